@@ -1,0 +1,23 @@
+# tavri_add_test(<name> SOURCES <files...> [LIBS <targets...>])
+# Builds one Qt Test executable and registers it with CTest. Every test runs on
+# the offscreen platform with the software Quick backend, with its own
+# temporary folder and XDG folders so that tests never share or leave state.
+function(tavri_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt5::Test ${ARG_LIBS})
+    set(home ${CMAKE_BINARY_DIR}/testhome/${name})
+    file(MAKE_DIRECTORY ${home}/tmp ${home}/runtime)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT 300
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_QUICK_BACKEND=software;TMPDIR=${home}/tmp;HOME=${home};XDG_RUNTIME_DIR=${home}/runtime;XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()
+
+# tavri_add_bench(<name> SOURCES <files...> [LIBS <targets...>])
+# Benchmarks are built with the tests but never registered with CTest.
+function(tavri_add_bench name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt5::Test ${ARG_LIBS})
+endfunction()

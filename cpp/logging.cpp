@@ -1,0 +1,245 @@
+#include "logging.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QStandardPaths>
+#include <QTextCodec>
+#include <QTextStream>
+
+#include <atomic>
+#include <cstdio>
+
+#include "ostreltempfolder.h"
+
+namespace {
+
+// Guards the file, its stream and the writing of one line with its console
+// copy, so that lines of different threads never interleave.
+QBasicMutex g_logMutex;
+QFile *g_logFile = nullptr;
+QTextStream *g_logStream = nullptr;
+
+std::atomic<QtMessageHandler> g_previousHandler{nullptr};
+std::atomic<QmlWarningReporter> g_qmlWarningReporter{nullptr};
+std::atomic<bool> g_fileFailureReported{false};
+
+constexpr int kLocationWidth = 30;
+constexpr qint64 kPruneAgeSecs = 3 * 24 * 60 * 60;
+
+// Problems of the log file itself go straight to standard error, once; going
+// through the message framework would re-enter the handler.
+void reportFileFailureOnce(const QString &what)
+{
+    if (g_fileFailureReported.exchange(true))
+        return;
+    std::fprintf(stderr, "tavri: log file not written: %s\n", what.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+QString levelWord(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return QStringLiteral("debug   ");
+    case QtWarningMsg:
+        return QStringLiteral("warning ");
+    case QtCriticalMsg:
+        return QStringLiteral("critical");
+    case QtFatalMsg:
+        return QStringLiteral("fatal   ");
+    default:
+        return QStringLiteral("unknown ");
+    }
+}
+
+// The source file's name without folders (either separator), with "(line)"
+// when the line is known, padded to 30 characters and never cut.
+QString location(const QMessageLogContext &context)
+{
+    QString where;
+    if (context.file) {
+        where = QString::fromUtf8(context.file);
+        const int slash = qMax(where.lastIndexOf(QLatin1Char('/')), where.lastIndexOf(QLatin1Char('\\')));
+        if (slash >= 0)
+            where = where.mid(slash + 1);
+    }
+    if (context.line > 0)
+        where += QLatin1Char('(') + QString::number(context.line) + QLatin1Char(')');
+    return where.leftJustified(kLocationWidth, QLatin1Char(' '));
+}
+
+QString timestamp(const QDateTime &when)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+}
+
+// A new file name from the current time. Two files started within the same
+// second get a numeric suffix, so that rotation never truncates the file it
+// has just closed.
+QString newLogFileName(const QString &folder)
+{
+    const QString stem = folder + QStringLiteral("/tavri-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd--hh-mm-ss"));
+    QString name = stem + QStringLiteral(".txt");
+    for (int n = 1; QFileInfo::exists(name); ++n)
+        name = stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".txt");
+    return name;
+}
+
+// Called under the lock.
+void closeLogFile()
+{
+    if (g_logStream) {
+        g_logStream->flush();
+        delete g_logStream;
+        g_logStream = nullptr;
+    }
+    if (g_logFile) {
+        g_logFile->close();
+        delete g_logFile;
+        g_logFile = nullptr;
+    }
+}
+
+// Called under the lock: rotates past the size limit and opens a file when
+// none is open. A failure leaves no stream; the next message tries again.
+void ensureLogFile()
+{
+    if (g_logStream && g_logFile->size() > kLogRotationBytes)
+        closeLogFile();
+    if (g_logStream)
+        return;
+    const QString folder = sdkLogDirectory();
+    if (folder.isEmpty()) {
+        reportFileFailureOnce(QStringLiteral("the log folder cannot be used"));
+        return;
+    }
+    pruneOldLogs(folder);
+    auto *file = new QFile(newLogFileName(folder));
+    if (!file->open(QIODevice::WriteOnly)) {
+        reportFileFailureOnce(file->fileName() + QStringLiteral(": ") + file->errorString());
+        delete file;
+        return;
+    }
+    g_logFile = file;
+    g_logStream = new QTextStream(g_logFile);
+    g_logStream->setCodec("UTF-8");
+}
+
+} // namespace
+
+QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message,
+                      const QDateTime &when)
+{
+    const QString separator = QStringLiteral(": ");
+    return timestamp(when) + separator + QString::fromUtf8(context.category) + separator + levelWord(type)
+           + separator + location(context) + separator + message;
+}
+
+void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString line = formatLogLine(type, context, message, now);
+    const QByteArray console = message.toLocal8Bit() + '\n';
+    {
+        QMutexLocker lock(&g_logMutex);
+        ensureLogFile();
+        if (g_logStream) {
+            *g_logStream << line << '\n';
+            g_logStream->flush();
+        }
+        FILE *out = type == QtDebugMsg ? stdout : stderr;
+        std::fwrite(console.constData(), 1, size_t(console.size()), out);
+        std::fflush(out);
+    }
+
+    if (message.contains(QLatin1String("Error: ")) || message.contains(QLatin1String("Assertion Failure"))
+        || message.contains(QLatin1String("Fail"))) {
+        if (QtMessageHandler previous = g_previousHandler.load())
+            previous(type, context, timestamp(now) + QLatin1Char(' ') + location(context) + QStringLiteral("  ")
+                                        + message);
+    }
+
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("qrc:/"))
+        && !message.contains(QLatin1String("QML Image: Error downloading"))
+        && !message.contains(QLatin1String("QML Image: Connection timed out"))
+        && !message.contains(QLatin1String("QML Image: Connection closed"))) {
+        if (QmlWarningReporter report = g_qmlWarningReporter.load())
+            report(message);
+    }
+}
+
+bool installLogMessageHandler(int appLogLevel)
+{
+    if (appLogLevel == 0)
+        return false;
+    const QtMessageHandler previous = qInstallMessageHandler(logMessageHandler);
+    // Installing twice must not make the handler its own predecessor.
+    if (previous != logMessageHandler)
+        g_previousHandler.store(previous);
+    return true;
+}
+
+QString currentLogFilePath()
+{
+    QMutexLocker lock(&g_logMutex);
+    return g_logFile ? g_logFile->fileName() : QString();
+}
+
+QString sdkLogDirectory()
+{
+    return QString::fromStdString(ostrel::temporarySubfolder("OstrelLogs"));
+}
+
+void pruneOldLogs(const QString &folder)
+{
+    const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-kPruneAgeSecs);
+    const QFileInfoList files = QDir(folder).entryInfoList(
+        {QStringLiteral("tavri-*.txt"), QStringLiteral("ox-*.txt")}, QDir::Files | QDir::NoSymLinks);
+    for (const QFileInfo &info : files) {
+        if (info.lastModified() < cutoff)
+            QFile::remove(info.absoluteFilePath());
+    }
+}
+
+QString setupChatLogFolder()
+{
+    const QString prefix = QStringLiteral("TavriApplication::setupLogging");
+    const QStringList locations = QStandardPaths::standardLocations(QStandardPaths::AppDataLocation);
+    QString folder;
+    for (const QString &location : locations) {
+        const QFileInfo candidate(location + QStringLiteral("/logs"));
+        qDebug() << prefix << "checking for logs directory in:" << candidate.absoluteFilePath();
+        if (candidate.isDir() && candidate.isReadable()) {
+            folder = candidate.canonicalFilePath();
+            qDebug() << prefix << "using logging directory:" << folder;
+            break;
+        }
+        qDebug() << prefix << "logs directory doesn't exist yet, checking next..." << candidate.canonicalFilePath();
+    }
+    if (folder.isEmpty()) {
+        for (const QString &location : locations) {
+            // The whole path is made: on a fresh account the data location
+            // itself does not exist yet, and chat logs would have no folder.
+            if (QDir().mkpath(location + QStringLiteral("/logs"))) {
+                folder = QFileInfo(location + QStringLiteral("/logs")).canonicalFilePath();
+                qDebug() << prefix << "using created logging directory:" << folder;
+                break;
+            }
+            qDebug() << prefix << "unable to create logs directory in:" << QFileInfo(location).canonicalFilePath();
+        }
+    }
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        qDebug() << prefix << "logging directory set up to:" << folder;
+    else
+        qDebug() << prefix << "could not set up logging directory...";
+    return folder;
+}
+
+void setQmlWarningReporter(QmlWarningReporter reporter)
+{
+    g_qmlWarningReporter.store(reporter);
+}
