@@ -1,0 +1,320 @@
+#include <QtTest>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <unistd.h>
+
+#include "logging.h"
+
+namespace {
+
+QStringList g_forwarded;
+QStringList g_qmlReports;
+
+void captureHandler(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    g_forwarded << message;
+}
+
+void captureQmlWarning(const QString &message)
+{
+    g_qmlReports << message;
+}
+
+QMessageLogContext context(const char *file, int line, const char *category = "default")
+{
+    return QMessageLogContext(file, line, "function", category);
+}
+
+// Sends standard output and error to a file while alive and returns what
+// they received.
+class ConsoleCapture
+{
+public:
+    explicit ConsoleCapture(int fd) : m_fd(fd)
+    {
+        std::fflush(nullptr);
+        m_saved = ::dup(fd);
+        m_file.open();
+        ::dup2(m_file.handle(), fd);
+    }
+    ~ConsoleCapture() { restore(); }
+    QByteArray text()
+    {
+        restore();
+        m_file.seek(0);
+        return m_file.readAll();
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(nullptr);
+        ::dup2(m_saved, m_fd);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    int m_fd;
+    int m_saved = -1;
+    QTemporaryFile m_file;
+};
+
+const QRegularExpression kLinePattern(QStringLiteral(
+    R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}: [^:]*: (debug   |warning |critical|fatal   |unknown ): .{30,}: .*$)"));
+
+} // namespace
+
+class tst_Logging : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString m_logFolder;
+
+    QStringList logFiles() const
+    {
+        return QDir(m_logFolder).entryList({QStringLiteral("tavri-*.txt")}, QDir::Files, QDir::Name);
+    }
+
+    static QStringList readLines(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_logFolder = sdkLogDirectory();
+        QVERIFY(!m_logFolder.isEmpty());
+        QVERIFY(m_logFolder.endsWith(QLatin1String("/OstrelLogs")));
+        QDir(m_logFolder).removeRecursively();
+        QVERIFY(QDir(m_logFolder).exists() || QDir().mkpath(m_logFolder));
+
+        // Level 0 installs nothing: messages still reach the handler that was
+        // there before, and no log file appears.
+        qInstallMessageHandler(captureHandler);
+        QVERIFY(!installLogMessageHandler(0));
+        qDebug("not logged to a file");
+        QCOMPARE(g_forwarded, QStringList{QStringLiteral("not logged to a file")});
+        QVERIFY(logFiles().isEmpty());
+        g_forwarded.clear();
+
+        QVERIFY(installLogMessageHandler(3));
+        QVERIFY(installLogMessageHandler(3)); // a second install keeps the real predecessor
+        setQmlWarningReporter(captureQmlWarning);
+    }
+
+    void lineFormat_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("expected");
+
+        const QString stamp = QStringLiteral("2016-03-01 14:05:09.123: default: ");
+        QTest::newRow("with location") << int(QtDebugMsg) << QByteArray("D:/src/app/localuser.cpp") << 212
+                                       << stamp + "debug   : localuser.cpp(212)            : Logging started";
+        QTest::newRow("without location") << int(QtDebugMsg) << QByteArray() << 0
+                                          << stamp + "debug   : " + QString(30, ' ') + ": Logging started";
+        QTest::newRow("line 0") << int(QtWarningMsg) << QByteArray("/src/localuser.cpp") << 0
+                                << stamp + "warning : localuser.cpp                 : Logging started";
+        QTest::newRow("backslashes") << int(QtCriticalMsg) << QByteArray("C:\\src\\a.cpp") << 7
+                                     << stamp + "critical: a.cpp(7)" + QString(22, ' ') + ": Logging started";
+        QTest::newRow("long location kept whole")
+            << int(QtFatalMsg) << QByteArray("/x/abcdefghijklmnopqrstuvwxyz0123456789.cpp") << 1
+            << stamp + "fatal   : abcdefghijklmnopqrstuvwxyz0123456789.cpp(1): Logging started";
+        QTest::newRow("info is unknown") << int(QtInfoMsg) << QByteArray() << 0
+                                         << stamp + "unknown : " + QString(30, ' ') + ": Logging started";
+    }
+
+    void lineFormat()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, file);
+        QFETCH(int, line);
+        QFETCH(QString, expected);
+        const QDateTime when(QDate(2016, 3, 1), QTime(14, 5, 9, 123));
+        const QMessageLogContext ctx = context(file.isEmpty() ? nullptr : file.constData(), line);
+        QCOMPARE(formatLogLine(QtMsgType(type), ctx, QStringLiteral("Logging started"), when), expected);
+    }
+
+    void writesFileAndConsole()
+    {
+        ConsoleCapture out(STDOUT_FILENO);
+        ConsoleCapture err(STDERR_FILENO);
+        logMessageHandler(QtDebugMsg, context("/a/localuser.cpp", 212), QStringLiteral("Logging started"));
+        logMessageHandler(QtWarningMsg, context("/a/b.cpp", 3), QStringLiteral("plain warning"));
+        QCOMPARE(out.text(), QByteArray("Logging started\n"));
+        QCOMPARE(err.text(), QByteArray("plain warning\n"));
+
+        const QString path = currentLogFilePath();
+        QVERIFY(path.startsWith(m_logFolder + "/tavri-"));
+        const QStringList lines = readLines(path);
+        QVERIFY(lines.size() >= 2);
+        QVERIFY(lines.at(lines.size() - 2).endsWith(
+            QStringLiteral(": default: debug   : localuser.cpp(212)            : Logging started")));
+        QVERIFY(lines.last().endsWith(QStringLiteral(": plain warning")));
+        QVERIFY(g_forwarded.isEmpty());
+    }
+
+    void forwardsErrorLikeMessages_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("forwarded");
+        QTest::newRow("Fail") << "connect Failed" << true;
+        QTest::newRow("Error: ") << "Error: nothing" << true;
+        QTest::newRow("assertion") << "Assertion Failure - 'x'" << true;
+        QTest::newRow("lower-case") << "failure and error: x" << false;
+        QTest::newRow("Error without blank") << "Error:x" << false;
+    }
+
+    void forwardsErrorLikeMessages()
+    {
+        QFETCH(QString, message);
+        QFETCH(bool, forwarded);
+        g_forwarded.clear();
+        logMessageHandler(QtDebugMsg, context("/a/b.cpp", 9), message);
+        QCOMPARE(g_forwarded.size(), forwarded ? 1 : 0);
+        if (forwarded) {
+            const QRegularExpression condensed(QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} b\.cpp\(9\) {22}  )")
+                                               + QRegularExpression::escape(message) + "$");
+            QVERIFY2(condensed.match(g_forwarded.first()).hasMatch(), qPrintable(g_forwarded.first()));
+        }
+    }
+
+    void reportsQmlWarnings_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("script error") << int(QtWarningMsg) << "qrc:/QML/qml/tavri/Main.qml:3: ReferenceError" << true;
+        QTest::newRow("image download") << int(QtWarningMsg) << "qrc:/a.qml:1: QML Image: Error downloading x" << false;
+        QTest::newRow("image timeout") << int(QtWarningMsg) << "qrc:/a.qml:1: QML Image: Connection timed out" << false;
+        QTest::newRow("not ours") << int(QtWarningMsg) << "file:///a.qml:1: error" << false;
+        QTest::newRow("debug") << int(QtDebugMsg) << "qrc:/a.qml:1: debug" << false;
+    }
+
+    void reportsQmlWarnings()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, message);
+        QFETCH(bool, reported);
+        g_qmlReports.clear();
+        logMessageHandler(QtMsgType(type), context(nullptr, 0), message);
+        QCOMPARE(g_qmlReports, reported ? QStringList{message} : QStringList{});
+    }
+
+    void oddMessagesAreWrittenWhole()
+    {
+        QString odd = QStringLiteral("bytes \x01\x7f tab\t percent %s %n ");
+        odd += QString(QChar(0x20ac)) + QString(70000, QLatin1Char('y'));
+        const QByteArray longPath = QByteArray(500, 'p') + "/" + QByteArray(300, 'q') + ".cpp";
+        ConsoleCapture quiet(STDOUT_FILENO);
+        logMessageHandler(QtDebugMsg, context(longPath.constData(), 1), odd);
+        const QStringList lines = readLines(currentLogFilePath());
+        QVERIFY(lines.last().endsWith(QString(300, 'q') + ".cpp(1): " + odd));
+    }
+
+    void rotatesPastTheLimitAndPrunes()
+    {
+        const QString first = currentLogFilePath();
+        QVERIFY(!first.isEmpty());
+
+        // Old and young files of the SDK and the program; only old ones matching
+        // the two patterns go when the next file is started.
+        const QDateTime old = QDateTime::currentDateTime().addDays(-4);
+        const QStringList names = {"tavri-2000-01-01--00-00-00.txt", "ox-old.txt", "ox-young.txt", "other-old.txt"};
+        for (const QString &name : names) {
+            QFile file(m_logFolder + "/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (name != QLatin1String("ox-young.txt"))
+                QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+
+        // Fill the file to exactly the limit: it is kept.
+        const QMessageLogContext ctx = context(nullptr, 0);
+        const int overhead = formatLogLine(QtWarningMsg, ctx, QString(), QDateTime::currentDateTime()).size() + 1;
+        const qint64 fill = kLogRotationBytes - QFileInfo(first).size() - overhead;
+        QVERIFY(fill > 0);
+        ConsoleCapture quiet(STDERR_FILENO);
+        logMessageHandler(QtWarningMsg, ctx, QString(int(fill), QLatin1Char('z')));
+        QCOMPARE(QFileInfo(first).size(), kLogRotationBytes);
+        logMessageHandler(QtWarningMsg, ctx, QStringLiteral("still the same file"));
+        QCOMPARE(currentLogFilePath(), first);
+        QVERIFY(QFileInfo::exists(m_logFolder + "/tavri-2000-01-01--00-00-00.txt"));
+
+        // It has grown past the limit: the next message starts a new file,
+        // without touching the full one, and prunes the folder.
+        logMessageHandler(QtWarningMsg, ctx, QStringLiteral("in a new file"));
+        const QString second = currentLogFilePath();
+        QVERIFY(second != first);
+        QVERIFY(QFileInfo(first).size() > kLogRotationBytes);
+        QCOMPARE(readLines(second).size(), 1);
+        QVERIFY(readLines(second).first().endsWith(QLatin1String(": in a new file")));
+        QVERIFY(!QFileInfo::exists(m_logFolder + "/tavri-2000-01-01--00-00-00.txt"));
+        QVERIFY(!QFileInfo::exists(m_logFolder + "/ox-old.txt"));
+        QVERIFY(QFileInfo::exists(m_logFolder + "/ox-young.txt"));
+        QVERIFY(QFileInfo::exists(m_logFolder + "/other-old.txt"));
+    }
+
+    void threadsWriteWholeLines()
+    {
+        const QString start = currentLogFilePath();
+        constexpr int kThreads = 8;
+        constexpr int kLines = 10000;
+        ConsoleCapture quiet(STDOUT_FILENO);
+        QVector<QThread *> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads << QThread::create([t] {
+                for (int i = 0; i < kLines; ++i)
+                    qDebug("thread %d line %d", t, i);
+            });
+            threads.last()->start();
+        }
+        for (QThread *thread : threads) {
+            QVERIFY(thread->wait(120000));
+            delete thread;
+        }
+
+        QVector<int> next(kThreads, 0);
+        const QRegularExpression payload(QStringLiteral(": thread (\\d) line (\\d+)$"));
+        const QStringList files = logFiles();
+        for (int f = files.indexOf(QFileInfo(start).fileName()); f < files.size(); ++f) {
+            for (const QString &line : readLines(m_logFolder + "/" + files.at(f))) {
+                const auto match = payload.match(line);
+                if (!match.hasMatch())
+                    continue;
+                QVERIFY2(kLinePattern.match(line).hasMatch(), qPrintable(line.left(200)));
+                const int t = match.captured(1).toInt();
+                QCOMPARE(match.captured(2).toInt(), next[t]);
+                ++next[t];
+            }
+        }
+        QCOMPARE(next, QVector<int>(kThreads, kLines));
+    }
+
+    void chatLogFolder()
+    {
+        const QString folder = setupChatLogFolder();
+        QVERIFY(!folder.isEmpty());
+        QVERIFY(folder.endsWith(QLatin1String("/logs")));
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(setupChatLogFolder(), folder); // found again, not created twice
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Logging)
+#include "tst_logging.moc"
