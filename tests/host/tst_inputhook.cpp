@@ -1,0 +1,57 @@
+#include "inputhook.h"
+#include "scriptedinputhook.h"
+#include "xinputhook.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTest>
+#include <QThread>
+
+using host::InputHook;
+
+class TestInputHook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void factoryReplacesTheDefault();
+    void withoutDisplayInstallsFailAndTheLoopStillRuns();
+};
+
+void TestInputHook::factoryReplacesTheDefault()
+{
+    InputHook::setFactory([] { return std::make_unique<host::ScriptedInputHook>(); });
+    auto scripted = InputHook::create();
+    QVERIFY(dynamic_cast<host::ScriptedInputHook*>(scripted.get()));
+
+    InputHook::setFactory(nullptr);
+    auto native = InputHook::create();
+    QVERIFY(dynamic_cast<host::XInputHook*>(native.get()));
+}
+
+void TestInputHook::withoutDisplayInstallsFailAndTheLoopStillRuns()
+{
+    qunsetenv("DISPLAY");
+    auto hook = InputHook::create();
+    QThread* thread = QThread::create([&] {
+        // One warning for both installs.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no DISPLAY"));
+        QVERIFY(!hook->installKeyboard([](const InputHook::KeyboardHookEvent&) {}));
+        QVERIFY(!hook->installMouse([](const InputHook::MouseHookEvent&) {}));
+        hook->run();
+        hook->uninstall();
+    });
+    thread->start();
+    QTest::qWait(100);
+    QVERIFY(thread->isRunning());
+
+    QElapsedTimer timer;
+    timer.start();
+    hook->quit();
+    QVERIFY(thread->wait(3000));
+    QVERIFY(timer.elapsed() < 3000);
+    delete thread;
+}
+
+QTEST_GUILESS_MAIN(TestInputHook)
+#include "tst_inputhook.moc"
