@@ -1,0 +1,7 @@
+#include "speechbackend.h"
+
+namespace QtSpeech_v1 {
+
+SpeechBackend::~SpeechBackend() = default;
+
+} // namespace QtSpeech_v1
