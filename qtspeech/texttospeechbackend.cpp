@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QLocale>
+#include <QMetaObject>
 #include <QSet>
 #include <QVoice>
 
@@ -116,6 +117,13 @@ QtSpeech::VoiceName TextToSpeechBackend::voice() const
 
 void TextToSpeechBackend::say(const QString &text)
 {
+    if (m_engine->state() == QTextToSpeech::BackendError) {
+        // A failed engine (its daemon gone, say) reports no further states;
+        // report the text done, later, so that nobody waits for it.
+        qWarning() << "TextToSpeechBackend: the speech engine has failed; not speaking" << text;
+        QMetaObject::invokeMethod(this, &SpeechBackend::finished, Qt::QueuedConnection);
+        return;
+    }
     m_pending = true;
     m_engine->say(text);
 }

@@ -93,6 +93,18 @@ private slots:
         QCOMPARE(speaker.name().name, QStringLiteral("kal16"));
     }
 
+    void reportsTextsDoneOnFailedEngine()
+    {
+        // An engine that has failed since it was chosen.
+        TextToSpeechBackend backend(std::make_unique<QTextToSpeech>(QStringLiteral("no-such-engine")),
+                                    QtSpeech::nullVoice());
+        QSignalSpy finished(&backend, &TextToSpeechBackend::finished);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("engine has failed"));
+        backend.say(QStringLiteral("hello"));
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(finished.wait(1000));
+    }
+
     void throwsWithoutWorkingEngine()
     {
         QtSpeech::setBackendFactory(TextToSpeechBackend::factory({QStringLiteral("no-such-engine")}));
