@@ -1,0 +1,826 @@
+#include "socialmanager.h"
+
+#include "eventlogger.h"
+#include "logcategories.h"
+#include "socialquery.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QMessageLogger>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUuid>
+
+namespace {
+
+QSocialManager* s_instance = nullptr;
+
+// The fixed user-agent text of analytics events.
+const QString kEventUserAgent = QStringLiteral("Tavri/Win/0.6.18.8668");
+const QString kLogEventMethod = QStringLiteral("LogEvent");
+// Analytics events are sent this long after the first is queued, and a failed
+// send is retried after the same pause.
+constexpr int kEventDelayMs = 200;
+// A failing event is given up after this many consecutive retries (about four
+// hours at five tries a second); the retry log line appears once every
+// kRetryLogInterval retries.
+constexpr int kMaxEventRetries = 72000;
+constexpr int kRetryLogInterval = 300;
+// Side of the square pictures sent for users and channels, in pixels.
+constexpr int kPictureSize = 128;
+// Pictures with more pixels than this are not decoded (64 megapixels take
+// 256 MiB as 32-bit pixels).
+constexpr qint64 kMaxPicturePixels = 64LL * 1024 * 1024;
+// Channel descriptions are cut to this many characters.
+constexpr int kMaxChannelDescription = 2000;
+
+QString flagText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+int flagNumber(bool value)
+{
+    return value ? 1 : 0;
+}
+
+} // namespace
+
+QSocialManager::QSocialManager(QObject* parent, const QString& apiUrl, const QString& shortLinkHost)
+    : JsonReplyHandler(parent)
+    , m_apiUrl(apiUrl)
+    , m_shortLinkHost(shortLinkHost)
+    , m_networkManager(new QNetworkAccessManager(this))
+    , m_clientGuid(QUuid::createUuid().toString().mid(1, 36))
+    , m_eventTimer(new QTimer(this))
+    , m_eventLogger(new EventLogger(this))
+{
+    m_eventTimer->setSingleShot(true);
+    connect(this, &QSocialManager::logEventQueued, this, &QSocialManager::onEventQueued);
+    connect(m_eventTimer, &QTimer::timeout, this, &QSocialManager::onEventQueuedNext);
+    connect(m_eventLogger, &EventLogger::eventSendComplete, this, &QSocialManager::onEventSendComplete);
+    connect(m_eventLogger, &EventLogger::eventSendErrored, this, &QSocialManager::onEventSendErrored);
+    s_instance = this;
+}
+
+QSocialManager::~QSocialManager()
+{
+    qCDebug(ssint) << "~SocialManager() - begin";
+    // Nothing is recorded while the services are torn down.
+    m_doNotLog = true;
+    if (s_instance == this)
+        s_instance = nullptr;
+    m_networkManager->deleteLater();
+    disconnect(this, &QSocialManager::logEventQueued, this, &QSocialManager::onEventQueued);
+    disconnect(m_eventLogger, nullptr, this, nullptr);
+    m_eventTimer->stop();
+    disconnect(m_eventTimer, nullptr, nullptr, nullptr);
+    delete m_eventTimer;
+    m_eventTimer = nullptr;
+    m_eventQueue.clear();
+    qCDebug(ssint) << "~SocialManager() - end";
+}
+
+QSocialManager* QSocialManager::getInstance()
+{
+    return s_instance;
+}
+
+// --- Transport --------------------------------------------------------------
+
+void QSocialManager::performQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler,
+                                  QObject* errorReceiver, const char* errorSlot)
+{
+    postQuery(url, params, handler, errorReceiver, errorSlot, true);
+}
+
+void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler,
+                               QObject* errorReceiver, const char* errorSlot, bool withCredentials)
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+
+    QJsonObject fields = params;
+    if (withCredentials) {
+        if (!m_sessionId.isEmpty()) {
+            fields.insert(QStringLiteral("sid"), m_sessionId);
+        } else {
+            fields.insert(QStringLiteral("email"), m_email);
+            fields.insert(QStringLiteral("password"), m_password);
+        }
+    }
+    const QString version = QCoreApplication::applicationVersion();
+    fields.insert(QStringLiteral("client_version"), version);
+    fields.insert(QStringLiteral("os"), QStringLiteral("WIN"));
+    fields.insert(QStringLiteral("osver"), m_osVersion);
+
+    // A JSON object lists its keys in ascending order, which is the order of
+    // the fields on the wire. Keys are sent as they are, except that the few
+    // characters that would break the form are encoded.
+    QString body;
+    for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
+        body += QLatin1Char('&');
+        body += QString::fromLatin1(QUrl::toPercentEncoding(it.key(), "[]"));
+        body += QLatin1Char('=');
+        if (it.value().isDouble())
+            body += QString::number(it.value().toDouble(), 'g', 6);
+        else
+            body += QString::fromLatin1(QUrl::toPercentEncoding(it.value().toString()));
+    }
+
+    const QString logged = QSocialQuery::maskForLog(body);
+    qCDebug(ssint).noquote() << "performQuery" << url.toString() << logged;
+
+    request.setRawHeader("User-Agent", QStringLiteral("WIN/Tavri/%1").arg(version).toUtf8());
+    QNetworkReply* reply = m_networkManager->post(request, body.toUtf8());
+
+    auto* query = new QSocialQuery(params.value(QStringLiteral("method")).toString(), logged,
+                                   handler ? handler : this, reply, errorReceiver, errorSlot, this);
+    connect(reply, &QNetworkReply::finished, query, &QSocialQuery::networkRequestFinished);
+    connect(reply, &QNetworkReply::sslErrors, query, &QSocialQuery::onSslErrors);
+    connect(reply, &QNetworkReply::errorOccurred, query, &QSocialQuery::onError);
+    connect(query, &QSocialQuery::sslErrors, this, &QSocialManager::onSslErrors);
+    if (errorReceiver && errorSlot)
+        connect(reply, SIGNAL(errorOccurred(QNetworkReply::NetworkError)), errorReceiver, errorSlot);
+}
+
+void QSocialManager::clearCredentials()
+{
+    m_sessionId.clear();
+    m_password.clear();
+    m_email.clear();
+}
+
+QString QSocialManager::getServerBaseUrl() const
+{
+    return m_apiUrl.left(m_apiUrl.indexOf(QLatin1Char('/'), 10));
+}
+
+void QSocialManager::onSslErrors(const QStringList& errorMessages)
+{
+    logSslErrorEvent(errorMessages);
+    emit sslErrors(errorMessages);
+}
+
+void QSocialManager::onError(const QNetworkReply::NetworkError& errorCode)
+{
+    Q_UNUSED(errorCode)
+}
+
+bool QSocialManager::handleReply(const QString& method, const QJsonDocument& reply)
+{
+    Q_UNUSED(reply)
+    qCDebug(ssint).noquote() << "QSocialManager::handleReply(" << method << ")";
+    qCDebug(ssint).noquote() << "No action taken in SocialManager::handleReply for " << method;
+    return false;
+}
+
+// --- Analytics ----------------------------------------------------------------
+
+QString QSocialManager::eventTimestamp(qint64 msecsSinceEpoch)
+{
+    return QString::number(msecsSinceEpoch / 1000.0, 'f', 3);
+}
+
+QJsonObject QSocialManager::newEvent(const QString& category, const QString& label)
+{
+    QJsonObject event;
+    event.insert(QStringLiteral("ua"), kEventUserAgent);
+    event.insert(QStringLiteral("method"), kLogEventMethod);
+    event.insert(QStringLiteral("ts"), eventTimestamp(QDateTime::currentMSecsSinceEpoch()));
+    event.insert(QStringLiteral("cat"), category);
+    event.insert(QStringLiteral("lbl"), label);
+    event.insert(QStringLiteral("lid"), m_clientGuid);
+    event.insert(QStringLiteral("idx"), ++m_eventIndex);
+    return event;
+}
+
+void QSocialManager::addDetailFields(QJsonObject& fields, const QStringList& details)
+{
+    for (const QString& detail : details) {
+        const int colon = detail.indexOf(QLatin1Char(':'));
+        if (colon > 0)
+            fields.insert(QStringLiteral("ext[") + detail.left(colon) + QLatin1Char(']'), detail.mid(colon + 1));
+    }
+}
+
+void QSocialManager::logEvent(const QString& category, const QString& label, const QStringList& details)
+{
+    if (userint().isDebugEnabled()) {
+        // The event's name stands in the source position of the log line.
+        const QByteArray file = (category + QLatin1Char('.') + label).toUtf8();
+        const QByteArray function = label.toUtf8();
+        QMessageLogger(file.constData(), 0, function.constData(), userint().categoryName()).debug() << details;
+    }
+    if (m_doNotLog)
+        return;
+    QJsonObject event = newEvent(category, label);
+    addDetailFields(event, details);
+    m_eventQueue.append(event);
+    emit logEventQueued();
+}
+
+void QSocialManager::onDoNotLogChanged(bool doNotLog)
+{
+    m_doNotLog = doNotLog;
+}
+
+void QSocialManager::onEventQueued()
+{
+    if (m_eventQueue.size() == 1 && !m_eventTimer->isActive())
+        m_eventTimer->start(kEventDelayMs);
+}
+
+void QSocialManager::onEventQueuedNext()
+{
+    // One send at a time: the outcome of the send on the wire starts the next.
+    if (m_eventSendInFlight)
+        return;
+    static QMutex mutex;
+    QMutexLocker locker(&mutex);
+
+    if (m_eventQueue.isEmpty())
+        return;
+    QJsonObject event = m_eventQueue.takeFirst();
+    if (m_retryCount > kMaxEventRetries) {
+        if (m_eventQueue.isEmpty()) {
+            m_eventLogger->setSendFailed(false);
+            m_retryCount = 0;
+            return;
+        }
+        event = m_eventQueue.takeFirst();
+    }
+
+    QJsonObject toSend = event;
+    if (event != m_lastEvent) {
+        m_lastEvent = event;
+        m_retryCount = 0;
+    } else {
+        ++m_retryCount;
+        if (m_retryCount % kRetryLogInterval == 1)
+            qCDebug(ssint) << "Error sending last event, retrying... retryCount:" << m_retryCount;
+        toSend.insert(QStringLiteral("ext[retries]"), QString::number(m_retryCount));
+    }
+
+    m_eventLogger->setSendFailed(false);
+    m_eventSendInFlight = true;
+    performQuery(QUrl(m_apiUrl), toSend, m_eventLogger);
+}
+
+void QSocialManager::onEventSendComplete()
+{
+    m_eventSendInFlight = false;
+    onEventQueuedNext();
+}
+
+void QSocialManager::onEventSendErrored(int errorCode)
+{
+    m_eventSendInFlight = false;
+    // Protocol errors will not go away by trying again.
+    const bool retry = errorCode != QNetworkReply::ProtocolUnknownError
+        && errorCode != QNetworkReply::ProtocolInvalidOperationError;
+    if (retry && !m_lastEvent.isEmpty())
+        m_eventQueue.prepend(m_lastEvent);
+    m_eventTimer->start(kEventDelayMs);
+}
+
+void QSocialManager::logSslErrorEvent(const QStringList& errorMessages)
+{
+    if (m_doNotLog || m_sslErrorReported)
+        return;
+    m_sslErrorReported = true;
+    QJsonObject event = newEvent(QStringLiteral("Error"), QStringLiteral("SslError"));
+    for (int i = 0; i < errorMessages.size(); ++i)
+        event.insert(QStringLiteral("ext[%1]").arg(i), errorMessages.at(i));
+    // TLS to the server just failed, so the report goes over plain HTTP; it
+    // therefore never carries the account's credentials or session id.
+    QString url = m_apiUrl;
+    if (url.startsWith(QLatin1String("https:")))
+        url.replace(0, 5, QStringLiteral("http"));
+    postQuery(QUrl(url), event, nullptr, nullptr, nullptr, false);
+}
+
+// --- Web methods --------------------------------------------------------------
+
+void QSocialManager::post(const QJsonObject& fields, JsonReplyHandler* handler)
+{
+    performQuery(QUrl(m_apiUrl), fields, handler);
+}
+
+void QSocialManager::requestLogin(const QString& email, const QString& password, JsonReplyHandler* handler)
+{
+    m_email = email;
+    m_password = password;
+    m_sessionId.clear();
+    QJsonObject fields{{QStringLiteral("email"), email},
+                       {QStringLiteral("password"), password},
+                       {QStringLiteral("method"), QStringLiteral("LoginUser")}};
+    post(fields, handler);
+    logEvent(QStringLiteral("login"), QStringLiteral("requested"), {QStringLiteral("email:") + email});
+}
+
+void QSocialManager::requestRelogin(const QString& reason, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("email"), m_email},
+          {QStringLiteral("password"), m_password},
+          {QStringLiteral("method"), QStringLiteral("LoginUser")},
+          {QStringLiteral("client_version"), QCoreApplication::applicationVersion()}},
+         handler);
+    logEvent(QStringLiteral("relogin"), QStringLiteral("requested"),
+             {QStringLiteral("email:") + m_email, QStringLiteral("reason:") + reason});
+}
+
+void QSocialManager::requestCreateAccount(const QString& userName, const QString& email, const QString& password,
+                                          JsonReplyHandler* handler, QObject* errorReceiver, const char* errorSlot)
+{
+    m_email = email;
+    m_password = password;
+    performQuery(QUrl(m_apiUrl),
+                 {{QStringLiteral("password"), password},
+                  {QStringLiteral("email"), email},
+                  {QStringLiteral("displayname"), userName},
+                  {QStringLiteral("uuid"), userName},
+                  {QStringLiteral("account_creation_id"), QStringLiteral("Ostrel")},
+                  {QStringLiteral("method"), QStringLiteral("CreateAccount")}},
+                 handler, errorReceiver, errorSlot);
+    // The new account signs in on its own later; its password is not kept.
+    m_password.clear();
+}
+
+void QSocialManager::requestUserUuidExists(const QString& uuid, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("userUuidExists")}, {QStringLiteral("uuid"), uuid}}, handler);
+}
+
+void QSocialManager::requestCheckForUpdate(JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("CheckForUpdate")}}, handler);
+}
+
+void QSocialManager::requestAddUserStats(const QString& channelSocialUID, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("AddUserStats")},
+          {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
+         handler);
+}
+
+void QSocialManager::requestUserInfoPublicByName(const QString& name, bool showInactive, int offset, int limit,
+                                                 JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetUserInfoPublicByName")},
+          {QStringLiteral("offset"), QString::number(offset)},
+          {QStringLiteral("limit"), QString::number(limit)},
+          {QStringLiteral("name"), name},
+          {QStringLiteral("showInactive"), flagNumber(showInactive)},
+          {QStringLiteral("v"), 2}},
+         handler);
+}
+
+void QSocialManager::requestAcceptInvitation(const QString& notificationUID, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("AcceptInvitation")},
+          {QStringLiteral("NotificationUID"), notificationUID}},
+         handler);
+}
+
+void QSocialManager::requestAddChannel(const QString& displayName, const QString& description,
+                                       const QString& messageOfTheDay, const QStringList& tags,
+                                       const QString& linkEmail, const QString& linkWeb, const QString& twitterTag,
+                                       bool supportsCallIn, int protectionType, const QString& password,
+                                       const QString& parentSocialUID, bool childrenLocked,
+                                       JsonReplyHandler* handler)
+{
+    QJsonObject fields{{QStringLiteral("method"), QStringLiteral("AddChannel")},
+                       {QStringLiteral("ChannelDisplayName"), displayName},
+                       {QStringLiteral("ChannelMessageOfTheDay"), messageOfTheDay},
+                       {QStringLiteral("ChannelDescription"), description.left(kMaxChannelDescription)},
+                       {QStringLiteral("ChannelLinkEmail"), linkEmail},
+                       {QStringLiteral("ChannelLinkWeb"), linkWeb},
+                       {QStringLiteral("ChannelTwitterTag"), twitterTag}};
+    if (supportsCallIn)
+        fields.insert(QStringLiteral("ChannelSupportsCallIn"), QStringLiteral("True"));
+    fields.insert(QStringLiteral("ChannelProtectionType"), protectionType);
+    fields.insert(QStringLiteral("ChannelChildrenLocked"), flagNumber(childrenLocked));
+    fields.insert(QStringLiteral("ChannelPassword"), protectionType == 1 ? password : QString());
+    fields.insert(QStringLiteral("ChannelTags"), tags.join(QLatin1Char(',')));
+    fields.insert(QStringLiteral("ParentSocialUID"), parentSocialUID);
+    post(fields, handler);
+}
+
+void QSocialManager::requestEditChannel(const QString& channelSocialUID, const QString& displayName,
+                                        const QString& description, const QString& messageOfTheDay,
+                                        const QStringList& tags, const QString& linkEmail, const QString& linkWeb,
+                                        const QString& twitterTag, bool supportsCallIn, int protectionType,
+                                        bool childrenLocked, bool updatePassword, const QString& password,
+                                        bool renameImage, JsonReplyHandler* handler)
+{
+    QJsonObject fields{{QStringLiteral("method"), QStringLiteral("EditChannel")},
+                       {QStringLiteral("ChannelSocialUID"), channelSocialUID},
+                       {QStringLiteral("ChannelDisplayName"), displayName},
+                       {QStringLiteral("ChannelMessageOfTheDay"), messageOfTheDay},
+                       {QStringLiteral("ChannelDescription"), description.left(kMaxChannelDescription)},
+                       {QStringLiteral("ChannelLinkEmail"), linkEmail},
+                       {QStringLiteral("ChannelLinkWeb"), linkWeb},
+                       {QStringLiteral("ChannelTwitterTag"), twitterTag}};
+    fields.insert(QStringLiteral("ChannelSupportsCallIn"), supportsCallIn ? QStringLiteral("True") : QString());
+    fields.insert(QStringLiteral("ChannelProtectionType"), protectionType);
+    fields.insert(QStringLiteral("ChannelChildrenLocked"), flagNumber(childrenLocked));
+    fields.insert(QStringLiteral("UpdatePassword"), flagNumber(updatePassword));
+    fields.insert(QStringLiteral("ChannelPassword"), protectionType == 1 ? password : QString());
+    fields.insert(QStringLiteral("RenameImage"), flagNumber(renameImage));
+    fields.insert(QStringLiteral("ChannelTags"), tags.join(QLatin1Char(',')));
+    post(fields, handler);
+}
+
+void QSocialManager::requestDeleteChannel(const QString& channelSocialUID, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("DeleteChannel")},
+          {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
+         handler);
+}
+
+void QSocialManager::requestChannelInfoWithOwnerInfo(const QString& channelSocialUID, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetChannelInfoWithOwnerInfo")},
+          {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
+         handler);
+}
+
+void QSocialManager::requestChannelInfoWithOwnerInfoFromLiveUID(const QString& channelLiveUID,
+                                                                JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID")},
+          {QStringLiteral("ChannelLiveUID"), channelLiveUID}},
+         handler);
+}
+
+void QSocialManager::requestChannelInfo(const QString& channelSocialUID, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetChannelInfo")},
+          {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
+         handler);
+}
+
+void QSocialManager::requestChannelsInHierarchy(const QString& root, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetChannelsInHierarchy")}, {QStringLiteral("root"), root}},
+         handler);
+}
+
+void QSocialManager::requestChannelsMatching(const QString& name, bool showInactive, int offset, int limit,
+                                             const QStringList& tags, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetChannelsMatching")},
+          {QStringLiteral("showInactive"), flagNumber(showInactive)},
+          {QStringLiteral("name"), name},
+          {QStringLiteral("offset"), QString::number(offset)},
+          {QStringLiteral("limit"), QString::number(limit)},
+          {QStringLiteral("tags"), tags.join(QLatin1Char(','))},
+          {QStringLiteral("v"), QStringLiteral("2")}},
+         handler);
+}
+
+void QSocialManager::requestChannelsOwned(JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetChannelsOwned")}}, handler);
+}
+
+void QSocialManager::requestNotifications(const QStringList& notificationUIDs, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetNotifications")},
+          {QStringLiteral("NotificationUIDs"), notificationUIDs.join(QLatin1Char(','))}},
+         handler);
+}
+
+void QSocialManager::requestNotificationsSince(const QString& sinceNotificationUID, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetNotificationsSince")},
+          {QStringLiteral("SinceNotificationUID"), sinceNotificationUID}},
+         handler);
+}
+
+void QSocialManager::requestThirdPartyChannelForUser(const QString& app, const QString& channel,
+                                                     const QString& user, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("GetThirdPartyChannelForUser")},
+          {QStringLiteral("app"), app},
+          {QStringLiteral("channel"), channel},
+          {QStringLiteral("user"), user}},
+         handler);
+}
+
+void QSocialManager::getUserInfoByUID(const QString& userUID, JsonReplyHandler* handler)
+{
+    if (userUID.isEmpty() || userUID.startsWith(QLatin1String("sip:"))) {
+        // Not a web UID: look the user up by address, and let the manager's
+        // own dispatch file the answer whoever asked.
+        qCDebug(ssint).noquote() << "QSocialManager::getUserInfoByUID" << userUID;
+        getUserInfoByUri(userUID);
+        return;
+    }
+    post({{QStringLiteral("method"), QStringLiteral("getUserBySocialUID")}, {QStringLiteral("uid"), userUID}},
+         handler);
+}
+
+void QSocialManager::getUserInfoByUri(const QString& uri, JsonReplyHandler* handler)
+{
+    if (!uri.startsWith(QLatin1String("sip:"))) {
+        qCWarning(ssint).noquote() << "QSocialManager::getUserInfoByUri: not a SIP address:" << uri;
+        return;
+    }
+    post({{QStringLiteral("method"), QStringLiteral("getUserByUserLiveURI")}, {QStringLiteral("UserLiveURI"), uri}},
+         handler);
+}
+
+void QSocialManager::requestAddContactGroup(const QString& name, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("addContactGroup")}, {QStringLiteral("name"), name}}, handler);
+}
+
+void QSocialManager::requestAddContactGroupMember(const QString& gid, const QString& mid, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("addContactGroupMember")},
+          {QStringLiteral("gid"), gid},
+          {QStringLiteral("mid"), mid}},
+         handler);
+}
+
+void QSocialManager::requestRemoveContactGroupMember(const QString& gid, const QString& mid,
+                                                     JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("removeContactGroupMember")},
+          {QStringLiteral("gid"), gid},
+          {QStringLiteral("mid"), mid}},
+         handler);
+}
+
+void QSocialManager::requestDeleteContactGroup(const QString& gid, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("deleteContactGroup")}, {QStringLiteral("gid"), gid}}, handler);
+}
+
+void QSocialManager::requestContactGroups(JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("getContactGroups")}}, handler);
+}
+
+void QSocialManager::requestChannelFavoritesList(JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("getChannelFavoritesList")}}, handler);
+}
+
+void QSocialManager::requestChangeChannelFavorite(const QString& channelUID, bool isFav, const QString& inviteUID,
+                                                  JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("changeChannelFavorite")},
+          {QStringLiteral("channelUID"), channelUID},
+          {QStringLiteral("isFav"), flagText(isFav)},
+          {QStringLiteral("inviteUID"), inviteUID}},
+         handler);
+}
+
+void QSocialManager::requestChangeChannelModerator(const QString& channelUID, const QString& memberUID,
+                                                   bool isModerator, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("changeChannelModerator")},
+          {QStringLiteral("memberUID"), memberUID},
+          {QStringLiteral("channelUID"), channelUID},
+          {QStringLiteral("isModerator"), flagText(isModerator)}},
+         handler);
+}
+
+void QSocialManager::requestChangeFriend(const QString& friendUID, bool setIsFriend, const QString& inviteUID,
+                                         JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("changeFriend")},
+          {QStringLiteral("friendUID"), friendUID},
+          {QStringLiteral("setIsFriend"), flagText(setIsFriend)},
+          {QStringLiteral("inviteUID"), inviteUID}},
+         handler);
+}
+
+void QSocialManager::requestInviteUsersViaEmail(const QStringList& to, const QString& customMessage,
+                                                const QString& channelURI, const QString& channelUID,
+                                                JsonReplyHandler* handler)
+{
+    QJsonObject fields{{QStringLiteral("method"), QStringLiteral("InviteUsersViaEmail")},
+                       {QStringLiteral("to"), to.join(QLatin1Char(','))},
+                       {QStringLiteral("customMessage"), customMessage}};
+    if (!channelURI.isEmpty())
+        fields.insert(QStringLiteral("channelURI"), channelURI);
+    if (!channelUID.isEmpty())
+        fields.insert(QStringLiteral("channelUID"), channelUID);
+    post(fields, handler);
+}
+
+void QSocialManager::requestIssue(const QString& comments, const QString& so, const QString& rc, const QString& c,
+                                  const QString& cs, JsonReplyHandler* handler)
+{
+    requestIssueWithDetails(comments, so, rc, c, cs, QStringList(), handler);
+}
+
+void QSocialManager::requestIssueWithDetails(const QString& comments, const QString& so, const QString& rc,
+                                             const QString& c, const QString& cs, const QStringList& details,
+                                             JsonReplyHandler* handler)
+{
+    QJsonObject fields{{QStringLiteral("method"), QStringLiteral("RequestIssue")},
+                       {QStringLiteral("comments"), comments},
+                       {QStringLiteral("so"), so},
+                       {QStringLiteral("rc"), rc},
+                       {QStringLiteral("c"), c},
+                       {QStringLiteral("cs"), cs}};
+    addDetailFields(fields, details);
+    post(fields, handler);
+}
+
+void QSocialManager::addPictureFields(QJsonObject& fields, const QString& fileUrl, const QString& fileNameKey,
+                                      const QString& dataKey)
+{
+    const QString path = QUrl(fileUrl).toLocalFile();
+    const QFileInfo info(path);
+    fields.insert(fileNameKey, info.fileName());
+    qCDebug(ssint).noquote() << "pictureFileName: " << path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCDebug(ssint).noquote() << "Failed to open " << path;
+        return;
+    }
+    QByteArray data = file.readAll();
+    scaleImageData(data, kPictureSize, info.suffix().toUpper());
+    const QString base64 = QString::fromLatin1(data.toBase64());
+    qCDebug(ssint).noquote() << dataKey + QStringLiteral(": ") << base64;
+    fields.insert(dataKey, base64);
+}
+
+void QSocialManager::setChannelPicture(const QString& channelSocialUID, const QString& fileUrl,
+                                       JsonReplyHandler* handler)
+{
+    if (!handler) {
+        qCDebug(ssint).noquote() << "QSocialManager::setChannelPicture"
+                                 << "deprecated mode, an instance specific replyHandler should be submitted"
+                                 << channelSocialUID << fileUrl;
+    }
+    QJsonObject fields{{QStringLiteral("method"), QStringLiteral("SetChannelImage")},
+                       {QStringLiteral("ChannelSocialUID"), channelSocialUID}};
+    addPictureFields(fields, fileUrl, QStringLiteral("ChannelPictureFileName"),
+                     QStringLiteral("ChannelPictureRawDataBase64"));
+    post(fields, handler);
+}
+
+void QSocialManager::requestSetUserCustomInfo(const QString& displayName, const QString& description,
+                                              const QString& statusText, const QString& location,
+                                              const QString& linkWeb, const QString& twitterName,
+                                              const QString& phoneNumber, bool renameImage,
+                                              JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("SetUserCustomInfo")},
+          {QStringLiteral("UserDisplayName"), displayName},
+          {QStringLiteral("UserStatusText"), statusText},
+          {QStringLiteral("UserDescription"), description},
+          {QStringLiteral("UserLocation"), location},
+          {QStringLiteral("UserLinkWeb"), linkWeb},
+          {QStringLiteral("UserTwitterName"), twitterName},
+          {QStringLiteral("UserPhoneNumber"), phoneNumber},
+          {QStringLiteral("RenameImage"), flagNumber(renameImage)}},
+         handler);
+}
+
+void QSocialManager::requestSetUserImage(const QString& fileUrl, JsonReplyHandler* handler)
+{
+    QJsonObject fields{{QStringLiteral("method"), QStringLiteral("SetUserImage")}};
+    addPictureFields(fields, fileUrl, QStringLiteral("UserPictureFileName"),
+                     QStringLiteral("UserPictureRawDataBase64"));
+    post(fields, handler);
+    // The picture is public: the same fields go out again as a privacy update.
+    fields.insert(QStringLiteral("method"), QStringLiteral("SetUserPrivacy"));
+    fields.insert(QStringLiteral("UserPublicFields"),
+                  QStringLiteral("UserDisplayName,UserPictureUrl,UserDescription,UserStatusText,UserLocation,"
+                                 "UserLevelName"));
+    post(fields, handler);
+}
+
+void QSocialManager::requestUpdateNotifications(const QStringList& notificationUIDs, int state,
+                                                JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("UpdateNotifications")},
+          {QStringLiteral("NotificationUIDs"), notificationUIDs.join(QLatin1Char(','))},
+          {QStringLiteral("State"), state}},
+         handler);
+}
+
+void QSocialManager::requestRealmVerify(const QString& clientlibVersion, const QString& rid, const QString& token,
+                                        JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("RealmVerify")},
+          {QStringLiteral("rid"), rid},
+          {QStringLiteral("token"), token},
+          {QStringLiteral("clientlib_version"), clientlibVersion}},
+         handler);
+}
+
+void QSocialManager::requestRealmLogin(const QString& clientlibVersion, const QString& rsid, const QString& uname,
+                                       const QString& utok, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("RealmLogin")},
+          {QStringLiteral("rsid"), rsid},
+          {QStringLiteral("uname"), uname},
+          {QStringLiteral("utok"), utok},
+          {QStringLiteral("clientlib_version"), clientlibVersion}},
+         handler);
+}
+
+void QSocialManager::requestRealmContactList(const QString& clientlibVersion, const QString& rsid,
+                                             JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("RealmContactList")},
+          {QStringLiteral("rsid"), rsid},
+          {QStringLiteral("clientlib_version"), clientlibVersion}},
+         handler);
+}
+
+void QSocialManager::requestRealmChangeContact(const QString& clientlibVersion, const QString& rsid,
+                                               const QString& t, bool isAdd, bool isBlock,
+                                               JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("RealmChangeContact")},
+          {QStringLiteral("rsid"), rsid},
+          {QStringLiteral("t"), t},
+          {QStringLiteral("l"), isBlock ? QStringLiteral("block") : QStringLiteral("contact")},
+          {QStringLiteral("a"), isAdd ? QStringLiteral("add") : QStringLiteral("del")},
+          {QStringLiteral("clientlib_version"), clientlibVersion}},
+         handler);
+}
+
+void QSocialManager::requestRealmGetChannelAuth(const QString& clientlibVersion, const QString& rsid,
+                                                const QString& n, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("RealmGetChannelAuth")},
+          {QStringLiteral("rsid"), rsid},
+          {QStringLiteral("n"), n},
+          {QStringLiteral("clientlib_version"), clientlibVersion}},
+         handler);
+}
+
+void QSocialManager::requestRealmSendInvite(const QString& clientlibVersion, const QString& rsid, const QString& t,
+                                            const QString& c, const QString& cn, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("RealmSendInvite")},
+          {QStringLiteral("rsid"), rsid},
+          {QStringLiteral("t"), t},
+          {QStringLiteral("c"), c},
+          {QStringLiteral("cn"), cn},
+          {QStringLiteral("clientlib_version"), clientlibVersion}},
+         handler);
+}
+
+void QSocialManager::requestRealmSendMessage(const QString& clientlibVersion, const QString& rsid, const QString& t,
+                                             const QString& m, JsonReplyHandler* handler)
+{
+    post({{QStringLiteral("method"), QStringLiteral("RealmSendMessage")},
+          {QStringLiteral("rsid"), rsid},
+          {QStringLiteral("t"), t},
+          {QStringLiteral("m"), m},
+          {QStringLiteral("clientlib_version"), clientlibVersion}},
+         handler);
+}
+
+// --- Pictures -----------------------------------------------------------------
+
+void QSocialManager::scaleImageData(QByteArray& data, int size, const QString& format)
+{
+    QImage image;
+    {
+        QBuffer buffer;
+        buffer.setData(data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        const QSize imageSize = reader.size();
+        if (imageSize.isValid() && qint64(imageSize.width()) * imageSize.height() > kMaxPicturePixels) {
+            qCWarning(ssint) << "Image too large to scale:" << imageSize;
+            return;
+        }
+        image = reader.read();
+    }
+    if (image.isNull()) {
+        qCDebug(ssint) << "Failed to load image from data";
+        return;
+    }
+    data.clear();
+    QImage scaled = image.scaled(size, size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    if (scaled.width() > scaled.height())
+        scaled = scaled.copy((scaled.width() - size) / 2, 0, size, size);
+    else if (scaled.height() > scaled.width())
+        scaled = scaled.copy(0, (scaled.height() - size) / 2, size, size);
+    QBuffer out(&data);
+    out.open(QIODevice::WriteOnly);
+    const bool saved = scaled.save(&out, format.toLatin1().constData());
+    qCDebug(ssint) << "Image data saved: " << saved;
+}
