@@ -1,0 +1,149 @@
+#pragma once
+
+// DevGateway: a local stand-in for the web service, for development and tests.
+//
+// Answers the client's form posts on "gateway.php" (always HTTP 200 with a JSON
+// object; failures are ERR objects), the link shortener and stored pictures,
+// keeping accounts, sessions, friends, channels and notifications in a
+// DevGatewayStore. Lives on the thread that creates it; the HTTP layer hands it
+// each request there. One line per call goes to stdout when logging is on, with
+// passwords, tokens and picture data masked.
+
+#include "devgatewaystore.h"
+#include "gatewayhttpserver.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QStringList>
+
+struct DevGatewayOptions {
+    QString listenAddress = QStringLiteral("127.0.0.1");
+    quint16 port = 8088;
+    QString domain = QStringLiteral("dev.tavri.test");
+    QString databasePath = QStringLiteral("devgateway.sqlite");
+    bool seed = false;
+    int sessionTtlSeconds = 0; // 0: sessions never expire
+    QString offerVersion, offerLink;
+    QList<QPair<QString, QString>> settingsOverrides;
+    bool analytics = true;
+    bool logCalls = true;
+};
+
+class DevGateway : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DevGateway(const DevGatewayOptions& options, QObject* parent = nullptr);
+    ~DevGateway() override;
+
+    // Opens the store (and seeds it when asked) and starts listening.
+    bool start(QString* error);
+    quint16 port() const;
+    // The client's RuntimeSettings.qml pointing at a gateway with these options on port.
+    static QString runtimeSettings(const DevGatewayOptions& options, quint16 port);
+
+    // Answers one HTTP request; public so that tests can drive it without sockets.
+    GatewayHttpResponse handleHttp(const GatewayHttpRequest& request);
+
+    static QList<QPair<QString, QString>> parseForm(const QByteArray& body);
+
+private:
+    struct Call {
+        QString method;
+        QHash<QString, QString> fields; // the last value of each key wins
+        QString host;                   // for absolute picture and link URLs
+        qint64 me = 0;                  // the authenticated account, 0 for open methods
+        // Missing fields read as empty (never null) text, so they bind as '' in SQL.
+        QString field(const QString& key) const { return fields.value(key, QString(QLatin1String(""))); }
+        bool has(const QString& key) const { return fields.contains(key); }
+    };
+    using Method = QJsonObject (DevGateway::*)(Call&);
+
+    QJsonObject dispatch(Call& call);
+    QJsonObject authenticate(Call& call); // empty on success, else the answer
+    void logCall(const Call& call, const QJsonObject& answer) const;
+    void addAnalyticsFlag(QJsonObject& answer) const;
+    void addUpdateOffer(QJsonObject& answer) const;
+
+    // Records and ids.
+    QString userUri(qint64 id) const;
+    QString channelUri(qint64 id) const;
+    QJsonObject userRecord(const QVariantMap& account, bool withEmail) const;
+    QJsonObject channelRecord(const QVariantMap& channel) const;
+    QJsonObject notificationRecord(const QVariantMap& notification) const;
+    QVariantMap account(qint64 id) const;
+    QVariantMap channel(qint64 id) const;
+    qint64 resolveUser(const QString& idOrUri) const;    // 0 when unknown
+    qint64 resolveChannel(const QString& idOrUri) const; // 0 when unknown
+    qint64 notify(qint64 recipient, int type, qint64 otherId, const QString& otherEmail,
+                  qint64 channelId, const QString& customMessage);
+    bool canSeeChannel(qint64 account, const QVariantMap& channel) const;
+    bool rootNameTaken(qint64 owner, const QString& name, qint64 exceptId) const;
+    QString storeImage(const Call& call, const QString& kind, const QString& fileNameKey, const QString& dataKey);
+    QJsonObject inviteToChannel(Call& call, qint64 invitee, qint64 channelId, const QString& message);
+
+    // Account, session, analytics.
+    QJsonObject loginUser(Call& call);
+    QJsonObject createAccount(Call& call);
+    QJsonObject userUuidExists(Call& call);
+    QJsonObject checkForUpdate(Call& call);
+    QJsonObject logEvent(Call& call);
+    QJsonObject requestIssue(Call& call);
+    // Users.
+    QJsonObject getUserByUserLiveUri(Call& call);
+    QJsonObject getUserBySocialUid(Call& call);
+    QJsonObject getUserInfoPublicByName(Call& call);
+    QJsonObject setUserCustomInfo(Call& call);
+    QJsonObject setUserImage(Call& call);
+    QJsonObject setUserPrivacy(Call& call);
+    // Channels.
+    QJsonObject addChannel(Call& call);
+    QJsonObject editChannel(Call& call);
+    QJsonObject deleteChannel(Call& call);
+    QJsonObject setChannelImage(Call& call);
+    QJsonObject getChannelInfo(Call& call);
+    QJsonObject getChannelInfoFromLiveUid(Call& call);
+    QJsonObject getChannelsInHierarchy(Call& call);
+    QJsonObject getChannelsMatching(Call& call);
+    QJsonObject getChannelsOwned(Call& call);
+    QJsonObject getChannelFavoritesList(Call& call);
+    QJsonObject changeChannelFavorite(Call& call);
+    QJsonObject changeChannelModerator(Call& call);
+    QJsonObject addUserStats(Call& call);
+    QJsonObject inviteUserToChannel(Call& call);
+    QJsonObject getThirdPartyChannelForUser(Call& call);
+    // Friends, groups, e-mail invitations.
+    QJsonObject changeFriend(Call& call);
+    QJsonObject getContactGroups(Call& call);
+    QJsonObject addContactGroup(Call& call);
+    QJsonObject deleteContactGroup(Call& call);
+    QJsonObject changeContactGroupMember(Call& call);
+    QJsonObject inviteUsersViaEmail(Call& call);
+    // Notifications.
+    QJsonObject getNotificationsSince(Call& call);
+    QJsonObject getNotifications(Call& call);
+    QJsonObject updateNotifications(Call& call);
+    QJsonObject acceptInvitation(Call& call);
+    // External-application realm.
+    QJsonObject realmVerify(Call& call);
+    QJsonObject realmLogin(Call& call);
+    QJsonObject realmContactList(Call& call);
+    QJsonObject realmChangeContact(Call& call);
+    QJsonObject realmGetChannelAuth(Call& call);
+    QJsonObject realmAcknowledge(Call& call);
+    QVariantMap realmSession(const Call& call) const;
+
+    GatewayHttpResponse shortenLink(const GatewayHttpRequest& request);
+    GatewayHttpResponse followShortLink(const QString& code);
+    GatewayHttpResponse servePicture(const QString& path);
+
+    DevGatewayOptions m_options;
+    DevGatewayStore m_store;
+    GatewayHttpServer* m_http;
+    QHash<QString, Method> m_methods;
+    QStringList m_openMethods;
+};

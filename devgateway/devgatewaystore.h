@@ -1,0 +1,48 @@
+#pragma once
+
+// DevGatewayStore: the dev gateway's SQLite store.
+//
+// Owns one database connection (WAL journal, foreign keys on, schema version in
+// `meta`) and gives the dispatcher small helpers that bind every value. Used
+// only from the thread that opened it. Ids start at 1001 for accounts, 5001 for
+// channels and 9001 for realm users, so that they never look alike in logs.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+class DevGatewayStore
+{
+public:
+    DevGatewayStore();
+    ~DevGatewayStore();
+    DevGatewayStore(const DevGatewayStore&) = delete;
+    DevGatewayStore& operator=(const DevGatewayStore&) = delete;
+
+    // Opens (and creates or upgrades) the database at path; ":memory:" keeps it in memory.
+    bool open(const QString& path, QString* error);
+    // Adds the development accounts, channels and realm; does nothing for rows already there.
+    bool seed();
+
+    // Every statement binds its values; failures are logged with the driver's error.
+    QList<QVariantMap> rows(const QString& sql, const QVariantList& values = {}) const;
+    QVariantMap row(const QString& sql, const QVariantList& values = {}) const; // empty when none
+    QVariant value(const QString& sql, const QVariantList& values = {}) const;  // first column of the first row
+    // Runs an INSERT, UPDATE or DELETE; returns the rows affected, or -1 on failure.
+    int exec(const QString& sql, const QVariantList& values = {}, qint64* insertedId = nullptr) const;
+    bool transaction() const;
+    bool commit() const;
+    void rollback() const;
+
+    static QByteArray newSalt();
+    static QByteArray hashPassword(const QString& password, const QByteArray& salt);
+    static bool checkPassword(const QString& password, const QByteArray& salt, const QByteArray& hash);
+    static QString randomHex(int bytes);
+
+private:
+    bool createSchema(QString* error);
+
+    QString m_connectionName;
+};

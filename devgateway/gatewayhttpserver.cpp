@@ -1,0 +1,135 @@
+#include "gatewayhttpserver.h"
+
+#include <QDebug>
+#include <QMetaObject>
+
+#include <httplib.h>
+
+#include <chrono>
+#include <future>
+
+namespace {
+
+GatewayHttpRequest toRequest(const httplib::Request& in, QByteArray body)
+{
+    GatewayHttpRequest request;
+    request.verb = QByteArray::fromStdString(in.method);
+    request.path = QString::fromStdString(in.path);
+    while (request.path.startsWith(QLatin1Char('/')))
+        request.path.remove(0, 1);
+    request.host = QString::fromStdString(in.get_header_value("Host"));
+    request.contentType = QByteArray::fromStdString(in.get_header_value("Content-Type"));
+    request.body = std::move(body);
+    return request;
+}
+
+void fill(httplib::Response& out, const GatewayHttpResponse& response)
+{
+    out.status = response.status;
+    if (!response.location.isEmpty())
+        out.set_header("Location", response.location.toStdString());
+    out.set_content(response.body.toStdString(), response.contentType.toStdString().c_str());
+}
+
+} // namespace
+
+GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
+    : QObject(parent)
+    , m_handler(std::move(handler))
+    , m_server(std::make_unique<httplib::Server>())
+{
+    m_server->set_keep_alive_max_count(1); // "Connection: close" after each answer
+    m_server->set_read_timeout(30, 0);
+    m_server->set_write_timeout(30, 0);
+    m_server->set_payload_max_length(MaxBodyBytes);
+
+    m_server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        size_t headerBytes = 0;
+        for (const auto& header : req.headers)
+            headerBytes += header.first.size() + header.second.size() + 4;
+        if (headerBytes > MaxHeaderBytes) {
+            res.status = 413;
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
+    // Reading the body through a content reader keeps the library from parsing
+    // (and capping at 8 KiB) urlencoded forms: pictures arrive as Base64 fields.
+    m_server->Post(".*", [this](const httplib::Request& req, httplib::Response& res,
+                                const httplib::ContentReader& reader) {
+        std::string body;
+        const bool complete = reader([&body](const char* data, size_t length) {
+            if (body.size() + length > MaxBodyBytes)
+                return false;
+            body.append(data, length);
+            return true;
+        });
+        if (!complete) {
+            res.status = body.size() >= MaxBodyBytes || res.status == 413 ? 413 : 400;
+            return;
+        }
+        fill(res, dispatch(toRequest(req, QByteArray::fromStdString(body))));
+    });
+    m_server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        fill(res, dispatch(toRequest(req, QByteArray())));
+    });
+}
+
+GatewayHttpServer::~GatewayHttpServer()
+{
+    stop();
+}
+
+bool GatewayHttpServer::listen(const QString& address, quint16 port, QString* error)
+{
+    const std::string host = address.toStdString();
+    int bound = -1;
+    if (port == 0)
+        bound = m_server->bind_to_any_port(host);
+    else if (m_server->bind_to_port(host, port))
+        bound = port;
+    if (bound <= 0) {
+        *error = QStringLiteral("cannot listen on %1:%2").arg(address).arg(port);
+        return false;
+    }
+    m_port = static_cast<quint16>(bound);
+    m_stopping = false;
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    return true;
+}
+
+void GatewayHttpServer::stop()
+{
+    m_stopping = true;
+    if (m_server)
+        m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+GatewayHttpResponse GatewayHttpServer::dispatch(const GatewayHttpRequest& request)
+{
+    // Runs on a library worker thread: hand the request to the owning thread and
+    // wait for its answer, giving up when the server stops.
+    auto promise = std::make_shared<std::promise<GatewayHttpResponse>>();
+    std::future<GatewayHttpResponse> answer = promise->get_future();
+    QMetaObject::invokeMethod(this, [this, promise, request] {
+        promise->set_value(m_handler(request));
+    }, Qt::QueuedConnection);
+    while (answer.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        if (m_stopping) {
+            GatewayHttpResponse unavailable;
+            unavailable.status = 503;
+            return unavailable;
+        }
+    }
+    try {
+        return answer.get();
+    } catch (const std::future_error&) {
+        // The owner went away before it answered.
+        GatewayHttpResponse unavailable;
+        unavailable.status = 503;
+        return unavailable;
+    }
+}

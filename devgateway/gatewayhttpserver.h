@@ -1,0 +1,65 @@
+#pragma once
+
+// GatewayHttpServer: the dev gateway's HTTP layer.
+//
+// cpp-httplib reads, bounds and answers HTTP on its own worker threads; each
+// complete request is handed to the handler on the thread that owns this
+// object (through its event loop), so the store and dispatch stay
+// single-threaded Qt code. Every answer closes the connection; idle sockets are
+// closed after 30 s; header sections over 16 KiB and bodies over 8 MiB get 413,
+// malformed requests 400.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace httplib {
+class Server;
+}
+
+struct GatewayHttpRequest {
+    QByteArray verb;  // "GET" or "POST"
+    QString path;     // without the leading slash or query, e.g. "gateway.php"
+    QString host;     // the Host header, used to build absolute URLs
+    QByteArray contentType;
+    QByteArray body;
+};
+
+struct GatewayHttpResponse {
+    int status = 200;
+    QByteArray contentType = "application/json; charset=utf-8";
+    QByteArray body;
+    QByteArray location; // for redirects
+};
+
+class GatewayHttpServer : public QObject
+{
+    Q_OBJECT
+public:
+    using Handler = std::function<GatewayHttpResponse(const GatewayHttpRequest&)>;
+
+    static constexpr size_t MaxHeaderBytes = 16 * 1024;
+    static constexpr size_t MaxBodyBytes = 8 * 1024 * 1024;
+
+    explicit GatewayHttpServer(Handler handler, QObject* parent = nullptr);
+    ~GatewayHttpServer() override;
+
+    // Binds address:port (port 0 picks a free one) and starts serving.
+    bool listen(const QString& address, quint16 port, QString* error);
+    quint16 port() const { return m_port; }
+    void stop();
+
+private:
+    GatewayHttpResponse dispatch(const GatewayHttpRequest& request);
+
+    Handler m_handler;
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_thread;
+    std::atomic<bool> m_stopping{false};
+    quint16 m_port = 0;
+};
