@@ -35,7 +35,9 @@ extern "C" {
 
 #define OX_MAX_KEY_CODES 16
 
-typedef enum { OX_MSG_REQUEST = 1, OX_MSG_RESPONSE = 2, OX_MSG_EVENT = 3 } ox_message_type;
+/* Every enumeration is int-sized (the *_FORCE_INT members), so that any value
+ * read from or injected into a record is a valid value of its type. */
+typedef enum { OX_MSG_REQUEST = 1, OX_MSG_RESPONSE = 2, OX_MSG_EVENT = 3, OX_MSG_FORCE_INT = 0x7fffffff } ox_message_type;
 
 /* A response carries the value of the request it answers. */
 typedef enum {
@@ -94,7 +96,8 @@ typedef enum {
     OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS = 126,
     OX_REQ_ACCOUNT_SEND_USER_APP_DATA = 128,
     OX_REQ_ACCOUNT_AUTHTOKEN_LOGIN = 132,
-    OX_REQ_SESSIONGROUP_GET_STATS = 133
+    OX_REQ_SESSIONGROUP_GET_STATS = 133,
+    OX_REQ_FORCE_INT = 0x7fffffff
 } ox_request_type;
 
 typedef enum {
@@ -153,7 +156,8 @@ typedef enum {
     OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS = 126,
     OX_RESP_ACCOUNT_SEND_USER_APP_DATA = 128,
     OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN = 132,
-    OX_RESP_SESSIONGROUP_GET_STATS = 133
+    OX_RESP_SESSIONGROUP_GET_STATS = 133,
+    OX_RESP_FORCE_INT = 0x7fffffff
 } ox_response_type;
 
 typedef enum {
@@ -179,7 +183,8 @@ typedef enum {
     OX_EVT_SERVER_APP_DATA = 35,
     OX_EVT_USER_APP_DATA = 36,
     OX_EVT_NETWORK_MESSAGE = 38,
-    OX_EVT_AUDIO_DEVICE_HOT_SWAP = 41
+    OX_EVT_AUDIO_DEVICE_HOT_SWAP = 41,
+    OX_EVT_FORCE_INT = 0x7fffffff
 } ox_event_type;
 
 /* ---- base records: every record starts with its base as member `base` ---- */
