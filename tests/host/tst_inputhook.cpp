@@ -2,6 +2,8 @@
 #include "scriptedinputhook.h"
 #include "xinputhook.h"
 
+#include "testenvironment.h"
+
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTest>
@@ -53,5 +55,5 @@ void TestInputHook::withoutDisplayInstallsFailAndTheLoopStillRuns()
     delete thread;
 }
 
-QTEST_GUILESS_MAIN(TestInputHook)
+TAVRI_TEST_GUILESS_MAIN(TestInputHook)
 #include "tst_inputhook.moc"

@@ -2,6 +2,8 @@
 #include "jumplist.h"
 #include "urlschemeregistration.h"
 
+#include "testenvironment.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -152,5 +154,5 @@ void TestJumpList::refusals()
         QCOMPARE(JumpList::clear(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestJumpList)
+TAVRI_TEST_GUILESS_MAIN(TestJumpList)
 #include "tst_jumplist.moc"

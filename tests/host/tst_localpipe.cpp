@@ -1,5 +1,7 @@
 #include "localpipe.h"
 
+#include "testenvironment.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -110,5 +112,5 @@ void TestLocalPipe::emptyNameIsRefused()
     QVERIFY(!host::LocalPipe::listen(server, QStringLiteral("\\\\.\\pipe\\")));
 }
 
-QTEST_GUILESS_MAIN(TestLocalPipe)
+TAVRI_TEST_GUILESS_MAIN(TestLocalPipe)
 #include "tst_localpipe.moc"

@@ -1,5 +1,7 @@
 #include "machinedescription.h"
 
+#include "testenvironment.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -80,5 +82,5 @@ void TestMachineDescription::defaultFolderDoesNotFail()
     }
 }
 
-QTEST_GUILESS_MAIN(TestMachineDescription)
+TAVRI_TEST_GUILESS_MAIN(TestMachineDescription)
 #include "tst_machinedescription.moc"

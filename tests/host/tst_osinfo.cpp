@@ -1,5 +1,7 @@
 #include "osinfo.h"
 
+#include "testenvironment.h"
+
 #include <QTest>
 
 class TestOsInfo : public QObject
@@ -17,5 +19,5 @@ void TestOsInfo::values()
     QCOMPARE(host::OsInfo::windowsVersionValue(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestOsInfo)
+TAVRI_TEST_GUILESS_MAIN(TestOsInfo)
 #include "tst_osinfo.moc"

@@ -1,6 +1,8 @@
 #include "nativemessage.h"
 #include "powerevents.h"
 
+#include "testenvironment.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -163,5 +165,5 @@ void TestPowerEvents::noBusStaysSilent()
     QDBusConnection::disconnectFromBus(QStringLiteral("none"));
 }
 
-QTEST_MAIN(TestPowerEvents)
+TAVRI_TEST_MAIN(TestPowerEvents)
 #include "tst_powerevents.moc"

@@ -1,5 +1,7 @@
 #include "programlauncher.h"
 
+#include "testenvironment.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -80,5 +82,5 @@ void TestProgramLauncher::refusesWhatCannotRun()
     QVERIFY(!host::ProgramLauncher::startDetachedFromCurrentDir(program, {QStringLiteral("1")}));
 }
 
-QTEST_GUILESS_MAIN(TestProgramLauncher)
+TAVRI_TEST_GUILESS_MAIN(TestProgramLauncher)
 #include "tst_programlauncher.moc"

@@ -1,5 +1,7 @@
 #include "scriptedinputhook.h"
 
+#include "testenvironment.h"
+
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QTest>
@@ -127,5 +129,5 @@ void TestScriptedInputHook::uninstallStopsDelivery()
     QCOMPARE(recorder.count(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestScriptedInputHook)
+TAVRI_TEST_GUILESS_MAIN(TestScriptedInputHook)
 #include "tst_scriptedinputhook.moc"

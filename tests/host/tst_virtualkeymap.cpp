@@ -1,5 +1,7 @@
 #include "virtualkeymap.h"
 
+#include "testenvironment.h"
+
 #include <QKeyEvent>
 #include <QSet>
 #include <QTest>
@@ -170,5 +172,5 @@ void TestVirtualKeyMap::nativeFieldsOfKeyEvents()
     QCOMPARE(host::VirtualKeyMap::fromNativeVirtualKey(synthetic.nativeVirtualKey()), quint32(0));
 }
 
-QTEST_GUILESS_MAIN(TestVirtualKeyMap)
+TAVRI_TEST_GUILESS_MAIN(TestVirtualKeyMap)
 #include "tst_virtualkeymap.moc"

@@ -1,5 +1,7 @@
 #include "windowstyle.h"
 
+#include "testenvironment.h"
+
 #include <QTest>
 #include <QWindow>
 
@@ -74,5 +76,5 @@ void TestWindowStyle::nullWindowIsIgnored()
     host::WindowStyle::leaveTopmostBand(nullptr);
 }
 
-QTEST_MAIN(TestWindowStyle)
+TAVRI_TEST_MAIN(TestWindowStyle)
 #include "tst_windowstyle.moc"

@@ -1,5 +1,7 @@
 #include "xinputhook.h"
 
+#include "testenvironment.h"
+
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
@@ -135,5 +137,5 @@ void TestXInputHook::reportsRawKeysAndButtons()
     QCOMPARE(seen, expected);
 }
 
-QTEST_GUILESS_MAIN(TestXInputHook)
+TAVRI_TEST_GUILESS_MAIN(TestXInputHook)
 #include "tst_xinputhook.moc"
