@@ -20,6 +20,7 @@ namespace {
 
 pthread_once_t g_prepareOnce = PTHREAD_ONCE_INIT;
 bool g_prepared = false;
+MachineInfo *g_machine = nullptr; // lives to the end of the process
 
 void prepare()
 {
@@ -27,8 +28,7 @@ void prepare()
     void *memory = platform_alloc(sizeof(MachineInfo));
     if (!settings || !memory)
         return;
-    // Lives to the end of the process, like the settings.
-    MachineInfo *machine = new (memory) MachineInfo;
+    MachineInfo *machine = g_machine = new (memory) MachineInfo;
     {
         MachineFacts facts;
         sys::read_machine_facts(&facts);

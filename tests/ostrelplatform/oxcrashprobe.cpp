@@ -1,9 +1,10 @@
 // A small program that crashes on request inside the platform library's
 // crash guard, so the tests can look at what the guard leaves behind.
 //
-//   oxcrashprobe segv | abort | two | quiet
+//   oxcrashprobe segv | abort | two | quiet | thread
 
 #include "crashguard.h"
+#include "oxplatform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +62,12 @@ int main(int argc, char **argv)
         OstrelSystem::run_guarded(crash_by_abort, nullptr);
     else if (std::strcmp(mode, "quiet") == 0)
         return static_cast<int>(OstrelSystem::run_guarded(quiet, nullptr));
-    else if (std::strcmp(mode, "two") == 0) {
+    else if (std::strcmp(mode, "thread") == 0) {
+        // A thread started through the library's export crashes.
+        void *thread = nullptr;
+        if (oxplatform::create_thread(crash_by_null, nullptr, &thread, 0, 0) == 0)
+            oxplatform::wait_event(thread, -1);
+    } else if (std::strcmp(mode, "two") == 0) {
         // Prepare first, so both threads reach the handler at the same time.
         OstrelSystem::run_guarded(quiet, nullptr);
         pthread_barrier_init(&g_barrier, nullptr, 2);
