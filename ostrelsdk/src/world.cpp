@@ -434,15 +434,21 @@ void World::removeSessionSilently(const std::string &handle)
     m_sessions.erase(it);
 }
 
-void World::endSession(const std::string &handle, int reason, int code, const std::string &t, Outbox &out)
+void World::endSession(const std::string &handleRef, int reason, int code, const std::string &t, Outbox &out)
 {
+    // Callers often pass the session's own handle, which dies with the session.
+    const std::string handle = handleRef;
     auto it = m_sessions.find(handle);
     if (it == m_sessions.end())
         return;
     Session s = it->second;
     Account &a = m_accounts[s.account];
     Member self = selfMember(a);
-    std::vector<Session *> others = s.channel ? sessionsOn(s.key) : std::vector<Session *>{};
+    std::vector<Session *> others;
+    if (s.channel)
+        for (Session *o : sessionsOn(s.key))
+            if (o->handle != handle)
+                others.push_back(o);
     evParticipantRemoved(s, self, reason, out);
     if (s.audio)
         evStream(OX_EVT_MEDIA_STREAM_UPDATED, s, 1, code, t, 0, out);
@@ -451,8 +457,7 @@ void World::endSession(const std::string &handle, int reason, int code, const st
     evSessionRemoved(s, out);
     removeSessionSilently(handle);
     for (Session *o : others)
-        if (o->handle != handle)
-            evParticipantRemoved(*o, self, reason, out);
+        evParticipantRemoved(*o, self, reason, out);
     // A person-to-person peer sees the caller leave its own session.
     if (!s.channel)
         if (Account *peer = accountByUri(s.key))
@@ -462,8 +467,9 @@ void World::endSession(const std::string &handle, int reason, int code, const st
             }
 }
 
-void World::endGroup(const std::string &handle, Outbox &out)
+void World::endGroup(const std::string &handleRef, Outbox &out)
 {
+    const std::string handle = handleRef; // may belong to the object that ends here
     auto it = m_groups.find(handle);
     if (it == m_groups.end())
         return;
@@ -478,8 +484,9 @@ void World::endGroup(const std::string &handle, Outbox &out)
         removeAll(a->second.groups, handle);
 }
 
-void World::endLogin(const std::string &handle, int code, const std::string &t, Outbox &out)
+void World::endLogin(const std::string &handleRef, int code, const std::string &t, Outbox &out)
 {
+    const std::string handle = handleRef; // may belong to the object that ends here
     auto it = m_accounts.find(handle);
     if (it == m_accounts.end())
         return;
@@ -1141,21 +1148,21 @@ void World::addSession(ox_req_base_t *r, Outbox &out)
         }
     }
     m_sessions[s.handle] = s;
-    joinedSequence(m_sessions[s.handle], out);
+    joinedSequence(m_sessions[s.handle], wantAudio, out);
     if (peerAccount && peerAccount->handle != a.handle && !p2pSession(peerAccount->handle, a.uri))
         incomingP2P(*peerAccount, a, out);
 }
 
-void World::joinedSequence(Session &s, Outbox &out)
+void World::joinedSequence(Session &s, bool audioRequested, Outbox &out)
 {
     Member self = selfMember(m_accounts[s.account]);
     if (s.text)
         evStream(OX_EVT_TEXT_STREAM_UPDATED, s, 2, 0, "", 0, out);
     if (s.audio)
         evStream(OX_EVT_MEDIA_STREAM_UPDATED, s, 2, 0, "", 0, out);
-    else if (m_captureFailure && s.channel) {
-        // Only an audio join reaches here with audio off and a capture failure set.
-    }
+    else if (audioRequested && m_captureFailure)
+        // The microphone cannot be opened: the session stays text-only.
+        evStream(OX_EVT_MEDIA_STREAM_UPDATED, s, 1, m_captureFailure, ox_get_error_string(m_captureFailure), 0, out);
     std::vector<Member> before;
     if (s.channel) {
         const Channel &c = channel(s.key);

@@ -148,7 +148,7 @@ private:
     void endLogin(const std::string &handle, int code, const std::string &text, Outbox &out);
     void removeSessionSilently(const std::string &handle);
     int participantType(const Channel *c, const std::string &uri) const;
-    void joinedSequence(Session &s, Outbox &out);
+    void joinedSequence(Session &s, bool audioRequested, Outbox &out);
     void memberLeft(const std::string &channelKey, const Member &m, int reason, Outbox &out);
     void deliverMessage(Session &target, const std::string &sender, const std::string &body, Outbox &out);
 
