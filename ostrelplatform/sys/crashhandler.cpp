@@ -299,7 +299,7 @@ void chain(int signal, siginfo_t *info, void *context)
     }
 }
 
-void on_crash_signal(int signal, siginfo_t *info, void *context)
+void crash_filter(int signal, siginfo_t *info, void *context)
 {
     const int savedErrno = errno;
     if (!t_guarded) {
@@ -374,7 +374,7 @@ bool install_crash_handler(const LibraryString &folder, std::uint32_t existingLe
     ::backtrace(g_frames, kMaxFrames);
 
     struct sigaction action = {};
-    action.sa_sigaction = on_crash_signal;
+    action.sa_sigaction = crash_filter;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < kSignalCount; ++i)

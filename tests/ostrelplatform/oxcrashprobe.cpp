@@ -1,15 +1,17 @@
 // A small program that crashes on request inside the platform library's
 // crash guard, so the tests can look at what the guard leaves behind.
 //
-//   oxcrashprobe segv | abort | two | quiet | thread
+//   oxcrashprobe segv | abort | throw | two | quiet | thread | report
 
 #include "crashguard.h"
 #include "oxplatform.h"
+#include "sys/crashhandler.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <pthread.h>
+#include <stdexcept>
 
 namespace {
 
@@ -30,6 +32,11 @@ unsigned long crash_by_null(void *)
 unsigned long crash_by_abort(void *)
 {
     std::abort();
+}
+
+unsigned long crash_by_throw(void *)
+{
+    throw std::runtime_error("escapes the entry");
 }
 
 unsigned long quiet(void *)
@@ -60,7 +67,14 @@ int main(int argc, char **argv)
         OstrelSystem::run_guarded(crash_by_null, nullptr);
     else if (std::strcmp(mode, "abort") == 0)
         OstrelSystem::run_guarded(crash_by_abort, nullptr);
-    else if (std::strcmp(mode, "quiet") == 0)
+    else if (std::strcmp(mode, "throw") == 0)
+        OstrelSystem::run_guarded(crash_by_throw, nullptr);
+    else if (std::strcmp(mode, "report") == 0) {
+        // A report asked for outside any crash records the current context.
+        OstrelSystem::run_guarded(quiet, nullptr);
+        OstrelSystem::sys::write_crash_report(0, nullptr, nullptr);
+        return 0;
+    } else if (std::strcmp(mode, "quiet") == 0)
         return static_cast<int>(OstrelSystem::run_guarded(quiet, nullptr));
     else if (std::strcmp(mode, "thread") == 0) {
         // A thread started through the library's export crashes.

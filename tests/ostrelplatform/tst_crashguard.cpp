@@ -4,6 +4,7 @@
 #include "crashguard.h"
 #include "crashprobe.h"
 #include "crashsettings.h"
+#include "dumpreader.h"
 #include "machinefacts.h"
 #include "machineinfo.h"
 #include "sys/machinefactsreader.h"
@@ -23,30 +24,6 @@ namespace {
 QByteArray bytes(const LibraryString &s)
 {
     return QByteArray(s.data(), int(s.length()));
-}
-
-template <typename T>
-T read_at(const QByteArray &data, int offset)
-{
-    T value{};
-    if (offset >= 0 && offset + int(sizeof value) <= data.size())
-        std::memcpy(&value, data.constData() + offset, sizeof value);
-    return value;
-}
-
-// The payload of the first stream of `kind` in a dump, or a null array.
-QByteArray dump_stream(const QByteArray &dump, std::uint32_t kind)
-{
-    const std::uint32_t count = read_at<std::uint32_t>(dump, 52);
-    int offset = int(read_at<std::uint32_t>(dump, 8));
-    for (std::uint32_t i = 0; i < count && offset + 16 <= dump.size(); ++i) {
-        const std::uint32_t streamKind = read_at<std::uint32_t>(dump, offset);
-        const std::uint64_t size = read_at<std::uint64_t>(dump, offset + 8);
-        if (streamKind == kind)
-            return dump.mid(offset + 16, int(size));
-        offset += 16 + int(size);
-    }
-    return QByteArray();
 }
 
 QStringList child_names(const QDomElement &parent)
@@ -103,6 +80,7 @@ private slots:
     void longTemporaryFolder();
     void foreignTemporaryFolderIsRefused();
     void guardReturnsTheResult();
+    void reportWithoutASignal();
 };
 
 void CrashGuardTest::guardDecision_data()
@@ -261,6 +239,7 @@ void CrashGuardTest::crashingChild_data()
     QTest::addColumn<int>("dumpType");
     QTest::newRow("null write") << QByteArray("segv") << QByteArray() << int(SIGSEGV) << true << 0;
     QTest::newRow("abort") << QByteArray("abort") << QByteArray() << int(SIGABRT) << true << 0;
+    QTest::newRow("escaping exception") << QByteArray("throw") << QByteArray() << int(SIGABRT) << true << 0;
     QTest::newRow("debug") << QByteArray("segv") << QByteArray("OSTREL_DEBUG=1") << int(SIGSEGV) << false << 0;
     QTest::newRow("debug forced") << QByteArray("segv") << QByteArray("OSTREL_DEBUG=1 OSTREL_FORCE_CD=")
                                   << int(SIGSEGV) << true << 0;
@@ -305,17 +284,19 @@ void CrashGuardTest::crashingChild()
     QFile dumpFile(probe.dumpsFolder() + '/' + dumps.first());
     QVERIFY(dumpFile.open(QIODevice::ReadOnly));
     QCOMPARE(int(dumpFile.permissions() & (QFile::ReadGroup | QFile::ReadOther)), 0);
-    const QByteArray dump = dumpFile.readAll();
-    QCOMPARE(dump.left(8), QByteArray("OXMDUMP1"));
-    QCOMPARE(read_at<std::uint32_t>(dump, 12), std::uint32_t(dumpType));
-    QCOMPARE(read_at<std::int64_t>(dump, 16), stamp.toLongLong());
-    QCOMPARE(read_at<std::uint32_t>(dump, 32), std::uint32_t(signal));
-    QCOMPARE(read_at<std::uint16_t>(dump, 50), std::uint16_t(sizeof(void *)));
-    QVERIFY(dump_stream(dump, 4).contains("oxcrashprobe"));
-    QVERIFY(dump_stream(dump, 2).size() > 8);
-    QVERIFY(dump_stream(dump, 3).size() >= 8);
+    const oxdump::Dump dump = oxdump::parse_dump(dumpFile.readAll().toStdString());
+    QVERIFY(dump.valid);
+    QCOMPARE(dump.dumpType, std::uint32_t(dumpType));
+    QCOMPARE(dump.timestamp, stamp.toLongLong());
+    QCOMPARE(dump.signal, std::uint32_t(signal));
+    QCOMPARE(dump.pointerSize, std::uint16_t(sizeof(void *)));
+    QCOMPARE(dump.pid, dump.tid); // the probe crashes on its main thread
+    QVERIFY(dump.stream(oxdump::Maps).find("oxcrashprobe") != std::string::npos);
+    QCOMPARE(dump.stream(oxdump::ThreadName), std::string("oxcrashprobe"));
+    QVERIFY(dump.stream(oxdump::Stack).size() > 8);
+    QVERIFY(dump.stream(oxdump::Backtrace).size() >= 8);
     if (signal == SIGSEGV)
-        QCOMPARE(read_at<std::uint64_t>(dump, 40), std::uint64_t(0)); // the fault address
+        QCOMPARE(dump.faultAddress, std::uint64_t(0));
 
     QFile xmlFile(probe.dumpsFolder() + '/' + metadata.first());
     QVERIFY(xmlFile.open(QIODevice::ReadOnly));
@@ -417,6 +398,23 @@ void CrashGuardTest::guardReturnsTheResult()
     QCOMPARE(result.signal, 0);
     QCOMPARE(result.exitCode, 7);
     QVERIFY(probe.files("*").isEmpty());
+}
+
+void CrashGuardTest::reportWithoutASignal()
+{
+    CrashProbe probe;
+    const ProbeResult result = probe.run("report");
+    QCOMPARE(result.signal, 0);
+    QCOMPARE(result.exitCode, 0);
+    const QStringList dumps = probe.files("*.dmp");
+    QCOMPARE(dumps.size(), 1);
+    QCOMPARE(probe.files("*.xml").size(), 1);
+    QFile dumpFile(probe.dumpsFolder() + '/' + dumps.first());
+    QVERIFY(dumpFile.open(QIODevice::ReadOnly));
+    const oxdump::Dump dump = oxdump::parse_dump(dumpFile.readAll().toStdString());
+    QVERIFY(dump.valid);
+    QCOMPARE(dump.signal, 0u);
+    QVERIFY(dump.stream(oxdump::Stack).size() > 8); // the current context
 }
 
 QTEST_GUILESS_MAIN(CrashGuardTest)

@@ -160,6 +160,13 @@ void PlatformExportsTest::symbolsResolveAfterLoading()
     QCOMPARE(reinterpret_cast<SetEvent>(dlsym(library, "_ZN10oxplatform9set_eventEPv"))(event), 0u);
     QCOMPARE(reinterpret_cast<WaitEvent>(dlsym(library, "_ZN10oxplatform10wait_eventEPvi"))(event, 0), 0u);
     QCOMPARE(reinterpret_cast<DeleteEvent>(dlsym(library, "_ZN10oxplatform12delete_eventEPv"))(event), 0u);
+    using CreateThread = std::uint32_t (*)(ThreadEntry, void *, void **, unsigned, int);
+    void *thread = nullptr;
+    QCOMPARE(reinterpret_cast<CreateThread>(dlsym(library, "_ZN10oxplatform13create_threadEPFmPvES0_PS0_ji"))(
+                 return_five, nullptr, &thread, 0, 0),
+             0u);
+    QCOMPARE(reinterpret_cast<WaitEvent>(dlsym(library, "_ZN10oxplatform10wait_eventEPvi"))(thread, 10000), 0u);
+    QCOMPARE(reinterpret_cast<DeleteEvent>(dlsym(library, "_ZN10oxplatform19close_thread_handleEPv"))(thread), 0u);
     // Left loaded, as the voice SDK leaves it: the library keeps its
     // process-wide tables to the end of the process.
 }
