@@ -232,6 +232,11 @@ protected slots:
 private slots:
     void onEventSendComplete();
 
+protected:
+    // The web session id that the service handed out; empty before the first
+    // answer that carries one and after the credentials were cleared.
+    void setSessionId(const QString& sessionId) { m_sessionId = sessionId; }
+
 private:
     void postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler, QObject* errorReceiver,
                    const char* errorSlot, bool withCredentials);

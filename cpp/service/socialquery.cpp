@@ -21,7 +21,8 @@ bool isSecretKey(const QString& key)
         || key.contains(QLatin1String("token"), Qt::CaseInsensitive)
         || key.compare(QLatin1String("sid"), Qt::CaseInsensitive) == 0
         || key.compare(QLatin1String("rsid"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("vat"), Qt::CaseInsensitive) == 0;
+        || key.compare(QLatin1String("vat"), Qt::CaseInsensitive) == 0
+        || key.compare(QLatin1String("utok"), Qt::CaseInsensitive) == 0;
 }
 
 const QString kHidden = QStringLiteral("<hidden>");

@@ -38,8 +38,9 @@ public:
     static QtMsgType replyLogLevel(qint64 elapsedMs);
     // The copy of a request body or a reply that goes to the log: every form
     // field or JSON member whose key contains "password" or "token" (in any
-    // case), and the session keys "sid", "rsid" and "vat", get the value
-    // <hidden>; JSON "UserEmail" entries are removed; very long texts are cut.
+    // case), the realm user token "utok" and the session keys "sid", "rsid"
+    // and "vat", get the value <hidden>; JSON "UserEmail" entries are removed;
+    // very long texts are cut.
     static QString maskForLog(const QString& text);
     // Parses a reply body as the handlers receive it (see JsonReplyHandler).
     static QJsonDocument parseReply(const QString& method, const QString& body);
