@@ -3,16 +3,59 @@
 #include "virtualkeymap.h"
 
 #include <QDebug>
+#include <QSet>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
 #include <cerrno>
+#include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace host {
+
+namespace {
+
+// Xlib's default handler for a broken connection ends the process. The
+// hooks' own connections are let go instead; any other connection keeps the
+// handler it had.
+std::mutex ioMutex;
+QSet<Display*> hookDisplays;
+XIOErrorHandler previousIoHandler = nullptr;
+
+int onIoError(Display* display)
+{
+    XIOErrorHandler previous = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(ioMutex);
+        if (hookDisplays.contains(display))
+            return 0; // the display's exit handler records the loss
+        previous = previousIoHandler;
+    }
+    return previous ? previous(display) : 0;
+}
+
+void registerHookDisplay(Display* display)
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        std::lock_guard<std::mutex> lock(ioMutex);
+        previousIoHandler = XSetIOErrorHandler(&onIoError);
+    });
+    std::lock_guard<std::mutex> lock(ioMutex);
+    hookDisplays.insert(display);
+}
+
+void closeHookDisplay(Display* display)
+{
+    XCloseDisplay(display);
+    std::lock_guard<std::mutex> lock(ioMutex);
+    hookDisplays.remove(display);
+}
+
+} // namespace
 
 XInputHook::XInputHook()
     : m_quitFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
@@ -55,6 +98,8 @@ bool XInputHook::openDisplay()
         XCloseDisplay(display);
         return false;
     }
+    registerHookDisplay(display);
+    XSetIOErrorExitHandler(display, &XInputHook::onConnectionLost, this);
     m_display = display;
     m_xiOpcode = opcode;
     m_openFailed = false;
@@ -101,39 +146,45 @@ bool XInputHook::installMouse(MouseProc proc)
     return true;
 }
 
+void XInputHook::onConnectionLost(Display*, void* self)
+{
+    // Called by Xlib in place of exiting the process; the connection is
+    // unusable from here on and run() lets it go.
+    static_cast<XInputHook*>(self)->m_connectionLost = true;
+}
+
 void XInputHook::run()
 {
-    pollfd fds[2];
-    int count = 0;
-    if (m_quitFd >= 0)
-        fds[count++] = {m_quitFd, POLLIN, 0};
-    const int xIndex = count;
-    if (m_display)
-        fds[count++] = {ConnectionNumber(m_display), POLLIN, 0};
-
     while (!m_quit.load()) {
         if (m_display) {
-            while (!m_quit.load() && XPending(m_display) > 0) {
+            while (!m_connectionLost && !m_quit.load() && XPending(m_display) > 0) {
                 XEvent event;
                 XNextEvent(m_display, &event);
                 dispatch(event);
             }
+            if (m_connectionLost) {
+                // The X server went away (an Xwayland restart, say). The loop
+                // keeps running without it until quit(), as with no hook.
+                qWarning() << "XInputHook: the X connection was lost, system-wide input is no longer monitored";
+                closeHookDisplay(m_display);
+                m_display = nullptr;
+                m_keyboardProc = nullptr;
+                m_mouseProc = nullptr;
+            }
         }
         if (m_quit.load())
             break;
-        if (count == 0) {
-            // Neither a display nor an eventfd: nothing can wake us but quit().
-            ::usleep(50 * 1000);
-            continue;
-        }
-        const int ready = ::poll(fds, nfds_t(count), -1);
-        if (ready < 0 && errno != EINTR) {
+        pollfd fds[2];
+        nfds_t count = 0;
+        if (m_quitFd >= 0)
+            fds[count++] = {m_quitFd, POLLIN, 0};
+        if (m_display)
+            fds[count++] = {ConnectionNumber(m_display), POLLIN, 0};
+        // Without an eventfd the quit flag is polled.
+        const int timeoutMs = m_quitFd >= 0 ? -1 : 50;
+        if (::poll(fds, count, timeoutMs) < 0 && errno != EINTR) {
             qWarning() << "XInputHook: poll failed, errno" << errno;
-            break;
-        }
-        if (m_display && (fds[xIndex].revents & (POLLHUP | POLLERR))) {
-            qWarning() << "XInputHook: the X connection was closed";
-            break;
+            ::usleep(50 * 1000);
         }
     }
 }
@@ -197,7 +248,7 @@ void XInputHook::uninstall()
     m_mouseProc = nullptr;
     if (m_display) {
         selectEvents();
-        XCloseDisplay(m_display);
+        closeHookDisplay(m_display);
         m_display = nullptr;
     }
 }

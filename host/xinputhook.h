@@ -31,10 +31,12 @@ private:
     bool openDisplay();
     void selectEvents();
     void dispatch(XEvent& event);
+    static void onConnectionLost(Display* display, void* self);
 
     Display* m_display = nullptr;
     int m_xiOpcode = -1;
     bool m_openFailed = false;
+    bool m_connectionLost = false;
     int m_quitFd = -1;
     std::atomic<bool> m_quit{false};
     KeyboardProc m_keyboardProc;

@@ -4,6 +4,7 @@
 
 #include <QMutex>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThread>
@@ -40,6 +41,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void reportsRawKeysAndButtons();
+    void survivesTheServerGoingAway(); // stops the server: keep last
 
 private:
     QProcess m_xvfb;
@@ -135,6 +137,31 @@ void TestXInputHook::reportsRawKeysAndButtons()
     delete thread;
     QMutexLocker lock(&mutex);
     QCOMPARE(seen, expected);
+}
+
+void TestXInputHook::survivesTheServerGoingAway()
+{
+    std::atomic<int> installed{-1};
+    host::XInputHook hook;
+    QThread* thread = QThread::create([&] {
+        installed = hook.installKeyboard([](const InputHook::KeyboardHookEvent&) {}) ? 1 : 0;
+        hook.run();
+        hook.uninstall();
+    });
+    thread->start();
+    QTRY_VERIFY(installed != -1);
+    QCOMPARE(installed.load(), 1);
+
+    // Xlib ends the process on a lost connection unless told otherwise.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("X connection was lost"));
+    m_xvfb.kill();
+    QVERIFY(m_xvfb.waitForFinished(5000));
+    QTest::qWait(300);
+    QVERIFY(thread->isRunning());
+
+    hook.quit();
+    QVERIFY(thread->wait(3000));
+    delete thread;
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestXInputHook)
