@@ -14,7 +14,9 @@ namespace host {
 // without a grab. It opens its own X connection on the monitor thread.
 // Key codes become virtual keys through VirtualKeyMap::fromScanCode; pointer
 // motion is not selected. Without DISPLAY or XInput 2.1 both installs fail
-// and one warning is logged. Under Wayland only input to X clients is seen.
+// and one warning is logged. A lost X connection (an Xwayland restart, say)
+// is logged and run() goes on without it until quit(); the process is not
+// ended. Under Wayland only input to X clients is seen.
 class XInputHook : public InputHook
 {
 public:
