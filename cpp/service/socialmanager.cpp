@@ -2,7 +2,10 @@
 
 #include "eventlogger.h"
 #include "logcategories.h"
+#include "osinfo.h"
+#include "reportassertionfailure.h"
 #include "socialquery.h"
+#include "storagemanager.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -62,7 +65,9 @@ QSocialManager::QSocialManager(QObject* parent, const QString& apiUrl, const QSt
     , m_clientGuid(QUuid::createUuid().toString().mid(1, 36))
     , m_eventTimer(new QTimer(this))
     , m_eventLogger(new EventLogger(this))
+    , m_osVersion(host::OsInfo::windowsVersionValue())
 {
+    TAVRI_CHECK(!s_instance);
     m_eventTimer->setSingleShot(true);
     connect(this, &QSocialManager::logEventQueued, this, &QSocialManager::onEventQueued);
     connect(m_eventTimer, &QTimer::timeout, this, &QSocialManager::onEventQueuedNext);
@@ -322,7 +327,8 @@ void QSocialManager::requestLogin(const QString& email, const QString& password,
     m_sessionId.clear();
     QJsonObject fields{{QStringLiteral("email"), email},
                        {QStringLiteral("password"), password},
-                       {QStringLiteral("method"), QStringLiteral("LoginUser")}};
+                       {QStringLiteral("method"), QStringLiteral("LoginUser")},
+                       {QStringLiteral("guid"), StorageManager::getInstallGuid()}};
     post(fields, handler);
     logEvent(QStringLiteral("login"), QStringLiteral("requested"), {QStringLiteral("email:") + email});
 }
@@ -533,7 +539,8 @@ void QSocialManager::getUserInfoByUID(const QString& userUID, JsonReplyHandler* 
 void QSocialManager::getUserInfoByUri(const QString& uri, JsonReplyHandler* handler)
 {
     if (!uri.startsWith(QLatin1String("sip:"))) {
-        qCWarning(ssint).noquote() << "QSocialManager::getUserInfoByUri: not a SIP address:" << uri;
+        reportAssertionFailure("uri.startsWith(\"sip:\")", __FILE__, __LINE__, "QSocialManager::getUserInfoByUri",
+                               true);
         return;
     }
     post({{QStringLiteral("method"), QStringLiteral("getUserByUserLiveURI")}, {QStringLiteral("UserLiveURI"), uri}},

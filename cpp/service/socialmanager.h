@@ -266,5 +266,5 @@ private:
     int m_retryCount = 0;
     // An analytics send is on the wire; the next one waits for its outcome.
     bool m_eventSendInFlight = false;
-    int m_osVersion = 0;
+    int m_osVersion;
 };

@@ -75,12 +75,14 @@ void WebTransportTest::init()
 void WebTransportTest::cleanup()
 {
     const QStringList unexpected = m_fake->unexpected();
+    const bool asserted = !LogCapture::matching(QStringLiteral("Assertion Failure")).isEmpty();
     delete m_manager;
     m_manager = nullptr;
     delete m_fake;
     m_fake = nullptr;
     flushDeferredDeletes();
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(','))));
+    QVERIFY(!asserted);
     QCOMPARE(QSocialManager::getInstance(), nullptr);
 }
 
@@ -378,6 +380,8 @@ void WebTransportTest::serverBaseUrl()
 {
     QFETCH(QString, apiUrl);
     QFETCH(QString, base);
+    delete m_manager;
+    m_manager = nullptr;
     QSocialManager manager(nullptr, apiUrl, QString());
     QCOMPARE(manager.getServerBaseUrl(), base);
     QCOMPARE(QSocialManager::getInstance(), &manager);
