@@ -1,6 +1,8 @@
 #include "voicemanager.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 #include <QQmlComponent>
@@ -9,19 +11,51 @@
 #include <QRegularExpression>
 #include <QScopedPointer>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimerEvent>
 #include <QVariant>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "logcategories.h"
+#include "logging.h"
+#include "reportassertionfailure.h"
+#include "sdkrequestclient.h"
+#include "storagemanager.h"
+#include "virtualkeyinfo.h"
 
 namespace {
 
-// Read by the SDK's notification thread, written on the main thread.
+// Set by the constructor and cleared at the start of shutdown on the main
+// thread; read by the SDK's notification thread.
 std::atomic<VoiceManager *> s_instance{nullptr};
 
 const char kProductionDomain[] = "voice.tavri.net";
 const char kDevelopmentDomain[] = "voice-dev.tavri.net";
 const char kDevelopmentWebHost[] = "dev.tavri.net";
 const char kDownloadHost[] = "www.tavri.net";
+
+constexpr int kConnectorTimerMs = 5000;
+constexpr int kLoginTimerMs = 45000;
+constexpr int kExitLogoutTimerMs = 30000;
+constexpr int kShutdownWaitMs = 3000;
+constexpr int kShutdownPollMs = 50;
+// The program folder in the initialisation record: at most this many
+// characters and a terminating zero.
+constexpr int kAppFolderChars = 254;
+
+// An SDK text; null reads as empty.
+QString sdkText(const char *text)
+{
+    return QString::fromLatin1(text ? text : "");
+}
+
+QByteArray sdkBytes(const QString &text)
+{
+    return text.toUtf8();
+}
 
 // A server address from RuntimeSettings.qml: a value that names its scheme
 // is kept as it is, any other gets "https://" in front.
@@ -48,6 +82,18 @@ QString stringProperty(const QObject *object, const char *name, const QString &p
     return value.toString();
 }
 
+// Issues one of the audio queries that go out before any connector, without
+// a cookie.
+template <typename Record>
+void issueWithoutCookie(int (*create)(Record **))
+{
+    Record *record = nullptr;
+    if (create(&record) == 0 && record)
+        ox_issue_request(&record->base);
+    else
+        qWarning() << "Could not create an SDK audio query";
+}
+
 } // namespace
 
 VoiceManager::VoiceManager(int sdkLogLevel, const QString &applicationDirPath, bool useDevelopmentServers,
@@ -55,14 +101,65 @@ VoiceManager::VoiceManager(int sdkLogLevel, const QString &applicationDirPath, b
     : QObject(parent)
 {
     qDebug() << "VoiceManager::VoiceManager" << applicationDirPath << sdkLogLevel;
-    s_instance.store(this);
+    VoiceManager *none = nullptr;
+    if (!TAVRI_CHECK(s_instance.compare_exchange_strong(none, this)))
+        s_instance.store(this);
+
+    fillVirtualKeyTable();
+    initializeSdk(sdkLogLevel, applicationDirPath);
+
+    m_requestClient = new SdkRequestClient;
+    m_requestClient->setConnectorLogLevel(sdkLogLevel);
+
+    // The SDK notifies on its own thread; the queued connection moves all
+    // message handling onto the main thread.
+    connect(this, &VoiceManager::sdkMessageAvailable, this, &VoiceManager::onSdkMessageAvailable,
+            Qt::QueuedConnection);
+    ox_register_message_notification_handler(&VoiceManager::sdkMessageCallback, nullptr);
+    ox_register_logging_initialization(2, nullptr, nullptr, nullptr, sdkLogLevel, &VoiceManager::onSdkLogMessage);
+
     loadServerSettings(applicationDirPath, useDevelopmentServers);
+    issueDirectAudioQueries();
 }
 
 VoiceManager::~VoiceManager()
 {
-    VoiceManager *self = this;
-    s_instance.compare_exchange_strong(self, nullptr);
+    qDebug() << "VoiceManager destructor";
+    shutdown();
+    qDebug() << "VoiceManager destructor end";
+}
+
+void VoiceManager::initializeSdk(int sdkLogLevel, const QString &applicationDirPath)
+{
+    Q_UNUSED(sdkLogLevel)
+    ox_config_t config;
+    std::memset(&config, 0, sizeof config);
+    ox_get_default_config(&config);
+    config.notification_mode = 1;
+    // The SDK takes the folder as plain ASCII; other characters become '?'
+    // and the copy is cut to fit, always leaving the terminating zero.
+    const int length = qMin(applicationDirPath.size(), kAppFolderChars);
+    for (int i = 0; i < length; ++i) {
+        const ushort unicode = applicationDirPath.at(i).unicode();
+        config.app_folder[i] = (unicode > 0 && unicode < 0x80) ? static_cast<char>(unicode) : '?';
+    }
+    config.app_folder[length] = '\0';
+    config.suppress_crash_guard = 0;
+    config.advanced_agc_enabled = StorageManager::getUseAdvancedAgc() ? 1 : 0;
+
+    const int result = ox_initialize3(&config, static_cast<int>(sizeof config));
+    if (result != 0) {
+        qCritical() << "Error: ox_initialize3() returned" << result << "- ending the program";
+        std::_Exit(result);
+    }
+    ox_set_capture_derumbler_enabled(1);
+}
+
+void VoiceManager::issueDirectAudioQueries()
+{
+    issueWithoutCookie(ox_req_aux_get_vad_properties_create);
+    issueWithoutCookie(ox_req_aux_get_mic_level_create);
+    issueWithoutCookie(ox_req_aux_get_speaker_level_create);
 }
 
 VoiceManager *VoiceManager::getInstance()
@@ -73,6 +170,11 @@ VoiceManager *VoiceManager::getInstance()
 QString VoiceManager::defaultDomain(bool useDevelopmentServers)
 {
     return QString::fromLatin1(useDevelopmentServers ? kDevelopmentDomain : kProductionDomain);
+}
+
+int VoiceManager::getVirtualKeyCodeByName(const QString &name)
+{
+    return VirtualKeyInfo::codeByShortName(name);
 }
 
 void VoiceManager::loadServerSettings(const QString &applicationDirPath, bool useDevelopmentServers)
@@ -132,4 +234,456 @@ QString VoiceManager::connectorUrl() const
     if (!fourLabels.match(m_domain).hasMatch())
         url += QStringLiteral("www.");
     return url + m_domain + QStringLiteral("/api2");
+}
+
+void VoiceManager::createConnector()
+{
+    if (!m_requestClient)
+        return;
+    if (m_connectorHandle.isEmpty()) {
+        // The SDK appends its file prefix to the folder, so the trailing
+        // separator stays.
+        const QString folder = sdkLogDirectory();
+        if (folder.isEmpty())
+            qWarning() << "No log folder for the voice SDK";
+        const QString logFolder = folder.isEmpty() ? QString() : folder + QLatin1Char('/');
+        const QString address = connectorUrl();
+        m_requestClient->connectorCreate(sdkBytes(address), QByteArray(), m_minimumPort, m_maximumPort,
+                                         QFile::encodeName(logFolder));
+        if (!m_connectorTimer)
+            m_connectorTimer = startTimer(kConnectorTimerMs);
+        qDebug() << "Ostrel connector created with address " << address;
+    }
+
+    if (!m_connectorSignalsConnected) {
+        m_connectorSignalsConnected = true;
+        connect(this, &VoiceManager::connectorCreated, this, &VoiceManager::onConnectorCreated);
+        connect(this, &VoiceManager::voiceLoggedIn, this, &VoiceManager::onVoiceLoggedIn);
+        connect(this, &VoiceManager::voiceLoggedOut, this, &VoiceManager::onVoiceLoggedOut);
+        connect(this, &VoiceManager::stopLoginTimer, this, &VoiceManager::onStopLoginTimer);
+        m_requestClient->auxGetRenderDevices();
+        m_requestClient->auxGetCaptureDevices();
+    }
+}
+
+void VoiceManager::onConnectorCreated()
+{
+    qDebug() << "Connector created " << m_connectorHandle;
+    if (m_connectorHandle.isEmpty()) {
+        qWarning() << "Connector created without a connector handle";
+        return;
+    }
+    m_attemptCount = 0;
+    runPendingLogin();
+
+    StorageManager *storage = StorageManager::getInstance();
+    m_storedVadHangoverSeconds =
+        storage->getSettingsValue(StorageManager::SettingsKeyVadHangoverSecs, QStringLiteral("2")).toDouble();
+    m_storedVadSensitivity =
+        storage->getSettingsValue(StorageManager::SettingsKeyVadSensitivity, QStringLiteral("-1")).toInt();
+    m_storedVadNoiseFloor =
+        storage->getSettingsValue(StorageManager::SettingsKeyVadNoiseFloor, QStringLiteral("-1")).toInt();
+    if (m_requestClient)
+        m_requestClient->auxGetVadProperties();
+}
+
+void VoiceManager::runPendingLogin()
+{
+    if (m_loginRequested && m_accountHandle.isEmpty() && !m_pendingLoginToken.isEmpty()) {
+        qDebug() << "Executing login request pending from connector create delay";
+        requestLogin(m_pendingLoginToken, QString());
+    }
+    const bool autoLogin = StorageManager::getInstance()
+                               ->getSettingsValueForMachine(StorageManager::SettingsMachineKeyAutoLogin, true)
+                               .toBool();
+    if (!m_reconnectAttempted && m_accountHandle.isEmpty() && autoLogin) {
+        qDebug() << "Attempting to reconnect to Ostrel account";
+        m_abortedLoginHandle.clear();
+        m_reconnectAttempted = true;
+        // A repeat of the token already issued is dropped by requestLogin,
+        // so at most one login leaves.
+        if (!m_pendingLoginToken.isEmpty())
+            requestLogin(m_pendingLoginToken, QString());
+    }
+}
+
+void VoiceManager::requestLogin(QString token, QString sharedRealmId)
+{
+    if (!m_requestClient)
+        return;
+    if (!sharedRealmId.isEmpty()) {
+        m_loginRequests.insert(token, sharedRealmId);
+        qDebug() << "VoiceManager::requestLogin" << "shared realm requesting login:" << sharedRealmId;
+        m_requestClient->accountAuthtokenLogin(sdkBytes(m_connectorHandle), sdkBytes(token));
+        return;
+    }
+    if (m_loginIssued && token == m_pendingLoginToken)
+        return;
+    m_pendingLoginToken = token;
+    if (!m_connectorHandle.isEmpty() && !m_loginIssued) {
+        m_requestClient->accountAuthtokenLogin(sdkBytes(m_connectorHandle), sdkBytes(token));
+        if (!m_loginTimer)
+            m_loginTimer = startTimer(kLoginTimerMs);
+        m_loginIssued = true;
+    }
+    m_loginRequested = true;
+}
+
+void VoiceManager::requestLogout(QString accountHandle)
+{
+    if (!m_requestClient)
+        return;
+    if (accountHandle.isEmpty() && !m_accountHandle.isEmpty())
+        accountHandle = m_accountHandle;
+    m_requestClient->accountLogout(sdkBytes(accountHandle));
+}
+
+void VoiceManager::notifyVoiceLoggedOut(const QString &reason)
+{
+    if (!m_loginIssued)
+        return;
+    m_loginIssued = false;
+    m_accountHandle.clear();
+    emit voiceLoggedOut(reason);
+}
+
+void VoiceManager::setMicLevel(int level)
+{
+    if (m_requestClient)
+        m_requestClient->auxSetMicLevel(level);
+    m_micLevel = level;
+}
+
+void VoiceManager::setSpeakerLevel(int level)
+{
+    if (m_requestClient)
+        m_requestClient->auxSetSpeakerLevel(level);
+    m_speakerLevel = level;
+}
+
+void VoiceManager::onVoiceLoggedIn()
+{
+    setMicLevel(StorageManager::getMicVolumePercent());
+}
+
+void VoiceManager::onVoiceLoggedOut()
+{
+    m_accountHandle.clear();
+    m_pendingLoginToken.clear();
+}
+
+void VoiceManager::onNetworkStateChanged(bool isOnline)
+{
+    qDebug() << "VoiceManager::onNetworkStateChanged" << "isOnline" << isOnline;
+    if (isOnline)
+        return;
+    notifyVoiceLoggedOut(QStringLiteral("Lost network connectivity"));
+    stopTimer(m_retryTimer, true);
+    stopTimer(m_loginTimer, true);
+    m_reconnectAttempted = true;
+}
+
+void VoiceManager::onStopLoginTimer(int *timerID, bool reset)
+{
+    if (timerID)
+        stopTimer(*timerID, reset);
+}
+
+void VoiceManager::stopTimer(int &timerId, bool resetRetryCount)
+{
+    if (!timerId)
+        return;
+    killTimer(timerId);
+    timerId = 0;
+    if (resetRetryCount)
+        m_retryCount = 0;
+}
+
+void VoiceManager::onAppExit()
+{
+    qDebug() << "onAppExit";
+    m_exiting = true;
+    m_attemptCount = 0;
+    stopTimer(m_retryTimer, true);
+
+    if (m_accountHandle.isEmpty()) {
+        if (!m_abortedLoginHandle.isEmpty()) {
+            m_lateLogoutHandle = m_abortedLoginHandle;
+            m_abortedLoginHandle.clear();
+        }
+        QCoreApplication::quit();
+        return;
+    }
+
+    if (m_requestClient)
+        m_requestClient->accountLogout(sdkBytes(m_accountHandle));
+    qDebug() << "req_AccountLogout";
+    m_reconnectAttempted = true;
+    // The application ends the event loop once the logout is answered; the
+    // timer ends it when no answer comes.
+    stopTimer(m_exitTimer, false);
+    m_exitTimer = startTimer(kExitLogoutTimerMs);
+}
+
+void VoiceManager::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_exitTimer && m_exitTimer) {
+        stopTimer(m_exitTimer, false);
+        qWarning() << "The voice logout at exit was not answered within" << kExitLogoutTimerMs
+                   << "ms; ending the event loop";
+        QCoreApplication::quit();
+        return;
+    }
+    QObject::timerEvent(event);
+}
+
+void VoiceManager::sdkMessageCallback()
+{
+    if (VoiceManager *instance = s_instance.load())
+        emit instance->sdkMessageAvailable();
+}
+
+void VoiceManager::onSdkMessageAvailable()
+{
+    if (s_instance.load() != this)
+        return;
+    ox_message_base_t *message = nullptr;
+    while (ox_get_message(&message) == 0) {
+        if (message)
+            processMessage(message);
+        message = nullptr;
+    }
+}
+
+void VoiceManager::processMessage(ox_message_base_t *message)
+{
+    switch (message->type) {
+    case OX_MSG_RESPONSE: {
+        ox_resp_base_t *response = reinterpret_cast<ox_resp_base_t *>(message);
+        processResponse(response);
+        ox_destroy_resp(response);
+        break;
+    }
+    case OX_MSG_EVENT: {
+        ox_evt_base_t *event = reinterpret_cast<ox_evt_base_t *>(message);
+        processEvent(event);
+        ox_destroy_evt(event);
+        break;
+    }
+    default:
+        qWarning() << "Ignoring SDK message of type" << message->type;
+        ox_destroy_message(message);
+        break;
+    }
+}
+
+void VoiceManager::processResponse(ox_resp_base_t *response)
+{
+    if (response->return_code == 0) {
+        switch (response->type) {
+        case OX_RESP_CONNECTOR_CREATE:
+            m_connectorHandle = sdkText(reinterpret_cast<ox_resp_connector_create_t *>(response)->connector_handle);
+            emit connectorCreated();
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+
+    switch (response->type) {
+    case OX_RESP_CONNECTOR_CREATE:
+        qWarning() << "Connector create failed... status code" << response->status_code
+                   << sdkText(response->status_string);
+        emit connectorCreateFailed(response->status_code == 10006
+                                       ? QStringLiteral("Could not resolve host")
+                                       : QStringLiteral("Could not connect to voice server"));
+        break;
+    default:
+        break;
+    }
+}
+
+void VoiceManager::processEvent(ox_evt_base_t *event)
+{
+    switch (event->type) {
+    case OX_EVT_ACCOUNT_LOGIN_STATE_CHANGE:
+        onLoginStateChangeEvent(reinterpret_cast<const ox_evt_account_login_state_change_t *>(event));
+        break;
+    default:
+        emit oxEventReceived(event->type, event);
+        break;
+    }
+}
+
+void VoiceManager::onLoginStateChangeEvent(const ox_evt_account_login_state_change_t *event)
+{
+    const QString handle = sdkText(event->account_handle);
+    qDebug() << "login state change " << event->state << " for handle " << handle;
+    switch (event->state) {
+    case 2:
+        if (m_sharedAccounts.contains(handle)) {
+            m_lateLogoutHandle = handle;
+            qDebug() << "Login state changed after aborting logging in, handle " << handle;
+        } else if (m_abortedLoginHandle.isEmpty() && m_accountHandle.isEmpty() && m_loginTimer != 0) {
+            m_abortedLoginHandle = handle;
+        }
+        break;
+    case 1:
+        if (m_accountHandle.isEmpty() && handle == m_abortedLoginHandle) {
+            m_abortedLoginHandle.clear();
+            m_accountHandle = handle;
+            m_reconnectAttempted = false;
+            if (m_exiting) {
+                onAppExit();
+                return;
+            }
+            m_pendingLoginToken.clear();
+            emit stopLoginTimer(&m_loginTimer, true);
+            if (m_requestClient)
+                m_requestClient->sessionGroupCreate(sdkBytes(m_accountHandle), false);
+            emit voiceLoggedIn();
+            m_loginRequested = false;
+        } else if (!m_lateLogoutHandle.isEmpty() && handle == m_lateLogoutHandle) {
+            if (m_requestClient)
+                m_requestClient->accountLogout(sdkBytes(handle));
+        }
+        break;
+    case 0:
+        if (!m_accountHandle.isEmpty() && handle == m_accountHandle) {
+            m_uriBySessionHandle.clear();
+            m_sessionHandleByUri.clear();
+            if (!m_transmittingChannel.isEmpty()) {
+                m_transmittingChannel.clear();
+                emit transmittingChannelChanged(m_transmittingChannel);
+            }
+            m_channelSessionGroupHandle.clear();
+            const QString statusText = sdkText(event->status_string);
+            const QString reason = statusText == QLatin1String("OK") ? QString() : statusText;
+            if (event->status_code >= 300)
+                emit sdkError(event->status_code, QStringLiteral("ox_evt_account_login_state_change_logged_out"),
+                              statusText);
+            notifyVoiceLoggedOut(reason);
+        } else if (!m_lateLogoutHandle.isEmpty() && handle == m_lateLogoutHandle) {
+            m_lateLogoutHandle.clear();
+        } else if (m_sharedAccounts.contains(handle)) {
+            // An external realm's account; its realm follows it itself.
+        } else {
+            if (m_accountHandle.isEmpty() && !m_pendingLoginToken.isEmpty()) {
+                emit stopLoginTimer(&m_loginTimer, true);
+                m_pendingLoginToken.clear();
+            }
+            m_abortedLoginHandle.clear();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void VoiceManager::shutdown()
+{
+    ox_set_application_crash_data("VoiceManager::shutdown");
+    VoiceManager *self = this;
+    if (!s_instance.compare_exchange_strong(self, nullptr))
+        return;
+
+    qDebug() << "VoiceManager::shutdown()...";
+    disconnect(this, &VoiceManager::sdkMessageAvailable, this, &VoiceManager::onSdkMessageAvailable);
+    // Does not return while a notification is still running on the SDK's
+    // thread, so none can reach this object afterwards.
+    ox_unregister_message_notification_handler(&VoiceManager::sdkMessageCallback, nullptr);
+
+    if (!m_connectorHandle.isEmpty()) {
+        if (m_requestClient)
+            m_requestClient->connectorInitiateShutdown(sdkBytes(m_connectorHandle));
+        QElapsedTimer stopwatch;
+        stopwatch.start();
+        bool answered = false;
+        // Whatever else arrives meanwhile is freed without being dispatched.
+        while (stopwatch.elapsed() < kShutdownWaitMs) {
+            ox_message_base_t *message = nullptr;
+            if (ox_get_message(&message) != 0 || !message) {
+                QThread::msleep(kShutdownPollMs);
+                continue;
+            }
+            const bool isShutdownAnswer =
+                message->type == OX_MSG_RESPONSE
+                && reinterpret_cast<ox_resp_base_t *>(message)->type == OX_RESP_CONNECTOR_INITIATE_SHUTDOWN;
+            ox_destroy_message(message);
+            if (isShutdownAnswer) {
+                qDebug() << "resp_connector_initiate_shutdown in " << stopwatch.elapsed();
+                answered = true;
+                break;
+            }
+        }
+        if (!answered)
+            qCritical() << "Error: VoiceManager::shutdown() failed to receive resp_connector_initiate_shutdown within"
+                        << kShutdownWaitMs << "milliseconds.";
+        m_connectorHandle.clear();
+    }
+
+    stopTimer(m_exitTimer, false);
+    stopTimer(m_connectorTimer, false);
+    stopTimer(m_retryTimer, true);
+    stopTimer(m_loginTimer, true);
+    delete m_requestClient;
+    m_requestClient = nullptr;
+
+    qDebug() << "Calling ox_uninitialize()...";
+    ox_set_application_crash_data("ox_uninitialize()");
+    const int result = ox_uninitialize();
+    if (result != 0)
+        qCritical() << "Error: ox_uninitialize() returned " << result;
+    qDebug() << "VoiceManager::shutdown() completed.";
+}
+
+void VoiceManager::onSdkLogMessage(const char *source, const char *level, const char *message)
+{
+    const char *raw = message ? message : "";
+    // Dropped before any other work: the SDK writes these for every audio
+    // frame and participant update.
+    if (std::strstr(raw, "ParticipantUpdatedEvent") || std::strstr(raw, "AuxAudioPropertiesEvent"))
+        return;
+
+    const QString text = QString::fromLatin1(raw);
+    const QString sourceText = sdkText(source);
+    const QString levelText = sdkText(level);
+
+    const int sourceAt = text.indexOf(sourceText);
+    const QString logged = sourceAt >= 0 ? text.mid(sourceAt) : text;
+
+    // "<level> <path> <line> ...": the file name follows the level text, the
+    // line number the file name.
+    QByteArray file("[none]");
+    int line = 0;
+    const int levelAt = levelText.isEmpty() ? -1 : text.indexOf(levelText);
+    if (levelAt >= 0) {
+        const int pathStart = levelAt + levelText.size();
+        const int pathEnd = text.indexOf(QLatin1Char(' '), pathStart + 1);
+        if (pathEnd >= 0) {
+            const QString path = text.mid(pathStart, pathEnd - pathStart).trimmed();
+            const int slash = qMax(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+            const QString name = path.mid(slash + 1);
+            if (!name.isEmpty())
+                file = name.toUtf8();
+            const int numberEnd = text.indexOf(QLatin1Char(' '), pathEnd + 1);
+            const QString number =
+                numberEnd >= 0 ? text.mid(pathEnd + 1, numberEnd - pathEnd - 1) : text.mid(pathEnd + 1);
+            bool ok = false;
+            const int value = number.toInt(&ok);
+            if (ok && value > 0)
+                line = value;
+        }
+    }
+
+    const QByteArray function = sourceText.toUtf8();
+    const QByteArray body = logged.toUtf8();
+    const QMessageLogger logger(file.constData(), line, function.constData());
+    if (levelText.startsWith(QLatin1String("Warning")))
+        logger.warning(sdkint(), "%s", body.constData());
+    else if (levelText.startsWith(QLatin1String("Error")))
+        logger.critical(sdkint(), "%s", body.constData());
+    else
+        logger.debug(sdkint(), "%s", body.constData());
 }
