@@ -30,8 +30,8 @@ void ProcessRecord::addCrashMarker(const char *text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_currentMarker = text ? text : "";
-    // The history keeps every call; a cleared marker shows as "".
-    m_markers.push_back(m_currentMarker);
+    if (text)
+        m_markers.push_back(m_currentMarker);
 }
 
 int ProcessRecord::crashMarkerCount()

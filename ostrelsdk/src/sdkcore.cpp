@@ -592,6 +592,13 @@ void SdkCore::reset()
         parked.swap(m_parked);
         m_held.clear();
         m_scripts.clear();
+        if (!m_initialized) {
+            // Between runs the logging registration is forgotten too; a running
+            // program keeps the sink it registered.
+            m_logHandler = nullptr;
+            m_logLevel = LogInfo;
+            m_loggingRegistered = false;
+        }
     }
     clearRequests();
     freeItems(items);

@@ -4,6 +4,7 @@
 #include "ostrelsdk_control.h"
 #include "world.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -103,7 +104,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::thread m_worker;
-    std::thread::id m_workerId;
+    std::atomic<std::thread::id> m_workerId {};
     bool m_initialized = false;
     bool m_stop = false;
     bool m_busy = false;

@@ -225,6 +225,18 @@ int World::presenceOf(const std::string &uri) const
     return u == m_users.end() ? 0 : u->second.presence;
 }
 
+std::string World::messageOf(const std::string &uri) const
+{
+    std::string key = lower(uri);
+    for (const auto &a : m_accounts)
+        if (a.second.uri == key) {
+            auto p = m_profiles.find(key);
+            return p == m_profiles.end() ? std::string() : p->second.message;
+        }
+    auto u = m_users.find(key);
+    return u == m_users.end() ? std::string() : u->second.message;
+}
+
 std::string World::displayOf(const std::string &uri) const
 {
     std::string key = lower(uri);
@@ -484,7 +496,7 @@ void World::endGroup(const std::string &handleRef, Outbox &out)
         removeAll(a->second.groups, handle);
 }
 
-void World::endLogin(const std::string &handleRef, int code, const std::string &t, Outbox &out)
+void World::endLogin(const std::string &handleRef, int code, const std::string &t, bool tellWatchers, Outbox &out)
 {
     const std::string handle = handleRef; // may belong to the object that ends here
     auto it = m_accounts.find(handle);
@@ -501,7 +513,8 @@ void World::endLogin(const std::string &handleRef, int code, const std::string &
         endGroup(g, out);
     m_accounts.erase(handle);
     removeAll(m_loginOrder, handle);
-    notifyWatchers(uri, 0, "", out);
+    if (tellWatchers)
+        notifyWatchers(uri, 0, "", out);
     evLoginState(handle, 0, code, t, out);
 }
 
@@ -634,7 +647,7 @@ void World::login(ox_req_base_t *r, Outbox &out)
     resp->display_name = RecordTable::dup(display);
     evLoginState(a.handle, 1, 0, "OK", out);
     for (const auto &b : profile.buddies)
-        evPresence(a.handle, b.first, presenceOf(b.first), "", out);
+        evPresence(a.handle, b.first, presenceOf(b.first), messageOf(b.first), out);
     notifyWatchers(uri, 2, profile.message, out);
 }
 
@@ -651,7 +664,7 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
             respond(r, out, 1001);
             return true;
         }
-        endLogin(a->handle, 0, "OK", out);
+        endLogin(a->handle, 0, "OK", true, out);
         respond(r, out);
         return true;
     }
@@ -715,7 +728,7 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
         changed->buddy_uri = RecordTable::dup(buddy);
         changed->change = 1;
         out.add(changed);
-        evPresence(a->handle, buddy, presenceOf(buddy), "", out);
+        evPresence(a->handle, buddy, presenceOf(buddy), messageOf(buddy), out);
         return true;
     }
     case OX_REQ_ACCOUNT_BUDDY_DELETE: {
@@ -1472,7 +1485,7 @@ void World::setNetwork(bool up, Outbox &out)
         return;
     std::vector<std::string> order = m_loginOrder;
     for (const std::string &h : order)
-        endLogin(h, 10007, kNetworkLost, out);
+        endLogin(h, 10007, kNetworkLost, false, out); // every login ends: nobody is left to tell
 }
 
 void World::rejectToken(const std::string &token, int status, const std::string &t)

@@ -142,10 +142,11 @@ private:
     std::vector<std::string> watchers(const std::string &uri);
     int presenceOf(const std::string &uri) const;
     std::string displayOf(const std::string &uri) const;
+    std::string messageOf(const std::string &uri) const;
     void notifyWatchers(const std::string &uri, int presence, const std::string &message, Outbox &out);
     void endSession(const std::string &handle, int reason, int code, const std::string &text, Outbox &out);
     void endGroup(const std::string &handle, Outbox &out);
-    void endLogin(const std::string &handle, int code, const std::string &text, Outbox &out);
+    void endLogin(const std::string &handle, int code, const std::string &text, bool tellWatchers, Outbox &out);
     void removeSessionSilently(const std::string &handle);
     int participantType(const Channel *c, const std::string &uri) const;
     void joinedSequence(Session &s, bool audioRequested, Outbox &out);

@@ -314,7 +314,7 @@ private slots:
         QCOMPARE(oxc_audio_switch(OXC_AEC), 1);
         ox_set_application_crash_data("app_at_login");
         ox_set_application_crash_data(nullptr);
-        QCOMPARE(oxc_crash_marker_count(), 2);
+        QCOMPARE(oxc_crash_marker_count(), 1);
         QCOMPARE(oxc_crash_marker(0), "app_at_login");
         auto entry = [](void *ctx) { return ++*static_cast<int *>(ctx); };
         int calls = 41;
