@@ -244,6 +244,12 @@ char *RecordTable::dup(const char *text)
     return text ? dup(std::string(text)) : nullptr;
 }
 
+void RecordTable::setText(char *&slot, const std::string &text)
+{
+    std::free(slot);
+    slot = dup(text);
+}
+
 ox_req_base_t *RecordTable::allocRequest(int type)
 {
     const RequestInfo *info = request(type);
@@ -272,6 +278,20 @@ ox_evt_base_t *RecordTable::allocEvent(int type)
     e->message.type = OX_MSG_EVENT;
     e->type = static_cast<ox_event_type>(type);
     return e;
+}
+
+void RecordTable::fillEmptyTexts(ox_resp_base_t *resp)
+{
+    if (!resp->status_string)
+        resp->status_string = dup("");
+    const RequestInfo *info = request(resp->type);
+    if (!info)
+        return;
+    for (const Field &f : info->responseFields) {
+        char **slot = reinterpret_cast<char **>(reinterpret_cast<char *>(resp) + f.offset);
+        if (f.kind == FieldKind::Text && !*slot)
+            *slot = dup("");
+    }
 }
 
 ox_req_base_t *RecordTable::copyRequest(const ox_req_base_t *req)

@@ -47,11 +47,17 @@ public:
 
     static char *dup(const std::string &text);
     static char *dup(const char *text);
+    // Replaces a text owned by a record.
+    static void setText(char *&slot, const std::string &text);
 
     static ox_req_base_t *allocRequest(int type);
     // Always a response record: of the type's layout, or the base alone.
     static ox_resp_base_t *allocResponse(int type, ox_req_base_t *request);
     static ox_evt_base_t *allocEvent(int type);
+
+    // Sets every text field of a response that is still NULL to "" (the
+    // library's own messages never carry NULL texts).
+    static void fillEmptyTexts(ox_resp_base_t *response);
 
     static ox_req_base_t *copyRequest(const ox_req_base_t *request);
     static void freeRequest(ox_req_base_t *request);

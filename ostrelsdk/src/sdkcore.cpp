@@ -93,6 +93,11 @@ int SdkCore::initialize(const ox_config_t *config, int size)
 
 int SdkCore::uninitialize()
 {
+    if (onWorker()) {
+        // From a callback the worker would wait for itself.
+        OXLOG(LogError, "ox.core", "ox_uninitialize called from a library callback; refused");
+        return OX_E_INTERNAL;
+    }
     std::deque<Item> items;
     std::deque<ox_message_base_t *> messages;
     std::map<int, std::deque<ox_req_base_t *>> parked;
@@ -435,6 +440,7 @@ void SdkCore::processRequest(ox_req_base_t *request, Outbox &out)
         resp->return_code = script.returnCode;
         resp->status_code = script.statusCode;
         resp->status_string = RecordTable::dup(script.text);
+        RecordTable::fillEmptyTexts(resp);
         out.add(resp);
         return;
     }

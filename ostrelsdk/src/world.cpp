@@ -532,6 +532,7 @@ ox_resp_base_t *World::respond(ox_req_base_t *r, Outbox &out, int status, const 
         OXLOG(LogWarning, "ox.core", std::string("Request failed: ") + (info ? info->name : "req_unknown") + " "
                                           + std::to_string(status) + " " + resp->status_string);
     }
+    RecordTable::fillEmptyTexts(resp); // handlers may set their own texts; free first
     out.add(resp);
     return resp;
 }
@@ -592,7 +593,7 @@ void World::connectorCreate(ox_req_base_t *r, Outbox &out)
     std::string handle = newHandle("connector");
     m_connectors.insert(handle);
     auto *resp = reinterpret_cast<ox_resp_connector_create_t *>(respond(r, out));
-    resp->connector_handle = RecordTable::dup(handle);
+    RecordTable::setText(resp->connector_handle, handle);
 }
 
 void World::login(ox_req_base_t *r, Outbox &out)
@@ -642,9 +643,9 @@ void World::login(ox_req_base_t *r, Outbox &out)
     profile.presence = 2;
     evLoginState(a.handle, 2, 0, "", out);
     auto *resp = reinterpret_cast<ox_resp_account_authtoken_login_t *>(respond(r, out));
-    resp->account_handle = RecordTable::dup(a.handle);
-    resp->account_uri = RecordTable::dup(uri);
-    resp->display_name = RecordTable::dup(display);
+    RecordTable::setText(resp->account_handle, a.handle);
+    RecordTable::setText(resp->account_uri, uri);
+    RecordTable::setText(resp->display_name, display);
     evLoginState(a.handle, 1, 0, "OK", out);
     for (const auto &b : profile.buddies)
         evPresence(a.handle, b.first, presenceOf(b.first), messageOf(b.first), out);
@@ -785,7 +786,7 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
         a->groups.push_back(g.handle);
         evGroup(OX_EVT_SESSIONGROUP_ADDED, a->handle, g.handle, out);
         auto *resp = reinterpret_cast<ox_resp_sessiongroup_create_t *>(respond(r, out));
-        resp->session_group_handle = RecordTable::dup(g.handle);
+        RecordTable::setText(resp->session_group_handle, g.handle);
         return true;
     }
     case OX_REQ_ACCOUNT_CHANNEL_ADD_ACL:
@@ -1106,7 +1107,7 @@ void World::addSession(ox_req_base_t *r, Outbox &out)
     }
     evSessionAdded(s, 0, display, out);
     auto *resp = reinterpret_cast<ox_resp_sessiongroup_add_session_t *>(respond(r, out));
-    resp->session_handle = RecordTable::dup(s.handle);
+    RecordTable::setText(resp->session_handle, s.handle);
 
     if (c) {
         int code = 0;
@@ -1312,6 +1313,9 @@ void World::stats(ox_req_base_t *r, Outbox &out)
     }
     auto *resp = reinterpret_cast<ox_resp_sessiongroup_get_stats_t *>(respond(r, out));
     ox_call_stats_t &st = resp->stats;
+    std::free(st.call_id);
+    std::free(st.codec_name);
+    st.call_id = st.codec_name = nullptr;
     if (m_hasNextStats) {
         st = m_nextStats;
         st.call_id = RecordTable::dup(m_nextStatsCallId);

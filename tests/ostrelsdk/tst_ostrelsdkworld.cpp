@@ -166,6 +166,8 @@ private slots:
         m_sdk.join(group, kRoom, 0);
         QCOMPARE(m_sdk.join(group, "SIP:confctl-ROOM@voice.example", 0), QStringList({"R8!1004"}));
         QCOMPARE(m_sdk.response<ox_resp_base_t>(OX_RESP_SESSIONGROUP_ADD_SESSION)->status_string, "Object already exists.");
+        // Failed responses carry "" rather than NULL in their own texts.
+        QCOMPARE(m_sdk.response<ox_resp_sessiongroup_add_session_t>(OX_RESP_SESSIONGROUP_ADD_SESSION)->session_handle, "");
     }
 
     // Two accounts in one process see each other as a server would show them.
