@@ -379,7 +379,11 @@ void World::evParticipantUpdated(const Session &s, const Member &m, Outbox &out)
         // the same channel, or for a person-to-person session the one keyed by
         // the other side's URI.
         audio = false;
-        std::string key = s.channel || m.account == s.account ? s.key : m_accounts.at(s.account).uri;
+        std::string key = s.key;
+        if (!s.channel && m.account != s.account) {
+            auto owner = m_accounts.find(s.account);
+            key = owner == m_accounts.end() ? std::string() : owner->second.uri;
+        }
         for (const auto &other : m_sessions)
             if (other.second.account == m.account && other.second.key == key && other.second.audio)
                 audio = true;
