@@ -258,6 +258,41 @@ private slots:
         m_sdk.drain();
     }
 
+    // The program's shutdown: unhook the callback, ask the connector to shut
+    // down and poll for its answer, then uninitialise; no callback follows.
+    void shutdownByPolling()
+    {
+        QVERIFY(m_sdk.start());
+        g_notifications = 0;
+        ox_register_message_notification_handler(countingHandler, nullptr);
+        QString connector = m_sdk.connector();
+        QString group = m_sdk.group(m_sdk.login(connector, "alice"));
+        m_sdk.join(group, "sip:confctl-x@voice.example", 1);
+        m_sdk.clear();
+        QCOMPARE(ox_unregister_message_notification_handler(countingHandler, nullptr), 0);
+        const int notifiedBefore = g_notifications;
+        ox_req_connector_initiate_shutdown_t *r = nullptr;
+        ox_req_connector_initiate_shutdown_create(&r);
+        r->connector_handle = ox_strdup(connector.toLatin1().constData());
+        ox_issue_request(&r->base);
+        bool answered = false;
+        QElapsedTimer timer;
+        timer.start();
+        while (!answered && timer.elapsed() < 3000) {
+            ox_message_base_t *m = nullptr;
+            if (ox_get_message(&m) != 0) {
+                QThread::msleep(5);
+                continue;
+            }
+            answered = m->type == OX_MSG_RESPONSE && reinterpret_cast<ox_resp_base_t *>(m)->type == OX_RESP_CONNECTOR_INITIATE_SHUTDOWN;
+            ox_destroy_message(m);
+        }
+        QVERIFY(answered);
+        QCOMPARE(ox_uninitialize(), 0);
+        QCOMPARE(int(g_notifications), notifiedBefore);
+        QVERIFY(!oxc_account_handle("sip:u-alice@voice.example"));
+    }
+
     void logLinesFollowTheFormatAndLevel()
     {
         QVERIFY(m_sdk.start());

@@ -301,6 +301,42 @@ private slots:
         QCOMPARE(m_sdk.run(bans), QStringList({"R58!1008"}));
     }
 
+    // Both accounts in one channel: each sees the other arrive, chat reaches
+    // the other but not the sender, and a kick ends the kicked one's session.
+    void twoAccountsInAChannel()
+    {
+        QString connector = m_sdk.connector();
+        QString alice = m_sdk.login(connector, "alice");
+        QString bob = m_sdk.login(connector, "bob");
+        QString aliceGroup = m_sdk.group(alice);
+        QString bobGroup = m_sdk.group(bob);
+        m_sdk.join(aliceGroup, kRoom, 0);
+        QString aliceSession = m_sdk.joinedSession();
+        QCOMPARE(m_sdk.join(bobGroup, kRoom, 0), QStringList({"E24", "R8", "E21", "E26", "E26", "E28", "E28", "E26", "E28"}));
+        QString bobSession = m_sdk.joinedSession();
+        auto arrivals = m_sdk.events<ox_evt_participant_added_t>(OX_EVT_PARTICIPANT_ADDED);
+        QCOMPARE(arrivals[1]->participant_uri, "sip:u-alice@voice.example");
+        QCOMPARE(arrivals[2]->session_handle, b(aliceSession).constData());
+        QCOMPARE(arrivals[2]->participant_uri, "sip:u-bob@voice.example");
+
+        QCOMPARE(m_sdk.send(bobSession, "hello"), QStringList({"R72", "E10"}));
+        QCOMPARE(m_sdk.events<ox_evt_message_t>(OX_EVT_MESSAGE)[0]->session_handle, b(aliceSession).constData());
+
+        ox_req_channel_kick_user_t *kick = nullptr;
+        ox_req_channel_kick_user_create(&kick);
+        kick->account_handle = ox_strdup(b(alice));
+        kick->channel_uri = ox_strdup(kRoom);
+        kick->participant_uri = ox_strdup("sip:u-bob@voice.example");
+        QCOMPARE(m_sdk.run(kick), QStringList({"E27", "E21", "E25", "E27", "R56"}));
+        auto removed = m_sdk.events<ox_evt_participant_removed_t>(OX_EVT_PARTICIPANT_REMOVED);
+        QCOMPARE(removed[0]->is_current_user, 1);
+        QCOMPARE(removed[0]->reason, 2);
+        QCOMPARE(removed[1]->session_handle, b(aliceSession).constData());
+        QCOMPARE(removed[1]->is_current_user, 0);
+        QCOMPARE(m_sdk.events<ox_evt_text_stream_updated_t>(OX_EVT_TEXT_STREAM_UPDATED)[0]->status_string, "Kicked");
+        QVERIFY(!oxc_session_handle("sip:u-bob@voice.example", kRoom));
+    }
+
     void devicesLevelsAndMeters()
     {
         ox_req_aux_get_capture_devices_t *get = nullptr;
