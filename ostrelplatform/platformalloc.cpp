@@ -94,7 +94,7 @@ void pool_free(void *pointer)
 {
     char *start = static_cast<char *>(pointer) - kBlockHeaderSize;
     char tag[sizeof kBlockTag];
-    if (!sys::read_foreign_bytes(start, tag, sizeof tag) || std::memcmp(tag, kBlockTag, sizeof tag) != 0) {
+    if (!sys::read_bytes_before(pointer, kBlockHeaderSize, tag, sizeof tag) || std::memcmp(tag, kBlockTag, sizeof tag) != 0) {
         sys::heap_free(pointer); // not one of ours
         return;
     }
@@ -109,6 +109,9 @@ void pool_free(void *pointer)
     PoolClass *poolClass = class_for(header->size);
     header->flags = static_cast<std::uint16_t>(header->flags & ~kBlockInUse);
     if (!poolClass) {
+        // Wipe the tag, so that the stale bytes can never make a later
+        // foreign block that lands here look like one of ours.
+        std::memset(header->tag, 0, sizeof header->tag);
         sys::heap_free(header);
         return;
     }

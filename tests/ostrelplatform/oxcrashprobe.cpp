@@ -19,7 +19,7 @@ namespace {
 // faults and the process receives SIGSEGV.
 __attribute__((noinline, no_sanitize("address", "null", "undefined"))) void write_through_null()
 {
-    int *volatile target = nullptr;
+    volatile int *volatile target = nullptr;
     *target = 42;
 }
 
