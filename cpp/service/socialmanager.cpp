@@ -55,6 +55,15 @@ int flagNumber(bool value)
     return value ? 1 : 0;
 }
 
+// The first `length` characters of text, one fewer where the cut would split
+// a surrogate pair (which would reach the wire as a replacement character).
+QString leftCharacters(const QString& text, int length)
+{
+    if (text.size() > length && length > 0 && text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length);
+}
+
 } // namespace
 
 QSocialManager::QSocialManager(QObject* parent, const QString& apiUrl, const QString& shortLinkHost)
@@ -407,7 +416,7 @@ void QSocialManager::requestAddChannel(const QString& displayName, const QString
     QJsonObject fields{{QStringLiteral("method"), QStringLiteral("AddChannel")},
                        {QStringLiteral("ChannelDisplayName"), displayName},
                        {QStringLiteral("ChannelMessageOfTheDay"), messageOfTheDay},
-                       {QStringLiteral("ChannelDescription"), description.left(kMaxChannelDescription)},
+                       {QStringLiteral("ChannelDescription"), leftCharacters(description, kMaxChannelDescription)},
                        {QStringLiteral("ChannelLinkEmail"), linkEmail},
                        {QStringLiteral("ChannelLinkWeb"), linkWeb},
                        {QStringLiteral("ChannelTwitterTag"), twitterTag}};
@@ -432,7 +441,7 @@ void QSocialManager::requestEditChannel(const QString& channelSocialUID, const Q
                        {QStringLiteral("ChannelSocialUID"), channelSocialUID},
                        {QStringLiteral("ChannelDisplayName"), displayName},
                        {QStringLiteral("ChannelMessageOfTheDay"), messageOfTheDay},
-                       {QStringLiteral("ChannelDescription"), description.left(kMaxChannelDescription)},
+                       {QStringLiteral("ChannelDescription"), leftCharacters(description, kMaxChannelDescription)},
                        {QStringLiteral("ChannelLinkEmail"), linkEmail},
                        {QStringLiteral("ChannelLinkWeb"), linkWeb},
                        {QStringLiteral("ChannelTwitterTag"), twitterTag}};
