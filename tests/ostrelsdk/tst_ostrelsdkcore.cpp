@@ -4,6 +4,10 @@
 
 #include "sdkharness.h"
 
+#include "ostreltempfolder.h"
+
+#include <QFile>
+
 #include <QObject>
 #include <QThread>
 #include <QtTest>
@@ -361,6 +365,15 @@ private slots:
         QCOMPARE(ox_get_crash_dump_count(), 3);
         oxc_set_crash_dump_count(-1);
         QCOMPARE(ox_get_crash_dump_count(), 0);
+        // Without a count from control, the *.xml files of the program's dump folder are counted.
+        ox_safe_invoke(entry, &calls, "tavri-dumps");
+        const QString dumps = QString::fromStdString(ostrel::temporarySubfolder("Ostrel/Dumps/tavri-dumps"));
+        QVERIFY(!dumps.isEmpty());
+        for (const char *name : {"/a.xml", "/b.xml", "/notes.txt"}) {
+            QFile file(dumps + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(ox_get_crash_dump_count(), 2);
         char *copy = ox_strdup("x");
         ox_free(copy);
         QCOMPARE(ox_strdup(nullptr), static_cast<char *>(nullptr));
