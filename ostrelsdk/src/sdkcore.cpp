@@ -446,8 +446,8 @@ void SdkCore::processRequest(ox_req_base_t *request, Outbox &out)
     }
     withWorld([&](World &w) {
         w.handle(request, out);
-        // A response whose type has records owning memory must not be left
-        // with NULL texts where the program expects "".
+        // A status-only script: the request has its normal effects and its
+        // response carries the scripted status instead.
         if (scripted) {
             for (ox_message_base_t *m : out.messages)
                 if (m->type == OX_MSG_RESPONSE && reinterpret_cast<ox_resp_base_t *>(m)->request == request) {
