@@ -69,9 +69,10 @@ unsigned long run_guarded(ThreadEntry entry, void *argument) noexcept
     if (!guarded || !prepare_crash_reports())
         return entry(argument);
 
-    sys::set_thread_guarded(true);
+    // An entry may itself run a guarded call; keep the outer state.
+    const bool outer = sys::set_thread_guarded(true);
     const unsigned long result = entry(argument);
-    sys::set_thread_guarded(false);
+    sys::set_thread_guarded(outer);
     return result;
 }
 

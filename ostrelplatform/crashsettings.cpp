@@ -24,12 +24,4 @@ CrashSettings *CrashSettings::instance()
     return g_instance;
 }
 
-bool CrashSettings::addVersion(const LibraryString &version)
-{
-    if (m_versionCount >= kMaxVersions)
-        return false;
-    m_versions[m_versionCount++] = version;
-    return true;
-}
-
 } // namespace OstrelSystem

@@ -8,8 +8,8 @@ namespace OstrelSystem {
 
 // Process-wide crash-report settings: the dump type (recorded in every
 // dump; last writer wins, each thread start re-reads it) and up to eight
-// version strings for the report's VersionInfo element. Created on first
-// use, never destroyed.
+// version strings for the report's VersionInfo element, of which none is
+// ever added. Created on first use, never destroyed.
 class CrashSettings
 {
 public:
@@ -20,7 +20,6 @@ public:
     void setDumpType(int type) { m_dumpType.store(type, std::memory_order_relaxed); }
     int dumpType() const { return m_dumpType.load(std::memory_order_relaxed); }
 
-    bool addVersion(const LibraryString &version);
     int versionCount() const { return m_versionCount; }
     const LibraryString &version(int index) const { return m_versions[index]; }
 

@@ -133,12 +133,12 @@ void *platform_alloc(unsigned size)
 
 void platform_free(void *pointer)
 {
+    if (!pointer)
+        return;
     if (g_releaseHook) {
         g_releaseHook(pointer);
         return;
     }
-    if (!pointer)
-        return;
     if (!g_pool.enabled) {
         if (!g_pool.neverRelease)
             sys::heap_free(pointer);

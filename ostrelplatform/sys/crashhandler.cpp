@@ -383,9 +383,11 @@ bool install_crash_handler(const LibraryString &folder, std::uint32_t existingLe
     return true;
 }
 
-void set_thread_guarded(bool guarded)
+bool set_thread_guarded(bool guarded)
 {
+    const bool previous = t_guarded;
     t_guarded = guarded;
+    return previous;
 }
 
 void write_crash_report(int signal, const siginfo_t *info, void *context)

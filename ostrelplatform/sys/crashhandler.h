@@ -18,8 +18,9 @@ namespace sys {
 bool install_crash_handler(const LibraryString &folder, std::uint32_t existingLength, const LibraryString &head,
                            const LibraryString &tail, const CrashSettings *settings);
 
-// Marks the calling thread as running a guarded entry.
-void set_thread_guarded(bool guarded);
+// Marks the calling thread as running a guarded entry (or not); returns the
+// previous mark.
+bool set_thread_guarded(bool guarded);
 
 // Writes the report pair for a crash of the calling thread (`info` and
 // `context` may be null: the current context is recorded then). Uses only

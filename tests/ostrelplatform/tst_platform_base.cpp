@@ -54,6 +54,7 @@ class PlatformBaseTest : public QObject
 
 private slots:
     void allocatorWithoutPoolIsTheHeap();
+    void hooksTakeOverAllocation();
 
     void inlineOrHeap_data();
     void inlineOrHeap();
@@ -84,6 +85,35 @@ void PlatformBaseTest::allocatorWithoutPoolIsTheHeap()
     platform_free(heapBlock);
     const PoolCounters counters = pool_counters();
     QCOMPARE(counters.hits + counters.misses, 0u);
+}
+
+namespace {
+int g_hookedAllocations = 0;
+int g_hookedReleases = 0;
+void *counting_alloc(unsigned size)
+{
+    ++g_hookedAllocations;
+    return std::malloc(size);
+}
+void counting_free(void *pointer)
+{
+    ++g_hookedReleases;
+    std::free(pointer);
+}
+} // namespace
+
+void PlatformBaseTest::hooksTakeOverAllocation()
+{
+    set_allocation_hooks(counting_alloc, counting_free);
+    {
+        const LibraryString text(std::string(100, 'h').c_str());
+        QCOMPARE(g_hookedAllocations, 1);
+    }
+    QCOMPARE(g_hookedReleases, 1);
+    set_allocation_hooks(counting_alloc, nullptr); // half a pair is no pair
+    platform_free(platform_alloc(10));
+    QCOMPARE(g_hookedAllocations, 1);
+    set_allocation_hooks(nullptr, nullptr);
 }
 
 void PlatformBaseTest::inlineOrHeap_data()
