@@ -30,6 +30,8 @@ struct ProbeResult
 class CrashProbe
 {
 public:
+    static constexpr int kCannotTrace = 126; // the exit code when tracing is refused here
+
     explicit CrashProbe(const QString &program = QStringLiteral(OXCRASHPROBE_PATH)) : m_program(program)
     {
         m_tmp = QDir(m_dir.path()).canonicalPath();
@@ -74,7 +76,8 @@ public:
         if (traced) {
             child = fork();
             if (child == 0) {
-                ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+                if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0)
+                    _exit(kCannotTrace);
                 execve(argv[0], argv, envp.data());
                 _exit(127);
             }

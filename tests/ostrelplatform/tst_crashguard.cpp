@@ -326,6 +326,8 @@ void CrashGuardTest::tracedChildWritesNothing()
     CrashProbe probe;
     ProbeResult result = probe.run("segv", {}, true);
     QVERIFY(result.started);
+    if (result.exitCode == CrashProbe::kCannotTrace)
+        QSKIP("this machine does not allow tracing");
     QCOMPARE(result.signal, int(SIGSEGV));
     QVERIFY(probe.files("*").isEmpty());
 
