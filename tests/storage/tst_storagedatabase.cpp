@@ -152,6 +152,7 @@ private slots:
     void newFileGetsCurrentSchema();
     void migration_data();
     void migration();
+    void failingStepDoesNotStopMigration();
     void foreignFileIsLeftAlone();
     void notifications();
     void notificationReadStates();
@@ -265,6 +266,28 @@ void TestStorageDatabase::migration()
     QCOMPARE(schema.recentConversations, recentLeft);
     if (version == 12 && versionsRow) // only the column step and the version rewrite ran
         QVERIFY2(!log.text().contains("error"), qPrintable(log.text()));
+}
+
+// A file that says version 11 but already has the version 12 tables: the
+// steps that fail are logged, the others still run and all are committed.
+void TestStorageDatabase::failingStepDoesNotStopMigration()
+{
+    const QString path = m_storage->databaseFilePath("sip:v11@dom");
+    withFile(path, [](QSqlDatabase& db) {
+        createSchema(db, 12, false);
+        exec(db, "INSERT INTO Versions (GlobalVersion) VALUES (11)");
+    });
+    LogCapture log;
+    QVERIFY(m_storage->openDatabase("sip:v11@dom"));
+    QVERIFY(log.text().contains("DB refresh due to version change"));
+    QVERIFY(log.text().contains("error - problem creating RecentConversations table"));
+    QVERIFY(!log.text().contains("could not commit"));
+    m_storage.reset(); // closes the connection, so only committed work is seen
+    const Schema schema = readSchema(path);
+    QCOMPARE(schema.recentColumns, kRecentColumns);
+    QCOMPARE(schema.versions, QStringList{ "13" });
+    QCOMPARE(schema.notifications, 1);
+    QCOMPARE(schema.recentConversations, 1);
 }
 
 // A file that is not a database is reported and left as it was, byte for byte.
