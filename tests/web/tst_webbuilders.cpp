@@ -18,7 +18,7 @@
 
 using namespace webtest;
 
-using Builder = std::function<void(QSocialManager*)>;
+using Builder = std::function<void(QSocialManager*, FakeWebService*)>;
 Q_DECLARE_METATYPE(Builder)
 
 namespace {
@@ -147,102 +147,103 @@ void WebBuildersTest::operationsSendTheirFields_data()
     QTest::addColumn<Fields>("fields");  // expected values
     QTest::addColumn<QStringList>("absent");
 
-    QTest::newRow("login") << Builder([](QSocialManager* m) { m->requestLogin("a@b", "pw"); }) << "LoginUser"
+    QTest::newRow("login") << Builder([](QSocialManager* m, FakeWebService*) { m->requestLogin("a@b", "pw"); }) << "LoginUser"
                            << Fields{{"email", "a@b"}, {"password", "pw"}, {"guid", StorageManager::getInstallGuid()}}
                            << QStringList{"sid"};
-    QTest::newRow("relogin") << Builder([](QSocialManager* m) {
+    QTest::newRow("relogin") << Builder([](QSocialManager* m, FakeWebService* fake) {
         m->requestLogin("a@b", "pw");
+        QVERIFY(fake->waitForRequest("LoginUser"));
         m->requestRelogin("sessionExpired");
     }) << "LoginUser" << Fields{{"email", "a@b"}, {"password", "pw"}, {"client_version", "1.0"}}
                              << QStringList{"guid"};
     QTest::newRow("create account")
-        << Builder([](QSocialManager* m) { m->requestCreateAccount("nick", "n@b", "pw"); }) << "CreateAccount"
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestCreateAccount("nick", "n@b", "pw"); }) << "CreateAccount"
         << Fields{{"email", "n@b"}, {"password", "pw"}, {"displayname", "nick"}, {"uuid", "nick"},
                   {"account_creation_id", "Ostrel"}}
         << QStringList();
-    QTest::newRow("uuid exists") << Builder([](QSocialManager* m) { m->requestUserUuidExists("nick"); })
+    QTest::newRow("uuid exists") << Builder([](QSocialManager* m, FakeWebService*) { m->requestUserUuidExists("nick"); })
                                  << "userUuidExists" << Fields{{"uuid", "nick"}} << QStringList();
-    QTest::newRow("update check") << Builder([](QSocialManager* m) { m->requestCheckForUpdate(); })
+    QTest::newRow("update check") << Builder([](QSocialManager* m, FakeWebService*) { m->requestCheckForUpdate(); })
                                   << "CheckForUpdate" << Fields{{"os", "WIN"}} << QStringList();
-    QTest::newRow("user stats") << Builder([](QSocialManager* m) { m->requestAddUserStats("5002"); })
+    QTest::newRow("user stats") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAddUserStats("5002"); })
                                 << "AddUserStats" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
-    QTest::newRow("user search") << Builder([](QSocialManager* m) { m->requestUserInfoPublicByName("bo b", true, 3, 10); })
+    QTest::newRow("user search") << Builder([](QSocialManager* m, FakeWebService*) { m->requestUserInfoPublicByName("bo b", true, 3, 10); })
                                  << "GetUserInfoPublicByName"
                                  << Fields{{"name", "bo b"}, {"showInactive", "1"}, {"offset", "3"}, {"limit", "10"},
                                            {"v", "2"}}
                                  << QStringList();
-    QTest::newRow("accept invitation") << Builder([](QSocialManager* m) { m->requestAcceptInvitation("17"); })
+    QTest::newRow("accept invitation") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAcceptInvitation("17"); })
                                        << "AcceptInvitation" << Fields{{"NotificationUID", "17"}} << QStringList();
-    QTest::newRow("delete channel") << Builder([](QSocialManager* m) { m->requestDeleteChannel("5002"); })
+    QTest::newRow("delete channel") << Builder([](QSocialManager* m, FakeWebService*) { m->requestDeleteChannel("5002"); })
                                     << "DeleteChannel" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
     QTest::newRow("channel with owner")
-        << Builder([](QSocialManager* m) { m->requestChannelInfoWithOwnerInfo("5002"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelInfoWithOwnerInfo("5002"); })
         << "GetChannelInfoWithOwnerInfo" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
     QTest::newRow("channel by live id")
-        << Builder([](QSocialManager* m) { m->requestChannelInfoWithOwnerInfoFromLiveUID("5002"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelInfoWithOwnerInfoFromLiveUID("5002"); })
         << "GetChannelInfoWithOwnerInfoFromLiveUID" << Fields{{"ChannelLiveUID", "5002"}} << QStringList();
-    QTest::newRow("channel info") << Builder([](QSocialManager* m) { m->requestChannelInfo("5002"); })
+    QTest::newRow("channel info") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelInfo("5002"); })
                                   << "GetChannelInfo" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
-    QTest::newRow("hierarchy") << Builder([](QSocialManager* m) { m->requestChannelsInHierarchy("5001"); })
+    QTest::newRow("hierarchy") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelsInHierarchy("5001"); })
                                << "GetChannelsInHierarchy" << Fields{{"root", "5001"}} << QStringList();
     QTest::newRow("channel search")
-        << Builder([](QSocialManager* m) { m->requestChannelsMatching("lob", false, 0, 4, {"a", "b"}); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelsMatching("lob", false, 0, 4, {"a", "b"}); })
         << "GetChannelsMatching"
         << Fields{{"name", "lob"}, {"showInactive", "0"}, {"offset", "0"}, {"limit", "4"}, {"tags", "a,b"},
                   {"v", "2"}}
         << QStringList();
-    QTest::newRow("owned channels") << Builder([](QSocialManager* m) { m->requestChannelsOwned(); })
+    QTest::newRow("owned channels") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelsOwned(); })
                                     << "GetChannelsOwned" << Fields() << QStringList();
-    QTest::newRow("notifications") << Builder([](QSocialManager* m) { m->requestNotifications({"1", "2"}); })
+    QTest::newRow("notifications") << Builder([](QSocialManager* m, FakeWebService*) { m->requestNotifications({"1", "2"}); })
                                    << "GetNotifications" << Fields{{"NotificationUIDs", "1,2"}} << QStringList();
-    QTest::newRow("notifications since") << Builder([](QSocialManager* m) { m->requestNotificationsSince("0"); })
+    QTest::newRow("notifications since") << Builder([](QSocialManager* m, FakeWebService*) { m->requestNotificationsSince("0"); })
                                          << "GetNotificationsSince" << Fields{{"SinceNotificationUID", "0"}}
                                          << QStringList();
     QTest::newRow("third party")
-        << Builder([](QSocialManager* m) { m->requestThirdPartyChannelForUser("app", "ch", "u"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestThirdPartyChannelForUser("app", "ch", "u"); })
         << "GetThirdPartyChannelForUser" << Fields{{"app", "app"}, {"channel", "ch"}, {"user", "u"}}
         << QStringList();
-    QTest::newRow("add group") << Builder([](QSocialManager* m) { m->requestAddContactGroup("Work"); })
+    QTest::newRow("add group") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAddContactGroup("Work"); })
                                << "addContactGroup" << Fields{{"name", "Work"}} << QStringList();
-    QTest::newRow("add member") << Builder([](QSocialManager* m) { m->requestAddContactGroupMember("7", "sip:u-1@d"); })
+    QTest::newRow("add member") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAddContactGroupMember("7", "sip:u-1@d"); })
                                 << "addContactGroupMember" << Fields{{"gid", "7"}, {"mid", "sip:u-1@d"}}
                                 << QStringList();
     QTest::newRow("remove member")
-        << Builder([](QSocialManager* m) { m->requestRemoveContactGroupMember("7", "1002"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRemoveContactGroupMember("7", "1002"); })
         << "removeContactGroupMember" << Fields{{"gid", "7"}, {"mid", "1002"}} << QStringList();
-    QTest::newRow("delete group") << Builder([](QSocialManager* m) { m->requestDeleteContactGroup("7"); })
+    QTest::newRow("delete group") << Builder([](QSocialManager* m, FakeWebService*) { m->requestDeleteContactGroup("7"); })
                                   << "deleteContactGroup" << Fields{{"gid", "7"}} << QStringList();
-    QTest::newRow("groups") << Builder([](QSocialManager* m) { m->requestContactGroups(); }) << "getContactGroups"
+    QTest::newRow("groups") << Builder([](QSocialManager* m, FakeWebService*) { m->requestContactGroups(); }) << "getContactGroups"
                             << Fields() << QStringList();
-    QTest::newRow("favourites") << Builder([](QSocialManager* m) { m->requestChannelFavoritesList(); })
+    QTest::newRow("favourites") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelFavoritesList(); })
                                 << "getChannelFavoritesList" << Fields() << QStringList();
-    QTest::newRow("favourite") << Builder([](QSocialManager* m) { m->requestChangeChannelFavorite("5002", true, "17"); })
+    QTest::newRow("favourite") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChangeChannelFavorite("5002", true, "17"); })
                                << "changeChannelFavorite"
                                << Fields{{"channelUID", "5002"}, {"isFav", "1"}, {"inviteUID", "17"}} << QStringList();
     QTest::newRow("moderator")
-        << Builder([](QSocialManager* m) { m->requestChangeChannelModerator("5002", "1002", false); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChangeChannelModerator("5002", "1002", false); })
         << "changeChannelModerator" << Fields{{"channelUID", "5002"}, {"memberUID", "1002"}, {"isModerator", "0"}}
         << QStringList();
-    QTest::newRow("friend") << Builder([](QSocialManager* m) { m->requestChangeFriend("1002", true, ""); })
+    QTest::newRow("friend") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChangeFriend("1002", true, ""); })
                             << "changeFriend" << Fields{{"friendUID", "1002"}, {"setIsFriend", "1"}, {"inviteUID", ""}}
                             << QStringList();
     QTest::newRow("e-mail invitation, no channel")
-        << Builder([](QSocialManager* m) { m->requestInviteUsersViaEmail({"a@x", "b@x"}, "hi", "", ""); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestInviteUsersViaEmail({"a@x", "b@x"}, "hi", "", ""); })
         << "InviteUsersViaEmail" << Fields{{"to", "a@x,b@x"}, {"customMessage", "hi"}}
         << QStringList{"channelURI", "channelUID"};
     QTest::newRow("e-mail invitation, channel")
-        << Builder([](QSocialManager* m) { m->requestInviteUsersViaEmail({}, "hi", "sip:confctl-1@d", "1"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestInviteUsersViaEmail({}, "hi", "sip:confctl-1@d", "1"); })
         << "InviteUsersViaEmail" << Fields{{"to", ""}, {"channelURI", "sip:confctl-1@d"}, {"channelUID", "1"}}
         << QStringList();
-    QTest::newRow("issue") << Builder([](QSocialManager* m) { m->requestIssue("text", "so", "rc", "c", "cs"); })
+    QTest::newRow("issue") << Builder([](QSocialManager* m, FakeWebService*) { m->requestIssue("text", "so", "rc", "c", "cs"); })
                            << "RequestIssue"
                            << Fields{{"comments", "text"}, {"so", "so"}, {"rc", "rc"}, {"c", "c"}, {"cs", "cs"}}
                            << QStringList();
     QTest::newRow("issue with details")
-        << Builder([](QSocialManager* m) { m->requestIssueWithDetails("t", "", "", "", "", {"os:Linux", "x", ":y"}); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestIssueWithDetails("t", "", "", "", "", {"os:Linux", "x", ":y"}); })
         << "RequestIssue" << Fields{{"comments", "t"}, {"ext[os]", "Linux"}} << QStringList{"ext[]", "x"};
     QTest::newRow("profile: tagline is the status text")
-        << Builder([](QSocialManager* m) {
+        << Builder([](QSocialManager* m, FakeWebService*) {
                m->requestSetUserCustomInfo("Bob", "about", "tagline", "here", "http://w", "tw", "123", true);
            })
         << "SetUserCustomInfo"
@@ -251,33 +252,33 @@ void WebBuildersTest::operationsSendTheirFields_data()
                   {"UserPhoneNumber", "123"}, {"RenameImage", "1"}}
         << QStringList();
     QTest::newRow("notification states")
-        << Builder([](QSocialManager* m) { m->requestUpdateNotifications({"1", "2"}, 2); }) << "UpdateNotifications"
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestUpdateNotifications({"1", "2"}, 2); }) << "UpdateNotifications"
         << Fields{{"NotificationUIDs", "1,2"}, {"State", "2"}} << QStringList();
-    QTest::newRow("realm verify") << Builder([](QSocialManager* m) { m->requestRealmVerify("3", "devapp", "tok"); })
+    QTest::newRow("realm verify") << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmVerify("3", "devapp", "tok"); })
                                   << "RealmVerify"
                                   << Fields{{"rid", "devapp"}, {"token", "tok"}, {"clientlib_version", "3"}}
                                   << QStringList();
-    QTest::newRow("realm login") << Builder([](QSocialManager* m) { m->requestRealmLogin("3", "r1", "joe", "ut"); })
+    QTest::newRow("realm login") << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmLogin("3", "r1", "joe", "ut"); })
                                  << "RealmLogin"
                                  << Fields{{"rsid", "r1"}, {"uname", "joe"}, {"utok", "ut"}, {"clientlib_version", "3"}}
                                  << QStringList();
-    QTest::newRow("realm contacts") << Builder([](QSocialManager* m) { m->requestRealmContactList("3", "r1"); })
+    QTest::newRow("realm contacts") << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmContactList("3", "r1"); })
                                     << "RealmContactList" << Fields{{"rsid", "r1"}, {"clientlib_version", "3"}}
                                     << QStringList();
     QTest::newRow("realm add contact")
-        << Builder([](QSocialManager* m) { m->requestRealmChangeContact("3", "r1", "ann", true, false); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmChangeContact("3", "r1", "ann", true, false); })
         << "RealmChangeContact" << Fields{{"t", "ann"}, {"l", "contact"}, {"a", "add"}} << QStringList();
     QTest::newRow("realm unblock")
-        << Builder([](QSocialManager* m) { m->requestRealmChangeContact("3", "r1", "ann", false, true); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmChangeContact("3", "r1", "ann", false, true); })
         << "RealmChangeContact" << Fields{{"l", "block"}, {"a", "del"}} << QStringList();
     QTest::newRow("realm channel auth")
-        << Builder([](QSocialManager* m) { m->requestRealmGetChannelAuth("3", "r1", "room"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmGetChannelAuth("3", "r1", "room"); })
         << "RealmGetChannelAuth" << Fields{{"rsid", "r1"}, {"n", "room"}} << QStringList();
     QTest::newRow("realm invite")
-        << Builder([](QSocialManager* m) { m->requestRealmSendInvite("3", "r1", "ann", "c", "Room"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmSendInvite("3", "r1", "ann", "c", "Room"); })
         << "RealmSendInvite" << Fields{{"t", "ann"}, {"c", "c"}, {"cn", "Room"}} << QStringList();
     QTest::newRow("realm message")
-        << Builder([](QSocialManager* m) { m->requestRealmSendMessage("3", "r1", "ann", "hello"); })
+        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmSendMessage("3", "r1", "ann", "hello"); })
         << "RealmSendMessage" << Fields{{"t", "ann"}, {"m", "hello"}, {"clientlib_version", "3"}} << QStringList();
 }
 
@@ -289,10 +290,7 @@ void WebBuildersTest::operationsSendTheirFields()
     QFETCH(QStringList, absent);
 
     m_fake->setDefault(method, QJsonObject());
-    build(m_manager);
-    // Re-login follows a login: its request is the second.
-    if (QByteArray(QTest::currentDataTag()) == "relogin")
-        QVERIFY(m_fake->waitForRequest(method));
+    build(m_manager, m_fake);
     const auto request = lastRequestFor(method);
     QCOMPARE(request.method(), method);
     for (const auto& field : fields) {
