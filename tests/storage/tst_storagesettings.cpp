@@ -277,6 +277,24 @@ void TestStorageSettings::changesAreAnnouncedOnce()
     m_storage->setSettingsValue("settingsShowHints", false);
     QCOMPARE(hints.count(), 1);
     QCOMPARE(hints.first().first().toBool(), false);
+
+    // Values stored by an earlier run come back from the file as text; the
+    // same values set again are still no change.
+    const QString file = QSettings().fileName();
+    {
+        QFile ini(file);
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write("[General]\nsettingsTTSvolume=40\nsettingsShowOfflineFriends=true\nsettingsTTSvoice=kal16\n"
+                  "settingsUserVolumeAdjust_sip%3Ax%40y=75.5\n");
+    }
+    recorder.events.clear();
+    m_storage->setSettingsValue("settingsTTSvolume", 40);
+    m_storage->setSettingsValue("settingsShowOfflineFriends", true);
+    m_storage->setSettingsValue("settingsTTSvoice", "kal16");
+    m_storage->setVolumeAdjustForUserUri("sip:x@y", 75.5);
+    QCOMPARE(recorder.events, QStringList());
+    m_storage->setSettingsValue("settingsTTSvolume", 41);
+    QCOMPARE(recorder.events, QStringList({ "setting settingsTTSvolume=41", "key 26=41" }));
 }
 
 void TestStorageSettings::passwordKeysAreStoredSilently_data()
