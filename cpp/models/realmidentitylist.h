@@ -1,0 +1,108 @@
+#pragma once
+
+#include "identityrealminterface.h"
+#include "realmuserinterface.h"
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QUrl>
+
+// RealmIdentityList: a list model of realm users.
+//
+// Shared by QML views and models: a conversation's members, moderators,
+// banned and invited users, a contact's identities, the user-search results.
+// It keeps every identity it is given (never owning them), shows as rows those
+// of the realms it shows (the built-in realm) that pass the offline filter,
+// follows each identity's display name, presence and picture, and drops an
+// identity that announces its end or its replacement. Whether a row is shown
+// is decided when the identity is added; later presence changes do not move
+// rows in or out. GUI thread only.
+class RealmIdentityList : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(bool showOfflineIdentities READ getShowOfflineIdentities WRITE setShowOfflineIdentities NOTIFY
+                   showOfflineIdentitiesChanged)
+    Q_PROPERTY(int visibleCount READ getVisibleCount NOTIFY visibleCountChanged)
+
+public:
+    enum Roles {
+        DisplayNameRole = 1056,
+        RealmDisplayNameRole,
+        RealmIDRole,
+        ProfileImageURIRole,
+        PresenceStateRole,
+        PresenceMessageRole,
+        SipURIRole,
+        IsContactRole,
+        UnameRole,
+        TaglineRole,
+        LocationRole,
+        UserUUIDRole,
+        IsInReferenceListRole,
+        UserIdentityRefRole
+    };
+
+    explicit RealmIdentityList(QObject* parent = nullptr);
+    ~RealmIdentityList() override;
+
+    // Adds and follows an identity; one already held is ignored.
+    void addIdentity(Tavri::RealmUserInterface* identity);
+    // Stops following the identity and drops it.
+    void removeIdentity(Tavri::RealmUserInterface* identity);
+    // Drops every identity.
+    void clear();
+
+    // Whether an identity of that realm with that user id is held, shown or not.
+    Q_INVOKABLE bool containsIdentity(QString realmID, QString userUUID);
+    bool containsIdentity(Tavri::IdentityRealmInterface* realm, const QString& userUUID);
+    bool contains(Tavri::RealmUserInterface* identity) const;
+    QList<Tavri::RealmUserInterface*> getIdentityList() const { return m_identities; }
+    // The row's identity; null, with an assertion report, outside the rows.
+    Q_INVOKABLE QObject* at(int index);
+
+    // Rows whose identity the reference list also holds report
+    // isInReferenceList; null clears it.
+    void setReferenceList(RealmIdentityList* list);
+
+    bool getShowOfflineIdentities() const { return m_showOfflineIdentities; }
+    void setShowOfflineIdentities(bool showOfflineIdentities);
+    int getVisibleCount() const { return m_visibleIdentities.size(); }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+signals:
+    void showOfflineIdentitiesChanged(bool showOfflineIdentities);
+    void visibleCountChanged(int visibleCount);
+    void realmIdentityAdded(Tavri::RealmUserInterface* identity);
+    void realmIdentityRemoved(Tavri::RealmUserInterface* identity);
+
+public slots:
+    void onRealmIdentityDisplayNameUpdated(const QString& displayName);
+    void onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState,
+                                        const QString& presenceMessage);
+    void onRealmIdentityProfileIconUpdated(const QUrl& profileImageURI);
+    void onRealmIdentityDestroying();
+
+protected slots:
+    void onIdentityRealmDestroying();
+    void onContactIdentityAddedOrRemoved(Tavri::RealmUserInterface* contactIdentity);
+    void onReferenceListDestroyed();
+    void onTavriIdentityRealmUserSwapping(Tavri::RealmUserInterface* newReference);
+
+private:
+    void connectIdentity(Tavri::RealmUserInterface* identity);
+    void disconnectIdentity(Tavri::RealmUserInterface* identity);
+    void updateVisibility(Tavri::RealmUserInterface* identity);
+    void showIdentity(Tavri::RealmUserInterface* identity);
+    void hideIdentity(Tavri::RealmUserInterface* identity);
+    Tavri::RealmUserInterface* senderIdentity() const;
+    void notifyRowChanged(Tavri::RealmUserInterface* identity, const QVector<int>& roles);
+
+    QList<Tavri::RealmUserInterface*> m_identities;
+    QList<Tavri::RealmUserInterface*> m_visibleIdentities;
+    RealmIdentityList* m_referenceList = nullptr;
+    bool m_showOfflineIdentities = true;
+    QList<Tavri::IdentityRealmInterface*> m_identityRealms;
+};
