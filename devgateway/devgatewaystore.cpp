@@ -182,8 +182,14 @@ bool prepareAndRun(QSqlQuery& query, const QString& sql, const QVariantList& val
         qWarning().noquote() << "devgateway: cannot prepare" << sql << ":" << query.lastError().text();
         return false;
     }
-    for (const QVariant& value : values)
-        query.addBindValue(value);
+    for (const QVariant& value : values) {
+        // A missing text is stored as '' (the text columns are NOT NULL);
+        // deliberate NULLs are passed as null values of another type.
+        if (value.type() == QVariant::String && value.toString().isNull())
+            query.addBindValue(QString(QLatin1String("")));
+        else
+            query.addBindValue(value);
+    }
     if (!query.exec()) {
         qWarning().noquote() << "devgateway: statement failed" << sql << ":" << query.lastError().text();
         return false;

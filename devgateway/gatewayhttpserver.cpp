@@ -42,6 +42,7 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
     m_server->set_read_timeout(30, 0);
     m_server->set_write_timeout(30, 0);
     m_server->set_payload_max_length(MaxBodyBytes);
+    m_server->set_idle_interval(0, 200000); // wakes the accept loop, so that stop() is prompt
 
     m_server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
         size_t headerBytes = 0;
@@ -50,6 +51,22 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
         if (headerBytes > MaxHeaderBytes) {
             res.status = 413;
             return httplib::Server::HandlerResponse::Handled;
+        }
+        // This runs before the body is read. Refuse what cannot be served at
+        // once: a body over the limit (the library would first read and drop
+        // it), and a POST body without a length (the library would read it up
+        // to the end of the connection).
+        if (req.method == "POST") {
+            const std::string length = req.get_header_value("Content-Length");
+            if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos || length.size() > 18
+                || req.has_header("Transfer-Encoding")) {
+                res.status = 400;
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            if (std::stoull(length) > MaxBodyBytes) {
+                res.status = 413;
+                return httplib::Server::HandlerResponse::Handled;
+            }
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
@@ -96,6 +113,15 @@ bool GatewayHttpServer::listen(const QString& address, quint16 port, QString* er
     m_port = static_cast<quint16>(bound);
     m_stopping = false;
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // The library ignores stop() until its loop runs, so wait for the loop:
+    // a stop right after listen would otherwise leave the thread in accept().
+    for (int waited = 0; !m_server->is_running() && waited < 5000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!m_server->is_running()) {
+        stop();
+        *error = QStringLiteral("cannot serve on %1:%2").arg(address).arg(m_port);
+        return false;
+    }
     return true;
 }
 
