@@ -42,6 +42,11 @@ constexpr int kPictureSize = 128;
 // Pictures with more pixels than this are not decoded (64 megapixels take
 // 256 MiB as 32-bit pixels).
 constexpr qint64 kMaxPicturePixels = 64LL * 1024 * 1024;
+// Picture files larger than this are not read (no picture is that large
+// before it is squared).
+constexpr qint64 kMaxPictureFileBytes = 16 * 1024 * 1024;
+// Only the start of a picture's Base64 text goes to the log.
+constexpr int kLoggedPictureCharacters = 200;
 // Channel descriptions are cut to this many characters.
 constexpr int kMaxChannelDescription = 2000;
 
@@ -669,10 +674,16 @@ void QSocialManager::addPictureFields(QJsonObject& fields, const QString& fileUr
         qCDebug(ssint).noquote() << "Failed to open " << path;
         return;
     }
+    if (file.size() > kMaxPictureFileBytes) {
+        qCWarning(ssint).noquote() << "Picture file too large:" << path << file.size() << "bytes, at most"
+                                   << kMaxPictureFileBytes;
+        return;
+    }
     QByteArray data = file.readAll();
     scaleImageData(data, kPictureSize, info.suffix().toUpper());
     const QString base64 = QString::fromLatin1(data.toBase64());
-    qCDebug(ssint).noquote() << dataKey + QStringLiteral(": ") << base64;
+    qCDebug(ssint).noquote() << dataKey + QStringLiteral(": ") << base64.left(kLoggedPictureCharacters)
+                             << QStringLiteral("(%1 characters)").arg(base64.size());
     fields.insert(dataKey, base64);
 }
 

@@ -31,6 +31,13 @@ class QSocialManager : public JsonReplyHandler
 {
     Q_OBJECT
 public:
+    // Base of the reply handlers that live for one request only.
+    class JsonEntity : public JsonReplyHandler
+    {
+    public:
+        using JsonReplyHandler::JsonReplyHandler;
+    };
+
     // apiUrl is the full address of the web API (the application server plus
     // "/gateway.php"); it is used as given, its scheme included.
     QSocialManager(QObject* parent, const QString& apiUrl, const QString& shortLinkHost);

@@ -97,6 +97,7 @@ private slots:
     void dataThatIsNoPictureStaysUnchanged_data();
     void dataThatIsNoPictureStaysUnchanged();
     void userPictureIsPostedTwice();
+    void unreadablePictureFileSendsNoData_data();
     void unreadablePictureFileSendsNoData();
 
 private:
@@ -525,16 +526,34 @@ void WebBuildersTest::userPictureIsPostedTwice()
     QTRY_COMPARE(handler.replies.size(), 2);
 }
 
+void WebBuildersTest::unreadablePictureFileSendsNoData_data()
+{
+    QTest::addColumn<qint64>("size"); // -1: no such file
+    QTest::addColumn<QString>("logLine");
+    QTest::newRow("missing") << qint64(-1) << "Failed to open";
+    QTest::newRow("too large") << qint64(17 * 1024 * 1024) << "Picture file too large";
+}
+
 void WebBuildersTest::unreadablePictureFileSendsNoData()
 {
+    QFETCH(qint64, size);
+    QFETCH(QString, logLine);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("pic.jpg"));
+    if (size >= 0) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+    }
     m_fake->setDefault(QStringLiteral("SetChannelImage"), QJsonObject());
     RecordingReplyHandler handler;
-    m_manager->setChannelPicture(QStringLiteral("5002"), QStringLiteral("file:///nowhere/pic.jpg"), &handler);
+    m_manager->setChannelPicture(QStringLiteral("5002"), QUrl::fromLocalFile(path).toString(), &handler);
     const auto request = lastRequestFor(QStringLiteral("SetChannelImage"));
     QCOMPARE(request.value("ChannelSocialUID"), QStringLiteral("5002"));
     QCOMPARE(request.value("ChannelPictureFileName"), QStringLiteral("pic.jpg"));
     QVERIFY(!request.has("ChannelPictureRawDataBase64"));
-    QCOMPARE(LogCapture::matching(QStringLiteral("Failed to open")).size(), 1);
+    QCOMPARE(LogCapture::matching(logLine).size(), 1);
     QTRY_COMPARE(handler.replies.size(), 1);
 }
 
