@@ -75,8 +75,8 @@ QString stringProperty(const QObject *object, const char *name, const QString &p
     if (!value.isValid() || value.isNull())
         return QString();
     if (value.userType() != QMetaType::QString) {
-        qWarning() << "Ignoring RuntimeSettings property" << name << "of" << path
-                   << "- it is not a string but" << value.typeName();
+        qWarning().noquote() << "Ignoring RuntimeSettings property" << name << "of" << path
+                             << "- it is not a string but" << value.typeName();
         return QString();
     }
     return value.toString();
@@ -100,7 +100,7 @@ VoiceManager::VoiceManager(int sdkLogLevel, const QString &applicationDirPath, b
                            QObject *parent)
     : QObject(parent)
 {
-    qDebug() << "VoiceManager::VoiceManager" << applicationDirPath << sdkLogLevel;
+    qDebug().noquote() << "VoiceManager::VoiceManager" << applicationDirPath << sdkLogLevel;
     VoiceManager *none = nullptr;
     if (!TAVRI_CHECK(s_instance.compare_exchange_strong(none, this)))
         s_instance.store(this);
@@ -182,7 +182,7 @@ void VoiceManager::loadServerSettings(const QString &applicationDirPath, bool us
     Q_UNUSED(applicationDirPath)
     const QString path = QStandardPaths::writableLocation(QStandardPaths::DataLocation)
                          + QStringLiteral("/RuntimeSettings.qml");
-    qDebug() << "Checking for local override settings" << path;
+    qDebug().noquote() << "Checking for local override settings" << path;
 
     const QString defaultVoiceDomain = defaultDomain(useDevelopmentServers);
     m_domain = defaultVoiceDomain;
@@ -202,24 +202,24 @@ void VoiceManager::loadServerSettings(const QString &applicationDirPath, bool us
         scriptErrors += component.errors();
         if (!settings || !scriptErrors.isEmpty()) {
             for (const QQmlError &error : qAsConst(scriptErrors))
-                qWarning() << "RuntimeSettings.qml ignored:" << error.toString();
+                qWarning().noquote() << "RuntimeSettings.qml ignored:" << error.toString();
             if (scriptErrors.isEmpty())
-                qWarning() << "RuntimeSettings.qml ignored: no object created from" << path;
+                qWarning().noquote() << "RuntimeSettings.qml ignored: no object created from" << path;
         } else {
             const QString domain = stringProperty(settings.data(), "domain", path);
             const QString applicationServer = stringProperty(settings.data(), "applicationServer", path);
             const QString downloadServer = stringProperty(settings.data(), "downloadServer", path);
             if (!domain.isEmpty()) {
                 m_domain = domain;
-                qDebug() << "Using RuntimeSettings domain" << m_domain;
+                qDebug().noquote() << "Using RuntimeSettings domain" << m_domain;
             }
             if (!applicationServer.isEmpty()) {
                 m_applicationServer = serverAddress(applicationServer);
-                qDebug() << "Using RuntimeSettings applicationServer" << m_applicationServer;
+                qDebug().noquote() << "Using RuntimeSettings applicationServer" << m_applicationServer;
             }
             if (!downloadServer.isEmpty()) {
                 m_downloadServer = serverAddress(downloadServer);
-                qDebug() << "Using RuntimeSettings downloadServer" << m_downloadServer;
+                qDebug().noquote() << "Using RuntimeSettings downloadServer" << m_downloadServer;
             }
         }
     }
@@ -252,7 +252,7 @@ void VoiceManager::createConnector()
                                          QFile::encodeName(logFolder));
         if (!m_connectorTimer)
             m_connectorTimer = startTimer(kConnectorTimerMs);
-        qDebug() << "Ostrel connector created with address " << address;
+        qDebug().noquote().nospace() << "Ostrel connector created with address " << address;
     }
 
     if (!m_connectorSignalsConnected) {
@@ -268,7 +268,7 @@ void VoiceManager::createConnector()
 
 void VoiceManager::onConnectorCreated()
 {
-    qDebug() << "Connector created " << m_connectorHandle;
+    qDebug().noquote().nospace() << "Connector created " << m_connectorHandle;
     if (m_connectorHandle.isEmpty()) {
         qWarning() << "Connector created without a connector handle";
         return;
@@ -313,7 +313,7 @@ void VoiceManager::requestLogin(QString token, QString sharedRealmId)
         return;
     if (!sharedRealmId.isEmpty()) {
         m_loginRequests.insert(token, sharedRealmId);
-        qDebug() << "VoiceManager::requestLogin" << "shared realm requesting login:" << sharedRealmId;
+        qDebug().noquote() << "VoiceManager::requestLogin" << "shared realm requesting login:" << sharedRealmId;
         m_requestClient->accountAuthtokenLogin(sdkBytes(m_connectorHandle), sdkBytes(token));
         return;
     }
@@ -493,8 +493,8 @@ void VoiceManager::processResponse(ox_resp_base_t *response)
 
     switch (response->type) {
     case OX_RESP_CONNECTOR_CREATE:
-        qWarning() << "Connector create failed... status code" << response->status_code
-                   << sdkText(response->status_string);
+        qWarning().noquote() << "Connector create failed... status code" << response->status_code
+                             << sdkText(response->status_string);
         emit connectorCreateFailed(response->status_code == 10006
                                        ? QStringLiteral("Could not resolve host")
                                        : QStringLiteral("Could not connect to voice server"));
@@ -519,12 +519,12 @@ void VoiceManager::processEvent(ox_evt_base_t *event)
 void VoiceManager::onLoginStateChangeEvent(const ox_evt_account_login_state_change_t *event)
 {
     const QString handle = sdkText(event->account_handle);
-    qDebug() << "login state change " << event->state << " for handle " << handle;
+    qDebug().noquote().nospace() << "login state change " << event->state << " for handle " << handle;
     switch (event->state) {
     case 2:
         if (m_sharedAccounts.contains(handle)) {
             m_lateLogoutHandle = handle;
-            qDebug() << "Login state changed after aborting logging in, handle " << handle;
+            qDebug().noquote().nospace() << "Login state changed after aborting logging in, handle " << handle;
         } else if (m_abortedLoginHandle.isEmpty() && m_accountHandle.isEmpty() && m_loginTimer != 0) {
             m_abortedLoginHandle = handle;
         }
@@ -612,7 +612,7 @@ void VoiceManager::shutdown()
                 && reinterpret_cast<ox_resp_base_t *>(message)->type == OX_RESP_CONNECTOR_INITIATE_SHUTDOWN;
             ox_destroy_message(message);
             if (isShutdownAnswer) {
-                qDebug() << "resp_connector_initiate_shutdown in " << stopwatch.elapsed();
+                qDebug().nospace() << "resp_connector_initiate_shutdown in " << stopwatch.elapsed();
                 answered = true;
                 break;
             }
@@ -634,7 +634,7 @@ void VoiceManager::shutdown()
     ox_set_application_crash_data("ox_uninitialize()");
     const int result = ox_uninitialize();
     if (result != 0)
-        qCritical() << "Error: ox_uninitialize() returned " << result;
+        qCritical().nospace() << "Error: ox_uninitialize() returned " << result;
     qDebug() << "VoiceManager::shutdown() completed.";
 }
 

@@ -1,4 +1,5 @@
 #include "virtualkeyinfo.h"
+#include "voicemanager.h"
 
 #include <QtTest>
 
@@ -110,6 +111,7 @@ void TestVirtualKeys::codeByShortName()
     QFETCH(QString, name);
     QFETCH(int, code);
     QCOMPARE(VirtualKeyInfo::codeByShortName(name), code);
+    QCOMPARE(VoiceManager::getVirtualKeyCodeByName(name), code);
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestVirtualKeys)

@@ -286,6 +286,10 @@ void TestVoiceCore::shutdownWithoutConnector()
     QCOMPARE(log.find(QtDebugMsg, QStringLiteral("Calling ox_uninitialize()...")).size(), 1);
     QCOMPARE(log.find(QtDebugMsg, QStringLiteral("VoiceManager::shutdown() completed.")).size(), 1);
     QVERIFY(log.find(QtCriticalMsg, QString()).isEmpty());
+    const int markers = oxc_crash_marker_count();
+    QVERIFY(markers >= 2);
+    QCOMPARE(QByteArray(oxc_crash_marker(markers - 2)), QByteArray("VoiceManager::shutdown"));
+    QCOMPARE(QByteArray(oxc_crash_marker(markers - 1)), QByteArray("ox_uninitialize()"));
 }
 
 void TestVoiceCore::shutdownWaitsForConnectorAnswer()

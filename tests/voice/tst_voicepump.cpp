@@ -37,6 +37,7 @@ private slots:
     void init();
 
     void burstIsDispatchedWholeAndInOrder();
+    void notificationsRacingShutdownNeverReachAGoneService();
     void logSink_data();
     void logSink();
     void logSinkDropsTheNoisyEvents_data();
@@ -84,6 +85,23 @@ void TestVoicePump::burstIsDispatchedWholeAndInOrder()
     QTest::qWait(20);
     QCOMPARE(marks.size(), 50);
     QCOMPARE(oxc_pending_messages(), 0);
+}
+
+void TestVoicePump::notificationsRacingShutdownNeverReachAGoneService()
+{
+    // Notices keep coming on the SDK's thread while the service is torn
+    // down; none may touch it once it is gone.
+    for (int round = 0; round < 20; ++round) {
+        auto *voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false);
+        voice->createConnector();
+        for (int i = 0; i < 20; ++i)
+            voice->setSpeakerLevel(40 + i);
+        QTest::qWait(round % 3);
+        delete voice;
+        QCOMPARE(VoiceManager::getInstance(), nullptr);
+        QCOMPARE(oxc_is_initialized(), 0);
+    }
+    QCoreApplication::processEvents();
 }
 
 void TestVoicePump::logSink_data()
