@@ -1070,8 +1070,9 @@ QJsonObject DevGateway::changeContactGroupMember(Call& call)
 QJsonObject DevGateway::inviteUsersViaEmail(Call& call)
 {
     qint64 channelId = 0;
-    const QString channelText = call.has(QStringLiteral("channelUID")) ? call.field(QStringLiteral("channelUID"))
-                                                                       : call.field(QStringLiteral("channelURI"));
+    QString channelText = call.field(QStringLiteral("channelUID")).trimmed();
+    if (channelText.isEmpty())
+        channelText = call.field(QStringLiteral("channelURI"));
     if (!channelText.trimmed().isEmpty()) {
         channelId = resolveChannel(channelText);
         if (!channelId)
@@ -1155,8 +1156,10 @@ QJsonObject DevGateway::acceptInvitation(Call& call)
     const qint64 other = n.value("other_id").toLongLong();
     const qint64 channelId = n.value("channel_id").toLongLong();
     if ((type == 5 || type == 12) && channelId && !channel(channelId).isEmpty()) {
-        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO favorites (account_id, channel_id) VALUES (?, ?)"), {call.me, channelId});
-        if (other && !account(other).isEmpty())
+        // Only the first acceptance tells the inviter.
+        const int added = m_store.exec(QStringLiteral("INSERT OR IGNORE INTO favorites (account_id, channel_id) VALUES (?, ?)"),
+                                       {call.me, channelId});
+        if (added == 1 && other && !account(other).isEmpty())
             notify(other, 6, call.me, QString(), channelId, QString());
     } else if (type == 2 && other && !account(other).isEmpty()) {
         m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"), {call.me, other});

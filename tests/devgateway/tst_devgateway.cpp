@@ -50,6 +50,8 @@ private slots:
     void channelSearchPagesAndHidesInvitationOnly();
     void friendRequestAndInvitationNotify();
     void contactGroupEchoesMemberIdAsSent();
+    void moderatorsAndEmailInvitations();
+    void profileUpdates();
     void userSearchPages();
     void realmVerifyLoginAndContacts();
     void picturesAndShortLinks();
@@ -437,6 +439,59 @@ void DevGatewayTest::contactGroupEchoesMemberIdAsSent()
     QVERIFY(callObject("getContactGroups", {}, alice).value("data").toArray().at(0).toObject().value("members").toArray().isEmpty());
     QCOMPARE(callObject("deleteContactGroup", {{"gid", gid}}, alice), QJsonObject({{"groupID", gid}}));
     QVERIFY(callObject("getContactGroups", {}, alice).value("data").toArray().isEmpty());
+}
+
+void DevGatewayTest::moderatorsAndEmailInvitations()
+{
+    const QString alice = signIn("alice@example.test", "tavri-dev");
+    const QString bob = signIn("bob@example.test", "tavri-dev");
+    QCOMPARE(callObject("changeChannelModerator", {{"channelUID", "5001"}, {"memberUID", "1001"}, {"isModerator", "1"}}, bob)
+                 .value("reason").toString(), QString("forbidden"));
+    for (const char* flag : {"1", "1", "0"})
+        QCOMPARE(callObject("changeChannelModerator", {{"channelUID", "5001"}, {"memberUID", "sip:u-1002@dev.tavri.test"}, {"isModerator", flag}}, alice)
+                     .value("result").toString(), QString("1"));
+    QStringList types;
+    for (const QJsonValue& n : callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray())
+        types << n.toObject().value("Type").toString();
+    QCOMPARE(types, QStringList({"8", "9"})); // only real changes notify
+
+    const QJsonObject answer = callObject("InviteUsersViaEmail", {{"to", "bob@example.test,not-an-address,new@else.test"},
+                                                                  {"customMessage", "Come"}, {"channelURI", "sip:confctl-5002@dev.tavri.test"}}, alice);
+    QCOMPARE(answer.value("results").toArray(), QJsonArray({QJsonObject{{"t", "bob@example.test"}, {"s", "invited"}},
+                                                            QJsonObject{{"t", "not-an-address"}, {"s", "invalid"}},
+                                                            QJsonObject{{"t", "new@else.test"}, {"s", "sent"}}}));
+    QCOMPARE(callObject("InviteUsersViaEmail", {{"to", "bob@example.test"}}, alice).value("results").toArray().at(0).toObject().value("s").toString(),
+             QString("registered"));
+    const QJsonArray mine = callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, alice).value("v").toArray();
+    QCOMPARE(mine.size(), 2);
+    QCOMPARE(mine.at(0).toObject().value("Type").toString(), QString("4"));
+    QCOMPARE(mine.at(1).toObject().value("Type").toString(), QString("13"));
+    QCOMPARE(mine.at(1).toObject().value("UserEmail").toString(), QString("new@else.test"));
+    QCOMPARE(mine.at(1).toObject().value("FromUserSocialUID").toString(), QString());
+    // Accepting the same invitation twice tells the inviter once.
+    const QJsonArray bobs = callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray();
+    const QString invitation = bobs.last().toObject().value("NotificationUID").toString();
+    QCOMPARE(bobs.last().toObject().value("Type").toString(), QString("5"));
+    for (int i = 0; i < 2; ++i)
+        callObject("AcceptInvitation", {{"NotificationUID", invitation}}, bob);
+    QCOMPARE(callObject("GetNotificationsSince", {{"SinceNotificationUID", mine.at(1).toObject().value("NotificationUID").toString()}}, alice)
+                 .value("v").toArray().size(), 1);
+}
+
+void DevGatewayTest::profileUpdates()
+{
+    const QString sid = signIn("bob@example.test", "tavri-dev");
+    QCOMPARE(callObject("SetUserCustomInfo", {{"UserDisplayName", "Robert"}, {"UserStatusText", "Out fishing"}, {"UserDescription", "About me"},
+                                              {"UserLocation", "Coast"}, {"RenameImage", "0"}}, sid).value("ostrel_update_status").toString(), QString("OK"));
+    const QJsonObject me = callObject("getUserByUserLiveURI", {{"UserLiveURI", "sip:u-1002@dev.tavri.test"}}, sid);
+    QCOMPARE(me.value("UserDisplayName").toString(), QString("Robert"));
+    QCOMPARE(me.value("UserStatusText").toString(), QString("Out fishing"));
+    QCOMPARE(me.value("UserDescription").toString(), QString("About me"));
+    QCOMPARE(me.value("UserEmail").toString(), QString("bob@example.test")); // one's own record only
+    const QJsonObject refused = callObject("SetUserCustomInfo", {{"UserDisplayName", "  "}}, sid);
+    QCOMPARE(refused.value("ostrel_update_status").toString(), QString("FAIL"));
+    QVERIFY(!refused.value("msg").toString().isEmpty());
+    QCOMPARE(callObject("SetUserPrivacy", {{"UserPublicFields", "UserLocation"}}, sid).value("result").toString(), QString("1"));
 }
 
 void DevGatewayTest::userSearchPages()
