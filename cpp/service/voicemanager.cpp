@@ -106,7 +106,7 @@ VoiceManager::VoiceManager(int sdkLogLevel, const QString &applicationDirPath, b
         s_instance.store(this);
 
     fillVirtualKeyTable();
-    initializeSdk(sdkLogLevel, applicationDirPath);
+    initializeSdk(applicationDirPath);
 
     m_requestClient = new SdkRequestClient;
     m_requestClient->setConnectorLogLevel(sdkLogLevel);
@@ -129,9 +129,8 @@ VoiceManager::~VoiceManager()
     qDebug() << "VoiceManager destructor end";
 }
 
-void VoiceManager::initializeSdk(int sdkLogLevel, const QString &applicationDirPath)
+void VoiceManager::initializeSdk(const QString &applicationDirPath)
 {
-    Q_UNUSED(sdkLogLevel)
     ox_config_t config;
     std::memset(&config, 0, sizeof config);
     ox_get_default_config(&config);

@@ -193,7 +193,7 @@ protected:
 
 private:
     void loadServerSettings(const QString &applicationDirPath, bool useDevelopmentServers);
-    void initializeSdk(int sdkLogLevel, const QString &applicationDirPath);
+    void initializeSdk(const QString &applicationDirPath);
     void issueDirectAudioQueries();
     void runPendingLogin();
     void stopTimer(int &timerId, bool resetRetryCount);
