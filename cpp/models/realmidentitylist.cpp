@@ -135,9 +135,10 @@ void RealmIdentityList::setShowOfflineIdentities(bool showOfflineIdentities)
     emit showOfflineIdentitiesChanged(m_showOfflineIdentities);
 }
 
-int RealmIdentityList::rowCount(const QModelIndex&) const
+int RealmIdentityList::rowCount(const QModelIndex& parent) const
 {
-    return m_visibleIdentities.size();
+    // A flat list: rows have no children.
+    return parent.isValid() ? 0 : m_visibleIdentities.size();
 }
 
 QVariant RealmIdentityList::data(const QModelIndex& index, int role) const
