@@ -18,9 +18,11 @@ namespace ostrelsdk {
 #define RS(n) ox_resp_##n##_t
 #define EV(n) ox_evt_##n##_t
 
+// The tables are never destroyed: records still held by the library's static
+// state are freed through them while the process exits.
 const std::vector<RequestInfo> &RecordTable::requests()
 {
-    static const std::vector<RequestInfo> table = {
+    static const std::vector<RequestInfo> &table = *new std::vector<RequestInfo>{
         REQ(CONNECTOR_CREATE, connector_create, "ConnectorCreate",
             F(TXT(RQ(connector_create), server_url), TXT(RQ(connector_create), log_folder),
               TXT(RQ(connector_create), log_prefix), TXT(RQ(connector_create), log_suffix),
@@ -155,7 +157,7 @@ const std::vector<RequestInfo> &RecordTable::requests()
 
 static const std::vector<EventInfo> &events()
 {
-    static const std::vector<EventInfo> table = {
+    static const std::vector<EventInfo> &table = *new std::vector<EventInfo>{
         EVT(ACCOUNT_LOGIN_STATE_CHANGE, account_login_state_change, "AccountLoginStateChange",
             F(TXT(EV(account_login_state_change), account_handle), TXT(EV(account_login_state_change), status_string))),
         EVT(BUDDY_PRESENCE, buddy_presence, "BuddyPresence",
@@ -214,14 +216,16 @@ static const std::vector<EventInfo> &events()
 
 const RequestInfo *RecordTable::request(int type)
 {
-    static const std::map<int, const RequestInfo *> index = [] {
-        std::map<int, const RequestInfo *> m;
+    // Never destroyed: the library's own static state frees records through
+    // this index while the process exits.
+    static const std::map<int, const RequestInfo *> *index = [] {
+        auto *m = new std::map<int, const RequestInfo *>;
         for (const RequestInfo &info : requests())
-            m[info.type] = &info;
+            (*m)[info.type] = &info;
         return m;
     }();
-    auto it = index.find(type);
-    return it == index.end() ? nullptr : it->second;
+    auto it = index->find(type);
+    return it == index->end() ? nullptr : it->second;
 }
 
 const EventInfo *RecordTable::event(int type)

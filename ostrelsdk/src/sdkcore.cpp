@@ -1,5 +1,8 @@
 #include "sdkcore.h"
 
+#include <memory>
+#include <utility>
+
 #include "recordtable.h"
 
 #include <algorithm>
@@ -322,7 +325,14 @@ void SdkCore::post(std::function<void(World &, Outbox &)> action)
 
 void SdkCore::inject(ox_message_base_t *message)
 {
-    post([message](World &, Outbox &out) { out.add(message); });
+    // The pending item owns the message until the worker hands it on, so a
+    // message still queued when the library is uninitialised is freed too.
+    auto pending = std::shared_ptr<ox_message_base_t *>(new ox_message_base_t *(message), [](ox_message_base_t **p) {
+        if (*p)
+            RecordTable::freeMessage(*p);
+        delete p;
+    });
+    post([pending](World &, Outbox &out) { out.add(std::exchange(*pending, nullptr)); });
 }
 
 int SdkCore::waitIdle(int timeoutMs)
