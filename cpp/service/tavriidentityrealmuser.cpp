@@ -317,7 +317,7 @@ void TavriIdentityRealmUser::onStorageManagerSettingKeyChanged(StorageManager::N
 
 void TavriIdentityRealmUser::onUserDetailsWindowClosing(QQuickCloseEvent*)
 {
-    if (!s_userDetailsView)
+    if (!s_userDetailsView || sender() != s_userDetailsView)
         return;
     // The next showUserDetails builds a fresh window; this one goes once the
     // close event has been handled.

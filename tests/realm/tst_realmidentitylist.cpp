@@ -302,6 +302,25 @@ private slots:
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy.at(0).at(0).toBool(), false);
     }
+
+    // Runs last: it ends the built-in realm of this process.
+    void rowsLeaveWithTheirRealm()
+    {
+        RealmIdentityList list;
+        QAbstractItemModelTester tester(&list);
+        TavriIdentityRealmUser* a = user("a");
+        list.addIdentity(a);
+        list.addIdentity(user("b"));
+        QSignalSpy count(&list, &RealmIdentityList::visibleCountChanged);
+        delete TavriIdentityRealm::getInstance();
+        QCOMPARE(list.rowCount(), 0);
+        QVERIFY(count.size() > 0);
+        QCOMPARE(count.last().at(0).toInt(), 0);
+        // Still held, and a later user of a new realm is no row either.
+        QVERIFY(list.contains(a));
+        list.addIdentity(user("c"));
+        QCOMPARE(list.rowCount(), 0);
+    }
 };
 
 TAVRI_TEST_GUILESS_MAIN(TestRealmIdentityList)
