@@ -1,0 +1,93 @@
+// Addresses in chat text become anchors; HTML, punctuation, quotes and
+// over-long runs are handled safely.
+
+#include "linkify.h"
+#include "testenvironment.h"
+
+#include <QtTest>
+
+class LinkifyTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void anchors_data();
+    void anchors();
+    void htmlIsReturnedUnchanged_data();
+    void htmlIsReturnedUnchanged();
+    void hugeRunsStayPlainAndTheRestIsLinked();
+};
+
+void LinkifyTest::anchors_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("www") << "see www.example.org now"
+                         << "see <a href=\"http://www.example.org\">www.example.org</a> now";
+    QTest::newRow("full stop stays outside")
+        << "go to https://example.com/a."
+        << "go to <a href=\"https://example.com/a\">https://example.com/a</a>.";
+    QTest::newRow("own scheme") << "join tavri:abc" << "join <a href=\"tavri:abc\">tavri:abc</a>";
+    QTest::newRow("capital scheme") << "HTTP://Example.com/X"
+                                    << "<a href=\"HTTP://Example.com/X\">HTTP://Example.com/X</a>";
+    QTest::newRow("domain and slash") << "at example.co.uk/page?x=1, ok"
+                                      << "at <a href=\"http://example.co.uk/page?x=1\">example.co.uk/page?x=1</a>, ok";
+    QTest::newRow("balanced parentheses")
+        << "a (http://x.com/a_(b)) c"
+        << "a (<a href=\"http://x.com/a_(b)\">http://x.com/a_(b)</a>) c";
+    QTest::newRow("two links") << "www1.a.com and ftp://b.org!"
+                               << "<a href=\"http://www1.a.com\">www1.a.com</a> and "
+                                  "<a href=\"ftp://b.org\">ftp://b.org</a>!";
+    QTest::newRow("link inside a word") << "x=www.a.com" << "x=<a href=\"http://www.a.com\">www.a.com</a>";
+    QTest::newRow("double quote cannot end the href")
+        << "www.x.com/\"onmouseover=alert(1)"
+        << "<a href=\"http://www.x.com/%22onmouseover=alert(1)\">www.x.com/\"onmouseover=alert(1)</a>";
+    QTest::newRow("apostrophe is encoded") << "www.x.com/it's"
+                                           << "<a href=\"http://www.x.com/it%27s\">www.x.com/it's</a>";
+    QTest::newRow("no address") << "nothing to see here. a.b c:" << "nothing to see here. a.b c:";
+    QTest::newRow("only punctuation after www") << "www.!!!" << "www.!!!";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("white space kept") << "\twww.a.com\n\n" << "\t<a href=\"http://www.a.com\">www.a.com</a>\n\n";
+}
+
+void LinkifyTest::anchors()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(linkify(text), expected);
+}
+
+void LinkifyTest::htmlIsReturnedUnchanged_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("anchor in capitals") << "<A HREF=\"http://a.com\">www.b.com</A>";
+    QTest::newRow("anchor") << "look <a href=\"x\">here</a> www.b.com";
+    QTest::newRow("html") << "<HTML><body>www.b.com</body>";
+}
+
+void LinkifyTest::htmlIsReturnedUnchanged()
+{
+    QFETCH(QString, text);
+    QCOMPARE(linkify(text), text);
+}
+
+void LinkifyTest::hugeRunsStayPlainAndTheRestIsLinked()
+{
+    // A long address within the limit is linked whole.
+    const QString longAddress = QStringLiteral("www.") + QString(kMaxLinkLength - 4, QLatin1Char('a'));
+    QCOMPARE(linkify(longAddress),
+             QStringLiteral("<a href=\"http://%1\">%1</a>").arg(longAddress));
+
+    // Runs past the limit, and runs that are long and hopeless (which would
+    // make a backtracking matcher crawl), are left as they are, and the
+    // links after them still work.
+    const QString hugeAddress = QStringLiteral("www.") + QString(200000, QLatin1Char('a'));
+    const QString hugeWord = QString(kMaxLinkLength, QLatin1Char('a'));
+    const QString hugeDots = QStringLiteral("www.") + QString(kMaxLinkLength - 4, QLatin1Char('!'));
+    const QString text = hugeAddress + " " + hugeWord + " " + hugeDots + " see tavri:abc";
+    QCOMPARE(linkify(text), hugeAddress + " " + hugeWord + " " + hugeDots
+                                + " see <a href=\"tavri:abc\">tavri:abc</a>");
+}
+
+TAVRI_TEST_GUILESS_MAIN(LinkifyTest)
+#include "tst_linkify.moc"
