@@ -1,0 +1,975 @@
+#include "conversation.h"
+
+#include "conversationlist.h"
+#include "localuser.h"
+#include "reportassertionfailure.h"
+#include "socialmanager.h"
+#include "storagemanager.h"
+#include "tavriidentityrealm.h"
+#include "tavriidentityrealmuser.h"
+#include "voicemanager.h"
+
+#include <QCryptographicHash>
+#include <QDebug>
+#include <QQuickView>
+#include <QRegularExpression>
+#include <QTimerEvent>
+
+namespace {
+
+const QLatin1String kPermanentPrefix("sip:confctl-");
+const QLatin1String kAdHocPrefix("sip:confctl-g-");
+const QLatin1String kPrivatePrefix("sip:u-");
+const QLatin1String kPeerToPeerPrefix("sip:P2P-");
+
+// A joined permanent channel reports the user's stay this often.
+const int kStatisticsIntervalMs = 900000;
+
+} // namespace
+
+Conversation::Conversation(Tavri::IdentityRealmInterface* realm, const QString& conversationID,
+                           const QString& displayName, QObject* parent, VoiceState voiceState, JoinState joinState,
+                           const QString& ostrelSessionHandle, const QString& sipURI)
+    : QObject(parent)
+    , m_conversationID(conversationID)
+    , m_displayName(displayName)
+    , m_voiceState(voiceState)
+    , m_joinState(joinState)
+    , m_participants(this)
+    , m_chatMessages(this)
+    , m_ostrelSessionHandle(ostrelSessionHandle)
+    , m_sipURI(sipURI)
+    , m_realm(realm)
+    , m_moderators(this)
+    , m_members(this)
+    , m_banned(this)
+{
+    if (isBuiltInRealm())
+        m_chatTransportType = OstrelSDK;
+    else if (m_realm && m_realm->realmFlagA())
+        m_chatTransportType = XMPP;
+    else
+        m_chatTransportType = Other;
+    if (m_sipURI.isEmpty() && isBuiltInRealm())
+        m_sipURI = m_conversationID;
+    initialize();
+}
+
+Conversation::Conversation(const QString& displayName, const QString& sipURI, const QString& channelUID,
+                           QObject* parent, const QString& ostrelSessionHandle)
+    : QObject(parent)
+    , m_conversationID(sipURI)
+    , m_displayName(displayName)
+    , m_participants(this)
+    , m_chatMessages(this)
+    , m_chatTransportType(OstrelSDK)
+    , m_ostrelSessionHandle(ostrelSessionHandle)
+    , m_sipURI(sipURI)
+    , m_realm(TavriIdentityRealm::getInstance())
+    , m_channelUID(channelUID)
+    , m_moderators(this)
+    , m_members(this)
+    , m_banned(this)
+{
+    const bool hasSession = !ostrelSessionHandle.isEmpty();
+    m_joinState = hasSession ? Joined : NotJoined;
+    m_voiceState = hasSession && !sipURI.startsWith(kPrivatePrefix) ? VoiceEnabled : VoiceDisabled;
+    initialize();
+}
+
+Conversation::Conversation()
+    : m_participants(this)
+    , m_chatMessages(this)
+    , m_moderators(this)
+    , m_members(this)
+    , m_banned(this)
+{
+    qDebug() << "Conversation() should only be used for enum access by QML";
+}
+
+void Conversation::initialize()
+{
+    m_familyTree = new ConversationList(this);
+
+    if (m_sipURI.startsWith(kPrivatePrefix))
+        connectRemoteUser();
+
+    if (m_realm) {
+        QObject* realm = m_realm->realmObject();
+        connect(realm, SIGNAL(conversationPasswordRequired(QString, QString)), this,
+                SLOT(onConversationPasswordRequired(QString, QString)));
+        connect(realm, SIGNAL(conversationParticipantAdded(QString, QString)), this,
+                SLOT(onConversationParticipantAdded(QString, QString)));
+        connect(realm, SIGNAL(conversationParticipantIsTypingChanged(QString, QString, bool)), this,
+                SLOT(onConversationParticipantIsTypingChanged(QString, QString, bool)));
+        connect(realm,
+                SIGNAL(conversationParticipantRemoved(QString, QString,
+                                                      Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
+                                                      QString)),
+                this,
+                SLOT(onConversationParticipantRemoved(QString, QString,
+                                                      Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
+                                                      QString)));
+        connect(realm,
+                SIGNAL(conversationDisconnected(QString, QString,
+                                                Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
+                                                QString)),
+                this,
+                SLOT(onConversationDisconnected(QString, QString,
+                                                Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
+                                                QString)));
+        connect(realm, SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()));
+        connect(realm, SIGNAL(textMessageReceived(QString, QString, QString, QString, QDateTime)), &m_chatMessages,
+                SLOT(onConversationTextMessageReceived(QString, QString, QString, QString, QDateTime)));
+    }
+    connect(this, &Conversation::joinStateChanged, this, &Conversation::onJoinStateChanged);
+    connect(&m_moderators, &RealmIdentityList::realmIdentityAdded, this,
+            &Conversation::onModeratorsRealmIdentityAdded);
+    connect(&m_moderators, &RealmIdentityList::realmIdentityRemoved, this,
+            &Conversation::onModeratorsRealmIdentityRemoved);
+    connect(&m_participants, &ConversationParticipantList::participantCountChanged, this,
+            &Conversation::onConversationParticipantCountChanged);
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        connect(voice, &VoiceManager::userListReceived, this, &Conversation::onUserListReceived);
+}
+
+Conversation::~Conversation()
+{
+    qDebug() << "Conversation::~Conversation" << this;
+    requestLeaveConversation(true);
+    setJoinState(NotJoined);
+    setVoiceState(VoiceDisabled);
+
+    if (VoiceManager* voice = VoiceManager::getInstance()) {
+        terminateSession(m_ostrelSessionHandle);
+        terminateSession(m_legacyOstrelSessionHandle);
+        disconnect(voice, &VoiceManager::userListReceived, this, &Conversation::onUserListReceived);
+    }
+
+    if (m_passwordWindow) {
+        m_passwordWindow->setSource(QUrl());
+        m_passwordWindow->close();
+        // The window has no parent: without this it would outlive us.
+        m_passwordWindow->deleteLater();
+        m_passwordWindow = nullptr;
+    }
+
+    emit destroying();
+
+    stopTimer(m_windowGeometryTimerId);
+    stopTimer(m_statsTimerId);
+    stopTimer(m_participantRefreshTimerId);
+    m_participants.clear();
+    m_chatMessages.clear();
+    disconnectRealm();
+    disconnectRemoteUser();
+    if (m_owner)
+        disconnect(m_owner, nullptr, this, nullptr);
+    if (m_parent)
+        disconnect(m_parent, nullptr, this, nullptr);
+
+    if (m_familyTree) {
+        m_familyTree->clear();
+        delete m_familyTree;
+        m_familyTree = nullptr;
+    }
+}
+
+QString Conversation::echoChannelURI()
+{
+    static const QString uri =
+        QStringLiteral("sip:confctl-2@")
+        + (VoiceManager::getInstance() ? VoiceManager::getInstance()->domain() : VoiceManager::defaultDomain(false));
+    return uri;
+}
+
+QString Conversation::createEphemeralURI()
+{
+    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    const QString seed = (identity ? identity->getSipURI() : QString()) + QLatin1Char(':')
+                         + QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1Char(':')
+                         + getDisplayName();
+    QString id = QString::fromLatin1(QCryptographicHash::hash(seed.toUtf8(), QCryptographicHash::Md5).toHex());
+    id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")));
+    if (id.isEmpty()) {
+        qWarning() << "Conversation::createEphemeralURI" << "problem generating ephemeral, creating fallback"
+                   << getDisplayName();
+        id = QString::number(QDateTime::currentMSecsSinceEpoch());
+    }
+    VoiceManager* voice = VoiceManager::getInstance();
+    const QString domain = voice ? voice->domain() : VoiceManager::defaultDomain(false);
+    return (QString(kAdHocPrefix) + id + QLatin1Char('@') + domain).toLower();
+}
+
+QString Conversation::settingsKey() const
+{
+    QString key = isBuiltInRealm() || !m_realm ? m_conversationID : m_realm->realmID() + QLatin1Char(':')
+                                                                       + m_conversationID;
+    // The settings store reads "/" and "\" as group separators and folds
+    // repeated ones, so that two ids could share a key; keep ids flat.
+    key.replace(QLatin1Char('%'), QLatin1String("%25"));
+    key.replace(QLatin1Char('/'), QLatin1String("%2F"));
+    key.replace(QLatin1Char('\\'), QLatin1String("%5C"));
+    return key;
+}
+
+void Conversation::resetInternals()
+{
+    if (!m_sipURI.startsWith(kPermanentPrefix))
+        setVoiceState(VoiceDisabled);
+    if (m_sipURI.startsWith(kAdHocPrefix)) {
+        if (m_transitionSipURI.startsWith(kPeerToPeerPrefix)) {
+            setSipURI(m_transitionSipURI);
+            setTransitionSipURI(QString());
+        } else {
+            setSipURI(QString());
+        }
+    }
+    if (m_window) {
+        if (m_sipURI.startsWith(kPrivatePrefix))
+            disconnectRemoteUser();
+        disconnect(m_window, nullptr, this, nullptr);
+        m_participants.clear();
+        m_chatMessages.clear();
+        m_window->hide();
+        // The window has no parent; a new one is made for the next stay.
+        m_window->deleteLater();
+        m_window = nullptr;
+    }
+}
+
+// --- getters ---------------------------------------------------------------
+
+QString Conversation::getRealmID() const
+{
+    return m_realm ? m_realm->realmID() : QString();
+}
+
+QString Conversation::getRealmDisplayName() const
+{
+    return m_realm ? m_realm->realmDisplayName() : QString();
+}
+
+QString Conversation::getDisplayName() const
+{
+    if (!m_sipURI.startsWith(kAdHocPrefix))
+        return m_displayName;
+    LocalUser* localUser = LocalUser::getLocalUser();
+    QStringList names;
+    for (ConversationParticipant* participant : m_participants.getParticipants()) {
+        Tavri::RealmUserInterface* identity = participant->getIdentity();
+        if (participant->getInvitedState() == ConversationParticipant::Present && identity
+            && !localUser->isLocalUserIdentity(identity))
+            names.append(identity->getDisplayName());
+    }
+    if (names.isEmpty())
+        return tr("Open private chat");
+    if (names.size() > 2)
+        return tr("Open private chat w/ %1 others").arg(m_participants.rowCount() - 1);
+    return tr("Open private chat w/ %1").arg(names.join(QLatin1Char(',')));
+}
+
+bool Conversation::getIsJoined() const
+{
+    return (m_sipURI.startsWith(kPrivatePrefix) && m_window) || m_joinState == Joined;
+}
+
+QString Conversation::getOstrelSessionHandle(bool orTransition) const
+{
+    if (orTransition && m_ostrelSessionHandle.isEmpty())
+        return m_transitionOstrelSessionHandle;
+    return m_ostrelSessionHandle;
+}
+
+bool Conversation::getLocalAudioEnabled() const
+{
+    LocalUser* localUser = LocalUser::getLocalUser();
+    for (ConversationParticipant* participant : m_participants.getParticipants())
+        if (participant->getIdentity() && localUser->isLocalUserIdentity(participant->getIdentity()))
+            return participant->getVoiceEnabled();
+    return false;
+}
+
+bool Conversation::getIsPrivate() const
+{
+    return !m_sipURI.isEmpty() && m_sipURI.startsWith(kPrivatePrefix);
+}
+
+bool Conversation::getIsOwned() const
+{
+    return m_owner && LocalUser::getLocalUser()->isLocalUserIdentity(m_owner);
+}
+
+QString Conversation::getParentURI() const
+{
+    return m_parent ? m_parent->getSipURI() : QString();
+}
+
+QString Conversation::getOwnerURI() const
+{
+    return m_owner ? m_owner->getSipURI() : QString();
+}
+
+QString Conversation::getOwnerUID() const
+{
+    return m_owner ? m_owner->getUid() : QString();
+}
+
+QString Conversation::getMessage() const
+{
+    return m_message.isNull() ? QString("") : m_message;
+}
+
+int Conversation::getDepth() const
+{
+    // setParentConversation keeps the chain free of cycles.
+    return m_parent ? m_parent->getDepth() + 1 : 0;
+}
+
+bool Conversation::getLocalUserIsModerator()
+{
+    TavriIdentityRealmUser* localUserIdentity = LocalUser::getLocalUser()->tavriidentity();
+    if (!TAVRI_CHECK(localUserIdentity))
+        return false;
+    if (getIsOwned())
+        return true;
+    const QString uid = localUserIdentity->getUid();
+    for (Tavri::RealmUserInterface* moderator : m_moderators.getIdentityList()) {
+        if (moderator->identityRealm()
+            && qobject_cast<TavriIdentityRealm*>(moderator->identityRealm()->realmObject())
+            && moderator->getUid() == uid)
+            return true;
+    }
+    if (m_moderators.getIdentityList().isEmpty() && m_accessType == InvitationOnly)
+        getModerators(true);
+    return false;
+}
+
+bool Conversation::hasPermanentChannelURI() const
+{
+    return m_sipURI.startsWith(kPermanentPrefix) && !m_sipURI.startsWith(kAdHocPrefix);
+}
+
+RealmIdentityList* Conversation::getMembers(bool refresh)
+{
+    if (!refresh && m_membersFetched)
+        return &m_members;
+    if (hasPermanentChannelURI())
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestChannelAclList(m_sipURI);
+    m_membersFetched = true;
+    return &m_members;
+}
+
+RealmIdentityList* Conversation::getModerators(bool refresh)
+{
+    if (!refresh && m_moderatorsFetched)
+        return &m_moderators;
+    if (hasPermanentChannelURI())
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestChannelModeratorList(m_sipURI);
+    m_moderatorsFetched = true;
+    return &m_moderators;
+}
+
+RealmIdentityList* Conversation::getBanned(bool refresh)
+{
+    if (!refresh && m_bannedFetched)
+        return &m_banned;
+    if (hasPermanentChannelURI())
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestBannedUserList(m_sipURI);
+    m_bannedFetched = true;
+    return &m_banned;
+}
+
+ConversationList* Conversation::getFamilyTree(bool refresh)
+{
+    qDebug() << "Conversation::getFamilyTree" << m_displayName;
+    // TODO(channel hierarchy): with refresh, ask the web service for the
+    // hierarchy under m_hierarchyRoot once its reply handler exists.
+    Q_UNUSED(refresh)
+    return m_familyTree;
+}
+
+// --- setters of server-kept attributes ----------------------------------
+
+bool Conversation::acceptLocalEdit(bool fromServer, const char* function)
+{
+    if (fromServer || m_editing)
+        return true;
+    reportAssertionFailure("false", __FILE__, __LINE__, function, true);
+    return false;
+}
+
+void Conversation::setDisplayName(const QString& displayName, bool fromServer)
+{
+    if (!fromServer && !m_editing && !m_channelUID.isEmpty()) {
+        reportAssertionFailure("false", __FILE__, __LINE__, "Conversation::setDisplayName", true);
+        return;
+    }
+    if (displayName == m_displayName)
+        return;
+    m_displayName = displayName;
+    emit displayNameChanged(getDisplayName());
+}
+
+void Conversation::setAccessType(AccessType accessType, bool fromServer)
+{
+    if (!acceptLocalEdit(fromServer, "Conversation::setAccessType"))
+        return;
+    m_accessType = accessType;
+    emit accessTypeChanged(accessType);
+}
+
+void Conversation::setProfileImageURI(const QString& profileImageURI, bool fromServer)
+{
+    if (fromServer) {
+        m_profileImageURI = profileImageURI;
+        emit profileImageURIChanged(profileImageURI);
+        return;
+    }
+    if (m_channelUID.isEmpty() || m_channelUID == QLatin1String("-1")) {
+        // Uploaded once the channel exists.
+        m_profileImageURI = profileImageURI;
+        return;
+    }
+    // TODO(channel editing): upload the picture of a saved channel once the
+    // channel reply handler exists.
+    qWarning() << "Conversation::setProfileImageURI" << "upload not available yet for" << m_channelUID;
+}
+
+void Conversation::setMessage(const QString& message, bool fromServer)
+{
+    if (!acceptLocalEdit(fromServer, "Conversation::setMessage"))
+        return;
+    m_message = message;
+    emit messageChanged(getMessage());
+}
+
+void Conversation::setDescription(const QString& description, bool fromServer)
+{
+    if (!acceptLocalEdit(fromServer, "Conversation::setDescription"))
+        return;
+    m_description = description;
+    emit descriptionChanged(description);
+}
+
+void Conversation::setDialinAccessCode(const QString& dialinAccessCode, bool fromServer)
+{
+    if (!acceptLocalEdit(fromServer, "Conversation::setDialinAccessCode"))
+        return;
+    m_dialinAccessCode = dialinAccessCode;
+    emit dialinAccessCodeChanged(dialinAccessCode);
+}
+
+void Conversation::setLastInhabited(const QDateTime& lastInhabited, bool fromServer)
+{
+    if (!fromServer) {
+        qWarning() << "Conversation::setLastInhabited" << "not supported";
+        return;
+    }
+    m_lastInhabited = lastInhabited;
+    emit lastInhabitedChanged(lastInhabited);
+}
+
+void Conversation::setIsFavorite(bool isFavorite, bool fromServer)
+{
+    if (fromServer) {
+        if (isFavorite != m_isFavorite) {
+            m_isFavorite = isFavorite;
+            emit isFavoriteChanged(isFavorite);
+        }
+        // TODO(favourites): add to or remove from the local user's favourite
+        // channels once that list exists.
+        return;
+    }
+    // TODO(favourites): ask the web service once the channel reply handler exists.
+    qWarning() << "Conversation::setIsFavorite" << "not available yet for" << m_channelUID << isFavorite;
+}
+
+void Conversation::setChannelUID(const QString& channelUID)
+{
+    if (channelUID == m_channelUID)
+        return;
+    m_channelUID = channelUID;
+    emit channelUIDChanged(m_channelUID);
+    emit isPermanentChanged(!m_channelUID.isEmpty());
+    setTransitionSipURI(QString(""));
+}
+
+void Conversation::setHierarchyRoot(const QString& hierarchyRoot)
+{
+    if (hierarchyRoot == m_hierarchyRoot)
+        return;
+    m_hierarchyRoot = hierarchyRoot;
+    if (m_familyTree && m_familyTree->rowCount() > 0)
+        getFamilyTree(true);
+}
+
+void Conversation::setHasChildren(bool hasChildren)
+{
+    if (hasChildren == m_hasChildren)
+        return;
+    m_hasChildren = hasChildren;
+    emit hasChildrenChanged(hasChildren);
+}
+
+void Conversation::setOwnerIdentity(TavriIdentityRealmUser* owner)
+{
+    if (m_owner) {
+        disconnect(m_owner, &TavriIdentityRealmUser::destroying, this, &Conversation::onOwnerIdentityDestroying);
+        disconnect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this, &Conversation::onOwnerIdentityURIChanged);
+        disconnect(m_owner, &TavriIdentityRealmUser::uidChanged, this, &Conversation::onOwnerIdentityUIDChanged);
+    }
+    m_owner = owner;
+    if (m_owner) {
+        connect(m_owner, &TavriIdentityRealmUser::destroying, this, &Conversation::onOwnerIdentityDestroying);
+        connect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this, &Conversation::onOwnerIdentityURIChanged);
+        connect(m_owner, &TavriIdentityRealmUser::uidChanged, this, &Conversation::onOwnerIdentityUIDChanged);
+    }
+    emit ownerURIChanged(getOwnerURI());
+    emit ownerUIDChanged(getOwnerUID());
+    emit isOwnedChanged(getIsOwned());
+}
+
+void Conversation::setParentConversation(Conversation* parent)
+{
+    // Channel records can name a channel as its own parent, or as a child of
+    // one of its descendants; taking such a parent would make the depth
+    // endless.
+    for (Conversation* ancestor = parent; ancestor; ancestor = ancestor->m_parent) {
+        if (ancestor == this) {
+            qWarning() << "Conversation::setParentConversation" << "refusing parent" << parent->getSipURI()
+                       << "of" << m_sipURI << ": it is this channel or one of its descendants";
+            return;
+        }
+    }
+
+    if (m_parent) {
+        m_parent->m_childChannelURIs.removeAll(m_sipURI);
+        emit m_parent->childChannelURIsChanged(m_parent->m_childChannelURIs);
+        disconnect(m_parent, &Conversation::sipURIChanged, this, &Conversation::onParentConversationSipURIChanged);
+        disconnect(m_parent, &Conversation::destroying, this, &Conversation::onParentConversationDestroying);
+    }
+    m_parent = parent;
+    emit parentURIChanged(getParentURI());
+    if (m_parent) {
+        if (!m_parent->m_childChannelURIs.contains(m_sipURI, Qt::CaseSensitive))
+            m_parent->m_childChannelURIs.append(m_sipURI);
+        emit m_parent->childChannelURIsChanged(m_parent->m_childChannelURIs);
+        connect(m_parent, &Conversation::sipURIChanged, this, &Conversation::onParentConversationSipURIChanged);
+        connect(m_parent, &Conversation::destroying, this, &Conversation::onParentConversationDestroying);
+    }
+}
+
+// --- join, voice and session state ---------------------------------------
+
+void Conversation::setJoinState(JoinState state)
+{
+    if (state == m_joinState)
+        return;
+    const bool wasLeaving = m_joinState == Leaving;
+    m_joinState = state;
+    emit joinStateChanged(state);
+    emit isJoinedChanged(getIsJoined());
+
+    // TODO(joining): refresh the family tree on Joined, show the conversation
+    // window and close the password window, and keep the local user's
+    // conversation list, once those exist.
+
+    if (state == NotJoined) {
+        const bool privateChat =
+            m_sipURI.startsWith(kPrivatePrefix) || m_transitionSipURI.startsWith(kPrivatePrefix);
+        if (privateChat && !wasLeaving) {
+            qDebug() << "Conversation::setJoinState" << "no longer joined" << m_sipURI << m_ostrelSessionHandle;
+            if (m_transitionSipURI.startsWith(kPrivatePrefix))
+                setSipURI(m_transitionSipURI, false);
+            setTransitionSipURI(QString());
+            m_legacyOstrelSessionHandle.clear();
+            setVoiceState(VoiceDisabled);
+            if (m_transitionOstrelSessionHandle.isEmpty())
+                m_participants.clear();
+        } else {
+            qDebug() << "Conversation::setJoinState" << "confirmed left channel, close window, reset internals";
+            if (VoiceManager::getInstance()) {
+                terminateSession(m_legacyOstrelSessionHandle);
+                QString transition = m_transitionOstrelSessionHandle;
+                terminateSession(transition);
+                QString session = getOstrelSessionHandle(true);
+                terminateSession(session);
+            }
+            setTransitionOstrelSessionHandle(QString());
+            setOstrelSessionHandle(QString());
+            if (privateChat)
+                setVoiceState(VoiceDisabled);
+            setTransitionSipURI(QString());
+            resetInternals();
+        }
+    }
+}
+
+void Conversation::setVoiceState(VoiceState state)
+{
+    qDebug() << "Conversation::setVoiceState" << m_sipURI << state;
+    if (state == m_voiceState)
+        return;
+    m_voiceState = state;
+    // TODO(voice): while joined, turning voice off or requesting it drives the
+    // voice session; that machinery comes with joining and voice.
+    emit voiceStateChanged(state);
+}
+
+void Conversation::setSipURI(const QString& uri, bool fetchChannelInfo)
+{
+    if (uri == m_sipURI)
+        return;
+    const bool wasAdHoc = m_sipURI.startsWith(kAdHocPrefix);
+    if (m_sipURI.startsWith(kPrivatePrefix))
+        disconnectRemoteUser();
+    m_sipURI = uri;
+    emit sipURIChanged(uri);
+    emit isPrivateChanged(getIsPrivate());
+    emit displayNameChanged(getDisplayName());
+    if (isBuiltInRealm()) {
+        m_conversationID = uri;
+        emit conversationIdChanged(m_conversationID);
+    }
+    if (uri.startsWith(kPrivatePrefix)) {
+        connectRemoteUser();
+        emit displayNameChanged(getDisplayName());
+        return;
+    }
+    if (wasAdHoc && m_joinState == Joined) {
+        if (fetchChannelInfo && isBuiltInRealm()) {
+            qDebug() << "Conversation::setSipURI" << "retrieving updated channel info..." << uri;
+            QString liveID = uri;
+            liveID.remove(kPermanentPrefix);
+            liveID = liveID.section(QLatin1Char('@'), 0, 0);
+            if (QSocialManager* social = QSocialManager::getInstance())
+                social->requestChannelInfoWithOwnerInfoFromLiveUID(liveID, nullptr);
+        }
+        qDebug() << "Conversation::setSipURI" << "transitioning to new channel... requesting join" << uri;
+        m_legacyOstrelSessionHandle = m_ostrelSessionHandle;
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestJoinChannel(uri, QString(), true);
+    }
+}
+
+void Conversation::setTransitionSipURI(const QString& uri)
+{
+    qDebug() << "Conversation::setTransitionSipURI" << m_sipURI << m_transitionSipURI << uri;
+    if (uri == m_transitionSipURI)
+        return;
+    bool rejoin = false;
+    if (!m_transitionSipURI.isEmpty() && !m_transitionOstrelSessionHandle.isEmpty() && !uri.isEmpty()
+        && !m_transitionSipURI.startsWith(kPrivatePrefix)) {
+        qDebug() << "Conversation::setTransitionSipURI" << "terminating original session in favor of new session";
+        QString handle = m_transitionOstrelSessionHandle;
+        setTransitionOstrelSessionHandle(QString());
+        terminateSession(handle);
+        rejoin = true;
+    }
+    m_transitionSipURI = uri;
+    emit transitionSipURIChanged(uri);
+    if (rejoin) {
+        qDebug() << "Conversation::setTransitionSipURI" << "rejoining new transition ephemeral" << uri;
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestJoinChannel(uri, QString(), true);
+    }
+}
+
+void Conversation::setOstrelSessionHandle(const QString& handle)
+{
+    qDebug() << "Conversation::setOstrelSessionHandle" << m_sipURI << m_ostrelSessionHandle << handle;
+    // TODO(in-band texts): keep the legacy session while a permanent move
+    // still waits for its acknowledgements.
+    if (!m_legacyOstrelSessionHandle.isEmpty() && !m_channelUID.isEmpty()) {
+        qDebug() << "Conversation::setOstrelSessionHandle" << "terminating legacy session handle from ephemeral sipURI";
+        terminateSession(m_legacyOstrelSessionHandle);
+    }
+    m_ostrelSessionHandle = handle;
+    emit ostrelSessionHandleChanged(getOstrelSessionHandle(true));
+}
+
+void Conversation::setTransitionOstrelSessionHandle(const QString& handle)
+{
+    qDebug() << "Conversation::setTransitionOstrelSessionHandle" << getDisplayName()
+             << m_transitionOstrelSessionHandle << handle;
+    const QString old = m_transitionOstrelSessionHandle;
+    m_transitionOstrelSessionHandle = handle;
+    if (!handle.isEmpty() && (old.isEmpty() || m_voiceState == VoiceDisabled)) {
+        LocalUser* localUser = LocalUser::getLocalUser();
+        bool othersPresent = false;
+        for (ConversationParticipant* participant : m_participants.getParticipants()) {
+            if (localUser->isLocalUserIdentity(participant->getIdentity()))
+                continue;
+            othersPresent = true;
+            if (participant->getVoiceEnabled()) {
+                m_chatMessages.addSystemMessage(tr("You have enabled audio."));
+                break;
+            }
+        }
+        if (!othersPresent)
+            m_chatMessages.addSystemMessage(tr("You have enabled audio, waiting for other participants to join..."));
+    }
+    if (!handle.isEmpty() && m_voiceState > VoiceDisabled)
+        setVoiceState(VoiceEnabled);
+}
+
+void Conversation::requestLeaveConversation(bool forceClose)
+{
+    qDebug() << "Conversation::requestLeaveConversation" << m_sipURI;
+    if (m_joinState == NotJoined || m_joinState == Leaving) {
+        qDebug() << "Conversation::requestLeaveConversation" << ": closing due to NotJoined";
+        resetInternals();
+        return;
+    }
+    if (!m_realm)
+        return;
+    Tavri::RealmUserInterface* identity = LocalUser::getLocalUser()->getLocalUserIdentity(m_realm);
+    if (!identity) {
+        qDebug() << "Conversation::requestLeaveConversation" << ": not logged in";
+        if (forceClose)
+            resetInternals();
+        return;
+    }
+    m_realm->requestLeaveConversation(m_conversationID, identity->getUid());
+    qDebug() << "Conversation::requestLeaveConversation" << ": leaving" << forceClose;
+    setJoinState(Leaving);
+    if (forceClose)
+        resetInternals();
+}
+
+void Conversation::setIsTyping(bool isTyping)
+{
+    qDebug() << "Conversation::setIsTyping" << m_sipURI << m_transitionSipURI << m_conversationID;
+    if (m_realm)
+        m_realm->sendIsTypingChanged(m_conversationID, isTyping);
+}
+
+QVariantList Conversation::getChatLogFileList()
+{
+    // TODO(chat logs): forward to the local user's recent conversations once
+    // they exist; until then there are no logs to list.
+    return QVariantList();
+}
+
+void Conversation::deleteSavedPassword()
+{
+    StorageManager::getInstance()->removeSettingsValue(settingsKey() + QLatin1String("_password"));
+}
+
+void Conversation::emitSwapping(Conversation* newReference)
+{
+    emit swapping(newReference);
+}
+
+void Conversation::sendMessage(const QString& message)
+{
+    if (!m_realm)
+        return;
+    if (m_realm->realmFlagA()) {
+        // No realm of this program sends chat over XMPP.
+        qWarning() << "Conversation::sendMessage" << "XMPP chat transport not supported; dropped text for"
+                   << m_conversationID;
+        return;
+    }
+    m_realm->sendTextMessage(m_conversationID, message);
+}
+
+// --- slots ----------------------------------------------------------------
+
+bool Conversation::isForThisConversation(const QString& conversationID) const
+{
+    return conversationID == m_conversationID;
+}
+
+void Conversation::onConversationParticipantAdded(const QString& conversationID, const QString& participantUUID)
+{
+    // TODO(joining): add the participant and announce its arrival.
+    if (isForThisConversation(conversationID))
+        qDebug() << "Conversation::onConversationParticipantAdded" << conversationID << participantUUID;
+}
+
+void Conversation::onConversationParticipantIsTypingChanged(const QString& conversationID,
+                                                            const QString& participantUUID, bool isTyping)
+{
+    // TODO(joining): track who is typing.
+    if (isForThisConversation(conversationID))
+        qDebug() << "Conversation::onConversationParticipantIsTypingChanged" << participantUUID << isTyping;
+}
+
+void Conversation::onConversationParticipantRemoved(
+    const QString& conversationID, const QString& participantUUID,
+    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString& reasonMsg)
+{
+    // TODO(joining): remove the participant and announce its departure.
+    if (isForThisConversation(conversationID))
+        qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode << reasonMsg;
+}
+
+void Conversation::onConversationDisconnected(const QString& conversationID, const QString& participantUUID,
+                                              Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                              const QString& reasonMsg)
+{
+    if (!isForThisConversation(conversationID))
+        return;
+    qDebug() << "Conversation::onConversationDisconnected" << participantUUID << reasonCode << reasonMsg;
+    setJoinState(NotJoined);
+}
+
+void Conversation::onConversationParticipantCountChanged(int)
+{
+    if (m_sipURI.startsWith(kAdHocPrefix))
+        emit displayNameChanged(getDisplayName());
+}
+
+void Conversation::onConversationPasswordRequired(const QString& conversationID, const QString&)
+{
+    if (!isForThisConversation(conversationID))
+        return;
+    setJoinState(PasswordRequested);
+    qDebug() << "Conversation::onConversationPasswordRequired" << "popping password request window";
+    // TODO(windows): open the password window once the windows exist.
+}
+
+void Conversation::onIdentityRealmDestroying()
+{
+    setJoinState(NotJoined);
+    disconnectRealm();
+    m_realm = nullptr;
+    deleteLater();
+}
+
+void Conversation::onRemoteUserDisplayNameChanged(const QString& displayName)
+{
+    qDebug() << "Conversation::onRemoteUserDisplayNameChanged" << m_sipURI << displayName;
+    if (!m_sipURI.startsWith(kPrivatePrefix))
+        return;
+    m_displayName = tr("Private Chat w/ %1").arg(displayName);
+    emit displayNameChanged(m_displayName);
+}
+
+void Conversation::onConversationParticipantVoiceEnabledChanged(bool) {}
+
+void Conversation::onOwnerIdentityURIChanged(const QString& sipURI)
+{
+    emit ownerURIChanged(sipURI);
+}
+
+void Conversation::onOwnerIdentityUIDChanged(const QString& userUID)
+{
+    emit ownerUIDChanged(userUID);
+}
+
+void Conversation::onOwnerIdentityDestroying()
+{
+    if (m_owner)
+        disconnect(m_owner, nullptr, this, nullptr);
+    m_owner = nullptr;
+}
+
+void Conversation::onParentConversationSipURIChanged(const QString&)
+{
+    emit parentURIChanged(getParentURI());
+}
+
+void Conversation::onParentConversationDestroying()
+{
+    if (QObject* parentConversation = sender())
+        disconnect(parentConversation, SIGNAL(destroying()), this, SLOT(onParentConversationDestroying()));
+    m_parent = nullptr;
+}
+
+void Conversation::onJoinStateChanged(Conversation::JoinState joinState)
+{
+    if (joinState == Joined && !m_message.isEmpty())
+        m_chatMessages.addWelcomeMessage(m_message);
+    stopTimer(m_statsTimerId);
+    if (joinState == Joined && !m_channelUID.isEmpty())
+        m_statsTimerId = startTimer(kStatisticsIntervalMs, Qt::CoarseTimer);
+}
+
+void Conversation::onModeratorsRealmIdentityAdded(Tavri::RealmUserInterface* identity)
+{
+    if (LocalUser::getLocalUser()->isLocalUserIdentity(identity) && identity)
+        emit localUserIsModeratorChanged(true);
+}
+
+void Conversation::onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface* identity)
+{
+    if (LocalUser::getLocalUser()->isLocalUserIdentity(identity) && identity)
+        emit localUserIsModeratorChanged(false);
+}
+
+void Conversation::onUserListReceived(const QString& channelURI, const QStringList& userURIs, int numParticipants)
+{
+    // TODO(joining): show the participants of a channel the user has not joined.
+    if (channelURI == m_sipURI && m_joinState == NotJoined)
+        qDebug() << "Conversation::onUserListReceived" << channelURI << userURIs.size() << numParticipants;
+}
+
+void Conversation::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_statsTimerId) {
+        if (QSocialManager* social = QSocialManager::getInstance())
+            social->requestAddUserStats(m_channelUID, nullptr);
+        return;
+    }
+    QObject::timerEvent(event);
+}
+
+// --- helpers ----------------------------------------------------------------
+
+bool Conversation::isBuiltInRealm() const
+{
+    // There is one built-in realm, so its class identifies it; this does not
+    // create the realm as its accessor would.
+    return m_realm && qobject_cast<TavriIdentityRealm*>(m_realm->realmObject());
+}
+
+void Conversation::connectRemoteUser()
+{
+    disconnectRemoteUser();
+    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(m_sipURI);
+    if (!user)
+        return;
+    m_displayName = tr("Private Chat w/ %1").arg(user->getDisplayName());
+    m_remoteUser = user->getQObject();
+    connect(m_remoteUser, SIGNAL(displayNameUpdated(QString)), this, SLOT(onRemoteUserDisplayNameChanged(QString)));
+    connect(m_remoteUser, &QObject::destroyed, this, [this] { m_remoteUser = nullptr; });
+}
+
+void Conversation::disconnectRemoteUser()
+{
+    if (m_remoteUser)
+        disconnect(m_remoteUser, nullptr, this, nullptr);
+    m_remoteUser = nullptr;
+}
+
+void Conversation::disconnectRealm()
+{
+    if (!m_realm)
+        return;
+    QObject* realm = m_realm->realmObject();
+    disconnect(realm, nullptr, this, nullptr);
+    disconnect(realm, nullptr, &m_chatMessages, nullptr);
+}
+
+void Conversation::terminateSession(QString& sessionHandle)
+{
+    if (sessionHandle.isEmpty())
+        return;
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->requestTerminateSession(sessionHandle);
+    sessionHandle.clear();
+}
+
+void Conversation::stopTimer(int& timerId)
+{
+    if (timerId != 0) {
+        killTimer(timerId);
+        timerId = 0;
+    }
+}

@@ -1,0 +1,350 @@
+#pragma once
+
+#include "conversationlist.h"
+#include "conversationmessagelist.h"
+#include "conversationparticipantlist.h"
+#include "identityrealminterface.h"
+#include "realmidentitylist.h"
+#include "realmuserinterface.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QQuickView;
+class QTimerEvent;
+class TavriIdentityRealmUser;
+
+// Conversation: one place where the user talks — a permanent channel of the
+// web service, an ad-hoc group chat, a private chat with one other user, or
+// the echo (audio test) channel.
+//
+// The kind follows from the prefix of sipURI (case-sensitive):
+//   "sip:confctl-" but not "sip:confctl-g-"  permanent channel
+//   "sip:confctl-g-"                         ad-hoc group chat
+//   "sip:u-"                                 private chat with the named user
+//   "sip:P2P-"                               peer-to-peer channel of a private
+//                                            chat (only as transitionSipURI)
+// A conversation's kind can change (a private chat moves to an ad-hoc channel,
+// an ad-hoc channel becomes permanent) while the object stays.
+//
+// Created and owned by its identity realm (not owned back: the realm pointer
+// is cleared when the realm goes); list models hold it by pointer and drop it
+// on destroying(), which the destructor emits after leaving the conversation
+// and ending its voice sessions. Owner and parent channel are held without
+// ownership and forgotten when they are destroyed. GUI thread only.
+class Conversation : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString conversationID READ getConversationID NOTIFY conversationIdChanged)
+    Q_PROPERTY(QString realmID READ getRealmID CONSTANT)
+    Q_PROPERTY(QString realmDisplayName READ getRealmDisplayName CONSTANT)
+    Q_PROPERTY(QString displayName READ getDisplayName WRITE setDisplayName NOTIFY displayNameChanged)
+    Q_PROPERTY(JoinState joinState READ getJoinState NOTIFY joinStateChanged)
+    Q_PROPERTY(bool isJoined READ getIsJoined NOTIFY isJoinedChanged)
+    Q_PROPERTY(QString sipURI READ getSipURI NOTIFY sipURIChanged)
+    Q_PROPERTY(VoiceState voiceState READ getVoiceState WRITE setVoiceState NOTIFY voiceStateChanged)
+    Q_PROPERTY(ConversationParticipantList* participants READ getParticipants CONSTANT)
+    Q_PROPERTY(ConversationMessageList* chatMessages READ getChatMessages CONSTANT)
+    Q_PROPERTY(QStringList participantsTyping READ getParticipantsTyping NOTIFY participantsTypingChanged)
+    Q_PROPERTY(QStringList pendingMessagesToSend READ getPendingMessagesToSend NOTIFY pendingMessagesToSendChanged)
+    Q_PROPERTY(ChatTransportType chatTransportType READ getChatTransportType CONSTANT)
+    Q_PROPERTY(QString ostrelSessionHandle READ getOstrelSessionHandleForQml NOTIFY ostrelSessionHandleChanged)
+    Q_PROPERTY(bool localAudioEnabled READ getLocalAudioEnabled NOTIFY localAudioEnabledChanged)
+    Q_PROPERTY(bool isPrivate READ getIsPrivate NOTIFY isPrivateChanged)
+    Q_PROPERTY(bool isOwned READ getIsOwned NOTIFY isOwnedChanged)
+    Q_PROPERTY(bool isFavorite READ getIsFavorite WRITE setIsFavorite NOTIFY isFavoriteChanged)
+    Q_PROPERTY(QString parentURI READ getParentURI NOTIFY parentURIChanged)
+    Q_PROPERTY(bool hasChildren READ getHasChildren NOTIFY hasChildrenChanged)
+    Q_PROPERTY(bool isPermanent READ getIsPermanent NOTIFY isPermanentChanged)
+    Q_PROPERTY(QString ownerURI READ getOwnerURI NOTIFY ownerURIChanged)
+    Q_PROPERTY(QString ownerUID READ getOwnerUID NOTIFY ownerUIDChanged)
+    Q_PROPERTY(QStringList childChannelURIs READ getChildChannelURIs NOTIFY childChannelURIsChanged)
+    Q_PROPERTY(AccessType accessType READ getAccessType WRITE setAccessType NOTIFY accessTypeChanged)
+    Q_PROPERTY(QString profileImageURI READ getProfileImageURI WRITE setProfileImageURI NOTIFY
+                   profileImageURIChanged)
+    Q_PROPERTY(QString dialinAccessCode READ getDialinAccessCode WRITE setDialinAccessCode NOTIFY
+                   dialinAccessCodeChanged)
+    Q_PROPERTY(QString message READ getMessage WRITE setMessage NOTIFY messageChanged)
+    Q_PROPERTY(QString description READ getDescription WRITE setDescription NOTIFY descriptionChanged)
+    Q_PROPERTY(QDateTime lastInhabited READ getLastInhabited NOTIFY lastInhabitedChanged)
+    Q_PROPERTY(int depth READ getDepth NOTIFY depthChanged)
+    Q_PROPERTY(QStringList ancestryURIs READ getAncestryURIs NOTIFY ancestryURIsChanged)
+    Q_PROPERTY(QString channelUID READ getChannelUID NOTIFY channelUIDChanged)
+    Q_PROPERTY(bool localUserIsModerator READ getLocalUserIsModerator NOTIFY localUserIsModeratorChanged)
+    Q_PROPERTY(RealmIdentityList* moderators READ getModeratorsForQml CONSTANT)
+    Q_PROPERTY(RealmIdentityList* members READ getMembersForQml CONSTANT)
+    Q_PROPERTY(RealmIdentityList* banned READ getBannedForQml CONSTANT)
+    Q_PROPERTY(bool muted READ getMuted NOTIFY defaultMutedChanged)
+    Q_PROPERTY(QString transitionSipURI READ getTransitionSipURI NOTIFY transitionSipURIChanged)
+    Q_PROPERTY(ConversationList* familyTree READ getFamilyTreeForQml NOTIFY familyTreeChanged)
+
+public:
+    enum VoiceState { VoiceDisabled = 0, VoiceToBeRequested = 1, VoiceRequested = 2, VoiceEnabled = 3 };
+    Q_ENUM(VoiceState)
+    enum JoinState { NotJoined = 0, Leaving = 1, PasswordRequested = 2, Joining = 3, Joined = 4 };
+    Q_ENUM(JoinState)
+    enum ChatTransportType { OstrelSDK = 0, XMPP = 1, Other = 2 };
+    Q_ENUM(ChatTransportType)
+    // The numbers travel to the web service; the declared order does not matter.
+    enum AccessType { InvitationOnly = 2, PasswordProtected = 1, Public = 0 };
+    Q_ENUM(AccessType)
+
+    // A conversation of an identity realm. Without a URI, a conversation of
+    // the built-in realm takes its id as URI.
+    Conversation(Tavri::IdentityRealmInterface* realm, const QString& conversationID, const QString& displayName,
+                 QObject* parent = nullptr, VoiceState voiceState = VoiceDisabled, JoinState joinState = NotJoined,
+                 const QString& ostrelSessionHandle = QString(), const QString& sipURI = QString());
+    // A conversation of the built-in realm for a SIP URI; joined when there
+    // is a session handle.
+    Conversation(const QString& displayName, const QString& sipURI, const QString& channelUID,
+                 QObject* parent = nullptr, const QString& ostrelSessionHandle = QString());
+    // Only for QML's access to the enums.
+    Conversation();
+    ~Conversation() override;
+
+    // The audio test channel's URI.
+    static QString echoChannelURI();
+
+    // A new ad-hoc group chat URI in the voice service's domain, lower-case.
+    QString createEphemeralURI();
+    // Prefix of this conversation's stored settings.
+    QString settingsKey() const;
+    // Called after a confirmed leave: voice off, an ad-hoc URI given up, the
+    // window hidden and the lists cleared.
+    void resetInternals();
+
+    // Getters.
+    QString getConversationID() const { return m_conversationID; }
+    QString getRealmID() const;
+    QString getRealmDisplayName() const;
+    Tavri::IdentityRealmInterface* getIdentityRealm() const { return m_realm; }
+    // Ad-hoc group chats are titled by their present participants.
+    QString getDisplayName() const;
+    JoinState getJoinState() const { return m_joinState; }
+    bool getIsJoined() const;
+    QString getSipURI() const { return m_sipURI; }
+    VoiceState getVoiceState() const { return m_voiceState; }
+    ConversationParticipantList* getParticipants() { return &m_participants; }
+    ConversationMessageList* getChatMessages() { return &m_chatMessages; }
+    QStringList getParticipantsTyping() const { return m_participantsTyping; }
+    QStringList getPendingMessagesToSend() const { return m_pendingMessagesToSend; }
+    ChatTransportType getChatTransportType() const { return m_chatTransportType; }
+    // With orTransition and no session of its own, the session of the
+    // ad-hoc channel that a private chat is moving to.
+    QString getOstrelSessionHandle(bool orTransition = false) const;
+    QString getTransitionOstrelSessionHandle() const { return m_transitionOstrelSessionHandle; }
+    bool getLocalAudioEnabled() const;
+    bool getIsPrivate() const;
+    bool getIsOwned() const;
+    bool getIsFavorite() const { return m_isFavorite; }
+    QString getParentURI() const;
+    Conversation* getParentConversation() const { return m_parent; }
+    bool getHasChildren() const { return m_hasChildren; }
+    bool getIsPermanent() const { return !m_channelUID.isEmpty(); }
+    QString getOwnerURI() const;
+    QString getOwnerUID() const;
+    TavriIdentityRealmUser* getOwnerIdentity() const { return m_owner; }
+    QStringList& getChildChannelURIs() { return m_childChannelURIs; }
+    AccessType getAccessType() const { return m_accessType; }
+    QString getProfileImageURI() const { return m_profileImageURI; }
+    QString getDialinAccessCode() const { return m_dialinAccessCode; }
+    QString getMessage() const;
+    QString getDescription() const { return m_description; }
+    QDateTime getLastInhabited() const { return m_lastInhabited; }
+    int getDepth() const;
+    QStringList getAncestryURIs() const { return m_ancestryURIs; }
+    QString getChannelUID() const { return m_channelUID; }
+    QString getHierarchyRoot() const { return m_hierarchyRoot; }
+    bool getLocalUserIsModerator();
+    bool getMuted() const { return m_muted; }
+    QString getTransitionSipURI() const { return m_transitionSipURI; }
+
+    // The member, moderator and ban lists of a permanent channel, asked of the
+    // voice service on first use or when refresh is set.
+    RealmIdentityList* getMembers(bool refresh);
+    RealmIdentityList* getModerators(bool refresh);
+    RealmIdentityList* getBanned(bool refresh);
+    ConversationList* getFamilyTree(bool refresh);
+
+    // Setters of server-kept attributes: a value from the web or voice
+    // service (fromServer) is always taken; a local edit only inside an edit
+    // transaction (a display name also while the conversation has no channel).
+    Q_INVOKABLE void setDisplayName(const QString& displayName, bool fromServer = false);
+    Q_INVOKABLE void setAccessType(Conversation::AccessType accessType, bool fromServer = false);
+    Q_INVOKABLE void setProfileImageURI(const QString& profileImageURI, bool fromServer = false);
+    Q_INVOKABLE void setMessage(const QString& message, bool fromServer = false);
+    Q_INVOKABLE void setDescription(const QString& description, bool fromServer = false);
+    void setDialinAccessCode(const QString& dialinAccessCode, bool fromServer = false);
+    void setLastInhabited(const QDateTime& lastInhabited, bool fromServer = false);
+    void setIsFavorite(bool isFavorite, bool fromServer = false);
+
+    void setChannelUID(const QString& channelUID);
+    void setHierarchyRoot(const QString& hierarchyRoot);
+    void setHasChildren(bool hasChildren);
+    // Announces the owner's URI, uid and isOwned, also when unchanged.
+    void setOwnerIdentity(TavriIdentityRealmUser* owner);
+    // Moves this channel under parent. A parent that is this channel or one
+    // of its descendants is refused, so the hierarchy stays a tree.
+    void setParentConversation(Conversation* parent);
+
+    // Join, voice and session state.
+    void setJoinState(JoinState state);
+    void setVoiceState(VoiceState state);
+    void setSipURI(const QString& uri, bool fetchChannelInfo = false);
+    void setTransitionSipURI(const QString& uri);
+    void setOstrelSessionHandle(const QString& handle);
+    void setTransitionOstrelSessionHandle(const QString& handle);
+    // Leaves through the realm; a forced leave also resets the conversation
+    // at once.
+    Q_INVOKABLE void requestLeaveConversation(bool forceClose = false);
+    Q_INVOKABLE void setIsTyping(bool isTyping);
+    // The saved chat-log files of this conversation: {timestamp, filename}.
+    Q_INVOKABLE QVariantList getChatLogFileList();
+    Q_INVOKABLE void deleteSavedPassword();
+    // The realm calls this when it replaces this object by another.
+    void emitSwapping(Conversation* newReference);
+
+signals:
+    void conversationIdChanged(const QString& conversationID);
+    void displayNameChanged(const QString& displayName);
+    void joinStateChanged(Conversation::JoinState joinState);
+    void isJoinedChanged(bool isJoined);
+    void sipURIChanged(const QString& sipURI);
+    void voiceStateChanged(Conversation::VoiceState voiceState);
+    void participantsTypingChanged(const QStringList& participantsTyping);
+    void pendingMessagesToSendChanged(const QStringList& pendingMessagesToSend);
+    void ostrelSessionHandleChanged(const QString& ostrelSessionHandle);
+    void localAudioEnabledChanged(bool localAudioEnabled);
+    void isPrivateChanged(bool isPrivate);
+    void isOwnedChanged(bool isOwned);
+    void isFavoriteChanged(bool isFavorite);
+    void parentURIChanged(const QString& parentURI);
+    void hasChildrenChanged(bool hasChildren);
+    void isPermanentChanged(bool isPermanent);
+    void defaultMutedChanged(bool muted);
+    void destroying();
+    void swapping(Conversation* newReference);
+    void addChannelFailed();
+    void channelAdded(const QString& channelURI, const QString& channelUID, const QString& dialinAccessCode);
+    void ownerURIChanged(const QString& ownerURI);
+    void ownerUIDChanged(const QString& ownerUID);
+    void childChannelURIsChanged(const QStringList& childChannelURIs);
+    void accessTypeChanged(Conversation::AccessType accessType);
+    void profileImageURIChanged(const QString& profileImageURI);
+    void dialinAccessCodeChanged(const QString& dialinAccessCode);
+    void messageChanged(const QString& message);
+    void descriptionChanged(const QString& description);
+    void lastInhabitedChanged(const QDateTime& lastInhabited);
+    void depthChanged(int depth);
+    void ancestryURIsChanged(const QStringList& ancestryURIs);
+    void channelUIDChanged(const QString& channelUID);
+    void localUserIsModeratorChanged(bool localUserIsModerator);
+    void transitionSipURIChanged(const QString& transitionSipURI);
+    void familyTreeChanged(ConversationList* familyTree);
+
+public slots:
+    void sendMessage(const QString& message);
+    void onConversationParticipantAdded(const QString& conversationID, const QString& participantUUID);
+    void onConversationParticipantIsTypingChanged(const QString& conversationID, const QString& participantUUID,
+                                                  bool isTyping);
+    void onConversationParticipantRemoved(const QString& conversationID, const QString& participantUUID,
+                                          Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                          const QString& reasonMsg);
+    void onConversationDisconnected(const QString& conversationID, const QString& participantUUID,
+                                    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                    const QString& reasonMsg);
+
+protected slots:
+    void onConversationParticipantCountChanged(int participantCount);
+    void onConversationPasswordRequired(const QString& conversationID, const QString& participantUUID);
+    void onIdentityRealmDestroying();
+    void onRemoteUserDisplayNameChanged(const QString& displayName);
+    void onConversationParticipantVoiceEnabledChanged(bool voiceEnabled);
+    void onOwnerIdentityURIChanged(const QString& sipURI);
+    void onOwnerIdentityUIDChanged(const QString& userUID);
+    void onOwnerIdentityDestroying();
+    void onParentConversationSipURIChanged(const QString& sipURI);
+    void onParentConversationDestroying();
+    void onJoinStateChanged(Conversation::JoinState joinState);
+    void onModeratorsRealmIdentityAdded(Tavri::RealmUserInterface* identity);
+    void onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface* identity);
+    void onUserListReceived(const QString& channelURI, const QStringList& userURIs, int numParticipants);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    // Construction shared by the two working constructors.
+    void initialize();
+    bool isBuiltInRealm() const;
+    // True when this conversation is one of the realm signal's conversations.
+    bool isForThisConversation(const QString& conversationID) const;
+    // The private chat's title and the rename connection to the other user.
+    void connectRemoteUser();
+    void disconnectRemoteUser();
+    void disconnectRealm();
+    void terminateSession(QString& sessionHandle);
+    bool acceptLocalEdit(bool fromServer, const char* function);
+    void stopTimer(int& timerId);
+    // Whether sipURI names a permanent channel (not an ad-hoc one).
+    bool hasPermanentChannelURI() const;
+    QString getOstrelSessionHandleForQml() const { return getOstrelSessionHandle(true); }
+    RealmIdentityList* getModeratorsForQml() { return getModerators(false); }
+    RealmIdentityList* getMembersForQml() { return getMembers(false); }
+    RealmIdentityList* getBannedForQml() { return getBanned(false); }
+    ConversationList* getFamilyTreeForQml() { return getFamilyTree(false); }
+
+    QQuickView* m_passwordWindow = nullptr;
+    QMutex m_windowMutex;
+    QQuickView* m_window = nullptr;
+    int m_windowGeometryTimerId = 0;
+    QString m_conversationID;
+    QString m_displayName;
+    VoiceState m_voiceState = VoiceDisabled;
+    JoinState m_joinState = NotJoined;
+    ConversationParticipantList m_participants;
+    ConversationMessageList m_chatMessages;
+    QStringList m_participantsTyping;
+    QStringList m_pendingMessagesToSend;
+    ChatTransportType m_chatTransportType = OstrelSDK;
+    QString m_ostrelSessionHandle;
+    QString m_sipURI;
+    QString m_transitionOstrelSessionHandle;
+    QString m_transitionSipURI;
+    bool m_muted = false;
+    Tavri::IdentityRealmInterface* m_realm = nullptr;
+    TavriIdentityRealmUser* m_owner = nullptr;
+    Conversation* m_parent = nullptr;
+    QStringList m_childChannelURIs;
+    AccessType m_accessType = Public;
+    QString m_profileImageURI;
+    QString m_dialinAccessCode;
+    QString m_message;
+    QString m_description;
+    QDateTime m_lastInhabited;
+    bool m_isFavorite = false;
+    QStringList m_ancestryURIs;
+    QString m_channelUID;
+    bool m_hasChildren = false;
+    QString m_pendingPassword;
+    bool m_editing = false;
+    int m_statsTimerId = 0;
+    int m_participantRefreshTimerId = 0;
+    // The session of an ad-hoc channel this conversation has left for a new
+    // URI; ended once it is no longer needed.
+    QString m_legacyOstrelSessionHandle;
+    // The other user of a private chat whose renames the title follows.
+    QObject* m_remoteUser = nullptr;
+    bool m_moderatorsFetched = false;
+    RealmIdentityList m_moderators;
+    bool m_membersFetched = false;
+    RealmIdentityList m_members;
+    bool m_bannedFetched = false;
+    RealmIdentityList m_banned;
+    ConversationList* m_familyTree = nullptr;
+    QString m_hierarchyRoot;
+};

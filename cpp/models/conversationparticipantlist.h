@@ -1,0 +1,96 @@
+#pragma once
+
+#include "conversationparticipant.h"
+#include "realmidentitylist.h"
+
+#include <QAbstractListModel>
+#include <QList>
+
+class Conversation;
+
+// ConversationParticipantList: the people of one conversation, present and
+// invited, as a list model.
+//
+// Embedded in its Conversation, which is its QObject parent. Rows stay sorted
+// by invitation state (present first) and then by display name, compared
+// case-insensitively; a row with equal keys goes after the existing ones.
+// The participants it creates are its children. The invited identities are
+// kept in an embedded RealmIdentityList. GUI thread only. Emits
+// participantCountChanged after every change of the row count.
+class ConversationParticipantList : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ rowCount NOTIFY participantCountChanged)
+
+public:
+    enum Roles {
+        DisplayNameRole = 1356,
+        ProfileImageURIRole,
+        PresenceStateRole,
+        PresenceMessageRole,
+        IsTypingRole,
+        UuidRole,
+        InvitationStateRole,
+        IsSelfRole,
+        IsContactRole,
+        VoiceEnabledRole,
+        ParticipantIdentityRefRole,
+        ConversationRefRole,
+        IsSpeakingRole,
+        IsMutedRole,
+        IsMutedLocallyRole,
+        IsModeratorRole,
+        VolumeAdjustmentRole,
+        IsDialinUserRole,
+        ParticipantRefRole,
+        SipURIRole
+    };
+
+    explicit ConversationParticipantList(QObject* parent = nullptr);
+    ~ConversationParticipantList() override;
+
+    // The present participant for identity: an invited row of the same
+    // identity turns present and moves; otherwise a new row.
+    ConversationParticipant* addParticipant(Tavri::RealmUserInterface* identity);
+    // An invited participant; an identity already in a row returns that row
+    // unchanged. Null (with an assertion report) for a null identity.
+    ConversationParticipant* addInvitedParticipant(Tavri::RealmUserInterface* invitedIdentity);
+    ConversationParticipant* getParticipantBySipURI(const QString& sipURI) const;
+    ConversationParticipant* getParticipantByUUID(const QString& uuid) const;
+    RealmIdentityList* getInvitedIdentities() { return &m_invitedIdentities; }
+    QList<ConversationParticipant*> getParticipants() const { return m_participants; }
+    void removeParticipant(ConversationParticipant* participant, bool deleteIt);
+    void removeParticipantForIdentity(Tavri::RealmUserInterface* identity);
+    void clear();
+    Conversation* getConversation() const;
+
+    Q_INVOKABLE ConversationParticipant* at(int index) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+signals:
+    void participantCountChanged(int participantCount);
+    void participantAdded(ConversationParticipant* participant);
+
+public slots:
+    void onParticipantDestroying();
+    void onParticipantDisplayNameUpdated(const QString& displayName);
+    void onParticipantInvitationStateChanged(ConversationParticipant::InvitedState state);
+    void onParticipantVoiceEnabledChanged(bool voiceEnabled);
+    void onInvitedParticipantRemoved(Tavri::RealmUserInterface* inviteeIdentity);
+
+private:
+    // The row before which participant belongs; the participant's own row
+    // never stops the scan.
+    int sortedPosition(ConversationParticipant* participant) const;
+    void insertSorted(ConversationParticipant* participant);
+    void moveToSortedPosition(ConversationParticipant* participant);
+    void connectParticipant(ConversationParticipant* participant, bool withVoice);
+    void disconnectParticipant(ConversationParticipant* participant);
+    void notifyRowChanged(ConversationParticipant* participant, const QVector<int>& roles);
+
+    QList<ConversationParticipant*> m_participants;
+    RealmIdentityList m_invitedIdentities;
+};
