@@ -264,9 +264,9 @@ void SdkRequestClient::channelMuteUser(const QByteArray &accountHandle, const QB
     });
 }
 
-void SdkRequestClient::sessionGroupCreate(const QByteArray &accountHandle, bool privateGroup)
+QByteArray SdkRequestClient::sessionGroupCreate(const QByteArray &accountHandle, bool privateGroup)
 {
-    issue(ox_req_sessiongroup_create_create, "sessiongroup_create", [&](ox_req_sessiongroup_create_t *r) {
+    return issue(ox_req_sessiongroup_create_create, "sessiongroup_create", [&](ox_req_sessiongroup_create_t *r) {
         r->account_handle = copy(accountHandle);
         if (privateGroup)
             r->private_group = 1;

@@ -63,7 +63,8 @@ public:
                          bool mute, int scope);
 
     // Session groups and sessions.
-    void sessionGroupCreate(const QByteArray &accountHandle, bool privateGroup);
+    // Returns the cookie of the request, so that the caller can match its answer.
+    QByteArray sessionGroupCreate(const QByteArray &accountHandle, bool privateGroup);
     void sessionGroupTerminate(const QByteArray &sessionGroupHandle);
     // The voice font is set only when greater than 0.
     void sessionGroupAddSession(const QByteArray &sessionGroupHandle, const QByteArray &uri,

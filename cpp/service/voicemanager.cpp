@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
@@ -19,8 +22,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "capturedevicemodel.h"
 #include "logcategories.h"
 #include "logging.h"
+#include "renderdevicemodel.h"
 #include "reportassertionfailure.h"
 #include "sdkrequestclient.h"
 #include "storagemanager.h"
@@ -108,8 +113,11 @@ VoiceManager::VoiceManager(int sdkLogLevel, const QString &applicationDirPath, b
     fillVirtualKeyTable();
     initializeSdk(applicationDirPath);
 
+    m_applicationDirPath = applicationDirPath;
     m_requestClient = new SdkRequestClient;
     m_requestClient->setConnectorLogLevel(sdkLogLevel);
+    m_captureDevices = new CaptureDeviceModel(this, this);
+    m_renderDevices = new RenderDeviceModel(this, this);
 
     // The SDK notifies on its own thread; the queued connection moves all
     // message handling onto the main thread.
@@ -224,6 +232,9 @@ void VoiceManager::loadServerSettings(const QString &applicationDirPath, bool us
     }
 
     m_isDefaultDomain = (m_domain == defaultVoiceDomain);
+    // The database file names drop the voice domain, so the settings service
+    // needs it before any database is opened.
+    StorageManager::getInstance()->setVoiceDomain(m_domain);
 }
 
 QString VoiceManager::connectorUrl() const
@@ -260,8 +271,9 @@ void VoiceManager::createConnector()
         connect(this, &VoiceManager::voiceLoggedIn, this, &VoiceManager::onVoiceLoggedIn);
         connect(this, &VoiceManager::voiceLoggedOut, this, &VoiceManager::onVoiceLoggedOut);
         connect(this, &VoiceManager::stopLoginTimer, this, &VoiceManager::onStopLoginTimer);
-        m_requestClient->auxGetRenderDevices();
-        m_requestClient->auxGetCaptureDevices();
+        connect(this, &VoiceManager::sessionGroupAdded, this, &VoiceManager::onSessionGroupAdded);
+        m_renderDevices->requestDevices();
+        m_captureDevices->requestDevices();
     }
 }
 
@@ -358,6 +370,478 @@ void VoiceManager::setSpeakerLevel(int level)
     if (m_requestClient)
         m_requestClient->auxSetSpeakerLevel(level);
     m_speakerLevel = level;
+}
+
+// ---- account, presence, buddies and channel administration ----
+
+QString VoiceManager::accountOrOwn(const QString &accountHandle) const
+{
+    return accountHandle.isEmpty() ? m_accountHandle : accountHandle;
+}
+
+void VoiceManager::setPresence(int status, QString customMessage, QString accountHandle)
+{
+    const QString account = accountOrOwn(accountHandle);
+    if (!m_requestClient || account.isEmpty())
+        return;
+    m_requestClient->accountSetPresence(sdkBytes(account), status, sdkBytes(customMessage));
+}
+
+void VoiceManager::requestBuddyList()
+{
+    if (m_requestClient)
+        m_requestClient->accountListBuddiesAndGroups(sdkBytes(m_accountHandle));
+}
+
+void VoiceManager::requestAddBuddy(QString buddyUri, QString accountHandle)
+{
+    const QString account = accountOrOwn(accountHandle);
+    if (!m_requestClient || account.isEmpty())
+        return;
+    m_requestClient->accountBuddySet(sdkBytes(account), sdkBytes(buddyUri), QByteArray());
+}
+
+void VoiceManager::requestRemoveBuddy(QString buddyUri, QString accountHandle)
+{
+    const QString account = accountOrOwn(accountHandle);
+    if (!m_requestClient || account.isEmpty())
+        return;
+    m_requestClient->accountBuddyDelete(sdkBytes(account), sdkBytes(buddyUri));
+}
+
+void VoiceManager::sendUserAppData(QString toUri, QString content)
+{
+    if (m_requestClient)
+        m_requestClient->accountSendUserAppData(sdkBytes(m_accountHandle), sdkBytes(toUri), sdkBytes(content));
+}
+
+void VoiceManager::requestAddChannelAclMember(QString channelUri, QString userUri)
+{
+    if (m_requestClient)
+        m_requestClient->accountChannelAddAcl(sdkBytes(m_accountHandle), sdkBytes(channelUri), sdkBytes(userUri));
+}
+
+void VoiceManager::requestRemoveChannelAclMember(QString channelUri, QString userUri)
+{
+    if (m_requestClient)
+        m_requestClient->accountChannelRemoveAcl(sdkBytes(m_accountHandle), sdkBytes(channelUri),
+                                                 sdkBytes(userUri));
+}
+
+void VoiceManager::requestChannelAclList(QString channelUri)
+{
+    if (m_requestClient)
+        m_requestClient->accountChannelGetAcl(sdkBytes(m_accountHandle), sdkBytes(channelUri));
+}
+
+void VoiceManager::requestAddChannelModerator(QString channelUri, QString userUri)
+{
+    if (m_requestClient)
+        m_requestClient->accountChannelAddModerator(sdkBytes(m_accountHandle), sdkBytes(channelUri),
+                                                    sdkBytes(userUri));
+}
+
+void VoiceManager::requestRemoveChannelModerator(QString channelUri, QString userUri)
+{
+    if (m_requestClient)
+        m_requestClient->accountChannelRemoveModerator(sdkBytes(m_accountHandle), sdkBytes(channelUri),
+                                                       sdkBytes(userUri));
+}
+
+void VoiceManager::requestChannelModeratorList(QString channelUri)
+{
+    if (m_requestClient)
+        m_requestClient->accountChannelGetModerators(sdkBytes(m_accountHandle), sdkBytes(channelUri));
+}
+
+void VoiceManager::requestBanUser(QString channelUri, QString userUri)
+{
+    if (m_requestClient)
+        m_requestClient->channelBanUser(sdkBytes(m_accountHandle), sdkBytes(channelUri), sdkBytes(userUri), true);
+}
+
+void VoiceManager::requestUnbanUser(QString channelUri, QString userUri)
+{
+    if (m_requestClient)
+        m_requestClient->channelBanUser(sdkBytes(m_accountHandle), sdkBytes(channelUri), sdkBytes(userUri), false);
+}
+
+void VoiceManager::requestBannedUserList(QString channelUri)
+{
+    if (m_requestClient)
+        m_requestClient->channelGetBannedUsers(sdkBytes(m_accountHandle), sdkBytes(channelUri));
+}
+
+void VoiceManager::requestKickUser(QString channelUri, QString userUri)
+{
+    if (m_requestClient)
+        m_requestClient->channelKickUser(sdkBytes(m_accountHandle), sdkBytes(channelUri), sdkBytes(userUri));
+}
+
+void VoiceManager::muteUserAudio(QString channelUri, QString userUri, bool mute, QString accountHandle)
+{
+    if (m_requestClient)
+        m_requestClient->channelMuteUser(sdkBytes(accountOrOwn(accountHandle)), sdkBytes(channelUri),
+                                         sdkBytes(userUri), mute, 1);
+}
+
+void VoiceManager::muteUserText(QString channelUri, QString userUri, bool mute, QString accountHandle)
+{
+    if (m_requestClient)
+        m_requestClient->channelMuteUser(sdkBytes(accountOrOwn(accountHandle)), sdkBytes(channelUri),
+                                         sdkBytes(userUri), mute, 2);
+}
+
+void VoiceManager::requestGetParticipants(QString channelUri, int first, int second, QString accountHandle)
+{
+    qDebug().noquote() << "VoiceManager::requestGetParticipants" << channelUri << first << second;
+    const QString account = accountOrOwn(accountHandle);
+    if (account.isEmpty()) {
+        emit userListReceived(channelUri, QStringList(), 0);
+        return;
+    }
+    if (m_requestClient)
+        m_requestClient->accountChannelGetParticipants(sdkBytes(account), sdkBytes(channelUri), first, second);
+}
+
+// ---- local audio path ----
+
+void VoiceManager::setCaptureDevice(QString deviceId)
+{
+    if (m_requestClient)
+        m_requestClient->auxSetCaptureDevice(sdkBytes(deviceId));
+}
+
+void VoiceManager::setRenderDevice(QString deviceId)
+{
+    if (m_requestClient)
+        m_requestClient->auxSetRenderDevice(sdkBytes(deviceId));
+}
+
+void VoiceManager::setLocalMicMuted(bool mute)
+{
+    if (m_requestClient)
+        m_requestClient->connectorMuteLocalMic(mute);
+}
+
+void VoiceManager::setAecEnabled(bool enabled)
+{
+    ox_set_aec_enabled(enabled ? 1 : 0);
+}
+
+void VoiceManager::setAgcEnabled(bool enabled)
+{
+    ox_set_agc_enabled(enabled ? 1 : 0);
+}
+
+void VoiceManager::setAdvancedAgcEnabled(bool enabled)
+{
+    ox_set_advanced_agc_enabled(enabled ? 1 : 0);
+}
+
+void VoiceManager::setVadEnabled(bool enabled)
+{
+    ox_set_vad_enabled(enabled ? 1 : 0);
+}
+
+void VoiceManager::setVadProperties(double hangoverSeconds, int second, int third)
+{
+    Q_UNUSED(second)
+    // Whole milliseconds, truncated toward zero; a value that does not fit
+    // (or is not a number) is sent as "keep the current one".
+    const double milliseconds = hangoverSeconds * 1000.0;
+    const int hangoverMs = (milliseconds > -2147483648.0 && milliseconds < 2147483648.0)
+                               ? static_cast<int>(milliseconds)
+                               : -1;
+    if (m_requestClient)
+        m_requestClient->auxSetVadProperties(hangoverMs, third, m_defaultVadNoiseFloor);
+}
+
+int VoiceManager::getDefaultVadSensitivity() const
+{
+    if (!TAVRI_CHECK(m_defaultVadSensitivity != 0))
+        return 26;
+    return m_defaultVadSensitivity;
+}
+
+int VoiceManager::getDefaultVadNoiseFloor() const
+{
+    if (!TAVRI_CHECK(m_defaultVadNoiseFloor != 0))
+        return 2000;
+    return m_defaultVadNoiseFloor;
+}
+
+void VoiceManager::requestKeyBinding(QString bindingName, QList<int> keyCodes)
+{
+    qDebug().noquote() << "requesting key binding..." << bindingName << keyCodes;
+    for (int code : qAsConst(keyCodes)) {
+        if (code < 0) {
+            // Binding the other keys alone would watch a different combination.
+            qWarning().noquote() << "Key binding" << bindingName << "not requested: negative key code" << code;
+            return;
+        }
+    }
+    if (m_requestClient)
+        m_requestClient->auxGlobalMonitorKeyboardMouse(sdkBytes(bindingName), keyCodes);
+}
+
+void VoiceManager::renderFileToSpeaker(QString file)
+{
+    QString path;
+    if (file.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        path = QUrl(file).toLocalFile();
+    else if (file.contains(QLatin1Char(':')))
+        path = file;
+    else
+        path = m_applicationDirPath + QLatin1Char('/') + file;
+    path = QDir::toNativeSeparators(path);
+    qDebug().noquote() << "VoiceManager::renderFileToSpeaker" << path;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        emit fileNotFoundForPlayback(path);
+        return;
+    }
+    if (m_requestClient)
+        m_requestClient->auxRenderAudioStart(QFile::encodeName(path), false);
+}
+
+void VoiceManager::startCaptureTest(bool loopToRender)
+{
+    if (m_captureTestRunning)
+        return;
+    m_captureTestRunning = true;
+    if (m_requestClient)
+        m_requestClient->auxCaptureAudioStart(loopToRender);
+    emit captureTestRunningChanged(true);
+}
+
+void VoiceManager::stopCaptureTest()
+{
+    if (!m_captureTestRunning)
+        return;
+    m_captureTestRunning = false;
+    if (m_requestClient)
+        m_requestClient->auxCaptureAudioStop();
+    emit captureTestRunningChanged(false);
+}
+
+void VoiceManager::startRenderTest()
+{
+    if (m_renderTestRunning)
+        return;
+    const QString path = QDir::toNativeSeparators(m_applicationDirPath + QStringLiteral("/audio/audio/rendertest.wav"));
+    if (!QFileInfo(path).isFile()) {
+        emit fileNotFoundForPlayback(path);
+        return;
+    }
+    if (m_requestClient)
+        m_requestClient->auxRenderAudioStart(QFile::encodeName(path), true);
+    m_renderTestRunning = true;
+    emit renderTestRunningChanged(true);
+}
+
+void VoiceManager::stopRenderTest()
+{
+    if (!m_renderTestRunning)
+        return;
+    m_renderTestRunning = false;
+    if (m_requestClient)
+        m_requestClient->auxRenderAudioStop();
+    emit renderTestRunningChanged(false);
+}
+
+// ---- sessions ----
+
+void VoiceManager::requestJoinChannel(QString uri, QString password, bool audio)
+{
+    const int voiceFont =
+        StorageManager::getInstance()->getSettingsValue(StorageManager::SettingsKeyVoiceFontIndex, 0).toInt();
+    stopCaptureTest();
+    stopRenderTest();
+    // The voice font is never applied on join; the setting is only logged.
+    if (m_requestClient)
+        m_requestClient->sessionGroupAddSession(sdkBytes(m_channelSessionGroupHandle), sdkBytes(uri),
+                                                sdkBytes(password), audio, true, 0);
+    qDebug().noquote() << "Session " + uri + " - join requested" + " voice font " + QString::number(voiceFont);
+}
+
+void VoiceManager::requestAddSession(QString sessionGroupHandle, QString uri)
+{
+    stopCaptureTest();
+    stopRenderTest();
+    if (m_requestClient)
+        m_requestClient->sessionGroupAddSession(sdkBytes(sessionGroupHandle), sdkBytes(uri), QByteArray(), true,
+                                                true, 0);
+}
+
+void VoiceManager::requestP2PSession(QString uri, bool audio)
+{
+    if (audio) {
+        qDebug() << "P2P audio calls disallowed, Tavri legacy apps do not support proper behavior for inbound P2P "
+                    "calls with audio";
+        return;
+    }
+    // One session group per waiting peer: a further request for a peer that
+    // still waits would open a second session with it.
+    if (m_pendingP2PUris.contains(uri)) {
+        qDebug().noquote() << "P2P session already requested for" << uri;
+        return;
+    }
+    qDebug().noquote() << "Requesting new session group for P2P session" << uri;
+    m_pendingP2PUris.append(uri);
+    if (m_requestClient) {
+        const QByteArray cookie = m_requestClient->sessionGroupCreate(sdkBytes(m_accountHandle), false);
+        if (!cookie.isEmpty())
+            m_p2pGroupCreates.insert(QString::fromLatin1(cookie), uri);
+    }
+}
+
+void VoiceManager::onSessionGroupAdded(QString sessionGroupHandle)
+{
+    qDebug().noquote() << "VoiceManager::onSessionGroupAdded" << "sHandle" << sessionGroupHandle;
+    if (m_channelSessionGroupHandle.isEmpty()) {
+        m_channelSessionGroupHandle = sessionGroupHandle;
+        emit readyToJoinChannels();
+        return;
+    }
+    if (m_pendingP2PUris.isEmpty()) {
+        qDebug() << "No pending P2P session requests";
+        return;
+    }
+    const QString uri = m_pendingP2PUris.takeFirst();
+    if (m_requestClient)
+        m_requestClient->sessionGroupAddSession(sdkBytes(sessionGroupHandle), sdkBytes(uri), QByteArray(), false,
+                                                true, 0);
+}
+
+void VoiceManager::requestCreateSessionGroup(QString sharedRealmId)
+{
+    QString account;
+    for (auto it = m_sharedAccounts.constBegin(); it != m_sharedAccounts.constEnd(); ++it) {
+        if (it.value() == sharedRealmId)
+            account = it.key();
+    }
+    if (!account.isEmpty() && m_requestClient)
+        m_requestClient->sessionGroupCreate(sdkBytes(account), false);
+}
+
+void VoiceManager::closeSessionGroupHandle(QString sessionGroupHandle)
+{
+    if (sessionGroupHandle.isEmpty())
+        return;
+    if (sessionGroupHandle == m_channelSessionGroupHandle) {
+        qDebug() << "VoiceManager::closeSessionGroupHandle" << "can't remove base session group";
+        return;
+    }
+    if (m_requestClient)
+        m_requestClient->sessionGroupTerminate(sdkBytes(sessionGroupHandle));
+}
+
+bool VoiceManager::requestTerminateSession(QString sessionHandle)
+{
+    if (!m_knownSessions.contains(sessionHandle))
+        return false;
+    if (m_requestClient)
+        m_requestClient->sessionTerminate(sdkBytes(sessionHandle));
+    m_knownSessions.remove(sessionHandle);
+    return true;
+}
+
+void VoiceManager::setTransmittingChannel(QString uri, QString sessionGroupHandle)
+{
+    const QString group = sessionGroupHandle.isEmpty() ? m_channelSessionGroupHandle : sessionGroupHandle;
+    if (uri.isEmpty()) {
+        if (!m_transmittingChannel.isEmpty()) {
+            m_transmittingChannel.clear();
+            emit transmittingChannelChanged(QString());
+        }
+        return;
+    }
+    if (!TAVRI_CHECK(!m_channelSessionGroupHandle.isEmpty()))
+        return;
+    if (uri == m_transmittingChannel)
+        return;
+    m_transmittingChannel = uri;
+    const QString sessionHandle = m_sessionHandleByUri.value(uri);
+    if (!sessionHandle.isEmpty() && m_knownSessions.contains(sessionHandle)) {
+        if (m_requestClient)
+            m_requestClient->sessionGroupSetTxSession(sdkBytes(sessionHandle), sdkBytes(group));
+        qDebug() << "VoiceManager::setTransmittingChannel" << "notifying sessionGroupHandle of change...";
+        emit sessionGroupTransmittingChannelChanged(group, uri);
+    }
+    emit transmittingChannelChanged(uri);
+}
+
+QString VoiceManager::requestSendMessage(QString sessionHandle, QString text)
+{
+    if (!m_requestClient)
+        return QString();
+    return QString::fromLatin1(m_requestClient->sessionSendMessage(sdkBytes(sessionHandle), sdkBytes(text)));
+}
+
+void VoiceManager::sendTypingNotification(QString sessionHandle, bool typing)
+{
+    if (m_requestClient)
+        m_requestClient->sessionSendNotification(sdkBytes(sessionHandle), typing ? 1 : 0);
+}
+
+void VoiceManager::setParticipantAudioMutedForMe(QString sessionHandle, QString participantUri, bool mute)
+{
+    if (m_requestClient)
+        m_requestClient->sessionSetParticipantMuteForMe(sdkBytes(sessionHandle), sdkBytes(participantUri), mute, 1);
+}
+
+void VoiceManager::setParticipantTextMutedForMe(QString sessionHandle, QString participantUri, bool mute)
+{
+    if (m_requestClient)
+        m_requestClient->sessionSetParticipantMuteForMe(sdkBytes(sessionHandle), sdkBytes(participantUri), mute, 2);
+}
+
+void VoiceManager::setParticipantVolume(QString sessionHandle, QString participantUri, int volume)
+{
+    if (participantUri == m_localUserUri) {
+        qDebug() << "VoiceManager::setParticipantVolume"
+                 << "not setting participant volume for self... mic volume adjustment should be made instead";
+        return;
+    }
+    if (m_requestClient)
+        m_requestClient->sessionSetParticipantVolumeForMe(sdkBytes(sessionHandle), sdkBytes(participantUri),
+                                                          volume);
+}
+
+void VoiceManager::setLocalSpeakerMuted(QString sessionHandle, bool mute)
+{
+    if (m_requestClient)
+        m_requestClient->sessionMuteLocalSpeaker(sdkBytes(sessionHandle), mute);
+}
+
+void VoiceManager::setSessionMediaConnected(QString sessionHandle, bool connected)
+{
+    if (!m_requestClient)
+        return;
+    if (connected)
+        m_requestClient->sessionMediaConnect(sdkBytes(sessionHandle), 0);
+    else
+        m_requestClient->sessionMediaDisconnect(sdkBytes(sessionHandle));
+}
+
+void VoiceManager::requestConnectionQualityStatsUpdate()
+{
+    if (m_requestClient)
+        m_requestClient->sessionGroupGetStats(sdkBytes(m_channelSessionGroupHandle));
+}
+
+QString VoiceManager::getSessionHandleByUri(QString uri) const
+{
+    if (!TAVRI_CHECK(!uri.isEmpty()))
+        return QString();
+    return m_sessionHandleByUri.value(uri);
+}
+
+QString VoiceManager::getUriBySessionHandle(QString sessionHandle) const
+{
+    if (!TAVRI_CHECK(!sessionHandle.isEmpty()))
+        return QString();
+    return m_uriBySessionHandle.value(sessionHandle);
 }
 
 void VoiceManager::onVoiceLoggedIn()
@@ -484,6 +968,44 @@ void VoiceManager::processResponse(ox_resp_base_t *response)
             m_connectorHandle = sdkText(reinterpret_cast<ox_resp_connector_create_t *>(response)->connector_handle);
             emit connectorCreated();
             break;
+        case OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN:
+            onLoginResponse(reinterpret_cast<const ox_resp_account_authtoken_login_t *>(response));
+            break;
+        case OX_RESP_AUX_GET_RENDER_DEVICES:
+            qDebug() << "Received render device list...";
+            m_renderDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_render_devices_t *>(response));
+            emit renderDeviceChanged(m_renderDevices->currentDeviceId());
+            break;
+        case OX_RESP_AUX_GET_CAPTURE_DEVICES:
+            qDebug() << "Received capture device list...";
+            m_captureDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_capture_devices_t *>(response));
+            emit captureDeviceChanged(m_captureDevices->currentDeviceId());
+            break;
+        case OX_RESP_AUX_SET_RENDER_DEVICE:
+            m_renderDevices->requestDevices();
+            break;
+        case OX_RESP_AUX_SET_CAPTURE_DEVICE:
+            m_captureDevices->requestDevices();
+            break;
+        case OX_RESP_AUX_GET_MIC_LEVEL:
+            onMicLevelResponse(reinterpret_cast<const ox_resp_aux_get_mic_level_t *>(response)->level);
+            break;
+        case OX_RESP_AUX_GET_SPEAKER_LEVEL:
+            onSpeakerLevelResponse(reinterpret_cast<const ox_resp_aux_get_speaker_level_t *>(response)->level);
+            break;
+        case OX_RESP_AUX_SET_MIC_LEVEL:
+            if (response->request)
+                emit micLevelChanged(reinterpret_cast<const ox_req_aux_set_mic_level_t *>(response->request)->level);
+            break;
+        case OX_RESP_AUX_SET_SPEAKER_LEVEL:
+            if (response->request) {
+                m_speakerLevel = reinterpret_cast<const ox_req_aux_set_speaker_level_t *>(response->request)->level;
+                emit speakerLevelChanged(m_speakerLevel);
+            }
+            break;
+        case OX_RESP_AUX_GET_VAD_PROPERTIES:
+            onVadPropertiesResponse(reinterpret_cast<const ox_resp_aux_get_vad_properties_t *>(response));
+            break;
         default:
             break;
         }
@@ -503,11 +1025,75 @@ void VoiceManager::processResponse(ox_resp_base_t *response)
     }
 }
 
+void VoiceManager::onLoginResponse(const ox_resp_account_authtoken_login_t *response)
+{
+    const auto *request = reinterpret_cast<const ox_req_account_authtoken_login_t *>(response->base.request);
+    const QString token = request ? sdkText(request->auth_token) : QString();
+    const QString accountHandle = sdkText(response->account_handle);
+    if (m_loginRequests.contains(token)) {
+        // An external-application realm's login: that realm now owns this
+        // account, and only this one.
+        const QString realmId = m_loginRequests.take(token);
+        for (auto it = m_sharedAccounts.begin(); it != m_sharedAccounts.end();) {
+            if (it.value() == realmId)
+                it = m_sharedAccounts.erase(it);
+            else
+                ++it;
+        }
+        m_sharedAccounts.insert(accountHandle, realmId);
+        emit accountHandleReceived(realmId, accountHandle);
+        return;
+    }
+    // The own account handle arrives with the logged-in event.
+    m_localUserUri = sdkText(response->account_uri);
+}
+
+void VoiceManager::onMicLevelResponse(int level)
+{
+    // Only the first answer sets the default; the SDK is asked once at start.
+    if (!TAVRI_CHECK(m_defaultMicLevel == 0))
+        return;
+    m_defaultMicLevel = level;
+    m_micLevel = level;
+    qDebug() << "Set default mic level to " << level;
+    emit defaultMicLevelChanged(m_defaultMicLevel);
+    emit micLevelChanged(m_micLevel);
+}
+
+void VoiceManager::onSpeakerLevelResponse(int level)
+{
+    if (m_defaultSpeakerLevel != 0)
+        return;
+    m_defaultSpeakerLevel = level;
+    qDebug() << "Set default speaker level to " << level;
+    emit defaultSpeakerLevelChanged(level);
+    m_speakerLevel = level;
+    emit speakerLevelChanged(level);
+}
+
+void VoiceManager::onVadPropertiesResponse(const ox_resp_aux_get_vad_properties_t *response)
+{
+    if (m_defaultVadNoiseFloor == 0) {
+        m_defaultVadNoiseFloor = response->noise_floor;
+        m_defaultVadSensitivity = response->sensitivity;
+        qDebug() << "set default VAD noise floor to " << m_defaultVadNoiseFloor;
+        qDebug() << "set default VAD sensitivity to " << m_defaultVadSensitivity;
+        emit defaultVadNoiseFloorChanged(m_defaultVadNoiseFloor);
+        emit defaultVadSensitivityChanged(m_defaultVadSensitivity);
+        return;
+    }
+    emit vadPropertiesReceived(response->hangover_ms / 1000.0, response->noise_floor, response->sensitivity);
+}
+
 void VoiceManager::processEvent(ox_evt_base_t *event)
 {
     switch (event->type) {
     case OX_EVT_ACCOUNT_LOGIN_STATE_CHANGE:
         onLoginStateChangeEvent(reinterpret_cast<const ox_evt_account_login_state_change_t *>(event));
+        break;
+    case OX_EVT_SESSIONGROUP_ADDED:
+        emit sessionGroupAdded(
+            sdkText(reinterpret_cast<const ox_evt_sessiongroup_added_t *>(event)->session_group_handle));
         break;
     default:
         emit oxEventReceived(event->type, event);

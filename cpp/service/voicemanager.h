@@ -1,11 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 
 #include "ostrelsdk.h"
 
+class CallSessionStat;
+class CaptureDeviceModel;
+class RenderDeviceModel;
 class SdkRequestClient;
 
 // The single owner of the voice SDK. It initialises the SDK, creates the
@@ -35,7 +42,7 @@ class VoiceManager : public QObject
     Q_PROPERTY(int defaultVadNoiseFloor READ getDefaultVadNoiseFloor NOTIFY defaultVadNoiseFloorChanged)
     Q_PROPERTY(int defaultMicLevel READ getDefaultMicLevel NOTIFY defaultMicLevelChanged)
     Q_PROPERTY(int defaultSpeakerLevel READ getDefaultSpeakerLevel NOTIFY defaultSpeakerLevelChanged)
-    Q_PROPERTY(QString transmittingChannel READ transmittingChannel NOTIFY transmittingChannelChanged)
+    Q_PROPERTY(QString transmittingChannel READ getTransmittingChannel NOTIFY transmittingChannelChanged)
     Q_PROPERTY(double microphoneEnergy READ microphoneEnergy NOTIFY microphoneEnergyChanged)
     Q_PROPERTY(double speakerEnergy READ speakerEnergy NOTIFY speakerEnergyChanged)
     Q_PROPERTY(double microphoneVolume READ microphoneVolume NOTIFY microphoneVolumeChanged)
@@ -95,6 +102,81 @@ public:
     // Logs the given account out, or the own one when the given handle is empty.
     void requestLogout(QString accountHandle);
 
+    // Account, presence, buddies and channel administration. Each issues one
+    // request for the own account (or the given one where there is an
+    // account argument and it is not empty); the answer comes back as the
+    // signal of the same name. Nothing is issued without any account handle.
+    void setPresence(int status, QString customMessage, QString accountHandle = QString());
+    void requestBuddyList();
+    void requestAddBuddy(QString buddyUri, QString accountHandle = QString());
+    void requestRemoveBuddy(QString buddyUri, QString accountHandle = QString());
+    void sendUserAppData(QString toUri, QString content);
+    void requestAddChannelAclMember(QString channelUri, QString userUri);
+    void requestRemoveChannelAclMember(QString channelUri, QString userUri);
+    void requestChannelAclList(QString channelUri);
+    void requestAddChannelModerator(QString channelUri, QString userUri);
+    void requestRemoveChannelModerator(QString channelUri, QString userUri);
+    void requestChannelModeratorList(QString channelUri);
+    void requestBanUser(QString channelUri, QString userUri);
+    void requestUnbanUser(QString channelUri, QString userUri);
+    void requestBannedUserList(QString channelUri);
+    void requestKickUser(QString channelUri, QString userUri);
+    void muteUserAudio(QString channelUri, QString userUri, bool mute, QString accountHandle = QString());
+    void muteUserText(QString channelUri, QString userUri, bool mute, QString accountHandle = QString());
+    // Without any account handle answers at once with an empty list.
+    void requestGetParticipants(QString channelUri, int first, int second, QString accountHandle = QString());
+
+    // Local audio path.
+    Q_INVOKABLE void setCaptureDevice(QString deviceId);
+    Q_INVOKABLE void setRenderDevice(QString deviceId);
+    Q_INVOKABLE void setLocalMicMuted(bool mute);
+    static void setAecEnabled(bool enabled);
+    static void setAgcEnabled(bool enabled);
+    static void setAdvancedAgcEnabled(bool enabled);
+    static void setVadEnabled(bool enabled);
+    // Sends the hangover in whole milliseconds, `third` and the SDK's own
+    // default noise floor; `second` is not sent.
+    void setVadProperties(double hangoverSeconds, int second, int third);
+    // Asks the SDK to report presses of the given keys as keyEvent(bindingName, ...).
+    void requestKeyBinding(QString bindingName, QList<int> keyCodes);
+    // Plays a sound file on the render device: a bare name is taken from the
+    // program folder, a "file:" URL as the local file it names.
+    Q_INVOKABLE void renderFileToSpeaker(QString file);
+    Q_INVOKABLE void startCaptureTest(bool loopToRender);
+    Q_INVOKABLE void stopCaptureTest();
+    Q_INVOKABLE void startRenderTest();
+    Q_INVOKABLE void stopRenderTest();
+
+    // Sessions. Channels and group chats join the channel session group;
+    // private chats get a session group of their own each.
+    void requestJoinChannel(QString uri, QString password, bool audio);
+    void requestAddSession(QString sessionGroupHandle, QString uri);
+    void requestP2PSession(QString uri, bool audio = false);
+    void requestCreateSessionGroup(QString sharedRealmId);
+    void closeSessionGroupHandle(QString sessionGroupHandle);
+    // False (and nothing sent) for a session the local user is not part of.
+    bool requestTerminateSession(QString sessionHandle);
+    void setTransmittingChannel(QString uri, QString sessionGroupHandle = QString());
+    // Returns the request's cookie, which the answer carries.
+    QString requestSendMessage(QString sessionHandle, QString text);
+    void sendTypingNotification(QString sessionHandle, bool typing);
+    void setParticipantAudioMutedForMe(QString sessionHandle, QString participantUri, bool mute);
+    void setParticipantTextMutedForMe(QString sessionHandle, QString participantUri, bool mute);
+    void setParticipantVolume(QString sessionHandle, QString participantUri, int volume);
+    void setLocalSpeakerMuted(QString sessionHandle, bool mute);
+    void setSessionMediaConnected(QString sessionHandle, bool connected);
+    void requestConnectionQualityStatsUpdate();
+    QString getSessionHandleByUri(QString uri) const;
+    QString getUriBySessionHandle(QString sessionHandle) const;
+    QString getTransmittingChannel() const { return m_transmittingChannel; }
+    QString channelSessionGroupHandle() const { return m_channelSessionGroupHandle; }
+    QString localUserUri() const { return m_localUserUri; }
+    // Sessions in which the local user takes part.
+    QSet<QString> knownSessions() const { return m_knownSessions; }
+
+    CaptureDeviceModel *captureDevices() const { return m_captureDevices; }
+    RenderDeviceModel *renderDevices() const { return m_renderDevices; }
+
     // Clears the login and the account handle and emits voiceLoggedOut(reason)
     // when a login was issued; does nothing otherwise.
     void notifyVoiceLoggedOut(const QString &reason);
@@ -117,11 +199,12 @@ public:
     void setSpeakerLevel(int level);
     bool captureTestRunning() const { return m_captureTestRunning; }
     bool renderTestRunning() const { return m_renderTestRunning; }
-    int getDefaultVadSensitivity() const { return m_defaultVadSensitivity; }
-    int getDefaultVadNoiseFloor() const { return m_defaultVadNoiseFloor; }
+    // Before the SDK has reported them these report a broken invariant and
+    // return the SDK's usual values, 26 and 2000.
+    int getDefaultVadSensitivity() const;
+    int getDefaultVadNoiseFloor() const;
     int getDefaultMicLevel() const { return m_defaultMicLevel; }
     int getDefaultSpeakerLevel() const { return m_defaultSpeakerLevel; }
-    QString transmittingChannel() const { return m_transmittingChannel; }
     double microphoneEnergy() const { return m_microphoneEnergy; }
     double speakerEnergy() const { return m_speakerEnergy; }
     double microphoneVolume() const { return m_microphoneVolume; }
@@ -152,6 +235,44 @@ signals:
     void stopLoginTimer(int *timerID, bool reset);
     void sdkError(int statusCode, QString message, QString statusString);
     void sessionGroupAdded(QString sessionGroupHandle);
+    void readyToJoinChannels();
+    void sessionGroupTransmittingChannelChanged(QString sessionGroupHandle, QString uri);
+    void fileNotFoundForPlayback(QString filename);
+    void couldNotConnectToServer();
+    void accountHandleReceived(QString sharedRealmID, QString accountHandle);
+    void sessionGroupReceived(QString sharedRealmID, QString sessionGroupHandle);
+    void sessionAdded(QString sessionGroupHandle, QString sipURI, QString sessionHandle);
+    void sessionJoinFailed(QString sessionURI, int statusCode, QString statusString);
+    void sessionRemoved(QString sessionURI, QString sessionHandle);
+    void sessionTerminateFailed(QString sessionHandle);
+    void localUserMutedLocally(QString sessionHandle, bool isMuted);
+    void participantVolumeUpdated(QString sessionHandle, QString participantUri, int volume);
+    void chatMessageSent(QString reqId, QString sessionHandle);
+    void messageNotSent(QString sessionHandle, QString reqId, int errorCode, QString errorMessage);
+    void userIsOffline(QString sessionHandle, QString reqId, bool isQueued);
+    void channelFavoriteAdded(QString channelURI, int favID);
+    void channelInfoReceived(QString channelURI, int numParticipants, int maxParticipants);
+    void moderatorAdded(QString channelUri, QString userUri);
+    void moderatorRemoved(QString channelUri, QString userUri);
+    void moderatorListReceived(QString channelURI, QStringList moderators, QVariantList permissionLevels);
+    void memberAddedToChannelACL(QString channelUri, QString userUri);
+    void memberRemovedFromChannelACL(QString channelUri, QString userUri);
+    void aclListReceived(QString channelURI, QStringList userURIs);
+    void banListReceived(QString channelURI, QStringList bannedUserURIs);
+    void userBanned(QString channelURI, QString userURI, bool banned);
+    void userListReceived(QString channelURI, QStringList userUriList, int numParticipants);
+    void blockedUserListReceived(QStringList userUriList);
+    void friendsListReceived(QStringList friendURIs, QStringList friendData);
+    void localMicMuteChanged(bool muted);
+    void renderDeviceChanged(QString deviceId);
+    void captureDeviceChanged(QString deviceId);
+    void vadPropertiesReceived(double hangoverSecs, int noiseFloor, int sensitivity);
+    void selectedCaptureDeviceInUse();
+    void selectedCaptureDeviceCouldNotOpen();
+    // A statistics sample; the receiver takes ownership.
+    void sessionStatReceived(CallSessionStat *stat);
+    // Declared for the statistics model's connection; nothing emits it.
+    void sessionStatsReceived(ox_resp_sessiongroup_get_stats_t *stat);
     // An SDK event without a handler of its own; the record is valid only
     // during the emission.
     void oxEventReceived(ox_event_type eventType, ox_evt_base_t *event);
@@ -180,6 +301,9 @@ public slots:
     // event loop at once when there is none.
     void onAppExit();
     void onNetworkStateChanged(bool isOnline);
+    // The first session group becomes the channel session group; each later
+    // one takes the oldest private chat waiting for a session.
+    void onSessionGroupAdded(QString sessionGroupHandle);
 
 private slots:
     void onSdkMessageAvailable();
@@ -192,16 +316,25 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    friend class CaptureDeviceModel;
+    friend class RenderDeviceModel;
+
     void loadServerSettings(const QString &applicationDirPath, bool useDevelopmentServers);
     void initializeSdk(const QString &applicationDirPath);
     void issueDirectAudioQueries();
     void runPendingLogin();
+    // The given account handle, or the own one when it is empty.
+    QString accountOrOwn(const QString &accountHandle) const;
     void stopTimer(int &timerId, bool resetRetryCount);
 
     // Dispatch of one SDK message; frees it before returning.
     void processMessage(ox_message_base_t *message);
     void processResponse(ox_resp_base_t *response);
     void processEvent(ox_evt_base_t *event);
+    void onLoginResponse(const ox_resp_account_authtoken_login_t *response);
+    void onMicLevelResponse(int level);
+    void onSpeakerLevelResponse(int level);
+    void onVadPropertiesResponse(const ox_resp_aux_get_vad_properties_t *response);
     void onLoginStateChangeEvent(const ox_evt_account_login_state_change_t *event);
 
     int m_minimumPort = 0;
@@ -227,6 +360,15 @@ private:
     int m_defaultMicLevel = 0;
     int m_defaultSpeakerLevel = 0;
     QString m_pendingLoginToken;
+    QString m_applicationDirPath;
+    QString m_localUserUri;
+    QList<QString> m_pendingP2PUris;
+    // Cookies of the session-group creates issued for private chats, with the
+    // URI each was issued for.
+    QMap<QString, QString> m_p2pGroupCreates;
+    QSet<QString> m_knownSessions;
+    CaptureDeviceModel *m_captureDevices = nullptr;
+    RenderDeviceModel *m_renderDevices = nullptr;
     QString m_applicationServer;
     QString m_downloadServer;
     QString m_domain;

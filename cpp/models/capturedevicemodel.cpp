@@ -1,0 +1,45 @@
+#include "capturedevicemodel.h"
+
+#include <QDebug>
+
+#include "sdkrequestclient.h"
+#include "voicemanager.h"
+
+CaptureDeviceModel::CaptureDeviceModel(VoiceManager *voice, QObject *parent)
+    : DeviceModel(voice, parent)
+{
+}
+
+void CaptureDeviceModel::updateDevices(const ox_resp_aux_get_capture_devices_t *response)
+{
+    if (!response)
+        return;
+    DeviceModel::updateDevices(response->device_count, response->devices, response->current_device,
+                               response->effective_device, response->default_device);
+}
+
+void CaptureDeviceModel::setCurrentDeviceById(const QString &deviceId)
+{
+    if (deviceId != m_lastRequestedId) {
+        if (!hasDeviceId(deviceId)) {
+            qWarning().noquote() << "setCurrentDeviceById() : " + deviceId + "not found. Ignoring.";
+            return;
+        }
+        m_lastRequestedId = deviceId;
+        if (m_voice)
+            m_voice->setCaptureDevice(deviceId);
+        requestDevices();
+    }
+    DeviceModel::setCurrentDeviceById(deviceId);
+}
+
+void CaptureDeviceModel::requestDevices()
+{
+    if (m_voice && m_voice->m_requestClient)
+        m_voice->m_requestClient->auxGetCaptureDevices();
+}
+
+QString CaptureDeviceModel::noDeviceText() const
+{
+    return QStringLiteral("No Input Device Currently Available");
+}

@@ -1,0 +1,45 @@
+#include "renderdevicemodel.h"
+
+#include <QDebug>
+
+#include "sdkrequestclient.h"
+#include "voicemanager.h"
+
+RenderDeviceModel::RenderDeviceModel(VoiceManager *voice, QObject *parent)
+    : DeviceModel(voice, parent)
+{
+}
+
+void RenderDeviceModel::updateDevices(const ox_resp_aux_get_render_devices_t *response)
+{
+    if (!response)
+        return;
+    DeviceModel::updateDevices(response->device_count, response->devices, response->current_device,
+                               response->effective_device, response->default_device);
+}
+
+void RenderDeviceModel::setCurrentDeviceById(const QString &deviceId)
+{
+    if (deviceId != m_lastRequestedId) {
+        if (!hasDeviceId(deviceId)) {
+            qWarning().noquote() << "setCurrentDeviceById() : " + deviceId + "not found. Ignoring.";
+            return;
+        }
+        m_lastRequestedId = deviceId;
+        if (m_voice)
+            m_voice->setRenderDevice(deviceId);
+        requestDevices();
+    }
+    DeviceModel::setCurrentDeviceById(deviceId);
+}
+
+void RenderDeviceModel::requestDevices()
+{
+    if (m_voice && m_voice->m_requestClient)
+        m_voice->m_requestClient->auxGetRenderDevices();
+}
+
+QString RenderDeviceModel::noDeviceText() const
+{
+    return QStringLiteral("No Output Device Currently Available");
+}

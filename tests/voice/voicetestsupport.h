@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "logcapture.h"
+#include "ostrelsdk_control.h"
+#include "voicemanager.h"
+
+namespace voicetest {
+
+inline QByteArray text(const char *value)
+{
+    return value ? QByteArray(value) : QByteArray("<null>");
+}
+
+template <typename Record>
+const Record *lastRequest(ox_request_type type)
+{
+    return reinterpret_cast<const Record *>(oxc_find_request(type, -1));
+}
+
+// The number of assertion reports among the captured lines.
+inline int assertionReports(const LogCapture &capture)
+{
+    return capture.find(QtCriticalMsg, QStringLiteral("Assertion Failure")).size();
+}
+
+// Creates the connector, logs `token` in and waits until the channel session
+// group exists. The stand-in's account for a token is "sip:u-<token>@<domain>".
+inline bool logIn(VoiceManager &voice, const QString &token)
+{
+    QSignalSpy ready(&voice, &VoiceManager::readyToJoinChannels);
+    voice.createConnector();
+    voice.requestLogin(token, QString());
+    if (!ready.wait(5000) && ready.isEmpty())
+        return false;
+    return !voice.accountHandle().isEmpty() && !voice.channelSessionGroupHandle().isEmpty();
+}
+
+// Dispatches everything the stand-in has queued so far.
+inline void drain()
+{
+    oxc_wait_idle(2000);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+} // namespace voicetest
