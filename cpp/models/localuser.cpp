@@ -1,13 +1,28 @@
 #include "localuser.h"
 
+#include "socialmanager.h"
+#include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
+#include "tavrisharedidentityrealmmanager.h"
+#include "voicemanager.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QTimerEvent>
+#include <cmath>
 
 namespace {
 
 LocalUser* s_localUser = nullptr;
+
+// Reconnect attempts in one series, and the first delay of a series.
+constexpr int kMaxRetries = 3;
+constexpr int kFirstRetryDelayMs = 5000;
+// The VAD sensitivity that the first run of a new version leaves alone.
+constexpr int kDefaultVadSensitivity = 18;
+
+const QString kAccessibilityHelpURL = QStringLiteral("https://www.w3.org/WAI/people-use-web/");
 
 } // namespace
 
@@ -20,15 +35,318 @@ LocalUser* LocalUser::getLocalUser(QObject* parent)
 
 LocalUser::LocalUser(QObject* parent)
     : QObject(parent)
+    , m_accessibilityHelpURL(kAccessibilityHelpURL)
 {
     // Code running inside the constructor already finds the instance.
     s_localUser = this;
+    // For queued connections and signal recorders.
+    qRegisterMetaType<LocalUser::LoginState>("LocalUser::LoginState");
+    connect(TavriSharedIdentityRealmManager::getInstance(), &TavriSharedIdentityRealmManager::loginStateChange, this,
+            &LocalUser::onSharedIdentityRealmLoginStateChanged);
 }
 
 LocalUser::~LocalUser()
 {
+    qDebug() << "~LocalUser() - begin";
+    m_notificationPollTimer.stop();
+    killRetryTimer();
     if (s_localUser == this)
         s_localUser = nullptr;
+    qDebug() << "~LocalUser() - end";
+}
+
+// --- Login state --------------------------------------------------------------
+
+QList<TavriSharedIdentityRealm*> LocalUser::sharedRealms()
+{
+    QList<TavriSharedIdentityRealm*> realms;
+    const QList<Tavri::IdentityRealmInterface*> interfaces = TavriSharedIdentityRealmManager::getInstance()->getRealms();
+    for (Tavri::IdentityRealmInterface* realm : interfaces) {
+        if (auto* shared = qobject_cast<TavriSharedIdentityRealm*>(realm ? realm->realmObject() : nullptr))
+            realms.append(shared);
+    }
+    return realms;
+}
+
+LocalUser::LoginState LocalUser::getLoginState() const
+{
+    if (m_identity)
+        return m_loginState;
+    // Without a built-in identity an external realm's progress counts; the
+    // own state is never lowered.
+    int state = m_loginState;
+    for (TavriSharedIdentityRealm* realm : sharedRealms()) {
+        const int realmState = realm->getLoginState();
+        if (realmState >= LoggingIn && realmState <= LoggedIn && state < realmState)
+            state = realmState;
+    }
+    return static_cast<LoginState>(state);
+}
+
+void LocalUser::setLoginState(LoginState state, const QString& reason)
+{
+    qDebug() << "LocalUser login state" << m_loginState << "->" << state << reason;
+    m_loginState = state;
+    emit loginStateChanged(state, reason);
+}
+
+void LocalUser::requestLogin(const QString& username, const QString& password, bool savePassword)
+{
+    qDebug().noquote() << "Login requested for LocalUser as " << username;
+    if (m_loginState == LoggingIn || m_loginState == LoggingInVoice || m_loginState == LoggedIn)
+        return;
+
+    m_username = username;
+    m_password = password;
+    StorageManager* storage = StorageManager::getInstance();
+    storage->setUsername(username);
+    if (savePassword)
+        storage->setPassword(password);
+
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestLogin(username, password);
+    else
+        qWarning() << "LocalUser::requestLogin" << "no web client to sign in with";
+    setLoginState(LoggingIn, QString());
+}
+
+void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, const QString&, const QString&,
+                                     const QString&, const QString&, const QString&, const QString&,
+                                     const QString&)
+{
+    qDebug() << "LocalUser::onSocialLoginSuccess" << sipURI;
+    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(sipURI);
+    setIdentity(qobject_cast<TavriIdentityRealmUser*>(user ? user->getQObject() : nullptr));
+
+    setLoginState(LoggingInVoice, QString());
+
+    if (m_identity)
+        StorageManager::getInstance()->openDatabase(m_identity->getSipURI());
+    if (QSocialManager* social = QSocialManager::getInstance()) {
+        social->requestChannelsOwned();
+        social->requestChannelFavoritesList();
+    }
+    loadUserSettings();
+}
+
+void LocalUser::loadUserSettings()
+{
+    StorageManager* storage = StorageManager::getInstance();
+    if (VoiceManager* voice = VoiceManager::getInstance()) {
+        voice->setMicLevel(StorageManager::getMicVolumePercent());
+        voice->setSpeakerLevel(StorageManager::getSpeakerVolumePercent());
+    }
+
+    m_notificationPollTimer.start(
+        storage->getSettingsValue(StorageManager::SettingsKeyPollingIntervalNotifications, 300000).toInt());
+
+    m_vadHangoverSecs = storage->getSettingsValue(StorageManager::SettingsKeyVadHangoverSecs, 2).toInt();
+    m_vadNoiseFloor = storage->getSettingsValue(StorageManager::SettingsKeyVadNoiseFloor, 10).toInt();
+    m_vadSensitivity =
+        storage->getSettingsValue(StorageManager::SettingsKeyVadSensitivity, kDefaultVadSensitivity).toInt();
+
+    // The first sign-in of a new installation makes a custom sensitivity more
+    // sensitive, for this run only.
+    const QString lastVersionKey = QStringLiteral("lastVersion");
+    if (storage->getSettingsValue(lastVersionKey, QString()).toString().isEmpty()) {
+        storage->setSettingsValue(lastVersionKey, QCoreApplication::applicationVersion());
+        if (m_vadSensitivity != kDefaultVadSensitivity)
+            m_vadSensitivity += 10;
+    }
+}
+
+void LocalUser::onVoiceLoggedIn()
+{
+    setLoginState(LoggedIn, QString());
+    if (m_retryTimerId) {
+        killTimer(m_retryTimerId);
+        m_retryTimerId = 0;
+        m_retryCount = 0;
+    }
+}
+
+void LocalUser::onVoiceLoggedOut(const QString& reason)
+{
+    // A logout the user asked for keeps the credentials for the login window
+    // but must not sign the user in again.
+    const bool requested = m_loginState == LoggingOut;
+    if (!requested && !m_password.isEmpty() && !m_username.isEmpty() && m_retryCount < kMaxRetries) {
+        if (m_loginState != DisconnectedReconnecting)
+            setLoginState(DisconnectedReconnecting, QStringLiteral("Reconnecting... ") + QString::number(m_retryCount));
+        if (!m_retryTimerId) {
+            m_retryTimerId = startTimer(kFirstRetryDelayMs, Qt::CoarseTimer);
+        } else {
+            qDebug() << "Killing retry timer to restart timer...";
+            killTimer(m_retryTimerId);
+            m_retryTimerId = startTimer(retryDelayMs(), Qt::CoarseTimer);
+        }
+        ++m_retryCount;
+    } else {
+        if (m_retryTimerId) {
+            qDebug() << "Killing retry timer... no more need for it";
+            killTimer(m_retryTimerId);
+        }
+        m_retryTimerId = 0;
+        m_retryCount = 0;
+    }
+
+    setLoginState(LoggedOut, reason);
+    m_notificationPollTimer.stop();
+    StorageManager* storage = StorageManager::getInstance();
+    storage->closeDatabase();
+    storage->openDatabase(QStringLiteral("DEFAULT"));
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->clearCredentials();
+    if (m_identity) {
+        TavriIdentityRealmUser* identity = m_identity;
+        setIdentity(nullptr);
+        identity->deleteLater();
+    }
+    if (!m_lastParticipatingURI.isEmpty()) {
+        m_lastParticipatingURI.clear();
+        emit lastParticipatingURIChanged(m_lastParticipatingURI);
+    }
+}
+
+void LocalUser::onSocialLoginFailed(const QString& reason)
+{
+    m_password.clear();
+    onVoiceLoggedOut(reason);
+}
+
+void LocalUser::onConnectorCreateFailed(const QString& message)
+{
+    if (m_loginState == DisconnectedReconnecting || m_loginState == Error)
+        return;
+    qWarning() << "Connector create failed, setting login state to error...";
+    setLoginState(Error, message);
+}
+
+void LocalUser::onLogoutRequested()
+{
+    if (m_loginState != LoggedIn) {
+        qWarning() << "m_loginState=" << int(m_loginState);
+        return;
+    }
+    setLoginState(LoggingOut, QString());
+
+    if (m_identity) {
+        // The realm checks that it is handed the own identity, so it is asked
+        // before the identity is let go. The realm keeps the object.
+        TavriIdentityRealmUser* identity = m_identity;
+        if (Tavri::IdentityRealmInterface* realm = identity->identityRealm())
+            realm->requestLogout(identity);
+        setIdentity(nullptr);
+    }
+    const QList<Tavri::IdentityRealmInterface*> realms = m_realmIdentities.uniqueKeys();
+    for (Tavri::IdentityRealmInterface* realm : realms) {
+        const QList<Tavri::RealmUserInterface*> identities = m_realmIdentities.values(realm);
+        for (Tavri::RealmUserInterface* identity : identities)
+            realm->requestLogout(identity);
+        m_realmIdentities.remove(realm);
+    }
+
+    if (!m_lastParticipatingURI.isEmpty()) {
+        m_lastParticipatingURI.clear();
+        emit lastParticipatingURIChanged(m_lastParticipatingURI);
+    }
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->requestLogout(QString());
+}
+
+void LocalUser::onSharedIdentityRealmLoginStateChanged(TavriSharedIdentityRealm* realm,
+                                                       TavriSharedIdentityRealm::LoginState state)
+{
+    qDebug() << "LocalUser::onSharedIdentityRealmLoginStateChanged" << (realm ? realm->realmDisplayName() : QString())
+             << int(state);
+    if (!m_identity && state >= TavriSharedIdentityRealm::LoggedOut
+        && state <= TavriSharedIdentityRealm::SessionGroupReady) {
+        emit loginStateChanged(static_cast<LoginState>(state), QString());
+    }
+}
+
+// --- Reconnect ----------------------------------------------------------------
+
+int LocalUser::retryDelayMs() const
+{
+    return static_cast<int>(std::pow(3.0f, float(m_retryCount)) * 5.0f * 1000.0f);
+}
+
+void LocalUser::killRetryTimer()
+{
+    if (m_retryTimerId)
+        killTimer(m_retryTimerId);
+    m_retryTimerId = 0;
+}
+
+void LocalUser::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_retryTimerId || !m_retryTimerId) {
+        QObject::timerEvent(event);
+        return;
+    }
+    qDebug() << "Retry timer fired off... killing and proceeding...";
+    killRetryTimer();
+    if (m_password.isEmpty() || m_username.isEmpty())
+        return;
+
+    setLoginState(DisconnectedReconnecting, QStringLiteral("Reconnecting... ") + QString::number(m_retryCount));
+    requestLogin(m_username, m_password, false);
+    if (m_retryCount < kMaxRetries) {
+        m_retryTimerId = startTimer(retryDelayMs(), Qt::CoarseTimer);
+        ++m_retryCount;
+    } else {
+        m_retryCount = 0;
+    }
+}
+
+// --- Identity -----------------------------------------------------------------
+
+void LocalUser::setIdentity(TavriIdentityRealmUser* identity)
+{
+    if (m_identity == identity)
+        return;
+    if (m_identity)
+        disconnectIdentityRelays();
+    m_identity = identity;
+    if (m_identity)
+        connectIdentityRelays();
+    emit sipURIChanged();
+    emit uuidChanged();
+    emit emailChanged();
+    emit displayNameChanged();
+    emit profileImageURIChanged();
+    emit descriptionChanged();
+    emit taglineChanged();
+    emit locationChanged();
+}
+
+void LocalUser::connectIdentityRelays()
+{
+    connect(m_identity, &TavriIdentityRealmUser::profileIconUpdated, this, &LocalUser::profileImageURIChanged);
+    connect(m_identity, &TavriIdentityRealmUser::displayNameUpdated, this, &LocalUser::displayNameChanged);
+    connect(m_identity, &TavriIdentityRealmUser::descriptionChanged, this, &LocalUser::descriptionChanged);
+    connect(m_identity, &TavriIdentityRealmUser::taglineChanged, this, &LocalUser::taglineChanged);
+    connect(m_identity, &TavriIdentityRealmUser::locationChanged, this, &LocalUser::locationChanged);
+    connect(m_identity, &TavriIdentityRealmUser::presenceUpdated, this, &LocalUser::onIdentityPresenceUpdated);
+    // The realm owns the identity; forget it when it goes.
+    connect(m_identity, &TavriIdentityRealmUser::destroying, this, &LocalUser::onIdentityDestroying);
+}
+
+void LocalUser::disconnectIdentityRelays()
+{
+    disconnect(m_identity, nullptr, this, nullptr);
+}
+
+void LocalUser::onIdentityDestroying()
+{
+    m_identity = nullptr;
+}
+
+void LocalUser::onIdentityPresenceUpdated()
+{
+    emit presenceStateChanged();
+    emit presenceMessageChanged();
 }
 
 Tavri::RealmUserInterface* LocalUser::getLocalUserIdentity(Tavri::IdentityRealmInterface* realm) const
@@ -37,6 +355,10 @@ Tavri::RealmUserInterface* LocalUser::getLocalUserIdentity(Tavri::IdentityRealmI
         return nullptr;
     if (realm == static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance()))
         return m_identity;
+    if (auto* shared = qobject_cast<TavriSharedIdentityRealm*>(realm->realmObject())) {
+        if (!shared->getUserDisplayName().isEmpty() && !shared->getSessionGroupHandle().isEmpty())
+            return shared->getRealmUser(shared->getUserDisplayName());
+    }
     return m_realmIdentities.value(realm, nullptr);
 }
 
@@ -45,22 +367,83 @@ bool LocalUser::isLocalUserIdentity(Tavri::RealmUserInterface* identity) const
     return identity == static_cast<Tavri::RealmUserInterface*>(m_identity);
 }
 
-void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, const QString&, const QString&,
-                                     const QString&, const QString&, const QString&, const QString&,
-                                     const QString&)
+QString LocalUser::getSipURI() const
 {
-    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(sipURI);
-    auto* identity = qobject_cast<TavriIdentityRealmUser*>(user ? user->getQObject() : nullptr);
-    if (m_identity)
-        disconnect(m_identity, &TavriIdentityRealmUser::destroying, this, &LocalUser::onIdentityDestroying);
-    m_identity = identity;
-    // The realm owns the identity; forget it when it goes.
-    if (m_identity)
-        connect(m_identity, &TavriIdentityRealmUser::destroying, this, &LocalUser::onIdentityDestroying);
-    qDebug() << "LocalUser::onSocialLoginSuccess" << sipURI;
+    return m_identity ? m_identity->getSipURI() : QString();
 }
 
-void LocalUser::onIdentityDestroying()
+QString LocalUser::getDisplayName() const
 {
-    m_identity = nullptr;
+    if (m_identity)
+        return m_identity->getDisplayName();
+    for (TavriSharedIdentityRealm* realm : sharedRealms()) {
+        if (realm->getLoginState() != TavriSharedIdentityRealm::SessionGroupReady)
+            continue;
+        const QString name = realm->realmDisplayName() + QStringLiteral("//") + realm->getUserDisplayName();
+        if (!name.isEmpty())
+            return name;
+    }
+    return QString();
+}
+
+QUrl LocalUser::getProfileImageURI() const
+{
+    if (m_identity)
+        return m_identity->getProfileImageURI();
+    for (TavriSharedIdentityRealm* realm : sharedRealms()) {
+        if (realm->getLoginState() != TavriSharedIdentityRealm::SessionGroupReady)
+            continue;
+        const QUrl icon = realm->getUserIconURL();
+        if (icon.isValid() && !icon.isEmpty())
+            return icon;
+    }
+    return QUrl();
+}
+
+Tavri::RealmUserInterface::PresenceState LocalUser::getPresenceState() const
+{
+    return m_identity ? m_identity->getPresenceState() : Tavri::RealmUserInterface::Offline;
+}
+
+QString LocalUser::getUuid() const
+{
+    return m_identity ? m_identity->getUid() : QString();
+}
+
+QString LocalUser::getEmail() const
+{
+    return m_identity ? m_identity->getEmail() : QString();
+}
+
+QString LocalUser::getDescription() const
+{
+    return m_identity ? m_identity->getDescription() : QString();
+}
+
+void LocalUser::setDescription(const QString& description)
+{
+    if (m_identity)
+        m_identity->setDescription(description);
+}
+
+QString LocalUser::getTagline() const
+{
+    return m_identity ? m_identity->getTagline() : QString();
+}
+
+void LocalUser::setTagline(const QString& tagline)
+{
+    if (m_identity)
+        m_identity->setTagline(tagline);
+}
+
+QString LocalUser::getLocation() const
+{
+    return m_identity ? m_identity->getLocation() : QString();
+}
+
+void LocalUser::setLocation(const QString& location)
+{
+    if (m_identity)
+        m_identity->setLocation(location);
 }

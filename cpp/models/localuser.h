@@ -2,49 +2,173 @@
 
 #include "identityrealminterface.h"
 #include "realmuserinterface.h"
+#include "tavrisharedidentityrealm.h"
 
 #include <QMultiHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
 
 class TavriIdentityRealmUser;
 
 // LocalUser: the signed-in user.
 //
-// One instance per process, created on first use by getLocalUser(). It holds
-// the user's own identity in the built-in realm (set at web login, null while
-// signed out) and answers which realm user is the signed-in user. The login
-// state machine, presence, push-to-talk and the user's list models join this
-// class with the sign-in work. GUI thread only.
+// One instance per process, created on first use by getLocalUser(). It owns
+// the login state machine: requestLogin() posts the web login, the web
+// client's loginSuccess makes the user's built-in identity and opens the
+// user's database (LoggingInVoice), and the voice service's voiceLoggedIn
+// completes the sign-in (LoggedIn). Every voice logout passes through
+// onVoiceLoggedOut(), which tears the signed-in state down and, while the
+// credentials of the last login are remembered, schedules reconnects 5 s,
+// 15 s and 45 s apart. A logout the user asked for is not followed by a
+// reconnect. While the user has no built-in identity, loginState combines the
+// login states of the external applications' realms with the own one.
+//
+// The application object connects the web client's loginSuccess and
+// socialLoginFailed and the voice service's voiceLoggedIn, voiceLoggedOut and
+// connectorCreateFailed to the slots of the same names. GUI thread only.
+// Emits loginStateChanged on every state step, with a reason text.
 class LocalUser : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(LoginState loginState READ getLoginState NOTIFY loginStateChanged)
+    Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
+    Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
+    Q_PROPERTY(QString uuid READ getUuid NOTIFY uuidChanged)
+    Q_PROPERTY(QString sipURI READ getSipURI NOTIFY sipURIChanged)
+    Q_PROPERTY(QUrl profileImageURI READ getProfileImageURI NOTIFY profileImageURIChanged)
+    Q_PROPERTY(QString displayName READ getDisplayName NOTIFY displayNameChanged)
+    Q_PROPERTY(QString email READ getEmail NOTIFY emailChanged)
+    Q_PROPERTY(QString description READ getDescription WRITE setDescription NOTIFY descriptionChanged)
+    Q_PROPERTY(QString tagline READ getTagline WRITE setTagline NOTIFY taglineChanged)
+    Q_PROPERTY(QString location READ getLocation WRITE setLocation NOTIFY locationChanged)
 
 public:
+    enum LoginState {
+        LoggedOut = 0,
+        LoggingIn = 1,
+        LoggingInVoice = 2,
+        LoggedIn = 3,
+        LoggingOut = 4,
+        DisconnectedReconnecting = 5,
+        Error = 6
+    };
+    Q_ENUM(LoginState)
+
+    enum PushToTalkMode { PushToTalkModeNone = 0, PushToTalkModeTalk = 1, PushToTalkModeToggle = 2 };
+    Q_ENUM(PushToTalkMode)
+
     // The instance, created with parent on the first call.
     static LocalUser* getLocalUser(QObject* parent = nullptr);
     ~LocalUser() override;
 
+    // Posts the web login, unless a login is under way or done. The user name
+    // is stored; the password only when savePassword is set.
+    Q_INVOKABLE void requestLogin(const QString& username, const QString& password, bool savePassword = false);
+
+    // The own state while there is a built-in identity; without one, the own
+    // state raised to the highest of the external realms' states 1 to 3.
+    LoginState getLoginState() const;
+
     // The own identity of the built-in realm; null while signed out.
     TavriIdentityRealmUser* tavriidentity() const { return m_identity; }
     // The own identity in a realm: the built-in identity for the built-in
-    // realm, else the identity recorded for that realm; null when none.
+    // realm, the realm's user for a logged-in external realm, else the
+    // identity recorded for that realm; null when none.
     Tavri::RealmUserInterface* getLocalUserIdentity(Tavri::IdentityRealmInterface* realm) const;
     // True for the own built-in identity; without one, true only for null.
     bool isLocalUserIdentity(Tavri::RealmUserInterface* identity) const;
 
+    // The built-in identity's fields; empty without one. The display name and
+    // picture fall back to the first external realm at LoggedIn.
+    QString getSipURI() const;
+    QString getDisplayName() const;
+    QUrl getProfileImageURI() const;
+    Tavri::RealmUserInterface::PresenceState getPresenceState() const;
+    QString getUuid() const;
+    QString getEmail() const;
+    QString getDescription() const;
+    void setDescription(const QString& description);
+    QString getTagline() const;
+    void setTagline(const QString& tagline);
+    QString getLocation() const;
+    void setLocation(const QString& location);
+
+    QString getAccessibilityHelpURL() const { return m_accessibilityHelpURL; }
+    QString getLastParticipatingURI() const { return m_lastParticipatingURI; }
+
+    // The reconnect series in progress: attempts scheduled so far and the id
+    // of the pending retry timer (0 when none).
+    int retryCount() const { return m_retryCount; }
+    int retryTimerId() const { return m_retryTimerId; }
+
+signals:
+    void loginStateChanged(LocalUser::LoginState loginState, const QString& reason);
+    void lastParticipatingURIChanged(const QString& lastParticipatingURI);
+    void uuidChanged();
+    void sipURIChanged();
+    void profileImageURIChanged();
+    void displayNameChanged();
+    void emailChanged();
+    void descriptionChanged();
+    void taglineChanged();
+    void locationChanged();
+    void presenceStateChanged();
+    void presenceMessageChanged();
+
 public slots:
+    // A logout the user asked for (also at exit); only while LoggedIn. The
+    // rest of the clean-up follows the voice service's logout.
+    void onLogoutRequested();
     // The web login succeeded: the built-in realm's user for sipURI becomes
-    // the own identity (and is asked for a fresh record).
+    // the own identity and the user's database is opened.
     void onSocialLoginSuccess(const QString& sipURI, const QString& email, const QString& socialUID,
                               const QString& userUname, const QString& displayName,
                               const QString& profileImageURI, const QString& location, const QString& tagline,
                               const QString& description);
+    // The web login failed: the password is forgotten, so no reconnect follows.
+    void onSocialLoginFailed(const QString& reason);
+    void onVoiceLoggedIn();
+    void onVoiceLoggedOut(const QString& reason);
+    void onConnectorCreateFailed(const QString& message);
+    void onSharedIdentityRealmLoginStateChanged(TavriSharedIdentityRealm* realm,
+                                                TavriSharedIdentityRealm::LoginState state);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     explicit LocalUser(QObject* parent);
-    void onIdentityDestroying();
 
+    // Stores the state, logs the step and announces it (also when unchanged).
+    void setLoginState(LoginState state, const QString& reason);
+    void setIdentity(TavriIdentityRealmUser* identity);
+    void connectIdentityRelays();
+    void disconnectIdentityRelays();
+    void onIdentityDestroying();
+    void onIdentityPresenceUpdated();
+    // Settings read after every successful web login.
+    void loadUserSettings();
+    // The next delay of a reconnect series: 5 s times three to the power of
+    // the attempts made.
+    int retryDelayMs() const;
+    void killRetryTimer();
+    // The external realms, as realm objects.
+    static QList<TavriSharedIdentityRealm*> sharedRealms();
+
+    QTimer m_notificationPollTimer;
+    double m_vadHangoverSecs = 0;
+    int m_vadNoiseFloor = 0;
+    int m_vadSensitivity = 0;
+    QString m_accessibilityHelpURL;
+    QString m_lastParticipatingURI;
+    // The credentials of the last requestLogin, kept in memory for reconnects.
+    QString m_password;
+    QString m_username;
+    int m_retryCount = 0;
+    int m_retryTimerId = 0;
+    LoginState m_loginState = LoggedOut;
     TavriIdentityRealmUser* m_identity = nullptr;
     QMultiHash<Tavri::IdentityRealmInterface*, Tavri::RealmUserInterface*> m_realmIdentities;
 };

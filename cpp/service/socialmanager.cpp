@@ -1,11 +1,13 @@
 #include "socialmanager.h"
 
 #include "eventlogger.h"
+#include "localuser.h"
 #include "logcategories.h"
 #include "osinfo.h"
 #include "reportassertionfailure.h"
 #include "socialquery.h"
 #include "storagemanager.h"
+#include "voicemanager.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -13,6 +15,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QMessageLogger>
 #include <QMutex>
@@ -194,12 +197,439 @@ void QSocialManager::onError(const QNetworkReply::NetworkError& errorCode)
     Q_UNUSED(errorCode)
 }
 
+// --- Reply dispatch -----------------------------------------------------------
+
+namespace {
+
+// The maximum number of automatic re-logins after session expiries between
+// two accepted logins.
+constexpr int kMaxRelogins = 15;
+
+const QString kServerImagePrefix = QStringLiteral("/var/www/html/img/");
+
+// A text field: the value's string, empty for any other JSON type.
+QString textField(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue value = object.value(key);
+    return value.isString() ? value.toString() : QString();
+}
+
+// Present and not JSON null.
+bool hasValue(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue value = object.value(key);
+    return !value.isUndefined() && !value.isNull();
+}
+
+bool isNonEmptyObject(const QJsonDocument& reply)
+{
+    return reply.isObject() && !reply.object().isEmpty();
+}
+
+LocalUser::LoginState localLoginState()
+{
+    return LocalUser::getLocalUser()->getLoginState();
+}
+
+} // namespace
+
 bool QSocialManager::handleReply(const QString& method, const QJsonDocument& reply)
 {
-    Q_UNUSED(reply)
     qCDebug(ssint).noquote() << "QSocialManager::handleReply(" << method << ")";
-    qCDebug(ssint).noquote() << "No action taken in SocialManager::handleReply for " << method;
+
+    if (localLoginState() == LocalUser::LoggingOut) {
+        qCDebug(ssint) << "handleReply executed when exit requested";
+        return false;
+    }
+
+    QString errorText;
+    QString reasonText;
+    if (handleErrorAnswer(method, reply, errorText, reasonText))
+        return false;
+    handleSessionId(reply);
+    handleLoggingAndUpdateOffer(reply);
+
+    if (method == QLatin1String("LoginUser"))
+        return handleLoginReply(reply, errorText, reasonText);
+    if (method == QLatin1String("SetUserCustomInfo")) {
+        if (handleSetUserCustomInfoReply(reply))
+            return true;
+        // An unconfirmed profile update ends at the login gate below, where no
+        // branch takes it.
+    } else if (method == QLatin1String("GetDialinNumbers")) {
+        return handleDialinNumbersReply(reply);
+    } else if (method == QLatin1String("CreateAccount")) {
+        if (errorText.isEmpty())
+            emit createAccountSucceeded();
+        else
+            emit createAccountFailed(errorText);
+        return true;
+    } else if (method == QLatin1String("userUuidExists")) {
+        return handleUserUuidExistsReply(reply);
+    }
+
+    const LocalUser::LoginState state = localLoginState();
+    if (state != LocalUser::LoggingInVoice && state != LocalUser::LoggedIn) {
+        qCDebug(ssint) << "handleReply executed when not logged in";
+        return false;
+    }
+
+    if (method == QLatin1String("LogEvent"))
+        return true;
+    if (method == QLatin1String("CheckForUpdate"))
+        return handleCheckForUpdateReply(reply);
+
+    qCDebug(ssint).noquote().nospace() << "No action taken in SocialManager::handleReply for " << method;
     return false;
+}
+
+bool QSocialManager::handleErrorAnswer(const QString& method, const QJsonDocument& reply, QString& errorText,
+                                       QString& reasonText)
+{
+    if (!isNonEmptyObject(reply))
+        return false;
+    const QJsonObject object = reply.object();
+    errorText = textField(object, QStringLiteral("msg"));
+    reasonText = textField(object, QStringLiteral("reason"));
+    if (textField(object, QStringLiteral("status")) != QLatin1String("ERR"))
+        return false;
+
+    emit errorResponse(errorText);
+    const QStringList details{QStringLiteral("m:") + errorText, QStringLiteral("r:") + reasonText};
+    qCCritical(ssint) << "Error: SocialResponse" << details;
+    logEvent(QStringLiteral("Error"), QStringLiteral("SocialResponse"), details);
+
+    if (reasonText == QLatin1String("Cannot add root channel with same name as another root channel of the same user")) {
+        if (method == QLatin1String("EditChannel"))
+            emit editChannelFailed();
+        else if (method == QLatin1String("AddChannel"))
+            emit addChannelFailed();
+    } else if (reasonText == QLatin1String("Channel is already part of the favorites")) {
+        emit channelFavoriteChanged(QString(), true);
+    }
+    return true;
+}
+
+void QSocialManager::handleSessionId(const QJsonDocument& reply)
+{
+    const bool hadSession = !m_sessionId.isEmpty();
+    if (isNonEmptyObject(reply)) {
+        const QJsonValue sid = reply.object().value(QStringLiteral("sid"));
+        if (sid.isString())
+            m_sessionId = sid.toString();
+    }
+    if (!hadSession || !m_sessionId.isEmpty())
+        return;
+
+    emit sessionExpired();
+    const bool autoLogin = StorageManager::getLogMeIn();
+    logEvent(QStringLiteral("SocialResponse"), QStringLiteral("SessionExpired"), QStringList());
+    if (autoLogin && m_reloginCount < kMaxRelogins) {
+        ++m_reloginCount;
+        qCDebug(ssint) << "Login response failed or timed out, attempting to log back in...";
+        requestRelogin(QStringLiteral("sessionExpired"), this);
+    } else {
+        emit errorResponse(QStringLiteral("Your session has expired, please log back in to continue."));
+    }
+}
+
+void QSocialManager::handleLoggingAndUpdateOffer(const QJsonDocument& reply)
+{
+    if (!reply.isObject())
+        return;
+    const QJsonObject object = reply.object();
+
+    const QJsonValue logging = object.value(QStringLiteral("logging"));
+    m_doNotLog = !(logging.isUndefined() || logging.isNull() || (logging.isBool() && logging.toBool()));
+
+    const QString updateMessage = textField(object, QStringLiteral("update_msg"));
+    if (!updateMessage.isEmpty()) {
+        const QString version = textField(object, QStringLiteral("updateVersion"));
+        emit updateAvailable(version, textField(object, QStringLiteral("updateLink")), updateMessage);
+        logEvent(QStringLiteral("SocialResponse"), QStringLiteral("UpdateAvailable"), {QStringLiteral("v:") + version});
+    }
+}
+
+bool QSocialManager::handleLoginReply(const QJsonDocument& reply, const QString& errorText,
+                                      const QString& reasonText)
+{
+    if (localLoginState() != LocalUser::LoggingIn) {
+        qCDebug(ssint) << "Response received after aborting logging in";
+        logEvent(QStringLiteral("login"), QStringLiteral("RecvPostAbort"), QStringList());
+        return false;
+    }
+    if (!isNonEmptyObject(reply)) {
+        emit socialLoginFailed(QStringLiteral("Could not connect to server.  Check your network connection and try again."));
+        logEvent(QStringLiteral("login"), QStringLiteral("RecvEmpty"), QStringList());
+        return false;
+    }
+
+    QJsonObject object = reply.object();
+    const QString token = textField(object, QStringLiteral("auth_token"));
+    if (token.isEmpty()) {
+        QString reason = !errorText.isEmpty() ? errorText : reasonText;
+        if (reason.isEmpty())
+            reason = QStringLiteral("No voice authentication token found in response.");
+        emit socialLoginFailed(reason);
+        logEvent(QStringLiteral("login"), QStringLiteral("NoAuthToken"), QStringList());
+        return false;
+    }
+
+    const QString displayName = textField(object, QStringLiteral("UserDisplayName"));
+    const QString userUname =
+        hasValue(object, QStringLiteral("user_uname")) ? textField(object, QStringLiteral("user_uname")) : displayName;
+    const QString profileImageURI = serverImageUrl(textField(object, QStringLiteral("UserPictureUrl")));
+
+    m_reloginCount = 0;
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->requestLogin(token, QString());
+    else
+        qCWarning(ssint) << "LoginUser: no voice service to sign in to";
+
+    applySettingsOverrides(object.value(QStringLiteral("settings_overrides")));
+
+    // The login's own record: a missing user name stands for the display
+    // name here as well, as it does in the login signal.
+    for (const QString& key : {QStringLiteral("UserDisplayName"), QStringLiteral("user_uname"),
+                               QStringLiteral("UserPictureUrl")}) {
+        if (!object.contains(key))
+            object.insert(key, QJsonValue::Null);
+    }
+    processUserInfo(object);
+
+    emit loginSuccess(textField(object, QStringLiteral("UserLiveURI")), textField(object, QStringLiteral("UserEmail")),
+                      textField(object, QStringLiteral("UserSocialUID")), userUname, displayName, profileImageURI,
+                      textField(object, QStringLiteral("UserLocation")),
+                      textField(object, QStringLiteral("UserStatusText")),
+                      textField(object, QStringLiteral("UserDescription")));
+
+    // The login answer's update offer is announced here once more, after the
+    // login itself.
+    const QString updateMessage = textField(object, QStringLiteral("update_msg"));
+    if (!updateMessage.isEmpty()) {
+        emit updateAvailable(textField(object, QStringLiteral("updateVersion")),
+                             textField(object, QStringLiteral("updateLink")), updateMessage);
+    }
+    logEvent(QStringLiteral("login"), QStringLiteral("OK"), QStringList());
+    return true;
+}
+
+void QSocialManager::applySettingsOverrides(const QJsonValue& overrides)
+{
+    if (!overrides.isArray())
+        return;
+    StorageManager* storage = StorageManager::getInstance();
+    const QJsonArray elements = overrides.toArray();
+    for (const QJsonValue& element : elements) {
+        const QJsonObject entry = element.toObject();
+        if (!hasValue(entry, QStringLiteral("settings_key")) || !hasValue(entry, QStringLiteral("value"))) {
+            qCDebug(ssint) << "settings_overrides: entry without key or value skipped";
+            continue;
+        }
+        const QString key = textField(entry, QStringLiteral("settings_key"));
+        const QJsonValue jsonValue = entry.value(QStringLiteral("value"));
+        QVariant value;
+        if (jsonValue.isBool())
+            value = jsonValue.toBool();
+        else if (jsonValue.isString())
+            value = jsonValue.toString();
+        else if (jsonValue.isDouble())
+            value = jsonValue.toInt(); // a number with a fraction gives 0
+        const bool reset =
+            hasValue(entry, QStringLiteral("reset")) && entry.value(QStringLiteral("reset")).toBool(false);
+        storage->setDefaultSettings(key, value, reset);
+    }
+}
+
+bool QSocialManager::handleSetUserCustomInfoReply(const QJsonDocument& reply)
+{
+    if (textField(reply.object(), QStringLiteral("ostrel_update_status")) != QLatin1String("OK"))
+        return false;
+    // The stored profile comes back as the own user record.
+    getUserInfoByUri(LocalUser::getLocalUser()->getSipURI());
+    return true;
+}
+
+bool QSocialManager::handleDialinNumbersReply(const QJsonDocument& reply)
+{
+    if (!reply.isArray()) {
+        qCDebug(ssint).noquote().nospace() << "GetDialinNumbers errors: " << QString::fromUtf8(reply.toJson(QJsonDocument::Compact));
+        return false;
+    }
+    QStringList numbers;
+    const QJsonArray elements = reply.array();
+    for (const QJsonValue& element : elements) {
+        const QJsonObject entry = element.toObject();
+        numbers.append(textField(entry, QStringLiteral("location")) + QStringLiteral(": ")
+                       + textField(entry, QStringLiteral("pstn")));
+    }
+    emit availableDialinNumbersChanged(numbers);
+    return true;
+}
+
+bool QSocialManager::handleUserUuidExistsReply(const QJsonDocument& reply)
+{
+    // The service answers with a bare truth value or number, which arrives
+    // wrapped as "result".
+    const QJsonValue result = reply.object().value(QStringLiteral("result"));
+    const bool exists = (result.isBool() && result.toBool()) || (result.isDouble() && result.toDouble() != 0);
+    emit checkUsernameResponse(exists ? QStringLiteral("t") : QStringLiteral("f"));
+    return true;
+}
+
+bool QSocialManager::handleCheckForUpdateReply(const QJsonDocument& reply)
+{
+    if (!reply.isObject()) {
+        emit noUpdateAvailable();
+        return true;
+    }
+    const QJsonObject object = reply.object();
+    const QString message = tr("Update available!");
+    const QString version = textField(object, QStringLiteral("version_string"));
+    const QString link = textField(object.value(QStringLiteral("0")).toObject().value(QStringLiteral("Win")).toObject(),
+                                   QStringLiteral("download_url"));
+    if (link.isEmpty())
+        emit noUpdateAvailable();
+    else
+        emit updateAvailable(version, link, message);
+    return true;
+}
+
+// --- Reply records --------------------------------------------------------------
+
+QString QSocialManager::serverImageUrl(const QString& picture) const
+{
+    if (!picture.startsWith(kServerImagePrefix))
+        return picture;
+    QString path = picture;
+    path.replace(kServerImagePrefix, QStringLiteral("/img/"));
+    return getServerBaseUrl() + path;
+}
+
+namespace {
+
+// The fields of a channel record.
+struct ChannelRecord {
+    QString uri, uid, displayName, imageURI, message, description, dialinCode, ownerUID, parentUID, lastOn,
+        rootUID;
+    bool isPublic = false;
+    bool hasPassword = false;
+    bool hasChildren = false;
+};
+
+ChannelRecord readChannelRecord(const QJsonObject& record, const QSocialManager* manager,
+                                QString (QSocialManager::*imageUrl)(const QString&) const)
+{
+    ChannelRecord channel;
+    channel.uri = textField(record, QStringLiteral("ChannelLiveURI"));
+    channel.uid = textField(record, QStringLiteral("ChannelSocialUID"));
+    channel.displayName = textField(record, QStringLiteral("ChannelDisplayName"));
+    channel.imageURI = (manager->*imageUrl)(textField(record, QStringLiteral("ChannelPictureUrl")));
+    channel.message = textField(record, QStringLiteral("ChannelMessageOfTheDay"));
+    channel.description = textField(record, QStringLiteral("ChannelDescription"));
+    const QString passwordFlag = textField(record, QStringLiteral("ChannelIsPasswordProtected"));
+    channel.isPublic = passwordFlag == QLatin1String("0");
+    channel.hasPassword = passwordFlag == QLatin1String("1");
+    channel.dialinCode = textField(record, QStringLiteral("ChannelCallInNumber"));
+    channel.ownerUID = textField(record, QStringLiteral("ChannelOwnerSocialUID"));
+    // Channel UIDs from the root down, joined by dots.
+    const QStringList hierarchy =
+        textField(record, QStringLiteral("ChannelHierarchy")).split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    if (hierarchy.size() >= 2)
+        channel.parentUID = hierarchy.at(hierarchy.size() - 2);
+    if (!hierarchy.isEmpty())
+        channel.rootUID = hierarchy.first();
+    channel.hasChildren = textField(record, QStringLiteral("ChannelHasHierarchy")) == QLatin1String("1");
+    channel.lastOn = textField(record, QStringLiteral("LastOn"));
+    return channel;
+}
+
+} // namespace
+
+QString QSocialManager::processChannelInfo(const QJsonObject& record)
+{
+    if (record.value(QStringLiteral("ChannelLiveURI")).isNull())
+        return QString();
+    const ChannelRecord c = readChannelRecord(record, this, &QSocialManager::serverImageUrl);
+    emit receivedChannelInfo(c.uri, c.uid, c.displayName, c.imageURI, c.message, c.description, c.isPublic,
+                             c.hasPassword, c.dialinCode, c.ownerUID, c.parentUID, c.hasChildren, c.lastOn, c.rootUID);
+    return c.uri;
+}
+
+void QSocialManager::processChannelSearchResult(const QJsonObject& record)
+{
+    if (!record.value(QStringLiteral("ChannelLiveURI")).isNull()) {
+        const ChannelRecord c = readChannelRecord(record, this, &QSocialManager::serverImageUrl);
+        emit receivedChannelSearchResult(c.uri, c.uid, c.displayName, c.imageURI, c.message, c.description,
+                                         c.isPublic, c.hasPassword, c.dialinCode, c.ownerUID, c.parentUID,
+                                         c.hasChildren, c.lastOn);
+    }
+    processChannelInfo(record);
+}
+
+void QSocialManager::processNotification(const QJsonObject& record)
+{
+    // Milliseconds since 1970 as decimal text; anything else gives the epoch.
+    const QDateTime sentAt =
+        QDateTime::fromMSecsSinceEpoch(textField(record, QStringLiteral("SentAtMSecsFromEpoch")).toLongLong());
+    emit notificationReceived(textField(record, QStringLiteral("NotificationUID")),
+                              textField(record, QStringLiteral("FromUserSocialUID")),
+                              textField(record, QStringLiteral("UserDisplayName")),
+                              textField(record, QStringLiteral("ChannelSocialUID")),
+                              textField(record, QStringLiteral("ChannelDisplayName")),
+                              textField(record, QStringLiteral("Type")), textField(record, QStringLiteral("State")),
+                              sentAt, textField(record, QStringLiteral("CustomMessage")),
+                              textField(record, QStringLiteral("CustomAction")),
+                              textField(record, QStringLiteral("UserEmail")));
+}
+
+void QSocialManager::extractNotifications(const QJsonObject& reply)
+{
+    const QJsonValue list = reply.value(QStringLiteral("v"));
+    if (!list.isArray())
+        return;
+    const QJsonArray elements = list.toArray();
+    for (int i = 0; i < elements.size(); ++i) {
+        qCDebug(ssint) << "Extracting notification" << i + 1 << "of" << elements.size();
+        processNotification(elements.at(i).toObject());
+    }
+}
+
+void QSocialManager::processUserInfo(const QJsonObject& record)
+{
+    if (record.value(QStringLiteral("UserLiveURI")).isNull())
+        return;
+    const QString displayName = textField(record, QStringLiteral("UserDisplayName"));
+    const QString userUUID = record.value(QStringLiteral("user_uname")).isNull()
+        ? displayName
+        : textField(record, QStringLiteral("user_uname"));
+    QString picture = textField(record, QStringLiteral("UserPictureUrl"));
+    if (picture.startsWith(kServerImagePrefix))
+        picture.replace(kServerImagePrefix, getServerBaseUrl() + QStringLiteral("/img/"));
+    const QString lastOn = textField(record, QStringLiteral("LastOn"));
+    qCDebug(ssint) << "received last on as" << lastOn;
+    const QDateTime lastOnline = QDateTime::fromString(lastOn.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    qCDebug(ssint) << "translated to" << lastOnline.toString(Qt::TextDate);
+    emit userInfoReceived(textField(record, QStringLiteral("UserLiveURI")).toLower(),
+                          textField(record, QStringLiteral("UserEmail")),
+                          textField(record, QStringLiteral("UserSocialUID")), displayName, userUUID, picture,
+                          textField(record, QStringLiteral("UserLocation")),
+                          textField(record, QStringLiteral("UserStatusText")),
+                          textField(record, QStringLiteral("UserDescription")), lastOnline,
+                          textField(record, QStringLiteral("home_channel_uri")));
+}
+
+QString QSocialManager::handleUserInfoEntry(const QJsonObject& record)
+{
+    if (record.value(QStringLiteral("UserLiveURI")).isNull()) {
+        qCCritical(ssint) << "data[UserLiveURI] returns null";
+        return QString();
+    }
+    const QString uri = textField(record, QStringLiteral("UserLiveURI"));
+    if (uri == LocalUser::getLocalUser()->getSipURI())
+        return QString();
+    processUserInfo(record);
+    return uri;
 }
 
 // --- Analytics ----------------------------------------------------------------

@@ -153,7 +153,23 @@ public:
     static void scaleImageData(QByteArray& data, int size, const QString& format);
 
     // The manager's own reply dispatch, for calls posted without a handler.
+    // Generic steps first (error answer, session id and its expiry, the
+    // analytics switch, an update offer), then the branch for the method. The
+    // account methods are handled in any login state but logging out; the rest
+    // only while signing in to voice or signed in. Returns false when a gate or
+    // the error answer ended the call.
     bool handleReply(const QString& method, const QJsonDocument& reply) override;
+
+    // Reply records. Each reads one record object, emits it as one signal and
+    // keeps nothing. A text field of another JSON type reads as empty.
+
+    // Emits receivedChannelInfo unless "ChannelLiveURI" is JSON null; returns
+    // the record's "ChannelLiveURI" text as sent.
+    QString processChannelInfo(const QJsonObject& record);
+    // One user found by a search: announced through processUserInfo unless
+    // its URI is null or is the local user's own. Returns the URI as sent, or
+    // empty when nothing was announced.
+    QString handleUserInfoEntry(const QJsonObject& record);
 
 signals:
     void logEventQueued();
@@ -244,7 +260,35 @@ protected:
     // answer that carries one and after the credentials were cleared.
     void setSessionId(const QString& sessionId) { m_sessionId = sessionId; }
 
+    // Emits receivedChannelSearchResult (unless "ChannelLiveURI" is JSON
+    // null), then always processChannelInfo: a search result is announced as
+    // channel information too.
+    void processChannelSearchResult(const QJsonObject& record);
+    // Emits notificationReceived for any record, even one without fields.
+    void processNotification(const QJsonObject& record);
+    // processNotification for every element of the reply's "v" array.
+    void extractNotifications(const QJsonObject& reply);
+    // Emits userInfoReceived unless "UserLiveURI" is JSON null.
+    void processUserInfo(const QJsonObject& record);
+    // A picture location given as a path on the server's file system becomes
+    // an address under the server base; anything else stays as it is.
+    QString serverImageUrl(const QString& picture) const;
+
 private:
+    // The generic steps of the dispatch. handleErrorAnswer returns true for
+    // an error answer, which ends the call.
+    bool handleErrorAnswer(const QString& method, const QJsonDocument& reply, QString& errorText,
+                           QString& reasonText);
+    void handleSessionId(const QJsonDocument& reply);
+    void handleLoggingAndUpdateOffer(const QJsonDocument& reply);
+    // The branches of the account methods.
+    bool handleLoginReply(const QJsonDocument& reply, const QString& errorText, const QString& reasonText);
+    void applySettingsOverrides(const QJsonValue& overrides);
+    bool handleSetUserCustomInfoReply(const QJsonDocument& reply);
+    bool handleDialinNumbersReply(const QJsonDocument& reply);
+    bool handleUserUuidExistsReply(const QJsonDocument& reply);
+    bool handleCheckForUpdateReply(const QJsonDocument& reply);
+
     void postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler, QObject* errorReceiver,
                    const char* errorSlot, bool withCredentials);
     QJsonObject newEvent(const QString& category, const QString& label);

@@ -9,13 +9,15 @@ TavriSharedIdentityRealmManager* s_instance = nullptr;
 TavriSharedIdentityRealmManager* TavriSharedIdentityRealmManager::getInstance(QObject* parent)
 {
     if (!s_instance)
-        s_instance = new TavriSharedIdentityRealmManager(parent);
+        new TavriSharedIdentityRealmManager(parent);
     return s_instance;
 }
 
 TavriSharedIdentityRealmManager::TavriSharedIdentityRealmManager(QObject* parent)
     : QObject(parent)
 {
+    if (!s_instance)
+        s_instance = this;
 }
 
 TavriSharedIdentityRealmManager::~TavriSharedIdentityRealmManager()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "identityrealminterface.h"
+#include "tavrisharedidentityrealm.h"
 
 #include <QHash>
 #include <QList>
@@ -30,8 +31,14 @@ public:
 signals:
     void identityRealmAdded(Tavri::IdentityRealmInterface* identityRealm);
     void identityRealmRemoved(Tavri::IdentityRealmInterface* identityRealm);
+    // A realm's login progressed or ended.
+    void loginStateChange(TavriSharedIdentityRealm* realm, TavriSharedIdentityRealm::LoginState state);
+    void conversationListEntryAdded(Tavri::IdentityRealmInterface* identityRealm, const QString& conversationID,
+                                    const QString& displayName);
+    void conversationListEntryRemoved(Tavri::IdentityRealmInterface* identityRealm, const QString& conversationID);
 
-private:
+protected:
+    // The first manager constructed becomes the instance.
     explicit TavriSharedIdentityRealmManager(QObject* parent);
 
     // Realms by requester id.
