@@ -403,13 +403,8 @@ bool QSocialManager::handleLoginReply(const QJsonDocument& reply, const QString&
                       textField(object, QStringLiteral("UserStatusText")),
                       textField(object, QStringLiteral("UserDescription")));
 
-    // The login answer's update offer is announced here once more, after the
-    // login itself.
-    const QString updateMessage = textField(object, QStringLiteral("update_msg"));
-    if (!updateMessage.isEmpty()) {
-        emit updateAvailable(textField(object, QStringLiteral("updateVersion")),
-                             textField(object, QStringLiteral("updateLink")), updateMessage);
-    }
+    // An update offer in the login answer was announced by the generic step
+    // already; announcing it again would show the user the same notice twice.
     logEvent(QStringLiteral("login"), QStringLiteral("OK"), QStringList());
     return true;
 }
@@ -1247,6 +1242,25 @@ void QSocialManager::requestRealmSendMessage(const QString& clientlibVersion, co
           {QStringLiteral("m"), m},
           {QStringLiteral("clientlib_version"), clientlibVersion}},
          handler);
+}
+
+void QSocialManager::requestShortLink(const QUrl& longUrl, JsonReplyHandler* handler, const QString& method,
+                                      const QString& host)
+{
+    const QUrl url(QStringLiteral("http://%1/shorturl_ajax.php").arg(host.isEmpty() ? m_shortLinkHost : host));
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+
+    const QString longUrlText = longUrl.toString();
+    const QString body = QStringLiteral("u=") + QString::fromLatin1(QUrl::toPercentEncoding(longUrlText));
+    qCDebug(ssint).noquote() << "QSocialManager::requestShortLink" << body;
+    QNetworkReply* reply = m_networkManager->post(request, body.toUtf8());
+
+    auto* query = new QSocialQuery(method, longUrlText, handler, reply, nullptr, nullptr, this);
+    connect(reply, &QNetworkReply::finished, query, &QSocialQuery::networkRequestFinished);
+    connect(reply, &QNetworkReply::sslErrors, query, &QSocialQuery::onSslErrors);
+    connect(reply, &QNetworkReply::errorOccurred, query, &QSocialQuery::onError);
+    connect(query, &QSocialQuery::sslErrors, this, &QSocialManager::onSslErrors);
 }
 
 // --- Pictures -----------------------------------------------------------------

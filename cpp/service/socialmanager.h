@@ -146,6 +146,13 @@ public:
                                 const QString& c, const QString& cn, JsonReplyHandler* handler = nullptr);
     void requestRealmSendMessage(const QString& clientlibVersion, const QString& rsid, const QString& t,
                                  const QString& m, JsonReplyHandler* handler = nullptr);
+    // Posts one request to the link-shortening endpoint "http://<host>/
+    // shorturl_ajax.php" (an empty host is the manager's own) with the body
+    // "u=" and the percent-encoded long address, and nothing else: no
+    // credentials, no common fields, no User-Agent. method names the request
+    // in the log and in the handler's handleReply call.
+    void requestShortLink(const QUrl& longUrl, JsonReplyHandler* handler, const QString& method,
+                          const QString& host = QString());
 
     // Squares a picture: scales it so that its shorter side is `size`, cuts
     // the centred size-by-size piece and re-encodes it in `format`. Data that
