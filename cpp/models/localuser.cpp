@@ -10,6 +10,13 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QTimerEvent>
+#include <QXmppArchiveIq.h>
+#include <QXmppArchiveManager.h>
+#include <QXmppLogger.h>
+#include <QXmppMessage.h>
+#include <QXmppPresence.h>
+#include <QXmppResultSet.h>
+#include <QXmppRosterManager.h>
 #include <cmath>
 
 namespace {
@@ -43,6 +50,7 @@ LocalUser::LocalUser(QObject* parent)
     qRegisterMetaType<LocalUser::LoginState>("LocalUser::LoginState");
     connect(TavriSharedIdentityRealmManager::getInstance(), &TavriSharedIdentityRealmManager::loginStateChange, this,
             &LocalUser::onSharedIdentityRealmLoginStateChanged);
+    setUpXmppClient();
 }
 
 LocalUser::~LocalUser()
@@ -446,4 +454,137 @@ void LocalUser::setLocation(const QString& location)
 {
     if (m_identity)
         m_identity->setLocation(location);
+}
+
+// --- XMPP client ------------------------------------------------------------
+
+namespace {
+
+// How far back the archive is read, and how many collections one page holds.
+constexpr int kArchiveWindowDays = 21;
+constexpr int kArchivePageSize = 15;
+const QString kXmppAnswerPrefix = QStringLiteral("Your message: ");
+
+} // namespace
+
+void LocalUser::setUpXmppClient()
+{
+    m_xmppClient = new QXmppClient(this);
+    // Log lines of the XMPP stream go out as the logger's signal only.
+    m_xmppClient->logger()->setLoggingType(QXmppLogger::SignalLogging);
+    m_xmppArchiveManager = new QXmppArchiveManager;
+    m_xmppClient->addExtension(m_xmppArchiveManager);
+
+    connect(m_xmppClient, &QXmppClient::messageReceived, this, &LocalUser::xmppMessageReceived);
+    connect(m_xmppClient, &QXmppClient::error, this, &LocalUser::xmppError);
+    connect(m_xmppClient, &QXmppClient::sslErrors, this, &LocalUser::xmppSslErrors);
+    connect(m_xmppClient, &QXmppClient::connected, this, &LocalUser::xmppClientConnected);
+    if (QXmppRosterManager* roster = m_xmppClient->findExtension<QXmppRosterManager>()) {
+        connect(roster, &QXmppRosterManager::rosterReceived, this, &LocalUser::xmppRosterReceived);
+        connect(roster, &QXmppRosterManager::presenceChanged, this, &LocalUser::xmppPresenceChanged);
+    }
+    connect(m_xmppArchiveManager, &QXmppArchiveManager::archiveListReceived, this,
+            &LocalUser::xmppArchiveListReceived);
+    connect(m_xmppArchiveManager, &QXmppArchiveManager::archiveChatReceived, this,
+            &LocalUser::xmppArchiveChatReceived);
+}
+
+void LocalUser::xmppClientConnected()
+{
+    qDebug() << "XMPP Client connected";
+}
+
+void LocalUser::xmppError(QXmppClient::Error error)
+{
+    qDebug() << "Received XMPP error" << int(error);
+}
+
+void LocalUser::xmppSslErrors(const QList<QSslError>& errors)
+{
+    qDebug() << "Received XMPP ssl errors" << errors.size();
+}
+
+void LocalUser::xmppMessageReceived(const QXmppMessage& message)
+{
+    qDebug() << "Received XMPP message" << "from" << message.from() << message.body();
+    // An answer to an answer, or to an error, would start an endless echo
+    // between two clients that both answer.
+    if (message.type() == QXmppMessage::Error || message.body().startsWith(kXmppAnswerPrefix))
+        return;
+    const QXmppMessage answer(QString(), message.from(), kXmppAnswerPrefix + message.body(), QString());
+    m_xmppClient->sendPacket(answer);
+}
+
+void LocalUser::xmppPresenceChanged(const QString& bareJid, const QString& resource)
+{
+    qDebug() << "XMPP presence updated" << bareJid << resource;
+    QXmppRosterManager* roster = m_xmppClient->findExtension<QXmppRosterManager>();
+    if (!roster)
+        return;
+    const QXmppPresence presence = roster->getPresence(bareJid, resource);
+    qDebug() << presence.statusText() << int(presence.type()) << int(presence.availableStatusType())
+             << presence.to() << presence.from();
+}
+
+void LocalUser::xmppRosterReceived()
+{
+    qDebug() << "XMPP roster received";
+    QXmppRosterManager* roster = m_xmppClient->findExtension<QXmppRosterManager>();
+    if (!roster)
+        return;
+    const QStringList jids = roster->getRosterBareJids();
+    for (const QString& jid : jids) {
+        QString name = roster->getRosterEntry(jid).name();
+        if (name.isEmpty())
+            name = QStringLiteral("-");
+        qDebug("Roster element received: %s [%s]", qUtf8Printable(jid), qUtf8Printable(name));
+    }
+}
+
+void LocalUser::xmppArchiveListReceived(const QList<QXmppArchiveChat>& chats, const QXmppResultSetReply& reply)
+{
+    qDebug() << "XMPP got archived chats:" << reply.count();
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime windowStart = now.addDays(-kArchiveWindowDays);
+
+    if (m_archiveTotal < 0) {
+        m_archiveTotal = reply.count();
+        qDebug() << "XMPP fetching collection first page";
+        // An empty "before" marker asks for the last page.
+        QXmppResultSetQuery query;
+        query.setMax(kArchivePageSize);
+        query.setBefore(QString(QLatin1String("")));
+        m_xmppArchiveManager->listCollections(QString(), windowStart, now, query);
+        return;
+    }
+
+    if (chats.isEmpty()) {
+        qDebug() << "XMPP archive chat: no items";
+    } else {
+        qDebug() << QStringLiteral("XMPP archive chat items %1 to %2 of %3")
+                        .arg(reply.index())
+                        .arg(reply.index() + chats.size())
+                        .arg(reply.count());
+        for (const QXmppArchiveChat& chat : chats) {
+            qDebug("XMPP chat start %s", qUtf8Printable(chat.start().toString()));
+            m_xmppArchiveManager->retrieveCollection(chat.with(), chat.start());
+        }
+    }
+    // An empty page, or one without a first marker, has nothing before it:
+    // asking "before" an empty marker would fetch the last page again, for
+    // ever.
+    if (!reply.isNull() && !chats.isEmpty() && !reply.first().isEmpty()) {
+        qDebug() << "XMPP - fetching collection previous page";
+        QXmppResultSetQuery query;
+        query.setMax(kArchivePageSize);
+        query.setBefore(reply.first());
+        m_xmppArchiveManager->listCollections(QString(), windowStart, now, query);
+    }
+}
+
+void LocalUser::xmppArchiveChatReceived(const QXmppArchiveChat& chat, const QXmppResultSetReply&)
+{
+    const QList<QXmppArchiveMessage> messages = chat.messages();
+    for (const QXmppArchiveMessage& message : messages)
+        qDebug() << "XMPP archived chat message:" << message.body() << message.date();
 }

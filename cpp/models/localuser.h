@@ -4,12 +4,19 @@
 #include "realmuserinterface.h"
 #include "tavrisharedidentityrealm.h"
 
+#include <QList>
 #include <QMultiHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <QSslError>
+#include <QXmppClient.h>
 
+class QXmppArchiveChat;
+class QXmppArchiveManager;
+class QXmppMessage;
+class QXmppResultSetReply;
 class TavriIdentityRealmUser;
 
 // LocalUser: the signed-in user.
@@ -103,6 +110,9 @@ public:
     int retryCount() const { return m_retryCount; }
     int retryTimerId() const { return m_retryTimerId; }
 
+    // The XMPP client; never connected by the program itself.
+    QXmppClient* xmppClient() const { return m_xmppClient; }
+
 signals:
     void loginStateChanged(LocalUser::LoginState loginState, const QString& reason);
     void lastParticipatingURIChanged(const QString& lastParticipatingURI);
@@ -135,6 +145,24 @@ public slots:
     void onSharedIdentityRealmLoginStateChanged(TavriSharedIdentityRealm* realm,
                                                 TavriSharedIdentityRealm::LoginState state);
 
+    // The XMPP client's roster, presence, message and archive events. The
+    // client is built and wired with the local user but never connected by
+    // the program, so these run only once something connects it.
+    void xmppClientConnected();
+    void xmppError(QXmppClient::Error error);
+    // Logged only; the errors are not ignored, so the connection fails.
+    void xmppSslErrors(const QList<QSslError>& errors);
+    // Answers a chat message with "Your message: " and its body, except
+    // answers themselves and error messages, so that two clients cannot echo
+    // each other for ever.
+    void xmppMessageReceived(const QXmppMessage& message);
+    void xmppPresenceChanged(const QString& bareJid, const QString& resource);
+    void xmppRosterReceived();
+    // Pages backwards through the archived chats of the last 21 days, 15
+    // collections at a time, and asks for every collection listed.
+    void xmppArchiveListReceived(const QList<QXmppArchiveChat>& chats, const QXmppResultSetReply& reply);
+    void xmppArchiveChatReceived(const QXmppArchiveChat& chat, const QXmppResultSetReply& reply);
+
 protected:
     void timerEvent(QTimerEvent* event) override;
 
@@ -156,6 +184,9 @@ private:
     void killRetryTimer();
     // The external realms, as realm objects.
     static QList<TavriSharedIdentityRealm*> sharedRealms();
+    // Builds the XMPP client with its archive extension and wires its
+    // signals.
+    void setUpXmppClient();
 
     QTimer m_notificationPollTimer;
     double m_vadHangoverSecs = 0;
@@ -170,5 +201,9 @@ private:
     int m_retryTimerId = 0;
     LoginState m_loginState = LoggedOut;
     TavriIdentityRealmUser* m_identity = nullptr;
-    QMultiHash<Tavri::IdentityRealmInterface*, Tavri::RealmUserInterface*> m_realmIdentities;
+    QMultiHash<Tavri::IdentityRealmInterface*, Tavri::RealmUserInterface*> m_realmIdentities;    // Owned by this object; the archive manager is owned by the client.
+    QXmppClient* m_xmppClient = nullptr;
+    QXmppArchiveManager* m_xmppArchiveManager = nullptr;
+    // -1 until the first archive list arrives, then its total count.
+    int m_archiveTotal = -1;
 };
