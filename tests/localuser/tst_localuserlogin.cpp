@@ -225,6 +225,7 @@ void LocalUserLoginTest::signInThroughWebAndVoice()
             databaseWhileSigningIn = StorageManager::getInstance()->databaseName();
     });
 
+    StorageManager::getInstance()->setPassword(QStringLiteral("stored"));
     m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
     QTRY_COMPARE(m_local->getLoginState(), LocalUser::LoggedIn);
     QCOMPARE(steps(), (QList<Step>{{LocalUser::LoggingIn, ""}, {LocalUser::LoggingInVoice, ""}, {LocalUser::LoggedIn, ""}}));
@@ -234,6 +235,8 @@ void LocalUserLoginTest::signInThroughWebAndVoice()
     const FakeWebService::Request login = m_fake->requestsFor(QStringLiteral("LoginUser")).first();
     QCOMPARE(login.value("email"), QStringLiteral("me@example.test"));
     QCOMPARE(StorageManager::getInstance()->getUsername(), QStringLiteral("me@example.test"));
+    // The password is stored only when the user asks for it.
+    QCOMPARE(StorageManager::getInstance()->getPassword(), QStringLiteral("stored"));
     QVERIFY(m_fake->waitForRequest(QStringLiteral("GetChannelsOwned")));
     QVERIFY(m_fake->waitForRequest(QStringLiteral("getChannelFavoritesList")));
 
