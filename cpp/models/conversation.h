@@ -277,6 +277,12 @@ protected slots:
 protected:
     void timerEvent(QTimerEvent* event) override;
 
+    // The password window and the conversation window, made and shown by the
+    // window code; neither has a parent, so the conversation schedules their
+    // deletion when it lets go of them.
+    QQuickView* m_passwordWindow = nullptr;
+    QQuickView* m_window = nullptr;
+
 private:
     // Construction shared by the two working constructors.
     void initialize();
@@ -298,9 +304,7 @@ private:
     RealmIdentityList* getBannedForQml() { return getBanned(false); }
     ConversationList* getFamilyTreeForQml() { return getFamilyTree(false); }
 
-    QQuickView* m_passwordWindow = nullptr;
     QMutex m_windowMutex;
-    QQuickView* m_window = nullptr;
     int m_windowGeometryTimerId = 0;
     QString m_conversationID;
     QString m_displayName;

@@ -17,6 +17,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
+#include <QQuickView>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
@@ -44,6 +45,25 @@ QList<int> timerIntervals(QObject* object)
         intervals.append(info.interval);
     return intervals;
 }
+
+// A realm whose chat travels over XMPP.
+class XmppRealm : public FakeRealm
+{
+public:
+    bool realmFlagA() override { return true; }
+};
+
+// Gives the test the window that the window code would make.
+class WindowedConversation : public Conversation
+{
+public:
+    using Conversation::Conversation;
+    void setWindows(QQuickView* window, QQuickView* passwordWindow)
+    {
+        m_window = window;
+        m_passwordWindow = passwordWindow;
+    }
+};
 
 } // namespace
 
@@ -77,6 +97,7 @@ private slots:
     void channelRecordsWithOddURIs();
     void markupKeptAsText();
     void realmDestroyedDeletesLater();
+    void resetReleasesWindows();
     void destructionLeavesAndTerminates();
 
 private:
@@ -99,6 +120,12 @@ void TestConversation::initTestCase()
     m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
+    // Logged in, so that channel requests reach the SDK stand-in.
+    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
+    m_voice->createConnector();
+    m_voice->requestLogin(QStringLiteral("conv"), QString());
+    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(!m_voice->accountHandle().isEmpty());
 }
 
 void TestConversation::cleanupTestCase()
@@ -166,6 +193,10 @@ void TestConversation::realmConstructorUri()
     QCOMPARE(external.getChatTransportType(), Conversation::Other);
     QCOMPARE(external.getRealmID(), QStringLiteral("ext"));
     QCOMPARE(external.getRealmDisplayName(), QStringLiteral("Fake ext"));
+
+    XmppRealm xmppRealm;
+    Conversation xmpp(&xmppRealm, QStringLiteral("x"), QStringLiteral("X"));
+    QCOMPARE(xmpp.getChatTransportType(), Conversation::XMPP);
 
     Conversation enumsOnly;
     QCOMPARE(enumsOnly.getRealmID(), QString());
@@ -428,12 +459,22 @@ void TestConversation::joinedWelcomeAndStatisticsTimer()
 
 void TestConversation::moderatorWithoutLocalIdentity()
 {
-    signOut();
     Conversation channel(QStringLiteral("Chan"), QStringLiteral("sip:confctl-6@d"), QStringLiteral("6"));
     channel.setAccessType(Conversation::InvitationOnly, true);
+
+    // Signed in, neither owner nor moderator: the empty moderator list of an
+    // invitation-only channel is fetched.
+    oxc_clear_requests();
+    QVERIFY(!channel.getLocalUserIsModerator());
+    QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS), 1);
+
+    // Without an own identity: reported, false, and nothing is asked.
+    signOut();
+    Conversation other(QStringLiteral("Other"), QStringLiteral("sip:confctl-66@d"), QStringLiteral("66"));
+    other.setAccessType(Conversation::InvitationOnly, true);
     oxc_clear_requests();
     QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("Assertion Failure - 'localUserIdentity'"));
-    QVERIFY(!channel.getLocalUserIsModerator());
+    QVERIFY(!other.getLocalUserIsModerator());
     QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS), 0);
 }
 
@@ -479,23 +520,29 @@ void TestConversation::settingsKey()
 void TestConversation::channelRecordsWithOddURIs_data()
 {
     QTest::addColumn<QString>("uri");
-    QTest::newRow("empty") << "";
-    QTest::newRow("unknown prefix") << "sip:x-1@d";
-    QTest::newRow("upper-case prefix") << "SIP:CONFCTL-1@d";
-    QTest::newRow("no scheme") << "confctl-1";
+    QTest::addColumn<int>("listRequests");
+    QTest::newRow("permanent channel") << "sip:confctl-1@d" << 3;
+    QTest::newRow("ad-hoc channel") << "sip:confctl-g-1@d" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("unknown prefix") << "sip:x-1@d" << 0;
+    QTest::newRow("upper-case prefix") << "SIP:CONFCTL-1@d" << 0;
+    QTest::newRow("no scheme") << "confctl-1" << 0;
 }
 
 void TestConversation::channelRecordsWithOddURIs()
 {
     QFETCH(QString, uri);
+    QFETCH(int, listRequests);
     Conversation conversation(QStringLiteral("Odd"), uri, QStringLiteral("12"), nullptr, QStringLiteral("h"));
     QVERIFY(!conversation.getIsPrivate());
-    QCOMPARE(conversation.getDisplayName(), QStringLiteral("Odd"));
+    if (!uri.startsWith(QLatin1String("sip:confctl-g-")))
+        QCOMPARE(conversation.getDisplayName(), QStringLiteral("Odd"));
+    // Member, moderator and ban lists exist only for permanent channel URIs.
     oxc_clear_requests();
     conversation.getMembers(true);
     conversation.getModerators(true);
     conversation.getBanned(true);
-    QCOMPARE(oxc_request_count(-1), 0);
+    QCOMPARE(oxc_request_count(-1), listRequests);
     QVERIFY(conversation.getIsPermanent()); // from the channel UID alone
     conversation.setJoinState(Conversation::NotJoined);
     QCOMPARE(conversation.getJoinState(), Conversation::NotJoined);
@@ -524,13 +571,34 @@ void TestConversation::realmDestroyedDeletesLater()
     QTRY_VERIFY(!conversation);
 }
 
+void TestConversation::resetReleasesWindows()
+{
+    auto user = makeUser(QStringLiteral("Wendy"));
+    QPointer<QQuickView> window = new QQuickView;
+    QPointer<QQuickView> passwordWindow = new QQuickView;
+    {
+        WindowedConversation chat(QString(), QStringLiteral("sip:confctl-g-win@d"), QString());
+        chat.setWindows(window, passwordWindow);
+        chat.getParticipants()->addParticipant(user.get());
+        chat.getChatMessages()->addSystemMessage(QStringLiteral("hello"));
+        window->show();
+
+        chat.resetInternals();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(chat.getParticipants()->rowCount(), 0);
+        QCOMPARE(chat.getChatMessages()->rowCount(), 0);
+        QCOMPARE(chat.getSipURI(), QString()); // the ad-hoc URI is given up
+        // The window is released, not leaked.
+        QTRY_VERIFY(!window);
+        QVERIFY(passwordWindow);
+    }
+    // Destruction releases the password window.
+    QTRY_VERIFY(!passwordWindow);
+}
+
 void TestConversation::destructionLeavesAndTerminates()
 {
     signIn(QStringLiteral("sip:u-me-again@conv.example"));
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("conv"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
 
     const QString channelURI = QStringLiteral("sip:confctl-77@") + m_voice->domain();
     QSignalSpy added(m_voice, SIGNAL(sessionAdded(QString, QString, QString)));
@@ -539,6 +607,10 @@ void TestConversation::destructionLeavesAndTerminates()
         QSKIP("the voice service does not report added sessions yet");
     const QString handle = added.last().at(2).toString();
     QVERIFY(!handle.isEmpty());
+    // Only sessions the voice service counts as joined are terminated.
+    QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000);
+    if (!m_voice->knownSessions().contains(handle))
+        QSKIP("the voice service does not track joined sessions yet");
 
     auto* conversation = new Conversation(QStringLiteral("Chan"), channelURI, QStringLiteral("77"), nullptr, handle);
     QCOMPARE(conversation->getJoinState(), Conversation::Joined);
