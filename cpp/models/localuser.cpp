@@ -561,7 +561,7 @@ void LocalUser::xmppArchiveListReceived(const QList<QXmppArchiveChat>& chats, co
     if (chats.isEmpty()) {
         qDebug() << "XMPP archive chat: no items";
     } else {
-        qDebug() << QStringLiteral("XMPP archive chat items %1 to %2 of %3")
+        qDebug().noquote() << QStringLiteral("XMPP archive chat items %1 to %2 of %3")
                         .arg(reply.index())
                         .arg(reply.index() + chats.size())
                         .arg(reply.count());
