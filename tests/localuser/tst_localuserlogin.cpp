@@ -15,9 +15,11 @@
 #include "voicemanager.h"
 
 #include <QAbstractEventDispatcher>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QNetworkProxy>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTimerEvent>
 #include <QtTest>
 
@@ -94,6 +96,8 @@ private slots:
     void externalRealmsRaiseTheLoginState_data();
     void externalRealmsRaiseTheLoginState();
     void externalRealmStateIsAnnouncedWithoutOwnIdentity();
+    void identityChangesAreRelayed();
+    void serverAddressStaysInsideTheDataFolder();
 
 private:
     // The steps announced by loginStateChanged so far.
@@ -455,6 +459,47 @@ void LocalUserLoginTest::externalRealmStateIsAnnouncedWithoutOwnIdentity()
     enterState(LocalUser::LoggingInVoice);
     emit m_realms->loginStateChange(realm, TavriSharedIdentityRealm::SessionGroupReady);
     QCOMPARE(steps(), QList<Step>());
+}
+
+void LocalUserLoginTest::identityChangesAreRelayed()
+{
+    enterState(LocalUser::LoggedIn);
+    TavriIdentityRealmUser* identity = m_local->tavriidentity();
+    QVERIFY(identity);
+    QSignalSpy location(m_local, &LocalUser::locationChanged);
+    QSignalSpy name(m_local, &LocalUser::displayNameChanged);
+    QSignalSpy presence(m_local, &LocalUser::presenceStateChanged);
+    QSignalSpy message(m_local, &LocalUser::presenceMessageChanged);
+
+    m_local->setLocation(QStringLiteral("Oslo"));
+    QCOMPARE(identity->getLocation(), QStringLiteral("Oslo"));
+    QCOMPARE(m_local->getLocation(), QStringLiteral("Oslo"));
+    emit identity->displayNameUpdated(QStringLiteral("Me"));
+    identity->setPresenceState(Tavri::RealmUserInterface::Away, true);
+    QCOMPARE(location.size(), 1);
+    QCOMPARE(name.size(), 1);
+    QCOMPARE(presence.size(), 1);
+    QCOMPARE(message.size(), 1);
+    QCOMPARE(m_local->getPresenceState(), Tavri::RealmUserInterface::Away);
+
+    // Signed out, the identity no longer speaks for the local user.
+    m_local->onLogoutRequested();
+    location.clear();
+    identity->setLocation(QStringLiteral("Rome"));
+    QCOMPARE(location.size(), 0);
+    QCOMPARE(m_local->getLocation(), QString());
+    QCOMPARE(m_local->getPresenceState(), Tavri::RealmUserInterface::Offline);
+}
+
+void LocalUserLoginTest::serverAddressStaysInsideTheDataFolder()
+{
+    enterState(LocalUser::LoggingIn);
+    m_local->onSocialLoginSuccess(QStringLiteral("sip:u-../../../evil@voice.test"), {}, {}, {}, {}, {}, {}, {}, {});
+    StorageManager* storage = StorageManager::getInstance();
+    QCOMPARE(storage->databaseName(), QStringLiteral("sip:u-../../../evil@voice.test"));
+    const QFileInfo file(storage->databaseFilePath(storage->databaseName()));
+    QVERIFY(file.exists());
+    QCOMPARE(file.absolutePath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 TAVRI_TEST_MAIN(LocalUserLoginTest)
