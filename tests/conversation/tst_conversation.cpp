@@ -16,6 +16,7 @@
 #include "fakerealm.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAbstractItemModelTester>
 #include <QPointer>
 #include <QQuickView>
 #include <QRegularExpression>
@@ -96,6 +97,9 @@ private slots:
     void channelRecordsWithOddURIs_data();
     void channelRecordsWithOddURIs();
     void markupKeptAsText();
+    void realmSignalsReachTheConversation();
+    void textLinesFromTheRealm();
+    void invitedParticipantTurnsPresent();
     void realmDestroyedDeletesLater();
     void resetReleasesWindows();
     void destructionLeavesAndTerminates();
@@ -556,6 +560,79 @@ void TestConversation::markupKeptAsText()
     QCOMPARE(channel.getDisplayName(), QStringLiteral("<b>x</b>"));
     QCOMPARE(channel.getDescription(), description);
     QCOMPARE(channel.property("description").toString(), description);
+}
+
+void TestConversation::realmSignalsReachTheConversation()
+{
+    FakeRealm realm(QStringLiteral("sig"));
+    Conversation conversation(&realm, QStringLiteral("room"), QStringLiteral("Room"), nullptr,
+                              Conversation::VoiceDisabled, Conversation::Joining);
+    emit realm.conversationPasswordRequired(QStringLiteral("other"), QStringLiteral("me"));
+    QCOMPARE(conversation.getJoinState(), Conversation::Joining);
+    emit realm.conversationPasswordRequired(QStringLiteral("room"), QStringLiteral("me"));
+    QCOMPARE(conversation.getJoinState(), Conversation::PasswordRequested);
+    emit realm.conversationDisconnected(QStringLiteral("room"), QStringLiteral("me"),
+                                        Tavri::IdentityRealmInterface::DisconnectReasonKicked, QStringLiteral("bye"));
+    QCOMPARE(conversation.getJoinState(), Conversation::NotJoined);
+}
+
+void TestConversation::textLinesFromTheRealm()
+{
+    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
+    Conversation channel(realm, QStringLiteral("sip:confctl-t@d"), QStringLiteral("T"));
+    channel.setTransitionSipURI(QStringLiteral("sip:confctl-g-t2@d"));
+    QSignalSpy lines(channel.getChatMessages(), &ConversationMessageList::messageAdded);
+    const QDateTime sentAt = QDateTime::fromMSecsSinceEpoch(1000);
+
+    emit realm->textMessageReceived(QStringLiteral("sip:confctl-other@d"), QStringLiteral("sip:u-a@d"), QString(),
+                                    QStringLiteral("not ours"), sentAt);
+    QCOMPARE(lines.count(), 0);
+
+    emit realm->textMessageReceived(QStringLiteral("sip:confctl-t@d"), QStringLiteral("sip:u-a@d"), QString(),
+                                    QStringLiteral("hi\nthere"), sentAt);
+    emit realm->textMessageReceived(QStringLiteral("sip:confctl-g-t2@d"), QStringLiteral("sip:confctl-g-t2@d"),
+                                    QString(), QStringLiteral("channel notice"), sentAt);
+    QCOMPARE(lines.count(), 2);
+    QCOMPARE(lines.at(1).at(0).toString(), QString(""));
+    ConversationMessageList* messages = channel.getChatMessages();
+    QCOMPARE(messages->index(0).data(ConversationMessageList::MessageTextRole).toString(),
+             QStringLiteral("hi\nthere"));
+    QCOMPARE(messages->index(0).data(ConversationMessageList::SentAtRole).toDateTime(), sentAt);
+    QVERIFY(messages->index(0).data(ConversationMessageList::IsFromRemoteRole).toBool());
+    QVERIFY(messages->index(1).data(ConversationMessageList::IsSystemMessageRole).toBool());
+    QVERIFY(!messages->index(1).data(ConversationMessageList::IsFromRemoteRole).isValid());
+}
+
+void TestConversation::invitedParticipantTurnsPresent()
+{
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-p@d"), QString());
+    ConversationParticipantList* participants = chat.getParticipants();
+    QAbstractItemModelTester tester(participants, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto carl = makeUser(QStringLiteral("Carl"));
+    auto bea = makeUser(QStringLiteral("bea"));
+    auto amy = makeUser(QStringLiteral("Amy"));
+
+    ConversationParticipant* invited = participants->addInvitedParticipant(amy.get());
+    QCOMPARE(participants->addInvitedParticipant(amy.get()), invited);
+    participants->addParticipant(carl.get());
+    participants->addParticipant(bea.get());
+    QCOMPARE(participants->rowCount(), 3);
+    QCOMPARE(participants->at(0)->getIdentity(), bea.get()); // "bea" before "Carl", case ignored
+    QCOMPARE(participants->at(2), invited);
+    QVERIFY(participants->getInvitedIdentities()->contains(amy.get()));
+
+    QSignalSpy states(invited, &ConversationParticipant::invitedStateChanged);
+    QCOMPARE(participants->addParticipant(amy.get()), invited);
+    QCOMPARE(states.count(), 1);
+    QCOMPARE(participants->rowCount(), 3);
+    QCOMPARE(participants->at(0), invited);
+    QVERIFY(!participants->getInvitedIdentities()->contains(amy.get()));
+    QCOMPARE(chat.getDisplayName(), QStringLiteral("Open private chat w/ 2 others"));
+
+    // A participant whose user goes away leaves the list.
+    carl.reset();
+    QTRY_COMPARE(participants->rowCount(), 2);
+    participants->clear();
 }
 
 void TestConversation::realmDestroyedDeletesLater()
