@@ -203,14 +203,11 @@ QString Conversation::createEphemeralURI()
 
 QString Conversation::settingsKey() const
 {
-    QString key = isBuiltInRealm() || !m_realm ? m_conversationID : m_realm->realmID() + QLatin1Char(':')
-                                                                       + m_conversationID;
-    // The settings store reads "/" and "\" as group separators and folds
-    // repeated ones, so that two ids could share a key; keep ids flat.
-    key.replace(QLatin1Char('%'), QLatin1String("%25"));
-    key.replace(QLatin1Char('/'), QLatin1String("%2F"));
-    key.replace(QLatin1Char('\\'), QLatin1String("%5C"));
-    return key;
+    // A "/" in an id makes the settings store file the key in nested groups;
+    // reading with the same key finds it there again.
+    if (isBuiltInRealm() || !m_realm)
+        return m_conversationID;
+    return m_realm->realmID() + QLatin1Char(':') + m_conversationID;
 }
 
 void Conversation::resetInternals()
