@@ -1,0 +1,8 @@
+#include "audiocuesmanager.h"
+
+AudioCuesManager::AudioCuesManager(QObject *parent)
+    : QObject(parent)
+{
+}
+
+AudioCuesManager::~AudioCuesManager() = default;
