@@ -15,7 +15,8 @@
 #include <QRegularExpression>
 #include <QTimerEvent>
 
-namespace {
+namespace
+{
 
 const QLatin1String kPermanentPrefix("sip:confctl-");
 const QLatin1String kAdHocPrefix("sip:confctl-g-");
@@ -27,22 +28,13 @@ const int kStatisticsIntervalMs = 900000;
 
 } // namespace
 
-Conversation::Conversation(Tavri::IdentityRealmInterface* realm, const QString& conversationID,
-                           const QString& displayName, QObject* parent, VoiceState voiceState, JoinState joinState,
-                           const QString& ostrelSessionHandle, const QString& sipURI)
-    : QObject(parent)
-    , m_conversationID(conversationID)
-    , m_displayName(displayName)
-    , m_voiceState(voiceState)
-    , m_joinState(joinState)
-    , m_participants(this)
-    , m_chatMessages(this)
-    , m_ostrelSessionHandle(ostrelSessionHandle)
-    , m_sipURI(sipURI)
-    , m_realm(realm)
-    , m_moderators(this)
-    , m_members(this)
-    , m_banned(this)
+Conversation::Conversation(Tavri::IdentityRealmInterface *realm, const QString &conversationID,
+                           const QString &displayName, QObject *parent, VoiceState voiceState,
+                           JoinState joinState, const QString &ostrelSessionHandle, const QString &sipURI)
+    : QObject(parent), m_conversationID(conversationID), m_displayName(displayName), m_voiceState(voiceState),
+      m_joinState(joinState), m_participants(this), m_chatMessages(this),
+      m_ostrelSessionHandle(ostrelSessionHandle), m_sipURI(sipURI), m_realm(realm), m_moderators(this),
+      m_members(this), m_banned(this)
 {
     if (isBuiltInRealm())
         m_chatTransportType = OstrelSDK;
@@ -55,21 +47,12 @@ Conversation::Conversation(Tavri::IdentityRealmInterface* realm, const QString& 
     initialize();
 }
 
-Conversation::Conversation(const QString& displayName, const QString& sipURI, const QString& channelUID,
-                           QObject* parent, const QString& ostrelSessionHandle)
-    : QObject(parent)
-    , m_conversationID(sipURI)
-    , m_displayName(displayName)
-    , m_participants(this)
-    , m_chatMessages(this)
-    , m_chatTransportType(OstrelSDK)
-    , m_ostrelSessionHandle(ostrelSessionHandle)
-    , m_sipURI(sipURI)
-    , m_realm(TavriIdentityRealm::getInstance())
-    , m_channelUID(channelUID)
-    , m_moderators(this)
-    , m_members(this)
-    , m_banned(this)
+Conversation::Conversation(const QString &displayName, const QString &sipURI, const QString &channelUID,
+                           QObject *parent, const QString &ostrelSessionHandle)
+    : QObject(parent), m_conversationID(sipURI), m_displayName(displayName), m_participants(this),
+      m_chatMessages(this), m_chatTransportType(OstrelSDK), m_ostrelSessionHandle(ostrelSessionHandle),
+      m_sipURI(sipURI), m_realm(TavriIdentityRealm::getInstance()), m_channelUID(channelUID),
+      m_moderators(this), m_members(this), m_banned(this)
 {
     const bool hasSession = !ostrelSessionHandle.isEmpty();
     m_joinState = hasSession ? Joined : NotJoined;
@@ -78,11 +61,7 @@ Conversation::Conversation(const QString& displayName, const QString& sipURI, co
 }
 
 Conversation::Conversation()
-    : m_participants(this)
-    , m_chatMessages(this)
-    , m_moderators(this)
-    , m_members(this)
-    , m_banned(this)
+    : m_participants(this), m_chatMessages(this), m_moderators(this), m_members(this), m_banned(this)
 {
     qDebug() << "Conversation() should only be used for enum access by QML";
 }
@@ -95,31 +74,30 @@ void Conversation::initialize()
         connectRemoteUser();
 
     if (m_realm) {
-        QObject* realm = m_realm->realmObject();
+        QObject *realm = m_realm->realmObject();
         connect(realm, SIGNAL(conversationPasswordRequired(QString, QString)), this,
                 SLOT(onConversationPasswordRequired(QString, QString)));
         connect(realm, SIGNAL(conversationParticipantAdded(QString, QString)), this,
                 SLOT(onConversationParticipantAdded(QString, QString)));
         connect(realm, SIGNAL(conversationParticipantIsTypingChanged(QString, QString, bool)), this,
                 SLOT(onConversationParticipantIsTypingChanged(QString, QString, bool)));
-        connect(realm,
-                SIGNAL(conversationParticipantRemoved(QString, QString,
-                                                      Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
-                                                      QString)),
-                this,
-                SLOT(onConversationParticipantRemoved(QString, QString,
-                                                      Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
-                                                      QString)));
-        connect(realm,
-                SIGNAL(conversationDisconnected(QString, QString,
-                                                Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
-                                                QString)),
-                this,
-                SLOT(onConversationDisconnected(QString, QString,
-                                                Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
-                                                QString)));
+        connect(
+            realm,
+            SIGNAL(conversationParticipantRemoved(
+                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
+            this,
+            SLOT(onConversationParticipantRemoved(
+                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)));
+        connect(
+            realm,
+            SIGNAL(conversationDisconnected(
+                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
+            this,
+            SLOT(onConversationDisconnected(
+                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)));
         connect(realm, SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()));
-        connect(realm, SIGNAL(textMessageReceived(QString, QString, QString, QString, QDateTime)), &m_chatMessages,
+        connect(realm, SIGNAL(textMessageReceived(QString, QString, QString, QString, QDateTime)),
+                &m_chatMessages,
                 SLOT(onConversationTextMessageReceived(QString, QString, QString, QString, QDateTime)));
     }
     connect(this, &Conversation::joinStateChanged, this, &Conversation::onJoinStateChanged);
@@ -129,7 +107,7 @@ void Conversation::initialize()
             &Conversation::onModeratorsRealmIdentityRemoved);
     connect(&m_participants, &ConversationParticipantList::participantCountChanged, this,
             &Conversation::onConversationParticipantCountChanged);
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         connect(voice, &VoiceManager::userListReceived, this, &Conversation::onUserListReceived);
 }
 
@@ -140,7 +118,7 @@ Conversation::~Conversation()
     setJoinState(NotJoined);
     setVoiceState(VoiceDisabled);
 
-    if (VoiceManager* voice = VoiceManager::getInstance()) {
+    if (VoiceManager *voice = VoiceManager::getInstance()) {
         terminateSession(m_ostrelSessionHandle);
         terminateSession(m_legacyOstrelSessionHandle);
         disconnect(voice, &VoiceManager::userListReceived, this, &Conversation::onUserListReceived);
@@ -177,26 +155,27 @@ Conversation::~Conversation()
 
 QString Conversation::echoChannelURI()
 {
-    static const QString uri =
-        QStringLiteral("sip:confctl-2@")
-        + (VoiceManager::getInstance() ? VoiceManager::getInstance()->domain() : VoiceManager::defaultDomain(false));
+    static const QString uri = QStringLiteral("sip:confctl-2@") + (VoiceManager::getInstance()
+                                                                       ? VoiceManager::getInstance()->domain()
+                                                                       : VoiceManager::defaultDomain(false));
     return uri;
 }
 
 QString Conversation::createEphemeralURI()
 {
-    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
-    const QString seed = (identity ? identity->getSipURI() : QString()) + QLatin1Char(':')
-                         + QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1Char(':')
-                         + getDisplayName();
-    QString id = QString::fromLatin1(QCryptographicHash::hash(seed.toUtf8(), QCryptographicHash::Md5).toHex());
+    TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
+    const QString seed = (identity ? identity->getSipURI() : QString()) + QLatin1Char(':') +
+                         QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1Char(':') +
+                         getDisplayName();
+    QString id =
+        QString::fromLatin1(QCryptographicHash::hash(seed.toUtf8(), QCryptographicHash::Md5).toHex());
     id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")));
     if (id.isEmpty()) {
-        qWarning() << "Conversation::createEphemeralURI" << "problem generating ephemeral, creating fallback"
-                   << getDisplayName();
+        qWarning() << "Conversation::createEphemeralURI"
+                   << "problem generating ephemeral, creating fallback" << getDisplayName();
         id = QString::number(QDateTime::currentMSecsSinceEpoch());
     }
-    VoiceManager* voice = VoiceManager::getInstance();
+    VoiceManager *voice = VoiceManager::getInstance();
     const QString domain = voice ? voice->domain() : VoiceManager::defaultDomain(false);
     return (QString(kAdHocPrefix) + id + QLatin1Char('@') + domain).toLower();
 }
@@ -251,12 +230,12 @@ QString Conversation::getDisplayName() const
 {
     if (!m_sipURI.startsWith(kAdHocPrefix))
         return m_displayName;
-    LocalUser* localUser = LocalUser::getLocalUser();
+    LocalUser *localUser = LocalUser::getLocalUser();
     QStringList names;
-    for (ConversationParticipant* participant : m_participants.getParticipants()) {
-        Tavri::RealmUserInterface* identity = participant->getIdentity();
-        if (participant->getInvitedState() == ConversationParticipant::Present && identity
-            && !localUser->isLocalUserIdentity(identity))
+    for (ConversationParticipant *participant : m_participants.getParticipants()) {
+        Tavri::RealmUserInterface *identity = participant->getIdentity();
+        if (participant->getInvitedState() == ConversationParticipant::Present && identity &&
+            !localUser->isLocalUserIdentity(identity))
             names.append(identity->getDisplayName());
     }
     if (names.isEmpty())
@@ -280,8 +259,8 @@ QString Conversation::getOstrelSessionHandle(bool orTransition) const
 
 bool Conversation::getLocalAudioEnabled() const
 {
-    LocalUser* localUser = LocalUser::getLocalUser();
-    for (ConversationParticipant* participant : m_participants.getParticipants())
+    LocalUser *localUser = LocalUser::getLocalUser();
+    for (ConversationParticipant *participant : m_participants.getParticipants())
         if (participant->getIdentity() && localUser->isLocalUserIdentity(participant->getIdentity()))
             return participant->getVoiceEnabled();
     return false;
@@ -325,16 +304,16 @@ int Conversation::getDepth() const
 
 bool Conversation::getLocalUserIsModerator()
 {
-    TavriIdentityRealmUser* localUserIdentity = LocalUser::getLocalUser()->tavriidentity();
+    TavriIdentityRealmUser *localUserIdentity = LocalUser::getLocalUser()->tavriidentity();
     if (!TAVRI_CHECK(localUserIdentity))
         return false;
     if (getIsOwned())
         return true;
     const QString uid = localUserIdentity->getUid();
-    for (Tavri::RealmUserInterface* moderator : m_moderators.getIdentityList()) {
-        if (moderator->identityRealm()
-            && qobject_cast<TavriIdentityRealm*>(moderator->identityRealm()->realmObject())
-            && moderator->getUid() == uid)
+    for (Tavri::RealmUserInterface *moderator : m_moderators.getIdentityList()) {
+        if (moderator->identityRealm() &&
+            qobject_cast<TavriIdentityRealm *>(moderator->identityRealm()->realmObject()) &&
+            moderator->getUid() == uid)
             return true;
     }
     if (m_moderators.getIdentityList().isEmpty() && m_accessType == InvitationOnly)
@@ -347,40 +326,40 @@ bool Conversation::hasPermanentChannelURI() const
     return m_sipURI.startsWith(kPermanentPrefix) && !m_sipURI.startsWith(kAdHocPrefix);
 }
 
-RealmIdentityList* Conversation::getMembers(bool refresh)
+RealmIdentityList *Conversation::getMembers(bool refresh)
 {
     if (!refresh && m_membersFetched)
         return &m_members;
     if (hasPermanentChannelURI())
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestChannelAclList(m_sipURI);
     m_membersFetched = true;
     return &m_members;
 }
 
-RealmIdentityList* Conversation::getModerators(bool refresh)
+RealmIdentityList *Conversation::getModerators(bool refresh)
 {
     if (!refresh && m_moderatorsFetched)
         return &m_moderators;
     if (hasPermanentChannelURI())
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestChannelModeratorList(m_sipURI);
     m_moderatorsFetched = true;
     return &m_moderators;
 }
 
-RealmIdentityList* Conversation::getBanned(bool refresh)
+RealmIdentityList *Conversation::getBanned(bool refresh)
 {
     if (!refresh && m_bannedFetched)
         return &m_banned;
     if (hasPermanentChannelURI())
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestBannedUserList(m_sipURI);
     m_bannedFetched = true;
     return &m_banned;
 }
 
-ConversationList* Conversation::getFamilyTree(bool refresh)
+ConversationList *Conversation::getFamilyTree(bool refresh)
 {
     qDebug() << "Conversation::getFamilyTree" << m_displayName;
     // TODO(channel hierarchy): with refresh, ask the web service for the
@@ -391,7 +370,7 @@ ConversationList* Conversation::getFamilyTree(bool refresh)
 
 // --- setters of server-kept attributes ----------------------------------
 
-bool Conversation::acceptLocalEdit(bool fromServer, const char* function)
+bool Conversation::acceptLocalEdit(bool fromServer, const char *function)
 {
     if (fromServer || m_editing)
         return true;
@@ -399,7 +378,7 @@ bool Conversation::acceptLocalEdit(bool fromServer, const char* function)
     return false;
 }
 
-void Conversation::setDisplayName(const QString& displayName, bool fromServer)
+void Conversation::setDisplayName(const QString &displayName, bool fromServer)
 {
     if (!fromServer && !m_editing && !m_channelUID.isEmpty()) {
         reportAssertionFailure("false", __FILE__, __LINE__, "Conversation::setDisplayName", true);
@@ -419,7 +398,7 @@ void Conversation::setAccessType(AccessType accessType, bool fromServer)
     emit accessTypeChanged(accessType);
 }
 
-void Conversation::setProfileImageURI(const QString& profileImageURI, bool fromServer)
+void Conversation::setProfileImageURI(const QString &profileImageURI, bool fromServer)
 {
     if (fromServer) {
         m_profileImageURI = profileImageURI;
@@ -433,10 +412,11 @@ void Conversation::setProfileImageURI(const QString& profileImageURI, bool fromS
     }
     // TODO(channel editing): upload the picture of a saved channel once the
     // channel reply handler exists.
-    qWarning() << "Conversation::setProfileImageURI" << "upload not available yet for" << m_channelUID;
+    qWarning() << "Conversation::setProfileImageURI"
+               << "upload not available yet for" << m_channelUID;
 }
 
-void Conversation::setMessage(const QString& message, bool fromServer)
+void Conversation::setMessage(const QString &message, bool fromServer)
 {
     if (!acceptLocalEdit(fromServer, "Conversation::setMessage"))
         return;
@@ -444,7 +424,7 @@ void Conversation::setMessage(const QString& message, bool fromServer)
     emit messageChanged(getMessage());
 }
 
-void Conversation::setDescription(const QString& description, bool fromServer)
+void Conversation::setDescription(const QString &description, bool fromServer)
 {
     if (!acceptLocalEdit(fromServer, "Conversation::setDescription"))
         return;
@@ -452,7 +432,7 @@ void Conversation::setDescription(const QString& description, bool fromServer)
     emit descriptionChanged(description);
 }
 
-void Conversation::setDialinAccessCode(const QString& dialinAccessCode, bool fromServer)
+void Conversation::setDialinAccessCode(const QString &dialinAccessCode, bool fromServer)
 {
     if (!acceptLocalEdit(fromServer, "Conversation::setDialinAccessCode"))
         return;
@@ -460,10 +440,11 @@ void Conversation::setDialinAccessCode(const QString& dialinAccessCode, bool fro
     emit dialinAccessCodeChanged(dialinAccessCode);
 }
 
-void Conversation::setLastInhabited(const QDateTime& lastInhabited, bool fromServer)
+void Conversation::setLastInhabited(const QDateTime &lastInhabited, bool fromServer)
 {
     if (!fromServer) {
-        qWarning() << "Conversation::setLastInhabited" << "not supported";
+        qWarning() << "Conversation::setLastInhabited"
+                   << "not supported";
         return;
     }
     m_lastInhabited = lastInhabited;
@@ -482,10 +463,11 @@ void Conversation::setIsFavorite(bool isFavorite, bool fromServer)
         return;
     }
     // TODO(favourites): ask the web service once the channel reply handler exists.
-    qWarning() << "Conversation::setIsFavorite" << "not available yet for" << m_channelUID << isFavorite;
+    qWarning() << "Conversation::setIsFavorite"
+               << "not available yet for" << m_channelUID << isFavorite;
 }
 
-void Conversation::setChannelUID(const QString& channelUID)
+void Conversation::setChannelUID(const QString &channelUID)
 {
     if (channelUID == m_channelUID)
         return;
@@ -495,7 +477,7 @@ void Conversation::setChannelUID(const QString& channelUID)
     setTransitionSipURI(QString(""));
 }
 
-void Conversation::setHierarchyRoot(const QString& hierarchyRoot)
+void Conversation::setHierarchyRoot(const QString &hierarchyRoot)
 {
     if (hierarchyRoot == m_hierarchyRoot)
         return;
@@ -512,17 +494,21 @@ void Conversation::setHasChildren(bool hasChildren)
     emit hasChildrenChanged(hasChildren);
 }
 
-void Conversation::setOwnerIdentity(TavriIdentityRealmUser* owner)
+void Conversation::setOwnerIdentity(TavriIdentityRealmUser *owner)
 {
     if (m_owner) {
-        disconnect(m_owner, &TavriIdentityRealmUser::destroying, this, &Conversation::onOwnerIdentityDestroying);
-        disconnect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this, &Conversation::onOwnerIdentityURIChanged);
-        disconnect(m_owner, &TavriIdentityRealmUser::uidChanged, this, &Conversation::onOwnerIdentityUIDChanged);
+        disconnect(m_owner, &TavriIdentityRealmUser::destroying, this,
+                   &Conversation::onOwnerIdentityDestroying);
+        disconnect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this,
+                   &Conversation::onOwnerIdentityURIChanged);
+        disconnect(m_owner, &TavriIdentityRealmUser::uidChanged, this,
+                   &Conversation::onOwnerIdentityUIDChanged);
     }
     m_owner = owner;
     if (m_owner) {
         connect(m_owner, &TavriIdentityRealmUser::destroying, this, &Conversation::onOwnerIdentityDestroying);
-        connect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this, &Conversation::onOwnerIdentityURIChanged);
+        connect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this,
+                &Conversation::onOwnerIdentityURIChanged);
         connect(m_owner, &TavriIdentityRealmUser::uidChanged, this, &Conversation::onOwnerIdentityUIDChanged);
     }
     emit ownerURIChanged(getOwnerURI());
@@ -530,15 +516,16 @@ void Conversation::setOwnerIdentity(TavriIdentityRealmUser* owner)
     emit isOwnedChanged(getIsOwned());
 }
 
-void Conversation::setParentConversation(Conversation* parent)
+void Conversation::setParentConversation(Conversation *parent)
 {
     // Channel records can name a channel as its own parent, or as a child of
     // one of its descendants; taking such a parent would make the depth
     // endless.
-    for (Conversation* ancestor = parent; ancestor; ancestor = ancestor->m_parent) {
+    for (Conversation *ancestor = parent; ancestor; ancestor = ancestor->m_parent) {
         if (ancestor == this) {
-            qWarning() << "Conversation::setParentConversation" << "refusing parent" << parent->getSipURI()
-                       << "of" << m_sipURI << ": it is this channel or one of its descendants";
+            qWarning() << "Conversation::setParentConversation"
+                       << "refusing parent" << parent->getSipURI() << "of" << m_sipURI
+                       << ": it is this channel or one of its descendants";
             return;
         }
     }
@@ -546,7 +533,8 @@ void Conversation::setParentConversation(Conversation* parent)
     if (m_parent) {
         m_parent->m_childChannelURIs.removeAll(m_sipURI);
         emit m_parent->childChannelURIsChanged(m_parent->m_childChannelURIs);
-        disconnect(m_parent, &Conversation::sipURIChanged, this, &Conversation::onParentConversationSipURIChanged);
+        disconnect(m_parent, &Conversation::sipURIChanged, this,
+                   &Conversation::onParentConversationSipURIChanged);
         disconnect(m_parent, &Conversation::destroying, this, &Conversation::onParentConversationDestroying);
     }
     m_parent = parent;
@@ -555,7 +543,8 @@ void Conversation::setParentConversation(Conversation* parent)
         if (!m_parent->m_childChannelURIs.contains(m_sipURI, Qt::CaseSensitive))
             m_parent->m_childChannelURIs.append(m_sipURI);
         emit m_parent->childChannelURIsChanged(m_parent->m_childChannelURIs);
-        connect(m_parent, &Conversation::sipURIChanged, this, &Conversation::onParentConversationSipURIChanged);
+        connect(m_parent, &Conversation::sipURIChanged, this,
+                &Conversation::onParentConversationSipURIChanged);
         connect(m_parent, &Conversation::destroying, this, &Conversation::onParentConversationDestroying);
     }
 }
@@ -579,7 +568,8 @@ void Conversation::setJoinState(JoinState state)
         const bool privateChat =
             m_sipURI.startsWith(kPrivatePrefix) || m_transitionSipURI.startsWith(kPrivatePrefix);
         if (privateChat && !wasLeaving) {
-            qDebug() << "Conversation::setJoinState" << "no longer joined" << m_sipURI << m_ostrelSessionHandle;
+            qDebug() << "Conversation::setJoinState"
+                     << "no longer joined" << m_sipURI << m_ostrelSessionHandle;
             if (m_transitionSipURI.startsWith(kPrivatePrefix))
                 setSipURI(m_transitionSipURI, false);
             setTransitionSipURI(QString());
@@ -588,7 +578,8 @@ void Conversation::setJoinState(JoinState state)
             if (m_transitionOstrelSessionHandle.isEmpty())
                 m_participants.clear();
         } else {
-            qDebug() << "Conversation::setJoinState" << "confirmed left channel, close window, reset internals";
+            qDebug() << "Conversation::setJoinState"
+                     << "confirmed left channel, close window, reset internals";
             if (VoiceManager::getInstance()) {
                 terminateSession(m_legacyOstrelSessionHandle);
                 QString transition = m_transitionOstrelSessionHandle;
@@ -617,7 +608,7 @@ void Conversation::setVoiceState(VoiceState state)
     emit voiceStateChanged(state);
 }
 
-void Conversation::setSipURI(const QString& uri, bool fetchChannelInfo)
+void Conversation::setSipURI(const QString &uri, bool fetchChannelInfo)
 {
     if (uri == m_sipURI)
         return;
@@ -639,29 +630,32 @@ void Conversation::setSipURI(const QString& uri, bool fetchChannelInfo)
     }
     if (wasAdHoc && m_joinState == Joined) {
         if (fetchChannelInfo && isBuiltInRealm()) {
-            qDebug() << "Conversation::setSipURI" << "retrieving updated channel info..." << uri;
+            qDebug() << "Conversation::setSipURI"
+                     << "retrieving updated channel info..." << uri;
             QString liveID = uri;
             liveID.remove(kPermanentPrefix);
             liveID = liveID.section(QLatin1Char('@'), 0, 0);
-            if (QSocialManager* social = QSocialManager::getInstance())
+            if (QSocialManager *social = QSocialManager::getInstance())
                 social->requestChannelInfoWithOwnerInfoFromLiveUID(liveID, nullptr);
         }
-        qDebug() << "Conversation::setSipURI" << "transitioning to new channel... requesting join" << uri;
+        qDebug() << "Conversation::setSipURI"
+                 << "transitioning to new channel... requesting join" << uri;
         m_legacyOstrelSessionHandle = m_ostrelSessionHandle;
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestJoinChannel(uri, QString(), true);
     }
 }
 
-void Conversation::setTransitionSipURI(const QString& uri)
+void Conversation::setTransitionSipURI(const QString &uri)
 {
     qDebug() << "Conversation::setTransitionSipURI" << m_sipURI << m_transitionSipURI << uri;
     if (uri == m_transitionSipURI)
         return;
     bool rejoin = false;
-    if (!m_transitionSipURI.isEmpty() && !m_transitionOstrelSessionHandle.isEmpty() && !uri.isEmpty()
-        && !m_transitionSipURI.startsWith(kPrivatePrefix)) {
-        qDebug() << "Conversation::setTransitionSipURI" << "terminating original session in favor of new session";
+    if (!m_transitionSipURI.isEmpty() && !m_transitionOstrelSessionHandle.isEmpty() && !uri.isEmpty() &&
+        !m_transitionSipURI.startsWith(kPrivatePrefix)) {
+        qDebug() << "Conversation::setTransitionSipURI"
+                 << "terminating original session in favor of new session";
         QString handle = m_transitionOstrelSessionHandle;
         setTransitionOstrelSessionHandle(QString());
         terminateSession(handle);
@@ -670,35 +664,37 @@ void Conversation::setTransitionSipURI(const QString& uri)
     m_transitionSipURI = uri;
     emit transitionSipURIChanged(uri);
     if (rejoin) {
-        qDebug() << "Conversation::setTransitionSipURI" << "rejoining new transition ephemeral" << uri;
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        qDebug() << "Conversation::setTransitionSipURI"
+                 << "rejoining new transition ephemeral" << uri;
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestJoinChannel(uri, QString(), true);
     }
 }
 
-void Conversation::setOstrelSessionHandle(const QString& handle)
+void Conversation::setOstrelSessionHandle(const QString &handle)
 {
     qDebug() << "Conversation::setOstrelSessionHandle" << m_sipURI << m_ostrelSessionHandle << handle;
     // TODO(in-band texts): keep the legacy session while a permanent move
     // still waits for its acknowledgements.
     if (!m_legacyOstrelSessionHandle.isEmpty() && !m_channelUID.isEmpty()) {
-        qDebug() << "Conversation::setOstrelSessionHandle" << "terminating legacy session handle from ephemeral sipURI";
+        qDebug() << "Conversation::setOstrelSessionHandle"
+                 << "terminating legacy session handle from ephemeral sipURI";
         terminateSession(m_legacyOstrelSessionHandle);
     }
     m_ostrelSessionHandle = handle;
     emit ostrelSessionHandleChanged(getOstrelSessionHandle(true));
 }
 
-void Conversation::setTransitionOstrelSessionHandle(const QString& handle)
+void Conversation::setTransitionOstrelSessionHandle(const QString &handle)
 {
     qDebug() << "Conversation::setTransitionOstrelSessionHandle" << getDisplayName()
              << m_transitionOstrelSessionHandle << handle;
     const QString old = m_transitionOstrelSessionHandle;
     m_transitionOstrelSessionHandle = handle;
     if (!handle.isEmpty() && (old.isEmpty() || m_voiceState == VoiceDisabled)) {
-        LocalUser* localUser = LocalUser::getLocalUser();
+        LocalUser *localUser = LocalUser::getLocalUser();
         bool othersPresent = false;
-        for (ConversationParticipant* participant : m_participants.getParticipants()) {
+        for (ConversationParticipant *participant : m_participants.getParticipants()) {
             if (localUser->isLocalUserIdentity(participant->getIdentity()))
                 continue;
             othersPresent = true;
@@ -708,7 +704,8 @@ void Conversation::setTransitionOstrelSessionHandle(const QString& handle)
             }
         }
         if (!othersPresent)
-            m_chatMessages.addSystemMessage(tr("You have enabled audio, waiting for other participants to join..."));
+            m_chatMessages.addSystemMessage(
+                tr("You have enabled audio, waiting for other participants to join..."));
     }
     if (!handle.isEmpty() && m_voiceState > VoiceDisabled)
         setVoiceState(VoiceEnabled);
@@ -718,21 +715,24 @@ void Conversation::requestLeaveConversation(bool forceClose)
 {
     qDebug() << "Conversation::requestLeaveConversation" << m_sipURI;
     if (m_joinState == NotJoined || m_joinState == Leaving) {
-        qDebug() << "Conversation::requestLeaveConversation" << ": closing due to NotJoined";
+        qDebug() << "Conversation::requestLeaveConversation"
+                 << ": closing due to NotJoined";
         resetInternals();
         return;
     }
     if (!m_realm)
         return;
-    Tavri::RealmUserInterface* identity = LocalUser::getLocalUser()->getLocalUserIdentity(m_realm);
+    Tavri::RealmUserInterface *identity = LocalUser::getLocalUser()->getLocalUserIdentity(m_realm);
     if (!identity) {
-        qDebug() << "Conversation::requestLeaveConversation" << ": not logged in";
+        qDebug() << "Conversation::requestLeaveConversation"
+                 << ": not logged in";
         if (forceClose)
             resetInternals();
         return;
     }
     m_realm->requestLeaveConversation(m_conversationID, identity->getUid());
-    qDebug() << "Conversation::requestLeaveConversation" << ": leaving" << forceClose;
+    qDebug() << "Conversation::requestLeaveConversation"
+             << ": leaving" << forceClose;
     setJoinState(Leaving);
     if (forceClose)
         resetInternals();
@@ -757,19 +757,19 @@ void Conversation::deleteSavedPassword()
     StorageManager::getInstance()->removeSettingsValue(settingsKey() + QLatin1String("_password"));
 }
 
-void Conversation::emitSwapping(Conversation* newReference)
+void Conversation::emitSwapping(Conversation *newReference)
 {
     emit swapping(newReference);
 }
 
-void Conversation::sendMessage(const QString& message)
+void Conversation::sendMessage(const QString &message)
 {
     if (!m_realm)
         return;
     if (m_realm->realmFlagA()) {
         // No realm of this program sends chat over XMPP.
-        qWarning() << "Conversation::sendMessage" << "XMPP chat transport not supported; dropped text for"
-                   << m_conversationID;
+        qWarning() << "Conversation::sendMessage"
+                   << "XMPP chat transport not supported; dropped text for" << m_conversationID;
         return;
     }
     m_realm->sendTextMessage(m_conversationID, message);
@@ -777,20 +777,21 @@ void Conversation::sendMessage(const QString& message)
 
 // --- slots ----------------------------------------------------------------
 
-bool Conversation::isForThisConversation(const QString& conversationID) const
+bool Conversation::isForThisConversation(const QString &conversationID) const
 {
     return conversationID == m_conversationID;
 }
 
-void Conversation::onConversationParticipantAdded(const QString& conversationID, const QString& participantUUID)
+void Conversation::onConversationParticipantAdded(const QString &conversationID,
+                                                  const QString &participantUUID)
 {
     // TODO(joining): add the participant and announce its arrival.
     if (isForThisConversation(conversationID))
         qDebug() << "Conversation::onConversationParticipantAdded" << conversationID << participantUUID;
 }
 
-void Conversation::onConversationParticipantIsTypingChanged(const QString& conversationID,
-                                                            const QString& participantUUID, bool isTyping)
+void Conversation::onConversationParticipantIsTypingChanged(const QString &conversationID,
+                                                            const QString &participantUUID, bool isTyping)
 {
     // TODO(joining): track who is typing.
     if (isForThisConversation(conversationID))
@@ -798,17 +799,18 @@ void Conversation::onConversationParticipantIsTypingChanged(const QString& conve
 }
 
 void Conversation::onConversationParticipantRemoved(
-    const QString& conversationID, const QString& participantUUID,
-    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString& reasonMsg)
+    const QString &conversationID, const QString &participantUUID,
+    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg)
 {
     // TODO(joining): remove the participant and announce its departure.
     if (isForThisConversation(conversationID))
-        qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode << reasonMsg;
+        qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode
+                 << reasonMsg;
 }
 
-void Conversation::onConversationDisconnected(const QString& conversationID, const QString& participantUUID,
-                                              Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
-                                              const QString& reasonMsg)
+void Conversation::onConversationDisconnected(
+    const QString &conversationID, const QString &participantUUID,
+    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg)
 {
     if (!isForThisConversation(conversationID))
         return;
@@ -822,12 +824,13 @@ void Conversation::onConversationParticipantCountChanged(int)
         emit displayNameChanged(getDisplayName());
 }
 
-void Conversation::onConversationPasswordRequired(const QString& conversationID, const QString&)
+void Conversation::onConversationPasswordRequired(const QString &conversationID, const QString &)
 {
     if (!isForThisConversation(conversationID))
         return;
     setJoinState(PasswordRequested);
-    qDebug() << "Conversation::onConversationPasswordRequired" << "popping password request window";
+    qDebug() << "Conversation::onConversationPasswordRequired"
+             << "popping password request window";
     // TODO(windows): open the password window once the windows exist.
 }
 
@@ -839,7 +842,7 @@ void Conversation::onIdentityRealmDestroying()
     deleteLater();
 }
 
-void Conversation::onRemoteUserDisplayNameChanged(const QString& displayName)
+void Conversation::onRemoteUserDisplayNameChanged(const QString &displayName)
 {
     qDebug() << "Conversation::onRemoteUserDisplayNameChanged" << m_sipURI << displayName;
     if (!m_sipURI.startsWith(kPrivatePrefix))
@@ -850,12 +853,12 @@ void Conversation::onRemoteUserDisplayNameChanged(const QString& displayName)
 
 void Conversation::onConversationParticipantVoiceEnabledChanged(bool) {}
 
-void Conversation::onOwnerIdentityURIChanged(const QString& sipURI)
+void Conversation::onOwnerIdentityURIChanged(const QString &sipURI)
 {
     emit ownerURIChanged(sipURI);
 }
 
-void Conversation::onOwnerIdentityUIDChanged(const QString& userUID)
+void Conversation::onOwnerIdentityUIDChanged(const QString &userUID)
 {
     emit ownerUIDChanged(userUID);
 }
@@ -867,14 +870,14 @@ void Conversation::onOwnerIdentityDestroying()
     m_owner = nullptr;
 }
 
-void Conversation::onParentConversationSipURIChanged(const QString&)
+void Conversation::onParentConversationSipURIChanged(const QString &)
 {
     emit parentURIChanged(getParentURI());
 }
 
 void Conversation::onParentConversationDestroying()
 {
-    if (QObject* parentConversation = sender())
+    if (QObject *parentConversation = sender())
         disconnect(parentConversation, SIGNAL(destroying()), this, SLOT(onParentConversationDestroying()));
     m_parent = nullptr;
 }
@@ -888,29 +891,30 @@ void Conversation::onJoinStateChanged(Conversation::JoinState joinState)
         m_statsTimerId = startTimer(kStatisticsIntervalMs, Qt::CoarseTimer);
 }
 
-void Conversation::onModeratorsRealmIdentityAdded(Tavri::RealmUserInterface* identity)
+void Conversation::onModeratorsRealmIdentityAdded(Tavri::RealmUserInterface *identity)
 {
     if (LocalUser::getLocalUser()->isLocalUserIdentity(identity) && identity)
         emit localUserIsModeratorChanged(true);
 }
 
-void Conversation::onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface* identity)
+void Conversation::onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface *identity)
 {
     if (LocalUser::getLocalUser()->isLocalUserIdentity(identity) && identity)
         emit localUserIsModeratorChanged(false);
 }
 
-void Conversation::onUserListReceived(const QString& channelURI, const QStringList& userURIs, int numParticipants)
+void Conversation::onUserListReceived(const QString &channelURI, const QStringList &userURIs,
+                                      int numParticipants)
 {
     // TODO(joining): show the participants of a channel the user has not joined.
     if (channelURI == m_sipURI && m_joinState == NotJoined)
         qDebug() << "Conversation::onUserListReceived" << channelURI << userURIs.size() << numParticipants;
 }
 
-void Conversation::timerEvent(QTimerEvent* event)
+void Conversation::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_statsTimerId) {
-        if (QSocialManager* social = QSocialManager::getInstance())
+        if (QSocialManager *social = QSocialManager::getInstance())
             social->requestAddUserStats(m_channelUID, nullptr);
         return;
     }
@@ -923,18 +927,19 @@ bool Conversation::isBuiltInRealm() const
 {
     // There is one built-in realm, so its class identifies it; this does not
     // create the realm as its accessor would.
-    return m_realm && qobject_cast<TavriIdentityRealm*>(m_realm->realmObject());
+    return m_realm && qobject_cast<TavriIdentityRealm *>(m_realm->realmObject());
 }
 
 void Conversation::connectRemoteUser()
 {
     disconnectRemoteUser();
-    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(m_sipURI);
+    Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(m_sipURI);
     if (!user)
         return;
     m_displayName = tr("Private Chat w/ %1").arg(user->getDisplayName());
     m_remoteUser = user->getQObject();
-    connect(m_remoteUser, SIGNAL(displayNameUpdated(QString)), this, SLOT(onRemoteUserDisplayNameChanged(QString)));
+    connect(m_remoteUser, SIGNAL(displayNameUpdated(QString)), this,
+            SLOT(onRemoteUserDisplayNameChanged(QString)));
     connect(m_remoteUser, &QObject::destroyed, this, [this] { m_remoteUser = nullptr; });
 }
 
@@ -949,21 +954,21 @@ void Conversation::disconnectRealm()
 {
     if (!m_realm)
         return;
-    QObject* realm = m_realm->realmObject();
+    QObject *realm = m_realm->realmObject();
     disconnect(realm, nullptr, this, nullptr);
     disconnect(realm, nullptr, &m_chatMessages, nullptr);
 }
 
-void Conversation::terminateSession(QString& sessionHandle)
+void Conversation::terminateSession(QString &sessionHandle)
 {
     if (sessionHandle.isEmpty())
         return;
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestTerminateSession(sessionHandle);
     sessionHandle.clear();
 }
 
-void Conversation::stopTimer(int& timerId)
+void Conversation::stopTimer(int &timerId)
 {
     if (timerId != 0) {
         killTimer(timerId);

@@ -47,12 +47,14 @@ class Conversation : public QObject
     Q_PROPERTY(bool isJoined READ getIsJoined NOTIFY isJoinedChanged)
     Q_PROPERTY(QString sipURI READ getSipURI NOTIFY sipURIChanged)
     Q_PROPERTY(VoiceState voiceState READ getVoiceState WRITE setVoiceState NOTIFY voiceStateChanged)
-    Q_PROPERTY(ConversationParticipantList* participants READ getParticipants CONSTANT)
-    Q_PROPERTY(ConversationMessageList* chatMessages READ getChatMessages CONSTANT)
+    Q_PROPERTY(ConversationParticipantList *participants READ getParticipants CONSTANT)
+    Q_PROPERTY(ConversationMessageList *chatMessages READ getChatMessages CONSTANT)
     Q_PROPERTY(QStringList participantsTyping READ getParticipantsTyping NOTIFY participantsTypingChanged)
-    Q_PROPERTY(QStringList pendingMessagesToSend READ getPendingMessagesToSend NOTIFY pendingMessagesToSendChanged)
+    Q_PROPERTY(
+        QStringList pendingMessagesToSend READ getPendingMessagesToSend NOTIFY pendingMessagesToSendChanged)
     Q_PROPERTY(ChatTransportType chatTransportType READ getChatTransportType CONSTANT)
-    Q_PROPERTY(QString ostrelSessionHandle READ getOstrelSessionHandleForQml NOTIFY ostrelSessionHandleChanged)
+    Q_PROPERTY(
+        QString ostrelSessionHandle READ getOstrelSessionHandleForQml NOTIFY ostrelSessionHandleChanged)
     Q_PROPERTY(bool localAudioEnabled READ getLocalAudioEnabled NOTIFY localAudioEnabledChanged)
     Q_PROPERTY(bool isPrivate READ getIsPrivate NOTIFY isPrivateChanged)
     Q_PROPERTY(bool isOwned READ getIsOwned NOTIFY isOwnedChanged)
@@ -75,12 +77,12 @@ class Conversation : public QObject
     Q_PROPERTY(QStringList ancestryURIs READ getAncestryURIs NOTIFY ancestryURIsChanged)
     Q_PROPERTY(QString channelUID READ getChannelUID NOTIFY channelUIDChanged)
     Q_PROPERTY(bool localUserIsModerator READ getLocalUserIsModerator NOTIFY localUserIsModeratorChanged)
-    Q_PROPERTY(RealmIdentityList* moderators READ getModeratorsForQml CONSTANT)
-    Q_PROPERTY(RealmIdentityList* members READ getMembersForQml CONSTANT)
-    Q_PROPERTY(RealmIdentityList* banned READ getBannedForQml CONSTANT)
+    Q_PROPERTY(RealmIdentityList *moderators READ getModeratorsForQml CONSTANT)
+    Q_PROPERTY(RealmIdentityList *members READ getMembersForQml CONSTANT)
+    Q_PROPERTY(RealmIdentityList *banned READ getBannedForQml CONSTANT)
     Q_PROPERTY(bool muted READ getMuted NOTIFY defaultMutedChanged)
     Q_PROPERTY(QString transitionSipURI READ getTransitionSipURI NOTIFY transitionSipURIChanged)
-    Q_PROPERTY(ConversationList* familyTree READ getFamilyTreeForQml NOTIFY familyTreeChanged)
+    Q_PROPERTY(ConversationList *familyTree READ getFamilyTreeForQml NOTIFY familyTreeChanged)
 
 public:
     enum VoiceState { VoiceDisabled = 0, VoiceToBeRequested = 1, VoiceRequested = 2, VoiceEnabled = 3 };
@@ -95,13 +97,14 @@ public:
 
     // A conversation of an identity realm. Without a URI, a conversation of
     // the built-in realm takes its id as URI.
-    Conversation(Tavri::IdentityRealmInterface* realm, const QString& conversationID, const QString& displayName,
-                 QObject* parent = nullptr, VoiceState voiceState = VoiceDisabled, JoinState joinState = NotJoined,
-                 const QString& ostrelSessionHandle = QString(), const QString& sipURI = QString());
+    Conversation(Tavri::IdentityRealmInterface *realm, const QString &conversationID,
+                 const QString &displayName, QObject *parent = nullptr, VoiceState voiceState = VoiceDisabled,
+                 JoinState joinState = NotJoined, const QString &ostrelSessionHandle = QString(),
+                 const QString &sipURI = QString());
     // A conversation of the built-in realm for a SIP URI; joined when there
     // is a session handle.
-    Conversation(const QString& displayName, const QString& sipURI, const QString& channelUID,
-                 QObject* parent = nullptr, const QString& ostrelSessionHandle = QString());
+    Conversation(const QString &displayName, const QString &sipURI, const QString &channelUID,
+                 QObject *parent = nullptr, const QString &ostrelSessionHandle = QString());
     // Only for QML's access to the enums.
     Conversation();
     ~Conversation() override;
@@ -121,15 +124,15 @@ public:
     QString getConversationID() const { return m_conversationID; }
     QString getRealmID() const;
     QString getRealmDisplayName() const;
-    Tavri::IdentityRealmInterface* getIdentityRealm() const { return m_realm; }
+    Tavri::IdentityRealmInterface *getIdentityRealm() const { return m_realm; }
     // Ad-hoc group chats are titled by their present participants.
     QString getDisplayName() const;
     JoinState getJoinState() const { return m_joinState; }
     bool getIsJoined() const;
     QString getSipURI() const { return m_sipURI; }
     VoiceState getVoiceState() const { return m_voiceState; }
-    ConversationParticipantList* getParticipants() { return &m_participants; }
-    ConversationMessageList* getChatMessages() { return &m_chatMessages; }
+    ConversationParticipantList *getParticipants() { return &m_participants; }
+    ConversationMessageList *getChatMessages() { return &m_chatMessages; }
     QStringList getParticipantsTyping() const { return m_participantsTyping; }
     QStringList getPendingMessagesToSend() const { return m_pendingMessagesToSend; }
     ChatTransportType getChatTransportType() const { return m_chatTransportType; }
@@ -142,13 +145,13 @@ public:
     bool getIsOwned() const;
     bool getIsFavorite() const { return m_isFavorite; }
     QString getParentURI() const;
-    Conversation* getParentConversation() const { return m_parent; }
+    Conversation *getParentConversation() const { return m_parent; }
     bool getHasChildren() const { return m_hasChildren; }
     bool getIsPermanent() const { return !m_channelUID.isEmpty(); }
     QString getOwnerURI() const;
     QString getOwnerUID() const;
-    TavriIdentityRealmUser* getOwnerIdentity() const { return m_owner; }
-    QStringList& getChildChannelURIs() { return m_childChannelURIs; }
+    TavriIdentityRealmUser *getOwnerIdentity() const { return m_owner; }
+    QStringList &getChildChannelURIs() { return m_childChannelURIs; }
     AccessType getAccessType() const { return m_accessType; }
     QString getProfileImageURI() const { return m_profileImageURI; }
     QString getDialinAccessCode() const { return m_dialinAccessCode; }
@@ -165,39 +168,39 @@ public:
 
     // The member, moderator and ban lists of a permanent channel, asked of the
     // voice service on first use or when refresh is set.
-    RealmIdentityList* getMembers(bool refresh);
-    RealmIdentityList* getModerators(bool refresh);
-    RealmIdentityList* getBanned(bool refresh);
-    ConversationList* getFamilyTree(bool refresh);
+    RealmIdentityList *getMembers(bool refresh);
+    RealmIdentityList *getModerators(bool refresh);
+    RealmIdentityList *getBanned(bool refresh);
+    ConversationList *getFamilyTree(bool refresh);
 
     // Setters of server-kept attributes: a value from the web or voice
     // service (fromServer) is always taken; a local edit only inside an edit
     // transaction (a display name also while the conversation has no channel).
-    Q_INVOKABLE void setDisplayName(const QString& displayName, bool fromServer = false);
+    Q_INVOKABLE void setDisplayName(const QString &displayName, bool fromServer = false);
     Q_INVOKABLE void setAccessType(Conversation::AccessType accessType, bool fromServer = false);
-    Q_INVOKABLE void setProfileImageURI(const QString& profileImageURI, bool fromServer = false);
-    Q_INVOKABLE void setMessage(const QString& message, bool fromServer = false);
-    Q_INVOKABLE void setDescription(const QString& description, bool fromServer = false);
-    void setDialinAccessCode(const QString& dialinAccessCode, bool fromServer = false);
-    void setLastInhabited(const QDateTime& lastInhabited, bool fromServer = false);
+    Q_INVOKABLE void setProfileImageURI(const QString &profileImageURI, bool fromServer = false);
+    Q_INVOKABLE void setMessage(const QString &message, bool fromServer = false);
+    Q_INVOKABLE void setDescription(const QString &description, bool fromServer = false);
+    void setDialinAccessCode(const QString &dialinAccessCode, bool fromServer = false);
+    void setLastInhabited(const QDateTime &lastInhabited, bool fromServer = false);
     void setIsFavorite(bool isFavorite, bool fromServer = false);
 
-    void setChannelUID(const QString& channelUID);
-    void setHierarchyRoot(const QString& hierarchyRoot);
+    void setChannelUID(const QString &channelUID);
+    void setHierarchyRoot(const QString &hierarchyRoot);
     void setHasChildren(bool hasChildren);
     // Announces the owner's URI, uid and isOwned, also when unchanged.
-    void setOwnerIdentity(TavriIdentityRealmUser* owner);
+    void setOwnerIdentity(TavriIdentityRealmUser *owner);
     // Moves this channel under parent. A parent that is this channel or one
     // of its descendants is refused, so the hierarchy stays a tree.
-    void setParentConversation(Conversation* parent);
+    void setParentConversation(Conversation *parent);
 
     // Join, voice and session state.
     void setJoinState(JoinState state);
     void setVoiceState(VoiceState state);
-    void setSipURI(const QString& uri, bool fetchChannelInfo = false);
-    void setTransitionSipURI(const QString& uri);
-    void setOstrelSessionHandle(const QString& handle);
-    void setTransitionOstrelSessionHandle(const QString& handle);
+    void setSipURI(const QString &uri, bool fetchChannelInfo = false);
+    void setTransitionSipURI(const QString &uri);
+    void setOstrelSessionHandle(const QString &handle);
+    void setTransitionOstrelSessionHandle(const QString &handle);
     // Leaves through the realm; a forced leave also resets the conversation
     // at once.
     Q_INVOKABLE void requestLeaveConversation(bool forceClose = false);
@@ -206,103 +209,104 @@ public:
     Q_INVOKABLE QVariantList getChatLogFileList();
     Q_INVOKABLE void deleteSavedPassword();
     // The realm calls this when it replaces this object by another.
-    void emitSwapping(Conversation* newReference);
+    void emitSwapping(Conversation *newReference);
 
 signals:
-    void conversationIdChanged(const QString& conversationID);
-    void displayNameChanged(const QString& displayName);
+    void conversationIdChanged(const QString &conversationID);
+    void displayNameChanged(const QString &displayName);
     void joinStateChanged(Conversation::JoinState joinState);
     void isJoinedChanged(bool isJoined);
-    void sipURIChanged(const QString& sipURI);
+    void sipURIChanged(const QString &sipURI);
     void voiceStateChanged(Conversation::VoiceState voiceState);
-    void participantsTypingChanged(const QStringList& participantsTyping);
-    void pendingMessagesToSendChanged(const QStringList& pendingMessagesToSend);
-    void ostrelSessionHandleChanged(const QString& ostrelSessionHandle);
+    void participantsTypingChanged(const QStringList &participantsTyping);
+    void pendingMessagesToSendChanged(const QStringList &pendingMessagesToSend);
+    void ostrelSessionHandleChanged(const QString &ostrelSessionHandle);
     void localAudioEnabledChanged(bool localAudioEnabled);
     void isPrivateChanged(bool isPrivate);
     void isOwnedChanged(bool isOwned);
     void isFavoriteChanged(bool isFavorite);
-    void parentURIChanged(const QString& parentURI);
+    void parentURIChanged(const QString &parentURI);
     void hasChildrenChanged(bool hasChildren);
     void isPermanentChanged(bool isPermanent);
     void defaultMutedChanged(bool muted);
     void destroying();
-    void swapping(Conversation* newReference);
+    void swapping(Conversation *newReference);
     void addChannelFailed();
-    void channelAdded(const QString& channelURI, const QString& channelUID, const QString& dialinAccessCode);
-    void ownerURIChanged(const QString& ownerURI);
-    void ownerUIDChanged(const QString& ownerUID);
-    void childChannelURIsChanged(const QStringList& childChannelURIs);
+    void channelAdded(const QString &channelURI, const QString &channelUID, const QString &dialinAccessCode);
+    void ownerURIChanged(const QString &ownerURI);
+    void ownerUIDChanged(const QString &ownerUID);
+    void childChannelURIsChanged(const QStringList &childChannelURIs);
     void accessTypeChanged(Conversation::AccessType accessType);
-    void profileImageURIChanged(const QString& profileImageURI);
-    void dialinAccessCodeChanged(const QString& dialinAccessCode);
-    void messageChanged(const QString& message);
-    void descriptionChanged(const QString& description);
-    void lastInhabitedChanged(const QDateTime& lastInhabited);
+    void profileImageURIChanged(const QString &profileImageURI);
+    void dialinAccessCodeChanged(const QString &dialinAccessCode);
+    void messageChanged(const QString &message);
+    void descriptionChanged(const QString &description);
+    void lastInhabitedChanged(const QDateTime &lastInhabited);
     void depthChanged(int depth);
-    void ancestryURIsChanged(const QStringList& ancestryURIs);
-    void channelUIDChanged(const QString& channelUID);
+    void ancestryURIsChanged(const QStringList &ancestryURIs);
+    void channelUIDChanged(const QString &channelUID);
     void localUserIsModeratorChanged(bool localUserIsModerator);
-    void transitionSipURIChanged(const QString& transitionSipURI);
-    void familyTreeChanged(ConversationList* familyTree);
+    void transitionSipURIChanged(const QString &transitionSipURI);
+    void familyTreeChanged(ConversationList *familyTree);
 
 public slots:
-    void sendMessage(const QString& message);
-    void onConversationParticipantAdded(const QString& conversationID, const QString& participantUUID);
-    void onConversationParticipantIsTypingChanged(const QString& conversationID, const QString& participantUUID,
-                                                  bool isTyping);
-    void onConversationParticipantRemoved(const QString& conversationID, const QString& participantUUID,
-                                          Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
-                                          const QString& reasonMsg);
-    void onConversationDisconnected(const QString& conversationID, const QString& participantUUID,
-                                    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
-                                    const QString& reasonMsg);
+    void sendMessage(const QString &message);
+    void onConversationParticipantAdded(const QString &conversationID, const QString &participantUUID);
+    void onConversationParticipantIsTypingChanged(const QString &conversationID,
+                                                  const QString &participantUUID, bool isTyping);
+    void onConversationParticipantRemoved(
+        const QString &conversationID, const QString &participantUUID,
+        Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg);
+    void
+    onConversationDisconnected(const QString &conversationID, const QString &participantUUID,
+                               Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                               const QString &reasonMsg);
 
 protected slots:
     void onConversationParticipantCountChanged(int participantCount);
-    void onConversationPasswordRequired(const QString& conversationID, const QString& participantUUID);
+    void onConversationPasswordRequired(const QString &conversationID, const QString &participantUUID);
     void onIdentityRealmDestroying();
-    void onRemoteUserDisplayNameChanged(const QString& displayName);
+    void onRemoteUserDisplayNameChanged(const QString &displayName);
     void onConversationParticipantVoiceEnabledChanged(bool voiceEnabled);
-    void onOwnerIdentityURIChanged(const QString& sipURI);
-    void onOwnerIdentityUIDChanged(const QString& userUID);
+    void onOwnerIdentityURIChanged(const QString &sipURI);
+    void onOwnerIdentityUIDChanged(const QString &userUID);
     void onOwnerIdentityDestroying();
-    void onParentConversationSipURIChanged(const QString& sipURI);
+    void onParentConversationSipURIChanged(const QString &sipURI);
     void onParentConversationDestroying();
     void onJoinStateChanged(Conversation::JoinState joinState);
-    void onModeratorsRealmIdentityAdded(Tavri::RealmUserInterface* identity);
-    void onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface* identity);
-    void onUserListReceived(const QString& channelURI, const QStringList& userURIs, int numParticipants);
+    void onModeratorsRealmIdentityAdded(Tavri::RealmUserInterface *identity);
+    void onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface *identity);
+    void onUserListReceived(const QString &channelURI, const QStringList &userURIs, int numParticipants);
 
 protected:
-    void timerEvent(QTimerEvent* event) override;
+    void timerEvent(QTimerEvent *event) override;
 
     // The password window and the conversation window, made and shown by the
     // window code; neither has a parent, so the conversation schedules their
     // deletion when it lets go of them.
-    QQuickView* m_passwordWindow = nullptr;
-    QQuickView* m_window = nullptr;
+    QQuickView *m_passwordWindow = nullptr;
+    QQuickView *m_window = nullptr;
 
 private:
     // Construction shared by the two working constructors.
     void initialize();
     bool isBuiltInRealm() const;
     // True when this conversation is one of the realm signal's conversations.
-    bool isForThisConversation(const QString& conversationID) const;
+    bool isForThisConversation(const QString &conversationID) const;
     // The private chat's title and the rename connection to the other user.
     void connectRemoteUser();
     void disconnectRemoteUser();
     void disconnectRealm();
-    void terminateSession(QString& sessionHandle);
-    bool acceptLocalEdit(bool fromServer, const char* function);
-    void stopTimer(int& timerId);
+    void terminateSession(QString &sessionHandle);
+    bool acceptLocalEdit(bool fromServer, const char *function);
+    void stopTimer(int &timerId);
     // Whether sipURI names a permanent channel (not an ad-hoc one).
     bool hasPermanentChannelURI() const;
     QString getOstrelSessionHandleForQml() const { return getOstrelSessionHandle(true); }
-    RealmIdentityList* getModeratorsForQml() { return getModerators(false); }
-    RealmIdentityList* getMembersForQml() { return getMembers(false); }
-    RealmIdentityList* getBannedForQml() { return getBanned(false); }
-    ConversationList* getFamilyTreeForQml() { return getFamilyTree(false); }
+    RealmIdentityList *getModeratorsForQml() { return getModerators(false); }
+    RealmIdentityList *getMembersForQml() { return getMembers(false); }
+    RealmIdentityList *getBannedForQml() { return getBanned(false); }
+    ConversationList *getFamilyTreeForQml() { return getFamilyTree(false); }
 
     QMutex m_windowMutex;
     int m_windowGeometryTimerId = 0;
@@ -320,9 +324,9 @@ private:
     QString m_transitionOstrelSessionHandle;
     QString m_transitionSipURI;
     bool m_muted = false;
-    Tavri::IdentityRealmInterface* m_realm = nullptr;
-    TavriIdentityRealmUser* m_owner = nullptr;
-    Conversation* m_parent = nullptr;
+    Tavri::IdentityRealmInterface *m_realm = nullptr;
+    TavriIdentityRealmUser *m_owner = nullptr;
+    Conversation *m_parent = nullptr;
     QStringList m_childChannelURIs;
     AccessType m_accessType = Public;
     QString m_profileImageURI;
@@ -342,13 +346,13 @@ private:
     // URI; ended once it is no longer needed.
     QString m_legacyOstrelSessionHandle;
     // The other user of a private chat whose renames the title follows.
-    QObject* m_remoteUser = nullptr;
+    QObject *m_remoteUser = nullptr;
     bool m_moderatorsFetched = false;
     RealmIdentityList m_moderators;
     bool m_membersFetched = false;
     RealmIdentityList m_members;
     bool m_bannedFetched = false;
     RealmIdentityList m_banned;
-    ConversationList* m_familyTree = nullptr;
+    ConversationList *m_familyTree = nullptr;
     QString m_hierarchyRoot;
 };

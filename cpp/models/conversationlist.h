@@ -17,24 +17,24 @@ class ConversationList : public QAbstractListModel
 public:
     enum Roles { DisplayNameRole = 1556, SipURIRole = 1564, ConversationRefRole = 1583 };
 
-    explicit ConversationList(QObject* parent = nullptr);
+    explicit ConversationList(QObject *parent = nullptr);
     ~ConversationList() override;
 
     // Appends the conversation unless it is listed already.
-    void addConversation(Conversation* conversation);
-    void removeConversation(Conversation* conversation);
+    void addConversation(Conversation *conversation);
+    void removeConversation(Conversation *conversation);
     void clear();
 
-    Q_INVOKABLE Conversation* at(int index) const;
+    Q_INVOKABLE Conversation *at(int index) const;
     Q_INVOKABLE int count() const { return m_conversations.size(); }
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 private slots:
     void onConversationDestroying();
 
 private:
-    QList<Conversation*> m_conversations;
+    QList<Conversation *> m_conversations;
 };

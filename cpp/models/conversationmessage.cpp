@@ -2,17 +2,14 @@
 
 #include "conversation.h"
 
-ConversationMessage::ConversationMessage(const QString& text, Tavri::RealmUserInterface* sender,
-                                         const QDateTime& sentAt, QObject* parent, ConversationMessageType type)
-    : QObject(parent)
-    , m_text(text)
-    , m_sender(sender)
-    , m_sentAt(sentAt)
-    , m_receivedAt(QDateTime::currentDateTime())
-    , m_messageType(type)
+ConversationMessage::ConversationMessage(const QString &text, Tavri::RealmUserInterface *sender,
+                                         const QDateTime &sentAt, QObject *parent,
+                                         ConversationMessageType type)
+    : QObject(parent), m_text(text), m_sender(sender), m_sentAt(sentAt),
+      m_receivedAt(QDateTime::currentDateTime()), m_messageType(type)
 {
     // The list's parent is the conversation.
     if (parent)
-        if (auto* conversation = qobject_cast<Conversation*>(parent->parent()))
+        if (auto *conversation = qobject_cast<Conversation *>(parent->parent()))
             m_conversationID = conversation->getConversationID();
 }

@@ -20,11 +20,11 @@ public:
     enum ConversationMessageType { ChatText = 0, WelcomeMessage = 1, NotificationMessage = 2 };
     Q_ENUM(ConversationMessageType)
 
-    ConversationMessage(const QString& text, Tavri::RealmUserInterface* sender, const QDateTime& sentAt,
-                        QObject* parent, ConversationMessageType type);
+    ConversationMessage(const QString &text, Tavri::RealmUserInterface *sender, const QDateTime &sentAt,
+                        QObject *parent, ConversationMessageType type);
 
     QString getText() const { return m_text; }
-    Tavri::RealmUserInterface* getSender() const { return m_sender; }
+    Tavri::RealmUserInterface *getSender() const { return m_sender; }
     QString getConversationID() const { return m_conversationID; }
     QDateTime getSentAt() const { return m_sentAt; }
     QDateTime getReceivedAt() const { return m_receivedAt; }
@@ -32,7 +32,7 @@ public:
 
 private:
     QString m_text;
-    Tavri::RealmUserInterface* m_sender = nullptr;
+    Tavri::RealmUserInterface *m_sender = nullptr;
     QString m_conversationID;
     QDateTime m_sentAt;
     QDateTime m_receivedAt;

@@ -5,19 +5,16 @@
 
 #include <QDebug>
 
-ConversationMessageList::ConversationMessageList(QObject* parent)
-    : QAbstractListModel(parent)
-{
-}
+ConversationMessageList::ConversationMessageList(QObject *parent) : QAbstractListModel(parent) {}
 
 ConversationMessageList::~ConversationMessageList() = default;
 
-Conversation* ConversationMessageList::getConversation() const
+Conversation *ConversationMessageList::getConversation() const
 {
-    return qobject_cast<Conversation*>(parent());
+    return qobject_cast<Conversation *>(parent());
 }
 
-void ConversationMessageList::appendMessage(ConversationMessage* message)
+void ConversationMessageList::appendMessage(ConversationMessage *message)
 {
     beginInsertRows(QModelIndex(), m_messages.size(), m_messages.size());
     m_messages.append(message);
@@ -26,18 +23,19 @@ void ConversationMessageList::appendMessage(ConversationMessage* message)
     // provides the chat colours.
 }
 
-void ConversationMessageList::addLocalLine(const QString& text, ConversationMessage::ConversationMessageType type)
+void ConversationMessageList::addLocalLine(const QString &text,
+                                           ConversationMessage::ConversationMessageType type)
 {
     appendMessage(new ConversationMessage(text, nullptr, QDateTime::currentDateTime(), this, type));
     emit messageAdded(QString(""), text);
 }
 
-void ConversationMessageList::addSystemMessage(const QString& text)
+void ConversationMessageList::addSystemMessage(const QString &text)
 {
     addLocalLine(text, ConversationMessage::NotificationMessage);
 }
 
-void ConversationMessageList::addWelcomeMessage(const QString& text)
+void ConversationMessageList::addWelcomeMessage(const QString &text)
 {
     addLocalLine(text, ConversationMessage::WelcomeMessage);
 }
@@ -47,52 +45,53 @@ void ConversationMessageList::clear()
     if (m_messages.isEmpty())
         return;
     beginRemoveRows(QModelIndex(), 0, m_messages.size() - 1);
-    const QList<ConversationMessage*> messages = m_messages;
+    const QList<ConversationMessage *> messages = m_messages;
     m_messages.clear();
-    for (ConversationMessage* message : messages) {
-        if (Tavri::RealmUserInterface* sender = message->getSender())
+    for (ConversationMessage *message : messages) {
+        if (Tavri::RealmUserInterface *sender = message->getSender())
             disconnect(sender->getQObject(), nullptr, this, nullptr);
         message->deleteLater();
     }
     endRemoveRows();
 }
 
-void ConversationMessageList::onConversationTextMessageReceived(const QString& conversationID,
-                                                                const QString& senderUUID, const QString&,
-                                                                const QString& messageText, const QDateTime& sentAt)
+void ConversationMessageList::onConversationTextMessageReceived(const QString &conversationID,
+                                                                const QString &senderUUID, const QString &,
+                                                                const QString &messageText,
+                                                                const QDateTime &sentAt)
 {
-    Conversation* conversation = getConversation();
+    Conversation *conversation = getConversation();
     if (!conversation)
         return;
-    if (conversationID != conversation->getConversationID() && conversationID != conversation->getSipURI()
-        && conversationID != conversation->getTransitionSipURI())
+    if (conversationID != conversation->getConversationID() && conversationID != conversation->getSipURI() &&
+        conversationID != conversation->getTransitionSipURI())
         return;
     if (senderUUID == conversationID) {
         addSystemMessage(messageText);
         return;
     }
-    Tavri::IdentityRealmInterface* realm = conversation->getIdentityRealm();
-    Tavri::RealmUserInterface* sender = realm ? realm->getRealmUser(senderUUID) : nullptr;
+    Tavri::IdentityRealmInterface *realm = conversation->getIdentityRealm();
+    Tavri::RealmUserInterface *sender = realm ? realm->getRealmUser(senderUUID) : nullptr;
     if (!sender) {
         // Without a sender the line would have no author to show; keep the
         // text visible as a notice rather than dropping it.
-        qWarning() << "ConversationMessageList::onConversationTextMessageReceived" << "unknown sender" << senderUUID
-                   << "in" << conversationID;
+        qWarning() << "ConversationMessageList::onConversationTextMessageReceived"
+                   << "unknown sender" << senderUUID << "in" << conversationID;
         addSystemMessage(messageText);
         return;
     }
-    auto* message = new ConversationMessage(messageText, sender, sentAt, this, ConversationMessage::ChatText);
+    auto *message = new ConversationMessage(messageText, sender, sentAt, this, ConversationMessage::ChatText);
     connect(sender->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
             SLOT(onSenderDisplayNameChanged(QString)), Qt::UniqueConnection);
     appendMessage(message);
     emit messageAdded(sender->getDisplayName(), messageText);
 }
 
-void ConversationMessageList::onSenderDisplayNameChanged(const QString&)
+void ConversationMessageList::onSenderDisplayNameChanged(const QString &)
 {
-    QObject* senderObject = sender();
+    QObject *senderObject = sender();
     for (int row = m_messages.size() - 1; row >= 0; --row) {
-        Tavri::RealmUserInterface* author = m_messages.at(row)->getSender();
+        Tavri::RealmUserInterface *author = m_messages.at(row)->getSender();
         if (author && author->getQObject() == senderObject) {
             const QModelIndex changed = index(row);
             emit dataChanged(changed, changed, {SenderDisplayNameRole});
@@ -100,18 +99,18 @@ void ConversationMessageList::onSenderDisplayNameChanged(const QString&)
     }
 }
 
-int ConversationMessageList::rowCount(const QModelIndex& parent) const
+int ConversationMessageList::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_messages.size();
 }
 
-QVariant ConversationMessageList::data(const QModelIndex& index, int role) const
+QVariant ConversationMessageList::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.column() < 0 || index.model() != this || index.row() < 0
-        || index.row() >= m_messages.size())
+    if (!index.isValid() || index.column() < 0 || index.model() != this || index.row() < 0 ||
+        index.row() >= m_messages.size())
         return QVariant();
-    ConversationMessage* message = m_messages.at(index.row());
-    Tavri::RealmUserInterface* sender = message->getSender();
+    ConversationMessage *message = m_messages.at(index.row());
+    Tavri::RealmUserInterface *sender = message->getSender();
     switch (role) {
     case Qt::DisplayRole:
     case MessageTextRole:

@@ -32,34 +32,34 @@ public:
         ReceivedAtRole
     };
 
-    explicit ConversationMessageList(QObject* parent = nullptr);
+    explicit ConversationMessageList(QObject *parent = nullptr);
     ~ConversationMessageList() override;
 
     // A line the program writes itself: a notice, or a channel's welcome text.
-    void addSystemMessage(const QString& text);
-    void addWelcomeMessage(const QString& text);
+    void addSystemMessage(const QString &text);
+    void addWelcomeMessage(const QString &text);
     void clear();
-    QList<ConversationMessage*> getMessages() const { return m_messages; }
+    QList<ConversationMessage *> getMessages() const { return m_messages; }
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 signals:
-    void messageAdded(const QString& sender, const QString& message);
+    void messageAdded(const QString &sender, const QString &message);
 
 public slots:
     // Appends a chat line when the text is addressed to this conversation;
     // a text whose sender is the conversation itself becomes a system line.
-    void onConversationTextMessageReceived(const QString& conversationID, const QString& senderUUID,
-                                           const QString& receiverUUID, const QString& messageText,
-                                           const QDateTime& sentAt);
-    void onSenderDisplayNameChanged(const QString& displayName);
+    void onConversationTextMessageReceived(const QString &conversationID, const QString &senderUUID,
+                                           const QString &receiverUUID, const QString &messageText,
+                                           const QDateTime &sentAt);
+    void onSenderDisplayNameChanged(const QString &displayName);
 
 private:
-    Conversation* getConversation() const;
-    void appendMessage(ConversationMessage* message);
-    void addLocalLine(const QString& text, ConversationMessage::ConversationMessageType type);
+    Conversation *getConversation() const;
+    void appendMessage(ConversationMessage *message);
+    void addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type);
 
-    QList<ConversationMessage*> m_messages;
+    QList<ConversationMessage *> m_messages;
 };

@@ -2,17 +2,15 @@
 
 #include "tavriidentityrealmuser.h"
 
-ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface* identity, QObject* parent,
-                                                 InvitedState invitedState, TavriIdentityRealmUser* tavriIdentity)
-    : QObject(parent)
-    , m_identity(identity)
-    , m_invitedState(invitedState)
-    , m_tavriIdentity(tavriIdentity)
+ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *identity, QObject *parent,
+                                                 InvitedState invitedState,
+                                                 TavriIdentityRealmUser *tavriIdentity)
+    : QObject(parent), m_identity(identity), m_invitedState(invitedState), m_tavriIdentity(tavriIdentity)
 {
     if (m_identity)
         connect(m_identity->getQObject(), SIGNAL(destroying()), this, SLOT(onIdentityDestroying()));
     if (!m_tavriIdentity && m_identity)
-        m_tavriIdentity = qobject_cast<TavriIdentityRealmUser*>(m_identity->getQObject());
+        m_tavriIdentity = qobject_cast<TavriIdentityRealmUser *>(m_identity->getQObject());
     if (m_tavriIdentity && (!m_identity || m_tavriIdentity != m_identity->getQObject()))
         connect(m_tavriIdentity, &TavriIdentityRealmUser::destroying, this,
                 &ConversationParticipant::onTavriIdentityDestroying);
@@ -29,7 +27,7 @@ ConversationParticipant::~ConversationParticipant()
     m_tavriIdentity = nullptr;
 }
 
-QObject* ConversationParticipant::getIdentityObject() const
+QObject *ConversationParticipant::getIdentityObject() const
 {
     return m_identity ? m_identity->getQObject() : nullptr;
 }
@@ -50,7 +48,7 @@ void ConversationParticipant::setVoiceEnabled(bool enabled)
     emit voiceEnabledChanged(enabled && m_tavriIdentity);
 }
 
-void ConversationParticipant::setTavriIdentity(TavriIdentityRealmUser* tavriIdentity)
+void ConversationParticipant::setTavriIdentity(TavriIdentityRealmUser *tavriIdentity)
 {
     if (tavriIdentity == m_tavriIdentity)
         return;

@@ -23,13 +23,13 @@ public:
     enum InvitedState { Present = 0, Invited = 1, Declined = 2 };
     Q_ENUM(InvitedState)
 
-    ConversationParticipant(Tavri::RealmUserInterface* identity, QObject* parent, InvitedState invitedState,
-                            TavriIdentityRealmUser* tavriIdentity = nullptr);
+    ConversationParticipant(Tavri::RealmUserInterface *identity, QObject *parent, InvitedState invitedState,
+                            TavriIdentityRealmUser *tavriIdentity = nullptr);
     ~ConversationParticipant() override;
 
-    Tavri::RealmUserInterface* getIdentity() const { return m_identity; }
-    TavriIdentityRealmUser* getTavriIdentity() const { return m_tavriIdentity; }
-    Q_INVOKABLE QObject* getIdentityObject() const;
+    Tavri::RealmUserInterface *getIdentity() const { return m_identity; }
+    TavriIdentityRealmUser *getTavriIdentity() const { return m_tavriIdentity; }
+    Q_INVOKABLE QObject *getIdentityObject() const;
 
     InvitedState getInvitedState() const { return m_invitedState; }
     // Stores the state and announces it when it changed.
@@ -37,7 +37,7 @@ public:
 
     bool getVoiceEnabled() const { return m_tavriIdentity && m_voiceEnabled; }
     void setVoiceEnabled(bool enabled);
-    void setTavriIdentity(TavriIdentityRealmUser* tavriIdentity);
+    void setTavriIdentity(TavriIdentityRealmUser *tavriIdentity);
 
     // The SIP URI of the built-in realm user that carries the voice session;
     // empty when there is none.
@@ -53,8 +53,8 @@ public slots:
     void onTavriIdentityDestroying();
 
 private:
-    Tavri::RealmUserInterface* m_identity = nullptr;
+    Tavri::RealmUserInterface *m_identity = nullptr;
     InvitedState m_invitedState = Present;
-    TavriIdentityRealmUser* m_tavriIdentity = nullptr;
+    TavriIdentityRealmUser *m_tavriIdentity = nullptr;
     bool m_voiceEnabled = false;
 };

@@ -9,16 +9,17 @@
 #include <QMutex>
 #include <QMutexLocker>
 
-namespace {
-
-QString displayNameOf(ConversationParticipant* participant)
+namespace
 {
-    Tavri::RealmUserInterface* identity = participant->getIdentity();
+
+QString displayNameOf(ConversationParticipant *participant)
+{
+    Tavri::RealmUserInterface *identity = participant->getIdentity();
     return identity ? identity->getDisplayName() : QString();
 }
 
 // Guards the take-out and re-insertion of a row that turns present.
-QMutex& reinsertionMutex()
+QMutex &reinsertionMutex()
 {
     static QMutex mutex;
     return mutex;
@@ -26,9 +27,8 @@ QMutex& reinsertionMutex()
 
 } // namespace
 
-ConversationParticipantList::ConversationParticipantList(QObject* parent)
-    : QAbstractListModel(parent)
-    , m_invitedIdentities(this)
+ConversationParticipantList::ConversationParticipantList(QObject *parent)
+    : QAbstractListModel(parent), m_invitedIdentities(this)
 {
     connect(&m_invitedIdentities, &RealmIdentityList::realmIdentityRemoved, this,
             &ConversationParticipantList::onInvitedParticipantRemoved);
@@ -36,32 +36,32 @@ ConversationParticipantList::ConversationParticipantList(QObject* parent)
 
 ConversationParticipantList::~ConversationParticipantList()
 {
-    for (ConversationParticipant* participant : qAsConst(m_participants))
+    for (ConversationParticipant *participant : qAsConst(m_participants))
         disconnect(participant, nullptr, this, nullptr);
 }
 
-Conversation* ConversationParticipantList::getConversation() const
+Conversation *ConversationParticipantList::getConversation() const
 {
-    return qobject_cast<Conversation*>(parent());
+    return qobject_cast<Conversation *>(parent());
 }
 
-int ConversationParticipantList::sortedPosition(ConversationParticipant* participant) const
+int ConversationParticipantList::sortedPosition(ConversationParticipant *participant) const
 {
     const QString name = displayNameOf(participant);
     for (int row = 0; row < m_participants.size(); ++row) {
-        ConversationParticipant* other = m_participants.at(row);
+        ConversationParticipant *other = m_participants.at(row);
         if (other == participant)
             continue;
         if (other->getInvitedState() > participant->getInvitedState())
             return row;
-        if (other->getInvitedState() >= participant->getInvitedState()
-            && displayNameOf(other).compare(name, Qt::CaseInsensitive) > 0)
+        if (other->getInvitedState() >= participant->getInvitedState() &&
+            displayNameOf(other).compare(name, Qt::CaseInsensitive) > 0)
             return row;
     }
     return m_participants.size();
 }
 
-void ConversationParticipantList::insertSorted(ConversationParticipant* participant)
+void ConversationParticipantList::insertSorted(ConversationParticipant *participant)
 {
     const int row = sortedPosition(participant);
     beginInsertRows(QModelIndex(), row, row);
@@ -69,7 +69,7 @@ void ConversationParticipantList::insertSorted(ConversationParticipant* particip
     endInsertRows();
 }
 
-void ConversationParticipantList::moveToSortedPosition(ConversationParticipant* participant)
+void ConversationParticipantList::moveToSortedPosition(ConversationParticipant *participant)
 {
     const int row = m_participants.indexOf(participant);
     if (row < 0)
@@ -83,11 +83,11 @@ void ConversationParticipantList::moveToSortedPosition(ConversationParticipant* 
     endMoveRows();
 }
 
-void ConversationParticipantList::connectParticipant(ConversationParticipant* participant, bool withVoice)
+void ConversationParticipantList::connectParticipant(ConversationParticipant *participant, bool withVoice)
 {
     connect(participant, &ConversationParticipant::destroying, this,
             &ConversationParticipantList::onParticipantDestroying);
-    if (Tavri::RealmUserInterface* identity = participant->getIdentity())
+    if (Tavri::RealmUserInterface *identity = participant->getIdentity())
         connect(identity->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
                 SLOT(onParticipantDisplayNameUpdated(QString)));
     connect(participant, &ConversationParticipant::invitedStateChanged, this,
@@ -97,19 +97,19 @@ void ConversationParticipantList::connectParticipant(ConversationParticipant* pa
                 &ConversationParticipantList::onParticipantVoiceEnabledChanged);
 }
 
-void ConversationParticipantList::disconnectParticipant(ConversationParticipant* participant)
+void ConversationParticipantList::disconnectParticipant(ConversationParticipant *participant)
 {
     disconnect(participant, nullptr, this, nullptr);
-    if (Tavri::RealmUserInterface* identity = participant->getIdentity())
+    if (Tavri::RealmUserInterface *identity = participant->getIdentity())
         disconnect(identity->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
                    SLOT(onParticipantDisplayNameUpdated(QString)));
 }
 
-ConversationParticipant* ConversationParticipantList::addParticipant(Tavri::RealmUserInterface* identity)
+ConversationParticipant *ConversationParticipantList::addParticipant(Tavri::RealmUserInterface *identity)
 {
     if (!TAVRI_CHECK(identity))
         return nullptr;
-    Conversation* conversation = getConversation();
+    Conversation *conversation = getConversation();
     QString sessionHandle;
     if (conversation) {
         sessionHandle = conversation->getOstrelSessionHandle(true);
@@ -117,8 +117,8 @@ ConversationParticipant* ConversationParticipantList::addParticipant(Tavri::Real
             sessionHandle = conversation->getTransitionOstrelSessionHandle();
     }
 
-    ConversationParticipant* participant = nullptr;
-    for (ConversationParticipant* candidate : qAsConst(m_participants)) {
+    ConversationParticipant *participant = nullptr;
+    for (ConversationParticipant *candidate : qAsConst(m_participants)) {
         if (candidate->getIdentity() == identity) {
             participant = candidate;
             break;
@@ -142,7 +142,7 @@ ConversationParticipant* ConversationParticipantList::addParticipant(Tavri::Real
     // TODO(chat colours): give the identity a chat colour of the style when
     // it has none, once the style service exists.
     if (!sessionHandle.isEmpty())
-        if (auto* tavriIdentity = qobject_cast<TavriIdentityRealmUser*>(identity->getQObject()))
+        if (auto *tavriIdentity = qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()))
             participant->setTavriIdentity(tavriIdentity);
 
     connectParticipant(participant, true);
@@ -152,19 +152,19 @@ ConversationParticipant* ConversationParticipantList::addParticipant(Tavri::Real
     return participant;
 }
 
-ConversationParticipant* ConversationParticipantList::addInvitedParticipant(
-    Tavri::RealmUserInterface* invitedIdentity)
+ConversationParticipant *
+ConversationParticipantList::addInvitedParticipant(Tavri::RealmUserInterface *invitedIdentity)
 {
     if (!TAVRI_CHECK(invitedIdentity))
         return nullptr;
-    for (ConversationParticipant* participant : qAsConst(m_participants)) {
+    for (ConversationParticipant *participant : qAsConst(m_participants)) {
         if (participant->getIdentity() == invitedIdentity) {
-            qDebug() << "ConversationParticipantList::addInvitedParticipant" << "already invited / present"
-                     << invitedIdentity->getDisplayName();
+            qDebug() << "ConversationParticipantList::addInvitedParticipant"
+                     << "already invited / present" << invitedIdentity->getDisplayName();
             return participant;
         }
     }
-    auto* participant = new ConversationParticipant(invitedIdentity, this, ConversationParticipant::Invited);
+    auto *participant = new ConversationParticipant(invitedIdentity, this, ConversationParticipant::Invited);
     connectParticipant(participant, false);
     insertSorted(participant);
     emit participantCountChanged(m_participants.size());
@@ -173,23 +173,23 @@ ConversationParticipant* ConversationParticipantList::addInvitedParticipant(
     return participant;
 }
 
-ConversationParticipant* ConversationParticipantList::getParticipantBySipURI(const QString& sipURI) const
+ConversationParticipant *ConversationParticipantList::getParticipantBySipURI(const QString &sipURI) const
 {
-    for (ConversationParticipant* participant : m_participants)
+    for (ConversationParticipant *participant : m_participants)
         if (participant->getSipURI() == sipURI)
             return participant;
     return nullptr;
 }
 
-ConversationParticipant* ConversationParticipantList::getParticipantByUUID(const QString& uuid) const
+ConversationParticipant *ConversationParticipantList::getParticipantByUUID(const QString &uuid) const
 {
-    for (ConversationParticipant* participant : m_participants)
+    for (ConversationParticipant *participant : m_participants)
         if (participant->getIdentity() && participant->getIdentity()->getUid() == uuid)
             return participant;
     return nullptr;
 }
 
-void ConversationParticipantList::removeParticipant(ConversationParticipant* participant, bool deleteIt)
+void ConversationParticipantList::removeParticipant(ConversationParticipant *participant, bool deleteIt)
 {
     if (!participant)
         return;
@@ -204,9 +204,9 @@ void ConversationParticipantList::removeParticipant(ConversationParticipant* par
     emit participantCountChanged(m_participants.size());
 }
 
-void ConversationParticipantList::removeParticipantForIdentity(Tavri::RealmUserInterface* identity)
+void ConversationParticipantList::removeParticipantForIdentity(Tavri::RealmUserInterface *identity)
 {
-    for (ConversationParticipant* participant : qAsConst(m_participants)) {
+    for (ConversationParticipant *participant : qAsConst(m_participants)) {
         if (participant->getIdentity() == identity) {
             removeParticipant(participant, true);
             return;
@@ -218,9 +218,9 @@ void ConversationParticipantList::clear()
 {
     if (!m_participants.isEmpty()) {
         beginRemoveRows(QModelIndex(), 0, m_participants.size() - 1);
-        const QList<ConversationParticipant*> participants = m_participants;
+        const QList<ConversationParticipant *> participants = m_participants;
         m_participants.clear();
-        for (ConversationParticipant* participant : participants) {
+        for (ConversationParticipant *participant : participants) {
             disconnectParticipant(participant);
             if (participant->parent() == this)
                 participant->deleteLater();
@@ -231,22 +231,22 @@ void ConversationParticipantList::clear()
     m_invitedIdentities.clear();
 }
 
-ConversationParticipant* ConversationParticipantList::at(int index) const
+ConversationParticipant *ConversationParticipantList::at(int index) const
 {
     return m_participants.value(index, nullptr);
 }
 
-int ConversationParticipantList::rowCount(const QModelIndex& parent) const
+int ConversationParticipantList::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_participants.size();
 }
 
-QVariant ConversationParticipantList::data(const QModelIndex& index, int role) const
+QVariant ConversationParticipantList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= m_participants.size())
         return QVariant();
-    ConversationParticipant* participant = m_participants.at(index.row());
-    Tavri::RealmUserInterface* identity = participant->getIdentity();
+    ConversationParticipant *participant = m_participants.at(index.row());
+    Tavri::RealmUserInterface *identity = participant->getIdentity();
     switch (role) {
     case Qt::DisplayRole:
     case DisplayNameRole:
@@ -304,7 +304,8 @@ QHash<int, QByteArray> ConversationParticipantList::roleNames() const
             {SipURIRole, "sipURI"}};
 }
 
-void ConversationParticipantList::notifyRowChanged(ConversationParticipant* participant, const QVector<int>& roles)
+void ConversationParticipantList::notifyRowChanged(ConversationParticipant *participant,
+                                                   const QVector<int> &roles)
 {
     const int row = m_participants.indexOf(participant);
     if (row < 0)
@@ -315,24 +316,25 @@ void ConversationParticipantList::notifyRowChanged(ConversationParticipant* part
 
 void ConversationParticipantList::onParticipantDestroying()
 {
-    removeParticipant(static_cast<ConversationParticipant*>(sender()), false);
+    removeParticipant(static_cast<ConversationParticipant *>(sender()), false);
 }
 
-void ConversationParticipantList::onParticipantDisplayNameUpdated(const QString&)
+void ConversationParticipantList::onParticipantDisplayNameUpdated(const QString &)
 {
-    auto* identity = qobject_cast<Tavri::RealmUserInterface*>(sender());
+    auto *identity = qobject_cast<Tavri::RealmUserInterface *>(sender());
     if (!identity)
         return;
-    ConversationParticipant* participant = getParticipantByUUID(identity->getUid());
+    ConversationParticipant *participant = getParticipantByUUID(identity->getUid());
     if (!participant)
         return;
     moveToSortedPosition(participant);
     notifyRowChanged(participant, {DisplayNameRole});
 }
 
-void ConversationParticipantList::onParticipantInvitationStateChanged(ConversationParticipant::InvitedState state)
+void ConversationParticipantList::onParticipantInvitationStateChanged(
+    ConversationParticipant::InvitedState state)
 {
-    auto* participant = qobject_cast<ConversationParticipant*>(sender());
+    auto *participant = qobject_cast<ConversationParticipant *>(sender());
     if (!participant || !m_participants.contains(participant))
         return;
     moveToSortedPosition(participant);
@@ -347,14 +349,14 @@ void ConversationParticipantList::onParticipantInvitationStateChanged(Conversati
 
 void ConversationParticipantList::onParticipantVoiceEnabledChanged(bool)
 {
-    notifyRowChanged(qobject_cast<ConversationParticipant*>(sender()), {VoiceEnabledRole});
+    notifyRowChanged(qobject_cast<ConversationParticipant *>(sender()), {VoiceEnabledRole});
 }
 
-void ConversationParticipantList::onInvitedParticipantRemoved(Tavri::RealmUserInterface* inviteeIdentity)
+void ConversationParticipantList::onInvitedParticipantRemoved(Tavri::RealmUserInterface *inviteeIdentity)
 {
     if (!inviteeIdentity)
         return;
-    ConversationParticipant* participant = getParticipantByUUID(inviteeIdentity->getUid());
+    ConversationParticipant *participant = getParticipantByUUID(inviteeIdentity->getUid());
     if (participant && participant->getInvitedState() != ConversationParticipant::Present)
         removeParticipantForIdentity(inviteeIdentity);
 }

@@ -46,51 +46,51 @@ public:
         SipURIRole
     };
 
-    explicit ConversationParticipantList(QObject* parent = nullptr);
+    explicit ConversationParticipantList(QObject *parent = nullptr);
     ~ConversationParticipantList() override;
 
     // The present participant for identity: an invited row of the same
     // identity turns present and moves; otherwise a new row.
-    ConversationParticipant* addParticipant(Tavri::RealmUserInterface* identity);
+    ConversationParticipant *addParticipant(Tavri::RealmUserInterface *identity);
     // An invited participant; an identity already in a row returns that row
     // unchanged. Null (with an assertion report) for a null identity.
-    ConversationParticipant* addInvitedParticipant(Tavri::RealmUserInterface* invitedIdentity);
-    ConversationParticipant* getParticipantBySipURI(const QString& sipURI) const;
-    ConversationParticipant* getParticipantByUUID(const QString& uuid) const;
-    RealmIdentityList* getInvitedIdentities() { return &m_invitedIdentities; }
-    QList<ConversationParticipant*> getParticipants() const { return m_participants; }
-    void removeParticipant(ConversationParticipant* participant, bool deleteIt);
-    void removeParticipantForIdentity(Tavri::RealmUserInterface* identity);
+    ConversationParticipant *addInvitedParticipant(Tavri::RealmUserInterface *invitedIdentity);
+    ConversationParticipant *getParticipantBySipURI(const QString &sipURI) const;
+    ConversationParticipant *getParticipantByUUID(const QString &uuid) const;
+    RealmIdentityList *getInvitedIdentities() { return &m_invitedIdentities; }
+    QList<ConversationParticipant *> getParticipants() const { return m_participants; }
+    void removeParticipant(ConversationParticipant *participant, bool deleteIt);
+    void removeParticipantForIdentity(Tavri::RealmUserInterface *identity);
     void clear();
-    Conversation* getConversation() const;
+    Conversation *getConversation() const;
 
-    Q_INVOKABLE ConversationParticipant* at(int index) const;
+    Q_INVOKABLE ConversationParticipant *at(int index) const;
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 signals:
     void participantCountChanged(int participantCount);
-    void participantAdded(ConversationParticipant* participant);
+    void participantAdded(ConversationParticipant *participant);
 
 public slots:
     void onParticipantDestroying();
-    void onParticipantDisplayNameUpdated(const QString& displayName);
+    void onParticipantDisplayNameUpdated(const QString &displayName);
     void onParticipantInvitationStateChanged(ConversationParticipant::InvitedState state);
     void onParticipantVoiceEnabledChanged(bool voiceEnabled);
-    void onInvitedParticipantRemoved(Tavri::RealmUserInterface* inviteeIdentity);
+    void onInvitedParticipantRemoved(Tavri::RealmUserInterface *inviteeIdentity);
 
 private:
     // The row before which participant belongs; the participant's own row
     // never stops the scan.
-    int sortedPosition(ConversationParticipant* participant) const;
-    void insertSorted(ConversationParticipant* participant);
-    void moveToSortedPosition(ConversationParticipant* participant);
-    void connectParticipant(ConversationParticipant* participant, bool withVoice);
-    void disconnectParticipant(ConversationParticipant* participant);
-    void notifyRowChanged(ConversationParticipant* participant, const QVector<int>& roles);
+    int sortedPosition(ConversationParticipant *participant) const;
+    void insertSorted(ConversationParticipant *participant);
+    void moveToSortedPosition(ConversationParticipant *participant);
+    void connectParticipant(ConversationParticipant *participant, bool withVoice);
+    void disconnectParticipant(ConversationParticipant *participant);
+    void notifyRowChanged(ConversationParticipant *participant, const QVector<int> &roles);
 
-    QList<ConversationParticipant*> m_participants;
+    QList<ConversationParticipant *> m_participants;
     RealmIdentityList m_invitedIdentities;
 };

@@ -25,10 +25,11 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 
 // A built-in realm user that the test owns, with a name and a URI.
-std::unique_ptr<TavriIdentityRealmUser> makeUser(const QString& name, const QString& uri = QString())
+std::unique_ptr<TavriIdentityRealmUser> makeUser(const QString &name, const QString &uri = QString())
 {
     auto user = std::make_unique<TavriIdentityRealmUser>();
     user->setUname(name);
@@ -38,10 +39,10 @@ std::unique_ptr<TavriIdentityRealmUser> makeUser(const QString& name, const QStr
 }
 
 // The intervals of the conversation's running timers.
-QList<int> timerIntervals(QObject* object)
+QList<int> timerIntervals(QObject *object)
 {
     QList<int> intervals;
-    for (const QAbstractEventDispatcher::TimerInfo& info :
+    for (const QAbstractEventDispatcher::TimerInfo &info :
          QAbstractEventDispatcher::instance()->registeredTimers(object))
         intervals.append(info.interval);
     return intervals;
@@ -59,7 +60,7 @@ class WindowedConversation : public Conversation
 {
 public:
     using Conversation::Conversation;
-    void setWindows(QQuickView* window, QQuickView* passwordWindow)
+    void setWindows(QQuickView *window, QQuickView *passwordWindow)
     {
         m_window = window;
         m_passwordWindow = passwordWindow;
@@ -105,12 +106,12 @@ private slots:
     void destructionLeavesAndTerminates();
 
 private:
-    void signIn(const QString& uri);
+    void signIn(const QString &uri);
     void signOut();
 
-    FakeWebService* m_web = nullptr;
-    QSocialManager* m_social = nullptr;
-    VoiceManager* m_voice = nullptr;
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    VoiceManager *m_voice = nullptr;
 };
 
 void TestConversation::initTestCase()
@@ -141,7 +142,7 @@ void TestConversation::cleanupTestCase()
     m_social = nullptr;
 }
 
-void TestConversation::signIn(const QString& uri)
+void TestConversation::signIn(const QString &uri)
 {
     LocalUser::getLocalUser()->onSocialLoginSuccess(uri, QString(), QString(), QString(), QString(),
                                                     QString(), QString(), QString(), QString());
@@ -155,14 +156,17 @@ void TestConversation::constructorFromUri_data()
     QTest::addColumn<int>("joinState");
     QTest::addColumn<int>("voiceState");
 
-    QTest::newRow("no session") << "sip:confctl-1@d" << "" << int(Conversation::NotJoined)
-                                << int(Conversation::VoiceDisabled);
+    QTest::newRow("no session") << "sip:confctl-1@d"
+                                << "" << int(Conversation::NotJoined) << int(Conversation::VoiceDisabled);
     QTest::newRow("private chat with session")
-        << "sip:u-peer@d" << "h1" << int(Conversation::Joined) << int(Conversation::VoiceDisabled);
-    QTest::newRow("channel with session") << "sip:confctl-1@d" << "h2" << int(Conversation::Joined)
-                                          << int(Conversation::VoiceEnabled);
-    QTest::newRow("ad-hoc with session") << "sip:confctl-g-ab@d" << "h3" << int(Conversation::Joined)
-                                         << int(Conversation::VoiceEnabled);
+        << "sip:u-peer@d"
+        << "h1" << int(Conversation::Joined) << int(Conversation::VoiceDisabled);
+    QTest::newRow("channel with session")
+        << "sip:confctl-1@d"
+        << "h2" << int(Conversation::Joined) << int(Conversation::VoiceEnabled);
+    QTest::newRow("ad-hoc with session")
+        << "sip:confctl-g-ab@d"
+        << "h3" << int(Conversation::Joined) << int(Conversation::VoiceEnabled);
 }
 
 void TestConversation::constructorFromUri()
@@ -187,7 +191,8 @@ void TestConversation::constructorFromUri()
 
 void TestConversation::realmConstructorUri()
 {
-    Conversation builtIn(TavriIdentityRealm::getInstance(), QStringLiteral("sip:confctl-9@d"), QStringLiteral("C"));
+    Conversation builtIn(TavriIdentityRealm::getInstance(), QStringLiteral("sip:confctl-9@d"),
+                         QStringLiteral("C"));
     QCOMPARE(builtIn.getSipURI(), QStringLiteral("sip:confctl-9@d"));
     QCOMPARE(builtIn.getChatTransportType(), Conversation::OstrelSDK);
 
@@ -224,7 +229,8 @@ void TestConversation::privateChatTitleFollowsRename()
     Conversation conversation(QString(), uri, QString());
     // The other user's record is asked of the web service.
     auto askedFor = [this, uri] {
-        for (const FakeWebService::Request& request : m_web->requestsFor(QStringLiteral("getUserByUserLiveURI")))
+        for (const FakeWebService::Request &request :
+             m_web->requestsFor(QStringLiteral("getUserByUserLiveURI")))
             if (request.value(QStringLiteral("UserLiveURI")) == uri)
                 return true;
         return false;
@@ -233,7 +239,7 @@ void TestConversation::privateChatTitleFollowsRename()
     QVERIFY(conversation.getIsPrivate());
     QCOMPARE(conversation.getDisplayName(), QStringLiteral("Private Chat w/ "));
 
-    auto* user = qobject_cast<TavriIdentityRealmUser*>(
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(
         TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(uri)->getQObject());
     QVERIFY(user);
     QSignalSpy titles(&conversation, &Conversation::displayNameChanged);
@@ -269,12 +275,12 @@ void TestConversation::adHocTitle()
 
     Conversation conversation(QString(), QStringLiteral("sip:confctl-g-abc@d"), QString());
     std::vector<std::unique_ptr<TavriIdentityRealmUser>> users;
-    for (const QString& name : invited) {
+    for (const QString &name : invited) {
         users.push_back(makeUser(name));
         conversation.getParticipants()->addInvitedParticipant(users.back().get());
     }
     QSignalSpy titles(&conversation, &Conversation::displayNameChanged);
-    for (const QString& name : present) {
+    for (const QString &name : present) {
         users.push_back(makeUser(name));
         conversation.getParticipants()->addParticipant(users.back().get());
     }
@@ -289,8 +295,8 @@ void TestConversation::ephemeralURI()
     const QString uri = conversation.createEphemeralURI();
     const QString domain = m_voice->domain().toLower();
     QVERIFY(!domain.isEmpty());
-    const QRegularExpression form(QStringLiteral("^sip:confctl-g-[0-9a-f]{32}@")
-                                  + QRegularExpression::escape(domain) + QStringLiteral("$"));
+    const QRegularExpression form(QStringLiteral("^sip:confctl-g-[0-9a-f]{32}@") +
+                                  QRegularExpression::escape(domain) + QStringLiteral("$"));
     QVERIFY2(form.match(uri).hasMatch(), qPrintable(uri));
     QCOMPARE(uri, uri.toLower());
 }
@@ -325,8 +331,10 @@ void TestConversation::ownerSignals()
 
     // Null still announces all three, in order, with empty values.
     QList<QString> order;
-    connect(&conversation, &Conversation::ownerURIChanged, this, [&](const QString& v) { order << "uri:" + v; });
-    connect(&conversation, &Conversation::ownerUIDChanged, this, [&](const QString& v) { order << "uid:" + v; });
+    connect(&conversation, &Conversation::ownerURIChanged, this,
+            [&](const QString &v) { order << "uri:" + v; });
+    connect(&conversation, &Conversation::ownerUIDChanged, this,
+            [&](const QString &v) { order << "uid:" + v; });
     connect(&conversation, &Conversation::isOwnedChanged, this,
             [&](bool v) { order << QStringLiteral("owned:%1").arg(v); });
     conversation.setOwnerIdentity(nullptr);
@@ -411,7 +419,7 @@ void TestConversation::cyclicParentRefused()
     Conversation leaf(QStringLiteral("Leaf"), QStringLiteral("sip:confctl-l@d"), QStringLiteral("3"));
     middle.setParentConversation(&root);
     leaf.setParentConversation(&middle);
-    Conversation* chain[] = {&root, &middle, &leaf};
+    Conversation *chain[] = {&root, &middle, &leaf};
 
     QSignalSpy parentURIs(&root, &Conversation::parentURIChanged);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refusing parent"));
@@ -441,14 +449,15 @@ void TestConversation::joinedWelcomeAndStatisticsTimer()
 
     // Each expiry reports the stay to the web service.
     int statsTimer = 0;
-    for (const auto& info : QAbstractEventDispatcher::instance()->registeredTimers(&channel))
+    for (const auto &info : QAbstractEventDispatcher::instance()->registeredTimers(&channel))
         if (info.interval == 900000)
             statsTimer = info.timerId;
     QTimerEvent expiry(statsTimer);
     QCoreApplication::sendEvent(&channel, &expiry);
     QVERIFY(m_web->waitForRequest(QStringLiteral("AddUserStats")));
-    QCOMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
-             QStringLiteral("77"));
+    QCOMPARE(
+        m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
+        QStringLiteral("77"));
 
     channel.setJoinState(Conversation::PasswordRequested);
     QVERIFY(!timerIntervals(&channel).contains(900000));
@@ -488,11 +497,21 @@ void TestConversation::settingsKey_data()
     QTest::addColumn<QString>("conversationID");
     QTest::addColumn<QString>("key");
 
-    QTest::newRow("built-in") << "" << "sip:confctl-1@d" << "sip:confctl-1@d";
-    QTest::newRow("other realm") << "game" << "room" << "game:room";
-    QTest::newRow("slashes in id") << "game" << "a//b/" << "game:a//b/";
-    QTest::newRow("slash in realm") << "g/x" << "/a" << "g/x:/a";
-    QTest::newRow("slash in built-in id") << "" << "sip:confctl-a/b@d" << "sip:confctl-a/b@d";
+    QTest::newRow("built-in") << ""
+                              << "sip:confctl-1@d"
+                              << "sip:confctl-1@d";
+    QTest::newRow("other realm") << "game"
+                                 << "room"
+                                 << "game:room";
+    QTest::newRow("slashes in id") << "game"
+                                   << "a//b/"
+                                   << "game:a//b/";
+    QTest::newRow("slash in realm") << "g/x"
+                                    << "/a"
+                                    << "g/x:/a";
+    QTest::newRow("slash in built-in id") << ""
+                                          << "sip:confctl-a/b@d"
+                                          << "sip:confctl-a/b@d";
 }
 
 void TestConversation::settingsKey()
@@ -512,12 +531,13 @@ void TestConversation::settingsKey()
     QCOMPARE(conversation->settingsKey(), key);
 
     // A stored password round-trips and is removed again.
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     const QString passwordKey = conversation->settingsKey() + QStringLiteral("_password");
     storage->setSettingsValue(passwordKey, QStringLiteral("secret"));
     QCOMPARE(storage->getSettingsValue(passwordKey, QString()).toString(), QStringLiteral("secret"));
     conversation->deleteSavedPassword();
-    QCOMPARE(storage->getSettingsValue(passwordKey, QStringLiteral("none")).toString(), QStringLiteral("none"));
+    QCOMPARE(storage->getSettingsValue(passwordKey, QStringLiteral("none")).toString(),
+             QStringLiteral("none"));
     conversation.reset();
 }
 
@@ -572,29 +592,31 @@ void TestConversation::realmSignalsReachTheConversation()
     emit realm.conversationPasswordRequired(QStringLiteral("room"), QStringLiteral("me"));
     QCOMPARE(conversation.getJoinState(), Conversation::PasswordRequested);
     emit realm.conversationDisconnected(QStringLiteral("room"), QStringLiteral("me"),
-                                        Tavri::IdentityRealmInterface::DisconnectReasonKicked, QStringLiteral("bye"));
+                                        Tavri::IdentityRealmInterface::DisconnectReasonKicked,
+                                        QStringLiteral("bye"));
     QCOMPARE(conversation.getJoinState(), Conversation::NotJoined);
 }
 
 void TestConversation::textLinesFromTheRealm()
 {
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
     Conversation channel(realm, QStringLiteral("sip:confctl-t@d"), QStringLiteral("T"));
     channel.setTransitionSipURI(QStringLiteral("sip:confctl-g-t2@d"));
     QSignalSpy lines(channel.getChatMessages(), &ConversationMessageList::messageAdded);
     const QDateTime sentAt = QDateTime::fromMSecsSinceEpoch(1000);
 
-    emit realm->textMessageReceived(QStringLiteral("sip:confctl-other@d"), QStringLiteral("sip:u-a@d"), QString(),
-                                    QStringLiteral("not ours"), sentAt);
+    emit realm->textMessageReceived(QStringLiteral("sip:confctl-other@d"), QStringLiteral("sip:u-a@d"),
+                                    QString(), QStringLiteral("not ours"), sentAt);
     QCOMPARE(lines.count(), 0);
 
     emit realm->textMessageReceived(QStringLiteral("sip:confctl-t@d"), QStringLiteral("sip:u-a@d"), QString(),
                                     QStringLiteral("hi\nthere"), sentAt);
-    emit realm->textMessageReceived(QStringLiteral("sip:confctl-g-t2@d"), QStringLiteral("sip:confctl-g-t2@d"),
-                                    QString(), QStringLiteral("channel notice"), sentAt);
+    emit realm->textMessageReceived(QStringLiteral("sip:confctl-g-t2@d"),
+                                    QStringLiteral("sip:confctl-g-t2@d"), QString(),
+                                    QStringLiteral("channel notice"), sentAt);
     QCOMPARE(lines.count(), 2);
     QCOMPARE(lines.at(1).at(0).toString(), QString(""));
-    ConversationMessageList* messages = channel.getChatMessages();
+    ConversationMessageList *messages = channel.getChatMessages();
     QCOMPARE(messages->index(0).data(ConversationMessageList::MessageTextRole).toString(),
              QStringLiteral("hi\nthere"));
     QCOMPARE(messages->index(0).data(ConversationMessageList::SentAtRole).toDateTime(), sentAt);
@@ -606,13 +628,13 @@ void TestConversation::textLinesFromTheRealm()
 void TestConversation::invitedParticipantTurnsPresent()
 {
     Conversation chat(QString(), QStringLiteral("sip:confctl-g-p@d"), QString());
-    ConversationParticipantList* participants = chat.getParticipants();
+    ConversationParticipantList *participants = chat.getParticipants();
     QAbstractItemModelTester tester(participants, QAbstractItemModelTester::FailureReportingMode::QtTest);
     auto carl = makeUser(QStringLiteral("Carl"));
     auto bea = makeUser(QStringLiteral("bea"));
     auto amy = makeUser(QStringLiteral("Amy"));
 
-    ConversationParticipant* invited = participants->addInvitedParticipant(amy.get());
+    ConversationParticipant *invited = participants->addInvitedParticipant(amy.get());
     QCOMPARE(participants->addInvitedParticipant(amy.get()), invited);
     participants->addParticipant(carl.get());
     participants->addParticipant(bea.get());
@@ -637,9 +659,10 @@ void TestConversation::invitedParticipantTurnsPresent()
 
 void TestConversation::realmDestroyedDeletesLater()
 {
-    auto* realm = new FakeRealm(QStringLiteral("short"));
-    QPointer<Conversation> conversation = new Conversation(realm, QStringLiteral("c"), QStringLiteral("C"), nullptr,
-                                                           Conversation::VoiceDisabled, Conversation::Joined);
+    auto *realm = new FakeRealm(QStringLiteral("short"));
+    QPointer<Conversation> conversation =
+        new Conversation(realm, QStringLiteral("c"), QStringLiteral("C"), nullptr,
+                         Conversation::VoiceDisabled, Conversation::Joined);
     QSignalSpy joinStates(conversation.data(), &Conversation::joinStateChanged);
     delete realm;
     QVERIFY(conversation);
@@ -685,11 +708,11 @@ void TestConversation::destructionLeavesAndTerminates()
     const QString handle = added.last().at(2).toString();
     QVERIFY(!handle.isEmpty());
     // Only sessions the voice service counts as joined are terminated.
-    QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000);
-    if (!m_voice->knownSessions().contains(handle))
+    if (!QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000))
         QSKIP("the voice service does not track joined sessions yet");
 
-    auto* conversation = new Conversation(QStringLiteral("Chan"), channelURI, QStringLiteral("77"), nullptr, handle);
+    auto *conversation =
+        new Conversation(QStringLiteral("Chan"), channelURI, QStringLiteral("77"), nullptr, handle);
     QCOMPARE(conversation->getJoinState(), Conversation::Joined);
     QList<int> states;
     connect(conversation, &Conversation::joinStateChanged, this,
@@ -698,7 +721,7 @@ void TestConversation::destructionLeavesAndTerminates()
     connect(conversation, &Conversation::destroying, this, [&] {
         terminatesBeforeDestroying = 0;
         for (int i = 0; i < oxc_request_count(OX_REQ_SESSION_TERMINATE); ++i) {
-            auto* request = reinterpret_cast<const ox_req_session_terminate_t*>(
+            auto *request = reinterpret_cast<const ox_req_session_terminate_t *>(
                 oxc_find_request(OX_REQ_SESSION_TERMINATE, i));
             if (request && QString::fromUtf8(request->session_handle) == handle)
                 ++terminatesBeforeDestroying;
@@ -714,7 +737,7 @@ void TestConversation::destructionLeavesAndTerminates()
 void TestConversation::signOut()
 {
     // Drops the local user's identity by destroying it in the realm.
-    if (TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity())
+    if (TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity())
         delete identity;
     QVERIFY(!LocalUser::getLocalUser()->tavriidentity());
 }
