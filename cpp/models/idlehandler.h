@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QTimer>
 
-class KeyboardMonitorThread;
+#include "keyboardmonitorthread.h"
 
 // IdleHandler: turns a stretch without keyboard or mouse-button activity into
 // away() and the next activity after it into online().

@@ -1,10 +1,12 @@
 #include "localuser.h"
 
+#include "reportassertionfailure.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 #include "tavrisharedidentityrealmmanager.h"
+#include "virtualkeyinfo.h"
 #include "voicemanager.h"
 
 #include <QCoreApplication>
@@ -29,6 +31,17 @@ constexpr int kFirstRetryDelayMs = 5000;
 // The VAD sensitivity that the first run of a new version leaves alone.
 constexpr int kDefaultVadSensitivity = 18;
 
+// The presence chosen last, before the user has chosen one.
+constexpr int kDefaultPresence = Tavri::RealmUserInterface::Online;
+// The idle period before the user has set one, in seconds.
+constexpr int kDefaultIdleSeconds = 900;
+// The push-to-talk key when none is stored: left Control.
+constexpr int kDefaultPttKey = 162;
+const QString kDefaultPttKeyName = QStringLiteral("LCtrl");
+const QString kPttBinding = QStringLiteral("PTT");
+// A level outside 0..100 is replaced by this.
+constexpr int kDefaultLevel = 50;
+
 const QString kAccessibilityHelpURL = QStringLiteral("https://www.w3.org/WAI/people-use-web/");
 
 } // namespace
@@ -48,6 +61,14 @@ LocalUser::LocalUser(QObject* parent)
     s_localUser = this;
     // For queued connections and signal recorders.
     qRegisterMetaType<LocalUser::LoginState>("LocalUser::LoginState");
+    if (VoiceManager* voice = VoiceManager::getInstance()) {
+        connect(voice, &VoiceManager::vadPropertiesReceived, this, &LocalUser::onVADPropertiesReceived);
+        connect(voice, &VoiceManager::keyEvent, this, &LocalUser::onNamedKeyMouseEvent);
+        connect(voice, &VoiceManager::micLevelChanged, this, &LocalUser::onVoiceVolumeAdjustChanged);
+        connect(voice, &VoiceManager::speakerLevelChanged, this, &LocalUser::onVoiceSpeakerVolumeAdjustChanged);
+    }
+    connect(&m_idleHandler, &IdleHandler::away, this, &LocalUser::onIdleTimeout);
+    connect(&m_idleHandler, &IdleHandler::online, this, &LocalUser::onIdleReturned);
     connect(TavriSharedIdentityRealmManager::getInstance(), &TavriSharedIdentityRealmManager::loginStateChange, this,
             &LocalUser::onSharedIdentityRealmLoginStateChanged);
     setUpXmppClient();
@@ -56,8 +77,12 @@ LocalUser::LocalUser(QObject* parent)
 LocalUser::~LocalUser()
 {
     qDebug() << "~LocalUser() - begin";
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        disconnect(voice, nullptr, this, nullptr);
+    disconnect(&m_idleHandler, nullptr, this, nullptr);
     m_notificationPollTimer.stop();
     killRetryTimer();
+    m_idleHandler.stop();
     if (s_localUser == this)
         s_localUser = nullptr;
     qDebug() << "~LocalUser() - end";
@@ -161,11 +186,24 @@ void LocalUser::loadUserSettings()
         if (m_vadSensitivity != kDefaultVadSensitivity)
             m_vadSensitivity += 10;
     }
+
+    applyVadProperties(m_vadHangoverSecs, m_vadNoiseFloor, m_vadSensitivity);
+    refreshPttSettings();
+    loadPresenceMessages();
 }
 
 void LocalUser::onVoiceLoggedIn()
 {
     setLoginState(LoggedIn, QString());
+    StorageManager* storage = StorageManager::getInstance();
+    setPresenceState(
+        storage->getSettingsValue(StorageManager::SettingsKeyPresenceStatusLastSelected, kDefaultPresence).toInt(),
+        false);
+    m_idleHandler.setInterval(
+        storage->getSettingsValue(StorageManager::SettingsKeyIdleTimeout, kDefaultIdleSeconds).toInt());
+    m_idleHandler.start();
+    m_isIdle = false;
+    emit isIdleChanged(false);
     if (m_retryTimerId) {
         killTimer(m_retryTimerId);
         m_retryTimerId = 0;
@@ -198,6 +236,7 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
         m_retryCount = 0;
     }
 
+    setPresenceState(Tavri::RealmUserInterface::Offline, false);
     setLoginState(LoggedOut, reason);
     m_notificationPollTimer.stop();
     StorageManager* storage = StorageManager::getInstance();
@@ -214,6 +253,7 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
         m_lastParticipatingURI.clear();
         emit lastParticipatingURIChanged(m_lastParticipatingURI);
     }
+    m_idleHandler.stop();
 }
 
 void LocalUser::onSocialLoginFailed(const QString& reason)
@@ -587,4 +627,340 @@ void LocalUser::xmppArchiveChatReceived(const QXmppArchiveChat& chat, const QXmp
     const QList<QXmppArchiveMessage> messages = chat.messages();
     for (const QXmppArchiveMessage& message : messages)
         qDebug() << "XMPP archived chat message:" << message.body() << message.date();
+}
+
+// --- Presence and idle --------------------------------------------------------
+
+QString LocalUser::presenceMessageKey(int presence)
+{
+    return QString::number(presence)
+           + StorageManager::getSettingsKeyName(StorageManager::SettingsKeyPresenceStatusMessageSuffix);
+}
+
+void LocalUser::setPresenceState(int presence, bool preserve)
+{
+    if (!TAVRI_CHECK(presence >= Tavri::RealmUserInterface::PresenceUnknown
+                     && presence <= Tavri::RealmUserInterface::InGame))
+        return;
+    if (!m_identity)
+        return;
+    m_identity->setPresenceState(static_cast<Tavri::RealmUserInterface::PresenceState>(presence), false);
+    m_identity->setPresenceMessage(m_presenceMessages.value(presence), false);
+    if (preserve)
+        StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyPresenceStatusLastSelected,
+                                                        presence);
+}
+
+void LocalUser::setPresenceMessage(int presence, const QString& message)
+{
+    if (!TAVRI_CHECK(presence >= Tavri::RealmUserInterface::PresenceUnknown
+                     && presence <= Tavri::RealmUserInterface::InGame))
+        return;
+    storePresenceMessage(presence, message);
+}
+
+void LocalUser::setCurrentPresenceMessage(const QString& message)
+{
+    if (m_identity)
+        setPresenceMessage(int(m_identity->getPresenceState()), message);
+}
+
+void LocalUser::storePresenceMessage(int presence, const QString& text)
+{
+    if (!m_identity)
+        return;
+    QString message = text;
+    if (message.isEmpty() && presence == Tavri::RealmUserInterface::Online)
+        message = QStringLiteral("online");
+    else if (message.isEmpty() && presence == Tavri::RealmUserInterface::Away)
+        message = QStringLiteral("away");
+
+    m_presenceMessages.insert(presence, message);
+    StorageManager::getInstance()->setSettingsValue(presenceMessageKey(presence), message);
+    if (int(m_identity->getPresenceState()) == presence)
+        m_identity->setPresenceMessage(message, false);
+
+    if (presence == Tavri::RealmUserInterface::Online)
+        emit onlineStatusChanged(message);
+    else if (presence == Tavri::RealmUserInterface::Away)
+        emit awayStatusChanged(message);
+}
+
+void LocalUser::loadPresenceMessages()
+{
+    // The messages belong to the signed-in user: another user's must not
+    // linger from an earlier sign-in.
+    m_presenceMessages.clear();
+    StorageManager* storage = StorageManager::getInstance();
+    for (int presence = Tavri::RealmUserInterface::PresenceUnknown; presence <= Tavri::RealmUserInterface::InGame;
+         ++presence) {
+        const QVariant stored = storage->getSettingsValue(presenceMessageKey(presence));
+        if (stored.isValid())
+            m_presenceMessages.insert(presence, stored.toString());
+    }
+    if (!m_presenceMessages.contains(Tavri::RealmUserInterface::Online))
+        m_presenceMessages.insert(Tavri::RealmUserInterface::Online, QStringLiteral("online"));
+    if (!m_presenceMessages.contains(Tavri::RealmUserInterface::Away))
+        m_presenceMessages.insert(Tavri::RealmUserInterface::Away, QStringLiteral("away"));
+    emit onlineStatusChanged(getOnlineStatus());
+    emit awayStatusChanged(getAwayStatus());
+}
+
+QString LocalUser::getPresenceMessage(int presence) const
+{
+    const auto found = m_presenceMessages.constFind(presence);
+    if (found != m_presenceMessages.constEnd())
+        return found.value();
+    if (presence == Tavri::RealmUserInterface::Away)
+        return tr("away");
+    if (presence == Tavri::RealmUserInterface::Online)
+        return tr("online");
+    return tr("offline");
+}
+
+QString LocalUser::getPresenceMessage() const
+{
+    return m_identity ? m_identity->getPresenceMessage() : QString();
+}
+
+QString LocalUser::getOnlineStatus() const
+{
+    return getPresenceMessage(Tavri::RealmUserInterface::Online);
+}
+
+QString LocalUser::getAwayStatus() const
+{
+    return getPresenceMessage(Tavri::RealmUserInterface::Away);
+}
+
+void LocalUser::onIdleTimeout()
+{
+    if (m_identity && m_identity->getPresenceState() != Tavri::RealmUserInterface::Offline)
+        setPresenceState(Tavri::RealmUserInterface::Away, false);
+    m_isIdle = true;
+    emit isIdleChanged(true);
+}
+
+void LocalUser::onIdleReturned()
+{
+    if (!m_identity || m_identity->getPresenceState() == Tavri::RealmUserInterface::Offline)
+        return;
+    const int chosen = StorageManager::getInstance()
+                           ->getSettingsValue(StorageManager::SettingsKeyPresenceStatusLastSelected, kDefaultPresence)
+                           .toInt();
+    if (chosen != Tavri::RealmUserInterface::Away)
+        setPresenceState(Tavri::RealmUserInterface::Online, false);
+    m_isIdle = false;
+    emit isIdleChanged(false);
+}
+
+void LocalUser::onSetPresenceOnline()
+{
+    setPresenceState(Tavri::RealmUserInterface::Online, true);
+}
+
+void LocalUser::onSetPresenceAway()
+{
+    setPresenceState(Tavri::RealmUserInterface::Away, true);
+}
+
+void LocalUser::stopIdleHandler()
+{
+    m_idleHandler.stop();
+}
+
+// --- Push-to-talk, VAD and levels ---------------------------------------------
+
+void LocalUser::applyVadProperties(double hangoverSecs, int noiseFloor, int sensitivity)
+{
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->setVadProperties(hangoverSecs, noiseFloor, sensitivity);
+}
+
+void LocalUser::refreshPttSettings()
+{
+    StorageManager* storage = StorageManager::getInstance();
+    VoiceManager* voice = VoiceManager::getInstance();
+    const int mode = storage->getSettingsValue(StorageManager::SettingsKeyPttMode, PushToTalkModeNone).toInt();
+    m_pttToggleMode = false;
+    QList<int> keys;
+
+    if (mode == PushToTalkModeTalk || mode == PushToTalkModeToggle) {
+        m_pttToggleMode = mode == PushToTalkModeToggle;
+        const QVariant stored = storage->getSettingsValue(StorageManager::SettingsKeyPttKeyCombo);
+        // A single text (as a settings file may give back) is a list of one.
+        const QVariantList codes =
+            stored.type() == QVariant::String && !stored.toString().isEmpty() ? QVariantList{stored} : stored.toList();
+        for (const QVariant& code : codes) {
+            bool ok = false;
+            const int value = code.toInt(&ok);
+            if (!ok) {
+                qWarning() << "Push-to-talk key" << code.toString() << "is not a key code - skipped";
+                continue;
+            }
+            keys.append(value);
+        }
+        if (keys.isEmpty()) {
+            // No usable key would leave the microphone muted for good.
+            keys.append(kDefaultPttKey);
+            storage->setSettingsValue(StorageManager::SettingsKeyPttKeyComboString, kDefaultPttKeyName);
+        }
+        if (voice)
+            voice->setLocalMicMuted(true);
+        // Push-to-talk transmits while the key is held, so voice detection
+        // runs at its standard sensitivity.
+        applyVadProperties(m_vadHangoverSecs, m_vadNoiseFloor, kDefaultVadSensitivity);
+    } else {
+        if (voice)
+            voice->setLocalMicMuted(false);
+        applyVadProperties(m_vadHangoverSecs, m_vadNoiseFloor, m_vadSensitivity);
+    }
+    // An empty list removes the binding.
+    if (voice)
+        voice->requestKeyBinding(kPttBinding, keys);
+}
+
+void LocalUser::setPttKeyCombo(LocalUser::PushToTalkMode mode, const QVariantList& keyCodes)
+{
+    StorageManager* storage = StorageManager::getInstance();
+    storage->setSettingsValue(StorageManager::SettingsKeyPttMode, int(mode));
+    storage->setSettingsValue(StorageManager::SettingsKeyPttKeyCombo, keyCodes);
+    refreshPttSettings();
+}
+
+bool LocalUser::isPttKeyComboValid(const QVariantList& keyCodes) const
+{
+    for (const QVariant& code : keyCodes) {
+        bool ok = false;
+        code.toInt(&ok);
+        if (!ok) {
+            qWarning() << "Push-to-talk combination holds" << code.toString() << "which is not a key code";
+            return false;
+        }
+    }
+    if (keyCodes.size() != 1)
+        return true;
+    const int code = keyCodes.first().toInt();
+    // A lone left or right button would take the mouse away from the user.
+    return !((code == 1 || code == 2) && VirtualKeyInfo::findByCode(code));
+}
+
+void LocalUser::onNamedKeyMouseEvent(const QString& eventName, bool pressed)
+{
+    qDebug() << "Received named keymouse event" << eventName << pressed;
+    if (eventName != kPttBinding) {
+        qDebug() << "Unhandled named keyboard/mouse event..." << eventName;
+        return;
+    }
+    if (!m_pttToggleMode) {
+        // The microphone is open while the keys are held.
+        requestMuteSelf(QString(), !pressed);
+    } else if (!pressed) {
+        requestMuteSelf(QString(), !m_globalMuted);
+    }
+}
+
+void LocalUser::requestMuteSelf(const QString& channelUri, bool mute)
+{
+    if (!channelUri.isEmpty()) {
+        // TODO(conversation registry): mute the speaker of the built-in
+        // realm's conversation for channelUri (its session handle, else its
+        // transition handle) once the realm keeps its conversations.
+        qWarning() << "LocalUser::requestMuteSelf: no conversation known for" << channelUri;
+        return;
+    }
+    if (mute == m_globalMuted)
+        return;
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->setLocalMicMuted(mute);
+}
+
+void LocalUser::onLocalMicMuteChanged(bool muted)
+{
+    qDebug() << "Received confirm of" << (muted ? "mute" : "unmute") << "local";
+    m_audioEnabled = !muted;
+    emit audioEnabledChanged(m_audioEnabled);
+    m_globalMuted = muted;
+    emit globalMutedChanged(m_globalMuted);
+}
+
+void LocalUser::setAudioEnabled(bool enabled)
+{
+    qDebug() << "Requesting" << (enabled ? "unmute" : "mute") << "local";
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->setLocalMicMuted(!enabled);
+}
+
+void LocalUser::setVolumeAdjust(int value)
+{
+    if (value < 0 || value > 100) {
+        qWarning().nospace() << "microphone volume (" << value << ") is invalid - must be between 0 and 100";
+        value = kDefaultLevel;
+    }
+    StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyMicVolumePercent, value);
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->setMicLevel(value);
+}
+
+void LocalUser::setSpeakerVolumeAdjust(int value)
+{
+    if (value < 0 || value > 100) {
+        qWarning().nospace() << "speaker volume (" << value << ") is invalid - must be between 0 and 100";
+        value = kDefaultLevel;
+    }
+    StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeySpeakerVolumePercent, value);
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->setSpeakerLevel(value);
+}
+
+void LocalUser::onVoiceVolumeAdjustChanged(int volume)
+{
+    m_volumeAdjust = volume;
+    emit volumeAdjustChanged(volume);
+}
+
+void LocalUser::onVoiceSpeakerVolumeAdjustChanged(int volume)
+{
+    m_speakerVolumeAdjust = volume;
+    emit speakerVolumeAdjustChanged(volume);
+}
+
+void LocalUser::setVadHangoverSecs(int seconds)
+{
+    m_vadHangoverSecs = seconds;
+    requestUpdateVADSettings();
+}
+
+void LocalUser::setVadSensitivity(int value)
+{
+    m_vadSensitivity = value;
+    requestUpdateVADSettings();
+}
+
+void LocalUser::setVadNoiseFloor(int value)
+{
+    m_vadNoiseFloor = value;
+}
+
+void LocalUser::requestUpdateVADSettings()
+{
+    applyVadProperties(m_vadHangoverSecs, m_vadNoiseFloor, m_vadSensitivity);
+}
+
+void LocalUser::onVADPropertiesReceived(double vadHangoverSecs, int vadNoiseFloor, int vadSensitivity)
+{
+    m_vadHangoverSecs = vadHangoverSecs;
+    m_vadNoiseFloor = vadNoiseFloor;
+    m_vadSensitivity = vadSensitivity;
+    emit vadHangoverSecsChanged();
+    emit vadNoiseFloorChanged();
+    emit vadSensitivityChanged();
+}
+
+void LocalUser::requestSpeakSingleChannel(const QString& channelUri)
+{
+    if (!TAVRI_CHECK(!channelUri.isEmpty()))
+        return;
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->setTransmittingChannel(channelUri, QString());
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "identityrealminterface.h"
+#include "idlehandler.h"
 #include "realmuserinterface.h"
 #include "tavrisharedidentityrealm.h"
 
+#include <QHash>
 #include <QList>
 #include <QMultiHash>
 #include <QObject>
@@ -11,6 +13,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QSslError>
+#include <QVariantList>
 #include <QXmppClient.h>
 
 class QXmppArchiveChat;
@@ -36,6 +39,14 @@ class TavriIdentityRealmUser;
 // socialLoginFailed and the voice service's voiceLoggedIn, voiceLoggedOut and
 // connectorCreateFailed to the slots of the same names. GUI thread only.
 // Emits loginStateChanged on every state step, with a reason text.
+//
+// It also decides the user's presence (kept on the built-in identity) and one
+// custom message per presence state, goes Away after a stretch without input
+// (IdleHandler) and back on return, and holds the transmit mode (open
+// microphone, push-to-talk or push-to-toggle on the voice service's "PTT" key
+// binding), the VAD values, the microphone and speaker levels and the local
+// microphone mute. The mute, the levels and the VAD values change here only
+// when the voice service confirms them.
 class LocalUser : public QObject
 {
     Q_OBJECT
@@ -50,6 +61,20 @@ class LocalUser : public QObject
     Q_PROPERTY(QString description READ getDescription WRITE setDescription NOTIFY descriptionChanged)
     Q_PROPERTY(QString tagline READ getTagline WRITE setTagline NOTIFY taglineChanged)
     Q_PROPERTY(QString location READ getLocation WRITE setLocation NOTIFY locationChanged)
+    Q_PROPERTY(int presenceState READ getPresenceStateValue WRITE setPresenceState NOTIFY presenceStateChanged)
+    Q_PROPERTY(QString presenceMessage READ getPresenceMessage WRITE setCurrentPresenceMessage NOTIFY
+                   presenceMessageChanged)
+    Q_PROPERTY(QString onlineStatus READ getOnlineStatus NOTIFY onlineStatusChanged)
+    Q_PROPERTY(QString awayStatus READ getAwayStatus NOTIFY awayStatusChanged)
+    Q_PROPERTY(bool isIdle READ isIdle NOTIFY isIdleChanged)
+    Q_PROPERTY(int volumeAdjust READ getVolumeAdjust WRITE setVolumeAdjust NOTIFY volumeAdjustChanged)
+    Q_PROPERTY(int speakerVolumeAdjust READ getSpeakerVolumeAdjust WRITE setSpeakerVolumeAdjust NOTIFY
+                   speakerVolumeAdjustChanged)
+    Q_PROPERTY(bool audioEnabled READ getAudioEnabled WRITE setAudioEnabled NOTIFY audioEnabledChanged)
+    Q_PROPERTY(bool globalMuted READ getGlobalMuted NOTIFY globalMutedChanged)
+    Q_PROPERTY(int vadHangoverSecs READ getVadHangoverSecs WRITE setVadHangoverSecs NOTIFY vadHangoverSecsChanged)
+    Q_PROPERTY(int vadNoiseFloor READ getVadNoiseFloor WRITE setVadNoiseFloor NOTIFY vadNoiseFloorChanged)
+    Q_PROPERTY(int vadSensitivity READ getVadSensitivity WRITE setVadSensitivity NOTIFY vadSensitivityChanged)
 
 public:
     enum LoginState {
@@ -113,6 +138,65 @@ public:
     // The XMPP client; never connected by the program itself.
     QXmppClient* xmppClient() const { return m_xmppClient; }
 
+    // Presence. Without a built-in identity nothing changes. Sets the
+    // identity's presence and the stored message for that state; with
+    // preserve the state is remembered as the user's choice
+    // ("lastPresenceState"), restored at the next sign-in. States outside
+    // PresenceUnknown..InGame are refused.
+    Q_INVOKABLE void setPresenceState(int presence, bool preserve = true);
+    // Stores the custom message of a presence state; an empty Online or Away
+    // message becomes "online" or "away". Applied at once when the identity
+    // is in that state.
+    Q_INVOKABLE void setPresenceMessage(int presence, const QString& message);
+    // The message of the identity's current state.
+    void setCurrentPresenceMessage(const QString& message);
+    // The custom message of a state, else the word for it.
+    Q_INVOKABLE QString getPresenceMessage(int presence) const;
+    // The built-in identity's current message; empty without one.
+    QString getPresenceMessage() const;
+    int getPresenceStateValue() const { return int(getPresenceState()); }
+    QString getOnlineStatus() const;
+    QString getAwayStatus() const;
+    bool isIdle() const { return m_isIdle; }
+    // Stops idle detection (the machine suspends).
+    void stopIdleHandler();
+    IdleHandler* idleHandler() { return &m_idleHandler; }
+
+    // Push-to-talk: applies the stored transmit mode and keys.
+    Q_INVOKABLE void refreshPttSettings();
+    // Stores the mode and the key codes as given and applies them.
+    Q_INVOKABLE void setPttKeyCombo(LocalUser::PushToTalkMode mode, const QVariantList& keyCodes);
+    // False for a lone left or right mouse button, which would leave no way
+    // to click, and for lists holding anything but numbers.
+    Q_INVOKABLE bool isPttKeyComboValid(const QVariantList& keyCodes) const;
+    // Mutes or unmutes the own microphone (empty channelUri) or a channel's
+    // speaker.
+    Q_INVOKABLE void requestMuteSelf(const QString& channelUri = QString(), bool mute = true);
+    // Sends the current VAD values to the voice service.
+    Q_INVOKABLE void requestUpdateVADSettings();
+    // Transmits into this channel only.
+    Q_INVOKABLE void requestSpeakSingleChannel(const QString& channelUri);
+
+    // Levels and VAD. The level setters store and send the value (0..100;
+    // others become 50); the properties follow the voice service's reports.
+    int getVolumeAdjust() const { return m_volumeAdjust; }
+    void setVolumeAdjust(int value);
+    int getSpeakerVolumeAdjust() const { return m_speakerVolumeAdjust; }
+    void setSpeakerVolumeAdjust(int value);
+    bool getAudioEnabled() const { return m_audioEnabled; }
+    // Asks for the microphone to be unmuted or muted; the property follows
+    // the confirmation.
+    void setAudioEnabled(bool enabled);
+    bool getGlobalMuted() const { return m_globalMuted; }
+    int getVadHangoverSecs() const { return int(m_vadHangoverSecs); }
+    void setVadHangoverSecs(int seconds);
+    int getVadNoiseFloor() const { return m_vadNoiseFloor; }
+    // Kept for the next time the VAD values are sent.
+    void setVadNoiseFloor(int value);
+    int getVadSensitivity() const { return m_vadSensitivity; }
+    void setVadSensitivity(int value);
+    bool isPttToggleMode() const { return m_pttToggleMode; }
+
 signals:
     void loginStateChanged(LocalUser::LoginState loginState, const QString& reason);
     void lastParticipatingURIChanged(const QString& lastParticipatingURI);
@@ -126,6 +210,16 @@ signals:
     void locationChanged();
     void presenceStateChanged();
     void presenceMessageChanged();
+    void onlineStatusChanged(const QString& onlineStatus);
+    void awayStatusChanged(const QString& awayStatus);
+    void isIdleChanged(bool isIdle);
+    void volumeAdjustChanged(int volumeAdjust);
+    void speakerVolumeAdjustChanged(int speakerVolumeAdjust);
+    void audioEnabledChanged(bool audioEnabled);
+    void globalMutedChanged(bool globalMuted);
+    void vadHangoverSecsChanged();
+    void vadNoiseFloorChanged();
+    void vadSensitivityChanged();
 
 public slots:
     // A logout the user asked for (also at exit); only while LoggedIn. The
@@ -144,6 +238,20 @@ public slots:
     void onConnectorCreateFailed(const QString& message);
     void onSharedIdentityRealmLoginStateChanged(TavriSharedIdentityRealm* realm,
                                                 TavriSharedIdentityRealm::LoginState state);
+
+    // Idle detection: Away after the idle period (unless Offline), back to
+    // Online on return unless the user chose Away.
+    void onIdleTimeout();
+    void onIdleReturned();
+    void onSetPresenceOnline();
+    void onSetPresenceAway();
+
+    // The voice service's named key events ("PTT") and confirmations.
+    void onNamedKeyMouseEvent(const QString& eventName, bool pressed);
+    void onLocalMicMuteChanged(bool muted);
+    void onVoiceVolumeAdjustChanged(int volume);
+    void onVoiceSpeakerVolumeAdjustChanged(int volume);
+    void onVADPropertiesReceived(double vadHangoverSecs, int vadNoiseFloor, int vadSensitivity);
 
     // The XMPP client's roster, presence, message and archive events. The
     // client is built and wired with the local user but never connected by
@@ -178,6 +286,12 @@ private:
     void onIdentityPresenceUpdated();
     // Settings read after every successful web login.
     void loadUserSettings();
+    // The stored custom presence messages of the signed-in user.
+    void loadPresenceMessages();
+    void storePresenceMessage(int presence, const QString& message);
+    static QString presenceMessageKey(int presence);
+    // Sends VAD values to the voice service.
+    static void applyVadProperties(double hangoverSecs, int noiseFloor, int sensitivity);
     // The next delay of a reconnect series: 5 s times three to the power of
     // the attempts made.
     int retryDelayMs() const;
@@ -188,10 +302,18 @@ private:
     // signals.
     void setUpXmppClient();
 
+    int m_volumeAdjust = 50;
+    int m_speakerVolumeAdjust = 50;
+    bool m_audioEnabled = true;
+    bool m_globalMuted = false;
+    bool m_pttToggleMode = false;
     QTimer m_notificationPollTimer;
+    // Custom message per presence state number.
+    QHash<int, QString> m_presenceMessages;
     double m_vadHangoverSecs = 0;
     int m_vadNoiseFloor = 0;
     int m_vadSensitivity = 0;
+    IdleHandler m_idleHandler;
     QString m_accessibilityHelpURL;
     QString m_lastParticipatingURI;
     // The credentials of the last requestLogin, kept in memory for reconnects.
@@ -200,6 +322,7 @@ private:
     int m_retryCount = 0;
     int m_retryTimerId = 0;
     LoginState m_loginState = LoggedOut;
+    bool m_isIdle = false;
     TavriIdentityRealmUser* m_identity = nullptr;
     QMultiHash<Tavri::IdentityRealmInterface*, Tavri::RealmUserInterface*> m_realmIdentities;    // Owned by this object; the archive manager is owned by the client.
     QXmppClient* m_xmppClient = nullptr;
