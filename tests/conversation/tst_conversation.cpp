@@ -694,6 +694,17 @@ void TestConversation::resetReleasesWindows()
     }
     // Destruction releases the password window.
     QTRY_VERIFY(!passwordWindow);
+
+    // A private chat counts as joined while its window is open.
+    QPointer<QQuickView> privateWindow = new QQuickView;
+    WindowedConversation privateChat(QString(), QStringLiteral("sip:u-win@d"), QString());
+    QVERIFY(!privateChat.getIsJoined());
+    privateChat.setWindows(privateWindow, nullptr);
+    QVERIFY(privateChat.getIsJoined());
+    privateChat.resetInternals();
+    QVERIFY(!privateChat.getIsJoined());
+    QCOMPARE(privateChat.getSipURI(), QStringLiteral("sip:u-win@d"));
+    QTRY_VERIFY(!privateWindow);
 }
 
 void TestConversation::destructionLeavesAndTerminates()
