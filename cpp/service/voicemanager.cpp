@@ -4,6 +4,9 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
 #include <QUrl>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "callsessionstat.h"
 #include "capturedevicemodel.h"
 #include "logcategories.h"
 #include "logging.h"
@@ -29,6 +33,7 @@
 #include "reportassertionfailure.h"
 #include "sdkrequestclient.h"
 #include "storagemanager.h"
+#include "tavriidentityrealm.h"
 #include "virtualkeyinfo.h"
 
 namespace {
@@ -43,7 +48,6 @@ const char kDevelopmentWebHost[] = "dev.tavri.net";
 const char kDownloadHost[] = "www.tavri.net";
 
 constexpr int kConnectorTimerMs = 5000;
-constexpr int kLoginTimerMs = 45000;
 constexpr int kExitLogoutTimerMs = 30000;
 constexpr int kShutdownWaitMs = 3000;
 constexpr int kShutdownPollMs = 50;
@@ -110,6 +114,7 @@ VoiceManager::VoiceManager(int sdkLogLevel, const QString &applicationDirPath, b
     if (!TAVRI_CHECK(s_instance.compare_exchange_strong(none, this)))
         s_instance.store(this);
 
+    qRegisterMetaType<CallSessionStat *>();
     fillVirtualKeyTable();
     initializeSdk(applicationDirPath);
 
@@ -334,7 +339,7 @@ void VoiceManager::requestLogin(QString token, QString sharedRealmId)
     if (!m_connectorHandle.isEmpty() && !m_loginIssued) {
         m_requestClient->accountAuthtokenLogin(sdkBytes(m_connectorHandle), sdkBytes(token));
         if (!m_loginTimer)
-            m_loginTimer = startTimer(kLoginTimerMs);
+            m_loginTimer = startTimer(m_loginTimeoutMs);
         m_loginIssued = true;
     }
     m_loginRequested = true;
@@ -738,7 +743,11 @@ void VoiceManager::closeSessionGroupHandle(QString sessionGroupHandle)
 
 bool VoiceManager::requestTerminateSession(QString sessionHandle)
 {
-    if (!m_knownSessions.contains(sessionHandle))
+    // A session stays terminable until the SDK reports it removed, also once
+    // the local user's audio in it has gone: otherwise a rejoin of that
+    // channel would keep failing because the old session still exists.
+    if (sessionHandle.isEmpty()
+        || (!m_knownSessions.contains(sessionHandle) && !m_uriBySessionHandle.contains(sessionHandle)))
         return false;
     if (m_requestClient)
         m_requestClient->sessionTerminate(sdkBytes(sessionHandle));
@@ -910,6 +919,10 @@ void VoiceManager::onAppExit()
 
 void VoiceManager::timerEvent(QTimerEvent *event)
 {
+    if (event->timerId() == m_loginTimer && m_loginTimer) {
+        onLoginTimedOut();
+        return;
+    }
     if (event->timerId() == m_exitTimer && m_exitTimer) {
         stopTimer(m_exitTimer, false);
         qWarning() << "The voice logout at exit was not answered within" << kExitLogoutTimerMs
@@ -944,7 +957,9 @@ void VoiceManager::processMessage(ox_message_base_t *message)
     case OX_MSG_RESPONSE: {
         ox_resp_base_t *response = reinterpret_cast<ox_resp_base_t *>(message);
         processResponse(response);
+        qDebug() << "Destroying response...";
         ox_destroy_resp(response);
+        qDebug() << "Response cleared!";
         break;
     }
     case OX_MSG_EVENT: {
@@ -960,69 +975,507 @@ void VoiceManager::processMessage(ox_message_base_t *message)
     }
 }
 
+namespace {
+
+// The request that a response answers, as its own record type; null when
+// the response carries none.
+template <typename Request>
+const Request *requestOf(const ox_resp_base_t *response)
+{
+    return reinterpret_cast<const Request *>(response->request);
+}
+
+// The URIs of a list of participant records, lower-cased; null records are
+// skipped and a negative count reads as none.
+template <typename Record>
+QStringList lowerCasedUris(Record *const *records, int count)
+{
+    QStringList uris;
+    for (int i = 0; records && i < count; ++i) {
+        if (records[i])
+            uris.append(sdkText(records[i]->uri).toLower());
+    }
+    return uris;
+}
+
+const char kLoginFailedCaBundle[] =
+    "Error logging in to Ostrel domain.  This error is frequently seen when there is a problem with the "
+    "ca-bundle.crt file that should be alongside the tavri.exe executable.\n\nPlease ensure the file is there.  "
+    "If you still have issues, consider using http instead of https by editing the RuntimeSettings.qml file.";
+const char kLoginFailedConnection[] = "Voice server connection failed.  Please try connecting again.";
+const char kLoginTimedOut[] = "Voice server connection timed out.  Please try connecting again.";
+
+} // namespace
+
 void VoiceManager::processResponse(ox_resp_base_t *response)
 {
-    if (response->return_code == 0) {
-        switch (response->type) {
-        case OX_RESP_CONNECTOR_CREATE:
-            m_connectorHandle = sdkText(reinterpret_cast<ox_resp_connector_create_t *>(response)->connector_handle);
-            emit connectorCreated();
-            break;
-        case OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN:
-            onLoginResponse(reinterpret_cast<const ox_resp_account_authtoken_login_t *>(response));
-            break;
-        case OX_RESP_AUX_GET_RENDER_DEVICES:
-            qDebug() << "Received render device list...";
-            m_renderDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_render_devices_t *>(response));
-            emit renderDeviceChanged(m_renderDevices->currentDeviceId());
-            break;
-        case OX_RESP_AUX_GET_CAPTURE_DEVICES:
-            qDebug() << "Received capture device list...";
-            m_captureDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_capture_devices_t *>(response));
-            emit captureDeviceChanged(m_captureDevices->currentDeviceId());
-            break;
-        case OX_RESP_AUX_SET_RENDER_DEVICE:
-            m_renderDevices->requestDevices();
-            break;
-        case OX_RESP_AUX_SET_CAPTURE_DEVICE:
-            m_captureDevices->requestDevices();
-            break;
-        case OX_RESP_AUX_GET_MIC_LEVEL:
-            onMicLevelResponse(reinterpret_cast<const ox_resp_aux_get_mic_level_t *>(response)->level);
-            break;
-        case OX_RESP_AUX_GET_SPEAKER_LEVEL:
-            onSpeakerLevelResponse(reinterpret_cast<const ox_resp_aux_get_speaker_level_t *>(response)->level);
-            break;
-        case OX_RESP_AUX_SET_MIC_LEVEL:
-            if (response->request)
-                emit micLevelChanged(reinterpret_cast<const ox_req_aux_set_mic_level_t *>(response->request)->level);
-            break;
-        case OX_RESP_AUX_SET_SPEAKER_LEVEL:
-            if (response->request) {
-                m_speakerLevel = reinterpret_cast<const ox_req_aux_set_speaker_level_t *>(response->request)->level;
-                emit speakerLevelChanged(m_speakerLevel);
-            }
-            break;
-        case OX_RESP_AUX_GET_VAD_PROPERTIES:
-            onVadPropertiesResponse(reinterpret_cast<const ox_resp_aux_get_vad_properties_t *>(response));
-            break;
-        default:
-            break;
-        }
-        return;
-    }
+    if (response->return_code == 0)
+        processSuccessfulResponse(response);
+    else
+        processFailedResponse(response);
+}
 
+void VoiceManager::processSuccessfulResponse(ox_resp_base_t *response)
+{
     switch (response->type) {
     case OX_RESP_CONNECTOR_CREATE:
-        qWarning().noquote() << "Connector create failed... status code" << response->status_code
-                             << sdkText(response->status_string);
-        emit connectorCreateFailed(response->status_code == 10006
-                                       ? QStringLiteral("Could not resolve host")
-                                       : QStringLiteral("Could not connect to voice server"));
+        m_connectorHandle = sdkText(reinterpret_cast<ox_resp_connector_create_t *>(response)->connector_handle);
+        emit connectorCreated();
+        break;
+    case OX_RESP_SESSIONGROUP_CREATE: {
+        const QString group = sdkText(reinterpret_cast<ox_resp_sessiongroup_create_t *>(response)->session_group_handle);
+        qDebug().noquote() << "sessionGroup created:" << group;
+        if (const auto *request = requestOf<ox_req_sessiongroup_create_t>(response)) {
+            m_p2pGroupCreates.remove(sdkText(request->base.cookie));
+            const QString account = sdkText(request->account_handle);
+            if (m_sharedAccounts.contains(account))
+                emit sessionGroupReceived(m_sharedAccounts.value(account), group);
+        }
+        break;
+    }
+    case OX_RESP_SESSIONGROUP_ADD_SESSION:
+        if (const auto *request = requestOf<ox_req_sessiongroup_add_session_t>(response)) {
+            const QString group = sdkText(request->session_group_handle);
+            const QString uri = sdkText(request->uri);
+            const QString session =
+                sdkText(reinterpret_cast<ox_resp_sessiongroup_add_session_t *>(response)->session_handle);
+            qDebug().noquote() << "Session added by request" << group << uri << session;
+            emit sessionAdded(group, uri, session);
+        }
+        break;
+    case OX_RESP_SESSION_TERMINATE:
+        if (const auto *request = requestOf<ox_req_session_terminate_t>(response)) {
+            const QString session = sdkText(request->session_handle);
+            if (m_uriBySessionHandle.contains(session)) {
+                emit sessionRemoved(m_uriBySessionHandle.value(session), session);
+                m_uriBySessionHandle.remove(session);
+            }
+        }
+        break;
+    case OX_RESP_SESSION_MUTE_LOCAL_SPEAKER:
+        if (const auto *request = requestOf<ox_req_session_mute_local_speaker_t>(response)) {
+            if (request->scope == 1)
+                emit localUserMutedLocally(sdkText(request->session_handle), request->mute != 0);
+        }
+        break;
+    case OX_RESP_SESSION_SET_LOCAL_SPEAKER_VOLUME:
+        qDebug() << "resp_SessionSetLocalSpeakerVolume";
+        break;
+    case OX_RESP_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME:
+        qDebug() << "resp_LocalUserVolume";
+        if (const auto *request = requestOf<ox_req_session_set_participant_volume_for_me_t>(response))
+            emit participantVolumeUpdated(sdkText(request->session_handle), sdkText(request->participant_uri),
+                                          request->volume);
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_FAVORITES_LIST: {
+        const auto *list = reinterpret_cast<ox_resp_account_channel_favorites_list_t *>(response);
+        for (int i = 0; list->favorites && i < list->favorite_count; ++i) {
+            const ox_favorite_record_t *favorite = list->favorites[i];
+            if (!favorite)
+                continue;
+            const QString uri = sdkText(favorite->uri);
+            if (uri.isEmpty())
+                qDebug().noquote() << "channel favorite id " << favorite->favorite_id << ", named "
+                                   << sdkText(favorite->display_name) << " has no uri associated...skipping";
+            else
+                emit channelFavoriteAdded(uri.toLower(), favorite->favorite_id);
+        }
+        break;
+    }
+    case OX_RESP_ACCOUNT_CHANNEL_FAVORITE_SET:
+        if (const auto *request = requestOf<ox_req_account_channel_favorite_set_t>(response))
+            emit channelFavoriteAdded(sdkText(request->channel_uri).toLower(),
+                                      reinterpret_cast<ox_resp_account_channel_favorite_set_t *>(response)->favorite_id);
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_GET_INFO:
+        if (const ox_channel_record_t *channel =
+                reinterpret_cast<ox_resp_account_channel_get_info_t *>(response)->channel)
+            emit channelInfoReceived(sdkText(channel->uri).toLower(), channel->current_participants,
+                                     channel->max_participants);
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_ADD_MODERATOR:
+        if (const auto *request = requestOf<ox_req_account_channel_add_moderator_t>(response))
+            emit moderatorAdded(sdkText(request->channel_uri), sdkText(request->moderator_uri));
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_REMOVE_MODERATOR:
+        if (const auto *request = requestOf<ox_req_account_channel_remove_moderator_t>(response))
+            emit moderatorRemoved(sdkText(request->channel_uri), sdkText(request->moderator_uri));
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS: {
+        const auto *list = reinterpret_cast<ox_resp_account_channel_get_moderators_t *>(response);
+        const auto *request = requestOf<ox_req_account_channel_get_moderators_t>(response);
+        QStringList moderators;
+        QVariantList levels;
+        for (int i = 0; list->participants && i < list->participant_count; ++i) {
+            const ox_participant_record_t *record = list->participants[i];
+            if (!record)
+                continue;
+            moderators.append(sdkText(record->uri).toLower());
+            levels.append(QVariant(record->is_owner ? 2 : (record->is_moderator ? 1 : 0)));
+        }
+        emit moderatorListReceived(request ? sdkText(request->channel_uri).toLower() : QString(), moderators, levels);
+        break;
+    }
+    case OX_RESP_ACCOUNT_CHANNEL_ADD_ACL:
+        if (const auto *request = requestOf<ox_req_account_channel_add_acl_t>(response))
+            emit memberAddedToChannelACL(sdkText(request->channel_uri), sdkText(request->user_uri));
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_REMOVE_ACL:
+        if (const auto *request = requestOf<ox_req_account_channel_remove_acl_t>(response))
+            emit memberRemovedFromChannelACL(sdkText(request->channel_uri), sdkText(request->user_uri));
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_GET_ACL: {
+        const auto *list = reinterpret_cast<ox_resp_account_channel_get_acl_t *>(response);
+        const auto *request = requestOf<ox_req_account_channel_get_acl_t>(response);
+        emit aclListReceived(request ? sdkText(request->channel_uri).toLower() : QString(),
+                             lowerCasedUris(list->participants, list->participant_count));
+        break;
+    }
+    case OX_RESP_CHANNEL_BAN_USER:
+        if (const auto *request = requestOf<ox_req_channel_ban_user_t>(response))
+            emit userBanned(sdkText(request->channel_uri), sdkText(request->participant_uri), request->ban == 1);
+        break;
+    case OX_RESP_CHANNEL_GET_BANNED_USERS: {
+        const auto *list = reinterpret_cast<ox_resp_channel_get_banned_users_t *>(response);
+        const auto *request = requestOf<ox_req_channel_get_banned_users_t>(response);
+        emit banListReceived(request ? sdkText(request->channel_uri).toLower() : QString(),
+                             lowerCasedUris(list->participants, list->participant_count));
+        break;
+    }
+    case OX_RESP_CONNECTOR_MUTE_LOCAL_MIC:
+        if (const auto *request = requestOf<ox_req_connector_mute_local_mic_t>(response))
+            emit localMicMuteChanged(request->mute != 0);
+        break;
+    case OX_RESP_ACCOUNT_BUDDY_SET:
+        qDebug() << "resp_account_buddy_set - " << reinterpret_cast<ox_resp_account_buddy_set_t *>(response)->buddy_id;
+        break;
+    case OX_RESP_ACCOUNT_LIST_BUDDIES_AND_GROUPS: {
+        const auto *list = reinterpret_cast<ox_resp_account_list_buddies_and_groups_t *>(response);
+        QStringList uris;
+        QStringList data;
+        for (int i = 0; list->buddies && i < list->buddy_count; ++i) {
+            if (!list->buddies[i])
+                continue;
+            uris.append(sdkText(list->buddies[i]->uri));
+            data.append(QString());
+        }
+        emit friendsListReceived(uris, data);
+        break;
+    }
+    case OX_RESP_SESSION_SEND_MESSAGE:
+        onMessageSentResponse(response);
+        break;
+    case OX_RESP_ACCOUNT_BLOCKED_USERS_LIST: {
+        const auto *list = reinterpret_cast<ox_resp_account_blocked_users_list_t *>(response);
+        emit blockedUserListReceived(lowerCasedUris(list->participants, list->participant_count));
+        break;
+    }
+    case OX_RESP_AUX_GET_RENDER_DEVICES:
+        qDebug() << "Received render device list...";
+        m_renderDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_render_devices_t *>(response));
+        emit renderDeviceChanged(m_renderDevices->currentDeviceId());
+        break;
+    case OX_RESP_AUX_GET_CAPTURE_DEVICES:
+        qDebug() << "Received capture device list...";
+        m_captureDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_capture_devices_t *>(response));
+        emit captureDeviceChanged(m_captureDevices->currentDeviceId());
+        break;
+    case OX_RESP_AUX_SET_RENDER_DEVICE:
+        m_renderDevices->requestDevices();
+        break;
+    case OX_RESP_AUX_SET_CAPTURE_DEVICE:
+        m_captureDevices->requestDevices();
+        break;
+    case OX_RESP_AUX_GET_MIC_LEVEL:
+        onMicLevelResponse(reinterpret_cast<const ox_resp_aux_get_mic_level_t *>(response)->level);
+        break;
+    case OX_RESP_AUX_GET_SPEAKER_LEVEL:
+        onSpeakerLevelResponse(reinterpret_cast<const ox_resp_aux_get_speaker_level_t *>(response)->level);
+        break;
+    case OX_RESP_AUX_SET_MIC_LEVEL:
+        if (const auto *request = requestOf<ox_req_aux_set_mic_level_t>(response))
+            emit micLevelChanged(request->level);
+        break;
+    case OX_RESP_AUX_SET_SPEAKER_LEVEL:
+        if (const auto *request = requestOf<ox_req_aux_set_speaker_level_t>(response)) {
+            m_speakerLevel = request->level;
+            emit speakerLevelChanged(m_speakerLevel);
+        }
+        break;
+    case OX_RESP_AUX_GET_VAD_PROPERTIES:
+        onVadPropertiesResponse(reinterpret_cast<const ox_resp_aux_get_vad_properties_t *>(response));
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS: {
+        const auto *list = reinterpret_cast<ox_resp_account_channel_get_participants_t *>(response);
+        const auto *request = requestOf<ox_req_account_channel_get_participants_t>(response);
+        const QStringList uris = lowerCasedUris(list->participants, list->participant_count);
+        emit userListReceived(request ? sdkText(request->channel_uri).toLower() : QString(), uris,
+                              qMax(list->total_participant_count, uris.size()));
+        break;
+    }
+    case OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN:
+        onLoginResponse(reinterpret_cast<const ox_resp_account_authtoken_login_t *>(response));
+        break;
+    case OX_RESP_SESSIONGROUP_GET_STATS:
+        qDebug() << "VoiceManager::sessionStatReceived - Thread" << QThread::currentThreadId();
+        emit sessionStatReceived(
+            new CallSessionStat(reinterpret_cast<const ox_resp_sessiongroup_get_stats_t *>(response)));
         break;
     default:
         break;
     }
+}
+
+void VoiceManager::onMessageSentResponse(const ox_resp_base_t *response)
+{
+    const auto *request = requestOf<ox_req_session_send_message_t>(response);
+    if (!request)
+        return;
+    const QString session = sdkText(request->session_handle);
+    const QString cookie = sdkText(request->base.cookie);
+    switch (response->status_code) {
+    case 200:
+        emit chatMessageSent(cookie, session);
+        break;
+    case 202:
+        // Queued by the server for a user who is offline.
+        emit userIsOffline(session, cookie, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void VoiceManager::processFailedResponse(ox_resp_base_t *response)
+{
+    const int requestType = response->request ? int(response->request->type) : int(response->type);
+    const QString statusText = sdkText(response->status_string);
+    QString message = QStringLiteral("Unknown SDK error on type: ") + sdkText(ox_get_request_type_string(requestType));
+    if (requestType == OX_REQ_AUX_SET_RENDER_DEVICE || requestType == OX_REQ_AUX_SET_CAPTURE_DEVICE) {
+        // Both requests have the device id as their only field.
+        const auto *request = requestOf<ox_req_aux_set_capture_device_t>(response);
+        message += QStringLiteral(" [") + (request ? sdkText(request->device_id) : QString()) + QLatin1Char(']');
+    }
+    if (shouldReportResponseError(response))
+        emit sdkError(response->status_code, message, statusText);
+    qCritical().noquote() << "Error:" << sdkText(ox_get_request_type_string(requestType)) << response->status_code
+                          << sdkText(ox_get_error_string(response->status_code)) << statusText;
+
+    switch (response->type) {
+    case OX_RESP_CONNECTOR_CREATE:
+        qWarning().noquote() << "Connector create failed... status code" << response->status_code << statusText;
+        emit connectorCreateFailed(response->status_code == 10006
+                                       ? QStringLiteral("Could not resolve host")
+                                       : QStringLiteral("Could not connect to voice server"));
+        break;
+    case OX_RESP_ACCOUNT_LOGIN:
+    case OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN:
+        onLoginFailed(response);
+        break;
+    case OX_RESP_SESSIONGROUP_CREATE:
+        // A private chat's group that will never come: its peer stops
+        // waiting, so the next group goes to the right peer.
+        if (response->request) {
+            const QString cookie = sdkText(response->request->cookie);
+            if (m_p2pGroupCreates.contains(cookie))
+                m_pendingP2PUris.removeOne(m_p2pGroupCreates.take(cookie));
+        }
+        break;
+    case OX_RESP_SESSIONGROUP_ADD_SESSION:
+        onJoinFailed(response);
+        break;
+    case OX_RESP_SESSION_TERMINATE:
+        if (const auto *request = requestOf<ox_req_session_terminate_t>(response)) {
+            const QString session = sdkText(request->session_handle);
+            if (m_uriBySessionHandle.contains(session)) {
+                m_uriBySessionHandle.remove(session);
+                requestTerminateSession(session);
+                emit sessionTerminateFailed(session);
+            } else {
+                emit sessionRemoved(m_uriBySessionHandle.value(session), session);
+            }
+        }
+        break;
+    case OX_RESP_SESSION_SEND_MESSAGE:
+        if (const auto *request = requestOf<ox_req_session_send_message_t>(response)) {
+            qWarning() << "Message not successfully sent to remote user / channel...";
+            const QString session = sdkText(request->session_handle);
+            const QString cookie = sdkText(request->base.cookie);
+            if (response->status_code == 480)
+                emit userIsOffline(session, cookie, false);
+            else
+                emit messageNotSent(session, cookie, response->status_code, QString());
+            qDebug().noquote() << "Chat message not sent to session handle:" << session
+                               << sdkText(request->message_header) << sdkText(request->message_body);
+        }
+        break;
+    case OX_RESP_AUX_RENDER_AUDIO_START:
+        if (const auto *request = requestOf<ox_req_aux_render_audio_start_t>(response))
+            emit fileNotFoundForPlayback(sdkText(request->sound_file_path));
+        break;
+    default:
+        if (response->status_code == 7006) {
+            qWarning() << "Capture device is in use... notify user that there is a conflicting program using their "
+                          "mic";
+            emit selectedCaptureDeviceInUse();
+        } else if (response->status_code == 7009) {
+            qWarning() << "Capture device could not be opened... notify user that there is a conflicting program "
+                          "using their mic";
+            emit selectedCaptureDeviceCouldNotOpen();
+        }
+        break;
+    }
+}
+
+bool VoiceManager::shouldReportResponseError(const ox_resp_base_t *response)
+{
+    const int status = response->status_code;
+    if (status == 10007) {
+        emit couldNotConnectToServer();
+        return false;
+    }
+    switch (response->type) {
+    case OX_RESP_CONNECTOR_CREATE:
+        if (status == 10006)
+            return false;
+        break;
+    case OX_RESP_ACCOUNT_LOGIN:
+    case OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN:
+        if (status == 408 || status == 10006)
+            return false;
+        break;
+    case OX_RESP_ACCOUNT_BUDDY_DELETE:
+        if (status == 20414)
+            return false;
+        break;
+    case OX_RESP_SESSION_SEND_NOTIFICATION:
+        if (status == 1001 || status == 1007 || status == 1008)
+            return false;
+        break;
+    case OX_RESP_ACCOUNT_SEND_USER_APP_DATA:
+        if (status == 480)
+            return false;
+        break;
+    case OX_RESP_SESSIONGROUP_GET_STATS:
+        if (status == 1001 || status == 1004)
+            return false;
+        break;
+    case OX_RESP_SESSION_SEND_MESSAGE:
+        if (status == 480) {
+            // Worth telling the user only for a private call with someone who
+            // is not known to be offline.
+            const auto *request = requestOf<ox_req_session_send_message_t>(response);
+            const QString session = request ? sdkText(request->session_handle) : QString();
+            const QString uri = session.isEmpty() ? QString() : getUriBySessionHandle(session);
+            if (!uri.startsWith(QLatin1String("sip:P2P-")))
+                return false;
+            Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(uri);
+            return user && user->getPresenceState() != Tavri::RealmUserInterface::Offline;
+        }
+        break;
+    case OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS:
+        if (status == 20440) {
+            if (const auto *request = requestOf<ox_req_account_channel_get_participants_t>(response))
+                stopConversationPendingTimer(sdkText(request->channel_uri));
+            return false;
+        }
+        break;
+    default:
+        break;
+    }
+    if (response->return_code == 0)
+        return false;
+    if (response->return_code == 10006 || response->return_code == 10007) {
+        emit couldNotConnectToServer();
+        return false;
+    }
+    return true;
+}
+
+void VoiceManager::onLoginFailed(const ox_resp_base_t *response)
+{
+    const int status = response->status_code;
+    if (response->type == OX_RESP_ACCOUNT_LOGIN && status == 1008)
+        notifyVoiceLoggedOut(QStringLiteral("Logged out"));
+    if (status == 1074) {
+        qDebug() << "Error logging in to Ostrel server: logging into the same SDK multiple times";
+        return;
+    }
+    const auto *request = response->type == OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN
+                              ? requestOf<ox_req_account_authtoken_login_t>(response)
+                              : nullptr;
+    const QString token = request ? sdkText(request->auth_token) : QString();
+    if (request && m_loginRequests.contains(token)) {
+        const QString realmId = m_loginRequests.take(token);
+        qDebug().noquote() << "Failed to login voice account for shared realm..." << realmId << status;
+        return;
+    }
+    // An own login with an account already in place is a stray answer. Any
+    // other failure ends the login attempt, also after a reconnect attempt,
+    // so that a later login can be issued.
+    if (!m_accountHandle.isEmpty())
+        return;
+    if (m_loginTimer != 0)
+        emit stopLoginTimer(&m_loginTimer, true);
+
+    QString reason;
+    switch (status) {
+    case 10077:
+        reason = QString::fromLatin1(kLoginFailedCaBundle);
+        break;
+    case 10007:
+        reason = QString::fromLatin1(kLoginFailedConnection);
+        break;
+    case 408:
+        reason = QString::fromLatin1(kLoginTimedOut);
+        break;
+    default:
+        qDebug().noquote() << "Error logging in to Ostrel server. Reason: " << sdkText(response->status_string);
+        reason = QStringLiteral("Error logging in to Ostrel server. Code %1").arg(status);
+        break;
+    }
+    notifyVoiceLoggedOut(reason);
+}
+
+void VoiceManager::onLoginTimedOut()
+{
+    stopTimer(m_loginTimer, true);
+    qWarning() << "The voice login was not answered within" << m_loginTimeoutMs << "ms";
+    // A login that still completes later is logged out rather than announced.
+    if (!m_abortedLoginHandle.isEmpty()) {
+        m_lateLogoutHandle = m_abortedLoginHandle;
+        m_abortedLoginHandle.clear();
+    }
+    notifyVoiceLoggedOut(QString::fromLatin1(kLoginTimedOut));
+}
+
+void VoiceManager::onJoinFailed(const ox_resp_base_t *response)
+{
+    const auto *request = requestOf<ox_req_sessiongroup_add_session_t>(response);
+    const QString uri = request ? sdkText(request->uri) : QString();
+    const int status = response->status_code;
+    const QString statusText = sdkText(response->status_string);
+    qDebug().noquote() << "add session failed " << uri << " code: " << status;
+    if (status == 1004 && statusText.startsWith(QLatin1String("Object already exists."))) {
+        // The session is still there from before: end it, so that the next
+        // join can succeed.
+        if (m_sessionHandleByUri.contains(uri)) {
+            const QString session = m_sessionHandleByUri.value(uri);
+            requestTerminateSession(session);
+            m_sessionHandleByUri.remove(uri);
+            m_uriBySessionHandle.remove(session);
+        }
+    } else if (status != 1008 && status != 1080) {
+        qDebug().noquote() << "A NEW STATUS CODE FOR ADD SESSION FAIL" << status << statusText;
+    }
+    emit sessionJoinFailed(uri.toLower(), status, statusText);
+}
+
+void VoiceManager::stopConversationPendingTimer(const QString &channelUri)
+{
+    // TODO: stop the conversation's participant polling once the built-in
+    // realm offers its conversation look-up by URI.
+    qDebug().noquote() << "Participant list of" << channelUri << "is not available; polling it is pointless";
 }
 
 void VoiceManager::onLoginResponse(const ox_resp_account_authtoken_login_t *response)
@@ -1091,14 +1544,366 @@ void VoiceManager::processEvent(ox_evt_base_t *event)
     case OX_EVT_ACCOUNT_LOGIN_STATE_CHANGE:
         onLoginStateChangeEvent(reinterpret_cast<const ox_evt_account_login_state_change_t *>(event));
         break;
+    case OX_EVT_BUDDY_PRESENCE:
+        onBuddyPresenceEvent(reinterpret_cast<const ox_evt_buddy_presence_t *>(event));
+        break;
+    case OX_EVT_SUBSCRIPTION: {
+        const auto *e = reinterpret_cast<const ox_evt_subscription_t *>(event);
+        qDebug().noquote() << "evt_subscription: " << sdkText(e->buddy_uri) << sdkText(e->display_name)
+                           << sdkText(e->subscription_handle);
+        emit subscriptionReceived(sdkText(e->buddy_uri).toLower(), sdkText(e->display_name),
+                                  sdkText(e->subscription_handle));
+        break;
+    }
+    case OX_EVT_SESSION_NOTIFICATION: {
+        const auto *e = reinterpret_cast<const ox_evt_session_notification_t *>(event);
+        emit sessionNotificationReceived(sdkText(e->session_handle), sdkText(e->participant_uri),
+                                         e->notification_type);
+        break;
+    }
+    case OX_EVT_MESSAGE: {
+        const auto *e = reinterpret_cast<const ox_evt_message_t *>(event);
+        emit messageReceived(sdkText(e->sender_uri).toLower(), sdkText(e->session_handle),
+                             sdkText(e->message_body));
+        break;
+    }
+    case OX_EVT_AUX_AUDIO_PROPERTIES:
+        onAudioPropertiesEvent(reinterpret_cast<const ox_evt_aux_audio_properties_t *>(event));
+        break;
+    case OX_EVT_BUDDY_CHANGED: {
+        const auto *e = reinterpret_cast<const ox_evt_buddy_changed_t *>(event);
+        if (sdkText(e->account_handle) != m_accountHandle)
+            break;
+        if (e->change == 1)
+            emit friendAdded(sdkText(e->buddy_uri));
+        else if (e->change == 2)
+            emit friendRemoved(sdkText(e->buddy_uri));
+        break;
+    }
+    case OX_EVT_BUDDY_AND_GROUP_LIST_CHANGED: {
+        const auto *e = reinterpret_cast<const ox_evt_buddy_and_group_list_changed_t *>(event);
+        if (sdkText(e->account_handle) != m_accountHandle)
+            break;
+        QStringList uris;
+        QStringList data;
+        for (int i = 0; e->buddies && i < e->buddy_count; ++i) {
+            if (!e->buddies[i])
+                continue;
+            uris.append(sdkText(e->buddies[i]->uri).toLower());
+            data.append(sdkText(e->buddies[i]->buddy_data));
+        }
+        emit friendsListReceived(uris, data);
+        break;
+    }
+    case OX_EVT_KEYBOARD_MOUSE: {
+        const auto *e = reinterpret_cast<const ox_evt_keyboard_mouse_t *>(event);
+        qDebug() << "received keyEvent";
+        emit keyEvent(sdkText(e->binding_name), e->is_down == 1);
+        break;
+    }
+    case OX_EVT_MEDIA_STREAM_UPDATED:
+        onMediaStreamEvent(reinterpret_cast<const ox_evt_media_stream_updated_t *>(event));
+        break;
+    case OX_EVT_TEXT_STREAM_UPDATED: {
+        const auto *e = reinterpret_cast<const ox_evt_text_stream_updated_t *>(event);
+        emit textStreamUpdated(sdkText(e->session_handle), e->incoming == 1, e->state, sdkText(e->status_string));
+        break;
+    }
     case OX_EVT_SESSIONGROUP_ADDED:
         emit sessionGroupAdded(
             sdkText(reinterpret_cast<const ox_evt_sessiongroup_added_t *>(event)->session_group_handle));
         break;
+    case OX_EVT_SESSION_ADDED:
+        onSessionAddedEvent(reinterpret_cast<const ox_evt_session_added_t *>(event));
+        break;
+    case OX_EVT_SESSION_REMOVED:
+        onSessionRemovedEvent(reinterpret_cast<const ox_evt_session_removed_t *>(event));
+        break;
+    case OX_EVT_PARTICIPANT_ADDED:
+        onParticipantAddedEvent(reinterpret_cast<const ox_evt_participant_added_t *>(event));
+        break;
+    case OX_EVT_PARTICIPANT_REMOVED:
+        onParticipantRemovedEvent(reinterpret_cast<const ox_evt_participant_removed_t *>(event));
+        break;
+    case OX_EVT_PARTICIPANT_UPDATED: {
+        const auto *e = reinterpret_cast<const ox_evt_participant_updated_t *>(event);
+        emit participantUpdated(sdkText(e->participant_uri).toLower(), sdkText(e->session_handle),
+                                e->is_muted_globally != 0, e->is_speaking != 0, e->volume_adjustment, e->energy,
+                                e->active_media, e->is_muted_locally != 0, e->is_text_muted_globally != 0,
+                                e->participant_type, sdkText(e->participant_tag));
+        break;
+    }
+    case OX_EVT_SERVER_APP_DATA:
+        onServerAppDataEvent(reinterpret_cast<const ox_evt_server_app_data_t *>(event));
+        break;
+    case OX_EVT_USER_APP_DATA: {
+        const auto *e = reinterpret_cast<const ox_evt_user_app_data_t *>(event);
+        qDebug().noquote() << "evt_user_app_data" << sdkText(e->from_uri) << sdkText(e->content);
+        emit userAppDataReceived(sdkText(e->from_uri), sdkText(e->content));
+        break;
+    }
+    case OX_EVT_NETWORK_MESSAGE: {
+        const auto *e = reinterpret_cast<const ox_evt_network_message_t *>(event);
+        if (e->message_type == 1) {
+            qDebug() << "Network message received, offline_message type...";
+            emit messageReceived(sdkText(e->sender_uri), QString(), sdkText(e->content));
+        } else if (e->message_type == 0) {
+            qDebug().noquote() << "Ignoring network message event from uri " + sdkText(e->sender_uri)
+                                      + " content-type:" + sdkText(e->content_type) + " content \""
+                                      + sdkText(e->content);
+        }
+        break;
+    }
+    case OX_EVT_AUDIO_DEVICE_HOT_SWAP:
+        qDebug() << "evt_audio_device_hot_swap, beginning refreshes...";
+        m_captureDevices->requestDevices();
+        m_renderDevices->requestDevices();
+        break;
     default:
+        // Events without a handler of their own are passed on; the record is
+        // valid only during the emission.
         emit oxEventReceived(event->type, event);
         break;
     }
+}
+
+void VoiceManager::setKnownSession(const QString &sessionHandle, bool known)
+{
+    const bool changed = known ? !m_knownSessions.contains(sessionHandle) : m_knownSessions.contains(sessionHandle);
+    if (known)
+        m_knownSessions.insert(sessionHandle);
+    else
+        m_knownSessions.remove(sessionHandle);
+    if (changed)
+        emit sessionReallyConnectedChanged();
+}
+
+void VoiceManager::onBuddyPresenceEvent(const ox_evt_buddy_presence_t *event)
+{
+    const QString uri = sdkText(event->buddy_uri).toLower();
+    QString message = sdkText(event->custom_message);
+    message.remove(QStringLiteral("<properties><notes />"));
+    message.remove(QStringLiteral("</properties>"));
+    const QString account = sdkText(event->account_handle);
+    qDebug().noquote() << "evt_buddy_presence: " << uri << event->presence << message << account;
+    emit presenceReceived(uri, event->presence, message);
+    emit contactPresenceReceived(account, uri, event->presence, message);
+}
+
+void VoiceManager::onSessionAddedEvent(const ox_evt_session_added_t *event)
+{
+    const QString session = sdkText(event->session_handle);
+    const QString uri = sdkText(event->uri);
+    m_uriBySessionHandle.insert(session, uri);
+    if (!m_sessionHandleByUri.contains(uri))
+        m_sessionHandleByUri.insert(uri, session);
+    const bool incoming = event->is_incoming == 1;
+    emit sessionJoining(uri.toLower(), session, sdkText(event->display_name), incoming);
+    if (incoming)
+        emit sessionRequested(uri.toLower(), session, sdkText(event->display_name),
+                              sdkText(event->session_group_handle));
+}
+
+void VoiceManager::onSessionRemovedEvent(const ox_evt_session_removed_t *event)
+{
+    const QString session = sdkText(event->session_handle);
+    const QString uri = sdkText(event->uri);
+    setKnownSession(session, false);
+    m_uriBySessionHandle.remove(session);
+    // Another live session of the same address keeps its entry.
+    if (m_sessionHandleByUri.value(uri) == session)
+        m_sessionHandleByUri.remove(uri);
+
+    if (!uri.isEmpty() && uri == m_transmittingChannel) {
+        setTransmittingChannel(QString());
+        if (!m_knownSessions.isEmpty()) {
+            qDebug() << "VoiceManager::processMessage" << "switching to previous transmitting session";
+            for (const QString &known : qAsConst(m_knownSessions)) {
+                const QString knownUri = m_uriBySessionHandle.value(known);
+                if (!knownUri.isEmpty() && isVoiceEnabledConversation(knownUri)) {
+                    setTransmittingChannel(knownUri);
+                    break;
+                }
+            }
+        }
+    }
+    emit sessionRemoved(uri.toLower(), session);
+}
+
+void VoiceManager::onParticipantAddedEvent(const ox_evt_participant_added_t *event)
+{
+    const QString session = sdkText(event->session_handle);
+    const QString sessionUri = m_uriBySessionHandle.value(session);
+    if (event->is_current_user != 0) {
+        setKnownSession(session, true);
+        // A conference the local user has just entered transmits.
+        if (sessionUri.startsWith(QLatin1String("sip:confctl-")))
+            setTransmittingChannel(sessionUri);
+    }
+    emit participantAdded(sdkText(event->participant_uri).toLower(), session, sdkText(event->display_name),
+                          sdkText(event->participant_tag));
+}
+
+void VoiceManager::onParticipantRemovedEvent(const ox_evt_participant_removed_t *event)
+{
+    const QString session = sdkText(event->session_handle);
+    const QString sessionUri = m_uriBySessionHandle.value(session);
+    if (event->is_current_user != 0) {
+        setKnownSession(session, false);
+        if (!sessionUri.isEmpty() && sessionUri == m_transmittingChannel) {
+            setTransmittingChannel(QString());
+            if (!m_knownSessions.isEmpty()) {
+                qDebug() << "switching to previous transmitting session";
+                setTransmittingChannel(m_uriBySessionHandle.value(*m_knownSessions.constBegin()));
+            }
+        }
+    }
+    emit participantRemoved(sdkText(event->participant_uri).toLower(), session, event->reason,
+                            sdkText(event->participant_tag).toLower());
+}
+
+bool VoiceManager::shouldReportMediaStreamError(const ox_evt_media_stream_updated_t *event)
+{
+    if (event->state != 1)
+        return false;
+    const int status = event->status_code;
+    if (status == 401 || status == 404 || status == 1058 || status == 1095 || status == 1096 || status == 20212)
+        return false;
+    const QString text = sdkText(event->status_string);
+    if (status == 403 && (text.contains(QLatin1String("(491)")) || text.contains(QLatin1String("(494)"))))
+        return false;
+    return status >= 300;
+}
+
+void VoiceManager::onMediaStreamEvent(const ox_evt_media_stream_updated_t *event)
+{
+    static const char *const stateNames[] = {"None",  "Disconnected", "Connected",  "Ringing",
+                                             "Hold",  "Refer",        "Connecting", "Disconnecting"};
+    const QString session = sdkText(event->session_handle);
+    const QString statusText = sdkText(event->status_string);
+    const int status = event->status_code;
+    QString message;
+    if (statusText.isEmpty())
+        message = (event->state >= 0 && event->state <= 7) ? QString::fromLatin1(stateNames[event->state])
+                                                           : QString::number(event->state);
+    else
+        message = QStringLiteral("(") + QString::number(status) + QStringLiteral(") ") + statusText;
+
+    if (shouldReportMediaStreamError(event))
+        emit sdkError(status, QStringLiteral("ox_evt_media_stream_updated_disconnected"), statusText);
+
+    switch (status) {
+    case 404:
+        emit channelNotFound(session);
+        break;
+    case 401:
+        emit channelPasswordRequired(session);
+        break;
+    case 408:
+        emit channelConnectTimeout(session);
+        break;
+    case 1058:
+        emit rtpTimeout(session);
+        break;
+    case 1060:
+        emit maximumCallsExceeded(session);
+        break;
+    case 1095:
+        emit rtpRecvTimeout(session);
+        break;
+    case 7006:
+    case 7009:
+        emit cannotOpenCaptureDevice(session);
+        break;
+    case 20900:
+        emit cannotAddEchoToSession();
+        break;
+    case 40964:
+        emit audioDeviceProblem(status);
+        break;
+    default:
+        qDebug().noquote() << "Other media_stream_updated status code" << status << statusText;
+        if (event->state == 1) {
+            if (statusText.contains(QLatin1String("(491)")))
+                emit channelPasswordRequired(session);
+            else if (statusText.contains(QLatin1String("(494)")) || status == 403 || status == 20212)
+                emit channelAccessDenied(session, statusText);
+            else
+                emit mediaDisconnected(session, statusText);
+        } else if (event->state == 2) {
+            emit sessionJoined(session);
+        }
+        break;
+    }
+    if (event->state == 1)
+        setKnownSession(session, false);
+    emit mediaStreamUpdated(session, event->incoming == 1, event->state, message);
+}
+
+void VoiceManager::onServerAppDataEvent(const ox_evt_server_app_data_t *event)
+{
+    const QByteArray content(event->content ? event->content : "");
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(content, &error);
+    if (!document.isNull() && !document.isEmpty() && document.isObject()) {
+        const QJsonObject object = document.object();
+        emit serverAppDataReceived(sdkText(event->account_handle), object.value(QStringLiteral("ctype")).toString(),
+                                   object.value(QStringLiteral("content")).toString());
+        return;
+    }
+    qDebug().noquote() << "Problem parsing app_data:" << error.errorString();
+    qDebug().noquote() << "Ignoring evt_server_app_data: " << QString::fromUtf8(content);
+}
+
+void VoiceManager::onAudioPropertiesEvent(const ox_evt_aux_audio_properties_t *event)
+{
+    emit auxAudioPropertiesReceived(event->mic_is_active != 0, event->mic_volume, event->mic_energy,
+                                    event->speaker_is_active != 0, event->speaker_volume, event->speaker_energy);
+    // "!=" is true for a NaN on either side, so a NaN always counts as a change.
+    if (event->mic_energy != m_microphoneEnergy) {
+        m_microphoneEnergy = event->mic_energy;
+        emit microphoneEnergyChanged(m_microphoneEnergy);
+    }
+    if (event->speaker_energy != m_speakerEnergy) {
+        m_speakerEnergy = event->speaker_energy;
+        emit speakerEnergyChanged(m_speakerEnergy);
+    }
+    if (event->mic_volume != m_microphoneVolume) {
+        m_microphoneVolume = event->mic_volume;
+        emit microphoneVolumeChanged(m_microphoneVolume);
+    }
+    if (event->speaker_volume != m_speakerVolume) {
+        m_speakerVolume = event->speaker_volume;
+        emit speakerVolumeChanged(m_speakerVolume);
+    }
+    if ((event->mic_is_active != 0) != m_microphoneActive) {
+        m_microphoneActive = event->mic_is_active != 0;
+        emit microphoneActiveChanged(m_microphoneActive);
+    }
+    if ((event->speaker_is_active != 0) != m_speakerActive) {
+        m_speakerActive = event->speaker_is_active != 0;
+        emit speakerActiveChanged(m_speakerActive);
+    }
+    if (event->noise_floor != m_noiseFloor) {
+        m_noiseFloor = event->noise_floor;
+        emit noiseFloorChanged(m_noiseFloor);
+    }
+    if (event->speech_threshold != m_speechThreshold) {
+        m_speechThreshold = event->speech_threshold;
+        emit speechThresholdChanged(m_speechThreshold);
+    }
+    if (m_maxNoiseFloor != 1.0) {
+        m_maxNoiseFloor = 1.0;
+        emit maxNoiseFloorChanged(m_maxNoiseFloor);
+    }
+}
+
+bool VoiceManager::isVoiceEnabledConversation(const QString &uri) const
+{
+    Q_UNUSED(uri)
+    // TODO: ask the built-in realm's conversation for its voice state once
+    // the realm offers its conversation look-up by URI.
+    return false;
 }
 
 void VoiceManager::onLoginStateChangeEvent(const ox_evt_account_login_state_change_t *event)

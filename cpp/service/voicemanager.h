@@ -154,7 +154,8 @@ public:
     void requestP2PSession(QString uri, bool audio = false);
     void requestCreateSessionGroup(QString sharedRealmId);
     void closeSessionGroupHandle(QString sessionGroupHandle);
-    // False (and nothing sent) for a session the local user is not part of.
+    // False (and nothing sent) for a session that the SDK has not reported or
+    // has reported removed.
     bool requestTerminateSession(QString sessionHandle);
     void setTransmittingChannel(QString uri, QString sessionGroupHandle = QString());
     // Returns the request's cookie, which the answer carries.
@@ -176,6 +177,18 @@ public:
 
     CaptureDeviceModel *captureDevices() const { return m_captureDevices; }
     RenderDeviceModel *renderDevices() const { return m_renderDevices; }
+
+    // The report filter of media-stream events: whether a disconnect is
+    // shown to the user through sdkError.
+    static bool shouldReportMediaStreamError(const ox_evt_media_stream_updated_t *event);
+
+    // The report filter of failed responses: whether a failure is shown to
+    // the user through sdkError. May emit couldNotConnectToServer().
+    bool shouldReportResponseError(const ox_resp_base_t *response);
+
+    // How long the own login may take before it counts as timed out (45 s
+    // unless changed); applies to logins issued afterwards.
+    void setLoginTimeout(int milliseconds) { m_loginTimeoutMs = milliseconds; }
 
     // Clears the login and the account handle and emits voiceLoggedOut(reason)
     // when a login was issued; does nothing otherwise.
@@ -235,6 +248,43 @@ signals:
     void stopLoginTimer(int *timerID, bool reset);
     void sdkError(int statusCode, QString message, QString statusString);
     void sessionGroupAdded(QString sessionGroupHandle);
+    void friendAdded(QString friendURI);
+    void friendRemoved(QString friendURI);
+    void presenceReceived(QString remoteUserURI, int presenceState, QString customMessage);
+    void contactPresenceReceived(QString accountHandle, QString remoteUserURI, int presenceState,
+                                 QString customMessage);
+    void subscriptionReceived(QString remoteUserURI, QString remoteUserDisplayName, QString subscriptionHandle);
+    void sessionNotificationReceived(QString sessionHandle, QString participantURI, int notificationType);
+    void messageReceived(QString senderURI, QString sessionHandle, QString message);
+    void sessionJoining(QString sessionURI, QString sessionHandle, QString sessionDisplayName, bool incoming);
+    void sessionRequested(QString sessionURI, QString sessionHandle, QString sessionDisplayName,
+                          QString sessionGroupHandle);
+    void sessionJoined(QString sessionHandle);
+    void participantAdded(QString participantURI, QString sessionHandle, QString displayName,
+                          QString participantTag);
+    void participantRemoved(QString participantURI, QString sessionHandle, int reason, QString participantTag);
+    void participantUpdated(QString userUri, QString sessionHandle, bool isMutedGlobally, bool isSpeaking,
+                            int volumeAdjustment, double energy, int activeMediaFlags, bool isMutedLocally,
+                            bool isTextMutedGlobally, int participantType, QString participantTag);
+    void mediaStreamUpdated(QString sessionHandle, bool isIncoming, int state, QString message);
+    void textStreamUpdated(QString sessionHandle, bool isIncoming, int state, QString message);
+    void channelNotFound(QString sessionHandle);
+    void channelPasswordRequired(QString sessionHandle);
+    void channelConnectTimeout(QString sessionHandle);
+    void maximumCallsExceeded(QString sessionHandle);
+    void rtpTimeout(QString sessionHandle);
+    void rtpRecvTimeout(QString sessionHandle);
+    void cannotOpenCaptureDevice(QString sessionHandle);
+    void channelAccessDenied(QString sessionHandle, QString reason);
+    void mediaDisconnected(QString sessionHandle, QString reason);
+    void cannotAddEchoToSession();
+    void audioDeviceProblem(int statusCode);
+    void sessionReallyConnectedChanged();
+    void userAppDataReceived(QString senderURI, QString content);
+    void serverAppDataReceived(QString accountHandle, QString contentType, QString content);
+    void keyEvent(QString keyEventName, bool isDown);
+    void auxAudioPropertiesReceived(bool micIsActive, int micVolume, double micEnergy, bool speakerIsActive,
+                                    int speakerVolume, double speakerEnergy);
     void readyToJoinChannels();
     void sessionGroupTransmittingChannelChanged(QString sessionGroupHandle, QString uri);
     void fileNotFoundForPlayback(QString filename);
@@ -330,11 +380,32 @@ private:
     // Dispatch of one SDK message; frees it before returning.
     void processMessage(ox_message_base_t *message);
     void processResponse(ox_resp_base_t *response);
+    void processSuccessfulResponse(ox_resp_base_t *response);
+    void processFailedResponse(ox_resp_base_t *response);
+    void onMessageSentResponse(const ox_resp_base_t *response);
+    void onLoginFailed(const ox_resp_base_t *response);
+    void onLoginTimedOut();
+    void onJoinFailed(const ox_resp_base_t *response);
+    // Stops the participant polling of the built-in realm's conversation for
+    // a channel that the server no longer knows.
+    void stopConversationPendingTimer(const QString &channelUri);
     void processEvent(ox_evt_base_t *event);
     void onLoginResponse(const ox_resp_account_authtoken_login_t *response);
     void onMicLevelResponse(int level);
     void onSpeakerLevelResponse(int level);
     void onVadPropertiesResponse(const ox_resp_aux_get_vad_properties_t *response);
+    void onBuddyPresenceEvent(const ox_evt_buddy_presence_t *event);
+    void onSessionAddedEvent(const ox_evt_session_added_t *event);
+    void onSessionRemovedEvent(const ox_evt_session_removed_t *event);
+    void onParticipantAddedEvent(const ox_evt_participant_added_t *event);
+    void onParticipantRemovedEvent(const ox_evt_participant_removed_t *event);
+    void onMediaStreamEvent(const ox_evt_media_stream_updated_t *event);
+    void onServerAppDataEvent(const ox_evt_server_app_data_t *event);
+    void onAudioPropertiesEvent(const ox_evt_aux_audio_properties_t *event);
+    // Adds or removes a session of the local user, announcing a change.
+    void setKnownSession(const QString &sessionHandle, bool known);
+    // Whether the built-in realm's conversation at this address has voice.
+    bool isVoiceEnabledConversation(const QString &uri) const;
     void onLoginStateChangeEvent(const ox_evt_account_login_state_change_t *event);
 
     int m_minimumPort = 0;
@@ -351,6 +422,7 @@ private:
     int m_connectorTimer = 0;
     int m_exitTimer = 0;
     int m_loginTimer = 0;
+    int m_loginTimeoutMs = 45000;
     int m_retryTimer = 0;
     int m_storedVadSensitivity = 0;
     double m_storedVadHangoverSeconds = 0;

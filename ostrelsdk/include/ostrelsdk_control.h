@@ -23,6 +23,7 @@ typedef struct { const char *id; const char *name; int type; } oxc_device_spec_t
 OX_API void oxc_reset(void);
 OX_API int oxc_wait_idle(int timeout_ms);           /* 0 idle, 1 timeout */
 OX_API int oxc_pending_messages(void);
+OX_API int oxc_live_messages(void);                 /* responses and events not yet destroyed */
 OX_API int oxc_request_count(int type);             /* -1 counts all */
 OX_API const ox_req_base_t *oxc_request_at(int index);
 OX_API const ox_req_base_t *oxc_find_request(int type, int nth); /* nth -1 = last */

@@ -39,6 +39,7 @@ OX_API void oxc_reset(void)
 
 OX_API int oxc_wait_idle(int timeout_ms) { return SdkCore::instance().waitIdle(timeout_ms); }
 OX_API int oxc_pending_messages(void) { return SdkCore::instance().pendingMessages(); }
+OX_API int oxc_live_messages(void) { return RecordTable::liveMessages(); }
 OX_API int oxc_request_count(int type) { return SdkCore::instance().requestCount(type); }
 OX_API const ox_req_base_t *oxc_request_at(int index) { return SdkCore::instance().requestAt(index); }
 OX_API const ox_req_base_t *oxc_find_request(int type, int nth) { return SdkCore::instance().findRequest(type, nth); }

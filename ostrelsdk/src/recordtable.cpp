@@ -1,5 +1,7 @@
 #include "recordtable.h"
 
+#include <atomic>
+
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -265,8 +267,19 @@ ox_req_base_t *RecordTable::allocRequest(int type)
     return r;
 }
 
+namespace {
+// Responses and events allocated and not yet freed.
+std::atomic<int> s_liveMessages{0};
+} // namespace
+
+int RecordTable::liveMessages()
+{
+    return s_liveMessages.load();
+}
+
 ox_resp_base_t *RecordTable::allocResponse(int type, ox_req_base_t *req)
 {
+    ++s_liveMessages;
     const RequestInfo *info = request(type);
     auto *r = static_cast<ox_resp_base_t *>(std::calloc(1, info ? info->responseSize : sizeof(ox_resp_base_t)));
     r->message.type = OX_MSG_RESPONSE;
@@ -277,6 +290,7 @@ ox_resp_base_t *RecordTable::allocResponse(int type, ox_req_base_t *req)
 
 ox_evt_base_t *RecordTable::allocEvent(int type)
 {
+    ++s_liveMessages;
     const EventInfo *info = event(type);
     auto *e = static_cast<ox_evt_base_t *>(std::calloc(1, info ? info->size : sizeof(ox_evt_base_t)));
     e->message.type = OX_MSG_EVENT;
@@ -373,6 +387,7 @@ void RecordTable::freeResponse(ox_resp_base_t *resp)
 {
     if (!resp)
         return;
+    --s_liveMessages;
     if (const RequestInfo *info = request(resp->type))
         freeFields(resp, info->responseFields);
     std::free(resp->status_string);
@@ -384,6 +399,7 @@ void RecordTable::freeEvent(ox_evt_base_t *evt)
 {
     if (!evt)
         return;
+    --s_liveMessages;
     if (const EventInfo *info = event(evt->type))
         freeFields(evt, info->fields);
     std::free(evt);

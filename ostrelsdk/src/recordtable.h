@@ -53,6 +53,8 @@ public:
     static ox_req_base_t *allocRequest(int type);
     // Always a response record: of the type's layout, or the base alone.
     static ox_resp_base_t *allocResponse(int type, ox_req_base_t *request);
+    // Responses and events allocated and not yet freed.
+    static int liveMessages();
     static ox_evt_base_t *allocEvent(int type);
 
     // Sets every text field of a response that is still NULL to "" (the

@@ -115,6 +115,26 @@ private slots:
         QCOMPARE(m_sdk.tags(), QStringList({"R93", "E10", "E99", "R3!1008"}));
     }
 
+    void liveMessagesCountUntilDestroyed()
+    {
+        m_sdk.drain();
+        m_sdk.clear();
+        const int before = oxc_live_messages();
+        ox_evt_base_t *event = oxc_alloc_event(OX_EVT_MESSAGE);
+        ox_resp_base_t *response = oxc_alloc_response(OX_RESP_AUX_GET_MIC_LEVEL, nullptr);
+        QCOMPARE(oxc_live_messages(), before + 2);
+        ox_destroy_evt(event);
+        QCOMPARE(oxc_live_messages(), before + 1);
+        ox_destroy_message(&response->message);
+        QCOMPARE(oxc_live_messages(), before);
+        // Answers count from creation until the caller destroys them.
+        ox_issue_request(&micLevel(5)->base);
+        m_sdk.drain();
+        QCOMPARE(oxc_live_messages(), before + 1);
+        m_sdk.clear();
+        QCOMPARE(oxc_live_messages(), before);
+    }
+
     void worldActions()
     {
         QString connector = m_sdk.connector();
