@@ -1,0 +1,145 @@
+#include "realmain.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QModelIndex>
+#include <QPixmap>
+#include <QScreen>
+#include <QSplashScreen>
+#include <QTextCodec>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "ostrelsdk.h"
+#include "programlauncher.h"
+#include "tavriapplication.h"
+#include "version.h"
+
+namespace {
+
+const char kApplicationId[] = "Ostrel:tavri";
+const int kSendMessageTimeoutMs = 5000;
+
+struct EntryArguments
+{
+    int argc;
+    char **argv;
+};
+
+int guardedEntry(void *context)
+{
+    auto *arguments = static_cast<EntryArguments *>(context);
+    return realmain(arguments->argc, arguments->argv);
+}
+
+bool isVersionRequest(const QString &argument)
+{
+    return argument == QLatin1String("-v") || argument == QLatin1String("-version");
+}
+
+// The splash frame, centred on the primary screen's free area.
+QSplashScreen *showSplashScreen()
+{
+    auto *splash = new QSplashScreen(QPixmap(QStringLiteral(":/textures/Tavri_Logo_Clean_01_Medium.png")));
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const QPoint centre((area.left() + area.right()) / 2, (area.top() + area.bottom()) / 2);
+        QRect frame = splash->frameGeometry();
+        frame.moveCenter(centre);
+        splash->move(frame.topLeft());
+    }
+    splash->show();
+    splash->repaint();
+    return splash;
+}
+
+} // namespace
+
+int guardedMain(int argc, char *argv[])
+{
+    ox_set_application_crash_data("before_ox_safe_invoke()");
+    EntryArguments arguments{argc, argv};
+    ox_safe_invoke(&guardedEntry, &arguments, "tavri");
+    ox_set_application_crash_data("after_ox_safe_invoke()");
+    return 0;
+}
+
+int realmain(int argc, char *argv[])
+{
+    QElapsedTimer stopwatch;
+    stopwatch.start();
+    qDebug().nospace() << "Start of Log for Tavri Version " << tavriVersion() << "\n";
+
+    qDebug() << "Begin Process Arguments";
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLatin1(argv[i]);
+        qDebug().noquote() << "    argv[" << i << "]" << TavriApplication::hideSecrets(argument);
+        if (!argument.contains(QLatin1String("-qmljsdebugger")))
+            arguments.append(argument);
+        if (!arguments.isEmpty() && isVersionRequest(arguments.last())) {
+            qDebug() << "... caller requested version, printing and exiting";
+            std::fputs(tavriVersion(), stdout);
+            std::fflush(stdout);
+            std::exit(0);
+        }
+    }
+    qDebug() << "End Process Arguments";
+
+    auto *app = new TavriApplication(QString::fromLatin1(kApplicationId), argc, argv);
+    if (app->isRunning()) {
+        const QString message = arguments.join(QStringLiteral("<!>"));
+        app->sendMessage(message, kSendMessageTimeoutMs);
+        qDebug() << "Another instance of Tavri is running! sending args..."
+                 << TavriApplication::hideSecretsInMessage(message);
+        delete app;
+        return 0;
+    }
+
+    auto *qtTranslator = new QTranslator();
+    qtTranslator->load(QStringLiteral("qt_") + QLocale::system().name(),
+                       QLibraryInfo::location(QLibraryInfo::TranslationsPath));
+    app->installTranslator(qtTranslator);
+    app->initialize(argc, argv);
+
+    QSplashScreen *splash = app->showUi() ? showSplashScreen() : nullptr;
+
+    app->installNativeEventFilter(app);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("utf8"));
+    app->setFont(QFont(QStringLiteral("Arial")));
+    qRegisterMetaType<QModelIndex>("QModelIndex");
+
+    if (app->showUi())
+        app->showLoginPrompt(true, true);
+
+    app->trackEvent(QStringLiteral("Application"), QStringLiteral("Launch"), QMap<QString, QString>());
+
+    delete splash;
+    ox_set_application_crash_data("Before_app.exec()");
+    qDebug() << "Application Initialized in" << stopwatch.elapsed() << "milliseconds";
+    const int result = app->exec();
+    ox_set_application_crash_data("after_app.exec()");
+
+    QFontDatabase::removeAllApplicationFonts();
+    stopwatch.restart();
+    qDebug() << "Shutting down";
+
+    if (QFileInfo::exists(QStringLiteral("upd_versions.xml"))) {
+        host::ProgramLauncher::startDetachedFromCurrentDir(
+            QStringLiteral("updater.exe"), {QString::number(QCoreApplication::applicationPid())});
+    }
+
+    qDebug() << "Application Shutdown in" << stopwatch.elapsed() << "milliseconds";
+    ox_set_application_crash_data("exiting_realmain()");
+    delete qtTranslator;
+    delete app;
+    return result;
+}
