@@ -245,10 +245,8 @@ void TavriIdentityRealmUser::publishPresence(Tavri::RealmUserInterface::Presence
         qDebug() << "TavriIdentityRealmUser::publishPresence" << "no voice service, presence not published";
         return;
     }
-    // TODO(voice presence): publish with voiceManager->setPresence(status,
-    // message, QString()) once the voice service offers the request.
-    qDebug() << "TavriIdentityRealmUser::publishPresence" << toVoicePresenceStatus(state) << message
-             << "not published: the voice service has no presence request yet";
+    // An empty account handle means the signed-in user's own account.
+    voiceManager->setPresence(toVoicePresenceStatus(state), message, QString());
 }
 
 void TavriIdentityRealmUser::showUserDetails()

@@ -1,10 +1,12 @@
 #include "fakewebservice.h"
 #include "localuser.h"
+#include "ostrelsdk_control.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
+#include "voicemanager.h"
 
 #include <QPointer>
 #include <QQmlContext>
@@ -42,6 +44,7 @@ class TestRealmUser : public QObject
 private:
     FakeWebService* m_web = nullptr;
     QSocialManager* m_social = nullptr;
+    VoiceManager* m_voice = nullptr;
 
     TavriIdentityRealmUser* user(const QString& uid, const QString& uname)
     {
@@ -85,6 +88,20 @@ private slots:
         m_web->setDefault("getUserByUserLiveURI", QJsonObject{{"status", "OK"}});
         m_web->setDefault("getUserBySocialUID", QJsonObject{{"status", "OK"}});
         m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
+        // Logged in to the voice stand-in, so that presence reaches the SDK.
+        m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
+        QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
+        m_voice->createConnector();
+        m_voice->requestLogin(QStringLiteral("realmuser"), QString());
+        QVERIFY(ready.wait(5000) || !ready.isEmpty());
+        QVERIFY(!m_voice->accountHandle().isEmpty());
+    }
+
+    void cleanupTestCase()
+    {
+        delete m_voice;
+        m_voice = nullptr;
+        oxc_reset();
     }
 
     void cleanup()
@@ -242,6 +259,44 @@ private slots:
         // The realm owns the identity; its end signs the identity out.
         delete own;
         QCOMPARE(local->tavriidentity(), nullptr);
+    }
+
+    void ownPresenceIsPublished()
+    {
+        LocalUser::getLocalUser()->onSocialLoginSuccess("sip:own@example.test", "", "", "", "", "", "", "", "");
+        TavriIdentityRealmUser* own = LocalUser::getLocalUser()->tavriidentity();
+        QVERIFY(own);
+        TavriIdentityRealmUser* other = user("other", "other");
+        oxc_clear_requests();
+        auto published = [] { return oxc_request_count(OX_REQ_ACCOUNT_SET_PRESENCE); };
+        auto last = [] {
+            return reinterpret_cast<const ox_req_account_set_presence_t*>(
+                oxc_find_request(OX_REQ_ACCOUNT_SET_PRESENCE, -1));
+        };
+
+        // Presence from the network, and other users' presence, stay local.
+        own->setPresenceMessage("here", true);
+        own->setPresenceState(Tavri::RealmUserInterface::Away, true);
+        other->setPresenceState(Tavri::RealmUserInterface::Online, false);
+        other->setPresenceMessage("other", false);
+        QCOMPARE(published(), 0);
+
+        // The new state goes out with the current message...
+        QSignalSpy presence(own, &TavriIdentityRealmUser::presenceUpdated);
+        own->setPresenceState(Tavri::RealmUserInterface::Online, false);
+        QCOMPARE(published(), 1);
+        QCOMPARE(last()->presence, 2);
+        QCOMPARE(QByteArray(last()->custom_message), QByteArray("here"));
+        QCOMPARE(QString::fromUtf8(last()->account_handle), m_voice->accountHandle());
+        own->setPresenceState(Tavri::RealmUserInterface::PresenceUnknown, false);
+        QCOMPARE(published(), 2);
+        QCOMPARE(last()->presence, 7);
+        // ...and a new message with the current state.
+        own->setPresenceMessage("gone fishing", false);
+        QCOMPARE(published(), 3);
+        QCOMPARE(last()->presence, 7);
+        QCOMPARE(QByteArray(last()->custom_message), QByteArray("gone fishing"));
+        QCOMPARE(presence.size(), 3);
     }
 
     void chatColorIsAnnouncedOnChange()
