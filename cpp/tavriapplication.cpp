@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDebug>
 #include <QFont>
+#include <QImage>
 #include <QMenu>
 #include <QMutex>
 #include <QQmlContext>
@@ -577,6 +578,24 @@ void TavriApplication::hideAllFrames()
         m_loginPrompt->hide();
     if (m_mainFrame)
         m_mainFrame->hide();
+}
+
+void TavriApplication::minimizeAllFrames()
+{
+    emit minimizeFramesRequested();
+    for (QQuickView *view : {m_loginPrompt, m_mainFrame}) {
+        if (view && view->isVisible() && !view->source().isEmpty() && view->visibility() != QWindow::Hidden
+            && view->visibility() != QWindow::Minimized)
+            view->showMinimized();
+    }
+}
+
+bool TavriApplication::isImageValid(const QUrl &fileName) const
+{
+    QString path = fileName.isLocalFile() ? fileName.toLocalFile() : fileName.toString();
+    if (fileName.scheme() == QLatin1String("qrc"))
+        path = QLatin1Char(':') + fileName.path();
+    return !QImage(path).isNull();
 }
 
 void TavriApplication::trackEvent(const QString &category, const QString &label, const QMap<QString, QString> &params)

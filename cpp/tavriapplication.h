@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTranslator>
+#include <QUrl>
 #include <QVariant>
 
 #include "qtsingleapplication.h"
@@ -121,6 +122,10 @@ public:
     Q_INVOKABLE void initializeLocalization(const QString &locale = QString());
     Q_INVOKABLE void showLoginPrompt(bool hideMainFrame = false, bool forceActivate = false);
     Q_INVOKABLE void hideAllFrames();
+    // Minimizes every loaded window that is shown and not minimized yet.
+    Q_INVOKABLE void minimizeAllFrames();
+    // True when an image loads from the file.
+    Q_INVOKABLE bool isImageValid(const QUrl &fileName) const;
 
     // Never consumes an event.
     bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;

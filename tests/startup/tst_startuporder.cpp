@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QMutex>
 #include <QPointer>
+#include <QQuickView>
+#include <QTemporaryDir>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -123,6 +125,8 @@ private slots:
     void qmlWarningsOfOwnFilesBecomeEvents();
     void protocolMessages();
     void languageChangedOnMissingTranslation();
+    void loginWindowWithoutItsQml();
+    void imageValidity();
 };
 
 // The test framework installs a handler of its own while it runs; the
@@ -284,6 +288,45 @@ void TestStartupOrder::languageChangedOnMissingTranslation()
     g_app->initializeLocalization(QStringLiteral("xx_YY"));
     QCOMPARE(changed.count(), 1);
     QVERIFY(recordHas(QStringLiteral("log:Loading translations for \"xx_YY\" from")));
+}
+
+void TestStartupOrder::loginWindowWithoutItsQml()
+{
+    // The window's QML is not part of this build: the view still comes up.
+    g_app->showLoginPrompt(true, true);
+    QQuickView *view = g_app->loginPrompt();
+    QVERIFY(view);
+    QVERIFY(view->isVisible());
+    QCOMPARE(view->source(), QUrl(QStringLiteral("qrc:/QML/qml/tavri/Login.qml")));
+    QCOMPARE(view->title(), QStringLiteral("Tavri: Login"));
+    QVERIFY(recordHas(QStringLiteral("event:Application.ShowLoginPane")));
+
+    QSignalSpy minimized(g_app, &TavriApplication::minimizeFramesRequested);
+    g_app->minimizeAllFrames();
+    QCOMPARE(minimized.count(), 1);
+
+    QSignalSpy hidden(g_app, &TavriApplication::hideFramesRequested);
+    g_app->hideAllFrames();
+    QCOMPARE(hidden.count(), 1);
+    QVERIFY(!view->isVisible());
+}
+
+void TestStartupOrder::imageValidity()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QImage image(4, 4, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    const QString picture = folder.filePath(QStringLiteral("p.png"));
+    QVERIFY(image.save(picture));
+    QFile text(folder.filePath(QStringLiteral("t.png")));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+
+    QVERIFY(g_app->isImageValid(QUrl::fromLocalFile(picture)));
+    QVERIFY(!g_app->isImageValid(QUrl::fromLocalFile(text.fileName())));
+    QVERIFY(!g_app->isImageValid(QUrl::fromLocalFile(folder.filePath(QStringLiteral("missing.png")))));
 }
 
 int main(int argc, char *argv[])

@@ -50,10 +50,12 @@ struct Probe
     }
 };
 
-Probe startProbe(const QStringList &arguments, const QString &workingDirectory)
+Probe startProbe(const QStringList &arguments, const QString &workingDirectory,
+                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     Probe probe;
     probe.process = std::make_unique<QProcess>();
+    probe.process->setProcessEnvironment(environment);
     probe.process->setProcessChannelMode(QProcess::MergedChannels);
     probe.process->setWorkingDirectory(workingDirectory);
     probe.process->start(QStringLiteral(STARTUP_PROBE), arguments);
@@ -94,6 +96,7 @@ private slots:
     void initTestCase();
     void secondStartHandsOverAndQuitShutsDown();
     void noUpdateListStartsNothing();
+    void exitCodeIsZeroWhateverTheLoopReturns();
 
 private:
     std::unique_ptr<FakeWebService> m_web;
@@ -192,6 +195,19 @@ void TestStartupShutdown::noUpdateListStartsNothing()
     QCOMPARE(first.process->exitCode(), 0);
     QTest::qWait(1000);
     QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("updater-args.txt"))));
+}
+
+void TestStartupShutdown::exitCodeIsZeroWhateverTheLoopReturns()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("STARTUP_PROBE_LOOP_RESULT"), QStringLiteral("7"));
+    Probe probe = startProbe({QStringLiteral("-svc")}, folder.path(), environment);
+    QVERIFY2(probe.finish(), qPrintable(probe.output));
+    QCOMPARE(probe.process->exitCode(), 0);
+    QVERIFY2(probe.output.contains(QLatin1String("EXIT 0")), qPrintable(probe.output));
+    QVERIFY(markers(probe.output).contains(QStringLiteral("after_app.exec()")));
 }
 
 int main(int argc, char *argv[])
