@@ -10,6 +10,7 @@
 #include <QQuickView>
 #include <QTemporaryDir>
 #include <QSettings>
+#include <QSslConfiguration>
 #include <QStandardPaths>
 
 #include "callsessionstats.h"
@@ -127,6 +128,7 @@ private slots:
     void languageChangedOnMissingTranslation();
     void loginWindowWithoutItsQml();
     void imageValidity();
+    void webAndTlsSettings();
 };
 
 // The test framework installs a handler of its own while it runs; the
@@ -329,6 +331,26 @@ void TestStartupOrder::imageValidity()
     QVERIFY(!g_app->isImageValid(QUrl::fromLocalFile(folder.filePath(QStringLiteral("missing.png")))));
 }
 
+FakeWebService *g_web = nullptr;
+
+void TestStartupOrder::webAndTlsSettings()
+{
+    // The web client talks to the server's "/gateway.php" with the scheme it
+    // was given.
+    g_app->trackEvent(QStringLiteral("MainApp"), QStringLiteral("Probe"), QMap<QString, QString>());
+    QVERIFY(g_web->waitForRequest(QStringLiteral("LogEvent"), 20000));
+    const QList<FakeWebService::Request> sent = g_web->requests(true);
+    QVERIFY(!sent.isEmpty());
+    QCOMPARE(sent.last().path, QStringLiteral("gateway.php"));
+
+    // Start-up leaves TLS at Qt's defaults: peers are verified and no
+    // obsolete protocol is forced.
+    const QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    QVERIFY(tls.peerVerifyMode() != QSslSocket::VerifyNone);
+    QVERIFY(tls.protocol() != QSsl::TlsV1SslV3);
+    QVERIFY(!tls.testSslOption(QSsl::SslOptionDisableServerNameIndication));
+}
+
 int main(int argc, char *argv[])
 {
     tavritest::TestEnvironment environment;
@@ -354,6 +376,7 @@ int main(int argc, char *argv[])
     auto *app = new RecordingApplication(QStringLiteral("Ostrel:tavri-startuporder"), appArgc, appArgv);
     g_app = app;
     auto *web = new FakeWebService();
+    g_web = web;
     runtime.write("import QtQuick 2.0\nQtObject { property string applicationServer: \"http://" + web->host().toLatin1()
                   + "\" }\n");
     runtime.close();
