@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversationlist.h"
 #include "identityrealminterface.h"
 #include "idlehandler.h"
 #include "realmuserinterface.h"
@@ -129,6 +130,8 @@ public:
 
     QString getAccessibilityHelpURL() const { return m_accessibilityHelpURL; }
     QString getLastParticipatingURI() const { return m_lastParticipatingURI; }
+    // The conversations the local user is in or has open (not owned).
+    ConversationList* getConversations() { return &m_conversations; }
 
     // The reconnect series in progress: attempts scheduled so far and the id
     // of the pending retry timer (0 when none).
@@ -329,4 +332,5 @@ private:
     QXmppArchiveManager* m_xmppArchiveManager = nullptr;
     // -1 until the first archive list arrives, then its total count.
     int m_archiveTotal = -1;
+    ConversationList m_conversations;
 };
