@@ -196,9 +196,13 @@ void LocalUser::onVoiceLoggedIn()
 {
     setLoginState(LoggedIn, QString());
     StorageManager* storage = StorageManager::getInstance();
-    setPresenceState(
-        storage->getSettingsValue(StorageManager::SettingsKeyPresenceStatusLastSelected, kDefaultPresence).toInt(),
-        false);
+    int presence =
+        storage->getSettingsValue(StorageManager::SettingsKeyPresenceStatusLastSelected, kDefaultPresence).toInt();
+    if (presence < Tavri::RealmUserInterface::PresenceUnknown || presence > Tavri::RealmUserInterface::InGame) {
+        qWarning() << "Stored presence" << presence << "is not a presence state, signing in as Online";
+        presence = kDefaultPresence;
+    }
+    setPresenceState(presence, false);
     m_idleHandler.setInterval(
         storage->getSettingsValue(StorageManager::SettingsKeyIdleTimeout, kDefaultIdleSeconds).toInt());
     m_idleHandler.start();
