@@ -1,11 +1,20 @@
 #include "tavriidentityrealm.h"
 
+#include "conversation.h"
+#include "conversationlist.h"
+#include "conversationparticipantlist.h"
 #include "localuser.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
+#include "storagemanager.h"
 #include "tavriidentityrealmuser.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QMetaObject>
+#include <QSet>
+
+#include <limits>
 
 namespace {
 
@@ -20,6 +29,31 @@ void removeEntriesPointingTo(Map& map, const QObject* object)
         else
             ++it;
     }
+}
+
+const QLatin1String kChannelPrefix("sip:confctl-");
+const QLatin1String kAdHocPrefix("sip:confctl-g-");
+const QLatin1String kPrivatePrefix("sip:u-");
+
+// The survey comes back every this many calls unless the server says otherwise.
+const uint kDefaultPostCallSurveyRepeat = 5;
+
+bool isNumber(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+template <typename Map>
+void removeKeyPointingTo(Map& map, const QString& key, const Conversation* conversation)
+{
+    auto it = map.find(key);
+    if (it != map.end() && it.value() == conversation)
+        map.erase(it);
 }
 
 } // namespace
@@ -41,12 +75,45 @@ TavriIdentityRealm::~TavriIdentityRealm()
     emit destroying();
     if (s_instance == this)
         s_instance = nullptr;
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing private conversations"
+             << m_privateConversationMap.size();
+    m_privateConversationMap.clear();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing pending messages" << m_pendingMessages.size();
+    m_pendingMessages.clear();
     qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing users by UID" << m_usersByUID.size();
     m_usersByUID.clear();
     qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing users by UName" << m_usersByUName.size();
     m_usersByUName.clear();
     qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing users by URI" << m_usersByURI.size();
     m_usersByURI.clear();
+
+    // Every conversation still filed anywhere stops reporting to the realm.
+    QSet<Conversation*> followed;
+    for (Conversation* conversation : qAsConst(m_conversationsBySessionHandle))
+        followed.insert(conversation);
+    for (Conversation* conversation : qAsConst(m_conversationsByUID))
+        followed.insert(conversation);
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing conversations by session handle"
+             << m_conversationsBySessionHandle.size();
+    m_conversationsBySessionHandle.clear();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing session handles by conversation"
+             << m_sessionHandlesByConversation.size();
+    m_sessionHandlesByConversation.clear();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing conversations by UID"
+             << m_conversationsByUID.size();
+    m_conversationsByUID.clear();
+    for (auto it = m_conversationsByURI.cbegin(); it != m_conversationsByURI.cend(); ++it) {
+        qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "Disconnecting from" << it.key();
+        followed.insert(it.value());
+    }
+    for (Conversation* conversation : qAsConst(followed))
+        disconnectConversation(conversation);
+    m_conversationsByURI.clear();
+
+    if (m_timerId != 0) {
+        killTimer(m_timerId);
+        m_timerId = 0;
+    }
 }
 
 QString TavriIdentityRealm::realmDisplayName()
@@ -185,4 +252,48 @@ void TavriIdentityRealm::onUserDestroying()
     removeEntriesPointingTo(m_usersByURI, user);
     removeEntriesPointingTo(m_usersByUID, user);
     removeEntriesPointingTo(m_usersByUName, user);
+}
+
+Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
+{
+    if (sipURI.isEmpty()) {
+        qDebug() << "no sip URI, returning...";
+        return nullptr;
+    }
+    if (Conversation* conversation = m_conversationsByURI.value(sipURI))
+        return conversation;
+
+    Conversation* conversation = nullptr;
+    if (sipURI.startsWith(QLatin1String("sip:confctl-"))) {
+        conversation = new Conversation(QString(), sipURI, QString(), this);
+        connectConversation(conversation);
+        m_conversationsByURI.insert(sipURI, conversation);
+        if (!sipURI.startsWith(QLatin1String("sip:confctl-g-"))) {
+            // A permanent channel: its live id is the part before the at sign.
+            const QString liveUID = sipURI.mid(int(qstrlen("sip:confctl-"))).section(QLatin1Char('@'), 0, 0);
+            if (QSocialManager* socialManager = QSocialManager::getInstance())
+                socialManager->requestChannelInfoWithOwnerInfoFromLiveUID(liveUID);
+        }
+        return conversation;
+    }
+
+    conversation = new Conversation(this, sipURI, sipURI, this, Conversation::VoiceDisabled, Conversation::NotJoined);
+    if (TavriIdentityRealmUser* localIdentity = LocalUser::getLocalUser()->tavriidentity())
+        conversation->getParticipants()->addParticipant(localIdentity);
+    conversation->getParticipants()->addParticipant(requestUserInfoUpdateByURI(sipURI));
+    connectConversation(conversation);
+    m_conversationsByURI.insert(sipURI, conversation);
+    return conversation;
+}
+
+void TavriIdentityRealm::connectConversation(Conversation* conversation)
+{
+    connect(conversation, &Conversation::destroying, this, &TavriIdentityRealm::onConversationDestroying);
+}
+
+void TavriIdentityRealm::onConversationDestroying()
+{
+    const QObject* conversation = sender();
+    if (conversation)
+        removeEntriesPointingTo(m_conversationsByURI, conversation);
 }

@@ -3,25 +3,41 @@
 #include "identityrealminterface.h"
 #include "realmuserinterface.h"
 
+#include <QHash>
 #include <QMap>
 #include <QObject>
+#include <QPair>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
+
+#include "conversation.h"
 
 class TavriIdentityRealmUser;
+class TavriIdentityRealmTest;
 
 // TavriIdentityRealm: the built-in identity realm, backed by the voice service
 // and the web service.
 //
-// One instance per process, created on first use by getInstance(). It owns the
-// built-in realm's users (TavriIdentityRealmUser, created with the realm as
-// parent) and keeps them by SIP URI, user id and user name; a user leaves the
-// tables when it announces its end. Conversations, roster and chat sending
-// belong here too and are added with the voice and web event handling. GUI
-// thread only. Emits destroying() first thing in its destructor.
+// One instance per process, created on first use by getInstance(). It creates
+// the built-in realm's users (TavriIdentityRealmUser) and conversations with
+// itself as parent and files them in its tables: users by SIP URI, user id and
+// user name; conversations by SIP URI (also under older URIs of the same
+// conversation and, for a channel still waiting for its details, under its
+// channel UID), by voice session handle and by channel UID. The tables do not
+// own what they point to: a user or conversation leaves every table when it
+// announces its end (destroying()), and a conversation replaced by another
+// (swapping()) hands its session over to the replacement. A conversation's
+// identity changes (SIP URI, transition URI, channel UID) re-key it.
+//
+// The realm never deletes a conversation or user itself; its destructor
+// emits destroying() first and only empties the tables. GUI thread only.
 class TavriIdentityRealm : public QObject, public Tavri::IdentityRealmInterface
 {
     Q_OBJECT
     Q_INTERFACES(Tavri::IdentityRealmInterface)
+    Q_PROPERTY(int joinedVoiceConversationCount READ getJoinedVoiceConversationCount NOTIFY
+                   joinedVoiceConversationCountChanged)
 
 public:
     // The realm, created with parent on the first call.
@@ -37,7 +53,11 @@ public:
     void* realmObjectA() override;
     void realmHookB(void* argument) override;
     bool realmFlagB() override;
+    // The user for a user id, found or created (never null); its record is
+    // asked of the web service, except for telephone callers ("sip:phone.").
     Tavri::RealmUserInterface* getRealmUser(const QString& userUUID) override;
+    // The built-in realm is signed in through the local user: reports a
+    // broken invariant and returns false.
     bool requestLogin() override;
     void requestLogout(Tavri::RealmUserInterface* identity) override;
     QObject* realmObject() override;
@@ -54,6 +74,47 @@ public:
     // filed under the URI both as URI and as id, and its record is asked of
     // the web service.
     Tavri::RealmUserInterface* requestUserInfoUpdateByURI(const QString& sipURI);
+
+    // The realm's conversation for a SIP URI, found or created: an ad-hoc
+    // group chat ("sip:confctl-g-"), a permanent channel ("sip:confctl-",
+    // whose details are then asked of the web service by its live id), or a
+    // private chat with the local user and the peer as participants. Channel
+    // URIs are filed in lower case, as the web service gives them. Null for
+    // an empty URI.
+    Conversation* getConversation(const QString& sipURI);
+    // The conversation of a voice session; null for an unknown handle.
+    Conversation* getConversationBySessionHandle(const QString& sessionHandle) const;
+    // The permanent channel with a web-service channel UID, found or created.
+    // A new one is filed under the UID until its details, asked of the web
+    // service, give it its SIP URI. Null (with a warning) for a UID that is
+    // not a number.
+    Conversation* getConversationByUID(const QString& channelUID);
+    // Files a conversation that has become a permanent channel under its URI
+    // and channel UID, unless those keys are taken, and drops its old
+    // private-chat keys.
+    void registerConversation(Conversation* conversation);
+    // Follows a conversation's end, replacement, identity changes and voice
+    // state. Connecting a conversation twice has no further effect.
+    void connectConversation(Conversation* conversation);
+
+    // Joined or joining channel and group-chat sessions (private chats do
+    // not count).
+    int getJoinedVoiceConversationCount() const;
+
+    // False when a sibling of the channel under the same parent already has
+    // the name (ignoring case): the parent's own name, or a channel the local
+    // user owns under that parent. channelURI (empty for a new channel) is
+    // the channel being named; its own parent then replaces parentChannelURI.
+    Q_INVOKABLE bool channelNameAllowed(const QString& channelName, const QString& channelURI,
+                                        const QString& parentChannelURI);
+
+    // Counts a finished multi-party voice call, called as the local user
+    // leaves a conversation that still has voice: the first such call of a
+    // run and then every "settingsPostCallSurveyRepeatNum"-th (5 unless the
+    // server says otherwise) opens the post-call survey, unless
+    // "settingsPostCallSurveyDisabled" is set. Returns whether the survey was
+    // opened.
+    bool postCallSurveyCheck(Conversation* conversation);
 
 signals:
     void rosterListReceivedBegin(const QString& subscriberUUID);
@@ -90,15 +151,69 @@ signals:
                                   const QString& reason);
     void destroying();
 
+    void joinedVoiceConversationCountChanged(int count);
+
 public slots:
     // Drops the sending user from the realm's tables.
     void onUserDestroying();
 
-private:
-    explicit TavriIdentityRealm(QObject* parent);
+protected slots:
+    // The sending conversation is being replaced by newRef: the session
+    // goes over to newRef and the sender leaves every table.
+    void onConversationSwappingReference(Conversation* newRef);
+    // The sending conversation ends: it leaves every table.
+    void onConversationDestroying();
+    // Re-key the sending conversation after a change of its identity.
+    void onConversationTransitionSipURIChanged(const QString& transitionURI);
+    void onConversationSipURIChanged(const QString& sipURI);
+    void onConversationUIDChanged(const QString& channelUID);
+    // Marks a multi-party voice call and counts it for the post-call survey
+    // when its voice ends.
+    void onConversationVoiceStateChanged(Conversation::VoiceState voiceState);
 
+private:
+    friend class TavriIdentityRealmTest;
+
+    explicit TavriIdentityRealm(QObject* parent);
+    // The counting and showing part of the post-call survey check.
+    bool countCallForSurvey();
+    // Stops following a conversation (the connections of connectConversation).
+    void disconnectConversation(Conversation* conversation);
+
+    // Private chat URI per (sender id, receiver id).
+    QHash<QPair<QString, QString>, QString> m_privateConversationMap;
+    // Texts waiting for a private chat's voice session, per chat URI.
+    QHash<QString, QStringList> m_pendingMessages;
+    // Unframed text of each sent message awaiting its result, per request cookie.
+    QHash<QString, QString> m_inFlightChatMessages;
     QMap<QString, TavriIdentityRealmUser*> m_usersByURI;
     // A user first met by URI is also filed here under its URI.
     QMap<QString, TavriIdentityRealmUser*> m_usersByUID;
     QMap<QString, TavriIdentityRealmUser*> m_usersByUName;
+    // Contact-group ids of the refresh under way.
+    QMap<QString, bool> m_contactGroupIDs;
+    // Every conversation by SIP URI, transition URI and older URIs still
+    // leading to it; a channel waiting for its details also by channel UID.
+    QMap<QString, Conversation*> m_conversationsByURI;
+    QMap<QString, Conversation*> m_conversationsBySessionHandle;
+    QMap<Conversation*, QString> m_sessionHandlesByConversation;
+    // Permanent channels by channel UID.
+    QMap<QString, Conversation*> m_conversationsByUID;
+    QStringList m_ownedChannelURIs;
+    QStringList m_ownedChannelDisplayNames;
+    QStringList m_favoriteChannelURIs;
+    // Flags merging the favourites and owned-channels replies into one list.
+    quint16 m_conversationListProgress = 0;
+    bool m_readyToJoinChannels = false;
+    // A multi-party voice call took place since the last survey check.
+    bool m_surveyPending = false;
+    // Calls left before the next post-call survey.
+    int m_postCallSurveyCountdown = 0;
+    // Joins asked before the voice service was ready: conversation -> password.
+    QHash<QString, QString> m_pendingJoins;
+    // One-shot "has disabled audio" notices per timer id: the conversation
+    // (null once it is gone) and the participant's URI.
+    QHash<int, QPair<QPointer<Conversation>, QString>> m_audioDisabledTimers;
+    // The connection-statistics timer, 0 when none runs.
+    int m_timerId = 0;
 };

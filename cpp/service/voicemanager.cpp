@@ -27,6 +27,7 @@
 
 #include "callsessionstat.h"
 #include "capturedevicemodel.h"
+#include "conversation.h"
 #include "logcategories.h"
 #include "logging.h"
 #include "renderdevicemodel.h"
@@ -1900,10 +1901,8 @@ void VoiceManager::onAudioPropertiesEvent(const ox_evt_aux_audio_properties_t *e
 
 bool VoiceManager::isVoiceEnabledConversation(const QString &uri) const
 {
-    Q_UNUSED(uri)
-    // TODO: ask the built-in realm's conversation for its voice state once
-    // the realm offers its conversation look-up by URI.
-    return false;
+    const Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(uri);
+    return conversation && conversation->getVoiceState() == Conversation::VoiceEnabled;
 }
 
 void VoiceManager::onLoginStateChangeEvent(const ox_evt_account_login_state_change_t *event)

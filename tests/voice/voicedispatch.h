@@ -38,16 +38,24 @@ Event *newEvent(ox_event_type type)
 }
 
 // Waits until the stand-in has handed every message over and the service has
-// dispatched and freed it.
+// dispatched and freed it, including the answers to requests that the
+// dispatch itself issued.
 inline bool settle()
 {
-    if (oxc_wait_idle(5000) != 0)
-        return false;
-    for (int i = 0; i < 500; ++i) {
+    for (int round = 0; round < 20; ++round) {
+        if (oxc_wait_idle(5000) != 0)
+            return false;
+        int tries = 0;
+        while (oxc_pending_messages() != 0 || oxc_live_messages() != 0) {
+            if (++tries > 500)
+                return false;
+            QCoreApplication::processEvents();
+            QTest::qWait(5);
+        }
         QCoreApplication::processEvents();
-        if (oxc_pending_messages() == 0 && oxc_live_messages() == 0)
+        // Nothing new was asked while draining: done.
+        if (oxc_wait_idle(5000) == 0 && oxc_pending_messages() == 0 && oxc_live_messages() == 0)
             return true;
-        QTest::qWait(5);
     }
     return false;
 }
