@@ -257,27 +257,40 @@ void TavriIdentityRealm::onUserDestroying()
 Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
 {
     if (sipURI.isEmpty()) {
-        qDebug() << "no sip URI, returning...";
+        qDebug() << "TavriIdentityRealm::getConversation" << "no sip URI, returning...";
         return nullptr;
     }
     if (Conversation* conversation = m_conversationsByURI.value(sipURI))
         return conversation;
 
-    Conversation* conversation = nullptr;
-    if (sipURI.startsWith(QLatin1String("sip:confctl-"))) {
-        conversation = new Conversation(QString(), sipURI, QString(), this);
+    // The web service and the voice service give channel URIs in lower case;
+    // one written otherwise (a typed link, say) names the same channel.
+    const QString lowerURI = sipURI.toLower();
+    if (lowerURI != sipURI && lowerURI.startsWith(kChannelPrefix)) {
+        qDebug() << "TavriIdentityRealm::getConversation" << "channel URI taken in lower case:" << sipURI;
+        return getConversation(lowerURI);
+    }
+
+    if (sipURI.startsWith(kChannelPrefix)) {
+        auto* conversation = new Conversation(QString(), sipURI, QString(), this);
         connectConversation(conversation);
         m_conversationsByURI.insert(sipURI, conversation);
-        if (!sipURI.startsWith(QLatin1String("sip:confctl-g-"))) {
+        if (!sipURI.startsWith(kAdHocPrefix)) {
             // A permanent channel: its live id is the part before the at sign.
-            const QString liveUID = sipURI.mid(int(qstrlen("sip:confctl-"))).section(QLatin1Char('@'), 0, 0);
-            if (QSocialManager* socialManager = QSocialManager::getInstance())
+            const QString liveUID = sipURI.mid(kChannelPrefix.size()).section(QLatin1Char('@'), 0, 0);
+            if (!isNumber(liveUID)) {
+                qWarning() << "TavriIdentityRealm::getConversation"
+                           << "no channel id in" << sipURI << "- channel details not requested";
+            } else if (QSocialManager* socialManager = QSocialManager::getInstance()) {
                 socialManager->requestChannelInfoWithOwnerInfoFromLiveUID(liveUID);
+            }
         }
         return conversation;
     }
 
-    conversation = new Conversation(this, sipURI, sipURI, this, Conversation::VoiceDisabled, Conversation::NotJoined);
+    // A private chat or a call: the local user and the peer.
+    auto* conversation =
+        new Conversation(this, sipURI, sipURI, this, Conversation::VoiceDisabled, Conversation::NotJoined);
     if (TavriIdentityRealmUser* localIdentity = LocalUser::getLocalUser()->tavriidentity())
         conversation->getParticipants()->addParticipant(localIdentity);
     conversation->getParticipants()->addParticipant(requestUserInfoUpdateByURI(sipURI));
@@ -286,14 +299,306 @@ Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
     return conversation;
 }
 
+Conversation* TavriIdentityRealm::getConversationBySessionHandle(const QString& sessionHandle) const
+{
+    return m_conversationsBySessionHandle.value(sessionHandle);
+}
+
+Conversation* TavriIdentityRealm::getConversationByUID(const QString& channelUID)
+{
+    if (Conversation* conversation = m_conversationsByUID.value(channelUID))
+        return conversation;
+    // The placeholder is filed under the UID among the URIs too, so anything
+    // but a channel id could stand for, or shadow, a real URI.
+    if (!isNumber(channelUID)) {
+        qWarning() << "TavriIdentityRealm::getConversationByUID" << "not a channel UID:" << channelUID;
+        return nullptr;
+    }
+    auto* conversation = new Conversation(channelUID, channelUID, channelUID, this);
+    connectConversation(conversation);
+    m_conversationsByUID.insert(channelUID, conversation);
+    m_conversationsByURI.insert(channelUID, conversation);
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        socialManager->requestChannelInfo(channelUID);
+    else
+        qWarning() << "TavriIdentityRealm::getConversationByUID" << "no web service for channel" << channelUID;
+    return conversation;
+}
+
+void TavriIdentityRealm::registerConversation(Conversation* conversation)
+{
+    if (!conversation)
+        return;
+    connectConversation(conversation);
+    const QString sipURI = conversation->getSipURI();
+    if (!sipURI.isEmpty() && !m_conversationsByURI.contains(sipURI))
+        m_conversationsByURI.insert(sipURI, conversation);
+    const QString channelUID = conversation->getChannelUID();
+    if (channelUID.isEmpty())
+        return;
+    if (!m_conversationsByUID.contains(channelUID))
+        m_conversationsByUID.insert(channelUID, conversation);
+    // A private chat turned permanent channel forgets its old address.
+    for (auto it = m_conversationsByURI.begin(); it != m_conversationsByURI.end();) {
+        if (it.value() == conversation && it.key().startsWith(kPrivatePrefix))
+            it = m_conversationsByURI.erase(it);
+        else
+            ++it;
+    }
+}
+
 void TavriIdentityRealm::connectConversation(Conversation* conversation)
 {
-    connect(conversation, &Conversation::destroying, this, &TavriIdentityRealm::onConversationDestroying);
+    if (!conversation)
+        return;
+    connect(conversation, &Conversation::swapping, this, &TavriIdentityRealm::onConversationSwappingReference,
+            Qt::UniqueConnection);
+    connect(conversation, &Conversation::destroying, this, &TavriIdentityRealm::onConversationDestroying,
+            Qt::UniqueConnection);
+    connect(conversation, &Conversation::transitionSipURIChanged, this,
+            &TavriIdentityRealm::onConversationTransitionSipURIChanged, Qt::UniqueConnection);
+    connect(conversation, &Conversation::sipURIChanged, this, &TavriIdentityRealm::onConversationSipURIChanged,
+            Qt::UniqueConnection);
+    connect(conversation, &Conversation::channelUIDChanged, this, &TavriIdentityRealm::onConversationUIDChanged,
+            Qt::UniqueConnection);
+    connect(conversation, &Conversation::voiceStateChanged, this,
+            &TavriIdentityRealm::onConversationVoiceStateChanged, Qt::UniqueConnection);
+}
+
+void TavriIdentityRealm::disconnectConversation(Conversation* conversation)
+{
+    disconnect(conversation, &Conversation::swapping, this, &TavriIdentityRealm::onConversationSwappingReference);
+    disconnect(conversation, &Conversation::destroying, this, &TavriIdentityRealm::onConversationDestroying);
+    disconnect(conversation, &Conversation::transitionSipURIChanged, this,
+               &TavriIdentityRealm::onConversationTransitionSipURIChanged);
+    disconnect(conversation, &Conversation::sipURIChanged, this, &TavriIdentityRealm::onConversationSipURIChanged);
+    disconnect(conversation, &Conversation::channelUIDChanged, this, &TavriIdentityRealm::onConversationUIDChanged);
+    disconnect(conversation, &Conversation::voiceStateChanged, this,
+               &TavriIdentityRealm::onConversationVoiceStateChanged);
+}
+
+int TavriIdentityRealm::getJoinedVoiceConversationCount() const
+{
+    // A conversation can stand under its own and its transition session:
+    // it counts once.
+    QSet<const Conversation*> counted;
+    for (const Conversation* conversation : m_conversationsBySessionHandle) {
+        if (!conversation->getSipURI().startsWith(kChannelPrefix))
+            continue;
+        if (conversation->getIsJoined() || conversation->getJoinState() == Conversation::Joining)
+            counted.insert(conversation);
+    }
+    return counted.size();
+}
+
+bool TavriIdentityRealm::channelNameAllowed(const QString& channelName, const QString& channelURI,
+                                            const QString& parentChannelURI)
+{
+    Conversation* channel = nullptr;
+    QString parentURI = parentChannelURI;
+    if (!channelURI.isEmpty()) {
+        channel = getConversation(channelURI);
+        if (channel)
+            parentURI = channel->getParentURI();
+    }
+    if (!parentURI.isEmpty()) {
+        Conversation* parent = getConversation(parentURI);
+        if (parent && parent->getDisplayName().compare(channelName, Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    const ConversationList* conversations = LocalUser::getLocalUser()->getConversations();
+    for (int row = 0; row < conversations->count(); ++row) {
+        const Conversation* sibling = conversations->at(row);
+        if (!sibling || sibling == channel)
+            continue;
+        if (sibling->getIsOwned() && sibling->getParentURI() == parentURI &&
+            sibling->getDisplayName().compare(channelName, Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return true;
+}
+
+bool TavriIdentityRealm::postCallSurveyCheck(Conversation* conversation)
+{
+    if (!conversation || conversation->getVoiceState() != Conversation::VoiceEnabled || !m_surveyPending)
+        return false;
+    return countCallForSurvey();
+}
+
+bool TavriIdentityRealm::countCallForSurvey()
+{
+    m_surveyPending = false;
+    StorageManager* storage = StorageManager::getInstance();
+    if (storage->getSettingsValue(StorageManager::SettingsKeyPostCallSurveyDisabled, false).toBool())
+        return false;
+    if (--m_postCallSurveyCountdown >= 1)
+        return false;
+
+    const QVariant repeatSetting =
+        storage->getDefaultSettings(StorageManager::SettingsKeyPostCallSurveyRepeatNum, kDefaultPostCallSurveyRepeat);
+    bool ok = false;
+    uint repeat = repeatSetting.toUInt(&ok);
+    if (!ok) {
+        qWarning() << "TavriIdentityRealm::postCallSurveyCheck"
+                   << "repeat count is not a number:" << repeatSetting << "- using" << kDefaultPostCallSurveyRepeat;
+        repeat = kDefaultPostCallSurveyRepeat;
+    }
+    m_postCallSurveyCountdown = int(qMin(repeat, uint(std::numeric_limits<int>::max())));
+
+    qDebug() << "TavriIdentityRealm::postCallSurveyCheck" << "showing the post-call survey; next after"
+             << m_postCallSurveyCountdown << "calls";
+    // The application object opens the survey window.
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application && application->metaObject()->indexOfMethod("showPostCallSurvey()") >= 0)
+        QMetaObject::invokeMethod(application, "showPostCallSurvey");
+    else
+        qWarning() << "TavriIdentityRealm::postCallSurveyCheck" << "no post-call survey window in this application";
+    return true;
+}
+
+// --- conversation references ------------------------------------------------
+
+void TavriIdentityRealm::onConversationSwappingReference(Conversation* newRef)
+{
+    auto* old = qobject_cast<Conversation*>(sender());
+    if (!old)
+        return;
+    disconnectConversation(old);
+
+    const QString handle = old->getOstrelSessionHandle();
+    old->setOstrelSessionHandle(QString());
+    if (m_sessionHandlesByConversation.contains(old)) {
+        m_sessionHandlesByConversation.remove(old);
+        if (newRef)
+            m_sessionHandlesByConversation.insert(newRef, handle);
+        if (m_conversationsBySessionHandle.contains(handle)) {
+            if (newRef)
+                m_conversationsBySessionHandle.insert(handle, newRef);
+            else
+                m_conversationsBySessionHandle.remove(handle);
+        }
+    }
+
+    const QString channelUID = old->getChannelUID();
+    m_conversationsByUID.remove(channelUID);
+    m_conversationsByURI.remove(channelUID);
+    m_conversationsByURI.remove(old->getSipURI());
+
+    // The old object's end no longer reaches this realm: nothing may keep
+    // pointing to it.
+    removeEntriesPointingTo(m_conversationsByURI, old);
+    removeEntriesPointingTo(m_conversationsBySessionHandle, old);
+    removeEntriesPointingTo(m_conversationsByUID, old);
 }
 
 void TavriIdentityRealm::onConversationDestroying()
 {
-    const QObject* conversation = sender();
-    if (conversation)
-        removeEntriesPointingTo(m_conversationsByURI, conversation);
+    // Called from the conversation's destructor, where it is still whole.
+    auto* conversation = static_cast<Conversation*>(sender());
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onConversationDestroying" << "handling Conversation destruction"
+             << conversation;
+    disconnect(conversation, &Conversation::destroying, this, &TavriIdentityRealm::onConversationDestroying);
+
+    removeKeyPointingTo(m_conversationsByURI, conversation->getSipURI(), conversation);
+    removeKeyPointingTo(m_conversationsByURI, conversation->getTransitionSipURI(), conversation);
+    const QString handle = conversation->getOstrelSessionHandle();
+    if (!handle.isEmpty())
+        removeKeyPointingTo(m_conversationsBySessionHandle, handle, conversation);
+    const QString transitionHandle = conversation->getTransitionOstrelSessionHandle();
+    if (!transitionHandle.isEmpty())
+        removeKeyPointingTo(m_conversationsBySessionHandle, transitionHandle, conversation);
+    m_sessionHandlesByConversation.remove(conversation);
+    removeKeyPointingTo(m_conversationsByUID, conversation->getChannelUID(), conversation);
+
+    // Older ad-hoc or private-chat URIs, a provisional UID key, a session
+    // handle given up earlier.
+    removeEntriesPointingTo(m_conversationsByURI, conversation);
+    removeEntriesPointingTo(m_conversationsBySessionHandle, conversation);
+    removeEntriesPointingTo(m_conversationsByUID, conversation);
+}
+
+void TavriIdentityRealm::onConversationSipURIChanged(const QString& sipURI)
+{
+    auto* conversation = qobject_cast<Conversation*>(sender());
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onConversationSipURIChanged" << conversation << sipURI
+             << conversation->getSipURI();
+    const QString transitionURI = conversation->getTransitionSipURI();
+    const QStringList keys = m_conversationsByURI.keys();
+    for (const QString& key : keys) {
+        if (key.startsWith(kAdHocPrefix) && key != sipURI && key != transitionURI &&
+            m_conversationsByURI.value(key) == conversation) {
+            qDebug() << "TavriIdentityRealm::onConversationSipURIChanged" << "removing old transition URI reference..."
+                     << key;
+            m_conversationsByURI.remove(key);
+        }
+    }
+    const QString currentURI = conversation->getSipURI();
+    if (currentURI.isEmpty()) {
+        // A conversation that gave up its URI is found by its other keys.
+        qDebug() << "TavriIdentityRealm::onConversationSipURIChanged" << "no URI to file" << conversation;
+        return;
+    }
+    m_conversationsByURI.insert(currentURI, conversation);
+}
+
+void TavriIdentityRealm::onConversationTransitionSipURIChanged(const QString& transitionURI)
+{
+    auto* conversation = qobject_cast<Conversation*>(sender());
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onConversationTransitionSipURIChanged" << conversation << transitionURI
+             << conversation->getTransitionSipURI();
+    const QString sipURI = conversation->getSipURI();
+    const QStringList keys = m_conversationsByURI.keys();
+    for (const QString& key : keys) {
+        if (key.startsWith(kAdHocPrefix) && key != sipURI && m_conversationsByURI.value(key) == conversation) {
+            qDebug() << "TavriIdentityRealm::onConversationTransitionSipURIChanged"
+                     << "removing old transition URI reference..." << key;
+            m_conversationsByURI.remove(key);
+        }
+    }
+    const QString currentTransitionURI = conversation->getTransitionSipURI();
+    if (!currentTransitionURI.isEmpty())
+        m_conversationsByURI.insert(currentTransitionURI, conversation);
+}
+
+void TavriIdentityRealm::onConversationUIDChanged(const QString&)
+{
+    auto* conversation = qobject_cast<Conversation*>(sender());
+    if (!conversation)
+        return;
+    removeEntriesPointingTo(m_conversationsByUID, conversation);
+    const QString channelUID = conversation->getChannelUID();
+    if (channelUID.isEmpty()) {
+        // No longer a permanent channel: nothing to file by UID.
+        return;
+    }
+    // Now a permanent channel: only its channel keys remain.
+    for (auto it = m_conversationsByURI.begin(); it != m_conversationsByURI.end();) {
+        if (it.value() == conversation &&
+            (it.key().startsWith(kPrivatePrefix) || it.key().startsWith(kAdHocPrefix)))
+            it = m_conversationsByURI.erase(it);
+        else
+            ++it;
+    }
+    m_conversationsByUID.insert(channelUID, conversation);
+}
+
+void TavriIdentityRealm::onConversationVoiceStateChanged(Conversation::VoiceState voiceState)
+{
+    auto* conversation = qobject_cast<Conversation*>(sender());
+    if (!conversation)
+        return;
+    if (voiceState == Conversation::VoiceEnabled) {
+        if (conversation->getParticipants()->rowCount() > 1)
+            m_surveyPending = true;
+    } else if (voiceState == Conversation::VoiceDisabled && m_surveyPending) {
+        // The call's voice has ended: count it. A leave through the realm
+        // has counted it already while voice was still on.
+        countCallForSurvey();
+    }
 }
