@@ -9,6 +9,7 @@
 #include "tavriidentityrealmuser.h"
 #include "voicemanager.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QQuickView>
@@ -25,6 +26,27 @@ const QLatin1String kPeerToPeerPrefix("sip:P2P-");
 
 // A joined permanent channel reports the user's stay this often.
 const int kStatisticsIntervalMs = 900000;
+// At most this many conferences with voice at once.
+const int kMaxJoinedChannels = 6;
+// How long a join line waits for the newcomer's display name.
+const int kJoinAnnouncementWaitMs = 2000;
+// How long the peer has to acknowledge an in-band request.
+const int kInBandAckTimeoutMs = 10000;
+// The participant list of a channel the user is not in is asked again after
+// these intervals: sooner while contacts are in it, rarely while it is empty.
+const int kRefreshWithContactsMs = 120000;
+const int kRefreshWithoutContactsMs = 240000;
+const int kRefreshEmptyMs = 600000;
+const int kRefreshRepeatMs = 900000;
+// The page of participants asked for a channel the user is not in.
+const int kParticipantQueryFirst = 1;
+const int kParticipantQuerySecond = 51;
+
+Conversation::AlertHandler &alertHandler()
+{
+    static Conversation::AlertHandler handler;
+    return handler;
+}
 
 } // namespace
 
@@ -137,6 +159,7 @@ Conversation::~Conversation()
     stopTimer(m_windowGeometryTimerId);
     stopTimer(m_statsTimerId);
     stopTimer(m_participantRefreshTimerId);
+    stopTimer(m_voiceRequestAckTimerId);
     m_participants.clear();
     m_chatMessages.clear();
     disconnectRealm();
@@ -560,9 +583,16 @@ void Conversation::setJoinState(JoinState state)
     emit joinStateChanged(state);
     emit isJoinedChanged(getIsJoined());
 
-    // TODO(joining): refresh the family tree on Joined, show the conversation
-    // window and close the password window, and keep the local user's
-    // conversation list, once those exist.
+    if (state == Joined)
+        getFamilyTree(true);
+
+    if (state > NotJoined) {
+        qDebug() << "Conversation::setJoinState"
+                 << "confirmed joining / joined, ensure window is open" << state;
+        if (state != Leaving)
+            showConversationWindow();
+        closePasswordWindow();
+    }
 
     if (state == NotJoined) {
         const bool privateChat =
@@ -595,6 +625,20 @@ void Conversation::setJoinState(JoinState state)
             resetInternals();
         }
     }
+
+    if (m_sipURI.startsWith(kPermanentPrefix)) {
+        ConversationList *joined = LocalUser::getLocalUser()->getConversations();
+        if (state == NotJoined || state == Leaving)
+            joined->removeConversation(this);
+        else if (state == Joined)
+            joined->addConversation(this);
+    }
+
+    if (state == NotJoined) {
+        const QList<int> timerIds = m_joinAnnouncements.keys();
+        for (int timerId : timerIds)
+            dropJoinAnnouncement(timerId);
+    }
 }
 
 void Conversation::setVoiceState(VoiceState state)
@@ -603,8 +647,12 @@ void Conversation::setVoiceState(VoiceState state)
     if (state == m_voiceState)
         return;
     m_voiceState = state;
-    // TODO(voice): while joined, turning voice off or requesting it drives the
-    // voice session; that machinery comes with joining and voice.
+    if (getIsJoined()) {
+        if (state == VoiceDisabled)
+            requestVoice(false);
+        else if (state == VoiceRequested)
+            requestVoice(true);
+    }
     emit voiceStateChanged(state);
 }
 
@@ -711,6 +759,248 @@ void Conversation::setTransitionOstrelSessionHandle(const QString &handle)
         setVoiceState(VoiceEnabled);
 }
 
+void Conversation::requestJoinConversation(const QString &password, bool savePassword)
+{
+    qDebug() << "Conversation::requestJoinConversation" << m_sipURI << m_joinState;
+    // A conversation on its way in or already in only brings its window
+    // forward. The channel limits are not asked then: they count this
+    // conversation itself, so with six channels joined they would refuse a
+    // request that changes nothing.
+    const bool alreadyIn = m_joinState == Joining || m_joinState == Joined;
+    if (!alreadyIn && m_sipURI.startsWith(kPermanentPrefix) && !channelLimitsAllowJoin())
+        return;
+    closePasswordWindow();
+    if (alreadyIn) {
+        showConversationWindow();
+        return;
+    }
+    if (!m_realm) {
+        qWarning() << "Conversation::requestJoinConversation"
+                   << "no realm for" << m_conversationID;
+        return;
+    }
+    Tavri::RealmUserInterface *identity = LocalUser::getLocalUser()->getLocalUserIdentity(m_realm);
+    if (!identity) {
+        qDebug() << "Conversation::requestJoinConversation"
+                 << ": not logged in";
+        return;
+    }
+
+    m_participants.clear();
+    StorageManager *storage = StorageManager::getInstance();
+    const QString key = settingsKey() + QLatin1String("_password");
+    QString joinPassword = password;
+    if (!password.isEmpty()) {
+        if (savePassword)
+            storage->setSettingsValue(key, password, QString());
+    } else {
+        joinPassword = storage->getSettingsValue(key, QString()).toString();
+    }
+    m_realm->requestJoinConversation(m_conversationID, identity->getUid(), joinPassword);
+    setJoinState(Joining);
+}
+
+bool Conversation::channelLimitsAllowJoin()
+{
+    const int joined = joinedVoiceConversationCount();
+    Conversation *echo = TavriIdentityRealm::getInstance()->getConversation(echoChannelURI());
+    if (echo && echo != this && echo->getIsJoined()) {
+        showAlert(tr("Cannot be in another channel while in echo channel."));
+        return false;
+    }
+    if (echo == this && joined > 0) {
+        showAlert(tr("Cannot be in echo channel while in another channel."));
+        return false;
+    }
+    if (joined >= kMaxJoinedChannels) {
+        showAlert(tr("Cannot join more than 6 channels at a time, please exit one before joining another."));
+        return false;
+    }
+    return true;
+}
+
+int Conversation::joinedVoiceConversationCount() const
+{
+    // TODO(realm): ask the built-in realm's count of joined voice conferences
+    // once the realm tracks sessions; until then the local user's joined
+    // conferences stand in for it.
+    const ConversationList *joined = LocalUser::getLocalUser()->getConversations();
+    int count = 0;
+    for (int row = 0; row < joined->count(); ++row) {
+        const Conversation *conversation = joined->at(row);
+        if (conversation && conversation->getSipURI().startsWith(kPermanentPrefix) &&
+            (conversation->getIsJoined() || conversation->getJoinState() == Joining))
+            ++count;
+    }
+    return count;
+}
+
+void Conversation::setAlertHandler(AlertHandler handler)
+{
+    alertHandler() = std::move(handler);
+}
+
+void Conversation::showAlert(const QString &text)
+{
+    qDebug() << "Conversation::showAlert" << text;
+    if (alertHandler()) {
+        alertHandler()(text);
+        return;
+    }
+    // The application shows it as a tray balloon when it has a tray icon.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        QMetaObject::invokeMethod(application, "showAlert", Q_ARG(QString, text));
+}
+
+void Conversation::closePasswordWindow()
+{
+    if (!m_passwordWindow)
+        return;
+    m_passwordWindow->close();
+    // The window has no parent.
+    m_passwordWindow->deleteLater();
+    m_passwordWindow = nullptr;
+}
+
+void Conversation::showConversationWindow()
+{
+    // TODO(windows): create and show the conversation window.
+    qDebug() << "Conversation::showConversationWindow" << m_sipURI;
+}
+
+void Conversation::showPasswordWindow()
+{
+    // TODO(windows): create and show the password window.
+    qDebug() << "Conversation::showPasswordWindow" << m_sipURI;
+}
+
+void Conversation::requestVoice(bool enable)
+{
+    qDebug() << "Conversation::requestVoice" << m_sipURI << enable;
+    VoiceManager *voice = VoiceManager::getInstance();
+    const QString session = getOstrelSessionHandle(true);
+    if (!enable) {
+        if (m_voiceState == VoiceDisabled)
+            return;
+        if (m_transitionOstrelSessionHandle.isEmpty()) {
+            if (voice)
+                voice->setSessionMediaConnected(session, false);
+            return;
+        }
+        qDebug() << "Conversation::requestVoice"
+                 << "terminating previous transition session handle" << m_transitionOstrelSessionHandle;
+        QString transition = m_transitionOstrelSessionHandle;
+        terminateSession(transition);
+        setTransitionOstrelSessionHandle(QString());
+        return;
+    }
+
+    if (session.isEmpty()) {
+        // No session yet: an empty text makes the realm open one.
+        sendMessage(QString());
+        setVoiceState(VoiceToBeRequested);
+        return;
+    }
+    if (m_sipURI.startsWith(kPrivatePrefix)) {
+        if (m_transitionSipURI.isEmpty()) {
+            const QString uri = createEphemeralURI();
+            setTransitionSipURI(uri);
+            if (voice)
+                voice->sendUserAppData(m_sipURI, QStringLiteral("rv:") + uri);
+            stopTimer(m_voiceRequestAckTimerId);
+            m_voiceRequestAckTimerId = startTimer(kInBandAckTimeoutMs, Qt::CoarseTimer);
+        }
+        if (m_transitionOstrelSessionHandle.isEmpty()) {
+            if (m_voiceState == VoiceDisabled) {
+                // Directly: setVoiceState would ask for voice again.
+                m_voiceState = VoiceRequested;
+                emit voiceStateChanged(m_voiceState);
+            }
+            qDebug() << "Conversation::requestVoice"
+                     << "joining transition channel" << m_transitionSipURI;
+            TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+            TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
+            realm->requestJoinConversation(m_transitionSipURI, identity ? identity->getUid() : QString(),
+                                           QString());
+        }
+        return;
+    }
+    if (m_voiceState == VoiceEnabled)
+        return;
+    if (voice)
+        voice->setSessionMediaConnected(session, true);
+}
+
+void Conversation::muteUser(TavriIdentityRealmUser *userIdentity, bool applyGlobally)
+{
+    setParticipantMuted(userIdentity, true, applyGlobally);
+}
+
+void Conversation::unmuteUser(TavriIdentityRealmUser *userIdentity, bool applyGlobally)
+{
+    setParticipantMuted(userIdentity, false, applyGlobally);
+}
+
+void Conversation::setParticipantMuted(TavriIdentityRealmUser *userIdentity, bool mute, bool applyGlobally)
+{
+    if (!userIdentity) {
+        reportAssertionFailure("userIdentity", __FILE__, __LINE__,
+                               mute ? "Conversation::muteUser" : "Conversation::unmuteUser", true);
+        return;
+    }
+    if (!applyGlobally) {
+        setParticipantMutedForMe(userIdentity, mute);
+        return;
+    }
+    if (!getLocalUserIsModerator()) {
+        qDebug() << (mute ? "Conversation::muteUser" : "Conversation::unmuteUser")
+                 << (mute ? "can't mute user for everyone, local is not at least a moderator"
+                          : "can't unmute user for everyone, local is not at least a moderator");
+        return;
+    }
+    if (VoiceManager *voice = VoiceManager::getInstance()) {
+        voice->muteUserAudio(m_sipURI, userIdentity->getSipURI(), mute, QString());
+        voice->muteUserText(m_sipURI, userIdentity->getSipURI(), mute, QString());
+    }
+    // Lifting the mute for everyone lifts the local one as well.
+    if (!mute)
+        setParticipantMutedForMe(userIdentity, false);
+}
+
+void Conversation::setParticipantMutedForMe(TavriIdentityRealmUser *userIdentity, bool mute)
+{
+    ConversationParticipant *participant = m_participants.getParticipantByUUID(userIdentity->getUid());
+    if (!participant)
+        return;
+    const QString participantURI = participant->getSipURI();
+    if (VoiceManager *voice = VoiceManager::getInstance()) {
+        voice->setParticipantAudioMutedForMe(getOstrelSessionHandle(true), participantURI, mute);
+        voice->setParticipantTextMutedForMe(getOstrelSessionHandle(true), participantURI, mute);
+    }
+}
+
+void Conversation::muteAll()
+{
+    for (ConversationParticipant *participant : m_participants.getParticipants()) {
+        if (participant->getInvitedState() != ConversationParticipant::Present)
+            continue;
+        if (auto *user = qobject_cast<TavriIdentityRealmUser *>(
+                participant->getIdentity() ? participant->getIdentity()->getQObject() : nullptr))
+            muteUser(user, true);
+    }
+}
+
+void Conversation::unmuteAll()
+{
+    for (ConversationParticipant *participant : m_participants.getParticipants()) {
+        if (participant->getInvitedState() != ConversationParticipant::Present)
+            continue;
+        if (auto *user = qobject_cast<TavriIdentityRealmUser *>(
+                participant->getIdentity() ? participant->getIdentity()->getQObject() : nullptr))
+            unmuteUser(user, true);
+    }
+}
+
 void Conversation::requestLeaveConversation(bool forceClose)
 {
     qDebug() << "Conversation::requestLeaveConversation" << m_sipURI;
@@ -779,40 +1069,145 @@ void Conversation::sendMessage(const QString &message)
 
 bool Conversation::isForThisConversation(const QString &conversationID) const
 {
-    return conversationID == m_conversationID;
+    return !conversationID.isEmpty() && (conversationID == m_conversationID || conversationID == m_sipURI);
+}
+
+bool Conversation::isForThisOrTransition(const QString &conversationID) const
+{
+    return isForThisConversation(conversationID) ||
+           (!conversationID.isEmpty() && conversationID == m_transitionSipURI);
 }
 
 void Conversation::onConversationParticipantAdded(const QString &conversationID,
                                                   const QString &participantUUID)
 {
-    // TODO(joining): add the participant and announce its arrival.
-    if (isForThisConversation(conversationID))
-        qDebug() << "Conversation::onConversationParticipantAdded" << conversationID << participantUUID;
+    if (!isForThisOrTransition(conversationID) || !m_realm)
+        return;
+    qDebug() << "Conversation::onConversationParticipantAdded" << conversationID << participantUUID;
+    Tavri::RealmUserInterface *user = m_realm->getRealmUser(participantUUID);
+    if (!user) {
+        qWarning() << "Conversation::onConversationParticipantAdded"
+                   << "IdentityRealm does not implement getUser properly... please verify implementation "
+                      "returns a user reference in all cases"
+                   << participantUUID;
+        return;
+    }
+    ConversationParticipant *participant = m_participants.addParticipant(user);
+
+    if (LocalUser::getLocalUser()->isLocalUserIdentity(user)) {
+        // The realm reporting the local user inside confirms the join.
+        setJoinState(Joined);
+    } else if (!m_sipURI.startsWith(kPrivatePrefix)) {
+        const QString text = tr("%1 has joined");
+        const QString name = user->getDisplayName();
+        if (name.isEmpty()) {
+            QObject *userObject = user->getQObject();
+            connect(userObject, SIGNAL(displayNameUpdated(QString)), this,
+                    SLOT(onConversationParticipantDisplayNameChanged(QString)), Qt::UniqueConnection);
+            connect(userObject, SIGNAL(destroying()), this, SLOT(onJoinAnnouncementUserDestroying()),
+                    Qt::UniqueConnection);
+            const int timerId = startTimer(kJoinAnnouncementWaitMs, Qt::CoarseTimer);
+            m_joinAnnouncements.insert(timerId, JoinAnnouncement{user, userObject, text});
+        } else {
+            m_chatMessages.addSystemMessage(text.arg(name));
+        }
+    }
+
+    if (participant && m_muted)
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->muteUserAudio(m_sipURI, participant->getSipURI(), true, QString());
+}
+
+void Conversation::onConversationParticipantDisplayNameChanged(const QString &)
+{
+    Tavri::RealmUserInterface *user = qobject_cast<Tavri::RealmUserInterface *>(sender());
+    if (!user)
+        return;
+    const QString name = user->getDisplayName();
+    if (name.isEmpty())
+        return;
+    const QList<int> timerIds = m_joinAnnouncements.keys();
+    for (int timerId : timerIds)
+        if (m_joinAnnouncements.value(timerId).user == user)
+            settleJoinAnnouncement(timerId, name);
+}
+
+void Conversation::onJoinAnnouncementUserDestroying()
+{
+    QObject *userObject = sender();
+    const QList<int> timerIds = m_joinAnnouncements.keys();
+    for (int timerId : timerIds)
+        if (m_joinAnnouncements.value(timerId).userObject == userObject)
+            dropJoinAnnouncement(timerId);
+}
+
+void Conversation::settleJoinAnnouncement(int timerId, const QString &name)
+{
+    const QString text = m_joinAnnouncements.value(timerId).text;
+    dropJoinAnnouncement(timerId);
+    m_chatMessages.addSystemMessage(text.arg(name));
+}
+
+void Conversation::dropJoinAnnouncement(int timerId)
+{
+    auto it = m_joinAnnouncements.find(timerId);
+    if (it == m_joinAnnouncements.end())
+        return;
+    QObject *userObject = it->userObject;
+    killTimer(timerId);
+    m_joinAnnouncements.erase(it);
+    for (const JoinAnnouncement &other : qAsConst(m_joinAnnouncements))
+        if (other.userObject == userObject)
+            return;
+    disconnect(userObject, SIGNAL(displayNameUpdated(QString)), this,
+               SLOT(onConversationParticipantDisplayNameChanged(QString)));
+    disconnect(userObject, SIGNAL(destroying()), this, SLOT(onJoinAnnouncementUserDestroying()));
 }
 
 void Conversation::onConversationParticipantIsTypingChanged(const QString &conversationID,
                                                             const QString &participantUUID, bool isTyping)
 {
-    // TODO(joining): track who is typing.
-    if (isForThisConversation(conversationID))
-        qDebug() << "Conversation::onConversationParticipantIsTypingChanged" << participantUUID << isTyping;
+    if (!isForThisConversation(conversationID))
+        return;
+    qDebug() << "Conversation::onConversationParticipantIsTypingChanged" << participantUUID << isTyping;
+    ConversationParticipant *participant = m_participants.getParticipantByUUID(participantUUID);
+    if (!participant || !participant->getIdentity())
+        return;
+    const QString name = participant->getIdentity()->getDisplayName();
+    const bool listed = m_participantsTyping.contains(name);
+    if (isTyping && !listed)
+        m_participantsTyping.append(name);
+    else if (!isTyping && listed)
+        m_participantsTyping.removeAll(name);
+    else
+        return;
+    emit participantsTypingChanged(m_participantsTyping);
 }
 
 void Conversation::onConversationParticipantRemoved(
     const QString &conversationID, const QString &participantUUID,
     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg)
 {
-    // TODO(joining): remove the participant and announce its departure.
-    if (isForThisConversation(conversationID))
-        qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode
-                 << reasonMsg;
+    if (!isForThisConversation(conversationID))
+        return;
+    qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode << reasonMsg;
+    ConversationParticipant *participant = m_participants.getParticipantByUUID(participantUUID);
+    if (!participant || !participant->getIdentity())
+        return;
+    Tavri::RealmUserInterface *user = participant->getIdentity();
+    const QString name = user->getDisplayName();
+    m_participantsTyping.removeAll(name);
+    emit participantsTypingChanged(m_participantsTyping);
+    m_participants.removeParticipantForIdentity(user);
+    if (!m_sipURI.startsWith(kPrivatePrefix))
+        m_chatMessages.addSystemMessage(tr("%1 has left").arg(name));
 }
 
 void Conversation::onConversationDisconnected(
     const QString &conversationID, const QString &participantUUID,
     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg)
 {
-    if (!isForThisConversation(conversationID))
+    if (!isForThisOrTransition(conversationID))
         return;
     qDebug() << "Conversation::onConversationDisconnected" << participantUUID << reasonCode << reasonMsg;
     setJoinState(NotJoined);
@@ -831,7 +1226,7 @@ void Conversation::onConversationPasswordRequired(const QString &conversationID,
     setJoinState(PasswordRequested);
     qDebug() << "Conversation::onConversationPasswordRequired"
              << "popping password request window";
-    // TODO(windows): open the password window once the windows exist.
+    showPasswordWindow();
 }
 
 void Conversation::onIdentityRealmDestroying()
@@ -906,16 +1301,57 @@ void Conversation::onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface *i
 void Conversation::onUserListReceived(const QString &channelURI, const QStringList &userURIs,
                                       int numParticipants)
 {
-    // TODO(joining): show the participants of a channel the user has not joined.
-    if (channelURI == m_sipURI && m_joinState == NotJoined)
-        qDebug() << "Conversation::onUserListReceived" << channelURI << userURIs.size() << numParticipants;
+    if (channelURI.isEmpty() || channelURI != m_sipURI || m_joinState != NotJoined)
+        return;
+    qDebug() << "Conversation::onUserListReceived" << channelURI << userURIs.size() << numParticipants;
+    m_participants.clear();
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    bool contactPresent = false;
+    for (const QString &uri : userURIs) {
+        if (uri.isEmpty())
+            continue;
+        Tavri::RealmUserInterface *user = realm->requestUserInfoUpdateByURI(uri);
+        // TODO(contacts): note whether the user is in one of the local
+        // user's contact groups once those exist.
+        m_participants.addParticipant(user);
+    }
+    stopTimer(m_participantRefreshTimerId);
+    int interval = kRefreshEmptyMs;
+    if (numParticipants > 0)
+        interval = contactPresent ? kRefreshWithContactsMs : kRefreshWithoutContactsMs;
+    m_participantRefreshTimerId = startTimer(interval, Qt::CoarseTimer);
 }
 
 void Conversation::timerEvent(QTimerEvent *event)
 {
-    if (event->timerId() == m_statsTimerId) {
+    const int timerId = event->timerId();
+    if (timerId == m_windowGeometryTimerId) {
+        // TODO(windows): save the window geometry.
+        stopTimer(m_windowGeometryTimerId);
+        return;
+    }
+    if (timerId == m_statsTimerId) {
         if (QSocialManager *social = QSocialManager::getInstance())
             social->requestAddUserStats(m_channelUID, nullptr);
+        return;
+    }
+    if (timerId == m_voiceRequestAckTimerId) {
+        // TODO(in-band texts): tell the user that the peer did not answer.
+        qDebug() << "Conversation::timerEvent"
+                 << "no answer to the voice request from" << m_sipURI;
+        stopTimer(m_voiceRequestAckTimerId);
+        return;
+    }
+    if (m_joinAnnouncements.contains(timerId)) {
+        settleJoinAnnouncement(timerId, tr("Someone"));
+        return;
+    }
+    if (timerId == m_participantRefreshTimerId) {
+        if (m_joinState == NotJoined)
+            if (VoiceManager *voice = VoiceManager::getInstance())
+                voice->requestGetParticipants(m_sipURI, kParticipantQueryFirst, kParticipantQuerySecond, QString());
+        stopTimer(m_participantRefreshTimerId);
+        m_participantRefreshTimerId = startTimer(kRefreshRepeatMs, Qt::CoarseTimer);
         return;
     }
     QObject::timerEvent(event);

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QQuickView;
 class QTimerEvent;
 class TavriIdentityRealmUser;
@@ -194,6 +196,31 @@ public:
     // of its descendants is refused, so the hierarchy stays a tree.
     void setParentConversation(Conversation *parent);
 
+    // Joins through the realm. An empty password means the one stored for
+    // this conversation; a given one is stored only with savePassword.
+    // Conferences are refused, with an alert, while the echo channel is in
+    // use or six conferences are joined already.
+    Q_INVOKABLE void requestJoinConversation(const QString &password = QString(), bool savePassword = false);
+    // Turns this conversation's voice on or off. A private chat gets voice by
+    // moving onto an ad-hoc channel that the peer is asked to join.
+    Q_INVOKABLE void requestVoice(bool enable = true);
+    // Mutes a user for everyone (moderators only) or for the local user.
+    Q_INVOKABLE void muteUser(TavriIdentityRealmUser *userIdentity, bool applyGlobally = false);
+    // An unmute for everyone lifts the local user's own mute too.
+    Q_INVOKABLE void unmuteUser(TavriIdentityRealmUser *userIdentity, bool applyGlobally = false);
+    // Every present participant, for everyone.
+    Q_INVOKABLE void muteAll();
+    Q_INVOKABLE void unmuteAll();
+    // The conversation and password windows: until the window code exists
+    // they only log the request.
+    virtual void showConversationWindow();
+    virtual void showPasswordWindow();
+
+    // Where alerts go instead of the application's tray balloon; an empty
+    // handler restores the application.
+    using AlertHandler = std::function<void(const QString &text)>;
+    static void setAlertHandler(AlertHandler handler);
+
     // Join, voice and session state.
     void setJoinState(JoinState state);
     void setVoiceState(VoiceState state);
@@ -277,9 +304,15 @@ protected slots:
     void onModeratorsRealmIdentityAdded(Tavri::RealmUserInterface *identity);
     void onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface *identity);
     void onUserListReceived(const QString &channelURI, const QStringList &userURIs, int numParticipants);
+    void onConversationParticipantDisplayNameChanged(const QString &displayName);
+    // Drops the join announcements of a user that ends before its name came.
+    void onJoinAnnouncementUserDestroying();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
+    // The built-in realm's count of joined conferences with voice, which
+    // limits how many channels can be joined at once.
+    virtual int joinedVoiceConversationCount() const;
 
     // The password window and the conversation window, made and shown by the
     // window code; neither has a parent, so the conversation schedules their
@@ -293,6 +326,20 @@ private:
     bool isBuiltInRealm() const;
     // True when this conversation is one of the realm signal's conversations.
     bool isForThisConversation(const QString &conversationID) const;
+    // Also true for the ad-hoc channel that a private chat is moving to.
+    bool isForThisOrTransition(const QString &conversationID) const;
+    // Refuses a conference join, with an alert, that would break a channel
+    // limit.
+    bool channelLimitsAllowJoin();
+    void closePasswordWindow();
+    void showAlert(const QString &text);
+    // Writes an announcement line and forgets the waiting entry.
+    void settleJoinAnnouncement(int timerId, const QString &name);
+    // Forgets a waiting entry without a line: its timer stops, and the user
+    // is let go once no other entry waits for it.
+    void dropJoinAnnouncement(int timerId);
+    void setParticipantMuted(TavriIdentityRealmUser *userIdentity, bool mute, bool applyGlobally);
+    void setParticipantMutedForMe(TavriIdentityRealmUser *userIdentity, bool mute);
     // The private chat's title and the rename connection to the other user.
     void connectRemoteUser();
     void disconnectRemoteUser();
@@ -342,6 +389,18 @@ private:
     bool m_editing = false;
     int m_statsTimerId = 0;
     int m_participantRefreshTimerId = 0;
+    // The outstanding "rv:" request to a private chat's peer.
+    int m_voiceRequestAckTimerId = 0;
+    // Participants whose display name was unknown when they joined: the
+    // line waits up to a moment for the name. The user pointer is dropped
+    // when the user announces its end.
+    struct JoinAnnouncement
+    {
+        Tavri::RealmUserInterface *user = nullptr;
+        QObject *userObject = nullptr;
+        QString text;
+    };
+    QHash<int, JoinAnnouncement> m_joinAnnouncements;
     // The session of an ad-hoc channel this conversation has left for a new
     // URI; ended once it is no longer needed.
     QString m_legacyOstrelSessionHandle;
