@@ -40,6 +40,7 @@ private slots:
     void renderFileToSpeaker_data();
     void renderFileToSpeaker();
     void audioSwitches();
+    void voiceDomainReachesTheSettingsService();
 };
 
 void TestVoiceOps::initTestCase()
@@ -336,6 +337,14 @@ void TestVoiceOps::audioSwitches()
     QCOMPARE(oxc_audio_switch(OXC_AGC), 0);
     QCOMPARE(oxc_audio_switch(OXC_ADVANCED_AGC), 1);
     QCOMPARE(oxc_audio_switch(OXC_VAD), 0);
+}
+
+void TestVoiceOps::voiceDomainReachesTheSettingsService()
+{
+    // The database file names depend on it, so it is set before any login.
+    VoiceManager voice(0, QCoreApplication::applicationDirPath(), true);
+    QCOMPARE(StorageManager::getInstance()->voiceDomain(), QStringLiteral("voice-dev.tavri.net"));
+    QCOMPARE(voice.domain(), QStringLiteral("voice-dev.tavri.net"));
 }
 
 TAVRI_TEST_MAIN(TestVoiceOps)
