@@ -25,6 +25,7 @@ private slots:
     void messageFollowsTheCurrentState();
     void onlyPreservedStatesAreRemembered();
     void voiceLoginRestoresTheChosenState();
+    void aStoredNonsenseStateSignsInOnline();
     void logoutGoesOffline();
     void outOfRangeStatesAreRefused_data();
     void outOfRangeStatesAreRefused();
@@ -179,6 +180,15 @@ void LocalUserPresenceTest::voiceLoginRestoresTheChosenState()
     QCOMPARE(local->getPresenceState(), Presence::DoNotDisturb);
     QCOMPARE(local->property("presenceMessage").toString(), QStringLiteral("focus"));
     QCOMPARE(stored(QStringLiteral("lastPresenceState")).toInt(), int(Presence::DoNotDisturb));
+}
+
+void LocalUserPresenceTest::aStoredNonsenseStateSignsInOnline()
+{
+    StorageManager::getInstance()->setSettingsValue(QStringLiteral("lastPresenceState"), 42);
+    m_user->signOut();
+    QTest::ignoreMessage(QtWarningMsg, "Stored presence 42 is not a presence state, signing in as Online");
+    m_user->signIn();
+    QCOMPARE(m_user->local()->getPresenceState(), Presence::Online);
 }
 
 void LocalUserPresenceTest::logoutGoesOffline()
