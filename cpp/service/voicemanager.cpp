@@ -1474,8 +1474,8 @@ void VoiceManager::onJoinFailed(const ox_resp_base_t *response)
 
 void VoiceManager::stopConversationPendingTimer(const QString &channelUri)
 {
-    // TODO: stop the conversation's participant polling once the built-in
-    // realm offers its conversation look-up by URI.
+    // TODO: stop the conversation's participant polling here once the
+    // conversation offers a way to stop its timer from outside.
     qDebug().noquote() << "Participant list of" << channelUri << "is not available; polling it is pointless";
 }
 
