@@ -1,6 +1,26 @@
 #include "conversationparticipant.h"
 
+#include "conversation.h"
+#include "conversationparticipantlist.h"
+#include "localuser.h"
+#include "storagemanager.h"
 #include "tavriidentityrealmuser.h"
+#include "voicemanager.h"
+
+#include <QDebug>
+#include <QTimerEvent>
+
+namespace
+{
+
+// Local volume requests reach the voice service at most once per interval.
+constexpr int kVolumeRequestIntervalMs = 1000;
+// A participant of another realm starts in the middle of the slider.
+constexpr int kDefaultVolumeAdjustment = 50;
+constexpr int kMinVolumeAdjustment = 0;
+constexpr int kMaxVolumeAdjustment = 100;
+
+} // namespace
 
 ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *identity, QObject *parent,
                                                  InvitedState invitedState,
@@ -11,20 +31,60 @@ ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *iden
         connect(m_identity->getQObject(), SIGNAL(destroying()), this, SLOT(onIdentityDestroying()));
     if (!m_tavriIdentity && m_identity)
         m_tavriIdentity = qobject_cast<TavriIdentityRealmUser *>(m_identity->getQObject());
-    if (m_tavriIdentity && (!m_identity || m_tavriIdentity != m_identity->getQObject()))
-        connect(m_tavriIdentity, &TavriIdentityRealmUser::destroying, this,
-                &ConversationParticipant::onTavriIdentityDestroying);
+    // A built-in realm user is its own voice identity and keeps 0 until the
+    // voice service reports a volume.
+    if (m_tavriIdentity && (!m_identity || m_tavriIdentity != m_identity->getQObject())) {
+        connectTavriIdentity();
+        m_localVolumeAdjustment = kDefaultVolumeAdjustment;
+    }
+    if (isLocalUserIdentity()) {
+        LocalUser *localUser = LocalUser::getLocalUser();
+        connect(localUser, &LocalUser::audioEnabledChanged, this,
+                &ConversationParticipant::onLocalUserAudioEnabledChanged);
+        connect(localUser, &LocalUser::volumeAdjustChanged, this,
+                &ConversationParticipant::onLocalUserVolumeAdjustChanged);
+        m_followsLocalUser = true;
+    }
 }
 
 ConversationParticipant::~ConversationParticipant()
 {
     emit destroying();
+    if (m_volumeTimerId) {
+        killTimer(m_volumeTimerId);
+        m_volumeTimerId = 0;
+    }
     if (m_identity)
         disconnect(m_identity->getQObject(), nullptr, this, nullptr);
     if (m_tavriIdentity)
         disconnect(m_tavriIdentity, nullptr, this, nullptr);
+    disconnectLocalUser();
     m_identity = nullptr;
     m_tavriIdentity = nullptr;
+}
+
+void ConversationParticipant::connectTavriIdentity()
+{
+    connect(m_tavriIdentity, &TavriIdentityRealmUser::destroying, this,
+            &ConversationParticipant::onTavriIdentityDestroying, Qt::UniqueConnection);
+}
+
+void ConversationParticipant::disconnectLocalUser()
+{
+    if (!m_followsLocalUser)
+        return;
+    m_followsLocalUser = false;
+    disconnect(LocalUser::getLocalUser(), nullptr, this, nullptr);
+}
+
+bool ConversationParticipant::isLocalUserIdentity() const
+{
+    return m_identity && LocalUser::getLocalUser()->isLocalUserIdentity(m_identity);
+}
+
+bool ConversationParticipant::isLocalUserVoice() const
+{
+    return m_tavriIdentity && LocalUser::getLocalUser()->isLocalUserIdentity(m_tavriIdentity);
 }
 
 QObject *ConversationParticipant::getIdentityObject() const
@@ -57,9 +117,132 @@ void ConversationParticipant::setTavriIdentity(TavriIdentityRealmUser *tavriIden
                    &ConversationParticipant::onTavriIdentityDestroying);
     m_tavriIdentity = tavriIdentity;
     if (m_tavriIdentity && (!m_identity || m_tavriIdentity != m_identity->getQObject()))
-        connect(m_tavriIdentity, &TavriIdentityRealmUser::destroying, this,
-                &ConversationParticipant::onTavriIdentityDestroying);
+        connectTavriIdentity();
     emit voiceEnabledChanged(m_voiceEnabled && m_tavriIdentity);
+}
+
+void ConversationParticipant::setIsSpeaking(bool speaking)
+{
+    if (speaking == m_isSpeaking)
+        return;
+    m_isSpeaking = speaking;
+    emit isSpeakingChanged(speaking);
+}
+
+bool ConversationParticipant::getIsMuted() const
+{
+    if (isLocalUserVoice() && !LocalUser::getLocalUser()->getAudioEnabled())
+        return true;
+    return m_isMuted || m_isMutedLocally;
+}
+
+void ConversationParticipant::setIsMuted(bool muted)
+{
+    if (muted == m_isMuted)
+        return;
+    m_isMuted = muted;
+    emit isMutedChanged(getIsMuted());
+}
+
+bool ConversationParticipant::getIsMutedLocally() const
+{
+    if (isLocalUserVoice() && !LocalUser::getLocalUser()->getAudioEnabled())
+        return true;
+    return m_isMutedLocally;
+}
+
+void ConversationParticipant::setIsMutedLocally(bool muted)
+{
+    if (muted == m_isMutedLocally)
+        return;
+    m_isMutedLocally = muted;
+    emit isMutedLocallyChanged(muted);
+    emit isMutedChanged(getIsMuted());
+}
+
+void ConversationParticipant::setIsModerator(bool moderator)
+{
+    if (moderator == m_isModerator)
+        return;
+    m_isModerator = moderator;
+    emit isModeratorChanged(moderator);
+}
+
+int ConversationParticipant::getLocalVolumeAdjustment() const
+{
+    if (isLocalUserVoice())
+        return LocalUser::getLocalUser()->getVolumeAdjust();
+    return m_localVolumeAdjustment;
+}
+
+void ConversationParticipant::setLocalVolumeAdjustment(int value, bool reported)
+{
+    if (reported) {
+        if (value == m_localVolumeAdjustment)
+            return;
+        m_localVolumeAdjustment = value;
+        emit localVolumeAdjustmentChanged(value);
+        if (m_requestedVolumeAdjustment == 0)
+            m_requestedVolumeAdjustment = value;
+        return;
+    }
+
+    if (value < kMinVolumeAdjustment || value > kMaxVolumeAdjustment) {
+        qWarning() << "ConversationParticipant::setLocalVolumeAdjustment" << "volume" << value
+                   << "outside" << kMinVolumeAdjustment << "to" << kMaxVolumeAdjustment << "for" << getSipURI();
+        value = qBound(kMinVolumeAdjustment, value, kMaxVolumeAdjustment);
+    }
+    m_requestedVolumeAdjustment = value;
+    if (m_volumeTimerId)
+        return; // sent when the running interval ends
+    m_volumeTimerId = startTimer(kVolumeRequestIntervalMs, Qt::CoarseTimer);
+
+    auto *list = qobject_cast<ConversationParticipantList *>(parent());
+    Conversation *conversation = list ? list->getConversation() : nullptr;
+    if (!conversation || conversation->getVoiceState() != Conversation::VoiceEnabled) {
+        qDebug() << "ConversationParticipant::setLocalVolumeAdjustment"
+                 << "ignoring participant volume adjustment for not-voice-enabled conversation";
+        m_requestedVolumeAdjustment = m_localVolumeAdjustment;
+        return;
+    }
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (isLocalUserIdentity()) {
+        qDebug() << "ConversationParticipant::setLocalVolumeAdjustment"
+                 << "setting mic volume for self instead of forcing volume adjustment on others";
+        if (voice)
+            voice->setMicLevel(value);
+    } else {
+        if (voice)
+            voice->setParticipantVolume(conversation->getOstrelSessionHandle(true), getParticipantURI(), value);
+        if (StorageManager *storage = StorageManager::getInstance())
+            storage->setVolumeAdjustForUserUri(getSipURI(), value);
+    }
+    m_sentVolumeAdjustment = value;
+}
+
+void ConversationParticipant::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_volumeTimerId) {
+        QObject::timerEvent(event);
+        return;
+    }
+    killTimer(m_volumeTimerId);
+    m_volumeTimerId = 0;
+    // Only a value that was asked for during the interval goes out; a value
+    // already sent is not repeated, whether or not the service reported it.
+    if (m_requestedVolumeAdjustment != m_localVolumeAdjustment &&
+        m_requestedVolumeAdjustment != m_sentVolumeAdjustment) {
+        qDebug() << "ConversationParticipant::timerEvent"
+                 << "resetting volume adjustment" << m_requestedVolumeAdjustment;
+        setLocalVolumeAdjustment(m_requestedVolumeAdjustment, false);
+    }
+}
+
+QString ConversationParticipant::getParticipantURI() const
+{
+    if (!m_voiceParticipantURI.isEmpty())
+        return m_voiceParticipantURI;
+    return getSipURI();
 }
 
 QString ConversationParticipant::getSipURI() const
@@ -83,4 +266,15 @@ void ConversationParticipant::onTavriIdentityDestroying()
         disconnect(m_tavriIdentity, nullptr, this, nullptr);
     m_tavriIdentity = nullptr;
     emit voiceEnabledChanged(false);
+}
+
+void ConversationParticipant::onLocalUserAudioEnabledChanged(bool)
+{
+    emit isMutedChanged(getIsMuted());
+    emit isMutedLocallyChanged(getIsMutedLocally());
+}
+
+void ConversationParticipant::onLocalUserVolumeAdjustChanged(int)
+{
+    emit localVolumeAdjustmentChanged(getLocalVolumeAdjustment());
 }

@@ -6,31 +6,49 @@
 #include <QString>
 
 class TavriIdentityRealmUser;
+class QTimerEvent;
 
 // ConversationParticipant: one person in a conversation, present or invited.
 //
 // Joins a realm user (not owned) to the per-conversation state that the voice
-// service reports. Created and owned by a ConversationParticipantList; ends
-// by itself (deleteLater) when its realm user is destroyed. Emits destroying()
-// first thing in its destructor. GUI thread only.
+// service reports: speaking, muted for everyone, muted for the local user,
+// moderator and playback volume. The voice side (the built-in realm) calls the
+// setters; QML writes only localVolumeAdjustment, whose requests reach the
+// voice service at most once per second. For the local user's own row the mute
+// states and the volume follow the local microphone.
+//
+// Created and owned by a ConversationParticipantList; ends by itself
+// (deleteLater) when its realm user is destroyed, and emits destroying() first
+// thing in its destructor. QML reads it but never creates one. GUI thread only.
 class ConversationParticipant : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(bool isTyping READ getIsTyping NOTIFY isTypingChanged)
     Q_PROPERTY(InvitedState invitedState READ getInvitedState NOTIFY invitedStateChanged)
     Q_PROPERTY(bool voiceEnabled READ getVoiceEnabled NOTIFY voiceEnabledChanged)
+    Q_PROPERTY(bool isSpeaking READ getIsSpeaking NOTIFY isSpeakingChanged)
+    Q_PROPERTY(bool isMuted READ getIsMuted NOTIFY isMutedChanged)
+    Q_PROPERTY(bool isMutedLocally READ getIsMutedLocally NOTIFY isMutedLocallyChanged)
+    Q_PROPERTY(bool isModerator READ getIsModerator NOTIFY isModeratorChanged)
+    Q_PROPERTY(int localVolumeAdjustment READ getLocalVolumeAdjustment WRITE setLocalVolumeAdjustmentForQml NOTIFY
+                   localVolumeAdjustmentChanged)
 
 public:
     enum InvitedState { Present = 0, Invited = 1, Declined = 2 };
     Q_ENUM(InvitedState)
 
+    // A null tavriIdentity is taken from the identity when that is a built-in
+    // realm user.
     ConversationParticipant(Tavri::RealmUserInterface *identity, QObject *parent, InvitedState invitedState,
                             TavriIdentityRealmUser *tavriIdentity = nullptr);
     ~ConversationParticipant() override;
 
+    // Null once the realm user is gone.
     Tavri::RealmUserInterface *getIdentity() const { return m_identity; }
     TavriIdentityRealmUser *getTavriIdentity() const { return m_tavriIdentity; }
     Q_INVOKABLE QObject *getIdentityObject() const;
 
+    bool getIsTyping() const { return m_isTyping; }
     InvitedState getInvitedState() const { return m_invitedState; }
     // Stores the state and announces it when it changed.
     void setInvitedState(InvitedState state);
@@ -39,22 +57,82 @@ public:
     void setVoiceEnabled(bool enabled);
     void setTavriIdentity(TavriIdentityRealmUser *tavriIdentity);
 
+    bool getIsSpeaking() const { return m_isSpeaking; }
+    void setIsSpeaking(bool speaking);
+    // Muted for everyone; always true for the local user while the local
+    // microphone is muted.
+    bool getIsMuted() const;
+    void setIsMuted(bool muted);
+    // Muted for the local user only; always true for the local user while the
+    // local microphone is muted.
+    bool getIsMutedLocally() const;
+    void setIsMutedLocally(bool muted);
+    bool getIsModerator() const { return m_isModerator; }
+    void setIsModerator(bool moderator);
+
+    // The playback volume, 0..100; for the local user the microphone level.
+    int getLocalVolumeAdjustment() const;
+    // reported: the voice service's value, stored and announced. Otherwise a
+    // local request, sent at once or, within a second of the last one, when
+    // that second ends.
+    void setLocalVolumeAdjustment(int value, bool reported);
+    int getRequestedVolumeAdjustment() const { return m_requestedVolumeAdjustment; }
+
+    // The URI under which the voice service knows the participant.
+    QString getVoiceParticipantURI() const { return m_voiceParticipantURI; }
+    void setVoiceParticipantURI(const QString &uri) { m_voiceParticipantURI = uri; }
+    // The voice participant URI when known, else the SIP URI.
+    QString getParticipantURI() const;
     // The SIP URI of the built-in realm user that carries the voice session;
     // empty when there is none.
     QString getSipURI() const;
 
 signals:
+    void isTypingChanged(bool isTyping);
     void invitedStateChanged(ConversationParticipant::InvitedState invitedState);
     void voiceEnabledChanged(bool voiceEnabled);
+    void isSpeakingChanged(bool isSpeaking);
+    void isMutedChanged(bool isMuted);
+    void isMutedLocallyChanged(bool isMutedLocally);
+    void isModeratorChanged(bool isModerator);
+    void localVolumeAdjustmentChanged(int localVolumeAdjustment);
     void destroying();
 
 public slots:
     void onIdentityDestroying();
     void onTavriIdentityDestroying();
 
+protected slots:
+    void onLocalUserAudioEnabledChanged(bool audioEnabled);
+    void onLocalUserVolumeAdjustChanged(int volumeAdjust);
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
 private:
+    void setLocalVolumeAdjustmentForQml(int value) { setLocalVolumeAdjustment(value, false); }
+    // Whether the row stands for the local user, judged by its voice identity.
+    bool isLocalUserVoice() const;
+    // Whether the row stands for the local user, judged by its identity.
+    bool isLocalUserIdentity() const;
+    void connectTavriIdentity();
+    void disconnectLocalUser();
+
     Tavri::RealmUserInterface *m_identity = nullptr;
+    bool m_isTyping = false;
     InvitedState m_invitedState = Present;
     TavriIdentityRealmUser *m_tavriIdentity = nullptr;
     bool m_voiceEnabled = false;
+    bool m_isSpeaking = false;
+    bool m_isMuted = false;
+    bool m_isMutedLocally = false;
+    bool m_isModerator = false;
+    int m_localVolumeAdjustment = 0;
+    QString m_voiceParticipantURI;
+    // The last value asked for locally; 0 when nothing is pending.
+    int m_requestedVolumeAdjustment = 0;
+    // The last value handed to the voice service, -1 before the first.
+    int m_sentVolumeAdjustment = -1;
+    int m_volumeTimerId = 0;
+    bool m_followsLocalUser = false;
 };

@@ -3,11 +3,10 @@
 #include "conversation.h"
 #include "localuser.h"
 #include "reportassertionfailure.h"
+#include "stylemanager.h"
 #include "tavriidentityrealmuser.h"
 
 #include <QDebug>
-#include <QMutex>
-#include <QMutexLocker>
 
 namespace
 {
@@ -16,13 +15,6 @@ QString displayNameOf(ConversationParticipant *participant)
 {
     Tavri::RealmUserInterface *identity = participant->getIdentity();
     return identity ? identity->getDisplayName() : QString();
-}
-
-// Guards the take-out and re-insertion of a row that turns present.
-QMutex &reinsertionMutex()
-{
-    static QMutex mutex;
-    return mutex;
 }
 
 } // namespace
@@ -85,24 +77,53 @@ void ConversationParticipantList::moveToSortedPosition(ConversationParticipant *
 
 void ConversationParticipantList::connectParticipant(ConversationParticipant *participant, bool withVoice)
 {
+    // Unique, so that a participant taken out and put back is followed once.
+    const auto unique = Qt::UniqueConnection;
     connect(participant, &ConversationParticipant::destroying, this,
-            &ConversationParticipantList::onParticipantDestroying);
-    if (Tavri::RealmUserInterface *identity = participant->getIdentity())
-        connect(identity->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
-                SLOT(onParticipantDisplayNameUpdated(QString)));
+            &ConversationParticipantList::onParticipantDestroying, unique);
+    if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
+        QObject *identityObject = identity->getQObject();
+        connect(identityObject, SIGNAL(displayNameUpdated(QString)), this,
+                SLOT(onParticipantDisplayNameUpdated(QString)), unique);
+        connect(identityObject, SIGNAL(profileIconUpdated(QUrl)), this,
+                SLOT(onParticipantProfileImageChanged(QUrl)), unique);
+        connect(identityObject, SIGNAL(presenceUpdated(Tavri::RealmUserInterface::PresenceState, QString)), this,
+                SLOT(onParticipantPresenceChanged(Tavri::RealmUserInterface::PresenceState, QString)), unique);
+    }
+    connect(participant, &ConversationParticipant::isTypingChanged, this,
+            &ConversationParticipantList::onParticipantIsTypingChanged, unique);
     connect(participant, &ConversationParticipant::invitedStateChanged, this,
-            &ConversationParticipantList::onParticipantInvitationStateChanged);
-    if (withVoice)
-        connect(participant, &ConversationParticipant::voiceEnabledChanged, this,
-                &ConversationParticipantList::onParticipantVoiceEnabledChanged);
+            &ConversationParticipantList::onParticipantInvitationStateChanged, unique);
+    if (!withVoice)
+        return;
+    connect(participant, &ConversationParticipant::isSpeakingChanged, this,
+            &ConversationParticipantList::onParticipantIsSpeakingChanged, unique);
+    connect(participant, &ConversationParticipant::isMutedChanged, this,
+            &ConversationParticipantList::onParticipantIsMutedChanged, unique);
+    connect(participant, &ConversationParticipant::isMutedLocallyChanged, this,
+            &ConversationParticipantList::onParticipantIsMutedLocallyChanged, unique);
+    connect(participant, &ConversationParticipant::isModeratorChanged, this,
+            &ConversationParticipantList::onParticipantIsModeratorChanged, unique);
+    connect(participant, &ConversationParticipant::localVolumeAdjustmentChanged, this,
+            &ConversationParticipantList::onParticipantLocalVolumeAdjustmentChanged, unique);
+    connect(participant, &ConversationParticipant::voiceEnabledChanged, this,
+            &ConversationParticipantList::onParticipantVoiceEnabledChanged, unique);
 }
 
 void ConversationParticipantList::disconnectParticipant(ConversationParticipant *participant)
 {
     disconnect(participant, nullptr, this, nullptr);
     if (Tavri::RealmUserInterface *identity = participant->getIdentity())
-        disconnect(identity->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
-                   SLOT(onParticipantDisplayNameUpdated(QString)));
+        disconnect(identity->getQObject(), nullptr, this, nullptr);
+}
+
+void ConversationParticipantList::giveChatColor(Tavri::RealmUserInterface *identity)
+{
+    if (!identity->getChatColor().isEmpty())
+        return;
+    const QColor color = StyleManager::getInstance()->takeChatColor();
+    if (color.isValid())
+        identity->setChatColor(color.name());
 }
 
 ConversationParticipant *ConversationParticipantList::addParticipant(Tavri::RealmUserInterface *identity)
@@ -125,22 +146,21 @@ ConversationParticipant *ConversationParticipantList::addParticipant(Tavri::Real
         }
     }
     if (participant) {
-        QMutexLocker locker(&reinsertionMutex());
-        // Taken out first so that the announced state change finds no row to
-        // move; the row goes back in at its new place below.
-        const int row = m_participants.indexOf(participant);
-        beginRemoveRows(QModelIndex(), row, row);
-        m_participants.removeAt(row);
-        endRemoveRows();
-        disconnectParticipant(participant);
+        // The state change is announced while the row is still listed, so
+        // that the row's own handlers see it; no lock is held here, since a
+        // handler may come back into this list.
         participant->setInvitedState(ConversationParticipant::Present);
-        m_invitedIdentities.removeIdentity(identity);
+        const int row = m_participants.indexOf(participant);
+        if (row >= 0) {
+            beginRemoveRows(QModelIndex(), row, row);
+            m_participants.removeAt(row);
+            endRemoveRows();
+        }
     } else {
         participant = new ConversationParticipant(identity, this, ConversationParticipant::Present);
     }
 
-    // TODO(chat colours): give the identity a chat colour of the style when
-    // it has none, once the style service exists.
+    giveChatColor(identity);
     if (!sessionHandle.isEmpty())
         if (auto *tavriIdentity = qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()))
             participant->setTavriIdentity(tavriIdentity);
@@ -221,6 +241,8 @@ void ConversationParticipantList::clear()
         const QList<ConversationParticipant *> participants = m_participants;
         m_participants.clear();
         for (ConversationParticipant *participant : participants) {
+            // Both the participant's and its realm user's connections go, so
+            // that a later refresh of the list does not follow a user twice.
             disconnectParticipant(participant);
             if (participant->parent() == this)
                 participant->deleteLater();
@@ -257,18 +279,30 @@ QVariant ConversationParticipantList::data(const QModelIndex &index, int role) c
         return identity ? QVariant(int(identity->getPresenceState())) : QVariant();
     case PresenceMessageRole:
         return identity ? identity->getPresenceMessage() : QVariant();
+    case IsTypingRole:
+        return participant->getIsTyping();
     case UuidRole:
         return identity ? identity->getUid() : QVariant();
     case InvitationStateRole:
         return int(participant->getInvitedState());
     case IsSelfRole:
-        return LocalUser::getLocalUser()->isLocalUserIdentity(identity);
+        return identity ? QVariant(LocalUser::getLocalUser()->isLocalUserIdentity(identity)) : QVariant();
     case VoiceEnabledRole:
         return participant->getVoiceEnabled();
     case ParticipantIdentityRefRole:
         return QVariant::fromValue(participant->getIdentityObject());
     case ConversationRefRole:
         return QVariant::fromValue(getConversation());
+    case IsSpeakingRole:
+        return participant->getIsSpeaking();
+    case IsMutedRole:
+        return participant->getIsMuted();
+    case IsMutedLocallyRole:
+        return participant->getIsMutedLocally();
+    case IsModeratorRole:
+        return participant->getIsModerator();
+    case VolumeAdjustmentRole:
+        return participant->getLocalVolumeAdjustment();
     case IsDialinUserRole:
         return participant->getSipURI().startsWith(QLatin1String("sip:phone."));
     case ParticipantRefRole:
@@ -307,6 +341,8 @@ QHash<int, QByteArray> ConversationParticipantList::roleNames() const
 void ConversationParticipantList::notifyRowChanged(ConversationParticipant *participant,
                                                    const QVector<int> &roles)
 {
+    if (!participant)
+        return;
     const int row = m_participants.indexOf(participant);
     if (row < 0)
         return;
@@ -319,23 +355,48 @@ void ConversationParticipantList::onParticipantDestroying()
     removeParticipant(static_cast<ConversationParticipant *>(sender()), false);
 }
 
-void ConversationParticipantList::onParticipantDisplayNameUpdated(const QString &)
+ConversationParticipant *ConversationParticipantList::senderParticipant() const
+{
+    auto *participant = qobject_cast<ConversationParticipant *>(sender());
+    return m_participants.contains(participant) ? participant : nullptr;
+}
+
+ConversationParticipant *ConversationParticipantList::senderIdentityParticipant() const
 {
     auto *identity = qobject_cast<Tavri::RealmUserInterface *>(sender());
-    if (!identity)
-        return;
-    ConversationParticipant *participant = getParticipantByUUID(identity->getUid());
+    return identity ? getParticipantByUUID(identity->getUid()) : nullptr;
+}
+
+void ConversationParticipantList::onParticipantDisplayNameUpdated(const QString &)
+{
+    ConversationParticipant *participant = senderIdentityParticipant();
     if (!participant)
         return;
     moveToSortedPosition(participant);
     notifyRowChanged(participant, {DisplayNameRole});
 }
 
+void ConversationParticipantList::onParticipantProfileImageChanged(const QUrl &)
+{
+    notifyRowChanged(senderIdentityParticipant(), {ProfileImageURIRole});
+}
+
+void ConversationParticipantList::onParticipantPresenceChanged(Tavri::RealmUserInterface::PresenceState,
+                                                               const QString &)
+{
+    notifyRowChanged(senderIdentityParticipant(), {PresenceMessageRole, PresenceStateRole});
+}
+
+void ConversationParticipantList::onParticipantIsTypingChanged(bool)
+{
+    notifyRowChanged(senderParticipant(), {IsTypingRole});
+}
+
 void ConversationParticipantList::onParticipantInvitationStateChanged(
     ConversationParticipant::InvitedState state)
 {
-    auto *participant = qobject_cast<ConversationParticipant *>(sender());
-    if (!participant || !m_participants.contains(participant))
+    ConversationParticipant *participant = senderParticipant();
+    if (!participant)
         return;
     moveToSortedPosition(participant);
     if (participant->getIdentity()) {
@@ -347,9 +408,34 @@ void ConversationParticipantList::onParticipantInvitationStateChanged(
     notifyRowChanged(participant, {InvitationStateRole});
 }
 
+void ConversationParticipantList::onParticipantIsSpeakingChanged(bool)
+{
+    notifyRowChanged(senderParticipant(), {IsSpeakingRole});
+}
+
+void ConversationParticipantList::onParticipantIsMutedChanged(bool)
+{
+    notifyRowChanged(senderParticipant(), {IsMutedRole});
+}
+
+void ConversationParticipantList::onParticipantIsMutedLocallyChanged(bool)
+{
+    notifyRowChanged(senderParticipant(), {IsMutedLocallyRole});
+}
+
+void ConversationParticipantList::onParticipantIsModeratorChanged(bool)
+{
+    notifyRowChanged(senderParticipant(), {IsModeratorRole});
+}
+
+void ConversationParticipantList::onParticipantLocalVolumeAdjustmentChanged(int)
+{
+    notifyRowChanged(senderParticipant(), {VolumeAdjustmentRole});
+}
+
 void ConversationParticipantList::onParticipantVoiceEnabledChanged(bool)
 {
-    notifyRowChanged(qobject_cast<ConversationParticipant *>(sender()), {VoiceEnabledRole});
+    notifyRowChanged(senderParticipant(), {VoiceEnabledRole});
 }
 
 void ConversationParticipantList::onInvitedParticipantRemoved(Tavri::RealmUserInterface *inviteeIdentity)

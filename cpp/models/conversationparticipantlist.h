@@ -5,6 +5,7 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QUrl>
 
 class Conversation;
 
@@ -15,7 +16,10 @@ class Conversation;
 // by invitation state (present first) and then by display name, compared
 // case-insensitively; a row with equal keys goes after the existing ones.
 // The participants it creates are its children. The invited identities are
-// kept in an embedded RealmIdentityList. GUI thread only. Emits
+// kept in an embedded RealmIdentityList. A present participant's realm user
+// gets a chat colour from the style manager when it has none; it keeps it in
+// every conversation. Every change of a participant or of its realm user
+// becomes a dataChanged of the roles it touches. GUI thread only. Emits
 // participantCountChanged after every change of the row count.
 class ConversationParticipantList : public QAbstractListModel
 {
@@ -77,7 +81,16 @@ signals:
 public slots:
     void onParticipantDestroying();
     void onParticipantDisplayNameUpdated(const QString &displayName);
+    void onParticipantProfileImageChanged(const QUrl &profileImageURI);
+    void onParticipantPresenceChanged(Tavri::RealmUserInterface::PresenceState presenceState,
+                                      const QString &presenceMessage);
+    void onParticipantIsTypingChanged(bool isTyping);
     void onParticipantInvitationStateChanged(ConversationParticipant::InvitedState state);
+    void onParticipantIsSpeakingChanged(bool isSpeaking);
+    void onParticipantIsMutedChanged(bool isMuted);
+    void onParticipantIsMutedLocallyChanged(bool isMutedLocally);
+    void onParticipantIsModeratorChanged(bool isModerator);
+    void onParticipantLocalVolumeAdjustmentChanged(int localVolumeAdjustment);
     void onParticipantVoiceEnabledChanged(bool voiceEnabled);
     void onInvitedParticipantRemoved(Tavri::RealmUserInterface *inviteeIdentity);
 
@@ -90,6 +103,11 @@ private:
     void connectParticipant(ConversationParticipant *participant, bool withVoice);
     void disconnectParticipant(ConversationParticipant *participant);
     void notifyRowChanged(ConversationParticipant *participant, const QVector<int> &roles);
+    // The row of the signalling participant; null for one that is no row.
+    ConversationParticipant *senderParticipant() const;
+    // The row of the signalling realm user, found by its user id.
+    ConversationParticipant *senderIdentityParticipant() const;
+    void giveChatColor(Tavri::RealmUserInterface *identity);
 
     QList<ConversationParticipant *> m_participants;
     RealmIdentityList m_invitedIdentities;
