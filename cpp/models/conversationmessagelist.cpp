@@ -1,9 +1,42 @@
 #include "conversationmessagelist.h"
 
 #include "conversation.h"
+#include "identityrealmmanager.h"
+#include "linkify.h"
 #include "localuser.h"
+#include "storagemanager.h"
+#include "stylemanager.h"
 
+#include <QColor>
 #include <QDebug>
+#include <QRegularExpression>
+
+namespace
+{
+
+// Whether the line's text was chosen by a peer or the server and so must not
+// be read as markup. The program's own notices carry their own anchors.
+bool isForeignText(ConversationMessage *message)
+{
+    return message->getMessageType() != ConversationMessage::NotificationMessage;
+}
+
+// The line's text as it may enter rich text.
+QString richText(ConversationMessage *message)
+{
+    const QString text = message->getText();
+    return isForeignText(message) ? text.toHtmlEscaped() : text;
+}
+
+QString styleColor(const char *name)
+{
+    const QString color = StyleManager::getInstance()->getStyleProperty(name).toString();
+    if (color.isEmpty())
+        qWarning() << "ConversationMessageList::formatMessage" << "the style has no colour" << name;
+    return color;
+}
+
+} // namespace
 
 ConversationMessageList::ConversationMessageList(QObject *parent) : QAbstractListModel(parent) {}
 
@@ -19,25 +52,73 @@ void ConversationMessageList::appendMessage(ConversationMessage *message)
     beginInsertRows(QModelIndex(), m_messages.size(), m_messages.size());
     m_messages.append(message);
     endInsertRows();
-    // TODO(chat lines): announce the line's HTML form once the style service
-    // provides the chat colours.
+    formatMessage(message);
 }
 
 void ConversationMessageList::addLocalLine(const QString &text,
-                                           ConversationMessage::ConversationMessageType type)
+                                           ConversationMessage::ConversationMessageType type,
+                                           const QString &plainText)
 {
     appendMessage(new ConversationMessage(text, nullptr, QDateTime::currentDateTime(), this, type));
-    emit messageAdded(QString(""), text);
+    emit messageAdded(QString(""), plainText);
 }
 
 void ConversationMessageList::addSystemMessage(const QString &text)
 {
-    addLocalLine(text, ConversationMessage::NotificationMessage);
+    addLocalLine(text, ConversationMessage::NotificationMessage, text);
 }
 
 void ConversationMessageList::addWelcomeMessage(const QString &text)
 {
-    addLocalLine(text, ConversationMessage::WelcomeMessage);
+    addLocalLine(text, ConversationMessage::WelcomeMessage, text);
+}
+
+QString ConversationMessageList::chatColorFor(ConversationMessage *message) const
+{
+    switch (message->getMessageType()) {
+    case ConversationMessage::WelcomeMessage:
+        return styleColor("welcomeMessageTextColor");
+    case ConversationMessage::NotificationMessage:
+        return styleColor("systemMessageTextColor");
+    case ConversationMessage::ChatText:
+        break;
+    }
+    Tavri::RealmUserInterface *sender = message->getSender();
+    QString color = sender ? sender->getChatColor() : QString();
+    // The colour goes into an attribute: only a colour text may go there.
+    if (!color.isEmpty() && !QColor::isValidColor(color)) {
+        qWarning() << "ConversationMessageList::formatMessage" << "ignoring chat colour" << color << "of"
+                   << sender->getUid();
+        color.clear();
+    }
+    if (!color.isEmpty())
+        return color;
+    const bool own = sender && LocalUser::getLocalUser()->isLocalUserIdentity(sender);
+    return styleColor(own ? "myChatColor" : "theirChatColor");
+}
+
+void ConversationMessageList::formatMessage(ConversationMessage *message)
+{
+    if (!message)
+        return;
+    static const QRegularExpression lineBreak(QStringLiteral("\n"));
+    QString text = richText(message);
+    Tavri::RealmUserInterface *sender = message->getSender();
+    if (message->getMessageType() == ConversationMessage::ChatText && sender) {
+        const QString name = sender->getDisplayName();
+        if (!name.isEmpty())
+            text.prepend(name.toHtmlEscaped() + QStringLiteral(": "));
+    }
+    const bool showTimestamps =
+        StorageManager::getInstance()
+            ->getSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true, QString())
+            .toBool();
+    if (showTimestamps)
+        text.prepend(message->getSentAt().toString(QStringLiteral("hh:mm:ss: ")));
+    text.replace(lineBreak, QStringLiteral("<br/>"));
+    const QString wrapped = QStringLiteral("<div style=\"color:'%1'\">").arg(chatColorFor(message)) + text +
+                            QStringLiteral("</div>");
+    emit formattedMessageAdded(linkify(wrapped));
 }
 
 void ConversationMessageList::clear()
@@ -67,17 +148,20 @@ void ConversationMessageList::onConversationTextMessageReceived(const QString &c
         conversationID != conversation->getTransitionSipURI())
         return;
     if (senderUUID == conversationID) {
-        addSystemMessage(messageText);
+        // A line of the channel itself: shown as a notice, but its text is
+        // the server's and must not be read as markup.
+        addLocalLine(messageText.toHtmlEscaped(), ConversationMessage::NotificationMessage, messageText);
         return;
     }
-    Tavri::IdentityRealmInterface *realm = conversation->getIdentityRealm();
+    Tavri::IdentityRealmInterface *realm =
+        IdentityRealmManager::getInstance()->getIdentityRealm(conversation->getRealmID());
     Tavri::RealmUserInterface *sender = realm ? realm->getRealmUser(senderUUID) : nullptr;
     if (!sender) {
-        // Without a sender the line would have no author to show; keep the
-        // text visible as a notice rather than dropping it.
+        // A line needs an author to be shown as chat; a text whose sender
+        // cannot be named is not shown at all.
         qWarning() << "ConversationMessageList::onConversationTextMessageReceived"
-                   << "unknown sender" << senderUUID << "in" << conversationID;
-        addSystemMessage(messageText);
+                   << "dropping a text of unknown sender" << senderUUID << "in" << conversationID
+                   << (realm ? "" : "(no realm)");
         return;
     }
     auto *message = new ConversationMessage(messageText, sender, sentAt, this, ConversationMessage::ChatText);
@@ -114,8 +198,7 @@ QVariant ConversationMessageList::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case MessageTextRole:
-        // TODO(chat lines): turn addresses into links once the link formatter exists.
-        return message->getText();
+        return linkify(richText(message));
     case SenderProfileImageURIRole:
         return sender ? QVariant(sender->getProfileImageURI()) : QVariant();
     case SenderPresenceStateRole:

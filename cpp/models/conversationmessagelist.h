@@ -12,7 +12,12 @@ class Conversation;
 //
 // Embedded in its Conversation, which is its QObject parent. Lines are
 // appended only and leave only through clear(). Announces every new line in
-// plain form with messageAdded(sender name, text). GUI thread only.
+// plain form with messageAdded(sender name, text), and as one HTML fragment
+// (time stamp, sender, coloured block, links) with formattedMessageAdded,
+// which the conversation pane appends to its chat view. Text that peers or
+// the server chose (chat texts, sender names, the channel's welcome text and
+// lines the channel sends) is HTML-escaped before it enters rich text; the
+// notices that the program writes keep their markup. GUI thread only.
 class ConversationMessageList : public QAbstractListModel
 {
     Q_OBJECT
@@ -45,12 +50,17 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+    // Builds the HTML fragment of one line and announces it.
+    void formatMessage(ConversationMessage *message);
+
 signals:
     void messageAdded(const QString &sender, const QString &message);
+    void formattedMessageAdded(const QString &formattedMessage);
 
 public slots:
     // Appends a chat line when the text is addressed to this conversation;
-    // a text whose sender is the conversation itself becomes a system line.
+    // a text whose sender is the conversation itself becomes a system line,
+    // and a text whose sender its realm cannot name is dropped with a warning.
     void onConversationTextMessageReceived(const QString &conversationID, const QString &senderUUID,
                                            const QString &receiverUUID, const QString &messageText,
                                            const QDateTime &sentAt);
@@ -59,7 +69,11 @@ public slots:
 private:
     Conversation *getConversation() const;
     void appendMessage(ConversationMessage *message);
-    void addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type);
+    // Appends a line without sender; plainText is what messageAdded carries.
+    void addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type,
+                      const QString &plainText);
+    // The colour text of a line's block.
+    QString chatColorFor(ConversationMessage *message) const;
 
     QList<ConversationMessage *> m_messages;
 };
