@@ -1,5 +1,6 @@
 #include "localuser.h"
 
+#include "conversation.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
@@ -867,10 +868,15 @@ void LocalUser::onNamedKeyMouseEvent(const QString& eventName, bool pressed)
 void LocalUser::requestMuteSelf(const QString& channelUri, bool mute)
 {
     if (!channelUri.isEmpty()) {
-        // TODO(conversation registry): mute the speaker of the built-in
-        // realm's conversation for channelUri (its session handle, else its
-        // transition handle) once the realm keeps its conversations.
-        qWarning() << "LocalUser::requestMuteSelf: no conversation known for" << channelUri;
+        Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(channelUri);
+        const QString sessionHandle = conversation ? conversation->getOstrelSessionHandle(true) : QString();
+        if (sessionHandle.isEmpty()) {
+            // Without a voice session there is no speaker to mute.
+            qWarning() << "LocalUser::requestMuteSelf: no voice session for" << channelUri;
+            return;
+        }
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->setLocalSpeakerMuted(sessionHandle, mute);
         return;
     }
     if (mute == m_globalMuted)

@@ -3,8 +3,10 @@
 // microphone mute, named key events talk or toggle, and levels and VAD values
 // go to the voice service. Requests are read back from the SDK stand-in.
 
+#include "conversation.h"
 #include "localusertestsupport.h"
 #include "ostrelsdk_control.h"
+#include "tavriidentityrealm.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 
@@ -62,6 +64,8 @@ private slots:
     void toggleModeFlipsOnRelease();
     void otherKeyEventsAreIgnored();
     void muteFollowsTheConfirmation();
+    void channelSpeakerMute_data();
+    void channelSpeakerMute();
     void keyComboValidity_data();
     void keyComboValidity();
     void levels_data();
@@ -237,6 +241,45 @@ void LocalUserPttTest::muteFollowsTheConfirmation()
     QCOMPARE(oxc_request_count(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
     m_local->requestMuteSelf(QString(), false);
     QCOMPARE(lastMicMute(), 0);
+}
+
+void LocalUserPttTest::channelSpeakerMute_data()
+{
+    QTest::addColumn<QString>("ownHandle");
+    QTest::addColumn<QString>("transitionHandle");
+    QTest::addColumn<QString>("muted");
+
+    QTest::newRow("own session") << "sh-own" << "sh-moving" << "sh-own";
+    QTest::newRow("moving between sessions") << QString() << "sh-moving" << "sh-moving";
+    QTest::newRow("no session") << QString() << QString() << QString();
+}
+
+void LocalUserPttTest::channelSpeakerMute()
+{
+    QFETCH(QString, ownHandle);
+    QFETCH(QString, transitionHandle);
+    QFETCH(QString, muted);
+    const QString uri = QStringLiteral("sip:confctl-%1@voice.test").arg(QTest::currentDataTag()).remove(' ');
+    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(uri);
+    QVERIFY(conversation);
+    conversation->setOstrelSessionHandle(ownHandle);
+    conversation->setTransitionOstrelSessionHandle(transitionHandle);
+    oxc_clear_requests();
+
+    if (muted.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^LocalUser::requestMuteSelf: no voice session for"));
+    m_local->requestMuteSelf(uri, true);
+
+    const auto* request = lastRequest<ox_req_session_mute_local_speaker_t>(OX_REQ_SESSION_MUTE_LOCAL_SPEAKER);
+    if (muted.isEmpty()) {
+        QVERIFY(!request);
+    } else {
+        QVERIFY(request);
+        QCOMPARE(QByteArray(request->session_handle), muted.toUtf8());
+        QCOMPARE(request->mute, 1);
+    }
+    // The own microphone is not touched.
+    QCOMPARE(oxc_request_count(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
 }
 
 void LocalUserPttTest::keyComboValidity_data()
