@@ -94,6 +94,10 @@ int realmain(int argc, char *argv[])
     }
     qDebug() << "End Process Arguments";
 
+    // The QML, sounds and images are compiled into the static core library;
+    // its resources must be registered before the first window loads.
+    Q_INIT_RESOURCE(tavri);
+
     auto *app = new TavriApplication(QString::fromLatin1(kApplicationId), argc, argv);
     if (app->isRunning()) {
         const QString message = arguments.join(QStringLiteral("<!>"));
