@@ -1,11 +1,8 @@
 #include "recentconversations.h"
 
-#include "conversation.h"
 #include "conversationmessagelist.h"
-#include "identityrealmmanager.h"
 #include "localuser.h"
 #include "realmidentitylist.h"
-#include "recentconversation.h"
 #include "reportassertionfailure.h"
 #include "storagemanager.h"
 #include "tavriapplication.h"
@@ -24,22 +21,26 @@ constexpr int kHeartbeatIntervalMs = 60000;
 RecentConversations::RecentConversations(QObject *parent)
     : QAbstractListModel(parent)
 {
+    // QML calls at() and getChatLogFileList() with these types.
+    qRegisterMetaType<RecentConversation *>();
+    qRegisterMetaType<Conversation *>();
+
     if (TavriApplication *application = TavriApplication::instance())
         m_chatLogDirectory = application->chatLogDirectory();
 
-    IdentityRealmManager *realmManager = IdentityRealmManager::getInstance();
-    connect(realmManager, &IdentityRealmManager::conversationParticipantAdded, this,
+    m_realmManager = IdentityRealmManager::getInstance();
+    connect(m_realmManager, &IdentityRealmManager::conversationParticipantAdded, this,
             &RecentConversations::onConversationParticipantAdded);
-    connect(realmManager, &IdentityRealmManager::conversationJoined, this,
+    connect(m_realmManager, &IdentityRealmManager::conversationJoined, this,
             &RecentConversations::onConversationJoined);
-    connect(realmManager, &IdentityRealmManager::conversationDisconnected, this,
+    connect(m_realmManager, &IdentityRealmManager::conversationDisconnected, this,
             &RecentConversations::onConversationDisconnected);
 }
 
 RecentConversations::~RecentConversations()
 {
-    if (IdentityRealmManager *realmManager = IdentityRealmManager::getInstance())
-        disconnect(realmManager, nullptr, this, nullptr);
+    if (m_realmManager)
+        disconnect(m_realmManager, nullptr, this, nullptr);
     // The entries go with this model, as its children.
 }
 

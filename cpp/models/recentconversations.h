@@ -1,16 +1,17 @@
 #pragma once
 
-#include "identityrealminterface.h"
+#include "conversation.h"
+#include "identityrealmmanager.h"
+#include "recentconversation.h"
 
 #include <QAbstractListModel>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QVariantList>
 
-class Conversation;
-class RecentConversation;
 class QTimerEvent;
 
 // RecentConversations: the list of the local user's finished stays in
@@ -115,4 +116,6 @@ private:
     QHash<Conversation *, RecentConversation *> m_currentlyActiveConversations;
     QHash<Conversation *, int> m_currentlyActiveConversationTimerIDs;
     QString m_chatLogDirectory;
+    // Held only to disconnect from it; it may go first at shutdown.
+    QPointer<IdentityRealmManager> m_realmManager;
 };

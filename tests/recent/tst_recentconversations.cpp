@@ -693,6 +693,12 @@ void TestRecentConversations::roles()
     QCOMPARE(ref, TavriIdentityRealm::getInstance()->getConversation(conversationID));
     m_conversations.append(ref);
     QVERIFY(!index.data(Qt::UserRole).isValid());
+
+    // QML can call the invokables only with types it knows.
+    const QMetaObject *meta = model->metaObject();
+    QVERIFY(QMetaType::isRegistered(meta->method(meta->indexOfMethod("at(int)")).returnType()));
+    QVERIFY(QMetaType::isRegistered(
+        meta->method(meta->indexOfMethod("getChatLogFileList(Conversation*)")).parameterType(0)));
 }
 
 void TestRecentConversations::removeEntryKeepsWrittenLog()
