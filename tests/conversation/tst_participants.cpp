@@ -1,0 +1,572 @@
+// Conversation participants: row order, invitations turning present, chat
+// colours, per-role change notices, throttled volume requests, the local
+// user's microphone, and rows whose realm user is gone.
+
+#include "conversation.h"
+#include "conversationparticipant.h"
+#include "conversationparticipantlist.h"
+#include "fakewebservice.h"
+#include "localuser.h"
+#include "ostrelsdk_control.h"
+#include "socialmanager.h"
+#include "storagemanager.h"
+#include "stylemanager.h"
+#include "tavriidentityrealm.h"
+#include "tavriidentityrealmuser.h"
+#include "testenvironment.h"
+#include "voicemanager.h"
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace
+{
+
+const QStringList kChatColors{"#00c4b2", "#162cd2", "#4fda24"};
+
+// A built-in realm user that the test owns, with a name and a URI.
+std::unique_ptr<TavriIdentityRealmUser> makeUser(const QString &name, const QString &uri = QString())
+{
+    auto user = std::make_unique<TavriIdentityRealmUser>();
+    user->setUname(name);
+    user->setSipURI(uri.isEmpty() ? QStringLiteral("sip:u-") + name.toLower() + QStringLiteral("@d") : uri);
+    user->setUid(QStringLiteral("uid-") + name);
+    return user;
+}
+
+QStringList rowNames(ConversationParticipantList *list)
+{
+    QStringList names;
+    for (int row = 0; row < list->rowCount(); ++row)
+        names << list->index(row).data(ConversationParticipantList::DisplayNameRole).toString();
+    return names;
+}
+
+// The roles of every dataChanged that the spy recorded, in order.
+QList<QVector<int>> changedRoles(const QSignalSpy &spy)
+{
+    QList<QVector<int>> roles;
+    for (const QList<QVariant> &arguments : spy)
+        roles << arguments.at(2).value<QVector<int>>();
+    return roles;
+}
+
+int volumeRequestCount()
+{
+    oxc_wait_idle(2000);
+    return oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME);
+}
+
+const ox_req_session_set_participant_volume_for_me_t *volumeRequest(int nth)
+{
+    return reinterpret_cast<const ox_req_session_set_participant_volume_for_me_t *>(
+        oxc_find_request(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME, nth));
+}
+
+} // namespace
+
+class TestParticipants : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void rowOrder_data();
+    void rowOrder();
+    void invitedTurnsPresent();
+    void presentAddedTwiceStaysOneRow();
+    void chatColorGivenOnce();
+    void roleChanges_data();
+    void roleChanges();
+    void identitySignalsMoveAndRefresh();
+    void dialInUser_data();
+    void dialInUser();
+    void volumeRequestsThrottled();
+    void volumeIgnoredWithoutVoice();
+    void localUserFollowsMicrophone();
+    void rowWithoutIdentity();
+    void clearDropsRealmUserConnections();
+    void invitationWithoutIdentity();
+
+private:
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    VoiceManager *m_voice = nullptr;
+    StyleManager *m_style = nullptr;
+    QTemporaryDir m_styleDir;
+};
+
+void TestParticipants::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
+    qRegisterMetaType<ConversationParticipant::InvitedState>();
+    qRegisterMetaType<QVector<int>>();
+
+    // The style in force, with the chat colours the participants take.
+    QVERIFY(m_styleDir.isValid());
+    const QString stylePath = m_styleDir.filePath(QStringLiteral("Test.qml"));
+    QFile styleFile(stylePath);
+    QVERIFY(styleFile.open(QIODevice::WriteOnly));
+    styleFile.write("import QtQml 2.2\nQtObject {\n    property var chatColors: [\"" +
+                    kChatColors.join(QStringLiteral("\", \"")).toUtf8() + "\"]\n}\n");
+    styleFile.close();
+    m_style = new StyleManager(nullptr, stylePath, this);
+    QVERIFY(m_style->isValid());
+    QCOMPARE(StyleManager::getInstance(), m_style);
+    QCOMPARE(m_style->getChatColors().size(), kChatColors.size());
+
+    m_web = new FakeWebService(this);
+    m_web->setDefault(QStringLiteral("getUserByUserLiveURI"), QJsonObject{{"status", "OK"}});
+    m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
+    m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
+    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
+    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
+    m_voice->createConnector();
+    m_voice->requestLogin(QStringLiteral("parts"), QString());
+    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+}
+
+void TestParticipants::cleanupTestCase()
+{
+    delete TavriIdentityRealm::getInstance();
+    delete m_voice;
+    m_voice = nullptr;
+    delete m_social;
+    m_social = nullptr;
+}
+
+void TestParticipants::rowOrder_data()
+{
+    // State letter and name, in order of adding: P present, I invited, D
+    // invited and then declined (a declined invitee leaves the list).
+    QTest::addColumn<QStringList>("adds");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("names ignore case") << QStringList{"P:Carl", "P:bob", "P:amy"}
+                                       << QStringList{"amy", "bob", "Carl"};
+    QTest::newRow("equal names keep insertion order")
+        << QStringList{"P:ann", "P:Ann", "P:ANN"} << QStringList{"ann", "Ann", "ANN"};
+    QTest::newRow("present before invited")
+        << QStringList{"I:bo", "P:cy", "I:ad", "P:Zed"} << QStringList{"cy", "Zed", "ad", "bo"};
+    QTest::newRow("declined leaves") << QStringList{"I:al", "D:bo", "P:cy"} << QStringList{"cy", "al"};
+    QTest::newRow("empty name first") << QStringList{"P:b", "P:"} << QStringList{"", "b"};
+}
+
+void TestParticipants::rowOrder()
+{
+    QFETCH(QStringList, adds);
+    QFETCH(QStringList, expected);
+
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-order@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    std::vector<std::unique_ptr<TavriIdentityRealmUser>> users;
+    int serial = 0;
+    for (const QString &add : adds) {
+        const QString name = add.mid(2);
+        users.push_back(makeUser(name, QStringLiteral("sip:u-order%1@d").arg(++serial)));
+        users.back()->setUid(QStringLiteral("order-%1").arg(serial));
+        if (add.startsWith('P')) {
+            list->addParticipant(users.back().get());
+        } else {
+            ConversationParticipant *invited = list->addInvitedParticipant(users.back().get());
+            if (add.startsWith('D'))
+                invited->setInvitedState(ConversationParticipant::Declined);
+        }
+    }
+    QCOMPARE(rowNames(list), expected);
+    list->clear();
+}
+
+void TestParticipants::invitedTurnsPresent()
+{
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-inv@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto amy = makeUser(QStringLiteral("amy"));
+    auto bob = makeUser(QStringLiteral("bob"));
+    auto zoe = makeUser(QStringLiteral("Zoe"));
+
+    ConversationParticipant *invitedAmy = list->addInvitedParticipant(amy.get());
+    ConversationParticipant *invitedBob = list->addInvitedParticipant(bob.get());
+    QCOMPARE(list->addInvitedParticipant(amy.get()), invitedAmy);
+    list->addParticipant(zoe.get());
+    QCOMPARE(rowNames(list), (QStringList{"Zoe", "amy", "bob"}));
+    QVERIFY(list->getInvitedIdentities()->contains(amy.get()));
+
+    // A handler of the state change may come back into the list: here it
+    // turns the other invitee present as well, while amy's row is still
+    // listed.
+    QSignalSpy states(invitedAmy, &ConversationParticipant::invitedStateChanged);
+    bool rowListedOnChange = false;
+    connect(invitedAmy, &ConversationParticipant::invitedStateChanged, this, [&] {
+        rowListedOnChange = list->getParticipants().contains(invitedAmy);
+        QCOMPARE(list->addParticipant(bob.get()), invitedBob);
+    });
+    QSignalSpy added(list, &ConversationParticipantList::participantAdded);
+
+    QCOMPARE(list->addParticipant(amy.get()), invitedAmy);
+    QCOMPARE(states.count(), 1);
+    QCOMPARE(states.first().first().value<ConversationParticipant::InvitedState>(),
+             ConversationParticipant::Present);
+    QVERIFY(rowListedOnChange);
+    QCOMPARE(added.count(), 2);
+    QCOMPARE(rowNames(list), (QStringList{"amy", "bob", "Zoe"}));
+    QCOMPARE(list->index(0).data(ConversationParticipantList::InvitationStateRole).toInt(),
+             int(ConversationParticipant::Present));
+    QVERIFY(!list->getInvitedIdentities()->contains(amy.get()));
+    QVERIFY(!list->getInvitedIdentities()->contains(bob.get()));
+    list->clear();
+}
+
+void TestParticipants::presentAddedTwiceStaysOneRow()
+{
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-twice@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    auto ann = makeUser(QStringLiteral("Ann"));
+    ConversationParticipant *first = list->addParticipant(ann.get());
+    QSignalSpy counts(list, &ConversationParticipantList::participantCountChanged);
+    QCOMPARE(list->addParticipant(ann.get()), first);
+    QCOMPARE(list->rowCount(), 1);
+    QCOMPARE(counts.count(), 1);
+    QCOMPARE(counts.first().first().toInt(), 1);
+
+    // Followed once, however often it was added.
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    first->setIsSpeaking(true);
+    QCOMPARE(changes.count(), 1);
+    list->clear();
+}
+
+void TestParticipants::chatColorGivenOnce()
+{
+    auto ann = makeUser(QStringLiteral("Ann"));
+    auto ben = makeUser(QStringLiteral("Ben"));
+    auto cat = makeUser(QStringLiteral("Cat"));
+    cat->setChatColor(QStringLiteral("#123456"));
+
+    Conversation first(QString(), QStringLiteral("sip:confctl-g-c1@d"), QString());
+    first.getParticipants()->addInvitedParticipant(ann.get());
+    QVERIFY(ann->getChatColor().isEmpty()); // invitees get no colour
+
+    QSignalSpy annColors(ann.get(), &TavriIdentityRealmUser::chatColorChanged);
+    first.getParticipants()->addParticipant(ann.get());
+    first.getParticipants()->addParticipant(ben.get());
+    first.getParticipants()->addParticipant(cat.get());
+    const int annIndex = kChatColors.indexOf(ann->getChatColor());
+    QVERIFY2(annIndex >= 0, qPrintable(ann->getChatColor()));
+    QCOMPARE(annColors.count(), 1);
+    QCOMPARE(ben->getChatColor(), kChatColors.at((annIndex + 1) % kChatColors.size()));
+    QCOMPARE(cat->getChatColor(), QStringLiteral("#123456"));
+
+    Conversation second(QString(), QStringLiteral("sip:confctl-g-c2@d"), QString());
+    const QString annColor = ann->getChatColor();
+    second.getParticipants()->addParticipant(ann.get());
+    QCOMPARE(ann->getChatColor(), annColor);
+    QCOMPARE(annColors.count(), 1);
+    first.getParticipants()->clear();
+    second.getParticipants()->clear();
+}
+
+void TestParticipants::roleChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QVector<int>>("roles");
+
+    using L = ConversationParticipantList;
+    QTest::newRow("speaking") << "speaking" << QVector<int>{L::IsSpeakingRole};
+    QTest::newRow("muted") << "muted" << QVector<int>{L::IsMutedRole};
+    QTest::newRow("muted locally") << "mutedLocally" << QVector<int>{L::IsMutedLocallyRole, L::IsMutedRole};
+    QTest::newRow("moderator") << "moderator" << QVector<int>{L::IsModeratorRole};
+    QTest::newRow("reported volume") << "volume" << QVector<int>{L::VolumeAdjustmentRole};
+    QTest::newRow("voice") << "voice" << QVector<int>{L::VoiceEnabledRole};
+}
+
+void TestParticipants::roleChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(QVector<int>, roles);
+
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-roles@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto ann = makeUser(QStringLiteral("Ann"));
+    auto bob = makeUser(QStringLiteral("Bob"));
+    list->addParticipant(ann.get());
+    ConversationParticipant *p = list->addParticipant(bob.get());
+
+    auto apply = [&] {
+        if (change == "speaking")
+            p->setIsSpeaking(true);
+        else if (change == "muted")
+            p->setIsMuted(true);
+        else if (change == "mutedLocally")
+            p->setIsMutedLocally(true);
+        else if (change == "moderator")
+            p->setIsModerator(true);
+        else if (change == "volume")
+            p->setLocalVolumeAdjustment(35, true);
+        else if (change == "voice")
+            p->setVoiceEnabled(true);
+    };
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    apply();
+    QCOMPARE(changes.count(), roles.size());
+    for (int i = 0; i < changes.count(); ++i) {
+        QCOMPARE(changes.at(i).at(0).toModelIndex().row(), 1);
+        QCOMPARE(changedRoles(changes).at(i), QVector<int>{roles.at(i)});
+    }
+    const QModelIndex row = list->index(1);
+    QCOMPARE(row.data(roles.first()), change == "volume" ? QVariant(35) : QVariant(true));
+
+    // The same value again changes nothing.
+    changes.clear();
+    apply();
+    QCOMPARE(changes.count(), 0);
+    list->clear();
+}
+
+void TestParticipants::identitySignalsMoveAndRefresh()
+{
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-ident@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto ann = makeUser(QStringLiteral("Ann"));
+    auto bob = makeUser(QStringLiteral("Bob"));
+    list->addParticipant(ann.get());
+    list->addParticipant(bob.get());
+
+    QSignalSpy moves(list, &QAbstractItemModel::rowsMoved);
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    ann->setUname(QStringLiteral("Zara"));
+    QCOMPARE(moves.count(), 1);
+    QCOMPARE(rowNames(list), (QStringList{"Bob", "Zara"}));
+    QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::DisplayNameRole}}));
+    QCOMPARE(changes.first().at(0).toModelIndex().row(), 1);
+
+    changes.clear();
+    emit bob->profileIconUpdated(QUrl(QStringLiteral("http://img/b.png")));
+    emit bob->presenceUpdated(Tavri::RealmUserInterface::Away, QStringLiteral("out"));
+    QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::ProfileImageURIRole},
+                                                         {ConversationParticipantList::PresenceMessageRole,
+                                                          ConversationParticipantList::PresenceStateRole}}));
+    QCOMPARE(changes.first().at(0).toModelIndex().row(), 0);
+    list->clear();
+}
+
+void TestParticipants::dialInUser_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<bool>("dialIn");
+    QTest::newRow("phone") << "sip:phone.4711@d" << true;
+    QTest::newRow("other case") << "sip:PHONE.4711@d" << false;
+    QTest::newRow("user") << "sip:u-phone@d" << false;
+}
+
+void TestParticipants::dialInUser()
+{
+    QFETCH(QString, uri);
+    QFETCH(bool, dialIn);
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-dial@d"), QString());
+    auto caller = makeUser(QStringLiteral("Caller"), uri);
+    chat.getParticipants()->addParticipant(caller.get());
+    const QModelIndex row = chat.getParticipants()->index(0);
+    QCOMPARE(row.data(ConversationParticipantList::IsDialinUserRole).toBool(), dialIn);
+    QCOMPARE(row.data(ConversationParticipantList::SipURIRole).toString(), uri);
+    chat.getParticipants()->clear();
+}
+
+void TestParticipants::volumeRequestsThrottled()
+{
+    Conversation channel(QStringLiteral("Vol"), QStringLiteral("sip:confctl-vol@d"), QStringLiteral("31"), nullptr,
+                         QStringLiteral("vol-handle"));
+    QCOMPARE(channel.getVoiceState(), Conversation::VoiceEnabled);
+    auto ann = makeUser(QStringLiteral("Ann"), QStringLiteral("sip:u-annvol@d"));
+    ConversationParticipant *p = channel.getParticipants()->addParticipant(ann.get());
+    p->setVoiceParticipantURI(QStringLiteral("sip:u-annvol@d;voice"));
+    p->setLocalVolumeAdjustment(50, true);
+    oxc_clear_requests();
+
+    // The slider writes through the property.
+    QVERIFY(p->setProperty("localVolumeAdjustment", 60));
+    QVERIFY(p->setProperty("localVolumeAdjustment", 70));
+    QCOMPARE(volumeRequestCount(), 1);
+    QCOMPARE(volumeRequest(0)->volume, 60);
+    QCOMPARE(QString::fromUtf8(volumeRequest(0)->participant_uri), QStringLiteral("sip:u-annvol@d;voice"));
+    QCOMPARE(QString::fromUtf8(volumeRequest(0)->session_handle), QStringLiteral("vol-handle"));
+    // The stored adjustment is the requested one, not the last reported.
+    QCOMPARE(StorageManager::getInstance()->getVolumeAdjustForUserUri(QStringLiteral("sip:u-annvol@d")), 60.0);
+
+    // The newest value goes out when the interval ends.
+    QTRY_COMPARE_WITH_TIMEOUT(volumeRequestCount(), 2, 5000);
+    QCOMPARE(volumeRequest(1)->volume, 70);
+    QCOMPARE(StorageManager::getInstance()->getVolumeAdjustForUserUri(QStringLiteral("sip:u-annvol@d")), 70.0);
+
+    // A value already sent is not sent again when the next interval ends,
+    // even though the voice service never reported it.
+    QTest::qWait(1500);
+    QCOMPARE(volumeRequestCount(), 2);
+    QCOMPARE(p->getLocalVolumeAdjustment(), 50);
+    QCOMPARE(p->getRequestedVolumeAdjustment(), 70);
+
+    // Out of range values are brought into 0..100, with a warning.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("volume 140 outside 0 to 100"));
+    p->setLocalVolumeAdjustment(140, false);
+    QCOMPARE(volumeRequestCount(), 3);
+    QCOMPARE(volumeRequest(2)->volume, 100);
+    channel.getParticipants()->clear();
+}
+
+void TestParticipants::volumeIgnoredWithoutVoice()
+{
+    Conversation channel(QStringLiteral("Quiet"), QStringLiteral("sip:confctl-quiet@d"), QStringLiteral("32"));
+    QCOMPARE(channel.getVoiceState(), Conversation::VoiceDisabled);
+    auto ann = makeUser(QStringLiteral("Ann"), QStringLiteral("sip:u-annquiet@d"));
+    ConversationParticipant *p = channel.getParticipants()->addParticipant(ann.get());
+    p->setLocalVolumeAdjustment(40, true);
+    oxc_clear_requests();
+    const int micRequests = oxc_request_count(OX_REQ_AUX_SET_MIC_LEVEL);
+
+    QSignalSpy volumes(p, &ConversationParticipant::localVolumeAdjustmentChanged);
+    p->setLocalVolumeAdjustment(80, false);
+    QCOMPARE(p->getRequestedVolumeAdjustment(), 40);
+    QTest::qWait(1300); // past the interval: nothing was pending
+    QCOMPARE(volumeRequestCount(), 0);
+    QCOMPARE(oxc_request_count(OX_REQ_AUX_SET_MIC_LEVEL), micRequests);
+    QCOMPARE(p->getLocalVolumeAdjustment(), 40);
+    QCOMPARE(volumes.count(), 0);
+    channel.getParticipants()->clear();
+}
+
+void TestParticipants::localUserFollowsMicrophone()
+{
+    LocalUser *localUser = LocalUser::getLocalUser();
+    localUser->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(), QString(),
+                                    QString(), QString(), QString(), QString());
+    TavriIdentityRealmUser *me = localUser->tavriidentity();
+    QVERIFY(me);
+    localUser->onLocalMicMuteChanged(false);
+
+    Conversation channel(QStringLiteral("Mine"), QStringLiteral("sip:confctl-mine@d"), QStringLiteral("33"),
+                         nullptr, QStringLiteral("mine-handle"));
+    ConversationParticipantList *list = channel.getParticipants();
+    ConversationParticipant *self = list->addParticipant(me);
+    const QModelIndex row = list->index(list->getParticipants().indexOf(self));
+    QVERIFY(row.data(ConversationParticipantList::IsSelfRole).toBool());
+    self->setIsMuted(false);
+    self->setIsMutedLocally(false);
+    QVERIFY(!self->getIsMuted());
+
+    QSignalSpy muted(self, &ConversationParticipant::isMutedChanged);
+    QSignalSpy mutedLocally(self, &ConversationParticipant::isMutedLocallyChanged);
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    localUser->onLocalMicMuteChanged(true);
+    QVERIFY(!localUser->getAudioEnabled());
+    QVERIFY(self->getIsMuted());
+    QVERIFY(self->getIsMutedLocally());
+    QVERIFY(row.data(ConversationParticipantList::IsMutedRole).toBool());
+    QVERIFY(row.data(ConversationParticipantList::IsMutedLocallyRole).toBool());
+    QCOMPARE(muted.count(), 1);
+    QVERIFY(muted.first().first().toBool());
+    QCOMPARE(mutedLocally.count(), 1);
+    QVERIFY(mutedLocally.first().first().toBool());
+    QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::IsMutedRole},
+                                                         {ConversationParticipantList::IsMutedLocallyRole}}));
+    // Whatever the voice service reports meanwhile.
+    self->setIsMuted(false);
+    QVERIFY(self->getIsMuted());
+
+    localUser->onLocalMicMuteChanged(false);
+    QVERIFY(!self->getIsMuted());
+    QVERIFY(!self->getIsMutedLocally());
+
+    // The own row's volume is the microphone's, and a request sets the
+    // microphone level to the requested value.
+    localUser->onVoiceVolumeAdjustChanged(30);
+    QCOMPARE(self->getLocalVolumeAdjustment(), 30);
+    QCOMPARE(row.data(ConversationParticipantList::VolumeAdjustmentRole).toInt(), 30);
+    oxc_clear_requests();
+    self->setLocalVolumeAdjustment(65, false);
+    oxc_wait_idle(2000);
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME), 0);
+    auto *micLevel = reinterpret_cast<const ox_req_aux_set_mic_level_t *>(
+        oxc_find_request(OX_REQ_AUX_SET_MIC_LEVEL, -1));
+    QVERIFY(micLevel);
+    QCOMPARE(micLevel->level, 65);
+
+    list->clear();
+    delete me;
+    QVERIFY(!localUser->tavriidentity());
+}
+
+void TestParticipants::rowWithoutIdentity()
+{
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-gone@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto ann = makeUser(QStringLiteral("Ann"));
+    ConversationParticipant *p = list->addParticipant(ann.get());
+    QPointer<ConversationParticipant> guard(p);
+
+    ann.reset();
+    // The row stays until the participant's deferred deletion; meanwhile its
+    // identity roles are empty.
+    QCOMPARE(list->rowCount(), 1);
+    QVERIFY(!p->getIdentityObject());
+    const QModelIndex row = list->index(0);
+    for (int role : {int(ConversationParticipantList::DisplayNameRole),
+                     int(ConversationParticipantList::ProfileImageURIRole),
+                     int(ConversationParticipantList::PresenceStateRole),
+                     int(ConversationParticipantList::UuidRole), int(ConversationParticipantList::IsSelfRole)})
+        QVERIFY2(!row.data(role).isValid(), qPrintable(QString::number(role)));
+    QCOMPARE(row.data(ConversationParticipantList::SipURIRole).toString(), QString());
+    QVERIFY(!row.data(ConversationParticipantList::VoiceEnabledRole).toBool());
+    QVERIFY(!list->getParticipantByUUID(QStringLiteral("uid-Ann")));
+
+    QTRY_COMPARE(list->rowCount(), 0);
+    QVERIFY(!guard);
+    QVERIFY(!list->at(0));
+    QVERIFY(!list->at(-1));
+}
+
+void TestParticipants::clearDropsRealmUserConnections()
+{
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-refresh@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    auto ann = makeUser(QStringLiteral("Ann"));
+    // A participant refresh clears the list and adds everyone again.
+    for (int refresh = 0; refresh < 3; ++refresh) {
+        list->clear();
+        list->addParticipant(ann.get());
+        list->addInvitedParticipant(ann.get());
+    }
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    ann->setUname(QStringLiteral("Anna"));
+    emit ann->presenceUpdated(Tavri::RealmUserInterface::Online, QString());
+    QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::DisplayNameRole},
+                                                         {ConversationParticipantList::PresenceMessageRole,
+                                                          ConversationParticipantList::PresenceStateRole}}));
+    list->clear();
+    changes.clear();
+    ann->setUname(QStringLiteral("Annie"));
+    QCOMPARE(changes.count(), 0);
+}
+
+void TestParticipants::invitationWithoutIdentity()
+{
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-null@d"), QString());
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("Assertion Failure - 'invitedIdentity'"));
+    QVERIFY(!chat.getParticipants()->addInvitedParticipant(nullptr));
+    QCOMPARE(chat.getParticipants()->rowCount(), 0);
+}
+
+TAVRI_TEST_MAIN(TestParticipants)
+#include "tst_participants.moc"
