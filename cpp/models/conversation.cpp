@@ -2,6 +2,7 @@
 
 #include "conversationlist.h"
 #include "localuser.h"
+#include "recentconversations.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
@@ -1037,9 +1038,12 @@ void Conversation::setIsTyping(bool isTyping)
 
 QVariantList Conversation::getChatLogFileList()
 {
-    // TODO(chat logs): forward to the local user's recent conversations once
-    // they exist; until then there are no logs to list.
-    return QVariantList();
+    // The local user's list of recent stays knows the logs. It is found by
+    // the local user's QML property, so that this works whichever way the
+    // local user keeps the list; without one there are no logs to list.
+    auto *recentConversations = qobject_cast<RecentConversations *>(
+        LocalUser::getLocalUser()->property("recentConversations").value<QObject *>());
+    return recentConversations ? recentConversations->getChatLogFileList(this) : QVariantList();
 }
 
 void Conversation::deleteSavedPassword()
