@@ -95,6 +95,7 @@ private slots:
     void roles();
     void removeEntryKeepsWrittenLog();
     void chatLogLists();
+    void conversationListsItsLogs();
 
 private:
     std::unique_ptr<RecentConversations> newModel();
@@ -118,6 +119,10 @@ void TestRecentConversations::initTestCase()
     QVERIFY(LocalUser::getLocalUser()->tavriidentity());
     QVERIFY(QSqlDatabase::database().isOpen());
     m_logDir = QDir::tempPath() + QStringLiteral("/chatlogs");
+    // The tests drive models of their own; a list the local user keeps would
+    // store every stay a second time.
+    if (QObject *ownList = LocalUser::getLocalUser()->property("recentConversations").value<QObject *>())
+        QObject::disconnect(IdentityRealmManager::getInstance(), nullptr, ownList, nullptr);
 }
 
 void TestRecentConversations::init()
@@ -134,6 +139,9 @@ void TestRecentConversations::init()
 void TestRecentConversations::cleanup()
 {
     m_tester.reset();
+    LocalUser *localUser = LocalUser::getLocalUser();
+    if (localUser->dynamicPropertyNames().contains("recentConversations"))
+        localUser->setProperty("recentConversations", QVariant());
     for (const QPointer<Conversation> &conversation : qAsConst(m_conversations))
         delete conversation.data();
     m_conversations.clear();
@@ -767,6 +775,39 @@ void TestRecentConversations::chatLogLists()
     const QVariantList all = model->getChatLogFileList();
     QCOMPARE(all.size(), 3);
     QCOMPARE(all.at(1).toMap().value(QStringLiteral("filename")).toString(), written.at(2));
+}
+
+void TestRecentConversations::conversationListsItsLogs()
+{
+    // The local user's list when it keeps one, else a list put in its place.
+    LocalUser *localUser = LocalUser::getLocalUser();
+    auto *store =
+        qobject_cast<RecentConversations *>(localUser->property("recentConversations").value<QObject *>());
+    std::unique_ptr<RecentConversations> stand;
+    if (!store) {
+        stand = newModel();
+        QObject::disconnect(IdentityRealmManager::getInstance(), nullptr, stand.get(), nullptr);
+        localUser->setProperty("recentConversations", QVariant::fromValue<QObject *>(stand.get()));
+        store = stand.get();
+    }
+    store->setChatLogDirectory(m_logDir);
+
+    Tavri::IdentityRealmInterface *realm = TavriIdentityRealm::getInstance();
+    const QString id = QStringLiteral("sip:u-logged@d");
+    const QString other = QStringLiteral("sip:u-other@d");
+    Conversation *k = conversation(id);
+    QVERIFY(k->getChatLogFileList().isEmpty());
+    for (const QString &conversationID : {id, other, id}) {
+        store->onConversationJoined(realm, conversationID);
+        emit conversation(conversationID)->getChatMessages()->messageAdded(QStringLiteral("Ann"),
+                                                                           QStringLiteral("hi"));
+        store->onConversationDisconnected(realm, conversationID,
+                                          Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode(0),
+                                          QString());
+    }
+    const QVariantList logs = k->getChatLogFileList();
+    QCOMPARE(logs.size(), 2);
+    QCOMPARE(logs, store->getChatLogFileList(k));
 }
 
 TAVRI_TEST_MAIN(TestRecentConversations)
