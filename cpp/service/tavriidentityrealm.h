@@ -152,6 +152,8 @@ signals:
     void destroying();
 
     void joinedVoiceConversationCountChanged(int count);
+    // One permanent channel of a channel-hierarchy answer of the web service.
+    void permanentConversationInfoReceived(Conversation* conversation);
 
 public slots:
     // Drops the sending user from the realm's tables.

@@ -2,6 +2,7 @@
 
 #include "identityrealminterface.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -44,6 +45,11 @@ public:
     QString getUserDisplayName() const { return m_userDisplayName; }
     QUrl getUserIconURL() const { return QUrl(m_userIconURL, QUrl::TolerantMode); }
     QString getSessionGroupHandle() const { return m_sessionGroupHandle; }
+    // The voice session handle recorded for a channel URI; empty when none.
+    QString getSessionHandleForChannel(const QString& channelURI) const
+    {
+        return m_sessionHandlesByChannel.value(channelURI);
+    }
 
     // Tavri::IdentityRealmInterface, as far as it needs no pipe or realm user.
     QString realmDisplayName() override;
@@ -106,6 +112,15 @@ protected:
     void setSessionGroupHandle(const QString& handle) { m_sessionGroupHandle = handle; }
     void setUserIconURL(const QString& url) { m_userIconURL = url; }
     void setRealmDisplayName(const QString& name) { m_realmDisplayName = name; }
+    // Records the session of a channel the realm joined; an empty handle
+    // forgets it.
+    void setSessionHandleForChannel(const QString& channelURI, const QString& handle)
+    {
+        if (handle.isEmpty())
+            m_sessionHandlesByChannel.remove(channelURI);
+        else
+            m_sessionHandlesByChannel.insert(channelURI, handle);
+    }
 
 private:
     QString m_requesterId;
@@ -113,4 +128,5 @@ private:
     QString m_userDisplayName;
     QString m_userIconURL;
     QString m_sessionGroupHandle;
+    QHash<QString, QString> m_sessionHandlesByChannel;
 };
