@@ -24,15 +24,14 @@ class RealmIdentityList;
 class RecentConversation : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString displayName READ getDisplayName WRITE setDisplayName NOTIFY displayNameChanged)
+    Q_PROPERTY(QString displayName READ getDisplayName NOTIFY displayNameChanged)
     Q_PROPERTY(QString profileImageURI READ getProfileImageURI NOTIFY profileImageURIChanged)
     Q_PROPERTY(QString realmID READ getRealmID CONSTANT)
     Q_PROPERTY(QString conversationID READ getConversationID NOTIFY conversationIDChanged)
     Q_PROPERTY(QDateTime joinedAt READ getJoinedAt CONSTANT)
-    Q_PROPERTY(QDateTime leftAt READ getLeftAt WRITE setLeftAt NOTIFY leftAtChanged)
+    Q_PROPERTY(QDateTime leftAt READ getLeftAt NOTIFY leftAtChanged)
     Q_PROPERTY(QStringList participantUUIDs READ getParticipantUUIDs NOTIFY participantUUIDsChanged)
     Q_PROPERTY(RealmIdentityList *participants READ getParticipants CONSTANT)
-    Q_PROPERTY(QString logfile READ getLogFilename CONSTANT)
 
 public:
     // chatLogDirectory is the folder that new logs go under; without one a
