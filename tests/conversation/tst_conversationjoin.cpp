@@ -1,0 +1,799 @@
+// Conversation joining and leaving: channel limits, stored passwords, the
+// join-state side effects, the voice requests, join and leave lines, muting
+// and the participant refresh of a channel the user is not in.
+
+#include "conversation.h"
+#include "conversationlist.h"
+#include "fakewebservice.h"
+#include "localuser.h"
+#include "ostrelsdk_control.h"
+#include "socialmanager.h"
+#include "storagemanager.h"
+#include "tavriidentityrealm.h"
+#include "tavriidentityrealmuser.h"
+#include "testenvironment.h"
+#include "voicemanager.h"
+
+#include "fakerealm.h"
+
+#include <QAbstractEventDispatcher>
+#include <QPointer>
+#include <QQuickView>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace
+{
+
+// A conversation whose windows are only counted and whose count of joined
+// conferences the test sets.
+class JoinConversation : public Conversation
+{
+public:
+    using Conversation::Conversation;
+
+    void showConversationWindow() override { ++windowShows; }
+    void showPasswordWindow() override { ++passwordShows; }
+    void setWindow(QQuickView *window) { m_window = window; }
+    QQuickView *window() const { return m_window; }
+    void fireTimer(int timerId)
+    {
+        QTimerEvent event(timerId);
+        timerEvent(&event);
+    }
+
+    int windowShows = 0;
+    int passwordShows = 0;
+    int joinedConferences = -1;
+
+protected:
+    int joinedVoiceConversationCount() const override
+    {
+        return joinedConferences >= 0 ? joinedConferences : Conversation::joinedVoiceConversationCount();
+    }
+};
+
+// A realm that records sent texts and hands out users the test made.
+class RecordingRealm : public FakeRealm
+{
+public:
+    Tavri::RealmUserInterface *getRealmUser(const QString &userUUID) override { return users.value(userUUID); }
+    void sendTextMessage(const QString &conversationID, const QString &text) override
+    {
+        sent.append({conversationID, text});
+    }
+
+    QHash<QString, Tavri::RealmUserInterface *> users;
+    QList<QStringList> sent;
+};
+
+// Timer id -> interval of the object's running timers.
+QHash<int, int> timers(QObject *object)
+{
+    QHash<int, int> result;
+    for (const QAbstractEventDispatcher::TimerInfo &info :
+         QAbstractEventDispatcher::instance()->registeredTimers(object))
+        result.insert(info.timerId, info.interval);
+    return result;
+}
+
+QStringList systemLines(Conversation &conversation)
+{
+    QStringList lines;
+    for (ConversationMessage *message : conversation.getChatMessages()->getMessages())
+        lines.append(message->getText());
+    return lines;
+}
+
+template <typename Request> QList<const Request *> requests(int type)
+{
+    QList<const Request *> result;
+    for (int i = 0; i < oxc_request_count(type); ++i)
+        result.append(reinterpret_cast<const Request *>(oxc_find_request(type, i)));
+    return result;
+}
+
+} // namespace
+
+class TestConversationJoin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void channelLimits_data();
+    void channelLimits();
+    void echoChannelWhileInAnother();
+    void joinWhileInOnlyShowsWindow_data();
+    void joinWhileInOnlyShowsWindow();
+    void passwords_data();
+    void passwords();
+    void passwordRequestedAndConfirmedJoin();
+    void joinedConferencesList();
+    void privateChatDropKeepsWindowAndLines_data();
+    void privateChatDropKeepsWindowAndLines();
+    void channelLeftTerminatesAndResets();
+    void voiceWithoutSession();
+    void privateChatVoiceMovesToTransition();
+    void transitionHandleAnnouncesAudio_data();
+    void transitionHandleAnnouncesAudio();
+    void joinAndLeaveLines();
+    void joinLineUserDestroyedWhileWaiting();
+    void participantEventsForOtherIdsAndUnknownUsers();
+    void typing();
+    void muting();
+    void refreshAndStatisticsTicks();
+    // Last: a long list sends many user requests to the web service.
+    void userListRefresh_data();
+    void userListRefresh();
+
+private:
+    QString channelURI(int n) const { return QStringLiteral("sip:confctl-%1@").arg(n) + m_voice->domain(); }
+    // A real session of the voice stand-in for uri, or empty when the voice
+    // service does not report it.
+    QString joinSession(const QString &uri);
+
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    VoiceManager *m_voice = nullptr;
+    QStringList m_alerts;
+    TavriIdentityRealmUser *m_me = nullptr;
+};
+
+void TestConversationJoin::initTestCase()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
+    qRegisterMetaType<Conversation::JoinState>();
+    qRegisterMetaType<Conversation::VoiceState>();
+    m_web = new FakeWebService(this);
+    m_web->setDefault(QStringLiteral("getUserByUserLiveURI"), QJsonObject{{"status", "OK"}});
+    m_web->setDefault(QStringLiteral("getUserByUID"), QJsonObject{{"status", "OK"}});
+    m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
+    m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"), QJsonObject{{"status", "OK"}});
+    m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
+    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
+    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
+    m_voice->createConnector();
+    m_voice->requestLogin(QStringLiteral("join"), QString());
+    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+
+    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@join.example"), QString(), QString(),
+                                                    QString(), QString(), QString(), QString(), QString(),
+                                                    QString());
+    m_me = LocalUser::getLocalUser()->tavriidentity();
+    QVERIFY(m_me);
+    m_me->setUname(QStringLiteral("Me"));
+    Conversation::setAlertHandler([this](const QString &text) { m_alerts.append(text); });
+}
+
+void TestConversationJoin::init()
+{
+    m_alerts.clear();
+    oxc_clear_requests();
+}
+
+void TestConversationJoin::cleanup()
+{
+    LocalUser::getLocalUser()->getConversations()->clear();
+    if (Conversation *echo = TavriIdentityRealm::getInstance()->getConversation(Conversation::echoChannelURI()))
+        echo->setJoinState(Conversation::NotJoined);
+}
+
+void TestConversationJoin::cleanupTestCase()
+{
+    Conversation::setAlertHandler(nullptr);
+    delete TavriIdentityRealm::getInstance();
+    delete m_voice;
+    m_voice = nullptr;
+    delete m_social;
+    m_social = nullptr;
+}
+
+QString TestConversationJoin::joinSession(const QString &uri)
+{
+    QSignalSpy added(m_voice, SIGNAL(sessionAdded(QString, QString, QString)));
+    m_voice->requestJoinChannel(uri, QString(), false);
+    if (!added.wait(3000) && added.isEmpty())
+        return QString();
+    const QString handle = added.last().at(2).toString();
+    if (!QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000))
+        return QString();
+    return handle;
+}
+
+void TestConversationJoin::channelLimits_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<int>("joined");
+    QTest::addColumn<bool>("echoJoined");
+    QTest::addColumn<QString>("alert");
+
+    const QString sixAlert =
+        QStringLiteral("Cannot join more than 6 channels at a time, please exit one before joining another.");
+    const QString echoAlert = QStringLiteral("Cannot be in another channel while in echo channel.");
+    QTest::newRow("five joined") << "sip:confctl-5@d" << 5 << false << "";
+    QTest::newRow("six joined") << "sip:confctl-5@d" << 6 << false << sixAlert;
+    QTest::newRow("six joined, ad-hoc") << "sip:confctl-g-ab@d" << 6 << false << sixAlert;
+    QTest::newRow("private chat is never limited") << "sip:u-peer@d" << 9 << true << "";
+    QTest::newRow("echo joined") << "sip:confctl-5@d" << 0 << true << echoAlert;
+    QTest::newRow("echo test comes first") << "sip:confctl-5@d" << 6 << true << echoAlert;
+}
+
+void TestConversationJoin::channelLimits()
+{
+    QFETCH(QString, uri);
+    QFETCH(int, joined);
+    QFETCH(bool, echoJoined);
+    QFETCH(QString, alert);
+
+    Conversation *echo = TavriIdentityRealm::getInstance()->getConversation(Conversation::echoChannelURI());
+    QVERIFY(echo);
+    echo->setJoinState(echoJoined ? Conversation::Joined : Conversation::NotJoined);
+
+    JoinConversation conversation(QStringLiteral("C"), uri, QString());
+    conversation.joinedConferences = joined;
+    conversation.getChatMessages()->addSystemMessage(QStringLiteral("earlier line"));
+    QSignalSpy states(&conversation, &Conversation::joinStateChanged);
+    conversation.requestJoinConversation();
+
+    if (alert.isEmpty()) {
+        QVERIFY(m_alerts.isEmpty());
+        QCOMPARE(conversation.getJoinState(), Conversation::Joining);
+    } else {
+        QCOMPARE(m_alerts, QStringList{alert});
+        QCOMPARE(states.count(), 0);
+        QCOMPARE(conversation.getJoinState(), Conversation::NotJoined);
+        QCOMPARE(conversation.windowShows, 0);
+    }
+}
+
+void TestConversationJoin::echoChannelWhileInAnother()
+{
+    // The echo channel itself is refused while another conference is in.
+    Conversation *echo = TavriIdentityRealm::getInstance()->getConversation(Conversation::echoChannelURI());
+    QVERIFY(echo);
+    echo->requestJoinConversation();
+    QVERIFY(m_alerts.isEmpty());
+    QCOMPARE(echo->getJoinState(), Conversation::Joining);
+    echo->setJoinState(Conversation::NotJoined);
+
+    Conversation other(QStringLiteral("Other"), channelURI(31), QString());
+    other.setJoinState(Conversation::Joined);
+    echo->requestJoinConversation();
+    QCOMPARE(m_alerts, QStringList{QStringLiteral("Cannot be in echo channel while in another channel.")});
+    QCOMPARE(echo->getJoinState(), Conversation::NotJoined);
+}
+
+void TestConversationJoin::joinWhileInOnlyShowsWindow_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::newRow("joining") << int(Conversation::Joining);
+    QTest::newRow("joined") << int(Conversation::Joined);
+}
+
+void TestConversationJoin::joinWhileInOnlyShowsWindow()
+{
+    QFETCH(int, state);
+    JoinConversation conversation(QStringLiteral("C"), channelURI(6), QString());
+    conversation.setJoinState(Conversation::JoinState(state));
+    conversation.getParticipants()->addParticipant(m_me);
+    // Six joined, this one among them: no limit alert for a request that
+    // changes nothing.
+    conversation.joinedConferences = 6;
+    const int shows = conversation.windowShows;
+    QSignalSpy states(&conversation, &Conversation::joinStateChanged);
+
+    conversation.requestJoinConversation(QStringLiteral("secret"), true);
+
+    QVERIFY(m_alerts.isEmpty());
+    QCOMPARE(conversation.windowShows, shows + 1);
+    QCOMPARE(states.count(), 0);
+    QCOMPARE(conversation.getParticipants()->rowCount(), 1);
+    QVERIFY(!StorageManager::getInstance()
+                 ->getSettingsValue(conversation.settingsKey() + QStringLiteral("_password"))
+                 .isValid());
+}
+
+void TestConversationJoin::passwords_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("storedAfter");
+    QTest::addColumn<QString>("sent");
+
+    const QString odd = QStringLiteral("p@ss w/ \"quotes\" & ümlaut;=%\n");
+    QTest::newRow("empty uses the stored one") << "kept" << "" << false << "kept"
+                                               << "kept";
+    QTest::newRow("nothing stored") << "" << "" << true << ""
+                                    << "";
+    QTest::newRow("given, not saved") << "kept" << "new" << false << "kept"
+                                      << "new";
+    QTest::newRow("given and saved") << "kept" << "new" << true << "new"
+                                     << "new";
+    QTest::newRow("any characters, stored as given") << "" << odd << true << odd << odd;
+}
+
+void TestConversationJoin::passwords()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, given);
+    QFETCH(bool, save);
+    QFETCH(QString, storedAfter);
+    QFETCH(QString, sent);
+
+    static int channel = 40;
+    const QString uri = channelURI(++channel);
+    JoinConversation conversation(QStringLiteral("C"), uri, QString());
+    conversation.joinedConferences = 0;
+    StorageManager *storage = StorageManager::getInstance();
+    const QString key = conversation.settingsKey() + QStringLiteral("_password");
+    storage->removeSettingsValue(key);
+    if (!stored.isEmpty())
+        storage->setSettingsValue(key, stored);
+
+    conversation.requestJoinConversation(given, save);
+
+    QCOMPARE(conversation.getJoinState(), Conversation::Joining);
+    QCOMPARE(storage->getSettingsValue(key, QString()).toString(), storedAfter);
+    // The password reaches the voice service once the realm forwards joins.
+    for (auto *request : requests<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION))
+        if (QString::fromUtf8(request->uri) == uri)
+            QCOMPARE(QString::fromUtf8(request->password), sent);
+    storage->removeSettingsValue(key);
+}
+
+void TestConversationJoin::passwordRequestedAndConfirmedJoin()
+{
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    JoinConversation conversation(QStringLiteral("C"), channelURI(7), QString());
+    conversation.joinedConferences = 0;
+    conversation.requestJoinConversation();
+
+    // Events for other conversations change nothing.
+    emit realm->conversationPasswordRequired(channelURI(8), m_me->getUid());
+    QCOMPARE(conversation.getJoinState(), Conversation::Joining);
+
+    emit realm->conversationPasswordRequired(channelURI(7), m_me->getUid());
+    QCOMPARE(conversation.getJoinState(), Conversation::PasswordRequested);
+    QCOMPARE(conversation.passwordShows, 1);
+
+    conversation.requestJoinConversation(QStringLiteral("pw"));
+    QCOMPARE(conversation.getJoinState(), Conversation::Joining);
+
+    // The realm reporting the local user inside confirms the join.
+    QSignalSpy lines(conversation.getChatMessages(), &ConversationMessageList::messageAdded);
+    emit realm->conversationParticipantAdded(channelURI(7), m_me->getUid());
+    QCOMPARE(conversation.getJoinState(), Conversation::Joined);
+    QVERIFY(conversation.getParticipants()->getParticipantByUUID(m_me->getUid()));
+    QCOMPARE(lines.count(), 0); // no "has joined" line for oneself
+}
+
+void TestConversationJoin::joinedConferencesList()
+{
+    ConversationList *joined = LocalUser::getLocalUser()->getConversations();
+    JoinConversation channel(QStringLiteral("C"), channelURI(9), QString());
+    JoinConversation privateChat(QStringLiteral("P"), QStringLiteral("sip:u-peer9@d"), QString());
+
+    QSignalSpy states(&channel, &Conversation::joinStateChanged);
+    QSignalSpy isJoined(&channel, &Conversation::isJoinedChanged);
+    channel.setJoinState(Conversation::Joining);
+    QCOMPARE(joined->count(), 0);
+    channel.setJoinState(Conversation::Joined);
+    QCOMPARE(joined->count(), 1);
+    QCOMPARE(joined->at(0), &channel);
+    QCOMPARE(channel.windowShows, 2);
+    channel.setJoinState(Conversation::Joined);
+    QCOMPARE(states.count(), 2);
+    QCOMPARE(isJoined.count(), 2);
+    QCOMPARE(channel.windowShows, 2);
+
+    channel.setJoinState(Conversation::Leaving);
+    QCOMPARE(joined->count(), 0);
+    QCOMPARE(channel.windowShows, 2); // leaving opens no window
+    channel.setJoinState(Conversation::Joined);
+    QCOMPARE(joined->count(), 1);
+    channel.setJoinState(Conversation::NotJoined);
+    QCOMPARE(joined->count(), 0);
+
+    privateChat.setJoinState(Conversation::Joined);
+    QCOMPARE(joined->count(), 0);
+}
+
+void TestConversationJoin::privateChatDropKeepsWindowAndLines_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("transition");
+    QTest::addColumn<QString>("uriAfter");
+
+    QTest::newRow("private chat") << "sip:u-peer10@d"
+                                  << ""
+                                  << "sip:u-peer10@d";
+    QTest::newRow("channel a private chat moved to") << "sip:confctl-g-abc@d"
+                                                     << "sip:u-peer10@d"
+                                                     << "sip:u-peer10@d";
+}
+
+void TestConversationJoin::privateChatDropKeepsWindowAndLines()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, transition);
+    QFETCH(QString, uriAfter);
+
+    QPointer<QQuickView> window = new QQuickView;
+    JoinConversation chat(QStringLiteral("P"), uri, QString());
+    chat.setWindow(window);
+    chat.setTransitionSipURI(transition);
+    chat.setJoinState(Conversation::Joined);
+    chat.getChatMessages()->addSystemMessage(QStringLiteral("hello"));
+
+    chat.setJoinState(Conversation::NotJoined);
+
+    QCOMPARE(chat.getSipURI(), uriAfter);
+    QCOMPARE(chat.getTransitionSipURI(), QString());
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceDisabled);
+    QCOMPARE(chat.window(), window.data());
+    QVERIFY(systemLines(chat).contains(QStringLiteral("hello")));
+    delete window;
+    chat.setWindow(nullptr);
+}
+
+void TestConversationJoin::channelLeftTerminatesAndResets()
+{
+    const QString uri = channelURI(11);
+    const QString handle = joinSession(uri);
+    if (handle.isEmpty())
+        QSKIP("the voice service does not report joined sessions");
+
+    QPointer<QQuickView> window = new QQuickView;
+    JoinConversation channel(QStringLiteral("C"), uri, QString(), nullptr, handle);
+    channel.setWindow(window);
+    channel.getChatMessages()->addSystemMessage(QStringLiteral("hello"));
+    channel.setJoinState(Conversation::Leaving);
+    oxc_clear_requests();
+
+    channel.setJoinState(Conversation::NotJoined);
+
+    QStringList terminated;
+    for (auto *request : requests<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE))
+        terminated.append(QString::fromUtf8(request->session_handle));
+    QCOMPARE(terminated, QStringList{handle});
+    QCOMPARE(channel.getOstrelSessionHandle(true), QString());
+    QVERIFY(!channel.window());
+    QTRY_VERIFY(!window);
+    QVERIFY(systemLines(channel).isEmpty());
+}
+
+void TestConversationJoin::voiceWithoutSession()
+{
+    RecordingRealm realm;
+    Conversation conversation(&realm, QStringLiteral("room"), QStringLiteral("Room"));
+    QSignalSpy voice(&conversation, &Conversation::voiceStateChanged);
+
+    conversation.requestVoice(true);
+
+    QCOMPARE(realm.sent, (QList<QStringList>{{QStringLiteral("room"), QString()}}));
+    QCOMPARE(conversation.getVoiceState(), Conversation::VoiceToBeRequested);
+    QCOMPARE(voice.count(), 1);
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_CONNECT), 0);
+}
+
+void TestConversationJoin::privateChatVoiceMovesToTransition()
+{
+    const QString peer = QStringLiteral("sip:u-peer12@") + m_voice->domain();
+    JoinConversation chat(QStringLiteral("P"), peer, QString(), nullptr, QStringLiteral("private-handle"));
+    QSignalSpy voice(&chat, &Conversation::voiceStateChanged);
+
+    chat.requestVoice(true);
+    const QString transition = chat.getTransitionSipURI();
+    QVERIFY(transition.startsWith(QStringLiteral("sip:confctl-g-")));
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceRequested);
+    QCOMPARE(voice.count(), 1);
+    chat.requestVoice(true);
+    QCOMPARE(chat.getTransitionSipURI(), transition);
+
+    const auto appData = requests<ox_req_account_send_user_app_data_t>(OX_REQ_ACCOUNT_SEND_USER_APP_DATA);
+    QCOMPARE(appData.size(), 1);
+    QCOMPARE(QString::fromUtf8(appData.first()->to_uri), peer);
+    QCOMPARE(QString::fromUtf8(appData.first()->content), QStringLiteral("rv:") + transition);
+    // The voice-request acknowledgement waits 10 s.
+    QVERIFY(timers(&chat).values().contains(10000));
+    // The private session itself gets no media request.
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_CONNECT), 0);
+
+    // Once the transition session exists, a further request does nothing.
+    chat.setTransitionOstrelSessionHandle(QStringLiteral("transition-handle"));
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceEnabled);
+    oxc_clear_requests();
+    chat.requestVoice(true);
+    QCOMPARE(oxc_request_count(-1), 0);
+    chat.setTransitionOstrelSessionHandle(QString());
+}
+
+void TestConversationJoin::transitionHandleAnnouncesAudio_data()
+{
+    QTest::addColumn<int>("others");
+    QTest::addColumn<bool>("otherHasVoice");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("another participant has voice") << 1 << true << "You have enabled audio.";
+    QTest::newRow("nobody else")
+        << 0 << false << "You have enabled audio, waiting for other participants to join...";
+    QTest::newRow("others without voice") << 1 << false << "";
+}
+
+void TestConversationJoin::transitionHandleAnnouncesAudio()
+{
+    QFETCH(int, others);
+    QFETCH(bool, otherHasVoice);
+    QFETCH(QString, line);
+
+    JoinConversation chat(QStringLiteral("P"), QStringLiteral("sip:u-peer13@d"), QString(), nullptr,
+                          QStringLiteral("h"));
+    chat.getParticipants()->addParticipant(m_me);
+    auto *other = static_cast<TavriIdentityRealmUser *>(
+        TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(QStringLiteral("sip:u-peer13@d")));
+    if (others > 0) {
+        ConversationParticipant *participant = chat.getParticipants()->addParticipant(other);
+        participant->setVoiceEnabled(otherHasVoice);
+    }
+    chat.requestVoice(true);
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceRequested);
+
+    chat.setTransitionOstrelSessionHandle(QStringLiteral("t"));
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceEnabled);
+    QCOMPARE(systemLines(chat), line.isEmpty() ? QStringList() : QStringList{line});
+
+    // Clearing the handle adds no line.
+    chat.setTransitionOstrelSessionHandle(QString());
+    QCOMPARE(systemLines(chat).size(), line.isEmpty() ? 0 : 1);
+}
+
+void TestConversationJoin::joinAndLeaveLines()
+{
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    JoinConversation channel(QStringLiteral("C"), channelURI(14), QString());
+    JoinConversation privateChat(QStringLiteral("P"), QStringLiteral("sip:u-peer14@d"), QString());
+
+    // Ann's name arrives in time, Bob's never.
+    emit realm->conversationParticipantAdded(channelURI(14), QStringLiteral("uid-ann14"));
+    emit realm->conversationParticipantAdded(channelURI(14), QStringLiteral("uid-bob14"));
+    emit realm->conversationParticipantAdded(QStringLiteral("sip:u-peer14@d"), QStringLiteral("uid-ann14"));
+    auto *ann = static_cast<TavriIdentityRealmUser *>(realm->getRealmUser(QStringLiteral("uid-ann14")));
+    QVERIFY(ann->getDisplayName().isEmpty());
+    QVERIFY(systemLines(channel).isEmpty());
+    ann->setUname(QStringLiteral("Ann"));
+    QCOMPARE(systemLines(channel), QStringList{QStringLiteral("Ann has joined")});
+    QTRY_COMPARE_WITH_TIMEOUT(systemLines(channel).size(), 2, 5000);
+    QCOMPARE(systemLines(channel).last(), QStringLiteral("Someone has joined"));
+    // A later rename writes nothing more.
+    ann->setUname(QStringLiteral("Ann B"));
+    QCOMPARE(systemLines(channel).size(), 2);
+
+    emit realm->conversationParticipantRemoved(channelURI(14), QStringLiteral("uid-ann14"),
+                                               Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+    QCOMPARE(systemLines(channel).last(), QStringLiteral("Ann B has left"));
+    QVERIFY(!channel.getParticipants()->getParticipantByUUID(QStringLiteral("uid-ann14")));
+
+    // Private chats get neither line.
+    emit realm->conversationParticipantRemoved(QStringLiteral("sip:u-peer14@d"), QStringLiteral("uid-ann14"),
+                                               Tavri::IdentityRealmInterface::DisconnectReasonKicked, QString());
+    QVERIFY(systemLines(privateChat).isEmpty());
+    QVERIFY(!privateChat.getParticipants()->getParticipantByUUID(QStringLiteral("uid-ann14")));
+}
+
+void TestConversationJoin::joinLineUserDestroyedWhileWaiting()
+{
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    JoinConversation channel(QStringLiteral("C"), channelURI(15), QString());
+    emit realm->conversationParticipantAdded(channelURI(15), QStringLiteral("uid-gone15"));
+    QVERIFY(timers(&channel).values().contains(2000));
+
+    delete realm->getRealmUser(QStringLiteral("uid-gone15"))->getQObject();
+    QVERIFY(!timers(&channel).values().contains(2000));
+    QTest::qWait(2300);
+    QVERIFY(systemLines(channel).isEmpty());
+
+    // Leaving drops waiting announcements too.
+    emit realm->conversationParticipantAdded(channelURI(15), QStringLiteral("uid-late15"));
+    QVERIFY(timers(&channel).values().contains(2000));
+    channel.setJoinState(Conversation::Joined);
+    channel.setJoinState(Conversation::NotJoined);
+    QVERIFY(!timers(&channel).values().contains(2000));
+}
+
+void TestConversationJoin::participantEventsForOtherIdsAndUnknownUsers()
+{
+    RecordingRealm realm;
+    FakeRealmUser ann(&realm, QStringLiteral("ann"));
+    realm.users.insert(QStringLiteral("ann"), &ann);
+    Conversation conversation(&realm, QStringLiteral("room"), QStringLiteral("Room"));
+
+    emit realm.conversationParticipantAdded(QStringLiteral("other-room"), QStringLiteral("ann"));
+    emit realm.conversationParticipantAdded(QString(), QStringLiteral("ann"));
+    QCOMPARE(conversation.getParticipants()->rowCount(), 0);
+
+    // A realm without the user: logged and dropped.
+    emit realm.conversationParticipantAdded(QStringLiteral("room"), QStringLiteral("nobody"));
+    QCOMPARE(conversation.getParticipants()->rowCount(), 0);
+
+    emit realm.conversationParticipantAdded(QStringLiteral("room"), QStringLiteral("ann"));
+    QCOMPARE(conversation.getParticipants()->rowCount(), 1);
+    QCOMPARE(systemLines(conversation), QStringList{QStringLiteral("Fake user ann has joined")});
+
+    // Removal of someone who is not there, or in another room: nothing.
+    emit realm.conversationParticipantRemoved(QStringLiteral("room"), QStringLiteral("nobody"),
+                                              Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+    emit realm.conversationParticipantRemoved(QStringLiteral("other-room"), QStringLiteral("ann"),
+                                              Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+    QCOMPARE(conversation.getParticipants()->rowCount(), 1);
+}
+
+void TestConversationJoin::typing()
+{
+    RecordingRealm realm;
+    FakeRealmUser ann(&realm, QStringLiteral("ann"));
+    realm.users.insert(QStringLiteral("ann"), &ann);
+    Conversation conversation(&realm, QStringLiteral("room"), QStringLiteral("Room"));
+    emit realm.conversationParticipantAdded(QStringLiteral("room"), QStringLiteral("ann"));
+    QSignalSpy typing(&conversation, &Conversation::participantsTypingChanged);
+
+    emit realm.conversationParticipantIsTypingChanged(QStringLiteral("room"), QStringLiteral("ann"), true);
+    emit realm.conversationParticipantIsTypingChanged(QStringLiteral("room"), QStringLiteral("ann"), true);
+    emit realm.conversationParticipantIsTypingChanged(QStringLiteral("room"), QStringLiteral("nobody"), true);
+    emit realm.conversationParticipantIsTypingChanged(QStringLiteral("else"), QStringLiteral("ann"), false);
+    QCOMPARE(typing.count(), 1);
+    QCOMPARE(conversation.getParticipantsTyping(), QStringList{QStringLiteral("Fake user ann")});
+
+    emit realm.conversationParticipantIsTypingChanged(QStringLiteral("room"), QStringLiteral("ann"), false);
+    QCOMPARE(typing.count(), 2);
+    QVERIFY(conversation.getParticipantsTyping().isEmpty());
+
+    // Leaving takes the name off the typing list.
+    emit realm.conversationParticipantIsTypingChanged(QStringLiteral("room"), QStringLiteral("ann"), true);
+    emit realm.conversationParticipantRemoved(QStringLiteral("room"), QStringLiteral("ann"),
+                                              Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+    QVERIFY(conversation.getParticipantsTyping().isEmpty());
+}
+
+void TestConversationJoin::muting()
+{
+    const QString uri = channelURI(16);
+    auto *ann = static_cast<TavriIdentityRealmUser *>(
+        TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(QStringLiteral("sip:u-ann16@d")));
+    Conversation channel(QStringLiteral("C"), uri, QString(), nullptr, QStringLiteral("h16"));
+    channel.getParticipants()->addParticipant(m_me);
+    channel.getParticipants()->addParticipant(ann);
+
+    // Not a moderator: nothing goes out for everyone.
+    channel.muteUser(ann, true);
+    channel.unmuteUser(ann, true);
+    channel.muteAll();
+    QCOMPARE(oxc_request_count(OX_REQ_CHANNEL_MUTE_USER), 0);
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME), 0);
+
+    // For the local user only: audio and text, in the session.
+    channel.muteUser(ann);
+    auto forMe = requests<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME);
+    QCOMPARE(forMe.size(), 2);
+    for (auto *request : forMe) {
+        QCOMPARE(QString::fromUtf8(request->session_handle), QStringLiteral("h16"));
+        QCOMPARE(QString::fromUtf8(request->participant_uri), QStringLiteral("sip:u-ann16@d"));
+        QCOMPARE(request->mute, 1);
+    }
+
+    // A user with no row: nothing.
+    oxc_clear_requests();
+    auto *stranger = static_cast<TavriIdentityRealmUser *>(
+        TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(QStringLiteral("sip:u-x16@d")));
+    channel.muteUser(stranger);
+    QCOMPARE(oxc_request_count(-1), 0);
+
+    // The owner moderates: an unmute for everyone also lifts the own mute.
+    channel.setOwnerIdentity(m_me);
+    channel.unmuteUser(ann, true);
+    auto global = requests<ox_req_channel_mute_user_t>(OX_REQ_CHANNEL_MUTE_USER);
+    QCOMPARE(global.size(), 2);
+    for (auto *request : global) {
+        QCOMPARE(QString::fromUtf8(request->channel_uri), uri);
+        QCOMPARE(QString::fromUtf8(request->participant_uri), QStringLiteral("sip:u-ann16@d"));
+        QCOMPARE(request->mute, 0);
+    }
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME), 2);
+
+    // A mute for everyone leaves the local mute alone; muteAll includes
+    // the local user's own row.
+    oxc_clear_requests();
+    channel.muteAll();
+    QCOMPARE(oxc_request_count(OX_REQ_CHANNEL_MUTE_USER), 4);
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME), 0);
+    channel.setOwnerIdentity(nullptr);
+}
+
+void TestConversationJoin::userListRefresh_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("users");
+    QTest::addColumn<int>("interval");
+
+    QTest::newRow("users, no contact") << 3 << 3 << 240000;
+    QTest::newRow("empty channel") << 0 << 0 << 600000;
+    QTest::newRow("negative count") << -4 << 2 << 600000;
+    QTest::newRow("very long list") << 5000 << 5000 << 240000;
+}
+
+void TestConversationJoin::userListRefresh()
+{
+    QFETCH(int, count);
+    QFETCH(int, users);
+    QFETCH(int, interval);
+
+    const QString uri = channelURI(17);
+    JoinConversation channel(QStringLiteral("C"), uri, QString());
+    QStringList uris;
+    for (int i = 0; i < users; ++i)
+        uris.append(QStringLiteral("sip:u-list%1@d").arg(i));
+
+    emit m_voice->userListReceived(uri, uris, count);
+    QCOMPARE(channel.getParticipants()->rowCount(), users);
+    QCOMPARE(timers(&channel).values(), QList<int>{interval});
+
+    // A second answer restarts the one timer.
+    emit m_voice->userListReceived(uri, QStringList{QStringLiteral("sip:u-list0@d")}, 1);
+    QCOMPARE(channel.getParticipants()->rowCount(), 1);
+    QCOMPARE(timers(&channel).values(), QList<int>{240000});
+
+    // Other channels, or a channel the user is in, change nothing.
+    emit m_voice->userListReceived(channelURI(18), uris, count);
+    channel.setJoinState(Conversation::Joining);
+    emit m_voice->userListReceived(uri, QStringList(), 0);
+    QCOMPARE(channel.getParticipants()->rowCount(), 1);
+    QCOMPARE(timers(&channel).values(), QList<int>{240000});
+}
+
+void TestConversationJoin::refreshAndStatisticsTicks()
+{
+    const QString uri = channelURI(19);
+    JoinConversation channel(QStringLiteral("C"), uri, QStringLiteral("1919"));
+    emit m_voice->userListReceived(uri, QStringList(), 0);
+    const int refreshId = timers(&channel).keys().value(0);
+    QVERIFY(refreshId);
+
+    channel.fireTimer(refreshId);
+    auto queries = requests<ox_req_account_channel_get_participants_t>(OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
+    QCOMPARE(queries.size(), 1);
+    QCOMPARE(QString::fromUtf8(queries.first()->channel_uri), uri);
+    QCOMPARE(queries.first()->page, 1);
+    QCOMPARE(queries.first()->page_size, 51);
+    QCOMPARE(timers(&channel).values(), QList<int>{900000});
+
+    // Once joined, a tick asks nothing but keeps the timer going; the
+    // statistics timer posts the stay and keeps running.
+    const int refreshAgain = timers(&channel).keys().value(0);
+    channel.setJoinState(Conversation::Joined);
+    QHash<int, int> running = timers(&channel);
+    QCOMPARE(running.size(), 2);
+    running.remove(refreshAgain);
+    const int statsId = running.keys().value(0);
+    QCOMPARE(running.value(statsId), 900000);
+
+    oxc_clear_requests();
+    channel.fireTimer(refreshAgain);
+    QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS), 0);
+    QCOMPARE(timers(&channel).size(), 2);
+
+    const int posted = m_web->requestsFor(QStringLiteral("AddUserStats")).size();
+    channel.fireTimer(statsId);
+    QTRY_COMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).size(), posted + 1);
+    QCOMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
+             QStringLiteral("1919"));
+    QVERIFY(timers(&channel).contains(statsId));
+}
+
+TAVRI_TEST_MAIN(TestConversationJoin)
+#include "tst_conversationjoin.moc"
