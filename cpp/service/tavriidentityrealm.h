@@ -30,8 +30,10 @@ class TavriIdentityRealmTest;
 // (swapping()) hands its session over to the replacement. A conversation's
 // identity changes (SIP URI, transition URI, channel UID) re-key it.
 //
-// The realm never deletes a conversation or user itself; its destructor
-// emits destroying() first and only empties the tables. GUI thread only.
+// The realm never deletes a conversation or user itself: its destructor
+// emits destroying() first, then only empties the tables; what it parented
+// goes with it as QObject children, and conversations of the realm let go
+// of it on destroying(). GUI thread only.
 class TavriIdentityRealm : public QObject, public Tavri::IdentityRealmInterface
 {
     Q_OBJECT
