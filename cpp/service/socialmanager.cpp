@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QImageReader>
 #include <QJsonArray>
@@ -278,6 +279,8 @@ bool QSocialManager::handleReply(const QString& method, const QJsonDocument& rep
         return true;
     if (method == QLatin1String("CheckForUpdate"))
         return handleCheckForUpdateReply(reply);
+    if (const ReplyBranch branch = gatedBranch(method))
+        return (this->*branch)(method, reply);
 
     qCDebug(ssint).noquote().nospace() << "No action taken in SocialManager::handleReply for " << method;
     return false;
@@ -625,6 +628,406 @@ QString QSocialManager::handleUserInfoEntry(const QJsonObject& record)
         return QString();
     processUserInfo(record);
     return uri;
+}
+
+// --- Channel, contact, user and notification replies ------------------------
+
+namespace {
+
+// A list held under key: its elements, or none when the key is missing or is
+// not an array.
+QJsonArray listField(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue value = object.value(key);
+    return value.isArray() ? value.toArray() : QJsonArray();
+}
+
+// "result" of a friendship or invitation answer: the text "1" or the number 1.
+bool resultIsSuccess(const QJsonObject& object)
+{
+    const QJsonValue result = object.value(QStringLiteral("result"));
+    return (result.isString() && result.toString() == QLatin1String("1"))
+        || (result.isDouble() && result.toDouble() == 1.0);
+}
+
+} // namespace
+
+QSocialManager::ReplyBranch QSocialManager::gatedBranch(const QString& method)
+{
+    static const QHash<QString, ReplyBranch> branches{
+        {QStringLiteral("GetChannelsMatching"), &QSocialManager::handleChannelsMatchingReply},
+        {QStringLiteral("GetDefaultChannelsForUser"), &QSocialManager::handleDefaultChannelsReply},
+        {QStringLiteral("GetChannelsInHierarchy"), &QSocialManager::handleChannelsInHierarchyReply},
+        {QStringLiteral("GetChannelsOwned"), &QSocialManager::handleChannelsOwnedReply},
+        {QStringLiteral("getFriendsList"), &QSocialManager::handleFriendsListReply},
+        {QStringLiteral("GetChannelsOwnedBy"), &QSocialManager::handleChannelsOwnedByReply},
+        {QStringLiteral("AddChannel"), &QSocialManager::handleAddChannelReply},
+        {QStringLiteral("GetThirdPartyChannelForUser"), &QSocialManager::handleThirdPartyChannelReply},
+        {QStringLiteral("requestShareLink"), &QSocialManager::handleUnclaimedReply},
+        {QStringLiteral("requestParticipantCount"), &QSocialManager::handleParticipantCountReply},
+        {QStringLiteral("SendEmail"), &QSocialManager::handleSendEmailReply},
+        {QStringLiteral("SetUserImage"), &QSocialManager::handleSetUserImageReply},
+        {QStringLiteral("EditChannel"), &QSocialManager::handleEditChannelReply},
+        {QStringLiteral("getUserByUserLiveURI"), &QSocialManager::handleUserRecordReply},
+        {QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"), &QSocialManager::handleChannelInfoReply},
+        {QStringLiteral("SetChannelImage"), &QSocialManager::handleUnclaimedReply},
+        {QStringLiteral("GetChannelInfo"), &QSocialManager::handleChannelInfoReply},
+        {QStringLiteral("getUserBySocialUID"), &QSocialManager::handleUserRecordReply},
+        {QStringLiteral("DeleteChannel"), &QSocialManager::handleDeleteChannelReply},
+        {QStringLiteral("GetNotifications"), &QSocialManager::handleNotificationsReply},
+        {QStringLiteral("GetNotificationsSince"), &QSocialManager::handleNotificationsReply},
+        {QStringLiteral("UpdateNotifications"), &QSocialManager::handleUpdateNotificationsReply},
+        {QStringLiteral("changeFriend"), &QSocialManager::handleChangeFriendReply},
+        {QStringLiteral("inviteUserToChannel"), &QSocialManager::handleInviteUserToChannelReply},
+        {QStringLiteral("getChannelFavoritesList"), &QSocialManager::handleChannelFavoritesReply},
+        {QStringLiteral("getContactGroups"), &QSocialManager::handleContactGroupsReply},
+        {QStringLiteral("addContactGroup"), &QSocialManager::handleContactGroupInfoReply},
+        {QStringLiteral("renameContactGroup"), &QSocialManager::handleContactGroupInfoReply},
+        {QStringLiteral("deleteContactGroup"), &QSocialManager::handleContactGroupDeletedReply},
+        {QStringLiteral("addContactGroupMember"), &QSocialManager::handleContactGroupMemberReply},
+        {QStringLiteral("removeContactGroupMember"), &QSocialManager::handleContactGroupMemberReply},
+        {QStringLiteral("InviteUsersViaEmail"), &QSocialManager::handleInviteUsersViaEmailReply},
+        {QStringLiteral("changeChannelFavorite"), &QSocialManager::handleChangeChannelFavoriteReply},
+    };
+    return branches.value(method, nullptr);
+}
+
+QString QSocialManager::permanentChannelAddress(const QString& channelNumber) const
+{
+    // The voice service passes its domain on to the settings service as it
+    // starts, so either gives the same text.
+    const VoiceManager* voice = VoiceManager::getInstance();
+    const QString domain = voice ? voice->domain() : StorageManager::getInstance()->voiceDomain();
+    return QStringLiteral("sip:confctl-") + channelNumber + QLatin1Char('@') + domain;
+}
+
+bool QSocialManager::handleChannelsMatchingReply(const QString&, const QJsonDocument& reply)
+{
+    emit beginChannelSearchResponse();
+    bool hasMoreResults = false;
+    if (reply.isObject()) {
+        const QJsonObject object = reply.object();
+        for (const QJsonValue& element : listField(object, QStringLiteral("results")))
+            processChannelSearchResult(element.toObject());
+        const QJsonValue more = object.value(QStringLiteral("more"));
+        hasMoreResults = (more.isBool() && more.toBool())
+            || (more.isString() && (more.toString() == QLatin1String("true") || more.toString() == QLatin1String("t")));
+    } else if (reply.isArray()) {
+        const QJsonArray elements = reply.array();
+        for (const QJsonValue& element : elements)
+            processChannelSearchResult(element.toObject());
+    }
+    emit endChannelSearchResponse(hasMoreResults);
+    return true;
+}
+
+bool QSocialManager::handleDefaultChannelsReply(const QString&, const QJsonDocument& reply)
+{
+    if (!reply.isArray()) {
+        qCWarning(ssint) << "GetDefaultChannelsForUser response not an array";
+        return true;
+    }
+    const QJsonArray elements = reply.array();
+    for (const QJsonValue& element : elements) {
+        const QJsonObject channel = element.toObject();
+        if (!hasValue(channel, QStringLiteral("ChannelLiveURI")) || !hasValue(channel, QStringLiteral("ChannelDisplayName"))
+            || !hasValue(channel, QStringLiteral("ChannelSocialUID"))) {
+            qCWarning(ssint) << "GetDefaultChannelsForUser: channel without URI, name or UID skipped";
+            continue;
+        }
+        emit defaultChannelReceived(textField(channel, QStringLiteral("ChannelLiveURI")),
+                                    textField(channel, QStringLiteral("ChannelSocialUID")),
+                                    textField(channel, QStringLiteral("ChannelDisplayName")));
+    }
+    return true;
+}
+
+bool QSocialManager::handleChannelsInHierarchyReply(const QString&, const QJsonDocument& reply)
+{
+    if (!reply.isArray()) {
+        qCWarning(ssint) << "GetChannelsInHierarchy response not an array";
+        return true;
+    }
+    const QJsonArray elements = reply.array();
+    for (const QJsonValue& element : elements)
+        processChannelInfo(element.toObject());
+    return true;
+}
+
+bool QSocialManager::handleChannelsOwnedReply(const QString&, const QJsonDocument& reply)
+{
+    if (!reply.isArray()) {
+        qCWarning(ssint) << "GetChannelsOwned response not an array";
+        return true;
+    }
+    QStringList channelURIs;
+    QStringList channelDisplayNames;
+    const QJsonArray elements = reply.array();
+    for (const QJsonValue& element : elements) {
+        const QJsonObject channel = element.toObject();
+        processChannelInfo(channel);
+        channelURIs.append(textField(channel, QStringLiteral("ChannelLiveURI")));
+        channelDisplayNames.append(textField(channel, QStringLiteral("ChannelDisplayName")));
+    }
+    emit ownedChannelsReceived(channelURIs, channelDisplayNames);
+    return true;
+}
+
+bool QSocialManager::handleChannelsOwnedByReply(const QString&, const QJsonDocument& reply)
+{
+    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("channels")))
+        processChannelInfo(element.toObject());
+    return true;
+}
+
+bool QSocialManager::handleAddChannelReply(const QString&, const QJsonDocument& reply)
+{
+    const QJsonObject object = reply.object();
+    if (!hasValue(object, QStringLiteral("ChannelLiveURI"))) {
+        qCWarning(ssint) << "AddChannel response without ChannelLiveURI";
+        emit addChannelFailed();
+        return true;
+    }
+    const ChannelRecord c = readChannelRecord(object, this, &QSocialManager::serverImageUrl);
+    emit channelAdded(c.uri.toLower(), c.uid, c.ownerUID, c.parentUID, c.displayName, c.isPublic, c.hasPassword,
+                      c.imageURI, c.dialinCode, c.message, c.description, c.lastOn);
+    return true;
+}
+
+bool QSocialManager::handleEditChannelReply(const QString&, const QJsonDocument& reply)
+{
+    const ChannelRecord c = readChannelRecord(reply.object(), this, &QSocialManager::serverImageUrl);
+    emit channelUpdated(c.uri.toLower(), c.uid, c.ownerUID, c.parentUID, c.displayName, c.isPublic, c.hasPassword,
+                        c.imageURI, c.dialinCode, c.message, c.description, c.hasChildren, c.lastOn);
+    return true;
+}
+
+bool QSocialManager::handleDeleteChannelReply(const QString&, const QJsonDocument& reply)
+{
+    const QJsonObject object = reply.object();
+    if (textField(object, QStringLiteral("ostrel")) != QLatin1String("Deleted")) {
+        qCWarning(ssint) << "Channel delete failed...";
+        return true;
+    }
+    const QString removed = textField(object, QStringLiteral("removed"));
+    const QStringList parts = removed.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+    // The id becomes part of an address: an at sign in it would move the
+    // address to another domain.
+    if (parts.size() != 1 || parts.first().contains(QLatin1Char('@'))) {
+        qCWarning(ssint).noquote() << "Channel delete failed... bad UID response!" << removed;
+        return true;
+    }
+    emit ownedChannelDeleted(permanentChannelAddress(parts.first()));
+    return true;
+}
+
+bool QSocialManager::handleChannelInfoReply(const QString&, const QJsonDocument& reply)
+{
+    processChannelInfo(reply.object());
+    return true;
+}
+
+bool QSocialManager::handleChannelFavoritesReply(const QString&, const QJsonDocument& reply)
+{
+    emit channelFavoritesBegin();
+    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("data"))) {
+        const QString channelURI = processChannelInfo(element.toObject());
+        if (!channelURI.isEmpty())
+            emit channelFavoriteReceived(channelURI);
+    }
+    emit channelFavoritesEnd();
+    return true;
+}
+
+bool QSocialManager::handleChangeChannelFavoriteReply(const QString&, const QJsonDocument&)
+{
+    // The answer names no channel: receivers re-read the favourites.
+    emit channelFavoriteChanged(QString(), true);
+    return true;
+}
+
+bool QSocialManager::handleParticipantCountReply(const QString&, const QJsonDocument& reply)
+{
+    if (!reply.isArray()) {
+        qCWarning(ssint) << "requestParticipantCount response not an array";
+        return true;
+    }
+    const QJsonArray elements = reply.array();
+    qCDebug(ssint).nospace() << elements.size() << " participant counts retrieved";
+    for (const QJsonValue& element : elements) {
+        const QJsonObject entry = element.toObject();
+        if (!hasValue(entry, QStringLiteral("id")))
+            continue;
+        // The id is decimal text; anything else stands for channel 0.
+        const qlonglong channelNumber = textField(entry, QStringLiteral("id")).toLongLong();
+        const int count = entry.value(QStringLiteral("c")).toInt(0);
+        emit participantCountReceived(permanentChannelAddress(QString::number(channelNumber)), count);
+    }
+    return true;
+}
+
+bool QSocialManager::handleThirdPartyChannelReply(const QString&, const QJsonDocument& reply)
+{
+    qCDebug(ssint) << "SocialManager::handleReply() GetThirdPartyChannelForUser - not yet (re)implemented";
+    const QJsonObject object = reply.object();
+    const QString channelURI = textField(object, QStringLiteral("ChannelLiveURI")).toLower();
+    const QJsonValue result = object.value(QStringLiteral("result"));
+    if (!object.isEmpty() && result.isDouble() && result.toDouble() == 0.0) {
+        qCWarning(ssint).noquote() << "SocialManager::handleReply() GetThirdPartyChannelForUser - error from response"
+                                   << textField(object, QStringLiteral("msg"));
+    }
+    if (channelURI.isEmpty())
+        qCWarning(ssint).noquote().nospace() << "Error in GetThirdPartyChannelForUser. URI: " << channelURI;
+    return true;
+}
+
+bool QSocialManager::handleUnclaimedReply(const QString& method, const QJsonDocument&)
+{
+    // These answers belong to the handler of the request that asked for them.
+    if (method == QLatin1String("requestShareLink"))
+        qCDebug(ssint) << "requestShareLink response default handler - requester should implement its own "
+                          "handleReply to catch this response for output_url...";
+    else
+        qCDebug(ssint) << "QSocialManager::handleReply"
+                       << "SetChannelImage response not handled in SMgr - request requires instance specific "
+                          "replyHandler";
+    return true;
+}
+
+bool QSocialManager::handleFriendsListReply(const QString&, const QJsonDocument& reply)
+{
+    QJsonArray elements;
+    if (reply.isArray()) {
+        elements = reply.array();
+    } else if (reply.isObject()) {
+        elements = listField(reply.object(), QStringLiteral("data"));
+    } else {
+        qCWarning(ssint) << "getFriendsList response is neither a list nor an object";
+        return true;
+    }
+    QStringList friendUIDs;
+    for (const QJsonValue& element : qAsConst(elements))
+        friendUIDs.append(textField(element.toObject(), QStringLiteral("friend_uid")));
+    emit friendsListReceived(friendUIDs);
+    return true;
+}
+
+bool QSocialManager::handleChangeFriendReply(const QString&, const QJsonDocument& reply)
+{
+    const QJsonObject object = reply.object();
+    if (resultIsSuccess(object))
+        qCDebug(ssint).noquote() << "Friend status changed, notification generated"
+                                 << textField(object, QStringLiteral("NotificationUID"));
+    else
+        qCWarning(ssint) << "Friend status change failed!";
+    emit friendListRequiresUpdate();
+    return true;
+}
+
+bool QSocialManager::handleInviteUserToChannelReply(const QString&, const QJsonDocument& reply)
+{
+    const QJsonObject object = reply.object();
+    if (resultIsSuccess(object))
+        qCDebug(ssint).noquote() << "Invite succeeded, notification generated"
+                                 << textField(object, QStringLiteral("NotificationUID"));
+    else
+        qCWarning(ssint) << "Invite failed!";
+    return true;
+}
+
+bool QSocialManager::handleInviteUsersViaEmailReply(const QString&, const QJsonDocument& reply)
+{
+    QMap<QString, QStringList> responsesByStatus;
+    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("results"))) {
+        const QJsonObject result = element.toObject();
+        responsesByStatus[textField(result, QStringLiteral("s"))].append(textField(result, QStringLiteral("t")));
+    }
+    emit inviteUsersResponses(responsesByStatus);
+    return true;
+}
+
+bool QSocialManager::handleSendEmailReply(const QString&, const QJsonDocument& reply)
+{
+    emit sendEmailResponse(textField(reply.object(), QStringLiteral("msg")));
+    return true;
+}
+
+bool QSocialManager::handleContactGroupsReply(const QString&, const QJsonDocument& reply)
+{
+    emit contactGroupsBegin();
+    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("data"))) {
+        const QJsonObject group = element.toObject();
+        const QString groupID = textField(group, QStringLiteral("id"));
+        emit contactGroupInfoReceived(groupID, textField(group, QStringLiteral("name")));
+        for (const QJsonValue& memberValue : listField(group, QStringLiteral("members"))) {
+            const QJsonObject member = memberValue.toObject();
+            emit contactGroupMemberChanged(groupID, textField(member, QStringLiteral("user_uid")),
+                                           textField(member, QStringLiteral("user_uri")), true);
+        }
+    }
+    emit contactGroupsEnd();
+    return true;
+}
+
+bool QSocialManager::handleContactGroupInfoReply(const QString&, const QJsonDocument& reply)
+{
+    const QJsonObject object = reply.object();
+    emit contactGroupInfoReceived(textField(object, QStringLiteral("groupID")),
+                                  textField(object, QStringLiteral("groupName")));
+    return true;
+}
+
+bool QSocialManager::handleContactGroupDeletedReply(const QString&, const QJsonDocument& reply)
+{
+    const QString groupID = textField(reply.object(), QStringLiteral("groupID"));
+    if (groupID.isEmpty()) {
+        qCWarning(ssint) << "deleteContactGroup response without groupID";
+        return true;
+    }
+    emit contactGroupRemoved(groupID);
+    return true;
+}
+
+bool QSocialManager::handleContactGroupMemberReply(const QString& method, const QJsonDocument& reply)
+{
+    const QJsonObject object = reply.object();
+    emit contactGroupMemberChanged(textField(object, QStringLiteral("groupID")),
+                                   textField(object, QStringLiteral("memberID")), QString(),
+                                   method == QLatin1String("addContactGroupMember"));
+    return true;
+}
+
+bool QSocialManager::handleUserRecordReply(const QString&, const QJsonDocument& reply)
+{
+    processUserInfo(reply.object());
+    return true;
+}
+
+bool QSocialManager::handleSetUserImageReply(const QString&, const QJsonDocument& reply)
+{
+    QString picture = textField(reply.object(), QStringLiteral("result"));
+    if (picture.startsWith(kServerImagePrefix)) {
+        picture = serverImageUrl(picture);
+    } else if (!picture.startsWith(QLatin1String("http://")) && !picture.startsWith(QLatin1String("https://"))) {
+        if (!picture.isEmpty())
+            qCWarning(ssint).noquote() << "SetUserImage: picture location in an unknown scheme dropped:" << picture;
+        picture.clear();
+    }
+    emit userPictureUpdated(LocalUser::getLocalUser()->getSipURI(), picture);
+    return true;
+}
+
+bool QSocialManager::handleNotificationsReply(const QString&, const QJsonDocument& reply)
+{
+    qCDebug(ssint) << "Extracting new notifications...";
+    extractNotifications(reply.object());
+    return true;
+}
+
+bool QSocialManager::handleUpdateNotificationsReply(const QString&, const QJsonDocument& reply)
+{
+    qCDebug(ssint).noquote() << textField(reply.object(), QStringLiteral("count")) + QStringLiteral(" notifications updated");
+    return true;
 }
 
 // --- Analytics ----------------------------------------------------------------

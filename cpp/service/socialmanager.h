@@ -296,6 +296,44 @@ private:
     bool handleUserUuidExistsReply(const QJsonDocument& reply);
     bool handleCheckForUpdateReply(const QJsonDocument& reply);
 
+    // The branches behind the login gate, one per method (some serve two
+    // methods and tell them apart by the method text).
+    using ReplyBranch = bool (QSocialManager::*)(const QString& method, const QJsonDocument& reply);
+    static ReplyBranch gatedBranch(const QString& method);
+
+    // Channels.
+    bool handleChannelsMatchingReply(const QString& method, const QJsonDocument& reply);
+    bool handleDefaultChannelsReply(const QString& method, const QJsonDocument& reply);
+    bool handleChannelsInHierarchyReply(const QString& method, const QJsonDocument& reply);
+    bool handleChannelsOwnedReply(const QString& method, const QJsonDocument& reply);
+    bool handleChannelsOwnedByReply(const QString& method, const QJsonDocument& reply);
+    bool handleAddChannelReply(const QString& method, const QJsonDocument& reply);
+    bool handleEditChannelReply(const QString& method, const QJsonDocument& reply);
+    bool handleDeleteChannelReply(const QString& method, const QJsonDocument& reply);
+    bool handleChannelInfoReply(const QString& method, const QJsonDocument& reply);
+    bool handleChannelFavoritesReply(const QString& method, const QJsonDocument& reply);
+    bool handleChangeChannelFavoriteReply(const QString& method, const QJsonDocument& reply);
+    bool handleParticipantCountReply(const QString& method, const QJsonDocument& reply);
+    bool handleThirdPartyChannelReply(const QString& method, const QJsonDocument& reply);
+    bool handleUnclaimedReply(const QString& method, const QJsonDocument& reply);
+    // The voice service's address of the permanent channel with this number.
+    QString permanentChannelAddress(const QString& channelNumber) const;
+
+    // Friends, invitations, contact groups, users and notifications.
+    bool handleFriendsListReply(const QString& method, const QJsonDocument& reply);
+    bool handleChangeFriendReply(const QString& method, const QJsonDocument& reply);
+    bool handleInviteUserToChannelReply(const QString& method, const QJsonDocument& reply);
+    bool handleInviteUsersViaEmailReply(const QString& method, const QJsonDocument& reply);
+    bool handleSendEmailReply(const QString& method, const QJsonDocument& reply);
+    bool handleContactGroupsReply(const QString& method, const QJsonDocument& reply);
+    bool handleContactGroupInfoReply(const QString& method, const QJsonDocument& reply);
+    bool handleContactGroupDeletedReply(const QString& method, const QJsonDocument& reply);
+    bool handleContactGroupMemberReply(const QString& method, const QJsonDocument& reply);
+    bool handleUserRecordReply(const QString& method, const QJsonDocument& reply);
+    bool handleSetUserImageReply(const QString& method, const QJsonDocument& reply);
+    bool handleNotificationsReply(const QString& method, const QJsonDocument& reply);
+    bool handleUpdateNotificationsReply(const QString& method, const QJsonDocument& reply);
+
     void postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler, QObject* errorReceiver,
                    const char* errorSlot, bool withCredentials);
     QJsonObject newEvent(const QString& category, const QString& label);
