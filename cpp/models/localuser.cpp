@@ -398,7 +398,7 @@ void LocalUser::onIdentityDestroying()
 
 void LocalUser::onIdentityPresenceUpdated()
 {
-    emit presenceStateChanged();
+    emit presenceStateChanged(TavriIdentityRealmUser::PresenceState(getPresenceStateValue()));
     emit presenceMessageChanged();
 }
 

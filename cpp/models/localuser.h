@@ -4,6 +4,7 @@
 #include "identityrealminterface.h"
 #include "idlehandler.h"
 #include "realmuserinterface.h"
+#include "tavriidentityrealmuser.h"
 #include "tavrisharedidentityrealm.h"
 
 #include <QHash>
@@ -211,7 +212,8 @@ signals:
     void descriptionChanged();
     void taglineChanged();
     void locationChanged();
-    void presenceStateChanged();
+    // Carries the new state for the application; QML reads the property.
+    void presenceStateChanged(TavriIdentityRealmUser::PresenceState presenceState);
     void presenceMessageChanged();
     void onlineStatusChanged(const QString& onlineStatus);
     void awayStatusChanged(const QString& awayStatus);
