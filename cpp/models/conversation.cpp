@@ -822,18 +822,7 @@ bool Conversation::channelLimitsAllowJoin()
 
 int Conversation::joinedVoiceConversationCount() const
 {
-    // TODO(realm): ask the built-in realm's count of joined voice conferences
-    // once the realm tracks sessions; until then the local user's joined
-    // conferences stand in for it.
-    const ConversationList *joined = LocalUser::getLocalUser()->getConversations();
-    int count = 0;
-    for (int row = 0; row < joined->count(); ++row) {
-        const Conversation *conversation = joined->at(row);
-        if (conversation && conversation->getSipURI().startsWith(kPermanentPrefix) &&
-            (conversation->getIsJoined() || conversation->getJoinState() == Joining))
-            ++count;
-    }
-    return count;
+    return TavriIdentityRealm::getInstance()->getJoinedVoiceConversationCount();
 }
 
 void Conversation::setAlertHandler(AlertHandler handler)
@@ -884,7 +873,8 @@ void Conversation::requestVoice(bool enable)
         if (m_voiceState == VoiceDisabled)
             return;
         if (m_transitionOstrelSessionHandle.isEmpty()) {
-            if (voice)
+            // Without a session there is no media to disconnect.
+            if (voice && !session.isEmpty())
                 voice->setSessionMediaConnected(session, false);
             return;
         }
@@ -973,7 +963,7 @@ void Conversation::setParticipantMutedForMe(TavriIdentityRealmUser *userIdentity
     ConversationParticipant *participant = m_participants.getParticipantByUUID(userIdentity->getUid());
     if (!participant)
         return;
-    const QString participantURI = participant->getSipURI();
+    const QString participantURI = participant->getParticipantURI();
     if (VoiceManager *voice = VoiceManager::getInstance()) {
         voice->setParticipantAudioMutedForMe(getOstrelSessionHandle(true), participantURI, mute);
         voice->setParticipantTextMutedForMe(getOstrelSessionHandle(true), participantURI, mute);
@@ -1062,8 +1052,9 @@ void Conversation::sendMessage(const QString &message)
         return;
     if (m_realm->realmFlagA()) {
         // No realm of this program sends chat over XMPP.
+        // Nothing gives a conversation an XMPP client: the text cannot go.
         qWarning() << "Conversation::sendMessage"
-                   << "XMPP chat transport not supported; dropped text for" << m_conversationID;
+                   << "no XMPP client; dropped text of length" << message.size() << "for" << m_conversationID;
         return;
     }
     m_realm->sendTextMessage(m_conversationID, message);
