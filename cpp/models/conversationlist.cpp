@@ -1,34 +1,112 @@
 #include "conversationlist.h"
 
 #include "conversation.h"
+#include "localuser.h"
+#include "reportassertionfailure.h"
+#include "socialmanager.h"
+#include "tavriidentityrealm.h"
+#include "tavriidentityrealmuser.h"
+#include "tavrisharedidentityrealm.h"
 
-ConversationList::ConversationList(QObject *parent) : QAbstractListModel(parent) {}
+#include <QDebug>
+
+namespace
+{
+
+const QString kPermanentPrefix = QStringLiteral("sip:confctl-");
+
+bool nameGreater(Conversation *row, Conversation *conversation)
+{
+    return row->getDisplayName().compare(conversation->getDisplayName(), Qt::CaseInsensitive) > 0;
+}
+
+} // namespace
+
+ConversationList::ConversationList(QObject *parent) : QAbstractListModel(parent)
+{
+    m_builtInRealm = TavriIdentityRealm::getInstance();
+    connect(m_builtInRealm.data(), &TavriIdentityRealm::permanentConversationInfoReceived, this,
+            &ConversationList::onPermanentConversationReceived);
+}
 
 ConversationList::~ConversationList()
 {
+    if (m_builtInRealm)
+        disconnect(m_builtInRealm.data(), &TavriIdentityRealm::permanentConversationInfoReceived, this,
+                   &ConversationList::onPermanentConversationReceived);
     for (Conversation *conversation : qAsConst(m_conversations))
-        disconnect(conversation, nullptr, this, nullptr);
+        disconnectConversation(conversation);
 }
 
-void ConversationList::addConversation(Conversation *conversation)
+// --- rows -----------------------------------------------------------------
+
+void ConversationList::addConversation(Conversation *conversation, bool refresh)
 {
-    if (!conversation || m_conversations.contains(conversation))
+    if (!conversation)
         return;
-    beginInsertRows(QModelIndex(), m_conversations.size(), m_conversations.size());
-    m_conversations.append(conversation);
+    qDebug() << "ConversationList::addConversation" << conversation << conversation->getDisplayName()
+             << conversation->getSipURI();
+    if (m_conversations.contains(conversation))
+        return;
+
+    connectConversation(conversation);
+
+    int row = m_conversations.size();
+    if (m_treeMode) {
+        if (isBuiltInRealm(conversation)) {
+            const int depth = getTreeDepth(conversation);
+            int start = 0;
+            Conversation *parent = listedBuiltInConversation(conversation->getParentURI());
+            if (parent && parent != conversation) {
+                expandItem(m_conversations.indexOf(parent), refresh);
+                // Opening the parent can change the rows (nothing in this
+                // list does, but a slot connected to the row notices might).
+                start = m_conversations.indexOf(parent) + 1;
+            }
+            row = siblingPlace(conversation, depth, start, {});
+        } else {
+            row = otherRealmPlace(conversation, {});
+        }
+    }
+
+    beginInsertRows(QModelIndex(), row, row);
+    m_conversations.insert(row, conversation);
+    m_opened.insert(conversation, false);
     endInsertRows();
-    connect(conversation, &Conversation::destroying, this, &ConversationList::onConversationDestroying);
+
+    if (m_treeMode)
+        adoptChildren(conversation, refresh);
 }
 
 void ConversationList::removeConversation(Conversation *conversation)
 {
-    const int row = m_conversations.indexOf(conversation);
-    if (row < 0)
+    removeConversation(conversation, true);
+}
+
+void ConversationList::removeConversation(Conversation *conversation, bool deleteOwned)
+{
+    if (!conversation)
         return;
-    disconnect(conversation, nullptr, this, nullptr);
-    beginRemoveRows(QModelIndex(), row, row);
-    m_conversations.removeAt(row);
-    endRemoveRows();
+    qDebug() << "ConversationList::removeConversation" << conversation->getSipURI()
+             << conversation->getDisplayName();
+    disconnectConversation(conversation);
+
+    for (int row = m_conversations.indexOf(conversation); row >= 0; row = m_conversations.indexOf(conversation)) {
+        collapseItem(row, true);
+        // Collapsing removes rows below this one only.
+        beginRemoveRows(QModelIndex(), row, row);
+        m_conversations.removeAt(row);
+        endRemoveRows();
+    }
+    m_opened.remove(conversation);
+
+    // A conversation this list made for a realm entry has no other holder:
+    // whatever its join state, it goes with its row.
+    if (deleteOwned && conversation->parent() == this) {
+        qDebug() << "ConversationList::removeConversation"
+                 << "deleting conversation created by this list";
+        conversation->deleteLater();
+    }
 }
 
 void ConversationList::clear()
@@ -36,16 +114,260 @@ void ConversationList::clear()
     if (m_conversations.isEmpty())
         return;
     beginRemoveRows(QModelIndex(), 0, m_conversations.size() - 1);
-    for (Conversation *conversation : qAsConst(m_conversations))
-        disconnect(conversation, nullptr, this, nullptr);
-    m_conversations.clear();
+    const QList<Conversation *> conversations = m_conversations;
+    for (Conversation *conversation : conversations) {
+        qDebug() << "ConversationList::clear"
+                 << "removing conversation" << conversation->getDisplayName();
+        disconnectConversation(conversation);
+        m_conversations.removeOne(conversation);
+        if (conversation->parent() == this) {
+            qDebug() << "ConversationList::clear"
+                     << "deleting conversation created by this list";
+            conversation->deleteLater();
+        }
+    }
+    // Entries of dropped conversations would outlive them: a later object at
+    // the same address would come in opened.
+    m_opened.clear();
     endRemoveRows();
+}
+
+void ConversationList::leaveAll()
+{
+    const QList<Conversation *> conversations = m_conversations;
+    for (Conversation *conversation : conversations)
+        conversation->requestLeaveConversation(true);
+}
+
+void ConversationList::setTreeMode(bool treeMode)
+{
+    m_treeMode = treeMode;
 }
 
 Conversation *ConversationList::at(int index) const
 {
-    return m_conversations.value(index, nullptr);
+    if (index < 0 || index >= m_conversations.size()) {
+        qDebug() << "ConversationList::at" << index << m_conversations.size();
+        reportAssertionFailure("index >= 0 && index < m_conversations.size()", __FILE__, __LINE__,
+                               "ConversationList::at", true);
+        return nullptr;
+    }
+    return m_conversations.at(index);
 }
+
+// --- the channel tree -----------------------------------------------------
+
+void ConversationList::expandItem(int itemIndex, bool refresh)
+{
+    if (itemIndex < 0 || itemIndex >= m_conversations.size()) {
+        reportAssertionFailure("itemIndex >= 0 && itemIndex < m_conversations.size()", __FILE__, __LINE__,
+                               "ConversationList::expandItem", true);
+        return;
+    }
+    Conversation *conversation = m_conversations.at(itemIndex);
+    if (m_opened.value(conversation, false))
+        return;
+    m_opened.insert(conversation, true);
+    const QModelIndex changed = index(itemIndex);
+    emit dataChanged(changed, changed, {IsOpenedRole});
+    if (refresh)
+        sendHierarchyRequest(conversation);
+}
+
+void ConversationList::collapseItem(int itemIndex, bool refresh)
+{
+    if (itemIndex < 0 || itemIndex >= m_conversations.size()) {
+        reportAssertionFailure("itemIndex >= 0 && itemIndex < m_conversations.size()", __FILE__, __LINE__,
+                               "ConversationList::collapseItem", true);
+        return;
+    }
+    Conversation *conversation = m_conversations.at(itemIndex);
+    if (!m_opened.value(conversation, false))
+        return;
+    m_opened.insert(conversation, false);
+    const QModelIndex changed = index(itemIndex);
+    emit dataChanged(changed, changed, {IsOpenedRole});
+
+    const QString realmID = conversation->getRealmID();
+    const QString uri = conversation->getSipURI();
+    int row = itemIndex + 1;
+    while (row < m_conversations.size() && m_conversations.at(row)->getRealmID() == realmID) {
+        Conversation *child = m_conversations.at(row);
+        // The removal takes the child's own listed children too; the walk
+        // stays at this row, which now holds the next one.
+        if (child != conversation && !uri.isEmpty() && child->getParentURI() == uri)
+            removeConversation(child);
+        else
+            ++row;
+    }
+    if (refresh)
+        sendHierarchyRequest(conversation);
+}
+
+int ConversationList::getTreeDepth(Conversation *conversation) const
+{
+    if (!conversation || conversation->getParentURI().isEmpty() || !m_builtInRealm)
+        return 0;
+    // Channel records can make parents loop; each ancestor counts once.
+    QSet<Conversation *> visited{conversation};
+    int depth = 0;
+    QString uri = conversation->getParentURI();
+    for (;;) {
+        Conversation *parent = m_builtInRealm->getConversation(uri);
+        if (!parent || !m_conversations.contains(parent) || visited.contains(parent))
+            return depth;
+        visited.insert(parent);
+        ++depth;
+        uri = parent->getParentURI();
+        if (uri.isEmpty())
+            return depth;
+    }
+}
+
+void ConversationList::onPermanentConversationReceived(Conversation *conversation)
+{
+    if (!conversation)
+        return;
+    Conversation *parent = listedBuiltInConversation(conversation->getParentURI());
+    if (parent && parent != conversation && m_opened.value(parent, false))
+        addConversation(conversation, false);
+}
+
+Conversation *ConversationList::listedBuiltInConversation(const QString &sipURI) const
+{
+    if (sipURI.isEmpty() || !m_builtInRealm)
+        return nullptr;
+    Conversation *conversation = m_builtInRealm->getConversation(sipURI);
+    return m_conversations.contains(conversation) ? conversation : nullptr;
+}
+
+bool ConversationList::isBuiltInRealm(Conversation *conversation) const
+{
+    return m_builtInRealm && conversation->getRealmID() == m_builtInRealm->realmID();
+}
+
+bool ConversationList::isListedDescendant(Conversation *conversation, Conversation *ancestor) const
+{
+    QSet<Conversation *> visited{conversation};
+    Conversation *parent = listedBuiltInConversation(conversation->getParentURI());
+    while (parent && !visited.contains(parent)) {
+        if (parent == ancestor)
+            return true;
+        visited.insert(parent);
+        parent = listedBuiltInConversation(parent->getParentURI());
+    }
+    return false;
+}
+
+int ConversationList::blockSize(int row) const
+{
+    Conversation *head = m_conversations.at(row);
+    int size = 1;
+    while (row + size < m_conversations.size() && isListedDescendant(m_conversations.at(row + size), head))
+        ++size;
+    return size;
+}
+
+int ConversationList::siblingPlace(Conversation *conversation, int depth, int startRow,
+                                   const QSet<int> &skip) const
+{
+    const QString realmID = conversation->getRealmID();
+    for (int row = startRow; row < m_conversations.size(); ++row) {
+        if (skip.contains(row))
+            continue;
+        Conversation *other = m_conversations.at(row);
+        if (other->getRealmID() != realmID)
+            return row;
+        const int otherDepth = getTreeDepth(other);
+        if (otherDepth < depth || (otherDepth == depth && nameGreater(other, conversation)))
+            return row;
+    }
+    return m_conversations.size();
+}
+
+int ConversationList::otherRealmPlace(Conversation *conversation, const QSet<int> &skip) const
+{
+    const QString realmID = conversation->getRealmID();
+    bool ownRealmSeen = false;
+    for (int row = 0; row < m_conversations.size(); ++row) {
+        if (skip.contains(row))
+            continue;
+        Conversation *other = m_conversations.at(row);
+        if (other->getRealmID() == realmID)
+            ownRealmSeen = true;
+        else if (ownRealmSeen)
+            return row;
+        if (nameGreater(other, conversation))
+            return row;
+    }
+    return m_conversations.size();
+}
+
+bool ConversationList::moveRows(int first, int count, int destination)
+{
+    if (destination >= first && destination <= first + count)
+        return false;
+    beginMoveRows(QModelIndex(), first, first + count - 1, QModelIndex(), destination);
+    const QList<Conversation *> block = m_conversations.mid(first, count);
+    for (int i = 0; i < count; ++i)
+        m_conversations.removeAt(first);
+    const int target = destination > first ? destination - count : destination;
+    for (int i = 0; i < count; ++i)
+        m_conversations.insert(target + i, block.at(i));
+    endMoveRows();
+    return true;
+}
+
+void ConversationList::adoptChildren(Conversation *parent, bool refresh)
+{
+    const QString uri = parent->getSipURI();
+    if (uri.isEmpty() || !isBuiltInRealm(parent))
+        return;
+    bool adopted = false;
+    const QList<Conversation *> snapshot = m_conversations;
+    for (Conversation *child : snapshot) {
+        // A record naming a channel as its own parent adopts nothing.
+        if (child == parent || !m_conversations.contains(child) ||
+            child->getRealmID() != parent->getRealmID() || child->getParentURI() != uri)
+            continue;
+        const int parentRow = m_conversations.indexOf(parent);
+        const int childRow = m_conversations.indexOf(child);
+        // A parent that sits inside the child's own subtree cannot take it.
+        if (isListedDescendant(parent, child))
+            continue;
+        const int size = blockSize(childRow);
+        QSet<int> skip;
+        for (int row = childRow; row < childRow + size; ++row)
+            skip.insert(row);
+        // Among the parent's children, by name.
+        const int depth = getTreeDepth(parent) + 1;
+        const int target = siblingPlace(child, depth, parentRow + 1, skip);
+        moveRows(childRow, size, target);
+        adopted = true;
+
+        const int newRow = m_conversations.indexOf(child);
+        emit dataChanged(index(newRow), index(newRow + size - 1), {TreeDepthRole});
+    }
+    // The parent shows its children now, so it counts as opened.
+    if (adopted)
+        expandItem(m_conversations.indexOf(parent), refresh);
+}
+
+void ConversationList::sendHierarchyRequest(Conversation *conversation) const
+{
+    if (conversation->getChannelUID().isEmpty())
+        return;
+    QSocialManager *socialManager = QSocialManager::getInstance();
+    if (!socialManager)
+        return;
+    // "sip:confctl-12@domain" asks for the hierarchy under "12".
+    QString root = conversation->getSipURI();
+    root.remove(kPermanentPrefix);
+    root = root.section(QLatin1Char('@'), 0, 0);
+    socialManager->requestChannelsInHierarchy(root);
+}
+
+// --- the model ------------------------------------------------------------
 
 int ConversationList::rowCount(const QModelIndex &parent) const
 {
@@ -54,15 +376,79 @@ int ConversationList::rowCount(const QModelIndex &parent) const
 
 QVariant ConversationList::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() < 0 || index.row() >= m_conversations.size())
+    if (index.row() < 0 || index.column() < 0 || !index.model() || index.row() >= m_conversations.size())
         return QVariant();
     Conversation *conversation = m_conversations.at(index.row());
+    if (!conversation)
+        return QVariant();
+
+    LocalUser *localUser = LocalUser::getLocalUser();
+    Tavri::RealmUserInterface *identity = localUser->getLocalUserIdentity(conversation->getIdentityRealm());
+    if (!identity)
+        return QVariant();
+
+    TavriIdentityRealmUser *owner = conversation->getOwnerIdentity();
     switch (role) {
     case Qt::DisplayRole:
     case DisplayNameRole:
         return conversation->getDisplayName();
+    case VoiceStateRole:
+        return int(conversation->getVoiceState());
+    case JoinStateRole:
+        return int(conversation->getJoinState());
+    case ChatTransportTypeRole:
+        return int(conversation->getChatTransportType());
+    case RealmIDRole:
+        return conversation->getRealmID();
+    case ConversationIDRole:
+        return conversation->getConversationID();
+    case ParticipantsRole:
+        return QVariant::fromValue(conversation->getParticipants());
+    case IsPermanentRole:
+        return !isBuiltInRealm(conversation) || !conversation->getChannelUID().isEmpty();
     case SipURIRole:
         return conversation->getSipURI();
+    case LocalUserIsMutedLocallyRole:
+    case LocalUserIsMutedRemotelyRole: {
+        // The local user is not a participant before joining: not muted.
+        ConversationParticipant *participant =
+            conversation->getParticipants()->getParticipantByUUID(identity->getUid());
+        if (!participant)
+            return false;
+        return role == LocalUserIsMutedLocallyRole ? participant->getIsMutedLocally() : participant->getIsMuted();
+    }
+    case ChannelUIDRole:
+        return conversation->getChannelUID();
+    case WelcomeMessageRole:
+        return conversation->getMessage();
+    case ProfileImageURIRole:
+        return conversation->getProfileImageURI();
+    case TreeDepthRole:
+        return getTreeDepth(conversation);
+    case ParentSipURIRole:
+        return conversation->getParentURI();
+    case DialinAccessCodeRole:
+        return conversation->getDialinAccessCode();
+    case DescriptionRole:
+        return conversation->getDescription();
+    case IsOwnedRole:
+        return owner != nullptr && localUser->isLocalUserIdentity(owner);
+    case IsFavoritedRole:
+        return conversation->getIsFavorite();
+    case HasChildrenRole:
+        return conversation->getHasChildren();
+    case OwnerDisplayNameRole:
+        return owner ? QVariant(owner->getDisplayName()) : QVariant();
+    case OwnerSipURIRole:
+        return owner ? QVariant(owner->getSipURI()) : QVariant();
+    case OwnerUIDRole:
+        return owner ? QVariant(owner->getUid()) : QVariant();
+    case OwnerUNameRole:
+        return owner ? QVariant(owner->getUname()) : QVariant();
+    case OwnerProfileImageURIRole:
+        return owner ? QVariant(owner->getProfileImageURI()) : QVariant();
+    case IsOpenedRole:
+        return m_opened.value(conversation, false);
     case ConversationRefRole:
         return QVariant::fromValue(conversation);
     default:
@@ -73,10 +459,319 @@ QVariant ConversationList::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> ConversationList::roleNames() const
 {
     return {
-        {DisplayNameRole, "displayName"}, {SipURIRole, "sipURI"}, {ConversationRefRole, "conversationRef"}};
+        {DisplayNameRole, "displayName"},
+        {VoiceStateRole, "voiceState"},
+        {JoinStateRole, "joinState"},
+        {ChatTransportTypeRole, "chatTransportType"},
+        {RealmIDRole, "realmID"},
+        {ConversationIDRole, "conversationID"},
+        {ParticipantsRole, "participants"},
+        {IsPermanentRole, "isPermanent"},
+        {SipURIRole, "sipURI"},
+        {LocalUserIsMutedLocallyRole, "localUserIsMutedLocally"},
+        {LocalUserIsMutedRemotelyRole, "localUserIsMutedRemotely"},
+        {ChannelUIDRole, "channelUID"},
+        {WelcomeMessageRole, "welcomeMessage"},
+        {ProfileImageURIRole, "profileImageURI"},
+        {TreeDepthRole, "treeDepth"},
+        {ParentSipURIRole, "parentSipURI"},
+        {DialinAccessCodeRole, "dialinAccessCode"},
+        {DescriptionRole, "description"},
+        {IsOwnedRole, "isOwned"},
+        {IsFavoritedRole, "isFavorited"},
+        {HasChildrenRole, "hasChildren"},
+        {OwnerDisplayNameRole, "ownerDisplayName"},
+        {OwnerSipURIRole, "ownerSipURI"},
+        {OwnerUIDRole, "ownerUID"},
+        {OwnerUNameRole, "ownerUName"},
+        {OwnerProfileImageURIRole, "ownerProfileImageURI"},
+        {IsOpenedRole, "isOpened"},
+        {ConversationRefRole, "conversationRef"},
+    };
+}
+
+// --- realm entries --------------------------------------------------------
+
+void ConversationList::onConversationListEntryAdded(Tavri::IdentityRealmInterface *identityRealm,
+                                                    const QString &conversationID, const QString &displayName)
+{
+    if (!identityRealm) {
+        qWarning() << "ConversationList::onConversationListEntryAdded"
+                   << "no realm for conversation" << conversationID;
+        return;
+    }
+    QObject *realmObject = identityRealm->realmObject();
+    Conversation *conversation = nullptr;
+    if (auto *builtIn = qobject_cast<TavriIdentityRealm *>(realmObject)) {
+        conversation = builtIn->getConversation(conversationID);
+    } else {
+        if (conversationID.isEmpty()) {
+            qWarning() << "ConversationList::onConversationListEntryAdded"
+                       << "empty conversation id from realm" << identityRealm->realmID();
+            return;
+        }
+        // The realm manager announces an entry once, but a realm that
+        // repeats itself must not get two rows for one conversation.
+        for (Conversation *listed : qAsConst(m_conversations)) {
+            if (listed->getRealmID() == identityRealm->realmID() &&
+                listed->getConversationID() == conversationID)
+                return;
+        }
+        if (auto *shared = qobject_cast<TavriSharedIdentityRealm *>(realmObject)) {
+            conversation =
+                new Conversation(identityRealm, conversationID, displayName, this, Conversation::VoiceEnabled,
+                                 Conversation::Joined, shared->getSessionHandleForChannel(conversationID));
+        } else {
+            conversation = new Conversation(identityRealm, conversationID, displayName, this,
+                                            Conversation::VoiceDisabled, Conversation::NotJoined, QString());
+        }
+        // Its rows go with the realm, whoever else follows the realm.
+        connect(realmObject, SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()),
+                Qt::UniqueConnection);
+    }
+    if (conversation)
+        addConversation(conversation, false);
+}
+
+void ConversationList::onConversationListEntryRemoved(Tavri::IdentityRealmInterface *identityRealm,
+                                                      const QString &conversationID)
+{
+    qDebug() << "ConversationList::onConversationListEntryRemoved" << identityRealm << conversationID;
+    if (!identityRealm)
+        return;
+    const bool builtIn = qobject_cast<TavriIdentityRealm *>(identityRealm->realmObject()) != nullptr;
+    const QString realmID = identityRealm->realmID();
+    for (Conversation *conversation : qAsConst(m_conversations)) {
+        const bool matches = builtIn ? conversation->getSipURI() == conversationID
+                                     : conversation->getRealmID() == realmID &&
+                                           conversation->getConversationID() == conversationID;
+        if (matches) {
+            removeConversation(conversation);
+            return;
+        }
+    }
+}
+
+void ConversationList::onIdentityRealmDestroying()
+{
+    QObject *realmObject = sender();
+    auto *realm = qobject_cast<Tavri::IdentityRealmInterface *>(realmObject);
+    if (!realm)
+        return;
+    disconnect(realmObject, SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()));
+    const QString realmID = realm->realmID();
+    const QList<Conversation *> snapshot = m_conversations;
+    for (Conversation *conversation : snapshot) {
+        // A conversation that followed the realm's end first has let go of
+        // its realm already.
+        if (m_conversations.contains(conversation) &&
+            (conversation->getIdentityRealm() == realm || !conversation->getIdentityRealm() ||
+             conversation->getRealmID() == realmID))
+            removeConversation(conversation);
+    }
+}
+
+// --- conversation signals -------------------------------------------------
+
+void ConversationList::connectConversation(Conversation *conversation)
+{
+    connect(conversation, &Conversation::destroying, this, &ConversationList::onConversationDestroying);
+    connect(conversation, &Conversation::displayNameChanged, this,
+            &ConversationList::onConversationDisplayNameChanged);
+    connect(conversation, &Conversation::joinStateChanged, this, &ConversationList::onConversationJoinStateChanged);
+    connect(conversation, &Conversation::sipURIChanged, this, &ConversationList::onConversationSipURIChanged);
+    connect(conversation, &Conversation::voiceStateChanged, this,
+            &ConversationList::onConversationVoiceStateChanged);
+    connect(conversation, &Conversation::swapping, this, &ConversationList::onConversationReferenceSwap);
+    connect(conversation, &Conversation::ownerURIChanged, this, &ConversationList::onConversationOwnerURIChanged);
+    connect(conversation, &Conversation::ownerUIDChanged, this, &ConversationList::onConversationOwnerUIDChanged);
+    connect(conversation, &Conversation::parentURIChanged, this,
+            &ConversationList::onConversationParentURIChanged);
+    connect(conversation, &Conversation::profileImageURIChanged, this,
+            &ConversationList::onConversationProfileImageURIChanged);
+    connect(conversation, &Conversation::dialinAccessCodeChanged, this,
+            &ConversationList::onConversationDialinAccessCodeChanged);
+    connect(conversation, &Conversation::messageChanged, this,
+            &ConversationList::onConversationWelcomeMessageChanged);
+    connect(conversation, &Conversation::descriptionChanged, this,
+            &ConversationList::onConversationDescriptionChanged);
+    connect(conversation, &Conversation::depthChanged, this, &ConversationList::onConversationDepthChanged);
+    connect(conversation, &Conversation::isFavoriteChanged, this,
+            &ConversationList::onConversationIsFavoritedChanged);
+    connect(conversation, &Conversation::ancestryURIsChanged, this,
+            &ConversationList::onConversationAncestryURIsChanged);
+    connect(conversation, &Conversation::channelUIDChanged, this,
+            &ConversationList::onConversationChannelUIDChanged);
+}
+
+void ConversationList::disconnectConversation(Conversation *conversation)
+{
+    disconnect(conversation, nullptr, this, nullptr);
+}
+
+Conversation *ConversationList::senderConversation() const
+{
+    auto *conversation = qobject_cast<Conversation *>(sender());
+    return m_conversations.contains(conversation) ? conversation : nullptr;
+}
+
+void ConversationList::notifyRow(Conversation *conversation, const QVector<int> &roles)
+{
+    const int row = m_conversations.indexOf(conversation);
+    if (row < 0)
+        return;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, roles);
 }
 
 void ConversationList::onConversationDestroying()
 {
-    removeConversation(static_cast<Conversation *>(sender()));
+    if (Conversation *conversation = senderConversation())
+        removeConversation(conversation, false);
+}
+
+void ConversationList::onConversationDisplayNameChanged()
+{
+    Conversation *conversation = senderConversation();
+    if (!conversation)
+        return;
+    notifyRow(conversation, {DisplayNameRole});
+    if (!m_treeMode)
+        return;
+
+    // The row moves once, with its listed descendants, to its place among
+    // its siblings, up or down.
+    const int row = m_conversations.indexOf(conversation);
+    const int size = blockSize(row);
+    QSet<int> skip;
+    for (int r = row; r < row + size; ++r)
+        skip.insert(r);
+    int target;
+    if (isBuiltInRealm(conversation)) {
+        Conversation *parent = listedBuiltInConversation(conversation->getParentURI());
+        const int start = parent && parent != conversation ? m_conversations.indexOf(parent) + 1 : 0;
+        target = siblingPlace(conversation, getTreeDepth(conversation), start, skip);
+    } else {
+        target = otherRealmPlace(conversation, skip);
+    }
+    moveRows(row, size, target);
+}
+
+void ConversationList::onConversationJoinStateChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {JoinStateRole});
+}
+
+void ConversationList::onConversationSipURIChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {SipURIRole});
+}
+
+void ConversationList::onConversationVoiceStateChanged()
+{
+    Conversation *conversation = senderConversation();
+    if (!conversation)
+        return;
+    qDebug() << "ConversationList::onConversationVoiceStateChanged" << conversation->getSipURI()
+             << conversation->getVoiceState();
+    notifyRow(conversation, {VoiceStateRole});
+}
+
+void ConversationList::onConversationReferenceSwap(Conversation *newReference)
+{
+    Conversation *conversation = senderConversation();
+    if (!conversation)
+        return;
+    removeConversation(conversation);
+    addConversation(newReference, false);
+}
+
+void ConversationList::onConversationOwnerURIChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation,
+                  {OwnerDisplayNameRole, OwnerSipURIRole, OwnerUIDRole, OwnerUNameRole, OwnerProfileImageURIRole});
+}
+
+void ConversationList::onConversationOwnerUIDChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation,
+                  {OwnerDisplayNameRole, OwnerSipURIRole, OwnerUIDRole, OwnerUNameRole, OwnerProfileImageURIRole});
+}
+
+void ConversationList::onConversationParentURIChanged(const QString &parentURI)
+{
+    Conversation *conversation = senderConversation();
+    if (!conversation)
+        return;
+    notifyRow(conversation, {ParentSipURIRole, TreeDepthRole});
+    if (!m_treeMode)
+        return;
+    Conversation *parent = listedBuiltInConversation(parentURI);
+    if (!parent || parent == conversation)
+        return;
+    expandItem(m_conversations.indexOf(parent), true);
+
+    const int row = m_conversations.indexOf(conversation);
+    const int size = blockSize(row);
+    const int parentRow = m_conversations.indexOf(parent);
+    // A parent inside the row's own subtree would take the row under itself.
+    if (parentRow >= row && parentRow < row + size)
+        return;
+    QSet<int> skip;
+    for (int r = row; r < row + size; ++r)
+        skip.insert(r);
+    const int target = siblingPlace(conversation, getTreeDepth(conversation), parentRow + 1, skip);
+    moveRows(row, size, target);
+}
+
+void ConversationList::onConversationProfileImageURIChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {ProfileImageURIRole});
+}
+
+void ConversationList::onConversationDialinAccessCodeChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {DialinAccessCodeRole});
+}
+
+void ConversationList::onConversationWelcomeMessageChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {WelcomeMessageRole});
+}
+
+void ConversationList::onConversationDescriptionChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {DescriptionRole});
+}
+
+void ConversationList::onConversationDepthChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {TreeDepthRole});
+}
+
+void ConversationList::onConversationIsFavoritedChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {IsFavoritedRole});
+}
+
+void ConversationList::onConversationAncestryURIsChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {ParentSipURIRole, TreeDepthRole});
+}
+
+void ConversationList::onConversationChannelUIDChanged()
+{
+    if (Conversation *conversation = senderConversation())
+        notifyRow(conversation, {ChannelUIDRole, IsPermanentRole, DisplayNameRole});
 }
