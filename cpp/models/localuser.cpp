@@ -73,6 +73,8 @@ LocalUser::LocalUser(QObject* parent)
     connect(TavriSharedIdentityRealmManager::getInstance(), &TavriSharedIdentityRealmManager::loginStateChange, this,
             &LocalUser::onSharedIdentityRealmLoginStateChanged);
     setUpXmppClient();
+    // Stays in joined conversations and their chat logs, kept across sign-ins.
+    m_recentConversations = new RecentConversations(this);
 }
 
 LocalUser::~LocalUser()
@@ -161,6 +163,7 @@ void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, cons
         social->requestChannelFavoritesList();
     }
     loadUserSettings();
+    m_recentConversations->refresh();
 }
 
 void LocalUser::loadUserSettings()
@@ -254,6 +257,7 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
         setIdentity(nullptr);
         identity->deleteLater();
     }
+    m_recentConversations->clear();
     if (!m_lastParticipatingURI.isEmpty()) {
         m_lastParticipatingURI.clear();
         emit lastParticipatingURIChanged(m_lastParticipatingURI);

@@ -4,6 +4,7 @@
 #include "identityrealminterface.h"
 #include "idlehandler.h"
 #include "realmuserinterface.h"
+#include "recentconversations.h"
 #include "tavriidentityrealmuser.h"
 #include "tavrisharedidentityrealm.h"
 
@@ -53,6 +54,7 @@ class LocalUser : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(LoginState loginState READ getLoginState NOTIFY loginStateChanged)
+    Q_PROPERTY(RecentConversations* recentConversations READ getRecentConversations CONSTANT)
     Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
     Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
     Q_PROPERTY(QString uuid READ getUuid NOTIFY uuidChanged)
@@ -133,6 +135,7 @@ public:
     QString getLastParticipatingURI() const { return m_lastParticipatingURI; }
     // The conversations the local user is in or has open (not owned).
     ConversationList* getConversations() { return &m_conversations; }
+    RecentConversations* getRecentConversations() const { return m_recentConversations; }
 
     // The reconnect series in progress: attempts scheduled so far and the id
     // of the pending retry timer (0 when none).
@@ -335,4 +338,5 @@ private:
     // -1 until the first archive list arrives, then its total count.
     int m_archiveTotal = -1;
     ConversationList m_conversations;
+    RecentConversations* m_recentConversations = nullptr;
 };
