@@ -1185,7 +1185,8 @@ void Conversation::onConversationParticipantRemoved(
 {
     if (!isForThisConversation(conversationID))
         return;
-    qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode << reasonMsg;
+    qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode
+             << reasonMsg;
     ConversationParticipant *participant = m_participants.getParticipantByUUID(participantUUID);
     if (!participant || !participant->getIdentity())
         return;
@@ -1344,7 +1345,8 @@ void Conversation::timerEvent(QTimerEvent *event)
     if (timerId == m_participantRefreshTimerId) {
         if (m_joinState == NotJoined)
             if (VoiceManager *voice = VoiceManager::getInstance())
-                voice->requestGetParticipants(m_sipURI, kParticipantQueryFirst, kParticipantQuerySecond, QString());
+                voice->requestGetParticipants(m_sipURI, kParticipantQueryFirst, kParticipantQuerySecond,
+                                              QString());
         stopTimer(m_participantRefreshTimerId);
         m_participantRefreshTimerId = startTimer(kRefreshRepeatMs, Qt::CoarseTimer);
         return;

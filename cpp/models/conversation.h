@@ -394,8 +394,7 @@ private:
     // Participants whose display name was unknown when they joined: the
     // line waits up to a moment for the name. The user pointer is dropped
     // when the user announces its end.
-    struct JoinAnnouncement
-    {
+    struct JoinAnnouncement {
         Tavri::RealmUserInterface *user = nullptr;
         QObject *userObject = nullptr;
         QString text;

@@ -57,7 +57,10 @@ protected:
 class RecordingRealm : public FakeRealm
 {
 public:
-    Tavri::RealmUserInterface *getRealmUser(const QString &userUUID) override { return users.value(userUUID); }
+    Tavri::RealmUserInterface *getRealmUser(const QString &userUUID) override
+    {
+        return users.value(userUUID);
+    }
     void sendTextMessage(const QString &conversationID, const QString &text) override
     {
         sent.append({conversationID, text});
@@ -155,7 +158,8 @@ void TestConversationJoin::initTestCase()
     m_web->setDefault(QStringLiteral("getUserByUserLiveURI"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("getUserByUID"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
-    m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"), QJsonObject{{"status", "OK"}});
+    m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"),
+                      QJsonObject{{"status", "OK"}});
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
@@ -163,9 +167,9 @@ void TestConversationJoin::initTestCase()
     m_voice->requestLogin(QStringLiteral("join"), QString());
     QVERIFY(ready.wait(5000) || !ready.isEmpty());
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@join.example"), QString(), QString(),
+    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@join.example"), QString(),
                                                     QString(), QString(), QString(), QString(), QString(),
-                                                    QString());
+                                                    QString(), QString());
     m_me = LocalUser::getLocalUser()->tavriidentity();
     QVERIFY(m_me);
     m_me->setUname(QStringLiteral("Me"));
@@ -181,7 +185,8 @@ void TestConversationJoin::init()
 void TestConversationJoin::cleanup()
 {
     LocalUser::getLocalUser()->getConversations()->clear();
-    if (Conversation *echo = TavriIdentityRealm::getInstance()->getConversation(Conversation::echoChannelURI()))
+    if (Conversation *echo =
+            TavriIdentityRealm::getInstance()->getConversation(Conversation::echoChannelURI()))
         echo->setJoinState(Conversation::NotJoined);
 }
 
@@ -313,13 +318,17 @@ void TestConversationJoin::passwords_data()
     QTest::addColumn<QString>("sent");
 
     const QString odd = QStringLiteral("p@ss w/ \"quotes\" & ümlaut;=%\n");
-    QTest::newRow("empty uses the stored one") << "kept" << "" << false << "kept"
+    QTest::newRow("empty uses the stored one") << "kept"
+                                               << "" << false << "kept"
                                                << "kept";
-    QTest::newRow("nothing stored") << "" << "" << true << ""
+    QTest::newRow("nothing stored") << ""
+                                    << "" << true << ""
                                     << "";
-    QTest::newRow("given, not saved") << "kept" << "new" << false << "kept"
+    QTest::newRow("given, not saved") << "kept"
+                                      << "new" << false << "kept"
                                       << "new";
-    QTest::newRow("given and saved") << "kept" << "new" << true << "new"
+    QTest::newRow("given and saved") << "kept"
+                                     << "new" << true << "new"
                                      << "new";
     QTest::newRow("any characters, stored as given") << "" << odd << true << odd << odd;
 }
@@ -527,8 +536,8 @@ void TestConversationJoin::transitionHandleAnnouncesAudio_data()
     QTest::addColumn<QString>("line");
 
     QTest::newRow("another participant has voice") << 1 << true << "You have enabled audio.";
-    QTest::newRow("nobody else")
-        << 0 << false << "You have enabled audio, waiting for other participants to join...";
+    QTest::newRow("nobody else") << 0 << false
+                                 << "You have enabled audio, waiting for other participants to join...";
     QTest::newRow("others without voice") << 1 << false << "";
 }
 
@@ -581,13 +590,15 @@ void TestConversationJoin::joinAndLeaveLines()
     QCOMPARE(systemLines(channel).size(), 2);
 
     emit realm->conversationParticipantRemoved(channelURI(14), QStringLiteral("uid-ann14"),
-                                               Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+                                               Tavri::IdentityRealmInterface::DisconnectReasonNone,
+                                               QString());
     QCOMPARE(systemLines(channel).last(), QStringLiteral("Ann B has left"));
     QVERIFY(!channel.getParticipants()->getParticipantByUUID(QStringLiteral("uid-ann14")));
 
     // Private chats get neither line.
     emit realm->conversationParticipantRemoved(QStringLiteral("sip:u-peer14@d"), QStringLiteral("uid-ann14"),
-                                               Tavri::IdentityRealmInterface::DisconnectReasonKicked, QString());
+                                               Tavri::IdentityRealmInterface::DisconnectReasonKicked,
+                                               QString());
     QVERIFY(systemLines(privateChat).isEmpty());
     QVERIFY(!privateChat.getParticipants()->getParticipantByUUID(QStringLiteral("uid-ann14")));
 }
@@ -684,7 +695,8 @@ void TestConversationJoin::muting()
 
     // For the local user only: audio and text, in the session.
     channel.muteUser(ann);
-    auto forMe = requests<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME);
+    auto forMe =
+        requests<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME);
     QCOMPARE(forMe.size(), 2);
     for (auto *request : forMe) {
         QCOMPARE(QString::fromUtf8(request->session_handle), QStringLiteral("h16"));
@@ -770,7 +782,8 @@ void TestConversationJoin::refreshAndStatisticsTicks()
     QVERIFY(refreshId);
 
     channel.fireTimer(refreshId);
-    auto queries = requests<ox_req_account_channel_get_participants_t>(OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
+    auto queries =
+        requests<ox_req_account_channel_get_participants_t>(OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
     QCOMPARE(queries.size(), 1);
     QCOMPARE(QString::fromUtf8(queries.first()->channel_uri), uri);
     QCOMPARE(queries.first()->page, 1);
@@ -795,8 +808,9 @@ void TestConversationJoin::refreshAndStatisticsTicks()
     const int posted = m_web->requestsFor(QStringLiteral("AddUserStats")).size();
     channel.fireTimer(statsId);
     QTRY_COMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).size(), posted + 1);
-    QCOMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
-             QStringLiteral("1919"));
+    QCOMPARE(
+        m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
+        QStringLiteral("1919"));
     QVERIFY(timers(&channel).contains(statsId));
 }
 
