@@ -43,7 +43,7 @@ ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *iden
                 &ConversationParticipant::onLocalUserAudioEnabledChanged);
         connect(localUser, &LocalUser::volumeAdjustChanged, this,
                 &ConversationParticipant::onLocalUserVolumeAdjustChanged);
-        m_followsLocalUser = true;
+        m_localUser = localUser;
     }
 }
 
@@ -71,10 +71,10 @@ void ConversationParticipant::connectTavriIdentity()
 
 void ConversationParticipant::disconnectLocalUser()
 {
-    if (!m_followsLocalUser)
-        return;
-    m_followsLocalUser = false;
-    disconnect(LocalUser::getLocalUser(), nullptr, this, nullptr);
+    // Never through getLocalUser(): at shutdown that would make a new one.
+    if (m_localUser)
+        disconnect(m_localUser, nullptr, this, nullptr);
+    m_localUser.clear();
 }
 
 bool ConversationParticipant::isLocalUserIdentity() const

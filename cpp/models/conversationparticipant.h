@@ -3,8 +3,10 @@
 #include "realmuserinterface.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+class LocalUser;
 class TavriIdentityRealmUser;
 class QTimerEvent;
 
@@ -134,5 +136,7 @@ private:
     // The last value handed to the voice service, -1 before the first.
     int m_sentVolumeAdjustment = -1;
     int m_volumeTimerId = 0;
-    bool m_followsLocalUser = false;
+    // The local user whose microphone the row follows; set only for the
+    // local user's own row.
+    QPointer<LocalUser> m_localUser;
 };

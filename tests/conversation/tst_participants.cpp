@@ -68,6 +68,47 @@ const ox_req_session_set_participant_volume_for_me_t *volumeRequest(int nth)
         oxc_find_request(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME, nth));
 }
 
+// A user of another realm, whose voice travels through a built-in realm user.
+class OtherRealmUser : public QObject, public Tavri::RealmUserInterface
+{
+    Q_OBJECT
+    Q_INTERFACES(Tavri::RealmUserInterface)
+
+public:
+    explicit OtherRealmUser(const QString &uid) : m_uid(uid) {}
+    ~OtherRealmUser() override { emit destroying(); }
+
+    QString getRealmTag() override { return QStringLiteral("other"); }
+    Tavri::IdentityRealmInterface *identityRealm() override { return nullptr; }
+    void reservedHook(void *) override {}
+    QString getUid() override { return m_uid; }
+    QString getDisplayName() override { return m_uid; }
+    void reservedTextHook(QString) override {}
+    QUrl getProfileImageURI() override { return QUrl(); }
+    PresenceState getPresenceState() override { return Online; }
+    QString getPresenceMessage() override { return QString(); }
+    QObject *getQObject() override { return this; }
+
+signals:
+    void updated();
+    void presenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState, const QString &presenceMessage);
+    void displayNameUpdated(const QString &displayName);
+    void profileIconUpdated(const QUrl &profileIconURI);
+    void connected();
+    void disconnected(const QString &reason);
+    void authenticated();
+    void authenticationError(const QString &errorMsg);
+    void destroying();
+    void chatColorChanged(const QString &chatColor);
+
+public slots:
+    void showUserDetails() override {}
+    void sendInviteToTavri(const QUrl &) override {}
+
+private:
+    QString m_uid;
+};
+
 } // namespace
 
 class TestParticipants : public QObject
@@ -83,6 +124,7 @@ private slots:
     void invitedTurnsPresent();
     void presentAddedTwiceStaysOneRow();
     void chatColorGivenOnce();
+    void chatColorsRoundRobin();
     void roleChanges_data();
     void roleChanges();
     void identitySignalsMoveAndRefresh();
@@ -92,6 +134,7 @@ private slots:
     void volumeIgnoredWithoutVoice();
     void localUserFollowsMicrophone();
     void rowWithoutIdentity();
+    void otherRealmUserWithVoiceIdentity();
     void clearDropsRealmUserConnections();
     void invitationWithoutIdentity();
 
@@ -274,6 +317,15 @@ void TestParticipants::chatColorGivenOnce()
     QCOMPARE(annColors.count(), 1);
     first.getParticipants()->clear();
     second.getParticipants()->clear();
+}
+
+void TestParticipants::chatColorsRoundRobin()
+{
+    const QColor first = m_style->takeChatColor();
+    QVERIFY(first.isValid());
+    for (int taken = 1; taken < kChatColors.size(); ++taken)
+        QVERIFY(m_style->takeChatColor() != first);
+    QCOMPARE(m_style->takeChatColor(), first);
 }
 
 void TestParticipants::roleChanges_data()
@@ -535,6 +587,47 @@ void TestParticipants::rowWithoutIdentity()
     QVERIFY(!guard);
     QVERIFY(!list->at(0));
     QVERIFY(!list->at(-1));
+}
+
+void TestParticipants::otherRealmUserWithVoiceIdentity()
+{
+    Conversation channel(QStringLiteral("Ext"), QStringLiteral("sip:confctl-ext@d"), QStringLiteral("34"), nullptr,
+                         QStringLiteral("ext-handle"));
+    ConversationParticipantList *list = channel.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto ext = std::make_unique<OtherRealmUser>(QStringLiteral("ext-1"));
+    auto voice = makeUser(QStringLiteral("ExtVoice"), QStringLiteral("sip:u-extvoice@d"));
+
+    // Given a voice identity of its own, the participant starts mid-slider.
+    auto *direct = new ConversationParticipant(ext.get(), list, ConversationParticipant::Present, voice.get());
+    QCOMPARE(direct->getLocalVolumeAdjustment(), 50);
+    QCOMPARE(direct->getSipURI(), QStringLiteral("sip:u-extvoice@d"));
+    delete direct;
+
+    ConversationParticipant *p = list->addParticipant(ext.get());
+    QVERIFY(!p->getTavriIdentity());
+    QCOMPARE(p->getLocalVolumeAdjustment(), 0);
+    QVERIFY(!ext->getChatColor().isEmpty());
+    p->setVoiceEnabled(true);
+    QVERIFY(!p->getVoiceEnabled()); // no voice identity yet
+
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    p->setTavriIdentity(voice.get());
+    QVERIFY(p->getVoiceEnabled());
+    QCOMPARE(list->getParticipantBySipURI(QStringLiteral("sip:u-extvoice@d")), p);
+    QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::VoiceEnabledRole}}));
+
+    // The voice identity goes; the row stays, without voice.
+    QSignalSpy voiceStates(p, &ConversationParticipant::voiceEnabledChanged);
+    voice.reset();
+    QCOMPARE(voiceStates.count(), 1);
+    QVERIFY(!voiceStates.first().first().toBool());
+    const QModelIndex row = list->index(0);
+    QVERIFY(!row.data(ConversationParticipantList::VoiceEnabledRole).toBool());
+    QCOMPARE(row.data(ConversationParticipantList::SipURIRole).toString(), QString());
+    QCOMPARE(row.data(ConversationParticipantList::DisplayNameRole).toString(), QStringLiteral("ext-1"));
+    QVERIFY(!list->getParticipantBySipURI(QStringLiteral("sip:u-extvoice@d")));
+    list->clear();
 }
 
 void TestParticipants::clearDropsRealmUserConnections()
