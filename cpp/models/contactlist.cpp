@@ -266,7 +266,11 @@ void ContactList::addRosterEntry(Tavri::IdentityRealmInterface* realm, const QSt
 
 void ContactList::endRosterList(Tavri::IdentityRealmInterface* realm)
 {
-    const QStringList uuids = m_rosterContactUUIDs.value(realm);
+    removeContactsNotIn(realm, m_rosterContactUUIDs.value(realm));
+}
+
+void ContactList::removeContactsNotIn(Tavri::IdentityRealmInterface* realm, const QStringList& contactUUIDs)
+{
     const QList<Contact*> contacts = m_contacts;
     for (Contact* contact : contacts) {
         // Only this realm's roster decides: contacts made of other realms'
@@ -278,7 +282,7 @@ void ContactList::endRosterList(Tavri::IdentityRealmInterface* realm)
             if (identity->identityRealm() != realm)
                 continue;
             ofRealm = true;
-            if (uuids.contains(identity->getUid()))
+            if (contactUUIDs.contains(identity->getUid()))
                 named = true;
         }
         if (ofRealm && !named)
@@ -553,7 +557,7 @@ void ContactList::onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterfac
         return;
     disconnectRoster(realm);
     // The key would outlive the realm.
-    m_rosterContactUUIDs.remove(realm);
+    forgetRosterRealm(realm);
 }
 
 void ContactList::onContactIdentityAdded(Tavri::RealmUserInterface* identity)

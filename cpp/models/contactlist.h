@@ -75,6 +75,8 @@ public:
     // Compared by realm and user id, not by pointer.
     bool containsIdentity(Tavri::RealmUserInterface* identity) const;
     Contact* findContact(Tavri::RealmUserInterface* identity) const;
+    // The contact holding an identity of that realm with that user id.
+    Contact* findContact(Tavri::IdentityRealmInterface* realm, const QString& userUUID) const;
     void removeContactForIdentity(Tavri::RealmUserInterface* identity);
     QList<Contact*> getContacts() const { return m_contacts; }
     // The shown contact of a row; null outside the rows.
@@ -97,6 +99,16 @@ public:
                         const QString& contactUUID);
     void endRosterList(Tavri::IdentityRealmInterface* realm);
     void removeRosterEntry(Tavri::IdentityRealmInterface* realm, const QString& contactUUID);
+    // The user ids of the realm's current roster.
+    QStringList rosterContactUUIDs(Tavri::IdentityRealmInterface* realm) const
+    {
+        return m_rosterContactUUIDs.value(realm);
+    }
+    // Removes the contacts holding identities of the realm none of whose user
+    // ids is in contactUUIDs; contacts of other realms stay.
+    void removeContactsNotIn(Tavri::IdentityRealmInterface* realm, const QStringList& contactUUIDs);
+    // Forgets the roster of a realm that has gone.
+    void forgetRosterRealm(Tavri::IdentityRealmInterface* realm) { m_rosterContactUUIDs.remove(realm); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -136,10 +148,6 @@ protected slots:
     void onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterface* realm);
     void onContactIdentityAdded(Tavri::RealmUserInterface* identity);
     void onContactIdentityRemoved(Tavri::RealmUserInterface* identity);
-
-protected:
-    // The contact holding an identity of that realm with that user id.
-    Contact* findContact(Tavri::IdentityRealmInterface* realm, const QString& userUUID) const;
 
 private:
     static bool isShown(const Contact* contact, bool showOffline);
