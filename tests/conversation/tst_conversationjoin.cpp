@@ -122,6 +122,7 @@ private slots:
     void privateChatDropKeepsWindowAndLines();
     void channelLeftTerminatesAndResets();
     void voiceWithoutSession();
+    void voiceStateDrivesMedia();
     void privateChatVoiceMovesToTransition();
     void transitionHandleAnnouncesAudio_data();
     void transitionHandleAnnouncesAudio();
@@ -497,6 +498,37 @@ void TestConversationJoin::voiceWithoutSession()
     QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_CONNECT), 0);
 }
 
+void TestConversationJoin::voiceStateDrivesMedia()
+{
+    Conversation channel(QStringLiteral("C"), channelURI(20), QString(), nullptr, QStringLiteral("h20"));
+    QCOMPARE(channel.getVoiceState(), Conversation::VoiceEnabled);
+    // Already enabled: nothing to ask.
+    channel.requestVoice(true);
+    QCOMPARE(oxc_request_count(-1), 0);
+
+    channel.requestVoice(false);
+    auto disconnects = requests<ox_req_session_media_disconnect_t>(OX_REQ_SESSION_MEDIA_DISCONNECT);
+    QCOMPARE(disconnects.size(), 1);
+    QCOMPARE(QString::fromUtf8(disconnects.first()->session_handle), QStringLiteral("h20"));
+    // Storing VoiceDisabled comes first, so the request it makes finds voice
+    // off already and sends nothing.
+    channel.setVoiceState(Conversation::VoiceDisabled);
+    channel.requestVoice(false);
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT), 1);
+
+    channel.setVoiceState(Conversation::VoiceRequested);
+    auto connects = requests<ox_req_session_media_connect_t>(OX_REQ_SESSION_MEDIA_CONNECT);
+    QCOMPARE(connects.size(), 1);
+    QCOMPARE(QString::fromUtf8(connects.first()->session_handle), QStringLiteral("h20"));
+
+    // A conversation that is not joined only records the state.
+    Conversation idle(QStringLiteral("I"), channelURI(21), QString());
+    oxc_clear_requests();
+    idle.setVoiceState(Conversation::VoiceRequested);
+    idle.setVoiceState(Conversation::VoiceDisabled);
+    QCOMPARE(oxc_request_count(-1), 0);
+}
+
 void TestConversationJoin::privateChatVoiceMovesToTransition()
 {
     const QString peer = QStringLiteral("sip:u-peer12@") + m_voice->domain();
@@ -527,6 +559,20 @@ void TestConversationJoin::privateChatVoiceMovesToTransition()
     chat.requestVoice(true);
     QCOMPARE(oxc_request_count(-1), 0);
     chat.setTransitionOstrelSessionHandle(QString());
+
+    // Turning voice off ends the transition session.
+    const QString transitionHandle = joinSession(transition);
+    if (transitionHandle.isEmpty())
+        QSKIP("the voice service does not report joined sessions");
+    chat.setTransitionOstrelSessionHandle(transitionHandle);
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceEnabled);
+    oxc_clear_requests();
+    chat.requestVoice(false);
+    auto terminated = requests<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE);
+    QCOMPARE(terminated.size(), 1);
+    QCOMPARE(QString::fromUtf8(terminated.first()->session_handle), transitionHandle);
+    QCOMPARE(chat.getTransitionOstrelSessionHandle(), QString());
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT), 0);
 }
 
 void TestConversationJoin::transitionHandleAnnouncesAudio_data()
