@@ -648,6 +648,9 @@ void Conversation::setVoiceState(VoiceState state)
     if (state == m_voiceState)
         return;
     m_voiceState = state;
+    // VoiceDisabled is stored first, so the request below finds voice off and
+    // sends nothing: voice is turned off through requestVoice(false) itself,
+    // and a private chat that drops keeps its transition session.
     if (getIsJoined()) {
         if (state == VoiceDisabled)
             requestVoice(false);
