@@ -8,8 +8,10 @@
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealmuser.h"
+#include "voicemanager.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QMetaObject>
 #include <QSet>
@@ -68,6 +70,14 @@ TavriIdentityRealm* TavriIdentityRealm::getInstance(QObject* parent)
 TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
     : QObject(parent)
 {
+    if (QSocialManager* socialManager = QSocialManager::getInstance()) {
+        connect(socialManager, &QSocialManager::userInfoReceived, this,
+                &TavriIdentityRealm::onSocialManagerUserInfoReceived);
+        connect(socialManager, &QSocialManager::userPictureUpdated, this,
+                &TavriIdentityRealm::onSocialManagerUserPictureUpdated);
+        connect(socialManager, &QSocialManager::receivedChannelInfo, this,
+                &TavriIdentityRealm::onSocialManagerReceivedChannelInfo);
+    }
 }
 
 TavriIdentityRealm::~TavriIdentityRealm()
@@ -601,4 +611,218 @@ void TavriIdentityRealm::onConversationVoiceStateChanged(Conversation::VoiceStat
         // has counted it already while voice was still on.
         countCallForSurvey();
     }
+}
+
+// --- channel and user information from the web service -----------------------
+
+QString TavriIdentityRealm::channelAddress(const QString& channelUID)
+{
+    // The voice service hands its domain to the settings service as it
+    // starts, so either gives the same text.
+    const VoiceManager* voice = VoiceManager::getInstance();
+    const QString domain = voice ? voice->domain() : StorageManager::getInstance()->voiceDomain();
+    return kChannelPrefix + channelUID + QLatin1Char('@') + domain;
+}
+
+Conversation* TavriIdentityRealm::createChannelConversation(const QString& displayName, const QString& sipURI,
+                                                            const QString& channelUID)
+{
+    auto* conversation = new Conversation(displayName, sipURI, channelUID, this);
+    connectConversation(conversation);
+    return conversation;
+}
+
+void TavriIdentityRealm::retireConversation(Conversation* old, Conversation* replacement)
+{
+    emit old->swapping(replacement);
+    qDebug() << "TavriIdentityRealm::onSocialManagerReceivedChannelInfo"
+             << "delaying deleting conversation" << old << "replaced by" << replacement;
+    old->deleteLater();
+}
+
+void TavriIdentityRealm::handOverChildChannels(Conversation* from, Conversation* to)
+{
+    if (from->getChannelUID().isEmpty())
+        return;
+    // A copy: re-parenting changes the list.
+    const QStringList childURIs = from->getChildChannelURIs();
+    for (const QString& childURI : childURIs) {
+        Conversation* child = m_conversationsByURI.value(childURI);
+        if (child && !child->getChannelUID().isEmpty())
+            child->setParentConversation(to);
+    }
+}
+
+void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
+    const QString& channelURI, const QString& channelUID, const QString& channelDisplayName,
+    const QString& channelImageURI, const QString& channelMessage, const QString& channelDescription, bool isPublic,
+    bool hasPassword, const QString& channelDialinCode, const QString& channelOwnerUID,
+    const QString& channelParentUID, bool hasChildren, const QString& lastOn, const QString& ancestralRootLiveUID)
+{
+    if (channelURI.isEmpty() && channelUID.isEmpty()) {
+        qWarning() << "TavriIdentityRealm::onSocialManagerReceivedChannelInfo" << "channel without URI and UID ignored";
+        return;
+    }
+
+    // Choose the conversation that carries the information, retiring the
+    // placeholders that stood for the channel so far.
+    Conversation* carrier = nullptr;
+    if (Conversation* byURI = !channelURI.isEmpty() ? m_conversationsByURI.value(channelURI) : nullptr) {
+        if (byURI->getChannelUID().isEmpty() && !byURI->getIsJoined() && byURI->getOstrelSessionHandle(true).isEmpty()) {
+            // Made from the bare URI and never used: a complete conversation
+            // takes its place.
+            m_conversationsByURI.remove(channelURI);
+            carrier = createChannelConversation(channelDisplayName, channelURI, channelUID);
+            retireConversation(byURI, carrier);
+        } else {
+            carrier = byURI;
+        }
+        Conversation* uidPlaceholder = nullptr;
+        if (!channelUID.isEmpty()) {
+            // Made by a lookup by channel UID, filed under the UID as its URI.
+            uidPlaceholder = m_conversationsByURI.value(channelUID);
+            if (uidPlaceholder && uidPlaceholder != carrier && uidPlaceholder != byURI) {
+                handOverChildChannels(uidPlaceholder, carrier);
+                m_conversationsByURI.remove(channelUID);
+                retireConversation(uidPlaceholder, carrier);
+            } else {
+                uidPlaceholder = nullptr;
+            }
+            Conversation* byUID = m_conversationsByUID.value(channelUID);
+            if (byUID && byUID != carrier && byUID != uidPlaceholder && byUID != byURI) {
+                handOverChildChannels(byUID, carrier);
+                m_conversationsByUID.remove(channelUID);
+                retireConversation(byUID, carrier);
+            }
+        }
+    } else if (Conversation* uidPlaceholder = !channelUID.isEmpty() ? m_conversationsByURI.value(channelUID)
+                                                                      : nullptr) {
+        m_conversationsByURI.remove(channelUID);
+        m_conversationsByUID.remove(channelUID);
+        carrier = uidPlaceholder;
+        if (uidPlaceholder->getChannelUID().isEmpty()) {
+            carrier = createChannelConversation(channelDisplayName, channelURI, channelUID);
+            retireConversation(uidPlaceholder, carrier);
+        }
+        m_conversationsByUID.insert(channelUID, carrier);
+    } else if (Conversation* byUID = !channelUID.isEmpty() ? m_conversationsByUID.value(channelUID) : nullptr) {
+        carrier = byUID;
+    } else {
+        carrier = createChannelConversation(channelDisplayName, channelURI, channelUID);
+    }
+
+    carrier->setChannelUID(channelUID);
+    carrier->setDisplayName(channelDisplayName, true);
+    carrier->setSipURI(channelURI, false);
+    carrier->setProfileImageURI(channelImageURI, true);
+    carrier->setMessage(channelMessage, true);
+    carrier->setDescription(channelDescription, true);
+    carrier->setAccessType(isPublic ? Conversation::Public
+                                    : (hasPassword ? Conversation::PasswordProtected : Conversation::InvitationOnly),
+                           true);
+    carrier->setDialinAccessCode(channelDialinCode, true);
+    Tavri::RealmUserInterface* owner = getRealmUser(channelOwnerUID);
+    carrier->setOwnerIdentity(qobject_cast<TavriIdentityRealmUser*>(owner ? owner->getQObject() : nullptr));
+    if (!channelParentUID.isEmpty()) {
+        Conversation* parent = getConversation(channelAddress(channelParentUID));
+        // A channel named as its own parent would make the tree a loop.
+        if (parent == carrier)
+            qWarning() << "TavriIdentityRealm::onSocialManagerReceivedChannelInfo" << "channel" << channelUID
+                       << "names itself as its parent; parent left unchanged";
+        else
+            carrier->setParentConversation(parent);
+    }
+    carrier->setHasChildren(hasChildren);
+    carrier->setLastInhabited(QDateTime::fromString(lastOn.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss")), true);
+    carrier->setHierarchyRoot(ancestralRootLiveUID);
+
+    const QString sipURI = carrier->getSipURI();
+    if (!sipURI.isEmpty())
+        m_conversationsByURI.insert(sipURI, carrier);
+    const QString uid = carrier->getChannelUID();
+    if (!uid.isEmpty()) {
+        m_conversationsByURI.remove(uid);
+        m_conversationsByUID.insert(uid, carrier);
+    }
+    emit permanentConversationInfoReceived(carrier);
+}
+
+void TavriIdentityRealm::onSocialManagerUserInfoReceived(
+    const QString& userURI, const QString& userEmail, const QString& userUID, const QString& userDisplayName,
+    const QString& userUUID, const QString& userImageURI, const QString& userLocation, const QString& userTagline,
+    const QString& userDescription, const QDateTime& userLastOnline, const QString&)
+{
+    // An empty key names nobody: looking it up would merge unrelated users.
+    auto lookUp = [](const QMap<QString, TavriIdentityRealmUser*>& map, const QString& key) {
+        return key.isEmpty() ? nullptr : map.value(key);
+    };
+    TavriIdentityRealmUser* user = lookUp(m_usersByURI, userURI);
+    if (!user)
+        user = lookUp(m_usersByUID, userURI);
+    if (!user)
+        user = lookUp(m_usersByUID, userUID);
+    if (!user)
+        user = lookUp(m_usersByUName, userUUID);
+    if (!user) {
+        user = new TavriIdentityRealmUser(this);
+        if (!userURI.isEmpty())
+            m_usersByURI.insert(userURI, user);
+        if (!userUID.isEmpty())
+            m_usersByUID.insert(userUID, user);
+        if (!userUUID.isEmpty())
+            m_usersByUName.insert(userUUID, user);
+    }
+
+    user->setSipURI(userURI);
+    user->setEmail(userEmail);
+    user->setUid(userUID);
+    user->setDisplayName(userDisplayName);
+    user->setUname(userUUID);
+    user->setProfileImageURI(userImageURI);
+    user->setLocation(userLocation);
+    user->setTagline(userTagline);
+    user->setDescription(userDescription);
+    user->setLastOnline(userLastOnline);
+
+    // Every other object found under this person's keys stands for the same
+    // person: it hands its holders over to user and goes.
+    QList<TavriIdentityRealmUser*> replaced;
+    auto displace = [&](TavriIdentityRealmUser* other) {
+        if (!other || other == user || replaced.contains(other))
+            return;
+        emit other->swapping(user);
+        qDebug() << "TavriIdentityRealm::onSocialManagerUserInfoReceived" << "replacing" << other << "by" << user;
+        replaced.append(other);
+    };
+
+    // The provisional entry of a user first met by its SIP URI.
+    if (!userURI.isEmpty() && userURI != user->getUid())
+        displace(m_usersByUID.take(userURI));
+    const QList<QPair<QMap<QString, TavriIdentityRealmUser*>*, QString>> keys{
+        {&m_usersByUName, user->getUname()}, {&m_usersByUID, user->getUid()}, {&m_usersByURI, user->getSipURI()}};
+    for (const auto& entry : keys) {
+        if (entry.second.isEmpty())
+            continue;
+        displace(entry.first->value(entry.second));
+        entry.first->insert(entry.second, user);
+    }
+
+    qDebug() << "TavriIdentityRealm::onSocialManagerUserInfoReceived" << user << user->getUid()
+             << user->getDisplayName() << user->getSipURI();
+
+    for (TavriIdentityRealmUser* other : qAsConst(replaced)) {
+        // Whatever other keys still lead to it go with it.
+        removeEntriesPointingTo(m_usersByURI, other);
+        removeEntriesPointingTo(m_usersByUID, other);
+        removeEntriesPointingTo(m_usersByUName, other);
+        delete other;
+    }
+}
+
+void TavriIdentityRealm::onSocialManagerUserPictureUpdated(const QString& userURI, const QString& userPictureURI)
+{
+    if (TavriIdentityRealmUser* user = m_usersByURI.value(userURI))
+        user->setProfileImageURI(userPictureURI);
+    else
+        qDebug() << "TavriIdentityRealm::onSocialManagerUserPictureUpdated" << "no user" << userURI;
 }

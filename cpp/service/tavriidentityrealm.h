@@ -30,10 +30,14 @@ class TavriIdentityRealmTest;
 // (swapping()) hands its session over to the replacement. A conversation's
 // identity changes (SIP URI, transition URI, channel UID) re-key it.
 //
-// The realm never deletes a conversation or user itself: its destructor
-// emits destroying() first, then only empties the tables; what it parented
-// goes with it as QObject children, and conversations of the realm let go
-// of it on destroying(). GUI thread only.
+// The web service's channel and user information completes the objects made
+// early from a bare URI or id, or replaces them: a replaced conversation
+// announces swapping() and is deleted from the event loop, a replaced user
+// announces swapping() and is deleted before the information slot returns.
+// Apart from these replacements the realm deletes no conversation or user:
+// its destructor emits destroying() first, then only empties the tables;
+// what it parented goes with it as QObject children, and conversations of
+// the realm let go of it on destroying(). GUI thread only.
 class TavriIdentityRealm : public QObject, public Tavri::IdentityRealmInterface
 {
     Q_OBJECT
@@ -175,6 +179,30 @@ protected slots:
     // when its voice ends.
     void onConversationVoiceStateChanged(Conversation::VoiceState voiceState);
 
+    // Channel information from the web service: finds the conversation it
+    // describes, replacing placeholders (made from a bare URI or channel UID)
+    // by a complete conversation, applies the information, files the result
+    // under its URI and channel UID and announces it with
+    // permanentConversationInfoReceived(). Ignored without URI and UID.
+    void onSocialManagerReceivedChannelInfo(const QString& channelURI, const QString& channelUID,
+                                            const QString& channelDisplayName, const QString& channelImageURI,
+                                            const QString& channelMessage, const QString& channelDescription,
+                                            bool isPublic, bool hasPassword, const QString& channelDialinCode,
+                                            const QString& channelOwnerUID, const QString& channelParentUID,
+                                            bool hasChildren, const QString& lastOn,
+                                            const QString& ancestralRootLiveUID);
+    // User information from the web service: finds or creates the user,
+    // applies the record and files the user under its SIP URI, user id and
+    // user name. Other user objects found under those keys stand for the same
+    // person: they are swapped to this one and deleted.
+    void onSocialManagerUserInfoReceived(const QString& userURI, const QString& userEmail, const QString& userUID,
+                                         const QString& userDisplayName, const QString& userUUID,
+                                         const QString& userImageURI, const QString& userLocation,
+                                         const QString& userTagline, const QString& userDescription,
+                                         const QDateTime& userLastOnline, const QString& userHomeChannelURI);
+    // A new picture of a user the realm holds by SIP URI.
+    void onSocialManagerUserPictureUpdated(const QString& userURI, const QString& userPictureURI);
+
 private:
     friend class TavriIdentityRealmTest;
 
@@ -183,6 +211,16 @@ private:
     bool countCallForSurvey();
     // Stops following a conversation (the connections of connectConversation).
     void disconnectConversation(Conversation* conversation);
+    // A permanent channel made from channel information, followed by the realm.
+    Conversation* createChannelConversation(const QString& displayName, const QString& sipURI,
+                                            const QString& channelUID);
+    // Replaces a conversation by another: old announces swapping() and is
+    // deleted from the event loop, so that holders can finish with it.
+    void retireConversation(Conversation* old, Conversation* replacement);
+    // Moves those child channels of from that carry a channel UID under to.
+    void handOverChildChannels(Conversation* from, Conversation* to);
+    // The voice service's address of a permanent channel.
+    static QString channelAddress(const QString& channelUID);
 
     // Private chat URI per (sender id, receiver id).
     QHash<QPair<QString, QString>, QString> m_privateConversationMap;
