@@ -77,6 +77,23 @@ TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
                 &TavriIdentityRealm::onSocialManagerUserPictureUpdated);
         connect(socialManager, &QSocialManager::receivedChannelInfo, this,
                 &TavriIdentityRealm::onSocialManagerReceivedChannelInfo);
+        connect(socialManager, &QSocialManager::friendsListReceived, this,
+                &TavriIdentityRealm::onSocialManagerFriendsListReceived);
+        connect(socialManager, &QSocialManager::contactGroupsBegin, this,
+                &TavriIdentityRealm::onSocialManagerContactGroupsReceivedBegin);
+        connect(socialManager, &QSocialManager::contactGroupInfoReceived, this,
+                &TavriIdentityRealm::onSocialManagerContactGroupInfoReceived);
+        connect(socialManager, &QSocialManager::contactGroupMemberChanged, this,
+                &TavriIdentityRealm::onSocialManagerContactGroupMemberChanged);
+        connect(socialManager, &QSocialManager::contactGroupsEnd, this,
+                &TavriIdentityRealm::onSocialManagerContactGroupsReceivedEnd);
+        connect(socialManager, &QSocialManager::contactGroupRemoved, this,
+                &TavriIdentityRealm::onSocialManagerContactGroupRemoved);
+    }
+    if (VoiceManager* voice = VoiceManager::getInstance()) {
+        connect(voice, &VoiceManager::friendsListReceived, this, &TavriIdentityRealm::onTavriContactsReceived);
+        connect(voice, &VoiceManager::friendAdded, this, &TavriIdentityRealm::onVoiceManagerFriendAdded);
+        connect(voice, &VoiceManager::friendRemoved, this, &TavriIdentityRealm::onVoiceManagerFriendRemoved);
     }
 }
 
@@ -825,4 +842,126 @@ void TavriIdentityRealm::onSocialManagerUserPictureUpdated(const QString& userUR
         user->setProfileImageURI(userPictureURI);
     else
         qDebug() << "TavriIdentityRealm::onSocialManagerUserPictureUpdated" << "no user" << userURI;
+}
+
+// --- roster and contact groups ------------------------------------------------
+
+bool TavriIdentityRealm::rosterSubscriber(const char* function, QString& subscriberUUID)
+{
+    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    if (!identity) {
+        reportAssertionFailure("LocalUser::getLocalUser()->tavriidentity()", __FILE__, __LINE__, function, true);
+        return false;
+    }
+    subscriberUUID = identity->getUid();
+    return true;
+}
+
+void TavriIdentityRealm::requestContactGroupRefresh()
+{
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        socialManager->requestContactGroups();
+    else
+        qWarning() << "TavriIdentityRealm: no web service to ask for the contact groups";
+}
+
+void TavriIdentityRealm::onTavriContactsReceived(const QStringList& contactSipURIs, const QStringList&)
+{
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onTavriContactsReceived", subscriber))
+        return;
+    emit rosterListReceivedBegin(subscriber);
+    for (const QString& sipURI : contactSipURIs)
+        emit rosterListEntry(subscriber, requestUserInfoUpdateByURI(sipURI)->getUid());
+    emit rosterListReceivedEnd(subscriber);
+    // Every full roster is followed by a contact-group refresh.
+    requestContactGroupRefresh();
+}
+
+void TavriIdentityRealm::onSocialManagerFriendsListReceived(const QStringList& friendUIDs)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerFriendsListReceived" << friendUIDs;
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerFriendsListReceived", subscriber))
+        return;
+    emit rosterListReceivedBegin(subscriber);
+    for (const QString& friendUID : friendUIDs)
+        emit rosterListEntry(subscriber, friendUID);
+    emit rosterListReceivedEnd(subscriber);
+    requestContactGroupRefresh();
+}
+
+void TavriIdentityRealm::onVoiceManagerFriendAdded(const QString& contactSipURI)
+{
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onVoiceManagerFriendAdded", subscriber))
+        return;
+    emit rosterListEntry(subscriber, requestUserInfoUpdateByURI(contactSipURI)->getUid());
+}
+
+void TavriIdentityRealm::onVoiceManagerFriendRemoved(const QString& contactSipURI)
+{
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onVoiceManagerFriendRemoved", subscriber))
+        return;
+    emit rosterListEntryRemoved(subscriber, requestUserInfoUpdateByURI(contactSipURI)->getUid());
+}
+
+void TavriIdentityRealm::onSocialManagerContactGroupsReceivedBegin()
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupsReceivedBegin" << m_contactGroupIDs.keys();
+    for (auto it = m_contactGroupIDs.begin(); it != m_contactGroupIDs.end(); ++it)
+        it.value() = true;
+}
+
+void TavriIdentityRealm::onSocialManagerContactGroupInfoReceived(const QString& groupID, const QString& groupName)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupInfoReceived" << groupID << groupName;
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerContactGroupInfoReceived", subscriber))
+        return;
+    m_contactGroupIDs.insert(groupID, false);
+    emit rosterListGroup(subscriber, groupID, groupName);
+}
+
+void TavriIdentityRealm::onSocialManagerContactGroupMemberChanged(const QString& groupID, const QString& userUID,
+                                                                  const QString& userURI, bool isInGroup)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupMemberChanged" << groupID << userUID << userURI
+             << isInGroup;
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerContactGroupMemberChanged", subscriber))
+        return;
+    if (isInGroup)
+        emit rosterListGroupEntry(subscriber, groupID, userUID);
+    else
+        emit rosterListGroupEntryRemoved(subscriber, groupID, userUID);
+}
+
+void TavriIdentityRealm::onSocialManagerContactGroupsReceivedEnd()
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupsReceivedEnd";
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerContactGroupsReceivedEnd", subscriber))
+        return;
+    // Groups of the last refresh that this one did not list are gone. The
+    // ids are gathered first: a receiver may start the next refresh.
+    QStringList withdrawn;
+    for (auto it = m_contactGroupIDs.cbegin(); it != m_contactGroupIDs.cend(); ++it) {
+        if (it.value())
+            withdrawn.append(it.key());
+    }
+    for (const QString& groupID : qAsConst(withdrawn)) {
+        m_contactGroupIDs.remove(groupID);
+        emit rosterListGroupRemoved(subscriber, groupID);
+    }
+}
+
+void TavriIdentityRealm::onSocialManagerContactGroupRemoved(const QString& groupID)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupRemoved" << groupID;
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerContactGroupRemoved", subscriber))
+        return;
+    emit rosterListGroupRemoved(subscriber, groupID);
 }

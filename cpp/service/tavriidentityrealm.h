@@ -65,21 +65,21 @@ public:
     // The built-in realm is signed in through the local user: reports a
     // broken invariant and returns false.
     bool requestLogin() override;
+    // Logs the local user's identity out of the realm: the identity is
+    // deleted later, every conversation with a session is left and the
+    // per-session state is emptied. Any other identity is refused with an
+    // assertion report.
     void requestLogout(Tavri::RealmUserInterface* identity) override;
     QObject* realmObject() override;
-    void onNetworkDisconnect() override;
-    void onNetworkReconnect() override;
-    void sendTextMessage(const QString& conversationID, const QString& messageText) override;
-    void sendTextMessage(const QString& senderUUID, const QString& receiverUUID, const QString& messageText) override;
-    void requestJoinConversation(const QString& conversationID, const QString& participantUUID,
-                                 const QString& password = QString()) override;
-    void requestLeaveConversation(const QString& conversationID, const QString& participantUUID) override;
-    void sendIsTypingChanged(const QString& conversationID, bool isTyping) override;
 
     // The user for a SIP URI, found or created (never null). A new user is
     // filed under the URI both as URI and as id, and its record is asked of
     // the web service.
     Tavri::RealmUserInterface* requestUserInfoUpdateByURI(const QString& sipURI);
+
+    // The chat frame of an outgoing text: the UTC send time in milliseconds
+    // since the epoch, ":0:" (the time-zone field, always 0), then the text.
+    static QString buildChatTimestampPrefix(const QString& text);
 
     // The realm's conversation for a SIP URI, found or created: an ad-hoc
     // group chat ("sip:confctl-g-"), a permanent channel ("sip:confctl-",
@@ -162,8 +162,41 @@ signals:
     void permanentConversationInfoReceived(Conversation* conversation);
 
 public slots:
+    void onNetworkDisconnect() override;
+    void onNetworkReconnect() override;
+    // A private text to a user: through the private chat between the two when
+    // there is one, else queued for a new private session with the receiver.
+    void sendTextMessage(const QString& senderUUID, const QString& receiverUUID, const QString& messageText) override;
+    // Channels are joined through the voice service (stored until it is ready
+    // to join channels); a private chat joins its transition channel when it
+    // is turning into a group chat, else it is listed among the local user's
+    // conversations. The conversation is Joining until the session answers.
+    void requestJoinConversation(const QString& conversationID, const QString& participantUUID,
+                                 const QString& password = QString()) override;
+    // Sets Leaving; the sessions are terminated only when it was Joined.
+    void requestLeaveConversation(const QString& conversationID, const QString& participantUUID) override;
+    // Sends the text framed with its send time when the conversation has a
+    // session; a private chat without one queues it and asks for a session;
+    // a channel without one drops it and is joined instead.
+    void sendTextMessage(const QString& conversationID, const QString& messageText) override;
+    void sendIsTypingChanged(const QString& conversationID, bool isTyping) override;
+    // Sends the oldest text queued for the private chat of a session; one
+    // per call, the next one when this one has been answered.
+    void sendNextQueuedTextMessage(const QString& sessionHandle);
+    // Befriends (or unfriends) a user on the web service and adds it to (or
+    // deletes it from) the voice account's buddies. requestorUUID is unused.
+    void requestAddContact(const QString& requestorUUID, const QString& contactUUID);
+    void requestRemoveContact(const QString& requestorUUID, const QString& contactUUID);
+    // Asks the web service for a new contact group; an empty name is refused.
+    void requestCreateContactGroup(const QString& name);
+
     // Drops the sending user from the realm's tables.
     void onUserDestroying();
+
+protected:
+    // The connection-statistics timer asks for statistics; a "has disabled
+    // audio" timer adds its notice once, if the conversation is still joined.
+    void timerEvent(QTimerEvent* event) override;
 
 protected slots:
     // The sending conversation is being replaced by newRef: the session
@@ -203,6 +236,27 @@ protected slots:
     // A new picture of a user the realm holds by SIP URI.
     void onSocialManagerUserPictureUpdated(const QString& userURI, const QString& userPictureURI);
 
+    // The friends roster, announced for the local user's built-in identity;
+    // without that identity each slot reports a broken invariant and does
+    // nothing. A full roster is announced as begin, entries, end, and is
+    // followed by a request for the contact groups. Friends of the voice
+    // service's buddy list are announced under their realm user's id (the
+    // SIP URI until the user's record arrives), those of the web service's
+    // friends list under their user id.
+    void onTavriContactsReceived(const QStringList& contactSipURIs, const QStringList& contactSipData);
+    void onVoiceManagerFriendAdded(const QString& contactSipURI);
+    void onVoiceManagerFriendRemoved(const QString& contactSipURI);
+    void onSocialManagerFriendsListReceived(const QStringList& friendUIDs);
+    // A contact-group refresh: begin marks every known group unconfirmed,
+    // each group listed confirms it, and end withdraws the groups the
+    // refresh did not list.
+    void onSocialManagerContactGroupsReceivedBegin();
+    void onSocialManagerContactGroupInfoReceived(const QString& groupID, const QString& groupName);
+    void onSocialManagerContactGroupMemberChanged(const QString& groupID, const QString& userUID,
+                                                  const QString& userURI, bool isInGroup);
+    void onSocialManagerContactGroupsReceivedEnd();
+    void onSocialManagerContactGroupRemoved(const QString& groupID);
+
 private:
     friend class TavriIdentityRealmTest;
 
@@ -221,6 +275,12 @@ private:
     void handOverChildChannels(Conversation* from, Conversation* to);
     // The voice service's address of a permanent channel.
     static QString channelAddress(const QString& channelUID);
+    // The roster's subscriber: the uid of the local user's built-in
+    // identity. False (after reporting the broken invariant for function)
+    // when there is no such identity.
+    static bool rosterSubscriber(const char* function, QString& subscriberUUID);
+    // Asks the web service for the contact groups.
+    static void requestContactGroupRefresh();
 
     // Private chat URI per (sender id, receiver id).
     QHash<QPair<QString, QString>, QString> m_privateConversationMap;
