@@ -2,6 +2,8 @@
 
 #include "conversation.h"
 #include "conversationlist.h"
+#include "conversationmessagelist.h"
+#include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
 #include "localuser.h"
 #include "reportassertionfailure.h"
@@ -15,6 +17,7 @@
 #include <QDebug>
 #include <QMetaObject>
 #include <QSet>
+#include <QTimerEvent>
 
 #include <limits>
 
@@ -208,9 +211,38 @@ void TavriIdentityRealm::requestLogout(Tavri::RealmUserInterface* identity)
 {
     if (!TAVRI_CHECK(identity == LocalUser::getLocalUser()->tavriidentity()))
         return;
-    // TODO(realm requests): end the realm's sessions and timers once
-    // conversations and the voice session handling live here.
-    qDebug() << "TavriIdentityRealm::requestLogout" << identity->getUid();
+    qDebug() << "TavriIdentityRealm::requestLogout" << (identity ? identity->getUid() : QString());
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        socialManager->clearCredentials();
+    if (identity)
+        identity->getQObject()->deleteLater();
+
+    // Leaving can end or replace conversations: hold them guarded, and leave
+    // one filed under its own and its transition session only once.
+    QList<QPointer<Conversation>> withSession;
+    for (Conversation* conversation : qAsConst(m_conversationsBySessionHandle)) {
+        if (!withSession.contains(conversation))
+            withSession.append(conversation);
+    }
+    for (const QPointer<Conversation>& conversation : qAsConst(withSession)) {
+        if (conversation)
+            conversation->requestLeaveConversation(true);
+    }
+
+    m_conversationsBySessionHandle.clear();
+    m_sessionHandlesByConversation.clear();
+    m_pendingMessages.clear();
+    m_inFlightChatMessages.clear();
+    m_conversationListProgress = 0;
+    m_privateConversationMap.clear();
+    m_ownedChannelURIs.clear();
+    m_ownedChannelDisplayNames.clear();
+    m_favoriteChannelURIs.clear();
+    m_contactGroupIDs.clear();
+    if (m_timerId != 0) {
+        killTimer(m_timerId);
+        m_timerId = 0;
+    }
 }
 
 QObject* TavriIdentityRealm::realmObject()
@@ -222,38 +254,249 @@ void TavriIdentityRealm::onNetworkDisconnect() {}
 
 void TavriIdentityRealm::onNetworkReconnect() {}
 
-// TODO(realm requests): the conversation operations below need the
-// conversation model and the voice session handling; until those exist they
-// only log what was asked.
-void TavriIdentityRealm::sendTextMessage(const QString& conversationID, const QString& messageText)
+QString TavriIdentityRealm::buildChatTimestampPrefix(const QString& text)
 {
-    qWarning() << "TavriIdentityRealm::sendTextMessage" << "not available yet; dropped text of length"
-               << messageText.size() << "for" << conversationID;
+    return QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1String(":0:") + text;
 }
 
 void TavriIdentityRealm::sendTextMessage(const QString& senderUUID, const QString& receiverUUID,
                                          const QString& messageText)
 {
-    qWarning() << "TavriIdentityRealm::sendTextMessage" << "not available yet; dropped text of length"
-               << messageText.size() << "from" << senderUUID << "to" << receiverUUID;
+    const QString conversationID = m_privateConversationMap.value(qMakePair(senderUUID, receiverUUID));
+    if (!conversationID.isEmpty()) {
+        sendTextMessage(conversationID, messageText);
+        return;
+    }
+    if (!receiverUUID.startsWith(QLatin1String("sip:")))
+        qWarning() << "TavriIdentityRealm::sendTextMessage" << "receiver is not a SIP URI:" << receiverUUID;
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->requestP2PSession(receiverUUID, false);
+    else
+        qWarning() << "TavriIdentityRealm::sendTextMessage" << "no voice service; text queued for" << receiverUUID;
+    m_pendingMessages[receiverUUID].append(messageText);
 }
 
 void TavriIdentityRealm::requestJoinConversation(const QString& conversationID, const QString& participantUUID,
-                                                 const QString&)
+                                                 const QString& password)
 {
-    qWarning() << "TavriIdentityRealm::requestJoinConversation" << "not available yet:" << conversationID
-               << participantUUID;
+    getRealmUser(participantUUID);
+    Conversation* conversation = getConversation(conversationID);
+    if (!conversation) {
+        qDebug() << "TavriIdentityRealm::requestJoinConversation" << "conversation not found..." << conversationID;
+        return;
+    }
+    // Already in; a conversation whose voice was just asked for goes on, so
+    // that its voice session is set up.
+    if (conversation->getJoinState() == Conversation::Joined &&
+        conversation->getVoiceState() != Conversation::VoiceRequested) {
+        emit conversationJoined(conversationID, participantUUID);
+        return;
+    }
+
+    VoiceManager* voice = VoiceManager::getInstance();
+    const QString sipURI = conversation->getSipURI();
+    if (sipURI.startsWith(kChannelPrefix)) {
+        if (!m_readyToJoinChannels) {
+            // Made once the voice service can join channels.
+            m_pendingJoins.insert(sipURI, password);
+        } else if (voice) {
+            voice->requestJoinChannel(sipURI, password, true);
+        } else {
+            qWarning() << "TavriIdentityRealm::requestJoinConversation" << "no voice service to join" << sipURI;
+        }
+    } else if (sipURI.startsWith(kPrivatePrefix)) {
+        const QString transitionURI = conversation->getTransitionSipURI();
+        if (!transitionURI.isEmpty()) {
+            // The private chat is turning into a group chat: join that one.
+            if (voice)
+                voice->requestJoinChannel(transitionURI, QString(), true);
+            else
+                qWarning() << "TavriIdentityRealm::requestJoinConversation" << "no voice service to join"
+                           << transitionURI;
+            return;
+        }
+        LocalUser::getLocalUser()->getConversations()->addConversation(conversation, false);
+    } else {
+        // Logged as a warning so that the refused id stands out in the log.
+        qWarning() << "TavriIdentityRealm::requestJoinConversation" << "unexpected URI:" << sipURI;
+        reportAssertionFailure("false", __FILE__, __LINE__, Q_FUNC_INFO, true);
+        return;
+    }
+
+    if (conversation->getJoinState() < Conversation::Joining)
+        conversation->setJoinState(Conversation::Joining);
 }
 
 void TavriIdentityRealm::requestLeaveConversation(const QString& conversationID, const QString& participantUUID)
 {
-    qWarning() << "TavriIdentityRealm::requestLeaveConversation" << "not available yet:" << conversationID
-               << participantUUID;
+    getRealmUser(participantUUID);
+    Conversation* conversation = getConversation(conversationID);
+    if (!TAVRI_CHECK(conversation))
+        return;
+    const Conversation::JoinState joinState = conversation->getJoinState();
+    if (joinState == Conversation::NotJoined || joinState == Conversation::Leaving)
+        return;
+    postCallSurveyCheck(conversation);
+    qDebug() << "TavriIdentityRealm::requestLeaveConversation" << "terminating explicitly" << int(joinState)
+             << conversation->getTransitionSipURI() << conversation->getTransitionOstrelSessionHandle();
+
+    // A conversation still joining has no session to end yet.
+    if (joinState == Conversation::Joined) {
+        VoiceManager* voice = VoiceManager::getInstance();
+        const QString handle = conversation->getOstrelSessionHandle(false);
+        if (!handle.isEmpty()) {
+            if (voice)
+                voice->requestTerminateSession(handle);
+            conversation->setOstrelSessionHandle(QString());
+        }
+        const QString transitionHandle = conversation->getTransitionOstrelSessionHandle();
+        if (!transitionHandle.isEmpty()) {
+            if (voice)
+                voice->requestTerminateSession(transitionHandle);
+            conversation->setTransitionOstrelSessionHandle(QString());
+        }
+    }
+    // The session's removal completes the leave.
+    conversation->setJoinState(Conversation::Leaving);
+}
+
+void TavriIdentityRealm::sendTextMessage(const QString& conversationID, const QString& messageText)
+{
+    const QString framed = buildChatTimestampPrefix(messageText);
+    Conversation* conversation = getConversation(conversationID);
+    if (!conversation)
+        return;
+
+    if (m_sessionHandlesByConversation.contains(conversation)) {
+        QString handle = conversation->getOstrelSessionHandle(true);
+        if (handle.isEmpty())
+            handle = m_sessionHandlesByConversation.value(conversation);
+        VoiceManager* voice = VoiceManager::getInstance();
+        const QString cookie = voice ? voice->requestSendMessage(handle, framed) : QString();
+        if (cookie.isEmpty()) {
+            // No request went out, so no answer will come for it.
+            qWarning() << "TavriIdentityRealm::sendTextMessage" << "text not sent, no voice request for"
+                       << conversationID;
+            return;
+        }
+        m_inFlightChatMessages.insert(cookie, messageText);
+        return;
+    }
+
+    const QString sipURI = conversation->getSipURI();
+    if (sipURI.startsWith(kPrivatePrefix)) {
+        // Sent one at a time once the private session is up.
+        m_pendingMessages[sipURI].append(messageText);
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestP2PSession(sipURI, false);
+        else
+            qWarning() << "TavriIdentityRealm::sendTextMessage" << "no voice service; text queued for" << sipURI;
+        return;
+    }
+
+    // A channel without a session: the text is dropped and the channel joined.
+    qDebug() << "TavriIdentityRealm::sendTextMessage" << "no session, text dropped; joining" << conversationID;
+    if (Tavri::RealmUserInterface* identity = LocalUser::getLocalUser()->getLocalUserIdentity(this))
+        requestJoinConversation(conversation->getConversationID(), identity->getUid(), QString());
 }
 
 void TavriIdentityRealm::sendIsTypingChanged(const QString& conversationID, bool isTyping)
 {
-    qDebug() << "TavriIdentityRealm::sendIsTypingChanged" << "not available yet:" << conversationID << isTyping;
+    Conversation* conversation = getConversation(conversationID);
+    if (!conversation || !m_sessionHandlesByConversation.contains(conversation))
+        return;
+    QString handle = conversation->getOstrelSessionHandle(true);
+    if (handle.isEmpty())
+        handle = m_sessionHandlesByConversation.value(conversation);
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->sendTypingNotification(handle, isTyping);
+}
+
+void TavriIdentityRealm::sendNextQueuedTextMessage(const QString& sessionHandle)
+{
+    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+    if (!conversation)
+        return;
+    const QString sipURI = conversation->getSipURI();
+    auto queue = m_pendingMessages.find(sipURI);
+    if (queue == m_pendingMessages.end() || queue->isEmpty())
+        return;
+    const QString text = queue->takeFirst();
+    sendTextMessage(sipURI, text);
+}
+
+void TavriIdentityRealm::requestAddContact(const QString&, const QString& contactUUID)
+{
+    Tavri::RealmUserInterface* user = getRealmUser(contactUUID);
+    auto* tavriidentity = user ? qobject_cast<TavriIdentityRealmUser*>(user->getQObject()) : nullptr;
+    if (!TAVRI_CHECK(tavriidentity))
+        return;
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        socialManager->requestChangeFriend(contactUUID, true, QString());
+    else
+        qWarning() << "TavriIdentityRealm::requestAddContact" << "no web service to befriend" << contactUUID;
+    const QString sipURI = tavriidentity->getSipURI();
+    if (sipURI.isEmpty()) {
+        // Not known to the voice service yet: there is no buddy to add.
+        qWarning() << "TavriIdentityRealm::requestAddContact" << "no SIP URI for" << contactUUID
+                   << "- voice buddy not added";
+        return;
+    }
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->requestAddBuddy(sipURI, QString());
+}
+
+void TavriIdentityRealm::requestRemoveContact(const QString&, const QString& contactUUID)
+{
+    Tavri::RealmUserInterface* user = getRealmUser(contactUUID);
+    auto* tavriidentity = user ? qobject_cast<TavriIdentityRealmUser*>(user->getQObject()) : nullptr;
+    if (!TAVRI_CHECK(tavriidentity))
+        return;
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        socialManager->requestChangeFriend(contactUUID, false, QString());
+    else
+        qWarning() << "TavriIdentityRealm::requestRemoveContact" << "no web service to unfriend" << contactUUID;
+    const QString sipURI = tavriidentity->getSipURI();
+    if (sipURI.isEmpty()) {
+        qWarning() << "TavriIdentityRealm::requestRemoveContact" << "no SIP URI for" << contactUUID
+                   << "- voice buddy not deleted";
+        return;
+    }
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->requestRemoveBuddy(sipURI, QString());
+}
+
+void TavriIdentityRealm::requestCreateContactGroup(const QString& name)
+{
+    if (!TAVRI_CHECK(!name.isEmpty()))
+        return;
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        socialManager->requestAddContactGroup(name);
+    else
+        qWarning() << "TavriIdentityRealm::requestCreateContactGroup" << "no web service for group" << name;
+}
+
+void TavriIdentityRealm::timerEvent(QTimerEvent* event)
+{
+    const int timerId = event->timerId();
+    if (timerId == m_timerId) {
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestConnectionQualityStatsUpdate();
+        return;
+    }
+    if (!m_audioDisabledTimers.contains(timerId))
+        return;
+    const QPair<QPointer<Conversation>, QString> notice = m_audioDisabledTimers.take(timerId);
+    killTimer(timerId);
+    Conversation* conversation = notice.first;
+    if (!conversation || !conversation->getIsJoined())
+        return;
+    ConversationParticipant* participant = conversation->getParticipants()->getParticipantBySipURI(notice.second);
+    if (!participant)
+        return;
+    Tavri::RealmUserInterface* user = participant->getIdentity();
+    const QString name = user ? user->getDisplayName() : notice.second;
+    conversation->getChatMessages()->addSystemMessage(tr("%1 has disabled audio.").arg(name));
 }
 
 Tavri::RealmUserInterface* TavriIdentityRealm::requestUserInfoUpdateByURI(const QString& sipURI)
@@ -740,15 +983,8 @@ void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
     carrier->setDialinAccessCode(channelDialinCode, true);
     Tavri::RealmUserInterface* owner = getRealmUser(channelOwnerUID);
     carrier->setOwnerIdentity(qobject_cast<TavriIdentityRealmUser*>(owner ? owner->getQObject() : nullptr));
-    if (!channelParentUID.isEmpty()) {
-        Conversation* parent = getConversation(channelAddress(channelParentUID));
-        // A channel named as its own parent would make the tree a loop.
-        if (parent == carrier)
-            qWarning() << "TavriIdentityRealm::onSocialManagerReceivedChannelInfo" << "channel" << channelUID
-                       << "names itself as its parent; parent left unchanged";
-        else
-            carrier->setParentConversation(parent);
-    }
+    if (!channelParentUID.isEmpty())
+        carrier->setParentConversation(getConversation(channelAddress(channelParentUID)));
     carrier->setHasChildren(hasChildren);
     carrier->setLastInhabited(QDateTime::fromString(lastOn.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss")), true);
     carrier->setHierarchyRoot(ancestralRootLiveUID);
@@ -769,6 +1005,11 @@ void TavriIdentityRealm::onSocialManagerUserInfoReceived(
     const QString& userUUID, const QString& userImageURI, const QString& userLocation, const QString& userTagline,
     const QString& userDescription, const QDateTime& userLastOnline, const QString&)
 {
+    if (userURI.isEmpty() && userUID.isEmpty() && userUUID.isEmpty()) {
+        qWarning() << "TavriIdentityRealm::onSocialManagerUserInfoReceived"
+                   << "user record without URI, id and user name ignored";
+        return;
+    }
     // An empty key names nobody: looking it up would merge unrelated users.
     auto lookUp = [](const QMap<QString, TavriIdentityRealmUser*>& map, const QString& key) {
         return key.isEmpty() ? nullptr : map.value(key);
