@@ -1107,7 +1107,7 @@ void Conversation::onConversationParticipantAdded(const QString &conversationID,
             const int timerId = startTimer(kJoinAnnouncementWaitMs, Qt::CoarseTimer);
             m_joinAnnouncements.insert(timerId, JoinAnnouncement{user, userObject, text});
         } else {
-            m_chatMessages.addSystemMessage(text.arg(name));
+            m_chatMessages.addSystemMessage(text.arg(name.toHtmlEscaped()));
         }
     }
 
@@ -1143,7 +1143,7 @@ void Conversation::settleJoinAnnouncement(int timerId, const QString &name)
 {
     const QString text = m_joinAnnouncements.value(timerId).text;
     dropJoinAnnouncement(timerId);
-    m_chatMessages.addSystemMessage(text.arg(name));
+    m_chatMessages.addSystemMessage(text.arg(name.toHtmlEscaped()));
 }
 
 void Conversation::dropJoinAnnouncement(int timerId)
@@ -1199,7 +1199,7 @@ void Conversation::onConversationParticipantRemoved(
     emit participantsTypingChanged(m_participantsTyping);
     m_participants.removeParticipantForIdentity(user);
     if (!m_sipURI.startsWith(kPrivatePrefix))
-        m_chatMessages.addSystemMessage(tr("%1 has left").arg(name));
+        m_chatMessages.addSystemMessage(tr("%1 has left").arg(name.toHtmlEscaped()));
 }
 
 void Conversation::onConversationDisconnected(
