@@ -7,6 +7,7 @@
 #include "reportassertionfailure.h"
 #include "socialquery.h"
 #include "storagemanager.h"
+#include "tavriidentityrealm.h"
 #include "voicemanager.h"
 
 #include <QBuffer>
@@ -1443,6 +1444,27 @@ void QSocialManager::requestChangeChannelModerator(const QString& channelUID, co
           {QStringLiteral("memberUID"), memberUID},
           {QStringLiteral("channelUID"), channelUID},
           {QStringLiteral("isModerator"), flagText(isModerator)}},
+         handler);
+}
+
+void QSocialManager::requestInviteUserToChannel(const QString& userURI, const QString& channelURI,
+                                                const QString& customMessage, JsonReplyHandler* handler)
+{
+    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
+    Conversation* conversation = realm->getConversation(channelURI);
+    if (!conversation) {
+        qCDebug(ssint) << "SocialManager::requestInviteUserToChannel - no channel found!";
+        return;
+    }
+    Tavri::RealmUserInterface* user = realm->requestUserInfoUpdateByURI(userURI);
+    if (!user || user->getUid().isEmpty()) {
+        qCDebug(ssint) << "SocialManager::requestInviteUserToChannel - no such user found!" << userURI;
+        return;
+    }
+    post({{QStringLiteral("method"), QStringLiteral("inviteUserToChannel")},
+          {QStringLiteral("userUID"), user->getUid()},
+          {QStringLiteral("channelUID"), conversation->getChannelUID()},
+          {QStringLiteral("customMessage"), customMessage}},
          handler);
 }
 

@@ -118,6 +118,10 @@ public:
                                        JsonReplyHandler* handler = nullptr);
     void requestChangeFriend(const QString& friendUID, bool setIsFriend, const QString& inviteUID,
                              JsonReplyHandler* handler = nullptr);
+    // Invites a user into a saved channel, both named by SIP URI; sends
+    // nothing when either is unknown to the built-in realm.
+    void requestInviteUserToChannel(const QString& userURI, const QString& channelURI,
+                                    const QString& customMessage, JsonReplyHandler* handler = nullptr);
     void requestInviteUsersViaEmail(const QStringList& to, const QString& customMessage, const QString& channelURI,
                                     const QString& channelUID, JsonReplyHandler* handler = nullptr);
     void requestIssue(const QString& comments, const QString& so, const QString& rc, const QString& c,
