@@ -1,7 +1,9 @@
 #include "conversation.h"
 
 #include "conversationlist.h"
+#include "identityrealmmanager.h"
 #include "localuser.h"
+#include "permanentconversationjsonreplyhandler.h"
 #include "recentconversations.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
@@ -161,6 +163,13 @@ Conversation::~Conversation()
     stopTimer(m_statsTimerId);
     stopTimer(m_participantRefreshTimerId);
     stopTimer(m_voiceRequestAckTimerId);
+    stopTimer(m_multiPartyAckTimerId);
+    for (auto it = m_inviteAckTimers.cbegin(); it != m_inviteAckTimers.cend(); ++it)
+        killTimer(it.key());
+    m_inviteAckTimers.clear();
+    for (auto it = m_permanentTransitionAckTimers.cbegin(); it != m_permanentTransitionAckTimers.cend(); ++it)
+        killTimer(it.key());
+    m_permanentTransitionAckTimers.clear();
     m_participants.clear();
     m_chatMessages.clear();
     disconnectRealm();
@@ -386,9 +395,12 @@ RealmIdentityList *Conversation::getBanned(bool refresh)
 ConversationList *Conversation::getFamilyTree(bool refresh)
 {
     qDebug() << "Conversation::getFamilyTree" << m_displayName;
-    // TODO(channel hierarchy): with refresh, ask the web service for the
-    // hierarchy under m_hierarchyRoot once its reply handler exists.
-    Q_UNUSED(refresh)
+    if (refresh && m_sipURI.startsWith(kPermanentPrefix)) {
+        qDebug() << "Conversation::getFamilyTree" << m_displayName << "retrieving hierarchy";
+        if (QSocialManager *social = QSocialManager::getInstance())
+            social->requestChannelsInHierarchy(m_hierarchyRoot, replyHandler());
+    }
+    qDebug() << "Conversation::getFamilyTree" << m_displayName << m_familyTree->rowCount();
     return m_familyTree;
 }
 
@@ -429,15 +441,16 @@ void Conversation::setProfileImageURI(const QString &profileImageURI, bool fromS
         emit profileImageURIChanged(profileImageURI);
         return;
     }
-    if (m_channelUID.isEmpty() || m_channelUID == QLatin1String("-1")) {
+    if (!isSavedChannel()) {
         // Uploaded once the channel exists.
         m_profileImageURI = profileImageURI;
         return;
     }
-    // TODO(channel editing): upload the picture of a saved channel once the
-    // channel reply handler exists.
-    qWarning() << "Conversation::setProfileImageURI"
-               << "upload not available yet for" << m_channelUID;
+    // The stored picture changes when the web service has taken the file.
+    if (profileImageURI == m_profileImageURI)
+        return;
+    if (QSocialManager *social = QSocialManager::getInstance())
+        social->setChannelPicture(m_channelUID, profileImageURI, replyHandler());
 }
 
 void Conversation::setMessage(const QString &message, bool fromServer)
@@ -482,13 +495,35 @@ void Conversation::setIsFavorite(bool isFavorite, bool fromServer)
             m_isFavorite = isFavorite;
             emit isFavoriteChanged(isFavorite);
         }
-        // TODO(favourites): add to or remove from the local user's favourite
-        // channels once that list exists.
+        ConversationList *favorites = LocalUser::getLocalUser()->getConversations();
+        if (m_isFavorite)
+            favorites->addConversation(this);
+        else
+            favorites->removeConversation(this);
         return;
     }
-    // TODO(favourites): ask the web service once the channel reply handler exists.
-    qWarning() << "Conversation::setIsFavorite"
-               << "not available yet for" << m_channelUID << isFavorite;
+    // Compared with the value still on its way, so that a second click
+    // before the answer asks for what the user sees.
+    const bool current = m_favoriteRequestsPending > 0 ? m_requestedFavorite : m_isFavorite;
+    if (isFavorite == current)
+        return;
+    qDebug() << "Conversation::setIsFavorite" << m_channelUID << isFavorite;
+    QSocialManager *social = QSocialManager::getInstance();
+    if (!social)
+        return;
+    m_requestedFavorite = isFavorite;
+    ++m_favoriteRequestsPending;
+    social->requestChangeChannelFavorite(m_channelUID, isFavorite, QString(), replyHandler());
+}
+
+void Conversation::onFavoriteReply(bool ok)
+{
+    if (m_favoriteRequestsPending > 0)
+        --m_favoriteRequestsPending;
+    // Every accepted answer applies the last value asked for: the service
+    // handles the changes in order, so that is where it ends.
+    if (ok)
+        setIsFavorite(m_requestedFavorite, true);
 }
 
 void Conversation::setChannelUID(const QString &channelUID)
@@ -726,9 +761,10 @@ void Conversation::setTransitionSipURI(const QString &uri)
 void Conversation::setOstrelSessionHandle(const QString &handle)
 {
     qDebug() << "Conversation::setOstrelSessionHandle" << m_sipURI << m_ostrelSessionHandle << handle;
-    // TODO(in-band texts): keep the legacy session while a permanent move
-    // still waits for its acknowledgements.
-    if (!m_legacyOstrelSessionHandle.isEmpty() && !m_channelUID.isEmpty()) {
+    // The converting client keeps the old session while participants still
+    // have to acknowledge the move: laggards are told through it.
+    if (!m_legacyOstrelSessionHandle.isEmpty() && m_permanentTransitionAckTimers.isEmpty() &&
+        !m_channelUID.isEmpty()) {
         qDebug() << "Conversation::setOstrelSessionHandle"
                  << "terminating legacy session handle from ephemeral sipURI";
         terminateSession(m_legacyOstrelSessionHandle);
@@ -865,6 +901,14 @@ void Conversation::showPasswordWindow()
 {
     // TODO(windows): create and show the password window.
     qDebug() << "Conversation::showPasswordWindow" << m_sipURI;
+}
+
+void Conversation::showDeleteConfirmation()
+{
+    // TODO(windows): show the confirmation window, titled
+    // "Confirm delete: %1", which answers with requestDelete(true).
+    qDebug() << "Conversation::showDeleteConfirmation"
+             << tr("Confirm delete: %1").arg(getDisplayName());
 }
 
 void Conversation::requestVoice(bool enable)
@@ -1335,10 +1379,19 @@ void Conversation::timerEvent(QTimerEvent *event)
         return;
     }
     if (timerId == m_voiceRequestAckTimerId) {
-        // TODO(in-band texts): tell the user that the peer did not answer.
-        qDebug() << "Conversation::timerEvent"
-                 << "no answer to the voice request from" << m_sipURI;
-        stopTimer(m_voiceRequestAckTimerId);
+        onVoiceRequestTimeout();
+        return;
+    }
+    if (timerId == m_multiPartyAckTimerId) {
+        onMultiPartyTimeout();
+        return;
+    }
+    if (m_inviteAckTimers.contains(timerId)) {
+        onInviteTimeout(timerId);
+        return;
+    }
+    if (m_permanentTransitionAckTimers.contains(timerId)) {
+        onPermanentTransitionTimeout(timerId);
         return;
     }
     if (m_joinAnnouncements.contains(timerId)) {
@@ -1410,4 +1463,495 @@ void Conversation::stopTimer(int &timerId)
         killTimer(timerId);
         timerId = 0;
     }
+}
+
+// --- permanent-channel editing ---------------------------------------------
+
+PermanentConversationJsonReplyHandler *Conversation::replyHandler()
+{
+    if (!m_replyHandler)
+        m_replyHandler = new PermanentConversationJsonReplyHandler(this);
+    return m_replyHandler;
+}
+
+bool Conversation::isSavedChannel() const
+{
+    return !m_channelUID.isEmpty() && m_channelUID != QLatin1String("-1");
+}
+
+void Conversation::setMuted(bool muted)
+{
+    if (muted == m_muted)
+        return;
+    if (VoiceManager *voice = VoiceManager::getInstance())
+        for (ConversationParticipant *participant : m_participants.getParticipants())
+            voice->muteUserAudio(m_sipURI, participant->getSipURI(), muted, QString());
+    m_muted = muted;
+    emit defaultMutedChanged(muted);
+}
+
+void Conversation::beginModifications()
+{
+    m_editing = true;
+}
+
+void Conversation::revertModifications()
+{
+    m_editing = false;
+    // The saved record replaces the local edits when it arrives.
+    if (!isSavedChannel()) {
+        qDebug() << "Conversation::revertModifications"
+                 << "no saved channel to reload for" << m_sipURI;
+        return;
+    }
+    if (QSocialManager *social = QSocialManager::getInstance())
+        social->requestChannelInfoWithOwnerInfo(m_channelUID, nullptr);
+}
+
+void Conversation::commitModifications()
+{
+    m_editing = false;
+    QSocialManager *social = QSocialManager::getInstance();
+    const bool callIn = !m_dialinAccessCode.isEmpty();
+    if (isSavedChannel()) {
+        if (m_accessType == Public) {
+            // A public channel needs no access list.
+            const QList<Tavri::RealmUserInterface *> members = m_members.getIdentityList();
+            for (Tavri::RealmUserInterface *member : members)
+                if (auto *user = qobject_cast<TavriIdentityRealmUser *>(member->getQObject()))
+                    removeMembership(user);
+        } else if (m_accessType == InvitationOnly) {
+            if (TavriIdentityRealmUser *me = LocalUser::getLocalUser()->tavriidentity())
+                addMembership(me);
+        }
+        if (social)
+            social->requestEditChannel(m_channelUID, m_displayName, m_description, m_message, QStringList(),
+                                       QString(), QString(), QString(), callIn, int(m_accessType), false,
+                                       !m_pendingPassword.isEmpty(), m_pendingPassword, false, nullptr);
+        return;
+    }
+    PermanentConversationJsonReplyHandler *handler = replyHandler();
+    const QString parentUID = m_parent ? m_parent->getChannelUID() : QString("");
+    const QString password = m_accessType == PasswordProtected ? m_pendingPassword : QString("");
+    if (social)
+        social->requestAddChannel(m_displayName, m_description, m_message, QStringList(), QString(), QString(),
+                                  QString(), callIn, int(m_accessType), password, parentUID, false, handler);
+}
+
+void Conversation::changePassword(const QString &newPassword)
+{
+    m_pendingPassword = newPassword;
+}
+
+void Conversation::requestDialinAccess()
+{
+    // Any non-empty code asks for call-in; the service answers with the
+    // real one.
+    if (m_dialinAccessCode.isEmpty())
+        m_dialinAccessCode = QStringLiteral("1");
+}
+
+void Conversation::cancelDialinAccess()
+{
+    if (!m_dialinAccessCode.isEmpty())
+        m_dialinAccessCode.clear();
+}
+
+void Conversation::addMembership(TavriIdentityRealmUser *user)
+{
+    if (!TAVRI_CHECK(user))
+        return;
+    if (!m_sipURI.isEmpty() && !m_channelUID.isEmpty()) {
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->requestAddChannelAclMember(m_sipURI, user->getSipURI());
+        return;
+    }
+    m_members.addIdentity(user);
+}
+
+void Conversation::removeMembership(TavriIdentityRealmUser *user)
+{
+    if (!TAVRI_CHECK(user))
+        return;
+    if (!m_sipURI.isEmpty() && !m_channelUID.isEmpty()) {
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->requestRemoveChannelAclMember(m_sipURI, user->getSipURI());
+        return;
+    }
+    m_members.removeIdentity(user);
+}
+
+void Conversation::addModeratorship(TavriIdentityRealmUser *user)
+{
+    if (!TAVRI_CHECK(user))
+        return;
+    if (!m_sipURI.isEmpty()) {
+        if (QSocialManager *social = QSocialManager::getInstance())
+            social->requestChangeChannelModerator(m_channelUID, user->getUid(), true, nullptr);
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->requestAddChannelModerator(m_sipURI, user->getSipURI());
+        return;
+    }
+    m_moderators.addIdentity(user);
+}
+
+void Conversation::removeModeratorship(TavriIdentityRealmUser *user)
+{
+    if (!TAVRI_CHECK(user))
+        return;
+    if (!m_sipURI.isEmpty()) {
+        if (QSocialManager *social = QSocialManager::getInstance())
+            social->requestChangeChannelModerator(m_channelUID, user->getUid(), false, nullptr);
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->requestRemoveChannelModerator(m_sipURI, user->getSipURI());
+        return;
+    }
+    m_moderators.removeIdentity(user);
+}
+
+void Conversation::banUser(TavriIdentityRealmUser *user)
+{
+    if (!TAVRI_CHECK(user))
+        return;
+    if (!m_sipURI.isEmpty()) {
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->requestBanUser(m_sipURI, user->getSipURI());
+        return;
+    }
+    m_banned.addIdentity(user);
+}
+
+void Conversation::unbanUser(TavriIdentityRealmUser *user)
+{
+    if (!TAVRI_CHECK(user))
+        return;
+    if (!m_sipURI.isEmpty()) {
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->requestUnbanUser(m_sipURI, user->getSipURI());
+        return;
+    }
+    m_banned.removeIdentity(user);
+}
+
+void Conversation::kickUser(TavriIdentityRealmUser *user)
+{
+    if (!TAVRI_CHECK(user))
+        return;
+    if (VoiceManager *voice = VoiceManager::getInstance())
+        voice->requestKickUser(m_sipURI, user->getSipURI());
+}
+
+void Conversation::replayPendingLists()
+{
+    // Copies: on a saved channel these calls leave the lists alone, but the
+    // services' answers may change them meanwhile.
+    auto replay = [this](const QList<Tavri::RealmUserInterface *> &identities,
+                         void (Conversation::*apply)(TavriIdentityRealmUser *)) {
+        for (Tavri::RealmUserInterface *identity : identities)
+            if (auto *user = qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()))
+                (this->*apply)(user);
+    };
+    if (m_accessType == InvitationOnly)
+        replay(m_members.getIdentityList(), &Conversation::addMembership);
+    replay(m_moderators.getIdentityList(), &Conversation::addModeratorship);
+    replay(m_banned.getIdentityList(), &Conversation::banUser);
+}
+
+void Conversation::requestDelete(bool confirm)
+{
+    if (m_channelUID.isEmpty())
+        return;
+    if (!confirm) {
+        showDeleteConfirmation();
+        return;
+    }
+    if (m_hasChildren) {
+        qDebug() << "Conversation::requestDelete"
+                 << "Can't delete" << getDisplayName() << ", sub-channels must be deleted first";
+        return;
+    }
+    if (QSocialManager *social = QSocialManager::getInstance())
+        social->requestDeleteChannel(m_channelUID, replyHandler());
+}
+
+void Conversation::makePermanent(const QString &name)
+{
+    if (!m_channelUID.isEmpty() || m_joinState != Joined) {
+        qDebug() << "Conversation::makePermanent"
+                 << "only a joined conversation without channel is saved:" << m_sipURI << m_joinState;
+        return;
+    }
+    // The owner is set without the owner announcements (the saved record
+    // brings them), but followed to its end so that no stale pointer stays.
+    if (m_owner)
+        disconnect(m_owner, nullptr, this, nullptr);
+    m_owner = LocalUser::getLocalUser()->tavriidentity();
+    if (m_owner)
+        connect(m_owner, &TavriIdentityRealmUser::destroying, this, &Conversation::onOwnerIdentityDestroying);
+
+    beginModifications();
+    setDisplayName(name, false);
+    m_accessType = InvitationOnly;
+    emit accessTypeChanged(InvitationOnly);
+    for (ConversationParticipant *participant : m_participants.getParticipants()) {
+        Tavri::RealmUserInterface *identity = participant->getIdentity();
+        if (auto *user = qobject_cast<TavriIdentityRealmUser *>(identity ? identity->getQObject() : nullptr))
+            addMembership(user);
+    }
+    commitModifications();
+}
+
+// --- invitations and in-band texts -----------------------------------------
+
+void Conversation::sendInBandText(const QString &toURI, const QString &content)
+{
+    if (VoiceManager *voice = VoiceManager::getInstance())
+        voice->sendUserAppData(toURI, content);
+}
+
+int Conversation::startAckTimer()
+{
+    return startTimer(kInBandAckTimeoutMs, Qt::CoarseTimer);
+}
+
+Tavri::RealmUserInterface *Conversation::refreshedUser(const QString &uri) const
+{
+    return TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(uri);
+}
+
+bool Conversation::isOffline(Tavri::RealmUserInterface *user)
+{
+    return user && user->getPresenceState() == Tavri::RealmUserInterface::Offline;
+}
+
+QString Conversation::nameOf(Tavri::RealmUserInterface *user) const
+{
+    // The lines are shown as HTML.
+    return user ? user->getDisplayName().toHtmlEscaped() : QString();
+}
+
+void Conversation::inviteUser(const QString &userSipURI)
+{
+    qDebug() << "Conversation::inviteUser" << userSipURI;
+    if (!userSipURI.startsWith(QLatin1String("sip:"))) {
+        qWarning() << "Conversation::inviteUser"
+                   << "not a user address:" << userSipURI;
+        return;
+    }
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    if (m_accessType == InvitationOnly) {
+        Tavri::RealmUserInterface *user = realm->requestUserInfoUpdateByURI(userSipURI);
+        auto *member = qobject_cast<TavriIdentityRealmUser *>(user ? user->getQObject() : nullptr);
+        if (member && !m_members.contains(member))
+            addMembership(member);
+    }
+
+    if (hasPermanentChannelURI()) {
+        if (QSocialManager *social = QSocialManager::getInstance())
+            social->requestInviteUserToChannel(userSipURI, m_sipURI, QString(), nullptr);
+        m_participants.addInvitedParticipant(realm->requestUserInfoUpdateByURI(userSipURI));
+        return;
+    }
+    if (m_sipURI.startsWith(kAdHocPrefix) || !m_transitionSipURI.isEmpty()) {
+        // The invitee is shown as invited once its client has answered.
+        const QString groupURI = m_sipURI.startsWith(kAdHocPrefix) ? m_sipURI : m_transitionSipURI;
+        sendInBandText(userSipURI, QStringLiteral("ri:") + groupURI);
+        m_inviteAckTimers.insert(startAckTimer(), userSipURI);
+        return;
+    }
+    if (m_sipURI.startsWith(kPrivatePrefix)) {
+        // The peer is asked to move to a new group chat first; the invitees
+        // follow once it has answered.
+        const QString groupURI = createEphemeralURI();
+        setTransitionSipURI(groupURI);
+        sendInBandText(m_sipURI, QStringLiteral("rt:") + groupURI);
+        if (m_multiPartyAckTimerId == 0)
+            m_multiPartyAckTimerId = startAckTimer();
+        m_pendingInvitees.append(userSipURI);
+        return;
+    }
+    qDebug() << "Conversation::inviteUser"
+             << "no invitations in" << m_sipURI;
+}
+
+void Conversation::inviteUser(const QString &realmID, const QString &realmUserUUID)
+{
+    IdentityRealmManager *manager = IdentityRealmManager::getInstance();
+    Tavri::IdentityRealmInterface *realm = manager ? manager->getIdentityRealm(realmID) : nullptr;
+    if (!realm) {
+        qWarning() << "Conversation::inviteUser"
+                   << "unknown realm" << realmID;
+        return;
+    }
+    Tavri::RealmUserInterface *user = realm->getRealmUser(realmUserUUID);
+    auto *tavriUserIdentity = qobject_cast<TavriIdentityRealmUser *>(user ? user->getQObject() : nullptr);
+    if (!tavriUserIdentity) {
+        reportAssertionFailure("tavriUserIdentity", __FILE__, __LINE__, "Conversation::inviteUser", true);
+        return;
+    }
+    inviteUser(tavriUserIdentity->getSipURI());
+}
+
+void Conversation::removeInvitedUser(const QString &userSipURI)
+{
+    qDebug() << "Conversation::removeInvitedUser" << userSipURI;
+    ConversationParticipant *participant = m_participants.getParticipantBySipURI(userSipURI);
+    if (participant && participant->getInvitedState() != ConversationParticipant::Present &&
+        participant->getIdentity())
+        m_participants.getInvitedIdentities()->removeIdentity(participant->getIdentity());
+}
+
+void Conversation::addCompleted(const QString &originalSipURI)
+{
+    const QString text = QStringLiteral("rp:") + originalSipURI + QLatin1Char('|') + m_sipURI;
+    LocalUser *localUser = LocalUser::getLocalUser();
+    for (ConversationParticipant *participant : m_participants.getParticipants()) {
+        Tavri::RealmUserInterface *identity = participant->getIdentity();
+        if (!identity || localUser->isLocalUserIdentity(identity))
+            continue;
+        const QString uri = participant->getSipURI();
+        if (uri.isEmpty())
+            continue;
+        sendInBandText(uri, text);
+        m_permanentTransitionAckTimers.insert(startAckTimer(), uri);
+    }
+}
+
+void Conversation::remoteAcknowledgedVoiceEnabled(const QString &remoteURI)
+{
+    if (remoteURI != m_sipURI) {
+        reportAssertionFailure("remoteURI == getSipURI()", __FILE__, __LINE__,
+                               "Conversation::remoteAcknowledgedVoiceEnabled", true);
+        return;
+    }
+    if (m_voiceRequestAckTimerId == 0)
+        return;
+    stopTimer(m_voiceRequestAckTimerId);
+    m_chatMessages.addSystemMessage(tr("... waiting for %1 to enable voice.").arg(nameOf(refreshedUser(remoteURI))));
+}
+
+void Conversation::remoteAcknowledgedMultiPartyEnabled(const QString &remoteURI)
+{
+    if (remoteURI != m_sipURI) {
+        reportAssertionFailure("remoteURI == getSipURI()", __FILE__, __LINE__,
+                               "Conversation::remoteAcknowledgedMultiPartyEnabled", true);
+        return;
+    }
+    if (m_multiPartyAckTimerId == 0)
+        return;
+    stopTimer(m_multiPartyAckTimerId);
+    const QString groupURI = m_transitionSipURI;
+    setTransitionSipURI(QString());
+    Conversation *group = TavriIdentityRealm::getInstance()->getConversation(groupURI);
+    if (!group)
+        return;
+    if (m_voiceState != VoiceEnabled) {
+        // Text only: joined straight through the voice service.
+        group->showConversationWindow();
+        group->setJoinState(Joining);
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->requestJoinChannel(groupURI, QString(), false);
+    } else {
+        group->requestJoinConversation(QString(), false);
+    }
+    while (!m_pendingInvitees.isEmpty())
+        group->inviteUser(m_pendingInvitees.takeFirst());
+}
+
+void Conversation::remoteAcknowledgedInvite(const QString &remoteURI)
+{
+    const int timerId = m_inviteAckTimers.key(remoteURI, 0);
+    if (timerId == 0)
+        return;
+    killTimer(timerId);
+    m_inviteAckTimers.remove(timerId);
+    m_participants.addInvitedParticipant(refreshedUser(remoteURI));
+}
+
+void Conversation::remoteAcknowledgedPermanentTransition(const QString &remoteURI)
+{
+    const int timerId = m_permanentTransitionAckTimers.key(remoteURI, 0);
+    if (timerId == 0)
+        return;
+    killTimer(timerId);
+    m_permanentTransitionAckTimers.remove(timerId);
+    if (m_permanentTransitionAckTimers.isEmpty() && !m_legacyOstrelSessionHandle.isEmpty()) {
+        qDebug() << "Conversation::remoteAcknowledgedPermanentTransition"
+                 << "terminating legacy session" << m_legacyOstrelSessionHandle;
+        terminateSession(m_legacyOstrelSessionHandle);
+    }
+}
+
+void Conversation::onVoiceRequestTimeout()
+{
+    stopTimer(m_voiceRequestAckTimerId);
+    Tavri::RealmUserInterface *user = refreshedUser(m_sipURI);
+    const QString name = nameOf(user);
+    if (isOffline(user)) {
+        // The move onto the new channel goes on: the peer may come back.
+        m_chatMessages.addSystemMessage(
+            tr("%1 is offline, and cannot be invited to a private voice conversation.").arg(name));
+        return;
+    }
+    m_chatMessages.addSystemMessage(
+        tr("%1 is on an older version, and needs to upgrade Tavri to support temporary conversation audio.")
+            .arg(name));
+    VoiceManager *voice = VoiceManager::getInstance();
+    sendMessage(QStringLiteral("[automated message] I tried to enable audio for this conversation, but your "
+                               "client is out of date.  Please visit ") +
+                (voice ? voice->downloadServer() : QString()) + QStringLiteral(" and download the latest client."));
+    setTransitionSipURI(QString());
+    m_pendingInvitees.clear();
+}
+
+void Conversation::onMultiPartyTimeout()
+{
+    stopTimer(m_multiPartyAckTimerId);
+    Tavri::RealmUserInterface *user = refreshedUser(m_sipURI);
+    if (isOffline(user))
+        m_chatMessages.addSystemMessage(tr("%1 is offline, and cannot be invited to a group text chat.").arg(nameOf(user)));
+    else
+        m_chatMessages.addSystemMessage(
+            tr("%1 is on an older version, and does not support multi-party text chat outside of saved channels.")
+                .arg(nameOf(user)));
+    m_pendingInvitees.clear();
+    setTransitionSipURI(QString());
+}
+
+void Conversation::onInviteTimeout(int timerId)
+{
+    const QString uri = m_inviteAckTimers.take(timerId);
+    killTimer(timerId);
+    Tavri::RealmUserInterface *user = refreshedUser(uri);
+    if (isOffline(user))
+        m_chatMessages.addSystemMessage(
+            tr("%1 is offline, and cannot be invited to a group text chat except by link.").arg(nameOf(user)));
+    else
+        m_chatMessages.addSystemMessage(
+            tr("%1 is on an older version, and does not support multi-party text chat outside of saved channels.")
+                .arg(nameOf(user)));
+}
+
+void Conversation::onPermanentTransitionTimeout(int timerId)
+{
+    m_permanentTransitionAckTimers.remove(timerId);
+    killTimer(timerId);
+    if (m_legacyOstrelSessionHandle.isEmpty())
+        return;
+    qDebug() << "Conversation::onPermanentTransitionTimeout"
+             << "terminating legacy session handle due to timer no ack";
+    // Whoever has not answered yet hears of the move in the old session and
+    // is dropped from the list.
+    if (VoiceManager *voice = VoiceManager::getInstance())
+        voice->requestSendMessage(m_legacyOstrelSessionHandle,
+                                  QStringLiteral("I have converted this conversation to a permanent "
+                                                 "conversation.  Please join the new channel - %1.")
+                                      .arg(getDisplayName()));
+    terminateSession(m_legacyOstrelSessionHandle);
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    for (auto it = m_permanentTransitionAckTimers.cbegin(); it != m_permanentTransitionAckTimers.cend(); ++it) {
+        killTimer(it.key());
+        m_participants.removeParticipantForIdentity(realm->requestUserInfoUpdateByURI(it.value()));
+    }
+    m_permanentTransitionAckTimers.clear();
 }

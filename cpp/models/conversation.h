@@ -16,6 +16,7 @@
 
 #include <functional>
 
+class PermanentConversationJsonReplyHandler;
 class QQuickView;
 class QTimerEvent;
 class TavriIdentityRealmUser;
@@ -187,6 +188,51 @@ public:
     void setLastInhabited(const QDateTime &lastInhabited, bool fromServer = false);
     void setIsFavorite(bool isFavorite, bool fromServer = false);
 
+    // Mutes every participant for everyone, and each newcomer while set.
+    void setMuted(bool muted);
+
+    // The edit transaction of a channel's attributes: local edits are taken
+    // only between begin and commit (or revert). Commit sends the edit of a
+    // saved channel or creates a new one; revert asks for the saved record.
+    Q_INVOKABLE void beginModifications();
+    Q_INVOKABLE void revertModifications();
+    Q_INVOKABLE void commitModifications();
+    // The password the next commit sends.
+    Q_INVOKABLE void changePassword(const QString &newPassword);
+    // Asks the next commit for a dial-in number, or to drop it.
+    Q_INVOKABLE void requestDialinAccess();
+    Q_INVOKABLE void cancelDialinAccess();
+
+    // Access list, moderators and bans. On a saved channel they go to the
+    // services and the lists follow their answers; before that they change
+    // the pending lists, which the saved channel's first answer replays.
+    Q_INVOKABLE void addMembership(TavriIdentityRealmUser *user);
+    Q_INVOKABLE void removeMembership(TavriIdentityRealmUser *user);
+    Q_INVOKABLE void addModeratorship(TavriIdentityRealmUser *user);
+    Q_INVOKABLE void removeModeratorship(TavriIdentityRealmUser *user);
+    Q_INVOKABLE void banUser(TavriIdentityRealmUser *user);
+    Q_INVOKABLE void unbanUser(TavriIdentityRealmUser *user);
+    Q_INVOKABLE void kickUser(TavriIdentityRealmUser *user);
+
+    // Deletes a saved channel without sub-channels; unconfirmed, it asks the
+    // user first. The conversation ends when the web service has answered.
+    Q_INVOKABLE void requestDelete(bool confirm = false);
+    // Saves a joined ad-hoc conversation as an invitation-only channel of
+    // the local user, with its participants as members.
+    Q_INVOKABLE void makePermanent(const QString &name);
+
+    // Invitations. A permanent channel invites through the web service; a
+    // group chat, or a private chat, asks the other clients directly.
+    Q_INVOKABLE void inviteUser(const QString &userSipURI);
+    Q_INVOKABLE void inviteUser(const QString &realmID, const QString &realmUserUUID);
+    Q_INVOKABLE void removeInvitedUser(const QString &userSipURI);
+
+    // A peer's client answered one of this conversation's requests.
+    void remoteAcknowledgedVoiceEnabled(const QString &remoteURI);
+    void remoteAcknowledgedMultiPartyEnabled(const QString &remoteURI);
+    void remoteAcknowledgedInvite(const QString &remoteURI);
+    void remoteAcknowledgedPermanentTransition(const QString &remoteURI);
+
     void setChannelUID(const QString &channelUID);
     void setHierarchyRoot(const QString &hierarchyRoot);
     void setHasChildren(bool hasChildren);
@@ -215,6 +261,9 @@ public:
     // they only log the request.
     virtual void showConversationWindow();
     virtual void showPasswordWindow();
+    // Asks the user to confirm deleting this channel; a yes calls
+    // requestDelete(true).
+    virtual void showDeleteConfirmation();
 
     // Where alerts go instead of the application's tray balloon; an empty
     // handler restores the application.
@@ -278,6 +327,9 @@ signals:
 
 public slots:
     void sendMessage(const QString &message);
+    // The web service has saved this ad-hoc channel as a permanent one: the
+    // other participants are told to follow it to its new URI.
+    void addCompleted(const QString &originalSipURI);
     void onConversationParticipantAdded(const QString &conversationID, const QString &participantUUID);
     void onConversationParticipantIsTypingChanged(const QString &conversationID,
                                                   const QString &participantUUID, bool isTyping);
@@ -321,8 +373,30 @@ protected:
     QQuickView *m_window = nullptr;
 
 private:
+    friend class PermanentConversationJsonReplyHandler;
+
     // Construction shared by the two working constructors.
     void initialize();
+    PermanentConversationJsonReplyHandler *replyHandler();
+    // Whether the web service has this channel (a UID that is not the
+    // "-1" placeholder).
+    bool isSavedChannel() const;
+    // Sends the pending members (for an invitation-only channel),
+    // moderators and bans to the services once the channel is saved.
+    void replayPendingLists();
+    // The web service answered a favourite change (ok) or refused it.
+    void onFavoriteReply(bool ok);
+    // The in-band text `content` to a peer's client.
+    void sendInBandText(const QString &toURI, const QString &content);
+    int startAckTimer();
+    // The built-in realm's user for uri, its details refreshed.
+    Tavri::RealmUserInterface *refreshedUser(const QString &uri) const;
+    static bool isOffline(Tavri::RealmUserInterface *user);
+    QString nameOf(Tavri::RealmUserInterface *user) const;
+    void onVoiceRequestTimeout();
+    void onMultiPartyTimeout();
+    void onInviteTimeout(int timerId);
+    void onPermanentTransitionTimeout(int timerId);
     bool isBuiltInRealm() const;
     // True when this conversation is one of the realm signal's conversations.
     bool isForThisConversation(const QString &conversationID) const;
@@ -391,6 +465,18 @@ private:
     int m_participantRefreshTimerId = 0;
     // The outstanding "rv:" request to a private chat's peer.
     int m_voiceRequestAckTimerId = 0;
+    // The outstanding "rt:" request: the peer is asked to move the private
+    // chat to a group chat; the invitees wait for its answer, in order.
+    int m_multiPartyAckTimerId = 0;
+    QStringList m_pendingInvitees;
+    // Outstanding "ri:" and "rp:" texts: timer id -> the peer's URI.
+    QHash<int, QString> m_inviteAckTimers;
+    QHash<int, QString> m_permanentTransitionAckTimers;
+    PermanentConversationJsonReplyHandler *m_replyHandler = nullptr;
+    // Favourite changes sent and not yet answered, and the value the last
+    // one asked for.
+    int m_favoriteRequestsPending = 0;
+    bool m_requestedFavorite = false;
     // Participants whose display name was unknown when they joined: the
     // line waits up to a moment for the name. The user pointer is dropped
     // when the user announces its end.
