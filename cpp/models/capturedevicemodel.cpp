@@ -1,7 +1,5 @@
 #include "capturedevicemodel.h"
 
-#include <QDebug>
-
 #include "sdkrequestclient.h"
 #include "voicemanager.h"
 
@@ -18,19 +16,10 @@ void CaptureDeviceModel::updateDevices(const ox_resp_aux_get_capture_devices_t *
                                response->effective_device, response->default_device);
 }
 
-void CaptureDeviceModel::setCurrentDeviceById(const QString &deviceId)
+void CaptureDeviceModel::switchSdkDevice(const QString &deviceId)
 {
-    if (deviceId != m_lastRequestedId) {
-        if (!hasDeviceId(deviceId)) {
-            qWarning().noquote() << "setCurrentDeviceById() : " + deviceId + "not found. Ignoring.";
-            return;
-        }
-        m_lastRequestedId = deviceId;
-        if (m_voice)
-            m_voice->setCaptureDevice(deviceId);
-        requestDevices();
-    }
-    DeviceModel::setCurrentDeviceById(deviceId);
+    if (m_voice)
+        m_voice->setCaptureDevice(deviceId);
 }
 
 void CaptureDeviceModel::requestDevices()

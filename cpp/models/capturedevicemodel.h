@@ -14,11 +14,9 @@ public:
     // Rebuilds the rows from the SDK's capture-device list.
     void updateDevices(const ox_resp_aux_get_capture_devices_t *response);
 
-    // Switches the SDK to a listed device and asks for the list again; an id
-    // that is not listed is ignored with a warning.
-    void setCurrentDeviceById(const QString &deviceId) override;
     void requestDevices() override;
 
 protected:
     QString noDeviceText() const override;
+    void switchSdkDevice(const QString &deviceId) override;
 };

@@ -84,6 +84,20 @@ QString DeviceModel::getCurrentText() const
 
 void DeviceModel::setCurrentDeviceById(const QString &deviceId)
 {
+    if (deviceId != m_lastRequestedId) {
+        if (!hasDeviceId(deviceId)) {
+            qWarning().noquote() << "setCurrentDeviceById() : " + deviceId + "not found. Ignoring.";
+            return;
+        }
+        m_lastRequestedId = deviceId;
+        switchSdkDevice(deviceId);
+        requestDevices();
+    }
+    selectDevice(deviceId);
+}
+
+void DeviceModel::selectDevice(const QString &deviceId)
+{
     const QString id = deviceId.isEmpty() ? systemDeviceId : deviceId;
     int row = getRowByDeviceId(id);
     if (row < 0) {
@@ -147,7 +161,7 @@ void DeviceModel::updateDevices(int count, ox_device_t *const *devices, const ox
         emit effectiveDeviceIdChanged(effective.second);
     }
 
-    DeviceModel::setCurrentDeviceById(deviceFromRecord(currentDevice).second);
+    selectDevice(deviceFromRecord(currentDevice).second);
 
     if (listChanged)
         emit deviceAddedOrRemoved();

@@ -60,8 +60,9 @@ public:
     QString effectiveDeviceName() const { return m_effectiveDevice.first; }
     QString currentDeviceId() const { return getDeviceIdByRow(m_currentIndex); }
 
-    // The user's choice; the subclasses also tell the voice service.
-    Q_INVOKABLE virtual void setCurrentDeviceById(const QString &deviceId);
+    // The user's choice: switches the SDK to a listed device and asks for the
+    // list again; an id that is not listed is ignored with a warning.
+    Q_INVOKABLE void setCurrentDeviceById(const QString &deviceId);
     // Asks the SDK for this kind's device list; the answer comes back through
     // updateDevices().
     virtual void requestDevices() = 0;
@@ -81,11 +82,16 @@ protected:
                        const ox_device_t *effectiveDevice, const ox_device_t *defaultDevice);
     // The system entry's name when the system has no device of this kind.
     virtual QString noDeviceText() const = 0;
+    // Tells the voice service to use this kind's device `deviceId`.
+    virtual void switchSdkDevice(const QString &deviceId) = 0;
 
     VoiceManager *m_voice = nullptr;
     QString m_lastRequestedId;
 
 private:
+    // Marks the row of `deviceId` (the system entry when it is not listed).
+    void selectDevice(const QString &deviceId);
+
     QVector<Device> m_devices;
     Device m_effectiveDevice;
     int m_currentIndex = -1;

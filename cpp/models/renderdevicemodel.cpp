@@ -1,7 +1,5 @@
 #include "renderdevicemodel.h"
 
-#include <QDebug>
-
 #include "sdkrequestclient.h"
 #include "voicemanager.h"
 
@@ -18,19 +16,10 @@ void RenderDeviceModel::updateDevices(const ox_resp_aux_get_render_devices_t *re
                                response->effective_device, response->default_device);
 }
 
-void RenderDeviceModel::setCurrentDeviceById(const QString &deviceId)
+void RenderDeviceModel::switchSdkDevice(const QString &deviceId)
 {
-    if (deviceId != m_lastRequestedId) {
-        if (!hasDeviceId(deviceId)) {
-            qWarning().noquote() << "setCurrentDeviceById() : " + deviceId + "not found. Ignoring.";
-            return;
-        }
-        m_lastRequestedId = deviceId;
-        if (m_voice)
-            m_voice->setRenderDevice(deviceId);
-        requestDevices();
-    }
-    DeviceModel::setCurrentDeviceById(deviceId);
+    if (m_voice)
+        m_voice->setRenderDevice(deviceId);
 }
 
 void RenderDeviceModel::requestDevices()
