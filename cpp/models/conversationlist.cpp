@@ -22,12 +22,7 @@ bool nameGreater(Conversation *row, Conversation *conversation)
 
 } // namespace
 
-ConversationList::ConversationList(QObject *parent) : QAbstractListModel(parent)
-{
-    m_builtInRealm = TavriIdentityRealm::getInstance();
-    connect(m_builtInRealm.data(), &TavriIdentityRealm::permanentConversationInfoReceived, this,
-            &ConversationList::onPermanentConversationReceived);
-}
+ConversationList::ConversationList(QObject *parent) : QAbstractListModel(parent) {}
 
 ConversationList::~ConversationList()
 {
@@ -167,6 +162,9 @@ void ConversationList::expandItem(int itemIndex, bool refresh)
     Conversation *conversation = m_conversations.at(itemIndex);
     if (m_opened.value(conversation, false))
         return;
+    // Children arrive only under opened rows, so the list follows the
+    // hierarchy answers from the first opened row on.
+    followHierarchyAnswers();
     m_opened.insert(conversation, true);
     const QModelIndex changed = index(itemIndex);
     emit dataChanged(changed, changed, {IsOpenedRole});
@@ -206,14 +204,15 @@ void ConversationList::collapseItem(int itemIndex, bool refresh)
 
 int ConversationList::getTreeDepth(Conversation *conversation) const
 {
-    if (!conversation || conversation->getParentURI().isEmpty() || !m_builtInRealm)
+    if (!conversation || conversation->getParentURI().isEmpty())
         return 0;
+    TavriIdentityRealm *builtInRealm = TavriIdentityRealm::getInstance();
     // Channel records can make parents loop; each ancestor counts once.
     QSet<Conversation *> visited{conversation};
     int depth = 0;
     QString uri = conversation->getParentURI();
     for (;;) {
-        Conversation *parent = m_builtInRealm->getConversation(uri);
+        Conversation *parent = builtInRealm->getConversation(uri);
         if (!parent || !m_conversations.contains(parent) || visited.contains(parent))
             return depth;
         visited.insert(parent);
@@ -235,15 +234,27 @@ void ConversationList::onPermanentConversationReceived(Conversation *conversatio
 
 Conversation *ConversationList::listedBuiltInConversation(const QString &sipURI) const
 {
-    if (sipURI.isEmpty() || !m_builtInRealm)
+    if (sipURI.isEmpty())
         return nullptr;
-    Conversation *conversation = m_builtInRealm->getConversation(sipURI);
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(sipURI);
     return m_conversations.contains(conversation) ? conversation : nullptr;
 }
 
 bool ConversationList::isBuiltInRealm(Conversation *conversation) const
 {
-    return m_builtInRealm && conversation->getRealmID() == m_builtInRealm->realmID();
+    // There is one built-in realm, so its class tells it; this does not create
+    // the realm as its accessor would.
+    Tavri::IdentityRealmInterface *realm = conversation->getIdentityRealm();
+    return realm && qobject_cast<TavriIdentityRealm *>(realm->realmObject());
+}
+
+void ConversationList::followHierarchyAnswers()
+{
+    if (m_builtInRealm)
+        return;
+    m_builtInRealm = TavriIdentityRealm::getInstance();
+    connect(m_builtInRealm.data(), &TavriIdentityRealm::permanentConversationInfoReceived, this,
+            &ConversationList::onPermanentConversationReceived);
 }
 
 bool ConversationList::isListedDescendant(Conversation *conversation, Conversation *ancestor) const

@@ -152,6 +152,8 @@ private:
     // Places listed children of a newly inserted parent under it.
     void adoptChildren(Conversation *parent, bool refresh);
     void sendHierarchyRequest(Conversation *conversation) const;
+    // Connects the built-in realm's hierarchy answers, once per realm.
+    void followHierarchyAnswers();
     void notifyRow(Conversation *conversation, const QVector<int> &roles);
     Conversation *senderConversation() const;
 
@@ -159,6 +161,7 @@ private:
     // The opened (expanded) flag per conversation; none counts as closed.
     QHash<Conversation *, bool> m_opened;
     bool m_treeMode = true;
-    // The realm whose hierarchy answers feed this list; not owned.
+    // The realm whose hierarchy answers feed this list, once a row was
+    // opened; not owned.
     QPointer<TavriIdentityRealm> m_builtInRealm;
 };
