@@ -58,6 +58,8 @@ private:
 
 void TestContact::initTestCase()
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
     qRegisterMetaType<Tavri::RealmUserInterface*>();
     qRegisterMetaType<Presence>();
     // Built-in realm users show the names they are given.
