@@ -817,7 +817,7 @@ void StorageManager::createTables(int version)
     }
 }
 
-void StorageManager::storeNotificationRecord(const QString& notificationUID, const QDateTime& sentAt,
+bool StorageManager::storeNotificationRecord(const QString& notificationUID, const QDateTime& sentAt,
                                              const QString& senderUID, const QString& senderUname,
                                              const QString& channelUID, const QString& channelDisplayName,
                                              int notificationType, const QString& customMessage,
@@ -832,7 +832,7 @@ void StorageManager::storeNotificationRecord(const QString& notificationUID, con
         const int storedState = select.value(0).toInt();
         select.finish();
         if (storedState == readState)
-            return;
+            return true;
         QSqlQuery update(m_database);
         update.prepare(QStringLiteral("UPDATE Notifications SET readState = ? WHERE notificationUID = ?"));
         update.addBindValue(readState);
@@ -840,8 +840,9 @@ void StorageManager::storeNotificationRecord(const QString& notificationUID, con
         if (!update.exec()) {
             qWarning() << "Failed to update local notification record" << notificationUID << "to readState"
                        << readState << sqlError(update);
+            return false;
         }
-        return;
+        return true;
     }
     select.finish();
 
@@ -862,8 +863,11 @@ void StorageManager::storeNotificationRecord(const QString& notificationUID, con
     insert.bindValue(QStringLiteral(":customAction"), customAction);
     insert.bindValue(QStringLiteral(":readState"), readState);
     insert.bindValue(QStringLiteral(":recipientEmail"), recipientEmail);
-    if (!insert.exec())
+    if (!insert.exec()) {
         qWarning() << "Failed to store local notification record" << sqlError(insert);
+        return false;
+    }
+    return true;
 }
 
 int StorageManager::getNotificationRecords(QStringList& notificationUIDs, QStringList& senderUIDs,

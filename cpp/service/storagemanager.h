@@ -212,7 +212,9 @@ public:
     QString databaseFilePath(const QString& name) const;
     QString databaseName() const;
 
-    void storeNotificationRecord(const QString& notificationUID, const QDateTime& sentAt, const QString& senderUID,
+    // Inserts the record, or updates only the read state of a stored one;
+    // false when the database refused it.
+    bool storeNotificationRecord(const QString& notificationUID, const QDateTime& sentAt, const QString& senderUID,
                                  const QString& senderUname, const QString& channelUID,
                                  const QString& channelDisplayName, int notificationType,
                                  const QString& customMessage, const QString& customAction, int readState,

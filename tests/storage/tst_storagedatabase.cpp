@@ -314,7 +314,7 @@ void TestStorageDatabase::foreignFileIsLeftAlone()
     QCOMPARE(m_storage->getNotificationRecords(uids, senders, names, times, types, messages, actions, channels,
                                                channelNames, states, emails),
              0);
-    m_storage->storeNotificationRecord("1", at(1), "2", "n", "3", "c", 1, "", "", 1, "");
+    QVERIFY(!m_storage->storeNotificationRecord("1", at(1), "2", "n", "3", "c", 1, "", "", 1, ""));
     m_storage.reset();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -368,10 +368,10 @@ void TestStorageDatabase::notificationReadStates()
         });
         return result;
     };
-    m_storage->storeNotificationRecord("1001", at(1000), "501", "bob", "9001", "Lobby", 3, "", "", 1, "");
+    QVERIFY(m_storage->storeNotificationRecord("1001", at(1000), "501", "bob", "9001", "Lobby", 3, "", "", 1, ""));
     m_storage->storeNotificationRecord("1002", at(2000), "502", "carol", "", "", 1, "", "", 1, "");
     // The same state changes nothing; the other fields of a stored one never change.
-    m_storage->storeNotificationRecord("1001", at(5000), "999", "mallory", "", "", 9, "", "", 1, "");
+    QVERIFY(m_storage->storeNotificationRecord("1001", at(5000), "999", "mallory", "", "", 9, "", "", 1, ""));
     QCOMPARE(rows(), QStringList({ "1001|bob|1", "1002|carol|1" }));
     // Another state changes the read state only.
     m_storage->storeNotificationRecord("1001", at(5000), "999", "mallory", "", "", 9, "", "", 3, "");
