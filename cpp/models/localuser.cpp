@@ -1,6 +1,7 @@
 #include "localuser.h"
 
 #include "conversation.h"
+#include "notificationlist.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
@@ -75,6 +76,11 @@ LocalUser::LocalUser(QObject* parent)
     setUpXmppClient();
     // Stays in joined conversations and their chat logs, kept across sign-ins.
     m_recentConversations = new RecentConversations(this);
+    m_notificationList = new NotificationList(this);
+    if (QSocialManager* socialManager = QSocialManager::getInstance()) {
+        connect(socialManager, &QSocialManager::notificationReceived, m_notificationList,
+                &NotificationList::onNotificationReceived);
+    }
 }
 
 LocalUser::~LocalUser()
@@ -89,6 +95,19 @@ LocalUser::~LocalUser()
     if (s_localUser == this)
         s_localUser = nullptr;
     qDebug() << "~LocalUser() - end";
+}
+
+void LocalUser::requestMarkNotification(const QString& notificationUID, int state, bool clicked)
+{
+    QSocialManager* socialManager = QSocialManager::getInstance();
+    if (socialManager)
+        socialManager->requestUpdateNotifications({notificationUID}, state);
+    else
+        qWarning() << "LocalUser::requestMarkNotification" << "no web service for notification" << notificationUID;
+    if (state == Notification::NotificationStateDeleteRequested)
+        m_notificationList->removeNotifications({notificationUID}, false);
+    if (clicked && socialManager)
+        socialManager->requestAcceptInvitation(notificationUID);
 }
 
 // --- Login state --------------------------------------------------------------

@@ -22,6 +22,7 @@
 class QXmppArchiveChat;
 class QXmppArchiveManager;
 class QXmppMessage;
+class NotificationList;
 class QXmppResultSetReply;
 class TavriIdentityRealmUser;
 
@@ -136,6 +137,13 @@ public:
     // The conversations the local user is in or has open (not owned).
     ConversationList* getConversations() { return &m_conversations; }
     RecentConversations* getRecentConversations() const { return m_recentConversations; }
+    // The user's notifications (owned), fed by the web service's records.
+    NotificationList* getNotificationList() const { return m_notificationList; }
+
+    // Tells the web service the notification's new state; DeleteRequested
+    // also takes it out of the list, and clicked accepts the invitation it
+    // carries.
+    Q_INVOKABLE void requestMarkNotification(const QString& notificationUID, int state, bool clicked = false);
 
     // The reconnect series in progress: attempts scheduled so far and the id
     // of the pending retry timer (0 when none).
@@ -339,4 +347,5 @@ private:
     int m_archiveTotal = -1;
     ConversationList m_conversations;
     RecentConversations* m_recentConversations = nullptr;
+    NotificationList* m_notificationList = nullptr;
 };
