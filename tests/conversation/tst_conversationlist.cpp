@@ -102,6 +102,7 @@ private slots:
     void rolesAndPermanentView();
     void realmEntries();
     void realmDestroyedRowsGo();
+    void swapDestroyAndClear();
     void renameMovesOnce();
     void reparentMovesUnderNewParent();
     void outOfRangeRows();
@@ -465,6 +466,8 @@ void TestConversationList::realmEntries()
     QCOMPARE(odd->getVoiceState(), Conversation::VoiceDisabled);
     QVERIFY(odd->getOstrelSessionHandle().isEmpty());
     QVERIFY(odd->getSipURI().isEmpty());
+    // The local user has no identity in that realm: the row reads empty.
+    QVERIFY(!role(list, 2, ConversationList::DisplayNameRole).isValid());
 
     // Removal matches realm and id exactly; the list's own conversations go.
     list.onConversationListEntryRemoved(&plain, QStringLiteral("sip:odd id/Ü"));
@@ -492,6 +495,35 @@ void TestConversationList::realmDestroyedRowsGo()
 
     realm.reset();
     QCOMPARE(names(list), (QStringList{"Channel", "Kept"}));
+}
+
+void TestConversationList::swapDestroyAndClear()
+{
+    FakeRealm realm(QStringLiteral("swap"));
+    ConversationList list;
+    QAbstractItemModelTester tester(&list);
+    auto owned = std::make_unique<Conversation>(QStringLiteral("Old"), QStringLiteral("sip:confctl-swapold@d"),
+                                                QString());
+    Conversation replacement(QStringLiteral("New"), QStringLiteral("sip:confctl-swapnew@d"), QString());
+    list.addConversation(owned.get());
+    list.onConversationListEntryAdded(&realm, QStringLiteral("r"), QStringLiteral("R"));
+    QPointer<Conversation> listOwn = list.at(1);
+
+    owned->emitSwapping(&replacement);
+    QCOMPARE(list.at(0), &replacement);
+    QCOMPARE(list.count(), 2);
+    // The replaced object no longer reaches the list.
+    owned->setDisplayName(QStringLiteral("Zed"), true);
+    QCOMPARE(names(list), (QStringList{"New", "R"}));
+
+    list.addConversation(owned.get());
+    QCOMPARE(names(list), (QStringList{"New", "Zed", "R"}));
+    owned.reset();
+    QCOMPARE(names(list), (QStringList{"New", "R"}));
+
+    list.clear();
+    QCOMPARE(list.count(), 0);
+    QTRY_VERIFY(!listOwn);
 }
 
 void TestConversationList::renameMovesOnce()
