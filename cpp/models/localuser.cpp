@@ -76,6 +76,8 @@ LocalUser::LocalUser(QObject* parent)
     setUpXmppClient();
     // Stays in joined conversations and their chat logs, kept across sign-ins.
     m_recentConversations = new RecentConversations(this);
+    m_contactList = new ContactList(this);
+    m_contactList->followIdentityRealms();
     m_notificationList = new NotificationList(this);
     if (QSocialManager* socialManager = QSocialManager::getInstance()) {
         connect(socialManager, &QSocialManager::notificationReceived, m_notificationList,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contactlist.h"
 #include "conversationlist.h"
 #include "identityrealminterface.h"
 #include "idlehandler.h"
@@ -56,6 +57,7 @@ class LocalUser : public QObject
     Q_OBJECT
     Q_PROPERTY(LoginState loginState READ getLoginState NOTIFY loginStateChanged)
     Q_PROPERTY(RecentConversations* recentConversations READ getRecentConversations CONSTANT)
+    Q_PROPERTY(ContactList* contactList READ getContactList CONSTANT)
     Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
     Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
     Q_PROPERTY(QString uuid READ getUuid NOTIFY uuidChanged)
@@ -137,6 +139,9 @@ public:
     // The conversations the local user is in or has open (not owned).
     ConversationList* getConversations() { return &m_conversations; }
     RecentConversations* getRecentConversations() const { return m_recentConversations; }
+    // The user's friends over every identity realm (owned), fed by the
+    // realms' roster transfers.
+    ContactList* getContactList() const { return m_contactList; }
     // The user's notifications (owned), fed by the web service's records.
     NotificationList* getNotificationList() const { return m_notificationList; }
 
@@ -347,5 +352,6 @@ private:
     int m_archiveTotal = -1;
     ConversationList m_conversations;
     RecentConversations* m_recentConversations = nullptr;
+    ContactList* m_contactList = nullptr;
     NotificationList* m_notificationList = nullptr;
 };
