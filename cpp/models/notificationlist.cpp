@@ -1,5 +1,6 @@
 #include "notificationlist.h"
 
+#include "contactlist.h"
 #include "conversation.h"
 #include "identityrealmmanager.h"
 #include "localuser.h"
@@ -257,6 +258,13 @@ void NotificationList::onNotificationReceived(const QString& notificationUID, co
     if ((type == Notification::NotificationTypeChannelAccessGranted
          || type == Notification::NotificationTypeChannelAccessRevoked)
         && own->getUid() == senderKey) {
+        removeNotification(notificationUID, true);
+        return;
+    }
+
+    // A friend request from someone already among the contacts is stale.
+    if (type == Notification::NotificationTypeFriended && sender && localUser->getContactList()
+        && localUser->getContactList()->containsIdentity(sender)) {
         removeNotification(notificationUID, true);
         return;
     }

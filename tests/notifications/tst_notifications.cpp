@@ -1,6 +1,7 @@
 // The notification inbox against the built-in realm, the local database in
 // the test's own data folder and the fake web service.
 
+#include "contactlist.h"
 #include "conversation.h"
 #include "fakewebservice.h"
 #include "localuser.h"
@@ -324,11 +325,23 @@ void TestNotifications::ownActionsAreDeletedAtTheService()
     QVERIFY(hasRequest(m_web, QStringLiteral("UpdateNotifications"), QStringLiteral("State"), QStringLiteral("3")));
     QCOMPARE(m_list->getLastNotificationUID(), QStringLiteral("720"));
 
-    // The same change by someone else is listed.
+    // A friend request from a contact is treated the same way.
+    TavriIdentityRealmUser* friendUser = user(QStringLiteral("506"), QStringLiteral("Fred"));
+    LocalUser::getLocalUser()->getContactList()->addContact(friendUser);
+    receive(QStringLiteral("722"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("506"));
+    QCOMPARE(m_list->rowCount(), 0);
+    QTRY_VERIFY(hasRequest(m_web, QStringLiteral("UpdateNotifications"), QStringLiteral("NotificationUIDs"),
+                           QStringLiteral("722")));
+    QCOMPARE(m_list->getLastNotificationUID(), QStringLiteral("722"));
+
+    // The same change by someone else is listed, and so is a friend request
+    // from someone who is not a contact yet.
     user(QStringLiteral("501"), QStringLiteral("Ann"));
     receive(QStringLiteral("721"), QStringLiteral("11"), QStringLiteral("1"), QStringLiteral("501"),
             QStringLiteral("901"));
-    QCOMPARE(m_list->rowCount(), 1);
+    receive(QStringLiteral("723"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("501"));
+    QCOMPARE(m_list->rowCount(), 2);
+    LocalUser::getLocalUser()->getContactList()->clear();
 }
 
 void TestNotifications::knownUidChangesState()
