@@ -1934,7 +1934,7 @@ void Conversation::onInviteTimeout(int timerId)
 
 void Conversation::onPermanentTransitionTimeout(int timerId)
 {
-    m_permanentTransitionAckTimers.remove(timerId);
+    const QString timedOutURI = m_permanentTransitionAckTimers.take(timerId);
     killTimer(timerId);
     if (m_legacyOstrelSessionHandle.isEmpty())
         return;
@@ -1948,7 +1948,9 @@ void Conversation::onPermanentTransitionTimeout(int timerId)
                                                  "conversation.  Please join the new channel - %1.")
                                       .arg(getDisplayName()));
     terminateSession(m_legacyOstrelSessionHandle);
+    // The one who timed out is dropped along with those still waiting.
     TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    m_participants.removeParticipantForIdentity(realm->requestUserInfoUpdateByURI(timedOutURI));
     for (auto it = m_permanentTransitionAckTimers.cbegin(); it != m_permanentTransitionAckTimers.cend(); ++it) {
         killTimer(it.key());
         m_participants.removeParticipantForIdentity(realm->requestUserInfoUpdateByURI(it.value()));
