@@ -445,8 +445,28 @@ void NotificationList::addNotification(const QString& uid, const QString& fromUs
 
 // --- Following senders and conversations ---------------------------------------
 
+void NotificationList::followRealmEnd()
+{
+    connect(TavriIdentityRealm::getInstance(), &TavriIdentityRealm::destroying, this,
+            &NotificationList::onRealmDestroying, Qt::UniqueConnection);
+}
+
+void NotificationList::onRealmDestroying()
+{
+    // The realm's users and conversations go with it; following them to
+    // their end would only ask the dying realm for replacements.
+    for (const SenderEntry& entry : qAsConst(m_notificationsBySender))
+        disconnectSender(entry.user);
+    for (auto it = m_notificationsByConversation.cbegin(); it != m_notificationsByConversation.cend(); ++it)
+        disconnectConversation(it.key());
+    m_notificationsBySender.clear();
+    m_notificationsByConversation.clear();
+    m_conversationByNotification.clear();
+}
+
 void NotificationList::connectSender(TavriIdentityRealmUser* user)
 {
+    followRealmEnd();
     connect(user, &TavriIdentityRealmUser::sipURIChanged, this, &NotificationList::onSenderSipURIChanged,
             Qt::UniqueConnection);
     connect(user, &TavriIdentityRealmUser::displayNameUpdated, this, &NotificationList::onSenderDisplayNameChanged,
@@ -463,6 +483,7 @@ void NotificationList::disconnectSender(TavriIdentityRealmUser* user)
 
 void NotificationList::connectConversation(Conversation* conversation)
 {
+    followRealmEnd();
     connect(conversation, &Conversation::sipURIChanged, this, &NotificationList::onConversationSipURIChanged,
             Qt::UniqueConnection);
     connect(conversation, &Conversation::displayNameChanged, this,

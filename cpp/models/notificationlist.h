@@ -125,6 +125,10 @@ private:
     Conversation* conversationOf(const Notification* notification) const;
     QString defaultMessage(const Notification* notification, TavriIdentityRealmUser* sender,
                            Conversation* conversation) const;
+    // Lets go of every followed sender and conversation when the built-in
+    // realm, which owns them, ends; the rows stay.
+    void followRealmEnd();
+    void onRealmDestroying();
     void connectSender(TavriIdentityRealmUser* user);
     void disconnectSender(TavriIdentityRealmUser* user);
     void connectConversation(Conversation* conversation);

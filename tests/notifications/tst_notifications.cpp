@@ -4,9 +4,12 @@
 #include "contactlist.h"
 #include "conversation.h"
 #include "fakewebservice.h"
+#include "inputhook.h"
 #include "localuser.h"
 #include "notification.h"
 #include "notificationlist.h"
+#include "realmidentitylist.h"
+#include "scriptedinputhook.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -102,6 +105,7 @@ private slots:
     void clearLetsGo();
     void storedRecordsReload();
     void requestMarkNotification();
+    void storedAccessChangesApplyToMembers();
     void withoutIdentityNothingIsListed();
 
 private:
@@ -124,6 +128,8 @@ void TestNotifications::initTestCase()
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     qRegisterMetaType<Conversation*>();
+    // The idle detection of a full sign-in reads a scripted input hook.
+    host::InputHook::setFactory([] { return std::unique_ptr<host::InputHook>(new host::ScriptedInputHook); });
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_web = new FakeWebService(this);
     m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
@@ -641,6 +647,31 @@ void TestNotifications::requestMarkNotification()
     emit m_social->notificationReceived(QStringLiteral("798"), {}, {}, {}, {}, QStringLiteral("14"),
                                         QStringLiteral("1"), at(50), QStringLiteral("From the service"), {}, {});
     QCOMPARE(m_list->at(0)->getUid(), QStringLiteral("798"));
+}
+
+void TestNotifications::storedAccessChangesApplyToMembers()
+{
+    LocalUser* local = LocalUser::getLocalUser();
+    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
+    Conversation* channel = realm->getConversationByUID(QStringLiteral("960"));
+    RealmIdentityList* members = channel->getMembers(false);
+    const QString ownUID = local->tavriidentity()->getUid();
+
+    // Before the voice sign-in the members list is left alone.
+    m_list->addNotification(QStringLiteral("800"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 10, 1, at(0),
+                           {}, {}, {});
+    QVERIFY(!members->containsIdentity(realm, ownUID));
+    QCOMPARE(m_list->rowCount(), 1);
+
+    local->onVoiceLoggedIn();
+    QCOMPARE(local->getLoginState(), LocalUser::LoggedIn);
+    m_list->addNotification(QStringLiteral("801"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 10, 1,
+                            at(1), {}, {}, {});
+    QVERIFY(members->containsIdentity(realm, ownUID));
+    m_list->addNotification(QStringLiteral("802"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 11, 1,
+                            at(2), {}, {}, {});
+    QVERIFY(!members->containsIdentity(realm, ownUID));
+    QCOMPARE(m_list->rowCount(), 3);
 }
 
 void TestNotifications::withoutIdentityNothingIsListed()
