@@ -76,6 +76,9 @@ LocalUser::LocalUser(QObject* parent)
     setUpXmppClient();
     // Stays in joined conversations and their chat logs, kept across sign-ins.
     m_recentConversations = new RecentConversations(this);
+    // The groups follow the realms' rosters before the friends list does, so
+    // that whoever hears of a new friend from the list finds it grouped.
+    m_contactGroups = new ContactGroupList(this);
     m_contactList = new ContactList(this);
     m_contactList->followIdentityRealms();
     m_notificationList = new NotificationList(this);
@@ -279,6 +282,7 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
         identity->deleteLater();
     }
     m_recentConversations->clear();
+    m_contactList->clear();
     if (!m_lastParticipatingURI.isEmpty()) {
         m_lastParticipatingURI.clear();
         emit lastParticipatingURIChanged(m_lastParticipatingURI);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contactgrouplist.h"
 #include "contactlist.h"
 #include "conversationlist.h"
 #include "identityrealminterface.h"
@@ -58,6 +59,7 @@ class LocalUser : public QObject
     Q_PROPERTY(LoginState loginState READ getLoginState NOTIFY loginStateChanged)
     Q_PROPERTY(RecentConversations* recentConversations READ getRecentConversations CONSTANT)
     Q_PROPERTY(ContactList* contactList READ getContactList CONSTANT)
+    Q_PROPERTY(ContactGroupList* contactGroups READ getContactGroups NOTIFY contactGroupsListChanged)
     Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
     Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
     Q_PROPERTY(QString uuid READ getUuid NOTIFY uuidChanged)
@@ -142,6 +144,8 @@ public:
     // The user's friends over every identity realm (owned), fed by the
     // realms' roster transfers.
     ContactList* getContactList() const { return m_contactList; }
+    // The same friends sorted into the realms' roster groups (owned).
+    ContactGroupList* getContactGroups() const { return m_contactGroups; }
     // The user's notifications (owned), fed by the web service's records.
     NotificationList* getNotificationList() const { return m_notificationList; }
 
@@ -219,6 +223,7 @@ public:
 
 signals:
     void loginStateChanged(LocalUser::LoginState loginState, const QString& reason);
+    void contactGroupsListChanged();
     void lastParticipatingURIChanged(const QString& lastParticipatingURI);
     void uuidChanged();
     void sipURIChanged();
@@ -353,5 +358,6 @@ private:
     ConversationList m_conversations;
     RecentConversations* m_recentConversations = nullptr;
     ContactList* m_contactList = nullptr;
+    ContactGroupList* m_contactGroups = nullptr;
     NotificationList* m_notificationList = nullptr;
 };
