@@ -1,6 +1,9 @@
 #include "realmidentitylist.h"
 
+#include "contactgrouplist.h"
+#include "contactlist.h"
 #include "identityrealmmanager.h"
+#include "localuser.h"
 #include "reportassertionfailure.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
@@ -36,8 +39,15 @@ RealmIdentityList::RealmIdentityList(QObject* parent)
     m_identityRealms.append(builtInRealm);
     // A realm that goes away takes its identities' rows with it.
     connect(builtInRealm->realmObject(), SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()));
-    // TODO(contacts): follow the local user's contact list
-    // (contactIdentityAdded / contactIdentityRemoved) once it exists.
+    // Rows of the local user's friends say so: the friends list announces
+    // every identity that joins or leaves it. Missing only while the local
+    // user is still being built.
+    if (ContactList* contacts = LocalUser::getLocalUser()->getContactList()) {
+        connect(contacts, &ContactList::contactIdentityAdded, this,
+                &RealmIdentityList::onContactIdentityAddedOrRemoved);
+        connect(contacts, &ContactList::contactIdentityRemoved, this,
+                &RealmIdentityList::onContactIdentityAddedOrRemoved);
+    }
 }
 
 RealmIdentityList::~RealmIdentityList()
@@ -171,9 +181,10 @@ QVariant RealmIdentityList::data(const QModelIndex& index, int role) const
         if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
             return user->getSipURI();
         return QVariant();
-    case IsContactRole:
-        // TODO(contacts): ask the local user's contact groups once they exist.
-        return false;
+    case IsContactRole: {
+        const ContactGroupList* groups = LocalUser::getLocalUser()->getContactGroups();
+        return groups && groups->containsIdentity(identity);
+    }
     case UnameRole:
         if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
             return user->getUname();
