@@ -1,5 +1,6 @@
 #include "conversationparticipantlist.h"
 
+#include "contactlist.h"
 #include "conversation.h"
 #include "localuser.h"
 #include "reportassertionfailure.h"
@@ -24,6 +25,15 @@ ConversationParticipantList::ConversationParticipantList(QObject *parent)
 {
     connect(&m_invitedIdentities, &RealmIdentityList::realmIdentityRemoved, this,
             &ConversationParticipantList::onInvitedParticipantRemoved);
+    // A participant who becomes or stops being a friend of the local user
+    // changes its isContact role. Missing only while the local user is
+    // still being built.
+    if (ContactList *contacts = LocalUser::getLocalUser()->getContactList()) {
+        connect(contacts, &ContactList::contactIdentityAdded, this,
+                &ConversationParticipantList::onLocalUserContactListIdentityAddedOrRemoved);
+        connect(contacts, &ContactList::contactIdentityRemoved, this,
+                &ConversationParticipantList::onLocalUserContactListIdentityAddedOrRemoved);
+    }
 }
 
 ConversationParticipantList::~ConversationParticipantList()
@@ -287,6 +297,10 @@ QVariant ConversationParticipantList::data(const QModelIndex &index, int role) c
         return int(participant->getInvitedState());
     case IsSelfRole:
         return identity ? QVariant(LocalUser::getLocalUser()->isLocalUserIdentity(identity)) : QVariant();
+    case IsContactRole: {
+        const ContactList *contacts = LocalUser::getLocalUser()->getContactList();
+        return identity ? QVariant(contacts && contacts->containsIdentity(identity)) : QVariant();
+    }
     case VoiceEnabledRole:
         return participant->getVoiceEnabled();
     case ParticipantIdentityRefRole:
@@ -445,4 +459,17 @@ void ConversationParticipantList::onInvitedParticipantRemoved(Tavri::RealmUserIn
     ConversationParticipant *participant = getParticipantByUUID(inviteeIdentity->getUid());
     if (participant && participant->getInvitedState() != ConversationParticipant::Present)
         removeParticipantForIdentity(inviteeIdentity);
+}
+
+void ConversationParticipantList::onLocalUserContactListIdentityAddedOrRemoved(
+    Tavri::RealmUserInterface *contactIdentity)
+{
+    if (!contactIdentity)
+        return;
+    for (ConversationParticipant *participant : qAsConst(m_participants)) {
+        if (participant->getIdentity() == contactIdentity) {
+            notifyRowChanged(participant, {IsContactRole});
+            return;
+        }
+    }
 }

@@ -92,6 +92,8 @@ public slots:
     void onParticipantIsModeratorChanged(bool isModerator);
     void onParticipantLocalVolumeAdjustmentChanged(int localVolumeAdjustment);
     void onParticipantVoiceEnabledChanged(bool voiceEnabled);
+    // The local user's friends list gained or lost the identity.
+    void onLocalUserContactListIdentityAddedOrRemoved(Tavri::RealmUserInterface *contactIdentity);
     void onInvitedParticipantRemoved(Tavri::RealmUserInterface *inviteeIdentity);
 
 private:
