@@ -6,8 +6,11 @@
 #include "contact.h"
 #include "contactgroup.h"
 #include "contactgrouplist.h"
+#include "conversationparticipantlist.h"
 #include "fakewebservice.h"
 #include "identityrealmmanager.h"
+#include "localuser.h"
+#include "realmidentitylist.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -55,6 +58,7 @@ private slots:
     void moveContact_data();
     void moveContact();
     void removeContactGroup();
+    void localUsersFriendMarksRows();
 
 private:
     // The user ids of a group's contacts, in order of addition.
@@ -458,6 +462,47 @@ void TestContactGroups::removeContactGroup()
         m_web->requestsFor(QStringLiteral("deleteContactGroup")).mid(before);
     QCOMPARE(deletions.size(), 1);
     QCOMPARE(deletions.first().value("gid"), QStringLiteral("10"));
+}
+
+void TestContactGroups::localUsersFriendMarksRows()
+{
+    LocalUser* localUser = LocalUser::getLocalUser();
+    TavriIdentityRealm* builtIn = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface* buddy = builtIn->getRealmUser(QStringLiteral("201"));
+    RealmIdentityList identities;
+    identities.addIdentity(buddy);
+    ConversationParticipantList participants;
+    participants.addParticipant(buddy);
+    QCOMPARE(identities.data(identities.index(0), RealmIdentityList::IsContactRole).toBool(), false);
+    QCOMPARE(participants.data(participants.index(0), ConversationParticipantList::IsContactRole).toBool(), false);
+
+    // What each row reads at the moment its change is announced.
+    QList<bool> identityRow;
+    QList<bool> participantRow;
+    connect(&identities, &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex& topLeft, const QModelIndex&, const QVector<int>& roles) {
+                if (roles.contains(RealmIdentityList::IsContactRole))
+                    identityRow.append(identities.data(topLeft, RealmIdentityList::IsContactRole).toBool());
+            });
+    connect(&participants, &QAbstractItemModel::dataChanged, this,
+            [&](const QModelIndex& topLeft, const QModelIndex&, const QVector<int>& roles) {
+                if (roles.contains(ConversationParticipantList::IsContactRole))
+                    participantRow.append(
+                        participants.data(topLeft, ConversationParticipantList::IsContactRole).toBool());
+            });
+
+    rosterDelivery(builtIn, {"201"});
+    QVERIFY(localUser->getContactList()->containsIdentity(buddy));
+    QVERIFY(localUser->getContactGroups()->containsIdentity(buddy));
+    QCOMPARE(identityRow, QList<bool>{true});
+    QCOMPARE(participantRow, QList<bool>{true});
+
+    // Dropped from the roster, the friend leaves both lists and the rows.
+    rosterDelivery(builtIn, {});
+    QVERIFY(!localUser->getContactList()->containsIdentity(buddy));
+    QVERIFY(!localUser->getContactGroups()->containsIdentity(buddy));
+    QCOMPARE(identityRow, (QList<bool>{true, false}));
+    QCOMPARE(participantRow, (QList<bool>{true, false}));
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestContactGroups)
