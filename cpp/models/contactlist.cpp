@@ -53,8 +53,8 @@ ContactList::ContactList(QObject* parent)
 
 ContactList::~ContactList()
 {
-    disconnect(StorageManager::getInstance(), &StorageManager::settingKeyChanged, this,
-               &ContactList::onStorageManagerSettingKeyChanged);
+    // The settings store's connection goes with this object; the store is
+    // not asked for here, since at shutdown that would build a new one.
 }
 
 void ContactList::followIdentityRealms()
