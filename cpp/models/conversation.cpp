@@ -516,6 +516,11 @@ void Conversation::setIsFavorite(bool isFavorite, bool fromServer)
     social->requestChangeChannelFavorite(m_channelUID, isFavorite, QString(), replyHandler());
 }
 
+void Conversation::onWebRequestFailed()
+{
+    m_favoriteRequestsPending = 0;
+}
+
 void Conversation::onFavoriteReply(bool ok)
 {
     if (m_favoriteRequestsPending > 0)

@@ -386,6 +386,9 @@ private:
     void replayPendingLists();
     // The web service answered a favourite change (ok) or refused it.
     void onFavoriteReply(bool ok);
+    // A request failed at network level; which one is not known, so a
+    // favourite change still on its way is no longer waited for.
+    void onWebRequestFailed();
     // The in-band text `content` to a peer's client.
     void sendInBandText(const QString &toURI, const QString &content);
     int startAckTimer();

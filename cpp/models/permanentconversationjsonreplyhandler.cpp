@@ -194,6 +194,8 @@ void PermanentConversationJsonReplyHandler::onError(const QNetworkReply::Network
 {
     qWarning() << "PermanentConversationJsonReplyHandler::onError"
                << "failed to create channel:" << errorCode;
-    if (Conversation *conversation = this->conversation())
+    if (Conversation *conversation = this->conversation()) {
+        conversation->onWebRequestFailed();
         emit conversation->addChannelFailed();
+    }
 }

@@ -640,7 +640,19 @@ void TestPermanentChannel::favourites()
     handler->handleReply(QStringLiteral("changeChannelFavorite"),
                          QJsonDocument(QJsonObject{{"status", "ERR"}, {"reason", "no"}}));
     QVERIFY(channel.getIsFavorite());
-    favourites->removeConversation(&channel);
+
+    // A change lost on the network does not block the next click.
+    m_web->setDefault(QStringLiteral("changeChannelFavorite"), QJsonObject{{"result", "1"}});
+    QSignalSpy failures(&channel, &Conversation::addChannelFailed);
+    QTRY_COMPARE(m_web->requestsFor(QStringLiteral("changeChannelFavorite")).size(), 4);
+    const int sentBefore = 4;
+    channel.setIsFavorite(false);
+    handler->onError(QNetworkReply::RemoteHostClosedError);
+    QCOMPARE(failures.count(), 1);
+    channel.setIsFavorite(false);
+    QTRY_COMPARE(m_web->requestsFor(QStringLiteral("changeChannelFavorite")).size(), sentBefore + 2);
+    QTRY_VERIFY(!channel.getIsFavorite());
+    QVERIFY(!listed(favourites, &channel));
 }
 
 void TestPermanentChannel::hierarchy()
