@@ -1,6 +1,7 @@
 #include "localuser.h"
 
 #include "conversation.h"
+#include "identityrealmmanager.h"
 #include "notificationlist.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
@@ -74,6 +75,14 @@ LocalUser::LocalUser(QObject* parent)
     connect(TavriSharedIdentityRealmManager::getInstance(), &TavriSharedIdentityRealmManager::loginStateChange, this,
             &LocalUser::onSharedIdentityRealmLoginStateChanged);
     setUpXmppClient();
+    // The conversations every realm lists for the user, and the permanent
+    // channels among them for the channel tree.
+    m_permanentConversations = new PermanentConversationList(&m_conversations);
+    IdentityRealmManager* realms = IdentityRealmManager::getInstance();
+    connect(realms, &IdentityRealmManager::conversationListEntryAdded, &m_conversations,
+            &ConversationList::onConversationListEntryAdded);
+    connect(realms, &IdentityRealmManager::conversationListEntryRemoved, &m_conversations,
+            &ConversationList::onConversationListEntryRemoved);
     // Stays in joined conversations and their chat logs, kept across sign-ins.
     m_recentConversations = new RecentConversations(this);
     // The groups follow the realms' rosters before the friends list does, so
@@ -276,6 +285,8 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
     storage->openDatabase(QStringLiteral("DEFAULT"));
     if (QSocialManager* social = QSocialManager::getInstance())
         social->clearCredentials();
+    m_conversations.leaveAll();
+    m_conversations.clear();
     if (m_identity) {
         TavriIdentityRealmUser* identity = m_identity;
         setIdentity(nullptr);

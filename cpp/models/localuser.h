@@ -3,6 +3,7 @@
 #include "contactgrouplist.h"
 #include "contactlist.h"
 #include "conversationlist.h"
+#include "permanentconversationlist.h"
 #include "identityrealminterface.h"
 #include "idlehandler.h"
 #include "realmuserinterface.h"
@@ -59,6 +60,8 @@ class LocalUser : public QObject
     Q_PROPERTY(LoginState loginState READ getLoginState NOTIFY loginStateChanged)
     Q_PROPERTY(RecentConversations* recentConversations READ getRecentConversations CONSTANT)
     Q_PROPERTY(ContactList* contactList READ getContactList CONSTANT)
+    Q_PROPERTY(ConversationList* conversations READ getConversations CONSTANT)
+    Q_PROPERTY(PermanentConversationList* permanentConversations READ getPermanentConversations CONSTANT)
     Q_PROPERTY(ContactGroupList* contactGroups READ getContactGroups NOTIFY contactGroupsListChanged)
     Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
     Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
@@ -140,6 +143,7 @@ public:
     QString getLastParticipatingURI() const { return m_lastParticipatingURI; }
     // The conversations the local user is in or has open (not owned).
     ConversationList* getConversations() { return &m_conversations; }
+    PermanentConversationList* getPermanentConversations() const { return m_permanentConversations; }
     RecentConversations* getRecentConversations() const { return m_recentConversations; }
     // The user's friends over every identity realm (owned), fed by the
     // realms' roster transfers.
@@ -356,6 +360,7 @@ private:
     // -1 until the first archive list arrives, then its total count.
     int m_archiveTotal = -1;
     ConversationList m_conversations;
+    PermanentConversationList* m_permanentConversations = nullptr;
     RecentConversations* m_recentConversations = nullptr;
     ContactList* m_contactList = nullptr;
     ContactGroupList* m_contactGroups = nullptr;
