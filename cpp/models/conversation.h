@@ -179,6 +179,11 @@ public:
     // Setters of server-kept attributes: a value from the web or voice
     // service (fromServer) is always taken; a local edit only inside an edit
     // transaction (a display name also while the conversation has no channel).
+    // Stops polling the participant list of a channel that is not joined, for
+    // a sign-out or when the voice service cannot list the channel at all.
+    void stopPendingTimer() { stopTimer(m_participantRefreshTimerId); }
+    // Whether the participant list of a channel not joined is being polled.
+    bool hasPendingTimer() const { return m_participantRefreshTimerId != 0; }
     Q_INVOKABLE void setDisplayName(const QString &displayName, bool fromServer = false);
     Q_INVOKABLE void setAccessType(Conversation::AccessType accessType, bool fromServer = false);
     Q_INVOKABLE void setProfileImageURI(const QString &profileImageURI, bool fromServer = false);

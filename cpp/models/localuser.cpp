@@ -286,6 +286,10 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
     if (QSocialManager* social = QSocialManager::getInstance())
         social->clearCredentials();
     m_conversations.leaveAll();
+    for (int row = 0; row < m_conversations.rowCount(); ++row) {
+        if (Conversation* conversation = m_conversations.at(row))
+            conversation->stopPendingTimer();
+    }
     m_conversations.clear();
     if (m_identity) {
         TavriIdentityRealmUser* identity = m_identity;

@@ -1474,9 +1474,10 @@ void VoiceManager::onJoinFailed(const ox_resp_base_t *response)
 
 void VoiceManager::stopConversationPendingTimer(const QString &channelUri)
 {
-    // TODO: stop the conversation's participant polling here once the
-    // conversation offers a way to stop its timer from outside.
-    qDebug().noquote() << "Participant list of" << channelUri << "is not available; polling it is pointless";
+    // The channel's participants cannot be listed: polling them is pointless.
+    qDebug().noquote() << "Participant list of" << channelUri << "is not available; polling stopped";
+    if (Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(channelUri))
+        conversation->stopPendingTimer();
 }
 
 void VoiceManager::onLoginResponse(const ox_resp_account_authtoken_login_t *response)

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "callsessionstat.h"
+#include "conversation.h"
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
 #include "socialmanager.h"
@@ -75,6 +76,7 @@ private slots:
     void reportFilter_data();
     void reportFilter();
     void privateGroupCreateFailureDropsItsPeer();
+    void unlistableChannelStopsPolling();
     void listAnswers();
     void sessionAnswers();
     void captureDeviceFailures_data();
@@ -592,6 +594,21 @@ void TestVoiceResponses::reportFilter()
     QSignalSpy noServer(m_voice, &VoiceManager::couldNotConnectToServer);
     QCOMPARE(m_voice->shouldReportResponseError(&response), reported);
     QCOMPARE(noServer.count(), couldNotConnect ? 1 : 0);
+}
+
+void TestVoiceResponses::unlistableChannelStopsPolling()
+{
+    const QString uri = QStringLiteral("sip:confctl-4040@voice.tavri.net");
+    Conversation *channel = TavriIdentityRealm::getInstance()->getConversation(uri);
+    QVERIFY(channel);
+    QVERIFY(QMetaObject::invokeMethod(channel, "onUserListReceived", Q_ARG(QString, uri),
+                                      Q_ARG(QStringList, QStringList()), Q_ARG(int, 3)));
+    QVERIFY(channel->hasPendingTimer());
+
+    auto *request = newRequest(ox_req_account_channel_get_participants_create, "4040");
+    request->channel_uri = ox_strdup(uri.toLatin1().constData());
+    QVERIFY(dispatch(newResponse(OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS, request, 1, 20440, "not listable")));
+    QVERIFY(!channel->hasPendingTimer());
 }
 
 void TestVoiceResponses::privateGroupCreateFailureDropsItsPeer()
