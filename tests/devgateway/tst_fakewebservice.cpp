@@ -72,7 +72,7 @@ QByteArray FakeWebServiceTest::finish(QNetworkReply* reply, QNetworkReply::Netwo
 {
     if (!reply->isFinished()) {
         QSignalSpy finished(reply, &QNetworkReply::finished);
-        finished.wait(5000);
+        finished.wait(30000); // generous: sanitizer builds run many tests at once
     }
     const QByteArray body = reply->readAll();
     if (error)
