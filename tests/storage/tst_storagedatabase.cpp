@@ -1,3 +1,4 @@
+#include "logcapture.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
 
@@ -14,28 +15,6 @@
 #include <memory>
 
 namespace {
-
-QStringList s_log;
-
-void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    s_log.append(message);
-}
-
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_log.clear();
-        m_previous = qInstallMessageHandler(captureMessage);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    QString text() const { return s_log.join(QLatin1Char('\n')); }
-
-private:
-    QtMessageHandler m_previous;
-};
 
 // Runs `body` on a connection of its own to the file, as another program
 // would see it (fixtures before an open, checks after one).
@@ -226,7 +205,7 @@ void TestStorageDatabase::newFileGetsCurrentSchema()
     QCOMPARE(schema.versions, QStringList{ "13" });
 
     // Opening again finds the current version and changes nothing.
-    s_log.clear();
+    log.clear();
     QVERIFY(m_storage->openDatabase("sip:new@dom"));
     QVERIFY(log.text().contains("DB already at current version"));
     QVERIFY(!log.text().contains("error"));

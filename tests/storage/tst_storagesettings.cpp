@@ -1,5 +1,6 @@
 #include "autostartentry.h"
 #include "desktopentryfile.h"
+#include "logcapture.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
 #include "urlschemeregistration.h"
@@ -15,29 +16,6 @@
 #include <memory>
 
 namespace {
-
-QStringList s_log;
-
-void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
-{
-    s_log.append(message);
-}
-
-// Collects the log lines of one block of code.
-class LogCapture
-{
-public:
-    LogCapture()
-    {
-        s_log.clear();
-        m_previous = qInstallMessageHandler(captureMessage);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    QString text() const { return s_log.join(QLatin1Char('\n')); }
-
-private:
-    QtMessageHandler m_previous;
-};
 
 // Records both change signals in the order they arrive.
 class ChangeRecorder : public QObject

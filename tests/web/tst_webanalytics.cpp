@@ -52,14 +52,14 @@ void WebAnalyticsTest::initTestCase()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    LogCapture::install();
+    testLog();
 }
 
 void WebAnalyticsTest::init()
 {
     m_fake = new FakeWebService;
     m_manager = new TestSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
-    LogCapture::clear();
+    testLog().clear();
 }
 
 void WebAnalyticsTest::cleanup()
@@ -123,15 +123,15 @@ void WebAnalyticsTest::eventCarriesItsFields()
     QCOMPARE(second.value("ext[k]"), QStringLiteral("2"));
 
     // The local log line names the event in place of the source position.
-    QList<LogCapture::Entry> lines;
-    for (const auto& entry : LogCapture::entries()) {
-        if (entry.category == QLatin1String("userint"))
+    QList<CapturedLine> lines;
+    for (const auto& entry : testLog().lines()) {
+        if (entry.category == "userint")
             lines << entry;
     }
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.first().type, QtDebugMsg);
-    QCOMPARE(lines.first().file, QStringLiteral("Cat.Lbl"));
-    QCOMPARE(lines.first().function, QStringLiteral("Lbl"));
+    QCOMPARE(lines.first().file, QByteArray("Cat.Lbl"));
+    QCOMPARE(lines.first().function, QByteArray("Lbl"));
     QVERIFY(lines.first().message.contains(QStringLiteral("email:a:b")));
 }
 
@@ -178,8 +178,8 @@ void WebAnalyticsTest::switchedOffEventsAreOnlyLogged()
 {
     m_manager->onDoNotLogChanged(true);
     m_manager->logEvent(QStringLiteral("off"), QStringLiteral("x"), {QStringLiteral("a:1")});
-    QCOMPARE(LogCapture::matching(QStringLiteral("a:1")).size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("a:1")).first().category, QStringLiteral("userint"));
+    QCOMPARE(testLog().matching(QStringLiteral("a:1")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("a:1")).first().category, QByteArray("userint"));
 
     m_manager->onDoNotLogChanged(false);
     m_manager->logEvent(QStringLiteral("on"), QStringLiteral("y"), {});
@@ -213,8 +213,8 @@ void WebAnalyticsTest::failedSendIsRetried()
     QCOMPARE(sent.at(2).value("ts"), sent.at(0).value("ts"));
     QCOMPARE(sent.at(2).value("ext[k]"), QStringLiteral("v"));
     QCOMPARE(sent.at(3).value("idx"), QStringLiteral("2"));
-    QCOMPARE(LogCapture::matching(QStringLiteral("Error sending last event, retrying... retryCount: 1")).size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("retryCount: 2")).size(), 0);
+    QCOMPARE(testLog().matching(QStringLiteral("Error sending last event, retrying... retryCount: 1")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("retryCount: 2")).size(), 0);
 }
 
 void WebAnalyticsTest::protocolErrorsAreNotRetried_data()
@@ -282,7 +282,7 @@ void WebAnalyticsTest::sslFailureIsReportedOnceWithoutCredentials()
     QCOMPARE(spy.size(), 2);
     QCOMPARE(spy.first().first().toStringList(),
              (QStringList{errors.at(0).errorString(), errors.at(1).errorString()}));
-    QVERIFY(!LogCapture::matching(QStringLiteral("SSL Errors loading '")).isEmpty());
+    QVERIFY(!testLog().matching(QStringLiteral("SSL Errors loading '")).isEmpty());
 
     auto sslEvents = [this] {
         QList<FakeWebService::Request> result;

@@ -111,7 +111,7 @@ void WebBuildersTest::initTestCase()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    LogCapture::install();
+    testLog();
 }
 
 void WebBuildersTest::init()
@@ -120,7 +120,7 @@ void WebBuildersTest::init()
     m_manager = new QSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
     // Logins record analytics events; they are not the subject here.
     m_manager->onDoNotLogChanged(true);
-    LogCapture::clear();
+    testLog().clear();
 }
 
 void WebBuildersTest::cleanup()
@@ -437,18 +437,18 @@ void WebBuildersTest::userLookups()
     QTRY_COMPARE(handler.replies.size(), (method.isEmpty() || toManager) ? 1 : 2);
     if (toManager) {
         // Whatever handler the caller gave, the manager files the answer.
-        QTRY_VERIFY(!LogCapture::matching(QStringLiteral("QSocialManager::handleReply( getUserByUserLiveURI )"))
+        QTRY_VERIFY(!testLog().matching(QStringLiteral("QSocialManager::handleReply( getUserByUserLiveURI )"))
                          .isEmpty());
         QCOMPARE(handler.replies.size(), 1);
         QCOMPARE(handler.replies.first().first, QStringLiteral("CheckForUpdate"));
     }
 
-    const auto reports = LogCapture::matching(QStringLiteral("Assertion Failure - '"));
+    const auto reports = testLog().matching(QStringLiteral("Assertion Failure - '"));
     QCOMPARE(reports.size(), assertions);
     if (assertions) {
         QCOMPARE(reports.first().type, QtCriticalMsg);
         QCOMPARE(reports.first().message, QStringLiteral("Assertion Failure - 'uri.startsWith(\"sip:\")'"));
-        QCOMPARE(reports.first().function, QStringLiteral("QSocialManager::getUserInfoByUri"));
+        QCOMPARE(reports.first().function, QByteArray("QSocialManager::getUserInfoByUri"));
     }
 }
 
@@ -478,7 +478,7 @@ void WebBuildersTest::picturesAreSquared()
     // so even the pixels at the edges are green.
     for (const QPoint& point : {QPoint(1, 64), QPoint(126, 64), QPoint(64, 1), QPoint(64, 126), QPoint(64, 64)})
         QVERIFY2(isGreen(result.pixel(point)), qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
-    QVERIFY(!LogCapture::matching(QStringLiteral("Image data saved")).isEmpty());
+    QVERIFY(!testLog().matching(QStringLiteral("Image data saved")).isEmpty());
 }
 
 void WebBuildersTest::dataThatIsNoPictureStaysUnchanged_data()
@@ -498,7 +498,7 @@ void WebBuildersTest::dataThatIsNoPictureStaysUnchanged()
     QByteArray bytes = data;
     QSocialManager::scaleImageData(bytes, 128, QStringLiteral("PNG"));
     QCOMPARE(bytes, data);
-    QCOMPARE(LogCapture::matching(logLine).size(), 1);
+    QCOMPARE(testLog().matching(logLine).size(), 1);
 }
 
 void WebBuildersTest::userPictureIsPostedTwice()
@@ -553,7 +553,7 @@ void WebBuildersTest::unreadablePictureFileSendsNoData()
     QCOMPARE(request.value("ChannelSocialUID"), QStringLiteral("5002"));
     QCOMPARE(request.value("ChannelPictureFileName"), QStringLiteral("pic.jpg"));
     QVERIFY(!request.has("ChannelPictureRawDataBase64"));
-    QCOMPARE(LogCapture::matching(logLine).size(), 1);
+    QCOMPARE(testLog().matching(logLine).size(), 1);
     QTRY_COMPARE(handler.replies.size(), 1);
 }
 

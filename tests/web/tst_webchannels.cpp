@@ -75,7 +75,7 @@ void WebChannelsTest::initTestCase()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    LogCapture::install();
+    testLog();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_fake = new FakeWebService;
     m_fake->setSignInDefaults(QJsonObject());
@@ -102,7 +102,7 @@ void WebChannelsTest::cleanupTestCase()
 void WebChannelsTest::init()
 {
     m_events.clear();
-    LogCapture::clear();
+    testLog().clear();
 }
 
 void WebChannelsTest::recordEvents()
@@ -203,7 +203,7 @@ void WebChannelsTest::channelTree()
     m_manager->handleReply(method, reply);
     QCOMPARE(m_events, events);
     if (method == QLatin1String("GetChannelsInHierarchy") && events.isEmpty())
-        QCOMPARE(LogCapture::matching(QStringLiteral("GetChannelsInHierarchy response not an array")).size(), 1);
+        QCOMPARE(testLog().matching(QStringLiteral("GetChannelsInHierarchy response not an array")).size(), 1);
 }
 
 void WebChannelsTest::ownedChannels()
@@ -318,7 +318,7 @@ void WebChannelsTest::deleteChannel()
     m_manager->handleReply(QStringLiteral("DeleteChannel"), doc(reply));
     if (deleted.isEmpty()) {
         QCOMPARE(ownedDeleted.size(), 0);
-        QCOMPARE(LogCapture::matching(logLine).size(), 1);
+        QCOMPARE(testLog().matching(logLine).size(), 1);
     } else {
         QCOMPARE(ownedDeleted.size(), 1);
         QCOMPARE(ownedDeleted.at(0).at(0).toString(), deleted);
@@ -374,11 +374,11 @@ void WebChannelsTest::participantCounts()
     QCOMPARE(counts.at(1), (QVariantList{"sip:confctl-0@voice.test", 1}));
     QCOMPARE(counts.at(2), (QVariantList{"sip:confctl-7@voice.test", 0}));
     QCOMPARE(counts.at(3), (QVariantList{"sip:confctl-0@voice.test", 0}));
-    QCOMPARE(LogCapture::matching(QStringLiteral("6 participant counts retrieved")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("6 participant counts retrieved")).size(), 1);
 
     m_manager->handleReply(QStringLiteral("requestParticipantCount"), doc(QJsonObject{{"id", "42"}, {"c", 3}}));
     QCOMPARE(counts.size(), 4);
-    QCOMPARE(LogCapture::matching(QStringLiteral("requestParticipantCount response not an array")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("requestParticipantCount response not an array")).size(), 1);
 }
 
 void WebChannelsTest::answersOnlyLogged()
@@ -386,24 +386,24 @@ void WebChannelsTest::answersOnlyLogged()
     QSignalSpy info(m_manager, &QSocialManager::receivedChannelInfo);
     m_manager->handleReply(QStringLiteral("GetThirdPartyChannelForUser"),
                            doc(QJsonObject{{"result", 0}, {"msg", "no such app"}}));
-    QCOMPARE(LogCapture::matching(QStringLiteral("GetThirdPartyChannelForUser - not yet (re)implemented")).size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("GetThirdPartyChannelForUser - error from response no such app"))
+    QCOMPARE(testLog().matching(QStringLiteral("GetThirdPartyChannelForUser - not yet (re)implemented")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("GetThirdPartyChannelForUser - error from response no such app"))
                  .size(),
              1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("Error in GetThirdPartyChannelForUser. URI: ")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("Error in GetThirdPartyChannelForUser. URI: ")).size(), 1);
 
-    LogCapture::clear();
+    testLog().clear();
     m_manager->handleReply(QStringLiteral("GetThirdPartyChannelForUser"),
                            doc(QJsonObject{{"ChannelLiveURI", "sip:confctl-1@voice.test"}, {"result", 1}}));
-    QCOMPARE(LogCapture::matching(QStringLiteral("error from response")).size(), 0);
-    QCOMPARE(LogCapture::matching(QStringLiteral("Error in GetThirdPartyChannelForUser")).size(), 0);
+    QCOMPARE(testLog().matching(QStringLiteral("error from response")).size(), 0);
+    QCOMPARE(testLog().matching(QStringLiteral("Error in GetThirdPartyChannelForUser")).size(), 0);
 
     m_manager->handleReply(QStringLiteral("requestShareLink"), doc(QJsonObject{{"output_url", "http://s.test/1"}}));
     m_manager->handleReply(QStringLiteral("SetChannelImage"), doc(channel("sip:confctl-1@voice.test")));
-    QCOMPARE(LogCapture::matching(QStringLiteral("requestShareLink response default handler")).size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("SetChannelImage response not handled in SMgr")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("requestShareLink response default handler")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("SetChannelImage response not handled in SMgr")).size(), 1);
     QCOMPARE(info.size(), 0);
-    QCOMPARE(LogCapture::matching(QStringLiteral("No action taken")).size(), 0);
+    QCOMPARE(testLog().matching(QStringLiteral("No action taken")).size(), 0);
 }
 
 void WebChannelsTest::channelAnswersNeedLogin()
@@ -416,7 +416,7 @@ void WebChannelsTest::channelAnswersNeedLogin()
     m_manager->handleReply(QStringLiteral("DeleteChannel"), doc(QJsonObject{{"ostrel", "Deleted"}, {"removed", "1"}}));
     QVERIFY(m_events.isEmpty());
     QCOMPARE(deleted.size(), 0);
-    QCOMPARE(LogCapture::matching(QStringLiteral("handleReply executed when not logged in")).size(), 2);
+    QCOMPARE(testLog().matching(QStringLiteral("handleReply executed when not logged in")).size(), 2);
 }
 
 TAVRI_TEST_MAIN(WebChannelsTest)

@@ -73,7 +73,7 @@ void WebContactsTest::initTestCase()
     qRegisterMetaType<StatusMap>();
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    LogCapture::install();
+    testLog();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_fake = new FakeWebService;
     m_fake->setSignInDefaults(QJsonObject());
@@ -99,7 +99,7 @@ void WebContactsTest::cleanupTestCase()
 
 void WebContactsTest::init()
 {
-    LogCapture::clear();
+    testLog().clear();
 }
 
 void WebContactsTest::friendsList_data()
@@ -154,15 +154,15 @@ void WebContactsTest::friendshipAndInvitationResults()
 
     m_manager->handleReply(QStringLiteral("changeFriend"), doc(reply));
     QCOMPARE(requiresUpdate.size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("Friend status changed, notification generated n-5")).size(),
+    QCOMPARE(testLog().matching(QStringLiteral("Friend status changed, notification generated n-5")).size(),
              succeeded ? 1 : 0);
-    QCOMPARE(LogCapture::matching(QStringLiteral("Friend status change failed!")).size(), succeeded ? 0 : 1);
+    QCOMPARE(testLog().matching(QStringLiteral("Friend status change failed!")).size(), succeeded ? 0 : 1);
 
     m_manager->handleReply(QStringLiteral("inviteUserToChannel"), doc(reply));
     QCOMPARE(requiresUpdate.size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("Invite succeeded, notification generated n-5")).size(),
+    QCOMPARE(testLog().matching(QStringLiteral("Invite succeeded, notification generated n-5")).size(),
              succeeded ? 1 : 0);
-    QCOMPARE(LogCapture::matching(QStringLiteral("Invite failed!")).size(), succeeded ? 0 : 1);
+    QCOMPARE(testLog().matching(QStringLiteral("Invite failed!")).size(), succeeded ? 0 : 1);
 }
 
 void WebContactsTest::emailInvitations_data()
@@ -319,7 +319,7 @@ void WebContactsTest::notifications()
 {
     QSignalSpy received(m_manager, &QSocialManager::notificationReceived);
     m_manager->handleReply(QStringLiteral("GetNotificationsSince"), doc(QJsonObject{{"other", 1}}));
-    QCOMPARE(LogCapture::matching(QStringLiteral("Extracting new notifications...")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("Extracting new notifications...")).size(), 1);
     QCOMPARE(received.size(), 0);
 
     m_manager->handleReply(QStringLiteral("GetNotifications"),
@@ -333,7 +333,7 @@ void WebContactsTest::notifications()
 
     m_manager->handleReply(QStringLiteral("UpdateNotifications"), doc(QJsonObject{{"count", "5"}}));
     QCOMPARE(received.size(), 3);
-    QCOMPARE(LogCapture::matching(QStringLiteral("5 notifications updated")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("5 notifications updated")).size(), 1);
 }
 
 TAVRI_TEST_MAIN(WebContactsTest)

@@ -34,10 +34,11 @@ QJsonDocument doc(const QJsonObject& object)
 QStringList recordedEvents()
 {
     QStringList events;
-    for (const LogCapture::Entry& entry : LogCapture::entries()) {
-        if (entry.category == QLatin1String("userint"))
-            events.append(entry.file.section(QLatin1Char('.'), 0, 0) + QLatin1Char('/')
-                          + entry.file.section(QLatin1Char('.'), 1));
+    for (const CapturedLine& entry : testLog().lines()) {
+        if (entry.category == "userint") {
+            const QString file = QString::fromUtf8(entry.file);
+            events.append(file.section(QLatin1Char('.'), 0, 0) + QLatin1Char('/') + file.section(QLatin1Char('.'), 1));
+        }
     }
     return events;
 }
@@ -46,8 +47,8 @@ QStringList recordedEvents()
 QString eventDetails(const QString& event)
 {
     const QString file = QString(event).replace(QLatin1Char('/'), QLatin1Char('.'));
-    for (const LogCapture::Entry& entry : LogCapture::entries()) {
-        if (entry.category == QLatin1String("userint") && entry.file == file)
+    for (const CapturedLine& entry : testLog().lines()) {
+        if (entry.category == "userint" && entry.file == file.toUtf8())
             return entry.message;
     }
     return QString();
@@ -96,7 +97,7 @@ void WebDispatchTest::initTestCase()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    LogCapture::install();
+    testLog();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
 }
 
@@ -108,7 +109,7 @@ void WebDispatchTest::init()
     m_fake->setSignInDefaults(QJsonObject());
     m_manager = new TestSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
     StorageManager::getInstance()->setLogMeIn(true);
-    LogCapture::clear();
+    testLog().clear();
 }
 
 void WebDispatchTest::cleanup()
@@ -139,7 +140,7 @@ void WebDispatchTest::enterState(LocalUser::LoginState state)
         }
     }
     QCOMPARE(local->getLoginState(), state);
-    LogCapture::clear();
+    testLog().clear();
 }
 
 QJsonObject WebDispatchTest::loginAnswer() const
@@ -214,8 +215,8 @@ void WebDispatchTest::errorAnswerEndsTheCall()
     QCOMPARE(expired.size() + loginOk.size() + loginFailed.size() + accountFailed.size() + update.size(), 0);
     QCOMPARE(recordedEvents(), QStringList{"Error/SocialResponse"});
     QVERIFY(eventDetails("Error/SocialResponse").contains(QStringLiteral("\"m:It failed\", \"r:") + reason + "\""));
-    QCOMPARE(LogCapture::matching(QStringLiteral("Error: SocialResponse")).size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("Error: SocialResponse")).first().type, QtCriticalMsg);
+    QCOMPARE(testLog().matching(QStringLiteral("Error: SocialResponse")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("Error: SocialResponse")).first().type, QtCriticalMsg);
 }
 
 void WebDispatchTest::statusInOtherLettersIsNoError()
@@ -275,7 +276,7 @@ void WebDispatchTest::sessionExpiry()
         QTest::qWait(50);
     QCOMPARE(m_fake->requestsFor(QStringLiteral("LoginUser")).size(), relogin ? 1 : 0);
     QCOMPARE(recordedEvents().contains(QStringLiteral("SocialResponse/SessionExpired")), expires);
-    QCOMPARE(LogCapture::matching(QStringLiteral("handleReply executed when not logged in")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("handleReply executed when not logged in")).size(), 1);
 }
 
 void WebDispatchTest::reloginsStopAfterFifteen()
@@ -307,7 +308,7 @@ void WebDispatchTest::acceptedLoginRestartsTheReloginCount()
     }
     QTRY_COMPARE(m_fake->requestsFor(QStringLiteral("LoginUser")).size(), 15);
     // Every re-login answer is back before the next login starts.
-    QTRY_COMPARE(LogCapture::matching(QStringLiteral("Response received after aborting logging in")).size(), 15);
+    QTRY_COMPARE(testLog().matching(QStringLiteral("Response received after aborting logging in")).size(), 15);
 
     enterState(LocalUser::LoggingIn);
     QSignalSpy loginOk(m_manager, &QSocialManager::loginSuccess);
@@ -367,7 +368,7 @@ void WebDispatchTest::replyWhileLoggingOutIsDropped()
     QVERIFY(!m_manager->handleReply(QStringLiteral("GetChannelInfo"),
                                     doc({{"sid", ""}, {"update_msg", "new"}, {"logging", true}})));
     QCOMPARE(error.size() + expired.size() + update.size(), 0);
-    QCOMPARE(LogCapture::matching(QStringLiteral("handleReply executed when exit requested")).size(), 2);
+    QCOMPARE(testLog().matching(QStringLiteral("handleReply executed when exit requested")).size(), 2);
     // The analytics switch did not run either.
     QSignalSpy queued(m_manager, &QSocialManager::logEventQueued);
     m_manager->logEvent(QStringLiteral("t"), QStringLiteral("probe"), {});
@@ -479,7 +480,7 @@ void WebDispatchTest::loginOutsideLoggingInIsIgnored()
     QVERIFY(!m_manager->handleReply(QStringLiteral("LoginUser"), doc(loginAnswer())));
     QCOMPARE(loginOk.size() + failed.size() + userInfo.size(), 0);
     QCOMPARE(recordedEvents(), QStringList{"login/RecvPostAbort"});
-    QCOMPARE(LogCapture::matching(QStringLiteral("Response received after aborting logging in")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("Response received after aborting logging in")).size(), 1);
 }
 
 void WebDispatchTest::settingOverrides()
@@ -588,7 +589,7 @@ void WebDispatchTest::gatedMethods()
     // Logged out: the update check is behind the gate.
     QVERIFY(!m_manager->handleReply(QStringLiteral("CheckForUpdate"), doc(offer)));
     QCOMPARE(update.size() + noUpdate.size(), 0);
-    QCOMPARE(LogCapture::matching(QStringLiteral("handleReply executed when not logged in")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("handleReply executed when not logged in")).size(), 1);
 
     enterState(LocalUser::LoggedIn);
     QVERIFY(m_manager->handleReply(QStringLiteral("CheckForUpdate"), doc(offer)));
@@ -599,7 +600,7 @@ void WebDispatchTest::gatedMethods()
     QCOMPARE(noUpdate.size(), 2);
 
     QVERIFY(!m_manager->handleReply(QStringLiteral("GetChannelInfoWithOwnerInfo"), doc({{"x", 1}})));
-    QCOMPARE(LogCapture::matching(
+    QCOMPARE(testLog().matching(
                  QStringLiteral("No action taken in SocialManager::handleReply for GetChannelInfoWithOwnerInfo"))
                  .size(),
              1);

@@ -77,7 +77,7 @@ void WebRecordsTest::initTestCase()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    LogCapture::install();
+    testLog();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
 }
 
@@ -86,7 +86,7 @@ void WebRecordsTest::init()
     m_fake = new FakeWebService;
     m_fake->setSignInDefaults(QJsonObject());
     m_manager = new RecordsManager(nullptr, m_fake->apiUrl(), m_fake->host());
-    LogCapture::clear();
+    testLog().clear();
 }
 
 void WebRecordsTest::cleanup()
@@ -326,11 +326,11 @@ void WebRecordsTest::searchedUsers()
     QCOMPARE(user.size(), 2);
     QCOMPARE(user.at(1).at(UsURI).toString(), QStringLiteral("sip:u-ann@voice.test"));
 
-    LogCapture::clear();
+    testLog().clear();
     QCOMPARE(m_manager->handleUserInfoEntry({{"UserLiveURI", QJsonValue::Null}}), QString());
     QCOMPARE(user.size(), 2);
-    QCOMPARE(LogCapture::matching(QStringLiteral("data[UserLiveURI] returns null")).size(), 1);
-    QCOMPARE(LogCapture::matching(QStringLiteral("data[UserLiveURI] returns null")).first().type, QtCriticalMsg);
+    QCOMPARE(testLog().matching(QStringLiteral("data[UserLiveURI] returns null")).size(), 1);
+    QCOMPARE(testLog().matching(QStringLiteral("data[UserLiveURI] returns null")).first().type, QtCriticalMsg);
 }
 
 void WebRecordsTest::notificationRecord_data()
@@ -388,7 +388,7 @@ void WebRecordsTest::notificationList()
     QCOMPARE(notification.at(1).at(NoSentAt).toDateTime().toMSecsSinceEpoch(), qint64(0));
     QCOMPARE(notification.at(2).at(NoUID).toString(), QStringLiteral("3"));
     for (int i = 1; i <= 3; ++i)
-        QCOMPARE(LogCapture::matching(QStringLiteral("Extracting notification %1 of 3").arg(i)).size(), 1);
+        QCOMPARE(testLog().matching(QStringLiteral("Extracting notification %1 of 3").arg(i)).size(), 1);
 
     m_manager->extractNotifications({{"v", QJsonObject{{"NotificationUID", "9"}}}});
     m_manager->extractNotifications({{"list", QJsonArray{QJsonObject()}}});

@@ -61,7 +61,7 @@ void WebTransportTest::initTestCase()
 {
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    LogCapture::install();
+    testLog();
 }
 
 void WebTransportTest::init()
@@ -69,13 +69,13 @@ void WebTransportTest::init()
     m_fake = new FakeWebService;
     m_manager = new TestSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
     m_manager->setOsVersion(48);
-    LogCapture::clear();
+    testLog().clear();
 }
 
 void WebTransportTest::cleanup()
 {
     const QStringList unexpected = m_fake->unexpected();
-    const bool asserted = !LogCapture::matching(QStringLiteral("Assertion Failure")).isEmpty();
+    const bool asserted = !testLog().matching(QStringLiteral("Assertion Failure")).isEmpty();
     delete m_manager;
     m_manager = nullptr;
     delete m_fake;
@@ -109,11 +109,11 @@ void WebTransportTest::bodyCarriesCredentialsUntilSessionIsKnown()
     QCOMPARE(requests.last().contentType, QByteArray("application/x-www-form-urlencoded"));
 
     // The logged form keeps the field but never the password.
-    const auto logged = LogCapture::matching(QStringLiteral("method=getContactGroups"));
+    const auto logged = testLog().matching(QStringLiteral("method=getContactGroups"));
     QCOMPARE(logged.size(), 1);
     QVERIFY(logged.first().message.contains(
         QStringLiteral("&client_version=1.0&email=a%2Bb&method=getContactGroups&os=WIN&osver=48&password=<hidden>")));
-    for (const auto& entry : LogCapture::entries())
+    for (const auto& entry : testLog().lines())
         QVERIFY2(!entry.message.contains(QStringLiteral("p%20w")), qPrintable(entry.message));
 
     // Once the service has handed out a session, the session id replaces the
@@ -200,7 +200,7 @@ void WebTransportTest::repliesAreParsed()
     const QJsonDocument document = handler.replies.first().second;
     if (expected.isEmpty()) {
         QVERIFY(document.isNull());
-        QVERIFY(!LogCapture::matching(QStringLiteral("Problem parsing response...")).isEmpty());
+        QVERIFY(!testLog().matching(QStringLiteral("Problem parsing response...")).isEmpty());
     } else {
         QCOMPARE(document.toJson(QJsonDocument::Compact), expected);
     }
@@ -215,7 +215,7 @@ void WebTransportTest::hugeReplyIsDeliveredAndItsLogLineCut()
     m_manager->performQuery(QUrl(m_fake->apiUrl()), {{"method", "big"}}, &handler);
     QTRY_COMPARE_WITH_TIMEOUT(handler.replies.size(), 1, 20000);
     QCOMPARE(handler.replies.first().second.object().value("text").toString().size(), text.size());
-    const auto logged = LogCapture::matching(QStringLiteral(":responsData"));
+    const auto logged = testLog().matching(QStringLiteral(":responsData"));
     QCOMPARE(logged.size(), 1);
     QVERIFY(logged.first().message.size() < 100 * 1024);
     QVERIFY(logged.first().message.contains(QStringLiteral("characters in all")));
@@ -242,11 +242,11 @@ void WebTransportTest::networkErrorReachesOnErrorAndReceiverOnly()
     ErrorReceiver receiver;
     m_manager->requestCreateAccount(QStringLiteral("name"), QStringLiteral("a@b"), QStringLiteral("pw"), &handler,
                                     &receiver, SLOT(onNetworkError(QNetworkReply::NetworkError)));
-    QTRY_VERIFY(!LogCapture::matching(QStringLiteral("networkRequestFinished - Errored")).isEmpty());
+    QTRY_VERIFY(!testLog().matching(QStringLiteral("networkRequestFinished - Errored")).isEmpty());
     QCOMPARE(handler.errors, QList<int>{expectedCode});
     QCOMPARE(receiver.errors, QList<int>{expectedCode});
     QVERIFY(handler.replies.isEmpty());
-    const auto errored = LogCapture::matching(QStringLiteral("networkRequestFinished - Errored"));
+    const auto errored = testLog().matching(QStringLiteral("networkRequestFinished - Errored"));
     QCOMPARE(errored.first().type, QtCriticalMsg);
     QVERIFY(errored.first().message.contains(QStringLiteral("CreateAccount")));
     QVERIFY(!errored.first().message.contains(QStringLiteral("=pw")));
@@ -281,8 +281,8 @@ void WebTransportTest::destroyedReceiverDropsTheReply()
     else
         delete receiver;
 
-    QTRY_VERIFY(!LogCapture::matching(QStringLiteral("networkRequestFinished - Aborted")).isEmpty());
-    const auto aborted = LogCapture::matching(QStringLiteral("networkRequestFinished - Aborted"));
+    QTRY_VERIFY(!testLog().matching(QStringLiteral("networkRequestFinished - Aborted")).isEmpty());
+    const auto aborted = testLog().matching(QStringLiteral("networkRequestFinished - Aborted"));
     QCOMPARE(aborted.size(), 1);
     QCOMPARE(aborted.first().type, QtCriticalMsg);
     QVERIFY(aborted.first().message.contains(QStringLiteral("slow")));
@@ -309,11 +309,11 @@ void WebTransportTest::slowRepliesAreLoggedAsWarnings()
     m_manager->performQuery(QUrl(m_fake->apiUrl()), {{"method", "slow"}}, &handler);
     QTRY_COMPARE_WITH_TIMEOUT(handler.replies.size(), 2, 10000);
 
-    const auto fast = LogCapture::matching(QStringLiteral("networkRequestFinished :type fast"));
+    const auto fast = testLog().matching(QStringLiteral("networkRequestFinished :type fast"));
     QCOMPARE(fast.size(), 1);
     QCOMPARE(fast.first().type, QtDebugMsg);
-    QCOMPARE(fast.first().category, QStringLiteral("ssint  "));
-    const auto slow = LogCapture::matching(QStringLiteral("networkRequestFinished - Long :type slow"));
+    QCOMPARE(fast.first().category, QByteArray("ssint  "));
+    const auto slow = testLog().matching(QStringLiteral("networkRequestFinished - Long :type slow"));
     QCOMPARE(slow.size(), 1);
     QCOMPARE(slow.first().type, QtWarningMsg);
 }
@@ -359,7 +359,7 @@ void WebTransportTest::loggedReplyHasNoUserEmail()
     // the session id.
     QCOMPARE(handler.replies.first().second.object().value("UserEmail").toString(),
              QStringLiteral("me@example.test"));
-    const auto logged = LogCapture::matching(QStringLiteral(":responsData"));
+    const auto logged = testLog().matching(QStringLiteral(":responsData"));
     QCOMPARE(logged.size(), 1);
     QVERIFY(logged.first().message.contains(QStringLiteral("sip:u-1@d")));
     QVERIFY(!logged.first().message.contains(QStringLiteral("UserEmail")));

@@ -1,10 +1,11 @@
 #pragma once
 
 // Fixtures shared by the web-client tests: a reply handler that records what
-// it is given, an error receiver with a string-connected slot, a capture of
-// log lines, and access to the manager's session id.
+// it is given, an error receiver with a string-connected slot, the process's
+// log, and access to the manager's session id.
 
 #include "jsonreplyhandler.h"
+#include "logcapture.h"
 #include "socialmanager.h"
 #include "socialquery.h"
 
@@ -39,48 +40,13 @@ public:
     using QSocialManager::setSessionId;
 };
 
-// Keeps every log line of the process; lines of warning level and above are
-// passed on to Qt Test's own handler as well.
-class LogCapture
+// The log of the whole test process, kept from the first call on; lines of
+// warning level and above are passed on to Qt Test's own handler as well.
+inline LogCapture& testLog()
 {
-public:
-    struct Entry {
-        QtMsgType type;
-        QString category, file, function, message;
-    };
-
-    static void install() { previous() = qInstallMessageHandler(&LogCapture::handle); }
-    static void clear() { entries().clear(); }
-    static QList<Entry>& entries()
-    {
-        static QList<Entry> list;
-        return list;
-    }
-    // The lines whose message contains text.
-    static QList<Entry> matching(const QString& text)
-    {
-        QList<Entry> result;
-        for (const Entry& entry : entries()) {
-            if (entry.message.contains(text))
-                result.append(entry);
-        }
-        return result;
-    }
-
-private:
-    static QtMessageHandler& previous()
-    {
-        static QtMessageHandler handler = nullptr;
-        return handler;
-    }
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
-    {
-        entries().append({type, QString::fromUtf8(context.category), QString::fromUtf8(context.file),
-                          QString::fromUtf8(context.function), message});
-        if (type != QtDebugMsg && type != QtInfoMsg && previous())
-            previous()(type, context, message);
-    }
-};
+    static LogCapture log(LogCapture::ForwardWarnings);
+    return log;
+}
 
 // The queries of the manager still waiting for method's reply.
 inline QList<QSocialQuery*> pendingQueries(QSocialManager* manager, const QString& method)

@@ -1,10 +1,13 @@
 #pragma once
 
+// LogCapture: keeps the log lines of a test, from any thread.
+
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <QtGlobal>
 
@@ -24,20 +27,27 @@ struct CapturedLine
 };
 
 // Replaces the message handler while it lives and keeps every line, from any
-// thread. `onLine`, when set, runs for each line on the logging thread,
-// outside the capture's lock.
+// thread. Captures nest: the innermost one receives the lines, and the one
+// it replaced receives them again once it ends. With ForwardWarnings, lines
+// of warning level and above also reach the handler that was installed
+// before (Qt Test's, so that they still show in the test's output).
+// `onLine`, when set, runs for each line on the logging thread, outside the
+// capture's lock.
 class LogCapture
 {
 public:
-    LogCapture()
+    enum Forwarding { KeepAll, ForwardWarnings };
+
+    explicit LogCapture(Forwarding forwarding = KeepAll)
+        : m_forwarding(forwarding)
     {
-        s_current.store(this);
+        m_outer = s_current.exchange(this);
         m_previous = qInstallMessageHandler(&LogCapture::handler);
     }
     ~LogCapture()
     {
         qInstallMessageHandler(m_previous);
-        s_current.store(nullptr);
+        s_current.store(m_outer);
     }
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
@@ -46,6 +56,12 @@ public:
     {
         QMutexLocker locker(&m_mutex);
         return m_lines;
+    }
+
+    void clear()
+    {
+        QMutexLocker locker(&m_mutex);
+        m_lines.clear();
     }
 
     // The lines of `type` whose message starts with `prefix`.
@@ -57,6 +73,26 @@ public:
                 found.append(line);
         }
         return found;
+    }
+
+    // The lines whose message contains `text`, of any type.
+    QList<CapturedLine> matching(const QString &text) const
+    {
+        QList<CapturedLine> found;
+        for (const CapturedLine &line : lines()) {
+            if (line.message.contains(text))
+                found.append(line);
+        }
+        return found;
+    }
+
+    // Every message, one per line.
+    QString text() const
+    {
+        QStringList messages;
+        for (const CapturedLine &line : lines())
+            messages.append(line.message);
+        return messages.join(QLatin1Char('\n'));
     }
 
     std::function<void(const CapturedLine &)> onLine;
@@ -80,10 +116,15 @@ private:
         }
         if (capture->onLine)
             capture->onLine(line);
+        if (capture->m_forwarding == ForwardWarnings && type != QtDebugMsg && type != QtInfoMsg
+            && capture->m_previous)
+            capture->m_previous(type, context, message);
     }
 
     static inline std::atomic<LogCapture *> s_current{nullptr};
     mutable QMutex m_mutex;
     QList<CapturedLine> m_lines;
     QtMessageHandler m_previous = nullptr;
+    LogCapture *m_outer = nullptr;
+    const Forwarding m_forwarding;
 };
