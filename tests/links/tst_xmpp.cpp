@@ -2,6 +2,7 @@
 // answers (and the echoes it refuses), the roster log and archive paging,
 // observed through the stanzas the client logs as sent.
 
+#include "logcapture.h"
 #include "localuser.h"
 #include "testenvironment.h"
 
@@ -16,22 +17,9 @@
 #include <QXmppRosterManager.h>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
-
-QStringList& logLines()
-{
-    static QStringList lines;
-    return lines;
-}
-
-QtMessageHandler s_previousHandler = nullptr;
-
-void captureLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    logLines().append(message);
-    if (s_previousHandler && type != QtDebugMsg)
-        s_previousHandler(type, context, message);
-}
 
 QDomElement parseStanza(const QString& xml)
 {
@@ -69,7 +57,7 @@ private slots:
     void initTestCase()
     {
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-        s_previousHandler = qInstallMessageHandler(captureLog);
+        m_log = std::make_unique<LogCapture>(LogCapture::ForwardWarnings);
         QVERIFY(client());
         connect(client()->logger(), &QXmppLogger::message, this,
                 [this](QXmppLogger::MessageType type, const QString& text) {
@@ -81,7 +69,7 @@ private slots:
     void init()
     {
         m_sent.clear();
-        logLines().clear();
+        m_log->clear();
     }
 
     void clientIsBuiltAndWiredButNeverConnected()
@@ -225,11 +213,21 @@ private slots:
 
     void cleanupTestCase()
     {
-        qInstallMessageHandler(s_previousHandler);
+        m_log.reset();
         delete LocalUser::getLocalUser();
     }
 
 private:
+    // The lines logged by the program, whole.
+    QStringList logLines() const
+    {
+        QStringList lines;
+        for (const CapturedLine& line : m_log->lines())
+            lines.append(line.message);
+        return lines;
+    }
+
+    std::unique_ptr<LogCapture> m_log;
     QStringList m_sent;
 };
 

@@ -2,6 +2,7 @@
 // the voice service's buddy list and the web friends list, single buddy
 // changes, contact-group refreshes, and the missing built-in identity.
 
+#include "logcapture.h"
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "socialmanager.h"
@@ -13,6 +14,8 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <memory>
 
 // This test's view into the realm: its user table, and the slots that the
 // voice service's buddy signals drive.
@@ -33,18 +36,6 @@ using Access = TavriIdentityRealmTest;
 namespace {
 
 const QString kMe = QStringLiteral("sip:u-me@voice.test");
-
-// Counts the assertion reports of the process; every line goes on to Qt
-// Test's own handler.
-int s_assertionReports = 0;
-QtMessageHandler s_testHandler = nullptr;
-
-void countAssertionReports(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (message.contains(QLatin1String("Assertion Failure - '")))
-        ++s_assertionReports;
-    s_testHandler(type, context, message);
-}
 
 } // namespace
 
@@ -251,8 +242,7 @@ void TestRealmRoster::withoutIdentity()
     settle();
     const int groupRequests = contactGroupRequests();
     init();
-    s_testHandler = qInstallMessageHandler(countAssertionReports);
-    s_assertionReports = 0;
+    auto log = std::make_unique<LogCapture>(LogCapture::ForwardWarnings);
 
     QTest::ignoreMessage(QtCriticalMsg,
                          QRegularExpression(QStringLiteral("Assertion Failure - 'LocalUser::getLocalUser\\(\\)->"
@@ -267,8 +257,9 @@ void TestRealmRoster::withoutIdentity()
     case 6: emit m_social->contactGroupsEnd(); break;
     case 7: emit m_social->contactGroupRemoved(QStringLiteral("g4")); break;
     }
-    qInstallMessageHandler(s_testHandler);
-    QCOMPARE(s_assertionReports, 1);
+    const int assertionReports = log->matching(QStringLiteral("Assertion Failure - '")).size();
+    log.reset();
+    QCOMPARE(assertionReports, 1);
     QVERIFY(m_events.isEmpty());
     settle();
     QCOMPARE(contactGroupRequests(), groupRequests);

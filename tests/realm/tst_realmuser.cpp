@@ -1,3 +1,4 @@
+#include "logcapture.h"
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
@@ -17,23 +18,6 @@
 #include <QtTest>
 
 namespace {
-
-// Warnings of the program's QML written while a window loads; a clean window
-// writes none.
-QStringList& capturedWarnings()
-{
-    static QStringList warnings;
-    return warnings;
-}
-
-QtMessageHandler s_previousHandler = nullptr;
-
-void captureWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if ((type == QtWarningMsg || type == QtCriticalMsg) && message.contains(QLatin1String("qrc:/")))
-        capturedWarnings().append(message);
-    s_previousHandler(type, context, message);
-}
 
 } // namespace
 
@@ -342,16 +326,21 @@ private slots:
     {
         TavriIdentityRealmUser* first = user("1", "first");
         TavriIdentityRealmUser* second = user("2", "second");
-        capturedWarnings().clear();
-        s_previousHandler = qInstallMessageHandler(captureWarnings);
-        first->showUserDetails();
-        QQuickView* view = TavriIdentityRealmUser::userDetailsView();
-        second->showUserDetails();
-        qInstallMessageHandler(s_previousHandler);
+        QQuickView* view = nullptr;
+        QList<CapturedLine> qmlWarnings;
+        {
+            // A clean window writes no warning of the program's QML.
+            LogCapture log(LogCapture::ForwardWarnings);
+            first->showUserDetails();
+            view = TavriIdentityRealmUser::userDetailsView();
+            second->showUserDetails();
+            qmlWarnings = log.matching(QStringLiteral("qrc:/"));
+        }
 
         QVERIFY(view);
         QCOMPARE(TavriIdentityRealmUser::userDetailsView(), view);
-        QCOMPARE(capturedWarnings(), QStringList());
+        for (const CapturedLine& line : qmlWarnings)
+            QVERIFY2(line.type == QtDebugMsg || line.type == QtInfoMsg, qPrintable(line.message));
         QCOMPARE(view->status(), QQuickView::Ready);
         QCOMPARE(view->source(), QUrl("qrc:/QML/qml/tavri/UserDetails.qml"));
         QCOMPARE(view->rootContext()->contextProperty("userToShow").value<QObject*>(),
