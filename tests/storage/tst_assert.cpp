@@ -1,3 +1,4 @@
+#include "logcapture.h"
 #include "logging.h"
 #include "reportassertionfailure.h"
 #include "testenvironment.h"
@@ -10,23 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
-
-struct LogRecord
-{
-    QtMsgType type;
-    QByteArray file;
-    int line;
-    QByteArray function;
-    QString message;
-};
-
-QVector<LogRecord> s_records;
-
-void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    s_records.append({ type, context.file, context.line, context.function, message });
-}
 
 const char kNotContinuableArgument[] = "--not-continuable-probe";
 
@@ -47,19 +34,20 @@ private slots:
     void developerBoxShowsOnceAndHolds();
 
 private:
-    QtMessageHandler m_previousHandler = nullptr;
+    QList<CapturedLine> records() const { return m_log->lines(); }
+
+    std::unique_ptr<LogCapture> m_log;
 };
 
 void TestAssert::init()
 {
-    s_records.clear();
     qunsetenv("OSTREL_TAVRI_ASSERT");
-    m_previousHandler = qInstallMessageHandler(recordMessage);
+    m_log = std::make_unique<LogCapture>();
 }
 
 void TestAssert::cleanup()
 {
-    qInstallMessageHandler(m_previousHandler);
+    m_log.reset();
 }
 
 void TestAssert::logsAndReturns_data()
@@ -81,8 +69,8 @@ void TestAssert::logsAndReturns()
     reportAssertionFailure("m_defaultVadNoiseFloor != 0", "voicemanager.cpp", 2470,
                            "VoiceManager::getDefaultVadNoiseFloor", true);
     QVERIFY(timer.elapsed() < 2000);
-    QCOMPARE(s_records.size(), 1);
-    const LogRecord record = s_records.first();
+    QCOMPARE(records().size(), 1);
+    const CapturedLine record = records().first();
     QCOMPARE(record.type, QtCriticalMsg);
     QCOMPARE(record.message, QStringLiteral("Assertion Failure - 'm_defaultVadNoiseFloor != 0'"));
     QCOMPARE(record.file, QByteArray("voicemanager.cpp"));
@@ -101,14 +89,15 @@ void TestAssert::checkMacroReportsOnlyFailures()
 {
     int index = 3;
     QVERIFY(TAVRI_CHECK(index >= 0));
-    QVERIFY(s_records.isEmpty());
+    QVERIFY(records().isEmpty());
     const int expectedLine = __LINE__ + 1;
     QVERIFY(!TAVRI_CHECK(index < 0));
-    QCOMPARE(s_records.size(), 1);
-    QCOMPARE(s_records.first().message, QStringLiteral("Assertion Failure - 'index < 0'"));
-    QCOMPARE(s_records.first().file, QByteArray(__FILE__));
-    QCOMPARE(s_records.first().line, expectedLine);
-    QVERIFY(s_records.first().function.contains("checkMacroReportsOnlyFailures"));
+    const QList<CapturedLine> lines = records();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.first().message, QStringLiteral("Assertion Failure - 'index < 0'"));
+    QCOMPARE(lines.first().file, QByteArray(__FILE__));
+    QCOMPARE(lines.first().line, expectedLine);
+    QVERIFY(lines.first().function.contains("checkMacroReportsOnlyFailures"));
 }
 
 // A failure marked as not continuable never returns to its caller.
@@ -180,7 +169,7 @@ void TestAssert::developerBoxShowsOnceAndHolds()
     QCOMPARE(events, QStringList({ "first failure", "box shown", "second failure", "quit", "second returned",
                                    "first returned" }));
     int criticalLines = 0;
-    for (const LogRecord& record : qAsConst(s_records))
+    for (const CapturedLine& record : records())
         criticalLines += record.type == QtCriticalMsg && record.message.startsWith("Assertion Failure - '");
     QCOMPARE(criticalLines, 2);
 }
