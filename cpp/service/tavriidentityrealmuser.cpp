@@ -183,6 +183,20 @@ void TavriIdentityRealmUser::setDescription(const QString& value)
     emit descriptionChanged(description);
 }
 
+void TavriIdentityRealmUser::requestProfileUpdate(const QString& displayName, const QString& description,
+                                                  const QString& tagline, const QString& location)
+{
+    QSocialManager* socialManager = QSocialManager::getInstance();
+    if (!socialManager) {
+        qWarning() << "TavriIdentityRealmUser::requestProfileUpdate" << "no web service for" << uid;
+        return;
+    }
+    // The short form: no web link, Twitter name or telephone number, and the
+    // stored picture is renamed along.
+    socialManager->requestSetUserCustomInfo(displayName, description, tagline, location, QString(), QString(),
+                                            QString(), true);
+}
+
 void TavriIdentityRealmUser::setLastOnline(const QDateTime& value)
 {
     lastOnline = value;

@@ -103,6 +103,11 @@ public:
 
     // True when this is the signed-in user's own built-in identity.
     bool isLocalUser();
+    // Stores the signed-in user's profile texts at the web service (the
+    // tagline is the service's status text); the fields follow when the
+    // service sends the stored record back.
+    void requestProfileUpdate(const QString& displayName, const QString& description, const QString& tagline,
+                              const QString& location);
 
     // The voice service's presence status for a realm presence state.
     static VoiceManager::PresenceStatus toVoicePresenceStatus(Tavri::RealmUserInterface::PresenceState state);
