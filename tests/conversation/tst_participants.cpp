@@ -5,6 +5,7 @@
 #include "conversation.h"
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
+#include "fakerealm.h"
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
@@ -67,47 +68,6 @@ const ox_req_session_set_participant_volume_for_me_t *volumeRequest(int nth)
     return reinterpret_cast<const ox_req_session_set_participant_volume_for_me_t *>(
         oxc_find_request(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME, nth));
 }
-
-// A user of another realm, whose voice travels through a built-in realm user.
-class OtherRealmUser : public QObject, public Tavri::RealmUserInterface
-{
-    Q_OBJECT
-    Q_INTERFACES(Tavri::RealmUserInterface)
-
-public:
-    explicit OtherRealmUser(const QString &uid) : m_uid(uid) {}
-    ~OtherRealmUser() override { emit destroying(); }
-
-    QString getRealmTag() override { return QStringLiteral("other"); }
-    Tavri::IdentityRealmInterface *identityRealm() override { return nullptr; }
-    void reservedHook(void *) override {}
-    QString getUid() override { return m_uid; }
-    QString getDisplayName() override { return m_uid; }
-    void reservedTextHook(QString) override {}
-    QUrl getProfileImageURI() override { return QUrl(); }
-    PresenceState getPresenceState() override { return Online; }
-    QString getPresenceMessage() override { return QString(); }
-    QObject *getQObject() override { return this; }
-
-signals:
-    void updated();
-    void presenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState, const QString &presenceMessage);
-    void displayNameUpdated(const QString &displayName);
-    void profileIconUpdated(const QUrl &profileIconURI);
-    void connected();
-    void disconnected(const QString &reason);
-    void authenticated();
-    void authenticationError(const QString &errorMsg);
-    void destroying();
-    void chatColorChanged(const QString &chatColor);
-
-public slots:
-    void showUserDetails() override {}
-    void sendInviteToTavri(const QUrl &) override {}
-
-private:
-    QString m_uid;
-};
 
 } // namespace
 
@@ -595,7 +555,9 @@ void TestParticipants::otherRealmUserWithVoiceIdentity()
                          QStringLiteral("ext-handle"));
     ConversationParticipantList *list = channel.getParticipants();
     QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    auto ext = std::make_unique<OtherRealmUser>(QStringLiteral("ext-1"));
+    // A user of another realm, whose voice travels through a built-in realm user.
+    auto ext = std::make_unique<FakeRealmUser>(nullptr, QStringLiteral("ext-1"), QStringLiteral("ext-1"));
+    ext->setRealmTag(QStringLiteral("other"));
     auto voice = makeUser(QStringLiteral("ExtVoice"), QStringLiteral("sip:u-extvoice@d"));
 
     // Given a voice identity of its own, the participant starts mid-slider.

@@ -1,16 +1,18 @@
 #pragma once
 
 // Test doubles of the realm interfaces: a realm that records what it is asked
-// and whose signals a test emits by hand, and a user of such a realm. Built
-// into the realm tests and, wrapped as a Qt plug-in, into the plug-in files
-// that the realm manager loads in its tests. Only the interface headers are
-// used, so the plug-ins need nothing of the program's library.
+// and whose signals a test emits by hand, and a user of such a realm. Part of
+// the tests' support library and, wrapped as a Qt plug-in, of the plug-in
+// files that the realm manager and the identity cache load in their tests.
+// Only the interface headers are used, so the plug-ins need nothing of the
+// program's library.
 
 #include "identityrealminterface.h"
 #include "realmuserinterface.h"
 
 #include <QObject>
 #include <QStringList>
+#include <QUrl>
 
 class FakeRealm : public QObject, public Tavri::IdentityRealmInterface
 {
@@ -89,6 +91,10 @@ private:
     QString m_id;
 };
 
+// A user of a fake realm: named "Fake user <uid>", Online and tagged "fake"
+// unless made otherwise; a test changes its name and presence, which emits
+// the matching signal. Its id is the object's property "uid", so a test can
+// change it also through the object of an interface pointer.
 class FakeRealmUser : public QObject, public Tavri::RealmUserInterface
 {
     Q_OBJECT
@@ -96,22 +102,42 @@ class FakeRealmUser : public QObject, public Tavri::RealmUserInterface
 
 public:
     FakeRealmUser(Tavri::IdentityRealmInterface* realm, const QString& uid, QObject* parent = nullptr)
+        : FakeRealmUser(realm, uid, QStringLiteral("Fake user ") + uid, Online, parent)
+    {
+    }
+    FakeRealmUser(Tavri::IdentityRealmInterface* realm, const QString& uid, const QString& name,
+                  PresenceState state = Online, QObject* parent = nullptr)
         : QObject(parent)
         , m_realm(realm)
-        , m_uid(uid)
+        , m_name(name)
+        , m_state(state)
     {
+        setProperty("uid", uid);
     }
     ~FakeRealmUser() override { emit destroying(); }
 
-    QString getRealmTag() override { return QStringLiteral("fake"); }
+    void rename(const QString& name)
+    {
+        m_name = name;
+        emit displayNameUpdated(name);
+    }
+    void setPresence(PresenceState state, const QString& message = QString())
+    {
+        m_state = state;
+        m_message = message;
+        emit presenceUpdated(state, message);
+    }
+    void setRealmTag(const QString& tag) { m_tag = tag; }
+
+    QString getRealmTag() override { return m_tag; }
     Tavri::IdentityRealmInterface* identityRealm() override { return m_realm; }
     void reservedHook(void*) override {}
-    QString getUid() override { return m_uid; }
-    QString getDisplayName() override { return QStringLiteral("Fake user ") + m_uid; }
+    QString getUid() override { return property("uid").toString(); }
+    QString getDisplayName() override { return m_name; }
     void reservedTextHook(QString) override {}
     QUrl getProfileImageURI() override { return QUrl(); }
-    PresenceState getPresenceState() override { return Online; }
-    QString getPresenceMessage() override { return QString(); }
+    PresenceState getPresenceState() override { return m_state; }
+    QString getPresenceMessage() override { return m_message; }
     QObject* getQObject() override { return this; }
 
 signals:
@@ -132,5 +158,8 @@ public slots:
 
 private:
     Tavri::IdentityRealmInterface* m_realm;
-    QString m_uid;
+    QString m_name;
+    PresenceState m_state;
+    QString m_message;
+    QString m_tag = QStringLiteral("fake");
 };
