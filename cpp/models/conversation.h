@@ -143,6 +143,9 @@ public:
     // ad-hoc channel that a private chat is moving to.
     QString getOstrelSessionHandle(bool orTransition = false) const;
     QString getTransitionOstrelSessionHandle() const { return m_transitionOstrelSessionHandle; }
+    // The session of the ad-hoc channel this conversation has just left for
+    // a new URI; empty when there is none.
+    QString getLegacyOstrelSessionHandle() const { return m_legacyOstrelSessionHandle; }
     bool getLocalAudioEnabled() const;
     bool getIsPrivate() const;
     bool getIsOwned() const;
@@ -182,6 +185,13 @@ public:
     // Stops polling the participant list of a channel that is not joined, for
     // a sign-out or when the voice service cannot list the channel at all.
     void stopPendingTimer() { stopTimer(m_participantRefreshTimerId); }
+    // Starts polling the participant list of a channel that is not joined,
+    // the first time at once, unless it is being polled already.
+    void startPendingTimer()
+    {
+        if (m_participantRefreshTimerId == 0)
+            m_participantRefreshTimerId = startTimer(1, Qt::CoarseTimer);
+    }
     // Whether the participant list of a channel not joined is being polled.
     bool hasPendingTimer() const { return m_participantRefreshTimerId != 0; }
     Q_INVOKABLE void setDisplayName(const QString &displayName, bool fromServer = false);

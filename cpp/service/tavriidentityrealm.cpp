@@ -20,6 +20,7 @@
 #include <QTimerEvent>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -78,6 +79,20 @@ TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
                 &TavriIdentityRealm::onSocialManagerUserInfoReceived);
         connect(socialManager, &QSocialManager::userPictureUpdated, this,
                 &TavriIdentityRealm::onSocialManagerUserPictureUpdated);
+        connect(socialManager, &QSocialManager::channelFavoritesBegin, this,
+                &TavriIdentityRealm::onSocialManagerFavoriteChannelsBeginReceived);
+        connect(socialManager, &QSocialManager::channelFavoriteReceived, this,
+                &TavriIdentityRealm::onSocialManagerFavoriteChannelReceived);
+        connect(socialManager, &QSocialManager::channelFavoritesEnd, this,
+                &TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived);
+        connect(socialManager, &QSocialManager::channelFavoriteChanged, this,
+                &TavriIdentityRealm::onSocialManagerChannelFavoriteChanged);
+        connect(socialManager, &QSocialManager::ownedChannelsReceived, this,
+                &TavriIdentityRealm::onSocialManagerOwnedChannelsReceived);
+        connect(socialManager, &QSocialManager::ownedChannelDeleted, this,
+                &TavriIdentityRealm::onSocialManagerOwnedChannelDeleted);
+        connect(socialManager, &QSocialManager::channelAdded, this,
+                &TavriIdentityRealm::onSocialManagerOwnedChannelAdded);
         connect(socialManager, &QSocialManager::receivedChannelInfo, this,
                 &TavriIdentityRealm::onSocialManagerReceivedChannelInfo);
         connect(socialManager, &QSocialManager::friendsListReceived, this,
@@ -94,9 +109,48 @@ TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
                 &TavriIdentityRealm::onSocialManagerContactGroupRemoved);
     }
     if (VoiceManager* voice = VoiceManager::getInstance()) {
+        connect(voice, &VoiceManager::presenceReceived, this,
+                &TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived);
         connect(voice, &VoiceManager::friendsListReceived, this, &TavriIdentityRealm::onTavriContactsReceived);
         connect(voice, &VoiceManager::friendAdded, this, &TavriIdentityRealm::onVoiceManagerFriendAdded);
         connect(voice, &VoiceManager::friendRemoved, this, &TavriIdentityRealm::onVoiceManagerFriendRemoved);
+        connect(voice, &VoiceManager::sessionJoining, this, &TavriIdentityRealm::onVoiceManagerSessionJoining);
+        connect(voice, &VoiceManager::sessionJoined, this, &TavriIdentityRealm::onVoiceManagerSessionJoined);
+        connect(voice, &VoiceManager::channelPasswordRequired, this,
+                &TavriIdentityRealm::onVoiceManagerChannelPasswordRequired);
+        connect(voice, &VoiceManager::channelAccessDenied, this,
+                &TavriIdentityRealm::onVoiceManagerChannelAccessDenied);
+        connect(voice, &VoiceManager::sessionJoinFailed, this, &TavriIdentityRealm::onVoiceManagerSessionJoinFailed);
+        connect(voice, &VoiceManager::sessionRemoved, this, &TavriIdentityRealm::onVoiceManagerSessionRemoved);
+        connect(voice, &VoiceManager::mediaDisconnected, this, &TavriIdentityRealm::onVoiceManagerMediaDisconnected);
+        connect(voice, &VoiceManager::mediaStreamUpdated, this,
+                &TavriIdentityRealm::onVoiceManagerMediaStreamUpdated);
+        connect(voice, &VoiceManager::participantAdded, this, &TavriIdentityRealm::onVoiceManagerParticipantAdded);
+        connect(voice, &VoiceManager::participantRemoved, this,
+                &TavriIdentityRealm::onVoiceManagerParticipantRemoved);
+        connect(voice, &VoiceManager::participantUpdated, this,
+                &TavriIdentityRealm::onVoiceManagerParticipantUpdated);
+        connect(voice, &VoiceManager::participantVolumeUpdated, this,
+                &TavriIdentityRealm::onVoiceManagerParticipantVolumeUpdated);
+        connect(voice, &VoiceManager::sessionNotificationReceived, this,
+                &TavriIdentityRealm::onVoiceManagerSessionNotificationReceived);
+        connect(voice, &VoiceManager::messageReceived, this, &TavriIdentityRealm::onVoiceManagerTextMessageReceived);
+        connect(voice, &VoiceManager::messageNotSent, this, &TavriIdentityRealm::onVoiceManagerMessageNotSent);
+        connect(voice, &VoiceManager::userIsOffline, this, &TavriIdentityRealm::onVoiceManagerUserIsOffline);
+        connect(voice, &VoiceManager::chatMessageSent, this, &TavriIdentityRealm::onVoiceManagerChatMessageSent);
+        connect(voice, &VoiceManager::moderatorListReceived, this,
+                &TavriIdentityRealm::onVoiceManagerModeratorListReceived);
+        connect(voice, &VoiceManager::moderatorAdded, this, &TavriIdentityRealm::onVoiceManagerModeratorAdded);
+        connect(voice, &VoiceManager::moderatorRemoved, this, &TavriIdentityRealm::onVoiceManagerModeratorRemoved);
+        connect(voice, &VoiceManager::aclListReceived, this, &TavriIdentityRealm::onVoiceManagerAclListReceived);
+        connect(voice, &VoiceManager::memberAddedToChannelACL, this,
+                &TavriIdentityRealm::onVoiceManagerMemberAddedToChannelACL);
+        connect(voice, &VoiceManager::memberRemovedFromChannelACL, this,
+                &TavriIdentityRealm::onVoiceManagerMemberRemovedFromChannelACL);
+        connect(voice, &VoiceManager::banListReceived, this, &TavriIdentityRealm::onVoiceManagerBanListReceived);
+        connect(voice, &VoiceManager::userBanned, this, &TavriIdentityRealm::onVoiceManagerUserBanned);
+        connect(voice, &VoiceManager::readyToJoinChannels, this,
+                &TavriIdentityRealm::onVoiceManagerReadyToJoinChannels);
     }
 }
 
@@ -496,7 +550,8 @@ void TavriIdentityRealm::timerEvent(QTimerEvent* event)
         return;
     Tavri::RealmUserInterface* user = participant->getIdentity();
     const QString name = user ? user->getDisplayName() : notice.second;
-    conversation->getChatMessages()->addSystemMessage(tr("%1 has disabled audio.").arg(name));
+    // Display names are chosen by their users: never markup in a system line.
+    conversation->getChatMessages()->addSystemMessage(tr("%1 has disabled audio.").arg(name.toHtmlEscaped()));
 }
 
 Tavri::RealmUserInterface* TavriIdentityRealm::requestUserInfoUpdateByURI(const QString& sipURI)
@@ -1205,4 +1260,885 @@ void TavriIdentityRealm::onSocialManagerContactGroupRemoved(const QString& group
     if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerContactGroupRemoved", subscriber))
         return;
     emit rosterListGroupRemoved(subscriber, groupID);
+}
+
+// --- the local user's conversation list: favourite and owned channels --------
+
+void TavriIdentityRealm::startParticipantPoll(Conversation* conversation)
+{
+    if (conversation)
+        conversation->startPendingTimer();
+}
+
+void TavriIdentityRealm::stopParticipantPoll(Conversation* conversation)
+{
+    if (conversation)
+        conversation->stopPendingTimer();
+}
+
+void TavriIdentityRealm::onSocialManagerFavoriteChannelsBeginReceived()
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerFavoriteChannelsBeginReceived" << m_favoriteChannelURIs.size();
+    // The favourites of the last reply lose their flag; this reply gives it
+    // back to those that still are. The owned channels that the last list
+    // appended never had the flag: clearing it would take them out of the
+    // local user's list, and nothing would bring them back there.
+    const QStringList previous = m_favoriteChannelURIs;
+    for (const QString& uri : previous) {
+        Conversation* conversation = getConversation(uri);
+        if (conversation && conversation->getIsFavorite())
+            conversation->setIsFavorite(false, true);
+    }
+    m_favoriteChannelURIs.clear();
+
+    if (m_conversationListProgress != 0) {
+        // The owned channels have opened the list already.
+        return;
+    }
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerFavoriteChannelsBeginReceived", subscriber))
+        return;
+    m_conversationListProgress = FavoritesStartedList;
+    emit conversationListReceivedBegin(subscriber);
+}
+
+void TavriIdentityRealm::onSocialManagerFavoriteChannelReceived(const QString& channelUri)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerFavoriteChannelReceived" << channelUri;
+    if (channelUri.isEmpty())
+        return;
+    m_favoriteChannelURIs.append(channelUri);
+    QPointer<Conversation> conversation = getConversation(channelUri);
+    if (!conversation)
+        return;
+    conversation->setIsFavorite(true, true);
+    const QString displayName = conversation ? conversation->getDisplayName() : QString();
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerFavoriteChannelReceived", subscriber))
+        return;
+    emit conversationListEntry(subscriber, channelUri, displayName);
+    startParticipantPoll(conversation);
+}
+
+void TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived()
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived" << m_conversationListProgress;
+    if (m_conversationListProgress == 0)
+        return;
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived", subscriber))
+        return;
+    // The owned channels of the last owned reply complete the list.
+    const QStringList owned = m_ownedChannelURIs;
+    for (const QString& uri : owned) {
+        if (uri.isEmpty() || m_favoriteChannelURIs.contains(uri))
+            continue;
+        m_favoriteChannelURIs.append(uri);
+        if (Conversation* conversation = getConversation(uri))
+            emit conversationListEntry(subscriber, uri, conversation->getDisplayName());
+    }
+    if (m_conversationListProgress & FavoritesStartedList)
+        m_conversationListProgress |= FavoritesFinished;
+    if (m_conversationListProgress & OwnedFinished) {
+        // Closed before it is announced, so that a receiver may open the next.
+        m_conversationListProgress = 0;
+        emit conversationListReceivedEnd(subscriber);
+    } else {
+        qDebug() << "TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived"
+                 << "awaiting owned to return before closing conversation list";
+    }
+}
+
+void TavriIdentityRealm::onSocialManagerChannelFavoriteChanged(const QString& channelUri, bool favorited)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerChannelFavoriteChanged" << channelUri << favorited;
+    if (channelUri.isEmpty())
+        return;
+    QString subscriber;
+    if (favorited) {
+        m_favoriteChannelURIs.append(channelUri);
+        QPointer<Conversation> conversation = getConversation(channelUri);
+        if (conversation)
+            conversation->setIsFavorite(true, true);
+        const QString displayName = conversation ? conversation->getDisplayName() : QString();
+        if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerChannelFavoriteChanged", subscriber))
+            return;
+        emit conversationListEntry(subscriber, channelUri, displayName);
+        return;
+    }
+    // The service has dropped the favourite already: the flag follows as the
+    // service's own change, so that no request to drop it goes back.
+    QPointer<Conversation> conversation = getConversation(channelUri);
+    if (conversation)
+        conversation->setIsFavorite(false, true);
+    m_favoriteChannelURIs.removeAll(channelUri);
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerChannelFavoriteChanged", subscriber))
+        return;
+    stopParticipantPoll(conversation);
+    emit conversationListEntryRemoved(subscriber, channelUri);
+}
+
+void TavriIdentityRealm::onSocialManagerOwnedChannelsReceived(const QStringList& ownedChannelURIs,
+                                                              const QStringList& ownedChannelDisplayNames)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelsReceived" << ownedChannelURIs;
+    m_ownedChannelURIs = ownedChannelURIs;
+    m_ownedChannelDisplayNames = ownedChannelDisplayNames;
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerOwnedChannelsReceived", subscriber))
+        return;
+    if (m_conversationListProgress == 0) {
+        m_conversationListProgress = OwnedStartedList;
+        emit conversationListReceivedBegin(subscriber);
+    } else {
+        qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelsReceived"
+                 << "favorites already returning, not sending conversation list start";
+    }
+
+    // Copies: receivers may change the realm's lists.
+    const QStringList owned = m_ownedChannelURIs;
+    const QStringList names = m_ownedChannelDisplayNames;
+    for (const QString& uri : owned) {
+        if (uri.isEmpty())
+            continue;
+        emit conversationListEntry(subscriber, uri, names.value(owned.indexOf(uri)));
+        startParticipantPoll(getConversation(uri));
+    }
+    const QStringList favorites = m_favoriteChannelURIs;
+    for (const QString& uri : favorites) {
+        if (Conversation* conversation = getConversation(uri))
+            emit conversationListEntry(subscriber, uri, conversation->getDisplayName());
+    }
+
+    m_conversationListProgress |= OwnedFinished;
+    if (m_conversationListProgress & FavoritesFinished) {
+        m_conversationListProgress = 0;
+        emit conversationListReceivedEnd(subscriber);
+    } else {
+        qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelsReceived"
+                 << "awaiting favorites to return before closing conversation list";
+    }
+}
+
+void TavriIdentityRealm::onSocialManagerOwnedChannelAdded(const QString& channelURI, const QString&, const QString&,
+                                                          const QString&, const QString& channelDisplayName, bool,
+                                                          bool, const QString&, const QString&, const QString&,
+                                                          const QString&, const QString&)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelAdded" << channelURI << channelDisplayName;
+    if (channelURI.isEmpty())
+        return;
+    // The new channel's conversation is completed by its own add flow.
+    m_ownedChannelURIs.append(channelURI);
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerOwnedChannelAdded", subscriber))
+        return;
+    emit conversationListEntry(subscriber, channelURI, channelDisplayName);
+}
+
+void TavriIdentityRealm::onSocialManagerOwnedChannelDeleted(const QString& channelUri)
+{
+    qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelDeleted" << channelUri;
+    if (channelUri.isEmpty() || !m_ownedChannelURIs.contains(channelUri))
+        return;
+    m_ownedChannelURIs.removeAll(channelUri);
+    QString subscriber;
+    if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerOwnedChannelDeleted", subscriber))
+        return;
+    stopParticipantPoll(getConversation(channelUri));
+    emit conversationListEntryRemoved(subscriber, channelUri);
+}
+
+// --- chat text and voice sessions ---------------------------------------------
+
+namespace {
+
+// The local user's row among a conversation's participants, or null.
+ConversationParticipant* localParticipantOf(Conversation* conversation)
+{
+    const LocalUser* localUser = LocalUser::getLocalUser();
+    for (ConversationParticipant* participant : conversation->getParticipants()->getParticipants())
+        if (localUser->isLocalUserIdentity(participant->getIdentity()))
+            return participant;
+    return nullptr;
+}
+
+// The display name of a conversation's first participant that is not the
+// local user, escaped for a system line (display names are chosen by their
+// users and are never markup).
+QString remoteNameOf(Conversation* conversation)
+{
+    const LocalUser* localUser = LocalUser::getLocalUser();
+    for (ConversationParticipant* participant : conversation->getParticipants()->getParticipants()) {
+        Tavri::RealmUserInterface* user = participant->getIdentity();
+        if (user && !localUser->isLocalUserIdentity(user))
+            return user->getDisplayName().toHtmlEscaped();
+    }
+    return QString();
+}
+
+// The SIP URI that names the local user in the realm's signals; empty
+// without a built-in identity.
+QString localSipURI()
+{
+    const TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    return identity ? identity->getSipURI() : QString();
+}
+
+// The statistics of the voice connection are asked for this often.
+const int kStatisticsIntervalMs = 10000;
+// A peer whose audio goes off is announced this much later, unless it left.
+const int kAudioDisabledNoticeDelayMs = 100;
+
+} // namespace
+
+QString TavriIdentityRealm::parseChatTimestampPrefix(const QString& text)
+{
+    const int first = text.indexOf(QLatin1Char(':'));
+    if (first < 0)
+        return text;
+    const int second = text.indexOf(QLatin1Char(':'), first + 1);
+    if (second < 0)
+        return text;
+    bool isNumber = false;
+    int offset = text.mid(first + 1, second - first - 1).toInt(&isNumber);
+    if (!isNumber)
+        offset = 0;
+    // Time-zone offsets run from UTC-12:00 to UTC+14:00 in quarter hours.
+    if (offset < -720 || offset > 840 || offset % 15 != 0)
+        return text;
+    return text.mid(second + 1);
+}
+
+Conversation* TavriIdentityRealm::sessionConversation(const QString& sessionHandle, const char* function) const
+{
+    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+    if (!conversation)
+        reportAssertionFailure("m_conversationsBySessionHandle.contains(sessionHandle)", __FILE__, __LINE__,
+                               function, true);
+    return conversation;
+}
+
+bool TavriIdentityRealm::hasVoiceEnabledSession() const
+{
+    for (const Conversation* conversation : m_conversationsBySessionHandle)
+        if (conversation->getVoiceState() == Conversation::VoiceEnabled)
+            return true;
+    return false;
+}
+
+void TavriIdentityRealm::startStatisticsTimer()
+{
+    if (m_timerId == 0)
+        m_timerId = startTimer(kStatisticsIntervalMs, Qt::CoarseTimer);
+}
+
+void TavriIdentityRealm::stopStatisticsTimerWithoutVoice()
+{
+    if (m_timerId == 0 || hasVoiceEnabledSession())
+        return;
+    killTimer(m_timerId);
+    m_timerId = 0;
+}
+
+void TavriIdentityRealm::onVoiceManagerChatMessageSent(const QString& reqId, const QString& sessionHandle)
+{
+    if (!TAVRI_CHECK(m_inFlightChatMessages.contains(reqId)))
+        return;
+    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+        return;
+    const QString text = m_inFlightChatMessages.take(reqId);
+    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+
+    // A group chat that a private chat is moving to echoes into the chat the
+    // user sees.
+    QString conversationID = conversation->getSipURI();
+    if (conversationID.startsWith(kAdHocPrefix) && !conversation->getTransitionSipURI().isEmpty())
+        conversationID = conversation->getTransitionSipURI();
+    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    QString receiverUUID = conversationID;
+    if (conversationID.startsWith(kPrivatePrefix))
+        receiverUUID = requestUserInfoUpdateByURI(conversationID)->getUid();
+    if (!text.isEmpty() && identity)
+        emit textMessageReceived(conversationID, identity->getUid(), receiverUUID, text,
+                                 QDateTime::currentDateTime());
+    sendNextQueuedTextMessage(sessionHandle);
+}
+
+void TavriIdentityRealm::onVoiceManagerMessageNotSent(const QString& sessionHandle, const QString& reqId,
+                                                      int errorCode, const QString& errorMessage)
+{
+    qDebug() << "TavriIdentityRealm::onVoiceManagerMessageNotSent" << sessionHandle << errorCode << errorMessage;
+    if (!TAVRI_CHECK(m_inFlightChatMessages.contains(reqId)))
+        return;
+    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+        return;
+    // Dropped without a word; the queue goes on.
+    m_inFlightChatMessages.remove(reqId);
+    sendNextQueuedTextMessage(sessionHandle);
+}
+
+void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString& sessionHandle, const QString& reqId, bool)
+{
+    qDebug() << "TavriIdentityRealm::onVoiceManagerUserIsOffline" << sessionHandle;
+    if (!TAVRI_CHECK(m_inFlightChatMessages.contains(reqId)))
+        return;
+    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+        return;
+    m_inFlightChatMessages.remove(reqId);
+    const QString sipURI = m_conversationsBySessionHandle.value(sessionHandle)->getSipURI();
+    const QString name = requestUserInfoUpdateByURI(sipURI)->getDisplayName();
+    // A line of the conversation itself (sender and receiver are its URI):
+    // the message list shows it as plain text, so the name is not escaped
+    // here.
+    emit textMessageReceived(sipURI, sipURI, sipURI, tr("%1 is offline").arg(name), QDateTime::currentDateTime());
+    auto queue = m_pendingMessages.find(sipURI);
+    if (queue != m_pendingMessages.end() && !queue->isEmpty())
+        m_pendingMessages.erase(queue);
+}
+
+void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString& senderURI, const QString& sessionHandle,
+                                                           const QString& message)
+{
+    qDebug() << "TavriIdentityRealm::onVoiceManagerTextMessageReceived" << sessionHandle << senderURI;
+    const QString body = parseChatTimestampPrefix(message);
+    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+        return;
+    const QString conversationID = m_conversationsBySessionHandle.value(sessionHandle)->getSipURI();
+    const QString senderUUID = requestUserInfoUpdateByURI(senderURI)->getUid();
+    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    if (!identity || body.isEmpty())
+        return;
+    emit textMessageReceived(conversationID, senderUUID, identity->getUid(), body, QDateTime::currentDateTime());
+}
+
+void TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived(const QString& userURI, int presenceState,
+                                                              const QString& presenceMessage)
+{
+    auto* user = qobject_cast<TavriIdentityRealmUser*>(requestUserInfoUpdateByURI(userURI)->getQObject());
+    if (!user)
+        return;
+    // The voice network's buddy presence: 2 available, 1 and 5 away, 0 (and
+    // anything unknown) offline.
+    Tavri::RealmUserInterface::PresenceState state = Tavri::RealmUserInterface::Offline;
+    if (presenceState == 2)
+        state = Tavri::RealmUserInterface::Online;
+    else if (presenceState == 1 || presenceState == 5)
+        state = Tavri::RealmUserInterface::Away;
+    user->setPresenceState(state, true);
+    if (state == Tavri::RealmUserInterface::Offline)
+        user->setPresenceMessage(QString(), true);
+    else if (!presenceMessage.isEmpty())
+        user->setPresenceMessage(presenceMessage, true);
+}
+
+void TavriIdentityRealm::onVoiceManagerSessionJoining(const QString& sessionURI, const QString& sessionHandle,
+                                                      const QString& sessionDisplayName, bool incoming)
+{
+    qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining" << sessionURI << sessionHandle
+             << sessionDisplayName << incoming;
+    Conversation* conversation = getConversation(sessionURI);
+    if (!conversation)
+        return;
+
+    if (m_sessionHandlesByConversation.contains(conversation) && conversation->getTransitionSipURI().isEmpty() &&
+        !conversation->getTransitionOstrelSessionHandle().isEmpty()) {
+        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining"
+                 << "hanging conversation session handle, need to get rid of it"
+                 << conversation->getOstrelSessionHandle() << conversation->getTransitionOstrelSessionHandle();
+        removeKeyPointingTo(m_conversationsBySessionHandle, conversation->getOstrelSessionHandle(), conversation);
+    }
+
+    const QString transitionURI = conversation->getTransitionSipURI();
+    if (sessionURI != transitionURI) {
+        conversation->setOstrelSessionHandle(sessionHandle);
+    } else if (sessionURI.startsWith(kPrivatePrefix)) {
+        // Back to the private chat's own address: the group chat's session
+        // becomes the one being left.
+        conversation->setTransitionOstrelSessionHandle(conversation->getOstrelSessionHandle(true));
+        conversation->setOstrelSessionHandle(sessionHandle);
+        conversation->setTransitionSipURI(conversation->getSipURI());
+        conversation->setSipURI(sessionURI);
+    } else if (conversation->getOstrelSessionHandle() == conversation->getLegacyOstrelSessionHandle()) {
+        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining" << "migrating conversation to new sessionHandle"
+                 << sessionURI << sessionHandle;
+        conversation->setOstrelSessionHandle(sessionHandle);
+        conversation->setTransitionSipURI(conversation->getSipURI());
+        conversation->setSipURI(sessionURI);
+    } else {
+        // The conversation's voice runs on the channel it is moving to.
+        conversation->setTransitionOstrelSessionHandle(sessionHandle);
+    }
+
+    m_conversationsBySessionHandle.insert(sessionHandle, conversation);
+    m_sessionHandlesByConversation.insert(conversation, sessionHandle);
+
+    const QString sipURI = conversation->getSipURI();
+    if (sipURI.startsWith(kPrivatePrefix) && conversation->getVoiceState() == Conversation::VoiceToBeRequested)
+        conversation->requestVoice(true);
+    if (!sipURI.startsWith(kChannelPrefix)) {
+        // Private chats and calls are joined as their session starts.
+        const QString localURI = localSipURI();
+        if (!localURI.isEmpty())
+            emit conversationJoined(sipURI, localURI);
+        sendNextQueuedTextMessage(sessionHandle);
+    }
+}
+
+void TavriIdentityRealm::onVoiceManagerSessionJoined(const QString& sessionHandle)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoined" << sessionHandle << conversation->getSipURI();
+    // A private chat's voice is its own business (it moves to a group chat).
+    if (!conversation->getIsPrivate())
+        conversation->setVoiceState(Conversation::VoiceEnabled);
+    const QString localURI = localSipURI();
+    if (!localURI.isEmpty())
+        emit conversationJoined(conversation->getSipURI(), localURI);
+    sendNextQueuedTextMessage(sessionHandle);
+    emit joinedVoiceConversationCountChanged(getJoinedVoiceConversationCount());
+}
+
+void TavriIdentityRealm::onVoiceManagerChannelPasswordRequired(const QString& sessionHandle)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
+        return;
+    const QString localURI = localSipURI();
+    if (!localURI.isEmpty())
+        emit conversationPasswordRequired(conversation->getSipURI(), localURI);
+}
+
+void TavriIdentityRealm::onVoiceManagerChannelAccessDenied(const QString& sHandle, const QString& sMessage)
+{
+    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sHandle)))
+        return;
+    Conversation* conversation = m_conversationsBySessionHandle.take(sHandle);
+    qDebug() << "TavriIdentityRealm::onVoiceManagerChannelAccessDenied" << sHandle << conversation->getSipURI()
+             << sMessage;
+    // The refused session is gone: texts must not be sent into it.
+    if (m_sessionHandlesByConversation.value(conversation) == sHandle)
+        m_sessionHandlesByConversation.remove(conversation);
+    conversation->setOstrelSessionHandle(QString());
+    const QString localURI = localSipURI();
+    if (!localURI.isEmpty())
+        emit conversationDisconnected(conversation->getConversationID(), localURI,
+                                      Tavri::IdentityRealmInterface::DisconnectReasonAccessDenied, sMessage);
+}
+
+void TavriIdentityRealm::onVoiceManagerSessionJoinFailed(const QString& sessionURI, int statusCode,
+                                                         const QString& statusString)
+{
+    qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoinFailed" << sessionURI << statusCode << statusString;
+    const QString localURI = localSipURI();
+    if (localURI.isEmpty())
+        return;
+    emit conversationDisconnected(sessionURI, localURI,
+                                  statusCode == 403 ? Tavri::IdentityRealmInterface::DisconnectReasonAccessDenied
+                                                    : Tavri::IdentityRealmInterface::DisconnectReasonFailed,
+                                  statusString);
+}
+
+void TavriIdentityRealm::onVoiceManagerSessionRemoved(const QString& sessionUri, const QString& sessionHandle)
+{
+    qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << sessionUri << sessionHandle;
+    Conversation* conversation = !sessionUri.isEmpty() ? getConversation(sessionUri)
+                                                       : m_conversationsBySessionHandle.value(sessionHandle);
+    if (!TAVRI_CHECK(conversation))
+        return;
+
+    auto reasonCode = Tavri::IdentityRealmInterface::DisconnectReasonFailed;
+    QString reason = QStringLiteral("<unknown>");
+    if (conversation->getJoinState() == Conversation::PasswordRequested) {
+        reasonCode = Tavri::IdentityRealmInterface::DisconnectReasonPasswordRequired;
+        reason = QStringLiteral("needs new password");
+    }
+
+    // Only this session's entries go: the conversation may live on in
+    // another session.
+    if (m_sessionHandlesByConversation.value(conversation) == sessionHandle)
+        m_sessionHandlesByConversation.remove(conversation);
+    m_conversationsBySessionHandle.remove(sessionHandle);
+    if (sessionUri.startsWith(kAdHocPrefix))
+        m_conversationsByURI.remove(sessionUri); // an ended group chat is forgotten
+
+    const QString ownHandle = conversation->getOstrelSessionHandle();
+    const QString transitionHandle = conversation->getTransitionOstrelSessionHandle();
+    if ((!ownHandle.isEmpty() || !transitionHandle.isEmpty()) && sessionHandle != ownHandle &&
+        sessionHandle != transitionHandle) {
+        // An old session left behind by a completed move: the conversation
+        // goes on in its current one.
+        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << conversation->getSipURI()
+                 << "completing transition, left old sessionHandle" << sessionHandle;
+        emit joinedVoiceConversationCountChanged(getJoinedVoiceConversationCount());
+        return;
+    }
+
+    const QString localURI = localSipURI();
+    if (!localURI.isEmpty())
+        emit conversationDisconnected(conversation->getSipURI(), localURI, reasonCode, reason);
+    if (conversation->getOstrelSessionHandle() == sessionHandle)
+        conversation->setOstrelSessionHandle(QString());
+    if (conversation->getTransitionOstrelSessionHandle() == sessionHandle)
+        conversation->setTransitionOstrelSessionHandle(QString());
+
+    const QString remainingHandle = conversation->getOstrelSessionHandle(true);
+    if (remainingHandle.isEmpty()) {
+        const QString transitionURI = conversation->getTransitionSipURI();
+        if (transitionURI.startsWith(kPrivatePrefix))
+            conversation->setSipURI(transitionURI); // back to the private chat
+        conversation->setTransitionSipURI(QString());
+        conversation->setVoiceState(Conversation::VoiceDisabled);
+        stopStatisticsTimerWithoutVoice();
+    } else {
+        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << conversation->getSipURI()
+                 << "leaving transition handle in place - remote hasn't joined the voice channel";
+        if (!m_sessionHandlesByConversation.contains(conversation) &&
+            m_conversationsBySessionHandle.value(remainingHandle) == conversation)
+            m_sessionHandlesByConversation.insert(conversation, remainingHandle);
+    }
+    emit joinedVoiceConversationCountChanged(getJoinedVoiceConversationCount());
+
+    const QString sipURI = conversation->getSipURI();
+    if (sipURI.startsWith(kChannelPrefix) && !sipURI.startsWith(kAdHocPrefix)) {
+        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << "requesting participant count update"
+                 << sipURI;
+        conversation->stopPendingTimer();
+        conversation->startPendingTimer();
+    }
+}
+
+void TavriIdentityRealm::onVoiceManagerMediaDisconnected(const QString& sessionHandle, const QString& reason)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onVoiceManagerMediaDisconnected" << sessionHandle << reason;
+    emit conversationAudioDisabled(conversation->getSipURI());
+    if (conversation->getOstrelSessionHandle() == sessionHandle)
+        conversation->setVoiceState(Conversation::VoiceDisabled);
+    stopStatisticsTimerWithoutVoice();
+}
+
+void TavriIdentityRealm::onVoiceManagerMediaStreamUpdated(const QString& sessionHandle, bool isIncoming, int state,
+                                                          const QString& message)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onVoiceManagerMediaStreamUpdated" << sessionHandle << isIncoming << state
+             << message;
+    if (!conversation->getIsJoined()) {
+        qDebug() << "TavriIdentityRealm::onVoiceManagerMediaStreamUpdated"
+                 << " - conversation no longer joined, ignoring...";
+        return;
+    }
+    switch (state) {
+    case 1:
+    case 2: {
+        const bool enabled = state == 2;
+        if (ConversationParticipant* local = localParticipantOf(conversation))
+            local->setVoiceEnabled(enabled);
+        conversation->getChatMessages()->addSystemMessage(enabled ? tr("You have enabled audio.")
+                                                                  : tr("You have disabled audio."));
+        emit conversation->localAudioEnabledChanged(enabled);
+        if (enabled)
+            startStatisticsTimer();
+        break;
+    }
+    case 3:
+        if (!conversation->getIsPrivate()) {
+            reportAssertionFailure("false", __FILE__, __LINE__, Q_FUNC_INFO, true);
+        } else if (!LocalUser::getLocalUser()->tavriidentity()) {
+            reportAssertionFailure("LocalUser::getLocalUser()->tavriidentity()", __FILE__, __LINE__, Q_FUNC_INFO,
+                                   true);
+        } else {
+            conversation->getChatMessages()->addSystemMessage(
+                tr("%1 is trying to enable audio, click on the icon to enable audio.")
+                    .arg(remoteNameOf(conversation)));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void TavriIdentityRealm::onVoiceManagerParticipantAdded(const QString& participantURI, const QString& sessionHandle,
+                                                        const QString& displayName, const QString& participantTag)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantAdded" << participantURI << sessionHandle
+             << displayName;
+    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(participantURI);
+    const QString uid = user->getUid();
+    emit conversationParticipantAdded(conversation->getSipURI(), uid);
+
+    const bool isLocal = LocalUser::getLocalUser()->isLocalUserIdentity(user);
+    if (ConversationParticipant* participant = conversation->getParticipants()->getParticipantByUUID(uid)) {
+        participant->setVoiceParticipantURI(participantTag);
+        if (conversation->getSipURI().startsWith(kChannelPrefix))
+            participant->setVoiceEnabled(true);
+        if (isLocal && conversation->getVoiceState() == Conversation::VoiceEnabled) {
+            startStatisticsTimer();
+            emit conversation->localAudioEnabledChanged(true);
+        }
+    }
+
+    if (!isLocal && !sessionHandle.isEmpty() && sessionHandle == conversation->getTransitionOstrelSessionHandle()) {
+        // The peer has joined the channel the conversation is moving to: that
+        // session becomes the conversation's own.
+        const QString oldHandle = conversation->getOstrelSessionHandle();
+        qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantAdded" << "transition complete, leaving"
+                 << oldHandle << "for" << sessionHandle;
+        if (!oldHandle.isEmpty())
+            removeKeyPointingTo(m_conversationsBySessionHandle, oldHandle, conversation);
+        m_sessionHandlesByConversation.insert(conversation, sessionHandle);
+        conversation->setOstrelSessionHandle(sessionHandle);
+        conversation->setTransitionOstrelSessionHandle(QString());
+        const QString sipURI = conversation->getSipURI();
+        conversation->setSipURI(conversation->getTransitionSipURI());
+        conversation->setTransitionSipURI(sipURI);
+    }
+
+    if (conversation->getParticipants()->rowCount() > 2) {
+        // A group chat no longer answers to a private chat's address.
+        for (auto it = m_conversationsByURI.begin(); it != m_conversationsByURI.end();) {
+            if (it.value() == conversation && it.key().startsWith(kPrivatePrefix))
+                it = m_conversationsByURI.erase(it);
+            else
+                ++it;
+        }
+    }
+
+    if (VoiceManager* voice = VoiceManager::getInstance()) {
+        const double volume = StorageManager::getInstance()->getVolumeAdjustForUserUri(participantURI);
+        voice->setParticipantVolume(sessionHandle, participantURI, qRound(volume));
+    }
+}
+
+void TavriIdentityRealm::onVoiceManagerParticipantRemoved(const QString& participantURI,
+                                                          const QString& sessionHandle, int reason,
+                                                          const QString& participantTag)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
+        return;
+    qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantRemoved" << participantURI << sessionHandle << reason
+             << participantTag;
+    if (conversation->getJoinState() != Conversation::Joined ||
+        participantURI == conversation->getLegacyOstrelSessionHandle())
+        return;
+
+    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(participantURI);
+    const bool isLocal = LocalUser::getLocalUser()->isLocalUserIdentity(user);
+    if (conversation->getIsPrivate() && isLocal && sessionHandle == conversation->getTransitionOstrelSessionHandle()) {
+        // The local user leaves the channel the private chat was moving to:
+        // the move is abandoned.
+        qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantRemoved"
+                 << "local user dropping from p2p while in transition...";
+        conversation->getChatMessages()->addSystemMessage(
+            tr("%1 has declined to enable audio").arg(remoteNameOf(conversation)));
+        if (VoiceManager* voice = VoiceManager::getInstance())
+            voice->requestTerminateSession(sessionHandle);
+        conversation->setTransitionOstrelSessionHandle(QString());
+        conversation->setVoiceState(Conversation::VoiceDisabled);
+        return;
+    }
+
+    auto code = Tavri::IdentityRealmInterface::DisconnectReasonNone;
+    QString text;
+    switch (reason) {
+    case 1:
+        code = Tavri::IdentityRealmInterface::DisconnectReasonTimedOut;
+        text = QStringLiteral("timed out");
+        break;
+    case 2:
+        code = Tavri::IdentityRealmInterface::DisconnectReasonKicked;
+        text = QStringLiteral("kicked");
+        break;
+    case 3:
+        code = Tavri::IdentityRealmInterface::DisconnectReasonBanned;
+        text = QStringLiteral("banned");
+        break;
+    default:
+        break;
+    }
+    emit conversationParticipantRemoved(conversation->getSipURI(), user->getUid(), code, text);
+
+    // A chat down to two people answers to the other one's private address.
+    if (conversation->getIsJoined() && conversation->getChannelUID().isEmpty() &&
+        conversation->getParticipants()->rowCount() == 2) {
+        const LocalUser* localUser = LocalUser::getLocalUser();
+        for (ConversationParticipant* participant : conversation->getParticipants()->getParticipants()) {
+            if (localUser->isLocalUserIdentity(participant->getIdentity()))
+                continue;
+            const QString peerURI = participant->getSipURI();
+            if (!peerURI.isEmpty())
+                m_conversationsByURI.insert(peerURI, conversation);
+            break;
+        }
+    }
+}
+
+void TavriIdentityRealm::onVoiceManagerParticipantUpdated(const QString& userUri, const QString& sessionHandle,
+                                                          bool isMutedGlobally, bool isSpeaking,
+                                                          int volumeAdjustment, double, int activeMediaFlags,
+                                                          bool isMutedLocally, bool, int participantType,
+                                                          const QString&)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation || !conversation->getIsJoined())
+        return;
+    ConversationParticipant* participant = conversation->getParticipants()->getParticipantBySipURI(userUri);
+    if (!participant) {
+        qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantUpdated" << "no participant" << userUri
+                 << "in" << conversation->getOstrelSessionHandle() << conversation->getTransitionOstrelSessionHandle()
+                 << conversation->getSipURI() << conversation->getTransitionSipURI();
+        return;
+    }
+
+    const bool voice = (activeMediaFlags & 1) != 0;
+    const bool isLocal = LocalUser::getLocalUser()->isLocalUserIdentity(participant->getIdentity());
+    if (voice != participant->getVoiceEnabled() && !isLocal) {
+        if (voice) {
+            Tavri::RealmUserInterface* user = participant->getIdentity();
+            const QString name = user ? user->getDisplayName() : userUri;
+            conversation->getChatMessages()->addSystemMessage(tr("%1 has enabled audio.").arg(name.toHtmlEscaped()));
+        } else {
+            // Announced only if the participant is still there shortly: one
+            // who leaves has its own line.
+            const int timerId = startTimer(kAudioDisabledNoticeDelayMs);
+            m_audioDisabledTimers.insert(timerId, qMakePair(QPointer<Conversation>(conversation), userUri));
+        }
+    }
+    if (!m_surveyPending && voice && !isLocal && conversation->getVoiceState() == Conversation::VoiceEnabled)
+        m_surveyPending = true;
+
+    participant->setIsSpeaking(isSpeaking);
+    participant->setLocalVolumeAdjustment(volumeAdjustment, true);
+    participant->setIsMuted(isMutedGlobally);
+    participant->setIsMutedLocally(isMutedLocally);
+    if (participantType == 1 || participantType == 2)
+        participant->setIsModerator(true);
+    participant->setVoiceEnabled(voice);
+}
+
+void TavriIdentityRealm::onVoiceManagerParticipantVolumeUpdated(const QString& sessionHandle,
+                                                                const QString& participantUri, int volume)
+{
+    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+    if (!conversation)
+        return;
+    const QString userURI = participantUri.section(QLatin1Char(';'), 0, 0);
+    if (ConversationParticipant* participant = conversation->getParticipants()->getParticipantBySipURI(userURI))
+        participant->setLocalVolumeAdjustment(volume, true);
+}
+
+void TavriIdentityRealm::onVoiceManagerSessionNotificationReceived(const QString& sessionHandle,
+                                                                   const QString& participantURI,
+                                                                   int notificationType)
+{
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
+        return;
+    emit conversationParticipantIsTypingChanged(conversation->getSipURI(),
+                                                requestUserInfoUpdateByURI(participantURI)->getUid(),
+                                                notificationType != 0);
+}
+
+RealmIdentityList* TavriIdentityRealm::channelList(const QString& channelURI,
+                                                   RealmIdentityList* (Conversation::*list)(bool),
+                                                   const char* function)
+{
+    Conversation* conversation = getConversation(channelURI);
+    if (!conversation) {
+        reportAssertionFailure("conversation", __FILE__, __LINE__, function, true);
+        return nullptr;
+    }
+    return (conversation->*list)(false);
+}
+
+void TavriIdentityRealm::onVoiceManagerModeratorListReceived(const QString& channelURI, const QStringList& moderators,
+                                                             const QVariantList&)
+{
+    RealmIdentityList* list = channelList(channelURI, &Conversation::getModerators, Q_FUNC_INFO);
+    if (!list)
+        return;
+    list->clear();
+    for (const QString& userURI : moderators)
+        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+}
+
+void TavriIdentityRealm::onVoiceManagerModeratorAdded(const QString& channelUri, const QString& userUri)
+{
+    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
+        list->addIdentity(requestUserInfoUpdateByURI(userUri));
+}
+
+void TavriIdentityRealm::onVoiceManagerModeratorRemoved(const QString& channelUri, const QString& userUri)
+{
+    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
+        list->removeIdentity(requestUserInfoUpdateByURI(userUri));
+}
+
+void TavriIdentityRealm::onVoiceManagerAclListReceived(const QString& channelURI, const QStringList& userURIs)
+{
+    RealmIdentityList* list = channelList(channelURI, &Conversation::getMembers, Q_FUNC_INFO);
+    if (!list)
+        return;
+    list->clear();
+    for (const QString& userURI : userURIs)
+        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+}
+
+void TavriIdentityRealm::onVoiceManagerMemberAddedToChannelACL(const QString& channelUri, const QString& userUri)
+{
+    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
+        list->addIdentity(requestUserInfoUpdateByURI(userUri));
+}
+
+void TavriIdentityRealm::onVoiceManagerMemberRemovedFromChannelACL(const QString& channelUri, const QString& userUri)
+{
+    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
+        list->removeIdentity(requestUserInfoUpdateByURI(userUri));
+}
+
+void TavriIdentityRealm::onVoiceManagerBanListReceived(const QString& channelURI, const QStringList& bannedUserURIs)
+{
+    RealmIdentityList* list = channelList(channelURI, &Conversation::getBanned, Q_FUNC_INFO);
+    if (!list)
+        return;
+    list->clear();
+    for (const QString& userURI : bannedUserURIs)
+        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+}
+
+void TavriIdentityRealm::onVoiceManagerUserBanned(const QString& channelURI, const QString& userURI, bool banned)
+{
+    RealmIdentityList* list = channelList(channelURI, &Conversation::getBanned, Q_FUNC_INFO);
+    if (!list)
+        return;
+    if (banned)
+        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+    else
+        list->removeIdentity(requestUserInfoUpdateByURI(userURI));
+}
+
+void TavriIdentityRealm::onVoiceManagerReadyToJoinChannels()
+{
+    qDebug() << "TavriIdentityRealm::onVoiceManagerReadyToJoinChannels" << m_pendingJoins.size()
+             << "joins waiting";
+    m_readyToJoinChannels = true;
+    // Taken out first: each join is made once, not again at the next
+    // reconnection.
+    const QHash<QString, QString> joins = std::exchange(m_pendingJoins, {});
+    VoiceManager* voice = VoiceManager::getInstance();
+    for (auto it = joins.cbegin(); it != joins.cend(); ++it) {
+        if (voice)
+            voice->requestJoinChannel(it.key(), it.value(), true);
+    }
 }

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include "conversation.h"
 
@@ -80,6 +81,11 @@ public:
     // The chat frame of an outgoing text: the UTC send time in milliseconds
     // since the epoch, ":0:" (the time-zone field, always 0), then the text.
     static QString buildChatTimestampPrefix(const QString& text);
+    // The text of an incoming chat frame: what follows the second colon,
+    // when the field between the first two colons is a time-zone offset in
+    // minutes (-720 to 840, a multiple of 15; a field that is no number counts
+    // as 0). Any other text, a frame's absence included, is returned whole.
+    static QString parseChatTimestampPrefix(const QString& text);
 
     // The realm's conversation for a SIP URI, found or created: an ad-hoc
     // group chat ("sip:confctl-g-"), a permanent channel ("sip:confctl-",
@@ -160,6 +166,8 @@ signals:
     void joinedVoiceConversationCountChanged(int count);
     // One permanent channel of a channel-hierarchy answer of the web service.
     void permanentConversationInfoReceived(Conversation* conversation);
+    // The voice of a conversation's session was cut off.
+    void conversationAudioDisabled(const QString& conversationID);
 
 public slots:
     void onNetworkDisconnect() override;
@@ -192,6 +200,90 @@ public slots:
 
     // Drops the sending user from the realm's tables.
     void onUserDestroying();
+
+protected slots:
+    // Chat text and voice sessions, from the voice service. Every slot that
+    // names a session needs the session to be the realm's: an unknown handle
+    // is reported as a broken invariant and changes nothing (the volume slot
+    // alone ignores it quietly). Signals that name the local participant are
+    // emitted only while the local user has a built-in identity.
+
+    // A sent text's result: the local echo of the text (only when the send
+    // succeeded), then the next queued text of the session. A recipient who
+    // is offline yields the line "<name> is offline" and drops the texts
+    // still queued for that private chat.
+    void onVoiceManagerChatMessageSent(const QString& reqId, const QString& sessionHandle);
+    void onVoiceManagerMessageNotSent(const QString& sessionHandle, const QString& reqId, int errorCode,
+                                      const QString& errorMessage);
+    void onVoiceManagerUserIsOffline(const QString& sessionHandle, const QString& reqId, bool isQueued);
+    // An incoming chat frame: its text, unless empty, goes to the
+    // session's conversation from the sender's realm user.
+    void onVoiceManagerTextMessageReceived(const QString& senderURI, const QString& sessionHandle,
+                                           const QString& message);
+
+    // A buddy's presence: 2 is Online, 1 and 5 are Away, anything else is
+    // Offline (which also clears the presence message).
+    void onVoiceManagerPresenceUpdateReceived(const QString& userURI, int presenceState,
+                                              const QString& presenceMessage);
+    // A session starts for a conversation: it becomes the conversation's own
+    // session, or the session of the channel a private chat is moving to,
+    // and is filed under its handle. A private chat or call is joined at once
+    // and sends its first queued text.
+    void onVoiceManagerSessionJoining(const QString& sessionURI, const QString& sessionHandle,
+                                      const QString& sessionDisplayName, bool incoming);
+    // A session is connected: channels get voice, the conversation is joined
+    // and sends its next queued text.
+    void onVoiceManagerSessionJoined(const QString& sessionHandle);
+    void onVoiceManagerChannelPasswordRequired(const QString& sessionHandle);
+    // Refused entry: the session is forgotten and the conversation told why.
+    void onVoiceManagerChannelAccessDenied(const QString& sHandle, const QString& sMessage);
+    // A failed join: 403 is access denied, anything else a failure.
+    void onVoiceManagerSessionJoinFailed(const QString& sessionURI, int statusCode, const QString& statusString);
+    // A session ended. An old session left behind by a completed move only
+    // updates the count; otherwise the conversation is disconnected, and
+    // once it has no session left it returns to its private-chat address
+    // without voice. A permanent channel's participants are polled at once.
+    void onVoiceManagerSessionRemoved(const QString& sessionUri, const QString& sessionHandle);
+    void onVoiceManagerMediaDisconnected(const QString& sessionHandle, const QString& reason);
+    // The local user's audio in a joined conversation: 1 off, 2 on, 3 a
+    // private chat's peer asking to enable audio.
+    void onVoiceManagerMediaStreamUpdated(const QString& sessionHandle, bool isIncoming, int state,
+                                          const QString& message);
+    // Participants of a session. A peer joining the session a private chat
+    // is moving to completes the move.
+    void onVoiceManagerParticipantAdded(const QString& participantURI, const QString& sessionHandle,
+                                        const QString& displayName, const QString& participantTag);
+    void onVoiceManagerParticipantRemoved(const QString& participantURI, const QString& sessionHandle, int reason,
+                                          const QString& participantTag);
+    // A participant's voice, speaking, volume, mute and moderator state. A
+    // peer whose audio goes off is announced 100 ms later, and not at all
+    // when it has left by then.
+    void onVoiceManagerParticipantUpdated(const QString& userUri, const QString& sessionHandle,
+                                          bool isMutedGlobally, bool isSpeaking, int volumeAdjustment,
+                                          double energy, int activeMediaFlags, bool isMutedLocally,
+                                          bool isTextMutedGlobally, int participantType,
+                                          const QString& participantTag);
+    // participantUri may carry ";" parameters after the user's URI.
+    void onVoiceManagerParticipantVolumeUpdated(const QString& sessionHandle, const QString& participantUri,
+                                                int volume);
+    // A typing notice: a non-zero type means typing.
+    void onVoiceManagerSessionNotificationReceived(const QString& sessionHandle, const QString& participantURI,
+                                                   int notificationType);
+    // A channel's moderator, access and ban lists: a full list replaces the
+    // conversation's list in its order, a single change adds or removes one
+    // user. An unknown channel is reported.
+    void onVoiceManagerModeratorListReceived(const QString& channelURI, const QStringList& moderators,
+                                             const QVariantList& permissionLevels);
+    void onVoiceManagerModeratorAdded(const QString& channelUri, const QString& userUri);
+    void onVoiceManagerModeratorRemoved(const QString& channelUri, const QString& userUri);
+    void onVoiceManagerAclListReceived(const QString& channelURI, const QStringList& userURIs);
+    void onVoiceManagerMemberAddedToChannelACL(const QString& channelUri, const QString& userUri);
+    void onVoiceManagerMemberRemovedFromChannelACL(const QString& channelUri, const QString& userUri);
+    void onVoiceManagerBanListReceived(const QString& channelURI, const QStringList& bannedUserURIs);
+    void onVoiceManagerUserBanned(const QString& channelURI, const QString& userURI, bool banned);
+    // The voice service can join channels: the joins asked before are made
+    // now, once each.
+    void onVoiceManagerReadyToJoinChannels();
 
 protected:
     // The connection-statistics timer asks for statistics; a "has disabled
@@ -257,6 +349,38 @@ protected slots:
     void onSocialManagerContactGroupsReceivedEnd();
     void onSocialManagerContactGroupRemoved(const QString& groupID);
 
+    // The local user's own conversation list: the favourite channels and the
+    // channels the user owns, announced for the local user's built-in
+    // identity (without it each slot reports a broken invariant and stops).
+    // The two web replies make one list: the first to arrive opens it, the
+    // second closes it, in either order. An owned channel that is also a
+    // favourite is listed twice; an empty URI is never listed. Every listed
+    // channel has its participants polled while it is not joined; a channel
+    // that leaves the list stops being polled.
+    void onSocialManagerFavoriteChannelsBeginReceived();
+    void onSocialManagerFavoriteChannelReceived(const QString& channelUri);
+    // Closes the list when the owned channels have come already; the owned
+    // channels of the last reply that are not favourites join the list.
+    void onSocialManagerFavoriteChannelsEndReceived();
+    // A favourite added or removed at the web service. A removed favourite
+    // loses its flag as the service's own change (no request goes back) and
+    // leaves the list, even when the user owns the channel.
+    void onSocialManagerChannelFavoriteChanged(const QString& channelUri, bool favorited);
+    // Lists the owned channels and the favourites again; closes the list when
+    // the favourites have come already.
+    void onSocialManagerOwnedChannelsReceived(const QStringList& ownedChannelURIs,
+                                              const QStringList& ownedChannelDisplayNames);
+    // A channel the user has just made joins the list; only its URI and
+    // display name are used here.
+    void onSocialManagerOwnedChannelAdded(const QString& channelURI, const QString& channelUID,
+                                          const QString& channelOwnerUID, const QString& parentChannelUID,
+                                          const QString& channelDisplayName, bool isPublic, bool hasPassword,
+                                          const QString& channelImageURI, const QString& channelDialinCode,
+                                          const QString& channelMessage, const QString& channelDescription,
+                                          const QString& lastOn);
+    // A deleted owned channel leaves the list; one not owned is ignored.
+    void onSocialManagerOwnedChannelDeleted(const QString& channelUri);
+
 private:
     friend class TavriIdentityRealmTest;
 
@@ -273,6 +397,19 @@ private:
     void retireConversation(Conversation* old, Conversation* replacement);
     // Moves those child channels of from that carry a channel UID under to.
     void handOverChildChannels(Conversation* from, Conversation* to);
+    // The conversation of a session handle; null, after reporting the broken
+    // invariant for function, when the realm does not know the handle.
+    Conversation* sessionConversation(const QString& sessionHandle, const char* function) const;
+    // Whether a conversation with a session has voice.
+    bool hasVoiceEnabledSession() const;
+    // The 10 s connection-statistics timer: started when a conversation gains
+    // audio, stopped once no conversation with a session has voice.
+    void startStatisticsTimer();
+    void stopStatisticsTimerWithoutVoice();
+    // The moderator, member or ban list of a channel; null (after reporting
+    // the broken invariant for function) when there is no such channel.
+    RealmIdentityList* channelList(const QString& channelURI, RealmIdentityList* (Conversation::*list)(bool),
+                                   const char* function);
     // The voice service's address of a permanent channel.
     static QString channelAddress(const QString& channelUID);
     // The roster's subscriber: the uid of the local user's built-in
@@ -281,6 +418,18 @@ private:
     static bool rosterSubscriber(const char* function, QString& subscriberUUID);
     // Asks the web service for the contact groups.
     static void requestContactGroupRefresh();
+
+    // Steps of merging the favourites and owned-channels replies into one
+    // conversation list (bits of m_conversationListProgress).
+    enum ConversationListProgress : quint16 {
+        OwnedStartedList = 0x1,
+        FavoritesStartedList = 0x2,
+        FavoritesFinished = 0x4,
+        OwnedFinished = 0x8,
+    };
+    // The conversation of a listed channel: polled unless already so.
+    static void startParticipantPoll(Conversation* conversation);
+    static void stopParticipantPoll(Conversation* conversation);
 
     // Private chat URI per (sender id, receiver id).
     QHash<QPair<QString, QString>, QString> m_privateConversationMap;
