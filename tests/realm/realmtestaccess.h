@@ -7,8 +7,10 @@
 #include "conversation.h"
 #include "tavriidentityrealm.h"
 
+#include <QHash>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 class TavriIdentityRealmTest
 {
@@ -42,6 +44,39 @@ public:
         realm()->m_surveyPending = false;
     }
     static int surveyCountdown() { return realm()->m_postCallSurveyCountdown; }
+
+    // Chat text and voice-session state.
+    static QHash<QString, QString> &inFlight() { return realm()->m_inFlightChatMessages; }
+    static QHash<QString, QStringList> &pendingMessages() { return realm()->m_pendingMessages; }
+    static QHash<QString, QString> &pendingJoins() { return realm()->m_pendingJoins; }
+    static void setReadyToJoinChannels(bool ready) { realm()->m_readyToJoinChannels = ready; }
+    static bool readyToJoinChannels() { return realm()->m_readyToJoinChannels; }
+    static bool surveyPending() { return realm()->m_surveyPending; }
+    // The connection-statistics timer (0 when it does not run).
+    static int statsTimer() { return realm()->m_timerId; }
+    static void stopStatsTimer()
+    {
+        if (realm()->m_timerId != 0)
+            realm()->killTimer(realm()->m_timerId);
+        realm()->m_timerId = 0;
+    }
+    // The "has disabled audio" notices still waiting.
+    static int pendingAudioNotices() { return realm()->m_audioDisabledTimers.size(); }
+
+    // The local user's conversation list as the realm merges it: the owned
+    // and favourite channel URIs and the word of merge steps (0: no list
+    // open).
+    static QStringList& ownedChannelURIs() { return realm()->m_ownedChannelURIs; }
+    static QStringList& favoriteChannelURIs() { return realm()->m_favoriteChannelURIs; }
+    static quint16& conversationListProgress() { return realm()->m_conversationListProgress; }
+    // Forgets the lists and closes any list still open.
+    static void resetConversationList()
+    {
+        ownedChannelURIs().clear();
+        realm()->m_ownedChannelDisplayNames.clear();
+        favoriteChannelURIs().clear();
+        conversationListProgress() = 0;
+    }
 
 private:
     static TavriIdentityRealm* realm() { return TavriIdentityRealm::getInstance(); }
