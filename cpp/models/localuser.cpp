@@ -1,7 +1,9 @@
 #include "localuser.h"
 
 #include "conversation.h"
+#include "conversationmessagelist.h"
 #include "identityrealmmanager.h"
+#include "notification.h"
 #include "notificationlist.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
@@ -14,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QRegularExpression>
 #include <QTimerEvent>
 #include <QXmppArchiveIq.h>
 #include <QXmppArchiveManager.h>
@@ -27,6 +30,11 @@
 namespace {
 
 LocalUser* s_localUser = nullptr;
+
+bool isNotificationState(int state)
+{
+    return state >= Notification::NotificationStateInvalid && state <= Notification::NotificationStateLAST;
+}
 
 // Reconnect attempts in one series, and the first delay of a series.
 constexpr int kMaxRetries = 3;
@@ -70,6 +78,7 @@ LocalUser::LocalUser(QObject* parent)
         connect(voice, &VoiceManager::micLevelChanged, this, &LocalUser::onVoiceVolumeAdjustChanged);
         connect(voice, &VoiceManager::speakerLevelChanged, this, &LocalUser::onVoiceSpeakerVolumeAdjustChanged);
     }
+    connect(&m_notificationPollTimer, &QTimer::timeout, this, &LocalUser::onPollForNotifications);
     connect(&m_idleHandler, &IdleHandler::away, this, &LocalUser::onIdleTimeout);
     connect(&m_idleHandler, &IdleHandler::online, this, &LocalUser::onIdleReturned);
     connect(TavriSharedIdentityRealmManager::getInstance(), &TavriSharedIdentityRealmManager::loginStateChange, this,
@@ -95,6 +104,7 @@ LocalUser::LocalUser(QObject* parent)
         connect(socialManager, &QSocialManager::notificationReceived, m_notificationList,
                 &NotificationList::onNotificationReceived);
     }
+    connect(m_notificationList, &NotificationList::notificationAdded, this, &LocalUser::onNotificationAdded);
 }
 
 LocalUser::~LocalUser()
@@ -103,9 +113,16 @@ LocalUser::~LocalUser()
     if (VoiceManager* voice = VoiceManager::getInstance())
         disconnect(voice, nullptr, this, nullptr);
     disconnect(&m_idleHandler, nullptr, this, nullptr);
+    disconnect(&m_notificationPollTimer, nullptr, this, nullptr);
     m_notificationPollTimer.stop();
     killRetryTimer();
     m_idleHandler.stop();
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        disconnect(socialManager, nullptr, m_notificationList, nullptr);
+    disconnect(m_notificationList, nullptr, this, nullptr);
+    m_notificationList->clear();
+    delete m_notificationList;
+    m_notificationList = nullptr;
     if (s_localUser == this)
         s_localUser = nullptr;
     qDebug() << "~LocalUser() - end";
@@ -113,6 +130,11 @@ LocalUser::~LocalUser()
 
 void LocalUser::requestMarkNotification(const QString& notificationUID, int state, bool clicked)
 {
+    if (!isNotificationState(state)) {
+        qWarning() << "LocalUser::requestMarkNotification" << "no such notification state" << state << "for"
+                   << notificationUID;
+        return;
+    }
     QSocialManager* socialManager = QSocialManager::getInstance();
     if (socialManager)
         socialManager->requestUpdateNotifications({notificationUID}, state);
@@ -195,6 +217,10 @@ void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, cons
         social->requestChannelsOwned();
         social->requestChannelFavoritesList();
     }
+    // Stored records are read as the user's; without an identity there is
+    // no user to read them for.
+    if (m_identity)
+        getNotificationList(true);
     loadUserSettings();
     m_recentConversations->refresh();
 }
@@ -278,6 +304,7 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
     }
 
     setPresenceState(Tavri::RealmUserInterface::Offline, false);
+    m_notificationList->clear();
     setLoginState(LoggedOut, reason);
     m_notificationPollTimer.stop();
     StorageManager* storage = StorageManager::getInstance();
@@ -1017,4 +1044,453 @@ void LocalUser::requestSpeakSingleChannel(const QString& channelUri)
         return;
     if (VoiceManager* voice = VoiceManager::getInstance())
         voice->setTransmittingChannel(channelUri, QString());
+}
+
+// --- User-to-user app data ------------------------------------------------------
+
+namespace {
+
+const QString kRequestCurrentChannels = QStringLiteral("RequestCurrentChannels");
+const QString kProfileUpdate = QStringLiteral("ProfileUpdate");
+const QString kChannelsUpdate = QStringLiteral("Channels");
+const QString kVoiceRequest = QStringLiteral("rv:");
+const QString kVoiceRequestAck = QStringLiteral("rva:");
+const QString kMultiPartyInvitation = QStringLiteral("rt:");
+const QString kMultiPartyInvitationAck = QStringLiteral("rta:");
+const QString kGroupInvitation = QStringLiteral("ri:");
+const QString kGroupInvitationAck = QStringLiteral("ria:");
+const QString kPermanentTransition = QStringLiteral("rp:");
+const QString kPermanentTransitionAck = QStringLiteral("rpa:");
+const QString kChannelURIPrefix = QStringLiteral("sip:confctl-");
+const QString kNotificationContentType = QStringLiteral("x-ostrel-notification");
+// A server poke that is about an invitation, not a notification to fetch.
+const QString kServerInvitationPoke = QStringLiteral("ri|");
+// Peers choose the texts: a log line shows no more than this many
+// characters of one.
+constexpr int kLoggedAppDataChars = 200;
+
+QString loggedText(const QString& text)
+{
+    if (text.size() <= kLoggedAppDataChars)
+        return text;
+    return text.left(kLoggedAppDataChars) + QStringLiteral("... (%1 characters)").arg(text.size());
+}
+
+// A URI that can stand inside the join link's href="..." without ending the
+// attribute or the tag: no quotes, angle brackets or blanks.
+bool isSafeLinkURI(const QString& uri)
+{
+    for (const QChar character : uri) {
+        if (character == QLatin1Char('"') || character == QLatin1Char('\'') || character == QLatin1Char('<')
+            || character == QLatin1Char('>') || character.isSpace())
+            return false;
+    }
+    return true;
+}
+
+// The private chat with the sender of an in-band text. Only users have
+// private chats: a text from any other kind of address (a channel, a call)
+// must not make the user join it.
+Conversation* privateChatWith(const QString& senderURI)
+{
+    if (!senderURI.startsWith(QLatin1String("sip:u-"))) {
+        qWarning() << "LocalUser::onUserAppDataReceived" << "no private chat with a sender that is not a user:"
+                   << loggedText(senderURI);
+        return nullptr;
+    }
+    return TavriIdentityRealm::getInstance()->getConversation(senderURI);
+}
+
+} // namespace
+
+void LocalUser::sendAppData(const QString& toURI, const QString& content)
+{
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->sendUserAppData(toURI, content);
+    else
+        qWarning() << "LocalUser::sendAppData" << "no voice service to answer" << toURI;
+}
+
+QString LocalUser::appDataSenderName(const QString& senderURI)
+{
+    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(senderURI);
+    // The peer chose the name; the chat notice is rich text.
+    return user ? user->getDisplayName().toHtmlEscaped() : QString();
+}
+
+void LocalUser::onUserAppDataReceived(const QString& senderURI, const QString& content)
+{
+    if (content == kRequestCurrentChannels) {
+        qDebug() << "LocalUser::onUserAppDataReceived"
+                 << "deprecated request, not responding to request to see participating channels";
+    } else if (content == kProfileUpdate) {
+        QSocialManager* social = QSocialManager::getInstance();
+        if (!senderURI.startsWith(QLatin1String("sip:")))
+            qWarning() << "LocalUser::onUserAppDataReceived" << "profile update from a sender without a SIP URI:"
+                       << loggedText(senderURI);
+        else if (social)
+            social->getUserInfoByUri(senderURI);
+    } else if (content.startsWith(kChannelsUpdate)) {
+        qDebug() << "LocalUser::onUserAppDataReceived"
+                 << "Ignoring channelsParticipatingIn update from" << loggedText(senderURI);
+    } else if (content.startsWith(kVoiceRequest)) {
+        handleVoiceRequest(senderURI, content.mid(kVoiceRequest.size()));
+    } else if (content.startsWith(kVoiceRequestAck)) {
+        handleAcknowledgement(senderURI, kVoiceRequestAck, content.mid(kVoiceRequestAck.size()));
+    } else if (content.startsWith(kMultiPartyInvitation)) {
+        handleGroupInvitation(senderURI, content.mid(kMultiPartyInvitation.size()), false);
+    } else if (content.startsWith(kMultiPartyInvitationAck)) {
+        handleAcknowledgement(senderURI, kMultiPartyInvitationAck, content.mid(kMultiPartyInvitationAck.size()));
+    } else if (content.startsWith(kGroupInvitation)) {
+        handleGroupInvitation(senderURI, content.mid(kGroupInvitation.size()), true);
+    } else if (content.startsWith(kGroupInvitationAck)) {
+        handleAcknowledgement(senderURI, kGroupInvitationAck, content.mid(kGroupInvitationAck.size()));
+    } else if (content.startsWith(kPermanentTransition)) {
+        handlePermanentTransition(senderURI, content.mid(kPermanentTransition.size()));
+    } else if (content.startsWith(kPermanentTransitionAck)) {
+        handleAcknowledgement(senderURI, kPermanentTransitionAck, content.mid(kPermanentTransitionAck.size()));
+    } else {
+        qDebug() << "LocalUser::onUserAppDataReceived - unknown message type:" << loggedText(senderURI)
+                 << loggedText(content);
+    }
+}
+
+void LocalUser::handleVoiceRequest(const QString& senderURI, const QString& uri)
+{
+    Conversation* privateChat = privateChatWith(senderURI);
+    if (!privateChat)
+        return;
+    const QString name = appDataSenderName(senderURI);
+    if (!privateChat->getIsJoined()) {
+        privateChat->requestJoinConversation(QString(), false);
+        privateChat->getChatMessages()->addSystemMessage(
+            tr("%1 is requesting a voice conversation, click on the icon to enable audio.").arg(name));
+    } else {
+        privateChat->getChatMessages()->addSystemMessage(
+            tr("%1 has enabled audio, click on the icon to enable audio.").arg(name));
+    }
+    privateChat->setTransitionSipURI(uri);
+    sendAppData(senderURI, kVoiceRequestAck + uri);
+}
+
+void LocalUser::handleGroupInvitation(const QString& senderURI, const QString& uri, bool joinPrivateChat)
+{
+    // The URI ends up inside the notice's link: one that could close the
+    // attribute would let the peer write markup of its own.
+    if (!isSafeLinkURI(uri)) {
+        qWarning() << "LocalUser::onUserAppDataReceived" << "refusing an invitation whose URI cannot be linked, from"
+                   << loggedText(senderURI) << "length" << uri.size();
+        return;
+    }
+    Conversation* privateChat = privateChatWith(senderURI);
+    if (!privateChat)
+        return;
+    if (joinPrivateChat) {
+        sendAppData(senderURI, kGroupInvitationAck + uri);
+        if (!privateChat->getIsJoined())
+            privateChat->requestJoinConversation(QString(), false);
+    }
+    const QString link = (QStringLiteral("tavri:JT-") + uri).toHtmlEscaped();
+    privateChat->getChatMessages()->addSystemMessage(
+        tr("%1 has invited you to join a private conversation with others.  <a href=\"%2\">Click here to join "
+           "now</a>.")
+            .arg(appDataSenderName(senderURI), link));
+    if (!joinPrivateChat)
+        sendAppData(senderURI, kMultiPartyInvitationAck + uri);
+}
+
+void LocalUser::handlePermanentTransition(const QString& senderURI, const QString& payload)
+{
+    const QStringList parts = payload.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    if (parts.size() != 2) {
+        qDebug() << "LocalUser::onUserAppDataReceived - improper ConvertedToPermanent message..."
+                 << loggedText(senderURI) << loggedText(payload);
+        return;
+    }
+    const QString oldURI = parts.at(0);
+    const QString newURI = parts.at(1);
+    // Only a permanent channel can be the new home of a chat; anything else
+    // would move a joined conversation somewhere it does not belong.
+    if (!newURI.startsWith(kChannelURIPrefix)) {
+        qWarning() << "LocalUser::onUserAppDataReceived" << "refusing a move onto a URI that is not a channel, from"
+                   << loggedText(senderURI) << loggedText(newURI);
+        return;
+    }
+    qDebug() << "LocalUser::onUserAppDataReceived - processing transition to permanent..." << loggedText(oldURI)
+             << loggedText(newURI);
+    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(oldURI);
+    if (!conversation || !conversation->getIsJoined())
+        return;
+    conversation->setSipURI(newURI, true);
+    qDebug() << "LocalUser::onUserAppDataReceived - processing transition to permanent... sending ack";
+    sendAppData(senderURI, kPermanentTransitionAck + newURI);
+    conversation->setIsFavorite(true, false);
+}
+
+void LocalUser::handleAcknowledgement(const QString& senderURI, const QString& prefix, const QString& uri)
+{
+    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(uri);
+    if (!conversation)
+        return;
+    // A voice or multi-party request went out in the private chat with the
+    // peer, so only that peer can acknowledge it; anyone else's text is not
+    // an answer.
+    if ((prefix == kVoiceRequestAck || prefix == kMultiPartyInvitationAck) && conversation->getSipURI() != senderURI) {
+        qWarning() << "LocalUser::onUserAppDataReceived" << "acknowledgement" << prefix << "from"
+                   << loggedText(senderURI) << "for a conversation it is not the peer of";
+        return;
+    }
+    if (prefix == kVoiceRequestAck)
+        conversation->remoteAcknowledgedVoiceEnabled(senderURI);
+    else if (prefix == kMultiPartyInvitationAck)
+        conversation->remoteAcknowledgedMultiPartyEnabled(senderURI);
+    else if (prefix == kGroupInvitationAck)
+        conversation->remoteAcknowledgedInvite(senderURI);
+    else if (prefix == kPermanentTransitionAck)
+        conversation->remoteAcknowledgedPermanentTransition(senderURI);
+}
+
+void LocalUser::onVoiceNetworkAppDataReceived(const QString& /*accountHandle*/, const QString& contentType,
+                                              const QString& content)
+{
+    if (contentType != kNotificationContentType)
+        return;
+    qDebug() << "LocalUser::onVoiceNetworkAppDataReceived" << contentType << " received, need to retrieve info..."
+             << loggedText(content);
+    if (content.startsWith(kServerInvitationPoke))
+        return;
+    const QStringList uids = content.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestNotifications(uids);
+}
+
+// --- Notifications and web requests ---------------------------------------------
+
+NotificationList* LocalUser::getNotificationList(bool refresh)
+{
+    if (!refresh)
+        return m_notificationList;
+    if (m_notificationList->rowCount() == 0)
+        loadStoredNotifications();
+    QString since = m_notificationList->getLastNotificationUID();
+    if (since.isEmpty())
+        since = QStringLiteral("0");
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestNotificationsSince(since);
+    return m_notificationList;
+}
+
+void LocalUser::loadStoredNotifications()
+{
+    m_notificationList->clear();
+    QStringList uids, senderUIDs, senderNames, customMessages, customActions, channelUIDs, channelNames, emails;
+    QList<QDateTime> sentAts;
+    QList<int> types, states;
+    StorageManager::getInstance()->getNotificationRecords(uids, senderUIDs, senderNames, sentAts, types,
+                                                          customMessages, customActions, channelUIDs, channelNames,
+                                                          states, emails);
+    for (int i = 0; i < uids.size(); ++i) {
+        m_notificationList->addNotification(uids.at(i), senderUIDs.value(i), senderNames.value(i),
+                                            channelUIDs.value(i), channelNames.value(i), types.value(i),
+                                            states.value(i), sentAts.value(i), customMessages.value(i),
+                                            customActions.value(i), emails.value(i));
+    }
+    // The stored state may be old: the service's answer replaces it.
+    if (uids.isEmpty())
+        return;
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestNotifications(uids);
+}
+
+void LocalUser::onPollForNotifications()
+{
+    getNotificationList(true);
+}
+
+QString LocalUser::notificationSenderName(const Notification* notification) const
+{
+    if (!notification->getSenderUID().isEmpty()) {
+        if (Tavri::RealmUserInterface* user =
+                TavriIdentityRealm::getInstance()->getRealmUser(notification->getSenderUID()))
+            return user->getDisplayName();
+    }
+    // No sender resolved: the name the record carried, if any.
+    if (!notification->getSenderName().isEmpty())
+        return notification->getSenderName();
+    return tr("Someone");
+}
+
+void LocalUser::onNotificationAdded(Notification* notification)
+{
+    if (!notification || notification->getState() != Notification::NotificationStateUnread)
+        return;
+    StorageManager* storage = StorageManager::getInstance();
+    switch (notification->getNotificationType()) {
+    case Notification::NotificationTypeFriended:
+    case Notification::NotificationTypeUnfriended: {
+        const QString text = notification->getNotificationType() == Notification::NotificationTypeFriended
+            ? tr("%1 has added you as a friend").arg(notificationSenderName(notification))
+            : tr("%1 has removed you as a friend").arg(notificationSenderName(notification));
+        if (storage->getSettingsValue(StorageManager::SettingsKeyPopupsFriendRequest, QStringLiteral("true")).toBool())
+            emit notificationReceived(text, QString());
+        break;
+    }
+    case Notification::NotificationTypeChannelInvite: {
+        const QString channelUID = notification->getChannelUID();
+        Conversation* channel =
+            channelUID.isEmpty() ? nullptr : TavriIdentityRealm::getInstance()->getConversationByUID(channelUID);
+        QString channelName = channel ? channel->getDisplayName() : notification->getChannelDisplayName();
+        if (channelName.isEmpty())
+            channelName = tr("a conversation");
+        const QString text = tr("%1 has invited you to %2.  Click to join the channel now.")
+                                 .arg(notificationSenderName(notification), channelName);
+        // Only a channel can be joined from the alert.
+        const QString channelURI =
+            channel && channel->getSipURI().startsWith(kChannelURIPrefix) ? channel->getSipURI() : QString();
+        if (storage->getSettingsValue(StorageManager::SettingsKeyPopupsChannelInvite, QStringLiteral("true")).toBool())
+            emit notificationReceived(text, channelURI);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void LocalUser::requestMarkNotifications(const QStringList& notificationUIDs, int state)
+{
+    if (!isNotificationState(state)) {
+        qWarning() << "LocalUser::requestMarkNotifications" << "no such notification state" << state;
+        return;
+    }
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestUpdateNotifications(notificationUIDs, state);
+    if (state == Notification::NotificationStateDeleteRequested)
+        m_notificationList->removeNotifications(notificationUIDs, false);
+}
+
+void LocalUser::requestMarkAllNotifications(int state)
+{
+    if (!isNotificationState(state)) {
+        qWarning() << "LocalUser::requestMarkAllNotifications" << "no such notification state" << state;
+        return;
+    }
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestUpdateNotifications(m_notificationList->getNotificationUIDs(), state);
+    if (state == Notification::NotificationStateDeleteRequested)
+        m_notificationList->clear();
+    else if (state == Notification::NotificationStateRead)
+        m_notificationList->markAllAsRead();
+    else
+        m_notificationList->setAllNotificationsState(static_cast<Notification::NotificationState>(state));
+}
+
+void LocalUser::requestProfilePictureUpdate(const QString& profilePictureUrl)
+{
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestSetUserImage(profilePictureUrl);
+}
+
+void LocalUser::requestProfileUpdate(const QString& displayName, const QString& description, const QString& tagline,
+                                     const QString& location)
+{
+    if (m_identity)
+        m_identity->requestProfileUpdate(displayName, description, tagline, location);
+}
+
+void LocalUser::requestInviteUsersViaEmail(const QStringList& emailAddresses, const QString& customMessage,
+                                           const QString& channelUri)
+{
+    static const QRegularExpression address(
+        QStringLiteral("^\\w+([-+.']\\w+)*@\\w+([-.]\\w+)*\\.\\w+([-.]\\w+)*$"));
+    QStringList kept;
+    for (const QString& emailAddress : emailAddresses) {
+        if (address.match(emailAddress).hasMatch())
+            kept.append(emailAddress);
+        else
+            qDebug() << "LocalUser::requestInviteUsersViaEmail" << "not an e-mail address, dropped:" << emailAddress;
+    }
+    QString channelUID;
+    if (!channelUri.isEmpty()) {
+        if (Conversation* channel = TavriIdentityRealm::getInstance()->getConversation(channelUri))
+            channelUID = channel->getChannelUID();
+    }
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestInviteUsersViaEmail(kept, customMessage, QString(), channelUID);
+}
+
+void LocalUser::requestAddFriend(const QString& remoteUserUri)
+{
+    if (remoteUserUri.isEmpty()) {
+        qWarning() << "LocalUser::requestAddFriend" << "no user URI";
+        return;
+    }
+    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface* user = realm->requestUserInfoUpdateByURI(remoteUserUri);
+    Tavri::RealmUserInterface* localUserIdentity = getLocalUserIdentity(realm);
+    if (!TAVRI_CHECK(localUserIdentity))
+        return;
+    realm->requestAddContact(localUserIdentity->getUid(), user->getUid());
+}
+
+void LocalUser::requestRemoveFriend(const QString& remoteUserUri)
+{
+    if (remoteUserUri.isEmpty()) {
+        qWarning() << "LocalUser::requestRemoveFriend" << "no user URI";
+        return;
+    }
+    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface* user = realm->requestUserInfoUpdateByURI(remoteUserUri);
+    Tavri::RealmUserInterface* localUserIdentity = getLocalUserIdentity(realm);
+    if (!TAVRI_CHECK(localUserIdentity))
+        return;
+    realm->requestRemoveContact(localUserIdentity->getUid(), user->getUid());
+}
+
+void LocalUser::requestRefreshFavorites()
+{
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestChannelFavoritesList();
+}
+
+void LocalUser::onRefreshFavoriteChannel()
+{
+    requestRefreshFavorites();
+}
+
+void LocalUser::requestRefreshOwnedChannels()
+{
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestChannelsOwned();
+}
+
+void LocalUser::onRefreshOwnedChannels()
+{
+    requestRefreshOwnedChannels();
+}
+
+void LocalUser::requestRefreshFriends()
+{
+    if (VoiceManager* voice = VoiceManager::getInstance())
+        voice->requestBuddyList();
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestContactGroups();
+}
+
+void LocalUser::onFriendListRequiresUpdate()
+{
+    requestRefreshFriends();
+}
+
+void LocalUser::requestReportIssue(const QString& comments, const QString& so, const QString& rc, const QString& c,
+                                   const QString& cs)
+{
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestIssue(comments, so, rc, c, cs);
+}
+
+void LocalUser::requestReportIssue(const QString& comments, const QString& so, const QString& rc, const QString& c,
+                                   const QString& cs, const QStringList& params)
+{
+    if (QSocialManager* social = QSocialManager::getInstance())
+        social->requestIssueWithDetails(comments, so, rc, c, cs, params);
 }

@@ -25,6 +25,8 @@
 class QXmppArchiveChat;
 class QXmppArchiveManager;
 class QXmppMessage;
+class Conversation;
+class Notification;
 class NotificationList;
 class QXmppResultSetReply;
 class TavriIdentityRealmUser;
@@ -54,6 +56,19 @@ class TavriIdentityRealmUser;
 // binding), the VAD values, the microphone and speaker levels and the local
 // microphone mute. The mute, the levels and the VAD values change here only
 // when the voice service confirms them.
+//
+// Other Tavri clients reach the user with short in-band texts (the voice
+// service's user-to-user app data): requests to enable voice in a private
+// chat ("rv:"), invitations into group chats ("rt:", "ri:"), the move of a
+// chat onto a new permanent channel ("rp:") and the acknowledgements of the
+// user's own requests. onUserAppDataReceived() answers, writes notices and
+// joins as each asks; onVoiceNetworkAppDataReceived() fetches the
+// notifications that the voice network pokes about.
+//
+// The user's notifications are loaded from the database and refreshed from
+// the web service at sign-in and on every poll; new unread friend and channel
+// invitation notifications are announced by notificationReceived, the text of
+// a desktop alert.
 class LocalUser : public QObject
 {
     Q_OBJECT
@@ -151,12 +166,47 @@ public:
     // The same friends sorted into the realms' roster groups (owned).
     ContactGroupList* getContactGroups() const { return m_contactGroups; }
     // The user's notifications (owned), fed by the web service's records.
-    NotificationList* getNotificationList() const { return m_notificationList; }
+    // With refresh, an empty list is first filled from the database, then
+    // the web service is asked for the notifications after the highest uid
+    // held ("0" when none).
+    NotificationList* getNotificationList(bool refresh = false);
+    // Fills the list from the stored records, newest first, and asks the web
+    // service for their current state.
+    void loadStoredNotifications();
 
     // Tells the web service the notification's new state; DeleteRequested
     // also takes it out of the list, and clicked accepts the invitation it
-    // carries.
+    // carries. States outside Invalid..DeleteRequested are refused.
     Q_INVOKABLE void requestMarkNotification(const QString& notificationUID, int state, bool clicked = false);
+    Q_INVOKABLE void requestMarkNotifications(const QStringList& notificationUIDs, int state);
+    // Every listed notification: Read marks them read in memory and in the
+    // database, DeleteRequested empties the list, any other state is set on
+    // each.
+    Q_INVOKABLE void requestMarkAllNotifications(int state);
+
+    // Web-service requests made for the user.
+    Q_INVOKABLE void requestProfilePictureUpdate(const QString& profilePictureUrl);
+    // Nothing without a built-in identity.
+    Q_INVOKABLE void requestProfileUpdate(const QString& displayName, const QString& description,
+                                          const QString& tagline, const QString& location);
+    // Invites the addresses that look like e-mail addresses (the others are
+    // dropped) into Tavri, and into the channel when one is named. The
+    // request goes out even when no address is left.
+    Q_INVOKABLE void requestInviteUsersViaEmail(const QStringList& emailAddresses,
+                                                const QString& customMessage = QString(),
+                                                const QString& channelUri = QString());
+    // Befriends or unfriends the built-in realm's user for a SIP URI.
+    Q_INVOKABLE void requestAddFriend(const QString& remoteUserUri);
+    Q_INVOKABLE void requestRemoveFriend(const QString& remoteUserUri);
+    Q_INVOKABLE void requestRefreshFavorites();
+    Q_INVOKABLE void requestRefreshOwnedChannels();
+    // The voice service's buddy list, then the web service's contact groups.
+    Q_INVOKABLE void requestRefreshFriends();
+    Q_INVOKABLE void requestReportIssue(const QString& comments, const QString& so, const QString& rc,
+                                        const QString& c, const QString& cs);
+    // With extra "name:value" details.
+    Q_INVOKABLE void requestReportIssue(const QString& comments, const QString& so, const QString& rc,
+                                        const QString& c, const QString& cs, const QStringList& params);
 
     // The reconnect series in progress: attempts scheduled so far and the id
     // of the pending retry timer (0 when none).
@@ -250,6 +300,9 @@ signals:
     void vadHangoverSecsChanged();
     void vadNoiseFloorChanged();
     void vadSensitivityChanged();
+    // The text of a desktop alert for a new notification; channelURI is the
+    // permanent channel the alert offers to join, else empty.
+    void notificationReceived(const QString& notificationText, const QString& channelURI);
 
 public slots:
     // A logout the user asked for (also at exit); only while LoggedIn. The
@@ -282,6 +335,22 @@ public slots:
     void onVoiceVolumeAdjustChanged(int volume);
     void onVoiceSpeakerVolumeAdjustChanged(int volume);
     void onVADPropertiesReceived(double vadHangoverSecs, int vadNoiseFloor, int vadSensitivity);
+
+    // An in-band text from another client (the voice service's
+    // userAppDataReceived). Texts of no known form are logged and dropped.
+    void onUserAppDataReceived(const QString& senderURI, const QString& content);
+    // The voice network's own app data: an "x-ostrel-notification" poke
+    // names notification uids, separated by commas, to fetch.
+    void onVoiceNetworkAppDataReceived(const QString& accountHandle, const QString& contentType,
+                                       const QString& content);
+
+    // Notifications: the poll timer, and each notification the list stores
+    // on arrival.
+    void onPollForNotifications();
+    void onNotificationAdded(Notification* notification);
+    void onRefreshFavoriteChannel();
+    void onRefreshOwnedChannels();
+    void onFriendListRequiresUpdate();
 
     // The XMPP client's roster, presence, message and archive events. The
     // client is built and wired with the local user but never connected by
@@ -331,6 +400,17 @@ private:
     // Builds the XMPP client with its archive extension and wires its
     // signals.
     void setUpXmppClient();
+
+    // The in-band texts, one handler each; uri is the text after the prefix.
+    void handleVoiceRequest(const QString& senderURI, const QString& uri);
+    void handleGroupInvitation(const QString& senderURI, const QString& uri, bool joinPrivateChat);
+    void handlePermanentTransition(const QString& senderURI, const QString& payload);
+    void handleAcknowledgement(const QString& senderURI, const QString& prefix, const QString& uri);
+    // The sender's display name, HTML-escaped for a chat notice.
+    static QString appDataSenderName(const QString& senderURI);
+    static void sendAppData(const QString& toURI, const QString& content);
+    // The display name of a notification's sender for an alert text.
+    QString notificationSenderName(const Notification* notification) const;
 
     int m_volumeAdjust = 50;
     int m_speakerVolumeAdjust = 50;

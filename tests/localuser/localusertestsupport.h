@@ -75,6 +75,9 @@ public:
     }
 
     TavriIdentityRealmUser* identity() const { return m_local->tavriidentity(); }
+    // The web service the user signs in to, for scripting answers and
+    // reading the requests made.
+    FakeWebService& web() { return m_fake; }
 
 private:
     FakeWebService m_fake;
