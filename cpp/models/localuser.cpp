@@ -305,6 +305,9 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
 
     setPresenceState(Tavri::RealmUserInterface::Offline, false);
     m_notificationList->clear();
+    // The next sign-in may be another user's, whose notifications must not
+    // be asked for only above this user's highest uid.
+    m_notificationList->resetLastNotificationUID();
     setLoginState(LoggedOut, reason);
     m_notificationPollTimer.stop();
     StorageManager* storage = StorageManager::getInstance();
@@ -1400,8 +1403,10 @@ void LocalUser::requestProfileUpdate(const QString& displayName, const QString& 
 void LocalUser::requestInviteUsersViaEmail(const QStringList& emailAddresses, const QString& customMessage,
                                            const QString& channelUri)
 {
-    static const QRegularExpression address(
-        QStringLiteral("^\\w+([-+.']\\w+)*@\\w+([-.]\\w+)*\\.\\w+([-.]\\w+)*$"));
+    // The whole text must match: "$" alone would let a trailing line break
+    // through.
+    static const QRegularExpression address(QRegularExpression::anchoredPattern(
+        QStringLiteral("\\w+([-+.']\\w+)*@\\w+([-.]\\w+)*\\.\\w+([-.]\\w+)*")));
     QStringList kept;
     for (const QString& emailAddress : emailAddresses) {
         if (address.match(emailAddress).hasMatch())

@@ -63,6 +63,9 @@ public:
     // The highest uid seen so far, compared as numbers (a uid that is not a
     // number counts as 0); never lowered by rows leaving; empty at first.
     QString getLastNotificationUID();
+    // Forgets the highest uid, for the next user to sign in: that user's
+    // notifications start from its own stored ones.
+    void resetLastNotificationUID() { m_lastNotificationUID.clear(); }
     // Rows neither Read nor DeleteRequested.
     int getUnreadNotificationCount() const;
     int getNotificationCount() const { return m_notifications.size(); }
