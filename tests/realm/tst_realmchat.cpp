@@ -242,7 +242,8 @@ void TestRealmChat::echo()
     QFETCH(QString, kind);
     QFETCH(bool, transition);
     QFETCH(QString, text);
-    const QString sipURI = uri(kind, kind == QLatin1String("confctl-") ? QStringLiteral("310") : QStringLiteral("e310"));
+    const QString sipURI =
+        uri(kind, kind == QLatin1String("confctl-") ? QStringLiteral("310") : QStringLiteral("e310"));
     const QString transitionURI = uri("u-", "tess");
     Conversation *chat = conversation(sipURI);
     if (transition)

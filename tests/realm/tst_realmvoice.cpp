@@ -444,7 +444,8 @@ void TestRealmVoice::sessionRemoved()
     static int n = 0;
     ++n;
     const QString sipURI = uri(kind, QStringLiteral("43%1").arg(n));
-    const QString transitionURI = transitionKind.isEmpty() ? QString() : uri(transitionKind, QStringLiteral("t43%1").arg(n));
+    const QString transitionURI =
+        transitionKind.isEmpty() ? QString() : uri(transitionKind, QStringLiteral("t43%1").arg(n));
     const auto handle = [&](const QString &name) {
         return name.isEmpty() ? QString() : QStringLiteral("h43%1-%2").arg(n).arg(name);
     };
@@ -617,7 +618,8 @@ void TestRealmVoice::audioNotices()
 
     QVERIFY(!Access::surveyPending());
     update(3);
-    QCOMPARE(lines(chat).mid(count), QStringList({disabled, QStringLiteral("&lt;b&gt;Fred&lt;/b&gt; has enabled audio.")}));
+    const QString enabled = QStringLiteral("&lt;b&gt;Fred&lt;/b&gt; has enabled audio.");
+    QCOMPARE(lines(chat).mid(count), QStringList({disabled, enabled}));
     // A voice call with someone else took place.
     QVERIFY(Access::surveyPending());
     Access::resetSurvey(Access::surveyCountdown());
@@ -946,8 +948,8 @@ void TestRealmVoice::unknownSessionReported()
     }
 
     QCOMPARE(critical.size(), 1);
-    QVERIFY2(critical.first().startsWith(QStringLiteral("Assertion Failure - 'm_conversationsBySessionHandle.contains(")),
-             qPrintable(critical.first()));
+    const QString expected = QStringLiteral("Assertion Failure - 'm_conversationsBySessionHandle.contains(");
+    QVERIFY2(critical.first().startsWith(expected), qPrintable(critical.first()));
     QCOMPARE(joinedSpy.size() + disconnected.size() + added.size() + removed.size() + typing.size() +
                  audioOff.size(),
              0);
