@@ -315,12 +315,12 @@ void LocalUserNotifTest::recordsMissingKeys()
     QSignalSpy alerts(m_user->local(), &LocalUser::notificationReceived);
     // The sign-in's own refresh has had its answer.
     QTRY_VERIFY(hasRequest("GetNotificationsSince", "SinceNotificationUID", "0"));
-    QJsonObject noType = record("61", Notification::NotificationTypeFriended, Notification::NotificationStateUnread, 0);
+    const int unread = Notification::NotificationStateUnread;
+    QJsonObject noType = record("61", Notification::NotificationTypeFriended, unread, 0);
     noType.remove("Type");
-    QJsonObject noState = record("62", Notification::NotificationTypeFriended, Notification::NotificationStateUnread, 0);
+    QJsonObject noState = record("62", Notification::NotificationTypeFriended, unread, 0);
     noState.remove("State");
-    QJsonObject noSender =
-        record("63", Notification::NotificationTypeChannelInvite, Notification::NotificationStateUnread, 0);
+    QJsonObject noSender = record("63", Notification::NotificationTypeChannelInvite, unread, 0);
     noSender.remove("FromUserSocialUID");
     noSender.remove("UserDisplayName");
     web().reply("GetNotificationsSince", QJsonObject{{"v", QJsonArray{QJsonObject(), noType, noState, noSender, 7}}});
