@@ -70,6 +70,7 @@ private slots:
     void missingStyleColour();
     void renameRefreshesSenderRows();
     void unknownSenderDropped();
+    void lineOutlivesItsSender();
     void longTextWithManyBreaks();
     void clearRemovesLines();
 
@@ -379,6 +380,25 @@ void TestMessages::unknownSenderDropped()
     QCOMPARE(messages->rowCount(), 0);
     QCOMPARE(added.count(), 0);
     QCOMPARE(formatted.count(), 0);
+}
+
+void TestMessages::lineOutlivesItsSender()
+{
+    setTimestamps(TimestampsOff);
+    Conversation channel(QStringLiteral("Chan"), QStringLiteral("sip:confctl-m10@d"), QStringLiteral("50"));
+    ConversationMessageList *messages = channel.getChatMessages();
+    TavriIdentityRealmUser *gone = realmUser(QStringLiteral("sip:u-gone@d"), QStringLiteral("Gone"));
+    messages->onConversationTextMessageReceived(channel.getConversationID(), QStringLiteral("sip:u-gone@d"),
+                                                QString(), QStringLiteral("still here"), kSentAt);
+    QCOMPARE(messages->rowCount(), 1);
+
+    // The realm may delete a user before the conversations it spoke in: its
+    // lines stay readable, without the sender, and clearing them is safe.
+    delete gone;
+    QCOMPARE(messages->index(0).data(ConversationMessageList::SenderDisplayNameRole).toString(), QString());
+    QVERIFY(messages->index(0).data(ConversationMessageList::MessageTextRole).toString().contains("still here"));
+    messages->clear();
+    QCOMPARE(messages->rowCount(), 0);
 }
 
 void TestMessages::longTextWithManyBreaks()
