@@ -53,7 +53,10 @@ public:
     // One answer each, in the order given; a delay holds the answer back.
     void reply(const QString& method, const QJsonValue& json, int delayMs = 0);
     void replyRaw(const QString& method, const QByteArray& body, int httpStatus = 200, int delayMs = 0);
-    void drop(const QString& method); // closes the connection mid-answer: a network error
+    // Closes the connection without an answer: a network error. The
+    // client's network layer sends such a request once more on a new
+    // connection; that re-send is closed too and not recorded.
+    void drop(const QString& method);
     void hang(const QString& method); // never answers
     // Answers every request for method once its FIFO is empty.
     void setDefault(const QString& method, const QJsonValue& json);
@@ -102,6 +105,8 @@ private:
     QHash<QString, QQueue<Scripted>> m_scripts;
     QHash<QString, QJsonValue> m_defaults;
     QList<Request> m_requests;
+    // Path and body of each dropped request whose re-send is still to come.
+    QList<QByteArray> m_droppedRequests;
     QStringList m_unexpected;
     QHash<QString, int> m_waitCursor;
 };
