@@ -14,6 +14,7 @@
 #include "voicemanager.h"
 
 #include "fakerealm.h"
+#include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAbstractItemModelTester>
@@ -126,10 +127,7 @@ void TestConversation::initTestCase()
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     // Logged in, so that channel requests reach the SDK stand-in.
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("conv"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("conv")));
     QVERIFY(!m_voice->accountHandle().isEmpty());
 }
 

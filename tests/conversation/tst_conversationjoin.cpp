@@ -15,6 +15,7 @@
 #include "voicemanager.h"
 
 #include "fakerealm.h"
+#include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
@@ -138,9 +139,6 @@ private slots:
 
 private:
     QString channelURI(int n) const { return QStringLiteral("sip:confctl-%1@").arg(n) + m_voice->domain(); }
-    // A real session of the voice stand-in for uri, or empty when the voice
-    // service does not report it.
-    QString joinSession(const QString &uri);
 
     FakeWebService *m_web = nullptr;
     QSocialManager *m_social = nullptr;
@@ -163,10 +161,7 @@ void TestConversationJoin::initTestCase()
                       QJsonObject{{"status", "OK"}});
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("join"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("join")));
 
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@join.example"), QString(),
                                                     QString(), QString(), QString(), QString(), QString(),
@@ -199,18 +194,6 @@ void TestConversationJoin::cleanupTestCase()
     m_voice = nullptr;
     delete m_social;
     m_social = nullptr;
-}
-
-QString TestConversationJoin::joinSession(const QString &uri)
-{
-    QSignalSpy added(m_voice, SIGNAL(sessionAdded(QString, QString, QString)));
-    m_voice->requestJoinChannel(uri, QString(), false);
-    if (!added.wait(3000) && added.isEmpty())
-        return QString();
-    const QString handle = added.last().at(2).toString();
-    if (!QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000))
-        return QString();
-    return handle;
 }
 
 void TestConversationJoin::channelLimits_data()
@@ -461,7 +444,7 @@ void TestConversationJoin::privateChatDropKeepsWindowAndLines()
 void TestConversationJoin::channelLeftTerminatesAndResets()
 {
     const QString uri = channelURI(11);
-    const QString handle = joinSession(uri);
+    const QString handle = voicetest::joinSession(*m_voice, uri);
     if (handle.isEmpty())
         QSKIP("the voice service does not report joined sessions");
 
@@ -561,7 +544,7 @@ void TestConversationJoin::privateChatVoiceMovesToTransition()
     chat.setTransitionOstrelSessionHandle(QString());
 
     // Turning voice off ends the transition session.
-    const QString transitionHandle = joinSession(transition);
+    const QString transitionHandle = voicetest::joinSession(*m_voice, transition);
     if (transitionHandle.isEmpty())
         QSKIP("the voice service does not report joined sessions");
     chat.setTransitionOstrelSessionHandle(transitionHandle);

@@ -14,6 +14,7 @@
 #include "voicemanager.h"
 
 #include "fakerealm.h"
+#include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
 #include <QSignalSpy>
@@ -113,7 +114,6 @@ private:
     QString uri(const QString &name) const { return QStringLiteral("sip:u-%1@inband.example").arg(name); }
     TavriIdentityRealmUser *user(const QString &name, Tavri::RealmUserInterface::PresenceState presence =
                                                            Tavri::RealmUserInterface::Online);
-    QString joinSession(const QString &channelURI);
 
     FakeWebService *m_web = nullptr;
     QSocialManager *m_social = nullptr;
@@ -132,10 +132,7 @@ void TestInBand::initTestCase()
         m_web->setDefault(QString::fromLatin1(method), ok);
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("inband"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("inband")));
 
     LocalUser::getLocalUser()->onSocialLoginSuccess(uri(QStringLiteral("me")), QString(), QString(), QString(),
                                                     QString(), QString(), QString(), QString(), QString());
@@ -168,18 +165,6 @@ TavriIdentityRealmUser *TestInBand::user(const QString &name, Tavri::RealmUserIn
     identity->setDisplayName(name);
     identity->setPresenceState(presence, true);
     return identity;
-}
-
-QString TestInBand::joinSession(const QString &channelURI)
-{
-    QSignalSpy added(m_voice, SIGNAL(sessionAdded(QString, QString, QString)));
-    m_voice->requestJoinChannel(channelURI, QString(), false);
-    if (!added.wait(3000) && added.isEmpty())
-        return QString();
-    const QString handle = added.last().at(2).toString();
-    if (!QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000))
-        return QString();
-    return handle;
 }
 
 void TestInBand::voiceRequestAnswered()
@@ -410,7 +395,7 @@ void TestInBand::permanentMove()
     ++channelNumber;
     const QString oldURI = QStringLiteral("sip:confctl-g-move%1@").arg(channelNumber) + m_voice->domain();
     const QString newURI = QStringLiteral("sip:confctl-%1@").arg(channelNumber) + m_voice->domain();
-    const QString legacy = joinSession(oldURI);
+    const QString legacy = voicetest::joinSession(*m_voice, oldURI);
     if (legacy.isEmpty())
         QSKIP("the voice service does not report joined sessions");
 

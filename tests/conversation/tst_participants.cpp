@@ -16,6 +16,7 @@
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "voicetestsupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -131,10 +132,7 @@ void TestParticipants::initTestCase()
     m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("parts"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("parts")));
 }
 
 void TestParticipants::cleanupTestCase()

@@ -13,6 +13,7 @@
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "voicetestsupport.h"
 
 #include <QJsonArray>
 #include <QPointer>
@@ -144,10 +145,7 @@ void TestPermanentChannel::initTestCase()
         m_web->setDefault(QString::fromLatin1(method), ok);
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("perm"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("perm")));
 
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@perm.example"), QString(),
                                                     QString(), QString(), QString(), QString(), QString(),

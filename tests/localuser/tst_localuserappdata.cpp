@@ -12,6 +12,7 @@
 #include "tavriidentityrealm.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "voicetestsupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -111,10 +112,7 @@ void LocalUserAppDataTest::initTestCase()
 
     oxc_reset();
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("me"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("me")));
     QVERIFY(!m_voice->localUserUri().isEmpty());
     // Wired as the application wires them.
     connect(m_voice, &VoiceManager::userAppDataReceived, m_user->local(), &LocalUser::onUserAppDataReceived);

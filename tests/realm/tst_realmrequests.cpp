@@ -16,6 +16,7 @@
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
@@ -160,8 +161,6 @@ private:
     {
         return QStringLiteral("sip:%1%2@").arg(kind, name) + m_voice->domain();
     }
-    // A real session of the voice stand-in for a channel, or empty.
-    QString joinSession(const QString &channelURI);
     Conversation *conversation(const QString &sipURI)
     {
         Conversation *result = m_realm->getConversation(sipURI);
@@ -191,10 +190,7 @@ void TestRealmRequests::initTestCase()
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
-    m_voice->requestLogin(QStringLiteral("requests"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("requests")));
     m_realm = TavriIdentityRealm::getInstance();
 
     LocalUser::getLocalUser()->onSocialLoginSuccess(uri("u-", "me"), QString(), QString(), QString(), QString(),
@@ -234,18 +230,6 @@ void TestRealmRequests::cleanupTestCase()
     m_voice = nullptr;
     delete m_social;
     m_social = nullptr;
-}
-
-QString TestRealmRequests::joinSession(const QString &channelURI)
-{
-    QSignalSpy added(m_voice, &VoiceManager::sessionAdded);
-    m_voice->requestJoinChannel(channelURI, QString(), false);
-    if (!added.wait(3000) && added.isEmpty())
-        return QString();
-    const QString handle = added.last().at(2).toString();
-    if (!QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000))
-        return QString();
-    return handle;
 }
 
 void TestRealmRequests::joinJoined_data()
@@ -402,11 +386,11 @@ void TestRealmRequests::leave()
     QFETCH(bool, terminates);
     static int n = 110;
     const QString channel = uri("confctl-", QString::number(++n));
-    const QString handle = joinSession(channel);
+    const QString handle = voicetest::joinSession(*m_voice, channel);
     QVERIFY(!handle.isEmpty());
     QString transitionHandle;
     if (transition) {
-        transitionHandle = joinSession(uri("confctl-g-", QStringLiteral("t%1").arg(n)));
+        transitionHandle = voicetest::joinSession(*m_voice, uri("confctl-g-", QStringLiteral("t%1").arg(n)));
         QVERIFY(!transitionHandle.isEmpty());
     }
     Conversation *leaving = conversation(channel);
@@ -758,7 +742,7 @@ void TestRealmRequests::logout()
     // A joined channel with a live session, a second conversation filed under
     // two sessions, texts queued and in flight, lists and the statistics timer.
     const QString channelURI = uri("confctl-", "190");
-    const QString handle = joinSession(channelURI);
+    const QString handle = voicetest::joinSession(*m_voice, channelURI);
     QVERIFY(!handle.isEmpty());
     Conversation *channel = conversation(channelURI);
     channel->setOstrelSessionHandle(handle);

@@ -8,6 +8,7 @@
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "voicetestsupport.h"
 
 #include <QPointer>
 #include <QQmlContext>
@@ -74,10 +75,7 @@ private slots:
         m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
         // Logged in to the voice stand-in, so that presence reaches the SDK.
         m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-        QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-        m_voice->createConnector();
-        m_voice->requestLogin(QStringLiteral("realmuser"), QString());
-        QVERIFY(ready.wait(5000) || !ready.isEmpty());
+        QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("realmuser")));
         QVERIFY(!m_voice->accountHandle().isEmpty());
     }
 

@@ -23,6 +23,7 @@
 #include "voicemanager.h"
 
 #include "realmtestaccess.h"
+#include "voicetestsupport.h"
 
 #include <QPointer>
 #include <QRegularExpression>
@@ -147,11 +148,8 @@ void TestRealmVoice::initTestCase()
     m_social = new QSocialManager(this, web->apiUrl(), web->host());
     // The realm follows the voice service it finds when it is made.
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QSignalSpy ready(m_voice, &VoiceManager::readyToJoinChannels);
-    m_voice->createConnector();
     // The voice account and the built-in identity are one user.
-    m_voice->requestLogin(QStringLiteral("me"), QString());
-    QVERIFY(ready.wait(5000) || !ready.isEmpty());
+    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("me")));
     m_realm = TavriIdentityRealm::getInstance();
 
     m_myURI = uri("u-", "me");

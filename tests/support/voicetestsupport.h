@@ -1,5 +1,7 @@
 #pragma once
 
+// Helpers for tests that drive the voice service over the SDK stand-in.
+
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QtTest>
@@ -37,6 +39,20 @@ inline bool logIn(VoiceManager &voice, const QString &token)
     if (!ready.wait(5000) && ready.isEmpty())
         return false;
     return !voice.accountHandle().isEmpty() && !voice.channelSessionGroupHandle().isEmpty();
+}
+
+// Joins the channel at uri and waits until the voice service knows the new
+// session; its handle, or an empty text when the stand-in did not get there.
+inline QString joinSession(VoiceManager &voice, const QString &uri)
+{
+    QSignalSpy added(&voice, &VoiceManager::sessionAdded);
+    voice.requestJoinChannel(uri, QString(), false);
+    if (!added.wait(3000) && added.isEmpty())
+        return QString();
+    const QString handle = added.last().at(2).toString();
+    if (!QTest::qWaitFor([&] { return voice.knownSessions().contains(handle); }, 3000))
+        return QString();
+    return handle;
 }
 
 // Dispatches everything the stand-in has queued so far.
