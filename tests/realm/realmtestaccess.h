@@ -9,12 +9,17 @@
 
 #include <QHash>
 #include <QMap>
+#include <QPair>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimerEvent>
 
 class TavriIdentityRealmTest
 {
 public:
+    static TavriIdentityRealm* realm() { return TavriIdentityRealm::getInstance(); }
+
     static QMap<QString, Conversation*>& byURI() { return realm()->m_conversationsByURI; }
     static QMap<QString, Conversation*>& bySessionHandle() { return realm()->m_conversationsBySessionHandle; }
     static QMap<Conversation*, QString>& handleByConversation() { return realm()->m_sessionHandlesByConversation; }
@@ -78,6 +83,26 @@ public:
         conversationListProgress() = 0;
     }
 
-private:
-    static TavriIdentityRealm* realm() { return TavriIdentityRealm::getInstance(); }
+    static QHash<QPair<QString, QString>, QString>& privateChats() { return realm()->m_privateConversationMap; }
+    static QMap<QString, bool>& contactGroups() { return realm()->m_contactGroupIDs; }
+
+    // Starts the statistics timer as the session handling does.
+    static int startStatsTimer(int intervalMs)
+    {
+        realm()->m_timerId = realm()->startTimer(intervalMs);
+        return realm()->m_timerId;
+    }
+    // Starts a "has disabled audio" notice as the participant handling does.
+    static int startNotice(Conversation* conversation, const QString& participantURI, int delayMs)
+    {
+        const int id = realm()->startTimer(delayMs);
+        realm()->m_audioDisabledTimers.insert(id, qMakePair(QPointer<Conversation>(conversation), participantURI));
+        return id;
+    }
+    static bool noticePending(int id) { return realm()->m_audioDisabledTimers.contains(id); }
+    static void fireTimer(int id)
+    {
+        QTimerEvent event(id);
+        realm()->timerEvent(&event);
+    }
 };

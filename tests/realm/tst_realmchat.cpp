@@ -17,6 +17,7 @@
 #include "voicemanager.h"
 
 #include "realmtestaccess.h"
+#include "realmtestbase.h"
 #include "voicetestsupport.h"
 
 #include <QPointer>
@@ -52,7 +53,7 @@ QStringList criticalLines(const LogCapture &capture)
 
 } // namespace
 
-class TestRealmChat : public QObject
+class TestRealmChat : public RealmTestBase
 {
     Q_OBJECT
 
@@ -74,80 +75,34 @@ private slots:
     void queuedTextsThroughSession();
     void offlineLineShowsNameAsText();
 
-private:
-    QString uri(const QString &kind, const QString &name) const
-    {
-        return QStringLiteral("sip:%1%2@").arg(kind, name) + m_voice->domain();
-    }
-    Conversation *conversation(const QString &sipURI)
-    {
-        Conversation *result = m_realm->getConversation(sipURI);
-        m_made.append(result);
-        return result;
-    }
-    TavriIdentityRealmUser *user(const QString &sipURI)
-    {
-        return qobject_cast<TavriIdentityRealmUser *>(m_realm->requestUserInfoUpdateByURI(sipURI)->getQObject());
-    }
-
-    QSocialManager *m_social = nullptr;
-    VoiceManager *m_voice = nullptr;
-    TavriIdentityRealm *m_realm = nullptr;
-    QString m_me;
-    QList<QPointer<Conversation>> m_made;
 };
 
 void TestRealmChat::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    auto *web = new FakeWebService(this);
-    web->setSignInDefaults(QJsonObject{{"status", "OK"}});
-    for (const char *method : {"getUserByUserLiveURI", "getUserByUID", "AddUserStats", "GetChannelInfo",
-                               "GetChannelInfoWithOwnerInfoFromLiveUID"})
-        web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
-    m_social = new QSocialManager(this, web->apiUrl(), web->host());
-    // The realm follows the voice service it finds when it is made.
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     // The voice account and the built-in identity are one user.
-    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("me")));
-    m_realm = TavriIdentityRealm::getInstance();
-
-    LocalUser::getLocalUser()->onSocialLoginSuccess(uri("u-", "me"), QString(), QString(), QString(), QString(),
-                                                    QString(), QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
-    m_me = LocalUser::getLocalUser()->tavriidentity()->getUid();
-    QVERIFY(!m_me.isEmpty());
+    QVERIFY(startRealm(QStringLiteral("me")));
 }
 
 void TestRealmChat::init()
 {
-    oxc_wait_idle(2000);
-    QCoreApplication::processEvents();
+    settle();
     oxc_clear_requests();
 }
 
 void TestRealmChat::cleanup()
 {
     // Answers still on their way meet the tables they were sent from.
-    oxc_wait_idle(2000);
-    QCoreApplication::processEvents();
+    settle();
     Access::pendingMessages().clear();
     Access::inFlight().clear();
     Access::bySessionHandle().clear();
     Access::handleByConversation().clear();
-    for (const QPointer<Conversation> &made : qAsConst(m_made))
-        delete made.data();
-    m_made.clear();
+    deleteConversationsMade();
 }
 
 void TestRealmChat::cleanupTestCase()
 {
-    delete TavriIdentityRealm::getInstance();
-    delete m_voice;
-    m_voice = nullptr;
-    delete m_social;
-    m_social = nullptr;
+    stopRealm();
 }
 
 void TestRealmChat::parse_data()

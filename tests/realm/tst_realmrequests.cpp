@@ -16,6 +16,7 @@
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "realmtestbase.h"
 #include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
@@ -23,58 +24,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
-
-// The tests' view into the realm's tables, for the entries that the realm's
-// voice-session handling writes and for checking what the requests leave.
-class TavriIdentityRealmTest
-{
-public:
-    static TavriIdentityRealm *realm() { return TavriIdentityRealm::getInstance(); }
-
-    // Files a conversation under a voice session, as the session handling does.
-    static void fileSession(Conversation *conversation, const QString &handle)
-    {
-        realm()->m_conversationsBySessionHandle.insert(handle, conversation);
-        realm()->m_sessionHandlesByConversation.insert(conversation, handle);
-    }
-    static void setReadyToJoinChannels(bool ready) { realm()->m_readyToJoinChannels = ready; }
-    static QHash<QString, QString> &pendingJoins() { return realm()->m_pendingJoins; }
-    static QHash<QString, QStringList> &pendingMessages() { return realm()->m_pendingMessages; }
-    static QHash<QString, QString> &inFlight() { return realm()->m_inFlightChatMessages; }
-    static QHash<QPair<QString, QString>, QString> &privateChats() { return realm()->m_privateConversationMap; }
-    static QMap<QString, Conversation *> &bySessionHandle() { return realm()->m_conversationsBySessionHandle; }
-    static QMap<Conversation *, QString> &handleByConversation() { return realm()->m_sessionHandlesByConversation; }
-    static QStringList &favoriteChannels() { return realm()->m_favoriteChannelURIs; }
-    static QStringList &ownedChannels() { return realm()->m_ownedChannelURIs; }
-    static QMap<QString, bool> &contactGroups() { return realm()->m_contactGroupIDs; }
-
-    // Starts the statistics timer as the session handling does.
-    static int startStatsTimer(int intervalMs)
-    {
-        realm()->m_timerId = realm()->startTimer(intervalMs);
-        return realm()->m_timerId;
-    }
-    static int statsTimer() { return realm()->m_timerId; }
-    static void stopStatsTimer()
-    {
-        if (realm()->m_timerId != 0)
-            realm()->killTimer(realm()->m_timerId);
-        realm()->m_timerId = 0;
-    }
-    // Starts a "has disabled audio" notice as the participant handling does.
-    static int startNotice(Conversation *conversation, const QString &participantURI, int delayMs)
-    {
-        const int id = realm()->startTimer(delayMs);
-        realm()->m_audioDisabledTimers.insert(id, qMakePair(QPointer<Conversation>(conversation), participantURI));
-        return id;
-    }
-    static bool noticePending(int id) { return realm()->m_audioDisabledTimers.contains(id); }
-    static void fireTimer(int id)
-    {
-        QTimerEvent event(id);
-        realm()->timerEvent(&event);
-    }
-};
 
 using Access = TavriIdentityRealmTest;
 
@@ -118,7 +67,7 @@ bool realmTimerRuns(int id)
 
 } // namespace
 
-class TestRealmRequests : public QObject
+class TestRealmRequests : public RealmTestBase
 {
     Q_OBJECT
 
@@ -156,54 +105,20 @@ private slots:
     void logoutRefusesOtherIdentity();
     void logout();
 
-private:
-    QString uri(const QString &kind, const QString &name) const
-    {
-        return QStringLiteral("sip:%1%2@").arg(kind, name) + m_voice->domain();
-    }
-    Conversation *conversation(const QString &sipURI)
-    {
-        Conversation *result = m_realm->getConversation(sipURI);
-        m_made.append(result);
-        return result;
-    }
-
-    FakeWebService *m_web = nullptr;
-    QSocialManager *m_social = nullptr;
-    VoiceManager *m_voice = nullptr;
-    TavriIdentityRealm *m_realm = nullptr;
-    QString m_me;
-    QList<QPointer<Conversation>> m_made;
 };
 
 void TestRealmRequests::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
     qRegisterMetaType<Conversation::JoinState>();
     qRegisterMetaType<Conversation::VoiceState>();
-    m_web = new FakeWebService(this);
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
-    for (const char *method : {"getUserByUserLiveURI", "getUserByUID", "getUserBySocialUID", "AddUserStats",
-                               "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID", "changeFriend",
-                               "addContactGroup", "GetChannelHierarchy"})
-        m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
-    m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
-    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("requests")));
-    m_realm = TavriIdentityRealm::getInstance();
-
-    LocalUser::getLocalUser()->onSocialLoginSuccess(uri("u-", "me"), QString(), QString(), QString(), QString(),
-                                                    QString(), QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
-    m_me = LocalUser::getLocalUser()->tavriidentity()->getUid();
-    QVERIFY(!m_me.isEmpty());
+    QVERIFY(startRealm(QStringLiteral("requests"), {QStringLiteral("getUserBySocialUID"), QStringLiteral("changeFriend"),
+                                                    QStringLiteral("addContactGroup"),
+                                                    QStringLiteral("GetChannelHierarchy")}));
 }
 
 void TestRealmRequests::init()
 {
-    oxc_wait_idle(2000);
-    QCoreApplication::processEvents();
+    settle();
     oxc_clear_requests();
     Access::setReadyToJoinChannels(true);
 }
@@ -218,18 +133,12 @@ void TestRealmRequests::cleanup()
     Access::bySessionHandle().clear();
     Access::handleByConversation().clear();
     // A test's conversations do not meet the next one.
-    for (const QPointer<Conversation> &made : qAsConst(m_made))
-        delete made.data();
-    m_made.clear();
+    deleteConversationsMade();
 }
 
 void TestRealmRequests::cleanupTestCase()
 {
-    delete TavriIdentityRealm::getInstance();
-    delete m_voice;
-    m_voice = nullptr;
-    delete m_social;
-    m_social = nullptr;
+    stopRealm();
 }
 
 void TestRealmRequests::joinJoined_data()
@@ -755,8 +664,8 @@ void TestRealmRequests::logout()
     Access::pendingMessages().insert(uri("u-", "jo"), {QStringLiteral("queued")});
     Access::inFlight().insert(QStringLiteral("1500"), QStringLiteral("flying"));
     Access::privateChats().insert(qMakePair(m_me, uri("u-", "jo")), uri("u-", "jo"));
-    Access::favoriteChannels().append(channelURI);
-    Access::ownedChannels().append(channelURI);
+    Access::favoriteChannelURIs().append(channelURI);
+    Access::ownedChannelURIs().append(channelURI);
     Access::contactGroups().insert(QStringLiteral("7"), true);
     const int timer = Access::startStatsTimer(60000);
     Access::pendingJoins().insert(uri("confctl-", "192"), QStringLiteral("kept"));
@@ -770,8 +679,8 @@ void TestRealmRequests::logout()
     QVERIFY(Access::pendingMessages().isEmpty());
     QVERIFY(Access::inFlight().isEmpty());
     QVERIFY(Access::privateChats().isEmpty());
-    QVERIFY(Access::favoriteChannels().isEmpty());
-    QVERIFY(Access::ownedChannels().isEmpty());
+    QVERIFY(Access::favoriteChannelURIs().isEmpty());
+    QVERIFY(Access::ownedChannelURIs().isEmpty());
     QVERIFY(Access::contactGroups().isEmpty());
     QCOMPARE(Access::statsTimer(), 0);
     QVERIFY(!realmTimerRuns(timer));

@@ -23,6 +23,7 @@
 #include "voicemanager.h"
 
 #include "realmtestaccess.h"
+#include "realmtestbase.h"
 #include "voicetestsupport.h"
 
 #include <QPointer>
@@ -55,7 +56,7 @@ QStringList uids(RealmIdentityList *list)
 
 } // namespace
 
-class TestRealmVoice : public QObject
+class TestRealmVoice : public RealmTestBase
 {
     Q_OBJECT
 
@@ -96,20 +97,6 @@ private slots:
     void unknownSessionReported();
 
 private:
-    QString uri(const QString &kind, const QString &name) const
-    {
-        return QStringLiteral("sip:%1%2@").arg(kind, name) + m_voice->domain();
-    }
-    Conversation *conversation(const QString &sipURI)
-    {
-        Conversation *result = m_realm->getConversation(sipURI);
-        m_made.append(result);
-        return result;
-    }
-    TavriIdentityRealmUser *user(const QString &sipURI)
-    {
-        return qobject_cast<TavriIdentityRealmUser *>(m_realm->requestUserInfoUpdateByURI(sipURI)->getQObject());
-    }
     // A conversation joined in a session of its own, the local user present.
     Conversation *joined(const QString &sipURI, const QString &handle)
     {
@@ -125,70 +112,38 @@ private:
         user(peerURI)->setUname(name);
         emit m_voice->participantAdded(peerURI, handle, name, QString());
     }
-
-    QSocialManager *m_social = nullptr;
-    VoiceManager *m_voice = nullptr;
-    TavriIdentityRealm *m_realm = nullptr;
-    QString m_me;
-    QString m_myURI;
-    QList<QPointer<Conversation>> m_made;
 };
 
 void TestRealmVoice::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
     qRegisterMetaType<Reason>();
     qRegisterMetaType<Conversation::VoiceState>();
-    auto *web = new FakeWebService(this);
-    web->setSignInDefaults(QJsonObject{{"status", "OK"}});
-    for (const char *method : {"getUserByUserLiveURI", "getUserByUID", "AddUserStats", "GetChannelInfo",
-                               "GetChannelInfoWithOwnerInfoFromLiveUID"})
-        web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
-    m_social = new QSocialManager(this, web->apiUrl(), web->host());
-    // The realm follows the voice service it finds when it is made.
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     // The voice account and the built-in identity are one user.
-    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("me")));
-    m_realm = TavriIdentityRealm::getInstance();
-
-    m_myURI = uri("u-", "me");
-    LocalUser::getLocalUser()->onSocialLoginSuccess(m_myURI, QString(), QString(), QString(), QString(), QString(),
-                                                    QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
-    m_me = LocalUser::getLocalUser()->tavriidentity()->getUid();
+    QVERIFY(startRealm(QStringLiteral("me")));
 }
 
 void TestRealmVoice::init()
 {
-    oxc_wait_idle(2000);
-    QCoreApplication::processEvents();
+    settle();
     oxc_clear_requests();
     Access::setReadyToJoinChannels(true);
 }
 
 void TestRealmVoice::cleanup()
 {
-    oxc_wait_idle(2000);
-    QCoreApplication::processEvents();
+    settle();
     Access::pendingMessages().clear();
     Access::inFlight().clear();
     Access::pendingJoins().clear();
     Access::bySessionHandle().clear();
     Access::handleByConversation().clear();
     Access::stopStatsTimer();
-    for (const QPointer<Conversation> &made : qAsConst(m_made))
-        delete made.data();
-    m_made.clear();
+    deleteConversationsMade();
 }
 
 void TestRealmVoice::cleanupTestCase()
 {
-    delete TavriIdentityRealm::getInstance();
-    delete m_voice;
-    m_voice = nullptr;
-    delete m_social;
-    m_social = nullptr;
+    stopRealm();
 }
 
 void TestRealmVoice::channelSessionThroughStandIn()
