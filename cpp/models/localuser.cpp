@@ -1425,22 +1425,19 @@ void LocalUser::requestInviteUsersViaEmail(const QStringList& emailAddresses, co
 
 void LocalUser::requestAddFriend(const QString& remoteUserUri)
 {
-    if (remoteUserUri.isEmpty()) {
-        qWarning() << "LocalUser::requestAddFriend" << "no user URI";
-        return;
-    }
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-    Tavri::RealmUserInterface* user = realm->requestUserInfoUpdateByURI(remoteUserUri);
-    Tavri::RealmUserInterface* localUserIdentity = getLocalUserIdentity(realm);
-    if (!TAVRI_CHECK(localUserIdentity))
-        return;
-    realm->requestAddContact(localUserIdentity->getUid(), user->getUid());
+    requestFriendChange("LocalUser::requestAddFriend", remoteUserUri, &TavriIdentityRealm::requestAddContact);
 }
 
 void LocalUser::requestRemoveFriend(const QString& remoteUserUri)
 {
+    requestFriendChange("LocalUser::requestRemoveFriend", remoteUserUri, &TavriIdentityRealm::requestRemoveContact);
+}
+
+void LocalUser::requestFriendChange(const char* function, const QString& remoteUserUri,
+                                    void (TavriIdentityRealm::*change)(const QString&, const QString&))
+{
     if (remoteUserUri.isEmpty()) {
-        qWarning() << "LocalUser::requestRemoveFriend" << "no user URI";
+        qWarning() << function << "no user URI";
         return;
     }
     TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
@@ -1448,7 +1445,7 @@ void LocalUser::requestRemoveFriend(const QString& remoteUserUri)
     Tavri::RealmUserInterface* localUserIdentity = getLocalUserIdentity(realm);
     if (!TAVRI_CHECK(localUserIdentity))
         return;
-    realm->requestRemoveContact(localUserIdentity->getUid(), user->getUid());
+    (realm->*change)(localUserIdentity->getUid(), user->getUid());
 }
 
 void LocalUser::requestRefreshFavorites()

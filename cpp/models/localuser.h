@@ -28,6 +28,7 @@ class QXmppMessage;
 class Conversation;
 class Notification;
 class NotificationList;
+class TavriIdentityRealm;
 class QXmppResultSetReply;
 class TavriIdentityRealmUser;
 
@@ -380,6 +381,10 @@ private:
     void setLoginState(LoginState state, const QString& reason);
     void setIdentity(TavriIdentityRealmUser* identity);
     void connectIdentityRelays();
+    // Befriends or unfriends the user at remoteUserUri through the built-in
+    // realm's change, for the local user's built-in identity.
+    void requestFriendChange(const char* function, const QString& remoteUserUri,
+                             void (TavriIdentityRealm::*change)(const QString&, const QString&));
     void disconnectIdentityRelays();
     void onIdentityDestroying();
     void onIdentityPresenceUpdated();
