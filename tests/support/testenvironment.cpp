@@ -1,6 +1,7 @@
 #include "testenvironment.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -61,6 +62,10 @@ TestEnvironment::TestEnvironment(Display display)
     // Qt insists on mode 0700 for the runtime folder.
     setVariable("XDG_RUNTIME_DIR", makeFolder(m_root, QStringLiteral("runtime"), userOnly));
     setVariable("TMPDIR", makeFolder(m_root, QStringLiteral("tmp"), userOnly));
+
+    // The program's own organization: without one, Qt reports every settings
+    // write as failed (it also tries an organization-wide file it cannot use).
+    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
 
     s_x11 = display == Display::X11 && !qEnvironmentVariableIsEmpty("DISPLAY");
     if (s_x11) {

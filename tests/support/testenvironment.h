@@ -15,6 +15,8 @@ namespace tavritest {
 // 0700) and TMPDIR into it, so a test never reads or writes the user's files
 // and always starts from empty folders, whether CTest runs it or a developer
 // runs the binary by hand. The folder is removed when the object is destroyed.
+// The organization name is the program's, "Ostrel", as settings and data
+// paths depend on it.
 //
 // The display is the offscreen platform with the software Quick backend,
 // except for X11 tests, which use the X server named by DISPLAY (CTest runs
