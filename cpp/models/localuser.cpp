@@ -105,6 +105,8 @@ LocalUser::LocalUser(QObject* parent)
                 &NotificationList::onNotificationReceived);
     }
     connect(m_notificationList, &NotificationList::notificationAdded, this, &LocalUser::onNotificationAdded);
+    if (QSocialManager* socialManager = QSocialManager::getInstance())
+        connect(socialManager, &QSocialManager::defaultChannelReceived, this, &LocalUser::onDefaultChannelReceived);
 }
 
 LocalUser::~LocalUser()
@@ -1321,6 +1323,21 @@ QString LocalUser::notificationSenderName(const Notification* notification) cons
     if (!notification->getSenderName().isEmpty())
         return notification->getSenderName();
     return tr("Someone");
+}
+
+void LocalUser::onDefaultChannelReceived(const QString& channelURI, const QString& channelUID,
+                                         const QString& channelDisplayName)
+{
+    qDebug() << "LocalUser::onDefaultChannelReceived"
+             << "Default channel received for user, need to add to Favorites..." << channelURI << channelUID
+             << channelDisplayName;
+    // A default channel without an address names nothing to keep.
+    Conversation* channel = channelURI.isEmpty() ? nullptr : TavriIdentityRealm::getInstance()->getConversation(channelURI);
+    if (!channel) {
+        qWarning() << "LocalUser::onDefaultChannelReceived" << "no channel for" << channelURI;
+        return;
+    }
+    channel->setIsFavorite(true, false);
 }
 
 void LocalUser::onNotificationAdded(Notification* notification)

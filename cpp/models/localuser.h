@@ -349,6 +349,10 @@ public slots:
     // on arrival.
     void onPollForNotifications();
     void onNotificationAdded(Notification* notification);
+    // The web service's default channel for the user becomes a favourite
+    // (which the web service is told of).
+    void onDefaultChannelReceived(const QString& channelURI, const QString& channelUID,
+                                  const QString& channelDisplayName);
     void onRefreshFavoriteChannel();
     void onRefreshOwnedChannels();
     void onFriendListRequiresUpdate();

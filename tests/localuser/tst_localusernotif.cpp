@@ -11,6 +11,7 @@
 #include "testenvironment.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -64,6 +65,7 @@ private slots:
     void invitationsByEmail();
     void friends();
     void friendsNeedAnIdentity();
+    void defaultChannelBecomesFavorite();
     void webRequests_data();
     void webRequests();
 
@@ -105,7 +107,7 @@ void LocalUserNotifTest::init()
     const QJsonObject ok{{"status", "OK"}};
     for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID",
                                "UpdateNotifications", "AcceptInvitation", "changeFriend", "InviteUsersViaEmail",
-                               "RequestIssue", "SetUserCustomInfo", "SetUserImage"})
+                               "RequestIssue", "SetUserCustomInfo", "SetUserImage", "changeChannelFavorite"})
         web().setDefault(QString::fromLatin1(method), ok);
     StorageManager* storage = StorageManager::getInstance();
     storage->setSettingsValue(StorageManager::SettingsKeyPopupsFriendRequest, QStringLiteral("true"));
@@ -482,6 +484,25 @@ void LocalUserNotifTest::friends()
     request = after("changeFriend", before + 1);
     QCOMPARE(request.value("friendUID"), uri);
     QCOMPARE(request.value("setIsFriend"), QStringLiteral("0"));
+}
+
+void LocalUserNotifTest::defaultChannelBecomesFavorite()
+{
+    QSocialManager* social = QSocialManager::getInstance();
+    const QString channelURI = QStringLiteral("sip:confctl-77@voice.test");
+    const int before = count("changeChannelFavorite");
+
+    emit social->defaultChannelReceived(channelURI, QStringLiteral("77"), QStringLiteral("Home"));
+    // The web service is told of the new favourite, and its answer sets it.
+    QCOMPARE(after("changeChannelFavorite", before).value("isFav"), QStringLiteral("1"));
+    Conversation* channel = TavriIdentityRealm::getInstance()->getConversation(channelURI);
+    QTRY_VERIFY(channel->getIsFavorite());
+
+    // A default channel without an address changes nothing.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("onDefaultChannelReceived.*no channel"));
+    emit social->defaultChannelReceived(QString(), QStringLiteral("78"), QStringLiteral("Nowhere"));
+    QTest::qWait(100);
+    QCOMPARE(count("changeChannelFavorite"), before + 1);
 }
 
 void LocalUserNotifTest::friendsNeedAnIdentity()
