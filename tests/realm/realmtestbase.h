@@ -71,9 +71,19 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    // Deletes the conversations a test made through conversation().
-    void deleteConversationsMade()
+    // Empties the realm's per-session tables, stops its statistics timer and
+    // deletes the conversations the test made through conversation(), so
+    // that one test's state does not meet the next.
+    void forgetTestState()
     {
+        using Access = TavriIdentityRealmTest;
+        Access::pendingJoins().clear();
+        Access::pendingMessages().clear();
+        Access::inFlight().clear();
+        Access::privateChats().clear();
+        Access::bySessionHandle().clear();
+        Access::handleByConversation().clear();
+        Access::stopStatsTimer();
         for (const QPointer<Conversation>& made : qAsConst(m_made))
             delete made.data();
         m_made.clear();
@@ -83,7 +93,7 @@ protected:
     {
         return QStringLiteral("sip:%1%2@").arg(kind, name) + m_voice->domain();
     }
-    // The realm's conversation for a URI, deleted by deleteConversationsMade.
+    // The realm's conversation for a URI, deleted by forgetTestState.
     Conversation* conversation(const QString& sipURI)
     {
         Conversation* result = m_realm->getConversation(sipURI);

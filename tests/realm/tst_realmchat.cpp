@@ -93,11 +93,7 @@ void TestRealmChat::cleanup()
 {
     // Answers still on their way meet the tables they were sent from.
     settle();
-    Access::pendingMessages().clear();
-    Access::inFlight().clear();
-    Access::bySessionHandle().clear();
-    Access::handleByConversation().clear();
-    deleteConversationsMade();
+    forgetTestState();
 }
 
 void TestRealmChat::cleanupTestCase()

@@ -126,14 +126,7 @@ void TestRealmRequests::init()
 void TestRealmRequests::cleanup()
 {
     LocalUser::getLocalUser()->getConversations()->clear();
-    Access::pendingJoins().clear();
-    Access::pendingMessages().clear();
-    Access::inFlight().clear();
-    Access::privateChats().clear();
-    Access::bySessionHandle().clear();
-    Access::handleByConversation().clear();
-    // A test's conversations do not meet the next one.
-    deleteConversationsMade();
+    forgetTestState();
 }
 
 void TestRealmRequests::cleanupTestCase()

@@ -132,13 +132,7 @@ void TestRealmVoice::init()
 void TestRealmVoice::cleanup()
 {
     settle();
-    Access::pendingMessages().clear();
-    Access::inFlight().clear();
-    Access::pendingJoins().clear();
-    Access::bySessionHandle().clear();
-    Access::handleByConversation().clear();
-    Access::stopStatsTimer();
-    deleteConversationsMade();
+    forgetTestState();
 }
 
 void TestRealmVoice::cleanupTestCase()
