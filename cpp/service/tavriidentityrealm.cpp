@@ -949,7 +949,17 @@ Conversation* TavriIdentityRealm::createChannelConversation(const QString& displ
 
 void TavriIdentityRealm::retireConversation(Conversation* old, Conversation* replacement)
 {
+    // What the local user's channel list gave the placeholder goes to its
+    // replacement: the favourite flag, as the service's own state (nothing
+    // is asked of the service again), and a running participant poll.
+    const bool favorite = old->getIsFavorite();
+    const bool polled = old->hasPendingTimer();
+    old->stopPendingTimer();
     emit old->swapping(replacement);
+    if (favorite && !replacement->getIsFavorite())
+        replacement->setIsFavorite(true, true);
+    if (polled)
+        replacement->startPendingTimer();
     qDebug() << "TavriIdentityRealm::onSocialManagerReceivedChannelInfo"
              << "delaying deleting conversation" << old << "replaced by" << replacement;
     old->deleteLater();

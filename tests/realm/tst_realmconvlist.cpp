@@ -17,6 +17,7 @@
 
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -79,6 +80,7 @@ private slots:
     void favouriteChanges();
     void ownedChanges();
     void repeatsAndEmptyURIs();
+    void replacedPlaceholderKeepsFlagAndPoll();
     // Signs the local user out: keep it last.
     void withoutIdentity_data();
     void withoutIdentity();
@@ -310,6 +312,32 @@ void TestRealmConvList::favouriteChanges()
     clearEvents();
     m_social->handleReply(QStringLiteral("changeChannelFavorite"), QJsonDocument(QJsonObject{{"result", 0}}));
     QVERIFY(m_events.isEmpty());
+    settle();
+    QCOMPARE(m_web->requestsFor(QStringLiteral("changeChannelFavorite")).size(), favouriteRequests);
+}
+
+void TestRealmConvList::replacedPlaceholderKeepsFlagAndPoll()
+{
+    // Listed before the service has described the channel: a placeholder
+    // made from the bare URI is polled and flagged.
+    emit m_social->ownedChannelsReceived(QStringList{uri(45)}, QStringList{"FortyFive"});
+    emit m_social->channelFavoriteChanged(uri(45), true);
+    QPointer<Conversation> placeholder = m_realm->getConversation(uri(45));
+    QVERIFY(placeholder->getIsFavorite());
+    QVERIFY(placeholder->hasPendingTimer());
+    settle();
+    const int favouriteRequests = m_web->requestsFor(QStringLiteral("changeChannelFavorite")).size();
+
+    // The description replaces it; the replacement keeps both.
+    emit m_social->receivedChannelInfo(uri(45), "45", "FortyFive", QString(), QString(), QString(), true, false,
+                                       QString(), "77", QString(), false, QString(), QString());
+    Conversation* described = m_realm->getConversation(uri(45));
+    QVERIFY(described != placeholder);
+    QCOMPARE(described->getChannelUID(), QStringLiteral("45"));
+    QVERIFY(described->getIsFavorite());
+    QVERIFY(described->hasPendingTimer());
+    QVERIFY(!placeholder->hasPendingTimer());
+    QTRY_VERIFY(!placeholder);
     settle();
     QCOMPARE(m_web->requestsFor(QStringLiteral("changeChannelFavorite")).size(), favouriteRequests);
 }
