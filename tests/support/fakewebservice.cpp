@@ -13,6 +13,9 @@ const QString FakeWebService::ShortLinkMethod = QStringLiteral("shorturl_ajax.ph
 
 namespace {
 
+// Set on a connection once its answer has been written.
+const char kAnsweredProperty[] = "fakeWebServiceAnswered";
+
 const QString LogEventMethod = QStringLiteral("LogEvent");
 // Requests from the client under test are small; anything larger is a test fault.
 constexpr int MaxRequestBytes = 16 * 1024 * 1024;
@@ -70,8 +73,10 @@ FakeWebService::FakeWebService(QObject* parent)
 
 FakeWebService::~FakeWebService()
 {
+    // Requests still waiting for an answer end now; an answer already
+    // written is left to reach its client, which a reset could destroy.
     for (const auto& socket : qAsConst(m_sockets)) {
-        if (socket)
+        if (socket && !socket->property(kAnsweredProperty).toBool())
             socket->abort();
     }
 }
@@ -338,6 +343,7 @@ void FakeWebService::answer(QTcpSocket* socket, const Scripted& scripted)
     case Action::Answer:
         break;
     }
+    socket->setProperty(kAnsweredProperty, true);
     QByteArray response = "HTTP/1.1 " + QByteArray::number(scripted.status) + ' '
         + reasonPhrase(scripted.status) + "\r\n";
     response += "Content-Type: application/json; charset=utf-8\r\n";
