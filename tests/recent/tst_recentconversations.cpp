@@ -343,13 +343,23 @@ void TestRecentConversations::sameMillisecondGetsCounter()
     auto model = newModel();
     const QString id = QStringLiteral("sip:u-twice@d");
     conversation(id);
-    // Names of the coming second are already taken, as if a stay had been
-    // started in each of its milliseconds.
+    // The names of a coming second are already taken, as if a stay had been
+    // started in each of its milliseconds. The second starts late enough for
+    // the names to be taken before it begins, however slow the machine; the
+    // stay then starts at its beginning.
     const QString folder = m_logDir + QStringLiteral("/__Tavri/Me_Myself/sip_u-twice_d/");
     QVERIFY(QDir().mkpath(folder));
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (qint64 ms = now; ms < now + 1000; ++ms)
-        QVERIFY(QFile(folder + QString::number(ms) + QStringLiteral(".txt")).open(QIODevice::WriteOnly));
+    for (qint64 lead = 1000;; lead *= 2) {
+        QVERIFY(lead <= 64000);
+        const qint64 start = QDateTime::currentMSecsSinceEpoch() + lead;
+        for (qint64 ms = start; ms < start + 1000; ++ms)
+            QVERIFY(QFile(folder + QString::number(ms) + QStringLiteral(".txt")).open(QIODevice::WriteOnly));
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (now < start) {
+            QTest::qSleep(int(start - now));
+            break;
+        }
+    }
     emitJoined(id);
     const QString filename = onlyLogFilename();
     QVERIFY2(filename.endsWith(QStringLiteral(".txt0")), qPrintable(filename));
