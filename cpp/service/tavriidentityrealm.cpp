@@ -2072,15 +2072,22 @@ RealmIdentityList* TavriIdentityRealm::channelList(const QString& channelURI,
     return (conversation->*list)(false);
 }
 
+void TavriIdentityRealm::replaceChannelList(const QString& channelURI,
+                                            RealmIdentityList* (Conversation::*list)(bool),
+                                            const QStringList& userURIs, const char* function)
+{
+    RealmIdentityList* identities = channelList(channelURI, list, function);
+    if (!identities)
+        return;
+    identities->clear();
+    for (const QString& userURI : userURIs)
+        identities->addIdentity(requestUserInfoUpdateByURI(userURI));
+}
+
 void TavriIdentityRealm::onVoiceManagerModeratorListReceived(const QString& channelURI, const QStringList& moderators,
                                                              const QVariantList&)
 {
-    RealmIdentityList* list = channelList(channelURI, &Conversation::getModerators, Q_FUNC_INFO);
-    if (!list)
-        return;
-    list->clear();
-    for (const QString& userURI : moderators)
-        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+    replaceChannelList(channelURI, &Conversation::getModerators, moderators, Q_FUNC_INFO);
 }
 
 void TavriIdentityRealm::onVoiceManagerModeratorAdded(const QString& channelUri, const QString& userUri)
@@ -2097,12 +2104,7 @@ void TavriIdentityRealm::onVoiceManagerModeratorRemoved(const QString& channelUr
 
 void TavriIdentityRealm::onVoiceManagerAclListReceived(const QString& channelURI, const QStringList& userURIs)
 {
-    RealmIdentityList* list = channelList(channelURI, &Conversation::getMembers, Q_FUNC_INFO);
-    if (!list)
-        return;
-    list->clear();
-    for (const QString& userURI : userURIs)
-        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+    replaceChannelList(channelURI, &Conversation::getMembers, userURIs, Q_FUNC_INFO);
 }
 
 void TavriIdentityRealm::onVoiceManagerMemberAddedToChannelACL(const QString& channelUri, const QString& userUri)
@@ -2119,12 +2121,7 @@ void TavriIdentityRealm::onVoiceManagerMemberRemovedFromChannelACL(const QString
 
 void TavriIdentityRealm::onVoiceManagerBanListReceived(const QString& channelURI, const QStringList& bannedUserURIs)
 {
-    RealmIdentityList* list = channelList(channelURI, &Conversation::getBanned, Q_FUNC_INFO);
-    if (!list)
-        return;
-    list->clear();
-    for (const QString& userURI : bannedUserURIs)
-        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+    replaceChannelList(channelURI, &Conversation::getBanned, bannedUserURIs, Q_FUNC_INFO);
 }
 
 void TavriIdentityRealm::onVoiceManagerUserBanned(const QString& channelURI, const QString& userURI, bool banned)

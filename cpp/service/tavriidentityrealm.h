@@ -410,6 +410,10 @@ private:
     // the broken invariant for function) when there is no such channel.
     RealmIdentityList* channelList(const QString& channelURI, RealmIdentityList* (Conversation::*list)(bool),
                                    const char* function);
+    // Replaces a channel's moderator, member or ban list by the users of
+    // userURIs, in order.
+    void replaceChannelList(const QString& channelURI, RealmIdentityList* (Conversation::*list)(bool),
+                            const QStringList& userURIs, const char* function);
     // The voice service's address of a permanent channel.
     static QString channelAddress(const QString& channelUID);
     // The roster's subscriber: the uid of the local user's built-in
