@@ -1529,6 +1529,16 @@ Conversation* TavriIdentityRealm::sessionConversation(const QString& sessionHand
     return conversation;
 }
 
+bool TavriIdentityRealm::isKnownSendResult(const QString& reqId, const QString& sessionHandle,
+                                           const char* function) const
+{
+    if (!m_inFlightChatMessages.contains(reqId)) {
+        reportAssertionFailure("m_inFlightChatMessages.contains(reqId)", __FILE__, __LINE__, function, true);
+        return false;
+    }
+    return sessionConversation(sessionHandle, function) != nullptr;
+}
+
 bool TavriIdentityRealm::hasVoiceEnabledSession() const
 {
     for (const Conversation* conversation : m_conversationsBySessionHandle)
@@ -1553,9 +1563,7 @@ void TavriIdentityRealm::stopStatisticsTimerWithoutVoice()
 
 void TavriIdentityRealm::onVoiceManagerChatMessageSent(const QString& reqId, const QString& sessionHandle)
 {
-    if (!TAVRI_CHECK(m_inFlightChatMessages.contains(reqId)))
-        return;
-    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+    if (!isKnownSendResult(reqId, sessionHandle, Q_FUNC_INFO))
         return;
     const QString text = m_inFlightChatMessages.take(reqId);
     Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
@@ -1579,9 +1587,7 @@ void TavriIdentityRealm::onVoiceManagerMessageNotSent(const QString& sessionHand
                                                       int errorCode, const QString& errorMessage)
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerMessageNotSent" << sessionHandle << errorCode << errorMessage;
-    if (!TAVRI_CHECK(m_inFlightChatMessages.contains(reqId)))
-        return;
-    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+    if (!isKnownSendResult(reqId, sessionHandle, Q_FUNC_INFO))
         return;
     // Dropped without a word; the queue goes on.
     m_inFlightChatMessages.remove(reqId);
@@ -1591,9 +1597,7 @@ void TavriIdentityRealm::onVoiceManagerMessageNotSent(const QString& sessionHand
 void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString& sessionHandle, const QString& reqId, bool)
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerUserIsOffline" << sessionHandle;
-    if (!TAVRI_CHECK(m_inFlightChatMessages.contains(reqId)))
-        return;
-    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+    if (!isKnownSendResult(reqId, sessionHandle, Q_FUNC_INFO))
         return;
     m_inFlightChatMessages.remove(reqId);
     const QString sipURI = m_conversationsBySessionHandle.value(sessionHandle)->getSipURI();
@@ -1612,9 +1616,10 @@ void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString& sender
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerTextMessageReceived" << sessionHandle << senderURI;
     const QString body = parseChatTimestampPrefix(message);
-    if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sessionHandle)))
+    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    if (!conversation)
         return;
-    const QString conversationID = m_conversationsBySessionHandle.value(sessionHandle)->getSipURI();
+    const QString conversationID = conversation->getSipURI();
     const QString senderUUID = requestUserInfoUpdateByURI(senderURI)->getUid();
     TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
     if (!identity || body.isEmpty())

@@ -400,6 +400,9 @@ private:
     // The conversation of a session handle; null, after reporting the broken
     // invariant for function, when the realm does not know the handle.
     Conversation* sessionConversation(const QString& sessionHandle, const char* function) const;
+    // Whether a send result names a text in flight on a known session;
+    // false after reporting the broken invariant for function.
+    bool isKnownSendResult(const QString& reqId, const QString& sessionHandle, const char* function) const;
     // Whether a conversation with a session has voice.
     bool hasVoiceEnabledSession() const;
     // The 10 s connection-statistics timer: started when a conversation gains
