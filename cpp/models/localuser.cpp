@@ -103,10 +103,9 @@ LocalUser::LocalUser(QObject* parent)
     if (QSocialManager* socialManager = QSocialManager::getInstance()) {
         connect(socialManager, &QSocialManager::notificationReceived, m_notificationList,
                 &NotificationList::onNotificationReceived);
+        connect(socialManager, &QSocialManager::defaultChannelReceived, this, &LocalUser::onDefaultChannelReceived);
     }
     connect(m_notificationList, &NotificationList::notificationAdded, this, &LocalUser::onNotificationAdded);
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
-        connect(socialManager, &QSocialManager::defaultChannelReceived, this, &LocalUser::onDefaultChannelReceived);
 }
 
 LocalUser::~LocalUser()
@@ -1332,7 +1331,8 @@ void LocalUser::onDefaultChannelReceived(const QString& channelURI, const QStrin
              << "Default channel received for user, need to add to Favorites..." << channelURI << channelUID
              << channelDisplayName;
     // A default channel without an address names nothing to keep.
-    Conversation* channel = channelURI.isEmpty() ? nullptr : TavriIdentityRealm::getInstance()->getConversation(channelURI);
+    Conversation* channel =
+        channelURI.isEmpty() ? nullptr : TavriIdentityRealm::getInstance()->getConversation(channelURI);
     if (!channel) {
         qWarning() << "LocalUser::onDefaultChannelReceived" << "no channel for" << channelURI;
         return;
