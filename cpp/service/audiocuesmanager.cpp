@@ -27,6 +27,8 @@
 #include <QRegularExpression>
 #include <QTimerEvent>
 
+#include <algorithm>
+
 using QtSpeech_v1::QtSpeech;
 
 namespace
@@ -135,6 +137,32 @@ QString missingLocalFile(const QUrl &url)
         return QString();
     const QString path = url.toLocalFile();
     return QFileInfo::exists(path) ? QString() : path;
+}
+
+// Fills the placeholders of `text` with `args`, each argument taking the
+// lowest-numbered placeholder left, as QString::arg does, but in one pass:
+// a peer's name or message holding "%2" is spoken as it was written.
+QString fillPlaceholders(const QString &text, const QStringList &args)
+{
+    static const QRegularExpression placeholder(QStringLiteral("%([1-9][0-9]?)"));
+    QList<int> numbers;
+    for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+        const int number = it.next().captured(1).toInt();
+        if (!numbers.contains(number))
+            numbers.append(number);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    QString result;
+    int from = 0;
+    for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const int argIndex = numbers.indexOf(match.captured(1).toInt());
+        result += text.midRef(from, match.capturedStart() - from);
+        result += argIndex < args.size() ? args.at(argIndex) : match.captured();
+        from = match.capturedEnd();
+    }
+    result += text.midRef(from);
+    return result;
 }
 
 AudioCuesManager::MediaPlayerFactory &installedPlayerFactory()
@@ -990,8 +1018,7 @@ void AudioCuesManager::speakCue(AudioCueEventType event, const QStringList &args
     QString text = m_defaultTexts.value(event);
     if (info.translateText && info.defaultText)
         text = tr(info.defaultText);
-    for (const QString &arg : args)
-        text = text.arg(arg);
+    text = fillPlaceholders(text, args);
     if (!canSpeak())
         return;
     m_speech->clearQueue();

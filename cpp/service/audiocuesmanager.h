@@ -131,6 +131,11 @@ public:
     bool getMainViewVisible() const { return m_mainViewVisible; }
     // The speech queue, null until the first setTTSVoice.
     QSpeechManager *speechManager() const { return m_speech; }
+    // True during the quiet period after init (no presence or notification
+    // cues) and after the local user joined the conversation (no one is
+    // announced joining it).
+    bool inStartupPeriod() const { return m_startupTimerId != 0; }
+    bool inJoinQuietPeriod(const QString &conversationID) const { return m_pendingKeys.contains(conversationID); }
     // The media player of an event's alias, null while it has none.
     QMediaPlayer *player(AudioCueEventType event) const;
 

@@ -45,6 +45,8 @@ public:
     // isSpeaking() is true.
     QStringList queue() const { return m_queue; }
     bool isSpeaking() const { return m_speaking; }
+    // True while the utterance in the speaker is timed against the limit.
+    bool isTiming() const { return m_maxLengthTimer.isActive(); }
     // True while the output device is "No Device".
     bool isBlocked() const { return m_blocked; }
 
