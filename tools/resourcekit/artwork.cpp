@@ -715,6 +715,7 @@ QMap<QString, Painting> paintings()
     // Main frame header
     m["user_online_9px-01.png"] = [](QPainter &p, const QSizeF &s) { presenceDot(p, s, Online); };
     m["user_away_9px-01.png"] = [](QPainter &p, const QSizeF &s) { presenceDot(p, s, Away); };
+    m["user_offline_9px-01.png"] = [](QPainter &p, const QSizeF &s) { presenceDot(p, s, InkQuiet); };
     m["channel_expand.png"] = icon("caret-down");
     m["channel_expand_hover.png"] = icon("caret-down", Look::Plain);
     m["channel_collapse.png"] = icon("caret-right");
