@@ -46,6 +46,14 @@ void polyline(QPainter &p, std::initializer_list<QPointF> points)
     p.drawPolyline(points.begin(), int(points.size()));
 }
 
+QPainterPath closedPath(std::initializer_list<QPointF> points)
+{
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QVector<QPointF>(points)));
+    path.closeSubpath();
+    return path;
+}
+
 void disc(QPainter &p, double x, double y, double r, const QColor &color)
 {
     p.save();
@@ -89,12 +97,7 @@ QPainterPath bubble()
 {
     QPainterPath body;
     body.addRoundedRect(QRectF(3.5, 4.5, 17, 12), 4, 4);
-    QPainterPath tail;
-    tail.moveTo(7.5, 15);
-    tail.lineTo(6.5, 20.5);
-    tail.lineTo(12.5, 15);
-    tail.closeSubpath();
-    return body.united(tail).simplified();
+    return body.united(closedPath({{7.5, 15}, {6.5, 20.5}, {12.5, 15}})).simplified();
 }
 
 void person(QPainter &p, double cx, double top, double scale)
@@ -110,15 +113,7 @@ void person(QPainter &p, double cx, double top, double scale)
 
 void speaker(QPainter &p)
 {
-    QPainterPath path;
-    path.moveTo(3.5, 9.5);
-    path.lineTo(7.5, 9.5);
-    path.lineTo(12, 5.5);
-    path.lineTo(12, 18.5);
-    path.lineTo(7.5, 14.5);
-    path.lineTo(3.5, 14.5);
-    path.closeSubpath();
-    p.drawPath(path);
+    p.drawPath(closedPath({{3.5, 9.5}, {7.5, 9.5}, {12, 5.5}, {12, 18.5}, {7.5, 14.5}, {3.5, 14.5}}));
 }
 
 void waves(QPainter &p, int count, const QColor &color)
@@ -265,13 +260,7 @@ QMap<QString, Glyph> glyphs()
     };
     g["flag"] = [](QPainter &p, const QColor &) {
         line(p, 6, 3.5, 6, 20.5);
-        QPainterPath flag;
-        flag.moveTo(6, 4.5);
-        flag.lineTo(18, 4.5);
-        flag.lineTo(15.5, 8.5);
-        flag.lineTo(18, 12.5);
-        flag.lineTo(6, 12.5);
-        p.drawPath(flag);
+        polyline(p, {{6, 4.5}, {18, 4.5}, {15.5, 8.5}, {18, 12.5}, {6, 12.5}});
     };
     g["clear"] = [](QPainter &p, const QColor &) {
         line(p, 4, 6.5, 17, 6.5);
@@ -288,15 +277,7 @@ QMap<QString, Glyph> glyphs()
         plus(p, 12, 12, 4);
     };
     g["folder-plus"] = [](QPainter &p, const QColor &) {
-        QPainterPath path;
-        path.moveTo(3.5, 6);
-        path.lineTo(9.5, 6);
-        path.lineTo(11.5, 8.5);
-        path.lineTo(20.5, 8.5);
-        path.lineTo(20.5, 18.5);
-        path.lineTo(3.5, 18.5);
-        path.closeSubpath();
-        p.drawPath(path);
+        p.drawPath(closedPath({{3.5, 6}, {9.5, 6}, {11.5, 8.5}, {20.5, 8.5}, {20.5, 18.5}, {3.5, 18.5}}));
         plus(p, 12, 13.5, 2.8);
     };
     g["chat"] = [](QPainter &p, const QColor &ink) {
@@ -365,12 +346,7 @@ QMap<QString, Glyph> glyphs()
         slash(p, ink);
     };
     g["play"] = [](QPainter &p, const QColor &ink) {
-        QPainterPath path;
-        path.moveTo(8, 5.5);
-        path.lineTo(18.5, 12);
-        path.lineTo(8, 18.5);
-        path.closeSubpath();
-        fill(p, path, ink);
+        fill(p, closedPath({{8, 5.5}, {18.5, 12}, {8, 18.5}}), ink);
     };
     g["stop"] = [](QPainter &p, const QColor &ink) {
         QPainterPath path;
@@ -388,14 +364,7 @@ QMap<QString, Glyph> glyphs()
         p.drawPath(path);
     };
     g["pencil"] = [](QPainter &p, const QColor &) {
-        QPainterPath path;
-        path.moveTo(5, 19);
-        path.lineTo(6, 15);
-        path.lineTo(15.5, 5.5);
-        path.lineTo(18.5, 8.5);
-        path.lineTo(9, 18);
-        path.closeSubpath();
-        p.drawPath(path);
+        p.drawPath(closedPath({{5, 19}, {6, 15}, {15.5, 5.5}, {18.5, 8.5}, {9, 18}}));
         line(p, 13.5, 7.5, 16.5, 10.5);
     };
     g["link"] = [](QPainter &p, const QColor &) {
