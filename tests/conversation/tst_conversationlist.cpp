@@ -6,6 +6,7 @@
 #include "conversationlist.h"
 #include "conversationparticipant.h"
 #include "fakewebservice.h"
+#include "websettle.h"
 #include "localuser.h"
 #include "permanentconversationlist.h"
 #include "socialmanager.h"
@@ -111,16 +112,14 @@ private slots:
 private:
     // A channel of the built-in realm with a name unique to this test run.
     Conversation *channel(const QString &name, Conversation *parent = nullptr, bool withUID = true);
-    // The roots of the hierarchy requests of this test function that reached
-    // the web service, including every request made before a marker request
-    // that this call sends and waits for (barring reordering on the way).
+    // The roots of the hierarchy requests of this test function, once every
+    // web call made so far has reached the web service and been answered.
     QStringList hierarchyRoots();
     QStringList requestedRoots() const;
 
     FakeWebService *m_web = nullptr;
     QSocialManager *m_social = nullptr;
     int m_channelCount = 0;
-    int m_markerCount = 0;
     int m_rootsSeenBefore = 0;
 };
 
@@ -179,15 +178,8 @@ QStringList TestConversationList::requestedRoots() const
 
 QStringList TestConversationList::hierarchyRoots()
 {
-    const QString marker = QStringLiteral("marker-%1").arg(++m_markerCount);
-    m_social->requestChannelsInHierarchy(marker);
-    if (!QTest::qWaitFor([&] { return requestedRoots().contains(marker); }, 5000))
-        qWarning() << "marker request" << marker << "did not arrive";
-    QStringList roots = requestedRoots();
-    roots.erase(std::remove_if(roots.begin(), roots.end(),
-                               [](const QString &root) { return root.startsWith(QLatin1String("marker-")); }),
-                roots.end());
-    return roots;
+    [this] { QVERIFY(webtest::settle(*m_web, *m_social)); }();
+    return requestedRoots();
 }
 
 void TestConversationList::treeModeOffKeepsInsertionOrder()

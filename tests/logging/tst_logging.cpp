@@ -1,3 +1,4 @@
+#include "testenvironment.h"
 #include <QtTest>
 
 #include <QDir>
@@ -244,14 +245,15 @@ private slots:
                 QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
         }
 
-        // Fill the file to exactly the limit: it is kept.
+        // Fill the file to exactly the limit, 10 MiB: it is kept.
+        constexpr qint64 kTenMiB = 10 * 1024 * 1024;
         const QMessageLogContext ctx = context(nullptr, 0);
         const int overhead = formatLogLine(QtWarningMsg, ctx, QString(), QDateTime::currentDateTime()).size() + 1;
-        const qint64 fill = kLogRotationBytes - QFileInfo(first).size() - overhead;
+        const qint64 fill = kTenMiB - QFileInfo(first).size() - overhead;
         QVERIFY(fill > 0);
         ConsoleCapture quiet(STDERR_FILENO);
         logMessageHandler(QtWarningMsg, ctx, QString(int(fill), QLatin1Char('z')));
-        QCOMPARE(QFileInfo(first).size(), kLogRotationBytes);
+        QCOMPARE(QFileInfo(first).size(), kTenMiB);
         logMessageHandler(QtWarningMsg, ctx, QStringLiteral("still the same file"));
         QCOMPARE(currentLogFilePath(), first);
         QVERIFY(QFileInfo::exists(m_logFolder + "/tavri-2000-01-01--00-00-00.txt"));
@@ -261,7 +263,7 @@ private slots:
         logMessageHandler(QtWarningMsg, ctx, QStringLiteral("in a new file"));
         const QString second = currentLogFilePath();
         QVERIFY(second != first);
-        QVERIFY(QFileInfo(first).size() > kLogRotationBytes);
+        QVERIFY(QFileInfo(first).size() > kTenMiB);
         QCOMPARE(readLines(second).size(), 1);
         QVERIFY(readLines(second).first().endsWith(QLatin1String(": in a new file")));
         QVERIFY(!QFileInfo::exists(m_logFolder + "/tavri-2000-01-01--00-00-00.txt"));
@@ -316,5 +318,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Logging)
+TAVRI_TEST_GUILESS_MAIN(tst_Logging)
 #include "tst_logging.moc"

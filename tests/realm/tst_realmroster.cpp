@@ -4,6 +4,7 @@
 
 #include "logcapture.h"
 #include "fakewebservice.h"
+#include "websettle.h"
 #include "localuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
@@ -58,7 +59,8 @@ private slots:
 private:
     int contactGroupRequests() const { return m_web->requestsFor(QStringLiteral("getContactGroups")).size(); }
     // Lets requests in flight reach the fake.
-    void settle() const { QTest::qWait(150); }
+    // Every web call posted so far is answered and handled.
+    void settle() const { QVERIFY(webtest::settle(*m_web, *m_social)); }
 
     FakeWebService* m_web = nullptr;
     QSocialManager* m_social = nullptr;

@@ -42,6 +42,9 @@ public:
     };
 
     static const QString ShortLinkMethod;       // "shorturl_ajax.php"
+    // The marker that webtest::settle sends; answered {} and, like LogEvent,
+    // left out of requests() unless asked for.
+    static const QString SettleMarkerMethod;    // "TestSettleMarker"
 
     explicit FakeWebService(QObject* parent = nullptr);
     ~FakeWebService() override;
@@ -71,8 +74,11 @@ public:
     // waitForRequest for the same method has returned for, so that successive
     // calls wait for successive requests.
     bool waitForRequest(const QString& method, int timeoutMs = 5000);
-    // Forgets requests, scripts, defaults (but LogEvent's) and unexpected
-    // methods, and closes open connections.
+    // Requests held open by hang() whose connection is still open.
+    int hangingCount() const;
+    // Forgets requests, scripts, defaults (but LogEvent's and the settle
+    // marker's) and unexpected methods, and ends the requests not answered
+    // yet; an answer already written still reaches the client.
     void clear();
 
     // Splits an urlencoded body: on '&', skipping empty pairs, at the first
