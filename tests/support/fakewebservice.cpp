@@ -323,6 +323,7 @@ void FakeWebService::handle(QTcpSocket* socket, Request request)
         return;
     }
     const QString method = request.method();
+    request.answersWrittenBefore = m_answersWritten;
     m_requests.append(request);
 
     Scripted scripted;
@@ -369,6 +370,7 @@ void FakeWebService::answer(QTcpSocket* socket, const Scripted& scripted)
         break;
     }
     socket->setProperty(kAnsweredProperty, true);
+    ++m_answersWritten;
     QByteArray response = "HTTP/1.1 " + QByteArray::number(scripted.status) + ' '
         + reasonPhrase(scripted.status) + "\r\n";
     response += "Content-Type: application/json; charset=utf-8\r\n";

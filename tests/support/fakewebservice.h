@@ -35,6 +35,9 @@ public:
         QString path;                            // "gateway.php" or "shorturl_ajax.php"
         QByteArray body, userAgent, contentType; // raw, as received
         QList<QPair<QString, QString>> fields;   // decoded, wire order
+        // How many answers the fake had written when this request arrived:
+        // shows the order of requests and answers without timing them.
+        int answersWrittenBefore = 0;
 
         QString method() const;
         QString value(const QString& key) const;  // the last value of key, or empty
@@ -115,6 +118,7 @@ private:
     QList<QByteArray> m_droppedRequests;
     QStringList m_unexpected;
     QHash<QString, int> m_waitCursor;
+    int m_answersWritten = 0;
 };
 
 Q_DECLARE_METATYPE(FakeWebService::Request)
