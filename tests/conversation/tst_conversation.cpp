@@ -470,6 +470,7 @@ void TestConversation::joinedWelcomeAndStatisticsTimer()
 
 void TestConversation::moderatorWithoutLocalIdentity()
 {
+    signIn(QStringLiteral("sip:u-moderator-test@conv.example"));
     Conversation channel(QStringLiteral("Chan"), QStringLiteral("sip:confctl-6@d"), QStringLiteral("6"));
     channel.setAccessType(Conversation::InvitationOnly, true);
 
