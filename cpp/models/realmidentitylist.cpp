@@ -1,5 +1,4 @@
 #include "realmidentitylist.h"
-#include "displayrole.h"
 
 #include "contactgrouplist.h"
 #include "contactlist.h"
@@ -343,5 +342,5 @@ void RealmIdentityList::notifyRowChanged(Tavri::RealmUserInterface* identity, co
     const int row = m_visibleIdentities.indexOf(identity);
     if (row < 0)
         return;
-    emit dataChanged(index(row), index(row), withDisplayRole(roles, DisplayNameRole));
+    emit dataChanged(index(row), index(row), roles);
 }
