@@ -20,6 +20,7 @@
 
 #include "ostrelsdk.h"
 #include "programlauncher.h"
+#include "shutdownsignals.h"
 #include "tavriapplication.h"
 #include "version.h"
 
@@ -107,6 +108,18 @@ int realmain(int argc, char *argv[])
         delete app;
         return 0;
     }
+
+    // SIGTERM, SIGINT and SIGHUP end the program in order, exactly as "-quit"
+    // does; they are acted on once the event loop runs.
+    auto *shutdownSignals = new host::ShutdownSignals(app);
+    QObject::connect(shutdownSignals, &host::ShutdownSignals::shutdownRequested, app,
+                     [app, handled = false](int signalNumber) mutable {
+                         qDebug() << "Received" << host::ShutdownSignals::signalName(signalNumber)
+                                  << (handled ? "while shutting down" : "- shutting down");
+                         if (!handled)
+                             app->onAppExit();
+                         handled = true;
+                     });
 
     auto *qtTranslator = new QTranslator();
     qtTranslator->load(QStringLiteral("qt_") + QLocale::system().name(),

@@ -1,7 +1,8 @@
 // The program as processes: a second start hands its arguments to the first
 // and ends, "-quit" ends the first through its orderly shutdown, the crash
-// guard markers come in order, and the updater starts only when an update
-// list waits in the current directory.
+// guard markers come in order, the updater starts only when an update list
+// waits in the current directory, and termination signals shut down as
+// "-quit" does.
 #include <QtTest/QtTest>
 
 #include <QDir>
@@ -11,6 +12,9 @@
 #include <QTemporaryDir>
 
 #include <memory>
+
+#include <csignal>
+#include <unistd.h>
 
 #include "fakewebservice.h"
 #include "testenvironment.h"
@@ -97,6 +101,8 @@ private slots:
     void secondStartHandsOverAndQuitShutsDown();
     void noUpdateListStartsNothing();
     void exitCodeIsZeroWhateverTheLoopReturns();
+    void terminationSignalShutsDownInOrder_data();
+    void terminationSignalShutsDownInOrder();
 
 private:
     std::unique_ptr<FakeWebService> m_web;
@@ -208,6 +214,38 @@ void TestStartupShutdown::exitCodeIsZeroWhateverTheLoopReturns()
     QCOMPARE(probe.process->exitCode(), 0);
     QVERIFY2(probe.output.contains(QLatin1String("EXIT 0")), qPrintable(probe.output));
     QVERIFY(markers(probe.output).contains(QStringLiteral("after_app.exec()")));
+}
+
+void TestStartupShutdown::terminationSignalShutsDownInOrder_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestStartupShutdown::terminationSignalShutsDownInOrder()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    // The single-instance socket and its lock, as the running program names them.
+    const QString socket = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+        + QStringLiteral("/Ostrel_tavri-%1").arg(::getuid());
+    const QString lock = socket + QStringLiteral(".lock");
+
+    Probe probe = startProbe({QStringLiteral("-svc")}, folder.path());
+    QVERIFY2(probe.waitFor(QStringLiteral("Application Initialized in")), qPrintable(probe.output));
+    QVERIFY(QFile::exists(socket) && QFile::exists(lock));
+
+    QCOMPARE(::kill(pid_t(probe.pid), signalNumber), 0);
+    QVERIFY2(probe.finish(), qPrintable(probe.output));
+    QCOMPARE(probe.process->exitCode(), 0);
+    for (const char *line : {"Received", "OnAppExit() - called", "Shutting down", "~TavriApplication() - end", "EXIT 0"})
+        QVERIFY2(probe.output.contains(QLatin1String(line)), qPrintable(line + QStringLiteral(" missing in ") + probe.output));
+    QVERIFY(markers(probe.output).contains(QStringLiteral("after_app.exec()")));
+    QVERIFY(!QFile::exists(socket));
+    QVERIFY(!QFile::exists(lock));
 }
 
 int main(int argc, char *argv[])
