@@ -243,3 +243,10 @@ void setQmlWarningReporter(QmlWarningReporter reporter)
 {
     g_qmlWarningReporter.store(reporter);
 }
+
+QString cutForLog(const QString &text, int maxCharacters)
+{
+    if (text.size() <= maxCharacters)
+        return text;
+    return text.left(maxCharacters) + QStringLiteral("... (%1 characters)").arg(text.size());
+}

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "logging.h"
 #include "ostrelsdk.h"
 #include "programlauncher.h"
 #include "shutdownsignals.h"
@@ -80,10 +81,14 @@ int realmain(int argc, char *argv[])
     qDebug().nospace() << "Start of Log for Tavri Version " << tavriVersion() << "\n";
 
     qDebug() << "Begin Process Arguments";
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given.append(QString::fromLatin1(argv[i]));
+    const QStringList loggable = TavriApplication::hideSecretsInArguments(given);
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLatin1(argv[i]);
-        qDebug().noquote() << "    argv[" << i << "]" << TavriApplication::hideSecrets(argument);
+        const QString &argument = given.at(i - 1);
+        qDebug().noquote() << "    argv[" << i << "]" << cutForLog(loggable.at(i - 1));
         if (!argument.contains(QLatin1String("-qmljsdebugger")))
             arguments.append(argument);
         if (!arguments.isEmpty() && isVersionRequest(arguments.last())) {

@@ -137,8 +137,11 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
     QVERIFY(m_web->waitForRequest(QStringLiteral("LogEvent"), 30000));
 
     // The second start forwards its kept arguments and never initializes.
+    // Its oversized argument is logged cut, once by each program.
+    const QString oversized(100000, QLatin1Char('B'));
     Probe second = startProbe({QStringLiteral("alpha"), QStringLiteral("-qmljsdebugger=port:3768"),
-                               QStringLiteral("-svcRID:SECRET:IN:OUT"), QStringLiteral("beta")},
+                               QStringLiteral("-svcRID:SECRET:IN:OUT"), QStringLiteral("beta"), QStringLiteral("-svc"),
+                               QStringLiteral("RID:SECRET:IN:OUT"), oversized},
                               otherFolder.path());
     QVERIFY2(second.finish(), qPrintable(second.output));
     QCOMPARE(second.process->exitCode(), 0);
@@ -174,9 +177,19 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
         at = found;
     }
 
-    // The requester token reached no log line of any of them.
-    for (const QString &output : {first.output, second.output, third.output})
+    // The requester token reached no log line of any of them, and no line
+    // carries more than a cut copy of the oversized argument.
+    for (const QString &output : {first.output, second.output, third.output}) {
         QVERIFY2(!output.contains(QLatin1String("SECRET")), qPrintable(output));
+        QVERIFY(!output.contains(QString(1025, QLatin1Char('B'))));
+    }
+    const auto linesWithOversized = [](const QString &output) {
+        return output.split(QLatin1Char('\n')).filter(QStringLiteral("BBBBBBBB")).size();
+    };
+    QCOMPARE(linesWithOversized(first.output), 1);
+    // Once on its command line and once as the message it sends.
+    QCOMPARE(linesWithOversized(second.output), 2);
+    QVERIFY(second.output.contains(QLatin1String("... (100000 characters)")));
 
     // The updater got the first instance's process id as its only argument.
     QFile arguments(firstFolder.filePath(QStringLiteral("updater-args.txt")));
