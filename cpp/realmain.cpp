@@ -20,6 +20,7 @@
 
 #include "logging.h"
 #include "ostrelsdk.h"
+#include "privatefiles.h"
 #include "programlauncher.h"
 #include "shutdownsignals.h"
 #include "tavriapplication.h"
@@ -76,6 +77,8 @@ int guardedMain(int argc, char *argv[])
 
 int realmain(int argc, char *argv[])
 {
+    // Logs, settings, the database and chat logs are the user's alone.
+    PrivateFiles::restrictNewFiles();
     QElapsedTimer stopwatch;
     stopwatch.start();
     qDebug().nospace() << "Start of Log for Tavri Version " << tavriVersion() << "\n";

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "fakewebservice.h"
@@ -101,6 +102,7 @@ private slots:
     void secondStartHandsOverAndQuitShutsDown();
     void noUpdateListStartsNothing();
     void exitCodeIsZeroWhateverTheLoopReturns();
+    void filesStayPrivateWhateverTheUmask();
     void terminationSignalShutsDownInOrder_data();
     void terminationSignalShutsDownInOrder();
 
@@ -227,6 +229,40 @@ void TestStartupShutdown::exitCodeIsZeroWhateverTheLoopReturns()
     QCOMPARE(probe.process->exitCode(), 0);
     QVERIFY2(probe.output.contains(QLatin1String("EXIT 0")), qPrintable(probe.output));
     QVERIFY(markers(probe.output).contains(QStringLiteral("after_app.exec()")));
+}
+
+void TestStartupShutdown::filesStayPrivateWhateverTheUmask()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const mode_t previousUmask = ::umask(022);
+    Probe first = startProbe({QStringLiteral("-svc")}, folder.path());
+    ::umask(previousUmask);
+    QVERIFY2(first.waitFor(QStringLiteral("Application Initialized in")), qPrintable(first.output));
+    Probe quit = startProbe({QStringLiteral("-quit")}, folder.path());
+    QVERIFY2(quit.finish(), qPrintable(quit.output));
+    QVERIFY2(first.finish(), qPrintable(first.output));
+
+    // Everything under the configuration, data and cache folders is the user's alone.
+    QStringList roots{QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+                      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)};
+    int checked = 0;
+    while (!roots.isEmpty()) {
+        const QString path = roots.takeFirst();
+        struct stat status;
+        QVERIFY2(::lstat(QFile::encodeName(path).constData(), &status) == 0, qPrintable(path));
+        if (S_ISLNK(status.st_mode))
+            continue;
+        QVERIFY2((status.st_mode & 077) == 0, qPrintable(path + QStringLiteral(" mode %1").arg(status.st_mode & 0777, 0, 8)));
+        ++checked;
+        if (S_ISDIR(status.st_mode)) {
+            for (const QFileInfo &entry : QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+                roots.append(entry.filePath());
+        }
+    }
+    // The settings file and its folder, the data and chat-log folders at least.
+    QVERIFY2(checked >= 7, qPrintable(QString::number(checked)));
 }
 
 void TestStartupShutdown::terminationSignalShutsDownInOrder_data()
