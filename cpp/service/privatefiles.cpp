@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +66,44 @@ bool PrivateFiles::narrow(const QString &path)
         return false;
     }
     return true;
+}
+
+void PrivateFiles::replaceForeignLink(const QString &path)
+{
+    if (!isLink(path))
+        return;
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QString home = QFileInfo(QDir::homePath()).canonicalFilePath() + QLatin1Char('/');
+    struct stat status;
+    const bool ours = !target.isEmpty() && target.startsWith(home) &&
+                      ::stat(QFile::encodeName(target).constData(), &status) == 0 &&
+                      status.st_uid == ::geteuid();
+    if (ours)
+        return;
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly)) {
+        warnOnce(path, "is a link out of the user's folders and cannot be read; it is left as it is");
+        return;
+    }
+    const QByteArray content = source.readAll();
+    source.close();
+    // Written beside the link first, so that a failure leaves the link intact.
+    const QString copy = path + QStringLiteral(".private-copy");
+    QFile::remove(copy);
+    QFile file(copy);
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+        file.write(content) != content.size() || !file.flush()) {
+        file.remove();
+        warnOnce(path, "is a link out of the user's folders and cannot be replaced");
+        return;
+    }
+    file.close();
+    if (::rename(QFile::encodeName(copy).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(copy);
+        warnOnce(path, "is a link out of the user's folders and cannot be replaced");
+        return;
+    }
+    warnOnce(path, "was a link out of the user's folders; it is now a private copy of what it pointed to");
 }
 
 void PrivateFiles::narrowTree(const QString &folder)

@@ -27,6 +27,11 @@ public:
     static void narrowProgramFiles(const QString &settingsFile);
     // True when path is a symbolic link (a dangling one included).
     static bool isLink(const QString &path);
+    // When path is a link to somewhere outside the user's home folder, or to
+    // a file of another owner, replaces the link with a private copy of the
+    // file it points to (logged once), so that later writes stay here and
+    // nothing stored is lost. A link whose target cannot be read is left.
+    static void replaceForeignLink(const QString &path);
 
 private:
     PrivateFiles() = delete;

@@ -153,6 +153,7 @@ StorageManager::StorageManager(QObject* parent)
 
     PrivateFiles::restrictNewFiles();
     m_secretStore = std::make_unique<KeychainSecretStore>(QStringLiteral("Tavri"));
+    PrivateFiles::replaceForeignLink(QSettings().fileName());
 
     QSettings settings;
     const QString version = QString::fromLatin1(tavriVersion());

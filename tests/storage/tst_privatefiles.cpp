@@ -49,6 +49,7 @@ private slots:
     void treeIsNarrowedWithoutLeavingIt();
     void storageNarrowsWhatItOpensAndCreatesPrivately();
     void databaseThatIsALinkIsNotOpened();
+    void settingsLinkOutOfHomeBecomesAPrivateCopy();
 };
 
 void TestPrivateFiles::initTestCase()
@@ -177,6 +178,39 @@ void TestPrivateFiles::databaseThatIsALinkIsNotOpened()
     QCOMPARE(modeOf(target), 0644);
     QCOMPARE(QFileInfo(target).size(), qint64(1));
     QCOMPARE(log.matching(QStringLiteral("is a link")).size(), 1);
+}
+
+void TestPrivateFiles::settingsLinkOutOfHomeBecomesAPrivateCopy()
+{
+    QTemporaryDir elsewhere; // in the temporary folder, outside the home folder
+    const QString target = elsewhere.filePath(QStringLiteral("Tavri.conf"));
+    const QString settingsFile = QSettings().fileName();
+    QFile::remove(settingsFile);
+    {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\nusername=alice@example.test\n");
+    }
+    QVERIFY(::chmod(QFile::encodeName(target), 0644) == 0);
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFile).path()));
+    QVERIFY(QFile::link(target, settingsFile));
+
+    LogCapture log;
+    {
+        StorageManager storage;
+        QCOMPARE(storage.getUsername(), QStringLiteral("alice@example.test"));
+        storage.setUsername(QStringLiteral("bob@example.test"));
+        QCOMPARE(QSettings().value(QStringLiteral("username")).toString(),
+                 QStringLiteral("bob@example.test"));
+    }
+    QVERIFY(!QFileInfo(settingsFile).isSymLink());
+    QCOMPARE(modeOf(settingsFile), 0600);
+    // The file pointed to is neither written nor narrowed.
+    QFile original(target);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QVERIFY(original.readAll().contains("alice@example.test"));
+    QCOMPARE(modeOf(target), 0644);
+    QCOMPARE(log.matching(QStringLiteral("private copy")).size(), 1);
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestPrivateFiles)
