@@ -227,6 +227,7 @@ bool DevGateway::start(QString* errorText)
         return false;
     }
     purgeEndedSessions();
+    m_http->setReadTimeout(m_options.readTimeoutSeconds);
     return m_http->listen(m_options.listenAddress, m_options.port, errorText);
 }
 

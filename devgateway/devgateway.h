@@ -27,6 +27,7 @@ struct DevGatewayOptions {
     QString databasePath = QStringLiteral("devgateway.sqlite");
     bool seed = false;
     int sessionTtlSeconds = 30 * 24 * 60 * 60; // idle time after which a session ends; 0: never
+    int readTimeoutSeconds = 5;                // a stalled peer is dropped after this long
     int maxStoredEvents = 10000;               // analytics events kept, the oldest dropped; 0: all
     QString offerVersion, offerLink;
     QList<QPair<QString, QString>> settingsOverrides;

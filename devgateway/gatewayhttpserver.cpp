@@ -110,6 +110,11 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
     });
 }
 
+void GatewayHttpServer::setReadTimeout(int seconds)
+{
+    m_server->set_read_timeout(seconds, 0);
+}
+
 GatewayHttpServer::~GatewayHttpServer()
 {
     stop();

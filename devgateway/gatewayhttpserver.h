@@ -53,6 +53,9 @@ public:
     explicit GatewayHttpServer(Handler handler, QObject* parent = nullptr);
     ~GatewayHttpServer() override;
 
+    // How long a peer may send nothing while its request is incomplete; set
+    // before listen.
+    void setReadTimeout(int seconds);
     // Binds address:port (port 0 picks a free one) and starts serving.
     bool listen(const QString& address, quint16 port, QString* error);
     quint16 port() const { return m_port; }

@@ -60,6 +60,7 @@ private slots:
     void httpErrors_data();
     void httpErrors();
     void stalledClientsDoNotStarveOthers();
+    void stalledClientIsDroppedAfterTheReadTimeout();
     void passwordsAreHashedOverTheirBytes();
     void storedEventsAndSessionsAreBounded();
     void unknownMethodsGetErr();
@@ -632,6 +633,16 @@ void DevGatewayTest::httpErrors()
 
 void DevGatewayTest::stalledClientsDoNotStarveOthers()
 {
+    // Stalled peers are waited for long enough here that the answer to the
+    // normal call surely comes first: only free workers can give it.
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = QStringLiteral(":memory:");
+    options.seed = true;
+    options.readTimeoutSeconds = 120;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+
     // Each sends its headers and part of the body, then nothing more.
     std::vector<std::unique_ptr<QTcpSocket>> stalled;
     for (int i = 0; i < 32; ++i) {
@@ -648,13 +659,18 @@ void DevGatewayTest::stalledClientsDoNotStarveOthers()
         QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
         QCOMPARE(socket->bytesAvailable(), qint64(0));
     }
-    // The server gives up on them, and answers none of them with a 5xx.
-    for (const auto& socket : stalled) {
-        QByteArray answer;
-        QTRY_VERIFY_WITH_TIMEOUT(socket->state() != QAbstractSocket::ConnectedState, 30000);
-        answer += socket->readAll();
-        QVERIFY2(!answer.startsWith("HTTP/1.1 5"), answer.constData());
-    }
+}
+
+void DevGatewayTest::stalledClientIsDroppedAfterTheReadTimeout()
+{
+    // The gateway of init(), with the default read timeout.
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_gateway->port());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n&method=Log");
+    QTRY_VERIFY_WITH_TIMEOUT(socket.state() != QAbstractSocket::ConnectedState, 60000);
+    const QByteArray answer = socket.readAll();
+    QVERIFY2(!answer.startsWith("HTTP/1.1 5"), answer.constData());
 }
 
 void DevGatewayTest::passwordsAreHashedOverTheirBytes()
