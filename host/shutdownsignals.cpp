@@ -10,11 +10,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace host
-{
+namespace host {
 
-namespace
-{
+namespace {
 
 // Written only while no instance exists; read by the handler.
 int s_pipe[2] = {-1, -1};
@@ -31,13 +29,13 @@ void onSignal(int signalNumber)
 
 bool setFlags(int fd)
 {
-    return ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0 &&
-           ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) == 0;
+    return ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) == 0;
 }
 
 } // namespace
 
-ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
+ShutdownSignals::ShutdownSignals(QObject *parent)
+    : QObject(parent)
 {
     if (s_pipe[0] >= 0) {
         qWarning() << "ShutdownSignals: already watching in this process";

@@ -5,8 +5,7 @@
 
 class QSocketNotifier;
 
-namespace host
-{
+namespace host {
 
 // Turns the process's termination signals into a Qt signal on the event loop.
 //

@@ -9,8 +9,7 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 
 // A secret service that does not answer within this time counts as unavailable.
 constexpr int kJobTimeoutMs = 10000;
@@ -60,7 +59,10 @@ SecretStore::Result resultOf(const JobOutcome &outcome)
 
 } // namespace
 
-KeychainSecretStore::KeychainSecretStore(const QString &service) : m_service(service) {}
+KeychainSecretStore::KeychainSecretStore(const QString &service)
+    : m_service(service)
+{
+}
 
 bool KeychainSecretStore::isAvailable()
 {

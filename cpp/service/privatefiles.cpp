@@ -15,8 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 // Logs one warning per path and kind of problem.
 void warnOnce(const QString &path, const char *problem)
@@ -75,9 +74,8 @@ void PrivateFiles::replaceForeignLink(const QString &path)
     const QString target = QFileInfo(path).canonicalFilePath();
     const QString home = QFileInfo(QDir::homePath()).canonicalFilePath() + QLatin1Char('/');
     struct stat status;
-    const bool ours = !target.isEmpty() && target.startsWith(home) &&
-                      ::stat(QFile::encodeName(target).constData(), &status) == 0 &&
-                      status.st_uid == ::geteuid();
+    const bool ours = !target.isEmpty() && target.startsWith(home)
+                      && ::stat(QFile::encodeName(target).constData(), &status) == 0 && status.st_uid == ::geteuid();
     if (ours)
         return;
     QFile source(path);
@@ -91,8 +89,8 @@ void PrivateFiles::replaceForeignLink(const QString &path)
     const QString copy = path + QStringLiteral(".private-copy");
     QFile::remove(copy);
     QFile file(copy);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
-        file.write(content) != content.size() || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner)
+        || file.write(content) != content.size() || !file.flush()) {
         file.remove();
         warnOnce(path, "is a link out of the user's folders and cannot be replaced");
         return;

@@ -14,8 +14,7 @@
 
 #include <sys/stat.h>
 
-namespace
-{
+namespace {
 
 int modeOf(const QString &path)
 {
@@ -26,8 +25,7 @@ int modeOf(const QString &path)
 bool makeFile(const QString &path, int mode)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("x") == 1 &&
-           ::chmod(QFile::encodeName(path), mode) == 0;
+    return file.open(QIODevice::WriteOnly) && file.write("x") == 1 && ::chmod(QFile::encodeName(path), mode) == 0;
 }
 
 bool makeFolder(const QString &path, int mode)
@@ -145,8 +143,7 @@ void TestPrivateFiles::storageNarrowsWhatItOpensAndCreatesPrivately()
         QCOMPARE(modeOf(dataFolder), 0700);
         QCOMPARE(modeOf(oldDatabase), 0600);
         // Nothing else about them changed.
-        QCOMPARE(QSettings().value(QStringLiteral("username")).toString(),
-                 QStringLiteral("alice@example.test"));
+        QCOMPARE(QSettings().value(QStringLiteral("username")).toString(), QStringLiteral("alice@example.test"));
 
         // Created now, under umask 022: owner-only all the same.
         QVERIFY(storage.openDatabase(QStringLiteral("sip:new@dom")));
@@ -200,8 +197,7 @@ void TestPrivateFiles::settingsLinkOutOfHomeBecomesAPrivateCopy()
         StorageManager storage;
         QCOMPARE(storage.getUsername(), QStringLiteral("alice@example.test"));
         storage.setUsername(QStringLiteral("bob@example.test"));
-        QCOMPARE(QSettings().value(QStringLiteral("username")).toString(),
-                 QStringLiteral("bob@example.test"));
+        QCOMPARE(QSettings().value(QStringLiteral("username")).toString(), QStringLiteral("bob@example.test"));
     }
     QVERIFY(!QFileInfo(settingsFile).isSymLink());
     QCOMPARE(modeOf(settingsFile), 0600);

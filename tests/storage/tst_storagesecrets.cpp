@@ -14,8 +14,7 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 
 // A secret store that answers from a table, as scripted by the test.
 class ScriptedSecretStore : public SecretStore
@@ -27,7 +26,10 @@ public:
         bool refuseWritesOnly = false; // ... or only writes do
         QStringList calls;
     };
-    explicit ScriptedSecretStore(Script *script) : m_script(script) {}
+    explicit ScriptedSecretStore(Script *script)
+        : m_script(script)
+    {
+    }
 
     Result read(const QString &name, QString *secret) override
     {
@@ -127,15 +129,12 @@ void TestStorageSecrets::secretsGoToTheStore()
 
     // Keyed by the setting's key, and for channels by the user too.
     QCOMPARE(m_script.entries.value(QStringLiteral("password")), QStringLiteral("s3cret-sign-in"));
-    QCOMPARE(m_script.entries.value(kUser + QLatin1Char('/') + kChannelKey),
-             QStringLiteral("s3cret-channel"));
+    QCOMPARE(m_script.entries.value(kUser + QLatin1Char('/') + kChannelKey), QStringLiteral("s3cret-channel"));
     QVERIFY(!settingsFileText().contains("s3cret"));
     QCOMPARE(m_storage->getPassword(), QStringLiteral("s3cret-sign-in"));
-    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(),
-             QStringLiteral("s3cret-channel"));
+    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(), QStringLiteral("s3cret-channel"));
     // Another user does not see the channel password.
-    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QStringLiteral("none"), QStringLiteral("sip:bob@dom"))
-                 .toString(),
+    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QStringLiteral("none"), QStringLiteral("sip:bob@dom")).toString(),
              QStringLiteral("none"));
 
     m_storage->removeSettingsValue(kChannelKey);
@@ -148,10 +147,8 @@ void TestStorageSecrets::withoutStoreSecretsStayInThePrivateSettingsFile_data()
 {
     QTest::addColumn<int>("answer");
     QTest::addColumn<QString>("logged");
-    QTest::newRow("store unavailable")
-        << int(SecretStore::Unavailable) << QStringLiteral("No secret store available");
-    QTest::newRow("store refusing") << int(SecretStore::Refused)
-                                    << QStringLiteral("The secret store refused");
+    QTest::newRow("store unavailable") << int(SecretStore::Unavailable) << QStringLiteral("No secret store available");
+    QTest::newRow("store refusing") << int(SecretStore::Refused) << QStringLiteral("The secret store refused");
 }
 
 void TestStorageSecrets::withoutStoreSecretsStayInThePrivateSettingsFile()
@@ -163,8 +160,7 @@ void TestStorageSecrets::withoutStoreSecretsStayInThePrivateSettingsFile()
     m_storage->setPassword(QStringLiteral("s3cret-sign-in"));
     m_storage->setSettingsValue(kChannelKey, QStringLiteral("s3cret-channel"));
     QCOMPARE(m_storage->getPassword(), QStringLiteral("s3cret-sign-in"));
-    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(),
-             QStringLiteral("s3cret-channel"));
+    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(), QStringLiteral("s3cret-channel"));
 
     QVERIFY(m_script.entries.isEmpty());
     QCOMPARE(QSettings().value(QStringLiteral("password")).toString(), QStringLiteral("s3cret-sign-in"));
@@ -183,8 +179,7 @@ void TestStorageSecrets::storedPasswordIsReadAndMovesAtNextWrite()
         settings.setValue(kUser + QLatin1Char('/') + kChannelKey, QStringLiteral("s3cret-old-channel"));
     }
     QCOMPARE(m_storage->getPassword(), QStringLiteral("s3cret-old"));
-    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(),
-             QStringLiteral("s3cret-old-channel"));
+    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(), QStringLiteral("s3cret-old-channel"));
     // Reading moves nothing and loses nothing.
     QVERIFY(m_script.entries.isEmpty());
     QVERIFY(settingsFileText().contains("s3cret-old"));
@@ -192,8 +187,7 @@ void TestStorageSecrets::storedPasswordIsReadAndMovesAtNextWrite()
     m_storage->setPassword(QStringLiteral("s3cret-new"));
     m_storage->setSettingsValue(kChannelKey, QStringLiteral("s3cret-new-channel"));
     QCOMPARE(m_storage->getPassword(), QStringLiteral("s3cret-new"));
-    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(),
-             QStringLiteral("s3cret-new-channel"));
+    QCOMPARE(m_storage->getSettingsValue(kChannelKey, QString()).toString(), QStringLiteral("s3cret-new-channel"));
     QCOMPARE(m_script.entries.size(), 2);
     QVERIFY(!settingsFileText().contains("s3cret"));
 }
