@@ -402,13 +402,26 @@ QString TavriApplication::hideSecrets(const QString &argument)
     return fields.join(QLatin1Char(':'));
 }
 
+QStringList TavriApplication::hideSecretsInArguments(const QStringList &arguments)
+{
+    QStringList hidden;
+    hidden.reserve(arguments.size());
+    for (const QString &argument : arguments) {
+        if (!hidden.isEmpty() && hidden.last() == QLatin1String("-svc")) {
+            // "-svc RID:TOKEN:..." as two arguments: the token is the second field.
+            const QString asValue = hideSecrets(QStringLiteral("-svc") + argument).mid(4);
+            hidden.append(asValue == argument ? QStringLiteral("<hidden>") : asValue);
+        } else {
+            hidden.append(hideSecrets(argument));
+        }
+    }
+    return hidden;
+}
+
 QString TavriApplication::hideSecretsInMessage(const QString &message)
 {
     const QString separator = QStringLiteral("<!>");
-    QStringList parts = message.split(separator, Qt::KeepEmptyParts);
-    for (QString &part : parts)
-        part = hideSecrets(part);
-    return parts.join(separator);
+    return cutForLog(hideSecretsInArguments(message.split(separator, Qt::KeepEmptyParts)).join(separator));
 }
 
 QString TavriApplication::programFolder(const QString &executableDir)
@@ -689,7 +702,8 @@ void TavriApplication::onProtocolMessageReceived(const QString &sMessage)
         if (!value.isEmpty())
             startHeadless(value);
     } else {
-        qDebug() << "TavriApplication::onProtocolMessageReceived" << "not handled:" << hideSecrets(parts.first());
+        // The message itself is in the line above.
+        qDebug() << "TavriApplication::onProtocolMessageReceived" << "not handled";
     }
 }
 

@@ -83,8 +83,11 @@ public:
     // The argument with the requester token of a "-svc" value replaced by
     // "<hidden>", for log lines; other arguments unchanged.
     static QString hideSecrets(const QString &argument);
-    // A "<!>"-joined single-instance message, each part passed through
-    // hideSecrets.
+    // The arguments passed through hideSecrets; an argument that follows a
+    // bare "-svc" is taken as its value and its token hidden as well.
+    static QStringList hideSecretsInArguments(const QStringList &arguments);
+    // A "<!>"-joined single-instance message with its parts passed through
+    // hideSecretsInArguments, cut for the log (see cutForLog).
     static QString hideSecretsInMessage(const QString &message);
     // The program's folder: executableDir with the first "/release" and then
     // the first "/debug" removed.

@@ -37,8 +37,9 @@ public:
     void rollback() const;
 
     static QByteArray newSalt();
-    static QByteArray hashPassword(const QString& password, const QByteArray& salt);
-    static bool checkPassword(const QString& password, const QByteArray& salt, const QByteArray& hash);
+    // Over the password's bytes as sent (UTF-8 for text passwords).
+    static QByteArray hashPassword(const QByteArray& password, const QByteArray& salt);
+    static bool checkPassword(const QByteArray& password, const QByteArray& salt, const QByteArray& hash);
     static QString randomHex(int bytes);
 
 private:
