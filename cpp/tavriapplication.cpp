@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QMenu>
 #include <QMutex>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -44,6 +46,7 @@
 #include "ostrelsdk.h"
 #include "realmidentitylist.h"
 #include "recentconversation.h"
+#include "recentconversations.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
@@ -271,6 +274,7 @@ void TavriApplication::initialize(int &argc, char **argv)
     setupJumpList();
     setupTray();
 
+    chooseSceneGraphBackend();
     m_qmlEngine = new QQmlEngine(this);
     m_styleManager = StyleManager::getInstance(m_qmlEngine);
     wire(m_otherConnections, m_styleManager, SIGNAL(chatColorsChanged(QList<QColor>)), this,
@@ -1008,22 +1012,52 @@ void TavriApplication::registerQmlTypes()
     qmlRegisterType<AudioCuesManager>("AudioTonesManager", 1, 0, "AudioTonesManager");
 }
 
+bool TavriApplication::openGlAvailable()
+{
+    QOpenGLContext context;
+    if (!context.create())
+        return false;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return false;
+    context.doneCurrent();
+    return true;
+}
+
+QString TavriApplication::chooseSceneGraphBackend(bool (*canUseOpenGl)())
+{
+    const QString chosen = QQuickWindow::sceneGraphBackend();
+    if (!chosen.isEmpty())
+        return chosen;
+    if (canUseOpenGl && !canUseOpenGl()) {
+        qWarning() << "TavriApplication::chooseSceneGraphBackend"
+                   << "no OpenGL context can be made, drawing windows in software";
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    }
+    return QQuickWindow::sceneGraphBackend();
+}
+
 void TavriApplication::setQmlRootContextProperties(QQmlContext *context)
 {
     if (!context) {
         qWarning() << "TavriApplication::setQmlRootContextProperties" << "no context";
         return;
     }
-    if (!m_styleManager) {
-        m_styleManager = StyleManager::getInstance(context->engine());
-        if (!m_styleManager || !m_styleManager->isValid()) {
+    if (!m_styleSettled) {
+        // The first window: the style manager (made for the shared engine at
+        // start-up, else for this context's) applies the stored skin.
+        if (!m_styleManager)
+            m_styleManager = StyleManager::getInstance(context->engine());
+        if (!m_styleManager) {
             qCritical() << "Failed to load style manager";
             ::exit(0);
         }
+        m_styleSettled = true;
         applyStoredSkin();
-    }
-    if (!m_style)
         m_style = m_styleManager->style();
+    }
 
     LocalUser *user = LocalUser::getLocalUser(this);
     context->setContextProperty(QStringLiteral("mainApp"), this);
@@ -2076,8 +2110,9 @@ QDateTime TavriApplication::chatLogTime(const QString &filename)
     const QString name = QFileInfo(filename).fileName();
     // "<conversation>_<msecs>.txt"
     static const QRegularExpression underscored(QStringLiteral("_([0-9]+)\\.txt$"));
-    // "<msecs>.txt" inside the conversation's folder
-    static const QRegularExpression bare(QStringLiteral("^([0-9]+)\\.txt$"));
+    // "<msecs>.txt" inside the conversation's folder; a second log begun in
+    // the same millisecond has digits after the extension.
+    static const QRegularExpression bare(QStringLiteral("^([0-9]+)\\.txt[0-9]*$"));
     QRegularExpressionMatch match = underscored.match(name);
     if (!match.hasMatch())
         match = bare.match(name);
@@ -2134,7 +2169,31 @@ void TavriApplication::showChatLog(const QString &filename, const QString &title
 
 QString TavriApplication::chatLogConversationName(const QString &filename) const
 {
-    Q_UNUSED(filename)
+    RecentConversations *recent = m_localUser ? m_localUser->getRecentConversations() : nullptr;
+    if (!recent)
+        return QString();
+    const QFileInfo file(filename);
+    // "<realm>/<user>/<conversation>/<msecs>.txt": the folders name realm and
+    // conversation; "<conversation>_<msecs>.txt": the name carries the
+    // conversation's address without "sip:".
+    static const QRegularExpression underscored(QStringLiteral("^(.+)_[0-9]+\\.txt$"));
+    const QRegularExpressionMatch match = underscored.match(file.fileName());
+    const QString conversationFolder = file.dir().dirName();
+    QDir realmFolder = file.dir();
+    realmFolder.cdUp();
+    realmFolder.cdUp();
+    const QString realmFolderName = realmFolder.dirName();
+    for (int i = 0; i < recent->count(); ++i) {
+        RecentConversation *entry = recent->at(i);
+        if (!entry)
+            continue;
+        const QString id = entry->getConversationID();
+        const bool byFolders = RecentConversation::folderName(id) == conversationFolder
+            && RecentConversation::folderName(entry->getRealmID()) == realmFolderName;
+        const bool byName = match.hasMatch() && id == QStringLiteral("sip:") + match.captured(1);
+        if (byFolders || byName)
+            return entry->getDisplayName();
+    }
     return QString();
 }
 
