@@ -1634,7 +1634,13 @@ QQmlContext *TavriApplication::windowContext(QQuickView *view)
 
 void TavriApplication::loadView(QQuickView *view, const QString &qmlFile)
 {
-    const QUrl url(QString::fromLatin1(kQmlFolder) + qmlFile);
+    loadWindowQml(view, QUrl(QString::fromLatin1(kQmlFolder) + qmlFile));
+}
+
+void TavriApplication::loadWindowQml(QQuickView *view, const QUrl &url)
+{
+    if (!view)
+        return;
     // The view owns the component and the root it is given.
     auto *component = new QQmlComponent(view->engine(), url, QQmlComponent::PreferSynchronous, view);
     QObject *root = component->isReady() ? component->create(windowContext(view)) : nullptr;

@@ -216,6 +216,9 @@ public:
     // root context, one per window (made on first need), holding the common
     // and the window's own context properties. Null for a null view.
     QQmlContext *windowContext(QQuickView *view);
+    // Makes the view's QML from `url` in the view's window context and
+    // shows it in the view; errors are logged.
+    void loadWindowQml(QQuickView *view, const QUrl &url);
 
     // Registers the program's QML types (once per process; later calls do
     // nothing).

@@ -14,6 +14,7 @@
 #include "recentconversations.h"
 #include "shellfixture.h"
 #include "storagemanager.h"
+#include "tavriidentityrealmuser.h"
 #include "virtualkeycapturewindow.h"
 
 namespace
@@ -64,6 +65,8 @@ private slots:
     void loaders_data();
     void loaders();
     void closingHandlers();
+    void inviteAddresses();
+    void profileWindowIsAProgramWindow();
     void unknownFindUsersModeOpensNothing();
     void chatLogTitle_data();
     void chatLogTitle();
@@ -415,6 +418,42 @@ void TestWindowLoaders::closingHandlers()
     QVERIFY(QObject::disconnect(app()->loginPrompt(), &QQuickWindow::closing, app(), nullptr));
     QVERIFY(QObject::connect(app()->loginPrompt(), SIGNAL(closing(QQuickCloseEvent *)), app(),
                              SLOT(onLoginScreenClosing(QQuickCloseEvent *))));
+}
+
+void TestWindowLoaders::inviteAddresses()
+{
+    app()->showInviteFriendsViaEmail();
+    QQuickItem *root = app()->inviteFriendsViaEmailWindow()->rootObject();
+    QVERIFY(root);
+    QVariant list;
+    QVERIFY(QMetaObject::invokeMethod(
+        root, "addressList", Q_RETURN_ARG(QVariant, list),
+        Q_ARG(QVariant, QStringLiteral("a@b.org, not-an-address;c@d.net\n a@b.org @x.y"))));
+    QCOMPARE(list.toStringList(), (QStringList{QStringLiteral("a@b.org"), QStringLiteral("c@d.net")}));
+    QObject *send = root->findChild<QObject *>(QStringLiteral("sendButton"));
+    QVERIFY(send);
+    QVERIFY(!send->property("enabled").toBool());
+    root->findChild<QObject *>(QStringLiteral("addressField"))
+        ->setProperty("text", QStringLiteral("a@b.org"));
+    QVERIFY(send->property("enabled").toBool());
+    app()->inviteFriendsViaEmailWindow()->hide();
+}
+
+void TestWindowLoaders::profileWindowIsAProgramWindow()
+{
+    LogCapture capture(LogCapture::ForwardWarnings);
+    app()->showMainFrame();
+    app()->showUserProfileByURI(QStringLiteral("sip:u-someone@d"));
+    QQuickView *view = TavriIdentityRealmUser::userDetailsView();
+    QVERIFY(view);
+    QVERIFY(view->isVisible());
+    QCOMPARE(view->status(), QQuickView::Ready);
+    QCOMPARE(view->transientParent(), static_cast<QWindow *>(mainFrame()));
+    for (const QString &name :
+         kCommonProperties + QStringList{QStringLiteral("mainViewer"), QStringLiteral("userToShow")})
+        QVERIFY2(app()->windowContext(view)->contextProperty(name).isValid(), qPrintable(name));
+    QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
+    emit view->closing(nullptr);
 }
 
 void TestWindowLoaders::unknownFindUsersModeOpensNothing()
