@@ -261,8 +261,8 @@ void StyleManager::reinitAudioCues(QObject *style)
     QObject *app = QCoreApplication::instance();
     AudioCuesManager *cues =
         app ? app->findChild<AudioCuesManager *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-    Q_UNUSED(cues);
-    Q_UNUSED(style);
+    if (cues)
+        cues->init(style);
 }
 
 void StyleManager::copyStyleProperties(const QObject *source, QObject *target)

@@ -1,3 +1,5 @@
+#include "audiocuesmanager.h"
+#include "fakemediaservice.h"
 #include "logcapture.h"
 #include "qmltestview.h"
 #include "stylemanager.h"
@@ -322,6 +324,10 @@ void TestStyleManager::setStyleCopiesIntoTheStyleInForce()
     QObject *contrast = style()->property("enabledContrast").value<QObject *>();
     const QColor baseColor = style()->property("baseColor").value<QColor>();
 
+    // The application's cue manager reads the skin's cue sounds.
+    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
+    AudioCuesManager cues(QCoreApplication::instance());
+
     QSignalSpy colours(StyleManager::getInstance(), &StyleManager::chatColorsChanged);
     QVERIFY(StyleManager::setStyle(QStringLiteral("Dark")));
 
@@ -338,6 +344,9 @@ void TestStyleManager::setStyleCopiesIntoTheStyleInForce()
     QCOMPARE(style()->property("baseColor").value<QColor>(), baseColor);
     QCOMPARE(style()->property("enabledContrast").value<QObject *>(), contrast);
     QCOMPARE(style()->property("default_micMute").toUrl(), QUrl("qrc:/sounds/sfx_friend_online.wav"));
+    QVERIFY(cues.isInitialized());
+    QCOMPARE(cues.getPlaybackFile(AudioCuesManager::AudioCueEventMicMuted),
+             QStringLiteral("qrc:/sounds/sfx_friend_online.wav"));
 
     QCOMPARE(colours.count(), 1);
     QCOMPARE(colours.first().first().value<QList<QColor>>(),
@@ -357,6 +366,8 @@ void TestStyleManager::setStyleCopiesIntoTheStyleInForce()
     QCOMPARE(colours.count(), 2);
     QCOMPARE(trackingApp()->events.size(), 1);
     QCOMPARE(StyleManager::getCurrentStyleName(), QStringLiteral("Default"));
+    QCOMPARE(cues.getPlaybackFile(AudioCuesManager::AudioCueEventMicMuted),
+             QStringLiteral("qrc:/sounds/sfx_user_mutes_mic.wav"));
     QVERIFY(m_view->verifyNoQmlWarnings());
 }
 
