@@ -56,6 +56,11 @@ void TestControls::galleryLoadsWithoutWarnings()
         view.hover(view.find(QLatin1String(name)));
     view.click(QStringLiteral("comboNew"));
     QVERIFY_NO_QML_WARNINGS(view);
+    // For a look at the controls: run under a real display (xvfb-run, with
+    // QT_QPA_PLATFORM=xcb) with TAVRI_GALLERY_PNG naming the picture.
+    const QString picture = qEnvironmentVariable("TAVRI_GALLERY_PNG");
+    if (!picture.isEmpty())
+        QVERIFY(view.grab().save(picture));
 }
 
 void TestControls::textFieldEffectiveTextTrims_data()
@@ -343,5 +348,6 @@ void TestControls::avatarFallsBackToDefaultPicture()
     QVERIFY_NO_QML_WARNINGS(view);
 }
 
-TAVRI_TEST_MAIN(TestControls)
+// On the X server named by DISPLAY when there is one (for pictures), else offscreen.
+TAVRI_TEST_X11_MAIN(TestControls)
 #include "tst_controls.moc"
