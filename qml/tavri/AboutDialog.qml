@@ -19,11 +19,6 @@ DTitledWindowBasic {
     height: 410
     title: mainApp.languageUpdatedString + qsTr("About Tavri")
 
-    onClosing: {
-        if (source !== "Application" && mainViewer)
-            mainViewer.hide()
-    }
-
     Connections {
         target: mainApp
         function onNoUpdateAvailable() {
@@ -43,7 +38,6 @@ DTitledWindowBasic {
 
     Rectangle {
         anchors.fill: parent
-        anchors.topMargin: root.titleBarVisible ? 40 : 0
         color: styleManager.panelGradient1
 
         Column {
@@ -71,7 +65,7 @@ DTitledWindowBasic {
                 width: 180
                 state: root.updateKnown ? "UpdateAvailable" : (root.noUpdateShown ? "NoUpdateAvailable" : "")
                 text: mainApp.languageUpdatedString + qsTr("Check for updates")
-                tooltip: mainApp.languageUpdatedString + qsTr("Click here to check for application updates")
+                toolTip: mainApp.languageUpdatedString + qsTr("Click here to check for application updates")
                 onStateChanged: if (state === "UpdateAvailable") noUpdateTimer.stop()
                 onClicked: {
                     if (state === "UpdateAvailable") {
@@ -89,7 +83,7 @@ DTitledWindowBasic {
                         PropertyChanges {
                             target: updateButton
                             text: mainApp.languageUpdatedString + qsTr("Update now")
-                            tooltip: mainApp.languageUpdatedString + qsTr("Click here to download the update")
+                            toolTip: mainApp.languageUpdatedString + qsTr("Click here to download the update")
                         }
                     },
                     State {
@@ -97,7 +91,7 @@ DTitledWindowBasic {
                         PropertyChanges {
                             target: updateButton
                             text: mainApp.languageUpdatedString + qsTr("No update available")
-                            tooltip: mainApp.languageUpdatedString + qsTr("No update found, click to check again.")
+                            toolTip: mainApp.languageUpdatedString + qsTr("No update found, click to check again.")
                         }
                     }
                 ]
@@ -120,7 +114,7 @@ DTitledWindowBasic {
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.WordWrap
-                    font.pointSize: styleManager.tinyFontSize
+                    fontSize: styleManager.tinyFontSize
                     text: mainApp.languageUpdatedString + modelData
                 }
             }

@@ -47,9 +47,8 @@ DTitledWindowBasic {
     readonly property string takenScreenName: qsTr("That screen name is already taken, please choose another")
     readonly property string accountExists: "An account already exists for this email address"
 
-    readonly property int titleBarHeight: 40
     readonly property int faceWidth: loginMode ? 500 : 680
-    readonly property int faceHeight: (loginMode ? 300 : 308) - (titleBarVisible ? 0 : titleBarHeight)
+    readonly property int faceHeight: (loginMode ? 300 : 308) - (showTitleBar ? 0 : titleBarHeight)
     property real resizeProgress: 0
 
     // Face switches, the login and the sign-up checks.
@@ -70,8 +69,8 @@ DTitledWindowBasic {
         oldX = mainViewer.x
         oldY = mainViewer.y
         // The back curve overshoots both sizes: no minimum while it runs.
-        mainViewer.minimumWidth = 0
-        mainViewer.minimumHeight = 0
+        minimumWidth = 0
+        minimumHeight = 0
         resizeAnimation.restart()
     }
 
@@ -88,10 +87,8 @@ DTitledWindowBasic {
     }
 
     function applyMinimumSize() {
-        if (!mainViewer)
-            return
-        mainViewer.minimumWidth = faceWidth
-        mainViewer.minimumHeight = faceHeight
+        minimumWidth = faceWidth
+        minimumHeight = faceHeight
     }
 
     function readAutoLoginSetting() {
@@ -161,7 +158,7 @@ DTitledWindowBasic {
         if (/^https?:\/\//i.test(link))
             Qt.openUrlExternally(link)
         else
-            console.warn("Login.qml: not opening a link that is not a web address: " + link)
+            console.warn("Login window: not opening a link of scheme \"" + String(link).split(":")[0] + "\"")
     }
 
     function openForgotPassword(category) {
@@ -303,7 +300,7 @@ DTitledWindowBasic {
     onFaceHeightChanged: if (!resizeAnimation.running) applyMinimumSize()
 
     onClosing: {
-        if (source === "Application")
+        if (reason === "Application")
             return
         mainApp.trackEvent("LoginPane", "Closing", [])
         if (mainViewer)
@@ -385,7 +382,6 @@ DTitledWindowBasic {
         id: loginFace
         objectName: "loginFace"
         anchors.fill: parent
-        anchors.topMargin: root.titleBarVisible ? root.titleBarHeight : 0
         opacity: root.loginMode ? 1 : 0
         visible: opacity > 0
         enabled: root.loginMode
@@ -426,26 +422,26 @@ DTitledWindowBasic {
             DLabel {
                 width: parent.width
                 wrapMode: Text.WordWrap
-                font.pointSize: root.smallFontSize
+                fontSize: root.smallFontSize
                 text: mainApp.languageUpdatedString + qsTr("Powered by ")
             }
             DLabel {
                 width: parent.width
                 wrapMode: Text.WordWrap
-                font.pointSize: root.smallFontSize
+                fontSize: root.smallFontSize
                 text: mainApp.languageUpdatedString + qsTr("Open voice and text chat")
             }
             DLabel {
                 width: parent.width
                 elide: Text.ElideRight
-                font.pointSize: root.smallFontSize
+                fontSize: root.smallFontSize
                 text: mainApp.languageUpdatedString + qsTr("Version ") + mainApp.applicationVersion
             }
             DLabel {
                 objectName: "domainLabel"
                 width: parent.width
                 elide: Text.ElideRight
-                font.pointSize: root.smallFontSize
+                fontSize: root.smallFontSize
                 visible: !voiceManager.isDefaultDomain
                 text: voiceManager.domain
             }
@@ -539,10 +535,9 @@ DTitledWindowBasic {
                         hoverEnabled: true
                         cursorShape: Qt.PointingHandCursor
                         onClicked: root.openForgotPassword("LoginPane")
-                    }
-                    DToolTip {
-                        target: forgotMouse
-                        text: mainApp.languageUpdatedString + qsTr("Forgot password?")
+                        DToolTip {
+                            text: mainApp.languageUpdatedString + qsTr("Forgot password?")
+                        }
                     }
                 }
             }
@@ -571,7 +566,7 @@ DTitledWindowBasic {
                     objectName: "createAccountLink"
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
-                    font.pointSize: root.smallFontSize
+                    fontSize: root.smallFontSize
                     text: mainApp.languageUpdatedString + qsTr("Create a New Account")
                     onClicked: {
                         mainApp.trackEvent("LoginPane", "CreateAccount", [])
@@ -627,7 +622,6 @@ DTitledWindowBasic {
         id: signupFace
         objectName: "signupFace"
         anchors.fill: parent
-        anchors.topMargin: root.titleBarVisible ? root.titleBarHeight : 0
         opacity: root.loginMode ? 0 : 1
         visible: opacity > 0
         enabled: !root.loginMode
@@ -658,7 +652,7 @@ DTitledWindowBasic {
                 objectName: "haveAccountLink"
                 anchors.right: parent.right
                 anchors.top: parent.top
-                font.pointSize: root.smallFontSize
+                fontSize: root.smallFontSize
                 text: mainApp.languageUpdatedString + qsTr("already have an account?")
                 onClicked: {
                     mainApp.trackEvent("SignupPane", "HaveAccount", [])
@@ -687,7 +681,7 @@ DTitledWindowBasic {
                         text: mainApp.languageUpdatedString + qsTr("Screen Name - May contain")
                     }
                     DLabel {
-                        font.pointSize: root.smallFontSize
+                        fontSize: root.smallFontSize
                         anchors.baseline: parent.children[0].baseline
                         text: "  A-Z  0-9  and  @._"
                     }
@@ -832,7 +826,7 @@ DTitledWindowBasic {
                 anchors.bottom: signupStatus.top
                 anchors.bottomMargin: 2
                 visible: false
-                font.pointSize: root.smallFontSize
+                fontSize: root.smallFontSize
                 text: mainApp.languageUpdatedString + qsTr("forgot password?")
                 onClicked: root.openForgotPassword("SignupPane")
             }

@@ -109,7 +109,7 @@ DTitledWindowBasic {
                                          joinList(localUser.participatingURIs), "", data)
         }
         sent = true
-        closeButton.forceActiveFocus()
+        reportCloseButton.forceActiveFocus()
     }
 
     // Back to the empty form; the application calls this at every show.
@@ -121,7 +121,7 @@ DTitledWindowBasic {
         followUpBox.checked = false
         sent = false
         bottomLine.text = ""
-        closeButton.forceActiveFocus()
+        reportCloseButton.forceActiveFocus()
     }
 
     function closeWindow() {
@@ -134,22 +134,16 @@ DTitledWindowBasic {
     height: 460 + bottomLine.height
     title: mainApp.languageUpdatedString + qsTr("Report Issue")
 
-    onClosing: {
-        updateData()
-        if (source !== "Application" && mainViewer)
-            mainViewer.hide()
-    }
+    minimumWidth: 680
+    minimumHeight: 460
+
+    // The frame has hidden the window (its close button, Escape, Ctrl+W).
+    onClosing: updateData()
 
     Component.onCompleted: {
-        if (mainViewer) {
-            mainViewer.minimumWidth = 680
-            mainViewer.minimumHeight = 460
-        }
         commentArea.text = hint
         openTimer.start()
     }
-
-    Keys.onEscapePressed: closeWindow()
 
     Timer {
         id: openTimer
@@ -162,7 +156,6 @@ DTitledWindowBasic {
 
     Rectangle {
         anchors.fill: parent
-        anchors.topMargin: root.titleBarVisible ? 40 : 0
         color: styleManager.panelGradient1
 
         Text {
@@ -255,14 +248,10 @@ DTitledWindowBasic {
             enabled: !root.sent
             textFormat: TextEdit.PlainText
             wrapMode: TextEdit.Wrap
+            // Cuts longer text back to its start; the cursor stays where it
+            // was, or at the new end.
+            maximumLength: root.maximumCommentLength
             onActiveFocusChanged: if (activeFocus && text === root.hint) text = ""
-            onTextChanged: {
-                if (text.length <= root.maximumCommentLength)
-                    return
-                var position = cursorPosition
-                text = text.substring(0, root.maximumCommentLength)
-                cursorPosition = Math.min(position, root.maximumCommentLength)
-            }
         }
 
         DCheckBox {
@@ -290,8 +279,8 @@ DTitledWindowBasic {
         }
 
         DButton {
-            id: closeButton
-            objectName: "closeButton"
+            id: reportCloseButton
+            objectName: "reportCloseButton"
             anchors.fill: sendButton
             isDefault: true
             visible: root.sent

@@ -91,28 +91,18 @@ Rectangle {
 
     Repeater {
         model: root.slides
-        Item {
+        HintScreen {
             id: slide
             objectName: "slide" + index
             property url picture: model.picture
-            anchors.fill: parent
+            anchors.centerIn: parent
+            width: parent.width - 40
+            image: slide.picture
+            imageWidth: Math.round(root.width * 3 / 4)
             visible: index === root.currentIndex
-
-            Image {
-                id: picture
-                anchors.horizontalCenter: parent.horizontalCenter
-                anchors.top: parent.top
-                anchors.topMargin: 40
-                width: Math.round(root.width * 3 / 4)
-                height: parent.height - 120
-                fillMode: Image.PreserveAspectFit
-                source: slide.picture
-            }
 
             Row {
                 anchors.horizontalCenter: parent.horizontalCenter
-                anchors.bottom: parent.bottom
-                anchors.bottomMargin: 24
                 spacing: 16
 
                 DButton {
@@ -137,12 +127,11 @@ Rectangle {
         anchors.top: parent.top
         anchors.right: parent.right
         anchors.margins: 10
-        width: 16
-        height: 16
-        normalImage: styleManager.closeButtonImage
-        hoverImage: styleManager.closeButtonHoverImage
-        pressedImage: styleManager.closeButtonPressedImage
-        tooltip: mainApp.languageUpdatedString + qsTr("Close window")
+        width: 12
+        height: 12
+        normalImage: styleManager.windowCloseButton
+        hoverImage: styleManager.windowCloseButtonHovered
+        toolTip: mainApp.languageUpdatedString + qsTr("Close window")
         onClicked: {
             mainApp.trackEvent(root.category, "closeClick", [])
             if (mainViewer)

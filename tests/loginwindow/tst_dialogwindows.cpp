@@ -10,6 +10,7 @@
 #include "logcapture.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
+#include "tavriapplication.h"
 #include "testenvironment.h"
 #include "windowfakes.h"
 
@@ -40,16 +41,16 @@ private slots:
     void deleteConfirmation();
 
 private:
-    std::unique_ptr<Window> load(const QString &file, const QSize &size,
-                                 const QVariantMap &extra = QVariantMap());
-    QString text(Window &window, const char *name) const;
+    // Loads a window into m_view with the fakes and any extra context
+    // objects, at the loader's size.
+    QmlTestView *load(const QString &file, const QSize &size, const QVariantMap &extra = QVariantMap());
+    QString text(QmlTestView &window, const char *name) const;
 
-    QQmlEngine *m_engine = nullptr;
     std::unique_ptr<FakeMainApp> m_app;
     std::unique_ptr<FakeLocalUser> m_user;
     std::unique_ptr<FakeVoiceManager> m_voice;
     std::unique_ptr<UrlCapture> m_urls;
-    std::unique_ptr<LogCapture> m_log;
+    std::unique_ptr<QmlTestView> m_view;
     FakeSystemInfo m_systemInfo;
     FakeDeviceModel m_capture{
         {QStringLiteral("mic-a"), QStringLiteral("mic-b")}, QStringLiteral("mic-b"), QStringLiteral("mic-b")};
@@ -61,10 +62,10 @@ private:
 void TestDialogWindows::initTestCase()
 {
     Q_INIT_RESOURCE(tavri);
-    qmlRegisterUncreatableType<StorageManager>("Settings", 1, 0, "Settings", QStringLiteral("settings"));
-    qmlRegisterUncreatableType<LocalUser>("LocalUser", 1, 0, "LocalUser", QStringLiteral("local user"));
-    m_engine = new QQmlEngine(this);
-    QVERIFY(StyleManager::getInstance(m_engine)->style());
+    TavriApplication::registerQmlTypes();
+    // The style lives in an engine of its own for the whole run, as in the
+    // program, while every test's view brings and drops its own engine.
+    QVERIFY(StyleManager::getInstance(new QQmlEngine(this))->style());
     m_stats.m_rows = {QVariantMap{{QStringLiteral("lost"), 3}, {QStringLiteral("jitter"), 12}}};
 }
 
@@ -83,38 +84,39 @@ void TestDialogWindows::init()
     // The old capture unregisters its handlers before the new one registers.
     m_urls.reset();
     m_urls.reset(new UrlCapture);
-    m_log.reset(new LogCapture(LogCapture::ForwardWarnings));
 }
 
 void TestDialogWindows::cleanup()
 {
-    const QStringList warnings = qmlWarnings(*m_log);
-    m_log.reset();
+    const QStringList warnings = m_view ? m_view->qmlWarnings() : QStringList();
+    m_view.reset();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
-std::unique_ptr<Window> TestDialogWindows::load(const QString &file, const QSize &size,
-                                                const QVariantMap &extra)
+QmlTestView *TestDialogWindows::load(const QString &file, const QSize &size, const QVariantMap &extra)
 {
-    QVariantMap properties{
-        {QStringLiteral("mainApp"), QVariant::fromValue<QObject *>(m_app.get())},
-        {QStringLiteral("localUser"), QVariant::fromValue<QObject *>(m_user.get())},
-        {QStringLiteral("storageManager"), QVariant::fromValue<QObject *>(StorageManager::getInstance())},
-        {QStringLiteral("voiceManager"), QVariant::fromValue<QObject *>(m_voice.get())},
-        {QStringLiteral("styleManager"),
-         QVariant::fromValue<QObject *>(StyleManager::getInstance()->style())},
-    };
+    // Log captures nest: the previous view's ends before the next begins.
+    m_view.reset();
+    m_view.reset(new QmlTestView);
+    m_view->setContextObject(QStringLiteral("mainApp"), m_app.get());
+    m_view->setContextObject(QStringLiteral("localUser"), m_user.get());
+    m_view->setContextObject(QStringLiteral("storageManager"), StorageManager::getInstance());
+    m_view->setContextObject(QStringLiteral("voiceManager"), m_voice.get());
     for (auto it = extra.cbegin(); it != extra.cend(); ++it)
-        properties.insert(it.key(), it.value());
-    auto window = std::make_unique<Window>(m_engine, properties, file, size);
-    if (window->root())
-        window->showAndFocus();
-    return window;
+        m_view->rootContext()->setContextProperty(it.key(), it.value());
+    if (!m_view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/") + file)))
+        return nullptr;
+    // The loader's size reaches the root through the window system's queue.
+    m_view->resize(size);
+    QQuickItem *root = m_view->root();
+    if (!QTest::qWaitFor([&] { return root->size() == QSizeF(size); }))
+        return nullptr;
+    return m_view.get();
 }
 
-QString TestDialogWindows::text(Window &window, const char *name) const
+QString TestDialogWindows::text(QmlTestView &window, const char *name) const
 {
-    return window.item(QString::fromLatin1(name))->property("text").toString();
+    return item(&window, QString::fromLatin1(name))->property("text").toString();
 }
 
 void TestDialogWindows::windowsLoadWithoutWarnings_data()
@@ -137,30 +139,32 @@ void TestDialogWindows::windowsLoadWithoutWarnings()
     QFETCH(QSize, size);
     QFETCH(QString, title);
     FakeConversation channel;
-    auto window = load(file, size,
-                       {{QStringLiteral("conversationRef"), QVariant::fromValue<QObject *>(&channel)},
-                        {QStringLiteral("reason"), QString()}});
+    QmlTestView *window = load(file, size,
+                               {{QStringLiteral("conversationRef"), QVariant::fromValue<QObject *>(&channel)},
+                                {QStringLiteral("reason"), QString()}});
+    QVERIFY(window);
     QVERIFY(window->root());
-    QVERIFY(window->view->isExposed());
+    QVERIFY(window->isExposed());
     if (!title.isEmpty())
         QCOMPARE(window->root()->property("title").toString(), title);
 }
 
 void TestDialogWindows::aboutUpdateButton()
 {
-    auto window = load(QStringLiteral("AboutDialog.qml"), QSize(600, 410));
-    QQuickItem *button = window->item("updateButton");
+    QmlTestView *window = load(QStringLiteral("AboutDialog.qml"), QSize(600, 410));
+    QVERIFY(window);
+    QQuickItem *button = item(window, "updateButton");
     QObject *timer = window->root()->findChild<QObject *>(QStringLiteral("noUpdateTimer"));
     QVERIFY(timer);
     QCOMPARE(text(*window, "updateButton"), QStringLiteral("Check for updates"));
 
-    click(window->view.get(), button);
+    window->click(button);
     QCOMPARE(m_app->log.calls(), (QStringList{QStringLiteral("trackEvent|AboutDialog|CheckForUpdateClick"),
                                               QStringLiteral("checkForUpdates")}));
 
     emit m_app->noUpdateAvailable();
     QCOMPARE(text(*window, "updateButton"), QStringLiteral("No update available"));
-    QCOMPARE(button->property("tooltip").toString(),
+    QCOMPARE(button->property("toolTip").toString(),
              QStringLiteral("No update found, click to check again."));
     QCOMPARE(timer->property("interval").toInt(), 15000);
     QVERIFY(timer->property("running").toBool());
@@ -172,10 +176,10 @@ void TestDialogWindows::aboutUpdateButton()
     emit m_app->noUpdateAvailable();
     m_app->setUpdate(QStringLiteral("2.0"), QStringLiteral("https://www.example.test/get"));
     QCOMPARE(text(*window, "updateButton"), QStringLiteral("Update now"));
-    QCOMPARE(button->property("tooltip").toString(), QStringLiteral("Click here to download the update"));
+    QCOMPARE(button->property("toolTip").toString(), QStringLiteral("Click here to download the update"));
     QVERIFY(!timer->property("running").toBool());
     m_app->log.clear();
-    click(window->view.get(), button);
+    window->click(button);
     QCOMPARE(
         m_app->log.calls(),
         QStringList{QStringLiteral("trackEvent|AboutDialog|UpdateClick|link:https://www.example.test/get")});
@@ -184,8 +188,9 @@ void TestDialogWindows::aboutUpdateButton()
 
 void TestDialogWindows::aboutHelpLink()
 {
-    auto window = load(QStringLiteral("AboutDialog.qml"), QSize(600, 410));
-    click(window->view.get(), window->item("helpFeedbackLink"));
+    QmlTestView *window = load(QStringLiteral("AboutDialog.qml"), QSize(600, 410));
+    QVERIFY(window);
+    window->click(item(window, "helpFeedbackLink"));
     QCOMPARE(m_app->log.calls(), QStringList{QStringLiteral("trackEvent|AboutDialog|HelpFeedbackClick")});
     QCOMPARE(m_urls->opened.size(), 1);
     QVERIFY(m_urls->opened.first().scheme().startsWith(QLatin1String("http")));
@@ -193,8 +198,9 @@ void TestDialogWindows::aboutHelpLink()
 
 void TestDialogWindows::reportCutsLongDescription()
 {
-    auto window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460));
-    QQuickItem *area = window->item("commentArea");
+    QmlTestView *window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460));
+    QVERIFY(window);
+    QQuickItem *area = item(window, "commentArea");
     area->forceActiveFocus();
     QCOMPARE(text(*window, "commentArea"), QString());
 
@@ -205,25 +211,34 @@ void TestDialogWindows::reportCutsLongDescription()
     QCOMPARE(text(*window, "commentArea"), long3500.left(3000));
 
     // Typing past the end in the middle keeps the cursor where it was.
-    area->setProperty("cursorPosition", 10);
-    keyClicks(window->view.get(), QStringLiteral("XY"));
+    QObject *editor = nullptr;
+    for (QObject *child : area->findChildren<QObject *>()) {
+        if (child->property("cursorPosition").isValid()) {
+            editor = child;
+            break;
+        }
+    }
+    QVERIFY(editor);
+    editor->setProperty("cursorPosition", 10);
+    window->type(QStringLiteral("XY"));
     QCOMPARE(text(*window, "commentArea").size(), 3000);
     QCOMPARE(text(*window, "commentArea").left(12), long3500.left(10) + QStringLiteral("XY"));
-    QCOMPARE(area->property("cursorPosition").toInt(), 12);
+    QCOMPARE(editor->property("cursorPosition").toInt(), 12);
 }
 
 void TestDialogWindows::reportSendEnabledOnlyWithContent()
 {
-    auto window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460));
-    QQuickItem *send = window->item("sendButton");
+    QmlTestView *window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460));
+    QVERIFY(window);
+    QQuickItem *send = item(window, "sendButton");
     QCOMPARE(text(*window, "commentArea"),
              QStringLiteral("Please describe the issue you are experiencing here."));
     QVERIFY(!send->isEnabled());
-    window->item("symptom4")->setProperty("checked", true);
+    item(window, "symptom4")->setProperty("checked", true);
     QVERIFY(send->isEnabled());
-    window->item("symptom4")->setProperty("checked", false);
+    item(window, "symptom4")->setProperty("checked", false);
     QVERIFY(!send->isEnabled());
-    window->item("commentArea")->setProperty("text", QStringLiteral("crackles"));
+    item(window, "commentArea")->setProperty("text", QStringLiteral("crackles"));
     QVERIFY(send->isEnabled());
 }
 
@@ -237,15 +252,16 @@ void TestDialogWindows::reportSend_data()
 void TestDialogWindows::reportSend()
 {
     QFETCH(bool, followUp);
-    auto window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460),
-                       {{QStringLiteral("reason"), QStringLiteral("Voice data seems blocked")}});
+    QmlTestView *window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460),
+                               {{QStringLiteral("reason"), QStringLiteral("Voice data seems blocked")}});
+    QVERIFY(window);
     QCOMPARE(text(*window, "followUpBox"), QStringLiteral("Send a followup e-mail to me@example.test"));
-    window->item("symptom4")->setProperty("checked", true);
-    window->item("symptom0")->setProperty("checked", true);
-    window->item("commentArea")->setProperty("text", QStringLiteral("It <b>crackles</b>\nsometimes"));
-    window->item("followUpBox")->setProperty("checked", followUp);
+    item(window, "symptom4")->setProperty("checked", true);
+    item(window, "symptom0")->setProperty("checked", true);
+    item(window, "commentArea")->setProperty("text", QStringLiteral("It <b>crackles</b>\nsometimes"));
+    item(window, "followUpBox")->setProperty("checked", followUp);
     m_app->log.clear();
-    click(window->view.get(), window->item("sendButton"));
+    window->click(item(window, "sendButton"));
 
     const QLocale locale = QLocale::system();
     const QStringList data{
@@ -288,37 +304,38 @@ void TestDialogWindows::reportSend()
 
     QVERIFY(text(*window, "bottomLine").startsWith(QLatin1String("Thank you for the report!")));
     QCOMPARE(text(*window, "bottomLine").contains(QLatin1Char('@')), followUp);
-    QVERIFY(!window->item("sendButton")->isVisible());
-    QVERIFY(window->item("closeButton")->isVisible());
-    QTRY_VERIFY(window->item("closeButton")->hasActiveFocus());
-    QVERIFY(!window->item("symptom0")->isEnabled());
-    QVERIFY(!window->item("commentArea")->isEnabled());
-    QVERIFY(!window->item("followUpBox")->isEnabled());
+    QVERIFY(!item(window, "sendButton")->isVisible());
+    QVERIFY(item(window, "reportCloseButton")->isVisible());
+    QTRY_VERIFY(item(window, "reportCloseButton")->hasActiveFocus());
+    QVERIFY(!item(window, "symptom0")->isEnabled());
+    QVERIFY(!item(window, "commentArea")->isEnabled());
+    QVERIFY(!item(window, "followUpBox")->isEnabled());
 
     // "Close" resets the form and hides the window.
-    click(window->view.get(), window->item("closeButton"));
-    QVERIFY(!window->view->isVisible());
-    QVERIFY(window->item("sendButton")->isVisible());
+    window->click(item(window, "reportCloseButton"));
+    QVERIFY(!window->isVisible());
+    QVERIFY(item(window, "sendButton")->isVisible());
 }
 
 void TestDialogWindows::reportResetsOnShow()
 {
-    auto window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460));
-    window->item("symptom0")->setProperty("checked", true);
-    window->item("commentArea")->setProperty("text", QStringLiteral("words"));
-    click(window->view.get(), window->item("sendButton"));
-    QVERIFY(window->item("closeButton")->isVisible());
+    QmlTestView *window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460));
+    QVERIFY(window);
+    item(window, "symptom0")->setProperty("checked", true);
+    item(window, "commentArea")->setProperty("text", QStringLiteral("words"));
+    window->click(item(window, "sendButton"));
+    QVERIFY(item(window, "reportCloseButton")->isVisible());
 
     // The application calls updateData at every show.
-    window->call("updateData");
-    QCOMPARE(window->item("symptom0")->property("checked").toBool(), false);
-    QVERIFY(window->item("symptom0")->isEnabled());
-    QVERIFY(window->item("commentArea")->isEnabled());
+    call(window, "updateData");
+    QCOMPARE(item(window, "symptom0")->property("checked").toBool(), false);
+    QVERIFY(item(window, "symptom0")->isEnabled());
+    QVERIFY(item(window, "commentArea")->isEnabled());
     QCOMPARE(text(*window, "commentArea"),
              QStringLiteral("Please describe the issue you are experiencing here."));
-    QVERIFY(!window->item("commentArea")->hasActiveFocus());
-    QVERIFY(window->item("sendButton")->isVisible());
-    QVERIFY(!window->item("closeButton")->isVisible());
+    QVERIFY(!item(window, "commentArea")->hasActiveFocus());
+    QVERIFY(item(window, "sendButton")->isVisible());
+    QVERIFY(!item(window, "reportCloseButton")->isVisible());
     QCOMPARE(text(*window, "bottomLine"), QString());
 
     // The opening event names the channels, once, some time after the load.
@@ -329,37 +346,38 @@ void TestDialogWindows::reportResetsOnShow()
 
 void TestDialogWindows::tutorialWalksSlides()
 {
-    auto window = load(QStringLiteral("Tutorial.qml"), QSize(800, 600));
+    QmlTestView *window = load(QStringLiteral("Tutorial.qml"), QSize(800, 600));
+    QVERIFY(window);
     QQuickItem *root = window->root();
-    QCOMPARE(window->view->title(), QStringLiteral("Tutorial"));
-    QCOMPARE(window->view->minimumSize(), QSize(640, 480));
+    QCOMPARE(window->title(), QStringLiteral("Tutorial"));
+    QCOMPARE(window->minimumSize(), QSize(640, 480));
     auto visibleSlides = [&] {
         QStringList names;
         for (int i = 0; i < 5; ++i) {
-            if (QQuickItem *slide = window->item(QStringLiteral("slide%1").arg(i));
+            if (QQuickItem *slide = item(window, QStringLiteral("slide%1").arg(i));
                 slide && slide->isVisible())
                 names.append(slide->objectName());
         }
         return names;
     };
     auto button = [&](int slide, const char *name) {
-        return Window::find(window->item(QStringLiteral("slide%1").arg(slide)), QString::fromLatin1(name));
+        return findItem(item(window, QStringLiteral("slide%1").arg(slide)), QString::fromLatin1(name));
     };
     QCOMPARE(visibleSlides(), QStringList{QStringLiteral("slide0")});
     QVERIFY(!button(0, "previousButton")->isVisible());
 
     for (int i = 0; i < 4; ++i)
-        click(window->view.get(), button(i, "nextButton"));
+        window->click(button(i, "nextButton"));
     QCOMPARE(root->property("currentIndex").toInt(), 4);
     QCOMPARE(visibleSlides(), QStringList{QStringLiteral("slide4")});
     QCOMPARE(button(4, "nextButton")->property("text").toString(), QStringLiteral("Done"));
     QCOMPARE(button(3, "nextButton")->property("text").toString(), QStringLiteral("Next"));
 
-    click(window->view.get(), button(4, "previousButton"));
+    window->click(button(4, "previousButton"));
     QCOMPARE(root->property("currentIndex").toInt(), 3);
-    click(window->view.get(), button(3, "nextButton"));
-    click(window->view.get(), button(4, "nextButton"));
-    QVERIFY(!window->view->isVisible());
+    window->click(button(3, "nextButton"));
+    window->click(button(4, "nextButton"));
+    QVERIFY(!window->isVisible());
     QCOMPARE(m_app->log.matching("trackEvent|Tutorial"),
              (QStringList{"trackEvent|Tutorial|nextClick|i:1", "trackEvent|Tutorial|nextClick|i:2",
                           "trackEvent|Tutorial|nextClick|i:3", "trackEvent|Tutorial|nextClick|i:4",
@@ -368,10 +386,10 @@ void TestDialogWindows::tutorialWalksSlides()
 
     // Escape hides it and names the slide.
     m_app->log.clear();
-    window->showAndFocus();
+    QVERIFY(showAgain(window));
     root->forceActiveFocus();
-    QTest::keyClick(window->view.get(), Qt::Key_Escape);
-    QVERIFY(!window->view->isVisible());
+    window->key(Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
     QCOMPARE(m_app->log.matching("trackEvent|Tutorial"), QStringList{"trackEvent|Tutorial|closeEsc|i:4"});
 }
 
@@ -398,10 +416,12 @@ void TestDialogWindows::tutorialKeepsSlideOnInsertAndRemove()
     QFETCH(int, row);
     QFETCH(int, expected);
 
-    auto window = load(QStringLiteral("Tutorial.qml"), QSize(800, 600));
+    QmlTestView *window = load(QStringLiteral("Tutorial.qml"), QSize(800, 600));
+
+    QVERIFY(window);
     window->root()->setProperty("currentIndex", index);
     const QString picture =
-        window->item(QStringLiteral("slide%1").arg(index))->property("picture").toString();
+        item(window, QStringLiteral("slide%1").arg(index))->property("picture").toString();
     const QString change = operation == QLatin1String("insert")
                                ? QStringLiteral("slides.insert(%1, {\"picture\": \"\"})").arg(row)
                                : QStringLiteral("slides.remove(%1, 1)").arg(row);
@@ -411,7 +431,7 @@ void TestDialogWindows::tutorialKeepsSlideOnInsertAndRemove()
     QCOMPARE(window->root()->property("currentIndex").toInt(), expected);
     // The same picture is still on show, unless its own slide went.
     if (!(operation == QLatin1String("remove") && row == index)) {
-        QQuickItem *shown = window->item(QStringLiteral("slide%1").arg(expected));
+        QQuickItem *shown = item(window, QStringLiteral("slide%1").arg(expected));
         QCOMPARE(shown->property("picture").toString(), picture);
         QVERIFY(shown->isVisible());
     }
@@ -419,8 +439,10 @@ void TestDialogWindows::tutorialKeepsSlideOnInsertAndRemove()
 
 void TestDialogWindows::voiceBlockedListsPorts()
 {
-    auto window = load(QStringLiteral("warnings/NetworkTrafficBlockedWarningDialog.qml"), QSize(320, 240));
-    QCOMPARE(window->view->minimumSize(), QSize(320, 240));
+    QmlTestView *window =
+        load(QStringLiteral("warnings/NetworkTrafficBlockedWarningDialog.qml"), QSize(320, 240));
+    QVERIFY(window);
+    QCOMPARE(window->minimumSize(), QSize(320, 240));
     const QString message = text(*window, "message");
     for (const char *ports : {"3478, 3479", "5060-5062", "port 6250", "12000-32000"})
         QVERIFY2(message.contains(QLatin1String(ports)), ports);
@@ -431,7 +453,7 @@ void TestDialogWindows::voiceBlockedListsPorts()
 
     const QString link = QStringLiteral("https://www.example.test/help/ports/");
     QVERIFY(message.contains(link));
-    QMetaObject::invokeMethod(window->item("message"), "linkActivated", Q_ARG(QString, link));
+    QMetaObject::invokeMethod(item(window, "message"), "linkActivated", Q_ARG(QString, link));
     QCOMPARE(m_app->log.calls(), QStringList{"trackEvent|WarningNoVoiceData|LinkClicked|u:" + link});
     QCOMPARE(m_urls->opened, QList<QUrl>{QUrl(link)});
 }
@@ -445,17 +467,17 @@ void TestDialogWindows::deleteConfirmation()
     // The channel's name is shown as it is, never as markup.
     QCOMPARE(text(*window, "question"),
              QStringLiteral("You are about to delete Night <b>owls</b>, are you sure?"));
-    QTRY_VERIFY(window->item("cancelButton")->hasActiveFocus());
+    QTRY_VERIFY(item(window, "cancelButton")->hasActiveFocus());
 
     // Return on the default button cancels.
-    QTest::keyClick(window->view.get(), Qt::Key_Return);
-    QVERIFY(!window->view->isVisible());
+    window->key(Qt::Key_Return);
+    QVERIFY(!window->isVisible());
     QCOMPARE(channel.log.calls(), QStringList());
 
-    window->showAndFocus();
-    click(window->view.get(), window->item("okButton"));
+    QVERIFY(showAgain(window));
+    window->click(item(window, "okButton"));
     QCOMPARE(channel.log.calls(), QStringList{QStringLiteral("requestDelete|true")});
-    QVERIFY(!window->view->isVisible());
+    QVERIFY(!window->isVisible());
 }
 
 TAVRI_TEST_MAIN(TestDialogWindows)

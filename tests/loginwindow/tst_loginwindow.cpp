@@ -12,6 +12,7 @@
 #include "logcapture.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
+#include "tavriapplication.h"
 #include "testenvironment.h"
 #include "windowfakes.h"
 
@@ -62,28 +63,28 @@ private slots:
     void accountCreated();
 
 private:
-    std::unique_ptr<Window> load(const QSize &size = QSize(560, 308));
-    void fillSignUp(Window &window, const QString &name, const QString &email, const QString &password,
+    // Loads the window at the loader's first size (or another) into m_view.
+    QmlTestView *load(const QSize &size = QSize(560, 308));
+    void fillSignUp(QmlTestView &window, const QString &name, const QString &email, const QString &password,
                     const QString &confirm, bool age);
-    QString statusText(Window &window, const char *name = "loginStatus");
+    QString statusText(QmlTestView &window, const char *name = "loginStatus");
 
-    QQmlEngine *m_engine = nullptr;
     std::unique_ptr<FakeMainApp> m_app;
     std::unique_ptr<FakeLocalUser> m_user;
     std::unique_ptr<FakeVoiceManager> m_voice;
     std::unique_ptr<UrlCapture> m_urls;
-    std::unique_ptr<LogCapture> m_log;
+    std::unique_ptr<QmlTestView> m_view;
     StorageManager *m_storage = nullptr;
 };
 
 void TestLoginWindow::initTestCase()
 {
     Q_INIT_RESOURCE(tavri);
-    qmlRegisterUncreatableType<StorageManager>("Settings", 1, 0, "Settings", QStringLiteral("settings"));
-    qmlRegisterUncreatableType<LocalUser>("LocalUser", 1, 0, "LocalUser", QStringLiteral("local user"));
+    TavriApplication::registerQmlTypes();
+    // The style lives in an engine of its own for the whole run, as in the
+    // program, while every test's view brings and drops its own engine.
+    QVERIFY(StyleManager::getInstance(new QQmlEngine(this))->style());
     m_storage = StorageManager::getInstance();
-    m_engine = new QQmlEngine(this);
-    QVERIFY(StyleManager::getInstance(m_engine)->style());
 }
 
 void TestLoginWindow::init()
@@ -98,55 +99,59 @@ void TestLoginWindow::init()
     m_storage->setPassword(QString());
     m_storage->setPasswordLength(0);
     m_storage->setSettingsValueForMachine(StorageManager::SettingsMachineKeyAutoLogin, true);
-    m_log.reset(new LogCapture(LogCapture::ForwardWarnings));
 }
 
 void TestLoginWindow::cleanup()
 {
-    const QStringList warnings = qmlWarnings(*m_log);
-    m_log.reset();
+    const QStringList warnings = m_view ? m_view->qmlWarnings() : QStringList();
+    m_view.reset();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
-std::unique_ptr<Window> TestLoginWindow::load(const QSize &size)
+QmlTestView *TestLoginWindow::load(const QSize &size)
 {
-    QVariantMap properties{
-        {QStringLiteral("mainApp"), QVariant::fromValue<QObject *>(m_app.get())},
-        {QStringLiteral("localUser"), QVariant::fromValue<QObject *>(m_user.get())},
-        {QStringLiteral("storageManager"), QVariant::fromValue<QObject *>(m_storage)},
-        {QStringLiteral("voiceManager"), QVariant::fromValue<QObject *>(m_voice.get())},
-        {QStringLiteral("styleManager"),
-         QVariant::fromValue<QObject *>(StyleManager::getInstance()->style())},
-    };
-    auto window = std::make_unique<Window>(m_engine, properties, QStringLiteral("Login.qml"), size);
-    return window;
+    // Log captures nest: the previous view's ends before the next begins.
+    m_view.reset();
+    m_view.reset(new QmlTestView);
+    m_view->setContextObject(QStringLiteral("mainApp"), m_app.get());
+    m_view->setContextObject(QStringLiteral("localUser"), m_user.get());
+    m_view->setContextObject(QStringLiteral("storageManager"), m_storage);
+    m_view->setContextObject(QStringLiteral("voiceManager"), m_voice.get());
+    if (!m_view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/Login.qml"))))
+        return nullptr;
+    // The loader's size reaches the root through the window system's queue.
+    m_view->resize(size);
+    QQuickItem *root = m_view->root();
+    if (!QTest::qWaitFor([&] { return root->size() == QSizeF(size); }))
+        return nullptr;
+    return m_view.get();
 }
 
-void TestLoginWindow::fillSignUp(Window &window, const QString &name, const QString &email,
+void TestLoginWindow::fillSignUp(QmlTestView &window, const QString &name, const QString &email,
                                  const QString &password, const QString &confirm, bool age)
 {
-    window.item("screenNameField")->setProperty("text", name);
-    window.item("emailField")->setProperty("text", email);
-    window.item("signupPasswordField")->setProperty("text", password);
-    window.item("confirmField")->setProperty("text", confirm);
-    window.item("ageBox")->setProperty("checked", age);
+    item(&window, "screenNameField")->setProperty("text", name);
+    item(&window, "emailField")->setProperty("text", email);
+    item(&window, "signupPasswordField")->setProperty("text", password);
+    item(&window, "confirmField")->setProperty("text", confirm);
+    item(&window, "ageBox")->setProperty("checked", age);
 }
 
-QString TestLoginWindow::statusText(Window &window, const char *name)
+QString TestLoginWindow::statusText(QmlTestView &window, const char *name)
 {
-    return window.item(QString::fromLatin1(name))->property("text").toString();
+    return item(&window, QString::fromLatin1(name))->property("text").toString();
 }
 
 void TestLoginWindow::loadsWithoutWarnings()
 {
     // Both faces at the loader's first size and at their own.
     for (const QSize &size : {QSize(560, 308), QSize(500, 300)}) {
-        auto window = load(size);
-        QVERIFY(window->root());
-        QVERIFY(window->showAndFocus());
+        QmlTestView *window = load(size);
+        QVERIFY(window);
+        QVERIFY_NO_QML_WARNINGS(*window);
         QCOMPARE(window->root()->property("title").toString(), QStringLiteral("Login  "));
-        QVERIFY(window->item("loginFace")->isVisible());
-        QCOMPARE(window->view->minimumSize(), QSize(500, 300));
+        QVERIFY(item(window, "loginFace")->isVisible());
+        QCOMPARE(window->minimumSize(), QSize(500, 300));
     }
 }
 
@@ -179,12 +184,13 @@ void TestLoginWindow::loadFocusAndAutomaticLogin()
     m_storage->setPasswordLength(storedLength);
     m_storage->setSettingsValueForMachine(StorageManager::SettingsMachineKeyAutoLogin, autoLogin);
 
-    auto window = load();
-    QVERIFY(window->showAndFocus());
-    QTRY_VERIFY(window->item(focused)->hasActiveFocus());
-    QCOMPARE(window->item("passwordField")->property("text").toString(),
+    QmlTestView *window = load();
+
+    QVERIFY(window);
+    QTRY_VERIFY(item(window, focused)->hasActiveFocus());
+    QCOMPARE(item(window, "passwordField")->property("text").toString(),
              QString(storedLength, QLatin1Char('*')));
-    QCOMPARE(window->item("autoLoginBox")->property("checked").toBool(), autoLogin.toString() != "false");
+    QCOMPARE(item(window, "autoLoginBox")->property("checked").toBool(), autoLogin.toString() != "false");
     QCOMPARE(m_app->log.matching("requestLogin"),
              logsIn ? QStringList{"requestLogin|" + storedName + "|" + digest} : QStringList());
     // Loading sets the box without storing it back.
@@ -207,25 +213,26 @@ void TestLoginWindow::loginSendsDigest()
     m_storage->setPasswordLength(5);
     m_storage->setSettingsValueForMachine(StorageManager::SettingsMachineKeyAutoLogin, autoLogin);
 
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+
+    QVERIFY(window);
     m_app->log.clear();
-    QQuickItem *name = window->item("nameField");
-    QQuickItem *password = window->item("passwordField");
+    QQuickItem *name = item(window, "nameField");
+    QQuickItem *password = item(window, "passwordField");
 
     // Not retyped: the stored digest goes out.
-    pressKey(window->view.get(), Qt::Key_Return);
+    window->key(Qt::Key_Return);
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList{"requestLogin|old@example.test|" + oldDigest});
     QCOMPARE(m_app->log.matching("trackEvent|LoginPane|PasswordEnter").size(), 1);
 
     // Retyped (focus selects all, typing replaces): its lower-case MD5.
     name->setProperty("text", QString());
-    typeInto(window->view.get(), name, QStringLiteral("New.User@Example.test"));
-    typeInto(window->view.get(), password, QStringLiteral("Pässword9"));
+    typeInto(window, name, QStringLiteral("New.User@Example.test"));
+    typeInto(window, password, QStringLiteral("Pässword9"));
     QCOMPARE(password->property("text").toString(), QStringLiteral("Pässword9"));
     m_app->log.clear();
     name->forceActiveFocus();
-    pressKey(window->view.get(), Qt::Key_Enter);
+    window->key(Qt::Key_Enter);
     const QString newDigest = md5Hex(QStringLiteral("Pässword9"));
     QCOMPARE(newDigest, newDigest.toLower());
     QCOMPARE(m_app->log.matching("requestLogin"),
@@ -238,27 +245,27 @@ void TestLoginWindow::loginSendsDigest()
     // A second login without retyping sends what was sent last.
     m_app->log.clear();
     password->forceActiveFocus();
-    pressKey(window->view.get(), Qt::Key_Return);
+    window->key(Qt::Key_Return);
     QCOMPARE(m_app->log.matching("requestLogin"),
              QStringList{"requestLogin|New.User@Example.test|" + newDigest});
 }
 
 void TestLoginWindow::nameThatIsNotAnEmailNeverLogsIn()
 {
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     for (const QString &name : {QStringLiteral("plainname"), QStringLiteral("a@b"),
                                 QStringLiteral("@example.test"), QStringLiteral("a..b@example.test")}) {
-        window->item("nameField")->setProperty("text", name);
-        typeInto(window->view.get(), window->item("passwordField"), QStringLiteral("secret1"));
-        pressKey(window->view.get(), Qt::Key_Return);
+        item(window, "nameField")->setProperty("text", name);
+        typeInto(window, item(window, "passwordField"), QStringLiteral("secret1"));
+        window->key(Qt::Key_Return);
     }
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList());
 
     // Characters outside the accepted set cannot be typed into the name.
-    window->item("nameField")->setProperty("text", QString());
-    typeInto(window->view.get(), window->item("nameField"), QStringLiteral("a b<c>@d.e"));
-    QCOMPARE(window->item("nameField")->property("text").toString(), QStringLiteral("abc@d.e"));
+    item(window, "nameField")->setProperty("text", QString());
+    typeInto(window, item(window, "nameField"), QStringLiteral("a b<c>@d.e"));
+    QCOMPARE(item(window, "nameField")->property("text").toString(), QStringLiteral("abc@d.e"));
 }
 
 void TestLoginWindow::uncheckingAutoLoginForgetsPasswordAtClose()
@@ -266,10 +273,10 @@ void TestLoginWindow::uncheckingAutoLoginForgetsPasswordAtClose()
     m_storage->setUsername(QStringLiteral("me@example.test"));
     m_storage->setPassword(md5Hex(QStringLiteral("secret1")));
     m_storage->setPasswordLength(7);
-    auto window = load();
-    QVERIFY(window->showAndFocus());
-    QQuickItem *box = window->item("autoLoginBox");
-    click(window->view.get(), box);
+    QmlTestView *window = load();
+    QVERIFY(window);
+    QQuickItem *box = item(window, "autoLoginBox");
+    window->click(box);
     QCOMPARE(box->property("checked").toBool(), false);
     QCOMPARE(m_storage->getSettingsValueForMachine(StorageManager::SettingsMachineKeyAutoLogin).toString(),
              QStringLiteral("false"));
@@ -278,31 +285,32 @@ void TestLoginWindow::uncheckingAutoLoginForgetsPasswordAtClose()
     QCOMPARE(m_storage->getPasswordLength(), 7);
 
     // The frame's close button: tracked, and the view closes.
-    QSignalSpy closing(window->view.get(), &QQuickView::visibleChanged);
+    QSignalSpy closing(window, &QQuickView::visibleChanged);
     QMetaObject::invokeMethod(window->root(), "closing", Q_ARG(QString, QStringLiteral("Click")));
     QCOMPARE(m_app->log.matching("trackEvent|LoginPane|Closing").size(), 1);
-    QVERIFY(!window->view->isVisible());
+    QVERIFY(!window->isVisible());
 
-    window.reset();
+    // The application empties the view's source: the window is destroyed.
+    window->setSource(QUrl());
     QCOMPARE(m_storage->getPasswordLength(), 0);
     QCOMPARE(m_storage->getPassword(), QString());
     QCOMPARE(m_storage->getUsername(), QStringLiteral("me@example.test"));
-    QVERIFY(!m_log->matching(QStringLiteral("destroying Login.qml")).isEmpty());
+    QVERIFY(!window->log().matching(QStringLiteral("destroying Login.qml")).isEmpty());
 }
 
 void TestLoginWindow::autoLoginSettingChangedElsewhere()
 {
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     m_storage->setSettingsValueForMachine(StorageManager::SettingsMachineKeyAutoLogin, false);
-    QTRY_COMPARE(window->item("autoLoginBox")->property("checked").toBool(), false);
+    QTRY_COMPARE(item(window, "autoLoginBox")->property("checked").toBool(), false);
     // The box followed the store without writing it back or tracking it.
     QCOMPARE(m_app->log.matching("trackEvent|LoginPane|AutoLogin"), QStringList());
     QCOMPARE(window->root()->property("loaded").toBool(), true);
 
     // Keeping the stored password at close follows the box.
     m_storage->setPassword(QStringLiteral("digest"));
-    window.reset();
+    window->setSource(QUrl());
     QCOMPARE(m_storage->getPassword(), QString());
 }
 
@@ -312,22 +320,24 @@ void TestLoginWindow::networkBackLogsInAutomatically()
     m_storage->setUsername(QStringLiteral("me@example.test"));
     m_storage->setPassword(digest);
     m_storage->setPasswordLength(7);
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     m_app->log.clear();
 
     emit m_app->networkStateChanged(false);
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList());
     emit m_app->networkStateChanged(true);
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList{"requestLogin|me@example.test|" + digest});
-    QVERIFY(!m_log->matching(QStringLiteral("Network state change detected... network is true")).isEmpty());
+    QVERIFY(!window->log()
+                 .matching(QStringLiteral("Network state change detected... network is true"))
+                 .isEmpty());
 
     // Not while the box is off, nor with an empty field.
     m_app->log.clear();
-    window->item("autoLoginBox")->setProperty("checked", false);
+    item(window, "autoLoginBox")->setProperty("checked", false);
     emit m_app->networkStateChanged(true);
-    window->item("autoLoginBox")->setProperty("checked", true);
-    window->item("passwordField")->setProperty("text", QString());
+    item(window, "autoLoginBox")->setProperty("checked", true);
+    item(window, "passwordField")->setProperty("text", QString());
     emit m_app->networkStateChanged(true);
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList());
 }
@@ -361,15 +371,15 @@ void TestLoginWindow::statusFollowsLoginState()
     QFETCH(bool, fieldsEnabled);
 
     m_app->m_connectorErrorMessage = QStringLiteral("Voice <server> down");
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     // Until the first state change: the connector's error, as plain text.
     QCOMPARE(statusText(*window), QStringLiteral("Problem contacting voice server:\nVoice <server> down"));
 
     m_user->announce(state, reason);
     QCOMPARE(statusText(*window), expected);
-    QCOMPARE(window->item("nameField")->isEnabled(), fieldsEnabled);
-    QCOMPARE(window->item("passwordField")->isEnabled(), fieldsEnabled);
+    QCOMPARE(item(window, "nameField")->isEnabled(), fieldsEnabled);
+    QCOMPARE(item(window, "passwordField")->isEnabled(), fieldsEnabled);
 }
 
 void TestLoginWindow::statusLinksOpenOnlyWebAddresses_data()
@@ -387,13 +397,13 @@ void TestLoginWindow::statusLinksOpenOnlyWebAddresses()
 {
     QFETCH(QString, link);
     QFETCH(bool, opens);
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     // A server reason with a link, a picture and a long tail.
     m_user->announce(LocalUser::LoggedOut, "See <a href=\"" + link +
                                                "\">here</a><img src=\"http://x.test/p.png\">" +
                                                QString(2000, QLatin1Char('w')));
-    QQuickItem *status = window->item("loginStatus");
+    QQuickItem *status = item(window, "loginStatus");
     QVERIFY(!statusText(*window).contains(QLatin1String("<img")));
     QVERIFY(status->height() < 80);
     QVERIFY(status->property("truncated").toBool());
@@ -402,16 +412,16 @@ void TestLoginWindow::statusLinksOpenOnlyWebAddresses()
     QCOMPARE(m_app->log.matching("trackEvent|LoginPane|StatusClick"),
              QStringList{"trackEvent|LoginPane|StatusClick|link:" + link});
     QCOMPARE(m_urls->opened, opens ? QList<QUrl>{QUrl(link)} : QList<QUrl>());
-    QVERIFY(!m_log->matching("link activated: " + link).isEmpty());
+    QVERIFY(!window->log().matching("link activated: " + link).isEmpty());
 }
 
 void TestLoginWindow::typedInputIsBounded()
 {
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     for (const char *name : {"nameField", "passwordField", "screenNameField", "emailField",
                              "signupPasswordField", "confirmField"}) {
-        QQuickItem *field = window->item(QString::fromLatin1(name));
+        QQuickItem *field = item(window, QString::fromLatin1(name));
         const int maximum = field->property("maximumLength").toInt();
         QVERIFY2(maximum > 0 && maximum <= 256, name);
         field->setProperty("text", QString(5000, QLatin1Char('a')));
@@ -420,7 +430,7 @@ void TestLoginWindow::typedInputIsBounded()
 
     // Pasted text with a line break stays on one line.
     QGuiApplication::clipboard()->setText(QStringLiteral("line1\nline2"));
-    QQuickItem *password = window->item("passwordField");
+    QQuickItem *password = item(window, "passwordField");
     password->setProperty("text", QString());
     password->forceActiveFocus();
     QMetaObject::invokeMethod(password, "paste");
@@ -429,25 +439,25 @@ void TestLoginWindow::typedInputIsBounded()
 
 void TestLoginWindow::faceSwitchResizesAroundCentre()
 {
-    auto window = load(QSize(500, 300));
-    QVERIFY(window->showAndFocus());
-    QQuickView *view = window->view.get();
+    QmlTestView *window = load(QSize(500, 300));
+    QVERIFY(window);
+    QmlTestView *view = window;
     view->setPosition(400, 300);
     const QPoint start = view->position();
 
-    click(view, window->item("createAccountLink"));
+    view->click(item(window, "createAccountLink"));
     QCOMPARE(m_app->log.matching("trackEvent|LoginPane|CreateAccount").size(), 1);
     QCOMPARE(window->root()->property("title").toString(), QStringLiteral("Sign Up"));
     // The minimum size is set once the resizing curve has settled.
     QTRY_COMPARE(view->minimumSize(), QSize(680, 308));
     QCOMPARE(view->size(), QSize(680, 308));
-    QTRY_VERIFY(window->item("signupFace")->opacity() == 1.0);
-    QVERIFY(!window->item("loginFace")->isVisible());
+    QTRY_VERIFY(item(window, "signupFace")->opacity() == 1.0);
+    QVERIFY(!item(window, "loginFace")->isVisible());
     // 180 wider and 8 higher: half of each to the left and up.
     QCOMPARE(view->position(), start - QPoint(90, 4));
-    QTRY_VERIFY(window->item("screenNameField")->hasActiveFocus());
+    QTRY_VERIFY(item(window, "screenNameField")->hasActiveFocus());
 
-    click(view, window->item("haveAccountLink"));
+    view->click(item(window, "haveAccountLink"));
     QCOMPARE(m_app->log.matching("trackEvent|SignupPane|HaveAccount").size(), 1);
     QTRY_COMPARE(view->minimumSize(), QSize(500, 300));
     QCOMPARE(view->size(), QSize(500, 300));
@@ -511,15 +521,16 @@ void TestLoginWindow::enterWalksToNextInvalidInput()
     QFETCH(QString, from);
     QFETCH(QString, expected);
 
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+
+    QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(window->item("signupFace")->isVisible());
+    QTRY_VERIFY(item(window, "signupFace")->isVisible());
     fillSignUp(*window, name, email, password, confirm, age);
-    window->item(from)->forceActiveFocus();
-    QVERIFY(window->item(from)->hasActiveFocus());
-    pressKey(window->view.get(), Qt::Key_Return);
-    QVERIFY2(window->item(expected)->hasActiveFocus(), qPrintable(expected));
+    item(window, from)->forceActiveFocus();
+    QVERIFY(item(window, from)->hasActiveFocus());
+    window->key(Qt::Key_Return);
+    QVERIFY2(item(window, expected)->hasActiveFocus(), qPrintable(expected));
 }
 
 void TestLoginWindow::signUpFieldChecks_data()
@@ -560,17 +571,18 @@ void TestLoginWindow::signUpFieldChecks()
     QFETCH(QString, status);
     QFETCH(QString, focused);
 
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+
+    QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(window->item("signupFace")->isVisible());
+    QTRY_VERIFY(item(window, "signupFace")->isVisible());
     fillSignUp(*window, QStringLiteral("nick.name"), email, password, confirm, true);
-    QQuickItem *button = window->item("signUpButton");
+    QQuickItem *button = item(window, "signUpButton");
     QVERIFY(button->isEnabled());
-    click(window->view.get(), button);
+    window->click(button);
 
     QCOMPARE(statusText(*window, "signupStatus"), status);
-    QVERIFY2(window->item(focused)->hasActiveFocus(), qPrintable(focused));
+    QVERIFY2(item(window, focused)->hasActiveFocus(), qPrintable(focused));
     if (status.isEmpty()) {
         QCOMPARE(m_app->log.matching("createAccount"),
                  QStringList{"createAccount|nick.name|a@b.test|" + password});
@@ -578,22 +590,22 @@ void TestLoginWindow::signUpFieldChecks()
         return;
     }
     QCOMPARE(m_app->log.matching("createAccount"), QStringList());
-    QCOMPARE(window->item(focused)->property("selectedText").toString(),
-             window->item(focused)->property("text").toString());
+    QCOMPARE(item(window, focused)->property("selectedText").toString(),
+             item(window, focused)->property("text").toString());
     // Editing the field in question clears its error.
-    typeInto(window->view.get(), window->item(focused), QStringLiteral("x"));
+    typeInto(window, item(window, focused), QStringLiteral("x"));
     QCOMPARE(statusText(*window, "signupStatus"), QString());
 }
 
 void TestLoginWindow::screenNameCheckOnLeavingField()
 {
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(window->item("signupFace")->isVisible());
-    QQuickItem *name = window->item("screenNameField");
-    typeInto(window->view.get(), name, QStringLiteral("nick"));
-    pressKey(window->view.get(), Qt::Key_Tab);
+    QTRY_VERIFY(item(window, "signupFace")->isVisible());
+    QQuickItem *name = item(window, "screenNameField");
+    typeInto(window, name, QStringLiteral("nick"));
+    window->key(Qt::Key_Tab);
     QCOMPARE(m_app->log.matching("checkUsernameAvailability"), QStringList{"checkUsernameAvailability|nick"});
 
     // Leaving it by pressing "Sign Up" asks nothing.
@@ -601,7 +613,7 @@ void TestLoginWindow::screenNameCheckOnLeavingField()
     fillSignUp(*window, QStringLiteral("nick2"), QStringLiteral("a@b"), QStringLiteral("secret1"),
                QStringLiteral("secret1"), true);
     name->forceActiveFocus();
-    click(window->view.get(), window->item("signUpButton"));
+    window->click(item(window, "signUpButton"));
     QVERIFY(!name->hasActiveFocus());
     QCOMPARE(m_app->log.matching("checkUsernameAvailability"), QStringList());
     QCOMPARE(statusText(*window, "signupStatus"),
@@ -610,30 +622,30 @@ void TestLoginWindow::screenNameCheckOnLeavingField()
 
 void TestLoginWindow::checkedUsernameAvailability()
 {
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     window->root()->setProperty("loginMode", false);
     fillSignUp(*window, QStringLiteral("nick"), QStringLiteral("a@b.test"), QStringLiteral("secret1"),
                QStringLiteral("secret1"), true);
-    QVERIFY(window->item("signUpButton")->isEnabled());
+    QVERIFY(item(window, "signUpButton")->isEnabled());
 
-    window->call("checkedUsernameAvailability", QStringLiteral("t"));
+    call(window, "checkedUsernameAvailability", QStringLiteral("t"));
     QCOMPARE(statusText(*window, "signupStatus"),
              QStringLiteral("Error: That screen name is already taken, please choose another"));
     QCOMPARE(m_app->log.matching("trackEvent|SignupPane|UsernameExists").size(), 1);
-    QVERIFY(!window->item("signUpButton")->isEnabled());
+    QVERIFY(!item(window, "signUpButton")->isEnabled());
 
     // With the status showing the name is taken, leaving the field asks nothing.
     m_app->log.clear();
-    window->item("screenNameField")->forceActiveFocus();
-    window->item("emailField")->forceActiveFocus();
+    item(window, "screenNameField")->forceActiveFocus();
+    item(window, "emailField")->forceActiveFocus();
     QCOMPARE(m_app->log.matching("checkUsernameAvailability"), QStringList());
 
     // Editing the name clears it; any answer but "t" accepts a non-empty name.
-    window->item("screenNameField")->setProperty("text", QStringLiteral("nick2"));
+    item(window, "screenNameField")->setProperty("text", QStringLiteral("nick2"));
     QCOMPARE(statusText(*window, "signupStatus"), QString());
-    window->call("checkedUsernameAvailability", QStringLiteral("f"));
-    QVERIFY(window->item("signUpButton")->isEnabled());
+    call(window, "checkedUsernameAvailability", QStringLiteral("f"));
+    QVERIFY(item(window, "signUpButton")->isEnabled());
 }
 
 void TestLoginWindow::accountCreateFailed_data()
@@ -677,57 +689,58 @@ void TestLoginWindow::accountCreateFailed()
     QFETCH(QString, focused);
     QFETCH(bool, forgotShown);
 
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+
+    QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(window->item("signupFace")->isVisible());
+    QTRY_VERIFY(item(window, "signupFace")->isVisible());
     fillSignUp(*window, QStringLiteral("nick"), QStringLiteral("a@b.test"), QStringLiteral("secret1"),
                QStringLiteral("secret1"), true);
-    window->call("accountCreateFailed", message, networkError);
+    call(window, "accountCreateFailed", message, networkError);
 
     QCOMPARE(statusText(*window, "signupStatus"), status);
     QCOMPARE(m_app->log.matching("trackEvent|SignupPane"), QStringList{tracked});
-    QVERIFY(!m_log->matching("AcctCreateFailed: " + message).isEmpty());
-    QCOMPARE(window->item("forgotPasswordLink")->isVisible(), forgotShown);
-    QCOMPARE(window->item("signUpButton")->isEnabled(), focused.isEmpty());
+    QVERIFY(!window->log().matching("AcctCreateFailed: " + message).isEmpty());
+    QCOMPARE(item(window, "forgotPasswordLink")->isVisible(), forgotShown);
+    QCOMPARE(item(window, "signUpButton")->isEnabled(), focused.isEmpty());
     if (!focused.isEmpty()) {
-        QVERIFY(window->item(focused)->hasActiveFocus());
-        QCOMPARE(window->item(focused)->property("selectedText").toString(),
-                 window->item(focused)->property("text").toString());
+        QVERIFY(item(window, focused)->hasActiveFocus());
+        QCOMPARE(item(window, focused)->property("selectedText").toString(),
+                 item(window, focused)->property("text").toString());
     }
     if (forgotShown) {
-        click(window->view.get(), window->item("forgotPasswordLink"));
+        window->click(item(window, "forgotPasswordLink"));
         QCOMPARE(m_urls->opened,
                  QList<QUrl>{QUrl(QStringLiteral("https://www.example.test/forgot-password/"))});
         QCOMPARE(m_app->log.matching("trackEvent|SignupPane|ForgotPassword").size(), 1);
         // A new e-mail hides the link and clears the error.
-        window->item("emailField")->setProperty("text", QStringLiteral("c@d.test"));
-        QVERIFY(!window->item("forgotPasswordLink")->isVisible());
+        item(window, "emailField")->setProperty("text", QStringLiteral("c@d.test"));
+        QVERIFY(!item(window, "forgotPasswordLink")->isVisible());
         QCOMPARE(statusText(*window, "signupStatus"), QString());
     }
 }
 
 void TestLoginWindow::accountCreated()
 {
-    auto window = load();
-    QVERIFY(window->showAndFocus());
+    QmlTestView *window = load();
+    QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(window->item("signupFace")->isVisible());
+    QTRY_VERIFY(item(window, "signupFace")->isVisible());
     fillSignUp(*window, QStringLiteral("nick"), QStringLiteral("new@example.test"), QStringLiteral("secret1"),
                QStringLiteral("secret1"), true);
-    window->call("accountCreated");
+    call(window, "accountCreated");
 
     QCOMPARE(window->root()->property("loginMode").toBool(), true);
-    QCOMPARE(window->item("nameField")->property("text").toString(), QStringLiteral("new@example.test"));
+    QCOMPARE(item(window, "nameField")->property("text").toString(), QStringLiteral("new@example.test"));
     QCOMPARE(statusText(*window),
              QStringLiteral("Account Created! Check your email for a link to activate your account"));
-    QCOMPARE(window->item("loginStatus")->property("color").value<QColor>(),
+    QCOMPARE(item(window, "loginStatus")->property("color").value<QColor>(),
              StyleManager::getInstance()->style()->property("statusSuccessTextColor").value<QColor>());
     for (const char *name :
          {"screenNameField", "emailField", "signupPasswordField", "confirmField", "passwordField"})
-        QCOMPARE(window->item(QString::fromLatin1(name))->property("text").toString(), QString());
-    QCOMPARE(window->item("ageBox")->property("checked").toBool(), false);
-    QTRY_VERIFY(window->item("passwordField")->hasActiveFocus());
+        QCOMPARE(item(window, QString::fromLatin1(name))->property("text").toString(), QString());
+    QCOMPARE(item(window, "ageBox")->property("checked").toBool(), false);
+    QTRY_VERIFY(item(window, "passwordField")->hasActiveFocus());
     QCOMPARE(m_app->log.matching("trackEvent|SignupPane|AcctCreated").size(), 1);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // Recording stand-ins for the context objects that the login window and the
-// dialogs read (mainApp, localUser, voiceManager, a channel), and a loader
-// that shows one QML window with them the way the application's loaders do.
+// dialogs read and that must emit signals (mainApp, localUser,
+// voiceManager, a channel), the capture of opened links, and small helpers
+// on top of the shared QML test view.
 
 #include <QDesktopServices>
 #include <QObject>
@@ -17,7 +18,7 @@
 
 #include <memory>
 
-#include "logcapture.h"
+#include "qmltestview.h"
 
 namespace windowtest
 {
@@ -245,100 +246,55 @@ public slots:
     void open(const QUrl &url) { opened.append(url); }
 };
 
-// One window loaded in a view of its own, with the fakes as context
-// properties, and the log lines it caused.
-class Window
+// The item of that name below parent, made by a Repeater or not.
+inline QQuickItem *findItem(QQuickItem *parent, const QString &objectName)
 {
-public:
-    Window(QQmlEngine *engine, const QVariantMap &contextProperties, const QString &file, const QSize &size)
-        : view(new QQuickView(engine, nullptr))
-    {
-        QQmlContext *context = view->rootContext();
-        for (auto it = contextProperties.cbegin(); it != contextProperties.cend(); ++it)
-            context->setContextProperty(it.key(), it.value());
-        context->setContextProperty(QStringLiteral("mainViewer"), view.get());
-        view->setResizeMode(QQuickView::SizeRootObjectToView);
-        view->resize(size);
-        view->setSource(QUrl(QStringLiteral("qrc:/QML/qml/tavri/") + file));
-    }
-
-    QQuickItem *root() const { return view->rootObject(); }
-
-    // The item of that name below the root, made by a Repeater or not.
-    QQuickItem *item(const QString &objectName) const { return root() ? find(root(), objectName) : nullptr; }
-
-    static QQuickItem *find(QQuickItem *parent, const QString &objectName)
-    {
-        if (QQuickItem *found = parent->findChild<QQuickItem *>(objectName))
-            return found;
-        for (QQuickItem *child : parent->childItems()) {
-            if (child->objectName() == objectName)
-                return child;
-            if (QQuickItem *found = find(child, objectName))
-                return found;
-        }
+    if (!parent)
         return nullptr;
+    if (QQuickItem *found = parent->findChild<QQuickItem *>(objectName))
+        return found;
+    for (QQuickItem *child : parent->childItems()) {
+        if (child->objectName() == objectName)
+            return child;
+        if (QQuickItem *found = findItem(child, objectName))
+            return found;
     }
-
-    QVariant call(const char *function, const QVariant &a = QVariant(), const QVariant &b = QVariant()) const
-    {
-        QVariant result;
-        if (!a.isValid())
-            QMetaObject::invokeMethod(root(), function, Q_RETURN_ARG(QVariant, result));
-        else if (!b.isValid())
-            QMetaObject::invokeMethod(root(), function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a));
-        else
-            QMetaObject::invokeMethod(root(), function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a),
-                                      Q_ARG(QVariant, b));
-        return result;
-    }
-
-    bool showAndFocus()
-    {
-        view->show();
-        view->requestActivate();
-        return QTest::qWaitForWindowExposed(view.get());
-    }
-
-    std::unique_ptr<QQuickView> view;
-};
-
-// The warnings and errors that name one of the program's QML files.
-inline QStringList qmlWarnings(const LogCapture &capture)
-{
-    QStringList found;
-    for (const CapturedLine &line : capture.lines()) {
-        if (line.type != QtDebugMsg && line.type != QtInfoMsg &&
-            line.message.contains(QLatin1String("qrc:/")))
-            found.append(line.message);
-    }
-    return found;
+    return nullptr;
 }
 
-// Types text into the window's focused item, one key event per character.
-inline void keyClicks(QWindow *window, const QString &text)
+inline QQuickItem *item(QmlTestView *view, const QString &objectName)
 {
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    return findItem(view->root(), objectName);
 }
 
-// Gives item the active focus and types text into it.
-inline void typeInto(QQuickView *view, QQuickItem *item, const QString &text)
+// Calls a function of the view's root object with up to two arguments.
+inline QVariant call(QmlTestView *view, const char *function, const QVariant &a = QVariant(),
+                     const QVariant &b = QVariant())
+{
+    QVariant result;
+    if (!a.isValid())
+        QMetaObject::invokeMethod(view->root(), function, Q_RETURN_ARG(QVariant, result));
+    else if (!b.isValid())
+        QMetaObject::invokeMethod(view->root(), function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a));
+    else
+        QMetaObject::invokeMethod(view->root(), function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, a),
+                                  Q_ARG(QVariant, b));
+    return result;
+}
+
+// Gives item the focus and types text into it.
+inline void typeInto(QmlTestView *view, QQuickItem *item, const QString &text)
 {
     item->forceActiveFocus();
-    keyClicks(view, text);
+    view->type(text);
 }
 
-inline void pressKey(QQuickView *view, Qt::Key key)
+// Shows a view again after the window hid itself.
+inline bool showAgain(QmlTestView *view)
 {
-    QTest::keyClick(view, key);
-}
-
-// Clicks the centre of item.
-inline void click(QQuickView *view, QQuickItem *item)
-{
-    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    view->show();
+    view->requestActivate();
+    return QTest::qWaitForWindowActive(view);
 }
 
 } // namespace windowtest

@@ -11,7 +11,7 @@ DTitledWindowBasic {
     id: root
 
     // The dialog's content, stacked in a column.
-    default property alias content: column.data
+    default property alias columnContent: column.data
     property alias contentColumn: column
 
     function hideWindow() {
@@ -23,22 +23,11 @@ DTitledWindowBasic {
     height: 410
     title: mainApp.languageUpdatedString + qsTr("Alert!")
 
-    onClosing: {
-        if (source !== "Application")
-            hideWindow()
-    }
-
-    Rectangle {
+    content: Column {
+        id: column
         anchors.fill: parent
-        anchors.topMargin: root.titleBarVisible ? 40 : 0
-        color: styleManager.panelGradient1
-
-        Column {
-            id: column
-            anchors.fill: parent
-            anchors.margins: 5
-            anchors.bottomMargin: 20
-            spacing: 8
-        }
+        anchors.margins: 5
+        anchors.bottomMargin: 20
+        spacing: 8
     }
 }

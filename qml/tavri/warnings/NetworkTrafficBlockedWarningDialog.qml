@@ -16,14 +16,9 @@ WarningDialog {
 
     width: 320
     height: 240
+    minimumWidth: 320
+    minimumHeight: 240
     title: mainApp.languageUpdatedString + qsTr("Alert: Voice data blocked")
-
-    Component.onCompleted: {
-        if (mainViewer) {
-            mainViewer.minimumWidth = 320
-            mainViewer.minimumHeight = 240
-        }
-    }
 
     Text {
         id: message

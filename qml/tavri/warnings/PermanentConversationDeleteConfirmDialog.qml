@@ -13,17 +13,13 @@ WarningDialog {
 
     width: 320
     height: 240
+    minimumWidth: 320
+    minimumHeight: 240
     title: mainApp.languageUpdatedString + qsTr("Confirm delete")
 
     Component.onCompleted: {
-        if (mainViewer) {
-            mainViewer.minimumWidth = 320
-            mainViewer.minimumHeight = 240
-        }
         cancelButton.forceActiveFocus()
     }
-
-    Keys.onEscapePressed: root.hideWindow()
 
     DLabel {
         objectName: "question"
