@@ -155,7 +155,7 @@ bool DevGatewayStore::seed()
         exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
                             " VALUES (?, ?, ?, ?, ?, ?)"),
              {QString::fromLatin1(account.email), QString::fromLatin1(account.uname), QString::fromLatin1(account.name),
-              salt, hashPassword(QStringLiteral("tavri-dev"), salt), now});
+              salt, hashAccountPassword(QStringLiteral("tavri-dev"), salt), now});
     }
     const QVariant alice = value(QStringLiteral("SELECT id FROM accounts WHERE email = 'alice@example.test'"));
     QVariant lobby = value(QStringLiteral("SELECT id FROM channels WHERE owner_id = ? AND parent_id IS NULL AND name = 'Lobby'"), {alice});
@@ -281,6 +281,21 @@ bool DevGatewayStore::checkPassword(const QString& password, const QByteArray& s
     for (int i = 0; i < hash.size(); ++i)
         difference |= static_cast<unsigned char>(candidate.at(i) ^ hash.at(i));
     return difference == 0;
+}
+
+QString DevGatewayStore::clientDigest(const QString& password)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QByteArray DevGatewayStore::hashAccountPassword(const QString& password, const QByteArray& salt)
+{
+    return hashPassword(clientDigest(password), salt);
+}
+
+bool DevGatewayStore::checkAccountPassword(const QString& sent, const QByteArray& salt, const QByteArray& hash)
+{
+    return checkPassword(sent, salt, hash) || checkPassword(clientDigest(sent), salt, hash);
 }
 
 QString DevGatewayStore::randomHex(int bytes)

@@ -39,6 +39,13 @@ public:
     static QByteArray newSalt();
     static QByteArray hashPassword(const QString& password, const QByteArray& salt);
     static bool checkPassword(const QString& password, const QByteArray& salt, const QByteArray& hash);
+    // Account passwords: the client signs in with the MD5 of the password in
+    // lower-case hex, but creates the account with the password itself. The
+    // store keeps the hash of that digest, and a sign-in matches with either
+    // the digest or the password (so direct calls and older stores work).
+    static QString clientDigest(const QString& password);
+    static QByteArray hashAccountPassword(const QString& password, const QByteArray& salt);
+    static bool checkAccountPassword(const QString& sent, const QByteArray& salt, const QByteArray& hash);
     static QString randomHex(int bytes);
 
 private:
