@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -1101,6 +1102,9 @@ QString TavriApplication::chooseSceneGraphBackend(bool (*canUseOpenGl)())
     const QString chosen = QQuickWindow::sceneGraphBackend();
     if (!chosen.isEmpty())
         return chosen;
+    const QString fromEnvironment = qEnvironmentVariable("QT_QUICK_BACKEND");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
     if (canUseOpenGl && !canUseOpenGl()) {
         qWarning() << "TavriApplication::chooseSceneGraphBackend"
                    << "no OpenGL context can be made, drawing windows in software";
@@ -1148,9 +1152,9 @@ void TavriApplication::applyStoredSkin()
     const QString skin = StorageManager::getInstance()
                              ->getSettingsValue(QStringLiteral("settingsSkin"), QStringLiteral("Default"))
                              .toString();
-    if (skin == QLatin1String("Default"))
+    if (skin == StyleManager::defaultStyleName() || StyleManager::setStyle(skin))
         return;
-    // Only the built-in style exists in this build; any other skin fails.
+    // The default style stays; the setting is left for a later run.
     qWarning() << "Failed to load selected skin:" << skin;
 }
 
@@ -1174,7 +1178,9 @@ QString TavriApplication::imageDirPath() const
 
 QString TavriApplication::soundsDirPath() const
 {
-    return m_applicationDirPath + QStringLiteral("/sounds");
+    // The audio cues manager's folder, so that a sound chooser starts where
+    // the default cue sounds lie.
+    return AudioCuesManager::soundsDirPath();
 }
 
 QString TavriApplication::logfileDirectory() const
@@ -1230,7 +1236,7 @@ void TavriApplication::setAdvancedAgc(bool enabled)
 
 QString TavriApplication::currentTTSVoice() const
 {
-    return StorageManager::getInstance()->getSettingsValue(QStringLiteral("settingsTTSvoice")).toString();
+    return m_audioCuesManager ? m_audioCuesManager->getTTSVoice() : QString();
 }
 
 QStringList TavriApplication::chatColors() const
@@ -1291,7 +1297,7 @@ void TavriApplication::copyTextToClipboard(const QString &text)
 
 QStringList TavriApplication::getAvailableTTSVoices() const
 {
-    return QStringList();
+    return m_audioCuesManager ? m_audioCuesManager->getAvailableTTSVoices() : QStringList();
 }
 
 void TavriApplication::setTTSVoice(const QString &voiceDisplayName)
@@ -1299,32 +1305,34 @@ void TavriApplication::setTTSVoice(const QString &voiceDisplayName)
     if (!m_audioCuesManager)
         return;
     StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsTTSvoice"), voiceDisplayName);
+    m_audioCuesManager->setTTSVoice(voiceDisplayName);
 }
 
 QStringList TavriApplication::getAvailableStyles() const
 {
-    return QStringList{QStringLiteral("Default")};
+    return StyleManager::getAvailableStyles();
 }
 
 QString TavriApplication::getCurrentStyleName() const
 {
-    return m_unstyled ? QStringLiteral("Unstyled") : QStringLiteral("Default");
+    return StyleManager::getCurrentStyleName();
 }
 
 void TavriApplication::setStyle(const QString &styleName)
 {
-    if (styleName != QLatin1String("Default")) {
-        qDebug() << "TavriApplication::setStyle" << "style not available:" << styleName;
+    if (!StyleManager::setStyle(styleName)) {
+        qDebug() << "TavriApplication::setStyle" << "style refused:" << styleName;
         return;
     }
-    m_unstyled = false;
     StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsSkin"), styleName);
 }
 
 void TavriApplication::toggleStyle()
 {
     m_unstyled = !m_unstyled;
-    qDebug() << "TavriApplication::toggleStyle" << getCurrentStyleName();
+    const QString name = m_unstyled ? QStringLiteral("Unstyled") : StyleManager::defaultStyleName();
+    const bool applied = StyleManager::setStyle(name);
+    qDebug() << "TavriApplication::toggleStyle" << name << (applied ? "applied" : "not available");
 }
 
 RenderDeviceModel *TavriApplication::getRenderDevices() const
@@ -1381,15 +1389,20 @@ QString TavriApplication::getKeySequenceString(QList<int> qtKeyCodes, QList<int>
 
 void TavriApplication::setTtsVolume(ushort volume)
 {
-    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsTTSvolume"), volume);
+    if (m_audioCuesManager)
+        m_audioCuesManager->setVolume(volume);
 }
 
 ushort TavriApplication::getTtsVolume()
 {
-    return ushort(StorageManager::getInstance()->getSettingsValue(QStringLiteral("settingsTTSvolume"), 100).toUInt());
+    return m_audioCuesManager ? m_audioCuesManager->getVolume() : 0;
 }
 
-void TavriApplication::stopTts() {}
+void TavriApplication::stopTts()
+{
+    if (m_audioCuesManager)
+        m_audioCuesManager->stopSpeaking();
+}
 
 void TavriApplication::renderFileToSpeaker(const QString &filename)
 {
@@ -1667,15 +1680,46 @@ QQuickView *TavriApplication::prepareView(QQuickView *&view, Qt::WindowFlags ext
     if (needsLoad(view)) {
         view->setFlags(view->flags() | Qt::FramelessWindowHint | extraFlags);
         host::WindowStyle::clearTaskbarStyles(view);
-        setQmlRootContextProperties(view->rootContext());
-        view->rootContext()->setContextProperty(QStringLiteral("mainViewer"), view);
+        QQmlContext *context = windowContext(view);
+        setQmlRootContextProperties(context);
+        context->setContextProperty(QStringLiteral("mainViewer"), view);
     }
     return view;
 }
 
+QQmlContext *TavriApplication::windowContext(QQuickView *view)
+{
+    if (!view)
+        return nullptr;
+    // The views share one engine, whose root context all of them would
+    // share as well: each window's QML is made in a context of its own so
+    // that "mainViewer" and the other window-local properties stay apart.
+    auto *context = view->findChild<QQmlContext *>(QStringLiteral("windowContext"), Qt::FindDirectChildrenOnly);
+    if (!context) {
+        context = new QQmlContext(view->engine()->rootContext(), view);
+        context->setObjectName(QStringLiteral("windowContext"));
+    }
+    return context;
+}
+
 void TavriApplication::loadView(QQuickView *view, const QString &qmlFile)
 {
-    view->setSource(QUrl(QString::fromLatin1(kQmlFolder) + qmlFile));
+    loadWindowQml(view, QUrl(QString::fromLatin1(kQmlFolder) + qmlFile));
+}
+
+void TavriApplication::loadWindowQml(QQuickView *view, const QUrl &url)
+{
+    if (!view)
+        return;
+    // The view owns the component and the root it is given.
+    auto *component = new QQmlComponent(view->engine(), url, QQmlComponent::PreferSynchronous, view);
+    QObject *root = component->isReady() ? component->create(windowContext(view)) : nullptr;
+    if (!root) {
+        qWarning() << "TavriApplication::loadView" << "cannot load" << url;
+        for (const QQmlError &error : component->errors())
+            qWarning().noquote() << error.toString();
+    }
+    view->setContent(url, component, root);
 }
 
 void TavriApplication::invokeRootFunction(QQuickView *view, const char *function)
@@ -1831,7 +1875,7 @@ void TavriApplication::showMainFrame(bool bringToFront)
         if (m_mainFrame)
             m_mainFrame->setSource(QUrl());
         prepareView(m_mainFrame, Qt::WindowMinimizeButtonHint);
-        QQmlContext *context = m_mainFrame->rootContext();
+        QQmlContext *context = windowContext(m_mainFrame);
         context->setContextProperty(QStringLiteral("findInstance"), m_findUsers);
         context->setContextProperty(QStringLiteral("isInviteFriends"), false);
         m_mainFrame->setTitle(tr("Tavri: Main"));
@@ -2012,16 +2056,13 @@ void TavriApplication::showGeneralSettings(int page_id)
         return;
     setPageId(page_id);
     if (!m_settingsWindow) {
-        m_settingsWindow = new VirtualKeyCaptureWindow();
+        m_settingsWindow = new VirtualKeyCaptureWindow(m_qmlEngine, nullptr);
         m_settingsWindow->setResizeMode(QQuickView::SizeRootObjectToView);
     }
     if (needsLoad(m_settingsWindow)) {
-        // The settings window is made with its own engine handle: a view
-        // cannot be given the shared engine after construction, so it loads
-        // with the one it made and shares the services through the context.
         m_settingsWindow->setFlags(m_settingsWindow->flags() | Qt::FramelessWindowHint);
         host::WindowStyle::clearTaskbarStyles(m_settingsWindow);
-        QQmlContext *context = m_settingsWindow->rootContext();
+        QQmlContext *context = windowContext(m_settingsWindow);
         setQmlRootContextProperties(context);
         context->setContextProperty(QStringLiteral("mainViewer"), m_settingsWindow);
         context->setContextProperty(QStringLiteral("self"), m_settingsWindow);
@@ -2046,7 +2087,7 @@ void TavriApplication::showAbout()
     const bool load = needsLoad(m_aboutWindow);
     prepareView(m_aboutWindow);
     if (load) {
-        m_aboutWindow->rootContext()->setContextProperty(QStringLiteral("self"), m_aboutWindow);
+        windowContext(m_aboutWindow)->setContextProperty(QStringLiteral("self"), m_aboutWindow);
         m_aboutWindow->setTitle(tr("About Tavri"));
         m_aboutWindow->setMinimumSize(QSize(600, 410));
         m_aboutWindow->setMaximumSize(QSize(600, 410));
@@ -2100,7 +2141,7 @@ void TavriApplication::showReportIssue(const QString &reason)
 {
     const bool load = needsLoad(m_reportIssueWindow);
     prepareView(m_reportIssueWindow);
-    m_reportIssueWindow->rootContext()->setContextProperty(QStringLiteral("reason"), reason);
+    windowContext(m_reportIssueWindow)->setContextProperty(QStringLiteral("reason"), reason);
     if (load) {
         m_reportIssueWindow->setTitle(tr("Report Issue"));
         m_reportIssueWindow->setMinimumSize(QSize(720, 460));
@@ -2117,7 +2158,7 @@ void TavriApplication::showInviteFriendsViaEmail(Conversation *channel)
 {
     const bool load = needsLoad(m_inviteFriendsViaEmailWindow);
     prepareView(m_inviteFriendsViaEmailWindow);
-    m_inviteFriendsViaEmailWindow->rootContext()->setContextProperty(QStringLiteral("invitedChannel"), channel);
+    windowContext(m_inviteFriendsViaEmailWindow)->setContextProperty(QStringLiteral("invitedChannel"), channel);
     m_inviteFriendsViaEmailWindow->setTitle(channel ? tr("Invite Friends via Email to ") + channel->getDisplayName()
                                                     : tr("Invite Friends via Email to Tavri"));
     if (load) {
@@ -2218,7 +2259,7 @@ void TavriApplication::showChatLog(const QString &filename, const QString &title
         connect(m_chatLogWindow, &QWindow::widthChanged, this, restart);
         connect(m_chatLogWindow, &QWindow::heightChanged, this, restart);
     }
-    m_chatLogWindow->rootContext()->setContextProperty(QStringLiteral("filename"), filename);
+    windowContext(m_chatLogWindow)->setContextProperty(QStringLiteral("filename"), filename);
     m_chatLogWindow->setTitle(title.isEmpty() ? chatLogTitle(filename, chatLogConversationName(filename)) : title);
     if (load) {
         loadView(m_chatLogWindow, QStringLiteral("ChatLog.qml"));
@@ -2398,7 +2439,8 @@ void TavriApplication::onReconnecting(const QString &reason)
 
 void TavriApplication::onRequestSpeakText(const QString &text, bool immediate)
 {
-    qDebug() << "TavriApplication::onRequestSpeakText" << text.size() << immediate;
+    if (m_audioCuesManager)
+        m_audioCuesManager->speakText(text, immediate);
 }
 
 void TavriApplication::onSystrayActivated(QSystemTrayIcon::ActivationReason reason)

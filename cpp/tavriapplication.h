@@ -212,6 +212,14 @@ public:
     CFindUsers *findUsers() const { return m_findUsers; }
     TavriFilePicker *filePicker() const { return m_filePicker; }
 
+    // The context a window's QML is made in: a child of the shared engine's
+    // root context, one per window (made on first need), holding the common
+    // and the window's own context properties. Null for a null view.
+    QQmlContext *windowContext(QQuickView *view);
+    // Makes the view's QML from `url` in the view's window context and
+    // shows it in the view; errors are logged.
+    void loadWindowQml(QQuickView *view, const QUrl &url);
+
     // Registers the program's QML types (once per process; later calls do
     // nothing).
     static void registerQmlTypes();
@@ -219,8 +227,9 @@ public:
     static bool openGlAvailable();
     // Chooses the software scene graph when `canUseOpenGl` says no OpenGL
     // context can be made, so that windows open instead of the program
-    // aborting; a backend chosen already (QT_QUICK_BACKEND) is kept. Call
-    // before the first window. Returns the backend in force ("" = default).
+    // aborting; a backend chosen already (in the program or through
+    // QT_QUICK_BACKEND) is kept. Call before the first window. Returns the
+    // backend in force ("" = the default, OpenGL).
     static QString chooseSceneGraphBackend(bool (*canUseOpenGl)() = &TavriApplication::openGlAvailable);
     // The title of the chat-log window for a log file: "Chat log", then ": "
     // and the conversation's display name when one is given, then " " and

@@ -18,7 +18,8 @@
 #include "tavriapplication.h"
 #include "testenvironment.h"
 
-namespace shelltest {
+namespace shelltest
+{
 
 inline TavriApplication *&application()
 {
@@ -36,8 +37,8 @@ inline FakeWebService *start()
     QDir().mkpath(dataFolder);
     QFile runtime(dataFolder + QStringLiteral("/RuntimeSettings.qml"));
     if (runtime.open(QIODevice::WriteOnly)) {
-        runtime.write("import QtQuick 2.0\nQtObject { property string applicationServer: \"http://"
-                      + web->host().toLatin1() + "\" }\n");
+        runtime.write("import QtQuick 2.0\nQtObject { property string applicationServer: \"http://" +
+                      web->host().toLatin1() + "\" }\n");
         runtime.close();
     }
     static QByteArray program("tavri"), level("-loglevel_tavri=0");
@@ -64,7 +65,8 @@ inline QStringList qmlWarnings(const LogCapture &capture)
 {
     QStringList found;
     for (const CapturedLine &line : capture.lines()) {
-        if (line.type != QtDebugMsg && line.type != QtInfoMsg && line.message.contains(QLatin1String("qrc:/")))
+        if (line.type != QtDebugMsg && line.type != QtInfoMsg &&
+            line.message.contains(QLatin1String("qrc:/")))
             found.append(line.message);
     }
     return found;
@@ -73,24 +75,24 @@ inline QStringList qmlWarnings(const LogCapture &capture)
 } // namespace shelltest
 
 // Like QTEST_MAIN, with the application object of the program.
-#define TAVRI_SHELL_TEST_MAIN(TestObject, applicationId)                                          \
-    int main(int argc, char *argv[])                                                              \
-    {                                                                                             \
-        tavritest::TestEnvironment environment;                                                   \
-        QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));                          \
-        QCoreApplication::setApplicationName(QStringLiteral("Tavri"));                            \
-        Q_INIT_RESOURCE(tavri);                                                                   \
-        static int appArgc = 1;                                                                   \
-        static char *appArgv[] = {argv[0], nullptr};                                              \
-        auto *app = new TavriApplication(QStringLiteral(applicationId), appArgc, appArgv);        \
-        shelltest::application() = app;                                                           \
-        int result = 0;                                                                           \
-        {                                                                                         \
-            TestObject test;                                                                      \
-            QTEST_SET_MAIN_SOURCE_PATH                                                            \
-            result = QTest::qExec(&test, argc, argv);                                             \
-        }                                                                                         \
-        delete app;                                                                               \
-        shelltest::application() = nullptr;                                                      \
-        return result;                                                                            \
+#define TAVRI_SHELL_TEST_MAIN(TestObject, applicationId)                                                     \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        tavritest::TestEnvironment environment;                                                              \
+        QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));                                     \
+        QCoreApplication::setApplicationName(QStringLiteral("Tavri"));                                       \
+        Q_INIT_RESOURCE(tavri);                                                                              \
+        static int appArgc = 1;                                                                              \
+        static char *appArgv[] = {argv[0], nullptr};                                                         \
+        auto *app = new TavriApplication(QStringLiteral(applicationId), appArgc, appArgv);                   \
+        shelltest::application() = app;                                                                      \
+        int result = 0;                                                                                      \
+        {                                                                                                    \
+            TestObject test;                                                                                 \
+            QTEST_SET_MAIN_SOURCE_PATH                                                                       \
+            result = QTest::qExec(&test, argc, argv);                                                        \
+        }                                                                                                    \
+        delete app;                                                                                          \
+        shelltest::application() = nullptr;                                                                  \
+        return result;                                                                                       \
     }
