@@ -481,4 +481,5 @@ void TestDialogWindows::deleteConfirmation()
 }
 
 TAVRI_TEST_MAIN(TestDialogWindows)
+#include "moc_windowfakes.cpp"
 #include "tst_dialogwindows.moc"

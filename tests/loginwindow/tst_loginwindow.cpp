@@ -745,4 +745,5 @@ void TestLoginWindow::accountCreated()
 }
 
 TAVRI_TEST_MAIN(TestLoginWindow)
+#include "moc_windowfakes.cpp"
 #include "tst_loginwindow.moc"

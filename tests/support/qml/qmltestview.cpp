@@ -9,8 +9,7 @@
 #include <QQmlEngine>
 #include <QTest>
 
-QmlTestView::QmlTestView()
-    : m_log(LogCapture::ForwardWarnings)
+QmlTestView::QmlTestView() : m_log(LogCapture::ForwardWarnings)
 {
     setResizeMode(QQuickView::SizeRootObjectToView);
     StyleManager *styles = StyleManager::getInstance(engine());
@@ -20,8 +19,11 @@ QmlTestView::QmlTestView()
 
 QmlTestView::~QmlTestView()
 {
-    // Tear the QML down while the context objects it binds to still live.
+    // Tear the QML down while the context objects it binds to still live,
+    // and let the scene graph release the textures of the items it drew.
     setSource(QUrl());
+    releaseResources();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     engine()->clearComponentCache();
 }
 
@@ -143,8 +145,8 @@ QStringList QmlTestView::qmlWarnings() const
     for (const CapturedLine &line : m_log.lines()) {
         if (line.type == QtDebugMsg || line.type == QtInfoMsg)
             continue;
-        if (line.message.contains(QLatin1String("qrc:/")) || line.message.contains(QLatin1String("file:/"))
-            || line.message.contains(QLatin1String(".qml:")))
+        if (line.message.contains(QLatin1String("qrc:/")) || line.message.contains(QLatin1String("file:/")) ||
+            line.message.contains(QLatin1String(".qml:")))
             warnings.append(line.message);
     }
     return warnings;

@@ -89,5 +89,5 @@ private:
 };
 
 // Fails the test when the view has logged a QML warning.
-#define QVERIFY_NO_QML_WARNINGS(view)                                                                                  \
+#define QVERIFY_NO_QML_WARNINGS(view)                                                                        \
     QVERIFY2((view).qmlWarnings().isEmpty(), qPrintable((view).qmlWarnings().join(QLatin1Char('\n'))))
