@@ -27,8 +27,12 @@ Item {
     readonly property alias listView: list
     readonly property alias count: list.count
 
+    // The friend request types. The notification model may name no separate
+    // invitation type; then only "friended" counts.
     function isFriendType(type) {
-        return type === Notification.NotificationTypeFriended || type === Notification.NotificationTypeFriendInvite
+        return type === Notification.NotificationTypeFriended
+               || (Notification.NotificationTypeFriendInvite !== undefined
+                   && type === Notification.NotificationTypeFriendInvite)
     }
     // The addresses a custom action opens: each "u" value, with "http://" put
     // in front when it names no scheme. Only web addresses are opened: the

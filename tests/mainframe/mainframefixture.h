@@ -69,6 +69,7 @@ public:
     MainFrameWorld()
     {
         registerTypes();
+        localUser.setObjectName(QStringLiteral("localUser"));
         localUser.displayName = QStringLiteral("Alice");
         localUser.contactGroups = &contactGroups;
         localUser.permanentConversations = &permanentConversations;

@@ -105,7 +105,9 @@ DMenu {
         text: mainApp.languageUpdatedString + qsTr("REMOVE FRIEND")
         onTriggered: {
             localUser.requestRemoveFriend(root.friendUri)
-            root.track("RemoveFriend", {"remoteUser": root.friendUri})
+            // The list form: QML cannot pass a script object as the
+            // application's map of texts.
+            root.track("RemoveFriend", ["remoteUser:" + root.friendUri])
         }
     }
 }

@@ -17,7 +17,8 @@ DMenu {
     property var channelRef: null
 
     readonly property bool isFriendType: notificationType === Notification.NotificationTypeFriended
-                                         || notificationType === Notification.NotificationTypeFriendInvite
+                                         || (Notification.NotificationTypeFriendInvite !== undefined
+                                             && notificationType === Notification.NotificationTypeFriendInvite)
     readonly property bool hasChannel: channelRef !== null && channelRef !== undefined
 
     // Takes the state of one row (an object with the notification roles).
