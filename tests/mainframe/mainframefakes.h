@@ -654,29 +654,6 @@ private:
     CallLog *m_log;
 };
 
-// The enumerations QML reads from the "FindUsers" module.
-class FakeFindUsersTypes : public QObject
-{
-    Q_OBJECT
-
-public:
-    enum FindUsersMode {
-        FindUsersForFriends = 0,
-        FindUsersForAccessList = 1,
-        FindUsersForBannedList = 2,
-        FindUsersForModeratorList = 3,
-        FindUsersForInviteFriendsToChannel = 4
-    };
-    Q_ENUM(FindUsersMode)
-    enum InviteMethod {
-        InviteFromFriendsList = 1,
-        InviteFromChannel = 2,
-        InviteFromJoinedChannel = 3,
-        InviteFromPrivateChat = 4
-    };
-    Q_ENUM(InviteMethod)
-};
-
 // `tavriIdentityRealm`: the built-in realm's contact-group request.
 class FakeRealmForGroups : public QObject
 {

@@ -9,10 +9,8 @@
 #include "mainframefakes.h"
 #include "stylemanager.h"
 
-#include "conversation.h"
 #include "notification.h"
-#include "storagemanager.h"
-#include "tavriidentityrealmuser.h"
+#include "tavriapplication.h"
 
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -46,24 +44,12 @@ public:
     std::unique_ptr<StyleManager> style;
     LogCapture capture{LogCapture::ForwardWarnings};
 
-    // Registers the QML modules the frame and the menus import; once a process.
+    // Registers the QML modules the frame and the menus import, as the
+    // program does; once a process.
     static void registerTypes()
     {
-        static bool done = false;
-        if (done)
-            return;
-        done = true;
         Q_INIT_RESOURCE(tavri);
-        qmlRegisterUncreatableType<StorageManager>("Settings", 1, 0, "Settings",
-                                                   QStringLiteral("enums only"));
-        qmlRegisterUncreatableType<TavriIdentityRealmUser>("RealmUser", 1, 0, "RealmUser",
-                                                           QStringLiteral("enums only"));
-        qmlRegisterUncreatableType<Notification>("Notification", 1, 0, "Notification",
-                                                 QStringLiteral("enums only"));
-        qmlRegisterUncreatableType<Conversation>("Conversation", 1, 0, "Conversation",
-                                                 QStringLiteral("enums only"));
-        qmlRegisterUncreatableType<FakeFindUsersTypes>("FindUsers", 1, 0, "FindUsers",
-                                                       QStringLiteral("enums only"));
+        TavriApplication::registerQmlTypes();
     }
 
     MainFrameWorld()
