@@ -553,22 +553,26 @@ void themeLogo(QPainter &p, const QSizeF &size)
                  size.height() * 0.5, Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-// The "Powered by" mark of the voice platform: a red ring with a swept wing.
+// The "Powered by" mark of the voice platform: a red ring crossed by a
+// sound wave, over the platform's name.
 void platformLogo(QPainter &p, const QSizeF &size)
 {
     const double s = size.width() / 100;
     p.save();
     p.scale(s, s);
-    QPen pen(Alert, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(pen);
-    p.drawEllipse(QPointF(50, 36), 26, 26);
-    QPainterPath wing;
-    wing.moveTo(32, 40);
-    wing.cubicTo(42, 26, 58, 22, 72, 26);
-    wing.cubicTo(60, 30, 52, 38, 50, 50);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Highlight);
-    p.drawPath(wing);
+    QLinearGradient gradient(24, 10, 76, 62);
+    gradient.setColorAt(0, Alert);
+    gradient.setColorAt(1, Highlight);
+    p.setPen(QPen(QBrush(gradient), 7));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(50, 36), 25, 25);
+    QPainterPath wave;
+    wave.moveTo(31, 36);
+    const double heights[] = {-7, 12, -16, 12, -7};
+    for (int i = 0; i < 5; ++i)
+        wave.quadTo(34.8 + 7.6 * i, 36 + heights[i], 38.6 + 7.6 * i, 36);
+    p.setPen(QPen(Ink, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPath(wave);
     p.setFont(brandFont(15, QFont::Bold));
     p.setPen(Ink);
     p.drawText(QRectF(0, 70, 100, 24), Qt::AlignCenter, QStringLiteral("OSTREL"));
