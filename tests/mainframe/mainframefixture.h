@@ -1,17 +1,17 @@
 #pragma once
 
-// The main frame's QML world for a test: the recording doubles set as the
-// context properties the frame reads, the built-in style, and the QML types
-// the frame imports. Every warning that names a "qrc:/" file is kept so that
-// a test can fail on it.
+// The main frame's QML world for a test: a test view (built-in style, QML
+// warnings kept) with the recording doubles set as the context properties
+// the frame reads, and the QML types the frame imports registered as the
+// program registers them.
 
-#include "logcapture.h"
 #include "mainframefakes.h"
-#include "stylemanager.h"
+#include "qmltestview.h"
 
 #include "notification.h"
 #include "tavriapplication.h"
 
+#include <QDesktopServices>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -40,57 +40,65 @@ public:
     FakeListModel notifications{{"notificationType", "notificationUID", "senderURI", "senderDisplayName",
                                  "channelURI", "channelDisplayName", "sentAt", "defaultMessage", "channelRef",
                                  "senderRef", "customMessage", "customAction"}};
-    std::unique_ptr<QQuickView> view;
-    std::unique_ptr<StyleManager> style;
-    LogCapture capture{LogCapture::ForwardWarnings};
+    // One view for the whole test run: the style object lives in the
+    // engine of the first view, so every test shares that engine.
+    QmlTestView *view = sharedView();
 
-    // Registers the QML modules the frame and the menus import, as the
-    // program does; once a process.
-    static void registerTypes()
+    static QmlTestView *&shared()
     {
-        Q_INIT_RESOURCE(tavri);
-        TavriApplication::registerQmlTypes();
+        static QmlTestView *view = nullptr;
+        return view;
+    }
+    static QmlTestView *sharedView()
+    {
+        if (!shared()) {
+            Q_INIT_RESOURCE(tavri);
+            TavriApplication::registerQmlTypes();
+            shared() = new QmlTestView;
+        }
+        return shared();
+    }
+    // Ends the shared view; for the end of the test run.
+    static void releaseSharedView()
+    {
+        delete shared();
+        shared() = nullptr;
     }
 
     MainFrameWorld()
     {
-        registerTypes();
         localUser.setObjectName(QStringLiteral("localUser"));
         localUser.displayName = QStringLiteral("Alice");
         localUser.contactGroups = &contactGroups;
         localUser.permanentConversations = &permanentConversations;
         localUser.recentConversations = &recentConversations;
-        view = std::make_unique<QQuickView>();
-        view->setResizeMode(QQuickView::SizeRootObjectToView);
-        style = std::make_unique<StyleManager>(view->engine(), QString());
-        QQmlContext *context = view->rootContext();
-        context->setContextProperty(QStringLiteral("mainApp"), &mainApp);
-        context->setContextProperty(QStringLiteral("localUser"), &localUser);
-        context->setContextProperty(QStringLiteral("storageManager"), &storageManager);
-        context->setContextProperty(QStringLiteral("localUserNotifications"), &notifications);
-        context->setContextProperty(QStringLiteral("findChannels"), &findChannels);
-        context->setContextProperty(QStringLiteral("tavriIdentityRealm"), &realm);
-        context->setContextProperty(QStringLiteral("styleManager"), style->style());
-        context->setContextProperty(QStringLiteral("adjustHeight"), false);
-        context->setContextProperty(QStringLiteral("mainViewer"), view.get());
-        context->setContextProperty(QStringLiteral("findInstance"), &findInstance);
-        context->setContextProperty(QStringLiteral("isInviteFriends"), false);
+        view->log().clear();
+        view->setContextObject(QStringLiteral("mainApp"), &mainApp);
+        view->setContextObject(QStringLiteral("localUser"), &localUser);
+        view->setContextObject(QStringLiteral("storageManager"), &storageManager);
+        view->setContextObject(QStringLiteral("localUserNotifications"), &notifications);
+        view->setContextObject(QStringLiteral("findChannels"), &findChannels);
+        view->setContextObject(QStringLiteral("tavriIdentityRealm"), &realm);
+        view->setContextObject(QStringLiteral("findInstance"), &findInstance);
+        view->rootContext()->setContextProperty(QStringLiteral("adjustHeight"), false);
+        view->rootContext()->setContextProperty(QStringLiteral("isInviteFriends"), false);
     }
+    // Unloads what this test loaded while its doubles still live.
     ~MainFrameWorld()
     {
-        view.reset();
-        style.reset();
+        view->setSource(QUrl());
+        for (QObject *object : qAsConst(made))
+            delete object;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+    QList<QObject *> made;
 
-    // Loads the main frame at 325 x 600 and shows it.
+    // Loads the main frame at its smallest size, 325 x 600, and shows it.
     QQuickItem *loadFrame(const QSize &size = QSize(325, 600))
     {
-        view->setSource(QUrl(QStringLiteral("qrc:/QML/qml/tavri/MainFrame.qml")));
         view->resize(size);
-        view->show();
-        if (!QTest::qWaitForWindowExposed(view.get()))
-            return nullptr;
-        return view->rootObject();
+        return view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/MainFrame.qml"))) ? view->rootObject()
+                                                                                    : nullptr;
     }
 
     // Makes one object of a QML text in this world's engine, for menus
@@ -102,23 +110,12 @@ public:
         QObject *object = component.create(view->rootContext());
         if (!object)
             qWarning() << component.errorString();
+        else
+            made.append(object);
         return object;
     }
 
-    // The warnings of the QML files so far.
-    QStringList qmlWarnings() const
-    {
-        QStringList found;
-        for (const CapturedLine &line : capture.lines()) {
-            if (line.type != QtDebugMsg && line.type != QtInfoMsg &&
-                line.message.contains(QLatin1String("qrc:/")) &&
-                !line.message.contains(QLatin1String("Cannot open: qrc:/textures"))   // SCRATCH
-                && !line.message.contains(QLatin1String("Cannot load font"))          // SCRATCH
-                && !line.message.contains(QLatin1String("Implicitly defined onFoo"))) // SCRATCH
-                found.append(line.message);
-        }
-        return found;
-    }
+    QStringList qmlWarnings() const { return view->qmlWarnings(); }
 };
 
 // The item under `root` with that object name, searched through visual
@@ -207,3 +204,58 @@ inline QObject *menuEntry(QObject *menu, const QString &name)
     }
     return nullptr;
 }
+
+// The helpers every main-frame test shares: a fresh world and frame for each
+// test function, and a check that the frame logged no QML warning.
+class MainFrameTestBase : public QObject
+{
+protected:
+    std::unique_ptr<MainFrameWorld> world;
+    QQuickItem *frame = nullptr;
+    UrlRecorder urls;
+
+    QObject *pane(const char *name) { return findNamed(frame, QString::fromLatin1(name)); }
+    void showPane(const char *tile) { QVERIFY(clickItem(findItem(frame, QString::fromLatin1(tile)))); }
+    QStringList calls(const QString &prefix) const { return world->log.starting(prefix); }
+    // Sets the search field's text as typing does.
+    void typeTerm(const QString &text)
+    {
+        QQuickItem *field = findItem(frame, "searchField");
+        QVERIFY(field);
+        field->setProperty("text", text);
+    }
+    void notificationRows(const QList<QVariantMap> &rows)
+    {
+        world->notifications.setRows(rows);
+        QCoreApplication::processEvents();
+    }
+    // Clicks the text of the first notification with the given button.
+    void clickNotification(Qt::MouseButton button = Qt::LeftButton)
+    {
+        QList<QObject *> areas;
+        collectNamed(frame, "notificationTextArea", &areas);
+        QVERIFY(!areas.isEmpty());
+        QVERIFY(clickItem(qobject_cast<QQuickItem *>(areas.first()), button));
+    }
+
+    void setUpFrame()
+    {
+        urls.opened.clear();
+        world = std::make_unique<MainFrameWorld>();
+        frame = world->loadFrame();
+        QVERIFY(frame);
+        world->log.clear();
+    }
+    void tearDownFrame()
+    {
+        const QStringList warnings = world ? world->qmlWarnings() : QStringList();
+        world.reset();
+        frame = nullptr;
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+    }
+    void captureOpenedUrls()
+    {
+        for (const char *scheme : {"http", "https", "file", "smb"})
+            QDesktopServices::setUrlHandler(scheme, &urls, "open");
+    }
+};

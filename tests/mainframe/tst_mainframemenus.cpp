@@ -30,7 +30,6 @@ private:
                                       type.toUtf8() + " {}\n");
         if (!menu)
             return nullptr;
-        menu->setParent(world->view.get());
         for (auto it = props.begin(); it != props.end(); ++it) {
             QVariant value = it.value();
             const QString text = value.userType() == QMetaType::QString ? value.toString() : QString();
@@ -57,6 +56,7 @@ private slots:
             std::make_unique<FakeListModel>(QStringList{"realmDisplayName", "realmID", "userUUID", "sipURI"});
         urls.opened.clear();
     }
+    void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }
     void cleanup()
     {
         const QStringList warnings = world ? world->qmlWarnings() : QStringList();
