@@ -188,6 +188,12 @@ TavriApplication::~TavriApplication()
     m_chatLogWindow = nullptr;
     delete m_filePicker;
     m_filePicker = nullptr;
+    // The engine goes while the application object is whole: its picture
+    // reader thread is stopped through an event that no longer gets delivered
+    // once the application's base destructors have run, and the wait for it
+    // would then never end.
+    delete m_qmlEngine;
+    m_qmlEngine = nullptr;
 
     qDebug() << "~TavriApplication() - end";
     if (s_application == this) {

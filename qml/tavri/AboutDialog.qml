@@ -13,7 +13,6 @@ DTitledWindowBasic {
     // Set by mainApp's noUpdateAvailable, cleared 15 s later.
     property bool noUpdateShown: false
     readonly property bool updateKnown: mainApp.availableUpdateMessage !== "" || mainApp.availableUpdateVersion !== ""
-    readonly property string helpForumAddress: voiceManager.downloadServer + "/help/"
 
     width: 600
     height: 410
@@ -125,7 +124,8 @@ DTitledWindowBasic {
                 text: mainApp.languageUpdatedString + qsTr("Help / Feedback")
                 onClicked: {
                     mainApp.trackEvent("AboutDialog", "HelpFeedbackClick", [])
-                    Qt.openUrlExternally(root.helpForumAddress)
+                    // The help pages live on the download server.
+                    Qt.openUrlExternally(voiceManager.downloadServer + "/help/")
                 }
             }
         }

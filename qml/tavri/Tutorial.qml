@@ -11,6 +11,8 @@ Rectangle {
     id: root
 
     readonly property string category: "Tutorial"
+    // The window's own title; the loader titles the view.
+    readonly property string title: mainApp.languageUpdatedString + qsTr("Tutorial")
     property int currentIndex: 0
     // Each address is a translated string, so a translation can show other
     // pictures.
@@ -61,7 +63,6 @@ Rectangle {
 
     Component.onCompleted: {
         if (mainViewer) {
-            mainViewer.title = mainApp.languageUpdatedString + qsTr("Tutorial")
             mainViewer.minimumWidth = 640
             mainViewer.minimumHeight = 480
         }

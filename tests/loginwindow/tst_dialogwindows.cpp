@@ -147,6 +147,7 @@ void TestDialogWindows::windowsLoadWithoutWarnings()
     QVERIFY(window->isExposed());
     if (!title.isEmpty())
         QCOMPARE(window->root()->property("title").toString(), title);
+    savePicture(window, QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
 }
 
 void TestDialogWindows::aboutUpdateButton()
@@ -164,6 +165,7 @@ void TestDialogWindows::aboutUpdateButton()
 
     emit m_app->noUpdateAvailable();
     QCOMPARE(text(*window, "updateButton"), QStringLiteral("No update available"));
+    savePicture(window, QStringLiteral("about-no-update"));
     QCOMPARE(button->property("toolTip").toString(),
              QStringLiteral("No update found, click to check again."));
     QCOMPARE(timer->property("interval").toInt(), 15000);
@@ -176,6 +178,7 @@ void TestDialogWindows::aboutUpdateButton()
     emit m_app->noUpdateAvailable();
     m_app->setUpdate(QStringLiteral("2.0"), QStringLiteral("https://www.example.test/get"));
     QCOMPARE(text(*window, "updateButton"), QStringLiteral("Update now"));
+    savePicture(window, QStringLiteral("about-update-now"));
     QCOMPARE(button->property("toolTip").toString(), QStringLiteral("Click here to download the update"));
     QVERIFY(!timer->property("running").toBool());
     m_app->log.clear();
@@ -303,6 +306,8 @@ void TestDialogWindows::reportSend()
                  : QStringList());
 
     QVERIFY(text(*window, "bottomLine").startsWith(QLatin1String("Thank you for the report!")));
+    savePicture(window, QStringLiteral("report-sent-") +
+                            QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
     QCOMPARE(text(*window, "bottomLine").contains(QLatin1Char('@')), followUp);
     QVERIFY(!item(window, "sendButton")->isVisible());
     QVERIFY(item(window, "reportCloseButton")->isVisible());
@@ -349,7 +354,7 @@ void TestDialogWindows::tutorialWalksSlides()
     QmlTestView *window = load(QStringLiteral("Tutorial.qml"), QSize(800, 600));
     QVERIFY(window);
     QQuickItem *root = window->root();
-    QCOMPARE(window->title(), QStringLiteral("Tutorial"));
+    QCOMPARE(window->root()->property("title").toString(), QStringLiteral("Tutorial"));
     QCOMPARE(window->minimumSize(), QSize(640, 480));
     auto visibleSlides = [&] {
         QStringList names;
@@ -371,6 +376,7 @@ void TestDialogWindows::tutorialWalksSlides()
     QCOMPARE(root->property("currentIndex").toInt(), 4);
     QCOMPARE(visibleSlides(), QStringList{QStringLiteral("slide4")});
     QCOMPARE(button(4, "nextButton")->property("text").toString(), QStringLiteral("Done"));
+    savePicture(window, QStringLiteral("tutorial-last"));
     QCOMPARE(button(3, "nextButton")->property("text").toString(), QStringLiteral("Next"));
 
     window->click(button(4, "previousButton"));
@@ -480,6 +486,6 @@ void TestDialogWindows::deleteConfirmation()
     QVERIFY(!window->isVisible());
 }
 
-TAVRI_TEST_MAIN(TestDialogWindows)
+TAVRI_WINDOW_TEST_MAIN(TestDialogWindows)
 #include "moc_windowfakes.cpp"
 #include "tst_dialogwindows.moc"

@@ -149,6 +149,7 @@ void TestLoginWindow::loadsWithoutWarnings()
         QmlTestView *window = load(size);
         QVERIFY(window);
         QVERIFY_NO_QML_WARNINGS(*window);
+        savePicture(window, QStringLiteral("login-%1x%2").arg(size.width()).arg(size.height()));
         QCOMPARE(window->root()->property("title").toString(), QStringLiteral("Login  "));
         QVERIFY(item(window, "loginFace")->isVisible());
         QCOMPARE(window->minimumSize(), QSize(500, 300));
@@ -407,6 +408,7 @@ void TestLoginWindow::statusLinksOpenOnlyWebAddresses()
     QVERIFY(!statusText(*window).contains(QLatin1String("<img")));
     QVERIFY(status->height() < 80);
     QVERIFY(status->property("truncated").toBool());
+    savePicture(window, QStringLiteral("login-long-server-text"));
 
     QMetaObject::invokeMethod(status, "linkActivated", Q_ARG(QString, link));
     QCOMPARE(m_app->log.matching("trackEvent|LoginPane|StatusClick"),
@@ -455,6 +457,7 @@ void TestLoginWindow::faceSwitchResizesAroundCentre()
     QVERIFY(!item(window, "loginFace")->isVisible());
     // 180 wider and 8 higher: half of each to the left and up.
     QCOMPARE(view->position(), start - QPoint(90, 4));
+    savePicture(view, QStringLiteral("signup-680x308"));
     QTRY_VERIFY(item(window, "screenNameField")->hasActiveFocus());
 
     view->click(item(window, "haveAccountLink"));
@@ -582,6 +585,8 @@ void TestLoginWindow::signUpFieldChecks()
     window->click(button);
 
     QCOMPARE(statusText(*window, "signupStatus"), status);
+    savePicture(window, QStringLiteral("signup-check-") +
+                            QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
     QVERIFY2(item(window, focused)->hasActiveFocus(), qPrintable(focused));
     if (status.isEmpty()) {
         QCOMPARE(m_app->log.matching("createAccount"),
@@ -742,8 +747,10 @@ void TestLoginWindow::accountCreated()
     QCOMPARE(item(window, "ageBox")->property("checked").toBool(), false);
     QTRY_VERIFY(item(window, "passwordField")->hasActiveFocus());
     QCOMPARE(m_app->log.matching("trackEvent|SignupPane|AcctCreated").size(), 1);
+    QTRY_VERIFY(item(window, "loginFace")->opacity() == 1.0);
+    savePicture(window, QStringLiteral("login-account-created"));
 }
 
-TAVRI_TEST_MAIN(TestLoginWindow)
+TAVRI_WINDOW_TEST_MAIN(TestLoginWindow)
 #include "moc_windowfakes.cpp"
 #include "tst_loginwindow.moc"

@@ -6,6 +6,7 @@
 // on top of the shared QML test view.
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QObject>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "qmltestview.h"
+#include "testenvironment.h"
 
 namespace windowtest
 {
@@ -297,4 +299,26 @@ inline bool showAgain(QmlTestView *view)
     return QTest::qWaitForWindowActive(view);
 }
 
+// Pictures of the windows for review: with TAVRI_WINDOW_PICTURES naming a
+// folder and the test on an X display (run under xvfb-run), each call saves
+// the view as <folder>/<name>.png; otherwise it does nothing.
+inline void savePicture(QmlTestView *view, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("TAVRI_WINDOW_PICTURES");
+    if (folder.isEmpty() || !tavritest::TestEnvironment::hasX11Display())
+        return;
+    QDir().mkpath(folder);
+    view->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
 } // namespace windowtest
+
+// As TAVRI_TEST_MAIN, on the X display when pictures are asked for.
+#define TAVRI_WINDOW_TEST_MAIN(TestObject)                                                                   \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        tavritest::TestEnvironment testEnvironment(qEnvironmentVariableIsEmpty("TAVRI_WINDOW_PICTURES")      \
+                                                       ? tavritest::TestEnvironment::Display::Offscreen      \
+                                                       : tavritest::TestEnvironment::Display::X11);          \
+        QTEST_MAIN_IMPL(TestObject)                                                                          \
+    }

@@ -12,13 +12,17 @@ import "../components"
 WarningDialog {
     id: root
 
-    readonly property string portsPage: voiceManager.downloadServer + "/help/ports/"
+    // The forum page on the ports the program needs; the download server
+    // does not change while the program runs.
+    property string portsPage: ""
 
     width: 320
     height: 240
     minimumWidth: 320
     minimumHeight: 240
     title: mainApp.languageUpdatedString + qsTr("Alert: Voice data blocked")
+
+    Component.onCompleted: portsPage = voiceManager.downloadServer + "/help/ports/"
 
     Text {
         id: message
