@@ -780,20 +780,19 @@ DTitledWindowBasic {
                     Keys.onReturnPressed: root.nextInput(3)
                     Keys.onEnterPressed: root.nextInput(3)
                 }
+            }
 
-                Item {
-                    width: 1
-                    height: 1
-                }
-                DCheckBox {
-                    id: ageBox
-                    objectName: "ageBox"
-                    width: screenNameField.width
-                    activeFocusOnPress: true
-                    text: mainApp.languageUpdatedString + qsTr("I hereby confirm that I am at least 13 years of age")
-                    Keys.onReturnPressed: root.nextInput(4)
-                    Keys.onEnterPressed: root.nextInput(4)
-                }
+            // Below the fields, at their left edge, at its full width.
+            DCheckBox {
+                id: ageBox
+                objectName: "ageBox"
+                x: signupGrid.x + screenNameField.x
+                anchors.top: signupGrid.bottom
+                anchors.topMargin: 6
+                activeFocusOnPress: true
+                text: mainApp.languageUpdatedString + qsTr("I hereby confirm that I am at least 13 years of age")
+                Keys.onReturnPressed: root.nextInput(4)
+                Keys.onEnterPressed: root.nextInput(4)
             }
 
             Text {

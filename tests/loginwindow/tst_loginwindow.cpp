@@ -528,7 +528,7 @@ void TestLoginWindow::enterWalksToNextInvalidInput()
 
     QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(item(window, "signupFace")->isVisible());
+    QTRY_VERIFY(!item(window, "loginFace")->isVisible());
     fillSignUp(*window, name, email, password, confirm, age);
     item(window, from)->forceActiveFocus();
     QVERIFY(item(window, from)->hasActiveFocus());
@@ -578,7 +578,7 @@ void TestLoginWindow::signUpFieldChecks()
 
     QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(item(window, "signupFace")->isVisible());
+    QTRY_VERIFY(!item(window, "loginFace")->isVisible());
     fillSignUp(*window, QStringLiteral("nick.name"), email, password, confirm, true);
     QQuickItem *button = item(window, "signUpButton");
     QVERIFY(button->isEnabled());
@@ -607,7 +607,7 @@ void TestLoginWindow::screenNameCheckOnLeavingField()
     QmlTestView *window = load();
     QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(item(window, "signupFace")->isVisible());
+    QTRY_VERIFY(!item(window, "loginFace")->isVisible());
     QQuickItem *name = item(window, "screenNameField");
     typeInto(window, name, QStringLiteral("nick"));
     window->key(Qt::Key_Tab);
@@ -698,7 +698,7 @@ void TestLoginWindow::accountCreateFailed()
 
     QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(item(window, "signupFace")->isVisible());
+    QTRY_VERIFY(!item(window, "loginFace")->isVisible());
     fillSignUp(*window, QStringLiteral("nick"), QStringLiteral("a@b.test"), QStringLiteral("secret1"),
                QStringLiteral("secret1"), true);
     call(window, "accountCreateFailed", message, networkError);
@@ -730,7 +730,7 @@ void TestLoginWindow::accountCreated()
     QmlTestView *window = load();
     QVERIFY(window);
     window->root()->setProperty("loginMode", false);
-    QTRY_VERIFY(item(window, "signupFace")->isVisible());
+    QTRY_VERIFY(!item(window, "loginFace")->isVisible());
     fillSignUp(*window, QStringLiteral("nick"), QStringLiteral("new@example.test"), QStringLiteral("secret1"),
                QStringLiteral("secret1"), true);
     call(window, "accountCreated");
