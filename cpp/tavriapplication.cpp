@@ -171,9 +171,14 @@ TavriApplication::~TavriApplication()
     }
     disconnectAll(m_otherConnections);
 
-    // The views go before the engine they were made with, a child of ours.
+    // The views go before the engine they were made with, a child of ours;
+    // so does an open profile window made with it.
     for (QQuickView *view : allViews())
         delete view;
+    if (QQuickView *profile = TavriIdentityRealmUser::userDetailsView()) {
+        if (m_qmlEngine && profile->engine() == m_qmlEngine)
+            delete profile;
+    }
     m_loginPrompt = nullptr;
     m_mainFrame = nullptr;
     m_settingsWindow = nullptr;
@@ -2344,6 +2349,8 @@ void TavriApplication::onMainScreenClosing(QQuickCloseEvent *close)
     Q_UNUSED(close)
     disconnectMainFrame();
     trackEvent(QStringLiteral("mainApp"), QStringLiteral("mainFrameClosed"), QMap<QString, QString>());
+    if (m_audioCuesManager)
+        m_audioCuesManager->setMainViewVisible(false);
 }
 
 void TavriApplication::onMainScreenVisibilityChanged(QWindow::Visibility visibility)
@@ -2351,11 +2358,14 @@ void TavriApplication::onMainScreenVisibilityChanged(QWindow::Visibility visibil
     qDebug() << "m_mainFrame visibility changed" << visibility;
     if (visibility == QWindow::Hidden) {
         onMainScreenClosing(nullptr);
+        if (m_audioCuesManager)
+            m_audioCuesManager->setMainViewVisible(false);
         return;
     }
-    if (visibility == QWindow::Minimized)
-        return;
-    invokeRootFunction(m_mainFrame, "recheckHeight");
+    if (m_audioCuesManager)
+        m_audioCuesManager->setMainViewVisible(visibility != QWindow::Minimized);
+    if (visibility != QWindow::Minimized)
+        invokeRootFunction(m_mainFrame, "recheckHeight");
 }
 
 void TavriApplication::onMainScreenVisibleChanged(bool visible)
@@ -2363,6 +2373,8 @@ void TavriApplication::onMainScreenVisibleChanged(bool visible)
     qDebug() << "m_mainFrame visible changed" << visible;
     if (!visible)
         onMainScreenClosing(nullptr);
+    if (m_audioCuesManager)
+        m_audioCuesManager->setMainViewVisible(visible);
 }
 
 void TavriApplication::onMainScreenPositionXChanged(int x)
