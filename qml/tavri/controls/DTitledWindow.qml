@@ -16,6 +16,8 @@ DTitledWindowBasic {
     property string settingsToolTip: qsTr("Settings")
     property string contextMenuToolTip: qsTr("Click here for menu")
     signal minimizeClicked()
+
+    titleLeftMargin: showContextMenuButton ? 28 : 10
     signal settingsClicked()
     signal contextMenuClicked()
 
