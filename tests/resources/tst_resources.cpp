@@ -96,6 +96,7 @@ class TestResources : public QObject
 private slots:
     void initTestCase();
     void tableListsEveryCompiledFile();
+    void everyNamedPathIsListed();
     void pictures_data();
     void pictures();
     void fonts_data();
@@ -144,6 +145,36 @@ void TestResources::tableListsEveryCompiledFile()
             QVERIFY2(listed.contains(path), qPrintable(path + " is missing from resources.txt"));
         }
     }
+}
+
+// A picture, font or sound named in the program's QML or C++ but missing from
+// the table (a typo, or a file never made) would show as an empty space or
+// silence; the table's files are the ones checked below. Names put together
+// at run time ("channel_" + state) are beyond this check.
+void TestResources::everyNamedPathIsListed()
+{
+    QStringList listed;
+    for (const ResourceEntry &entry : m_entries)
+        listed << entry.path;
+    static const QRegularExpression named(
+        QStringLiteral("(?:qrc)?:/((?:textures|fonts|sounds)/[A-Za-z0-9_%-]+\\.(?:png|jpg|ttf|wav))"));
+    int found = 0;
+    for (const QString &folder :
+         {QStringLiteral(TAVRI_SOURCE_DIR "/qml"), QStringLiteral(TAVRI_SOURCE_DIR "/cpp")}) {
+        QDirIterator files(folder, {"*.qml", "*.js", "*.cpp", "*.h"}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            const QString text = QString::fromUtf8(readAll(path));
+            for (auto match = named.globalMatch(text); match.hasNext();) {
+                const QString resource = QStringLiteral("qrc:/") + match.next().captured(1);
+                ++found;
+                QVERIFY2(listed.contains(resource),
+                         qPrintable(path + " names " + resource + ", which is not listed"));
+            }
+        }
+    }
+    QVERIFY(found > 0); // at least the tray icon and the splash
 }
 
 void TestResources::pictures_data()

@@ -46,6 +46,14 @@ void polyline(QPainter &p, std::initializer_list<QPointF> points)
     p.drawPolyline(points.begin(), int(points.size()));
 }
 
+QPainterPath closedPath(std::initializer_list<QPointF> points)
+{
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QVector<QPointF>(points)));
+    path.closeSubpath();
+    return path;
+}
+
 void disc(QPainter &p, double x, double y, double r, const QColor &color)
 {
     p.save();
@@ -89,12 +97,7 @@ QPainterPath bubble()
 {
     QPainterPath body;
     body.addRoundedRect(QRectF(3.5, 4.5, 17, 12), 4, 4);
-    QPainterPath tail;
-    tail.moveTo(7.5, 15);
-    tail.lineTo(6.5, 20.5);
-    tail.lineTo(12.5, 15);
-    tail.closeSubpath();
-    return body.united(tail).simplified();
+    return body.united(closedPath({{7.5, 15}, {6.5, 20.5}, {12.5, 15}})).simplified();
 }
 
 void person(QPainter &p, double cx, double top, double scale)
@@ -110,15 +113,7 @@ void person(QPainter &p, double cx, double top, double scale)
 
 void speaker(QPainter &p)
 {
-    QPainterPath path;
-    path.moveTo(3.5, 9.5);
-    path.lineTo(7.5, 9.5);
-    path.lineTo(12, 5.5);
-    path.lineTo(12, 18.5);
-    path.lineTo(7.5, 14.5);
-    path.lineTo(3.5, 14.5);
-    path.closeSubpath();
-    p.drawPath(path);
+    p.drawPath(closedPath({{3.5, 9.5}, {7.5, 9.5}, {12, 5.5}, {12, 18.5}, {7.5, 14.5}, {3.5, 14.5}}));
 }
 
 void waves(QPainter &p, int count, const QColor &color)
@@ -265,13 +260,7 @@ QMap<QString, Glyph> glyphs()
     };
     g["flag"] = [](QPainter &p, const QColor &) {
         line(p, 6, 3.5, 6, 20.5);
-        QPainterPath flag;
-        flag.moveTo(6, 4.5);
-        flag.lineTo(18, 4.5);
-        flag.lineTo(15.5, 8.5);
-        flag.lineTo(18, 12.5);
-        flag.lineTo(6, 12.5);
-        p.drawPath(flag);
+        polyline(p, {{6, 4.5}, {18, 4.5}, {15.5, 8.5}, {18, 12.5}, {6, 12.5}});
     };
     g["clear"] = [](QPainter &p, const QColor &) {
         line(p, 4, 6.5, 17, 6.5);
@@ -288,15 +277,7 @@ QMap<QString, Glyph> glyphs()
         plus(p, 12, 12, 4);
     };
     g["folder-plus"] = [](QPainter &p, const QColor &) {
-        QPainterPath path;
-        path.moveTo(3.5, 6);
-        path.lineTo(9.5, 6);
-        path.lineTo(11.5, 8.5);
-        path.lineTo(20.5, 8.5);
-        path.lineTo(20.5, 18.5);
-        path.lineTo(3.5, 18.5);
-        path.closeSubpath();
-        p.drawPath(path);
+        p.drawPath(closedPath({{3.5, 6}, {9.5, 6}, {11.5, 8.5}, {20.5, 8.5}, {20.5, 18.5}, {3.5, 18.5}}));
         plus(p, 12, 13.5, 2.8);
     };
     g["chat"] = [](QPainter &p, const QColor &ink) {
@@ -365,12 +346,7 @@ QMap<QString, Glyph> glyphs()
         slash(p, ink);
     };
     g["play"] = [](QPainter &p, const QColor &ink) {
-        QPainterPath path;
-        path.moveTo(8, 5.5);
-        path.lineTo(18.5, 12);
-        path.lineTo(8, 18.5);
-        path.closeSubpath();
-        fill(p, path, ink);
+        fill(p, closedPath({{8, 5.5}, {18.5, 12}, {8, 18.5}}), ink);
     };
     g["stop"] = [](QPainter &p, const QColor &ink) {
         QPainterPath path;
@@ -388,14 +364,7 @@ QMap<QString, Glyph> glyphs()
         p.drawPath(path);
     };
     g["pencil"] = [](QPainter &p, const QColor &) {
-        QPainterPath path;
-        path.moveTo(5, 19);
-        path.lineTo(6, 15);
-        path.lineTo(15.5, 5.5);
-        path.lineTo(18.5, 8.5);
-        path.lineTo(9, 18);
-        path.closeSubpath();
-        p.drawPath(path);
+        p.drawPath(closedPath({{5, 19}, {6, 15}, {15.5, 5.5}, {18.5, 8.5}, {9, 18}}));
         line(p, 13.5, 7.5, 16.5, 10.5);
     };
     g["link"] = [](QPainter &p, const QColor &) {
@@ -613,33 +582,112 @@ void loginBackground(QPainter &p, const QSizeF &size)
     waveRings(p, QPointF(size.width() * 0.9, size.height() * 1.1), 60, 34, 12, 12);
 }
 
-void tutorialSlide(QPainter &p, const QSizeF &size, int number, const QString &title)
+// A sketched window: a frame with a title bar in the menu red.
+void sketchWindow(QPainter &p, const QRectF &frame)
 {
-    darkGround(p, size);
-    // A sketch of a window frame until the slide is taken from the program.
-    const QRectF frame(size.width() * 0.3, size.height() * 0.12, size.width() * 0.4, size.height() * 0.62);
-    QPen pen(Ink, StrokePixels);
+    QPen pen(InkQuiet, StrokePixels / 2);
     pen.setCosmetic(true);
     p.setPen(pen);
     p.setBrush(QColor(0x1e, 0x1e, 0x1e));
     p.drawRoundedRect(frame, 6, 6);
-    p.fillRect(QRectF(frame.left(), frame.top(), frame.width(), 26).adjusted(1, 1, -1, 0), Menu);
-    for (int row = 0; row < 6; ++row) {
-        const double y = frame.top() + 60 + row * 46;
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x3a, 0x3a, 0x3a));
-        p.drawRoundedRect(QRectF(frame.left() + 14, y, 30, 30), 5, 5);
-        p.drawRoundedRect(QRectF(frame.left() + 54, y + 6, frame.width() * (0.55 - 0.05 * (row % 3)), 8), 4,
-                          4);
-        p.setBrush(QColor(0x2c, 0x2c, 0x2c));
-        p.drawRoundedRect(QRectF(frame.left() + 54, y + 19, frame.width() * 0.35, 6), 3, 3);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Menu);
+    QPainterPath bar;
+    bar.setFillRule(Qt::WindingFill);
+    bar.addRoundedRect(QRectF(frame.left(), frame.top(), frame.width(), 26), 6, 6);
+    bar.addRect(QRectF(frame.left(), frame.top() + 13, frame.width(), 13));
+    p.drawPath(bar.simplified());
+}
+
+void sketchRow(QPainter &p, double left, double y, double width, int shade)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x3a, 0x3a, 0x3a));
+    p.drawRoundedRect(QRectF(left, y, 30, 30), 5, 5);
+    p.drawRoundedRect(QRectF(left + 40, y + 6, width * (0.6 - 0.06 * shade), 8), 4, 4);
+    p.setBrush(QColor(0x2e, 0x2e, 0x2e));
+    p.drawRoundedRect(QRectF(left + 40, y + 19, width * 0.38, 6), 3, 3);
+}
+
+void highlight(QPainter &p, const QRectF &area)
+{
+    QPen pen(Alert, StrokePixels);
+    pen.setCosmetic(true);
+    p.setPen(pen);
+    p.setBrush(QColor(0xd6, 0x20, 0x2c, 26));
+    p.drawRoundedRect(area, 6, 6);
+}
+
+// A placeholder tutorial slide: a sketch of the main frame (and, for the
+// chat slide, a conversation window) with the slide's subject outlined in
+// red, until the slides are grabbed from the program's own windows.
+void tutorialSlide(QPainter &p, const QSizeF &size, int number, const QString &title)
+{
+    darkGround(p, size);
+    const bool chat = number == 5;
+    const QRectF frame(size.width() * (chat ? 0.14 : 0.33), size.height() * 0.1, size.width() * 0.34,
+                       size.height() * 0.64);
+    sketchWindow(p, frame);
+    const double inset = frame.left() + 14, width = frame.width() - 28;
+
+    // Header: the user's picture, name and presence.
+    const QRectF header(frame.left() + 8, frame.top() + 34, frame.width() - 16, 58);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x4a, 0x4a, 0x4a));
+    p.drawRoundedRect(QRectF(inset, header.top() + 6, 46, 46), 6, 6);
+    p.setBrush(QColor(0x44, 0x44, 0x44));
+    p.drawRoundedRect(QRectF(inset + 56, header.top() + 12, width * 0.45, 10), 5, 5);
+    disc(p, inset + 61, header.top() + 36, 4, Online);
+    p.setBrush(QColor(0x30, 0x30, 0x30));
+    p.drawRoundedRect(QRectF(inset + 72, header.top() + 32, width * 0.3, 7), 3, 3);
+
+    // The four pane buttons, with the slide's pane selected.
+    const QStringList panes{"channels", "contacts", "person-plus", "clock"};
+    const int selected = number == 2 ? 0 : number == 3 ? 1 : number == 4 ? 3 : -1;
+    const double tile = 34, gap = (width - 4 * tile) / 3, tilesTop = header.bottom() + 10;
+    for (int i = 0; i < panes.size(); ++i) {
+        const QRectF box(inset + i * (tile + gap), tilesTop, tile, tile);
+        if (i == selected) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(Highlight);
+            p.drawRoundedRect(box, 6, 6);
+        }
+        drawGlyph(p, panes[i], box.adjusted(7, 7, -7, -7), i == selected ? InkHover : Ink);
     }
+
+    // The pane's list.
+    const double listTop = tilesTop + tile + 16;
+    for (int row = 0; row < 5; ++row)
+        sketchRow(p, inset, listTop + row * 42, width, row % 3);
+
+    if (number == 1)
+        highlight(p, header);
+    else if (!chat)
+        highlight(p,
+                  QRectF(frame.left() + 8, tilesTop - 6, frame.width() - 16, frame.bottom() - tilesTop - 2));
+    if (chat) {
+        const QRectF window(size.width() * 0.52, frame.top() + 30, size.width() * 0.34, frame.height() - 30);
+        sketchWindow(p, window);
+        const double left = window.left() + 14, right = window.right() - 14;
+        for (int i = 0; i < 4; ++i) {
+            const bool mine = i % 2;
+            const double w = (right - left) * (0.55 + 0.1 * (i % 3));
+            const QRectF bubbleBox(mine ? right - w : left, window.top() + 42 + i * 52, w, 38);
+            p.setPen(Qt::NoPen);
+            p.setBrush(mine ? QColor(0x4a, 0x4a, 0x4a) : QColor(0x36, 0x36, 0x36));
+            p.drawRoundedRect(bubbleBox, 8, 8);
+        }
+        p.setBrush(QColor(0x2a, 0x2a, 0x2a));
+        p.drawRoundedRect(QRectF(left, window.bottom() - 44, right - left, 30), 6, 6);
+        highlight(p, window.adjusted(-6, -6, 6, 6));
+    }
+
     p.setFont(brandFont(30, QFont::Medium));
     p.setPen(QColor(0xf2, 0xf2, 0xf2));
-    p.drawText(QRectF(0, size.height() * 0.78, size.width(), 44), Qt::AlignCenter, title);
+    p.drawText(QRectF(0, size.height() * 0.8, size.width(), 44), Qt::AlignCenter, title);
     p.setFont(brandFont(16, QFont::Normal));
     p.setPen(InkQuiet);
-    p.drawText(QRectF(0, size.height() * 0.78 + 46, size.width(), 24), Qt::AlignCenter,
+    p.drawText(QRectF(0, size.height() * 0.8 + 46, size.width(), 24), Qt::AlignCenter,
                QStringLiteral("%1 / 5").arg(number));
 }
 
@@ -715,6 +763,7 @@ QMap<QString, Painting> paintings()
     // Main frame header
     m["user_online_9px-01.png"] = [](QPainter &p, const QSizeF &s) { presenceDot(p, s, Online); };
     m["user_away_9px-01.png"] = [](QPainter &p, const QSizeF &s) { presenceDot(p, s, Away); };
+    m["user_offline_9px-01.png"] = [](QPainter &p, const QSizeF &s) { presenceDot(p, s, InkQuiet); };
     m["channel_expand.png"] = icon("caret-down");
     m["channel_expand_hover.png"] = icon("caret-down", Look::Plain);
     m["channel_collapse.png"] = icon("caret-right");
