@@ -70,6 +70,11 @@ StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject
     if (!stylePath.isEmpty()) {
         url = engine->baseUrl().resolved(QUrl::fromLocalFile(stylePath));
         m_stylePath = stylePath;
+        // A skin file may have changed since it was last read: drop compiled
+        // documents no object uses any more (script functions of destroyed
+        // styles hold them until collected), so it is read afresh.
+        engine->collectGarbage();
+        engine->trimComponentCache();
     }
     if (!s_instance)
         s_instance = this;
@@ -256,8 +261,8 @@ void StyleManager::reinitAudioCues(QObject *style)
     QObject *app = QCoreApplication::instance();
     AudioCuesManager *cues =
         app ? app->findChild<AudioCuesManager *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-    Q_UNUSED(cues);
-    Q_UNUSED(style);
+    if (cues)
+        cues->init(style);
 }
 
 void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
@@ -297,9 +302,21 @@ void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
         // tree and die with it.
         if (holdsObjectPointer(sourceValue))
             continue;
-        if (!QQmlProperty::write(target, QString::fromLatin1(property.name()), sourceValue))
+        // A skin may redeclare a property with another type: take its value
+        // only when it converts to a valid value of the type in force.
+        QVariant value = sourceValue;
+        const int type = property.userType();
+        if (type != QMetaType::QVariant && value.userType() != type) {
+            value = unwrapScriptValue(value);
+            if (!value.convert(type) || (type == QMetaType::QColor && !value.value<QColor>().isValid())) {
+                qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to"
+                           << sourceValue;
+                continue;
+            }
+        }
+        if (!QQmlProperty::write(target, QString::fromLatin1(property.name()), value))
             qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to"
-                       << sourceValue;
+                       << value;
     }
 }
 
