@@ -9,6 +9,9 @@
 #include <QImage>
 #include <QMenu>
 #include <QMutex>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -44,6 +47,7 @@
 #include "ostrelsdk.h"
 #include "realmidentitylist.h"
 #include "recentconversation.h"
+#include "recentconversations.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
@@ -271,6 +275,7 @@ void TavriApplication::initialize(int &argc, char **argv)
     setupJumpList();
     setupTray();
 
+    chooseSceneGraphBackend();
     m_qmlEngine = new QQmlEngine(this);
     m_styleManager = StyleManager::getInstance(m_qmlEngine);
     wire(m_otherConnections, m_styleManager, SIGNAL(chatColorsChanged(QList<QColor>)), this,
@@ -1013,22 +1018,55 @@ void TavriApplication::registerQmlTypes()
     qmlRegisterType<AudioCuesManager>("AudioTonesManager", 1, 0, "AudioTonesManager");
 }
 
+bool TavriApplication::openGlAvailable()
+{
+    QOpenGLContext context;
+    if (!context.create())
+        return false;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return false;
+    context.doneCurrent();
+    return true;
+}
+
+QString TavriApplication::chooseSceneGraphBackend(bool (*canUseOpenGl)())
+{
+    const QString chosen = QQuickWindow::sceneGraphBackend();
+    if (!chosen.isEmpty())
+        return chosen;
+    const QString fromEnvironment = qEnvironmentVariable("QT_QUICK_BACKEND");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    if (canUseOpenGl && !canUseOpenGl()) {
+        qWarning() << "TavriApplication::chooseSceneGraphBackend"
+                   << "no OpenGL context can be made, drawing windows in software";
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    }
+    return QQuickWindow::sceneGraphBackend();
+}
+
 void TavriApplication::setQmlRootContextProperties(QQmlContext *context)
 {
     if (!context) {
         qWarning() << "TavriApplication::setQmlRootContextProperties" << "no context";
         return;
     }
-    if (!m_styleManager) {
-        m_styleManager = StyleManager::getInstance(context->engine());
-        if (!m_styleManager || !m_styleManager->isValid()) {
+    if (!m_styleSettled) {
+        // The first window: the style manager (made for the shared engine at
+        // start-up, else for this context's) applies the stored skin.
+        if (!m_styleManager)
+            m_styleManager = StyleManager::getInstance(context->engine());
+        if (!m_styleManager) {
             qCritical() << "Failed to load style manager";
             ::exit(0);
         }
+        m_styleSettled = true;
         applyStoredSkin();
-    }
-    if (!m_style)
         m_style = m_styleManager->style();
+    }
 
     LocalUser *user = LocalUser::getLocalUser(this);
     context->setContextProperty(QStringLiteral("mainApp"), this);
@@ -1049,9 +1087,9 @@ void TavriApplication::applyStoredSkin()
     const QString skin = StorageManager::getInstance()
                              ->getSettingsValue(QStringLiteral("settingsSkin"), QStringLiteral("Default"))
                              .toString();
-    if (skin == QLatin1String("Default"))
+    if (skin == StyleManager::defaultStyleName() || StyleManager::setStyle(skin))
         return;
-    // Only the built-in style exists in this build; any other skin fails.
+    // The default style stays; the setting is left for a later run.
     qWarning() << "Failed to load selected skin:" << skin;
 }
 
@@ -1075,7 +1113,9 @@ QString TavriApplication::imageDirPath() const
 
 QString TavriApplication::soundsDirPath() const
 {
-    return m_applicationDirPath + QStringLiteral("/sounds");
+    // The audio cues manager's folder, so that a sound chooser starts where
+    // the default cue sounds lie.
+    return AudioCuesManager::soundsDirPath();
 }
 
 QString TavriApplication::logfileDirectory() const
@@ -1131,7 +1171,7 @@ void TavriApplication::setAdvancedAgc(bool enabled)
 
 QString TavriApplication::currentTTSVoice() const
 {
-    return StorageManager::getInstance()->getSettingsValue(QStringLiteral("settingsTTSvoice")).toString();
+    return m_audioCuesManager ? m_audioCuesManager->getTTSVoice() : QString();
 }
 
 QStringList TavriApplication::chatColors() const
@@ -1192,7 +1232,7 @@ void TavriApplication::copyTextToClipboard(const QString &text)
 
 QStringList TavriApplication::getAvailableTTSVoices() const
 {
-    return QStringList();
+    return m_audioCuesManager ? m_audioCuesManager->getAvailableTTSVoices() : QStringList();
 }
 
 void TavriApplication::setTTSVoice(const QString &voiceDisplayName)
@@ -1200,32 +1240,34 @@ void TavriApplication::setTTSVoice(const QString &voiceDisplayName)
     if (!m_audioCuesManager)
         return;
     StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsTTSvoice"), voiceDisplayName);
+    m_audioCuesManager->setTTSVoice(voiceDisplayName);
 }
 
 QStringList TavriApplication::getAvailableStyles() const
 {
-    return QStringList{QStringLiteral("Default")};
+    return StyleManager::getAvailableStyles();
 }
 
 QString TavriApplication::getCurrentStyleName() const
 {
-    return m_unstyled ? QStringLiteral("Unstyled") : QStringLiteral("Default");
+    return StyleManager::getCurrentStyleName();
 }
 
 void TavriApplication::setStyle(const QString &styleName)
 {
-    if (styleName != QLatin1String("Default")) {
-        qDebug() << "TavriApplication::setStyle" << "style not available:" << styleName;
+    if (!StyleManager::setStyle(styleName)) {
+        qDebug() << "TavriApplication::setStyle" << "style refused:" << styleName;
         return;
     }
-    m_unstyled = false;
     StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsSkin"), styleName);
 }
 
 void TavriApplication::toggleStyle()
 {
     m_unstyled = !m_unstyled;
-    qDebug() << "TavriApplication::toggleStyle" << getCurrentStyleName();
+    const QString name = m_unstyled ? QStringLiteral("Unstyled") : StyleManager::defaultStyleName();
+    const bool applied = StyleManager::setStyle(name);
+    qDebug() << "TavriApplication::toggleStyle" << name << (applied ? "applied" : "not available");
 }
 
 RenderDeviceModel *TavriApplication::getRenderDevices() const
@@ -1282,15 +1324,20 @@ QString TavriApplication::getKeySequenceString(QList<int> qtKeyCodes, QList<int>
 
 void TavriApplication::setTtsVolume(ushort volume)
 {
-    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsTTSvolume"), volume);
+    if (m_audioCuesManager)
+        m_audioCuesManager->setVolume(volume);
 }
 
 ushort TavriApplication::getTtsVolume()
 {
-    return ushort(StorageManager::getInstance()->getSettingsValue(QStringLiteral("settingsTTSvolume"), 100).toUInt());
+    return m_audioCuesManager ? m_audioCuesManager->getVolume() : 0;
 }
 
-void TavriApplication::stopTts() {}
+void TavriApplication::stopTts()
+{
+    if (m_audioCuesManager)
+        m_audioCuesManager->stopSpeaking();
+}
 
 void TavriApplication::renderFileToSpeaker(const QString &filename)
 {
@@ -1568,15 +1615,46 @@ QQuickView *TavriApplication::prepareView(QQuickView *&view, Qt::WindowFlags ext
     if (needsLoad(view)) {
         view->setFlags(view->flags() | Qt::FramelessWindowHint | extraFlags);
         host::WindowStyle::clearTaskbarStyles(view);
-        setQmlRootContextProperties(view->rootContext());
-        view->rootContext()->setContextProperty(QStringLiteral("mainViewer"), view);
+        QQmlContext *context = windowContext(view);
+        setQmlRootContextProperties(context);
+        context->setContextProperty(QStringLiteral("mainViewer"), view);
     }
     return view;
 }
 
+QQmlContext *TavriApplication::windowContext(QQuickView *view)
+{
+    if (!view)
+        return nullptr;
+    // The views share one engine, whose root context all of them would
+    // share as well: each window's QML is made in a context of its own so
+    // that "mainViewer" and the other window-local properties stay apart.
+    auto *context = view->findChild<QQmlContext *>(QStringLiteral("windowContext"), Qt::FindDirectChildrenOnly);
+    if (!context) {
+        context = new QQmlContext(view->engine()->rootContext(), view);
+        context->setObjectName(QStringLiteral("windowContext"));
+    }
+    return context;
+}
+
 void TavriApplication::loadView(QQuickView *view, const QString &qmlFile)
 {
-    view->setSource(QUrl(QString::fromLatin1(kQmlFolder) + qmlFile));
+    loadWindowQml(view, QUrl(QString::fromLatin1(kQmlFolder) + qmlFile));
+}
+
+void TavriApplication::loadWindowQml(QQuickView *view, const QUrl &url)
+{
+    if (!view)
+        return;
+    // The view owns the component and the root it is given.
+    auto *component = new QQmlComponent(view->engine(), url, QQmlComponent::PreferSynchronous, view);
+    QObject *root = component->isReady() ? component->create(windowContext(view)) : nullptr;
+    if (!root) {
+        qWarning() << "TavriApplication::loadView" << "cannot load" << url;
+        for (const QQmlError &error : component->errors())
+            qWarning().noquote() << error.toString();
+    }
+    view->setContent(url, component, root);
 }
 
 void TavriApplication::invokeRootFunction(QQuickView *view, const char *function)
@@ -1732,7 +1810,7 @@ void TavriApplication::showMainFrame(bool bringToFront)
         if (m_mainFrame)
             m_mainFrame->setSource(QUrl());
         prepareView(m_mainFrame, Qt::WindowMinimizeButtonHint);
-        QQmlContext *context = m_mainFrame->rootContext();
+        QQmlContext *context = windowContext(m_mainFrame);
         context->setContextProperty(QStringLiteral("findInstance"), m_findUsers);
         context->setContextProperty(QStringLiteral("isInviteFriends"), false);
         m_mainFrame->setTitle(tr("Tavri: Main"));
@@ -1913,16 +1991,13 @@ void TavriApplication::showGeneralSettings(int page_id)
         return;
     setPageId(page_id);
     if (!m_settingsWindow) {
-        m_settingsWindow = new VirtualKeyCaptureWindow();
+        m_settingsWindow = new VirtualKeyCaptureWindow(m_qmlEngine, nullptr);
         m_settingsWindow->setResizeMode(QQuickView::SizeRootObjectToView);
     }
     if (needsLoad(m_settingsWindow)) {
-        // The settings window is made with its own engine handle: a view
-        // cannot be given the shared engine after construction, so it loads
-        // with the one it made and shares the services through the context.
         m_settingsWindow->setFlags(m_settingsWindow->flags() | Qt::FramelessWindowHint);
         host::WindowStyle::clearTaskbarStyles(m_settingsWindow);
-        QQmlContext *context = m_settingsWindow->rootContext();
+        QQmlContext *context = windowContext(m_settingsWindow);
         setQmlRootContextProperties(context);
         context->setContextProperty(QStringLiteral("mainViewer"), m_settingsWindow);
         context->setContextProperty(QStringLiteral("self"), m_settingsWindow);
@@ -1947,7 +2022,7 @@ void TavriApplication::showAbout()
     const bool load = needsLoad(m_aboutWindow);
     prepareView(m_aboutWindow);
     if (load) {
-        m_aboutWindow->rootContext()->setContextProperty(QStringLiteral("self"), m_aboutWindow);
+        windowContext(m_aboutWindow)->setContextProperty(QStringLiteral("self"), m_aboutWindow);
         m_aboutWindow->setTitle(tr("About Tavri"));
         m_aboutWindow->setMinimumSize(QSize(600, 410));
         m_aboutWindow->setMaximumSize(QSize(600, 410));
@@ -2001,7 +2076,7 @@ void TavriApplication::showReportIssue(const QString &reason)
 {
     const bool load = needsLoad(m_reportIssueWindow);
     prepareView(m_reportIssueWindow);
-    m_reportIssueWindow->rootContext()->setContextProperty(QStringLiteral("reason"), reason);
+    windowContext(m_reportIssueWindow)->setContextProperty(QStringLiteral("reason"), reason);
     if (load) {
         m_reportIssueWindow->setTitle(tr("Report Issue"));
         m_reportIssueWindow->setMinimumSize(QSize(720, 460));
@@ -2018,7 +2093,7 @@ void TavriApplication::showInviteFriendsViaEmail(Conversation *channel)
 {
     const bool load = needsLoad(m_inviteFriendsViaEmailWindow);
     prepareView(m_inviteFriendsViaEmailWindow);
-    m_inviteFriendsViaEmailWindow->rootContext()->setContextProperty(QStringLiteral("invitedChannel"), channel);
+    windowContext(m_inviteFriendsViaEmailWindow)->setContextProperty(QStringLiteral("invitedChannel"), channel);
     m_inviteFriendsViaEmailWindow->setTitle(channel ? tr("Invite Friends via Email to ") + channel->getDisplayName()
                                                     : tr("Invite Friends via Email to Tavri"));
     if (load) {
@@ -2081,8 +2156,9 @@ QDateTime TavriApplication::chatLogTime(const QString &filename)
     const QString name = QFileInfo(filename).fileName();
     // "<conversation>_<msecs>.txt"
     static const QRegularExpression underscored(QStringLiteral("_([0-9]+)\\.txt$"));
-    // "<msecs>.txt" inside the conversation's folder
-    static const QRegularExpression bare(QStringLiteral("^([0-9]+)\\.txt$"));
+    // "<msecs>.txt" inside the conversation's folder; a second log begun in
+    // the same millisecond has digits after the extension.
+    static const QRegularExpression bare(QStringLiteral("^([0-9]+)\\.txt[0-9]*$"));
     QRegularExpressionMatch match = underscored.match(name);
     if (!match.hasMatch())
         match = bare.match(name);
@@ -2118,7 +2194,7 @@ void TavriApplication::showChatLog(const QString &filename, const QString &title
         connect(m_chatLogWindow, &QWindow::widthChanged, this, restart);
         connect(m_chatLogWindow, &QWindow::heightChanged, this, restart);
     }
-    m_chatLogWindow->rootContext()->setContextProperty(QStringLiteral("filename"), filename);
+    windowContext(m_chatLogWindow)->setContextProperty(QStringLiteral("filename"), filename);
     m_chatLogWindow->setTitle(title.isEmpty() ? chatLogTitle(filename, chatLogConversationName(filename)) : title);
     if (load) {
         loadView(m_chatLogWindow, QStringLiteral("ChatLog.qml"));
@@ -2139,7 +2215,31 @@ void TavriApplication::showChatLog(const QString &filename, const QString &title
 
 QString TavriApplication::chatLogConversationName(const QString &filename) const
 {
-    Q_UNUSED(filename)
+    RecentConversations *recent = m_localUser ? m_localUser->getRecentConversations() : nullptr;
+    if (!recent)
+        return QString();
+    const QFileInfo file(filename);
+    // "<realm>/<user>/<conversation>/<msecs>.txt": the folders name realm and
+    // conversation; "<conversation>_<msecs>.txt": the name carries the
+    // conversation's address without "sip:".
+    static const QRegularExpression underscored(QStringLiteral("^(.+)_[0-9]+\\.txt$"));
+    const QRegularExpressionMatch match = underscored.match(file.fileName());
+    const QString conversationFolder = file.dir().dirName();
+    QDir realmFolder = file.dir();
+    realmFolder.cdUp();
+    realmFolder.cdUp();
+    const QString realmFolderName = realmFolder.dirName();
+    for (int i = 0; i < recent->count(); ++i) {
+        RecentConversation *entry = recent->at(i);
+        if (!entry)
+            continue;
+        const QString id = entry->getConversationID();
+        const bool byFolders = RecentConversation::folderName(id) == conversationFolder
+            && RecentConversation::folderName(entry->getRealmID()) == realmFolderName;
+        const bool byName = match.hasMatch() && id == QStringLiteral("sip:") + match.captured(1);
+        if (byFolders || byName)
+            return entry->getDisplayName();
+    }
     return QString();
 }
 
@@ -2268,7 +2368,8 @@ void TavriApplication::onReconnecting(const QString &reason)
 
 void TavriApplication::onRequestSpeakText(const QString &text, bool immediate)
 {
-    qDebug() << "TavriApplication::onRequestSpeakText" << text.size() << immediate;
+    if (m_audioCuesManager)
+        m_audioCuesManager->speakText(text, immediate);
 }
 
 void TavriApplication::onSystrayActivated(QSystemTrayIcon::ActivationReason reason)

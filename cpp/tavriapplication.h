@@ -212,9 +212,25 @@ public:
     CFindUsers *findUsers() const { return m_findUsers; }
     TavriFilePicker *filePicker() const { return m_filePicker; }
 
+    // The context a window's QML is made in: a child of the shared engine's
+    // root context, one per window (made on first need), holding the common
+    // and the window's own context properties. Null for a null view.
+    QQmlContext *windowContext(QQuickView *view);
+    // Makes the view's QML from `url` in the view's window context and
+    // shows it in the view; errors are logged.
+    void loadWindowQml(QQuickView *view, const QUrl &url);
+
     // Registers the program's QML types (once per process; later calls do
     // nothing).
     static void registerQmlTypes();
+    // True when an OpenGL context can be made and used on this display.
+    static bool openGlAvailable();
+    // Chooses the software scene graph when `canUseOpenGl` says no OpenGL
+    // context can be made, so that windows open instead of the program
+    // aborting; a backend chosen already (in the program or through
+    // QT_QUICK_BACKEND) is kept. Call before the first window. Returns the
+    // backend in force ("" = the default, OpenGL).
+    static QString chooseSceneGraphBackend(bool (*canUseOpenGl)() = &TavriApplication::openGlAvailable);
     // The title of the chat-log window for a log file: "Chat log", then ": "
     // and the conversation's display name when one is given, then " " and
     // the local time the file name carries. Log files are named
@@ -553,6 +569,8 @@ private:
     TavriFilePicker *m_filePicker = nullptr;
     SystemInfo *m_systemInfo = nullptr;
     QObject *m_style = nullptr;
+    // Set once the first window has taken the style and the stored skin.
+    bool m_styleSettled = false;
     // The main frame's connections while it is loaded (closing, x, y, width,
     // height, visibility, visible).
     QList<QMetaObject::Connection> m_mainFrameConnections;

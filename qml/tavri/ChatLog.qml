@@ -1,20 +1,28 @@
-// The chat-log window.
-// Stands in until the window's own interface is built: it shows the
-// window's title and carries the root functions that the program calls.
-import QtQuick 2.15
+import QtQuick 2.5
+import "controls"
 
-Rectangle {
+// The chat-log window: one chat log as it lies on disk, read-only. A chat
+// log holds what peers wrote, so it is shown as plain text and never as
+// markup (no link, picture or styling in it is acted on).
+// Context properties: filename (the log file, set on every show),
+// mainViewer (the window's view).
+DTitledWindowBasic {
     id: root
-    width: 480
-    height: 400
-    color: "#f4f4f4"
+    title: root.view ? root.view.title : ""
+    minimumWidth: 320
+    minimumHeight: 240
+    implicitWidth: 520
+    implicitHeight: 420
+    trackingCategory: "ChatLog"
 
-    Text {
-        anchors.centerIn: parent
-        width: parent.width - 24
-        horizontalAlignment: Text.AlignHCenter
-        wrapMode: Text.Wrap
-        textFormat: Text.PlainText
-        text: typeof mainViewer !== "undefined" && mainViewer ? mainViewer.title : ""
+    DTextArea {
+        id: logText
+        objectName: "logText"
+        anchors.fill: parent
+        anchors.margins: 8
+        readOnly: true
+        textFormat: TextEdit.PlainText
+        wrapMode: TextEdit.Wrap
+        text: typeof filename !== "undefined" && filename ? mainApp.readFileContents(filename) : ""
     }
 }
