@@ -100,6 +100,38 @@ private slots:
         QVERIFY(world->log.calls.isEmpty());
     }
 
+    void addGroupWindowCreatesATrimmedGroup()
+    {
+        showPane("contactsTile");
+        QVERIFY(clickItem(findItem(frame, "addGroupButton")));
+        QObject *window = findNamed(frame, "addContactGroup");
+        QVERIFY(window);
+        QTRY_VERIFY(window->property("visible").toBool());
+        QQuickItem *field = findItem(window, "groupNameField");
+        QQuickItem *add = findItem(window, "addGroupConfirm");
+        QVERIFY(field && add);
+        QVERIFY(!add->isEnabled());
+        field->setProperty("text", "   ");
+        QVERIFY(!add->isEnabled());
+        field->setProperty("text", QString(80, 'x'));
+        QCOMPARE(field->property("text").toString(), QString(50, 'x'));
+        field->setProperty("text", "  Raid team ");
+        QVERIFY(add->isEnabled());
+        QVERIFY(clickItem(add));
+        QCOMPARE(world->log.calls, (QStringList{"trackEvent(MainFrame, ShowAddGroupClick, [])",
+                                                "realm.requestCreateContactGroup(Raid team)"}));
+        QVERIFY(!window->property("visible").toBool());
+
+        // Shown again it starts empty; Cancel closes without a request.
+        world->log.clear();
+        QVERIFY(clickItem(findItem(frame, "addGroupButton")));
+        QTRY_VERIFY(window->property("visible").toBool());
+        QCOMPARE(field->property("text").toString(), QString());
+        QVERIFY(clickItem(findItem(window, "addGroupCancel")));
+        QVERIFY(!window->property("visible").toBool());
+        QCOMPARE(world->log.calls, QStringList{"trackEvent(MainFrame, ShowAddGroupClick, [])"});
+    }
+
     void updateRowShowsUntilClosed()
     {
         QQuickItem *row = findItem(frame, "updateRow");
