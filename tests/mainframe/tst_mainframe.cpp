@@ -11,11 +11,6 @@ class MainFrameTest : public MainFrameTestBase
     Q_OBJECT
 
 private slots:
-    void initTestCase() { captureOpenedUrls(); }
-    void init() { setUpFrame(); }
-    void cleanup() { tearDownFrame(); }
-    void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }
-
     void startsOnChannelsAndEachTileShowsItsPane_data()
     {
         QTest::addColumn<QString>("tile");
@@ -259,4 +254,5 @@ private slots:
 
 TAVRI_TEST_MAIN(MainFrameTest)
 #include "moc_mainframefakes.cpp"
+#include "moc_mainframefixture.cpp"
 #include "tst_mainframe.moc"
