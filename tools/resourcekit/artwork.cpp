@@ -788,13 +788,17 @@ QMap<QString, Painting> paintings()
     };
     m["icon_close_main.png"] = icon("close");
     // Main frame panes
-    m["find_channels.png"] = icon("search");
-    m["add_channel.png"] = icon("plus-circle");
-    m["add_contact_group.png"] = icon("folder-plus");
-    m["add_contact.png"] = icon("person-plus");
+    for (auto [file, glyph] : {std::pair{"find_channels", "search"},
+                               {"add_channel", "plus-circle"},
+                               {"add_contact_group", "folder-plus"},
+                               {"add_contact", "person-plus"}}) {
+        m[QString(file) + ".png"] = icon(glyph);
+        m[QString(file) + "_hover.png"] = icon(glyph, Look::Hovered);
+    }
     m["add_friend.png"] = icon("person-plus", Look::Normal, 0.75);
     m["remove_friend.png"] = icon("person-minus", Look::Normal, 0.75);
     m["start_conversation.png"] = icon("chat", Look::Normal, 0.6);
+    m["start_conversation_hover.png"] = icon("chat", Look::Hovered, 0.6);
     m["Main_Btn_Close_01.png"] = icon("close");
     m["Main_Btn_Close_Hover_01.png"] = icon("close", Look::Danger);
     m["channel_edit.png"] = icon("pencil");
