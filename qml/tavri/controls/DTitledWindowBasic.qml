@@ -17,7 +17,6 @@ DRectangle {
     property bool showResizeGrip: true
     property bool closeOnEscape: true
     property int titleBarHeight: 40
-    // Room at the left of the title bar, before the product word.
     property int titleLeftMargin: 10
     property int minimumWidth: 200
     property int minimumHeight: 100
