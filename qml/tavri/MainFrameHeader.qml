@@ -54,6 +54,9 @@ Item {
     Image {
         anchors.left: parent.left
         anchors.top: parent.top
+        // Kept within the picture's column, so that a wide logo does not run
+        // under the name.
+        width: Math.min(sourceSize.width, 110)
         height: Math.min(root.height - notifications.height, sourceSize.height)
         source: styleManager.mainFrameTopLeftLogo
         fillMode: styleManager.mainFrameTopLeftLogoFillMode
@@ -155,6 +158,9 @@ Item {
                     objectName: "presenceMessageField"
                     width: parent.width
                     text: localUser.presenceMessage
+                    // Shows the message from its start while not being edited.
+                    onTextChanged: if (!activeFocus) cursorPosition = 0
+                    onActiveFocusChanged: if (!activeFocus) cursorPosition = 0
                     onAccepted: {
                         localUser.setPresenceMessage(localUser.presenceState, text)
                         focus = false

@@ -72,7 +72,8 @@ MainFramePane {
             readonly property var participants: model.participants
             readonly property int participantCount: participants && participants.visibleCount !== undefined
                                                     ? participants.visibleCount : 0
-            readonly property bool canExpand: !model.isPersonalChat && participantCount > 0
+            readonly property bool isPersonalChat: !!model.isPersonalChat
+            readonly property bool canExpand: !isPersonalChat && participantCount > 0
 
             objectName: "recentEntry"
             width: list.width
@@ -176,7 +177,7 @@ MainFramePane {
             }
 
             Repeater {
-                model: entry.expanded && !model.isPersonalChat ? entry.participants : null
+                model: entry.expanded && !entry.isPersonalChat ? entry.participants : null
 
                 delegate: Item {
                     id: participantRow

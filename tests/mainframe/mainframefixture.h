@@ -209,6 +209,14 @@ inline QObject *menuEntry(QObject *menu, const QString &name)
 // test function, and a check that the frame logged no QML warning.
 class MainFrameTestBase : public QObject
 {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { captureOpenedUrls(); }
+    void init() { setUpFrame(); }
+    void cleanup() { tearDownFrame(); }
+    void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }
+
 protected:
     std::unique_ptr<MainFrameWorld> world;
     QQuickItem *frame = nullptr;

@@ -11,11 +11,6 @@ class MainFrameTest : public MainFrameTestBase
     Q_OBJECT
 
 private slots:
-    void initTestCase() { captureOpenedUrls(); }
-    void init() { setUpFrame(); }
-    void cleanup() { tearDownFrame(); }
-    void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }
-
     void startsOnChannelsAndEachTileShowsItsPane_data()
     {
         QTest::addColumn<QString>("tile");
@@ -100,6 +95,90 @@ private slots:
         QVERIFY(world->log.calls.isEmpty());
     }
 
+    // A click on a channel or a recent entry joins it when it is not
+    // joined and only tracks otherwise; a click on a contact opens its menu.
+    void rowClicksJoinOrOpenTheirMenu()
+    {
+        FakeConversation lobby(&world->log, "sip:confctl-l@x", "Lobby");
+        FakeConversation den(&world->log, "sip:confctl-d@x", "Den");
+        den.setState(4, false, false, false, false);
+        for (FakeConversation *c : {&lobby, &den})
+            world->permanentConversations.append({{"displayName", c->objectName()},
+                                                  {"sipURI", c->property("sipURI")},
+                                                  {"conversationRef", QVariant::fromValue<QObject *>(c)}});
+        QList<QObject *> rows;
+        QTRY_VERIFY((rows.clear(), collectNamed(frame, "channelRow", &rows), rows.size() == 2));
+        for (QObject *row : rows)
+            QVERIFY(clickItem(qobject_cast<QQuickItem *>(row)));
+        QCOMPARE(
+            world->log.calls,
+            (QStringList{"trackEvent(MainFrame, RequestChannelJoin, [channelURI:sip:confctl-l@x])",
+                         "Lobby.requestJoinConversation()",
+                         "trackEvent(MainFrame, RequestChannelRejoin, [channelURI:sip:confctl-d@x;s:4])"}));
+
+        world->log.clear();
+        world->recentConversations.append({{"displayName", "Den"},
+                                           {"canRejoin", true},
+                                           {"conversationRef", QVariant::fromValue<QObject *>(&lobby)}});
+        showPane("recentTile");
+        QTRY_VERIFY(findItem(frame, "recentEntryArea"));
+        QVERIFY(clickItem(findItem(frame, "rejoinButton")));
+        QCOMPARE(world->log.calls,
+                 (QStringList{"trackEvent(MainFrame, RecentChannelJoin, [channelURI:sip:confctl-l@x])",
+                              "Lobby.requestJoinConversation()"}));
+
+        world->log.clear();
+        auto *contacts = new FakeListModel(
+            {"displayName", "sipURI", "primaryRealmID", "primaryRealmUserUUID"}, &world->contactGroups);
+        contacts->append({{"displayName", "Bob"},
+                          {"sipURI", "sip:u-bob@x"},
+                          {"primaryRealmID", "__Tavri"},
+                          {"primaryRealmUserUUID", "u-bob"}});
+        world->contactGroups.setRows({{{"displayName", "Work"},
+                                       {"groupID", "g1"},
+                                       {"realmID", "__Tavri"},
+                                       {"contactList", QVariant::fromValue<QObject *>(contacts)}}});
+        showPane("contactsTile");
+        QTRY_VERIFY(findItem(frame, "contactRow"));
+        QVERIFY(clickItem(findItem(frame, "contactRow")));
+        QCOMPARE(world->log.calls, QStringList{"trackEvent(MainFrame, ContactListEntryOuterClick, [])"});
+        QObject *menu = findNamed(frame, "friendMenu");
+        QCOMPARE(menu->property("friendUri").toString(), QString("sip:u-bob@x"));
+        QCOMPARE(menu->property("userUUID").toString(), QString("u-bob"));
+    }
+
+    void addGroupWindowCreatesATrimmedGroup()
+    {
+        showPane("contactsTile");
+        QVERIFY(clickItem(findItem(frame, "addGroupButton")));
+        QObject *window = findNamed(frame, "addContactGroup");
+        QVERIFY(window);
+        QTRY_VERIFY(window->property("visible").toBool());
+        QQuickItem *field = findItem(window, "groupNameField");
+        QQuickItem *add = findItem(window, "addGroupConfirm");
+        QVERIFY(field && add);
+        QVERIFY(!add->isEnabled());
+        field->setProperty("text", "   ");
+        QVERIFY(!add->isEnabled());
+        field->setProperty("text", QString(80, 'x'));
+        QCOMPARE(field->property("text").toString(), QString(50, 'x'));
+        field->setProperty("text", "  Raid team ");
+        QVERIFY(add->isEnabled());
+        QVERIFY(clickItem(add));
+        QCOMPARE(world->log.calls, (QStringList{"trackEvent(MainFrame, ShowAddGroupClick, [])",
+                                                "realm.requestCreateContactGroup(Raid team)"}));
+        QVERIFY(!window->property("visible").toBool());
+
+        // Shown again it starts empty; Cancel closes without a request.
+        world->log.clear();
+        QVERIFY(clickItem(findItem(frame, "addGroupButton")));
+        QTRY_VERIFY(window->property("visible").toBool());
+        QCOMPARE(field->property("text").toString(), QString());
+        QVERIFY(clickItem(findItem(window, "addGroupCancel")));
+        QVERIFY(!window->property("visible").toBool());
+        QCOMPARE(world->log.calls, QStringList{"trackEvent(MainFrame, ShowAddGroupClick, [])"});
+    }
+
     void updateRowShowsUntilClosed()
     {
         QQuickItem *row = findItem(frame, "updateRow");
@@ -175,4 +254,5 @@ private slots:
 
 TAVRI_TEST_MAIN(MainFrameTest)
 #include "moc_mainframefakes.cpp"
+#include "moc_mainframefixture.cpp"
 #include "tst_mainframe.moc"

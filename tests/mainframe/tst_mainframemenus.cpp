@@ -423,4 +423,5 @@ private slots:
 
 TAVRI_TEST_MAIN(MainFrameMenusTest)
 #include "moc_mainframefakes.cpp"
+#include "moc_mainframefixture.cpp"
 #include "tst_mainframemenus.moc"

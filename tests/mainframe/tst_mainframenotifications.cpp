@@ -11,11 +11,6 @@ class MainFrameNotificationsTest : public MainFrameTestBase
     Q_OBJECT
 
 private slots:
-    void initTestCase() { captureOpenedUrls(); }
-    void init() { setUpFrame(); }
-    void cleanup() { tearDownFrame(); }
-    void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }
-
     void notificationClickFollowsTheRowsKind_data()
     {
         QTest::addColumn<QVariantMap>("row");
@@ -121,4 +116,5 @@ private slots:
 
 TAVRI_TEST_MAIN(MainFrameNotificationsTest)
 #include "moc_mainframefakes.cpp"
+#include "moc_mainframefixture.cpp"
 #include "tst_mainframenotifications.moc"

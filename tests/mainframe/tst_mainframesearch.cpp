@@ -11,11 +11,6 @@ class MainFrameSearchTest : public MainFrameTestBase
     Q_OBJECT
 
 private slots:
-    void initTestCase() { captureOpenedUrls(); }
-    void init() { setUpFrame(); }
-    void cleanup() { tearDownFrame(); }
-    void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }
-
     void showingAddContactsResetsTheSearch()
     {
         showPane("addContactsTile");
@@ -161,4 +156,5 @@ private slots:
 
 TAVRI_TEST_MAIN(MainFrameSearchTest)
 #include "moc_mainframefakes.cpp"
+#include "moc_mainframefixture.cpp"
 #include "tst_mainframesearch.moc"
