@@ -77,8 +77,7 @@ void TestDialogWindows::init()
     m_app->m_renderDevices = &m_render;
     m_app->m_callStats = &m_stats;
     m_user.reset(new FakeLocalUser);
-    m_user->m_participatingURIs =
-        QStringList{QStringLiteral("sip:confctl-1@x"), QStringLiteral("sip:confctl-2@x")};
+    m_user->m_participatingURIs = QStringList{QStringLiteral("sip:confctl-1@x"), QStringLiteral("sip:confctl-2@x")};
     m_user->m_lastParticipatingURI = QStringLiteral("sip:confctl-0@x");
     m_voice.reset(new FakeVoiceManager);
     // The old capture unregisters its handlers before the new one registers.
@@ -166,8 +165,7 @@ void TestDialogWindows::aboutUpdateButton()
     emit m_app->noUpdateAvailable();
     QCOMPARE(text(*window, "updateButton"), QStringLiteral("No update available"));
     savePicture(window, QStringLiteral("about-no-update"));
-    QCOMPARE(button->property("toolTip").toString(),
-             QStringLiteral("No update found, click to check again."));
+    QCOMPARE(button->property("toolTip").toString(), QStringLiteral("No update found, click to check again."));
     QCOMPARE(timer->property("interval").toInt(), 15000);
     QVERIFY(timer->property("running").toBool());
     // Its expiry returns the button to its first state.
@@ -183,9 +181,8 @@ void TestDialogWindows::aboutUpdateButton()
     QVERIFY(!timer->property("running").toBool());
     m_app->log.clear();
     window->click(button);
-    QCOMPARE(
-        m_app->log.calls(),
-        QStringList{QStringLiteral("trackEvent|AboutDialog|UpdateClick|link:https://www.example.test/get")});
+    QCOMPARE(m_app->log.calls(),
+             QStringList{QStringLiteral("trackEvent|AboutDialog|UpdateClick|link:https://www.example.test/get")});
     QCOMPARE(m_urls->opened, QList<QUrl>{QUrl(QStringLiteral("https://www.example.test/get"))});
 }
 
@@ -234,8 +231,7 @@ void TestDialogWindows::reportSendEnabledOnlyWithContent()
     QmlTestView *window = load(QStringLiteral("ReportIssue.qml"), QSize(720, 460));
     QVERIFY(window);
     QQuickItem *send = item(window, "sendButton");
-    QCOMPARE(text(*window, "commentArea"),
-             QStringLiteral("Please describe the issue you are experiencing here."));
+    QCOMPARE(text(*window, "commentArea"), QStringLiteral("Please describe the issue you are experiencing here."));
     QVERIFY(!send->isEnabled());
     item(window, "symptom4")->setProperty("checked", true);
     QVERIFY(send->isEnabled());
@@ -267,30 +263,29 @@ void TestDialogWindows::reportSend()
     window->click(item(window, "sendButton"));
 
     const QLocale locale = QLocale::system();
-    const QStringList data{
-        QStringLiteral("sys_mfc:Maker"),
-        QStringLiteral("sys_mdl:Model 7"),
-        QStringLiteral("vol_o:50"),
-        QStringLiteral("vol_i:60"),
-        QStringLiteral("vad_s:43"),
-        QStringLiteral("vad_f:576"),
-        QStringLiteral("vad_h:2"),
-        QStringLiteral("txm:0"),
-        QStringLiteral("cdev_0:mic-a"),
-        QStringLiteral("cdev_1:mic-b"),
-        QStringLiteral("rdev_0:spk-a"),
-        QStringLiteral("rdev_sel:Default System Device"),
-        QStringLiteral("cdev_sel:mic-b"),
-        QStringLiteral("rdev_eff:spk-a"),
-        QStringLiteral("cdev_eff:mic-b"),
-        QStringLiteral("cs_0_jitter:12"),
-        QStringLiteral("cs_0_lost:3"),
-        QStringLiteral("so:I could not hear other users at all,Other users could not hear me,"),
-        QStringLiteral("comments: It <b>crackles</b>\nsometimes\n"),
-        "locale_name:" + locale.name(),
-        "locale_nativeCountryName:" + locale.nativeCountryName(),
-        "locale_nativeLanguageName:" + locale.nativeLanguageName(),
-        followUp ? QStringLiteral("reqResp:1") : QStringLiteral("reqResp:0")};
+    const QStringList data{QStringLiteral("sys_mfc:Maker"),
+                           QStringLiteral("sys_mdl:Model 7"),
+                           QStringLiteral("vol_o:50"),
+                           QStringLiteral("vol_i:60"),
+                           QStringLiteral("vad_s:43"),
+                           QStringLiteral("vad_f:576"),
+                           QStringLiteral("vad_h:2"),
+                           QStringLiteral("txm:0"),
+                           QStringLiteral("cdev_0:mic-a"),
+                           QStringLiteral("cdev_1:mic-b"),
+                           QStringLiteral("rdev_0:spk-a"),
+                           QStringLiteral("rdev_sel:Default System Device"),
+                           QStringLiteral("cdev_sel:mic-b"),
+                           QStringLiteral("rdev_eff:spk-a"),
+                           QStringLiteral("cdev_eff:mic-b"),
+                           QStringLiteral("cs_0_jitter:12"),
+                           QStringLiteral("cs_0_lost:3"),
+                           QStringLiteral("so:I could not hear other users at all,Other users could not hear me,"),
+                           QStringLiteral("comments: It <b>crackles</b>\nsometimes\n"),
+                           "locale_name:" + locale.name(),
+                           "locale_nativeCountryName:" + locale.nativeCountryName(),
+                           "locale_nativeLanguageName:" + locale.nativeLanguageName(),
+                           followUp ? QStringLiteral("reqResp:1") : QStringLiteral("reqResp:0")};
     QCOMPARE(m_app->log.matching("trackEvent|SubmitIssueReport"),
              QStringList{(QStringList{QStringLiteral("trackEvent|SubmitIssueReport|")} + data).join('|')});
     QCOMPARE(m_user->log.calls(),
@@ -299,15 +294,14 @@ void TestDialogWindows::reportSend()
                                             QStringLiteral("It <b>crackles</b>\nsometimes"),
                                             QStringLiteral("I could not hear other users at all,Other users "
                                                            "could not hear me"),
-                                            QString(), QStringLiteral("sip:confctl-1@x,sip:confctl-2@x"),
-                                            QString()} +
-                                data)
+                                            QString(), QStringLiteral("sip:confctl-1@x,sip:confctl-2@x"), QString()}
+                                + data)
                                    .join('|')}
                  : QStringList());
 
     QVERIFY(text(*window, "bottomLine").startsWith(QLatin1String("Thank you for the report!")));
-    savePicture(window, QStringLiteral("report-sent-") +
-                            QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
+    savePicture(window,
+                QStringLiteral("report-sent-") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
     QCOMPARE(text(*window, "bottomLine").contains(QLatin1Char('@')), followUp);
     QVERIFY(!item(window, "sendButton")->isVisible());
     QVERIFY(item(window, "reportCloseButton")->isVisible());
@@ -336,8 +330,7 @@ void TestDialogWindows::reportResetsOnShow()
     QCOMPARE(item(window, "symptom0")->property("checked").toBool(), false);
     QVERIFY(item(window, "symptom0")->isEnabled());
     QVERIFY(item(window, "commentArea")->isEnabled());
-    QCOMPARE(text(*window, "commentArea"),
-             QStringLiteral("Please describe the issue you are experiencing here."));
+    QCOMPARE(text(*window, "commentArea"), QStringLiteral("Please describe the issue you are experiencing here."));
     QVERIFY(!item(window, "commentArea")->hasActiveFocus());
     QVERIFY(item(window, "sendButton")->isVisible());
     QVERIFY(!item(window, "reportCloseButton")->isVisible());
@@ -359,8 +352,7 @@ void TestDialogWindows::tutorialWalksSlides()
     auto visibleSlides = [&] {
         QStringList names;
         for (int i = 0; i < 5; ++i) {
-            if (QQuickItem *slide = item(window, QStringLiteral("slide%1").arg(i));
-                slide && slide->isVisible())
+            if (QQuickItem *slide = item(window, QStringLiteral("slide%1").arg(i)); slide && slide->isVisible())
                 names.append(slide->objectName());
         }
         return names;
@@ -426,8 +418,7 @@ void TestDialogWindows::tutorialKeepsSlideOnInsertAndRemove()
 
     QVERIFY(window);
     window->root()->setProperty("currentIndex", index);
-    const QString picture =
-        item(window, QStringLiteral("slide%1").arg(index))->property("picture").toString();
+    const QString picture = item(window, QStringLiteral("slide%1").arg(index))->property("picture").toString();
     const QString change = operation == QLatin1String("insert")
                                ? QStringLiteral("slides.insert(%1, {\"picture\": \"\"})").arg(row)
                                : QStringLiteral("slides.remove(%1, 1)").arg(row);
@@ -445,16 +436,14 @@ void TestDialogWindows::tutorialKeepsSlideOnInsertAndRemove()
 
 void TestDialogWindows::voiceBlockedListsPorts()
 {
-    QmlTestView *window =
-        load(QStringLiteral("warnings/NetworkTrafficBlockedWarningDialog.qml"), QSize(320, 240));
+    QmlTestView *window = load(QStringLiteral("warnings/NetworkTrafficBlockedWarningDialog.qml"), QSize(320, 240));
     QVERIFY(window);
     QCOMPARE(window->minimumSize(), QSize(320, 240));
     const QString message = text(*window, "message");
     for (const char *ports : {"3478, 3479", "5060-5062", "port 6250", "12000-32000"})
         QVERIFY2(message.contains(QLatin1String(ports)), ports);
-    QVERIFY(message.startsWith(
-        QLatin1String("Network configuration appears to be blocking voice data.  Please "
-                      "check your router settings and confirm that these ports are allowed:")));
+    QVERIFY(message.startsWith(QLatin1String("Network configuration appears to be blocking voice data.  Please "
+                                             "check your router settings and confirm that these ports are allowed:")));
     QVERIFY(message.contains(QLatin1String("this forum sticky")));
 
     const QString link = QStringLiteral("https://www.example.test/help/ports/");
@@ -468,11 +457,9 @@ void TestDialogWindows::deleteConfirmation()
 {
     FakeConversation channel;
     const QVariantMap extra{{QStringLiteral("conversationRef"), QVariant::fromValue<QObject *>(&channel)}};
-    auto window =
-        load(QStringLiteral("warnings/PermanentConversationDeleteConfirmDialog.qml"), QSize(320, 240), extra);
+    auto window = load(QStringLiteral("warnings/PermanentConversationDeleteConfirmDialog.qml"), QSize(320, 240), extra);
     // The channel's name is shown as it is, never as markup.
-    QCOMPARE(text(*window, "question"),
-             QStringLiteral("You are about to delete Night <b>owls</b>, are you sure?"));
+    QCOMPARE(text(*window, "question"), QStringLiteral("You are about to delete Night <b>owls</b>, are you sure?"));
     QTRY_VERIFY(item(window, "cancelButton")->hasActiveFocus());
 
     // Return on the default button cancels.

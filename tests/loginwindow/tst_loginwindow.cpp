@@ -18,8 +18,7 @@
 
 using namespace windowtest;
 
-namespace
-{
+namespace {
 
 QString md5Hex(const QString &text)
 {
@@ -189,8 +188,7 @@ void TestLoginWindow::loadFocusAndAutomaticLogin()
 
     QVERIFY(window);
     QTRY_VERIFY(item(window, focused)->hasActiveFocus());
-    QCOMPARE(item(window, "passwordField")->property("text").toString(),
-             QString(storedLength, QLatin1Char('*')));
+    QCOMPARE(item(window, "passwordField")->property("text").toString(), QString(storedLength, QLatin1Char('*')));
     QCOMPARE(item(window, "autoLoginBox")->property("checked").toBool(), autoLogin.toString() != "false");
     QCOMPARE(m_app->log.matching("requestLogin"),
              logsIn ? QStringList{"requestLogin|" + storedName + "|" + digest} : QStringList());
@@ -236,8 +234,7 @@ void TestLoginWindow::loginSendsDigest()
     window->key(Qt::Key_Enter);
     const QString newDigest = md5Hex(QStringLiteral("Pässword9"));
     QCOMPARE(newDigest, newDigest.toLower());
-    QCOMPARE(m_app->log.matching("requestLogin"),
-             QStringList{"requestLogin|New.User@Example.test|" + newDigest});
+    QCOMPARE(m_app->log.matching("requestLogin"), QStringList{"requestLogin|New.User@Example.test|" + newDigest});
     QCOMPARE(m_app->log.matching("trackEvent|LoginPane|LoginEnter").size(), 1);
     QCOMPARE(m_storage->getUsername(), QStringLiteral("New.User@Example.test"));
     QCOMPARE(m_storage->getPassword(), autoLogin ? newDigest : oldDigest);
@@ -247,16 +244,15 @@ void TestLoginWindow::loginSendsDigest()
     m_app->log.clear();
     password->forceActiveFocus();
     window->key(Qt::Key_Return);
-    QCOMPARE(m_app->log.matching("requestLogin"),
-             QStringList{"requestLogin|New.User@Example.test|" + newDigest});
+    QCOMPARE(m_app->log.matching("requestLogin"), QStringList{"requestLogin|New.User@Example.test|" + newDigest});
 }
 
 void TestLoginWindow::nameThatIsNotAnEmailNeverLogsIn()
 {
     QmlTestView *window = load();
     QVERIFY(window);
-    for (const QString &name : {QStringLiteral("plainname"), QStringLiteral("a@b"),
-                                QStringLiteral("@example.test"), QStringLiteral("a..b@example.test")}) {
+    for (const QString &name : {QStringLiteral("plainname"), QStringLiteral("a@b"), QStringLiteral("@example.test"),
+                                QStringLiteral("a..b@example.test")}) {
         item(window, "nameField")->setProperty("text", name);
         typeInto(window, item(window, "passwordField"), QStringLiteral("secret1"));
         window->key(Qt::Key_Return);
@@ -329,9 +325,7 @@ void TestLoginWindow::networkBackLogsInAutomatically()
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList());
     emit m_app->networkStateChanged(true);
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList{"requestLogin|me@example.test|" + digest});
-    QVERIFY(!window->log()
-                 .matching(QStringLiteral("Network state change detected... network is true"))
-                 .isEmpty());
+    QVERIFY(!window->log().matching(QStringLiteral("Network state change detected... network is true")).isEmpty());
 
     // Not while the box is off, nor with an empty field.
     m_app->log.clear();
@@ -355,12 +349,11 @@ void TestLoginWindow::statusFollowsLoginState_data()
                                         << "Bad <b>password</b>" << true;
     QTest::newRow("logging in") << int(LocalUser::LoggingIn) << "x"
                                 << "Contacting login service..." << false;
-    QTest::newRow("voice") << int(LocalUser::LoggingInVoice) << QString() << "Contacting voice service..."
-                           << false;
+    QTest::newRow("voice") << int(LocalUser::LoggingInVoice) << QString() << "Contacting voice service..." << false;
     QTest::newRow("logged in") << int(LocalUser::LoggedIn) << QString() << "Logged in." << false;
     QTest::newRow("logging out") << int(LocalUser::LoggingOut) << QString() << "Logging out..." << false;
-    QTest::newRow("reconnecting") << int(LocalUser::DisconnectedReconnecting) << QString()
-                                  << "Reconnecting..." << false;
+    QTest::newRow("reconnecting") << int(LocalUser::DisconnectedReconnecting) << QString() << "Reconnecting..."
+                                  << false;
     QTest::newRow("other") << int(LocalUser::Error) << QString() << "Voice &lt;server&gt; down" << false;
 }
 
@@ -401,9 +394,8 @@ void TestLoginWindow::statusLinksOpenOnlyWebAddresses()
     QmlTestView *window = load();
     QVERIFY(window);
     // A server reason with a link, a picture and a long tail.
-    m_user->announce(LocalUser::LoggedOut, "See <a href=\"" + link +
-                                               "\">here</a><img src=\"http://x.test/p.png\">" +
-                                               QString(2000, QLatin1Char('w')));
+    m_user->announce(LocalUser::LoggedOut, "See <a href=\"" + link + "\">here</a><img src=\"http://x.test/p.png\">"
+                                               + QString(2000, QLatin1Char('w')));
     QQuickItem *status = item(window, "loginStatus");
     QVERIFY(!statusText(*window).contains(QLatin1String("<img")));
     QVERIFY(status->height() < 80);
@@ -421,8 +413,8 @@ void TestLoginWindow::typedInputIsBounded()
 {
     QmlTestView *window = load();
     QVERIFY(window);
-    for (const char *name : {"nameField", "passwordField", "screenNameField", "emailField",
-                             "signupPasswordField", "confirmField"}) {
+    for (const char *name :
+         {"nameField", "passwordField", "screenNameField", "emailField", "signupPasswordField", "confirmField"}) {
         QQuickItem *field = item(window, QString::fromLatin1(name));
         const int maximum = field->property("maximumLength").toInt();
         QVERIFY2(maximum > 0 && maximum <= 256, name);
@@ -585,12 +577,11 @@ void TestLoginWindow::signUpFieldChecks()
     window->click(button);
 
     QCOMPARE(statusText(*window, "signupStatus"), status);
-    savePicture(window, QStringLiteral("signup-check-") +
-                            QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
+    savePicture(window,
+                QStringLiteral("signup-check-") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-'));
     QVERIFY2(item(window, focused)->hasActiveFocus(), qPrintable(focused));
     if (status.isEmpty()) {
-        QCOMPARE(m_app->log.matching("createAccount"),
-                 QStringList{"createAccount|nick.name|a@b.test|" + password});
+        QCOMPARE(m_app->log.matching("createAccount"), QStringList{"createAccount|nick.name|a@b.test|" + password});
         QCOMPARE(m_app->log.matching("trackEvent|SignupPane|AcctCreateRequested").size(), 1);
         return;
     }
@@ -621,8 +612,7 @@ void TestLoginWindow::screenNameCheckOnLeavingField()
     window->click(item(window, "signUpButton"));
     QVERIFY(!name->hasActiveFocus());
     QCOMPARE(m_app->log.matching("checkUsernameAvailability"), QStringList());
-    QCOMPARE(statusText(*window, "signupStatus"),
-             QStringLiteral("Error: Please enter a valid email address"));
+    QCOMPARE(statusText(*window, "signupStatus"), QStringLiteral("Error: Please enter a valid email address"));
 }
 
 void TestLoginWindow::checkedUsernameAvailability()
@@ -674,15 +664,14 @@ void TestLoginWindow::accountCreateFailed_data()
                                 << "Error: That screen name is already taken, please choose another"
                                 << "trackEvent|SignupPane|UsernameExists"
                                 << "screenNameField" << false;
-    QTest::newRow("creation failed")
-        << "Account creation failed (code 7)" << false
-        << "Error: Account creation failed - please try again in a few minutes"
-        << "trackEvent|SignupPane|AcctCreateFailed|Account creation failed (code 7)" << QString() << false;
-    QTest::newRow("other")
-        << "Try <a href=\"https://x.test\">later</a>" << false
-        << "Error: Try <a href=\"https://x.test\">later</a>"
-        << "trackEvent|SignupPane|AcctCreateFailed|Try <a href=\"https://x.test\">later</a>" << QString()
-        << false;
+    QTest::newRow("creation failed") << "Account creation failed (code 7)" << false
+                                     << "Error: Account creation failed - please try again in a few minutes"
+                                     << "trackEvent|SignupPane|AcctCreateFailed|Account creation failed (code 7)"
+                                     << QString() << false;
+    QTest::newRow("other") << "Try <a href=\"https://x.test\">later</a>" << false
+                           << "Error: Try <a href=\"https://x.test\">later</a>"
+                           << "trackEvent|SignupPane|AcctCreateFailed|Try <a href=\"https://x.test\">later</a>"
+                           << QString() << false;
 }
 
 void TestLoginWindow::accountCreateFailed()
@@ -715,8 +704,7 @@ void TestLoginWindow::accountCreateFailed()
     }
     if (forgotShown) {
         window->click(item(window, "forgotPasswordLink"));
-        QCOMPARE(m_urls->opened,
-                 QList<QUrl>{QUrl(QStringLiteral("https://www.example.test/forgot-password/"))});
+        QCOMPARE(m_urls->opened, QList<QUrl>{QUrl(QStringLiteral("https://www.example.test/forgot-password/"))});
         QCOMPARE(m_app->log.matching("trackEvent|SignupPane|ForgotPassword").size(), 1);
         // A new e-mail hides the link and clears the error.
         item(window, "emailField")->setProperty("text", QStringLiteral("c@d.test"));
@@ -741,8 +729,7 @@ void TestLoginWindow::accountCreated()
              QStringLiteral("Account Created! Check your email for a link to activate your account"));
     QCOMPARE(item(window, "loginStatus")->property("color").value<QColor>(),
              StyleManager::getInstance()->style()->property("statusSuccessTextColor").value<QColor>());
-    for (const char *name :
-         {"screenNameField", "emailField", "signupPasswordField", "confirmField", "passwordField"})
+    for (const char *name : {"screenNameField", "emailField", "signupPasswordField", "confirmField", "passwordField"})
         QCOMPARE(item(window, QString::fromLatin1(name))->property("text").toString(), QString());
     QCOMPARE(item(window, "ageBox")->property("checked").toBool(), false);
     QTRY_VERIFY(item(window, "passwordField")->hasActiveFocus());

@@ -13,15 +13,13 @@
 #include "tavriapplication.h"
 #include "testenvironment.h"
 
-namespace
-{
+namespace {
 
 TavriApplication *g_app = nullptr;
 
 QQuickItem *find(QQuickView *view, const char *name)
 {
-    return view->rootObject() ? view->rootObject()->findChild<QQuickItem *>(QString::fromLatin1(name))
-                              : nullptr;
+    return view->rootObject() ? view->rootObject()->findChild<QQuickItem *>(QString::fromLatin1(name)) : nullptr;
 }
 
 void click(QQuickView *view, QQuickItem *item)
@@ -71,10 +69,7 @@ void TestLoginWindowSignUp::newUserSignsUpAndReachesMainFrame()
     // The gateway made the account: back on the log-in face with the e-mail.
     QTRY_COMPARE_WITH_TIMEOUT(login->rootObject()->property("loginMode").toBool(), true, 15000);
     QCOMPARE(find(login, "nameField")->property("text").toString(), QStringLiteral("newcomer@example.test"));
-    QVERIFY(find(login, "loginStatus")
-                ->property("text")
-                .toString()
-                .startsWith(QLatin1String("Account Created!")));
+    QVERIFY(find(login, "loginStatus")->property("text").toString().startsWith(QLatin1String("Account Created!")));
 
     type(login, find(login, "passwordField"), QStringLiteral("first-pass"));
     QTest::keyClick(login, Qt::Key_Return);

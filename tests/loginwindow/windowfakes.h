@@ -22,8 +22,7 @@
 #include "qmltestview.h"
 #include "testenvironment.h"
 
-namespace windowtest
-{
+namespace windowtest {
 
 // Every call of a recorded operation, as its name followed by its arguments,
 // joined with "|".
@@ -67,7 +66,9 @@ class FakeDeviceModel : public QObject
 
 public:
     FakeDeviceModel(const QStringList &ids, const QString &current, const QString &effective)
-        : m_ids(ids), m_current(current), m_effective(effective)
+        : m_ids(ids)
+        , m_current(current)
+        , m_effective(effective)
     {
     }
     Q_INVOKABLE int count() const { return m_ids.size(); }
@@ -97,12 +98,9 @@ class FakeMainApp : public QObject
     Q_OBJECT
     Q_PROPERTY(QString languageUpdatedString MEMBER m_languageUpdatedString CONSTANT)
     Q_PROPERTY(QString applicationVersion MEMBER m_applicationVersion CONSTANT)
-    Q_PROPERTY(
-        QString connectorErrorMessage MEMBER m_connectorErrorMessage NOTIFY connectorErrorMessageChanged)
-    Q_PROPERTY(
-        QString availableUpdateVersion MEMBER m_availableUpdateVersion NOTIFY availableUpdateVersionChanged)
-    Q_PROPERTY(
-        QString availableUpdateMessage MEMBER m_availableUpdateMessage NOTIFY availableUpdateMessageChanged)
+    Q_PROPERTY(QString connectorErrorMessage MEMBER m_connectorErrorMessage NOTIFY connectorErrorMessageChanged)
+    Q_PROPERTY(QString availableUpdateVersion MEMBER m_availableUpdateVersion NOTIFY availableUpdateVersionChanged)
+    Q_PROPERTY(QString availableUpdateMessage MEMBER m_availableUpdateMessage NOTIFY availableUpdateMessageChanged)
     Q_PROPERTY(QString availableUpdateLink MEMBER m_availableUpdateLink NOTIFY availableUpdateLinkChanged)
     Q_PROPERTY(QObject *systemInfo MEMBER m_systemInfo CONSTANT)
     Q_PROPERTY(QObject *captureDevices MEMBER m_captureDevices CONSTANT)
@@ -188,8 +186,8 @@ public:
         emit loginStateChanged(state, reason);
     }
 
-    Q_INVOKABLE void requestReportIssue(const QString &comments, const QString &so, const QString &rc,
-                                        const QString &c, const QString &cs, const QStringList &params)
+    Q_INVOKABLE void requestReportIssue(const QString &comments, const QString &so, const QString &rc, const QString &c,
+                                        const QString &cs, const QStringList &params)
     {
         log.add(QStringList{QStringLiteral("requestReportIssue"), comments, so, rc, c, cs} + params);
     }
@@ -221,8 +219,7 @@ public:
     QString m_displayName = QStringLiteral("Night <b>owls</b>");
     Q_INVOKABLE void requestDelete(bool confirm = false)
     {
-        log.add(
-            {QStringLiteral("requestDelete"), confirm ? QStringLiteral("true") : QStringLiteral("false")});
+        log.add({QStringLiteral("requestDelete"), confirm ? QStringLiteral("true") : QStringLiteral("false")});
     }
 };
 
@@ -314,11 +311,11 @@ inline void savePicture(QmlTestView *view, const QString &name)
 } // namespace windowtest
 
 // As TAVRI_TEST_MAIN, on the X display when pictures are asked for.
-#define TAVRI_WINDOW_TEST_MAIN(TestObject)                                                                   \
-    int main(int argc, char *argv[])                                                                         \
-    {                                                                                                        \
-        tavritest::TestEnvironment testEnvironment(qEnvironmentVariableIsEmpty("TAVRI_WINDOW_PICTURES")      \
-                                                       ? tavritest::TestEnvironment::Display::Offscreen      \
-                                                       : tavritest::TestEnvironment::Display::X11);          \
-        QTEST_MAIN_IMPL(TestObject)                                                                          \
+#define TAVRI_WINDOW_TEST_MAIN(TestObject)                                                                             \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        tavritest::TestEnvironment testEnvironment(qEnvironmentVariableIsEmpty("TAVRI_WINDOW_PICTURES")                \
+                                                       ? tavritest::TestEnvironment::Display::Offscreen                \
+                                                       : tavritest::TestEnvironment::Display::X11);                    \
+        QTEST_MAIN_IMPL(TestObject)                                                                                    \
     }
