@@ -131,11 +131,16 @@ DTitledWindowBasic {
     }
 
     width: 720
-    height: 460 + bottomLine.height
-    title: mainApp.languageUpdatedString + qsTr("Report Issue")
-
+    // The window grows with the bottom line rather than cutting it off.
+    implicitHeight: 460 + bottomLine.height
     minimumWidth: 680
     minimumHeight: 460
+    title: mainApp.languageUpdatedString + qsTr("Report Issue")
+
+    onImplicitHeightChanged: {
+        if (mainViewer && mainViewer.height < implicitHeight)
+            mainViewer.height = implicitHeight
+    }
 
     // The frame has hidden the window (its close button, Escape, Ctrl+W).
     onClosing: updateData()
