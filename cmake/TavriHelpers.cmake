@@ -45,7 +45,13 @@ function(tavri_add_qml_tests_in_folder)
     foreach(source ${sources})
         get_filename_component(stem ${source} NAME_WE)
         string(REGEX REPLACE "^tst_" "" name ${stem})
-        set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
-            "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:fast_unwind_on_malloc=0")
+        tavri_test_shows_qml(${name})
     endforeach()
+endfunction()
+
+# tavri_test_shows_qml(<name>)
+# For a test elsewhere that shows QML views: the same full unwinding.
+function(tavri_test_shows_qml name)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+        "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:fast_unwind_on_malloc=0")
 endfunction()

@@ -193,6 +193,12 @@ TavriApplication::~TavriApplication()
     m_chatLogWindow = nullptr;
     delete m_filePicker;
     m_filePicker = nullptr;
+    // The engine goes while the application object is whole: its picture
+    // reader thread is stopped through an event that no longer gets delivered
+    // once the application's base destructors have run, and the wait for it
+    // would then never end.
+    delete m_qmlEngine;
+    m_qmlEngine = nullptr;
 
     qDebug() << "~TavriApplication() - end";
     if (s_application == this) {
@@ -770,12 +776,32 @@ void TavriApplication::onProtocolMessageReceived(const QString &sMessage)
 
 void TavriApplication::onLoggedIn()
 {
+    ox_set_application_crash_data("app_logged_in");
     qDebug() << "TavriApplication::onLoggedIn";
+    // The main frame replaces a login window that is on show; a login that
+    // happens while it is hidden shows nothing.
+    if (m_loginPrompt && m_loginPrompt->isVisible()) {
+        m_loginPrompt->hide();
+        showMainFrame(false);
+        if (StorageManager::getInstance()->getShowHint(QStringLiteral("Tutorial")))
+            showTutorial();
+    }
+    if (m_showAsAwayAction)
+        m_showAsAwayAction->setVisible(true);
 }
 
 void TavriApplication::onLoggedOut(const QString &reason)
 {
     qDebug() << "TavriApplication::onLoggedOut" << reason;
+    hideAllFrames();
+    if (!reason.isEmpty())
+        qDebug() << "Logged out due to" << reason;
+    if (m_showAsOnlineAction)
+        m_showAsOnlineAction->setVisible(false);
+    if (m_showAsAwayAction)
+        m_showAsAwayAction->setVisible(false);
+    if (!m_reconnecting)
+        showLoginPrompt(true, true);
 }
 
 void TavriApplication::onNewInstall()
@@ -786,22 +812,72 @@ void TavriApplication::onNewInstall()
 void TavriApplication::onCreateAccountFailed(const QString &message)
 {
     qDebug() << "TavriApplication::onCreateAccountFailed" << message;
+    callLoginWindow("accountCreateFailed", message, false);
 }
 
 void TavriApplication::onCreateAccountSucceeded()
 {
     qDebug() << "TavriApplication::onCreateAccountSucceeded";
+    callLoginWindow("accountCreated");
 }
 
 void TavriApplication::onCheckUsernameResponse(const QString &response)
 {
     qDebug() << "TavriApplication::onCheckUsernameResponse" << response;
+    callLoginWindow("checkedUsernameAvailability", response);
+}
+
+void TavriApplication::callLoginWindow(const char *function, const QVariant &first, const QVariant &second)
+{
+    QQuickItem *root = m_loginPrompt ? m_loginPrompt->rootObject() : nullptr;
+    if (!root) {
+        qDebug() << "TavriApplication::callLoginWindow" << function << "no login window";
+        return;
+    }
+    QVariant result;
+    bool called = false;
+    if (!first.isValid())
+        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result));
+    else if (!second.isValid())
+        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, first));
+    else
+        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, first),
+                                          Q_ARG(QVariant, second));
+    if (!called)
+        qWarning() << "TavriApplication::callLoginWindow" << function << "not found in the login window";
 }
 
 void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, const QString &reason)
 {
     qDebug() << "TavriApplication::onLoginStateChanged" << loginState << reason;
-    m_reconnecting = (loginState == LocalUser::DisconnectedReconnecting);
+    switch (loginState) {
+    case LocalUser::LoggedOut:
+        // onLoggedOut still sees whether the user was being reconnected.
+        onLoggedOut(reason);
+        m_reconnecting = false;
+        break;
+    case LocalUser::LoggingIn:
+    case LocalUser::LoggingInVoice:
+        m_reconnecting = false;
+        break;
+    case LocalUser::LoggedIn:
+        onLoggedIn();
+        m_reconnecting = false;
+        break;
+    case LocalUser::LoggingOut:
+        if (m_audioCuesManager)
+            m_audioCuesManager->deinit();
+        m_reconnecting = false;
+        break;
+    case LocalUser::DisconnectedReconnecting:
+        m_reconnecting = true;
+        onReconnecting(reason);
+        break;
+    default:
+        qDebug() << "unknown login state change " << loginState << " reason: " << reason;
+        m_reconnecting = false;
+        break;
+    }
 }
 
 void TavriApplication::onVoiceLoggedIn()
@@ -2390,6 +2466,12 @@ void TavriApplication::onTutorialScreenClosing(QQuickCloseEvent *close)
 void TavriApplication::onReconnecting(const QString &reason)
 {
     qDebug() << "TavriApplication::onReconnecting" << reason;
+    if (m_audioCuesManager)
+        m_audioCuesManager->deinit();
+    if (!reason.isEmpty())
+        qDebug() << "Reconnecting due to" << reason;
+    hideAllFrames();
+    showLoginPrompt(false, false);
 }
 
 void TavriApplication::onRequestSpeakText(const QString &text, bool immediate)
@@ -2436,6 +2518,10 @@ void TavriApplication::onSystemTrayUpdateAvailableMessageClicked(const QString &
 void TavriApplication::onCreateAccountNetworkError(QNetworkReply::NetworkError error)
 {
     qDebug() << "TavriApplication::onCreateAccountNetworkError" << error;
+    if (auto *reply = qobject_cast<QNetworkReply *>(sender()))
+        callLoginWindow("accountCreateFailed", reply->errorString(), true);
+    else
+        callLoginWindow("accountCreateFailed", QString::number(int(error)), true);
 }
 
 void TavriApplication::onVoiceManagerEffectiveRenderDeviceNameChanged(const QString &deviceName)

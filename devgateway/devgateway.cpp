@@ -348,7 +348,7 @@ QJsonObject DevGateway::authenticate(Call& call)
         const QVariantMap account = m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
                                                 {call.field(QStringLiteral("email"))});
         if (account.isEmpty()
-            || !DevGatewayStore::checkPassword(call.rawField(QStringLiteral("password")), account.value("pw_salt").toByteArray(),
+            || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")), account.value("pw_salt").toByteArray(),
                                                account.value("pw_hash").toByteArray()))
             return error(QStringLiteral("Invalid e-mail address or password."), QStringLiteral("not_signed_in"));
         call.me = account.value("id").toLongLong();
@@ -584,7 +584,7 @@ QJsonObject DevGateway::loginUser(Call& call)
     const QVariantMap found = m_store.row(QStringLiteral("SELECT * FROM accounts WHERE email = ?"),
                                           {call.field(QStringLiteral("email"))});
     if (found.isEmpty()
-        || !DevGatewayStore::checkPassword(call.rawField(QStringLiteral("password")), found.value("pw_salt").toByteArray(),
+        || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")), found.value("pw_salt").toByteArray(),
                                            found.value("pw_hash").toByteArray())) {
         // No status, sid or token: the client reports this as a failed sign-in.
         return QJsonObject{{"msg", "Invalid e-mail address or password."}, {"reason", "bad_credentials"}};
@@ -652,7 +652,7 @@ QJsonObject DevGateway::createAccount(Call& call)
     const QByteArray salt = DevGatewayStore::newSalt();
     if (m_store.exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
                                     " VALUES (?, ?, ?, ?, ?, ?)"),
-                     {email, name, name, salt, DevGatewayStore::hashPassword(call.rawField(QStringLiteral("password")), salt), now()}) != 1)
+                     {email, name, name, salt, DevGatewayStore::hashAccountPassword(call.rawField(QStringLiteral("password")), salt), now()}) != 1)
         return fail(QStringLiteral("The account could not be created."));
     return QJsonObject{{"status", "OK"}};
 }

@@ -164,7 +164,7 @@ bool DevGatewayStore::seed()
         exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
                             " VALUES (?, ?, ?, ?, ?, ?)"),
              {QString::fromLatin1(account.email), QString::fromLatin1(account.uname), QString::fromLatin1(account.name),
-              salt, hashPassword(QByteArrayLiteral("tavri-dev"), salt), now});
+              salt, hashAccountPassword(QByteArrayLiteral("tavri-dev"), salt), now});
     }
     const QVariant alice = value(QStringLiteral("SELECT id FROM accounts WHERE email = 'alice@example.test'"));
     QVariant lobby = value(QStringLiteral("SELECT id FROM channels WHERE owner_id = ? AND parent_id IS NULL AND name = 'Lobby'"), {alice});
@@ -290,6 +290,21 @@ bool DevGatewayStore::checkPassword(const QByteArray& password, const QByteArray
     for (int i = 0; i < hash.size(); ++i)
         difference |= static_cast<unsigned char>(candidate.at(i) ^ hash.at(i));
     return difference == 0;
+}
+
+QByteArray DevGatewayStore::clientDigest(const QByteArray& password)
+{
+    return QCryptographicHash::hash(password, QCryptographicHash::Md5).toHex();
+}
+
+QByteArray DevGatewayStore::hashAccountPassword(const QByteArray& password, const QByteArray& salt)
+{
+    return hashPassword(clientDigest(password), salt);
+}
+
+bool DevGatewayStore::checkAccountPassword(const QByteArray& sent, const QByteArray& salt, const QByteArray& hash)
+{
+    return checkPassword(sent, salt, hash) || checkPassword(clientDigest(sent), salt, hash);
 }
 
 QString DevGatewayStore::randomHex(int bytes)

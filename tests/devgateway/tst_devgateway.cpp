@@ -5,6 +5,7 @@
 #include "testenvironment.h"
 #include "devgateway.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
@@ -207,6 +208,14 @@ void DevGatewayTest::signInAndCredentials()
     QCOMPARE(bad.value("reason").toString(), QString("bad_credentials"));
     QVERIFY(!bad.value("msg").toString().isEmpty());
     QVERIFY(!bad.contains("status") && !bad.contains("sid") && !bad.contains("auth_token"));
+
+    // The program signs in with the password's MD5 in lower-case hex; a
+    // digest of the wrong password, or the digest in capitals, is refused.
+    const QString digest = QString::fromLatin1(QCryptographicHash::hash("tavri-dev", QCryptographicHash::Md5).toHex());
+    QCOMPARE(callObject("LoginUser", {{"email", "alice@example.test"}, {"password", digest}}).value("sid").toString().size(), 32);
+    for (const QString &refused : {digest.toUpper(), QString::fromLatin1(QCryptographicHash::hash("wrong", QCryptographicHash::Md5).toHex())})
+        QCOMPARE(callObject("LoginUser", {{"email", "alice@example.test"}, {"password", refused}}).value("reason").toString(),
+                 QString("bad_credentials"));
 
     const QJsonObject ok = callObject("LoginUser", {{"email", "Alice@Example.test"}, {"password", "tavri-dev"}, {"guid", "{g}"}});
     const QString sid = ok.value("sid").toString();
