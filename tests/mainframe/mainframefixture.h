@@ -80,8 +80,8 @@ public:
         view->setContextObject(QStringLiteral("findChannels"), &findChannels);
         view->setContextObject(QStringLiteral("tavriIdentityRealm"), &realm);
         view->setContextObject(QStringLiteral("findInstance"), &findInstance);
-        view->rootContext()->setContextProperty(QStringLiteral("adjustHeight"), false);
-        view->rootContext()->setContextProperty(QStringLiteral("isInviteFriends"), false);
+        view->context()->setContextProperty(QStringLiteral("adjustHeight"), false);
+        view->context()->setContextProperty(QStringLiteral("isInviteFriends"), false);
     }
     // Unloads what this test loaded while its doubles still live.
     ~MainFrameWorld()
@@ -107,7 +107,7 @@ public:
     {
         QQmlComponent component(view->engine());
         component.setData(qml, QUrl(QStringLiteral("qrc:/QML/qml/tavri/menus/TestHost.qml")));
-        QObject *object = component.create(view->rootContext());
+        QObject *object = component.create(view->context());
         if (!object)
             qWarning() << component.errorString();
         else
