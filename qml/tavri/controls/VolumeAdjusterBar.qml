@@ -1,0 +1,28 @@
+import QtQuick 2.5
+
+// A volume slider (step 1) whose dampedValue takes the slider's value
+// 200 ms after the value last changed, so a setting follows a drag once the
+// user stops rather than at every step. `loaded` is lowered by a window
+// while it sets value and dampedValue itself, so that nothing is written
+// back; `isAtLimit` tells the window the bar sits at either end.
+DSlider {
+    id: bar
+    property real dampedValue: value
+    property int dampingInterval: 200
+    property bool loaded: true
+    readonly property bool isAtMinimum: value <= minimumValue
+    readonly property bool isAtMaximum: value >= maximumValue
+    readonly property bool isAtLimit: isAtMinimum || isAtMaximum
+    stepSize: 1
+
+    onValueChanged: dampingTimer.restart()
+
+    Timer {
+        id: dampingTimer
+        interval: bar.dampingInterval
+        onTriggered: {
+            if (bar.dampedValue !== bar.value)
+                bar.dampedValue = bar.value
+        }
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+// A media service for tests: every QMediaPlayer made while it is in use
+// plays through a FakeMediaPlayerControl, which records what it is asked and
+// plays nothing, so tests see setMedia, play and stop without audio.
+//
+// The service reaches QMediaPlayer as a static media-service plug-in. Call
+// FakeMediaService::use() before the first player is made; from then on it
+// is the only media service the test process sees.
+
+#include <QMediaContent>
+#include <QMediaPlayer>
+#include <QMediaPlayerControl>
+#include <QStringList>
+#include <QUrl>
+
+class FakeMediaPlayerControl : public QMediaPlayerControl
+{
+    Q_OBJECT
+
+public:
+    explicit FakeMediaPlayerControl(QObject *parent = nullptr);
+
+    // Every request in order: "setMedia <url>", "play", "pause", "stop",
+    // "seek <ms>", "volume <n>".
+    QStringList calls() const { return m_calls; }
+    void clearCalls() { m_calls.clear(); }
+    QUrl url() const { return m_media.request().url(); }
+
+    // As a playing engine would report it.
+    void advanceTo(qint64 position);
+    void reportDuration(qint64 duration);
+    void reportStatus(QMediaPlayer::MediaStatus status);
+
+    QMediaPlayer::State state() const override { return m_state; }
+    QMediaPlayer::MediaStatus mediaStatus() const override { return m_status; }
+    qint64 duration() const override { return m_duration; }
+    qint64 position() const override { return m_position; }
+    void setPosition(qint64 position) override;
+    int volume() const override { return m_volume; }
+    void setVolume(int volume) override;
+    bool isMuted() const override { return false; }
+    void setMuted(bool) override {}
+    int bufferStatus() const override { return 100; }
+    bool isAudioAvailable() const override { return true; }
+    bool isVideoAvailable() const override { return false; }
+    bool isSeekable() const override { return true; }
+    QMediaTimeRange availablePlaybackRanges() const override;
+    qreal playbackRate() const override { return 1.0; }
+    void setPlaybackRate(qreal) override {}
+    QMediaContent media() const override { return m_media; }
+    const QIODevice *mediaStream() const override { return nullptr; }
+    // Loads at once: a local file that does not exist is invalid media, any
+    // other URL is loaded.
+    void setMedia(const QMediaContent &media, QIODevice *stream) override;
+    void play() override;
+    void pause() override;
+    void stop() override;
+
+private:
+    void setState(QMediaPlayer::State state);
+
+    QStringList m_calls;
+    QMediaContent m_media;
+    QMediaPlayer::State m_state = QMediaPlayer::StoppedState;
+    QMediaPlayer::MediaStatus m_status = QMediaPlayer::NoMedia;
+    qint64 m_duration = 0;
+    qint64 m_position = 0;
+    int m_volume = 100;
+};
+
+namespace FakeMediaService
+{
+
+// Makes the fake the only media service of the process.
+void use();
+// The control behind a player made while the fake is in use; null for any
+// other player.
+FakeMediaPlayerControl *control(QMediaPlayer *player);
+
+} // namespace FakeMediaService
