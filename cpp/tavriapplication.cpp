@@ -178,9 +178,14 @@ TavriApplication::~TavriApplication()
     }
     disconnectAll(m_otherConnections);
 
-    // The views go before the engine they were made with, a child of ours.
+    // The views go before the engine they were made with, a child of ours;
+    // so does an open profile window made with it.
     for (QQuickView *view : allViews())
         delete view;
+    if (QQuickView *profile = TavriIdentityRealmUser::userDetailsView()) {
+        if (m_qmlEngine && profile->engine() == m_qmlEngine)
+            delete profile;
+    }
     m_loginPrompt = nullptr;
     m_mainFrame = nullptr;
     m_settingsWindow = nullptr;
@@ -2683,12 +2688,15 @@ void TavriApplication::onMainScreenClosing(QQuickCloseEvent *close)
 void TavriApplication::onMainScreenVisibilityChanged(QWindow::Visibility visibility)
 {
     qDebug() << "m_mainFrame visibility changed" << visibility;
-    if (visibility == QWindow::Hidden)
+    if (visibility == QWindow::Hidden) {
         onMainScreenClosing(nullptr);
-    const bool shown = visibility != QWindow::Hidden && visibility != QWindow::Minimized;
+        if (m_audioCuesManager)
+            m_audioCuesManager->setMainViewVisible(false);
+        return;
+    }
     if (m_audioCuesManager)
-        m_audioCuesManager->setMainViewVisible(shown);
-    if (shown)
+        m_audioCuesManager->setMainViewVisible(visibility != QWindow::Minimized);
+    if (visibility != QWindow::Minimized)
         invokeRootFunction(m_mainFrame, "recheckHeight");
 }
 

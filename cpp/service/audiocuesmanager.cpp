@@ -644,8 +644,8 @@ void AudioCuesManager::onConversationParticipantAdded(Tavri::IdentityRealmInterf
 {
     if (!identityRealm)
         return;
-    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(conversationID);
-    if (!conversation || isPrivateAddress(conversation->getSipURI()))
+    Conversation *conversation = channelConversation(conversationID);
+    if (!conversation)
         return;
     Tavri::RealmUserInterface *participant = identityRealm->getRealmUser(participantUUID);
     if (!participant)
@@ -691,8 +691,8 @@ void AudioCuesManager::onConversationParticipantRemoved(
     Q_UNUSED(reasonMsg)
     if (!identityRealm)
         return;
-    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(conversationID);
-    if (!conversation || isPrivateAddress(conversation->getSipURI()))
+    Conversation *conversation = channelConversation(conversationID);
+    if (!conversation)
         return;
     Tavri::RealmUserInterface *participant = identityRealm->getRealmUser(participantUUID);
     if (!participant)
@@ -722,8 +722,8 @@ void AudioCuesManager::onConversationDisconnected(
     Q_UNUSED(identityRealm)
     Q_UNUSED(reasonCode)
     Q_UNUSED(reason)
-    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(conversationID);
-    if (!conversation || isPrivateAddress(conversation->getSipURI()))
+    Conversation *conversation = channelConversation(conversationID);
+    if (!conversation)
         return;
     play(AudioCueEventNoPermissionToJoin, QStringList{conversation->getDisplayName()}, true);
 }
@@ -888,6 +888,15 @@ void AudioCuesManager::timerEvent(QTimerEvent *event)
     }
     if (m_keyTimers.contains(id))
         m_pendingKeys.remove(m_keyTimers.take(id));
+}
+
+Conversation *AudioCuesManager::channelConversation(const QString &conversationID)
+{
+    // Private chats (a user's address) announce no joins and leaves.
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(conversationID);
+    if (!conversation || isPrivateAddress(conversation->getSipURI()))
+        return nullptr;
+    return conversation;
 }
 
 void AudioCuesManager::connectServices()

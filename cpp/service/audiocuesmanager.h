@@ -18,6 +18,7 @@
 #include <functional>
 
 class Contact;
+class Conversation;
 class QSpeechManager;
 
 // AudioCuesManager: announces program events with a short sound or a spoken
@@ -135,7 +136,10 @@ public:
     // cues) and after the local user joined the conversation (no one is
     // announced joining it).
     bool inStartupPeriod() const { return m_startupTimerId != 0; }
-    bool inJoinQuietPeriod(const QString &conversationID) const { return m_pendingKeys.contains(conversationID); }
+    bool inJoinQuietPeriod(const QString &conversationID) const
+    {
+        return m_pendingKeys.contains(conversationID);
+    }
     // The media player of an event's alias, null while it has none.
     QMediaPlayer *player(AudioCueEventType event) const;
 
@@ -235,6 +239,9 @@ private:
     };
 
     void connectServices();
+    // The built-in realm's conversation for the id unless it is a private
+    // chat; null for those and for an empty id.
+    static Conversation *channelConversation(const QString &conversationID);
     // The player of `event`, made and wired when it has none.
     QMediaPlayer *ensurePlayer(AudioCueEventType event);
     // The event whose player sent the current signal; -1 when unknown.

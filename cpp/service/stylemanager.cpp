@@ -17,18 +17,8 @@
 #include <cstring>
 #include <memory>
 
-// The QML files live in the resources of the static core library; make sure
-// they are linked and registered whichever program uses the style manager.
-static void initStyleResources()
+namespace
 {
-    static const bool once = [] {
-        Q_INIT_RESOURCE(tavri);
-        return true;
-    }();
-    Q_UNUSED(once);
-}
-
-namespace {
 
 const char kBuiltInStyleUrl[] = "qrc:/QML/qml/tavri/controls/DefaultStyleManager.qml";
 const char kSchemaTypePrefix[] = "StyleManager_QMLTYPE_";
@@ -42,8 +32,8 @@ QQmlEngine *s_sharedEngine = nullptr;
 // A skin name is one folder name: no separators, not "." or "..".
 bool isPlainFolderName(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
 // A QML "var" may reach C++ still wrapped as a script value.
@@ -67,10 +57,8 @@ bool holdsObjectPointer(const QVariant &value)
 
 } // namespace
 
-StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject *parent)
-    : QObject(parent)
+StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject *parent) : QObject(parent)
 {
-    initStyleResources();
     QUrl url(QString::fromLatin1(kBuiltInStyleUrl));
     if (!s_sharedEngine) {
         s_sharedEngine = engine ? engine : new QQmlEngine(QCoreApplication::instance());
@@ -82,6 +70,11 @@ StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject
     if (!stylePath.isEmpty()) {
         url = engine->baseUrl().resolved(QUrl::fromLocalFile(stylePath));
         m_stylePath = stylePath;
+        // A skin file may have changed since it was last read: drop compiled
+        // documents no object uses any more (script functions of destroyed
+        // styles hold them until collected), so it is read afresh.
+        engine->collectGarbage();
+        engine->trimComponentCache();
     }
     if (!s_instance)
         s_instance = this;
@@ -92,7 +85,8 @@ StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject
     m_style = component.create();
     if (m_style && !derivesFromSchema(m_style)) {
         qWarning() << "Unable to load style from:" << url;
-        qWarning() << "... its root" << m_style->metaObject()->className() << "does not derive from StyleManager";
+        qWarning() << "... its root" << m_style->metaObject()->className()
+                   << "does not derive from StyleManager";
         delete m_style;
         m_style = nullptr;
         return;
@@ -182,7 +176,8 @@ QStringList StyleManager::getAvailableStyles()
     for (const QString &directory : directories) {
         const QFileInfoList entries = QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
         for (const QFileInfo &entry : entries) {
-            const QString path = entry.absoluteFilePath() + QLatin1Char('/') + entry.fileName() + QLatin1String(".qml");
+            const QString path =
+                entry.absoluteFilePath() + QLatin1Char('/') + entry.fileName() + QLatin1String(".qml");
             if (!QFileInfo(path).isFile())
                 continue;
             qDebug() << "Testing validity of style located at:" << path;
@@ -209,8 +204,8 @@ bool StyleManager::setStyle(const QString &name)
     }
     const QStringList directories = getSkinDirectories();
     for (const QString &directory : directories) {
-        const QString path = QDir(directory).absolutePath() + QLatin1Char('/') + name + QLatin1Char('/') + name
-            + QLatin1String(".qml");
+        const QString path = QDir(directory).absolutePath() + QLatin1Char('/') + name + QLatin1Char('/') +
+                             name + QLatin1String(".qml");
         if (!QFileInfo(path).isFile())
             continue;
         StyleManager candidate(nullptr, path);
@@ -221,7 +216,8 @@ bool StyleManager::setStyle(const QString &name)
             if (app && app->metaObject()->indexOfMethod("trackEvent(QString,QString,QStringList)") >= 0) {
                 const QStringList details{QStringLiteral("name:") + name, QStringLiteral("path:") + path};
                 QMetaObject::invokeMethod(app, "trackEvent", Q_ARG(QString, QStringLiteral("StyleManager")),
-                                          Q_ARG(QString, QStringLiteral("SetStyle")), Q_ARG(QStringList, details));
+                                          Q_ARG(QString, QStringLiteral("SetStyle")),
+                                          Q_ARG(QStringList, details));
             }
         }
         return applied;
@@ -263,9 +259,10 @@ void StyleManager::reinitAudioCues(QObject *style)
     // The cue sounds are style properties: the application's cue manager
     // (a child of the application object) reads them again.
     QObject *app = QCoreApplication::instance();
-    AudioCuesManager *cues = app ? app->findChild<AudioCuesManager *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
-    Q_UNUSED(cues);
-    Q_UNUSED(style);
+    AudioCuesManager *cues =
+        app ? app->findChild<AudioCuesManager *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (cues)
+        cues->init(style);
 }
 
 void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
@@ -305,9 +302,21 @@ void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
         // tree and die with it.
         if (holdsObjectPointer(sourceValue))
             continue;
-        if (!QQmlProperty::write(target, QString::fromLatin1(property.name()), sourceValue))
+        // A skin may redeclare a property with another type: take its value
+        // only when it converts to a valid value of the type in force.
+        QVariant value = sourceValue;
+        const int type = property.userType();
+        if (type != QMetaType::QVariant && value.userType() != type) {
+            value = unwrapScriptValue(value);
+            if (!value.convert(type) || (type == QMetaType::QColor && !value.value<QColor>().isValid())) {
+                qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to"
+                           << sourceValue;
+                continue;
+            }
+        }
+        if (!QQmlProperty::write(target, QString::fromLatin1(property.name()), value))
             qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to"
-                       << sourceValue;
+                       << value;
     }
 }
 
@@ -339,7 +348,8 @@ QColor StyleManager::takeChatColor()
     qDebug() << "StyleManager::takeChatColor";
     const QList<QColor> colors = getChatColors();
     if (colors.isEmpty()) {
-        qWarning() << "StyleManager::takeChatColor" << "the style has no chat colours";
+        qWarning() << "StyleManager::takeChatColor"
+                   << "the style has no chat colours";
         return QColor();
     }
     if (m_chatColorIndex >= colors.size())

@@ -82,7 +82,7 @@ private:
 
 void TestAlerts::initTestCase()
 {
-    FakeMediaService::use();
+    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
     alertstest::recordBalloons();
     m_web = shelltest::start();
     QVERIFY(alertstest::tray());

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 
+#include "audiocuesmanager.h"
 #include "cfindusers.h"
 #include "localuser.h"
 #include "recentconversations.h"
@@ -217,9 +218,11 @@ void TestWindowLoaders::reloadConnectsOnce()
         mainFrame()->hide();
     }
     QCOMPARE(shelltest::events(capture, QStringLiteral("mainApp.mainFrameClosed")).size(), 3);
+    QVERIFY(!app()->audioCuesManager()->getMainViewVisible());
 
     // One move after a reload saves once.
     app()->showMainFrame();
+    QVERIFY(app()->audioCuesManager()->getMainViewVisible());
     QTRY_COMPARE(app()->geometrySaveTimer(), 0);
     capture.clear();
     const int x = mainFrame()->x() + 1;

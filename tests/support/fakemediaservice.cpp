@@ -4,7 +4,6 @@
 
 #include "fakemediaservice.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMediaService>
 #include <QMediaServiceProviderPlugin>
@@ -118,12 +117,17 @@ private:
 
 } // namespace
 
-class FakeMediaServicePlugin : public QMediaServiceProviderPlugin
+class FakeMediaServicePlugin : public QMediaServiceProviderPlugin, public QMediaServiceFeaturesInterface
 {
     Q_OBJECT
+    Q_INTERFACES(QMediaServiceFeaturesInterface)
     Q_PLUGIN_METADATA(IID "org.qt-project.qt.mediaserviceproviderfactory/5.0" FILE "fakemediaservice.json")
 
 public:
+    QMediaServiceProviderHint::Features supportedFeatures(const QByteArray &) const override
+    {
+        return QMediaServiceProviderHint::LowLatencyPlayback | QMediaServiceProviderHint::StreamPlayback;
+    }
     QMediaService *create(const QString &key) override
     {
         return key == QLatin1String(Q_MEDIASERVICE_MEDIAPLAYER) ? new FakeService : nullptr;
@@ -136,11 +140,9 @@ Q_IMPORT_PLUGIN(FakeMediaServicePlugin)
 namespace FakeMediaService
 {
 
-void use()
+QMediaPlayer *newPlayer(QObject *parent)
 {
-    // Media-service plug-ins installed on the machine would compete with
-    // the fake; without library paths only the static plug-ins are seen.
-    QCoreApplication::setLibraryPaths({});
+    return new QMediaPlayer(parent, QMediaPlayer::LowLatency);
 }
 
 FakeMediaPlayerControl *control(QMediaPlayer *player)

@@ -1,12 +1,15 @@
 #pragma once
 
-// A media service for tests: every QMediaPlayer made while it is in use
-// plays through a FakeMediaPlayerControl, which records what it is asked and
-// plays nothing, so tests see setMedia, play and stop without audio.
+// A media service for tests: a QMediaPlayer made by
+// FakeMediaService::newPlayer() plays through a FakeMediaPlayerControl, which
+// records what it is asked and plays nothing, so tests see setMedia, play and
+// stop without audio. Install newPlayer() as the media player factory of the
+// code under test.
 //
-// The service reaches QMediaPlayer as a static media-service plug-in. Call
-// FakeMediaService::use() before the first player is made; from then on it
-// is the only media service the test process sees.
+// The service reaches QMediaPlayer as a static media-service plug-in that
+// offers low-latency playback, which newPlayer() asks for and the system's
+// media services do not offer, so the fake is chosen even on a machine with
+// real media services installed.
 
 #include <QMediaContent>
 #include <QMediaPlayer>
@@ -72,10 +75,9 @@ private:
 namespace FakeMediaService
 {
 
-// Makes the fake the only media service of the process.
-void use();
-// The control behind a player made while the fake is in use; null for any
-// other player.
+// A player over the fake, with `parent`.
+QMediaPlayer *newPlayer(QObject *parent);
+// The control behind a player made by newPlayer(); null for any other.
 FakeMediaPlayerControl *control(QMediaPlayer *player);
 
 } // namespace FakeMediaService

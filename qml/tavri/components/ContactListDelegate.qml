@@ -30,17 +30,7 @@ Rectangle {
     implicitHeight: 46
     color: "transparent"
 
-    Image {
-        anchors.left: parent.left
-        height: parent.height
-        fillMode: Image.PreserveAspectFit
-        source: styleManager.mainFrameItemSelectHoverlayLeft
-        visible: row.hovered
-    }
-    Image {
-        anchors.fill: parent
-        anchors.leftMargin: 20
-        source: styleManager.mainFrameItemSelectHoverlayRight
+    RowHoverOverlay {
         visible: row.hovered
     }
     MouseArea {

@@ -52,24 +52,12 @@ Rectangle {
             color: styleManager.paneHeaderTextColor
             bold: true
         }
-        Rectangle {
+        UnreadCountBadge {
             id: countBadge
             anchors.right: closeButton.left
             anchors.rightMargin: 6
             anchors.verticalCenter: parent.verticalCenter
-            visible: pane.unreadCount > 0
-            width: visible ? Math.max(18, countText.implicitWidth + 8) : 0
-            height: 16
-            radius: 8
-            color: styleManager.paneUnreadCountColor
-            Text {
-                id: countText
-                anchors.centerIn: parent
-                text: pane.unreadCount
-                color: styleManager.paneUnreadCountTextColor
-                font.family: styleManager.condensedFont
-                font.pointSize: styleManager.tinyFontSize
-            }
+            count: pane.unreadCount
         }
         ImageButton {
             id: closeButton

@@ -44,24 +44,12 @@ Rectangle {
             acceptedButtons: Qt.LeftButton | Qt.RightButton
             onClicked: section.titleClicked(mouse)
         }
-        Rectangle {
+        UnreadCountBadge {
             id: countBadge
             anchors.right: caret.left
             anchors.rightMargin: 6
             anchors.verticalCenter: parent.verticalCenter
-            visible: section.unreadCount > 0
-            width: visible ? Math.max(18, countText.implicitWidth + 8) : 0
-            height: 16
-            radius: 8
-            color: styleManager.paneUnreadCountColor
-            Text {
-                id: countText
-                anchors.centerIn: parent
-                text: section.unreadCount
-                color: styleManager.paneUnreadCountTextColor
-                font.family: styleManager.condensedFont
-                font.pointSize: styleManager.tinyFontSize
-            }
+            count: section.unreadCount
         }
         ImageButton {
             id: caret

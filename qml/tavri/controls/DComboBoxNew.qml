@@ -1,4 +1,5 @@
 import QtQuick 2.5
+import QtQuick.Window 2.2
 
 // A drawn drop-down chooser. `index` (0 at creation) is the selected row;
 // the shown text follows it and the model (the role `textRole`, or the
@@ -26,6 +27,15 @@ FocusScope {
 
     function openPopup() {
         if (combo.enabled && list.count > 0) {
+            // Lift the list onto the window's content so that it draws
+            // over whatever follows the box.
+            var top = combo.Window.contentItem
+            if (top) {
+                var at = combo.mapToItem(top, 0, combo.height)
+                popup.parent = top
+                popup.x = at.x
+                popup.y = at.y
+            }
             popup.visible = true
             combo.forceActiveFocus()
         }

@@ -8,5 +8,5 @@ MenuItem {
     iconSource: bubbleColor === "" ? ""
               : bubbleColor === String(styleManager.presenceOnlineColor) ? "qrc:/textures/user_online_9px-01.png"
               : bubbleColor === String(styleManager.presenceAwayColor) ? "qrc:/textures/user_away_9px-01.png"
-              : ""
+              : "qrc:/textures/user_offline_9px-01.png"
 }

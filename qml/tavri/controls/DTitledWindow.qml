@@ -15,6 +15,7 @@ DTitledWindowBasic {
     property string minimizeToolTip: qsTr("Click to minimize to taskbar")
     property string settingsToolTip: qsTr("Settings")
     property string contextMenuToolTip: qsTr("Click here for menu")
+    titleLeftMargin: showContextMenuButton ? 28 : 10
     signal minimizeClicked()
     signal settingsClicked()
     signal contextMenuClicked()

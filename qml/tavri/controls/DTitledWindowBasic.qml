@@ -17,6 +17,7 @@ DRectangle {
     property bool showResizeGrip: true
     property bool closeOnEscape: true
     property int titleBarHeight: 40
+    property int titleLeftMargin: 10
     property int minimumWidth: 200
     property int minimumHeight: 100
     property int maximumWidth: 16777215
@@ -102,7 +103,7 @@ DRectangle {
         Row {
             id: titleRow
             anchors.left: parent.left
-            anchors.leftMargin: 10
+            anchors.leftMargin: frame.titleLeftMargin
             anchors.right: titleButtons.left
             anchors.verticalCenter: parent.verticalCenter
             spacing: 8

@@ -4,10 +4,11 @@ import QtQuick 2.5
 // 200 ms after the value last changed, so a setting follows a drag once the
 // user stops rather than at every step. `loaded` is lowered by a window
 // while it sets value and dampedValue itself, so that nothing is written
-// back; `isAtLimit` tells the window the bar sits at either end.
+// back; `isAtLimit` tells the window the bar sits at either end. At
+// creation dampedValue is the value.
 DSlider {
     id: bar
-    property real dampedValue: value
+    property real dampedValue: 0
     property int dampingInterval: 200
     property bool loaded: true
     readonly property bool isAtMinimum: value <= minimumValue
@@ -16,6 +17,7 @@ DSlider {
     stepSize: 1
 
     onValueChanged: dampingTimer.restart()
+    Component.onCompleted: dampedValue = value
 
     Timer {
         id: dampingTimer

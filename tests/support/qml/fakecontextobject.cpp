@@ -5,8 +5,7 @@
 #include <QQmlEngine>
 
 FakeContextObject::FakeContextObject(QQmlEngine *engine, QObject *parent)
-    : QQmlPropertyMap(this, parent)
-    , m_engine(engine)
+    : QQmlPropertyMap(this, parent), m_engine(engine)
 {
 }
 
@@ -16,9 +15,9 @@ void FakeContextObject::addMethod(const QString &name, const QVariant &result)
     QQmlEngine::setObjectOwnership(this, QQmlEngine::CppOwnership);
     // A script function that hands its arguments to record(); QML sees it as
     // a method of this object.
-    QJSValue factory = m_engine->evaluate(QStringLiteral(
-        "(function(recorder, name) { return function() {"
-        " return recorder.record(name, Array.prototype.slice.call(arguments)); }; })"));
+    QJSValue factory = m_engine->evaluate(
+        QStringLiteral("(function(recorder, name) { return function() {"
+                       " return recorder.record(name, Array.prototype.slice.call(arguments)); }; })"));
     const QJSValue function = factory.call({m_engine->newQObject(this), QJSValue(name)});
     insert(name, QVariant::fromValue(function));
 }

@@ -25,8 +25,7 @@ class FakeContextObject : public QQmlPropertyMap
     Q_OBJECT
 
 public:
-    struct Call
-    {
+    struct Call {
         QString method;
         QVariantList arguments;
     };

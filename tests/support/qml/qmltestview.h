@@ -6,17 +6,23 @@
 #include <QPoint>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 class FakeContextObject;
+class QQmlComponent;
+class QQmlContext;
+class QQmlEngine;
 
 // QmlTestView: loads one window's (or one control's) QML the way the
 // program shows it, for tests.
 //
-// The view's root context has "styleManager" (the style object of the
-// program's StyleManager, built-in style) and "mainViewer" (the view), plus
+// All views share one QML engine for the process, as the program's windows
+// do, so the style object (the program's StyleManager, made in that engine)
+// lives across views. Each view loads its QML in a context of its own with
+// "styleManager" (that style object) and "mainViewer" (the view), plus
 // whatever fakes or real objects a test adds with setContextObject. Every
 // log line is captured from construction on; qmlWarnings() lists those of
 // warning level or above that name a "qrc:/" or inline QML location, and
@@ -39,7 +45,12 @@ public:
     QmlTestView();
     ~QmlTestView() override;
 
-    // Sets a root context property (before load, so bindings see it).
+    // The engine every view uses.
+    static QQmlEngine *sharedEngine();
+    // The view's own context, in which its QML is created.
+    QQmlContext *context() const { return m_context; }
+
+    // Sets a context property of this view (before load, so bindings see it).
     void setContextObject(const QString &name, QObject *object);
     // Makes a recording fake, owned by the view, and sets it as `name`.
     FakeContextObject *addFake(const QString &name);
@@ -76,6 +87,9 @@ public:
     // QML warnings seen so far (lines naming a QML location), and the check
     // that there are none, which prints them when it fails.
     QStringList qmlWarnings() const;
+    // A warning the test provokes on purpose (a picture that fails to load);
+    // lines matching it are left out of qmlWarnings().
+    void expectQmlWarning(const QRegularExpression &pattern) { m_expected.append(pattern); }
     bool verifyNoQmlWarnings() const;
     LogCapture &log() { return m_log; }
 
@@ -83,11 +97,15 @@ public:
     QImage grab();
 
 private:
+    bool create(QQmlComponent &component);
     bool finishLoad();
 
+    QQmlContext *m_context = nullptr;
+
     LogCapture m_log;
+    QList<QRegularExpression> m_expected;
 };
 
 // Fails the test when the view has logged a QML warning.
-#define QVERIFY_NO_QML_WARNINGS(view)                                                                                  \
+#define QVERIFY_NO_QML_WARNINGS(view)                                                                        \
     QVERIFY2((view).qmlWarnings().isEmpty(), qPrintable((view).qmlWarnings().join(QLatin1Char('\n'))))
