@@ -943,9 +943,7 @@ void TavriApplication::onLocalUserNotificationReceived(const QString &message, c
         qDebug() << "TavriApplication::onLocalUserNotificationReceived" << "not signed in, no balloon";
         return;
     }
-    Tavri::RealmUserInterface *realmUser = realm->getRealmUser(identity->getUid());
-    const QString name = realmUser ? realmUser->getDisplayName() : identity->getDisplayName();
-    const QString title = tr("Notification for %1").arg(name);
+    const QString title = tr("Notification for %1").arg(identity->getDisplayName());
     if (!takeBalloonSlot())
         return;
     if (!m_trayIcon)
@@ -1235,6 +1233,7 @@ void TavriApplication::onParticipantChange(Tavri::IdentityRealmInterface *identi
     notice.user = userObject;
     notice.text = text;
     notice.conversationName = conversationName;
+    notice.sequence = ++m_noticeSequence;
     notice.nameConnection = connect(userObject, SIGNAL(displayNameUpdated(QString)), this,
                                     SLOT(onConversationParticipantDisplayNameUpdated(QString)));
     // A user that goes away takes its notice along.
@@ -1290,7 +1289,8 @@ void TavriApplication::onConversationParticipantDisplayNameUpdated(const QString
         if (it.value().user == user)
             ids.append(it.key());
     }
-    std::sort(ids.begin(), ids.end());
+    std::sort(ids.begin(), ids.end(),
+              [this](int a, int b) { return m_timers.value(a).sequence < m_timers.value(b).sequence; });
     for (int id : qAsConst(ids)) {
         const PendingNotice notice = takePendingNotice(id);
         showParticipantNotice(notice.text, notice.conversationName, displayName);

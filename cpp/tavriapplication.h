@@ -526,6 +526,8 @@ private:
         QString conversationName;
         QMetaObject::Connection nameConnection;
         QMetaObject::Connection endConnection;
+        // Notices are told in the order they were queued.
+        quint64 sequence = 0;
     };
 
     // Connects signal to slot (SIGNAL()/SLOT() texts) and files the
@@ -598,6 +600,7 @@ private:
     QAction *m_showAsAwayAction = nullptr;
     bool m_showUi = true;
     QHash<int, PendingNotice> m_timers;
+    quint64 m_noticeSequence = 0;
     QStringList m_startupLinks;
     // The "-svc" value given at start (the text after "-svc").
     QString m_headlessArgument;

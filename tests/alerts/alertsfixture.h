@@ -104,7 +104,7 @@ inline bool signIn(FakeWebService *web, const QString &displayName)
     user->onVoiceLoggedIn();
     if (!user->tavriidentity() || user->getLoginState() != LocalUser::LoggedIn)
         return false;
-    user->tavriidentity()->setDisplayName(displayName);
+    user->tavriidentity()->setUname(displayName);
     return true;
 }
 
