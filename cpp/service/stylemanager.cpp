@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJSValue>
@@ -78,6 +79,13 @@ StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject
     }
     if (!s_instance)
         s_instance = this;
+
+    // A style loads fonts, which a process without a GUI application cannot
+    // do (Qt crashes in the font database): such a process has no style.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        qWarning() << "StyleManager: no GUI application, style not loaded from:" << url;
+        return;
+    }
 
     QQmlComponent component(engine, url);
     if (!component.isReady())

@@ -48,6 +48,23 @@ inline FakeWebService *start()
     return web;
 }
 
+// The context properties that every window's context holds.
+inline const QStringList &commonContextProperties()
+{
+    static const QStringList names = {QStringLiteral("mainApp"),
+                                      QStringLiteral("localUser"),
+                                      QStringLiteral("storageManager"),
+                                      QStringLiteral("voiceManager"),
+                                      QStringLiteral("localUserNotifications"),
+                                      QStringLiteral("findChannels"),
+                                      QStringLiteral("filePicker"),
+                                      QStringLiteral("tones"),
+                                      QStringLiteral("adjustHeight"),
+                                      QStringLiteral("tavriIdentityRealm"),
+                                      QStringLiteral("styleManager")};
+    return names;
+}
+
 // The analytics events of `name` ("Category.Label") that the capture holds,
 // each as its parameter list's text.
 inline QStringList events(const LogCapture &capture, const QString &name)

@@ -17,18 +17,6 @@
 namespace
 {
 
-const QStringList kCommonProperties = {QStringLiteral("mainApp"),
-                                       QStringLiteral("localUser"),
-                                       QStringLiteral("storageManager"),
-                                       QStringLiteral("voiceManager"),
-                                       QStringLiteral("localUserNotifications"),
-                                       QStringLiteral("findChannels"),
-                                       QStringLiteral("filePicker"),
-                                       QStringLiteral("tones"),
-                                       QStringLiteral("adjustHeight"),
-                                       QStringLiteral("tavriIdentityRealm"),
-                                       QStringLiteral("styleManager")};
-
 // The application's own members of one kind, by name, in declaration order
 // (overloads and default-argument forms once).
 QStringList ownMethods(QMetaMethod::MethodType type, QMetaMethod::Access access)
@@ -139,12 +127,12 @@ void TestQmlInterface::commonContextProperties()
     LogCapture capture(LogCapture::ForwardWarnings);
     QQuickView view(app()->qmlEngine(), nullptr);
     app()->setQmlRootContextProperties(view.rootContext());
-    for (const QString &name : kCommonProperties)
+    for (const QString &name : shelltest::commonContextProperties())
         QVERIFY2(view.rootContext()->contextProperty(name).isValid(), qPrintable(name));
 
     // A window binding to each at load sees a value, and nothing warns.
     QString probe = QStringLiteral("import QtQuick 2.15\nItem {\n");
-    for (const QString &name : kCommonProperties)
+    for (const QString &name : shelltest::commonContextProperties())
         probe += QStringLiteral("    property var p_%1: %1\n").arg(name);
     probe += QStringLiteral("}\n");
     QTemporaryDir folder;
@@ -155,7 +143,7 @@ void TestQmlInterface::commonContextProperties()
     view.setSource(QUrl::fromLocalFile(file.fileName()));
     QCOMPARE(view.status(), QQuickView::Ready);
     QObject *root = view.rootObject();
-    for (const QString &name : kCommonProperties) {
+    for (const QString &name : shelltest::commonContextProperties()) {
         const QVariant value = root->property(qPrintable(QStringLiteral("p_") + name));
         QVERIFY2(value.isValid(), qPrintable(name));
         if (name != QLatin1String("adjustHeight"))

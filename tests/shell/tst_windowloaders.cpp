@@ -21,18 +21,6 @@
 namespace
 {
 
-const QStringList kCommonProperties = {QStringLiteral("mainApp"),
-                                       QStringLiteral("localUser"),
-                                       QStringLiteral("storageManager"),
-                                       QStringLiteral("voiceManager"),
-                                       QStringLiteral("localUserNotifications"),
-                                       QStringLiteral("findChannels"),
-                                       QStringLiteral("filePicker"),
-                                       QStringLiteral("tones"),
-                                       QStringLiteral("adjustHeight"),
-                                       QStringLiteral("tavriIdentityRealm"),
-                                       QStringLiteral("styleManager")};
-
 StorageManager *storage()
 {
     return StorageManager::getInstance();
@@ -373,7 +361,7 @@ void TestWindowLoaders::loaders()
     QVERIFY(view->flags() & Qt::FramelessWindowHint);
     QCOMPARE(bool(view->flags() & Qt::WindowMinimizeButtonHint), minimizeButton);
     QCOMPARE(view->resizeMode(), QQuickView::SizeRootObjectToView);
-    for (const QString &name : kCommonProperties + localProperties)
+    for (const QString &name : shelltest::commonContextProperties() + localProperties)
         QVERIFY2(app()->windowContext(view)->contextProperty(name).isValid(), qPrintable(name));
     QCOMPARE(app()->windowContext(view)->contextProperty(QStringLiteral("mainViewer")).value<QObject *>(),
              static_cast<QObject *>(view));
@@ -452,8 +440,8 @@ void TestWindowLoaders::profileWindowIsAProgramWindow()
     QVERIFY(view->isVisible());
     QCOMPARE(view->status(), QQuickView::Ready);
     QCOMPARE(view->transientParent(), static_cast<QWindow *>(mainFrame()));
-    for (const QString &name :
-         kCommonProperties + QStringList{QStringLiteral("mainViewer"), QStringLiteral("userToShow")})
+    for (const QString &name : shelltest::commonContextProperties() +
+                                   QStringList{QStringLiteral("mainViewer"), QStringLiteral("userToShow")})
         QVERIFY2(app()->windowContext(view)->contextProperty(name).isValid(), qPrintable(name));
     QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
     emit view->closing(nullptr);
