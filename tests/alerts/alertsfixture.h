@@ -63,8 +63,7 @@ protected:
     }
 };
 
-namespace alertstest
-{
+namespace alertstest {
 
 inline AlertsApplication *app()
 {
@@ -82,8 +81,7 @@ inline QList<SystemTrayIcon::Balloon> &balloons()
 // the process.
 inline void recordBalloons()
 {
-    SystemTrayIcon::setBalloonHook(
-        [](const SystemTrayIcon::Balloon &balloon) { balloons().append(balloon); });
+    SystemTrayIcon::setBalloonHook([](const SystemTrayIcon::Balloon &balloon) { balloons().append(balloon); });
 }
 
 inline SystemTrayIcon *tray()
@@ -99,8 +97,8 @@ inline bool signIn(FakeWebService *web, const QString &displayName)
     web->reply(QStringLiteral("LoginUser"), QJsonObject());
     LocalUser *user = LocalUser::getLocalUser();
     user->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    user->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), QString(), QString(), QString(),
-                               QString(), QString(), QString(), QString(), QString());
+    user->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), QString(), QString(), QString(), QString(),
+                               QString(), QString(), QString(), QString());
     user->onVoiceLoggedIn();
     if (!user->tavriidentity() || user->getLoginState() != LocalUser::LoggedIn)
         return false;
@@ -110,5 +108,5 @@ inline bool signIn(FakeWebService *web, const QString &displayName)
 
 } // namespace alertstest
 
-#define TAVRI_ALERTS_TEST_MAIN(TestObject, applicationId)                                                    \
+#define TAVRI_ALERTS_TEST_MAIN(TestObject, applicationId)                                                              \
     TAVRI_SHELL_TEST_MAIN_WITH(AlertsApplication, TestObject, applicationId)

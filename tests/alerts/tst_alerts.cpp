@@ -22,8 +22,7 @@
 using alertstest::app;
 using alertstest::balloons;
 
-namespace
-{
+namespace {
 
 const QString kLobbyHandle = QStringLiteral("session-lobby");
 
@@ -117,15 +116,13 @@ void TestAlerts::errorAlerts_data()
                                  << "Failed to add channel.";
     QTest::newRow("edit channel") << "editChannel"
                                   << "Failed to change channel information.";
-    QTest::newRow("audio device")
-        << "audioDevice"
-        << "There is a problem with your audio device. Please ensure you have an active "
-           "input and output audio device.";
+    QTest::newRow("audio device") << "audioDevice"
+                                  << "There is a problem with your audio device. Please ensure you have an active "
+                                     "input and output audio device.";
     QTest::newRow("echo") << "echo"
                           << "Cannot be in echo channel while in another channel.";
-    QTest::newRow("join timed out")
-        << "timeout"
-        << "Problem joining Lobby: connection timed out.  Please try again later.";
+    QTest::newRow("join timed out") << "timeout"
+                                    << "Problem joining Lobby: connection timed out.  Please try again later.";
     QTest::newRow("join timed out, unknown session")
         << "timeoutUnknown"
         << "Problem joining session-x: connection timed out.  Please try again later.";
@@ -177,8 +174,7 @@ void TestAlerts::errorAlerts()
         Conversation *echo = realm->getConversation(Conversation::echoChannelURI());
         QVERIFY(echo);
         echo->setJoinState(Conversation::Joined);
-        realm->getConversation(QStringLiteral("sip:confctl-42@voice.test"))
-            ->requestJoinConversation(QString());
+        realm->getConversation(QStringLiteral("sip:confctl-42@voice.test"))->requestJoinConversation(QString());
         echo->setJoinState(Conversation::NotJoined);
     }
     QCOMPARE(balloons().size(), 1);
@@ -195,9 +191,8 @@ void TestAlerts::missingPlaybackFileIsAnSdkError()
     app()->onFileNotFoundForPlayback(QStringLiteral("/nowhere/ring.wav"));
     const QString label =
         QStringLiteral("SDK(1043) ") + QString::fromUtf8(ox_get_error_string(1043)) + QStringLiteral(": ");
-    QCOMPARE(
-        shelltest::events(capture, QStringLiteral("Error.") + label),
-        QStringList{QStringLiteral("(\"m:Could not find file for playback: /nowhere/ring.wav\", \"s:\")")});
+    QCOMPARE(shelltest::events(capture, QStringLiteral("Error.") + label),
+             QStringList{QStringLiteral("(\"m:Could not find file for playback: /nowhere/ring.wav\", \"s:\")")});
 }
 
 void TestAlerts::shortenedLinkGoesToTheClipboard()
@@ -237,8 +232,7 @@ void TestAlerts::sdkErrorEvents()
     QVERIFY(!LocalUser::getLocalUser()->isIdle());
     LogCapture capture;
     app()->onSdkError(code, QStringLiteral("request failed"), QStringLiteral("status"));
-    const QString label =
-        QStringLiteral("SDK(%1) %2: ").arg(code).arg(QString::fromUtf8(ox_get_error_string(code)));
+    const QString label = QStringLiteral("SDK(%1) %2: ").arg(code).arg(QString::fromUtf8(ox_get_error_string(code)));
     QCOMPARE(shelltest::events(capture, category + QLatin1Char('.') + label),
              QStringList{QStringLiteral("(\"m:request failed\", \"s:status\")")});
     QVERIFY(balloons().isEmpty());
@@ -266,9 +260,7 @@ void TestAlerts::connectorEvents()
     QCOMPARE(changed.count(), 1);
     QCOMPARE(shelltest::events(capture, QStringLiteral("Error.SDKConnectorCreate")),
              QStringList{QStringLiteral("(\"m:Could not resolve host\")")});
-    QCOMPARE(capture.find(QtWarningMsg, QStringLiteral("TavriApplication: Connector create failed handler"))
-                 .size(),
-             1);
+    QCOMPARE(capture.find(QtWarningMsg, QStringLiteral("TavriApplication: Connector create failed handler")).size(), 1);
     // The message waits for the network.
     app()->checkNetworkStatus();
     QCOMPARE(app()->connectorErrorMessage(), QStringLiteral("Could not resolve host"));
@@ -300,8 +292,8 @@ void TestAlerts::auxAudioPropertiesEmitOnChange()
     // One value changed: only its signal.
     app()->onAuxAudioPropertiesReceived(true, 41, 0.5, true, 60, 0.25);
     QCOMPARE(spies.at(1)->count(), 2);
-    QCOMPARE(spies.at(0)->count() + spies.at(2)->count() + spies.at(3)->count() + spies.at(4)->count() +
-                 spies.at(5)->count(),
+    QCOMPARE(spies.at(0)->count() + spies.at(2)->count() + spies.at(3)->count() + spies.at(4)->count()
+                 + spies.at(5)->count(),
              5);
     qDeleteAll(spies);
 }
@@ -310,14 +302,12 @@ void TestAlerts::inviteAnswersInKeyOrder()
 {
     QSignalSpy answers(app(), &TavriApplication::inviteUsersResponses);
     QMap<QString, QStringList> byStatus;
-    byStatus.insert(QStringLiteral("b"),
-                    {QStringLiteral("x@example.test"), QStringLiteral("y@example.test")});
+    byStatus.insert(QStringLiteral("b"), {QStringLiteral("x@example.test"), QStringLiteral("y@example.test")});
     byStatus.insert(QStringLiteral("a"), {QStringLiteral("z@example.test")});
     app()->onInviteUsersResponses(byStatus);
     QCOMPARE(answers.count(), 1);
     QCOMPARE(answers.first().first().toStringList(),
-             QStringList({QStringLiteral("a:\nz@example.test"),
-                          QStringLiteral("b:\nx@example.test\ny@example.test")}));
+             QStringList({QStringLiteral("a:\nz@example.test"), QStringLiteral("b:\nx@example.test\ny@example.test")}));
 }
 
 void TestAlerts::presenceSetsTrayActions_data()
@@ -404,7 +394,7 @@ void TestAlerts::reconnectingHidesFramesFirst()
 {
     app()->showMainFrame();
     QVERIFY(visible(app()->mainFrame()));
-    QVERIFY(app()->audioCuesManager()->isInitialized());
+    app()->audioCuesManager()->init();
     bool loginShownBeforeHiding = true;
     QMetaObject::Connection probe = connect(app(), &TavriApplication::hideFramesRequested, this,
                                             [&] { loginShownBeforeHiding = visible(app()->loginPrompt()); });

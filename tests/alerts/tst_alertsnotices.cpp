@@ -19,8 +19,7 @@
 using alertstest::app;
 using alertstest::balloons;
 
-namespace
-{
+namespace {
 
 const QString kLobby = QStringLiteral("sip:confctl-77@voice.test");
 const QString kPrivate = QStringLiteral("sip:u-peer@voice.test");
@@ -134,8 +133,7 @@ void TestAlertsNotices::notificationBalloonRateLimit_data()
     QTest::addColumn<QList<bool>>("shown");
     QTest::newRow("1500 ms apart, then 2500 ms after the first")
         << QList<int>{0, 1500, 2500} << QList<bool>{true, false, true};
-    QTest::newRow("2000 ms is too soon, 2001 ms is not")
-        << QList<int>{0, 2000, 2001} << QList<bool>{true, false, true};
+    QTest::newRow("2000 ms is too soon, 2001 ms is not") << QList<int>{0, 2000, 2001} << QList<bool>{true, false, true};
     QTest::newRow("clock set back") << QList<int>{0, -60000, -59000} << QList<bool>{true, true, false};
 }
 
@@ -224,8 +222,8 @@ void TestAlertsNotices::participantNotices()
     if (joined)
         app()->onConversationParticipantAdded(realm, kLobby, uuid);
     else
-        app()->onConversationParticipantRemoved(
-            realm, kLobby, uuid, Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+        app()->onConversationParticipantRemoved(realm, kLobby, uuid,
+                                                Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
     QCOMPARE(messages(), text.isEmpty() ? QStringList() : QStringList{text});
     QVERIFY(app()->pendingNoticeTimers().isEmpty());
 }
@@ -236,12 +234,12 @@ void TestAlertsNotices::privateChatsAnnounceNoOneComingOrGoing()
     app()->onConversationParticipantAdded(TavriIdentityRealm::getInstance(), kPrivate, ownUid());
     app()->onConversationParticipantRemoved(&m_realm, kPrivate, QStringLiteral("ann"),
                                             Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
-    app()->onConversationDisconnected(&m_realm, kPrivate,
-                                      Tavri::IdentityRealmInterface::DisconnectReasonAccessDenied, QString());
+    app()->onConversationDisconnected(&m_realm, kPrivate, Tavri::IdentityRealmInterface::DisconnectReasonAccessDenied,
+                                      QString());
     QVERIFY(balloons().isEmpty());
     // A message in a private chat does show.
-    app()->onConversationTextMessageReceived(&m_realm, kPrivate, QStringLiteral("ann"), ownUid(),
-                                             QStringLiteral("hi"), QDateTime());
+    app()->onConversationTextMessageReceived(&m_realm, kPrivate, QStringLiteral("ann"), ownUid(), QStringLiteral("hi"),
+                                             QDateTime());
     QCOMPARE(messages(), QStringList{QStringLiteral("hi")});
 }
 
@@ -268,22 +266,21 @@ void TestAlertsNotices::disconnectReasons()
     QFETCH(bool, popupsOthers);
     QFETCH(QString, text);
     setPopups(popupsOthers, true);
-    app()->onConversationDisconnected(
-        &m_realm, kLobby, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode(code), QString());
+    app()->onConversationDisconnected(&m_realm, kLobby,
+                                      Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode(code), QString());
     QCOMPARE(messages(), text.isEmpty() ? QStringList() : QStringList{text});
 }
 
 void TestAlertsNotices::disconnectWithoutRealm()
 {
     LogCapture capture;
-    app()->onConversationDisconnected(
-        nullptr, kLobby, Tavri::IdentityRealmInterface::DisconnectReasonPasswordRequired, QString());
+    app()->onConversationDisconnected(nullptr, kLobby, Tavri::IdentityRealmInterface::DisconnectReasonPasswordRequired,
+                                      QString());
     const QList<CapturedLine> reports =
         capture.find(QtCriticalMsg, QStringLiteral("Assertion Failure - 'identityRealm'"));
     QCOMPARE(reports.size(), 1);
     QVERIFY(QString::fromUtf8(reports.first().file).contains(QLatin1String("tavriapplication")));
-    QVERIFY(
-        QString::fromUtf8(reports.first().function).contains(QLatin1String("onConversationDisconnected")));
+    QVERIFY(QString::fromUtf8(reports.first().function).contains(QLatin1String("onConversationDisconnected")));
     QVERIFY(balloons().isEmpty());
 }
 
@@ -305,8 +302,8 @@ void TestAlertsNotices::nameArrivingFirstIsShownOnce()
     m_realm.add(QStringLiteral("marker"), QString());
     app()->onConversationParticipantAdded(&m_realm, kLobby, QStringLiteral("marker"));
     QTRY_COMPARE_WITH_TIMEOUT(balloons().size(), 2, 15000);
-    QCOMPARE(messages(), QStringList({QStringLiteral("Bo has joined Lobby"),
-                                      QStringLiteral("Someone has joined Lobby")}));
+    QCOMPARE(messages(),
+             QStringList({QStringLiteral("Bo has joined Lobby"), QStringLiteral("Someone has joined Lobby")}));
     m_realm.remove(QStringLiteral("marker"));
     m_realm.remove(QStringLiteral("late"));
 }
@@ -321,8 +318,8 @@ void TestAlertsNotices::unknownNamesBecomeSomeone()
                                             Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
     QCOMPARE(app()->pendingNoticeTimers().size(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(balloons().size(), 2, 15000);
-    QCOMPARE(messages(), QStringList({QStringLiteral("Someone has left Lobby"),
-                                      QStringLiteral("Someone has joined Lobby")}));
+    QCOMPARE(messages(),
+             QStringList({QStringLiteral("Someone has left Lobby"), QStringLiteral("Someone has joined Lobby")}));
     QVERIFY(app()->pendingNoticeTimers().isEmpty());
     m_realm.remove(QStringLiteral("joiner"));
     m_realm.remove(QStringLiteral("leaver"));
@@ -335,8 +332,7 @@ void TestAlertsNotices::oneNameCompletesEveryWaitingNotice()
     app()->onConversationParticipantRemoved(&m_realm, kLobby, QStringLiteral("quick"),
                                             Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
     quick->rename(QStringLiteral("Cy"));
-    QCOMPARE(messages(),
-             QStringList({QStringLiteral("Cy has joined Lobby"), QStringLiteral("Cy has left Lobby")}));
+    QCOMPARE(messages(), QStringList({QStringLiteral("Cy has joined Lobby"), QStringLiteral("Cy has left Lobby")}));
     QVERIFY(app()->pendingNoticeTimers().isEmpty());
     m_realm.remove(QStringLiteral("quick"));
 }
@@ -369,11 +365,10 @@ void TestAlertsNotices::namesAndTextsShownAsWritten()
     app()->onConversationParticipantRemoved(&m_realm, room, QStringLiteral("late"),
                                             Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
     late->rename(QStringLiteral("%1%2") + longName);
-    QCOMPARE(
-        messages(),
-        QStringList({SystemTrayIcon::plainText(QStringLiteral("50%2 <i>off</i> has joined Room %1 & <b>")),
-                     SystemTrayIcon::plainText(QStringLiteral("%1%2") + longName +
-                                               QStringLiteral(" has left Room %1 & <b>"))}));
+    QCOMPARE(messages(),
+             QStringList({SystemTrayIcon::plainText(QStringLiteral("50%2 <i>off</i> has joined Room %1 & <b>")),
+                          SystemTrayIcon::plainText(QStringLiteral("%1%2") + longName
+                                                    + QStringLiteral(" has left Room %1 & <b>"))}));
     m_realm.remove(QStringLiteral("odd"));
     m_realm.remove(QStringLiteral("late"));
 }
@@ -381,8 +376,7 @@ void TestAlertsNotices::namesAndTextsShownAsWritten()
 void TestAlertsNotices::chatBalloons()
 {
     app()->onConversationTextMessageReceived(&m_realm, kLobby, QStringLiteral("ann"), QString(),
-                                             QStringLiteral("<b>hi</b> & bye"),
-                                             QDateTime::currentDateTimeUtc());
+                                             QStringLiteral("<b>hi</b> & bye"), QDateTime::currentDateTimeUtc());
     QCOMPARE(balloons().size(), 1);
     const SystemTrayIcon::Balloon &balloon = balloons().first();
     QCOMPARE(balloon.title, QStringLiteral("Chat message from: Ann"));
@@ -397,8 +391,8 @@ void TestAlertsNotices::chatBalloons()
     app()->onConversationTextMessageReceived(TavriIdentityRealm::getInstance(), kLobby, ownUid(), QString(),
                                              QStringLiteral("mine"), QDateTime());
     setPopups(true, false);
-    app()->onConversationTextMessageReceived(&m_realm, kLobby, QStringLiteral("ann"), QString(),
-                                             QStringLiteral("off"), QDateTime());
+    app()->onConversationTextMessageReceived(&m_realm, kLobby, QStringLiteral("ann"), QString(), QStringLiteral("off"),
+                                             QDateTime());
     QCOMPARE(balloons().size(), 1);
 }
 
@@ -408,8 +402,8 @@ void TestAlertsNotices::chatSharesTheRateLimit()
     const QDateTime start = app()->now;
     app()->onLocalUserNotificationReceived(QStringLiteral("notice"), QString());
     app()->now = start.addMSecs(1000);
-    app()->onConversationTextMessageReceived(&m_realm, kLobby, QStringLiteral("ann"), QString(),
-                                             QStringLiteral("soon"), QDateTime());
+    app()->onConversationTextMessageReceived(&m_realm, kLobby, QStringLiteral("ann"), QString(), QStringLiteral("soon"),
+                                             QDateTime());
     // Had the dropped message taken the time, this would be too soon.
     app()->now = start.addMSecs(2001);
     app()->onConversationTextMessageReceived(&m_realm, kLobby, QStringLiteral("ann"), QString(),

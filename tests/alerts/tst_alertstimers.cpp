@@ -14,8 +14,7 @@
 
 using alertstest::app;
 
-namespace
-{
+namespace {
 
 const QString kResolveError = QStringLiteral("Could not resolve host");
 
@@ -159,8 +158,7 @@ void TestAlertsTimers::lostVoiceServer()
     for (const QList<QVariant> &arguments : changed)
         signalled.append(arguments.first().toBool());
     QCOMPARE(signalled, states);
-    QCOMPARE(shelltest::events(capture, QStringLiteral("Application.VoiceServerConnectionFailure")).size(),
-             1);
+    QCOMPARE(shelltest::events(capture, QStringLiteral("Application.VoiceServerConnectionFailure")).size(), 1);
     if (networkUp) {
         QVERIFY(app()->connectorErrorMessage().isEmpty());
         QCOMPARE(connectorRequests(), before + 1);
