@@ -52,6 +52,10 @@ public:
     int dockingArea() const { return m_dockingArea; }
     // A balloon is considered on screen, from its showing to its fade-out.
     bool messageShowing() const { return m_messageShowing; }
+    // The click callback of the balloon on screen: the slot's name and its
+    // argument; empty for a plain balloon and after the fade-out.
+    QString callbackMethod() const { return m_callbackMethod; }
+    QString callbackArgument() const { return m_callbackArgument; }
 
     // Where a markup character would start a tag or an entity, a zero-width
     // word joiner follows it, so notification servers and balloon labels

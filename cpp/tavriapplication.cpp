@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QMutex>
+#include <QNetworkInterface>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QQmlComponent>
@@ -48,6 +49,7 @@
 #include "realmidentitylist.h"
 #include "recentconversation.h"
 #include "recentconversations.h"
+#include "reportassertionfailure.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
@@ -75,6 +77,13 @@ const int kMainFrameMinimumHeight = 600;
 // A window this narrow or low (or less) is not a placement worth keeping.
 const int kSmallestSavedExtent = 50;
 const int kCascadeStep = 40;
+// Balloons of the notification kind are shown at most once in this time.
+const qint64 kBalloonIntervalMs = 2000;
+const int kNotificationBalloonMs = 5000;
+const int kInformationBalloonMs = 10000;
+// A participant notice waits this long for the participant's name.
+const int kJoinNoticeWaitMs = 2000;
+const int kLeaveNoticeWaitMs = 1000;
 
 // Warnings of the program's own QML files become "Error" events. The log
 // handler may run on any thread; the event is sent from the GUI thread.
@@ -129,9 +138,7 @@ TavriApplication::~TavriApplication()
             killTimer(*timerId);
         *timerId = 0;
     }
-    for (auto it = m_timers.cbegin(); it != m_timers.cend(); ++it)
-        killTimer(it.key());
-    m_timers.clear();
+    clearPendingNotices();
 
     delete m_audioCuesManager;
     m_audioCuesManager = nullptr;
@@ -731,9 +738,7 @@ void TavriApplication::onAppExit()
             killTimer(*timerId);
         *timerId = 0;
     }
-    for (auto it = m_timers.cbegin(); it != m_timers.cend(); ++it)
-        killTimer(it.key());
-    m_timers.clear();
+    clearPendingNotices();
     emit exiting();
     quit();
 }
@@ -774,12 +779,32 @@ void TavriApplication::onProtocolMessageReceived(const QString &sMessage)
 // The application's ends of the start-up wiring whose handling is still to
 // come: each logs what arrived.
 
+template <typename Model>
+QString TavriApplication::applyPreferredDevice(Model *devices, const QString &key)
+{
+    StorageManager *storage = StorageManager::getInstance();
+    const QString name = storage->getSettingsValue(key, QString()).toString();
+    if (name.isEmpty())
+        return name;
+    storage->setSettingsValue(key, name);
+    if (devices)
+        devices->setCurrentDeviceById(name);
+    return name;
+}
+
 void TavriApplication::onLoggedIn()
 {
     ox_set_application_crash_data("app_logged_in");
-    qDebug() << "TavriApplication::onLoggedIn";
-    // The main frame replaces a login window that is on show; a login that
-    // happens while it is hidden shows nothing.
+    const QString renderDevice =
+        applyPreferredDevice(getRenderDevices(), QStringLiteral("settingsPreferredAudioOutputDevice"));
+    const QString captureDevice =
+        applyPreferredDevice(getCaptureDevices(), QStringLiteral("settingsPreferredAudioInputDevice"));
+    qDebug().noquote().nospace() << "TavriApplication::onLoggedIn"
+                                 << ": preferredCaptureDevice: " << captureDevice
+                                 << ", preferredRenderDevice: " << renderDevice;
+
+    // The main frame replaces the login window; while that is not shown (a
+    // headless start, a second login of the run) no window opens here.
     if (m_loginPrompt && m_loginPrompt->isVisible()) {
         m_loginPrompt->hide();
         showMainFrame(false);
@@ -788,12 +813,32 @@ void TavriApplication::onLoggedIn()
     }
     if (m_showAsAwayAction)
         m_showAsAwayAction->setVisible(true);
+    if (m_audioCuesManager)
+        m_audioCuesManager->init(m_style);
+
+    if (m_postCallSurveyStartNum == 0) {
+        m_postCallSurveyStartNum = StorageManager::getInstance()
+                                       ->getDefaultSettings(QStringLiteral("settingsPostCallSurveyStartNum"), 2)
+                                       .toUInt();
+        TavriIdentityRealm::getInstance()->setPostCallSurveyCountdown(m_postCallSurveyStartNum);
+    }
 }
 
 void TavriApplication::onLoggedOut(const QString &reason)
 {
     qDebug() << "TavriApplication::onLoggedOut" << reason;
+    if (m_audioCuesManager)
+        m_audioCuesManager->deinit();
+    stopCaptureTest();
+    stopRenderTest();
+    if (m_audioCuesManager)
+        m_audioCuesManager->stopSpeaking();
+    // A reconnect that gave up has shown the reduced login window already:
+    // it stays, so that the user is not left without any window.
+    const bool keepLoginWindow = m_reconnecting && m_loginPrompt && m_loginPrompt->isVisible();
     hideAllFrames();
+    if (keepLoginWindow)
+        m_loginPrompt->show();
     if (!reason.isEmpty())
         qDebug() << "Logged out due to" << reason;
     if (m_showAsOnlineAction)
@@ -809,42 +854,44 @@ void TavriApplication::onNewInstall()
     qDebug() << "TavriApplication::onNewInstall";
 }
 
+namespace {
+
+// Calls a function of the view's root object with arguments; nothing when
+// the view or its root is missing.
+void callLoginRoot(QQuickView *view, const char *function, const QVariant &first = QVariant(),
+                   const QVariant &second = QVariant(), int argumentCount = 0)
+{
+    QQuickItem *root = view ? view->rootObject() : nullptr;
+    if (!root) {
+        qDebug() << "TavriApplication: no login window for" << function;
+        return;
+    }
+    bool called = false;
+    if (argumentCount == 0)
+        called = QMetaObject::invokeMethod(root, function);
+    else if (argumentCount == 1)
+        called = QMetaObject::invokeMethod(root, function, Q_ARG(QVariant, first));
+    else
+        called = QMetaObject::invokeMethod(root, function, Q_ARG(QVariant, first), Q_ARG(QVariant, second));
+    if (!called)
+        qWarning() << "TavriApplication: the login window has no function" << function;
+}
+
+} // namespace
+
 void TavriApplication::onCreateAccountFailed(const QString &message)
 {
-    qDebug() << "TavriApplication::onCreateAccountFailed" << message;
-    callLoginWindow("accountCreateFailed", message, false);
+    callLoginRoot(m_loginPrompt, "accountCreateFailed", message, false, 2);
 }
 
 void TavriApplication::onCreateAccountSucceeded()
 {
-    qDebug() << "TavriApplication::onCreateAccountSucceeded";
-    callLoginWindow("accountCreated");
+    callLoginRoot(m_loginPrompt, "accountCreated");
 }
 
 void TavriApplication::onCheckUsernameResponse(const QString &response)
 {
-    qDebug() << "TavriApplication::onCheckUsernameResponse" << response;
-    callLoginWindow("checkedUsernameAvailability", response);
-}
-
-void TavriApplication::callLoginWindow(const char *function, const QVariant &first, const QVariant &second)
-{
-    QQuickItem *root = m_loginPrompt ? m_loginPrompt->rootObject() : nullptr;
-    if (!root) {
-        qDebug() << "TavriApplication::callLoginWindow" << function << "no login window";
-        return;
-    }
-    QVariant result;
-    bool called = false;
-    if (!first.isValid())
-        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result));
-    else if (!second.isValid())
-        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, first));
-    else
-        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, first),
-                                          Q_ARG(QVariant, second));
-    if (!called)
-        qWarning() << "TavriApplication::callLoginWindow" << function << "not found in the login window";
+    callLoginRoot(m_loginPrompt, "checkedUsernameAvailability", response, QVariant(), 1);
 }
 
 void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, const QString &reason)
@@ -852,82 +899,140 @@ void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, con
     qDebug() << "TavriApplication::onLoginStateChanged" << loginState << reason;
     switch (loginState) {
     case LocalUser::LoggedOut:
-        // onLoggedOut still sees whether the user was being reconnected.
+        // onLoggedOut still sees whether the state before was a reconnect.
         onLoggedOut(reason);
-        m_reconnecting = false;
         break;
     case LocalUser::LoggingIn:
     case LocalUser::LoggingInVoice:
-        m_reconnecting = false;
         break;
     case LocalUser::LoggedIn:
         onLoggedIn();
-        m_reconnecting = false;
         break;
     case LocalUser::LoggingOut:
         if (m_audioCuesManager)
             m_audioCuesManager->deinit();
-        m_reconnecting = false;
         break;
     case LocalUser::DisconnectedReconnecting:
         m_reconnecting = true;
         onReconnecting(reason);
-        break;
+        return;
     default:
-        qDebug() << "unknown login state change " << loginState << " reason: " << reason;
-        m_reconnecting = false;
+        qDebug().noquote().nospace() << "unknown login state change " << int(loginState) << " reason: " << reason;
         break;
     }
+    m_reconnecting = false;
 }
 
 void TavriApplication::onVoiceLoggedIn()
 {
     qDebug() << "TavriApplication::onVoiceLoggedIn";
+    // The login completed: the watchdog has nothing more to guard.
+    if (m_loginWatchdogTimer) {
+        killTimer(m_loginWatchdogTimer);
+        m_loginWatchdogTimer = 0;
+    }
 }
 
-void TavriApplication::onLocalUserNotificationReceived(const QString &notificationUID, const QString &message)
+QDateTime TavriApplication::currentDateTime() const
 {
-    qDebug() << "TavriApplication::onLocalUserNotificationReceived" << notificationUID << message;
+    return QDateTime::currentDateTimeUtc();
+}
+
+bool TavriApplication::takeBalloonSlot()
+{
+    const QDateTime now = currentDateTime();
+    if (m_lastNotificationTime.isValid()) {
+        const qint64 elapsed = m_lastNotificationTime.msecsTo(now);
+        // A clock set back counts as time passed, so balloons do not stop
+        // until the clock catches up again.
+        if (elapsed >= 0 && elapsed <= kBalloonIntervalMs)
+            return false;
+    }
+    m_lastNotificationTime = now;
+    return true;
+}
+
+void TavriApplication::onLocalUserNotificationReceived(const QString &message, const QString &argument)
+{
+    if (m_mainFrame && m_mainFrame->isVisible() && m_mainFrame->isActive())
+        return;
+    LocalUser *user = LocalUser::getLocalUser(this);
+    TavriIdentityRealmUser *identity = user->tavriidentity();
+    Tavri::IdentityRealmInterface *realm = identity ? identity->identityRealm() : nullptr;
+    if (!realm) {
+        qDebug() << "TavriApplication::onLocalUserNotificationReceived" << "not signed in, no balloon";
+        return;
+    }
+    const QString title = tr("Notification for %1").arg(identity->getDisplayName());
+    if (!takeBalloonSlot())
+        return;
+    if (!m_trayIcon)
+        return;
+    if (argument.isEmpty())
+        m_trayIcon->showMessage(title, message, QSystemTrayIcon::Information, kNotificationBalloonMs);
+    else
+        m_trayIcon->showMessageWithCallback(title, message, this, "onSystemTrayInviteMessageClicked",
+                                            QSystemTrayIcon::Information, kNotificationBalloonMs, argument);
 }
 
 void TavriApplication::onLocalUserPresenceStateChanged(TavriIdentityRealmUser::PresenceState presenceState)
 {
-    qDebug() << "TavriApplication::onLocalUserPresenceStateChanged" << int(presenceState);
+    if (!m_showAsOnlineAction || !m_showAsAwayAction)
+        return;
+    m_showAsOnlineAction->setVisible(presenceState != Tavri::RealmUserInterface::Online);
+    m_showAsAwayAction->setVisible(presenceState != Tavri::RealmUserInterface::Away);
 }
 
 void TavriApplication::onChannelFavoriteChanged(const QString &channelURI, bool wasAdded)
 {
-    qDebug() << "TavriApplication::onChannelFavoriteChanged" << channelURI << wasAdded;
+    Q_UNUSED(channelURI)
+    LocalUser::getLocalUser(this)->requestRefreshFavorites();
+    if (wasAdded)
+        onLocalUserNotificationReceived(tr("You have added a favorite channel"), QString());
 }
 
 void TavriApplication::onAddChannelFailed()
 {
-    qDebug() << "TavriApplication::onAddChannelFailed";
+    showAlert(tr("Failed to add channel."));
 }
 
 void TavriApplication::onEditChannelFailed()
 {
-    qDebug() << "TavriApplication::onEditChannelFailed";
+    showAlert(tr("Failed to change channel information."));
+}
+
+QString TavriApplication::sessionDisplayName(const QString &sessionHandle) const
+{
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversationBySessionHandle(sessionHandle);
+    return conversation ? conversation->getDisplayName() : sessionHandle;
 }
 
 void TavriApplication::onChannelConnectionTimeout(const QString &channelURI)
 {
-    qDebug() << "TavriApplication::onChannelConnectionTimeout" << channelURI;
+    showAlert(tr("Problem joining %1: connection timed out.  Please try again later.")
+                  .arg(sessionDisplayName(channelURI)));
 }
 
 void TavriApplication::onMaximumCallsExceeded(const QString &channelURI)
 {
-    qDebug() << "TavriApplication::onMaximumCallsExceeded" << channelURI;
+    Q_UNUSED(channelURI)
+    if (captureTestRunning() || renderTestRunning())
+        showAlert(tr("Cannot join channel while testing audio."));
+    else
+        showAlert(tr("Cannot access microphone, please check for conflicting software."));
 }
 
 void TavriApplication::onCannotAddEchoToSession()
 {
-    qDebug() << "TavriApplication::onCannotAddEchoToSession";
+    showAlert(tr("Cannot be in echo channel while in another channel."));
 }
 
 void TavriApplication::onFileNotFoundForPlayback(const QString &filename)
 {
-    qDebug() << "TavriApplication::onFileNotFoundForPlayback" << filename;
+    const QString text = tr("Could not find file for playback");
+    showAlert(text);
+    // The SDK's code for a missing file, so the report reads like the others.
+    onSdkError(1043, text + QStringLiteral(": ") + filename, QString());
 }
 
 void TavriApplication::onVoiceDataBlocked()
@@ -943,7 +1048,7 @@ void TavriApplication::onUpdateAvailable(const QString &updateVersion, const QSt
 
 void TavriApplication::onNoUpdateAvailable()
 {
-    qDebug() << "TavriApplication::onNoUpdateAvailable";
+    emit noUpdateAvailable();
 }
 
 void TavriApplication::onVoiceManagerTransmittingChannelChanged(const QString &transmittingChannel)
@@ -961,37 +1066,77 @@ void TavriApplication::onVoiceManagerRenderTestRunningChanged(bool running)
     qDebug() << "TavriApplication::onVoiceManagerRenderTestRunningChanged" << running;
 }
 
+namespace {
+
+// Stores the value and emits the change signal only when it differs.
+template <typename Value, typename Signal>
+void updateAudioProperty(TavriApplication *app, Value &member, Value value, Signal changed)
+{
+    if (member == value)
+        return;
+    member = value;
+    emit(app->*changed)(value);
+}
+
+} // namespace
+
 void TavriApplication::onAuxAudioPropertiesReceived(bool micIsActive, int micVolume, qreal micEnergy,
                                                     bool speakerIsActive, int speakerVolume, qreal speakerEnergy)
 {
-    qDebug() << "TavriApplication::onAuxAudioPropertiesReceived" << micIsActive << micVolume << micEnergy
-             << speakerIsActive << speakerVolume << speakerEnergy;
+    updateAudioProperty(this, m_micIsActive, micIsActive, &TavriApplication::micIsActiveChanged);
+    updateAudioProperty(this, m_micVolume, micVolume, &TavriApplication::micVolumeChanged);
+    updateAudioProperty(this, m_micEnergy, double(micEnergy), &TavriApplication::micEnergyChanged);
+    updateAudioProperty(this, m_speakerIsActive, speakerIsActive, &TavriApplication::speakerIsActiveChanged);
+    updateAudioProperty(this, m_speakerVolume, speakerVolume, &TavriApplication::speakerVolumeChanged);
+    updateAudioProperty(this, m_speakerEnergy, double(speakerEnergy), &TavriApplication::speakerEnergyChanged);
 }
 
 void TavriApplication::onConnectorCreateFailed(const QString &reason)
 {
-    qDebug() << "TavriApplication::onConnectorCreateFailed" << reason;
+    qWarning() << "TavriApplication: Connector create failed handler" << reason;
+    m_connectorErrorMessage = reason;
+    emit connectorErrorMessageChanged(reason);
+    trackEvent(QStringLiteral("Error"), QStringLiteral("SDKConnectorCreate"), QStringList{QStringLiteral("m:") + reason});
 }
 
 void TavriApplication::onConnectorCreated()
 {
-    qDebug() << "TavriApplication::onConnectorCreated";
+    trackEvent(QStringLiteral("Application"), QStringLiteral("SDKConnectorCreated"), QStringList());
 }
 
 void TavriApplication::onSdkError(int statusCode, const QString &message, const QString &statusString)
 {
-    qDebug() << "TavriApplication::onSdkError" << statusCode << message << statusString;
+    QStringList params{QStringLiteral("m:") + message, QStringLiteral("s:") + statusString};
+    const QString label = QStringLiteral("SDK(") + QString::number(statusCode) + QStringLiteral(") ")
+        + QString::fromUtf8(ox_get_error_string(statusCode)) + QStringLiteral(": ");
+    if (LocalUser::getLocalUser(this)->isIdle())
+        params.append(QStringLiteral("isIdle:1"));
+    // Network-level codes describe the machine's state, not a fault.
+    const bool system = statusCode == 1087 || statusCode == 1088 || statusCode == 1089;
+    trackEvent(system ? QStringLiteral("System") : QStringLiteral("Error"), label, params);
 }
 
 void TavriApplication::onChannelNotFound(const QString &channelURI)
 {
-    qDebug() << "TavriApplication::onChannelNotFound" << channelURI;
+    showAlert(tr("Channel %1 does not exist").arg(sessionDisplayName(channelURI)));
 }
 
 void TavriApplication::onMediaStreamUpdated(const QString &sessionHandle, bool incoming, int state,
                                             const QString &uri)
 {
-    qDebug() << "TavriApplication::onMediaStreamUpdated" << sessionHandle << incoming << state << uri;
+    // `uri` carries the stream's status text.
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversationBySessionHandle(sessionHandle);
+    QString address = QStringLiteral("unknown");
+    if (conversation) {
+        address = conversation->getSipURI();
+        const QString transition = conversation->getTransitionSipURI();
+        if (!transition.isEmpty())
+            address += QLatin1Char('|') + transition;
+    }
+    trackEvent(QStringLiteral("MediaStreamUpdated"), uri,
+               QStringList{QStringLiteral("u:") + address, QStringLiteral("s:") + QString::number(state),
+                           QStringLiteral("i:") + (incoming ? QStringLiteral("incoming") : QStringLiteral("outgoing")),
+                           QStringLiteral("m:") + uri});
 }
 
 void TavriApplication::onSessionRemoved(const QString &sessionURI, const QString &sessionHandle)
@@ -1001,7 +1146,9 @@ void TavriApplication::onSessionRemoved(const QString &sessionURI, const QString
 
 void TavriApplication::onAudioDeviceProblem(int problem)
 {
-    qDebug() << "TavriApplication::onAudioDeviceProblem" << problem;
+    Q_UNUSED(problem)
+    showAlert(tr("There is a problem with your audio device. Please ensure you have an active input and output "
+                 "audio device."));
 }
 
 void TavriApplication::onVoiceLoggedOut(const QString &reason)
@@ -1011,12 +1158,22 @@ void TavriApplication::onVoiceLoggedOut(const QString &reason)
 
 void TavriApplication::onCouldNotConnectToServer()
 {
-    qDebug() << "TavriApplication::onCouldNotConnectToServer";
+    trackEvent(QStringLiteral("Application"), QStringLiteral("VoiceServerConnectionFailure"), QStringList());
+    const QString text = tr("Lost connection to voice server");
+    LocalUser::getLocalUser(this)->onVoiceLoggedOut(text);
+    m_connectorErrorMessage = text;
+    emit connectorErrorMessageChanged(text);
+    // The flag follows the signal, so that the check below reports the
+    // network again when it is still there.
+    m_networkIsAvailable = false;
+    emit networkStateChanged(false);
+    checkNetworkStatus();
 }
 
 void TavriApplication::onRtpTimeout(const QString &sessionURI)
 {
-    qDebug() << "TavriApplication::onRtpTimeout" << sessionURI;
+    Q_UNUSED(sessionURI)
+    trackEvent(QStringLiteral("Application"), QStringLiteral("RTPTimeout"), QStringList());
 }
 
 void TavriApplication::onTonesManagerVoiceChanged(const QString &voiceName)
@@ -1031,36 +1188,166 @@ void TavriApplication::onChatColorsChanged(QList<QColor> chatColors)
 
 void TavriApplication::onInviteUsersResponses(const QMap<QString, QStringList> &responsesByStatus)
 {
-    qDebug() << "TavriApplication::onInviteUsersResponses" << responsesByStatus.keys();
+    QStringList texts;
+    for (auto it = responsesByStatus.cbegin(); it != responsesByStatus.cend(); ++it)
+        texts.append(it.key() + QStringLiteral(":\n") + it.value().join(QLatin1Char('\n')));
+    emit inviteUsersResponses(texts);
+}
+
+// --- conversation and participant notices ---
+
+bool TavriApplication::popupsEnabled(const QString &key)
+{
+    return StorageManager::getInstance()->getSettingsValue(key, QStringLiteral("true")).toBool();
+}
+
+bool TavriApplication::isLocalIdentity(Tavri::IdentityRealmInterface *realm, const QString &uuid) const
+{
+    if (!m_localUser || uuid.isEmpty())
+        return false;
+    Tavri::RealmUserInterface *own = m_localUser->getLocalUserIdentity(realm);
+    return own && own->getUid() == uuid;
+}
+
+void TavriApplication::showParticipantNotice(const QString &text, const QString &conversationName,
+                                             const QString &userName)
+{
+    onLocalUserNotificationReceived(text.arg(conversationName, userName), QString());
+}
+
+void TavriApplication::onParticipantChange(Tavri::IdentityRealmInterface *identityRealm,
+                                           const QString &conversationID, const QString &participantUUID,
+                                           bool joined)
+{
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(conversationID);
+    // Private chats announce nobody coming and going.
+    if (!conversation || conversation->getIsPrivate())
+        return;
+    const QString conversationName = conversation->getDisplayName();
+    if (isLocalIdentity(identityRealm, participantUUID)) {
+        if (!popupsEnabled(QStringLiteral("settingsPopupsChatMessage")))
+            return;
+        const QString text = joined ? tr("You have joined %1") : tr("You have left %1");
+        onLocalUserNotificationReceived(text.arg(conversationName), QString());
+        return;
+    }
+    if (!popupsEnabled(QStringLiteral("settingsPopupsOthers")))
+        return;
+    const QString text = joined ? tr("%2 has joined %1") : tr("%2 has left %1");
+    Tavri::RealmUserInterface *user = identityRealm ? identityRealm->getRealmUser(participantUUID) : nullptr;
+    const QString name = user ? user->getDisplayName() : QString();
+    QObject *userObject = user ? user->getQObject() : nullptr;
+    if (!name.isEmpty() || !userObject) {
+        showParticipantNotice(text, conversationName, name.isEmpty() ? tr("Someone") : name);
+        return;
+    }
+
+    // The name is still on its way: wait for it a little, then say
+    // "Someone".
+    const int timerId = startTimer(joined ? kJoinNoticeWaitMs : kLeaveNoticeWaitMs, Qt::CoarseTimer);
+    if (!timerId) {
+        showParticipantNotice(text, conversationName, tr("Someone"));
+        return;
+    }
+    PendingNotice notice;
+    notice.user = userObject;
+    notice.text = text;
+    notice.conversationName = conversationName;
+    notice.sequence = ++m_noticeSequence;
+    notice.nameConnection = connect(userObject, SIGNAL(displayNameUpdated(QString)), this,
+                                    SLOT(onConversationParticipantDisplayNameUpdated(QString)));
+    // A user that goes away takes its notice along.
+    notice.endConnection = connect(userObject, &QObject::destroyed, this, [this, timerId] {
+        qDebug() << "TavriApplication: participant gone before its name arrived, notice dropped";
+        takePendingNotice(timerId);
+    });
+    m_timers.insert(timerId, notice);
+}
+
+TavriApplication::PendingNotice TavriApplication::takePendingNotice(int timerId)
+{
+    if (!m_timers.contains(timerId))
+        return PendingNotice();
+    PendingNotice notice = m_timers.take(timerId);
+    QObject::disconnect(notice.nameConnection);
+    QObject::disconnect(notice.endConnection);
+    killTimer(timerId);
+    return notice;
+}
+
+void TavriApplication::clearPendingNotices()
+{
+    const QList<int> ids = m_timers.keys();
+    for (int id : ids)
+        takePendingNotice(id);
 }
 
 void TavriApplication::onConversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm,
                                                       const QString &conversationID, const QString &participantUUID)
 {
-    Q_UNUSED(identityRealm)
-    qDebug() << "TavriApplication::onConversationParticipantAdded" << conversationID << participantUUID;
+    onParticipantChange(identityRealm, conversationID, participantUUID, true);
 }
 
 void TavriApplication::onConversationParticipantRemoved(
     Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID, const QString &participantUUID,
     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reason)
 {
-    Q_UNUSED(identityRealm)
     qDebug() << "TavriApplication::onConversationParticipantRemoved" << conversationID << participantUUID
              << int(reasonCode) << reason;
+    onParticipantChange(identityRealm, conversationID, participantUUID, false);
+}
+
+void TavriApplication::onConversationParticipantDisplayNameUpdated(const QString &displayName)
+{
+    QObject *user = sender();
+    if (!user || !qobject_cast<Tavri::RealmUserInterface *>(user) || displayName.isEmpty())
+        return;
+    // Every notice of this participant still waiting (a join and a leave
+    // may both be).
+    QList<int> ids;
+    for (auto it = m_timers.cbegin(); it != m_timers.cend(); ++it) {
+        if (it.value().user == user)
+            ids.append(it.key());
+    }
+    std::sort(ids.begin(), ids.end(),
+              [this](int a, int b) { return m_timers.value(a).sequence < m_timers.value(b).sequence; });
+    for (int id : qAsConst(ids)) {
+        const PendingNotice notice = takePendingNotice(id);
+        showParticipantNotice(notice.text, notice.conversationName, displayName);
+    }
 }
 
 void TavriApplication::onExternalAppRelease(const QString &realmName)
 {
     qDebug() << "TavriApplication::onExternalAppRelease" << realmName;
+    onLocalUserNotificationReceived(tr("Logged out of %1").arg(realmName), QString());
 }
 
 void TavriApplication::onConversationDisconnected(
     Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reason)
 {
-    Q_UNUSED(identityRealm)
     qDebug() << "TavriApplication::onConversationDisconnected" << conversationID << int(reasonCode) << reason;
+    if (!popupsEnabled(QStringLiteral("settingsPopupsOthers")))
+        return;
+    if (!TAVRI_CHECK(identityRealm))
+        return;
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(conversationID);
+    if (!conversation || conversation->getIsPrivate())
+        return;
+    QString text;
+    switch (reasonCode) {
+    case Tavri::IdentityRealmInterface::DisconnectReasonPasswordRequired:
+        text = tr("Problem joining %1: password required.");
+        break;
+    case Tavri::IdentityRealmInterface::DisconnectReasonAccessDenied:
+        text = tr("Problem joining %1: access denied.\nPlease contact channel owner for permission.");
+        break;
+    default:
+        text = tr("You have left %1");
+        break;
+    }
+    onLocalUserNotificationReceived(text.arg(conversation->getDisplayName()), QString());
 }
 
 void TavriApplication::onConversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm,
@@ -1068,10 +1355,21 @@ void TavriApplication::onConversationTextMessageReceived(Tavri::IdentityRealmInt
                                                          const QString &receiverUUID, const QString &messageText,
                                                          const QDateTime &sentAt)
 {
-    Q_UNUSED(identityRealm)
-    Q_UNUSED(messageText)
-    qDebug() << "TavriApplication::onConversationTextMessageReceived" << conversationID << senderUUID
-             << receiverUUID << sentAt;
+    Q_UNUSED(receiverUUID)
+    Q_UNUSED(sentAt)
+    if (!popupsEnabled(QStringLiteral("settingsPopupsChatMessage")) || !identityRealm)
+        return;
+    if (isLocalIdentity(identityRealm, senderUUID))
+        return;
+    Tavri::RealmUserInterface *sender = identityRealm->getRealmUser(senderUUID);
+    const QString name = sender ? sender->getDisplayName() : QString();
+    const QString title = tr("Chat message from: %1").arg(name.isEmpty() ? tr("Someone") : name);
+    if (!takeBalloonSlot())
+        return;
+    if (m_trayIcon)
+        m_trayIcon->showMessageWithCallback(title, messageText, this, "onSystemTrayConversationMessageClicked",
+                                            QSystemTrayIcon::NoIcon, kNotificationBalloonMs,
+                                            identityRealm->realmID() + QLatin1Char(':') + conversationID);
 }
 
 // --- QML types, context properties and the QML interface ---
@@ -2028,8 +2326,10 @@ void TavriApplication::saveChatLogGeometry()
 void TavriApplication::timerEvent(QTimerEvent *event)
 {
     const int id = event->timerId();
-    if (id == m_networkCheckTimer)
+    if (id == m_networkCheckTimer) {
+        checkNetworkStatus();
         return;
+    }
     if (id == m_geometrySaveTimer) {
         killTimer(m_geometrySaveTimer);
         m_geometrySaveTimer = 0;
@@ -2040,9 +2340,47 @@ void TavriApplication::timerEvent(QTimerEvent *event)
     if (id == m_loginWatchdogTimer) {
         killTimer(m_loginWatchdogTimer);
         m_loginWatchdogTimer = 0;
+        LocalUser *user = LocalUser::getLocalUser(this);
+        const LocalUser::LoginState state = user->getLoginState();
+        if (state != LocalUser::LoggedIn && state != LocalUser::LoggedOut && !m_connectorErrorMessage.isEmpty())
+            user->onVoiceLoggedOut(tr("Login timed out - check your network settings and try again later"));
+        return;
+    }
+    if (m_timers.contains(id)) {
+        // The participant's name did not come in time.
+        const PendingNotice notice = takePendingNotice(id);
+        showParticipantNotice(notice.text, notice.conversationName, tr("Someone"));
         return;
     }
     QtSingleApplication::timerEvent(event);
+}
+
+bool TavriApplication::networkAvailable() const
+{
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        const QNetworkInterface::InterfaceFlags flags = interface.flags();
+        if (interface.isValid() && flags.testFlag(QNetworkInterface::IsUp)
+            && !flags.testFlag(QNetworkInterface::IsLoopBack))
+            return true;
+    }
+    return false;
+}
+
+void TavriApplication::checkNetworkStatus()
+{
+    const bool available = networkAvailable();
+    if (available && !m_connectorErrorMessage.isEmpty()) {
+        m_connectorErrorMessage.clear();
+        emit connectorErrorMessageChanged(m_connectorErrorMessage);
+        if (m_voiceManager)
+            m_voiceManager->createConnector();
+    }
+    if (available == m_networkIsAvailable)
+        return;
+    m_networkIsAvailable = available;
+    qDebug() << "Network status changed, network is available =" << available;
+    emit networkStateChanged(available);
 }
 
 void TavriApplication::showFindUsers(int mode, Conversation *channel, int inviteMethod, const QString &realmID,
@@ -2465,12 +2803,12 @@ void TavriApplication::onTutorialScreenClosing(QQuickCloseEvent *close)
 
 void TavriApplication::onReconnecting(const QString &reason)
 {
-    qDebug() << "TavriApplication::onReconnecting" << reason;
     if (m_audioCuesManager)
         m_audioCuesManager->deinit();
     if (!reason.isEmpty())
         qDebug() << "Reconnecting due to" << reason;
     hideAllFrames();
+    // The login window without its options, while the user waits.
     showLoginPrompt(false, false);
 }
 
@@ -2517,11 +2855,10 @@ void TavriApplication::onSystemTrayUpdateAvailableMessageClicked(const QString &
 
 void TavriApplication::onCreateAccountNetworkError(QNetworkReply::NetworkError error)
 {
-    qDebug() << "TavriApplication::onCreateAccountNetworkError" << error;
     if (auto *reply = qobject_cast<QNetworkReply *>(sender()))
-        callLoginWindow("accountCreateFailed", reply->errorString(), true);
+        callLoginRoot(m_loginPrompt, "accountCreateFailed", reply->errorString(), true, 2);
     else
-        callLoginWindow("accountCreateFailed", QString::number(int(error)), true);
+        callLoginRoot(m_loginPrompt, "accountCreateFailed", int(error), true, 2);
 }
 
 void TavriApplication::onVoiceManagerEffectiveRenderDeviceNameChanged(const QString &deviceName)
@@ -2562,10 +2899,11 @@ void TavriApplication::onVoiceManagerNetworkStateChanged(bool networkIsAvailable
 
 void TavriApplication::onLinkShortened(const QUrl &url)
 {
-    qDebug() << "TavriApplication::onLinkShortened" << url;
-}
-
-void TavriApplication::onConversationParticipantDisplayNameUpdated(const QString &displayName)
-{
-    qDebug() << "TavriApplication::onConversationParticipantDisplayNameUpdated" << displayName;
+    if (url.isEmpty())
+        return;
+    copyTextToClipboard(url.toString());
+    if (m_trayIcon)
+        m_trayIcon->showMessage(tr("Tavri Channel Hyperlink Copied to Clipboard"),
+                                tr("Paste this into an e-mail or game chat to invite your friends."),
+                                QSystemTrayIcon::Information, kInformationBalloonMs);
 }

@@ -151,6 +151,15 @@ public:
     int networkCheckTimer() const { return m_networkCheckTimer; }
     int loginWatchdogTimer() const { return m_loginWatchdogTimer; }
     int geometrySaveTimer() const { return m_geometrySaveTimer; }
+    // The timer ids of the participant notices still waiting for a name.
+    QList<int> pendingNoticeTimers() const { return m_timers.keys(); }
+
+    // The network check (also run every 3000 ms): when the network is
+    // available and a connector error is pending, the error is cleared and
+    // the voice connector made again; networkStateChanged when availability
+    // differs from the last check.
+    void checkNetworkStatus();
+    bool isNetworkAvailable() const { return m_networkIsAvailable; }
 
     // Property readers of the QML interface.
     // Always empty: QML appends it to translated texts so that they are
@@ -426,7 +435,9 @@ protected slots:
     void onInviteFriendsViaEmailClosing(QQuickCloseEvent *close);
     void onSystrayActivated(QSystemTrayIcon::ActivationReason reason);
     void onVoiceLoggedIn();
-    void onLocalUserNotificationReceived(const QString &notificationUID, const QString &message);
+    // A notification balloon for the signed-in user; a click on one with an
+    // argument (a channel address) joins that channel.
+    void onLocalUserNotificationReceived(const QString &message, const QString &argument);
     void onSystemTrayInviteMessageClicked(const QString &uri);
     void onSystemTrayMessageClicked();
     void onSystemTrayPrivateMessageClicked(const QString &uri);
@@ -499,8 +510,29 @@ protected:
     // Whether the desktop has a system tray for the icon and its balloons;
     // tests that go through the tray answer true.
     virtual bool systemTrayAvailable() const;
+    // Whether any network interface is up, valid and not a loopback one.
+    virtual bool networkAvailable() const;
+    // The clock of the balloon rate limit.
+    virtual QDateTime currentDateTime() const;
 
 private:
+    // A participant notice waiting for the participant's display name,
+    // filed under its timer id. The user is guarded: a realm may delete its
+    // users (an external application went away) while a notice waits.
+    struct PendingNotice
+    {
+        QPointer<QObject> user;
+        // "%2 has joined %1" or "%2 has left %1", and the conversation's
+        // name for %1; both arguments are filled in one pass, so a name
+        // holding "%2" stays as written.
+        QString text;
+        QString conversationName;
+        QMetaObject::Connection nameConnection;
+        QMetaObject::Connection endConnection;
+        // Notices are told in the order they were queued.
+        quint64 sequence = 0;
+    };
+
     // Connects signal to slot (SIGNAL()/SLOT() texts) and files the
     // connection under `group`, which the destructor undoes in its order.
     // A member that the sender or receiver does not have is logged and left
@@ -532,6 +564,30 @@ private:
     void saveMainFrameGeometry();
     void saveChatLogGeometry();
     void applyStoredSkin();
+    // The notification balloon of a participant notice: the text with the
+    // conversation's and the participant's names filled in.
+    void showParticipantNotice(const QString &text, const QString &conversationName, const QString &userName);
+    void onParticipantChange(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                             const QString &participantUUID, bool joined);
+    // Ends a pending notice: its connections and its timer; the entry is
+    // removed. Returns the entry.
+    PendingNotice takePendingNotice(int timerId);
+    void clearPendingNotices();
+    // True when `uuid` is the signed-in user's own identity in the realm.
+    bool isLocalIdentity(Tavri::IdentityRealmInterface *realm, const QString &uuid) const;
+    // A popup setting, read with the default "true".
+    static bool popupsEnabled(const QString &key);
+    // The balloon rate limit shared by notification and chat balloons:
+    // true, and the time taken, when more than 2000 ms have passed since the
+    // last balloon.
+    bool takeBalloonSlot();
+    // The display name of the conversation of a voice session; the handle
+    // itself when no conversation is known for it.
+    QString sessionDisplayName(const QString &sessionHandle) const;
+    // Selects the stored preferred device (when one is stored) and stores
+    // its name again; returns the name.
+    template <typename Model>
+    QString applyPreferredDevice(Model *devices, const QString &key);
     // Every window view, null for those not made yet.
     QList<QQuickView *> allViews() const;
     // The display name of the conversation a chat-log file belongs to;
@@ -550,7 +606,8 @@ private:
     QAction *m_showAsOnlineAction = nullptr;
     QAction *m_showAsAwayAction = nullptr;
     bool m_showUi = true;
-    QHash<int, QString> m_timers;
+    QHash<int, PendingNotice> m_timers;
+    quint64 m_noticeSequence = 0;
     QStringList m_startupLinks;
     // The "-svc" value given at start (the text after "-svc").
     QString m_headlessArgument;
@@ -591,6 +648,12 @@ private:
     QString m_availableUpdateMessage;
     QString m_availableUpdateLink;
     QString m_connectorErrorMessage;
+    bool m_networkIsAvailable = false;
+    // When the last notification or chat balloon was shown; invalid before
+    // the first.
+    QDateTime m_lastNotificationTime;
+    // The post-call survey start number; 0 until the first login sets it.
+    uint m_postCallSurveyStartNum = 0;
     int m_qualityConnectionBars = 0;
     bool m_micIsActive = false;
     int m_micVolume = 0;

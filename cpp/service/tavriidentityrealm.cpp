@@ -750,6 +750,11 @@ bool TavriIdentityRealm::postCallSurveyCheck(Conversation* conversation)
     return countCallForSurvey();
 }
 
+void TavriIdentityRealm::setPostCallSurveyCountdown(uint calls)
+{
+    m_postCallSurveyCountdown = int(qMin(calls, uint(std::numeric_limits<int>::max())));
+}
+
 bool TavriIdentityRealm::countCallForSurvey()
 {
     m_surveyPending = false;

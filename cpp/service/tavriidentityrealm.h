@@ -127,6 +127,10 @@ public:
     // "settingsPostCallSurveyDisabled" is set. Returns whether the survey was
     // opened.
     bool postCallSurveyCheck(Conversation* conversation);
+    // The calls left before the next post-call survey; the application sets
+    // it from the survey start number at the first sign-in of a run.
+    void setPostCallSurveyCountdown(uint calls);
+    int postCallSurveyCountdown() const { return m_postCallSurveyCountdown; }
 
 signals:
     void rosterListReceivedBegin(const QString& subscriberUUID);

@@ -91,8 +91,9 @@ inline QStringList qmlWarnings(const LogCapture &capture)
 
 } // namespace shelltest
 
-// Like QTEST_MAIN, with the application object of the program.
-#define TAVRI_SHELL_TEST_MAIN(TestObject, applicationId)                                                     \
+// Like QTEST_MAIN, with an application object of ApplicationClass (the
+// program's, or a test's subclass of it).
+#define TAVRI_SHELL_TEST_MAIN_WITH(ApplicationClass, TestObject, applicationId)                              \
     int main(int argc, char *argv[])                                                                         \
     {                                                                                                        \
         tavritest::TestEnvironment environment;                                                              \
@@ -101,7 +102,7 @@ inline QStringList qmlWarnings(const LogCapture &capture)
         Q_INIT_RESOURCE(tavri);                                                                              \
         static int appArgc = 1;                                                                              \
         static char *appArgv[] = {argv[0], nullptr};                                                         \
-        auto *app = new TavriApplication(QStringLiteral(applicationId), appArgc, appArgv);                   \
+        auto *app = new ApplicationClass(QStringLiteral(applicationId), appArgc, appArgv);                   \
         shelltest::application() = app;                                                                      \
         int result = 0;                                                                                      \
         {                                                                                                    \
@@ -113,3 +114,7 @@ inline QStringList qmlWarnings(const LogCapture &capture)
         shelltest::application() = nullptr;                                                                  \
         return result;                                                                                       \
     }
+
+// Like QTEST_MAIN, with the application object of the program.
+#define TAVRI_SHELL_TEST_MAIN(TestObject, applicationId) \
+    TAVRI_SHELL_TEST_MAIN_WITH(TavriApplication, TestObject, applicationId)
