@@ -59,6 +59,7 @@ TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &inputPipeName,
       m_requesterId(requesterId), m_requesterToken(requesterToken), m_clientLibVersion(clientLibVersion),
       m_live(true)
 {
+    qRegisterMetaType<TavriSharedIdentityRealm::LoginState>();
     connectOutputPipe(outputPipeName);
     if (m_inert)
         return;
@@ -640,6 +641,10 @@ void TavriSharedIdentityRealm::onPipeReadUnlock()
 
 void TavriSharedIdentityRealm::onPipeWriteError(QLocalSocket::LocalSocketError socketError)
 {
+    // A wait that ran out of time reports itself as an error too; the frame
+    // may still leave later, so it is no sign of the application's end.
+    if (socketError == QLocalSocket::SocketTimeoutError)
+        return;
     qDebug() << "TavriSharedIdentityRealm::onPipeWriteError" << socketError;
     controllerGone("TavriSharedIdentityRealm::onPipeWriteError");
 }
@@ -962,7 +967,10 @@ void TavriSharedIdentityRealm::setPresence(int presence, const QString &message)
         return;
     m_presence = presence;
     m_presenceMessage = message;
-    if (VoiceManager *voice = VoiceManager::getInstance()) {
+    // Without an account of its own the voice service would set the local
+    // user's presence instead.
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (voice && !m_accountHandle.isEmpty()) {
         voice->setPresence(presence == VoiceManager::PresenceAway ? VoiceManager::PresenceAway
                                                                   : VoiceManager::PresenceOnline,
                            message, m_accountHandle);
