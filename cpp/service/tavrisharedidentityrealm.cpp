@@ -11,6 +11,7 @@
 #include "tavriidentityrealm.h"
 #include "tavrisharedidentityrealmjsonreplyhandler.h"
 #include "tavrisharedidentityrealmuser.h"
+#include "virtualkeyinfo.h"
 #include "voicemanager.h"
 
 #include <QDeadlineTimer>
@@ -18,6 +19,7 @@
 #include <QLocalServer>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QThread>
 #include <QtEndian>
 
@@ -84,6 +86,8 @@ TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &inputPipeName,
     connect(m_replyHandler, &Handler::channelAccessInfoReceived, this, &Realm::onChannelAccessInfoReceived);
     connect(m_replyHandler, &Handler::channelAccessDenied, this, &Realm::onChannelAccessDenied);
     connect(m_replyHandler, &Handler::nameUriMapped, this, &Realm::onNameUriMapped);
+    connect(m_replyHandler, &Handler::userIconReceived, this,
+            [this](const QString &icon) { m_userIconURL = icon; });
 
     listenOnInputPipe(inputPipeName);
 
@@ -123,6 +127,41 @@ void TavriSharedIdentityRealm::listenOnInputPipe(const QString &inputPipeName)
     connect(m_inputServer, &QLocalServer::newConnection, this, &TavriSharedIdentityRealm::onNewInputMessage);
 }
 
+int TavriSharedIdentityRealm::plusKeyCode()
+{
+    // The key table names the plus key "OEM Plus", not "+".
+    if (const int code = VoiceManager::getVirtualKeyCodeByName(QStringLiteral("+")))
+        return code;
+    for (const VirtualKeyInfo &key : VirtualKeyInfo::records()) {
+        if (key.vkName == QLatin1String("VK_OEM_PLUS"))
+            return key.code;
+    }
+    return 0;
+}
+
+QString TavriSharedIdentityRealm::settingsGroup() const
+{
+    // A slash would nest groups and a backslash is the settings format's
+    // escape: both are written out, as is the percent sign, so that every
+    // URI keeps a group of its own.
+    QString group = m_userSipURI;
+    group.replace(QLatin1Char('%'), QLatin1String("%25"));
+    group.replace(QLatin1Char('/'), QLatin1String("%2F"));
+    group.replace(QLatin1Char('\\'), QLatin1String("%5C"));
+    return group;
+}
+
+void TavriSharedIdentityRealm::dropJoinInProgress(const QString &channel)
+{
+    m_joinsInProgress.removeAll(channel);
+    if (m_joinsInProgress.isEmpty() && m_sessionAddedConnection) {
+        qDebug() << "TavriSharedIdentityRealm::onSessionHandleReceived"
+                 << "disconnecting from sessionAdded()";
+        disconnect(m_sessionAddedConnection);
+        m_sessionAddedConnection = QMetaObject::Connection();
+    }
+}
+
 void TavriSharedIdentityRealm::connectVoiceSignals()
 {
     VoiceManager *voice = VoiceManager::getInstance();
@@ -157,6 +196,12 @@ TavriSharedIdentityRealm::~TavriSharedIdentityRealm()
 
     if (VoiceManager *voice = VoiceManager::getInstance()) {
         voice->requestKeyBinding(pushToTalkBindingName(), QList<int>());
+        // A realm that ends takes its user off the voice network; otherwise
+        // the user would stay online until the program exits.
+        if (!m_accountHandle.isEmpty()) {
+            voice->closeSessionGroupHandle(m_sessionGroupHandle);
+            voice->requestLogout(m_accountHandle);
+        }
         for (const QMetaObject::Connection &connection : qAsConst(m_voiceConnections))
             disconnect(connection);
         disconnect(m_sessionAddedConnection);
@@ -1025,18 +1070,26 @@ void TavriSharedIdentityRealm::setTalkMode(int mode, const QString &keyCombinati
     if (!voice)
         return;
     qDebug() << "TavriSharedIdentityRealm::setTalkMode" << mode << keyCombination;
-    StorageManager *storage = StorageManager::getInstance();
+    // Without a signed-in user the values would land in the local user's
+    // own group.
+    StorageManager *storage = m_userSipURI.isEmpty() ? nullptr : StorageManager::getInstance();
     if (mode == 1) {
         voice->requestKeyBinding(pushToTalkBindingName(), QList<int>());
+        // A realm that ends takes its user off the voice network; otherwise
+        // the user would stay online until the program exits.
+        if (!m_accountHandle.isEmpty()) {
+            voice->closeSessionGroupHandle(m_sessionGroupHandle);
+            voice->requestLogout(m_accountHandle);
+        }
         voice->setLocalMicMuted(false);
     } else if (mode == 2 || mode == 3) {
         if (storage)
-            storage->setSettingsValue(QStringLiteral("talkKeyCombo"), keyCombination, m_userSipURI);
+            storage->setSettingsValue(QStringLiteral("talkKeyCombo"), keyCombination, settingsGroup());
         QString rest = keyCombination;
         QList<int> codes;
         if (rest.contains(QLatin1String("++"))) {
             rest.remove(QStringLiteral("++"));
-            if (const int plus = VoiceManager::getVirtualKeyCodeByName(QStringLiteral("+")))
+            if (const int plus = plusKeyCode())
                 codes.append(plus);
         }
         for (const QString &part : rest.split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
@@ -1050,7 +1103,7 @@ void TavriSharedIdentityRealm::setTalkMode(int mode, const QString &keyCombinati
     }
     m_talkMode = mode;
     if (storage)
-        storage->setSettingsValue(QStringLiteral("talkMode"), mode, m_userSipURI);
+        storage->setSettingsValue(QStringLiteral("talkMode"), mode, settingsGroup());
 }
 
 void TavriSharedIdentityRealm::respondToInvite(int index, bool decline)
@@ -1104,38 +1157,124 @@ void TavriSharedIdentityRealm::onLoginVerified(const QString &userDisplayName, c
 {
     qDebug() << "TavriSharedIdentityRealm::onLoginVerified" << userDisplayName << userSipURI
              << hidden(ostrelLoginToken);
+    m_userDisplayName = userDisplayName;
+    m_userSipURI = userSipURI;
+    if (!userSipURI.isEmpty())
+        m_userNames.insert(userSipURI, userDisplayName);
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (voice && !m_accountHandleConnection)
+        m_accountHandleConnection = connect(voice, &VoiceManager::accountHandleReceived, this,
+                                            &TavriSharedIdentityRealm::onAccountHandleReceived);
+    emit loginStateChange(LoginVerified);
+    if (voice)
+        voice->requestLogin(ostrelLoginToken, m_requesterId);
+    requestContactList();
+    StorageManager *storage = StorageManager::getInstance();
+    const int mode =
+        storage ? storage->getSettingsValue(QStringLiteral("talkMode"), 1, settingsGroup()).toInt() : 1;
+    const QString keys =
+        storage
+            ? storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), settingsGroup()).toString()
+            : QString();
+    setTalkMode(mode, keys);
 }
 
 void TavriSharedIdentityRealm::onContactAdded(const QString &userSipURI, bool success, bool wasBlocked)
 {
     qDebug() << "TavriSharedIdentityRealm::onContactAdded" << userSipURI << success << wasBlocked;
+    answerContactChange(0, userSipURI, success, wasBlocked ? Output::StatusRefused : Output::StatusFailed,
+                        wasBlocked ? QStringLiteral("User blocked request")
+                                   : QStringLiteral("User not found"));
+    const QString uri = userSipURI.startsWith(QLatin1String("sip:")) ? userSipURI : uriForName(userSipURI);
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (success && voice && !m_accountHandle.isEmpty() && uri.startsWith(QLatin1String("sip:"))) {
+        if (!m_contacts.contains(uri))
+            m_contacts.append(uri);
+        voice->requestAddBuddy(uri, m_accountHandle);
+    }
 }
 
 void TavriSharedIdentityRealm::onContactRemoved(const QString &userSipURI, bool success)
 {
     qDebug() << "TavriSharedIdentityRealm::onContactRemoved" << userSipURI << success;
+    answerContactChange(1, userSipURI, success, Output::StatusFailed, QStringLiteral("User not found"));
+    const QString uri = userSipURI.startsWith(QLatin1String("sip:")) ? userSipURI : uriForName(userSipURI);
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (success && voice && !m_accountHandle.isEmpty() && uri.startsWith(QLatin1String("sip:"))) {
+        m_contacts.removeAll(uri);
+        voice->requestRemoveBuddy(uri, m_accountHandle);
+    }
 }
 
 void TavriSharedIdentityRealm::onUserBlocked(const QString &userSipURI, bool success)
 {
     qDebug() << "TavriSharedIdentityRealm::onUserBlocked" << userSipURI << success;
+    answerContactChange(2, userSipURI, success, Output::StatusFailed, QStringLiteral("User not found"));
 }
 
 void TavriSharedIdentityRealm::onUserUnblocked(const QString &userSipURI, bool success)
 {
     qDebug() << "TavriSharedIdentityRealm::onUserUnblocked" << userSipURI << success;
+    answerContactChange(3, userSipURI, success, Output::StatusFailed, QStringLiteral("User not found"));
+}
+
+void TavriSharedIdentityRealm::answerContactChange(int action, const QString &target, bool success,
+                                                   int failureStatus, const QString &failureText)
+{
+    TavriSharedIdentityRealmRequestPtr request =
+        takeRequestIf(Request::ChangeContactRequest, [&](const Request &change) {
+            // Every action but 1 to 3 is an add.
+            const int asked = change.number >= 1 && change.number <= 3 ? change.number : 0;
+            return asked == action && change.text(0) == target;
+        });
+    Output output =
+        Output::response(Output::ChangeContactResponse, success ? int(Output::StatusOk) : failureStatus,
+                         success ? QString() : failureText, std::move(request));
+    output.int32(output.requestNumber()).string(output.requestString(0));
+    sendOutputMessage(output);
 }
 
 void TavriSharedIdentityRealm::onContactListReceived(const QStringList &contactURIs,
                                                      const QStringList &contactNames)
 {
     qDebug() << "TavriSharedIdentityRealm::onContactListReceived" << contactURIs << contactNames;
+    recordNames(contactURIs, contactNames);
+    m_contacts = contactURIs;
+    TavriSharedIdentityRealmRequestPtr request = takeRequest(Request::ContactListRequest);
+    Output output = request ? Output::response(Output::ContactListResponse, Output::StatusOk, QString(),
+                                               std::move(request))
+                            : Output::event(Output::ContactListEvent);
+    appendUserList(output, contactURIs, contactNames);
+    sendOutputMessage(output);
 }
 
 void TavriSharedIdentityRealm::onBlockListReceived(const QStringList &contactURIs,
                                                    const QStringList &contactNames)
 {
     qDebug() << "TavriSharedIdentityRealm::onBlockListReceived" << contactURIs << contactNames;
+    recordNames(contactURIs, contactNames);
+    Output output = Output::event(Output::BlockListEvent);
+    appendUserList(output, contactURIs, contactNames);
+    sendOutputMessage(output);
+}
+
+void TavriSharedIdentityRealm::recordNames(const QStringList &uris, const QStringList &names)
+{
+    for (int i = 0; i < uris.size() && i < names.size(); ++i) {
+        if (!uris.at(i).isEmpty())
+            m_userNames.insert(uris.at(i), names.at(i));
+    }
+}
+
+void TavriSharedIdentityRealm::appendUserList(TavriSharedIdentityRealmOutput &output, const QStringList &uris,
+                                              const QStringList &names)
+{
+    // Both lists have as many elements as the count says.
+    const int count = uris.size();
+    QStringList paired = names.mid(0, count);
+    while (paired.size() < count)
+        paired.append(QString());
+    output.int32(count).strings(uris).strings(paired);
 }
 
 void TavriSharedIdentityRealm::onUserInfoReceived(const QString &userSipURI, const QString &username)
@@ -1155,11 +1294,32 @@ void TavriSharedIdentityRealm::onChannelAccessInfoReceived(const QString &channe
 {
     qDebug() << "TavriSharedIdentityRealm::onChannelAccessInfoReceived" << channelName << channelUri
              << hidden(channelToken);
+    m_channelNames.insert(channelUri, channelName);
+    // The join goes on under the channel's URI.
+    m_joinsInProgress.removeAll(channelName);
+    requestJoin(channelUri, channelToken);
 }
 
 void TavriSharedIdentityRealm::onChannelAccessDenied(const QString &channelName)
 {
     qDebug() << "TavriSharedIdentityRealm::onChannelAccessDenied" << channelName;
+    // The join by name that asked for access is answered now: nothing else
+    // would ever answer it.
+    TavriSharedIdentityRealmRequestPtr request;
+    if (!channelName.isEmpty()) {
+        request = takeRequestIf(Request::JoinRequest, [&](const Request &join) {
+            return join.strings[0].isEmpty() && join.text(2) == channelName;
+        });
+    } else {
+        request = takeRequestIf(Request::JoinRequest,
+                                [](const Request &join) { return join.strings[0].isEmpty(); });
+    }
+    const QString name = channelName.isEmpty() && request ? request->text(2) : channelName;
+    Output output = Output::response(Output::JoinResponse, Output::StatusRefused,
+                                     QStringLiteral("Channel access denied"), std::move(request));
+    output.string(output.requestString(0)).string(output.requestString(1)).string(output.requestString(2));
+    sendOutputMessage(output);
+    dropJoinInProgress(name);
 }
 
 void TavriSharedIdentityRealm::onNameUriMapped(const QString &name, const QString &uri)
@@ -1175,56 +1335,199 @@ void TavriSharedIdentityRealm::onNameUriMapped(const QString &name, const QStrin
 void TavriSharedIdentityRealm::onAccountHandleReceived(const QString &sharedRealmID,
                                                        const QString &accountHandle)
 {
+    if (sharedRealmID != m_requesterId)
+        return;
     qDebug() << "TavriSharedIdentityRealm::onAccountHandleReceived" << sharedRealmID << accountHandle;
+    disconnect(m_accountHandleConnection);
+    m_accountHandleConnection = QMetaObject::Connection();
+    m_accountHandle = accountHandle;
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (voice) {
+        if (!m_sessionGroupConnection)
+            m_sessionGroupConnection = connect(voice, &VoiceManager::sessionGroupReceived, this,
+                                               &TavriSharedIdentityRealm::onSessionGroupHandleReceived);
+        voice->requestCreateSessionGroup(m_requesterId);
+    }
+    setPresence(VoiceManager::PresenceOnline, QString());
 }
 
 void TavriSharedIdentityRealm::onSessionGroupHandleReceived(const QString &sharedRealmID,
                                                             const QString &sessionGroupHandle)
 {
+    if (sharedRealmID != m_requesterId)
+        return;
     qDebug() << "TavriSharedIdentityRealm::onSessionGroupHandleReceived" << sharedRealmID
              << sessionGroupHandle;
+    disconnect(m_sessionGroupConnection);
+    m_sessionGroupConnection = QMetaObject::Connection();
+    m_sessionGroupHandle = sessionGroupHandle;
+    emit ready();
+    Output output = Output::response(Output::LoginResponse, Output::StatusOk, QString(),
+                                     takeRequest(Request::LoginRequest));
+    output.string(output.requestString(0)).string(output.requestString(1));
+    sendOutputMessage(output);
+    emit loginStateChange(SessionGroupReady);
+    const QStringList waiting = m_joinsInProgress;
+    for (const QString &channel : waiting) {
+        requestJoin(channel, QString());
+    }
 }
 
 void TavriSharedIdentityRealm::onSessionHandleReceived(const QString &sessionGroupHandle,
                                                        const QString &sipURI, const QString &sessionHandle)
 {
-    Q_UNUSED(sessionGroupHandle)
-    Q_UNUSED(sipURI)
-    Q_UNUSED(sessionHandle)
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (sessionGroupHandle.isEmpty() || sessionGroupHandle != m_sessionGroupHandle || !voice)
+        return;
+    if (m_joinsInProgress.contains(sipURI))
+        dropJoinInProgress(sipURI);
+
+    const QString previous = m_sessionHandlesByChannel.value(sipURI);
+    if (!previous.isEmpty() && previous != sessionHandle) {
+        qDebug() << "TavriSharedIdentityRealm::onSessionHandleReceived"
+                 << "channel already has a session handle... leave previous instance";
+        voice->requestTerminateSession(previous);
+    }
+    m_sessionHandlesByChannel.insert(sipURI, sessionHandle);
+    voice->setTransmittingChannel(sipURI, m_sessionGroupHandle);
+    m_transmittingSessionHandle = sessionHandle;
+
+    // The request for this channel, else the oldest join by name.
+    const QString name = conversationName(sipURI);
+    TavriSharedIdentityRealmRequestPtr request =
+        takeRequestIf(Request::JoinRequest, [&](const Request &join) { return join.text(0) == sipURI; });
+    if (!request) {
+        request = takeRequestIf(Request::JoinRequest, [&](const Request &join) {
+            return join.strings[0].isEmpty() && !join.strings[2].isEmpty() && join.text(2) == name;
+        });
+    }
+    if (!request)
+        request = takeRequestIf(Request::JoinRequest,
+                                [](const Request &join) { return join.strings[0].isEmpty(); });
+    if (request) {
+        if (request->strings[0].isEmpty())
+            request->strings[0] = sipURI.toUtf8();
+        if (request->strings[2].isEmpty())
+            request->strings[2] = name.toUtf8();
+    }
+    Output output = Output::response(Output::JoinResponse, Output::StatusOk, QString(), std::move(request));
+    output.string(output.requestString(0)).string(output.requestString(1)).string(output.requestString(2));
+    sendOutputMessage(output);
+    emit conversationJoined(sipURI, m_userSipURI);
 }
 
 void TavriSharedIdentityRealm::onSessionTerminated(const QString &sessionURI, const QString &sessionHandle)
 {
+    const QString ownChannel = channelOfSession(sessionHandle);
+    if (ownChannel.isEmpty())
+        return;
     qDebug() << "TavriSharedIdentityRealm::onSessionTerminated" << sessionURI << sessionHandle;
+    const QString channel = sessionURI.isEmpty() ? ownChannel : sessionURI;
+    m_sessionHandlesByChannel.remove(channel);
+    m_sessionHandlesByChannel.remove(ownChannel);
+    if (!m_sessionHandlesByChannel.isEmpty()) {
+        const QString next = m_sessionHandlesByChannel.firstKey();
+        if (VoiceManager *voice = VoiceManager::getInstance())
+            voice->setTransmittingChannel(next, m_sessionGroupHandle);
+        m_transmittingSessionHandle = m_sessionHandlesByChannel.first();
+    }
+    TavriSharedIdentityRealmRequestPtr request =
+        takeRequestIf(Request::LeaveRequest, [&](const Request &leave) { return leave.text(0) == channel; });
+    if (request) {
+        qDebug() << "TavriSharedIdentityRealm::onSessionTerminated"
+                 << "building response to request...";
+        Output output =
+            Output::response(Output::LeaveResponse, Output::StatusOk, QString(), std::move(request));
+        output.string(output.requestString(0));
+        sendOutputMessage(output);
+    } else {
+        qDebug() << "TavriSharedIdentityRealm::onSessionTerminated"
+                 << "building event for unrequested terminate...";
+        Output output = Output::event(Output::ConversationEndedEvent);
+        output.int32(0).string(channel);
+        sendOutputMessage(output);
+    }
+    emit conversationDisconnected(channel, m_userSipURI, DisconnectReasonNone, QString());
+}
+
+QString TavriSharedIdentityRealm::channelOfSession(const QString &sessionHandle) const
+{
+    if (sessionHandle.isEmpty())
+        return QString();
+    for (auto it = m_sessionHandlesByChannel.constBegin(); it != m_sessionHandlesByChannel.constEnd(); ++it) {
+        if (it.value() == sessionHandle)
+            return it.key();
+    }
+    return QString();
 }
 
 void TavriSharedIdentityRealm::onParticipantAdded(const QString &participantURI, const QString &sessionHandle,
                                                   const QString &displayName, const QString &participantTag)
 {
+    const QString channel = channelOfSession(sessionHandle);
+    if (channel.isEmpty())
+        return;
     qDebug() << "TavriSharedIdentityRealm::onParticipantAdded" << participantURI << sessionHandle
              << displayName << participantTag;
+    if (!displayName.isEmpty() && displayName != participantURI)
+        m_userNames.insert(participantURI, displayName);
+    Output output = Output::event(Output::ParticipantAddedEvent);
+    output.string(channel).string(participantURI).string(displayName);
+    sendOutputMessage(output);
+    emit conversationParticipantAdded(channel, participantURI);
 }
 
 void TavriSharedIdentityRealm::onParticipantRemoved(const QString &participantURI,
                                                     const QString &sessionHandle, int reason,
                                                     const QString &participantTag)
 {
+    const QString channel = channelOfSession(sessionHandle);
+    if (channel.isEmpty())
+        return;
     qDebug() << "TavriSharedIdentityRealm::onParticipantRemoved" << participantURI << sessionHandle << reason
              << participantTag;
+    const bool forced = reason == DisconnectReasonKicked || reason == DisconnectReasonBanned;
+    Output output = Output::event(Output::ParticipantRemovedEvent);
+    output.string(channel).string(participantURI).string(nameForUri(participantURI)).int32(forced ? 1 : 0);
+    sendOutputMessage(output);
+    emit conversationParticipantRemoved(channel, participantURI, DisconnectReasonNone, QString());
 }
 
 void TavriSharedIdentityRealm::onParticipantUpdated(const QString &userUri, const QString &sessionHandle,
                                                     bool isMutedGlobally, bool isSpeaking, int, double, int,
                                                     bool isMutedLocally, bool, int, const QString &)
 {
+    const QString channel = channelOfSession(sessionHandle);
+    if (channel.isEmpty())
+        return;
+    const bool muted = isMutedGlobally || isMutedLocally;
     qDebug() << "TavriSharedIdentityRealm::onParticipantUpdated" << sessionHandle << userUri << isSpeaking
-             << false << (isMutedGlobally || isMutedLocally);
+             << false << muted;
+    Output output = Output::event(Output::ParticipantUpdatedEvent);
+    output.string(channel)
+        .string(userUri)
+        .string(nameForUri(userUri))
+        .byte(isSpeaking)
+        .byte(false)
+        .byte(muted);
+    sendOutputMessage(output);
 }
 
 void TavriSharedIdentityRealm::onSessionMessageReceived(const QString &senderURI,
                                                         const QString &sessionHandle, const QString &message)
 {
-    qDebug() << "TavriSharedIdentityRealm::onSessionMessageReceived" << senderURI << sessionHandle << message;
+    const QString channel = channelOfSession(sessionHandle);
+    if (channel.isEmpty())
+        return;
+    qDebug() << "TavriSharedIdentityRealm::onSessionMessageReceived" << senderURI << sessionHandle;
+    static const QRegularExpression timePrefix(QStringLiteral("^[0-9]+:[0-9]*:"));
+    QString text = message;
+    text.remove(timePrefix);
+    qDebug() << "TavriSharedIdentityRealm::onSessionMessageReceived"
+             << "(actual)" << text;
+    Output output = Output::event(Output::TextMessageEvent);
+    output.string(channel).string(senderURI).string(nameForUri(senderURI)).string(text);
+    sendOutputMessage(output);
 }
 
 void TavriSharedIdentityRealm::onSessionNotificationReceived(const QString &sessionHandle,
@@ -1238,24 +1541,72 @@ void TavriSharedIdentityRealm::onSessionNotificationReceived(const QString &sess
 void TavriSharedIdentityRealm::onTransmittingChannelChanged(const QString &sessionGroupHandle,
                                                             const QString &sipURI)
 {
-    Q_UNUSED(sessionGroupHandle)
-    Q_UNUSED(sipURI)
+    if (sessionGroupHandle.isEmpty() || sessionGroupHandle != m_sessionGroupHandle ||
+        !m_sessionHandlesByChannel.contains(sipURI))
+        return;
+    m_transmittingSessionHandle = m_sessionHandlesByChannel.value(sipURI);
+    Output output = Output::event(Output::TransmitChannelChangedEvent);
+    output.string(sipURI).string(conversationName(sipURI));
+    sendOutputMessage(output);
 }
 
 void TavriSharedIdentityRealm::onCaptureDeviceChanged(const QString &)
 {
     qDebug() << "TavriSharedIdentityRealm::onCaptureDeviceChanged";
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (CaptureDeviceModel *model = voice ? voice->captureDevices() : nullptr)
+        answerDeviceChange("TavriSharedIdentityRealm::onCaptureDeviceChanged", 0, model->currentDeviceId(),
+                           model->getCurrentText());
 }
 
 void TavriSharedIdentityRealm::onRenderDeviceChanged(const QString &)
 {
     qDebug() << "TavriSharedIdentityRealm::onRenderDeviceChanged";
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (RenderDeviceModel *model = voice ? voice->renderDevices() : nullptr)
+        answerDeviceChange("TavriSharedIdentityRealm::onRenderDeviceChanged", 1, model->currentDeviceId(),
+                           model->getCurrentText());
+}
+
+void TavriSharedIdentityRealm::answerDeviceChange(const char *slotName, int kind, const QString &deviceId,
+                                                  const QString &deviceName)
+{
+    if (pendingRequestCount(Request::SetDeviceRequest) == 0) {
+        qDebug() << slotName << " no pending request to change device...";
+        return;
+    }
+    // Every waiting request that names the new device gets its own answer;
+    // the others wait for their device.
+    auto names = [&](const Request &set) {
+        for (int i = 0; i < 2; ++i) {
+            const QString asked = set.text(i);
+            if (!asked.isEmpty() && (asked == deviceId || asked == deviceName))
+                return true;
+        }
+        return false;
+    };
+    while (TavriSharedIdentityRealmRequestPtr request = takeRequestIf(Request::SetDeviceRequest, names)) {
+        Output output =
+            Output::response(Output::SetDeviceResponse, Output::StatusOk, QString(), std::move(request));
+        output.string(output.requestString(0))
+            .string(output.requestString(1))
+            .deviceBlock(kind, deviceId, deviceName);
+        sendOutputMessage(output);
+    }
 }
 
 void TavriSharedIdentityRealm::onNamedKeyEvent(const QString &keyEventName, bool isDown)
 {
-    Q_UNUSED(keyEventName)
-    Q_UNUSED(isDown)
+    if (keyEventName != pushToTalkBindingName())
+        return;
+    qDebug() << "TavriSharedIdentityRealm::onNamedKeyEvent" << isDown;
+    VoiceManager *voice = VoiceManager::getInstance();
+    if (!voice)
+        return;
+    if (m_talkMode == 2)
+        voice->setLocalMicMuted(!isDown);
+    else if (m_talkMode == 3 && !isDown)
+        voice->setLocalMicMuted(!m_localMicMuted);
 }
 
 void TavriSharedIdentityRealm::onLocalMuteMuteChanged(bool muted)
@@ -1268,17 +1619,53 @@ void TavriSharedIdentityRealm::onContactPresenceReceived(const QString &accountH
                                                          const QString &remoteUserURI, int presenceState,
                                                          const QString &customMessage)
 {
-    Q_UNUSED(accountHandle)
-    Q_UNUSED(remoteUserURI)
-    Q_UNUSED(presenceState)
-    Q_UNUSED(customMessage)
+    if (accountHandle.isEmpty() || accountHandle != m_accountHandle)
+        return;
+    qDebug() << "TavriSharedIdentityRealm::onContactPresenceReceived" << remoteUserURI << presenceState
+             << customMessage;
+    const int value =
+        presenceState == VoiceManager::PresenceOnline || presenceState == VoiceManager::PresenceAway
+            ? presenceState
+            : 0;
+    const auto cached = m_contactPresence.constFind(remoteUserURI);
+    if ((cached == m_contactPresence.constEnd() && value == 0) ||
+        (cached != m_contactPresence.constEnd() && *cached == value)) {
+        m_contactPresence.insert(remoteUserURI, value);
+        return;
+    }
+    m_contactPresence.insert(remoteUserURI, value);
+    Output output = Output::event(Output::ContactPresenceEvent);
+    output.string(remoteUserURI).int32(value).string(customMessage);
+    sendOutputMessage(output);
 }
 
 void TavriSharedIdentityRealm::onVoiceNetworkAppDataReceived(const QString &accountHandle,
                                                              const QString &contentType,
                                                              const QString &content)
 {
-    Q_UNUSED(accountHandle)
-    Q_UNUSED(contentType)
-    Q_UNUSED(content)
+    if (accountHandle.isEmpty() || accountHandle != m_accountHandle ||
+        contentType != QLatin1String("x-ostrel-notification"))
+        return;
+    qDebug() << "TavriSharedIdentityRealm::onVoiceNetworkAppDataReceived" << contentType
+             << " received, need to retrieve info..." << content;
+    const QStringList fields = content.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    // A prefix and three fields at least; shorter data is ignored.
+    if (fields.size() < 4)
+        return;
+    if (fields.first() == QLatin1String("ri")) {
+        Output output = Output::event(Output::InviteReceivedEvent);
+        output.string(fields.at(1)).string(fields.at(2)).string(fields.at(3));
+        sendOutputMessage(output);
+        m_invitations.append({fields.at(1), fields.at(3), fields.at(2)});
+        // Remote users can send any number of invitations: keep the newest.
+        while (m_invitations.size() > kMaxInvitations)
+            m_invitations.removeFirst();
+    } else if (fields.first() == QLatin1String("im")) {
+        Output output = Output::event(Output::TextMessageEvent);
+        output.string(QString())
+            .string(fields.at(2))
+            .string(fields.at(1))
+            .string(fields.mid(3).join(QLatin1Char('|')));
+        sendOutputMessage(output);
+    }
 }

@@ -76,6 +76,8 @@ public:
     static constexpr qint64 kMaxUnwrittenOutput = 1024 * 1024;
     // Requests of one type waiting for their response; the oldest goes first.
     static constexpr int kMaxPendingPerType = 64;
+    // Unanswered invitations kept; older ones are dropped.
+    static constexpr int kMaxInvitations = 100;
 
     // Connects to outputPipeName (two attempts), listens on inputPipeName,
     // asks the web service to verify the requester and follows the voice
@@ -93,6 +95,7 @@ public:
     QString getUserSipURI() const { return m_userSipURI; }
     QUrl getUserIconURL() const { return QUrl(m_userIconURL, QUrl::TolerantMode); }
     QString getSessionGroupHandle() const { return m_sessionGroupHandle; }
+    QString getAccountHandle() const { return m_accountHandle; }
     QString getClientLibVersion() const { return m_clientLibVersion; }
     // True when the output pipe could not be opened.
     bool isInert() const { return m_inert; }
@@ -115,6 +118,8 @@ public:
     QString nameForUri(const QString &uri) const;
     QString uriForName(const QString &name) const;
     QList<Invitation> pendingInvitations() const { return m_invitations; }
+    // Channels whose join was asked for and whose session is not there yet.
+    QStringList joinsInProgress() const { return m_joinsInProgress; }
 
     // The realm's user for a key (a "sip:" URI or a name), cached: the same
     // key gives the same user while the realm lives.
@@ -319,6 +324,25 @@ private:
     // realm's conversation lists them.
     void participantsOf(const QString &channel, QStringList &uris, QStringList &names);
     QString pushToTalkBindingName() const;
+    // The settings group of the signed-in user's talk settings.
+    QString settingsGroup() const;
+    // The code of the plus key of a key combination ("++").
+    static int plusKeyCode();
+    // Takes a channel out of the joins in progress; the last one out stops
+    // following new sessions.
+    void dropJoinInProgress(const QString &channel);
+    // The joined channel whose session the handle is; empty when none.
+    QString channelOfSession(const QString &sessionHandle) const;
+    // Answers the waiting contact change of an action (0 add, 1 remove,
+    // 2 block, 3 unblock) for a target.
+    void answerContactChange(int action, const QString &target, bool success, int failureStatus,
+                             const QString &failureText);
+    // Answers the waiting device changes that name the device now in use.
+    void answerDeviceChange(const char *slotName, int kind, const QString &deviceId,
+                            const QString &deviceName);
+    void recordNames(const QStringList &uris, const QStringList &names);
+    void appendUserList(TavriSharedIdentityRealmOutput &output, const QStringList &uris,
+                        const QStringList &names);
     QSocialManager *socialManager() const;
 
     TavriSharedIdentityRealmJsonReplyHandler *m_replyHandler = nullptr;

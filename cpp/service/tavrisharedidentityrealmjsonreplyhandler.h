@@ -40,5 +40,8 @@ signals:
     void channelAccessInfoReceived(const QString &channelName, const QString &channelUri,
                                    const QString &channelToken);
     void channelAccessDenied(const QString &channelName);
+    // The icon address of the user a RealmLogin reply names; comes just
+    // before loginVerified.
+    void userIconReceived(const QString &iconURL);
     void nameUriMapped(const QString &contactName, const QString &contactURI);
 };
