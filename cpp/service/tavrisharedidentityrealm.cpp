@@ -9,6 +9,7 @@
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
+#include "tavrisharedidentityrealmcommands.h"
 #include "tavrisharedidentityrealmjsonreplyhandler.h"
 #include "tavrisharedidentityrealmuser.h"
 #include "virtualkeyinfo.h"
@@ -1127,6 +1128,17 @@ void TavriSharedIdentityRealm::respondToInvite(int index, bool decline)
 void TavriSharedIdentityRealm::executeCommand(const QString &commandLine)
 {
     qDebug() << "TavriSharedIdentityRealm::executeCommand" << commandLine;
+    TavriSharedIdentityRealmCommands command(*this, commandLine);
+    command.run();
+    if (command.reply().isEmpty()) {
+        qDebug() << "TavriSharedIdentityRealm::executeCommand"
+                 << "Delayed handling of output from request:" << commandLine;
+        return;
+    }
+    Output output = Output::response(Output::TextCommandResponse, command.status(), QString(),
+                                     takeRequest(Request::TextCommandRequest));
+    output.string(output.requestString(0)).string(command.reply());
+    sendOutputMessage(output);
 }
 
 // ---------------------------------------------------------------------------

@@ -308,6 +308,9 @@ protected:
     }
 
 private:
+    // The text-command language acts on the realm's tables directly.
+    friend class TavriSharedIdentityRealmCommands;
+
     void connectOutputPipe(const QString &outputPipeName);
     void listenOnInputPipe(const QString &inputPipeName);
     void connectVoiceSignals();
