@@ -479,7 +479,7 @@ void TavriApplication::setupJumpList()
 
 void TavriApplication::setupTray()
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!systemTrayAvailable())
         return;
     qDebug() << "Initializing system tray menu...";
     if (m_menu)
@@ -504,7 +504,12 @@ void TavriApplication::setupTray()
     m_trayIcon = new SystemTrayIcon(QIcon(QStringLiteral(":/textures/Logo.png")), this);
     m_trayIcon->setToolTip(tr("Tavri Application"));
     m_trayIcon->setContextMenu(m_menu);
-    m_trayIcon->show();
+    m_trayIcon->showTrayIcon();
+}
+
+bool TavriApplication::systemTrayAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TavriApplication::startHeadless(const QString &value)
@@ -642,7 +647,7 @@ void TavriApplication::onAppExit()
     LocalUser::getLocalUser(this)->onLogoutRequested();
     hideAllFrames();
     if (m_trayIcon)
-        m_trayIcon->hide();
+        m_trayIcon->hideTrayIcon();
     for (int *timerId : {&m_networkCheckTimer, &m_loginWatchdogTimer, &m_geometrySaveTimer}) {
         if (*timerId)
             killTimer(*timerId);

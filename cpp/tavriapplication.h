@@ -202,6 +202,9 @@ protected:
     // Returns false when no realm came of it.
     virtual bool requestSharedRealm(const QString &requesterId, const QString &token, const QString &outputPipe,
                                     const QString &inputPipe, const QString &clientLibVersion);
+    // Whether the desktop has a system tray for the icon and its balloons;
+    // tests that go through the tray answer true.
+    virtual bool systemTrayAvailable() const;
 
 private:
     // Connects signal to slot (SIGNAL()/SLOT() texts) and files the

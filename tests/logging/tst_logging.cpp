@@ -203,6 +203,7 @@ private slots:
         QTest::newRow("script error") << int(QtWarningMsg) << "qrc:/QML/qml/tavri/Main.qml:3: ReferenceError" << true;
         QTest::newRow("image download") << int(QtWarningMsg) << "qrc:/a.qml:1: QML Image: Error downloading x" << false;
         QTest::newRow("image timeout") << int(QtWarningMsg) << "qrc:/a.qml:1: QML Image: Connection timed out" << false;
+        QTest::newRow("image closed") << int(QtWarningMsg) << "qrc:/a.qml:1: QML Image: Connection closed" << false;
         QTest::newRow("not ours") << int(QtWarningMsg) << "file:///a.qml:1: error" << false;
         QTest::newRow("debug") << int(QtDebugMsg) << "qrc:/a.qml:1: debug" << false;
     }

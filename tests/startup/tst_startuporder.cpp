@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QMutex>
 #include <QPointer>
 #include <QQuickView>
@@ -19,6 +20,7 @@
 #include "ostrelsdk_control.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
+#include "systemtrayicon.h"
 #include "tavriapplication.h"
 #include "tavrisharedidentityrealmmanager.h"
 #include "fakewebservice.h"
@@ -33,13 +35,16 @@ namespace {
 QMutex g_mutex;
 QStringList g_record;
 QList<QPointer<QObject>> g_children;
+// The thread that logged each "event:" entry.
+QHash<QString, QThread *> g_eventThreads;
 
 void recordMessage(QtMsgType, const QMessageLogContext &context, const QString &message)
 {
     QMutexLocker lock(&g_mutex);
-    if (context.category && QByteArray(context.category) == "userint")
+    if (context.category && QByteArray(context.category) == "userint") {
         g_record.append(QStringLiteral("event:") + QString::fromUtf8(context.file) + QLatin1Char(' ') + message);
-    else
+        g_eventThreads.insert(g_record.last(), QThread::currentThread());
+    } else
         g_record.append(QStringLiteral("log:") + message);
 }
 
@@ -71,6 +76,8 @@ protected:
         sharedRealmCalls.append({requesterId, token, outputPipe, inputPipe, clientLibVersion});
         return true;
     }
+    // Start-up builds the tray as on a desktop that has one.
+    bool systemTrayAvailable() const override { return true; }
 };
 
 RecordingApplication *g_app = nullptr;
@@ -124,6 +131,8 @@ private slots:
     void settingChangeBecomesEvent();
     void listParametersBecomeMap();
     void qmlWarningsOfOwnFilesBecomeEvents();
+    void qmlWarningsFromWorkerThreadsBecomeEventsOnTheMainThread();
+    void trayIconIsShownWithItsMenu();
     void protocolMessages();
     void languageChangedOnMissingTranslation();
     void loginWindowWithoutItsQml();
@@ -261,6 +270,58 @@ void TestStartupOrder::qmlWarningsOfOwnFilesBecomeEvents()
     const QString text = QStringLiteral("qrc:/QML/qml/tavri/Probe.qml:3: ReferenceError: x is not defined");
     logMessageHandler(QtWarningMsg, QMessageLogContext(), text);
     QTRY_VERIFY(recordHas(QStringLiteral("event:Error.") + text));
+}
+
+// The log handler runs on whichever thread logs; the event is sent once, from
+// the application's thread, and image download failures are not sent.
+void TestStartupOrder::qmlWarningsFromWorkerThreadsBecomeEventsOnTheMainThread()
+{
+    const QString script = QStringLiteral("qrc:/QML/qml/tavri/Worker.qml:7: TypeError: y is null");
+    const QStringList images = {
+        QStringLiteral("qrc:/QML/qml/tavri/Worker.qml:9: QML Image: Error downloading http://x/a.png"),
+        QStringLiteral("qrc:/QML/qml/tavri/Worker.qml:9: QML Image: Connection timed out"),
+        QStringLiteral("qrc:/QML/qml/tavri/Worker.qml:9: QML Image: Connection closed"),
+    };
+    const QString marker = QStringLiteral("qrc:/QML/qml/tavri/Worker.qml:99: the last warning");
+    QThread *worker = QThread::create([&] {
+        for (const QString &text : QStringList{script} + images + QStringList{marker})
+            logMessageHandler(QtWarningMsg, QMessageLogContext(), text);
+    });
+    worker->start();
+    QVERIFY(worker->wait());
+    delete worker;
+    // The marker went the same way last: once it is in, everything is.
+    QTRY_VERIFY(recordHas(QStringLiteral("event:Error.") + marker));
+
+    const QStringList record = resolvedRecord();
+    const auto events = [&](const QString &text) {
+        return std::count_if(record.cbegin(), record.cend(), [&](const QString &entry) {
+            return entry.startsWith(QStringLiteral("event:Error.") + text);
+        });
+    };
+    QCOMPARE(events(script), 1);
+    for (const QString &image : images)
+        QCOMPARE(events(image), 0);
+    QMutexLocker lock(&g_mutex);
+    for (auto it = g_eventThreads.cbegin(); it != g_eventThreads.cend(); ++it) {
+        if (it.key().contains(QLatin1String("Worker.qml")))
+            QCOMPARE(it.value(), g_app->thread());
+    }
+}
+
+void TestStartupOrder::trayIconIsShownWithItsMenu()
+{
+    auto *tray = g_app->findChild<SystemTrayIcon *>();
+    QVERIFY(tray);
+    QVERIFY(tray->isVisible());
+    QVERIFY(!tray->icon().isNull());
+    QCOMPARE(tray->toolTip(), QStringLiteral("Tavri Application"));
+    QVERIFY(tray->contextMenu());
+    QStringList actions;
+    for (QAction *action : tray->contextMenu()->actions())
+        actions.append(action->text());
+    QCOMPARE(actions.first(), QStringLiteral("Show Tavri"));
+    QCOMPARE(actions.last(), QStringLiteral("Exit"));
 }
 
 void TestStartupOrder::protocolMessages()
