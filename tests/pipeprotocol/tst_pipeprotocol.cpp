@@ -133,14 +133,7 @@ void TestPipeProtocol::cleanup()
 
 QList<FakeController::Frame> TestPipeProtocol::framesUpToMarker()
 {
-    const int before = m_controller->frameCount();
-    if (m_controller->send(Payload(Request::ConversationListRequest)) != 0)
-        return {};
-    if (!m_controller->waitForFrames(before + 1))
-        return {};
-    QList<FakeController::Frame> frames = m_controller->takeFrames();
-    frames.removeLast();
-    return frames;
+    return m_controller->takeUpToMarker();
 }
 
 void TestPipeProtocol::parsesEveryRequestType_data()
@@ -217,7 +210,7 @@ void TestPipeProtocol::dispatchQueuesAndCalls_data()
     row("login", Payload(1).string("ann").string("tok-secret"), 1, 0, "RealmLogin uname=ann utok=tok-secret");
     row("join by URI", Payload(2).string("sip:c@x").string("pw-secret").string("Chan"), 1, 0, "");
     row("leave a channel not joined", Payload(3).string("sip:c@x"), 1, 0, "");
-    row("text command", Payload(4).string("help"), 1, 0, "");
+    row("text command", Payload(4).string("help"), 0, Output::TextCommandResponse, "");
     row("send message", Payload(5).string("hello"), 1, 0, "");
     row("mute", Payload(6).byte(2).string("sip:b@x"), 0, 0, "");
     row("set transmit", Payload(7).string("sip:c@x"), 1, 0, "");

@@ -6,6 +6,7 @@
 #include "fakewebservice.h"
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
+#include "sharedrealmtestsupport.h"
 #include "socialmanager.h"
 #include "tavrisharedidentityrealm.h"
 #include "testenvironment.h"
@@ -25,12 +26,6 @@ namespace
 {
 
 const QString kOwnUri = QStringLiteral("sip:ann@x");
-
-template <typename Record> const Record *lastRequest(ox_request_type type)
-{
-    oxc_wait_idle(2000);
-    return reinterpret_cast<const Record *>(oxc_find_request(type, -1));
-}
 
 // A frame's fields after the type, as texts: "i:" int32, "s:" string and so
 // on, read by the kinds given ("i", "s", "b").
@@ -80,17 +75,12 @@ private:
     bool logIn();
     // Sends a join by URI and waits for its response; the session handle.
     QString join(const QString &uri, const QString &name);
-    // Waits for the next frame of a message type and type, dropping others.
-    std::optional<Frame> next(int messageType, int type);
-    // The frames sent before a marker request's answer.
-    QList<Frame> framesUpToMarker();
 
     FakeWebService *m_web = nullptr;
     VoiceManager *m_voice = nullptr;
     LogCapture *m_log = nullptr;
     FakeController *m_controller = nullptr;
     TavriSharedIdentityRealm *m_realm = nullptr;
-    QList<Frame> m_frames;
 };
 
 void TestRealmRelay::initTestCase()
@@ -118,11 +108,8 @@ void TestRealmRelay::cleanupTestCase()
 
 void TestRealmRelay::init()
 {
-    m_frames.clear();
     m_controller = new FakeController(QStringLiteral("relay"));
-    m_realm = new TavriSharedIdentityRealm(m_controller->inputPipeName(), m_controller->outputPipeName(),
-                                           QStringLiteral("relay"), QStringLiteral("t"),
-                                           QStringLiteral("1.0"), nullptr);
+    m_realm = sharedrealmtest::openRealm(*m_controller, QStringLiteral("relay"));
     QVERIFY(m_controller->waitForRealm());
 }
 
@@ -144,25 +131,7 @@ bool TestRealmRelay::logIn()
                                                            {"auth_token", token}});
     if (m_controller->send(Payload(Request::LoginRequest).string("ann").string("user-token")) != 0)
         return false;
-    return next(Output::Response, Output::LoginResponse).has_value();
-}
-
-std::optional<Frame> TestRealmRelay::next(int messageType, int type)
-{
-    std::optional<Frame> found;
-    QTest::qWaitFor(
-        [&] {
-            m_frames.append(m_controller->takeFrames());
-            for (int i = 0; i < m_frames.size(); ++i) {
-                if (m_frames.at(i).messageType == messageType && m_frames.at(i).type == type) {
-                    found = m_frames.takeAt(i);
-                    return true;
-                }
-            }
-            return false;
-        },
-        5000);
-    return found;
+    return m_controller->next(Output::Response, Output::LoginResponse).has_value();
 }
 
 QString TestRealmRelay::join(const QString &uri, const QString &name)
@@ -170,20 +139,9 @@ QString TestRealmRelay::join(const QString &uri, const QString &name)
     if (m_controller->send(
             Payload(Request::JoinRequest).string(uri.toUtf8()).string("").string(name.toUtf8())) != 0)
         return QString();
-    if (!next(Output::Response, Output::JoinResponse))
+    if (!m_controller->next(Output::Response, Output::JoinResponse))
         return QString();
     return m_realm->getSessionHandleForChannel(uri);
-}
-
-QList<Frame> TestRealmRelay::framesUpToMarker()
-{
-    if (m_controller->send(Payload(Request::ConversationListRequest)) != 0)
-        return {};
-    if (!next(Output::Response, Output::ConversationListResponse))
-        return {};
-    QList<Frame> frames = m_frames;
-    m_frames.clear();
-    return frames;
 }
 
 void TestRealmRelay::loginThroughThePipe()
@@ -214,7 +172,7 @@ void TestRealmRelay::joinsAndSessions()
     QSignalSpy joined(m_realm, &TavriSharedIdentityRealm::conversationJoined);
     QVERIFY(m_controller->send(
                 Payload(Request::JoinRequest).string("sip:a@x").string("pw").string("Alpha")) == 0);
-    std::optional<Frame> response = next(Output::Response, Output::JoinResponse);
+    std::optional<Frame> response = m_controller->next(Output::Response, Output::JoinResponse);
     QVERIFY(response);
     QCOMPARE(fields(*response, "isisss"), (QStringList{"200", "", "2", "sip:a@x", "pw", "Alpha", "end"}));
     QCOMPARE(joined.size(), 1);
@@ -227,7 +185,8 @@ void TestRealmRelay::joinsAndSessions()
     m_realm->requestJoin(QStringLiteral("sip:a@x"), QString());
     emit m_voice->sessionAdded(m_realm->getSessionGroupHandle(), QStringLiteral("sip:a@x"),
                                QStringLiteral("s-2"));
-    const auto *terminate = lastRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE);
+    const auto *terminate =
+        sharedrealmtest::lastVoiceRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE);
     QVERIFY(terminate);
     QCOMPARE(QString::fromUtf8(terminate->session_handle), first);
     QCOMPARE(m_realm->getSessionHandleForChannel(QStringLiteral("sip:a@x")), QStringLiteral("s-2"));
@@ -241,7 +200,7 @@ void TestRealmRelay::joinByNameIsAnsweredWithTheChannel()
         QJsonObject{
             {"rsid", "r"}, {"status", 200}, {"name", "Lobby"}, {"sip_uri", "sip:lobby@x"}, {"vat", "v"}});
     QVERIFY(m_controller->send(Payload(Request::JoinRequest).string("").string("").string("Lobby")) == 0);
-    std::optional<Frame> response = next(Output::Response, Output::JoinResponse);
+    std::optional<Frame> response = m_controller->next(Output::Response, Output::JoinResponse);
     QVERIFY(response);
     QCOMPARE(fields(*response, "isisss"), (QStringList{"200", "", "2", "sip:lobby@x", "", "Lobby", "end"}));
     QCOMPARE(m_realm->conversationName(QStringLiteral("sip:lobby@x")), QStringLiteral("Lobby"));
@@ -258,7 +217,7 @@ void TestRealmRelay::sessionsEnding()
 
     // Leaving the transmitting channel hands the microphone to the other.
     QVERIFY(m_controller->send(Payload(Request::LeaveRequest).string("B")) == 0);
-    std::optional<Frame> left = next(Output::Response, Output::LeaveResponse);
+    std::optional<Frame> left = m_controller->next(Output::Response, Output::LeaveResponse);
     QVERIFY(left);
     QCOMPARE(fields(*left, "isis"), (QStringList{"200", "", "3", "sip:b@x", "end"}));
     QCOMPARE(m_realm->currentConversation(), QStringLiteral("sip:a@x"));
@@ -267,7 +226,7 @@ void TestRealmRelay::sessionsEnding()
 
     // A session that ends unasked is an event.
     m_realm->requestLeaveConversation(QStringLiteral("sip:a@x"), kOwnUri);
-    std::optional<Frame> ended = next(Output::Event, Output::ConversationEndedEvent);
+    std::optional<Frame> ended = m_controller->next(Output::Event, Output::ConversationEndedEvent);
     QVERIFY(ended);
     QCOMPARE(fields(*ended, "is"), (QStringList{"0", "sip:a@x", "end"}));
     QCOMPARE(disconnected.size(), 2);
@@ -288,12 +247,12 @@ void TestRealmRelay::joinAfterLoginDoesNotEndAnEarlierJoin()
                                                            {"realm_user_uri", kOwnUri},
                                                            {"auth_token", "relay-late"}});
     m_realm->requestLogin(QStringLiteral("ann"), QStringLiteral("user-token"));
-    QVERIFY(next(Output::Response, Output::LoginResponse));
+    QVERIFY(m_controller->next(Output::Response, Output::LoginResponse));
     QVERIFY(m_controller->send(Payload(Request::JoinRequest).string("sip:b@x").string("").string("B")) == 0);
 
     int answers = 0;
     QStringList answered;
-    while (std::optional<Frame> response = next(Output::Response, Output::JoinResponse)) {
+    while (std::optional<Frame> response = m_controller->next(Output::Response, Output::JoinResponse)) {
         ++answers;
         answered.append(fields(*response, "isis").at(3));
         if (answers == 2)
@@ -305,7 +264,7 @@ void TestRealmRelay::joinAfterLoginDoesNotEndAnEarlierJoin()
     QVERIFY(!m_realm->getSessionHandleForChannel(QStringLiteral("sip:a@x")).isEmpty());
     QVERIFY(!m_realm->getSessionHandleForChannel(QStringLiteral("sip:b@x")).isEmpty());
     // No third answer follows.
-    for (const Frame &frame : framesUpToMarker())
+    for (const Frame &frame : m_controller->takeUpToMarker())
         QVERIFY(frame.messageType != Output::Response || frame.type != Output::JoinResponse);
     QCOMPARE(m_realm->joinedChannels(), (QStringList{"sip:a@x", "sip:b@x"}));
 }
@@ -353,7 +312,7 @@ void TestRealmRelay::contactResponses()
         m_realm->onUserUnblocked(QStringLiteral("bob"), success);
         break;
     }
-    std::optional<Frame> response = next(Output::Response, Output::ChangeContactResponse);
+    std::optional<Frame> response = m_controller->next(Output::Response, Output::ChangeContactResponse);
     QVERIFY(response);
     QCOMPARE(fields(*response, "isiis"), expected);
     QCOMPARE(m_realm->pendingRequestCount(Request::ChangeContactRequest), 1);
@@ -363,7 +322,7 @@ void TestRealmRelay::contactPresence()
 {
     QVERIFY(logIn());
     const QString account = m_realm->getAccountHandle();
-    framesUpToMarker();
+    m_controller->takeUpToMarker();
     struct Step {
         int state;
         int sent; // -1: nothing
@@ -372,7 +331,7 @@ void TestRealmRelay::contactPresence()
     for (const Step &step : steps) {
         emit m_voice->contactPresenceReceived(account, QStringLiteral("sip:bob@x"), step.state,
                                               QStringLiteral("m"));
-        const QList<Frame> frames = framesUpToMarker();
+        const QList<Frame> frames = m_controller->takeUpToMarker();
         QCOMPARE(frames.size(), step.sent < 0 ? 0 : 1);
         if (step.sent >= 0) {
             QCOMPARE(frames.first().type, int(Output::ContactPresenceEvent));
@@ -386,7 +345,8 @@ void TestRealmRelay::pushToTalk()
 {
     QVERIFY(logIn());
     auto mic = [] {
-        const auto *mute = lastRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC);
+        const auto *mute = sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(
+            OX_REQ_CONNECTOR_MUTE_LOCAL_MIC);
         return mute ? mute->mute : -1;
     };
     m_realm->setTalkMode(2, QStringLiteral("q"));
@@ -416,7 +376,7 @@ void TestRealmRelay::participantsAndMessages()
     QVERIFY(logIn());
     const QString session = join(QStringLiteral("sip:a@x"), QStringLiteral("A"));
     QVERIFY(!session.isEmpty());
-    framesUpToMarker();
+    m_controller->takeUpToMarker();
     QSignalSpy added(m_realm, &TavriSharedIdentityRealm::conversationParticipantAdded);
     QSignalSpy removed(m_realm, &TavriSharedIdentityRealm::conversationParticipantRemoved);
 
@@ -431,7 +391,7 @@ void TestRealmRelay::participantsAndMessages()
     emit m_voice->sessionGroupTransmittingChannelChanged(m_realm->getSessionGroupHandle(),
                                                          QStringLiteral("sip:a@x"));
 
-    const QList<Frame> frames = framesUpToMarker();
+    const QList<Frame> frames = m_controller->takeUpToMarker();
     QCOMPARE(frames.size(), 7);
     QCOMPARE(fields(frames.at(0), "sss"), (QStringList{"sip:a@x", "sip:bob@x", "Bob", "end"}));
     QCOMPARE(fields(frames.at(1), "sss"), (QStringList{"sip:a@x", "sip:eve@x", "", "end"}));
@@ -453,7 +413,7 @@ void TestRealmRelay::appData()
     QVERIFY(logIn());
     const QString account = m_realm->getAccountHandle();
     const QString type = QStringLiteral("x-ostrel-notification");
-    framesUpToMarker();
+    m_controller->takeUpToMarker();
     emit m_voice->serverAppDataReceived(account, type, QStringLiteral("im|a|sip:u-b|x|y"));
     emit m_voice->serverAppDataReceived(account, type, QStringLiteral("ri|inv|sip:c@x|Chan|extra"));
     emit m_voice->serverAppDataReceived(account, type, QStringLiteral("ri|short|sip:c@x"));
@@ -461,7 +421,7 @@ void TestRealmRelay::appData()
     emit m_voice->serverAppDataReceived(account, type, QStringLiteral("xx|a|b|c"));
     emit m_voice->serverAppDataReceived(account, QStringLiteral("text/plain"), QStringLiteral("im|a|b|c"));
     emit m_voice->serverAppDataReceived(QStringLiteral("other"), type, QStringLiteral("im|a|b|c"));
-    const QList<Frame> frames = framesUpToMarker();
+    const QList<Frame> frames = m_controller->takeUpToMarker();
     QCOMPARE(frames.size(), 2);
     QCOMPARE(frames.at(0).type, int(Output::TextMessageEvent));
     QCOMPARE(fields(frames.at(0), "ssss"), (QStringList{"", "sip:u-b", "a", "x|y", "end"}));
@@ -476,10 +436,9 @@ void TestRealmRelay::appData()
         m_realm->onVoiceNetworkAppDataReceived(account, type, QStringLiteral("ri|i%1|sip:c%1@x|C%1").arg(i));
     QCOMPARE(m_realm->pendingInvitations().size(), TavriSharedIdentityRealm::kMaxInvitations);
     QCOMPARE(m_realm->pendingInvitations().first().inviter, QStringLiteral("i5"));
-    m_frames.clear();
     m_controller->takeFrames();
     QVERIFY(m_controller->send(Payload(Request::InviteListRequest)) == 0);
-    std::optional<Frame> list = next(Output::Response, Output::InviteListResponse);
+    std::optional<Frame> list = m_controller->next(Output::Response, Output::InviteListResponse);
     QVERIFY(list);
     list->int32();
     list->string();
@@ -512,7 +471,7 @@ void TestRealmRelay::deviceChanges()
     // the one above.
     m_realm->onCaptureDeviceChanged(QStringLiteral("ignored"));
     QList<Frame> responses;
-    for (const Frame &frame : framesUpToMarker()) {
+    for (const Frame &frame : m_controller->takeUpToMarker()) {
         if (frame.type == Output::SetDeviceResponse)
             responses.append(frame);
     }
@@ -535,7 +494,7 @@ void TestRealmRelay::foreignSignalsAreIgnored()
 {
     QVERIFY(logIn());
     const QString session = join(QStringLiteral("sip:a@x"), QStringLiteral("A"));
-    framesUpToMarker();
+    m_controller->takeUpToMarker();
     QSignalSpy disconnected(m_realm, &TavriSharedIdentityRealm::conversationDisconnected);
     emit m_voice->accountHandleReceived(QStringLiteral("other"), QStringLiteral("acct-x"));
     emit m_voice->sessionGroupReceived(QStringLiteral("other"), QStringLiteral("sg-x"));
@@ -546,7 +505,7 @@ void TestRealmRelay::foreignSignalsAreIgnored()
     emit m_voice->sessionGroupTransmittingChannelChanged(QStringLiteral("sg-x"), QStringLiteral("sip:a@x"));
     emit m_voice->contactPresenceReceived(QStringLiteral("acct-x"), QStringLiteral("sip:bob@x"), 2,
                                           QString());
-    QVERIFY(framesUpToMarker().isEmpty());
+    QVERIFY(m_controller->takeUpToMarker().isEmpty());
     QCOMPARE(disconnected.size(), 0);
     QCOMPARE(m_realm->getSessionHandleForChannel(QStringLiteral("sip:a@x")), session);
     QCOMPARE(m_realm->getAccountHandle().isEmpty(), false);

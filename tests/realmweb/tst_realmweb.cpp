@@ -6,6 +6,7 @@
 #include "fakewebservice.h"
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
+#include "sharedrealmtestsupport.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavrisharedidentityrealm.h"
@@ -27,20 +28,6 @@ using Handler = TavriSharedIdentityRealmJsonReplyHandler;
 
 namespace
 {
-
-template <typename Record> const Record *lastRequest(ox_request_type type)
-{
-    return reinterpret_cast<const Record *>(oxc_find_request(type, -1));
-}
-
-int requestCount(ox_request_type type)
-{
-    oxc_wait_idle(2000);
-    int count = 0;
-    while (oxc_find_request(type, count))
-        ++count;
-    return count;
-}
 
 // Every signal of a reply handler, one text each, in order.
 class HandlerRecorder
@@ -167,9 +154,7 @@ void TestRealmWeb::cleanupTestCase()
 void TestRealmWeb::init()
 {
     m_controller = new FakeController(QStringLiteral("web"));
-    m_realm = new TavriSharedIdentityRealm(m_controller->inputPipeName(), m_controller->outputPipeName(),
-                                           QStringLiteral("webapp"), QStringLiteral("t"),
-                                           QStringLiteral("1.0"), nullptr);
+    m_realm = sharedrealmtest::openRealm(*m_controller, QStringLiteral("webapp"));
     QVERIFY(m_controller->waitForRealm());
     QVERIFY(m_web->waitForRequest(QStringLiteral("RealmVerify")));
     oxc_clear_requests();
@@ -185,11 +170,7 @@ void TestRealmWeb::cleanup()
 
 bool TestRealmWeb::logIn(const QString &uri)
 {
-    // A voice account of its own for every login.
-    static int logins = 0;
-    m_realm->onLoginVerified(QStringLiteral("Ann"), uri, QStringLiteral("voice-token-%1").arg(++logins));
-    return QTest::qWaitFor(
-        [&] { return m_realm->getLoginState() == TavriSharedIdentityRealm::SessionGroupReady; }, 5000);
+    return sharedrealmtest::signIn(m_realm, uri);
 }
 
 void TestRealmWeb::replies_data()
@@ -300,10 +281,12 @@ void TestRealmWeb::loginStartsOver()
 
     QSignalSpy states(m_realm, &TavriSharedIdentityRealm::loginStateChange);
     m_realm->requestLogin(QStringLiteral("ann"), QStringLiteral("user-token"));
-    QCOMPARE(QByteArray(lastRequest<ox_req_sessiongroup_terminate_t>(OX_REQ_SESSIONGROUP_TERMINATE)
+    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_terminate_t>(
+                            OX_REQ_SESSIONGROUP_TERMINATE)
                             ->session_group_handle),
              group.toUtf8());
-    QCOMPARE(QByteArray(lastRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)->account_handle),
+    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)
+                            ->account_handle),
              account.toUtf8());
     QVERIFY(m_realm->getAccountHandle().isEmpty());
     QVERIFY(m_realm->getSessionGroupHandle().isEmpty());
@@ -332,7 +315,8 @@ void TestRealmWeb::loginWithoutWebClient()
                          QRegularExpression("Tavri not yet fully initialized, or being torn down"));
     m_realm->requestLogin(QStringLiteral("ann"), QStringLiteral("user-token"));
     // The held account is still given up; nothing else happens.
-    QCOMPARE(QByteArray(lastRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)->account_handle),
+    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)
+                            ->account_handle),
              account.toUtf8());
     QCOMPARE(states.size(), 0);
 
@@ -348,17 +332,20 @@ void TestRealmWeb::joins()
     // Before login a join waits for the session group.
     m_realm->requestJoin(QStringLiteral("sip:early@x"), QString());
     QCOMPARE(m_realm->joinsInProgress(), QStringList{"sip:early@x"});
-    QCOMPARE(requestCount(OX_REQ_SESSIONGROUP_ADD_SESSION), 0);
+    QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_SESSIONGROUP_ADD_SESSION), 0);
 
     QVERIFY(logIn());
     // The waiting join goes out once the session group is there.
-    QTRY_COMPARE(requestCount(OX_REQ_SESSIONGROUP_ADD_SESSION), 1);
-    QCOMPARE(QByteArray(lastRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)->uri),
+    QTRY_COMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_SESSIONGROUP_ADD_SESSION), 1);
+    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(
+                            OX_REQ_SESSIONGROUP_ADD_SESSION)
+                            ->uri),
              QByteArray("sip:early@x"));
     oxc_clear_requests();
 
     m_realm->requestJoin(QStringLiteral("sip:c@x"), QString());
-    const auto *add = lastRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION);
+    const auto *add =
+        sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION);
     QVERIFY(add);
     QCOMPARE(QByteArray(add->uri), QByteArray("sip:c@x"));
     QCOMPARE(QByteArray(add->session_group_handle), m_realm->getSessionGroupHandle().toUtf8());
@@ -424,8 +411,8 @@ void TestRealmWeb::talkModes()
     QVERIFY(logIn());
     oxc_clear_requests();
     m_realm->setTalkMode(2, combination);
-    const auto *binding =
-        lastRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE);
+    const auto *binding = sharedrealmtest::lastVoiceRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(
+        OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE);
     QVERIFY(binding);
     QCOMPARE(QByteArray(binding->binding_name), QByteArray("webapp_PTT"));
     QList<int> bound;
@@ -435,7 +422,10 @@ void TestRealmWeb::talkModes()
     std::sort(bound.begin(), bound.end());
     std::sort(codes.begin(), codes.end());
     QCOMPARE(bound, codes);
-    QCOMPARE(lastRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)->mute, 1);
+    QCOMPARE(
+        sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)
+            ->mute,
+        1);
 }
 
 void TestRealmWeb::talkModeOffAndItsStorage()
@@ -457,15 +447,18 @@ void TestRealmWeb::talkModeOffAndItsStorage()
     // A combination of no known key changes neither binding nor microphone.
     oxc_clear_requests();
     m_realm->setTalkMode(2, QStringLiteral("nosuchkey"));
-    QCOMPARE(requestCount(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE), 0);
-    QCOMPARE(requestCount(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
+    QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE), 0);
+    QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
 
     m_realm->setTalkMode(1, QString());
-    const auto *binding =
-        lastRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE);
+    const auto *binding = sharedrealmtest::lastVoiceRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(
+        OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE);
     QCOMPARE(QByteArray(binding->binding_name), QByteArray("webapp_PTT"));
     QCOMPARE(binding->key_count, 0);
-    QCOMPARE(lastRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)->mute, 0);
+    QCOMPARE(
+        sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)
+            ->mute,
+        0);
     QCOMPARE(
         storage->getSettingsValue(QStringLiteral("talkMode"), 0, QStringLiteral("sip:a%2Fb%5Cc@x")).toInt(),
         1);
@@ -490,7 +483,8 @@ void TestRealmWeb::presence()
     for (const Step &step : steps) {
         oxc_clear_requests();
         m_realm->setPresence(step.presence, step.message);
-        const auto *request = lastRequest<ox_req_account_set_presence_t>(OX_REQ_ACCOUNT_SET_PRESENCE);
+        const auto *request =
+            sharedrealmtest::lastVoiceRequest<ox_req_account_set_presence_t>(OX_REQ_ACCOUNT_SET_PRESENCE);
         if (step.sent < 0) {
             QVERIFY(!request);
             continue;
@@ -516,7 +510,9 @@ void TestRealmWeb::acceptingTheNewestInvitation()
     QCOMPARE(m_realm->pendingInvitations().size(), 1);
     QCOMPARE(m_realm->pendingInvitations().first().conversationURI, QStringLiteral("sip:c1@x"));
     QCOMPARE(m_realm->pendingRequestCount(Request::JoinRequest), 1);
-    QCOMPARE(QByteArray(lastRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)->uri),
+    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(
+                            OX_REQ_SESSIONGROUP_ADD_SESSION)
+                            ->uri),
              QByteArray("sip:c2@x"));
 
     // Declining, and indexes outside the list.
@@ -536,9 +532,11 @@ void TestRealmWeb::endingTheRealmSignsTheUserOut()
     oxc_clear_requests();
     delete m_realm;
     m_realm = nullptr;
-    QCOMPARE(QByteArray(lastRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)->account_handle),
+    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)
+                            ->account_handle),
              account);
-    QCOMPARE(QByteArray(lastRequest<ox_req_sessiongroup_terminate_t>(OX_REQ_SESSIONGROUP_TERMINATE)
+    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_terminate_t>(
+                            OX_REQ_SESSIONGROUP_TERMINATE)
                             ->session_group_handle),
              group);
 }

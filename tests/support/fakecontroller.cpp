@@ -213,6 +213,41 @@ QList<FakeController::Frame> FakeController::takeFrames()
     return frames;
 }
 
+std::optional<FakeController::Frame> FakeController::next(qint32 messageType, qint32 type, int timeoutMs)
+{
+    std::optional<Frame> found;
+    spinUntil(
+        [&] {
+            for (int i = 0; i < m_frames.size(); ++i) {
+                if (m_frames.at(i).messageType == messageType && m_frames.at(i).type == type) {
+                    found = m_frames.takeAt(i);
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+QList<FakeController::Frame> FakeController::takeUpToMarker()
+{
+    // A conversation list request (9) is answered at once by a conversation
+    // list response (7).
+    const int before = m_frames.size();
+    if (send(Payload(9)) != 0 || !waitForFrames(before + 1))
+        return {};
+    QList<Frame> frames;
+    for (;;) {
+        if (!waitForFrames(1))
+            return {};
+        const Frame frame = m_frames.takeFirst();
+        if (frame.messageType == 1 && frame.type == 7)
+            return frames;
+        frames.append(frame);
+    }
+}
+
 void FakeController::closeOutput()
 {
     if (m_realm)

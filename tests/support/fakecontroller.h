@@ -89,6 +89,14 @@ public:
     QList<Frame> takeFrames();
     int frameCount() const { return m_frames.size(); }
 
+    // Waits for the next frame of a message type (1 response, 2 event) and
+    // type, and takes it out; frames of other kinds stay for later.
+    std::optional<Frame> next(qint32 messageType, qint32 type, int timeoutMs = 5000);
+    // Asks for the conversation list and waits for its response, which the
+    // realm sends last: the frames that came before it, taken out. Empty
+    // when the marker was not answered.
+    QList<Frame> takeUpToMarker();
+
     // The application ends: its side of the output pipe closes.
     void closeOutput();
 

@@ -7,6 +7,7 @@
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
 #include "renderdevicemodel.h"
+#include "sharedrealmtestsupport.h"
 #include "socialmanager.h"
 #include "tavrisharedidentityrealm.h"
 #include "testenvironment.h"
@@ -59,8 +60,6 @@ private:
     };
     // Sends a command line and returns the TextCommandResponse.
     std::optional<Reply> command(const QString &line);
-    std::optional<Frame> next(int messageType, int type);
-    bool logIn();
     bool joinAlpha();
     void setUpChannel();
 
@@ -69,7 +68,6 @@ private:
     LogCapture *m_log = nullptr;
     FakeController *m_controller = nullptr;
     TavriSharedIdentityRealm *m_realm = nullptr;
-    QList<Frame> m_frames;
     QString m_noVoiceReply;
 };
 
@@ -108,11 +106,8 @@ void TestTextCommand::cleanupTestCase()
 
 void TestTextCommand::init()
 {
-    m_frames.clear();
     m_controller = new FakeController(QStringLiteral("text"));
-    m_realm = new TavriSharedIdentityRealm(m_controller->inputPipeName(), m_controller->outputPipeName(),
-                                           QStringLiteral("textapp"), QStringLiteral("t"),
-                                           QStringLiteral("1.0"), nullptr);
+    m_realm = sharedrealmtest::openRealm(*m_controller, QStringLiteral("textapp"));
     QVERIFY(m_controller->waitForRealm());
 }
 
@@ -124,29 +119,11 @@ void TestTextCommand::cleanup()
     m_controller = nullptr;
 }
 
-std::optional<Frame> TestTextCommand::next(int messageType, int type)
-{
-    std::optional<Frame> found;
-    QTest::qWaitFor(
-        [&] {
-            m_frames.append(m_controller->takeFrames());
-            for (int i = 0; i < m_frames.size(); ++i) {
-                if (m_frames.at(i).messageType == messageType && m_frames.at(i).type == type) {
-                    found = m_frames.takeAt(i);
-                    return true;
-                }
-            }
-            return false;
-        },
-        5000);
-    return found;
-}
-
 std::optional<TestTextCommand::Reply> TestTextCommand::command(const QString &line)
 {
     if (m_controller->send(Payload(Request::TextCommandRequest).string(line.toUtf8())) != 0)
         return std::nullopt;
-    std::optional<Frame> frame = next(Output::Response, Output::TextCommandResponse);
+    std::optional<Frame> frame = m_controller->next(Output::Response, Output::TextCommandResponse);
     if (!frame)
         return std::nullopt;
     Reply reply;
@@ -160,20 +137,12 @@ std::optional<TestTextCommand::Reply> TestTextCommand::command(const QString &li
     return reply;
 }
 
-bool TestTextCommand::logIn()
-{
-    static int logins = 0;
-    m_realm->onLoginVerified(QStringLiteral("Ann"), kOwnUri, QStringLiteral("text-token-%1").arg(++logins));
-    return QTest::qWaitFor(
-        [&] { return m_realm->getLoginState() == TavriSharedIdentityRealm::SessionGroupReady; }, 5000);
-}
-
 bool TestTextCommand::joinAlpha()
 {
     if (m_controller->send(Payload(Request::JoinRequest).string("sip:alpha@x").string("").string("Alpha")) !=
         0)
         return false;
-    return next(Output::Response, Output::JoinResponse).has_value();
+    return m_controller->next(Output::Response, Output::JoinResponse).has_value();
 }
 
 void TestTextCommand::withoutConversations_data()
@@ -276,7 +245,7 @@ void TestTextCommand::withOneChannel_data()
 
 void TestTextCommand::setUpChannel()
 {
-    QVERIFY(logIn());
+    QVERIFY(sharedrealmtest::signIn(m_realm, kOwnUri));
     QVERIFY(joinAlpha());
     m_realm->onNameUriMapped(QStringLiteral("Bob"), QStringLiteral("sip:bob@x"));
     m_realm->setTalkMode(2, QStringLiteral("q"));
@@ -309,7 +278,7 @@ void TestTextCommand::tellCutsLongMessages()
 
 void TestTextCommand::invitations()
 {
-    QVERIFY(logIn());
+    QVERIFY(sharedrealmtest::signIn(m_realm, kOwnUri));
     const QString account = m_realm->getAccountHandle();
     const QString type = QStringLiteral("x-ostrel-notification");
     m_realm->onVoiceNetworkAppDataReceived(account, type, QStringLiteral("ri|carl|sip:one@x|One"));
@@ -320,7 +289,7 @@ void TestTextCommand::invitations()
 
     // The newest is accepted and joined through a queued join request.
     QCOMPARE(command(QStringLiteral("accept"))->text, QStringLiteral("Joining Two"));
-    std::optional<Frame> joined = next(Output::Response, Output::JoinResponse);
+    std::optional<Frame> joined = m_controller->next(Output::Response, Output::JoinResponse);
     QVERIFY(joined);
     joined->int32();
     joined->string();
@@ -341,11 +310,10 @@ void TestTextCommand::devicesAreNumberedCaptureFirst()
     const QString id = render->getDeviceIdByRow(row);
     const QString name = render->getDeviceNameByRow(row);
     const int index = capture->count() + row + 1;
-    m_frames.clear();
     m_controller->takeFrames();
 
     QCOMPARE(command(QStringLiteral("setdevice %1").arg(index))->text, QStringLiteral(" "));
-    std::optional<Frame> changed = next(Output::Response, Output::SetDeviceResponse);
+    std::optional<Frame> changed = m_controller->next(Output::Response, Output::SetDeviceResponse);
     QVERIFY(changed);
     QCOMPARE(changed->int32(), 200);
     changed->string();
@@ -361,13 +329,13 @@ void TestTextCommand::devicesAreNumberedCaptureFirst()
 
 void TestTextCommand::commandsThatAnswerLater()
 {
-    QVERIFY(logIn());
+    QVERIFY(sharedrealmtest::signIn(m_realm, kOwnUri));
     QCOMPARE(command(QStringLiteral("blist"))->text, QStringLiteral(" "));
     QCOMPARE(m_realm->pendingRequestCount(Request::ContactListRequest), 1);
 
     // The device list goes out at once, after the command's reply.
     QCOMPARE(command(QStringLiteral("listdevices"))->text, QStringLiteral(" "));
-    QVERIFY(next(Output::Response, Output::DeviceListResponse));
+    QVERIFY(m_controller->next(Output::Response, Output::DeviceListResponse));
     QCOMPARE(m_realm->pendingRequestCount(Request::DeviceListRequest), 0);
 
     const QList<QPair<QString, QString>> changes{{"add bob", "contact add"},
@@ -397,7 +365,7 @@ void TestTextCommand::commandsThatAnswerLater()
             m_realm->onUserBlocked(QStringLiteral("bob"), true);
         else
             m_realm->onUserUnblocked(QStringLiteral("bob"), true);
-        std::optional<Frame> response = next(Output::Response, Output::ChangeContactResponse);
+        std::optional<Frame> response = m_controller->next(Output::Response, Output::ChangeContactResponse);
         QVERIFY(response);
         response->int32();
         response->string();
