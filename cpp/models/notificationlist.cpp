@@ -311,6 +311,8 @@ void NotificationList::onNotificationReceived(const QString& notificationUID, co
         emit notificationAdded(notification);
     announceUnreadCount();
     emit notificationCountChanged();
+    emit notificationReceived(notificationUID, fromUserUID, fromUserName, channelUID, channelDisplayName,
+                              notificationType, notificationState, sentAt, customMessage, customAction, userEmail);
 }
 
 void NotificationList::removeNotification(const QString& uid, bool tellService)

@@ -94,6 +94,13 @@ signals:
     void notificationAdded(Notification* notification);
     void unreadCountChanged(int unreadCount);
     void notificationCountChanged();
+    // A record of the web service has just been listed as a new row (its
+    // row already reads back); carries the record's fields as received.
+    void notificationReceived(const QString& notificationUID, const QString& fromUserUID,
+                              const QString& fromUserName, const QString& channelUID,
+                              const QString& channelDisplayName, const QString& notificationTypeStr,
+                              const QString& notificationStateStr, const QDateTime& sentAt,
+                              const QString& customMessage, const QString& customAction, const QString& userEmail);
 
 public slots:
     // One notification record of the web service; type and state are decimal
