@@ -33,3 +33,25 @@ function(tavri_add_tests_in_folder)
         tavri_add_test(${name} SOURCES ${source} LIBS ${ARG_LIBS})
     endforeach()
 endfunction()
+
+# tavri_add_qml_tests_in_folder(LIBS <targets...>)
+# As tavri_add_tests_in_folder, for tests that show QML views: the leak check
+# unwinds every allocation in full, so that the suppressions for Qt Quick's
+# picture cache (tests/lsan.supp) recognise its frames.
+function(tavri_add_qml_tests_in_folder)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    tavri_add_tests_in_folder(LIBS ${ARG_LIBS})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
+    foreach(source ${sources})
+        get_filename_component(stem ${source} NAME_WE)
+        string(REGEX REPLACE "^tst_" "" name ${stem})
+        tavri_test_shows_qml(${name})
+    endforeach()
+endfunction()
+
+# tavri_test_shows_qml(<name>)
+# For a test elsewhere that shows QML views: the same full unwinding.
+function(tavri_test_shows_qml name)
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+        "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:fast_unwind_on_malloc=0")
+endfunction()

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "ostreltempfolder.h"
+#include "privatefiles.h"
 
 namespace {
 
@@ -213,6 +214,11 @@ QString setupChatLogFolder()
     for (const QString &location : locations) {
         const QFileInfo candidate(location + QStringLiteral("/logs"));
         qDebug() << prefix << "checking for logs directory in:" << candidate.absoluteFilePath();
+        // Private chats are never written through a link to somewhere else.
+        if (candidate.isSymLink()) {
+            PrivateFiles::narrow(candidate.absoluteFilePath()); // logs it once
+            continue;
+        }
         if (candidate.isDir() && candidate.isReadable()) {
             folder = candidate.canonicalFilePath();
             qDebug() << prefix << "using logging directory:" << folder;
@@ -224,7 +230,8 @@ QString setupChatLogFolder()
         for (const QString &location : locations) {
             // The whole path is made: on a fresh account the data location
             // itself does not exist yet, and chat logs would have no folder.
-            if (QDir().mkpath(location + QStringLiteral("/logs"))) {
+            const QString path = location + QStringLiteral("/logs");
+            if (!PrivateFiles::isLink(path) && QDir().mkpath(path)) {
                 folder = QFileInfo(location + QStringLiteral("/logs")).canonicalFilePath();
                 qDebug() << prefix << "using created logging directory:" << folder;
                 break;
@@ -232,14 +239,23 @@ QString setupChatLogFolder()
             qDebug() << prefix << "unable to create logs directory in:" << QFileInfo(location).canonicalFilePath();
         }
     }
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        PrivateFiles::narrowTree(folder);
         qDebug() << prefix << "logging directory set up to:" << folder;
-    else
+    } else {
         qDebug() << prefix << "could not set up logging directory...";
+    }
     return folder;
 }
 
 void setQmlWarningReporter(QmlWarningReporter reporter)
 {
     g_qmlWarningReporter.store(reporter);
+}
+
+QString cutForLog(const QString &text, int maxCharacters)
+{
+    if (text.size() <= maxCharacters)
+        return text;
+    return text.left(maxCharacters) + QStringLiteral("... (%1 characters)").arg(text.size());
 }

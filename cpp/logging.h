@@ -39,5 +39,10 @@ void setQmlWarningReporter(QmlWarningReporter reporter);
 QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message,
                       const QDateTime &when);
 
+// Text from outside (a command line, a single-instance message) as it goes
+// into a log line: at most maxCharacters of it, followed by its full length
+// when it was cut, so that one oversized input cannot flood the log.
+QString cutForLog(const QString &text, int maxCharacters = 1024);
+
 // Log files are rotated once they grow past this many bytes.
 constexpr qint64 kLogRotationBytes = 10 * 1024 * 1024;

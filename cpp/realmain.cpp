@@ -18,8 +18,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "logging.h"
 #include "ostrelsdk.h"
+#include "privatefiles.h"
 #include "programlauncher.h"
+#include "shutdownsignals.h"
 #include "tavriapplication.h"
 #include "version.h"
 
@@ -74,15 +77,21 @@ int guardedMain(int argc, char *argv[])
 
 int realmain(int argc, char *argv[])
 {
+    // Logs, settings, the database and chat logs are the user's alone.
+    PrivateFiles::restrictNewFiles();
     QElapsedTimer stopwatch;
     stopwatch.start();
     qDebug().nospace() << "Start of Log for Tavri Version " << tavriVersion() << "\n";
 
     qDebug() << "Begin Process Arguments";
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given.append(QString::fromLatin1(argv[i]));
+    const QStringList loggable = TavriApplication::hideSecretsInArguments(given);
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLatin1(argv[i]);
-        qDebug().noquote() << "    argv[" << i << "]" << TavriApplication::hideSecrets(argument);
+        const QString &argument = given.at(i - 1);
+        qDebug().noquote() << "    argv[" << i << "]" << cutForLog(loggable.at(i - 1));
         if (!argument.contains(QLatin1String("-qmljsdebugger")))
             arguments.append(argument);
         if (!arguments.isEmpty() && isVersionRequest(arguments.last())) {
@@ -107,6 +116,18 @@ int realmain(int argc, char *argv[])
         delete app;
         return 0;
     }
+
+    // SIGTERM, SIGINT and SIGHUP end the program in order, exactly as "-quit"
+    // does; they are acted on once the event loop runs.
+    auto *shutdownSignals = new host::ShutdownSignals(app);
+    QObject::connect(shutdownSignals, &host::ShutdownSignals::shutdownRequested, app,
+                     [app, handled = false](int signalNumber) mutable {
+                         qDebug() << "Received" << host::ShutdownSignals::signalName(signalNumber)
+                                  << (handled ? "while shutting down" : "- shutting down");
+                         if (!handled)
+                             app->onAppExit();
+                         handled = true;
+                     });
 
     auto *qtTranslator = new QTranslator();
     qtTranslator->load(QStringLiteral("qt_") + QLocale::system().name(),

@@ -1,31 +1,64 @@
 #include "tavriapplication.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDebug>
+#include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QImage>
 #include <QMenu>
 #include <QMutex>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQuickItem>
 #include <QQuickView>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QStringListModel>
 #include <QThread>
 #include <QUrl>
+#include <QtQml>
+
+#include <numeric>
 
 #include "audiocuesmanager.h"
 #include "callsessionstats.h"
+#include "cfindusers.h"
+#include "contactgrouplist.h"
+#include "contactlist.h"
+#include "conversation.h"
+#include "conversationlist.h"
+#include "conversationmessagelist.h"
+#include "conversationparticipant.h"
+#include "conversationparticipantlist.h"
+#include "findchannels.h"
 #include "identityrealmmanager.h"
 #include "jumplist.h"
+#include "linkify.h"
 #include "logging.h"
+#include "notification.h"
+#include "notificationlist.h"
 #include "ostrelsdk.h"
+#include "realmidentitylist.h"
+#include "recentconversation.h"
+#include "recentconversations.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
 #include "systemtrayicon.h"
+#include "tavrifilepicker.h"
+#include "tavriidentityrealm.h"
 #include "tavrisharedidentityrealmmanager.h"
 #include "version.h"
+#include "virtualkeycapturewindow.h"
 #include "voicemanager.h"
+#include "windowstyle.h"
 
 namespace {
 
@@ -33,8 +66,15 @@ TavriApplication *s_application = nullptr;
 
 const char kOrganizationDomain[] = "tavri.net";
 const char kShortLinkHost[] = "lnk.tavri.net";
-const char kLoginQml[] = "qrc:/QML/qml/tavri/Login.qml";
+const char kQmlFolder[] = "qrc:/QML/qml/tavri/";
 const int kNetworkCheckIntervalMs = 3000;
+const int kLoginWatchdogMs = 30000;
+const int kGeometrySaveDelayMs = 500;
+const int kMainFrameMinimumWidth = 325;
+const int kMainFrameMinimumHeight = 600;
+// A window this narrow or low (or less) is not a placement worth keeping.
+const int kSmallestSavedExtent = 50;
+const int kCascadeStep = 40;
 
 // Warnings of the program's own QML files become "Error" events. The log
 // handler may run on any thread; the event is sent from the GUI thread.
@@ -60,12 +100,22 @@ TavriApplication::~TavriApplication()
     qDebug() << "~TavriApplication() - begin";
     disconnectAll(m_protocolConnections);
 
+    disconnectAll(m_mainFrameConnections);
     if (m_loginPrompt)
         m_loginPrompt->close();
     if (m_mainFrame) {
         m_mainFrame->close();
         m_mainFrame->setSource(QUrl());
     }
+    if (m_loginPrompt)
+        disconnect(m_loginPrompt, nullptr, this, nullptr);
+    for (QQuickView *view : allViews()) {
+        if (view) {
+            disconnect(view, nullptr, this, nullptr);
+            view->setSource(QUrl());
+        }
+    }
+    restoreCursorShape();
 
     if (m_callStats) {
         disconnectAll(m_callStatsConnections);
@@ -121,11 +171,34 @@ TavriApplication::~TavriApplication()
     }
     disconnectAll(m_otherConnections);
 
-    // The views go before the engine they were made with, a child of ours.
-    delete m_loginPrompt;
+    // The views go before the engine they were made with, a child of ours;
+    // so does an open profile window made with it.
+    for (QQuickView *view : allViews())
+        delete view;
+    if (QQuickView *profile = TavriIdentityRealmUser::userDetailsView()) {
+        if (m_qmlEngine && profile->engine() == m_qmlEngine)
+            delete profile;
+    }
     m_loginPrompt = nullptr;
-    delete m_mainFrame;
     m_mainFrame = nullptr;
+    m_settingsWindow = nullptr;
+    m_aboutWindow = nullptr;
+    m_reportIssueWindow = nullptr;
+    m_inviteFriendsViaEmailWindow = nullptr;
+    m_editPresenceMessagesWindow = nullptr;
+    m_hiddenWindow = nullptr;
+    m_postCallSurveyWindow = nullptr;
+    m_networkBlockingVoiceWarningWindow = nullptr;
+    m_tutorialWindow = nullptr;
+    m_chatLogWindow = nullptr;
+    delete m_filePicker;
+    m_filePicker = nullptr;
+    // The engine goes while the application object is whole: its picture
+    // reader thread is stopped through an event that no longer gets delivered
+    // once the application's base destructors have run, and the wait for it
+    // would then never end.
+    delete m_qmlEngine;
+    m_qmlEngine = nullptr;
 
     qDebug() << "~TavriApplication() - end";
     if (s_application == this) {
@@ -202,6 +275,10 @@ void TavriApplication::initialize(int &argc, char **argv)
     m_audioCuesManager = new AudioCuesManager(this);
     wire(m_otherConnections, m_audioCuesManager, SIGNAL(ttsVoiceChanged(QString)), this,
          SLOT(onTonesManagerVoiceChanged(QString)));
+    m_findUsers = new CFindUsers(this);
+    m_filePicker = new TavriFilePicker();
+
+    registerQmlTypes();
 
     wireServices();
 
@@ -209,6 +286,7 @@ void TavriApplication::initialize(int &argc, char **argv)
     setupJumpList();
     setupTray();
 
+    chooseSceneGraphBackend();
     m_qmlEngine = new QQmlEngine(this);
     m_styleManager = StyleManager::getInstance(m_qmlEngine);
     wire(m_otherConnections, m_styleManager, SIGNAL(chatColorsChanged(QList<QColor>)), this,
@@ -402,13 +480,26 @@ QString TavriApplication::hideSecrets(const QString &argument)
     return fields.join(QLatin1Char(':'));
 }
 
+QStringList TavriApplication::hideSecretsInArguments(const QStringList &arguments)
+{
+    QStringList hidden;
+    hidden.reserve(arguments.size());
+    for (const QString &argument : arguments) {
+        if (!hidden.isEmpty() && hidden.last() == QLatin1String("-svc")) {
+            // "-svc RID:TOKEN:..." as two arguments: the token is the second field.
+            const QString asValue = hideSecrets(QStringLiteral("-svc") + argument).mid(4);
+            hidden.append(asValue == argument ? QStringLiteral("<hidden>") : asValue);
+        } else {
+            hidden.append(hideSecrets(argument));
+        }
+    }
+    return hidden;
+}
+
 QString TavriApplication::hideSecretsInMessage(const QString &message)
 {
     const QString separator = QStringLiteral("<!>");
-    QStringList parts = message.split(separator, Qt::KeepEmptyParts);
-    for (QString &part : parts)
-        part = hideSecrets(part);
-    return parts.join(separator);
+    return cutForLog(hideSecretsInArguments(message.split(separator, Qt::KeepEmptyParts)).join(separator));
 }
 
 QString TavriApplication::programFolder(const QString &executableDir)
@@ -538,60 +629,46 @@ bool TavriApplication::requestSharedRealm(const QString &requesterId, const QStr
     return true;
 }
 
-void TavriApplication::setQmlRootContextProperties(QQmlContext *context)
-{
-    context->setContextProperty(QStringLiteral("mainApp"), this);
-    context->setContextProperty(QStringLiteral("localUser"), LocalUser::getLocalUser(this));
-    context->setContextProperty(QStringLiteral("storageManager"), StorageManager::getInstance());
-    context->setContextProperty(QStringLiteral("voiceManager"), m_voiceManager);
-    context->setContextProperty(QStringLiteral("tones"), m_audioCuesManager);
-    context->setContextProperty(QStringLiteral("adjustHeight"), false);
-    context->setContextProperty(QStringLiteral("styleManager"), m_styleManager ? m_styleManager->style() : nullptr);
-}
-
-void TavriApplication::showLoginPrompt(bool hideMainFrame, bool forceActivate)
-{
-    if (!m_qmlEngine) {
-        qWarning() << "TavriApplication::showLoginPrompt" << "no QML engine before start-up";
-        return;
-    }
-    if (hideMainFrame && m_mainFrame)
-        m_mainFrame->hide();
-    if (!m_loginPrompt)
-        m_loginPrompt = new QQuickView(m_qmlEngine, nullptr);
-    if (m_loginPrompt->source().isEmpty()) {
-        setQmlRootContextProperties(m_loginPrompt->rootContext());
-        m_loginPrompt->rootContext()->setContextProperty(QStringLiteral("mainViewer"), m_loginPrompt);
-        m_loginPrompt->setTitle(tr("Tavri: Login"));
-        m_loginPrompt->resize(560, 308);
-        m_loginPrompt->setSource(QUrl(QString::fromLatin1(kLoginQml)));
-    }
-    m_loginPrompt->show();
-    if (forceActivate) {
-        m_loginPrompt->raise();
-        m_loginPrompt->requestActivate();
-    }
-    setActivationWindow(m_loginPrompt);
-    trackEvent(QStringLiteral("Application"), QStringLiteral("ShowLoginPane"), QMap<QString, QString>());
-}
-
 void TavriApplication::hideAllFrames()
 {
     emit hideFramesRequested();
-    if (m_loginPrompt)
-        m_loginPrompt->hide();
-    if (m_mainFrame)
-        m_mainFrame->hide();
+    if (m_filePicker)
+        m_filePicker->closePendingDialogs();
+    if (m_findUsers)
+        m_findUsers->hideFindWindow();
+    for (QWindow *window :
+         {static_cast<QWindow *>(m_loginPrompt), static_cast<QWindow *>(m_mainFrame),
+          static_cast<QWindow *>(m_settingsWindow), static_cast<QWindow *>(m_aboutWindow),
+          static_cast<QWindow *>(m_reportIssueWindow), static_cast<QWindow *>(m_chatLogWindow)}) {
+        if (window)
+            window->hide();
+    }
 }
 
 void TavriApplication::minimizeAllFrames()
 {
     emit minimizeFramesRequested();
-    for (QQuickView *view : {m_loginPrompt, m_mainFrame}) {
+    for (QQuickView *view : allViews()) {
         if (view && view->isVisible() && !view->source().isEmpty() && view->visibility() != QWindow::Hidden
             && view->visibility() != QWindow::Minimized)
             view->showMinimized();
     }
+}
+
+QList<QQuickView *> TavriApplication::allViews() const
+{
+    return {m_loginPrompt,
+            m_mainFrame,
+            m_settingsWindow,
+            m_aboutWindow,
+            m_reportIssueWindow,
+            m_inviteFriendsViaEmailWindow,
+            m_editPresenceMessagesWindow,
+            m_hiddenWindow,
+            m_postCallSurveyWindow,
+            m_networkBlockingVoiceWarningWindow,
+            m_tutorialWindow,
+            m_chatLogWindow};
 }
 
 bool TavriApplication::isImageValid(const QUrl &fileName) const
@@ -688,7 +765,8 @@ void TavriApplication::onProtocolMessageReceived(const QString &sMessage)
         if (!value.isEmpty())
             startHeadless(value);
     } else {
-        qDebug() << "TavriApplication::onProtocolMessageReceived" << "not handled:" << hideSecrets(parts.first());
+        // The message itself is in the line above.
+        qDebug() << "TavriApplication::onProtocolMessageReceived" << "not handled";
     }
 }
 
@@ -697,12 +775,32 @@ void TavriApplication::onProtocolMessageReceived(const QString &sMessage)
 
 void TavriApplication::onLoggedIn()
 {
+    ox_set_application_crash_data("app_logged_in");
     qDebug() << "TavriApplication::onLoggedIn";
+    // The main frame replaces a login window that is on show; a login that
+    // happens while it is hidden shows nothing.
+    if (m_loginPrompt && m_loginPrompt->isVisible()) {
+        m_loginPrompt->hide();
+        showMainFrame(false);
+        if (StorageManager::getInstance()->getShowHint(QStringLiteral("Tutorial")))
+            showTutorial();
+    }
+    if (m_showAsAwayAction)
+        m_showAsAwayAction->setVisible(true);
 }
 
 void TavriApplication::onLoggedOut(const QString &reason)
 {
     qDebug() << "TavriApplication::onLoggedOut" << reason;
+    hideAllFrames();
+    if (!reason.isEmpty())
+        qDebug() << "Logged out due to" << reason;
+    if (m_showAsOnlineAction)
+        m_showAsOnlineAction->setVisible(false);
+    if (m_showAsAwayAction)
+        m_showAsAwayAction->setVisible(false);
+    if (!m_reconnecting)
+        showLoginPrompt(true, true);
 }
 
 void TavriApplication::onNewInstall()
@@ -713,22 +811,72 @@ void TavriApplication::onNewInstall()
 void TavriApplication::onCreateAccountFailed(const QString &message)
 {
     qDebug() << "TavriApplication::onCreateAccountFailed" << message;
+    callLoginWindow("accountCreateFailed", message, false);
 }
 
 void TavriApplication::onCreateAccountSucceeded()
 {
     qDebug() << "TavriApplication::onCreateAccountSucceeded";
+    callLoginWindow("accountCreated");
 }
 
 void TavriApplication::onCheckUsernameResponse(const QString &response)
 {
     qDebug() << "TavriApplication::onCheckUsernameResponse" << response;
+    callLoginWindow("checkedUsernameAvailability", response);
+}
+
+void TavriApplication::callLoginWindow(const char *function, const QVariant &first, const QVariant &second)
+{
+    QQuickItem *root = m_loginPrompt ? m_loginPrompt->rootObject() : nullptr;
+    if (!root) {
+        qDebug() << "TavriApplication::callLoginWindow" << function << "no login window";
+        return;
+    }
+    QVariant result;
+    bool called = false;
+    if (!first.isValid())
+        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result));
+    else if (!second.isValid())
+        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, first));
+    else
+        called = QMetaObject::invokeMethod(root, function, Q_RETURN_ARG(QVariant, result), Q_ARG(QVariant, first),
+                                          Q_ARG(QVariant, second));
+    if (!called)
+        qWarning() << "TavriApplication::callLoginWindow" << function << "not found in the login window";
 }
 
 void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, const QString &reason)
 {
     qDebug() << "TavriApplication::onLoginStateChanged" << loginState << reason;
-    m_reconnecting = (loginState == LocalUser::DisconnectedReconnecting);
+    switch (loginState) {
+    case LocalUser::LoggedOut:
+        // onLoggedOut still sees whether the user was being reconnected.
+        onLoggedOut(reason);
+        m_reconnecting = false;
+        break;
+    case LocalUser::LoggingIn:
+    case LocalUser::LoggingInVoice:
+        m_reconnecting = false;
+        break;
+    case LocalUser::LoggedIn:
+        onLoggedIn();
+        m_reconnecting = false;
+        break;
+    case LocalUser::LoggingOut:
+        if (m_audioCuesManager)
+            m_audioCuesManager->deinit();
+        m_reconnecting = false;
+        break;
+    case LocalUser::DisconnectedReconnecting:
+        m_reconnecting = true;
+        onReconnecting(reason);
+        break;
+    default:
+        qDebug() << "unknown login state change " << loginState << " reason: " << reason;
+        m_reconnecting = false;
+        break;
+    }
 }
 
 void TavriApplication::onVoiceLoggedIn()
@@ -923,4 +1071,1500 @@ void TavriApplication::onConversationTextMessageReceived(Tavri::IdentityRealmInt
     Q_UNUSED(messageText)
     qDebug() << "TavriApplication::onConversationTextMessageReceived" << conversationID << senderUUID
              << receiverUUID << sentAt;
+}
+
+// --- QML types, context properties and the QML interface ---
+
+void TavriApplication::registerQmlTypes()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+
+    // Each type lives in a module of its own name, so QML writes
+    // "import Conversation 1.0". Types that only exist with arguments or as
+    // the one instance of the program (the local user, the device models, a
+    // participant) are published for their enumerations and properties and
+    // cannot be made from QML.
+    const QString made = QStringLiteral("made by the program only");
+    qmlRegisterUncreatableType<LocalUser>("LocalUser", 1, 0, "LocalUser", made);
+    qmlRegisterType<Notification>("Notification", 1, 0, "Notification");
+    qmlRegisterType<StorageManager>("Settings", 1, 0, "Settings");
+    qmlRegisterType<TavriIdentityRealmUser>("RealmUser", 1, 0, "RealmUser");
+    qmlRegisterType<QStringListModel>("QStringListModel", 1, 0, "QStringListModel");
+    qmlRegisterUncreatableType<CaptureDeviceModel>("CaptureDeviceModel", 1, 0, "CaptureDeviceModel", made);
+    qmlRegisterUncreatableType<RenderDeviceModel>("RenderDeviceModel", 1, 0, "RenderDeviceModel", made);
+
+    qRegisterMetaType<SystemInfo *>("SystemInfo*");
+    qRegisterMetaType<CallSessionStats *>("CallSessionStats*");
+    qRegisterMetaType<ContactList *>("ContactList*");
+    qRegisterMetaType<ContactGroupList *>("ContactGroupList*");
+    qRegisterMetaType<ConversationList *>("ConversationList*");
+    qRegisterMetaType<RealmIdentityList *>("RealmIdentityList*");
+    qRegisterMetaType<ConversationParticipantList *>("ConversationParticipantList*");
+    qRegisterMetaType<ConversationMessageList *>("ConversationMessageList*");
+
+    qmlRegisterUncreatableType<ConversationParticipant>("ConversationParticipant", 1, 0, "ConversationParticipant",
+                                                        made);
+    qmlRegisterType<Conversation>("Conversation", 1, 0, "Conversation");
+    qmlRegisterType<CFindUsers>("FindUsers", 1, 0, "FindUsers");
+    qmlRegisterType<AudioCuesManager>("AudioTonesManager", 1, 0, "AudioTonesManager");
+}
+
+bool TavriApplication::openGlAvailable()
+{
+    QOpenGLContext context;
+    if (!context.create())
+        return false;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return false;
+    context.doneCurrent();
+    return true;
+}
+
+QString TavriApplication::chooseSceneGraphBackend(bool (*canUseOpenGl)())
+{
+    const QString chosen = QQuickWindow::sceneGraphBackend();
+    if (!chosen.isEmpty())
+        return chosen;
+    const QString fromEnvironment = qEnvironmentVariable("QT_QUICK_BACKEND");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    if (canUseOpenGl && !canUseOpenGl()) {
+        qWarning() << "TavriApplication::chooseSceneGraphBackend"
+                   << "no OpenGL context can be made, drawing windows in software";
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    }
+    return QQuickWindow::sceneGraphBackend();
+}
+
+void TavriApplication::setQmlRootContextProperties(QQmlContext *context)
+{
+    if (!context) {
+        qWarning() << "TavriApplication::setQmlRootContextProperties" << "no context";
+        return;
+    }
+    if (!m_styleSettled) {
+        // The first window: the style manager (made for the shared engine at
+        // start-up, else for this context's) applies the stored skin.
+        if (!m_styleManager)
+            m_styleManager = StyleManager::getInstance(context->engine());
+        if (!m_styleManager) {
+            qCritical() << "Failed to load style manager";
+            ::exit(0);
+        }
+        m_styleSettled = true;
+        applyStoredSkin();
+        m_style = m_styleManager->style();
+    }
+
+    LocalUser *user = LocalUser::getLocalUser(this);
+    context->setContextProperty(QStringLiteral("mainApp"), this);
+    context->setContextProperty(QStringLiteral("localUser"), user);
+    context->setContextProperty(QStringLiteral("storageManager"), StorageManager::getInstance());
+    context->setContextProperty(QStringLiteral("voiceManager"), m_voiceManager);
+    context->setContextProperty(QStringLiteral("localUserNotifications"), user->getNotificationList(false));
+    context->setContextProperty(QStringLiteral("findChannels"), FindChannels::getInstance(this));
+    context->setContextProperty(QStringLiteral("filePicker"), m_filePicker);
+    context->setContextProperty(QStringLiteral("tones"), m_audioCuesManager);
+    context->setContextProperty(QStringLiteral("adjustHeight"), false);
+    context->setContextProperty(QStringLiteral("tavriIdentityRealm"), TavriIdentityRealm::getInstance());
+    context->setContextProperty(QStringLiteral("styleManager"), m_style);
+}
+
+void TavriApplication::applyStoredSkin()
+{
+    const QString skin = StorageManager::getInstance()
+                             ->getSettingsValue(QStringLiteral("settingsSkin"), QStringLiteral("Default"))
+                             .toString();
+    if (skin == StyleManager::defaultStyleName() || StyleManager::setStyle(skin))
+        return;
+    // The default style stays; the setting is left for a later run.
+    qWarning() << "Failed to load selected skin:" << skin;
+}
+
+void TavriApplication::setVersion(const QString &version)
+{
+    if (version == applicationVersion())
+        return;
+    setApplicationVersion(version);
+    emit currentVersionChanged(version);
+}
+
+LocalUser *TavriApplication::localUser()
+{
+    return LocalUser::getLocalUser(this);
+}
+
+QString TavriApplication::imageDirPath() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+}
+
+QString TavriApplication::soundsDirPath() const
+{
+    // The audio cues manager's folder, so that a sound chooser starts where
+    // the default cue sounds lie.
+    return AudioCuesManager::soundsDirPath();
+}
+
+QString TavriApplication::logfileDirectory() const
+{
+    return sdkLogDirectory();
+}
+
+QString TavriApplication::transmittingChannel() const
+{
+    return m_voiceManager ? m_voiceManager->getTransmittingChannel() : QString();
+}
+
+QString TavriApplication::echoChannel() const
+{
+    return Conversation::echoChannelURI();
+}
+
+bool TavriApplication::captureTestRunning() const
+{
+    return m_voiceManager && m_voiceManager->captureTestRunning();
+}
+
+bool TavriApplication::renderTestRunning() const
+{
+    return m_voiceManager && m_voiceManager->renderTestRunning();
+}
+
+void TavriApplication::setPageId(int pageId)
+{
+    if (pageId == m_pageId)
+        return;
+    m_pageId = pageId;
+    emit pageIdChanged(pageId);
+}
+
+SystemInfo *TavriApplication::systemInfo()
+{
+    if (!m_systemInfo)
+        m_systemInfo = new SystemInfo(this);
+    return m_systemInfo;
+}
+
+bool TavriApplication::advancedAgc() const
+{
+    return StorageManager::getUseAdvancedAgc();
+}
+
+void TavriApplication::setAdvancedAgc(bool enabled)
+{
+    StorageManager::setUseAdvancedAgc(enabled);
+    VoiceManager::setAdvancedAgcEnabled(enabled);
+}
+
+QString TavriApplication::currentTTSVoice() const
+{
+    return m_audioCuesManager ? m_audioCuesManager->getTTSVoice() : QString();
+}
+
+QStringList TavriApplication::chatColors() const
+{
+    QStringList colors;
+    if (m_styleManager) {
+        for (const QColor &color : m_styleManager->getChatColors())
+            colors.append(color.name());
+    }
+    return colors;
+}
+
+void TavriApplication::createAccount(const QString &username, const QString &email, const QString &password)
+{
+    if (m_socialManager)
+        m_socialManager->requestCreateAccount(username, email, password, nullptr, this,
+                                              SLOT(onCreateAccountNetworkError(QNetworkReply::NetworkError)));
+}
+
+void TavriApplication::checkUsernameAvailability(const QString &username)
+{
+    if (m_socialManager)
+        m_socialManager->requestUserUuidExists(username);
+}
+
+void TavriApplication::checkForUpdates()
+{
+    if (m_socialManager)
+        m_socialManager->requestCheckForUpdate();
+}
+
+void TavriApplication::requestLogin(const QString &username, const QString &password)
+{
+    if (m_loginWatchdogTimer) {
+        killTimer(m_loginWatchdogTimer);
+        m_loginWatchdogTimer = 0;
+    }
+    LocalUser::getLocalUser(this)->requestLogin(username, password);
+    m_loginWatchdogTimer = startTimer(kLoginWatchdogMs, Qt::CoarseTimer);
+}
+
+void TavriApplication::requestLogout(LocalUser *localUser)
+{
+    (localUser ? localUser : LocalUser::getLocalUser(this))->onLogoutRequested();
+}
+
+void TavriApplication::copyChannelLinkToClipboard(Conversation *conversation)
+{
+    qDebug() << "TavriApplication::copyChannelLinkToClipboard"
+             << (conversation ? conversation->getDisplayName() : QString());
+}
+
+void TavriApplication::copyTextToClipboard(const QString &text)
+{
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+}
+
+QStringList TavriApplication::getAvailableTTSVoices() const
+{
+    return m_audioCuesManager ? m_audioCuesManager->getAvailableTTSVoices() : QStringList();
+}
+
+void TavriApplication::setTTSVoice(const QString &voiceDisplayName)
+{
+    if (!m_audioCuesManager)
+        return;
+    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsTTSvoice"), voiceDisplayName);
+    m_audioCuesManager->setTTSVoice(voiceDisplayName);
+}
+
+QStringList TavriApplication::getAvailableStyles() const
+{
+    return StyleManager::getAvailableStyles();
+}
+
+QString TavriApplication::getCurrentStyleName() const
+{
+    return StyleManager::getCurrentStyleName();
+}
+
+void TavriApplication::setStyle(const QString &styleName)
+{
+    if (!StyleManager::setStyle(styleName)) {
+        qDebug() << "TavriApplication::setStyle" << "style refused:" << styleName;
+        return;
+    }
+    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsSkin"), styleName);
+}
+
+void TavriApplication::toggleStyle()
+{
+    m_unstyled = !m_unstyled;
+    const QString name = m_unstyled ? QStringLiteral("Unstyled") : StyleManager::defaultStyleName();
+    const bool applied = StyleManager::setStyle(name);
+    qDebug() << "TavriApplication::toggleStyle" << name << (applied ? "applied" : "not available");
+}
+
+RenderDeviceModel *TavriApplication::getRenderDevices() const
+{
+    return m_voiceManager ? m_voiceManager->renderDevices() : nullptr;
+}
+
+CaptureDeviceModel *TavriApplication::getCaptureDevices() const
+{
+    return m_voiceManager ? m_voiceManager->captureDevices() : nullptr;
+}
+
+void TavriApplication::setCaptureDeviceByIndex(int index)
+{
+    CaptureDeviceModel *devices = getCaptureDevices();
+    if (!devices)
+        return;
+    const QString deviceId = devices->getDeviceIdByRow(index);
+    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsPreferredAudioInputDevice"), deviceId);
+    devices->setCurrentDeviceById(deviceId);
+}
+
+void TavriApplication::setRenderDeviceByIndex(int index)
+{
+    RenderDeviceModel *devices = getRenderDevices();
+    if (!devices)
+        return;
+    const QString deviceId = devices->getDeviceIdByRow(index);
+    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsPreferredAudioOutputDevice"), deviceId);
+    devices->setCurrentDeviceById(deviceId);
+}
+
+void TavriApplication::setAecEnabled(bool value)
+{
+    VoiceManager::setAecEnabled(value);
+}
+
+void TavriApplication::setAgcEnabled(bool value)
+{
+    VoiceManager::setAgcEnabled(value);
+}
+
+void TavriApplication::setVadEnabled(bool value)
+{
+    VoiceManager::setVadEnabled(value);
+}
+
+QString TavriApplication::getKeySequenceString(QList<int> qtKeyCodes, QList<int> nativeVKeyCodes)
+{
+    Q_UNUSED(qtKeyCodes)
+    Q_UNUSED(nativeVKeyCodes)
+    return QString();
+}
+
+void TavriApplication::setTtsVolume(ushort volume)
+{
+    if (m_audioCuesManager)
+        m_audioCuesManager->setVolume(volume);
+}
+
+ushort TavriApplication::getTtsVolume()
+{
+    return m_audioCuesManager ? m_audioCuesManager->getVolume() : 0;
+}
+
+void TavriApplication::stopTts()
+{
+    if (m_audioCuesManager)
+        m_audioCuesManager->stopSpeaking();
+}
+
+void TavriApplication::renderFileToSpeaker(const QString &filename)
+{
+    if (m_voiceManager)
+        m_voiceManager->renderFileToSpeaker(filename);
+}
+
+void TavriApplication::startCaptureTest(bool forHeadphones)
+{
+    if (m_voiceManager)
+        m_voiceManager->startCaptureTest(forHeadphones);
+}
+
+void TavriApplication::stopCaptureTest()
+{
+    if (m_voiceManager)
+        m_voiceManager->stopCaptureTest();
+    m_micEnergy = 0.0;
+    emit micEnergyChanged(0);
+}
+
+void TavriApplication::startRenderTest()
+{
+    if (m_voiceManager)
+        m_voiceManager->startRenderTest();
+}
+
+void TavriApplication::stopRenderTest()
+{
+    if (m_voiceManager)
+        m_voiceManager->stopRenderTest();
+    m_speakerEnergy = 0.0;
+    emit speakerEnergyChanged(0);
+}
+
+int TavriApplication::getDefaultVadSensitivity()
+{
+    return m_voiceManager ? m_voiceManager->getDefaultVadSensitivity() : 0;
+}
+
+int TavriApplication::getDefaultVadNoiseFloor()
+{
+    return m_voiceManager ? m_voiceManager->getDefaultVadNoiseFloor() : 0;
+}
+
+int TavriApplication::getDefaultMicLevel()
+{
+    return m_voiceManager ? m_voiceManager->getDefaultMicLevel() : 0;
+}
+
+int TavriApplication::getDefaultSpeakerLevel()
+{
+    return m_voiceManager ? m_voiceManager->getDefaultSpeakerLevel() : 0;
+}
+
+QString TavriApplication::capitalizeFirstLetter(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    return text.left(1).toUpper() + text.mid(1);
+}
+
+void TavriApplication::activateParentById(int nParentWindowId)
+{
+    if (nParentWindowId == 1) {
+        if (QQuickView *window = m_findUsers ? m_findUsers->getFindWindow() : nullptr)
+            window->raise();
+        return;
+    }
+    if (nParentWindowId == 2 || !m_mainFrame)
+        return;
+    m_mainFrame->raise();
+    m_mainFrame->requestActivate();
+}
+
+void TavriApplication::requestJoinConversation(const QString &sipURI)
+{
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(sipURI);
+    if (!conversation) {
+        qDebug() << "TavriApplication::requestJoinConversation"
+                 << "no conversation found..." << sipURI;
+        return;
+    }
+    conversation->requestJoinConversation(QString());
+}
+
+void TavriApplication::requestJoinConversation(const QString &realmID, const QString &conversationID)
+{
+    LocalUser *user = m_localUser;
+    if (!user) {
+        qDebug() << "TavriApplication::requestJoinConversation" << "local user doesn't exist yet";
+        return;
+    }
+    Tavri::IdentityRealmInterface *realm =
+        m_identityRealmManager ? m_identityRealmManager->getIdentityRealm(realmID) : nullptr;
+    if (!realm) {
+        qDebug() << "TavriApplication::requestJoinConversation" << "identity realm not available..." << realmID;
+        return;
+    }
+    Tavri::RealmUserInterface *identity = user->getLocalUserIdentity(realm);
+    if (!identity) {
+        qDebug() << "TavriApplication::requestJoinConversation" << "local user not logged into identity realm..."
+                 << realmID;
+        return;
+    }
+    realm->requestJoinConversation(conversationID, identity->getUid(), QString());
+}
+
+void TavriApplication::showUserProfileByURI(const QString &userURI)
+{
+    if (userURI.isEmpty()) {
+        qDebug() << "TavriApplication::showUserProfileByURI" << "no user";
+        return;
+    }
+    if (Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(userURI))
+        user->showUserDetails();
+}
+
+void TavriApplication::copyCallStatsToClipboard() {}
+
+void TavriApplication::clearCallStats()
+{
+    if (m_callStats)
+        m_callStats->clear();
+}
+
+void TavriApplication::requestConnectionQualityStatsUpdate()
+{
+    if (m_voiceManager)
+        m_voiceManager->requestConnectionQualityStatsUpdate();
+}
+
+int TavriApplication::getMousePositionX()
+{
+    return QCursor::pos().x();
+}
+
+int TavriApplication::getMousePositionY()
+{
+    return QCursor::pos().y();
+}
+
+Qt::CursorShape TavriApplication::setCursorShape(Qt::CursorShape cursorShape)
+{
+    const Qt::CursorShape previous = overrideCursor() ? overrideCursor()->shape() : Qt::ArrowCursor;
+    if (m_cursorOverridden)
+        changeOverrideCursor(QCursor(cursorShape));
+    else
+        setOverrideCursor(QCursor(cursorShape));
+    m_cursorOverridden = true;
+    return previous;
+}
+
+void TavriApplication::restoreCursorShape()
+{
+    if (!m_cursorOverridden)
+        return;
+    restoreOverrideCursor();
+    m_cursorOverridden = false;
+}
+
+void TavriApplication::showAlert(const QString &alertMessage)
+{
+    qDebug() << "TavriApplication::showAlert" << alertMessage;
+    if (m_trayIcon)
+        m_trayIcon->showMessage(tr("Error"), alertMessage, QSystemTrayIcon::Critical, 10000);
+}
+
+void TavriApplication::forceCrash()
+{
+    ox_set_application_crash_data("forcing_crash");
+}
+
+QString TavriApplication::readFileContents(const QString &filename, bool showLinks)
+{
+    QFile file(filename);
+    const bool exists = file.exists();
+    const bool opened = exists && file.open(QIODevice::ReadOnly);
+    if (!opened) {
+        qDebug() << "TavriApplication::readFileContents" << filename << "exists:" << exists << "opened:" << opened;
+        return QString();
+    }
+    const QString text = QString::fromUtf8(file.readAll());
+    return showLinks ? linkify(text) : text;
+}
+
+void TavriApplication::showRealmUserProfile(const QString &realmID, const QString &userUUID)
+{
+    Tavri::IdentityRealmInterface *realm =
+        m_identityRealmManager ? m_identityRealmManager->getIdentityRealm(realmID) : nullptr;
+    if (!realm || userUUID.isEmpty()) {
+        qDebug() << "TavriApplication::showRealmUserProfile" << "no realm or user" << realmID << userUUID;
+        return;
+    }
+    if (Tavri::RealmUserInterface *user = realm->getRealmUser(userUUID))
+        user->showUserDetails();
+}
+
+void TavriApplication::requestConversation(const QString &sipURI)
+{
+    if (sipURI.isEmpty()) {
+        qDebug() << "TavriApplication::requestConversation" << "no user";
+        return;
+    }
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface *user = realm->requestUserInfoUpdateByURI(sipURI);
+    if (!user)
+        return;
+    requestConversation(realm->realmID(), user->getUid());
+}
+
+void TavriApplication::requestConversation(const QString &realmID, const QString &userUUID)
+{
+    Tavri::IdentityRealmInterface *realm =
+        m_identityRealmManager ? m_identityRealmManager->getIdentityRealm(realmID) : nullptr;
+    if (!realm || userUUID.isEmpty()) {
+        qDebug() << "TavriApplication::requestConversation" << "no realm or user" << realmID << userUUID;
+        return;
+    }
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
+    if (realm != static_cast<Tavri::IdentityRealmInterface *>(builtIn))
+        return;
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(
+        realm->getRealmUser(userUUID) ? realm->getRealmUser(userUUID)->getQObject() : nullptr);
+    if (!user || user->getSipURI().isEmpty()) {
+        qDebug() << "TavriApplication::requestConversation" << "user has no address" << userUUID;
+        return;
+    }
+    requestJoinConversation(realmID, user->getSipURI());
+}
+
+void TavriApplication::leaveAllVoiceConversations()
+{
+    if (!m_localUser)
+        return;
+    ConversationList *conversations = m_localUser->getConversations();
+    for (int i = 0; i < conversations->count(); ++i) {
+        Conversation *conversation = conversations->at(i);
+        if (conversation && !conversation->getOstrelSessionHandle(true).isEmpty()
+            && conversation->getVoiceState() == Conversation::VoiceEnabled)
+            conversation->requestLeaveConversation(false);
+    }
+}
+
+bool TavriApplication::isTavriInAccessList()
+{
+    return true;
+}
+
+QString TavriApplication::decorate(const QString &text, const QString &highlight)
+{
+    Q_UNUSED(highlight)
+    return text;
+}
+
+QVariantList TavriApplication::getChatLogFileList(const QString &realmID, const QString &userUUID)
+{
+    qDebug() << "TavriApplication::getChatLogFileList" << realmID << userUUID;
+    return QVariantList();
+}
+
+// --- windows ---
+
+bool TavriApplication::needsLoad(const QQuickView *view)
+{
+    return !view || view->source().isEmpty();
+}
+
+QQuickView *TavriApplication::prepareView(QQuickView *&view, Qt::WindowFlags extraFlags)
+{
+    if (!view) {
+        view = new QQuickView(m_qmlEngine, nullptr);
+        view->setResizeMode(QQuickView::SizeRootObjectToView);
+    }
+    if (needsLoad(view)) {
+        view->setFlags(view->flags() | Qt::FramelessWindowHint | extraFlags);
+        host::WindowStyle::clearTaskbarStyles(view);
+        QQmlContext *context = windowContext(view);
+        setQmlRootContextProperties(context);
+        context->setContextProperty(QStringLiteral("mainViewer"), view);
+    }
+    return view;
+}
+
+QQmlContext *TavriApplication::windowContext(QQuickView *view)
+{
+    if (!view)
+        return nullptr;
+    // The views share one engine, whose root context all of them would
+    // share as well: each window's QML is made in a context of its own so
+    // that "mainViewer" and the other window-local properties stay apart.
+    auto *context = view->findChild<QQmlContext *>(QStringLiteral("windowContext"), Qt::FindDirectChildrenOnly);
+    if (!context) {
+        context = new QQmlContext(view->engine()->rootContext(), view);
+        context->setObjectName(QStringLiteral("windowContext"));
+    }
+    return context;
+}
+
+void TavriApplication::loadView(QQuickView *view, const QString &qmlFile)
+{
+    loadWindowQml(view, QUrl(QString::fromLatin1(kQmlFolder) + qmlFile));
+}
+
+void TavriApplication::loadWindowQml(QQuickView *view, const QUrl &url)
+{
+    if (!view)
+        return;
+    // The view owns the component and the root it is given.
+    auto *component = new QQmlComponent(view->engine(), url, QQmlComponent::PreferSynchronous, view);
+    QObject *root = component->isReady() ? component->create(windowContext(view)) : nullptr;
+    if (!root) {
+        qWarning() << "TavriApplication::loadView" << "cannot load" << url;
+        for (const QQmlError &error : component->errors())
+            qWarning().noquote() << error.toString();
+    }
+    view->setContent(url, component, root);
+}
+
+void TavriApplication::invokeRootFunction(QQuickView *view, const char *function)
+{
+    QQuickItem *root = view ? view->rootObject() : nullptr;
+    if (!root || root->metaObject()->indexOfMethod(QByteArray(function) + "()") < 0) {
+        qDebug() << "TavriApplication::invokeRootFunction" << function << "not available";
+        return;
+    }
+    QMetaObject::invokeMethod(root, function);
+}
+
+void TavriApplication::showDialogFrame(QQuickView *view)
+{
+    showFrame(*view, tpMainFrame, true, true);
+}
+
+QPoint TavriApplication::clampFramePosition(const QPoint &position, const QSize &size, int virtualWidth,
+                                            int availableHeight)
+{
+    QPoint result(qMax(0, position.x()), qMax(0, position.y()));
+    if (result.x() > virtualWidth)
+        result.setX(virtualWidth - size.width());
+    if (result.y() > availableHeight)
+        result.setY(availableHeight - size.height());
+    return result;
+}
+
+void TavriApplication::showFrame(QQuickView &frame, TransientParent eTransientParent, bool centered,
+                                 bool raiseWindow)
+{
+    switch (eTransientParent) {
+    case tpNone:
+        qWarning() << "TavriApplication::showFrame" << "eTransientParent == tpNone";
+        break;
+    case tpMainFrame:
+        if (m_mainFrame && m_mainFrame != &frame)
+            frame.setTransientParent(m_mainFrame);
+        break;
+    case tpFindUsers:
+        if (QQuickView *findWindow = m_findUsers ? m_findUsers->getFindWindow() : nullptr)
+            frame.setTransientParent(findWindow);
+        break;
+    }
+
+    QScreen *screen = frame.screen() ? frame.screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        frame.show();
+        return;
+    }
+    if (centered) {
+        QRect area = screen->availableGeometry();
+        if (m_mainFrame && m_mainFrame->screen() && m_mainFrame->screen()->virtualSiblings().size() > 1) {
+            const QPoint corner = m_mainFrame->position();
+            for (QScreen *sibling : m_mainFrame->screen()->virtualSiblings()) {
+                if (sibling->geometry().contains(corner)) {
+                    area = sibling->geometry();
+                    break;
+                }
+            }
+        }
+        QRect geometry = frame.frameGeometry();
+        geometry.moveCenter(QPoint((area.left() + area.right()) / 2, (area.top() + area.bottom()) / 2));
+        frame.setPosition(geometry.topLeft());
+    }
+    frame.setPosition(clampFramePosition(frame.position(), frame.size(), screen->virtualGeometry().width(),
+                                         screen->availableGeometry().height()));
+
+    frame.show();
+    if (raiseWindow) {
+        frame.showNormal();
+        frame.requestActivate();
+        frame.raise();
+    }
+    if (QQuickItem *root = frame.rootObject()) {
+        root->setFlag(QQuickItem::ItemHasContents);
+        root->update();
+    }
+}
+
+QPoint TavriApplication::cascadePosition(const QPoint &start, const QSize &size, const QSize &desktop)
+{
+    // Stepping by 40 modulo the extent visits extent / gcd(40, extent)
+    // positions before it repeats: a window that fits none of them, or one
+    // larger than the desktop, goes to 0.
+    auto place = [](int from, int extent, int desktopExtent) {
+        if (desktopExtent <= 0 || extent > desktopExtent)
+            return 0;
+        const int cycle = desktopExtent / std::gcd(kCascadeStep, desktopExtent);
+        int at = from;
+        for (int step = 0; at + extent > desktopExtent; ++step) {
+            if (step >= cycle)
+                return 0;
+            at = (at + kCascadeStep) % desktopExtent;
+        }
+        return at;
+    };
+    return QPoint(place(start.x(), size.width(), desktop.width()), place(start.y(), size.height(), desktop.height()));
+}
+
+void TavriApplication::cascadeWindow(QWindow *window)
+{
+    if (!window || !m_mainFrame)
+        return;
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QPoint start(m_mainFrame->x() + m_mainFrame->width() + 6, m_mainFrame->y());
+    window->setPosition(cascadePosition(start, window->size(), screen->virtualGeometry().size()));
+}
+
+void TavriApplication::showLoginPrompt(bool hideMainFrame, bool forceActivate)
+{
+    if (!m_qmlEngine) {
+        qWarning() << "TavriApplication::showLoginPrompt" << "no QML engine before start-up";
+        return;
+    }
+    if (hideMainFrame) {
+        emit hideFramesRequested();
+        if (m_findUsers)
+            m_findUsers->hideFindWindow();
+        for (QWindow *window : {static_cast<QWindow *>(m_mainFrame), static_cast<QWindow *>(m_settingsWindow),
+                                static_cast<QWindow *>(m_aboutWindow),
+                                static_cast<QWindow *>(m_editPresenceMessagesWindow),
+                                static_cast<QWindow *>(m_reportIssueWindow),
+                                static_cast<QWindow *>(m_inviteFriendsViaEmailWindow)}) {
+            if (window)
+                window->hide();
+        }
+    }
+    ox_set_application_crash_data("app_at_login");
+    const bool load = needsLoad(m_loginPrompt);
+    prepareView(m_loginPrompt, Qt::WindowMinimizeButtonHint);
+    if (load) {
+        m_loginPrompt->setTitle(tr("Tavri: Login"));
+        m_loginPrompt->resize(560, 308);
+        loadView(m_loginPrompt, QStringLiteral("Login.qml"));
+        connect(m_loginPrompt, &QQuickWindow::closing, this, &TavriApplication::onLoginScreenClosing,
+                Qt::UniqueConnection);
+    }
+    showFrame(*m_loginPrompt, tpNone, true, forceActivate);
+    setActivationWindow(m_loginPrompt);
+    trackEvent(QStringLiteral("Application"), QStringLiteral("ShowLoginPane"), QMap<QString, QString>());
+}
+
+void TavriApplication::showMainFrame(bool bringToFront)
+{
+    if (!m_qmlEngine) {
+        qWarning() << "TavriApplication::showMainFrame" << "no QML engine before start-up";
+        return;
+    }
+    if (!m_mainFrame || !m_mainFrame->isVisible() || m_mainFrame->source().isEmpty()) {
+        if (m_mainFrame)
+            m_mainFrame->setSource(QUrl());
+        prepareView(m_mainFrame, Qt::WindowMinimizeButtonHint);
+        QQmlContext *context = windowContext(m_mainFrame);
+        context->setContextProperty(QStringLiteral("findInstance"), m_findUsers);
+        context->setContextProperty(QStringLiteral("isInviteFriends"), false);
+        m_mainFrame->setTitle(tr("Tavri: Main"));
+        m_mainFrame->setMinimumSize(QSize(kMainFrameMinimumWidth, kMainFrameMinimumHeight));
+        loadView(m_mainFrame, QStringLiteral("MainFrame.qml"));
+        loadMainFrameGeometry();
+        connectMainFrame();
+    }
+
+    const bool staysOnTop =
+        StorageManager::getInstance()->getSettingsValue(QStringLiteral("mainWindow.staysOnTop"), false).toBool();
+    if (staysOnTop) {
+        m_mainFrame->setFlag(Qt::WindowStaysOnTopHint, true);
+    } else {
+        m_mainFrame->setFlag(Qt::WindowStaysOnTopHint, false);
+        host::WindowStyle::leaveTopmostBand(m_mainFrame);
+    }
+    showFrame(*m_mainFrame, tpNone, false, bringToFront);
+}
+
+void TavriApplication::loadMainFrameGeometry()
+{
+    StorageManager *storage = StorageManager::getInstance();
+    QQuickView *frame = m_mainFrame;
+    if (storage->getSettingsValue(QStringLiteral("mainWindow.x"), -1).toInt() == -1) {
+        qDebug() << "No saved preferences for position and dimensions for main window...";
+        frame->setWidth(kMainFrameMinimumWidth);
+        if (frame->height() < kMainFrameMinimumHeight)
+            frame->setHeight(kMainFrameMinimumHeight);
+        if (QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect desktop = screen->geometry();
+            frame->setPosition((desktop.width() - frame->width()) / 2, (desktop.height() - frame->height()) / 2);
+        }
+        return;
+    }
+    qDebug() << "Loading saved preferences for position and dimensions for main window...";
+    frame->setPosition(storage->getSettingsValue(QStringLiteral("mainWindow.x"), 0).toInt(),
+                       storage->getSettingsValue(QStringLiteral("mainWindow.y"), 0).toInt());
+    frame->setWidth(
+        qMax(storage->getSettingsValue(QStringLiteral("mainWindow.width"), 320).toInt(), kMainFrameMinimumWidth));
+    if (frame->height() < kMainFrameMinimumHeight) {
+        trackEvent(QStringLiteral("MainApp"), QStringLiteral("MinimumHeightReset"),
+                   QStringList{QStringLiteral("height:") + QString::number(frame->height()),
+                               QStringLiteral("reset:") + QString::number(kMainFrameMinimumHeight)});
+        frame->setHeight(kMainFrameMinimumHeight);
+    }
+}
+
+void TavriApplication::connectMainFrame()
+{
+    if (!m_mainFrameConnections.isEmpty())
+        return;
+    QQuickView *frame = m_mainFrame;
+    m_mainFrameConnections = {
+        connect(frame, &QQuickWindow::closing, this, &TavriApplication::onMainScreenClosing),
+        connect(frame, &QWindow::xChanged, this, &TavriApplication::onMainScreenPositionXChanged),
+        connect(frame, &QWindow::yChanged, this, &TavriApplication::onMainScreenPositionYChanged),
+        connect(frame, &QWindow::widthChanged, this, &TavriApplication::onMainScreenWidthChanged),
+        connect(frame, &QWindow::heightChanged, this, &TavriApplication::onMainScreenWidthChanged),
+        connect(frame, &QWindow::visibilityChanged, this, &TavriApplication::onMainScreenVisibilityChanged),
+        connect(frame, &QWindow::visibleChanged, this, &TavriApplication::onMainScreenVisibleChanged),
+    };
+}
+
+void TavriApplication::disconnectMainFrame()
+{
+    disconnectAll(m_mainFrameConnections);
+}
+
+void TavriApplication::restartGeometrySave()
+{
+    if (!m_mainFrame || !m_mainFrame->isVisible() || m_mainFrame->width() <= kSmallestSavedExtent
+        || m_mainFrame->height() <= kSmallestSavedExtent)
+        return;
+    if (m_geometrySaveTimer)
+        killTimer(m_geometrySaveTimer);
+    m_geometrySaveTimer = startTimer(kGeometrySaveDelayMs, Qt::CoarseTimer);
+}
+
+namespace {
+
+// Writes the setting only when its stored value differs.
+void storeWhenChanged(StorageManager *storage, const QString &key, int value)
+{
+    if (storage->getSettingsValue(key, -1).toInt() != value)
+        storage->setSettingsValue(key, value);
+}
+
+} // namespace
+
+void TavriApplication::saveMainFrameGeometry()
+{
+    QQuickView *frame = m_mainFrame;
+    if (!frame || !frame->isVisible() || frame->width() <= kSmallestSavedExtent
+        || frame->height() <= kSmallestSavedExtent)
+        return;
+    qDebug().nospace() << "Saving main window position and width, x = " << frame->x() << ", y= " << frame->y()
+                       << ", width= " << frame->width();
+    StorageManager *storage = StorageManager::getInstance();
+    storeWhenChanged(storage, QStringLiteral("mainWindow.x"), frame->x());
+    storeWhenChanged(storage, QStringLiteral("mainWindow.y"), frame->y());
+    storeWhenChanged(storage, QStringLiteral("mainWindow.width"), frame->width());
+}
+
+void TavriApplication::saveChatLogGeometry()
+{
+    QQuickView *frame = m_chatLogWindow;
+    if (!frame || !frame->isVisible() || frame->width() <= kSmallestSavedExtent
+        || frame->height() <= kSmallestSavedExtent)
+        return;
+    qDebug().nospace() << "Saving chat log window position and width, x = " << frame->x() << ", y= " << frame->y()
+                       << ", width= " << frame->width();
+    StorageManager *storage = StorageManager::getInstance();
+    storeWhenChanged(storage, QStringLiteral("chatLogWindow.x"), frame->x());
+    storeWhenChanged(storage, QStringLiteral("chatLogWindow.y"), frame->y());
+    storeWhenChanged(storage, QStringLiteral("chatLogWindow.w"), frame->width());
+    storeWhenChanged(storage, QStringLiteral("chatLogWindow.h"), frame->height());
+}
+
+void TavriApplication::timerEvent(QTimerEvent *event)
+{
+    const int id = event->timerId();
+    if (id == m_networkCheckTimer)
+        return;
+    if (id == m_geometrySaveTimer) {
+        killTimer(m_geometrySaveTimer);
+        m_geometrySaveTimer = 0;
+        saveMainFrameGeometry();
+        saveChatLogGeometry();
+        return;
+    }
+    if (id == m_loginWatchdogTimer) {
+        killTimer(m_loginWatchdogTimer);
+        m_loginWatchdogTimer = 0;
+        return;
+    }
+    QtSingleApplication::timerEvent(event);
+}
+
+void TavriApplication::showFindUsers(int mode, Conversation *channel, int inviteMethod, const QString &realmID,
+                                     const QString &userUUID)
+{
+    if (!m_findUsers)
+        return;
+    switch (mode) {
+    case CFindUsers::FindUsersForFriends:
+        m_findUsers->showFindUsersForFriends();
+        return;
+    case CFindUsers::FindUsersForAccessList:
+        m_findUsers->showFindUsersForAccessList(channel);
+        return;
+    case CFindUsers::FindUsersForBannedList:
+        m_findUsers->showFindUsersForBannedList(channel);
+        return;
+    case CFindUsers::FindUsersForModeratorList:
+        m_findUsers->showFindUsersForModeratorList(channel);
+        return;
+    case CFindUsers::FindUsersForInviteFriendsToChannel: {
+        Tavri::RealmUserInterface *user = nullptr;
+        if (!realmID.isEmpty() && !userUUID.isEmpty() && m_identityRealmManager) {
+            if (Tavri::IdentityRealmInterface *realm = m_identityRealmManager->getIdentityRealm(realmID))
+                user = realm->getRealmUser(userUUID);
+        }
+        m_findUsers->showFindUsersForInviteFriendsToChannel(channel, inviteMethod, user);
+        return;
+    }
+    default:
+        qDebug() << "TavriApplication::showFindUsers" << mode
+                 << (channel ? channel->getDisplayName() : QStringLiteral("-")) << inviteMethod << realmID
+                 << userUUID;
+        return;
+    }
+}
+
+void TavriApplication::showGeneralSettings(int page_id)
+{
+    if (!m_qmlEngine)
+        return;
+    setPageId(page_id);
+    if (!m_settingsWindow) {
+        m_settingsWindow = new VirtualKeyCaptureWindow(m_qmlEngine, nullptr);
+        m_settingsWindow->setResizeMode(QQuickView::SizeRootObjectToView);
+    }
+    if (needsLoad(m_settingsWindow)) {
+        m_settingsWindow->setFlags(m_settingsWindow->flags() | Qt::FramelessWindowHint);
+        host::WindowStyle::clearTaskbarStyles(m_settingsWindow);
+        QQmlContext *context = windowContext(m_settingsWindow);
+        setQmlRootContextProperties(context);
+        context->setContextProperty(QStringLiteral("mainViewer"), m_settingsWindow);
+        context->setContextProperty(QStringLiteral("self"), m_settingsWindow);
+        context->setContextProperty(QStringLiteral("renderDevices"), getRenderDevices());
+        context->setContextProperty(QStringLiteral("captureDevices"), getCaptureDevices());
+        m_settingsWindow->setTitle(tr("Settings"));
+        m_settingsWindow->setMinimumSize(QSize(800, 520));
+        m_settingsWindow->resize(880, 540);
+        loadView(m_settingsWindow, QStringLiteral("settings/SettingsWindow.qml"));
+        connect(m_settingsWindow, &QQuickWindow::closing, this, &TavriApplication::onAudioSettingsScreenClosing,
+                Qt::UniqueConnection);
+        if (QQuickItem *root = m_settingsWindow->rootObject()) {
+            connect(root, SIGNAL(startCapture()), m_settingsWindow, SLOT(onStartCapture()), Qt::UniqueConnection);
+            connect(root, SIGNAL(stopCapture()), m_settingsWindow, SLOT(onStopCapture()), Qt::UniqueConnection);
+        }
+    }
+    showFrame(*m_settingsWindow, tpNone, true, true);
+}
+
+void TavriApplication::showAbout()
+{
+    const bool load = needsLoad(m_aboutWindow);
+    prepareView(m_aboutWindow);
+    if (load) {
+        windowContext(m_aboutWindow)->setContextProperty(QStringLiteral("self"), m_aboutWindow);
+        m_aboutWindow->setTitle(tr("About Tavri"));
+        m_aboutWindow->setMinimumSize(QSize(600, 410));
+        m_aboutWindow->setMaximumSize(QSize(600, 410));
+        m_aboutWindow->resize(600, 410);
+        loadView(m_aboutWindow, QStringLiteral("AboutDialog.qml"));
+    }
+    showDialogFrame(m_aboutWindow);
+    if (QQuickItem *root = m_aboutWindow->rootObject())
+        root->forceActiveFocus();
+}
+
+void TavriApplication::showEditPresenceMessages()
+{
+    const bool load = needsLoad(m_editPresenceMessagesWindow);
+    prepareView(m_editPresenceMessagesWindow);
+    if (load) {
+        m_editPresenceMessagesWindow->setTitle(tr("Edit presence messages"));
+        m_editPresenceMessagesWindow->resize(360, 200);
+        loadView(m_editPresenceMessagesWindow, QStringLiteral("EditPresenceMessages.qml"));
+    }
+    showDialogFrame(m_editPresenceMessagesWindow);
+}
+
+void TavriApplication::showCreateChannel(const QString &parentURI)
+{
+    if (!m_localUser) {
+        qDebug() << "TavriApplication::showCreateChannel" << "local user doesn't exist yet";
+        return;
+    }
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface *owner = m_localUser->getLocalUserIdentity(realm);
+    if (!owner) {
+        qDebug() << "TavriApplication::showCreateChannel" << "local user not logged into identity realm...";
+        return;
+    }
+    auto *ownerUser = qobject_cast<TavriIdentityRealmUser *>(owner->getQObject());
+    Conversation *parent = parentURI.isEmpty() ? nullptr : realm->getConversation(parentURI);
+    // The realm keeps the new channel, as it keeps every conversation.
+    auto *channel = new Conversation();
+    channel->setParent(realm);
+    channel->setOwnerIdentity(ownerUser);
+    if (parent)
+        channel->setParentConversation(parent);
+    if (!QMetaObject::invokeMethod(channel, "showEditProperties")) {
+        qDebug() << "TavriApplication::showCreateChannel" << "no channel editor available";
+        channel->deleteLater();
+    }
+}
+
+void TavriApplication::showReportIssue(const QString &reason)
+{
+    const bool load = needsLoad(m_reportIssueWindow);
+    prepareView(m_reportIssueWindow);
+    windowContext(m_reportIssueWindow)->setContextProperty(QStringLiteral("reason"), reason);
+    if (load) {
+        m_reportIssueWindow->setTitle(tr("Report Issue"));
+        m_reportIssueWindow->setMinimumSize(QSize(720, 460));
+        m_reportIssueWindow->resize(720, 460);
+        loadView(m_reportIssueWindow, QStringLiteral("ReportIssue.qml"));
+        connect(m_reportIssueWindow, &QQuickWindow::closing, this, &TavriApplication::onReportIssueClosing,
+                Qt::UniqueConnection);
+    }
+    invokeRootFunction(m_reportIssueWindow, "updateData");
+    showDialogFrame(m_reportIssueWindow);
+}
+
+void TavriApplication::showInviteFriendsViaEmail(Conversation *channel)
+{
+    const bool load = needsLoad(m_inviteFriendsViaEmailWindow);
+    prepareView(m_inviteFriendsViaEmailWindow);
+    windowContext(m_inviteFriendsViaEmailWindow)->setContextProperty(QStringLiteral("invitedChannel"), channel);
+    m_inviteFriendsViaEmailWindow->setTitle(channel ? tr("Invite Friends via Email to ") + channel->getDisplayName()
+                                                    : tr("Invite Friends via Email to Tavri"));
+    if (load) {
+        m_inviteFriendsViaEmailWindow->resize(400, 292);
+        loadView(m_inviteFriendsViaEmailWindow, QStringLiteral("InviteFriendsViaEmail.qml"));
+        connect(m_inviteFriendsViaEmailWindow, &QQuickWindow::closing, this,
+                &TavriApplication::onInviteFriendsViaEmailClosing, Qt::UniqueConnection);
+    }
+    showDialogFrame(m_inviteFriendsViaEmailWindow);
+}
+
+void TavriApplication::showHiddenWindow()
+{
+    const bool load = needsLoad(m_hiddenWindow);
+    prepareView(m_hiddenWindow);
+    if (load) {
+        m_hiddenWindow->setTitle(tr("Internal Use Only"));
+        m_hiddenWindow->resize(640, 480);
+        loadView(m_hiddenWindow, QStringLiteral("HiddenWindow.qml"));
+    }
+    showDialogFrame(m_hiddenWindow);
+}
+
+void TavriApplication::showPostCallSurvey()
+{
+    const bool load = needsLoad(m_postCallSurveyWindow);
+    prepareView(m_postCallSurveyWindow);
+    if (load) {
+        m_postCallSurveyWindow->setTitle(tr("Quality Survey"));
+        m_postCallSurveyWindow->resize(480, 300);
+        loadView(m_postCallSurveyWindow, QStringLiteral("PostCallSurvey.qml"));
+    }
+    trackEvent(QStringLiteral("Application"), QStringLiteral("ShowPostCallSurvey"), QMap<QString, QString>());
+    invokeRootFunction(m_postCallSurveyWindow, "reset");
+    showDialogFrame(m_postCallSurveyWindow);
+}
+
+void TavriApplication::showTutorial()
+{
+    const bool load = needsLoad(m_tutorialWindow);
+    prepareView(m_tutorialWindow);
+    if (load) {
+        m_tutorialWindow->setTitle(tr("Tavri: Tutorial"));
+        loadView(m_tutorialWindow, QStringLiteral("Tutorial.qml"));
+        connect(m_tutorialWindow, &QQuickWindow::closing, this, &TavriApplication::onTutorialScreenClosing,
+                Qt::UniqueConnection);
+    }
+    showFrame(*m_tutorialWindow, tpNone, true, true);
+    StorageManager::getInstance()->setShowHint(QStringLiteral("Tutorial"), false);
+}
+
+void TavriApplication::closeTutorial()
+{
+    if (m_tutorialWindow)
+        m_tutorialWindow->hide();
+}
+
+QDateTime TavriApplication::chatLogTime(const QString &filename)
+{
+    const QString name = QFileInfo(filename).fileName();
+    // "<conversation>_<msecs>.txt"
+    static const QRegularExpression underscored(QStringLiteral("_([0-9]+)\\.txt$"));
+    // "<msecs>.txt" inside the conversation's folder; a second log begun in
+    // the same millisecond has digits after the extension.
+    static const QRegularExpression bare(QStringLiteral("^([0-9]+)\\.txt[0-9]*$"));
+    QRegularExpressionMatch match = underscored.match(name);
+    if (!match.hasMatch())
+        match = bare.match(name);
+    if (!match.hasMatch())
+        return QDateTime();
+    bool ok = false;
+    const qint64 msecs = match.captured(1).toLongLong(&ok);
+    if (!ok)
+        return QDateTime();
+    return RecentConversation::logFileTimestamp(QString::number(msecs)).toLocalTime();
+}
+
+QString TavriApplication::chatLogTitle(const QString &filename, const QString &conversationName)
+{
+    QString title = tr("Chat log");
+    if (!conversationName.isEmpty())
+        title += QStringLiteral(": ") + conversationName;
+    const QDateTime time = chatLogTime(filename);
+    if (time.isValid())
+        title += QLatin1Char(' ') + time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    return title;
+}
+
+void TavriApplication::showChatLog(const QString &filename, const QString &title)
+{
+    const bool created = !m_chatLogWindow;
+    const bool load = needsLoad(m_chatLogWindow);
+    prepareView(m_chatLogWindow);
+    if (created) {
+        auto restart = [this] { restartGeometrySave(); };
+        connect(m_chatLogWindow, &QWindow::xChanged, this, restart);
+        connect(m_chatLogWindow, &QWindow::yChanged, this, restart);
+        connect(m_chatLogWindow, &QWindow::widthChanged, this, restart);
+        connect(m_chatLogWindow, &QWindow::heightChanged, this, restart);
+    }
+    windowContext(m_chatLogWindow)->setContextProperty(QStringLiteral("filename"), filename);
+    m_chatLogWindow->setTitle(title.isEmpty() ? chatLogTitle(filename, chatLogConversationName(filename)) : title);
+    if (load) {
+        loadView(m_chatLogWindow, QStringLiteral("ChatLog.qml"));
+        StorageManager *storage = StorageManager::getInstance();
+        qDebug() << "Loading saved preferences for position and dimensions for chat log window...";
+        const int x = storage->getSettingsValue(QStringLiteral("chatLogWindow.x"), -1).toInt();
+        const int y = storage->getSettingsValue(QStringLiteral("chatLogWindow.y"), -1).toInt();
+        const int w = storage->getSettingsValue(QStringLiteral("chatLogWindow.w"), -1).toInt();
+        const int h = storage->getSettingsValue(QStringLiteral("chatLogWindow.h"), -1).toInt();
+        if (x >= 0 && y >= 0)
+            m_chatLogWindow->setPosition(x, y);
+        if (w > kSmallestSavedExtent && h > kSmallestSavedExtent)
+            m_chatLogWindow->resize(w, h);
+    }
+    trackEvent(QStringLiteral("Application"), QStringLiteral("ShowChatLog"), QMap<QString, QString>());
+    showDialogFrame(m_chatLogWindow);
+}
+
+QString TavriApplication::chatLogConversationName(const QString &filename) const
+{
+    RecentConversations *recent = m_localUser ? m_localUser->getRecentConversations() : nullptr;
+    if (!recent)
+        return QString();
+    const QFileInfo file(filename);
+    // "<realm>/<user>/<conversation>/<msecs>.txt": the folders name realm and
+    // conversation; "<conversation>_<msecs>.txt": the name carries the
+    // conversation's address without "sip:".
+    static const QRegularExpression underscored(QStringLiteral("^(.+)_[0-9]+\\.txt$"));
+    const QRegularExpressionMatch match = underscored.match(file.fileName());
+    const QString conversationFolder = file.dir().dirName();
+    QDir realmFolder = file.dir();
+    realmFolder.cdUp();
+    realmFolder.cdUp();
+    const QString realmFolderName = realmFolder.dirName();
+    for (int i = 0; i < recent->count(); ++i) {
+        RecentConversation *entry = recent->at(i);
+        if (!entry)
+            continue;
+        const QString id = entry->getConversationID();
+        const bool byFolders = RecentConversation::folderName(id) == conversationFolder
+            && RecentConversation::folderName(entry->getRealmID()) == realmFolderName;
+        const bool byName = match.hasMatch() && id == QStringLiteral("sip:") + match.captured(1);
+        if (byFolders || byName)
+            return entry->getDisplayName();
+    }
+    return QString();
+}
+
+// --- window slots ---
+
+void TavriApplication::onLoginScreenClosing(QQuickCloseEvent *close)
+{
+    Q_UNUSED(close)
+    LocalUser *user = LocalUser::getLocalUser(this);
+    const LocalUser::LoginState state = user->getLoginState();
+    if (state == LocalUser::LoggedIn) {
+        qDebug() << "LoginWindow closing, but local user is logged in!";
+        if (m_loginPrompt)
+            m_loginPrompt->setSource(QUrl());
+        return;
+    }
+    if (m_loginPrompt)
+        disconnect(m_loginPrompt, &QQuickWindow::closing, this, &TavriApplication::onLoginScreenClosing);
+    qDebug() << "TavriApplication::onLoginScreenClosing"
+             << "exiting application with user in login state" << state;
+    onAppExit();
+}
+
+void TavriApplication::onMainScreenClosing(QQuickCloseEvent *close)
+{
+    Q_UNUSED(close)
+    disconnectMainFrame();
+    trackEvent(QStringLiteral("mainApp"), QStringLiteral("mainFrameClosed"), QMap<QString, QString>());
+    if (m_audioCuesManager)
+        m_audioCuesManager->setMainViewVisible(false);
+}
+
+void TavriApplication::onMainScreenVisibilityChanged(QWindow::Visibility visibility)
+{
+    qDebug() << "m_mainFrame visibility changed" << visibility;
+    if (visibility == QWindow::Hidden) {
+        onMainScreenClosing(nullptr);
+        if (m_audioCuesManager)
+            m_audioCuesManager->setMainViewVisible(false);
+        return;
+    }
+    if (m_audioCuesManager)
+        m_audioCuesManager->setMainViewVisible(visibility != QWindow::Minimized);
+    if (visibility != QWindow::Minimized)
+        invokeRootFunction(m_mainFrame, "recheckHeight");
+}
+
+void TavriApplication::onMainScreenVisibleChanged(bool visible)
+{
+    qDebug() << "m_mainFrame visible changed" << visible;
+    if (!visible)
+        onMainScreenClosing(nullptr);
+    if (m_audioCuesManager)
+        m_audioCuesManager->setMainViewVisible(visible);
+}
+
+void TavriApplication::onMainScreenPositionXChanged(int x)
+{
+    Q_UNUSED(x)
+    restartGeometrySave();
+}
+
+void TavriApplication::onMainScreenPositionYChanged(int y)
+{
+    Q_UNUSED(y)
+    restartGeometrySave();
+}
+
+void TavriApplication::onMainScreenWidthChanged(int width)
+{
+    Q_UNUSED(width)
+    restartGeometrySave();
+}
+
+void TavriApplication::onAudioSettingsScreenClosing(QQuickCloseEvent *close)
+{
+    Q_UNUSED(close)
+    qDebug() << "TavriApplication::onAudioSettingsScreenClosing";
+    if (m_voiceManager && m_voiceManager->captureTestRunning())
+        stopCaptureTest();
+    if (m_voiceManager && m_voiceManager->renderTestRunning())
+        stopRenderTest();
+    if (m_settingsWindow) {
+        m_settingsWindow->deleteLater();
+        m_settingsWindow = nullptr;
+    }
+}
+
+void TavriApplication::onReportIssueClosing(QQuickCloseEvent *close)
+{
+    Q_UNUSED(close)
+    if (!m_reportIssueWindow)
+        return;
+    disconnect(m_reportIssueWindow, &QQuickWindow::closing, this, &TavriApplication::onReportIssueClosing);
+    qDebug() << "Unsetting m_reportIssueWindow source...";
+    m_reportIssueWindow->setSource(QUrl());
+}
+
+void TavriApplication::onInviteFriendsViaEmailClosing(QQuickCloseEvent *close)
+{
+    Q_UNUSED(close)
+    if (!m_inviteFriendsViaEmailWindow)
+        return;
+    qDebug() << "Clearing inviteFriendsViaEmail window source...";
+    m_inviteFriendsViaEmailWindow->setSource(QUrl());
+    disconnect(m_inviteFriendsViaEmailWindow, &QQuickWindow::closing, this,
+               &TavriApplication::onInviteFriendsViaEmailClosing);
+}
+
+void TavriApplication::onVoiceDataBlockedWarningWindowClosing(QQuickCloseEvent *close)
+{
+    Q_UNUSED(close)
+    qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing" << "started";
+    if (m_networkBlockingVoiceWarningWindow)
+        m_networkBlockingVoiceWarningWindow->setSource(QUrl());
+    qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing" << "finished";
+}
+
+void TavriApplication::onTutorialScreenClosing(QQuickCloseEvent *close)
+{
+    Q_UNUSED(close)
+    if (m_tutorialWindow)
+        m_tutorialWindow->setSource(QUrl());
+}
+
+// The application's ends of the tray, relays and notices whose handling is
+// still to come: each logs what arrived.
+
+void TavriApplication::onReconnecting(const QString &reason)
+{
+    qDebug() << "TavriApplication::onReconnecting" << reason;
+    if (m_audioCuesManager)
+        m_audioCuesManager->deinit();
+    if (!reason.isEmpty())
+        qDebug() << "Reconnecting due to" << reason;
+    hideAllFrames();
+    showLoginPrompt(false, false);
+}
+
+void TavriApplication::onRequestSpeakText(const QString &text, bool immediate)
+{
+    if (m_audioCuesManager)
+        m_audioCuesManager->speakText(text, immediate);
+}
+
+void TavriApplication::onSystrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    qDebug() << "TavriApplication::onSystrayActivated" << reason;
+}
+
+void TavriApplication::onSystemTrayInviteMessageClicked(const QString &uri)
+{
+    qDebug() << "onSystemTrayInviteMessageClicked:" << uri;
+}
+
+void TavriApplication::onSystemTrayMessageClicked()
+{
+    qDebug() << "onSystemTrayInviteMessageClicked";
+}
+
+void TavriApplication::onSystemTrayPrivateMessageClicked(const QString &uri)
+{
+    qDebug() << "TavriApplication::onSystemTrayPrivateMessageClicked" << uri;
+}
+
+void TavriApplication::onSystemTrayChannelMessageClicked(const QString &uri)
+{
+    qDebug() << "TavriApplication::onSystemTrayChannelMessageClicked" << uri;
+}
+
+void TavriApplication::onSystemTrayConversationMessageClicked(const QString &realmID_conversationID)
+{
+    qDebug() << "TavriApplication::onSystemTrayConversationMessageClicked" << realmID_conversationID;
+}
+
+void TavriApplication::onSystemTrayUpdateAvailableMessageClicked(const QString &param)
+{
+    qDebug() << "TavriApplication::onSystemTrayUpdateAvailableMessageClicked" << param;
+}
+
+void TavriApplication::onCreateAccountNetworkError(QNetworkReply::NetworkError error)
+{
+    qDebug() << "TavriApplication::onCreateAccountNetworkError" << error;
+    if (auto *reply = qobject_cast<QNetworkReply *>(sender()))
+        callLoginWindow("accountCreateFailed", reply->errorString(), true);
+    else
+        callLoginWindow("accountCreateFailed", QString::number(int(error)), true);
+}
+
+void TavriApplication::onVoiceManagerEffectiveRenderDeviceNameChanged(const QString &deviceName)
+{
+    emit effectiveRenderDeviceNameChanged(deviceName);
+}
+
+void TavriApplication::onVoiceManagerEffectiveCaptureDeviceNameChanged(const QString &deviceName)
+{
+    emit effectiveCaptureDeviceNameChanged(deviceName);
+}
+
+void TavriApplication::onVoiceManagerRenderDeviceNameChanged(const QString &deviceName)
+{
+    emit renderDeviceNameChanged(deviceName);
+}
+
+void TavriApplication::onVoiceManagerCaptureDeviceNameChanged(const QString &deviceName)
+{
+    emit captureDeviceNameChanged(deviceName);
+}
+
+void TavriApplication::onVoiceManagerRenderDeviceIndexChanged(int index)
+{
+    emit renderDeviceIndexChanged(index);
+}
+
+void TavriApplication::onVoiceManagerCaptureDeviceIndexChanged(int index)
+{
+    emit captureDeviceIndexChanged(index);
+}
+
+void TavriApplication::onVoiceManagerNetworkStateChanged(bool networkIsAvailable)
+{
+    qDebug() << "Network state changed signaled by VoiceManager... networkIsAvailable =" << networkIsAvailable;
+    emit networkStateChanged(networkIsAvailable);
+}
+
+void TavriApplication::onLinkShortened(const QUrl &url)
+{
+    qDebug() << "TavriApplication::onLinkShortened" << url;
+}
+
+void TavriApplication::onConversationParticipantDisplayNameUpdated(const QString &displayName)
+{
+    qDebug() << "TavriApplication::onConversationParticipantDisplayNameUpdated" << displayName;
 }

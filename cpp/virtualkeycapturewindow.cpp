@@ -35,6 +35,11 @@ VirtualKeyCaptureWindow::VirtualKeyCaptureWindow(QWindow* parent)
 {
 }
 
+VirtualKeyCaptureWindow::VirtualKeyCaptureWindow(QQmlEngine* engine, QWindow* parent)
+    : QQuickView(engine, parent)
+{
+}
+
 VirtualKeyCaptureWindow::~VirtualKeyCaptureWindow()
 {
     qDebug() << "~VirtualKeyCaptureWindow()";

@@ -23,6 +23,8 @@ class VirtualKeyCaptureWindow : public QQuickView
 
 public:
     explicit VirtualKeyCaptureWindow(QWindow* parent = nullptr);
+    // A window whose QML shares the given engine.
+    VirtualKeyCaptureWindow(QQmlEngine* engine, QWindow* parent);
     ~VirtualKeyCaptureWindow() override;
 
     bool isCapturing() const { return m_capturing; }

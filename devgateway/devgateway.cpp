@@ -4,8 +4,10 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTextCodec>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -17,6 +19,12 @@ constexpr int DefaultPageSize = 20;
 constexpr int MaxPageSize = 200;
 constexpr int MaxNotificationsPerAnswer = 200;
 constexpr int MaxChannelDescription = 2000;
+// What one analytics event may store: its first fields, with keys and values cut.
+constexpr int MaxEventFields = 32;
+constexpr int MaxEventKeyChars = 64;
+constexpr int MaxEventValueChars = 128;
+// Longest address the link shortener keeps.
+constexpr int MaxShortLinkTargetChars = 8192;
 
 // Columns of a channel row as the records need them.
 const QString ChannelSelect = QStringLiteral(
@@ -88,6 +96,25 @@ bool isSecretKey(const QString& key)
     return lower.contains(QLatin1String("password")) || lower.contains(QLatin1String("token"))
         || lower == QLatin1String("utok") || lower == QLatin1String("sid") || lower == QLatin1String("rsid")
         || lower.contains(QLatin1String("rawdata"));
+}
+
+// Password fields are taken as raw bytes, whatever their encoding.
+bool isPasswordKey(const QString& key)
+{
+    return key.contains(QLatin1String("password"), Qt::CaseInsensitive);
+}
+
+// The whole text: QString::fromUtf8(QByteArray) would stop at a NUL byte.
+QString utf8Text(const QByteArray& bytes)
+{
+    return QString::fromUtf8(bytes.constData(), bytes.size());
+}
+
+bool isUtf8(const QByteArray& bytes)
+{
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
 }
 
 QJsonObject withoutCredentials(const QHash<QString, QString>& fields)
@@ -199,6 +226,8 @@ bool DevGateway::start(QString* errorText)
         *errorText = QStringLiteral("cannot seed the database");
         return false;
     }
+    purgeEndedSessions();
+    m_http->setReadTimeout(m_options.readTimeoutSeconds);
     return m_http->listen(m_options.listenAddress, m_options.port, errorText);
 }
 
@@ -222,18 +251,24 @@ QString DevGateway::runtimeSettings(const DevGatewayOptions& options, quint16 po
         .arg(options.domain, hostPort);
 }
 
-QList<QPair<QString, QString>> DevGateway::parseForm(const QByteArray& body)
+QList<QPair<QByteArray, QByteArray>> DevGateway::parseFormBytes(const QByteArray& body)
 {
-    QList<QPair<QString, QString>> fields;
+    const auto decode = [](QByteArray text) { return QByteArray::fromPercentEncoding(text.replace('+', ' ')); };
+    QList<QPair<QByteArray, QByteArray>> fields;
     for (const QByteArray& pair : body.split('&')) {
         if (pair.isEmpty())
             continue;
         const int eq = pair.indexOf('=');
-        const QByteArray key = eq < 0 ? pair : pair.left(eq);
-        const QByteArray value = eq < 0 ? QByteArray() : pair.mid(eq + 1);
-        fields.append({QString::fromUtf8(QByteArray::fromPercentEncoding(key)),
-                       QString::fromUtf8(QByteArray::fromPercentEncoding(value))});
+        fields.append({decode(eq < 0 ? pair : pair.left(eq)), decode(eq < 0 ? QByteArray() : pair.mid(eq + 1))});
     }
+    return fields;
+}
+
+QList<QPair<QString, QString>> DevGateway::parseForm(const QByteArray& body)
+{
+    QList<QPair<QString, QString>> fields;
+    for (const auto& field : parseFormBytes(body))
+        fields.append({utf8Text(field.first), utf8Text(field.second)});
     return fields;
 }
 
@@ -248,8 +283,17 @@ GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest& request)
         }
         Call call;
         call.host = request.host.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(port()) : request.host;
-        for (const auto& field : parseForm(request.body))
-            call.fields.insert(field.first, field.second);
+        for (const auto& field : parseFormBytes(request.body)) {
+            const QString key = utf8Text(field.first);
+            // Passwords are hashed over their bytes; every other field is text.
+            if (!isUtf8(field.first) || (!isPasswordKey(key) && !isUtf8(field.second))) {
+                response.status = 400;
+                response.body = answerText(badRequest(QStringLiteral("Form fields must be UTF-8 text.")));
+                return response;
+            }
+            call.fields.insert(key, utf8Text(field.second));
+            call.raw.insert(key, field.second);
+        }
         call.method = call.field(QStringLiteral("method"));
         QJsonObject answer = dispatch(call);
         if (!answer.contains(ArrayAnswerKey))
@@ -304,7 +348,7 @@ QJsonObject DevGateway::authenticate(Call& call)
         const QVariantMap account = m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
                                                 {call.field(QStringLiteral("email"))});
         if (account.isEmpty()
-            || !DevGatewayStore::checkPassword(call.field(QStringLiteral("password")), account.value("pw_salt").toByteArray(),
+            || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")), account.value("pw_salt").toByteArray(),
                                                account.value("pw_hash").toByteArray()))
             return error(QStringLiteral("Invalid e-mail address or password."), QStringLiteral("not_signed_in"));
         call.me = account.value("id").toLongLong();
@@ -540,7 +584,7 @@ QJsonObject DevGateway::loginUser(Call& call)
     const QVariantMap found = m_store.row(QStringLiteral("SELECT * FROM accounts WHERE email = ?"),
                                           {call.field(QStringLiteral("email"))});
     if (found.isEmpty()
-        || !DevGatewayStore::checkPassword(call.field(QStringLiteral("password")), found.value("pw_salt").toByteArray(),
+        || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")), found.value("pw_salt").toByteArray(),
                                            found.value("pw_hash").toByteArray())) {
         // No status, sid or token: the client reports this as a failed sign-in.
         return QJsonObject{{"msg", "Invalid e-mail address or password."}, {"reason", "bad_credentials"}};
@@ -552,9 +596,10 @@ QJsonObject DevGateway::loginUser(Call& call)
     const QString displayName = text(found.value("display_name"));
     const QString token = QStringLiteral("dv1.") + base64Url(userUri(id)) + QLatin1Char('.') + base64Url(displayName)
         + QLatin1Char('.') + DevGatewayStore::randomHex(8);
+    purgeEndedSessions();
     m_store.exec(QStringLiteral("INSERT INTO sessions (sid, account_id, last_seen) VALUES (?, ?, ?)"), {sid, id, at});
-    m_store.exec(QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name) VALUES (?, 'user', ?, ?)"),
-                 {token, userUri(id), displayName});
+    m_store.exec(QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name, sid) VALUES (?, 'user', ?, ?, ?)"),
+                 {token, userUri(id), displayName, sid});
     m_store.exec(QStringLiteral("UPDATE accounts SET last_guid = ?, last_on = ? WHERE id = ?"),
                  {call.field(QStringLiteral("guid")), at, id});
 
@@ -575,6 +620,15 @@ QJsonObject DevGateway::loginUser(Call& call)
     answer.insert(QStringLiteral("settings_overrides"), overrides);
     addUpdateOffer(answer);
     return answer;
+}
+
+void DevGateway::purgeEndedSessions()
+{
+    if (m_options.sessionTtlSeconds > 0)
+        m_store.exec(QStringLiteral("DELETE FROM sessions WHERE last_seen < ?"),
+                     {now() - qint64(m_options.sessionTtlSeconds) * 1000});
+    m_store.exec(QStringLiteral("DELETE FROM tokens WHERE kind = 'user'"
+                                " AND (sid IS NULL OR sid NOT IN (SELECT sid FROM sessions))"));
 }
 
 QJsonObject DevGateway::createAccount(Call& call)
@@ -598,7 +652,7 @@ QJsonObject DevGateway::createAccount(Call& call)
     const QByteArray salt = DevGatewayStore::newSalt();
     if (m_store.exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
                                     " VALUES (?, ?, ?, ?, ?, ?)"),
-                     {email, name, name, salt, DevGatewayStore::hashPassword(password, salt), now()}) != 1)
+                     {email, name, name, salt, DevGatewayStore::hashAccountPassword(call.rawField(QStringLiteral("password")), salt), now()}) != 1)
         return fail(QStringLiteral("The account could not be created."));
     return QJsonObject{{"status", "OK"}};
 }
@@ -619,10 +673,19 @@ QJsonObject DevGateway::checkForUpdate(Call&)
 
 QJsonObject DevGateway::logEvent(Call& call)
 {
-    if (m_options.analytics) {
-        m_store.exec(QStringLiteral("INSERT INTO events (received_ms, fields) VALUES (?, ?)"),
-                     {now(), QString::fromUtf8(QJsonDocument(withoutCredentials(call.fields)).toJson(QJsonDocument::Compact))});
-    }
+    if (!m_options.analytics)
+        return QJsonObject();
+    // Anyone may send events: each is cut to a bounded size, and only the
+    // newest maxStoredEvents are kept.
+    const QJsonObject fields = withoutCredentials(call.fields);
+    QJsonObject stored;
+    for (auto it = fields.begin(); it != fields.end() && stored.size() < MaxEventFields; ++it)
+        stored.insert(it.key().left(MaxEventKeyChars), it.value().toString().left(MaxEventValueChars));
+    qint64 id = 0;
+    m_store.exec(QStringLiteral("INSERT INTO events (received_ms, fields) VALUES (?, ?)"),
+                 {now(), QString::fromUtf8(QJsonDocument(stored).toJson(QJsonDocument::Compact))}, &id);
+    if (m_options.maxStoredEvents > 0)
+        m_store.exec(QStringLiteral("DELETE FROM events WHERE id <= ?"), {id - m_options.maxStoredEvents});
     return QJsonObject();
 }
 
@@ -732,7 +795,7 @@ QJsonObject DevGateway::addChannel(Call& call)
     QByteArray salt, hash;
     if (protection == 1) {
         salt = DevGatewayStore::newSalt();
-        hash = DevGatewayStore::hashPassword(call.field(QStringLiteral("ChannelPassword")), salt);
+        hash = DevGatewayStore::hashPassword(call.rawField(QStringLiteral("ChannelPassword")), salt);
     }
     qint64 id = 0;
     const int added = m_store.exec(
@@ -801,7 +864,7 @@ QJsonObject DevGateway::editChannel(Call& call)
     } else if (call.field(QStringLiteral("UpdatePassword")).toInt() == 1) {
         const QByteArray salt = DevGatewayStore::newSalt();
         m_store.exec(QStringLiteral("UPDATE channels SET pw_salt = ?, pw_hash = ? WHERE id = ?"),
-                     {salt, DevGatewayStore::hashPassword(call.field(QStringLiteral("ChannelPassword")), salt), id});
+                     {salt, DevGatewayStore::hashPassword(call.rawField(QStringLiteral("ChannelPassword")), salt), id});
     }
     if (!m_store.commit()) {
         m_store.rollback();
@@ -1313,8 +1376,12 @@ GatewayHttpResponse DevGateway::shortenLink(const GatewayHttpRequest& request)
             url = field.second;
     }
     const QUrl parsed(url, QUrl::StrictMode);
+    // A control character would end or split the Location header it goes into.
+    const bool plain = url.size() <= MaxShortLinkTargetChars
+        && std::none_of(url.cbegin(), url.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
     QJsonObject answer;
-    if (parsed.isValid() && (parsed.scheme() == QLatin1String("http") || parsed.scheme() == QLatin1String("https"))) {
+    if (plain && parsed.isValid()
+        && (parsed.scheme() == QLatin1String("http") || parsed.scheme() == QLatin1String("https"))) {
         const QString code = DevGatewayStore::randomHex(4);
         if (m_store.exec(QStringLiteral("INSERT INTO short_links (code, url) VALUES (?, ?)"), {code, url}) == 1)
             answer.insert(QStringLiteral("output_url"), QStringLiteral("http://%1/s/%2").arg(request.host, code));

@@ -26,7 +26,9 @@ struct DevGatewayOptions {
     QString domain = QStringLiteral("dev.tavri.test");
     QString databasePath = QStringLiteral("devgateway.sqlite");
     bool seed = false;
-    int sessionTtlSeconds = 0; // 0: sessions never expire
+    int sessionTtlSeconds = 30 * 24 * 60 * 60; // idle time after which a session ends; 0: never
+    int readTimeoutSeconds = 5;                // a stalled peer is dropped after this long
+    int maxStoredEvents = 10000;               // analytics events kept, the oldest dropped; 0: all
     QString offerVersion, offerLink;
     QList<QPair<QString, QString>> settingsOverrides;
     bool analytics = true;
@@ -49,17 +51,23 @@ public:
     // Answers one HTTP request; public so that tests can drive it without sockets.
     GatewayHttpResponse handleHttp(const GatewayHttpRequest& request);
 
+    // Splits an urlencoded body on '&' (skipping empty pairs) and at the first
+    // '=', turning '+' into a space and decoding percent escapes: as bytes,
+    // and as UTF-8 text.
+    static QList<QPair<QByteArray, QByteArray>> parseFormBytes(const QByteArray& body);
     static QList<QPair<QString, QString>> parseForm(const QByteArray& body);
 
 private:
     struct Call {
         QString method;
         QHash<QString, QString> fields; // the last value of each key wins
+        QHash<QString, QByteArray> raw;  // the same values as sent, before UTF-8 decoding
         QString host;                   // for absolute picture and link URLs
         qint64 me = 0;                  // the authenticated account, 0 for open methods
         // Missing fields read as empty (never null) text, so they bind as '' in SQL.
         QString field(const QString& key) const { return fields.value(key, QString(QLatin1String(""))); }
         bool has(const QString& key) const { return fields.contains(key); }
+        QByteArray rawField(const QString& key) const { return raw.value(key); }
     };
     using Method = QJsonObject (DevGateway::*)(Call&);
 
@@ -89,6 +97,8 @@ private:
     // Account, session, analytics.
     QJsonObject loginUser(Call& call);
     QJsonObject createAccount(Call& call);
+    // Ends sessions idle past the time to live and drops the tokens of ended sessions.
+    void purgeEndedSessions();
     QJsonObject userUuidExists(Call& call);
     QJsonObject checkForUpdate(Call& call);
     QJsonObject logEvent(Call& call);

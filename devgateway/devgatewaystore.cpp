@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int SchemaVersion = 1;
+constexpr int SchemaVersion = 2;
 constexpr int PasswordRounds = 10000;
 constexpr int PasswordHashBytes = 32;
 
@@ -29,7 +29,7 @@ const char* const SchemaStatements[] = {
     "CREATE TABLE IF NOT EXISTS sessions (sid TEXT PRIMARY KEY,"
     " account_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE, last_seen INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS tokens (token TEXT PRIMARY KEY, kind TEXT NOT NULL,"
-    " subject_uri TEXT NOT NULL, display_name TEXT NOT NULL)",
+    " subject_uri TEXT NOT NULL, display_name TEXT NOT NULL, sid TEXT)",
     "CREATE TABLE IF NOT EXISTS friends (owner_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,"
     " friend_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE, PRIMARY KEY (owner_id, friend_id))",
     "CREATE TABLE IF NOT EXISTS contact_groups (id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -132,6 +132,15 @@ bool DevGatewayStore::createSchema(QString* error)
                      .arg(stored.toInt()).arg(SchemaVersion);
         return false;
     }
+    // Version 2 ties each user token to its session.
+    bool tokensHaveSid = false;
+    for (const QVariantMap& column : rows(QStringLiteral("PRAGMA table_info(tokens)")))
+        tokensHaveSid = tokensHaveSid || column.value(QStringLiteral("name")).toString() == QLatin1String("sid");
+    if (!tokensHaveSid && exec(QStringLiteral("ALTER TABLE tokens ADD COLUMN sid TEXT")) < 0) {
+        rollback();
+        *error = QStringLiteral("cannot upgrade the schema");
+        return false;
+    }
     exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) VALUES ('schema_version', ?)"), {SchemaVersion});
     for (const auto& first : FirstIds) {
         exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?, ? WHERE NOT EXISTS"
@@ -155,7 +164,7 @@ bool DevGatewayStore::seed()
         exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
                             " VALUES (?, ?, ?, ?, ?, ?)"),
              {QString::fromLatin1(account.email), QString::fromLatin1(account.uname), QString::fromLatin1(account.name),
-              salt, hashPassword(QStringLiteral("tavri-dev"), salt), now});
+              salt, hashAccountPassword(QByteArrayLiteral("tavri-dev"), salt), now});
     }
     const QVariant alice = value(QStringLiteral("SELECT id FROM accounts WHERE email = 'alice@example.test'"));
     QVariant lobby = value(QStringLiteral("SELECT id FROM channels WHERE owner_id = ? AND parent_id IS NULL AND name = 'Lobby'"), {alice});
@@ -263,13 +272,13 @@ QByteArray DevGatewayStore::newSalt()
     return salt;
 }
 
-QByteArray DevGatewayStore::hashPassword(const QString& password, const QByteArray& salt)
+QByteArray DevGatewayStore::hashPassword(const QByteArray& password, const QByteArray& salt)
 {
-    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password.toUtf8(), salt,
+    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password, salt,
                                               PasswordRounds, PasswordHashBytes);
 }
 
-bool DevGatewayStore::checkPassword(const QString& password, const QByteArray& salt, const QByteArray& hash)
+bool DevGatewayStore::checkPassword(const QByteArray& password, const QByteArray& salt, const QByteArray& hash)
 {
     if (salt.isEmpty() || hash.isEmpty())
         return false;
@@ -281,6 +290,21 @@ bool DevGatewayStore::checkPassword(const QString& password, const QByteArray& s
     for (int i = 0; i < hash.size(); ++i)
         difference |= static_cast<unsigned char>(candidate.at(i) ^ hash.at(i));
     return difference == 0;
+}
+
+QByteArray DevGatewayStore::clientDigest(const QByteArray& password)
+{
+    return QCryptographicHash::hash(password, QCryptographicHash::Md5).toHex();
+}
+
+QByteArray DevGatewayStore::hashAccountPassword(const QByteArray& password, const QByteArray& salt)
+{
+    return hashPassword(clientDigest(password), salt);
+}
+
+bool DevGatewayStore::checkAccountPassword(const QByteArray& sent, const QByteArray& salt, const QByteArray& hash)
+{
+    return checkPassword(sent, salt, hash) || checkPassword(clientDigest(sent), salt, hash);
 }
 
 QString DevGatewayStore::randomHex(int bytes)

@@ -37,8 +37,16 @@ public:
     void rollback() const;
 
     static QByteArray newSalt();
-    static QByteArray hashPassword(const QString& password, const QByteArray& salt);
-    static bool checkPassword(const QString& password, const QByteArray& salt, const QByteArray& hash);
+    // Over the password's bytes as sent (UTF-8 for text passwords).
+    static QByteArray hashPassword(const QByteArray& password, const QByteArray& salt);
+    static bool checkPassword(const QByteArray& password, const QByteArray& salt, const QByteArray& hash);
+    // Account passwords: the client signs in with the MD5 of the password in
+    // lower-case hex, but creates the account with the password itself. The
+    // store keeps the hash of that digest, and a sign-in matches with either
+    // the digest or the password (so direct calls and older stores work).
+    static QByteArray clientDigest(const QByteArray& password);
+    static QByteArray hashAccountPassword(const QByteArray& password, const QByteArray& salt);
+    static bool checkAccountPassword(const QByteArray& sent, const QByteArray& salt, const QByteArray& hash);
     static QString randomHex(int bytes);
 
 private:

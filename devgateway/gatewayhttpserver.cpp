@@ -39,8 +39,12 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
     , m_server(std::make_unique<httplib::Server>())
 {
     m_server->set_keep_alive_max_count(1); // "Connection: close" after each answer
-    m_server->set_read_timeout(30, 0);
+    // A peer that stalls while sending its headers or body holds a worker only
+    // this long, and there are many more workers than a handful of such peers,
+    // so that stalled clients cannot starve the others.
+    m_server->set_read_timeout(ReadTimeoutSeconds, 0);
     m_server->set_write_timeout(30, 0);
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
     m_server->set_payload_max_length(MaxBodyBytes);
     m_server->set_idle_interval(0, 200000); // wakes the accept loop, so that stop() is prompt
 
@@ -50,6 +54,19 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
             headerBytes += header.first.size() + header.second.size() + 4;
         if (headerBytes > MaxHeaderBytes) {
             res.status = 413;
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // Two different lengths leave the end of the body in doubt.
+        const auto lengths = req.headers.equal_range("Content-Length");
+        for (auto it = lengths.first; it != lengths.second; ++it) {
+            if (it->second != lengths.first->second) {
+                res.status = 400;
+                return httplib::Server::HandlerResponse::Handled;
+            }
+        }
+        // Only urlencoded forms are served; multipart bodies are not parsed.
+        if (req.get_header_value("Content-Type").rfind("multipart/", 0) == 0) {
+            res.status = 415;
             return httplib::Server::HandlerResponse::Handled;
         }
         // This runs before the body is read. Refuse what cannot be served at
@@ -91,6 +108,11 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
     m_server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         fill(res, dispatch(toRequest(req, QByteArray())));
     });
+}
+
+void GatewayHttpServer::setReadTimeout(int seconds)
+{
+    m_server->set_read_timeout(seconds, 0);
 }
 
 GatewayHttpServer::~GatewayHttpServer()

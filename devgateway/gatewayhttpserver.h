@@ -5,15 +5,17 @@
 // cpp-httplib reads, bounds and answers HTTP on its own worker threads; each
 // complete request is handed to the handler on the thread that owns this
 // object (through its event loop), so the store and dispatch stay
-// single-threaded Qt code. Every answer closes the connection; idle sockets are
-// closed after 30 s; header sections over 16 KiB and bodies over 8 MiB get 413,
-// malformed requests 400.
+// single-threaded Qt code. Every answer closes the connection; a peer that
+// sends nothing for 5 s while its request is incomplete is dropped; header
+// sections over 16 KiB and bodies over 8 MiB get 413, multipart bodies 415,
+// malformed requests (two different Content-Length headers among them) 400.
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -45,10 +47,15 @@ public:
 
     static constexpr size_t MaxHeaderBytes = 16 * 1024;
     static constexpr size_t MaxBodyBytes = 8 * 1024 * 1024;
+    static constexpr time_t ReadTimeoutSeconds = 5;
+    static constexpr size_t WorkerThreads = 64;
 
     explicit GatewayHttpServer(Handler handler, QObject* parent = nullptr);
     ~GatewayHttpServer() override;
 
+    // How long a peer may send nothing while its request is incomplete; set
+    // before listen.
+    void setReadTimeout(int seconds);
     // Binds address:port (port 0 picks a free one) and starts serving.
     bool listen(const QString& address, quint16 port, QString* error);
     quint16 port() const { return m_port; }

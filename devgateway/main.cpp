@@ -31,7 +31,7 @@ void printUsage(QTextStream& out)
            "  --domain <voice domain>      the client's voice domain (default dev.tavri.test)\n"
            "  --db <file>                  the SQLite file (default devgateway.sqlite; :memory: keeps nothing)\n"
            "  --seed                       add the development accounts, channels and realm\n"
-           "  --session-ttl <seconds>      idle time after which a session expires (0 = never)\n"
+           "  --session-ttl <seconds>      idle time after which a session expires (default 30 days; 0 = never)\n"
            "  --offer-update <version> <link>  offer an update at sign-in and on update checks\n"
            "  --settings-override key=value    send a settings override at sign-in (repeatable)\n"
            "  --no-analytics               tell clients to send no analytics, and store none\n"

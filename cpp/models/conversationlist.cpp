@@ -1,5 +1,4 @@
 #include "conversationlist.h"
-#include "displayrole.h"
 
 #include "conversation.h"
 #include "localuser.h"
@@ -633,7 +632,7 @@ void ConversationList::notifyRow(Conversation *conversation, const QVector<int> 
     if (row < 0)
         return;
     const QModelIndex changed = index(row);
-    emit dataChanged(changed, changed, withDisplayRole(roles, DisplayNameRole));
+    emit dataChanged(changed, changed, roles);
 }
 
 void ConversationList::onConversationDestroying()

@@ -1,5 +1,4 @@
 #include "conversationparticipantlist.h"
-#include "displayrole.h"
 
 #include "contactlist.h"
 #include "conversation.h"
@@ -362,7 +361,7 @@ void ConversationParticipantList::notifyRowChanged(ConversationParticipant *part
     if (row < 0)
         return;
     const QModelIndex changed = index(row);
-    emit dataChanged(changed, changed, withDisplayRole(roles, DisplayNameRole));
+    emit dataChanged(changed, changed, roles);
 }
 
 void ConversationParticipantList::onParticipantDestroying()

@@ -1,5 +1,4 @@
 #include "realmidentitylist.h"
-#include "displayrole.h"
 
 #include "contactgrouplist.h"
 #include "contactlist.h"
@@ -9,7 +8,56 @@
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 
+#include <QHash>
+#include <QRegularExpression>
+
 namespace {
+
+// A character reference of rich text ("&amp;", "&#60;", "&#x3c;") as its
+// character; an unknown or invalid one stays as written.
+QString decodeReference(const QString& name, const QString& whole)
+{
+    static const QHash<QString, QString> named{{"amp", "&"},  {"lt", "<"},   {"gt", ">"},
+                                               {"quot", "\""}, {"apos", "'"}, {"nbsp", " "}};
+    if (!name.startsWith(QLatin1Char('#')))
+        return named.value(name, whole);
+    bool ok = false;
+    const uint code = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive) ? name.mid(2).toUInt(&ok, 16)
+                                                                                 : name.mid(1).toUInt(&ok, 10);
+    if (!ok || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return QString();
+    return QString::fromUcs4(&code, 1);
+}
+
+// Rich text reduced to its plain text without rendering it, so that no
+// picture or link it names is ever fetched: scripts, styles, comments and
+// tags go, character references become characters, and runs of white space
+// become one space.
+QString plainText(const QString& richText)
+{
+    static const QRegularExpression blocks(QStringLiteral("<(script|style)\\b[^>]*>.*?(</\\1\\s*>|$)"),
+                                           QRegularExpression::CaseInsensitiveOption
+                                               | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression comments(QStringLiteral("<!--.*?(-->|$)"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*(>|$)"));
+    static const QRegularExpression references(QStringLiteral("&(#[xX][0-9a-fA-F]+|#[0-9]+|[a-zA-Z]+);"));
+    QString text = richText;
+    text.remove(blocks);
+    text.remove(comments);
+    text.remove(tags);
+    QString decoded;
+    int last = 0;
+    auto it = references.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        decoded += text.midRef(last, match.capturedStart() - last);
+        decoded += decodeReference(match.captured(1), match.captured(0));
+        last = match.capturedEnd();
+    }
+    decoded += text.midRef(last);
+    return decoded.simplified();
+}
 
 // The identity signals the list follows, connected by signature on the
 // identity's QObject since they belong to the implementing classes.
@@ -194,6 +242,10 @@ QVariant RealmIdentityList::data(const QModelIndex& index, int role) const
         if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
             return user->getTagline();
         return QVariant();
+    case TaglineTextRole:
+        if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+            return plainText(user->getTagline());
+        return QVariant();
     case LocationRole:
         if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
             return user->getLocation();
@@ -226,6 +278,7 @@ QHash<int, QByteArray> RealmIdentityList::roleNames() const
     roles.insert(UserUUIDRole, "userUUID");
     roles.insert(IsInReferenceListRole, "isInReferenceList");
     roles.insert(UserIdentityRefRole, "userIdentityRef");
+    roles.insert(TaglineTextRole, "taglineText");
     return roles;
 }
 
@@ -343,5 +396,5 @@ void RealmIdentityList::notifyRowChanged(Tavri::RealmUserInterface* identity, co
     const int row = m_visibleIdentities.indexOf(identity);
     if (row < 0)
         return;
-    emit dataChanged(index(row), index(row), withDisplayRole(roles, DisplayNameRole));
+    emit dataChanged(index(row), index(row), roles);
 }

@@ -39,7 +39,10 @@ public:
         LocationRole,
         UserUUIDRole,
         IsInReferenceListRole,
-        UserIdentityRefRole
+        UserIdentityRefRole,
+        // The tagline reduced to plain text, for lists that show other
+        // users' taglines without rendering their markup.
+        TaglineTextRole
     };
 
     explicit RealmIdentityList(QObject* parent = nullptr);

@@ -12,6 +12,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -39,9 +40,9 @@ const QString kLogEventMethod = QStringLiteral("LogEvent");
 constexpr int kEventDelayMs = 200;
 // A failing event is given up after this many consecutive retries (about four
 // hours at five tries a second); the retry log line appears once every
-// kRetryLogInterval retries.
+// kRetryLogIntervalMs.
 constexpr int kMaxEventRetries = 72000;
-constexpr int kRetryLogInterval = 300;
+constexpr qint64 kRetryLogIntervalMs = 60 * 1000;
 // Side of the square pictures sent for users and channels, in pixels.
 constexpr int kPictureSize = 128;
 // Pictures with more pixels than this are not decoded (64 megapixels take
@@ -127,7 +128,7 @@ void QSocialManager::performQuery(const QUrl& url, const QJsonObject& params, Js
 }
 
 void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler,
-                               QObject* errorReceiver, const char* errorSlot, bool withCredentials)
+                               QObject* errorReceiver, const char* errorSlot, bool withCredentials, bool quiet)
 {
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
@@ -161,7 +162,8 @@ void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonR
     }
 
     const QString logged = QSocialQuery::maskForLog(body);
-    qCDebug(ssint).noquote() << "performQuery" << url.toString() << logged;
+    if (!quiet)
+        qCDebug(ssint).noquote() << "performQuery" << url.toString() << logged;
 
     request.setRawHeader("User-Agent", QStringLiteral("WIN/Tavri/%1").arg(version).toUtf8());
     QNetworkReply* reply = m_networkManager->post(request, body.toUtf8());
@@ -171,6 +173,7 @@ void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonR
     connect(reply, &QNetworkReply::finished, query, &QSocialQuery::networkRequestFinished);
     connect(reply, &QNetworkReply::sslErrors, query, &QSocialQuery::onSslErrors);
     connect(reply, &QNetworkReply::errorOccurred, query, &QSocialQuery::onError);
+    query->setQuiet(quiet);
     connect(query, &QSocialQuery::sslErrors, this, &QSocialManager::onSslErrors);
     if (errorReceiver && errorSlot)
         connect(reply, SIGNAL(errorOccurred(QNetworkReply::NetworkError)), errorReceiver, errorSlot);
@@ -1099,6 +1102,7 @@ void QSocialManager::onEventQueuedNext()
         return;
     QJsonObject event = m_eventQueue.takeFirst();
     if (m_retryCount > kMaxEventRetries) {
+        logRetriedEventOutcome("given up");
         if (m_eventQueue.isEmpty()) {
             m_eventLogger->setSendFailed(false);
             m_retryCount = 0;
@@ -1113,20 +1117,45 @@ void QSocialManager::onEventQueuedNext()
         m_retryCount = 0;
     } else {
         ++m_retryCount;
-        if (m_retryCount % kRetryLogInterval == 1)
+        // The first failure was logged whole; its retries go out quietly and
+        // are summed up at most once a minute while the service is away.
+        const qint64 nowMs = monotonicMs();
+        if (m_retryCount == 1 || nowMs - m_retryLoggedAtMs >= kRetryLogIntervalMs) {
             qCDebug(ssint) << "Error sending last event, retrying... retryCount:" << m_retryCount;
+            m_retryLoggedAtMs = nowMs;
+        }
         toSend.insert(QStringLiteral("ext[retries]"), QString::number(m_retryCount));
     }
 
     m_eventLogger->setSendFailed(false);
     m_eventSendInFlight = true;
-    performQuery(QUrl(m_apiUrl), toSend, m_eventLogger);
+    postQuery(QUrl(m_apiUrl), toSend, m_eventLogger, nullptr, nullptr, true, m_retryCount > 0);
 }
 
 void QSocialManager::onEventSendComplete()
 {
     m_eventSendInFlight = false;
+    logRetriedEventOutcome("sent");
+    // A later event equal to this one is a new event, not a retry.
+    m_lastEvent = QJsonObject();
+    m_retryCount = 0;
     onEventQueuedNext();
+}
+
+void QSocialManager::logRetriedEventOutcome(const char* outcome)
+{
+    if (m_retryCount == 0)
+        return;
+    qCDebug(ssint).noquote() << "Event" << m_lastEvent.value(QStringLiteral("cat")).toString()
+                             << m_lastEvent.value(QStringLiteral("lbl")).toString() << outcome << "after"
+                             << m_retryCount << "retries";
+}
+
+qint64 QSocialManager::monotonicMs() const
+{
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
 }
 
 void QSocialManager::onEventSendErrored(int errorCode)
@@ -1137,6 +1166,8 @@ void QSocialManager::onEventSendErrored(int errorCode)
         && errorCode != QNetworkReply::ProtocolInvalidOperationError;
     if (retry && !m_lastEvent.isEmpty())
         m_eventQueue.prepend(m_lastEvent);
+    else
+        logRetriedEventOutcome("given up");
     m_eventTimer->start(kEventDelayMs);
 }
 

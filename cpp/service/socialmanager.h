@@ -286,6 +286,8 @@ protected:
     // A picture location given as a path on the server's file system becomes
     // an address under the server base; anything else stays as it is.
     QString serverImageUrl(const QString& picture) const;
+    // A monotonic clock in milliseconds, for spacing the log lines of retries.
+    virtual qint64 monotonicMs() const;
 
 private:
     // The generic steps of the dispatch. handleErrorAnswer returns true for
@@ -340,8 +342,11 @@ private:
     bool handleNotificationsReply(const QString& method, const QJsonDocument& reply);
     bool handleUpdateNotificationsReply(const QString& method, const QJsonDocument& reply);
 
+    // A quiet post logs neither its request nor its outcome.
     void postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler, QObject* errorReceiver,
-                   const char* errorSlot, bool withCredentials);
+                   const char* errorSlot, bool withCredentials, bool quiet = false);
+    // Logs that the event being retried was sent or given up, when it was retried at all.
+    void logRetriedEventOutcome(const char* outcome);
     QJsonObject newEvent(const QString& category, const QString& label);
     static void addDetailFields(QJsonObject& fields, const QStringList& details);
     void post(const QJsonObject& fields, JsonReplyHandler* handler);
@@ -366,6 +371,8 @@ private:
     EventLogger* m_eventLogger;
     QJsonObject m_lastEvent;
     int m_retryCount = 0;
+    // When the last line about the retries of m_lastEvent was logged.
+    qint64 m_retryLoggedAtMs = 0;
     // An analytics send is on the wire; the next one waits for its outcome.
     bool m_eventSendInFlight = false;
     int m_osVersion;

@@ -192,7 +192,8 @@ void QSocialQuery::networkRequestFinished()
 
     const QNetworkReply::NetworkError code = m_reply->error();
     if (code != QNetworkReply::NoError) {
-        qCCritical(ssint).noquote() << "networkRequestFinished - Errored :type" << m_method << ":duration"
+        if (!m_quiet)
+            qCCritical(ssint).noquote() << "networkRequestFinished - Errored :type" << m_method << ":duration"
                                     << elapsed << "ms" << ":requestData" << m_requestData << ":ERROR"
                                     << m_reply->errorString() << ":CODE"
                                     << m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toString();
@@ -206,7 +207,7 @@ void QSocialQuery::networkRequestFinished()
     if (replyLogLevel(elapsed) == QtWarningMsg) {
         qCWarning(ssint).noquote() << "networkRequestFinished - Long :type" << m_method << ":duration" << elapsed
                                    << "ms" << ":requestData" << m_requestData << ":responsData" << logged;
-    } else {
+    } else if (!m_quiet) {
         qCDebug(ssint).noquote() << "networkRequestFinished :type" << m_method << ":duration" << elapsed << "ms"
                                  << ":requestData" << m_requestData << ":responsData" << logged;
     }

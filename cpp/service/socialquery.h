@@ -30,6 +30,9 @@ public:
     ~QSocialQuery() override;
 
     QString method() const { return m_method; }
+    // A quiet query writes no log line of its own: for repeated sends whose
+    // sender sums up their outcome itself.
+    void setQuiet(bool quiet) { m_quiet = quiet; }
     bool isAborted() const { return m_aborted; }
 
     // Replies slower than this are logged as warnings.
@@ -68,4 +71,5 @@ private:
     QString m_requestData;
     QElapsedTimer m_elapsed;
     bool m_aborted = false;
+    bool m_quiet = false;
 };

@@ -1,6 +1,8 @@
 #include "storagemanager.h"
 
 #include "autostartentry.h"
+#include "keychainsecretstore.h"
+#include "privatefiles.h"
 #include "reportassertionfailure.h"
 #include "urlschemeregistration.h"
 #include "version.h"
@@ -114,6 +116,18 @@ bool isPasswordKey(const QString& key)
     return key.contains(QLatin1String("password")) || key.contains(QLatin1String("passwd"));
 }
 
+// Keys whose values go to the secret store: the saved sign-in password and
+// remembered channel passwords.
+bool isSecretKey(const QString& key)
+{
+    return key == QLatin1String("password") || key.endsWith(QLatin1String("_password"));
+}
+
+QString secretName(const QString& group, const QString& key)
+{
+    return group.isEmpty() ? key : group + QLatin1Char('/') + key;
+}
+
 // Characters a file name cannot hold on any desktop platform, besides the
 // path separators; they would otherwise reach outside the data folder or
 // make the file impossible to create.
@@ -137,13 +151,89 @@ StorageManager::StorageManager(QObject* parent)
     else
         s_instance = this;
 
+    PrivateFiles::restrictNewFiles();
+    m_secretStore = std::make_unique<KeychainSecretStore>(QStringLiteral("Tavri"));
+    PrivateFiles::replaceForeignLink(QSettings().fileName());
+
     QSettings settings;
     const QString version = QString::fromLatin1(tavriVersion());
     if (settings.value(QStringLiteral("version"), QStringLiteral("0")).toString() != version) {
         settings.setValue(QStringLiteral("version"), version);
         settings.sync();
     }
+    PrivateFiles::narrowProgramFiles(settings.fileName());
     registerUrlProtocol();
+}
+
+void StorageManager::setSecretStore(std::unique_ptr<SecretStore> store)
+{
+    m_secretStore = std::move(store);
+    m_secretFallbackLogged = false;
+}
+
+QVariant StorageManager::readSecret(const QString& group, const QString& key, const QVariant& defaultValue) const
+{
+    QString secret;
+    const SecretStore::Result result =
+        m_secretStore ? m_secretStore->read(secretName(group, key), &secret) : SecretStore::Unavailable;
+    if (result == SecretStore::Done)
+        return secret;
+    if (result != SecretStore::NotFound)
+        noteSecretFallback(result);
+    // Not in the store: kept in the settings file, or not moved yet.
+    QSettings settings;
+    if (!group.isEmpty())
+        settings.beginGroup(group);
+    return settings.value(key, defaultValue);
+}
+
+void StorageManager::writeSecret(const QString& group, const QString& key, const QString& secret)
+{
+    QSettings settings;
+    if (!group.isEmpty())
+        settings.beginGroup(group);
+    const QString name = secretName(group, key);
+    const SecretStore::Result result = m_secretStore ? m_secretStore->write(name, secret) : SecretStore::Unavailable;
+    if (result == SecretStore::Done) {
+        // Moved: no copy stays in the settings file.
+        if (settings.contains(key)) {
+            settings.remove(key);
+            settings.sync();
+        }
+        return;
+    }
+    noteSecretFallback(result);
+    // An older copy in a store that refused the write would shadow this one.
+    if (result == SecretStore::Refused)
+        m_secretStore->remove(name);
+    settings.setValue(key, secret);
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qWarning().noquote().nospace() << "Failed setting " << key << ": " << settings.status();
+}
+
+void StorageManager::removeSecret(const QString& group, const QString& key)
+{
+    if (m_secretStore)
+        m_secretStore->remove(secretName(group, key));
+    QSettings settings;
+    if (!group.isEmpty())
+        settings.beginGroup(group);
+    if (settings.contains(key)) {
+        settings.remove(key);
+        settings.sync();
+    }
+}
+
+void StorageManager::noteSecretFallback(int result) const
+{
+    if (m_secretFallbackLogged)
+        return;
+    m_secretFallbackLogged = true;
+    if (result == SecretStore::Refused)
+        qWarning() << "The secret store refused a request; saved passwords are kept in the owner-only settings file";
+    else
+        qWarning() << "No secret store available; saved passwords are kept in the owner-only settings file";
 }
 
 StorageManager::~StorageManager()
@@ -244,6 +334,11 @@ void StorageManager::setSettingsValue(const QString& key, const QVariant& value,
         return;
     }
 
+    if (isSecretKey(key)) {
+        writeSecret(userGroup(settingsGroup), key, value.toString());
+        return;
+    }
+
     QSettings settings;
     const QString group = userGroup(settingsGroup);
     if (!group.isEmpty())
@@ -279,6 +374,8 @@ QVariant StorageManager::getSettingsValue(const QString& key, const QVariant& de
     }
     if (key == kPerformanceLevelKey)
         return int(getPerformanceLevel());
+    if (isSecretKey(key))
+        return readSecret(userGroup(settingsGroup), key, defaultValue);
 
     QSettings settings;
     const QString group = userGroup(settingsGroup);
@@ -331,6 +428,10 @@ void StorageManager::setSettingsValueForMachine(const QString& key, const QVaria
         qDebug().noquote().nospace() << "Machine wide settings value " << key << " set";
     else
         qDebug().noquote().nospace() << "Machine wide settings value " << key << " set to " << value;
+    if (isSecretKey(key)) {
+        writeSecret(QString(), key, value.toString());
+        return;
+    }
     QSettings settings;
     settings.setValue(key, value);
     settings.sync();
@@ -352,6 +453,8 @@ QVariant StorageManager::getSettingsValueForMachine(const QString& key, const QV
         qCritical().noquote() << "Invalid Key. Failed Setting query for key " << key;
         return defaultValue;
     }
+    if (isSecretKey(key))
+        return readSecret(QString(), key, defaultValue);
     return QSettings().value(key, defaultValue);
 }
 
@@ -443,6 +546,10 @@ void StorageManager::removeSettingsValue(const QString& key)
     qDebug().noquote() << "Removing settings key " << key;
     if (key.isEmpty())
         return; // an empty key would remove the whole group
+    if (isSecretKey(key)) {
+        removeSecret(userGroup(), key);
+        return;
+    }
     QSettings settings;
     const QString group = userGroup();
     if (!group.isEmpty())
@@ -503,14 +610,12 @@ void StorageManager::setUsername(const QString& username)
 
 QString StorageManager::getPassword() const
 {
-    return QSettings().value(QStringLiteral("password")).toString();
+    return readSecret(QString(), QStringLiteral("password"), QVariant()).toString();
 }
 
 void StorageManager::setPassword(const QString& password)
 {
-    QSettings settings;
-    settings.setValue(QStringLiteral("password"), password);
-    settings.sync();
+    writeSecret(QString(), QStringLiteral("password"), password);
 }
 
 int StorageManager::getPasswordLength() const
@@ -669,6 +774,11 @@ bool StorageManager::openDatabase(const QString& name)
     }
 
     const QString fileName = databaseFilePath(name);
+    // SQLite would follow a link wherever it points.
+    if (PrivateFiles::isLink(fileName)) {
+        PrivateFiles::narrow(fileName); // logs it once
+        return false;
+    }
     if (m_database.isOpen())
         m_database.close();
     m_database.setDatabaseName(fileName);
@@ -679,6 +789,8 @@ bool StorageManager::openDatabase(const QString& name)
         return false;
     }
     qDebug().noquote() << "Opened database named " << fileName;
+    for (const QString& suffix : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        PrivateFiles::narrow(fileName + suffix);
     m_databaseName = name;
 
     bool readable = true;

@@ -9,6 +9,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+
+class SecretStore;
+
 // The program's settings and persistence service.
 //
 // Settings live in Qt's settings store (organisation and application names
@@ -25,6 +29,13 @@
 // conversations), created or migrated to schema version 13 at every open.
 // Database failures are logged and never reported to callers, apart from the
 // result of openDatabase and the returned counts.
+//
+// The saved sign-in password ("password") and remembered channel passwords
+// (keys ending in "_password") go to the desktop's secret store when there is
+// one, and stay in the settings file otherwise; a password still found in the
+// settings file is read from there and moves to the store at its next write.
+// Every file and folder it creates is owner-only, and those it finds with
+// wider modes are narrowed (see PrivateFiles).
 //
 // One instance per process, created on first use by getInstance; main thread
 // only. At every start it registers the "tavri:" link scheme with the desktop.
@@ -133,6 +144,9 @@ public:
 
     explicit StorageManager(QObject* parent = nullptr);
     ~StorageManager() override;
+
+    // Replaces the secret store (the desktop's secret service by default).
+    void setSecretStore(std::unique_ptr<SecretStore> store);
 
     // The single instance, created (without parent) on first use.
     static StorageManager* getInstance();
@@ -261,6 +275,12 @@ signals:
 
 private:
     QString userGroup(const QString& settingsGroup = QString()) const;
+    // Saved passwords: through the secret store, else the settings file.
+    QVariant readSecret(const QString& group, const QString& key, const QVariant& defaultValue) const;
+    void writeSecret(const QString& group, const QString& key, const QString& secret);
+    void removeSecret(const QString& group, const QString& key);
+    // Logs, once per process, that passwords stay in the settings file.
+    void noteSecretFallback(int result) const;
     void notifySettingChanged(const QString& key, const QVariant& value);
     void registerUrlProtocol();
     int readPercent(const QString& key, const char* what);
@@ -274,4 +294,6 @@ private:
     QString m_voiceDomain;
     QMap<QString, QVariant> m_serverDefaults;
     bool m_pushToTalkKeyLogged = false;
+    std::unique_ptr<SecretStore> m_secretStore;
+    mutable bool m_secretFallbackLogged = false;
 };

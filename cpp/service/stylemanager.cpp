@@ -1,26 +1,64 @@
 #include "stylemanager.h"
 
+#include "audiocuesmanager.h"
+
 #include <QCoreApplication>
 #include <QDebug>
+#include <QGuiApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJSValue>
+#include <QMetaProperty>
 #include <QQmlComponent>
 #include <QQmlEngine>
-#include <QStringList>
+#include <QQmlProperty>
+#include <QStandardPaths>
 #include <QUrl>
 
-namespace {
+#include <cstring>
+#include <memory>
+
+namespace
+{
 
 const char kBuiltInStyleUrl[] = "qrc:/QML/qml/tavri/controls/DefaultStyleManager.qml";
+const char kSchemaTypePrefix[] = "StyleManager_QMLTYPE_";
+const char kQmlTypeMarker[] = "_QMLTYPE_";
 
 StyleManager *s_instance = nullptr;
 // The engine every style is created in: the first one given, or one made on
 // first need.
 QQmlEngine *s_sharedEngine = nullptr;
 
+// A skin name is one folder name: no separators, not "." or "..".
+bool isPlainFolderName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+// A QML "var" may reach C++ still wrapped as a script value.
+QVariant unwrapScriptValue(const QVariant &value)
+{
+    if (value.userType() == qMetaTypeId<QJSValue>())
+        return value.value<QJSValue>().toVariant();
+    return value;
+}
+
+bool holdsQmlObject(const QVariant &value)
+{
+    const char *typeName = value.typeName();
+    return typeName && std::strstr(typeName, kQmlTypeMarker) != nullptr;
+}
+
+bool holdsObjectPointer(const QVariant &value)
+{
+    return QMetaType::typeFlags(value.userType()) & QMetaType::PointerToQObject;
+}
+
 } // namespace
 
-StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject *parent)
-    : QObject(parent)
+StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject *parent) : QObject(parent)
 {
     QUrl url(QString::fromLatin1(kBuiltInStyleUrl));
     if (!s_sharedEngine) {
@@ -33,33 +71,56 @@ StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject
     if (!stylePath.isEmpty()) {
         url = engine->baseUrl().resolved(QUrl::fromLocalFile(stylePath));
         m_stylePath = stylePath;
+        // A skin file may have changed since it was last read: drop compiled
+        // documents no object uses any more (script functions of destroyed
+        // styles hold them until collected), so it is read afresh.
+        engine->collectGarbage();
+        engine->trimComponentCache();
     }
     if (!s_instance)
         s_instance = this;
+
+    // A style loads fonts, which a process without a GUI application cannot
+    // do (Qt crashes in the font database): such a process has no style.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        qWarning() << "StyleManager: no GUI application, style not loaded from:" << url;
+        return;
+    }
 
     QQmlComponent component(engine, url);
     if (!component.isReady())
         qDebug() << "Component not yet ready...";
     m_style = component.create();
-    if (m_style) {
-        m_style->setParent(this);
-        const QVariant name = m_style->property("name");
-        if (name.isValid())
-            m_styleName = name.toString();
-        if (m_styleName.isEmpty()) {
-            m_styleName = url.fileName();
-            if (m_styleName.endsWith(QLatin1String(".qml")))
-                m_styleName.chop(4);
-            if (m_styleName.endsWith(QLatin1String("StyleManager")))
-                m_styleName.chop(12);
-        }
-    } else {
+    if (m_style && !derivesFromSchema(m_style)) {
+        qWarning() << "Unable to load style from:" << url;
+        qWarning() << "... its root" << m_style->metaObject()->className()
+                   << "does not derive from StyleManager";
+        delete m_style;
+        m_style = nullptr;
+        return;
+    }
+    if (!m_style) {
         qWarning() << "Unable to load style from:" << url;
         const QList<QQmlError> errors = component.errors();
         if (errors.isEmpty())
             qWarning() << "... no apparent errors...";
         for (const QQmlError &error : errors)
             qWarning() << error.toString();
+        return;
+    }
+
+    m_style->setParent(this);
+    const QVariant name = m_style->property("name");
+    if (name.userType() == QMetaType::QString)
+        m_styleName = name.toString();
+    else if (name.isValid())
+        qWarning() << "StyleManager - the style's name is not a text, using its file name:" << name;
+    if (m_styleName.isEmpty()) {
+        m_styleName = url.fileName();
+        if (m_styleName.endsWith(QLatin1String(".qml")))
+            m_styleName.chop(4);
+        if (m_styleName.endsWith(QLatin1String("StyleManager")))
+            m_styleName.chop(12);
     }
 }
 
@@ -77,6 +138,196 @@ StyleManager *StyleManager::getInstance(QQmlEngine *engine)
     return s_instance;
 }
 
+QString StyleManager::defaultStyleName()
+{
+    return QStringLiteral("Default");
+}
+
+QString StyleManager::getCurrentStyleName()
+{
+    return getInstance()->getStyleName();
+}
+
+bool StyleManager::derivesFromSchema(const QObject *object)
+{
+    for (const QMetaObject *meta = object->metaObject(); meta; meta = meta->superClass()) {
+        if (qstrncmp(meta->className(), kSchemaTypePrefix, sizeof(kSchemaTypePrefix) - 1) == 0)
+            return true;
+    }
+    return false;
+}
+
+QStringList StyleManager::getSkinDirectories()
+{
+    const QString skins = QStringLiteral("skins");
+    QStringList directories{QDir::current().filePath(skins)};
+    QStringList locations = QStandardPaths::standardLocations(QStandardPaths::DataLocation);
+    locations += QStandardPaths::standardLocations(QStandardPaths::AppConfigLocation);
+    for (const QString &location : qAsConst(locations)) {
+        const QString candidate = QDir(location).filePath(skins);
+        const QFileInfo info(candidate);
+        if (!info.isDir() || !info.isReadable())
+            continue;
+        bool listed = false;
+        for (const QString &directory : qAsConst(directories))
+            listed = listed || QDir(directory) == QDir(candidate);
+        if (!listed)
+            directories.append(candidate);
+    }
+    return directories;
+}
+
+QStringList StyleManager::getAvailableStyles()
+{
+    QStringList styles{defaultStyleName()};
+    const QStringList directories = getSkinDirectories();
+    for (const QString &directory : directories) {
+        const QFileInfoList entries = QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QFileInfo &entry : entries) {
+            const QString path =
+                entry.absoluteFilePath() + QLatin1Char('/') + entry.fileName() + QLatin1String(".qml");
+            if (!QFileInfo(path).isFile())
+                continue;
+            qDebug() << "Testing validity of style located at:" << path;
+            const StyleManager candidate(nullptr, path);
+            if (candidate.isValid() && !styles.contains(candidate.getStyleName())) {
+                qDebug() << "Style found:" << candidate.getStyleName();
+                styles.append(candidate.getStyleName());
+            }
+        }
+    }
+    return styles;
+}
+
+bool StyleManager::setStyle(const QString &name)
+{
+    getInstance();
+    if (name == defaultStyleName()) {
+        const StyleManager builtIn(nullptr, QString());
+        return resetStyle(const_cast<StyleManager *>(&builtIn));
+    }
+    if (!isPlainFolderName(name)) {
+        qWarning() << "StyleManager::setStyle - not a style name:" << name;
+        return false;
+    }
+    const QStringList directories = getSkinDirectories();
+    for (const QString &directory : directories) {
+        const QString path = QDir(directory).absolutePath() + QLatin1Char('/') + name + QLatin1Char('/') +
+                             name + QLatin1String(".qml");
+        if (!QFileInfo(path).isFile())
+            continue;
+        StyleManager candidate(nullptr, path);
+        qDebug() << "Resetting style to use" << path;
+        const bool applied = resetStyle(&candidate);
+        if (applied) {
+            QObject *app = QCoreApplication::instance();
+            if (app && app->metaObject()->indexOfMethod("trackEvent(QString,QString,QStringList)") >= 0) {
+                const QStringList details{QStringLiteral("name:") + name, QStringLiteral("path:") + path};
+                QMetaObject::invokeMethod(app, "trackEvent", Q_ARG(QString, QStringLiteral("StyleManager")),
+                                          Q_ARG(QString, QStringLiteral("SetStyle")),
+                                          Q_ARG(QStringList, details));
+            }
+        }
+        return applied;
+    }
+    return false;
+}
+
+bool StyleManager::resetStyle(StyleManager *source)
+{
+    qDebug() << "StyleManager::resetStyle() - Resetting style...";
+    StyleManager *instance = getInstance();
+    std::unique_ptr<StyleManager> builtIn;
+    if (!source) {
+        builtIn.reset(new StyleManager(nullptr, QString()));
+        source = builtIn.get();
+    }
+    bool applied = false;
+    if (source->isValid() && instance->isValid()) {
+        if (source != instance) {
+            copyStyleProperties(source->style(), instance->style());
+            // The style in force now goes by the applied style's name, so a
+            // chooser shows the style the user picked.
+            instance->m_styleName = source->m_styleName;
+        }
+        applied = true;
+    } else {
+        qWarning() << "Invalid style, not resetting...";
+    }
+    qDebug() << "StyleManager::resetStyle() - Done resetting style!";
+    if (applied) {
+        emit instance->chatColorsChanged(instance->getChatColors());
+        reinitAudioCues(instance->style());
+    }
+    return applied;
+}
+
+void StyleManager::reinitAudioCues(QObject *style)
+{
+    // The cue sounds are style properties: the application's cue manager
+    // (a child of the application object) reads them again.
+    QObject *app = QCoreApplication::instance();
+    AudioCuesManager *cues =
+        app ? app->findChild<AudioCuesManager *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (cues)
+        cues->init(style);
+}
+
+void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
+{
+    if (!source || !target)
+        return;
+    // Values the target does not have at all become dynamic properties.
+    const QMetaObject *sourceMeta = source->metaObject();
+    for (int i = 0; i < sourceMeta->propertyCount(); ++i) {
+        const QMetaProperty property = sourceMeta->property(i);
+        if (property.isConstant() || !property.isWritable())
+            continue;
+        const QVariant value = property.read(source);
+        if (value.isValid() && !target->property(property.name()).isValid() && !holdsObjectPointer(value))
+            target->setProperty(property.name(), value);
+    }
+    // Values the target declares are written through QML, which drops any
+    // binding the target had, so the new value stays.
+    const QMetaObject *targetMeta = target->metaObject();
+    for (int i = 0; i < targetMeta->propertyCount(); ++i) {
+        const QMetaProperty property = targetMeta->property(i);
+        if (property.isConstant() || !property.isWritable())
+            continue;
+        const QVariant sourceValue = source->property(property.name());
+        if (!sourceValue.isValid())
+            continue;
+        const QVariant targetValue = property.read(target);
+        if (sourceValue == targetValue)
+            continue;
+        if (holdsQmlObject(sourceValue)) {
+            QObject *targetGroup = targetValue.value<QObject *>();
+            if (targetGroup)
+                copyStyleProperties(sourceValue.value<QObject *>(), targetGroup);
+            continue;
+        }
+        // Other object pointers (parent, masks) belong to the source's own
+        // tree and die with it.
+        if (holdsObjectPointer(sourceValue))
+            continue;
+        // A skin may redeclare a property with another type: take its value
+        // only when it converts to a valid value of the type in force.
+        QVariant value = sourceValue;
+        const int type = property.userType();
+        if (type != QMetaType::QVariant && value.userType() != type) {
+            value = unwrapScriptValue(value);
+            if (!value.convert(type) || (type == QMetaType::QColor && !value.value<QColor>().isValid())) {
+                qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to"
+                           << sourceValue;
+                continue;
+            }
+        }
+        if (!QQmlProperty::write(target, QString::fromLatin1(property.name()), value))
+            qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to"
+                       << value;
+    }
+}
+
 QVariant StyleManager::getStyleProperty(const char *name) const
 {
     return m_style ? m_style->property(name) : QVariant();
@@ -86,10 +337,7 @@ QList<QColor> StyleManager::getChatColors() const
 {
     qDebug() << "StyleManager::getChatColors";
     QList<QColor> colors;
-    QVariant value = getStyleProperty("chatColors");
-    // A QML "var" list may reach C++ still wrapped as a script value.
-    if (value.userType() == qMetaTypeId<QJSValue>())
-        value = value.value<QJSValue>().toVariant();
+    const QVariant value = unwrapScriptValue(getStyleProperty("chatColors"));
     if (value.isValid()) {
         const QStringList names = value.toStringList();
         for (const QString &name : names) {
@@ -108,7 +356,8 @@ QColor StyleManager::takeChatColor()
     qDebug() << "StyleManager::takeChatColor";
     const QList<QColor> colors = getChatColors();
     if (colors.isEmpty()) {
-        qWarning() << "StyleManager::takeChatColor" << "the style has no chat colours";
+        qWarning() << "StyleManager::takeChatColor"
+                   << "the style has no chat colours";
         return QColor();
     }
     if (m_chatColorIndex >= colors.size())

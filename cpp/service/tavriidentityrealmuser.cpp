@@ -2,6 +2,7 @@
 
 #include "localuser.h"
 #include "socialmanager.h"
+#include "tavriapplication.h"
 #include "tavriidentityrealm.h"
 #include "windowstyle.h"
 
@@ -285,25 +286,33 @@ void TavriIdentityRealmUser::showUserDetails()
         }
     }
 
+    // Inside the program the window shares the application's engine and
+    // gets the context properties every window has; alone (in tests of the
+    // realm) it has an engine of its own.
+    TavriApplication* app = TavriApplication::instance();
+    const bool shared = app && app->qmlEngine();
     if (!s_userDetailsView) {
-        s_userDetailsView = new QQuickView();
+        s_userDetailsView = shared ? new QQuickView(app->qmlEngine(), nullptr) : new QQuickView();
         s_userDetailsView->setFlags(Qt::FramelessWindowHint);
         host::WindowStyle::clearTaskbarStyles(s_userDetailsView);
         s_userDetailsView->setResizeMode(QQuickView::SizeRootObjectToView);
     }
     QQuickView* view = s_userDetailsView;
+    QQmlContext* context = shared ? app->windowContext(view) : view->rootContext();
     if (view->source().isEmpty()) {
-        QQmlContext* context = view->rootContext();
+        if (shared)
+            app->setQmlRootContextProperties(context);
         context->setContextProperty(QStringLiteral("mainViewer"), view);
-        // TODO(application shell): let the application add its common context
-        // properties here once the application object exists.
         context->setContextProperty(QStringLiteral("userToShow"), this);
         qDebug() << "TavriIdentityRealmUser::showUserDetails" << "Setting s_userDetailsView source to UserDetails.qml";
-        view->setSource(kUserDetailsSource);
+        if (shared)
+            app->loadWindowQml(view, kUserDetailsSource);
+        else
+            view->setSource(kUserDetailsSource);
         connect(view, &QQuickWindow::closing, this, &TavriIdentityRealmUser::onUserDetailsWindowClosing);
         connect(view, &QObject::destroyed, this, &TavriIdentityRealmUser::onUserDetailsWindowDestroyed);
     } else {
-        view->rootContext()->setContextProperty(QStringLiteral("userToShow"), this);
+        context->setContextProperty(QStringLiteral("userToShow"), this);
     }
 
     view->setTitle(tr("User Profile: %1").arg(getDisplayName()));
@@ -349,9 +358,12 @@ void TavriIdentityRealmUser::onUserDetailsWindowDestroyed()
 
 void TavriIdentityRealmUser::showProfileFrame(QQuickView* view)
 {
-    // TODO(application shell): hand the window to the application's frame
-    // display (main window as transient parent) once the application object
-    // exists; until then it is centred on its screen and raised here.
+    // The application places it over the main frame; alone it is centred on
+    // its screen and raised here.
+    if (TavriApplication* app = TavriApplication::instance()) {
+        app->showFrame(*view, TavriApplication::tpMainFrame, true, true);
+        return;
+    }
     if (QScreen* screen = view->screen() ? view->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         view->setPosition(area.center() - QPoint(view->width() / 2, view->height() / 2));

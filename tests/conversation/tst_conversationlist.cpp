@@ -97,7 +97,6 @@ private slots:
     void childOpensListedParent_data();
     void childOpensListedParent();
     void childrenFromTheWebService();
-    void displayNameChangeAnnouncesDisplayRole();
     void equalNamesAndRealmRuns();
     void parentInsertedAfterChildrenAdoptsThem();
     void collapseRemovesDescendants();
@@ -269,23 +268,6 @@ void TestConversationList::childrenFromTheWebService()
     emit TavriIdentityRealm::getInstance()->permanentConversationInfoReceived(stranger);
     emit TavriIdentityRealm::getInstance()->permanentConversationInfoReceived(child);
     QCOMPARE(names(list), (QStringList{"Parent", "Child"}));
-}
-
-void TestConversationList::displayNameChangeAnnouncesDisplayRole()
-{
-    // Views that show Qt::DisplayRole learn of a new name like those that
-    // show the display-name role.
-    ConversationList list;
-    QAbstractItemModelTester tester(&list);
-    Conversation *renamed = channel(QStringLiteral("Old"));
-    list.addConversation(renamed);
-    QSignalSpy changes(&list, &QAbstractItemModel::dataChanged);
-    renamed->setDisplayName(QStringLiteral("New"), true);
-    QVERIFY(!changes.isEmpty());
-    const QVector<int> roles = changes.last().at(2).value<QVector<int>>();
-    QVERIFY(roles.contains(ConversationList::DisplayNameRole));
-    QVERIFY(roles.contains(Qt::DisplayRole));
-    QCOMPARE(list.data(list.index(0), Qt::DisplayRole).toString(), QStringLiteral("New"));
 }
 
 void TestConversationList::equalNamesAndRealmRuns()

@@ -89,13 +89,13 @@ void TestMessages::initTestCase()
     const QString stylePath = m_styleDir.filePath(QStringLiteral("Lines.qml"));
     QFile styleFile(stylePath);
     QVERIFY(styleFile.open(QIODevice::WriteOnly));
-    styleFile.write("import QtQuick 2.0\n"
-                    "QtObject {\n"
-                    "    property var chatColors: [\"#00c4b2\", \"#162cd2\"]\n"
+    styleFile.write("import \"qrc:/QML/qml/tavri/controls\"\n"
+                    "StyleManager {\n"
+                    "    chatColors: [\"#00c4b2\", \"#162cd2\"]\n"
                     "    property var welcomeMessageTextColor: \"#00ff00\"\n"
-                    "    property color systemMessageTextColor: \"#808080\"\n"
-                    "    property color myChatColor: \"#0000ff\"\n"
-                    "    property color theirChatColor: \"#ff0000\"\n"
+                    "    systemMessageTextColor: \"#808080\"\n"
+                    "    myChatColor: \"#0000ff\"\n"
+                    "    theirChatColor: \"#ff0000\"\n"
                     "}\n");
     styleFile.close();
     m_style = new StyleManager(nullptr, stylePath, this);

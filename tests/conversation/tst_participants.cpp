@@ -119,7 +119,7 @@ void TestParticipants::initTestCase()
     const QString stylePath = m_styleDir.filePath(QStringLiteral("Test.qml"));
     QFile styleFile(stylePath);
     QVERIFY(styleFile.open(QIODevice::WriteOnly));
-    styleFile.write("import QtQml 2.2\nQtObject {\n    property var chatColors: [\"" +
+    styleFile.write("import \"qrc:/QML/qml/tavri/controls\"\nStyleManager {\n    chatColors: [\"" +
                     kChatColors.join(QStringLiteral("\", \"")).toUtf8() + "\"]\n}\n");
     styleFile.close();
     m_style = new StyleManager(nullptr, stylePath, this);

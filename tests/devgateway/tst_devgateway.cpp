@@ -5,6 +5,7 @@
 #include "testenvironment.h"
 #include "devgateway.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
@@ -12,6 +13,8 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -58,6 +61,10 @@ private slots:
     void picturesAndShortLinks();
     void httpErrors_data();
     void httpErrors();
+    void stalledClientsDoNotStarveOthers();
+    void stalledClientIsDroppedAfterTheReadTimeout();
+    void passwordsAreHashedOverTheirBytes();
+    void storedEventsAndSessionsAreBounded();
     void unknownMethodsGetErr();
     void storeSurvivesRestart();
 
@@ -201,6 +208,14 @@ void DevGatewayTest::signInAndCredentials()
     QCOMPARE(bad.value("reason").toString(), QString("bad_credentials"));
     QVERIFY(!bad.value("msg").toString().isEmpty());
     QVERIFY(!bad.contains("status") && !bad.contains("sid") && !bad.contains("auth_token"));
+
+    // The program signs in with the password's MD5 in lower-case hex; a
+    // digest of the wrong password, or the digest in capitals, is refused.
+    const QString digest = QString::fromLatin1(QCryptographicHash::hash("tavri-dev", QCryptographicHash::Md5).toHex());
+    QCOMPARE(callObject("LoginUser", {{"email", "alice@example.test"}, {"password", digest}}).value("sid").toString().size(), 32);
+    for (const QString &refused : {digest.toUpper(), QString::fromLatin1(QCryptographicHash::hash("wrong", QCryptographicHash::Md5).toHex())})
+        QCOMPARE(callObject("LoginUser", {{"email", "alice@example.test"}, {"password", refused}}).value("reason").toString(),
+                 QString("bad_credentials"));
 
     const QJsonObject ok = callObject("LoginUser", {{"email", "Alice@Example.test"}, {"password", "tavri-dev"}, {"guid", "{g}"}});
     const QString sid = ok.value("sid").toString();
@@ -583,6 +598,9 @@ void DevGatewayTest::picturesAndShortLinks()
     reply->deleteLater();
     // Only web addresses are shortened.
     QVERIFY(!QJsonDocument::fromJson(post("u=javascript%3Aalert(1)", "shorturl_ajax.php")).object().contains("output_url"));
+    // Nor addresses holding control characters, a NUL above all.
+    for (const QByteArray& target : {QByteArray("https%3A%2F%2Fexample.test%2Fa%00b"), QByteArray("https%3A%2F%2Fexample.test%2F%0D%0AX%3A1")})
+        QVERIFY(!QJsonDocument::fromJson(post("u=" + target, "shorturl_ajax.php")).object().contains("output_url"));
 }
 
 void DevGatewayTest::httpErrors_data()
@@ -598,6 +616,16 @@ void DevGatewayTest::httpErrors_data()
                                              + QByteArray("X-Filler: ").append(QByteArray(4000, 'f')).append("\r\n").repeated(5)
                                              + "Content-Length: 0\r\n\r\n") << 413;
     QTest::newRow("unknown path") << QByteArray("GET /nothing HTTP/1.1\r\nHost: x\r\n\r\n") << 404;
+    QTest::newRow("multipart form") << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\n"
+                                                  "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: 48\r\n\r\n"
+                                                  "--b\r\nContent-Disposition: form-data; name=a\r\n\r\n1\r\n--b--")
+                                    << 415;
+    QTest::newRow("two different lengths")
+        << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 16\r\nContent-Length: 5\r\n\r\n&method=LogEvent")
+        << 400;
+    QTest::newRow("e-mail not UTF-8")
+        << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 41\r\n\r\n&method=LoginUser&email=%FF%FE&password=x")
+        << 400;
 }
 
 void DevGatewayTest::httpErrors()
@@ -611,6 +639,118 @@ void DevGatewayTest::httpErrors()
     QByteArray answer;
     QTRY_VERIFY_WITH_TIMEOUT((answer += socket.readAll()).contains("\r\n"), 10000);
     QVERIFY2(answer.startsWith("HTTP/1.1 " + QByteArray::number(status)), answer.constData());
+}
+
+void DevGatewayTest::stalledClientsDoNotStarveOthers()
+{
+    // Stalled peers are waited for long enough here that the answer to the
+    // normal call surely comes first: only free workers can give it.
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = QStringLiteral(":memory:");
+    options.seed = true;
+    options.readTimeoutSeconds = 120;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+
+    // Each sends its headers and part of the body, then nothing more.
+    std::vector<std::unique_ptr<QTcpSocket>> stalled;
+    for (int i = 0; i < 32; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, m_gateway->port());
+        QVERIFY(socket->waitForConnected(5000));
+        socket->write("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n&method=Log");
+        QVERIFY(socket->waitForBytesWritten(5000));
+        stalled.push_back(std::move(socket));
+    }
+    // A normal call is answered while the stalled peers are still waited for.
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
+    for (const auto& socket : stalled) {
+        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(socket->bytesAvailable(), qint64(0));
+    }
+}
+
+void DevGatewayTest::stalledClientIsDroppedAfterTheReadTimeout()
+{
+    // The gateway of init(), with the default read timeout.
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_gateway->port());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n&method=Log");
+    QTRY_VERIFY_WITH_TIMEOUT(socket.state() != QAbstractSocket::ConnectedState, 60000);
+    const QByteArray answer = socket.readAll();
+    QVERIFY2(!answer.startsWith("HTTP/1.1 5"), answer.constData());
+}
+
+void DevGatewayTest::passwordsAreHashedOverTheirBytes()
+{
+    auto answer = [this](const QByteArray& body) { return QJsonDocument::fromJson(post(body)).object(); };
+    // Two invalid UTF-8 passwords that would both decode to U+FFFD U+FFFD.
+    QCOMPARE(answer("&method=CreateAccount&email=raw%40example.test&uuid=raw&password=%FF%FEsecret").value("status"),
+             QJsonValue("OK"));
+    QVERIFY(answer("&method=LoginUser&email=raw%40example.test&password=%FE%FFsecret").value("sid").toString().isEmpty());
+    QVERIFY(!answer("&method=LoginUser&email=raw%40example.test&password=%FF%FEsecret").value("sid").toString().isEmpty());
+
+    // '+' is a space; a valid UTF-8 password hashes as its UTF-8 bytes, as the
+    // seeded accounts' do.
+    QCOMPARE(answer("&method=CreateAccount&email=plus%40example.test&uuid=Plus+One&password=p%C3%A4ss+word").value("status"),
+             QJsonValue("OK"));
+    QVERIFY(!signIn("plus@example.test", QStringLiteral("p\u00e4ss word")).isEmpty());
+    QCOMPARE(callObject("userUuidExists", {{"uuid", "Plus One"}}).value("result"), QJsonValue(true));
+
+    // Names that are not UTF-8 are refused whole.
+    int status = 0;
+    post("&method=CreateAccount&email=bad%40example.test&uuid=%C3%28&password=secret1", "gateway.php", &status);
+    QCOMPARE(status, 400);
+    QVERIFY(callObject("LoginUser", {{"email", "bad@example.test"}, {"password", "secret1"}}).value("sid").toString().isEmpty());
+}
+
+void DevGatewayTest::storedEventsAndSessionsAreBounded()
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = m_dir.filePath(QStringLiteral("bounded.sqlite"));
+    options.seed = true;
+    options.sessionTtlSeconds = 3600;
+    options.maxStoredEvents = 3;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("inspect"));
+    db.setDatabaseName(options.databasePath);
+    QVERIFY(db.open());
+    const auto count = [&db](const QString& sql) {
+        QSqlQuery query(sql, db);
+        return query.next() ? query.value(0).toLongLong() : -1;
+    };
+
+    // An oversized event is cut; only the newest events stay.
+    Fields big;
+    for (int i = 0; i < 100; ++i)
+        big.insert(QStringLiteral("ext[k%1]").arg(i, 3, 10, QLatin1Char('0')), QString(10000, QLatin1Char('v')));
+    QCOMPARE(callObject("LogEvent", big), QJsonObject());
+    QVERIFY(count("SELECT MAX(LENGTH(fields)) FROM events") < 8 * 1024);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(callObject("LogEvent", {{"cat", QString::number(i)}}), QJsonObject());
+    QCOMPARE(count("SELECT COUNT(*) FROM events"), 3);
+    QCOMPARE(count("SELECT COUNT(*) FROM events WHERE fields LIKE '%\"cat\":\"4\"%'"), 1);
+
+    // Sessions idle past the limit end, with their tokens, at the next sign-in.
+    const QString idle = signIn("bob@example.test", "tavri-dev");
+    const QString active = signIn("bob@example.test", "tavri-dev");
+    QVERIFY(!idle.isEmpty() && !active.isEmpty());
+    QSqlQuery age(db);
+    QVERIFY(age.prepare(QStringLiteral("UPDATE sessions SET last_seen = 0 WHERE sid = ?")));
+    age.addBindValue(idle);
+    QVERIFY(age.exec());
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
+    QCOMPARE(count("SELECT COUNT(*) FROM sessions"), 2);
+    QCOMPARE(count("SELECT COUNT(*) FROM tokens WHERE kind = 'user'"), 2);
+    QCOMPARE(callObject("getContactGroups", {}, idle).value("sid"), QJsonValue(""));
+    QVERIFY(callObject("getContactGroups", {}, active).value("data").isArray());
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("inspect"));
 }
 
 void DevGatewayTest::unknownMethodsGetErr()

@@ -222,8 +222,35 @@ private slots:
         QCOMPARE(list.data(row, names.key("userUUID")).toString(), QString("alice"));
         QCOMPARE(list.data(row, names.key("isInReferenceList")).toBool(), false);
         QCOMPARE(list.data(row, names.key("userIdentityRef")).value<QObject*>(), static_cast<QObject*>(alice));
-        QVERIFY(!list.data(row, 1070).isValid());
+        QCOMPARE(names.value(1070), QByteArray("taglineText"));
+        QVERIFY(!list.data(row, 1071).isValid());
         QVERIFY(!list.data(list.index(1), 1056).isValid());
+    }
+
+    // Other users write their taglines: the plain-text role keeps their
+    // words and drops markup, pictures and scripts without rendering them.
+    void taglineTextIsPlain_data()
+    {
+        QTest::addColumn<QString>("tagline");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << "just words" << "just words";
+        QTest::newRow("markup") << "<b>bold</b> and <i>more</i>" << "bold and more";
+        QTest::newRow("entities") << "a &lt;tag&gt; &amp; &quot;quotes&quot;" << "a <tag> & \"quotes\"";
+        QTest::newRow("remote picture") << "hi <img src=\"http://example.test/x.png\"> there" << "hi there";
+        QTest::newRow("script and style") << "<style>b{}</style><script>alert(1)</script>ok" << "ok";
+        QTest::newRow("unclosed") << "<b>open <a href=\"javascript:x\">link" << "open link";
+        QTest::newRow("numeric references") << "&#72;&#x69;&#0;!" << "Hi!";
+        QTest::newRow("empty") << "" << "";
+    }
+    void taglineTextIsPlain()
+    {
+        QFETCH(QString, tagline);
+        QFETCH(QString, text);
+        RealmIdentityList list;
+        TavriIdentityRealmUser* alice = user("alice");
+        alice->setTagline(tagline);
+        list.addIdentity(alice);
+        QCOMPARE(list.data(list.index(0), RealmIdentityList::TaglineTextRole).toString(), text);
     }
 
     void referenceListMarksShared()

@@ -150,6 +150,15 @@ void TestStartupArgs::hideSecrets_data()
     QTest::newRow("other") << QStringLiteral("tavri:join?a:b") << QStringLiteral("tavri:join?a:b");
     QTest::newRow("message") << QStringLiteral("x<!>-svcR:T:I:O<!>-quit")
                              << QStringLiteral("x<!>-svcR:<hidden>:I:O<!>-quit");
+    // A bare "-svc" takes the next part as its value.
+    QTest::newRow("bare svc, value next") << QStringLiteral("-svc<!>R:T:I:O<!>x")
+                                          << QStringLiteral("-svc<!>R:<hidden>:I:O<!>x");
+    QTest::newRow("bare svc, token alone next") << QStringLiteral("-svc<!>T") << QStringLiteral("-svc<!><hidden>");
+    QTest::newRow("bare svc last") << QStringLiteral("x<!>-svc") << QStringLiteral("x<!>-svc");
+    // Oversized messages are cut after hiding, with their full length noted.
+    QTest::newRow("cut") << QStringLiteral("-svcR:T:I:O<!>") + QString(2000, QLatin1Char('a'))
+                         << QStringLiteral("-svcR:<hidden>:I:O<!>") + QString(1024 - 21, QLatin1Char('a'))
+            + QStringLiteral("... (2021 characters)");
 }
 
 void TestStartupArgs::hideSecrets()

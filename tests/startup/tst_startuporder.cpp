@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMutex>
 #include <QPointer>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QTemporaryDir>
 #include <QSettings>
@@ -135,7 +136,7 @@ private slots:
     void trayIconIsShownWithItsMenu();
     void protocolMessages();
     void languageChangedOnMissingTranslation();
-    void loginWindowWithoutItsQml();
+    void loginWindowShowsLogInFace();
     void imageValidity();
     void webAndTlsSettings();
 };
@@ -353,15 +354,17 @@ void TestStartupOrder::languageChangedOnMissingTranslation()
     QVERIFY(recordHas(QStringLiteral("log:Loading translations for \"xx_YY\" from")));
 }
 
-void TestStartupOrder::loginWindowWithoutItsQml()
+void TestStartupOrder::loginWindowShowsLogInFace()
 {
-    // The window's QML is not part of this build: the view still comes up.
     g_app->showLoginPrompt(true, true);
     QQuickView *view = g_app->loginPrompt();
     QVERIFY(view);
     QVERIFY(view->isVisible());
     QCOMPARE(view->source(), QUrl(QStringLiteral("qrc:/QML/qml/tavri/Login.qml")));
     QCOMPARE(view->title(), QStringLiteral("Tavri: Login"));
+    // The window's own QML loaded, on its log-in face.
+    QVERIFY(view->rootObject());
+    QCOMPARE(view->rootObject()->property("loginMode").toBool(), true);
     QVERIFY(recordHas(QStringLiteral("event:Application.ShowLoginPane")));
 
     QSignalSpy minimized(g_app, &TavriApplication::minimizeFramesRequested);

@@ -1,7 +1,8 @@
 // The program as processes: a second start hands its arguments to the first
 // and ends, "-quit" ends the first through its orderly shutdown, the crash
-// guard markers come in order, and the updater starts only when an update
-// list waits in the current directory.
+// guard markers come in order, the updater starts only when an update list
+// waits in the current directory, and termination signals shut down as
+// "-quit" does.
 #include <QtTest/QtTest>
 
 #include <QDir>
@@ -11,6 +12,10 @@
 #include <QTemporaryDir>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "fakewebservice.h"
 #include "testenvironment.h"
@@ -97,6 +102,9 @@ private slots:
     void secondStartHandsOverAndQuitShutsDown();
     void noUpdateListStartsNothing();
     void exitCodeIsZeroWhateverTheLoopReturns();
+    void filesStayPrivateWhateverTheUmask();
+    void terminationSignalShutsDownInOrder_data();
+    void terminationSignalShutsDownInOrder();
 
 private:
     std::unique_ptr<FakeWebService> m_web;
@@ -131,8 +139,11 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
     QVERIFY(m_web->waitForRequest(QStringLiteral("LogEvent"), 30000));
 
     // The second start forwards its kept arguments and never initializes.
+    // Its oversized argument is logged cut, once by each program.
+    const QString oversized(100000, QLatin1Char('B'));
     Probe second = startProbe({QStringLiteral("alpha"), QStringLiteral("-qmljsdebugger=port:3768"),
-                               QStringLiteral("-svcRID:SECRET:IN:OUT"), QStringLiteral("beta")},
+                               QStringLiteral("-svcRID:SECRET:IN:OUT"), QStringLiteral("beta"), QStringLiteral("-svc"),
+                               QStringLiteral("RID:SECRET:IN:OUT"), oversized},
                               otherFolder.path());
     QVERIFY2(second.finish(), qPrintable(second.output));
     QCOMPARE(second.process->exitCode(), 0);
@@ -168,9 +179,19 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
         at = found;
     }
 
-    // The requester token reached no log line of any of them.
-    for (const QString &output : {first.output, second.output, third.output})
+    // The requester token reached no log line of any of them, and no line
+    // carries more than a cut copy of the oversized argument.
+    for (const QString &output : {first.output, second.output, third.output}) {
         QVERIFY2(!output.contains(QLatin1String("SECRET")), qPrintable(output));
+        QVERIFY(!output.contains(QString(1025, QLatin1Char('B'))));
+    }
+    const auto linesWithOversized = [](const QString &output) {
+        return output.split(QLatin1Char('\n')).filter(QStringLiteral("BBBBBBBB")).size();
+    };
+    QCOMPARE(linesWithOversized(first.output), 1);
+    // Once on its command line and once as the message it sends.
+    QCOMPARE(linesWithOversized(second.output), 2);
+    QVERIFY(second.output.contains(QLatin1String("... (100000 characters)")));
 
     // The updater got the first instance's process id as its only argument.
     QFile arguments(firstFolder.filePath(QStringLiteral("updater-args.txt")));
@@ -208,6 +229,72 @@ void TestStartupShutdown::exitCodeIsZeroWhateverTheLoopReturns()
     QCOMPARE(probe.process->exitCode(), 0);
     QVERIFY2(probe.output.contains(QLatin1String("EXIT 0")), qPrintable(probe.output));
     QVERIFY(markers(probe.output).contains(QStringLiteral("after_app.exec()")));
+}
+
+void TestStartupShutdown::filesStayPrivateWhateverTheUmask()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const mode_t previousUmask = ::umask(022);
+    Probe first = startProbe({QStringLiteral("-svc")}, folder.path());
+    ::umask(previousUmask);
+    QVERIFY2(first.waitFor(QStringLiteral("Application Initialized in")), qPrintable(first.output));
+    Probe quit = startProbe({QStringLiteral("-quit")}, folder.path());
+    QVERIFY2(quit.finish(), qPrintable(quit.output));
+    QVERIFY2(first.finish(), qPrintable(first.output));
+
+    // Everything under the configuration, data and cache folders is the user's alone.
+    QStringList roots{QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+                      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)};
+    int checked = 0;
+    while (!roots.isEmpty()) {
+        const QString path = roots.takeFirst();
+        struct stat status;
+        QVERIFY2(::lstat(QFile::encodeName(path).constData(), &status) == 0, qPrintable(path));
+        if (S_ISLNK(status.st_mode))
+            continue;
+        QVERIFY2((status.st_mode & 077) == 0, qPrintable(path + QStringLiteral(" mode %1").arg(status.st_mode & 0777, 0, 8)));
+        ++checked;
+        if (S_ISDIR(status.st_mode)) {
+            for (const QFileInfo &entry : QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+                roots.append(entry.filePath());
+        }
+    }
+    // The settings file and its folder, the data and chat-log folders at least.
+    QVERIFY2(checked >= 7, qPrintable(QString::number(checked)));
+}
+
+void TestStartupShutdown::terminationSignalShutsDownInOrder_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestStartupShutdown::terminationSignalShutsDownInOrder()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    // The single-instance socket and its lock, as the running program names them.
+    const QString socket = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+        + QStringLiteral("/Ostrel_tavri-%1").arg(::getuid());
+    const QString lock = socket + QStringLiteral(".lock");
+
+    Probe probe = startProbe({QStringLiteral("-svc")}, folder.path());
+    QVERIFY2(probe.waitFor(QStringLiteral("Application Initialized in")), qPrintable(probe.output));
+    QVERIFY(QFile::exists(socket) && QFile::exists(lock));
+
+    QCOMPARE(::kill(pid_t(probe.pid), signalNumber), 0);
+    QVERIFY2(probe.finish(), qPrintable(probe.output));
+    QCOMPARE(probe.process->exitCode(), 0);
+    for (const char *line : {"Received", "OnAppExit() - called", "Shutting down", "~TavriApplication() - end", "EXIT 0"})
+        QVERIFY2(probe.output.contains(QLatin1String(line)), qPrintable(line + QStringLiteral(" missing in ") + probe.output));
+    QVERIFY(markers(probe.output).contains(QStringLiteral("after_app.exec()")));
+    QVERIFY(!QFile::exists(socket));
+    QVERIFY(!QFile::exists(lock));
 }
 
 int main(int argc, char *argv[])

@@ -18,7 +18,23 @@ using namespace webtest;
 
 namespace {
 const QString kLogEvent = QStringLiteral("LogEvent");
+
+// A manager whose retry-spacing clock the test moves by hand.
+class ClockedSocialManager : public TestSocialManager
+{
+public:
+    using TestSocialManager::TestSocialManager;
+    qint64 nowMs = 0;
+
+protected:
+    qint64 monotonicMs() const override { return nowMs; }
+};
+
+int linesContaining(const QString& text)
+{
+    return testLog().matching(text).size();
 }
+} // namespace
 
 class WebAnalyticsTest : public QObject
 {
@@ -34,6 +50,8 @@ private slots:
     void eventsGoOutOneAtATime();
     void switchedOffEventsAreOnlyLogged();
     void failedSendIsRetried();
+    void retriesOfAnEventAreLoggedSparingly();
+    void retriedEventGivenUpIsLoggedOnce();
     void protocolErrorsAreNotRetried_data();
     void protocolErrorsAreNotRetried();
     void sslFailureIsReportedOnceWithoutCredentials_data();
@@ -43,7 +61,7 @@ private:
     // The LogEvent requests received so far, in order.
     QList<FakeWebService::Request> events() const { return m_fake->requestsFor(kLogEvent); }
     // Waits until `count` LogEvent requests have arrived.
-    bool waitForEvents(int count);
+    bool waitForEvents(int count, int timeoutMs = 10000);
     // Nothing queued, nothing in flight, and still nothing queued once the
     // last answer has been handled.
     bool settled();
@@ -77,11 +95,11 @@ void WebAnalyticsTest::cleanup()
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(','))));
 }
 
-bool WebAnalyticsTest::waitForEvents(int count)
+bool WebAnalyticsTest::waitForEvents(int count, int timeoutMs)
 {
     QElapsedTimer timer;
     timer.start();
-    while (events().size() < count && timer.elapsed() < 10000)
+    while (events().size() < count && timer.elapsed() < timeoutMs)
         QTest::qWait(10);
     return events().size() >= count;
 }
@@ -232,6 +250,54 @@ void WebAnalyticsTest::failedSendIsRetried()
     QCOMPARE(sent.at(3).value("idx"), QStringLiteral("2"));
     QCOMPARE(testLog().matching(QStringLiteral("Error sending last event, retrying... retryCount: 1")).size(), 1);
     QCOMPARE(testLog().matching(QStringLiteral("retryCount: 2")).size(), 0);
+}
+
+void WebAnalyticsTest::retriesOfAnEventAreLoggedSparingly()
+{
+    delete m_manager;
+    auto* manager = new ClockedSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
+    m_manager = manager;
+    testLog().clear();
+    const int failures = 101; // the first send and 100 retries
+    for (int i = 0; i < failures; ++i)
+        m_fake->drop(kLogEvent);
+    m_manager->logEvent(QStringLiteral("c"), QStringLiteral("A"), {});
+
+    // Half-way through, a minute passes.
+    // Each retry waits 200 ms.
+    QVERIFY(waitForEvents(50, 120000));
+    manager->nowMs += 60 * 1000;
+    QVERIFY(waitForEvents(failures + 1, 120000));
+    QCOMPARE(events().last().value("ext[retries]"), QString::number(failures));
+    QTRY_COMPARE(linesContaining(QStringLiteral("sent after")), 1);
+
+    // The first failure whole, with its request line.
+    QCOMPARE(linesContaining(QStringLiteral("networkRequestFinished - Errored")), 1);
+    QCOMPARE(linesContaining(QStringLiteral("performQuery")), 1);
+    // One line on the first retry, one after the minute passed, one at the end.
+    const auto retrying = testLog().matching(QStringLiteral("retrying... retryCount:"));
+    QCOMPARE(retrying.size(), 2);
+    QVERIFY(retrying.first().message.endsWith(QLatin1String("retryCount: 1")));
+    QVERIFY(testLog().matching(QStringLiteral("Event c A sent after 101 retries")).size() == 1);
+    // Everything the web client logged for 102 sends: the five lines above
+    // and the handler's line for the one answer.
+    int ssintLines = 0;
+    for (const auto& line : testLog().lines())
+        ssintLines += line.category.trimmed() == "ssint";
+    QCOMPARE(ssintLines, 6);
+}
+
+void WebAnalyticsTest::retriedEventGivenUpIsLoggedOnce()
+{
+    m_fake->drop(kLogEvent);
+    m_fake->hang(kLogEvent);
+    m_manager->logEvent(QStringLiteral("c"), QStringLiteral("A"), {});
+    QVERIFY(waitForEvents(2));
+    const auto queries = pendingQueries(m_manager, kLogEvent);
+    QCOMPARE(queries.size(), 1);
+    queries.first()->onError(QNetworkReply::ProtocolUnknownError);
+    QTRY_COMPARE(linesContaining(QStringLiteral("Event c A given up after 1 retries")), 1);
+    QCOMPARE(linesContaining(QStringLiteral("networkRequestFinished - Errored")), 1);
 }
 
 void WebAnalyticsTest::protocolErrorsAreNotRetried_data()

@@ -1,0 +1,5 @@
+#include "systeminfo.h"
+
+SystemInfo::SystemInfo(QObject *parent) : QObject(parent) {}
+
+SystemInfo::~SystemInfo() = default;

@@ -1,0 +1,23 @@
+// The post-call quality survey.
+// Stands in until the window's own interface is built: it shows the
+// window's title and carries the root functions that the program calls.
+import QtQuick 2.15
+
+Rectangle {
+    id: root
+    width: 480
+    height: 300
+    color: "#f4f4f4"
+
+    // Called on every show: clears the previous answers.
+    function reset() {}
+
+    Text {
+        anchors.centerIn: parent
+        width: parent.width - 24
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.Wrap
+        textFormat: Text.PlainText
+        text: typeof mainViewer !== "undefined" && mainViewer ? mainViewer.title : ""
+    }
+}

@@ -1,0 +1,322 @@
+// The Report Issue window: symptom boxes, a description and a follow-up
+// option; sending records the report and, with a follow-up, sends it.
+//
+// Context properties read: mainApp (TavriApplication), localUser (LocalUser),
+// storageManager (StorageManager), styleManager (the style object),
+// mainViewer (this window's QQuickView) and reason (a text shown on top,
+// possibly empty). The application calls updateData() at every show.
+import QtQuick 2.15
+import QtQuick.Controls 1.4
+import Settings 1.0
+import "controls"
+
+DTitledWindowBasic {
+    id: root
+
+    readonly property int maximumCommentLength: 3000
+    readonly property string hint: mainApp.languageUpdatedString + qsTr("Please describe the issue you are experiencing here.")
+    readonly property string supportAddress: "support@tavri.net"
+    readonly property bool hasComment: commentArea.text !== "" && commentArea.text !== hint
+    readonly property bool anySymptom: {
+        for (var i = 0; i < symptomBoxes.length; ++i) {
+            if (symptomBoxes[i].checked)
+                return true
+        }
+        return false
+    }
+    // The symptom boxes in report order: left column, then right column.
+    readonly property var symptomBoxes: [left0, left1, left2, left3, right0, right1, right2, right3]
+    property bool sent: false
+
+    function joinList(list) {
+        if (!list)
+            return ""
+        var items = []
+        for (var i = 0; i < list.length; ++i)
+            items.push(String(list[i]))
+        return items.join(",")
+    }
+
+    function checkedSymptoms() {
+        var texts = []
+        for (var i = 0; i < symptomBoxes.length; ++i) {
+            if (symptomBoxes[i].checked)
+                texts.push(symptomBoxes[i].englishText)
+        }
+        return texts
+    }
+
+    function deviceLines(prefix, model) {
+        var lines = []
+        if (!model)
+            return lines
+        for (var i = 0; i < model.count(); ++i)
+            lines.push(prefix + i + ":" + model.getDeviceIdByRow(i))
+        return lines
+    }
+
+    function extendedData(followUp) {
+        var data = []
+        var info = mainApp.systemInfo
+        data.push("sys_mfc:" + (info ? info.systemManufacturer : ""))
+        data.push("sys_mdl:" + (info ? info.systemModel : ""))
+        data.push("vol_o:" + localUser.speakerVolumeAdjust)
+        data.push("vol_i:" + localUser.volumeAdjust)
+        data.push("vad_s:" + localUser.vadSensitivity)
+        data.push("vad_f:" + localUser.vadNoiseFloor)
+        data.push("vad_h:" + localUser.vadHangoverSecs)
+        data.push("txm:" + storageManager.getSettingsValue(Settings.SettingsKeyPttMode, 0))
+        var capture = mainApp.captureDevices
+        var render = mainApp.renderDevices
+        data = data.concat(deviceLines("cdev_", capture), deviceLines("rdev_", render))
+        data.push("rdev_sel:" + (render ? render.currentDeviceId : ""))
+        data.push("cdev_sel:" + (capture ? capture.currentDeviceId : ""))
+        data.push("rdev_eff:" + (render ? render.effectiveDeviceId : ""))
+        data.push("cdev_eff:" + (capture ? capture.effectiveDeviceId : ""))
+        var stats = mainApp.callStats
+        if (stats) {
+            for (var row = 0; row < stats.count(); ++row) {
+                var values = stats.get(row, false)
+                for (var name in values)
+                    data.push("cs_" + row + "_" + name + ":" + values[name])
+            }
+        }
+        var so = ""
+        var symptoms = checkedSymptoms()
+        for (var s = 0; s < symptoms.length; ++s)
+            so += symptoms[s] + ","
+        data.push("so:" + so)
+        data.push(hasComment ? "comments: " + commentArea.text + "\n" : "")
+        var locale = Qt.locale()
+        data.push("locale_name:" + locale.name)
+        data.push("locale_nativeCountryName:" + locale.nativeCountryName)
+        data.push("locale_nativeLanguageName:" + locale.nativeLanguageName)
+        data.push("reqResp:" + (followUp ? "1" : "0"))
+        return data
+    }
+
+    function send() {
+        var followUp = followUpBox.checked
+        var data = extendedData(followUp)
+        mainApp.trackEvent("SubmitIssueReport", "", data)
+        bottomLine.text = followUp
+                ? mainApp.languageUpdatedString
+                  + qsTr("Thank you for the report! We will follow up by e-mail. If no e-mail arrives within two days, please write to %1.").arg(supportAddress)
+                : mainApp.languageUpdatedString
+                  + qsTr("Thank you for the report! Our developers will be looking into it shortly.")
+        if (followUp) {
+            localUser.requestReportIssue(hasComment ? commentArea.text : "", checkedSymptoms().join(","), "",
+                                         joinList(localUser.participatingURIs), "", data)
+        }
+        sent = true
+        reportCloseButton.forceActiveFocus()
+    }
+
+    // Back to the empty form; the application calls this at every show.
+    function updateData() {
+        commentArea.text = hint
+        commentArea.focus = false
+        for (var i = 0; i < symptomBoxes.length; ++i)
+            symptomBoxes[i].checked = false
+        followUpBox.checked = false
+        sent = false
+        bottomLine.text = ""
+        reportCloseButton.forceActiveFocus()
+    }
+
+    function closeWindow() {
+        updateData()
+        if (mainViewer)
+            mainViewer.hide()
+    }
+
+    width: 720
+    // The window grows with the bottom line rather than cutting it off.
+    implicitHeight: 460 + bottomLine.height
+    minimumWidth: 680
+    minimumHeight: 460
+    title: mainApp.languageUpdatedString + qsTr("Report Issue")
+
+    onImplicitHeightChanged: {
+        if (mainViewer && mainViewer.height < implicitHeight)
+            mainViewer.height = implicitHeight
+    }
+
+    // The frame has hidden the window (its close button, Escape, Ctrl+W).
+    onClosing: updateData()
+
+    Component.onCompleted: {
+        commentArea.text = hint
+        openTimer.start()
+    }
+
+    Timer {
+        id: openTimer
+        interval: 2000
+        repeat: false
+        onTriggered: mainApp.trackEvent("OpenReportIssue", "",
+                                        ["c:" + root.joinList(localUser.participatingURIs),
+                                         "rc:" + localUser.lastParticipatingURI])
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: styleManager.panelGradient1
+
+        Text {
+            id: topLine
+            anchors.top: parent.top
+            anchors.left: parent.left
+            anchors.right: parent.right
+            height: 50
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            wrapMode: Text.Wrap
+            elide: Text.ElideRight
+            maximumLineCount: 3
+            color: styleManager.alertColor
+            font.family: styleManager.regularFont
+            font.pointSize: styleManager.baseFontSize
+            textFormat: Text.PlainText
+            text: (typeof reason === "string" && reason !== "" ? reason + "\n" : "")
+                  + mainApp.languageUpdatedString + qsTr("Please Check All That Apply")
+        }
+
+        Row {
+            id: symptomColumns
+            anchors.top: topLine.bottom
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 20
+
+            Column {
+                width: 330
+                spacing: 4
+                SymptomBox {
+                    id: left0
+                    objectName: "symptom0"
+                    englishText: "I could not hear other users at all"
+                    text: mainApp.languageUpdatedString + qsTr("I could not hear other users at all")
+                }
+                SymptomBox {
+                    id: left1
+                    englishText: "I heard other users' audio cut out"
+                    text: mainApp.languageUpdatedString + qsTr("I heard other users' audio cut out")
+                }
+                SymptomBox {
+                    id: left2
+                    englishText: "Other users' audio had pops and clicks"
+                    text: mainApp.languageUpdatedString + qsTr("Other users' audio had pops and clicks")
+                }
+                SymptomBox {
+                    id: left3
+                    englishText: "I heard my own voice (echo)"
+                    text: mainApp.languageUpdatedString + qsTr("I heard my own voice (echo)")
+                }
+            }
+            Column {
+                width: 330
+                spacing: 4
+                SymptomBox {
+                    id: right0
+                    objectName: "symptom4"
+                    englishText: "Other users could not hear me"
+                    text: mainApp.languageUpdatedString + qsTr("Other users could not hear me")
+                }
+                SymptomBox {
+                    id: right1
+                    englishText: "My audio cut out for other users"
+                    text: mainApp.languageUpdatedString + qsTr("My audio cut out for other users")
+                }
+                SymptomBox {
+                    id: right2
+                    englishText: "My audio had pops and clicks for other users"
+                    text: mainApp.languageUpdatedString + qsTr("My audio had pops and clicks for other users")
+                }
+                SymptomBox {
+                    id: right3
+                    englishText: "Other users complained I caused echo"
+                    text: mainApp.languageUpdatedString + qsTr("Other users complained I caused echo")
+                }
+            }
+        }
+
+        DTextArea {
+            id: commentArea
+            objectName: "commentArea"
+            anchors.top: symptomColumns.bottom
+            anchors.topMargin: 10
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.margins: 20
+            anchors.bottom: followUpBox.top
+            anchors.bottomMargin: 8
+            enabled: !root.sent
+            textFormat: TextEdit.PlainText
+            wrapMode: TextEdit.Wrap
+            // Cuts longer text back to its start; the cursor stays where it
+            // was, or at the new end.
+            maximumLength: root.maximumCommentLength
+            onActiveFocusChanged: if (activeFocus && text === root.hint) text = ""
+        }
+
+        DCheckBox {
+            id: followUpBox
+            objectName: "followUpBox"
+            anchors.left: parent.left
+            anchors.leftMargin: 20
+            anchors.verticalCenter: sendButton.verticalCenter
+            enabled: !root.sent
+            text: mainApp.languageUpdatedString + qsTr("Send a followup e-mail to ") + localUser.email
+        }
+
+        DButton {
+            id: sendButton
+            objectName: "sendButton"
+            anchors.right: parent.right
+            anchors.rightMargin: 20
+            anchors.bottom: bottomLine.top
+            anchors.bottomMargin: 8
+            isDefault: true
+            visible: !root.sent
+            enabled: root.anySymptom || root.hasComment
+            text: mainApp.languageUpdatedString + qsTr("Send")
+            onClicked: root.send()
+        }
+
+        DButton {
+            id: reportCloseButton
+            objectName: "reportCloseButton"
+            anchors.fill: sendButton
+            isDefault: true
+            visible: root.sent
+            text: mainApp.languageUpdatedString + qsTr("Close")
+            onClicked: root.closeWindow()
+            Keys.onReturnPressed: root.closeWindow()
+            Keys.onEnterPressed: root.closeWindow()
+        }
+
+        Text {
+            id: bottomLine
+            objectName: "bottomLine"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: 10
+            height: Math.max(30, implicitHeight)
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            wrapMode: Text.Wrap
+            color: styleManager.alertColor
+            font.family: styleManager.regularFont
+            font.pointSize: styleManager.baseFontSize
+            textFormat: Text.PlainText
+        }
+    }
+
+    component SymptomBox: DCheckBox {
+        // The box's text as the report sends it, whatever the language.
+        property string englishText
+        width: 330
+        enabled: !root.sent
+    }
+}

@@ -1,0 +1,6 @@
+import QtQuick 2.5
+import QtQuick.Controls 1.4
+
+// A line between groups of menu entries.
+MenuSeparator {
+}
