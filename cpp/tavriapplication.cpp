@@ -627,14 +627,13 @@ bool TavriApplication::requestSharedRealm(const QString &requesterId, const QStr
                                           const QString &outputPipe, const QString &inputPipe,
                                           const QString &clientLibVersion)
 {
-    Q_UNUSED(token)
-    Q_UNUSED(outputPipe)
-    Q_UNUSED(inputPipe)
-    Q_UNUSED(clientLibVersion)
-    // The realm manager cannot make realms for external applications yet.
-    qWarning() << "TavriApplication::requestSharedRealm" << "external-application realms are not available;"
-               << "request of" << requesterId << "refused";
-    return false;
+    TavriSharedIdentityRealmManager *sharedRealms = TavriSharedIdentityRealmManager::getInstance();
+    TavriSharedIdentityRealm *realm =
+        sharedRealms->createRealm(requesterId, token, outputPipe, inputPipe, clientLibVersion);
+    if (!realm)
+        return false;
+    realm->setClientLibVersion(clientLibVersion);
+    return true;
 }
 
 void TavriApplication::hideAllFrames()

@@ -3,6 +3,7 @@
 #include "reportassertionfailure.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
+#include "tavrisharedidentityrealmuser.h"
 
 #include <QDebug>
 
@@ -86,9 +87,13 @@ TavriIdentityRealmUser* Contact::getTavriIdentity() const
 
 QString Contact::getSipURI() const
 {
-    // Users of external applications' realms carry no SIP URI of their own.
     if (TavriIdentityRealmUser* user = getTavriIdentity())
         return user->getSipURI();
+    // A user of an external application's realm carries the URI that realm
+    // knows for it.
+    QObject* object = m_primaryIdentity ? m_primaryIdentity->getQObject() : nullptr;
+    if (auto* shared = qobject_cast<TavriSharedIdentityRealmUser*>(object))
+        return shared->getSipURI();
     return QString();
 }
 

@@ -50,7 +50,8 @@ public:
     // The primary identity as a built-in realm user; null without a primary
     // identity or when it belongs to another realm.
     TavriIdentityRealmUser* getTavriIdentity() const;
-    // The built-in primary identity's SIP URI; empty otherwise.
+    // The primary identity's SIP URI (built-in or external-application
+    // realm user); empty otherwise.
     QString getSipURI() const;
     // The primary identity's realm id and user id; empty without them.
     QString getPrimaryRealmID() const;

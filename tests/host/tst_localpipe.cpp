@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -23,7 +24,9 @@ private slots:
     void listenAndConnect();
     void staleSocketFileIsReplaced();
     void liveServerIsNotDisplaced();
-    void emptyNameIsRefused();
+    void refusedNames_data();
+    void refusedNames();
+    void inputFolderIsPrivate();
 };
 
 void TestLocalPipe::socketName_data()
@@ -51,11 +54,12 @@ void TestLocalPipe::listenAndConnect()
 {
     QLocalServer server;
     QVERIFY(host::LocalPipe::listen(server, QStringLiteral("\\\\.\\pipe\\roundtrip")));
-    QCOMPARE(QFileInfo(server.fullServerName()).absolutePath(), QDir::tempPath());
+    QCOMPARE(server.fullServerName(), QDir::tempPath() + QStringLiteral("/pipes/roundtrip"));
 
-    // The prefix matches in any case; the name after it is kept as it is.
+    // A peer reaches the input pipe by its full path; the prefix matches in
+    // any case and the name after it is kept as it is.
     QLocalSocket client;
-    host::LocalPipe::connect(client, QStringLiteral("\\\\.\\PIPE\\roundtrip"));
+    QVERIFY(host::LocalPipe::connect(client, host::LocalPipe::inputSocketPath(QStringLiteral("\\\\.\\PIPE\\roundtrip"))));
     QVERIFY(client.waitForConnected(2000));
     QVERIFY(server.waitForNewConnection(2000));
     QLocalSocket* peer = server.nextPendingConnection();
@@ -69,7 +73,8 @@ void TestLocalPipe::listenAndConnect()
 void TestLocalPipe::staleSocketFileIsReplaced()
 {
     // A socket file bound by a process that went away without unlinking it.
-    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("stale-pipe"));
+    QDir().mkpath(host::LocalPipe::inputFolder());
+    const QString path = host::LocalPipe::inputSocketPath(QStringLiteral("stale-pipe"));
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     QVERIFY(fd >= 0);
@@ -85,7 +90,7 @@ void TestLocalPipe::staleSocketFileIsReplaced()
     QLocalServer server;
     QVERIFY(host::LocalPipe::listen(server, QStringLiteral("\\\\.\\pipe\\stale-pipe")));
     QLocalSocket client;
-    host::LocalPipe::connect(client, QStringLiteral("stale-pipe"));
+    host::LocalPipe::connect(client, path);
     QVERIFY(client.waitForConnected(2000));
 }
 
@@ -100,16 +105,77 @@ void TestLocalPipe::liveServerIsNotDisplaced()
 
     // The owner still accepts connections.
     QLocalSocket client;
-    host::LocalPipe::connect(client, QStringLiteral("busy-pipe"));
+    host::LocalPipe::connect(client, host::LocalPipe::inputSocketPath(QStringLiteral("busy-pipe")));
     QVERIFY(client.waitForConnected(2000));
     QVERIFY(owner.waitForNewConnection(2000));
 }
 
-void TestLocalPipe::emptyNameIsRefused()
+void TestLocalPipe::refusedNames_data()
 {
+    // The room left for a name once the folder's path is counted.
+    const int inputRoom = host::LocalPipe::kMaxSocketPath - int(host::LocalPipe::inputFolder().size()) - 1;
+    const int outputRoom = host::LocalPipe::kMaxSocketPath - int(QDir::tempPath().size()) - 1;
+    QTest::addColumn<QString>("pipeName");
+    QTest::addColumn<bool>("inputRefused");
+    QTest::addColumn<bool>("outputRefused");
+    QTest::newRow("empty") << "" << true << true;
+    QTest::newRow("prefix only") << "\\\\.\\pipe\\" << true << true;
+    QTest::newRow("dot dot") << ".." << true << false;
+    QTest::newRow("input name at the limit") << QString(inputRoom, QLatin1Char('i')) << false << false;
+    QTest::newRow("input name past the limit") << QString(inputRoom + 1, QLatin1Char('i')) << true << false;
+    QTest::newRow("output name past the limit") << QString(outputRoom + 1, QLatin1Char('o')) << true << true;
+    QTest::newRow("absolute output past the limit")
+        << QStringLiteral("/") + QString(host::LocalPipe::kMaxSocketPath, QLatin1Char('a')) << true << true;
+    QTest::newRow("multi-byte name counted in bytes")
+        << QString(outputRoom / 2 + 1, QChar(0x00e9)) << true << true;
+}
+
+void TestLocalPipe::refusedNames()
+{
+    QFETCH(QString, pipeName);
+    QFETCH(bool, inputRefused);
+    QFETCH(bool, outputRefused);
+    QCOMPARE(host::LocalPipe::inputSocketPath(pipeName).isEmpty(), inputRefused);
+    QCOMPARE(host::LocalPipe::outputSocketPath(pipeName).isEmpty(), outputRefused);
+
     QLocalServer server;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("empty pipe name"));
-    QVERIFY(!host::LocalPipe::listen(server, QStringLiteral("\\\\.\\pipe\\")));
+    if (inputRefused)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refusing to listen"));
+    QCOMPARE(host::LocalPipe::listen(server, pipeName), !inputRefused);
+    QLocalSocket socket;
+    if (outputRefused)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refusing to connect"));
+    QCOMPARE(host::LocalPipe::connect(socket, pipeName), !outputRefused);
+    if (outputRefused)
+        QCOMPARE(socket.state(), QLocalSocket::UnconnectedState);
+}
+
+void TestLocalPipe::inputFolderIsPrivate()
+{
+    const QString folder = host::LocalPipe::inputFolder();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                      | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                      | QFileDevice::ExeOther);
+
+    // An absolute or nested input name stays a file inside the folder.
+    QLocalServer server;
+    QVERIFY(host::LocalPipe::listen(server, QStringLiteral("/tmp/../etc/app.sock")));
+    QCOMPARE(server.fullServerName(), folder + QStringLiteral("/_tmp_.._etc_app.sock"));
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(folder).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0700));
+    server.close();
+
+    // A folder that is a link to somewhere else is never used.
+    QDir(folder).removeRecursively();
+    QDir().mkpath(QDir::tempPath() + QStringLiteral("/elsewhere"));
+    QVERIFY(QFile::link(QDir::tempPath() + QStringLiteral("/elsewhere"), folder));
+    QLocalServer refused;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not a private directory"));
+    QVERIFY(!host::LocalPipe::listen(refused, QStringLiteral("linked")));
+    QVERIFY(!QFileInfo::exists(QDir::tempPath() + QStringLiteral("/elsewhere/linked")));
+    QFile::remove(folder);
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestLocalPipe)
