@@ -1,4 +1,5 @@
 #include "contactlist.h"
+#include "displayrole.h"
 
 #include "contact.h"
 #include "identityrealmmanager.h"
@@ -488,7 +489,7 @@ void ContactList::onDisplayNameChanged(const QString&)
     const int row = m_visibleContacts.indexOf(contact);
     if (row < 0)
         return;
-    emit dataChanged(index(row), index(row), {DisplayNameRole});
+    emit dataChanged(index(row), index(row), {DisplayNameRole, Qt::DisplayRole});
 
     const QString name = contact->getDisplayName();
     int target = m_visibleContacts.size();
@@ -617,5 +618,5 @@ void ContactList::notifyContactChanged(Contact* contact, const QVector<int>& rol
         return;
     const int row = m_visibleContacts.indexOf(contact);
     if (row >= 0)
-        emit dataChanged(index(row), index(row), roles);
+        emit dataChanged(index(row), index(row), withDisplayRole(roles, DisplayNameRole));
 }

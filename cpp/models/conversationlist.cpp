@@ -1,4 +1,5 @@
 #include "conversationlist.h"
+#include "displayrole.h"
 
 #include "conversation.h"
 #include "localuser.h"
@@ -632,7 +633,7 @@ void ConversationList::notifyRow(Conversation *conversation, const QVector<int> 
     if (row < 0)
         return;
     const QModelIndex changed = index(row);
-    emit dataChanged(changed, changed, roles);
+    emit dataChanged(changed, changed, withDisplayRole(roles, DisplayNameRole));
 }
 
 void ConversationList::onConversationDestroying()

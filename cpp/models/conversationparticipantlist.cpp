@@ -1,4 +1,5 @@
 #include "conversationparticipantlist.h"
+#include "displayrole.h"
 
 #include "contactlist.h"
 #include "conversation.h"
@@ -361,7 +362,7 @@ void ConversationParticipantList::notifyRowChanged(ConversationParticipant *part
     if (row < 0)
         return;
     const QModelIndex changed = index(row);
-    emit dataChanged(changed, changed, roles);
+    emit dataChanged(changed, changed, withDisplayRole(roles, DisplayNameRole));
 }
 
 void ConversationParticipantList::onParticipantDestroying()

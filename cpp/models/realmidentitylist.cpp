@@ -1,4 +1,5 @@
 #include "realmidentitylist.h"
+#include "displayrole.h"
 
 #include "contactgrouplist.h"
 #include "contactlist.h"
@@ -342,5 +343,5 @@ void RealmIdentityList::notifyRowChanged(Tavri::RealmUserInterface* identity, co
     const int row = m_visibleIdentities.indexOf(identity);
     if (row < 0)
         return;
-    emit dataChanged(index(row), index(row), roles);
+    emit dataChanged(index(row), index(row), withDisplayRole(roles, DisplayNameRole));
 }

@@ -64,6 +64,8 @@ public:
     void logEvent(const QString& category, const QString& label, const QStringList& details);
     // Reports the SSL failure of a call, once per run.
     void logSslErrorEvent(const QStringList& errorMessages);
+    // Analytics events recorded and not yet sent (the one in flight excluded).
+    int queuedEventCount() const { return m_eventQueue.size(); }
     // The "ts" text of an analytics event: seconds since 1970 with three
     // decimals.
     static QString eventTimestamp(qint64 msecsSinceEpoch);

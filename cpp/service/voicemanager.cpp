@@ -49,7 +49,9 @@ const char kDevelopmentWebHost[] = "dev.tavri.net";
 const char kDownloadHost[] = "www.tavri.net";
 
 constexpr int kConnectorTimerMs = 5000;
-constexpr int kExitLogoutTimerMs = 30000;
+// How long the exit waits for the voice logout's answer before it ends the
+// event loop anyway; one place, so that tests can shorten it.
+int s_exitLogoutTimeoutMs = 30000;
 constexpr int kShutdownWaitMs = 3000;
 constexpr int kShutdownPollMs = 50;
 // The program folder in the initialisation record: at most this many
@@ -915,7 +917,12 @@ void VoiceManager::onAppExit()
     // The application ends the event loop once the logout is answered; the
     // timer ends it when no answer comes.
     stopTimer(m_exitTimer, false);
-    m_exitTimer = startTimer(kExitLogoutTimerMs);
+    m_exitTimer = startTimer(s_exitLogoutTimeoutMs);
+}
+
+void VoiceManager::setExitLogoutTimeout(int milliseconds)
+{
+    s_exitLogoutTimeoutMs = qMax(0, milliseconds);
 }
 
 void VoiceManager::timerEvent(QTimerEvent *event)
@@ -926,7 +933,7 @@ void VoiceManager::timerEvent(QTimerEvent *event)
     }
     if (event->timerId() == m_exitTimer && m_exitTimer) {
         stopTimer(m_exitTimer, false);
-        qWarning() << "The voice logout at exit was not answered within" << kExitLogoutTimerMs
+        qWarning() << "The voice logout at exit was not answered within" << s_exitLogoutTimeoutMs
                    << "ms; ending the event loop";
         QCoreApplication::quit();
         return;

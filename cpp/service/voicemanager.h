@@ -86,6 +86,8 @@ public:
     // The code of the first virtual key, in ascending code order, whose short
     // name equals `name` ignoring case; 0 when none does.
     static int getVirtualKeyCodeByName(const QString &name);
+    // The exit's wait for the voice logout's answer (30 s unless changed).
+    static void setExitLogoutTimeout(int milliseconds);
 
     // Asks the SDK for the connector unless it exists (at start-up and when
     // reconnecting).

@@ -6,6 +6,7 @@
 #include "conversationlist.h"
 #include "conversationparticipant.h"
 #include "fakewebservice.h"
+#include "websettle.h"
 #include "localuser.h"
 #include "permanentconversationlist.h"
 #include "socialmanager.h"
@@ -96,6 +97,7 @@ private slots:
     void childOpensListedParent_data();
     void childOpensListedParent();
     void childrenFromTheWebService();
+    void displayNameChangeAnnouncesDisplayRole();
     void equalNamesAndRealmRuns();
     void parentInsertedAfterChildrenAdoptsThem();
     void collapseRemovesDescendants();
@@ -111,16 +113,14 @@ private slots:
 private:
     // A channel of the built-in realm with a name unique to this test run.
     Conversation *channel(const QString &name, Conversation *parent = nullptr, bool withUID = true);
-    // The roots of the hierarchy requests of this test function that reached
-    // the web service, including every request made before a marker request
-    // that this call sends and waits for (barring reordering on the way).
+    // The roots of the hierarchy requests of this test function, once every
+    // web call made so far has reached the web service and been answered.
     QStringList hierarchyRoots();
     QStringList requestedRoots() const;
 
     FakeWebService *m_web = nullptr;
     QSocialManager *m_social = nullptr;
     int m_channelCount = 0;
-    int m_markerCount = 0;
     int m_rootsSeenBefore = 0;
 };
 
@@ -179,15 +179,8 @@ QStringList TestConversationList::requestedRoots() const
 
 QStringList TestConversationList::hierarchyRoots()
 {
-    const QString marker = QStringLiteral("marker-%1").arg(++m_markerCount);
-    m_social->requestChannelsInHierarchy(marker);
-    if (!QTest::qWaitFor([&] { return requestedRoots().contains(marker); }, 5000))
-        qWarning() << "marker request" << marker << "did not arrive";
-    QStringList roots = requestedRoots();
-    roots.erase(std::remove_if(roots.begin(), roots.end(),
-                               [](const QString &root) { return root.startsWith(QLatin1String("marker-")); }),
-                roots.end());
-    return roots;
+    [this] { QVERIFY(webtest::settle(*m_web, *m_social)); }();
+    return requestedRoots();
 }
 
 void TestConversationList::treeModeOffKeepsInsertionOrder()
@@ -276,6 +269,23 @@ void TestConversationList::childrenFromTheWebService()
     emit TavriIdentityRealm::getInstance()->permanentConversationInfoReceived(stranger);
     emit TavriIdentityRealm::getInstance()->permanentConversationInfoReceived(child);
     QCOMPARE(names(list), (QStringList{"Parent", "Child"}));
+}
+
+void TestConversationList::displayNameChangeAnnouncesDisplayRole()
+{
+    // Views that show Qt::DisplayRole learn of a new name like those that
+    // show the display-name role.
+    ConversationList list;
+    QAbstractItemModelTester tester(&list);
+    Conversation *renamed = channel(QStringLiteral("Old"));
+    list.addConversation(renamed);
+    QSignalSpy changes(&list, &QAbstractItemModel::dataChanged);
+    renamed->setDisplayName(QStringLiteral("New"), true);
+    QVERIFY(!changes.isEmpty());
+    const QVector<int> roles = changes.last().at(2).value<QVector<int>>();
+    QVERIFY(roles.contains(ConversationList::DisplayNameRole));
+    QVERIFY(roles.contains(Qt::DisplayRole));
+    QCOMPARE(list.data(list.index(0), Qt::DisplayRole).toString(), QStringLiteral("New"));
 }
 
 void TestConversationList::equalNamesAndRealmRuns()

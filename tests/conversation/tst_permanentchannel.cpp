@@ -5,6 +5,7 @@
 #include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
+#include "websettle.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
 #include "permanentconversationjsonreplyhandler.h"
@@ -548,7 +549,7 @@ void TestPermanentChannel::addReplyRefused()
 void TestPermanentChannel::networkErrorFailsAdd()
 {
     // Earlier tests' calls still on their way would take the scripted drop.
-    QTest::qWait(200);
+    QVERIFY(webtest::settle(*m_web, *m_social));
     m_web->drop(QStringLiteral("AddChannel"));
     ChannelConversation channel(QStringLiteral("C"), QStringLiteral("sip:confctl-g-dropped@d"), QString());
     QSignalSpy failures(&channel, &Conversation::addChannelFailed);
@@ -622,7 +623,7 @@ void TestPermanentChannel::favourites()
     channel.setIsFavorite(true); // already asked for: nothing sent
     QVERIFY(!channel.getIsFavorite());
     QTRY_VERIFY(channel.getIsFavorite());
-    QTest::qWait(300);
+    QVERIFY(webtest::settle(*m_web, *m_social));
     QCOMPARE(m_web->requestsFor(QStringLiteral("changeChannelFavorite")).size(), 1);
     QCOMPARE(m_web->requestsFor(QStringLiteral("changeChannelFavorite")).first().value(QStringLiteral("channelUID")),
              QStringLiteral("40"));
@@ -635,7 +636,7 @@ void TestPermanentChannel::favourites()
     channel.setIsFavorite(false);
     channel.setIsFavorite(true);
     QTRY_COMPARE(m_web->requestsFor(QStringLiteral("changeChannelFavorite")).size(), 3);
-    QTest::qWait(300);
+    QVERIFY(webtest::settle(*m_web, *m_social));
     QVERIFY(channel.getIsFavorite());
 
     // A refused change leaves the value.
@@ -699,7 +700,7 @@ void TestPermanentChannel::deletion()
     channel->setHasChildren(true);
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("Can't delete.*sub-channels must be deleted first")));
     channel->requestDelete(true);
-    QTest::qWait(100);
+    QVERIFY(webtest::settle(*m_web, *m_social));
     QVERIFY(m_web->requestsFor(QStringLiteral("DeleteChannel")).isEmpty());
 
     channel->setHasChildren(false);

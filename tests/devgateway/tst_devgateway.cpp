@@ -2,6 +2,7 @@
 // sign-in and session expiry, channels, favourites, friends, notifications,
 // contact groups, searches and the external-application realm.
 
+#include "testenvironment.h"
 #include "devgateway.h"
 
 #include <QJsonArray>
@@ -657,5 +658,5 @@ void DevGatewayTest::storeSurvivesRestart()
     QCOMPARE(call("GetChannelsInHierarchy", {{"root", "5001"}}, sid).array().size(), 2);
 }
 
-QTEST_GUILESS_MAIN(DevGatewayTest)
+TAVRI_TEST_GUILESS_MAIN(DevGatewayTest)
 #include "tst_devgateway.moc"

@@ -3,6 +3,7 @@
 // id) is what the gateway reads, and the gateway's answers have the shapes
 // the client reads.
 
+#include "testenvironment.h"
 #include "devgateway.h"
 #include "jsonreplyhandler.h"
 #include "socialmanager.h"
@@ -164,5 +165,5 @@ void DevGatewayWireTest::channelTreeAndSearchReadAsTheClientExpects()
     QCOMPARE(next().array().size(), 2);
 }
 
-QTEST_GUILESS_MAIN(DevGatewayWireTest)
+TAVRI_TEST_GUILESS_MAIN(DevGatewayWireTest)
 #include "tst_devgatewaywire.moc"

@@ -1,6 +1,7 @@
 // The scripted web-service fake that the web-client tests rely on: what it
 // records, how it answers, and the failures it can stage.
 
+#include "testenvironment.h"
 #include "fakewebservice.h"
 
 #include <QElapsedTimer>
@@ -249,5 +250,5 @@ void FakeWebServiceTest::shortLinkIsScriptedByPath()
     QVERIFY(!request.userAgent.startsWith("WIN/"));
 }
 
-QTEST_GUILESS_MAIN(FakeWebServiceTest)
+TAVRI_TEST_GUILESS_MAIN(FakeWebServiceTest)
 #include "tst_fakewebservice.moc"

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
+
 using host::InputHook;
 
 class TestInputHook : public QObject
@@ -35,11 +37,13 @@ void TestInputHook::withoutDisplayInstallsFailAndTheLoopStillRuns()
 {
     qunsetenv("DISPLAY");
     auto hook = InputHook::create();
+    // One warning for both installs.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no DISPLAY"));
+    // Checked on this thread once the hook's thread has ended.
+    std::atomic<bool> keyboardInstalled{true}, mouseInstalled{true};
     QThread* thread = QThread::create([&] {
-        // One warning for both installs.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no DISPLAY"));
-        QVERIFY(!hook->installKeyboard([](const InputHook::KeyboardHookEvent&) {}));
-        QVERIFY(!hook->installMouse([](const InputHook::MouseHookEvent&) {}));
+        keyboardInstalled = hook->installKeyboard([](const InputHook::KeyboardHookEvent&) {});
+        mouseInstalled = hook->installMouse([](const InputHook::MouseHookEvent&) {});
         hook->run();
         hook->uninstall();
     });
@@ -53,6 +57,8 @@ void TestInputHook::withoutDisplayInstallsFailAndTheLoopStillRuns()
     QVERIFY(thread->wait(3000));
     QVERIFY(timer.elapsed() < 3000);
     delete thread;
+    QVERIFY(!keyboardInstalled);
+    QVERIFY(!mouseInstalled);
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestInputHook)

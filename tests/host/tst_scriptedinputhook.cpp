@@ -8,6 +8,8 @@
 #include <QThread>
 #include <QVector>
 
+#include <atomic>
+
 using host::InputHook;
 using host::ScriptedInputHook;
 
@@ -53,10 +55,12 @@ void TestScriptedInputHook::deliversOnTheRunThread()
     ScriptedInputHook hook;
     Recorder recorder;
     Qt::HANDLE runThread = nullptr;
+    // Checked on this thread: a failed check in the hook's thread would not stop the test.
+    std::atomic<bool> keyboardInstalled{false}, mouseInstalled{false};
     QThread* thread = QThread::create([&] {
         runThread = QThread::currentThreadId();
-        QVERIFY(hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) { recorder.add(e.message, quint32(e.vkCode)); }));
-        QVERIFY(hook.installMouse([&](const InputHook::MouseHookEvent& e) { recorder.add(e.message, e.mouseData); }));
+        keyboardInstalled = hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) { recorder.add(e.message, quint32(e.vkCode)); });
+        mouseInstalled = hook.installMouse([&](const InputHook::MouseHookEvent& e) { recorder.add(e.message, e.mouseData); });
         hook.run();
         hook.uninstall();
     });
@@ -71,6 +75,8 @@ void TestScriptedInputHook::deliversOnTheRunThread()
     hook.quit();
     QVERIFY(thread->wait(3000));
     delete thread;
+    QVERIFY(keyboardInstalled);
+    QVERIFY(mouseInstalled);
 
     QCOMPARE(recorder.messages, (QVector<quint32>{0x100, 0x20C, 0x105}));
     QCOMPARE(recorder.data, (QVector<quint32>{0xA2, 0x20000, 0x12}));
@@ -83,9 +89,10 @@ void TestScriptedInputHook::failedInstallReportsNothingButRuns()
     ScriptedInputHook hook;
     hook.setKeyboardInstallFails(true);
     Recorder recorder;
+    std::atomic<bool> keyboardInstalled{true}, mouseInstalled{false};
     QThread* thread = QThread::create([&] {
-        QVERIFY(!hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) { recorder.add(e.message, quint32(e.vkCode)); }));
-        QVERIFY(hook.installMouse([&](const InputHook::MouseHookEvent& e) { recorder.add(e.message, e.mouseData); }));
+        keyboardInstalled = hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) { recorder.add(e.message, quint32(e.vkCode)); });
+        mouseInstalled = hook.installMouse([&](const InputHook::MouseHookEvent& e) { recorder.add(e.message, e.mouseData); });
         hook.run();
     });
     thread->start();
@@ -99,6 +106,8 @@ void TestScriptedInputHook::failedInstallReportsNothingButRuns()
     hook.quit();
     QVERIFY(thread->wait(3000));
     delete thread;
+    QVERIFY(!keyboardInstalled);
+    QVERIFY(mouseInstalled);
     QCOMPARE(recorder.messages, (QVector<quint32>{0x201}));
 }
 

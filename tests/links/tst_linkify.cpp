@@ -73,8 +73,10 @@ void LinkifyTest::htmlIsReturnedUnchanged()
 
 void LinkifyTest::hugeRunsStayPlainAndTheRestIsLinked()
 {
-    // A long address within the limit is linked whole.
-    const QString longAddress = QStringLiteral("www.") + QString(kMaxLinkLength - 4, QLatin1Char('a'));
+    // Links are at most 4096 characters; a long address within that is
+    // linked whole.
+    constexpr int kLongestLink = 4096;
+    const QString longAddress = QStringLiteral("www.") + QString(kLongestLink - 4, QLatin1Char('a'));
     QCOMPARE(linkify(longAddress),
              QStringLiteral("<a href=\"http://%1\">%1</a>").arg(longAddress));
 
@@ -82,8 +84,8 @@ void LinkifyTest::hugeRunsStayPlainAndTheRestIsLinked()
     // make a backtracking matcher crawl), are left as they are, and the
     // links after them still work.
     const QString hugeAddress = QStringLiteral("www.") + QString(200000, QLatin1Char('a'));
-    const QString hugeWord = QString(kMaxLinkLength, QLatin1Char('a'));
-    const QString hugeDots = QStringLiteral("www.") + QString(kMaxLinkLength - 4, QLatin1Char('!'));
+    const QString hugeWord = QString(kLongestLink, QLatin1Char('a'));
+    const QString hugeDots = QStringLiteral("www.") + QString(kLongestLink - 4, QLatin1Char('!'));
     const QString text = hugeAddress + " " + hugeWord + " " + hugeDots + " see tavri:abc";
     QCOMPARE(linkify(text), hugeAddress + " " + hugeWord + " " + hugeDots
                                 + " see <a href=\"tavri:abc\">tavri:abc</a>");

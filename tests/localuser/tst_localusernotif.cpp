@@ -4,6 +4,7 @@
 
 #include "conversation.h"
 #include "localusertestsupport.h"
+#include "websettle.h"
 #include "logcapture.h"
 #include "notification.h"
 #include "notificationlist.h"
@@ -73,6 +74,8 @@ private:
     // Signs in as a user of its own, so that its database starts empty.
     void signInFresh();
     FakeWebService& web() { return m_user->web(); }
+    // Every web call posted so far is answered and handled.
+    bool webSettled() { return webtest::settle(web(), *QSocialManager::getInstance()); }
     NotificationList* list() { return m_user->local()->getNotificationList(); }
     // A record as the web service's parser hands it to the list.
     void receive(const QString& uid, int type, int state, const QString& from = QStringLiteral("uid-ann"),
@@ -370,7 +373,7 @@ void LocalUserNotifTest::markOneOrSome()
     // Removed by the user, not by the service: no second update per row.
     local->requestRefreshOwnedChannels();
     QTRY_VERIFY(count("GetChannelsOwned") > 0);
-    QTest::qWait(50);
+    QVERIFY(webSettled());
     QCOMPARE(count("UpdateNotifications"), updates + 3);
 }
 
@@ -425,7 +428,7 @@ void LocalUserNotifTest::unknownStatesAreRefused()
     // A request that does go out arrives after any refused one would have.
     local->requestRefreshOwnedChannels();
     after("GetChannelsOwned", owned);
-    QTest::qWait(50);
+    QVERIFY(webSettled());
     QCOMPARE(count("UpdateNotifications"), updates);
     QCOMPARE(count("AcceptInvitation"), accepts);
 }
@@ -501,7 +504,7 @@ void LocalUserNotifTest::defaultChannelBecomesFavorite()
     // A default channel without an address changes nothing.
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("onDefaultChannelReceived.*no channel"));
     emit social->defaultChannelReceived(QString(), QStringLiteral("78"), QStringLiteral("Nowhere"));
-    QTest::qWait(100);
+    QVERIFY(webSettled());
     QCOMPARE(count("changeChannelFavorite"), before + 1);
 }
 
@@ -518,7 +521,7 @@ void LocalUserNotifTest::friendsNeedAnIdentity()
     QCOMPARE(capture.matching(QStringLiteral("Assertion Failure - 'localUserIdentity'")).size(), 2);
     m_user->local()->requestRefreshOwnedChannels();
     after("GetChannelsOwned", owned);
-    QTest::qWait(50);
+    QVERIFY(webSettled());
     QCOMPARE(count("changeFriend"), before);
     signInFresh();
 }

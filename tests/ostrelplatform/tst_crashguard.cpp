@@ -1,6 +1,7 @@
 // The crash guard: when it guards, where the report goes, the exact metadata
 // text, the machine description, and what a crashing child leaves behind.
 
+#include "testenvironment.h"
 #include "crashguard.h"
 #include "crashprobe.h"
 #include "crashsettings.h"
@@ -419,5 +420,5 @@ void CrashGuardTest::reportWithoutASignal()
     QVERIFY(dump.stream(oxdump::Stack).size() > 8); // the current context
 }
 
-QTEST_GUILESS_MAIN(CrashGuardTest)
+TAVRI_TEST_GUILESS_MAIN(CrashGuardTest)
 #include "tst_crashguard.moc"

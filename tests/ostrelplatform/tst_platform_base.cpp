@@ -1,6 +1,7 @@
 // The platform library's allocator (pool off), byte string, text stream and
 // logger.
 
+#include "testenvironment.h"
 #include "librarystring.h"
 #include "logger.h"
 #include "logsink.h"
@@ -310,5 +311,5 @@ void PlatformBaseTest::logRecordOrder()
     QCOMPARE(r.message, std::string("the message"));
 }
 
-QTEST_GUILESS_MAIN(PlatformBaseTest)
+TAVRI_TEST_GUILESS_MAIN(PlatformBaseTest)
 #include "tst_platform_base.moc"

@@ -1,6 +1,7 @@
 // The allocator with its pool switched on, as a host would configure it
 // before the library's first allocation.
 
+#include "testenvironment.h"
 #include "platformalloc.h"
 
 #include <QtTest>
@@ -131,5 +132,5 @@ void PlatformPoolTest::doubleReleaseStopsTheProcess()
     QCOMPARE(signal, SIGABRT);
 }
 
-QTEST_GUILESS_MAIN(PlatformPoolTest)
+TAVRI_TEST_GUILESS_MAIN(PlatformPoolTest)
 #include "tst_platform_base_pool.moc"

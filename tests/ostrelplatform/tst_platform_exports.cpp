@@ -1,5 +1,6 @@
 // The library's exports: the symbol list, events, threads and the lock.
 
+#include "testenvironment.h"
 #include "crashprobe.h"
 #include "logger.h"
 #include "logsink.h"
@@ -383,5 +384,5 @@ void PlatformExportsTest::crashInCreatedThreadIsReported()
     QCOMPARE(probe.files("*.xml").size(), 1);
 }
 
-QTEST_GUILESS_MAIN(PlatformExportsTest)
+TAVRI_TEST_GUILESS_MAIN(PlatformExportsTest)
 #include "tst_platform_exports.moc"

@@ -2,6 +2,7 @@
 // silenced and held responses, injected messages and log lines, and the
 // world actions that raise what a real network would.
 
+#include "testenvironment.h"
 #include "sdkharness.h"
 
 #include <QObject>
@@ -220,5 +221,5 @@ private:
     SdkHarness m_sdk;
 };
 
-QTEST_GUILESS_MAIN(OstrelSdkControlTest)
+TAVRI_TEST_GUILESS_MAIN(OstrelSdkControlTest)
 #include "tst_ostrelsdkcontrol.moc"

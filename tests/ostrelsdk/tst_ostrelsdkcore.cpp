@@ -2,6 +2,7 @@
 // requests and messages, one response per request, ordering, the notification
 // thread, and the log line format.
 
+#include "testenvironment.h"
 #include "sdkharness.h"
 
 #include "ostreltempfolder.h"
@@ -383,5 +384,5 @@ private:
     SdkHarness m_sdk;
 };
 
-QTEST_GUILESS_MAIN(OstrelSdkCoreTest)
+TAVRI_TEST_GUILESS_MAIN(OstrelSdkCoreTest)
 #include "tst_ostrelsdkcore.moc"

@@ -1,3 +1,4 @@
+#include "testenvironment.h"
 #include <QtTest>
 
 #include "sdkharness.h"
@@ -32,5 +33,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_OstrelSdkExit)
+TAVRI_TEST_GUILESS_MAIN(tst_OstrelSdkExit)
 #include "tst_ostrelsdkexit.moc"

@@ -2,6 +2,7 @@
 // with Echo and between accounts, refusals, channel administration, network
 // loss, audio devices, levels, meters and statistics.
 
+#include "testenvironment.h"
 #include "sdkharness.h"
 
 #include <QObject>
@@ -440,5 +441,5 @@ private:
     SdkHarness m_sdk;
 };
 
-QTEST_GUILESS_MAIN(OstrelSdkWorldTest)
+TAVRI_TEST_GUILESS_MAIN(OstrelSdkWorldTest)
 #include "tst_ostrelsdkworld.moc"

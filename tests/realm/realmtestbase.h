@@ -67,7 +67,7 @@ protected:
     // Lets the stand-in's answers still on their way arrive.
     static void settle()
     {
-        oxc_wait_idle(2000);
+        QVERIFY2(oxc_wait_idle(5000) == 0, "the voice stand-in did not become idle");
         QCoreApplication::processEvents();
     }
 

@@ -7,6 +7,7 @@
 #include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
+#include "websettle.h"
 #include "localuser.h"
 #include "realmtestaccess.h"
 #include "socialmanager.h"
@@ -93,7 +94,8 @@ private:
     // Whether the local user's conversation list shows the channel.
     static bool listed(const QString& sipURI);
     // Lets requests in flight reach the fake.
-    void settle() const { QTest::qWait(150); }
+    // Every web call posted so far is answered and handled.
+    void settle() const { QVERIFY(webtest::settle(*m_web, *m_social)); }
 
     FakeWebService* m_web = nullptr;
     QSocialManager* m_social = nullptr;

@@ -7,6 +7,7 @@
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
 #include "fakewebservice.h"
+#include "websettle.h"
 #include "localuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
@@ -69,7 +70,8 @@ private:
     // Requests for method whose field holds value.
     int asked(const QString &method, const QString &field, const QString &value) const;
     // Lets requests in flight reach the fake.
-    void settle() const { QTest::qWait(150); }
+    // Every web call posted so far is answered and handled.
+    void settle() const { QVERIFY(webtest::settle(*m_web, *QSocialManager::getInstance())); }
     int surveys() const { return static_cast<SurveyApplication *>(qApp)->surveysShown; }
     // A group chat with the local user and one other participant: a
     // multi-party call once its voice is on.

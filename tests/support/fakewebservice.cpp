@@ -10,11 +10,14 @@
 #include <QUrl>
 
 const QString FakeWebService::ShortLinkMethod = QStringLiteral("shorturl_ajax.php");
+const QString FakeWebService::SettleMarkerMethod = QStringLiteral("TestSettleMarker");
 
 namespace {
 
 // Set on a connection once its answer has been written.
 const char kAnsweredProperty[] = "fakeWebServiceAnswered";
+// Set on a connection that hang() holds open.
+const char kHangingProperty[] = "fakeWebServiceHanging";
 
 const QString LogEventMethod = QStringLiteral("LogEvent");
 // Requests from the client under test are small; anything larger is a test fault.
@@ -66,6 +69,7 @@ FakeWebService::FakeWebService(QObject* parent)
 {
     qRegisterMetaType<FakeWebService::Request>();
     m_defaults.insert(LogEventMethod, QJsonObject());
+    m_defaults.insert(SettleMarkerMethod, QJsonObject());
     connect(m_server, &QTcpServer::newConnection, this, &FakeWebService::onNewConnection);
     if (!m_server->listen(QHostAddress::LocalHost, 0))
         qWarning("FakeWebService: cannot listen on 127.0.0.1: %s", qPrintable(m_server->errorString()));
@@ -133,11 +137,17 @@ void FakeWebService::setSignInDefaults(const QJsonObject& ownUserRecord)
 
 QList<FakeWebService::Request> FakeWebService::requests(bool withLogEvents) const
 {
-    if (withLogEvents)
-        return m_requests;
+    if (withLogEvents) {
+        QList<Request> result;
+        for (const auto& request : m_requests) {
+            if (request.method() != SettleMarkerMethod)
+                result.append(request);
+        }
+        return result;
+    }
     QList<Request> result;
     for (const auto& request : m_requests) {
-        if (request.method() != LogEventMethod)
+        if (request.method() != LogEventMethod && request.method() != SettleMarkerMethod)
             result.append(request);
     }
     return result;
@@ -179,10 +189,23 @@ bool FakeWebService::waitForRequest(const QString& method, int timeoutMs)
     return true;
 }
 
+int FakeWebService::hangingCount() const
+{
+    int count = 0;
+    for (const auto& socket : m_sockets) {
+        if (socket && socket->property(kHangingProperty).toBool()
+            && socket->state() != QAbstractSocket::UnconnectedState)
+            ++count;
+    }
+    return count;
+}
+
 void FakeWebService::clear()
 {
+    // A connection whose answer is written is left to close by itself, so
+    // the answer still arrives; the others end now.
     for (const auto& socket : qAsConst(m_sockets)) {
-        if (socket)
+        if (socket && !socket->property(kAnsweredProperty).toBool())
             socket->abort();
     }
     m_sockets.clear();
@@ -190,6 +213,7 @@ void FakeWebService::clear()
     m_scripts.clear();
     m_defaults.clear();
     m_defaults.insert(LogEventMethod, QJsonObject());
+    m_defaults.insert(SettleMarkerMethod, QJsonObject());
     m_requests.clear();
     m_droppedRequests.clear();
     m_unexpected.clear();
@@ -299,6 +323,7 @@ void FakeWebService::handle(QTcpSocket* socket, Request request)
         return;
     }
     const QString method = request.method();
+    request.answersWrittenBefore = m_answersWritten;
     m_requests.append(request);
 
     Scripted scripted;
@@ -331,6 +356,7 @@ void FakeWebService::answer(QTcpSocket* socket, const Scripted& scripted)
 {
     switch (scripted.action) {
     case Action::Hang:
+        socket->setProperty(kHangingProperty, true);
         return;
     case Action::Drop: {
         // Closed before any byte of an answer: Qt's network layer re-sends
@@ -344,6 +370,7 @@ void FakeWebService::answer(QTcpSocket* socket, const Scripted& scripted)
         break;
     }
     socket->setProperty(kAnsweredProperty, true);
+    ++m_answersWritten;
     QByteArray response = "HTTP/1.1 " + QByteArray::number(scripted.status) + ' '
         + reasonPhrase(scripted.status) + "\r\n";
     response += "Content-Type: application/json; charset=utf-8\r\n";

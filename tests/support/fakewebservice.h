@@ -35,6 +35,9 @@ public:
         QString path;                            // "gateway.php" or "shorturl_ajax.php"
         QByteArray body, userAgent, contentType; // raw, as received
         QList<QPair<QString, QString>> fields;   // decoded, wire order
+        // How many answers the fake had written when this request arrived:
+        // shows the order of requests and answers without timing them.
+        int answersWrittenBefore = 0;
 
         QString method() const;
         QString value(const QString& key) const;  // the last value of key, or empty
@@ -42,6 +45,9 @@ public:
     };
 
     static const QString ShortLinkMethod;       // "shorturl_ajax.php"
+    // The marker that webtest::settle sends; answered {} and, like LogEvent,
+    // left out of requests() unless asked for.
+    static const QString SettleMarkerMethod;    // "TestSettleMarker"
 
     explicit FakeWebService(QObject* parent = nullptr);
     ~FakeWebService() override;
@@ -71,8 +77,11 @@ public:
     // waitForRequest for the same method has returned for, so that successive
     // calls wait for successive requests.
     bool waitForRequest(const QString& method, int timeoutMs = 5000);
-    // Forgets requests, scripts, defaults (but LogEvent's) and unexpected
-    // methods, and closes open connections.
+    // Requests held open by hang() whose connection is still open.
+    int hangingCount() const;
+    // Forgets requests, scripts, defaults (but LogEvent's and the settle
+    // marker's) and unexpected methods, and ends the requests not answered
+    // yet; an answer already written still reaches the client.
     void clear();
 
     // Splits an urlencoded body: on '&', skipping empty pairs, at the first
@@ -109,6 +118,7 @@ private:
     QList<QByteArray> m_droppedRequests;
     QStringList m_unexpected;
     QHash<QString, int> m_waitCursor;
+    int m_answersWritten = 0;
 };
 
 Q_DECLARE_METATYPE(FakeWebService::Request)

@@ -5,6 +5,7 @@
 #include "socialmanager.h"
 #include "socialquery.h"
 #include "testenvironment.h"
+#include "websettle.h"
 #include "webtestsupport.h"
 
 #include <QJsonObject>
@@ -43,6 +44,9 @@ private:
     QList<FakeWebService::Request> events() const { return m_fake->requestsFor(kLogEvent); }
     // Waits until `count` LogEvent requests have arrived.
     bool waitForEvents(int count);
+    // Nothing queued, nothing in flight, and still nothing queued once the
+    // last answer has been handled.
+    bool settled();
 
     FakeWebService* m_fake = nullptr;
     TestSocialManager* m_manager = nullptr;
@@ -80,6 +84,19 @@ bool WebAnalyticsTest::waitForEvents(int count)
     while (events().size() < count && timer.elapsed() < 10000)
         QTest::qWait(10);
     return events().size() >= count;
+}
+
+bool WebAnalyticsTest::settled()
+{
+    for (int round = 0; round < 50; ++round) {
+        if (!QTest::qWaitFor([this] { return m_manager->queuedEventCount() == 0; }, 10000))
+            return false;
+        if (!webtest::settle(*m_fake, *m_manager))
+            return false;
+        if (m_manager->queuedEventCount() == 0)
+            return true;
+    }
+    return false;
 }
 
 void WebAnalyticsTest::eventCarriesItsFields()
@@ -160,13 +177,13 @@ void WebAnalyticsTest::eventsGoOutOneAtATime()
     m_manager->logEvent(QStringLiteral("c"), QStringLiteral("B"), {});
     m_manager->logEvent(QStringLiteral("c"), QStringLiteral("C"), {});
     // The queue timer runs out while A is still unanswered: nothing more may
-    // go out until A's answer arrives.
-    QTest::qWait(350);
-    QCOMPARE(events().size(), 1);
+    // go out until A's answer has been written.
     QVERIFY(waitForEvents(3));
-    QTest::qWait(250);
+    QVERIFY(settled());
     const auto sent = events();
     QCOMPARE(sent.size(), 3);
+    QVERIFY(sent.at(1).answersWrittenBefore > sent.at(0).answersWrittenBefore);
+    QVERIFY(sent.at(2).answersWrittenBefore > sent.at(1).answersWrittenBefore);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(sent.at(i).value("lbl"), QString(QChar('A' + i)));
         QCOMPARE(sent.at(i).value("idx"), QString::number(i + 1));
@@ -184,7 +201,7 @@ void WebAnalyticsTest::switchedOffEventsAreOnlyLogged()
     m_manager->onDoNotLogChanged(false);
     m_manager->logEvent(QStringLiteral("on"), QStringLiteral("y"), {});
     QVERIFY(waitForEvents(1));
-    QTest::qWait(300);
+    QVERIFY(settled());
     QCOMPARE(events().size(), 1);
     // The switched-off event was never built: the first one sent is number 1.
     QCOMPARE(events().first().value("cat"), QStringLiteral("on"));
@@ -198,7 +215,7 @@ void WebAnalyticsTest::failedSendIsRetried()
     m_manager->logEvent(QStringLiteral("c"), QStringLiteral("A"), {QStringLiteral("k:v")});
     m_manager->logEvent(QStringLiteral("c"), QStringLiteral("B"), {});
     QVERIFY(waitForEvents(4));
-    QTest::qWait(250);
+    QVERIFY(settled());
     const auto sent = events();
     QCOMPARE(sent.size(), 4);
     const QStringList labels{"A", "A", "A", "B"};
@@ -293,7 +310,7 @@ void WebAnalyticsTest::sslFailureIsReportedOnceWithoutCredentials()
         return result;
     };
     QTRY_COMPARE(sslEvents().size(), 1);
-    QTest::qWait(300);
+    QVERIFY(settled());
     QCOMPARE(sslEvents().size(), 1);
     const auto event = sslEvents().first();
     QCOMPARE(event.value("cat"), QStringLiteral("Error"));
