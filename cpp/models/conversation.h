@@ -464,6 +464,9 @@ private:
     QString m_transitionSipURI;
     bool m_muted = false;
     Tavri::IdentityRealmInterface *m_realm = nullptr;
+    // Set while the realm announces its end: the local user and the realm
+    // are not asked for anything then.
+    bool m_realmEnding = false;
     TavriIdentityRealmUser *m_owner = nullptr;
     Conversation *m_parent = nullptr;
     QStringList m_childChannelURIs;

@@ -25,6 +25,7 @@
 namespace {
 
 TavriIdentityRealm* s_instance = nullptr;
+bool s_ending = false;
 
 template <typename Map>
 void removeEntriesPointingTo(Map& map, const QObject* object)
@@ -69,6 +70,11 @@ TavriIdentityRealm* TavriIdentityRealm::getInstance(QObject* parent)
     if (!s_instance)
         s_instance = new TavriIdentityRealm(parent);
     return s_instance;
+}
+
+bool TavriIdentityRealm::isEnding()
+{
+    return s_ending;
 }
 
 TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
@@ -156,9 +162,16 @@ TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
 
 TavriIdentityRealm::~TavriIdentityRealm()
 {
-    emit destroying();
-    if (s_instance == this)
+    // The instance is let go of before the announcement: a listener that
+    // reaches for the realm must not be handed the one being destroyed.
+    const bool wasInstance = s_instance == this;
+    if (wasInstance) {
         s_instance = nullptr;
+        s_ending = true;
+    }
+    emit destroying();
+    if (wasInstance)
+        s_ending = false;
     qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing private conversations"
              << m_privateConversationMap.size();
     m_privateConversationMap.clear();
