@@ -127,9 +127,12 @@ void QSocialManager::performQuery(const QUrl& url, const QJsonObject& params, Js
 }
 
 void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler,
-                               QObject* errorReceiver, const char* errorSlot, bool withCredentials)
+                               QObject* errorReceiver, const char* errorSlot, bool withCredentials,
+                               int transferTimeoutMs)
 {
     QNetworkRequest request(url);
+    if (transferTimeoutMs > 0)
+        request.setTransferTimeout(transferTimeoutMs);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
 
     QJsonObject fields = params;
@@ -1120,7 +1123,8 @@ void QSocialManager::onEventQueuedNext()
 
     m_eventLogger->setSendFailed(false);
     m_eventSendInFlight = true;
-    performQuery(QUrl(m_apiUrl), toSend, m_eventLogger);
+    // A send that times out fails like any other and is retried.
+    postQuery(QUrl(m_apiUrl), toSend, m_eventLogger, nullptr, nullptr, true, m_eventTransferTimeoutMs);
 }
 
 void QSocialManager::onEventSendComplete()

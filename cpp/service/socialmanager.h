@@ -272,6 +272,10 @@ protected:
     // The web session id that the service handed out; empty before the first
     // answer that carries one and after the credentials were cleared.
     void setSessionId(const QString& sessionId) { m_sessionId = sessionId; }
+    // How long one analytics send may take before it counts as failed.
+    void setEventTransferTimeout(int ms) { m_eventTransferTimeoutMs = ms; }
+    // The count of retries the event last sent has had.
+    void setEventRetryCount(int count) { m_retryCount = count; }
 
     // Emits receivedChannelSearchResult (unless "ChannelLiveURI" is JSON
     // null), then always processChannelInfo: a search result is announced as
@@ -340,8 +344,10 @@ private:
     bool handleNotificationsReply(const QString& method, const QJsonDocument& reply);
     bool handleUpdateNotificationsReply(const QString& method, const QJsonDocument& reply);
 
+    // transferTimeoutMs > 0 fails the request with OperationCanceledError
+    // when no data moves for that long.
     void postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler, QObject* errorReceiver,
-                   const char* errorSlot, bool withCredentials);
+                   const char* errorSlot, bool withCredentials, int transferTimeoutMs = 0);
     QJsonObject newEvent(const QString& category, const QString& label);
     static void addDetailFields(QJsonObject& fields, const QStringList& details);
     void post(const QJsonObject& fields, JsonReplyHandler* handler);
@@ -368,5 +374,7 @@ private:
     int m_retryCount = 0;
     // An analytics send is on the wire; the next one waits for its outcome.
     bool m_eventSendInFlight = false;
+    // A send never answered would otherwise hold up every later event.
+    int m_eventTransferTimeoutMs = 30000;
     int m_osVersion;
 };
