@@ -775,7 +775,7 @@ void Conversation::setOstrelSessionHandle(const QString &handle)
         terminateSession(m_legacyOstrelSessionHandle);
     }
     m_ostrelSessionHandle = handle;
-    emit ostrelSessionHandleChanged(getOstrelSessionHandle(true));
+    emit ostrelSessionHandleChanged(handle);
 }
 
 void Conversation::setTransitionOstrelSessionHandle(const QString &handle)

@@ -83,7 +83,7 @@ class Conversation : public QObject
     Q_PROPERTY(RealmIdentityList *moderators READ getModeratorsForQml CONSTANT)
     Q_PROPERTY(RealmIdentityList *members READ getMembersForQml CONSTANT)
     Q_PROPERTY(RealmIdentityList *banned READ getBannedForQml CONSTANT)
-    Q_PROPERTY(bool muted READ getMuted NOTIFY defaultMutedChanged)
+    Q_PROPERTY(bool muted READ getMuted WRITE setMuted NOTIFY defaultMutedChanged)
     Q_PROPERTY(QString transitionSipURI READ getTransitionSipURI NOTIFY transitionSipURIChanged)
     Q_PROPERTY(ConversationList *familyTree READ getFamilyTreeForQml NOTIFY familyTreeChanged)
 
