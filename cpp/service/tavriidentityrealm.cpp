@@ -249,6 +249,12 @@ bool TavriIdentityRealm::realmFlagB()
 
 Tavri::RealmUserInterface* TavriIdentityRealm::getRealmUser(const QString& userUUID)
 {
+    // No user has an empty id: filing one would make a phantom user of
+    // every line or record that names nobody.
+    if (userUUID.isEmpty()) {
+        qDebug() << "TavriIdentityRealm::getRealmUser" << "no user id, no user";
+        return nullptr;
+    }
     if (TavriIdentityRealmUser* user = m_usersByUID.value(userUUID))
         return user;
     auto* user = new TavriIdentityRealmUser(this);
@@ -261,7 +267,7 @@ Tavri::RealmUserInterface* TavriIdentityRealm::getRealmUser(const QString& userU
     } else if (QSocialManager* socialManager = QSocialManager::getInstance()) {
         if (userUUID.startsWith(QLatin1String("sip:")))
             socialManager->getUserInfoByUri(userUUID);
-        else if (!userUUID.isEmpty())
+        else
             socialManager->getUserInfoByUID(userUUID);
     }
     return user;

@@ -56,6 +56,7 @@ private slots:
     void badChannelUID();
     void userByURI();
     void telephoneCallerNotLookedUp();
+    void emptyUserIdMakesNoUser();
     void channelNameAllowed_data();
     void channelNameAllowed();
     void postCallSurveyCountdown();
@@ -292,6 +293,14 @@ void TestRealmCore::userByURI()
     settle();
     QCOMPARE(asked(QStringLiteral("getUserByUserLiveURI"), QStringLiteral("UserLiveURI"), uri), 1);
     QCOMPARE(asked(QStringLiteral("getUserBySocialUID"), QStringLiteral("uid"), uri), 0);
+}
+
+void TestRealmCore::emptyUserIdMakesNoUser()
+{
+    const int users = m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size();
+    QCOMPARE(m_realm->getRealmUser(QString()), nullptr);
+    QCOMPARE(m_realm->getRealmUser(QStringLiteral("")), nullptr);
+    QCOMPARE(m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size(), users);
 }
 
 void TestRealmCore::telephoneCallerNotLookedUp()
