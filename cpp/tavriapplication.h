@@ -544,8 +544,6 @@ private:
     void wireServices();
     // Calls a function of the login window's root object (the answers to a
     // sign-up); logs when there is no login window or no such function.
-    void callLoginWindow(const char *function, const QVariant &first = QVariant(),
-                         const QVariant &second = QVariant());
     void setupTray();
     void setupJumpList();
     void startHeadless(const QString &value);

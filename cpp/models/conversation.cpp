@@ -667,7 +667,7 @@ void Conversation::setJoinState(JoinState state)
         }
     }
 
-    if (m_sipURI.startsWith(kPermanentPrefix)) {
+    if (m_sipURI.startsWith(kPermanentPrefix) && !m_realmEnding) {
         ConversationList *joined = LocalUser::getLocalUser()->getConversations();
         if (state == NotJoined || state == Leaving)
             joined->removeConversation(this);
@@ -775,7 +775,7 @@ void Conversation::setOstrelSessionHandle(const QString &handle)
         terminateSession(m_legacyOstrelSessionHandle);
     }
     m_ostrelSessionHandle = handle;
-    emit ostrelSessionHandleChanged(getOstrelSessionHandle(true));
+    emit ostrelSessionHandleChanged(handle);
 }
 
 void Conversation::setTransitionOstrelSessionHandle(const QString &handle)
@@ -1279,6 +1279,9 @@ void Conversation::onConversationPasswordRequired(const QString &conversationID,
 
 void Conversation::onIdentityRealmDestroying()
 {
+    // At exit the local user may already be gone: asking for it here would
+    // build a new one, and a new realm manager with it, during the teardown.
+    m_realmEnding = true;
     setJoinState(NotJoined);
     disconnectRealm();
     m_realm = nullptr;

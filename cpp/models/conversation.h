@@ -83,7 +83,7 @@ class Conversation : public QObject
     Q_PROPERTY(RealmIdentityList *moderators READ getModeratorsForQml CONSTANT)
     Q_PROPERTY(RealmIdentityList *members READ getMembersForQml CONSTANT)
     Q_PROPERTY(RealmIdentityList *banned READ getBannedForQml CONSTANT)
-    Q_PROPERTY(bool muted READ getMuted NOTIFY defaultMutedChanged)
+    Q_PROPERTY(bool muted READ getMuted WRITE setMuted NOTIFY defaultMutedChanged)
     Q_PROPERTY(QString transitionSipURI READ getTransitionSipURI NOTIFY transitionSipURIChanged)
     Q_PROPERTY(ConversationList *familyTree READ getFamilyTreeForQml NOTIFY familyTreeChanged)
 
@@ -464,6 +464,9 @@ private:
     QString m_transitionSipURI;
     bool m_muted = false;
     Tavri::IdentityRealmInterface *m_realm = nullptr;
+    // Set while the realm announces its end: the local user and the realm
+    // are not asked for anything then.
+    bool m_realmEnding = false;
     TavriIdentityRealmUser *m_owner = nullptr;
     Conversation *m_parent = nullptr;
     QStringList m_childChannelURIs;

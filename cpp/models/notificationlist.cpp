@@ -58,7 +58,8 @@ QHash<int, QByteArray> NotificationList::roleNames() const
 
 TavriIdentityRealmUser* NotificationList::resolveSender(const QString& senderUID)
 {
-    if (senderUID.isEmpty())
+    // While the realm ends, asking for it would build a new one.
+    if (senderUID.isEmpty() || TavriIdentityRealm::isEnding())
         return nullptr;
     Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->getRealmUser(senderUID);
     return user ? qobject_cast<TavriIdentityRealmUser*>(user->getQObject()) : nullptr;
@@ -66,7 +67,9 @@ TavriIdentityRealmUser* NotificationList::resolveSender(const QString& senderUID
 
 Conversation* NotificationList::resolveConversation(const QString& channelUID)
 {
-    return channelUID.isEmpty() ? nullptr : TavriIdentityRealm::getInstance()->getConversationByUID(channelUID);
+    if (channelUID.isEmpty() || TavriIdentityRealm::isEnding())
+        return nullptr;
+    return TavriIdentityRealm::getInstance()->getConversationByUID(channelUID);
 }
 
 Conversation* NotificationList::conversationOf(const Notification* notification) const
@@ -138,7 +141,9 @@ QString NotificationList::defaultMessage(const Notification* notification, Tavri
 {
     const QString channelText = conversation ? conversation->getDisplayName() : tr("a conversation");
     QString senderText;
-    TavriIdentityRealmUser* own = LocalUser::getLocalUser()->tavriidentity();
+    // No sender is resolved while the realm ends, and the local user, which
+    // may already be gone, is not asked for then.
+    TavriIdentityRealmUser* own = sender ? LocalUser::getLocalUser()->tavriidentity() : nullptr;
     if (sender && own)
         senderText = own->getUid() == sender->getUid() ? tr("You") : sender->getDisplayName();
     else if (!notification->getRecipientEmail().isEmpty())

@@ -128,9 +128,12 @@ void QSocialManager::performQuery(const QUrl& url, const QJsonObject& params, Js
 }
 
 void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler,
-                               QObject* errorReceiver, const char* errorSlot, bool withCredentials, bool quiet)
+                               QObject* errorReceiver, const char* errorSlot, bool withCredentials, bool quiet,
+                               int transferTimeoutMs)
 {
     QNetworkRequest request(url);
+    if (transferTimeoutMs > 0)
+        request.setTransferTimeout(transferTimeoutMs);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
 
     QJsonObject fields = params;
@@ -1129,7 +1132,9 @@ void QSocialManager::onEventQueuedNext()
 
     m_eventLogger->setSendFailed(false);
     m_eventSendInFlight = true;
-    postQuery(QUrl(m_apiUrl), toSend, m_eventLogger, nullptr, nullptr, true, m_retryCount > 0);
+    // Retries are sent quietly; a send that times out fails like any other and is retried.
+    postQuery(QUrl(m_apiUrl), toSend, m_eventLogger, nullptr, nullptr, true, m_retryCount > 0,
+              m_eventTransferTimeoutMs);
 }
 
 void QSocialManager::onEventSendComplete()

@@ -272,6 +272,10 @@ protected:
     // The web session id that the service handed out; empty before the first
     // answer that carries one and after the credentials were cleared.
     void setSessionId(const QString& sessionId) { m_sessionId = sessionId; }
+    // How long one analytics send may take before it counts as failed.
+    void setEventTransferTimeout(int ms) { m_eventTransferTimeoutMs = ms; }
+    // The count of retries the event last sent has had.
+    void setEventRetryCount(int count) { m_retryCount = count; }
 
     // Emits receivedChannelSearchResult (unless "ChannelLiveURI" is JSON
     // null), then always processChannelInfo: a search result is announced as
@@ -342,9 +346,11 @@ private:
     bool handleNotificationsReply(const QString& method, const QJsonDocument& reply);
     bool handleUpdateNotificationsReply(const QString& method, const QJsonDocument& reply);
 
-    // A quiet post logs neither its request nor its outcome.
+    // A quiet post logs neither its request nor its outcome. transferTimeoutMs
+    // > 0 fails the request with OperationCanceledError when no data moves for
+    // that long.
     void postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler, QObject* errorReceiver,
-                   const char* errorSlot, bool withCredentials, bool quiet = false);
+                   const char* errorSlot, bool withCredentials, bool quiet = false, int transferTimeoutMs = 0);
     // Logs that the event being retried was sent or given up, when it was retried at all.
     void logRetriedEventOutcome(const char* outcome);
     QJsonObject newEvent(const QString& category, const QString& label);
@@ -375,5 +381,7 @@ private:
     qint64 m_retryLoggedAtMs = 0;
     // An analytics send is on the wire; the next one waits for its outcome.
     bool m_eventSendInFlight = false;
+    // A send never answered would otherwise hold up every later event.
+    int m_eventTransferTimeoutMs = 30000;
     int m_osVersion;
 };

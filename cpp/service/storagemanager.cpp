@@ -906,6 +906,23 @@ void StorageManager::createTables(int version)
             "error - problem adding logfilename column to RecentConversations table");
     }
 
+    // Without its version row the file would count as new at the next
+    // start and lose its notifications: keep the old schema instead, so
+    // that the next start migrates again.
+    if (!writeSchemaVersion()) {
+        qWarning() << "StorageManager::createTables could not write the schema version, migration rolled back";
+        m_database.rollback();
+        return;
+    }
+
+    if (!m_database.commit()) {
+        qWarning() << "StorageManager::createTables could not commit the migration:" << m_database.lastError().text();
+        m_database.rollback();
+    }
+}
+
+bool StorageManager::writeSchemaVersion()
+{
     QStringList versionErrors;
     QSqlQuery drop(m_database);
     if (!drop.exec(QStringLiteral("DROP TABLE IF EXISTS Versions")))
@@ -920,13 +937,10 @@ void StorageManager::createTables(int version)
     insert.bindValue(QStringLiteral(":GlobalVersion"), kSchemaVersion);
     if (!insert.exec())
         versionErrors << sqlError(insert);
-    if (!versionErrors.isEmpty())
-        qDebug() << "StorageManager::createTables error " << versionErrors;
-
-    if (!m_database.commit()) {
-        qWarning() << "StorageManager::createTables could not commit the migration:" << m_database.lastError().text();
-        m_database.rollback();
-    }
+    if (versionErrors.isEmpty())
+        return true;
+    qDebug() << "StorageManager::createTables error " << versionErrors;
+    return false;
 }
 
 bool StorageManager::storeNotificationRecord(const QString& notificationUID, const QDateTime& sentAt,

@@ -273,6 +273,11 @@ signals:
     void newInstall();
     void showHintsChanged(bool showHints);
 
+protected:
+    // Replaces the Versions table by one row holding the current schema
+    // version; false, with a log line, when any step of it fails.
+    virtual bool writeSchemaVersion();
+
 private:
     QString userGroup(const QString& settingsGroup = QString()) const;
     // Saved passwords: through the secret store, else the settings file.

@@ -25,6 +25,7 @@
 namespace {
 
 TavriIdentityRealm* s_instance = nullptr;
+bool s_ending = false;
 
 template <typename Map>
 void removeEntriesPointingTo(Map& map, const QObject* object)
@@ -69,6 +70,11 @@ TavriIdentityRealm* TavriIdentityRealm::getInstance(QObject* parent)
     if (!s_instance)
         s_instance = new TavriIdentityRealm(parent);
     return s_instance;
+}
+
+bool TavriIdentityRealm::isEnding()
+{
+    return s_ending;
 }
 
 TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
@@ -156,9 +162,16 @@ TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
 
 TavriIdentityRealm::~TavriIdentityRealm()
 {
-    emit destroying();
-    if (s_instance == this)
+    // The instance is let go of before the announcement: a listener that
+    // reaches for the realm must not be handed the one being destroyed.
+    const bool wasInstance = s_instance == this;
+    if (wasInstance) {
         s_instance = nullptr;
+        s_ending = true;
+    }
+    emit destroying();
+    if (wasInstance)
+        s_ending = false;
     qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing private conversations"
              << m_privateConversationMap.size();
     m_privateConversationMap.clear();
@@ -236,6 +249,12 @@ bool TavriIdentityRealm::realmFlagB()
 
 Tavri::RealmUserInterface* TavriIdentityRealm::getRealmUser(const QString& userUUID)
 {
+    // No user has an empty id: filing one would make a phantom user of
+    // every line or record that names nobody.
+    if (userUUID.isEmpty()) {
+        qDebug() << "TavriIdentityRealm::getRealmUser" << "no user id, no user";
+        return nullptr;
+    }
     if (TavriIdentityRealmUser* user = m_usersByUID.value(userUUID))
         return user;
     auto* user = new TavriIdentityRealmUser(this);
@@ -248,7 +267,7 @@ Tavri::RealmUserInterface* TavriIdentityRealm::getRealmUser(const QString& userU
     } else if (QSocialManager* socialManager = QSocialManager::getInstance()) {
         if (userUUID.startsWith(QLatin1String("sip:")))
             socialManager->getUserInfoByUri(userUUID);
-        else if (!userUUID.isEmpty())
+        else
             socialManager->getUserInfoByUID(userUUID);
     }
     return user;

@@ -49,6 +49,10 @@ class TavriIdentityRealm : public QObject, public Tavri::IdentityRealmInterface
 public:
     // The realm, created with parent on the first call.
     static TavriIdentityRealm* getInstance(QObject* parent = nullptr);
+    // True while the realm's destructor runs: whoever hears destroying() must
+    // not reach back for the realm or the local user then, since either
+    // accessor would build a fresh instance in the middle of the teardown.
+    static bool isEnding();
     ~TavriIdentityRealm() override;
 
     // Tavri::IdentityRealmInterface

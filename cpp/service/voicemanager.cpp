@@ -1927,7 +1927,11 @@ void VoiceManager::onLoginStateChangeEvent(const ox_evt_account_login_state_chan
         }
         break;
     case 1:
-        if (m_accountHandle.isEmpty() && handle == m_abortedLoginHandle) {
+        if (handle.isEmpty()) {
+            // No account is without a handle; taken as the own login it
+            // would match the empty handle of a login that never started.
+            qWarning().noquote() << "VoiceManager: ignoring a logged-in event without an account handle";
+        } else if (m_accountHandle.isEmpty() && handle == m_abortedLoginHandle) {
             m_abortedLoginHandle.clear();
             m_accountHandle = handle;
             m_reconnectAttempted = false;

@@ -125,6 +125,7 @@ private slots:
     void voiceWithoutSession();
     void voiceStateDrivesMedia();
     void privateChatVoiceMovesToTransition();
+    void sessionHandleIsAnnouncedAsGiven();
     void transitionHandleAnnouncesAudio_data();
     void transitionHandleAnnouncesAudio();
     void joinAndLeaveLines();
@@ -554,6 +555,20 @@ void TestConversationJoin::privateChatVoiceMovesToTransition()
     QCOMPARE(QString::fromUtf8(terminated.first()->session_handle), transitionHandle);
     QCOMPARE(chat.getTransitionOstrelSessionHandle(), QString());
     QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT), 0);
+}
+
+void TestConversationJoin::sessionHandleIsAnnouncedAsGiven()
+{
+    JoinConversation chat(QStringLiteral("Chat"), QStringLiteral("sip:confctl-g-announce@d"), QString());
+    chat.setTransitionOstrelSessionHandle(QStringLiteral("transition"));
+    QSignalSpy announced(&chat, &Conversation::ostrelSessionHandleChanged);
+    chat.setOstrelSessionHandle(QStringLiteral("session"));
+    chat.setOstrelSessionHandle(QString());
+    QCOMPARE(announced.count(), 2);
+    QCOMPARE(announced.at(0).at(0).toString(), QStringLiteral("session"));
+    // The empty handle is announced, not the transition session's.
+    QCOMPARE(announced.at(1).at(0).toString(), QString());
+    chat.setTransitionOstrelSessionHandle(QString());
 }
 
 void TestConversationJoin::transitionHandleAnnouncesAudio_data()

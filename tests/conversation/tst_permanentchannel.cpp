@@ -759,6 +759,12 @@ void TestPermanentChannel::mutedChannel()
     QCOMPARE(muted.count(), 1);
     QCOMPARE(oxc_request_count(OX_REQ_CHANNEL_MUTE_USER), 2);
     QVERIFY(channel.getMuted());
+
+    // A window sets it through the property.
+    QVERIFY(channel.setProperty("muted", false));
+    QCOMPARE(muted.count(), 2);
+    QCOMPARE(oxc_request_count(OX_REQ_CHANNEL_MUTE_USER), 4);
+    QVERIFY(!channel.getMuted());
 }
 
 TAVRI_TEST_MAIN(TestPermanentChannel)

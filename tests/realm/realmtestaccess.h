@@ -20,10 +20,10 @@ class TavriIdentityRealmTest
 public:
     static TavriIdentityRealm* realm() { return TavriIdentityRealm::getInstance(); }
 
-    static QMap<QString, Conversation*>& byURI() { return realm()->m_conversationsByURI; }
+    static QMap<QString, Conversation*>& byURI(TavriIdentityRealm* of = realm()) { return of->m_conversationsByURI; }
     static QMap<QString, Conversation*>& bySessionHandle() { return realm()->m_conversationsBySessionHandle; }
     static QMap<Conversation*, QString>& handleByConversation() { return realm()->m_sessionHandlesByConversation; }
-    static QMap<QString, Conversation*>& byUID() { return realm()->m_conversationsByUID; }
+    static QMap<QString, Conversation*>& byUID(TavriIdentityRealm* of = realm()) { return of->m_conversationsByUID; }
 
     // Files a conversation under a voice session, as the session handling does.
     static void fileSession(Conversation* conversation, const QString& handle)

@@ -56,6 +56,7 @@ private slots:
     void badChannelUID();
     void userByURI();
     void telephoneCallerNotLookedUp();
+    void emptyUserIdMakesNoUser();
     void channelNameAllowed_data();
     void channelNameAllowed();
     void postCallSurveyCountdown();
@@ -294,6 +295,14 @@ void TestRealmCore::userByURI()
     QCOMPARE(asked(QStringLiteral("getUserBySocialUID"), QStringLiteral("uid"), uri), 0);
 }
 
+void TestRealmCore::emptyUserIdMakesNoUser()
+{
+    const int users = m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size();
+    QCOMPARE(m_realm->getRealmUser(QString()), nullptr);
+    QCOMPARE(m_realm->getRealmUser(QStringLiteral("")), nullptr);
+    QCOMPARE(m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size(), users);
+}
+
 void TestRealmCore::telephoneCallerNotLookedUp()
 {
     const QString phone = QStringLiteral("sip:phone.5551234@d");
@@ -492,10 +501,11 @@ void TestRealmCore::destructionOrder()
 
     bool tablesWholeAtDestroying = false;
     connect(m_realm, &TavriIdentityRealm::destroying, this, [&]() {
-        tablesWholeAtDestroying = TavriIdentityRealm::getInstance() == m_realm &&
-                                  TavriIdentityRealmTest::byURI().value(QStringLiteral("sip:confctl-9@d")) == foreign &&
-                                  TavriIdentityRealmTest::byUID().value(QStringLiteral("9")) == foreign &&
-                                  hostedGuard;
+        // The realm is no longer handed out while it announces its end.
+        tablesWholeAtDestroying =
+            TavriIdentityRealm::isEnding() &&
+            TavriIdentityRealmTest::byURI(m_realm).value(QStringLiteral("sip:confctl-9@d")) == foreign &&
+            TavriIdentityRealmTest::byUID(m_realm).value(QStringLiteral("9")) == foreign && hostedGuard;
     });
     QSignalSpy destroying(m_realm, &TavriIdentityRealm::destroying);
     delete m_realm;

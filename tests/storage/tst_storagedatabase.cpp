@@ -132,6 +132,7 @@ private slots:
     void migration_data();
     void migration();
     void failingStepDoesNotStopMigration();
+    void failedVersionRewriteRollsBack();
     void foreignFileIsLeftAlone();
     void notifications();
     void notificationReadStates();
@@ -267,6 +268,44 @@ void TestStorageDatabase::failingStepDoesNotStopMigration()
     QCOMPARE(schema.versions, QStringList{ "13" });
     QCOMPARE(schema.notifications, 1);
     QCOMPARE(schema.recentConversations, 1);
+}
+
+// A storage whose version rewrite fails, as a full disk or a locked file
+// would make it, once the steps before it have run.
+class VersionlessStorage : public StorageManager
+{
+protected:
+    bool writeSchemaVersion() override
+    {
+        QSqlQuery(QSqlDatabase::database()).exec(QStringLiteral("DROP TABLE IF EXISTS Versions"));
+        return false;
+    }
+};
+
+// The migration is one transaction: when the version cannot be written, the
+// file keeps its old schema and version, and its notifications, for the next
+// start to migrate again.
+void TestStorageDatabase::failedVersionRewriteRollsBack()
+{
+    m_storage = std::make_unique<VersionlessStorage>();
+    const QString path = m_storage->databaseFilePath("sip:v12@dom");
+    withFile(path, [](QSqlDatabase& db) { createSchema(db, 12, true); });
+    LogCapture log;
+    QVERIFY(m_storage->openDatabase("sip:v12@dom"));
+    QVERIFY(log.text().contains("migration rolled back"));
+    m_storage.reset();
+    const Schema kept = readSchema(path);
+    QCOMPARE(kept.versions, QStringList{ "12" });
+    QVERIFY(!kept.recentColumns.contains("logfilename"));
+    QCOMPARE(kept.notifications, 1);
+
+    m_storage = std::make_unique<StorageManager>();
+    QVERIFY(m_storage->openDatabase("sip:v12@dom"));
+    m_storage.reset();
+    const Schema migrated = readSchema(path);
+    QCOMPARE(migrated.versions, QStringList{ "13" });
+    QCOMPARE(migrated.recentColumns, kRecentColumns);
+    QCOMPARE(migrated.notifications, 1);
 }
 
 // A file that is not a database is reported and left as it was, byte for byte.

@@ -111,7 +111,10 @@ private slots:
     void cleanup();
 
     void ownLoginCompletes();
+    void loggedInForAnUnknownHandleChangesNothing_data();
     void loggedInForAnUnknownHandleChangesNothing();
+    void anotherRealmsAccountLoginStates();
+    void loggedOutForAStrangerEndsTheWaitingLogin();
     void ownLogout_data();
     void ownLogout();
     void mediaStreamConnected();
@@ -210,14 +213,77 @@ void TestVoiceEvents::loginCompletingWhileExitingIsLoggedOut()
     oxc_hold(OX_REQ_ACCOUNT_AUTHTOKEN_LOGIN, 0);
 }
 
+void TestVoiceEvents::loggedInForAnUnknownHandleChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("handle");
+    QTest::newRow("stranger") << QByteArray("stranger");
+    // Equal to the empty handle of a login that never started.
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("null") << QByteArray();
+}
+
 void TestVoiceEvents::loggedInForAnUnknownHandleChangesNothing()
 {
+    QFETCH(QByteArray, handle);
     oxc_clear_requests();
     QSignalSpy loggedIn(m_voice, &VoiceManager::voiceLoggedIn);
-    loginState("stranger", 1);
+    QSignalSpy timerStopped(m_voice, &VoiceManager::stopLoginTimer);
+    if (handle.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, "VoiceManager: ignoring a logged-in event without an account handle");
+    loginState(handle.isNull() ? nullptr : handle.constData(), 1);
     QCOMPARE(loggedIn.count(), 0);
+    QCOMPARE(timerStopped.count(), 0);
     QVERIFY(m_voice->accountHandle().isEmpty());
     QCOMPARE(oxc_request_count(-1), 0);
+}
+
+void TestVoiceEvents::anotherRealmsAccountLoginStates()
+{
+    // An external realm's login gives its account handle.
+    QSignalSpy handles(m_voice, &VoiceManager::accountHandleReceived);
+    m_voice->requestLogin(QStringLiteral("game-user"), QStringLiteral("realm-1"));
+    QVERIFY(handles.wait(5000));
+    QVERIFY(settle());
+    const QByteArray shared = handles.at(0).at(1).toString().toLatin1();
+    QVERIFY(!shared.isEmpty());
+    QSignalSpy loggedIn(m_voice, &VoiceManager::voiceLoggedIn);
+    QSignalSpy loggedOut(m_voice, &VoiceManager::voiceLoggedOut);
+    oxc_clear_requests();
+
+    // Logging in again after an aborted login: logged out as soon as it is in.
+    loginState(shared.constData(), 2);
+    loginState(shared.constData(), 1);
+    QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_LOGOUT), 1);
+    QCOMPARE(text(lastRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)->account_handle), shared);
+
+    // Once logged out, it is no longer waited for.
+    loginState(shared.constData(), 0);
+    loginState(shared.constData(), 1);
+    QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_LOGOUT), 1);
+
+    // Its own logout is its realm's business.
+    loginState(shared.constData(), 0);
+    QCOMPARE(oxc_request_count(-1), 1);
+    QCOMPARE(loggedIn.count(), 0);
+    QCOMPARE(loggedOut.count(), 0);
+    QVERIFY(m_voice->accountHandle().isEmpty());
+}
+
+void TestVoiceEvents::loggedOutForAStrangerEndsTheWaitingLogin()
+{
+    oxc_hold(OX_REQ_ACCOUNT_AUTHTOKEN_LOGIN, 1);
+    m_voice->requestLogin(QStringLiteral("waiting"), QString());
+    QSignalSpy timerStopped(m_voice, &VoiceManager::stopLoginTimer);
+    QSignalSpy loggedOut(m_voice, &VoiceManager::voiceLoggedOut);
+    loginState("account-9", 2);
+    loginState("stranger", 0);
+    QCOMPARE(timerStopped.count(), 1);
+    QCOMPARE(loggedOut.count(), 0);
+    // The aborted login's handle is forgotten: its late logged-in event is
+    // not taken as the own login.
+    loginState("account-9", 1);
+    QVERIFY(m_voice->accountHandle().isEmpty());
+    oxc_hold(OX_REQ_ACCOUNT_AUTHTOKEN_LOGIN, 0);
 }
 
 void TestVoiceEvents::ownLogout_data()

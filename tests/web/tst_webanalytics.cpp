@@ -52,6 +52,8 @@ private slots:
     void failedSendIsRetried();
     void retriesOfAnEventAreLoggedSparingly();
     void retriedEventGivenUpIsLoggedOnce();
+    void unansweredSendTimesOutAndIsRetried();
+    void eventIsGivenUpAfterTooManyRetries();
     void protocolErrorsAreNotRetried_data();
     void protocolErrorsAreNotRetried();
     void sslFailureIsReportedOnceWithoutCredentials_data();
@@ -298,6 +300,45 @@ void WebAnalyticsTest::retriedEventGivenUpIsLoggedOnce()
     queries.first()->onError(QNetworkReply::ProtocolUnknownError);
     QTRY_COMPARE(linesContaining(QStringLiteral("Event c A given up after 1 retries")), 1);
     QCOMPARE(linesContaining(QStringLiteral("networkRequestFinished - Errored")), 1);
+void WebAnalyticsTest::unansweredSendTimesOutAndIsRetried()
+{
+    m_manager->setEventTransferTimeout(300);
+    m_fake->hang(kLogEvent);
+    m_manager->logEvent(QStringLiteral("c"), QStringLiteral("A"), {});
+    m_manager->logEvent(QStringLiteral("c"), QStringLiteral("B"), {});
+    // A's first send is never answered; it fails when its time is up, is
+    // sent again, and B follows.
+    QVERIFY(waitForEvents(3));
+    QVERIFY(settled());
+    const auto sent = events();
+    QCOMPARE(sent.size(), 3);
+    QCOMPARE(sent.at(0).value("lbl"), QStringLiteral("A"));
+    QCOMPARE(sent.at(1).value("lbl"), QStringLiteral("A"));
+    QCOMPARE(sent.at(1).value("ext[retries]"), QStringLiteral("1"));
+    QCOMPARE(sent.at(2).value("lbl"), QStringLiteral("B"));
+}
+
+void WebAnalyticsTest::eventIsGivenUpAfterTooManyRetries()
+{
+    m_fake->hang(kLogEvent);
+    m_fake->drop(kLogEvent);
+    m_manager->logEvent(QStringLiteral("c"), QStringLiteral("A"), {});
+    m_manager->logEvent(QStringLiteral("c"), QStringLiteral("B"), {});
+    QVERIFY(waitForEvents(1));
+    // As if A had failed 72 000 times already.
+    m_manager->setEventRetryCount(72000);
+    const auto queries = pendingQueries(m_manager, kLogEvent);
+    QCOMPARE(queries.size(), 1);
+    queries.first()->onError(QNetworkReply::UnknownNetworkError);
+    // Retry 72 001 still goes out; when it fails too, A is dropped for B.
+    QVERIFY(waitForEvents(3));
+    QVERIFY(settled());
+    const auto sent = events();
+    QCOMPARE(sent.size(), 3);
+    QCOMPARE(sent.at(1).value("lbl"), QStringLiteral("A"));
+    QCOMPARE(sent.at(1).value("ext[retries]"), QStringLiteral("72001"));
+    QCOMPARE(sent.at(2).value("lbl"), QStringLiteral("B"));
+    QVERIFY(!sent.at(2).has("ext[retries]"));
 }
 
 void WebAnalyticsTest::protocolErrorsAreNotRetried_data()

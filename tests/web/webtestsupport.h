@@ -37,6 +37,8 @@ class TestSocialManager : public QSocialManager
 {
 public:
     using QSocialManager::QSocialManager;
+    using QSocialManager::setEventRetryCount;
+    using QSocialManager::setEventTransferTimeout;
     using QSocialManager::setSessionId;
 };
 
