@@ -542,8 +542,6 @@ private:
     static void disconnectAll(QList<QMetaObject::Connection> &group);
     void logSettings();
     void wireServices();
-    // Calls a function of the login window's root object (the answers to a
-    // sign-up); logs when there is no login window or no such function.
     void setupTray();
     void setupJumpList();
     void startHeadless(const QString &value);
