@@ -300,6 +300,8 @@ void WebAnalyticsTest::retriedEventGivenUpIsLoggedOnce()
     queries.first()->onError(QNetworkReply::ProtocolUnknownError);
     QTRY_COMPARE(linesContaining(QStringLiteral("Event c A given up after 1 retries")), 1);
     QCOMPARE(linesContaining(QStringLiteral("networkRequestFinished - Errored")), 1);
+}
+
 void WebAnalyticsTest::unansweredSendTimesOutAndIsRetried()
 {
     m_manager->setEventTransferTimeout(300);
