@@ -1105,6 +1105,7 @@ void TavriApplication::onConnectorCreated()
 
 void TavriApplication::onSdkError(int statusCode, const QString &message, const QString &statusString)
 {
+    qDebug() << "TavriApplication::onSdkError" << statusCode << message << statusString;
     QStringList params{QStringLiteral("m:") + message, QStringLiteral("s:") + statusString};
     const QString label = QStringLiteral("SDK(") + QString::number(statusCode) + QStringLiteral(") ")
         + QString::fromUtf8(ox_get_error_string(statusCode)) + QStringLiteral(": ");
@@ -1284,6 +1285,7 @@ void TavriApplication::clearPendingNotices()
 void TavriApplication::onConversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm,
                                                       const QString &conversationID, const QString &participantUUID)
 {
+    qDebug() << "TavriApplication::onConversationParticipantAdded" << conversationID << participantUUID;
     onParticipantChange(identityRealm, conversationID, participantUUID, true);
 }
 

@@ -16,8 +16,9 @@ MainFramePane {
     readonly property int defaultColumns: 1
     readonly property int defaultRows: 4
     readonly property int pageSize: defaultColumns * defaultRows
-    readonly property bool hasMoreResults: findInstance.hasMoreResults
-    readonly property bool isSearching: findInstance.isSearching
+    // The find instance may not offer these yet: a missing value reads as false.
+    readonly property bool hasMoreResults: !!findInstance.hasMoreResults
+    readonly property bool isSearching: !!findInstance.isSearching
     readonly property bool canSearch: !isSearching && searchField.effectiveText !== ""
     readonly property bool findShown: !hasMoreResults || anotherText
     readonly property alias resultsView: results

@@ -356,8 +356,13 @@ void TestWindowLoaders::loaders()
     QVERIFY(view->isVisible());
     QCOMPARE(view->status(), QQuickView::Ready);
     QCOMPARE(view->title(), title);
-    if (size.isValid())
+    if (size.isValid() && window == QLatin1String("report")) {
+        // Report Issue opens at its size and grows to fit its last line.
+        QCOMPARE(view->width(), size.width());
+        QVERIFY(view->height() >= size.height());
+    } else if (size.isValid()) {
         QCOMPARE(view->size(), size);
+    }
     QVERIFY(view->flags() & Qt::FramelessWindowHint);
     QCOMPARE(bool(view->flags() & Qt::WindowMinimizeButtonHint), minimizeButton);
     QCOMPARE(view->resizeMode(), QQuickView::SizeRootObjectToView);
