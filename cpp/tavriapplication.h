@@ -265,6 +265,10 @@ public:
 
     // The installer of the log handler and of the chat-log folder.
     void setupLogging();
+    // After a crash of the previous run (the voice SDK knows of a crash
+    // dump), adds that run's log to the newest crash report. Start-up calls
+    // it once the voice service is made.
+    void attachLogToCrashReport();
 
     // --- invokables of the QML interface, in their published order ---
     Q_INVOKABLE void createAccount(const QString &username, const QString &email, const QString &password);
@@ -602,6 +606,8 @@ private:
     QAction *m_showAsOnlineAction = nullptr;
     QAction *m_showAsAwayAction = nullptr;
     bool m_showUi = true;
+    // The blocked-voice warning is tracked once a run.
+    bool m_noRtpTracked = false;
     QHash<int, PendingNotice> m_timers;
     quint64 m_noticeSequence = 0;
     QStringList m_startupLinks;
