@@ -133,6 +133,7 @@ public:
         log.add({QStringLiteral("checkUsernameAvailability"), username});
     }
     Q_INVOKABLE void checkForUpdates() { log.add({QStringLiteral("checkForUpdates")}); }
+    Q_INVOKABLE void showReportIssue(const QString &reason) { log.add({QStringLiteral("showReportIssue"), reason}); }
     Q_INVOKABLE void trackEvent(const QString &category, const QString &label, const QStringList &params)
     {
         log.add(QStringList{QStringLiteral("trackEvent"), category, label} + params);
@@ -167,6 +168,7 @@ class FakeLocalUser : public QObject
     Q_PROPERTY(int vadSensitivity MEMBER m_vadSensitivity CONSTANT)
     Q_PROPERTY(int vadNoiseFloor MEMBER m_vadNoiseFloor CONSTANT)
     Q_PROPERTY(int vadHangoverSecs MEMBER m_vadHangoverSecs CONSTANT)
+    Q_PROPERTY(QString lastCallId MEMBER m_lastCallId CONSTANT)
 
 public:
     CallLog log;
@@ -179,6 +181,7 @@ public:
     int m_vadSensitivity = 43;
     int m_vadNoiseFloor = 576;
     int m_vadHangoverSecs = 2;
+    QString m_lastCallId = QStringLiteral("call-9");
 
     void announce(int state, const QString &reason)
     {
