@@ -1,8 +1,10 @@
 // The end of a voice session: the call's statistics go out as an event, and
-// blocked voice data warns every time but is counted once a run.
+// blocked voice data warns every time but is counted once a run. Also: a
+// file dialog left open when the program hides its windows.
 
 #include <QtTest/QtTest>
 
+#include <QFileDialog>
 #include <QQuickItem>
 #include <QQuickView>
 
@@ -11,6 +13,7 @@
 #include "callsessionstat.h"
 #include "callsessionstats.h"
 #include "fakemediaservice.h"
+#include "tavrifilepicker.h"
 
 using alertstest::app;
 
@@ -25,6 +28,7 @@ private slots:
     void sessionRemovedWithoutSample();
     void sessionRemovedSendsNewestSample();
     void voiceDataBlockedWarnsEachTimeTracksOnce();
+    void hidingAllFramesCancelsFileDialog();
 
 private:
     FakeWebService *m_web = nullptr;
@@ -120,6 +124,28 @@ void TestSessionEnd::voiceDataBlockedWarnsEachTimeTracksOnce()
     }
     QCOMPARE(warnings, 3);
     QVERIFY2(shelltest::qmlWarnings(capture).isEmpty(), qPrintable(shelltest::qmlWarnings(capture).join('\n')));
+}
+
+void TestSessionEnd::hidingAllFramesCancelsFileDialog()
+{
+    TavriFilePicker *picker = app()->filePicker();
+    QVERIFY(picker);
+    bool hid = false;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QFileDialog *dialog = picker->findChild<QFileDialog *>();
+        if (hid || !dialog || !dialog->isVisible())
+            return;
+        hid = true;
+        dialog->selectFile(QStringLiteral("ring.wav"));
+        app()->hideAllFrames();
+    });
+    poll.start();
+    const QString url =
+        picker->getFileUrl(QStringLiteral("Sound"), QDir::tempPath(), QStringLiteral("Sound (*.wav)"), false);
+    QVERIFY(hid);
+    QCOMPARE(url, QString());
 }
 
 TAVRI_ALERTS_TEST_MAIN(TestSessionEnd, "tavri-test-sessionend")
