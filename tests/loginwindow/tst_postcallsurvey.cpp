@@ -36,12 +36,7 @@ private:
     std::unique_ptr<FakeMainApp> m_app;
     std::unique_ptr<FakeLocalUser> m_user;
     std::unique_ptr<QmlTestView> m_view;
-    FakeSystemInfo m_systemInfo;
-    FakeDeviceModel m_capture{
-        {QStringLiteral("mic-a"), QStringLiteral("mic-b")}, QStringLiteral("mic-b"), QStringLiteral("mic-b")};
-    FakeDeviceModel m_render{
-        {QStringLiteral("spk-a")}, QStringLiteral("Default System Device"), QStringLiteral("spk-a")};
-    FakeCallStats m_stats;
+    ReportSources m_sources;
 };
 
 void TestPostCallSurvey::initTestCase()
@@ -49,17 +44,14 @@ void TestPostCallSurvey::initTestCase()
     Q_INIT_RESOURCE(tavri);
     TavriApplication::registerQmlTypes();
     QVERIFY(StyleManager::getInstance(new QQmlEngine(this))->style());
-    m_stats.m_rows = {QVariantMap{{QStringLiteral("lost"), 3}, {QStringLiteral("jitter"), 12}},
-                      QVariantMap{{QStringLiteral("lost"), 0}}};
+    m_sources.stats.m_rows = {QVariantMap{{QStringLiteral("lost"), 3}, {QStringLiteral("jitter"), 12}},
+                              QVariantMap{{QStringLiteral("lost"), 0}}};
 }
 
 void TestPostCallSurvey::init()
 {
     m_app.reset(new FakeMainApp);
-    m_app->m_systemInfo = &m_systemInfo;
-    m_app->m_captureDevices = &m_capture;
-    m_app->m_renderDevices = &m_render;
-    m_app->m_callStats = &m_stats;
+    m_sources.attachTo(*m_app);
     m_user.reset(new FakeLocalUser);
     StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyPostCallSurveyDisabled, false);
     StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyPttMode, 1);
@@ -165,31 +157,11 @@ void TestPostCallSurvey::send()
     item(window, "dontShowBox")->setProperty("checked", dontShow);
     window->click(item(window, "sendButton"));
 
-    const QLocale locale = QLocale::system();
-    const QStringList data{"v:" + QString::number(index),
-                           "t:" + english,
-                           QStringLiteral("c:call-9"),
-                           QStringLiteral("sys_mfc:Maker"),
-                           QStringLiteral("sys_mdl:Model 7"),
-                           QStringLiteral("vol_o:50"),
-                           QStringLiteral("vol_i:60"),
-                           QStringLiteral("vad_s:43"),
-                           QStringLiteral("vad_f:576"),
-                           QStringLiteral("vad_h:2"),
-                           QStringLiteral("txm:1"),
-                           QStringLiteral("cdev_0:mic-a"),
-                           QStringLiteral("cdev_1:mic-b"),
-                           QStringLiteral("rdev_0:spk-a"),
-                           QStringLiteral("rdev_sel:Default System Device"),
-                           QStringLiteral("cdev_sel:mic-b"),
-                           QStringLiteral("rdev_eff:spk-a"),
-                           QStringLiteral("cdev_eff:mic-b"),
-                           QStringLiteral("cs_0_jitter:12"),
-                           QStringLiteral("cs_0_lost:3"),
-                           QStringLiteral("cs_1_lost:0"),
-                           "locale_name:" + locale.name(),
-                           "locale_nativeCountryName:" + locale.nativeCountryName(),
-                           "locale_nativeLanguageName:" + locale.nativeLanguageName()};
+    const QStringList data =
+        QStringList{"v:" + QString::number(index), "t:" + english, QStringLiteral("c:call-9")}
+        + ReportSources::machineLines(1)
+        + QStringList{QStringLiteral("cs_0_jitter:12"), QStringLiteral("cs_0_lost:3"), QStringLiteral("cs_1_lost:0")}
+        + ReportSources::localeLines();
     QStringList expected;
     if (reportsIssue)
         expected.append(QStringLiteral("showReportIssue|Sorry that you have experienced problems, please let us know "

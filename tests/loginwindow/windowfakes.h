@@ -7,6 +7,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QLocale>
 #include <QObject>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -154,6 +155,56 @@ signals:
     void availableUpdateLinkChanged(QString link);
     void noUpdateAvailable();
     void networkStateChanged(bool networkIsAvailable);
+};
+
+// What the issue report and the quality survey read of the machine, its
+// audio devices and the calls, with fixed values; the tests set the
+// statistics rows.
+struct ReportSources
+{
+    FakeSystemInfo systemInfo;
+    FakeDeviceModel capture{
+        {QStringLiteral("mic-a"), QStringLiteral("mic-b")}, QStringLiteral("mic-b"), QStringLiteral("mic-b")};
+    FakeDeviceModel render{{QStringLiteral("spk-a")}, QStringLiteral("Default System Device"), QStringLiteral("spk-a")};
+    FakeCallStats stats;
+
+    void attachTo(FakeMainApp &app)
+    {
+        app.m_systemInfo = &systemInfo;
+        app.m_captureDevices = &capture;
+        app.m_renderDevices = &render;
+        app.m_callStats = &stats;
+    }
+
+    // The report lines of these values and of FakeLocalUser's defaults, from
+    // the manufacturer to the effective capture device.
+    static QStringList machineLines(int pttMode)
+    {
+        return {QStringLiteral("sys_mfc:Maker"),
+                QStringLiteral("sys_mdl:Model 7"),
+                QStringLiteral("vol_o:50"),
+                QStringLiteral("vol_i:60"),
+                QStringLiteral("vad_s:43"),
+                QStringLiteral("vad_f:576"),
+                QStringLiteral("vad_h:2"),
+                QStringLiteral("txm:") + QString::number(pttMode),
+                QStringLiteral("cdev_0:mic-a"),
+                QStringLiteral("cdev_1:mic-b"),
+                QStringLiteral("rdev_0:spk-a"),
+                QStringLiteral("rdev_sel:Default System Device"),
+                QStringLiteral("cdev_sel:mic-b"),
+                QStringLiteral("rdev_eff:spk-a"),
+                QStringLiteral("cdev_eff:mic-b")};
+    }
+
+    // The system locale's report lines.
+    static QStringList localeLines()
+    {
+        const QLocale locale = QLocale::system();
+        return {QStringLiteral("locale_name:") + locale.name(),
+                QStringLiteral("locale_nativeCountryName:") + locale.nativeCountryName(),
+                QStringLiteral("locale_nativeLanguageName:") + locale.nativeLanguageName()};
+    }
 };
 
 class FakeLocalUser : public QObject
