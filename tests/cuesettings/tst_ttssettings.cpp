@@ -6,7 +6,9 @@
 #include <QQuickItem>
 #include <QtTest/QtTest>
 
+#include "audiocuesmanager.h"
 #include "cuesettingsfakes.h"
+#include "fakemediaservice.h"
 #include "qmltestview.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
@@ -61,6 +63,7 @@ private slots:
     void resetStaysEnabled();
     void voiceChoice();
     void textToSpeechUnavailableNotice();
+    void worksWithTheProgramsCueManager();
 
 private:
     QmlTestView *load();
@@ -433,6 +436,44 @@ void TestTtsSettings::textToSpeechUnavailableNotice()
     QCOMPARE(notice->property("text").toString(), QStringLiteral("** Text-to-speech not enabled for your system."));
     m_tones.setTextToSpeechAvailable(true);
     QVERIFY(!notice->isVisible());
+}
+
+void TestTtsSettings::worksWithTheProgramsCueManager()
+{
+    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
+    AudioCuesManager cues;
+    cues.init();
+    m_view.reset(new QmlTestView);
+    m_view->setContextObject(QStringLiteral("tones"), &cues);
+    m_view->setContextObject(QStringLiteral("mainApp"), &m_app);
+    m_view->setContextObject(QStringLiteral("storageManager"), &m_storage);
+    m_view->setContextObject(QStringLiteral("filePicker"), &m_picker);
+    QVERIFY(m_view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/settings/SettingsTTSWindow.qml"))));
+    const QVariantList events = cues.availableEvents();
+    QCOMPARE(events.size(), 11);
+    for (const QVariant &event : events) {
+        const auto type = AudioCuesManager::AudioCueEventType(event.toInt());
+        QCOMPARE(inRow(event.toInt(), "stateCombo")->property("index").toInt(), int(cues.getCueState(type)));
+    }
+    const int firstEvent = events.first().toInt();
+    const auto first = AudioCuesManager::AudioCueEventType(firstEvent);
+    const bool disabled = cues.getCueState(first) == AudioCuesManager::EventCueDisabled;
+    inRow(firstEvent, "stateCombo")->setProperty("index", disabled ? kAudioTone : kDisabled);
+    QCOMPARE(int(cues.getCueState(first)), disabled ? kAudioTone : kDisabled);
+    // The manager's own change reaches the row.
+    cues.setCueState(first, AudioCuesManager::EventCueTextToSpeech);
+    QCOMPARE(inRow(firstEvent, "stateCombo")->property("index").toInt(), kTextToSpeech);
+    m_view->click(inRow(firstEvent, "playButton"));
+    const QString name = cues.eventTypeStandardDisplayName(first);
+    QCOMPARE(m_app.log.matching("trackEvent"),
+             (QStringList{"trackEvent|AudioNotificationSettings|" + QString(disabled ? "Enable" : "Disable") + name,
+                          "trackEvent|AudioNotificationSettings|Play" + name}));
+    m_view->find(QStringLiteral("volumeBar"))->setProperty("value", 60);
+    QTRY_COMPARE(int(cues.getVolume()), 60);
+    // The page goes before the manager it reads.
+    const QStringList warnings = m_view->qmlWarnings();
+    m_view.reset();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 // On the X display when pictures are asked for (TAVRI_WINDOW_PICTURES names
