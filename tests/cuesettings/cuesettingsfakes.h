@@ -9,27 +9,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "calllog.h"
+
 namespace cuesettingstest {
 
-class CallLog
-{
-public:
-    void add(const QStringList &call) { m_calls.append(call.join(QLatin1Char('|'))); }
-    QStringList calls() const { return m_calls; }
-    QStringList matching(const QString &prefix) const
-    {
-        QStringList found;
-        for (const QString &call : m_calls) {
-            if (call.startsWith(prefix))
-                found.append(call);
-        }
-        return found;
-    }
-    void clear() { m_calls.clear(); }
-
-private:
-    QStringList m_calls;
-};
+using tavritest::CallLog;
 
 // Eleven events, as the cue manager lists them: 0 to 10.
 class FakeTones : public QObject

@@ -16,22 +16,9 @@
 #include "testenvironment.h"
 
 using namespace cuesettingstest;
+using tavritest::findItem;
 
 namespace {
-// The item of that name below parent, made by a Repeater or not.
-QQuickItem *findItem(QQuickItem *parent, const QString &objectName)
-{
-    if (!parent)
-        return nullptr;
-    for (QQuickItem *child : parent->childItems()) {
-        if (child->objectName() == objectName)
-            return child;
-        if (QQuickItem *found = findItem(child, objectName))
-            return found;
-    }
-    return nullptr;
-}
-
 // The stored volume's key and the cue states, as the program numbers them.
 constexpr int kVolumeKey = StorageManager::SettingsKeyTtsVolume;
 constexpr int kDisabled = 0;
