@@ -3,17 +3,15 @@
 #include <QDebug>
 #include <QPointer>
 #include <QQmlContext>
-#include <QQmlEngine>
 #include <QQuickView>
 #include <QRegularExpression>
 
 #include "conversation.h"
 #include "localuser.h"
 #include "socialmanager.h"
-#include "tavriapplication.h"
+#include "programwindow.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
-#include "windowstyle.h"
 
 namespace {
 
@@ -208,26 +206,12 @@ void FindChannels::showChannelSearch()
     // button disabled for good.
     setIsSearching(false);
 
-    TavriApplication *app = TavriApplication::instance();
-    const bool shared = app && app->qmlEngine();
-    auto *view = shared ? new QQuickView(app->qmlEngine(), nullptr) : new QQuickView();
+    QQuickView *view = ProgramWindow::create();
     m_window = view;
-    view->setFlags(Qt::FramelessWindowHint);
-    host::WindowStyle::clearTaskbarStyles(view);
-    view->setResizeMode(QQuickView::SizeRootObjectToView);
-
-    QQmlContext *context = shared ? app->windowContext(view) : view->rootContext();
-    context->setContextProperty(QStringLiteral("mainViewer"), view);
-    if (shared)
-        app->setQmlRootContextProperties(context);
-    context->setContextProperty(QStringLiteral("channelSearchResults"), &m_results);
-
+    ProgramWindow::context(view)->setContextProperty(QStringLiteral("channelSearchResults"), &m_results);
     qDebug() << "FindChannels::showChannelSearch"
              << "Setting m_findChannelsWindow source to FindChannels.qml";
-    if (shared)
-        app->loadWindowQml(view, kFindChannelsSource);
-    else
-        view->setSource(kFindChannelsSource);
+    ProgramWindow::load(view, kFindChannelsSource);
 
     connect(view, &QQuickWindow::closing, this, &FindChannels::onWindowClosing);
     connect(view, &QObject::destroyed, this, &FindChannels::onWindowDestroyed);
@@ -236,12 +220,7 @@ void FindChannels::showChannelSearch()
     view->setTitle(tr("Find Channels"));
     view->resize(680, 550);
 
-    if (shared) {
-        app->showFrame(*view, TavriApplication::tpNone, true, true);
-    } else {
-        view->show();
-        view->raise();
-    }
+    ProgramWindow::show(view);
 }
 
 void FindChannels::hideChannelSearch()

@@ -5,8 +5,8 @@
 #include <QString>
 
 #include "conversationlist.h"
+#include "quickcloseevent.h"
 
-class QQuickCloseEvent;
 class QQuickView;
 class QSocialManager;
 

@@ -12,6 +12,7 @@
 #include "conversationlist.h"
 #include "findchannels.h"
 #include "localuser.h"
+#include "searchtestsupport.h"
 #include "shellfixture.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
@@ -84,19 +85,12 @@ void TestChannelSearch::initTestCase()
 {
     m_web = shelltest::start();
     QVERIFY(web());
-    // Signed in: the web answers are handled only then.
-    m_web->setSignInDefaults(QJsonObject());
-    m_web->hang(QStringLiteral("LoginUser"));
-    LocalUser *local = LocalUser::getLocalUser();
-    local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    local->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), {}, {}, {}, {}, {}, {}, {}, {});
-    local->onVoiceLoggedIn();
-    QCOMPARE(local->getLoginState(), LocalUser::LoggedIn);
+    QVERIFY(searchtest::signIn(*m_web));
 }
 
 void TestChannelSearch::cleanupTestCase()
 {
-    LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
+    searchtest::signOut();
     if (find()->window())
         find()->hideChannelSearch();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
