@@ -217,6 +217,15 @@ void CFindUsersDialog::onConversationDestroying()
     }
 }
 
+RealmIdentityList *CFindUsersDialog::referToChannelList(RealmIdentityList *(Conversation::*list)(bool))
+{
+    if (!m_associatedChannel)
+        return nullptr;
+    RealmIdentityList *reference = (m_associatedChannel->*list)(true);
+    m_searchResults->setReferenceList(reference);
+    return reference;
+}
+
 TavriIdentityRealmUser *CFindUsersDialog::resolveUser(const QString &userURI)
 {
     TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();

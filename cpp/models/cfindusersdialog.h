@@ -94,6 +94,9 @@ public slots:
 protected:
     virtual void onTileClicked(const QString &channelURI, const QString &userURI, bool bAdd) = 0;
     virtual void onFlush() {}
+    // One of the channel's lists, asked afresh of the server, made the list
+    // the hits are compared with; null without a channel.
+    RealmIdentityList *referToChannelList(RealmIdentityList *(Conversation::*list)(bool));
     // The built-in realm's user for a URI, found or created; null for an
     // empty URI.
     static TavriIdentityRealmUser *resolveUser(const QString &userURI);

@@ -3,7 +3,6 @@
 #include <QDebug>
 
 #include "conversation.h"
-#include "realmidentitylist.h"
 #include "reportassertionfailure.h"
 #include "tavriidentityrealmuser.h"
 
@@ -16,12 +15,7 @@ CFindUsersForAccessDialog::CFindUsersForAccessDialog(Conversation *conversation,
 RealmIdentityList *CFindUsersForAccessDialog::getUserList()
 {
     qDebug() << "CFindUsersForAccessDialog::getUserList";
-    Conversation *conversation = getConversation();
-    if (!conversation)
-        return nullptr;
-    RealmIdentityList *members = conversation->getMembers(true);
-    getSearchResults()->setReferenceList(members);
-    return members;
+    return referToChannelList(&Conversation::getMembers);
 }
 
 void CFindUsersForAccessDialog::onTileClicked(const QString &, const QString &userURI, bool bAdd)

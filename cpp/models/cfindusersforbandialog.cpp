@@ -3,7 +3,6 @@
 #include <QDebug>
 
 #include "conversation.h"
-#include "realmidentitylist.h"
 #include "reportassertionfailure.h"
 #include "tavriidentityrealmuser.h"
 
@@ -16,12 +15,7 @@ CFindUsersForBanDialog::CFindUsersForBanDialog(Conversation *conversation, QObje
 RealmIdentityList *CFindUsersForBanDialog::getUserList()
 {
     qDebug() << "CFindUsersForBanDialog::getUserList";
-    Conversation *conversation = getConversation();
-    if (!conversation)
-        return nullptr;
-    RealmIdentityList *banned = conversation->getBanned(true);
-    getSearchResults()->setReferenceList(banned);
-    return banned;
+    return referToChannelList(&Conversation::getBanned);
 }
 
 void CFindUsersForBanDialog::onTileClicked(const QString &channelURI, const QString &userURI, bool bAdd)

@@ -3,7 +3,6 @@
 #include <QDebug>
 
 #include "conversation.h"
-#include "realmidentitylist.h"
 #include "reportassertionfailure.h"
 #include "tavriidentityrealmuser.h"
 
@@ -16,12 +15,7 @@ CFindUsersForModeratorDialog::CFindUsersForModeratorDialog(Conversation *convers
 RealmIdentityList *CFindUsersForModeratorDialog::getUserList()
 {
     qDebug() << "CFindUsersForModeratorDialog::getUserList";
-    Conversation *conversation = getConversation();
-    if (!conversation)
-        return nullptr;
-    RealmIdentityList *moderators = conversation->getModerators(true);
-    getSearchResults()->setReferenceList(moderators);
-    return moderators;
+    return referToChannelList(&Conversation::getModerators);
 }
 
 void CFindUsersForModeratorDialog::onTileClicked(const QString &, const QString &userURI, bool bAdd)

@@ -78,6 +78,7 @@ private slots:
     void friendClicksAreDampened();
     void inviteTileAlwaysInvites();
     void closedWindowGoesWithItsDialog();
+    void pageDrivesTheDialog();
 
 private:
     CFindUsers *registry() const { return shelltest::application()->findUsers(); }
@@ -507,6 +508,36 @@ void TestFindUsers::closedWindowGoesWithItsDialog()
     QVERIFY(dialog(CFindUsers::FindUsersForAccessList));
     QCOMPARE(dialog(CFindUsers::FindUsersForAccessList)->getConversation(), a);
     QVERIFY(dialog(CFindUsers::FindUsersForAccessList)->getView());
+}
+
+void TestFindUsers::pageDrivesTheDialog()
+{
+    LogCapture capture(LogCapture::ForwardWarnings);
+    registry()->showFindUsersForFriends();
+    CFindUsersDialog *friends = dialog(CFindUsers::FindUsersForFriends);
+    QQuickItem *page = friends->getView()->rootObject();
+    QVERIFY(page);
+    page->findChild<QObject *>(QStringLiteral("searchField"))->setProperty("text", " pat ");
+    m_web->reply(kUserSearch, userPage(40, 3));
+    QSignalSpy searching(friends, &CFindUsersDialog::isSearchingChanged);
+    QVERIFY(QMetaObject::invokeMethod(page, "search"));
+    QTRY_COMPARE(searching.count(), 2);
+    const FakeWebService::Request request = m_web->requestsFor(kUserSearch).last();
+    QCOMPARE(request.value("name"), QStringLiteral("pat"));
+    QCOMPARE(request.value("offset"), QStringLiteral("0"));
+    QCOMPARE(request.value("limit"), QStringLiteral("10"));
+    QTRY_COMPARE(page->findChild<QQuickItem *>(QStringLiteral("searchResults"))->property("count").toInt(), 3);
+
+    // A tile's click, still pending when the window's close button is
+    // used, is passed on then.
+    const QVariantMap row{{"sipURI", "sip:u-user40@voice.test"}, {"displayName", "User40"}, {"isContact", false}};
+    QVERIFY(QMetaObject::invokeMethod(page, "clicked", Q_ARG(QVariant, row)));
+    QVERIFY(QMetaObject::invokeMethod(page, "close", Q_ARG(QVariant, QStringLiteral("Click"))));
+    QCOMPARE(shelltest::events(capture, QStringLiteral("FindUsers.AddFriendList")),
+             QStringList{QStringLiteral("(\"remoteUserUri:sip:u-user40@voice.test\")")});
+    QCOMPARE(page->findChild<QObject *>(QStringLiteral("statusLine"))->property("text").toString(),
+             QStringLiteral("User40 added"));
+    QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
 }
 
 TAVRI_SHELL_TEST_MAIN(TestFindUsers, "Ostrel:tavri-findusers")
