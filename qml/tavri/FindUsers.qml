@@ -170,6 +170,7 @@ DTitledWindowBasic {
                 size: 42
                 showHover: false
                 source: model.profileImageURI !== undefined ? model.profileImageURI : ""
+                name: model.displayName !== undefined ? model.displayName : ""
             }
             Column {
                 anchors.left: avatar.right
