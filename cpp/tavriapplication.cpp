@@ -31,6 +31,7 @@
 #include "audiocuesmanager.h"
 #include "callsessionstats.h"
 #include "cfindusers.h"
+#include "cfindusersforfriendsdialog.h"
 #include "contactgrouplist.h"
 #include "contactlist.h"
 #include "crashlogattachment.h"
@@ -181,7 +182,10 @@ TavriApplication::~TavriApplication()
     disconnectAll(m_otherConnections);
 
     // The views go before the engine they were made with, a child of ours;
-    // so does an open profile window made with it.
+    // so do the search windows and an open profile window made with it.
+    delete m_findUsers;
+    m_findUsers = nullptr;
+    delete findChild<FindChannels *>(QString(), Qt::FindDirectChildrenOnly);
     for (QQuickView *view : allViews())
         delete view;
     if (QQuickView *profile = TavriIdentityRealmUser::userDetailsView()) {
@@ -287,6 +291,7 @@ void TavriApplication::initialize(int &argc, char **argv)
     wire(m_otherConnections, m_audioCuesManager, SIGNAL(ttsVoiceChanged(QString)), this,
          SLOT(onTonesManagerVoiceChanged(QString)));
     m_findUsers = new CFindUsers(this);
+    m_friendsDialog = new CFindUsersForFriendsDialog(this);
     m_filePicker = new TavriFilePicker();
 
     registerQmlTypes();
@@ -2248,7 +2253,7 @@ void TavriApplication::showMainFrame(bool bringToFront)
             m_mainFrame->setSource(QUrl());
         prepareView(m_mainFrame, Qt::WindowMinimizeButtonHint);
         QQmlContext *context = windowContext(m_mainFrame);
-        context->setContextProperty(QStringLiteral("findInstance"), m_findUsers);
+        context->setContextProperty(QStringLiteral("findInstance"), m_friendsDialog);
         context->setContextProperty(QStringLiteral("isInviteFriends"), false);
         m_mainFrame->setTitle(tr("Tavri: Main"));
         m_mainFrame->setMinimumSize(QSize(kMainFrameMinimumWidth, kMainFrameMinimumHeight));

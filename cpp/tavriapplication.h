@@ -37,6 +37,7 @@ class QQuickCloseEvent;
 class QQuickView;
 class AudioCuesManager;
 class CFindUsers;
+class CFindUsersForFriendsDialog;
 class Conversation;
 class IdentityRealmManager;
 class QSocialManager;
@@ -222,6 +223,8 @@ public:
     QQuickView *chatLogWindow() const { return m_chatLogWindow; }
     VirtualKeyCaptureWindow *settingsWindow() const { return m_settingsWindow; }
     CFindUsers *findUsers() const { return m_findUsers; }
+    // The friend search of the main frame, its "findInstance".
+    CFindUsersForFriendsDialog *friendsDialog() const { return m_friendsDialog; }
     TavriFilePicker *filePicker() const { return m_filePicker; }
 
     // The context a window's QML is made in: a child of the shared engine's
@@ -632,6 +635,7 @@ private:
     QQuickView *m_tutorialWindow = nullptr;
     QQuickView *m_chatLogWindow = nullptr;
     CFindUsers *m_findUsers = nullptr;
+    CFindUsersForFriendsDialog *m_friendsDialog = nullptr;
     TavriFilePicker *m_filePicker = nullptr;
     SystemInfo *m_systemInfo = nullptr;
     QObject *m_style = nullptr;
