@@ -45,6 +45,7 @@
 #include "jumplist.h"
 #include "linkify.h"
 #include "logging.h"
+#include "nativemessage.h"
 #include "notification.h"
 #include "notificationlist.h"
 #include "ostrelsdk.h"
@@ -601,12 +602,16 @@ void TavriApplication::setupTray()
     m_menu->setFont(menuFont);
 
     qDebug() << "Initializing system tray icon...";
-    if (m_trayIcon)
+    if (m_trayIcon) {
+        m_trayIcon->hideTrayIcon();
         m_trayIcon->deleteLater();
+    }
     m_trayIcon = new SystemTrayIcon(QIcon(QStringLiteral(":/textures/Logo.png")), this);
     m_trayIcon->setToolTip(tr("Tavri Application"));
     m_trayIcon->setContextMenu(m_menu);
     m_trayIcon->showTrayIcon();
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TavriApplication::onSystrayActivated);
+    connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, &TavriApplication::onSystemTrayMessageClicked);
 }
 
 bool TavriApplication::systemTrayAvailable() const
@@ -720,9 +725,30 @@ void TavriApplication::trackOnSettingChanged(const QString &key, const QVariant 
 
 bool TavriApplication::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
 {
-    Q_UNUSED(eventType)
-    Q_UNUSED(message)
     Q_UNUSED(result)
+    // Only power broadcasts to the main frame's own window are of interest;
+    // the main frame's id is asked for only once its native window exists,
+    // so that the question does not create one.
+    if (!message || eventType != host::NativeMessage::eventType())
+        return false;
+    const auto *native = static_cast<const host::NativeMessage *>(message);
+    if (native->message != host::NativeMessage::PowerBroadcast || !m_mainFrame || !m_mainFrame->handle()
+        || native->hwnd != reinterpret_cast<void *>(m_mainFrame->winId()))
+        return false;
+
+    const QMap<QString, QString> noParams;
+    if (native->wParam == host::NativeMessage::PowerSuspend) {
+        qDebug() << "PowerSuspend";
+        LocalUser::getLocalUser(this)->stopIdleHandler();
+        trackEvent(QStringLiteral("Application"), QStringLiteral("PowerSuspend"), noParams);
+    } else if (native->wParam == host::NativeMessage::PowerResumeAutomatic) {
+        qDebug() << "PowerResume";
+        trackEvent(QStringLiteral("Application"), QStringLiteral("PowerResume"), noParams);
+    }
+    qDebug() << "NativePowerEvent" << quint64(native->wParam);
+    trackEvent(QStringLiteral("Application"), QStringLiteral("NativePowerEvent"),
+               QStringList{QStringLiteral("wparam:") + QString::number(quint64(native->wParam))});
+    // Other filters and the window see the broadcast as well.
     return false;
 }
 
