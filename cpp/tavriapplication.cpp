@@ -155,7 +155,7 @@ TavriApplication::~TavriApplication()
     delete m_menu;
     m_menu = nullptr;
     if (s_application == this)
-        host::JumpList::clear();
+        clearJumpList();
 
     if (m_localUser) {
         disconnectAll(m_localUserConnections);
@@ -612,6 +612,13 @@ void TavriApplication::setupTray()
     m_trayIcon->showTrayIcon();
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TavriApplication::onSystrayActivated);
     connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, &TavriApplication::onSystemTrayMessageClicked);
+}
+
+void TavriApplication::clearJumpList()
+{
+    const int result = host::JumpList::clear();
+    if (result != 0)
+        qDebug() << "TavriApplication::clearJumpList" << "tasks not cleared, error" << result;
 }
 
 bool TavriApplication::systemTrayAvailable() const

@@ -556,6 +556,7 @@ private:
     void logSettings();
     void wireServices();
     void setupJumpList();
+    void clearJumpList();
     void startHeadless(const QString &value);
     // Asks every joined conversation of the local user to leave.
     void leaveAllJoinedConversations();
