@@ -854,11 +854,14 @@ void TavriApplication::queueTavriLink(const QString &link)
 
 bool TavriApplication::isOwnChannelAddress(const QString &uri, const QString &domain)
 {
-    // One at sign and then exactly the voice service's domain: an address
-    // that names another host after it is not a channel of this service.
+    // One at sign and then exactly the voice service's domain, to the very
+    // end: an address that names another host after it is not a channel of
+    // this service. The channel's name holds no blank, quote or angle
+    // bracket, so the address can stand in a chat line's link.
     if (domain.isEmpty())
         return false;
-    const QRegularExpression pattern(QStringLiteral("^sip:confctl-[^@]*@%1$").arg(QRegularExpression::escape(domain)));
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("sip:confctl-[^@\\s\"'<>]+@%1").arg(QRegularExpression::escape(domain))));
     return pattern.match(uri).hasMatch();
 }
 
@@ -919,7 +922,7 @@ void TavriApplication::handleTavriLink(QString link)
     const QMap<QString, QString> noParams;
     const QString domain = m_voiceManager ? m_voiceManager->domain() : QString();
 
-    static const QRegularExpression channel(QStringLiteral("^([0-9]+)_(.*)$"));
+    static const QRegularExpression channel(QRegularExpression::anchoredPattern(QStringLiteral("([0-9]+)_(.*)")));
     QRegularExpressionMatch match = channel.match(basePath);
     if (match.hasMatch() && isOwnChannelAddress(match.captured(2), domain)) {
         const QString uri = match.captured(2);
@@ -941,11 +944,14 @@ void TavriApplication::handleTavriLink(QString link)
         return;
     }
 
-    static const QRegularExpression thirdParty(QStringLiteral("^TP-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)$"));
+    static const QRegularExpression thirdParty(
+        QRegularExpression::anchoredPattern(QStringLiteral("TP-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)")));
     static const QRegularExpression exitThirdParty(
-        QStringLiteral("^EC-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)$"));
-    static const QRegularExpression addFriend(QStringLiteral("^AB-([a-zA-Z0-9_]+)$"));
-    static const QRegularExpression addFavorite(QStringLiteral("^AF-([a-zA-Z0-9_]+)$"));
+        QRegularExpression::anchoredPattern(QStringLiteral("EC-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)")));
+    static const QRegularExpression addFriend(
+        QRegularExpression::anchoredPattern(QStringLiteral("AB-([a-zA-Z0-9_]+)")));
+    static const QRegularExpression addFavorite(
+        QRegularExpression::anchoredPattern(QStringLiteral("AF-([a-zA-Z0-9_]+)")));
 
     match = thirdParty.match(basePath);
     if (match.hasMatch()) {
