@@ -239,7 +239,7 @@ void TavriApplication::initialize(int &argc, char **argv)
             m_tavriLogLevel = parseLogLevel(arg);
             qDebug().nospace() << "Tavri logging set to level " << m_tavriLogLevel;
         } else if (arg.startsWith(QLatin1String("tavri:"))) {
-            m_startupLinks.append(arg);
+            queueTavriLink(arg);
         } else if (arg.startsWith(QLatin1String("-svc"))) {
             m_showUi = false;
             m_headlessArgument = arg.mid(4);
