@@ -353,6 +353,15 @@ public:
     Q_INVOKABLE QString decorate(const QString &text, const QString &highlight);
     Q_INVOKABLE QVariantList getChatLogFileList(const QString &realmID, const QString &userUUID);
 
+    // Handles the oldest queued "tavri:" link, at most one per call, and
+    // only while the local user is logged in (the link waits otherwise).
+    // Call it at each voice login: note that the local user turns LoggedIn
+    // in its own slot of voiceLoggedIn, which runs after the application's,
+    // so a call from that slot has to be posted (queued) to see the login.
+    // A call re-entered through a nested event loop is put off until the
+    // running one ends.
+    void handleTavriLinkRequest();
+
     // Power broadcasts to the main frame's window: suspend stops the idle
     // detection; suspend, resume and every other power event are tracked.
     // Never consumes an event.
@@ -404,14 +413,6 @@ public slots:
     void onAppExit();
     void onShowForegroundWindow();
     void onProtocolMessageReceived(const QString &sMessage);
-    // Handles the oldest queued "tavri:" link, at most one per call, and
-    // only while the local user is logged in (the link waits otherwise).
-    // Call it at each voice login: note that the local user turns LoggedIn
-    // in its own slot of voiceLoggedIn, which runs after the application's,
-    // so a call from that slot has to be posted (queued) to see the login.
-    // A call re-entered through a nested event loop is put off until the
-    // running one ends.
-    void handleTavriLinkRequest();
     void trackOnSettingChanged(const QString &key, const QVariant &value);
     // Alternates the running style between "Unstyled" and "Default",
     // starting with "Unstyled"; the stored skin is left as it is.
