@@ -85,7 +85,8 @@ private:
     // Queues `link` the way a second instance does and settles the web
     // client.
     void send(const QString &link);
-    bool settle() { return webtest::settle(*m_web, *app()->socialManager()); }
+    // Generous: the analytics of a hundred links may still be on their way.
+    bool settle() { return webtest::settle(*m_web, *app()->socialManager(), 60000); }
 
     FakeWebService *m_web = nullptr;
 };
