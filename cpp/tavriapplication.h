@@ -360,6 +360,17 @@ public:
     Q_INVOKABLE QString decorate(const QString &text, const QString &highlight);
     Q_INVOKABLE QVariantList getChatLogFileList(const QString &realmID, const QString &userUUID);
 
+    // Handles the oldest queued "tavri:" link, at most one per call, and
+    // only while the local user is logged in (the link waits otherwise).
+    // Call it at each voice login: note that the local user turns LoggedIn
+    // in its own slot of voiceLoggedIn, which runs after the application's,
+    // so a call from that slot has to be posted (queued) to see the login.
+    // A call re-entered through a nested event loop is put off until the
+    // running one ends.
+    void handleTavriLinkRequest();
+
+    // Power broadcasts to the main frame's window: suspend stops the idle
+    // detection; suspend, resume and every other power event are tracked.
     // Never consumes an event.
     bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
 
@@ -521,6 +532,9 @@ protected:
     virtual bool networkAvailable() const;
     // The clock of the balloon rate limit.
     virtual QDateTime currentDateTime() const;
+    // Builds the tray menu and icon (when the desktop has a tray), replacing
+    // the ones built before; the old ones are deleted later.
+    void setupTray();
 
 private:
     // A participant notice waiting for the participant's display name,
@@ -549,9 +563,17 @@ private:
     static void disconnectAll(QList<QMetaObject::Connection> &group);
     void logSettings();
     void wireServices();
-    void setupTray();
     void setupJumpList();
+    void clearJumpList();
     void startHeadless(const QString &value);
+    // Asks every joined conversation of the local user to leave.
+    void leaveAllJoinedConversations();
+    // Appends a link to the queue that handleTavriLinkRequest takes from.
+    void queueTavriLink(const QString &link);
+    // Acts on one link (with or without its "tavri:").
+    void handleTavriLink(QString link);
+    // True when `uri` is a channel address ("sip:confctl-...") on `domain`.
+    static bool isOwnChannelAddress(const QString &uri, const QString &domain);
     // A window's view, made on first need with the shared engine; its first
     // load gets the flags, the common context properties and "mainViewer".
     QQuickView *prepareView(QQuickView *&view, Qt::WindowFlags extraFlags = {});
@@ -614,6 +636,10 @@ private:
     QHash<int, PendingNotice> m_timers;
     quint64 m_noticeSequence = 0;
     QStringList m_startupLinks;
+    // handleTavriLinkRequest is running; a call re-entered meanwhile sets
+    // m_linkHandlerRunAgain instead.
+    bool m_linkHandlerBusy = false;
+    bool m_linkHandlerRunAgain = false;
     // The "-svc" value given at start (the text after "-svc").
     QString m_headlessArgument;
     bool m_reconnecting = false;
