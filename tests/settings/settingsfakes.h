@@ -6,8 +6,14 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
 #include <QVariantList>
+
+#include <memory>
+
+#include "qmltestview.h"
+#include "storagemanager.h"
 
 #include "tavriapplication.h"
 
@@ -62,9 +68,13 @@ class FakeMainApp : public QObject
     Q_PROPERTY(bool advancedAgc READ advancedAgc WRITE setAdvancedAgc)
     Q_PROPERTY(int pageId MEMBER m_pageId NOTIFY pageIdChanged)
     Q_PROPERTY(QObject *callStats MEMBER m_callStats CONSTANT)
+    Q_PROPERTY(QString imageDirPath MEMBER m_imageDirPath CONSTANT)
 
 public:
     Calls calls;
+    QString m_imageDirPath = QStringLiteral("/pictures");
+    QStringList m_styles{QStringLiteral("Default"), QStringLiteral("Night")};
+    QString m_currentStyle = QStringLiteral("Default");
     QString m_languageUpdatedString;
     bool m_captureTestRunning = false;
     bool m_renderTestRunning = false;
@@ -138,6 +148,18 @@ public:
     Q_INVOKABLE void setVadEnabled(bool value) { calls.add(QStringLiteral("setVadEnabled"), {value}); }
     Q_INVOKABLE void copyCallStatsToClipboard() { calls.add(QStringLiteral("copyCallStatsToClipboard")); }
     Q_INVOKABLE void clearCallStats() { calls.add(QStringLiteral("clearCallStats")); }
+    Q_INVOKABLE QStringList getAvailableStyles() const { return m_styles; }
+    Q_INVOKABLE QString getCurrentStyleName() const { return m_currentStyle; }
+    Q_INVOKABLE void setStyle(const QString &name)
+    {
+        calls.add(QStringLiteral("setStyle"), {name});
+        m_currentStyle = name;
+    }
+    Q_INVOKABLE void initializeLocalization(const QString &locale)
+    {
+        calls.add(QStringLiteral("initializeLocalization"), {locale});
+    }
+    Q_INVOKABLE bool isImageValid(const QUrl &file) const { return !file.toString().contains(QLatin1String("broken")); }
 
 signals:
     void languageChanged();
@@ -157,9 +179,27 @@ class FakeLocalUser : public QObject
         int speakerVolumeAdjust READ speakerVolumeAdjust WRITE setSpeakerVolumeAdjust NOTIFY speakerVolumeAdjustChanged)
     Q_PROPERTY(int volumeAdjust READ volumeAdjust WRITE setVolumeAdjust NOTIFY volumeAdjustChanged)
     Q_PROPERTY(int vadSensitivity READ vadSensitivity WRITE setVadSensitivity NOTIFY vadSensitivityChanged)
+    Q_PROPERTY(QString onlineStatus MEMBER m_onlineStatus NOTIFY onlineStatusChanged)
+    Q_PROPERTY(QString awayStatus MEMBER m_awayStatus NOTIFY awayStatusChanged)
+    Q_PROPERTY(QUrl profileImageURI MEMBER m_profileImageURI NOTIFY profileImageURIChanged)
+    Q_PROPERTY(QString uuid MEMBER m_uuid NOTIFY uuidChanged)
+    Q_PROPERTY(QString displayName MEMBER m_displayName NOTIFY displayNameChanged)
+    Q_PROPERTY(QString email MEMBER m_email NOTIFY emailChanged)
+    Q_PROPERTY(QString description MEMBER m_description NOTIFY descriptionChanged)
+    Q_PROPERTY(QString tagline MEMBER m_tagline NOTIFY taglineChanged)
+    Q_PROPERTY(QString location MEMBER m_location NOTIFY locationChanged)
 
 public:
     Calls calls;
+    QString m_onlineStatus = QStringLiteral("online");
+    QString m_awayStatus = QStringLiteral("away");
+    QUrl m_profileImageURI;
+    QString m_uuid = QStringLiteral("u-1234");
+    QString m_displayName = QStringLiteral("Ann");
+    QString m_email = QStringLiteral("ann@example.test");
+    QString m_description = QStringLiteral("About Ann");
+    QString m_tagline = QStringLiteral("Hello");
+    QString m_location = QStringLiteral("Oslo");
     int m_loginState = 3;
     bool m_isInChannel = false;
     QString m_accessibilityHelpURL = QStringLiteral("https://help.example.test/ptt");
@@ -197,6 +237,27 @@ public:
         emit loginStateChanged(state, QString());
     }
 
+    // As the program: an empty message stands for the presence's own word.
+    Q_INVOKABLE void setPresenceMessage(int presence, const QString &message)
+    {
+        calls.add(QStringLiteral("setPresenceMessage"), {presence, message});
+        if (presence == 5) {
+            m_onlineStatus = message.isEmpty() ? QStringLiteral("online") : message;
+            emit onlineStatusChanged();
+        } else if (presence == 2) {
+            m_awayStatus = message.isEmpty() ? QStringLiteral("away") : message;
+            emit awayStatusChanged();
+        }
+    }
+    Q_INVOKABLE void requestProfilePictureUpdate(const QString &url)
+    {
+        calls.add(QStringLiteral("requestProfilePictureUpdate"), {url});
+    }
+    Q_INVOKABLE void requestProfileUpdate(const QString &displayName, const QString &description,
+                                          const QString &tagline, const QString &location)
+    {
+        calls.add(QStringLiteral("requestProfileUpdate"), {displayName, description, tagline, location});
+    }
     Q_INVOKABLE void refreshPttSettings() { calls.add(QStringLiteral("refreshPttSettings")); }
     // As the program: a lone left or right mouse button is refused.
     Q_INVOKABLE bool isPttKeyComboValid(const QVariantList &keyCodes) const
@@ -214,6 +275,15 @@ signals:
     void speakerVolumeAdjustChanged();
     void volumeAdjustChanged();
     void vadSensitivityChanged();
+    void onlineStatusChanged();
+    void awayStatusChanged();
+    void profileImageURIChanged();
+    void uuidChanged();
+    void displayNameChanged();
+    void emailChanged();
+    void descriptionChanged();
+    void taglineChanged();
+    void locationChanged();
 };
 
 class FakeVoiceManager : public QObject
@@ -252,6 +322,21 @@ signals:
     void maxNoiseFloorChanged();
 };
 
+// The file chooser: answers every question with the preset file.
+class FakeFilePicker : public QObject
+{
+    Q_OBJECT
+
+public:
+    Calls calls;
+    QString m_answer;
+    Q_INVOKABLE QString getFileUrl(const QString &heading, const QString &folder, const QString &filter, bool save)
+    {
+        calls.add(QStringLiteral("getFileUrl"), {heading, folder, filter, save});
+        return m_answer;
+    }
+};
+
 // The key-capture view's report of captured keys.
 class FakeKeySource : public QObject
 {
@@ -263,6 +348,43 @@ public:
 
 signals:
     void keyEvent(uint nativeVirtualKey, const QString &text, uint key, bool isAutoRepeat, bool pressed);
+};
+
+// The stand-ins of one test, set as the context of a view that loads one of
+// the windows.
+struct WindowFixture {
+    FakeMainApp app;
+    FakeLocalUser user;
+    FakeVoiceManager voice;
+    FakeKeySource keys;
+    FakeFilePicker picker;
+    std::unique_ptr<QmlTestView> view;
+
+    // Loads qrc:/QML/qml/tavri/<file> with the stand-ins, the program's
+    // settings service and the given device models.
+    bool load(const QString &file, QObject *renderDevices = nullptr, QObject *captureDevices = nullptr)
+    {
+        view.reset();
+        view.reset(new QmlTestView);
+        view->setContextObject(QStringLiteral("mainApp"), &app);
+        view->setContextObject(QStringLiteral("localUser"), &user);
+        view->setContextObject(QStringLiteral("voiceManager"), &voice);
+        view->setContextObject(QStringLiteral("storageManager"), StorageManager::getInstance());
+        view->setContextObject(QStringLiteral("renderDevices"), renderDevices);
+        view->setContextObject(QStringLiteral("captureDevices"), captureDevices);
+        view->setContextObject(QStringLiteral("self"), &keys);
+        view->setContextObject(QStringLiteral("filePicker"), &picker);
+        return view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/") + file));
+    }
+    QQuickItem *item(const char *name) const { return view->find(QString::fromLatin1(name)); }
+    QString text(const char *name) const { return item(name)->property("text").toString(); }
+    // The QML warnings of the view; the view is dropped.
+    QStringList finish()
+    {
+        const QStringList warnings = view ? view->qmlWarnings() : QStringList();
+        view.reset();
+        return warnings;
+    }
 };
 
 } // namespace settingstest
