@@ -24,6 +24,8 @@ DTabbedWindowBasic {
     property string openingLocale: ""
     property string previousStyle: ""
     property int revertSeconds: 0
+    // One step of the countdown to reverting a new skin.
+    property int countdownInterval: 1000
 
     // One row per box: the object name, the setting and its stored default.
     readonly property var booleanBoxes: [
@@ -122,10 +124,7 @@ DTabbedWindowBasic {
         root.loadStyles()
         root.openingLocale = String(storageManager.getSettingsValueForMachine(Settings.SettingsKeyLocale, "en"))
         var locale = root.openingLocale
-        for (var i = 0; i < languageChooser.languages.length; ++i) {
-            if (languageChooser.languages[i].value === locale)
-                languageChooser.index = i
-        }
+        languageChooser.index = Math.max(0, languageChooser.locales.indexOf(locale))
         languageChooser.loaded = true
     }
 
@@ -151,7 +150,8 @@ DTabbedWindowBasic {
 
     Timer {
         id: revertTimer
-        interval: 1000
+        objectName: "revertTimer"
+        interval: root.countdownInterval
         repeat: true
         onTriggered: {
             root.revertSeconds = root.revertSeconds - 1
@@ -268,22 +268,25 @@ DTabbedWindowBasic {
                 id: languageChooser
                 objectName: "languageChooser"
                 property bool loaded: false
-                readonly property var languages: [
-                    { text: qsTr("English"), value: "en" },
-                    //: Spanish
-                    { text: "Espa\u00f1ol", value: "es" },
-                    { text: qsTr("Russian"), value: "ru" }
-                ]
-                readonly property string chosenLocale: index >= 0 && index < languages.length ? languages[index].value : ""
+                // The names offered and their locale values, in the same order.
+                readonly property var locales: ["en", "es", "ru"]
+                readonly property string chosenLocale: index >= 0 && index < locales.length ? locales[index] : ""
                 Layout.preferredWidth: 145
                 Layout.preferredHeight: 20
-                model: languages
-                textRole: "text"
+                model: [
+                    qsTr("English"),
+                    // Spanish is named in Spanish.
+                    "Espa\u00f1ol",
+                    qsTr("Russian")
+                ]
                 onActivated: {
-                    if (!loaded)
+                    // The chosen row, read here: the binding of chosenLocale
+                    // may not have followed the index yet.
+                    var locale = locales[index]
+                    if (!loaded || locale === undefined)
                         return
-                    storageManager.setSettingsValueForMachine(Settings.SettingsKeyLocale, chosenLocale)
-                    mainApp.initializeLocalization(chosenLocale)
+                    storageManager.setSettingsValueForMachine(Settings.SettingsKeyLocale, locale)
+                    mainApp.initializeLocalization(locale)
                 }
             }
             DLabel {

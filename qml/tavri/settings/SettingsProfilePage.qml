@@ -19,12 +19,16 @@ DTabbedWindowBasic {
     readonly property int rowHeight: 26
     // The picture chosen on this page, empty while the local user's shows.
     property string chosenPicture: ""
+    // The picture last saved from this page.
+    property string savedPicture: ""
     readonly property string shownPicture: chosenPicture.length > 0 ? chosenPicture : String(localUser.profileImageURI)
-    readonly property bool hasChanges: nameField.text !== localUser.displayName
-                                       || descriptionArea.text !== localUser.description
-                                       || taglineField.text !== localUser.tagline
-                                       || locationField.text !== localUser.location
-                                       || (chosenPicture.length > 0 && chosenPicture !== String(localUser.profileImageURI))
+    // The values the fields are compared with: the local user's, or the
+    // ones last saved until the local user reports them.
+    property var saved: ({ name: "", description: "", tagline: "", location: "" })
+    readonly property bool hasChanges: nameField.text !== saved.name || descriptionArea.text !== saved.description
+                                       || taglineField.text !== saved.tagline || locationField.text !== saved.location
+                                       || (chosenPicture.length > 0 && chosenPicture !== savedPicture
+                                           && chosenPicture !== String(localUser.profileImageURI))
 
     function isPictureName(url) {
         var lowered = String(url).toLowerCase()
@@ -42,30 +46,34 @@ DTabbedWindowBasic {
     }
 
     function save() {
-        if (root.chosenPicture.length > 0 && root.chosenPicture !== String(localUser.profileImageURI))
+        if (root.chosenPicture.length > 0 && root.chosenPicture !== root.savedPicture
+                && root.chosenPicture !== String(localUser.profileImageURI))
             localUser.requestProfilePictureUpdate(root.chosenPicture)
         localUser.requestProfileUpdate(nameField.text, descriptionArea.text, taglineField.text, locationField.text)
         mainApp.trackEvent("UserProfileEditor", "SaveUpdateButton")
-        root.chosenPicture = ""
-        root.reload()
+        root.saved = { name: nameField.text, description: descriptionArea.text, tagline: taglineField.text,
+                       location: locationField.text }
+        root.savedPicture = root.chosenPicture
     }
 
-    // Shows the local user's values again.
+    // Shows the local user's values.
     function reload() {
-        nameField.text = localUser.displayName
-        descriptionArea.text = localUser.description
-        taglineField.text = localUser.tagline
-        locationField.text = localUser.location
+        root.saved = { name: localUser.displayName, description: localUser.description,
+                       tagline: localUser.tagline, location: localUser.location }
+        nameField.text = root.saved.name
+        descriptionArea.text = root.saved.description
+        taglineField.text = root.saved.tagline
+        locationField.text = root.saved.location
     }
 
     Component.onCompleted: reload()
 
     Connections {
         target: localUser
-        function onDisplayNameChanged() { nameField.text = localUser.displayName }
-        function onDescriptionChanged() { descriptionArea.text = localUser.description }
-        function onTaglineChanged() { taglineField.text = localUser.tagline }
-        function onLocationChanged() { locationField.text = localUser.location }
+        function onDisplayNameChanged() { root.reload() }
+        function onDescriptionChanged() { root.reload() }
+        function onTaglineChanged() { root.reload() }
+        function onLocationChanged() { root.reload() }
     }
 
     RowLayout {
