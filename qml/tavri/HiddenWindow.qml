@@ -24,7 +24,8 @@ DTitledWindowBasic {
 
     readonly property string lang: mainApp.languageUpdatedString
     readonly property color noiseFloorColor: "#2f6fe0"
-    readonly property color thresholdColor: "#e02020"
+    // Dark enough to read on the window's red background.
+    readonly property color thresholdColor: "#7a0000"
     readonly property color maxNoiseFloorColor: "black"
 
     // A statistics value with four decimals; what is not a number is shown
