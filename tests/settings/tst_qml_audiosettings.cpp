@@ -71,7 +71,7 @@ private slots:
 
 private:
     bool load();
-    QQuickItem *item(const char *name) const { return m_view->find(QString::fromLatin1(name)); }
+    QQuickItem *item(const char *name) const { return m_window->view->find(QString::fromLatin1(name)); }
     QVariant stored(const char *key) const
     {
         return StorageManager::getInstance()->getSettingsValue(QString::fromLatin1(key));
@@ -84,13 +84,9 @@ private:
     // release.
     qreal dragThreshold(int dx);
 
-    std::unique_ptr<FakeMainApp> m_app;
-    std::unique_ptr<FakeLocalUser> m_user;
-    std::unique_ptr<FakeVoiceManager> m_voice;
-    std::unique_ptr<FakeKeySource> m_keys;
+    std::unique_ptr<WindowFixture> m_window;
     std::unique_ptr<RenderDeviceModel> m_render;
     std::unique_ptr<CaptureDeviceModel> m_capture;
-    std::unique_ptr<QmlTestView> m_view;
 };
 
 void TestQmlAudioSettings::initTestCase()
@@ -105,10 +101,7 @@ void TestQmlAudioSettings::init()
     StorageManager *storage = StorageManager::getInstance();
     for (const char *key : kTouchedKeys)
         storage->removeSettingsValue(QString::fromLatin1(key));
-    m_app.reset(new FakeMainApp);
-    m_user.reset(new FakeLocalUser);
-    m_voice.reset(new FakeVoiceManager);
-    m_keys.reset(new FakeKeySource);
+    m_window.reset(new WindowFixture);
     m_render.reset(new RenderDeviceModel(nullptr));
     m_capture.reset(new CaptureDeviceModel(nullptr));
     DeviceList render({kSystem, {"spk-a", "Speakers A", 0}, {"spk-b", "Speakers B", 0}});
@@ -121,35 +114,25 @@ void TestQmlAudioSettings::init()
 
 void TestQmlAudioSettings::cleanup()
 {
-    const QStringList warnings = m_view ? m_view->qmlWarnings() : QStringList();
-    m_view.reset();
+    const QStringList warnings = m_window->finish();
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 bool TestQmlAudioSettings::load()
 {
-    m_view.reset();
-    m_view.reset(new QmlTestView);
-    m_view->setContextObject(QStringLiteral("mainApp"), m_app.get());
-    m_view->setContextObject(QStringLiteral("localUser"), m_user.get());
-    m_view->setContextObject(QStringLiteral("voiceManager"), m_voice.get());
-    m_view->setContextObject(QStringLiteral("storageManager"), StorageManager::getInstance());
-    m_view->setContextObject(QStringLiteral("renderDevices"), m_render.get());
-    m_view->setContextObject(QStringLiteral("captureDevices"), m_capture.get());
-    m_view->setContextObject(QStringLiteral("self"), m_keys.get());
-    if (!m_view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/settings/SettingsAudioWindow.qml"))))
+    if (!m_window->load(QStringLiteral("settings/SettingsAudioWindow.qml"), m_render.get(), m_capture.get()))
         return false;
     // The bars take their first values from the event loop.
-    return QTest::qWaitFor([this] { return m_view->root()->property("levelsReady").toBool(); });
+    return QTest::qWaitFor([this] { return m_window->view->root()->property("levelsReady").toBool(); });
 }
 
 void TestQmlAudioSettings::settle()
 {
     // A QML timer runs on the same clock as the bars' damping timers, and one
     // started after theirs fires after them.
-    QQmlComponent component(m_view->engine());
+    QQmlComponent component(m_window->view->engine());
     component.setData("import QtQuick 2.15\nTimer {}", QUrl());
-    std::unique_ptr<QObject> barrier(component.create(m_view->context()));
+    std::unique_ptr<QObject> barrier(component.create(m_window->view->context()));
     QVERIFY(barrier);
     barrier->setProperty("interval", item("outputBar")->property("dampingInterval"));
     QSignalSpy fired(barrier.get(), SIGNAL(triggered()));
@@ -162,11 +145,11 @@ qreal TestQmlAudioSettings::dragThreshold(int dx)
 {
     QQuickItem *marker = item("thresholdMarker");
     const QPoint start = marker->mapToScene(QPointF(0, marker->height() / 2)).toPoint();
-    QTest::mousePress(m_view.get(), Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mousePress(m_window->view.get(), Qt::LeftButton, Qt::NoModifier, start);
     for (int step = 1; step <= 4; ++step)
-        QTest::mouseMove(m_view.get(), start + QPoint(dx * step / 4, 0));
+        QTest::mouseMove(m_window->view.get(), start + QPoint(dx * step / 4, 0));
     const qreal dropped = marker->x();
-    QTest::mouseRelease(m_view.get(), Qt::LeftButton, Qt::NoModifier, start + QPoint(dx, 0));
+    QTest::mouseRelease(m_window->view.get(), Qt::LeftButton, Qt::NoModifier, start + QPoint(dx, 0));
     return dropped;
 }
 
@@ -190,8 +173,8 @@ void TestQmlAudioSettings::openingWritesOnlyOutOfRangeLevels()
     QFETCH(QStringList, userWrites);
     QFETCH(int, samples);
     QFETCH(int, agcWrites);
-    m_voice->m_speakerVolume = speakerVolume;
-    m_app->m_advancedAgc = advancedAgc;
+    m_window->voice.m_speakerVolume = speakerVolume;
+    m_window->app.m_advancedAgc = advancedAgc;
     // A combination text kept without its key list is shown as it is.
     StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsKeyCodesetPTTString"),
                                                     QStringLiteral("LCtrl"));
@@ -199,67 +182,67 @@ void TestQmlAudioSettings::openingWritesOnlyOutOfRangeLevels()
     QVERIFY(load());
     settle();
 
-    QCOMPARE(m_user->calls.all(), userWrites);
-    QCOMPARE(m_app->calls.count(QStringLiteral("renderFileToSpeaker")), samples);
-    QCOMPARE(m_app->calls.count(QStringLiteral("advancedAgc")), agcWrites);
-    QCOMPARE(m_app->calls.count(QStringLiteral("setRenderDeviceByIndex")), 0);
-    QCOMPARE(m_app->calls.count(QStringLiteral("setCaptureDeviceByIndex")), 0);
+    QCOMPARE(m_window->user.calls.all(), userWrites);
+    QCOMPARE(m_window->app.calls.count(QStringLiteral("renderFileToSpeaker")), samples);
+    QCOMPARE(m_window->app.calls.count(QStringLiteral("advancedAgc")), agcWrites);
+    QCOMPARE(m_window->app.calls.count(QStringLiteral("setRenderDeviceByIndex")), 0);
+    QCOMPARE(m_window->app.calls.count(QStringLiteral("setCaptureDeviceByIndex")), 0);
     QCOMPARE(writes.count(), 0);
     QCOMPARE(item("keyButton")->property("text").toString(), QStringLiteral("LCtrl"));
     QCOMPARE(item("outputChooser")->property("currentText").toString(),
              QStringLiteral("Use System Selected - Speakers"));
     QCOMPARE(item("inputChooser")->property("currentText").toString(), QStringLiteral("Mic A"));
-    savePicture(m_view.get(), QStringLiteral("settings-audio"));
+    savePicture(m_window->view.get(), QStringLiteral("settings-audio"));
 }
 
 void TestQmlAudioSettings::pushAndHoldWithoutCombinationCaptures()
 {
     QVERIFY(load());
-    QSignalSpy started(m_view->root(), SIGNAL(startCapture()));
-    QSignalSpy stopped(m_view->root(), SIGNAL(stopCapture()));
+    QSignalSpy started(m_window->view->root(), SIGNAL(startCapture()));
+    QSignalSpy stopped(m_window->view->root(), SIGNAL(stopCapture()));
     selectTransmit(1);
     QCOMPARE(started.count(), 1);
-    QVERIFY(m_view->root()->property("isCapturing").toBool());
+    QVERIFY(m_window->view->root()->property("isCapturing").toBool());
     // The mode waits for the keys.
     QVERIFY(!stored("settingsPttMode").isValid());
-    QVERIFY(m_app->calls.all().contains(QStringLiteral("trackEvent|AudioSettings|TransmitStyle|i:1")));
+    QVERIFY(m_window->app.calls.all().contains(QStringLiteral("trackEvent|AudioSettings|TransmitStyle|i:1")));
 
-    m_keys->press(kLeftCtrl, Qt::Key_Control);
+    m_window->keys.press(kLeftCtrl, Qt::Key_Control);
     QCOMPARE(stopped.count(), 0);
-    m_keys->release(kLeftCtrl, Qt::Key_Control);
+    m_window->keys.release(kLeftCtrl, Qt::Key_Control);
     QCOMPARE(stopped.count(), 1);
-    QVERIFY(!m_view->root()->property("isCapturing").toBool());
-    QCOMPARE(m_user->calls.matching(QStringLiteral("setPttKeyCombo")),
+    QVERIFY(!m_window->view->root()->property("isCapturing").toBool());
+    QCOMPARE(m_window->user.calls.matching(QStringLiteral("setPttKeyCombo")),
              QStringList{QStringLiteral("setPttKeyCombo|1|[162]")});
     QCOMPARE(stored("settingsPttMode").toInt(), 1);
     QCOMPARE(stored("settingsKeyCodesetPTTString").toString(), QStringLiteral("LCtrl"));
     QCOMPARE(item("keyButton")->property("text").toString(), QStringLiteral("LCtrl"));
-    QVERIFY(m_app->calls.all().contains(QStringLiteral("trackEvent|AudioSettings|SetPTTKeyCombo|kc:LCtrl")));
+    QVERIFY(m_window->app.calls.all().contains(QStringLiteral("trackEvent|AudioSettings|SetPTTKeyCombo|kc:LCtrl")));
     // Key events outside a capture are ignored.
-    m_keys->press(kLeftMouse, Qt::Key_unknown);
+    m_window->keys.press(kLeftMouse, Qt::Key_unknown);
     QCOMPARE(item("keyButton")->property("text").toString(), QStringLiteral("LCtrl"));
 }
 
 void TestQmlAudioSettings::fourthKeyEndsTheCapture()
 {
     QVERIFY(load());
-    QSignalSpy stopped(m_view->root(), SIGNAL(stopCapture()));
+    QSignalSpy stopped(m_window->view->root(), SIGNAL(stopCapture()));
     selectTransmit(2);
-    m_keys->press(kLeftCtrl, Qt::Key_Control);
-    m_keys->press(160, Qt::Key_Shift);
+    m_window->keys.press(kLeftCtrl, Qt::Key_Control);
+    m_window->keys.press(160, Qt::Key_Shift);
     // An auto-repeat adds nothing.
-    emit m_keys->keyEvent(160, QString(), Qt::Key_Shift, true, true);
-    m_keys->press(0x41, Qt::Key_A);
+    emit m_window->keys.keyEvent(160, QString(), Qt::Key_Shift, true, true);
+    m_window->keys.press(0x41, Qt::Key_A);
     QCOMPARE(stopped.count(), 0);
-    m_keys->press(0x42, Qt::Key_B);
+    m_window->keys.press(0x42, Qt::Key_B);
     QCOMPARE(stopped.count(), 1);
-    QCOMPARE(m_user->calls.matching(QStringLiteral("setPttKeyCombo")),
+    QCOMPARE(m_window->user.calls.matching(QStringLiteral("setPttKeyCombo")),
              QStringList{QStringLiteral("setPttKeyCombo|2|[162,160,65,66]")});
     QCOMPARE(stored("settingsKeyCodesetPTTString").toString(), QStringLiteral("LCtrl+LShift+A, B"));
     // The release after the end changes nothing.
-    m_keys->release(0x42, Qt::Key_B);
+    m_window->keys.release(0x42, Qt::Key_B);
     QCOMPARE(stopped.count(), 1);
-    QCOMPARE(m_user->calls.count(QStringLiteral("setPttKeyCombo")), 1);
+    QCOMPARE(m_window->user.calls.count(QStringLiteral("setPttKeyCombo")), 1);
 }
 
 void TestQmlAudioSettings::mouseButtonsInTheCombination_data()
@@ -280,30 +263,31 @@ void TestQmlAudioSettings::mouseButtonsInTheCombination()
     QVERIFY(load());
     selectTransmit(1);
     for (uint native : natives)
-        m_keys->press(native, Qt::Key_unknown);
-    m_keys->release(natives.last(), Qt::Key_unknown);
+        m_window->keys.press(native, Qt::Key_unknown);
+    m_window->keys.release(natives.last(), Qt::Key_unknown);
 
     QCOMPARE(item("refusalNote")->isVisible(), !accepted);
     QCOMPARE(item("keyButton")->property("text").toString(), combination);
     QCOMPARE(stored("settingsKeyCodesetPTTString").toString(), combination);
-    QCOMPARE(m_user->calls.count(QStringLiteral("setPttKeyCombo")), accepted ? 1 : 0);
+    QCOMPARE(m_window->user.calls.count(QStringLiteral("setPttKeyCombo")), accepted ? 1 : 0);
     // A refused combination opens the microphone.
     QCOMPARE(stored("settingsPttMode").toInt(), accepted ? 1 : 0);
-    QVERIFY(m_app->calls.all().contains(QStringLiteral("trackEvent|AudioSettings|SetPTTKeyCombo|kc:") + combination));
+    QVERIFY(m_window->app.calls.all().contains(QStringLiteral("trackEvent|AudioSettings|SetPTTKeyCombo|kc:")
+                                               + combination));
     QCOMPARE(item("doneButton")->isEnabled(), accepted);
 }
 
 void TestQmlAudioSettings::speakerIconMutesAndUnmutes()
 {
-    m_voice->m_speakerVolume = 40;
+    m_window->voice.m_speakerVolume = 40;
     QVERIFY(load());
     QQuickItem *bar = item("outputBar");
-    QVERIFY(m_view->click(QStringLiteral("speakerIcon")));
+    QVERIFY(m_window->view->click(QStringLiteral("speakerIcon")));
     QCOMPARE(bar->property("value").toInt(), 30);
-    QVERIFY(m_view->click(QStringLiteral("speakerIcon")));
+    QVERIFY(m_window->view->click(QStringLiteral("speakerIcon")));
     QCOMPARE(bar->property("value").toInt(), 50);
     settle();
-    QCOMPARE(m_user->calls.matching(QStringLiteral("speakerVolumeAdjust")),
+    QCOMPARE(m_window->user.calls.matching(QStringLiteral("speakerVolumeAdjust")),
              QStringList{QStringLiteral("speakerVolumeAdjust|50")});
 }
 
@@ -321,25 +305,25 @@ void TestQmlAudioSettings::movedOutputBarPlaysTheSample()
     QFETCH(int, samples);
     QVERIFY(load());
     if (testFromPage)
-        QVERIFY(m_view->click(QStringLiteral("renderTestButton")));
+        QVERIFY(m_window->view->click(QStringLiteral("renderTestButton")));
     QQuickItem *bar = item("outputBar");
     for (int value : {45, 46, 47})
         bar->setProperty("value", value);
     settle();
-    QCOMPARE(m_user->calls.matching(QStringLiteral("speakerVolumeAdjust")),
+    QCOMPARE(m_window->user.calls.matching(QStringLiteral("speakerVolumeAdjust")),
              QStringList{QStringLiteral("speakerVolumeAdjust|47")});
-    const QStringList played = m_app->calls.matching(QStringLiteral("renderFileToSpeaker"));
+    const QStringList played = m_window->app.calls.matching(QStringLiteral("renderFileToSpeaker"));
     QCOMPARE(played.size(), samples);
     if (samples)
         QCOMPARE(played.first(), QStringLiteral("renderFileToSpeaker|sounds/output_test.wav"));
 
     // A level the voice service reports is shown and not written back.
-    m_user->calls.clear();
-    m_voice->m_speakerVolume = 60;
-    emit m_voice->speakerVolumeChanged();
+    m_window->user.calls.clear();
+    m_window->voice.m_speakerVolume = 60;
+    emit m_window->voice.speakerVolumeChanged();
     settle();
     QCOMPARE(bar->property("value").toInt(), 60);
-    QCOMPARE(m_user->calls.all(), QStringList());
+    QCOMPARE(m_window->user.calls.all(), QStringList());
     QCOMPARE(item("outputGainLabel")->property("text").toString(), QStringLiteral("Gain: 10 dB"));
 }
 
@@ -361,7 +345,7 @@ void TestQmlAudioSettings::thresholdMarker()
     const qreal resting = marker->x();
     QCOMPARE(resting, meter->width() * 0.5);
     const qreal dropped = dragThreshold(dx);
-    const QStringList written = m_user->calls.matching(QStringLiteral("vadSensitivity"));
+    const QStringList written = m_window->user.calls.matching(QStringLiteral("vadSensitivity"));
     if (writes) {
         QVERIFY(dropped > resting);
         const int percent = qRound(dropped * 100 / meter->width());
@@ -374,8 +358,8 @@ void TestQmlAudioSettings::thresholdMarker()
         QVERIFY(!stored("vad_sensitivity").isValid());
     }
     // The marker follows the threshold again.
-    m_voice->m_speechThreshold = 0.25;
-    emit m_voice->speechThresholdChanged();
+    m_window->voice.m_speechThreshold = 0.25;
+    emit m_window->voice.speechThresholdChanged();
     QCOMPARE(marker->x(), meter->width() * 0.25);
 }
 
@@ -385,11 +369,11 @@ void TestQmlAudioSettings::thresholdBarWritesOneWholeNumber()
     QQuickItem *bar = item("thresholdBar");
     QCOMPARE(bar->property("value").toInt(), 40);
     // A reported sensitivity is shown without being written back.
-    m_user->announceVadSensitivity(55);
+    m_window->user.announceVadSensitivity(55);
     QCOMPARE(bar->property("value").toInt(), 55);
     bar->setProperty("value", 61);
     settle();
-    QCOMPARE(m_user->calls.all(), QStringList{QStringLiteral("vadSensitivity|61")});
+    QCOMPARE(m_window->user.calls.all(), QStringList{QStringLiteral("vadSensitivity|61")});
     QCOMPARE(stored("vad_sensitivity").toInt(), 61);
 }
 
@@ -402,7 +386,7 @@ void TestQmlAudioSettings::doneNeedsACombinationForPushToTalk()
     QVERIFY(!done->isEnabled());
     QVERIFY(item("captureNote")->isVisible());
     // Back to the open microphone ends the capture and enables "Done".
-    QSignalSpy stopped(m_view->root(), SIGNAL(stopCapture()));
+    QSignalSpy stopped(m_window->view->root(), SIGNAL(stopCapture()));
     selectTransmit(0);
     QCOMPARE(stopped.count(), 1);
     QVERIFY(done->isEnabled());
@@ -423,9 +407,9 @@ void TestQmlAudioSettings::decibelLabels()
 {
     QFETCH(double, value);
     QFETCH(QString, shown);
-    m_voice->m_noiseFloor = value;
-    m_voice->m_speechThreshold = value;
-    m_voice->m_microphoneEnergy = value;
+    m_window->voice.m_noiseFloor = value;
+    m_window->voice.m_speechThreshold = value;
+    m_window->voice.m_microphoneEnergy = value;
     QVERIFY(load());
     QCOMPARE(item("noiseFloorLabel")->property("text").toString(), QStringLiteral("Noise floor: %1 dB").arg(shown));
     QCOMPARE(item("thresholdLabel")->property("text").toString(),
@@ -434,21 +418,22 @@ void TestQmlAudioSettings::decibelLabels()
 
 void TestQmlAudioSettings::captureTestInAChannelOffersToLeave()
 {
-    m_user->m_isInChannel = true;
+    m_window->user.m_isInChannel = true;
     QVERIFY(load());
-    QVERIFY(m_view->click(QStringLiteral("captureTestButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("captureTestButton")));
     QVERIFY(item("channelOverlay")->isVisible());
-    QCOMPARE(m_app->calls.count(QStringLiteral("startCaptureTest")), 0);
+    QCOMPARE(m_window->app.calls.count(QStringLiteral("startCaptureTest")), 0);
 
-    QVERIFY(m_view->click(QStringLiteral("cancelOverlayButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("cancelOverlayButton")));
     QVERIFY(!item("channelOverlay")->isVisible());
-    QVERIFY(m_app->calls.all().contains(QStringLiteral("trackEvent|AudioSettings|CancelLeaveChannelsForMicTest")));
+    QVERIFY(
+        m_window->app.calls.all().contains(QStringLiteral("trackEvent|AudioSettings|CancelLeaveChannelsForMicTest")));
 
-    QVERIFY(m_view->click(QStringLiteral("captureTestButton")));
-    m_app->calls.clear();
-    QVERIFY(m_view->click(QStringLiteral("exitChannelsButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("captureTestButton")));
+    m_window->app.calls.clear();
+    QVERIFY(m_window->view->click(QStringLiteral("exitChannelsButton")));
     QVERIFY(!item("channelOverlay")->isVisible());
-    QCOMPARE(m_app->calls.all(),
+    QCOMPARE(m_window->app.calls.all(),
              (QStringList{QStringLiteral("trackEvent|AudioSettings|LeaveChannelsForMicTest"),
                           QStringLiteral("leaveAllVoiceConversations"), QStringLiteral("startCaptureTest|true")}));
     QCOMPARE(item("captureTestButton")->property("text").toString(), QStringLiteral("Stop Test"));
@@ -459,21 +444,21 @@ void TestQmlAudioSettings::testButtonsStartAndStop()
     QVERIFY(load());
     QQuickItem *render = item("renderTestButton");
     QQuickItem *capture = item("captureTestButton");
-    QVERIFY(m_view->click(QStringLiteral("renderTestButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("renderTestButton")));
     QCOMPARE(render->property("text").toString(), QStringLiteral("Stop Test"));
     // The capture test replaces the render test.
-    QVERIFY(m_view->click(QStringLiteral("captureTestButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("captureTestButton")));
     QCOMPARE(render->property("text").toString(), QStringLiteral("Start Test"));
     QCOMPARE(capture->property("text").toString(), QStringLiteral("Stop Test"));
     QVERIFY(item("unmuteNote")->isVisible());
-    m_app->m_micIsActive = true;
-    emit m_app->micIsActiveChanged(true);
+    m_window->app.m_micIsActive = true;
+    emit m_window->app.micIsActiveChanged(true);
     QVERIFY(!item("unmuteNote")->isVisible());
     QCOMPARE(item("micIcon")->property("source").toUrl(),
              QUrl(QStringLiteral("qrc:/textures/microphone_small_unmuted.png")));
-    QVERIFY(m_view->click(QStringLiteral("captureTestButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("captureTestButton")));
     QCOMPARE(capture->property("text").toString(), QStringLiteral("Start Test"));
-    QCOMPARE(m_app->calls.all(),
+    QCOMPARE(m_window->app.calls.all(),
              (QStringList{QStringLiteral("startRenderTest"), QStringLiteral("trackEvent|AudioSettings|StartRenderTest"),
                           QStringLiteral("stopRenderTest"), QStringLiteral("startCaptureTest|true"),
                           QStringLiteral("trackEvent|AudioSettings|StartCaptureTestHeadset"),
@@ -481,48 +466,48 @@ void TestQmlAudioSettings::testButtonsStartAndStop()
                           QStringLiteral("trackEvent|AudioSettings|StopCaptureTestHeadset")}));
     // A test the voice service stopped by itself leaves the button reading
     // "Start Test".
-    QVERIFY(m_view->click(QStringLiteral("renderTestButton")));
-    m_app->setRenderTestRunning(false);
+    QVERIFY(m_window->view->click(QStringLiteral("renderTestButton")));
+    m_window->app.setRenderTestRunning(false);
     QCOMPARE(render->property("text").toString(), QStringLiteral("Start Test"));
 }
 
 void TestQmlAudioSettings::hidingStopsTestsAndCapture()
 {
     QVERIFY(load());
-    QVERIFY(m_view->click(QStringLiteral("renderTestButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("renderTestButton")));
     selectTransmit(1);
-    QSignalSpy stopped(m_view->root(), SIGNAL(stopCapture()));
-    m_app->calls.clear();
-    m_view->hide();
+    QSignalSpy stopped(m_window->view->root(), SIGNAL(stopCapture()));
+    m_window->app.calls.clear();
+    m_window->view->hide();
     QCOMPARE(stopped.count(), 1);
-    QVERIFY(m_app->calls.all().contains(QStringLiteral("stopRenderTest")));
-    QCOMPARE(m_view->root()->property("runningTestNumber").toInt(), 0);
+    QVERIFY(m_window->app.calls.all().contains(QStringLiteral("stopRenderTest")));
+    QCOMPARE(m_window->view->root()->property("runningTestNumber").toInt(), 0);
     QCOMPARE(item("transmitChooser")->property("index").toInt(), 0);
     QCOMPARE(stored("settingsPttMode").toInt(), 0);
 }
 
 void TestQmlAudioSettings::resetRestoresDefaults()
 {
-    m_voice->m_speakerVolume = 70;
-    m_voice->m_microphoneVolume = 30;
+    m_window->voice.m_speakerVolume = 70;
+    m_window->voice.m_microphoneVolume = 30;
     QVERIFY(load());
     item("outputChooser")->setProperty("index", 2);
     item("inputChooser")->setProperty("index", 1);
-    QVERIFY(m_view->click(QStringLiteral("renderTestButton")));
-    m_user->calls.clear();
-    m_app->calls.clear();
-    QVERIFY(m_view->click(QStringLiteral("resetButton")));
+    QVERIFY(m_window->view->click(QStringLiteral("renderTestButton")));
+    m_window->user.calls.clear();
+    m_window->app.calls.clear();
+    QVERIFY(m_window->view->click(QStringLiteral("resetButton")));
     QCOMPARE(item("outputBar")->property("value").toInt(), 50);
     QCOMPARE(item("inputBar")->property("value").toInt(), 50);
     // Without a server default the sensitivity is 26 itself.
     QCOMPARE(item("thresholdBar")->property("value").toInt(), 26);
-    QCOMPARE(m_app->calls.all(),
+    QCOMPARE(m_window->app.calls.all(),
              (QStringList{QStringLiteral("setRenderDeviceByIndex|0"), QStringLiteral("setCaptureDeviceByIndex|0"),
                           QStringLiteral("stopRenderTest")}));
-    QCOMPARE(m_user->calls.all(),
+    QCOMPARE(m_window->user.calls.all(),
              (QStringList{QStringLiteral("speakerVolumeAdjust|50"), QStringLiteral("volumeAdjust|50")}));
     // The test stopped by "Reset" still counts as the page's.
-    QCOMPARE(m_view->root()->property("runningTestNumber").toInt(), 1);
+    QCOMPARE(m_window->view->root()->property("runningTestNumber").toInt(), 1);
 }
 
 void TestQmlAudioSettings::withoutDevices()
@@ -544,7 +529,7 @@ void TestQmlAudioSettings::withoutDevices()
     QVERIFY(item("renderTestButton")->isEnabled());
     QVERIFY(item("captureTestButton")->isEnabled());
     QCOMPARE(item("outputChooser")->property("textColor").value<QColor>() == QColor(Qt::red), false);
-    QCOMPARE(m_app->calls.count(QStringLiteral("setRenderDeviceByIndex")), 0);
+    QCOMPARE(m_window->app.calls.count(QStringLiteral("setRenderDeviceByIndex")), 0);
 }
 
 void TestQmlAudioSettings::settingsInitializedRereadsTheMode()
@@ -559,10 +544,10 @@ void TestQmlAudioSettings::settingsInitializedRereadsTheMode()
     QCOMPARE(item("transmitChooser")->property("index").toInt(), 2);
     QCOMPARE(item("keyButton")->property("text").toString(), QStringLiteral("RCtrl"));
     QCOMPARE(writes.count(), 0);
-    QCOMPARE(m_app->calls.count(QStringLiteral("trackEvent")), 0);
+    QCOMPARE(m_window->app.calls.count(QStringLiteral("trackEvent")), 0);
 
     // Logging out lowers the page's loaded flag: a new choice writes nothing.
-    m_user->announceLoginState(4);
+    m_window->user.announceLoginState(4);
     selectTransmit(0);
     QCOMPARE(writes.count(), 0);
 }
