@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QImage>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMutex>
 #include <QNetworkInterface>
@@ -2002,9 +2003,49 @@ void TavriApplication::setVadEnabled(bool value)
 
 QString TavriApplication::getKeySequenceString(QList<int> qtKeyCodes, QList<int> nativeVKeyCodes)
 {
-    Q_UNUSED(qtKeyCodes)
-    Q_UNUSED(nativeVKeyCodes)
-    return QString();
+    return keySequenceText(qtKeyCodes, nativeVKeyCodes);
+}
+
+QString TavriApplication::keySequenceText(const QList<int> &qtKeyCodes, const QList<int> &nativeVKeyCodes)
+{
+    // Mouse buttons and modifiers by their Windows virtual-key codes, so that
+    // left and right keys read apart.
+    static const QHash<int, QString> nativeNames = {
+        {1, QStringLiteral("LMouse")},   {2, QStringLiteral("RMouse")},   {4, QStringLiteral("MMouse")},
+        {5, QStringLiteral("XButton1")}, {6, QStringLiteral("XButton2")}, {16, QStringLiteral("Shift")},
+        {17, QStringLiteral("Ctrl")},    {18, QStringLiteral("Alt")},     {91, QStringLiteral("LWin")},
+        {92, QStringLiteral("RWin")},    {93, QStringLiteral("Apps")},    {160, QStringLiteral("LShift")},
+        {161, QStringLiteral("RShift")}, {162, QStringLiteral("LCtrl")},  {163, QStringLiteral("RCtrl")},
+        {164, QStringLiteral("LAlt")},   {165, QStringLiteral("RAlt")},   {347, QStringLiteral("Start")},
+    };
+    constexpr int maximumKeys = 4;
+    QString text;
+    const auto append = [&text](const QString &name) {
+        if (!text.isEmpty())
+            text += QLatin1Char('+');
+        text += name;
+    };
+    QList<int> otherKeys;
+    for (int i = 0; i < qMin(maximumKeys, qtKeyCodes.size()); ++i) {
+        QString name = nativeNames.value(nativeVKeyCodes.value(i, 0));
+        if (name.isEmpty()) {
+            switch (qtKeyCodes.at(i)) {
+            case Qt::Key_Shift: name = QStringLiteral("Shift"); break;
+            case Qt::Key_Control: name = QStringLiteral("Ctrl"); break;
+            case Qt::Key_Meta: name = QStringLiteral("Meta"); break;
+            case Qt::Key_Alt: name = QStringLiteral("Alt"); break;
+            default: otherKeys.append(qtKeyCodes.at(i)); break;
+            }
+        }
+        if (!name.isEmpty())
+            append(name);
+    }
+    const QKeySequence others(otherKeys.value(0, 0), otherKeys.value(1, 0), otherKeys.value(2, 0),
+                              otherKeys.value(3, 0));
+    const QString othersText = others.toString(QKeySequence::PortableText);
+    if (!othersText.isEmpty())
+        append(othersText);
+    return text;
 }
 
 void TavriApplication::setTtsVolume(ushort volume)

@@ -317,6 +317,10 @@ public:
     Q_INVOKABLE void setAgcEnabled(bool value);
     Q_INVOKABLE void setVadEnabled(bool value);
     Q_INVOKABLE QString getKeySequenceString(QList<int> qtKeyCodes, QList<int> nativeVKeyCodes);
+    // The text of a key combination: the names of mouse buttons and modifiers
+    // by virtual-key code ("LCtrl"), then the other keys as a portable key
+    // sequence, joined by "+"; at most four keys.
+    static QString keySequenceText(const QList<int> &qtKeyCodes, const QList<int> &nativeVKeyCodes);
     Q_INVOKABLE void setTtsVolume(ushort volume);
     Q_INVOKABLE ushort getTtsVolume();
     Q_INVOKABLE void stopTts();

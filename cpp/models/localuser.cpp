@@ -18,6 +18,7 @@
 #include <QDebug>
 #include <QRegularExpression>
 #include <QTimerEvent>
+#include <QtGlobal>
 #include <QXmppArchiveIq.h>
 #include <QXmppArchiveManager.h>
 #include <QXmppLogger.h>
@@ -226,6 +227,21 @@ void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, cons
     m_recentConversations->refresh();
 }
 
+int LocalUser::storedVadSensitivity(const QVariant& stored)
+{
+    // The text settings store gives numbers back as text, and a fraction
+    // ("37.5") reads as 0 through toInt. Round it, keep it in the slider's
+    // range, and fall back to the default for text that is no number.
+    bool ok = false;
+    const double value = stored.toDouble(&ok);
+    if (!ok || !qIsFinite(value)) {
+        qWarning() << "LocalUser: stored vad_sensitivity" << stored.toString() << "is no number; using"
+                   << kDefaultVadSensitivity;
+        return kDefaultVadSensitivity;
+    }
+    return qBound(0, qRound(value), 100);
+}
+
 void LocalUser::loadUserSettings()
 {
     StorageManager* storage = StorageManager::getInstance();
@@ -239,8 +255,8 @@ void LocalUser::loadUserSettings()
 
     m_vadHangoverSecs = storage->getSettingsValue(StorageManager::SettingsKeyVadHangoverSecs, 2).toInt();
     m_vadNoiseFloor = storage->getSettingsValue(StorageManager::SettingsKeyVadNoiseFloor, 10).toInt();
-    m_vadSensitivity =
-        storage->getSettingsValue(StorageManager::SettingsKeyVadSensitivity, kDefaultVadSensitivity).toInt();
+    m_vadSensitivity = storedVadSensitivity(
+        storage->getSettingsValue(StorageManager::SettingsKeyVadSensitivity, kDefaultVadSensitivity));
 
     // The first sign-in of a new installation makes a custom sensitivity more
     // sensitive, for this run only.

@@ -267,6 +267,9 @@ public:
     // the confirmation.
     void setAudioEnabled(bool enabled);
     bool getGlobalMuted() const { return m_globalMuted; }
+    // The sensitivity from a stored "vad_sensitivity" value: a whole number
+    // from 0 to 100 (fractions rounded), the default for anything else.
+    static int storedVadSensitivity(const QVariant& stored);
     int getVadHangoverSecs() const { return int(m_vadHangoverSecs); }
     void setVadHangoverSecs(int seconds);
     int getVadNoiseFloor() const { return m_vadNoiseFloor; }

@@ -71,6 +71,8 @@ private slots:
     void levels_data();
     void levels();
     void vadValues();
+    void storedVadSensitivity_data();
+    void storedVadSensitivity();
     void speakSingleChannelNeedsAChannel();
 
 private:
@@ -381,6 +383,32 @@ void LocalUserPttTest::vadValues()
     QCOMPARE(m_local->property("vadHangoverSecs").toInt(), 2);
     QCOMPARE(m_local->getVadNoiseFloor(), 11);
     QCOMPARE(m_local->getVadSensitivity(), 40);
+}
+
+void LocalUserPttTest::storedVadSensitivity_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("sensitivity");
+    QTest::addColumn<bool>("warns");
+    // The text settings store hands numbers back as text.
+    QTest::newRow("whole number") << QVariant(37) << 37 << false;
+    QTest::newRow("whole number as text") << QVariant(QStringLiteral("37")) << 37 << false;
+    QTest::newRow("fraction as text") << QVariant(QStringLiteral("37.5")) << 38 << false;
+    QTest::newRow("fraction") << QVariant(12.4) << 12 << false;
+    QTest::newRow("above the range") << QVariant(QStringLiteral("250")) << 100 << false;
+    QTest::newRow("below the range") << QVariant(-3) << 0 << false;
+    QTest::newRow("no number") << QVariant(QStringLiteral("loud")) << 18 << true;
+    QTest::newRow("not a number") << QVariant(qQNaN()) << 18 << true;
+}
+
+void LocalUserPttTest::storedVadSensitivity()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, sensitivity);
+    QFETCH(bool, warns);
+    if (warns)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("stored vad_sensitivity .* is no number"));
+    QCOMPARE(LocalUser::storedVadSensitivity(stored), sensitivity);
 }
 
 void LocalUserPttTest::speakSingleChannelNeedsAChannel()
