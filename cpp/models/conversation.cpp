@@ -75,14 +75,17 @@ const int kParticipantQuerySecond = 51;
 const char kQmlFolder[] = "qrc:/QML/qml/tavri/";
 
 // Whether a class is defined here, not only declared.
-template <typename T, typename = void> struct IsDefined : std::false_type {
+template <typename T, typename = void>
+struct IsDefined : std::false_type {
 };
-template <typename T> struct IsDefined<T, std::void_t<decltype(sizeof(T))>> : std::true_type {
+template <typename T>
+struct IsDefined<T, std::void_t<decltype(sizeof(T))>> : std::true_type {
 };
 
 // A find dialog for the conversation, owned by it; null when the dialog
 // class is not part of the program.
-template <typename Dialog> QObject *makeFindDialog(Conversation *conversation)
+template <typename Dialog>
+QObject *makeFindDialog(Conversation *conversation)
 {
     if constexpr (IsDefined<Dialog>::value)
         return new Dialog(conversation, conversation);
@@ -223,9 +226,9 @@ Conversation::~Conversation()
         m_window = nullptr;
     }
     // The process-wide windows opened for this conversation show it no more.
-    const std::pair<QQuickView **, const Conversation **> shared[] = {
-        {&s_detailsWindow, &s_detailsOwner}, {&s_editWindow, &s_editOwner},
-        {&s_confirmDeleteWindow, &s_confirmDeleteOwner}};
+    const std::pair<QQuickView **, const Conversation **> shared[] = {{&s_detailsWindow, &s_detailsOwner},
+                                                                      {&s_editWindow, &s_editOwner},
+                                                                      {&s_confirmDeleteWindow, &s_confirmDeleteOwner}};
     for (const auto &entry : shared) {
         if (*entry.second == this && *entry.first) {
             QQuickView *window = *entry.first;
@@ -1058,8 +1061,8 @@ void Conversation::showConversationWindow()
         windowContext(window)->setContextProperty(QStringLiteral("conversationRef"), this);
         qDebug() << this << "Setting conversationWindow source...";
         // Set before loading, so that the QML finds its title.
-        window->setTitle(getRealmDisplayName() + QLatin1String("/// ") + tr("Conversation") +
-                         QLatin1String(": ") + m_displayName);
+        window->setTitle(getRealmDisplayName() + QLatin1String("/// ") + tr("Conversation") + QLatin1String(": ")
+                         + m_displayName);
         loadWindow(window, QStringLiteral("ConversationPane.qml"));
         placeConversationWindow();
         connect(window, &QWindow::xChanged, this, &Conversation::onWindowDimensionsChanged);
@@ -1092,7 +1095,8 @@ void Conversation::placeConversationWindow()
     }
     int x = storage->getSettingsValue(key + QLatin1String("_x"), QStringLiteral("0")).toInt();
     int y = storage->getSettingsValue(key + QLatin1String("_y"), QStringLiteral("0")).toInt();
-    const int width = qMax(300, storage->getSettingsValue(key + QLatin1String("_width"), QStringLiteral("640")).toInt());
+    const int width =
+        qMax(300, storage->getSettingsValue(key + QLatin1String("_width"), QStringLiteral("640")).toInt());
     const int height =
         qMax(120, storage->getSettingsValue(key + QLatin1String("_height"), QStringLiteral("240")).toInt());
     QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
