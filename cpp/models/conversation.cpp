@@ -235,7 +235,9 @@ Conversation::~Conversation()
             *entry.first = nullptr;
             *entry.second = nullptr;
             disconnect(window, nullptr, this, nullptr);
-            window->close();
+            // Hidden, not closed: its QML must not act on a conversation
+            // that is ending.
+            window->hide();
             window->deleteLater();
         }
     }
@@ -1032,14 +1034,28 @@ void Conversation::discardWindow(QQuickView *&window)
     }
 }
 
-void Conversation::forgetWindow(QQuickView *&window, const Conversation *&owner)
+void Conversation::forgetWindow(QQuickView *&window, const Conversation *&owner, bool closed)
 {
     // A window replaced earlier may still report its end: only the current
     // one is forgotten.
     if (!window || sender() != window)
         return;
+    // A closed window is freed once its close has been handled; an ended
+    // one is gone already.
+    if (closed)
+        window->deleteLater();
     window = nullptr;
     owner = nullptr;
+}
+
+QQuickView *Conversation::replaceSharedWindow(QQuickView *&window, const Conversation *&owner)
+{
+    discardWindow(window);
+    owner = nullptr;
+    window = createWindow();
+    if (window)
+        owner = this;
+    return window;
 }
 
 void Conversation::showConversationWindow()
@@ -1051,6 +1067,8 @@ void Conversation::showConversationWindow()
         return;
     }
     m_showingWindow = true;
+    // A private chat counts as joined while its window is open.
+    const bool wasJoined = getIsJoined();
     if (!m_window) {
         QQuickView *window = createWindow();
         if (!window) {
@@ -1072,7 +1090,8 @@ void Conversation::showConversationWindow()
         connect(window, &QQuickWindow::closing, this, &Conversation::onWindowClosing);
         connect(window, &QObject::destroyed, this, &Conversation::onWindowDestroyed);
         TavriApplication::instance()->showFrame(*window, TavriApplication::tpNone, false, true);
-        emit isJoinedChanged(getIsJoined());
+        if (getIsJoined() != wasJoined)
+            emit isJoinedChanged(!wasJoined);
     }
     if (m_window) {
         m_window->showNormal();
@@ -1147,6 +1166,7 @@ void Conversation::onWindowClosing(QQuickCloseEvent *)
     if (!m_window || sender() != m_window)
         return;
     QQuickView *window = m_window;
+    const bool wasJoined = getIsJoined();
     disconnect(window, nullptr, this, nullptr);
     // A move just before the close is kept: the frame hides the window
     // before it closes, so the timer would find nothing to save.
@@ -1162,7 +1182,8 @@ void Conversation::onWindowClosing(QQuickCloseEvent *)
         m_window = nullptr;
         window->deleteLater();
     }
-    emit isJoinedChanged(getIsJoined());
+    if (getIsJoined() != wasJoined)
+        emit isJoinedChanged(!wasJoined);
 }
 
 void Conversation::onWindowDestroyed()
@@ -1171,10 +1192,12 @@ void Conversation::onWindowDestroyed()
     if (!m_window || sender() != m_window)
         return;
     // Ended from outside: the object is half gone and must not be touched.
+    const bool wasJoined = getIsJoined();
     m_window = nullptr;
     stopTimer(m_windowGeometryTimerId);
     requestLeaveConversation(false);
-    emit isJoinedChanged(getIsJoined());
+    if (getIsJoined() != wasJoined)
+        emit isJoinedChanged(!wasJoined);
 }
 
 void Conversation::showPasswordWindow()
@@ -1233,12 +1256,7 @@ void Conversation::showConversationDetails()
         return;
     }
     s_openingDetails = true;
-    discardWindow(s_detailsWindow);
-    s_detailsOwner = nullptr;
-    QQuickView *window = createWindow();
-    if (window) {
-        s_detailsWindow = window;
-        s_detailsOwner = this;
+    if (QQuickView *window = replaceSharedWindow(s_detailsWindow, s_detailsOwner)) {
         // Asked again, so that the window shows the lists as they are now.
         getModerators(true);
         getMembers(true);
@@ -1264,12 +1282,7 @@ void Conversation::showEditProperties()
         return;
     }
     s_openingEdit = true;
-    discardWindow(s_editWindow);
-    s_editOwner = nullptr;
-    QQuickView *window = createWindow();
-    if (window) {
-        s_editWindow = window;
-        s_editOwner = this;
+    if (QQuickView *window = replaceSharedWindow(s_editWindow, s_editOwner)) {
         getModerators(true);
         getMembers(true);
         getBanned(true);
@@ -1309,13 +1322,9 @@ void Conversation::ensureFindDialogs()
 void Conversation::showDeleteConfirmation()
 {
     qDebug() << "Conversation::showDeleteConfirmation" << m_sipURI;
-    discardWindow(s_confirmDeleteWindow);
-    s_confirmDeleteOwner = nullptr;
-    QQuickView *window = createWindow();
+    QQuickView *window = replaceSharedWindow(s_confirmDeleteWindow, s_confirmDeleteOwner);
     if (!window)
         return;
-    s_confirmDeleteWindow = window;
-    s_confirmDeleteOwner = this;
     windowContext(window)->setContextProperty(QStringLiteral("conversationRef"), this);
     loadWindow(window, QStringLiteral("warnings/PermanentConversationDeleteConfirmDialog.qml"));
     connect(window, &QQuickWindow::closing, this, &Conversation::onConfirmDeleteWindowClosing);
@@ -1327,41 +1336,32 @@ void Conversation::showDeleteConfirmation()
 
 void Conversation::onDetailsWindowClosing(QQuickCloseEvent *)
 {
-    if (QQuickView *window = s_detailsWindow; window && sender() == window) {
-        forgetWindow(s_detailsWindow, s_detailsOwner);
-        window->deleteLater();
-    }
+    forgetWindow(s_detailsWindow, s_detailsOwner, true);
 }
 
 void Conversation::onDetailsWindowDestroyed()
 {
-    forgetWindow(s_detailsWindow, s_detailsOwner);
+    forgetWindow(s_detailsWindow, s_detailsOwner, false);
 }
 
 void Conversation::onEditWindowClosing(QQuickCloseEvent *)
 {
-    if (QQuickView *window = s_editWindow; window && sender() == window) {
-        forgetWindow(s_editWindow, s_editOwner);
-        window->deleteLater();
-    }
+    forgetWindow(s_editWindow, s_editOwner, true);
 }
 
 void Conversation::onEditWindowDestroyed()
 {
-    forgetWindow(s_editWindow, s_editOwner);
+    forgetWindow(s_editWindow, s_editOwner, false);
 }
 
 void Conversation::onConfirmDeleteWindowClosing(QQuickCloseEvent *)
 {
-    if (QQuickView *window = s_confirmDeleteWindow; window && sender() == window) {
-        forgetWindow(s_confirmDeleteWindow, s_confirmDeleteOwner);
-        window->deleteLater();
-    }
+    forgetWindow(s_confirmDeleteWindow, s_confirmDeleteOwner, true);
 }
 
 void Conversation::onConfirmDeleteWindowDestroyed()
 {
-    forgetWindow(s_confirmDeleteWindow, s_confirmDeleteOwner);
+    forgetWindow(s_confirmDeleteWindow, s_confirmDeleteOwner, false);
 }
 
 void Conversation::requestVoice(bool enable)

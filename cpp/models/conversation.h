@@ -476,7 +476,10 @@ private:
     // Closes a process-wide window (its QML sees the close) and lets it go.
     static void discardWindow(QQuickView *&window);
     // Lets go of a process-wide window that has closed or ended.
-    void forgetWindow(QQuickView *&window, const Conversation *&owner);
+    void forgetWindow(QQuickView *&window, const Conversation *&owner, bool closed);
+    // Closes the process-wide window and opens a new one for this
+    // conversation in its place; null without the application.
+    QQuickView *replaceSharedWindow(QQuickView *&window, const Conversation *&owner);
     // The settings window's find dialogs, made on first use.
     void ensureFindDialogs();
     void showAlert(const QString &text);

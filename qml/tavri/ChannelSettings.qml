@@ -63,11 +63,17 @@ DTitledWindowBasic {
             channel.beginModifications()
         nameField.forceActiveFocus()
     }
-    onClosing: {
-        if (channel && !saved && !namingOnly)
-            channel.revertModifications()
-        if (view)
-            view.close()
+    // The frame only hides the view: closing it lets the window go.
+    onClosing: if (view) view.close()
+
+    // However the window closes (also when another settings window takes
+    // its place), edits that were not saved are undone.
+    Connections {
+        target: root.view
+        function onClosing(close) {
+            if (root.channel && !root.saved && !root.namingOnly)
+                root.channel.revertModifications()
+        }
     }
 
     Column {
