@@ -122,6 +122,7 @@ DTitledWindowBasic {
                         model: root.channel ? root.channel[modelData.name] : null
                         delegate: Text {
                             width: ListView.view.width
+                            color: styleManager.enabledStyle.controlTextColor
                             elide: Text.ElideRight
                             textFormat: Text.PlainText
                             text: model.displayName !== undefined ? model.displayName : ""

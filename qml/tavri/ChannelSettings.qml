@@ -198,6 +198,7 @@ DTitledWindowBasic {
                 model: lists.current[root.listIndex]
                 delegate: Text {
                     width: ListView.view.width
+                    color: styleManager.enabledStyle.controlTextColor
                     elide: Text.ElideRight
                     textFormat: Text.PlainText
                     text: model.displayName !== undefined ? model.displayName : ""
@@ -254,6 +255,7 @@ DTitledWindowBasic {
                     width: hits.width
                     height: tileButton.height
                     Text {
+                        color: styleManager.enabledStyle.controlTextColor
                         anchors.left: parent.left
                         anchors.right: tileButton.left
                         anchors.verticalCenter: parent.verticalCenter

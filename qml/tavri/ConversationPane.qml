@@ -110,7 +110,7 @@ DTitledWindowBasic {
                 wrapMode: Text.Wrap
                 // The message list has made the line safe HTML.
                 textFormat: Text.RichText
-                color: model.isSystemMessage ? styleManager.systemMessageTextColor : "black"
+                color: model.isSystemMessage ? styleManager.systemMessageTextColor : styleManager.enabledStyle.controlTextColor
                 font.italic: !!model.isSystemMessage
                 text: model.messageText !== undefined ? model.messageText : ""
                 onLinkActivated: Qt.openUrlExternally(link)
