@@ -12,12 +12,39 @@
 #include "tavriidentityrealmuser.h"
 #include "voicemanager.h"
 
+#include "cfindusers.h"
+#include "tavriapplication.h"
+#include "windowstyle.h"
+
+// The find dialogs of a channel's settings window, each in the header named
+// after it; where they are missing the window goes without them.
+#if __has_include("cfindusersforaccessdialog.h")
+#include "cfindusersforaccessdialog.h"
+#endif
+#if __has_include("cfindusersformoderatordialog.h")
+#include "cfindusersformoderatordialog.h"
+#endif
+#if __has_include("cfindusersforbandialog.h")
+#include "cfindusersforbandialog.h"
+#endif
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDebug>
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QQuickItem>
 #include <QQuickView>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTimerEvent>
+
+#include <type_traits>
+#include <utility>
+
+class CFindUsersForAccessDialog;
+class CFindUsersForModeratorDialog;
+class CFindUsersForBanDialog;
 
 namespace
 {
@@ -45,6 +72,32 @@ const int kRefreshRepeatMs = 900000;
 const int kParticipantQueryFirst = 1;
 const int kParticipantQuerySecond = 51;
 
+const char kQmlFolder[] = "qrc:/QML/qml/tavri/";
+
+// Whether a class is defined here, not only declared.
+template <typename T, typename = void>
+struct IsDefined : std::false_type {
+};
+template <typename T>
+struct IsDefined<T, std::void_t<decltype(sizeof(T))>> : std::true_type {
+};
+
+// A find dialog for the conversation, owned by it; null when the dialog
+// class is not part of the program.
+template <typename Dialog>
+QObject *makeFindDialog(Conversation *conversation)
+{
+    if constexpr (IsDefined<Dialog>::value)
+        return new Dialog(conversation, conversation);
+    else
+        return nullptr;
+}
+
+QQmlContext *windowContext(QQuickView *window)
+{
+    return TavriApplication::instance()->windowContext(window);
+}
+
 Conversation::AlertHandler &alertHandler()
 {
     static Conversation::AlertHandler handler;
@@ -52,6 +105,15 @@ Conversation::AlertHandler &alertHandler()
 }
 
 } // namespace
+
+QQuickView *Conversation::s_detailsWindow = nullptr;
+QQuickView *Conversation::s_editWindow = nullptr;
+QQuickView *Conversation::s_confirmDeleteWindow = nullptr;
+const Conversation *Conversation::s_detailsOwner = nullptr;
+const Conversation *Conversation::s_editOwner = nullptr;
+const Conversation *Conversation::s_confirmDeleteOwner = nullptr;
+bool Conversation::s_openingDetails = false;
+bool Conversation::s_openingEdit = false;
 
 Conversation::Conversation(Tavri::IdentityRealmInterface *realm, const QString &conversationID,
                            const QString &displayName, QObject *parent, VoiceState voiceState,
@@ -149,12 +211,35 @@ Conversation::~Conversation()
         disconnect(voice, &VoiceManager::userListReceived, this, &Conversation::onUserListReceived);
     }
 
+    // The windows have no parent: without this they would outlive us.
     if (m_passwordWindow) {
+        disconnect(m_passwordWindow, nullptr, this, nullptr);
         m_passwordWindow->setSource(QUrl());
         m_passwordWindow->close();
-        // The window has no parent: without this it would outlive us.
         m_passwordWindow->deleteLater();
         m_passwordWindow = nullptr;
+    }
+    if (m_window) {
+        disconnect(m_window, nullptr, this, nullptr);
+        m_window->hide();
+        m_window->deleteLater();
+        m_window = nullptr;
+    }
+    // The process-wide windows opened for this conversation show it no more.
+    const std::pair<QQuickView **, const Conversation **> shared[] = {{&s_detailsWindow, &s_detailsOwner},
+                                                                      {&s_editWindow, &s_editOwner},
+                                                                      {&s_confirmDeleteWindow, &s_confirmDeleteOwner}};
+    for (const auto &entry : shared) {
+        if (*entry.second == this && *entry.first) {
+            QQuickView *window = *entry.first;
+            *entry.first = nullptr;
+            *entry.second = nullptr;
+            disconnect(window, nullptr, this, nullptr);
+            // Hidden, not closed: its QML must not act on a conversation
+            // that is ending.
+            window->hide();
+            window->deleteLater();
+        }
     }
 
     emit destroying();
@@ -890,30 +975,393 @@ void Conversation::closePasswordWindow()
 {
     if (!m_passwordWindow)
         return;
+    // Closed by the program, not dismissed by the user: the join goes on.
+    disconnect(m_passwordWindow, nullptr, this, nullptr);
     m_passwordWindow->close();
     // The window has no parent.
     m_passwordWindow->deleteLater();
     m_passwordWindow = nullptr;
 }
 
+// --- windows ---------------------------------------------------------------
+
+QQuickView *Conversation::createWindow()
+{
+    TavriApplication *app = TavriApplication::instance();
+    if (!app || !app->qmlEngine()) {
+        qDebug() << "Conversation::createWindow"
+                 << "no application to show windows in";
+        return nullptr;
+    }
+    auto *window = new QQuickView(app->qmlEngine(), nullptr);
+    // The QML draws its own frame and title bar.
+    window->setFlags(Qt::FramelessWindowHint);
+    host::WindowStyle::clearTaskbarStyles(window);
+    window->setResizeMode(QQuickView::SizeRootObjectToView);
+    QQmlContext *context = app->windowContext(window);
+    context->setContextProperty(QStringLiteral("mainViewer"), window);
+    app->setQmlRootContextProperties(context);
+    return window;
+}
+
+void Conversation::loadWindow(QQuickView *window, const QString &qmlFile)
+{
+    TavriApplication::instance()->loadWindowQml(window, QUrl(QLatin1String(kQmlFolder) + qmlFile));
+}
+
+void Conversation::showCentred(QQuickView *window)
+{
+    TavriApplication::instance()->showFrame(*window, TavriApplication::tpNone, true, true);
+    window->showNormal();
+    window->requestActivate();
+    window->raise();
+    if (QQuickItem *root = window->rootObject())
+        root->forceActiveFocus();
+}
+
+void Conversation::discardWindow(QQuickView *&window)
+{
+    if (!window)
+        return;
+    // The closing slot lets go of it; one that has no such slot is let go
+    // of here.
+    QQuickView *closing = window;
+    closing->close();
+    if (window == closing) {
+        window = nullptr;
+        closing->disconnect();
+        closing->deleteLater();
+    }
+}
+
+void Conversation::forgetWindow(QQuickView *&window, const Conversation *&owner, bool closed)
+{
+    // A window replaced earlier may still report its end: only the current
+    // one is forgotten.
+    if (!window || sender() != window)
+        return;
+    // A closed window is freed once its close has been handled; an ended
+    // one is gone already.
+    if (closed)
+        window->deleteLater();
+    window = nullptr;
+    owner = nullptr;
+}
+
+QQuickView *Conversation::replaceSharedWindow(QQuickView *&window, const Conversation *&owner)
+{
+    discardWindow(window);
+    owner = nullptr;
+    window = createWindow();
+    if (window)
+        owner = this;
+    return window;
+}
+
 void Conversation::showConversationWindow()
 {
-    // TODO(windows): create and show the conversation window.
     qDebug() << "Conversation::showConversationWindow" << m_sipURI;
+    if (m_showingWindow) {
+        qDebug() << "Conversation::showConversationWindow"
+                 << "already being shown";
+        return;
+    }
+    m_showingWindow = true;
+    // A private chat counts as joined while its window is open.
+    const bool wasJoined = getIsJoined();
+    if (!m_window) {
+        QQuickView *window = createWindow();
+        if (!window) {
+            m_showingWindow = false;
+            return;
+        }
+        m_window = window;
+        windowContext(window)->setContextProperty(QStringLiteral("conversationRef"), this);
+        qDebug() << this << "Setting conversationWindow source...";
+        // Set before loading, so that the QML finds its title.
+        window->setTitle(getRealmDisplayName() + QLatin1String("/// ") + tr("Conversation") + QLatin1String(": ")
+                         + m_displayName);
+        loadWindow(window, QStringLiteral("ConversationPane.qml"));
+        placeConversationWindow();
+        connect(window, &QWindow::xChanged, this, &Conversation::onWindowDimensionsChanged);
+        connect(window, &QWindow::yChanged, this, &Conversation::onWindowDimensionsChanged);
+        connect(window, &QWindow::widthChanged, this, &Conversation::onWindowDimensionsChanged);
+        connect(window, &QWindow::heightChanged, this, &Conversation::onWindowDimensionsChanged);
+        connect(window, &QQuickWindow::closing, this, &Conversation::onWindowClosing);
+        connect(window, &QObject::destroyed, this, &Conversation::onWindowDestroyed);
+        TavriApplication::instance()->showFrame(*window, TavriApplication::tpNone, false, true);
+        if (getIsJoined() != wasJoined)
+            emit isJoinedChanged(!wasJoined);
+    }
+    if (m_window) {
+        m_window->showNormal();
+        m_window->requestActivate();
+        m_window->raise();
+        if (QQuickItem *root = m_window->rootObject())
+            root->forceActiveFocus();
+    }
+    m_showingWindow = false;
+}
+
+void Conversation::placeConversationWindow()
+{
+    StorageManager *storage = StorageManager::getInstance();
+    const QString key = settingsKey();
+    if (storage->getSettingsValue(key + QLatin1String("_x"), QStringLiteral("-1")).toInt() == -1) {
+        m_window->resize(640, 260);
+        TavriApplication::instance()->cascadeWindow(m_window);
+        return;
+    }
+    int x = storage->getSettingsValue(key + QLatin1String("_x"), QStringLiteral("0")).toInt();
+    int y = storage->getSettingsValue(key + QLatin1String("_y"), QStringLiteral("0")).toInt();
+    const int width =
+        qMax(300, storage->getSettingsValue(key + QLatin1String("_width"), QStringLiteral("640")).toInt());
+    const int height =
+        qMax(120, storage->getSettingsValue(key + QLatin1String("_height"), QStringLiteral("240")).toInt());
+    QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        // In 64 bits: a stored value near the int limit must not wrap round
+        // onto the screen.
+        const QRect area = screen->availableGeometry();
+        const qint64 px = qint64(x) + 20;
+        const qint64 py = qint64(y) + 20;
+        if (px < area.left() || px > area.right() || py < area.top() || py > area.bottom()) {
+            x = area.left();
+            y = area.top();
+        }
+    }
+    m_window->setGeometry(x, y, width, height);
+    if (QQuickItem *root = m_window->rootObject()) {
+        root->setImplicitWidth(width);
+        root->setImplicitHeight(height);
+    }
+}
+
+void Conversation::onWindowDimensionsChanged(int)
+{
+    stopTimer(m_windowGeometryTimerId);
+    if (m_window && m_window->isVisible())
+        m_windowGeometryTimerId = startTimer(500, Qt::CoarseTimer);
+}
+
+void Conversation::saveWindowGeometry()
+{
+    if (!m_window || !m_window->isVisible())
+        return;
+    StorageManager *storage = StorageManager::getInstance();
+    const QString key = settingsKey();
+    const QRect geometry = m_window->geometry();
+    const std::pair<const char *, int> values[] = {
+        {"_x", m_window->x()}, {"_y", m_window->y()}, {"_width", geometry.width()}, {"_height", geometry.height()}};
+    for (const auto &value : values) {
+        const QString name = key + QLatin1String(value.first);
+        if (storage->getSettingsValue(name, -1).toInt() != value.second)
+            storage->setSettingsValue(name, value.second);
+    }
+}
+
+void Conversation::onWindowClosing(QQuickCloseEvent *)
+{
+    qDebug() << "Conversation::onWindowClosing";
+    if (!m_window || sender() != m_window)
+        return;
+    QQuickView *window = m_window;
+    const bool wasJoined = getIsJoined();
+    disconnect(window, nullptr, this, nullptr);
+    // A move just before the close is kept: the frame hides the window
+    // before it closes, so the timer would find nothing to save.
+    if (m_windowGeometryTimerId) {
+        stopTimer(m_windowGeometryTimerId);
+        window->show();
+        saveWindowGeometry();
+        window->hide();
+    }
+    requestLeaveConversation(false);
+    // Leaving may have let go of the window already.
+    if (m_window == window) {
+        m_window = nullptr;
+        window->deleteLater();
+    }
+    if (getIsJoined() != wasJoined)
+        emit isJoinedChanged(!wasJoined);
+}
+
+void Conversation::onWindowDestroyed()
+{
+    qDebug() << "Conversation::onWindowDestroyed";
+    if (!m_window || sender() != m_window)
+        return;
+    // Ended from outside: the object is half gone and must not be touched.
+    const bool wasJoined = getIsJoined();
+    m_window = nullptr;
+    stopTimer(m_windowGeometryTimerId);
+    requestLeaveConversation(false);
+    if (getIsJoined() != wasJoined)
+        emit isJoinedChanged(!wasJoined);
 }
 
 void Conversation::showPasswordWindow()
 {
-    // TODO(windows): create and show the password window.
     qDebug() << "Conversation::showPasswordWindow" << m_sipURI;
+    if (!m_passwordWindow) {
+        QQuickView *window = createWindow();
+        if (!window)
+            return;
+        m_passwordWindow = window;
+        QQmlContext *context = windowContext(window);
+        context->setContextProperty(QStringLiteral("requestedChannel"), this);
+        context->setContextProperty(
+            QStringLiteral("savePassword"),
+            StorageManager::getInstance()
+                ->getSettingsValue(StorageManager::SettingsKeySavePasswordsForChannels, QStringLiteral("true"))
+                .toBool());
+        qDebug() << "Setting m_channelPasswordRequiredWindow source to ChannelPasswordRequested.qml";
+        loadWindow(window, QStringLiteral("ChannelPasswordRequested.qml"));
+        window->resize(320, 200);
+        connect(window, &QQuickWindow::closing, this, &Conversation::onPasswordWindowClosing);
+        connect(window, &QObject::destroyed, this, &Conversation::onPasswordWindowDestroyed);
+    } else {
+        windowContext(m_passwordWindow)->setContextProperty(QStringLiteral("requestedChannel"), this);
+    }
+    m_passwordWindow->setTitle(tr("Password required to join %1").arg(getDisplayName()));
+    TavriApplication::instance()->showFrame(*m_passwordWindow, TavriApplication::tpNone, true, true);
+}
+
+void Conversation::onPasswordWindowClosing(QQuickCloseEvent *)
+{
+    if (m_passwordWindow && sender() == m_passwordWindow) {
+        disconnect(m_passwordWindow, nullptr, this, nullptr);
+        m_passwordWindow->deleteLater();
+        m_passwordWindow = nullptr;
+    }
+    // Dismissing the question abandons the join.
+    if (m_joinState == PasswordRequested)
+        setJoinState(NotJoined);
+}
+
+void Conversation::onPasswordWindowDestroyed()
+{
+    if (m_passwordWindow && sender() == m_passwordWindow)
+        m_passwordWindow = nullptr;
+    if (m_joinState == PasswordRequested)
+        setJoinState(NotJoined);
+}
+
+void Conversation::showConversationDetails()
+{
+    qDebug() << "Conversation::showConversationDetails" << m_sipURI;
+    if (s_openingDetails) {
+        qDebug() << "Conversation::showConversationDetails"
+                 << "already being opened";
+        return;
+    }
+    s_openingDetails = true;
+    if (QQuickView *window = replaceSharedWindow(s_detailsWindow, s_detailsOwner)) {
+        // Asked again, so that the window shows the lists as they are now.
+        getModerators(true);
+        getMembers(true);
+        getBanned(true);
+        windowContext(window)->setContextProperty(QStringLiteral("channelToShow"), this);
+        qDebug() << "Setting s_editWindow source to ChannelDetails.qml";
+        loadWindow(window, QStringLiteral("ChannelDetails.qml"));
+        connect(window, &QQuickWindow::closing, this, &Conversation::onDetailsWindowClosing);
+        connect(window, &QObject::destroyed, this, &Conversation::onDetailsWindowDestroyed);
+        window->setTitle(tr("Channel details: %1").arg(getDisplayName()));
+        window->resize(480, 480);
+        showCentred(window);
+    }
+    s_openingDetails = false;
+}
+
+void Conversation::showEditProperties()
+{
+    qDebug() << "Conversation::showEditProperties" << m_sipURI;
+    if (s_openingEdit) {
+        qDebug() << "Conversation::showEditProperties"
+                 << "already being opened";
+        return;
+    }
+    s_openingEdit = true;
+    if (QQuickView *window = replaceSharedWindow(s_editWindow, s_editOwner)) {
+        getModerators(true);
+        getMembers(true);
+        getBanned(true);
+        ensureFindDialogs();
+        QQmlContext *context = windowContext(window);
+        context->setContextProperty(QStringLiteral("parentChannelURI"), getParentURI());
+        context->setContextProperty(QStringLiteral("channelToEdit"), this);
+        context->setContextProperty(QStringLiteral("memberFindInstance"), m_memberFindDialog.data());
+        context->setContextProperty(QStringLiteral("moderatorFindInstance"), m_moderatorFindDialog.data());
+        context->setContextProperty(QStringLiteral("banFindInstance"), m_banFindDialog.data());
+        qDebug() << "Setting s_editWindow source to ChannelSettings.qml";
+        loadWindow(window, QStringLiteral("ChannelSettings.qml"));
+        connect(window, &QQuickWindow::closing, this, &Conversation::onEditWindowClosing);
+        connect(window, &QObject::destroyed, this, &Conversation::onEditWindowDestroyed);
+        if (m_sipURI.isEmpty())
+            window->setTitle(tr("Create new channel"));
+        else if (!m_sipURI.startsWith(kPermanentPrefix))
+            window->setTitle(tr("Enter name for channel"));
+        else
+            window->setTitle(tr("Channel Settings: %1").arg(getDisplayName()));
+        window->resize(640, 480);
+        showCentred(window);
+    }
+    s_openingEdit = false;
+}
+
+void Conversation::ensureFindDialogs()
+{
+    if (!m_memberFindDialog)
+        m_memberFindDialog = makeFindDialog<CFindUsersForAccessDialog>(this);
+    if (!m_moderatorFindDialog)
+        m_moderatorFindDialog = makeFindDialog<CFindUsersForModeratorDialog>(this);
+    if (!m_banFindDialog)
+        m_banFindDialog = makeFindDialog<CFindUsersForBanDialog>(this);
 }
 
 void Conversation::showDeleteConfirmation()
 {
-    // TODO(windows): show the confirmation window, titled
-    // "Confirm delete: %1", which answers with requestDelete(true).
-    qDebug() << "Conversation::showDeleteConfirmation"
-             << tr("Confirm delete: %1").arg(getDisplayName());
+    qDebug() << "Conversation::showDeleteConfirmation" << m_sipURI;
+    QQuickView *window = replaceSharedWindow(s_confirmDeleteWindow, s_confirmDeleteOwner);
+    if (!window)
+        return;
+    windowContext(window)->setContextProperty(QStringLiteral("conversationRef"), this);
+    loadWindow(window, QStringLiteral("warnings/PermanentConversationDeleteConfirmDialog.qml"));
+    connect(window, &QQuickWindow::closing, this, &Conversation::onConfirmDeleteWindowClosing);
+    connect(window, &QObject::destroyed, this, &Conversation::onConfirmDeleteWindowDestroyed);
+    window->setTitle(tr("Confirm delete: %1").arg(getDisplayName()));
+    window->resize(320, 240);
+    showCentred(window);
+}
+
+void Conversation::onDetailsWindowClosing(QQuickCloseEvent *)
+{
+    forgetWindow(s_detailsWindow, s_detailsOwner, true);
+}
+
+void Conversation::onDetailsWindowDestroyed()
+{
+    forgetWindow(s_detailsWindow, s_detailsOwner, false);
+}
+
+void Conversation::onEditWindowClosing(QQuickCloseEvent *)
+{
+    forgetWindow(s_editWindow, s_editOwner, true);
+}
+
+void Conversation::onEditWindowDestroyed()
+{
+    forgetWindow(s_editWindow, s_editOwner, false);
+}
+
+void Conversation::onConfirmDeleteWindowClosing(QQuickCloseEvent *)
+{
+    forgetWindow(s_confirmDeleteWindow, s_confirmDeleteOwner, true);
+}
+
+void Conversation::onConfirmDeleteWindowDestroyed()
+{
+    forgetWindow(s_confirmDeleteWindow, s_confirmDeleteOwner, false);
 }
 
 void Conversation::requestVoice(bool enable)
@@ -1377,8 +1825,8 @@ void Conversation::timerEvent(QTimerEvent *event)
 {
     const int timerId = event->timerId();
     if (timerId == m_windowGeometryTimerId) {
-        // TODO(windows): save the window geometry.
         stopTimer(m_windowGeometryTimerId);
+        saveWindowGeometry();
         return;
     }
     if (timerId == m_statsTimerId) {

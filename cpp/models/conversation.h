@@ -9,14 +9,15 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QMutex>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
 class PermanentConversationJsonReplyHandler;
+class QQuickCloseEvent;
 class QQuickView;
 class QTimerEvent;
 class TavriIdentityRealmUser;
@@ -272,13 +273,39 @@ public:
     // Every present participant, for everyone.
     Q_INVOKABLE void muteAll();
     Q_INVOKABLE void unmuteAll();
-    // The conversation and password windows: until the window code exists
-    // they only log the request.
+    // The conversation's windows. Each is a frameless view of the
+    // application's QML engine; without the application's engine (a headless
+    // run) nothing is shown. A call made while the same opener is still
+    // setting up its window (from the QML it loads) returns at once.
+    //
+    // The chat window: made once, placed from the stored geometry, and
+    // brought forward by later calls. Closing it leaves the conversation.
     virtual void showConversationWindow();
+    // Asks for the channel's password; a second request re-targets the open
+    // window. Dismissing it while the password is asked abandons the join.
     virtual void showPasswordWindow();
     // Asks the user to confirm deleting this channel; a yes calls
     // requestDelete(true).
     virtual void showDeleteConfirmation();
+    // The channel-details and channel-settings windows. There is one of each
+    // in the process: opening one for any conversation replaces the other.
+    // Both ask the voice service for the member, moderator and ban lists again.
+    Q_INVOKABLE void showConversationDetails();
+    Q_INVOKABLE void showEditProperties();
+    // Stores the chat window's position and size (only the values that
+    // changed), while the window is shown.
+    void saveWindowGeometry();
+
+    QQuickView *conversationWindow() const { return m_window; }
+    QQuickView *passwordWindow() const { return m_passwordWindow; }
+    static QQuickView *detailsWindow() { return s_detailsWindow; }
+    static QQuickView *editWindow() { return s_editWindow; }
+    static QQuickView *confirmDeleteWindow() { return s_confirmDeleteWindow; }
+    // The access, moderator and ban find dialogs of the settings window; null
+    // until the first settings window or when the find dialogs are missing.
+    QObject *memberFindDialog() const { return m_memberFindDialog; }
+    QObject *moderatorFindDialog() const { return m_moderatorFindDialog; }
+    QObject *banFindDialog() const { return m_banFindDialog; }
 
     // Where alerts go instead of the application's tray balloon; an empty
     // handler restores the application.
@@ -375,6 +402,19 @@ protected slots:
     // Drops the join announcements of a user that ends before its name came.
     void onJoinAnnouncementUserDestroying();
 
+    // The windows' moves, closes and ends.
+    void onWindowDimensionsChanged(int);
+    void onWindowClosing(QQuickCloseEvent *);
+    void onWindowDestroyed();
+    void onPasswordWindowClosing(QQuickCloseEvent *);
+    void onPasswordWindowDestroyed();
+    void onDetailsWindowClosing(QQuickCloseEvent *);
+    void onDetailsWindowDestroyed();
+    void onEditWindowClosing(QQuickCloseEvent *);
+    void onEditWindowDestroyed();
+    void onConfirmDeleteWindowClosing(QQuickCloseEvent *);
+    void onConfirmDeleteWindowDestroyed();
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     // The built-in realm's count of joined conferences with voice, which
@@ -424,6 +464,24 @@ private:
     // limit.
     bool channelLimitsAllowJoin();
     void closePasswordWindow();
+    // A new frameless window of the application's engine with the common
+    // context properties and "mainViewer"; null without the application.
+    QQuickView *createWindow();
+    void loadWindow(QQuickView *window, const QString &qmlFile);
+    // The chat window's position and size from the stored geometry, or
+    // cascaded beside the main frame when none is stored.
+    void placeConversationWindow();
+    // Shows a process-wide window centred and in front.
+    static void showCentred(QQuickView *window);
+    // Closes a process-wide window (its QML sees the close) and lets it go.
+    static void discardWindow(QQuickView *&window);
+    // Lets go of a process-wide window that has closed or ended.
+    void forgetWindow(QQuickView *&window, const Conversation *&owner, bool closed);
+    // Closes the process-wide window and opens a new one for this
+    // conversation in its place; null without the application.
+    QQuickView *replaceSharedWindow(QQuickView *&window, const Conversation *&owner);
+    // The settings window's find dialogs, made on first use.
+    void ensureFindDialogs();
     void showAlert(const QString &text);
     // Writes an announcement line and forgets the waiting entry.
     void settleJoinAnnouncement(int timerId, const QString &name);
@@ -447,8 +505,22 @@ private:
     RealmIdentityList *getBannedForQml() { return getBanned(false); }
     ConversationList *getFamilyTreeForQml() { return getFamilyTree(false); }
 
-    QMutex m_windowMutex;
+    // Set while showConversationWindow sets up and shows the chat window.
+    bool m_showingWindow = false;
     int m_windowGeometryTimerId = 0;
+    QPointer<QObject> m_memberFindDialog;
+    QPointer<QObject> m_moderatorFindDialog;
+    QPointer<QObject> m_banFindDialog;
+    // The process-wide windows, the conversation each was opened for, and
+    // the guards of their openers.
+    static QQuickView *s_detailsWindow;
+    static QQuickView *s_editWindow;
+    static QQuickView *s_confirmDeleteWindow;
+    static const Conversation *s_detailsOwner;
+    static const Conversation *s_editOwner;
+    static const Conversation *s_confirmDeleteOwner;
+    static bool s_openingDetails;
+    static bool s_openingEdit;
     QString m_conversationID;
     QString m_displayName;
     VoiceState m_voiceState = VoiceDisabled;

@@ -127,6 +127,8 @@ DRectangle {
                 width: Math.max(0, titleRow.width - x)
                 anchors.verticalCenter: parent.verticalCenter
                 text: frame.title
+                // Titles carry names that users choose: never read as markup.
+                textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: styleManager.windowTitleTextColor
                 font.family: styleManager.windowTitleFontFamily
