@@ -57,6 +57,13 @@ TestControlServer::TestControlServer(QObject *parent)
                    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode code, const QString &reason) {
                 m_disconnects.insert(id.toLower(), {int(code), reason});
             });
+    // A participant's removal for a reason (the local user's own among them).
+    connect(IdentityRealmManager::getInstance(), &IdentityRealmManager::conversationParticipantRemoved, this,
+            [this](Tavri::IdentityRealmInterface *, const QString &id, const QString &,
+                   Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode code, const QString &reason) {
+                if (code != Tavri::IdentityRealmInterface::DisconnectReasonNone)
+                    m_removals.insert(id.toLower(), reason);
+            });
 }
 
 bool TestControlServer::listen(const QString &name, QString *error)
@@ -221,13 +228,8 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
             if (m->getText().contains(text(command, "contains")))
                 lines << m->getText();
         return {{"value", lines.join(QLatin1Char('\n'))}};
-    } else if (cmd == QLatin1String("hasconversation")) {
-        ConversationList *list = me->getConversations();
-        for (int i = 0; i < list->count(); ++i)
-            if (Conversation *c = list->at(i))
-                if (c->getSipURI().compare(text(command, "uri"), Qt::CaseInsensitive) == 0)
-                    return {{"value", true}};
-        return {{"value", false}};
+    } else if (cmd == QLatin1String("removal")) {
+        return {{"value", m_removals.value(text(command, "uri").toLower())}};
     } else if (cmd == QLatin1String("disconnect")) {
         const auto found = m_disconnects.constFind(text(command, "uri").toLower());
         return {{"value", found == m_disconnects.cend() ? -1 : found->first}};

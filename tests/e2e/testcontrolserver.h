@@ -8,7 +8,8 @@
 // with a "cmd"; each answer is one line of JSON with "ok" and, for queries,
 // "value". Actions: login, logout, presence, addfriend, join, send, leave,
 // kick, chat, pttsetup, ptt. Queries: state, peerpresence, participants,
-// speaking, lines, hasconversation, disconnect. "await" repeats a query until
+// speaking, lines (of a conversation, found or opened),
+// removal (the reason of the last participant removed for one), disconnect. "await" repeats a query until
 // its value equals "value" or "timeout" ms pass, and answers with the last
 // value either way.
 
@@ -38,4 +39,5 @@ private:
 
     QLocalServer *m_server;
     QHash<QString, QPair<int, QString>> m_disconnects; // conversation id: reason code and text
+    QHash<QString, QString> m_removals;                // conversation id: the last removal's reason
 };
