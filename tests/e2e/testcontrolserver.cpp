@@ -57,6 +57,10 @@ TestControlServer::TestControlServer(QObject *parent)
                    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode code, const QString &reason) {
                 m_disconnects.insert(id.toLower(), {int(code), reason});
             });
+    connect(TavriApplication::instance()->localUser(), &LocalUser::loginStateChanged, this,
+            [this](LocalUser::LoginState state, const QString &) {
+                m_states << QString::fromLatin1(QMetaEnum::fromType<LocalUser::LoginState>().valueToKey(state));
+            });
     // A participant's removal for a reason (the local user's own among them).
     connect(IdentityRealmManager::getInstance(), &IdentityRealmManager::conversationParticipantRemoved, this,
             [this](Tavri::IdentityRealmInterface *, const QString &id, const QString &,
@@ -121,7 +125,9 @@ void TestControlServer::await(QLocalSocket *socket, const QJsonObject &command)
     QPointer<QLocalSocket> target(socket);
     auto check = [=] {
         const QJsonObject result = run(query);
-        const bool done = result.value(QLatin1String("value")) == wanted;
+        const QJsonValue got = result.value(QLatin1String("value"));
+        const bool done = command.value(QLatin1String("contains")).toBool() ? got.toString().contains(wanted.toString())
+                                                                            : got == wanted;
         if (!done && clock->elapsed() < timeout && target)
             return;
         timer->stop();
@@ -228,6 +234,8 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
             if (m->getText().contains(text(command, "contains")))
                 lines << m->getText();
         return {{"value", lines.join(QLatin1Char('\n'))}};
+    } else if (cmd == QLatin1String("states")) {
+        return {{"value", m_states.join(QLatin1Char(','))}};
     } else if (cmd == QLatin1String("removal")) {
         return {{"value", m_removals.value(text(command, "uri").toLower())}};
     } else if (cmd == QLatin1String("disconnect")) {

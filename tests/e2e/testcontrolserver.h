@@ -9,14 +9,16 @@
 // "value". Actions: login, logout, presence, addfriend, join, send, leave,
 // kick, chat, pttsetup, ptt. Queries: state, peerpresence, participants,
 // speaking, lines (of a conversation, found or opened),
-// removal (the reason of the last participant removed for one), disconnect. "await" repeats a query until
-// its value equals "value" or "timeout" ms pass, and answers with the last
+// removal (the reason of the last participant removed for one), disconnect,
+// states (every login state entered so far, in order). "await" repeats a query until
+// its value equals "value" (or with "contains", holds it as text) or "timeout" ms pass, and answers with the last
 // value either way.
 
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QPair>
+#include <QStringList>
 
 class Conversation;
 class QLocalServer;
@@ -39,5 +41,7 @@ private:
 
     QLocalServer *m_server;
     QHash<QString, QPair<int, QString>> m_disconnects; // conversation id: reason code and text
-    QHash<QString, QString> m_removals;                // conversation id: the last removal's reason
+    QHash<QString, QString> m_removals;
+    QStringList
+        m_states; // every login state entered, in order                // conversation id: the last removal's reason
 };

@@ -111,9 +111,13 @@ public:
     bool act(const QJsonObject &command) { return call(command).value("ok").toBool(); }
     QJsonValue get(const QJsonObject &query) { return call(query).value("value"); }
     // Waits in the client until the query gives value; says what it gave last.
-    QString await(const QJsonObject &query, const QJsonValue &value, int timeoutMs = 20000)
+    QString await(const QJsonObject &query, const QJsonValue &value, int timeoutMs = 20000, bool contains = false)
     {
-        return call(QJsonObject{{"cmd", "await"}, {"query", query}, {"value", value}, {"timeout", timeoutMs}},
+        return call(QJsonObject{{"cmd", "await"},
+                                {"query", query},
+                                {"value", value},
+                                {"timeout", timeoutMs},
+                                {"contains", contains}},
                     timeoutMs + 10000)
             .value("value")
             .toVariant()
@@ -214,6 +218,28 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QCOMPARE(bob.await({{"cmd", "removal"}, {"uri", channel}}, "kicked"), QStringLiteral("kicked"));
     QCOMPARE(alice.await(participants, AliceUri), shown(AliceUri));
     QCOMPARE(alice.get({{"cmd", "disconnect"}, {"uri", channel}}).toInt(), -1);
+
+    // Killing the gateway drops both to reconnecting and then signed out with
+    // a retry pending; a gateway back on the same ports and store signs both
+    // in again at their next retry. Every login state entered is checked.
+    const QJsonObject states{{"cmd", "states"}};
+    const QString aliceBefore = alice.get(states).toString();
+    const QString bobBefore = bob.get(states).toString();
+    gateway.kill();
+    gateway.waitForFinished(10000);
+    const QString dropped = QStringLiteral(",DisconnectedReconnecting,LoggedOut");
+    QCOMPARE(alice.await(states, aliceBefore + dropped), aliceBefore + dropped);
+    QCOMPARE(bob.await(states, bobBefore + dropped), bobBefore + dropped);
+    gateway.start(QStringLiteral(TAVRI_DEVGATEWAY),
+                  {"--listen", QStringLiteral("127.0.0.1:%1").arg(httpPort), "--db", root.filePath("gateway.sqlite"),
+                   "--voice-world", QString::number(worldPort)});
+    QVERIFY(!awaitLine(gateway, QRegularExpression(QStringLiteral("voice world on"))).isEmpty());
+    // Back at the next retry (5 s after the drop, or 20 s on a slow start).
+    for (Client *client : {&alice, &bob})
+        QCOMPARE(client->await(state, "LoggedIn", 40000), QStringLiteral("LoggedIn"));
+    QVERIFY(
+        alice.get(states).toString().startsWith(aliceBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
+    QVERIFY(bob.get(states).toString().startsWith(bobBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
 
     gateway.terminate();
     gateway.waitForFinished(10000);
