@@ -324,6 +324,8 @@ void VoiceWorld::login(Client *client, const QJsonObject &m)
     u.client = client;
     client->accounts.insert(uri);
     reply(client, m, QJsonObject{{"uri", uri}, {"name", u.name}, {"buddies", buddies.join(QLatin1Char(','))}});
+    for (const QJsonObject &line : m_offline.take(uri))
+        send(client, line);
     broadcast(userMessage(uri), client);
 }
 
@@ -448,8 +450,22 @@ void VoiceWorld::forward(Client *client, const QJsonObject &m)
                           QStringLiteral("%1: %2 is not a user").arg(m.value(QLatin1String("op")).toString(), to));
         return broadcast(m, client);
     }
-    if (Client *target = holder(to))
+    if (Client *target = holder(to)) {
         send(target, m);
+    } else if (m.value(QLatin1String("op")).toString() == QLatin1String("say")) {
+        const qint64 id = idIn(to, QStringLiteral("sip:u-"));
+        if (!id || !m_store.value(QStringLiteral("SELECT 1 FROM accounts WHERE id = ?"), {id}).isValid())
+            return;
+        QList<QJsonObject> &waiting = m_offline[to];
+        waiting.append(QJsonObject{{"op", "notice"},
+                                   {"to", to},
+                                   {"from", m.value(QLatin1String("from"))},
+                                   {"type", 1},
+                                   {"ctype", "text/plain"},
+                                   {"content", m.value(QLatin1String("text"))}});
+        if (waiting.size() > MaxOfflineLines)
+            waiting.removeFirst();
+    }
 }
 
 void VoiceWorld::friendChanged(qint64 ownerId, qint64 friendId, bool added)

@@ -4,7 +4,8 @@
 // of several processes connect here (loopback only) so that their users see
 // each other: sign-in with the gateway's voice tokens, presence, channel
 // membership with owners, passwords, access lists, moderators and bans,
-// chat, typing, private-chat calls, app data and speaking flags.
+// chat, typing, private-chat calls, app data and speaking flags. Private lines
+// to a signed-out account wait for its next sign-in.
 //
 // Messages are a four-byte big-endian length and a flat JSON object (string,
 // integer and boolean values) naming its operation in "op"; requests carry an
@@ -88,4 +89,8 @@ private:
     QList<Client *> m_clients;
     QHash<QString, User> m_users;       // signed-in accounts by lower-case URI
     QHash<QString, Channel> m_channels; // by lower-case URI
+    // Private lines to accounts that are signed out, handed over as offline
+    // messages at their next sign-in; the newest MaxOfflineLines per account.
+    QHash<QString, QList<QJsonObject>> m_offline;
+    static constexpr int MaxOfflineLines = 100;
 };

@@ -176,7 +176,7 @@ void World::dropRuntime()
         m_users.erase(u);
     m_remoteUsers.clear();
     m_heldBindings.clear();
-    m_speaking = false;
+    m_speaking = m_simulatedVoice = false;
     m_accounts.clear();
     m_loginOrder.clear();
     m_groups.clear();
@@ -1422,6 +1422,8 @@ void World::sendMessage(ox_req_base_t *r, Outbox &out)
         return;
     }
     respond(r, out, 202, "Accepted");
+    if (shared()) // the world keeps it for the peer's next sign-in
+        tell(WireObject().set("op", "say").set("to", s->key).set("from", a.uri).set("text", body));
 }
 
 void World::sendNotification(ox_req_base_t *r, Outbox &out)
@@ -1994,9 +1996,9 @@ bool World::adminAllowed(ox_req_base_t *r, const std::string &kind, const std::s
 
 void World::updateSpeaking(Outbox &out)
 {
-    // Push-to-talk: an account speaks while a registered binding is held
-    // with the microphone open.
-    bool speaking = !m_heldBindings.empty() && !m_micMuted;
+    // An account speaks while a registered push-to-talk binding is held, or
+    // a simulated voice is on, with the microphone open.
+    bool speaking = (!m_heldBindings.empty() || m_simulatedVoice) && !m_micMuted;
     if (speaking == m_speaking)
         return;
     m_speaking = speaking;

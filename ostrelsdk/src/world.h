@@ -63,6 +63,11 @@ public:
     void setDevices(int kind, const oxc_device_spec_t *devices, int count, const std::string &osDefault, Outbox &out);
     bool keyEvent(const std::string &binding, bool down, Outbox &out);
     bool hasBinding(const std::string &binding) const { return m_bindings.count(binding) > 0; }
+    void setSimulatedVoice(bool on, Outbox &out)
+    {
+        m_simulatedVoice = on;
+        updateSpeaking(out);
+    }
     void setMeterInterval(int ms) { m_meterInterval = ms; }
     int meterInterval() const { return m_meterInterval; }
     bool metersRunning() const { return m_captureRunning || m_renderRunning; }
@@ -226,6 +231,7 @@ private:
     std::set<std::string> m_remoteUsers;
     std::set<std::string> m_heldBindings;
     bool m_speaking = false;
+    bool m_simulatedVoice = false;
 };
 
 } // namespace ostrelsdk

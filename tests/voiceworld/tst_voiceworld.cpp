@@ -205,6 +205,9 @@ private slots:
     void presenceMembershipAndChatReachTheOtherClient();
     void onlyOwnersAndModeratorsAdminister();
     void privateChatAndAppDataReachTheCallee();
+    void openMicrophoneSpeaksOnlyWithASimulatedVoice();
+    void permanentChannelsFollowTheGatewaysRecord();
+    void linesToASignedOutAccountWaitForItsSignIn();
     void gatewayRefusesMalformedMessages();
     void standInRefusesMalformedMessages();
     void losingTheWorldSignsOutUntilItReturns();
@@ -505,6 +508,130 @@ void VoiceWorldTest::privateChatAndAppDataReachTheCallee()
     data->content = ox_strdup("rt:2");
     QCOMPARE(m_sdk.run(data), (QStringList{QStringLiteral("R%1").arg(int(OX_RESP_ACCOUNT_SEND_USER_APP_DATA))}));
     QCOMPARE(peer.next("appdata").text("content"), std::string("rt:2"));
+}
+
+void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+    QString aliceUri;
+    const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    const std::string channel = std::string("sip:confctl-g-voice@") + Domain;
+    m_sdk.join(m_sdk.group(account), channel.c_str(), 1);
+    QCOMPARE(peer.next("joined").text("uri"), aliceUri.toStdString());
+
+    // On, muted, unmuted, off: Bob hears exactly the changes with the
+    // microphone open, in order.
+    auto mute = [&](int on) {
+        ox_req_connector_mute_local_mic_t *r = nullptr;
+        ox_req_connector_mute_local_mic_create(&r);
+        r->mute = on;
+        m_sdk.run(r);
+    };
+    oxc_set_simulated_voice(1);
+    mute(1);
+    mute(0);
+    oxc_set_simulated_voice(0);
+    for (int expected : {1, 0, 1, 0}) {
+        WireObject speak = peer.next("speak");
+        QCOMPARE(speak.text("uri"), aliceUri.toStdString());
+        QCOMPARE(speak.number("speaking", -1), static_cast<long long>(expected));
+    }
+}
+
+void VoiceWorldTest::permanentChannelsFollowTheGatewaysRecord()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
+    const QString sid = alice.value("sid").toString();
+    const QJsonObject locked = gateway.call("AddChannel", {{"sid", sid},
+                                                           {"ChannelDisplayName", "Locked"},
+                                                           {"ChannelProtectionType", "1"},
+                                                           {"ChannelPassword", "sesame"}});
+    const QJsonObject invited =
+        gateway.call("AddChannel", {{"sid", sid}, {"ChannelDisplayName", "Invited"}, {"ChannelProtectionType", "2"}});
+    QVERIFY(!locked.value("ChannelLiveURI").toString().isEmpty());
+    QVERIFY(!invited.value("ChannelLiveURI").toString().isEmpty());
+
+    // Bob, no member and not the owner: the record's password and access
+    // list decide; the owner is the record's, not the first to join.
+    const QString account = worldLogin(gateway, QStringLiteral("bob@example.test"));
+    const QString group = m_sdk.group(account);
+    struct Case {
+        QString channel;
+        const char *password;
+        int status;
+    };
+    const QList<Case> cases = {
+        {locked.value("ChannelLiveURI").toString(), "wrong", 401},
+        {invited.value("ChannelLiveURI").toString(), "", 403},
+        {locked.value("ChannelLiveURI").toString(), "sesame", 0},
+    };
+    for (const Case &c : cases) {
+        const QStringList tags = m_sdk.join(group, c.channel.toLatin1().constData(), 0, 1, c.password);
+        auto streams = m_sdk.events<ox_evt_media_stream_updated_t>(OX_EVT_TEXT_STREAM_UPDATED);
+        QVERIFY2(!streams.empty(), qPrintable(tags.join(' ')));
+        QCOMPARE(streams[0]->state, c.status ? 1 : 2);
+        QCOMPARE(streams[0]->status_code, c.status);
+    }
+    // In the locked channel Bob lists Alice's account as the owner.
+    ox_req_account_channel_get_moderators_t *mods = nullptr;
+    ox_req_account_channel_get_moderators_create(&mods);
+    mods->account_handle = ox_strdup(account.toLatin1().constData());
+    mods->channel_uri = ox_strdup(locked.value("ChannelLiveURI").toString().toLatin1().constData());
+    m_sdk.run(mods);
+    auto *list = m_sdk.response<ox_resp_account_channel_get_acl_t>(OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS);
+    QVERIFY(list && list->participant_count >= 1);
+    QCOMPARE(QString::fromUtf8(list->participants[0]->uri), alice.value("UserLiveURI").toString());
+}
+
+void VoiceWorldTest::linesToASignedOutAccountWaitForItsSignIn()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+    QString aliceUri;
+    const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
+    aliceUri = alice.value("UserLiveURI").toString();
+    for (const char *line : {"are you there?", "call me"})
+        peer.send(
+            WireObject().set("op", "say").set("to", aliceUri.toStdString()).set("from", bobUri).set("text", line));
+    // A barrier: the world has read both lines once it answers this.
+    QCOMPARE(peer.request(WireObject().set("op", "hello")).number("status", -1), 0);
+
+    const QString account =
+        m_sdk.login(m_sdk.connector("http://127.0.0.1/"), alice.value("auth_token").toString().toLatin1().constData());
+    QVERIFY(!account.isEmpty());
+    // They come right after the sign-in, perhaps within its own answers.
+    for (int round = 0; round < 500 && m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE).size() < 2;
+         ++round) {
+        QTest::qWait(10);
+        m_sdk.drain();
+    }
+    auto lines = m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE);
+    QCOMPARE(lines.size(), size_t(2));
+    QCOMPARE(lines[0]->message_type, 1);
+    QCOMPARE(lines[0]->sender_uri, bobUri.c_str());
+    QCOMPARE(lines[0]->content, "are you there?");
+    QCOMPARE(lines[1]->content, "call me");
 }
 
 void VoiceWorldTest::gatewayRefusesMalformedMessages()
