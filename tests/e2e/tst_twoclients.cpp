@@ -96,7 +96,7 @@ public:
         m_socket.connectToServer(m_control);
         return m_socket.waitForConnected(5000);
     }
-    QJsonObject call(QJsonObject command, int timeoutMs = 10000)
+    QJsonObject call(QJsonObject command, int timeoutMs = 30000)
     {
         m_socket.write(QJsonDocument(command).toJson(QJsonDocument::Compact) + '\n');
         m_socket.flush();
