@@ -31,13 +31,16 @@
 #include "audiocuesmanager.h"
 #include "callsessionstats.h"
 #include "cfindusers.h"
+#include "cfindusersforfriendsdialog.h"
 #include "contactgrouplist.h"
 #include "contactlist.h"
+#include "crashlogattachment.h"
 #include "conversation.h"
 #include "conversationlist.h"
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
+#include "dmisysteminfo.h"
 #include "findchannels.h"
 #include "identityrealmmanager.h"
 #include "jumplist.h"
@@ -179,7 +182,10 @@ TavriApplication::~TavriApplication()
     disconnectAll(m_otherConnections);
 
     // The views go before the engine they were made with, a child of ours;
-    // so does an open profile window made with it.
+    // so do the search windows and an open profile window made with it.
+    delete m_findUsers;
+    m_findUsers = nullptr;
+    delete findChild<FindChannels *>(QString(), Qt::FindDirectChildrenOnly);
     for (QQuickView *view : allViews())
         delete view;
     if (QQuickView *profile = TavriIdentityRealmUser::userDetailsView()) {
@@ -272,6 +278,8 @@ void TavriApplication::initialize(int &argc, char **argv)
     wire(m_voiceConnections, m_voiceManager, SIGNAL(connectorCreated()), this, SLOT(onConnectorCreated()));
     m_voiceManager->createConnector();
 
+    attachLogToCrashReport();
+
     // The web service address keeps the scheme it was given: rewriting
     // "https:" to "http:" would send passwords and session ids in clear.
     const QString apiUrl = m_voiceManager->applicationServer() + QStringLiteral("/gateway.php");
@@ -283,6 +291,7 @@ void TavriApplication::initialize(int &argc, char **argv)
     wire(m_otherConnections, m_audioCuesManager, SIGNAL(ttsVoiceChanged(QString)), this,
          SLOT(onTonesManagerVoiceChanged(QString)));
     m_findUsers = new CFindUsers(this);
+    m_friendsDialog = new CFindUsersForFriendsDialog(this);
     m_filePicker = new TavriFilePicker();
 
     registerQmlTypes();
@@ -1036,7 +1045,25 @@ void TavriApplication::onFileNotFoundForPlayback(const QString &filename)
 
 void TavriApplication::onVoiceDataBlocked()
 {
-    qDebug() << "TavriApplication::onVoiceDataBlocked";
+    qDebug() << "RTP voice data stream blocked from send/receive, please check router settings";
+    if (!m_noRtpTracked) {
+        m_noRtpTracked = true;
+        trackEvent(QStringLiteral("Application"), QStringLiteral("NoRTPDetected"), QStringList());
+    }
+    if (!m_qmlEngine)
+        return;
+    const bool load = needsLoad(m_networkBlockingVoiceWarningWindow);
+    prepareView(m_networkBlockingVoiceWarningWindow);
+    if (load) {
+        qDebug() << "Setting m_networkBlockingVoiceWarningWindow source to NetworkTrafficBlockedWarningDialog.qml";
+        m_networkBlockingVoiceWarningWindow->setTitle(tr("Tavri Alert: Voice data blocked"));
+        m_networkBlockingVoiceWarningWindow->resize(320, 240);
+        loadView(m_networkBlockingVoiceWarningWindow,
+                 QStringLiteral("warnings/NetworkTrafficBlockedWarningDialog.qml"));
+        connect(m_networkBlockingVoiceWarningWindow, &QQuickWindow::closing, this,
+                &TavriApplication::onVoiceDataBlockedWarningWindowClosing, Qt::UniqueConnection);
+    }
+    showDialogFrame(m_networkBlockingVoiceWarningWindow);
 }
 
 void TavriApplication::onUpdateAvailable(const QString &updateVersion, const QString &updateLink,
@@ -1141,7 +1168,26 @@ void TavriApplication::onMediaStreamUpdated(const QString &sessionHandle, bool i
 
 void TavriApplication::onSessionRemoved(const QString &sessionURI, const QString &sessionHandle)
 {
-    qDebug() << "TavriApplication::onSessionRemoved" << sessionURI << sessionHandle;
+    qDebug() << "TavriApplication::onSessionRemoved" << "- begin" << sessionURI << sessionHandle;
+    qDebug() << "Building call stats...";
+    QStringList params{QStringLiteral("u:") + sessionURI};
+    // Without a sample the newest row would be a row of empty values.
+    if (m_callStats && m_callStats->count() > 0) {
+        const QVariantMap last = m_callStats->getLast(false);
+        for (auto it = last.cbegin(); it != last.cend(); ++it)
+            params.append(it.key() + QLatin1Char(':') + it.value().toString());
+    }
+    const bool channel = sessionURI.startsWith(QLatin1String("sip:confctl-"));
+    trackEvent(QStringLiteral("SDKEvent"),
+               channel ? QStringLiteral("SessionRemoved") : QStringLiteral("PrivateSessionRemoved"), params);
+    qDebug() << "TavriApplication::onSessionRemoved" << "- end";
+}
+
+void TavriApplication::attachLogToCrashReport()
+{
+    if (ox_get_crash_dump_count() < 1)
+        return;
+    CrashLogAttachment::attach(sdkLogDirectory(), CrashLogAttachment::crashDumpDirectory(), currentLogFilePath());
 }
 
 void TavriApplication::onAudioDeviceProblem(int problem)
@@ -1547,8 +1593,10 @@ void TavriApplication::setPageId(int pageId)
 
 SystemInfo *TavriApplication::systemInfo()
 {
-    if (!m_systemInfo)
-        m_systemInfo = new SystemInfo(this);
+    if (!m_systemInfo) {
+        qDebug() << "Retrieving system info... DMI...";
+        m_systemInfo = new DmiSystemInfo(DmiSystemInfo::defaultDmiFolder(), this);
+    }
     return m_systemInfo;
 }
 
@@ -2205,7 +2253,7 @@ void TavriApplication::showMainFrame(bool bringToFront)
             m_mainFrame->setSource(QUrl());
         prepareView(m_mainFrame, Qt::WindowMinimizeButtonHint);
         QQmlContext *context = windowContext(m_mainFrame);
-        context->setContextProperty(QStringLiteral("findInstance"), m_findUsers);
+        context->setContextProperty(QStringLiteral("findInstance"), m_friendsDialog);
         context->setContextProperty(QStringLiteral("isInviteFriends"), false);
         m_mainFrame->setTitle(tr("Tavri: Main"));
         m_mainFrame->setMinimumSize(QSize(kMainFrameMinimumWidth, kMainFrameMinimumHeight));

@@ -37,6 +37,7 @@ class QQuickCloseEvent;
 class QQuickView;
 class AudioCuesManager;
 class CFindUsers;
+class CFindUsersForFriendsDialog;
 class Conversation;
 class IdentityRealmManager;
 class QSocialManager;
@@ -222,6 +223,8 @@ public:
     QQuickView *chatLogWindow() const { return m_chatLogWindow; }
     VirtualKeyCaptureWindow *settingsWindow() const { return m_settingsWindow; }
     CFindUsers *findUsers() const { return m_findUsers; }
+    // The friend search of the main frame, its "findInstance".
+    CFindUsersForFriendsDialog *friendsDialog() const { return m_friendsDialog; }
     TavriFilePicker *filePicker() const { return m_filePicker; }
 
     // The context a window's QML is made in: a child of the shared engine's
@@ -265,6 +268,10 @@ public:
 
     // The installer of the log handler and of the chat-log folder.
     void setupLogging();
+    // After a crash of the previous run (the voice SDK knows of a crash
+    // dump), adds that run's log to the newest crash report. Start-up calls
+    // it once the voice service is made.
+    void attachLogToCrashReport();
 
     // --- invokables of the QML interface, in their published order ---
     Q_INVOKABLE void createAccount(const QString &username, const QString &email, const QString &password);
@@ -602,6 +609,8 @@ private:
     QAction *m_showAsOnlineAction = nullptr;
     QAction *m_showAsAwayAction = nullptr;
     bool m_showUi = true;
+    // The blocked-voice warning is tracked once a run.
+    bool m_noRtpTracked = false;
     QHash<int, PendingNotice> m_timers;
     quint64 m_noticeSequence = 0;
     QStringList m_startupLinks;
@@ -626,6 +635,7 @@ private:
     QQuickView *m_tutorialWindow = nullptr;
     QQuickView *m_chatLogWindow = nullptr;
     CFindUsers *m_findUsers = nullptr;
+    CFindUsersForFriendsDialog *m_friendsDialog = nullptr;
     TavriFilePicker *m_filePicker = nullptr;
     SystemInfo *m_systemInfo = nullptr;
     QObject *m_style = nullptr;

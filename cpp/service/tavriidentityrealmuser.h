@@ -9,11 +9,9 @@
 #include <QString>
 #include <QUrl>
 
-class QQuickCloseEvent;
-class QQuickView;
+#include "quickcloseevent.h"
 
-// The window's close event is only passed along, never looked into.
-Q_DECLARE_OPAQUE_POINTER(QQuickCloseEvent*)
+class QQuickView;
 
 // TavriIdentityRealmUser: one person of the built-in realm.
 //

@@ -9,6 +9,7 @@ import QtQuick 2.15
 import QtQuick.Controls 1.4
 import Settings 1.0
 import "controls"
+import "callreport.js" as CallReport
 
 DTitledWindowBasic {
     id: root
@@ -46,51 +47,17 @@ DTitledWindowBasic {
         return texts
     }
 
-    function deviceLines(prefix, model) {
-        var lines = []
-        if (!model)
-            return lines
-        for (var i = 0; i < model.count(); ++i)
-            lines.push(prefix + i + ":" + model.getDeviceIdByRow(i))
-        return lines
-    }
-
     function extendedData(followUp) {
-        var data = []
-        var info = mainApp.systemInfo
-        data.push("sys_mfc:" + (info ? info.systemManufacturer : ""))
-        data.push("sys_mdl:" + (info ? info.systemModel : ""))
-        data.push("vol_o:" + localUser.speakerVolumeAdjust)
-        data.push("vol_i:" + localUser.volumeAdjust)
-        data.push("vad_s:" + localUser.vadSensitivity)
-        data.push("vad_f:" + localUser.vadNoiseFloor)
-        data.push("vad_h:" + localUser.vadHangoverSecs)
-        data.push("txm:" + storageManager.getSettingsValue(Settings.SettingsKeyPttMode, 0))
-        var capture = mainApp.captureDevices
-        var render = mainApp.renderDevices
-        data = data.concat(deviceLines("cdev_", capture), deviceLines("rdev_", render))
-        data.push("rdev_sel:" + (render ? render.currentDeviceId : ""))
-        data.push("cdev_sel:" + (capture ? capture.currentDeviceId : ""))
-        data.push("rdev_eff:" + (render ? render.effectiveDeviceId : ""))
-        data.push("cdev_eff:" + (capture ? capture.effectiveDeviceId : ""))
-        var stats = mainApp.callStats
-        if (stats) {
-            for (var row = 0; row < stats.count(); ++row) {
-                var values = stats.get(row, false)
-                for (var name in values)
-                    data.push("cs_" + row + "_" + name + ":" + values[name])
-            }
-        }
+        var data = CallReport.machineLines(mainApp, localUser,
+                                           storageManager.getSettingsValue(Settings.SettingsKeyPttMode, 0))
+        data = data.concat(CallReport.callStatLines(mainApp.callStats))
         var so = ""
         var symptoms = checkedSymptoms()
         for (var s = 0; s < symptoms.length; ++s)
             so += symptoms[s] + ","
         data.push("so:" + so)
         data.push(hasComment ? "comments: " + commentArea.text + "\n" : "")
-        var locale = Qt.locale()
-        data.push("locale_name:" + locale.name)
-        data.push("locale_nativeCountryName:" + locale.nativeCountryName)
-        data.push("locale_nativeLanguageName:" + locale.nativeLanguageName)
+        data = data.concat(CallReport.localeLines(Qt.locale()))
         data.push("reqResp:" + (followUp ? "1" : "0"))
         return data
     }

@@ -43,6 +43,8 @@ public:
     using TavriApplication::onMainScreenVisibilityChanged;
     using TavriApplication::onMaximumCallsExceeded;
     using TavriApplication::onSdkError;
+    using TavriApplication::onSessionRemoved;
+    using TavriApplication::onVoiceDataBlocked;
 
     bool networkUp = true;
     // The clock of the balloon rate limit: each reading gives `now`, then

@@ -51,12 +51,7 @@ private:
     std::unique_ptr<FakeVoiceManager> m_voice;
     std::unique_ptr<UrlCapture> m_urls;
     std::unique_ptr<QmlTestView> m_view;
-    FakeSystemInfo m_systemInfo;
-    FakeDeviceModel m_capture{
-        {QStringLiteral("mic-a"), QStringLiteral("mic-b")}, QStringLiteral("mic-b"), QStringLiteral("mic-b")};
-    FakeDeviceModel m_render{
-        {QStringLiteral("spk-a")}, QStringLiteral("Default System Device"), QStringLiteral("spk-a")};
-    FakeCallStats m_stats;
+    ReportSources m_sources;
 };
 
 void TestDialogWindows::initTestCase()
@@ -66,16 +61,13 @@ void TestDialogWindows::initTestCase()
     // The style lives in an engine of its own for the whole run, as in the
     // program, while every test's view brings and drops its own engine.
     QVERIFY(StyleManager::getInstance(new QQmlEngine(this))->style());
-    m_stats.m_rows = {QVariantMap{{QStringLiteral("lost"), 3}, {QStringLiteral("jitter"), 12}}};
+    m_sources.stats.m_rows = {QVariantMap{{QStringLiteral("lost"), 3}, {QStringLiteral("jitter"), 12}}};
 }
 
 void TestDialogWindows::init()
 {
     m_app.reset(new FakeMainApp);
-    m_app->m_systemInfo = &m_systemInfo;
-    m_app->m_captureDevices = &m_capture;
-    m_app->m_renderDevices = &m_render;
-    m_app->m_callStats = &m_stats;
+    m_sources.attachTo(*m_app);
     m_user.reset(new FakeLocalUser);
     m_user->m_participatingURIs = QStringList{QStringLiteral("sip:confctl-1@x"), QStringLiteral("sip:confctl-2@x")};
     m_user->m_lastParticipatingURI = QStringLiteral("sip:confctl-0@x");
@@ -262,30 +254,12 @@ void TestDialogWindows::reportSend()
     m_app->log.clear();
     window->click(item(window, "sendButton"));
 
-    const QLocale locale = QLocale::system();
-    const QStringList data{QStringLiteral("sys_mfc:Maker"),
-                           QStringLiteral("sys_mdl:Model 7"),
-                           QStringLiteral("vol_o:50"),
-                           QStringLiteral("vol_i:60"),
-                           QStringLiteral("vad_s:43"),
-                           QStringLiteral("vad_f:576"),
-                           QStringLiteral("vad_h:2"),
-                           QStringLiteral("txm:0"),
-                           QStringLiteral("cdev_0:mic-a"),
-                           QStringLiteral("cdev_1:mic-b"),
-                           QStringLiteral("rdev_0:spk-a"),
-                           QStringLiteral("rdev_sel:Default System Device"),
-                           QStringLiteral("cdev_sel:mic-b"),
-                           QStringLiteral("rdev_eff:spk-a"),
-                           QStringLiteral("cdev_eff:mic-b"),
-                           QStringLiteral("cs_0_jitter:12"),
-                           QStringLiteral("cs_0_lost:3"),
-                           QStringLiteral("so:I could not hear other users at all,Other users could not hear me,"),
-                           QStringLiteral("comments: It <b>crackles</b>\nsometimes\n"),
-                           "locale_name:" + locale.name(),
-                           "locale_nativeCountryName:" + locale.nativeCountryName(),
-                           "locale_nativeLanguageName:" + locale.nativeLanguageName(),
-                           followUp ? QStringLiteral("reqResp:1") : QStringLiteral("reqResp:0")};
+    const QStringList data =
+        ReportSources::machineLines(0)
+        + QStringList{QStringLiteral("cs_0_jitter:12"), QStringLiteral("cs_0_lost:3"),
+                      QStringLiteral("so:I could not hear other users at all,Other users could not hear me,"),
+                      QStringLiteral("comments: It <b>crackles</b>\nsometimes\n")}
+        + ReportSources::localeLines() + QStringList{followUp ? QStringLiteral("reqResp:1") : QStringLiteral("reqResp:0")};
     QCOMPARE(m_app->log.matching("trackEvent|SubmitIssueReport"),
              QStringList{(QStringList{QStringLiteral("trackEvent|SubmitIssueReport|")} + data).join('|')});
     QCOMPARE(m_user->log.calls(),

@@ -7,6 +7,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QLocale>
 #include <QObject>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -19,33 +20,14 @@
 
 #include <memory>
 
+#include "calllog.h"
 #include "qmltestview.h"
 #include "testenvironment.h"
 
 namespace windowtest {
 
-// Every call of a recorded operation, as its name followed by its arguments,
-// joined with "|".
-class CallLog
-{
-public:
-    void add(const QStringList &call) { m_calls.append(call.join(QLatin1Char('|'))); }
-    QStringList calls() const { return m_calls; }
-    // The calls whose text starts with prefix.
-    QStringList matching(const QString &prefix) const
-    {
-        QStringList found;
-        for (const QString &call : m_calls) {
-            if (call.startsWith(prefix))
-                found.append(call);
-        }
-        return found;
-    }
-    void clear() { m_calls.clear(); }
-
-private:
-    QStringList m_calls;
-};
+using tavritest::CallLog;
+using tavritest::findItem;
 
 class FakeSystemInfo : public QObject
 {
@@ -133,6 +115,7 @@ public:
         log.add({QStringLiteral("checkUsernameAvailability"), username});
     }
     Q_INVOKABLE void checkForUpdates() { log.add({QStringLiteral("checkForUpdates")}); }
+    Q_INVOKABLE void showReportIssue(const QString &reason) { log.add({QStringLiteral("showReportIssue"), reason}); }
     Q_INVOKABLE void trackEvent(const QString &category, const QString &label, const QStringList &params)
     {
         log.add(QStringList{QStringLiteral("trackEvent"), category, label} + params);
@@ -155,6 +138,56 @@ signals:
     void networkStateChanged(bool networkIsAvailable);
 };
 
+// What the issue report and the quality survey read of the machine, its
+// audio devices and the calls, with fixed values; the tests set the
+// statistics rows.
+struct ReportSources
+{
+    FakeSystemInfo systemInfo;
+    FakeDeviceModel capture{
+        {QStringLiteral("mic-a"), QStringLiteral("mic-b")}, QStringLiteral("mic-b"), QStringLiteral("mic-b")};
+    FakeDeviceModel render{{QStringLiteral("spk-a")}, QStringLiteral("Default System Device"), QStringLiteral("spk-a")};
+    FakeCallStats stats;
+
+    void attachTo(FakeMainApp &app)
+    {
+        app.m_systemInfo = &systemInfo;
+        app.m_captureDevices = &capture;
+        app.m_renderDevices = &render;
+        app.m_callStats = &stats;
+    }
+
+    // The report lines of these values and of FakeLocalUser's defaults, from
+    // the manufacturer to the effective capture device.
+    static QStringList machineLines(int pttMode)
+    {
+        return {QStringLiteral("sys_mfc:Maker"),
+                QStringLiteral("sys_mdl:Model 7"),
+                QStringLiteral("vol_o:50"),
+                QStringLiteral("vol_i:60"),
+                QStringLiteral("vad_s:43"),
+                QStringLiteral("vad_f:576"),
+                QStringLiteral("vad_h:2"),
+                QStringLiteral("txm:") + QString::number(pttMode),
+                QStringLiteral("cdev_0:mic-a"),
+                QStringLiteral("cdev_1:mic-b"),
+                QStringLiteral("rdev_0:spk-a"),
+                QStringLiteral("rdev_sel:Default System Device"),
+                QStringLiteral("cdev_sel:mic-b"),
+                QStringLiteral("rdev_eff:spk-a"),
+                QStringLiteral("cdev_eff:mic-b")};
+    }
+
+    // The system locale's report lines.
+    static QStringList localeLines()
+    {
+        const QLocale locale = QLocale::system();
+        return {QStringLiteral("locale_name:") + locale.name(),
+                QStringLiteral("locale_nativeCountryName:") + locale.nativeCountryName(),
+                QStringLiteral("locale_nativeLanguageName:") + locale.nativeLanguageName()};
+    }
+};
+
 class FakeLocalUser : public QObject
 {
     Q_OBJECT
@@ -167,6 +200,7 @@ class FakeLocalUser : public QObject
     Q_PROPERTY(int vadSensitivity MEMBER m_vadSensitivity CONSTANT)
     Q_PROPERTY(int vadNoiseFloor MEMBER m_vadNoiseFloor CONSTANT)
     Q_PROPERTY(int vadHangoverSecs MEMBER m_vadHangoverSecs CONSTANT)
+    Q_PROPERTY(QString lastCallId MEMBER m_lastCallId CONSTANT)
 
 public:
     CallLog log;
@@ -179,6 +213,7 @@ public:
     int m_vadSensitivity = 43;
     int m_vadNoiseFloor = 576;
     int m_vadHangoverSecs = 2;
+    QString m_lastCallId = QStringLiteral("call-9");
 
     void announce(int state, const QString &reason)
     {
@@ -244,22 +279,6 @@ public:
 public slots:
     void open(const QUrl &url) { opened.append(url); }
 };
-
-// The item of that name below parent, made by a Repeater or not.
-inline QQuickItem *findItem(QQuickItem *parent, const QString &objectName)
-{
-    if (!parent)
-        return nullptr;
-    if (QQuickItem *found = parent->findChild<QQuickItem *>(objectName))
-        return found;
-    for (QQuickItem *child : parent->childItems()) {
-        if (child->objectName() == objectName)
-            return child;
-        if (QQuickItem *found = findItem(child, objectName))
-            return found;
-    }
-    return nullptr;
-}
 
 inline QQuickItem *item(QmlTestView *view, const QString &objectName)
 {

@@ -225,7 +225,8 @@ void TestStartupOrder::wiringDelivers_data()
     QTest::newRow("newInstall") << QStringLiteral("log:TavriApplication::onNewInstall");
     QTest::newRow("participantAdded")
         << QStringLiteral("log:TavriApplication::onConversationParticipantAdded \"sip:confctl-1@x\" \"u1\"");
-    QTest::newRow("voiceDataBlocked") << QStringLiteral("log:TavriApplication::onVoiceDataBlocked");
+    QTest::newRow("voiceDataBlocked")
+        << QStringLiteral("log:RTP voice data stream blocked from send/receive, please check router settings");
 }
 
 void TestStartupOrder::wiringDelivers()

@@ -34,7 +34,9 @@ FocusScope {
                 var at = combo.mapToItem(top, 0, combo.height)
                 popup.parent = top
                 popup.x = at.x
-                popup.y = at.y
+                // Opens upwards when the window has no room below the box.
+                var above = at.y - combo.height - popup.height
+                popup.y = at.y + popup.height > top.height && above >= 0 ? above : at.y
             }
             popup.visible = true
             combo.forceActiveFocus()
