@@ -1,5 +1,7 @@
 #include "devgateway.h"
 
+#include "voiceworld.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -228,12 +230,24 @@ bool DevGateway::start(QString* errorText)
     }
     purgeEndedSessions();
     m_http->setReadTimeout(m_options.readTimeoutSeconds);
-    return m_http->listen(m_options.listenAddress, m_options.port, errorText);
+    if (!m_http->listen(m_options.listenAddress, m_options.port, errorText))
+        return false;
+    if (m_options.voiceWorldPort >= 0) {
+        m_world = new VoiceWorld(m_store, m_options.domain, this);
+        if (!m_world->listen(quint16(m_options.voiceWorldPort), errorText))
+            return false;
+    }
+    return true;
 }
 
 quint16 DevGateway::port() const
 {
     return m_http->port();
+}
+
+quint16 DevGateway::voiceWorldPort() const
+{
+    return m_world ? m_world->port() : 0;
 }
 
 QString DevGateway::runtimeSettings(const DevGatewayOptions& options, quint16 port)
@@ -1069,10 +1083,15 @@ QJsonObject DevGateway::changeFriend(Call& call)
         return badRequest(QStringLiteral("You cannot befriend yourself."));
     qint64 notification = 0;
     if (call.field(QStringLiteral("setIsFriend")) == QLatin1String("1")) {
-        if (m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"), {call.me, other}) == 1)
+        if (m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"), {call.me, other}) == 1) {
             notification = notify(other, 2, call.me, QString(), 0, QString());
+            if (m_world)
+                m_world->friendChanged(call.me, other, true);
+        }
     } else if (m_store.exec(QStringLiteral("DELETE FROM friends WHERE owner_id = ? AND friend_id = ?"), {call.me, other}) == 1) {
         notification = notify(other, 3, call.me, QString(), 0, QString());
+        if (m_world)
+            m_world->friendChanged(call.me, other, false);
     }
     return QJsonObject{{"result", "1"}, {"NotificationUID", notification ? QString::number(notification) : QString()}};
 }

@@ -32,8 +32,11 @@ struct DevGatewayOptions {
     QString offerVersion, offerLink;
     QList<QPair<QString, QString>> settingsOverrides;
     bool analytics = true;
+    int voiceWorldPort = -1;                   // the shared voice world's loopback port; -1: none, 0: any free one
     bool logCalls = true;
 };
+
+class VoiceWorld;
 
 class DevGateway : public QObject
 {
@@ -45,6 +48,7 @@ public:
     // Opens the store (and seeds it when asked) and starts listening.
     bool start(QString* error);
     quint16 port() const;
+    quint16 voiceWorldPort() const; // 0 without a voice world
     // The client's RuntimeSettings.qml pointing at a gateway with these options on port.
     static QString runtimeSettings(const DevGatewayOptions& options, quint16 port);
 
@@ -154,6 +158,7 @@ private:
     DevGatewayOptions m_options;
     DevGatewayStore m_store;
     GatewayHttpServer* m_http;
+    VoiceWorld* m_world = nullptr;
     QHash<QString, Method> m_methods;
     QStringList m_openMethods;
 };

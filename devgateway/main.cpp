@@ -34,6 +34,7 @@ void printUsage(QTextStream& out)
            "  --session-ttl <seconds>      idle time after which a session expires (default 30 days; 0 = never)\n"
            "  --offer-update <version> <link>  offer an update at sign-in and on update checks\n"
            "  --settings-override key=value    send a settings override at sign-in (repeatable)\n"
+           "  --voice-world <port>         run the shared voice world on this loopback port (0: any free one)\n"
            "  --no-analytics               tell clients to send no analytics, and store none\n"
            "  --print-runtime-settings     print the client's RuntimeSettings.qml for this gateway\n";
 }
@@ -94,6 +95,11 @@ int main(int argc, char* argv[])
             if (eq <= 0)
                 return fail(QStringLiteral("--settings-override needs key=value"));
             options.settingsOverrides.append({value.left(eq), value.mid(eq + 1)});
+        } else if (arg == QLatin1String("--voice-world")) {
+            bool ok = false;
+            if (!next(&value) || (options.voiceWorldPort = value.toInt(&ok), !ok) || options.voiceWorldPort < 0
+                || options.voiceWorldPort > 65535)
+                return fail(QStringLiteral("--voice-world needs a port"));
         } else if (arg == QLatin1String("--no-analytics")) {
             options.analytics = false;
         } else if (arg == QLatin1String("--print-runtime-settings")) {
@@ -118,6 +124,8 @@ int main(int argc, char* argv[])
         return fail(errorText);
     out << "tavri-devgateway: listening on http://" << options.listenAddress << ':' << gateway.port()
         << "/gateway.php, database " << options.databasePath << Qt::endl;
+    if (gateway.voiceWorldPort())
+        out << "tavri-devgateway: voice world on 127.0.0.1:" << gateway.voiceWorldPort() << Qt::endl;
 
     // Stops cleanly on Ctrl-C or kill, so that the SQLite file is closed properly.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {

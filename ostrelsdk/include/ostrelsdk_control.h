@@ -74,6 +74,9 @@ OX_API int oxc_send_server_app_data(const char *to_account_uri, const char *ctyp
 OX_API int oxc_subscription(const char *to_account_uri, const char *from_uri, const char *display_name);
 OX_API int oxc_set_devices(int kind, const oxc_device_spec_t *devices, int count, const char *os_default_id);
 OX_API int oxc_key_event(const char *binding, int is_down);
+/* An open microphone picks up a voice: the local accounts speak in their
+   audio channels while it is on and the microphone is not muted. */
+OX_API int oxc_set_simulated_voice(int on);
 OX_API int oxc_set_crash_dump_count(int count);
 OX_API int oxc_set_meter_interval(int ms);
 OX_API int oxc_meter_tick(void);

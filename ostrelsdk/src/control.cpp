@@ -287,6 +287,12 @@ OX_API int oxc_key_event(const char *binding, int is_down)
     return SdkCore::instance().withWorld([&](World &w) { return w.hasBinding(b); }) ? 1 : 0;
 }
 
+OX_API int oxc_set_simulated_voice(int on)
+{
+    SdkCore::instance().post([=](World &w, Outbox &out) { w.setSimulatedVoice(on != 0, out); });
+    return 0;
+}
+
 OX_API int oxc_set_crash_dump_count(int count)
 {
     ProcessRecord::instance().setDumpCount(count);

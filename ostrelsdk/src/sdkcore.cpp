@@ -323,6 +323,18 @@ void SdkCore::post(std::function<void(World &, Outbox &)> action)
         RecordTable::freeMessage(m);
 }
 
+bool SdkCore::postIfRunning(std::function<void(World &, Outbox &)> action)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_initialized)
+        return false;
+    Item item;
+    item.action = std::move(action);
+    m_items.push_back(std::move(item));
+    m_wake.notify_all();
+    return true;
+}
+
 void SdkCore::inject(ox_message_base_t *message)
 {
     // The pending item owns the message until the worker hands it on, so a

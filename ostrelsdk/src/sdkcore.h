@@ -56,6 +56,8 @@ public:
     // Runs `action` on the worker after the items already queued; without a
     // worker it runs at once and its messages are dropped.
     void post(std::function<void(World &, Outbox &)> action);
+    // Like post, but drops the action when the library is not running.
+    bool postIfRunning(std::function<void(World &, Outbox &)> action);
     // Runs `action` with the world locked, on the calling thread.
     template <typename F> auto withWorld(F action)
     {

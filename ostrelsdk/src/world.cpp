@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -14,6 +15,9 @@ namespace {
 
 const char *const kSystemDevice = "Default System Device";
 const char *const kNetworkLost = "Network connection lost";
+// How long a request waits for the shared world's answer.
+constexpr int kWorldReplyMs = 5000;
+constexpr int kWorldConnectMs = 2000;
 
 template <typename T> T *event(int type)
 {
@@ -70,6 +74,52 @@ void removeAll(std::vector<std::string> &list, const std::string &value)
     list.erase(std::remove(list.begin(), list.end(), value), list.end());
 }
 
+// The gateway's voice token: "dv1." + base64url(URI) + "." + base64url(name)
+// + "." + hex. Gives the URI and display name it carries.
+bool base64UrlDecode(const std::string &in, std::string *out)
+{
+    out->clear();
+    unsigned value = 0;
+    int bits = 0;
+    for (char c : in) {
+        int d = (c >= 'A' && c <= 'Z') ? c - 'A'
+                : (c >= 'a' && c <= 'z') ? c - 'a' + 26
+                : (c >= '0' && c <= '9') ? c - '0' + 52
+                : c == '-' ? 62
+                : c == '_' ? 63
+                : c == '=' ? -2
+                           : -1;
+        if (d == -2)
+            break;
+        if (d < 0)
+            return false;
+        value = (value << 6) | unsigned(d);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            *out += static_cast<char>((value >> bits) & 0xff);
+        }
+    }
+    return true;
+}
+
+bool decodeVoiceToken(const std::string &token, std::string *uri, std::string *display)
+{
+    if (!startsWith(token, "dv1."))
+        return false;
+    size_t a = token.find('.', 4);
+    size_t b = a == std::string::npos ? a : token.find('.', a + 1);
+    if (b == std::string::npos || token.find('.', b + 1) != std::string::npos || b + 1 >= token.size())
+        return false;
+    std::string u, n;
+    if (!base64UrlDecode(token.substr(4, a - 4), &u) || !base64UrlDecode(token.substr(a + 1, b - a - 1), &n)
+        || !startsWith(lower(u), "sip:") || u.find('@') == std::string::npos)
+        return false;
+    *uri = u;
+    *display = n;
+    return true;
+}
+
 } // namespace
 
 World::World()
@@ -85,6 +135,7 @@ World::~World()
 void World::reset()
 {
     dropRuntime();
+    m_worldAddress.clear();
     m_counters.clear();
     m_connectors.clear();
     m_domain.clear();
@@ -120,13 +171,19 @@ void World::reset()
 
 void World::dropRuntime()
 {
+    m_link.reset();
+    for (const std::string &u : m_remoteUsers)
+        m_users.erase(u);
+    m_remoteUsers.clear();
+    m_heldBindings.clear();
+    m_speaking = m_simulatedVoice = false;
     m_accounts.clear();
     m_loginOrder.clear();
     m_groups.clear();
     m_sessions.clear();
     for (auto &c : m_channels) {
         auto &present = c.second.present;
-        present.erase(std::remove_if(present.begin(), present.end(), [](const Member &m) { return !m.simulated; }),
+        present.erase(std::remove_if(present.begin(), present.end(), [](const Member &m) { return !m.simulated || m.remote; }),
                       present.end());
     }
     m_captureRunning = m_captureLoop = m_renderRunning = false;
@@ -460,6 +517,8 @@ void World::endSession(const std::string &handleRef, int reason, int code, const
     Session s = it->second;
     Account &a = m_accounts[s.account];
     Member self = selfMember(a);
+    if (s.channel && shared())
+        tell(WireObject().set("op", "leave").set("channel", s.key).set("uri", a.uri).set("reason", reason));
     std::vector<Session *> others;
     if (s.channel)
         for (Session *o : sessionsOn(s.key))
@@ -515,6 +574,8 @@ void World::endLogin(const std::string &handleRef, int code, const std::string &
     }
     for (const std::string &g : groups)
         endGroup(g, out);
+    if (shared())
+        tell(WireObject().set("op", "logout").set("uri", uri));
     m_accounts.erase(handle);
     removeAll(m_loginOrder, handle);
     if (tellWatchers)
@@ -561,6 +622,7 @@ void World::handle(ox_req_base_t *r, Outbox &out)
     case OX_REQ_CONNECTOR_MUTE_LOCAL_MIC:
         m_micMuted = req<ox_req_connector_mute_local_mic_t>(r)->mute != 0;
         respond(r, out);
+        updateSpeaking(out);
         return;
     default:
         break;
@@ -578,7 +640,9 @@ void World::handle(ox_req_base_t *r, Outbox &out)
 
 void World::connectorCreate(ox_req_base_t *r, Outbox &out)
 {
-    if (!m_networkUp) {
+    const char *world = std::getenv("OSTRELSDK_WORLD");
+    m_worldAddress = world ? world : "";
+    if (!m_networkUp || !ensureLink()) {
         respond(r, out, 10007);
         return;
     }
@@ -621,10 +685,34 @@ void World::login(ox_req_base_t *r, Outbox &out)
         return;
     }
     std::string uri, display;
+    std::vector<std::string> worldBuddies;
     auto mapped = m_mappedTokens.find(token);
-    if (mapped != m_mappedTokens.end()) {
+    if (shared()) {
+        WireObject reply;
+        if (!ask(r, WireObject().set("op", "login").set("token", token), &reply, out))
+            return;
+        if (reply.number("status")) {
+            int status = int(reply.number("status"));
+            respond(r, out, status, reply.text("text").empty() ? nullptr : reply.text("text").c_str());
+            return;
+        }
+        uri = lower(reply.text("uri"));
+        display = reply.text("name").empty() ? userPart(uri) : reply.text("name");
+        std::string list = reply.text("buddies");
+        for (size_t start = 0; start < list.size();) {
+            size_t comma = list.find(',', start);
+            std::string b = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            if (!b.empty())
+                worldBuddies.push_back(lower(b));
+            start = comma == std::string::npos ? list.size() : comma + 1;
+        }
+    } else if (mapped != m_mappedTokens.end()) {
         uri = lower(mapped->second.first);
         display = mapped->second.second.empty() ? userPart(uri) : mapped->second.second;
+    } else if (decodeVoiceToken(token, &uri, &display)) {
+        uri = lower(uri);
+        if (display.empty())
+            display = userPart(uri);
     } else if (startsWith(lower(token), "sip:")) {
         uri = lower(token);
         display = userPart(token);
@@ -645,6 +733,18 @@ void World::login(ox_req_base_t *r, Outbox &out)
     m_loginOrder.push_back(a.handle);
     Profile &profile = m_profiles[uri];
     profile.presence = 2;
+    if (shared()) {
+        // The gateway's friend edges are the buddy list.
+        std::vector<std::pair<std::string, int>> buddies;
+        for (const std::string &b : worldBuddies) {
+            int id = 0;
+            for (const auto &old : profile.buddies)
+                if (old.first == b)
+                    id = old.second;
+            buddies.emplace_back(b, id ? id : ++m_buddyIds);
+        }
+        profile.buddies = buddies;
+    }
     evLoginState(a.handle, 2, 0, "", out);
     auto *resp = reinterpret_cast<ox_resp_account_authtoken_login_t *>(respond(r, out));
     RecordTable::setText(resp->account_handle, a.handle);
@@ -710,6 +810,8 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
         profile.presence = q->presence;
         profile.message = text(q->custom_message);
         respond(r, out);
+        if (shared())
+            tell(WireObject().set("op", "presence").set("uri", a->uri).set("presence", profile.presence).set("message", profile.message));
         notifyWatchers(a->uri, profile.presence, profile.message, out);
         return true;
     }
@@ -728,6 +830,8 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
             profile.buddies.emplace_back(buddy, id);
         }
         reinterpret_cast<ox_resp_account_buddy_set_t *>(respond(r, out))->buddy_id = id;
+        if (shared())
+            tell(WireObject().set("op", "buddy").set("from", a->uri).set("to", buddy).set("add", 1));
         auto *changed = event<ox_evt_buddy_changed_t>(OX_EVT_BUDDY_CHANGED);
         changed->account_handle = RecordTable::dup(a->handle);
         changed->buddy_uri = RecordTable::dup(buddy);
@@ -746,6 +850,8 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
         }
         profile.buddies.erase(it);
         respond(r, out);
+        if (shared())
+            tell(WireObject().set("op", "buddy").set("from", a->uri).set("to", buddy).set("add", 0));
         auto *changed = event<ox_evt_buddy_changed_t>(OX_EVT_BUDDY_CHANGED);
         changed->account_handle = RecordTable::dup(a->handle);
         changed->buddy_uri = RecordTable::dup(buddy);
@@ -772,6 +878,9 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
             return true;
         }
         respond(r, out);
+        if (!receiver && remoteUser(to))
+            tell(WireObject().set("op", "appdata").set("to", to).set("from", a->uri).set("ctype", text(q->content_type))
+                     .set("content", text(q->content)));
         if (receiver) {
             auto *e = event<ox_evt_user_app_data_t>(OX_EVT_USER_APP_DATA);
             e->account_handle = RecordTable::dup(receiver->handle);
@@ -796,6 +905,9 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
     case OX_REQ_ACCOUNT_CHANNEL_ADD_ACL:
     case OX_REQ_ACCOUNT_CHANNEL_REMOVE_ACL: {
         auto *q = req<ox_req_account_channel_add_acl_t>(r);
+        if (!adminAllowed(r, "acl", lower(text(q->channel_uri)), a->uri, lower(text(q->user_uri)),
+                          r->type == OX_REQ_ACCOUNT_CHANNEL_ADD_ACL, out))
+            return true;
         Channel &c = channel(lower(text(q->channel_uri)));
         if (r->type == OX_REQ_ACCOUNT_CHANNEL_ADD_ACL)
             addOnce(c.acl, lower(text(q->user_uri)));
@@ -807,6 +919,9 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
     case OX_REQ_ACCOUNT_CHANNEL_ADD_MODERATOR:
     case OX_REQ_ACCOUNT_CHANNEL_REMOVE_MODERATOR: {
         auto *q = req<ox_req_account_channel_add_moderator_t>(r);
+        if (!adminAllowed(r, "moderator", lower(text(q->channel_uri)), a->uri, lower(text(q->moderator_uri)),
+                          r->type == OX_REQ_ACCOUNT_CHANNEL_ADD_MODERATOR, out))
+            return true;
         Channel &c = channel(lower(text(q->channel_uri)));
         if (r->type == OX_REQ_ACCOUNT_CHANNEL_ADD_MODERATOR)
             addOnce(c.moderators, lower(text(q->moderator_uri)));
@@ -829,6 +944,8 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
         auto *q = req<ox_req_channel_mute_user_t>(r);
         std::string key = lower(text(q->channel_uri));
         std::string who = lower(text(q->participant_uri));
+        if (!adminAllowed(r, q->scope == 2 ? "mutetext" : "mute", key, a->uri, who, q->mute ? 1 : 0, out))
+            return true;
         Channel &c = channel(key);
         std::set<std::string> &set = q->scope == 2 ? c.mutedText : c.mutedAudio;
         if (q->mute)
@@ -935,6 +1052,13 @@ void World::kickOrBan(ox_req_base_t *r, Outbox &out)
     auto *q = req<ox_req_channel_kick_user_t>(r);
     std::string key = lower(text(q->channel_uri));
     std::string who = lower(text(q->participant_uri));
+    if (shared()) {
+        Account *a = account(q->account_handle);
+        bool ban = r->type == OX_REQ_CHANNEL_BAN_USER;
+        if (!adminAllowed(r, ban ? "ban" : "kick", key, a ? a->uri : std::string(), who,
+                          ban ? req<ox_req_channel_ban_user_t>(r)->ban : 1, out))
+            return;
+    }
     Channel &c = channel(key);
     int reason = 2;
     if (r->type == OX_REQ_CHANNEL_BAN_USER) {
@@ -1113,7 +1237,21 @@ void World::addSession(ox_req_base_t *r, Outbox &out)
     auto *resp = reinterpret_cast<ox_resp_sessiongroup_add_session_t *>(respond(r, out));
     RecordTable::setText(resp->session_handle, s.handle);
 
-    if (c) {
+    if (c && shared()) {
+        WireObject reply;
+        if (!ask(r, WireObject().set("op", "join").set("channel", key).set("uri", a.uri).set("name", a.display)
+                        .set("password", text(q->password)).set("audio", wantAudio ? 1 : 0),
+                 &reply, out))
+            return;
+        if (reply.number("status")) {
+            std::string why = reply.text("text");
+            evStream(wantAudio ? OX_EVT_MEDIA_STREAM_UPDATED : OX_EVT_TEXT_STREAM_UPDATED, s, 1, int(reply.number("status")),
+                     why, 0, out);
+            evSessionRemoved(s, out);
+            return;
+        }
+        c->owner = lower(reply.text("owner"));
+    } else if (c) {
         int code = 0;
         const char *why = nullptr;
         bool privileged = c->owner == a.uri || contains(c->moderators, a.uri);
@@ -1169,6 +1307,8 @@ void World::addSession(ox_req_base_t *r, Outbox &out)
     joinedSequence(m_sessions[s.handle], wantAudio, out);
     if (peerAccount && peerAccount->handle != a.handle && !p2pSession(peerAccount->handle, a.uri))
         incomingP2P(*peerAccount, a, out);
+    if (!s.channel && !peerAccount && remoteUser(key))
+        tell(WireObject().set("op", "call").set("to", key).set("from", a.uri).set("name", a.display));
 }
 
 void World::joinedSequence(Session &s, bool audioRequested, Outbox &out)
@@ -1251,6 +1391,8 @@ void World::sendMessage(ox_req_base_t *r, Outbox &out)
     std::string body = text(q->message_body);
     if (s->channel) {
         respond(r, out, 200, "OK");
+        if (shared())
+            tell(WireObject().set("op", "say").set("to", s->key).set("from", a.uri).set("text", body));
         std::vector<Session *> all = sessionsOn(s->key);
         for (Session *o : all)
             if (o->account != a.handle)
@@ -1273,11 +1415,15 @@ void World::sendMessage(ox_req_base_t *r, Outbox &out)
     auto u = m_users.find(s->key);
     if (u != m_users.end() && u->second.presence != 0) {
         respond(r, out, 200, "OK");
+        if (remoteUser(s->key))
+            tell(WireObject().set("op", "say").set("to", s->key).set("from", a.uri).set("text", body));
         if (s->key == m_echoUri)
             evMessage(*s, m_echoUri, body, out);
         return;
     }
     respond(r, out, 202, "Accepted");
+    if (shared()) // the world keeps it for the peer's next sign-in
+        tell(WireObject().set("op", "say").set("to", s->key).set("from", a.uri).set("text", body));
 }
 
 void World::sendNotification(ox_req_base_t *r, Outbox &out)
@@ -1290,6 +1436,8 @@ void World::sendNotification(ox_req_base_t *r, Outbox &out)
     }
     Account &a = m_accounts[s->account];
     respond(r, out);
+    if (s->channel ? shared() : remoteUser(s->key))
+        tell(WireObject().set("op", "typing").set("to", s->key).set("from", a.uri).set("type", q->notification_type));
     std::vector<Session *> targets;
     if (s->channel) {
         for (Session *o : sessionsOn(s->key))
@@ -1617,23 +1765,29 @@ void World::say(const std::string &uri, const std::string &from, const std::stri
     if (!a)
         return;
     Session *s = p2pSession(a->handle, lower(from));
-    if (!s) {
-        Account caller;
-        caller.uri = lower(from);
-        caller.display = displayOf(from);
-        if (Account *real = accountByUri(from))
-            caller = *real;
-        s = &incomingP2P(*a, caller, out);
-        if (!accountByUri(from)) {
-            // A simulated caller is a simulated member, not an account.
-            s->peers.clear();
-            Member m;
-            m.uri = lower(from);
-            m.display = caller.display;
-            s->peers.push_back(m);
-        }
-    }
+    if (!s)
+        s = &incomingFrom(*a, from, out);
     evMessage(*s, lower(from), t, out);
+}
+
+World::Session &World::incomingFrom(Account &callee, const std::string &from, Outbox &out)
+{
+    Account caller;
+    caller.uri = lower(from);
+    caller.display = displayOf(from);
+    if (Account *real = accountByUri(from))
+        caller = *real;
+    Session &s = incomingP2P(callee, caller, out);
+    if (!accountByUri(from)) {
+        // A simulated caller is a simulated member, not an account.
+        s.peers.clear();
+        Member m;
+        m.uri = lower(from);
+        m.display = caller.display;
+        m.remote = remoteUser(m.uri);
+        s.peers.push_back(m);
+    }
+    return s;
 }
 
 void World::typing(const std::string &uri, const std::string &from, int type, Outbox &out)
@@ -1741,7 +1895,14 @@ bool World::keyEvent(const std::string &binding, bool down, Outbox &out)
     e->binding_name = RecordTable::dup(binding);
     e->is_down = down ? 1 : 0;
     out.add(e);
-    return m_bindings.count(binding) > 0;
+    if (!m_bindings.count(binding))
+        return false;
+    if (down)
+        m_heldBindings.insert(binding);
+    else
+        m_heldBindings.erase(binding);
+    updateSpeaking(out);
+    return true;
 }
 
 void World::meterTick(Outbox &out)
@@ -1763,6 +1924,241 @@ void World::setNextStats(const ox_call_stats_t *st)
     m_nextStatsCodec = text(st->codec_name);
     m_nextStats.call_id = m_nextStats.codec_name = nullptr;
     m_hasNextStats = true;
+}
+
+// ---------------------------------------------------------------- shared world
+
+bool World::ensureLink()
+{
+    if (!shared())
+        return true;
+    if (m_link && m_link->isOpen())
+        return true;
+    if (!m_link)
+        m_link.reset(new WorldLink(
+            [](const WireObject &m) {
+                SdkCore::instance().postIfRunning([m](World &w, Outbox &out) { w.applyRemote(m, out); });
+            },
+            [] { SdkCore::instance().postIfRunning([](World &w, Outbox &out) { w.worldLost(out); }); }));
+    std::string error;
+    if (!m_link->open(m_worldAddress, kWorldConnectMs, &error)) {
+        OXLOG(LogWarning, "ox.world", "Cannot reach the world at " + m_worldAddress + ": " + error);
+        return false;
+    }
+    // The world first tells who is signed in and who is where; the answer to
+    // hello comes after that, so it is all applied before the next request.
+    WireObject reply;
+    if (!m_link->request(WireObject().set("op", "hello"), &reply, kWorldReplyMs)) {
+        OXLOG(LogWarning, "ox.world", "The world at " + m_worldAddress + " does not answer");
+        m_link->close();
+        return false;
+    }
+    OXLOG(LogInfo, "ox.world", "Joined the world at " + m_worldAddress);
+    return true;
+}
+
+void World::tell(const WireObject &message)
+{
+    if (m_link && m_link->isOpen())
+        m_link->send(message);
+}
+
+bool World::ask(ox_req_base_t *r, const WireObject &message, WireObject *reply, Outbox &out)
+{
+    if (ensureLink() && m_link->request(message, reply, kWorldReplyMs))
+        return true;
+    respond(r, out, 10007);
+    return false;
+}
+
+bool World::remoteUser(const std::string &uri) const
+{
+    auto u = m_users.find(lower(uri));
+    return m_remoteUsers.count(lower(uri)) && u != m_users.end() && u->second.presence != 0;
+}
+
+bool World::adminAllowed(ox_req_base_t *r, const std::string &kind, const std::string &ch, const std::string &from,
+                         const std::string &who, long long value, Outbox &out)
+{
+    if (!shared())
+        return true;
+    WireObject reply;
+    if (!ask(r, WireObject().set("op", "admin").set("kind", kind).set("channel", ch).set("from", from).set("who", who)
+                    .set("value", value),
+             &reply, out))
+        return false;
+    if (int status = int(reply.number("status"))) {
+        respond(r, out, status, reply.text("text").empty() ? nullptr : reply.text("text").c_str());
+        return false;
+    }
+    return true;
+}
+
+void World::updateSpeaking(Outbox &out)
+{
+    // An account speaks while a registered push-to-talk binding is held, or
+    // a simulated voice is on, with the microphone open.
+    bool speaking = (!m_heldBindings.empty() || m_simulatedVoice) && !m_micMuted;
+    if (speaking == m_speaking)
+        return;
+    m_speaking = speaking;
+    for (auto &entry : m_sessions) {
+        Session &s = entry.second;
+        if (!s.channel || !s.audio)
+            continue;
+        const std::string uri = m_accounts[s.account].uri;
+        for (Member &m : channel(s.key).present)
+            if (!m.simulated && m.account == s.account) {
+                m.speaking = speaking ? 1 : 0;
+                m.energy = speaking ? 0.6 : 0;
+                Member copy = m;
+                for (Session *o : sessionsOn(s.key))
+                    evParticipantUpdated(*o, copy, out);
+            }
+        if (shared())
+            tell(WireObject().set("op", "speak").set("channel", s.key).set("uri", uri).set("speaking", speaking ? 1 : 0));
+    }
+}
+
+void World::applyRemote(const WireObject &m, Outbox &out)
+{
+    const std::string op = m.text("op");
+    if (op == "user") {
+        std::string uri = lower(m.text("uri"));
+        if (accountByUri(uri))
+            return; // our own account, seen from the world
+        m_remoteUsers.insert(uri);
+        auto known = m_users.find(uri);
+        if (known != m_users.end() && known->second.presence == int(m.number("presence"))
+            && known->second.message == m.text("message"))
+            return; // nothing new to tell
+        userSet(uri, m.text("name"), int(m.number("presence")), m.text("message"), out);
+    } else if (op == "joined") {
+        std::string key = lower(m.text("channel"));
+        std::string uri = lower(m.text("uri"));
+        if (accountByUri(uri))
+            return;
+        if (!m.text("owner").empty())
+            channel(key).owner = lower(m.text("owner"));
+        m_remoteUsers.insert(uri);
+        channelJoin(key, uri, m.text("name"), m.number("audio") != 0, out);
+        for (Member &p : channel(key).present)
+            if (p.uri == uri)
+                p.remote = true;
+    } else if (op == "left") {
+        int reason = int(m.number("reason"));
+        std::string key = lower(m.text("channel"));
+        std::string who = lower(m.text("uri"));
+        if (Account *a = accountByUri(who)) {
+            // Our account was removed by someone else: kicked or banned.
+            for (Session *s : sessionsOn(key))
+                if (s->account == a->handle) {
+                    endSession(s->handle, reason, 0, reason >= 2 ? "Kicked" : "", out);
+                    break;
+                }
+            return;
+        }
+        channelLeave(key, who, reason, out);
+    } else if (op == "owner") {
+        channel(lower(m.text("channel"))).owner = lower(m.text("owner"));
+    } else if (op == "say") {
+        if (!accountByUri(m.text("from")))
+            say(m.text("to"), m.text("from"), m.text("text"), out);
+    } else if (op == "typing") {
+        typing(m.text("to"), m.text("from"), int(m.number("type")), out);
+    } else if (op == "call") {
+        Account *callee = accountByUri(m.text("to"));
+        if (callee && !p2pSession(callee->handle, lower(m.text("from"))))
+            incomingFrom(*callee, m.text("from"), out);
+    } else if (op == "appdata") {
+        if (Account *a = accountByUri(m.text("to"))) {
+            auto *e = event<ox_evt_user_app_data_t>(OX_EVT_USER_APP_DATA);
+            e->account_handle = RecordTable::dup(a->handle);
+            e->from_uri = RecordTable::dup(lower(m.text("from")));
+            e->content_type = RecordTable::dup(m.text("ctype"));
+            e->content = RecordTable::dup(m.text("content"));
+            out.add(e);
+        }
+    } else if (op == "speak" || op == "muted") {
+        std::string key = lower(m.text("channel"));
+        std::string who = lower(m.text("uri"));
+        Channel &c = channel(key);
+        if (op == "muted") {
+            std::set<std::string> &set = m.text("scope") == "text" ? c.mutedText : c.mutedAudio;
+            if (m.number("mute"))
+                set.insert(who);
+            else
+                set.erase(who);
+        }
+        for (Member &p : c.present)
+            if (p.uri == who) {
+                if (op == "speak") {
+                    p.speaking = int(m.number("speaking"));
+                    p.energy = p.speaking ? 0.6 : 0;
+                }
+                Member copy = p;
+                for (Session *s : sessionsOn(key))
+                    evParticipantUpdated(*s, copy, out);
+            }
+    } else if (op == "buddy") {
+        // A friend edge written through the web service.
+        Account *a = accountByUri(m.text("owner"));
+        if (!a)
+            return;
+        std::string buddy = lower(m.text("buddy"));
+        Profile &profile = m_profiles[a->uri];
+        auto it = std::find_if(profile.buddies.begin(), profile.buddies.end(),
+                               [&](const std::pair<std::string, int> &b) { return b.first == buddy; });
+        bool add = m.number("add") != 0;
+        if (add == (it != profile.buddies.end()))
+            return;
+        if (add)
+            profile.buddies.emplace_back(buddy, ++m_buddyIds);
+        else
+            profile.buddies.erase(it);
+        auto *e = event<ox_evt_buddy_and_group_list_changed_t>(OX_EVT_BUDDY_AND_GROUP_LIST_CHANGED);
+        e->account_handle = RecordTable::dup(a->handle);
+        e->buddy_count = int(profile.buddies.size());
+        e->buddies = static_cast<ox_buddy_record_t **>(calloc(profile.buddies.size() + 1, sizeof(void *)));
+        for (size_t i = 0; i < profile.buddies.size(); ++i)
+            e->buddies[i] = RecordTable::buddy(profile.buddies[i].first, displayOf(profile.buddies[i].first), "",
+                                               profile.buddies[i].second);
+        out.add(e);
+        if (add)
+            evPresence(a->handle, buddy, presenceOf(buddy), messageOf(buddy), out);
+    } else if (op == "notice") {
+        Account *a = accountByUri(m.text("to"));
+        if (!a)
+            return;
+        auto *e = event<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE);
+        e->account_handle = RecordTable::dup(a->handle);
+        e->message_type = int(m.number("type"));
+        e->sender_uri = RecordTable::dup(lower(m.text("from")));
+        e->content_type = RecordTable::dup(m.text("ctype"));
+        e->content = RecordTable::dup(m.text("content"));
+        out.add(e);
+    } else {
+        OXLOG(LogWarning, "ox.world", "World message refused: unknown operation \"" + op + "\"");
+    }
+}
+
+void World::worldLost(Outbox &out)
+{
+    if (!m_link)
+        return;
+    OXLOG(LogWarning, "ox.world", "Lost the world at " + m_worldAddress);
+    m_link->close();
+    std::vector<std::string> order = m_loginOrder;
+    for (const std::string &h : order)
+        endLogin(h, 10007, kNetworkLost, false, out);
+    for (auto &c : m_channels) {
+        auto &present = c.second.present;
+        present.erase(std::remove_if(present.begin(), present.end(), [](const Member &p) { return p.remote; }),
+                      present.end());
+    }
+    for (const std::string &u : m_remoteUsers)
+        m_users.erase(u);
+    m_remoteUsers.clear();
 }
 
 std::string World::accountHandle(const std::string &uri) const

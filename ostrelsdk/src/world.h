@@ -2,9 +2,12 @@
 
 #include "ostrelsdk.h"
 #include "ostrelsdk_control.h"
+#include "wireformat.h"
+#include "worldlink.h"
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -60,11 +63,25 @@ public:
     void setDevices(int kind, const oxc_device_spec_t *devices, int count, const std::string &osDefault, Outbox &out);
     bool keyEvent(const std::string &binding, bool down, Outbox &out);
     bool hasBinding(const std::string &binding) const { return m_bindings.count(binding) > 0; }
+    void setSimulatedVoice(bool on, Outbox &out)
+    {
+        m_simulatedVoice = on;
+        updateSpeaking(out);
+    }
     void setMeterInterval(int ms) { m_meterInterval = ms; }
     int meterInterval() const { return m_meterInterval; }
     bool metersRunning() const { return m_captureRunning || m_renderRunning; }
     void meterTick(Outbox &out);
     void setNextStats(const ox_call_stats_t *stats);
+
+    // The shared world: with OSTRELSDK_WORLD naming the dev gateway's world
+    // service, accounts, presence, channels and chat are shared with the other
+    // processes signed in there; remote accounts show here as simulated users
+    // and members. applyRemote turns one pushed message into events;
+    // worldLost ends every login as a network loss.
+    bool shared() const { return !m_worldAddress.empty(); }
+    void applyRemote(const WireObject &message, Outbox &out);
+    void worldLost(Outbox &out);
 
     // Inspection.
     std::string domain() const { return m_domain; }
@@ -80,6 +97,7 @@ private:
         int speaking = 0;
         double energy = 0;
         bool audio = false;     // simulated members only
+        bool remote = false;    // an account of another process in the shared world
     };
     struct Account {
         std::string handle, uri, display, connector;
@@ -166,6 +184,19 @@ private:
     void evMessage(const Session &s, const std::string &sender, const std::string &body, Outbox &out);
     void evAudio(double mic, double speaker, Outbox &out);
 
+    // Shared world.
+    bool ensureLink();
+    void tell(const WireObject &message);
+    // Asks the world; false (and a 10007 answer) when it cannot be reached.
+    bool ask(ox_req_base_t *r, const WireObject &message, WireObject *reply, Outbox &out);
+    bool remoteUser(const std::string &uri) const;
+    // Asks the world to allow a channel administration request; answers the
+    // request itself when the world refuses it or cannot be reached.
+    bool adminAllowed(ox_req_base_t *r, const std::string &kind, const std::string &channel, const std::string &from,
+                      const std::string &who, long long value, Outbox &out);
+    Session &incomingFrom(Account &callee, const std::string &from, Outbox &out);
+    void updateSpeaking(Outbox &out);
+
     std::map<std::string, int> m_counters;
     std::set<std::string> m_connectors;
     std::string m_domain;
@@ -195,6 +226,12 @@ private:
     bool m_hasNextStats = false;
     ox_call_stats_t m_nextStats {};
     std::string m_nextStatsCallId, m_nextStatsCodec;
+    std::string m_worldAddress;
+    std::unique_ptr<WorldLink> m_link;
+    std::set<std::string> m_remoteUsers;
+    std::set<std::string> m_heldBindings;
+    bool m_speaking = false;
+    bool m_simulatedVoice = false;
 };
 
 } // namespace ostrelsdk

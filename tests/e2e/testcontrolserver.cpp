@@ -1,0 +1,248 @@
+#include "testcontrolserver.h"
+
+#include "conversation.h"
+#include "conversationlist.h"
+#include "conversationmessage.h"
+#include "conversationmessagelist.h"
+#include "conversationparticipant.h"
+#include "conversationparticipantlist.h"
+#include "identityrealmmanager.h"
+#include "localuser.h"
+#include "ostrelsdk_control.h"
+#include "tavriapplication.h"
+#include "tavriidentityrealm.h"
+#include "tavriidentityrealmuser.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMetaEnum>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QString text(const QJsonObject &command, const char *key)
+{
+    return command.value(QLatin1String(key)).toString();
+}
+
+// The name of the program's push-to-talk binding: that of its last request
+// to watch keys with some keys in it.
+QByteArray pttBinding()
+{
+    for (int nth = oxc_request_count(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE) - 1; nth >= 0; --nth) {
+        const auto *r = reinterpret_cast<const ox_req_aux_global_monitor_keyboard_mouse_t *>(
+            oxc_find_request(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE, nth));
+        if (r && r->key_count > 0 && r->binding_name)
+            return QByteArray(r->binding_name);
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+TestControlServer::TestControlServer(QObject *parent)
+    : QObject(parent)
+    , m_server(new QLocalServer(this))
+{
+    connect(m_server, &QLocalServer::newConnection, this, &TestControlServer::onConnection);
+    connect(IdentityRealmManager::getInstance(), &IdentityRealmManager::conversationDisconnected, this,
+            [this](Tavri::IdentityRealmInterface *, const QString &id,
+                   Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode code, const QString &reason) {
+                m_disconnects.insert(id.toLower(), {int(code), reason});
+            });
+    connect(TavriApplication::instance()->localUser(), &LocalUser::loginStateChanged, this,
+            [this](LocalUser::LoginState state, const QString &) {
+                m_states << QString::fromLatin1(QMetaEnum::fromType<LocalUser::LoginState>().valueToKey(state));
+            });
+    // A participant's removal for a reason (the local user's own among them).
+    connect(IdentityRealmManager::getInstance(), &IdentityRealmManager::conversationParticipantRemoved, this,
+            [this](Tavri::IdentityRealmInterface *, const QString &id, const QString &,
+                   Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode code, const QString &reason) {
+                if (code != Tavri::IdentityRealmInterface::DisconnectReasonNone)
+                    m_removals.insert(id.toLower(), reason);
+            });
+}
+
+bool TestControlServer::listen(const QString &name, QString *error)
+{
+    QLocalServer::removeServer(name);
+    if (m_server->listen(name))
+        return true;
+    *error = m_server->errorString();
+    return false;
+}
+
+void TestControlServer::onConnection()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadable(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void TestControlServer::onReadable(QLocalSocket *socket)
+{
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine();
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        if (!doc.isObject()) {
+            answer(socket, QJsonObject{{"ok", false}, {"error", "not a JSON object"}});
+            continue;
+        }
+        const QJsonObject command = doc.object();
+        if (text(command, "cmd") == QLatin1String("await"))
+            await(socket, command);
+        else
+            answer(socket, run(command));
+    }
+}
+
+void TestControlServer::answer(QLocalSocket *socket, QJsonObject reply)
+{
+    if (!reply.contains(QLatin1String("ok")))
+        reply.insert(QStringLiteral("ok"), true);
+    socket->write(QJsonDocument(reply).toJson(QJsonDocument::Compact) + '\n');
+    socket->flush();
+}
+
+void TestControlServer::await(QLocalSocket *socket, const QJsonObject &command)
+{
+    // Checks again on every turn of a short timer; the test waits on the answer.
+    auto *timer = new QTimer(this);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    const QJsonObject query = command.value(QLatin1String("query")).toObject();
+    const QJsonValue wanted = command.value(QLatin1String("value"));
+    const int timeout = command.value(QLatin1String("timeout")).toInt(20000);
+    QPointer<QLocalSocket> target(socket);
+    auto check = [=] {
+        const QJsonObject result = run(query);
+        const QJsonValue got = result.value(QLatin1String("value"));
+        const bool done = command.value(QLatin1String("contains")).toBool() ? got.toString().contains(wanted.toString())
+                                                                            : got == wanted;
+        if (!done && clock->elapsed() < timeout && target)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (target)
+            answer(target, QJsonObject{{"ok", done}, {"value", result.value(QLatin1String("value"))}});
+    };
+    connect(timer, &QTimer::timeout, this, check);
+    timer->start(25);
+}
+
+Conversation *TestControlServer::conversation(const QJsonObject &command, bool create)
+{
+    const QString uri = text(command, "uri");
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    if (create)
+        return realm->getConversation(uri);
+    ConversationList *list = TavriApplication::instance()->localUser()->getConversations();
+    for (int i = 0; i < list->count(); ++i)
+        if (Conversation *c = list->at(i))
+            if (c->getSipURI().compare(uri, Qt::CaseInsensitive) == 0)
+                return c;
+    return realm->getConversation(uri);
+}
+
+QJsonObject TestControlServer::run(const QJsonObject &command)
+{
+    TavriApplication *app = TavriApplication::instance();
+    LocalUser *me = app->localUser();
+    const QString cmd = text(command, "cmd");
+    const QJsonObject fail{{"ok", false}, {"error", QStringLiteral("cannot %1").arg(cmd)}};
+
+    if (cmd == QLatin1String("login")) {
+        app->requestLogin(text(command, "email"), text(command, "password"));
+    } else if (cmd == QLatin1String("logout")) {
+        app->requestLogout();
+    } else if (cmd == QLatin1String("state")) {
+        return {{"value",
+                 QString::fromLatin1(QMetaEnum::fromType<LocalUser::LoginState>().valueToKey(me->getLoginState()))}};
+    } else if (cmd == QLatin1String("presence")) {
+        me->setPresenceMessage(command.value(QLatin1String("state")).toInt(), text(command, "message"));
+        me->setPresenceState(command.value(QLatin1String("state")).toInt());
+    } else if (cmd == QLatin1String("peerpresence")) {
+        Tavri::RealmUserInterface *user =
+            TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(text(command, "uri"));
+        return {{"value", user ? int(user->getPresenceState()) : -1}};
+    } else if (cmd == QLatin1String("addfriend")) {
+        me->requestAddFriend(text(command, "uri"));
+    } else if (cmd == QLatin1String("join") || cmd == QLatin1String("chat")) {
+        Conversation *c = conversation(command, true);
+        if (!c)
+            return fail;
+        c->requestJoinConversation();
+    } else if (cmd == QLatin1String("send")) {
+        Conversation *c = conversation(command, false);
+        if (!c)
+            return fail;
+        c->sendMessage(text(command, "text"));
+    } else if (cmd == QLatin1String("leave")) {
+        Conversation *c = conversation(command, false);
+        if (!c)
+            return fail;
+        c->requestLeaveConversation();
+    } else if (cmd == QLatin1String("kick")) {
+        Conversation *c = conversation(command, false);
+        if (!c)
+            return fail;
+        for (ConversationParticipant *p : c->getParticipants()->getParticipants())
+            if (p->getSipURI().compare(text(command, "who"), Qt::CaseInsensitive) == 0)
+                if (auto *user = dynamic_cast<TavriIdentityRealmUser *>(p->getIdentity())) {
+                    c->kickUser(user);
+                    return {{"ok", true}};
+                }
+        return fail;
+    } else if (cmd == QLatin1String("pttsetup")) {
+        me->setPttKeyCombo(LocalUser::PushToTalkModeTalk, QVariantList{0x7b});
+        return {{"value", QString::fromLatin1(pttBinding())}};
+    } else if (cmd == QLatin1String("ptt")) {
+        const QByteArray binding = pttBinding();
+        if (binding.isEmpty())
+            return fail;
+        oxc_key_event(binding.constData(), command.value(QLatin1String("down")).toBool() ? 1 : 0);
+    } else if (cmd == QLatin1String("participants") || cmd == QLatin1String("speaking")) {
+        Conversation *c = conversation(command, false);
+        if (!c)
+            return fail;
+        QStringList uris;
+        for (ConversationParticipant *p : c->getParticipants()->getParticipants()) {
+            if (cmd == QLatin1String("speaking")
+                && p->getSipURI().compare(text(command, "who"), Qt::CaseInsensitive) == 0)
+                return {{"value", p->getIsSpeaking()}};
+            uris << p->getSipURI().toLower();
+        }
+        if (cmd == QLatin1String("speaking"))
+            return {{"value", false}};
+        uris.sort();
+        return {{"value", uris.join(QLatin1Char(','))}};
+    } else if (cmd == QLatin1String("lines")) {
+        Conversation *c = conversation(command, false);
+        if (!c)
+            return fail;
+        QStringList lines;
+        for (ConversationMessage *m : c->getChatMessages()->getMessages())
+            if (m->getText().contains(text(command, "contains")))
+                lines << m->getText();
+        return {{"value", lines.join(QLatin1Char('\n'))}};
+    } else if (cmd == QLatin1String("states")) {
+        return {{"value", m_states.join(QLatin1Char(','))}};
+    } else if (cmd == QLatin1String("removal")) {
+        return {{"value", m_removals.value(text(command, "uri").toLower())}};
+    } else if (cmd == QLatin1String("disconnect")) {
+        const auto found = m_disconnects.constFind(text(command, "uri").toLower());
+        return {{"value", found == m_disconnects.cend() ? -1 : found->first}};
+    } else {
+        return QJsonObject{{"ok", false}, {"error", QStringLiteral("unknown command \"%1\"").arg(cmd)}};
+    }
+    return {{"ok", true}};
+}

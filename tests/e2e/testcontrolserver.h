@@ -1,0 +1,47 @@
+#pragma once
+
+// TestControlServer: lets a test drive and read a running client. Built only
+// into the test build of the program (tavri-controlled), never into tavri.
+//
+// Listens on the local socket named by TAVRI_TEST_CONTROL and prints
+// "CONTROL READY" on stdout once it does. Each request is one line of JSON
+// with a "cmd"; each answer is one line of JSON with "ok" and, for queries,
+// "value". Actions: login, logout, presence, addfriend, join, send, leave,
+// kick, chat, pttsetup, ptt. Queries: state, peerpresence, participants,
+// speaking, lines (of a conversation, found or opened),
+// removal (the reason of the last participant removed for one), disconnect,
+// states (every login state entered so far, in order). "await" repeats a query until
+// its value equals "value" (or with "contains", holds it as text) or "timeout" ms pass, and answers with the last
+// value either way.
+
+#include <QHash>
+#include <QJsonObject>
+#include <QObject>
+#include <QPair>
+#include <QStringList>
+
+class Conversation;
+class QLocalServer;
+class QLocalSocket;
+
+class TestControlServer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TestControlServer(QObject *parent = nullptr);
+    bool listen(const QString &name, QString *error);
+
+private:
+    void onConnection();
+    void onReadable(QLocalSocket *socket);
+    void answer(QLocalSocket *socket, QJsonObject reply);
+    QJsonObject run(const QJsonObject &command);
+    void await(QLocalSocket *socket, const QJsonObject &command);
+    Conversation *conversation(const QJsonObject &command, bool create);
+
+    QLocalServer *m_server;
+    QHash<QString, QPair<int, QString>> m_disconnects; // conversation id: reason code and text
+    QHash<QString, QString> m_removals;
+    QStringList
+        m_states; // every login state entered, in order                // conversation id: the last removal's reason
+};

@@ -1,0 +1,740 @@
+// The shared voice world: the dev gateway's voice tokens read the same in the
+// stand-in; with OSTRELSDK_WORLD set the stand-in signs in through the world
+// and sees a second client (a plain socket speaking the wire protocol) sign
+// in, change presence, join, chat, type, call, kick and leave; both sides
+// refuse malformed and oversized messages; losing the world signs out.
+
+#include "devgateway.h"
+#include "logcapture.h"
+#include "sdkharness.h"
+#include "wireformat.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <cstdlib>
+#include <future>
+#include <memory>
+#include <thread>
+
+using ostrelsdk::WireObject;
+
+namespace {
+
+const char *const Domain = "dev.tavri.test";
+
+// The gateway on a thread of its own, so that the test may block on the SDK
+// while the world answers it.
+class GatewayThread
+{
+public:
+    explicit GatewayThread(const QString &db, quint16 worldPort = 0)
+    {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [&] {
+                DevGatewayOptions options;
+                options.port = 0;
+                options.databasePath = db;
+                options.domain = QString::fromLatin1(Domain);
+                options.seed = true;
+                options.logCalls = false;
+                options.voiceWorldPort = worldPort;
+                m_gateway = new DevGateway(options);
+                QString error;
+                m_started = m_gateway->start(&error);
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~GatewayThread()
+    {
+        QMetaObject::invokeMethod(
+            &m_context, [&] { delete m_gateway; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    bool started() const { return m_started; }
+    quint16 worldPort() const { return m_gateway->voiceWorldPort(); }
+
+    QJsonObject call(const QString &method, QList<QPair<QString, QString>> fields)
+    {
+        QByteArray body = "method=" + method.toUtf8();
+        for (const auto &f : fields)
+            body += '&' + QUrl::toPercentEncoding(f.first) + '=' + QUrl::toPercentEncoding(f.second);
+        QJsonObject answer;
+        QMetaObject::invokeMethod(
+            &m_context,
+            [&] {
+                GatewayHttpRequest request;
+                request.verb = "POST";
+                request.path = QStringLiteral("gateway.php");
+                request.body = body;
+                answer = QJsonDocument::fromJson(m_gateway->handleHttp(request).body).object();
+            },
+            Qt::BlockingQueuedConnection);
+        return answer;
+    }
+    // Signs in a seeded account: its record with sid and voice token.
+    QJsonObject signIn(const QString &email)
+    {
+        return call(QStringLiteral("LoginUser"), {{"email", email}, {"password", "tavri-dev"}});
+    }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    DevGateway *m_gateway = nullptr;
+    bool m_started = false;
+};
+
+// A second client of the world speaking the wire protocol directly.
+class Peer
+{
+public:
+    bool open(quint16 port)
+    {
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        return m_socket.waitForConnected(5000);
+    }
+    void sendRaw(const QByteArray &bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.waitForBytesWritten(5000);
+    }
+    void send(const WireObject &m) { sendRaw(QByteArray::fromStdString(m.frame())); }
+    // The next message whose op is `op` (others are kept in `seen`).
+    WireObject next(const QString &op)
+    {
+        for (;;) {
+            std::string payload;
+            while (m_frames.next(&payload) == ostrelsdk::FrameReader::Frame) {
+                WireObject m;
+                if (!WireObject::fromJson(payload, &m, nullptr))
+                    continue;
+                if (QString::fromStdString(m.text("op")) == op)
+                    return m;
+                seen << QString::fromStdString(m.text("op") + " " + m.text("uri") + m.text("from"));
+            }
+            if (!m_socket.waitForReadyRead(10000))
+                return WireObject();
+            const QByteArray bytes = m_socket.readAll();
+            m_frames.feed(bytes.constData(), size_t(bytes.size()));
+        }
+    }
+    WireObject request(WireObject m)
+    {
+        const long long id = m_id += 100;
+        m.set("id", id);
+        send(m);
+        for (;;) {
+            WireObject reply = next(QStringLiteral("reply"));
+            if (reply.number("re") == id || reply.texts.empty())
+                return reply;
+        }
+    }
+    bool closedByPeer()
+    {
+        return !m_socket.waitForReadyRead(100) && m_socket.state() != QAbstractSocket::ConnectedState;
+    }
+
+    QStringList seen;
+
+private:
+    QTcpSocket m_socket;
+    ostrelsdk::FrameReader m_frames;
+    long long m_id = 0;
+};
+
+// The stand-in's log lines, gathered from its worker.
+QMutex sdkLogMutex;
+QStringList sdkLog;
+void collectSdkLog(const char *, const char *, const char *message)
+{
+    QMutexLocker lock(&sdkLogMutex);
+    sdkLog << QString::fromUtf8(message);
+}
+bool sdkLogged(const QString &text)
+{
+    QMutexLocker lock(&sdkLogMutex);
+    for (const QString &line : qAsConst(sdkLog))
+        if (line.contains(text))
+            return true;
+    return false;
+}
+
+QByteArray frameOf(const QByteArray &json)
+{
+    const quint32 n = quint32(json.size());
+    QByteArray out;
+    out.append(char(n >> 24)).append(char(n >> 16)).append(char(n >> 8)).append(char(n));
+    return out + json;
+}
+
+} // namespace
+
+class VoiceWorldTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        qunsetenv("OSTRELSDK_WORLD");
+        {
+            QMutexLocker lock(&sdkLogMutex);
+            sdkLog.clear();
+        }
+        QVERIFY(m_sdk.start());
+        ox_register_logging_initialization(0, "", "", "", OXC_LOG_INFO, collectSdkLog);
+    }
+    void cleanup()
+    {
+        m_sdk.stop();
+        qunsetenv("OSTRELSDK_WORLD");
+    }
+
+    void voiceTokenGivesTheWebUriInThePrivateWorld();
+    void worldSignInChecksTheGatewaysTokens();
+    void presenceMembershipAndChatReachTheOtherClient();
+    void onlyOwnersAndModeratorsAdminister();
+    void privateChatAndAppDataReachTheCallee();
+    void openMicrophoneSpeaksOnlyWithASimulatedVoice();
+    void permanentChannelsFollowTheGatewaysRecord();
+    void linesToASignedOutAccountWaitForItsSignIn();
+    void gatewayRefusesMalformedMessages();
+    void standInRefusesMalformedMessages();
+    void losingTheWorldSignsOutUntilItReturns();
+
+private:
+    QString worldLogin(GatewayThread &gateway, const QString &email, QString *uri = nullptr)
+    {
+        const QJsonObject me = gateway.signIn(email);
+        if (uri)
+            *uri = me.value("UserLiveURI").toString();
+        const QString connector = m_sdk.connector("http://127.0.0.1/");
+        return m_sdk.login(connector, me.value("auth_token").toString().toLatin1().constData());
+    }
+    void useWorld(GatewayThread &gateway)
+    {
+        qputenv("OSTRELSDK_WORLD", QByteArray("127.0.0.1:") + QByteArray::number(gateway.worldPort()));
+    }
+    // Takes what comes until an event of `type` has come (the world's pushes
+    // arrive on their own time).
+    bool awaitEvent(int type)
+    {
+        m_sdk.clear();
+        for (int round = 0; round < 500; ++round) {
+            m_sdk.drain();
+            if (!m_sdk.events<ox_evt_base_t>(type).empty())
+                return true;
+            QTest::qWait(10);
+        }
+        return false;
+    }
+
+    SdkHarness m_sdk;
+    QTemporaryDir m_dir;
+};
+
+void VoiceWorldTest::voiceTokenGivesTheWebUriInThePrivateWorld()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"), -1);
+    QVERIFY(gateway.started());
+    const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
+    const QString token = alice.value("auth_token").toString();
+    QVERIFY(token.startsWith(QLatin1String("dv1.")));
+    const QString account = m_sdk.login(m_sdk.connector(), token.toLatin1().constData());
+    QVERIFY(!account.isEmpty());
+    auto *login = m_sdk.response<ox_resp_account_authtoken_login_t>(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN);
+    QCOMPARE(QString::fromUtf8(login->account_uri), alice.value("UserLiveURI").toString());
+    QCOMPARE(QString::fromUtf8(login->display_name), QStringLiteral("Alice"));
+
+    // Tokens that only look alike stay plain tokens.
+    for (const char *lookalike : {"dv1.", "dv1.c2lw.QQ", "dv1.!!!.QQ.00", "dv1.Ym9i.QQ.00"}) {
+        m_sdk.login(m_sdk.connector(), lookalike);
+        auto *r = m_sdk.response<ox_resp_account_authtoken_login_t>(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN);
+        QVERIFY2(r && QByteArray(r->account_uri).startsWith("sip:u-dv1."), lookalike);
+    }
+}
+
+void VoiceWorldTest::worldSignInChecksTheGatewaysTokens()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    QString uri;
+    const QString account = worldLogin(gateway, QStringLiteral("bob@example.test"), &uri);
+    QVERIFY(!account.isEmpty());
+    auto *login = m_sdk.response<ox_resp_account_authtoken_login_t>(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN);
+    QCOMPARE(QString::fromUtf8(login->account_uri), uri);
+    QCOMPARE(QString::fromUtf8(login->display_name), QStringLiteral("Bob"));
+
+    // A token the gateway never handed out, forged or plain, is refused.
+    const QString connector = m_sdk.connector("http://127.0.0.1/");
+    for (const char *forged : {"dv1.c2lwOnUtMTAwMUBkZXYudGF2cmkudGVzdA.QWxpY2U.00", "alice"}) {
+        QVERIFY(m_sdk.login(connector, forged).isEmpty());
+        QCOMPARE(m_sdk.tags().last(), QStringLiteral("R%1!20200").arg(int(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN)));
+    }
+}
+
+void VoiceWorldTest::presenceMembershipAndChatReachTheOtherClient()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
+    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
+    const std::string aliceUri = alice.value("UserLiveURI").toString().toStdString();
+    // Alice has Bob as a friend on the web side: the world's buddy list.
+    QCOMPARE(gateway
+                 .call("changeFriend", {{"sid", alice.value("sid").toString()},
+                                        {"friendUID", bob.value("UserLiveURI").toString()},
+                                        {"setIsFriend", "1"}})
+                 .value("result")
+                 .toString(),
+             QStringLiteral("1"));
+
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+
+    const QString account =
+        m_sdk.login(m_sdk.connector("http://127.0.0.1/"), alice.value("auth_token").toString().toLatin1().constData());
+    QVERIFY(!account.isEmpty());
+    // Bob is online as Alice signs in, and Bob's client hears of her.
+    auto presence = m_sdk.events<ox_evt_buddy_presence_t>(OX_EVT_BUDDY_PRESENCE);
+    QCOMPARE(presence.size(), size_t(1));
+    QCOMPARE(presence[0]->buddy_uri, bobUri.c_str());
+    QCOMPARE(presence[0]->presence, 2);
+    WireObject online = peer.next("user");
+    QCOMPARE(online.text("uri"), aliceUri);
+    QCOMPARE(online.number("presence"), 2);
+
+    // Bob goes away with a note: Alice's stand-in raises event 7.
+    peer.send(WireObject().set("op", "presence").set("uri", bobUri).set("presence", 3).set("message", "lunch"));
+    QVERIFY(awaitEvent(OX_EVT_BUDDY_PRESENCE));
+    presence = m_sdk.events<ox_evt_buddy_presence_t>(OX_EVT_BUDDY_PRESENCE);
+    QCOMPARE(presence[0]->presence, 3);
+    QCOMPARE(presence[0]->custom_message, "<properties><notes />lunch</properties>");
+
+    // Alice opens a new group channel and owns it; Bob joins.
+    const std::string channel = std::string("sip:confctl-g-test1@") + Domain;
+    const QString group = m_sdk.group(account);
+    QCOMPARE(m_sdk.join(group, channel.c_str(), 1).first(), QStringLiteral("E24"));
+    const QString session = m_sdk.joinedSession();
+    WireObject joined = peer.next("joined");
+    QCOMPARE(joined.text("uri"), aliceUri);
+    QCOMPARE(joined.text("owner"), aliceUri);
+    WireObject reply = peer.request(WireObject()
+                                        .set("op", "join")
+                                        .set("channel", channel)
+                                        .set("uri", bobUri)
+                                        .set("name", "Bob")
+                                        .set("password", "")
+                                        .set("audio", 1));
+    QCOMPARE(reply.number("status", -1), 0);
+    QCOMPARE(reply.text("owner"), aliceUri);
+    QVERIFY(awaitEvent(OX_EVT_PARTICIPANT_UPDATED));
+    QCOMPARE(m_sdk.tags(), (QStringList{"E26", "E28"}));
+    QCOMPARE(m_sdk.events<ox_evt_participant_added_t>(OX_EVT_PARTICIPANT_ADDED)[0]->participant_uri, bobUri.c_str());
+    QCOMPARE(m_sdk.events<ox_evt_participant_added_t>(OX_EVT_PARTICIPANT_ADDED)[0]->is_current_user, 0);
+
+    // Ten lines each way, in order; typing; speaking.
+    for (int i = 0; i < 10; ++i)
+        m_sdk.send(session, QByteArray("from alice ").append(QByteArray::number(i)).constData());
+    for (int i = 0; i < 10; ++i) {
+        WireObject said = peer.next("say");
+        QCOMPARE(said.text("from"), aliceUri);
+        QCOMPARE(said.text("text"), "from alice " + std::to_string(i));
+    }
+    for (int i = 0; i < 10; ++i)
+        peer.send(WireObject()
+                      .set("op", "say")
+                      .set("to", channel)
+                      .set("from", bobUri)
+                      .set("text", "from bob " + std::to_string(i)));
+    peer.send(WireObject().set("op", "typing").set("to", channel).set("from", bobUri).set("type", 1));
+    QVERIFY(awaitEvent(OX_EVT_SESSION_NOTIFICATION));
+    auto lines = m_sdk.events<ox_evt_message_t>(OX_EVT_MESSAGE);
+    QCOMPARE(lines.size(), size_t(10));
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(lines[size_t(i)]->sender_uri, bobUri.c_str());
+        QCOMPARE(lines[size_t(i)]->message_body, ("from bob " + std::to_string(i)).c_str());
+    }
+    peer.send(WireObject().set("op", "speak").set("channel", channel).set("uri", bobUri).set("speaking", 1));
+    QVERIFY(awaitEvent(OX_EVT_PARTICIPANT_UPDATED));
+    QCOMPARE(m_sdk.events<ox_evt_participant_updated_t>(OX_EVT_PARTICIPANT_UPDATED)[0]->is_speaking, 1);
+
+    // Bob leaves: Alice's list drops him.
+    peer.send(WireObject().set("op", "leave").set("channel", channel).set("uri", bobUri).set("reason", 0));
+    QVERIFY(awaitEvent(OX_EVT_PARTICIPANT_REMOVED));
+    QCOMPARE(m_sdk.events<ox_evt_participant_removed_t>(OX_EVT_PARTICIPANT_REMOVED)[0]->participant_uri,
+             bobUri.c_str());
+
+    // Alice signs out: Bob hears her go offline.
+    ox_req_account_logout_t *logout = nullptr;
+    ox_req_account_logout_create(&logout);
+    logout->account_handle = ox_strdup(account.toLatin1().constData());
+    m_sdk.run(logout);
+    WireObject offline = peer.next("user");
+    QCOMPARE(offline.text("uri"), aliceUri);
+    QCOMPARE(offline.number("presence", -1), 0);
+}
+
+void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+    // Bob opens the channel first and so owns it.
+    const std::string channel = std::string("sip:confctl-g-test2@") + Domain;
+    QCOMPARE(peer.request(WireObject()
+                              .set("op", "join")
+                              .set("channel", channel)
+                              .set("uri", bobUri)
+                              .set("name", "Bob")
+                              .set("password", "")
+                              .set("audio", 0))
+                 .number("status", -1),
+             0);
+
+    QString aliceUri;
+    const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    QVERIFY(!account.isEmpty());
+    const QString group = m_sdk.group(account);
+    m_sdk.join(group, channel.c_str(), 0);
+    QVERIFY(m_sdk.tags().contains("E26"));
+
+    // Alice may not kick Bob, nor mute him.
+    ox_req_channel_kick_user_t *kick = nullptr;
+    ox_req_channel_kick_user_create(&kick);
+    kick->account_handle = ox_strdup(account.toLatin1().constData());
+    kick->channel_uri = ox_strdup(channel.c_str());
+    kick->participant_uri = ox_strdup(bobUri.c_str());
+    QCOMPARE(m_sdk.run(kick), (QStringList{QStringLiteral("R%1!403").arg(int(OX_RESP_CHANNEL_KICK_USER))}));
+    QCOMPARE(peer.request(WireObject()
+                              .set("op", "admin")
+                              .set("kind", "kick")
+                              .set("channel", channel)
+                              .set("from", aliceUri.toStdString())
+                              .set("who", bobUri)
+                              .set("value", 1))
+                 .number("status"),
+             400); // not Bob's to send
+
+    // Bob kicks Alice: her session ends with the kick as its reason.
+    QCOMPARE(peer.request(WireObject()
+                              .set("op", "admin")
+                              .set("kind", "kick")
+                              .set("channel", channel)
+                              .set("from", bobUri)
+                              .set("who", aliceUri.toStdString())
+                              .set("value", 1))
+                 .number("status", -1),
+             0);
+    QVERIFY(awaitEvent(OX_EVT_SESSION_REMOVED));
+    auto removed = m_sdk.events<ox_evt_participant_removed_t>(OX_EVT_PARTICIPANT_REMOVED);
+    QCOMPARE(removed.size(), size_t(1));
+    QCOMPARE(QString::fromUtf8(removed[0]->participant_uri), aliceUri);
+    QCOMPARE(removed[0]->reason, 2);
+    QCOMPARE(removed[0]->is_current_user, 1);
+}
+
+void VoiceWorldTest::privateChatAndAppDataReachTheCallee()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+    QString aliceUri;
+    const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    QVERIFY(!account.isEmpty());
+    peer.next("user");
+
+    // Bob calls Alice and writes: an incoming session, then the line.
+    peer.send(WireObject().set("op", "call").set("to", aliceUri.toStdString()).set("from", bobUri).set("name", "Bob"));
+    peer.send(WireObject().set("op", "say").set("to", aliceUri.toStdString()).set("from", bobUri).set("text", "hi"));
+    peer.send(WireObject()
+                  .set("op", "appdata")
+                  .set("to", aliceUri.toStdString())
+                  .set("from", bobUri)
+                  .set("ctype", "text/plain")
+                  .set("content", "rv:1"));
+    QVERIFY(awaitEvent(OX_EVT_USER_APP_DATA));
+    auto added = m_sdk.events<ox_evt_session_added_t>(OX_EVT_SESSION_ADDED);
+    QCOMPARE(added.size(), size_t(1));
+    QCOMPARE(added[0]->is_incoming, 1);
+    QCOMPARE(added[0]->uri, bobUri.c_str());
+    QCOMPARE(m_sdk.events<ox_evt_message_t>(OX_EVT_MESSAGE)[0]->message_body, "hi");
+    QCOMPARE(m_sdk.events<ox_evt_user_app_data_t>(OX_EVT_USER_APP_DATA)[0]->content, "rv:1");
+
+    // Alice answers on that session and sends app data back.
+    const QString session = QString::fromUtf8(added[0]->session_handle);
+    m_sdk.send(session, "hello bob");
+    WireObject said = peer.next("say");
+    QCOMPARE(said.text("to"), bobUri);
+    QCOMPARE(said.text("text"), std::string("hello bob"));
+    ox_req_account_send_user_app_data_t *data = nullptr;
+    ox_req_account_send_user_app_data_create(&data);
+    data->account_handle = ox_strdup(account.toLatin1().constData());
+    data->to_uri = ox_strdup(bobUri.c_str());
+    data->content_type = ox_strdup("text/plain");
+    data->content = ox_strdup("rt:2");
+    QCOMPARE(m_sdk.run(data), (QStringList{QStringLiteral("R%1").arg(int(OX_RESP_ACCOUNT_SEND_USER_APP_DATA))}));
+    QCOMPARE(peer.next("appdata").text("content"), std::string("rt:2"));
+}
+
+void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+    QString aliceUri;
+    const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    const std::string channel = std::string("sip:confctl-g-voice@") + Domain;
+    m_sdk.join(m_sdk.group(account), channel.c_str(), 1);
+    QCOMPARE(peer.next("joined").text("uri"), aliceUri.toStdString());
+
+    // On, muted, unmuted, off: Bob hears exactly the changes with the
+    // microphone open, in order.
+    auto mute = [&](int on) {
+        ox_req_connector_mute_local_mic_t *r = nullptr;
+        ox_req_connector_mute_local_mic_create(&r);
+        r->mute = on;
+        m_sdk.run(r);
+    };
+    oxc_set_simulated_voice(1);
+    mute(1);
+    mute(0);
+    oxc_set_simulated_voice(0);
+    for (int expected : {1, 0, 1, 0}) {
+        WireObject speak = peer.next("speak");
+        QCOMPARE(speak.text("uri"), aliceUri.toStdString());
+        QCOMPARE(speak.number("speaking", -1), static_cast<long long>(expected));
+    }
+}
+
+void VoiceWorldTest::permanentChannelsFollowTheGatewaysRecord()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
+    const QString sid = alice.value("sid").toString();
+    const QJsonObject locked = gateway.call("AddChannel", {{"sid", sid},
+                                                           {"ChannelDisplayName", "Locked"},
+                                                           {"ChannelProtectionType", "1"},
+                                                           {"ChannelPassword", "sesame"}});
+    const QJsonObject invited =
+        gateway.call("AddChannel", {{"sid", sid}, {"ChannelDisplayName", "Invited"}, {"ChannelProtectionType", "2"}});
+    QVERIFY(!locked.value("ChannelLiveURI").toString().isEmpty());
+    QVERIFY(!invited.value("ChannelLiveURI").toString().isEmpty());
+
+    // Bob, no member and not the owner: the record's password and access
+    // list decide; the owner is the record's, not the first to join.
+    const QString account = worldLogin(gateway, QStringLiteral("bob@example.test"));
+    const QString group = m_sdk.group(account);
+    struct Case {
+        QString channel;
+        const char *password;
+        int status;
+    };
+    const QList<Case> cases = {
+        {locked.value("ChannelLiveURI").toString(), "wrong", 401},
+        {invited.value("ChannelLiveURI").toString(), "", 403},
+        {locked.value("ChannelLiveURI").toString(), "sesame", 0},
+    };
+    for (const Case &c : cases) {
+        const QStringList tags = m_sdk.join(group, c.channel.toLatin1().constData(), 0, 1, c.password);
+        auto streams = m_sdk.events<ox_evt_media_stream_updated_t>(OX_EVT_TEXT_STREAM_UPDATED);
+        QVERIFY2(!streams.empty(), qPrintable(tags.join(' ')));
+        QCOMPARE(streams[0]->state, c.status ? 1 : 2);
+        QCOMPARE(streams[0]->status_code, c.status);
+    }
+    // In the locked channel Bob lists Alice's account as the owner.
+    ox_req_account_channel_get_moderators_t *mods = nullptr;
+    ox_req_account_channel_get_moderators_create(&mods);
+    mods->account_handle = ox_strdup(account.toLatin1().constData());
+    mods->channel_uri = ox_strdup(locked.value("ChannelLiveURI").toString().toLatin1().constData());
+    m_sdk.run(mods);
+    auto *list = m_sdk.response<ox_resp_account_channel_get_acl_t>(OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS);
+    QVERIFY(list && list->participant_count >= 1);
+    QCOMPARE(QString::fromUtf8(list->participants[0]->uri), alice.value("UserLiveURI").toString());
+}
+
+void VoiceWorldTest::linesToASignedOutAccountWaitForItsSignIn()
+{
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    useWorld(gateway);
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+    QString aliceUri;
+    const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
+    aliceUri = alice.value("UserLiveURI").toString();
+    for (const char *line : {"are you there?", "call me"})
+        peer.send(
+            WireObject().set("op", "say").set("to", aliceUri.toStdString()).set("from", bobUri).set("text", line));
+    // A barrier: the world has read both lines once it answers this.
+    QCOMPARE(peer.request(WireObject().set("op", "hello")).number("status", -1), 0);
+
+    const QString account =
+        m_sdk.login(m_sdk.connector("http://127.0.0.1/"), alice.value("auth_token").toString().toLatin1().constData());
+    QVERIFY(!account.isEmpty());
+    // They come right after the sign-in, perhaps within its own answers.
+    for (int round = 0; round < 500 && m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE).size() < 2;
+         ++round) {
+        QTest::qWait(10);
+        m_sdk.drain();
+    }
+    auto lines = m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE);
+    QCOMPARE(lines.size(), size_t(2));
+    QCOMPARE(lines[0]->message_type, 1);
+    QCOMPARE(lines[0]->sender_uri, bobUri.c_str());
+    QCOMPARE(lines[0]->content, "are you there?");
+    QCOMPARE(lines[1]->content, "call me");
+}
+
+void VoiceWorldTest::gatewayRefusesMalformedMessages()
+{
+    LogCapture log;
+    GatewayThread gateway(QStringLiteral(":memory:"));
+    QVERIFY(gateway.started());
+    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
+    Peer peer;
+    QVERIFY(peer.open(gateway.worldPort()));
+    struct Case {
+        QByteArray frame;
+        const char *why;
+    };
+    const QList<Case> cases = {
+        {frameOf("{not json"), "refused a message"},
+        {frameOf("[1,2]"), "not an object"},
+        {frameOf(R"({"id":1,"op":"fly"})"), "unknown operation"},
+        {frameOf(R"({"id":2,"op":"login","token":7})"), "bad or missing \"token\""},
+        {frameOf(R"({"id":3,"op":"say","to":"sip:x","from":"sip:u-1@dev.tavri.test","text":"x"})"),
+         "is not signed in here"},
+        {QByteArray("\x00\x10\x00\x01", 4) + QByteArray(0x100001, 'x'), "more than 65536"},
+    };
+    for (const Case &c : cases)
+        peer.sendRaw(c.frame);
+    // The connection still works: a proper sign-in is the barrier.
+    QCOMPARE(
+        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
+            .number("status", -1),
+        0);
+    for (const Case &c : cases)
+        QVERIFY2(!log.matching(QString::fromLatin1(c.why)).isEmpty(), c.why);
+}
+
+void VoiceWorldTest::standInRefusesMalformedMessages()
+{
+    const QList<QPair<QByteArray, const char *>> cases = {
+        {frameOf("{\"op\":"), "World message refused"},
+        {frameOf(R"({"op":"say","nested":{"a":1}})"), "unsupported value"},
+        {frameOf(R"({"op":"say","n":1.5})"), "not an integer"},
+        {frameOf(R"({"text":"no op"})"), "no operation"},
+        {QByteArray("\x00\x01\x86\xa0", 4) + QByteArray(100000, 'x'), "100000 bytes"},
+    };
+    // A world of its own on another thread: it answers the stand-in's hello,
+    // then sends the bad messages and a marker.
+    std::promise<quint16> listening;
+    std::thread world([&] {
+        QTcpServer server;
+        listening.set_value(server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0);
+        if (!server.waitForNewConnection(10000))
+            return;
+        QTcpSocket *link = server.nextPendingConnection();
+        ostrelsdk::FrameReader frames;
+        std::string payload;
+        while (frames.next(&payload) != ostrelsdk::FrameReader::Frame && link->waitForReadyRead(10000)) {
+            const QByteArray bytes = link->readAll();
+            frames.feed(bytes.constData(), size_t(bytes.size()));
+        }
+        WireObject hello;
+        WireObject::fromJson(payload, &hello, nullptr);
+        link->write(QByteArray::fromStdString(WireObject().set("op", "reply").set("re", hello.number("id")).frame()));
+        for (const auto &c : cases)
+            link->write(c.first);
+        link->write(frameOf(R"({"op":"marker"})"));
+        link->waitForBytesWritten(10000);
+        link->waitForDisconnected(20000);
+    });
+    const quint16 port = listening.get_future().get();
+    qputenv("OSTRELSDK_WORLD", QByteArray("127.0.0.1:") + QByteArray::number(port));
+    QVERIFY(port);
+    QVERIFY(!m_sdk.connector("http://127.0.0.1/").isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(sdkLogged("unknown operation \"marker\""), 10000);
+    m_sdk.stop();
+    world.join();
+    for (const auto &c : cases)
+        QVERIFY2(sdkLogged(QString::fromLatin1(c.second)), c.second);
+}
+
+void VoiceWorldTest::losingTheWorldSignsOutUntilItReturns()
+{
+    const QString db = m_dir.filePath(QStringLiteral("gateway.sqlite"));
+    auto gateway = std::make_unique<GatewayThread>(db);
+    QVERIFY(gateway->started());
+    const quint16 port = gateway->worldPort();
+    useWorld(*gateway);
+    const QString token = gateway->signIn(QStringLiteral("alice@example.test")).value("auth_token").toString();
+    const QString connector = m_sdk.connector("http://127.0.0.1/");
+    QVERIFY(!m_sdk.login(connector, token.toLatin1().constData()).isEmpty());
+
+    gateway.reset();
+    QVERIFY(awaitEvent(OX_EVT_ACCOUNT_LOGIN_STATE_CHANGE));
+    auto states = m_sdk.events<ox_evt_account_login_state_change_t>(OX_EVT_ACCOUNT_LOGIN_STATE_CHANGE);
+    QCOMPARE(states.back()->state, 0);
+    QCOMPARE(states.back()->status_code, 10007);
+    // While the world is down, sign-in fails as a network error.
+    QVERIFY(m_sdk.login(connector, token.toLatin1().constData()).isEmpty());
+    QCOMPARE(m_sdk.tags().last(), QStringLiteral("R%1!10007").arg(int(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN)));
+
+    // Back on the same port and store: the same token signs in again.
+    gateway = std::make_unique<GatewayThread>(db, port);
+    QVERIFY(gateway->started());
+    QVERIFY(!m_sdk.login(connector, token.toLatin1().constData()).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(VoiceWorldTest)
+#include "tst_voiceworld.moc"
