@@ -7,7 +7,6 @@
 #include <QMutex>
 #include <QStandardPaths>
 #include <QTextCodec>
-#include <QTextStream>
 
 #include <atomic>
 #include <cstdio>
@@ -17,11 +16,14 @@
 
 namespace {
 
-// Guards the file, its stream and the writing of one line with its console
-// copy, so that lines of different threads never interleave.
+// Guards the file, its size and the writing of one line, so that lines of
+// different threads never interleave and the file holds them in the order
+// they were taken. Lines are formatted and encoded before the lock is taken.
 QBasicMutex g_logMutex;
 QFile *g_logFile = nullptr;
-QTextStream *g_logStream = nullptr;
+// The bytes written to g_logFile: kept here rather than asked of the file
+// system for every line.
+qint64 g_logFileSize = 0;
 
 std::atomic<QtMessageHandler> g_previousHandler{nullptr};
 std::atomic<QmlWarningReporter> g_qmlWarningReporter{nullptr};
@@ -93,25 +95,21 @@ QString newLogFileName(const QString &folder)
 // Called under the lock.
 void closeLogFile()
 {
-    if (g_logStream) {
-        g_logStream->flush();
-        delete g_logStream;
-        g_logStream = nullptr;
-    }
     if (g_logFile) {
         g_logFile->close();
         delete g_logFile;
         g_logFile = nullptr;
     }
+    g_logFileSize = 0;
 }
 
 // Called under the lock: rotates past the size limit and opens a file when
-// none is open. A failure leaves no stream; the next message tries again.
+// none is open. A failure leaves no file; the next message tries again.
 void ensureLogFile()
 {
-    if (g_logStream && g_logFile->size() > kLogRotationBytes)
+    if (g_logFile && g_logFileSize > kLogRotationBytes)
         closeLogFile();
-    if (g_logStream)
+    if (g_logFile)
         return;
     const QString folder = sdkLogDirectory();
     if (folder.isEmpty()) {
@@ -120,14 +118,14 @@ void ensureLogFile()
     }
     pruneOldLogs(folder);
     auto *file = new QFile(newLogFileName(folder));
-    if (!file->open(QIODevice::WriteOnly)) {
+    // Unbuffered: every line goes to the file in one write as it is logged.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportFileFailureOnce(file->fileName() + QStringLiteral(": ") + file->errorString());
         delete file;
         return;
     }
     g_logFile = file;
-    g_logStream = new QTextStream(g_logFile);
-    g_logStream->setCodec("UTF-8");
+    g_logFileSize = 0;
 }
 
 } // namespace
@@ -143,19 +141,23 @@ QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const Q
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    const QString line = formatLogLine(type, context, message, now);
+    QString line = formatLogLine(type, context, message, now);
+    line += QLatin1Char('\n');
+    const QByteArray bytes = line.toUtf8();
     const QByteArray console = message.toLocal8Bit() + '\n';
     {
         QMutexLocker lock(&g_logMutex);
         ensureLogFile();
-        if (g_logStream) {
-            *g_logStream << line << '\n';
-            g_logStream->flush();
+        if (g_logFile) {
+            const qint64 written = g_logFile->write(bytes);
+            if (written > 0)
+                g_logFileSize += written;
         }
-        FILE *out = type == QtDebugMsg ? stdout : stderr;
-        std::fwrite(console.constData(), 1, size_t(console.size()), out);
-        std::fflush(out);
     }
+    // The console copy in one call: the stream's own lock keeps it whole.
+    FILE *out = type == QtDebugMsg ? stdout : stderr;
+    std::fwrite(console.constData(), 1, size_t(console.size()), out);
+    std::fflush(out);
 
     if (message.contains(QLatin1String("Error: ")) || message.contains(QLatin1String("Assertion Failure"))
         || message.contains(QLatin1String("Fail"))) {

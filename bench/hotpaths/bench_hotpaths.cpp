@@ -19,6 +19,7 @@
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
 #include "identityrealmmanager.h"
+#include "localtimezone.h"
 #include "localuser.h"
 #include "logging.h"
 #include "recentconversations.h"
@@ -39,8 +40,7 @@
 #include <functional>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 FILE *g_results = nullptr;
 
@@ -146,8 +146,7 @@ public:
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < uris.size(); i += step, ++done)
-            emit m_voice->participantUpdated(uris.at(i), handle, false, true, 50, 0.5, 1, false, false, 0,
-                                             QString());
+            emit m_voice->participantUpdated(uris.at(i), handle, false, true, 50, 0.5, 1, false, false, 0, QString());
         const double sample = seconds(timer);
         report(series, n, sample * n / done, n);
         forgetTestState();
@@ -177,8 +176,8 @@ public:
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < updates; ++i)
-            emit m_voice->participantUpdated(uris.at(i % n), handle, false, (i / n) % 2 == 0, 50, 0.5, 1, false,
-                                             false, 0, QString());
+            emit m_voice->participantUpdated(uris.at(i % n), handle, false, (i / n) % 2 == 0, 50, 0.5, 1, false, false,
+                                             0, QString());
         report("event28.drain", n, seconds(timer), updates);
         forgetTestState();
         settleEvents();
@@ -257,6 +256,8 @@ void logThreads(int threads, int linesEach)
 int main(int argc, char *argv[])
 {
     tavritest::TestEnvironment environment;
+    // As the program does before its threads start.
+    LocalTimeZone::pin();
     // Results on the real standard output, the console copies of the log
     // lines to /dev/null.
     g_results = fdopen(dup(fileno(stdout)), "w");
