@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QVector>
+#include <QWaitCondition>
 #include <QStandardPaths>
 #include <QTextCodec>
 
@@ -16,9 +18,8 @@
 
 namespace {
 
-// Guards the file, its size and the writing of one line, so that lines of
-// different threads never interleave and the file holds them in the order
-// they were taken. Lines are formatted and encoded before the lock is taken.
+// Guards the file and its size. Only the thread that writes for all (see
+// writeQueuedLine) takes it, besides currentLogFilePath.
 QBasicMutex g_logMutex;
 QFile *g_logFile = nullptr;
 // The bytes written to g_logFile: kept here rather than asked of the file
@@ -74,9 +75,33 @@ QString location(const QMessageLogContext &context)
     return where.leftJustified(kLocationWidth, QLatin1Char(' '));
 }
 
+// "yyyy-MM-dd hh:mm:ss.zzz". The part up to the seconds is made once per
+// second and thread: spelling out a date is the dearest part of a line.
 QString timestamp(const QDateTime &when)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    struct Second {
+        qint64 day = -1;
+        int second = -1;
+        QString text;
+    };
+    thread_local Second last;
+    const QDate date = when.date();
+    const int msecs = when.time().msecsSinceStartOfDay();
+    if (!date.isValid() || msecs < 0)
+        return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    if (date.toJulianDay() != last.day || msecs / 1000 != last.second) {
+        last.day = date.toJulianDay();
+        last.second = msecs / 1000;
+        last.text = when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss."));
+    }
+    const int millis = msecs % 1000;
+    QString result;
+    result.reserve(last.text.size() + 3);
+    result += last.text;
+    result += QLatin1Char(char('0' + millis / 100));
+    result += QLatin1Char(char('0' + millis / 10 % 10));
+    result += QLatin1Char(char('0' + millis % 10));
+    return result;
 }
 
 // A new file name from the current time. Two files started within the same
@@ -128,6 +153,75 @@ void ensureLogFile()
     g_logFileSize = 0;
 }
 
+// Writes lines, in order, each whole, and rotates where a line finds the
+// file past the limit. Lines that follow each other in one file go in one
+// write.
+void writeLines(const QVector<QByteArray> &lines)
+{
+    QMutexLocker lock(&g_logMutex);
+    QByteArray chunk;
+    const auto writeChunk = [&chunk] {
+        if (g_logFile && !chunk.isEmpty()) {
+            const qint64 written = g_logFile->write(chunk);
+            if (written > 0)
+                g_logFileSize += written;
+        }
+        chunk.clear();
+    };
+    for (const QByteArray &line : lines) {
+        if (!g_logFile || g_logFileSize + chunk.size() > kLogRotationBytes) {
+            writeChunk();
+            ensureLogFile();
+        }
+        if (g_logFile)
+            chunk += line;
+    }
+    writeChunk();
+}
+
+// Lines of every thread queue up in the order they come. The thread that
+// finds nobody writing writes the whole queue and wakes the others; a thread
+// returns once its own line is in the file (the file is unbuffered, so it
+// has reached the system). Many threads thus share one write instead of
+// waiting for one each.
+struct LineQueue {
+    QMutex mutex;
+    QWaitCondition written;
+    QVector<QByteArray> lines;
+    quint64 taken = 0;
+    quint64 done = 0;
+    bool writing = false;
+};
+
+LineQueue &lineQueue()
+{
+    static LineQueue queue;
+    return queue;
+}
+
+void writeQueuedLine(const QByteArray &line)
+{
+    LineQueue &queue = lineQueue();
+    QMutexLocker lock(&queue.mutex);
+    queue.lines.append(line);
+    const quint64 ticket = ++queue.taken;
+    while (queue.done < ticket) {
+        if (queue.writing) {
+            queue.written.wait(&queue.mutex);
+            continue;
+        }
+        queue.writing = true;
+        QVector<QByteArray> batch;
+        batch.swap(queue.lines);
+        lock.unlock();
+        writeLines(batch);
+        lock.relock();
+        queue.done += quint64(batch.size());
+        queue.writing = false;
+        queue.written.wakeAll();
+    }
+}
+
 } // namespace
 
 QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message,
@@ -145,15 +239,7 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
     line += QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     const QByteArray console = message.toLocal8Bit() + '\n';
-    {
-        QMutexLocker lock(&g_logMutex);
-        ensureLogFile();
-        if (g_logFile) {
-            const qint64 written = g_logFile->write(bytes);
-            if (written > 0)
-                g_logFileSize += written;
-        }
-    }
+    writeQueuedLine(bytes);
     // The console copy in one call: the stream's own lock keeps it whole.
     FILE *out = type == QtDebugMsg ? stdout : stderr;
     std::fwrite(console.constData(), 1, size_t(console.size()), out);

@@ -94,10 +94,16 @@ void ConversationParticipantList::insertRow(int row, ConversationParticipant *pa
 {
     m_participants.insert(row, participant);
     m_rows.insert(participant, row);
-    // Another row of the same address may now come first: look again.
+    // Known by its address from now on; when another row has the same
+    // address, the next look-up finds which one comes first.
     const QString sipURI = participant->getSipURI();
-    if (!sipURI.isEmpty())
-        m_bySipURI.remove(sipURI);
+    if (sipURI.isEmpty())
+        return;
+    const auto known = m_bySipURI.find(sipURI);
+    if (known == m_bySipURI.end())
+        m_bySipURI.insert(sipURI, participant);
+    else if (known.value() != participant)
+        m_bySipURI.erase(known);
 }
 
 void ConversationParticipantList::removeRow(int row)
