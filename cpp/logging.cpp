@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QVector>
-#include <QWaitCondition>
 #include <QStandardPaths>
 #include <QTextCodec>
+#include <QVector>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <cstdio>
@@ -153,10 +153,41 @@ void ensureLogFile()
     g_logFileSize = 0;
 }
 
+// One log line: its bytes for the file, and for the console with the stream
+// it goes to.
+struct QueuedLine {
+    QByteArray file;
+    QByteArray console;
+    FILE *stream = nullptr;
+};
+
+// Writes the console copies, in order; copies that follow each other on one
+// stream go in one write.
+void writeConsole(const QVector<QueuedLine> &lines)
+{
+    QByteArray chunk;
+    FILE *stream = nullptr;
+    const auto writeChunk = [&chunk, &stream] {
+        if (stream && !chunk.isEmpty()) {
+            std::fwrite(chunk.constData(), 1, size_t(chunk.size()), stream);
+            std::fflush(stream);
+        }
+        chunk.clear();
+    };
+    for (const QueuedLine &line : lines) {
+        if (line.stream != stream) {
+            writeChunk();
+            stream = line.stream;
+        }
+        chunk += line.console;
+    }
+    writeChunk();
+}
+
 // Writes lines, in order, each whole, and rotates where a line finds the
 // file past the limit. Lines that follow each other in one file go in one
 // write.
-void writeLines(const QVector<QByteArray> &lines)
+void writeLines(const QVector<QueuedLine> &lines)
 {
     QMutexLocker lock(&g_logMutex);
     QByteArray chunk;
@@ -168,13 +199,13 @@ void writeLines(const QVector<QByteArray> &lines)
         }
         chunk.clear();
     };
-    for (const QByteArray &line : lines) {
+    for (const QueuedLine &line : lines) {
         if (!g_logFile || g_logFileSize + chunk.size() > kLogRotationBytes) {
             writeChunk();
             ensureLogFile();
         }
         if (g_logFile)
-            chunk += line;
+            chunk += line.file;
     }
     writeChunk();
 }
@@ -182,12 +213,12 @@ void writeLines(const QVector<QByteArray> &lines)
 // Lines of every thread queue up in the order they come. The thread that
 // finds nobody writing writes the whole queue and wakes the others; a thread
 // returns once its own line is in the file (the file is unbuffered, so it
-// has reached the system). Many threads thus share one write instead of
-// waiting for one each.
+// has reached the system) and on the console. Many threads thus share one
+// write instead of waiting for one each.
 struct LineQueue {
     QMutex mutex;
     QWaitCondition written;
-    QVector<QByteArray> lines;
+    QVector<QueuedLine> lines;
     quint64 taken = 0;
     quint64 done = 0;
     bool writing = false;
@@ -199,11 +230,11 @@ LineQueue &lineQueue()
     return queue;
 }
 
-void writeQueuedLine(const QByteArray &line)
+void writeQueuedLine(QueuedLine &&line)
 {
     LineQueue &queue = lineQueue();
     QMutexLocker lock(&queue.mutex);
-    queue.lines.append(line);
+    queue.lines.append(std::move(line));
     const quint64 ticket = ++queue.taken;
     while (queue.done < ticket) {
         if (queue.writing) {
@@ -211,10 +242,11 @@ void writeQueuedLine(const QByteArray &line)
             continue;
         }
         queue.writing = true;
-        QVector<QByteArray> batch;
+        QVector<QueuedLine> batch;
         batch.swap(queue.lines);
         lock.unlock();
         writeLines(batch);
+        writeConsole(batch);
         lock.relock();
         queue.done += quint64(batch.size());
         queue.writing = false;
@@ -224,12 +256,11 @@ void writeQueuedLine(const QByteArray &line)
 
 } // namespace
 
-QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message,
-                      const QDateTime &when)
+QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message, const QDateTime &when)
 {
     const QString separator = QStringLiteral(": ");
-    return timestamp(when) + separator + QString::fromUtf8(context.category) + separator + levelWord(type)
-           + separator + location(context) + separator + message;
+    return timestamp(when) + separator + QString::fromUtf8(context.category) + separator + levelWord(type) + separator
+           + location(context) + separator + message;
 }
 
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -237,19 +268,17 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
     const QDateTime now = QDateTime::currentDateTime();
     QString line = formatLogLine(type, context, message, now);
     line += QLatin1Char('\n');
-    const QByteArray bytes = line.toUtf8();
-    const QByteArray console = message.toLocal8Bit() + '\n';
-    writeQueuedLine(bytes);
-    // The console copy in one call: the stream's own lock keeps it whole.
-    FILE *out = type == QtDebugMsg ? stdout : stderr;
-    std::fwrite(console.constData(), 1, size_t(console.size()), out);
-    std::fflush(out);
+    QueuedLine queued;
+    queued.file = line.toUtf8();
+    queued.console = message.toLocal8Bit() + '\n';
+    queued.stream = type == QtDebugMsg ? stdout : stderr;
+    writeQueuedLine(std::move(queued));
 
     if (message.contains(QLatin1String("Error: ")) || message.contains(QLatin1String("Assertion Failure"))
         || message.contains(QLatin1String("Fail"))) {
         if (QtMessageHandler previous = g_previousHandler.load())
-            previous(type, context, timestamp(now) + QLatin1Char(' ') + location(context) + QStringLiteral("  ")
-                                        + message);
+            previous(type, context,
+                     timestamp(now) + QLatin1Char(' ') + location(context) + QStringLiteral("  ") + message);
     }
 
     if (type == QtWarningMsg && message.startsWith(QLatin1String("qrc:/"))
@@ -286,8 +315,8 @@ QString sdkLogDirectory()
 void pruneOldLogs(const QString &folder)
 {
     const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-kPruneAgeSecs);
-    const QFileInfoList files = QDir(folder).entryInfoList(
-        {QStringLiteral("tavri-*.txt"), QStringLiteral("ox-*.txt")}, QDir::Files | QDir::NoSymLinks);
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("tavri-*.txt"), QStringLiteral("ox-*.txt")},
+                                                           QDir::Files | QDir::NoSymLinks);
     for (const QFileInfo &info : files) {
         if (info.lastModified() < cutoff)
             QFile::remove(info.absoluteFilePath());
