@@ -130,12 +130,10 @@ public:
         settleEvents();
     }
 
-    // A channel joined in its own session with n peers, then one participant
-    // update per peer through the voice service's signal (the realm finds the
-    // participant by its address and updates it), speaking turned on.
-    void realmUpdates(int n, const char *series)
+    // A channel joined in the session "h-<tag>" with n peers whose voice is
+    // on (that first round writes its notices); the peers' addresses.
+    QStringList joinedChannel(const QString &tag, int n)
     {
-        const QString tag = QStringLiteral("r%1").arg(n);
         const QString handle = QStringLiteral("h-") + tag;
         const QList<TavriIdentityRealmUser *> users = makeUsers(tag, n);
         Conversation *chat = conversation(uri("confctl-g-", tag));
@@ -147,11 +145,20 @@ public:
             uris.append(made->getSipURI());
             emit m_voice->participantAdded(uris.last(), handle, made->getDisplayName(), QString());
         }
-        // Voice on for everyone first: that round writes its notices.
         for (const QString &peer : qAsConst(uris))
             emit m_voice->participantUpdated(peer, handle, false, false, 50, 0.0, 1, false, false, 0, QString());
         settleEvents();
+        return uris;
+    }
 
+    // One participant update per peer through the voice service's signal
+    // (the realm finds the participant by its address and updates it),
+    // speaking turned on and off in turn.
+    void realmUpdates(int n, const char *series)
+    {
+        const QString tag = QStringLiteral("r%1").arg(n);
+        const QString handle = QStringLiteral("h-") + tag;
+        const QStringList uris = joinedChannel(tag, n);
         const int step = qMax(1, n / 2000);
         int done = 0;
         bool speaking = true;
@@ -170,25 +177,13 @@ public:
         settleEvents();
     }
 
-    // Event 28 in a 1,000-person channel: updates per second, speaking
+    // Event 28 in an n-person channel: updates per second, speaking
     // switched on and off for every participant in turn.
     void event28(int n, int updates)
     {
         const QString tag = QStringLiteral("e%1").arg(n);
         const QString handle = QStringLiteral("h-") + tag;
-        const QList<TavriIdentityRealmUser *> users = makeUsers(tag, n);
-        Conversation *chat = conversation(uri("confctl-g-", tag));
-        chat->setOstrelSessionHandle(handle);
-        TavriIdentityRealmTest::fileSession(chat, handle);
-        emit m_voice->participantAdded(m_myURI, handle, QStringLiteral("Me"), QString());
-        QStringList uris;
-        for (TavriIdentityRealmUser *made : users) {
-            uris.append(made->getSipURI());
-            emit m_voice->participantAdded(uris.last(), handle, made->getDisplayName(), QString());
-        }
-        for (const QString &peer : qAsConst(uris))
-            emit m_voice->participantUpdated(peer, handle, false, false, 50, 0.0, 1, false, false, 0, QString());
-        settleEvents();
+        const QStringList uris = joinedChannel(tag, n);
 
         QElapsedTimer timer;
         timer.start();
