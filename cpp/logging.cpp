@@ -7,7 +7,8 @@
 #include <QMutex>
 #include <QStandardPaths>
 #include <QTextCodec>
-#include <QTextStream>
+#include <QVector>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <cstdio>
@@ -17,11 +18,13 @@
 
 namespace {
 
-// Guards the file, its stream and the writing of one line with its console
-// copy, so that lines of different threads never interleave.
+// Guards the file and its size. Only the thread that writes for all (see
+// writeQueuedLine) takes it, besides currentLogFilePath.
 QBasicMutex g_logMutex;
 QFile *g_logFile = nullptr;
-QTextStream *g_logStream = nullptr;
+// The bytes written to g_logFile: kept here rather than asked of the file
+// system for every line.
+qint64 g_logFileSize = 0;
 
 std::atomic<QtMessageHandler> g_previousHandler{nullptr};
 std::atomic<QmlWarningReporter> g_qmlWarningReporter{nullptr};
@@ -72,9 +75,33 @@ QString location(const QMessageLogContext &context)
     return where.leftJustified(kLocationWidth, QLatin1Char(' '));
 }
 
+// "yyyy-MM-dd hh:mm:ss.zzz". The part up to the seconds is made once per
+// second and thread: spelling out a date is the dearest part of a line.
 QString timestamp(const QDateTime &when)
 {
-    return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    struct Second {
+        qint64 day = -1;
+        int second = -1;
+        QString text;
+    };
+    thread_local Second last;
+    const QDate date = when.date();
+    const int msecs = when.time().msecsSinceStartOfDay();
+    if (!date.isValid() || msecs < 0)
+        return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    if (date.toJulianDay() != last.day || msecs / 1000 != last.second) {
+        last.day = date.toJulianDay();
+        last.second = msecs / 1000;
+        last.text = when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss."));
+    }
+    const int millis = msecs % 1000;
+    QString result;
+    result.reserve(last.text.size() + 3);
+    result += last.text;
+    result += QLatin1Char(char('0' + millis / 100));
+    result += QLatin1Char(char('0' + millis / 10 % 10));
+    result += QLatin1Char(char('0' + millis % 10));
+    return result;
 }
 
 // A new file name from the current time. Two files started within the same
@@ -93,25 +120,21 @@ QString newLogFileName(const QString &folder)
 // Called under the lock.
 void closeLogFile()
 {
-    if (g_logStream) {
-        g_logStream->flush();
-        delete g_logStream;
-        g_logStream = nullptr;
-    }
     if (g_logFile) {
         g_logFile->close();
         delete g_logFile;
         g_logFile = nullptr;
     }
+    g_logFileSize = 0;
 }
 
 // Called under the lock: rotates past the size limit and opens a file when
-// none is open. A failure leaves no stream; the next message tries again.
+// none is open. A failure leaves no file; the next message tries again.
 void ensureLogFile()
 {
-    if (g_logStream && g_logFile->size() > kLogRotationBytes)
+    if (g_logFile && g_logFileSize > kLogRotationBytes)
         closeLogFile();
-    if (g_logStream)
+    if (g_logFile)
         return;
     const QString folder = sdkLogDirectory();
     if (folder.isEmpty()) {
@@ -120,48 +143,142 @@ void ensureLogFile()
     }
     pruneOldLogs(folder);
     auto *file = new QFile(newLogFileName(folder));
-    if (!file->open(QIODevice::WriteOnly)) {
+    // Unbuffered: every line goes to the file in one write as it is logged.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         reportFileFailureOnce(file->fileName() + QStringLiteral(": ") + file->errorString());
         delete file;
         return;
     }
     g_logFile = file;
-    g_logStream = new QTextStream(g_logFile);
-    g_logStream->setCodec("UTF-8");
+    g_logFileSize = 0;
+}
+
+// One log line: its bytes for the file, and for the console with the stream
+// it goes to.
+struct QueuedLine {
+    QByteArray file;
+    QByteArray console;
+    FILE *stream = nullptr;
+};
+
+// Writes the console copies, in order; copies that follow each other on one
+// stream go in one write.
+void writeConsole(const QVector<QueuedLine> &lines)
+{
+    QByteArray chunk;
+    FILE *stream = nullptr;
+    const auto writeChunk = [&chunk, &stream] {
+        if (stream && !chunk.isEmpty()) {
+            std::fwrite(chunk.constData(), 1, size_t(chunk.size()), stream);
+            std::fflush(stream);
+        }
+        chunk.clear();
+    };
+    for (const QueuedLine &line : lines) {
+        if (line.stream != stream) {
+            writeChunk();
+            stream = line.stream;
+        }
+        chunk += line.console;
+    }
+    writeChunk();
+}
+
+// Writes lines, in order, each whole, and rotates where a line finds the
+// file past the limit. Lines that follow each other in one file go in one
+// write.
+void writeLines(const QVector<QueuedLine> &lines)
+{
+    QMutexLocker lock(&g_logMutex);
+    QByteArray chunk;
+    const auto writeChunk = [&chunk] {
+        if (g_logFile && !chunk.isEmpty()) {
+            const qint64 written = g_logFile->write(chunk);
+            if (written > 0)
+                g_logFileSize += written;
+        }
+        chunk.clear();
+    };
+    for (const QueuedLine &line : lines) {
+        if (!g_logFile || g_logFileSize + chunk.size() > kLogRotationBytes) {
+            writeChunk();
+            ensureLogFile();
+        }
+        if (g_logFile)
+            chunk += line.file;
+    }
+    writeChunk();
+}
+
+// Lines of every thread queue up in the order they come. The thread that
+// finds nobody writing writes the whole queue and wakes the others; a thread
+// returns once its own line is in the file (the file is unbuffered, so it
+// has reached the system) and on the console. Many threads thus share one
+// write instead of waiting for one each.
+struct LineQueue {
+    QMutex mutex;
+    QWaitCondition written;
+    QVector<QueuedLine> lines;
+    quint64 taken = 0;
+    quint64 done = 0;
+    bool writing = false;
+};
+
+LineQueue &lineQueue()
+{
+    static LineQueue queue;
+    return queue;
+}
+
+void writeQueuedLine(QueuedLine &&line)
+{
+    LineQueue &queue = lineQueue();
+    QMutexLocker lock(&queue.mutex);
+    queue.lines.append(std::move(line));
+    const quint64 ticket = ++queue.taken;
+    while (queue.done < ticket) {
+        if (queue.writing) {
+            queue.written.wait(&queue.mutex);
+            continue;
+        }
+        queue.writing = true;
+        QVector<QueuedLine> batch;
+        batch.swap(queue.lines);
+        lock.unlock();
+        writeLines(batch);
+        writeConsole(batch);
+        lock.relock();
+        queue.done += quint64(batch.size());
+        queue.writing = false;
+        queue.written.wakeAll();
+    }
 }
 
 } // namespace
 
-QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message,
-                      const QDateTime &when)
+QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message, const QDateTime &when)
 {
     const QString separator = QStringLiteral(": ");
-    return timestamp(when) + separator + QString::fromUtf8(context.category) + separator + levelWord(type)
-           + separator + location(context) + separator + message;
+    return timestamp(when) + separator + QString::fromUtf8(context.category) + separator + levelWord(type) + separator
+           + location(context) + separator + message;
 }
 
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    const QString line = formatLogLine(type, context, message, now);
-    const QByteArray console = message.toLocal8Bit() + '\n';
-    {
-        QMutexLocker lock(&g_logMutex);
-        ensureLogFile();
-        if (g_logStream) {
-            *g_logStream << line << '\n';
-            g_logStream->flush();
-        }
-        FILE *out = type == QtDebugMsg ? stdout : stderr;
-        std::fwrite(console.constData(), 1, size_t(console.size()), out);
-        std::fflush(out);
-    }
+    QString line = formatLogLine(type, context, message, now);
+    line += QLatin1Char('\n');
+    QueuedLine queued;
+    queued.file = line.toUtf8();
+    queued.console = message.toLocal8Bit() + '\n';
+    queued.stream = type == QtDebugMsg ? stdout : stderr;
+    writeQueuedLine(std::move(queued));
 
     if (message.contains(QLatin1String("Error: ")) || message.contains(QLatin1String("Assertion Failure"))
         || message.contains(QLatin1String("Fail"))) {
         if (QtMessageHandler previous = g_previousHandler.load())
-            previous(type, context, timestamp(now) + QLatin1Char(' ') + location(context) + QStringLiteral("  ")
-                                        + message);
+            previous(type, context,
+                     timestamp(now) + QLatin1Char(' ') + location(context) + QStringLiteral("  ") + message);
     }
 
     if (type == QtWarningMsg && message.startsWith(QLatin1String("qrc:/"))
@@ -198,8 +315,8 @@ QString sdkLogDirectory()
 void pruneOldLogs(const QString &folder)
 {
     const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-kPruneAgeSecs);
-    const QFileInfoList files = QDir(folder).entryInfoList(
-        {QStringLiteral("tavri-*.txt"), QStringLiteral("ox-*.txt")}, QDir::Files | QDir::NoSymLinks);
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("tavri-*.txt"), QStringLiteral("ox-*.txt")},
+                                                           QDir::Files | QDir::NoSymLinks);
     for (const QFileInfo &info : files) {
         if (info.lastModified() < cutoff)
             QFile::remove(info.absoluteFilePath());

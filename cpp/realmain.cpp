@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "localtimezone.h"
 #include "logging.h"
 #include "ostrelsdk.h"
 #include "powerevents.h"
@@ -54,6 +55,8 @@ bool isVersionRequest(const QString &argument)
 
 int guardedMain(int argc, char *argv[])
 {
+    // Before any thread starts: it changes the environment.
+    LocalTimeZone::pin();
     ox_set_application_crash_data("before_ox_safe_invoke()");
     EntryArguments arguments{argc, argv};
     ox_safe_invoke(&guardedEntry, &arguments, "tavri");
@@ -102,6 +105,8 @@ int realmain(int argc, char *argv[])
         delete app;
         return 0;
     }
+
+    new LocalTimeZone(app);
 
     // SIGTERM, SIGINT and SIGHUP end the program in order, exactly as "-quit"
     // does; they are acted on once the event loop runs.

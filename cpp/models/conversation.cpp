@@ -349,12 +349,16 @@ QString Conversation::getDisplayName() const
     if (!m_sipURI.startsWith(kAdHocPrefix))
         return m_displayName;
     LocalUser *localUser = LocalUser::getLocalUser();
+    // Three names settle the title, and present rows come first: the scan
+    // stops there instead of visiting every row of a large chat.
     QStringList names;
     for (ConversationParticipant *participant : m_participants.getParticipants()) {
         Tavri::RealmUserInterface *identity = participant->getIdentity();
         if (participant->getInvitedState() == ConversationParticipant::Present && identity &&
             !localUser->isLocalUserIdentity(identity))
             names.append(identity->getDisplayName());
+        if (names.size() > 2)
+            break;
     }
     if (names.isEmpty())
         return tr("Open private chat");

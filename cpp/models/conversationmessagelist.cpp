@@ -9,7 +9,6 @@
 
 #include <QColor>
 #include <QDebug>
-#include <QRegularExpression>
 
 namespace
 {
@@ -101,7 +100,6 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
 {
     if (!message)
         return;
-    static const QRegularExpression lineBreak(QStringLiteral("\n"));
     QString text = richText(message);
     Tavri::RealmUserInterface *sender = message->getSender();
     if (message->getMessageType() == ConversationMessage::ChatText && sender) {
@@ -115,7 +113,7 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
             .toBool();
     if (showTimestamps)
         text.prepend(message->getSentAt().toString(QStringLiteral("hh:mm:ss: ")));
-    text.replace(lineBreak, QStringLiteral("<br/>"));
+    text.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
     const QString wrapped = QStringLiteral("<div style=\"color:'%1'\">").arg(chatColorFor(message)) + text +
                             QStringLiteral("</div>");
     emit formattedMessageAdded(linkify(wrapped));

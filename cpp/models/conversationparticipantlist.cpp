@@ -50,30 +50,82 @@ Conversation *ConversationParticipantList::getConversation() const
 int ConversationParticipantList::sortedPosition(ConversationParticipant *participant) const
 {
     const QString name = displayNameOf(participant);
-    for (int row = 0; row < m_participants.size(); ++row) {
-        ConversationParticipant *other = m_participants.at(row);
-        if (other == participant)
-            continue;
-        if (other->getInvitedState() > participant->getInvitedState())
-            return row;
-        if (other->getInvitedState() >= participant->getInvitedState() &&
-            displayNameOf(other).compare(name, Qt::CaseInsensitive) > 0)
-            return row;
+    const auto state = participant->getInvitedState();
+    // The rows without the participant's own; the first of them that sorts
+    // after it (a later invitation state, or the same state and a greater
+    // name) is the answer, so equal rows stay in the order they came.
+    const int own = rowOf(participant);
+    const int count = m_participants.size() - (own >= 0 ? 1 : 0);
+    const auto rowAt = [own](int i) { return own >= 0 && i >= own ? i + 1 : i; };
+    int low = 0;
+    int high = count;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        ConversationParticipant *other = m_participants.at(rowAt(middle));
+        const bool after = other->getInvitedState() > state ||
+                           (other->getInvitedState() == state &&
+                            displayNameOf(other).compare(name, Qt::CaseInsensitive) > 0);
+        if (after)
+            high = middle;
+        else
+            low = middle + 1;
     }
-    return m_participants.size();
+    return low == count ? m_participants.size() : rowAt(low);
+}
+
+int ConversationParticipantList::rowOf(ConversationParticipant *participant) const
+{
+    const auto hint = m_rows.constFind(participant);
+    if (hint == m_rows.constEnd())
+        return -1;
+    if (*hint < m_participants.size() && m_participants.at(*hint) == participant)
+        return *hint;
+    reindexRows();
+    return m_rows.value(participant, -1);
+}
+
+void ConversationParticipantList::reindexRows() const
+{
+    for (int row = m_participants.size() - 1; row >= 0; --row)
+        m_rows.insert(m_participants.at(row), row);
+}
+
+void ConversationParticipantList::insertRow(int row, ConversationParticipant *participant)
+{
+    m_participants.insert(row, participant);
+    m_rows.insert(participant, row);
+    // Known by its address from now on; when another row has the same
+    // address, the next look-up finds which one comes first.
+    const QString sipURI = participant->getSipURI();
+    if (sipURI.isEmpty())
+        return;
+    const auto known = m_bySipURI.find(sipURI);
+    if (known == m_bySipURI.end())
+        m_bySipURI.insert(sipURI, participant);
+    else if (known.value() != participant)
+        m_bySipURI.erase(known);
+}
+
+void ConversationParticipantList::removeRow(int row)
+{
+    ConversationParticipant *participant = m_participants.takeAt(row);
+    if (!m_participants.contains(participant))
+        m_rows.remove(participant);
+    for (auto it = m_bySipURI.begin(); it != m_bySipURI.end();)
+        it = it.value() == participant ? m_bySipURI.erase(it) : std::next(it);
 }
 
 void ConversationParticipantList::insertSorted(ConversationParticipant *participant)
 {
     const int row = sortedPosition(participant);
     beginInsertRows(QModelIndex(), row, row);
-    m_participants.insert(row, participant);
+    insertRow(row, participant);
     endInsertRows();
 }
 
 void ConversationParticipantList::moveToSortedPosition(ConversationParticipant *participant)
 {
-    const int row = m_participants.indexOf(participant);
+    const int row = rowOf(participant);
     if (row < 0)
         return;
     const int target = sortedPosition(participant);
@@ -100,29 +152,39 @@ void ConversationParticipantList::connectParticipant(ConversationParticipant *pa
         connect(identityObject, SIGNAL(presenceUpdated(Tavri::RealmUserInterface::PresenceState, QString)), this,
                 SLOT(onParticipantPresenceChanged(Tavri::RealmUserInterface::PresenceState, QString)), unique);
     }
-    connect(participant, &ConversationParticipant::isTypingChanged, this,
-            &ConversationParticipantList::onParticipantIsTypingChanged, unique);
-    connect(participant, &ConversationParticipant::invitedStateChanged, this,
-            &ConversationParticipantList::onParticipantInvitationStateChanged, unique);
-    if (!withVoice)
+    // The participant's own signals name it in the connection: asking
+    // QObject::sender() would search every connection into this list, which
+    // a busy channel makes long. Connected once per kind, as the invitation
+    // and the voice signals may be connected at different times.
+    const auto follow = [this, participant](auto signal, int role) {
+        connect(participant, signal, this, [this, participant, role] {
+            notifyRowChanged(listed(participant), {role});
+        });
+    };
+    if (!m_followed.contains(participant)) {
+        m_followed.insert(participant);
+        follow(&ConversationParticipant::isTypingChanged, IsTypingRole);
+        connect(participant, &ConversationParticipant::invitedStateChanged, this,
+                [this, participant](ConversationParticipant::InvitedState state) {
+                    invitationStateChanged(listed(participant), state);
+                });
+    }
+    if (!withVoice || m_followedVoice.contains(participant))
         return;
-    connect(participant, &ConversationParticipant::isSpeakingChanged, this,
-            &ConversationParticipantList::onParticipantIsSpeakingChanged, unique);
-    connect(participant, &ConversationParticipant::isMutedChanged, this,
-            &ConversationParticipantList::onParticipantIsMutedChanged, unique);
-    connect(participant, &ConversationParticipant::isMutedLocallyChanged, this,
-            &ConversationParticipantList::onParticipantIsMutedLocallyChanged, unique);
-    connect(participant, &ConversationParticipant::isModeratorChanged, this,
-            &ConversationParticipantList::onParticipantIsModeratorChanged, unique);
-    connect(participant, &ConversationParticipant::localVolumeAdjustmentChanged, this,
-            &ConversationParticipantList::onParticipantLocalVolumeAdjustmentChanged, unique);
-    connect(participant, &ConversationParticipant::voiceEnabledChanged, this,
-            &ConversationParticipantList::onParticipantVoiceEnabledChanged, unique);
+    m_followedVoice.insert(participant);
+    follow(&ConversationParticipant::isSpeakingChanged, IsSpeakingRole);
+    follow(&ConversationParticipant::isMutedChanged, IsMutedRole);
+    follow(&ConversationParticipant::isMutedLocallyChanged, IsMutedLocallyRole);
+    follow(&ConversationParticipant::isModeratorChanged, IsModeratorRole);
+    follow(&ConversationParticipant::localVolumeAdjustmentChanged, VolumeAdjustmentRole);
+    follow(&ConversationParticipant::voiceEnabledChanged, VoiceEnabledRole);
 }
 
 void ConversationParticipantList::disconnectParticipant(ConversationParticipant *participant)
 {
     disconnect(participant, nullptr, this, nullptr);
+    m_followed.remove(participant);
+    m_followedVoice.remove(participant);
     if (Tavri::RealmUserInterface *identity = participant->getIdentity())
         disconnect(identity->getQObject(), nullptr, this, nullptr);
 }
@@ -160,10 +222,10 @@ ConversationParticipant *ConversationParticipantList::addParticipant(Tavri::Real
         // that the row's own handlers see it; no lock is held here, since a
         // handler may come back into this list.
         participant->setInvitedState(ConversationParticipant::Present);
-        const int row = m_participants.indexOf(participant);
+        const int row = rowOf(participant);
         if (row >= 0) {
             beginRemoveRows(QModelIndex(), row, row);
-            m_participants.removeAt(row);
+            removeRow(row);
             endRemoveRows();
         }
     } else {
@@ -205,9 +267,21 @@ ConversationParticipantList::addInvitedParticipant(Tavri::RealmUserInterface *in
 
 ConversationParticipant *ConversationParticipantList::getParticipantBySipURI(const QString &sipURI) const
 {
-    for (ConversationParticipant *participant : m_participants)
-        if (participant->getSipURI() == sipURI)
+    // The last answer for the address holds while that participant is still
+    // a row of that address (a row added with the same address drops it).
+    if (!sipURI.isEmpty()) {
+        ConversationParticipant *known = m_bySipURI.value(sipURI);
+        if (known && m_rows.contains(known) && known->getSipURI() == sipURI)
+            return known;
+    }
+    for (ConversationParticipant *participant : m_participants) {
+        if (participant->getSipURI() == sipURI) {
+            if (!sipURI.isEmpty())
+                m_bySipURI.insert(sipURI, participant);
             return participant;
+        }
+    }
+    m_bySipURI.remove(sipURI);
     return nullptr;
 }
 
@@ -224,9 +298,9 @@ void ConversationParticipantList::removeParticipant(ConversationParticipant *par
     if (!participant)
         return;
     disconnectParticipant(participant);
-    for (int row = m_participants.indexOf(participant); row >= 0; row = m_participants.indexOf(participant)) {
+    for (int row = rowOf(participant); row >= 0; row = rowOf(participant)) {
         beginRemoveRows(QModelIndex(), row, row);
-        m_participants.removeAt(row);
+        removeRow(row);
         endRemoveRows();
     }
     if (deleteIt && participant->parent() == this)
@@ -250,6 +324,8 @@ void ConversationParticipantList::clear()
         beginRemoveRows(QModelIndex(), 0, m_participants.size() - 1);
         const QList<ConversationParticipant *> participants = m_participants;
         m_participants.clear();
+        m_rows.clear();
+        m_bySipURI.clear();
         for (ConversationParticipant *participant : participants) {
             // Both the participant's and its realm user's connections go, so
             // that a later refresh of the list does not follow a user twice.
@@ -357,7 +433,7 @@ void ConversationParticipantList::notifyRowChanged(ConversationParticipant *part
 {
     if (!participant)
         return;
-    const int row = m_participants.indexOf(participant);
+    const int row = rowOf(participant);
     if (row < 0)
         return;
     const QModelIndex changed = index(row);
@@ -371,8 +447,12 @@ void ConversationParticipantList::onParticipantDestroying()
 
 ConversationParticipant *ConversationParticipantList::senderParticipant() const
 {
-    auto *participant = qobject_cast<ConversationParticipant *>(sender());
-    return m_participants.contains(participant) ? participant : nullptr;
+    return listed(qobject_cast<ConversationParticipant *>(sender()));
+}
+
+ConversationParticipant *ConversationParticipantList::listed(ConversationParticipant *participant) const
+{
+    return participant && m_rows.contains(participant) ? participant : nullptr;
 }
 
 ConversationParticipant *ConversationParticipantList::senderIdentityParticipant() const
@@ -409,7 +489,12 @@ void ConversationParticipantList::onParticipantIsTypingChanged(bool)
 void ConversationParticipantList::onParticipantInvitationStateChanged(
     ConversationParticipant::InvitedState state)
 {
-    ConversationParticipant *participant = senderParticipant();
+    invitationStateChanged(senderParticipant(), state);
+}
+
+void ConversationParticipantList::invitationStateChanged(ConversationParticipant *participant,
+                                                         ConversationParticipant::InvitedState state)
+{
     if (!participant)
         return;
     moveToSortedPosition(participant);

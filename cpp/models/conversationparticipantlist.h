@@ -4,6 +4,8 @@
 #include "realmidentitylist.h"
 
 #include <QAbstractListModel>
+#include <QHash>
+#include <QSet>
 #include <QList>
 #include <QUrl>
 
@@ -97,9 +99,16 @@ public slots:
     void onInvitedParticipantRemoved(Tavri::RealmUserInterface *inviteeIdentity);
 
 private:
-    // The row before which participant belongs; the participant's own row
-    // never stops the scan.
+    // The row before which participant belongs: after every row that sorts
+    // before it or equal to it; the participant's own row is not counted as
+    // a neighbour. Found by bisection, the other rows being in order.
     int sortedPosition(ConversationParticipant *participant) const;
+    // The participant's row, or -1 when it is no row. The row index is a
+    // hint kept beside the list and rebuilt whenever the list moved under it.
+    int rowOf(ConversationParticipant *participant) const;
+    void reindexRows() const;
+    void insertRow(int row, ConversationParticipant *participant);
+    void removeRow(int row);
     void insertSorted(ConversationParticipant *participant);
     void moveToSortedPosition(ConversationParticipant *participant);
     void connectParticipant(ConversationParticipant *participant, bool withVoice);
@@ -107,10 +116,22 @@ private:
     void notifyRowChanged(ConversationParticipant *participant, const QVector<int> &roles);
     // The row of the signalling participant; null for one that is no row.
     ConversationParticipant *senderParticipant() const;
+    // The participant when it is still a row; null otherwise.
+    ConversationParticipant *listed(ConversationParticipant *participant) const;
+    void invitationStateChanged(ConversationParticipant *participant, ConversationParticipant::InvitedState state);
     // The row of the signalling realm user, found by its user id.
     ConversationParticipant *senderIdentityParticipant() const;
     void giveChatColor(Tavri::RealmUserInterface *identity);
 
     QList<ConversationParticipant *> m_participants;
+    // Every row's participant with the row it had when last looked at, and
+    // the participant last found for each address: both checked on use, so
+    // a stale entry only costs a rebuild or a scan, never a wrong answer.
+    mutable QHash<ConversationParticipant *, int> m_rows;
+    mutable QHash<QString, ConversationParticipant *> m_bySipURI;
+    // The participants whose own signals are followed, and those whose
+    // voice signals are followed as well.
+    QSet<ConversationParticipant *> m_followed;
+    QSet<ConversationParticipant *> m_followedVoice;
     RealmIdentityList m_invitedIdentities;
 };

@@ -28,11 +28,21 @@ const QRegularExpression& doubledSchemePattern()
     return pattern;
 }
 
-const QRegularExpression& tokenPattern()
+// White space as the Unicode-aware "\\s" of the address pattern knows it:
+// the separators, the line and tab controls, and U+180E.
+bool isWhiteSpace(QChar c)
 {
-    static const QRegularExpression pattern(QStringLiteral("\\S+"),
-                                            QRegularExpression::UseUnicodePropertiesOption);
-    return pattern;
+    return c.isSpace() || c.unicode() == 0x180e;
+}
+
+// Every alternative of the address pattern needs a ':' or a '.': a token
+// without either holds no address.
+bool mayHoldAddress(const QStringRef& token)
+{
+    for (const QChar c : token)
+        if (c == QLatin1Char(':') || c == QLatin1Char('.'))
+            return true;
+    return false;
 }
 
 QString hrefFor(const QString& address)
@@ -74,22 +84,36 @@ QString linkify(const QString& text)
         || text.contains(QLatin1String("<a href=\""), Qt::CaseInsensitive))
         return text;
 
+    // Text that is not valid UTF-16 is never matched against the patterns.
+    if (!QStringView(text).isValidUtf16())
+        return text;
+
+    // Tokens are the runs without white space; the white space between them
+    // is kept as it is.
     QString result;
     result.reserve(text.size());
+    const int size = text.size();
     int position = 0;
-    QRegularExpressionMatchIterator it = tokenPattern().globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        result += text.midRef(position, match.capturedStart() - position);
-        const QString token = match.captured(0);
+    while (position < size) {
+        int start = position;
+        while (start < size && isWhiteSpace(text.at(start)))
+            ++start;
+        result += text.midRef(position, start - position);
+        if (start == size)
+            break;
+        int end = start;
+        while (end < size && !isWhiteSpace(text.at(end)))
+            ++end;
+        const QStringRef token = text.midRef(start, end - start);
         if (token.size() > kMaxLinkLength) {
             qDebug() << "linkify: left a run of" << token.size() << "characters without links";
             result += token;
+        } else if (!mayHoldAddress(token)) {
+            result += token;
         } else {
-            appendLinkified(result, token);
+            appendLinkified(result, token.toString());
         }
-        position = match.capturedEnd();
+        position = end;
     }
-    result += text.midRef(position);
     return result;
 }

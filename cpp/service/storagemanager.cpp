@@ -118,6 +118,14 @@ bool isPasswordKey(const QString& key)
 
 // Keys whose values go to the secret store: the saved sign-in password and
 // remembered channel passwords.
+// Settings that hot paths read: the time stamps and the log of every chat
+// line, and whether names show as their owners chose them.
+bool isCachedKey(const QString& key)
+{
+    return key == QLatin1String("settingsShowTimestampsInChat") || key == QLatin1String("settingsLogChatMessages") ||
+           key == QLatin1String("showCustomNames");
+}
+
 bool isSecretKey(const QString& key)
 {
     return key == QLatin1String("password") || key.endsWith(QLatin1String("_password"));
@@ -346,6 +354,7 @@ void StorageManager::setSettingsValue(const QString& key, const QVariant& value,
     const bool changed = !settings.contains(key) || !(settings.value(key) == value);
     settings.setValue(key, value);
     settings.sync();
+    m_cachedSettings.clear();
     if (settings.status() != QSettings::NoError) {
         qWarning().noquote().nospace() << "Failed setting " << key << ": " << settings.status();
         return;
@@ -377,11 +386,25 @@ QVariant StorageManager::getSettingsValue(const QString& key, const QVariant& de
     if (isSecretKey(key))
         return readSecret(userGroup(settingsGroup), key, defaultValue);
 
-    QSettings settings;
     const QString group = userGroup(settingsGroup);
+    // Settings read for every chat line or name comparison are kept after
+    // their first read; every write through this class forgets them.
+    const bool cached = isCachedKey(key);
+    const QString cacheKey = group + QLatin1Char('/') + key;
+    if (cached) {
+        const auto known = m_cachedSettings.constFind(cacheKey);
+        if (known != m_cachedSettings.constEnd())
+            return known->first ? known->second : defaultValue;
+    }
+    QSettings settings;
     if (!group.isEmpty())
         settings.beginGroup(group);
-    return settings.value(key, defaultValue);
+    if (!cached)
+        return settings.value(key, defaultValue);
+    const bool present = settings.contains(key);
+    const QVariant stored = present ? settings.value(key) : QVariant();
+    m_cachedSettings.insert(cacheKey, qMakePair(present, stored));
+    return present ? stored : defaultValue;
 }
 
 QVariant StorageManager::getSettingsValue(NamedSettings setting, const QVariant& defaultValue)
@@ -435,6 +458,7 @@ void StorageManager::setSettingsValueForMachine(const QString& key, const QVaria
     QSettings settings;
     settings.setValue(key, value);
     settings.sync();
+    m_cachedSettings.clear();
     if (settings.status() != QSettings::NoError)
         qWarning().noquote().nospace() << "Failed setting " << key << ": " << settings.status();
     // Announced after every call, changed or not, so listeners can rely on
@@ -557,6 +581,7 @@ void StorageManager::removeSettingsValue(const QString& key)
     if (settings.contains(key)) {
         settings.remove(key);
         settings.sync();
+        m_cachedSettings.clear();
         qDebug().noquote().nospace() << "Settings key " << key << " found and removed";
     }
 }

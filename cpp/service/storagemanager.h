@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPair>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -298,6 +300,9 @@ private:
     QString m_databaseName;
     QString m_voiceDomain;
     QMap<QString, QVariant> m_serverDefaults;
+    // The few settings read on hot paths, by "<group>/<key>": whether the
+    // file holds the key, and its value.
+    QHash<QString, QPair<bool, QVariant>> m_cachedSettings;
     bool m_pushToTalkKeyLogged = false;
     std::unique_ptr<SecretStore> m_secretStore;
     mutable bool m_secretFallbackLogged = false;

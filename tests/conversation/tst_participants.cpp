@@ -89,6 +89,7 @@ private slots:
     void roleChanges_data();
     void roleChanges();
     void identitySignalsMoveAndRefresh();
+    void manyRowsKeepOrderRowsAndAddresses();
     void dialInUser_data();
     void dialInUser();
     void volumeRequestsThrottled();
@@ -369,6 +370,67 @@ void TestParticipants::identitySignalsMoveAndRefresh()
                                                          {ConversationParticipantList::PresenceMessageRole,
                                                           ConversationParticipantList::PresenceStateRole}}));
     QCOMPARE(changes.first().at(0).toModelIndex().row(), 0);
+    list->clear();
+}
+
+void TestParticipants::manyRowsKeepOrderRowsAndAddresses()
+{
+    // Enough rows, added out of order with names that repeat in other cases,
+    // for every row to be placed among many others.
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-many@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    std::vector<std::unique_ptr<TavriIdentityRealmUser>> users;
+    const QStringList stems{"bo", "Al", "cy", "AL", "Bo", "al"};
+    QVector<int> reference;
+    for (int i = 0; i < 240; ++i) {
+        const int shuffled = (i * 97) % 240;
+        const QString name = stems.at(shuffled % stems.size()) + QString::number(shuffled / 60);
+        users.push_back(makeUser(name, QStringLiteral("sip:u-many%1@d").arg(i)));
+        users.back()->setUid(QStringLiteral("many-%1").arg(i));
+        if (i % 5 == 0)
+            list->addInvitedParticipant(users.back().get());
+        else
+            list->addParticipant(users.back().get());
+        reference.append(i);
+    }
+    // Present rows first, then names without regard to case, equal ones in
+    // the order they came.
+    const auto key = [&](int i) {
+        return qMakePair(i % 5 == 0 ? 1 : 0, users.at(size_t(i))->getDisplayName().toLower());
+    };
+    std::stable_sort(reference.begin(), reference.end(), [&](int a, int b) { return key(a) < key(b); });
+    QCOMPARE(list->rowCount(), 240);
+    for (int row = 0; row < 240; ++row)
+        QCOMPARE(list->at(row)->getIdentity(), users.at(size_t(reference.at(row))).get());
+
+    // Renamed rows move; every row still reports its own row and is found by
+    // its address.
+    users.at(7)->setUname(QStringLiteral("aa"));
+    users.at(11)->setUname(QStringLiteral("zz"));
+    QCOMPARE(list->at(0)->getIdentity(), users.at(7).get());
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    for (int row = 0; row < list->rowCount(); ++row) {
+        ConversationParticipant *participant = list->at(row);
+        QCOMPARE(list->getParticipantBySipURI(participant->getSipURI()), participant);
+        if (participant->getInvitedState() != ConversationParticipant::Present)
+            continue;
+        changes.clear();
+        participant->setIsModerator(true);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.first().at(0).toModelIndex().row(), row);
+    }
+
+    // A changed address is found under its new text only; a row that left is
+    // found under none.
+    ConversationParticipant *moved = list->getParticipantBySipURI(QStringLiteral("sip:u-many3@d"));
+    QVERIFY(moved);
+    users.at(3)->setSipURI(QStringLiteral("sip:u-moved@d"));
+    QCOMPARE(list->getParticipantBySipURI(QStringLiteral("sip:u-many3@d")), nullptr);
+    QCOMPARE(list->getParticipantBySipURI(QStringLiteral("sip:u-moved@d")), moved);
+    ConversationParticipant *leaving = list->getParticipantBySipURI(QStringLiteral("sip:u-many4@d"));
+    list->removeParticipant(leaving, true);
+    QCOMPARE(list->getParticipantBySipURI(QStringLiteral("sip:u-many4@d")), nullptr);
+    QCOMPARE(list->rowCount(), 239);
     list->clear();
 }
 

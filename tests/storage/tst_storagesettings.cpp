@@ -56,6 +56,8 @@ private slots:
     void keylessSettingsAreRefused();
     void constructionRecordsVersionAndRegistersLinks();
     void userScopeFollowsDatabase();
+    void keptSettingsFollowWrites_data();
+    void keptSettingsFollowWrites();
     void settingsInitializedFollowsOpens();
     void changesAreAnnouncedOnce();
     void passwordKeysAreStoredSilently_data();
@@ -173,6 +175,44 @@ void TestStorageSettings::constructionRecordsVersionAndRegistersLinks()
     QVERIFY(entry.load());
     QCOMPARE(entry.execArgumentsOf(), QStringList({ QCoreApplication::applicationFilePath(), QStringLiteral("%u") }));
     QCOMPARE(entry.value(host::DesktopEntryFile::mainGroup(), "Comment"), QStringLiteral("URL:Tavri Protocol"));
+}
+
+void TestStorageSettings::keptSettingsFollowWrites_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::newRow("time stamps in chat") << "settingsShowTimestampsInChat";
+    QTest::newRow("chat log") << "settingsLogChatMessages";
+    QTest::newRow("custom names") << "showCustomNames";
+    QTest::newRow("a setting read rarely") << "settingsTTSvolume";
+}
+
+void TestStorageSettings::keptSettingsFollowWrites()
+{
+    // Settings read for every chat line may be kept between reads: every
+    // write through the storage manager is seen by the next read, in the
+    // group it was written to.
+    QFETCH(QString, key);
+    QCOMPARE(m_storage->getSettingsValue(key, "default").toString(), QStringLiteral("default"));
+    m_storage->setSettingsValue(key, "one");
+    QCOMPARE(m_storage->getSettingsValue(key, "default").toString(), QStringLiteral("one"));
+    m_storage->setSettingsValue(key, "two");
+    QCOMPARE(m_storage->getSettingsValue(key).toString(), QStringLiteral("two"));
+    m_storage->removeSettingsValue(key);
+    QCOMPARE(m_storage->getSettingsValue(key, "default").toString(), QStringLiteral("default"));
+
+    // Machine-wide writes land in the top level, which is the group read
+    // before any database is open.
+    m_storage->setSettingsValueForMachine(key, "machine");
+    QCOMPARE(m_storage->getSettingsValue(key, "default").toString(), QStringLiteral("machine"));
+
+    // Another user's group holds its own value.
+    QVERIFY(m_storage->openDatabase("sip:kept@dom"));
+    QCOMPARE(m_storage->getSettingsValue(key, "default").toString(), QStringLiteral("default"));
+    m_storage->setSettingsValue(key, "kept");
+    QCOMPARE(m_storage->getSettingsValue(key).toString(), QStringLiteral("kept"));
+    QCOMPARE(m_storage->getSettingsValue(key, "default", "sip:kept@dom").toString(), QStringLiteral("kept"));
+    QCOMPARE(rawValue(key).toString(), QStringLiteral("machine"));
+    m_storage->closeDatabase();
 }
 
 void TestStorageSettings::userScopeFollowsDatabase()
