@@ -2,6 +2,7 @@
 // join-state side effects, the voice requests, join and leave lines, muting
 // and the participant refresh of a channel the user is not in.
 
+#include "contactgrouplist.h"
 #include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
@@ -778,18 +779,21 @@ void TestConversationJoin::userListRefresh_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("users");
+    QTest::addColumn<int>("contact"); // the listed user who is a contact, or -1
     QTest::addColumn<int>("interval");
 
-    QTest::newRow("users, no contact") << 3 << 3 << 240000;
-    QTest::newRow("empty channel") << 0 << 0 << 600000;
-    QTest::newRow("negative count") << -4 << 2 << 600000;
-    QTest::newRow("very long list") << 5000 << 5000 << 240000;
+    QTest::newRow("users, no contact") << 3 << 3 << -1 << 240000;
+    QTest::newRow("users, the last a contact") << 3 << 3 << 2 << 120000;
+    QTest::newRow("empty channel") << 0 << 0 << -1 << 600000;
+    QTest::newRow("negative count, a contact") << -4 << 2 << 0 << 600000;
+    QTest::newRow("very long list") << 5000 << 5000 << -1 << 240000;
 }
 
 void TestConversationJoin::userListRefresh()
 {
     QFETCH(int, count);
     QFETCH(int, users);
+    QFETCH(int, contact);
     QFETCH(int, interval);
 
     const QString uri = channelURI(17);
@@ -797,22 +801,32 @@ void TestConversationJoin::userListRefresh()
     QStringList uris;
     for (int i = 0; i < users; ++i)
         uris.append(QStringLiteral("sip:u-list%1@d").arg(i));
+    // The local user's roster holds the one contact, as the built-in realm delivers it.
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    emit realm->rosterListReceivedBegin(QStringLiteral("me"));
+    if (contact >= 0)
+        emit realm->rosterListEntry(QStringLiteral("me"), realm->requestUserInfoUpdateByURI(uris.at(contact))->getUid());
+    emit realm->rosterListReceivedEnd(QStringLiteral("me"));
+    QCOMPARE(LocalUser::getLocalUser()->getContactGroups()->containsIdentity(
+                 contact >= 0 ? realm->requestUserInfoUpdateByURI(uris.at(contact)) : nullptr),
+             contact >= 0);
 
     emit m_voice->userListReceived(uri, uris, count);
     QCOMPARE(channel.getParticipants()->rowCount(), users);
     QCOMPARE(timers(&channel).values(), QList<int>{interval});
 
     // A second answer restarts the one timer.
+    const int secondInterval = contact == 0 ? 120000 : 240000;
     emit m_voice->userListReceived(uri, QStringList{QStringLiteral("sip:u-list0@d")}, 1);
     QCOMPARE(channel.getParticipants()->rowCount(), 1);
-    QCOMPARE(timers(&channel).values(), QList<int>{240000});
+    QCOMPARE(timers(&channel).values(), QList<int>{secondInterval});
 
     // Other channels, or a channel the user is in, change nothing.
     emit m_voice->userListReceived(channelURI(18), uris, count);
     channel.setJoinState(Conversation::Joining);
     emit m_voice->userListReceived(uri, QStringList(), 0);
     QCOMPARE(channel.getParticipants()->rowCount(), 1);
-    QCOMPARE(timers(&channel).values(), QList<int>{240000});
+    QCOMPARE(timers(&channel).values(), QList<int>{secondInterval});
 }
 
 void TestConversationJoin::refreshAndStatisticsTicks()
