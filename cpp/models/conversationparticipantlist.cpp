@@ -265,6 +265,8 @@ void ConversationParticipantList::removeParticipant(ConversationParticipant *par
 
 void ConversationParticipantList::removeParticipantForIdentity(Tavri::RealmUserInterface *identity)
 {
+    if (!identity)
+        return;
     for (ConversationParticipant *participant : qAsConst(m_participants)) {
         if (participant->getIdentity() == identity) {
             removeParticipant(participant, true);
