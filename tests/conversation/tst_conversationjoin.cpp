@@ -6,6 +6,7 @@
 #include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
+#include "identityrealmmanager.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
 #include "socialmanager.h"
@@ -138,6 +139,7 @@ private slots:
     // Last: a long list sends many user requests to the web service.
     void userListRefresh_data();
     void userListRefresh();
+    void localUserFollowsChannelsAndParticipation();
 
 private:
     QString channelURI(int n) const { return QStringLiteral("sip:confctl-%1@").arg(n) + m_voice->domain(); }
@@ -827,6 +829,52 @@ void TestConversationJoin::userListRefresh()
     emit m_voice->userListReceived(uri, QStringList(), 0);
     QCOMPARE(channel.getParticipants()->rowCount(), 1);
     QCOMPARE(timers(&channel).values(), QList<int>{secondInterval});
+}
+
+void TestConversationJoin::localUserFollowsChannelsAndParticipation()
+{
+    LocalUser *local = LocalUser::getLocalUser();
+    // Sessions earlier tests left end first.
+    for (const QString &left : m_voice->knownSessions())
+        m_voice->requestTerminateSession(left);
+    QVERIFY(QTest::qWaitFor([this] { return m_voice->knownSessions().isEmpty(); }, voicetest::kVoiceWaitMs));
+    QVERIFY(!local->isInChannel());
+    QSignalSpy inChannel(local, &LocalUser::isInChannelChanged);
+    const QString handle = voicetest::joinSession(*m_voice, channelURI(40));
+    QVERIFY(!handle.isEmpty());
+    QVERIFY(local->isInChannel());
+    QCOMPARE(inChannel.last().first().toBool(), true);
+
+    // Joined conversations of the list are the ones taken part in; a
+    // conversation moving to another channel gives that channel.
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    JoinConversation channel(QStringLiteral("C"), channelURI(40), QString());
+    JoinConversation moving(QStringLiteral("M"), channelURI(41), QString());
+    moving.setTransitionSipURI(channelURI(42));
+    local->getConversations()->addConversation(&channel, false);
+    local->getConversations()->addConversation(&moving, false);
+    channel.setJoinState(Conversation::Joined);
+    moving.setJoinState(Conversation::Joined);
+    QSignalSpy participating(local, &LocalUser::participatingURIsChanged);
+    emit IdentityRealmManager::getInstance()->conversationJoined(realm, channelURI(40));
+    QCOMPARE(participating.count(), 1);
+    QCOMPARE(participating.last().first().toStringList(), (QStringList{channelURI(40), channelURI(42)}));
+    QCOMPARE(local->property("participatingURIs").toStringList(), (QStringList{channelURI(40), channelURI(42)}));
+
+    // Another realm's conversations are not followed.
+    FakeRealm other(QStringLiteral("other-participation"));
+    emit IdentityRealmManager::getInstance()->conversationJoined(&other, QStringLiteral("x"));
+    QCOMPARE(participating.count(), 1);
+
+    channel.setJoinState(Conversation::NotJoined);
+    emit IdentityRealmManager::getInstance()->conversationDisconnected(
+        realm, channelURI(40), Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+    QCOMPARE(participating.last().first().toStringList(), QStringList{channelURI(42)});
+    QCOMPARE(local->getLastParticipatingURI(), channelURI(40));
+
+    QVERIFY(m_voice->requestTerminateSession(handle));
+    QVERIFY(QTest::qWaitFor([local] { return !local->isInChannel(); }, voicetest::kVoiceWaitMs));
+    QCOMPARE(inChannel.last().first().toBool(), false);
 }
 
 void TestConversationJoin::refreshAndStatisticsTicks()
