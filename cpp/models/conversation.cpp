@@ -1,5 +1,6 @@
 #include "conversation.h"
 
+#include "contactgrouplist.h"
 #include "conversationlist.h"
 #include "identityrealmmanager.h"
 #include "localuser.h"
@@ -1809,13 +1810,16 @@ void Conversation::onUserListReceived(const QString &channelURI, const QStringLi
     qDebug() << "Conversation::onUserListReceived" << channelURI << userURIs.size() << numParticipants;
     m_participants.clear();
     TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    const ContactGroupList *contactGroups = LocalUser::getLocalUser()->getContactGroups();
     bool contactPresent = false;
     for (const QString &uri : userURIs) {
         if (uri.isEmpty())
             continue;
         Tavri::RealmUserInterface *user = realm->requestUserInfoUpdateByURI(uri);
-        // TODO(contacts): note whether the user is in one of the local
-        // user's contact groups once those exist.
+        if (!user)
+            continue;
+        if (!contactPresent && contactGroups && contactGroups->containsIdentity(user))
+            contactPresent = true;
         m_participants.addParticipant(user);
     }
     stopTimer(m_participantRefreshTimerId);

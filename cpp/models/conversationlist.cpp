@@ -421,11 +421,12 @@ QVariant ConversationList::data(const QModelIndex &index, int role) const
         return conversation->getSipURI();
     case LocalUserIsMutedLocallyRole:
     case LocalUserIsMutedRemotelyRole: {
-        // The local user is not a participant before joining: not muted.
+        // Before joining the local user is no participant: nothing to read
+        // (QML sees undefined, which reads as not muted).
         ConversationParticipant *participant =
             conversation->getParticipants()->getParticipantByUUID(identity->getUid());
         if (!participant)
-            return false;
+            return QVariant();
         return role == LocalUserIsMutedLocallyRole ? participant->getIsMutedLocally() : participant->getIsMuted();
     }
     case ChannelUIDRole:

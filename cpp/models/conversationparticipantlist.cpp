@@ -1,5 +1,5 @@
 #include "conversationparticipantlist.h"
-
+#include "contactgrouplist.h"
 #include "contactlist.h"
 #include "conversation.h"
 #include "localuser.h"
@@ -8,6 +8,7 @@
 #include "tavriidentityrealmuser.h"
 
 #include <QDebug>
+#include <QMetaMethod>
 
 namespace
 {
@@ -239,7 +240,7 @@ ConversationParticipant *ConversationParticipantList::addParticipant(Tavri::Real
 
     connectParticipant(participant, true);
     insertSorted(participant);
-    emit participantCountChanged(m_participants.size());
+    emitCountsChanged();
     emit participantAdded(participant);
     return participant;
 }
@@ -259,10 +260,38 @@ ConversationParticipantList::addInvitedParticipant(Tavri::RealmUserInterface *in
     auto *participant = new ConversationParticipant(invitedIdentity, this, ConversationParticipant::Invited);
     connectParticipant(participant, false);
     insertSorted(participant);
-    emit participantCountChanged(m_participants.size());
+    emitCountsChanged();
     m_invitedIdentities.addIdentity(invitedIdentity);
     emit participantAdded(participant);
     return participant;
+}
+
+int ConversationParticipantList::friendCount() const
+{
+    const ContactGroupList *groups = LocalUser::getLocalUser()->getContactGroups();
+    if (!groups)
+        return 0;
+    int count = 0;
+    for (ConversationParticipant *participant : m_participants)
+        if (Tavri::RealmUserInterface *identity = participant->getIdentity())
+            count += groups->containsIdentity(identity) ? 1 : 0;
+    return count;
+}
+
+void ConversationParticipantList::emitCountsChanged()
+{
+    emit participantCountChanged(m_participants.size());
+    emitContactCountChanged();
+}
+
+void ConversationParticipantList::emitContactCountChanged()
+{
+    // Counting asks the contact groups about every row: skip it while nobody
+    // listens, which keeps adding to a busy channel linear.
+    static const QMetaMethod signal =
+        QMetaMethod::fromSignal(&ConversationParticipantList::participantContactCountChanged);
+    if (isSignalConnected(signal))
+        emit participantContactCountChanged(friendCount());
 }
 
 ConversationParticipant *ConversationParticipantList::getParticipantBySipURI(const QString &sipURI) const
@@ -305,11 +334,13 @@ void ConversationParticipantList::removeParticipant(ConversationParticipant *par
     }
     if (deleteIt && participant->parent() == this)
         participant->deleteLater();
-    emit participantCountChanged(m_participants.size());
+    emitCountsChanged();
 }
 
 void ConversationParticipantList::removeParticipantForIdentity(Tavri::RealmUserInterface *identity)
 {
+    if (!identity)
+        return;
     for (ConversationParticipant *participant : qAsConst(m_participants)) {
         if (participant->getIdentity() == identity) {
             removeParticipant(participant, true);
@@ -334,7 +365,7 @@ void ConversationParticipantList::clear()
                 participant->deleteLater();
         }
         endRemoveRows();
-        emit participantCountChanged(0);
+        emitCountsChanged();
     }
     m_invitedIdentities.clear();
 }
@@ -554,6 +585,7 @@ void ConversationParticipantList::onLocalUserContactListIdentityAddedOrRemoved(
     for (ConversationParticipant *participant : qAsConst(m_participants)) {
         if (participant->getIdentity() == contactIdentity) {
             notifyRowChanged(participant, {IsContactRole});
+            emitContactCountChanged();
             return;
         }
     }

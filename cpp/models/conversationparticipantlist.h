@@ -22,11 +22,14 @@ class Conversation;
 // gets a chat colour from the style manager when it has none; it keeps it in
 // every conversation. Every change of a participant or of its realm user
 // becomes a dataChanged of the roles it touches. GUI thread only. Emits
-// participantCountChanged after every change of the row count.
+// participantCountChanged after every change of the row count, and
+// participantContactCountChanged with it (and when a listed user becomes or
+// stops being a contact).
 class ConversationParticipantList : public QAbstractListModel
 {
     Q_OBJECT
     Q_PROPERTY(int count READ rowCount NOTIFY participantCountChanged)
+    Q_PROPERTY(int friendCount READ friendCount NOTIFY participantContactCountChanged)
 
 public:
     enum Roles {
@@ -71,6 +74,8 @@ public:
     Conversation *getConversation() const;
 
     Q_INVOKABLE ConversationParticipant *at(int index) const;
+    // Rows whose user is in one of the local user's contact groups.
+    int friendCount() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -78,6 +83,7 @@ public:
 
 signals:
     void participantCountChanged(int participantCount);
+    void participantContactCountChanged(int participantContactCount);
     void participantAdded(ConversationParticipant *participant);
 
 public slots:
@@ -110,6 +116,8 @@ private:
     void insertRow(int row, ConversationParticipant *participant);
     void removeRow(int row);
     void insertSorted(ConversationParticipant *participant);
+    void emitCountsChanged();
+    void emitContactCountChanged();
     void moveToSortedPosition(ConversationParticipant *participant);
     void connectParticipant(ConversationParticipant *participant, bool withVoice);
     void disconnectParticipant(ConversationParticipant *participant);

@@ -78,6 +78,7 @@ LocalUser::LocalUser(QObject* parent)
         connect(voice, &VoiceManager::keyEvent, this, &LocalUser::onNamedKeyMouseEvent);
         connect(voice, &VoiceManager::micLevelChanged, this, &LocalUser::onVoiceVolumeAdjustChanged);
         connect(voice, &VoiceManager::speakerLevelChanged, this, &LocalUser::onVoiceSpeakerVolumeAdjustChanged);
+        connect(voice, &VoiceManager::sessionReallyConnectedChanged, this, &LocalUser::onSessionReallyConnectedChanged);
     }
     connect(&m_notificationPollTimer, &QTimer::timeout, this, &LocalUser::onPollForNotifications);
     connect(&m_idleHandler, &IdleHandler::away, this, &LocalUser::onIdleTimeout);
@@ -92,6 +93,13 @@ LocalUser::LocalUser(QObject* parent)
     connect(realms, &IdentityRealmManager::conversationListEntryAdded, &m_conversations,
             &ConversationList::onConversationListEntryAdded);
     connect(realms, &IdentityRealmManager::conversationListEntryRemoved, &m_conversations,
+            &ConversationList::onConversationListEntryRemoved);
+    connect(realms, &IdentityRealmManager::conversationJoined, this, &LocalUser::onConversationJoined);
+    connect(realms, &IdentityRealmManager::conversationDisconnected, this, &LocalUser::onConversationDisconnected);
+    TavriSharedIdentityRealmManager* sharedRealms = TavriSharedIdentityRealmManager::getInstance();
+    connect(sharedRealms, &TavriSharedIdentityRealmManager::conversationListEntryAdded, &m_conversations,
+            &ConversationList::onConversationListEntryAdded);
+    connect(sharedRealms, &TavriSharedIdentityRealmManager::conversationListEntryRemoved, &m_conversations,
             &ConversationList::onConversationListEntryRemoved);
     // Stays in joined conversations and their chat logs, kept across sign-ins.
     m_recentConversations = new RecentConversations(this);
@@ -1528,4 +1536,54 @@ void LocalUser::requestReportIssue(const QString& comments, const QString& so, c
 {
     if (QSocialManager* social = QSocialManager::getInstance())
         social->requestIssueWithDetails(comments, so, rc, c, cs, params);
+}
+
+// --- Conversation tracking ----------------------------------------------------
+
+QStringList LocalUser::getParticipatingURIs() const
+{
+    QStringList uris;
+    for (int row = 0; row < m_conversations.count(); ++row) {
+        Conversation* conversation = m_conversations.at(row);
+        if (!conversation || !conversation->getIsJoined())
+            continue;
+        const QString transition = conversation->getTransitionSipURI();
+        uris.append(transition.isEmpty() ? conversation->getSipURI() : transition);
+    }
+    return uris;
+}
+
+void LocalUser::onConversationJoined(Tavri::IdentityRealmInterface* realm, const QString&)
+{
+    if (realm == static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance()))
+        emit participatingURIsChanged(getParticipatingURIs());
+}
+
+void LocalUser::onConversationDisconnected(Tavri::IdentityRealmInterface* realm, const QString& conversationID,
+                                           Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
+                                           const QString&)
+{
+    TavriIdentityRealm* builtIn = TavriIdentityRealm::getInstance();
+    if (realm != static_cast<Tavri::IdentityRealmInterface*>(builtIn))
+        return;
+    emit participatingURIsChanged(getParticipatingURIs());
+    Conversation* conversation = conversationID.isEmpty() ? nullptr : builtIn->getConversation(conversationID);
+    if (!conversation || conversation->getSipURI() == m_lastParticipatingURI)
+        return;
+    m_lastParticipatingURI = conversation->getSipURI();
+    emit lastParticipatingURIChanged(m_lastParticipatingURI);
+}
+
+void LocalUser::onSessionReallyConnectedChanged()
+{
+    VoiceManager* voice = VoiceManager::getInstance();
+    int count = 0;
+    if (voice) {
+        const QSet<QString> sessions = voice->knownSessions();
+        for (const QString& handle : sessions)
+            if (voice->getUriBySessionHandle(handle).startsWith(QLatin1String("sip:confctl-")))
+                ++count;
+    }
+    m_channelSessionCount = count;
+    emit isInChannelChanged(count != 0);
 }

@@ -75,12 +75,14 @@ class LocalUser : public QObject
     Q_OBJECT
     Q_PROPERTY(LoginState loginState READ getLoginState NOTIFY loginStateChanged)
     Q_PROPERTY(RecentConversations* recentConversations READ getRecentConversations CONSTANT)
-    Q_PROPERTY(ContactList* contactList READ getContactList CONSTANT)
+    Q_PROPERTY(ContactList* contacts READ getContactList NOTIFY contactsChanged)
     Q_PROPERTY(ConversationList* conversations READ getConversations CONSTANT)
     Q_PROPERTY(PermanentConversationList* permanentConversations READ getPermanentConversations CONSTANT)
     Q_PROPERTY(ContactGroupList* contactGroups READ getContactGroups NOTIFY contactGroupsListChanged)
     Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
     Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
+    Q_PROPERTY(QStringList participatingURIs READ getParticipatingURIs NOTIFY participatingURIsChanged)
+    Q_PROPERTY(bool isInChannel READ isInChannel NOTIFY isInChannelChanged)
     Q_PROPERTY(QString uuid READ getUuid NOTIFY uuidChanged)
     Q_PROPERTY(QString sipURI READ getSipURI NOTIFY sipURIChanged)
     Q_PROPERTY(QUrl profileImageURI READ getProfileImageURI NOTIFY profileImageURIChanged)
@@ -157,6 +159,11 @@ public:
 
     QString getAccessibilityHelpURL() const { return m_accessibilityHelpURL; }
     QString getLastParticipatingURI() const { return m_lastParticipatingURI; }
+    // The joined conversations of the list, in list order: each one's
+    // transition URI while it moves to another channel, else its own.
+    QStringList getParticipatingURIs() const;
+    // Whether a voice session in a channel is up.
+    bool isInChannel() const { return m_channelSessionCount != 0; }
     // The conversations the local user is in or has open (not owned).
     ConversationList* getConversations() { return &m_conversations; }
     PermanentConversationList* getPermanentConversations() const { return m_permanentConversations; }
@@ -280,6 +287,12 @@ public:
     bool isPttToggleMode() const { return m_pttToggleMode; }
 
 signals:
+    void contactsChanged();
+    void participatingURIsChanged(const QStringList& participatingURIs);
+    void isInChannelChanged(bool isInChannel);
+    void warning(const QString& message);
+    void channelsAllChanged();
+    void activateChannel(const QString& channelURI);
     void loginStateChanged(LocalUser::LoginState loginState, const QString& reason);
     void contactGroupsListChanged();
     void lastParticipatingURIChanged(const QString& lastParticipatingURI);
@@ -309,6 +322,11 @@ signals:
     void notificationReceived(const QString& notificationText, const QString& channelURI);
 
 public slots:
+    void onSessionReallyConnectedChanged();
+    void onConversationJoined(Tavri::IdentityRealmInterface* realm, const QString& conversationID);
+    void onConversationDisconnected(Tavri::IdentityRealmInterface* realm, const QString& conversationID,
+                                    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                    const QString& reason);
     // A logout the user asked for (also at exit); only while LoggedIn. The
     // rest of the clean-up follows the voice service's logout.
     void onLogoutRequested();
@@ -438,6 +456,7 @@ private:
     IdleHandler m_idleHandler;
     QString m_accessibilityHelpURL;
     QString m_lastParticipatingURI;
+    int m_channelSessionCount = 0;
     // The credentials of the last requestLogin, kept in memory for reconnects.
     QString m_password;
     QString m_username;

@@ -577,6 +577,12 @@ Tavri::RealmUserInterface* TavriIdentityRealm::requestUserInfoUpdateByURI(const 
 {
     if (TavriIdentityRealmUser* user = m_usersByURI.value(sipURI))
         return user;
+    // No user is filed under the empty key: a line or event without a sender
+    // must not make up a phantom user.
+    if (sipURI.isEmpty()) {
+        qWarning() << "TavriIdentityRealm::requestUserInfoUpdateByURI" << "no URI, no user";
+        return nullptr;
+    }
     auto* user = new TavriIdentityRealmUser(this);
     user->setSipURI(sipURI);
     user->setUid(sipURI);
@@ -596,6 +602,12 @@ void TavriIdentityRealm::onUserDestroying()
     removeEntriesPointingTo(m_usersByURI, user);
     removeEntriesPointingTo(m_usersByUID, user);
     removeEntriesPointingTo(m_usersByUName, user);
+}
+
+QString TavriIdentityRealm::uidForURI(const QString& sipURI)
+{
+    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(sipURI);
+    return user ? user->getUid() : QString();
 }
 
 Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
@@ -632,7 +644,14 @@ Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
         return conversation;
     }
 
-    // A private chat or a call: the local user and the peer.
+    // Channels and private chats are all there is: any other id would make a
+    // conversation, a user and a web lookup for nothing.
+    if (!sipURI.startsWith(kPrivatePrefix)) {
+        qWarning() << "TavriIdentityRealm::getConversation" << "not a channel or user URI:" << sipURI;
+        return nullptr;
+    }
+
+    // A private chat: the local user and the peer.
     auto* conversation =
         new Conversation(this, sipURI, sipURI, this, Conversation::VoiceDisabled, Conversation::NotJoined);
     if (TavriIdentityRealmUser* localIdentity = LocalUser::getLocalUser()->tavriidentity())
@@ -1202,7 +1221,8 @@ void TavriIdentityRealm::onTavriContactsReceived(const QStringList& contactSipUR
         return;
     emit rosterListReceivedBegin(subscriber);
     for (const QString& sipURI : contactSipURIs)
-        emit rosterListEntry(subscriber, requestUserInfoUpdateByURI(sipURI)->getUid());
+        if (Tavri::RealmUserInterface* contact = requestUserInfoUpdateByURI(sipURI))
+            emit rosterListEntry(subscriber, contact->getUid());
     emit rosterListReceivedEnd(subscriber);
     // Every full roster is followed by a contact-group refresh.
     requestContactGroupRefresh();
@@ -1226,7 +1246,8 @@ void TavriIdentityRealm::onVoiceManagerFriendAdded(const QString& contactSipURI)
     QString subscriber;
     if (!rosterSubscriber("TavriIdentityRealm::onVoiceManagerFriendAdded", subscriber))
         return;
-    emit rosterListEntry(subscriber, requestUserInfoUpdateByURI(contactSipURI)->getUid());
+    if (Tavri::RealmUserInterface* contact = requestUserInfoUpdateByURI(contactSipURI))
+        emit rosterListEntry(subscriber, contact->getUid());
 }
 
 void TavriIdentityRealm::onVoiceManagerFriendRemoved(const QString& contactSipURI)
@@ -1234,7 +1255,8 @@ void TavriIdentityRealm::onVoiceManagerFriendRemoved(const QString& contactSipUR
     QString subscriber;
     if (!rosterSubscriber("TavriIdentityRealm::onVoiceManagerFriendRemoved", subscriber))
         return;
-    emit rosterListEntryRemoved(subscriber, requestUserInfoUpdateByURI(contactSipURI)->getUid());
+    if (Tavri::RealmUserInterface* contact = requestUserInfoUpdateByURI(contactSipURI))
+        emit rosterListEntryRemoved(subscriber, contact->getUid());
 }
 
 void TavriIdentityRealm::onSocialManagerContactGroupsReceivedBegin()
@@ -1600,7 +1622,7 @@ void TavriIdentityRealm::onVoiceManagerChatMessageSent(const QString& reqId, con
     TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
     QString receiverUUID = conversationID;
     if (conversationID.startsWith(kPrivatePrefix))
-        receiverUUID = requestUserInfoUpdateByURI(conversationID)->getUid();
+        receiverUUID = uidForURI(conversationID);
     if (!text.isEmpty() && identity)
         emit textMessageReceived(conversationID, identity->getUid(), receiverUUID, text,
                                  QDateTime::currentDateTime());
@@ -1625,7 +1647,8 @@ void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString& sessionHandl
         return;
     m_inFlightChatMessages.remove(reqId);
     const QString sipURI = m_conversationsBySessionHandle.value(sessionHandle)->getSipURI();
-    const QString name = requestUserInfoUpdateByURI(sipURI)->getDisplayName();
+    Tavri::RealmUserInterface* peer = requestUserInfoUpdateByURI(sipURI);
+    const QString name = peer ? peer->getDisplayName() : sipURI;
     // A line of the conversation itself (sender and receiver are its URI):
     // the message list shows it as plain text, so the name is not escaped
     // here.
@@ -1644,7 +1667,7 @@ void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString& sender
     if (!conversation)
         return;
     const QString conversationID = conversation->getSipURI();
-    const QString senderUUID = requestUserInfoUpdateByURI(senderURI)->getUid();
+    const QString senderUUID = uidForURI(senderURI);
     TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
     if (!identity || body.isEmpty())
         return;
@@ -1654,7 +1677,8 @@ void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString& sender
 void TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived(const QString& userURI, int presenceState,
                                                               const QString& presenceMessage)
 {
-    auto* user = qobject_cast<TavriIdentityRealmUser*>(requestUserInfoUpdateByURI(userURI)->getQObject());
+    Tavri::RealmUserInterface* realmUser = requestUserInfoUpdateByURI(userURI);
+    auto* user = realmUser ? qobject_cast<TavriIdentityRealmUser*>(realmUser->getQObject()) : nullptr;
     if (!user)
         return;
     // The voice network's buddy presence: 2 available, 1 and 5 away, 0 (and
@@ -1913,6 +1937,8 @@ void TavriIdentityRealm::onVoiceManagerParticipantAdded(const QString& participa
     qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantAdded" << participantURI << sessionHandle
              << displayName;
     Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(participantURI);
+    if (!user)
+        return;
     const QString uid = user->getUid();
     emit conversationParticipantAdded(conversation->getSipURI(), uid);
 
@@ -1973,6 +1999,8 @@ void TavriIdentityRealm::onVoiceManagerParticipantRemoved(const QString& partici
         return;
 
     Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(participantURI);
+    if (!user)
+        return;
     const bool isLocal = LocalUser::getLocalUser()->isLocalUserIdentity(user);
     if (conversation->getIsPrivate() && isLocal && sessionHandle == conversation->getTransitionOstrelSessionHandle()) {
         // The local user leaves the channel the private chat was moving to:
@@ -2085,7 +2113,7 @@ void TavriIdentityRealm::onVoiceManagerSessionNotificationReceived(const QString
     if (!conversation)
         return;
     emit conversationParticipantIsTypingChanged(conversation->getSipURI(),
-                                                requestUserInfoUpdateByURI(participantURI)->getUid(),
+                                                uidForURI(participantURI),
                                                 notificationType != 0);
 }
 
@@ -2110,7 +2138,8 @@ void TavriIdentityRealm::replaceChannelList(const QString& channelURI,
         return;
     identities->clear();
     for (const QString& userURI : userURIs)
-        identities->addIdentity(requestUserInfoUpdateByURI(userURI));
+        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userURI))
+            identities->addIdentity(user);
 }
 
 void TavriIdentityRealm::onVoiceManagerModeratorListReceived(const QString& channelURI, const QStringList& moderators,
@@ -2122,13 +2151,15 @@ void TavriIdentityRealm::onVoiceManagerModeratorListReceived(const QString& chan
 void TavriIdentityRealm::onVoiceManagerModeratorAdded(const QString& channelUri, const QString& userUri)
 {
     if (RealmIdentityList* list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
-        list->addIdentity(requestUserInfoUpdateByURI(userUri));
+        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+            list->addIdentity(user);
 }
 
 void TavriIdentityRealm::onVoiceManagerModeratorRemoved(const QString& channelUri, const QString& userUri)
 {
     if (RealmIdentityList* list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
-        list->removeIdentity(requestUserInfoUpdateByURI(userUri));
+        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+            list->removeIdentity(user);
 }
 
 void TavriIdentityRealm::onVoiceManagerAclListReceived(const QString& channelURI, const QStringList& userURIs)
@@ -2139,13 +2170,15 @@ void TavriIdentityRealm::onVoiceManagerAclListReceived(const QString& channelURI
 void TavriIdentityRealm::onVoiceManagerMemberAddedToChannelACL(const QString& channelUri, const QString& userUri)
 {
     if (RealmIdentityList* list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
-        list->addIdentity(requestUserInfoUpdateByURI(userUri));
+        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+            list->addIdentity(user);
 }
 
 void TavriIdentityRealm::onVoiceManagerMemberRemovedFromChannelACL(const QString& channelUri, const QString& userUri)
 {
     if (RealmIdentityList* list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
-        list->removeIdentity(requestUserInfoUpdateByURI(userUri));
+        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+            list->removeIdentity(user);
 }
 
 void TavriIdentityRealm::onVoiceManagerBanListReceived(const QString& channelURI, const QStringList& bannedUserURIs)
@@ -2158,10 +2191,13 @@ void TavriIdentityRealm::onVoiceManagerUserBanned(const QString& channelURI, con
     RealmIdentityList* list = channelList(channelURI, &Conversation::getBanned, Q_FUNC_INFO);
     if (!list)
         return;
+    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userURI);
+    if (!user)
+        return;
     if (banned)
-        list->addIdentity(requestUserInfoUpdateByURI(userURI));
+        list->addIdentity(user);
     else
-        list->removeIdentity(requestUserInfoUpdateByURI(userURI));
+        list->removeIdentity(user);
 }
 
 void TavriIdentityRealm::onVoiceManagerReadyToJoinChannels()

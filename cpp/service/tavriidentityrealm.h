@@ -77,9 +77,9 @@ public:
     void requestLogout(Tavri::RealmUserInterface* identity) override;
     QObject* realmObject() override;
 
-    // The user for a SIP URI, found or created (never null). A new user is
-    // filed under the URI both as URI and as id, and its record is asked of
-    // the web service.
+    // The user for a SIP URI, found or created; null (with a warning) for an
+    // empty URI. A new user is filed under the URI both as URI and as id, and
+    // its record is asked of the web service.
     Tavri::RealmUserInterface* requestUserInfoUpdateByURI(const QString& sipURI);
 
     // The chat frame of an outgoing text: the UTC send time in milliseconds
@@ -95,8 +95,9 @@ public:
     // group chat ("sip:confctl-g-"), a permanent channel ("sip:confctl-",
     // whose details are then asked of the web service by its live id), or a
     // private chat with the local user and the peer as participants. Channel
-    // URIs are filed in lower case, as the web service gives them. Null for
-    // an empty URI.
+    // URIs are filed in lower case, as the web service gives them. Null, with
+    // nothing created, for an empty URI or any other prefix ("sip:u-" names
+    // the private chat).
     Conversation* getConversation(const QString& sipURI);
     // The conversation of a voice session; null for an unknown handle.
     Conversation* getConversationBySessionHandle(const QString& sessionHandle) const;
@@ -390,6 +391,8 @@ protected slots:
     void onSocialManagerOwnedChannelDeleted(const QString& channelUri);
 
 private:
+    // The id of the user for a SIP URI ("" for an empty URI).
+    QString uidForURI(const QString& sipURI);
     friend class TavriIdentityRealmTest;
 
     explicit TavriIdentityRealm(QObject* parent);

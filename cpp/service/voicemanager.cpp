@@ -754,7 +754,9 @@ bool VoiceManager::requestTerminateSession(QString sessionHandle)
         return false;
     if (m_requestClient)
         m_requestClient->sessionTerminate(sdkBytes(sessionHandle));
-    m_knownSessions.remove(sessionHandle);
+    // Announced like every other change of the set: the later removal event
+    // finds the handle gone and says nothing.
+    setKnownSession(sessionHandle, false);
     return true;
 }
 

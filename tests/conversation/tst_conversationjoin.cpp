@@ -2,9 +2,11 @@
 // join-state side effects, the voice requests, join and leave lines, muting
 // and the participant refresh of a channel the user is not in.
 
+#include "contactgrouplist.h"
 #include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
+#include "identityrealmmanager.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
 #include "socialmanager.h"
@@ -137,6 +139,7 @@ private slots:
     // Last: a long list sends many user requests to the web service.
     void userListRefresh_data();
     void userListRefresh();
+    void localUserFollowsChannelsAndParticipation();
 
 private:
     QString channelURI(int n) const { return QStringLiteral("sip:confctl-%1@").arg(n) + m_voice->domain(); }
@@ -778,18 +781,21 @@ void TestConversationJoin::userListRefresh_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("users");
+    QTest::addColumn<int>("contact"); // the listed user who is a contact, or -1
     QTest::addColumn<int>("interval");
 
-    QTest::newRow("users, no contact") << 3 << 3 << 240000;
-    QTest::newRow("empty channel") << 0 << 0 << 600000;
-    QTest::newRow("negative count") << -4 << 2 << 600000;
-    QTest::newRow("very long list") << 5000 << 5000 << 240000;
+    QTest::newRow("users, no contact") << 3 << 3 << -1 << 240000;
+    QTest::newRow("users, the last a contact") << 3 << 3 << 2 << 120000;
+    QTest::newRow("empty channel") << 0 << 0 << -1 << 600000;
+    QTest::newRow("negative count, a contact") << -4 << 2 << 0 << 600000;
+    QTest::newRow("very long list") << 5000 << 5000 << -1 << 240000;
 }
 
 void TestConversationJoin::userListRefresh()
 {
     QFETCH(int, count);
     QFETCH(int, users);
+    QFETCH(int, contact);
     QFETCH(int, interval);
 
     const QString uri = channelURI(17);
@@ -797,22 +803,78 @@ void TestConversationJoin::userListRefresh()
     QStringList uris;
     for (int i = 0; i < users; ++i)
         uris.append(QStringLiteral("sip:u-list%1@d").arg(i));
+    // The local user's roster holds the one contact, as the built-in realm delivers it.
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    emit realm->rosterListReceivedBegin(QStringLiteral("me"));
+    if (contact >= 0)
+        emit realm->rosterListEntry(QStringLiteral("me"), realm->requestUserInfoUpdateByURI(uris.at(contact))->getUid());
+    emit realm->rosterListReceivedEnd(QStringLiteral("me"));
+    QCOMPARE(LocalUser::getLocalUser()->getContactGroups()->containsIdentity(
+                 contact >= 0 ? realm->requestUserInfoUpdateByURI(uris.at(contact)) : nullptr),
+             contact >= 0);
 
     emit m_voice->userListReceived(uri, uris, count);
     QCOMPARE(channel.getParticipants()->rowCount(), users);
     QCOMPARE(timers(&channel).values(), QList<int>{interval});
 
     // A second answer restarts the one timer.
+    const int secondInterval = contact == 0 ? 120000 : 240000;
     emit m_voice->userListReceived(uri, QStringList{QStringLiteral("sip:u-list0@d")}, 1);
     QCOMPARE(channel.getParticipants()->rowCount(), 1);
-    QCOMPARE(timers(&channel).values(), QList<int>{240000});
+    QCOMPARE(timers(&channel).values(), QList<int>{secondInterval});
 
     // Other channels, or a channel the user is in, change nothing.
     emit m_voice->userListReceived(channelURI(18), uris, count);
     channel.setJoinState(Conversation::Joining);
     emit m_voice->userListReceived(uri, QStringList(), 0);
     QCOMPARE(channel.getParticipants()->rowCount(), 1);
-    QCOMPARE(timers(&channel).values(), QList<int>{240000});
+    QCOMPARE(timers(&channel).values(), QList<int>{secondInterval});
+}
+
+void TestConversationJoin::localUserFollowsChannelsAndParticipation()
+{
+    LocalUser *local = LocalUser::getLocalUser();
+    // Sessions earlier tests left end first.
+    for (const QString &left : m_voice->knownSessions())
+        m_voice->requestTerminateSession(left);
+    QVERIFY(QTest::qWaitFor([this] { return m_voice->knownSessions().isEmpty(); }, voicetest::kVoiceWaitMs));
+    QVERIFY(!local->isInChannel());
+    QSignalSpy inChannel(local, &LocalUser::isInChannelChanged);
+    const QString handle = voicetest::joinSession(*m_voice, channelURI(40));
+    QVERIFY(!handle.isEmpty());
+    QVERIFY(local->isInChannel());
+    QCOMPARE(inChannel.last().first().toBool(), true);
+
+    // Joined conversations of the list are the ones taken part in; a
+    // conversation moving to another channel gives that channel.
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    JoinConversation channel(QStringLiteral("C"), channelURI(40), QString());
+    JoinConversation moving(QStringLiteral("M"), channelURI(41), QString());
+    moving.setTransitionSipURI(channelURI(42));
+    local->getConversations()->addConversation(&channel, false);
+    local->getConversations()->addConversation(&moving, false);
+    channel.setJoinState(Conversation::Joined);
+    moving.setJoinState(Conversation::Joined);
+    QSignalSpy participating(local, &LocalUser::participatingURIsChanged);
+    emit IdentityRealmManager::getInstance()->conversationJoined(realm, channelURI(40));
+    QCOMPARE(participating.count(), 1);
+    QCOMPARE(participating.last().first().toStringList(), (QStringList{channelURI(40), channelURI(42)}));
+    QCOMPARE(local->property("participatingURIs").toStringList(), (QStringList{channelURI(40), channelURI(42)}));
+
+    // Another realm's conversations are not followed.
+    FakeRealm other(QStringLiteral("other-participation"));
+    emit IdentityRealmManager::getInstance()->conversationJoined(&other, QStringLiteral("x"));
+    QCOMPARE(participating.count(), 1);
+
+    channel.setJoinState(Conversation::NotJoined);
+    emit IdentityRealmManager::getInstance()->conversationDisconnected(
+        realm, channelURI(40), Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
+    QCOMPARE(participating.last().first().toStringList(), QStringList{channelURI(42)});
+    QCOMPARE(local->getLastParticipatingURI(), channelURI(40));
+
+    QVERIFY(m_voice->requestTerminateSession(handle));
+    QVERIFY(QTest::qWaitFor([local] { return !local->isInChannel(); }, voicetest::kVoiceWaitMs));
+    QCOMPARE(inChannel.last().first().toBool(), false);
 }
 
 void TestConversationJoin::refreshAndStatisticsTicks()

@@ -396,8 +396,8 @@ void TestConversationList::rolesAndPermanentView()
     QCOMPARE(list.roleNames().size(), 28);
 
     // The local user's muting before and after joining.
-    QCOMPARE(role(list, 0, ConversationList::LocalUserIsMutedLocallyRole), QVariant(false));
-    QCOMPARE(role(list, 0, ConversationList::LocalUserIsMutedRemotelyRole), QVariant(false));
+    QVERIFY(!role(list, 0, ConversationList::LocalUserIsMutedLocallyRole).isValid());
+    QVERIFY(!role(list, 0, ConversationList::LocalUserIsMutedRemotelyRole).isValid());
     ConversationParticipant *me = saved->getParticipants()->addParticipant(LocalUser::getLocalUser()->tavriidentity());
     QVERIFY(me);
     me->setIsMuted(true);
@@ -551,15 +551,20 @@ void TestConversationList::reparentMovesUnderNewParent()
     Conversation *first = channel(QStringLiteral("First"));
     Conversation *second = channel(QStringLiteral("Second"));
     Conversation *moving = channel(QStringLiteral("m"), first);
+    Conversation *child = channel(QStringLiteral("c"), moving);
     list.addConversation(first);
     list.addConversation(second);
     list.addConversation(moving);
-    QCOMPARE(names(list), (QStringList{"First", "m", "Second"}));
+    list.addConversation(child);
+    QCOMPARE(names(list), (QStringList{"First", "m", "c", "Second"}));
 
+    // The moved channel's listed children go with it: left behind, "c" would
+    // show as a child of "First".
     moving->setParentConversation(second);
-    QCOMPARE(names(list), (QStringList{"First", "Second", "m"}));
+    QCOMPARE(names(list), (QStringList{"First", "Second", "m", "c"}));
     QVERIFY(list.isOpened(second));
     QCOMPARE(role(list, 2, ConversationList::TreeDepthRole).toInt(), 1);
+    QCOMPARE(role(list, 3, ConversationList::TreeDepthRole).toInt(), 2);
     QTRY_VERIFY(requestedRoots().contains(rootOf(second)));
 }
 

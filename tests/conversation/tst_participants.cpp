@@ -99,6 +99,7 @@ private slots:
     void otherRealmUserWithVoiceIdentity();
     void clearDropsRealmUserConnections();
     void invitationWithoutIdentity();
+    void friendCountFollowsRowsAndContacts();
 
 private:
     FakeWebService *m_web = nullptr;
@@ -246,6 +247,53 @@ void TestParticipants::presentAddedTwiceStaysOneRow()
     first->setIsSpeaking(true);
     QCOMPARE(changes.count(), 1);
     list->clear();
+}
+
+void TestParticipants::friendCountFollowsRowsAndContacts()
+{
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface *ann = realm->requestUserInfoUpdateByURI(QStringLiteral("sip:u-friend-ann@d"));
+    Tavri::RealmUserInterface *bob = realm->requestUserInfoUpdateByURI(QStringLiteral("sip:u-friend-bob@d"));
+    Tavri::RealmUserInterface *cat = realm->requestUserInfoUpdateByURI(QStringLiteral("sip:u-friend-cat@d"));
+    QVERIFY(ann && bob && cat);
+    // The local user's roster, as the built-in realm delivers it.
+    const auto deliverRoster = [realm](const QList<Tavri::RealmUserInterface *> &contacts) {
+        emit realm->rosterListReceivedBegin(QStringLiteral("me"));
+        for (Tavri::RealmUserInterface *contact : contacts)
+            emit realm->rosterListEntry(QStringLiteral("me"), contact->getUid());
+        emit realm->rosterListReceivedEnd(QStringLiteral("me"));
+    };
+    deliverRoster({ann, cat});
+
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-friends@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QSignalSpy friends(list, &ConversationParticipantList::participantContactCountChanged);
+    const auto counts = [&friends] {
+        QList<int> values;
+        for (const QList<QVariant> &arguments : qAsConst(friends))
+            values.append(arguments.first().toInt());
+        friends.clear();
+        return values;
+    };
+
+    list->addParticipant(ann);
+    list->addParticipant(bob);
+    list->addInvitedParticipant(cat);
+    QCOMPARE(counts(), (QList<int>{1, 1, 2}));
+    QCOMPARE(list->property("friendCount").toInt(), 2);
+
+    // Bob becomes a contact, then Ann stops being one.
+    deliverRoster({ann, bob, cat});
+    QCOMPARE(list->property("friendCount").toInt(), 3);
+    deliverRoster({bob, cat});
+    QCOMPARE(list->property("friendCount").toInt(), 2);
+    QCOMPARE(counts(), (QList<int>{3, 2}));
+
+    list->removeParticipantForIdentity(bob);
+    QCOMPARE(counts(), QList<int>{1});
+    list->clear();
+    QCOMPARE(counts(), QList<int>{0});
+    deliverRoster({});
 }
 
 void TestParticipants::chatColorGivenOnce()

@@ -2,6 +2,8 @@
 // the voice service, the reconnect series after a voice logout, logouts, and
 // the login state combined with the external applications' realms.
 
+#include "conversation.h"
+#include "conversationlist.h"
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
@@ -37,6 +39,8 @@ public:
     {
         setRealmDisplayName(QStringLiteral("Game"));
     }
+    // The inert base announces nothing; what the realm listed goes with it.
+    ~FakeSharedRealm() override { emit destroying(); }
     void setProgress(const QString& userName, const QString& sessionGroup, const QString& icon = QString())
     {
         setUserDisplayName(userName);
@@ -97,6 +101,7 @@ private slots:
     void externalRealmsRaiseTheLoginState();
     void externalRealmStateIsAnnouncedWithoutOwnIdentity();
     void identityChangesAreRelayed();
+    void externalRealmListEntriesReachTheConversations();
     void serverAddressStaysInsideTheDataFolder();
 
 private:
@@ -459,6 +464,24 @@ void LocalUserLoginTest::externalRealmStateIsAnnouncedWithoutOwnIdentity()
     enterState(LocalUser::LoggingInVoice);
     emit m_realms->loginStateChange(realm, TavriSharedIdentityRealm::SessionGroupReady);
     QCOMPARE(steps(), QList<Step>());
+}
+
+void LocalUserLoginTest::externalRealmListEntriesReachTheConversations()
+{
+    FakeSharedRealm* realm = m_realms->addRealm(QStringLiteral("game-3"));
+    ConversationList* conversations = m_local->getConversations();
+    const int before = conversations->count();
+    emit m_realms->conversationListEntryAdded(realm, QStringLiteral("lobby"), QStringLiteral("Lobby"));
+    QCOMPARE(conversations->count(), before + 1);
+    Conversation* lobby = conversations->at(conversations->count() - 1);
+    QCOMPARE(lobby->getRealmID(), QStringLiteral("game-3"));
+    QCOMPARE(lobby->getConversationID(), QStringLiteral("lobby"));
+    QCOMPARE(lobby->getDisplayName(), QStringLiteral("Lobby"));
+    // The realm's channel is one the user is in.
+    QVERIFY(lobby->getIsJoined());
+
+    emit m_realms->conversationListEntryRemoved(realm, QStringLiteral("lobby"));
+    QCOMPARE(conversations->count(), before);
 }
 
 void LocalUserLoginTest::identityChangesAreRelayed()

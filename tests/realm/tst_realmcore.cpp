@@ -57,6 +57,8 @@ private slots:
     void userByURI();
     void telephoneCallerNotLookedUp();
     void emptyUserIdMakesNoUser();
+    void unknownConversationIdMakesNothing_data();
+    void unknownConversationIdMakesNothing();
     void channelNameAllowed_data();
     void channelNameAllowed();
     void postCallSurveyCountdown();
@@ -300,7 +302,36 @@ void TestRealmCore::emptyUserIdMakesNoUser()
     const int users = m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size();
     QCOMPARE(m_realm->getRealmUser(QString()), nullptr);
     QCOMPARE(m_realm->getRealmUser(QStringLiteral("")), nullptr);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("requestUserInfoUpdateByURI.*no URI"));
+    QCOMPARE(m_realm->requestUserInfoUpdateByURI(QString()), nullptr);
+    // Events that name nobody are dropped without making a user.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("requestUserInfoUpdateByURI.*no URI"));
+    QVERIFY(QMetaObject::invokeMethod(m_realm, "onVoiceManagerPresenceUpdateReceived", Q_ARG(QString, QString()),
+                                      Q_ARG(int, 2), Q_ARG(QString, QStringLiteral("here"))));
     QCOMPARE(m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size(), users);
+}
+
+void TestRealmCore::unknownConversationIdMakesNothing_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::newRow("other scheme") << QStringLiteral("http://confctl-5@d");
+    QTest::newRow("unknown sip prefix") << QStringLiteral("sip:x-5@d");
+    QTest::newRow("private prefix in capitals") << QStringLiteral("SIP:U-5@d");
+    QTest::newRow("peer-to-peer channel") << QStringLiteral("sip:P2P-5@d");
+    QTest::newRow("plain text") << QStringLiteral("hello");
+}
+
+void TestRealmCore::unknownConversationIdMakesNothing()
+{
+    QFETCH(QString, id);
+    const int users = m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size();
+    const int conversations = m_realm->findChildren<Conversation *>().size();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("getConversation.*not a channel or user URI"));
+    QCOMPARE(m_realm->getConversation(id), nullptr);
+    QCOMPARE(m_realm->findChildren<Conversation *>().size(), conversations);
+    QCOMPARE(m_realm->findChildren<TavriIdentityRealmUser *>(QString(), Qt::FindDirectChildrenOnly).size(), users);
+    settle();
+    QCOMPARE(asked(QStringLiteral("getUserByUserLiveURI"), QStringLiteral("UserLiveURI"), id), 0);
 }
 
 void TestRealmCore::telephoneCallerNotLookedUp()

@@ -707,9 +707,16 @@ void TestRecentConversations::roles()
     QCOMPARE(role("participants").value<QObject *>(), static_cast<QObject *>(model->at(0)->getParticipants()));
     QCOMPARE(role("logfile").toString(), QString());
     auto *ref = qobject_cast<Conversation *>(role("conversationRef").value<QObject *>());
-    QVERIFY(ref);
-    QCOMPARE(ref, TavriIdentityRealm::getInstance()->getConversation(conversationID));
-    m_conversations.append(ref);
+    // An id that is no channel or user URI has no conversation.
+    if (conversationID.startsWith(QLatin1String("SIP:"))) {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not a channel or user URI"));
+        QVERIFY(!TavriIdentityRealm::getInstance()->getConversation(conversationID));
+        QVERIFY(!ref);
+    } else {
+        QVERIFY(ref);
+        QCOMPARE(ref, TavriIdentityRealm::getInstance()->getConversation(conversationID));
+        m_conversations.append(ref);
+    }
     QVERIFY(!index.data(Qt::UserRole).isValid());
 
     // QML can call the invokables only with types it knows.

@@ -29,6 +29,10 @@ inline int assertionReports(const LogCapture &capture)
     return capture.find(QtCriticalMsg, QStringLiteral("Assertion Failure")).size();
 }
 
+// How long to wait at most for the stand-in's answers: they come from its
+// own thread, which a loaded machine can hold back for seconds.
+constexpr int kVoiceWaitMs = 20000;
+
 // Creates the connector, logs `token` in and waits until the channel session
 // group exists. The stand-in's account for a token is "sip:u-<token>@<domain>".
 inline bool logIn(VoiceManager &voice, const QString &token)
@@ -36,7 +40,7 @@ inline bool logIn(VoiceManager &voice, const QString &token)
     QSignalSpy ready(&voice, &VoiceManager::readyToJoinChannels);
     voice.createConnector();
     voice.requestLogin(token, QString());
-    if (!ready.wait(5000) && ready.isEmpty())
+    if (!ready.wait(kVoiceWaitMs) && ready.isEmpty())
         return false;
     return !voice.accountHandle().isEmpty() && !voice.channelSessionGroupHandle().isEmpty();
 }
@@ -47,10 +51,10 @@ inline QString joinSession(VoiceManager &voice, const QString &uri)
 {
     QSignalSpy added(&voice, &VoiceManager::sessionAdded);
     voice.requestJoinChannel(uri, QString(), false);
-    if (!added.wait(3000) && added.isEmpty())
+    if (!added.wait(kVoiceWaitMs) && added.isEmpty())
         return QString();
     const QString handle = added.last().at(2).toString();
-    if (!QTest::qWaitFor([&] { return voice.knownSessions().contains(handle); }, 3000))
+    if (!QTest::qWaitFor([&] { return voice.knownSessions().contains(handle); }, kVoiceWaitMs))
         return QString();
     return handle;
 }
