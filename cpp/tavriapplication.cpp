@@ -20,12 +20,14 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringListModel>
 #include <QThread>
 #include <QUrl>
+#include <QUrlQuery>
 #include <QtQml>
 
 #include <numeric>
@@ -87,6 +89,8 @@ const int kInformationBalloonMs = 10000;
 // A participant notice waits this long for the participant's name.
 const int kJoinNoticeWaitMs = 2000;
 const int kLeaveNoticeWaitMs = 1000;
+// Links waiting for the sign-in; later ones are dropped.
+const int kMaxQueuedLinks = 100;
 
 // Warnings of the program's own QML files become "Error" events. The log
 // handler may run on any thread; the event is sent from the GUI thread.
@@ -766,16 +770,216 @@ void TavriApplication::onProtocolMessageReceived(const QString &sMessage)
     // Nothing but separators: nothing to act on.
     if (parts.isEmpty())
         return;
+    const QString exitChannel = QStringLiteral("-exitChannel");
     if (parts.contains(QStringLiteral("-quit"))) {
         onAppExit();
+    } else if (parts.contains(QStringLiteral("-exitAllChannels"))) {
+        leaveAllJoinedConversations();
+    } else if (parts.contains(exitChannel)) {
+        const int at = parts.indexOf(exitChannel);
+        if (at + 1 >= parts.size()) {
+            qDebug() << "missing arguments when calling exit channel function from win7 taskbar";
+            return;
+        }
+        if (Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(parts.at(at + 1)))
+            conversation->requestLeaveConversation();
     } else if (parts.first().startsWith(QLatin1String("-svc"))) {
         const QString value = parts.first().mid(4);
         if (!value.isEmpty())
             startHeadless(value);
     } else {
-        // The message itself is in the line above.
-        qDebug() << "TavriApplication::onProtocolMessageReceived" << "not handled";
+        qDebug().noquote() << "onProtocolMessageReceived - joining channel:" << cutForLog(parts.first());
+        onShowForegroundWindow();
+        queueTavriLink(parts.first());
+        handleTavriLinkRequest();
     }
+}
+
+void TavriApplication::leaveAllJoinedConversations()
+{
+    // Leaving may reorder or shrink the list: collect first, then leave.
+    ConversationList *conversations = LocalUser::getLocalUser(this)->getConversations();
+    QList<QPointer<Conversation>> joined;
+    for (int i = 0; i < conversations->count(); ++i) {
+        Conversation *conversation = conversations->at(i);
+        if (conversation && conversation->getIsJoined())
+            joined.append(conversation);
+    }
+    for (const QPointer<Conversation> &conversation : qAsConst(joined)) {
+        if (conversation)
+            conversation->requestLeaveConversation(false);
+    }
+}
+
+void TavriApplication::queueTavriLink(const QString &link)
+{
+    // Any local process of the user can send messages: a flood of links
+    // while signed out must not grow the queue without end.
+    if (m_startupLinks.size() >= kMaxQueuedLinks) {
+        qWarning().noquote() << "TavriApplication::queueTavriLink - queue full, link dropped:" << cutForLog(link, 256);
+        return;
+    }
+    m_startupLinks.append(link);
+}
+
+bool TavriApplication::isOwnChannelAddress(const QString &uri, const QString &domain)
+{
+    // One at sign and then exactly the voice service's domain: an address
+    // that names another host after it is not a channel of this service.
+    if (domain.isEmpty())
+        return false;
+    const QRegularExpression pattern(QStringLiteral("^sip:confctl-[^@]*@%1$").arg(QRegularExpression::escape(domain)));
+    return pattern.match(uri).hasMatch();
+}
+
+void TavriApplication::handleTavriLinkRequest()
+{
+    // A link's handling can spin a nested event loop (a dialog, a blocking
+    // request) that calls in here again. The re-entered call must neither
+    // wait for the outer one (it never finishes then) nor interleave with
+    // it: it leaves a mark, and the outer call posts one more run on its way
+    // out.
+    if (m_linkHandlerBusy) {
+        m_linkHandlerRunAgain = true;
+        return;
+    }
+    m_linkHandlerBusy = true;
+    const auto done = qScopeGuard([this] {
+        m_linkHandlerBusy = false;
+        if (m_linkHandlerRunAgain) {
+            m_linkHandlerRunAgain = false;
+            QMetaObject::invokeMethod(this, &TavriApplication::handleTavriLinkRequest, Qt::QueuedConnection);
+        }
+    });
+
+    if (m_startupLinks.isEmpty())
+        return;
+    if (LocalUser::getLocalUser(this)->getLoginState() != LocalUser::LoggedIn)
+        return;
+    handleTavriLink(m_startupLinks.takeFirst());
+}
+
+void TavriApplication::handleTavriLink(QString link)
+{
+    qDebug().noquote() << "handleTavriLinkRequest with startup arg" << cutForLog(link);
+    const QString scheme = QStringLiteral("tavri:");
+    if (link.startsWith(scheme))
+        link.remove(scheme);
+
+    QString basePath = link;
+    QString inviteUID;
+    QList<QPair<QString, QString>> queryItems;
+    const int question = link.indexOf(QLatin1Char('?'));
+    if (question >= 0) {
+        basePath = link.left(question);
+        const QUrlQuery query(link.mid(question + 1));
+        queryItems = query.queryItems(QUrl::FullyDecoded);
+        for (const auto &item : qAsConst(queryItems)) {
+            if (item.first == QLatin1String("i"))
+                inviteUID = item.second;
+        }
+    }
+    qDebug().noquote() << "handleTavriLinkRequest - basepath =" << cutForLog(basePath);
+    QStringList loggedItems;
+    for (const auto &item : qAsConst(queryItems))
+        loggedItems.append(item.first + QLatin1Char('=') + item.second);
+    qDebug().noquote() << "handleTavriLinkRequest - queryargs =" << cutForLog(loggedItems.join(QLatin1Char('&')));
+
+    const QString category = QStringLiteral("StartupLink");
+    const QMap<QString, QString> noParams;
+    const QString domain = m_voiceManager ? m_voiceManager->domain() : QString();
+
+    static const QRegularExpression channel(QStringLiteral("^([0-9]+)_(.*)$"));
+    QRegularExpressionMatch match = channel.match(basePath);
+    if (match.hasMatch() && isOwnChannelAddress(match.captured(2), domain)) {
+        const QString uri = match.captured(2);
+        qDebug() << "Requesting join channel via link..." << uri;
+        const bool enabled =
+            StorageManager::getInstance()
+                ->getSettingsValue(QStringLiteral("settingsJoinChWithHyperlink"), QStringLiteral("true"))
+                .toBool();
+        if (enabled) {
+            if (Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(uri)) {
+                conversation->requestJoinConversation(QString(), false);
+                conversation->setIsFavorite(true, false);
+            }
+            trackEvent(category, QStringLiteral("JoinChannel"), noParams);
+        } else {
+            showAlert(tr("Join channel via hyperlink is disabled in general settings"));
+            trackEvent(category, QStringLiteral("JoinChannelBlocked"), noParams);
+        }
+        return;
+    }
+
+    static const QRegularExpression thirdParty(QStringLiteral("^TP-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)$"));
+    static const QRegularExpression exitThirdParty(
+        QStringLiteral("^EC-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)$"));
+    static const QRegularExpression addFriend(QStringLiteral("^AB-([a-zA-Z0-9_]+)$"));
+    static const QRegularExpression addFavorite(QStringLiteral("^AF-([a-zA-Z0-9_]+)$"));
+
+    match = thirdParty.match(basePath);
+    if (match.hasMatch()) {
+        if (m_socialManager)
+            m_socialManager->requestThirdPartyChannelForUser(match.captured(1), match.captured(2), match.captured(3));
+        trackEvent(category, QStringLiteral("JoinThirdPartyChannel"), noParams);
+        return;
+    }
+    if (exitThirdParty.match(basePath).hasMatch()) {
+        qWarning() << "TavriApplication - parsing startup request on login - ignoring deprecated link format - exit "
+                      "third party channel";
+        trackEvent(category, QStringLiteral("LeaveThirdPartyChannel"), noParams);
+        return;
+    }
+    match = addFriend.match(basePath);
+    if (match.hasMatch()) {
+        const QString friendUID = match.captured(1);
+        TavriIdentityRealmUser *identity = LocalUser::getLocalUser(this)->tavriidentity();
+        if (identity && identity->getUid() == friendUID) {
+            showAlert(tr("Cannot add yourself as a friend"));
+        } else {
+            if (m_socialManager)
+                m_socialManager->requestChangeFriend(friendUID, true, inviteUID);
+            onLocalUserNotificationReceived(tr("You have added a friend"), QString());
+        }
+        trackEvent(category, QStringLiteral("AddFriend"), noParams);
+        return;
+    }
+    match = addFavorite.match(basePath);
+    if (match.hasMatch()) {
+        if (m_socialManager)
+            m_socialManager->requestChangeChannelFavorite(match.captured(1), true, inviteUID);
+        trackEvent(category, QStringLiteral("AddFavoriteChannel"), noParams);
+        return;
+    }
+    if (basePath == QLatin1String("EA")) {
+        qWarning() << "TavriApplication - parsing startup request on login - ignoring deprecated link format - exit "
+                      "all channels";
+        trackEvent(category, QStringLiteral("ExitChannels"), noParams);
+        return;
+    }
+    const QString ephemeral = QStringLiteral("JT-");
+    const QString ephemeralURI = basePath.mid(ephemeral.size());
+    // Join links travel in chat lines and web pages: only a channel of the
+    // voice service's own domain is joined, never a call to a user or a
+    // channel elsewhere.
+    if (basePath.startsWith(ephemeral) && isOwnChannelAddress(ephemeralURI, domain)) {
+        Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(ephemeralURI);
+        if (conversation && conversation->getIsJoined()) {
+            qDebug() << "TavriApplication::handleTavriLinkRequest"
+                     << "already joined to ephemeral" << ephemeralURI;
+            conversation->requestJoinConversation(QString(), false);
+        } else {
+            qDebug() << "TavriApplication::handleTavriLinkRequest"
+                     << "joining ephemeral channel" << ephemeralURI;
+            if (m_voiceManager)
+                m_voiceManager->requestJoinChannel(ephemeralURI, QString(), true);
+        }
+        return;
+    }
+    qWarning().noquote() << "TavriApplication - parsing startup request on login - unknown link format..."
+                         << cutForLog(link);
+    trackEvent(QStringLiteral("Error"), QStringLiteral("StartupArgUnknownFormat"),
+               QStringList{QStringLiteral("a:") + cutForLog(link)});
 }
 
 // The application's ends of the start-up wiring whose handling is still to

@@ -421,6 +421,14 @@ public slots:
     void onAppExit();
     void onShowForegroundWindow();
     void onProtocolMessageReceived(const QString &sMessage);
+    // Handles the oldest queued "tavri:" link, at most one per call, and
+    // only while the local user is logged in (the link waits otherwise).
+    // Call it at each voice login: note that the local user turns LoggedIn
+    // in its own slot of voiceLoggedIn, which runs after the application's,
+    // so a call from that slot has to be posted (queued) to see the login.
+    // A call re-entered through a nested event loop is put off until the
+    // running one ends.
+    void handleTavriLinkRequest();
     void trackOnSettingChanged(const QString &key, const QVariant &value);
     // Alternates the running style between "Unstyled" and "Default",
     // starting with "Unstyled"; the stored skin is left as it is.
@@ -564,6 +572,14 @@ private:
     void setupTray();
     void setupJumpList();
     void startHeadless(const QString &value);
+    // Asks every joined conversation of the local user to leave.
+    void leaveAllJoinedConversations();
+    // Appends a link to the queue that handleTavriLinkRequest takes from.
+    void queueTavriLink(const QString &link);
+    // Acts on one link (with or without its "tavri:").
+    void handleTavriLink(QString link);
+    // True when `uri` is a channel address ("sip:confctl-...") on `domain`.
+    static bool isOwnChannelAddress(const QString &uri, const QString &domain);
     // A window's view, made on first need with the shared engine; its first
     // load gets the flags, the common context properties and "mainViewer".
     QQuickView *prepareView(QQuickView *&view, Qt::WindowFlags extraFlags = {});
@@ -630,6 +646,10 @@ private:
     QHash<int, PendingNotice> m_timers;
     quint64 m_noticeSequence = 0;
     QStringList m_startupLinks;
+    // handleTavriLinkRequest is running; a call re-entered meanwhile sets
+    // m_linkHandlerRunAgain instead.
+    bool m_linkHandlerBusy = false;
+    bool m_linkHandlerRunAgain = false;
     // The "-svc" value given at start (the text after "-svc").
     QString m_headlessArgument;
     bool m_reconnecting = false;
