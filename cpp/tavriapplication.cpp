@@ -1132,6 +1132,9 @@ void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, con
 void TavriApplication::onVoiceLoggedIn()
 {
     qDebug() << "TavriApplication::onVoiceLoggedIn";
+    // One queued link per login. Posted: the local user turns LoggedIn in
+    // its own slot of the same signal, which runs after this one.
+    QMetaObject::invokeMethod(this, &TavriApplication::handleTavriLinkRequest, Qt::QueuedConnection);
     // The login completed: the watchdog has nothing more to guard.
     if (m_loginWatchdogTimer) {
         killTimer(m_loginWatchdogTimer);

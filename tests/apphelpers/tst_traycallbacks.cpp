@@ -118,6 +118,7 @@ private slots:
     void updateLinkOpensOnlyWebPages_data();
     void updateLinkOpensOnlyWebPages();
     void voiceLoginStopsWatchdogAndAppliesVoice();
+    void voiceLoginHandlesOneQueuedLink();
     void voiceLogoutIsTracked();
     void voiceValuesAreRelayed_data();
     void voiceValuesAreRelayed();
@@ -157,6 +158,8 @@ void TestTrayCallbacks::init()
 
 void TestTrayCallbacks::cleanup()
 {
+    // Calls a test posted (a voice login's link run) end with it.
+    QCoreApplication::sendPostedEvents(app(), QEvent::MetaCall);
     for (Conversation *conversation : {channel(), channel(kOtherChannel)})
         conversation->setJoinState(Conversation::NotJoined);
     signOut();
@@ -358,6 +361,29 @@ void TestTrayCallbacks::voiceLoginStopsWatchdogAndAppliesVoice()
     app()->onVoiceLoggedIn();
     QCOMPARE(app()->currentTTSVoice(), QStringLiteral("Bob"));
     storage->removeSettingsValue(QStringLiteral("settingsTTSvoice"));
+}
+
+void TestTrayCallbacks::voiceLoginHandlesOneQueuedLink()
+{
+    const QStringList links = {QStringLiteral("tavri:EA"), QStringLiteral("tavri:EC-game-room-ann")};
+    for (const QString &link : links)
+        app()->onProtocolMessageReceived(link);
+    // Signed out, both wait.
+    QCOMPARE(app()->startupLinks(), links);
+    QVERIFY(alertstest::signIn(m_web, QStringLiteral("Me")));
+    LogCapture capture;
+    app()->onVoiceLoggedIn();
+    QTRY_COMPARE(app()->startupLinks(), QStringList{links.last()});
+    // Nothing more is on its way: the second link still waits.
+    QCoreApplication::sendPostedEvents(app(), QEvent::MetaCall);
+    QCOMPARE(app()->startupLinks(), QStringList{links.last()});
+    QCOMPARE(shelltest::events(capture, QStringLiteral("StartupLink.ExitChannels")).size(), 1);
+    QVERIFY(shelltest::events(capture, QStringLiteral("StartupLink.LeaveThirdPartyChannel")).isEmpty());
+
+    // The next login takes the next link.
+    app()->onVoiceLoggedIn();
+    QTRY_COMPARE(app()->startupLinks(), QStringList());
+    QCOMPARE(shelltest::events(capture, QStringLiteral("StartupLink.LeaveThirdPartyChannel")).size(), 1);
 }
 
 void TestTrayCallbacks::voiceLogoutIsTracked()
