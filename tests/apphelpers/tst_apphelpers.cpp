@@ -27,6 +27,7 @@
 
 using alertstest::app;
 using alertstest::balloons;
+using alertstest::signOut;
 
 namespace {
 
@@ -36,12 +37,6 @@ const QString kPeer = QStringLiteral("sip:u-peer@voice.test");
 QString red(const QString &text)
 {
     return QStringLiteral("<font color=\"red\">") + text + QStringLiteral("</font>");
-}
-
-void signOut()
-{
-    LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "tavriidentityrealm.h"
 
 using alertstest::balloons;
+using alertstest::signOut;
 
 class TrayApplication : public AlertsApplication
 {
@@ -69,13 +70,6 @@ bool visible(QWindow *window)
 Conversation *channel(const QString &uri = kChannel)
 {
     return TavriIdentityRealm::getInstance()->getConversation(uri);
-}
-
-// Back to logged out, with no reconnect scheduled.
-void signOut()
-{
-    LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void clickBalloon(const QString &kind, const QString &argument)
