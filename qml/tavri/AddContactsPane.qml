@@ -252,6 +252,7 @@ MainFramePane {
                 size: 42
                 showHover: false
                 source: model.profileImageURI !== undefined ? model.profileImageURI : ""
+                name: model.uname !== undefined ? model.uname : ""
             }
             Column {
                 id: textColumn

@@ -90,6 +90,7 @@ Item {
                 radius: 6
                 borderWidth: 2
                 source: localUser.profileImageURI
+                name: localUser.displayName
                 toolTip: mainApp.languageUpdatedString + qsTr("Edit Profile")
                 onClicked: {
                     mainApp.showGeneralSettings(2)

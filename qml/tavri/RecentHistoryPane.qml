@@ -202,6 +202,7 @@ MainFramePane {
                         size: participantRow.height - 3
                         radius: 6
                         source: model.profileImageURI !== undefined ? model.profileImageURI : ""
+                        name: model.displayName !== undefined ? model.displayName : ""
                         onClicked: mainApp.showRealmUserProfile(model.realmID, model.userUUID)
                     }
                     DLabel {

@@ -73,7 +73,13 @@ DTitledWindow {
             VolumeSpinBar { value: 70 }
             DEnergyMeter { objectName: "energyMeter"; width: 200; value: 0.6 }
             DProgressBar { width: 200; value: 0.3 }
-            DAvatarImage { objectName: "avatar"; size: 42; toolTip: "DAvatarImage"; borderWidth: 2 }
+            Row {
+                spacing: 8
+                DAvatarImage { objectName: "avatar"; size: 42; toolTip: "DAvatarImage"; borderWidth: 2 }
+                DAvatarImage { size: 42; name: "Anna Lee" }
+                DAvatarImage { size: 21; name: "bob" }
+                DAvatarImage { size: 90; radius: 6; borderWidth: 2; name: "Zoe" }
+            }
             Row {
                 spacing: 8
                 ImageButton { width: 20; height: 20; normalImage: styleManager.clearAllIcon; hoverImage: styleManager.clearAllIconHovered }

@@ -39,6 +39,8 @@ private slots:
     void energyMeterFill_data();
     void energyMeterFill();
     void avatarFallsBackToDefaultPicture();
+    void avatarShowsInitialWithoutPicture_data();
+    void avatarShowsInitialWithoutPicture();
 
 private:
     QUrl galleryUrl() const { return QUrl::fromLocalFile(QFINDTESTDATA("Gallery.qml")); }
@@ -348,6 +350,53 @@ void TestControls::avatarFallsBackToDefaultPicture()
     QVERIFY_NO_QML_WARNINGS(view);
 }
 
+void TestControls::avatarShowsInitialWithoutPicture_data()
+{
+    QTest::addColumn<QByteArray>("properties");
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<QString>("color");
+
+    QTest::newRow("name and chat colour") << QByteArray("name: \"anna\"; chatColor: \"#123456\"") << "A"
+                                          << "#123456";
+    // Without a chat colour the style's first colour for this name is used.
+    QTest::newRow("accented name, trimmed")
+        << QByteArray("name: \"  \u00e9mile \"") << QStringLiteral("\u00c9") << "style";
+    QTest::newRow("no name") << QByteArray("name: \"  \"") << QString() << QString();
+    QTest::newRow("channel") << QByteArray("name: \"lobby\"; isChannel: true") << QString() << QString();
+    QTest::newRow("real picture") << QByteArray("name: \"bob\"; source: \"qrc:/textures/Logo.png\"") << QString()
+                                  << QString();
+}
+
+void TestControls::avatarShowsInitialWithoutPicture()
+{
+    QFETCH(QByteArray, properties);
+    QFETCH(QString, initial);
+    QFETCH(QString, color);
+
+    QmlTestView view;
+    QVERIFY(view.loadQml(controlsQml("DAvatarImage { size: 42; " + properties + " }")));
+    QQuickItem *picture = view.find(QStringLiteral("avatarPicture"));
+    QQuickItem *background = view.find(QStringLiteral("avatarInitialBackground"));
+    QVERIFY(picture && background);
+    if (initial.isEmpty()) {
+        QTRY_VERIFY(picture->isVisible());
+        QVERIFY(!background->isVisible());
+    } else {
+        QVERIFY(background->isVisible());
+        QVERIFY(!picture->isVisible());
+        QCOMPARE(view.find(QStringLiteral("avatarInitial"))->property("text").toString(), initial);
+        const QColor shown = background->property("color").value<QColor>();
+        if (color == QLatin1String("style")) {
+            const QStringList styleColors{"#00c4b2", "#162cd2", "#4fda24", "#d7df00", "#dda621",
+                                          "#a12600", "#d73eaa", "#8f24bb", "#8f9aff", "#ff8c38"};
+            QVERIFY2(styleColors.contains(shown.name()), qPrintable(shown.name()));
+        } else {
+            QCOMPARE(shown, QColor(color));
+        }
+    }
+    QVERIFY_NO_QML_WARNINGS(view);
+}
 // On the X server named by DISPLAY when there is one (for pictures), else offscreen.
 TAVRI_TEST_X11_MAIN(TestControls)
+
 #include "tst_controls.moc"

@@ -47,6 +47,7 @@ Rectangle {
         anchors.verticalCenter: parent.verticalCenter
         size: parent.height - 8
         source: row.profileImageURI
+        name: row.displayName
         onClicked: row.avatarClicked(mouse)
     }
     BubbleIcon {

@@ -26,6 +26,8 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         size: 21
         source: model.profileImageURI !== undefined ? model.profileImageURI : ""
+        name: root.displayName
+        chatColor: model.participantIdentityRef && model.participantIdentityRef.chatColor ? model.participantIdentityRef.chatColor : ""
     }
     DLabel {
         objectName: "participantName"
