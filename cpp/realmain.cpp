@@ -1,6 +1,7 @@
 #include "realmain.h"
 
 #include <QDebug>
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFont>
@@ -11,7 +12,6 @@
 #include <QModelIndex>
 #include <QPixmap>
 #include <QScreen>
-#include <QSplashScreen>
 #include <QTextCodec>
 #include <QTranslator>
 
@@ -20,10 +20,12 @@
 
 #include "logging.h"
 #include "ostrelsdk.h"
+#include "powerevents.h"
 #include "privatefiles.h"
 #include "programlauncher.h"
 #include "shutdownsignals.h"
 #include "tavriapplication.h"
+#include "tavrisplashscreen.h"
 #include "version.h"
 
 namespace {
@@ -46,22 +48,6 @@ int guardedEntry(void *context)
 bool isVersionRequest(const QString &argument)
 {
     return argument == QLatin1String("-v") || argument == QLatin1String("-version");
-}
-
-// The splash frame, centred on the primary screen's free area.
-QSplashScreen *showSplashScreen()
-{
-    auto *splash = new QSplashScreen(QPixmap(QStringLiteral(":/textures/Tavri_Logo_Clean_01_Medium.png")));
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const QPoint centre((area.left() + area.right()) / 2, (area.top() + area.bottom()) / 2);
-        QRect frame = splash->frameGeometry();
-        frame.moveCenter(centre);
-        splash->move(frame.topLeft());
-    }
-    splash->show();
-    splash->repaint();
-    return splash;
 }
 
 } // namespace
@@ -135,9 +121,15 @@ int realmain(int argc, char *argv[])
     app->installTranslator(qtTranslator);
     app->initialize(argc, argv);
 
-    QSplashScreen *splash = app->showUi() ? showSplashScreen() : nullptr;
+    TavriSplashScreen *splash = nullptr;
+    if (app->showUi()) {
+        splash = new TavriSplashScreen(QPixmap(QStringLiteral(":/textures/Tavri_Logo_Clean_01_Medium.png")));
+        splash->showCentred();
+    }
 
     app->installNativeEventFilter(app);
+    // Suspend and resume reach the filter as power broadcasts.
+    new host::PowerEvents(QDBusConnection::systemBus(), app);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("utf8"));
     app->setFont(QFont(QStringLiteral("Arial")));
     qRegisterMetaType<QModelIndex>("QModelIndex");

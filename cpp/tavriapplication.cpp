@@ -48,6 +48,7 @@
 #include "linkify.h"
 #include "linkshortener.h"
 #include "logging.h"
+#include "nativemessage.h"
 #include "notification.h"
 #include "notificationlist.h"
 #include "ostrelsdk.h"
@@ -157,7 +158,7 @@ TavriApplication::~TavriApplication()
     delete m_menu;
     m_menu = nullptr;
     if (s_application == this)
-        host::JumpList::clear();
+        clearJumpList();
 
     if (m_localUser) {
         disconnectAll(m_localUserConnections);
@@ -241,7 +242,7 @@ void TavriApplication::initialize(int &argc, char **argv)
             m_tavriLogLevel = parseLogLevel(arg);
             qDebug().nospace() << "Tavri logging set to level " << m_tavriLogLevel;
         } else if (arg.startsWith(QLatin1String("tavri:"))) {
-            m_startupLinks.append(arg);
+            queueTavriLink(arg);
         } else if (arg.startsWith(QLatin1String("-svc"))) {
             m_showUi = false;
             m_headlessArgument = arg.mid(4);
@@ -604,12 +605,23 @@ void TavriApplication::setupTray()
     m_menu->setFont(menuFont);
 
     qDebug() << "Initializing system tray icon...";
-    if (m_trayIcon)
+    if (m_trayIcon) {
+        m_trayIcon->hideTrayIcon();
         m_trayIcon->deleteLater();
+    }
     m_trayIcon = new SystemTrayIcon(QIcon(QStringLiteral(":/textures/Logo.png")), this);
     m_trayIcon->setToolTip(tr("Tavri Application"));
     m_trayIcon->setContextMenu(m_menu);
     m_trayIcon->showTrayIcon();
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TavriApplication::onSystrayActivated);
+    connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, &TavriApplication::onSystemTrayMessageClicked);
+}
+
+void TavriApplication::clearJumpList()
+{
+    const int result = host::JumpList::clear();
+    if (result != 0)
+        qDebug() << "TavriApplication::clearJumpList" << "tasks not cleared, error" << result;
 }
 
 bool TavriApplication::systemTrayAvailable() const
@@ -723,9 +735,30 @@ void TavriApplication::trackOnSettingChanged(const QString &key, const QVariant 
 
 bool TavriApplication::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
 {
-    Q_UNUSED(eventType)
-    Q_UNUSED(message)
     Q_UNUSED(result)
+    // Only power broadcasts to the main frame's own window are of interest;
+    // the main frame's id is asked for only once its native window exists,
+    // so that the question does not create one.
+    if (!message || eventType != host::NativeMessage::eventType())
+        return false;
+    const auto *native = static_cast<const host::NativeMessage *>(message);
+    if (native->message != host::NativeMessage::PowerBroadcast || !m_mainFrame || !m_mainFrame->handle()
+        || native->hwnd != reinterpret_cast<void *>(m_mainFrame->winId()))
+        return false;
+
+    const QMap<QString, QString> noParams;
+    if (native->wParam == host::NativeMessage::PowerSuspend) {
+        qDebug() << "PowerSuspend";
+        LocalUser::getLocalUser(this)->stopIdleHandler();
+        trackEvent(QStringLiteral("Application"), QStringLiteral("PowerSuspend"), noParams);
+    } else if (native->wParam == host::NativeMessage::PowerResumeAutomatic) {
+        qDebug() << "PowerResume";
+        trackEvent(QStringLiteral("Application"), QStringLiteral("PowerResume"), noParams);
+    }
+    qDebug() << "NativePowerEvent" << quint64(native->wParam);
+    trackEvent(QStringLiteral("Application"), QStringLiteral("NativePowerEvent"),
+               QStringList{QStringLiteral("wparam:") + QString::number(quint64(native->wParam))});
+    // Other filters and the window see the broadcast as well.
     return false;
 }
 
@@ -824,11 +857,14 @@ void TavriApplication::queueTavriLink(const QString &link)
 
 bool TavriApplication::isOwnChannelAddress(const QString &uri, const QString &domain)
 {
-    // One at sign and then exactly the voice service's domain: an address
-    // that names another host after it is not a channel of this service.
+    // One at sign and then exactly the voice service's domain, to the very
+    // end: an address that names another host after it is not a channel of
+    // this service. The channel's name holds no blank, quote or angle
+    // bracket, so the address can stand in a chat line's link.
     if (domain.isEmpty())
         return false;
-    const QRegularExpression pattern(QStringLiteral("^sip:confctl-[^@]*@%1$").arg(QRegularExpression::escape(domain)));
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("sip:confctl-[^@\\s\"'<>]+@%1").arg(QRegularExpression::escape(domain))));
     return pattern.match(uri).hasMatch();
 }
 
@@ -889,7 +925,7 @@ void TavriApplication::handleTavriLink(QString link)
     const QMap<QString, QString> noParams;
     const QString domain = m_voiceManager ? m_voiceManager->domain() : QString();
 
-    static const QRegularExpression channel(QStringLiteral("^([0-9]+)_(.*)$"));
+    static const QRegularExpression channel(QRegularExpression::anchoredPattern(QStringLiteral("([0-9]+)_(.*)")));
     QRegularExpressionMatch match = channel.match(basePath);
     if (match.hasMatch() && isOwnChannelAddress(match.captured(2), domain)) {
         const QString uri = match.captured(2);
@@ -911,11 +947,14 @@ void TavriApplication::handleTavriLink(QString link)
         return;
     }
 
-    static const QRegularExpression thirdParty(QStringLiteral("^TP-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)$"));
+    static const QRegularExpression thirdParty(
+        QRegularExpression::anchoredPattern(QStringLiteral("TP-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)")));
     static const QRegularExpression exitThirdParty(
-        QStringLiteral("^EC-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)$"));
-    static const QRegularExpression addFriend(QStringLiteral("^AB-([a-zA-Z0-9_]+)$"));
-    static const QRegularExpression addFavorite(QStringLiteral("^AF-([a-zA-Z0-9_]+)$"));
+        QRegularExpression::anchoredPattern(QStringLiteral("EC-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)-([a-zA-Z0-9_]+)")));
+    static const QRegularExpression addFriend(
+        QRegularExpression::anchoredPattern(QStringLiteral("AB-([a-zA-Z0-9_]+)")));
+    static const QRegularExpression addFavorite(
+        QRegularExpression::anchoredPattern(QStringLiteral("AF-([a-zA-Z0-9_]+)")));
 
     match = thirdParty.match(basePath);
     if (match.hasMatch()) {

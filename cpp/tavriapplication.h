@@ -372,6 +372,8 @@ public:
     // realm; empty for any other realm or an unknown user.
     Q_INVOKABLE QVariantList getChatLogFileList(const QString &realmID, const QString &userUUID);
 
+    // Power broadcasts to the main frame's window: suspend stops the idle
+    // detection; suspend, resume and every other power event are tracked.
     // Never consumes an event.
     bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
 
@@ -541,6 +543,9 @@ protected:
     virtual bool networkAvailable() const;
     // The clock of the balloon rate limit.
     virtual QDateTime currentDateTime() const;
+    // Builds the tray menu and icon (when the desktop has a tray), replacing
+    // the ones built before; the old ones are deleted later.
+    void setupTray();
 
 private:
     // A participant notice waiting for the participant's display name,
@@ -569,8 +574,8 @@ private:
     static void disconnectAll(QList<QMetaObject::Connection> &group);
     void logSettings();
     void wireServices();
-    void setupTray();
     void setupJumpList();
+    void clearJumpList();
     void startHeadless(const QString &value);
     // Asks every joined conversation of the local user to leave.
     void leaveAllJoinedConversations();

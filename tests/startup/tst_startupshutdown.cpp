@@ -137,6 +137,10 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
     Probe first = startProbe({}, firstFolder.path());
     QVERIFY2(first.waitFor(QStringLiteral("Application Initialized in")), qPrintable(first.output));
     QVERIFY(m_web->waitForRequest(QStringLiteral("LogEvent"), 30000));
+    // The splash screen is gone before the event loop starts.
+    const int splashGone = first.output.indexOf(QLatin1String("TavriSplashScreen::~TavriSplashScreen"));
+    QVERIFY2(splashGone >= 0 && splashGone < first.output.indexOf(QLatin1String("Application Initialized in")),
+             qPrintable(first.output));
 
     // The second start forwards its kept arguments and never initializes.
     // Its oversized argument is logged cut, once by each program.
