@@ -3251,6 +3251,7 @@ void TavriApplication::onRequestSpeakText(const QString &text, bool immediate)
 
 void TavriApplication::onSystrayActivated(QSystemTrayIcon::ActivationReason reason)
 {
+    qDebug() << "TavriApplication::onSystrayActivated" << reason;
     // A plain click only: the context menu and double clicks have their own
     // handling by the platform.
     if (reason == QSystemTrayIcon::Trigger)
