@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -48,6 +49,7 @@
 #include "identityrealmmanager.h"
 #include "jumplist.h"
 #include "linkify.h"
+#include "linkshortener.h"
 #include "logging.h"
 #include "nativemessage.h"
 #include "notification.h"
@@ -792,10 +794,10 @@ void TavriApplication::onAppExit()
 void TavriApplication::onShowForegroundWindow()
 {
     qDebug() << "TavriApplication::onShowForegroundWindow";
-    if (QWindow *window = activationWindow()) {
-        window->show();
-        requestActivate();
-    }
+    if (isLoggedIn())
+        showMainFrame(true);
+    else
+        showLoginPrompt(true, true);
 }
 
 void TavriApplication::onProtocolMessageReceived(const QString &sMessage)
@@ -1178,11 +1180,23 @@ void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, con
 void TavriApplication::onVoiceLoggedIn()
 {
     qDebug() << "TavriApplication::onVoiceLoggedIn";
+    // One queued link per login. Posted: the local user turns LoggedIn in
+    // its own slot of the same signal, which runs after this one.
+    QMetaObject::invokeMethod(this, &TavriApplication::handleTavriLinkRequest, Qt::QueuedConnection);
     // The login completed: the watchdog has nothing more to guard.
     if (m_loginWatchdogTimer) {
         killTimer(m_loginWatchdogTimer);
         m_loginWatchdogTimer = 0;
     }
+    const QString voice =
+        StorageManager::getInstance()->getSettingsValue(QStringLiteral("settingsTTSvoice"), QString()).toString();
+    if (!voice.isEmpty() && m_audioCuesManager)
+        m_audioCuesManager->setTTSVoice(voice);
+}
+
+bool TavriApplication::isLoggedIn()
+{
+    return LocalUser::getLocalUser(this)->getLoginState() == LocalUser::LoggedIn;
 }
 
 QDateTime TavriApplication::currentDateTime() const
@@ -1310,10 +1324,41 @@ void TavriApplication::onVoiceDataBlocked()
     showDialogFrame(m_networkBlockingVoiceWarningWindow);
 }
 
+bool TavriApplication::isWebLink(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 void TavriApplication::onUpdateAvailable(const QString &updateVersion, const QString &updateLink,
                                          const QString &updateMessage)
 {
-    qDebug() << "TavriApplication::onUpdateAvailable" << updateVersion << updateLink << updateMessage;
+    qDebug() << "Update available!" << updateVersion << updateLink;
+    // Only a web page is kept as the update link: every place that opens it
+    // (the balloon, the notifications row, the about window) hands it to the
+    // desktop, which would just as well run a file or another program's link.
+    QString link = updateLink;
+    if (!isWebLink(QUrl(updateLink, QUrl::StrictMode))) {
+        qWarning() << "Invalid update URL:" << updateLink;
+        link.clear();
+    }
+    if (updateVersion != m_availableUpdateVersion) {
+        m_availableUpdateVersion = updateVersion;
+        emit availableUpdateVersionChanged(updateVersion);
+    }
+    if (link != m_availableUpdateLink) {
+        m_availableUpdateLink = link;
+        emit availableUpdateLinkChanged(link);
+    }
+    if (updateMessage != m_availableUpdateMessage) {
+        m_availableUpdateMessage = updateMessage;
+        emit availableUpdateMessageChanged(updateMessage);
+    }
+    if (m_trayIcon)
+        m_trayIcon->showMessageWithCallback(tr("Update available"), tr("Click here to open Tavri and view the update"),
+                                            this, "onSystemTrayUpdateAvailableMessageClicked",
+                                            QSystemTrayIcon::NoIcon, kNotificationBalloonMs, QString());
 }
 
 void TavriApplication::onNoUpdateAvailable()
@@ -1323,17 +1368,19 @@ void TavriApplication::onNoUpdateAvailable()
 
 void TavriApplication::onVoiceManagerTransmittingChannelChanged(const QString &transmittingChannel)
 {
-    qDebug() << "TavriApplication::onVoiceManagerTransmittingChannelChanged" << transmittingChannel;
+    emit transmittingChannelChanged(transmittingChannel);
 }
 
 void TavriApplication::onVoiceManagerCaptureTestRunningChanged(bool running)
 {
-    qDebug() << "TavriApplication::onVoiceManagerCaptureTestRunningChanged" << running;
+    qDebug() << "captureTestRunning=" << running;
+    emit captureTestRunningChanged(running);
 }
 
 void TavriApplication::onVoiceManagerRenderTestRunningChanged(bool running)
 {
-    qDebug() << "TavriApplication::onVoiceManagerRenderTestRunningChanged" << running;
+    qDebug() << "renderTestRunning=" << running;
+    emit renderTestRunningChanged(running);
 }
 
 namespace {
@@ -1444,6 +1491,10 @@ void TavriApplication::onAudioDeviceProblem(int problem)
 void TavriApplication::onVoiceLoggedOut(const QString &reason)
 {
     qDebug() << "TavriApplication::onVoiceLoggedOut" << reason;
+    QStringList params;
+    if (!reason.isEmpty())
+        params.append(QStringLiteral("r:") + reason);
+    trackEvent(QStringLiteral("Application"), QStringLiteral("Logout"), params);
 }
 
 void TavriApplication::onCouldNotConnectToServer()
@@ -1906,8 +1957,24 @@ void TavriApplication::requestLogout(LocalUser *localUser)
 
 void TavriApplication::copyChannelLinkToClipboard(Conversation *conversation)
 {
-    qDebug() << "TavriApplication::copyChannelLinkToClipboard"
-             << (conversation ? conversation->getDisplayName() : QString());
+    TavriIdentityRealmUser *identity = LocalUser::getLocalUser(this)->tavriidentity();
+    if (!conversation || !identity || !m_voiceManager) {
+        qDebug() << "TavriApplication::copyChannelLinkToClipboard" << "no channel or not signed in";
+        return;
+    }
+    // Every value is percent-encoded, so no identifier can add or change a
+    // field of the link.
+    const auto encoded = [](const QString &value) { return QString::fromLatin1(QUrl::toPercentEncoding(value)); };
+    const QString longLink = m_voiceManager->downloadServer() + QStringLiteral("/clink/?s=") +
+                             encoded(identity->getUid()) + QStringLiteral("&u=") +
+                             encoded(conversation->getChannelUID()) + QStringLiteral("&p=") +
+                             encoded(conversation->getSipURI());
+    // The long link serves at once; the short one replaces it when the
+    // shortener answers.
+    copyTextToClipboard(longLink);
+    LinkShortener *shortener = LinkShortener::create(QUrl(longLink, QUrl::StrictMode), this);
+    connect(shortener, &LinkShortener::linkShortened, this, &TavriApplication::onLinkShortened);
+    connect(shortener, &LinkShortener::completed, shortener, &QObject::deleteLater);
 }
 
 void TavriApplication::copyTextToClipboard(const QString &text)
@@ -2001,6 +2068,50 @@ void TavriApplication::setVadEnabled(bool value)
     VoiceManager::setVadEnabled(value);
 }
 
+QString TavriApplication::keyName(int virtualKey)
+{
+    switch (virtualKey) {
+    case 1:
+        return QStringLiteral("LMouse");
+    case 2:
+        return QStringLiteral("RMouse");
+    case 4:
+        return QStringLiteral("MMouse");
+    case 5:
+        return QStringLiteral("XButton1");
+    case 6:
+        return QStringLiteral("XButton2");
+    case 16:
+        return QStringLiteral("Shift");
+    case 17:
+        return QStringLiteral("Ctrl");
+    case 18:
+        return QStringLiteral("Alt");
+    case 91:
+        return QStringLiteral("LWin");
+    case 92:
+        return QStringLiteral("RWin");
+    case 93:
+        return QStringLiteral("Apps");
+    case 160:
+        return QStringLiteral("LShift");
+    case 161:
+        return QStringLiteral("RShift");
+    case 162:
+        return QStringLiteral("LCtrl");
+    case 163:
+        return QStringLiteral("RCtrl");
+    case 164:
+        return QStringLiteral("LAlt");
+    case 165:
+        return QStringLiteral("RAlt");
+    case 347:
+        return QStringLiteral("Start");
+    default:
+        return QString();
+    }
+}
+
 QString TavriApplication::getKeySequenceString(QList<int> qtKeyCodes, QList<int> nativeVKeyCodes)
 {
     return keySequenceText(qtKeyCodes, nativeVKeyCodes);
@@ -2008,44 +2119,44 @@ QString TavriApplication::getKeySequenceString(QList<int> qtKeyCodes, QList<int>
 
 QString TavriApplication::keySequenceText(const QList<int> &qtKeyCodes, const QList<int> &nativeVKeyCodes)
 {
-    // Mouse buttons and modifiers by their Windows virtual-key codes, so that
-    // left and right keys read apart.
-    static const QHash<int, QString> nativeNames = {
-        {1, QStringLiteral("LMouse")},   {2, QStringLiteral("RMouse")},   {4, QStringLiteral("MMouse")},
-        {5, QStringLiteral("XButton1")}, {6, QStringLiteral("XButton2")}, {16, QStringLiteral("Shift")},
-        {17, QStringLiteral("Ctrl")},    {18, QStringLiteral("Alt")},     {91, QStringLiteral("LWin")},
-        {92, QStringLiteral("RWin")},    {93, QStringLiteral("Apps")},    {160, QStringLiteral("LShift")},
-        {161, QStringLiteral("RShift")}, {162, QStringLiteral("LCtrl")},  {163, QStringLiteral("RCtrl")},
-        {164, QStringLiteral("LAlt")},   {165, QStringLiteral("RAlt")},   {347, QStringLiteral("Start")},
-    };
-    constexpr int maximumKeys = 4;
-    QString text;
-    const auto append = [&text](const QString &name) {
-        if (!text.isEmpty())
-            text += QLatin1Char('+');
-        text += name;
-    };
+    // A push-to-talk combination has at most four keys; more are ignored.
+    const int kMaximumKeys = 4;
+    QStringList names;
     QList<int> otherKeys;
-    for (int i = 0; i < qMin(maximumKeys, qtKeyCodes.size()); ++i) {
-        QString name = nativeNames.value(nativeVKeyCodes.value(i, 0));
+    const int count = qMin(qtKeyCodes.size(), kMaximumKeys);
+    for (int i = 0; i < count; ++i) {
+        // Modifiers and mouse buttons get the names of the virtual key, which
+        // tell left from right; any other key is named by Qt below.
+        QString name = keyName(nativeVKeyCodes.value(i, 0));
         if (name.isEmpty()) {
             switch (qtKeyCodes.at(i)) {
-            case Qt::Key_Shift: name = QStringLiteral("Shift"); break;
-            case Qt::Key_Control: name = QStringLiteral("Ctrl"); break;
-            case Qt::Key_Meta: name = QStringLiteral("Meta"); break;
-            case Qt::Key_Alt: name = QStringLiteral("Alt"); break;
-            default: otherKeys.append(qtKeyCodes.at(i)); break;
+            case Qt::Key_Shift:
+                name = QStringLiteral("Shift");
+                break;
+            case Qt::Key_Control:
+                name = QStringLiteral("Ctrl");
+                break;
+            case Qt::Key_Meta:
+                name = QStringLiteral("Meta");
+                break;
+            case Qt::Key_Alt:
+                name = QStringLiteral("Alt");
+                break;
+            default:
+                otherKeys.append(qtKeyCodes.at(i));
+                break;
             }
         }
         if (!name.isEmpty())
-            append(name);
+            names.append(name);
     }
-    const QKeySequence others(otherKeys.value(0, 0), otherKeys.value(1, 0), otherKeys.value(2, 0),
-                              otherKeys.value(3, 0));
-    const QString othersText = others.toString(QKeySequence::PortableText);
-    if (!othersText.isEmpty())
-        append(othersText);
-    return text;
+    if (!otherKeys.isEmpty()) {
+        const QKeySequence sequence(otherKeys.value(0), otherKeys.value(1), otherKeys.value(2), otherKeys.value(3));
+        const QString text = sequence.toString(QKeySequence::NativeText);
+        if (!text.isEmpty())
+            names.append(text);
+    }
+    return names.join(QLatin1Char('+'));
 }
 
 void TavriApplication::setTtsVolume(ushort volume)
@@ -2182,7 +2293,27 @@ void TavriApplication::showUserProfileByURI(const QString &userURI)
         user->showUserDetails();
 }
 
-void TavriApplication::copyCallStatsToClipboard() {}
+void TavriApplication::copyCallStatsToClipboard()
+{
+    if (!m_callStats)
+        return;
+    // Every role of a sample, its end time included, as one comma-separated
+    // column each; a header line of the role names comes first.
+    const QHash<int, QByteArray> names = m_callStats->roleNames();
+    QStringList header;
+    for (int role = CallSessionStats::StartTimeRole; role <= CallSessionStats::UtcEndTimeRole; ++role)
+        header.append(QString::fromUtf8(names.value(role)));
+    QString table = header.join(QLatin1Char(',')) + QLatin1Char('\n');
+    const int rows = m_callStats->rowCount(QModelIndex());
+    for (int row = 0; row < rows; ++row) {
+        const QModelIndex index = m_callStats->index(row, 0);
+        QStringList values;
+        for (int role = CallSessionStats::StartTimeRole; role <= CallSessionStats::UtcEndTimeRole; ++role)
+            values.append(m_callStats->data(index, role).toString());
+        table += values.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    copyTextToClipboard(table);
+}
 
 void TavriApplication::clearCallStats()
 {
@@ -2315,14 +2446,34 @@ bool TavriApplication::isTavriInAccessList()
 
 QString TavriApplication::decorate(const QString &text, const QString &highlight)
 {
-    Q_UNUSED(highlight)
-    return text;
+    if (highlight.isEmpty())
+        return text;
+    // The term is searched as typed, not as a pattern. The look-ahead skips
+    // matches inside tag markup and in an element's text right before its
+    // closing tag, so the markup of the text stays intact.
+    const QRegularExpression pattern(QStringLiteral("(") + QRegularExpression::escape(highlight) +
+                                         QStringLiteral(")(?![^<]*>|[^<>]*</)"),
+                                     QRegularExpression::CaseInsensitiveOption);
+    QString decorated = text;
+    return decorated.replace(pattern, QStringLiteral("<font color=\"red\">\\1</font>"));
 }
 
 QVariantList TavriApplication::getChatLogFileList(const QString &realmID, const QString &userUUID)
 {
     qDebug() << "TavriApplication::getChatLogFileList" << realmID << userUUID;
-    return QVariantList();
+    // Only the built-in realm keeps chat logs.
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    if (realmID.isEmpty() || realmID != realm->realmID())
+        return QVariantList();
+    Tavri::RealmUserInterface *user = realm->getRealmUser(userUUID);
+    auto *tavriUser = user ? qobject_cast<TavriIdentityRealmUser *>(user->getQObject()) : nullptr;
+    if (!tavriUser || tavriUser->getSipURI().isEmpty())
+        return QVariantList();
+    Conversation *conversation = realm->getConversation(tavriUser->getSipURI());
+    if (!conversation)
+        return QVariantList();
+    qDebug() << "returning log file list for" << conversation->getDisplayName();
+    return conversation->getChatLogFileList();
 }
 
 // --- windows ---
@@ -3154,36 +3305,91 @@ void TavriApplication::onRequestSpeakText(const QString &text, bool immediate)
 void TavriApplication::onSystrayActivated(QSystemTrayIcon::ActivationReason reason)
 {
     qDebug() << "TavriApplication::onSystrayActivated" << reason;
+    // A plain click only: the context menu and double clicks have their own
+    // handling by the platform.
+    if (reason == QSystemTrayIcon::Trigger)
+        onShowForegroundWindow();
 }
 
 void TavriApplication::onSystemTrayInviteMessageClicked(const QString &uri)
 {
     qDebug() << "onSystemTrayInviteMessageClicked:" << uri;
+    if (!isLoggedIn()) {
+        showLoginPrompt(true, true);
+        return;
+    }
+    showMainFrame(true);
+    if (Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(uri)) {
+        conversation->requestJoinConversation(QString());
+        trackEvent(QStringLiteral("Application"), QStringLiteral("JoinChannelFromSystray"), QStringList());
+    } else {
+        trackEvent(QStringLiteral("Application"), QStringLiteral("JoinChannelFromSystrayFailed_noConv"),
+                   QStringList());
+    }
 }
 
 void TavriApplication::onSystemTrayMessageClicked()
 {
     qDebug() << "onSystemTrayInviteMessageClicked";
+    if (isLoggedIn())
+        showMainFrame(true);
+    else
+        showLoginPrompt(true, true);
 }
 
 void TavriApplication::onSystemTrayPrivateMessageClicked(const QString &uri)
 {
-    qDebug() << "TavriApplication::onSystemTrayPrivateMessageClicked" << uri;
+    joinConversationFromBalloon(uri);
 }
 
 void TavriApplication::onSystemTrayChannelMessageClicked(const QString &uri)
 {
-    qDebug() << "TavriApplication::onSystemTrayChannelMessageClicked" << uri;
+    joinConversationFromBalloon(uri);
+}
+
+void TavriApplication::joinConversationFromBalloon(const QString &uri)
+{
+    qDebug() << "TavriApplication::joinConversationFromBalloon" << uri;
+    if (!isLoggedIn()) {
+        showLoginPrompt(true, true);
+        return;
+    }
+    if (Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(uri))
+        conversation->requestJoinConversation(QString());
 }
 
 void TavriApplication::onSystemTrayConversationMessageClicked(const QString &realmID_conversationID)
 {
     qDebug() << "TavriApplication::onSystemTrayConversationMessageClicked" << realmID_conversationID;
+    if (!isLoggedIn()) {
+        showLoginPrompt(true, true);
+        return;
+    }
+    // Realm ids hold no colon; conversation ids may.
+    const int separator = realmID_conversationID.indexOf(QLatin1Char(':'));
+    const QString realmID = separator < 0 ? realmID_conversationID : realmID_conversationID.left(separator);
+    const QString conversationID = separator < 0 ? QString() : realmID_conversationID.mid(separator + 1);
+    Tavri::IdentityRealmInterface *realm =
+        m_identityRealmManager ? m_identityRealmManager->getIdentityRealm(realmID) : nullptr;
+    Tavri::RealmUserInterface *identity = realm ? LocalUser::getLocalUser(this)->getLocalUserIdentity(realm) : nullptr;
+    if (!identity || conversationID.isEmpty()) {
+        qDebug() << "TavriApplication::onSystemTrayConversationMessageClicked"
+                 << "no conversation or not signed in to its realm" << realmID;
+        return;
+    }
+    m_identityRealmManager->joinConversationWithStoredPassword(realm, conversationID, identity->getUid(), QString(),
+                                                               false);
 }
 
 void TavriApplication::onSystemTrayUpdateAvailableMessageClicked(const QString &param)
 {
-    qDebug() << "TavriApplication::onSystemTrayUpdateAvailableMessageClicked" << param;
+    Q_UNUSED(param)
+    const QUrl url(m_availableUpdateLink, QUrl::StrictMode);
+    if (!isWebLink(url)) {
+        qWarning() << "Invalid update URL:" << m_availableUpdateLink;
+        return;
+    }
+    QDesktopServices::openUrl(url);
 }
 
 void TavriApplication::onCreateAccountNetworkError(QNetworkReply::NetworkError error)

@@ -265,6 +265,13 @@ public:
     // the available height likewise.
     static QPoint clampFramePosition(const QPoint &position, const QSize &size, int virtualWidth,
                                      int availableHeight);
+    // The short name of a virtual key that push-to-talk names by its key
+    // code (modifiers with their side, mouse buttons, Windows keys); empty
+    // for every other key.
+    static QString keyName(int virtualKey);
+    // True for a valid http or https address with a host: the only links
+    // from the web service that are handed to the desktop to open.
+    static bool isWebLink(const QUrl &url);
 
     // The installer of the log handler and of the chat-log folder.
     void setupLogging();
@@ -300,6 +307,8 @@ public:
     // Minimizes every loaded window that is shown and not minimized yet.
     Q_INVOKABLE void minimizeAllFrames();
     Q_INVOKABLE void showInviteFriendsViaEmail(Conversation *channel = nullptr);
+    // Puts the channel's web link on the clipboard at once, then its short
+    // form when the link shortener answers. Only while signed in.
     Q_INVOKABLE void copyChannelLinkToClipboard(Conversation *conversation);
     Q_INVOKABLE void copyTextToClipboard(const QString &text);
     Q_INVOKABLE void showEditPresenceMessages();
@@ -316,6 +325,9 @@ public:
     Q_INVOKABLE void setAecEnabled(bool value);
     Q_INVOKABLE void setAgcEnabled(bool value);
     Q_INVOKABLE void setVadEnabled(bool value);
+    // The readable name of a push-to-talk combination, such as
+    // "LCtrl+Shift+F5": at most the first four keys, each by its virtual key
+    // (keyName) or, failing that, by its Qt key.
     Q_INVOKABLE QString getKeySequenceString(QList<int> qtKeyCodes, QList<int> nativeVKeyCodes);
     // The text of a key combination: the names of mouse buttons and modifiers
     // by virtual-key code ("LCtrl"), then the other keys as a portable key
@@ -338,6 +350,8 @@ public:
     Q_INVOKABLE void requestJoinConversation(const QString &sipURI);
     Q_INVOKABLE void requestJoinConversation(const QString &realmID, const QString &conversationID);
     Q_INVOKABLE void showUserProfileByURI(const QString &userURI);
+    // The call statistics as comma-separated text: a header line of the
+    // role names, then one line per sample.
     Q_INVOKABLE void copyCallStatsToClipboard();
     Q_INVOKABLE void clearCallStats();
     Q_INVOKABLE void requestConnectionQualityStatsUpdate();
@@ -361,7 +375,12 @@ public:
     // Loads the program's translations for locale (the stored or the
     // system's one when empty) from the program's folder.
     Q_INVOKABLE void initializeLocalization(const QString &locale = QString());
+    // The HTML text with every occurrence of the term (case-insensitive,
+    // taken literally) in red; tag markup and the text right before a
+    // closing tag stay as they are.
     Q_INVOKABLE QString decorate(const QString &text, const QString &highlight);
+    // The chat-log files of the private chat with a user of the built-in
+    // realm; empty for any other realm or an unknown user.
     Q_INVOKABLE QVariantList getChatLogFileList(const QString &realmID, const QString &userUUID);
 
     // Handles the oldest queued "tavri:" link, at most one per call, and
@@ -622,6 +641,12 @@ private:
     // The display name of the conversation a chat-log file belongs to;
     // empty when it is not known.
     QString chatLogConversationName(const QString &filename) const;
+    // The local user is signed in (LoggedIn); every other state counts as
+    // signed out for the tray and balloon clicks.
+    bool isLoggedIn();
+    // A click on a chat or channel balloon: joins the built-in realm's
+    // conversation of the URI, or shows the login window when signed out.
+    void joinConversationFromBalloon(const QString &uri);
     // Invokes a function of the view's root item, when it has one.
     static void invokeRootFunction(QQuickView *view, const char *function);
 

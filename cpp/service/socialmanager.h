@@ -159,6 +159,9 @@ public:
     // in the log and in the handler's handleReply call.
     void requestShortLink(const QUrl& longUrl, JsonReplyHandler* handler, const QString& method,
                           const QString& host = QString());
+    // The manager's own link-shortener host; tests point it at their fake.
+    QString shortLinkHost() const { return m_shortLinkHost; }
+    void setShortLinkHost(const QString& host) { m_shortLinkHost = host; }
 
     // Squares a picture: scales it so that its shorter side is `size`, cuts
     // the centred size-by-size piece and re-encodes it in `format`. Data that

@@ -108,6 +108,13 @@ inline bool signIn(FakeWebService *web, const QString &displayName)
     return true;
 }
 
+// Back to logged out, with no reconnect scheduled.
+inline void signOut()
+{
+    LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 } // namespace alertstest
 
 #define TAVRI_ALERTS_TEST_MAIN(TestObject, applicationId)                                                              \

@@ -13,6 +13,7 @@
 #include "ostrelsdk_control.h"
 
 using alertstest::app;
+using alertstest::signOut;
 
 namespace {
 
@@ -34,13 +35,6 @@ void fireLoginWatchdog()
 {
     QTimerEvent event(app()->loginWatchdogTimer());
     QCoreApplication::sendEvent(app(), &event);
-}
-
-// Back to logged out, with no reconnect scheduled.
-void signOut()
-{
-    LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace

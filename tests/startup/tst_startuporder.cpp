@@ -220,8 +220,8 @@ void TestStartupOrder::wiringDelivers_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("sdkError") << QStringLiteral("log:TavriApplication::onSdkError 1088 \"busy\" \"Busy\"");
     QTest::newRow("voiceLoggedOut") << QStringLiteral("log:TavriApplication::onVoiceLoggedOut \"gone\"");
-    QTest::newRow("captureTest") << QStringLiteral("log:TavriApplication::onVoiceManagerCaptureTestRunningChanged true");
-    QTest::newRow("web update") << QStringLiteral("log:TavriApplication::onUpdateAvailable \"2.0\"");
+    QTest::newRow("captureTest") << QStringLiteral("log:captureTestRunning= true");
+    QTest::newRow("web update") << QStringLiteral("log:Update available! \"2.0\"");
     QTest::newRow("newInstall") << QStringLiteral("log:TavriApplication::onNewInstall");
     QTest::newRow("participantAdded")
         << QStringLiteral("log:TavriApplication::onConversationParticipantAdded \"sip:confctl-1@x\" \"u1\"");
