@@ -735,7 +735,9 @@ void Conversation::setJoinState(JoinState state)
                 setSipURI(m_transitionSipURI, false);
             setTransitionSipURI(QString());
             m_legacyOstrelSessionHandle.clear();
-            setVoiceState(VoiceDisabled);
+            // Only the private session dropped: a channel the chat was moving
+            // to keeps its session, so the state is recorded, not acted on.
+            recordVoiceState(VoiceDisabled);
             if (m_transitionOstrelSessionHandle.isEmpty())
                 m_participants.clear();
         } else {
@@ -777,16 +779,21 @@ void Conversation::setVoiceState(VoiceState state)
     qDebug() << "Conversation::setVoiceState" << m_sipURI << state;
     if (state == m_voiceState)
         return;
+    // Voice is turned off while the old state still stands: requestVoice(false)
+    // does nothing once the state reads VoiceDisabled.
+    if (state == VoiceDisabled && getIsJoined())
+        requestVoice(false);
     m_voiceState = state;
-    // VoiceDisabled is stored first, so the request below finds voice off and
-    // sends nothing: voice is turned off through requestVoice(false) itself,
-    // and a private chat that drops keeps its transition session.
-    if (getIsJoined()) {
-        if (state == VoiceDisabled)
-            requestVoice(false);
-        else if (state == VoiceRequested)
-            requestVoice(true);
-    }
+    if (state == VoiceRequested && getIsJoined())
+        requestVoice(true);
+    emit voiceStateChanged(state);
+}
+
+void Conversation::recordVoiceState(VoiceState state)
+{
+    if (state == m_voiceState)
+        return;
+    m_voiceState = state;
     emit voiceStateChanged(state);
 }
 
@@ -1378,8 +1385,10 @@ void Conversation::requestVoice(bool enable)
         if (m_voiceState == VoiceDisabled)
             return;
         if (m_transitionOstrelSessionHandle.isEmpty()) {
-            // Without a session there is no media to disconnect.
-            if (voice && !session.isEmpty())
+            // Without a session there is no media to disconnect; a private
+            // chat's own session never carries media (its voice runs on the
+            // channel it moves to).
+            if (voice && !session.isEmpty() && !m_sipURI.startsWith(kPrivatePrefix))
                 voice->setSessionMediaConnected(session, false);
             return;
         }
@@ -1407,11 +1416,9 @@ void Conversation::requestVoice(bool enable)
             m_voiceRequestAckTimerId = startTimer(kInBandAckTimeoutMs, Qt::CoarseTimer);
         }
         if (m_transitionOstrelSessionHandle.isEmpty()) {
-            if (m_voiceState == VoiceDisabled) {
-                // Directly: setVoiceState would ask for voice again.
-                m_voiceState = VoiceRequested;
-                emit voiceStateChanged(m_voiceState);
-            }
+            // Directly: setVoiceState would ask for voice again.
+            if (m_voiceState == VoiceDisabled)
+                recordVoiceState(VoiceRequested);
             qDebug() << "Conversation::requestVoice"
                      << "joining transition channel" << m_transitionSipURI;
             TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();

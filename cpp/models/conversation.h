@@ -432,6 +432,8 @@ private:
 
     // Construction shared by the two working constructors.
     void initialize();
+    // Stores and announces a voice state without driving the voice service.
+    void recordVoiceState(VoiceState state);
     PermanentConversationJsonReplyHandler *replyHandler();
     // Whether the web service has this channel (a UID that is not the
     // "-1" placeholder).

@@ -127,6 +127,7 @@ private slots:
     void voiceWithoutSession();
     void voiceStateDrivesMedia();
     void privateChatVoiceMovesToTransition();
+    void privateChatVoiceOffAndDrop();
     void sessionHandleIsAnnouncedAsGiven();
     void transitionHandleAnnouncesAudio_data();
     void transitionHandleAnnouncesAudio();
@@ -496,11 +497,17 @@ void TestConversationJoin::voiceStateDrivesMedia()
     auto disconnects = requests<ox_req_session_media_disconnect_t>(OX_REQ_SESSION_MEDIA_DISCONNECT);
     QCOMPARE(disconnects.size(), 1);
     QCOMPARE(QString::fromUtf8(disconnects.first()->session_handle), QStringLiteral("h20"));
-    // Storing VoiceDisabled comes first, so the request it makes finds voice
-    // off already and sends nothing.
+
+    // Writing VoiceDisabled (as a window does) disconnects the media; once
+    // voice is off a further request asks nothing.
+    oxc_clear_requests();
     channel.setVoiceState(Conversation::VoiceDisabled);
+    QCOMPARE(channel.getVoiceState(), Conversation::VoiceDisabled);
+    disconnects = requests<ox_req_session_media_disconnect_t>(OX_REQ_SESSION_MEDIA_DISCONNECT);
+    QCOMPARE(disconnects.size(), 1);
+    QCOMPARE(QString::fromUtf8(disconnects.first()->session_handle), QStringLiteral("h20"));
     channel.requestVoice(false);
-    QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT), 1);
+    QCOMPARE(oxc_request_count(-1), 1);
 
     channel.setVoiceState(Conversation::VoiceRequested);
     auto connects = requests<ox_req_session_media_connect_t>(OX_REQ_SESSION_MEDIA_CONNECT);
@@ -558,6 +565,52 @@ void TestConversationJoin::privateChatVoiceMovesToTransition()
     QCOMPARE(QString::fromUtf8(terminated.first()->session_handle), transitionHandle);
     QCOMPARE(chat.getTransitionOstrelSessionHandle(), QString());
     QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT), 0);
+}
+
+void TestConversationJoin::privateChatVoiceOffAndDrop()
+{
+    const QString peer = QStringLiteral("sip:u-peer14@") + m_voice->domain();
+    QPointer<QQuickView> window = new QQuickView;
+    JoinConversation chat(QStringLiteral("P"), peer, QString(), nullptr, QStringLiteral("private-handle"));
+    chat.setWindow(window);
+    chat.setJoinState(Conversation::Joined);
+    const auto moveToChannel = [&] {
+        chat.requestVoice(true);
+        const QString handle = voicetest::joinSession(*m_voice, chat.getTransitionSipURI());
+        chat.setTransitionOstrelSessionHandle(handle);
+        oxc_clear_requests();
+        return handle;
+    };
+
+    // Writing VoiceDisabled ends the channel the chat moved its voice to; the
+    // private session itself carries no media, so nothing is disconnected.
+    const QString first = moveToChannel();
+    QVERIFY2(!first.isEmpty(), "the voice service reported no joined session");
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceEnabled);
+    chat.setVoiceState(Conversation::VoiceDisabled);
+    auto terminated = requests<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE);
+    QCOMPARE(terminated.size(), 1);
+    QCOMPARE(QString::fromUtf8(terminated.first()->session_handle), first);
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT), 0);
+    QCOMPARE(chat.getTransitionOstrelSessionHandle(), QString());
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceDisabled);
+    // The ended session's events come and go before voice is asked for again.
+    voicetest::drain();
+
+    // Voice can be asked for again, and when only the private session drops,
+    // the new channel keeps its session.
+    const QString second = moveToChannel();
+    QVERIFY2(!second.isEmpty(), "the voice service reported no joined session");
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceEnabled);
+    chat.setJoinState(Conversation::Joined);
+    oxc_clear_requests();
+    chat.setJoinState(Conversation::NotJoined);
+    QCOMPARE(chat.getVoiceState(), Conversation::VoiceDisabled);
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_TERMINATE), 0);
+    QCOMPARE(chat.getTransitionOstrelSessionHandle(), second);
+    chat.setTransitionOstrelSessionHandle(QString());
+    delete window;
+    chat.setWindow(nullptr);
 }
 
 void TestConversationJoin::sessionHandleIsAnnouncedAsGiven()
