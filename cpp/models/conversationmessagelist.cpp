@@ -4,6 +4,7 @@
 #include "identityrealmmanager.h"
 #include "linkify.h"
 #include "localuser.h"
+#include "richtext.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
 
@@ -64,7 +65,8 @@ void ConversationMessageList::addLocalLine(const QString &text,
 
 void ConversationMessageList::addSystemMessage(const QString &text)
 {
-    addLocalLine(text, ConversationMessage::NotificationMessage, text);
+    // The notice is rich text (names in it are escaped); the log gets what it says.
+    addLocalLine(text, ConversationMessage::NotificationMessage, plainTextOf(text));
 }
 
 void ConversationMessageList::addWelcomeMessage(const QString &text)

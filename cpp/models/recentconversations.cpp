@@ -25,9 +25,6 @@ RecentConversations::RecentConversations(QObject *parent)
     qRegisterMetaType<RecentConversation *>();
     qRegisterMetaType<Conversation *>();
 
-    if (TavriApplication *application = TavriApplication::instance())
-        m_chatLogDirectory = application->chatLogDirectory();
-
     m_realmManager = IdentityRealmManager::getInstance();
     connect(m_realmManager, &IdentityRealmManager::conversationParticipantAdded, this,
             &RecentConversations::onConversationParticipantAdded);
@@ -44,9 +41,20 @@ RecentConversations::~RecentConversations()
     // The entries go with this model, as its children.
 }
 
+QString RecentConversations::getChatLogDirectory() const
+{
+    if (m_chatLogDirectoryGiven)
+        return m_chatLogDirectory;
+    // The application sets its folder up while starting, which may come
+    // after this model exists.
+    TavriApplication *application = TavriApplication::instance();
+    return application ? application->chatLogDirectory() : QString();
+}
+
 void RecentConversations::setChatLogDirectory(const QString &chatLogDirectory)
 {
     m_chatLogDirectory = chatLogDirectory;
+    m_chatLogDirectoryGiven = true;
 }
 
 void RecentConversations::refresh()
@@ -74,7 +82,7 @@ void RecentConversations::refresh()
         m_recentConversations.append(new RecentConversation(
             displayNames.value(i), profileImageURIs.value(i), realmIDs.value(i), conversationIDs.value(i),
             joinedAts.value(i), logFilenames.value(i), leftAts.value(i), participantUUIDs.value(i), this, false,
-            m_chatLogDirectory));
+            getChatLogDirectory()));
     }
     endInsertRows();
 }
@@ -233,7 +241,7 @@ void RecentConversations::onConversationJoined(Tavri::IdentityRealmInterface *, 
     const QDateTime now = QDateTime::currentDateTime();
     auto *entry = new RecentConversation(conversation->getDisplayName(), conversation->getProfileImageURI(),
                                          conversation->getRealmID(), conversation->getConversationID(), now,
-                                         QString(), now, QStringList(), this, true, m_chatLogDirectory);
+                                         QString(), now, QStringList(), this, true, getChatLogDirectory());
     m_currentlyActiveConversations.insert(conversation, entry);
     connectConversation(conversation);
 }

@@ -28,8 +28,8 @@ class QTimerEvent;
 // Created and owned by the local user, which calls refresh after sign-in and
 // clear at logout; the entries are this model's children. Follows the realm
 // manager's joined, participant-added and disconnected signals. New logs go
-// under the chat-log folder: the application's when there is one, else what
-// setChatLogDirectory gives. GUI thread only.
+// under the chat-log folder: what setChatLogDirectory gives, else the
+// application's, read as each log opens. GUI thread only.
 class RecentConversations : public QAbstractListModel
 {
     Q_OBJECT
@@ -58,7 +58,9 @@ public:
     explicit RecentConversations(QObject *parent = nullptr);
     ~RecentConversations() override;
 
-    QString getChatLogDirectory() const { return m_chatLogDirectory; }
+    // The folder new logs go under, read when a log is opened: the one
+    // setChatLogDirectory gave (empty: none), else the application's.
+    QString getChatLogDirectory() const;
     void setChatLogDirectory(const QString &chatLogDirectory);
 
     // Rebuilds the rows from the database; refused while a conversation is
@@ -116,6 +118,7 @@ private:
     QHash<Conversation *, RecentConversation *> m_currentlyActiveConversations;
     QHash<Conversation *, int> m_currentlyActiveConversationTimerIDs;
     QString m_chatLogDirectory;
+    bool m_chatLogDirectoryGiven = false;
     // Held only to disconnect from it; it may go first at shutdown.
     QPointer<IdentityRealmManager> m_realmManager;
 };

@@ -416,6 +416,11 @@ void TestRecentConversations::chatLinesAreLogged()
     QVERIFY(!contents.startsWith("\xef\xbb\xbf"));
     QVERIFY(contents.endsWith(": Zo\xc3\xab>>> one\r\ntwo\r\n"));
 
+    // A notice is rich text; its log line is what it says.
+    k->getChatMessages()->addSystemMessage(QStringLiteral("Tom &amp; Jerry <b>joined</b>"));
+    contents = fileContents(filename);
+    QVERIFY2(contents.endsWith(">>> Tom & Jerry joined\r\n"), contents.constData());
+
     // Once the stay has ended the file is closed and nothing more reaches it.
     emitDisconnected(id);
     QVERIFY(!model->at(0)->isLogOpen());

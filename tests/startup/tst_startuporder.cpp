@@ -16,6 +16,11 @@
 #include <QStandardPaths>
 
 #include "callsessionstats.h"
+#include "conversation.h"
+#include "localuser.h"
+#include "recentconversation.h"
+#include "recentconversations.h"
+#include "tavriidentityrealm.h"
 #include "identityrealmmanager.h"
 #include "logging.h"
 #include "ostrelsdk_control.h"
@@ -139,6 +144,7 @@ private slots:
     void loginWindowShowsLogInFace();
     void imageValidity();
     void webAndTlsSettings();
+    void chatLogsGoToTheApplicationFolder();
 };
 
 // The test framework installs a handler of its own while it runs; the
@@ -477,6 +483,28 @@ int main(int argc, char *argv[])
         result = 1;
     }
     return result;
+}
+
+void TestStartupOrder::chatLogsGoToTheApplicationFolder()
+{
+    const QString folder = g_app->chatLogDirectory();
+    QVERIFY(!folder.isEmpty());
+    RecentConversations *recent = LocalUser::getLocalUser()->getRecentConversations();
+    QVERIFY(recent);
+    QCOMPARE(recent->getChatLogDirectory(), folder);
+
+    const QString id = QStringLiteral("sip:confctl-g-startlog@d");
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Conversation *conversation = realm->getConversation(id);
+    QVERIFY(conversation);
+    emit IdentityRealmManager::getInstance()->conversationJoined(realm, id);
+    RecentConversation *entry = recent->trackedEntry(conversation);
+    QVERIFY(entry);
+    QVERIFY(entry->isLogOpen());
+    QVERIFY2(entry->getLogFilename().startsWith(folder + QLatin1Char('/')), qPrintable(entry->getLogFilename()));
+    emit IdentityRealmManager::getInstance()->conversationDisconnected(
+        realm, id, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode(0), QString());
+    QVERIFY(!entry->isLogOpen());
 }
 
 #include "tst_startuporder.moc"
