@@ -232,6 +232,10 @@ void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, cons
     if (m_identity)
         getNotificationList(true);
     loadUserSettings();
+    // The choice is the signed-in user's own: the user's settings are open
+    // only from here on.
+    m_contactList->setShowOfflineContacts(
+        StorageManager::getInstance()->getSettingsValue(StorageManager::SettingsKeyShowOfflineFriends, false).toBool());
     m_recentConversations->refresh();
 }
 

@@ -3,6 +3,7 @@
 // the login state combined with the external applications' realms.
 
 #include "conversation.h"
+#include "contactlist.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
 #include "localuser.h"
@@ -103,6 +104,7 @@ private slots:
     void identityChangesAreRelayed();
     void externalRealmListEntriesReachTheConversations();
     void serverAddressStaysInsideTheDataFolder();
+    void eachUserSeesOwnOfflineFriendsChoice();
 
 private:
     // The steps announced by loginStateChanged so far.
@@ -526,4 +528,29 @@ void LocalUserLoginTest::serverAddressStaysInsideTheDataFolder()
 }
 
 TAVRI_TEST_MAIN(LocalUserLoginTest)
+void LocalUserLoginTest::eachUserSeesOwnOfflineFriendsChoice()
+{
+    StorageManager* storage = StorageManager::getInstance();
+    const QString ann = QStringLiteral("sip:u-ann@voice.test");
+    const QString bob = QStringLiteral("sip:u-bob@voice.test");
+    // Each user's choice is stored under that user's own settings.
+    const QList<QPair<QString, bool>> choices = {{ann, true}, {bob, false}};
+    for (const auto& choice : choices) {
+        QVERIFY(storage->openDatabase(choice.first));
+        storage->setSettingsValue(StorageManager::SettingsKeyShowOfflineFriends, choice.second);
+    }
+    QVERIFY(storage->openDatabase(QStringLiteral("DEFAULT")));
+
+    // Signed in one after the other, each sees their own choice (Ann twice,
+    // so that neither value is merely left over from the start).
+    for (const auto& choice : choices + choices.mid(0, 1)) {
+        m_fake->reply(QStringLiteral("LoginUser"), QJsonObject());
+        m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
+        m_local->onSocialLoginSuccess(choice.first, {}, {}, {}, {}, {}, {}, {}, {});
+        QCOMPARE(m_local->getContactList()->getShowOfflineContacts(), choice.second);
+        m_local->onSocialLoginFailed(QStringLiteral("next user"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 #include "tst_localuserlogin.moc"
