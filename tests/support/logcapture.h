@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <QWaitCondition>
 #include <QtGlobal>
 
 #include <atomic>
@@ -32,7 +33,9 @@ struct CapturedLine
 // of warning level and above also reach the handler that was installed
 // before (Qt Test's, so that they still show in the test's output).
 // `onLine`, when set, runs for each line on the logging thread, outside the
-// capture's lock.
+// capture's lock. A capture ends only once no other thread is still inside
+// its handler, so a voice SDK thread logging at that moment cannot write
+// into a capture that is gone.
 class LogCapture
 {
 public:
@@ -41,13 +44,20 @@ public:
     explicit LogCapture(Forwarding forwarding = KeepAll)
         : m_forwarding(forwarding)
     {
-        m_outer = s_current.exchange(this);
+        QMutexLocker locker(&s_lock);
+        m_outer = s_current;
+        s_current = this;
         m_previous = qInstallMessageHandler(&LogCapture::handler);
     }
     ~LogCapture()
     {
+        QMutexLocker locker(&s_lock);
         qInstallMessageHandler(m_previous);
-        s_current.store(m_outer);
+        s_current = m_outer;
+        // Lines of this thread never arrive while it is here; other threads
+        // finish the line they are writing.
+        while (m_users > 0)
+            s_idle.wait(&s_lock);
     }
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
@@ -100,9 +110,23 @@ public:
 private:
     static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
-        LogCapture *capture = s_current.load();
-        if (!capture)
-            return;
+        LogCapture *capture = nullptr;
+        {
+            QMutexLocker locker(&s_lock);
+            capture = s_current;
+            if (!capture)
+                return;
+            ++capture->m_users;
+        }
+        capture->record(type, context, message);
+        QMutexLocker locker(&s_lock);
+        if (--capture->m_users == 0)
+            s_idle.wakeAll();
+    }
+
+    void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        LogCapture *capture = this;
         const CapturedLine line{type,
                                 QByteArray(context.category ? context.category : ""),
                                 QByteArray(context.file ? context.file : ""),
@@ -121,7 +145,12 @@ private:
             capture->m_previous(type, context, message);
     }
 
-    static inline std::atomic<LogCapture *> s_current{nullptr};
+    // Guards the current capture and each capture's count of threads inside
+    // its handler.
+    static inline QMutex s_lock;
+    static inline QWaitCondition s_idle;
+    static inline LogCapture *s_current = nullptr;
+    int m_users = 0;
     mutable QMutex m_mutex;
     QList<CapturedLine> m_lines;
     QtMessageHandler m_previous = nullptr;
