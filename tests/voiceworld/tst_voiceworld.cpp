@@ -104,6 +104,15 @@ public:
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         return m_socket.waitForConnected(5000);
     }
+    // Connects and signs in with the voice token of a gateway sign-in answer.
+    bool signIn(quint16 port, const QJsonObject &account)
+    {
+        if (!open(port))
+            return false;
+        const WireObject answer =
+            request(WireObject().set("op", "login").set("token", account.value("auth_token").toString().toStdString()));
+        return answer.number("status", -1) == 0;
+    }
     void sendRaw(const QByteArray &bytes)
     {
         m_socket.write(bytes);
@@ -230,13 +239,12 @@ private:
     bool awaitEvent(int type)
     {
         m_sdk.clear();
-        for (int round = 0; round < 500; ++round) {
-            m_sdk.drain();
-            if (!m_sdk.events<ox_evt_base_t>(type).empty())
-                return true;
-            QTest::qWait(10);
-        }
-        return false;
+        return QTest::qWaitFor(
+            [this, type] {
+                m_sdk.drain();
+                return !m_sdk.events<ox_evt_base_t>(type).empty();
+            },
+            20000);
     }
 
     SdkHarness m_sdk;
@@ -303,11 +311,7 @@ void VoiceWorldTest::presenceMembershipAndChatReachTheOtherClient()
              QStringLiteral("1"));
 
     Peer peer;
-    QVERIFY(peer.open(gateway.worldPort()));
-    QCOMPARE(
-        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
-            .number("status", -1),
-        0);
+    QVERIFY(peer.signIn(gateway.worldPort(), bob));
 
     const QString account =
         m_sdk.login(m_sdk.connector("http://127.0.0.1/"), alice.value("auth_token").toString().toLatin1().constData());
@@ -400,11 +404,7 @@ void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
     const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
     const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
     Peer peer;
-    QVERIFY(peer.open(gateway.worldPort()));
-    QCOMPARE(
-        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
-            .number("status", -1),
-        0);
+    QVERIFY(peer.signIn(gateway.worldPort(), bob));
     // Bob opens the channel first and so owns it.
     const std::string channel = std::string("sip:confctl-g-test2@") + Domain;
     QCOMPARE(peer.request(WireObject()
@@ -467,11 +467,7 @@ void VoiceWorldTest::privateChatAndAppDataReachTheCallee()
     const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
     const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
     Peer peer;
-    QVERIFY(peer.open(gateway.worldPort()));
-    QCOMPARE(
-        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
-            .number("status", -1),
-        0);
+    QVERIFY(peer.signIn(gateway.worldPort(), bob));
     QString aliceUri;
     const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
     QVERIFY(!account.isEmpty());
@@ -517,11 +513,7 @@ void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
     useWorld(gateway);
     const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
     Peer peer;
-    QVERIFY(peer.open(gateway.worldPort()));
-    QCOMPARE(
-        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
-            .number("status", -1),
-        0);
+    QVERIFY(peer.signIn(gateway.worldPort(), bob));
     QString aliceUri;
     const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
     const std::string channel = std::string("sip:confctl-g-voice@") + Domain;
@@ -603,11 +595,7 @@ void VoiceWorldTest::linesToASignedOutAccountWaitForItsSignIn()
     const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
     const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
     Peer peer;
-    QVERIFY(peer.open(gateway.worldPort()));
-    QCOMPARE(
-        peer.request(WireObject().set("op", "login").set("token", bob.value("auth_token").toString().toStdString()))
-            .number("status", -1),
-        0);
+    QVERIFY(peer.signIn(gateway.worldPort(), bob));
     QString aliceUri;
     const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
     aliceUri = alice.value("UserLiveURI").toString();
@@ -621,11 +609,12 @@ void VoiceWorldTest::linesToASignedOutAccountWaitForItsSignIn()
         m_sdk.login(m_sdk.connector("http://127.0.0.1/"), alice.value("auth_token").toString().toLatin1().constData());
     QVERIFY(!account.isEmpty());
     // They come right after the sign-in, perhaps within its own answers.
-    for (int round = 0; round < 500 && m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE).size() < 2;
-         ++round) {
-        QTest::qWait(10);
-        m_sdk.drain();
-    }
+    QTest::qWaitFor(
+        [this] {
+            m_sdk.drain();
+            return m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE).size() >= 2;
+        },
+        20000);
     auto lines = m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE);
     QCOMPARE(lines.size(), size_t(2));
     QCOMPARE(lines[0]->message_type, 1);
