@@ -181,8 +181,10 @@ void TestTtsSettings::opensQuietlyWithOneRowPerEvent()
     if (!pictures.isEmpty() && tavritest::TestEnvironment::hasX11Display())
         view->grab().save(QDir(pictures).filePath(QStringLiteral("settings-tts.png")));
 
-    // Past the volume bar's damping, still nothing was written or said.
-    QTest::qWait(400);
+    // Once the volume bar's damping has run out, still nothing was written or said.
+    QObject *damping = view->find(QStringLiteral("volumeBar"))->findChild<QObject *>(QStringLiteral("dampingTimer"));
+    QVERIFY(damping);
+    QTRY_VERIFY(!damping->property("running").toBool());
     QCOMPARE(m_tones.log.calls(), QStringList());
     QCOMPARE(m_app.log.calls(), QStringList());
     QCOMPARE(m_storage.log.calls(), QStringList());
@@ -361,10 +363,12 @@ void TestTtsSettings::spokenCueClearsItsMarkAfterASecond()
     QVERIFY(row(6)->property("playClicked").toBool());
     // Speech has no player state of its own to report its end.
     QTRY_VERIFY_WITH_TIMEOUT(!row(6)->property("playClicked").toBool(), 5000);
-    // A sound cue keeps its mark until its player stops.
+    // A sound cue keeps its mark until its player stops: no timer clears it.
     view->click(inRow(5, "playButton"));
-    QTest::qWait(1300);
     QVERIFY(row(5)->property("playClicked").toBool());
+    QObject *speechMark = row(5)->findChild<QObject *>(QStringLiteral("speechMarkTimer"));
+    QVERIFY(speechMark);
+    QVERIFY(!speechMark->property("running").toBool());
 }
 
 void TestTtsSettings::resetStaysEnabled()

@@ -21,6 +21,7 @@ DSlider {
 
     Timer {
         id: dampingTimer
+        objectName: "dampingTimer"
         interval: bar.dampingInterval
         onTriggered: {
             if (bar.dampedValue !== bar.value)

@@ -337,6 +337,7 @@ DTabbedWindowBasic {
 
         Timer {
             id: speechMarkTimer
+            objectName: "speechMarkTimer"
             interval: 1000
             onTriggered: row.playClicked = false
         }
