@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 
 #include "ostreltempfolder.h"
 #include "privatefiles.h"
@@ -43,19 +45,19 @@ void reportFileFailureOnce(const QString &what)
     std::fflush(stderr);
 }
 
-QString levelWord(QtMsgType type)
+const char *levelWord(QtMsgType type)
 {
     switch (type) {
     case QtDebugMsg:
-        return QStringLiteral("debug   ");
+        return "debug   ";
     case QtWarningMsg:
-        return QStringLiteral("warning ");
+        return "warning ";
     case QtCriticalMsg:
-        return QStringLiteral("critical");
+        return "critical";
     case QtFatalMsg:
-        return QStringLiteral("fatal   ");
+        return "fatal   ";
     default:
-        return QStringLiteral("unknown ");
+        return "unknown ";
     }
 }
 
@@ -75,8 +77,82 @@ QString location(const QMessageLogContext &context)
     return where.leftJustified(kLocationWidth, QLatin1Char(' '));
 }
 
+// The location as UTF-8. Lines mostly come in runs from one place, so the
+// last one of each thread is kept.
+const QByteArray &locationUtf8(const QMessageLogContext &context)
+{
+    struct Last {
+        bool valid = false;
+        bool hasFile = false;
+        QByteArray file;
+        int line = 0;
+        QByteArray text;
+    };
+    thread_local Last last;
+    // Compared by content: a caller's buffer may be used again for another name.
+    const bool same = last.valid && last.line == context.line && last.hasFile == (context.file != nullptr)
+                      && (!context.file || std::strcmp(context.file, last.file.constData()) == 0);
+    if (!same) {
+        last.valid = true;
+        last.hasFile = context.file != nullptr;
+        last.file = QByteArray(context.file ? context.file : "");
+        last.line = context.line;
+        last.text = location(context).toUtf8();
+    }
+    return last.text;
+}
+
 // "yyyy-MM-dd hh:mm:ss.zzz". The part up to the seconds is made once per
 // second and thread: spelling out a date is the dearest part of a line.
+QString timestamp(const QDateTime &when);
+
+// The same for the current time, without a local-time conversion for each
+// line: the local second is worked out once per second of the clock (zones
+// change their offsets only at whole seconds).
+QByteArray currentTimestamp()
+{
+    struct Second {
+        qint64 utcSecond = std::numeric_limits<qint64>::min();
+        QByteArray text;
+    };
+    thread_local Second last;
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000;
+    if (second != last.utcSecond) {
+        last.utcSecond = second;
+        const QString text = timestamp(QDateTime::fromMSecsSinceEpoch(second * 1000));
+        last.text = text.left(text.size() - 3).toLatin1();
+    }
+    const int millis = int(msecs - second * 1000);
+    QByteArray result;
+    result.reserve(last.text.size() + 3);
+    result += last.text;
+    result += char('0' + millis / 100);
+    result += char('0' + millis / 10 % 10);
+    result += char('0' + millis % 10);
+    return result;
+}
+
+// One line as UTF-8, without its line feed.
+QByteArray buildLogLine(QtMsgType type, const QMessageLogContext &context, const QByteArray &message,
+                        const QByteArray &when)
+{
+    const char *category = context.category ? context.category : "";
+    const QByteArray &where = locationUtf8(context);
+    QByteArray line;
+    line.reserve(when.size() + int(std::strlen(category)) + where.size() + message.size() + 20);
+    line += when;
+    line += ": ";
+    line += category;
+    line += ": ";
+    line += levelWord(type);
+    line += ": ";
+    line += where;
+    line += ": ";
+    line += message;
+    return line;
+}
+
 QString timestamp(const QDateTime &when)
 {
     struct Second {
@@ -219,6 +295,8 @@ struct LineQueue {
     QMutex mutex;
     QWaitCondition written;
     QVector<QueuedLine> lines;
+    // The writer's batch, kept so that its storage is used again.
+    QVector<QueuedLine> batch;
     quint64 taken = 0;
     quint64 done = 0;
     bool writing = false;
@@ -242,13 +320,16 @@ void writeQueuedLine(QueuedLine &&line)
             continue;
         }
         queue.writing = true;
-        QVector<QueuedLine> batch;
+        QVector<QueuedLine> &batch = queue.batch;
         batch.swap(queue.lines);
         lock.unlock();
         writeLines(batch);
         writeConsole(batch);
+        const int written = batch.size();
+        // Emptied outside the lock; only the one writer touches it.
+        batch.resize(0);
         lock.relock();
-        queue.done += quint64(batch.size());
+        queue.done += quint64(written);
         queue.writing = false;
         queue.written.wakeAll();
     }
@@ -258,19 +339,17 @@ void writeQueuedLine(QueuedLine &&line)
 
 QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message, const QDateTime &when)
 {
-    const QString separator = QStringLiteral(": ");
-    return timestamp(when) + separator + QString::fromUtf8(context.category) + separator + levelWord(type) + separator
-           + location(context) + separator + message;
+    return QString::fromUtf8(buildLogLine(type, context, message.toUtf8(), timestamp(when).toLatin1()));
 }
 
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    QString line = formatLogLine(type, context, message, now);
-    line += QLatin1Char('\n');
+    const QByteArray when = currentTimestamp();
     QueuedLine queued;
-    queued.file = line.toUtf8();
-    queued.console = message.toLocal8Bit() + '\n';
+    queued.file = buildLogLine(type, context, message.toUtf8(), when);
+    queued.file += '\n';
+    queued.console = message.toLocal8Bit();
+    queued.console += '\n';
     queued.stream = type == QtDebugMsg ? stdout : stderr;
     writeQueuedLine(std::move(queued));
 
@@ -278,7 +357,7 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
         || message.contains(QLatin1String("Fail"))) {
         if (QtMessageHandler previous = g_previousHandler.load())
             previous(type, context,
-                     timestamp(now) + QLatin1Char(' ') + location(context) + QStringLiteral("  ") + message);
+                     QString::fromLatin1(when) + QLatin1Char(' ') + location(context) + QStringLiteral("  ") + message);
     }
 
     if (type == QtWarningMsg && message.startsWith(QLatin1String("qrc:/"))

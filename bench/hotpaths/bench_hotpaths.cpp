@@ -1,8 +1,12 @@
 // The hot paths of a busy session, fed in-process through the program's own
 // classes: the participant list (sorted insertion and speaking updates), the
 // realm's participant-update path (voice event 28), received chat text
-// (voice event 10) with its chat log, the conversation pane's chat lines and
-// the log handler from one and from eight threads.
+// (voice event 10) with its chat log, the conversation pane's chat lines,
+// the SDK message pump (events 28 and 10 drained from the stand-in's queue
+// through ox_get_message, the dispatch and the signals, at the SDK log level
+// of a normal run), the contact list and contact groups loaded through the
+// voice buddy list (event 17) and the contact-group reply, and the log
+// handler from one and from eight threads.
 //
 // The log handler is installed at the default level, so every line the paths
 // write is part of their cost, as in a normal run. Console copies go to
@@ -17,6 +21,8 @@
 #include "conversation.h"
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
+#include "contactlist.h"
+#include "contactgrouplist.h"
 #include "conversationparticipantlist.h"
 #include "identityrealmmanager.h"
 #include "localtimezone.h"
@@ -27,6 +33,10 @@
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
+#include "voicemanager.h"
+#include "websettle.h"
+
+#include "ostrelsdk_control.h"
 
 #include "realmtestaccess.h"
 #include "realmtestbase.h"
@@ -34,9 +44,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <unistd.h>
 
@@ -67,7 +81,14 @@ double seconds(const QElapsedTimer &timer)
 class HotPaths : public RealmTestBase
 {
 public:
-    bool start() { return startRealm(QStringLiteral("me")); }
+    bool start()
+    {
+        if (!startRealm(QStringLiteral("me"), {QStringLiteral("getContactGroups")}))
+            return false;
+        // The SDK's own log lines at the level of a normal run.
+        ox_register_logging_initialization(2, nullptr, nullptr, nullptr, 2, &VoiceManager::onSdkLogMessage);
+        return true;
+    }
     void stop() { stopRealm(); }
 
     // Realm users "sip:u-b<tag>-<i>@..." with bench names, made before any
@@ -242,6 +263,138 @@ public:
         forgetTestState();
         settleEvents();
     }
+
+    // Lets the voice stand-in hand every queued message over and the pump
+    // dispatch it.
+    static bool drainPump(int timeoutMs = 60000)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        if (oxc_wait_idle(timeoutMs) != 0)
+            return false;
+        while (oxc_pending_messages() != 0 || oxc_live_messages() != 0) {
+            if (waited.elapsed() > timeoutMs)
+                return false;
+            QCoreApplication::processEvents();
+        }
+        return true;
+    }
+
+    // `events` messages queued in the stand-in, handed over by its worker,
+    // then drained through the pump: events per second.
+    void pump(const char *series, int size, const QVector<ox_message_base_t *> &events)
+    {
+        // Queued, not yet handed to the program: the worker's notices wait
+        // on the event loop, which the drain below runs.
+        for (ox_message_base_t *event : events)
+            oxc_inject(event);
+        oxc_wait_idle(60000);
+        QElapsedTimer timer;
+        timer.start();
+        if (!drainPump())
+            std::fprintf(g_results, "error: %s not drained,%d,0,0\n", series, size);
+        report(series, size, seconds(timer), events.size());
+    }
+
+    // Event 28 through the pump in an n-person channel, speaking switched
+    // on and off for every participant in turn.
+    void pumpEvent28(int n, int updates)
+    {
+        const QString tag = QStringLiteral("q%1").arg(n);
+        const QString handle = QStringLiteral("h-") + tag;
+        const QStringList uris = joinedChannel(tag, n);
+        const QByteArray handleBytes = handle.toUtf8();
+        QVector<QByteArray> uriBytes;
+        for (const QString &peer : uris)
+            uriBytes.append(peer.toUtf8());
+        QVector<ox_message_base_t *> events;
+        events.reserve(updates);
+        for (int i = 0; i < updates; ++i) {
+            auto *event = reinterpret_cast<ox_evt_participant_updated_t *>(oxc_alloc_event(OX_EVT_PARTICIPANT_UPDATED));
+            event->session_handle = ox_strdup(handleBytes.constData());
+            event->participant_uri = ox_strdup(uriBytes.at(i % n).constData());
+            event->is_speaking = (i / n) % 2 == 0 ? 1 : 0;
+            event->volume_adjustment = 50;
+            event->energy = 0.5;
+            event->active_media = 1;
+            events.append(reinterpret_cast<ox_message_base_t *>(event));
+        }
+        pump("pump.event28", n, events);
+        forgetTestState();
+        settleEvents();
+    }
+
+    // Event 10 through the pump in a 10-person channel (no chat log).
+    void pumpEvent10(int lines)
+    {
+        const QString handle = QStringLiteral("h-q10");
+        const QStringList uris = joinedChannel(QStringLiteral("q10"), 10);
+        const QByteArray handleBytes = handle.toUtf8();
+        QVector<ox_message_base_t *> events;
+        events.reserve(lines);
+        for (int i = 0; i < lines; ++i) {
+            auto *event = reinterpret_cast<ox_evt_message_t *>(oxc_alloc_event(OX_EVT_MESSAGE));
+            event->session_handle = ox_strdup(handleBytes.constData());
+            event->sender_uri = ox_strdup(uris.at(i % 10).toUtf8().constData());
+            event->message_body = ox_strdup("a chat line of an ordinary length, with a few words in it");
+            events.append(reinterpret_cast<ox_message_base_t *>(event));
+        }
+        pump("pump.event10", 10, events);
+        forgetTestState();
+        settleEvents();
+    }
+
+    // n friends: the voice buddy list (event 17) through the pump until the
+    // local user's contact list holds them all, then the contact-group
+    // reply that puts them into ten groups.
+    void contacts(int n)
+    {
+        QVector<QByteArray> uris;
+        for (int i = 0; i < n; ++i)
+            uris.append(uri("u-", QStringLiteral("f%1-%2").arg(n).arg(i)).toUtf8());
+        auto *event = reinterpret_cast<ox_evt_buddy_and_group_list_changed_t *>(
+            oxc_alloc_event(OX_EVT_BUDDY_AND_GROUP_LIST_CHANGED));
+        event->account_handle = ox_strdup(m_voice->accountHandle().toUtf8().constData());
+        event->buddy_count = n;
+        event->buddies = static_cast<ox_buddy_record_t **>(calloc(size_t(n), sizeof(ox_buddy_record_t *)));
+        for (int i = 0; i < n; ++i) {
+            event->buddies[i] = static_cast<ox_buddy_record_t *>(calloc(1, sizeof(ox_buddy_record_t)));
+            event->buddies[i]->uri = ox_strdup(uris.at(i).constData());
+            event->buddies[i]->buddy_data = ox_strdup("");
+        }
+        ContactList *list = LocalUser::getLocalUser()->getContactList();
+        oxc_inject(reinterpret_cast<ox_message_base_t *>(event));
+        oxc_wait_idle(60000);
+        QElapsedTimer timer;
+        timer.start();
+        while (list->getTotalCount() != n && timer.elapsed() < 120000)
+            QCoreApplication::processEvents();
+        report("contacts.load", n, seconds(timer), n);
+        if (list->getTotalCount() != n)
+            std::fprintf(g_results, "error: %d of %d contacts,%d,0,0\n", list->getTotalCount(), n, n);
+
+        QJsonArray groups;
+        for (int g = 0; g < 10; ++g) {
+            QJsonArray members;
+            for (int i = g; i < n; i += 10) {
+                const QString friendURI = QString::fromUtf8(uris.at(i));
+                const QString uid = m_realm->requestUserInfoUpdateByURI(friendURI)->getUid();
+                members.append(QJsonObject{{"user_uid", uid}, {"user_uri", friendURI}});
+            }
+            groups.append(QJsonObject{{"id", QStringLiteral("g%1").arg(g)},
+                                      {"name", QStringLiteral("Group %1").arg(g)},
+                                      {"members", members}});
+        }
+        const QJsonDocument reply(QJsonObject{{"data", groups}});
+        timer.restart();
+        m_social->handleReply(QStringLiteral("getContactGroups"), reply);
+        QCoreApplication::processEvents();
+        report("contacts.groups", n, seconds(timer), n);
+        // The look-ups and group requests the roster started are answered
+        // before the next size.
+        webtest::settle(*m_web, *m_social);
+        settleEvents();
+    }
 };
 
 // Lines per second of the log handler from `threads` threads together.
@@ -261,6 +414,30 @@ void logThreads(int threads, int linesEach)
         worker->wait();
     report("log.lines", threads, seconds(timer), double(threads) * linesEach);
     qDeleteAll(workers);
+}
+
+// The floor under the handler on this machine: the two system calls a
+// flushed line needs (its file copy and its console copy), made straight
+// from one thread with nothing else.
+void logFloor(int lines)
+{
+    const QByteArray path = QFile::encodeName(QDir::tempPath() + QStringLiteral("/log-floor.txt"));
+    const int file = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int console = ::open("/dev/null", O_WRONLY);
+    const QByteArray line(100, 'x');
+    const QByteArray bare(50, 'x');
+    QElapsedTimer timer;
+    timer.start();
+    bool failed = file < 0 || console < 0;
+    for (int i = 0; i < lines && !failed; ++i)
+        failed = ::write(file, line.constData(), size_t(line.size())) != line.size()
+                 || ::write(console, bare.constData(), size_t(bare.size())) != bare.size();
+    report("log.floor", 1, seconds(timer), lines);
+    if (failed)
+        std::fprintf(g_results, "error: log floor not written,0,0,0\n");
+    ::close(file);
+    ::close(console);
+    QFile::remove(QFile::decodeName(path));
 }
 
 } // namespace
@@ -284,6 +461,7 @@ int main(int argc, char *argv[])
     if (runs(QStringLiteral("log"))) {
         logThreads(1, 200000);
         logThreads(8, 25000);
+        logFloor(200000);
     }
 
     HotPaths paths;
@@ -306,6 +484,14 @@ int main(int argc, char *argv[])
     }
     if (runs(QStringLiteral("event10")))
         paths.event10(20000);
+    if (runs(QStringLiteral("pump"))) {
+        paths.pumpEvent28(10, 200000);
+        paths.pumpEvent28(1000, 50000);
+        paths.pumpEvent10(20000);
+    }
+    if (runs(QStringLiteral("contacts")))
+        for (int n : {100, 1000, 10000})
+            paths.contacts(n);
     if (runs(QStringLiteral("chat")))
         for (int n : {1000, 10000, 100000})
             paths.chatLines(n);

@@ -44,6 +44,38 @@ bool isOnline(const Contact* contact)
 
 } // namespace
 
+// Passes one realm's roster signals to its contact list, naming the realm.
+class ContactListRosterRelay : public QObject
+{
+    Q_OBJECT
+
+public:
+    ContactListRosterRelay(ContactList* list, Tavri::IdentityRealmInterface* realm)
+        : QObject(list), m_list(list), m_realm(realm)
+    {
+    }
+
+public slots:
+    void onRosterListBegin(const QString& subscriberUUID) { m_list->rosterListBegin(m_realm, subscriberUUID); }
+    void onRosterListEntry(const QString& subscriberUUID, const QString& contactUUID)
+    {
+        m_list->rosterListEntry(m_realm, subscriberUUID, contactUUID);
+    }
+    void onRosterListEnd(const QString& subscriberUUID) { m_list->rosterListEnd(m_realm, subscriberUUID); }
+    void onRosterListReceived(const QString& subscriberUUID, const QStringList& contactUUIDs)
+    {
+        m_list->rosterListReceived(m_realm, subscriberUUID, contactUUIDs);
+    }
+    void onRosterListEntryRemoved(const QString&, const QString& contactUUID)
+    {
+        m_list->rosterListEntryRemoved(m_realm, contactUUID);
+    }
+
+private:
+    ContactList* m_list;
+    Tavri::IdentityRealmInterface* m_realm;
+};
+
 ContactList::ContactList(QObject* parent)
     : QAbstractListModel(parent)
 {
@@ -96,6 +128,7 @@ void ContactList::addContact(Tavri::RealmUserInterface* identity)
             &ContactList::onContactIdentityRemoved);
 
     m_contacts.append(contact);
+    m_contactSet.insert(contact);
     emit totalCountChanged(m_contacts.size());
     if (isShown(contact, m_showOfflineContacts))
         insertVisibleContact(contact);
@@ -114,11 +147,12 @@ void ContactList::removeContact(Contact* contact)
 
 void ContactList::takeContact(Contact* contact, bool deleteIt)
 {
-    if (!contact || !m_contacts.contains(contact))
+    if (!contact || !m_contactSet.contains(contact))
         return;
     disconnect(contact, &Contact::destroying, this, &ContactList::onContactDestroying);
     removeVisibleContact(contact);
     m_contacts.removeAll(contact);
+    m_contactSet.remove(contact);
     emit totalCountChanged(m_contacts.size());
     disconnect(contact, nullptr, this, nullptr);
     disconnect(contact->getIdentities(), nullptr, this, nullptr);
@@ -146,6 +180,8 @@ void ContactList::clear()
         removeContact(contact);
     for (auto it = m_rosterContactUUIDs.begin(); it != m_rosterContactUUIDs.end(); ++it)
         it.value().clear();
+    for (auto it = m_rosterContactUUIDSets.begin(); it != m_rosterContactUUIDSets.end(); ++it)
+        it.value().clear();
 }
 
 bool ContactList::containsIdentity(Tavri::RealmUserInterface* identity) const
@@ -162,10 +198,17 @@ Contact* ContactList::findContact(Tavri::RealmUserInterface* identity) const
 
 Contact* ContactList::findContact(Tavri::IdentityRealmInterface* realm, const QString& userUUID) const
 {
+    const auto key = qMakePair(realm, userUUID);
+    Contact* known = m_contactByIdentity.value(key);
+    if (known && m_contactSet.contains(known) && holdsIdentity(known, realm, userUUID))
+        return known;
     for (Contact* contact : m_contacts) {
-        if (holdsIdentity(contact, realm, userUUID))
+        if (holdsIdentity(contact, realm, userUUID)) {
+            m_contactByIdentity.insert(key, contact);
             return contact;
+        }
     }
+    m_contactByIdentity.remove(key);
     return nullptr;
 }
 
@@ -239,6 +282,14 @@ void ContactList::removeVisibleContact(Contact* contact)
 void ContactList::beginRosterList(Tavri::IdentityRealmInterface* realm)
 {
     m_rosterContactUUIDs[realm] = QStringList();
+    m_rosterContactUUIDSets[realm] = QSet<QString>();
+}
+
+void ContactList::forgetRosterRealm(Tavri::IdentityRealmInterface* realm)
+{
+    m_rosterContactUUIDs.remove(realm);
+    m_rosterContactUUIDSets.remove(realm);
+    delete m_rosterRelays.take(realm);
 }
 
 void ContactList::addRosterEntry(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
@@ -249,12 +300,13 @@ void ContactList::addRosterEntry(Tavri::IdentityRealmInterface* realm, const QSt
         qWarning() << "ContactList::addRosterEntry" << "empty contact id from" << realm->realmID() << ", ignoring";
         return;
     }
-    QStringList& uuids = m_rosterContactUUIDs[realm];
-    if (uuids.contains(contactUUID)) {
+    QSet<QString>& known = m_rosterContactUUIDSets[realm];
+    if (known.contains(contactUUID)) {
         qDebug() << "duplicate rosterEntry, ignoring" << contactUUID;
         return;
     }
-    uuids.append(contactUUID);
+    known.insert(contactUUID);
+    m_rosterContactUUIDs[realm].append(contactUUID);
     Tavri::RealmUserInterface* user = realm->getRealmUser(contactUUID);
     if (!user) {
         qWarning() << "ContactList::addRosterEntry" << "realm" << realm->realmID() << "has no user for"
@@ -271,21 +323,22 @@ void ContactList::endRosterList(Tavri::IdentityRealmInterface* realm)
 
 void ContactList::removeContactsNotIn(Tavri::IdentityRealmInterface* realm, const QStringList& contactUUIDs)
 {
+    const QSet<QString> named(contactUUIDs.cbegin(), contactUUIDs.cend());
     const QList<Contact*> contacts = m_contacts;
     for (Contact* contact : contacts) {
         // Only this realm's roster decides: contacts made of other realms'
         // identities stay.
         bool ofRealm = false;
-        bool named = false;
+        bool listed = false;
         const QList<Tavri::RealmUserInterface*> identities = contact->getIdentities()->getIdentityList();
         for (Tavri::RealmUserInterface* identity : identities) {
             if (identity->identityRealm() != realm)
                 continue;
             ofRealm = true;
-            if (contactUUIDs.contains(identity->getUid()))
-                named = true;
+            if (named.contains(identity->getUid()))
+                listed = true;
         }
-        if (ofRealm && !named)
+        if (ofRealm && !listed)
             removeContact(contact);
     }
 }
@@ -295,11 +348,12 @@ void ContactList::removeRosterEntry(Tavri::IdentityRealmInterface* realm, const 
     QStringList uuids = m_rosterContactUUIDs.value(realm);
     uuids.removeAll(contactUUID);
     m_rosterContactUUIDs.insert(realm, uuids);
+    m_rosterContactUUIDSets[realm].remove(contactUUID);
     // Users are matched by realm and id, so an id the realm never announced
     // creates no user.
     const QList<Contact*> contacts = m_contacts;
     for (Contact* contact : contacts) {
-        if (!m_contacts.contains(contact))
+        if (!m_contactSet.contains(contact))
             continue;
         const QList<Tavri::RealmUserInterface*> identities = contact->getIdentities()->getIdentityList();
         for (Tavri::RealmUserInterface* identity : identities) {
@@ -388,11 +442,11 @@ QHash<int, QByteArray> ContactList::roleNames() const
 void ContactList::onTavriContactsReceived(const QStringList& contactSipURIs, const QStringList&)
 {
     TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-    QStringList known = m_rosterContactUUIDs.value(realm);
+    QSet<QString> known = m_rosterContactUUIDSets.value(realm);
     for (const QString& uri : contactSipURIs) {
         if (uri.isEmpty() || known.contains(uri))
             continue;
-        known.append(uri);
+        known.insert(uri);
         addContact(realm->requestUserInfoUpdateByURI(uri));
     }
 }
@@ -413,7 +467,7 @@ void ContactList::onVoiceManagerFriendRemoved(const QString& contactSipURI)
     if (!contact)
         return;
     contact->getIdentities()->removeIdentity(user);
-    if (m_contacts.contains(contact) && contact->getIdentities()->rowCount() == 0)
+    if (m_contactSet.contains(contact) && contact->getIdentities()->rowCount() == 0)
         removeContact(contact);
 }
 
@@ -442,29 +496,56 @@ void ContactList::onStorageManagerSettingKeyChanged(StorageManager::NamedSetting
 
 void ContactList::onRosterListBegin(const QString& subscriberUUID)
 {
-    qDebug() << "ContactList::onRosterListBegin" << subscriberUUID;
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
-        beginRosterList(realm);
+    rosterListBegin(senderRealm(), subscriberUUID);
 }
 
 void ContactList::onRosterListEntry(const QString& subscriberUUID, const QString& contactUUID)
 {
-    qDebug() << "ContactList::onRosterListEntry" << subscriberUUID << contactUUID;
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
-        addRosterEntry(realm, subscriberUUID, contactUUID);
+    rosterListEntry(senderRealm(), subscriberUUID, contactUUID);
 }
 
 void ContactList::onRosterListEnd(const QString& subscriberUUID)
 {
-    qDebug() << "ContactList::onRosterListEnd" << subscriberUUID;
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
-        endRosterList(realm);
+    rosterListEnd(senderRealm(), subscriberUUID);
 }
 
 void ContactList::onRosterListReceived(const QString& subscriberUUID, const QStringList& contactUUIDs)
 {
+    rosterListReceived(senderRealm(), subscriberUUID, contactUUIDs);
+}
+
+void ContactList::onRosterListEntryRemoved(const QString& subscriberUUID, const QString& contactUUID)
+{
+    Q_UNUSED(subscriberUUID)
+    rosterListEntryRemoved(senderRealm(), contactUUID);
+}
+
+void ContactList::rosterListBegin(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID)
+{
+    qDebug() << "ContactList::onRosterListBegin" << subscriberUUID;
+    if (realm)
+        beginRosterList(realm);
+}
+
+void ContactList::rosterListEntry(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
+                                  const QString& contactUUID)
+{
+    qDebug() << "ContactList::onRosterListEntry" << subscriberUUID << contactUUID;
+    if (realm)
+        addRosterEntry(realm, subscriberUUID, contactUUID);
+}
+
+void ContactList::rosterListEnd(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID)
+{
+    qDebug() << "ContactList::onRosterListEnd" << subscriberUUID;
+    if (realm)
+        endRosterList(realm);
+}
+
+void ContactList::rosterListReceived(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
+                                     const QStringList& contactUUIDs)
+{
     qDebug() << "ContactList::onRosterListReceived" << subscriberUUID;
-    Tavri::IdentityRealmInterface* realm = senderRealm();
     if (!realm)
         return;
     beginRosterList(realm);
@@ -473,10 +554,10 @@ void ContactList::onRosterListReceived(const QString& subscriberUUID, const QStr
     endRosterList(realm);
 }
 
-void ContactList::onRosterListEntryRemoved(const QString&, const QString& contactUUID)
+void ContactList::rosterListEntryRemoved(Tavri::IdentityRealmInterface* realm, const QString& contactUUID)
 {
     qDebug() << "ContactList::onRosterListEntryRemoved" << contactUUID;
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
+    if (realm)
         removeRosterEntry(realm, contactUUID);
 }
 
@@ -562,8 +643,11 @@ void ContactList::onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterfac
 
 void ContactList::onContactIdentityAdded(Tavri::RealmUserInterface* identity)
 {
-    if (identity)
-        emit contactIdentityAdded(identity);
+    if (!identity)
+        return;
+    // Another contact may now come first for this identity.
+    m_contactByIdentity.remove(qMakePair(identity->identityRealm(), identity->getUid()));
+    emit contactIdentityAdded(identity);
 }
 
 void ContactList::onContactIdentityRemoved(Tavri::RealmUserInterface* identity)
@@ -589,15 +673,19 @@ void ContactList::onContactIdentityRemoved(Tavri::RealmUserInterface* identity)
 void ContactList::connectRoster(Tavri::IdentityRealmInterface* realm)
 {
     QObject* object = realm->realmObject();
+    ContactListRosterRelay*& relay = m_rosterRelays[realm];
+    if (!relay)
+        relay = new ContactListRosterRelay(this, realm);
     for (const RosterConnection& connection : kRosterConnections)
-        connect(object, connection.signal, this, connection.slot, Qt::UniqueConnection);
+        connect(object, connection.signal, relay, connection.slot, Qt::UniqueConnection);
 }
 
 void ContactList::disconnectRoster(Tavri::IdentityRealmInterface* realm)
 {
     QObject* object = realm->realmObject();
-    for (const RosterConnection& connection : kRosterConnections)
-        disconnect(object, connection.signal, this, connection.slot);
+    if (ContactListRosterRelay* relay = m_rosterRelays.value(realm))
+        for (const RosterConnection& connection : kRosterConnections)
+            disconnect(object, connection.signal, relay, connection.slot);
 }
 
 Tavri::IdentityRealmInterface* ContactList::senderRealm() const
@@ -608,7 +696,7 @@ Tavri::IdentityRealmInterface* ContactList::senderRealm() const
 Contact* ContactList::senderContact() const
 {
     auto* contact = qobject_cast<Contact*>(sender());
-    return m_contacts.contains(contact) ? contact : nullptr;
+    return m_contactSet.contains(contact) ? contact : nullptr;
 }
 
 void ContactList::notifyContactChanged(Contact* contact, const QVector<int>& roles)
@@ -619,3 +707,5 @@ void ContactList::notifyContactChanged(Contact* contact, const QVector<int>& rol
     if (row >= 0)
         emit dataChanged(index(row), index(row), roles);
 }
+
+#include "contactlist.moc"

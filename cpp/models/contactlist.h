@@ -8,10 +8,13 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QPair>
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 
 class Contact;
+class ContactListRosterRelay;
 
 // ContactList: a list model of contacts (Contact), one row per shown contact.
 //
@@ -108,7 +111,7 @@ public:
     // ids is in contactUUIDs; contacts of other realms stay.
     void removeContactsNotIn(Tavri::IdentityRealmInterface* realm, const QStringList& contactUUIDs);
     // Forgets the roster of a realm that has gone.
-    void forgetRosterRealm(Tavri::IdentityRealmInterface* realm) { m_rosterContactUUIDs.remove(realm); }
+    void forgetRosterRealm(Tavri::IdentityRealmInterface* realm);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -150,7 +153,17 @@ protected slots:
     void onContactIdentityRemoved(Tavri::RealmUserInterface* identity);
 
 private:
+    friend class ContactListRosterRelay;
+
     static bool isShown(const Contact* contact, bool showOffline);
+    // The roster slots' work, for the realm that sent the signal.
+    void rosterListBegin(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID);
+    void rosterListEntry(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
+                         const QString& contactUUID);
+    void rosterListEnd(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID);
+    void rosterListReceived(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
+                            const QStringList& contactUUIDs);
+    void rosterListEntryRemoved(Tavri::IdentityRealmInterface* realm, const QString& contactUUID);
     // Removes the contact's row and entry and announces it; deleteIt
     // schedules its deletion.
     void takeContact(Contact* contact, bool deleteIt);
@@ -163,7 +176,18 @@ private:
     void notifyContactChanged(Contact* contact, const QVector<int>& roles);
 
     QHash<Tavri::IdentityRealmInterface*, QStringList> m_rosterContactUUIDs;
+    // The same ids as sets, for asking whether one is there.
+    QHash<Tavri::IdentityRealmInterface*, QSet<QString>> m_rosterContactUUIDSets;
+    // Each followed realm's relay of its roster signals: a slot of this list
+    // that asked QObject::sender() would search every connection into the
+    // list, and each contact adds several.
+    QHash<Tavri::IdentityRealmInterface*, ContactListRosterRelay*> m_rosterRelays;
     QList<Contact*> m_contacts;
+    QSet<Contact*> m_contactSet;
+    // The contact last found for a realm's user id; checked on use (still a
+    // contact holding that identity), dropped when another contact gains
+    // that identity, so that it is always the first such contact.
+    mutable QHash<QPair<Tavri::IdentityRealmInterface*, QString>, Contact*> m_contactByIdentity;
     QList<Contact*> m_visibleContacts;
     bool m_showOfflineContacts = false;
 };

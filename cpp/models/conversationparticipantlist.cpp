@@ -91,20 +91,63 @@ void ConversationParticipantList::reindexRows() const
         m_rows.insert(m_participants.at(row), row);
 }
 
+namespace
+{
+
+// A new row is known by key from now on; when another row has the same key,
+// the entry goes, and the next look-up finds which one comes first.
+template <typename Key>
+void noteRow(QHash<Key, ConversationParticipant *> &index, const Key &key, ConversationParticipant *participant)
+{
+    const auto known = index.find(key);
+    if (known == index.end())
+        index.insert(key, participant);
+    else if (known.value() != participant)
+        index.erase(known);
+}
+
+// A removed row's entry goes; entries under keys the row no longer has are
+// found stale when used.
+template <typename Key>
+void forgetRow(QHash<Key, ConversationParticipant *> &index, const Key &key, ConversationParticipant *participant)
+{
+    const auto known = index.find(key);
+    if (known != index.end() && known.value() == participant)
+        index.erase(known);
+}
+
+} // namespace
+
+template <typename Key, typename Matches>
+ConversationParticipant *ConversationParticipantList::findRow(QHash<Key, ConversationParticipant *> &index,
+                                                              const Key &key, Matches matches) const
+{
+    ConversationParticipant *known = index.value(key);
+    if (known && m_rows.contains(known) && matches(known))
+        return known;
+    for (ConversationParticipant *participant : m_participants) {
+        if (matches(participant)) {
+            index.insert(key, participant);
+            return participant;
+        }
+    }
+    index.remove(key);
+    return nullptr;
+}
+
 void ConversationParticipantList::insertRow(int row, ConversationParticipant *participant)
 {
     m_participants.insert(row, participant);
     m_rows.insert(participant, row);
-    // Known by its address from now on; when another row has the same
-    // address, the next look-up finds which one comes first.
     const QString sipURI = participant->getSipURI();
-    if (sipURI.isEmpty())
-        return;
-    const auto known = m_bySipURI.find(sipURI);
-    if (known == m_bySipURI.end())
-        m_bySipURI.insert(sipURI, participant);
-    else if (known.value() != participant)
-        m_bySipURI.erase(known);
+    if (!sipURI.isEmpty())
+        noteRow(m_bySipURI, sipURI, participant);
+    if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
+        noteRow(m_byIdentity, identity, participant);
+        const QString uuid = identity->getUid();
+        if (!uuid.isEmpty())
+            noteRow(m_byUUID, uuid, participant);
+    }
 }
 
 void ConversationParticipantList::removeRow(int row)
@@ -112,8 +155,19 @@ void ConversationParticipantList::removeRow(int row)
     ConversationParticipant *participant = m_participants.takeAt(row);
     if (!m_participants.contains(participant))
         m_rows.remove(participant);
-    for (auto it = m_bySipURI.begin(); it != m_bySipURI.end();)
-        it = it.value() == participant ? m_bySipURI.erase(it) : std::next(it);
+    forgetRow(m_bySipURI, participant->getSipURI(), participant);
+    if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
+        forgetRow(m_byIdentity, identity, participant);
+        forgetRow(m_byUUID, identity->getUid(), participant);
+    }
+}
+
+ConversationParticipant *ConversationParticipantList::participantFor(Tavri::RealmUserInterface *identity) const
+{
+    if (!identity)
+        return nullptr;
+    return findRow(m_byIdentity, identity,
+                   [identity](ConversationParticipant *participant) { return participant->getIdentity() == identity; });
 }
 
 void ConversationParticipantList::insertSorted(ConversationParticipant *participant)
@@ -158,8 +212,8 @@ void ConversationParticipantList::connectParticipant(ConversationParticipant *pa
     // a busy channel makes long. Connected once per kind, as the invitation
     // and the voice signals may be connected at different times.
     const auto follow = [this, participant](auto signal, int role) {
-        connect(participant, signal, this, [this, participant, role] {
-            notifyRowChanged(listed(participant), {role});
+        connect(participant, signal, this, [this, participant, roles = QVector<int>{role}] {
+            notifyRowChanged(participant, roles);
         });
     };
     if (!m_followed.contains(participant)) {
@@ -211,13 +265,7 @@ ConversationParticipant *ConversationParticipantList::addParticipant(Tavri::Real
             sessionHandle = conversation->getTransitionOstrelSessionHandle();
     }
 
-    ConversationParticipant *participant = nullptr;
-    for (ConversationParticipant *candidate : qAsConst(m_participants)) {
-        if (candidate->getIdentity() == identity) {
-            participant = candidate;
-            break;
-        }
-    }
+    ConversationParticipant *participant = participantFor(identity);
     if (participant) {
         // The state change is announced while the row is still listed, so
         // that the row's own handlers see it; no lock is held here, since a
@@ -250,12 +298,10 @@ ConversationParticipantList::addInvitedParticipant(Tavri::RealmUserInterface *in
 {
     if (!TAVRI_CHECK(invitedIdentity))
         return nullptr;
-    for (ConversationParticipant *participant : qAsConst(m_participants)) {
-        if (participant->getIdentity() == invitedIdentity) {
-            qDebug() << "ConversationParticipantList::addInvitedParticipant"
-                     << "already invited / present" << invitedIdentity->getDisplayName();
-            return participant;
-        }
+    if (ConversationParticipant *listedParticipant = participantFor(invitedIdentity)) {
+        qDebug() << "ConversationParticipantList::addInvitedParticipant"
+                 << "already invited / present" << invitedIdentity->getDisplayName();
+        return listedParticipant;
     }
     auto *participant = new ConversationParticipant(invitedIdentity, this, ConversationParticipant::Invited);
     connectParticipant(participant, false);
@@ -298,28 +344,31 @@ ConversationParticipant *ConversationParticipantList::getParticipantBySipURI(con
 {
     // The last answer for the address holds while that participant is still
     // a row of that address (a row added with the same address drops it).
-    if (!sipURI.isEmpty()) {
-        ConversationParticipant *known = m_bySipURI.value(sipURI);
-        if (known && m_rows.contains(known) && known->getSipURI() == sipURI)
-            return known;
+    const auto matches = [&sipURI](ConversationParticipant *participant) {
+        return participant->getSipURI() == sipURI;
+    };
+    if (sipURI.isEmpty()) {
+        for (ConversationParticipant *participant : m_participants)
+            if (matches(participant))
+                return participant;
+        return nullptr;
     }
-    for (ConversationParticipant *participant : m_participants) {
-        if (participant->getSipURI() == sipURI) {
-            if (!sipURI.isEmpty())
-                m_bySipURI.insert(sipURI, participant);
-            return participant;
-        }
-    }
-    m_bySipURI.remove(sipURI);
-    return nullptr;
+    return findRow(m_bySipURI, sipURI, matches);
 }
 
 ConversationParticipant *ConversationParticipantList::getParticipantByUUID(const QString &uuid) const
 {
-    for (ConversationParticipant *participant : m_participants)
-        if (participant->getIdentity() && participant->getIdentity()->getUid() == uuid)
-            return participant;
-    return nullptr;
+    // As for addresses: the last answer holds while it is a row of that id.
+    const auto matches = [&uuid](ConversationParticipant *participant) {
+        return participant->getIdentity() && participant->getIdentity()->getUid() == uuid;
+    };
+    if (uuid.isEmpty()) {
+        for (ConversationParticipant *participant : m_participants)
+            if (matches(participant))
+                return participant;
+        return nullptr;
+    }
+    return findRow(m_byUUID, uuid, matches);
 }
 
 void ConversationParticipantList::removeParticipant(ConversationParticipant *participant, bool deleteIt)
@@ -339,14 +388,8 @@ void ConversationParticipantList::removeParticipant(ConversationParticipant *par
 
 void ConversationParticipantList::removeParticipantForIdentity(Tavri::RealmUserInterface *identity)
 {
-    if (!identity)
-        return;
-    for (ConversationParticipant *participant : qAsConst(m_participants)) {
-        if (participant->getIdentity() == identity) {
-            removeParticipant(participant, true);
-            return;
-        }
-    }
+    if (ConversationParticipant *participant = participantFor(identity))
+        removeParticipant(participant, true);
 }
 
 void ConversationParticipantList::clear()
@@ -357,6 +400,8 @@ void ConversationParticipantList::clear()
         m_participants.clear();
         m_rows.clear();
         m_bySipURI.clear();
+        m_byIdentity.clear();
+        m_byUUID.clear();
         for (ConversationParticipant *participant : participants) {
             // Both the participant's and its realm user's connections go, so
             // that a later refresh of the list does not follow a user twice.
@@ -580,13 +625,8 @@ void ConversationParticipantList::onInvitedParticipantRemoved(Tavri::RealmUserIn
 void ConversationParticipantList::onLocalUserContactListIdentityAddedOrRemoved(
     Tavri::RealmUserInterface *contactIdentity)
 {
-    if (!contactIdentity)
-        return;
-    for (ConversationParticipant *participant : qAsConst(m_participants)) {
-        if (participant->getIdentity() == contactIdentity) {
-            notifyRowChanged(participant, {IsContactRole});
-            emitContactCountChanged();
-            return;
-        }
+    if (ConversationParticipant *participant = participantFor(contactIdentity)) {
+        notifyRowChanged(participant, {IsContactRole});
+        emitContactCountChanged();
     }
 }

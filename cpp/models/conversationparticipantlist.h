@@ -130,6 +130,14 @@ private:
     // The row of the signalling realm user, found by its user id.
     ConversationParticipant *senderIdentityParticipant() const;
     void giveChatColor(Tavri::RealmUserInterface *identity);
+    // The first row of the identity, or null.
+    ConversationParticipant *participantFor(Tavri::RealmUserInterface *identity) const;
+    // The first row that matches, found through the index entry for key
+    // when that entry still names a matching row; a scan otherwise, which
+    // renews the entry.
+    template <typename Key, typename Matches>
+    ConversationParticipant *findRow(QHash<Key, ConversationParticipant *> &index, const Key &key,
+                                     Matches matches) const;
 
     QList<ConversationParticipant *> m_participants;
     // Every row's participant with the row it had when last looked at, and
@@ -137,6 +145,9 @@ private:
     // a stale entry only costs a rebuild or a scan, never a wrong answer.
     mutable QHash<ConversationParticipant *, int> m_rows;
     mutable QHash<QString, ConversationParticipant *> m_bySipURI;
+    // The same for each realm user and each user id.
+    mutable QHash<Tavri::RealmUserInterface *, ConversationParticipant *> m_byIdentity;
+    mutable QHash<QString, ConversationParticipant *> m_byUUID;
     // The participants whose own signals are followed, and those whose
     // voice signals are followed as well.
     QSet<ConversationParticipant *> m_followed;
