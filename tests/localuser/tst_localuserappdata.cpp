@@ -256,6 +256,11 @@ void LocalUserAppDataTest::otherTextsChangeNothing_data()
     QTest::newRow("empty") << QString();
     QTest::newRow("long garbage") << QString(100000, QLatin1Char('x'));
     QTest::newRow("binary-looking") << QStringLiteral("\x01\x02rv:\u00ff");
+    // Acknowledgements that name no conversation.
+    for (const char* ack : {"rta:", "ria:", "rpa:"}) {
+        QTest::addRow("%s without URI", ack) << QString::fromLatin1(ack);
+        QTest::addRow("%s for no conversation URI", ack) << QString::fromLatin1(ack) + QStringLiteral("x-7@voice.test");
+    }
 }
 
 void LocalUserAppDataTest::otherTextsChangeNothing()
