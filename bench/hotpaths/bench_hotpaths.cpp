@@ -495,6 +495,8 @@ int main(int argc, char *argv[])
     if (runs(QStringLiteral("chat")))
         for (int n : {1000, 10000, 100000})
             paths.chatLines(n);
-    paths.stop();
-    return 0;
+    // Taking down a realm that holds thousands of friends is not measured
+    // and takes long: the results are out, the process ends here.
+    std::fflush(g_results);
+    std::_Exit(0);
 }

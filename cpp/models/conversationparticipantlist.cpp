@@ -106,6 +106,16 @@ void noteRow(QHash<Key, ConversationParticipant *> &index, const Key &key, Conve
         index.erase(known);
 }
 
+bool isEmptyKey(const QString &key)
+{
+    return key.isEmpty();
+}
+
+bool isEmptyKey(const void *key)
+{
+    return !key;
+}
+
 // A removed row's entry goes; entries under keys the row no longer has are
 // found stale when used.
 template <typename Key>
@@ -122,12 +132,15 @@ template <typename Key, typename Matches>
 ConversationParticipant *ConversationParticipantList::findRow(QHash<Key, ConversationParticipant *> &index,
                                                               const Key &key, Matches matches) const
 {
-    ConversationParticipant *known = index.value(key);
+    // An empty key is never indexed: many rows may share it.
+    const bool indexed = !isEmptyKey(key);
+    ConversationParticipant *known = indexed ? index.value(key) : nullptr;
     if (known && m_rows.contains(known) && matches(known))
         return known;
     for (ConversationParticipant *participant : m_participants) {
         if (matches(participant)) {
-            index.insert(key, participant);
+            if (indexed)
+                index.insert(key, participant);
             return participant;
         }
     }
@@ -344,31 +357,16 @@ ConversationParticipant *ConversationParticipantList::getParticipantBySipURI(con
 {
     // The last answer for the address holds while that participant is still
     // a row of that address (a row added with the same address drops it).
-    const auto matches = [&sipURI](ConversationParticipant *participant) {
-        return participant->getSipURI() == sipURI;
-    };
-    if (sipURI.isEmpty()) {
-        for (ConversationParticipant *participant : m_participants)
-            if (matches(participant))
-                return participant;
-        return nullptr;
-    }
-    return findRow(m_bySipURI, sipURI, matches);
+    return findRow(m_bySipURI, sipURI,
+                   [&sipURI](ConversationParticipant *participant) { return participant->getSipURI() == sipURI; });
 }
 
 ConversationParticipant *ConversationParticipantList::getParticipantByUUID(const QString &uuid) const
 {
     // As for addresses: the last answer holds while it is a row of that id.
-    const auto matches = [&uuid](ConversationParticipant *participant) {
+    return findRow(m_byUUID, uuid, [&uuid](ConversationParticipant *participant) {
         return participant->getIdentity() && participant->getIdentity()->getUid() == uuid;
-    };
-    if (uuid.isEmpty()) {
-        for (ConversationParticipant *participant : m_participants)
-            if (matches(participant))
-                return participant;
-        return nullptr;
-    }
-    return findRow(m_byUUID, uuid, matches);
+    });
 }
 
 void ConversationParticipantList::removeParticipant(ConversationParticipant *participant, bool deleteIt)
