@@ -2957,9 +2957,11 @@ void TavriApplication::showCreateChannel(const QString &parentURI)
     }
     auto *ownerUser = qobject_cast<TavriIdentityRealmUser *>(owner->getQObject());
     Conversation *parent = parentURI.isEmpty() ? nullptr : realm->getConversation(parentURI);
-    // The realm keeps the new channel, as it keeps every conversation.
-    auto *channel = new Conversation();
-    channel->setParent(realm);
+    // The realm keeps the new channel, as it keeps every conversation. It is
+    // a conversation of the built-in realm from the start (its address comes
+    // once the web service has made it), so that the channel list shows it
+    // and it can be joined.
+    auto *channel = new Conversation(QString(), QString(), QString(), realm);
     channel->setOwnerIdentity(ownerUser);
     if (parent)
         channel->setParentConversation(parent);

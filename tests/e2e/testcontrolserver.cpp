@@ -104,11 +104,17 @@ QObject *findPath(const QString &path)
     return nullptr;
 }
 
-// An item that can take input: shown, enabled and in a window.
+// An item that a user can act on: shown in a visible window, enabled, and
+// not fading in or out (it and every item above it fully opaque).
 QQuickItem *inputItem(const QJsonObject &command)
 {
     auto *item = qobject_cast<QQuickItem *>(findPath(text(command, "path")));
-    return item && item->isVisible() && item->isEnabled() && item->window() ? item : nullptr;
+    if (!item || !item->isVisible() || !item->isEnabled() || !item->window() || !item->window()->isVisible())
+        return nullptr;
+    for (QQuickItem *up = item; up; up = up->parentItem())
+        if (up->opacity() < 1)
+            return nullptr;
+    return item;
 }
 
 Qt::Key keyNamed(const QString &name)
@@ -310,6 +316,8 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
     } else if (cmd == QLatin1String("shown")) {
         auto *item = qobject_cast<QQuickItem *>(findPath(text(command, "path")));
         return {{"value", item && item->isVisible() && item->window() && item->window()->isVisible()}};
+    } else if (cmd == QLatin1String("ready")) {
+        return {{"value", inputItem(command) != nullptr}};
     } else if (cmd == QLatin1String("property")) {
         QObject *object = findPath(text(command, "path"));
         if (!object)
@@ -333,6 +341,13 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
         QQuickItem *item = inputItem(command);
         if (!item)
             return fail;
+        // Keys go to the active window, as the user's would after bringing
+        // it to the front.
+        if (!item->window()->isActive()) {
+            item->window()->requestActivate();
+            if (!QTest::qWaitForWindowActive(item->window()))
+                return fail;
+        }
         item->forceActiveFocus(Qt::TabFocusReason);
         if (!item->hasActiveFocus())
             return fail;

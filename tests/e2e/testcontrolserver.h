@@ -17,7 +17,8 @@
 // visible Qt Quick window, and get Qt's test input. Actions: click,
 // doubleclick, type ("text" into the item, given the focus first), key (a
 // Qt::Key name without "Key_", such as "Return"), trigger (a menu entry).
-// Queries: shown (the item is visible in a visible window), property ("name"
+// Queries: shown (the item is visible in a visible window), ready (it can
+// take input: shown, enabled and not fading in or out), property ("name"
 // of the object, texts as text), rows ("role" of every row of the local
 // user's list "list", such as contacts), user (the local user's property
 // "name"), windows (the root objectName of every
