@@ -95,7 +95,7 @@ QObject *findPath(const QString &path)
         if (!quick || !quick->isVisible())
             continue;
         QObject *found = quick->objectName() == names.first() ? quick->contentItem()
-                                                               : findNamed(quick->contentItem(), names.first());
+                                                              : findNamed(quick->contentItem(), names.first());
         for (int i = 1; found && i < names.size(); ++i)
             found = findNamed(found, names.at(i));
         if (found)
@@ -325,7 +325,7 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
         const QVariant value = object->property(text(command, "name").toLatin1().constData());
         const QJsonValue json = QJsonValue::fromVariant(value);
         return {{"value", json.isNull() && value.canConvert<QString>() ? QJsonValue(value.toString()) : json}};
-    } else if (cmd == QLatin1String("click") || cmd == QLatin1String("doubleclick")) {
+    } else if (cmd == QLatin1String("click")) {
         QQuickItem *item = inputItem(command);
         if (!item)
             return fail;
@@ -333,10 +333,7 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
         // The pointer arrives first, as a user's would: hover-driven
         // controls see it before the press.
         QTest::mouseMove(item->window(), centre);
-        if (cmd == QLatin1String("click"))
-            QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
-        else
-            QTest::mouseDClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
+        QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
     } else if (cmd == QLatin1String("type") || cmd == QLatin1String("key")) {
         QQuickItem *item = inputItem(command);
         if (!item)

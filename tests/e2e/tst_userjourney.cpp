@@ -39,7 +39,8 @@ QJsonObject rowsQuery(const QString &list, const QString &role)
     return {{"cmd", "rows"}, {"list", list}, {"role", role}};
 }
 
-// One line of the program's log: its level and message.
+// One line of the program's log ("date time: category: level: where:
+// message", the category and level padded): its parts.
 struct LogLine {
     QString category;
     QString level;
@@ -49,7 +50,7 @@ struct LogLine {
 QList<LogLine> readLog(const QString &path)
 {
     static const QRegularExpression format(
-        QStringLiteral("^.*?: (\\S*): (debug|warning|critical|fatal) *: .*?: (.*)$"));
+        QStringLiteral("^\\S+ \\S+: (\\S*) *: (debug|warning|critical|fatal) *: .*?: (.*)$"));
     QList<LogLine> lines;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
