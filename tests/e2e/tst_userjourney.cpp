@@ -216,6 +216,8 @@ void UserJourneyTest::newUserSession()
         return std::any_of(log.cbegin(), log.cend(), [&](const LogLine &l) { return l.message.contains(text); });
     };
     QVERIFY(logged(Email));
+    // The program ended on the second start's message, not otherwise.
+    QVERIFY(logged("ProtocolMessageReceived:  \"-quit\""));
     // Debug lines are written too, so a connection left unmade would show.
     QVERIFY(std::any_of(log.cbegin(), log.cend(), [](const LogLine &l) { return l.level == "debug"; }));
 
