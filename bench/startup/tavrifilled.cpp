@@ -3,8 +3,11 @@
 // it signs in once the event loop runs, then fills the session through the
 // voice stand-in's control interface: a buddy list of <contacts> users
 // (voice event 17) and <chat lines> lines said by a peer in the channel,
-// which it joins. It prints "BENCH-FILL done <contacts> <channels> <lines>"
-// once the models hold them, and the program carries on as usual.
+// which it joins. Once the models hold them all it prints
+// "BENCH-FILL done <contacts> <channels> <lines>", the counts of the contact
+// list, the local user's channel list and the channel's chat, and the
+// program carries on as usual.
+#include "contactlist.h"
 #include "conversation.h"
 #include "conversationlist.h"
 #include "conversationmessagelist.h"
@@ -13,7 +16,7 @@
 #include "realmain.h"
 #include "tavriapplication.h"
 #include "tavriidentityrealm.h"
-#include "tavriidentityrealmuser.h"
+#include "voicemanager.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -49,9 +52,8 @@ public:
 private:
     void fill()
     {
-        const QString myUri = LocalUser::getLocalUser()->tavriidentity()->getUid();
-        const QString domain = myUri.section(QLatin1Char('@'), 1);
-        const QByteArray account = oxc_account_handle(myUri.toUtf8().constData());
+        const QString domain = VoiceManager::getInstance()->domain();
+        const QByteArray account = VoiceManager::getInstance()->accountHandle().toUtf8();
 
         auto *event = reinterpret_cast<ox_evt_buddy_and_group_list_changed_t *>(
             oxc_alloc_event(OX_EVT_BUDDY_AND_GROUP_LIST_CHANGED));
@@ -100,11 +102,13 @@ private:
     {
         const int lines = m_conversation ? m_conversation->getChatMessages()->rowCount() : 0;
         const int channels = LocalUser::getLocalUser()->getConversations()->count();
-        if (lines < m_lines) {
+        const ContactList *contactList = LocalUser::getLocalUser()->getContactList();
+        const int contacts = contactList ? contactList->getTotalCount() : 0;
+        if (lines < m_lines || contacts < m_contacts) {
             QTimer::singleShot(100, this, [this] { await(); });
             return;
         }
-        std::printf("BENCH-FILL done %d %d %d\n", m_contacts, channels, lines);
+        std::printf("BENCH-FILL done %d %d %d\n", contacts, channels, lines);
         std::fflush(stdout);
     }
 
