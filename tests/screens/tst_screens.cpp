@@ -23,6 +23,8 @@
 #include "conversationmessagelist.h"
 #include "findchannels.h"
 #include "localuser.h"
+#include "notificationlist.h"
+#include "permanentconversationlist.h"
 #include "recentconversation.h"
 #include "recentconversations.h"
 #include "storagemanager.h"
@@ -108,6 +110,11 @@ bool picturesLoading(QQuickItem *item)
     return false;
 }
 
+QObject *findNamed(QQuickView *view, QLatin1String name)
+{
+    return view && view->rootObject() ? view->rootObject()->findChild<QObject *>(name) : nullptr;
+}
+
 // A window's own text drawn with anti-aliasing gives far more colours than
 // this; a window that drew nothing but its background and border gives few.
 constexpr int kDrawnColours = 16;
@@ -144,6 +151,8 @@ private:
     bool saveImage(const QImage &image, const QString &name);
     Conversation *sampleChannel(const QString &name, int number);
     void fillFrame();
+    // Pictures of the main frame showing each of its panes.
+    bool shootPanes(const QString &state);
 
     FakeWebService *m_web = nullptr;
     LogCapture *m_capture = nullptr;
@@ -211,6 +220,14 @@ bool TestScreens::shoot(QQuickWindow *window, const QString &name)
     }
     if (!QTest::qWaitForWindowExposed(window)) {
         m_failure += QStringLiteral("the window was never exposed");
+        return false;
+    }
+    // One frame drawn after the last change, so that lists have laid out
+    // their rows.
+    QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
+    window->update();
+    if (!drawn.wait(5000) && drawn.isEmpty()) {
+        m_failure += QStringLiteral("no frame was drawn");
         return false;
     }
     if (!QTest::qWaitFor([window] { return !picturesLoading(window->contentItem()); })) {
@@ -297,13 +314,49 @@ void TestScreens::fillFrame()
     emit realm()->rosterListGroupEntry(me, QStringLiteral("g2"), userUri(QStringLiteral("chidi")));
     emit realm()->rosterListReceivedEnd(me);
 
-    // Channels of the account.
+    // Channels of the account: the first joined and the local user's own.
     emit realm()->conversationListReceivedBegin(me);
     int number = 100;
     for (const char *name : {"Raid night", "Lobby", "Quiet room"})
         emit realm()->conversationListEntry(me, QStringLiteral("sip:confctl-%1@%2").arg(number++).arg(kDomain),
                                             QLatin1String(name));
     emit realm()->conversationListReceivedEnd(me);
+    const char *names[] = {"Raid night", "Lobby", "Quiet room"};
+    for (number = 100; number < 103; ++number) {
+        Conversation *channel = realm()->getConversation(QStringLiteral("sip:confctl-%1@%2").arg(number).arg(kDomain));
+        // As the channel's record from the web service would name it.
+        channel->setChannelUID(QString::number(number));
+        channel->setDisplayName(QLatin1String(names[number - 100]), true);
+        channel->setMessage(QStringLiteral("Open to all"), true);
+        if (number == 100)
+            channel->setOwnerIdentity(LocalUser::getLocalUser()->tavriidentity());
+    }
+
+    // Recent conversations, as the database keeps them.
+    const QDateTime at(QDate(2026, 3, 14), QTime(20, 15), Qt::UTC);
+    const QString channelId = QStringLiteral("sip:confctl-100@%1").arg(kDomain);
+    storage()->insertRecentConversationRecord(QStringLiteral("__Tavri"), channelId, QStringLiteral("Raid night"),
+                                              QString(), at, at.addSecs(1800), QString());
+    storage()->insertRecentConversationParticipantRecord(QStringLiteral("__Tavri"), channelId, at,
+                                                         userUri(QStringLiteral("ann")));
+    storage()->insertRecentConversationRecord(QStringLiteral("__Tavri"), userUri(QStringLiteral("bo")),
+                                              QStringLiteral("Bo"), QString(), at.addDays(-1),
+                                              at.addDays(-1).addSecs(300), QString());
+    LocalUser::getLocalUser()->getRecentConversations()->refresh();
+
+    // Notifications: a friend request and a channel invitation, from users
+    // and a channel the realm knows by their ids.
+    for (const char *uid : {"501", "502"}) {
+        auto *sender = qobject_cast<TavriIdentityRealmUser *>(realm()->getRealmUser(QLatin1String(uid))->getQObject());
+        sender->setUname(QLatin1String(uid[2] == '1' ? "Ann" : "Bo"));
+    }
+    NotificationList *notifications = LocalUser::getLocalUser()->getNotificationList();
+    notifications->onNotificationReceived(QStringLiteral("7001"), QStringLiteral("501"), QStringLiteral("Ann"),
+                                          QString(), QString(), QStringLiteral("2"), QStringLiteral("1"), at, QString(),
+                                          QString(), QString());
+    notifications->onNotificationReceived(QStringLiteral("7002"), QStringLiteral("502"), QStringLiteral("Bo"),
+                                          QStringLiteral("101"), QStringLiteral("Lobby"), QStringLiteral("5"),
+                                          QStringLiteral("1"), at.addSecs(60), QString(), QString(), QString());
 }
 
 void TestScreens::mainFrameEmptyAndFilled()
@@ -319,9 +372,39 @@ void TestScreens::mainFrameEmptyAndFilled()
     local->tavriidentity()->setDisplayName(QStringLiteral("Alice"));
 
     app()->showMainFrame();
-    SHOOT(app()->mainFrame(), "mainframe-empty");
+    QVERIFY2(shootPanes(QStringLiteral("empty")), qPrintable(m_failure));
     fillFrame();
-    SHOOT(app()->mainFrame(), "mainframe-filled");
+    QCOMPARE(local->getPermanentConversations()->rowCount(), 3);
+    QVERIFY2(shootPanes(QStringLiteral("filled")), qPrintable(m_failure));
+    // Each notification names its sender and channel.
+    NotificationList *notifications = local->getNotificationList();
+    QStringList sentences;
+    for (int row = 0; row < notifications->rowCount(); ++row)
+        sentences.append(notifications->data(notifications->index(row), Qt::DisplayRole).toString());
+    QCOMPARE(sentences,
+             (QStringList{QStringLiteral("Bo invited you to Lobby"), QStringLiteral("Ann added you as a friend")}));
+    // Back to the channels, which the frame opens with.
+    QVERIFY(QMetaObject::invokeMethod(
+        app()->mainFrame()->rootObject(), "showContentPane",
+        Q_ARG(QVariant, QVariant::fromValue<QObject *>(findNamed(app()->mainFrame(), QLatin1String("channelsPane"))))));
+}
+
+bool TestScreens::shootPanes(const QString &state)
+{
+    QQuickView *frame = app()->mainFrame();
+    for (const char *pane : {"channelsPane", "contactsPane", "addContactsPane", "recentPane"}) {
+        QObject *item = findNamed(frame, QLatin1String(pane));
+        if (!item
+            || !QMetaObject::invokeMethod(frame->rootObject(), "showContentPane",
+                                          Q_ARG(QVariant, QVariant::fromValue(item)))) {
+            m_failure = QLatin1String(pane) + QStringLiteral(": not found");
+            return false;
+        }
+        const QString name = QStringLiteral("mainframe-%1-%2").arg(QString::fromLatin1(pane).remove("Pane"), state);
+        if (!shoot(frame, name))
+            return false;
+    }
+    return true;
 }
 
 void TestScreens::conversationWindows()
@@ -351,6 +434,15 @@ void TestScreens::conversationWindows()
     channel->onConversationParticipantAdded(id, userUri(QStringLiteral("ann")));
     channel->onConversationParticipantAdded(id, userUri(QStringLiteral("bo")));
     SHOOT(pane, "conversation");
+    // Each chat line names its writer; notices do not.
+    auto *list = qobject_cast<QQuickItem *>(findNamed(pane, QLatin1String("messageList")));
+    QVERIFY(list);
+    QStringList shown;
+    for (QQuickItem *line : list->property("contentItem").value<QQuickItem *>()->childItems())
+        shown.append(line->property("text").toString());
+    QVERIFY2(shown.contains(QStringLiteral("<b>ann:</b> Evening all, ready for tonight?")),
+             qPrintable(shown.join('\n')));
+    QVERIFY2(shown.contains(QStringLiteral("Ann joined the channel")), qPrintable(shown.join('\n')));
 
     channel->showConversationDetails();
     SHOOT(Conversation::detailsWindow(), "channel-details");
