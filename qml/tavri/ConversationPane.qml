@@ -120,9 +120,11 @@ DTitledWindowBasic {
                 // name is escaped here.
                 textFormat: Text.RichText
                 color: model.isSystemMessage ? styleManager.systemMessageTextColor : styleManager.enabledStyle.controlTextColor
-                linkColor: styleManager.linkBaseColor
                 font.italic: !!model.isSystemMessage
-                text: (sender !== "" ? "<b>" + root.escaped(sender) + ":</b> " : "")
+                // Rich text takes its links' look from a style sheet only: the
+                // style's link colour, without underline, as links show elsewhere.
+                text: "<style>a { color: " + styleManager.linkBaseColor + "; text-decoration: none; }</style>"
+                      + (sender !== "" ? "<b>" + root.escaped(sender) + ":</b> " : "")
                       + (model.messageText !== undefined ? model.messageText : "")
                 onLinkActivated: Qt.openUrlExternally(link)
             }
