@@ -364,7 +364,8 @@ void TestScreens::mainFrameEmptyAndFilled()
     LocalUser *local = LocalUser::getLocalUser();
     m_web->hang(QStringLiteral("LoginUser"));
     local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    local->onSocialLoginSuccess(userUri(QStringLiteral("me")), {}, {}, {}, {}, {}, {}, {}, {});
+    local->onSocialLoginSuccess(userUri(QStringLiteral("me")), QStringLiteral("alice@example.org"), {}, {}, {}, {}, {},
+                                {}, {});
     local->onVoiceLoggedIn();
     QCOMPARE(local->getLoginState(), LocalUser::LoggedIn);
     QVERIFY(local->tavriidentity());
