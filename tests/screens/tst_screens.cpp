@@ -5,6 +5,9 @@
 // under xvfb-run): offscreen, Qt Quick grabs nothing.
 #include <QtTest/QtTest>
 
+#include <QCursor>
+#include <QScreen>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -34,6 +37,7 @@
 #include "virtualkeycapturewindow.h"
 #include "voicetestsupport.h"
 #include "websettle.h"
+#include "windowpicture.h"
 
 // The application object with the slot that raises the voice-blocked warning
 // open to the test.
@@ -79,45 +83,10 @@ TavriIdentityRealmUser *sampleUser(const QString &name, Tavri::RealmUserInterfac
     return user;
 }
 
-// The number of distinct colours of an image, counted up to `enough`.
-int colourCount(const QImage &image, int enough)
-{
-    QSet<QRgb> colours;
-    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < pixels.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
-        for (int x = 0; x < pixels.width(); ++x) {
-            colours.insert(line[x]);
-            if (colours.size() >= enough)
-                return colours.size();
-        }
-    }
-    return colours.size();
-}
-
-// Whether any picture under `item` is still loading.
-bool picturesLoading(QQuickItem *item)
-{
-    if (!item)
-        return false;
-    // QQuickImageBase::Loading
-    if (item->inherits("QQuickImageBase") && item->property("status").toInt() == 2)
-        return true;
-    for (QQuickItem *child : item->childItems()) {
-        if (picturesLoading(child))
-            return true;
-    }
-    return false;
-}
-
 QObject *findNamed(QQuickView *view, QLatin1String name)
 {
     return view && view->rootObject() ? view->rootObject()->findChild<QObject *>(name) : nullptr;
 }
-
-// A window's own text drawn with anti-aliasing gives far more colours than
-// this; a window that drew nothing but its background and border gives few.
-constexpr int kDrawnColours = 16;
 
 } // namespace
 
@@ -180,6 +149,9 @@ void TestScreens::initTestCase()
     m_folder = QDir(base).filePath(backend);
     QDir(m_folder).removeRecursively();
     QVERIFY2(QDir().mkpath(m_folder), qPrintable(m_folder));
+    // The pointer rests in a corner, away from every window, so that no
+    // picture shows a control under it hovered.
+    QCursor::setPos(QGuiApplication::primaryScreen()->geometry().bottomRight());
     qInfo().noquote() << "Qt Quick backend:" << backend << "- pictures in" << m_folder;
     m_web->setSignInDefaults(QJsonObject());
     for (const char *method : {"getUserByUserLiveURI", "getUserByUID", "GetChannelInfoWithOwnerInfoFromLiveUID",
@@ -213,48 +185,16 @@ void TestScreens::cleanupTestCase()
 
 bool TestScreens::shoot(QQuickWindow *window, const QString &name)
 {
-    m_failure = name + QStringLiteral(": ");
-    if (!window || !window->isVisible()) {
-        m_failure += QStringLiteral("no window shows");
-        return false;
-    }
-    if (!QTest::qWaitForWindowExposed(window)) {
-        m_failure += QStringLiteral("the window was never exposed");
-        return false;
-    }
-    // One frame drawn after the last change, so that lists have laid out
-    // their rows.
-    QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
-    window->update();
-    if (!drawn.wait(5000) && drawn.isEmpty()) {
-        m_failure += QStringLiteral("no frame was drawn");
-        return false;
-    }
-    if (!QTest::qWaitFor([window] { return !picturesLoading(window->contentItem()); })) {
-        m_failure += QStringLiteral("pictures still loading");
-        return false;
-    }
-    return saveImage(window->grabWindow(), name);
+    const QString error = tavritest::saveWindowPicture(window, QDir(m_folder).filePath(name + QStringLiteral(".png")));
+    m_failure = name + QStringLiteral(": ") + error;
+    return error.isEmpty();
 }
 
 bool TestScreens::saveImage(const QImage &image, const QString &name)
 {
-    m_failure = name + QStringLiteral(": ");
-    if (image.isNull()) {
-        m_failure += QStringLiteral("the grab gave no picture");
-        return false;
-    }
-    const int colours = colourCount(image, kDrawnColours);
-    if (colours < kDrawnColours) {
-        m_failure += QStringLiteral("blank (%1 colours)").arg(colours);
-        return false;
-    }
-    const QString file = QDir(m_folder).filePath(name + QStringLiteral(".png"));
-    if (!image.save(file)) {
-        m_failure += QStringLiteral("cannot write ") + file;
-        return false;
-    }
-    return true;
+    const QString error = tavritest::saveImagePicture(image, QDir(m_folder).filePath(name + QStringLiteral(".png")));
+    m_failure = name + QStringLiteral(": ") + error;
+    return error.isEmpty();
 }
 
 Conversation *TestScreens::sampleChannel(const QString &name, int number)
