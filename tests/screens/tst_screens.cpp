@@ -67,6 +67,12 @@ QString userUri(const QString &name)
     return QStringLiteral("sip:u-%1@%2").arg(name, kDomain);
 }
 
+// The web service's id of a sample user.
+QString uidOf(const QString &name)
+{
+    return QString::number(500 + int(qHash(name) % 400));
+}
+
 // A user of the built-in realm with a name, a place and a presence.
 TavriIdentityRealmUser *sampleUser(const QString &name, Tavri::RealmUserInterface::PresenceState presence,
                                    const QString &location = QString(), const QString &description = QString())
@@ -75,6 +81,7 @@ TavriIdentityRealmUser *sampleUser(const QString &name, Tavri::RealmUserInterfac
         realm()->requestUserInfoUpdateByURI(userUri(name.toLower()))->getQObject());
     if (!user)
         return nullptr;
+    user->setUid(uidOf(name));
     user->setUname(name.toLower());
     user->setDisplayName(name);
     user->setLocation(location);
@@ -285,16 +292,14 @@ void TestScreens::fillFrame()
     LocalUser::getLocalUser()->getRecentConversations()->refresh();
 
     // Notifications: a friend request and a channel invitation, from users
-    // and a channel the realm knows by their ids.
-    for (const char *uid : {"501", "502"}) {
-        auto *sender = qobject_cast<TavriIdentityRealmUser *>(realm()->getRealmUser(QLatin1String(uid))->getQObject());
-        sender->setUname(QLatin1String(uid[2] == '1' ? "Ann" : "Bo"));
-    }
+    // the realm knows by their ids (as the web service names them).
+    for (const QString &name : {QStringLiteral("Ann"), QStringLiteral("Bo")})
+        qobject_cast<TavriIdentityRealmUser *>(realm()->getRealmUser(uidOf(name))->getQObject())->setUname(name);
     NotificationList *notifications = LocalUser::getLocalUser()->getNotificationList();
-    notifications->onNotificationReceived(QStringLiteral("7001"), QStringLiteral("501"), QStringLiteral("Ann"),
+    notifications->onNotificationReceived(QStringLiteral("7001"), uidOf(QStringLiteral("Ann")), QStringLiteral("Ann"),
                                           QString(), QString(), QStringLiteral("2"), QStringLiteral("1"), at, QString(),
                                           QString(), QString());
-    notifications->onNotificationReceived(QStringLiteral("7002"), QStringLiteral("502"), QStringLiteral("Bo"),
+    notifications->onNotificationReceived(QStringLiteral("7002"), uidOf(QStringLiteral("Bo")), QStringLiteral("Bo"),
                                           QStringLiteral("101"), QStringLiteral("Lobby"), QStringLiteral("5"),
                                           QStringLiteral("1"), at.addSecs(60), QString(), QString(), QString());
 }
@@ -414,6 +419,7 @@ void TestScreens::findDialogs()
     QJsonArray users;
     for (const char *name : {"Ann", "Annika", "Anouk"})
         users.append(QJsonObject{{"UserLiveURI", userUri(QString::fromLatin1(name).toLower())},
+                                 {"UserSocialUID", uidOf(QLatin1String(name))},
                                  {"UserDisplayName", QLatin1String(name)},
                                  {"user_uname", QString::fromLatin1(name).toLower()}});
     m_web->setDefault(QStringLiteral("GetUserInfoPublicByName"), QJsonObject{{"results", users}, {"more", false}});
