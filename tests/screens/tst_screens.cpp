@@ -316,6 +316,7 @@ void TestScreens::mainFrameEmptyAndFilled()
     QVERIFY(local->tavriidentity());
     local->tavriidentity()->setUname(QStringLiteral("alice"));
     local->tavriidentity()->setDisplayName(QStringLiteral("Alice"));
+    local->tavriidentity()->setEmail(QStringLiteral("alice@example.org"));
 
     app()->showMainFrame();
     QVERIFY2(shootPanes(QStringLiteral("empty")), qPrintable(m_failure));
