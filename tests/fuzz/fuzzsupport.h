@@ -1,0 +1,67 @@
+#pragma once
+
+// What every fuzz target shares: one application object for the whole run,
+// a quiet message handler (a fuzzer runs millions of inputs; log lines would
+// only slow it down, but a fatal message still stops it), and the input as
+// Qt text.
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace fuzz {
+
+inline void quietMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "fatal: %s\n", qUtf8Printable(message));
+        std::abort();
+    }
+}
+
+// Creates the application object (of type App) once, on the offscreen
+// platform, with the log silenced. A target whose application is of another
+// type creates it first.
+template <typename App = QCoreApplication>
+App &application()
+{
+    static App *app = [] {
+        if (auto *existing = qobject_cast<App *>(QCoreApplication::instance()))
+            return existing;
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QUICK_BACKEND", "software");
+        static int argc = 1;
+        static char name[] = "fuzz";
+        static char *argv[] = {name, nullptr};
+        qInstallMessageHandler(quietMessageHandler);
+        QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
+        QCoreApplication::setApplicationName(QStringLiteral("TavriFuzz"));
+        return new App(argc, argv);
+    }();
+    return *app;
+}
+
+inline QByteArray bytes(const uint8_t *data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), int(size));
+}
+
+inline QString text(const uint8_t *data, size_t size)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
+}
+
+// Splits the input at the first occurrence of separator: head and the rest
+// (the rest is empty when there is none).
+inline void split(const QByteArray &input, char separator, QByteArray *head, QByteArray *rest)
+{
+    const int at = input.indexOf(separator);
+    *head = at < 0 ? input : input.left(at);
+    *rest = at < 0 ? QByteArray() : input.mid(at + 1);
+}
+
+} // namespace fuzz
