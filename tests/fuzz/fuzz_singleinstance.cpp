@@ -16,6 +16,21 @@ namespace {
 
 const QString kAppId = QStringLiteral("TavriFuzz");
 
+// The hand-over to an external application ("-svc") is recorded instead of
+// opening its pipes, which would wait seconds for a peer that is not there.
+class FuzzApplication : public TavriApplication
+{
+public:
+    using TavriApplication::TavriApplication;
+
+protected:
+    bool requestSharedRealm(const QString &, const QString &, const QString &, const QString &,
+                            const QString &) override
+    {
+        return true;
+    }
+};
+
 TavriApplication &tavriApplication()
 {
     static TavriApplication *app = [] {
@@ -27,7 +42,7 @@ TavriApplication &tavriApplication()
         static int argc = 1;
         static char name[] = "fuzz";
         static char *argv[] = {name, nullptr};
-        auto *created = new TavriApplication(kAppId, argc, argv);
+        auto *created = new FuzzApplication(kAppId, argc, argv);
         if (created->isRunning())
             std::abort();
         QObject::connect(created, &QtSingleApplication::messageReceived, created,
