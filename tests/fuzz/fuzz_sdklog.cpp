@@ -11,9 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Three texts separated by NUL bytes; a missing one is a null pointer.
     const QByteArray input = fuzz::bytes(data, size);
     const QList<QByteArray> parts = input.split('\0');
-    auto part = [&](int index) -> const char * {
-        return index < parts.size() ? parts.at(index).constData() : nullptr;
-    };
+    auto part = [&](int index) -> const char * { return index < parts.size() ? parts.at(index).constData() : nullptr; };
     VoiceManager::onSdkLogMessage(part(0), part(1), part(2));
     return 0;
 }

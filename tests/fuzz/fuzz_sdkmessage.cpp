@@ -28,9 +28,21 @@ struct EventShape {
     std::vector<Field> fields;
 };
 
-#define TEXT(s, f) Field{Text, offsetof(s, f)}
-#define INT(s, f) Field{Int, offsetof(s, f)}
-#define DOUBLE(s, f) Field{Double, offsetof(s, f)}
+#define TEXT(s, f)                                                                                                     \
+    Field                                                                                                              \
+    {                                                                                                                  \
+        Text, offsetof(s, f)                                                                                           \
+    }
+#define INT(s, f)                                                                                                      \
+    Field                                                                                                              \
+    {                                                                                                                  \
+        Int, offsetof(s, f)                                                                                            \
+    }
+#define DOUBLE(s, f)                                                                                                   \
+    Field                                                                                                              \
+    {                                                                                                                  \
+        Double, offsetof(s, f)                                                                                         \
+    }
 
 const std::vector<EventShape> &shapes()
 {
@@ -55,17 +67,16 @@ const std::vector<EventShape> &shapes()
          {INT(ox_evt_aux_audio_properties_t, mic_is_active), INT(ox_evt_aux_audio_properties_t, mic_volume),
           DOUBLE(ox_evt_aux_audio_properties_t, mic_energy), INT(ox_evt_aux_audio_properties_t, speaker_volume),
           INT(ox_evt_aux_audio_properties_t, speaker_is_active), DOUBLE(ox_evt_aux_audio_properties_t, speaker_energy),
-          DOUBLE(ox_evt_aux_audio_properties_t, noise_floor),
-          DOUBLE(ox_evt_aux_audio_properties_t, speech_threshold)}},
+          DOUBLE(ox_evt_aux_audio_properties_t, noise_floor), DOUBLE(ox_evt_aux_audio_properties_t, speech_threshold)}},
         {OX_EVT_BUDDY_CHANGED,
          {TEXT(ox_evt_buddy_changed_t, account_handle), TEXT(ox_evt_buddy_changed_t, buddy_uri),
           INT(ox_evt_buddy_changed_t, change)}},
-        {OX_EVT_KEYBOARD_MOUSE,
-         {TEXT(ox_evt_keyboard_mouse_t, binding_name), INT(ox_evt_keyboard_mouse_t, is_down)}},
+        {OX_EVT_KEYBOARD_MOUSE, {TEXT(ox_evt_keyboard_mouse_t, binding_name), INT(ox_evt_keyboard_mouse_t, is_down)}},
         {OX_EVT_MEDIA_STREAM_UPDATED,
-         {TEXT(ox_evt_media_stream_updated_t, session_group_handle), TEXT(ox_evt_media_stream_updated_t, session_handle),
-          INT(ox_evt_media_stream_updated_t, status_code), TEXT(ox_evt_media_stream_updated_t, status_string),
-          INT(ox_evt_media_stream_updated_t, state), INT(ox_evt_media_stream_updated_t, incoming)}},
+         {TEXT(ox_evt_media_stream_updated_t, session_group_handle),
+          TEXT(ox_evt_media_stream_updated_t, session_handle), INT(ox_evt_media_stream_updated_t, status_code),
+          TEXT(ox_evt_media_stream_updated_t, status_string), INT(ox_evt_media_stream_updated_t, state),
+          INT(ox_evt_media_stream_updated_t, incoming)}},
         {OX_EVT_TEXT_STREAM_UPDATED,
          {TEXT(ox_evt_text_stream_updated_t, session_group_handle), TEXT(ox_evt_text_stream_updated_t, session_handle),
           INT(ox_evt_text_stream_updated_t, status_code), TEXT(ox_evt_text_stream_updated_t, status_string),
@@ -96,8 +107,8 @@ const std::vector<EventShape> &shapes()
           INT(ox_evt_participant_updated_t, is_muted_globally), INT(ox_evt_participant_updated_t, is_speaking),
           INT(ox_evt_participant_updated_t, volume_adjustment), DOUBLE(ox_evt_participant_updated_t, energy),
           INT(ox_evt_participant_updated_t, active_media), INT(ox_evt_participant_updated_t, is_muted_locally),
-          INT(ox_evt_participant_updated_t, is_text_muted_globally), INT(ox_evt_participant_updated_t, participant_type),
-          TEXT(ox_evt_participant_updated_t, participant_tag)}},
+          INT(ox_evt_participant_updated_t, is_text_muted_globally),
+          INT(ox_evt_participant_updated_t, participant_type), TEXT(ox_evt_participant_updated_t, participant_tag)}},
         {OX_EVT_SERVER_APP_DATA,
          {TEXT(ox_evt_server_app_data_t, account_handle), TEXT(ox_evt_server_app_data_t, content_type),
           TEXT(ox_evt_server_app_data_t, content)}},
@@ -117,7 +128,11 @@ const std::vector<EventShape> &shapes()
 class Reader
 {
 public:
-    Reader(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
+    Reader(const uint8_t *data, size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
     bool atEnd() const { return m_at >= m_size; }
     uint8_t byte() { return m_at < m_size ? m_data[m_at++] : 0; }
     template <typename T>

@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     TavriApplication &app = tavriApplication();
     fuzz::Session &session = fuzz::Session::get();
     // The peer's socket: named after the application id and the user.
-    static const QString socketPath = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-                                      QLatin1Char('/') + kAppId + QLatin1Char('-') + QString::number(::getuid());
+    static const QString socketPath = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+                                      + QLatin1Char('/') + kAppId + QLatin1Char('-') + QString::number(::getuid());
 
     QLocalSocket client;
     client.connectToServer(socketPath);

@@ -12,7 +12,8 @@ namespace {
 class FuzzRealm : public TavriSharedIdentityRealm
 {
 public:
-    explicit FuzzRealm(bool signedIn) : TavriSharedIdentityRealm(QStringLiteral("fuzz"), nullptr)
+    explicit FuzzRealm(bool signedIn)
+        : TavriSharedIdentityRealm(QStringLiteral("fuzz"), nullptr)
     {
         if (!signedIn)
             return;

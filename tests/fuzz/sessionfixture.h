@@ -69,8 +69,8 @@ public:
 
         // Conversations the input made, out of every table first.
         QSet<Conversation *> made;
-        for (Conversation *conversation : TavriIdentityRealm::getInstance()->findChildren<Conversation *>(
-                 QString(), Qt::FindDirectChildrenOnly)) {
+        for (Conversation *conversation :
+             TavriIdentityRealm::getInstance()->findChildren<Conversation *>(QString(), Qt::FindDirectChildrenOnly)) {
             if (!m_kept.contains(conversation))
                 made.insert(conversation);
         }
@@ -114,8 +114,8 @@ private:
         logIn();
         settle();
         qDeleteAll(m_social->findChildren<QSocialQuery *>());
-        for (Conversation *conversation : TavriIdentityRealm::getInstance()->findChildren<Conversation *>(
-                 QString(), Qt::FindDirectChildrenOnly))
+        for (Conversation *conversation :
+             TavriIdentityRealm::getInstance()->findChildren<Conversation *>(QString(), Qt::FindDirectChildrenOnly))
             m_kept.insert(conversation);
     }
 
