@@ -3,8 +3,9 @@
 // dispatch, after a sign-in whose requests the stand-in answers with any
 // result code and status. The stand-in starts afresh for every input.
 //
-// Input: one byte choosing which request type fails during the sign-in,
-// then events, each a byte choosing its type and then its fields.
+// Input: a count (0 to 3) of scripted answers to sign-in requests, each a
+// request type, result code, status and status text; then events, each a
+// byte choosing its type and then its fields.
 
 #include "fuzzsupport.h"
 #include "ostrelsdk_control.h"
@@ -193,10 +194,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     oxc_set_meter_interval(0);
     {
         VoiceManager voice(0, QCoreApplication::applicationDirPath(), false);
-        // One request type of the sign-in may fail, with any result.
-        const uint8_t failing = in.byte();
-        if (failing != 0)
-            oxc_script(failing, in.byte() % 3, in.value<int>(), in.byte() ? "fuzzed failure" : nullptr, 1);
+        // Requests of the sign-in may be answered with any result code,
+        // status and status text (null included).
+        for (uint8_t scripted = in.byte() % 4, i = 0; i < scripted; ++i) {
+            const int type = in.byte();
+            const int result = in.byte() % 3;
+            const int status = in.value<int>();
+            const QByteArray text = in.text();
+            oxc_script(type, result, status, text.isEmpty() ? nullptr : text.constData(), 1);
+        }
         QSignalSpy ready(&voice, &VoiceManager::readyToJoinChannels);
         voice.createConnector();
         settle();
