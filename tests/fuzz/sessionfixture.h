@@ -112,6 +112,9 @@ private:
         TavriIdentityRealm::getInstance();
         m_myURI = QStringLiteral("sip:u-fuzz@") + m_voice->domain();
         logIn();
+        // The replies and texts below are taken only from a logged-in user.
+        if (LocalUser::getLocalUser()->getLoginState() != LocalUser::LoggedIn)
+            std::abort();
         settle();
         qDeleteAll(m_social->findChildren<QSocialQuery *>());
         for (Conversation *conversation :
