@@ -9,7 +9,6 @@
 #include "sharedrealmtestsupport.h"
 #include "tavrisharedidentityrealm.h"
 
-#include <QDeadlineTimer>
 #include <QLocalSocket>
 
 namespace {
@@ -51,21 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     client.connectToServer(host::LocalPipe::inputSocketPath(p.controller->inputPipeName()));
     if (!client.waitForConnected(5000))
         std::abort();
-    client.write(reinterpret_cast<const char *>(data), qint64(size));
-    client.flush();
-    while (client.bytesToWrite() > 0 && client.waitForBytesWritten(5000)) {
-    }
-    client.disconnectFromServer();
-    if (client.state() != QLocalSocket::UnconnectedState)
-        client.waitForDisconnected(5000);
+    fuzz::sendAndClose(client, data, size);
     // The realm is done with the input once it has let the connection go.
-    const QDeadlineTimer deadline(8000);
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (deadline.hasExpired())
-            std::abort();
-    } while (openConnections(*p.realm) != idle);
+    fuzz::spinUntil([&] { return openConnections(*p.realm) == idle; });
     p.controller->takeFrames();
     session.reset();
     return 0;

@@ -10,6 +10,7 @@
 #include "fuzzsupport.h"
 #include "ostrelsdk_control.h"
 #include "voicemanager.h"
+#include "voicesettle.h"
 
 #include <QSignalSpy>
 
@@ -172,18 +173,6 @@ char *textValue(Reader &in, const QList<QByteArray> &known)
     return ox_strdup(in.text().constData());
 }
 
-bool settle()
-{
-    for (int round = 0; round < 50; ++round) {
-        if (oxc_wait_idle(5000) != 0)
-            return false;
-        QCoreApplication::processEvents();
-        if (oxc_pending_messages() == 0 && oxc_live_messages() == 0 && oxc_wait_idle(5000) == 0)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -205,9 +194,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         QSignalSpy ready(&voice, &VoiceManager::readyToJoinChannels);
         voice.createConnector();
-        settle();
+        fuzz::settleVoice();
         voice.requestLogin(QStringLiteral("fuzz"), QString());
-        settle();
+        fuzz::settleVoice();
         const QByteArray account = voice.accountHandle().toUtf8();
         const QByteArray group = voice.channelSessionGroupHandle().toUtf8();
         const QByteArray domain = QByteArray(oxc_domain());
@@ -239,8 +228,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             }
             oxc_inject(reinterpret_cast<ox_message_base_t *>(event));
         }
-        settle();
+        fuzz::settleVoice();
     }
-    settle();
+    fuzz::settleVoice();
     return 0;
 }

@@ -6,7 +6,6 @@
 #include "sessionfixture.h"
 #include "tavriapplication.h"
 
-#include <QDeadlineTimer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 
@@ -71,21 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     client.connectToServer(socketPath);
     if (!client.waitForConnected(5000))
         std::abort();
-    client.write(reinterpret_cast<const char *>(data), qint64(size));
-    client.flush();
-    while (client.bytesToWrite() > 0 && client.waitForBytesWritten(5000)) {
-    }
-    client.disconnectFromServer();
-    if (client.state() != QLocalSocket::UnconnectedState)
-        client.waitForDisconnected(5000);
+    fuzz::sendAndClose(client, data, size);
     // The instance is done with the input once it has let the connection go.
-    const QDeadlineTimer deadline(8000);
-    do {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (deadline.hasExpired())
-            std::abort();
-    } while (openConnections(app) != 0);
+    fuzz::spinUntil([&] { return openConnections(app) == 0; });
     session.reset();
     return 0;
 }

@@ -7,7 +7,6 @@
 #include "fuzzsupport.h"
 #include "voiceworld.h"
 
-#include <QDeadlineTimer>
 #include <QTcpSocket>
 
 namespace {
@@ -37,21 +36,10 @@ int worldSockets(const VoiceWorld &world)
     return world.findChildren<QTcpSocket *>().size();
 }
 
-void pump()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 // Waits until the world holds `count` client sockets.
 void waitForSockets(const VoiceWorld &world, int count)
 {
-    const QDeadlineTimer deadline(8000);
-    while (worldSockets(world) != count) {
-        if (deadline.hasExpired())
-            std::abort();
-        pump();
-    }
+    fuzz::spinUntil([&] { return worldSockets(world) == count; });
 }
 
 } // namespace
@@ -79,13 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!client.waitForConnected(5000))
         std::abort();
     waitForSockets(world, 2);
-    client.write(reinterpret_cast<const char *>(data), qint64(size));
-    client.flush();
-    while (client.bytesToWrite() > 0 && client.waitForBytesWritten(5000)) {
-    }
-    client.disconnectFromHost();
-    if (client.state() != QAbstractSocket::UnconnectedState)
-        client.waitForDisconnected(5000);
+    fuzz::sendAndClose(client, data, size);
     waitForSockets(world, 1);
     listener.readAll();
     return 0;

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <cstdint>
@@ -62,6 +63,33 @@ inline void split(const QByteArray &input, char separator, QByteArray *head, QBy
     const int at = input.indexOf(separator);
     *head = at < 0 ? input : input.left(at);
     *rest = at < 0 ? QByteArray() : input.mid(at + 1);
+}
+
+// Writes the input on a connected socket (QLocalSocket or QTcpSocket) and
+// closes it once everything is written.
+template <typename Socket>
+void sendAndClose(Socket &socket, const uint8_t *data, size_t size)
+{
+    socket.write(reinterpret_cast<const char *>(data), qint64(size));
+    socket.flush();
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) {
+    }
+    socket.close();
+}
+
+// Runs the event loop (deferred deletions included) at least once and then
+// until `done` holds; a receiver that never gets there stops the run as a
+// hang.
+template <typename Predicate>
+void spinUntil(Predicate done)
+{
+    const QDeadlineTimer deadline(8000);
+    do {
+        if (deadline.hasExpired())
+            std::abort();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    } while (!done());
 }
 
 } // namespace fuzz

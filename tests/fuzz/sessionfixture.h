@@ -19,6 +19,7 @@
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "voicemanager.h"
+#include "voicesettle.h"
 #include "voicetestsupport.h"
 
 #include <QPointer>
@@ -44,20 +45,6 @@ public:
     {
         m_kept.insert(conversation);
         return conversation;
-    }
-
-    // Lets the stand-in answer what the input asked of it and the voice
-    // service dispatch the answers.
-    static bool settle()
-    {
-        for (int round = 0; round < 50; ++round) {
-            if (oxc_wait_idle(5000) != 0)
-                return false;
-            QCoreApplication::processEvents();
-            if (oxc_pending_messages() == 0 && oxc_live_messages() == 0 && oxc_wait_idle(5000) == 0)
-                return true;
-        }
-        return false;
     }
 
     void reset()
@@ -115,7 +102,7 @@ private:
         // The replies and texts below are taken only from a logged-in user.
         if (LocalUser::getLocalUser()->getLoginState() != LocalUser::LoggedIn)
             std::abort();
-        settle();
+        settleVoice();
         qDeleteAll(m_social->findChildren<QSocialQuery *>());
         for (Conversation *conversation :
              TavriIdentityRealm::getInstance()->findChildren<Conversation *>(QString(), Qt::FindDirectChildrenOnly))
