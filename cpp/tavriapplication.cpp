@@ -61,6 +61,7 @@
 #include "recentconversations.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
+#include "startupprobe.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
 #include "systemtrayicon.h"
@@ -2647,6 +2648,7 @@ void TavriApplication::showLoginPrompt(bool hideMainFrame, bool forceActivate)
         m_loginPrompt->setTitle(tr("Tavri: Login"));
         m_loginPrompt->resize(560, 308);
         loadView(m_loginPrompt, QStringLiteral("Login.qml"));
+        StartupProbe::watch(m_loginPrompt);
         connect(m_loginPrompt, &QQuickWindow::closing, this, &TavriApplication::onLoginScreenClosing,
                 Qt::UniqueConnection);
     }
