@@ -388,6 +388,7 @@ private:
     // handler takes.
     template <typename Response>
     void handle(void (VoiceManager::*handler)(const Response *), const ox_resp_base_t *response);
+    // Handlers of successful responses, one per response type.
     void onConnectorCreateResponse(const ox_resp_connector_create_t *response);
     void onSessionGroupCreated(const ox_resp_sessiongroup_create_t *response);
     void onSessionAddedByRequest(const ox_resp_sessiongroup_add_session_t *response);
