@@ -41,7 +41,7 @@ void ConversationList::addConversation(Conversation *conversation, bool refresh)
         return;
     qDebug() << "ConversationList::addConversation" << conversation << conversation->getDisplayName()
              << conversation->getSipURI();
-    if (m_conversations.contains(conversation))
+    if (isListed(conversation))
         return;
 
     connectConversation(conversation);
@@ -213,7 +213,7 @@ int ConversationList::getTreeDepth(Conversation *conversation) const
     QString uri = conversation->getParentURI();
     for (;;) {
         Conversation *parent = builtInRealm->getConversation(uri);
-        if (!parent || !m_conversations.contains(parent) || visited.contains(parent))
+        if (!parent || !isListed(parent) || visited.contains(parent))
             return depth;
         visited.insert(parent);
         ++depth;
@@ -237,7 +237,7 @@ Conversation *ConversationList::listedBuiltInConversation(const QString &sipURI)
     if (sipURI.isEmpty())
         return nullptr;
     Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(sipURI);
-    return m_conversations.contains(conversation) ? conversation : nullptr;
+    return isListed(conversation) ? conversation : nullptr;
 }
 
 bool ConversationList::isBuiltInRealm(Conversation *conversation) const
@@ -335,11 +335,12 @@ void ConversationList::adoptChildren(Conversation *parent, bool refresh)
     if (uri.isEmpty() || !isBuiltInRealm(parent))
         return;
     bool adopted = false;
+    const QString realmID = parent->getRealmID();
     const QList<Conversation *> snapshot = m_conversations;
     for (Conversation *child : snapshot) {
-        // A record naming a channel as its own parent adopts nothing.
-        if (child == parent || !m_conversations.contains(child) ||
-            child->getRealmID() != parent->getRealmID() || child->getParentURI() != uri)
+        // A record naming a channel as its own parent adopts nothing. A row
+        // that left the list during the walk is not touched.
+        if (child == parent || !isListed(child) || child->getParentURI() != uri || child->getRealmID() != realmID)
             continue;
         const int parentRow = m_conversations.indexOf(parent);
         const int childRow = m_conversations.indexOf(child);
@@ -576,7 +577,7 @@ void ConversationList::onIdentityRealmDestroying()
     for (Conversation *conversation : snapshot) {
         // A conversation that followed the realm's end first has let go of
         // its realm already.
-        if (m_conversations.contains(conversation) &&
+        if (isListed(conversation) &&
             (conversation->getIdentityRealm() == realm || !conversation->getIdentityRealm() ||
              conversation->getRealmID() == realmID))
             removeConversation(conversation);
@@ -624,7 +625,7 @@ void ConversationList::disconnectConversation(Conversation *conversation)
 Conversation *ConversationList::senderConversation() const
 {
     auto *conversation = qobject_cast<Conversation *>(sender());
-    return m_conversations.contains(conversation) ? conversation : nullptr;
+    return isListed(conversation) ? conversation : nullptr;
 }
 
 void ConversationList::notifyRow(Conversation *conversation, const QVector<int> &roles)

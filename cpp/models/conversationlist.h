@@ -156,9 +156,12 @@ private:
     void followHierarchyAnswers();
     void notifyRow(Conversation *conversation, const QVector<int> &roles);
     Conversation *senderConversation() const;
+    bool isListed(Conversation *conversation) const { return m_opened.contains(conversation); }
 
     QList<Conversation *> m_conversations;
     // The opened (expanded) flag per conversation; none counts as closed.
+    // Its keys are exactly the listed conversations, so it also answers
+    // whether one is listed without a walk over the rows.
     QHash<Conversation *, bool> m_opened;
     bool m_treeMode = true;
     // The realm whose hierarchy answers feed this list, once a row was

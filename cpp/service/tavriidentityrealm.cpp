@@ -1386,9 +1386,11 @@ void TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived()
         return;
     // The owned channels of the last owned reply complete the list.
     const QStringList owned = m_ownedChannelURIs;
+    QSet<QString> listed(m_favoriteChannelURIs.cbegin(), m_favoriteChannelURIs.cend());
     for (const QString& uri : owned) {
-        if (uri.isEmpty() || m_favoriteChannelURIs.contains(uri))
+        if (uri.isEmpty() || listed.contains(uri))
             continue;
+        listed.insert(uri);
         m_favoriteChannelURIs.append(uri);
         if (Conversation* conversation = getConversation(uri))
             emit conversationListEntry(subscriber, uri, conversation->getDisplayName());
@@ -1454,10 +1456,14 @@ void TavriIdentityRealm::onSocialManagerOwnedChannelsReceived(const QStringList&
     // Copies: receivers may change the realm's lists.
     const QStringList owned = m_ownedChannelURIs;
     const QStringList names = m_ownedChannelDisplayNames;
+    // A channel listed twice goes by the name of its first place.
+    QHash<QString, int> firstPlace;
+    for (int i = owned.size() - 1; i >= 0; --i)
+        firstPlace.insert(owned.at(i), i);
     for (const QString& uri : owned) {
         if (uri.isEmpty())
             continue;
-        emit conversationListEntry(subscriber, uri, names.value(owned.indexOf(uri)));
+        emit conversationListEntry(subscriber, uri, names.value(firstPlace.value(uri)));
         startParticipantPoll(getConversation(uri));
     }
     const QStringList favorites = m_favoriteChannelURIs;

@@ -117,6 +117,8 @@ DTitledWindowBasic {
                 objectName: "descriptionField"
                 width: parent.width
                 text: root.channel ? root.textOf(root.channel.description) : ""
+                // A long text shows from its start until the user edits it.
+                onTextChanged: if (!activeFocus) cursorPosition = 0
             }
             DLabel {
                 text: mainApp.languageUpdatedString + qsTr("Welcome message")
@@ -126,6 +128,8 @@ DTitledWindowBasic {
                 objectName: "messageField"
                 width: parent.width
                 text: root.channel ? root.textOf(root.channel.message) : ""
+                // A long text shows from its start until the user edits it.
+                onTextChanged: if (!activeFocus) cursorPosition = 0
             }
             DLabel {
                 text: mainApp.languageUpdatedString + qsTr("Access")

@@ -15,6 +15,10 @@ DTitledWindowBasic {
     readonly property var conversation: typeof conversationRef !== "undefined" ? conversationRef : null
     readonly property bool voiceOn: !!conversation && conversation.voiceState !== Conversation.VoiceDisabled
 
+    function escaped(text) {
+        return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;")
+    }
+
     function send() {
         var text = messageInput.effectiveText
         if (!conversation || text === "")
@@ -106,13 +110,22 @@ DTitledWindowBasic {
             // The newest line stays in view.
             onCountChanged: positionViewAtEnd()
             delegate: Text {
+                // A chat line names who wrote it; notices and the welcome text do not.
+                readonly property string sender: !model.isSystemMessage && !model.isWelcomeMessage
+                                                 && model.senderDisplayName ? model.senderDisplayName : ""
+
                 width: messageList.width
                 wrapMode: Text.Wrap
-                // The message list has made the line safe HTML.
+                // The message list has made the line safe HTML; the sender's
+                // name is escaped here.
                 textFormat: Text.RichText
                 color: model.isSystemMessage ? styleManager.systemMessageTextColor : styleManager.enabledStyle.controlTextColor
                 font.italic: !!model.isSystemMessage
-                text: model.messageText !== undefined ? model.messageText : ""
+                // Rich text takes its links' look from a style sheet only: the
+                // style's link colour, without underline, as links show elsewhere.
+                text: "<style>a { color: " + styleManager.linkBaseColor + "; text-decoration: none; }</style>"
+                      + (sender !== "" ? "<b>" + root.escaped(sender) + ":</b> " : "")
+                      + (model.messageText !== undefined ? model.messageText : "")
                 onLinkActivated: Qt.openUrlExternally(link)
             }
         }

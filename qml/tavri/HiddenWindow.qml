@@ -330,22 +330,32 @@ DTitledWindowBasic {
             }
         }
         DLabel { text: "Microphone input" }
-        RowLayout {
-            spacing: 16
-            DLabel {
-                objectName: "noiseFloorValue"
-                color: root.noiseFloorColor
-                text: "Noise floor: " + root.numberText(voiceManager.noiseFloor)
-            }
-            DLabel {
-                objectName: "thresholdValue"
-                color: root.thresholdColor
-                text: "Speaking threshold: " + root.numberText(voiceManager.speechThreshold)
-            }
-            DLabel {
-                objectName: "maxNoiseFloorValue"
-                color: root.maxNoiseFloorColor
-                text: "Maximum noise floor: " + root.numberText(voiceManager.maxNoiseFloor)
+        // The values in their markers' colours, on the table's light grey so
+        // that the red and the black read on the red window.
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: valueRow.implicitHeight + 4
+            color: "lightgrey"
+            RowLayout {
+                id: valueRow
+                anchors.verticalCenter: parent.verticalCenter
+                x: 4
+                spacing: 16
+                DLabel {
+                    objectName: "noiseFloorValue"
+                    color: root.noiseFloorColor
+                    text: "Noise floor: " + root.numberText(voiceManager.noiseFloor)
+                }
+                DLabel {
+                    objectName: "thresholdValue"
+                    color: root.thresholdColor
+                    text: "Speaking threshold: " + root.numberText(voiceManager.speechThreshold)
+                }
+                DLabel {
+                    objectName: "maxNoiseFloorValue"
+                    color: root.maxNoiseFloorColor
+                    text: "Maximum noise floor: " + root.numberText(voiceManager.maxNoiseFloor)
+                }
             }
         }
     }

@@ -9,6 +9,11 @@ Rectangle {
     id: root
 
     readonly property var user: typeof userToShow !== "undefined" ? userToShow : null
+    // The program's style; a window loaded on its own (in tests of the
+    // realm) has none and keeps plain colours.
+    readonly property var style: typeof styleManager !== "undefined" ? styleManager : null
+    readonly property color textColor: style ? style.enabledStyle.controlTextColor : "black"
+    readonly property string fontFamily: style ? style.regularFont : ""
 
     function textOf(value) {
         return value === undefined || value === null ? "" : String(value)
@@ -16,12 +21,19 @@ Rectangle {
 
     width: 360
     height: 270
-    color: "#f4f4f4"
+    color: style ? style.panelGradient1 : "#f4f4f4"
+    border.width: style ? style.windowBorderWidth : 0
+    border.color: style ? style.windowBorderColor : "transparent"
     focus: true
 
     Keys.onEscapePressed: mainViewer.close()
 
-    Text {
+    component StyledText: Text {
+        color: root.textColor
+        font.family: root.fontFamily
+    }
+
+    StyledText {
         id: closeButton
         objectName: "closeButton"
         anchors.top: parent.top
@@ -52,13 +64,14 @@ Rectangle {
                 width: 64
                 height: 64
                 fillMode: Image.PreserveAspectFit
-                source: root.user ? root.user.profileImageURI : ""
+                source: root.user && root.textOf(root.user.profileImageURI) !== "" ? root.user.profileImageURI
+                        : root.style ? root.style.defaultAvatarImage : ""
             }
 
             Column {
                 spacing: 2
 
-                Text {
+                StyledText {
                     objectName: "displayName"
                     width: root.width - picture.width - 34
                     textFormat: Text.PlainText
@@ -67,14 +80,14 @@ Rectangle {
                     font.pixelSize: 16
                     text: root.textOf(root.user ? root.user.displayName : "")
                 }
-                Text {
+                StyledText {
                     objectName: "uname"
                     width: root.width - picture.width - 34
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     text: root.textOf(root.user ? root.user.uname : "")
                 }
-                Text {
+                StyledText {
                     objectName: "tagline"
                     width: root.width - picture.width - 34
                     textFormat: Text.PlainText
@@ -85,7 +98,7 @@ Rectangle {
             }
         }
 
-        Text {
+        StyledText {
             objectName: "location"
             width: parent.width
             textFormat: Text.PlainText
@@ -94,7 +107,7 @@ Rectangle {
                   ? qsTr("Location: %1").arg(root.textOf(root.user.location)) : ""
         }
 
-        Text {
+        StyledText {
             objectName: "lastOnline"
             width: parent.width
             textFormat: Text.PlainText
@@ -103,7 +116,7 @@ Rectangle {
                   : ""
         }
 
-        Text {
+        StyledText {
             objectName: "description"
             width: parent.width
             height: parent.height - y

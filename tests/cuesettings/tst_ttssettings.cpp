@@ -14,6 +14,7 @@
 #include "stylemanager.h"
 #include "tavriapplication.h"
 #include "testenvironment.h"
+#include "windowpicture.h"
 
 using namespace cuesettingstest;
 using tavritest::findItem;
@@ -173,13 +174,19 @@ void TestTtsSettings::opensQuietlyWithOneRowPerEvent()
     QVERIFY(choices.top() >= 0 && choices.bottom() <= 405);
     QCOMPARE(choices.height(), 5 * 20.0);
     const QString pictures = qEnvironmentVariable("TAVRI_WINDOW_PICTURES");
-    if (!pictures.isEmpty() && tavritest::TestEnvironment::hasX11Display()) {
+    const bool picture = !pictures.isEmpty() && tavritest::TestEnvironment::hasX11Display();
+    if (picture) {
         QDir().mkpath(pictures);
-        view->grab().save(QDir(pictures).filePath(QStringLiteral("settings-tts-popup.png")));
+        const QString error =
+            tavritest::saveWindowPicture(view, QDir(pictures).filePath(QStringLiteral("settings-tts-popup.png")));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     QVERIFY(QMetaObject::invokeMethod(combo, "closePopup"));
-    if (!pictures.isEmpty() && tavritest::TestEnvironment::hasX11Display())
-        view->grab().save(QDir(pictures).filePath(QStringLiteral("settings-tts.png")));
+    if (picture) {
+        const QString error =
+            tavritest::saveWindowPicture(view, QDir(pictures).filePath(QStringLiteral("settings-tts.png")));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
 
     // Once the volume bar's damping has run out, still nothing was written or said.
     QObject *damping = view->find(QStringLiteral("volumeBar"))->findChild<QObject *>(QStringLiteral("dampingTimer"));

@@ -23,6 +23,7 @@
 #include "calllog.h"
 #include "qmltestview.h"
 #include "testenvironment.h"
+#include "windowpicture.h"
 
 namespace windowtest {
 
@@ -324,7 +325,9 @@ inline void savePicture(QmlTestView *view, const QString &name)
     if (folder.isEmpty() || !tavritest::TestEnvironment::hasX11Display())
         return;
     QDir().mkpath(folder);
-    view->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+    const QString error = tavritest::saveWindowPicture(view, QDir(folder).filePath(name + QStringLiteral(".png")));
+    if (!error.isEmpty())
+        qWarning().noquote() << "no picture of" << name << "-" << error;
 }
 
 } // namespace windowtest

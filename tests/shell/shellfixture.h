@@ -92,11 +92,11 @@ inline QStringList qmlWarnings(const LogCapture &capture)
 } // namespace shelltest
 
 // Like QTEST_MAIN, with an application object of ApplicationClass (the
-// program's, or a test's subclass of it).
-#define TAVRI_SHELL_TEST_MAIN_WITH(ApplicationClass, TestObject, applicationId)                              \
+// program's, or a test's subclass of it), on the given display.
+#define TAVRI_SHELL_TEST_MAIN_WITH_DISPLAY(ApplicationClass, TestObject, applicationId, display)             \
     int main(int argc, char *argv[])                                                                         \
     {                                                                                                        \
-        tavritest::TestEnvironment environment;                                                              \
+        tavritest::TestEnvironment environment(display);                                                     \
         QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));                                     \
         QCoreApplication::setApplicationName(QStringLiteral("Tavri"));                                       \
         Q_INIT_RESOURCE(tavri);                                                                              \
@@ -114,6 +114,11 @@ inline QStringList qmlWarnings(const LogCapture &capture)
         shelltest::application() = nullptr;                                                                  \
         return result;                                                                                       \
     }
+
+// Like QTEST_MAIN, with an application object of ApplicationClass, offscreen.
+#define TAVRI_SHELL_TEST_MAIN_WITH(ApplicationClass, TestObject, applicationId) \
+    TAVRI_SHELL_TEST_MAIN_WITH_DISPLAY(ApplicationClass, TestObject, applicationId,   \
+                                       tavritest::TestEnvironment::Display::Offscreen)
 
 // Like QTEST_MAIN, with the application object of the program.
 #define TAVRI_SHELL_TEST_MAIN(TestObject, applicationId) \

@@ -91,7 +91,8 @@ DTabbedWindowBasic {
                 objectName: "profilePicture"
                 anchors.fill: parent
                 fillMode: Image.PreserveAspectCrop
-                source: root.shownPicture
+                // Without a picture of their own, the user sees the style's default one.
+                source: root.shownPicture !== "" ? root.shownPicture : styleManager.defaultAvatarImage
             }
             Image {
                 objectName: "pictureOverlay"

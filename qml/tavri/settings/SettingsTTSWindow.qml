@@ -30,7 +30,7 @@ DTabbedWindowBasic {
     readonly property var cueStateNames: [qsTr("Disabled"), qsTr("Text-to-speech"), qsTr("Play sound"),
                                           qsTr("Text-to-speech minimized only"), qsTr("Play sound minimized only")]
     readonly property int rowHeight: 20
-    readonly property int nameWidth: 160
+    readonly property int nameWidth: 200
     readonly property int stateWidth: 196
     readonly property color textColor: styleManager.enabledStyle.controlTextColor
     readonly property var view: typeof mainViewer !== "undefined" ? mainViewer : null
