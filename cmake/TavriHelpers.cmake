@@ -75,3 +75,23 @@ function(tavri_test_shows_qml name)
     set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
         "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:fast_unwind_on_malloc=0")
 endfunction()
+
+# tavri_add_subdirectories(<folder>... [ELSEWHERE <folder>...])
+# Adds the listed folders of the calling directory, in the order given, and
+# fails the configuration when a folder beside them has a CMakeLists.txt but
+# is not listed: a new folder cannot stay out of the build unnoticed. Folders
+# after ELSEWHERE are known but added by another configuration.
+function(tavri_add_subdirectories)
+    cmake_parse_arguments(ARG "" "" "ELSEWHERE" ${ARGN})
+    foreach(folder ${ARG_UNPARSED_ARGUMENTS})
+        add_subdirectory(${folder})
+    endforeach()
+    file(GLOB entries LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    foreach(entry ${entries})
+        get_filename_component(name ${entry} NAME)
+        if(IS_DIRECTORY ${entry} AND EXISTS ${entry}/CMakeLists.txt
+           AND NOT name IN_LIST ARG_UNPARSED_ARGUMENTS AND NOT name IN_LIST ARG_ELSEWHERE)
+            message(FATAL_ERROR "${entry} has a CMakeLists.txt but is not listed in ${CMAKE_CURRENT_LIST_FILE}")
+        endif()
+    endforeach()
+endfunction()

@@ -1,6 +1,5 @@
 #include "capturedevicemodel.h"
 
-#include "sdkrequestclient.h"
 #include "voicemanager.h"
 
 CaptureDeviceModel::CaptureDeviceModel(VoiceManager *voice, QObject *parent)
@@ -24,8 +23,8 @@ void CaptureDeviceModel::switchSdkDevice(const QString &deviceId)
 
 void CaptureDeviceModel::requestDevices()
 {
-    if (m_voice && m_voice->m_requestClient)
-        m_voice->m_requestClient->auxGetCaptureDevices();
+    if (m_voice)
+        m_voice->requestCaptureDevices();
 }
 
 QString CaptureDeviceModel::noDeviceText() const

@@ -22,6 +22,9 @@ void ContactGroup::updateName(const QString& name)
     if (name == m_name)
         return;
     m_name = name;
+    // Every row answers the group's name.
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1), {GroupNameRole, Qt::DisplayRole});
     emit nameChanged(m_name);
 }
 

@@ -436,7 +436,7 @@ void ContactGroupList::onContactGroupNameChanged(const QString&)
 {
     const int row = senderGroupRow();
     if (row >= 0)
-        emit dataChanged(index(row), index(row), {DisplayNameRole});
+        emit dataChanged(index(row), index(row), {DisplayNameRole, Qt::DisplayRole});
 }
 
 void ContactGroupList::onContactGroupCountChanged(int)

@@ -569,7 +569,7 @@ void ContactList::onDisplayNameChanged(const QString&)
     const int row = m_visibleContacts.indexOf(contact);
     if (row < 0)
         return;
-    emit dataChanged(index(row), index(row), {DisplayNameRole});
+    emit dataChanged(index(row), index(row), {DisplayNameRole, Qt::DisplayRole});
 
     const QString name = contact->getDisplayName();
     int target = m_visibleContacts.size();

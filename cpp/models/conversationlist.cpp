@@ -314,7 +314,7 @@ int ConversationList::otherRealmPlace(Conversation *conversation, const QSet<int
     return m_conversations.size();
 }
 
-bool ConversationList::moveRows(int first, int count, int destination)
+bool ConversationList::moveBlock(int first, int count, int destination)
 {
     if (destination >= first && destination <= first + count)
         return false;
@@ -354,7 +354,7 @@ void ConversationList::adoptChildren(Conversation *parent, bool refresh)
         // Among the parent's children, by name.
         const int depth = getTreeDepth(parent) + 1;
         const int target = siblingPlace(child, depth, parentRow + 1, skip);
-        moveRows(childRow, size, target);
+        moveBlock(childRow, size, target);
         adopted = true;
 
         const int newRow = m_conversations.indexOf(child);
@@ -648,7 +648,7 @@ void ConversationList::onConversationDisplayNameChanged()
     Conversation *conversation = senderConversation();
     if (!conversation)
         return;
-    notifyRow(conversation, {DisplayNameRole});
+    notifyRow(conversation, {DisplayNameRole, Qt::DisplayRole});
     if (!m_treeMode)
         return;
 
@@ -667,7 +667,7 @@ void ConversationList::onConversationDisplayNameChanged()
     } else {
         target = otherRealmPlace(conversation, skip);
     }
-    moveRows(row, size, target);
+    moveBlock(row, size, target);
 }
 
 void ConversationList::onConversationJoinStateChanged()
@@ -738,7 +738,7 @@ void ConversationList::onConversationParentURIChanged(const QString &parentURI)
     for (int r = row; r < row + size; ++r)
         skip.insert(r);
     const int target = siblingPlace(conversation, getTreeDepth(conversation), parentRow + 1, skip);
-    moveRows(row, size, target);
+    moveBlock(row, size, target);
 }
 
 void ConversationList::onConversationProfileImageURIChanged()
@@ -786,5 +786,5 @@ void ConversationList::onConversationAncestryURIsChanged()
 void ConversationList::onConversationChannelUIDChanged()
 {
     if (Conversation *conversation = senderConversation())
-        notifyRow(conversation, {ChannelUIDRole, IsPermanentRole, DisplayNameRole});
+        notifyRow(conversation, {ChannelUIDRole, IsPermanentRole, DisplayNameRole, Qt::DisplayRole});
 }

@@ -148,7 +148,7 @@ private:
     int otherRealmPlace(Conversation *conversation, const QSet<int> &skip) const;
     // Moves `count` rows from `first` to stand before row `destination`
     // (counted before the move). Returns false when they already stand there.
-    bool moveRows(int first, int count, int destination);
+    bool moveBlock(int first, int count, int destination);
     // Places listed children of a newly inserted parent under it.
     void adoptChildren(Conversation *parent, bool refresh);
     void sendHierarchyRequest(Conversation *conversation) const;

@@ -541,7 +541,7 @@ void ConversationParticipantList::onParticipantDisplayNameUpdated(const QString 
     if (!participant)
         return;
     moveToSortedPosition(participant);
-    notifyRowChanged(participant, {DisplayNameRole});
+    notifyRowChanged(participant, {DisplayNameRole, Qt::DisplayRole});
 }
 
 void ConversationParticipantList::onParticipantProfileImageChanged(const QUrl &)

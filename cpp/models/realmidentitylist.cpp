@@ -238,7 +238,7 @@ QHash<int, QByteArray> RealmIdentityList::roleNames() const
 
 void RealmIdentityList::onRealmIdentityDisplayNameUpdated(const QString&)
 {
-    notifyRowChanged(senderIdentity(), {DisplayNameRole});
+    notifyRowChanged(senderIdentity(), {DisplayNameRole, Qt::DisplayRole});
 }
 
 void RealmIdentityList::onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::PresenceState, const QString&)

@@ -1,6 +1,5 @@
 #include "renderdevicemodel.h"
 
-#include "sdkrequestclient.h"
 #include "voicemanager.h"
 
 RenderDeviceModel::RenderDeviceModel(VoiceManager *voice, QObject *parent)
@@ -24,8 +23,8 @@ void RenderDeviceModel::switchSdkDevice(const QString &deviceId)
 
 void RenderDeviceModel::requestDevices()
 {
-    if (m_voice && m_voice->m_requestClient)
-        m_voice->m_requestClient->auxGetRenderDevices();
+    if (m_voice)
+        m_voice->requestRenderDevices();
 }
 
 QString RenderDeviceModel::noDeviceText() const

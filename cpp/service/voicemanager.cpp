@@ -526,6 +526,18 @@ void VoiceManager::setRenderDevice(QString deviceId)
         m_requestClient->auxSetRenderDevice(sdkBytes(deviceId));
 }
 
+void VoiceManager::requestCaptureDevices()
+{
+    if (m_requestClient)
+        m_requestClient->auxGetCaptureDevices();
+}
+
+void VoiceManager::requestRenderDevices()
+{
+    if (m_requestClient)
+        m_requestClient->auxGetRenderDevices();
+}
+
 void VoiceManager::setLocalMicMuted(bool mute)
 {
     if (m_requestClient)
@@ -987,12 +999,20 @@ void VoiceManager::processMessage(ox_message_base_t *message)
 
 namespace {
 
+// An SDK record read as the record type its type field names: the one place
+// the response dispatch converts record pointers.
+template <typename Record>
+const Record *sdkRecord(const void *record)
+{
+    return static_cast<const Record *>(record);
+}
+
 // The request that a response answers, as its own record type; null when
 // the response carries none.
 template <typename Request>
 const Request *requestOf(const ox_resp_base_t *response)
 {
-    return reinterpret_cast<const Request *>(response->request);
+    return sdkRecord<Request>(response->request);
 }
 
 // The URIs of a list of participant records, lower-cased; null records are
@@ -1025,225 +1045,294 @@ void VoiceManager::processResponse(ox_resp_base_t *response)
         processFailedResponse(response);
 }
 
+template <typename Response>
+void VoiceManager::handle(void (VoiceManager::*handler)(const Response *), const ox_resp_base_t *response)
+{
+    (this->*handler)(sdkRecord<Response>(response));
+}
+
 void VoiceManager::processSuccessfulResponse(ox_resp_base_t *response)
 {
+    // One line per response type: the table stays readable at a glance.
+    // clang-format off
     switch (response->type) {
-    case OX_RESP_CONNECTOR_CREATE:
-        m_connectorHandle = sdkText(reinterpret_cast<ox_resp_connector_create_t *>(response)->connector_handle);
-        emit connectorCreated();
-        break;
-    case OX_RESP_SESSIONGROUP_CREATE: {
-        const QString group = sdkText(reinterpret_cast<ox_resp_sessiongroup_create_t *>(response)->session_group_handle);
-        qDebug().noquote() << "sessionGroup created:" << group;
-        if (const auto *request = requestOf<ox_req_sessiongroup_create_t>(response)) {
-            m_p2pGroupCreates.remove(sdkText(request->base.cookie));
-            const QString account = sdkText(request->account_handle);
-            if (m_sharedAccounts.contains(account))
-                emit sessionGroupReceived(m_sharedAccounts.value(account), group);
-        }
-        break;
+    case OX_RESP_CONNECTOR_CREATE: return handle(&VoiceManager::onConnectorCreateResponse, response);
+    case OX_RESP_SESSIONGROUP_CREATE: return handle(&VoiceManager::onSessionGroupCreated, response);
+    case OX_RESP_SESSIONGROUP_ADD_SESSION: return handle(&VoiceManager::onSessionAddedByRequest, response);
+    case OX_RESP_SESSION_TERMINATE: return handle(&VoiceManager::onSessionTerminated, response);
+    case OX_RESP_SESSION_MUTE_LOCAL_SPEAKER: return handle(&VoiceManager::onLocalSpeakerMuted, response);
+    case OX_RESP_SESSION_SET_LOCAL_SPEAKER_VOLUME: return handle(&VoiceManager::onLocalSpeakerVolumeSet, response);
+    case OX_RESP_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME: return handle(&VoiceManager::onParticipantVolumeSet, response);
+    case OX_RESP_ACCOUNT_CHANNEL_FAVORITES_LIST: return handle(&VoiceManager::onFavoritesListed, response);
+    case OX_RESP_ACCOUNT_CHANNEL_FAVORITE_SET: return handle(&VoiceManager::onFavoriteSet, response);
+    case OX_RESP_ACCOUNT_CHANNEL_GET_INFO: return handle(&VoiceManager::onChannelInfo, response);
+    case OX_RESP_ACCOUNT_CHANNEL_ADD_MODERATOR: return handle(&VoiceManager::onModeratorAdded, response);
+    case OX_RESP_ACCOUNT_CHANNEL_REMOVE_MODERATOR: return handle(&VoiceManager::onModeratorRemoved, response);
+    case OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS: return handle(&VoiceManager::onModeratorsListed, response);
+    case OX_RESP_ACCOUNT_CHANNEL_ADD_ACL: return handle(&VoiceManager::onAclMemberAdded, response);
+    case OX_RESP_ACCOUNT_CHANNEL_REMOVE_ACL: return handle(&VoiceManager::onAclMemberRemoved, response);
+    case OX_RESP_ACCOUNT_CHANNEL_GET_ACL: return handle(&VoiceManager::onAclListed, response);
+    case OX_RESP_CHANNEL_BAN_USER: return handle(&VoiceManager::onUserBanned, response);
+    case OX_RESP_CHANNEL_GET_BANNED_USERS: return handle(&VoiceManager::onBansListed, response);
+    case OX_RESP_CONNECTOR_MUTE_LOCAL_MIC: return handle(&VoiceManager::onLocalMicMuted, response);
+    case OX_RESP_ACCOUNT_BUDDY_SET: return handle(&VoiceManager::onBuddySet, response);
+    case OX_RESP_ACCOUNT_LIST_BUDDIES_AND_GROUPS: return handle(&VoiceManager::onBuddiesListed, response);
+    case OX_RESP_SESSION_SEND_MESSAGE: return handle(&VoiceManager::onMessageSentResponse, response);
+    case OX_RESP_ACCOUNT_BLOCKED_USERS_LIST: return handle(&VoiceManager::onBlockedUsersListed, response);
+    case OX_RESP_AUX_GET_RENDER_DEVICES: return handle(&VoiceManager::onRenderDevicesListed, response);
+    case OX_RESP_AUX_GET_CAPTURE_DEVICES: return handle(&VoiceManager::onCaptureDevicesListed, response);
+    case OX_RESP_AUX_SET_RENDER_DEVICE: return handle(&VoiceManager::onRenderDeviceSet, response);
+    case OX_RESP_AUX_SET_CAPTURE_DEVICE: return handle(&VoiceManager::onCaptureDeviceSet, response);
+    case OX_RESP_AUX_GET_MIC_LEVEL: return handle(&VoiceManager::onMicLevelResponse, response);
+    case OX_RESP_AUX_GET_SPEAKER_LEVEL: return handle(&VoiceManager::onSpeakerLevelResponse, response);
+    case OX_RESP_AUX_SET_MIC_LEVEL: return handle(&VoiceManager::onMicLevelSet, response);
+    case OX_RESP_AUX_SET_SPEAKER_LEVEL: return handle(&VoiceManager::onSpeakerLevelSet, response);
+    case OX_RESP_AUX_GET_VAD_PROPERTIES: return handle(&VoiceManager::onVadPropertiesResponse, response);
+    case OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS: return handle(&VoiceManager::onParticipantsListed, response);
+    case OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN: return handle(&VoiceManager::onLoginResponse, response);
+    case OX_RESP_SESSIONGROUP_GET_STATS: return handle(&VoiceManager::onSessionGroupStats, response);
+    default: return;
     }
-    case OX_RESP_SESSIONGROUP_ADD_SESSION:
-        if (const auto *request = requestOf<ox_req_sessiongroup_add_session_t>(response)) {
-            const QString group = sdkText(request->session_group_handle);
-            const QString uri = sdkText(request->uri);
-            const QString session =
-                sdkText(reinterpret_cast<ox_resp_sessiongroup_add_session_t *>(response)->session_handle);
-            qDebug().noquote() << "Session added by request" << group << uri << session;
-            emit sessionAdded(group, uri, session);
-        }
-        break;
-    case OX_RESP_SESSION_TERMINATE:
-        if (const auto *request = requestOf<ox_req_session_terminate_t>(response)) {
-            const QString session = sdkText(request->session_handle);
-            if (m_uriBySessionHandle.contains(session)) {
-                emit sessionRemoved(m_uriBySessionHandle.value(session), session);
-                m_uriBySessionHandle.remove(session);
-            }
-        }
-        break;
-    case OX_RESP_SESSION_MUTE_LOCAL_SPEAKER:
-        if (const auto *request = requestOf<ox_req_session_mute_local_speaker_t>(response)) {
-            if (request->scope == 1)
-                emit localUserMutedLocally(sdkText(request->session_handle), request->mute != 0);
-        }
-        break;
-    case OX_RESP_SESSION_SET_LOCAL_SPEAKER_VOLUME:
-        qDebug() << "resp_SessionSetLocalSpeakerVolume";
-        break;
-    case OX_RESP_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME:
-        qDebug() << "resp_LocalUserVolume";
-        if (const auto *request = requestOf<ox_req_session_set_participant_volume_for_me_t>(response))
-            emit participantVolumeUpdated(sdkText(request->session_handle), sdkText(request->participant_uri),
-                                          request->volume);
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_FAVORITES_LIST: {
-        const auto *list = reinterpret_cast<ox_resp_account_channel_favorites_list_t *>(response);
-        for (int i = 0; list->favorites && i < list->favorite_count; ++i) {
-            const ox_favorite_record_t *favorite = list->favorites[i];
-            if (!favorite)
-                continue;
-            const QString uri = sdkText(favorite->uri);
-            if (uri.isEmpty())
-                qDebug().noquote() << "channel favorite id " << favorite->favorite_id << ", named "
-                                   << sdkText(favorite->display_name) << " has no uri associated...skipping";
-            else
-                emit channelFavoriteAdded(uri.toLower(), favorite->favorite_id);
-        }
-        break;
-    }
-    case OX_RESP_ACCOUNT_CHANNEL_FAVORITE_SET:
-        if (const auto *request = requestOf<ox_req_account_channel_favorite_set_t>(response))
-            emit channelFavoriteAdded(sdkText(request->channel_uri).toLower(),
-                                      reinterpret_cast<ox_resp_account_channel_favorite_set_t *>(response)->favorite_id);
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_GET_INFO:
-        if (const ox_channel_record_t *channel =
-                reinterpret_cast<ox_resp_account_channel_get_info_t *>(response)->channel)
-            emit channelInfoReceived(sdkText(channel->uri).toLower(), channel->current_participants,
-                                     channel->max_participants);
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_ADD_MODERATOR:
-        if (const auto *request = requestOf<ox_req_account_channel_add_moderator_t>(response))
-            emit moderatorAdded(sdkText(request->channel_uri), sdkText(request->moderator_uri));
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_REMOVE_MODERATOR:
-        if (const auto *request = requestOf<ox_req_account_channel_remove_moderator_t>(response))
-            emit moderatorRemoved(sdkText(request->channel_uri), sdkText(request->moderator_uri));
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS: {
-        const auto *list = reinterpret_cast<ox_resp_account_channel_get_moderators_t *>(response);
-        const auto *request = requestOf<ox_req_account_channel_get_moderators_t>(response);
-        QStringList moderators;
-        QVariantList levels;
-        for (int i = 0; list->participants && i < list->participant_count; ++i) {
-            const ox_participant_record_t *record = list->participants[i];
-            if (!record)
-                continue;
-            moderators.append(sdkText(record->uri).toLower());
-            levels.append(QVariant(record->is_owner ? 2 : (record->is_moderator ? 1 : 0)));
-        }
-        emit moderatorListReceived(request ? sdkText(request->channel_uri).toLower() : QString(), moderators, levels);
-        break;
-    }
-    case OX_RESP_ACCOUNT_CHANNEL_ADD_ACL:
-        if (const auto *request = requestOf<ox_req_account_channel_add_acl_t>(response))
-            emit memberAddedToChannelACL(sdkText(request->channel_uri), sdkText(request->user_uri));
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_REMOVE_ACL:
-        if (const auto *request = requestOf<ox_req_account_channel_remove_acl_t>(response))
-            emit memberRemovedFromChannelACL(sdkText(request->channel_uri), sdkText(request->user_uri));
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_GET_ACL: {
-        const auto *list = reinterpret_cast<ox_resp_account_channel_get_acl_t *>(response);
-        const auto *request = requestOf<ox_req_account_channel_get_acl_t>(response);
-        emit aclListReceived(request ? sdkText(request->channel_uri).toLower() : QString(),
-                             lowerCasedUris(list->participants, list->participant_count));
-        break;
-    }
-    case OX_RESP_CHANNEL_BAN_USER:
-        if (const auto *request = requestOf<ox_req_channel_ban_user_t>(response))
-            emit userBanned(sdkText(request->channel_uri), sdkText(request->participant_uri), request->ban == 1);
-        break;
-    case OX_RESP_CHANNEL_GET_BANNED_USERS: {
-        const auto *list = reinterpret_cast<ox_resp_channel_get_banned_users_t *>(response);
-        const auto *request = requestOf<ox_req_channel_get_banned_users_t>(response);
-        emit banListReceived(request ? sdkText(request->channel_uri).toLower() : QString(),
-                             lowerCasedUris(list->participants, list->participant_count));
-        break;
-    }
-    case OX_RESP_CONNECTOR_MUTE_LOCAL_MIC:
-        if (const auto *request = requestOf<ox_req_connector_mute_local_mic_t>(response))
-            emit localMicMuteChanged(request->mute != 0);
-        break;
-    case OX_RESP_ACCOUNT_BUDDY_SET:
-        qDebug() << "resp_account_buddy_set - " << reinterpret_cast<ox_resp_account_buddy_set_t *>(response)->buddy_id;
-        break;
-    case OX_RESP_ACCOUNT_LIST_BUDDIES_AND_GROUPS: {
-        const auto *list = reinterpret_cast<ox_resp_account_list_buddies_and_groups_t *>(response);
-        QStringList uris;
-        QStringList data;
-        for (int i = 0; list->buddies && i < list->buddy_count; ++i) {
-            if (!list->buddies[i])
-                continue;
-            uris.append(sdkText(list->buddies[i]->uri));
-            data.append(QString());
-        }
-        emit friendsListReceived(uris, data);
-        break;
-    }
-    case OX_RESP_SESSION_SEND_MESSAGE:
-        onMessageSentResponse(response);
-        break;
-    case OX_RESP_ACCOUNT_BLOCKED_USERS_LIST: {
-        const auto *list = reinterpret_cast<ox_resp_account_blocked_users_list_t *>(response);
-        emit blockedUserListReceived(lowerCasedUris(list->participants, list->participant_count));
-        break;
-    }
-    case OX_RESP_AUX_GET_RENDER_DEVICES:
-        qDebug() << "Received render device list...";
-        m_renderDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_render_devices_t *>(response));
-        emit renderDeviceChanged(m_renderDevices->currentDeviceId());
-        break;
-    case OX_RESP_AUX_GET_CAPTURE_DEVICES:
-        qDebug() << "Received capture device list...";
-        m_captureDevices->updateDevices(reinterpret_cast<const ox_resp_aux_get_capture_devices_t *>(response));
-        emit captureDeviceChanged(m_captureDevices->currentDeviceId());
-        break;
-    case OX_RESP_AUX_SET_RENDER_DEVICE:
-        m_renderDevices->requestDevices();
-        break;
-    case OX_RESP_AUX_SET_CAPTURE_DEVICE:
-        m_captureDevices->requestDevices();
-        break;
-    case OX_RESP_AUX_GET_MIC_LEVEL:
-        onMicLevelResponse(reinterpret_cast<const ox_resp_aux_get_mic_level_t *>(response)->level);
-        break;
-    case OX_RESP_AUX_GET_SPEAKER_LEVEL:
-        onSpeakerLevelResponse(reinterpret_cast<const ox_resp_aux_get_speaker_level_t *>(response)->level);
-        break;
-    case OX_RESP_AUX_SET_MIC_LEVEL:
-        if (const auto *request = requestOf<ox_req_aux_set_mic_level_t>(response))
-            emit micLevelChanged(request->level);
-        break;
-    case OX_RESP_AUX_SET_SPEAKER_LEVEL:
-        if (const auto *request = requestOf<ox_req_aux_set_speaker_level_t>(response)) {
-            m_speakerLevel = request->level;
-            emit speakerLevelChanged(m_speakerLevel);
-        }
-        break;
-    case OX_RESP_AUX_GET_VAD_PROPERTIES:
-        onVadPropertiesResponse(reinterpret_cast<const ox_resp_aux_get_vad_properties_t *>(response));
-        break;
-    case OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS: {
-        const auto *list = reinterpret_cast<ox_resp_account_channel_get_participants_t *>(response);
-        const auto *request = requestOf<ox_req_account_channel_get_participants_t>(response);
-        const QStringList uris = lowerCasedUris(list->participants, list->participant_count);
-        emit userListReceived(request ? sdkText(request->channel_uri).toLower() : QString(), uris,
-                              qMax(list->total_participant_count, uris.size()));
-        break;
-    }
-    case OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN:
-        onLoginResponse(reinterpret_cast<const ox_resp_account_authtoken_login_t *>(response));
-        break;
-    case OX_RESP_SESSIONGROUP_GET_STATS:
-        qDebug() << "VoiceManager::sessionStatReceived - Thread" << QThread::currentThreadId();
-        emit sessionStatReceived(
-            new CallSessionStat(reinterpret_cast<const ox_resp_sessiongroup_get_stats_t *>(response)));
-        break;
-    default:
-        break;
+    // clang-format on
+}
+
+void VoiceManager::onConnectorCreateResponse(const ox_resp_connector_create_t *response)
+{
+    m_connectorHandle = sdkText(response->connector_handle);
+    emit connectorCreated();
+}
+
+void VoiceManager::onSessionGroupCreated(const ox_resp_sessiongroup_create_t *response)
+{
+    const QString group = sdkText(response->session_group_handle);
+    qDebug().noquote() << "sessionGroup created:" << group;
+    if (const auto *request = requestOf<ox_req_sessiongroup_create_t>(&response->base)) {
+        m_p2pGroupCreates.remove(sdkText(request->base.cookie));
+        const QString account = sdkText(request->account_handle);
+        if (m_sharedAccounts.contains(account))
+            emit sessionGroupReceived(m_sharedAccounts.value(account), group);
     }
 }
 
-void VoiceManager::onMessageSentResponse(const ox_resp_base_t *response)
+void VoiceManager::onSessionAddedByRequest(const ox_resp_sessiongroup_add_session_t *response)
 {
-    const auto *request = requestOf<ox_req_session_send_message_t>(response);
+    if (const auto *request = requestOf<ox_req_sessiongroup_add_session_t>(&response->base)) {
+        const QString group = sdkText(request->session_group_handle);
+        const QString uri = sdkText(request->uri);
+        const QString session = sdkText(response->session_handle);
+        qDebug().noquote() << "Session added by request" << group << uri << session;
+        emit sessionAdded(group, uri, session);
+    }
+}
+
+void VoiceManager::onSessionTerminated(const ox_resp_session_terminate_t *response)
+{
+    if (const auto *request = requestOf<ox_req_session_terminate_t>(&response->base)) {
+        const QString session = sdkText(request->session_handle);
+        if (m_uriBySessionHandle.contains(session)) {
+            emit sessionRemoved(m_uriBySessionHandle.value(session), session);
+            m_uriBySessionHandle.remove(session);
+        }
+    }
+}
+
+void VoiceManager::onLocalSpeakerMuted(const ox_resp_session_mute_local_speaker_t *response)
+{
+    if (const auto *request = requestOf<ox_req_session_mute_local_speaker_t>(&response->base)) {
+        if (request->scope == 1)
+            emit localUserMutedLocally(sdkText(request->session_handle), request->mute != 0);
+    }
+}
+
+void VoiceManager::onLocalSpeakerVolumeSet(const ox_resp_session_set_local_speaker_volume_t *)
+{
+    qDebug() << "resp_SessionSetLocalSpeakerVolume";
+}
+
+void VoiceManager::onParticipantVolumeSet(const ox_resp_session_set_participant_volume_for_me_t *response)
+{
+    qDebug() << "resp_LocalUserVolume";
+    if (const auto *request = requestOf<ox_req_session_set_participant_volume_for_me_t>(&response->base))
+        emit participantVolumeUpdated(sdkText(request->session_handle), sdkText(request->participant_uri),
+                                      request->volume);
+}
+
+void VoiceManager::onFavoritesListed(const ox_resp_account_channel_favorites_list_t *list)
+{
+    for (int i = 0; list->favorites && i < list->favorite_count; ++i) {
+        const ox_favorite_record_t *favorite = list->favorites[i];
+        if (!favorite)
+            continue;
+        const QString uri = sdkText(favorite->uri);
+        if (uri.isEmpty())
+            qDebug().noquote() << "channel favorite id " << favorite->favorite_id << ", named "
+                               << sdkText(favorite->display_name) << " has no uri associated...skipping";
+        else
+            emit channelFavoriteAdded(uri.toLower(), favorite->favorite_id);
+    }
+}
+
+void VoiceManager::onFavoriteSet(const ox_resp_account_channel_favorite_set_t *response)
+{
+    if (const auto *request = requestOf<ox_req_account_channel_favorite_set_t>(&response->base))
+        emit channelFavoriteAdded(sdkText(request->channel_uri).toLower(), response->favorite_id);
+}
+
+void VoiceManager::onChannelInfo(const ox_resp_account_channel_get_info_t *response)
+{
+    if (const ox_channel_record_t *channel = response->channel)
+        emit channelInfoReceived(sdkText(channel->uri).toLower(), channel->current_participants,
+                                 channel->max_participants);
+}
+
+void VoiceManager::onModeratorAdded(const ox_resp_account_channel_add_moderator_t *response)
+{
+    if (const auto *request = requestOf<ox_req_account_channel_add_moderator_t>(&response->base))
+        emit moderatorAdded(sdkText(request->channel_uri), sdkText(request->moderator_uri));
+}
+
+void VoiceManager::onModeratorRemoved(const ox_resp_account_channel_remove_moderator_t *response)
+{
+    if (const auto *request = requestOf<ox_req_account_channel_remove_moderator_t>(&response->base))
+        emit moderatorRemoved(sdkText(request->channel_uri), sdkText(request->moderator_uri));
+}
+
+void VoiceManager::onModeratorsListed(const ox_resp_account_channel_get_moderators_t *list)
+{
+    const auto *request = requestOf<ox_req_account_channel_get_moderators_t>(&list->base);
+    QStringList moderators;
+    QVariantList levels;
+    for (int i = 0; list->participants && i < list->participant_count; ++i) {
+        const ox_participant_record_t *record = list->participants[i];
+        if (!record)
+            continue;
+        moderators.append(sdkText(record->uri).toLower());
+        levels.append(QVariant(record->is_owner ? 2 : (record->is_moderator ? 1 : 0)));
+    }
+    emit moderatorListReceived(request ? sdkText(request->channel_uri).toLower() : QString(), moderators, levels);
+}
+
+void VoiceManager::onAclMemberAdded(const ox_resp_account_channel_add_acl_t *response)
+{
+    if (const auto *request = requestOf<ox_req_account_channel_add_acl_t>(&response->base))
+        emit memberAddedToChannelACL(sdkText(request->channel_uri), sdkText(request->user_uri));
+}
+
+void VoiceManager::onAclMemberRemoved(const ox_resp_account_channel_remove_acl_t *response)
+{
+    if (const auto *request = requestOf<ox_req_account_channel_remove_acl_t>(&response->base))
+        emit memberRemovedFromChannelACL(sdkText(request->channel_uri), sdkText(request->user_uri));
+}
+
+void VoiceManager::onAclListed(const ox_resp_account_channel_get_acl_t *list)
+{
+    const auto *request = requestOf<ox_req_account_channel_get_acl_t>(&list->base);
+    emit aclListReceived(request ? sdkText(request->channel_uri).toLower() : QString(),
+                         lowerCasedUris(list->participants, list->participant_count));
+}
+
+void VoiceManager::onUserBanned(const ox_resp_channel_ban_user_t *response)
+{
+    if (const auto *request = requestOf<ox_req_channel_ban_user_t>(&response->base))
+        emit userBanned(sdkText(request->channel_uri), sdkText(request->participant_uri), request->ban == 1);
+}
+
+void VoiceManager::onBansListed(const ox_resp_channel_get_banned_users_t *list)
+{
+    const auto *request = requestOf<ox_req_channel_get_banned_users_t>(&list->base);
+    emit banListReceived(request ? sdkText(request->channel_uri).toLower() : QString(),
+                         lowerCasedUris(list->participants, list->participant_count));
+}
+
+void VoiceManager::onLocalMicMuted(const ox_resp_connector_mute_local_mic_t *response)
+{
+    if (const auto *request = requestOf<ox_req_connector_mute_local_mic_t>(&response->base))
+        emit localMicMuteChanged(request->mute != 0);
+}
+
+void VoiceManager::onBuddySet(const ox_resp_account_buddy_set_t *response)
+{
+    qDebug() << "resp_account_buddy_set - " << response->buddy_id;
+}
+
+void VoiceManager::onBuddiesListed(const ox_resp_account_list_buddies_and_groups_t *list)
+{
+    QStringList uris;
+    QStringList data;
+    for (int i = 0; list->buddies && i < list->buddy_count; ++i) {
+        if (!list->buddies[i])
+            continue;
+        uris.append(sdkText(list->buddies[i]->uri));
+        data.append(QString());
+    }
+    emit friendsListReceived(uris, data);
+}
+
+void VoiceManager::onBlockedUsersListed(const ox_resp_account_blocked_users_list_t *list)
+{
+    emit blockedUserListReceived(lowerCasedUris(list->participants, list->participant_count));
+}
+
+void VoiceManager::onRenderDevicesListed(const ox_resp_aux_get_render_devices_t *list)
+{
+    qDebug() << "Received render device list...";
+    m_renderDevices->updateDevices(list);
+    emit renderDeviceChanged(m_renderDevices->currentDeviceId());
+}
+
+void VoiceManager::onCaptureDevicesListed(const ox_resp_aux_get_capture_devices_t *list)
+{
+    qDebug() << "Received capture device list...";
+    m_captureDevices->updateDevices(list);
+    emit captureDeviceChanged(m_captureDevices->currentDeviceId());
+}
+
+void VoiceManager::onRenderDeviceSet(const ox_resp_aux_set_render_device_t *)
+{
+    m_renderDevices->requestDevices();
+}
+
+void VoiceManager::onCaptureDeviceSet(const ox_resp_aux_set_capture_device_t *)
+{
+    m_captureDevices->requestDevices();
+}
+
+void VoiceManager::onMicLevelSet(const ox_resp_aux_set_mic_level_t *response)
+{
+    if (const auto *request = requestOf<ox_req_aux_set_mic_level_t>(&response->base))
+        emit micLevelChanged(request->level);
+}
+
+void VoiceManager::onSpeakerLevelSet(const ox_resp_aux_set_speaker_level_t *response)
+{
+    if (const auto *request = requestOf<ox_req_aux_set_speaker_level_t>(&response->base)) {
+        m_speakerLevel = request->level;
+        emit speakerLevelChanged(m_speakerLevel);
+    }
+}
+
+void VoiceManager::onParticipantsListed(const ox_resp_account_channel_get_participants_t *list)
+{
+    const auto *request = requestOf<ox_req_account_channel_get_participants_t>(&list->base);
+    const QStringList uris = lowerCasedUris(list->participants, list->participant_count);
+    emit userListReceived(request ? sdkText(request->channel_uri).toLower() : QString(), uris,
+                          qMax(list->total_participant_count, uris.size()));
+}
+
+void VoiceManager::onSessionGroupStats(const ox_resp_sessiongroup_get_stats_t *response)
+{
+    qDebug() << "VoiceManager::sessionStatReceived - Thread" << QThread::currentThreadId();
+    emit sessionStatReceived(new CallSessionStat(response));
+}
+
+void VoiceManager::onMessageSentResponse(const ox_resp_session_send_message_t *response)
+{
+    const auto *request = requestOf<ox_req_session_send_message_t>(&response->base);
     if (!request)
         return;
     const QString session = sdkText(request->session_handle);
     const QString cookie = sdkText(request->base.cookie);
-    switch (response->status_code) {
+    switch (response->base.status_code) {
     case 200:
         emit chatMessageSent(cookie, session);
         break;
@@ -1491,7 +1580,7 @@ void VoiceManager::stopConversationPendingTimer(const QString &channelUri)
 
 void VoiceManager::onLoginResponse(const ox_resp_account_authtoken_login_t *response)
 {
-    const auto *request = reinterpret_cast<const ox_req_account_authtoken_login_t *>(response->base.request);
+    const auto *request = requestOf<ox_req_account_authtoken_login_t>(&response->base);
     const QString token = request ? sdkText(request->auth_token) : QString();
     const QString accountHandle = sdkText(response->account_handle);
     if (m_loginRequests.contains(token)) {
@@ -1512,8 +1601,9 @@ void VoiceManager::onLoginResponse(const ox_resp_account_authtoken_login_t *resp
     m_localUserUri = sdkText(response->account_uri);
 }
 
-void VoiceManager::onMicLevelResponse(int level)
+void VoiceManager::onMicLevelResponse(const ox_resp_aux_get_mic_level_t *response)
 {
+    const int level = response->level;
     // Only the first answer sets the default; the SDK is asked once at start.
     if (!TAVRI_CHECK(m_defaultMicLevel == 0))
         return;
@@ -1524,8 +1614,9 @@ void VoiceManager::onMicLevelResponse(int level)
     emit micLevelChanged(m_micLevel);
 }
 
-void VoiceManager::onSpeakerLevelResponse(int level)
+void VoiceManager::onSpeakerLevelResponse(const ox_resp_aux_get_speaker_level_t *response)
 {
+    const int level = response->level;
     if (m_defaultSpeakerLevel != 0)
         return;
     m_defaultSpeakerLevel = level;

@@ -131,6 +131,10 @@ public:
     // Local audio path.
     Q_INVOKABLE void setCaptureDevice(QString deviceId);
     Q_INVOKABLE void setRenderDevice(QString deviceId);
+    // Ask the SDK for its device lists; the answers update captureDevices()
+    // and renderDevices().
+    void requestCaptureDevices();
+    void requestRenderDevices();
     Q_INVOKABLE void setLocalMicMuted(bool mute);
     static void setAecEnabled(bool enabled);
     static void setAgcEnabled(bool enabled);
@@ -368,9 +372,6 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    friend class CaptureDeviceModel;
-    friend class RenderDeviceModel;
-
     void loadServerSettings(const QString &applicationDirPath, bool useDevelopmentServers);
     void initializeSdk(const QString &applicationDirPath);
     void issueDirectAudioQueries();
@@ -383,8 +384,43 @@ private:
     void processMessage(ox_message_base_t *message);
     void processResponse(ox_resp_base_t *response);
     void processSuccessfulResponse(ox_resp_base_t *response);
+    // Calls a response handler with the response read as the record type the
+    // handler takes.
+    template <typename Response>
+    void handle(void (VoiceManager::*handler)(const Response *), const ox_resp_base_t *response);
+    // Handlers of successful responses, one per response type.
+    void onConnectorCreateResponse(const ox_resp_connector_create_t *response);
+    void onSessionGroupCreated(const ox_resp_sessiongroup_create_t *response);
+    void onSessionAddedByRequest(const ox_resp_sessiongroup_add_session_t *response);
+    void onSessionTerminated(const ox_resp_session_terminate_t *response);
+    void onLocalSpeakerMuted(const ox_resp_session_mute_local_speaker_t *response);
+    void onLocalSpeakerVolumeSet(const ox_resp_session_set_local_speaker_volume_t *response);
+    void onParticipantVolumeSet(const ox_resp_session_set_participant_volume_for_me_t *response);
+    void onFavoritesListed(const ox_resp_account_channel_favorites_list_t *list);
+    void onFavoriteSet(const ox_resp_account_channel_favorite_set_t *response);
+    void onChannelInfo(const ox_resp_account_channel_get_info_t *response);
+    void onModeratorAdded(const ox_resp_account_channel_add_moderator_t *response);
+    void onModeratorRemoved(const ox_resp_account_channel_remove_moderator_t *response);
+    void onModeratorsListed(const ox_resp_account_channel_get_moderators_t *list);
+    void onAclMemberAdded(const ox_resp_account_channel_add_acl_t *response);
+    void onAclMemberRemoved(const ox_resp_account_channel_remove_acl_t *response);
+    void onAclListed(const ox_resp_account_channel_get_acl_t *list);
+    void onUserBanned(const ox_resp_channel_ban_user_t *response);
+    void onBansListed(const ox_resp_channel_get_banned_users_t *list);
+    void onLocalMicMuted(const ox_resp_connector_mute_local_mic_t *response);
+    void onBuddySet(const ox_resp_account_buddy_set_t *response);
+    void onBuddiesListed(const ox_resp_account_list_buddies_and_groups_t *list);
+    void onBlockedUsersListed(const ox_resp_account_blocked_users_list_t *list);
+    void onRenderDevicesListed(const ox_resp_aux_get_render_devices_t *list);
+    void onCaptureDevicesListed(const ox_resp_aux_get_capture_devices_t *list);
+    void onRenderDeviceSet(const ox_resp_aux_set_render_device_t *response);
+    void onCaptureDeviceSet(const ox_resp_aux_set_capture_device_t *response);
+    void onMicLevelSet(const ox_resp_aux_set_mic_level_t *response);
+    void onSpeakerLevelSet(const ox_resp_aux_set_speaker_level_t *response);
+    void onParticipantsListed(const ox_resp_account_channel_get_participants_t *list);
+    void onSessionGroupStats(const ox_resp_sessiongroup_get_stats_t *response);
     void processFailedResponse(ox_resp_base_t *response);
-    void onMessageSentResponse(const ox_resp_base_t *response);
+    void onMessageSentResponse(const ox_resp_session_send_message_t *response);
     void onLoginFailed(const ox_resp_base_t *response);
     void onLoginTimedOut();
     void onJoinFailed(const ox_resp_base_t *response);
@@ -393,8 +429,8 @@ private:
     void stopConversationPendingTimer(const QString &channelUri);
     void processEvent(ox_evt_base_t *event);
     void onLoginResponse(const ox_resp_account_authtoken_login_t *response);
-    void onMicLevelResponse(int level);
-    void onSpeakerLevelResponse(int level);
+    void onMicLevelResponse(const ox_resp_aux_get_mic_level_t *response);
+    void onSpeakerLevelResponse(const ox_resp_aux_get_speaker_level_t *response);
     void onVadPropertiesResponse(const ox_resp_aux_get_vad_properties_t *response);
     void onBuddyPresenceEvent(const ox_evt_buddy_presence_t *event);
     void onSessionAddedEvent(const ox_evt_session_added_t *event);

@@ -216,10 +216,20 @@ void TestContactGroups::repeatedDeliveriesKeepOneGroupEach()
 
     // A refresh with a new name renames the group in place.
     QSignalSpy changed(m_groups, &ContactGroupList::dataChanged);
+    ContactGroup *renamed = group("B");
+    QSignalSpy rowsChanged(renamed, &ContactGroup::dataChanged);
     emit m_realm->rosterListGroup(QStringLiteral("me"), QStringLiteral("B"), QStringLiteral("<b>Best</b> & co"));
     QCOMPARE(rows(), (QStringList{":", "A:Group A", "B:<b>Best</b> & co"}));
     QCOMPARE(changed.size(), 1);
-    QCOMPARE(changed.at(0).at(2).value<QVector<int>>(), QVector<int>{ContactGroupList::DisplayNameRole});
+    QCOMPARE(changed.at(0).at(2).value<QVector<int>>(),
+             (QVector<int>{ContactGroupList::DisplayNameRole, Qt::DisplayRole}));
+    // Every row of the group answers its name: all of them are announced.
+    QCOMPARE(rowsChanged.size(), 1);
+    QCOMPARE(rowsChanged.at(0).at(0).toModelIndex().row(), 0);
+    QCOMPARE(rowsChanged.at(0).at(1).toModelIndex().row(), renamed->rowCount() - 1);
+    QCOMPARE(rowsChanged.at(0).at(2).value<QVector<int>>(),
+             (QVector<int>{ContactGroup::GroupNameRole, Qt::DisplayRole}));
+    QCOMPARE(renamed->data(renamed->index(0), Qt::DisplayRole).toString(), QStringLiteral("<b>Best</b> & co"));
 }
 
 void TestContactGroups::droppedFriendLeavesEveryGroup()

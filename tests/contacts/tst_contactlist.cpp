@@ -150,7 +150,7 @@ void TestContactList::renameMoves()
     QCOMPARE(rowNames(*m_list), expected);
     QCOMPARE(moved.size(), moves);
     QVERIFY(!changed.isEmpty());
-    QCOMPARE(changed.at(0).at(2).value<QVector<int>>(), QVector<int>{ContactList::DisplayNameRole});
+    QCOMPARE(changed.at(0).at(2).value<QVector<int>>(), (QVector<int>{ContactList::DisplayNameRole, Qt::DisplayRole}));
 }
 
 void TestContactList::offlineContactsHidden()

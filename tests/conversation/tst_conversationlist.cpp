@@ -411,7 +411,7 @@ void TestConversationList::rolesAndPermanentView()
     QCOMPARE(changes.count(), 1);
     QCOMPARE(changes.first().at(2).value<QVector<int>>(),
              (QVector<int>{ConversationList::ChannelUIDRole, ConversationList::IsPermanentRole,
-                           ConversationList::DisplayNameRole}));
+                           ConversationList::DisplayNameRole, Qt::DisplayRole}));
     QCOMPARE(view->rowCount(), 3);
 
     // Rows given to the view are its own.
@@ -533,9 +533,16 @@ void TestConversationList::renameMovesOnce()
     QCOMPARE(names(list), (QStringList{"P", "a", "a-child", "b", "c", "d", "Z"}));
 
     QSignalSpy moves(&list, &QAbstractItemModel::rowsMoved);
+    QSignalSpy changes(&list, &QAbstractItemModel::dataChanged);
     a->setDisplayName(QStringLiteral("cc"), true);
     QCOMPARE(names(list), (QStringList{"P", "b", "c", "cc", "a-child", "d", "Z"}));
     QCOMPARE(moves.count(), 1);
+    // Announced, before the move, for the display role too, which answers the name.
+    QVERIFY(!changes.isEmpty());
+    QCOMPARE(changes.first().at(0).toModelIndex().row(), 1);
+    QCOMPARE(changes.first().at(2).value<QVector<int>>(),
+             (QVector<int>{ConversationList::DisplayNameRole, Qt::DisplayRole}));
+    QCOMPARE(role(list, 3, Qt::DisplayRole).toString(), QStringLiteral("cc"));
 
     // Up as well, and a name keeping its place moves nothing.
     a->setDisplayName(QStringLiteral("A"), true);

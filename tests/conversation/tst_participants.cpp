@@ -408,7 +408,8 @@ void TestParticipants::identitySignalsMoveAndRefresh()
     ann->setUname(QStringLiteral("Zara"));
     QCOMPARE(moves.count(), 1);
     QCOMPARE(rowNames(list), (QStringList{"Bob", "Zara"}));
-    QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::DisplayNameRole}}));
+    QCOMPARE(changedRoles(changes),
+             (QList<QVector<int>>{{ConversationParticipantList::DisplayNameRole, Qt::DisplayRole}}));
     QCOMPARE(changes.first().at(0).toModelIndex().row(), 1);
 
     changes.clear();
@@ -714,9 +715,10 @@ void TestParticipants::clearDropsRealmUserConnections()
     QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
     ann->setUname(QStringLiteral("Anna"));
     emit ann->presenceUpdated(Tavri::RealmUserInterface::Online, QString());
-    QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::DisplayNameRole},
-                                                         {ConversationParticipantList::PresenceMessageRole,
-                                                          ConversationParticipantList::PresenceStateRole}}));
+    QCOMPARE(changedRoles(changes),
+             (QList<QVector<int>>{
+                 {ConversationParticipantList::DisplayNameRole, Qt::DisplayRole},
+                 {ConversationParticipantList::PresenceMessageRole, ConversationParticipantList::PresenceStateRole}}));
     list->clear();
     changes.clear();
     ann->setUname(QStringLiteral("Annie"));

@@ -191,7 +191,7 @@ private slots:
         shown->setPresenceMessage("busy", true);
         shown->setProfileImageURI("http://example.test/p.png");
         QCOMPARE(changed.size(), 3);
-        QCOMPARE(changedRoles(changed, 0), QList<int>({RealmIdentityList::DisplayNameRole}));
+        QCOMPARE(changedRoles(changed, 0), QList<int>({RealmIdentityList::DisplayNameRole, Qt::DisplayRole}));
         QCOMPARE(changedRoles(changed, 1),
                  QList<int>({RealmIdentityList::PresenceStateRole, RealmIdentityList::PresenceMessageRole}));
         QCOMPARE(changedRoles(changed, 2), QList<int>({RealmIdentityList::ProfileImageURIRole}));
