@@ -111,7 +111,7 @@ public:
     bool act(const QJsonObject &command) { return call(command).value("ok").toBool(); }
     QJsonValue get(const QJsonObject &query) { return call(query).value("value"); }
     // Waits in the client until the query gives value; says what it gave last.
-    QString await(const QJsonObject &query, const QJsonValue &value, int timeoutMs = 20000, bool contains = false)
+    QString await(const QJsonObject &query, const QJsonValue &value, int timeoutMs = 60000, bool contains = false)
     {
         return call(QJsonObject{{"cmd", "await"},
                                 {"query", query},
@@ -159,8 +159,8 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QVERIFY(alice.act({{"cmd", "login"}, {"email", "alice@example.test"}, {"password", "tavri-dev"}}));
     QVERIFY(bob.act({{"cmd", "login"}, {"email", "bob@example.test"}, {"password", "tavri-dev"}}));
     const QJsonObject state{{"cmd", "state"}};
-    QCOMPARE(alice.await(state, "LoggedIn", 30000), shown("LoggedIn"));
-    QCOMPARE(bob.await(state, "LoggedIn", 30000), shown("LoggedIn"));
+    QCOMPARE(alice.await(state, "LoggedIn", 120000), shown("LoggedIn"));
+    QCOMPARE(bob.await(state, "LoggedIn", 120000), shown("LoggedIn"));
 
     // Bob befriends Alice and sees her presence change.
     QVERIFY(bob.act({{"cmd", "addfriend"}, {"uri", AliceUri}}));
@@ -236,7 +236,7 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QVERIFY(!awaitLine(gateway, QRegularExpression(QStringLiteral("voice world on"))).isEmpty());
     // Back at the next retry (5 s after the drop, or 20 s on a slow start).
     for (Client *client : {&alice, &bob})
-        QCOMPARE(client->await(state, "LoggedIn", 40000), QStringLiteral("LoggedIn"));
+        QCOMPARE(client->await(state, "LoggedIn", 120000), QStringLiteral("LoggedIn"));
     QVERIFY(
         alice.get(states).toString().startsWith(aliceBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
     QVERIFY(bob.get(states).toString().startsWith(bobBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
