@@ -108,10 +108,11 @@ void TestFindUsers::init()
 {
     QVERIFY(webtest::settle(*m_web, *web()));
     m_web->clear();
-    m_web->setSignInDefaults(QJsonObject());
+    m_web->setSignInDefaults();
     for (const char *method :
          {"changeFriend", "inviteUserToChannel", "GetChannelInfoWithOwnerInfoFromLiveUID", "getUserByUserLiveURI"})
         m_web->setDefault(QLatin1String(method), QJsonObject());
+    m_web->setLookupDefaults();
 }
 
 Conversation *TestFindUsers::channel(int number, const QString &name)
