@@ -33,6 +33,7 @@
 #include <numeric>
 
 #include "audiocuesmanager.h"
+#include "callsessionstat.h"
 #include "callsessionstats.h"
 #include "cfindusers.h"
 #include "cfindusersforfriendsdialog.h"
@@ -283,7 +284,8 @@ void TavriApplication::initialize(int &argc, char **argv)
 
     // The voice service is given the voice SDK's own log level.
     m_voiceManager = new VoiceManager(m_ostrelLogLevel, m_applicationDirPath, useDevelopmentServers, this);
-    wire(m_voiceConnections, m_voiceManager, SIGNAL(connectorCreated()), this, SLOT(onConnectorCreated()));
+    link(m_voiceConnections, m_voiceManager, &VoiceManager::connectorCreated, this,
+         &TavriApplication::onConnectorCreated);
     m_voiceManager->createConnector();
 
     attachLogToCrashReport();
@@ -296,8 +298,8 @@ void TavriApplication::initialize(int &argc, char **argv)
     m_identityRealmManager = IdentityRealmManager::getInstance(this);
     m_callStats = new CallSessionStats(this);
     m_audioCuesManager = new AudioCuesManager(this);
-    wire(m_otherConnections, m_audioCuesManager, SIGNAL(ttsVoiceChanged(QString)), this,
-         SLOT(onTonesManagerVoiceChanged(QString)));
+    link(m_otherConnections, m_audioCuesManager, &AudioCuesManager::ttsVoiceChanged, this,
+         &TavriApplication::onTonesManagerVoiceChanged);
     m_findUsers = new CFindUsers(this);
     m_friendsDialog = new CFindUsersForFriendsDialog(this);
     m_filePicker = new TavriFilePicker();
@@ -313,8 +315,8 @@ void TavriApplication::initialize(int &argc, char **argv)
     chooseSceneGraphBackend();
     m_qmlEngine = new QQmlEngine(this);
     m_styleManager = StyleManager::getInstance(m_qmlEngine);
-    wire(m_otherConnections, m_styleManager, SIGNAL(chatColorsChanged(QList<QColor>)), this,
-         SLOT(onChatColorsChanged(QList<QColor>)));
+    link(m_otherConnections, m_styleManager, &StyleManager::chatColorsChanged, this,
+         &TavriApplication::onChatColorsChanged);
 
     if (!m_headlessArgument.isEmpty())
         startHeadless(m_headlessArgument);
@@ -324,8 +326,8 @@ void TavriApplication::initialize(int &argc, char **argv)
     TavriSharedIdentityRealmManager *sharedRealms = TavriSharedIdentityRealmManager::getInstance(this);
     if (!sharedRealms->parent())
         sharedRealms->setParent(this);
-    wire(m_otherConnections, sharedRealms, SIGNAL(externalAppRelease(QString)), this,
-         SLOT(onExternalAppRelease(QString)));
+    link(m_otherConnections, sharedRealms, &TavriSharedIdentityRealmManager::externalAppRelease, this,
+         &TavriApplication::onExternalAppRelease);
 }
 
 void TavriApplication::wireServices()
@@ -333,132 +335,92 @@ void TavriApplication::wireServices()
     VoiceManager *voice = m_voiceManager;
     QSocialManager *social = m_socialManager;
 
-    wire(m_protocolConnections, this, SIGNAL(messageReceived(QString)), this,
-         SLOT(onProtocolMessageReceived(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(auxAudioPropertiesReceived(bool, int, qreal, bool, int, qreal)), this,
-         SLOT(onAuxAudioPropertiesReceived(bool, int, qreal, bool, int, qreal)));
-    wire(m_voiceConnections, voice, SIGNAL(connectorCreateFailed(QString)), this,
-         SLOT(onConnectorCreateFailed(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(sdkError(int, QString, QString)), this,
-         SLOT(onSdkError(int, QString, QString)));
-    wire(m_voiceConnections, voice, SIGNAL(channelNotFound(QString)), this, SLOT(onChannelNotFound(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(mediaStreamUpdated(QString, bool, int, QString)), this,
-         SLOT(onMediaStreamUpdated(QString, bool, int, QString)));
-    wire(m_voiceConnections, voice, SIGNAL(sessionRemoved(QString, QString)), this,
-         SLOT(onSessionRemoved(QString, QString)));
-    wire(m_socialConnections, social, SIGNAL(channelFavoriteChanged(QString, bool)), this,
-         SLOT(onChannelFavoriteChanged(QString, bool)));
-    wire(m_voiceConnections, voice, SIGNAL(transmittingChannelChanged(QString)), this,
-         SLOT(onVoiceManagerTransmittingChannelChanged(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(audioDeviceProblem(int)), this, SLOT(onAudioDeviceProblem(int)));
-    wire(m_callStatsConnections, voice, SIGNAL(sessionStatsReceived(ox_resp_sessiongroup_get_stats_t *)),
-         m_callStats, SLOT(onSessionStatsReceived(ox_resp_sessiongroup_get_stats_t *)));
-    wire(m_callStatsConnections, voice, SIGNAL(sessionStatReceived(CallSessionStat *)), m_callStats,
-         SLOT(onSessionStatReceived(CallSessionStat *)));
-    wire(m_socialConnections, social, SIGNAL(inviteUsersResponses(QMap<QString, QStringList>)), this,
-         SLOT(onInviteUsersResponses(QMap<QString, QStringList>)));
-    wire(m_callStatsConnections, m_callStats, SIGNAL(voiceDataBlocked()), this, SLOT(onVoiceDataBlocked()));
-    wire(m_voiceConnections, voice, SIGNAL(captureTestRunningChanged(bool)), this,
-         SLOT(onVoiceManagerCaptureTestRunningChanged(bool)));
-    wire(m_voiceConnections, voice, SIGNAL(renderTestRunningChanged(bool)), this,
-         SLOT(onVoiceManagerRenderTestRunningChanged(bool)));
+    link(m_protocolConnections, this, &TavriApplication::messageReceived, this,
+         &TavriApplication::onProtocolMessageReceived);
+    link(m_voiceConnections, voice, &VoiceManager::auxAudioPropertiesReceived, this,
+         &TavriApplication::onAuxAudioPropertiesReceived);
+    link(m_voiceConnections, voice, &VoiceManager::connectorCreateFailed, this,
+         &TavriApplication::onConnectorCreateFailed);
+    link(m_voiceConnections, voice, &VoiceManager::sdkError, this, &TavriApplication::onSdkError);
+    link(m_voiceConnections, voice, &VoiceManager::channelNotFound, this, &TavriApplication::onChannelNotFound);
+    link(m_voiceConnections, voice, &VoiceManager::mediaStreamUpdated, this, &TavriApplication::onMediaStreamUpdated);
+    link(m_voiceConnections, voice, &VoiceManager::sessionRemoved, this, &TavriApplication::onSessionRemoved);
+    link(m_socialConnections, social, &QSocialManager::channelFavoriteChanged, this,
+         &TavriApplication::onChannelFavoriteChanged);
+    link(m_voiceConnections, voice, &VoiceManager::transmittingChannelChanged, this,
+         &TavriApplication::onVoiceManagerTransmittingChannelChanged);
+    link(m_voiceConnections, voice, &VoiceManager::audioDeviceProblem, this, &TavriApplication::onAudioDeviceProblem);
+    link(m_callStatsConnections, voice, &VoiceManager::sessionStatsReceived, m_callStats,
+         &CallSessionStats::onSessionStatsReceived);
+    link(m_callStatsConnections, voice, &VoiceManager::sessionStatReceived, m_callStats,
+         &CallSessionStats::onSessionStatReceived);
+    link(m_socialConnections, social, &QSocialManager::inviteUsersResponses, this,
+         &TavriApplication::onInviteUsersResponses);
+    link(m_callStatsConnections, m_callStats, &CallSessionStats::voiceDataBlocked, this,
+         &TavriApplication::onVoiceDataBlocked);
+    link(m_voiceConnections, voice, &VoiceManager::captureTestRunningChanged, this,
+         &TavriApplication::onVoiceManagerCaptureTestRunningChanged);
+    link(m_voiceConnections, voice, &VoiceManager::renderTestRunningChanged, this,
+         &TavriApplication::onVoiceManagerRenderTestRunningChanged);
 
     m_localUser = LocalUser::getLocalUser(this);
     LocalUser *user = m_localUser;
-    wire(m_localUserConnections, social,
-         SIGNAL(loginSuccess(QString, QString, QString, QString, QString, QString, QString, QString, QString)), user,
-         SLOT(onSocialLoginSuccess(QString, QString, QString, QString, QString, QString, QString, QString, QString)));
-    wire(m_localUserConnections, social, SIGNAL(socialLoginFailed(QString)), user,
-         SLOT(onSocialLoginFailed(QString)));
-    wire(m_socialConnections, social, SIGNAL(addChannelFailed()), this, SLOT(onAddChannelFailed()));
-    wire(m_socialConnections, social, SIGNAL(editChannelFailed()), this, SLOT(onEditChannelFailed()));
-    wire(m_voiceConnections, voice, SIGNAL(channelConnectTimeout(QString)), this,
-         SLOT(onChannelConnectionTimeout(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(maximumCallsExceeded(QString)), this,
-         SLOT(onMaximumCallsExceeded(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(cannotOpenCaptureDevice(QString)), this,
-         SLOT(onMaximumCallsExceeded(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(cannotAddEchoToSession()), this, SLOT(onCannotAddEchoToSession()));
-    wire(m_voiceConnections, voice, SIGNAL(fileNotFoundForPlayback(QString)), this,
-         SLOT(onFileNotFoundForPlayback(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(voiceLoggedIn()), this, SLOT(onVoiceLoggedIn()));
-    wire(m_localUserConnections, voice, SIGNAL(voiceLoggedIn()), user, SLOT(onVoiceLoggedIn()));
-    wire(m_voiceConnections, voice, SIGNAL(voiceLoggedOut(QString)), this, SLOT(onVoiceLoggedOut(QString)));
-    wire(m_localUserConnections, voice, SIGNAL(voiceLoggedOut(QString)), user, SLOT(onVoiceLoggedOut(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(couldNotConnectToServer()), this, SLOT(onCouldNotConnectToServer()));
-    wire(m_voiceConnections, voice, SIGNAL(rtpTimeout(QString)), this, SLOT(onRtpTimeout(QString)));
-    wire(m_voiceConnections, voice, SIGNAL(rtpRecvTimeout(QString)), this, SLOT(onRtpTimeout(QString)));
-    wire(m_localUserConnections, voice, SIGNAL(localMicMuteChanged(bool)), user, SLOT(onLocalMicMuteChanged(bool)));
-    wire(m_localUserConnections, voice, SIGNAL(userAppDataReceived(QString, QString)), user,
-         SLOT(onUserAppDataReceived(QString, QString)));
-    wire(m_localUserConnections, voice, SIGNAL(serverAppDataReceived(QString, QString, QString)), user,
-         SLOT(onVoiceNetworkAppDataReceived(QString, QString, QString)));
-    wire(m_localUserConnections, social, SIGNAL(friendListRequiresUpdate()), user,
-         SLOT(onFriendListRequiresUpdate()));
-    wire(m_localUserConnections, voice, SIGNAL(connectorCreateFailed(QString)), user,
-         SLOT(onConnectorCreateFailed(QString)));
-    wire(m_localUserConnections, user, SIGNAL(loginStateChanged(LocalUser::LoginState, QString)), this,
-         SLOT(onLoginStateChanged(LocalUser::LoginState, QString)));
-    wire(m_socialConnections, social, SIGNAL(updateAvailable(QString, QString, QString)), this,
-         SLOT(onUpdateAvailable(QString, QString, QString)));
-    wire(m_socialConnections, social, SIGNAL(noUpdateAvailable()), this, SLOT(onNoUpdateAvailable()));
-    wire(m_localUserConnections, user, SIGNAL(notificationReceived(QString, QString)), this,
-         SLOT(onLocalUserNotificationReceived(QString, QString)));
+    link(m_localUserConnections, social, &QSocialManager::loginSuccess, user, &LocalUser::onSocialLoginSuccess);
+    link(m_localUserConnections, social, &QSocialManager::socialLoginFailed, user, &LocalUser::onSocialLoginFailed);
+    link(m_socialConnections, social, &QSocialManager::addChannelFailed, this, &TavriApplication::onAddChannelFailed);
+    link(m_socialConnections, social, &QSocialManager::editChannelFailed, this, &TavriApplication::onEditChannelFailed);
+    link(m_voiceConnections, voice, &VoiceManager::channelConnectTimeout, this,
+         &TavriApplication::onChannelConnectionTimeout);
+    link(m_voiceConnections, voice, &VoiceManager::maximumCallsExceeded, this,
+         &TavriApplication::onMaximumCallsExceeded);
+    link(m_voiceConnections, voice, &VoiceManager::cannotOpenCaptureDevice, this,
+         &TavriApplication::onMaximumCallsExceeded);
+    link(m_voiceConnections, voice, &VoiceManager::cannotAddEchoToSession, this,
+         &TavriApplication::onCannotAddEchoToSession);
+    link(m_voiceConnections, voice, &VoiceManager::fileNotFoundForPlayback, this,
+         &TavriApplication::onFileNotFoundForPlayback);
+    link(m_voiceConnections, voice, &VoiceManager::voiceLoggedIn, this, &TavriApplication::onVoiceLoggedIn);
+    link(m_localUserConnections, voice, &VoiceManager::voiceLoggedIn, user, &LocalUser::onVoiceLoggedIn);
+    link(m_voiceConnections, voice, &VoiceManager::voiceLoggedOut, this, &TavriApplication::onVoiceLoggedOut);
+    link(m_localUserConnections, voice, &VoiceManager::voiceLoggedOut, user, &LocalUser::onVoiceLoggedOut);
+    link(m_voiceConnections, voice, &VoiceManager::couldNotConnectToServer, this,
+         &TavriApplication::onCouldNotConnectToServer);
+    link(m_voiceConnections, voice, &VoiceManager::rtpTimeout, this, &TavriApplication::onRtpTimeout);
+    link(m_voiceConnections, voice, &VoiceManager::rtpRecvTimeout, this, &TavriApplication::onRtpTimeout);
+    link(m_localUserConnections, voice, &VoiceManager::localMicMuteChanged, user, &LocalUser::onLocalMicMuteChanged);
+    link(m_localUserConnections, voice, &VoiceManager::userAppDataReceived, user, &LocalUser::onUserAppDataReceived);
+    link(m_localUserConnections, voice, &VoiceManager::serverAppDataReceived, user,
+         &LocalUser::onVoiceNetworkAppDataReceived);
+    link(m_localUserConnections, social, &QSocialManager::friendListRequiresUpdate, user,
+         &LocalUser::onFriendListRequiresUpdate);
+    link(m_localUserConnections, voice, &VoiceManager::connectorCreateFailed, user,
+         &LocalUser::onConnectorCreateFailed);
+    link(m_localUserConnections, user, &LocalUser::loginStateChanged, this, &TavriApplication::onLoginStateChanged);
+    link(m_socialConnections, social, &QSocialManager::updateAvailable, this, &TavriApplication::onUpdateAvailable);
+    link(m_socialConnections, social, &QSocialManager::noUpdateAvailable, this, &TavriApplication::onNoUpdateAvailable);
+    link(m_localUserConnections, user, &LocalUser::notificationReceived, this,
+         &TavriApplication::onLocalUserNotificationReceived);
     StorageManager *storage = StorageManager::getInstance();
-    wire(m_storageConnections, storage, SIGNAL(settingChanged(QString, QVariant)), this,
-         SLOT(trackOnSettingChanged(QString, QVariant)));
-    wire(m_storageConnections, storage, SIGNAL(newInstall()), this, SLOT(onNewInstall()));
-    wire(m_socialConnections, social, SIGNAL(createAccountFailed(QString)), this,
-         SLOT(onCreateAccountFailed(QString)));
-    wire(m_socialConnections, social, SIGNAL(createAccountSucceeded()), this, SLOT(onCreateAccountSucceeded()));
-    wire(m_socialConnections, social, SIGNAL(checkUsernameResponse(QString)), this,
-         SLOT(onCheckUsernameResponse(QString)));
-    wire(m_localUserConnections, user, SIGNAL(presenceStateChanged(TavriIdentityRealmUser::PresenceState)), this,
-         SLOT(onLocalUserPresenceStateChanged(TavriIdentityRealmUser::PresenceState)));
+    link(m_storageConnections, storage, &StorageManager::settingChanged, this,
+         &TavriApplication::trackOnSettingChanged);
+    link(m_storageConnections, storage, &StorageManager::newInstall, this, &TavriApplication::onNewInstall);
+    link(m_socialConnections, social, &QSocialManager::createAccountFailed, this,
+         &TavriApplication::onCreateAccountFailed);
+    link(m_socialConnections, social, &QSocialManager::createAccountSucceeded, this,
+         &TavriApplication::onCreateAccountSucceeded);
+    link(m_socialConnections, social, &QSocialManager::checkUsernameResponse, this,
+         &TavriApplication::onCheckUsernameResponse);
+    link(m_localUserConnections, user, &LocalUser::presenceStateChanged, this,
+         &TavriApplication::onLocalUserPresenceStateChanged);
     IdentityRealmManager *realms = m_identityRealmManager;
-    wire(m_realmManagerConnections, realms,
-         SIGNAL(conversationDisconnected(Tavri::IdentityRealmInterface *, QString,
-                                         Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
-         this,
-         SLOT(onConversationDisconnected(Tavri::IdentityRealmInterface *, QString,
-                                         Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)));
-    wire(m_realmManagerConnections, realms,
-         SIGNAL(conversationTextMessageReceived(Tavri::IdentityRealmInterface *, QString, QString, QString, QString,
-                                                QDateTime)),
-         this,
-         SLOT(onConversationTextMessageReceived(Tavri::IdentityRealmInterface *, QString, QString, QString, QString,
-                                                QDateTime)));
-    wire(m_realmManagerConnections, realms,
-         SIGNAL(conversationParticipantAdded(Tavri::IdentityRealmInterface *, QString, QString)), this,
-         SLOT(onConversationParticipantAdded(Tavri::IdentityRealmInterface *, QString, QString)));
-    wire(m_realmManagerConnections, realms,
-         SIGNAL(conversationParticipantRemoved(Tavri::IdentityRealmInterface *, QString, QString,
-                                               Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
-                                               QString)),
-         this,
-         SLOT(onConversationParticipantRemoved(Tavri::IdentityRealmInterface *, QString, QString,
-                                               Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
-                                               QString)));
-}
-
-void TavriApplication::wire(QList<QMetaObject::Connection> &group, QObject *sender, const char *signal,
-                            QObject *receiver, const char *slot)
-{
-    if (!sender || !receiver)
-        return;
-    // The texts carry a type code in front and may carry a source location
-    // after a NUL, which the C string ends before.
-    const QByteArray signalSignature = QMetaObject::normalizedSignature(signal + 1);
-    const QByteArray slotSignature = QMetaObject::normalizedSignature(slot + 1);
-    if (sender->metaObject()->indexOfSignal(signalSignature) < 0
-        || receiver->metaObject()->indexOfMethod(slotSignature) < 0
-        || !QMetaObject::checkConnectArgs(signalSignature, slotSignature)) {
-        qDebug().noquote() << "TavriApplication::initialize not wired, member not available:"
-                           << sender->metaObject()->className() << signalSignature << "->"
-                           << receiver->metaObject()->className() << slotSignature;
-        return;
-    }
-    group.append(connect(sender, signal, receiver, slot));
+    link(m_realmManagerConnections, realms, &IdentityRealmManager::conversationDisconnected, this,
+         &TavriApplication::onConversationDisconnected);
+    link(m_realmManagerConnections, realms, &IdentityRealmManager::conversationTextMessageReceived, this,
+         &TavriApplication::onConversationTextMessageReceived);
+    link(m_realmManagerConnections, realms, &IdentityRealmManager::conversationParticipantAdded, this,
+         &TavriApplication::onConversationParticipantAdded);
+    link(m_realmManagerConnections, realms, &IdentityRealmManager::conversationParticipantRemoved, this,
+         &TavriApplication::onConversationParticipantRemoved);
 }
 
 void TavriApplication::disconnectAll(QList<QMetaObject::Connection> &group)
@@ -585,11 +547,14 @@ void TavriApplication::initializeLocalization(const QString &locale)
 
 void TavriApplication::setupJumpList()
 {
-    const host::JumpTask exitTask{QStringLiteral("Exit Tavri"), QStringLiteral("Tavri will exit."),
-                                  QCoreApplication::applicationFilePath(), {QStringLiteral("-quit")}};
+    const host::JumpTask exitTask{QStringLiteral("Exit Tavri"),
+                                  QStringLiteral("Tavri will exit."),
+                                  QCoreApplication::applicationFilePath(),
+                                  {QStringLiteral("-quit")}};
     const int result = host::JumpList::setTasks({exitTask});
     if (result != 0)
-        qDebug() << "TavriApplication::setupJumpList" << "tasks not set, error" << result;
+        qDebug() << "TavriApplication::setupJumpList"
+                 << "tasks not set, error" << result;
 }
 
 void TavriApplication::setupTray()
@@ -602,9 +567,10 @@ void TavriApplication::setupTray()
     m_menu = new QMenu();
     m_menu->addAction(tr("Show Tavri"), this, &TavriApplication::onShowForegroundWindow);
     m_showAsOnlineAction = m_menu->addAction(tr("Show as Online"));
-    wire(m_localUserConnections, m_showAsOnlineAction, SIGNAL(triggered()), m_localUser, SLOT(onSetPresenceOnline()));
+    link(m_localUserConnections, m_showAsOnlineAction, &QAction::triggered, m_localUser,
+         &LocalUser::onSetPresenceOnline);
     m_showAsAwayAction = m_menu->addAction(tr("Show as Away"));
-    wire(m_localUserConnections, m_showAsAwayAction, SIGNAL(triggered()), m_localUser, SLOT(onSetPresenceAway()));
+    link(m_localUserConnections, m_showAsAwayAction, &QAction::triggered, m_localUser, &LocalUser::onSetPresenceAway);
     m_showAsOnlineAction->setVisible(false);
     m_showAsAwayAction->setVisible(false);
     m_menu->addSeparator();
@@ -630,7 +596,8 @@ void TavriApplication::clearJumpList()
 {
     const int result = host::JumpList::clear();
     if (result != 0)
-        qDebug() << "TavriApplication::clearJumpList" << "tasks not cleared, error" << result;
+        qDebug() << "TavriApplication::clearJumpList"
+                 << "tasks not cleared, error" << result;
 }
 
 bool TavriApplication::systemTrayAvailable() const
@@ -651,9 +618,8 @@ void TavriApplication::startHeadless(const QString &value)
     }
 }
 
-bool TavriApplication::requestSharedRealm(const QString &requesterId, const QString &token,
-                                          const QString &outputPipe, const QString &inputPipe,
-                                          const QString &clientLibVersion)
+bool TavriApplication::requestSharedRealm(const QString &requesterId, const QString &token, const QString &outputPipe,
+                                          const QString &inputPipe, const QString &clientLibVersion)
 {
     TavriSharedIdentityRealmManager *sharedRealms = TavriSharedIdentityRealmManager::getInstance();
     TavriSharedIdentityRealm *realm =
@@ -671,10 +637,9 @@ void TavriApplication::hideAllFrames()
         m_filePicker->closePendingDialogs();
     if (m_findUsers)
         m_findUsers->hideFindWindow();
-    for (QWindow *window :
-         {static_cast<QWindow *>(m_loginPrompt), static_cast<QWindow *>(m_mainFrame),
-          static_cast<QWindow *>(m_settingsWindow), static_cast<QWindow *>(m_aboutWindow),
-          static_cast<QWindow *>(m_reportIssueWindow), static_cast<QWindow *>(m_chatLogWindow)}) {
+    for (QWindow *window : {static_cast<QWindow *>(m_loginPrompt), static_cast<QWindow *>(m_mainFrame),
+                            static_cast<QWindow *>(m_settingsWindow), static_cast<QWindow *>(m_aboutWindow),
+                            static_cast<QWindow *>(m_reportIssueWindow), static_cast<QWindow *>(m_chatLogWindow)}) {
         if (window)
             window->hide();
     }
@@ -1226,7 +1191,8 @@ void TavriApplication::onLocalUserNotificationReceived(const QString &message, c
     TavriIdentityRealmUser *identity = user->tavriidentity();
     Tavri::IdentityRealmInterface *realm = identity ? identity->identityRealm() : nullptr;
     if (!realm) {
-        qDebug() << "TavriApplication::onLocalUserNotificationReceived" << "not signed in, no balloon";
+        qDebug() << "TavriApplication::onLocalUserNotificationReceived"
+                 << "not signed in, no balloon";
         return;
     }
     const QString title = tr("Notification for %1").arg(identity->getDisplayName());
@@ -1275,8 +1241,8 @@ QString TavriApplication::sessionDisplayName(const QString &sessionHandle) const
 
 void TavriApplication::onChannelConnectionTimeout(const QString &channelURI)
 {
-    showAlert(tr("Problem joining %1: connection timed out.  Please try again later.")
-                  .arg(sessionDisplayName(channelURI)));
+    showAlert(
+        tr("Problem joining %1: connection timed out.  Please try again later.").arg(sessionDisplayName(channelURI)));
 }
 
 void TavriApplication::onMaximumCallsExceeded(const QString &channelURI)
@@ -1327,8 +1293,8 @@ void TavriApplication::onVoiceDataBlocked()
 bool TavriApplication::isWebLink(const QUrl &url)
 {
     const QString scheme = url.scheme();
-    return url.isValid() && !url.host().isEmpty() &&
-           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    return url.isValid() && !url.host().isEmpty()
+           && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 void TavriApplication::onUpdateAvailable(const QString &updateVersion, const QString &updateLink,
@@ -1357,8 +1323,8 @@ void TavriApplication::onUpdateAvailable(const QString &updateVersion, const QSt
     }
     if (m_trayIcon)
         m_trayIcon->showMessageWithCallback(tr("Update available"), tr("Click here to open Tavri and view the update"),
-                                            this, "onSystemTrayUpdateAvailableMessageClicked",
-                                            QSystemTrayIcon::NoIcon, kNotificationBalloonMs, QString());
+                                            this, "onSystemTrayUpdateAvailableMessageClicked", QSystemTrayIcon::NoIcon,
+                                            kNotificationBalloonMs, QString());
 }
 
 void TavriApplication::onNoUpdateAvailable()
@@ -1413,7 +1379,8 @@ void TavriApplication::onConnectorCreateFailed(const QString &reason)
     qWarning() << "TavriApplication: Connector create failed handler" << reason;
     m_connectorErrorMessage = reason;
     emit connectorErrorMessageChanged(reason);
-    trackEvent(QStringLiteral("Error"), QStringLiteral("SDKConnectorCreate"), QStringList{QStringLiteral("m:") + reason});
+    trackEvent(QStringLiteral("Error"), QStringLiteral("SDKConnectorCreate"),
+               QStringList{QStringLiteral("m:") + reason});
 }
 
 void TavriApplication::onConnectorCreated()
@@ -1426,7 +1393,7 @@ void TavriApplication::onSdkError(int statusCode, const QString &message, const 
     qDebug() << "TavriApplication::onSdkError" << statusCode << message << statusString;
     QStringList params{QStringLiteral("m:") + message, QStringLiteral("s:") + statusString};
     const QString label = QStringLiteral("SDK(") + QString::number(statusCode) + QStringLiteral(") ")
-        + QString::fromUtf8(ox_get_error_string(statusCode)) + QStringLiteral(": ");
+                          + QString::fromUtf8(ox_get_error_string(statusCode)) + QStringLiteral(": ");
     if (LocalUser::getLocalUser(this)->isIdle())
         params.append(QStringLiteral("isIdle:1"));
     // Network-level codes describe the machine's state, not a fault.
@@ -1439,8 +1406,7 @@ void TavriApplication::onChannelNotFound(const QString &channelURI)
     showAlert(tr("Channel %1 does not exist").arg(sessionDisplayName(channelURI)));
 }
 
-void TavriApplication::onMediaStreamUpdated(const QString &sessionHandle, bool incoming, int state,
-                                            const QString &uri)
+void TavriApplication::onMediaStreamUpdated(const QString &sessionHandle, bool incoming, int state, const QString &uri)
 {
     // `uri` carries the stream's status text.
     Conversation *conversation = TavriIdentityRealm::getInstance()->getConversationBySessionHandle(sessionHandle);
@@ -1459,7 +1425,8 @@ void TavriApplication::onMediaStreamUpdated(const QString &sessionHandle, bool i
 
 void TavriApplication::onSessionRemoved(const QString &sessionURI, const QString &sessionHandle)
 {
-    qDebug() << "TavriApplication::onSessionRemoved" << "- begin" << sessionURI << sessionHandle;
+    qDebug() << "TavriApplication::onSessionRemoved"
+             << "- begin" << sessionURI << sessionHandle;
     qDebug() << "Building call stats...";
     QStringList params{QStringLiteral("u:") + sessionURI};
     // Without a sample the newest row would be a row of empty values.
@@ -1471,7 +1438,8 @@ void TavriApplication::onSessionRemoved(const QString &sessionURI, const QString
     const bool channel = sessionURI.startsWith(QLatin1String("sip:confctl-"));
     trackEvent(QStringLiteral("SDKEvent"),
                channel ? QStringLiteral("SessionRemoved") : QStringLiteral("PrivateSessionRemoved"), params);
-    qDebug() << "TavriApplication::onSessionRemoved" << "- end";
+    qDebug() << "TavriApplication::onSessionRemoved"
+             << "- end";
 }
 
 void TavriApplication::attachLogToCrashReport()
@@ -1556,9 +1524,8 @@ void TavriApplication::showParticipantNotice(const QString &text, const QString 
     onLocalUserNotificationReceived(text.arg(conversationName, userName), QString());
 }
 
-void TavriApplication::onParticipantChange(Tavri::IdentityRealmInterface *identityRealm,
-                                           const QString &conversationID, const QString &participantUUID,
-                                           bool joined)
+void TavriApplication::onParticipantChange(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                           const QString &participantUUID, bool joined)
 {
     Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(conversationID);
     // Private chats announce nobody coming and going.
@@ -1786,7 +1753,8 @@ QString TavriApplication::chooseSceneGraphBackend(bool (*canUseOpenGl)())
 void TavriApplication::setQmlRootContextProperties(QQmlContext *context)
 {
     if (!context) {
-        qWarning() << "TavriApplication::setQmlRootContextProperties" << "no context";
+        qWarning() << "TavriApplication::setQmlRootContextProperties"
+                   << "no context";
         return;
     }
     if (!m_styleSettled) {
@@ -1959,16 +1927,17 @@ void TavriApplication::copyChannelLinkToClipboard(Conversation *conversation)
 {
     TavriIdentityRealmUser *identity = LocalUser::getLocalUser(this)->tavriidentity();
     if (!conversation || !identity || !m_voiceManager) {
-        qDebug() << "TavriApplication::copyChannelLinkToClipboard" << "no channel or not signed in";
+        qDebug() << "TavriApplication::copyChannelLinkToClipboard"
+                 << "no channel or not signed in";
         return;
     }
     // Every value is percent-encoded, so no identifier can add or change a
     // field of the link.
     const auto encoded = [](const QString &value) { return QString::fromLatin1(QUrl::toPercentEncoding(value)); };
-    const QString longLink = m_voiceManager->downloadServer() + QStringLiteral("/clink/?s=") +
-                             encoded(identity->getUid()) + QStringLiteral("&u=") +
-                             encoded(conversation->getChannelUID()) + QStringLiteral("&p=") +
-                             encoded(conversation->getSipURI());
+    const QString longLink = m_voiceManager->downloadServer() + QStringLiteral("/clink/?s=")
+                             + encoded(identity->getUid()) + QStringLiteral("&u=")
+                             + encoded(conversation->getChannelUID()) + QStringLiteral("&p=")
+                             + encoded(conversation->getSipURI());
     // The long link serves at once; the short one replaces it when the
     // shortener answers.
     copyTextToClipboard(longLink);
@@ -2009,7 +1978,8 @@ QString TavriApplication::getCurrentStyleName() const
 void TavriApplication::setStyle(const QString &styleName)
 {
     if (!StyleManager::setStyle(styleName)) {
-        qDebug() << "TavriApplication::setStyle" << "style refused:" << styleName;
+        qDebug() << "TavriApplication::setStyle"
+                 << "style refused:" << styleName;
         return;
     }
     StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsSkin"), styleName);
@@ -2265,19 +2235,21 @@ void TavriApplication::requestJoinConversation(const QString &realmID, const QSt
 {
     LocalUser *user = m_localUser;
     if (!user) {
-        qDebug() << "TavriApplication::requestJoinConversation" << "local user doesn't exist yet";
+        qDebug() << "TavriApplication::requestJoinConversation"
+                 << "local user doesn't exist yet";
         return;
     }
     Tavri::IdentityRealmInterface *realm =
         m_identityRealmManager ? m_identityRealmManager->getIdentityRealm(realmID) : nullptr;
     if (!realm) {
-        qDebug() << "TavriApplication::requestJoinConversation" << "identity realm not available..." << realmID;
+        qDebug() << "TavriApplication::requestJoinConversation"
+                 << "identity realm not available..." << realmID;
         return;
     }
     Tavri::RealmUserInterface *identity = user->getLocalUserIdentity(realm);
     if (!identity) {
-        qDebug() << "TavriApplication::requestJoinConversation" << "local user not logged into identity realm..."
-                 << realmID;
+        qDebug() << "TavriApplication::requestJoinConversation"
+                 << "local user not logged into identity realm..." << realmID;
         return;
     }
     realm->requestJoinConversation(conversationID, identity->getUid(), QString());
@@ -2286,7 +2258,8 @@ void TavriApplication::requestJoinConversation(const QString &realmID, const QSt
 void TavriApplication::showUserProfileByURI(const QString &userURI)
 {
     if (userURI.isEmpty()) {
-        qDebug() << "TavriApplication::showUserProfileByURI" << "no user";
+        qDebug() << "TavriApplication::showUserProfileByURI"
+                 << "no user";
         return;
     }
     if (Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(userURI))
@@ -2386,7 +2359,8 @@ void TavriApplication::showRealmUserProfile(const QString &realmID, const QStrin
     Tavri::IdentityRealmInterface *realm =
         m_identityRealmManager ? m_identityRealmManager->getIdentityRealm(realmID) : nullptr;
     if (!realm || userUUID.isEmpty()) {
-        qDebug() << "TavriApplication::showRealmUserProfile" << "no realm or user" << realmID << userUUID;
+        qDebug() << "TavriApplication::showRealmUserProfile"
+                 << "no realm or user" << realmID << userUUID;
         return;
     }
     if (Tavri::RealmUserInterface *user = realm->getRealmUser(userUUID))
@@ -2396,7 +2370,8 @@ void TavriApplication::showRealmUserProfile(const QString &realmID, const QStrin
 void TavriApplication::requestConversation(const QString &sipURI)
 {
     if (sipURI.isEmpty()) {
-        qDebug() << "TavriApplication::requestConversation" << "no user";
+        qDebug() << "TavriApplication::requestConversation"
+                 << "no user";
         return;
     }
     TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
@@ -2411,7 +2386,8 @@ void TavriApplication::requestConversation(const QString &realmID, const QString
     Tavri::IdentityRealmInterface *realm =
         m_identityRealmManager ? m_identityRealmManager->getIdentityRealm(realmID) : nullptr;
     if (!realm || userUUID.isEmpty()) {
-        qDebug() << "TavriApplication::requestConversation" << "no realm or user" << realmID << userUUID;
+        qDebug() << "TavriApplication::requestConversation"
+                 << "no realm or user" << realmID << userUUID;
         return;
     }
     TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
@@ -2420,7 +2396,8 @@ void TavriApplication::requestConversation(const QString &realmID, const QString
     auto *user = qobject_cast<TavriIdentityRealmUser *>(
         realm->getRealmUser(userUUID) ? realm->getRealmUser(userUUID)->getQObject() : nullptr);
     if (!user || user->getSipURI().isEmpty()) {
-        qDebug() << "TavriApplication::requestConversation" << "user has no address" << userUUID;
+        qDebug() << "TavriApplication::requestConversation"
+                 << "user has no address" << userUUID;
         return;
     }
     requestJoinConversation(realmID, user->getSipURI());
@@ -2451,8 +2428,8 @@ QString TavriApplication::decorate(const QString &text, const QString &highlight
     // The term is searched as typed, not as a pattern. The look-ahead skips
     // matches inside tag markup and in an element's text right before its
     // closing tag, so the markup of the text stays intact.
-    const QRegularExpression pattern(QStringLiteral("(") + QRegularExpression::escape(highlight) +
-                                         QStringLiteral(")(?![^<]*>|[^<>]*</)"),
+    const QRegularExpression pattern(QStringLiteral("(") + QRegularExpression::escape(highlight)
+                                         + QStringLiteral(")(?![^<]*>|[^<>]*</)"),
                                      QRegularExpression::CaseInsensitiveOption);
     QString decorated = text;
     return decorated.replace(pattern, QStringLiteral("<font color=\"red\">\\1</font>"));
@@ -2527,7 +2504,8 @@ void TavriApplication::loadWindowQml(QQuickView *view, const QUrl &url)
     auto *component = new QQmlComponent(view->engine(), url, QQmlComponent::PreferSynchronous, view);
     QObject *root = component->isReady() ? component->create(windowContext(view)) : nullptr;
     if (!root) {
-        qWarning() << "TavriApplication::loadView" << "cannot load" << url;
+        qWarning() << "TavriApplication::loadView"
+                   << "cannot load" << url;
         for (const QQmlError &error : component->errors())
             qWarning().noquote() << error.toString();
     }
@@ -2560,12 +2538,12 @@ QPoint TavriApplication::clampFramePosition(const QPoint &position, const QSize 
     return result;
 }
 
-void TavriApplication::showFrame(QQuickView &frame, TransientParent eTransientParent, bool centered,
-                                 bool raiseWindow)
+void TavriApplication::showFrame(QQuickView &frame, TransientParent eTransientParent, bool centered, bool raiseWindow)
 {
     switch (eTransientParent) {
     case tpNone:
-        qWarning() << "TavriApplication::showFrame" << "eTransientParent == tpNone";
+        qWarning() << "TavriApplication::showFrame"
+                   << "eTransientParent == tpNone";
         break;
     case tpMainFrame:
         if (m_mainFrame && m_mainFrame != &frame)
@@ -2646,18 +2624,18 @@ void TavriApplication::cascadeWindow(QWindow *window)
 void TavriApplication::showLoginPrompt(bool hideMainFrame, bool forceActivate)
 {
     if (!m_qmlEngine) {
-        qWarning() << "TavriApplication::showLoginPrompt" << "no QML engine before start-up";
+        qWarning() << "TavriApplication::showLoginPrompt"
+                   << "no QML engine before start-up";
         return;
     }
     if (hideMainFrame) {
         emit hideFramesRequested();
         if (m_findUsers)
             m_findUsers->hideFindWindow();
-        for (QWindow *window : {static_cast<QWindow *>(m_mainFrame), static_cast<QWindow *>(m_settingsWindow),
-                                static_cast<QWindow *>(m_aboutWindow),
-                                static_cast<QWindow *>(m_editPresenceMessagesWindow),
-                                static_cast<QWindow *>(m_reportIssueWindow),
-                                static_cast<QWindow *>(m_inviteFriendsViaEmailWindow)}) {
+        for (QWindow *window :
+             {static_cast<QWindow *>(m_mainFrame), static_cast<QWindow *>(m_settingsWindow),
+              static_cast<QWindow *>(m_aboutWindow), static_cast<QWindow *>(m_editPresenceMessagesWindow),
+              static_cast<QWindow *>(m_reportIssueWindow), static_cast<QWindow *>(m_inviteFriendsViaEmailWindow)}) {
             if (window)
                 window->hide();
         }
@@ -2680,7 +2658,8 @@ void TavriApplication::showLoginPrompt(bool hideMainFrame, bool forceActivate)
 void TavriApplication::showMainFrame(bool bringToFront)
 {
     if (!m_qmlEngine) {
-        qWarning() << "TavriApplication::showMainFrame" << "no QML engine before start-up";
+        qWarning() << "TavriApplication::showMainFrame"
+                   << "no QML engine before start-up";
         return;
     }
     if (!m_mainFrame || !m_mainFrame->isVisible() || m_mainFrame->source().isEmpty()) {
@@ -2896,8 +2875,7 @@ void TavriApplication::showFindUsers(int mode, Conversation *channel, int invite
     }
     default:
         qDebug() << "TavriApplication::showFindUsers" << mode
-                 << (channel ? channel->getDisplayName() : QStringLiteral("-")) << inviteMethod << realmID
-                 << userUUID;
+                 << (channel ? channel->getDisplayName() : QStringLiteral("-")) << inviteMethod << realmID << userUUID;
         return;
     }
 }
@@ -2966,25 +2944,30 @@ void TavriApplication::showEditPresenceMessages()
 void TavriApplication::showCreateChannel(const QString &parentURI)
 {
     if (!m_localUser) {
-        qDebug() << "TavriApplication::showCreateChannel" << "local user doesn't exist yet";
+        qDebug() << "TavriApplication::showCreateChannel"
+                 << "local user doesn't exist yet";
         return;
     }
     TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
     Tavri::RealmUserInterface *owner = m_localUser->getLocalUserIdentity(realm);
     if (!owner) {
-        qDebug() << "TavriApplication::showCreateChannel" << "local user not logged into identity realm...";
+        qDebug() << "TavriApplication::showCreateChannel"
+                 << "local user not logged into identity realm...";
         return;
     }
     auto *ownerUser = qobject_cast<TavriIdentityRealmUser *>(owner->getQObject());
     Conversation *parent = parentURI.isEmpty() ? nullptr : realm->getConversation(parentURI);
-    // The realm keeps the new channel, as it keeps every conversation.
-    auto *channel = new Conversation();
-    channel->setParent(realm);
+    // The realm keeps the new channel, as it keeps every conversation. It is
+    // a conversation of the built-in realm from the start (its address comes
+    // once the web service has made it), so that the channel list shows it
+    // and it can be joined.
+    auto *channel = new Conversation(QString(), QString(), QString(), realm);
     channel->setOwnerIdentity(ownerUser);
     if (parent)
         channel->setParentConversation(parent);
     if (!QMetaObject::invokeMethod(channel, "showEditProperties")) {
-        qDebug() << "TavriApplication::showCreateChannel" << "no channel editor available";
+        qDebug() << "TavriApplication::showCreateChannel"
+                 << "no channel editor available";
         channel->deleteLater();
     }
 }
@@ -3152,7 +3135,7 @@ QString TavriApplication::chatLogConversationName(const QString &filename) const
             continue;
         const QString id = entry->getConversationID();
         const bool byFolders = RecentConversation::folderName(id) == conversationFolder
-            && RecentConversation::folderName(entry->getRealmID()) == realmFolderName;
+                               && RecentConversation::folderName(entry->getRealmID()) == realmFolderName;
         const bool byName = match.hasMatch() && id == QStringLiteral("sip:") + match.captured(1);
         if (byFolders || byName)
             return entry->getDisplayName();
@@ -3269,10 +3252,12 @@ void TavriApplication::onInviteFriendsViaEmailClosing(QQuickCloseEvent *close)
 void TavriApplication::onVoiceDataBlockedWarningWindowClosing(QQuickCloseEvent *close)
 {
     Q_UNUSED(close)
-    qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing" << "started";
+    qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing"
+             << "started";
     if (m_networkBlockingVoiceWarningWindow)
         m_networkBlockingVoiceWarningWindow->setSource(QUrl());
-    qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing" << "finished";
+    qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing"
+             << "finished";
 }
 
 void TavriApplication::onTutorialScreenClosing(QQuickCloseEvent *close)
@@ -3323,8 +3308,7 @@ void TavriApplication::onSystemTrayInviteMessageClicked(const QString &uri)
         conversation->requestJoinConversation(QString());
         trackEvent(QStringLiteral("Application"), QStringLiteral("JoinChannelFromSystray"), QStringList());
     } else {
-        trackEvent(QStringLiteral("Application"), QStringLiteral("JoinChannelFromSystrayFailed_noConv"),
-                   QStringList());
+        trackEvent(QStringLiteral("Application"), QStringLiteral("JoinChannelFromSystrayFailed_noConv"), QStringList());
     }
 }
 

@@ -577,12 +577,17 @@ private:
         quint64 sequence = 0;
     };
 
-    // Connects signal to slot (SIGNAL()/SLOT() texts) and files the
-    // connection under `group`, which the destructor undoes in its order.
-    // A member that the sender or receiver does not have is logged and left
-    // unconnected.
-    void wire(QList<QMetaObject::Connection> &group, QObject *sender, const char *signal, QObject *receiver,
-              const char *slot);
+    // Connects sender's signal to receiver's member and files the connection
+    // under `group`, which the destructor undoes in its order. Both ends are
+    // member pointers, so a renamed signal or slot fails the build; an end
+    // not yet made (a service absent in this run) is left unconnected.
+    template <typename Sender, typename Signal, typename Receiver, typename Slot>
+    static void link(QList<QMetaObject::Connection> &group, Sender *sender, Signal signal, Receiver *receiver,
+                     Slot slot)
+    {
+        if (sender && receiver)
+            group.append(QObject::connect(sender, signal, receiver, slot));
+    }
     static void disconnectAll(QList<QMetaObject::Connection> &group);
     void logSettings();
     void wireServices();

@@ -938,14 +938,8 @@ void LocalUser::setPttKeyCombo(LocalUser::PushToTalkMode mode, const QVariantLis
 
 bool LocalUser::isPttKeyComboValid(const QVariantList& keyCodes) const
 {
-    for (const QVariant& code : keyCodes) {
-        bool ok = false;
-        code.toInt(&ok);
-        if (!ok) {
-            qWarning() << "Push-to-talk combination holds" << code.toString() << "which is not a key code";
-            return false;
-        }
-    }
+    // Only a single key can be refused: any combination, and a key the table
+    // does not know, leaves the mouse to the user.
     if (keyCodes.size() != 1)
         return true;
     const int code = keyCodes.first().toInt();

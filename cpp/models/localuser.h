@@ -220,6 +220,11 @@ public:
     // of the pending retry timer (0 when none).
     int retryCount() const { return m_retryCount; }
     int retryTimerId() const { return m_retryTimerId; }
+    // The notification poll's interval while it runs, -1 while it is stopped.
+    int notificationPollInterval() const
+    {
+        return m_notificationPollTimer.isActive() ? m_notificationPollTimer.interval() : -1;
+    }
 
     // The XMPP client; never connected by the program itself.
     QXmppClient* xmppClient() const { return m_xmppClient; }

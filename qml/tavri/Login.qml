@@ -15,6 +15,7 @@ import "components"
 
 DTitledWindowBasic {
     id: root
+    objectName: "login"
 
     // True shows the log-in face, false the sign-up face.
     property bool loginMode: true

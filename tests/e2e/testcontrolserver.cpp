@@ -13,12 +13,19 @@
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 
+#include <QAbstractItemModel>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMetaEnum>
 #include <QPointer>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSet>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -43,6 +50,78 @@ QByteArray pttBinding()
             return QByteArray(r->binding_name);
     }
     return QByteArray();
+}
+
+// The first object below `root` (breadth first, over both object children
+// and visual children, since a view's delegates are only the latter) whose
+// objectName is `name`; a visible item wins over a hidden one.
+QObject *findNamed(QObject *root, const QString &name)
+{
+    QList<QObject *> queue{root};
+    QSet<QObject *> seen{root};
+    QObject *hidden = nullptr;
+    for (int i = 0; i < queue.size(); ++i) {
+        QObject *object = queue.at(i);
+        if (i > 0 && object->objectName() == name) {
+            auto *item = qobject_cast<QQuickItem *>(object);
+            if (!item || item->isVisible())
+                return object;
+            if (!hidden)
+                hidden = object;
+        }
+        QList<QObject *> next = object->children();
+        if (auto *item = qobject_cast<QQuickItem *>(object))
+            for (QQuickItem *child : item->childItems())
+                next << child;
+        for (QObject *child : qAsConst(next))
+            if (!seen.contains(child)) {
+                seen.insert(child);
+                queue << child;
+            }
+    }
+    return hidden;
+}
+
+// The object that a path of objectNames ("mainFrame/settingsButton") names:
+// each name is looked for below the one before, the first in every visible
+// Qt Quick window (and the window's own name may stand first).
+QObject *findPath(const QString &path)
+{
+    const QStringList names = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (names.isEmpty())
+        return nullptr;
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        auto *quick = qobject_cast<QQuickWindow *>(window);
+        if (!quick || !quick->isVisible())
+            continue;
+        QObject *found = quick->objectName() == names.first() ? quick->contentItem()
+                                                              : findNamed(quick->contentItem(), names.first());
+        for (int i = 1; found && i < names.size(); ++i)
+            found = findNamed(found, names.at(i));
+        if (found)
+            return found;
+    }
+    return nullptr;
+}
+
+// An item that a user can act on: shown in a visible window, enabled, and
+// not fading in or out (it and every item above it fully opaque).
+QQuickItem *inputItem(const QJsonObject &command)
+{
+    auto *item = qobject_cast<QQuickItem *>(findPath(text(command, "path")));
+    if (!item || !item->isVisible() || !item->isEnabled() || !item->window() || !item->window()->isVisible())
+        return nullptr;
+    for (QQuickItem *up = item; up; up = up->parentItem())
+        if (up->opacity() < 1)
+            return nullptr;
+    return item;
+}
+
+Qt::Key keyNamed(const QString &name)
+{
+    bool ok = false;
+    const int key = QMetaEnum::fromType<Qt::Key>().keyToValue(("Key_" + name).toLatin1().constData(), &ok);
+    return ok ? Qt::Key(key) : Qt::Key_unknown;
 }
 
 } // namespace
@@ -234,6 +313,79 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
             if (m->getText().contains(text(command, "contains")))
                 lines << m->getText();
         return {{"value", lines.join(QLatin1Char('\n'))}};
+    } else if (cmd == QLatin1String("shown")) {
+        auto *item = qobject_cast<QQuickItem *>(findPath(text(command, "path")));
+        return {{"value", item && item->isVisible() && item->window() && item->window()->isVisible()}};
+    } else if (cmd == QLatin1String("ready")) {
+        return {{"value", inputItem(command) != nullptr}};
+    } else if (cmd == QLatin1String("property")) {
+        QObject *object = findPath(text(command, "path"));
+        if (!object)
+            return fail;
+        const QVariant value = object->property(text(command, "name").toLatin1().constData());
+        const QJsonValue json = QJsonValue::fromVariant(value);
+        return {{"value", json.isNull() && value.canConvert<QString>() ? QJsonValue(value.toString()) : json}};
+    } else if (cmd == QLatin1String("click")) {
+        QQuickItem *item = inputItem(command);
+        if (!item)
+            return fail;
+        const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+        // The pointer arrives first, as a user's would: hover-driven
+        // controls see it before the press.
+        QTest::mouseMove(item->window(), centre);
+        QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
+    } else if (cmd == QLatin1String("type") || cmd == QLatin1String("key")) {
+        QQuickItem *item = inputItem(command);
+        if (!item)
+            return fail;
+        // Keys go to the active window, as the user's would after bringing
+        // it to the front.
+        if (!item->window()->isActive()) {
+            item->window()->requestActivate();
+            if (!QTest::qWaitForWindowActive(item->window()))
+                return fail;
+        }
+        item->forceActiveFocus(Qt::TabFocusReason);
+        if (!item->hasActiveFocus())
+            return fail;
+        if (cmd == QLatin1String("type")) {
+            // Qt's test input types Latin-1 text into a window key by key.
+            for (const QChar c : text(command, "text"))
+                QTest::keyClick(item->window(), c.toLatin1());
+        } else {
+            const Qt::Key key = keyNamed(text(command, "key"));
+            if (key == Qt::Key_unknown)
+                return fail;
+            QTest::keyClick(item->window(), key);
+        }
+    } else if (cmd == QLatin1String("trigger")) {
+        // A menu entry, chosen as the user would from its open menu.
+        QObject *entry = findPath(text(command, "path"));
+        if (!entry || !QMetaObject::invokeMethod(entry, "trigger"))
+            return fail;
+    } else if (cmd == QLatin1String("user")) {
+        return {{"value", QJsonValue::fromVariant(me->property(text(command, "name").toLatin1().constData()))}};
+    } else if (cmd == QLatin1String("rows")) {
+        // One role of every row of a list of the local user ("contacts",
+        // "permanentConversations"), joined with commas.
+        auto *model = me->property(text(command, "list").toLatin1().constData()).value<QAbstractItemModel *>();
+        if (!model)
+            return fail;
+        const int role = model->roleNames().key(text(command, "role").toUtf8(), -1);
+        if (role < 0)
+            return fail;
+        QStringList values;
+        for (int row = 0; row < model->rowCount(); ++row)
+            values << model->data(model->index(row, 0), role).toString();
+        return {{"value", values.join(QLatin1Char(','))}};
+    } else if (cmd == QLatin1String("windows")) {
+        QJsonArray shown;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (auto *quick = qobject_cast<QQuickWindow *>(window); quick && quick->isVisible()) {
+                const QList<QQuickItem *> roots = quick->contentItem()->childItems();
+                shown << (roots.isEmpty() ? quick->objectName() : roots.first()->objectName());
+            }
+        return {{"value", shown}};
     } else if (cmd == QLatin1String("states")) {
         return {{"value", m_states.join(QLatin1Char(','))}};
     } else if (cmd == QLatin1String("removal")) {

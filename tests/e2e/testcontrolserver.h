@@ -10,9 +10,18 @@
 // kick, chat, pttsetup, ptt. Queries: state, peerpresence, participants,
 // speaking, lines (of a conversation, found or opened),
 // removal (the reason of the last participant removed for one), disconnect,
-// states (every login state entered so far, in order). "await" repeats a query until
-// its value equals "value" (or with "contains", holds it as text) or "timeout" ms pass, and answers with the last
-// value either way.
+// states (every login state entered so far, in order).
+//
+// The interface is driven as a user would drive it: items are named by a path of objectNames
+// ("mainFrame/settingsButton"), looked for in every visible Qt Quick window, and get Qt's test input.
+// Actions: click, type ("text" into the item, given the focus first), key (a Qt::Key name without
+// "Key_", such as "Return"), trigger (a menu entry). Queries: shown (the item is visible in a visible
+// window), ready (it can take input: shown, enabled and not fading in or out), property ("name" of the
+// object, texts as text), rows ("role" of every row of the local user's list "list"), user (the local
+// user's property "name"), windows (the root objectName of every visible window).
+//
+// "await" repeats a query until its value equals "value" (or with "contains", holds it as text) or
+// "timeout" ms pass, and answers with the last value either way.
 
 #include <QHash>
 #include <QJsonObject>

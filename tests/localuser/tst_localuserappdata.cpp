@@ -6,6 +6,8 @@
 #include "conversation.h"
 #include "conversationlist.h"
 #include "conversationmessagelist.h"
+#include "conversationparticipant.h"
+#include "conversationparticipantlist.h"
 #include "localusertestsupport.h"
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
@@ -73,6 +75,10 @@ private slots:
     void permanentTransition();
     void acknowledgements_data();
     void acknowledgements();
+    void multiPartyAcknowledgement_data();
+    void multiPartyAcknowledgement();
+    void inviteAcknowledgement();
+    void permanentMoveAcknowledgement();
     void serverPokes_data();
     void serverPokes();
 
@@ -246,6 +252,11 @@ void LocalUserAppDataTest::otherTextsChangeNothing_data()
     QTest::newRow("empty") << QString();
     QTest::newRow("long garbage") << QString(100000, QLatin1Char('x'));
     QTest::newRow("binary-looking") << QStringLiteral("\x01\x02rv:\u00ff");
+    // Acknowledgements that name no conversation.
+    for (const char* ack : {"rta:", "ria:", "rpa:"}) {
+        QTest::addRow("%s without URI", ack) << QString::fromLatin1(ack);
+        QTest::addRow("%s for no conversation URI", ack) << QString::fromLatin1(ack) + QStringLiteral("x-7@voice.test");
+    }
 }
 
 void LocalUserAppDataTest::otherTextsChangeNothing()
@@ -442,6 +453,106 @@ void LocalUserAppDataTest::acknowledgements()
     if (!fromThePeer)
         QVERIFY(deliver(peer(name), QStringLiteral("rva:") + transition));
     chat->requestVoice(false);
+}
+
+void LocalUserAppDataTest::multiPartyAcknowledgement_data()
+{
+    QTest::addColumn<bool>("fromThePeer");
+    QTest::addRow("from the peer") << true;
+    QTest::addRow("from someone else") << false;
+}
+
+void LocalUserAppDataTest::multiPartyAcknowledgement()
+{
+    QFETCH(bool, fromThePeer);
+    const QString name = QStringLiteral("mo%1").arg(fromThePeer);
+    user(name);
+    user(QStringLiteral("ike"));
+    Conversation* chat = privateChat(name, true);
+    // Inviting a third user into the private chat asks the peer to move to a
+    // new group chat first.
+    chat->inviteUser(peer(QStringLiteral("ike")));
+    const QString group = chat->getTransitionSipURI();
+    QVERIFY(group.startsWith(QStringLiteral("sip:confctl-g-")));
+    QCOMPARE(sentAppData(), QStringList{peer(name) + QStringLiteral(" rt:") + group});
+    oxc_clear_requests();
+
+    QVERIFY(deliver(fromThePeer ? peer(name) : peer(QStringLiteral("eve")), QStringLiteral("rta:") + group));
+
+    if (!fromThePeer) {
+        // No answer from the peer: the move waits.
+        QCOMPARE(chat->getTransitionSipURI(), group);
+        QCOMPARE(sentAppData(), QStringList());
+        QVERIFY(deliver(peer(name), QStringLiteral("rta:") + group));
+    }
+    // The peer answered: the group chat is joined and the invitee asked in.
+    QCOMPARE(chat->getTransitionSipURI(), QString());
+    Conversation* groupChat = TavriIdentityRealm::getInstance()->getConversation(group);
+    QCOMPARE(groupChat->getJoinState(), Conversation::Joining);
+    QCOMPARE(sentAppData(), QStringList{peer(QStringLiteral("ike")) + QStringLiteral(" ri:") + group});
+    groupChat->setJoinState(Conversation::NotJoined);
+}
+
+void LocalUserAppDataTest::inviteAcknowledgement()
+{
+    user(QStringLiteral("ivy"));
+    user(QStringLiteral("eve"));
+    const QString groupURI = QStringLiteral("sip:confctl-g-ack1@voice.test");
+    Conversation* group = TavriIdentityRealm::getInstance()->getConversation(groupURI);
+    group->setJoinState(Conversation::Joined);
+    group->inviteUser(peer(QStringLiteral("ivy")));
+    QCOMPARE(sentAppData(), QStringList{peer(QStringLiteral("ivy")) + QStringLiteral(" ri:") + groupURI});
+    ConversationParticipantList* participants = group->getParticipants();
+
+    // Only the invitee's own answer lists it as invited.
+    QVERIFY(deliver(peer(QStringLiteral("eve")), QStringLiteral("ria:") + groupURI));
+    QVERIFY(settle());
+    QVERIFY(!participants->getParticipantBySipURI(peer(QStringLiteral("eve"))));
+    QVERIFY(!participants->getParticipantBySipURI(peer(QStringLiteral("ivy"))));
+
+    QVERIFY(deliver(peer(QStringLiteral("ivy")), QStringLiteral("ria:") + groupURI));
+    ConversationParticipant* ivy = participants->getParticipantBySipURI(peer(QStringLiteral("ivy")));
+    QVERIFY(ivy);
+    QCOMPARE(ivy->getInvitedState(), ConversationParticipant::Invited);
+    group->setJoinState(Conversation::NotJoined);
+}
+
+void LocalUserAppDataTest::permanentMoveAcknowledgement()
+{
+    // A joined group chat with a live session and a second user in it.
+    const QString oldURI = QStringLiteral("sip:confctl-g-keep1@") + m_voice->domain();
+    const QString newURI = QStringLiteral("sip:confctl-7301@") + m_voice->domain();
+    const QString legacy = voicetest::joinSession(*m_voice, oldURI);
+    QVERIFY(!legacy.isEmpty());
+    Conversation* channel = TavriIdentityRealm::getInstance()->getConversation(oldURI);
+    channel->setOstrelSessionHandle(legacy);
+    channel->setJoinState(Conversation::Joined);
+    channel->getParticipants()->addParticipant(user(QStringLiteral("pat")));
+    const int infoBefore = m_user->web().requestsFor("GetChannelInfoWithOwnerInfoFromLiveUID").size();
+    oxc_clear_requests();
+
+    // Saved as a permanent channel: it asks for the channel's details, joins
+    // the new address and keeps the old session until the others have moved.
+    channel->setSipURI(newURI, true);
+    QTRY_COMPARE(m_user->web().requestsFor("GetChannelInfoWithOwnerInfoFromLiveUID").size(), infoBefore + 1);
+    QCOMPARE(m_user->web().requestsFor("GetChannelInfoWithOwnerInfoFromLiveUID").last().value("ChannelLiveUID"),
+             QStringLiteral("7301"));
+    QCOMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_ADD_SESSION), 1);
+    QCOMPARE(voicetest::text(voicetest::lastRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)
+                                 ->uri),
+             newURI.toUtf8());
+    channel->addCompleted(oldURI);
+    QCOMPARE(sentAppData(), QStringList{peer(QStringLiteral("pat")) + QStringLiteral(" rp:") + oldURI + "|" + newURI});
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_TERMINATE), 0);
+
+    // The other user's answer, addressed to the new URI, ends the old session.
+    QVERIFY(deliver(peer(QStringLiteral("pat")), QStringLiteral("rpa:") + newURI));
+    QCOMPARE(oxc_request_count(OX_REQ_SESSION_TERMINATE), 1);
+    QCOMPARE(voicetest::text(voicetest::lastRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE)
+                                 ->session_handle),
+             legacy.toUtf8());
+    channel->setOstrelSessionHandle(QString());
+    channel->setJoinState(Conversation::NotJoined);
 }
 
 void LocalUserAppDataTest::serverPokes_data()

@@ -16,11 +16,14 @@
 #include "tavrisharedidentityrealmmanager.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "websettle.h"
 
 #include <QAbstractEventDispatcher>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkProxy>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTimerEvent>
@@ -105,6 +108,9 @@ private slots:
     void externalRealmListEntriesReachTheConversations();
     void serverAddressStaysInsideTheDataFolder();
     void eachUserSeesOwnOfflineFriendsChoice();
+    void userSettingsLoadedAtSignIn_data();
+    void userSettingsLoadedAtSignIn();
+    void lostConnectionForgetsWebCredentials();
 
 private:
     // The steps announced by loginStateChanged so far.
@@ -551,6 +557,89 @@ void LocalUserLoginTest::eachUserSeesOwnOfflineFriendsChoice()
         m_local->onSocialLoginFailed(QStringLiteral("next user"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+void LocalUserLoginTest::userSettingsLoadedAtSignIn_data()
+{
+    QTest::addColumn<QVariant>("pollInterval");
+    QTest::addColumn<QVariant>("sensitivity");
+    QTest::addColumn<QString>("lastVersion");
+    QTest::addColumn<int>("expectedInterval");
+    QTest::addColumn<int>("expectedSensitivity");
+
+    // The first sign-in after installing (no version recorded) makes a
+    // sensitivity of the user's own choosing 10 more sensitive.
+    const QVariant none;
+    QTest::newRow("defaults, first run") << none << none << QString() << 300000 << 18;
+    QTest::newRow("own sensitivity, first run") << none << QVariant(30) << QString() << 300000 << 40;
+    QTest::newRow("own sensitivity, version known") << none << QVariant(30) << "0.9" << 300000 << 30;
+    QTest::newRow("default sensitivity stored, first run") << none << QVariant(18) << QString() << 300000 << 18;
+    QTest::newRow("own poll interval") << QVariant(60000) << none << "1.0" << 60000 << 18;
+}
+
+void LocalUserLoginTest::userSettingsLoadedAtSignIn()
+{
+    QFETCH(QVariant, pollInterval);
+    QFETCH(QVariant, sensitivity);
+    QFETCH(QString, lastVersion);
+    QFETCH(int, expectedInterval);
+    QFETCH(int, expectedSensitivity);
+    // A user of its own for each row: the settings live in the user's file.
+    const QString uri = QStringLiteral("sip:u-settings-%1@voice.test")
+                            .arg(QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression("\\W+"), "-"));
+    StorageManager* storage = StorageManager::getInstance();
+    QVERIFY(storage->openDatabase(uri));
+    if (pollInterval.isValid())
+        storage->setSettingsValue(StorageManager::SettingsKeyPollingIntervalNotifications, pollInterval);
+    if (sensitivity.isValid())
+        storage->setSettingsValue(StorageManager::SettingsKeyVadSensitivity, sensitivity);
+    if (!lastVersion.isEmpty())
+        storage->setSettingsValue(QStringLiteral("lastVersion"), lastVersion);
+    QVERIFY(storage->openDatabase(QStringLiteral("DEFAULT")));
+    const int stored = sensitivity.isValid() ? sensitivity.toInt() : 18;
+
+    m_fake->reply(QStringLiteral("LoginUser"), QJsonObject());
+    m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
+    m_local->onSocialLoginSuccess(uri, {}, {}, {}, {}, {}, {}, {}, {});
+
+    QCOMPARE(m_local->notificationPollInterval(), expectedInterval);
+    QCOMPARE(m_local->getVadSensitivity(), expectedSensitivity);
+    // The raise is for this run only; the version is recorded once.
+    QCOMPARE(storage->getSettingsValue(StorageManager::SettingsKeyVadSensitivity, 18).toInt(), stored);
+    QCOMPARE(storage->getSettingsValue(QStringLiteral("lastVersion"), QString()).toString(),
+             lastVersion.isEmpty() ? QStringLiteral("1.0") : lastVersion);
+
+    // Signed out the poll stops; the same user's next sign-in finds the
+    // version recorded and raises nothing.
+    m_local->onSocialLoginFailed(QStringLiteral("again"));
+    QCOMPARE(m_local->notificationPollInterval(), -1);
+    m_fake->reply(QStringLiteral("LoginUser"), QJsonObject());
+    m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
+    m_local->onSocialLoginSuccess(uri, {}, {}, {}, {}, {}, {}, {}, {});
+    QCOMPARE(m_local->getVadSensitivity(), stored);
+}
+
+void LocalUserLoginTest::lostConnectionForgetsWebCredentials()
+{
+    // The sign-in's favourites answer opens a web session.
+    m_fake->reply(QStringLiteral("getChannelFavoritesList"), QJsonObject{{"sid", "s-1"}, {"data", QJsonArray()}});
+    enterState(LocalUser::LoggedIn);
+    QVERIFY(webtest::settle(*m_fake, *m_social));
+    auto ownedRequests = [this] { return m_fake->requestsFor(QStringLiteral("GetChannelsOwned")); };
+    QCOMPARE(ownedRequests().size(), 1); // the sign-in's own
+    m_social->requestChannelsOwned();
+    QTRY_COMPARE(ownedRequests().size(), 2);
+    QCOMPARE(ownedRequests().last().value("sid"), QStringLiteral("s-1"));
+
+    // The voice connection drops: the web session and the password go with
+    // the signed-in state, so nothing is asked in the old user's name.
+    m_local->onVoiceLoggedOut(QStringLiteral("Connection lost"));
+    m_social->requestChannelsOwned();
+    QTRY_COMPARE(ownedRequests().size(), 3);
+    const FakeWebService::Request after = ownedRequests().last();
+    QCOMPARE(after.value("sid"), QString());
+    QCOMPARE(after.value("email"), QString());
+    QCOMPARE(after.value("password"), QString());
 }
 
 #include "tst_localuserlogin.moc"

@@ -8,6 +8,7 @@
 #include "localuser.h"
 #include "notification.h"
 #include "notificationlist.h"
+#include "ostrelsdk_control.h"
 #include "realmidentitylist.h"
 #include "scriptedinputhook.h"
 #include "socialmanager.h"
@@ -15,6 +16,7 @@
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
+#include "voicemanager.h"
 
 #include <QAbstractItemModelTester>
 #include <QJsonObject>
@@ -106,6 +108,8 @@ private slots:
     void storedRecordsReload();
     void requestMarkNotification();
     void storedAccessChangesApplyToMembers();
+    void moderatorChangesRefreshTheModerators_data();
+    void moderatorChangesRefreshTheModerators();
     void withoutIdentityNothingIsListed();
 
 private:
@@ -674,6 +678,51 @@ void TestNotifications::storedAccessChangesApplyToMembers()
                             at(2), {}, {}, {});
     QVERIFY(!members->containsIdentity(realm, ownUID));
     QCOMPARE(m_list->rowCount(), 3);
+}
+
+void TestNotifications::moderatorChangesRefreshTheModerators_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("signedInToVoice");
+    QTest::addColumn<bool>("refreshed");
+
+    QTest::newRow("made a moderator") << 8 << true << true;
+    QTest::newRow("no longer a moderator") << 9 << true << true;
+    QTest::newRow("other channel news") << 7 << true << false;
+    QTest::newRow("before the voice sign-in") << 8 << false << false;
+}
+
+void TestNotifications::moderatorChangesRefreshTheModerators()
+{
+    QFETCH(int, type);
+    QFETCH(bool, signedInToVoice);
+    QFETCH(bool, refreshed);
+    LocalUser* local = LocalUser::getLocalUser();
+    if (signedInToVoice)
+        local->onVoiceLoggedIn();
+    else
+        local->onSocialLoginSuccess(kOwnURI, {}, {}, {}, {}, {}, {}, {}, {});
+    QCOMPARE(local->getLoginState() == LocalUser::LoggedIn, signedInToVoice);
+    oxc_reset();
+    VoiceManager voice(0, QCoreApplication::applicationDirPath(), false);
+    voice.createConnector();
+    // A saved channel the notification is about.
+    static int number = 970;
+    const QString uid = QString::number(++number);
+    const QString channelURI = QStringLiteral("sip:confctl-%1@voice.test").arg(uid);
+    Conversation* channel = TavriIdentityRealm::getInstance()->getConversationByUID(uid);
+    channel->setSipURI(channelURI);
+    oxc_clear_requests();
+
+    receive(QStringLiteral("9%1").arg(uid), QString::number(type), QStringLiteral("1"), QString(), uid);
+
+    QCOMPARE(m_list->rowCount(), 1);
+    QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS), refreshed ? 1 : 0);
+    if (refreshed) {
+        auto* request = reinterpret_cast<const ox_req_account_channel_get_moderators_t*>(
+            oxc_find_request(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS, 0));
+        QCOMPARE(QString::fromUtf8(request->channel_uri), channelURI);
+    }
 }
 
 void TestNotifications::withoutIdentityNothingIsListed()

@@ -8,14 +8,17 @@
 #include "dumpreader.h"
 #include "machinefacts.h"
 #include "machineinfo.h"
+#include "sys/crashhandler.h"
 #include "sys/machinefactsreader.h"
 
 #include <QDomDocument>
 #include <QFile>
 #include <QtTest>
 
+#include <csignal>
 #include <cstring>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace OstrelSystem;
@@ -82,6 +85,8 @@ private slots:
     void foreignTemporaryFolderIsRefused();
     void guardReturnsTheResult();
     void reportWithoutASignal();
+    void priorHandlerGetsTheSignal_data();
+    void priorHandlerGetsTheSignal();
 };
 
 void CrashGuardTest::guardDecision_data()
@@ -418,6 +423,85 @@ void CrashGuardTest::reportWithoutASignal()
     QVERIFY(dump.valid);
     QCOMPARE(dump.signal, 0u);
     QVERIFY(dump.stream(oxdump::Stack).size() > 8); // the current context
+}
+
+namespace {
+
+// Built without the null-pointer and address checks so that the write really
+// faults and the process receives SIGSEGV.
+__attribute__((noinline, no_sanitize("address", "null", "undefined"))) void fault_through_null()
+{
+    volatile int *volatile target = nullptr;
+    *target = 42;
+}
+
+// The handlers a program had in place before the guard: each ends the
+// process with an exit code that names the handler and the signal.
+void prior_with_info(int signal, siginfo_t *info, void *)
+{
+    _exit(info && info->si_signo == signal ? 100 + signal : 99);
+}
+
+void prior_plain(int signal)
+{
+    _exit(150 + signal);
+}
+
+} // namespace
+
+void CrashGuardTest::priorHandlerGetsTheSignal_data()
+{
+    QTest::addColumn<bool>("guarded");
+    QTest::addColumn<bool>("fault");
+    QTest::addColumn<bool>("withInfo");
+
+    QTest::newRow("unguarded thread, abort, handler with info") << false << false << true;
+    QTest::newRow("unguarded thread, fault, plain handler") << false << true << false;
+    QTest::newRow("guarded thread, abort, plain handler") << true << false << false;
+    QTest::newRow("guarded thread, fault, handler with info") << true << true << true;
+}
+
+void CrashGuardTest::priorHandlerGetsTheSignal()
+{
+    QFETCH(bool, guarded);
+    QFETCH(bool, fault);
+    QFETCH(bool, withInfo);
+    QTemporaryDir dumps;
+    QVERIFY(dumps.isValid());
+    const QByteArray folder = QFile::encodeName(dumps.path());
+    const int signal = fault ? SIGSEGV : SIGABRT;
+
+    // The child installs a handler of its own, then the guard's, then
+    // crashes: the test process keeps its own handlers.
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        struct sigaction prior = {};
+        sigemptyset(&prior.sa_mask);
+        if (withInfo) {
+            prior.sa_sigaction = prior_with_info;
+            prior.sa_flags = SA_SIGINFO;
+        } else {
+            prior.sa_handler = prior_plain;
+        }
+        if (::sigaction(signal, &prior, nullptr) != 0)
+            _exit(2);
+        if (!sys::install_crash_handler(LibraryString(folder.constData()), std::uint32_t(folder.size()),
+                                        LibraryString("<head>"), LibraryString("</tail>"), nullptr))
+            _exit(3);
+        sys::set_thread_guarded(guarded);
+        if (fault)
+            fault_through_null();
+        else
+            ::raise(SIGABRT);
+        _exit(4); // the signal was swallowed
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status), qPrintable(QStringLiteral("the child died of signal %1").arg(WTERMSIG(status))));
+    QCOMPARE(WEXITSTATUS(status), (withInfo ? 100 : 150) + signal);
+    // A guarded thread's crash is reported before it is passed on.
+    QCOMPARE(QDir(dumps.path()).entryList(QDir::Files).size(), guarded ? 2 : 0);
 }
 
 TAVRI_TEST_GUILESS_MAIN(CrashGuardTest)

@@ -85,12 +85,13 @@ public:
     // open).
     static QStringList& ownedChannelURIs() { return realm()->m_ownedChannelURIs; }
     static QStringList& favoriteChannelURIs() { return realm()->m_favoriteChannelURIs; }
+    static QStringList& ownedChannelDisplayNames() { return realm()->m_ownedChannelDisplayNames; }
     static quint16& conversationListProgress() { return realm()->m_conversationListProgress; }
     // Forgets the lists and closes any list still open.
     static void resetConversationList()
     {
         ownedChannelURIs().clear();
-        realm()->m_ownedChannelDisplayNames.clear();
+        ownedChannelDisplayNames().clear();
         favoriteChannelURIs().clear();
         conversationListProgress() = 0;
     }

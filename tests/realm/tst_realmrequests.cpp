@@ -653,6 +653,9 @@ void TestRealmRequests::logout()
     Access::privateChats().insert(qMakePair(m_me, uri("u-", "jo")), uri("u-", "jo"));
     Access::favoriteChannelURIs().append(channelURI);
     Access::ownedChannelURIs().append(channelURI);
+    Access::ownedChannelDisplayNames().append(QStringLiteral("Owned"));
+    // A list merge half done: the owned channels have come, the favourites not.
+    Access::conversationListProgress() = 1;
     Access::contactGroups().insert(QStringLiteral("7"), true);
     const int timer = Access::startStatsTimer(60000);
     Access::pendingJoins().insert(uri("confctl-", "192"), QStringLiteral("kept"));
@@ -668,6 +671,9 @@ void TestRealmRequests::logout()
     QVERIFY(Access::privateChats().isEmpty());
     QVERIFY(Access::favoriteChannelURIs().isEmpty());
     QVERIFY(Access::ownedChannelURIs().isEmpty());
+    QVERIFY(Access::ownedChannelDisplayNames().isEmpty());
+    // The next user's list starts afresh.
+    QCOMPARE(Access::conversationListProgress(), quint16(0));
     QVERIFY(Access::contactGroups().isEmpty());
     QCOMPARE(Access::statsTimer(), 0);
     QVERIFY(!realmTimerRuns(timer));

@@ -34,6 +34,7 @@ private slots:
     void closeSessionGroupKeepsTheChannelGroup();
     void terminateUnknownSessionSendsNothing();
     void transmittingChannel();
+    void transmittingSessionIsToldToItsGroup();
     void participantVolumeNotForSelf();
     void sessionRequestsCarryTheirFields();
     void lookupsWithEmptyArguments();
@@ -259,6 +260,37 @@ void TestVoiceSessions::transmittingChannel()
     voice.setTransmittingChannel(QString());
     QCOMPARE(changed.count(), 2);
     QCOMPARE(changed.at(1).at(0).toString(), QString());
+}
+
+void TestVoiceSessions::transmittingSessionIsToldToItsGroup()
+{
+    VoiceManager voice(0, QCoreApplication::applicationDirPath(), false);
+    QVERIFY(logIn(voice, QStringLiteral("sender")));
+    const QString group = voice.channelSessionGroupHandle();
+    QSignalSpy told(&voice, &VoiceManager::sessionGroupTransmittingChannelChanged);
+    const QString first = QStringLiteral("sip:confctl-71@") + voice.domain();
+    const QString second = QStringLiteral("sip:confctl-72@") + voice.domain();
+
+    // Each channel entered becomes the transmitting session of the group.
+    const QString firstHandle = joinSession(voice, first);
+    QVERIFY(!firstHandle.isEmpty());
+    QVERIFY(!joinSession(voice, second).isEmpty());
+    QCOMPARE(told.size(), 2);
+    QCOMPARE(told.at(0), (QVariantList{group, first}));
+    QCOMPARE(told.at(1), (QVariantList{group, second}));
+
+    // Switching back tells the SDK and the group's listeners once.
+    told.clear();
+    oxc_clear_requests();
+    voice.setTransmittingChannel(first);
+    voice.setTransmittingChannel(first);
+    QCOMPARE(told.size(), 1);
+    QCOMPARE(told.first(), (QVariantList{group, first}));
+    QCOMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_SET_TX_SESSION), 1);
+    const auto *request =
+        lastRequest<ox_req_sessiongroup_set_tx_session_t>(OX_REQ_SESSIONGROUP_SET_TX_SESSION);
+    QCOMPARE(text(request->session_handle), firstHandle.toUtf8());
+    QCOMPARE(text(request->session_group_handle), group.toUtf8());
 }
 
 void TestVoiceSessions::participantVolumeNotForSelf()
