@@ -155,6 +155,7 @@ int realmain(int argc, char *argv[])
     qDebug() << "Shutting down";
 
     if (QFileInfo::exists(QStringLiteral("upd_versions.xml"))) {
+        qDebug() << "Update list found, starting the updater";
         host::ProgramLauncher::startDetachedFromCurrentDir(
             QStringLiteral("updater.exe"), {QString::number(QCoreApplication::applicationPid())});
     }

@@ -95,7 +95,7 @@ inline SystemTrayIcon *tray()
 // fixture's fake) and names its built-in identity.
 inline bool signIn(FakeWebService *web, const QString &displayName)
 {
-    web->setSignInDefaults(QJsonObject());
+    web->setSignInDefaults();
     web->reply(QStringLiteral("LoginUser"), QJsonObject());
     LocalUser *user = LocalUser::getLocalUser();
     user->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 using Presence = Tavri::RealmUserInterface::PresenceState;
+using tavritest::flushDeferredDeletes;
 
 
 class TestContact : public QObject
@@ -50,7 +51,6 @@ private:
         user->setSipURI(QStringLiteral("sip:u-") + uid + QStringLiteral("@d"));
         return user;
     }
-    static void flushDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     TestRealm* m_realm = nullptr;
     TestRealm* m_otherRealm = nullptr;

@@ -124,6 +124,7 @@ void TestContactGroups::initTestCase()
     for (const char* method : {"getUserBySocialUID", "getUserByUserLiveURI", "addContactGroupMember",
                                "removeContactGroupMember", "deleteContactGroup"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     new QSocialManager(this, m_web->apiUrl(), m_web->host());
     IdentityRealmManager::getInstance();
 }

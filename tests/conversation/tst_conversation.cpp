@@ -124,6 +124,7 @@ void TestConversation::initTestCase()
     m_web = new FakeWebService(this);
     m_web->setDefault(QStringLiteral("getUserByUserLiveURI"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     // Logged in, so that channel requests reach the SDK stand-in.

@@ -132,6 +132,7 @@ void TestConversationList::initTestCase()
     for (const char *method : {"getUserByUserLiveURI", "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelsOwned",
                                "GetChannelFavoritesList", "getChannelFavorites", "GetChannelsOwnedBy"})
         m_web->setDefault(QString::fromLatin1(method), ok);
+    m_web->setLookupDefaults();
     m_web->setDefault(kHierarchy, QJsonArray());
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@lists.example"), QString(), QString(),

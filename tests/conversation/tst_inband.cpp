@@ -10,6 +10,7 @@
 #include "socialmanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
+#include "conversationtestsupport.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 
@@ -79,13 +80,7 @@ QStringList terminated()
     return result;
 }
 
-QStringList lines(Conversation &conversation)
-{
-    QStringList result;
-    for (ConversationMessage *message : conversation.getChatMessages()->getMessages())
-        result.append(message->getText());
-    return result;
-}
+using conversationtest::lines;
 
 } // namespace
 
@@ -130,6 +125,7 @@ void TestInBand::initTestCase()
     for (const char *method : {"getUserByUserLiveURI", "getUserByUID", "AddUserStats", "inviteUserToChannel",
                                "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelsInHierarchy"})
         m_web->setDefault(QString::fromLatin1(method), ok);
+    m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("inband")));

@@ -58,9 +58,19 @@ QList<QVector<int>> changedRoles(const QSignalSpy &spy)
     return roles;
 }
 
+// True once the participant's running volume interval has ended and its end
+// has been handled: the participant then has no timer left.
+bool volumeIntervalEnds(QObject *participant)
+{
+    return QTest::qWaitFor(
+        [participant] { return QAbstractEventDispatcher::instance()->registeredTimers(participant).isEmpty(); },
+        10000);
+}
+
 int volumeRequestCount()
 {
-    oxc_wait_idle(2000);
+    if (oxc_wait_idle(20000) != 0)
+        QTest::qFail("the voice stand-in did not go idle", __FILE__, __LINE__);
     return oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME);
 }
 
@@ -533,7 +543,7 @@ void TestParticipants::volumeRequestsThrottled()
 
     // A value already sent is not sent again when the next interval ends,
     // even though the voice service never reported it.
-    QTest::qWait(1500);
+    QVERIFY(volumeIntervalEnds(p));
     QCOMPARE(volumeRequestCount(), 2);
     QCOMPARE(p->getLocalVolumeAdjustment(), 50);
     QCOMPARE(p->getRequestedVolumeAdjustment(), 70);
@@ -559,7 +569,7 @@ void TestParticipants::volumeIgnoredWithoutVoice()
     QSignalSpy volumes(p, &ConversationParticipant::localVolumeAdjustmentChanged);
     p->setLocalVolumeAdjustment(80, false);
     QCOMPARE(p->getRequestedVolumeAdjustment(), 40);
-    QTest::qWait(1300); // past the interval: nothing was pending
+    QVERIFY(volumeIntervalEnds(p)); // nothing was pending
     QCOMPARE(volumeRequestCount(), 0);
     QCOMPARE(oxc_request_count(OX_REQ_AUX_SET_MIC_LEVEL), micRequests);
     QCOMPARE(p->getLocalVolumeAdjustment(), 40);
@@ -616,7 +626,7 @@ void TestParticipants::localUserFollowsMicrophone()
     QCOMPARE(row.data(ConversationParticipantList::VolumeAdjustmentRole).toInt(), 30);
     oxc_clear_requests();
     self->setLocalVolumeAdjustment(65, false);
-    oxc_wait_idle(2000);
+    QCOMPARE(oxc_wait_idle(20000), 0);
     QCOMPARE(oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME), 0);
     auto *micLevel = reinterpret_cast<const ox_req_aux_set_mic_level_t *>(
         oxc_find_request(OX_REQ_AUX_SET_MIC_LEVEL, -1));

@@ -144,6 +144,7 @@ void TestPermanentChannel::initTestCase()
                                "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelInfoWithOwnerInfo",
                                "EditChannel", "changeChannelModerator", "GetChannelsInHierarchy"})
         m_web->setDefault(QString::fromLatin1(method), ok);
+    m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("perm")));
@@ -165,6 +166,7 @@ void TestPermanentChannel::init()
                                "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelInfoWithOwnerInfo",
                                "EditChannel", "changeChannelModerator", "GetChannelsInHierarchy"})
         m_web->setDefault(QString::fromLatin1(method), ok);
+    m_web->setLookupDefaults();
 }
 
 void TestPermanentChannel::cleanupTestCase()

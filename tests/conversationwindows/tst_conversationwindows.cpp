@@ -120,6 +120,7 @@ void TestConversationWindows::initTestCase()
     m_web->setDefault(QStringLiteral("DeleteChannel"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfo"), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@windows.example"), QString(), QString(),
                                                     QString(), QString(), QString(), QString(), QString(), QString());
     QVERIFY(LocalUser::getLocalUser()->tavriidentity());

@@ -112,9 +112,10 @@ void TestAudioCues::initTestCase()
     host::InputHook::setFactory([] { return std::unique_ptr<host::InputHook>(new host::ScriptedInputHook); });
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_web = new FakeWebService(this);
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
+    m_web->setSignInDefaults();
     for (const char *method : {"getUserBySocialUID", "GetChannelInfo", "UpdateNotifications"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_social->onDoNotLogChanged(true);
     LocalUser *local = LocalUser::getLocalUser();

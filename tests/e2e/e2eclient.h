@@ -155,7 +155,7 @@ public:
     bool act(const QJsonObject &command) { return call(command).value("ok").toBool(); }
     QJsonValue get(const QJsonObject &query) { return call(query).value("value"); }
     // Waits in the client until the query gives value; says what it gave last.
-    QString await(const QJsonObject &query, const QJsonValue &value, int timeoutMs = 20000, bool contains = false)
+    QString await(const QJsonObject &query, const QJsonValue &value, int timeoutMs = 60000, bool contains = false)
     {
         return call(QJsonObject{{"cmd", "await"},
                                 {"query", query},

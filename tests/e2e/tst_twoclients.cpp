@@ -44,8 +44,8 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QVERIFY(alice.act({{"cmd", "login"}, {"email", "alice@example.test"}, {"password", "tavri-dev"}}));
     QVERIFY(bob.act({{"cmd", "login"}, {"email", "bob@example.test"}, {"password", "tavri-dev"}}));
     const QJsonObject state{{"cmd", "state"}};
-    QCOMPARE(alice.await(state, "LoggedIn", 30000), shown("LoggedIn"));
-    QCOMPARE(bob.await(state, "LoggedIn", 30000), shown("LoggedIn"));
+    QCOMPARE(alice.await(state, "LoggedIn", 120000), shown("LoggedIn"));
+    QCOMPARE(bob.await(state, "LoggedIn", 120000), shown("LoggedIn"));
 
     // Bob befriends Alice and sees her presence change.
     QVERIFY(bob.act({{"cmd", "addfriend"}, {"uri", AliceUri}}));
@@ -117,7 +117,7 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QVERIFY(gateway.start(httpPort, worldPort));
     // Back at the next retry (5 s after the drop, or 20 s on a slow start).
     for (Client *client : {&alice, &bob})
-        QCOMPARE(client->await(state, "LoggedIn", 40000), QStringLiteral("LoggedIn"));
+        QCOMPARE(client->await(state, "LoggedIn", 120000), QStringLiteral("LoggedIn"));
     QVERIFY(
         alice.get(states).toString().startsWith(aliceBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
     QVERIFY(bob.get(states).toString().startsWith(bobBefore + dropped + QLatin1String(",DisconnectedReconnecting")));

@@ -41,22 +41,27 @@ void TestInputHook::withoutDisplayInstallsFailAndTheLoopStillRuns()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("no DISPLAY"));
     // Checked on this thread once the hook's thread has ended.
     std::atomic<bool> keyboardInstalled{true}, mouseInstalled{true};
+    std::atomic<bool> installsTried{false}, quitAsked{false}, returnedBeforeQuit{false};
     QThread* thread = QThread::create([&] {
         keyboardInstalled = hook->installKeyboard([](const InputHook::KeyboardHookEvent&) {});
         mouseInstalled = hook->installMouse([](const InputHook::MouseHookEvent&) {});
+        installsTried = true;
         hook->run();
+        returnedBeforeQuit = !quitAsked.load();
         hook->uninstall();
     });
     thread->start();
-    QTest::qWait(100);
+    QTRY_VERIFY_WITH_TIMEOUT(installsTried.load(), 10000);
     QVERIFY(thread->isRunning());
 
     QElapsedTimer timer;
     timer.start();
+    quitAsked = true;
     hook->quit();
     QVERIFY(thread->wait(3000));
     QVERIFY(timer.elapsed() < 3000);
     delete thread;
+    QVERIFY(!returnedBeforeQuit);
     QVERIFY(!keyboardInstalled);
     QVERIFY(!mouseInstalled);
 }

@@ -5,6 +5,7 @@
 #include "linkshortener.h"
 #include "socialmanager.h"
 #include "testenvironment.h"
+#include "websettle.h"
 
 #include <QJsonArray>
 #include <QNetworkProxy>
@@ -116,7 +117,7 @@ private slots:
         LinkShortener shortener(QUrl(QStringLiteral("https://example.com/long")));
         OutcomeRecorder recorder(&shortener);
         QTRY_COMPARE(recorder.events, QStringList({"completed"}));
-        QTest::qWait(50);
+        QVERIFY(webtest::settle(*m_fake, *m_manager));
         QCOMPARE(recorder.events, QStringList({"completed"}));
     }
 

@@ -45,7 +45,8 @@ public:
         QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
         QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
         StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
-        m_fake.setSignInDefaults(QJsonObject());
+        m_fake.setSignInDefaults();
+        m_fake.setLookupDefaults();
         m_social = new QSocialManager(nullptr, m_fake.apiUrl(), m_fake.host());
         m_social->onDoNotLogChanged(true);
         m_local = LocalUser::getLocalUser();

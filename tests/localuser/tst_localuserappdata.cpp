@@ -12,6 +12,7 @@
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
 #include "tavriidentityrealm.h"
+#include "conversationtestsupport.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 #include "voicetestsupport.h"
@@ -33,13 +34,7 @@ QStringList sentAppData()
     return result;
 }
 
-QStringList lines(Conversation* conversation)
-{
-    QStringList result;
-    for (ConversationMessage* message : conversation->getChatMessages()->getMessages())
-        result.append(message->getText());
-    return result;
-}
+using conversationtest::lines;
 
 bool listed(Conversation* conversation)
 {
@@ -115,6 +110,7 @@ void LocalUserAppDataTest::initTestCase()
     const QJsonObject ok{{"status", "OK"}};
     for (const char* method : {"GetChannelInfoWithOwnerInfoFromLiveUID", "changeChannelFavorite", "GetChannelInfo"})
         m_user->web().setDefault(QString::fromLatin1(method), ok);
+    m_user->web().setLookupDefaults();
 
     oxc_reset();
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);

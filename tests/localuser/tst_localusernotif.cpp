@@ -112,6 +112,7 @@ void LocalUserNotifTest::init()
                                "UpdateNotifications", "AcceptInvitation", "changeFriend", "InviteUsersViaEmail",
                                "RequestIssue", "SetUserCustomInfo", "SetUserImage", "changeChannelFavorite"})
         web().setDefault(QString::fromLatin1(method), ok);
+    web().setLookupDefaults();
     StorageManager* storage = StorageManager::getInstance();
     storage->setSettingsValue(StorageManager::SettingsKeyPopupsFriendRequest, QStringLiteral("true"));
     storage->setSettingsValue(StorageManager::SettingsKeyPopupsChannelInvite, QStringLiteral("true"));

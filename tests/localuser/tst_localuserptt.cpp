@@ -8,6 +8,7 @@
 #include "ostrelsdk_control.h"
 #include "tavriidentityrealm.h"
 #include "testenvironment.h"
+#include "voicetestsupport.h"
 #include "voicemanager.h"
 
 #include <QSignalSpy>
@@ -15,11 +16,7 @@
 
 namespace {
 
-template <typename Record>
-const Record* lastRequest(ox_request_type type)
-{
-    return reinterpret_cast<const Record*>(oxc_find_request(type, -1));
-}
+using voicetest::lastRequest;
 
 // The codes of the last "PTT" binding request; fails the test when none was made.
 QList<int> lastBinding()

@@ -136,10 +136,11 @@ void TestNotifications::initTestCase()
     host::InputHook::setFactory([] { return std::unique_ptr<host::InputHook>(new host::ScriptedInputHook); });
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_web = new FakeWebService(this);
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
-    // The realm's lookups of users and channels get records without keys.
+    m_web->setSignInDefaults();
+    // The realm's lookups of users and channels find no record.
     for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "UpdateNotifications", "AcceptInvitation"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_social->onDoNotLogChanged(true);
     LocalUser* local = LocalUser::getLocalUser();
@@ -157,9 +158,10 @@ void TestNotifications::init()
         StorageManager::getInstance()->deleteNotificationRecord(record.uid);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_web->clear();
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
+    m_web->setSignInDefaults();
     for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "UpdateNotifications", "AcceptInvitation"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
 }
 
 void TestNotifications::receive(const QString& uid, const QString& type, const QString& state, const QString& from,

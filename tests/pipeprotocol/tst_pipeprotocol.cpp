@@ -9,6 +9,7 @@
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
 #include "renderdevicemodel.h"
+#include "sharedrealmtestsupport.h"
 #include "socialmanager.h"
 #include "tavrisharedidentityrealm.h"
 #include "tavrisharedidentityrealmoutput.h"
@@ -91,16 +92,10 @@ private:
 
 void TestPipeProtocol::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    m_log = new LogCapture(LogCapture::ForwardWarnings);
-    oxc_reset();
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false);
-    m_web = new FakeWebService(this);
-    for (const char *method : {"RealmVerify", "RealmLogin", "RealmContactList", "RealmChangeContact",
-                               "RealmSendInvite", "RealmSendMessage", "RealmGetChannelAuth"})
-        m_web->setDefault(QLatin1String(method), QJsonObject{});
-    new QSocialManager(this, m_web->apiUrl(), m_web->host());
+    m_log = sharedrealmtest::beginRealmTest();
+    QVERIFY(sharedrealmtest::startVoice(m_voice, false));
+    m_web = sharedrealmtest::startWeb(this, {"RealmVerify", "RealmLogin", "RealmContactList", "RealmChangeContact",
+                                             "RealmSendInvite", "RealmSendMessage", "RealmGetChannelAuth"});
 }
 
 void TestPipeProtocol::cleanupTestCase()

@@ -1,11 +1,13 @@
 #pragma once
 
-// TavriIdentityRealmTest: the realm tests' view into the built-in realm's
-// tables, for the entries that only the voice-session handling writes and for
-// checking that no entry is left behind.
+// TavriIdentityRealmTest: the realm tests' one view into the built-in realm's
+// conversation and user tables and private slots, for the entries that only
+// the voice-session handling writes, for driving what the voice service's
+// signals drive and for checking that no entry is left behind.
 
 #include "conversation.h"
 #include "tavriidentityrealm.h"
+#include "tavriidentityrealmuser.h"
 
 #include <QHash>
 #include <QMap>
@@ -24,6 +26,16 @@ public:
     static QMap<QString, Conversation*>& bySessionHandle() { return realm()->m_conversationsBySessionHandle; }
     static QMap<Conversation*, QString>& handleByConversation() { return realm()->m_sessionHandlesByConversation; }
     static QMap<QString, Conversation*>& byUID(TavriIdentityRealm* of = realm()) { return of->m_conversationsByUID; }
+
+    // The user tables.
+    static QMap<QString, TavriIdentityRealmUser*>& usersByURI() { return realm()->m_usersByURI; }
+    static QMap<QString, TavriIdentityRealmUser*>& usersByUID() { return realm()->m_usersByUID; }
+    static QMap<QString, TavriIdentityRealmUser*>& usersByUName() { return realm()->m_usersByUName; }
+
+    // The slots that the voice service's buddy signals drive.
+    static void buddyList(const QStringList& uris) { realm()->onTavriContactsReceived(uris, QStringList()); }
+    static void buddyAdded(const QString& uri) { realm()->onVoiceManagerFriendAdded(uri); }
+    static void buddyRemoved(const QString& uri) { realm()->onVoiceManagerFriendRemoved(uri); }
 
     // Files a conversation under a voice session, as the session handling does.
     static void fileSession(Conversation* conversation, const QString& handle)

@@ -26,19 +26,20 @@ class RealmTestBase : public QObject
 {
 protected:
     // Signs the voice service in as voiceToken and the local user in; the
-    // web fake answers "OK" to the methods the realm's lookups send and to
-    // moreMethods. Call with QVERIFY from initTestCase.
+    // web fake answers "OK" to the methods the realm sends and to
+    // moreMethods, and "no record" to its user and channel lookups. Call with QVERIFY from initTestCase.
     bool startRealm(const QString& voiceToken, const QStringList& moreMethods = {})
     {
         QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
         QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
         m_web = new FakeWebService(this);
-        m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
+        m_web->setSignInDefaults();
         const QStringList lookups{QStringLiteral("getUserByUserLiveURI"), QStringLiteral("getUserByUID"),
                                   QStringLiteral("AddUserStats"), QStringLiteral("GetChannelInfo"),
                                   QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID")};
         for (const QString& method : lookups + moreMethods)
             m_web->setDefault(method, QJsonObject{{"status", "OK"}});
+        m_web->setLookupDefaults();
         m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
         // The realm follows the voice service it finds when it is made.
         m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
@@ -67,7 +68,7 @@ protected:
     // Lets the stand-in's answers still on their way arrive.
     static void settle()
     {
-        QVERIFY2(oxc_wait_idle(5000) == 0, "the voice stand-in did not become idle");
+        QVERIFY2(oxc_wait_idle(voicetest::kVoiceWaitMs) == 0, "the voice stand-in did not become idle");
         QCoreApplication::processEvents();
     }
 

@@ -298,7 +298,7 @@ void TestRealmChat::queuedTextsThroughSession()
         oxc_user_set(peer.toUtf8().constData(), "Peer", 2, "");
     if (status == 480 || status == 500)
         oxc_script(OX_REQ_SESSION_SEND_MESSAGE, 1, status, "refused", 1);
-    oxc_wait_idle(2000);
+    QCOMPARE(oxc_wait_idle(20000), 0);
     Conversation *chat = conversation(peer);
     user(peer)->setUname(QStringLiteral("Olly"));
     const QStringList texts{QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")};
@@ -334,7 +334,7 @@ void TestRealmChat::queuedTextsThroughSession()
     QCOMPARE(joined.first(), QVariantList({peer, uri("u-", "me")}));
     QVERIFY(QTest::qWaitFor(
         [&] { return Access::inFlight().isEmpty() && Access::pendingMessages().value(peer).isEmpty(); }, 5000));
-    oxc_wait_idle(2000);
+    QCOMPARE(oxc_wait_idle(20000), 0);
     QCoreApplication::processEvents();
     disconnect(watch);
 

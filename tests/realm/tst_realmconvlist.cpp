@@ -112,12 +112,13 @@ void TestRealmConvList::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_web = new FakeWebService(this);
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
+    m_web->setSignInDefaults();
     // Channel details asked for placeholders come back empty: the
     // conversations the tests make stay the same objects.
     for (const char* method : {"GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelsInHierarchy",
                                "getUserBySocialUID"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
     LocalUser::getLocalUser()->onSocialLoginSuccess(kMe, QString(), QString(), QString(), QString(), QString(),

@@ -92,9 +92,10 @@ void TestRealmCore::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
     qRegisterMetaType<Conversation::VoiceState>();
     m_web = new FakeWebService(this);
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
+    m_web->setSignInDefaults();
     for (const char *method : {"getUserBySocialUID", "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
 

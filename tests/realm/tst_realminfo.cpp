@@ -9,25 +9,12 @@
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
+#include "realmtestaccess.h"
 #include "testenvironment.h"
 
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
-
-// This test's view into the realm's tables.
-class TavriIdentityRealmTest
-{
-public:
-    static QMap<QString, Conversation*>& byURI() { return realm()->m_conversationsByURI; }
-    static QMap<QString, Conversation*>& byUID() { return realm()->m_conversationsByUID; }
-    static QMap<QString, TavriIdentityRealmUser*>& usersByURI() { return realm()->m_usersByURI; }
-    static QMap<QString, TavriIdentityRealmUser*>& usersByUID() { return realm()->m_usersByUID; }
-    static QMap<QString, TavriIdentityRealmUser*>& usersByUName() { return realm()->m_usersByUName; }
-
-private:
-    static TavriIdentityRealm* realm() { return TavriIdentityRealm::getInstance(); }
-};
 
 using Access = TavriIdentityRealmTest;
 
@@ -40,10 +27,7 @@ QString channelURI(int number)
     return QStringLiteral("sip:confctl-%1@").arg(number) + kDomain;
 }
 
-void flushDeferredDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using tavritest::flushDeferredDeletes;
 
 } // namespace
 
@@ -91,11 +75,12 @@ void TestRealmInfo::initTestCase()
     qRegisterMetaType<Conversation*>();
     qRegisterMetaType<Tavri::RealmUserInterface*>();
     StorageManager::getInstance()->setVoiceDomain(kDomain);
-    // The lookups the realm makes are answered with empty records.
+    // The lookups the realm makes find no record.
     m_web = new FakeWebService(this);
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
+    m_web->setSignInDefaults();
     for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), QString(), QString(),

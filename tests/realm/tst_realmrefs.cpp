@@ -57,6 +57,7 @@ void TestRealmRefs::initTestCase()
     auto *web = new FakeWebService(this);
     for (const char *method : {"getUserByUserLiveURI", "GetChannelInfoWithOwnerInfoFromLiveUID", "AddUserStats"})
         web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
+    web->setLookupDefaults();
     new QSocialManager(this, web->apiUrl(), web->host());
     m_realm = TavriIdentityRealm::getInstance();
 }

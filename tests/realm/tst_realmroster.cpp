@@ -10,6 +10,7 @@
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
+#include "realmtestaccess.h"
 #include "testenvironment.h"
 
 #include <QRegularExpression>
@@ -17,20 +18,6 @@
 #include <QtTest>
 
 #include <memory>
-
-// This test's view into the realm: its user table, and the slots that the
-// voice service's buddy signals drive.
-class TavriIdentityRealmTest
-{
-public:
-    static QMap<QString, TavriIdentityRealmUser*>& usersByURI() { return realm()->m_usersByURI; }
-    static void buddyList(const QStringList& uris) { realm()->onTavriContactsReceived(uris, QStringList()); }
-    static void buddyAdded(const QString& uri) { realm()->onVoiceManagerFriendAdded(uri); }
-    static void buddyRemoved(const QString& uri) { realm()->onVoiceManagerFriendRemoved(uri); }
-
-private:
-    static TavriIdentityRealm* realm() { return TavriIdentityRealm::getInstance(); }
-};
 
 using Access = TavriIdentityRealmTest;
 
@@ -80,7 +67,7 @@ void TestRealmRoster::initTestCase()
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_web = new FakeWebService(this);
     // Lookups and contact-group requests are answered with nothing of note.
-    m_web->setSignInDefaults(QJsonObject{{"status", "OK"}});
+    m_web->setSignInDefaults();
     m_web->setDefault(QStringLiteral("getContactGroups"), QJsonObject{{"status", "OK"}});
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();

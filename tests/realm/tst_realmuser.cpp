@@ -18,9 +18,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-
-} // namespace
+using tavritest::flushDeferredDeletes;
 
 class TestRealmUser : public QObject
 {
@@ -54,7 +52,6 @@ private:
         return false;
     }
 
-    static void flushDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     static QString shownText(QQuickView* view, const char* name)
     {
@@ -72,6 +69,7 @@ private slots:
         m_web = new FakeWebService(this);
         m_web->setDefault("getUserByUserLiveURI", QJsonObject{{"status", "OK"}});
         m_web->setDefault("getUserBySocialUID", QJsonObject{{"status", "OK"}});
+        m_web->setLookupDefaults();
         m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
         // Logged in to the voice stand-in, so that presence reaches the SDK.
         m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);

@@ -19,6 +19,7 @@
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
+#include "conversationtestsupport.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 
@@ -37,13 +38,7 @@ using Reason = Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode;
 namespace
 {
 
-QStringList lines(Conversation *conversation)
-{
-    QStringList result;
-    for (ConversationMessage *message : conversation->getChatMessages()->getMessages())
-        result.append(message->getText());
-    return result;
-}
+using conversationtest::lines;
 
 // The user ids of a realm identity list, in its order.
 QStringList uids(RealmIdentityList *list)
@@ -146,7 +141,7 @@ void TestRealmVoice::channelSessionThroughStandIn()
     const QString carl = uri("u-", "carl");
     oxc_channel_configure(channel.toUtf8().constData(), "Lobby", "", 0, 1, 10);
     oxc_channel_join(channel.toUtf8().constData(), carl.toUtf8().constData(), "Carl", 1);
-    oxc_wait_idle(2000);
+    QCOMPARE(oxc_wait_idle(20000), 0);
     Conversation *lobby = conversation(channel);
     QSignalSpy joinedSpy(m_realm, &TavriIdentityRealm::conversationJoined);
     QSignalSpy counts(m_realm, &TavriIdentityRealm::joinedVoiceConversationCountChanged);
@@ -500,7 +495,7 @@ void TestRealmVoice::localUserDeclinesMove()
     const QString transition = chat->getTransitionOstrelSessionHandle();
     QCOMPARE(chat->getOstrelSessionHandle(), QStringLiteral("h450"));
     chat->setVoiceState(Conversation::VoiceEnabled);
-    oxc_wait_idle(2000);
+    QCOMPARE(oxc_wait_idle(20000), 0);
     QCoreApplication::processEvents();
     oxc_clear_requests();
     QSignalSpy removed(m_realm, &TavriIdentityRealm::conversationParticipantRemoved);
@@ -787,7 +782,7 @@ void TestRealmVoice::readyToJoinMakesJoinsOnce()
     Access::setReadyToJoinChannels(false);
     const QString channel = uri("confctl-g-", "r540");
     oxc_channel_configure(channel.toUtf8().constData(), "R", "secret", 0, 1, 10);
-    oxc_wait_idle(2000);
+    QCOMPARE(oxc_wait_idle(20000), 0);
     Conversation *chat = conversation(channel);
     m_realm->requestJoinConversation(channel, m_me, QStringLiteral("secret"));
     QCOMPARE(Access::pendingJoins(), (QHash<QString, QString>{{channel, QStringLiteral("secret")}}));
@@ -805,7 +800,7 @@ void TestRealmVoice::readyToJoinMakesJoinsOnce()
     QCOMPARE(join->connect_audio, 1);
 
     // A reconnection does not join again.
-    oxc_wait_idle(2000);
+    QCOMPARE(oxc_wait_idle(20000), 0);
     QCoreApplication::processEvents();
     oxc_clear_requests();
     emit m_voice->readyToJoinChannels();

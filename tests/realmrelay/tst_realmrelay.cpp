@@ -85,19 +85,10 @@ private:
 
 void TestRealmRelay::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    m_log = new LogCapture(LogCapture::ForwardWarnings);
-    oxc_reset();
-    const oxc_device_spec_t mics[] = {{"mic-1", "Built-in Mic", 0}, {"mic-2", "USB Mic", 0}};
-    QCOMPARE(oxc_set_devices(0, mics, 2, "mic-1"), 0);
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false);
-    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("local")));
-    m_web = new FakeWebService(this);
-    for (const char *method :
-         {"RealmVerify", "RealmContactList", "RealmChangeContact", "RealmGetChannelAuth"})
-        m_web->setDefault(QLatin1String(method), QJsonObject{});
-    new QSocialManager(this, m_web->apiUrl(), m_web->host());
+    m_log = sharedrealmtest::beginRealmTest();
+    QVERIFY(sharedrealmtest::startVoice(m_voice, true, {{"mic-1", "Built-in Mic", 0}, {"mic-2", "USB Mic", 0}}));
+    m_web = sharedrealmtest::startWeb(
+        this, {"RealmVerify", "RealmContactList", "RealmChangeContact", "RealmGetChannelAuth"});
 }
 
 void TestRealmRelay::cleanupTestCase()

@@ -124,19 +124,11 @@ private:
 
 void TestRealmWeb::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    m_log = new LogCapture(LogCapture::ForwardWarnings);
-    oxc_reset();
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false);
-    // The local user's voice login first, so that a realm's session group
-    // is never the voice service's own.
-    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("local")));
-    m_web = new FakeWebService(this);
-    for (const char *method :
-         {"RealmVerify", "RealmLogin", "RealmContactList", "RealmChangeContact", "RealmGetChannelAuth"})
-        m_web->setDefault(QLatin1String(method), QJsonObject{});
-    m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
+    m_log = sharedrealmtest::beginRealmTest();
+    QVERIFY(sharedrealmtest::startVoice(m_voice, true));
+    m_web = sharedrealmtest::startWeb(
+        this, {"RealmVerify", "RealmLogin", "RealmContactList", "RealmChangeContact", "RealmGetChannelAuth"});
+    m_social = QSocialManager::getInstance();
 }
 
 void TestRealmWeb::cleanupTestCase()

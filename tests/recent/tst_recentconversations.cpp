@@ -473,7 +473,8 @@ void TestRecentConversations::heartbeatAndEndOfStay()
     RecentConversation *entry = model->trackedEntry(k);
     const QDateTime joinedAt = entry->getJoinedAt();
     QSignalSpy leftAtSpy(entry, &RecentConversation::leftAtChanged);
-    QTest::qWait(5);
+    // The heartbeat must come in a later millisecond than the join.
+    QTRY_VERIFY(QDateTime::currentDateTime() > joinedAt);
     // Find which timer is this conversation's by firing them one by one.
     for (const QAbstractEventDispatcher::TimerInfo &timer : timers) {
         QTimerEvent event(timer.timerId);
@@ -776,7 +777,9 @@ void TestRecentConversations::chatLogLists()
         written.prepend(model->trackedEntry(k)->getLogFilename());
         emit k->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("hi"));
         emitDisconnected(id);
-        QTest::qWait(2);
+        // Each stay's log is named after the millisecond it starts in.
+        const qint64 endedAt = QDateTime::currentMSecsSinceEpoch();
+        QTRY_VERIFY(QDateTime::currentMSecsSinceEpoch() > endedAt);
     }
     // The running stay is not listed.
     Conversation *running = conversation(x);

@@ -16,7 +16,7 @@ namespace searchtest
 // answers only while the user is signed in.
 inline bool signIn(FakeWebService &web)
 {
-    web.setSignInDefaults(QJsonObject());
+    web.setSignInDefaults();
     web.hang(QStringLiteral("LoginUser"));
     LocalUser *local = LocalUser::getLocalUser();
     local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));

@@ -8,6 +8,7 @@
 #include "localpipe.h"
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
+#include "sharedrealmtestsupport.h"
 #include "socialmanager.h"
 #include "tavrisharedidentityrealm.h"
 #include "tavrisharedidentityrealmmanager.h"
@@ -81,14 +82,9 @@ private:
 
 void TestSharedRealm::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    m_log = new LogCapture(LogCapture::ForwardWarnings);
-    oxc_reset();
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false);
-    m_web = new FakeWebService(this);
-    m_web->setDefault(QStringLiteral("RealmVerify"), QJsonObject{});
-    new QSocialManager(this, m_web->apiUrl(), m_web->host());
+    m_log = sharedrealmtest::beginRealmTest();
+    QVERIFY(sharedrealmtest::startVoice(m_voice, false));
+    m_web = sharedrealmtest::startWeb(this, {"RealmVerify"});
 }
 
 void TestSharedRealm::cleanupTestCase()

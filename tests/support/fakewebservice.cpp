@@ -135,6 +135,24 @@ void FakeWebService::setSignInDefaults(const QJsonObject& ownUserRecord)
     setDefault(QStringLiteral("getUserByUserLiveURI"), ownUserRecord);
 }
 
+QJsonObject FakeWebService::unknownUser()
+{
+    return QJsonObject{{"UserLiveURI", QJsonValue::Null}};
+}
+
+QJsonObject FakeWebService::unknownChannel()
+{
+    return QJsonObject{{"ChannelLiveURI", QJsonValue::Null}};
+}
+
+void FakeWebService::setLookupDefaults()
+{
+    for (const char* method : {"getUserByUserLiveURI", "getUserBySocialUID"})
+        setDefault(QLatin1String(method), unknownUser());
+    for (const char* method : {"GetChannelInfo", "GetChannelInfoWithOwnerInfo", "GetChannelInfoWithOwnerInfoFromLiveUID"})
+        setDefault(QLatin1String(method), unknownChannel());
+}
+
 QList<FakeWebService::Request> FakeWebService::requests(bool withLogEvents) const
 {
     if (withLogEvents) {

@@ -68,7 +68,16 @@ public:
     void setDefault(const QString& method, const QJsonValue& json);
     // Sticky answers for the calls that follow every accepted login, with
     // ownUserRecord as the answer to the own-record lookup.
-    void setSignInDefaults(const QJsonObject& ownUserRecord);
+    void setSignInDefaults(const QJsonObject& ownUserRecord = unknownUser());
+    // The service's answers to a lookup of a user or a channel it has no
+    // record of; the client passes nothing on for them.
+    static QJsonObject unknownUser();    // {"UserLiveURI": null}
+    static QJsonObject unknownChannel(); // {"ChannelLiveURI": null}
+    // Sticky answers to the user and channel lookups (by URI or id) that
+    // realms, users and conversations send as they are made: no record, as
+    // for users and channels the service does not know. A test that needs a
+    // record scripts it with reply().
+    void setLookupDefaults();
 
     QList<Request> requests(bool withLogEvents = false) const;
     QList<Request> requestsFor(const QString& method) const;

@@ -42,6 +42,13 @@ private:
     QString m_root;
 };
 
+// Runs deferred deletions now, so that objects handed to deleteLater() are
+// gone before the test looks (or before a leak check at exit).
+inline void flushDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 } // namespace tavritest
 
 // Drop-in replacements for QTEST_MAIN and QTEST_GUILESS_MAIN that set up the

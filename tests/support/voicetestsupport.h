@@ -62,7 +62,8 @@ inline QString joinSession(VoiceManager &voice, const QString &uri)
 // Dispatches everything the stand-in has queued so far.
 inline void drain()
 {
-    oxc_wait_idle(2000);
+    if (oxc_wait_idle(kVoiceWaitMs) != 0)
+        QTest::qFail("the voice stand-in did not go idle", __FILE__, __LINE__);
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }

@@ -73,14 +73,9 @@ private:
 
 void TestTextCommand::initTestCase()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    m_log = new LogCapture(LogCapture::ForwardWarnings);
-    m_web = new FakeWebService(this);
-    for (const char *method : {"RealmVerify", "RealmContactList", "RealmChangeContact", "RealmGetChannelAuth",
-                               "RealmSendInvite", "RealmSendMessage"})
-        m_web->setDefault(QLatin1String(method), QJsonObject{});
-    new QSocialManager(this, m_web->apiUrl(), m_web->host());
+    m_log = sharedrealmtest::beginRealmTest();
+    m_web = sharedrealmtest::startWeb(this, {"RealmVerify", "RealmContactList", "RealmChangeContact",
+                                             "RealmGetChannelAuth", "RealmSendInvite", "RealmSendMessage"});
 
     // Before the voice service exists, device commands say so.
     init();
@@ -89,13 +84,8 @@ void TestTextCommand::initTestCase()
     QCOMPARE(reply->text, QStringLiteral("Voice module restarting..."));
     cleanup();
 
-    oxc_reset();
-    const oxc_device_spec_t mics[] = {{"mic-1", "Built-in Mic", 0}, {"mic-2", "USB Mic", 0}};
-    const oxc_device_spec_t speakers[] = {{"spk-1", "Speakers", 1}, {"spk-2", "Headset", 1}};
-    QCOMPARE(oxc_set_devices(0, mics, 2, "mic-1"), 0);
-    QCOMPARE(oxc_set_devices(1, speakers, 2, "spk-1"), 0);
-    m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false);
-    QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("local")));
+    QVERIFY(sharedrealmtest::startVoice(m_voice, true, {{"mic-1", "Built-in Mic", 0}, {"mic-2", "USB Mic", 0}},
+                                        {{"spk-1", "Speakers", 1}, {"spk-2", "Headset", 1}}));
 }
 
 void TestTextCommand::cleanupTestCase()

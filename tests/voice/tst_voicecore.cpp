@@ -12,19 +12,14 @@
 #include "ostrelsdk_control.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
+#include "voicetestsupport.h"
+#include "voicedispatch.h"
 
 namespace {
 
-QByteArray text(const char *value)
-{
-    return value ? QByteArray(value) : QByteArray("<null>");
-}
+using voicetest::text;
 
-template <typename Record>
-const Record *lastRequest(ox_request_type type)
-{
-    return reinterpret_cast<const Record *>(oxc_find_request(type, -1));
-}
+using voicetest::lastRequest;
 
 // The child modes of this binary: each runs one exit scenario under a real
 // application event loop and reports through its exit code.
@@ -222,7 +217,7 @@ void TestVoiceCore::loginAskedBeforeConnectorIsIssuedOnceAfterIt()
     QCOMPARE(lastRequest<ox_req_aux_set_mic_level_t>(OX_REQ_AUX_SET_MIC_LEVEL)->level,
              StorageManager::getMicVolumePercent());
 
-    QTest::qWait(50);
+    QVERIFY(voicedispatch::settle());
     QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_AUTHTOKEN_LOGIN), 1);
 }
 

@@ -6,6 +6,7 @@
 #include "ostrelsdk_control.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
+#include "voicedispatch.h"
 
 namespace {
 
@@ -81,8 +82,7 @@ void TestVoicePump::burstIsDispatchedWholeAndInOrder()
     QTRY_COMPARE(marks.size(), 50);
     QCOMPARE(marks, expected);
     // Later notices of the same burst find the queue empty.
-    QCOMPARE(oxc_wait_idle(2000), 0);
-    QTest::qWait(20);
+    QVERIFY(voicedispatch::settle());
     QCOMPARE(marks.size(), 50);
     QCOMPARE(oxc_pending_messages(), 0);
 }

@@ -4,19 +4,13 @@
 
 #include "ostrelsdk_control.h"
 #include "testenvironment.h"
+#include "voicetestsupport.h"
 
 namespace {
 
-template <typename Record>
-const Record *lastRequest(ox_request_type type)
-{
-    return reinterpret_cast<const Record *>(oxc_find_request(type, -1));
-}
+using voicetest::lastRequest;
 
-QByteArray text(const char *value)
-{
-    return value ? QByteArray(value) : QByteArray("<null>");
-}
+using voicetest::text;
 
 } // namespace
 

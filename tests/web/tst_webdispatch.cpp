@@ -9,6 +9,7 @@
 #include "storagemanager.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
+#include "websettle.h"
 #include "webtestsupport.h"
 
 #include <QJsonArray>
@@ -272,8 +273,7 @@ void WebDispatchTest::sessionExpiry()
         QCOMPARE(error.at(0).at(0).toString(), kExpiryText);
     if (relogin)
         QVERIFY(m_fake->waitForRequest(QStringLiteral("LoginUser")));
-    else
-        QTest::qWait(50);
+    QVERIFY(webtest::settle(*m_fake, *m_manager));
     QCOMPARE(m_fake->requestsFor(QStringLiteral("LoginUser")).size(), relogin ? 1 : 0);
     QCOMPARE(recordedEvents().contains(QStringLiteral("SocialResponse/SessionExpired")), expires);
     QCOMPARE(testLog().matching(QStringLiteral("handleReply executed when not logged in")).size(), 1);
@@ -293,7 +293,7 @@ void WebDispatchTest::reloginsStopAfterFifteen()
     QCOMPARE(error.size(), 1);
     QCOMPARE(error.at(0).at(0).toString(), kExpiryText);
     QTRY_COMPARE(m_fake->requestsFor(QStringLiteral("LoginUser")).size(), 15);
-    QTest::qWait(50);
+    QVERIFY(webtest::settle(*m_fake, *m_manager));
     QCOMPARE(m_fake->requestsFor(QStringLiteral("LoginUser")).size(), 15);
     const FakeWebService::Request relogin = m_fake->requestsFor(QStringLiteral("LoginUser")).first();
     QVERIFY(relogin.has(QStringLiteral("email")));

@@ -8,6 +8,7 @@
 #include "logcapture.h"
 #include "socialmanager.h"
 #include "socialquery.h"
+#include "testenvironment.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -61,11 +62,6 @@ inline QList<QSocialQuery*> pendingQueries(QSocialManager* manager, const QStrin
     return result;
 }
 
-// Runs deferred deletions, so that finished queries are gone before a leak
-// check at exit.
-inline void flushDeferredDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using tavritest::flushDeferredDeletes;
 
 } // namespace webtest
