@@ -151,8 +151,13 @@ void TestQmlInterface::commonContextProperties()
     }
     QCOMPARE(root->property("p_adjustHeight"), QVariant(false));
     QCOMPARE(qvariant_cast<QObject *>(root->property("p_mainApp")), app());
-    for (const CapturedLine &line : capture.lines())
+    for (const CapturedLine &line : capture.lines()) {
+        // Run alone, this is the first window, which applies the stored skin
+        // that initTestCase made unloadable.
+        if (line.message == QLatin1String("Failed to load selected skin: \"NoSuchSkin\""))
+            continue;
         QVERIFY2(line.type == QtDebugMsg || line.type == QtInfoMsg, qPrintable(line.message));
+    }
 }
 
 void TestQmlInterface::storedSkinThatFailsKeepsDefault()
