@@ -19,8 +19,8 @@ void reportOnce(const std::string &path, const char *why)
 {
     if (g_reported.exchange(true))
         return;
-    std::fprintf(stderr, "ostrel: temporary folder '%s' cannot be used (%s); nothing is written there\n",
-                 path.c_str(), why);
+    std::fprintf(stderr, "ostrel: temporary folder '%s' cannot be used (%s); nothing is written there\n", path.c_str(),
+                 why);
     std::fflush(stderr);
 }
 

@@ -36,8 +36,7 @@ using QmlWarningReporter = void (*)(const QString &message);
 void setQmlWarningReporter(QmlWarningReporter reporter);
 
 // One log line without its line feed, exactly as the handler writes it.
-QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message,
-                      const QDateTime &when);
+QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message, const QDateTime &when);
 
 // Text from outside (a command line, a single-instance message) as it goes
 // into a log line: at most maxCharacters of it, followed by its full length

@@ -1,7 +1,7 @@
 #include "realmain.h"
 
-#include <QDebug>
 #include <QDBusConnection>
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFont>
@@ -34,8 +34,7 @@ namespace {
 const char kApplicationId[] = "Ostrel:tavri";
 const int kSendMessageTimeoutMs = 5000;
 
-struct EntryArguments
-{
+struct EntryArguments {
     int argc;
     char **argv;
 };
@@ -156,8 +155,8 @@ int realmain(int argc, char *argv[])
 
     if (QFileInfo::exists(QStringLiteral("upd_versions.xml"))) {
         qDebug() << "Update list found, starting the updater";
-        host::ProgramLauncher::startDetachedFromCurrentDir(
-            QStringLiteral("updater.exe"), {QString::number(QCoreApplication::applicationPid())});
+        host::ProgramLauncher::startDetachedFromCurrentDir(QStringLiteral("updater.exe"),
+                                                           {QString::number(QCoreApplication::applicationPid())});
     }
 
     qDebug() << "Application Shutdown in" << stopwatch.elapsed() << "milliseconds";

@@ -16,13 +16,13 @@ QBasicAtomicInt assertionBoxShown = Q_BASIC_ATOMIC_INITIALIZER(0);
 
 bool onGuiThread()
 {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && app->thread() == QThread::currentThread() && qobject_cast<const QApplication*>(app);
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && app->thread() == QThread::currentThread() && qobject_cast<const QApplication *>(app);
 }
 
 // Shows the box once, then keeps the caller here, with events still served,
 // until the application quits.
-void holdForDeveloper(const QString& file, int line, const QString& message)
+void holdForDeveloper(const QString &file, int line, const QString &message)
 {
     if (!onGuiThread() || QCoreApplication::closingDown())
         return; // no widgets off the GUI thread or while the application is torn down
@@ -41,8 +41,7 @@ void holdForDeveloper(const QString& file, int line, const QString& message)
 
 } // namespace
 
-void reportAssertionFailure(const char* expression, const char* file, int line, const char* function,
-                            bool canContinue)
+void reportAssertionFailure(const char *expression, const char *file, int line, const char *function, bool canContinue)
 {
     const QString message = QStringLiteral("Assertion Failure - '") + QString::fromUtf8(expression) + QLatin1Char('\'');
     QMessageLogger logger(file, line, function);

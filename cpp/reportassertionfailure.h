@@ -13,13 +13,12 @@
 // fatal path, which aborts. Call it from the main thread; from another thread
 // only the log line is written (and a non-continuable failure still ends the
 // process).
-void reportAssertionFailure(const char* expression, const char* file, int line, const char* function,
-                            bool canContinue);
+void reportAssertionFailure(const char *expression, const char *file, int line, const char *function, bool canContinue);
 
 // Checks `condition` and reports it when false, with the expression's own text
 // and the caller's position. Evaluates to the condition, so a check reads
 //     if (!TAVRI_CHECK(index >= 0)) return;
-#define TAVRI_CHECK(condition)                                                                     \
-    (static_cast<bool>(condition)                                                                  \
-         ? true                                                                                    \
+#define TAVRI_CHECK(condition)                                                                                         \
+    (static_cast<bool>(condition)                                                                                      \
+         ? true                                                                                                        \
          : (reportAssertionFailure(#condition, __FILE__, __LINE__, Q_FUNC_INFO, true), false))

@@ -6,8 +6,8 @@
 #include <QQuickWindow>
 
 #include <cstdio>
-#include <memory>
 #include <ctime>
+#include <memory>
 
 namespace {
 

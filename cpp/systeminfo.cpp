@@ -1,5 +1,8 @@
 #include "systeminfo.h"
 
-SystemInfo::SystemInfo(QObject *parent) : QObject(parent) {}
+SystemInfo::SystemInfo(QObject *parent)
+    : QObject(parent)
+{
+}
 
 SystemInfo::~SystemInfo() = default;

@@ -5,8 +5,7 @@
 #include <QMetaObject>
 #include <QScreen>
 
-namespace
-{
+namespace {
 
 SystemTrayIcon::BalloonHook &balloonHook()
 {
@@ -21,7 +20,8 @@ void SystemTrayIcon::setBalloonHook(BalloonHook hook)
     balloonHook() = std::move(hook);
 }
 
-SystemTrayIcon::SystemTrayIcon(const QIcon &icon, QObject *parent) : QSystemTrayIcon(icon, parent)
+SystemTrayIcon::SystemTrayIcon(const QIcon &icon, QObject *parent)
+    : QSystemTrayIcon(icon, parent)
 {
     qRegisterMetaType<Qt::DockWidgetArea>();
     m_fadeoutTimer.setSingleShot(true);
@@ -59,8 +59,7 @@ QString SystemTrayIcon::plainText(const QString &text)
     return plain;
 }
 
-void SystemTrayIcon::showMessage(const QString &title, const QString &msg, QSystemTrayIcon::MessageIcon icon,
-                                 int msecs)
+void SystemTrayIcon::showMessage(const QString &title, const QString &msg, QSystemTrayIcon::MessageIcon icon, int msecs)
 {
     m_callbackReceiver.clear();
     m_callbackMethod.clear();
@@ -78,8 +77,8 @@ void SystemTrayIcon::showMessageWithCallback(const QString &title, const QString
     showBalloon(title, message, icon, millisecondsTimeoutHint);
 }
 
-void SystemTrayIcon::showBalloon(const QString &title, const QString &message,
-                                 QSystemTrayIcon::MessageIcon icon, int msecs)
+void SystemTrayIcon::showBalloon(const QString &title, const QString &message, QSystemTrayIcon::MessageIcon icon,
+                                 int msecs)
 {
     m_messageShowing = true;
     m_fadeoutTimer.start(qMax(0, msecs));

@@ -71,8 +71,7 @@ public slots:
                      QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information, int msecs = 10000);
     // `method` names a slot of `receiver` that takes one QString, which is
     // `methodData` when the balloon is clicked.
-    void showMessageWithCallback(const QString &title, const QString &message, QObject *receiver,
-                                 const char *method,
+    void showMessageWithCallback(const QString &title, const QString &message, QObject *receiver, const char *method,
                                  QSystemTrayIcon::MessageIcon icon = QSystemTrayIcon::Information,
                                  int millisecondsTimeoutHint = 10000, const QString &methodData = QString());
     // Takes the icon's geometry again and emits taskbarDockingChanged when
@@ -87,8 +86,7 @@ protected:
     virtual QRect currentIconGeometry() const;
 
 private:
-    void showBalloon(const QString &title, const QString &message, QSystemTrayIcon::MessageIcon icon,
-                     int msecs);
+    void showBalloon(const QString &title, const QString &message, QSystemTrayIcon::MessageIcon icon, int msecs);
 
     QRect m_iconGeometry;
     int m_dockingArea = 0;

@@ -39,12 +39,12 @@
 #include "cfindusersforfriendsdialog.h"
 #include "contactgrouplist.h"
 #include "contactlist.h"
-#include "crashlogattachment.h"
 #include "conversation.h"
 #include "conversationlist.h"
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
+#include "crashlogattachment.h"
 #include "dmisysteminfo.h"
 #include "findchannels.h"
 #include "identityrealmmanager.h"
@@ -105,8 +105,8 @@ void reportQmlWarning(const QString &message)
     TavriApplication *app = TavriApplication::instance();
     if (!app)
         return;
-    QMetaObject::invokeMethod(app, [app, message] { app->trackEvent(QStringLiteral("Error"), message, QStringList()); },
-                              Qt::AutoConnection);
+    QMetaObject::invokeMethod(
+        app, [app, message] { app->trackEvent(QStringLiteral("Error"), message, QStringList()); }, Qt::AutoConnection);
 }
 
 } // namespace

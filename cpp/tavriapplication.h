@@ -97,8 +97,7 @@ class TavriApplication : public QtSingleApplication, public QAbstractNativeEvent
 public:
     // The fields of a "-svc" value: requester id, requester token, input
     // pipe, output pipe and the optional client library version.
-    struct SharedRealmRequest
-    {
+    struct SharedRealmRequest {
         QString requesterId;
         QString token;
         QString inputPipe;
@@ -263,8 +262,7 @@ public:
     // the desktop: negative coordinates become 0, an x beyond the virtual
     // desktop's width is pulled back so the right edge meets it, a y beyond
     // the available height likewise.
-    static QPoint clampFramePosition(const QPoint &position, const QSize &size, int virtualWidth,
-                                     int availableHeight);
+    static QPoint clampFramePosition(const QPoint &position, const QSize &size, int virtualWidth, int availableHeight);
     // The short name of a virtual key that push-to-talk names by its key
     // code (modifiers with their side, mouse buttons, Windows keys); empty
     // for every other key.
@@ -536,10 +534,9 @@ protected slots:
     void onConversationDisconnected(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
                                     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
                                     const QString &reason);
-    void onConversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm,
-                                           const QString &conversationID, const QString &senderUUID,
-                                           const QString &receiverUUID, const QString &messageText,
-                                           const QDateTime &sentAt);
+    void onConversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                           const QString &senderUUID, const QString &receiverUUID,
+                                           const QString &messageText, const QDateTime &sentAt);
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -563,8 +560,7 @@ private:
     // A participant notice waiting for the participant's display name,
     // filed under its timer id. The user is guarded: a realm may delete its
     // users (an external application went away) while a notice waits.
-    struct PendingNotice
-    {
+    struct PendingNotice {
         QPointer<QObject> user;
         // "%2 has joined %1" or "%2 has left %1", and the conversation's
         // name for %1; both arguments are filled in one pass, so a name

@@ -4,12 +4,15 @@
 #include <QFileDialog>
 #include <QUrl>
 
-TavriFilePicker::TavriFilePicker(QWidget *parent) : QWidget(parent) {}
+TavriFilePicker::TavriFilePicker(QWidget *parent)
+    : QWidget(parent)
+{
+}
 
 TavriFilePicker::~TavriFilePicker() = default;
 
-QString TavriFilePicker::getFileUrl(const QString &sHeading, const QString &sDefaultPath,
-                                    const QString &sFilter, bool bSave)
+QString TavriFilePicker::getFileUrl(const QString &sHeading, const QString &sDefaultPath, const QString &sFilter,
+                                    bool bSave)
 {
     const QString path = bSave ? QFileDialog::getSaveFileName(this, sHeading, sDefaultPath, sFilter)
                                : QFileDialog::getOpenFileName(this, sHeading, sDefaultPath, sFilter);

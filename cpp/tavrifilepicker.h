@@ -15,8 +15,8 @@ public:
     ~TavriFilePicker() override;
 
     // The chosen file as a "file:" URL text; empty when nothing was chosen.
-    Q_INVOKABLE QString getFileUrl(const QString &sHeading, const QString &sDefaultPath,
-                                   const QString &sFilter, bool bSave);
+    Q_INVOKABLE QString getFileUrl(const QString &sHeading, const QString &sDefaultPath, const QString &sFilter,
+                                   bool bSave);
     // Rejects every file dialog that is open, so that its caller gets an
     // empty result.
     void closePendingDialogs();

@@ -30,12 +30,12 @@ bool isSideSpecific(uint code)
 
 } // namespace
 
-VirtualKeyCaptureWindow::VirtualKeyCaptureWindow(QWindow* parent)
+VirtualKeyCaptureWindow::VirtualKeyCaptureWindow(QWindow *parent)
     : QQuickView(parent)
 {
 }
 
-VirtualKeyCaptureWindow::VirtualKeyCaptureWindow(QQmlEngine* engine, QWindow* parent)
+VirtualKeyCaptureWindow::VirtualKeyCaptureWindow(QQmlEngine *engine, QWindow *parent)
     : QQuickView(engine, parent)
 {
 }
@@ -71,7 +71,7 @@ uint VirtualKeyCaptureWindow::resolveVirtualKey(quint32 nativeScanCode, quint32 
     return virtualKey;
 }
 
-void VirtualKeyCaptureWindow::keyPressEvent(QKeyEvent* event)
+void VirtualKeyCaptureWindow::keyPressEvent(QKeyEvent *event)
 {
     if (!m_capturing) {
         QQuickView::keyPressEvent(event);
@@ -80,7 +80,7 @@ void VirtualKeyCaptureWindow::keyPressEvent(QKeyEvent* event)
     handleKeyEvent(event, true);
 }
 
-void VirtualKeyCaptureWindow::keyReleaseEvent(QKeyEvent* event)
+void VirtualKeyCaptureWindow::keyReleaseEvent(QKeyEvent *event)
 {
     if (!m_capturing) {
         QQuickView::keyReleaseEvent(event);
@@ -89,7 +89,7 @@ void VirtualKeyCaptureWindow::keyReleaseEvent(QKeyEvent* event)
     handleKeyEvent(event, false);
 }
 
-void VirtualKeyCaptureWindow::mousePressEvent(QMouseEvent* event)
+void VirtualKeyCaptureWindow::mousePressEvent(QMouseEvent *event)
 {
     if (!m_capturing) {
         QQuickView::mousePressEvent(event);
@@ -98,7 +98,7 @@ void VirtualKeyCaptureWindow::mousePressEvent(QMouseEvent* event)
     handleMouseEvent(event, true);
 }
 
-void VirtualKeyCaptureWindow::mouseReleaseEvent(QMouseEvent* event)
+void VirtualKeyCaptureWindow::mouseReleaseEvent(QMouseEvent *event)
 {
     if (!m_capturing) {
         QQuickView::mouseReleaseEvent(event);
@@ -107,7 +107,7 @@ void VirtualKeyCaptureWindow::mouseReleaseEvent(QMouseEvent* event)
     handleMouseEvent(event, false);
 }
 
-void VirtualKeyCaptureWindow::handleKeyEvent(QKeyEvent* event, bool pressed)
+void VirtualKeyCaptureWindow::handleKeyEvent(QKeyEvent *event, bool pressed)
 {
     event->accept();
     const uint code = resolveVirtualKey(event->nativeScanCode(), event->nativeVirtualKey());
@@ -125,7 +125,7 @@ void VirtualKeyCaptureWindow::handleKeyEvent(QKeyEvent* event, bool pressed)
     }
 }
 
-void VirtualKeyCaptureWindow::handleMouseEvent(QMouseEvent* event, bool pressed)
+void VirtualKeyCaptureWindow::handleMouseEvent(QMouseEvent *event, bool pressed)
 {
     event->accept();
     uint code = 0;
@@ -158,8 +158,8 @@ void VirtualKeyCaptureWindow::onKeyActionEvent(int keyCode, int qKey, bool press
 {
     qDebug() << "Received event action signal: kc:" << keyCode << "qkey:" << qKey << "pressed:" << pressed
              << "autorepeat:" << autoRepeat;
-    const QKeyEvent event(pressed ? QEvent::KeyPress : QEvent::KeyRelease, qKey, Qt::NoModifier, QString(),
-                          autoRepeat, 1);
+    const QKeyEvent event(pressed ? QEvent::KeyPress : QEvent::KeyRelease, qKey, Qt::NoModifier, QString(), autoRepeat,
+                          1);
     const QString text = event.text();
     qDebug() << "emitting: nvk:" << keyCode << "text:" << text << "qkey:" << qKey << "autorepeat:" << autoRepeat
              << "pressed:" << pressed;

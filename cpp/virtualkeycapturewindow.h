@@ -22,9 +22,9 @@ class VirtualKeyCaptureWindow : public QQuickView
     Q_OBJECT
 
 public:
-    explicit VirtualKeyCaptureWindow(QWindow* parent = nullptr);
+    explicit VirtualKeyCaptureWindow(QWindow *parent = nullptr);
     // A window whose QML shares the given engine.
-    VirtualKeyCaptureWindow(QQmlEngine* engine, QWindow* parent);
+    VirtualKeyCaptureWindow(QQmlEngine *engine, QWindow *parent);
     ~VirtualKeyCaptureWindow() override;
 
     bool isCapturing() const { return m_capturing; }
@@ -36,7 +36,7 @@ public:
     static uint resolveVirtualKey(quint32 nativeScanCode, quint32 nativeVirtualKey);
 
 signals:
-    void keyEvent(uint nativeVirtualKey, const QString& text, uint key, bool isAutoRepeat, bool pressed);
+    void keyEvent(uint nativeVirtualKey, const QString &text, uint key, bool isAutoRepeat, bool pressed);
 
 public slots:
     void onStartCapture();
@@ -45,14 +45,14 @@ public slots:
     void onKeyActionEvent(int keyCode, int qKey, bool pressed, bool autoRepeat);
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    void handleKeyEvent(QKeyEvent* event, bool pressed);
-    void handleMouseEvent(QMouseEvent* event, bool pressed);
+    void handleKeyEvent(QKeyEvent *event, bool pressed);
+    void handleMouseEvent(QMouseEvent *event, bool pressed);
 
     bool m_capturing = false;
 };

@@ -37,38 +37,47 @@ const QString ChannelSelect = QStringLiteral(
 // written unwrapped.
 const QString ArrayAnswerKey = QStringLiteral("\x01array");
 
-QJsonObject arrayAnswer(const QJsonArray& list)
+QJsonObject arrayAnswer(const QJsonArray &list)
 {
     return QJsonObject{{ArrayAnswerKey, list}};
 }
 
-QByteArray answerText(const QJsonObject& answer)
+QByteArray answerText(const QJsonObject &answer)
 {
     if (answer.size() == 1 && answer.contains(ArrayAnswerKey))
         return QJsonDocument(answer.value(ArrayAnswerKey).toArray()).toJson(QJsonDocument::Compact);
     return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
-QJsonObject error(const QString& message, const QString& reason)
+QJsonObject error(const QString &message, const QString &reason)
 {
     return QJsonObject{{"status", "ERR"}, {"msg", message}, {"reason", reason}};
 }
 
-QJsonObject badRequest(const QString& message) { return error(message, QStringLiteral("bad_request")); }
-QJsonObject notFound(const QString& message) { return error(message, QStringLiteral("not_found")); }
-QJsonObject forbidden(const QString& message) { return error(message, QStringLiteral("forbidden")); }
+QJsonObject badRequest(const QString &message)
+{
+    return error(message, QStringLiteral("bad_request"));
+}
+QJsonObject notFound(const QString &message)
+{
+    return error(message, QStringLiteral("not_found"));
+}
+QJsonObject forbidden(const QString &message)
+{
+    return error(message, QStringLiteral("forbidden"));
+}
 
-QString text(const QVariant& value)
+QString text(const QVariant &value)
 {
     return value.isNull() ? QString() : value.toString();
 }
 
-QString idText(const QVariant& value)
+QString idText(const QVariant &value)
 {
     return value.isNull() || value.toLongLong() == 0 ? QString() : QString::number(value.toLongLong());
 }
 
-QString lastOnText(const QVariant& ms)
+QString lastOnText(const QVariant &ms)
 {
     if (ms.toLongLong() <= 0)
         return QString();
@@ -80,46 +89,46 @@ qint64 now()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-QString base64Url(const QString& value)
+QString base64Url(const QString &value)
 {
     return QString::fromLatin1(value.toUtf8().toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
 }
 
-bool isEmailAddress(const QString& address)
+bool isEmailAddress(const QString &address)
 {
     static const QRegularExpression pattern(QStringLiteral("^[^@\\s,;]+@[^@\\s,;]+\\.[^@\\s,;]+$"));
     return pattern.match(address).hasMatch();
 }
 
 // Keys whose values never reach the log: passwords, session ids, tokens and picture data.
-bool isSecretKey(const QString& key)
+bool isSecretKey(const QString &key)
 {
     const QString lower = key.toLower();
     return lower.contains(QLatin1String("password")) || lower.contains(QLatin1String("token"))
-        || lower == QLatin1String("utok") || lower == QLatin1String("sid") || lower == QLatin1String("rsid")
-        || lower.contains(QLatin1String("rawdata"));
+           || lower == QLatin1String("utok") || lower == QLatin1String("sid") || lower == QLatin1String("rsid")
+           || lower.contains(QLatin1String("rawdata"));
 }
 
 // Password fields are taken as raw bytes, whatever their encoding.
-bool isPasswordKey(const QString& key)
+bool isPasswordKey(const QString &key)
 {
     return key.contains(QLatin1String("password"), Qt::CaseInsensitive);
 }
 
 // The whole text: QString::fromUtf8(QByteArray) would stop at a NUL byte.
-QString utf8Text(const QByteArray& bytes)
+QString utf8Text(const QByteArray &bytes)
 {
     return QString::fromUtf8(bytes.constData(), bytes.size());
 }
 
-bool isUtf8(const QByteArray& bytes)
+bool isUtf8(const QByteArray &bytes)
 {
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
     return state.invalidChars == 0 && state.remainingChars == 0;
 }
 
-QJsonObject withoutCredentials(const QHash<QString, QString>& fields)
+QJsonObject withoutCredentials(const QHash<QString, QString> &fields)
 {
     QJsonObject object;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
@@ -129,7 +138,7 @@ QJsonObject withoutCredentials(const QHash<QString, QString>& fields)
     return object;
 }
 
-void pageBounds(const QString& offsetText, const QString& limitText, int* offset, int* limit)
+void pageBounds(const QString &offsetText, const QString &limitText, int *offset, int *limit)
 {
     *offset = qMax(0, offsetText.toInt());
     const int requested = limitText.toInt();
@@ -144,10 +153,10 @@ QString escapeLike(QString term)
     return QLatin1Char('%') + term + QLatin1Char('%');
 }
 
-QStringList splitList(const QString& joined)
+QStringList splitList(const QString &joined)
 {
     QStringList items;
-    for (const QString& item : joined.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString &item : joined.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString trimmed = item.trimmed();
         if (!trimmed.isEmpty())
             items.append(trimmed);
@@ -157,10 +166,10 @@ QStringList splitList(const QString& joined)
 
 } // namespace
 
-DevGateway::DevGateway(const DevGatewayOptions& options, QObject* parent)
+DevGateway::DevGateway(const DevGatewayOptions &options, QObject *parent)
     : QObject(parent)
     , m_options(options)
-    , m_http(new GatewayHttpServer([this](const GatewayHttpRequest& request) { return handleHttp(request); }, this))
+    , m_http(new GatewayHttpServer([this](const GatewayHttpRequest &request) { return handleHttp(request); }, this))
 {
     m_methods = {
         {"LoginUser", &DevGateway::loginUser},
@@ -210,9 +219,9 @@ DevGateway::DevGateway(const DevGatewayOptions& options, QObject* parent)
         {"RealmSendInvite", &DevGateway::realmAcknowledge},
         {"RealmSendMessage", &DevGateway::realmAcknowledge},
     };
-    m_openMethods = QStringList{"LoginUser", "CreateAccount", "userUuidExists", "CheckForUpdate", "LogEvent",
-                                "RealmVerify", "RealmLogin", "RealmContactList", "RealmChangeContact",
-                                "RealmGetChannelAuth", "RealmSendInvite", "RealmSendMessage"};
+    m_openMethods = QStringList{"LoginUser",          "CreateAccount",       "userUuidExists",  "CheckForUpdate",
+                                "LogEvent",           "RealmVerify",         "RealmLogin",      "RealmContactList",
+                                "RealmChangeContact", "RealmGetChannelAuth", "RealmSendInvite", "RealmSendMessage"};
 }
 
 DevGateway::~DevGateway()
@@ -220,7 +229,7 @@ DevGateway::~DevGateway()
     m_http->stop();
 }
 
-bool DevGateway::start(QString* errorText)
+bool DevGateway::start(QString *errorText)
 {
     if (!m_store.open(m_options.databasePath, errorText))
         return false;
@@ -250,7 +259,7 @@ quint16 DevGateway::voiceWorldPort() const
     return m_world ? m_world->port() : 0;
 }
 
-QString DevGateway::runtimeSettings(const DevGatewayOptions& options, quint16 port)
+QString DevGateway::runtimeSettings(const DevGatewayOptions &options, quint16 port)
 {
     QString host = options.listenAddress;
     if (host == QLatin1String("0.0.0.0") || host.isEmpty())
@@ -265,11 +274,11 @@ QString DevGateway::runtimeSettings(const DevGatewayOptions& options, quint16 po
         .arg(options.domain, hostPort);
 }
 
-QList<QPair<QByteArray, QByteArray>> DevGateway::parseFormBytes(const QByteArray& body)
+QList<QPair<QByteArray, QByteArray>> DevGateway::parseFormBytes(const QByteArray &body)
 {
     const auto decode = [](QByteArray text) { return QByteArray::fromPercentEncoding(text.replace('+', ' ')); };
     QList<QPair<QByteArray, QByteArray>> fields;
-    for (const QByteArray& pair : body.split('&')) {
+    for (const QByteArray &pair : body.split('&')) {
         if (pair.isEmpty())
             continue;
         const int eq = pair.indexOf('=');
@@ -278,15 +287,15 @@ QList<QPair<QByteArray, QByteArray>> DevGateway::parseFormBytes(const QByteArray
     return fields;
 }
 
-QList<QPair<QString, QString>> DevGateway::parseForm(const QByteArray& body)
+QList<QPair<QString, QString>> DevGateway::parseForm(const QByteArray &body)
 {
     QList<QPair<QString, QString>> fields;
-    for (const auto& field : parseFormBytes(body))
+    for (const auto &field : parseFormBytes(body))
         fields.append({utf8Text(field.first), utf8Text(field.second)});
     return fields;
 }
 
-GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest& request)
+GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest &request)
 {
     if (request.path == QLatin1String("gateway.php")) {
         GatewayHttpResponse response;
@@ -297,7 +306,7 @@ GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest& request)
         }
         Call call;
         call.host = request.host.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(port()) : request.host;
-        for (const auto& field : parseFormBytes(request.body)) {
+        for (const auto &field : parseFormBytes(request.body)) {
             const QString key = utf8Text(field.first);
             // Passwords are hashed over their bytes; every other field is text.
             if (!isUtf8(field.first) || (!isPasswordKey(key) && !isUtf8(field.second))) {
@@ -329,7 +338,7 @@ GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest& request)
     return missing;
 }
 
-QJsonObject DevGateway::dispatch(Call& call)
+QJsonObject DevGateway::dispatch(Call &call)
 {
     const Method method = m_methods.value(call.method, nullptr);
     if (!method)
@@ -342,13 +351,15 @@ QJsonObject DevGateway::dispatch(Call& call)
     return (this->*method)(call);
 }
 
-QJsonObject DevGateway::authenticate(Call& call)
+QJsonObject DevGateway::authenticate(Call &call)
 {
     const qint64 at = now();
     const QString sid = call.field(QStringLiteral("sid"));
     if (!sid.isEmpty()) {
-        const QVariantMap session = m_store.row(QStringLiteral("SELECT account_id, last_seen FROM sessions WHERE sid = ?"), {sid});
-        const bool expired = !session.isEmpty() && m_options.sessionTtlSeconds > 0
+        const QVariantMap session =
+            m_store.row(QStringLiteral("SELECT account_id, last_seen FROM sessions WHERE sid = ?"), {sid});
+        const bool expired =
+            !session.isEmpty() && m_options.sessionTtlSeconds > 0
             && at - session.value("last_seen").toLongLong() > qint64(m_options.sessionTtlSeconds) * 1000;
         if (session.isEmpty() || expired) {
             if (expired)
@@ -359,11 +370,13 @@ QJsonObject DevGateway::authenticate(Call& call)
         m_store.exec(QStringLiteral("UPDATE sessions SET last_seen = ? WHERE sid = ?"), {at, sid});
         call.me = session.value("account_id").toLongLong();
     } else if (call.has(QStringLiteral("email"))) {
-        const QVariantMap account = m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
-                                                {call.field(QStringLiteral("email"))});
+        const QVariantMap account =
+            m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
+                        {call.field(QStringLiteral("email"))});
         if (account.isEmpty()
-            || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")), account.value("pw_salt").toByteArray(),
-                                               account.value("pw_hash").toByteArray()))
+            || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
+                                                      account.value("pw_salt").toByteArray(),
+                                                      account.value("pw_hash").toByteArray()))
             return error(QStringLiteral("Invalid e-mail address or password."), QStringLiteral("not_signed_in"));
         call.me = account.value("id").toLongLong();
     } else {
@@ -373,14 +386,14 @@ QJsonObject DevGateway::authenticate(Call& call)
     return QJsonObject();
 }
 
-void DevGateway::logCall(const Call& call, const QJsonObject& answer) const
+void DevGateway::logCall(const Call &call, const QJsonObject &answer) const
 {
     if (!m_options.logCalls)
         return;
     QStringList parts;
     QStringList keys = call.fields.keys();
     keys.sort();
-    for (const QString& key : qAsConst(keys)) {
+    for (const QString &key : qAsConst(keys)) {
         if (key == QLatin1String("method") || key == QLatin1String("client_version") || key == QLatin1String("os")
             || key == QLatin1String("osver"))
             continue;
@@ -398,20 +411,21 @@ void DevGateway::logCall(const Call& call, const QJsonObject& answer) const
         outcome = QStringLiteral("ERR ") + answer.value("reason").toString();
     else if (answer.contains("sid") && answer.value("sid").toString().isEmpty())
         outcome = QStringLiteral("session expired");
-    const QString line = QStringLiteral("%1 %2 me=%3 %4 -> %5\n")
-                             .arg(QDateTime::currentDateTime().toString(Qt::ISODate), call.method,
-                                  call.me ? QString::number(call.me) : QStringLiteral("-"), parts.join(QLatin1Char(' ')), outcome);
+    const QString line =
+        QStringLiteral("%1 %2 me=%3 %4 -> %5\n")
+            .arg(QDateTime::currentDateTime().toString(Qt::ISODate), call.method,
+                 call.me ? QString::number(call.me) : QStringLiteral("-"), parts.join(QLatin1Char(' ')), outcome);
     std::fputs(line.toUtf8().constData(), stdout);
     std::fflush(stdout);
 }
 
-void DevGateway::addAnalyticsFlag(QJsonObject& answer) const
+void DevGateway::addAnalyticsFlag(QJsonObject &answer) const
 {
     if (!m_options.analytics)
         answer.insert(QStringLiteral("logging"), false);
 }
 
-void DevGateway::addUpdateOffer(QJsonObject& answer) const
+void DevGateway::addUpdateOffer(QJsonObject &answer) const
 {
     if (m_options.offerVersion.isEmpty())
         return;
@@ -442,7 +456,7 @@ QVariantMap DevGateway::channel(qint64 id) const
     return m_store.row(ChannelSelect + QStringLiteral("WHERE c.id = ?"), {id});
 }
 
-QJsonObject DevGateway::userRecord(const QVariantMap& account, bool withEmail) const
+QJsonObject DevGateway::userRecord(const QVariantMap &account, bool withEmail) const
 {
     const qint64 id = account.value("id").toLongLong();
     return QJsonObject{
@@ -460,7 +474,7 @@ QJsonObject DevGateway::userRecord(const QVariantMap& account, bool withEmail) c
     };
 }
 
-QJsonObject DevGateway::channelRecord(const QVariantMap& channel) const
+QJsonObject DevGateway::channelRecord(const QVariantMap &channel) const
 {
     const qint64 id = channel.value("id").toLongLong();
     QStringList hierarchy{QString::number(id)};
@@ -487,7 +501,7 @@ QJsonObject DevGateway::channelRecord(const QVariantMap& channel) const
     };
 }
 
-QJsonObject DevGateway::notificationRecord(const QVariantMap& n) const
+QJsonObject DevGateway::notificationRecord(const QVariantMap &n) const
 {
     return QJsonObject{
         {"NotificationUID", QString::number(n.value("id").toLongLong())},
@@ -504,7 +518,7 @@ QJsonObject DevGateway::notificationRecord(const QVariantMap& n) const
     };
 }
 
-qint64 DevGateway::resolveUser(const QString& idOrUri) const
+qint64 DevGateway::resolveUser(const QString &idOrUri) const
 {
     QString key = idOrUri.trimmed().toLower();
     if (key.startsWith(QLatin1String("sip:u-"))) {
@@ -520,7 +534,7 @@ qint64 DevGateway::resolveUser(const QString& idOrUri) const
     return m_store.value(QStringLiteral("SELECT id FROM accounts WHERE id = ?"), {id}).toLongLong();
 }
 
-qint64 DevGateway::resolveChannel(const QString& idOrUri) const
+qint64 DevGateway::resolveChannel(const QString &idOrUri) const
 {
     QString key = idOrUri.trimmed().toLower();
     if (key.startsWith(QLatin1String("sip:confctl-"))) {
@@ -536,42 +550,52 @@ qint64 DevGateway::resolveChannel(const QString& idOrUri) const
     return m_store.value(QStringLiteral("SELECT id FROM channels WHERE id = ?"), {id}).toLongLong();
 }
 
-qint64 DevGateway::notify(qint64 recipient, int type, qint64 otherId, const QString& otherEmail,
-                          qint64 channelId, const QString& customMessage)
+qint64 DevGateway::notify(qint64 recipient, int type, qint64 otherId, const QString &otherEmail, qint64 channelId,
+                          const QString &customMessage)
 {
     const QVariantMap other = otherId ? account(otherId) : QVariantMap();
     const QVariantMap ch = channelId ? channel(channelId) : QVariantMap();
     qint64 id = 0;
-    m_store.exec(QStringLiteral("INSERT INTO notifications (recipient_id, type, state, other_id, other_name, other_email,"
-                                " channel_id, channel_name, custom_message, sent_at_ms) VALUES (?, ?, 1, ?, ?, ?, ?, ?, ?, ?)"),
-                 {recipient, type, otherId ? QVariant(otherId) : QVariant(QVariant::LongLong), text(other.value("display_name")),
-                  otherEmail, channelId ? QVariant(channelId) : QVariant(QVariant::LongLong), text(ch.value("name")),
-                  customMessage, now()},
-                 &id);
+    m_store.exec(
+        QStringLiteral("INSERT INTO notifications (recipient_id, type, state, other_id, other_name, other_email,"
+                       " channel_id, channel_name, custom_message, sent_at_ms) VALUES (?, ?, 1, ?, ?, ?, ?, ?, ?, ?)"),
+        {recipient, type, otherId ? QVariant(otherId) : QVariant(QVariant::LongLong), text(other.value("display_name")),
+         otherEmail, channelId ? QVariant(channelId) : QVariant(QVariant::LongLong), text(ch.value("name")),
+         customMessage, now()},
+        &id);
     return id;
 }
 
-bool DevGateway::canSeeChannel(qint64 who, const QVariantMap& ch) const
+bool DevGateway::canSeeChannel(qint64 who, const QVariantMap &ch) const
 {
     if (ch.value("protection").toInt() != 2 || ch.value("owner_id").toLongLong() == who)
         return true;
     const qint64 id = ch.value("id").toLongLong();
-    return m_store.value(QStringLiteral("SELECT 1 FROM channel_moderators WHERE account_id = ? AND channel_id = ?"
-                                        " UNION SELECT 1 FROM channel_members WHERE account_id = ? AND channel_id = ?"),
-                         {who, id, who, id}).isValid();
+    return m_store
+        .value(QStringLiteral("SELECT 1 FROM channel_moderators WHERE account_id = ? AND channel_id = ?"
+                              " UNION SELECT 1 FROM channel_members WHERE account_id = ? AND channel_id = ?"),
+               {who, id, who, id})
+        .isValid();
 }
 
-bool DevGateway::rootNameTaken(qint64 owner, const QString& name, qint64 exceptId) const
+bool DevGateway::rootNameTaken(qint64 owner, const QString &name, qint64 exceptId) const
 {
-    return m_store.value(QStringLiteral("SELECT 1 FROM channels WHERE owner_id = ? AND parent_id IS NULL"
-                                        " AND name = ? COLLATE NOCASE AND id != ?"),
-                         {owner, name, exceptId}).isValid();
+    return m_store
+        .value(QStringLiteral("SELECT 1 FROM channels WHERE owner_id = ? AND parent_id IS NULL"
+                              " AND name = ? COLLATE NOCASE AND id != ?"),
+               {owner, name, exceptId})
+        .isValid();
 }
 
-QString DevGateway::storeImage(const Call& call, const QString& kind, const QString& fileNameKey, const QString& dataKey)
+QString DevGateway::storeImage(const Call &call, const QString &kind, const QString &fileNameKey,
+                               const QString &dataKey)
 {
     const QByteArray data = QByteArray::fromBase64(call.field(dataKey).toLatin1());
-    struct Format { QByteArray magic; const char* mime; const char* extension; };
+    struct Format {
+        QByteArray magic;
+        const char *mime;
+        const char *extension;
+    };
     static const Format formats[] = {
         {QByteArray("\x89PNG\r\n\x1a\n", 8), "image/png", "png"},
         {QByteArray("\xff\xd8\xff", 3), "image/jpeg", "jpg"},
@@ -579,27 +603,32 @@ QString DevGateway::storeImage(const Call& call, const QString& kind, const QStr
         {QByteArray("GIF89a"), "image/gif", "gif"},
         {QByteArray("BM"), "image/bmp", "bmp"},
     };
-    for (const Format& format : formats) {
+    for (const Format &format : formats) {
         if (!data.startsWith(format.magic))
             continue;
         qint64 id = 0;
         if (m_store.exec(QStringLiteral("INSERT INTO images (kind, file_name, mime, data) VALUES (?, ?, ?, ?)"),
-                         {kind, call.field(fileNameKey), QString::fromLatin1(format.mime), data}, &id) < 0)
+                         {kind, call.field(fileNameKey), QString::fromLatin1(format.mime), data}, &id)
+            < 0)
             return QString();
-        return QStringLiteral("http://%1/img/%2/%3.%4").arg(call.host, kind).arg(id).arg(QLatin1String(format.extension));
+        return QStringLiteral("http://%1/img/%2/%3.%4")
+            .arg(call.host, kind)
+            .arg(id)
+            .arg(QLatin1String(format.extension));
     }
     return QString();
 }
 
 // ---- account, session, analytics ----
 
-QJsonObject DevGateway::loginUser(Call& call)
+QJsonObject DevGateway::loginUser(Call &call)
 {
-    const QVariantMap found = m_store.row(QStringLiteral("SELECT * FROM accounts WHERE email = ?"),
-                                          {call.field(QStringLiteral("email"))});
+    const QVariantMap found =
+        m_store.row(QStringLiteral("SELECT * FROM accounts WHERE email = ?"), {call.field(QStringLiteral("email"))});
     if (found.isEmpty()
-        || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")), found.value("pw_salt").toByteArray(),
-                                           found.value("pw_hash").toByteArray())) {
+        || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
+                                                  found.value("pw_salt").toByteArray(),
+                                                  found.value("pw_hash").toByteArray())) {
         // No status, sid or token: the client reports this as a failed sign-in.
         return QJsonObject{{"msg", "Invalid e-mail address or password."}, {"reason", "bad_credentials"}};
     }
@@ -609,11 +638,12 @@ QJsonObject DevGateway::loginUser(Call& call)
     const QString sid = DevGatewayStore::randomHex(16);
     const QString displayName = text(found.value("display_name"));
     const QString token = QStringLiteral("dv1.") + base64Url(userUri(id)) + QLatin1Char('.') + base64Url(displayName)
-        + QLatin1Char('.') + DevGatewayStore::randomHex(8);
+                          + QLatin1Char('.') + DevGatewayStore::randomHex(8);
     purgeEndedSessions();
     m_store.exec(QStringLiteral("INSERT INTO sessions (sid, account_id, last_seen) VALUES (?, ?, ?)"), {sid, id, at});
-    m_store.exec(QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name, sid) VALUES (?, 'user', ?, ?, ?)"),
-                 {token, userUri(id), displayName, sid});
+    m_store.exec(
+        QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name, sid) VALUES (?, 'user', ?, ?, ?)"),
+        {token, userUri(id), displayName, sid});
     m_store.exec(QStringLiteral("UPDATE accounts SET last_guid = ?, last_on = ? WHERE id = ?"),
                  {call.field(QStringLiteral("guid")), at, id});
 
@@ -621,7 +651,7 @@ QJsonObject DevGateway::loginUser(Call& call)
     answer.insert(QStringLiteral("sid"), sid);
     answer.insert(QStringLiteral("auth_token"), token);
     QJsonArray overrides;
-    for (const auto& setting : qAsConst(m_options.settingsOverrides)) {
+    for (const auto &setting : qAsConst(m_options.settingsOverrides)) {
         QJsonValue value = setting.second;
         bool isInt = false;
         const int number = setting.second.toInt(&isInt);
@@ -645,14 +675,14 @@ void DevGateway::purgeEndedSessions()
                                 " AND (sid IS NULL OR sid NOT IN (SELECT sid FROM sessions))"));
 }
 
-QJsonObject DevGateway::createAccount(Call& call)
+QJsonObject DevGateway::createAccount(Call &call)
 {
     const QString email = call.field(QStringLiteral("email")).trimmed();
     const QString password = call.field(QStringLiteral("password"));
     QString name = call.field(QStringLiteral("uuid")).trimmed();
     if (name.isEmpty())
         name = call.field(QStringLiteral("displayname")).trimmed();
-    auto fail = [](const QString& message) { return QJsonObject{{"status", "FAIL"}, {"msg", message}}; };
+    auto fail = [](const QString &message) { return QJsonObject{{"status", "FAIL"}, {"msg", message}}; };
     if (!isEmailAddress(email))
         return fail(QStringLiteral("Please enter a valid e-mail address."));
     if (password.size() < 6)
@@ -666,18 +696,21 @@ QJsonObject DevGateway::createAccount(Call& call)
     const QByteArray salt = DevGatewayStore::newSalt();
     if (m_store.exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
                                     " VALUES (?, ?, ?, ?, ?, ?)"),
-                     {email, name, name, salt, DevGatewayStore::hashAccountPassword(call.rawField(QStringLiteral("password")), salt), now()}) != 1)
+                     {email, name, name, salt,
+                      DevGatewayStore::hashAccountPassword(call.rawField(QStringLiteral("password")), salt), now()})
+        != 1)
         return fail(QStringLiteral("The account could not be created."));
     return QJsonObject{{"status", "OK"}};
 }
 
-QJsonObject DevGateway::userUuidExists(Call& call)
+QJsonObject DevGateway::userUuidExists(Call &call)
 {
     const QString name = call.field(QStringLiteral("uuid")).trimmed();
-    return QJsonObject{{"result", m_store.value(QStringLiteral("SELECT 1 FROM accounts WHERE uname = ?"), {name}).isValid()}};
+    return QJsonObject{
+        {"result", m_store.value(QStringLiteral("SELECT 1 FROM accounts WHERE uname = ?"), {name}).isValid()}};
 }
 
-QJsonObject DevGateway::checkForUpdate(Call&)
+QJsonObject DevGateway::checkForUpdate(Call &)
 {
     if (m_options.offerVersion.isEmpty())
         return QJsonObject();
@@ -685,7 +718,7 @@ QJsonObject DevGateway::checkForUpdate(Call&)
                        {"0", QJsonObject{{"Win", QJsonObject{{"download_url", m_options.offerLink}}}}}};
 }
 
-QJsonObject DevGateway::logEvent(Call& call)
+QJsonObject DevGateway::logEvent(Call &call)
 {
     if (!m_options.analytics)
         return QJsonObject();
@@ -703,16 +736,17 @@ QJsonObject DevGateway::logEvent(Call& call)
     return QJsonObject();
 }
 
-QJsonObject DevGateway::requestIssue(Call& call)
+QJsonObject DevGateway::requestIssue(Call &call)
 {
     m_store.exec(QStringLiteral("INSERT INTO issues (account_id, received_ms, fields) VALUES (?, ?, ?)"),
-                 {call.me, now(), QString::fromUtf8(QJsonDocument(withoutCredentials(call.fields)).toJson(QJsonDocument::Compact))});
+                 {call.me, now(),
+                  QString::fromUtf8(QJsonDocument(withoutCredentials(call.fields)).toJson(QJsonDocument::Compact))});
     return QJsonObject{{"result", "1"}};
 }
 
 // ---- users ----
 
-QJsonObject DevGateway::getUserByUserLiveUri(Call& call)
+QJsonObject DevGateway::getUserByUserLiveUri(Call &call)
 {
     const qint64 id = resolveUser(call.field(QStringLiteral("UserLiveURI")));
     if (!id)
@@ -720,7 +754,7 @@ QJsonObject DevGateway::getUserByUserLiveUri(Call& call)
     return userRecord(account(id), id == call.me);
 }
 
-QJsonObject DevGateway::getUserBySocialUid(Call& call)
+QJsonObject DevGateway::getUserBySocialUid(Call &call)
 {
     const qint64 id = resolveUser(call.field(QStringLiteral("uid")));
     if (!id)
@@ -728,41 +762,45 @@ QJsonObject DevGateway::getUserBySocialUid(Call& call)
     return userRecord(account(id), id == call.me);
 }
 
-QJsonObject DevGateway::getUserInfoPublicByName(Call& call)
+QJsonObject DevGateway::getUserInfoPublicByName(Call &call)
 {
     const QString term = call.field(QStringLiteral("name")).trimmed();
     const bool showInactive = call.field(QStringLiteral("showInactive")).toInt() != 0;
     int offset = 0, limit = 0;
     pageBounds(call.field(QStringLiteral("offset")), call.field(QStringLiteral("limit")), &offset, &limit);
     const QList<QVariantMap> found = m_store.rows(
-        QStringLiteral("SELECT * FROM accounts WHERE id != ? AND (display_name LIKE ? ESCAPE '\\' OR uname LIKE ? ESCAPE '\\'"
-                       " OR email = ?) AND (? OR last_on >= ?) ORDER BY display_name COLLATE NOCASE, id LIMIT ? OFFSET ?"),
-        {call.me, escapeLike(term), escapeLike(term), term, showInactive ? 1 : 0, now() - InactiveAfterMs, limit + 1, offset});
+        QStringLiteral(
+            "SELECT * FROM accounts WHERE id != ? AND (display_name LIKE ? ESCAPE '\\' OR uname LIKE ? ESCAPE '\\'"
+            " OR email = ?) AND (? OR last_on >= ?) ORDER BY display_name COLLATE NOCASE, id LIMIT ? OFFSET ?"),
+        {call.me, escapeLike(term), escapeLike(term), term, showInactive ? 1 : 0, now() - InactiveAfterMs, limit + 1,
+         offset});
     QJsonArray results;
     for (int i = 0; i < found.size() && i < limit; ++i)
         results.append(userRecord(found.at(i), false));
     return QJsonObject{{"results", results}, {"more", found.size() > limit}};
 }
 
-QJsonObject DevGateway::setUserCustomInfo(Call& call)
+QJsonObject DevGateway::setUserCustomInfo(Call &call)
 {
-    static const QPair<const char*, const char*> columns[] = {
+    static const QPair<const char *, const char *> columns[] = {
         {"UserDisplayName", "display_name"}, {"UserStatusText", "status_text"}, {"UserDescription", "description"},
-        {"UserLocation", "location"}, {"UserLinkWeb", "link_web"}, {"UserTwitterName", "twitter"},
+        {"UserLocation", "location"},        {"UserLinkWeb", "link_web"},       {"UserTwitterName", "twitter"},
         {"UserPhoneNumber", "phone"}};
-    if (call.has(QStringLiteral("UserDisplayName")) && call.field(QStringLiteral("UserDisplayName")).trimmed().isEmpty())
+    if (call.has(QStringLiteral("UserDisplayName"))
+        && call.field(QStringLiteral("UserDisplayName")).trimmed().isEmpty())
         return QJsonObject{{"ostrel_update_status", "FAIL"}, {"msg", "The display name cannot be empty."}};
-    for (const auto& column : columns) {
+    for (const auto &column : columns) {
         const QString key = QString::fromLatin1(column.first);
         if (call.has(key)) {
-            m_store.exec(QStringLiteral("UPDATE accounts SET %1 = ? WHERE id = ?").arg(QLatin1String(column.second)),
-                         {key == QLatin1String("UserDisplayName") ? call.field(key).trimmed() : call.field(key), call.me});
+            m_store.exec(
+                QStringLiteral("UPDATE accounts SET %1 = ? WHERE id = ?").arg(QLatin1String(column.second)),
+                {key == QLatin1String("UserDisplayName") ? call.field(key).trimmed() : call.field(key), call.me});
         }
     }
     return QJsonObject{{"ostrel_update_status", "OK"}};
 }
 
-QJsonObject DevGateway::setUserImage(Call& call)
+QJsonObject DevGateway::setUserImage(Call &call)
 {
     const QString url = storeImage(call, QStringLiteral("u"), QStringLiteral("UserPictureFileName"),
                                    QStringLiteral("UserPictureRawDataBase64"));
@@ -772,7 +810,7 @@ QJsonObject DevGateway::setUserImage(Call& call)
     return QJsonObject{{"result", url}};
 }
 
-QJsonObject DevGateway::setUserPrivacy(Call& call)
+QJsonObject DevGateway::setUserPrivacy(Call &call)
 {
     m_store.exec(QStringLiteral("UPDATE accounts SET public_fields = ? WHERE id = ?"),
                  {call.field(QStringLiteral("UserPublicFields")), call.me});
@@ -781,7 +819,7 @@ QJsonObject DevGateway::setUserPrivacy(Call& call)
 
 // ---- channels ----
 
-QJsonObject DevGateway::addChannel(Call& call)
+QJsonObject DevGateway::addChannel(Call &call)
 {
     const QString name = call.field(QStringLiteral("ChannelDisplayName")).trimmed();
     if (name.isEmpty())
@@ -819,7 +857,8 @@ QJsonObject DevGateway::addChannel(Call& call)
         {call.me, parentId ? QVariant(parentId) : QVariant(QVariant::LongLong), name, description,
          call.field(QStringLiteral("ChannelMessageOfTheDay")), call.field(QStringLiteral("ChannelTags")),
          call.field(QStringLiteral("ChannelLinkEmail")), call.field(QStringLiteral("ChannelLinkWeb")),
-         call.field(QStringLiteral("ChannelTwitterTag")), protection, salt.isNull() ? QVariant(QVariant::ByteArray) : QVariant(salt),
+         call.field(QStringLiteral("ChannelTwitterTag")), protection,
+         salt.isNull() ? QVariant(QVariant::ByteArray) : QVariant(salt),
          hash.isNull() ? QVariant(QVariant::ByteArray) : QVariant(hash),
          call.field(QStringLiteral("ChannelChildrenLocked")).toInt() ? 1 : 0, now()},
         &id);
@@ -832,7 +871,7 @@ QJsonObject DevGateway::addChannel(Call& call)
     return channelRecord(channel(id));
 }
 
-QJsonObject DevGateway::editChannel(Call& call)
+QJsonObject DevGateway::editChannel(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("ChannelSocialUID")));
     if (!id)
@@ -841,13 +880,15 @@ QJsonObject DevGateway::editChannel(Call& call)
     if (current.value("owner_id").toLongLong() != call.me)
         return forbidden(QStringLiteral("Only the owner may edit this channel."));
     const QString name = call.has(QStringLiteral("ChannelDisplayName"))
-        ? call.field(QStringLiteral("ChannelDisplayName")).trimmed() : text(current.value("name"));
+                             ? call.field(QStringLiteral("ChannelDisplayName")).trimmed()
+                             : text(current.value("name"));
     if (name.isEmpty())
         return badRequest(QStringLiteral("A channel needs a name."));
     if (call.field(QStringLiteral("ChannelDescription")).size() > MaxChannelDescription)
         return badRequest(QStringLiteral("The description is longer than %1 characters.").arg(MaxChannelDescription));
     const int protection = call.has(QStringLiteral("ChannelProtectionType"))
-        ? call.field(QStringLiteral("ChannelProtectionType")).toInt() : current.value("protection").toInt();
+                               ? call.field(QStringLiteral("ChannelProtectionType")).toInt()
+                               : current.value("protection").toInt();
     if (protection < 0 || protection > 2)
         return badRequest(QStringLiteral("Unknown protection type."));
     if (current.value("parent_id").isNull() && rootNameTaken(call.me, name, id))
@@ -856,10 +897,13 @@ QJsonObject DevGateway::editChannel(Call& call)
     if (!m_store.transaction())
         return badRequest(QStringLiteral("The channel could not be changed."));
     m_store.exec(QStringLiteral("UPDATE channels SET name = ?, protection = ? WHERE id = ?"), {name, protection, id});
-    static const QPair<const char*, const char*> columns[] = {
-        {"ChannelDescription", "description"}, {"ChannelMessageOfTheDay", "motd"}, {"ChannelTags", "tags"},
-        {"ChannelLinkEmail", "link_email"}, {"ChannelLinkWeb", "link_web"}, {"ChannelTwitterTag", "twitter_tag"}};
-    for (const auto& column : columns) {
+    static const QPair<const char *, const char *> columns[] = {{"ChannelDescription", "description"},
+                                                                {"ChannelMessageOfTheDay", "motd"},
+                                                                {"ChannelTags", "tags"},
+                                                                {"ChannelLinkEmail", "link_email"},
+                                                                {"ChannelLinkWeb", "link_web"},
+                                                                {"ChannelTwitterTag", "twitter_tag"}};
+    for (const auto &column : columns) {
         const QString key = QString::fromLatin1(column.first);
         if (call.has(key))
             m_store.exec(QStringLiteral("UPDATE channels SET %1 = ? WHERE id = ?").arg(QLatin1String(column.second)),
@@ -887,7 +931,7 @@ QJsonObject DevGateway::editChannel(Call& call)
     return channelRecord(channel(id));
 }
 
-QJsonObject DevGateway::deleteChannel(Call& call)
+QJsonObject DevGateway::deleteChannel(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("ChannelSocialUID")));
     if (!id)
@@ -902,7 +946,7 @@ QJsonObject DevGateway::deleteChannel(Call& call)
     return QJsonObject{{"ostrel", "Deleted"}, {"removed", QString::number(id)}};
 }
 
-QJsonObject DevGateway::setChannelImage(Call& call)
+QJsonObject DevGateway::setChannelImage(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("ChannelSocialUID")));
     if (!id)
@@ -917,7 +961,7 @@ QJsonObject DevGateway::setChannelImage(Call& call)
     return QJsonObject{{"result", url}};
 }
 
-QJsonObject DevGateway::getChannelInfo(Call& call)
+QJsonObject DevGateway::getChannelInfo(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("ChannelSocialUID")));
     if (!id)
@@ -925,7 +969,7 @@ QJsonObject DevGateway::getChannelInfo(Call& call)
     return channelRecord(channel(id));
 }
 
-QJsonObject DevGateway::getChannelInfoFromLiveUid(Call& call)
+QJsonObject DevGateway::getChannelInfoFromLiveUid(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("ChannelLiveUID")));
     if (!id)
@@ -933,7 +977,7 @@ QJsonObject DevGateway::getChannelInfoFromLiveUid(Call& call)
     return channelRecord(channel(id));
 }
 
-QJsonObject DevGateway::getChannelsInHierarchy(Call& call)
+QJsonObject DevGateway::getChannelsInHierarchy(Call &call)
 {
     QJsonArray list;
     const qint64 root = resolveChannel(call.field(QStringLiteral("root")));
@@ -943,34 +987,36 @@ QJsonObject DevGateway::getChannelsInHierarchy(Call& call)
             const qint64 id = stack.takeLast();
             list.append(channelRecord(channel(id)));
             const QList<QVariantMap> children = m_store.rows(
-                QStringLiteral("SELECT id FROM channels WHERE parent_id = ? ORDER BY name COLLATE NOCASE DESC, id DESC"), {id});
-            for (const QVariantMap& child : children)
+                QStringLiteral(
+                    "SELECT id FROM channels WHERE parent_id = ? ORDER BY name COLLATE NOCASE DESC, id DESC"),
+                {id});
+            for (const QVariantMap &child : children)
                 stack.append(child.value("id").toLongLong());
         }
     }
     return arrayAnswer(list);
 }
 
-QJsonObject DevGateway::getChannelsMatching(Call& call)
+QJsonObject DevGateway::getChannelsMatching(Call &call)
 {
     const QString term = call.field(QStringLiteral("name")).trimmed();
     const QStringList tags = splitList(call.field(QStringLiteral("tags")));
     const bool showInactive = call.field(QStringLiteral("showInactive")).toInt() != 0;
     int offset = 0, limit = 0;
     pageBounds(call.field(QStringLiteral("offset")), call.field(QStringLiteral("limit")), &offset, &limit);
-    const QList<QVariantMap> all = m_store.rows(
-        ChannelSelect + QStringLiteral("WHERE (? OR c.last_on >= ?) ORDER BY c.name COLLATE NOCASE, c.id"),
-        {showInactive ? 1 : 0, now() - InactiveAfterMs});
+    const QList<QVariantMap> all =
+        m_store.rows(ChannelSelect + QStringLiteral("WHERE (? OR c.last_on >= ?) ORDER BY c.name COLLATE NOCASE, c.id"),
+                     {showInactive ? 1 : 0, now() - InactiveAfterMs});
     QJsonArray results;
     int matched = 0;
     bool more = false;
-    for (const QVariantMap& ch : all) {
+    for (const QVariantMap &ch : all) {
         if (!term.isEmpty() && !text(ch.value("name")).contains(term, Qt::CaseInsensitive)
             && !text(ch.value("motd")).contains(term, Qt::CaseInsensitive)
             && !text(ch.value("description")).contains(term, Qt::CaseInsensitive))
             continue;
         const QStringList channelTags = splitList(text(ch.value("tags")));
-        const bool hasTags = std::all_of(tags.cbegin(), tags.cend(), [&channelTags](const QString& tag) {
+        const bool hasTags = std::all_of(tags.cbegin(), tags.cend(), [&channelTags](const QString &tag) {
             return channelTags.contains(tag, Qt::CaseInsensitive);
         });
         if (!hasTags || !canSeeChannel(call.me, ch))
@@ -986,38 +1032,41 @@ QJsonObject DevGateway::getChannelsMatching(Call& call)
     return QJsonObject{{"results", results}, {"more", more}};
 }
 
-QJsonObject DevGateway::getChannelsOwned(Call& call)
+QJsonObject DevGateway::getChannelsOwned(Call &call)
 {
     QJsonArray list;
-    for (const QVariantMap& ch : m_store.rows(ChannelSelect + QStringLiteral("WHERE c.owner_id = ? ORDER BY c.name COLLATE NOCASE, c.id"),
-                                              {call.me}))
+    for (const QVariantMap &ch : m_store.rows(
+             ChannelSelect + QStringLiteral("WHERE c.owner_id = ? ORDER BY c.name COLLATE NOCASE, c.id"), {call.me}))
         list.append(channelRecord(ch));
     return arrayAnswer(list);
 }
 
-QJsonObject DevGateway::getChannelFavoritesList(Call& call)
+QJsonObject DevGateway::getChannelFavoritesList(Call &call)
 {
     QJsonArray list;
-    for (const QVariantMap& ch : m_store.rows(ChannelSelect + QStringLiteral("JOIN favorites f ON f.channel_id = c.id"
-                                                                             " WHERE f.account_id = ? ORDER BY c.name COLLATE NOCASE, c.id"),
-                                              {call.me}))
+    for (const QVariantMap &ch :
+         m_store.rows(ChannelSelect
+                          + QStringLiteral("JOIN favorites f ON f.channel_id = c.id"
+                                           " WHERE f.account_id = ? ORDER BY c.name COLLATE NOCASE, c.id"),
+                      {call.me}))
         list.append(channelRecord(ch));
     return QJsonObject{{"data", list}};
 }
 
-QJsonObject DevGateway::changeChannelFavorite(Call& call)
+QJsonObject DevGateway::changeChannelFavorite(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("channelUID")));
     if (!id)
         return notFound(QStringLiteral("No such channel."));
     if (call.field(QStringLiteral("isFav")) == QLatin1String("1"))
-        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO favorites (account_id, channel_id) VALUES (?, ?)"), {call.me, id});
+        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO favorites (account_id, channel_id) VALUES (?, ?)"),
+                     {call.me, id});
     else
         m_store.exec(QStringLiteral("DELETE FROM favorites WHERE account_id = ? AND channel_id = ?"), {call.me, id});
     return QJsonObject{{"result", "1"}};
 }
 
-QJsonObject DevGateway::changeChannelModerator(Call& call)
+QJsonObject DevGateway::changeChannelModerator(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("channelUID")));
     const qint64 member = resolveUser(call.field(QStringLiteral("memberUID")));
@@ -1026,17 +1075,20 @@ QJsonObject DevGateway::changeChannelModerator(Call& call)
     if (channel(id).value("owner_id").toLongLong() != call.me)
         return forbidden(QStringLiteral("Only the owner may change moderators."));
     if (call.field(QStringLiteral("isModerator")) == QLatin1String("1")) {
-        if (m_store.exec(QStringLiteral("INSERT OR IGNORE INTO channel_moderators (account_id, channel_id) VALUES (?, ?)"),
-                         {member, id}) == 1)
+        if (m_store.exec(
+                QStringLiteral("INSERT OR IGNORE INTO channel_moderators (account_id, channel_id) VALUES (?, ?)"),
+                {member, id})
+            == 1)
             notify(member, 8, call.me, QString(), id, QString());
     } else if (m_store.exec(QStringLiteral("DELETE FROM channel_moderators WHERE account_id = ? AND channel_id = ?"),
-                            {member, id}) == 1) {
+                            {member, id})
+               == 1) {
         notify(member, 9, call.me, QString(), id, QString());
     }
     return QJsonObject{{"result", "1"}};
 }
 
-QJsonObject DevGateway::addUserStats(Call& call)
+QJsonObject DevGateway::addUserStats(Call &call)
 {
     const qint64 id = resolveChannel(call.field(QStringLiteral("ChannelSocialUID")));
     if (!id)
@@ -1045,7 +1097,7 @@ QJsonObject DevGateway::addUserStats(Call& call)
     return QJsonObject{{"result", "1"}};
 }
 
-QJsonObject DevGateway::inviteToChannel(Call& call, qint64 invitee, qint64 channelId, const QString& message)
+QJsonObject DevGateway::inviteToChannel(Call &call, qint64 invitee, qint64 channelId, const QString &message)
 {
     m_store.exec(QStringLiteral("INSERT OR IGNORE INTO channel_members (account_id, channel_id) VALUES (?, ?)"),
                  {invitee, channelId});
@@ -1054,7 +1106,7 @@ QJsonObject DevGateway::inviteToChannel(Call& call, qint64 invitee, qint64 chann
     return QJsonObject{{"result", "1"}, {"NotificationUID", QString::number(invitation)}};
 }
 
-QJsonObject DevGateway::inviteUserToChannel(Call& call)
+QJsonObject DevGateway::inviteUserToChannel(Call &call)
 {
     const qint64 invitee = resolveUser(call.field(QStringLiteral("userUID")));
     const qint64 id = resolveChannel(call.field(QStringLiteral("channelUID")));
@@ -1067,14 +1119,14 @@ QJsonObject DevGateway::inviteUserToChannel(Call& call)
     return inviteToChannel(call, invitee, id, call.field(QStringLiteral("customMessage")));
 }
 
-QJsonObject DevGateway::getThirdPartyChannelForUser(Call&)
+QJsonObject DevGateway::getThirdPartyChannelForUser(Call &)
 {
     return QJsonObject{{"result", 0}, {"msg", "not supported by the dev gateway"}, {"ChannelLiveURI", ""}};
 }
 
 // ---- friends, groups, e-mail invitations ----
 
-QJsonObject DevGateway::changeFriend(Call& call)
+QJsonObject DevGateway::changeFriend(Call &call)
 {
     const qint64 other = resolveUser(call.field(QStringLiteral("friendUID")));
     if (!other)
@@ -1083,12 +1135,16 @@ QJsonObject DevGateway::changeFriend(Call& call)
         return badRequest(QStringLiteral("You cannot befriend yourself."));
     qint64 notification = 0;
     if (call.field(QStringLiteral("setIsFriend")) == QLatin1String("1")) {
-        if (m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"), {call.me, other}) == 1) {
+        if (m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"),
+                         {call.me, other})
+            == 1) {
             notification = notify(other, 2, call.me, QString(), 0, QString());
             if (m_world)
                 m_world->friendChanged(call.me, other, true);
         }
-    } else if (m_store.exec(QStringLiteral("DELETE FROM friends WHERE owner_id = ? AND friend_id = ?"), {call.me, other}) == 1) {
+    } else if (m_store.exec(QStringLiteral("DELETE FROM friends WHERE owner_id = ? AND friend_id = ?"),
+                            {call.me, other})
+               == 1) {
         notification = notify(other, 3, call.me, QString(), 0, QString());
         if (m_world)
             m_world->friendChanged(call.me, other, false);
@@ -1096,60 +1152,67 @@ QJsonObject DevGateway::changeFriend(Call& call)
     return QJsonObject{{"result", "1"}, {"NotificationUID", notification ? QString::number(notification) : QString()}};
 }
 
-QJsonObject DevGateway::getContactGroups(Call& call)
+QJsonObject DevGateway::getContactGroups(Call &call)
 {
     QJsonArray groups;
-    for (const QVariantMap& group : m_store.rows(QStringLiteral("SELECT id, name FROM contact_groups WHERE owner_id = ? ORDER BY id"),
-                                                 {call.me})) {
+    for (const QVariantMap &group : m_store.rows(
+             QStringLiteral("SELECT id, name FROM contact_groups WHERE owner_id = ? ORDER BY id"), {call.me})) {
         QJsonArray members;
-        for (const QVariantMap& member : m_store.rows(
+        for (const QVariantMap &member : m_store.rows(
                  QStringLiteral("SELECT member_id FROM contact_group_members WHERE group_id = ? ORDER BY member_id"),
                  {group.value("id")})) {
             const qint64 id = member.value("member_id").toLongLong();
             members.append(QJsonObject{{"user_uid", QString::number(id)}, {"user_uri", userUri(id)}});
         }
-        groups.append(QJsonObject{{"id", idText(group.value("id"))}, {"name", text(group.value("name"))}, {"members", members}});
+        groups.append(
+            QJsonObject{{"id", idText(group.value("id"))}, {"name", text(group.value("name"))}, {"members", members}});
     }
     return QJsonObject{{"data", groups}};
 }
 
-QJsonObject DevGateway::addContactGroup(Call& call)
+QJsonObject DevGateway::addContactGroup(Call &call)
 {
     const QString name = call.field(QStringLiteral("name")).trimmed();
     if (name.isEmpty())
         return badRequest(QStringLiteral("A group needs a name."));
     qint64 id = 0;
-    if (m_store.exec(QStringLiteral("INSERT INTO contact_groups (owner_id, name) VALUES (?, ?)"), {call.me, name}, &id) != 1)
+    if (m_store.exec(QStringLiteral("INSERT INTO contact_groups (owner_id, name) VALUES (?, ?)"), {call.me, name}, &id)
+        != 1)
         return badRequest(QStringLiteral("The group could not be added."));
     return QJsonObject{{"groupID", QString::number(id)}, {"groupName", name}};
 }
 
-QJsonObject DevGateway::deleteContactGroup(Call& call)
+QJsonObject DevGateway::deleteContactGroup(Call &call)
 {
     const QString gid = call.field(QStringLiteral("gid")).trimmed();
-    if (m_store.exec(QStringLiteral("DELETE FROM contact_groups WHERE id = ? AND owner_id = ?"), {gid.toLongLong(), call.me}) != 1)
+    if (m_store.exec(QStringLiteral("DELETE FROM contact_groups WHERE id = ? AND owner_id = ?"),
+                     {gid.toLongLong(), call.me})
+        != 1)
         return notFound(QStringLiteral("No such group."));
     return QJsonObject{{"groupID", QString::number(gid.toLongLong())}};
 }
 
-QJsonObject DevGateway::changeContactGroupMember(Call& call)
+QJsonObject DevGateway::changeContactGroupMember(Call &call)
 {
     const qint64 gid = call.field(QStringLiteral("gid")).trimmed().toLongLong();
-    if (!m_store.value(QStringLiteral("SELECT 1 FROM contact_groups WHERE id = ? AND owner_id = ?"), {gid, call.me}).isValid())
+    if (!m_store.value(QStringLiteral("SELECT 1 FROM contact_groups WHERE id = ? AND owner_id = ?"), {gid, call.me})
+             .isValid())
         return notFound(QStringLiteral("No such group."));
     const QString sent = call.field(QStringLiteral("mid"));
     const qint64 member = resolveUser(sent);
     if (!member)
         return notFound(QStringLiteral("No such user."));
     if (call.method == QLatin1String("addContactGroupMember"))
-        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO contact_group_members (group_id, member_id) VALUES (?, ?)"), {gid, member});
+        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO contact_group_members (group_id, member_id) VALUES (?, ?)"),
+                     {gid, member});
     else
-        m_store.exec(QStringLiteral("DELETE FROM contact_group_members WHERE group_id = ? AND member_id = ?"), {gid, member});
+        m_store.exec(QStringLiteral("DELETE FROM contact_group_members WHERE group_id = ? AND member_id = ?"),
+                     {gid, member});
     // The client keys the member by what it sent, a web id or a SIP URI.
     return QJsonObject{{"groupID", QString::number(gid)}, {"memberID", sent}};
 }
 
-QJsonObject DevGateway::inviteUsersViaEmail(Call& call)
+QJsonObject DevGateway::inviteUsersViaEmail(Call &call)
 {
     qint64 channelId = 0;
     QString channelText = call.field(QStringLiteral("channelUID")).trimmed();
@@ -1162,12 +1225,13 @@ QJsonObject DevGateway::inviteUsersViaEmail(Call& call)
     }
     const QString message = call.field(QStringLiteral("customMessage"));
     QJsonArray results;
-    for (const QString& address : call.field(QStringLiteral("to")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString &address : call.field(QStringLiteral("to")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString to = address.trimmed();
         QString status;
         if (!isEmailAddress(to)) {
             status = QStringLiteral("invalid");
-        } else if (const qint64 invitee = m_store.value(QStringLiteral("SELECT id FROM accounts WHERE email = ?"), {to}).toLongLong()) {
+        } else if (const qint64 invitee =
+                       m_store.value(QStringLiteral("SELECT id FROM accounts WHERE email = ?"), {to}).toLongLong()) {
             if (channelId && invitee != call.me) {
                 inviteToChannel(call, invitee, channelId, message);
                 status = QStringLiteral("invited");
@@ -1176,9 +1240,10 @@ QJsonObject DevGateway::inviteUsersViaEmail(Call& call)
             }
         } else {
             // No mail leaves the machine: the invitation is only recorded.
-            m_store.exec(QStringLiteral("INSERT INTO email_invites (sender_id, email, channel_id, custom_message, sent_at_ms)"
-                                        " VALUES (?, ?, ?, ?, ?)"),
-                         {call.me, to, channelId ? QVariant(channelId) : QVariant(QVariant::LongLong), message, now()});
+            m_store.exec(
+                QStringLiteral("INSERT INTO email_invites (sender_id, email, channel_id, custom_message, sent_at_ms)"
+                               " VALUES (?, ?, ?, ?, ?)"),
+                {call.me, to, channelId ? QVariant(channelId) : QVariant(QVariant::LongLong), message, now()});
             notify(call.me, 13, 0, to, channelId, message);
             status = QStringLiteral("sent");
         }
@@ -1189,46 +1254,48 @@ QJsonObject DevGateway::inviteUsersViaEmail(Call& call)
 
 // ---- notifications ----
 
-QJsonObject DevGateway::getNotificationsSince(Call& call)
+QJsonObject DevGateway::getNotificationsSince(Call &call)
 {
     QJsonArray list;
-    for (const QVariantMap& n : m_store.rows(QStringLiteral("SELECT * FROM notifications WHERE recipient_id = ? AND id > ?"
-                                                            " AND state != 3 ORDER BY id LIMIT ?"),
-                                             {call.me, call.field(QStringLiteral("SinceNotificationUID")).toLongLong(),
-                                              MaxNotificationsPerAnswer}))
+    for (const QVariantMap &n : m_store.rows(
+             QStringLiteral("SELECT * FROM notifications WHERE recipient_id = ? AND id > ?"
+                            " AND state != 3 ORDER BY id LIMIT ?"),
+             {call.me, call.field(QStringLiteral("SinceNotificationUID")).toLongLong(), MaxNotificationsPerAnswer}))
         list.append(notificationRecord(n));
     return QJsonObject{{"v", list}};
 }
 
-QJsonObject DevGateway::getNotifications(Call& call)
+QJsonObject DevGateway::getNotifications(Call &call)
 {
     QJsonArray list;
     QSet<qint64> seen;
-    for (const QString& idText : splitList(call.field(QStringLiteral("NotificationUIDs")))) {
+    for (const QString &idText : splitList(call.field(QStringLiteral("NotificationUIDs")))) {
         const qint64 id = idText.toLongLong();
         if (id <= 0 || seen.contains(id) || seen.size() >= MaxNotificationsPerAnswer)
             continue;
         seen.insert(id);
-        const QVariantMap n = m_store.row(QStringLiteral("SELECT * FROM notifications WHERE id = ? AND recipient_id = ?"), {id, call.me});
+        const QVariantMap n =
+            m_store.row(QStringLiteral("SELECT * FROM notifications WHERE id = ? AND recipient_id = ?"), {id, call.me});
         if (!n.isEmpty())
             list.append(notificationRecord(n));
     }
     return QJsonObject{{"v", list}};
 }
 
-QJsonObject DevGateway::updateNotifications(Call& call)
+QJsonObject DevGateway::updateNotifications(Call &call)
 {
     const int state = call.field(QStringLiteral("State")).toInt();
     if (state < 1 || state > 3)
         return badRequest(QStringLiteral("Unknown notification state."));
     int count = 0;
-    for (const QString& idText : splitList(call.field(QStringLiteral("NotificationUIDs"))))
-        count += qMax(0, m_store.exec(QStringLiteral("UPDATE notifications SET state = ? WHERE id = ? AND recipient_id = ?"),
-                                      {state, idText.toLongLong(), call.me}));
+    for (const QString &idText : splitList(call.field(QStringLiteral("NotificationUIDs"))))
+        count +=
+            qMax(0, m_store.exec(QStringLiteral("UPDATE notifications SET state = ? WHERE id = ? AND recipient_id = ?"),
+                                 {state, idText.toLongLong(), call.me}));
     return QJsonObject{{"count", QString::number(count)}};
 }
 
-QJsonObject DevGateway::acceptInvitation(Call& call)
+QJsonObject DevGateway::acceptInvitation(Call &call)
 {
     const QVariantMap n = m_store.row(QStringLiteral("SELECT * FROM notifications WHERE id = ? AND recipient_id = ?"),
                                       {call.field(QStringLiteral("NotificationUID")).toLongLong(), call.me});
@@ -1239,12 +1306,14 @@ QJsonObject DevGateway::acceptInvitation(Call& call)
     const qint64 channelId = n.value("channel_id").toLongLong();
     if ((type == 5 || type == 12) && channelId && !channel(channelId).isEmpty()) {
         // Only the first acceptance tells the inviter.
-        const int added = m_store.exec(QStringLiteral("INSERT OR IGNORE INTO favorites (account_id, channel_id) VALUES (?, ?)"),
-                                       {call.me, channelId});
+        const int added =
+            m_store.exec(QStringLiteral("INSERT OR IGNORE INTO favorites (account_id, channel_id) VALUES (?, ?)"),
+                         {call.me, channelId});
         if (added == 1 && other && !account(other).isEmpty())
             notify(other, 6, call.me, QString(), channelId, QString());
     } else if (type == 2 && other && !account(other).isEmpty()) {
-        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"), {call.me, other});
+        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"),
+                     {call.me, other});
     }
     m_store.exec(QStringLiteral("UPDATE notifications SET state = 2 WHERE id = ?"), {n.value("id")});
     return QJsonObject{{"result", "1"}};
@@ -1252,7 +1321,7 @@ QJsonObject DevGateway::acceptInvitation(Call& call)
 
 // ---- external-application realm ----
 
-QVariantMap DevGateway::realmSession(const Call& call) const
+QVariantMap DevGateway::realmSession(const Call &call) const
 {
     const QString rsid = call.field(QStringLiteral("rsid"));
     if (rsid.isEmpty())
@@ -1260,9 +1329,10 @@ QVariantMap DevGateway::realmSession(const Call& call) const
     return m_store.row(QStringLiteral("SELECT * FROM realm_sessions WHERE rsid = ?"), {rsid});
 }
 
-QJsonObject DevGateway::realmVerify(Call& call)
+QJsonObject DevGateway::realmVerify(Call &call)
 {
-    const QVariantMap realm = m_store.row(QStringLiteral("SELECT * FROM realms WHERE rid = ?"), {call.field(QStringLiteral("rid"))});
+    const QVariantMap realm =
+        m_store.row(QStringLiteral("SELECT * FROM realms WHERE rid = ?"), {call.field(QStringLiteral("rid"))});
     if (realm.isEmpty() || text(realm.value("token")) != call.field(QStringLiteral("token")))
         return forbidden(QStringLiteral("Unknown realm or token."));
     const QString rsid = DevGatewayStore::randomHex(16);
@@ -1274,7 +1344,7 @@ QJsonObject DevGateway::realmVerify(Call& call)
                        {"realm_description", text(realm.value("description"))}};
 }
 
-QJsonObject DevGateway::realmLogin(Call& call)
+QJsonObject DevGateway::realmLogin(Call &call)
 {
     const QVariantMap session = realmSession(call);
     if (session.isEmpty())
@@ -1284,7 +1354,8 @@ QJsonObject DevGateway::realmLogin(Call& call)
     if (uname.isEmpty() || call.field(QStringLiteral("utok")).isEmpty())
         return badRequest(QStringLiteral("A realm login needs a user name and token."));
     const QString rid = text(session.value("rid"));
-    QVariantMap user = m_store.row(QStringLiteral("SELECT * FROM realm_users WHERE rid = ? AND uname = ?"), {rid, uname});
+    QVariantMap user =
+        m_store.row(QStringLiteral("SELECT * FROM realm_users WHERE rid = ? AND uname = ?"), {rid, uname});
     if (user.isEmpty()) {
         qint64 id = 0;
         m_store.exec(QStringLiteral("INSERT INTO realm_users (rid, uname) VALUES (?, ?)"), {rid, uname}, &id);
@@ -1292,33 +1363,40 @@ QJsonObject DevGateway::realmLogin(Call& call)
         user = m_store.row(QStringLiteral("SELECT * FROM realm_users WHERE id = ?"), {id});
     }
     const QString uri = text(user.value("sip_uri"));
-    const QString token = QStringLiteral("dv1.") + base64Url(uri) + QLatin1Char('.') + base64Url(uname) + QLatin1Char('.')
-        + DevGatewayStore::randomHex(8);
-    m_store.exec(QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name) VALUES (?, 'realm', ?, ?)"),
-                 {token, uri, uname});
-    m_store.exec(QStringLiteral("UPDATE realm_sessions SET realm_user_id = ? WHERE rsid = ?"), {user.value("id"), session.value("rsid")});
-    return QJsonObject{{"rsid", text(session.value("rsid"))}, {"realm_user_uname", uname}, {"realm_user_icon_uri", ""},
-                       {"realm_user_uri", uri}, {"auth_token", token}};
+    const QString token = QStringLiteral("dv1.") + base64Url(uri) + QLatin1Char('.') + base64Url(uname)
+                          + QLatin1Char('.') + DevGatewayStore::randomHex(8);
+    m_store.exec(
+        QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name) VALUES (?, 'realm', ?, ?)"),
+        {token, uri, uname});
+    m_store.exec(QStringLiteral("UPDATE realm_sessions SET realm_user_id = ? WHERE rsid = ?"),
+                 {user.value("id"), session.value("rsid")});
+    return QJsonObject{{"rsid", text(session.value("rsid"))},
+                       {"realm_user_uname", uname},
+                       {"realm_user_icon_uri", ""},
+                       {"realm_user_uri", uri},
+                       {"auth_token", token}};
 }
 
-QJsonObject DevGateway::realmContactList(Call& call)
+QJsonObject DevGateway::realmContactList(Call &call)
 {
     const QVariantMap session = realmSession(call);
     if (session.isEmpty() || session.value("realm_user_id").isNull())
         return error(QStringLiteral("Not signed in to the realm."), QStringLiteral("not_signed_in"));
-    auto list = [this, &session](const char* name) {
+    auto list = [this, &session](const char *name) {
         QJsonArray entries;
-        for (const QVariantMap& row : m_store.rows(
+        for (const QVariantMap &row : m_store.rows(
                  QStringLiteral("SELECT u.uname, u.sip_uri FROM realm_contacts c JOIN realm_users u ON u.id = c.target"
                                 " WHERE c.owner = ? AND c.list = ? ORDER BY u.uname COLLATE NOCASE"),
                  {session.value("realm_user_id"), QString::fromLatin1(name)}))
-            entries.append(QJsonObject{{"username", text(row.value("uname"))}, {"sip_uri", text(row.value("sip_uri"))}});
+            entries.append(
+                QJsonObject{{"username", text(row.value("uname"))}, {"sip_uri", text(row.value("sip_uri"))}});
         return entries;
     };
-    return QJsonObject{{"rsid", text(session.value("rsid"))}, {"contacts", list("contact")}, {"blocked", list("block")}};
+    return QJsonObject{
+        {"rsid", text(session.value("rsid"))}, {"contacts", list("contact")}, {"blocked", list("block")}};
 }
 
-QJsonObject DevGateway::realmChangeContact(Call& call)
+QJsonObject DevGateway::realmChangeContact(Call &call)
 {
     const QVariantMap session = realmSession(call);
     if (session.isEmpty() || session.value("realm_user_id").isNull())
@@ -1331,8 +1409,9 @@ QJsonObject DevGateway::realmChangeContact(Call& call)
         || (action != QLatin1String("add") && action != QLatin1String("del")))
         return badRequest(QStringLiteral("Unknown list or action."));
     QJsonObject answer{{"rsid", rsid}, {"action", action}, {"target", target}, {"list", listName}};
-    const QVariantMap user = m_store.row(QStringLiteral("SELECT * FROM realm_users WHERE rid = ? AND (uname = ? OR lower(sip_uri) = lower(?))"),
-                                         {session.value("rid"), target, target});
+    const QVariantMap user = m_store.row(
+        QStringLiteral("SELECT * FROM realm_users WHERE rid = ? AND (uname = ? OR lower(sip_uri) = lower(?))"),
+        {session.value("rid"), target, target});
     if (user.isEmpty()) {
         answer.insert(QStringLiteral("status"), 404);
         return answer;
@@ -1340,22 +1419,26 @@ QJsonObject DevGateway::realmChangeContact(Call& call)
     const QVariant me = session.value("realm_user_id");
     const QVariant other = user.value("id");
     if (action == QLatin1String("add") && listName == QLatin1String("contact")
-        && m_store.value(QStringLiteral("SELECT 1 FROM realm_contacts WHERE owner = ? AND target = ? AND list = 'block'"),
-                         {me, other}).isValid()) {
+        && m_store
+               .value(QStringLiteral("SELECT 1 FROM realm_contacts WHERE owner = ? AND target = ? AND list = 'block'"),
+                      {me, other})
+               .isValid()) {
         answer.insert(QStringLiteral("status"), 403);
         return answer;
     }
     if (action == QLatin1String("add"))
-        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO realm_contacts (owner, target, list) VALUES (?, ?, ?)"), {me, other, listName});
+        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO realm_contacts (owner, target, list) VALUES (?, ?, ?)"),
+                     {me, other, listName});
     else
-        m_store.exec(QStringLiteral("DELETE FROM realm_contacts WHERE owner = ? AND target = ? AND list = ?"), {me, other, listName});
+        m_store.exec(QStringLiteral("DELETE FROM realm_contacts WHERE owner = ? AND target = ? AND list = ?"),
+                     {me, other, listName});
     answer.insert(QStringLiteral("status"), 200);
     answer.insert(QStringLiteral("name"), text(user.value("uname")));
     answer.insert(QStringLiteral("uri"), text(user.value("sip_uri")));
     return answer;
 }
 
-QJsonObject DevGateway::realmGetChannelAuth(Call& call)
+QJsonObject DevGateway::realmGetChannelAuth(Call &call)
 {
     const QVariantMap session = realmSession(call);
     if (session.isEmpty() || session.value("realm_user_id").isNull())
@@ -1363,7 +1446,8 @@ QJsonObject DevGateway::realmGetChannelAuth(Call& call)
     const QString name = call.field(QStringLiteral("n")).trimmed();
     if (name.isEmpty())
         return badRequest(QStringLiteral("A channel needs a name."));
-    QVariantMap ch = m_store.row(QStringLiteral("SELECT * FROM realm_channels WHERE rid = ? AND name = ?"), {session.value("rid"), name});
+    QVariantMap ch = m_store.row(QStringLiteral("SELECT * FROM realm_channels WHERE rid = ? AND name = ?"),
+                                 {session.value("rid"), name});
     if (ch.isEmpty()) {
         qint64 id = 0;
         m_store.exec(QStringLiteral("INSERT INTO realm_channels (rid, name, vat) VALUES (?, ?, ?)"),
@@ -1372,11 +1456,14 @@ QJsonObject DevGateway::realmGetChannelAuth(Call& call)
                      {QStringLiteral("sip:confctl-x%1@%2").arg(id).arg(m_options.domain.toLower()), id});
         ch = m_store.row(QStringLiteral("SELECT * FROM realm_channels WHERE id = ?"), {id});
     }
-    return QJsonObject{{"rsid", text(session.value("rsid"))}, {"status", 200}, {"sip_uri", text(ch.value("sip_uri"))},
-                       {"vat", text(ch.value("vat"))}, {"name", name}};
+    return QJsonObject{{"rsid", text(session.value("rsid"))},
+                       {"status", 200},
+                       {"sip_uri", text(ch.value("sip_uri"))},
+                       {"vat", text(ch.value("vat"))},
+                       {"name", name}};
 }
 
-QJsonObject DevGateway::realmAcknowledge(Call& call)
+QJsonObject DevGateway::realmAcknowledge(Call &call)
 {
     const QVariantMap session = realmSession(call);
     if (session.isEmpty() || session.value("realm_user_id").isNull())
@@ -1387,17 +1474,18 @@ QJsonObject DevGateway::realmAcknowledge(Call& call)
 
 // ---- links and pictures ----
 
-GatewayHttpResponse DevGateway::shortenLink(const GatewayHttpRequest& request)
+GatewayHttpResponse DevGateway::shortenLink(const GatewayHttpRequest &request)
 {
     QString url;
-    for (const auto& field : parseForm(request.body)) {
+    for (const auto &field : parseForm(request.body)) {
         if (field.first == QLatin1String("u"))
             url = field.second;
     }
     const QUrl parsed(url, QUrl::StrictMode);
     // A control character would end or split the Location header it goes into.
-    const bool plain = url.size() <= MaxShortLinkTargetChars
-        && std::none_of(url.cbegin(), url.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    const bool plain = url.size() <= MaxShortLinkTargetChars && std::none_of(url.cbegin(), url.cend(), [](QChar c) {
+                           return c.unicode() < 0x20 || c.unicode() == 0x7f;
+                       });
     QJsonObject answer;
     if (plain && parsed.isValid()
         && (parsed.scheme() == QLatin1String("http") || parsed.scheme() == QLatin1String("https"))) {
@@ -1410,7 +1498,7 @@ GatewayHttpResponse DevGateway::shortenLink(const GatewayHttpRequest& request)
     return response;
 }
 
-GatewayHttpResponse DevGateway::followShortLink(const QString& code)
+GatewayHttpResponse DevGateway::followShortLink(const QString &code)
 {
     GatewayHttpResponse response;
     const QVariant url = m_store.value(QStringLiteral("SELECT url FROM short_links WHERE code = ?"), {code});
@@ -1426,15 +1514,15 @@ GatewayHttpResponse DevGateway::followShortLink(const QString& code)
     return response;
 }
 
-GatewayHttpResponse DevGateway::servePicture(const QString& path)
+GatewayHttpResponse DevGateway::servePicture(const QString &path)
 {
     static const QRegularExpression pattern(QStringLiteral("^img/([uc])/(\\d+)\\.\\w+$"));
     const QRegularExpressionMatch match = pattern.match(path);
     GatewayHttpResponse response;
-    const QVariantMap image = match.hasMatch()
-        ? m_store.row(QStringLiteral("SELECT mime, data FROM images WHERE id = ? AND kind = ?"),
-                      {match.captured(2).toLongLong(), match.captured(1)})
-        : QVariantMap();
+    const QVariantMap image =
+        match.hasMatch() ? m_store.row(QStringLiteral("SELECT mime, data FROM images WHERE id = ? AND kind = ?"),
+                                       {match.captured(2).toLongLong(), match.captured(1)})
+                         : QVariantMap();
     if (image.isEmpty()) {
         response.status = 404;
         response.contentType = "text/plain";

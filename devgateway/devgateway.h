@@ -32,7 +32,7 @@ struct DevGatewayOptions {
     QString offerVersion, offerLink;
     QList<QPair<QString, QString>> settingsOverrides;
     bool analytics = true;
-    int voiceWorldPort = -1;                   // the shared voice world's loopback port; -1: none, 0: any free one
+    int voiceWorldPort = -1; // the shared voice world's loopback port; -1: none, 0: any free one
     bool logCalls = true;
 };
 
@@ -42,123 +42,123 @@ class DevGateway : public QObject
 {
     Q_OBJECT
 public:
-    explicit DevGateway(const DevGatewayOptions& options, QObject* parent = nullptr);
+    explicit DevGateway(const DevGatewayOptions &options, QObject *parent = nullptr);
     ~DevGateway() override;
 
     // Opens the store (and seeds it when asked) and starts listening.
-    bool start(QString* error);
+    bool start(QString *error);
     quint16 port() const;
     quint16 voiceWorldPort() const; // 0 without a voice world
     // The client's RuntimeSettings.qml pointing at a gateway with these options on port.
-    static QString runtimeSettings(const DevGatewayOptions& options, quint16 port);
+    static QString runtimeSettings(const DevGatewayOptions &options, quint16 port);
 
     // Answers one HTTP request; public so that tests can drive it without sockets.
-    GatewayHttpResponse handleHttp(const GatewayHttpRequest& request);
+    GatewayHttpResponse handleHttp(const GatewayHttpRequest &request);
 
     // Splits an urlencoded body on '&' (skipping empty pairs) and at the first
     // '=', turning '+' into a space and decoding percent escapes: as bytes,
     // and as UTF-8 text.
-    static QList<QPair<QByteArray, QByteArray>> parseFormBytes(const QByteArray& body);
-    static QList<QPair<QString, QString>> parseForm(const QByteArray& body);
+    static QList<QPair<QByteArray, QByteArray>> parseFormBytes(const QByteArray &body);
+    static QList<QPair<QString, QString>> parseForm(const QByteArray &body);
 
 private:
     struct Call {
         QString method;
         QHash<QString, QString> fields; // the last value of each key wins
-        QHash<QString, QByteArray> raw;  // the same values as sent, before UTF-8 decoding
+        QHash<QString, QByteArray> raw; // the same values as sent, before UTF-8 decoding
         QString host;                   // for absolute picture and link URLs
         qint64 me = 0;                  // the authenticated account, 0 for open methods
         // Missing fields read as empty (never null) text, so they bind as '' in SQL.
-        QString field(const QString& key) const { return fields.value(key, QString(QLatin1String(""))); }
-        bool has(const QString& key) const { return fields.contains(key); }
-        QByteArray rawField(const QString& key) const { return raw.value(key); }
+        QString field(const QString &key) const { return fields.value(key, QString(QLatin1String(""))); }
+        bool has(const QString &key) const { return fields.contains(key); }
+        QByteArray rawField(const QString &key) const { return raw.value(key); }
     };
-    using Method = QJsonObject (DevGateway::*)(Call&);
+    using Method = QJsonObject (DevGateway::*)(Call &);
 
-    QJsonObject dispatch(Call& call);
-    QJsonObject authenticate(Call& call); // empty on success, else the answer
-    void logCall(const Call& call, const QJsonObject& answer) const;
-    void addAnalyticsFlag(QJsonObject& answer) const;
-    void addUpdateOffer(QJsonObject& answer) const;
+    QJsonObject dispatch(Call &call);
+    QJsonObject authenticate(Call &call); // empty on success, else the answer
+    void logCall(const Call &call, const QJsonObject &answer) const;
+    void addAnalyticsFlag(QJsonObject &answer) const;
+    void addUpdateOffer(QJsonObject &answer) const;
 
     // Records and ids.
     QString userUri(qint64 id) const;
     QString channelUri(qint64 id) const;
-    QJsonObject userRecord(const QVariantMap& account, bool withEmail) const;
-    QJsonObject channelRecord(const QVariantMap& channel) const;
-    QJsonObject notificationRecord(const QVariantMap& notification) const;
+    QJsonObject userRecord(const QVariantMap &account, bool withEmail) const;
+    QJsonObject channelRecord(const QVariantMap &channel) const;
+    QJsonObject notificationRecord(const QVariantMap &notification) const;
     QVariantMap account(qint64 id) const;
     QVariantMap channel(qint64 id) const;
-    qint64 resolveUser(const QString& idOrUri) const;    // 0 when unknown
-    qint64 resolveChannel(const QString& idOrUri) const; // 0 when unknown
-    qint64 notify(qint64 recipient, int type, qint64 otherId, const QString& otherEmail,
-                  qint64 channelId, const QString& customMessage);
-    bool canSeeChannel(qint64 account, const QVariantMap& channel) const;
-    bool rootNameTaken(qint64 owner, const QString& name, qint64 exceptId) const;
-    QString storeImage(const Call& call, const QString& kind, const QString& fileNameKey, const QString& dataKey);
-    QJsonObject inviteToChannel(Call& call, qint64 invitee, qint64 channelId, const QString& message);
+    qint64 resolveUser(const QString &idOrUri) const;    // 0 when unknown
+    qint64 resolveChannel(const QString &idOrUri) const; // 0 when unknown
+    qint64 notify(qint64 recipient, int type, qint64 otherId, const QString &otherEmail, qint64 channelId,
+                  const QString &customMessage);
+    bool canSeeChannel(qint64 account, const QVariantMap &channel) const;
+    bool rootNameTaken(qint64 owner, const QString &name, qint64 exceptId) const;
+    QString storeImage(const Call &call, const QString &kind, const QString &fileNameKey, const QString &dataKey);
+    QJsonObject inviteToChannel(Call &call, qint64 invitee, qint64 channelId, const QString &message);
 
     // Account, session, analytics.
-    QJsonObject loginUser(Call& call);
-    QJsonObject createAccount(Call& call);
+    QJsonObject loginUser(Call &call);
+    QJsonObject createAccount(Call &call);
     // Ends sessions idle past the time to live and drops the tokens of ended sessions.
     void purgeEndedSessions();
-    QJsonObject userUuidExists(Call& call);
-    QJsonObject checkForUpdate(Call& call);
-    QJsonObject logEvent(Call& call);
-    QJsonObject requestIssue(Call& call);
+    QJsonObject userUuidExists(Call &call);
+    QJsonObject checkForUpdate(Call &call);
+    QJsonObject logEvent(Call &call);
+    QJsonObject requestIssue(Call &call);
     // Users.
-    QJsonObject getUserByUserLiveUri(Call& call);
-    QJsonObject getUserBySocialUid(Call& call);
-    QJsonObject getUserInfoPublicByName(Call& call);
-    QJsonObject setUserCustomInfo(Call& call);
-    QJsonObject setUserImage(Call& call);
-    QJsonObject setUserPrivacy(Call& call);
+    QJsonObject getUserByUserLiveUri(Call &call);
+    QJsonObject getUserBySocialUid(Call &call);
+    QJsonObject getUserInfoPublicByName(Call &call);
+    QJsonObject setUserCustomInfo(Call &call);
+    QJsonObject setUserImage(Call &call);
+    QJsonObject setUserPrivacy(Call &call);
     // Channels.
-    QJsonObject addChannel(Call& call);
-    QJsonObject editChannel(Call& call);
-    QJsonObject deleteChannel(Call& call);
-    QJsonObject setChannelImage(Call& call);
-    QJsonObject getChannelInfo(Call& call);
-    QJsonObject getChannelInfoFromLiveUid(Call& call);
-    QJsonObject getChannelsInHierarchy(Call& call);
-    QJsonObject getChannelsMatching(Call& call);
-    QJsonObject getChannelsOwned(Call& call);
-    QJsonObject getChannelFavoritesList(Call& call);
-    QJsonObject changeChannelFavorite(Call& call);
-    QJsonObject changeChannelModerator(Call& call);
-    QJsonObject addUserStats(Call& call);
-    QJsonObject inviteUserToChannel(Call& call);
-    QJsonObject getThirdPartyChannelForUser(Call& call);
+    QJsonObject addChannel(Call &call);
+    QJsonObject editChannel(Call &call);
+    QJsonObject deleteChannel(Call &call);
+    QJsonObject setChannelImage(Call &call);
+    QJsonObject getChannelInfo(Call &call);
+    QJsonObject getChannelInfoFromLiveUid(Call &call);
+    QJsonObject getChannelsInHierarchy(Call &call);
+    QJsonObject getChannelsMatching(Call &call);
+    QJsonObject getChannelsOwned(Call &call);
+    QJsonObject getChannelFavoritesList(Call &call);
+    QJsonObject changeChannelFavorite(Call &call);
+    QJsonObject changeChannelModerator(Call &call);
+    QJsonObject addUserStats(Call &call);
+    QJsonObject inviteUserToChannel(Call &call);
+    QJsonObject getThirdPartyChannelForUser(Call &call);
     // Friends, groups, e-mail invitations.
-    QJsonObject changeFriend(Call& call);
-    QJsonObject getContactGroups(Call& call);
-    QJsonObject addContactGroup(Call& call);
-    QJsonObject deleteContactGroup(Call& call);
-    QJsonObject changeContactGroupMember(Call& call);
-    QJsonObject inviteUsersViaEmail(Call& call);
+    QJsonObject changeFriend(Call &call);
+    QJsonObject getContactGroups(Call &call);
+    QJsonObject addContactGroup(Call &call);
+    QJsonObject deleteContactGroup(Call &call);
+    QJsonObject changeContactGroupMember(Call &call);
+    QJsonObject inviteUsersViaEmail(Call &call);
     // Notifications.
-    QJsonObject getNotificationsSince(Call& call);
-    QJsonObject getNotifications(Call& call);
-    QJsonObject updateNotifications(Call& call);
-    QJsonObject acceptInvitation(Call& call);
+    QJsonObject getNotificationsSince(Call &call);
+    QJsonObject getNotifications(Call &call);
+    QJsonObject updateNotifications(Call &call);
+    QJsonObject acceptInvitation(Call &call);
     // External-application realm.
-    QJsonObject realmVerify(Call& call);
-    QJsonObject realmLogin(Call& call);
-    QJsonObject realmContactList(Call& call);
-    QJsonObject realmChangeContact(Call& call);
-    QJsonObject realmGetChannelAuth(Call& call);
-    QJsonObject realmAcknowledge(Call& call);
-    QVariantMap realmSession(const Call& call) const;
+    QJsonObject realmVerify(Call &call);
+    QJsonObject realmLogin(Call &call);
+    QJsonObject realmContactList(Call &call);
+    QJsonObject realmChangeContact(Call &call);
+    QJsonObject realmGetChannelAuth(Call &call);
+    QJsonObject realmAcknowledge(Call &call);
+    QVariantMap realmSession(const Call &call) const;
 
-    GatewayHttpResponse shortenLink(const GatewayHttpRequest& request);
-    GatewayHttpResponse followShortLink(const QString& code);
-    GatewayHttpResponse servePicture(const QString& path);
+    GatewayHttpResponse shortenLink(const GatewayHttpRequest &request);
+    GatewayHttpResponse followShortLink(const QString &code);
+    GatewayHttpResponse servePicture(const QString &path);
 
     DevGatewayOptions m_options;
     DevGatewayStore m_store;
-    GatewayHttpServer* m_http;
-    VoiceWorld* m_world = nullptr;
+    GatewayHttpServer *m_http;
+    VoiceWorld *m_world = nullptr;
     QHash<QString, Method> m_methods;
     QStringList m_openMethods;
 };

@@ -17,7 +17,7 @@ constexpr int SchemaVersion = 2;
 constexpr int PasswordRounds = 10000;
 constexpr int PasswordHashBytes = 32;
 
-const char* const SchemaStatements[] = {
+const char *const SchemaStatements[] = {
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT)",
     "CREATE TABLE IF NOT EXISTS accounts (id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " email TEXT NOT NULL UNIQUE COLLATE NOCASE, uname TEXT NOT NULL UNIQUE COLLATE NOCASE,"
@@ -46,7 +46,8 @@ const char* const SchemaStatements[] = {
     " call_in_code TEXT NOT NULL DEFAULT '', picture_url TEXT NOT NULL DEFAULT '', last_on INTEGER NOT NULL DEFAULT 0)",
     "CREATE TABLE IF NOT EXISTS favorites (account_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,"
     " channel_id INTEGER NOT NULL REFERENCES channels(id) ON DELETE CASCADE, PRIMARY KEY (account_id, channel_id))",
-    "CREATE TABLE IF NOT EXISTS channel_moderators (account_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,"
+    "CREATE TABLE IF NOT EXISTS channel_moderators (account_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE "
+    "CASCADE,"
     " channel_id INTEGER NOT NULL REFERENCES channels(id) ON DELETE CASCADE, PRIMARY KEY (account_id, channel_id))",
     "CREATE TABLE IF NOT EXISTS channel_members (account_id INTEGER NOT NULL REFERENCES accounts(id) ON DELETE CASCADE,"
     " channel_id INTEGER NOT NULL REFERENCES channels(id) ON DELETE CASCADE, PRIMARY KEY (account_id, channel_id))",
@@ -81,7 +82,7 @@ const char* const SchemaStatements[] = {
 };
 
 // First ids of each kind, so that an account, a channel and a realm user never share a number.
-const char* const FirstIds[][2] = {{"accounts", "1000"}, {"channels", "5000"}, {"realm_users", "9000"}};
+const char *const FirstIds[][2] = {{"accounts", "1000"}, {"channels", "5000"}, {"realm_users", "9000"}};
 
 } // namespace
 
@@ -98,7 +99,7 @@ DevGatewayStore::~DevGatewayStore()
     }
 }
 
-bool DevGatewayStore::open(const QString& path, QString* error)
+bool DevGatewayStore::open(const QString &path, QString *error)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(path);
@@ -106,19 +107,20 @@ bool DevGatewayStore::open(const QString& path, QString* error)
         *error = QStringLiteral("cannot open %1: %2").arg(path, db.lastError().text());
         return false;
     }
-    if (path != QLatin1String(":memory:") && value(QStringLiteral("PRAGMA journal_mode=WAL")).toString() != QLatin1String("wal"))
+    if (path != QLatin1String(":memory:")
+        && value(QStringLiteral("PRAGMA journal_mode=WAL")).toString() != QLatin1String("wal"))
         qWarning() << "devgateway: WAL journal not available for" << path;
     exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     return createSchema(error);
 }
 
-bool DevGatewayStore::createSchema(QString* error)
+bool DevGatewayStore::createSchema(QString *error)
 {
     if (!transaction()) {
         *error = QStringLiteral("cannot start the schema transaction");
         return false;
     }
-    for (const char* statement : SchemaStatements) {
+    for (const char *statement : SchemaStatements) {
         if (exec(QString::fromLatin1(statement)) < 0) {
             rollback();
             *error = QStringLiteral("cannot create the schema");
@@ -129,12 +131,13 @@ bool DevGatewayStore::createSchema(QString* error)
     if (stored.isValid() && stored.toInt() > SchemaVersion) {
         rollback();
         *error = QStringLiteral("the database has schema version %1, newer than this gateway's %2")
-                     .arg(stored.toInt()).arg(SchemaVersion);
+                     .arg(stored.toInt())
+                     .arg(SchemaVersion);
         return false;
     }
     // Version 2 ties each user token to its session.
     bool tokensHaveSid = false;
-    for (const QVariantMap& column : rows(QStringLiteral("PRAGMA table_info(tokens)")))
+    for (const QVariantMap &column : rows(QStringLiteral("PRAGMA table_info(tokens)")))
         tokensHaveSid = tokensHaveSid || column.value(QStringLiteral("name")).toString() == QLatin1String("sid");
     if (!tokensHaveSid && exec(QStringLiteral("ALTER TABLE tokens ADD COLUMN sid TEXT")) < 0) {
         rollback();
@@ -142,10 +145,11 @@ bool DevGatewayStore::createSchema(QString* error)
         return false;
     }
     exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) VALUES ('schema_version', ?)"), {SchemaVersion});
-    for (const auto& first : FirstIds) {
-        exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?, ? WHERE NOT EXISTS"
-                            " (SELECT 1 FROM sqlite_sequence WHERE name = ?)"),
-             {QString::fromLatin1(first[0]), QString::fromLatin1(first[1]).toLongLong(), QString::fromLatin1(first[0])});
+    for (const auto &first : FirstIds) {
+        exec(
+            QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT ?, ? WHERE NOT EXISTS"
+                           " (SELECT 1 FROM sqlite_sequence WHERE name = ?)"),
+            {QString::fromLatin1(first[0]), QString::fromLatin1(first[1]).toLongLong(), QString::fromLatin1(first[0])});
     }
     return commit();
 }
@@ -155,10 +159,15 @@ bool DevGatewayStore::seed()
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (!transaction())
         return false;
-    struct SeedAccount { const char* email; const char* uname; const char* name; };
-    for (const SeedAccount& account : {SeedAccount{"alice@example.test", "alice", "Alice"},
-                                       SeedAccount{"bob@example.test", "bob", "Bob"}}) {
-        if (value(QStringLiteral("SELECT id FROM accounts WHERE email = ?"), {QString::fromLatin1(account.email)}).isValid())
+    struct SeedAccount {
+        const char *email;
+        const char *uname;
+        const char *name;
+    };
+    for (const SeedAccount &account :
+         {SeedAccount{"alice@example.test", "alice", "Alice"}, SeedAccount{"bob@example.test", "bob", "Bob"}}) {
+        if (value(QStringLiteral("SELECT id FROM accounts WHERE email = ?"), {QString::fromLatin1(account.email)})
+                .isValid())
             continue;
         const QByteArray salt = newSalt();
         exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
@@ -167,7 +176,8 @@ bool DevGatewayStore::seed()
               salt, hashAccountPassword(QByteArrayLiteral("tavri-dev"), salt), now});
     }
     const QVariant alice = value(QStringLiteral("SELECT id FROM accounts WHERE email = 'alice@example.test'"));
-    QVariant lobby = value(QStringLiteral("SELECT id FROM channels WHERE owner_id = ? AND parent_id IS NULL AND name = 'Lobby'"), {alice});
+    QVariant lobby = value(
+        QStringLiteral("SELECT id FROM channels WHERE owner_id = ? AND parent_id IS NULL AND name = 'Lobby'"), {alice});
     if (!lobby.isValid()) {
         qint64 id = 0;
         exec(QStringLiteral("INSERT INTO channels (owner_id, name, motd, last_on) VALUES (?, 'Lobby', 'Welcome', ?)"),
@@ -185,13 +195,13 @@ bool DevGatewayStore::seed()
 
 namespace {
 
-bool prepareAndRun(QSqlQuery& query, const QString& sql, const QVariantList& values)
+bool prepareAndRun(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
     if (!query.prepare(sql)) {
         qWarning().noquote() << "devgateway: cannot prepare" << sql << ":" << query.lastError().text();
         return false;
     }
-    for (const QVariant& value : values) {
+    for (const QVariant &value : values) {
         // A missing text is stored as '' (the text columns are NOT NULL);
         // deliberate NULLs are passed as null values of another type.
         if (value.type() == QVariant::String && value.toString().isNull())
@@ -208,7 +218,7 @@ bool prepareAndRun(QSqlQuery& query, const QString& sql, const QVariantList& val
 
 } // namespace
 
-QList<QVariantMap> DevGatewayStore::rows(const QString& sql, const QVariantList& values) const
+QList<QVariantMap> DevGatewayStore::rows(const QString &sql, const QVariantList &values) const
 {
     QList<QVariantMap> result;
     QSqlQuery query(QSqlDatabase::database(m_connectionName));
@@ -225,13 +235,13 @@ QList<QVariantMap> DevGatewayStore::rows(const QString& sql, const QVariantList&
     return result;
 }
 
-QVariantMap DevGatewayStore::row(const QString& sql, const QVariantList& values) const
+QVariantMap DevGatewayStore::row(const QString &sql, const QVariantList &values) const
 {
     const QList<QVariantMap> all = rows(sql, values);
     return all.isEmpty() ? QVariantMap() : all.first();
 }
 
-QVariant DevGatewayStore::value(const QString& sql, const QVariantList& values) const
+QVariant DevGatewayStore::value(const QString &sql, const QVariantList &values) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName));
     query.setForwardOnly(true);
@@ -240,7 +250,7 @@ QVariant DevGatewayStore::value(const QString& sql, const QVariantList& values) 
     return query.value(0);
 }
 
-int DevGatewayStore::exec(const QString& sql, const QVariantList& values, qint64* insertedId) const
+int DevGatewayStore::exec(const QString &sql, const QVariantList &values, qint64 *insertedId) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName));
     if (!prepareAndRun(query, sql, values))
@@ -268,17 +278,17 @@ void DevGatewayStore::rollback() const
 QByteArray DevGatewayStore::newSalt()
 {
     QByteArray salt(16, Qt::Uninitialized);
-    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(salt.data()), salt.size() / 4);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(salt.data()), salt.size() / 4);
     return salt;
 }
 
-QByteArray DevGatewayStore::hashPassword(const QByteArray& password, const QByteArray& salt)
+QByteArray DevGatewayStore::hashPassword(const QByteArray &password, const QByteArray &salt)
 {
-    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password, salt,
-                                              PasswordRounds, PasswordHashBytes);
+    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password, salt, PasswordRounds,
+                                              PasswordHashBytes);
 }
 
-bool DevGatewayStore::checkPassword(const QByteArray& password, const QByteArray& salt, const QByteArray& hash)
+bool DevGatewayStore::checkPassword(const QByteArray &password, const QByteArray &salt, const QByteArray &hash)
 {
     if (salt.isEmpty() || hash.isEmpty())
         return false;
@@ -292,17 +302,17 @@ bool DevGatewayStore::checkPassword(const QByteArray& password, const QByteArray
     return difference == 0;
 }
 
-QByteArray DevGatewayStore::clientDigest(const QByteArray& password)
+QByteArray DevGatewayStore::clientDigest(const QByteArray &password)
 {
     return QCryptographicHash::hash(password, QCryptographicHash::Md5).toHex();
 }
 
-QByteArray DevGatewayStore::hashAccountPassword(const QByteArray& password, const QByteArray& salt)
+QByteArray DevGatewayStore::hashAccountPassword(const QByteArray &password, const QByteArray &salt)
 {
     return hashPassword(clientDigest(password), salt);
 }
 
-bool DevGatewayStore::checkAccountPassword(const QByteArray& sent, const QByteArray& salt, const QByteArray& hash)
+bool DevGatewayStore::checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash)
 {
     return checkPassword(sent, salt, hash) || checkPassword(clientDigest(sent), salt, hash);
 }

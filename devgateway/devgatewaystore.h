@@ -18,39 +18,39 @@ class DevGatewayStore
 public:
     DevGatewayStore();
     ~DevGatewayStore();
-    DevGatewayStore(const DevGatewayStore&) = delete;
-    DevGatewayStore& operator=(const DevGatewayStore&) = delete;
+    DevGatewayStore(const DevGatewayStore &) = delete;
+    DevGatewayStore &operator=(const DevGatewayStore &) = delete;
 
     // Opens (and creates or upgrades) the database at path; ":memory:" keeps it in memory.
-    bool open(const QString& path, QString* error);
+    bool open(const QString &path, QString *error);
     // Adds the development accounts, channels and realm; does nothing for rows already there.
     bool seed();
 
     // Every statement binds its values; failures are logged with the driver's error.
-    QList<QVariantMap> rows(const QString& sql, const QVariantList& values = {}) const;
-    QVariantMap row(const QString& sql, const QVariantList& values = {}) const; // empty when none
-    QVariant value(const QString& sql, const QVariantList& values = {}) const;  // first column of the first row
+    QList<QVariantMap> rows(const QString &sql, const QVariantList &values = {}) const;
+    QVariantMap row(const QString &sql, const QVariantList &values = {}) const; // empty when none
+    QVariant value(const QString &sql, const QVariantList &values = {}) const;  // first column of the first row
     // Runs an INSERT, UPDATE or DELETE; returns the rows affected, or -1 on failure.
-    int exec(const QString& sql, const QVariantList& values = {}, qint64* insertedId = nullptr) const;
+    int exec(const QString &sql, const QVariantList &values = {}, qint64 *insertedId = nullptr) const;
     bool transaction() const;
     bool commit() const;
     void rollback() const;
 
     static QByteArray newSalt();
     // Over the password's bytes as sent (UTF-8 for text passwords).
-    static QByteArray hashPassword(const QByteArray& password, const QByteArray& salt);
-    static bool checkPassword(const QByteArray& password, const QByteArray& salt, const QByteArray& hash);
+    static QByteArray hashPassword(const QByteArray &password, const QByteArray &salt);
+    static bool checkPassword(const QByteArray &password, const QByteArray &salt, const QByteArray &hash);
     // Account passwords: the client signs in with the MD5 of the password in
     // lower-case hex, but creates the account with the password itself. The
     // store keeps the hash of that digest, and a sign-in matches with either
     // the digest or the password (so direct calls and older stores work).
-    static QByteArray clientDigest(const QByteArray& password);
-    static QByteArray hashAccountPassword(const QByteArray& password, const QByteArray& salt);
-    static bool checkAccountPassword(const QByteArray& sent, const QByteArray& salt, const QByteArray& hash);
+    static QByteArray clientDigest(const QByteArray &password);
+    static QByteArray hashAccountPassword(const QByteArray &password, const QByteArray &salt);
+    static bool checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash);
     static QString randomHex(int bytes);
 
 private:
-    bool createSchema(QString* error);
+    bool createSchema(QString *error);
 
     QString m_connectionName;
 };

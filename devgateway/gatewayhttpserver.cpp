@@ -10,7 +10,7 @@
 
 namespace {
 
-GatewayHttpRequest toRequest(const httplib::Request& in, QByteArray body)
+GatewayHttpRequest toRequest(const httplib::Request &in, QByteArray body)
 {
     GatewayHttpRequest request;
     request.verb = QByteArray::fromStdString(in.method);
@@ -23,7 +23,7 @@ GatewayHttpRequest toRequest(const httplib::Request& in, QByteArray body)
     return request;
 }
 
-void fill(httplib::Response& out, const GatewayHttpResponse& response)
+void fill(httplib::Response &out, const GatewayHttpResponse &response)
 {
     out.status = response.status;
     if (!response.location.isEmpty())
@@ -33,7 +33,7 @@ void fill(httplib::Response& out, const GatewayHttpResponse& response)
 
 } // namespace
 
-GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
+GatewayHttpServer::GatewayHttpServer(Handler handler, QObject *parent)
     : QObject(parent)
     , m_handler(std::move(handler))
     , m_server(std::make_unique<httplib::Server>())
@@ -48,9 +48,9 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
     m_server->set_payload_max_length(MaxBodyBytes);
     m_server->set_idle_interval(0, 200000); // wakes the accept loop, so that stop() is prompt
 
-    m_server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+    m_server->set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
         size_t headerBytes = 0;
-        for (const auto& header : req.headers)
+        for (const auto &header : req.headers)
             headerBytes += header.first.size() + header.second.size() + 4;
         if (headerBytes > MaxHeaderBytes) {
             res.status = 413;
@@ -90,22 +90,22 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject* parent)
 
     // Reading the body through a content reader keeps the library from parsing
     // (and capping at 8 KiB) urlencoded forms: pictures arrive as Base64 fields.
-    m_server->Post(".*", [this](const httplib::Request& req, httplib::Response& res,
-                                const httplib::ContentReader& reader) {
-        std::string body;
-        const bool complete = reader([&body](const char* data, size_t length) {
-            if (body.size() + length > MaxBodyBytes)
-                return false;
-            body.append(data, length);
-            return true;
-        });
-        if (!complete) {
-            res.status = body.size() >= MaxBodyBytes || res.status == 413 ? 413 : 400;
-            return;
-        }
-        fill(res, dispatch(toRequest(req, QByteArray::fromStdString(body))));
-    });
-    m_server->Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    m_server->Post(".*",
+                   [this](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader) {
+                       std::string body;
+                       const bool complete = reader([&body](const char *data, size_t length) {
+                           if (body.size() + length > MaxBodyBytes)
+                               return false;
+                           body.append(data, length);
+                           return true;
+                       });
+                       if (!complete) {
+                           res.status = body.size() >= MaxBodyBytes || res.status == 413 ? 413 : 400;
+                           return;
+                       }
+                       fill(res, dispatch(toRequest(req, QByteArray::fromStdString(body))));
+                   });
+    m_server->Get(".*", [this](const httplib::Request &req, httplib::Response &res) {
         fill(res, dispatch(toRequest(req, QByteArray())));
     });
 }
@@ -120,7 +120,7 @@ GatewayHttpServer::~GatewayHttpServer()
     stop();
 }
 
-bool GatewayHttpServer::listen(const QString& address, quint16 port, QString* error)
+bool GatewayHttpServer::listen(const QString &address, quint16 port, QString *error)
 {
     const std::string host = address.toStdString();
     int bound = -1;
@@ -156,15 +156,14 @@ void GatewayHttpServer::stop()
         m_thread.join();
 }
 
-GatewayHttpResponse GatewayHttpServer::dispatch(const GatewayHttpRequest& request)
+GatewayHttpResponse GatewayHttpServer::dispatch(const GatewayHttpRequest &request)
 {
     // Runs on a library worker thread: hand the request to the owning thread and
     // wait for its answer, giving up when the server stops.
     auto promise = std::make_shared<std::promise<GatewayHttpResponse>>();
     std::future<GatewayHttpResponse> answer = promise->get_future();
-    QMetaObject::invokeMethod(this, [this, promise, request] {
-        promise->set_value(m_handler(request));
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, promise, request] { promise->set_value(m_handler(request)); }, Qt::QueuedConnection);
     while (answer.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
         if (m_stopping) {
             GatewayHttpResponse unavailable;
@@ -174,7 +173,7 @@ GatewayHttpResponse GatewayHttpServer::dispatch(const GatewayHttpRequest& reques
     }
     try {
         return answer.get();
-    } catch (const std::future_error&) {
+    } catch (const std::future_error &) {
         // The owner went away before it answered.
         GatewayHttpResponse unavailable;
         unavailable.status = 503;

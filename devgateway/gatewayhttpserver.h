@@ -25,9 +25,9 @@ class Server;
 }
 
 struct GatewayHttpRequest {
-    QByteArray verb;  // "GET" or "POST"
-    QString path;     // without the leading slash or query, e.g. "gateway.php"
-    QString host;     // the Host header, used to build absolute URLs
+    QByteArray verb; // "GET" or "POST"
+    QString path;    // without the leading slash or query, e.g. "gateway.php"
+    QString host;    // the Host header, used to build absolute URLs
     QByteArray contentType;
     QByteArray body;
 };
@@ -43,26 +43,26 @@ class GatewayHttpServer : public QObject
 {
     Q_OBJECT
 public:
-    using Handler = std::function<GatewayHttpResponse(const GatewayHttpRequest&)>;
+    using Handler = std::function<GatewayHttpResponse(const GatewayHttpRequest &)>;
 
     static constexpr size_t MaxHeaderBytes = 16 * 1024;
     static constexpr size_t MaxBodyBytes = 8 * 1024 * 1024;
     static constexpr time_t ReadTimeoutSeconds = 5;
     static constexpr size_t WorkerThreads = 64;
 
-    explicit GatewayHttpServer(Handler handler, QObject* parent = nullptr);
+    explicit GatewayHttpServer(Handler handler, QObject *parent = nullptr);
     ~GatewayHttpServer() override;
 
     // How long a peer may send nothing while its request is incomplete; set
     // before listen.
     void setReadTimeout(int seconds);
     // Binds address:port (port 0 picks a free one) and starts serving.
-    bool listen(const QString& address, quint16 port, QString* error);
+    bool listen(const QString &address, quint16 port, QString *error);
     quint16 port() const { return m_port; }
     void stop();
 
 private:
-    GatewayHttpResponse dispatch(const GatewayHttpRequest& request);
+    GatewayHttpResponse dispatch(const GatewayHttpRequest &request);
 
     Handler m_handler;
     std::unique_ptr<httplib::Server> m_server;

@@ -24,7 +24,7 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-void printUsage(QTextStream& out)
+void printUsage(QTextStream &out)
 {
     out << "Usage: tavri-devgateway [options]\n"
            "  --listen <address:port>      where to listen (default 127.0.0.1:8088)\n"
@@ -41,7 +41,7 @@ void printUsage(QTextStream& out)
 
 } // namespace
 
-int main(int argc, char* argv[])
+int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavri-devgateway"));
@@ -51,13 +51,13 @@ int main(int argc, char* argv[])
     DevGatewayOptions options;
     bool printSettings = false;
     const QStringList args = app.arguments();
-    auto fail = [&err](const QString& message) {
+    auto fail = [&err](const QString &message) {
         err << "tavri-devgateway: " << message << "\n";
         return 2;
     };
     for (int i = 1; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        auto next = [&](QString* value) {
+        const QString &arg = args.at(i);
+        auto next = [&](QString *value) {
             if (i + 1 >= args.size())
                 return false;
             *value = args.at(++i);
@@ -129,7 +129,7 @@ int main(int argc, char* argv[])
 
     // Stops cleanly on Ctrl-C or kill, so that the SQLite file is closed properly.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);

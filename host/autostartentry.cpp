@@ -25,7 +25,7 @@ QString AutostartEntry::command()
     return arguments.isEmpty() ? QString() : arguments.first();
 }
 
-bool AutostartEntry::setCommand(const QString& command)
+bool AutostartEntry::setCommand(const QString &command)
 {
     DesktopEntryFile entry(path());
     if (!entry.load())
@@ -37,7 +37,7 @@ bool AutostartEntry::setCommand(const QString& command)
         entry.remove(group, QStringLiteral("Exec"));
         entry.setValue(group, QStringLiteral("Hidden"), QStringLiteral("true"));
     } else {
-        entry.setValue(group, QStringLiteral("Exec"), DesktopEntryFile::execLine({ command }));
+        entry.setValue(group, QStringLiteral("Exec"), DesktopEntryFile::execLine({command}));
         entry.remove(group, QStringLiteral("Hidden"));
     }
     entry.setValue(group, QStringLiteral("X-GNOME-Autostart-enabled"), QStringLiteral("true"));

@@ -17,7 +17,7 @@ public:
     static QString command();
     // Stores `command`, or switches the entry off when it is empty. Returns
     // false, with a warning, when the file cannot be written.
-    static bool setCommand(const QString& command);
+    static bool setCommand(const QString &command);
 
     static QString path();
 

@@ -15,12 +15,13 @@ namespace {
 // Characters that make the desktop entry rules quote an Exec argument.
 const QString kReservedCharacters = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 
-QString quoteArgument(const QString& argument)
+QString quoteArgument(const QString &argument)
 {
     QString text = argument;
     text.replace(QLatin1Char('%'), QStringLiteral("%%"));
-    const bool needsQuotes = text.isEmpty()
-        || std::any_of(text.cbegin(), text.cend(), [](QChar c) { return kReservedCharacters.contains(c); });
+    const bool needsQuotes = text.isEmpty() || std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+                                 return kReservedCharacters.contains(c);
+                             });
     if (!needsQuotes)
         return text;
     QString quoted(QLatin1Char('"'));
@@ -35,7 +36,7 @@ QString quoteArgument(const QString& argument)
 
 } // namespace
 
-DesktopEntryFile::DesktopEntryFile(const QString& path)
+DesktopEntryFile::DesktopEntryFile(const QString &path)
     : m_path(path)
 {
 }
@@ -95,10 +96,10 @@ bool DesktopEntryFile::saveIfChanged() const
 QByteArray DesktopEntryFile::toByteArray() const
 {
     QString text;
-    for (const Group& group : m_groups) {
+    for (const Group &group : m_groups) {
         if (!group.name.isEmpty())
             text += QLatin1Char('[') + group.name + QStringLiteral("]\n");
-        for (const Line& line : group.lines) {
+        for (const Line &line : group.lines) {
             if (line.key.isEmpty())
                 text += line.text;
             else if (!line.lead.isEmpty())
@@ -111,7 +112,7 @@ QByteArray DesktopEntryFile::toByteArray() const
     return text.toUtf8();
 }
 
-void DesktopEntryFile::parse(const QByteArray& bytes)
+void DesktopEntryFile::parse(const QByteArray &bytes)
 {
     m_groups.clear();
     QString text = QString::fromUtf8(bytes);
@@ -120,10 +121,10 @@ void DesktopEntryFile::parse(const QByteArray& bytes)
     if (text.isEmpty())
         return;
     const QStringList lines = text.split(QLatin1Char('\n'));
-    for (const QString& line : lines) {
+    for (const QString &line : lines) {
         const QString trimmed = line.trimmed();
         if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
-            m_groups.append(Group{ trimmed.mid(1, trimmed.size() - 2), {} });
+            m_groups.append(Group{trimmed.mid(1, trimmed.size() - 2), {}});
             continue;
         }
         if (m_groups.isEmpty())
@@ -132,7 +133,7 @@ void DesktopEntryFile::parse(const QByteArray& bytes)
         const QString key = equals > 0 ? line.left(equals).trimmed() : QString();
         if (trimmed.startsWith(QLatin1Char('#')) || key.isEmpty()) {
             // Comments, blank lines and anything unreadable are kept as they stand.
-            m_groups.last().lines.append(Line{ QString(), line, QString() });
+            m_groups.last().lines.append(Line{QString(), line, QString()});
             continue;
         }
         // Blanks around '=' are allowed; the value starts after them. Such a
@@ -141,27 +142,26 @@ void DesktopEntryFile::parse(const QByteArray& bytes)
         while (start < line.size() && (line.at(start) == QLatin1Char(' ') || line.at(start) == QLatin1Char('\t')))
             ++start;
         const QString lead = line.left(start);
-        m_groups.last().lines.append(
-            Line{ key, line.mid(start), lead == key + QLatin1Char('=') ? QString() : lead });
+        m_groups.last().lines.append(Line{key, line.mid(start), lead == key + QLatin1Char('=') ? QString() : lead});
     }
 }
 
 QStringList DesktopEntryFile::groups() const
 {
     QStringList names;
-    for (const Group& group : m_groups) {
+    for (const Group &group : m_groups) {
         if (!group.name.isEmpty())
             names.append(group.name);
     }
     return names;
 }
 
-bool DesktopEntryFile::hasGroup(const QString& group) const
+bool DesktopEntryFile::hasGroup(const QString &group) const
 {
     return findGroup(group) != nullptr;
 }
 
-void DesktopEntryFile::removeGroup(const QString& group)
+void DesktopEntryFile::removeGroup(const QString &group)
 {
     for (int i = m_groups.size() - 1; i >= 0; --i) {
         if (m_groups.at(i).name == group)
@@ -169,11 +169,11 @@ void DesktopEntryFile::removeGroup(const QString& group)
     }
 }
 
-QStringList DesktopEntryFile::keys(const QString& group) const
+QStringList DesktopEntryFile::keys(const QString &group) const
 {
     QStringList result;
-    if (const Group* found = findGroup(group)) {
-        for (const Line& line : found->lines) {
+    if (const Group *found = findGroup(group)) {
+        for (const Line &line : found->lines) {
             if (!line.key.isEmpty())
                 result.append(line.key);
         }
@@ -181,28 +181,28 @@ QStringList DesktopEntryFile::keys(const QString& group) const
     return result;
 }
 
-bool DesktopEntryFile::contains(const QString& group, const QString& key) const
+bool DesktopEntryFile::contains(const QString &group, const QString &key) const
 {
-    const Group* found = findGroup(group);
+    const Group *found = findGroup(group);
     return found && findLine(*found, key);
 }
 
-QString DesktopEntryFile::value(const QString& group, const QString& key, const QString& defaultValue) const
+QString DesktopEntryFile::value(const QString &group, const QString &key, const QString &defaultValue) const
 {
-    const Group* found = findGroup(group);
-    const Line* line = found ? findLine(*found, key) : nullptr;
+    const Group *found = findGroup(group);
+    const Line *line = found ? findLine(*found, key) : nullptr;
     return line ? unescapeValue(line->text) : defaultValue;
 }
 
-void DesktopEntryFile::setValue(const QString& group, const QString& key, const QString& value)
+void DesktopEntryFile::setValue(const QString &group, const QString &key, const QString &value)
 {
-    Group* found = findGroup(group);
+    Group *found = findGroup(group);
     if (!found) {
-        m_groups.append(Group{ group, {} });
+        m_groups.append(Group{group, {}});
         found = &m_groups.last();
     }
     const QString raw = escapeValue(value);
-    for (Line& line : found->lines) {
+    for (Line &line : found->lines) {
         if (line.key == key) {
             line.text = raw;
             line.lead.clear();
@@ -213,12 +213,12 @@ void DesktopEntryFile::setValue(const QString& group, const QString& key, const 
     int at = found->lines.size();
     while (at > 0 && found->lines.at(at - 1).key.isEmpty() && found->lines.at(at - 1).text.trimmed().isEmpty())
         --at;
-    found->lines.insert(at, Line{ key, raw, QString() });
+    found->lines.insert(at, Line{key, raw, QString()});
 }
 
-void DesktopEntryFile::remove(const QString& group, const QString& key)
+void DesktopEntryFile::remove(const QString &group, const QString &key)
 {
-    Group* found = findGroup(group);
+    Group *found = findGroup(group);
     if (!found)
         return;
     for (int i = found->lines.size() - 1; i >= 0; --i) {
@@ -227,17 +227,17 @@ void DesktopEntryFile::remove(const QString& group, const QString& key)
     }
 }
 
-QString DesktopEntryFile::execLine(const QStringList& arguments, const QString& fieldCode)
+QString DesktopEntryFile::execLine(const QStringList &arguments, const QString &fieldCode)
 {
     QStringList parts;
-    for (const QString& argument : arguments)
+    for (const QString &argument : arguments)
         parts.append(quoteArgument(argument));
     if (!fieldCode.isEmpty())
         parts.append(fieldCode);
     return parts.join(QLatin1Char(' '));
 }
 
-QStringList DesktopEntryFile::execArguments(const QString& execValue)
+QStringList DesktopEntryFile::execArguments(const QString &execValue)
 {
     QStringList arguments;
     QString current;
@@ -282,12 +282,12 @@ QStringList DesktopEntryFile::execArguments(const QString& execValue)
     return arguments;
 }
 
-QStringList DesktopEntryFile::execArgumentsOf(const QString& group) const
+QStringList DesktopEntryFile::execArgumentsOf(const QString &group) const
 {
     return execArguments(value(group, QStringLiteral("Exec")));
 }
 
-QString DesktopEntryFile::escapeValue(const QString& value)
+QString DesktopEntryFile::escapeValue(const QString &value)
 {
     QString raw;
     raw.reserve(value.size());
@@ -309,7 +309,7 @@ QString DesktopEntryFile::escapeValue(const QString& value)
     return raw;
 }
 
-QString DesktopEntryFile::unescapeValue(const QString& raw)
+QString DesktopEntryFile::unescapeValue(const QString &raw)
 {
     QString value;
     value.reserve(raw.size());
@@ -346,27 +346,27 @@ QString DesktopEntryFile::unescapeValue(const QString& raw)
     return value;
 }
 
-const DesktopEntryFile::Group* DesktopEntryFile::findGroup(const QString& name) const
+const DesktopEntryFile::Group *DesktopEntryFile::findGroup(const QString &name) const
 {
-    for (const Group& group : m_groups) {
+    for (const Group &group : m_groups) {
         if (group.name == name && !name.isEmpty())
             return &group;
     }
     return nullptr;
 }
 
-DesktopEntryFile::Group* DesktopEntryFile::findGroup(const QString& name)
+DesktopEntryFile::Group *DesktopEntryFile::findGroup(const QString &name)
 {
-    for (Group& group : m_groups) {
+    for (Group &group : m_groups) {
         if (group.name == name && !name.isEmpty())
             return &group;
     }
     return nullptr;
 }
 
-const DesktopEntryFile::Line* DesktopEntryFile::findLine(const Group& group, const QString& key)
+const DesktopEntryFile::Line *DesktopEntryFile::findLine(const Group &group, const QString &key)
 {
-    for (const Line& line : group.lines) {
+    for (const Line &line : group.lines) {
         if (line.key == key)
             return &line;
     }

@@ -16,7 +16,7 @@ namespace host {
 class DesktopEntryFile
 {
 public:
-    explicit DesktopEntryFile(const QString& path);
+    explicit DesktopEntryFile(const QString &path);
 
     QString path() const;
 
@@ -31,51 +31,49 @@ public:
     bool saveIfChanged() const;
 
     QByteArray toByteArray() const;
-    void parse(const QByteArray& bytes);
+    void parse(const QByteArray &bytes);
 
     QStringList groups() const;
-    bool hasGroup(const QString& group) const;
-    void removeGroup(const QString& group);
-    QStringList keys(const QString& group) const;
-    bool contains(const QString& group, const QString& key) const;
-    QString value(const QString& group, const QString& key, const QString& defaultValue = QString()) const;
+    bool hasGroup(const QString &group) const;
+    void removeGroup(const QString &group);
+    QStringList keys(const QString &group) const;
+    bool contains(const QString &group, const QString &key) const;
+    QString value(const QString &group, const QString &key, const QString &defaultValue = QString()) const;
     // Replaces the value in place, or appends the key (and the group) when absent.
-    void setValue(const QString& group, const QString& key, const QString& value);
-    void remove(const QString& group, const QString& key);
+    void setValue(const QString &group, const QString &key, const QString &value);
+    void remove(const QString &group, const QString &key);
 
     // The Exec value for a command: each argument quoted where the desktop
     // entry rules need it ('%' doubled, reserved characters in double quotes
     // with " ` $ \ escaped), then `fieldCode` ("%u") unquoted when given.
-    static QString execLine(const QStringList& arguments, const QString& fieldCode = QString());
+    static QString execLine(const QStringList &arguments, const QString &fieldCode = QString());
     // Splits an Exec value back into its arguments; field codes such as "%u"
     // stay as they are, "%%" becomes '%'. A malformed value (an unclosed
     // quote) gives what could be read up to the fault.
-    static QStringList execArguments(const QString& execValue);
+    static QStringList execArguments(const QString &execValue);
     // The arguments of the Exec key of `group` (the main group by default).
-    QStringList execArgumentsOf(const QString& group = mainGroup()) const;
+    QStringList execArgumentsOf(const QString &group = mainGroup()) const;
 
     static QString mainGroup();
 
     // The key-file level of escaping for string values.
-    static QString escapeValue(const QString& value);
-    static QString unescapeValue(const QString& raw);
+    static QString escapeValue(const QString &value);
+    static QString unescapeValue(const QString &raw);
 
 private:
-    struct Line
-    {
+    struct Line {
         QString key;  // empty for comments and blank lines
         QString text; // the raw value, or the whole line when key is empty
         QString lead; // "key =" as written when it is not plain "key="
     };
-    struct Group
-    {
+    struct Group {
         QString name; // empty for the lines before the first group header
         QVector<Line> lines;
     };
 
-    const Group* findGroup(const QString& name) const;
-    Group* findGroup(const QString& name);
-    static const Line* findLine(const Group& group, const QString& key);
+    const Group *findGroup(const QString &name) const;
+    Group *findGroup(const QString &name);
+    static const Line *findLine(const Group &group, const QString &key);
 
     QString m_path;
     QVector<Group> m_groups;

@@ -8,12 +8,12 @@ namespace host {
 
 namespace {
 QMutex factoryMutex;
-InputHook::Factory& factory()
+InputHook::Factory &factory()
 {
     static InputHook::Factory instance;
     return instance;
 }
-}
+} // namespace
 
 InputHook::~InputHook() = default;
 

@@ -37,21 +37,19 @@ public:
         XButtonUp = 0x20C,
     };
 
-    struct KeyboardHookEvent
-    {
+    struct KeyboardHookEvent {
         Message message;
         int vkCode;
     };
 
     // For the X buttons the high word of mouseData is 1 (first) or 2 (second).
-    struct MouseHookEvent
-    {
+    struct MouseHookEvent {
         Message message;
         quint32 mouseData;
     };
 
-    using KeyboardProc = std::function<void(const KeyboardHookEvent&)>;
-    using MouseProc = std::function<void(const MouseHookEvent&)>;
+    using KeyboardProc = std::function<void(const KeyboardHookEvent &)>;
+    using MouseProc = std::function<void(const MouseHookEvent &)>;
     using Factory = std::function<std::unique_ptr<InputHook>()>;
 
     virtual ~InputHook();

@@ -19,7 +19,7 @@ const QString kActionPrefix = QStringLiteral("Desktop Action ");
 
 // An action id from the task's first argument ("-quit" gives "quit"),
 // reduced to the characters an id may hold, and unique within the list.
-QString actionId(const JumpTask& task, const QSet<QString>& taken)
+QString actionId(const JumpTask &task, const QSet<QString> &taken)
 {
     QString id = task.arguments.value(0);
     id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")));
@@ -33,10 +33,10 @@ QString actionId(const JumpTask& task, const QSet<QString>& taken)
     return unique;
 }
 
-void removeActions(DesktopEntryFile& entry)
+void removeActions(DesktopEntryFile &entry)
 {
     entry.remove(DesktopEntryFile::mainGroup(), kActionsKey);
-    for (const QString& group : entry.groups()) {
+    for (const QString &group : entry.groups()) {
         if (group.startsWith(kActionPrefix))
             entry.removeGroup(group);
     }
@@ -49,9 +49,9 @@ QString JumpList::desktopEntryPath()
     return UrlSchemeRegistration::desktopEntryPath();
 }
 
-int JumpList::setTasks(const QVector<JumpTask>& tasks)
+int JumpList::setTasks(const QVector<JumpTask> &tasks)
 {
-    for (const JumpTask& task : tasks) {
+    for (const JumpTask &task : tasks) {
         if (task.title.isEmpty() || task.program.isEmpty()) {
             qWarning() << "JumpList: a task needs a title and a program:" << task.title << task.program;
             return EINVAL;
@@ -68,7 +68,7 @@ int JumpList::setTasks(const QVector<JumpTask>& tasks)
     removeActions(entry);
     QStringList ids;
     QSet<QString> taken;
-    for (const JumpTask& task : tasks) {
+    for (const JumpTask &task : tasks) {
         const QString id = actionId(task, taken);
         taken.insert(id);
         ids.append(id);

@@ -9,8 +9,7 @@ namespace host {
 // One entry of the launcher's context menu: starting it runs `program` with
 // `arguments`. The description has no place in a desktop action and is not
 // stored.
-struct JumpTask
-{
+struct JumpTask {
     QString title;
     QString description;
     QString program;
@@ -27,7 +26,7 @@ public:
     // Replaces the program's tasks. Returns 0, or an errno value: ENOENT when
     // the desktop entry does not exist yet, EINVAL for a task without title
     // or program, EIO when the entry cannot be read or written.
-    static int setTasks(const QVector<JumpTask>& tasks);
+    static int setTasks(const QVector<JumpTask> &tasks);
     // Removes all tasks; 0 also when there is no entry. Otherwise as setTasks.
     static int clear();
 

@@ -13,11 +13,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace host
-{
+namespace host {
 
-namespace
-{
+namespace {
 const QString kPipePrefix = QStringLiteral("\\\\.\\pipe\\");
 // How long a probe waits for an existing socket's owner to accept.
 constexpr int kLiveProbeMs = 200;
@@ -90,8 +88,7 @@ QString LocalPipe::inputFolder()
 QString LocalPipe::inputSocketPath(const QString &pipeName)
 {
     const QString name = flattened(withoutPrefix(pipeName));
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-        name.contains(QChar(0)))
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0)))
         return QString();
     const QString path = inputFolder() + QLatin1Char('/') + name;
     return fitsSocketPath(path) ? path : QString();
@@ -101,8 +98,7 @@ bool LocalPipe::listen(QLocalServer &server, const QString &pipeName)
 {
     const QString path = inputSocketPath(pipeName);
     if (path.isEmpty()) {
-        qWarning() << "LocalPipe: refusing to listen on the pipe name" << pipeName
-                   << "(empty, reserved or too long)";
+        qWarning() << "LocalPipe: refusing to listen on the pipe name" << pipeName << "(empty, reserved or too long)";
         return false;
     }
     if (!ensurePrivateFolder(inputFolder()))

@@ -6,8 +6,7 @@
 class QLocalServer;
 class QLocalSocket;
 
-namespace host
-{
+namespace host {
 
 // Named pipes between Tavri and an external application, carried over local
 // (AF_UNIX) sockets. Pipe names arrive in the Windows form the controlling
@@ -58,8 +57,7 @@ public:
     // Starts connecting to the output pipe; the caller waits and retries as
     // it needs. Returns false, without touching the socket, when the name is
     // refused (see outputSocketPath()).
-    static bool connect(QLocalSocket &socket, const QString &pipeName,
-                        QIODevice::OpenMode mode = QIODevice::ReadWrite);
+    static bool connect(QLocalSocket &socket, const QString &pipeName, QIODevice::OpenMode mode = QIODevice::ReadWrite);
 
 private:
     LocalPipe() = delete;

@@ -15,7 +15,7 @@ namespace {
 constexpr int kMaxValueBytes = 4096;
 
 // Reads one small file, keeping errno on failure (QFile does not expose it).
-QString readValue(const QString& path, int& error)
+QString readValue(const QString &path, int &error)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -49,7 +49,7 @@ QString MachineDescription::defaultDmiFolder()
     return QStringLiteral("/sys/class/dmi/id");
 }
 
-MachineDescription::Result MachineDescription::read(const QString& dmiFolder)
+MachineDescription::Result MachineDescription::read(const QString &dmiFolder)
 {
     Result result;
     const QDir folder(dmiFolder);

@@ -10,8 +10,7 @@ namespace host {
 class MachineDescription
 {
 public:
-    struct Result
-    {
+    struct Result {
         QString manufacturer;
         QString model;
         // 0, or the errno of the first file that could not be read.
@@ -22,7 +21,7 @@ public:
 
     // Reads "sys_vendor" and "product_name" in dmiFolder, trimmed. A file
     // that cannot be read leaves its value empty and sets error.
-    static Result read(const QString& dmiFolder = defaultDmiFolder());
+    static Result read(const QString &dmiFolder = defaultDmiFolder());
 
 private:
     MachineDescription() = delete;

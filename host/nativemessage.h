@@ -9,9 +9,8 @@ namespace host {
 // receives, so that filters keep one code path. Delivered to the
 // application's QAbstractNativeEventFilter with eventType() as the type and
 // a pointer to this record as the message.
-struct NativeMessage
-{
-    void* hwnd;
+struct NativeMessage {
+    void *hwnd;
     quint32 message;
     quintptr wParam;
     qintptr lParam;

@@ -16,7 +16,7 @@ class PowerEvents : public QObject
     Q_OBJECT
 
 public:
-    explicit PowerEvents(QDBusConnection bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
+    explicit PowerEvents(QDBusConnection bus = QDBusConnection::systemBus(), QObject *parent = nullptr);
 
     // Passes one power broadcast to the native event filters for each
     // top-level window that has a native window. Filters cannot stop it.

@@ -7,8 +7,7 @@
 
 namespace host {
 
-bool ProgramLauncher::startDetachedFromCurrentDir(const QString& program, const QStringList& arguments,
-                                                  qint64* pid)
+bool ProgramLauncher::startDetachedFromCurrentDir(const QString &program, const QStringList &arguments, qint64 *pid)
 {
     if (program.isEmpty()) {
         qWarning() << "ProgramLauncher: no program given";

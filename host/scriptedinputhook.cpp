@@ -16,14 +16,14 @@ void ScriptedInputHook::setMouseInstallFails(bool fails)
     m_mouseFails = fails;
 }
 
-void ScriptedInputHook::inject(const KeyboardHookEvent& event)
+void ScriptedInputHook::inject(const KeyboardHookEvent &event)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_queue.push_back(event);
     m_wake.notify_all();
 }
 
-void ScriptedInputHook::inject(const MouseHookEvent& event)
+void ScriptedInputHook::inject(const MouseHookEvent &event)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_queue.push_back(event);
@@ -78,7 +78,7 @@ void ScriptedInputHook::run()
         const Event event = m_queue.front();
         m_queue.pop_front();
         // Procedures run unlocked, so they may inject or quit themselves.
-        if (const auto* key = std::get_if<KeyboardHookEvent>(&event)) {
+        if (const auto *key = std::get_if<KeyboardHookEvent>(&event)) {
             KeyboardProc proc = m_keyboardProc;
             lock.unlock();
             if (proc)

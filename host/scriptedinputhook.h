@@ -21,8 +21,8 @@ public:
     void setKeyboardInstallFails(bool fails);
     void setMouseInstallFails(bool fails);
 
-    void inject(const KeyboardHookEvent& event);
-    void inject(const MouseHookEvent& event);
+    void inject(const KeyboardHookEvent &event);
+    void inject(const MouseHookEvent &event);
 
     // Thread-safe: waits until run() has started delivering.
     bool waitUntilRunning(int timeoutMs);

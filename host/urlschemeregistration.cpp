@@ -22,7 +22,7 @@ QString dataHome()
 
 // Copies the icon when the copy is missing or differs. Returns false when the
 // source cannot be read or the copy cannot be written.
-bool updateIcon(const QString& source, const QString& target)
+bool updateIcon(const QString &source, const QString &target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -64,8 +64,8 @@ QString UrlSchemeRegistration::iconPath()
     return QDir(dataHome()).filePath(QStringLiteral("icons/ostrel-tavri.png"));
 }
 
-bool UrlSchemeRegistration::registerScheme(const QString& scheme, const QString& description,
-                                           const QString& programPath, const QString& iconResource)
+bool UrlSchemeRegistration::registerScheme(const QString &scheme, const QString &description,
+                                           const QString &programPath, const QString &iconResource)
 {
     if (scheme.isEmpty() || programPath.isEmpty()) {
         qWarning() << "Link scheme not registered: scheme" << scheme << "program" << programPath;
@@ -80,7 +80,7 @@ bool UrlSchemeRegistration::registerScheme(const QString& scheme, const QString&
     entry.setValue(group, QStringLiteral("Type"), QStringLiteral("Application"));
     entry.setValue(group, QStringLiteral("Name"), QStringLiteral("Tavri"));
     entry.setValue(group, QStringLiteral("Comment"), description);
-    entry.setValue(group, QStringLiteral("Exec"), DesktopEntryFile::execLine({ programPath }, QStringLiteral("%u")));
+    entry.setValue(group, QStringLiteral("Exec"), DesktopEntryFile::execLine({programPath}, QStringLiteral("%u")));
     entry.setValue(group, QStringLiteral("Terminal"), QStringLiteral("false"));
     entry.setValue(group, QStringLiteral("MimeType"), mimeType + QLatin1Char(';'));
     if (!iconResource.isEmpty() && updateIcon(iconResource, iconPath())) {

@@ -18,8 +18,8 @@ public:
     // `iconResource` (a resource or file path; empty for none) is copied to
     // the user's icon folder when missing or changed. Returns false, with a
     // warning, when a file cannot be written; start-up goes on either way.
-    static bool registerScheme(const QString& scheme, const QString& description, const QString& programPath,
-                               const QString& iconResource);
+    static bool registerScheme(const QString &scheme, const QString &description, const QString &programPath,
+                               const QString &iconResource);
 
     // The program's desktop entry: "ostrel-tavri.desktop" in the user's
     // applications folder. The jump list adds its actions to the same file.

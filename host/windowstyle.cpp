@@ -4,7 +4,7 @@
 
 namespace host {
 
-void WindowStyle::clearTaskbarStyles(QWindow* window)
+void WindowStyle::clearTaskbarStyles(QWindow *window)
 {
     if (!window || window->type() != Qt::Tool)
         return;
@@ -12,7 +12,7 @@ void WindowStyle::clearTaskbarStyles(QWindow* window)
     window->setFlags(hints | Qt::Window);
 }
 
-void WindowStyle::leaveTopmostBand(QWindow* window)
+void WindowStyle::leaveTopmostBand(QWindow *window)
 {
     if (!window || !(window->flags() & Qt::WindowStaysOnTopHint))
         return;

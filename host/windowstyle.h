@@ -14,10 +14,10 @@ public:
     // as an ordinary top-level window: a tool (utility) window, which X11 and
     // Wayland keep off the taskbar, becomes a normal window with the same
     // hints. Other window types, and owned (transient) windows, are left alone.
-    static void clearTaskbarStyles(QWindow* window);
+    static void clearTaskbarStyles(QWindow *window);
 
     // Takes the window out of the always-on-top band.
-    static void leaveTopmostBand(QWindow* window);
+    static void leaveTopmostBand(QWindow *window);
 
 private:
     WindowStyle() = delete;

@@ -22,10 +22,10 @@ namespace {
 // hooks' own connections are let go instead; any other connection keeps the
 // handler it had.
 std::mutex ioMutex;
-QSet<Display*> hookDisplays;
+QSet<Display *> hookDisplays;
 XIOErrorHandler previousIoHandler = nullptr;
 
-int onIoError(Display* display)
+int onIoError(Display *display)
 {
     XIOErrorHandler previous = nullptr;
     {
@@ -37,7 +37,7 @@ int onIoError(Display* display)
     return previous ? previous(display) : 0;
 }
 
-void registerHookDisplay(Display* display)
+void registerHookDisplay(Display *display)
 {
     static std::once_flag installed;
     std::call_once(installed, [] {
@@ -48,7 +48,7 @@ void registerHookDisplay(Display* display)
     hookDisplays.insert(display);
 }
 
-void closeHookDisplay(Display* display)
+void closeHookDisplay(Display *display)
 {
     XCloseDisplay(display);
     std::lock_guard<std::mutex> lock(ioMutex);
@@ -83,17 +83,15 @@ bool XInputHook::openDisplay()
         qWarning() << "XInputHook: no DISPLAY, system-wide input is not monitored";
         return false;
     }
-    Display* display = XOpenDisplay(nullptr);
+    Display *display = XOpenDisplay(nullptr);
     if (!display) {
-        qWarning() << "XInputHook: cannot open display" << qgetenv("DISPLAY")
-                   << ", system-wide input is not monitored";
+        qWarning() << "XInputHook: cannot open display" << qgetenv("DISPLAY") << ", system-wide input is not monitored";
         return false;
     }
     int opcode = 0, firstEvent = 0, firstError = 0;
     int major = 2, minor = 1;
     if (!XQueryExtension(display, "XInputExtension", &opcode, &firstEvent, &firstError)
-        || XIQueryVersion(display, &major, &minor) != Success
-        || major < 2 || (major == 2 && minor < 1)) {
+        || XIQueryVersion(display, &major, &minor) != Success || major < 2 || (major == 2 && minor < 1)) {
         qWarning() << "XInputHook: the X server lacks XInput 2.1, system-wide input is not monitored";
         XCloseDisplay(display);
         return false;
@@ -146,11 +144,11 @@ bool XInputHook::installMouse(MouseProc proc)
     return true;
 }
 
-void XInputHook::onConnectionLost(Display*, void* self)
+void XInputHook::onConnectionLost(Display *, void *self)
 {
     // Called by Xlib in place of exiting the process; the connection is
     // unusable from here on and run() lets it go.
-    static_cast<XInputHook*>(self)->m_connectionLost = true;
+    static_cast<XInputHook *>(self)->m_connectionLost = true;
 }
 
 void XInputHook::run()
@@ -189,13 +187,12 @@ void XInputHook::run()
     }
 }
 
-void XInputHook::dispatch(XEvent& event)
+void XInputHook::dispatch(XEvent &event)
 {
-    XGenericEventCookie* cookie = &event.xcookie;
-    if (cookie->type != GenericEvent || cookie->extension != m_xiOpcode
-        || !XGetEventData(m_display, cookie))
+    XGenericEventCookie *cookie = &event.xcookie;
+    if (cookie->type != GenericEvent || cookie->extension != m_xiOpcode || !XGetEventData(m_display, cookie))
         return;
-    const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
+    const auto *raw = static_cast<const XIRawEvent *>(cookie->data);
     const int detail = raw->detail;
     const int type = cookie->evtype;
     XFreeEventData(m_display, cookie);
@@ -204,8 +201,8 @@ void XInputHook::dispatch(XEvent& event)
     case XI_RawKeyPress:
     case XI_RawKeyRelease:
         if (m_keyboardProc)
-            m_keyboardProc({type == XI_RawKeyPress ? KeyDown : KeyUp,
-                            int(VirtualKeyMap::fromScanCode(quint32(detail)))});
+            m_keyboardProc(
+                {type == XI_RawKeyPress ? KeyDown : KeyUp, int(VirtualKeyMap::fromScanCode(quint32(detail)))});
         return;
     case XI_RawButtonPress:
     case XI_RawButtonRelease: {
@@ -213,12 +210,25 @@ void XInputHook::dispatch(XEvent& event)
             return;
         const bool down = type == XI_RawButtonPress;
         switch (detail) {
-        case 1: m_mouseProc({down ? LButtonDown : LButtonUp, 0}); return;
-        case 2: m_mouseProc({down ? MButtonDown : MButtonUp, 0}); return;
-        case 3: m_mouseProc({down ? RButtonDown : RButtonUp, 0}); return;
-        case 8: m_mouseProc({down ? XButtonDown : XButtonUp, 0x10000}); return;
-        case 9: m_mouseProc({down ? XButtonDown : XButtonUp, 0x20000}); return;
-        case 4: case 5: case 6: case 7:
+        case 1:
+            m_mouseProc({down ? LButtonDown : LButtonUp, 0});
+            return;
+        case 2:
+            m_mouseProc({down ? MButtonDown : MButtonUp, 0});
+            return;
+        case 3:
+            m_mouseProc({down ? RButtonDown : RButtonUp, 0});
+            return;
+        case 8:
+            m_mouseProc({down ? XButtonDown : XButtonUp, 0x10000});
+            return;
+        case 9:
+            m_mouseProc({down ? XButtonDown : XButtonUp, 0x20000});
+            return;
+        case 4:
+        case 5:
+        case 6:
+        case 7:
             // A wheel step is a press and release in X and one message on
             // Windows; positive data scrolls up or right.
             if (down)

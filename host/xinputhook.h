@@ -32,10 +32,10 @@ public:
 private:
     bool openDisplay();
     void selectEvents();
-    void dispatch(XEvent& event);
-    static void onConnectionLost(Display* display, void* self);
+    void dispatch(XEvent &event);
+    static void onConnectionLost(Display *display, void *self);
 
-    Display* m_display = nullptr;
+    Display *m_display = nullptr;
     int m_xiOpcode = -1;
     bool m_openFailed = false;
     bool m_connectionLost = false;

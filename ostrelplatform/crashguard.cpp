@@ -36,8 +36,8 @@ void prepare()
     }
     const LibraryString executable = sys::executable_path();
     const std::string temporary = ostrel::temporaryFolder();
-    const LibraryString folder = crash_dump_folder(
-        LibraryString(temporary.data(), static_cast<std::uint32_t>(temporary.size())), executable);
+    const LibraryString folder =
+        crash_dump_folder(LibraryString(temporary.data(), static_cast<std::uint32_t>(temporary.size())), executable);
     if (folder.isEmpty())
         return;
     g_prepared = sys::install_crash_handler(folder, static_cast<std::uint32_t>(temporary.size()),

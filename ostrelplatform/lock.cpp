@@ -5,7 +5,8 @@
 
 namespace oxplatform {
 
-Lock::Lock() : m_impl(OstrelSystem::LockImpl::create())
+Lock::Lock()
+    : m_impl(OstrelSystem::LockImpl::create())
 {
 }
 

@@ -13,7 +13,6 @@
 
 namespace OstrelSystem {
 
-
 Logger::Logger()
 {
     if (void *memory = platform_alloc(sizeof(sys::CriticalSection)))
@@ -32,9 +31,9 @@ Logger *Logger::instance()
 LibraryString Logger::timePrefix(const std::tm &time, int milliseconds)
 {
     char buffer[48];
-    const int length = std::snprintf(buffer, sizeof buffer, "%02d-%02d-%02d %02d:%02d:%02d.%03d ", time.tm_mon + 1,
-                                     time.tm_mday, (time.tm_year + 1900) % 100, time.tm_hour, time.tm_min,
-                                     time.tm_sec, milliseconds);
+    const int length =
+        std::snprintf(buffer, sizeof buffer, "%02d-%02d-%02d %02d:%02d:%02d.%03d ", time.tm_mon + 1, time.tm_mday,
+                      (time.tm_year + 1900) % 100, time.tm_hour, time.tm_min, time.tm_sec, milliseconds);
     return LibraryString(buffer, length > 0 ? static_cast<std::uint32_t>(length) : 0);
 }
 

@@ -12,8 +12,8 @@ class LogSink
 {
 public:
     virtual ~LogSink() = default;
-    virtual void record(const LibraryString &timePrefix, pid_t threadId, int level, const char *category,
-                        int line, const char *function, const char *message) = 0;
+    virtual void record(const LibraryString &timePrefix, pid_t threadId, int level, const char *category, int line,
+                        const char *function, const char *message) = 0;
 };
 
 } // namespace OstrelSystem

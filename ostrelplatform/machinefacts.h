@@ -6,8 +6,7 @@ namespace OstrelSystem {
 
 // The raw machine facts a crash report describes, as the system gives them.
 // Kept apart from their reading so fixtures can stand in for the system.
-struct MachineFacts
-{
+struct MachineFacts {
     bool hasComputerName = false;  // COMPUTERNAME is set
     LibraryString computerName;    // its value
     LibraryString nodeName;        // uname: node name
@@ -21,7 +20,7 @@ struct MachineFacts
     // The interface of the best route toward the public internet and the
     // routing table it is checked against.
     LibraryString bestRouteInterface;
-    LibraryString routeTable;      // procfs net/route text
+    LibraryString routeTable; // procfs net/route text
     unsigned char hardwareAddress[32] = {};
     int hardwareAddressLength = 0; // of bestRouteInterface
 };

@@ -140,7 +140,8 @@ LibraryString mac_machine_id(const MachineFacts &facts)
                     ++cursor;
                 if (column == 2 && cursor > value)
                     hasGateway = std::strtoul(LibraryString(value, static_cast<std::uint32_t>(cursor - value)).data(),
-                                              nullptr, 16) != 0;
+                                              nullptr, 16)
+                                 != 0;
             }
         }
         line = lineEnd + 1;

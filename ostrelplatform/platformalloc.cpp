@@ -12,14 +12,12 @@ namespace OstrelSystem {
 
 namespace {
 
-struct PoolClass
-{
+struct PoolClass {
     std::uint16_t blockSize = 0;
     BlockHeader *freeList = nullptr;
 };
 
-struct Pool
-{
+struct Pool {
     bool enabled = false;
     bool neverRelease = false;
     PoolClass classes[kPoolClassCount];
@@ -94,7 +92,8 @@ void pool_free(void *pointer)
 {
     char *start = static_cast<char *>(pointer) - kBlockHeaderSize;
     char tag[sizeof kBlockTag];
-    if (!sys::read_bytes_before(pointer, kBlockHeaderSize, tag, sizeof tag) || std::memcmp(tag, kBlockTag, sizeof tag) != 0) {
+    if (!sys::read_bytes_before(pointer, kBlockHeaderSize, tag, sizeof tag)
+        || std::memcmp(tag, kBlockTag, sizeof tag) != 0) {
         sys::heap_free(pointer); // not one of ours
         return;
     }

@@ -23,8 +23,7 @@ void set_allocation_hooks(AllocationHook allocate, ReleaseHook release);
 constexpr int kPoolClassCount = 9;
 constexpr unsigned kBlockHeaderSize = 32;
 
-struct PoolCounters
-{
+struct PoolCounters {
     std::uint64_t bytesInUse = 0;
     std::uint64_t bytesPooled = 0;
     std::uint64_t hits = 0;
@@ -35,13 +34,12 @@ void pool_configure(const std::uint16_t (&blockSizes)[kPoolClassCount], bool ena
 PoolCounters pool_counters();
 
 // The 32-byte header in front of every pooled block.
-struct BlockHeader
-{
-    char tag[8];              // "pelkatun", no terminator
-    std::uint32_t size;       // requested size
-    std::uint16_t flags;      // kBlockInUse, kBlockPinned
+struct BlockHeader {
+    char tag[8];         // "pelkatun", no terminator
+    std::uint32_t size;  // requested size
+    std::uint16_t flags; // kBlockInUse, kBlockPinned
     std::uint16_t reserved0;
-    BlockHeader *next;        // free-list link; 8 bytes on 64-bit builds
+    BlockHeader *next; // free-list link; 8 bytes on 64-bit builds
 #if UINTPTR_MAX == 0xffffffffu
     std::uint32_t reserved1[3];
 #else

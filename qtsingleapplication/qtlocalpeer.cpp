@@ -36,8 +36,8 @@ QString peerName(const QString &id)
     QString name = id;
     for (QChar &c : name) {
         const ushort u = c.unicode();
-        const bool keep = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')
-            || u == '_' || u == '-';
+        const bool keep =
+            (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '-';
         if (!keep)
             c = QLatin1Char('_');
     }
@@ -107,7 +107,8 @@ void QtLocalPeer::claimOwnership()
     probe.connectToServer(m_socketPath);
     m_isClient = probe.waitForConnected(kRetryDelayMs);
     probe.abort();
-    qWarning() << "QtLocalPeer: cannot lock" << (m_socketPath + QStringLiteral(".lock")) << "error" << m_lockFile->error()
+    qWarning() << "QtLocalPeer: cannot lock" << (m_socketPath + QStringLiteral(".lock")) << "error"
+               << m_lockFile->error()
                << (m_isClient ? "; another instance answers" : "; running without single-instance check");
 }
 
@@ -208,8 +209,8 @@ void QtLocalPeer::onConnectionReadyRead()
         return;
     const quint32 length = qFromBigEndian<quint32>(buffer.constData());
     if (length > kMaxMessageBytes) {
-        qWarning() << "QtLocalPeer: refusing a message of" << length << "bytes; the limit is"
-                   << kMaxMessageBytes << "bytes";
+        qWarning() << "QtLocalPeer: refusing a message of" << length << "bytes; the limit is" << kMaxMessageBytes
+                   << "bytes";
         dropConnection(connection);
         return;
     }

@@ -26,22 +26,19 @@ class QtSpeech : public QObject
     Q_OBJECT
 
 public:
-    struct Error
-    {
+    struct Error {
         QString msg;
     };
 
     // `id` tells the engine which voice is meant; `name` is what users see.
-    struct VoiceName
-    {
+    struct VoiceName {
         QString id;
         QString name;
     };
 
     // Where speakers come from. The default uses Qt's text-to-speech engines;
     // tests install a scripted one.
-    struct BackendFactory
-    {
+    struct BackendFactory {
         std::function<QList<VoiceName>()> voices;
         std::function<std::unique_ptr<SpeechBackend>(const VoiceName &)> create;
     };

@@ -7,8 +7,7 @@ namespace QtSpeech_v1 {
 
 namespace {
 
-struct Script
-{
+struct Script {
     QList<QtSpeech::VoiceName> voices;
     ScriptedSpeechBackend::Failures failures;
     QStringList acceptedDevices;

@@ -55,8 +55,7 @@ bool selectVoice(QTextToSpeech &engine, const QtSpeech::VoiceName &wanted)
     for (const QLocale &locale : engine.availableLocales()) {
         engine.setLocale(locale);
         for (const QVoice &voice : engine.availableVoices()) {
-            const bool match = wanted.id.isEmpty() ? voice.name() == wanted.name
-                                                   : voiceId(locale, voice) == wanted.id;
+            const bool match = wanted.id.isEmpty() ? voice.name() == wanted.name : voiceId(locale, voice) == wanted.id;
             if (match) {
                 engine.setVoice(voice);
                 return true;

@@ -18,11 +18,11 @@
 //
 // Usage: bench_hotpaths [series...]; no argument runs them all.
 
+#include "contactgrouplist.h"
+#include "contactlist.h"
 #include "conversation.h"
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
-#include "contactlist.h"
-#include "contactgrouplist.h"
 #include "conversationparticipantlist.h"
 #include "identityrealmmanager.h"
 #include "localtimezone.h"

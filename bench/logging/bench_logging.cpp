@@ -19,7 +19,8 @@ private slots:
     {
         const QMessageLogContext context("/src/app/localuser.cpp", 212, "f", "default");
         const QDateTime now = QDateTime::currentDateTime();
-        QBENCHMARK {
+        QBENCHMARK
+        {
             formatLogLine(QtDebugMsg, context, QStringLiteral("Logging started"), now);
         }
     }
@@ -27,8 +28,10 @@ private slots:
     void logLine()
     {
         const QMessageLogContext context("/src/app/localuser.cpp", 212, "f", "default");
-        QBENCHMARK {
-            logMessageHandler(QtWarningMsg, context, QStringLiteral("a typical line of about sixty characters of text"));
+        QBENCHMARK
+        {
+            logMessageHandler(QtWarningMsg, context,
+                              QStringLiteral("a typical line of about sixty characters of text"));
         }
     }
 };

@@ -52,8 +52,7 @@ CallSessionStat::CallSessionStat(const ox_resp_sessiongroup_get_stats_t *stats, 
     m_vadHangoverSecs = user ? truncatedToInt(user->property("vadHangoverSecs").toDouble()) : 0;
     m_globalMuted = user && user->property("globalMuted").toBool();
     m_audioEnabled = user && user->property("audioEnabled").toBool();
-    m_transmitMode =
-        StorageManager::getInstance()->getSettingsValue(StorageManager::SettingsKeyPttMode, 0).toInt();
+    m_transmitMode = StorageManager::getInstance()->getSettingsValue(StorageManager::SettingsKeyPttMode, 0).toInt();
 
     if (const VoiceManager *voice = VoiceManager::getInstance()) {
         m_transmittingUri = voice->getTransmittingChannel();
@@ -124,8 +123,7 @@ QVariant CallSessionStat::value(const char *roleName) const
         {"latencyPacketsLost", [](const CallSessionStat &s) { return QVariant(s.m_stats.latency_packets_lost); }},
         {"rFactor", [](const CallSessionStat &s) { return QVariant(s.m_stats.r_factor); }},
         {"latencyPacketsSent", [](const CallSessionStat &s) { return QVariant(s.m_stats.latency_packets_sent); }},
-        {"latencyPacketsDropped",
-         [](const CallSessionStat &s) { return QVariant(s.m_stats.latency_packets_dropped); }},
+        {"latencyPacketsDropped", [](const CallSessionStat &s) { return QVariant(s.m_stats.latency_packets_dropped); }},
         {"latencyPacketsMalformed",
          [](const CallSessionStat &s) { return QVariant(s.m_stats.latency_packets_malformed); }},
         {"latencyPacketsNegative",

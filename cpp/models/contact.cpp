@@ -9,20 +9,20 @@
 
 namespace {
 
-TavriIdentityRealmUser* asBuiltInUser(Tavri::RealmUserInterface* identity)
+TavriIdentityRealmUser *asBuiltInUser(Tavri::RealmUserInterface *identity)
 {
-    return identity ? qobject_cast<TavriIdentityRealmUser*>(identity->getQObject()) : nullptr;
+    return identity ? qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()) : nullptr;
 }
 
-QString realmIDOf(Tavri::RealmUserInterface* identity)
+QString realmIDOf(Tavri::RealmUserInterface *identity)
 {
-    Tavri::IdentityRealmInterface* realm = identity ? identity->identityRealm() : nullptr;
+    Tavri::IdentityRealmInterface *realm = identity ? identity->identityRealm() : nullptr;
     return realm ? realm->realmID() : QString();
 }
 
 } // namespace
 
-Contact::Contact(Tavri::RealmUserInterface* identity, QObject* parent)
+Contact::Contact(Tavri::RealmUserInterface *identity, QObject *parent)
     : QObject(parent)
 {
     TAVRI_CHECK(identity);
@@ -49,11 +49,11 @@ QString Contact::getDisplayName()
 {
     if (!m_displayName.isEmpty())
         return m_displayName;
-    Tavri::RealmUserInterface* primary = ensurePrimaryIdentity();
+    Tavri::RealmUserInterface *primary = ensurePrimaryIdentity();
     return primary ? primary->getDisplayName() : QString();
 }
 
-void Contact::setDisplayName(const QString& name)
+void Contact::setDisplayName(const QString &name)
 {
     m_displayName = name;
     emit displayNameChanged(getDisplayName());
@@ -63,8 +63,8 @@ Tavri::RealmUserInterface::PresenceState Contact::getPresenceState() const
 {
     // Unknown counts as Offline: the merge starts there.
     Tavri::RealmUserInterface::PresenceState state = Tavri::RealmUserInterface::Offline;
-    const QList<Tavri::RealmUserInterface*> identities = m_identities.getIdentityList();
-    for (Tavri::RealmUserInterface* identity : identities) {
+    const QList<Tavri::RealmUserInterface *> identities = m_identities.getIdentityList();
+    for (Tavri::RealmUserInterface *identity : identities) {
         const Tavri::RealmUserInterface::PresenceState identityState = identity->getPresenceState();
         if (identityState > state)
             state = identityState;
@@ -76,23 +76,23 @@ QString Contact::getPresenceMessage()
 {
     if (m_identities.getIdentityList().isEmpty())
         return QString();
-    Tavri::RealmUserInterface* primary = ensurePrimaryIdentity();
+    Tavri::RealmUserInterface *primary = ensurePrimaryIdentity();
     return primary ? primary->getPresenceMessage() : QString();
 }
 
-TavriIdentityRealmUser* Contact::getTavriIdentity() const
+TavriIdentityRealmUser *Contact::getTavriIdentity() const
 {
     return asBuiltInUser(m_primaryIdentity);
 }
 
 QString Contact::getSipURI() const
 {
-    if (TavriIdentityRealmUser* user = getTavriIdentity())
+    if (TavriIdentityRealmUser *user = getTavriIdentity())
         return user->getSipURI();
     // A user of an external application's realm carries the URI that realm
     // knows for it.
-    QObject* object = m_primaryIdentity ? m_primaryIdentity->getQObject() : nullptr;
-    if (auto* shared = qobject_cast<TavriSharedIdentityRealmUser*>(object))
+    QObject *object = m_primaryIdentity ? m_primaryIdentity->getQObject() : nullptr;
+    if (auto *shared = qobject_cast<TavriSharedIdentityRealmUser *>(object))
         return shared->getSipURI();
     return QString();
 }
@@ -107,7 +107,7 @@ QString Contact::getPrimaryUserUUID() const
     return m_primaryIdentity ? m_primaryIdentity->getUid() : QString();
 }
 
-void Contact::onRealmIdentityAdded(Tavri::RealmUserInterface* identity)
+void Contact::onRealmIdentityAdded(Tavri::RealmUserInterface *identity)
 {
     if (!identity)
         return;
@@ -119,7 +119,7 @@ void Contact::onRealmIdentityAdded(Tavri::RealmUserInterface* identity)
     }
     connectIdentity(identity);
     m_identities.addIdentity(identity);
-    if (identity->identityRealm() == static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance())) {
+    if (identity->identityRealm() == static_cast<Tavri::IdentityRealmInterface *>(TavriIdentityRealm::getInstance())) {
         m_primaryIdentity = identity;
         if (m_displayName.isEmpty())
             emit displayNameChanged(identity->getDisplayName());
@@ -128,7 +128,7 @@ void Contact::onRealmIdentityAdded(Tavri::RealmUserInterface* identity)
     emitMergedValues();
 }
 
-void Contact::onRealmIdentityRemoved(Tavri::RealmUserInterface* identity)
+void Contact::onRealmIdentityRemoved(Tavri::RealmUserInterface *identity)
 {
     if (!identity)
         return;
@@ -147,7 +147,7 @@ void Contact::onRealmIdentityRemoved(Tavri::RealmUserInterface* identity)
     emitMergedValues();
 }
 
-void Contact::onRealmIdentityDisplayNameUpdated(const QString& displayName)
+void Contact::onRealmIdentityDisplayNameUpdated(const QString &displayName)
 {
     // Only the shown identity's name matters, and only without an own name.
     if (displayName != getDisplayName())
@@ -157,7 +157,7 @@ void Contact::onRealmIdentityDisplayNameUpdated(const QString& displayName)
 }
 
 void Contact::onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState,
-                                             const QString& presenceMessage)
+                                             const QString &presenceMessage)
 {
     const Tavri::RealmUserInterface::PresenceState state = getPresenceState();
     const QString message = getPresenceMessage();
@@ -175,14 +175,14 @@ void Contact::onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::Presence
         emit identitiesUpdated();
 }
 
-void Contact::onRealmIdentityProfileIconUpdated(const QUrl&)
+void Contact::onRealmIdentityProfileIconUpdated(const QUrl &)
 {
     emit identitiesUpdated();
 }
 
 void Contact::onRealmIdentityDestroying()
 {
-    auto* identity = qobject_cast<Tavri::RealmUserInterface*>(sender());
+    auto *identity = qobject_cast<Tavri::RealmUserInterface *>(sender());
     if (!identity)
         return;
     // Dropping it from the list reports the removal back to this contact.
@@ -197,14 +197,14 @@ void Contact::onRealmIdentityDestroying()
     }
 }
 
-void Contact::onTavriRealmIdentityLastOnlineChanged(const QDateTime& lastOnline)
+void Contact::onTavriRealmIdentityLastOnlineChanged(const QDateTime &lastOnline)
 {
     emit lastOnlineChanged(lastOnline);
 }
 
-void Contact::onTavriRealmIdentitySwapping(Tavri::RealmUserInterface* newReference)
+void Contact::onTavriRealmIdentitySwapping(Tavri::RealmUserInterface *newReference)
 {
-    auto* old = qobject_cast<TavriIdentityRealmUser*>(sender());
+    auto *old = qobject_cast<TavriIdentityRealmUser *>(sender());
     if (!old || !newReference)
         return;
     disconnectIdentity(old);
@@ -222,9 +222,9 @@ void Contact::onTavriRealmIdentitySwapping(Tavri::RealmUserInterface* newReferen
     emitMergedValues();
 }
 
-void Contact::connectIdentity(Tavri::RealmUserInterface* identity)
+void Contact::connectIdentity(Tavri::RealmUserInterface *identity)
 {
-    QObject* object = identity->getQObject();
+    QObject *object = identity->getQObject();
     connect(object, SIGNAL(displayNameUpdated(QString)), this, SLOT(onRealmIdentityDisplayNameUpdated(QString)),
             Qt::UniqueConnection);
     connect(object, SIGNAL(presenceUpdated(Tavri::RealmUserInterface::PresenceState, QString)), this,
@@ -233,27 +233,27 @@ void Contact::connectIdentity(Tavri::RealmUserInterface* identity)
     connect(object, SIGNAL(profileIconUpdated(QUrl)), this, SLOT(onRealmIdentityProfileIconUpdated(QUrl)),
             Qt::UniqueConnection);
     connect(object, SIGNAL(destroying()), this, SLOT(onRealmIdentityDestroying()), Qt::UniqueConnection);
-    if (TavriIdentityRealmUser* user = asBuiltInUser(identity)) {
+    if (TavriIdentityRealmUser *user = asBuiltInUser(identity)) {
         connect(user, &TavriIdentityRealmUser::swapping, this, &Contact::onTavriRealmIdentitySwapping,
                 Qt::UniqueConnection);
-        connect(user, &TavriIdentityRealmUser::lastOnlineChanged, this,
-                &Contact::onTavriRealmIdentityLastOnlineChanged, Qt::UniqueConnection);
+        connect(user, &TavriIdentityRealmUser::lastOnlineChanged, this, &Contact::onTavriRealmIdentityLastOnlineChanged,
+                Qt::UniqueConnection);
     }
 }
 
-void Contact::disconnectIdentity(Tavri::RealmUserInterface* identity)
+void Contact::disconnectIdentity(Tavri::RealmUserInterface *identity)
 {
     disconnect(identity->getQObject(), nullptr, this, nullptr);
 }
 
-Tavri::RealmUserInterface* Contact::ensurePrimaryIdentity()
+Tavri::RealmUserInterface *Contact::ensurePrimaryIdentity()
 {
     if (m_primaryIdentity)
         return m_primaryIdentity;
     if (m_identities.rowCount() > 0)
-        m_primaryIdentity = qobject_cast<Tavri::RealmUserInterface*>(m_identities.at(0));
+        m_primaryIdentity = qobject_cast<Tavri::RealmUserInterface *>(m_identities.at(0));
     // Identities of realms the list does not show still name the person.
-    const QList<Tavri::RealmUserInterface*> identities = m_identities.getIdentityList();
+    const QList<Tavri::RealmUserInterface *> identities = m_identities.getIdentityList();
     if (!m_primaryIdentity && !identities.isEmpty())
         m_primaryIdentity = identities.first();
     return m_primaryIdentity;

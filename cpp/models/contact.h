@@ -29,27 +29,26 @@ class Contact : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString displayName READ getDisplayName WRITE setDisplayName NOTIFY displayNameChanged)
-    Q_PROPERTY(Tavri::RealmUserInterface::PresenceState presenceState READ getPresenceState NOTIFY
-                   presenceStateChanged)
+    Q_PROPERTY(Tavri::RealmUserInterface::PresenceState presenceState READ getPresenceState NOTIFY presenceStateChanged)
     Q_PROPERTY(QString presenceMessage READ getPresenceMessage NOTIFY presenceMessageChanged)
-    Q_PROPERTY(RealmIdentityList* identities READ getIdentities NOTIFY identitiesUpdated)
+    Q_PROPERTY(RealmIdentityList *identities READ getIdentities NOTIFY identitiesUpdated)
 
 public:
     // identity must not be null; it becomes the primary identity.
-    Contact(Tavri::RealmUserInterface* identity, QObject* parent);
+    Contact(Tavri::RealmUserInterface *identity, QObject *parent);
     ~Contact() override;
 
     QString getDisplayName();
     // An empty name shows the primary identity's name again.
-    void setDisplayName(const QString& name);
+    void setDisplayName(const QString &name);
     Tavri::RealmUserInterface::PresenceState getPresenceState() const;
     QString getPresenceMessage();
-    RealmIdentityList* getIdentities() { return &m_identities; }
+    RealmIdentityList *getIdentities() { return &m_identities; }
 
-    Tavri::RealmUserInterface* getPrimaryIdentity() const { return m_primaryIdentity; }
+    Tavri::RealmUserInterface *getPrimaryIdentity() const { return m_primaryIdentity; }
     // The primary identity as a built-in realm user; null without a primary
     // identity or when it belongs to another realm.
-    TavriIdentityRealmUser* getTavriIdentity() const;
+    TavriIdentityRealmUser *getTavriIdentity() const;
     // The primary identity's SIP URI (built-in or external-application
     // realm user); empty otherwise.
     QString getSipURI() const;
@@ -58,23 +57,23 @@ public:
     QString getPrimaryUserUUID() const;
 
 signals:
-    void displayNameChanged(const QString& displayName);
+    void displayNameChanged(const QString &displayName);
     void presenceStateChanged(Tavri::RealmUserInterface::PresenceState presenceState);
-    void presenceMessageChanged(const QString& presenceMessage);
+    void presenceMessageChanged(const QString &presenceMessage);
     void identitiesUpdated();
     void destroying();
-    void lastOnlineChanged(const QDateTime& lastOnline);
+    void lastOnlineChanged(const QDateTime &lastOnline);
 
 protected slots:
-    void onRealmIdentityAdded(Tavri::RealmUserInterface* identity);
-    void onRealmIdentityRemoved(Tavri::RealmUserInterface* identity);
-    void onRealmIdentityDisplayNameUpdated(const QString& displayName);
+    void onRealmIdentityAdded(Tavri::RealmUserInterface *identity);
+    void onRealmIdentityRemoved(Tavri::RealmUserInterface *identity);
+    void onRealmIdentityDisplayNameUpdated(const QString &displayName);
     void onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState,
-                                        const QString& presenceMessage);
-    void onRealmIdentityProfileIconUpdated(const QUrl& profileImageURI);
+                                        const QString &presenceMessage);
+    void onRealmIdentityProfileIconUpdated(const QUrl &profileImageURI);
     void onRealmIdentityDestroying();
-    void onTavriRealmIdentityLastOnlineChanged(const QDateTime& lastOnline);
-    void onTavriRealmIdentitySwapping(Tavri::RealmUserInterface* newReference);
+    void onTavriRealmIdentityLastOnlineChanged(const QDateTime &lastOnline);
+    void onTavriRealmIdentitySwapping(Tavri::RealmUserInterface *newReference);
 
 private:
     // Follows the identity's name, presence and picture and, for a built-in
@@ -82,14 +81,14 @@ private:
     // identity enters the identity list, so that on a replacement this
     // contact hands over to the new identity before the list sees the old
     // one go and the contact is never left without identities.
-    void connectIdentity(Tavri::RealmUserInterface* identity);
-    void disconnectIdentity(Tavri::RealmUserInterface* identity);
+    void connectIdentity(Tavri::RealmUserInterface *identity);
+    void disconnectIdentity(Tavri::RealmUserInterface *identity);
     // The first shown identity when there is no primary identity.
-    Tavri::RealmUserInterface* ensurePrimaryIdentity();
+    Tavri::RealmUserInterface *ensurePrimaryIdentity();
     void emitMergedValues();
 
     QString m_displayName;
-    Tavri::RealmUserInterface* m_primaryIdentity = nullptr;
+    Tavri::RealmUserInterface *m_primaryIdentity = nullptr;
     RealmIdentityList m_identities;
     // The merged presence as last announced, so that a change decided by
     // another identity than the one that reported is announced too.

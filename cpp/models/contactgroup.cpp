@@ -1,7 +1,7 @@
 #include "contactgroup.h"
 
-ContactGroup::ContactGroup(const QString& groupID, const QString& name, Tavri::IdentityRealmInterface* realm,
-                           QObject* parent)
+ContactGroup::ContactGroup(const QString &groupID, const QString &name, Tavri::IdentityRealmInterface *realm,
+                           QObject *parent)
     : ContactList(parent)
     , m_groupID(groupID)
     , m_name(name)
@@ -12,12 +12,12 @@ ContactGroup::ContactGroup(const QString& groupID, const QString& name, Tavri::I
 {
 }
 
-void ContactGroup::setName(const QString&)
+void ContactGroup::setName(const QString &)
 {
     // Groups are renamed at the web service; the realm reports the result.
 }
 
-void ContactGroup::updateName(const QString& name)
+void ContactGroup::updateName(const QString &name)
 {
     if (name == m_name)
         return;
@@ -28,7 +28,7 @@ void ContactGroup::updateName(const QString& name)
     emit nameChanged(m_name);
 }
 
-QVariant ContactGroup::data(const QModelIndex& index, int role) const
+QVariant ContactGroup::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
         return QVariant();

@@ -25,30 +25,30 @@ public:
     enum GroupRoles { GroupNameRole = IdentitiesRole + 1 };
 
     // realm may be null (the ungrouped group); it is not owned.
-    ContactGroup(const QString& groupID, const QString& name, Tavri::IdentityRealmInterface* realm,
-                 QObject* parent = nullptr);
+    ContactGroup(const QString &groupID, const QString &name, Tavri::IdentityRealmInterface *realm,
+                 QObject *parent = nullptr);
 
     QString groupID() const { return m_groupID; }
     QString name() const { return m_name; }
     // The name is the realm's: writes from QML are ignored.
-    void setName(const QString& name);
+    void setName(const QString &name);
     // A new name announced by the realm.
-    void updateName(const QString& name);
+    void updateName(const QString &name);
     QString realmID() const { return m_realmID; }
     QString realmName() const { return m_realmName; }
     // The realm that announced the group; null without one or once it is gone.
-    Tavri::IdentityRealmInterface* realm() const { return m_realmObject ? m_realm : nullptr; }
+    Tavri::IdentityRealmInterface *realm() const { return m_realmObject ? m_realm : nullptr; }
 
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 signals:
-    void nameChanged(const QString& name);
+    void nameChanged(const QString &name);
 
 private:
     QString m_groupID;
     QString m_name;
-    Tavri::IdentityRealmInterface* m_realm = nullptr;
+    Tavri::IdentityRealmInterface *m_realm = nullptr;
     QPointer<QObject> m_realmObject;
     // Kept as text so that they stay readable after the realm has gone.
     QString m_realmID;

@@ -14,8 +14,8 @@ namespace {
 // The roster signals a contact list follows, connected by signature on the
 // realm's QObject since they belong to the implementing classes.
 struct RosterConnection {
-    const char* signal;
-    const char* slot;
+    const char *signal;
+    const char *slot;
 };
 
 const RosterConnection kRosterConnections[] = {
@@ -26,18 +26,18 @@ const RosterConnection kRosterConnections[] = {
     {SIGNAL(rosterListEntryRemoved(QString, QString)), SLOT(onRosterListEntryRemoved(QString, QString))},
 };
 
-Tavri::IdentityRealmInterface* builtInRealm()
+Tavri::IdentityRealmInterface *builtInRealm()
 {
     return TavriIdentityRealm::getInstance();
 }
 
 // Whether the contact holds an identity of the realm with the user id.
-bool holdsIdentity(Contact* contact, Tavri::IdentityRealmInterface* realm, const QString& userUUID)
+bool holdsIdentity(Contact *contact, Tavri::IdentityRealmInterface *realm, const QString &userUUID)
 {
     return contact->getIdentities()->containsIdentity(realm, userUUID);
 }
 
-bool isOnline(const Contact* contact)
+bool isOnline(const Contact *contact)
 {
     return contact->getPresenceState() > Tavri::RealmUserInterface::Offline;
 }
@@ -50,33 +50,35 @@ class ContactListRosterRelay : public QObject
     Q_OBJECT
 
 public:
-    ContactListRosterRelay(ContactList* list, Tavri::IdentityRealmInterface* realm)
-        : QObject(list), m_list(list), m_realm(realm)
+    ContactListRosterRelay(ContactList *list, Tavri::IdentityRealmInterface *realm)
+        : QObject(list)
+        , m_list(list)
+        , m_realm(realm)
     {
     }
 
 public slots:
-    void onRosterListBegin(const QString& subscriberUUID) { m_list->rosterListBegin(m_realm, subscriberUUID); }
-    void onRosterListEntry(const QString& subscriberUUID, const QString& contactUUID)
+    void onRosterListBegin(const QString &subscriberUUID) { m_list->rosterListBegin(m_realm, subscriberUUID); }
+    void onRosterListEntry(const QString &subscriberUUID, const QString &contactUUID)
     {
         m_list->rosterListEntry(m_realm, subscriberUUID, contactUUID);
     }
-    void onRosterListEnd(const QString& subscriberUUID) { m_list->rosterListEnd(m_realm, subscriberUUID); }
-    void onRosterListReceived(const QString& subscriberUUID, const QStringList& contactUUIDs)
+    void onRosterListEnd(const QString &subscriberUUID) { m_list->rosterListEnd(m_realm, subscriberUUID); }
+    void onRosterListReceived(const QString &subscriberUUID, const QStringList &contactUUIDs)
     {
         m_list->rosterListReceived(m_realm, subscriberUUID, contactUUIDs);
     }
-    void onRosterListEntryRemoved(const QString&, const QString& contactUUID)
+    void onRosterListEntryRemoved(const QString &, const QString &contactUUID)
     {
         m_list->rosterListEntryRemoved(m_realm, contactUUID);
     }
 
 private:
-    ContactList* m_list;
-    Tavri::IdentityRealmInterface* m_realm;
+    ContactList *m_list;
+    Tavri::IdentityRealmInterface *m_realm;
 };
 
-ContactList::ContactList(QObject* parent)
+ContactList::ContactList(QObject *parent)
     : QAbstractListModel(parent)
 {
     connect(StorageManager::getInstance(), &StorageManager::settingKeyChanged, this,
@@ -94,26 +96,27 @@ void ContactList::followIdentityRealms()
     setShowOfflineContacts(
         StorageManager::getInstance()->getSettingsValue(StorageManager::SettingsKeyShowOfflineFriends, false).toBool());
     connectRoster(builtInRealm());
-    TavriSharedIdentityRealmManager* sharedRealms = TavriSharedIdentityRealmManager::getInstance();
+    TavriSharedIdentityRealmManager *sharedRealms = TavriSharedIdentityRealmManager::getInstance();
     connect(sharedRealms, &TavriSharedIdentityRealmManager::identityRealmAdded, this,
             &ContactList::onTavriSharedIdentityRealmAdded, Qt::UniqueConnection);
     connect(sharedRealms, &TavriSharedIdentityRealmManager::identityRealmRemoved, this,
             &ContactList::onTavriSharedIdentityRealmRemoved, Qt::UniqueConnection);
-    const QList<Tavri::IdentityRealmInterface*> realms = sharedRealms->getRealms();
-    for (Tavri::IdentityRealmInterface* realm : realms)
+    const QList<Tavri::IdentityRealmInterface *> realms = sharedRealms->getRealms();
+    for (Tavri::IdentityRealmInterface *realm : realms)
         connectRoster(realm);
 }
 
-void ContactList::addContact(Tavri::RealmUserInterface* identity)
+void ContactList::addContact(Tavri::RealmUserInterface *identity)
 {
     if (!TAVRI_CHECK(identity))
         return;
     qDebug() << "ContactList::addContact" << identity->getUid();
     if (findContact(identity)) {
-        qDebug() << "ContactList::addContact" << "... already contains identity..." << identity->getUid();
+        qDebug() << "ContactList::addContact"
+                 << "... already contains identity..." << identity->getUid();
         return;
     }
-    auto* contact = new Contact(identity, this);
+    auto *contact = new Contact(identity, this);
     connect(contact, &Contact::destroying, this, &ContactList::onContactDestroying);
     connect(contact, &Contact::displayNameChanged, this, &ContactList::onDisplayNameChanged);
     connect(contact, &Contact::identitiesUpdated, this, &ContactList::onIdentitiesUpdated);
@@ -134,18 +137,18 @@ void ContactList::addContact(Tavri::RealmUserInterface* identity)
         insertVisibleContact(contact);
     if (isOnline(contact))
         emit onlineCountChanged(getOnlineCount());
-    const QList<Tavri::RealmUserInterface*> identities = contact->getIdentities()->getIdentityList();
-    for (Tavri::RealmUserInterface* contactIdentity : identities)
+    const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
+    for (Tavri::RealmUserInterface *contactIdentity : identities)
         emit contactIdentityAdded(contactIdentity);
     emit contactAdded(contact);
 }
 
-void ContactList::removeContact(Contact* contact)
+void ContactList::removeContact(Contact *contact)
 {
     takeContact(contact, true);
 }
 
-void ContactList::takeContact(Contact* contact, bool deleteIt)
+void ContactList::takeContact(Contact *contact, bool deleteIt)
 {
     if (!contact || !m_contactSet.contains(contact))
         return;
@@ -158,8 +161,8 @@ void ContactList::takeContact(Contact* contact, bool deleteIt)
     disconnect(contact->getIdentities(), nullptr, this, nullptr);
     if (isOnline(contact))
         emit onlineCountChanged(getOnlineCount());
-    const QList<Tavri::RealmUserInterface*> identities = contact->getIdentities()->getIdentityList();
-    for (Tavri::RealmUserInterface* contactIdentity : identities)
+    const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
+    for (Tavri::RealmUserInterface *contactIdentity : identities)
         emit contactIdentityRemoved(contactIdentity);
     emit contactRemoved(contact);
     if (deleteIt)
@@ -175,8 +178,8 @@ void ContactList::clear()
         emit visibleCountChanged(0);
         emit onlineCountChanged(getOnlineCount());
     }
-    const QList<Contact*> contacts = m_contacts;
-    for (Contact* contact : contacts)
+    const QList<Contact *> contacts = m_contacts;
+    for (Contact *contact : contacts)
         removeContact(contact);
     for (auto it = m_rosterContactUUIDs.begin(); it != m_rosterContactUUIDs.end(); ++it)
         it.value().clear();
@@ -184,25 +187,25 @@ void ContactList::clear()
         it.value().clear();
 }
 
-bool ContactList::containsIdentity(Tavri::RealmUserInterface* identity) const
+bool ContactList::containsIdentity(Tavri::RealmUserInterface *identity) const
 {
     return findContact(identity) != nullptr;
 }
 
-Contact* ContactList::findContact(Tavri::RealmUserInterface* identity) const
+Contact *ContactList::findContact(Tavri::RealmUserInterface *identity) const
 {
     if (!identity)
         return nullptr;
     return findContact(identity->identityRealm(), identity->getUid());
 }
 
-Contact* ContactList::findContact(Tavri::IdentityRealmInterface* realm, const QString& userUUID) const
+Contact *ContactList::findContact(Tavri::IdentityRealmInterface *realm, const QString &userUUID) const
 {
     const auto key = qMakePair(realm, userUUID);
-    Contact* known = m_contactByIdentity.value(key);
+    Contact *known = m_contactByIdentity.value(key);
     if (known && m_contactSet.contains(known) && holdsIdentity(known, realm, userUUID))
         return known;
-    for (Contact* contact : m_contacts) {
+    for (Contact *contact : m_contacts) {
         if (holdsIdentity(contact, realm, userUUID)) {
             m_contactByIdentity.insert(key, contact);
             return contact;
@@ -212,9 +215,9 @@ Contact* ContactList::findContact(Tavri::IdentityRealmInterface* realm, const QS
     return nullptr;
 }
 
-void ContactList::removeContactForIdentity(Tavri::RealmUserInterface* identity)
+void ContactList::removeContactForIdentity(Tavri::RealmUserInterface *identity)
 {
-    if (Contact* contact = findContact(identity))
+    if (Contact *contact = findContact(identity))
         removeContact(contact);
 }
 
@@ -223,13 +226,13 @@ void ContactList::setShowOfflineContacts(bool show)
     if (show == m_showOfflineContacts)
         return;
     m_showOfflineContacts = show;
-    const QList<Contact*> contacts = m_contacts;
-    for (Contact* contact : contacts)
+    const QList<Contact *> contacts = m_contacts;
+    for (Contact *contact : contacts)
         updateContactVisibility(contact);
     emit showOfflineContactsChanged(show);
 }
 
-void ContactList::updateContactVisibility(Contact* contact)
+void ContactList::updateContactVisibility(Contact *contact)
 {
     if (isShown(contact, m_showOfflineContacts))
         insertVisibleContact(contact);
@@ -240,19 +243,19 @@ void ContactList::updateContactVisibility(Contact* contact)
 int ContactList::getOnlineCount() const
 {
     int count = 0;
-    for (const Contact* contact : m_contacts) {
+    for (const Contact *contact : m_contacts) {
         if (isOnline(contact))
             ++count;
     }
     return count;
 }
 
-bool ContactList::isShown(const Contact* contact, bool showOffline)
+bool ContactList::isShown(const Contact *contact, bool showOffline)
 {
     return showOffline || isOnline(contact);
 }
 
-void ContactList::insertVisibleContact(Contact* contact)
+void ContactList::insertVisibleContact(Contact *contact)
 {
     if (m_visibleContacts.contains(contact))
         return;
@@ -267,7 +270,7 @@ void ContactList::insertVisibleContact(Contact* contact)
     emit visibleCountChanged(m_visibleContacts.size());
 }
 
-void ContactList::removeVisibleContact(Contact* contact)
+void ContactList::removeVisibleContact(Contact *contact)
 {
     for (int row = m_visibleContacts.indexOf(contact); row >= 0; row = m_visibleContacts.indexOf(contact)) {
         beginRemoveRows(QModelIndex(), row, row);
@@ -279,59 +282,60 @@ void ContactList::removeVisibleContact(Contact* contact)
 
 // --- Roster transfers ---------------------------------------------------------
 
-void ContactList::beginRosterList(Tavri::IdentityRealmInterface* realm)
+void ContactList::beginRosterList(Tavri::IdentityRealmInterface *realm)
 {
     m_rosterContactUUIDs[realm] = QStringList();
     m_rosterContactUUIDSets[realm] = QSet<QString>();
 }
 
-void ContactList::forgetRosterRealm(Tavri::IdentityRealmInterface* realm)
+void ContactList::forgetRosterRealm(Tavri::IdentityRealmInterface *realm)
 {
     m_rosterContactUUIDs.remove(realm);
     m_rosterContactUUIDSets.remove(realm);
     delete m_rosterRelays.take(realm);
 }
 
-void ContactList::addRosterEntry(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
-                                 const QString& contactUUID)
+void ContactList::addRosterEntry(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID,
+                                 const QString &contactUUID)
 {
     qDebug() << "Received rosterEntry for" << realm->realmDisplayName() << subscriberUUID << contactUUID;
     if (contactUUID.isEmpty()) {
-        qWarning() << "ContactList::addRosterEntry" << "empty contact id from" << realm->realmID() << ", ignoring";
+        qWarning() << "ContactList::addRosterEntry"
+                   << "empty contact id from" << realm->realmID() << ", ignoring";
         return;
     }
-    QSet<QString>& known = m_rosterContactUUIDSets[realm];
+    QSet<QString> &known = m_rosterContactUUIDSets[realm];
     if (known.contains(contactUUID)) {
         qDebug() << "duplicate rosterEntry, ignoring" << contactUUID;
         return;
     }
     known.insert(contactUUID);
     m_rosterContactUUIDs[realm].append(contactUUID);
-    Tavri::RealmUserInterface* user = realm->getRealmUser(contactUUID);
+    Tavri::RealmUserInterface *user = realm->getRealmUser(contactUUID);
     if (!user) {
-        qWarning() << "ContactList::addRosterEntry" << "realm" << realm->realmID() << "has no user for"
-                   << contactUUID;
+        qWarning() << "ContactList::addRosterEntry"
+                   << "realm" << realm->realmID() << "has no user for" << contactUUID;
         return;
     }
     addContact(user);
 }
 
-void ContactList::endRosterList(Tavri::IdentityRealmInterface* realm)
+void ContactList::endRosterList(Tavri::IdentityRealmInterface *realm)
 {
     removeContactsNotIn(realm, m_rosterContactUUIDs.value(realm));
 }
 
-void ContactList::removeContactsNotIn(Tavri::IdentityRealmInterface* realm, const QStringList& contactUUIDs)
+void ContactList::removeContactsNotIn(Tavri::IdentityRealmInterface *realm, const QStringList &contactUUIDs)
 {
     const QSet<QString> named(contactUUIDs.cbegin(), contactUUIDs.cend());
-    const QList<Contact*> contacts = m_contacts;
-    for (Contact* contact : contacts) {
+    const QList<Contact *> contacts = m_contacts;
+    for (Contact *contact : contacts) {
         // Only this realm's roster decides: contacts made of other realms'
         // identities stay.
         bool ofRealm = false;
         bool listed = false;
-        const QList<Tavri::RealmUserInterface*> identities = contact->getIdentities()->getIdentityList();
-        for (Tavri::RealmUserInterface* identity : identities) {
+        const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
+        for (Tavri::RealmUserInterface *identity : identities) {
             if (identity->identityRealm() != realm)
                 continue;
             ofRealm = true;
@@ -343,7 +347,7 @@ void ContactList::removeContactsNotIn(Tavri::IdentityRealmInterface* realm, cons
     }
 }
 
-void ContactList::removeRosterEntry(Tavri::IdentityRealmInterface* realm, const QString& contactUUID)
+void ContactList::removeRosterEntry(Tavri::IdentityRealmInterface *realm, const QString &contactUUID)
 {
     QStringList uuids = m_rosterContactUUIDs.value(realm);
     uuids.removeAll(contactUUID);
@@ -351,12 +355,12 @@ void ContactList::removeRosterEntry(Tavri::IdentityRealmInterface* realm, const 
     m_rosterContactUUIDSets[realm].remove(contactUUID);
     // Users are matched by realm and id, so an id the realm never announced
     // creates no user.
-    const QList<Contact*> contacts = m_contacts;
-    for (Contact* contact : contacts) {
+    const QList<Contact *> contacts = m_contacts;
+    for (Contact *contact : contacts) {
         if (!m_contactSet.contains(contact))
             continue;
-        const QList<Tavri::RealmUserInterface*> identities = contact->getIdentities()->getIdentityList();
-        for (Tavri::RealmUserInterface* identity : identities) {
+        const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
+        for (Tavri::RealmUserInterface *identity : identities) {
             if (identity->identityRealm() == realm && identity->getUid() == contactUUID)
                 contact->getIdentities()->removeIdentity(identity);
         }
@@ -365,16 +369,16 @@ void ContactList::removeRosterEntry(Tavri::IdentityRealmInterface* realm, const 
 
 // --- Model --------------------------------------------------------------------
 
-int ContactList::rowCount(const QModelIndex& parent) const
+int ContactList::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_visibleContacts.size();
 }
 
-QVariant ContactList::data(const QModelIndex& index, int role) const
+QVariant ContactList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= m_visibleContacts.size())
         return QVariant();
-    Contact* contact = m_visibleContacts.at(index.row());
+    Contact *contact = m_visibleContacts.at(index.row());
 
     switch (role) {
     case Qt::DisplayRole:
@@ -396,21 +400,21 @@ QVariant ContactList::data(const QModelIndex& index, int role) const
         const QString userUUID = contact->getPrimaryUserUUID();
         if (userUUID.isEmpty())
             return QVariant();
-        Tavri::IdentityRealmInterface* realm =
+        Tavri::IdentityRealmInterface *realm =
             IdentityRealmManager::getInstance()->getIdentityRealm(contact->getPrimaryRealmID());
-        Tavri::RealmUserInterface* user = realm ? realm->getRealmUser(userUUID) : nullptr;
+        Tavri::RealmUserInterface *user = realm ? realm->getRealmUser(userUUID) : nullptr;
         if (!user)
             return QVariant();
         return QVariant::fromValue(user->getQObject());
     }
     case LastOnlineRole:
-        if (TavriIdentityRealmUser* user = contact->getTavriIdentity())
+        if (TavriIdentityRealmUser *user = contact->getTavriIdentity())
             return user->getLastOnline();
         return QVariant();
     case SipURIRole:
         return contact->getSipURI();
     case TavriUUIDRole:
-        if (TavriIdentityRealmUser* user = contact->getTavriIdentity())
+        if (TavriIdentityRealmUser *user = contact->getTavriIdentity())
             return user->getUid();
         return QVariant();
     case IdentitiesRole:
@@ -439,11 +443,11 @@ QHash<int, QByteArray> ContactList::roleNames() const
 
 // --- Slots --------------------------------------------------------------------
 
-void ContactList::onTavriContactsReceived(const QStringList& contactSipURIs, const QStringList&)
+void ContactList::onTavriContactsReceived(const QStringList &contactSipURIs, const QStringList &)
 {
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
     QSet<QString> known = m_rosterContactUUIDSets.value(realm);
-    for (const QString& uri : contactSipURIs) {
+    for (const QString &uri : contactSipURIs) {
         if (uri.isEmpty() || known.contains(uri))
             continue;
         known.insert(uri);
@@ -451,19 +455,19 @@ void ContactList::onTavriContactsReceived(const QStringList& contactSipURIs, con
     }
 }
 
-void ContactList::onVoiceManagerFriendAdded(const QString& contactSipURI)
+void ContactList::onVoiceManagerFriendAdded(const QString &contactSipURI)
 {
     if (contactSipURI.isEmpty())
         return;
     addContact(TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(contactSipURI));
 }
 
-void ContactList::onVoiceManagerFriendRemoved(const QString& contactSipURI)
+void ContactList::onVoiceManagerFriendRemoved(const QString &contactSipURI)
 {
     if (contactSipURI.isEmpty())
         return;
-    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(contactSipURI);
-    Contact* contact = findContact(user);
+    Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(contactSipURI);
+    Contact *contact = findContact(user);
     if (!contact)
         return;
     contact->getIdentities()->removeIdentity(user);
@@ -473,97 +477,97 @@ void ContactList::onVoiceManagerFriendRemoved(const QString& contactSipURI)
 
 void ContactList::onRealmIdentityConnected()
 {
-    auto* identity = qobject_cast<Tavri::RealmUserInterface*>(sender());
+    auto *identity = qobject_cast<Tavri::RealmUserInterface *>(sender());
     if (identity && identity->identityRealm())
         connectRoster(identity->identityRealm());
 }
 
-void ContactList::onRealmIdentityDisconnected(const QString& reason)
+void ContactList::onRealmIdentityDisconnected(const QString &reason)
 {
-    auto* identity = qobject_cast<Tavri::RealmUserInterface*>(sender());
-    Tavri::IdentityRealmInterface* realm = identity ? identity->identityRealm() : nullptr;
+    auto *identity = qobject_cast<Tavri::RealmUserInterface *>(sender());
+    Tavri::IdentityRealmInterface *realm = identity ? identity->identityRealm() : nullptr;
     if (!realm)
         return;
     qDebug() << "ContactList::onRealmIdentityDisconnected" << realm->realmDisplayName() << reason;
     disconnectRoster(realm);
 }
 
-void ContactList::onStorageManagerSettingKeyChanged(StorageManager::NamedSettings settingsKey, const QVariant& value)
+void ContactList::onStorageManagerSettingKeyChanged(StorageManager::NamedSettings settingsKey, const QVariant &value)
 {
     if (settingsKey == StorageManager::SettingsKeyShowOfflineFriends)
         setShowOfflineContacts(value.toBool());
 }
 
-void ContactList::onRosterListBegin(const QString& subscriberUUID)
+void ContactList::onRosterListBegin(const QString &subscriberUUID)
 {
     rosterListBegin(senderRealm(), subscriberUUID);
 }
 
-void ContactList::onRosterListEntry(const QString& subscriberUUID, const QString& contactUUID)
+void ContactList::onRosterListEntry(const QString &subscriberUUID, const QString &contactUUID)
 {
     rosterListEntry(senderRealm(), subscriberUUID, contactUUID);
 }
 
-void ContactList::onRosterListEnd(const QString& subscriberUUID)
+void ContactList::onRosterListEnd(const QString &subscriberUUID)
 {
     rosterListEnd(senderRealm(), subscriberUUID);
 }
 
-void ContactList::onRosterListReceived(const QString& subscriberUUID, const QStringList& contactUUIDs)
+void ContactList::onRosterListReceived(const QString &subscriberUUID, const QStringList &contactUUIDs)
 {
     rosterListReceived(senderRealm(), subscriberUUID, contactUUIDs);
 }
 
-void ContactList::onRosterListEntryRemoved(const QString& subscriberUUID, const QString& contactUUID)
+void ContactList::onRosterListEntryRemoved(const QString &subscriberUUID, const QString &contactUUID)
 {
     Q_UNUSED(subscriberUUID)
     rosterListEntryRemoved(senderRealm(), contactUUID);
 }
 
-void ContactList::rosterListBegin(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID)
+void ContactList::rosterListBegin(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID)
 {
     qDebug() << "ContactList::onRosterListBegin" << subscriberUUID;
     if (realm)
         beginRosterList(realm);
 }
 
-void ContactList::rosterListEntry(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
-                                  const QString& contactUUID)
+void ContactList::rosterListEntry(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID,
+                                  const QString &contactUUID)
 {
     qDebug() << "ContactList::onRosterListEntry" << subscriberUUID << contactUUID;
     if (realm)
         addRosterEntry(realm, subscriberUUID, contactUUID);
 }
 
-void ContactList::rosterListEnd(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID)
+void ContactList::rosterListEnd(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID)
 {
     qDebug() << "ContactList::onRosterListEnd" << subscriberUUID;
     if (realm)
         endRosterList(realm);
 }
 
-void ContactList::rosterListReceived(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
-                                     const QStringList& contactUUIDs)
+void ContactList::rosterListReceived(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID,
+                                     const QStringList &contactUUIDs)
 {
     qDebug() << "ContactList::onRosterListReceived" << subscriberUUID;
     if (!realm)
         return;
     beginRosterList(realm);
-    for (const QString& contactUUID : contactUUIDs)
+    for (const QString &contactUUID : contactUUIDs)
         addRosterEntry(realm, subscriberUUID, contactUUID);
     endRosterList(realm);
 }
 
-void ContactList::rosterListEntryRemoved(Tavri::IdentityRealmInterface* realm, const QString& contactUUID)
+void ContactList::rosterListEntryRemoved(Tavri::IdentityRealmInterface *realm, const QString &contactUUID)
 {
     qDebug() << "ContactList::onRosterListEntryRemoved" << contactUUID;
     if (realm)
         removeRosterEntry(realm, contactUUID);
 }
 
-void ContactList::onDisplayNameChanged(const QString&)
+void ContactList::onDisplayNameChanged(const QString &)
 {
-    Contact* contact = senderContact();
+    Contact *contact = senderContact();
     if (!contact)
         return;
     const int row = m_visibleContacts.indexOf(contact);
@@ -574,7 +578,7 @@ void ContactList::onDisplayNameChanged(const QString&)
     const QString name = contact->getDisplayName();
     int target = m_visibleContacts.size();
     for (int position = 0; position < m_visibleContacts.size(); ++position) {
-        Contact* other = m_visibleContacts.at(position);
+        Contact *other = m_visibleContacts.at(position);
         if (other != contact && other->getDisplayName().compare(name, Qt::CaseInsensitive) > 0) {
             target = position;
             break;
@@ -590,7 +594,7 @@ void ContactList::onDisplayNameChanged(const QString&)
 
 void ContactList::onPresenceStateChanged(Tavri::RealmUserInterface::PresenceState)
 {
-    Contact* contact = senderContact();
+    Contact *contact = senderContact();
     if (!contact)
         return;
     updateContactVisibility(contact);
@@ -598,26 +602,25 @@ void ContactList::onPresenceStateChanged(Tavri::RealmUserInterface::PresenceStat
     emit onlineCountChanged(getOnlineCount());
 }
 
-void ContactList::onPresenceMessageChanged(const QString&)
+void ContactList::onPresenceMessageChanged(const QString &)
 {
     notifyContactChanged(senderContact(), {PresenceMessageRole});
 }
 
-void ContactList::onLastOnlineChanged(const QDateTime&)
+void ContactList::onLastOnlineChanged(const QDateTime &)
 {
     notifyContactChanged(senderContact(), {LastOnlineRole});
 }
 
 void ContactList::onIdentitiesUpdated()
 {
-    Contact* contact = senderContact();
+    Contact *contact = senderContact();
     if (!contact)
         return;
     updateContactVisibility(contact);
     // The primary identity may have changed with the identities.
-    notifyContactChanged(contact, {HasTavriRole, PrimaryRealmIDRole, PrimaryRealmUserUUIDRole,
-                                   PrimaryIdentityRefRole, LastOnlineRole, SipURIRole, TavriUUIDRole,
-                                   IdentitiesRole});
+    notifyContactChanged(contact, {HasTavriRole, PrimaryRealmIDRole, PrimaryRealmUserUUIDRole, PrimaryIdentityRefRole,
+                                   LastOnlineRole, SipURIRole, TavriUUIDRole, IdentitiesRole});
 }
 
 void ContactList::onContactDestroying()
@@ -626,13 +629,13 @@ void ContactList::onContactDestroying()
     takeContact(senderContact(), false);
 }
 
-void ContactList::onTavriSharedIdentityRealmAdded(Tavri::IdentityRealmInterface* realm)
+void ContactList::onTavriSharedIdentityRealmAdded(Tavri::IdentityRealmInterface *realm)
 {
     if (realm && realm->realmObject())
         connectRoster(realm);
 }
 
-void ContactList::onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterface* realm)
+void ContactList::onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterface *realm)
 {
     if (!realm || !realm->realmObject())
         return;
@@ -641,7 +644,7 @@ void ContactList::onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterfac
     forgetRosterRealm(realm);
 }
 
-void ContactList::onContactIdentityAdded(Tavri::RealmUserInterface* identity)
+void ContactList::onContactIdentityAdded(Tavri::RealmUserInterface *identity)
 {
     if (!identity)
         return;
@@ -650,15 +653,15 @@ void ContactList::onContactIdentityAdded(Tavri::RealmUserInterface* identity)
     emit contactIdentityAdded(identity);
 }
 
-void ContactList::onContactIdentityRemoved(Tavri::RealmUserInterface* identity)
+void ContactList::onContactIdentityRemoved(Tavri::RealmUserInterface *identity)
 {
-    auto* identities = qobject_cast<RealmIdentityList*>(sender());
+    auto *identities = qobject_cast<RealmIdentityList *>(sender());
     if (identity)
         emit contactIdentityRemoved(identity);
     // A contact without identities is gone; it leaves the list now rather
     // than when its deferred deletion runs.
     if (identities) {
-        for (Contact* contact : qAsConst(m_contacts)) {
+        for (Contact *contact : qAsConst(m_contacts)) {
             if (contact->getIdentities() == identities) {
                 if (identities->getIdentityList().isEmpty())
                     removeContact(contact);
@@ -670,36 +673,36 @@ void ContactList::onContactIdentityRemoved(Tavri::RealmUserInterface* identity)
 
 // --- Helpers ------------------------------------------------------------------
 
-void ContactList::connectRoster(Tavri::IdentityRealmInterface* realm)
+void ContactList::connectRoster(Tavri::IdentityRealmInterface *realm)
 {
-    QObject* object = realm->realmObject();
-    ContactListRosterRelay*& relay = m_rosterRelays[realm];
+    QObject *object = realm->realmObject();
+    ContactListRosterRelay *&relay = m_rosterRelays[realm];
     if (!relay)
         relay = new ContactListRosterRelay(this, realm);
-    for (const RosterConnection& connection : kRosterConnections)
+    for (const RosterConnection &connection : kRosterConnections)
         connect(object, connection.signal, relay, connection.slot, Qt::UniqueConnection);
 }
 
-void ContactList::disconnectRoster(Tavri::IdentityRealmInterface* realm)
+void ContactList::disconnectRoster(Tavri::IdentityRealmInterface *realm)
 {
-    QObject* object = realm->realmObject();
-    if (ContactListRosterRelay* relay = m_rosterRelays.value(realm))
-        for (const RosterConnection& connection : kRosterConnections)
+    QObject *object = realm->realmObject();
+    if (ContactListRosterRelay *relay = m_rosterRelays.value(realm))
+        for (const RosterConnection &connection : kRosterConnections)
             disconnect(object, connection.signal, relay, connection.slot);
 }
 
-Tavri::IdentityRealmInterface* ContactList::senderRealm() const
+Tavri::IdentityRealmInterface *ContactList::senderRealm() const
 {
-    return qobject_cast<Tavri::IdentityRealmInterface*>(sender());
+    return qobject_cast<Tavri::IdentityRealmInterface *>(sender());
 }
 
-Contact* ContactList::senderContact() const
+Contact *ContactList::senderContact() const
 {
-    auto* contact = qobject_cast<Contact*>(sender());
+    auto *contact = qobject_cast<Contact *>(sender());
     return m_contactSet.contains(contact) ? contact : nullptr;
 }
 
-void ContactList::notifyContactChanged(Contact* contact, const QVector<int>& roles)
+void ContactList::notifyContactChanged(Contact *contact, const QVector<int> &roles)
 {
     if (!contact)
         return;

@@ -61,7 +61,7 @@ public:
         IdentitiesRole
     };
 
-    explicit ContactList(QObject* parent = nullptr);
+    explicit ContactList(QObject *parent = nullptr);
     ~ContactList() override;
 
     // Connects the roster transfers of the built-in realm at once and of
@@ -72,122 +72,122 @@ public:
 
     // A new contact for identity, unless a contact holds an identity of the
     // same realm and user id.
-    void addContact(Tavri::RealmUserInterface* identity);
-    void removeContact(Contact* contact);
+    void addContact(Tavri::RealmUserInterface *identity);
+    void removeContact(Contact *contact);
     void clear();
     // Compared by realm and user id, not by pointer.
-    bool containsIdentity(Tavri::RealmUserInterface* identity) const;
-    Contact* findContact(Tavri::RealmUserInterface* identity) const;
+    bool containsIdentity(Tavri::RealmUserInterface *identity) const;
+    Contact *findContact(Tavri::RealmUserInterface *identity) const;
     // The contact holding an identity of that realm with that user id.
-    Contact* findContact(Tavri::IdentityRealmInterface* realm, const QString& userUUID) const;
-    void removeContactForIdentity(Tavri::RealmUserInterface* identity);
-    QList<Contact*> getContacts() const { return m_contacts; }
+    Contact *findContact(Tavri::IdentityRealmInterface *realm, const QString &userUUID) const;
+    void removeContactForIdentity(Tavri::RealmUserInterface *identity);
+    QList<Contact *> getContacts() const { return m_contacts; }
     // The shown contact of a row; null outside the rows.
-    Contact* contactAt(int row) const
+    Contact *contactAt(int row) const
     {
         return row >= 0 && row < m_visibleContacts.size() ? m_visibleContacts.at(row) : nullptr;
     }
 
     bool getShowOfflineContacts() const { return m_showOfflineContacts; }
     void setShowOfflineContacts(bool show);
-    void updateContactVisibility(Contact* contact);
+    void updateContactVisibility(Contact *contact);
     int getVisibleCount() const { return m_visibleContacts.size(); }
     int getTotalCount() const { return m_contacts.size(); }
     int getOnlineCount() const;
 
     // Roster bookkeeping of one realm: a transfer is a begin, entries and an
     // end; removals come one at a time.
-    void beginRosterList(Tavri::IdentityRealmInterface* realm);
-    void addRosterEntry(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
-                        const QString& contactUUID);
-    void endRosterList(Tavri::IdentityRealmInterface* realm);
-    void removeRosterEntry(Tavri::IdentityRealmInterface* realm, const QString& contactUUID);
+    void beginRosterList(Tavri::IdentityRealmInterface *realm);
+    void addRosterEntry(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID,
+                        const QString &contactUUID);
+    void endRosterList(Tavri::IdentityRealmInterface *realm);
+    void removeRosterEntry(Tavri::IdentityRealmInterface *realm, const QString &contactUUID);
     // The user ids of the realm's current roster.
-    QStringList rosterContactUUIDs(Tavri::IdentityRealmInterface* realm) const
+    QStringList rosterContactUUIDs(Tavri::IdentityRealmInterface *realm) const
     {
         return m_rosterContactUUIDs.value(realm);
     }
     // Removes the contacts holding identities of the realm none of whose user
     // ids is in contactUUIDs; contacts of other realms stay.
-    void removeContactsNotIn(Tavri::IdentityRealmInterface* realm, const QStringList& contactUUIDs);
+    void removeContactsNotIn(Tavri::IdentityRealmInterface *realm, const QStringList &contactUUIDs);
     // Forgets the roster of a realm that has gone.
-    void forgetRosterRealm(Tavri::IdentityRealmInterface* realm);
+    void forgetRosterRealm(Tavri::IdentityRealmInterface *realm);
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 signals:
-    void contactAdded(Contact* f_contact);
-    void contactRemoved(Contact* f_contact);
-    void contactIdentityAdded(Tavri::RealmUserInterface* f_contactIdentity);
-    void contactIdentityRemoved(Tavri::RealmUserInterface* f_contactIdentity);
+    void contactAdded(Contact *f_contact);
+    void contactRemoved(Contact *f_contact);
+    void contactIdentityAdded(Tavri::RealmUserInterface *f_contactIdentity);
+    void contactIdentityRemoved(Tavri::RealmUserInterface *f_contactIdentity);
     void visibleCountChanged(int f_visibleCount);
     void onlineCountChanged(int f_onlineCount);
     void totalCountChanged(int f_totalCount);
     void showOfflineContactsChanged(bool f_showOfflineContacts);
 
 public slots:
-    void onTavriContactsReceived(const QStringList& contactSipURIs, const QStringList& contactSipData);
-    void onVoiceManagerFriendAdded(const QString& contactSipURI);
-    void onVoiceManagerFriendRemoved(const QString& contactSipURI);
+    void onTavriContactsReceived(const QStringList &contactSipURIs, const QStringList &contactSipData);
+    void onVoiceManagerFriendAdded(const QString &contactSipURI);
+    void onVoiceManagerFriendRemoved(const QString &contactSipURI);
     void onRealmIdentityConnected();
-    void onRealmIdentityDisconnected(const QString& reason);
-    void onStorageManagerSettingKeyChanged(StorageManager::NamedSettings settingsKey, const QVariant& value);
-    void onRosterListBegin(const QString& subscriberUUID);
-    void onRosterListEntry(const QString& subscriberUUID, const QString& contactUUID);
-    void onRosterListEnd(const QString& subscriberUUID);
-    void onRosterListReceived(const QString& subscriberUUID, const QStringList& contactUUIDs);
-    void onRosterListEntryRemoved(const QString& subscriberUUID, const QString& contactUUID);
-    void onDisplayNameChanged(const QString& displayName);
+    void onRealmIdentityDisconnected(const QString &reason);
+    void onStorageManagerSettingKeyChanged(StorageManager::NamedSettings settingsKey, const QVariant &value);
+    void onRosterListBegin(const QString &subscriberUUID);
+    void onRosterListEntry(const QString &subscriberUUID, const QString &contactUUID);
+    void onRosterListEnd(const QString &subscriberUUID);
+    void onRosterListReceived(const QString &subscriberUUID, const QStringList &contactUUIDs);
+    void onRosterListEntryRemoved(const QString &subscriberUUID, const QString &contactUUID);
+    void onDisplayNameChanged(const QString &displayName);
     void onPresenceStateChanged(Tavri::RealmUserInterface::PresenceState presence);
-    void onPresenceMessageChanged(const QString& presenceMessage);
-    void onLastOnlineChanged(const QDateTime& lastOnline);
+    void onPresenceMessageChanged(const QString &presenceMessage);
+    void onLastOnlineChanged(const QDateTime &lastOnline);
     void onIdentitiesUpdated();
     void onContactDestroying();
 
 protected slots:
-    void onTavriSharedIdentityRealmAdded(Tavri::IdentityRealmInterface* realm);
-    void onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterface* realm);
-    void onContactIdentityAdded(Tavri::RealmUserInterface* identity);
-    void onContactIdentityRemoved(Tavri::RealmUserInterface* identity);
+    void onTavriSharedIdentityRealmAdded(Tavri::IdentityRealmInterface *realm);
+    void onTavriSharedIdentityRealmRemoved(Tavri::IdentityRealmInterface *realm);
+    void onContactIdentityAdded(Tavri::RealmUserInterface *identity);
+    void onContactIdentityRemoved(Tavri::RealmUserInterface *identity);
 
 private:
     friend class ContactListRosterRelay;
 
-    static bool isShown(const Contact* contact, bool showOffline);
+    static bool isShown(const Contact *contact, bool showOffline);
     // The roster slots' work, for the realm that sent the signal.
-    void rosterListBegin(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID);
-    void rosterListEntry(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
-                         const QString& contactUUID);
-    void rosterListEnd(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID);
-    void rosterListReceived(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID,
-                            const QStringList& contactUUIDs);
-    void rosterListEntryRemoved(Tavri::IdentityRealmInterface* realm, const QString& contactUUID);
+    void rosterListBegin(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID);
+    void rosterListEntry(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID,
+                         const QString &contactUUID);
+    void rosterListEnd(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID);
+    void rosterListReceived(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID,
+                            const QStringList &contactUUIDs);
+    void rosterListEntryRemoved(Tavri::IdentityRealmInterface *realm, const QString &contactUUID);
     // Removes the contact's row and entry and announces it; deleteIt
     // schedules its deletion.
-    void takeContact(Contact* contact, bool deleteIt);
-    void insertVisibleContact(Contact* contact);
-    void removeVisibleContact(Contact* contact);
-    void connectRoster(Tavri::IdentityRealmInterface* realm);
-    void disconnectRoster(Tavri::IdentityRealmInterface* realm);
-    Tavri::IdentityRealmInterface* senderRealm() const;
-    Contact* senderContact() const;
-    void notifyContactChanged(Contact* contact, const QVector<int>& roles);
+    void takeContact(Contact *contact, bool deleteIt);
+    void insertVisibleContact(Contact *contact);
+    void removeVisibleContact(Contact *contact);
+    void connectRoster(Tavri::IdentityRealmInterface *realm);
+    void disconnectRoster(Tavri::IdentityRealmInterface *realm);
+    Tavri::IdentityRealmInterface *senderRealm() const;
+    Contact *senderContact() const;
+    void notifyContactChanged(Contact *contact, const QVector<int> &roles);
 
-    QHash<Tavri::IdentityRealmInterface*, QStringList> m_rosterContactUUIDs;
+    QHash<Tavri::IdentityRealmInterface *, QStringList> m_rosterContactUUIDs;
     // The same ids as sets, for asking whether one is there.
-    QHash<Tavri::IdentityRealmInterface*, QSet<QString>> m_rosterContactUUIDSets;
+    QHash<Tavri::IdentityRealmInterface *, QSet<QString>> m_rosterContactUUIDSets;
     // Each followed realm's relay of its roster signals: a slot of this list
     // that asked QObject::sender() would search every connection into the
     // list, and each contact adds several.
-    QHash<Tavri::IdentityRealmInterface*, ContactListRosterRelay*> m_rosterRelays;
-    QList<Contact*> m_contacts;
-    QSet<Contact*> m_contactSet;
+    QHash<Tavri::IdentityRealmInterface *, ContactListRosterRelay *> m_rosterRelays;
+    QList<Contact *> m_contacts;
+    QSet<Contact *> m_contactSet;
     // The contact last found for a realm's user id; checked on use (still a
     // contact holding that identity), dropped when another contact gains
     // that identity, so that it is always the first such contact.
-    mutable QHash<QPair<Tavri::IdentityRealmInterface*, QString>, Contact*> m_contactByIdentity;
-    QList<Contact*> m_visibleContacts;
+    mutable QHash<QPair<Tavri::IdentityRealmInterface *, QString>, Contact *> m_contactByIdentity;
+    QList<Contact *> m_visibleContacts;
     bool m_showOfflineContacts = false;
 };

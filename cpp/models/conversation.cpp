@@ -47,8 +47,7 @@ class CFindUsersForAccessDialog;
 class CFindUsersForModeratorDialog;
 class CFindUsersForBanDialog;
 
-namespace
-{
+namespace {
 
 const QLatin1String kPermanentPrefix("sip:confctl-");
 const QLatin1String kAdHocPrefix("sip:confctl-g-");
@@ -117,12 +116,21 @@ bool Conversation::s_openingDetails = false;
 bool Conversation::s_openingEdit = false;
 
 Conversation::Conversation(Tavri::IdentityRealmInterface *realm, const QString &conversationID,
-                           const QString &displayName, QObject *parent, VoiceState voiceState,
-                           JoinState joinState, const QString &ostrelSessionHandle, const QString &sipURI)
-    : QObject(parent), m_conversationID(conversationID), m_displayName(displayName), m_voiceState(voiceState),
-      m_joinState(joinState), m_participants(this), m_chatMessages(this),
-      m_ostrelSessionHandle(ostrelSessionHandle), m_sipURI(sipURI), m_realm(realm), m_moderators(this),
-      m_members(this), m_banned(this)
+                           const QString &displayName, QObject *parent, VoiceState voiceState, JoinState joinState,
+                           const QString &ostrelSessionHandle, const QString &sipURI)
+    : QObject(parent)
+    , m_conversationID(conversationID)
+    , m_displayName(displayName)
+    , m_voiceState(voiceState)
+    , m_joinState(joinState)
+    , m_participants(this)
+    , m_chatMessages(this)
+    , m_ostrelSessionHandle(ostrelSessionHandle)
+    , m_sipURI(sipURI)
+    , m_realm(realm)
+    , m_moderators(this)
+    , m_members(this)
+    , m_banned(this)
 {
     if (isBuiltInRealm())
         m_chatTransportType = OstrelSDK;
@@ -137,10 +145,19 @@ Conversation::Conversation(Tavri::IdentityRealmInterface *realm, const QString &
 
 Conversation::Conversation(const QString &displayName, const QString &sipURI, const QString &channelUID,
                            QObject *parent, const QString &ostrelSessionHandle)
-    : QObject(parent), m_conversationID(sipURI), m_displayName(displayName), m_participants(this),
-      m_chatMessages(this), m_chatTransportType(OstrelSDK), m_ostrelSessionHandle(ostrelSessionHandle),
-      m_sipURI(sipURI), m_realm(TavriIdentityRealm::getInstance()), m_channelUID(channelUID),
-      m_moderators(this), m_members(this), m_banned(this)
+    : QObject(parent)
+    , m_conversationID(sipURI)
+    , m_displayName(displayName)
+    , m_participants(this)
+    , m_chatMessages(this)
+    , m_chatTransportType(OstrelSDK)
+    , m_ostrelSessionHandle(ostrelSessionHandle)
+    , m_sipURI(sipURI)
+    , m_realm(TavriIdentityRealm::getInstance())
+    , m_channelUID(channelUID)
+    , m_moderators(this)
+    , m_members(this)
+    , m_banned(this)
 {
     const bool hasSession = !ostrelSessionHandle.isEmpty();
     m_joinState = hasSession ? Joined : NotJoined;
@@ -149,7 +166,11 @@ Conversation::Conversation(const QString &displayName, const QString &sipURI, co
 }
 
 Conversation::Conversation()
-    : m_participants(this), m_chatMessages(this), m_moderators(this), m_members(this), m_banned(this)
+    : m_participants(this)
+    , m_chatMessages(this)
+    , m_moderators(this)
+    , m_members(this)
+    , m_banned(this)
 {
     qDebug() << "Conversation() should only be used for enum access by QML";
 }
@@ -169,28 +190,24 @@ void Conversation::initialize()
                 SLOT(onConversationParticipantAdded(QString, QString)));
         connect(realm, SIGNAL(conversationParticipantIsTypingChanged(QString, QString, bool)), this,
                 SLOT(onConversationParticipantIsTypingChanged(QString, QString, bool)));
-        connect(
-            realm,
-            SIGNAL(conversationParticipantRemoved(
-                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
-            this,
-            SLOT(onConversationParticipantRemoved(
-                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)));
-        connect(
-            realm,
-            SIGNAL(conversationDisconnected(
-                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
-            this,
-            SLOT(onConversationDisconnected(
-                QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)));
+        connect(realm,
+                SIGNAL(conversationParticipantRemoved(
+                    QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
+                this,
+                SLOT(onConversationParticipantRemoved(
+                    QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)));
+        connect(realm,
+                SIGNAL(conversationDisconnected(
+                    QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
+                this,
+                SLOT(onConversationDisconnected(
+                    QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)));
         connect(realm, SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()));
-        connect(realm, SIGNAL(textMessageReceived(QString, QString, QString, QString, QDateTime)),
-                &m_chatMessages,
+        connect(realm, SIGNAL(textMessageReceived(QString, QString, QString, QString, QDateTime)), &m_chatMessages,
                 SLOT(onConversationTextMessageReceived(QString, QString, QString, QString, QDateTime)));
     }
     connect(this, &Conversation::joinStateChanged, this, &Conversation::onJoinStateChanged);
-    connect(&m_moderators, &RealmIdentityList::realmIdentityAdded, this,
-            &Conversation::onModeratorsRealmIdentityAdded);
+    connect(&m_moderators, &RealmIdentityList::realmIdentityAdded, this, &Conversation::onModeratorsRealmIdentityAdded);
     connect(&m_moderators, &RealmIdentityList::realmIdentityRemoved, this,
             &Conversation::onModeratorsRealmIdentityRemoved);
     connect(&m_participants, &ConversationParticipantList::participantCountChanged, this,
@@ -274,20 +291,18 @@ Conversation::~Conversation()
 
 QString Conversation::echoChannelURI()
 {
-    static const QString uri = QStringLiteral("sip:confctl-2@") + (VoiceManager::getInstance()
-                                                                       ? VoiceManager::getInstance()->domain()
-                                                                       : VoiceManager::defaultDomain(false));
+    static const QString uri =
+        QStringLiteral("sip:confctl-2@")
+        + (VoiceManager::getInstance() ? VoiceManager::getInstance()->domain() : VoiceManager::defaultDomain(false));
     return uri;
 }
 
 QString Conversation::createEphemeralURI()
 {
     TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
-    const QString seed = (identity ? identity->getSipURI() : QString()) + QLatin1Char(':') +
-                         QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1Char(':') +
-                         getDisplayName();
-    QString id =
-        QString::fromLatin1(QCryptographicHash::hash(seed.toUtf8(), QCryptographicHash::Md5).toHex());
+    const QString seed = (identity ? identity->getSipURI() : QString()) + QLatin1Char(':')
+                         + QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1Char(':') + getDisplayName();
+    QString id = QString::fromLatin1(QCryptographicHash::hash(seed.toUtf8(), QCryptographicHash::Md5).toHex());
     id.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9-]")));
     if (id.isEmpty()) {
         qWarning() << "Conversation::createEphemeralURI"
@@ -355,8 +370,8 @@ QString Conversation::getDisplayName() const
     QStringList names;
     for (ConversationParticipant *participant : m_participants.getParticipants()) {
         Tavri::RealmUserInterface *identity = participant->getIdentity();
-        if (participant->getInvitedState() == ConversationParticipant::Present && identity &&
-            !localUser->isLocalUserIdentity(identity))
+        if (participant->getInvitedState() == ConversationParticipant::Present && identity
+            && !localUser->isLocalUserIdentity(identity))
             names.append(identity->getDisplayName());
         if (names.size() > 2)
             break;
@@ -434,9 +449,8 @@ bool Conversation::getLocalUserIsModerator()
         return true;
     const QString uid = localUserIdentity->getUid();
     for (Tavri::RealmUserInterface *moderator : m_moderators.getIdentityList()) {
-        if (moderator->identityRealm() &&
-            qobject_cast<TavriIdentityRealm *>(moderator->identityRealm()->realmObject()) &&
-            moderator->getUid() == uid)
+        if (moderator->identityRealm() && qobject_cast<TavriIdentityRealm *>(moderator->identityRealm()->realmObject())
+            && moderator->getUid() == uid)
             return true;
     }
     if (m_moderators.getIdentityList().isEmpty() && m_accessType == InvitationOnly)
@@ -651,18 +665,14 @@ void Conversation::setHasChildren(bool hasChildren)
 void Conversation::setOwnerIdentity(TavriIdentityRealmUser *owner)
 {
     if (m_owner) {
-        disconnect(m_owner, &TavriIdentityRealmUser::destroying, this,
-                   &Conversation::onOwnerIdentityDestroying);
-        disconnect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this,
-                   &Conversation::onOwnerIdentityURIChanged);
-        disconnect(m_owner, &TavriIdentityRealmUser::uidChanged, this,
-                   &Conversation::onOwnerIdentityUIDChanged);
+        disconnect(m_owner, &TavriIdentityRealmUser::destroying, this, &Conversation::onOwnerIdentityDestroying);
+        disconnect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this, &Conversation::onOwnerIdentityURIChanged);
+        disconnect(m_owner, &TavriIdentityRealmUser::uidChanged, this, &Conversation::onOwnerIdentityUIDChanged);
     }
     m_owner = owner;
     if (m_owner) {
         connect(m_owner, &TavriIdentityRealmUser::destroying, this, &Conversation::onOwnerIdentityDestroying);
-        connect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this,
-                &Conversation::onOwnerIdentityURIChanged);
+        connect(m_owner, &TavriIdentityRealmUser::sipURIChanged, this, &Conversation::onOwnerIdentityURIChanged);
         connect(m_owner, &TavriIdentityRealmUser::uidChanged, this, &Conversation::onOwnerIdentityUIDChanged);
     }
     emit ownerURIChanged(getOwnerURI());
@@ -687,8 +697,7 @@ void Conversation::setParentConversation(Conversation *parent)
     if (m_parent) {
         m_parent->m_childChannelURIs.removeAll(m_sipURI);
         emit m_parent->childChannelURIsChanged(m_parent->m_childChannelURIs);
-        disconnect(m_parent, &Conversation::sipURIChanged, this,
-                   &Conversation::onParentConversationSipURIChanged);
+        disconnect(m_parent, &Conversation::sipURIChanged, this, &Conversation::onParentConversationSipURIChanged);
         disconnect(m_parent, &Conversation::destroying, this, &Conversation::onParentConversationDestroying);
     }
     m_parent = parent;
@@ -697,8 +706,7 @@ void Conversation::setParentConversation(Conversation *parent)
         if (!m_parent->m_childChannelURIs.contains(m_sipURI, Qt::CaseSensitive))
             m_parent->m_childChannelURIs.append(m_sipURI);
         emit m_parent->childChannelURIsChanged(m_parent->m_childChannelURIs);
-        connect(m_parent, &Conversation::sipURIChanged, this,
-                &Conversation::onParentConversationSipURIChanged);
+        connect(m_parent, &Conversation::sipURIChanged, this, &Conversation::onParentConversationSipURIChanged);
         connect(m_parent, &Conversation::destroying, this, &Conversation::onParentConversationDestroying);
     }
 }
@@ -726,8 +734,7 @@ void Conversation::setJoinState(JoinState state)
     }
 
     if (state == NotJoined) {
-        const bool privateChat =
-            m_sipURI.startsWith(kPrivatePrefix) || m_transitionSipURI.startsWith(kPrivatePrefix);
+        const bool privateChat = m_sipURI.startsWith(kPrivatePrefix) || m_transitionSipURI.startsWith(kPrivatePrefix);
         if (privateChat && !wasLeaving) {
             qDebug() << "Conversation::setJoinState"
                      << "no longer joined" << m_sipURI << m_ostrelSessionHandle;
@@ -841,8 +848,8 @@ void Conversation::setTransitionSipURI(const QString &uri)
     if (uri == m_transitionSipURI)
         return;
     bool rejoin = false;
-    if (!m_transitionSipURI.isEmpty() && !m_transitionOstrelSessionHandle.isEmpty() && !uri.isEmpty() &&
-        !m_transitionSipURI.startsWith(kPrivatePrefix)) {
+    if (!m_transitionSipURI.isEmpty() && !m_transitionOstrelSessionHandle.isEmpty() && !uri.isEmpty()
+        && !m_transitionSipURI.startsWith(kPrivatePrefix)) {
         qDebug() << "Conversation::setTransitionSipURI"
                  << "terminating original session in favor of new session";
         QString handle = m_transitionOstrelSessionHandle;
@@ -865,8 +872,7 @@ void Conversation::setOstrelSessionHandle(const QString &handle)
     qDebug() << "Conversation::setOstrelSessionHandle" << m_sipURI << m_ostrelSessionHandle << handle;
     // The converting client keeps the old session while participants still
     // have to acknowledge the move: laggards are told through it.
-    if (!m_legacyOstrelSessionHandle.isEmpty() && m_permanentTransitionAckTimers.isEmpty() &&
-        !m_channelUID.isEmpty()) {
+    if (!m_legacyOstrelSessionHandle.isEmpty() && m_permanentTransitionAckTimers.isEmpty() && !m_channelUID.isEmpty()) {
         qDebug() << "Conversation::setOstrelSessionHandle"
                  << "terminating legacy session handle from ephemeral sipURI";
         terminateSession(m_legacyOstrelSessionHandle);
@@ -877,8 +883,8 @@ void Conversation::setOstrelSessionHandle(const QString &handle)
 
 void Conversation::setTransitionOstrelSessionHandle(const QString &handle)
 {
-    qDebug() << "Conversation::setTransitionOstrelSessionHandle" << getDisplayName()
-             << m_transitionOstrelSessionHandle << handle;
+    qDebug() << "Conversation::setTransitionOstrelSessionHandle" << getDisplayName() << m_transitionOstrelSessionHandle
+             << handle;
     const QString old = m_transitionOstrelSessionHandle;
     m_transitionOstrelSessionHandle = handle;
     if (!handle.isEmpty() && (old.isEmpty() || m_voiceState == VoiceDisabled)) {
@@ -894,8 +900,7 @@ void Conversation::setTransitionOstrelSessionHandle(const QString &handle)
             }
         }
         if (!othersPresent)
-            m_chatMessages.addSystemMessage(
-                tr("You have enabled audio, waiting for other participants to join..."));
+            m_chatMessages.addSystemMessage(tr("You have enabled audio, waiting for other participants to join..."));
     }
     if (!handle.isEmpty() && m_voiceState > VoiceDisabled)
         setVoiceState(VoiceEnabled);
@@ -1423,8 +1428,7 @@ void Conversation::requestVoice(bool enable)
                      << "joining transition channel" << m_transitionSipURI;
             TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
             TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
-            realm->requestJoinConversation(m_transitionSipURI, identity ? identity->getUid() : QString(),
-                                           QString());
+            realm->requestJoinConversation(m_transitionSipURI, identity ? identity->getUid() : QString(), QString());
         }
         return;
     }
@@ -1581,12 +1585,10 @@ bool Conversation::isForThisConversation(const QString &conversationID) const
 
 bool Conversation::isForThisOrTransition(const QString &conversationID) const
 {
-    return isForThisConversation(conversationID) ||
-           (!conversationID.isEmpty() && conversationID == m_transitionSipURI);
+    return isForThisConversation(conversationID) || (!conversationID.isEmpty() && conversationID == m_transitionSipURI);
 }
 
-void Conversation::onConversationParticipantAdded(const QString &conversationID,
-                                                  const QString &participantUUID)
+void Conversation::onConversationParticipantAdded(const QString &conversationID, const QString &participantUUID)
 {
     if (!isForThisOrTransition(conversationID) || !m_realm)
         return;
@@ -1697,8 +1699,7 @@ void Conversation::onConversationParticipantRemoved(
 {
     if (!isForThisConversation(conversationID))
         return;
-    qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode
-             << reasonMsg;
+    qDebug() << "Conversation::onConversationParticipantRemoved" << participantUUID << reasonCode << reasonMsg;
     ConversationParticipant *participant = m_participants.getParticipantByUUID(participantUUID);
     if (!participant || !participant->getIdentity())
         return;
@@ -1809,8 +1810,7 @@ void Conversation::onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface *i
         emit localUserIsModeratorChanged(false);
 }
 
-void Conversation::onUserListReceived(const QString &channelURI, const QStringList &userURIs,
-                                      int numParticipants)
+void Conversation::onUserListReceived(const QString &channelURI, const QStringList &userURIs, int numParticipants)
 {
     if (channelURI.isEmpty() || channelURI != m_sipURI || m_joinState != NotJoined)
         return;
@@ -1872,8 +1872,7 @@ void Conversation::timerEvent(QTimerEvent *event)
     if (timerId == m_participantRefreshTimerId) {
         if (m_joinState == NotJoined)
             if (VoiceManager *voice = VoiceManager::getInstance())
-                voice->requestGetParticipants(m_sipURI, kParticipantQueryFirst, kParticipantQuerySecond,
-                                              QString());
+                voice->requestGetParticipants(m_sipURI, kParticipantQueryFirst, kParticipantQuerySecond, QString());
         stopTimer(m_participantRefreshTimerId);
         m_participantRefreshTimerId = startTimer(kRefreshRepeatMs, Qt::CoarseTimer);
         return;
@@ -1898,8 +1897,7 @@ void Conversation::connectRemoteUser()
         return;
     m_displayName = tr("Private Chat w/ %1").arg(user->getDisplayName());
     m_remoteUser = user->getQObject();
-    connect(m_remoteUser, SIGNAL(displayNameUpdated(QString)), this,
-            SLOT(onRemoteUserDisplayNameChanged(QString)));
+    connect(m_remoteUser, SIGNAL(displayNameUpdated(QString)), this, SLOT(onRemoteUserDisplayNameChanged(QString)));
     connect(m_remoteUser, &QObject::destroyed, this, [this] { m_remoteUser = nullptr; });
 }
 
@@ -1996,8 +1994,8 @@ void Conversation::commitModifications()
                 addMembership(me);
         }
         if (social)
-            social->requestEditChannel(m_channelUID, m_displayName, m_description, m_message, QStringList(),
-                                       QString(), QString(), QString(), callIn, int(m_accessType), false,
+            social->requestEditChannel(m_channelUID, m_displayName, m_description, m_message, QStringList(), QString(),
+                                       QString(), QString(), callIn, int(m_accessType), false,
                                        !m_pendingPassword.isEmpty(), m_pendingPassword, false, nullptr);
         return;
     }
@@ -2267,8 +2265,7 @@ void Conversation::removeInvitedUser(const QString &userSipURI)
 {
     qDebug() << "Conversation::removeInvitedUser" << userSipURI;
     ConversationParticipant *participant = m_participants.getParticipantBySipURI(userSipURI);
-    if (participant && participant->getInvitedState() != ConversationParticipant::Present &&
-        participant->getIdentity())
+    if (participant && participant->getInvitedState() != ConversationParticipant::Present && participant->getIdentity())
         m_participants.getInvitedIdentities()->removeIdentity(participant->getIdentity());
 }
 
@@ -2365,12 +2362,11 @@ void Conversation::onVoiceRequestTimeout()
         return;
     }
     m_chatMessages.addSystemMessage(
-        tr("%1 is on an older version, and needs to upgrade Tavri to support temporary conversation audio.")
-            .arg(name));
+        tr("%1 is on an older version, and needs to upgrade Tavri to support temporary conversation audio.").arg(name));
     VoiceManager *voice = VoiceManager::getInstance();
     sendMessage(QStringLiteral("[automated message] I tried to enable audio for this conversation, but your "
-                               "client is out of date.  Please visit ") +
-                (voice ? voice->downloadServer() : QString()) + QStringLiteral(" and download the latest client."));
+                               "client is out of date.  Please visit ")
+                + (voice ? voice->downloadServer() : QString()) + QStringLiteral(" and download the latest client."));
     setTransitionSipURI(QString());
     m_pendingInvitees.clear();
 }
@@ -2380,7 +2376,8 @@ void Conversation::onMultiPartyTimeout()
     stopTimer(m_multiPartyAckTimerId);
     Tavri::RealmUserInterface *user = refreshedUser(m_sipURI);
     if (isOffline(user))
-        m_chatMessages.addSystemMessage(tr("%1 is offline, and cannot be invited to a group text chat.").arg(nameOf(user)));
+        m_chatMessages.addSystemMessage(
+            tr("%1 is offline, and cannot be invited to a group text chat.").arg(nameOf(user)));
     else
         m_chatMessages.addSystemMessage(
             tr("%1 is on an older version, and does not support multi-party text chat outside of saved channels.")

@@ -54,11 +54,9 @@ class Conversation : public QObject
     Q_PROPERTY(ConversationParticipantList *participants READ getParticipants CONSTANT)
     Q_PROPERTY(ConversationMessageList *chatMessages READ getChatMessages CONSTANT)
     Q_PROPERTY(QStringList participantsTyping READ getParticipantsTyping NOTIFY participantsTypingChanged)
-    Q_PROPERTY(
-        QStringList pendingMessagesToSend READ getPendingMessagesToSend NOTIFY pendingMessagesToSendChanged)
+    Q_PROPERTY(QStringList pendingMessagesToSend READ getPendingMessagesToSend NOTIFY pendingMessagesToSendChanged)
     Q_PROPERTY(ChatTransportType chatTransportType READ getChatTransportType CONSTANT)
-    Q_PROPERTY(
-        QString ostrelSessionHandle READ getOstrelSessionHandleForQml NOTIFY ostrelSessionHandleChanged)
+    Q_PROPERTY(QString ostrelSessionHandle READ getOstrelSessionHandleForQml NOTIFY ostrelSessionHandleChanged)
     Q_PROPERTY(bool localAudioEnabled READ getLocalAudioEnabled NOTIFY localAudioEnabledChanged)
     Q_PROPERTY(bool isPrivate READ getIsPrivate NOTIFY isPrivateChanged)
     Q_PROPERTY(bool isOwned READ getIsOwned NOTIFY isOwnedChanged)
@@ -70,10 +68,9 @@ class Conversation : public QObject
     Q_PROPERTY(QString ownerUID READ getOwnerUID NOTIFY ownerUIDChanged)
     Q_PROPERTY(QStringList childChannelURIs READ getChildChannelURIs NOTIFY childChannelURIsChanged)
     Q_PROPERTY(AccessType accessType READ getAccessType WRITE setAccessType NOTIFY accessTypeChanged)
-    Q_PROPERTY(QString profileImageURI READ getProfileImageURI WRITE setProfileImageURI NOTIFY
-                   profileImageURIChanged)
-    Q_PROPERTY(QString dialinAccessCode READ getDialinAccessCode WRITE setDialinAccessCode NOTIFY
-                   dialinAccessCodeChanged)
+    Q_PROPERTY(QString profileImageURI READ getProfileImageURI WRITE setProfileImageURI NOTIFY profileImageURIChanged)
+    Q_PROPERTY(
+        QString dialinAccessCode READ getDialinAccessCode WRITE setDialinAccessCode NOTIFY dialinAccessCodeChanged)
     Q_PROPERTY(QString message READ getMessage WRITE setMessage NOTIFY messageChanged)
     Q_PROPERTY(QString description READ getDescription WRITE setDescription NOTIFY descriptionChanged)
     Q_PROPERTY(QDateTime lastInhabited READ getLastInhabited NOTIFY lastInhabitedChanged)
@@ -101,10 +98,9 @@ public:
 
     // A conversation of an identity realm. Without a URI, a conversation of
     // the built-in realm takes its id as URI.
-    Conversation(Tavri::IdentityRealmInterface *realm, const QString &conversationID,
-                 const QString &displayName, QObject *parent = nullptr, VoiceState voiceState = VoiceDisabled,
-                 JoinState joinState = NotJoined, const QString &ostrelSessionHandle = QString(),
-                 const QString &sipURI = QString());
+    Conversation(Tavri::IdentityRealmInterface *realm, const QString &conversationID, const QString &displayName,
+                 QObject *parent = nullptr, VoiceState voiceState = VoiceDisabled, JoinState joinState = NotJoined,
+                 const QString &ostrelSessionHandle = QString(), const QString &sipURI = QString());
     // A conversation of the built-in realm for a SIP URI; joined when there
     // is a session handle.
     Conversation(const QString &displayName, const QString &sipURI, const QString &channelUID,
@@ -373,15 +369,14 @@ public slots:
     // other participants are told to follow it to its new URI.
     void addCompleted(const QString &originalSipURI);
     void onConversationParticipantAdded(const QString &conversationID, const QString &participantUUID);
-    void onConversationParticipantIsTypingChanged(const QString &conversationID,
-                                                  const QString &participantUUID, bool isTyping);
-    void onConversationParticipantRemoved(
-        const QString &conversationID, const QString &participantUUID,
-        Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg);
-    void
-    onConversationDisconnected(const QString &conversationID, const QString &participantUUID,
-                               Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
-                               const QString &reasonMsg);
+    void onConversationParticipantIsTypingChanged(const QString &conversationID, const QString &participantUUID,
+                                                  bool isTyping);
+    void onConversationParticipantRemoved(const QString &conversationID, const QString &participantUUID,
+                                          Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                          const QString &reasonMsg);
+    void onConversationDisconnected(const QString &conversationID, const QString &participantUUID,
+                                    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                    const QString &reasonMsg);
 
 protected slots:
     void onConversationParticipantCountChanged(int participantCount);

@@ -10,8 +10,7 @@
 
 #include <QDebug>
 
-namespace
-{
+namespace {
 
 const QString kPermanentPrefix = QStringLiteral("sip:confctl-");
 
@@ -22,7 +21,10 @@ bool nameGreater(Conversation *row, Conversation *conversation)
 
 } // namespace
 
-ConversationList::ConversationList(QObject *parent) : QAbstractListModel(parent) {}
+ConversationList::ConversationList(QObject *parent)
+    : QAbstractListModel(parent)
+{
+}
 
 ConversationList::~ConversationList()
 {
@@ -82,8 +84,7 @@ void ConversationList::removeConversation(Conversation *conversation, bool delet
 {
     if (!conversation)
         return;
-    qDebug() << "ConversationList::removeConversation" << conversation->getSipURI()
-             << conversation->getDisplayName();
+    qDebug() << "ConversationList::removeConversation" << conversation->getSipURI() << conversation->getDisplayName();
     disconnectConversation(conversation);
 
     for (int row = m_conversations.indexOf(conversation); row >= 0; row = m_conversations.indexOf(conversation)) {
@@ -279,8 +280,7 @@ int ConversationList::blockSize(int row) const
     return size;
 }
 
-int ConversationList::siblingPlace(Conversation *conversation, int depth, int startRow,
-                                   const QSet<int> &skip) const
+int ConversationList::siblingPlace(Conversation *conversation, int depth, int startRow, const QSet<int> &skip) const
 {
     const QString realmID = conversation->getRealmID();
     for (int row = startRow; row < m_conversations.size(); ++row) {
@@ -526,8 +526,7 @@ void ConversationList::onConversationListEntryAdded(Tavri::IdentityRealmInterfac
         // The realm manager announces an entry once, but a realm that
         // repeats itself must not get two rows for one conversation.
         for (Conversation *listed : qAsConst(m_conversations)) {
-            if (listed->getRealmID() == identityRealm->realmID() &&
-                listed->getConversationID() == conversationID)
+            if (listed->getRealmID() == identityRealm->realmID() && listed->getConversationID() == conversationID)
                 return;
         }
         if (auto *shared = qobject_cast<TavriSharedIdentityRealm *>(realmObject)) {
@@ -539,8 +538,7 @@ void ConversationList::onConversationListEntryAdded(Tavri::IdentityRealmInterfac
                                             Conversation::VoiceDisabled, Conversation::NotJoined, QString());
         }
         // Its rows go with the realm, whoever else follows the realm.
-        connect(realmObject, SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()),
-                Qt::UniqueConnection);
+        connect(realmObject, SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()), Qt::UniqueConnection);
     }
     if (conversation)
         addConversation(conversation, false);
@@ -555,9 +553,9 @@ void ConversationList::onConversationListEntryRemoved(Tavri::IdentityRealmInterf
     const bool builtIn = qobject_cast<TavriIdentityRealm *>(identityRealm->realmObject()) != nullptr;
     const QString realmID = identityRealm->realmID();
     for (Conversation *conversation : qAsConst(m_conversations)) {
-        const bool matches = builtIn ? conversation->getSipURI() == conversationID
-                                     : conversation->getRealmID() == realmID &&
-                                           conversation->getConversationID() == conversationID;
+        const bool matches =
+            builtIn ? conversation->getSipURI() == conversationID
+                    : conversation->getRealmID() == realmID && conversation->getConversationID() == conversationID;
         if (matches) {
             removeConversation(conversation);
             return;
@@ -577,9 +575,9 @@ void ConversationList::onIdentityRealmDestroying()
     for (Conversation *conversation : snapshot) {
         // A conversation that followed the realm's end first has let go of
         // its realm already.
-        if (isListed(conversation) &&
-            (conversation->getIdentityRealm() == realm || !conversation->getIdentityRealm() ||
-             conversation->getRealmID() == realmID))
+        if (isListed(conversation)
+            && (conversation->getIdentityRealm() == realm || !conversation->getIdentityRealm()
+                || conversation->getRealmID() == realmID))
             removeConversation(conversation);
     }
 }
@@ -589,32 +587,25 @@ void ConversationList::onIdentityRealmDestroying()
 void ConversationList::connectConversation(Conversation *conversation)
 {
     connect(conversation, &Conversation::destroying, this, &ConversationList::onConversationDestroying);
-    connect(conversation, &Conversation::displayNameChanged, this,
-            &ConversationList::onConversationDisplayNameChanged);
+    connect(conversation, &Conversation::displayNameChanged, this, &ConversationList::onConversationDisplayNameChanged);
     connect(conversation, &Conversation::joinStateChanged, this, &ConversationList::onConversationJoinStateChanged);
     connect(conversation, &Conversation::sipURIChanged, this, &ConversationList::onConversationSipURIChanged);
-    connect(conversation, &Conversation::voiceStateChanged, this,
-            &ConversationList::onConversationVoiceStateChanged);
+    connect(conversation, &Conversation::voiceStateChanged, this, &ConversationList::onConversationVoiceStateChanged);
     connect(conversation, &Conversation::swapping, this, &ConversationList::onConversationReferenceSwap);
     connect(conversation, &Conversation::ownerURIChanged, this, &ConversationList::onConversationOwnerURIChanged);
     connect(conversation, &Conversation::ownerUIDChanged, this, &ConversationList::onConversationOwnerUIDChanged);
-    connect(conversation, &Conversation::parentURIChanged, this,
-            &ConversationList::onConversationParentURIChanged);
+    connect(conversation, &Conversation::parentURIChanged, this, &ConversationList::onConversationParentURIChanged);
     connect(conversation, &Conversation::profileImageURIChanged, this,
             &ConversationList::onConversationProfileImageURIChanged);
     connect(conversation, &Conversation::dialinAccessCodeChanged, this,
             &ConversationList::onConversationDialinAccessCodeChanged);
-    connect(conversation, &Conversation::messageChanged, this,
-            &ConversationList::onConversationWelcomeMessageChanged);
-    connect(conversation, &Conversation::descriptionChanged, this,
-            &ConversationList::onConversationDescriptionChanged);
+    connect(conversation, &Conversation::messageChanged, this, &ConversationList::onConversationWelcomeMessageChanged);
+    connect(conversation, &Conversation::descriptionChanged, this, &ConversationList::onConversationDescriptionChanged);
     connect(conversation, &Conversation::depthChanged, this, &ConversationList::onConversationDepthChanged);
-    connect(conversation, &Conversation::isFavoriteChanged, this,
-            &ConversationList::onConversationIsFavoritedChanged);
+    connect(conversation, &Conversation::isFavoriteChanged, this, &ConversationList::onConversationIsFavoritedChanged);
     connect(conversation, &Conversation::ancestryURIsChanged, this,
             &ConversationList::onConversationAncestryURIsChanged);
-    connect(conversation, &Conversation::channelUIDChanged, this,
-            &ConversationList::onConversationChannelUIDChanged);
+    connect(conversation, &Conversation::channelUIDChanged, this, &ConversationList::onConversationChannelUIDChanged);
 }
 
 void ConversationList::disconnectConversation(Conversation *conversation)

@@ -98,10 +98,9 @@ public:
 
 public slots:
     // Relayed by the identity realm manager from every realm.
-    void onConversationListEntryAdded(Tavri::IdentityRealmInterface *identityRealm,
-                                      const QString &conversationID, const QString &displayName);
-    void onConversationListEntryRemoved(Tavri::IdentityRealmInterface *identityRealm,
-                                        const QString &conversationID);
+    void onConversationListEntryAdded(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                      const QString &displayName);
+    void onConversationListEntryRemoved(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID);
     // For a realm's destroying(): its rows go.
     void onIdentityRealmDestroying();
     // A channel of a hierarchy answer: listed when its parent is listed and

@@ -3,11 +3,14 @@
 #include "conversation.h"
 
 ConversationMessage::ConversationMessage(const QString &text, Tavri::RealmUserInterface *sender,
-                                         const QDateTime &sentAt, QObject *parent,
-                                         ConversationMessageType type)
-    : QObject(parent), m_text(text), m_sender(sender),
-      m_senderObject(sender ? sender->getQObject() : nullptr), m_sentAt(sentAt),
-      m_receivedAt(QDateTime::currentDateTime()), m_messageType(type)
+                                         const QDateTime &sentAt, QObject *parent, ConversationMessageType type)
+    : QObject(parent)
+    , m_text(text)
+    , m_sender(sender)
+    , m_senderObject(sender ? sender->getQObject() : nullptr)
+    , m_sentAt(sentAt)
+    , m_receivedAt(QDateTime::currentDateTime())
+    , m_messageType(type)
 {
     // The list's parent is the conversation.
     if (parent)

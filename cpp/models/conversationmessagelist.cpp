@@ -11,8 +11,7 @@
 #include <QColor>
 #include <QDebug>
 
-namespace
-{
+namespace {
 
 // Whether the line's text was chosen by a peer or the server and so must not
 // be read as markup. The program's own notices carry their own anchors.
@@ -32,13 +31,17 @@ QString styleColor(const char *name)
 {
     const QString color = StyleManager::getInstance()->getStyleProperty(name).toString();
     if (color.isEmpty())
-        qWarning() << "ConversationMessageList::formatMessage" << "the style has no colour" << name;
+        qWarning() << "ConversationMessageList::formatMessage"
+                   << "the style has no colour" << name;
     return color;
 }
 
 } // namespace
 
-ConversationMessageList::ConversationMessageList(QObject *parent) : QAbstractListModel(parent) {}
+ConversationMessageList::ConversationMessageList(QObject *parent)
+    : QAbstractListModel(parent)
+{
+}
 
 ConversationMessageList::~ConversationMessageList() = default;
 
@@ -55,8 +58,7 @@ void ConversationMessageList::appendMessage(ConversationMessage *message)
     formatMessage(message);
 }
 
-void ConversationMessageList::addLocalLine(const QString &text,
-                                           ConversationMessage::ConversationMessageType type,
+void ConversationMessageList::addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type,
                                            const QString &plainText)
 {
     appendMessage(new ConversationMessage(text, nullptr, QDateTime::currentDateTime(), this, type));
@@ -88,8 +90,8 @@ QString ConversationMessageList::chatColorFor(ConversationMessage *message) cons
     QString color = sender ? sender->getChatColor() : QString();
     // The colour goes into an attribute: only a colour text may go there.
     if (!color.isEmpty() && !QColor::isValidColor(color)) {
-        qWarning() << "ConversationMessageList::formatMessage" << "ignoring chat colour" << color << "of"
-                   << sender->getUid();
+        qWarning() << "ConversationMessageList::formatMessage"
+                   << "ignoring chat colour" << color << "of" << sender->getUid();
         color.clear();
     }
     if (!color.isEmpty())
@@ -109,15 +111,14 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
         if (!name.isEmpty())
             text.prepend(name.toHtmlEscaped() + QStringLiteral(": "));
     }
-    const bool showTimestamps =
-        StorageManager::getInstance()
-            ->getSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true, QString())
-            .toBool();
+    const bool showTimestamps = StorageManager::getInstance()
+                                    ->getSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true, QString())
+                                    .toBool();
     if (showTimestamps)
         text.prepend(message->getSentAt().toString(QStringLiteral("hh:mm:ss: ")));
     text.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
-    const QString wrapped = QStringLiteral("<div style=\"color:'%1'\">").arg(chatColorFor(message)) + text +
-                            QStringLiteral("</div>");
+    const QString wrapped =
+        QStringLiteral("<div style=\"color:'%1'\">").arg(chatColorFor(message)) + text + QStringLiteral("</div>");
     emit formattedMessageAdded(linkify(wrapped));
 }
 
@@ -138,14 +139,13 @@ void ConversationMessageList::clear()
 
 void ConversationMessageList::onConversationTextMessageReceived(const QString &conversationID,
                                                                 const QString &senderUUID, const QString &,
-                                                                const QString &messageText,
-                                                                const QDateTime &sentAt)
+                                                                const QString &messageText, const QDateTime &sentAt)
 {
     Conversation *conversation = getConversation();
     if (!conversation)
         return;
-    if (conversationID != conversation->getConversationID() && conversationID != conversation->getSipURI() &&
-        conversationID != conversation->getTransitionSipURI())
+    if (conversationID != conversation->getConversationID() && conversationID != conversation->getSipURI()
+        && conversationID != conversation->getTransitionSipURI())
         return;
     if (senderUUID == conversationID) {
         // A line of the channel itself: shown as a notice, but its text is
@@ -165,8 +165,8 @@ void ConversationMessageList::onConversationTextMessageReceived(const QString &c
         return;
     }
     auto *message = new ConversationMessage(messageText, sender, sentAt, this, ConversationMessage::ChatText);
-    connect(sender->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
-            SLOT(onSenderDisplayNameChanged(QString)), Qt::UniqueConnection);
+    connect(sender->getQObject(), SIGNAL(displayNameUpdated(QString)), this, SLOT(onSenderDisplayNameChanged(QString)),
+            Qt::UniqueConnection);
     appendMessage(message);
     emit messageAdded(sender->getDisplayName(), messageText);
 }
@@ -190,8 +190,8 @@ int ConversationMessageList::rowCount(const QModelIndex &parent) const
 
 QVariant ConversationMessageList::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.column() < 0 || index.model() != this || index.row() < 0 ||
-        index.row() >= m_messages.size())
+    if (!index.isValid() || index.column() < 0 || index.model() != this || index.row() < 0
+        || index.row() >= m_messages.size())
         return QVariant();
     ConversationMessage *message = m_messages.at(index.row());
     Tavri::RealmUserInterface *sender = message->getSender();

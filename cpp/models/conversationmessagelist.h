@@ -70,8 +70,7 @@ private:
     Conversation *getConversation() const;
     void appendMessage(ConversationMessage *message);
     // Appends a line without sender; plainText is what messageAdded carries.
-    void addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type,
-                      const QString &plainText);
+    void addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type, const QString &plainText);
     // The colour text of a line's block.
     QString chatColorFor(ConversationMessage *message) const;
 

@@ -10,8 +10,7 @@
 #include <QDebug>
 #include <QTimerEvent>
 
-namespace
-{
+namespace {
 
 // Local volume requests reach the voice service at most once per interval.
 constexpr int kVolumeRequestIntervalMs = 1000;
@@ -23,9 +22,11 @@ constexpr int kMaxVolumeAdjustment = 100;
 } // namespace
 
 ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *identity, QObject *parent,
-                                                 InvitedState invitedState,
-                                                 TavriIdentityRealmUser *tavriIdentity)
-    : QObject(parent), m_identity(identity), m_invitedState(invitedState), m_tavriIdentity(tavriIdentity)
+                                                 InvitedState invitedState, TavriIdentityRealmUser *tavriIdentity)
+    : QObject(parent)
+    , m_identity(identity)
+    , m_invitedState(invitedState)
+    , m_tavriIdentity(tavriIdentity)
 {
     if (m_identity)
         connect(m_identity->getQObject(), SIGNAL(destroying()), this, SLOT(onIdentityDestroying()));
@@ -188,8 +189,9 @@ void ConversationParticipant::setLocalVolumeAdjustment(int value, bool reported)
     }
 
     if (value < kMinVolumeAdjustment || value > kMaxVolumeAdjustment) {
-        qWarning() << "ConversationParticipant::setLocalVolumeAdjustment" << "volume" << value
-                   << "outside" << kMinVolumeAdjustment << "to" << kMaxVolumeAdjustment << "for" << getSipURI();
+        qWarning() << "ConversationParticipant::setLocalVolumeAdjustment"
+                   << "volume" << value << "outside" << kMinVolumeAdjustment << "to" << kMaxVolumeAdjustment << "for"
+                   << getSipURI();
         value = qBound(kMinVolumeAdjustment, value, kMaxVolumeAdjustment);
     }
     m_requestedVolumeAdjustment = value;
@@ -230,8 +232,8 @@ void ConversationParticipant::timerEvent(QTimerEvent *event)
     m_volumeTimerId = 0;
     // Only a value that was asked for during the interval goes out; a value
     // already sent is not repeated, whether or not the service reported it.
-    if (m_requestedVolumeAdjustment != m_localVolumeAdjustment &&
-        m_requestedVolumeAdjustment != m_sentVolumeAdjustment) {
+    if (m_requestedVolumeAdjustment != m_localVolumeAdjustment
+        && m_requestedVolumeAdjustment != m_sentVolumeAdjustment) {
         qDebug() << "ConversationParticipant::timerEvent"
                  << "resetting volume adjustment" << m_requestedVolumeAdjustment;
         setLocalVolumeAdjustment(m_requestedVolumeAdjustment, false);

@@ -10,8 +10,7 @@
 #include <QDebug>
 #include <QMetaMethod>
 
-namespace
-{
+namespace {
 
 QString displayNameOf(ConversationParticipant *participant)
 {
@@ -22,7 +21,8 @@ QString displayNameOf(ConversationParticipant *participant)
 } // namespace
 
 ConversationParticipantList::ConversationParticipantList(QObject *parent)
-    : QAbstractListModel(parent), m_invitedIdentities(this)
+    : QAbstractListModel(parent)
+    , m_invitedIdentities(this)
 {
     connect(&m_invitedIdentities, &RealmIdentityList::realmIdentityRemoved, this,
             &ConversationParticipantList::onInvitedParticipantRemoved);
@@ -63,9 +63,9 @@ int ConversationParticipantList::sortedPosition(ConversationParticipant *partici
     while (low < high) {
         const int middle = low + (high - low) / 2;
         ConversationParticipant *other = m_participants.at(rowAt(middle));
-        const bool after = other->getInvitedState() > state ||
-                           (other->getInvitedState() == state &&
-                            displayNameOf(other).compare(name, Qt::CaseInsensitive) > 0);
+        const bool after =
+            other->getInvitedState() > state
+            || (other->getInvitedState() == state && displayNameOf(other).compare(name, Qt::CaseInsensitive) > 0);
         if (after)
             high = middle;
         else
@@ -91,8 +91,7 @@ void ConversationParticipantList::reindexRows() const
         m_rows.insert(m_participants.at(row), row);
 }
 
-namespace
-{
+namespace {
 
 // A new row is known by key from now on; when another row has the same key,
 // the entry goes, and the next look-up finds which one comes first.
@@ -215,8 +214,8 @@ void ConversationParticipantList::connectParticipant(ConversationParticipant *pa
         QObject *identityObject = identity->getQObject();
         connect(identityObject, SIGNAL(displayNameUpdated(QString)), this,
                 SLOT(onParticipantDisplayNameUpdated(QString)), unique);
-        connect(identityObject, SIGNAL(profileIconUpdated(QUrl)), this,
-                SLOT(onParticipantProfileImageChanged(QUrl)), unique);
+        connect(identityObject, SIGNAL(profileIconUpdated(QUrl)), this, SLOT(onParticipantProfileImageChanged(QUrl)),
+                unique);
         connect(identityObject, SIGNAL(presenceUpdated(Tavri::RealmUserInterface::PresenceState, QString)), this,
                 SLOT(onParticipantPresenceChanged(Tavri::RealmUserInterface::PresenceState, QString)), unique);
     }
@@ -225,9 +224,8 @@ void ConversationParticipantList::connectParticipant(ConversationParticipant *pa
     // a busy channel makes long. Connected once per kind, as the invitation
     // and the voice signals may be connected at different times.
     const auto follow = [this, participant](auto signal, int role) {
-        connect(participant, signal, this, [this, participant, roles = QVector<int>{role}] {
-            notifyRowChanged(participant, roles);
-        });
+        connect(participant, signal, this,
+                [this, participant, roles = QVector<int>{role}] { notifyRowChanged(participant, roles); });
     };
     if (!m_followed.contains(participant)) {
         m_followed.insert(participant);
@@ -306,8 +304,7 @@ ConversationParticipant *ConversationParticipantList::addParticipant(Tavri::Real
     return participant;
 }
 
-ConversationParticipant *
-ConversationParticipantList::addInvitedParticipant(Tavri::RealmUserInterface *invitedIdentity)
+ConversationParticipant *ConversationParticipantList::addInvitedParticipant(Tavri::RealmUserInterface *invitedIdentity)
 {
     if (!TAVRI_CHECK(invitedIdentity))
         return nullptr;
@@ -502,8 +499,7 @@ QHash<int, QByteArray> ConversationParticipantList::roleNames() const
             {SipURIRole, "sipURI"}};
 }
 
-void ConversationParticipantList::notifyRowChanged(ConversationParticipant *participant,
-                                                   const QVector<int> &roles)
+void ConversationParticipantList::notifyRowChanged(ConversationParticipant *participant, const QVector<int> &roles)
 {
     if (!participant)
         return;
@@ -560,8 +556,7 @@ void ConversationParticipantList::onParticipantIsTypingChanged(bool)
     notifyRowChanged(senderParticipant(), {IsTypingRole});
 }
 
-void ConversationParticipantList::onParticipantInvitationStateChanged(
-    ConversationParticipant::InvitedState state)
+void ConversationParticipantList::onParticipantInvitationStateChanged(ConversationParticipant::InvitedState state)
 {
     invitationStateChanged(senderParticipant(), state);
 }

@@ -5,8 +5,8 @@
 
 #include <QAbstractListModel>
 #include <QHash>
-#include <QSet>
 #include <QList>
+#include <QSet>
 #include <QUrl>
 
 class Conversation;

@@ -35,7 +35,8 @@ QVariant DeviceModel::data(const QModelIndex &index, int role) const
 {
     const int row = index.row();
     if (!index.isValid() || row < 0 || row >= m_devices.size()) {
-        qDebug() << "DeviceModel::data" << "returning qvariant()" << row << role;
+        qDebug() << "DeviceModel::data"
+                 << "returning qvariant()" << row << role;
         return QVariant();
     }
     const Device &device = m_devices.at(row);
@@ -48,7 +49,8 @@ QVariant DeviceModel::data(const QModelIndex &index, int role) const
     case DefaultRole:
         return device.second == systemDeviceId;
     default:
-        qDebug() << "DeviceModel::data" << "returning qvariant()" << row << role;
+        qDebug() << "DeviceModel::data"
+                 << "returning qvariant()" << row << role;
         return QVariant();
     }
 }
@@ -118,7 +120,8 @@ void DeviceModel::updateDevices(int count, ox_device_t *const *devices, const ox
 
     QVector<Device> rows;
     if (count < 0) {
-        qWarning() << "DeviceModel::updateDevices" << "ignoring a device count of" << count;
+        qWarning() << "DeviceModel::updateDevices"
+                   << "ignoring a device count of" << count;
         count = 0;
     }
     for (int i = 0; devices && i < count; ++i) {

@@ -8,8 +8,8 @@
 
 #include "conversation.h"
 #include "localuser.h"
-#include "socialmanager.h"
 #include "programwindow.h"
+#include "socialmanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 

@@ -14,14 +14,13 @@ constexpr int kDefaultIdleMs = 600000;
 
 } // namespace
 
-IdleHandler::IdleHandler(QObject* parent)
+IdleHandler::IdleHandler(QObject *parent)
     : QObject(parent)
 {
     m_idleTimer.setInterval(kDefaultIdleMs);
     connect(&m_idleTimer, &QTimer::timeout, this, &IdleHandler::onTimeout);
-    if (QCoreApplication* app = QCoreApplication::instance())
-        m_aboutToQuitConnection =
-            connect(app, &QCoreApplication::aboutToQuit, this, &IdleHandler::onAppAboutToQuit);
+    if (QCoreApplication *app = QCoreApplication::instance())
+        m_aboutToQuitConnection = connect(app, &QCoreApplication::aboutToQuit, this, &IdleHandler::onAppAboutToQuit);
 }
 
 IdleHandler::~IdleHandler()
@@ -105,7 +104,7 @@ void IdleHandler::stop()
     if (m_monitorThread) {
         qDebug() << "IdleHandler::stop() - disconnecting thread signal";
         disconnect(m_monitorThread, &KeyboardMonitorThread::actionSignal, this, &IdleHandler::onActionSignal);
-        KeyboardMonitorThread* thread = m_monitorThread;
+        KeyboardMonitorThread *thread = m_monitorThread;
         m_monitorThread = nullptr;
         if (!thread->stop())
             qWarning() << "IdleHandler: the activity monitor did not end in time";

@@ -22,7 +22,7 @@ class IdleHandler : public QObject
     Q_OBJECT
 
 public:
-    explicit IdleHandler(QObject* parent = nullptr);
+    explicit IdleHandler(QObject *parent = nullptr);
     ~IdleHandler() override;
 
     // Seconds without activity before away(). 0 stops the handler; another
@@ -37,7 +37,7 @@ public:
     bool isTimerActive() const { return m_idleTimer.isActive(); }
     int timerInterval() const { return m_idleTimer.interval(); }
     // The running activity monitor; null while stopped.
-    KeyboardMonitorThread* monitorThread() const { return m_monitorThread; }
+    KeyboardMonitorThread *monitorThread() const { return m_monitorThread; }
 
 signals:
     void online();

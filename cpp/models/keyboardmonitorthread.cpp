@@ -17,7 +17,7 @@ constexpr int kSecondExtraButton = 6;
 
 } // namespace
 
-KeyboardMonitorThread::KeyboardMonitorThread(QObject* parent)
+KeyboardMonitorThread::KeyboardMonitorThread(QObject *parent)
     : QThread(parent)
 {
 }
@@ -58,10 +58,10 @@ bool KeyboardMonitorThread::stop()
 void KeyboardMonitorThread::run()
 {
     std::unique_ptr<host::InputHook> hook = host::InputHook::create();
-    const bool keyboard = hook->installKeyboard(
-        [this](const host::InputHook::KeyboardHookEvent& event) { lowLevelKeyboardProc(event); });
+    const bool keyboard =
+        hook->installKeyboard([this](const host::InputHook::KeyboardHookEvent &event) { lowLevelKeyboardProc(event); });
     const bool mouse =
-        hook->installMouse([this](const host::InputHook::MouseHookEvent& event) { lowLevelMouseProc(event); });
+        hook->installMouse([this](const host::InputHook::MouseHookEvent &event) { lowLevelMouseProc(event); });
     if (!keyboard)
         qWarning() << "KeyboardMonitorThread: keyboard hook not installed, key activity is not seen";
     if (!mouse)
@@ -85,7 +85,7 @@ void KeyboardMonitorThread::run()
     hook->uninstall();
 }
 
-void KeyboardMonitorThread::lowLevelKeyboardProc(const host::InputHook::KeyboardHookEvent& event)
+void KeyboardMonitorThread::lowLevelKeyboardProc(const host::InputHook::KeyboardHookEvent &event)
 {
     switch (event.message) {
     case host::InputHook::KeyDown:
@@ -101,7 +101,7 @@ void KeyboardMonitorThread::lowLevelKeyboardProc(const host::InputHook::Keyboard
     }
 }
 
-void KeyboardMonitorThread::lowLevelMouseProc(const host::InputHook::MouseHookEvent& event)
+void KeyboardMonitorThread::lowLevelMouseProc(const host::InputHook::MouseHookEvent &event)
 {
     switch (event.message) {
     case host::InputHook::LButtonDown:

@@ -25,7 +25,7 @@ class KeyboardMonitorThread : public QThread
     Q_OBJECT
 
 public:
-    explicit KeyboardMonitorThread(QObject* parent = nullptr);
+    explicit KeyboardMonitorThread(QObject *parent = nullptr);
     // Stops the thread and waits for it to end.
     ~KeyboardMonitorThread() override;
 
@@ -50,8 +50,8 @@ protected:
     void run() override;
 
 private:
-    void lowLevelKeyboardProc(const host::InputHook::KeyboardHookEvent& event);
-    void lowLevelMouseProc(const host::InputHook::MouseHookEvent& event);
+    void lowLevelKeyboardProc(const host::InputHook::KeyboardHookEvent &event);
+    void lowLevelMouseProc(const host::InputHook::MouseHookEvent &event);
 
     std::atomic<bool> m_hooksRunning{false};
     // Set from construction until start(), and again by stop().
@@ -59,5 +59,5 @@ private:
     // Guards m_hook between the monitor thread, which creates and destroys
     // it, and stop(), which makes its loop return.
     QMutex m_hookMutex;
-    host::InputHook* m_hook = nullptr;
+    host::InputHook *m_hook = nullptr;
 };

@@ -18,7 +18,6 @@
 #include <QDebug>
 #include <QRegularExpression>
 #include <QTimerEvent>
-#include <QtGlobal>
 #include <QXmppArchiveIq.h>
 #include <QXmppArchiveManager.h>
 #include <QXmppLogger.h>
@@ -26,11 +25,12 @@
 #include <QXmppPresence.h>
 #include <QXmppResultSet.h>
 #include <QXmppRosterManager.h>
+#include <QtGlobal>
 #include <cmath>
 
 namespace {
 
-LocalUser* s_localUser = nullptr;
+LocalUser *s_localUser = nullptr;
 
 bool isNotificationState(int state)
 {
@@ -58,14 +58,14 @@ const QString kAccessibilityHelpURL = QStringLiteral("https://www.w3.org/WAI/peo
 
 } // namespace
 
-LocalUser* LocalUser::getLocalUser(QObject* parent)
+LocalUser *LocalUser::getLocalUser(QObject *parent)
 {
     if (!s_localUser)
         new LocalUser(parent);
     return s_localUser;
 }
 
-LocalUser::LocalUser(QObject* parent)
+LocalUser::LocalUser(QObject *parent)
     : QObject(parent)
     , m_accessibilityHelpURL(kAccessibilityHelpURL)
 {
@@ -73,7 +73,7 @@ LocalUser::LocalUser(QObject* parent)
     s_localUser = this;
     // For queued connections and signal recorders.
     qRegisterMetaType<LocalUser::LoginState>("LocalUser::LoginState");
-    if (VoiceManager* voice = VoiceManager::getInstance()) {
+    if (VoiceManager *voice = VoiceManager::getInstance()) {
         connect(voice, &VoiceManager::vadPropertiesReceived, this, &LocalUser::onVADPropertiesReceived);
         connect(voice, &VoiceManager::keyEvent, this, &LocalUser::onNamedKeyMouseEvent);
         connect(voice, &VoiceManager::micLevelChanged, this, &LocalUser::onVoiceVolumeAdjustChanged);
@@ -89,14 +89,14 @@ LocalUser::LocalUser(QObject* parent)
     // The conversations every realm lists for the user, and the permanent
     // channels among them for the channel tree.
     m_permanentConversations = new PermanentConversationList(&m_conversations);
-    IdentityRealmManager* realms = IdentityRealmManager::getInstance();
+    IdentityRealmManager *realms = IdentityRealmManager::getInstance();
     connect(realms, &IdentityRealmManager::conversationListEntryAdded, &m_conversations,
             &ConversationList::onConversationListEntryAdded);
     connect(realms, &IdentityRealmManager::conversationListEntryRemoved, &m_conversations,
             &ConversationList::onConversationListEntryRemoved);
     connect(realms, &IdentityRealmManager::conversationJoined, this, &LocalUser::onConversationJoined);
     connect(realms, &IdentityRealmManager::conversationDisconnected, this, &LocalUser::onConversationDisconnected);
-    TavriSharedIdentityRealmManager* sharedRealms = TavriSharedIdentityRealmManager::getInstance();
+    TavriSharedIdentityRealmManager *sharedRealms = TavriSharedIdentityRealmManager::getInstance();
     connect(sharedRealms, &TavriSharedIdentityRealmManager::conversationListEntryAdded, &m_conversations,
             &ConversationList::onConversationListEntryAdded);
     connect(sharedRealms, &TavriSharedIdentityRealmManager::conversationListEntryRemoved, &m_conversations,
@@ -109,7 +109,7 @@ LocalUser::LocalUser(QObject* parent)
     m_contactList = new ContactList(this);
     m_contactList->followIdentityRealms();
     m_notificationList = new NotificationList(this);
-    if (QSocialManager* socialManager = QSocialManager::getInstance()) {
+    if (QSocialManager *socialManager = QSocialManager::getInstance()) {
         connect(socialManager, &QSocialManager::notificationReceived, m_notificationList,
                 &NotificationList::onNotificationReceived);
         connect(socialManager, &QSocialManager::defaultChannelReceived, this, &LocalUser::onDefaultChannelReceived);
@@ -120,14 +120,14 @@ LocalUser::LocalUser(QObject* parent)
 LocalUser::~LocalUser()
 {
     qDebug() << "~LocalUser() - begin";
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         disconnect(voice, nullptr, this, nullptr);
     disconnect(&m_idleHandler, nullptr, this, nullptr);
     disconnect(&m_notificationPollTimer, nullptr, this, nullptr);
     m_notificationPollTimer.stop();
     killRetryTimer();
     m_idleHandler.stop();
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
+    if (QSocialManager *socialManager = QSocialManager::getInstance())
         disconnect(socialManager, nullptr, m_notificationList, nullptr);
     disconnect(m_notificationList, nullptr, this, nullptr);
     m_notificationList->clear();
@@ -138,18 +138,19 @@ LocalUser::~LocalUser()
     qDebug() << "~LocalUser() - end";
 }
 
-void LocalUser::requestMarkNotification(const QString& notificationUID, int state, bool clicked)
+void LocalUser::requestMarkNotification(const QString &notificationUID, int state, bool clicked)
 {
     if (!isNotificationState(state)) {
-        qWarning() << "LocalUser::requestMarkNotification" << "no such notification state" << state << "for"
-                   << notificationUID;
+        qWarning() << "LocalUser::requestMarkNotification"
+                   << "no such notification state" << state << "for" << notificationUID;
         return;
     }
-    QSocialManager* socialManager = QSocialManager::getInstance();
+    QSocialManager *socialManager = QSocialManager::getInstance();
     if (socialManager)
         socialManager->requestUpdateNotifications({notificationUID}, state);
     else
-        qWarning() << "LocalUser::requestMarkNotification" << "no web service for notification" << notificationUID;
+        qWarning() << "LocalUser::requestMarkNotification"
+                   << "no web service for notification" << notificationUID;
     if (state == Notification::NotificationStateDeleteRequested)
         m_notificationList->removeNotifications({notificationUID}, false);
     if (clicked && socialManager)
@@ -158,12 +159,13 @@ void LocalUser::requestMarkNotification(const QString& notificationUID, int stat
 
 // --- Login state --------------------------------------------------------------
 
-QList<TavriSharedIdentityRealm*> LocalUser::sharedRealms()
+QList<TavriSharedIdentityRealm *> LocalUser::sharedRealms()
 {
-    QList<TavriSharedIdentityRealm*> realms;
-    const QList<Tavri::IdentityRealmInterface*> interfaces = TavriSharedIdentityRealmManager::getInstance()->getRealms();
-    for (Tavri::IdentityRealmInterface* realm : interfaces) {
-        if (auto* shared = qobject_cast<TavriSharedIdentityRealm*>(realm ? realm->realmObject() : nullptr))
+    QList<TavriSharedIdentityRealm *> realms;
+    const QList<Tavri::IdentityRealmInterface *> interfaces =
+        TavriSharedIdentityRealmManager::getInstance()->getRealms();
+    for (Tavri::IdentityRealmInterface *realm : interfaces) {
+        if (auto *shared = qobject_cast<TavriSharedIdentityRealm *>(realm ? realm->realmObject() : nullptr))
             realms.append(shared);
     }
     return realms;
@@ -176,7 +178,7 @@ LocalUser::LoginState LocalUser::getLoginState() const
     // Without a built-in identity an external realm's progress counts; the
     // own state is never lowered.
     int state = m_loginState;
-    for (TavriSharedIdentityRealm* realm : sharedRealms()) {
+    for (TavriSharedIdentityRealm *realm : sharedRealms()) {
         const int realmState = realm->getLoginState();
         if (realmState >= LoggingIn && realmState <= LoggedIn && state < realmState)
             state = realmState;
@@ -184,14 +186,14 @@ LocalUser::LoginState LocalUser::getLoginState() const
     return static_cast<LoginState>(state);
 }
 
-void LocalUser::setLoginState(LoginState state, const QString& reason)
+void LocalUser::setLoginState(LoginState state, const QString &reason)
 {
     qDebug() << "LocalUser login state" << m_loginState << "->" << state << reason;
     m_loginState = state;
     emit loginStateChanged(state, reason);
 }
 
-void LocalUser::requestLogin(const QString& username, const QString& password, bool savePassword)
+void LocalUser::requestLogin(const QString &username, const QString &password, bool savePassword)
 {
     qDebug().noquote() << "Login requested for LocalUser as " << username;
     if (m_loginState == LoggingIn || m_loginState == LoggingInVoice || m_loginState == LoggedIn)
@@ -199,31 +201,32 @@ void LocalUser::requestLogin(const QString& username, const QString& password, b
 
     m_username = username;
     m_password = password;
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     storage->setUsername(username);
     if (savePassword)
         storage->setPassword(password);
 
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestLogin(username, password);
     else
-        qWarning() << "LocalUser::requestLogin" << "no web client to sign in with";
+        qWarning() << "LocalUser::requestLogin"
+                   << "no web client to sign in with";
     setLoginState(LoggingIn, QString());
 }
 
-void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, const QString&, const QString&,
-                                     const QString&, const QString&, const QString&, const QString&,
-                                     const QString&)
+void LocalUser::onSocialLoginSuccess(const QString &sipURI, const QString &, const QString &, const QString &,
+                                     const QString &, const QString &, const QString &, const QString &,
+                                     const QString &)
 {
     qDebug() << "LocalUser::onSocialLoginSuccess" << sipURI;
-    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(sipURI);
-    setIdentity(qobject_cast<TavriIdentityRealmUser*>(user ? user->getQObject() : nullptr));
+    Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(sipURI);
+    setIdentity(qobject_cast<TavriIdentityRealmUser *>(user ? user->getQObject() : nullptr));
 
     setLoginState(LoggingInVoice, QString());
 
     if (m_identity)
         StorageManager::getInstance()->openDatabase(m_identity->getSipURI());
-    if (QSocialManager* social = QSocialManager::getInstance()) {
+    if (QSocialManager *social = QSocialManager::getInstance()) {
         social->requestChannelsOwned();
         social->requestChannelFavoritesList();
     }
@@ -239,7 +242,7 @@ void LocalUser::onSocialLoginSuccess(const QString& sipURI, const QString&, cons
     m_recentConversations->refresh();
 }
 
-int LocalUser::storedVadSensitivity(const QVariant& stored)
+int LocalUser::storedVadSensitivity(const QVariant &stored)
 {
     // The text settings store gives numbers back as text, and a fraction
     // ("37.5") reads as 0 through toInt. Round it, keep it in the slider's
@@ -256,8 +259,8 @@ int LocalUser::storedVadSensitivity(const QVariant& stored)
 
 void LocalUser::loadUserSettings()
 {
-    StorageManager* storage = StorageManager::getInstance();
-    if (VoiceManager* voice = VoiceManager::getInstance()) {
+    StorageManager *storage = StorageManager::getInstance();
+    if (VoiceManager *voice = VoiceManager::getInstance()) {
         voice->setMicLevel(StorageManager::getMicVolumePercent());
         voice->setSpeakerLevel(StorageManager::getSpeakerVolumePercent());
     }
@@ -287,7 +290,7 @@ void LocalUser::loadUserSettings()
 void LocalUser::onVoiceLoggedIn()
 {
     setLoginState(LoggedIn, QString());
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     int presence =
         storage->getSettingsValue(StorageManager::SettingsKeyPresenceStatusLastSelected, kDefaultPresence).toInt();
     if (presence < Tavri::RealmUserInterface::PresenceUnknown || presence > Tavri::RealmUserInterface::InGame) {
@@ -307,7 +310,7 @@ void LocalUser::onVoiceLoggedIn()
     }
 }
 
-void LocalUser::onVoiceLoggedOut(const QString& reason)
+void LocalUser::onVoiceLoggedOut(const QString &reason)
 {
     // A logout the user asked for keeps the credentials for the login window
     // but must not sign the user in again.
@@ -339,19 +342,19 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
     m_notificationList->resetLastNotificationUID();
     setLoginState(LoggedOut, reason);
     m_notificationPollTimer.stop();
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     storage->closeDatabase();
     storage->openDatabase(QStringLiteral("DEFAULT"));
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->clearCredentials();
     m_conversations.leaveAll();
     for (int row = 0; row < m_conversations.rowCount(); ++row) {
-        if (Conversation* conversation = m_conversations.at(row))
+        if (Conversation *conversation = m_conversations.at(row))
             conversation->stopPendingTimer();
     }
     m_conversations.clear();
     if (m_identity) {
-        TavriIdentityRealmUser* identity = m_identity;
+        TavriIdentityRealmUser *identity = m_identity;
         setIdentity(nullptr);
         identity->deleteLater();
     }
@@ -364,13 +367,13 @@ void LocalUser::onVoiceLoggedOut(const QString& reason)
     m_idleHandler.stop();
 }
 
-void LocalUser::onSocialLoginFailed(const QString& reason)
+void LocalUser::onSocialLoginFailed(const QString &reason)
 {
     m_password.clear();
     onVoiceLoggedOut(reason);
 }
 
-void LocalUser::onConnectorCreateFailed(const QString& message)
+void LocalUser::onConnectorCreateFailed(const QString &message)
 {
     if (m_loginState == DisconnectedReconnecting || m_loginState == Error)
         return;
@@ -389,15 +392,15 @@ void LocalUser::onLogoutRequested()
     if (m_identity) {
         // The realm checks that it is handed the own identity, so it is asked
         // before the identity is let go. The realm keeps the object.
-        TavriIdentityRealmUser* identity = m_identity;
-        if (Tavri::IdentityRealmInterface* realm = identity->identityRealm())
+        TavriIdentityRealmUser *identity = m_identity;
+        if (Tavri::IdentityRealmInterface *realm = identity->identityRealm())
             realm->requestLogout(identity);
         setIdentity(nullptr);
     }
-    const QList<Tavri::IdentityRealmInterface*> realms = m_realmIdentities.uniqueKeys();
-    for (Tavri::IdentityRealmInterface* realm : realms) {
-        const QList<Tavri::RealmUserInterface*> identities = m_realmIdentities.values(realm);
-        for (Tavri::RealmUserInterface* identity : identities)
+    const QList<Tavri::IdentityRealmInterface *> realms = m_realmIdentities.uniqueKeys();
+    for (Tavri::IdentityRealmInterface *realm : realms) {
+        const QList<Tavri::RealmUserInterface *> identities = m_realmIdentities.values(realm);
+        for (Tavri::RealmUserInterface *identity : identities)
             realm->requestLogout(identity);
         m_realmIdentities.remove(realm);
     }
@@ -406,11 +409,11 @@ void LocalUser::onLogoutRequested()
         m_lastParticipatingURI.clear();
         emit lastParticipatingURIChanged(m_lastParticipatingURI);
     }
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestLogout(QString());
 }
 
-void LocalUser::onSharedIdentityRealmLoginStateChanged(TavriSharedIdentityRealm* realm,
+void LocalUser::onSharedIdentityRealmLoginStateChanged(TavriSharedIdentityRealm *realm,
                                                        TavriSharedIdentityRealm::LoginState state)
 {
     qDebug() << "LocalUser::onSharedIdentityRealmLoginStateChanged" << (realm ? realm->realmDisplayName() : QString())
@@ -435,7 +438,7 @@ void LocalUser::killRetryTimer()
     m_retryTimerId = 0;
 }
 
-void LocalUser::timerEvent(QTimerEvent* event)
+void LocalUser::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() != m_retryTimerId || !m_retryTimerId) {
         QObject::timerEvent(event);
@@ -458,7 +461,7 @@ void LocalUser::timerEvent(QTimerEvent* event)
 
 // --- Identity -----------------------------------------------------------------
 
-void LocalUser::setIdentity(TavriIdentityRealmUser* identity)
+void LocalUser::setIdentity(TavriIdentityRealmUser *identity)
 {
     if (m_identity == identity)
         return;
@@ -505,22 +508,22 @@ void LocalUser::onIdentityPresenceUpdated()
     emit presenceMessageChanged();
 }
 
-Tavri::RealmUserInterface* LocalUser::getLocalUserIdentity(Tavri::IdentityRealmInterface* realm) const
+Tavri::RealmUserInterface *LocalUser::getLocalUserIdentity(Tavri::IdentityRealmInterface *realm) const
 {
     if (!realm)
         return nullptr;
-    if (realm == static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance()))
+    if (realm == static_cast<Tavri::IdentityRealmInterface *>(TavriIdentityRealm::getInstance()))
         return m_identity;
-    if (auto* shared = qobject_cast<TavriSharedIdentityRealm*>(realm->realmObject())) {
+    if (auto *shared = qobject_cast<TavriSharedIdentityRealm *>(realm->realmObject())) {
         if (!shared->getUserDisplayName().isEmpty() && !shared->getSessionGroupHandle().isEmpty())
             return shared->getRealmUser(shared->getUserDisplayName());
     }
     return m_realmIdentities.value(realm, nullptr);
 }
 
-bool LocalUser::isLocalUserIdentity(Tavri::RealmUserInterface* identity) const
+bool LocalUser::isLocalUserIdentity(Tavri::RealmUserInterface *identity) const
 {
-    return identity == static_cast<Tavri::RealmUserInterface*>(m_identity);
+    return identity == static_cast<Tavri::RealmUserInterface *>(m_identity);
 }
 
 QString LocalUser::getSipURI() const
@@ -532,7 +535,7 @@ QString LocalUser::getDisplayName() const
 {
     if (m_identity)
         return m_identity->getDisplayName();
-    for (TavriSharedIdentityRealm* realm : sharedRealms()) {
+    for (TavriSharedIdentityRealm *realm : sharedRealms()) {
         if (realm->getLoginState() != TavriSharedIdentityRealm::SessionGroupReady)
             continue;
         const QString name = realm->realmDisplayName() + QStringLiteral("//") + realm->getUserDisplayName();
@@ -546,7 +549,7 @@ QUrl LocalUser::getProfileImageURI() const
 {
     if (m_identity)
         return m_identity->getProfileImageURI();
-    for (TavriSharedIdentityRealm* realm : sharedRealms()) {
+    for (TavriSharedIdentityRealm *realm : sharedRealms()) {
         if (realm->getLoginState() != TavriSharedIdentityRealm::SessionGroupReady)
             continue;
         const QUrl icon = realm->getUserIconURL();
@@ -576,7 +579,7 @@ QString LocalUser::getDescription() const
     return m_identity ? m_identity->getDescription() : QString();
 }
 
-void LocalUser::setDescription(const QString& description)
+void LocalUser::setDescription(const QString &description)
 {
     if (m_identity)
         m_identity->setDescription(description);
@@ -587,7 +590,7 @@ QString LocalUser::getTagline() const
     return m_identity ? m_identity->getTagline() : QString();
 }
 
-void LocalUser::setTagline(const QString& tagline)
+void LocalUser::setTagline(const QString &tagline)
 {
     if (m_identity)
         m_identity->setTagline(tagline);
@@ -598,7 +601,7 @@ QString LocalUser::getLocation() const
     return m_identity ? m_identity->getLocation() : QString();
 }
 
-void LocalUser::setLocation(const QString& location)
+void LocalUser::setLocation(const QString &location)
 {
     if (m_identity)
         m_identity->setLocation(location);
@@ -627,14 +630,12 @@ void LocalUser::setUpXmppClient()
     connect(m_xmppClient, &QXmppClient::error, this, &LocalUser::xmppError);
     connect(m_xmppClient, &QXmppClient::sslErrors, this, &LocalUser::xmppSslErrors);
     connect(m_xmppClient, &QXmppClient::connected, this, &LocalUser::xmppClientConnected);
-    if (QXmppRosterManager* roster = m_xmppClient->findExtension<QXmppRosterManager>()) {
+    if (QXmppRosterManager *roster = m_xmppClient->findExtension<QXmppRosterManager>()) {
         connect(roster, &QXmppRosterManager::rosterReceived, this, &LocalUser::xmppRosterReceived);
         connect(roster, &QXmppRosterManager::presenceChanged, this, &LocalUser::xmppPresenceChanged);
     }
-    connect(m_xmppArchiveManager, &QXmppArchiveManager::archiveListReceived, this,
-            &LocalUser::xmppArchiveListReceived);
-    connect(m_xmppArchiveManager, &QXmppArchiveManager::archiveChatReceived, this,
-            &LocalUser::xmppArchiveChatReceived);
+    connect(m_xmppArchiveManager, &QXmppArchiveManager::archiveListReceived, this, &LocalUser::xmppArchiveListReceived);
+    connect(m_xmppArchiveManager, &QXmppArchiveManager::archiveChatReceived, this, &LocalUser::xmppArchiveChatReceived);
 }
 
 void LocalUser::xmppClientConnected()
@@ -647,14 +648,15 @@ void LocalUser::xmppError(QXmppClient::Error error)
     qDebug() << "Received XMPP error" << int(error);
 }
 
-void LocalUser::xmppSslErrors(const QList<QSslError>& errors)
+void LocalUser::xmppSslErrors(const QList<QSslError> &errors)
 {
     qDebug() << "Received XMPP ssl errors" << errors.size();
 }
 
-void LocalUser::xmppMessageReceived(const QXmppMessage& message)
+void LocalUser::xmppMessageReceived(const QXmppMessage &message)
 {
-    qDebug() << "Received XMPP message" << "from" << message.from() << message.body();
+    qDebug() << "Received XMPP message"
+             << "from" << message.from() << message.body();
     // An answer to an answer, or to an error, would start an endless echo
     // between two clients that both answer.
     if (message.type() == QXmppMessage::Error || message.body().startsWith(kXmppAnswerPrefix))
@@ -663,25 +665,25 @@ void LocalUser::xmppMessageReceived(const QXmppMessage& message)
     m_xmppClient->sendPacket(answer);
 }
 
-void LocalUser::xmppPresenceChanged(const QString& bareJid, const QString& resource)
+void LocalUser::xmppPresenceChanged(const QString &bareJid, const QString &resource)
 {
     qDebug() << "XMPP presence updated" << bareJid << resource;
-    QXmppRosterManager* roster = m_xmppClient->findExtension<QXmppRosterManager>();
+    QXmppRosterManager *roster = m_xmppClient->findExtension<QXmppRosterManager>();
     if (!roster)
         return;
     const QXmppPresence presence = roster->getPresence(bareJid, resource);
-    qDebug() << presence.statusText() << int(presence.type()) << int(presence.availableStatusType())
-             << presence.to() << presence.from();
+    qDebug() << presence.statusText() << int(presence.type()) << int(presence.availableStatusType()) << presence.to()
+             << presence.from();
 }
 
 void LocalUser::xmppRosterReceived()
 {
     qDebug() << "XMPP roster received";
-    QXmppRosterManager* roster = m_xmppClient->findExtension<QXmppRosterManager>();
+    QXmppRosterManager *roster = m_xmppClient->findExtension<QXmppRosterManager>();
     if (!roster)
         return;
     const QStringList jids = roster->getRosterBareJids();
-    for (const QString& jid : jids) {
+    for (const QString &jid : jids) {
         QString name = roster->getRosterEntry(jid).name();
         if (name.isEmpty())
             name = QStringLiteral("-");
@@ -689,7 +691,7 @@ void LocalUser::xmppRosterReceived()
     }
 }
 
-void LocalUser::xmppArchiveListReceived(const QList<QXmppArchiveChat>& chats, const QXmppResultSetReply& reply)
+void LocalUser::xmppArchiveListReceived(const QList<QXmppArchiveChat> &chats, const QXmppResultSetReply &reply)
 {
     qDebug() << "XMPP got archived chats:" << reply.count();
     const QDateTime now = QDateTime::currentDateTime();
@@ -710,10 +712,10 @@ void LocalUser::xmppArchiveListReceived(const QList<QXmppArchiveChat>& chats, co
         qDebug() << "XMPP archive chat: no items";
     } else {
         qDebug().noquote() << QStringLiteral("XMPP archive chat items %1 to %2 of %3")
-                        .arg(reply.index())
-                        .arg(reply.index() + chats.size())
-                        .arg(reply.count());
-        for (const QXmppArchiveChat& chat : chats) {
+                                  .arg(reply.index())
+                                  .arg(reply.index() + chats.size())
+                                  .arg(reply.count());
+        for (const QXmppArchiveChat &chat : chats) {
             qDebug("XMPP chat start %s", qUtf8Printable(chat.start().toString()));
             m_xmppArchiveManager->retrieveCollection(chat.with(), chat.start());
         }
@@ -730,10 +732,10 @@ void LocalUser::xmppArchiveListReceived(const QList<QXmppArchiveChat>& chats, co
     }
 }
 
-void LocalUser::xmppArchiveChatReceived(const QXmppArchiveChat& chat, const QXmppResultSetReply&)
+void LocalUser::xmppArchiveChatReceived(const QXmppArchiveChat &chat, const QXmppResultSetReply &)
 {
     const QList<QXmppArchiveMessage> messages = chat.messages();
-    for (const QXmppArchiveMessage& message : messages)
+    for (const QXmppArchiveMessage &message : messages)
         qDebug() << "XMPP archived chat message:" << message.body() << message.date();
 }
 
@@ -759,7 +761,7 @@ void LocalUser::setPresenceState(int presence, bool preserve)
                                                         presence);
 }
 
-void LocalUser::setPresenceMessage(int presence, const QString& message)
+void LocalUser::setPresenceMessage(int presence, const QString &message)
 {
     if (!TAVRI_CHECK(presence >= Tavri::RealmUserInterface::PresenceUnknown
                      && presence <= Tavri::RealmUserInterface::InGame))
@@ -767,13 +769,13 @@ void LocalUser::setPresenceMessage(int presence, const QString& message)
     storePresenceMessage(presence, message);
 }
 
-void LocalUser::setCurrentPresenceMessage(const QString& message)
+void LocalUser::setCurrentPresenceMessage(const QString &message)
 {
     if (m_identity)
         setPresenceMessage(int(m_identity->getPresenceState()), message);
 }
 
-void LocalUser::storePresenceMessage(int presence, const QString& text)
+void LocalUser::storePresenceMessage(int presence, const QString &text)
 {
     if (!m_identity)
         return;
@@ -799,7 +801,7 @@ void LocalUser::loadPresenceMessages()
     // The messages belong to the signed-in user: another user's must not
     // linger from an earlier sign-in.
     m_presenceMessages.clear();
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     for (int presence = Tavri::RealmUserInterface::PresenceUnknown; presence <= Tavri::RealmUserInterface::InGame;
          ++presence) {
         const QVariant stored = storage->getSettingsValue(presenceMessageKey(presence));
@@ -881,14 +883,14 @@ void LocalUser::stopIdleHandler()
 
 void LocalUser::applyVadProperties(double hangoverSecs, int noiseFloor, int sensitivity)
 {
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->setVadProperties(hangoverSecs, noiseFloor, sensitivity);
 }
 
 void LocalUser::refreshPttSettings()
 {
-    StorageManager* storage = StorageManager::getInstance();
-    VoiceManager* voice = VoiceManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
+    VoiceManager *voice = VoiceManager::getInstance();
     const int mode = storage->getSettingsValue(StorageManager::SettingsKeyPttMode, PushToTalkModeNone).toInt();
     m_pttToggleMode = false;
     QList<int> keys;
@@ -899,7 +901,7 @@ void LocalUser::refreshPttSettings()
         // A single text (as a settings file may give back) is a list of one.
         const QVariantList codes =
             stored.type() == QVariant::String && !stored.toString().isEmpty() ? QVariantList{stored} : stored.toList();
-        for (const QVariant& code : codes) {
+        for (const QVariant &code : codes) {
             bool ok = false;
             const int value = code.toInt(&ok);
             if (!ok) {
@@ -928,15 +930,15 @@ void LocalUser::refreshPttSettings()
         voice->requestKeyBinding(kPttBinding, keys);
 }
 
-void LocalUser::setPttKeyCombo(LocalUser::PushToTalkMode mode, const QVariantList& keyCodes)
+void LocalUser::setPttKeyCombo(LocalUser::PushToTalkMode mode, const QVariantList &keyCodes)
 {
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     storage->setSettingsValue(StorageManager::SettingsKeyPttMode, int(mode));
     storage->setSettingsValue(StorageManager::SettingsKeyPttKeyCombo, keyCodes);
     refreshPttSettings();
 }
 
-bool LocalUser::isPttKeyComboValid(const QVariantList& keyCodes) const
+bool LocalUser::isPttKeyComboValid(const QVariantList &keyCodes) const
 {
     // Only a single key can be refused: any combination, and a key the table
     // does not know, leaves the mouse to the user.
@@ -947,7 +949,7 @@ bool LocalUser::isPttKeyComboValid(const QVariantList& keyCodes) const
     return !((code == 1 || code == 2) && VirtualKeyInfo::findByCode(code));
 }
 
-void LocalUser::onNamedKeyMouseEvent(const QString& eventName, bool pressed)
+void LocalUser::onNamedKeyMouseEvent(const QString &eventName, bool pressed)
 {
     qDebug() << "Received named keymouse event" << eventName << pressed;
     if (eventName != kPttBinding) {
@@ -962,23 +964,23 @@ void LocalUser::onNamedKeyMouseEvent(const QString& eventName, bool pressed)
     }
 }
 
-void LocalUser::requestMuteSelf(const QString& channelUri, bool mute)
+void LocalUser::requestMuteSelf(const QString &channelUri, bool mute)
 {
     if (!channelUri.isEmpty()) {
-        Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(channelUri);
+        Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(channelUri);
         const QString sessionHandle = conversation ? conversation->getOstrelSessionHandle(true) : QString();
         if (sessionHandle.isEmpty()) {
             // Without a voice session there is no speaker to mute.
             qWarning() << "LocalUser::requestMuteSelf: no voice session for" << channelUri;
             return;
         }
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->setLocalSpeakerMuted(sessionHandle, mute);
         return;
     }
     if (mute == m_globalMuted)
         return;
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->setLocalMicMuted(mute);
 }
 
@@ -994,7 +996,7 @@ void LocalUser::onLocalMicMuteChanged(bool muted)
 void LocalUser::setAudioEnabled(bool enabled)
 {
     qDebug() << "Requesting" << (enabled ? "unmute" : "mute") << "local";
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->setLocalMicMuted(!enabled);
 }
 
@@ -1005,7 +1007,7 @@ void LocalUser::setVolumeAdjust(int value)
         value = kDefaultLevel;
     }
     StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyMicVolumePercent, value);
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->setMicLevel(value);
 }
 
@@ -1016,7 +1018,7 @@ void LocalUser::setSpeakerVolumeAdjust(int value)
         value = kDefaultLevel;
     }
     StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeySpeakerVolumePercent, value);
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->setSpeakerLevel(value);
 }
 
@@ -1064,11 +1066,11 @@ void LocalUser::onVADPropertiesReceived(double vadHangoverSecs, int vadNoiseFloo
     emit vadSensitivityChanged();
 }
 
-void LocalUser::requestSpeakSingleChannel(const QString& channelUri)
+void LocalUser::requestSpeakSingleChannel(const QString &channelUri)
 {
     if (!TAVRI_CHECK(!channelUri.isEmpty()))
         return;
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->setTransmittingChannel(channelUri, QString());
 }
 
@@ -1095,7 +1097,7 @@ const QString kServerInvitationPoke = QStringLiteral("ri|");
 // characters of one.
 constexpr int kLoggedAppDataChars = 200;
 
-QString loggedText(const QString& text)
+QString loggedText(const QString &text)
 {
     if (text.size() <= kLoggedAppDataChars)
         return text;
@@ -1104,7 +1106,7 @@ QString loggedText(const QString& text)
 
 // A URI that can stand inside the join link's href="..." without ending the
 // attribute or the tag: no quotes, angle brackets or blanks.
-bool isSafeLinkURI(const QString& uri)
+bool isSafeLinkURI(const QString &uri)
 {
     for (const QChar character : uri) {
         if (character == QLatin1Char('"') || character == QLatin1Char('\'') || character == QLatin1Char('<')
@@ -1117,11 +1119,11 @@ bool isSafeLinkURI(const QString& uri)
 // The private chat with the sender of an in-band text. Only users have
 // private chats: a text from any other kind of address (a channel, a call)
 // must not make the user join it.
-Conversation* privateChatWith(const QString& senderURI)
+Conversation *privateChatWith(const QString &senderURI)
 {
     if (!senderURI.startsWith(QLatin1String("sip:u-"))) {
-        qWarning() << "LocalUser::onUserAppDataReceived" << "no private chat with a sender that is not a user:"
-                   << loggedText(senderURI);
+        qWarning() << "LocalUser::onUserAppDataReceived"
+                   << "no private chat with a sender that is not a user:" << loggedText(senderURI);
         return nullptr;
     }
     return TavriIdentityRealm::getInstance()->getConversation(senderURI);
@@ -1129,31 +1131,32 @@ Conversation* privateChatWith(const QString& senderURI)
 
 } // namespace
 
-void LocalUser::sendAppData(const QString& toURI, const QString& content)
+void LocalUser::sendAppData(const QString &toURI, const QString &content)
 {
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->sendUserAppData(toURI, content);
     else
-        qWarning() << "LocalUser::sendAppData" << "no voice service to answer" << toURI;
+        qWarning() << "LocalUser::sendAppData"
+                   << "no voice service to answer" << toURI;
 }
 
-QString LocalUser::appDataSenderName(const QString& senderURI)
+QString LocalUser::appDataSenderName(const QString &senderURI)
 {
-    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(senderURI);
+    Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(senderURI);
     // The peer chose the name; the chat notice is rich text.
     return user ? user->getDisplayName().toHtmlEscaped() : QString();
 }
 
-void LocalUser::onUserAppDataReceived(const QString& senderURI, const QString& content)
+void LocalUser::onUserAppDataReceived(const QString &senderURI, const QString &content)
 {
     if (content == kRequestCurrentChannels) {
         qDebug() << "LocalUser::onUserAppDataReceived"
                  << "deprecated request, not responding to request to see participating channels";
     } else if (content == kProfileUpdate) {
-        QSocialManager* social = QSocialManager::getInstance();
+        QSocialManager *social = QSocialManager::getInstance();
         if (!senderURI.startsWith(QLatin1String("sip:")))
-            qWarning() << "LocalUser::onUserAppDataReceived" << "profile update from a sender without a SIP URI:"
-                       << loggedText(senderURI);
+            qWarning() << "LocalUser::onUserAppDataReceived"
+                       << "profile update from a sender without a SIP URI:" << loggedText(senderURI);
         else if (social)
             social->getUserInfoByUri(senderURI);
     } else if (content.startsWith(kChannelsUpdate)) {
@@ -1181,9 +1184,9 @@ void LocalUser::onUserAppDataReceived(const QString& senderURI, const QString& c
     }
 }
 
-void LocalUser::handleVoiceRequest(const QString& senderURI, const QString& uri)
+void LocalUser::handleVoiceRequest(const QString &senderURI, const QString &uri)
 {
-    Conversation* privateChat = privateChatWith(senderURI);
+    Conversation *privateChat = privateChatWith(senderURI);
     if (!privateChat)
         return;
     const QString name = appDataSenderName(senderURI);
@@ -1199,16 +1202,17 @@ void LocalUser::handleVoiceRequest(const QString& senderURI, const QString& uri)
     sendAppData(senderURI, kVoiceRequestAck + uri);
 }
 
-void LocalUser::handleGroupInvitation(const QString& senderURI, const QString& uri, bool joinPrivateChat)
+void LocalUser::handleGroupInvitation(const QString &senderURI, const QString &uri, bool joinPrivateChat)
 {
     // The URI ends up inside the notice's link: one that could close the
     // attribute would let the peer write markup of its own.
     if (!isSafeLinkURI(uri)) {
-        qWarning() << "LocalUser::onUserAppDataReceived" << "refusing an invitation whose URI cannot be linked, from"
-                   << loggedText(senderURI) << "length" << uri.size();
+        qWarning() << "LocalUser::onUserAppDataReceived"
+                   << "refusing an invitation whose URI cannot be linked, from" << loggedText(senderURI) << "length"
+                   << uri.size();
         return;
     }
-    Conversation* privateChat = privateChatWith(senderURI);
+    Conversation *privateChat = privateChatWith(senderURI);
     if (!privateChat)
         return;
     if (joinPrivateChat) {
@@ -1225,7 +1229,7 @@ void LocalUser::handleGroupInvitation(const QString& senderURI, const QString& u
         sendAppData(senderURI, kMultiPartyInvitationAck + uri);
 }
 
-void LocalUser::handlePermanentTransition(const QString& senderURI, const QString& payload)
+void LocalUser::handlePermanentTransition(const QString &senderURI, const QString &payload)
 {
     const QStringList parts = payload.split(QLatin1Char('|'), Qt::KeepEmptyParts);
     if (parts.size() != 2) {
@@ -1238,13 +1242,14 @@ void LocalUser::handlePermanentTransition(const QString& senderURI, const QStrin
     // Only a permanent channel can be the new home of a chat; anything else
     // would move a joined conversation somewhere it does not belong.
     if (!newURI.startsWith(kChannelURIPrefix)) {
-        qWarning() << "LocalUser::onUserAppDataReceived" << "refusing a move onto a URI that is not a channel, from"
-                   << loggedText(senderURI) << loggedText(newURI);
+        qWarning() << "LocalUser::onUserAppDataReceived"
+                   << "refusing a move onto a URI that is not a channel, from" << loggedText(senderURI)
+                   << loggedText(newURI);
         return;
     }
     qDebug() << "LocalUser::onUserAppDataReceived - processing transition to permanent..." << loggedText(oldURI)
              << loggedText(newURI);
-    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(oldURI);
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(oldURI);
     if (!conversation || !conversation->getIsJoined())
         return;
     conversation->setSipURI(newURI, true);
@@ -1253,17 +1258,18 @@ void LocalUser::handlePermanentTransition(const QString& senderURI, const QStrin
     conversation->setIsFavorite(true, false);
 }
 
-void LocalUser::handleAcknowledgement(const QString& senderURI, const QString& prefix, const QString& uri)
+void LocalUser::handleAcknowledgement(const QString &senderURI, const QString &prefix, const QString &uri)
 {
-    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(uri);
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(uri);
     if (!conversation)
         return;
     // A voice or multi-party request went out in the private chat with the
     // peer, so only that peer can acknowledge it; anyone else's text is not
     // an answer.
     if ((prefix == kVoiceRequestAck || prefix == kMultiPartyInvitationAck) && conversation->getSipURI() != senderURI) {
-        qWarning() << "LocalUser::onUserAppDataReceived" << "acknowledgement" << prefix << "from"
-                   << loggedText(senderURI) << "for a conversation it is not the peer of";
+        qWarning() << "LocalUser::onUserAppDataReceived"
+                   << "acknowledgement" << prefix << "from" << loggedText(senderURI)
+                   << "for a conversation it is not the peer of";
         return;
     }
     if (prefix == kVoiceRequestAck)
@@ -1276,8 +1282,8 @@ void LocalUser::handleAcknowledgement(const QString& senderURI, const QString& p
         conversation->remoteAcknowledgedPermanentTransition(senderURI);
 }
 
-void LocalUser::onVoiceNetworkAppDataReceived(const QString& /*accountHandle*/, const QString& contentType,
-                                              const QString& content)
+void LocalUser::onVoiceNetworkAppDataReceived(const QString & /*accountHandle*/, const QString &contentType,
+                                              const QString &content)
 {
     if (contentType != kNotificationContentType)
         return;
@@ -1286,13 +1292,13 @@ void LocalUser::onVoiceNetworkAppDataReceived(const QString& /*accountHandle*/, 
     if (content.startsWith(kServerInvitationPoke))
         return;
     const QStringList uids = content.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestNotifications(uids);
 }
 
 // --- Notifications and web requests ---------------------------------------------
 
-NotificationList* LocalUser::getNotificationList(bool refresh)
+NotificationList *LocalUser::getNotificationList(bool refresh)
 {
     if (!refresh)
         return m_notificationList;
@@ -1301,7 +1307,7 @@ NotificationList* LocalUser::getNotificationList(bool refresh)
     QString since = m_notificationList->getLastNotificationUID();
     if (since.isEmpty())
         since = QStringLiteral("0");
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestNotificationsSince(since);
     return m_notificationList;
 }
@@ -1312,19 +1318,17 @@ void LocalUser::loadStoredNotifications()
     QStringList uids, senderUIDs, senderNames, customMessages, customActions, channelUIDs, channelNames, emails;
     QList<QDateTime> sentAts;
     QList<int> types, states;
-    StorageManager::getInstance()->getNotificationRecords(uids, senderUIDs, senderNames, sentAts, types,
-                                                          customMessages, customActions, channelUIDs, channelNames,
-                                                          states, emails);
+    StorageManager::getInstance()->getNotificationRecords(uids, senderUIDs, senderNames, sentAts, types, customMessages,
+                                                          customActions, channelUIDs, channelNames, states, emails);
     for (int i = 0; i < uids.size(); ++i) {
-        m_notificationList->addNotification(uids.at(i), senderUIDs.value(i), senderNames.value(i),
-                                            channelUIDs.value(i), channelNames.value(i), types.value(i),
-                                            states.value(i), sentAts.value(i), customMessages.value(i),
-                                            customActions.value(i), emails.value(i));
+        m_notificationList->addNotification(uids.at(i), senderUIDs.value(i), senderNames.value(i), channelUIDs.value(i),
+                                            channelNames.value(i), types.value(i), states.value(i), sentAts.value(i),
+                                            customMessages.value(i), customActions.value(i), emails.value(i));
     }
     // The stored state may be old: the service's answer replaces it.
     if (uids.isEmpty())
         return;
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestNotifications(uids);
 }
 
@@ -1333,10 +1337,10 @@ void LocalUser::onPollForNotifications()
     getNotificationList(true);
 }
 
-QString LocalUser::notificationSenderName(const Notification* notification) const
+QString LocalUser::notificationSenderName(const Notification *notification) const
 {
     if (!notification->getSenderUID().isEmpty()) {
-        if (Tavri::RealmUserInterface* user =
+        if (Tavri::RealmUserInterface *user =
                 TavriIdentityRealm::getInstance()->getRealmUser(notification->getSenderUID()))
             return user->getDisplayName();
     }
@@ -1346,40 +1350,41 @@ QString LocalUser::notificationSenderName(const Notification* notification) cons
     return tr("Someone");
 }
 
-void LocalUser::onDefaultChannelReceived(const QString& channelURI, const QString& channelUID,
-                                         const QString& channelDisplayName)
+void LocalUser::onDefaultChannelReceived(const QString &channelURI, const QString &channelUID,
+                                         const QString &channelDisplayName)
 {
     qDebug() << "LocalUser::onDefaultChannelReceived"
              << "Default channel received for user, need to add to Favorites..." << channelURI << channelUID
              << channelDisplayName;
     // A default channel without an address names nothing to keep.
-    Conversation* channel =
+    Conversation *channel =
         channelURI.isEmpty() ? nullptr : TavriIdentityRealm::getInstance()->getConversation(channelURI);
     if (!channel) {
-        qWarning() << "LocalUser::onDefaultChannelReceived" << "no channel for" << channelURI;
+        qWarning() << "LocalUser::onDefaultChannelReceived"
+                   << "no channel for" << channelURI;
         return;
     }
     channel->setIsFavorite(true, false);
 }
 
-void LocalUser::onNotificationAdded(Notification* notification)
+void LocalUser::onNotificationAdded(Notification *notification)
 {
     if (!notification || notification->getState() != Notification::NotificationStateUnread)
         return;
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     switch (notification->getNotificationType()) {
     case Notification::NotificationTypeFriended:
     case Notification::NotificationTypeUnfriended: {
         const QString text = notification->getNotificationType() == Notification::NotificationTypeFriended
-            ? tr("%1 has added you as a friend").arg(notificationSenderName(notification))
-            : tr("%1 has removed you as a friend").arg(notificationSenderName(notification));
+                                 ? tr("%1 has added you as a friend").arg(notificationSenderName(notification))
+                                 : tr("%1 has removed you as a friend").arg(notificationSenderName(notification));
         if (storage->getSettingsValue(StorageManager::SettingsKeyPopupsFriendRequest, QStringLiteral("true")).toBool())
             emit notificationReceived(text, QString());
         break;
     }
     case Notification::NotificationTypeChannelInvite: {
         const QString channelUID = notification->getChannelUID();
-        Conversation* channel =
+        Conversation *channel =
             channelUID.isEmpty() ? nullptr : TavriIdentityRealm::getInstance()->getConversationByUID(channelUID);
         QString channelName = channel ? channel->getDisplayName() : notification->getChannelDisplayName();
         if (channelName.isEmpty())
@@ -1398,13 +1403,14 @@ void LocalUser::onNotificationAdded(Notification* notification)
     }
 }
 
-void LocalUser::requestMarkNotifications(const QStringList& notificationUIDs, int state)
+void LocalUser::requestMarkNotifications(const QStringList &notificationUIDs, int state)
 {
     if (!isNotificationState(state)) {
-        qWarning() << "LocalUser::requestMarkNotifications" << "no such notification state" << state;
+        qWarning() << "LocalUser::requestMarkNotifications"
+                   << "no such notification state" << state;
         return;
     }
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestUpdateNotifications(notificationUIDs, state);
     if (state == Notification::NotificationStateDeleteRequested)
         m_notificationList->removeNotifications(notificationUIDs, false);
@@ -1413,10 +1419,11 @@ void LocalUser::requestMarkNotifications(const QStringList& notificationUIDs, in
 void LocalUser::requestMarkAllNotifications(int state)
 {
     if (!isNotificationState(state)) {
-        qWarning() << "LocalUser::requestMarkAllNotifications" << "no such notification state" << state;
+        qWarning() << "LocalUser::requestMarkAllNotifications"
+                   << "no such notification state" << state;
         return;
     }
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestUpdateNotifications(m_notificationList->getNotificationUIDs(), state);
     if (state == Notification::NotificationStateDeleteRequested)
         m_notificationList->clear();
@@ -1426,62 +1433,63 @@ void LocalUser::requestMarkAllNotifications(int state)
         m_notificationList->setAllNotificationsState(static_cast<Notification::NotificationState>(state));
 }
 
-void LocalUser::requestProfilePictureUpdate(const QString& profilePictureUrl)
+void LocalUser::requestProfilePictureUpdate(const QString &profilePictureUrl)
 {
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestSetUserImage(profilePictureUrl);
 }
 
-void LocalUser::requestProfileUpdate(const QString& displayName, const QString& description, const QString& tagline,
-                                     const QString& location)
+void LocalUser::requestProfileUpdate(const QString &displayName, const QString &description, const QString &tagline,
+                                     const QString &location)
 {
     if (m_identity)
         m_identity->requestProfileUpdate(displayName, description, tagline, location);
 }
 
-void LocalUser::requestInviteUsersViaEmail(const QStringList& emailAddresses, const QString& customMessage,
-                                           const QString& channelUri)
+void LocalUser::requestInviteUsersViaEmail(const QStringList &emailAddresses, const QString &customMessage,
+                                           const QString &channelUri)
 {
     // The whole text must match: "$" alone would let a trailing line break
     // through.
-    static const QRegularExpression address(QRegularExpression::anchoredPattern(
-        QStringLiteral("\\w+([-+.']\\w+)*@\\w+([-.]\\w+)*\\.\\w+([-.]\\w+)*")));
+    static const QRegularExpression address(
+        QRegularExpression::anchoredPattern(QStringLiteral("\\w+([-+.']\\w+)*@\\w+([-.]\\w+)*\\.\\w+([-.]\\w+)*")));
     QStringList kept;
-    for (const QString& emailAddress : emailAddresses) {
+    for (const QString &emailAddress : emailAddresses) {
         if (address.match(emailAddress).hasMatch())
             kept.append(emailAddress);
         else
-            qDebug() << "LocalUser::requestInviteUsersViaEmail" << "not an e-mail address, dropped:" << emailAddress;
+            qDebug() << "LocalUser::requestInviteUsersViaEmail"
+                     << "not an e-mail address, dropped:" << emailAddress;
     }
     QString channelUID;
     if (!channelUri.isEmpty()) {
-        if (Conversation* channel = TavriIdentityRealm::getInstance()->getConversation(channelUri))
+        if (Conversation *channel = TavriIdentityRealm::getInstance()->getConversation(channelUri))
             channelUID = channel->getChannelUID();
     }
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestInviteUsersViaEmail(kept, customMessage, QString(), channelUID);
 }
 
-void LocalUser::requestAddFriend(const QString& remoteUserUri)
+void LocalUser::requestAddFriend(const QString &remoteUserUri)
 {
     requestFriendChange("LocalUser::requestAddFriend", remoteUserUri, &TavriIdentityRealm::requestAddContact);
 }
 
-void LocalUser::requestRemoveFriend(const QString& remoteUserUri)
+void LocalUser::requestRemoveFriend(const QString &remoteUserUri)
 {
     requestFriendChange("LocalUser::requestRemoveFriend", remoteUserUri, &TavriIdentityRealm::requestRemoveContact);
 }
 
-void LocalUser::requestFriendChange(const char* function, const QString& remoteUserUri,
-                                    void (TavriIdentityRealm::*change)(const QString&, const QString&))
+void LocalUser::requestFriendChange(const char *function, const QString &remoteUserUri,
+                                    void (TavriIdentityRealm::*change)(const QString &, const QString &))
 {
     if (remoteUserUri.isEmpty()) {
         qWarning() << function << "no user URI";
         return;
     }
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-    Tavri::RealmUserInterface* user = realm->requestUserInfoUpdateByURI(remoteUserUri);
-    Tavri::RealmUserInterface* localUserIdentity = getLocalUserIdentity(realm);
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface *user = realm->requestUserInfoUpdateByURI(remoteUserUri);
+    Tavri::RealmUserInterface *localUserIdentity = getLocalUserIdentity(realm);
     if (!TAVRI_CHECK(localUserIdentity))
         return;
     (realm->*change)(localUserIdentity->getUid(), user->getUid());
@@ -1489,7 +1497,7 @@ void LocalUser::requestFriendChange(const char* function, const QString& remoteU
 
 void LocalUser::requestRefreshFavorites()
 {
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestChannelFavoritesList();
 }
 
@@ -1500,7 +1508,7 @@ void LocalUser::onRefreshFavoriteChannel()
 
 void LocalUser::requestRefreshOwnedChannels()
 {
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestChannelsOwned();
 }
 
@@ -1511,9 +1519,9 @@ void LocalUser::onRefreshOwnedChannels()
 
 void LocalUser::requestRefreshFriends()
 {
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestBuddyList();
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestContactGroups();
 }
 
@@ -1522,17 +1530,17 @@ void LocalUser::onFriendListRequiresUpdate()
     requestRefreshFriends();
 }
 
-void LocalUser::requestReportIssue(const QString& comments, const QString& so, const QString& rc, const QString& c,
-                                   const QString& cs)
+void LocalUser::requestReportIssue(const QString &comments, const QString &so, const QString &rc, const QString &c,
+                                   const QString &cs)
 {
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestIssue(comments, so, rc, c, cs);
 }
 
-void LocalUser::requestReportIssue(const QString& comments, const QString& so, const QString& rc, const QString& c,
-                                   const QString& cs, const QStringList& params)
+void LocalUser::requestReportIssue(const QString &comments, const QString &so, const QString &rc, const QString &c,
+                                   const QString &cs, const QStringList &params)
 {
-    if (QSocialManager* social = QSocialManager::getInstance())
+    if (QSocialManager *social = QSocialManager::getInstance())
         social->requestIssueWithDetails(comments, so, rc, c, cs, params);
 }
 
@@ -1542,7 +1550,7 @@ QStringList LocalUser::getParticipatingURIs() const
 {
     QStringList uris;
     for (int row = 0; row < m_conversations.count(); ++row) {
-        Conversation* conversation = m_conversations.at(row);
+        Conversation *conversation = m_conversations.at(row);
         if (!conversation || !conversation->getIsJoined())
             continue;
         const QString transition = conversation->getTransitionSipURI();
@@ -1551,21 +1559,21 @@ QStringList LocalUser::getParticipatingURIs() const
     return uris;
 }
 
-void LocalUser::onConversationJoined(Tavri::IdentityRealmInterface* realm, const QString&)
+void LocalUser::onConversationJoined(Tavri::IdentityRealmInterface *realm, const QString &)
 {
-    if (realm == static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance()))
+    if (realm == static_cast<Tavri::IdentityRealmInterface *>(TavriIdentityRealm::getInstance()))
         emit participatingURIsChanged(getParticipatingURIs());
 }
 
-void LocalUser::onConversationDisconnected(Tavri::IdentityRealmInterface* realm, const QString& conversationID,
+void LocalUser::onConversationDisconnected(Tavri::IdentityRealmInterface *realm, const QString &conversationID,
                                            Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
-                                           const QString&)
+                                           const QString &)
 {
-    TavriIdentityRealm* builtIn = TavriIdentityRealm::getInstance();
-    if (realm != static_cast<Tavri::IdentityRealmInterface*>(builtIn))
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
+    if (realm != static_cast<Tavri::IdentityRealmInterface *>(builtIn))
         return;
     emit participatingURIsChanged(getParticipatingURIs());
-    Conversation* conversation = conversationID.isEmpty() ? nullptr : builtIn->getConversation(conversationID);
+    Conversation *conversation = conversationID.isEmpty() ? nullptr : builtIn->getConversation(conversationID);
     if (!conversation || conversation->getSipURI() == m_lastParticipatingURI)
         return;
     m_lastParticipatingURI = conversation->getSipURI();
@@ -1574,11 +1582,11 @@ void LocalUser::onConversationDisconnected(Tavri::IdentityRealmInterface* realm,
 
 void LocalUser::onSessionReallyConnectedChanged()
 {
-    VoiceManager* voice = VoiceManager::getInstance();
+    VoiceManager *voice = VoiceManager::getInstance();
     int count = 0;
     if (voice) {
         const QSet<QString> sessions = voice->knownSessions();
-        for (const QString& handle : sessions)
+        for (const QString &handle : sessions)
             if (voice->getUriBySessionHandle(handle).startsWith(QLatin1String("sip:confctl-")))
                 ++count;
     }

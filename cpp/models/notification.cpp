@@ -7,7 +7,7 @@
 namespace {
 
 // A decimal number from min to max, else -1.
-int boundedNumber(const QString& text, int max)
+int boundedNumber(const QString &text, int max)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
@@ -16,16 +16,16 @@ int boundedNumber(const QString& text, int max)
 
 } // namespace
 
-Notification::Notification(QObject* parent)
+Notification::Notification(QObject *parent)
     : QObject(parent)
     , m_sentAt(QDateTime::currentDateTime())
 {
 }
 
-Notification::Notification(const QString& uid, int notificationType, const QString& senderUID,
-                           const QString& senderName, const QDateTime& sentAt, const QString& customMessage,
-                           const QString& customAction, const QString& channelUID, const QString& channelDisplayName,
-                           const QString& recipientEmail, QObject* parent)
+Notification::Notification(const QString &uid, int notificationType, const QString &senderUID,
+                           const QString &senderName, const QDateTime &sentAt, const QString &customMessage,
+                           const QString &customAction, const QString &channelUID, const QString &channelDisplayName,
+                           const QString &recipientEmail, QObject *parent)
     : QObject(parent)
     , m_uid(uid)
     , m_notificationType(static_cast<NotificationType>(notificationType))
@@ -40,7 +40,7 @@ Notification::Notification(const QString& uid, int notificationType, const QStri
 {
 }
 
-Notification::NotificationState Notification::stateFromString(const QString& text)
+Notification::NotificationState Notification::stateFromString(const QString &text)
 {
     static const QHash<QString, NotificationState> words = {
         {QStringLiteral("new"), NotificationStateUnread},
@@ -54,7 +54,7 @@ Notification::NotificationState Notification::stateFromString(const QString& tex
     return value < 0 ? NotificationStateInvalid : static_cast<NotificationState>(value);
 }
 
-Notification::NotificationType Notification::typeFromString(const QString& text)
+Notification::NotificationType Notification::typeFromString(const QString &text)
 {
     static const QHash<QString, NotificationType> words = {
         {QStringLiteral("friended"), NotificationTypeFriended},
@@ -86,12 +86,12 @@ void Notification::setState(NotificationState state)
 
 bool Notification::persist()
 {
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     if (m_state == NotificationStateDeleteRequested) {
         storage->deleteNotificationRecord(m_uid);
         return false;
     }
     return storage->storeNotificationRecord(m_uid, m_sentAt, m_senderUID, m_senderName, m_channelUID,
-                                            m_channelDisplayName, m_notificationType, m_customMessage,
-                                            m_customAction, m_state, m_recipientEmail);
+                                            m_channelDisplayName, m_notificationType, m_customMessage, m_customAction,
+                                            m_state, m_recipientEmail);
 }

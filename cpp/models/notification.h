@@ -58,19 +58,19 @@ public:
     Q_ENUM(NotificationState)
 
     // An empty notification (for QML): type Invalid, sent now.
-    explicit Notification(QObject* parent = nullptr);
+    explicit Notification(QObject *parent = nullptr);
     // Starts Unread; the creator sets the real state afterwards.
-    Notification(const QString& uid, int notificationType, const QString& senderUID, const QString& senderName,
-                 const QDateTime& sentAt, const QString& customMessage, const QString& customAction,
-                 const QString& channelUID, const QString& channelDisplayName, const QString& recipientEmail,
-                 QObject* parent = nullptr);
+    Notification(const QString &uid, int notificationType, const QString &senderUID, const QString &senderName,
+                 const QDateTime &sentAt, const QString &customMessage, const QString &customAction,
+                 const QString &channelUID, const QString &channelDisplayName, const QString &recipientEmail,
+                 QObject *parent = nullptr);
 
     // The decimal state 0..3 ("new", "read" and "deleted" are read too, as
     // older stored lists handed them over); Invalid for anything else.
-    static NotificationState stateFromString(const QString& text);
+    static NotificationState stateFromString(const QString &text);
     // The decimal type 0..15 (the web service's type words are read too);
     // Invalid for anything else.
-    static NotificationType typeFromString(const QString& text);
+    static NotificationType typeFromString(const QString &text);
 
     QString getUid() const { return m_uid; }
     NotificationType getNotificationType() const { return m_notificationType; }

@@ -14,7 +14,7 @@
 namespace {
 
 // Notification uids are 64-bit decimal numbers; anything else counts as 0.
-qint64 uidValue(const QString& uid)
+qint64 uidValue(const QString &uid)
 {
     bool ok = false;
     const qint64 value = uid.toLongLong(&ok, 10);
@@ -23,7 +23,7 @@ qint64 uidValue(const QString& uid)
 
 } // namespace
 
-NotificationList::NotificationList(QObject* parent)
+NotificationList::NotificationList(QObject *parent)
     : QAbstractListModel(parent)
 {
 }
@@ -33,7 +33,7 @@ NotificationList::~NotificationList()
     clear();
 }
 
-int NotificationList::rowCount(const QModelIndex& parent) const
+int NotificationList::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_notifications.size();
 }
@@ -56,34 +56,34 @@ QHash<int, QByteArray> NotificationList::roleNames() const
     return roles;
 }
 
-TavriIdentityRealmUser* NotificationList::resolveSender(const QString& senderUID)
+TavriIdentityRealmUser *NotificationList::resolveSender(const QString &senderUID)
 {
     // While the realm ends, asking for it would build a new one.
     if (senderUID.isEmpty() || TavriIdentityRealm::isEnding())
         return nullptr;
-    Tavri::RealmUserInterface* user = TavriIdentityRealm::getInstance()->getRealmUser(senderUID);
-    return user ? qobject_cast<TavriIdentityRealmUser*>(user->getQObject()) : nullptr;
+    Tavri::RealmUserInterface *user = TavriIdentityRealm::getInstance()->getRealmUser(senderUID);
+    return user ? qobject_cast<TavriIdentityRealmUser *>(user->getQObject()) : nullptr;
 }
 
-Conversation* NotificationList::resolveConversation(const QString& channelUID)
+Conversation *NotificationList::resolveConversation(const QString &channelUID)
 {
     if (channelUID.isEmpty() || TavriIdentityRealm::isEnding())
         return nullptr;
     return TavriIdentityRealm::getInstance()->getConversationByUID(channelUID);
 }
 
-Conversation* NotificationList::conversationOf(const Notification* notification) const
+Conversation *NotificationList::conversationOf(const Notification *notification) const
 {
-    if (Conversation* conversation = m_conversationByNotification.value(notification))
+    if (Conversation *conversation = m_conversationByNotification.value(notification))
         return conversation;
     return resolveConversation(notification->getChannelUID());
 }
 
-QVariant NotificationList::data(const QModelIndex& index, int role) const
+QVariant NotificationList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= m_notifications.size())
         return QVariant();
-    const Notification* notification = m_notifications.at(index.row());
+    const Notification *notification = m_notifications.at(index.row());
     if (!notification)
         return QVariant();
 
@@ -97,19 +97,19 @@ QVariant NotificationList::data(const QModelIndex& index, int role) const
     case NotificationUIDRole:
         return notification->getUid();
     case SenderURIRole:
-        if (TavriIdentityRealmUser* user = sender())
+        if (TavriIdentityRealmUser *user = sender())
             return user->getSipURI();
         return QVariant();
     case SenderDisplayNameRole:
-        if (TavriIdentityRealmUser* user = sender())
+        if (TavriIdentityRealmUser *user = sender())
             return user->getDisplayName();
         return QVariant();
     case ChannelURIRole:
-        if (Conversation* channel = conversation())
+        if (Conversation *channel = conversation())
             return channel->getSipURI();
         return QVariant();
     case ChannelDisplayNameRole:
-        if (Conversation* channel = conversation())
+        if (Conversation *channel = conversation())
             return channel->getDisplayName();
         return QVariant();
     case SentAtRole:
@@ -118,12 +118,12 @@ QVariant NotificationList::data(const QModelIndex& index, int role) const
     case DefaultMessageRole:
         return defaultMessage(notification, sender(), conversation());
     case ChannelRefRole:
-        if (Conversation* channel = conversation())
+        if (Conversation *channel = conversation())
             return QVariant::fromValue(channel);
         return QVariant();
     case SenderRefRole:
-        if (TavriIdentityRealmUser* user = sender())
-            return QVariant::fromValue(static_cast<QObject*>(user));
+        if (TavriIdentityRealmUser *user = sender())
+            return QVariant::fromValue(static_cast<QObject *>(user));
         return QVariant();
     case CustomMessageRole:
         return notification->getCustomMessage();
@@ -136,14 +136,14 @@ QVariant NotificationList::data(const QModelIndex& index, int role) const
 
 // The sentence shown for a row. Names and the service's texts are put in as
 // they are: the pane shows the sentence as plain text.
-QString NotificationList::defaultMessage(const Notification* notification, TavriIdentityRealmUser* sender,
-                                         Conversation* conversation) const
+QString NotificationList::defaultMessage(const Notification *notification, TavriIdentityRealmUser *sender,
+                                         Conversation *conversation) const
 {
     const QString channelText = conversation ? conversation->getDisplayName() : tr("a conversation");
     QString senderText;
     // No sender is resolved while the realm ends, and the local user, which
     // may already be gone, is not asked for then.
-    TavriIdentityRealmUser* own = sender ? LocalUser::getLocalUser()->tavriidentity() : nullptr;
+    TavriIdentityRealmUser *own = sender ? LocalUser::getLocalUser()->tavriidentity() : nullptr;
     if (sender && own)
         senderText = own->getUid() == sender->getUid() ? tr("You") : sender->getDisplayName();
     else if (!notification->getRecipientEmail().isEmpty())
@@ -176,7 +176,7 @@ QString NotificationList::defaultMessage(const Notification* notification, Tavri
     }
 }
 
-Notification* NotificationList::at(int index) const
+Notification *NotificationList::at(int index) const
 {
     return index >= 0 && index < m_notifications.size() ? m_notifications.at(index) : nullptr;
 }
@@ -185,12 +185,12 @@ QStringList NotificationList::getNotificationUIDs() const
 {
     QStringList uids;
     uids.reserve(m_notifications.size());
-    for (const Notification* notification : m_notifications)
+    for (const Notification *notification : m_notifications)
         uids.append(notification->getUid());
     return uids;
 }
 
-void NotificationList::raiseLastNotificationUID(const QString& uid)
+void NotificationList::raiseLastNotificationUID(const QString &uid)
 {
     if (m_lastNotificationUID.isEmpty() || uidValue(m_lastNotificationUID) < uidValue(uid))
         m_lastNotificationUID = uid;
@@ -198,7 +198,7 @@ void NotificationList::raiseLastNotificationUID(const QString& uid)
 
 QString NotificationList::getLastNotificationUID()
 {
-    for (const Notification* notification : qAsConst(m_notifications))
+    for (const Notification *notification : qAsConst(m_notifications))
         raiseLastNotificationUID(notification->getUid());
     return m_lastNotificationUID;
 }
@@ -206,7 +206,7 @@ QString NotificationList::getLastNotificationUID()
 int NotificationList::getUnreadNotificationCount() const
 {
     int count = 0;
-    for (const Notification* notification : m_notifications) {
+    for (const Notification *notification : m_notifications) {
         const Notification::NotificationState state = notification->getState();
         if (state != Notification::NotificationStateRead && state != Notification::NotificationStateDeleteRequested)
             ++count;
@@ -223,15 +223,15 @@ void NotificationList::announceUnreadCount()
     emit unreadCountChanged(count);
 }
 
-void NotificationList::onNotificationReceived(const QString& notificationUID, const QString& fromUserUID,
-                                              const QString& fromUserName, const QString& channelUID,
-                                              const QString& channelDisplayName, const QString& notificationType,
-                                              const QString& notificationState, const QDateTime& sentAt,
-                                              const QString& customMessage, const QString& customAction,
-                                              const QString& userEmail)
+void NotificationList::onNotificationReceived(const QString &notificationUID, const QString &fromUserUID,
+                                              const QString &fromUserName, const QString &channelUID,
+                                              const QString &channelDisplayName, const QString &notificationType,
+                                              const QString &notificationState, const QDateTime &sentAt,
+                                              const QString &customMessage, const QString &customAction,
+                                              const QString &userEmail)
 {
-    LocalUser* localUser = LocalUser::getLocalUser();
-    TavriIdentityRealmUser* own = localUser->tavriidentity();
+    LocalUser *localUser = LocalUser::getLocalUser();
+    TavriIdentityRealmUser *own = localUser->tavriidentity();
     if (!own) {
         reportAssertionFailure("LocalUser::getLocalUser()->tavriidentity()", __FILE__, __LINE__, Q_FUNC_INFO, true);
         return;
@@ -243,7 +243,7 @@ void NotificationList::onNotificationReceived(const QString& notificationUID, co
     if (type == Notification::NotificationTypeInvalid)
         return;
 
-    if (Notification* known = m_notificationsByUID.value(notificationUID)) {
+    if (Notification *known = m_notificationsByUID.value(notificationUID)) {
         if (state == Notification::NotificationStateDeleteRequested) {
             removeNotification(notificationUID, true);
         } else if (state == Notification::NotificationStateRead) {
@@ -256,7 +256,7 @@ void NotificationList::onNotificationReceived(const QString& notificationUID, co
     if (state == Notification::NotificationStateDeleteRequested)
         return;
 
-    TavriIdentityRealmUser* sender = resolveSender(fromUserUID);
+    TavriIdentityRealmUser *sender = resolveSender(fromUserUID);
     const QString senderKey = sender ? sender->getUid() : fromUserUID;
 
     // The user's own access changes are deleted at the service, never listed.
@@ -274,21 +274,20 @@ void NotificationList::onNotificationReceived(const QString& notificationUID, co
         return;
     }
 
-    Conversation* conversation = resolveConversation(channelUID);
+    Conversation *conversation = resolveConversation(channelUID);
 
     QString storedChannelName = channelDisplayName;
     if (conversation && !conversation->getDisplayName().isEmpty())
         storedChannelName = conversation->getDisplayName();
     const QString senderUID = sender ? sender->getUid() : QString();
-    auto* notification = new Notification(notificationUID, type, senderUID,
-                                          senderUID.isEmpty() ? fromUserName : senderUID, sentAt, customMessage,
-                                          customAction, conversation ? conversation->getChannelUID() : QString(),
-                                          storedChannelName, userEmail, this);
+    auto *notification = new Notification(
+        notificationUID, type, senderUID, senderUID.isEmpty() ? fromUserName : senderUID, sentAt, customMessage,
+        customAction, conversation ? conversation->getChannelUID() : QString(), storedChannelName, userEmail, this);
     m_notificationsByUID.insert(notificationUID, notification);
     notification->setState(state);
 
     if (sender) {
-        SenderEntry& entry = m_notificationsBySender[sender->getUid()];
+        SenderEntry &entry = m_notificationsBySender[sender->getUid()];
         entry.user = sender;
         entry.notifications.append(notification);
         connectSender(sender);
@@ -320,13 +319,13 @@ void NotificationList::onNotificationReceived(const QString& notificationUID, co
                               notificationType, notificationState, sentAt, customMessage, customAction, userEmail);
 }
 
-void NotificationList::removeNotification(const QString& uid, bool tellService)
+void NotificationList::removeNotification(const QString &uid, bool tellService)
 {
     raiseLastNotificationUID(uid);
     if (tellService)
         LocalUser::getLocalUser()->requestMarkNotification(uid, Notification::NotificationStateDeleteRequested);
 
-    Notification* notification = m_notificationsByUID.take(uid);
+    Notification *notification = m_notificationsByUID.take(uid);
     if (!notification)
         return;
     m_conversationByNotification.remove(notification);
@@ -364,7 +363,7 @@ void NotificationList::removeNotification(const QString& uid, bool tellService)
     emit notificationCountChanged();
 }
 
-void NotificationList::removeNotifications(const QStringList& uids, bool tellService)
+void NotificationList::removeNotifications(const QStringList &uids, bool tellService)
 {
     for (int i = uids.size() - 1; i >= 0; --i)
         removeNotification(uids.at(i), tellService);
@@ -373,7 +372,7 @@ void NotificationList::removeNotifications(const QStringList& uids, bool tellSer
 void NotificationList::markAllAsRead()
 {
     bool changed = false;
-    for (Notification* notification : qAsConst(m_notifications)) {
+    for (Notification *notification : qAsConst(m_notifications)) {
         if (notification->getState() != Notification::NotificationStateRead) {
             notification->setState(Notification::NotificationStateRead);
             changed = true;
@@ -387,7 +386,7 @@ void NotificationList::markAllAsRead()
 
 void NotificationList::setAllNotificationsState(Notification::NotificationState state)
 {
-    for (Notification* notification : qAsConst(m_notifications)) {
+    for (Notification *notification : qAsConst(m_notifications)) {
         if (notification->getState() != state) {
             notification->setState(state);
             notification->persist();
@@ -398,7 +397,7 @@ void NotificationList::setAllNotificationsState(Notification::NotificationState 
 
 void NotificationList::clear()
 {
-    for (const SenderEntry& entry : qAsConst(m_notificationsBySender))
+    for (const SenderEntry &entry : qAsConst(m_notificationsBySender))
         disconnectSender(entry.user);
     for (auto it = m_notificationsByConversation.cbegin(); it != m_notificationsByConversation.cend(); ++it)
         disconnectConversation(it.key());
@@ -408,33 +407,32 @@ void NotificationList::clear()
     m_notificationsByUID.clear();
     if (!m_notifications.isEmpty()) {
         beginRemoveRows(QModelIndex(), 0, m_notifications.size() - 1);
-        const QList<Notification*> notifications = m_notifications;
+        const QList<Notification *> notifications = m_notifications;
         m_notifications.clear();
         endRemoveRows();
         qDeleteAll(notifications);
         emit notificationCountChanged();
     }
     // Removed notifications that stayed children of the list go too.
-    qDeleteAll(findChildren<Notification*>(QString(), Qt::FindDirectChildrenOnly));
+    qDeleteAll(findChildren<Notification *>(QString(), Qt::FindDirectChildrenOnly));
     announceUnreadCount();
 }
 
-void NotificationList::addNotification(const QString& uid, const QString& fromUserUID, const QString& fromUserName,
-                                       const QString& channelUID, const QString& channelDisplayName, int type,
-                                       int state, const QDateTime& sentAt, const QString& customMessage,
-                                       const QString& customAction, const QString& userEmail)
+void NotificationList::addNotification(const QString &uid, const QString &fromUserUID, const QString &fromUserName,
+                                       const QString &channelUID, const QString &channelDisplayName, int type,
+                                       int state, const QDateTime &sentAt, const QString &customMessage,
+                                       const QString &customAction, const QString &userEmail)
 {
     if (type == Notification::NotificationTypeChannelAccessGranted
         || type == Notification::NotificationTypeChannelAccessRevoked) {
-        Conversation* conversation = resolveConversation(channelUID);
-        LocalUser* localUser = LocalUser::getLocalUser();
-        if (conversation && localUser->getLoginState() == LocalUser::LoggedIn
-            && !conversation->getSipURI().isEmpty()) {
-            Tavri::IdentityRealmInterface* realm =
+        Conversation *conversation = resolveConversation(channelUID);
+        LocalUser *localUser = LocalUser::getLocalUser();
+        if (conversation && localUser->getLoginState() == LocalUser::LoggedIn && !conversation->getSipURI().isEmpty()) {
+            Tavri::IdentityRealmInterface *realm =
                 IdentityRealmManager::getInstance()->getIdentityRealm(conversation->getRealmID());
-            Tavri::RealmUserInterface* identity = realm ? localUser->getLocalUserIdentity(realm) : nullptr;
+            Tavri::RealmUserInterface *identity = realm ? localUser->getLocalUserIdentity(realm) : nullptr;
             if (identity) {
-                RealmIdentityList* members = conversation->getMembers(true);
+                RealmIdentityList *members = conversation->getMembers(true);
                 const bool isMember = members && members->containsIdentity(realm, identity->getUid());
                 if (members && type == Notification::NotificationTypeChannelAccessGranted && !isMember)
                     members->addIdentity(identity);
@@ -462,7 +460,7 @@ void NotificationList::onRealmDestroying()
 {
     // The realm's users and conversations go with it; following them to
     // their end would only ask the dying realm for replacements.
-    for (const SenderEntry& entry : qAsConst(m_notificationsBySender))
+    for (const SenderEntry &entry : qAsConst(m_notificationsBySender))
         disconnectSender(entry.user);
     for (auto it = m_notificationsByConversation.cbegin(); it != m_notificationsByConversation.cend(); ++it)
         disconnectConversation(it.key());
@@ -471,7 +469,7 @@ void NotificationList::onRealmDestroying()
     m_conversationByNotification.clear();
 }
 
-void NotificationList::connectSender(TavriIdentityRealmUser* user)
+void NotificationList::connectSender(TavriIdentityRealmUser *user)
 {
     followRealmEnd();
     connect(user, &TavriIdentityRealmUser::sipURIChanged, this, &NotificationList::onSenderSipURIChanged,
@@ -482,50 +480,50 @@ void NotificationList::connectSender(TavriIdentityRealmUser* user)
             Qt::UniqueConnection);
 }
 
-void NotificationList::disconnectSender(TavriIdentityRealmUser* user)
+void NotificationList::disconnectSender(TavriIdentityRealmUser *user)
 {
     if (user)
         disconnect(user, nullptr, this, nullptr);
 }
 
-void NotificationList::connectConversation(Conversation* conversation)
+void NotificationList::connectConversation(Conversation *conversation)
 {
     followRealmEnd();
     connect(conversation, &Conversation::sipURIChanged, this, &NotificationList::onConversationSipURIChanged,
             Qt::UniqueConnection);
-    connect(conversation, &Conversation::displayNameChanged, this,
-            &NotificationList::onConversationDisplayNameChanged, Qt::UniqueConnection);
+    connect(conversation, &Conversation::displayNameChanged, this, &NotificationList::onConversationDisplayNameChanged,
+            Qt::UniqueConnection);
     connect(conversation, &Conversation::swapping, this, &NotificationList::onConversationReferenceSwap,
             Qt::UniqueConnection);
     connect(conversation, &Conversation::destroying, this, &NotificationList::onConversationDestroying,
             Qt::UniqueConnection);
 }
 
-void NotificationList::disconnectConversation(Conversation* conversation)
+void NotificationList::disconnectConversation(Conversation *conversation)
 {
     if (conversation)
         disconnect(conversation, nullptr, this, nullptr);
 }
 
-void NotificationList::emitRowsChanged(const QList<Notification*>& notifications, const QVector<int>& roles)
+void NotificationList::emitRowsChanged(const QList<Notification *> &notifications, const QVector<int> &roles)
 {
-    for (Notification* notification : notifications) {
+    for (Notification *notification : notifications) {
         const int row = m_notifications.indexOf(notification);
         if (row >= 0)
             emit dataChanged(index(row), index(row), roles);
     }
 }
 
-void NotificationList::onSenderSipURIChanged(const QString& /*sipURI*/)
+void NotificationList::onSenderSipURIChanged(const QString & /*sipURI*/)
 {
-    auto* user = qobject_cast<TavriIdentityRealmUser*>(sender());
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(sender());
     if (user && m_notificationsBySender.contains(user->getUid()))
         emitRowsChanged(m_notificationsBySender.value(user->getUid()).notifications, {SenderURIRole});
 }
 
-void NotificationList::onSenderDisplayNameChanged(const QString& /*displayName*/)
+void NotificationList::onSenderDisplayNameChanged(const QString & /*displayName*/)
 {
-    auto* user = qobject_cast<TavriIdentityRealmUser*>(sender());
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(sender());
     if (user && m_notificationsBySender.contains(user->getUid()))
         emitRowsChanged(m_notificationsBySender.value(user->getUid()).notifications,
                         {SenderDisplayNameRole, DefaultMessageRole, Qt::DisplayRole});
@@ -533,7 +531,7 @@ void NotificationList::onSenderDisplayNameChanged(const QString& /*displayName*/
 
 void NotificationList::onSenderDestroying()
 {
-    auto* user = qobject_cast<TavriIdentityRealmUser*>(sender());
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(sender());
     if (!user)
         return;
     disconnect(user, &TavriIdentityRealmUser::destroying, this, &NotificationList::onSenderDestroying);
@@ -544,69 +542,69 @@ void NotificationList::onSenderDestroying()
                         {SenderURIRole, SenderDisplayNameRole, DefaultMessageRole, Qt::DisplayRole});
 }
 
-void NotificationList::onConversationSipURIChanged(const QString& /*sipURI*/)
+void NotificationList::onConversationSipURIChanged(const QString & /*sipURI*/)
 {
-    auto* conversation = qobject_cast<Conversation*>(sender());
+    auto *conversation = qobject_cast<Conversation *>(sender());
     if (conversation && m_notificationsByConversation.contains(conversation))
         emitRowsChanged(m_notificationsByConversation.value(conversation), {ChannelURIRole});
 }
 
-void NotificationList::onConversationDisplayNameChanged(const QString& /*displayName*/)
+void NotificationList::onConversationDisplayNameChanged(const QString & /*displayName*/)
 {
-    auto* conversation = qobject_cast<Conversation*>(sender());
+    auto *conversation = qobject_cast<Conversation *>(sender());
     if (conversation && m_notificationsByConversation.contains(conversation))
         emitRowsChanged(m_notificationsByConversation.value(conversation),
                         {ChannelDisplayNameRole, DefaultMessageRole, Qt::DisplayRole});
 }
 
-void NotificationList::onConversationReferenceSwap(Conversation* newRef)
+void NotificationList::onConversationReferenceSwap(Conversation *newRef)
 {
-    auto* old = qobject_cast<Conversation*>(sender());
+    auto *old = qobject_cast<Conversation *>(sender());
     if (!old)
         return;
     disconnectConversation(old);
     const bool indexed = m_notificationsByConversation.contains(old);
     if (!indexed || !newRef || newRef == old) {
-        qDebug() << "NotificationList::onConversationReferenceSwap" << "old conversation indexed:" << indexed;
+        qDebug() << "NotificationList::onConversationReferenceSwap"
+                 << "old conversation indexed:" << indexed;
         return;
     }
-    qDebug() << "NotificationList::onConversationReferenceSwap" << old->getChannelUID() << "now"
-             << newRef->getSipURI();
-    QList<Notification*>& moved = m_notificationsByConversation[newRef];
+    qDebug() << "NotificationList::onConversationReferenceSwap" << old->getChannelUID() << "now" << newRef->getSipURI();
+    QList<Notification *> &moved = m_notificationsByConversation[newRef];
     moved.append(m_notificationsByConversation.take(old));
-    for (const Notification* notification : qAsConst(moved))
+    for (const Notification *notification : qAsConst(moved))
         m_conversationByNotification.insert(notification, newRef);
     connectConversation(newRef);
-    emitRowsChanged(moved, {ChannelURIRole, ChannelDisplayNameRole, ChannelRefRole, DefaultMessageRole,
-                            Qt::DisplayRole});
+    emitRowsChanged(moved,
+                    {ChannelURIRole, ChannelDisplayNameRole, ChannelRefRole, DefaultMessageRole, Qt::DisplayRole});
 }
 
 void NotificationList::onConversationDestroying()
 {
-    auto* conversation = qobject_cast<Conversation*>(sender());
+    auto *conversation = qobject_cast<Conversation *>(sender());
     if (!conversation)
         return;
     disconnect(conversation, &Conversation::destroying, this, &NotificationList::onConversationDestroying);
     if (!m_notificationsByConversation.contains(conversation))
         return;
-    const QList<Notification*> notifications = m_notificationsByConversation.take(conversation);
-    for (const Notification* notification : notifications)
+    const QList<Notification *> notifications = m_notificationsByConversation.take(conversation);
+    for (const Notification *notification : notifications)
         m_conversationByNotification.remove(notification);
     disconnectConversation(conversation);
     QString channelUID = conversation->getChannelUID();
     if (channelUID.isEmpty() && !notifications.isEmpty())
         channelUID = notifications.first()->getChannelUID();
-    Conversation* newRef = channelUID.isEmpty() ? nullptr : resolveConversation(channelUID);
+    Conversation *newRef = channelUID.isEmpty() ? nullptr : resolveConversation(channelUID);
     if (newRef == conversation)
         newRef = nullptr;
     if (!TAVRI_CHECK(newRef))
         return;
     // The rows follow the conversation now registered for the channel.
-    QList<Notification*>& entry = m_notificationsByConversation[newRef];
+    QList<Notification *> &entry = m_notificationsByConversation[newRef];
     entry.append(notifications);
-    for (const Notification* notification : notifications)
+    for (const Notification *notification : notifications)
         m_conversationByNotification.insert(notification, newRef);
     connectConversation(newRef);
-    emitRowsChanged(entry, {ChannelURIRole, ChannelDisplayNameRole, ChannelRefRole, DefaultMessageRole,
-                            Qt::DisplayRole});
+    emitRowsChanged(entry,
+                    {ChannelURIRole, ChannelDisplayNameRole, ChannelRefRole, DefaultMessageRole, Qt::DisplayRole});
 }

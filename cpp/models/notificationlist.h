@@ -49,15 +49,15 @@ public:
         CustomActionRole
     };
 
-    explicit NotificationList(QObject* parent = nullptr);
+    explicit NotificationList(QObject *parent = nullptr);
     ~NotificationList() override;
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
     // The row's notification; null outside the rows.
-    Q_INVOKABLE Notification* at(int index) const;
+    Q_INVOKABLE Notification *at(int index) const;
     // The uids in row order.
     QStringList getNotificationUIDs() const;
     // The highest uid seen so far, compared as numbers (a uid that is not a
@@ -78,82 +78,81 @@ public:
     void setAllNotificationsState(Notification::NotificationState state);
     // Takes the notification out of the list and the database; with
     // tellService the web service is told it is deleted.
-    void removeNotification(const QString& uid, bool tellService);
-    void removeNotifications(const QStringList& uids, bool tellService);
+    void removeNotification(const QString &uid, bool tellService);
+    void removeNotifications(const QStringList &uids, bool tellService);
     // Empties the list (the database keeps its records) and lets go of every
     // sender and conversation it followed.
     void clear();
     // A record read back from the database. An access change is first
     // applied to the channel's members list while signed in.
-    void addNotification(const QString& uid, const QString& fromUserUID, const QString& fromUserName,
-                         const QString& channelUID, const QString& channelDisplayName, int type, int state,
-                         const QDateTime& sentAt, const QString& customMessage, const QString& customAction,
-                         const QString& userEmail);
+    void addNotification(const QString &uid, const QString &fromUserUID, const QString &fromUserName,
+                         const QString &channelUID, const QString &channelDisplayName, int type, int state,
+                         const QDateTime &sentAt, const QString &customMessage, const QString &customAction,
+                         const QString &userEmail);
 
 signals:
-    void notificationAdded(Notification* notification);
+    void notificationAdded(Notification *notification);
     void unreadCountChanged(int unreadCount);
     void notificationCountChanged();
     // A record of the web service has just been listed as a new row (its
     // row already reads back); carries the record's fields as received.
-    void notificationReceived(const QString& notificationUID, const QString& fromUserUID,
-                              const QString& fromUserName, const QString& channelUID,
-                              const QString& channelDisplayName, const QString& notificationTypeStr,
-                              const QString& notificationStateStr, const QDateTime& sentAt,
-                              const QString& customMessage, const QString& customAction, const QString& userEmail);
+    void notificationReceived(const QString &notificationUID, const QString &fromUserUID, const QString &fromUserName,
+                              const QString &channelUID, const QString &channelDisplayName,
+                              const QString &notificationTypeStr, const QString &notificationStateStr,
+                              const QDateTime &sentAt, const QString &customMessage, const QString &customAction,
+                              const QString &userEmail);
 
 public slots:
     // One notification record of the web service; type and state are decimal
     // texts. The only way a notification enters the list.
-    void onNotificationReceived(const QString& notificationUID, const QString& fromUserUID,
-                                const QString& fromUserName, const QString& channelUID,
-                                const QString& channelDisplayName, const QString& notificationType,
-                                const QString& notificationState, const QDateTime& sentAt,
-                                const QString& customMessage, const QString& customAction,
-                                const QString& userEmail);
+    void onNotificationReceived(const QString &notificationUID, const QString &fromUserUID, const QString &fromUserName,
+                                const QString &channelUID, const QString &channelDisplayName,
+                                const QString &notificationType, const QString &notificationState,
+                                const QDateTime &sentAt, const QString &customMessage, const QString &customAction,
+                                const QString &userEmail);
 
 protected slots:
-    void onSenderSipURIChanged(const QString& sipURI);
-    void onSenderDisplayNameChanged(const QString& displayName);
+    void onSenderSipURIChanged(const QString &sipURI);
+    void onSenderDisplayNameChanged(const QString &displayName);
     void onSenderDestroying();
-    void onConversationSipURIChanged(const QString& sipURI);
-    void onConversationDisplayNameChanged(const QString& displayName);
-    void onConversationReferenceSwap(Conversation* newRef);
+    void onConversationSipURIChanged(const QString &sipURI);
+    void onConversationDisplayNameChanged(const QString &displayName);
+    void onConversationReferenceSwap(Conversation *newRef);
     void onConversationDestroying();
 
 private:
     struct SenderEntry {
         QPointer<TavriIdentityRealmUser> user;
-        QList<Notification*> notifications;
+        QList<Notification *> notifications;
     };
 
     // The built-in realm's user of a sender id; null when none resolves.
-    static TavriIdentityRealmUser* resolveSender(const QString& senderUID);
-    static Conversation* resolveConversation(const QString& channelUID);
+    static TavriIdentityRealmUser *resolveSender(const QString &senderUID);
+    static Conversation *resolveConversation(const QString &channelUID);
     // The conversation the list follows for the notification, else the
     // realm's conversation for its channel.
-    Conversation* conversationOf(const Notification* notification) const;
-    QString defaultMessage(const Notification* notification, TavriIdentityRealmUser* sender,
-                           Conversation* conversation) const;
+    Conversation *conversationOf(const Notification *notification) const;
+    QString defaultMessage(const Notification *notification, TavriIdentityRealmUser *sender,
+                           Conversation *conversation) const;
     // Lets go of every followed sender and conversation when the built-in
     // realm, which owns them, ends; the rows stay.
     void followRealmEnd();
     void onRealmDestroying();
-    void connectSender(TavriIdentityRealmUser* user);
-    void disconnectSender(TavriIdentityRealmUser* user);
-    void connectConversation(Conversation* conversation);
-    void disconnectConversation(Conversation* conversation);
-    void emitRowsChanged(const QList<Notification*>& notifications, const QVector<int>& roles);
-    void raiseLastNotificationUID(const QString& uid);
+    void connectSender(TavriIdentityRealmUser *user);
+    void disconnectSender(TavriIdentityRealmUser *user);
+    void connectConversation(Conversation *conversation);
+    void disconnectConversation(Conversation *conversation);
+    void emitRowsChanged(const QList<Notification *> &notifications, const QVector<int> &roles);
+    void raiseLastNotificationUID(const QString &uid);
     // Emits unreadCountChanged when the count differs from the last one told.
     void announceUnreadCount();
 
-    QList<Notification*> m_notifications;
-    QHash<QString, Notification*> m_notificationsByUID;
+    QList<Notification *> m_notifications;
+    QHash<QString, Notification *> m_notificationsByUID;
     QHash<QString, SenderEntry> m_notificationsBySender;
-    QHash<Conversation*, QList<Notification*>> m_notificationsByConversation;
+    QHash<Conversation *, QList<Notification *>> m_notificationsByConversation;
     // The same index read the other way, for the rows' channel roles.
-    QHash<const Notification*, Conversation*> m_conversationByNotification;
+    QHash<const Notification *, Conversation *> m_conversationByNotification;
     QString m_lastNotificationUID;
     int m_announcedUnreadCount = 0;
 };

@@ -10,8 +10,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-namespace
-{
+namespace {
 
 // Where the web service stores channel pictures on its own disk, and the
 // public path the same pictures are served under.
@@ -103,8 +102,7 @@ bool PermanentConversationJsonReplyHandler::isErrorAnswer(const QString &method,
     return true;
 }
 
-bool PermanentConversationJsonReplyHandler::handleAddChannel(const QJsonDocument &document,
-                                                             Conversation *conversation)
+bool PermanentConversationJsonReplyHandler::handleAddChannel(const QJsonDocument &document, Conversation *conversation)
 {
     const QJsonObject object = document.object();
     const QString liveURI = textOf(object.value(QStringLiteral("ChannelLiveURI"))).toLower();

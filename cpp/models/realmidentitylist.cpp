@@ -16,8 +16,8 @@ namespace {
 // The identity signals the list follows, connected by signature on the
 // identity's QObject since they belong to the implementing classes.
 struct IdentityConnection {
-    const char* signal;
-    const char* slot;
+    const char *signal;
+    const char *slot;
 };
 
 const IdentityConnection kIdentityConnections[] = {
@@ -28,24 +28,24 @@ const IdentityConnection kIdentityConnections[] = {
     {SIGNAL(destroying()), SLOT(onRealmIdentityDestroying())},
 };
 
-TavriIdentityRealmUser* asBuiltInUser(Tavri::RealmUserInterface* identity)
+TavriIdentityRealmUser *asBuiltInUser(Tavri::RealmUserInterface *identity)
 {
-    return identity ? qobject_cast<TavriIdentityRealmUser*>(identity->getQObject()) : nullptr;
+    return identity ? qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()) : nullptr;
 }
 
 } // namespace
 
-RealmIdentityList::RealmIdentityList(QObject* parent)
+RealmIdentityList::RealmIdentityList(QObject *parent)
     : QAbstractListModel(parent)
 {
-    Tavri::IdentityRealmInterface* builtInRealm = TavriIdentityRealm::getInstance();
+    Tavri::IdentityRealmInterface *builtInRealm = TavriIdentityRealm::getInstance();
     m_identityRealms.append(builtInRealm);
     // A realm that goes away takes its identities' rows with it.
     connect(builtInRealm->realmObject(), SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()));
     // Rows of the local user's friends say so: the friends list announces
     // every identity that joins or leaves it. Missing only while the local
     // user is still being built.
-    if (ContactList* contacts = LocalUser::getLocalUser()->getContactList()) {
+    if (ContactList *contacts = LocalUser::getLocalUser()->getContactList()) {
         connect(contacts, &ContactList::contactIdentityAdded, this,
                 &RealmIdentityList::onContactIdentityAddedOrRemoved);
         connect(contacts, &ContactList::contactIdentityRemoved, this,
@@ -59,7 +59,7 @@ RealmIdentityList::~RealmIdentityList()
         disconnect(m_referenceList, &QObject::destroyed, this, &RealmIdentityList::onReferenceListDestroyed);
 }
 
-void RealmIdentityList::addIdentity(Tavri::RealmUserInterface* identity)
+void RealmIdentityList::addIdentity(Tavri::RealmUserInterface *identity)
 {
     if (!TAVRI_CHECK(identity))
         return;
@@ -69,12 +69,12 @@ void RealmIdentityList::addIdentity(Tavri::RealmUserInterface* identity)
     connectIdentity(identity);
     updateVisibility(identity);
     emit realmIdentityAdded(identity);
-    if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+    if (TavriIdentityRealmUser *user = asBuiltInUser(identity))
         connect(user, &TavriIdentityRealmUser::swapping, this, &RealmIdentityList::onTavriIdentityRealmUserSwapping,
                 Qt::UniqueConnection);
 }
 
-void RealmIdentityList::removeIdentity(Tavri::RealmUserInterface* identity)
+void RealmIdentityList::removeIdentity(Tavri::RealmUserInterface *identity)
 {
     if (!TAVRI_CHECK(identity))
         return;
@@ -93,9 +93,9 @@ void RealmIdentityList::clear()
         endRemoveRows();
     }
     // The identities are no longer followed: a later refill connects afresh.
-    const QList<Tavri::RealmUserInterface*> identities = m_identities;
+    const QList<Tavri::RealmUserInterface *> identities = m_identities;
     m_identities.clear();
-    for (Tavri::RealmUserInterface* identity : identities)
+    for (Tavri::RealmUserInterface *identity : identities)
         disconnectIdentity(identity);
     if (hadRows)
         emit visibleCountChanged(0);
@@ -106,28 +106,28 @@ bool RealmIdentityList::containsIdentity(QString realmID, QString userUUID)
     return containsIdentity(IdentityRealmManager::getInstance()->getIdentityRealm(realmID), userUUID);
 }
 
-bool RealmIdentityList::containsIdentity(Tavri::IdentityRealmInterface* realm, const QString& userUUID)
+bool RealmIdentityList::containsIdentity(Tavri::IdentityRealmInterface *realm, const QString &userUUID)
 {
-    for (Tavri::RealmUserInterface* identity : qAsConst(m_identities)) {
+    for (Tavri::RealmUserInterface *identity : qAsConst(m_identities)) {
         if (identity->identityRealm() == realm && identity->getUid() == userUUID)
             return true;
     }
     return false;
 }
 
-bool RealmIdentityList::contains(Tavri::RealmUserInterface* identity) const
+bool RealmIdentityList::contains(Tavri::RealmUserInterface *identity) const
 {
     return m_identities.contains(identity);
 }
 
-QObject* RealmIdentityList::at(int index)
+QObject *RealmIdentityList::at(int index)
 {
     if (!TAVRI_CHECK(index >= 0 && index < m_visibleIdentities.size()))
         return nullptr;
     return m_visibleIdentities.at(index)->getQObject();
 }
 
-void RealmIdentityList::setReferenceList(RealmIdentityList* list)
+void RealmIdentityList::setReferenceList(RealmIdentityList *list)
 {
     if (list == m_referenceList)
         return;
@@ -148,17 +148,17 @@ void RealmIdentityList::setShowOfflineIdentities(bool showOfflineIdentities)
     emit showOfflineIdentitiesChanged(m_showOfflineIdentities);
 }
 
-int RealmIdentityList::rowCount(const QModelIndex& parent) const
+int RealmIdentityList::rowCount(const QModelIndex &parent) const
 {
     // A flat list: rows have no children.
     return parent.isValid() ? 0 : m_visibleIdentities.size();
 }
 
-QVariant RealmIdentityList::data(const QModelIndex& index, int role) const
+QVariant RealmIdentityList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= m_visibleIdentities.size())
         return QVariant();
-    Tavri::RealmUserInterface* identity = m_visibleIdentities.at(index.row());
+    Tavri::RealmUserInterface *identity = m_visibleIdentities.at(index.row());
     if (!identity)
         return QVariant();
 
@@ -167,11 +167,11 @@ QVariant RealmIdentityList::data(const QModelIndex& index, int role) const
     case DisplayNameRole:
         return identity->getDisplayName();
     case RealmDisplayNameRole:
-        if (Tavri::IdentityRealmInterface* realm = identity->identityRealm())
+        if (Tavri::IdentityRealmInterface *realm = identity->identityRealm())
             return realm->realmDisplayName();
         return QVariant();
     case RealmIDRole:
-        if (Tavri::IdentityRealmInterface* realm = identity->identityRealm())
+        if (Tavri::IdentityRealmInterface *realm = identity->identityRealm())
             return realm->realmID();
         return QVariant();
     case ProfileImageURIRole:
@@ -181,27 +181,27 @@ QVariant RealmIdentityList::data(const QModelIndex& index, int role) const
     case PresenceMessageRole:
         return identity->getPresenceMessage();
     case SipURIRole:
-        if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+        if (TavriIdentityRealmUser *user = asBuiltInUser(identity))
             return user->getSipURI();
         return QVariant();
     case IsContactRole: {
-        const ContactGroupList* groups = LocalUser::getLocalUser()->getContactGroups();
+        const ContactGroupList *groups = LocalUser::getLocalUser()->getContactGroups();
         return groups && groups->containsIdentity(identity);
     }
     case UnameRole:
-        if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+        if (TavriIdentityRealmUser *user = asBuiltInUser(identity))
             return user->getUname();
         return QVariant();
     case TaglineRole:
-        if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+        if (TavriIdentityRealmUser *user = asBuiltInUser(identity))
             return user->getTagline();
         return QVariant();
     case TaglineTextRole:
-        if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+        if (TavriIdentityRealmUser *user = asBuiltInUser(identity))
             return plainTextOf(user->getTagline());
         return QVariant();
     case LocationRole:
-        if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+        if (TavriIdentityRealmUser *user = asBuiltInUser(identity))
             return user->getLocation();
         return QVariant();
     case UserUUIDRole:
@@ -236,41 +236,41 @@ QHash<int, QByteArray> RealmIdentityList::roleNames() const
     return roles;
 }
 
-void RealmIdentityList::onRealmIdentityDisplayNameUpdated(const QString&)
+void RealmIdentityList::onRealmIdentityDisplayNameUpdated(const QString &)
 {
     notifyRowChanged(senderIdentity(), {DisplayNameRole, Qt::DisplayRole});
 }
 
-void RealmIdentityList::onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::PresenceState, const QString&)
+void RealmIdentityList::onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::PresenceState, const QString &)
 {
     notifyRowChanged(senderIdentity(), {PresenceStateRole, PresenceMessageRole});
 }
 
-void RealmIdentityList::onRealmIdentityProfileIconUpdated(const QUrl&)
+void RealmIdentityList::onRealmIdentityProfileIconUpdated(const QUrl &)
 {
     notifyRowChanged(senderIdentity(), {ProfileImageURIRole});
 }
 
 void RealmIdentityList::onRealmIdentityDestroying()
 {
-    if (Tavri::RealmUserInterface* identity = senderIdentity())
+    if (Tavri::RealmUserInterface *identity = senderIdentity())
         removeIdentity(identity);
 }
 
 void RealmIdentityList::onIdentityRealmDestroying()
 {
-    auto* realm = qobject_cast<Tavri::IdentityRealmInterface*>(sender());
+    auto *realm = qobject_cast<Tavri::IdentityRealmInterface *>(sender());
     if (!realm)
         return;
     disconnect(realm->realmObject(), SIGNAL(destroying()), this, SLOT(onIdentityRealmDestroying()));
     if (!m_identityRealms.removeAll(realm))
         return;
-    const QList<Tavri::RealmUserInterface*> identities = m_identities;
-    for (Tavri::RealmUserInterface* identity : identities)
+    const QList<Tavri::RealmUserInterface *> identities = m_identities;
+    for (Tavri::RealmUserInterface *identity : identities)
         updateVisibility(identity);
 }
 
-void RealmIdentityList::onContactIdentityAddedOrRemoved(Tavri::RealmUserInterface* contactIdentity)
+void RealmIdentityList::onContactIdentityAddedOrRemoved(Tavri::RealmUserInterface *contactIdentity)
 {
     notifyRowChanged(contactIdentity, {IsContactRole});
 }
@@ -283,41 +283,42 @@ void RealmIdentityList::onReferenceListDestroyed()
         emit dataChanged(index(0), index(m_visibleIdentities.size() - 1), {IsInReferenceListRole});
 }
 
-void RealmIdentityList::onTavriIdentityRealmUserSwapping(Tavri::RealmUserInterface* newReference)
+void RealmIdentityList::onTavriIdentityRealmUserSwapping(Tavri::RealmUserInterface *newReference)
 {
-    if (Tavri::RealmUserInterface* identity = senderIdentity())
+    if (Tavri::RealmUserInterface *identity = senderIdentity())
         removeIdentity(identity);
     if (newReference)
         addIdentity(newReference);
 }
 
-void RealmIdentityList::connectIdentity(Tavri::RealmUserInterface* identity)
+void RealmIdentityList::connectIdentity(Tavri::RealmUserInterface *identity)
 {
-    QObject* object = identity->getQObject();
-    for (const IdentityConnection& connection : kIdentityConnections)
+    QObject *object = identity->getQObject();
+    for (const IdentityConnection &connection : kIdentityConnections)
         connect(object, connection.signal, this, connection.slot, Qt::UniqueConnection);
 }
 
-void RealmIdentityList::disconnectIdentity(Tavri::RealmUserInterface* identity)
+void RealmIdentityList::disconnectIdentity(Tavri::RealmUserInterface *identity)
 {
-    QObject* object = identity->getQObject();
-    for (const IdentityConnection& connection : kIdentityConnections)
+    QObject *object = identity->getQObject();
+    for (const IdentityConnection &connection : kIdentityConnections)
         disconnect(object, connection.signal, this, connection.slot);
-    if (TavriIdentityRealmUser* user = asBuiltInUser(identity))
+    if (TavriIdentityRealmUser *user = asBuiltInUser(identity))
         disconnect(user, &TavriIdentityRealmUser::swapping, this, &RealmIdentityList::onTavriIdentityRealmUserSwapping);
 }
 
-void RealmIdentityList::updateVisibility(Tavri::RealmUserInterface* identity)
+void RealmIdentityList::updateVisibility(Tavri::RealmUserInterface *identity)
 {
-    const bool shown = m_identityRealms.contains(identity->identityRealm())
-                       && (m_showOfflineIdentities || identity->getPresenceState() > Tavri::RealmUserInterface::Offline);
+    const bool shown =
+        m_identityRealms.contains(identity->identityRealm())
+        && (m_showOfflineIdentities || identity->getPresenceState() > Tavri::RealmUserInterface::Offline);
     if (shown)
         showIdentity(identity);
     else
         hideIdentity(identity);
 }
 
-void RealmIdentityList::showIdentity(Tavri::RealmUserInterface* identity)
+void RealmIdentityList::showIdentity(Tavri::RealmUserInterface *identity)
 {
     if (m_visibleIdentities.contains(identity))
         return;
@@ -328,7 +329,7 @@ void RealmIdentityList::showIdentity(Tavri::RealmUserInterface* identity)
     emit visibleCountChanged(m_visibleIdentities.size());
 }
 
-void RealmIdentityList::hideIdentity(Tavri::RealmUserInterface* identity)
+void RealmIdentityList::hideIdentity(Tavri::RealmUserInterface *identity)
 {
     for (int row = m_visibleIdentities.indexOf(identity); row >= 0; row = m_visibleIdentities.indexOf(identity)) {
         beginRemoveRows(QModelIndex(), row, row);
@@ -338,12 +339,12 @@ void RealmIdentityList::hideIdentity(Tavri::RealmUserInterface* identity)
     emit visibleCountChanged(m_visibleIdentities.size());
 }
 
-Tavri::RealmUserInterface* RealmIdentityList::senderIdentity() const
+Tavri::RealmUserInterface *RealmIdentityList::senderIdentity() const
 {
-    return qobject_cast<Tavri::RealmUserInterface*>(sender());
+    return qobject_cast<Tavri::RealmUserInterface *>(sender());
 }
 
-void RealmIdentityList::notifyRowChanged(Tavri::RealmUserInterface* identity, const QVector<int>& roles)
+void RealmIdentityList::notifyRowChanged(Tavri::RealmUserInterface *identity, const QVector<int> &roles)
 {
     if (!identity)
         return;

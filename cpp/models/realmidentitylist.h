@@ -45,67 +45,67 @@ public:
         TaglineTextRole
     };
 
-    explicit RealmIdentityList(QObject* parent = nullptr);
+    explicit RealmIdentityList(QObject *parent = nullptr);
     ~RealmIdentityList() override;
 
     // Adds and follows an identity; one already held is ignored.
-    void addIdentity(Tavri::RealmUserInterface* identity);
+    void addIdentity(Tavri::RealmUserInterface *identity);
     // Stops following the identity and drops it.
-    void removeIdentity(Tavri::RealmUserInterface* identity);
+    void removeIdentity(Tavri::RealmUserInterface *identity);
     // Drops every identity.
     void clear();
 
     // Whether an identity of that realm with that user id is held, shown or not.
     Q_INVOKABLE bool containsIdentity(QString realmID, QString userUUID);
-    bool containsIdentity(Tavri::IdentityRealmInterface* realm, const QString& userUUID);
-    bool contains(Tavri::RealmUserInterface* identity) const;
-    QList<Tavri::RealmUserInterface*> getIdentityList() const { return m_identities; }
+    bool containsIdentity(Tavri::IdentityRealmInterface *realm, const QString &userUUID);
+    bool contains(Tavri::RealmUserInterface *identity) const;
+    QList<Tavri::RealmUserInterface *> getIdentityList() const { return m_identities; }
     // The row's identity; null, with an assertion report, outside the rows.
-    Q_INVOKABLE QObject* at(int index);
+    Q_INVOKABLE QObject *at(int index);
 
     // Rows whose identity the reference list also holds report
     // isInReferenceList; null clears it.
-    void setReferenceList(RealmIdentityList* list);
+    void setReferenceList(RealmIdentityList *list);
 
     bool getShowOfflineIdentities() const { return m_showOfflineIdentities; }
     void setShowOfflineIdentities(bool showOfflineIdentities);
     int getVisibleCount() const { return m_visibleIdentities.size(); }
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 signals:
     void showOfflineIdentitiesChanged(bool showOfflineIdentities);
     void visibleCountChanged(int visibleCount);
-    void realmIdentityAdded(Tavri::RealmUserInterface* identity);
-    void realmIdentityRemoved(Tavri::RealmUserInterface* identity);
+    void realmIdentityAdded(Tavri::RealmUserInterface *identity);
+    void realmIdentityRemoved(Tavri::RealmUserInterface *identity);
 
 public slots:
-    void onRealmIdentityDisplayNameUpdated(const QString& displayName);
+    void onRealmIdentityDisplayNameUpdated(const QString &displayName);
     void onRealmIdentityPresenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState,
-                                        const QString& presenceMessage);
-    void onRealmIdentityProfileIconUpdated(const QUrl& profileImageURI);
+                                        const QString &presenceMessage);
+    void onRealmIdentityProfileIconUpdated(const QUrl &profileImageURI);
     void onRealmIdentityDestroying();
 
 protected slots:
     void onIdentityRealmDestroying();
-    void onContactIdentityAddedOrRemoved(Tavri::RealmUserInterface* contactIdentity);
+    void onContactIdentityAddedOrRemoved(Tavri::RealmUserInterface *contactIdentity);
     void onReferenceListDestroyed();
-    void onTavriIdentityRealmUserSwapping(Tavri::RealmUserInterface* newReference);
+    void onTavriIdentityRealmUserSwapping(Tavri::RealmUserInterface *newReference);
 
 private:
-    void connectIdentity(Tavri::RealmUserInterface* identity);
-    void disconnectIdentity(Tavri::RealmUserInterface* identity);
-    void updateVisibility(Tavri::RealmUserInterface* identity);
-    void showIdentity(Tavri::RealmUserInterface* identity);
-    void hideIdentity(Tavri::RealmUserInterface* identity);
-    Tavri::RealmUserInterface* senderIdentity() const;
-    void notifyRowChanged(Tavri::RealmUserInterface* identity, const QVector<int>& roles);
+    void connectIdentity(Tavri::RealmUserInterface *identity);
+    void disconnectIdentity(Tavri::RealmUserInterface *identity);
+    void updateVisibility(Tavri::RealmUserInterface *identity);
+    void showIdentity(Tavri::RealmUserInterface *identity);
+    void hideIdentity(Tavri::RealmUserInterface *identity);
+    Tavri::RealmUserInterface *senderIdentity() const;
+    void notifyRowChanged(Tavri::RealmUserInterface *identity, const QVector<int> &roles);
 
-    QList<Tavri::RealmUserInterface*> m_identities;
-    QList<Tavri::RealmUserInterface*> m_visibleIdentities;
-    RealmIdentityList* m_referenceList = nullptr;
+    QList<Tavri::RealmUserInterface *> m_identities;
+    QList<Tavri::RealmUserInterface *> m_visibleIdentities;
+    RealmIdentityList *m_referenceList = nullptr;
     bool m_showOfflineIdentities = true;
-    QList<Tavri::IdentityRealmInterface*> m_identityRealms;
+    QList<Tavri::IdentityRealmInterface *> m_identityRealms;
 };

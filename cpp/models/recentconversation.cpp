@@ -34,10 +34,10 @@ QString canonicalLogDirectory(const QString &chatLogDirectory)
 } // namespace
 
 RecentConversation::RecentConversation(const QString &displayName, const QString &profileImageURI,
-                                       const QString &realmID, const QString &conversationID,
-                                       const QDateTime &joinedAt, const QString &logFilename,
-                                       const QDateTime &leftAt, const QStringList &participantUUIDs,
-                                       QObject *parent, bool isNew, const QString &chatLogDirectory)
+                                       const QString &realmID, const QString &conversationID, const QDateTime &joinedAt,
+                                       const QString &logFilename, const QDateTime &leftAt,
+                                       const QStringList &participantUUIDs, QObject *parent, bool isNew,
+                                       const QString &chatLogDirectory)
     : QObject(parent)
     , m_displayName(displayName)
     , m_profileImageURI(profileImageURI)
@@ -50,9 +50,8 @@ RecentConversation::RecentConversation(const QString &displayName, const QString
 {
     if (isNew) {
         openNewLog(logFilename);
-        StorageManager::getInstance()->insertRecentConversationRecord(m_realmID, m_conversationID, m_displayName,
-                                                                      m_profileImageURI, m_joinedAt, m_leftAt,
-                                                                      m_logFile.fileName());
+        StorageManager::getInstance()->insertRecentConversationRecord(
+            m_realmID, m_conversationID, m_displayName, m_profileImageURI, m_joinedAt, m_leftAt, m_logFile.fileName());
     } else {
         m_logFile.setFileName(logFilename);
         if (!logFilename.isEmpty() && !QFileInfo::exists(logFilename)) {
@@ -79,7 +78,8 @@ RecentConversation::~RecentConversation()
         return;
     const QFileInfo info(filename);
     if (info.isFile() && info.size() == 0 && !QFile::remove(filename))
-        qDebug() << "RecentConversation::~RecentConversation" << "unable to delete empty log file" << filename;
+        qDebug() << "RecentConversation::~RecentConversation"
+                 << "unable to delete empty log file" << filename;
 }
 
 QString RecentConversation::folderName(const QString &id)
@@ -99,7 +99,7 @@ QString RecentConversation::composeLogFilename(const QString &chatLogDirectory, 
 {
     const QChar slash = QLatin1Char('/');
     return chatLogDirectory + slash + folderName(realmID) + slash + folderName(localUserName) + slash
-        + folderName(conversationID) + slash + QString::number(msecsSinceEpoch) + QStringLiteral(".txt");
+           + folderName(conversationID) + slash + QString::number(msecsSinceEpoch) + QStringLiteral(".txt");
 }
 
 QString RecentConversation::firstFreeFilename(const QString &filename)
@@ -157,8 +157,8 @@ void RecentConversation::addParticipant(const QString &participantUUID)
     if (m_participantUUIDs.contains(participantUUID))
         return;
     m_participantUUIDs.append(participantUUID);
-    StorageManager::getInstance()->insertRecentConversationParticipantRecord(m_realmID, m_conversationID,
-                                                                             m_joinedAt, participantUUID);
+    StorageManager::getInstance()->insertRecentConversationParticipantRecord(m_realmID, m_conversationID, m_joinedAt,
+                                                                             participantUUID);
     emit participantUUIDsChanged(m_participantUUIDs);
     addParticipantIdentity(participantUUID);
 }
@@ -166,15 +166,16 @@ void RecentConversation::addParticipant(const QString &participantUUID)
 void RecentConversation::logChatMessage(const QString &sender, const QString &message)
 {
     if (!m_logFile.isOpen()) {
-        qDebug() << "RecentConversation::logChatMessage" << "file not open";
+        qDebug() << "RecentConversation::logChatMessage"
+                 << "file not open";
         return;
     }
     if (!StorageManager::getInstance()->getSettingsValue(kLogChatMessagesKey, true, QString()).toBool())
         return;
     const QByteArray line = formatLogLine(QDateTime::currentDateTime(), sender, message);
     if (m_logFile.write(line) != line.size())
-        qDebug() << "RecentConversation::logChatMessage" << "unable to write to" << m_logFile.fileName()
-                 << m_logFile.errorString();
+        qDebug() << "RecentConversation::logChatMessage"
+                 << "unable to write to" << m_logFile.fileName() << m_logFile.errorString();
     m_logFile.flush();
 }
 
@@ -187,41 +188,42 @@ void RecentConversation::openNewLog(const QString &logFilename)
 {
     if (m_chatLogDirectory.isEmpty()) {
         // Without a folder the names would start at the file-system root.
-        qDebug() << "RecentConversation::RecentConversation" << "no chat-log folder, the stay is kept without a log";
+        qDebug() << "RecentConversation::RecentConversation"
+                 << "no chat-log folder, the stay is kept without a log";
         return;
     }
     const QString folderPrefix = m_chatLogDirectory + QLatin1Char('/');
-    QString filename = logFilename.isEmpty()
-        ? composeLogFilename(m_chatLogDirectory, m_realmID, localUserFolderName(), m_conversationID,
-                             QDateTime::currentMSecsSinceEpoch())
-        : logFilename;
+    QString filename = logFilename.isEmpty() ? composeLogFilename(m_chatLogDirectory, m_realmID, localUserFolderName(),
+                                                                  m_conversationID, QDateTime::currentMSecsSinceEpoch())
+                                             : logFilename;
     if (!filename.startsWith(m_chatLogDirectory))
         filename = folderPrefix + filename;
     filename = QDir::cleanPath(filename);
     if (!filename.startsWith(folderPrefix)) {
-        qDebug() << "RecentConversation::RecentConversation" << "log file outside the chat-log folder refused:"
-                 << logFilename;
+        qDebug() << "RecentConversation::RecentConversation"
+                 << "log file outside the chat-log folder refused:" << logFilename;
         return;
     }
     filename = firstFreeFilename(filename);
 
     const QString directory = QFileInfo(filename).absolutePath();
-    qDebug() << "RecentConversation::RecentConversation" << "ensuring logfile containing directory exists..."
-             << directory;
+    qDebug() << "RecentConversation::RecentConversation"
+             << "ensuring logfile containing directory exists..." << directory;
     if (!QDir().mkpath(directory))
-        qDebug() << "RecentConversation::RecentConversation" << "unable to create containing log directory"
-                 << directory;
+        qDebug() << "RecentConversation::RecentConversation"
+                 << "unable to create containing log directory" << directory;
 
     m_logFile.setFileName(filename);
     // NewOnly: an existing file is never truncated, whatever came between the
     // free-name check and the opening.
     if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        qDebug() << "RecentConversation::RecentConversation" << "unable to open log file for writing:" << filename
-                 << m_logFile.errorString();
+        qDebug() << "RecentConversation::RecentConversation"
+                 << "unable to open log file for writing:" << filename << m_logFile.errorString();
         m_logFile.setFileName(QString());
         return;
     }
-    qDebug() << "RecentConversation::RecentConversation" << "opened log file:" << filename;
+    qDebug() << "RecentConversation::RecentConversation"
+             << "opened log file:" << filename;
 }
 
 QString RecentConversation::localUserFolderName() const

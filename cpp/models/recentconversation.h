@@ -38,8 +38,8 @@ public:
     // new stay gets no log file.
     RecentConversation(const QString &displayName, const QString &profileImageURI, const QString &realmID,
                        const QString &conversationID, const QDateTime &joinedAt, const QString &logFilename,
-                       const QDateTime &leftAt, const QStringList &participantUUIDs, QObject *parent,
-                       bool isNew, const QString &chatLogDirectory = QString());
+                       const QDateTime &leftAt, const QStringList &participantUUIDs, QObject *parent, bool isNew,
+                       const QString &chatLogDirectory = QString());
     ~RecentConversation() override;
 
     // The folder name of an id: at most 32 characters are kept with every

@@ -72,17 +72,16 @@ void RecentConversations::refresh()
     QStringList logFilenames;
     QList<QStringList> participantUUIDs;
     const int count = StorageManager::getInstance()->getRecentConversationRecords(
-        realmIDs, conversationIDs, displayNames, profileImageURIs, joinedAts, leftAts, logFilenames,
-        participantUUIDs);
+        realmIDs, conversationIDs, displayNames, profileImageURIs, joinedAts, leftAts, logFilenames, participantUUIDs);
     if (count <= 0)
         return;
 
     beginInsertRows(QModelIndex(), 0, count - 1);
     for (int i = 0; i < count; ++i) {
-        m_recentConversations.append(new RecentConversation(
-            displayNames.value(i), profileImageURIs.value(i), realmIDs.value(i), conversationIDs.value(i),
-            joinedAts.value(i), logFilenames.value(i), leftAts.value(i), participantUUIDs.value(i), this, false,
-            getChatLogDirectory()));
+        m_recentConversations.append(
+            new RecentConversation(displayNames.value(i), profileImageURIs.value(i), realmIDs.value(i),
+                                   conversationIDs.value(i), joinedAts.value(i), logFilenames.value(i),
+                                   leftAts.value(i), participantUUIDs.value(i), this, false, getChatLogDirectory()));
     }
     endInsertRows();
 }
@@ -136,15 +135,16 @@ QVariantList RecentConversations::getChatLogFileList(Conversation *conversation)
     QVariantList list;
     const QList<ChatLogFile> files = getChatLogFiles(conversation);
     for (const ChatLogFile &file : files)
-        list.append(QVariantMap{{QStringLiteral("timestamp"), file.timestamp},
-                                {QStringLiteral("filename"), file.filename}});
+        list.append(
+            QVariantMap{{QStringLiteral("timestamp"), file.timestamp}, {QStringLiteral("filename"), file.filename}});
     return list;
 }
 
 QList<RecentConversations::ChatLogFile> RecentConversations::getChatLogFiles(Conversation *conversation)
 {
     if (!conversation)
-        qDebug() << "RecentConversations::getChatLogFiles" << "returning all log files...";
+        qDebug() << "RecentConversations::getChatLogFiles"
+                 << "returning all log files...";
     QList<ChatLogFile> files;
     for (RecentConversation *entry : qAsConst(m_recentConversations)) {
         if (conversation
@@ -190,7 +190,7 @@ QVariant RecentConversations::data(const QModelIndex &index, int role) const
             return true;
         const QString id = entry->getConversationID();
         return id.startsWith(QLatin1String("sip:u-"))
-            || (id.startsWith(QLatin1String("sip:confctl-")) && !id.startsWith(QLatin1String("sip:confctl-g-")));
+               || (id.startsWith(QLatin1String("sip:confctl-")) && !id.startsWith(QLatin1String("sip:confctl-g-")));
     }
     case JoinedAtRole:
         return entry->getJoinedAt();
@@ -240,14 +240,13 @@ void RecentConversations::onConversationJoined(Tavri::IdentityRealmInterface *, 
     m_currentlyActiveConversationTimerIDs.insert(conversation, startTimer(kHeartbeatIntervalMs, Qt::CoarseTimer));
     const QDateTime now = QDateTime::currentDateTime();
     auto *entry = new RecentConversation(conversation->getDisplayName(), conversation->getProfileImageURI(),
-                                         conversation->getRealmID(), conversation->getConversationID(), now,
-                                         QString(), now, QStringList(), this, true, getChatLogDirectory());
+                                         conversation->getRealmID(), conversation->getConversationID(), now, QString(),
+                                         now, QStringList(), this, true, getChatLogDirectory());
     m_currentlyActiveConversations.insert(conversation, entry);
     connectConversation(conversation);
 }
 
-void RecentConversations::onConversationParticipantAdded(Tavri::IdentityRealmInterface *,
-                                                         const QString &conversationID,
+void RecentConversations::onConversationParticipantAdded(Tavri::IdentityRealmInterface *, const QString &conversationID,
                                                          const QString &participantUUID)
 {
     Conversation *conversation = builtInConversation(conversationID);
@@ -271,8 +270,7 @@ void RecentConversations::onConversationParticipantAdded(Tavri::IdentityRealmInt
     entry->addParticipant(participantUUID);
 }
 
-void RecentConversations::onConversationDisconnected(Tavri::IdentityRealmInterface *,
-                                                     const QString &conversationID,
+void RecentConversations::onConversationDisconnected(Tavri::IdentityRealmInterface *, const QString &conversationID,
                                                      Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
                                                      const QString &)
 {
@@ -300,8 +298,8 @@ void RecentConversations::onConversationSwapping(Conversation *newReference)
     if (m_currentlyActiveConversations.contains(newReference)) {
         // The new object has a stay of its own; moving this one onto it would
         // lose that entry, so this stay simply ends.
-        qDebug() << "RecentConversations::onConversationSwapping" << "new reference already tracked, ending"
-                 << conversation->getConversationID();
+        qDebug() << "RecentConversations::onConversationSwapping"
+                 << "new reference already tracked, ending" << conversation->getConversationID();
         endTracking(conversation);
         return;
     }
@@ -360,8 +358,7 @@ void RecentConversations::connectConversation(Conversation *conversation)
     connect(conversation, &Conversation::swapping, this, &RecentConversations::onConversationSwapping);
     connect(conversation, &Conversation::displayNameChanged, this,
             &RecentConversations::onConversationDisplayNameChanged);
-    connect(conversation, &Conversation::conversationIdChanged, this,
-            &RecentConversations::onConversationIdChanged);
+    connect(conversation, &Conversation::conversationIdChanged, this, &RecentConversations::onConversationIdChanged);
     connect(conversation->getChatMessages(), &ConversationMessageList::messageAdded, this,
             &RecentConversations::onConversationMessageAdded);
 }
@@ -372,8 +369,7 @@ void RecentConversations::disconnectConversation(Conversation *conversation)
     disconnect(conversation, &Conversation::swapping, this, &RecentConversations::onConversationSwapping);
     disconnect(conversation, &Conversation::displayNameChanged, this,
                &RecentConversations::onConversationDisplayNameChanged);
-    disconnect(conversation, &Conversation::conversationIdChanged, this,
-               &RecentConversations::onConversationIdChanged);
+    disconnect(conversation, &Conversation::conversationIdChanged, this, &RecentConversations::onConversationIdChanged);
     disconnect(conversation->getChatMessages(), &ConversationMessageList::messageAdded, this,
                &RecentConversations::onConversationMessageAdded);
 }

@@ -92,8 +92,8 @@ public:
 
 public slots:
     void onConversationJoined(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID);
-    void onConversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm,
-                                        const QString &conversationID, const QString &participantUUID);
+    void onConversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                        const QString &participantUUID);
     void onConversationDisconnected(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
                                     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
                                     const QString &reason);

@@ -31,8 +31,7 @@
 
 using QtSpeech_v1::QtSpeech;
 
-namespace
-{
+namespace {
 
 // One row of the event table. Events past 10 borrow everything but their
 // spoken text and display name from their alias.
@@ -68,18 +67,18 @@ const EventInfo kEvents[] = {
      QT_TRANSLATE_NOOP("AudioCuesManager", "%1 is offline"), true},
     {Ev::AudioCueEventNewNotification, "newNotification", "sounds/sfx_notification_alert.wav", "%1", false},
     {Ev::AudioCueEventNewChannelMessage, "newMessageChannel", nullptr, "%1", false},
-    {Ev::AudioCueEventUserLeft, "userLeft", nullptr,
-     QT_TRANSLATE_NOOP("AudioCuesManager", "%2 has dropped from %1"), true},
+    {Ev::AudioCueEventUserLeft, "userLeft", nullptr, QT_TRANSLATE_NOOP("AudioCuesManager", "%2 has dropped from %1"),
+     true},
     {Ev::AudioCueEventUserLeft, "userLeft", nullptr,
      QT_TRANSLATE_NOOP("AudioCuesManager", "%2 has been kicked from %1"), true},
     {Ev::AudioCueEventUserLeft, "userLeft", nullptr,
      QT_TRANSLATE_NOOP("AudioCuesManager", "%2 has been banned from %1"), true},
-    {Ev::AudioCueEventMeLeft, "meLeft", nullptr,
-     QT_TRANSLATE_NOOP("AudioCuesManager", "You have dropped from %1"), true},
-    {Ev::AudioCueEventMeLeft, "meLeft", nullptr,
-     QT_TRANSLATE_NOOP("AudioCuesManager", "You have been kicked from %1"), true},
-    {Ev::AudioCueEventMeLeft, "meLeft", nullptr,
-     QT_TRANSLATE_NOOP("AudioCuesManager", "You have been banned from %1"), true},
+    {Ev::AudioCueEventMeLeft, "meLeft", nullptr, QT_TRANSLATE_NOOP("AudioCuesManager", "You have dropped from %1"),
+     true},
+    {Ev::AudioCueEventMeLeft, "meLeft", nullptr, QT_TRANSLATE_NOOP("AudioCuesManager", "You have been kicked from %1"),
+     true},
+    {Ev::AudioCueEventMeLeft, "meLeft", nullptr, QT_TRANSLATE_NOOP("AudioCuesManager", "You have been banned from %1"),
+     true},
     {Ev::AudioCueEventMeLeft, "", nullptr,
      QT_TRANSLATE_NOOP("AudioCuesManager", "You do not have permission to join %1"), true},
 };
@@ -173,7 +172,8 @@ AudioCuesManager::MediaPlayerFactory &installedPlayerFactory()
 
 } // namespace
 
-AudioCuesManager::AudioCuesManager(QObject *parent) : QObject(parent)
+AudioCuesManager::AudioCuesManager(QObject *parent)
+    : QObject(parent)
 {
     for (int event = 0; event < kEventCount; ++event) {
         const EventInfo &info = kEvents[event];
@@ -230,17 +230,15 @@ QUrl AudioCuesManager::soundFileUrl(const QString &path)
     static const QRegularExpression driveLetter(QStringLiteral("^[A-Za-z]:"));
     const QString filePrefix = QStringLiteral("file://");
     if (path.isEmpty()) {
-        return QUrl::fromLocalFile(
-            QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator() +
-                                     QStringLiteral("sounds/sfx_notification_alert.wav")));
+        return QUrl::fromLocalFile(QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QDir::separator()
+                                                            + QStringLiteral("sounds/sfx_notification_alert.wav")));
     }
     // "file://C:/..." names the same file as "C:/...": a drive letter read as
     // a URL host would name another.
-    const bool fileUrlWithDrive =
-        path.startsWith(filePrefix) && path.mid(filePrefix.size()).contains(driveLetter);
-    if (!fileUrlWithDrive &&
-        (path.startsWith(QLatin1String("qrc:/")) || path.startsWith(QLatin1String("http://")) ||
-         path.startsWith(QLatin1String("https://")) || path.startsWith(filePrefix))) {
+    const bool fileUrlWithDrive = path.startsWith(filePrefix) && path.mid(filePrefix.size()).contains(driveLetter);
+    if (!fileUrlWithDrive
+        && (path.startsWith(QLatin1String("qrc:/")) || path.startsWith(QLatin1String("http://"))
+            || path.startsWith(QLatin1String("https://")) || path.startsWith(filePrefix))) {
         return QUrl(path, QUrl::TolerantMode);
     }
     QString local;
@@ -273,8 +271,7 @@ void AudioCuesManager::setPlayOnlyMinimized(bool playOnlyMinimized)
     if (playOnlyMinimized == m_playOnlyMinimized)
         return;
     m_playOnlyMinimized = playOnlyMinimized;
-    StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyTtsMinimizedOnly,
-                                                    playOnlyMinimized);
+    StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyTtsMinimizedOnly, playOnlyMinimized);
     emit playOnlyMinimizedChanged(m_playOnlyMinimized);
 }
 
@@ -476,8 +473,8 @@ void AudioCuesManager::init(QObject *style)
         const QVariant state = storage->getSettingsValue(toneEnabledKey(stem));
         bool isNumber = false;
         const int stateValue = state.toInt(&isNumber);
-        if (state.isValid() && isNumber && stateValue >= EventCueDisabled &&
-            stateValue <= EventCueAudioToneMinimizedOnly)
+        if (state.isValid() && isNumber && stateValue >= EventCueDisabled
+            && stateValue <= EventCueAudioToneMinimizedOnly)
             m_cueStates.insert(event, EventCueState(stateValue));
         else if (state.isValid())
             qWarning() << "AudioCuesManager::init: ignoring cue state" << state << "of" << stem;
@@ -486,8 +483,7 @@ void AudioCuesManager::init(QObject *style)
     }
     const uint volume = storage->getSettingsValue(StorageManager::SettingsKeyTtsVolume, 35).toUInt();
     setVolume(quint16(qMin(volume, 100u)));
-    m_playOnlyMinimized =
-        storage->getSettingsValue(StorageManager::SettingsKeyTtsMinimizedOnly, false).toBool();
+    m_playOnlyMinimized = storage->getSettingsValue(StorageManager::SettingsKeyTtsMinimizedOnly, false).toBool();
     if (m_startupTimerId)
         killTimer(m_startupTimerId);
     m_startupTimerId = startTimer(quietPeriodMs, Qt::CoarseTimer);
@@ -538,8 +534,8 @@ void AudioCuesManager::stopSpeaking()
 void AudioCuesManager::play(AudioCueEventType event, const QStringList &args,
                             Tavri::RealmUserInterface *participantIdentity)
 {
-    if (participantIdentity && participantIdentity->getDisplayName().isEmpty() && !args.isEmpty() &&
-        args.last().isEmpty()) {
+    if (participantIdentity && participantIdentity->getDisplayName().isEmpty() && !args.isEmpty()
+        && args.last().isEmpty()) {
         QObject *participant = participantIdentity->getQObject();
         if (participant) {
             QStringList waiting = args;
@@ -639,8 +635,7 @@ void AudioCuesManager::onLocalUserAudioEnabled(bool unmuted)
 }
 
 void AudioCuesManager::onConversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm,
-                                                      const QString &conversationID,
-                                                      const QString &participantUUID)
+                                                      const QString &conversationID, const QString &participantUUID)
 {
     if (!identityRealm)
         return;
@@ -656,11 +651,10 @@ void AudioCuesManager::onConversationParticipantAdded(Tavri::IdentityRealmInterf
 
         // The channel's welcome message, spoken as it stands when channel
         // messages are set to speech.
-        const EventCueState welcomeState =
-            m_cueStates.value(AudioCueEventChannelWelcomeMessage, EventCueDisabled);
+        const EventCueState welcomeState = m_cueStates.value(AudioCueEventChannelWelcomeMessage, EventCueDisabled);
         const QString welcome = conversation->getMessage();
-        if ((welcomeState == EventCueTextToSpeech || welcomeState == EventCueTextToSpeechMinimizedOnly) &&
-            !welcome.isEmpty() && canSpeak()) {
+        if ((welcomeState == EventCueTextToSpeech || welcomeState == EventCueTextToSpeechMinimizedOnly)
+            && !welcome.isEmpty() && canSpeak()) {
             m_speech->say(welcome);
         }
 
@@ -684,8 +678,7 @@ void AudioCuesManager::onConversationParticipantAdded(Tavri::IdentityRealmInterf
 }
 
 void AudioCuesManager::onConversationParticipantRemoved(
-    Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
-    const QString &participantUUID,
+    Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID, const QString &participantUUID,
     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg)
 {
     Q_UNUSED(reasonMsg)
@@ -698,15 +691,15 @@ void AudioCuesManager::onConversationParticipantRemoved(
     if (!participant)
         return;
     const int reason = int(reasonCode);
-    if (reason < Tavri::IdentityRealmInterface::DisconnectReasonNone ||
-        reason > Tavri::IdentityRealmInterface::DisconnectReasonBanned) {
+    if (reason < Tavri::IdentityRealmInterface::DisconnectReasonNone
+        || reason > Tavri::IdentityRealmInterface::DisconnectReasonBanned) {
         qDebug() << "Unexpected reason code, not playing exit tone / TTS message:" << reason;
         return;
     }
     const QStringList args{conversation->getDisplayName(), participant->getDisplayName()};
     if (LocalUser::getLocalUser()->isLocalUserIdentity(participant)) {
-        static const AudioCueEventType mine[] = {AudioCueEventMeLeft, AudioCueEventMeDropped,
-                                                 AudioCueEventMeKicked, AudioCueEventMeBanned};
+        static const AudioCueEventType mine[] = {AudioCueEventMeLeft, AudioCueEventMeDropped, AudioCueEventMeKicked,
+                                                 AudioCueEventMeBanned};
         play(mine[reason], args, true);
     } else {
         static const AudioCueEventType others[] = {AudioCueEventUserLeft, AudioCueEventUserDropped,
@@ -729,10 +722,9 @@ void AudioCuesManager::onConversationDisconnected(
 }
 
 void AudioCuesManager::onConversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm,
-                                                         const QString &conversationID,
-                                                         const QString &senderUUID,
-                                                         const QString &receiverUUID,
-                                                         const QString &messageText, const QDateTime &sentAt)
+                                                         const QString &conversationID, const QString &senderUUID,
+                                                         const QString &receiverUUID, const QString &messageText,
+                                                         const QDateTime &sentAt)
 {
     Q_UNUSED(receiverUUID)
     Q_UNUSED(sentAt)
@@ -761,8 +753,7 @@ void AudioCuesManager::onConversationTextMessageReceived(Tavri::IdentityRealmInt
 
 void AudioCuesManager::onNotificationReceived(const QString &notificationUID, const QString &fromUserUID,
                                               const QString &fromUserName, const QString &channelUID,
-                                              const QString &channelDisplayName,
-                                              const QString &notificationTypeStr,
+                                              const QString &channelDisplayName, const QString &notificationTypeStr,
                                               const QString &notificationStateStr, const QDateTime &sentAt,
                                               const QString &customMessage, const QString &customAction,
                                               const QString &userEmail)
@@ -776,8 +767,8 @@ void AudioCuesManager::onNotificationReceived(const QString &notificationUID, co
     Q_UNUSED(customMessage)
     Q_UNUSED(customAction)
     Q_UNUSED(userEmail)
-    if (Notification::stateFromString(notificationStateStr) != Notification::NotificationStateUnread ||
-        m_startupTimerId != 0)
+    if (Notification::stateFromString(notificationStateStr) != Notification::NotificationStateUnread
+        || m_startupTimerId != 0)
         return;
     QString text;
     if (NotificationList *list = LocalUser::getLocalUser()->getNotificationList()) {
@@ -808,15 +799,14 @@ void AudioCuesManager::onContactPresenceStateChanged(Tavri::RealmUserInterface::
 void AudioCuesManager::onLocalUserContactAdded(Contact *contact)
 {
     if (contact)
-        connect(contact, &Contact::presenceStateChanged, this,
-                &AudioCuesManager::onContactPresenceStateChanged, Qt::UniqueConnection);
+        connect(contact, &Contact::presenceStateChanged, this, &AudioCuesManager::onContactPresenceStateChanged,
+                Qt::UniqueConnection);
 }
 
 void AudioCuesManager::onLocalUserContactRemoved(Contact *contact)
 {
     if (contact)
-        disconnect(contact, &Contact::presenceStateChanged, this,
-                   &AudioCuesManager::onContactPresenceStateChanged);
+        disconnect(contact, &Contact::presenceStateChanged, this, &AudioCuesManager::onContactPresenceStateChanged);
 }
 
 void AudioCuesManager::onParticipantDisplayNameUpdated(const QString &displayName)
@@ -844,8 +834,7 @@ void AudioCuesManager::onMediaPositionChanged(qint64 position)
     const int event = senderEvent();
     if (!eventPlayer || event < 0)
         return;
-    qDebug() << "AudioCuesManager::onMediaPositionChanged"
-             << urlForLog(eventPlayer->currentMedia().request().url())
+    qDebug() << "AudioCuesManager::onMediaPositionChanged" << urlForLog(eventPlayer->currentMedia().request().url())
              << "... exceeded max duration:" << maxPlaybackDurationMs << "... stopping";
     eventPlayer->stop();
     emit audioCueEventPlaybackDurationExceeded(AudioCueEventType(event), true);
@@ -965,13 +954,13 @@ bool AudioCuesManager::checkMediaState(AudioCueEventType event)
     case QMediaPlayer::UnknownMediaStatus:
     case QMediaPlayer::NoMedia:
     case QMediaPlayer::InvalidMedia:
-        qDebug() << "AudioCuesManager::checkMediaState"
-                 << urlForLog(eventPlayer->currentMedia().request().url()) << "... reloading default file";
+        qDebug() << "AudioCuesManager::checkMediaState" << urlForLog(eventPlayer->currentMedia().request().url())
+                 << "... reloading default file";
         eventPlayer->setMedia(soundFileUrl(m_defaultFiles.value(event)));
         return false;
     case QMediaPlayer::LoadingMedia:
-        qDebug() << "AudioCuesManager::checkMediaState"
-                 << urlForLog(eventPlayer->currentMedia().request().url()) << "... still loading";
+        qDebug() << "AudioCuesManager::checkMediaState" << urlForLog(eventPlayer->currentMedia().request().url())
+                 << "... still loading";
         return true;
     default:
         return true;
@@ -1046,9 +1035,8 @@ void AudioCuesManager::readStyleDefaults(QObject *style)
     for (int index = 0; index < kInitEvents; ++index) {
         const QString property = styleDefaultProperty(eventStem(AudioCueEventType(index)));
         const QVariant value = style->property(property.toLatin1().constData());
-        const QString path = value.canConvert<QUrl>() && value.userType() == QMetaType::QUrl
-                                 ? value.toUrl().toString()
-                                 : value.toString();
+        const QString path = value.canConvert<QUrl>() && value.userType() == QMetaType::QUrl ? value.toUrl().toString()
+                                                                                             : value.toString();
         if (!path.isEmpty())
             m_defaultFiles.insert(index, path);
         // Follow later changes of the property, once per style object.
@@ -1075,8 +1063,7 @@ void AudioCuesManager::forgetPendingParticipant(QObject *participant)
 {
     if (!m_pendingParticipantCues.remove(participant))
         return;
-    disconnect(participant, SIGNAL(displayNameUpdated(QString)), this,
-               SLOT(onParticipantDisplayNameUpdated(QString)));
+    disconnect(participant, SIGNAL(displayNameUpdated(QString)), this, SLOT(onParticipantDisplayNameUpdated(QString)));
     disconnect(participant, &QObject::destroyed, this, nullptr);
 }
 

@@ -50,10 +50,10 @@ class AudioCuesManager : public QObject
     Q_PROPERTY(QString defaultText READ getDefaultText CONSTANT)
     Q_PROPERTY(bool textToSpeechAvailable READ getTextToSpeechAvailable NOTIFY textToSpeechAvailableChanged)
     Q_PROPERTY(quint16 volume READ getVolume WRITE setVolume NOTIFY volumeChanged)
-    Q_PROPERTY(bool playOnlyMinimized READ getPlayOnlyMinimized WRITE setPlayOnlyMinimized NOTIFY
-                   playOnlyMinimizedChanged)
-    Q_PROPERTY(int maximumTTSPlaybackLength READ getMaximumTTSPlaybackLength WRITE setMaximumTTSPlaybackLength
-                   NOTIFY maximumTTSPlaybackLengthChanged)
+    Q_PROPERTY(
+        bool playOnlyMinimized READ getPlayOnlyMinimized WRITE setPlayOnlyMinimized NOTIFY playOnlyMinimizedChanged)
+    Q_PROPERTY(int maximumTTSPlaybackLength READ getMaximumTTSPlaybackLength WRITE setMaximumTTSPlaybackLength NOTIFY
+                   maximumTTSPlaybackLengthChanged)
     Q_PROPERTY(QString ttsVoice READ getTTSVoice WRITE setTTSVoice NOTIFY ttsVoiceChanged)
 
 public:
@@ -136,10 +136,7 @@ public:
     // cues) and after the local user joined the conversation (no one is
     // announced joining it).
     bool inStartupPeriod() const { return m_startupTimerId != 0; }
-    bool inJoinQuietPeriod(const QString &conversationID) const
-    {
-        return m_pendingKeys.contains(conversationID);
-    }
+    bool inJoinQuietPeriod(const QString &conversationID) const { return m_pendingKeys.contains(conversationID); }
     // The media player of an event's alias, null while it has none.
     QMediaPlayer *player(AudioCueEventType event) const;
 
@@ -175,11 +172,9 @@ signals:
     void playOnlyMinimizedChanged(bool playOnlyMinimized);
     void maximumTTSPlaybackLengthChanged(int seconds);
     void ttsVoiceChanged(QString voiceDisplayName);
-    void audioCueEventStatePlaybackFilepathChanged(AudioCuesManager::AudioCueEventType event,
-                                                   QString audioFilePath);
+    void audioCueEventStatePlaybackFilepathChanged(AudioCuesManager::AudioCueEventType event, QString audioFilePath);
     void audioCueEventStateIsDefaultChanged(AudioCuesManager::AudioCueEventType event, bool isDefault);
-    void audioCueEventStateChanged(AudioCuesManager::AudioCueEventType event,
-                                   AudioCuesManager::EventCueState state);
+    void audioCueEventStateChanged(AudioCuesManager::AudioCueEventType event, AudioCuesManager::EventCueState state);
     void audioCueEventPlaybackDurationExceeded(AudioCuesManager::AudioCueEventType event, bool exceeded);
     void audioCueEventDurationExceeded(AudioCuesManager::AudioCueEventType event, bool exceeded);
     void audioCueEventMediaStateChanged(AudioCuesManager::AudioCueEventType event, QMediaPlayer::State state);
@@ -199,25 +194,22 @@ protected slots:
     void onRenderDeviceChanged(const QPair<QString, QString> &device);
     void killTimers();
     void onLocalUserAudioEnabled(bool unmuted);
-    void onConversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm,
-                                        const QString &conversationID, const QString &participantUUID);
-    void onConversationParticipantRemoved(
-        Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
-        const QString &participantUUID,
-        Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reasonMsg);
-    void
-    onConversationDisconnected(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
-                               Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
-                               const QString &reason);
-    void onConversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm,
-                                           const QString &conversationID, const QString &senderUUID,
-                                           const QString &receiverUUID, const QString &messageText,
-                                           const QDateTime &sentAt);
-    void onNotificationReceived(const QString &notificationUID, const QString &fromUserUID,
-                                const QString &fromUserName, const QString &channelUID,
-                                const QString &channelDisplayName, const QString &notificationTypeStr,
-                                const QString &notificationStateStr, const QDateTime &sentAt,
-                                const QString &customMessage, const QString &customAction,
+    void onConversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                        const QString &participantUUID);
+    void onConversationParticipantRemoved(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                          const QString &participantUUID,
+                                          Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                          const QString &reasonMsg);
+    void onConversationDisconnected(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                    const QString &reason);
+    void onConversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                           const QString &senderUUID, const QString &receiverUUID,
+                                           const QString &messageText, const QDateTime &sentAt);
+    void onNotificationReceived(const QString &notificationUID, const QString &fromUserUID, const QString &fromUserName,
+                                const QString &channelUID, const QString &channelDisplayName,
+                                const QString &notificationTypeStr, const QString &notificationStateStr,
+                                const QDateTime &sentAt, const QString &customMessage, const QString &customAction,
                                 const QString &userEmail);
     void onContactPresenceStateChanged(Tavri::RealmUserInterface::PresenceState state);
     void onLocalUserContactAdded(Contact *contact);

@@ -2,12 +2,12 @@
 
 #include "logcategories.h"
 
-EventLogger::EventLogger(QObject* parent)
+EventLogger::EventLogger(QObject *parent)
     : JsonReplyHandler(parent)
 {
 }
 
-bool EventLogger::handleReply(const QString& method, const QJsonDocument& reply)
+bool EventLogger::handleReply(const QString &method, const QJsonDocument &reply)
 {
     Q_UNUSED(reply)
     qCDebug(ssint).noquote() << "EventLogger::handleReply(" << method << ")";
@@ -16,7 +16,7 @@ bool EventLogger::handleReply(const QString& method, const QJsonDocument& reply)
     return true;
 }
 
-void EventLogger::onError(const QNetworkReply::NetworkError& errorCode)
+void EventLogger::onError(const QNetworkReply::NetworkError &errorCode)
 {
     m_sendFailed = true;
     emit eventSendErrored(errorCode);

@@ -13,9 +13,9 @@ class EventLogger : public JsonReplyHandler
 {
     Q_OBJECT
 public:
-    explicit EventLogger(QObject* parent = nullptr);
+    explicit EventLogger(QObject *parent = nullptr);
 
-    bool handleReply(const QString& method, const QJsonDocument& reply) override;
+    bool handleReply(const QString &method, const QJsonDocument &reply) override;
     // Cleared by the manager before each send.
     void setSendFailed(bool sendFailed) { m_sendFailed = sendFailed; }
 
@@ -24,7 +24,7 @@ signals:
     void eventSendErrored(int errorCode);
 
 protected slots:
-    void onError(const QNetworkReply::NetworkError& errorCode) override;
+    void onError(const QNetworkReply::NetworkError &errorCode) override;
 
 private:
     bool m_sendFailed = false;

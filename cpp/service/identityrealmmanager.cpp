@@ -10,14 +10,14 @@
 
 namespace {
 
-IdentityRealmManager* s_instance = nullptr;
+IdentityRealmManager *s_instance = nullptr;
 
 // The realm signals the manager follows and the slots that take them, in
 // connection order. Connected by signature on the realm's QObject, since the
 // realms' signals belong to their own classes.
 struct RealmConnection {
-    const char* signal;
-    const char* slot;
+    const char *signal;
+    const char *slot;
 };
 
 const RealmConnection kRealmConnections[] = {
@@ -42,8 +42,8 @@ const RealmConnection kRealmConnections[] = {
     {SIGNAL(conversationJoined(QString, QString)), SLOT(onIdentityRealmConversationJoined(QString, QString))},
     {SIGNAL(conversationPasswordRequired(QString, QString)),
      SLOT(onIdentityRealmConversationPasswordRequired(QString, QString))},
-    {SIGNAL(conversationDisconnected(QString, QString,
-                                     Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString)),
+    {SIGNAL(conversationDisconnected(QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode,
+                                     QString)),
      SLOT(onIdentityRealmConversationDisconnected(
          QString, QString, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode, QString))},
     {SIGNAL(destroying()), SLOT(onIdentityRealmDestroying())},
@@ -51,55 +51,58 @@ const RealmConnection kRealmConnections[] = {
 
 } // namespace
 
-IdentityRealmManager* IdentityRealmManager::getInstance(QObject* parent)
+IdentityRealmManager *IdentityRealmManager::getInstance(QObject *parent)
 {
     if (!s_instance)
         s_instance = new IdentityRealmManager(parent);
     return s_instance;
 }
 
-IdentityRealmManager::IdentityRealmManager(QObject* parent)
+IdentityRealmManager::IdentityRealmManager(QObject *parent)
     : QObject(parent)
 {
-    Tavri::IdentityRealmInterface* builtInRealm = TavriIdentityRealm::getInstance(this);
+    Tavri::IdentityRealmInterface *builtInRealm = TavriIdentityRealm::getInstance(this);
     m_identityRealms.insert(builtInRealm->realmID(), builtInRealm);
     connectIdentityRealm(builtInRealm);
 }
 
 IdentityRealmManager::~IdentityRealmManager()
 {
-    qDebug() << "IdentityRealmManager::~IdentityRealmManager" << "begin";
+    qDebug() << "IdentityRealmManager::~IdentityRealmManager"
+             << "begin";
     // The built-in realm may be this manager's child and already gone from
     // the table (it announced its end); only a registered one is touched.
     const QString builtInID = QStringLiteral("__Tavri");
-    if (Tavri::IdentityRealmInterface* builtInRealm = m_identityRealms.take(builtInID))
+    if (Tavri::IdentityRealmInterface *builtInRealm = m_identityRealms.take(builtInID))
         disconnectIdentityRealm(builtInRealm);
-    qDebug() << "IdentityRealmManager::~IdentityRealmManager" << "end";
+    qDebug() << "IdentityRealmManager::~IdentityRealmManager"
+             << "end";
     if (s_instance == this)
         s_instance = nullptr;
 }
 
-Tavri::IdentityRealmInterface* IdentityRealmManager::getIdentityRealm(const QString& realmID)
+Tavri::IdentityRealmInterface *IdentityRealmManager::getIdentityRealm(const QString &realmID)
 {
     // External applications' realms win over a registered realm of the same id.
-    const QList<Tavri::IdentityRealmInterface*> sharedRealms = TavriSharedIdentityRealmManager::getInstance()->getRealms();
-    for (Tavri::IdentityRealmInterface* realm : sharedRealms) {
+    const QList<Tavri::IdentityRealmInterface *> sharedRealms =
+        TavriSharedIdentityRealmManager::getInstance()->getRealms();
+    for (Tavri::IdentityRealmInterface *realm : sharedRealms) {
         if (realm && realm->realmID() == realmID)
             return realm;
     }
     return m_identityRealms.value(realmID, nullptr);
 }
 
-void IdentityRealmManager::joinConversationWithStoredPassword(Tavri::IdentityRealmInterface* realm,
-                                                              const QString& conversationID,
-                                                              const QString& participantUUID,
-                                                              const QString& password, bool savePassword)
+void IdentityRealmManager::joinConversationWithStoredPassword(Tavri::IdentityRealmInterface *realm,
+                                                              const QString &conversationID,
+                                                              const QString &participantUUID, const QString &password,
+                                                              bool savePassword)
 {
     if (!TAVRI_CHECK(realm))
         return;
     // The built-in realm shares the key under which a conversation remembers
     // its channel password; other realms put their id in between.
-    const bool builtIn = realm == static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance());
+    const bool builtIn = realm == static_cast<Tavri::IdentityRealmInterface *>(TavriIdentityRealm::getInstance());
     const QString key = conversationID + (builtIn ? QString() : realm->realmID()) + QStringLiteral("_password");
 
     QString joinPassword = password;
@@ -112,16 +115,16 @@ void IdentityRealmManager::joinConversationWithStoredPassword(Tavri::IdentityRea
     realm->requestJoinConversation(conversationID, participantUUID, joinPassword);
 }
 
-void IdentityRealmManager::loadIdentityRealm(const QString& pluginFileName)
+void IdentityRealmManager::loadIdentityRealm(const QString &pluginFileName)
 {
-    auto* loader = new QPluginLoader(pluginFileName);
-    QObject* instance = loader->instance();
+    auto *loader = new QPluginLoader(pluginFileName);
+    QObject *instance = loader->instance();
     if (!instance) {
         loader->unload();
         delete loader;
         return;
     }
-    auto* realm = qobject_cast<Tavri::IdentityRealmInterface*>(instance);
+    auto *realm = qobject_cast<Tavri::IdentityRealmInterface *>(instance);
     if (!realm) {
         qDebug() << "Failed to find appropriate interface for IdentityRealm in" << pluginFileName;
         loader->unload();
@@ -136,7 +139,7 @@ void IdentityRealmManager::loadIdentityRealm(const QString& pluginFileName)
         delete loader;
         return;
     }
-    if (Tavri::IdentityRealmInterface* registered = m_identityRealms.value(realmID)) {
+    if (Tavri::IdentityRealmInterface *registered = m_identityRealms.value(realmID)) {
         qDebug() << "Failed to load plugin" << pluginFileName << realm->realmDisplayName()
                  << " ...already loaded plugin for" << realmID << registered->realmDisplayName();
         loader->unload();
@@ -149,7 +152,7 @@ void IdentityRealmManager::loadIdentityRealm(const QString& pluginFileName)
     m_pluginLoaders.insert(realm, loader);
 }
 
-void IdentityRealmManager::unloadIdentityRealm(Tavri::IdentityRealmInterface* realm)
+void IdentityRealmManager::unloadIdentityRealm(Tavri::IdentityRealmInterface *realm)
 {
     if (!realm)
         return;
@@ -159,33 +162,32 @@ void IdentityRealmManager::unloadIdentityRealm(Tavri::IdentityRealmInterface* re
     // elsewhere stays.
     if (m_identityRealms.value(realmID) == realm)
         m_identityRealms.remove(realmID);
-    if (QPluginLoader* loader = m_pluginLoaders.take(realm)) {
+    if (QPluginLoader *loader = m_pluginLoaders.take(realm)) {
         loader->unload();
         delete loader;
     }
 }
 
-void IdentityRealmManager::connectIdentityRealm(Tavri::IdentityRealmInterface* realm)
+void IdentityRealmManager::connectIdentityRealm(Tavri::IdentityRealmInterface *realm)
 {
-    QObject* object = realm->realmObject();
-    for (const RealmConnection& connection : kRealmConnections)
+    QObject *object = realm->realmObject();
+    for (const RealmConnection &connection : kRealmConnections)
         connect(object, connection.signal, this, connection.slot);
 }
 
-void IdentityRealmManager::disconnectIdentityRealm(Tavri::IdentityRealmInterface* realm)
+void IdentityRealmManager::disconnectIdentityRealm(Tavri::IdentityRealmInterface *realm)
 {
-    QObject* object = realm->realmObject();
-    for (const RealmConnection& connection : kRealmConnections)
+    QObject *object = realm->realmObject();
+    for (const RealmConnection &connection : kRealmConnections)
         disconnect(object, connection.signal, this, connection.slot);
 }
 
-Tavri::IdentityRealmInterface* IdentityRealmManager::senderRealm() const
+Tavri::IdentityRealmInterface *IdentityRealmManager::senderRealm() const
 {
-    return qobject_cast<Tavri::IdentityRealmInterface*>(sender());
+    return qobject_cast<Tavri::IdentityRealmInterface *>(sender());
 }
 
-void IdentityRealmManager::beginConversationList(Tavri::IdentityRealmInterface* realm,
-                                                 const QString& subscriberUUID)
+void IdentityRealmManager::beginConversationList(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID)
 {
     const ConversationListKey key(realm->realmID(), subscriberUUID);
     if (m_conversationIDs.contains(key))
@@ -195,18 +197,18 @@ void IdentityRealmManager::beginConversationList(Tavri::IdentityRealmInterface* 
     m_receivingConversationList.insert(key, true);
 }
 
-void IdentityRealmManager::addConversationListEntry(Tavri::IdentityRealmInterface* realm,
-                                                    const QString& subscriberUUID, const QString& conversationID,
-                                                    const QString& displayName)
+void IdentityRealmManager::addConversationListEntry(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID,
+                                                    const QString &conversationID, const QString &displayName)
 {
     if (conversationID.isEmpty()) {
-        qWarning() << "IdentityRealmManager::addConversationListEntry" << "ignored an entry without conversation id"
+        qWarning() << "IdentityRealmManager::addConversationListEntry"
+                   << "ignored an entry without conversation id"
                    << "from realm" << realm->realmID() << "for" << subscriberUUID;
         return;
     }
     const ConversationListKey key(realm->realmID(), subscriberUUID);
-    QStringList& ids = m_conversationIDs[key];
-    QStringList& names = m_conversationDisplayNames[key];
+    QStringList &ids = m_conversationIDs[key];
+    QStringList &names = m_conversationDisplayNames[key];
     if (ids.contains(conversationID))
         return;
     ids.append(conversationID);
@@ -215,7 +217,7 @@ void IdentityRealmManager::addConversationListEntry(Tavri::IdentityRealmInterfac
         emit conversationListEntryAdded(realm, conversationID, displayName);
 }
 
-void IdentityRealmManager::endConversationList(Tavri::IdentityRealmInterface* realm, const QString& subscriberUUID)
+void IdentityRealmManager::endConversationList(Tavri::IdentityRealmInterface *realm, const QString &subscriberUUID)
 {
     const ConversationListKey key(realm->realmID(), subscriberUUID);
     if (!m_conversationIDs.contains(key))
@@ -223,28 +225,28 @@ void IdentityRealmManager::endConversationList(Tavri::IdentityRealmInterface* re
     QStringList old = m_publishedConversationIDs.value(key);
     const QStringList ids = m_conversationIDs.value(key);
     const QStringList names = m_conversationDisplayNames.value(key);
-    for (const QString& id : ids) {
+    for (const QString &id : ids) {
         if (old.removeAll(id) > 0)
             continue;
         const int position = ids.indexOf(id);
         emit conversationListEntryAdded(realm, id, names.value(position));
         m_publishedConversationIDs[key].append(id);
     }
-    for (const QString& id : qAsConst(old)) {
+    for (const QString &id : qAsConst(old)) {
         emit conversationListEntryRemoved(realm, id);
         m_publishedConversationIDs[key].removeAll(id);
     }
     m_receivingConversationList.insert(key, false);
 }
 
-void IdentityRealmManager::removeConversationListEntry(Tavri::IdentityRealmInterface* realm,
-                                                       const QString& subscriberUUID, const QString& conversationID)
+void IdentityRealmManager::removeConversationListEntry(Tavri::IdentityRealmInterface *realm,
+                                                       const QString &subscriberUUID, const QString &conversationID)
 {
     const ConversationListKey key(realm->realmID(), subscriberUUID);
     if (!m_conversationIDs.contains(key))
         return;
-    QStringList& ids = m_conversationIDs[key];
-    QStringList& names = m_conversationDisplayNames[key];
+    QStringList &ids = m_conversationIDs[key];
+    QStringList &names = m_conversationDisplayNames[key];
     bool removed = false;
     for (int i = ids.size() - 1; i >= 0; --i) {
         if (ids.at(i) != conversationID)
@@ -258,37 +260,37 @@ void IdentityRealmManager::removeConversationListEntry(Tavri::IdentityRealmInter
         emit conversationListEntryRemoved(realm, conversationID);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationListReceivedBegin(const QString& subscriberUUID)
+void IdentityRealmManager::onIdentityRealmConversationListReceivedBegin(const QString &subscriberUUID)
 {
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
+    if (Tavri::IdentityRealmInterface *realm = senderRealm())
         beginConversationList(realm, subscriberUUID);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationListEntry(const QString& subscriberUUID,
-                                                                const QString& conversationID,
-                                                                const QString& conversationDisplayName)
+void IdentityRealmManager::onIdentityRealmConversationListEntry(const QString &subscriberUUID,
+                                                                const QString &conversationID,
+                                                                const QString &conversationDisplayName)
 {
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
+    if (Tavri::IdentityRealmInterface *realm = senderRealm())
         addConversationListEntry(realm, subscriberUUID, conversationID, conversationDisplayName);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationListReceivedEnd(const QString& subscriberUUID)
+void IdentityRealmManager::onIdentityRealmConversationListReceivedEnd(const QString &subscriberUUID)
 {
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
+    if (Tavri::IdentityRealmInterface *realm = senderRealm())
         endConversationList(realm, subscriberUUID);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationListReceived(const QString& subscriberUUID,
-                                                                   const QStringList& conversationIDs,
-                                                                   const QStringList& conversationDisplayNames)
+void IdentityRealmManager::onIdentityRealmConversationListReceived(const QString &subscriberUUID,
+                                                                   const QStringList &conversationIDs,
+                                                                   const QStringList &conversationDisplayNames)
 {
-    Tavri::IdentityRealmInterface* realm = senderRealm();
+    Tavri::IdentityRealmInterface *realm = senderRealm();
     if (!realm)
         return;
     if (conversationDisplayNames.size() != conversationIDs.size())
-        qWarning() << "IdentityRealmManager::onIdentityRealmConversationListReceived" << "realm" << realm->realmID()
-                   << "sent" << conversationIDs.size() << "conversation ids with" << conversationDisplayNames.size()
-                   << "display names";
+        qWarning() << "IdentityRealmManager::onIdentityRealmConversationListReceived"
+                   << "realm" << realm->realmID() << "sent" << conversationIDs.size() << "conversation ids with"
+                   << conversationDisplayNames.size() << "display names";
     beginConversationList(realm, subscriberUUID);
     // An id without a name of its own gets an empty name.
     for (int i = 0; i < conversationIDs.size(); ++i)
@@ -296,70 +298,67 @@ void IdentityRealmManager::onIdentityRealmConversationListReceived(const QString
     endConversationList(realm, subscriberUUID);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationListEntryRemoved(const QString& subscriberUUID,
-                                                                       const QString& conversationID)
+void IdentityRealmManager::onIdentityRealmConversationListEntryRemoved(const QString &subscriberUUID,
+                                                                       const QString &conversationID)
 {
-    if (Tavri::IdentityRealmInterface* realm = senderRealm())
+    if (Tavri::IdentityRealmInterface *realm = senderRealm())
         removeConversationListEntry(realm, subscriberUUID, conversationID);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationJoinRequested(const QString& conversationID,
-                                                                    const QString& conversationDisplayName,
-                                                                    const QString& senderUUID)
+void IdentityRealmManager::onIdentityRealmConversationJoinRequested(const QString &conversationID,
+                                                                    const QString &conversationDisplayName,
+                                                                    const QString &senderUUID)
 {
     emit conversationJoinRequested(senderRealm(), conversationID, conversationDisplayName, senderUUID);
 }
 
-void IdentityRealmManager::onIdentityRealmTextMessageReceived(const QString& conversationID,
-                                                              const QString& senderUUID,
-                                                              const QString& receiverUUID,
-                                                              const QString& messageText, const QDateTime& sentAt)
+void IdentityRealmManager::onIdentityRealmTextMessageReceived(const QString &conversationID, const QString &senderUUID,
+                                                              const QString &receiverUUID, const QString &messageText,
+                                                              const QDateTime &sentAt)
 {
-    emit conversationTextMessageReceived(senderRealm(), conversationID, senderUUID, receiverUUID, messageText,
-                                         sentAt);
+    emit conversationTextMessageReceived(senderRealm(), conversationID, senderUUID, receiverUUID, messageText, sentAt);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationParticipantAdded(const QString& conversationID,
-                                                                       const QString& participantUUID)
+void IdentityRealmManager::onIdentityRealmConversationParticipantAdded(const QString &conversationID,
+                                                                       const QString &participantUUID)
 {
     emit conversationParticipantAdded(senderRealm(), conversationID, participantUUID);
 }
 
 void IdentityRealmManager::onIdentityRealmConversationParticipantRemoved(
-    const QString& conversationID, const QString& participantUUID,
-    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString& reason)
+    const QString &conversationID, const QString &participantUUID,
+    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reason)
 {
     emit conversationParticipantRemoved(senderRealm(), conversationID, participantUUID, reasonCode, reason);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationParticipantIsTypingChanged(const QString& conversationID,
-                                                                                 const QString& participantUUID,
+void IdentityRealmManager::onIdentityRealmConversationParticipantIsTypingChanged(const QString &conversationID,
+                                                                                 const QString &participantUUID,
                                                                                  bool isTyping)
 {
     emit conversationParticipantIsTypingChanged(senderRealm(), conversationID, participantUUID, isTyping);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationJoined(const QString& conversationID, const QString&)
+void IdentityRealmManager::onIdentityRealmConversationJoined(const QString &conversationID, const QString &)
 {
     emit conversationJoined(senderRealm(), conversationID);
 }
 
-void IdentityRealmManager::onIdentityRealmConversationPasswordRequired(const QString& conversationID,
-                                                                       const QString&)
+void IdentityRealmManager::onIdentityRealmConversationPasswordRequired(const QString &conversationID, const QString &)
 {
     emit conversationPasswordRequired(senderRealm(), conversationID);
 }
 
 void IdentityRealmManager::onIdentityRealmConversationDisconnected(
-    const QString& conversationID, const QString&,
-    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString& reason)
+    const QString &conversationID, const QString &,
+    Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode, const QString &reason)
 {
     emit conversationDisconnected(senderRealm(), conversationID, reasonCode, reason);
 }
 
 void IdentityRealmManager::onIdentityRealmDestroying()
 {
-    Tavri::IdentityRealmInterface* realm = senderRealm();
+    Tavri::IdentityRealmInterface *realm = senderRealm();
     if (!realm)
         return;
     disconnectIdentityRealm(realm);

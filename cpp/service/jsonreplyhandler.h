@@ -17,17 +17,17 @@ class JsonReplyHandler : public QObject
 {
     Q_OBJECT
 public:
-    explicit JsonReplyHandler(QObject* parent = nullptr);
+    explicit JsonReplyHandler(QObject *parent = nullptr);
     ~JsonReplyHandler() override;
 
     // A reply arrived for a call whose "method" field was `method`. A reply
     // that is not JSON arrives as a null document; a bare JSON value arrives
     // as an object whose only field "result" holds it. The transport ignores
     // the result.
-    virtual bool handleReply(const QString& method, const QJsonDocument& reply) = 0;
+    virtual bool handleReply(const QString &method, const QJsonDocument &reply) = 0;
 
 public slots:
     // The call failed at network level (HTTP errors included); no reply
     // follows. Does nothing by default.
-    virtual void onError(const QNetworkReply::NetworkError& errorCode);
+    virtual void onError(const QNetworkReply::NetworkError &errorCode);
 };

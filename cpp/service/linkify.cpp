@@ -9,7 +9,7 @@ namespace {
 // one parenthesised group at a time (not as nested repetitions of runs), so
 // that a long token that is no address is rejected in linear time instead of
 // backtracking through every way of splitting it.
-const QRegularExpression& addressPattern()
+const QRegularExpression &addressPattern()
 {
     static const QRegularExpression pattern(
         QStringLiteral("(?:[a-z][\\w-]+:(?:/{1,3}|[a-z0-9%])|www\\d{0,3}[.]|[a-z0-9.\\-]+[.][a-z]{2,4}/)"
@@ -21,7 +21,7 @@ const QRegularExpression& addressPattern()
 }
 
 // "http://" put in front of an address that has a scheme of its own.
-const QRegularExpression& doubledSchemePattern()
+const QRegularExpression &doubledSchemePattern()
 {
     static const QRegularExpression pattern(QStringLiteral("http://([A-Za-z][\\w-]+:(?:/{1,3}|[A-Za-z0-9%]))"),
                                             QRegularExpression::UseUnicodePropertiesOption);
@@ -37,7 +37,7 @@ bool isWhiteSpace(QChar c)
 
 // Every alternative of the address pattern needs a ':' or a '.': a token
 // without either holds no address.
-bool mayHoldAddress(const QStringRef& token)
+bool mayHoldAddress(const QStringRef &token)
 {
     for (const QChar c : token)
         if (c == QLatin1Char(':') || c == QLatin1Char('.'))
@@ -45,7 +45,7 @@ bool mayHoldAddress(const QStringRef& token)
     return false;
 }
 
-QString hrefFor(const QString& address)
+QString hrefFor(const QString &address)
 {
     QString href = QStringLiteral("http://") + address;
     href.replace(QLatin1Char('"'), QLatin1String("%22"));
@@ -57,7 +57,7 @@ QString hrefFor(const QString& address)
 // contain white space, so each token is matched on its own. Every address
 // first gets "http://" in front, which is taken away again where the address
 // has a scheme of its own.
-void appendLinkified(QString& out, const QString& token)
+void appendLinkified(QString &out, const QString &token)
 {
     QString linked;
     int position = 0;
@@ -66,8 +66,8 @@ void appendLinkified(QString& out, const QString& token)
         const QRegularExpressionMatch match = it.next();
         const QString address = match.captured(0);
         linked += token.midRef(position, match.capturedStart() - position);
-        linked += QStringLiteral("<a href=\"") + hrefFor(address) + QStringLiteral("\">") + address
-            + QStringLiteral("</a>");
+        linked +=
+            QStringLiteral("<a href=\"") + hrefFor(address) + QStringLiteral("\">") + address + QStringLiteral("</a>");
         position = match.capturedEnd();
     }
     linked += token.midRef(position);
@@ -78,7 +78,7 @@ void appendLinkified(QString& out, const QString& token)
 
 } // namespace
 
-QString linkify(const QString& text)
+QString linkify(const QString &text)
 {
     if (text.contains(QLatin1String("<html"), Qt::CaseInsensitive)
         || text.contains(QLatin1String("<a href=\""), Qt::CaseInsensitive))

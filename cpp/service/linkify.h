@@ -17,7 +17,7 @@
 // characters longer than kMaxLinkLength is left as it is.
 //
 // Pure function; any thread.
-QString linkify(const QString& text);
+QString linkify(const QString &text);
 
 // The longest run of non-space characters that linkify looks into.
 constexpr int kMaxLinkLength = 4096;

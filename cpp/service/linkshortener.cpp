@@ -5,10 +5,10 @@
 
 #include <QJsonObject>
 
-LinkShortener::LinkShortener(const QUrl& longUrl, QObject* parent)
+LinkShortener::LinkShortener(const QUrl &longUrl, QObject *parent)
     : QSocialManager::JsonEntity(parent)
 {
-    QSocialManager* manager = QSocialManager::getInstance();
+    QSocialManager *manager = QSocialManager::getInstance();
     if (!TAVRI_CHECK(manager)) {
         // Still end with completed(), once the caller has connected to it, so
         // that it is cleaned up like after a failed request.
@@ -20,12 +20,12 @@ LinkShortener::LinkShortener(const QUrl& longUrl, QObject* parent)
     manager->requestShortLink(longUrl, this, QStringLiteral("requestShortLink"), QString());
 }
 
-LinkShortener* LinkShortener::create(const QUrl& longUrl, QObject* parent)
+LinkShortener *LinkShortener::create(const QUrl &longUrl, QObject *parent)
 {
     return new LinkShortener(longUrl, parent);
 }
 
-bool LinkShortener::handleReply(const QString&, const QJsonDocument& reply)
+bool LinkShortener::handleReply(const QString &, const QJsonDocument &reply)
 {
     const QUrl shortLink(reply.object().value(QStringLiteral("output_url")).toString(), QUrl::TolerantMode);
     emit linkShortened(shortLink);
@@ -33,7 +33,7 @@ bool LinkShortener::handleReply(const QString&, const QJsonDocument& reply)
     return true;
 }
 
-void LinkShortener::onError(const QNetworkReply::NetworkError& errorCode)
+void LinkShortener::onError(const QNetworkReply::NetworkError &errorCode)
 {
     qCDebug(ssint) << "LinkShortener::onError" << int(errorCode) << "could not generate link shortener";
     emit completed();

@@ -18,17 +18,17 @@ class LinkShortener : public QSocialManager::JsonEntity
     Q_OBJECT
 
 public:
-    LinkShortener(const QUrl& longUrl, QObject* parent = nullptr);
+    LinkShortener(const QUrl &longUrl, QObject *parent = nullptr);
 
-    static LinkShortener* create(const QUrl& longUrl, QObject* parent = nullptr);
+    static LinkShortener *create(const QUrl &longUrl, QObject *parent = nullptr);
 
     // Reads "output_url" of the answer; the method name is not checked.
-    bool handleReply(const QString& method, const QJsonDocument& reply) override;
+    bool handleReply(const QString &method, const QJsonDocument &reply) override;
 
 signals:
-    void linkShortened(const QUrl& shortLink);
+    void linkShortened(const QUrl &shortLink);
     void completed();
 
 public slots:
-    void onError(const QNetworkReply::NetworkError& errorCode) override;
+    void onError(const QNetworkReply::NetworkError &errorCode) override;
 };

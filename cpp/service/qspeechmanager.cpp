@@ -9,7 +9,8 @@ using QtSpeech_v1::QtSpeech;
 
 const QString QSpeechManager::noDeviceName = QStringLiteral("No Device");
 
-QSpeechManager::QSpeechManager(const QtSpeech::VoiceName &voice, QObject *parent) : QObject(parent)
+QSpeechManager::QSpeechManager(const QtSpeech::VoiceName &voice, QObject *parent)
+    : QObject(parent)
 {
     try {
         // A child, so the speaker goes with its queue whatever the order of

@@ -12,38 +12,38 @@ RealmIdentityCache s_instance;
 
 } // namespace
 
-RealmIdentityCache::RealmIdentityCache(QObject* parent)
+RealmIdentityCache::RealmIdentityCache(QObject *parent)
     : QObject(parent)
 {
 }
 
 RealmIdentityCache::~RealmIdentityCache() = default;
 
-RealmIdentityCache* RealmIdentityCache::instance()
+RealmIdentityCache *RealmIdentityCache::instance()
 {
     return &s_instance;
 }
 
-Tavri::RealmUserInterface* RealmIdentityCache::getUserByUUID(const QString& userUUID, const QString& realmID)
+Tavri::RealmUserInterface *RealmIdentityCache::getUserByUUID(const QString &userUUID, const QString &realmID)
 {
-    TavriIdentityRealm* builtIn = TavriIdentityRealm::getInstance();
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
     if (realmID == builtIn->realmID())
         return builtIn->getRealmUser(userUUID);
 
     const Key key(realmID, userUUID);
-    if (Tavri::RealmUserInterface* cached = m_users.value(key, nullptr))
+    if (Tavri::RealmUserInterface *cached = m_users.value(key, nullptr))
         return cached;
 
-    Tavri::IdentityRealmInterface* realm = IdentityRealmManager::getInstance()->getIdentityRealm(realmID);
+    Tavri::IdentityRealmInterface *realm = IdentityRealmManager::getInstance()->getIdentityRealm(realmID);
     if (!realm)
         return nullptr;
-    Tavri::RealmUserInterface* user = realm->getRealmUser(userUUID);
+    Tavri::RealmUserInterface *user = realm->getRealmUser(userUUID);
     if (!user)
         return nullptr;
 
     // Without its QObject the cache would not learn of the user's end, and
     // an entry would outlive it: hand the user out without keeping it.
-    QObject* object = user->getQObject();
+    QObject *object = user->getQObject();
     if (!object) {
         qWarning() << "RealmIdentityCache: user" << userUUID << "of realm" << realmID << "has no object; not cached";
         return user;
@@ -55,8 +55,8 @@ Tavri::RealmUserInterface* RealmIdentityCache::getUserByUUID(const QString& user
 
 void RealmIdentityCache::onRealmUserDestruction()
 {
-    QObject* object = sender();
-    auto* user = qobject_cast<Tavri::RealmUserInterface*>(object);
+    QObject *object = sender();
+    auto *user = qobject_cast<Tavri::RealmUserInterface *>(object);
     if (!user)
         return;
     disconnect(object, SIGNAL(destroying()), this, SLOT(onRealmUserDestruction()));

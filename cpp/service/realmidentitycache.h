@@ -23,10 +23,10 @@ class RealmIdentityCache : public QObject
 
 public:
     // Further instances are for tests; the program uses instance().
-    explicit RealmIdentityCache(QObject* parent = nullptr);
+    explicit RealmIdentityCache(QObject *parent = nullptr);
     ~RealmIdentityCache() override;
 
-    static RealmIdentityCache* instance();
+    static RealmIdentityCache *instance();
 
 public slots:
     // The sending user ends: every entry that holds it is dropped.
@@ -36,12 +36,11 @@ public:
     // The user with that id in the realm with that id; null when the realm is
     // unknown or has no such user. Creates the built-in realm when it does not
     // exist yet.
-    Q_INVOKABLE Tavri::RealmUserInterface* getUserByUUID(const QString& userUUID,
-                                                         const QString& realmID = QString());
+    Q_INVOKABLE Tavri::RealmUserInterface *getUserByUUID(const QString &userUUID, const QString &realmID = QString());
 
 private:
     // (realm id, user id), compared exactly.
     using Key = QPair<QString, QString>;
 
-    QHash<Key, Tavri::RealmUserInterface*> m_users;
+    QHash<Key, Tavri::RealmUserInterface *> m_users;
 };

@@ -50,9 +50,9 @@ public:
 
     // A text of the user's realm; null for the built-in realm.
     virtual QString getRealmTag() = 0;
-    virtual IdentityRealmInterface* identityRealm() = 0;
+    virtual IdentityRealmInterface *identityRealm() = 0;
     // Kept so that the operations keep their places; no effect.
-    virtual void reservedHook(void* argument) = 0;
+    virtual void reservedHook(void *argument) = 0;
     virtual QString getUid() = 0;
     virtual QString getDisplayName() = 0;
     // Kept so that the operations keep their places; no effect.
@@ -60,29 +60,29 @@ public:
     virtual QUrl getProfileImageURI() = 0;
     virtual PresenceState getPresenceState() = 0;
     virtual QString getPresenceMessage() = 0;
-    virtual QObject* getQObject() = 0;
+    virtual QObject *getQObject() = 0;
 
     // Signals, provided by the implementer's meta-object code.
     virtual void updated() = 0;
     virtual void presenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState,
-                                 const QString& presenceMessage) = 0;
-    virtual void displayNameUpdated(const QString& displayName) = 0;
-    virtual void profileIconUpdated(const QUrl& profileIconURI) = 0;
+                                 const QString &presenceMessage) = 0;
+    virtual void displayNameUpdated(const QString &displayName) = 0;
+    virtual void profileIconUpdated(const QUrl &profileIconURI) = 0;
     virtual void connected() = 0;
-    virtual void disconnected(const QString& reason) = 0;
+    virtual void disconnected(const QString &reason) = 0;
     virtual void authenticated() = 0;
-    virtual void authenticationError(const QString& errorMsg) = 0;
+    virtual void authenticationError(const QString &errorMsg) = 0;
     virtual void destroying() = 0;
-    virtual void chatColorChanged(const QString& chatColor) = 0;
+    virtual void chatColorChanged(const QString &chatColor) = 0;
 
     // Slots.
     virtual void showUserDetails() = 0;
-    virtual void sendInviteToTavri(const QUrl& landingPage) = 0;
+    virtual void sendInviteToTavri(const QUrl &landingPage) = 0;
 
     // The colour of the user's chat lines and tile, as a colour text; empty
     // until a conversation or the user picks one.
     QString getChatColor() const { return chatColor; }
-    void setChatColor(const QString& color)
+    void setChatColor(const QString &color)
     {
         if (color == chatColor)
             return;
@@ -98,5 +98,5 @@ protected:
 
 #define RealmUserInterface_iid "com.ostrel.tavri.plugin.RealmUserInterface"
 Q_DECLARE_INTERFACE(Tavri::RealmUserInterface, RealmUserInterface_iid)
-Q_DECLARE_METATYPE(Tavri::RealmUserInterface*)
+Q_DECLARE_METATYPE(Tavri::RealmUserInterface *)
 Q_DECLARE_METATYPE(Tavri::RealmUserInterface::PresenceState)

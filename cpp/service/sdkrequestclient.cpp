@@ -75,17 +75,16 @@ void SdkRequestClient::connectorMuteLocalMic(bool mute)
 
 void SdkRequestClient::accountAuthtokenLogin(const QByteArray &connectorHandle, const QByteArray &token)
 {
-    issue(ox_req_account_authtoken_login_create, "account_authtoken_login",
-          [&](ox_req_account_authtoken_login_t *r) {
-              r->connector_handle = copy(connectorHandle);
-              r->auth_token = copy(token);
-              r->presence_mode = 1;
-              r->update_interval = 10;
-              r->text_mode = 1;
-              r->subscription_mode = 4;
-              r->application_name = copy("Tavri");
-              r->client_kind = 2;
-          });
+    issue(ox_req_account_authtoken_login_create, "account_authtoken_login", [&](ox_req_account_authtoken_login_t *r) {
+        r->connector_handle = copy(connectorHandle);
+        r->auth_token = copy(token);
+        r->presence_mode = 1;
+        r->update_interval = 10;
+        r->text_mode = 1;
+        r->subscription_mode = 4;
+        r->application_name = copy("Tavri");
+        r->client_kind = 2;
+    });
 }
 
 void SdkRequestClient::accountLogout(const QByteArray &accountHandle)
@@ -149,12 +148,11 @@ void SdkRequestClient::accountSendUserAppData(const QByteArray &accountHandle, c
 void SdkRequestClient::accountChannelAddAcl(const QByteArray &accountHandle, const QByteArray &channelUri,
                                             const QByteArray &userUri)
 {
-    issue(ox_req_account_channel_add_acl_create, "account_channel_add_acl",
-          [&](ox_req_account_channel_add_acl_t *r) {
-              r->account_handle = copy(accountHandle);
-              r->channel_uri = copy(channelUri);
-              r->user_uri = copy(userUri);
-          });
+    issue(ox_req_account_channel_add_acl_create, "account_channel_add_acl", [&](ox_req_account_channel_add_acl_t *r) {
+        r->account_handle = copy(accountHandle);
+        r->channel_uri = copy(channelUri);
+        r->user_uri = copy(userUri);
+    });
 }
 
 void SdkRequestClient::accountChannelRemoveAcl(const QByteArray &accountHandle, const QByteArray &channelUri,
@@ -172,11 +170,10 @@ void SdkRequestClient::accountChannelGetAcl(const QByteArray &accountHandle, con
 {
     if (accountHandle.isEmpty() || channelUri.isEmpty())
         return;
-    issue(ox_req_account_channel_get_acl_create, "account_channel_get_acl",
-          [&](ox_req_account_channel_get_acl_t *r) {
-              r->account_handle = copy(accountHandle);
-              r->channel_uri = copy(channelUri);
-          });
+    issue(ox_req_account_channel_get_acl_create, "account_channel_get_acl", [&](ox_req_account_channel_get_acl_t *r) {
+        r->account_handle = copy(accountHandle);
+        r->channel_uri = copy(channelUri);
+    });
 }
 
 void SdkRequestClient::accountChannelAddModerator(const QByteArray &accountHandle, const QByteArray &channelUri,
@@ -340,12 +337,11 @@ void SdkRequestClient::sessionMediaDisconnect(const QByteArray &sessionHandle)
 
 QByteArray SdkRequestClient::sessionSendMessage(const QByteArray &sessionHandle, const QByteArray &message)
 {
-    return issue(ox_req_session_send_message_create, "session_send_message",
-                 [&](ox_req_session_send_message_t *r) {
-                     r->session_handle = copy(sessionHandle);
-                     r->message_header = copy("");
-                     r->message_body = copy(message);
-                 });
+    return issue(ox_req_session_send_message_create, "session_send_message", [&](ox_req_session_send_message_t *r) {
+        r->session_handle = copy(sessionHandle);
+        r->message_header = copy("");
+        r->message_body = copy(message);
+    });
 }
 
 void SdkRequestClient::sessionSendNotification(const QByteArray &sessionHandle, int state)
@@ -378,8 +374,8 @@ void SdkRequestClient::sessionMuteLocalSpeaker(const QByteArray &sessionHandle, 
           });
 }
 
-void SdkRequestClient::sessionSetParticipantMuteForMe(const QByteArray &sessionHandle,
-                                                      const QByteArray &participantUri, bool mute, int scope)
+void SdkRequestClient::sessionSetParticipantMuteForMe(const QByteArray &sessionHandle, const QByteArray &participantUri,
+                                                      bool mute, int scope)
 {
     issue(ox_req_session_set_participant_mute_for_me_create, "session_set_participant_mute_for_me",
           [&](ox_req_session_set_participant_mute_for_me_t *r) {
@@ -449,11 +445,10 @@ void SdkRequestClient::auxCaptureAudioStop()
 
 void SdkRequestClient::auxRenderAudioStart(const QByteArray &soundFilePath, bool loop)
 {
-    issue(ox_req_aux_render_audio_start_create, "aux_render_audio_start",
-          [&](ox_req_aux_render_audio_start_t *r) {
-              r->sound_file_path = copy(soundFilePath);
-              r->loop = loop ? 1 : 0;
-          });
+    issue(ox_req_aux_render_audio_start_create, "aux_render_audio_start", [&](ox_req_aux_render_audio_start_t *r) {
+        r->sound_file_path = copy(soundFilePath);
+        r->loop = loop ? 1 : 0;
+    });
 }
 
 void SdkRequestClient::auxRenderAudioStop()
@@ -468,12 +463,11 @@ void SdkRequestClient::auxGetVadProperties()
 
 void SdkRequestClient::auxSetVadProperties(int hangoverMs, int sensitivity, int noiseFloor)
 {
-    issue(ox_req_aux_set_vad_properties_create, "aux_set_vad_properties",
-          [&](ox_req_aux_set_vad_properties_t *r) {
-              r->hangover_ms = hangoverMs;
-              r->sensitivity = sensitivity;
-              r->noise_floor = noiseFloor;
-          });
+    issue(ox_req_aux_set_vad_properties_create, "aux_set_vad_properties", [&](ox_req_aux_set_vad_properties_t *r) {
+        r->hangover_ms = hangoverMs;
+        r->sensitivity = sensitivity;
+        r->noise_floor = noiseFloor;
+    });
 }
 
 void SdkRequestClient::auxGlobalMonitorKeyboardMouse(const QByteArray &bindingName, const QList<int> &keyCodes)
@@ -484,8 +478,8 @@ void SdkRequestClient::auxGlobalMonitorKeyboardMouse(const QByteArray &bindingNa
     if (codes.size() > OX_MAX_KEY_CODES) {
         // The record holds a fixed number of codes; a longer combination
         // would be cut to a different binding than the one asked for.
-        qWarning() << "Key binding" << bindingName << "not requested:" << codes.size()
-                   << "distinct key codes, at most" << OX_MAX_KEY_CODES << "fit";
+        qWarning() << "Key binding" << bindingName << "not requested:" << codes.size() << "distinct key codes, at most"
+                   << OX_MAX_KEY_CODES << "fit";
         return;
     }
     issue(ox_req_aux_global_monitor_keyboard_mouse_create, "aux_global_monitor_keyboard_mouse",

@@ -27,8 +27,8 @@ public:
     QByteArray nextCookie();
 
     // Connector.
-    void connectorCreate(const QByteArray &address, const QByteArray &clientTag, int minimumPort,
-                         int maximumPort, const QByteArray &logFolder);
+    void connectorCreate(const QByteArray &address, const QByteArray &clientTag, int minimumPort, int maximumPort,
+                         const QByteArray &logFolder);
     void connectorInitiateShutdown(const QByteArray &connectorHandle);
     void connectorMuteLocalMic(bool mute);
 
@@ -42,8 +42,7 @@ public:
     void accountSendUserAppData(const QByteArray &accountHandle, const QByteArray &toUri, const QByteArray &content);
 
     // Channel administration.
-    void accountChannelAddAcl(const QByteArray &accountHandle, const QByteArray &channelUri,
-                              const QByteArray &userUri);
+    void accountChannelAddAcl(const QByteArray &accountHandle, const QByteArray &channelUri, const QByteArray &userUri);
     void accountChannelRemoveAcl(const QByteArray &accountHandle, const QByteArray &channelUri,
                                  const QByteArray &userUri);
     // Not issued when either text is empty.
@@ -67,8 +66,8 @@ public:
     QByteArray sessionGroupCreate(const QByteArray &accountHandle, bool privateGroup);
     void sessionGroupTerminate(const QByteArray &sessionGroupHandle);
     // The voice font is set only when greater than 0.
-    void sessionGroupAddSession(const QByteArray &sessionGroupHandle, const QByteArray &uri,
-                                const QByteArray &password, bool connectAudio, bool connectText, int voiceFont);
+    void sessionGroupAddSession(const QByteArray &sessionGroupHandle, const QByteArray &uri, const QByteArray &password,
+                                bool connectAudio, bool connectText, int voiceFont);
     void sessionGroupSetTxSession(const QByteArray &sessionHandle, const QByteArray &sessionGroupHandle);
     void sessionGroupGetStats(const QByteArray &sessionGroupHandle);
     void sessionTerminate(const QByteArray &sessionHandle);
@@ -80,8 +79,8 @@ public:
     // State 1, 2 or 3 is sent; 0 leaves the SDK's default (not typing).
     void sessionSendNotification(const QByteArray &sessionHandle, int state);
     void sessionMuteLocalSpeaker(const QByteArray &sessionHandle, bool mute);
-    void sessionSetParticipantMuteForMe(const QByteArray &sessionHandle, const QByteArray &participantUri,
-                                        bool mute, int scope);
+    void sessionSetParticipantMuteForMe(const QByteArray &sessionHandle, const QByteArray &participantUri, bool mute,
+                                        int scope);
     void sessionSetParticipantVolumeForMe(const QByteArray &sessionHandle, const QByteArray &participantUri,
                                           int volume);
 

@@ -30,7 +30,7 @@
 
 namespace {
 
-QSocialManager* s_instance = nullptr;
+QSocialManager *s_instance = nullptr;
 
 // The fixed user-agent text of analytics events.
 const QString kEventUserAgent = QStringLiteral("Tavri/Win/0.6.18.8668");
@@ -68,7 +68,7 @@ int flagNumber(bool value)
 
 // The first `length` characters of text, one fewer where the cut would split
 // a surrogate pair (which would reach the wire as a replacement character).
-QString leftCharacters(const QString& text, int length)
+QString leftCharacters(const QString &text, int length)
 {
     if (text.size() > length && length > 0 && text.at(length - 1).isHighSurrogate())
         --length;
@@ -77,7 +77,7 @@ QString leftCharacters(const QString& text, int length)
 
 } // namespace
 
-QSocialManager::QSocialManager(QObject* parent, const QString& apiUrl, const QString& shortLinkHost)
+QSocialManager::QSocialManager(QObject *parent, const QString &apiUrl, const QString &shortLinkHost)
     : JsonReplyHandler(parent)
     , m_apiUrl(apiUrl)
     , m_shortLinkHost(shortLinkHost)
@@ -114,21 +114,21 @@ QSocialManager::~QSocialManager()
     qCDebug(ssint) << "~SocialManager() - end";
 }
 
-QSocialManager* QSocialManager::getInstance()
+QSocialManager *QSocialManager::getInstance()
 {
     return s_instance;
 }
 
 // --- Transport --------------------------------------------------------------
 
-void QSocialManager::performQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler,
-                                  QObject* errorReceiver, const char* errorSlot)
+void QSocialManager::performQuery(const QUrl &url, const QJsonObject &params, JsonReplyHandler *handler,
+                                  QObject *errorReceiver, const char *errorSlot)
 {
     postQuery(url, params, handler, errorReceiver, errorSlot, true);
 }
 
-void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonReplyHandler* handler,
-                               QObject* errorReceiver, const char* errorSlot, bool withCredentials, bool quiet,
+void QSocialManager::postQuery(const QUrl &url, const QJsonObject &params, JsonReplyHandler *handler,
+                               QObject *errorReceiver, const char *errorSlot, bool withCredentials, bool quiet,
                                int transferTimeoutMs)
 {
     QNetworkRequest request(url);
@@ -169,10 +169,10 @@ void QSocialManager::postQuery(const QUrl& url, const QJsonObject& params, JsonR
         qCDebug(ssint).noquote() << "performQuery" << url.toString() << logged;
 
     request.setRawHeader("User-Agent", QStringLiteral("WIN/Tavri/%1").arg(version).toUtf8());
-    QNetworkReply* reply = m_networkManager->post(request, body.toUtf8());
+    QNetworkReply *reply = m_networkManager->post(request, body.toUtf8());
 
-    auto* query = new QSocialQuery(params.value(QStringLiteral("method")).toString(), logged,
-                                   handler ? handler : this, reply, errorReceiver, errorSlot, this);
+    auto *query = new QSocialQuery(params.value(QStringLiteral("method")).toString(), logged, handler ? handler : this,
+                                   reply, errorReceiver, errorSlot, this);
     connect(reply, &QNetworkReply::finished, query, &QSocialQuery::networkRequestFinished);
     connect(reply, &QNetworkReply::sslErrors, query, &QSocialQuery::onSslErrors);
     connect(reply, &QNetworkReply::errorOccurred, query, &QSocialQuery::onError);
@@ -194,13 +194,13 @@ QString QSocialManager::getServerBaseUrl() const
     return m_apiUrl.left(m_apiUrl.indexOf(QLatin1Char('/'), 10));
 }
 
-void QSocialManager::onSslErrors(const QStringList& errorMessages)
+void QSocialManager::onSslErrors(const QStringList &errorMessages)
 {
     logSslErrorEvent(errorMessages);
     emit sslErrors(errorMessages);
 }
 
-void QSocialManager::onError(const QNetworkReply::NetworkError& errorCode)
+void QSocialManager::onError(const QNetworkReply::NetworkError &errorCode)
 {
     Q_UNUSED(errorCode)
 }
@@ -216,20 +216,20 @@ constexpr int kMaxRelogins = 15;
 const QString kServerImagePrefix = QStringLiteral("/var/www/html/img/");
 
 // A text field: the value's string, empty for any other JSON type.
-QString textField(const QJsonObject& object, const QString& key)
+QString textField(const QJsonObject &object, const QString &key)
 {
     const QJsonValue value = object.value(key);
     return value.isString() ? value.toString() : QString();
 }
 
 // Present and not JSON null.
-bool hasValue(const QJsonObject& object, const QString& key)
+bool hasValue(const QJsonObject &object, const QString &key)
 {
     const QJsonValue value = object.value(key);
     return !value.isUndefined() && !value.isNull();
 }
 
-bool isNonEmptyObject(const QJsonDocument& reply)
+bool isNonEmptyObject(const QJsonDocument &reply)
 {
     return reply.isObject() && !reply.object().isEmpty();
 }
@@ -241,7 +241,7 @@ LocalUser::LoginState localLoginState()
 
 } // namespace
 
-bool QSocialManager::handleReply(const QString& method, const QJsonDocument& reply)
+bool QSocialManager::handleReply(const QString &method, const QJsonDocument &reply)
 {
     qCDebug(ssint).noquote() << "QSocialManager::handleReply(" << method << ")";
 
@@ -293,8 +293,8 @@ bool QSocialManager::handleReply(const QString& method, const QJsonDocument& rep
     return false;
 }
 
-bool QSocialManager::handleErrorAnswer(const QString& method, const QJsonDocument& reply, QString& errorText,
-                                       QString& reasonText)
+bool QSocialManager::handleErrorAnswer(const QString &method, const QJsonDocument &reply, QString &errorText,
+                                       QString &reasonText)
 {
     if (!isNonEmptyObject(reply))
         return false;
@@ -309,7 +309,8 @@ bool QSocialManager::handleErrorAnswer(const QString& method, const QJsonDocumen
     qCCritical(ssint) << "Error: SocialResponse" << details;
     logEvent(QStringLiteral("Error"), QStringLiteral("SocialResponse"), details);
 
-    if (reasonText == QLatin1String("Cannot add root channel with same name as another root channel of the same user")) {
+    if (reasonText
+        == QLatin1String("Cannot add root channel with same name as another root channel of the same user")) {
         if (method == QLatin1String("EditChannel"))
             emit editChannelFailed();
         else if (method == QLatin1String("AddChannel"))
@@ -320,7 +321,7 @@ bool QSocialManager::handleErrorAnswer(const QString& method, const QJsonDocumen
     return true;
 }
 
-void QSocialManager::handleSessionId(const QJsonDocument& reply)
+void QSocialManager::handleSessionId(const QJsonDocument &reply)
 {
     const bool hadSession = !m_sessionId.isEmpty();
     if (isNonEmptyObject(reply)) {
@@ -343,7 +344,7 @@ void QSocialManager::handleSessionId(const QJsonDocument& reply)
     }
 }
 
-void QSocialManager::handleLoggingAndUpdateOffer(const QJsonDocument& reply)
+void QSocialManager::handleLoggingAndUpdateOffer(const QJsonDocument &reply)
 {
     if (!reply.isObject())
         return;
@@ -360,8 +361,7 @@ void QSocialManager::handleLoggingAndUpdateOffer(const QJsonDocument& reply)
     }
 }
 
-bool QSocialManager::handleLoginReply(const QJsonDocument& reply, const QString& errorText,
-                                      const QString& reasonText)
+bool QSocialManager::handleLoginReply(const QJsonDocument &reply, const QString &errorText, const QString &reasonText)
 {
     if (localLoginState() != LocalUser::LoggingIn) {
         qCDebug(ssint) << "Response received after aborting logging in";
@@ -369,7 +369,8 @@ bool QSocialManager::handleLoginReply(const QJsonDocument& reply, const QString&
         return false;
     }
     if (!isNonEmptyObject(reply)) {
-        emit socialLoginFailed(QStringLiteral("Could not connect to server.  Check your network connection and try again."));
+        emit socialLoginFailed(
+            QStringLiteral("Could not connect to server.  Check your network connection and try again."));
         logEvent(QStringLiteral("login"), QStringLiteral("RecvEmpty"), QStringList());
         return false;
     }
@@ -391,7 +392,7 @@ bool QSocialManager::handleLoginReply(const QJsonDocument& reply, const QString&
     const QString profileImageURI = serverImageUrl(textField(object, QStringLiteral("UserPictureUrl")));
 
     m_reloginCount = 0;
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestLogin(token, QString());
     else
         qCWarning(ssint) << "LoginUser: no voice service to sign in to";
@@ -400,8 +401,8 @@ bool QSocialManager::handleLoginReply(const QJsonDocument& reply, const QString&
 
     // The login's own record: a missing user name stands for the display
     // name here as well, as it does in the login signal.
-    for (const QString& key : {QStringLiteral("UserDisplayName"), QStringLiteral("user_uname"),
-                               QStringLiteral("UserPictureUrl")}) {
+    for (const QString &key :
+         {QStringLiteral("UserDisplayName"), QStringLiteral("user_uname"), QStringLiteral("UserPictureUrl")}) {
         if (!object.contains(key))
             object.insert(key, QJsonValue::Null);
     }
@@ -419,13 +420,13 @@ bool QSocialManager::handleLoginReply(const QJsonDocument& reply, const QString&
     return true;
 }
 
-void QSocialManager::applySettingsOverrides(const QJsonValue& overrides)
+void QSocialManager::applySettingsOverrides(const QJsonValue &overrides)
 {
     if (!overrides.isArray())
         return;
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     const QJsonArray elements = overrides.toArray();
-    for (const QJsonValue& element : elements) {
+    for (const QJsonValue &element : elements) {
         const QJsonObject entry = element.toObject();
         if (!hasValue(entry, QStringLiteral("settings_key")) || !hasValue(entry, QStringLiteral("value"))) {
             qCDebug(ssint) << "settings_overrides: entry without key or value skipped";
@@ -446,7 +447,7 @@ void QSocialManager::applySettingsOverrides(const QJsonValue& overrides)
     }
 }
 
-bool QSocialManager::handleSetUserCustomInfoReply(const QJsonDocument& reply)
+bool QSocialManager::handleSetUserCustomInfoReply(const QJsonDocument &reply)
 {
     if (textField(reply.object(), QStringLiteral("ostrel_update_status")) != QLatin1String("OK"))
         return false;
@@ -455,15 +456,16 @@ bool QSocialManager::handleSetUserCustomInfoReply(const QJsonDocument& reply)
     return true;
 }
 
-bool QSocialManager::handleDialinNumbersReply(const QJsonDocument& reply)
+bool QSocialManager::handleDialinNumbersReply(const QJsonDocument &reply)
 {
     if (!reply.isArray()) {
-        qCDebug(ssint).noquote().nospace() << "GetDialinNumbers errors: " << QString::fromUtf8(reply.toJson(QJsonDocument::Compact));
+        qCDebug(ssint).noquote().nospace()
+            << "GetDialinNumbers errors: " << QString::fromUtf8(reply.toJson(QJsonDocument::Compact));
         return false;
     }
     QStringList numbers;
     const QJsonArray elements = reply.array();
-    for (const QJsonValue& element : elements) {
+    for (const QJsonValue &element : elements) {
         const QJsonObject entry = element.toObject();
         numbers.append(textField(entry, QStringLiteral("location")) + QStringLiteral(": ")
                        + textField(entry, QStringLiteral("pstn")));
@@ -472,7 +474,7 @@ bool QSocialManager::handleDialinNumbersReply(const QJsonDocument& reply)
     return true;
 }
 
-bool QSocialManager::handleUserUuidExistsReply(const QJsonDocument& reply)
+bool QSocialManager::handleUserUuidExistsReply(const QJsonDocument &reply)
 {
     // The service answers with a bare truth value or number, which arrives
     // wrapped as "result".
@@ -482,7 +484,7 @@ bool QSocialManager::handleUserUuidExistsReply(const QJsonDocument& reply)
     return true;
 }
 
-bool QSocialManager::handleCheckForUpdateReply(const QJsonDocument& reply)
+bool QSocialManager::handleCheckForUpdateReply(const QJsonDocument &reply)
 {
     if (!reply.isObject()) {
         emit noUpdateAvailable();
@@ -502,7 +504,7 @@ bool QSocialManager::handleCheckForUpdateReply(const QJsonDocument& reply)
 
 // --- Reply records --------------------------------------------------------------
 
-QString QSocialManager::serverImageUrl(const QString& picture) const
+QString QSocialManager::serverImageUrl(const QString &picture) const
 {
     if (!picture.startsWith(kServerImagePrefix))
         return picture;
@@ -515,15 +517,14 @@ namespace {
 
 // The fields of a channel record.
 struct ChannelRecord {
-    QString uri, uid, displayName, imageURI, message, description, dialinCode, ownerUID, parentUID, lastOn,
-        rootUID;
+    QString uri, uid, displayName, imageURI, message, description, dialinCode, ownerUID, parentUID, lastOn, rootUID;
     bool isPublic = false;
     bool hasPassword = false;
     bool hasChildren = false;
 };
 
-ChannelRecord readChannelRecord(const QJsonObject& record, const QSocialManager* manager,
-                                QString (QSocialManager::*imageUrl)(const QString&) const)
+ChannelRecord readChannelRecord(const QJsonObject &record, const QSocialManager *manager,
+                                QString (QSocialManager::*imageUrl)(const QString &) const)
 {
     ChannelRecord channel;
     channel.uri = textField(record, QStringLiteral("ChannelLiveURI"));
@@ -551,7 +552,7 @@ ChannelRecord readChannelRecord(const QJsonObject& record, const QSocialManager*
 
 } // namespace
 
-QString QSocialManager::processChannelInfo(const QJsonObject& record)
+QString QSocialManager::processChannelInfo(const QJsonObject &record)
 {
     if (record.value(QStringLiteral("ChannelLiveURI")).isNull())
         return QString();
@@ -561,34 +562,30 @@ QString QSocialManager::processChannelInfo(const QJsonObject& record)
     return c.uri;
 }
 
-void QSocialManager::processChannelSearchResult(const QJsonObject& record)
+void QSocialManager::processChannelSearchResult(const QJsonObject &record)
 {
     if (!record.value(QStringLiteral("ChannelLiveURI")).isNull()) {
         const ChannelRecord c = readChannelRecord(record, this, &QSocialManager::serverImageUrl);
-        emit receivedChannelSearchResult(c.uri, c.uid, c.displayName, c.imageURI, c.message, c.description,
-                                         c.isPublic, c.hasPassword, c.dialinCode, c.ownerUID, c.parentUID,
-                                         c.hasChildren, c.lastOn);
+        emit receivedChannelSearchResult(c.uri, c.uid, c.displayName, c.imageURI, c.message, c.description, c.isPublic,
+                                         c.hasPassword, c.dialinCode, c.ownerUID, c.parentUID, c.hasChildren, c.lastOn);
     }
     processChannelInfo(record);
 }
 
-void QSocialManager::processNotification(const QJsonObject& record)
+void QSocialManager::processNotification(const QJsonObject &record)
 {
     // Milliseconds since 1970 as decimal text; anything else gives the epoch.
     const QDateTime sentAt =
         QDateTime::fromMSecsSinceEpoch(textField(record, QStringLiteral("SentAtMSecsFromEpoch")).toLongLong());
-    emit notificationReceived(textField(record, QStringLiteral("NotificationUID")),
-                              textField(record, QStringLiteral("FromUserSocialUID")),
-                              textField(record, QStringLiteral("UserDisplayName")),
-                              textField(record, QStringLiteral("ChannelSocialUID")),
-                              textField(record, QStringLiteral("ChannelDisplayName")),
-                              textField(record, QStringLiteral("Type")), textField(record, QStringLiteral("State")),
-                              sentAt, textField(record, QStringLiteral("CustomMessage")),
-                              textField(record, QStringLiteral("CustomAction")),
-                              textField(record, QStringLiteral("UserEmail")));
+    emit notificationReceived(
+        textField(record, QStringLiteral("NotificationUID")), textField(record, QStringLiteral("FromUserSocialUID")),
+        textField(record, QStringLiteral("UserDisplayName")), textField(record, QStringLiteral("ChannelSocialUID")),
+        textField(record, QStringLiteral("ChannelDisplayName")), textField(record, QStringLiteral("Type")),
+        textField(record, QStringLiteral("State")), sentAt, textField(record, QStringLiteral("CustomMessage")),
+        textField(record, QStringLiteral("CustomAction")), textField(record, QStringLiteral("UserEmail")));
 }
 
-void QSocialManager::extractNotifications(const QJsonObject& reply)
+void QSocialManager::extractNotifications(const QJsonObject &reply)
 {
     const QJsonValue list = reply.value(QStringLiteral("v"));
     if (!list.isArray())
@@ -600,14 +597,14 @@ void QSocialManager::extractNotifications(const QJsonObject& reply)
     }
 }
 
-void QSocialManager::processUserInfo(const QJsonObject& record)
+void QSocialManager::processUserInfo(const QJsonObject &record)
 {
     if (record.value(QStringLiteral("UserLiveURI")).isNull())
         return;
     const QString displayName = textField(record, QStringLiteral("UserDisplayName"));
     const QString userUUID = record.value(QStringLiteral("user_uname")).isNull()
-        ? displayName
-        : textField(record, QStringLiteral("user_uname"));
+                                 ? displayName
+                                 : textField(record, QStringLiteral("user_uname"));
     QString picture = textField(record, QStringLiteral("UserPictureUrl"));
     if (picture.startsWith(kServerImagePrefix))
         picture.replace(kServerImagePrefix, getServerBaseUrl() + QStringLiteral("/img/"));
@@ -615,16 +612,15 @@ void QSocialManager::processUserInfo(const QJsonObject& record)
     qCDebug(ssint) << "received last on as" << lastOn;
     const QDateTime lastOnline = QDateTime::fromString(lastOn.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     qCDebug(ssint) << "translated to" << lastOnline.toString(Qt::TextDate);
-    emit userInfoReceived(textField(record, QStringLiteral("UserLiveURI")).toLower(),
-                          textField(record, QStringLiteral("UserEmail")),
-                          textField(record, QStringLiteral("UserSocialUID")), displayName, userUUID, picture,
-                          textField(record, QStringLiteral("UserLocation")),
-                          textField(record, QStringLiteral("UserStatusText")),
-                          textField(record, QStringLiteral("UserDescription")), lastOnline,
-                          textField(record, QStringLiteral("home_channel_uri")));
+    emit userInfoReceived(
+        textField(record, QStringLiteral("UserLiveURI")).toLower(), textField(record, QStringLiteral("UserEmail")),
+        textField(record, QStringLiteral("UserSocialUID")), displayName, userUUID, picture,
+        textField(record, QStringLiteral("UserLocation")), textField(record, QStringLiteral("UserStatusText")),
+        textField(record, QStringLiteral("UserDescription")), lastOnline,
+        textField(record, QStringLiteral("home_channel_uri")));
 }
 
-QString QSocialManager::handleUserInfoEntry(const QJsonObject& record)
+QString QSocialManager::handleUserInfoEntry(const QJsonObject &record)
 {
     if (record.value(QStringLiteral("UserLiveURI")).isNull()) {
         qCCritical(ssint) << "data[UserLiveURI] returns null";
@@ -643,23 +639,23 @@ namespace {
 
 // A list held under key: its elements, or none when the key is missing or is
 // not an array.
-QJsonArray listField(const QJsonObject& object, const QString& key)
+QJsonArray listField(const QJsonObject &object, const QString &key)
 {
     const QJsonValue value = object.value(key);
     return value.isArray() ? value.toArray() : QJsonArray();
 }
 
 // "result" of a friendship or invitation answer: the text "1" or the number 1.
-bool resultIsSuccess(const QJsonObject& object)
+bool resultIsSuccess(const QJsonObject &object)
 {
     const QJsonValue result = object.value(QStringLiteral("result"));
     return (result.isString() && result.toString() == QLatin1String("1"))
-        || (result.isDouble() && result.toDouble() == 1.0);
+           || (result.isDouble() && result.toDouble() == 1.0);
 }
 
 } // namespace
 
-QSocialManager::ReplyBranch QSocialManager::gatedBranch(const QString& method)
+QSocialManager::ReplyBranch QSocialManager::gatedBranch(const QString &method)
 {
     static const QHash<QString, ReplyBranch> branches{
         {QStringLiteral("GetChannelsMatching"), &QSocialManager::handleChannelsMatchingReply},
@@ -699,45 +695,47 @@ QSocialManager::ReplyBranch QSocialManager::gatedBranch(const QString& method)
     return branches.value(method, nullptr);
 }
 
-QString QSocialManager::permanentChannelAddress(const QString& channelNumber) const
+QString QSocialManager::permanentChannelAddress(const QString &channelNumber) const
 {
     // The voice service passes its domain on to the settings service as it
     // starts, so either gives the same text.
-    const VoiceManager* voice = VoiceManager::getInstance();
+    const VoiceManager *voice = VoiceManager::getInstance();
     const QString domain = voice ? voice->domain() : StorageManager::getInstance()->voiceDomain();
     return QStringLiteral("sip:confctl-") + channelNumber + QLatin1Char('@') + domain;
 }
 
-bool QSocialManager::handleChannelsMatchingReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleChannelsMatchingReply(const QString &, const QJsonDocument &reply)
 {
     emit beginChannelSearchResponse();
     bool hasMoreResults = false;
     if (reply.isObject()) {
         const QJsonObject object = reply.object();
-        for (const QJsonValue& element : listField(object, QStringLiteral("results")))
+        for (const QJsonValue &element : listField(object, QStringLiteral("results")))
             processChannelSearchResult(element.toObject());
         const QJsonValue more = object.value(QStringLiteral("more"));
-        hasMoreResults = (more.isBool() && more.toBool())
+        hasMoreResults =
+            (more.isBool() && more.toBool())
             || (more.isString() && (more.toString() == QLatin1String("true") || more.toString() == QLatin1String("t")));
     } else if (reply.isArray()) {
         const QJsonArray elements = reply.array();
-        for (const QJsonValue& element : elements)
+        for (const QJsonValue &element : elements)
             processChannelSearchResult(element.toObject());
     }
     emit endChannelSearchResponse(hasMoreResults);
     return true;
 }
 
-bool QSocialManager::handleDefaultChannelsReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleDefaultChannelsReply(const QString &, const QJsonDocument &reply)
 {
     if (!reply.isArray()) {
         qCWarning(ssint) << "GetDefaultChannelsForUser response not an array";
         return true;
     }
     const QJsonArray elements = reply.array();
-    for (const QJsonValue& element : elements) {
+    for (const QJsonValue &element : elements) {
         const QJsonObject channel = element.toObject();
-        if (!hasValue(channel, QStringLiteral("ChannelLiveURI")) || !hasValue(channel, QStringLiteral("ChannelDisplayName"))
+        if (!hasValue(channel, QStringLiteral("ChannelLiveURI"))
+            || !hasValue(channel, QStringLiteral("ChannelDisplayName"))
             || !hasValue(channel, QStringLiteral("ChannelSocialUID"))) {
             qCWarning(ssint) << "GetDefaultChannelsForUser: channel without URI, name or UID skipped";
             continue;
@@ -749,19 +747,19 @@ bool QSocialManager::handleDefaultChannelsReply(const QString&, const QJsonDocum
     return true;
 }
 
-bool QSocialManager::handleChannelsInHierarchyReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleChannelsInHierarchyReply(const QString &, const QJsonDocument &reply)
 {
     if (!reply.isArray()) {
         qCWarning(ssint) << "GetChannelsInHierarchy response not an array";
         return true;
     }
     const QJsonArray elements = reply.array();
-    for (const QJsonValue& element : elements)
+    for (const QJsonValue &element : elements)
         processChannelInfo(element.toObject());
     return true;
 }
 
-bool QSocialManager::handleChannelsOwnedReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleChannelsOwnedReply(const QString &, const QJsonDocument &reply)
 {
     if (!reply.isArray()) {
         qCWarning(ssint) << "GetChannelsOwned response not an array";
@@ -770,7 +768,7 @@ bool QSocialManager::handleChannelsOwnedReply(const QString&, const QJsonDocumen
     QStringList channelURIs;
     QStringList channelDisplayNames;
     const QJsonArray elements = reply.array();
-    for (const QJsonValue& element : elements) {
+    for (const QJsonValue &element : elements) {
         const QJsonObject channel = element.toObject();
         processChannelInfo(channel);
         channelURIs.append(textField(channel, QStringLiteral("ChannelLiveURI")));
@@ -780,14 +778,14 @@ bool QSocialManager::handleChannelsOwnedReply(const QString&, const QJsonDocumen
     return true;
 }
 
-bool QSocialManager::handleChannelsOwnedByReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleChannelsOwnedByReply(const QString &, const QJsonDocument &reply)
 {
-    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("channels")))
+    for (const QJsonValue &element : listField(reply.object(), QStringLiteral("channels")))
         processChannelInfo(element.toObject());
     return true;
 }
 
-bool QSocialManager::handleAddChannelReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleAddChannelReply(const QString &, const QJsonDocument &reply)
 {
     const QJsonObject object = reply.object();
     if (!hasValue(object, QStringLiteral("ChannelLiveURI"))) {
@@ -801,7 +799,7 @@ bool QSocialManager::handleAddChannelReply(const QString&, const QJsonDocument& 
     return true;
 }
 
-bool QSocialManager::handleEditChannelReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleEditChannelReply(const QString &, const QJsonDocument &reply)
 {
     const ChannelRecord c = readChannelRecord(reply.object(), this, &QSocialManager::serverImageUrl);
     emit channelUpdated(c.uri.toLower(), c.uid, c.ownerUID, c.parentUID, c.displayName, c.isPublic, c.hasPassword,
@@ -809,7 +807,7 @@ bool QSocialManager::handleEditChannelReply(const QString&, const QJsonDocument&
     return true;
 }
 
-bool QSocialManager::handleDeleteChannelReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleDeleteChannelReply(const QString &, const QJsonDocument &reply)
 {
     const QJsonObject object = reply.object();
     if (textField(object, QStringLiteral("ostrel")) != QLatin1String("Deleted")) {
@@ -828,16 +826,16 @@ bool QSocialManager::handleDeleteChannelReply(const QString&, const QJsonDocumen
     return true;
 }
 
-bool QSocialManager::handleChannelInfoReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleChannelInfoReply(const QString &, const QJsonDocument &reply)
 {
     processChannelInfo(reply.object());
     return true;
 }
 
-bool QSocialManager::handleChannelFavoritesReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleChannelFavoritesReply(const QString &, const QJsonDocument &reply)
 {
     emit channelFavoritesBegin();
-    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("data"))) {
+    for (const QJsonValue &element : listField(reply.object(), QStringLiteral("data"))) {
         const QString channelURI = processChannelInfo(element.toObject());
         if (!channelURI.isEmpty())
             emit channelFavoriteReceived(channelURI);
@@ -846,14 +844,14 @@ bool QSocialManager::handleChannelFavoritesReply(const QString&, const QJsonDocu
     return true;
 }
 
-bool QSocialManager::handleChangeChannelFavoriteReply(const QString&, const QJsonDocument&)
+bool QSocialManager::handleChangeChannelFavoriteReply(const QString &, const QJsonDocument &)
 {
     // The answer names no channel: receivers re-read the favourites.
     emit channelFavoriteChanged(QString(), true);
     return true;
 }
 
-bool QSocialManager::handleParticipantCountReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleParticipantCountReply(const QString &, const QJsonDocument &reply)
 {
     if (!reply.isArray()) {
         qCWarning(ssint) << "requestParticipantCount response not an array";
@@ -861,7 +859,7 @@ bool QSocialManager::handleParticipantCountReply(const QString&, const QJsonDocu
     }
     const QJsonArray elements = reply.array();
     qCDebug(ssint).nospace() << elements.size() << " participant counts retrieved";
-    for (const QJsonValue& element : elements) {
+    for (const QJsonValue &element : elements) {
         const QJsonObject entry = element.toObject();
         if (!hasValue(entry, QStringLiteral("id")))
             continue;
@@ -873,7 +871,7 @@ bool QSocialManager::handleParticipantCountReply(const QString&, const QJsonDocu
     return true;
 }
 
-bool QSocialManager::handleThirdPartyChannelReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleThirdPartyChannelReply(const QString &, const QJsonDocument &reply)
 {
     qCDebug(ssint) << "SocialManager::handleReply() GetThirdPartyChannelForUser - not yet (re)implemented";
     const QJsonObject object = reply.object();
@@ -888,7 +886,7 @@ bool QSocialManager::handleThirdPartyChannelReply(const QString&, const QJsonDoc
     return true;
 }
 
-bool QSocialManager::handleUnclaimedReply(const QString& method, const QJsonDocument&)
+bool QSocialManager::handleUnclaimedReply(const QString &method, const QJsonDocument &)
 {
     // These answers belong to the handler of the request that asked for them.
     if (method == QLatin1String("requestShareLink"))
@@ -901,7 +899,7 @@ bool QSocialManager::handleUnclaimedReply(const QString& method, const QJsonDocu
     return true;
 }
 
-bool QSocialManager::handleFriendsListReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleFriendsListReply(const QString &, const QJsonDocument &reply)
 {
     QJsonArray elements;
     if (reply.isArray()) {
@@ -913,13 +911,13 @@ bool QSocialManager::handleFriendsListReply(const QString&, const QJsonDocument&
         return true;
     }
     QStringList friendUIDs;
-    for (const QJsonValue& element : qAsConst(elements))
+    for (const QJsonValue &element : qAsConst(elements))
         friendUIDs.append(textField(element.toObject(), QStringLiteral("friend_uid")));
     emit friendsListReceived(friendUIDs);
     return true;
 }
 
-bool QSocialManager::handleChangeFriendReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleChangeFriendReply(const QString &, const QJsonDocument &reply)
 {
     const QJsonObject object = reply.object();
     if (resultIsSuccess(object))
@@ -931,7 +929,7 @@ bool QSocialManager::handleChangeFriendReply(const QString&, const QJsonDocument
     return true;
 }
 
-bool QSocialManager::handleInviteUserToChannelReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleInviteUserToChannelReply(const QString &, const QJsonDocument &reply)
 {
     const QJsonObject object = reply.object();
     if (resultIsSuccess(object))
@@ -942,10 +940,10 @@ bool QSocialManager::handleInviteUserToChannelReply(const QString&, const QJsonD
     return true;
 }
 
-bool QSocialManager::handleInviteUsersViaEmailReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleInviteUsersViaEmailReply(const QString &, const QJsonDocument &reply)
 {
     QMap<QString, QStringList> responsesByStatus;
-    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("results"))) {
+    for (const QJsonValue &element : listField(reply.object(), QStringLiteral("results"))) {
         const QJsonObject result = element.toObject();
         responsesByStatus[textField(result, QStringLiteral("s"))].append(textField(result, QStringLiteral("t")));
     }
@@ -953,20 +951,20 @@ bool QSocialManager::handleInviteUsersViaEmailReply(const QString&, const QJsonD
     return true;
 }
 
-bool QSocialManager::handleSendEmailReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleSendEmailReply(const QString &, const QJsonDocument &reply)
 {
     emit sendEmailResponse(textField(reply.object(), QStringLiteral("msg")));
     return true;
 }
 
-bool QSocialManager::handleContactGroupsReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleContactGroupsReply(const QString &, const QJsonDocument &reply)
 {
     emit contactGroupsBegin();
-    for (const QJsonValue& element : listField(reply.object(), QStringLiteral("data"))) {
+    for (const QJsonValue &element : listField(reply.object(), QStringLiteral("data"))) {
         const QJsonObject group = element.toObject();
         const QString groupID = textField(group, QStringLiteral("id"));
         emit contactGroupInfoReceived(groupID, textField(group, QStringLiteral("name")));
-        for (const QJsonValue& memberValue : listField(group, QStringLiteral("members"))) {
+        for (const QJsonValue &memberValue : listField(group, QStringLiteral("members"))) {
             const QJsonObject member = memberValue.toObject();
             emit contactGroupMemberChanged(groupID, textField(member, QStringLiteral("user_uid")),
                                            textField(member, QStringLiteral("user_uri")), true);
@@ -976,7 +974,7 @@ bool QSocialManager::handleContactGroupsReply(const QString&, const QJsonDocumen
     return true;
 }
 
-bool QSocialManager::handleContactGroupInfoReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleContactGroupInfoReply(const QString &, const QJsonDocument &reply)
 {
     const QJsonObject object = reply.object();
     emit contactGroupInfoReceived(textField(object, QStringLiteral("groupID")),
@@ -984,7 +982,7 @@ bool QSocialManager::handleContactGroupInfoReply(const QString&, const QJsonDocu
     return true;
 }
 
-bool QSocialManager::handleContactGroupDeletedReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleContactGroupDeletedReply(const QString &, const QJsonDocument &reply)
 {
     const QString groupID = textField(reply.object(), QStringLiteral("groupID"));
     if (groupID.isEmpty()) {
@@ -995,7 +993,7 @@ bool QSocialManager::handleContactGroupDeletedReply(const QString&, const QJsonD
     return true;
 }
 
-bool QSocialManager::handleContactGroupMemberReply(const QString& method, const QJsonDocument& reply)
+bool QSocialManager::handleContactGroupMemberReply(const QString &method, const QJsonDocument &reply)
 {
     const QJsonObject object = reply.object();
     emit contactGroupMemberChanged(textField(object, QStringLiteral("groupID")),
@@ -1004,13 +1002,13 @@ bool QSocialManager::handleContactGroupMemberReply(const QString& method, const 
     return true;
 }
 
-bool QSocialManager::handleUserRecordReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleUserRecordReply(const QString &, const QJsonDocument &reply)
 {
     processUserInfo(reply.object());
     return true;
 }
 
-bool QSocialManager::handleSetUserImageReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleSetUserImageReply(const QString &, const QJsonDocument &reply)
 {
     QString picture = textField(reply.object(), QStringLiteral("result"));
     if (picture.startsWith(kServerImagePrefix)) {
@@ -1024,16 +1022,17 @@ bool QSocialManager::handleSetUserImageReply(const QString&, const QJsonDocument
     return true;
 }
 
-bool QSocialManager::handleNotificationsReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleNotificationsReply(const QString &, const QJsonDocument &reply)
 {
     qCDebug(ssint) << "Extracting new notifications...";
     extractNotifications(reply.object());
     return true;
 }
 
-bool QSocialManager::handleUpdateNotificationsReply(const QString&, const QJsonDocument& reply)
+bool QSocialManager::handleUpdateNotificationsReply(const QString &, const QJsonDocument &reply)
 {
-    qCDebug(ssint).noquote() << textField(reply.object(), QStringLiteral("count")) + QStringLiteral(" notifications updated");
+    qCDebug(ssint).noquote() << textField(reply.object(), QStringLiteral("count"))
+                                    + QStringLiteral(" notifications updated");
     return true;
 }
 
@@ -1044,7 +1043,7 @@ QString QSocialManager::eventTimestamp(qint64 msecsSinceEpoch)
     return QString::number(msecsSinceEpoch / 1000.0, 'f', 3);
 }
 
-QJsonObject QSocialManager::newEvent(const QString& category, const QString& label)
+QJsonObject QSocialManager::newEvent(const QString &category, const QString &label)
 {
     QJsonObject event;
     event.insert(QStringLiteral("ua"), kEventUserAgent);
@@ -1057,16 +1056,16 @@ QJsonObject QSocialManager::newEvent(const QString& category, const QString& lab
     return event;
 }
 
-void QSocialManager::addDetailFields(QJsonObject& fields, const QStringList& details)
+void QSocialManager::addDetailFields(QJsonObject &fields, const QStringList &details)
 {
-    for (const QString& detail : details) {
+    for (const QString &detail : details) {
         const int colon = detail.indexOf(QLatin1Char(':'));
         if (colon > 0)
             fields.insert(QStringLiteral("ext[") + detail.left(colon) + QLatin1Char(']'), detail.mid(colon + 1));
     }
 }
 
-void QSocialManager::logEvent(const QString& category, const QString& label, const QStringList& details)
+void QSocialManager::logEvent(const QString &category, const QString &label, const QStringList &details)
 {
     if (userint().isDebugEnabled()) {
         // The event's name stands in the source position of the log line.
@@ -1147,7 +1146,7 @@ void QSocialManager::onEventSendComplete()
     onEventQueuedNext();
 }
 
-void QSocialManager::logRetriedEventOutcome(const char* outcome)
+void QSocialManager::logRetriedEventOutcome(const char *outcome)
 {
     if (m_retryCount == 0)
         return;
@@ -1167,8 +1166,8 @@ void QSocialManager::onEventSendErrored(int errorCode)
 {
     m_eventSendInFlight = false;
     // Protocol errors will not go away by trying again.
-    const bool retry = errorCode != QNetworkReply::ProtocolUnknownError
-        && errorCode != QNetworkReply::ProtocolInvalidOperationError;
+    const bool retry =
+        errorCode != QNetworkReply::ProtocolUnknownError && errorCode != QNetworkReply::ProtocolInvalidOperationError;
     if (retry && !m_lastEvent.isEmpty())
         m_eventQueue.prepend(m_lastEvent);
     else
@@ -1176,7 +1175,7 @@ void QSocialManager::onEventSendErrored(int errorCode)
     m_eventTimer->start(kEventDelayMs);
 }
 
-void QSocialManager::logSslErrorEvent(const QStringList& errorMessages)
+void QSocialManager::logSslErrorEvent(const QStringList &errorMessages)
 {
     if (m_doNotLog || m_sslErrorReported)
         return;
@@ -1194,12 +1193,12 @@ void QSocialManager::logSslErrorEvent(const QStringList& errorMessages)
 
 // --- Web methods --------------------------------------------------------------
 
-void QSocialManager::post(const QJsonObject& fields, JsonReplyHandler* handler)
+void QSocialManager::post(const QJsonObject &fields, JsonReplyHandler *handler)
 {
     performQuery(QUrl(m_apiUrl), fields, handler);
 }
 
-void QSocialManager::requestLogin(const QString& email, const QString& password, JsonReplyHandler* handler)
+void QSocialManager::requestLogin(const QString &email, const QString &password, JsonReplyHandler *handler)
 {
     m_email = email;
     m_password = password;
@@ -1212,7 +1211,7 @@ void QSocialManager::requestLogin(const QString& email, const QString& password,
     logEvent(QStringLiteral("login"), QStringLiteral("requested"), {QStringLiteral("email:") + email});
 }
 
-void QSocialManager::requestRelogin(const QString& reason, JsonReplyHandler* handler)
+void QSocialManager::requestRelogin(const QString &reason, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("email"), m_email},
           {QStringLiteral("password"), m_password},
@@ -1223,8 +1222,8 @@ void QSocialManager::requestRelogin(const QString& reason, JsonReplyHandler* han
              {QStringLiteral("email:") + m_email, QStringLiteral("reason:") + reason});
 }
 
-void QSocialManager::requestCreateAccount(const QString& userName, const QString& email, const QString& password,
-                                          JsonReplyHandler* handler, QObject* errorReceiver, const char* errorSlot)
+void QSocialManager::requestCreateAccount(const QString &userName, const QString &email, const QString &password,
+                                          JsonReplyHandler *handler, QObject *errorReceiver, const char *errorSlot)
 {
     m_email = email;
     m_password = password;
@@ -1240,25 +1239,25 @@ void QSocialManager::requestCreateAccount(const QString& userName, const QString
     m_password.clear();
 }
 
-void QSocialManager::requestUserUuidExists(const QString& uuid, JsonReplyHandler* handler)
+void QSocialManager::requestUserUuidExists(const QString &uuid, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("userUuidExists")}, {QStringLiteral("uuid"), uuid}}, handler);
 }
 
-void QSocialManager::requestCheckForUpdate(JsonReplyHandler* handler)
+void QSocialManager::requestCheckForUpdate(JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("CheckForUpdate")}}, handler);
 }
 
-void QSocialManager::requestAddUserStats(const QString& channelSocialUID, JsonReplyHandler* handler)
+void QSocialManager::requestAddUserStats(const QString &channelSocialUID, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("AddUserStats")},
           {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
          handler);
 }
 
-void QSocialManager::requestUserInfoPublicByName(const QString& name, bool showInactive, int offset, int limit,
-                                                 JsonReplyHandler* handler)
+void QSocialManager::requestUserInfoPublicByName(const QString &name, bool showInactive, int offset, int limit,
+                                                 JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetUserInfoPublicByName")},
           {QStringLiteral("offset"), QString::number(offset)},
@@ -1269,19 +1268,18 @@ void QSocialManager::requestUserInfoPublicByName(const QString& name, bool showI
          handler);
 }
 
-void QSocialManager::requestAcceptInvitation(const QString& notificationUID, JsonReplyHandler* handler)
+void QSocialManager::requestAcceptInvitation(const QString &notificationUID, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("AcceptInvitation")},
           {QStringLiteral("NotificationUID"), notificationUID}},
          handler);
 }
 
-void QSocialManager::requestAddChannel(const QString& displayName, const QString& description,
-                                       const QString& messageOfTheDay, const QStringList& tags,
-                                       const QString& linkEmail, const QString& linkWeb, const QString& twitterTag,
-                                       bool supportsCallIn, int protectionType, const QString& password,
-                                       const QString& parentSocialUID, bool childrenLocked,
-                                       JsonReplyHandler* handler)
+void QSocialManager::requestAddChannel(const QString &displayName, const QString &description,
+                                       const QString &messageOfTheDay, const QStringList &tags,
+                                       const QString &linkEmail, const QString &linkWeb, const QString &twitterTag,
+                                       bool supportsCallIn, int protectionType, const QString &password,
+                                       const QString &parentSocialUID, bool childrenLocked, JsonReplyHandler *handler)
 {
     QJsonObject fields{{QStringLiteral("method"), QStringLiteral("AddChannel")},
                        {QStringLiteral("ChannelDisplayName"), displayName},
@@ -1300,12 +1298,12 @@ void QSocialManager::requestAddChannel(const QString& displayName, const QString
     post(fields, handler);
 }
 
-void QSocialManager::requestEditChannel(const QString& channelSocialUID, const QString& displayName,
-                                        const QString& description, const QString& messageOfTheDay,
-                                        const QStringList& tags, const QString& linkEmail, const QString& linkWeb,
-                                        const QString& twitterTag, bool supportsCallIn, int protectionType,
-                                        bool childrenLocked, bool updatePassword, const QString& password,
-                                        bool renameImage, JsonReplyHandler* handler)
+void QSocialManager::requestEditChannel(const QString &channelSocialUID, const QString &displayName,
+                                        const QString &description, const QString &messageOfTheDay,
+                                        const QStringList &tags, const QString &linkEmail, const QString &linkWeb,
+                                        const QString &twitterTag, bool supportsCallIn, int protectionType,
+                                        bool childrenLocked, bool updatePassword, const QString &password,
+                                        bool renameImage, JsonReplyHandler *handler)
 {
     QJsonObject fields{{QStringLiteral("method"), QStringLiteral("EditChannel")},
                        {QStringLiteral("ChannelSocialUID"), channelSocialUID},
@@ -1325,43 +1323,43 @@ void QSocialManager::requestEditChannel(const QString& channelSocialUID, const Q
     post(fields, handler);
 }
 
-void QSocialManager::requestDeleteChannel(const QString& channelSocialUID, JsonReplyHandler* handler)
+void QSocialManager::requestDeleteChannel(const QString &channelSocialUID, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("DeleteChannel")},
           {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
          handler);
 }
 
-void QSocialManager::requestChannelInfoWithOwnerInfo(const QString& channelSocialUID, JsonReplyHandler* handler)
+void QSocialManager::requestChannelInfoWithOwnerInfo(const QString &channelSocialUID, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetChannelInfoWithOwnerInfo")},
           {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
          handler);
 }
 
-void QSocialManager::requestChannelInfoWithOwnerInfoFromLiveUID(const QString& channelLiveUID,
-                                                                JsonReplyHandler* handler)
+void QSocialManager::requestChannelInfoWithOwnerInfoFromLiveUID(const QString &channelLiveUID,
+                                                                JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID")},
           {QStringLiteral("ChannelLiveUID"), channelLiveUID}},
          handler);
 }
 
-void QSocialManager::requestChannelInfo(const QString& channelSocialUID, JsonReplyHandler* handler)
+void QSocialManager::requestChannelInfo(const QString &channelSocialUID, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetChannelInfo")},
           {QStringLiteral("ChannelSocialUID"), channelSocialUID}},
          handler);
 }
 
-void QSocialManager::requestChannelsInHierarchy(const QString& root, JsonReplyHandler* handler)
+void QSocialManager::requestChannelsInHierarchy(const QString &root, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetChannelsInHierarchy")}, {QStringLiteral("root"), root}},
          handler);
 }
 
-void QSocialManager::requestChannelsMatching(const QString& name, bool showInactive, int offset, int limit,
-                                             const QStringList& tags, JsonReplyHandler* handler)
+void QSocialManager::requestChannelsMatching(const QString &name, bool showInactive, int offset, int limit,
+                                             const QStringList &tags, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetChannelsMatching")},
           {QStringLiteral("showInactive"), flagNumber(showInactive)},
@@ -1373,27 +1371,27 @@ void QSocialManager::requestChannelsMatching(const QString& name, bool showInact
          handler);
 }
 
-void QSocialManager::requestChannelsOwned(JsonReplyHandler* handler)
+void QSocialManager::requestChannelsOwned(JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetChannelsOwned")}}, handler);
 }
 
-void QSocialManager::requestNotifications(const QStringList& notificationUIDs, JsonReplyHandler* handler)
+void QSocialManager::requestNotifications(const QStringList &notificationUIDs, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetNotifications")},
           {QStringLiteral("NotificationUIDs"), notificationUIDs.join(QLatin1Char(','))}},
          handler);
 }
 
-void QSocialManager::requestNotificationsSince(const QString& sinceNotificationUID, JsonReplyHandler* handler)
+void QSocialManager::requestNotificationsSince(const QString &sinceNotificationUID, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetNotificationsSince")},
           {QStringLiteral("SinceNotificationUID"), sinceNotificationUID}},
          handler);
 }
 
-void QSocialManager::requestThirdPartyChannelForUser(const QString& app, const QString& channel,
-                                                     const QString& user, JsonReplyHandler* handler)
+void QSocialManager::requestThirdPartyChannelForUser(const QString &app, const QString &channel, const QString &user,
+                                                     JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("GetThirdPartyChannelForUser")},
           {QStringLiteral("app"), app},
@@ -1402,7 +1400,7 @@ void QSocialManager::requestThirdPartyChannelForUser(const QString& app, const Q
          handler);
 }
 
-void QSocialManager::getUserInfoByUID(const QString& userUID, JsonReplyHandler* handler)
+void QSocialManager::getUserInfoByUID(const QString &userUID, JsonReplyHandler *handler)
 {
     if (userUID.isEmpty() || userUID.startsWith(QLatin1String("sip:"))) {
         // Not a web UID: look the user up by address, and let the manager's
@@ -1411,11 +1409,10 @@ void QSocialManager::getUserInfoByUID(const QString& userUID, JsonReplyHandler* 
         getUserInfoByUri(userUID);
         return;
     }
-    post({{QStringLiteral("method"), QStringLiteral("getUserBySocialUID")}, {QStringLiteral("uid"), userUID}},
-         handler);
+    post({{QStringLiteral("method"), QStringLiteral("getUserBySocialUID")}, {QStringLiteral("uid"), userUID}}, handler);
 }
 
-void QSocialManager::getUserInfoByUri(const QString& uri, JsonReplyHandler* handler)
+void QSocialManager::getUserInfoByUri(const QString &uri, JsonReplyHandler *handler)
 {
     if (!uri.startsWith(QLatin1String("sip:"))) {
         reportAssertionFailure("uri.startsWith(\"sip:\")", __FILE__, __LINE__, "QSocialManager::getUserInfoByUri",
@@ -1426,12 +1423,12 @@ void QSocialManager::getUserInfoByUri(const QString& uri, JsonReplyHandler* hand
          handler);
 }
 
-void QSocialManager::requestAddContactGroup(const QString& name, JsonReplyHandler* handler)
+void QSocialManager::requestAddContactGroup(const QString &name, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("addContactGroup")}, {QStringLiteral("name"), name}}, handler);
 }
 
-void QSocialManager::requestAddContactGroupMember(const QString& gid, const QString& mid, JsonReplyHandler* handler)
+void QSocialManager::requestAddContactGroupMember(const QString &gid, const QString &mid, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("addContactGroupMember")},
           {QStringLiteral("gid"), gid},
@@ -1439,8 +1436,7 @@ void QSocialManager::requestAddContactGroupMember(const QString& gid, const QStr
          handler);
 }
 
-void QSocialManager::requestRemoveContactGroupMember(const QString& gid, const QString& mid,
-                                                     JsonReplyHandler* handler)
+void QSocialManager::requestRemoveContactGroupMember(const QString &gid, const QString &mid, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("removeContactGroupMember")},
           {QStringLiteral("gid"), gid},
@@ -1448,23 +1444,23 @@ void QSocialManager::requestRemoveContactGroupMember(const QString& gid, const Q
          handler);
 }
 
-void QSocialManager::requestDeleteContactGroup(const QString& gid, JsonReplyHandler* handler)
+void QSocialManager::requestDeleteContactGroup(const QString &gid, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("deleteContactGroup")}, {QStringLiteral("gid"), gid}}, handler);
 }
 
-void QSocialManager::requestContactGroups(JsonReplyHandler* handler)
+void QSocialManager::requestContactGroups(JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("getContactGroups")}}, handler);
 }
 
-void QSocialManager::requestChannelFavoritesList(JsonReplyHandler* handler)
+void QSocialManager::requestChannelFavoritesList(JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("getChannelFavoritesList")}}, handler);
 }
 
-void QSocialManager::requestChangeChannelFavorite(const QString& channelUID, bool isFav, const QString& inviteUID,
-                                                  JsonReplyHandler* handler)
+void QSocialManager::requestChangeChannelFavorite(const QString &channelUID, bool isFav, const QString &inviteUID,
+                                                  JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("changeChannelFavorite")},
           {QStringLiteral("channelUID"), channelUID},
@@ -1473,8 +1469,8 @@ void QSocialManager::requestChangeChannelFavorite(const QString& channelUID, boo
          handler);
 }
 
-void QSocialManager::requestChangeChannelModerator(const QString& channelUID, const QString& memberUID,
-                                                   bool isModerator, JsonReplyHandler* handler)
+void QSocialManager::requestChangeChannelModerator(const QString &channelUID, const QString &memberUID,
+                                                   bool isModerator, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("changeChannelModerator")},
           {QStringLiteral("memberUID"), memberUID},
@@ -1483,16 +1479,16 @@ void QSocialManager::requestChangeChannelModerator(const QString& channelUID, co
          handler);
 }
 
-void QSocialManager::requestInviteUserToChannel(const QString& userURI, const QString& channelURI,
-                                                const QString& customMessage, JsonReplyHandler* handler)
+void QSocialManager::requestInviteUserToChannel(const QString &userURI, const QString &channelURI,
+                                                const QString &customMessage, JsonReplyHandler *handler)
 {
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-    Conversation* conversation = realm->getConversation(channelURI);
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Conversation *conversation = realm->getConversation(channelURI);
     if (!conversation) {
         qCDebug(ssint) << "SocialManager::requestInviteUserToChannel - no channel found!";
         return;
     }
-    Tavri::RealmUserInterface* user = realm->requestUserInfoUpdateByURI(userURI);
+    Tavri::RealmUserInterface *user = realm->requestUserInfoUpdateByURI(userURI);
     if (!user || user->getUid().isEmpty()) {
         qCDebug(ssint) << "SocialManager::requestInviteUserToChannel - no such user found!" << userURI;
         return;
@@ -1504,8 +1500,8 @@ void QSocialManager::requestInviteUserToChannel(const QString& userURI, const QS
          handler);
 }
 
-void QSocialManager::requestChangeFriend(const QString& friendUID, bool setIsFriend, const QString& inviteUID,
-                                         JsonReplyHandler* handler)
+void QSocialManager::requestChangeFriend(const QString &friendUID, bool setIsFriend, const QString &inviteUID,
+                                         JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("changeFriend")},
           {QStringLiteral("friendUID"), friendUID},
@@ -1514,9 +1510,9 @@ void QSocialManager::requestChangeFriend(const QString& friendUID, bool setIsFri
          handler);
 }
 
-void QSocialManager::requestInviteUsersViaEmail(const QStringList& to, const QString& customMessage,
-                                                const QString& channelURI, const QString& channelUID,
-                                                JsonReplyHandler* handler)
+void QSocialManager::requestInviteUsersViaEmail(const QStringList &to, const QString &customMessage,
+                                                const QString &channelURI, const QString &channelUID,
+                                                JsonReplyHandler *handler)
 {
     QJsonObject fields{{QStringLiteral("method"), QStringLiteral("InviteUsersViaEmail")},
                        {QStringLiteral("to"), to.join(QLatin1Char(','))},
@@ -1528,15 +1524,15 @@ void QSocialManager::requestInviteUsersViaEmail(const QStringList& to, const QSt
     post(fields, handler);
 }
 
-void QSocialManager::requestIssue(const QString& comments, const QString& so, const QString& rc, const QString& c,
-                                  const QString& cs, JsonReplyHandler* handler)
+void QSocialManager::requestIssue(const QString &comments, const QString &so, const QString &rc, const QString &c,
+                                  const QString &cs, JsonReplyHandler *handler)
 {
     requestIssueWithDetails(comments, so, rc, c, cs, QStringList(), handler);
 }
 
-void QSocialManager::requestIssueWithDetails(const QString& comments, const QString& so, const QString& rc,
-                                             const QString& c, const QString& cs, const QStringList& details,
-                                             JsonReplyHandler* handler)
+void QSocialManager::requestIssueWithDetails(const QString &comments, const QString &so, const QString &rc,
+                                             const QString &c, const QString &cs, const QStringList &details,
+                                             JsonReplyHandler *handler)
 {
     QJsonObject fields{{QStringLiteral("method"), QStringLiteral("RequestIssue")},
                        {QStringLiteral("comments"), comments},
@@ -1548,8 +1544,8 @@ void QSocialManager::requestIssueWithDetails(const QString& comments, const QStr
     post(fields, handler);
 }
 
-void QSocialManager::addPictureFields(QJsonObject& fields, const QString& fileUrl, const QString& fileNameKey,
-                                      const QString& dataKey)
+void QSocialManager::addPictureFields(QJsonObject &fields, const QString &fileUrl, const QString &fileNameKey,
+                                      const QString &dataKey)
 {
     const QString path = QUrl(fileUrl).toLocalFile();
     const QFileInfo info(path);
@@ -1573,8 +1569,8 @@ void QSocialManager::addPictureFields(QJsonObject& fields, const QString& fileUr
     fields.insert(dataKey, base64);
 }
 
-void QSocialManager::setChannelPicture(const QString& channelSocialUID, const QString& fileUrl,
-                                       JsonReplyHandler* handler)
+void QSocialManager::setChannelPicture(const QString &channelSocialUID, const QString &fileUrl,
+                                       JsonReplyHandler *handler)
 {
     if (!handler) {
         qCDebug(ssint).noquote() << "QSocialManager::setChannelPicture"
@@ -1588,11 +1584,10 @@ void QSocialManager::setChannelPicture(const QString& channelSocialUID, const QS
     post(fields, handler);
 }
 
-void QSocialManager::requestSetUserCustomInfo(const QString& displayName, const QString& description,
-                                              const QString& statusText, const QString& location,
-                                              const QString& linkWeb, const QString& twitterName,
-                                              const QString& phoneNumber, bool renameImage,
-                                              JsonReplyHandler* handler)
+void QSocialManager::requestSetUserCustomInfo(const QString &displayName, const QString &description,
+                                              const QString &statusText, const QString &location,
+                                              const QString &linkWeb, const QString &twitterName,
+                                              const QString &phoneNumber, bool renameImage, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("SetUserCustomInfo")},
           {QStringLiteral("UserDisplayName"), displayName},
@@ -1606,7 +1601,7 @@ void QSocialManager::requestSetUserCustomInfo(const QString& displayName, const 
          handler);
 }
 
-void QSocialManager::requestSetUserImage(const QString& fileUrl, JsonReplyHandler* handler)
+void QSocialManager::requestSetUserImage(const QString &fileUrl, JsonReplyHandler *handler)
 {
     QJsonObject fields{{QStringLiteral("method"), QStringLiteral("SetUserImage")}};
     addPictureFields(fields, fileUrl, QStringLiteral("UserPictureFileName"),
@@ -1620,8 +1615,8 @@ void QSocialManager::requestSetUserImage(const QString& fileUrl, JsonReplyHandle
     post(fields, handler);
 }
 
-void QSocialManager::requestUpdateNotifications(const QStringList& notificationUIDs, int state,
-                                                JsonReplyHandler* handler)
+void QSocialManager::requestUpdateNotifications(const QStringList &notificationUIDs, int state,
+                                                JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("UpdateNotifications")},
           {QStringLiteral("NotificationUIDs"), notificationUIDs.join(QLatin1Char(','))},
@@ -1629,8 +1624,8 @@ void QSocialManager::requestUpdateNotifications(const QStringList& notificationU
          handler);
 }
 
-void QSocialManager::requestRealmVerify(const QString& clientlibVersion, const QString& rid, const QString& token,
-                                        JsonReplyHandler* handler)
+void QSocialManager::requestRealmVerify(const QString &clientlibVersion, const QString &rid, const QString &token,
+                                        JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("RealmVerify")},
           {QStringLiteral("rid"), rid},
@@ -1639,8 +1634,8 @@ void QSocialManager::requestRealmVerify(const QString& clientlibVersion, const Q
          handler);
 }
 
-void QSocialManager::requestRealmLogin(const QString& clientlibVersion, const QString& rsid, const QString& uname,
-                                       const QString& utok, JsonReplyHandler* handler)
+void QSocialManager::requestRealmLogin(const QString &clientlibVersion, const QString &rsid, const QString &uname,
+                                       const QString &utok, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("RealmLogin")},
           {QStringLiteral("rsid"), rsid},
@@ -1650,8 +1645,8 @@ void QSocialManager::requestRealmLogin(const QString& clientlibVersion, const QS
          handler);
 }
 
-void QSocialManager::requestRealmContactList(const QString& clientlibVersion, const QString& rsid,
-                                             JsonReplyHandler* handler)
+void QSocialManager::requestRealmContactList(const QString &clientlibVersion, const QString &rsid,
+                                             JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("RealmContactList")},
           {QStringLiteral("rsid"), rsid},
@@ -1659,9 +1654,8 @@ void QSocialManager::requestRealmContactList(const QString& clientlibVersion, co
          handler);
 }
 
-void QSocialManager::requestRealmChangeContact(const QString& clientlibVersion, const QString& rsid,
-                                               const QString& t, bool isAdd, bool isBlock,
-                                               JsonReplyHandler* handler)
+void QSocialManager::requestRealmChangeContact(const QString &clientlibVersion, const QString &rsid, const QString &t,
+                                               bool isAdd, bool isBlock, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("RealmChangeContact")},
           {QStringLiteral("rsid"), rsid},
@@ -1672,8 +1666,8 @@ void QSocialManager::requestRealmChangeContact(const QString& clientlibVersion, 
          handler);
 }
 
-void QSocialManager::requestRealmGetChannelAuth(const QString& clientlibVersion, const QString& rsid,
-                                                const QString& n, JsonReplyHandler* handler)
+void QSocialManager::requestRealmGetChannelAuth(const QString &clientlibVersion, const QString &rsid, const QString &n,
+                                                JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("RealmGetChannelAuth")},
           {QStringLiteral("rsid"), rsid},
@@ -1682,8 +1676,8 @@ void QSocialManager::requestRealmGetChannelAuth(const QString& clientlibVersion,
          handler);
 }
 
-void QSocialManager::requestRealmSendInvite(const QString& clientlibVersion, const QString& rsid, const QString& t,
-                                            const QString& c, const QString& cn, JsonReplyHandler* handler)
+void QSocialManager::requestRealmSendInvite(const QString &clientlibVersion, const QString &rsid, const QString &t,
+                                            const QString &c, const QString &cn, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("RealmSendInvite")},
           {QStringLiteral("rsid"), rsid},
@@ -1694,8 +1688,8 @@ void QSocialManager::requestRealmSendInvite(const QString& clientlibVersion, con
          handler);
 }
 
-void QSocialManager::requestRealmSendMessage(const QString& clientlibVersion, const QString& rsid, const QString& t,
-                                             const QString& m, JsonReplyHandler* handler)
+void QSocialManager::requestRealmSendMessage(const QString &clientlibVersion, const QString &rsid, const QString &t,
+                                             const QString &m, JsonReplyHandler *handler)
 {
     post({{QStringLiteral("method"), QStringLiteral("RealmSendMessage")},
           {QStringLiteral("rsid"), rsid},
@@ -1705,8 +1699,8 @@ void QSocialManager::requestRealmSendMessage(const QString& clientlibVersion, co
          handler);
 }
 
-void QSocialManager::requestShortLink(const QUrl& longUrl, JsonReplyHandler* handler, const QString& method,
-                                      const QString& host)
+void QSocialManager::requestShortLink(const QUrl &longUrl, JsonReplyHandler *handler, const QString &method,
+                                      const QString &host)
 {
     const QUrl url(QStringLiteral("http://%1/shorturl_ajax.php").arg(host.isEmpty() ? m_shortLinkHost : host));
     QNetworkRequest request(url);
@@ -1715,9 +1709,9 @@ void QSocialManager::requestShortLink(const QUrl& longUrl, JsonReplyHandler* han
     const QString longUrlText = longUrl.toString();
     const QString body = QStringLiteral("u=") + QString::fromLatin1(QUrl::toPercentEncoding(longUrlText));
     qCDebug(ssint).noquote() << "QSocialManager::requestShortLink" << body;
-    QNetworkReply* reply = m_networkManager->post(request, body.toUtf8());
+    QNetworkReply *reply = m_networkManager->post(request, body.toUtf8());
 
-    auto* query = new QSocialQuery(method, longUrlText, handler, reply, nullptr, nullptr, this);
+    auto *query = new QSocialQuery(method, longUrlText, handler, reply, nullptr, nullptr, this);
     connect(reply, &QNetworkReply::finished, query, &QSocialQuery::networkRequestFinished);
     connect(reply, &QNetworkReply::sslErrors, query, &QSocialQuery::onSslErrors);
     connect(reply, &QNetworkReply::errorOccurred, query, &QSocialQuery::onError);
@@ -1726,7 +1720,7 @@ void QSocialManager::requestShortLink(const QUrl& longUrl, JsonReplyHandler* han
 
 // --- Pictures -----------------------------------------------------------------
 
-void QSocialManager::scaleImageData(QByteArray& data, int size, const QString& format)
+void QSocialManager::scaleImageData(QByteArray &data, int size, const QString &format)
 {
     QImage image;
     {

@@ -15,14 +15,14 @@ namespace {
 // cannot flood the log file.
 constexpr int kMaxLoggedCharacters = 64 * 1024;
 
-bool isSecretKey(const QString& key)
+bool isSecretKey(const QString &key)
 {
     return key.contains(QLatin1String("password"), Qt::CaseInsensitive)
-        || key.contains(QLatin1String("token"), Qt::CaseInsensitive)
-        || key.compare(QLatin1String("sid"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("rsid"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("vat"), Qt::CaseInsensitive) == 0
-        || key.compare(QLatin1String("utok"), Qt::CaseInsensitive) == 0;
+           || key.contains(QLatin1String("token"), Qt::CaseInsensitive)
+           || key.compare(QLatin1String("sid"), Qt::CaseInsensitive) == 0
+           || key.compare(QLatin1String("rsid"), Qt::CaseInsensitive) == 0
+           || key.compare(QLatin1String("vat"), Qt::CaseInsensitive) == 0
+           || key.compare(QLatin1String("utok"), Qt::CaseInsensitive) == 0;
 }
 
 const QString kHidden = QStringLiteral("<hidden>");
@@ -45,7 +45,7 @@ QString removeUserEmail(QString text)
 }
 
 // Masks the values of secret fields in a form body ("&key=value").
-QString maskFormFields(const QString& text)
+QString maskFormFields(const QString &text)
 {
     static const QRegularExpression field(QStringLiteral("(^|&)([^&=]*)=([^&]*)"));
     QString result;
@@ -64,7 +64,7 @@ QString maskFormFields(const QString& text)
 }
 
 // Masks the values of secret members in a JSON text ("key": value).
-QString maskJsonMembers(const QString& text)
+QString maskJsonMembers(const QString &text)
 {
     static const QRegularExpression member(
         QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\"\\s*:\\s*(\"(?:[^\"\\\\]|\\\\.)*\"|[^,}\\]\\s]*)"));
@@ -85,9 +85,8 @@ QString maskJsonMembers(const QString& text)
 
 } // namespace
 
-QSocialQuery::QSocialQuery(const QString& method, const QString& requestData, JsonReplyHandler* handler,
-                           QNetworkReply* reply, QObject* errorReceiver, const char* errorSlot,
-                           QObject* parent)
+QSocialQuery::QSocialQuery(const QString &method, const QString &requestData, JsonReplyHandler *handler,
+                           QNetworkReply *reply, QObject *errorReceiver, const char *errorSlot, QObject *parent)
     : QObject(parent)
     , m_errorReceiver(errorReceiver)
     , m_errorSlot(errorSlot)
@@ -127,7 +126,7 @@ QtMsgType QSocialQuery::replyLogLevel(qint64 elapsedMs)
     return elapsedMs > kLongReplyMs ? QtWarningMsg : QtDebugMsg;
 }
 
-QString QSocialQuery::maskForLog(const QString& text)
+QString QSocialQuery::maskForLog(const QString &text)
 {
     QString masked = maskJsonMembers(maskFormFields(removeUserEmail(text)));
     if (masked.size() > kMaxLoggedCharacters) {
@@ -138,7 +137,7 @@ QString QSocialQuery::maskForLog(const QString& text)
     return masked;
 }
 
-QJsonDocument QSocialQuery::parseReply(const QString& method, const QString& body)
+QJsonDocument QSocialQuery::parseReply(const QString &method, const QString &body)
 {
     QString text = body;
     if (method == QLatin1String("requestParticipantCount")) {
@@ -157,8 +156,9 @@ QJsonDocument QSocialQuery::parseReply(const QString& method, const QString& bod
         if (error.error == QJsonParseError::NoError)
             return document;
     }
-    qCDebug(ssint).noquote() << "QSocialQuery::networkRequestFinished" << "Problem parsing response..."
-                             << error.error << error.errorString() << error.offset << maskForLog(text);
+    qCDebug(ssint).noquote() << "QSocialQuery::networkRequestFinished"
+                             << "Problem parsing response..." << error.error << error.errorString() << error.offset
+                             << maskForLog(text);
     return QJsonDocument();
 }
 
@@ -177,15 +177,16 @@ void QSocialQuery::networkRequestFinished()
         disconnect(m_reply, &QNetworkReply::sslErrors, this, &QSocialQuery::onSslErrors);
         disconnect(m_reply, &QNetworkReply::errorOccurred, this, &QSocialQuery::onError);
     }
-    if (QSocialManager* manager = QSocialManager::getInstance())
+    if (QSocialManager *manager = QSocialManager::getInstance())
         disconnect(this, &QSocialQuery::sslErrors, manager, nullptr);
     disconnectErrorReceiver();
 
     const qint64 elapsed = m_elapsed.elapsed();
 
     if (m_aborted || !m_handler || !m_reply || !m_reply->isFinished()) {
-        qCCritical(ssint).noquote() << "networkRequestFinished - Aborted :type" << m_method << ":duration"
-                                    << elapsed << "ms" << ":requestData" << m_requestData << ": end";
+        qCCritical(ssint).noquote() << "networkRequestFinished - Aborted :type" << m_method << ":duration" << elapsed
+                                    << "ms"
+                                    << ":requestData" << m_requestData << ": end";
         deleteLater();
         return;
     }
@@ -194,9 +195,10 @@ void QSocialQuery::networkRequestFinished()
     if (code != QNetworkReply::NoError) {
         if (!m_quiet)
             qCCritical(ssint).noquote() << "networkRequestFinished - Errored :type" << m_method << ":duration"
-                                    << elapsed << "ms" << ":requestData" << m_requestData << ":ERROR"
-                                    << m_reply->errorString() << ":CODE"
-                                    << m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toString();
+                                        << elapsed << "ms"
+                                        << ":requestData" << m_requestData << ":ERROR" << m_reply->errorString()
+                                        << ":CODE"
+                                        << m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toString();
         emit error(code);
         deleteLater();
         return;
@@ -206,7 +208,8 @@ void QSocialQuery::networkRequestFinished()
     const QString logged = maskForLog(body);
     if (replyLogLevel(elapsed) == QtWarningMsg) {
         qCWarning(ssint).noquote() << "networkRequestFinished - Long :type" << m_method << ":duration" << elapsed
-                                   << "ms" << ":requestData" << m_requestData << ":responsData" << logged;
+                                   << "ms"
+                                   << ":requestData" << m_requestData << ":responsData" << logged;
     } else if (!m_quiet) {
         qCDebug(ssint).noquote() << "networkRequestFinished :type" << m_method << ":duration" << elapsed << "ms"
                                  << ":requestData" << m_requestData << ":responsData" << logged;
@@ -214,23 +217,24 @@ void QSocialQuery::networkRequestFinished()
 
     const QJsonDocument document = parseReply(m_method, body);
     // The handler may delete itself while handling; keep our own pointer.
-    JsonReplyHandler* handler = m_handler;
+    JsonReplyHandler *handler = m_handler;
     deleteLater();
     handler->handleReply(m_method, document);
 }
 
-void QSocialQuery::onSslErrors(const QList<QSslError>& errors)
+void QSocialQuery::onSslErrors(const QList<QSslError> &errors)
 {
     const QString url = m_reply ? m_reply->url().toString() : QString();
     qCDebug(ssint).noquote() << QStringLiteral("SSL Errors loading '%1':").arg(url);
     QStringList messages;
-    for (const QSslError& sslError : errors) {
+    for (const QSslError &sslError : errors) {
         qCDebug(ssint).noquote() << "  SSL Error: " << sslError.errorString();
         messages << sslError.errorString();
     }
     const QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    qCDebug(ssint) << "SSL configuration:" << "protocol" << config.protocol();
-    const QList<QPair<const char*, QSsl::SslOption>> options = {
+    qCDebug(ssint) << "SSL configuration:"
+                   << "protocol" << config.protocol();
+    const QList<QPair<const char *, QSsl::SslOption>> options = {
         {"DisableEmptyFragments:", QSsl::SslOptionDisableEmptyFragments},
         {"DisableSessionTickets:", QSsl::SslOptionDisableSessionTickets},
         {"DisableCompression:", QSsl::SslOptionDisableCompression},
@@ -239,10 +243,10 @@ void QSocialQuery::onSslErrors(const QList<QSslError>& errors)
         {"DisableSessionSharing:", QSsl::SslOptionDisableSessionSharing},
         {"DisableSessionPersistence:", QSsl::SslOptionDisableSessionPersistence},
     };
-    for (const auto& option : options)
+    for (const auto &option : options)
         qCDebug(ssint) << option.first << config.testSslOption(option.second);
     qCDebug(ssint) << "SSL CA certificates:";
-    for (const QSslCertificate& certificate : config.caCertificates())
+    for (const QSslCertificate &certificate : config.caCertificates())
         qCDebug(ssint).noquote() << certificate.toText();
     // The errors are not ignored: the call then fails as the network stack
     // decides and reaches the handler as a network error.

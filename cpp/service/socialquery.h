@@ -24,9 +24,8 @@ class QSocialQuery : public QObject
 {
     Q_OBJECT
 public:
-    QSocialQuery(const QString& method, const QString& requestData, JsonReplyHandler* handler,
-                 QNetworkReply* reply, QObject* errorReceiver, const char* errorSlot,
-                 QObject* parent = nullptr);
+    QSocialQuery(const QString &method, const QString &requestData, JsonReplyHandler *handler, QNetworkReply *reply,
+                 QObject *errorReceiver, const char *errorSlot, QObject *parent = nullptr);
     ~QSocialQuery() override;
 
     QString method() const { return m_method; }
@@ -44,17 +43,17 @@ public:
     // case), the realm user token "utok" and the session keys "sid", "rsid"
     // and "vat", get the value <hidden>; JSON "UserEmail" entries are removed;
     // very long texts are cut.
-    static QString maskForLog(const QString& text);
+    static QString maskForLog(const QString &text);
     // Parses a reply body as the handlers receive it (see JsonReplyHandler).
-    static QJsonDocument parseReply(const QString& method, const QString& body);
+    static QJsonDocument parseReply(const QString &method, const QString &body);
 
 signals:
-    void sslErrors(const QStringList& errorMessages);
+    void sslErrors(const QStringList &errorMessages);
     void error(QNetworkReply::NetworkError errorCode);
 
 public slots:
     void networkRequestFinished();
-    void onSslErrors(const QList<QSslError>& errors);
+    void onSslErrors(const QList<QSslError> &errors);
     void onError(QNetworkReply::NetworkError errorCode);
 
 protected slots:
@@ -64,7 +63,7 @@ private:
     void disconnectErrorReceiver();
 
     QPointer<QObject> m_errorReceiver;
-    const char* m_errorSlot;
+    const char *m_errorSlot;
     QString m_method;
     QPointer<JsonReplyHandler> m_handler;
     QPointer<QNetworkReply> m_reply;

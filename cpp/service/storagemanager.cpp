@@ -18,7 +18,7 @@
 
 namespace {
 
-StorageManager* s_instance = nullptr;
+StorageManager *s_instance = nullptr;
 
 constexpr int kSchemaVersion = 13;
 constexpr int kMaxRecentConversations = 10;
@@ -34,7 +34,7 @@ const QString kUserVolumePrefix = QStringLiteral("settingsUserVolumeAdjust_");
 
 // Key strings of NamedSettings, indexed by value. These are stored data:
 // misspellings and irregular suffixes included, they must never change.
-const char* const kSettingsKeys[] = {
+const char *const kSettingsKeys[] = {
     nullptr, // 0 SettingsKeyUnnamed
     "settingsAutoLogin",
     "_password",
@@ -111,7 +111,7 @@ static_assert(kSettingsKeyCount == StorageManager::SettingsKeyChatLogWindowHeigh
               "one key string per NamedSettings value");
 
 // Keys whose values are secrets: stored, but never announced or logged.
-bool isPasswordKey(const QString& key)
+bool isPasswordKey(const QString &key)
 {
     return key.contains(QLatin1String("password")) || key.contains(QLatin1String("passwd"));
 }
@@ -120,18 +120,18 @@ bool isPasswordKey(const QString& key)
 // remembered channel passwords.
 // Settings that hot paths read: the time stamps and the log of every chat
 // line, and whether names show as their owners chose them.
-bool isCachedKey(const QString& key)
+bool isCachedKey(const QString &key)
 {
-    return key == QLatin1String("settingsShowTimestampsInChat") || key == QLatin1String("settingsLogChatMessages") ||
-           key == QLatin1String("showCustomNames");
+    return key == QLatin1String("settingsShowTimestampsInChat") || key == QLatin1String("settingsLogChatMessages")
+           || key == QLatin1String("showCustomNames");
 }
 
-bool isSecretKey(const QString& key)
+bool isSecretKey(const QString &key)
 {
     return key == QLatin1String("password") || key.endsWith(QLatin1String("_password"));
 }
 
-QString secretName(const QString& group, const QString& key)
+QString secretName(const QString &group, const QString &key)
 {
     return group.isEmpty() ? key : group + QLatin1Char('/') + key;
 }
@@ -144,14 +144,14 @@ bool isUnsafeFileNameCharacter(QChar c)
     return c.unicode() < 0x20 || c.unicode() == 0x7f || QStringLiteral("/\\<>\"|?*").contains(c);
 }
 
-QString sqlError(const QSqlQuery& query)
+QString sqlError(const QSqlQuery &query)
 {
     return query.lastError().text();
 }
 
 } // namespace
 
-StorageManager::StorageManager(QObject* parent)
+StorageManager::StorageManager(QObject *parent)
     : QObject(parent)
 {
     if (s_instance)
@@ -179,7 +179,7 @@ void StorageManager::setSecretStore(std::unique_ptr<SecretStore> store)
     m_secretFallbackLogged = false;
 }
 
-QVariant StorageManager::readSecret(const QString& group, const QString& key, const QVariant& defaultValue) const
+QVariant StorageManager::readSecret(const QString &group, const QString &key, const QVariant &defaultValue) const
 {
     QString secret;
     const SecretStore::Result result =
@@ -195,7 +195,7 @@ QVariant StorageManager::readSecret(const QString& group, const QString& key, co
     return settings.value(key, defaultValue);
 }
 
-void StorageManager::writeSecret(const QString& group, const QString& key, const QString& secret)
+void StorageManager::writeSecret(const QString &group, const QString &key, const QString &secret)
 {
     QSettings settings;
     if (!group.isEmpty())
@@ -220,7 +220,7 @@ void StorageManager::writeSecret(const QString& group, const QString& key, const
         qWarning().noquote().nospace() << "Failed setting " << key << ": " << settings.status();
 }
 
-void StorageManager::removeSecret(const QString& group, const QString& key)
+void StorageManager::removeSecret(const QString &group, const QString &key)
 {
     if (m_secretStore)
         m_secretStore->remove(secretName(group, key));
@@ -256,7 +256,7 @@ StorageManager::~StorageManager()
         s_instance = nullptr;
 }
 
-StorageManager* StorageManager::getInstance()
+StorageManager *StorageManager::getInstance()
 {
     if (!s_instance)
         new StorageManager();
@@ -303,7 +303,7 @@ QString StorageManager::getSettingsKeyName(NamedSettings setting)
     return QString::fromLatin1(kSettingsKeys[index]);
 }
 
-StorageManager::NamedSettings StorageManager::getNamedSettingsFromKey(const QString& key)
+StorageManager::NamedSettings StorageManager::getNamedSettingsFromKey(const QString &key)
 {
     for (int i = 1; i < kSettingsKeyCount; ++i) {
         if (kSettingsKeys[i] && key == QLatin1String(kSettingsKeys[i]))
@@ -312,12 +312,12 @@ StorageManager::NamedSettings StorageManager::getNamedSettingsFromKey(const QStr
     return SettingsKeyUnnamed;
 }
 
-QString StorageManager::userGroup(const QString& settingsGroup) const
+QString StorageManager::userGroup(const QString &settingsGroup) const
 {
     return settingsGroup.isEmpty() ? m_databaseName : settingsGroup;
 }
 
-void StorageManager::setSettingsValue(const QString& key, const QVariant& value, const QString& settingsGroup)
+void StorageManager::setSettingsValue(const QString &key, const QVariant &value, const QString &settingsGroup)
 {
     if (key.isEmpty()) {
         qCritical().noquote() << "Invalid Setting Key. Failed setting for key " << key;
@@ -363,13 +363,13 @@ void StorageManager::setSettingsValue(const QString& key, const QVariant& value,
         notifySettingChanged(key, value);
 }
 
-void StorageManager::setSettingsValue(NamedSettings setting, const QVariant& value)
+void StorageManager::setSettingsValue(NamedSettings setting, const QVariant &value)
 {
     setSettingsValue(getSettingsKeyName(setting), value, QString());
 }
 
-QVariant StorageManager::getSettingsValue(const QString& key, const QVariant& defaultValue,
-                                          const QString& settingsGroup)
+QVariant StorageManager::getSettingsValue(const QString &key, const QVariant &defaultValue,
+                                          const QString &settingsGroup)
 {
     if (key.isEmpty()) {
         qCritical().noquote() << "Invalid Key. Failed Setting query for key " << key;
@@ -407,12 +407,12 @@ QVariant StorageManager::getSettingsValue(const QString& key, const QVariant& de
     return present ? stored : defaultValue;
 }
 
-QVariant StorageManager::getSettingsValue(NamedSettings setting, const QVariant& defaultValue)
+QVariant StorageManager::getSettingsValue(NamedSettings setting, const QVariant &defaultValue)
 {
     return getSettingsValue(getSettingsKeyName(setting), defaultValue, QString());
 }
 
-QVariant StorageManager::getDefaultSettings(const QString& key, const QVariant& value)
+QVariant StorageManager::getDefaultSettings(const QString &key, const QVariant &value)
 {
     const auto pushed = m_serverDefaults.constFind(key);
     if (pushed != m_serverDefaults.constEnd())
@@ -420,7 +420,7 @@ QVariant StorageManager::getDefaultSettings(const QString& key, const QVariant& 
     return getSettingsValue(kDefaultsPrefix + key, value);
 }
 
-QVariant StorageManager::getDefaultSettings(NamedSettings setting, const QVariant& value)
+QVariant StorageManager::getDefaultSettings(NamedSettings setting, const QVariant &value)
 {
     const QString key = getSettingsKeyName(setting);
     if (key.isEmpty()) {
@@ -430,7 +430,7 @@ QVariant StorageManager::getDefaultSettings(NamedSettings setting, const QVarian
     return getDefaultSettings(key, value);
 }
 
-void StorageManager::setDefaultSettings(const QString& key, const QVariant& value, bool reset)
+void StorageManager::setDefaultSettings(const QString &key, const QVariant &value, bool reset)
 {
     if (m_serverDefaults.contains(key)) {
         if (!reset)
@@ -441,7 +441,7 @@ void StorageManager::setDefaultSettings(const QString& key, const QVariant& valu
     setSettingsValue(kDefaultsPrefix + key, value);
 }
 
-void StorageManager::setSettingsValueForMachine(const QString& key, const QVariant& value)
+void StorageManager::setSettingsValueForMachine(const QString &key, const QVariant &value)
 {
     if (key.isEmpty()) {
         qCritical().noquote() << "Invalid Setting Key. Failed setting for key " << key;
@@ -466,12 +466,12 @@ void StorageManager::setSettingsValueForMachine(const QString& key, const QVaria
     notifySettingChanged(key, value);
 }
 
-void StorageManager::setSettingsValueForMachine(NamedSettings setting, const QVariant& value)
+void StorageManager::setSettingsValueForMachine(NamedSettings setting, const QVariant &value)
 {
     setSettingsValueForMachine(getSettingsKeyName(setting), value);
 }
 
-QVariant StorageManager::getSettingsValueForMachine(const QString& key, const QVariant& defaultValue)
+QVariant StorageManager::getSettingsValueForMachine(const QString &key, const QVariant &defaultValue)
 {
     if (key.isEmpty()) {
         qCritical().noquote() << "Invalid Key. Failed Setting query for key " << key;
@@ -482,12 +482,12 @@ QVariant StorageManager::getSettingsValueForMachine(const QString& key, const QV
     return QSettings().value(key, defaultValue);
 }
 
-QVariant StorageManager::getSettingsValueForMachine(NamedSettings setting, const QVariant& defaultValue)
+QVariant StorageManager::getSettingsValueForMachine(NamedSettings setting, const QVariant &defaultValue)
 {
     return getSettingsValueForMachine(getSettingsKeyName(setting), defaultValue);
 }
 
-void StorageManager::notifySettingChanged(const QString& key, const QVariant& value)
+void StorageManager::notifySettingChanged(const QString &key, const QVariant &value)
 {
     if (isPasswordKey(key))
         return;
@@ -519,7 +519,7 @@ void StorageManager::setShowEmailSharing(bool showEmailSharing)
     emit showEmailSharingChanged(showEmailSharing);
 }
 
-bool StorageManager::getShowHint(const QString& hintKey)
+bool StorageManager::getShowHint(const QString &hintKey)
 {
     if (hintKey.isEmpty())
         return true;
@@ -531,7 +531,7 @@ bool StorageManager::getShowHint(const QString& hintKey)
     return settings.value(hintKey, true).toBool();
 }
 
-void StorageManager::setShowHint(const QString& hintKey, bool showHint)
+void StorageManager::setShowHint(const QString &hintKey, bool showHint)
 {
     if (hintKey.isEmpty()) {
         qWarning() << "Hint flag without a key ignored";
@@ -565,7 +565,7 @@ void StorageManager::setShowHints(bool showHints)
     settings.sync();
 }
 
-void StorageManager::removeSettingsValue(const QString& key)
+void StorageManager::removeSettingsValue(const QString &key)
 {
     qDebug().noquote() << "Removing settings key " << key;
     if (key.isEmpty())
@@ -586,12 +586,12 @@ void StorageManager::removeSettingsValue(const QString& key)
     }
 }
 
-double StorageManager::getVolumeAdjustForUserUri(const QString& userURI, double defaultValue)
+double StorageManager::getVolumeAdjustForUserUri(const QString &userURI, double defaultValue)
 {
     return getSettingsValue(kUserVolumePrefix + userURI, defaultValue).toDouble();
 }
 
-void StorageManager::setVolumeAdjustForUserUri(const QString& userURI, double volumeAdjustment)
+void StorageManager::setVolumeAdjustForUserUri(const QString &userURI, double volumeAdjustment)
 {
     setSettingsValue(kUserVolumePrefix + userURI, volumeAdjustment);
 }
@@ -626,7 +626,7 @@ QString StorageManager::getUsername() const
     return QSettings().value(QStringLiteral("username")).toString();
 }
 
-void StorageManager::setUsername(const QString& username)
+void StorageManager::setUsername(const QString &username)
 {
     QSettings settings;
     settings.setValue(QStringLiteral("username"), username);
@@ -638,7 +638,7 @@ QString StorageManager::getPassword() const
     return readSecret(QString(), QStringLiteral("password"), QVariant()).toString();
 }
 
-void StorageManager::setPassword(const QString& password)
+void StorageManager::setPassword(const QString &password)
 {
     writeSecret(QString(), QStringLiteral("password"), password);
 }
@@ -721,7 +721,7 @@ void StorageManager::setPerformanceLevel(PerformanceLevel level)
     emit PerformanceLevelChanged();
 }
 
-int StorageManager::readPercent(const QString& key, const char* what)
+int StorageManager::readPercent(const QString &key, const char *what)
 {
     const QVariant stored = getSettingsValue(key, kDefaultVolumePercent);
     bool ok = false;
@@ -740,7 +740,7 @@ QString StorageManager::voiceDomain() const
     return m_voiceDomain;
 }
 
-void StorageManager::setVoiceDomain(const QString& domain)
+void StorageManager::setVoiceDomain(const QString &domain)
 {
     m_voiceDomain = domain;
 }
@@ -765,7 +765,7 @@ QString StorageManager::databaseName() const
     return m_databaseName;
 }
 
-QString StorageManager::databaseFilePath(const QString& name) const
+QString StorageManager::databaseFilePath(const QString &name) const
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(folder);
@@ -775,14 +775,14 @@ QString StorageManager::databaseFilePath(const QString& name) const
     if (!m_voiceDomain.isEmpty())
         fileName.remove(QLatin1Char('.') + m_voiceDomain);
     // The name comes from the server; keep it inside the data folder.
-    for (QChar& c : fileName) {
+    for (QChar &c : fileName) {
         if (isUnsafeFileNameCharacter(c))
             c = QLatin1Char('_');
     }
     return folder + QStringLiteral("/Data-") + fileName + QStringLiteral(".dat");
 }
 
-bool StorageManager::openDatabase(const QString& name)
+bool StorageManager::openDatabase(const QString &name)
 {
     bool announce = true;
     if (!m_databaseName.isEmpty()) {
@@ -794,8 +794,8 @@ bool StorageManager::openDatabase(const QString& name)
 
     if (!m_database.isValid()) {
         m_database = QSqlDatabase::contains(QLatin1String(QSqlDatabase::defaultConnection))
-            ? QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false)
-            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+                         ? QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false)
+                         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     }
 
     const QString fileName = databaseFilePath(name);
@@ -814,7 +814,8 @@ bool StorageManager::openDatabase(const QString& name)
         return false;
     }
     qDebug().noquote() << "Opened database named " << fileName;
-    for (const QString& suffix : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
+    for (const QString &suffix :
+         {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
         PrivateFiles::narrow(fileName + suffix);
     m_databaseName = name;
 
@@ -844,7 +845,7 @@ void StorageManager::closeDatabase()
     m_databaseName.clear();
 }
 
-int StorageManager::readSchemaVersion(bool* readable)
+int StorageManager::readSchemaVersion(bool *readable)
 {
     *readable = true;
     QSqlQuery query(m_database);
@@ -889,7 +890,7 @@ void StorageManager::createTables(int version)
     if (!m_database.transaction())
         qWarning() << "StorageManager::createTables could not start a transaction:" << m_database.lastError().text();
 
-    auto run = [this](const QString& sql, const char* prefix, const char* failure) {
+    auto run = [this](const QString &sql, const char *prefix, const char *failure) {
         QSqlQuery query(m_database);
         if (query.exec(sql))
             return;
@@ -898,7 +899,7 @@ void StorageManager::createTables(int version)
         else
             qDebug() << failure << sqlError(query);
     };
-    const char* const tables = "StorageManager::createTables";
+    const char *const tables = "StorageManager::createTables";
 
     if (version < 11) {
         run(QStringLiteral("DROP TABLE IF EXISTS Notifications"), nullptr,
@@ -920,7 +921,8 @@ void StorageManager::createTables(int version)
             tables, "error - problem creating RecentConversations table");
         run(QStringLiteral("CREATE INDEX RecentConversationDateIndex ON RecentConversations (leftAtMsecsFromEpoch)"),
             tables, "error - problem creating RecentConversations left index");
-        run(QStringLiteral("CREATE TABLE [RecentConversationParticipants] (RecentEntryID integer, participantUUID text)"),
+        run(QStringLiteral(
+                "CREATE TABLE [RecentConversationParticipants] (RecentEntryID integer, participantUUID text)"),
             tables, "error - problem creating RecentConversationParticipants table");
         run(QStringLiteral("CREATE INDEX RecentConversationParticipantsConversationIndex ON "
                            "RecentConversationParticipants (RecentEntryID)"),
@@ -968,12 +970,11 @@ bool StorageManager::writeSchemaVersion()
     return false;
 }
 
-bool StorageManager::storeNotificationRecord(const QString& notificationUID, const QDateTime& sentAt,
-                                             const QString& senderUID, const QString& senderUname,
-                                             const QString& channelUID, const QString& channelDisplayName,
-                                             int notificationType, const QString& customMessage,
-                                             const QString& customAction, int readState,
-                                             const QString& recipientEmail)
+bool StorageManager::storeNotificationRecord(const QString &notificationUID, const QDateTime &sentAt,
+                                             const QString &senderUID, const QString &senderUname,
+                                             const QString &channelUID, const QString &channelDisplayName,
+                                             int notificationType, const QString &customMessage,
+                                             const QString &customAction, int readState, const QString &recipientEmail)
 {
     qDebug() << "Storing local notification record for notificationUID =" << notificationUID;
     QSqlQuery select(m_database);
@@ -989,8 +990,8 @@ bool StorageManager::storeNotificationRecord(const QString& notificationUID, con
         update.addBindValue(readState);
         update.addBindValue(notificationUID);
         if (!update.exec()) {
-            qWarning() << "Failed to update local notification record" << notificationUID << "to readState"
-                       << readState << sqlError(update);
+            qWarning() << "Failed to update local notification record" << notificationUID << "to readState" << readState
+                       << sqlError(update);
             return false;
         }
         return true;
@@ -1021,12 +1022,12 @@ bool StorageManager::storeNotificationRecord(const QString& notificationUID, con
     return true;
 }
 
-int StorageManager::getNotificationRecords(QStringList& notificationUIDs, QStringList& senderUIDs,
-                                           QStringList& senderUnames, QList<QDateTime>& sentAts,
-                                           QList<int>& notificationTypes, QStringList& customMessages,
-                                           QStringList& customActions, QStringList& channelUIDs,
-                                           QStringList& channelDisplayNames, QList<int>& readStates,
-                                           QStringList& recipientEmails)
+int StorageManager::getNotificationRecords(QStringList &notificationUIDs, QStringList &senderUIDs,
+                                           QStringList &senderUnames, QList<QDateTime> &sentAts,
+                                           QList<int> &notificationTypes, QStringList &customMessages,
+                                           QStringList &customActions, QStringList &channelUIDs,
+                                           QStringList &channelDisplayNames, QList<int> &readStates,
+                                           QStringList &recipientEmails)
 {
     qDebug() << "Retrieving local notification records...";
     QSqlQuery query(m_database);
@@ -1065,7 +1066,7 @@ void StorageManager::markAllNotificationRecordsRead()
         qWarning() << "Failed to update all local notifications to readState. Error:" << sqlError(query);
 }
 
-void StorageManager::deleteNotificationRecord(const QString& notificationUID)
+void StorageManager::deleteNotificationRecord(const QString &notificationUID)
 {
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral("DELETE FROM Notifications WHERE notificationUID = ?"));
@@ -1074,10 +1075,10 @@ void StorageManager::deleteNotificationRecord(const QString& notificationUID)
         qDebug() << "Failed to delete notification record" << notificationUID << sqlError(query);
 }
 
-void StorageManager::insertRecentConversationRecord(const QString& realmID, const QString& conversationID,
-                                                    const QString& displayName, const QString& profileImageURI,
-                                                    const QDateTime& joinedAt, const QDateTime& leftAt,
-                                                    const QString& logfilename)
+void StorageManager::insertRecentConversationRecord(const QString &realmID, const QString &conversationID,
+                                                    const QString &displayName, const QString &profileImageURI,
+                                                    const QDateTime &joinedAt, const QDateTime &leftAt,
+                                                    const QString &logfilename)
 {
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral(
@@ -1097,10 +1098,9 @@ void StorageManager::insertRecentConversationRecord(const QString& realmID, cons
     }
 }
 
-void StorageManager::insertRecentConversationParticipantRecord(const QString& realmID,
-                                                               const QString& conversationID,
-                                                               const QDateTime& joinedAt,
-                                                               const QString& participantUUID)
+void StorageManager::insertRecentConversationParticipantRecord(const QString &realmID, const QString &conversationID,
+                                                               const QDateTime &joinedAt,
+                                                               const QString &participantUUID)
 {
     QSqlQuery find(m_database);
     find.prepare(QStringLiteral("SELECT ID FROM RecentConversations WHERE realmID = :realmID AND conversationID = "
@@ -1119,26 +1119,26 @@ void StorageManager::insertRecentConversationParticipantRecord(const QString& re
     find.finish();
 
     QSqlQuery insert(m_database);
-    insert.prepare(QStringLiteral(
-        "INSERT INTO RecentConversationParticipants (RecentEntryID, participantUUID) VALUES (:entryID, "
-        ":participantUUID)"));
+    insert.prepare(
+        QStringLiteral("INSERT INTO RecentConversationParticipants (RecentEntryID, participantUUID) VALUES (:entryID, "
+                       ":participantUUID)"));
     insert.bindValue(QStringLiteral(":entryID"), entryID);
     insert.bindValue(QStringLiteral(":participantUUID"), participantUUID);
     if (!insert.exec()) {
-        qDebug() << "StorageManager::insertRecentConversationParticipantRecord" << "error inserting participant record"
-                 << sqlError(insert);
+        qDebug() << "StorageManager::insertRecentConversationParticipantRecord"
+                 << "error inserting participant record" << sqlError(insert);
     }
 }
 
-void StorageManager::updateRecentConversationRecord(const QString& realmID, const QString& conversationID,
-                                                    const QString& displayName, const QString& profileImageURI,
-                                                    const QDateTime& joinedAt, const QDateTime& leftAt)
+void StorageManager::updateRecentConversationRecord(const QString &realmID, const QString &conversationID,
+                                                    const QString &displayName, const QString &profileImageURI,
+                                                    const QDateTime &joinedAt, const QDateTime &leftAt)
 {
     QSqlQuery query(m_database);
-    query.prepare(QStringLiteral(
-        "UPDATE RecentConversations SET displayName = :displayName, profileImageURI = :profileImageURI, "
-        "leftAtMsecsFromEpoch = :leftAtMsecsFromEpoch WHERE realmID = :realmID AND conversationID = "
-        ":conversationID AND joinedAtMsecsFromEpoch = :joinedAtMsecsFromEpoch"));
+    query.prepare(
+        QStringLiteral("UPDATE RecentConversations SET displayName = :displayName, profileImageURI = :profileImageURI, "
+                       "leftAtMsecsFromEpoch = :leftAtMsecsFromEpoch WHERE realmID = :realmID AND conversationID = "
+                       ":conversationID AND joinedAtMsecsFromEpoch = :joinedAtMsecsFromEpoch"));
     query.bindValue(QStringLiteral(":displayName"), displayName);
     query.bindValue(QStringLiteral(":profileImageURI"), profileImageURI);
     query.bindValue(QStringLiteral(":leftAtMsecsFromEpoch"), leftAt.toMSecsSinceEpoch());
@@ -1146,13 +1146,13 @@ void StorageManager::updateRecentConversationRecord(const QString& realmID, cons
     query.bindValue(QStringLiteral(":conversationID"), conversationID);
     query.bindValue(QStringLiteral(":joinedAtMsecsFromEpoch"), joinedAt.toMSecsSinceEpoch());
     if (!query.exec()) {
-        qDebug() << "StorageManager::updateRecentConversationRecord" << "error updating recent conversation record"
-                 << sqlError(query);
+        qDebug() << "StorageManager::updateRecentConversationRecord"
+                 << "error updating recent conversation record" << sqlError(query);
     }
 }
 
-void StorageManager::deleteRecentConversationRecord(const QString& realmID, const QString& conversationID,
-                                                    const QDateTime& joinedAt, const QDateTime& leftAt)
+void StorageManager::deleteRecentConversationRecord(const QString &realmID, const QString &conversationID,
+                                                    const QDateTime &joinedAt, const QDateTime &leftAt)
 {
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral(
@@ -1163,16 +1163,16 @@ void StorageManager::deleteRecentConversationRecord(const QString& realmID, cons
     query.bindValue(QStringLiteral(":conversationID"), conversationID);
     query.bindValue(QStringLiteral(":joinedAtMsecsFromEpoch"), joinedAt.toMSecsSinceEpoch());
     if (!query.exec()) {
-        qDebug() << "StorageManager::deleteRecentConversationRecord" << "error deleting recent conversation record"
-                 << sqlError(query) << realmID << conversationID << joinedAt.toMSecsSinceEpoch()
-                 << leftAt.toMSecsSinceEpoch();
+        qDebug() << "StorageManager::deleteRecentConversationRecord"
+                 << "error deleting recent conversation record" << sqlError(query) << realmID << conversationID
+                 << joinedAt.toMSecsSinceEpoch() << leftAt.toMSecsSinceEpoch();
     }
 }
 
-int StorageManager::getRecentConversationRecords(QStringList& realmIDs, QStringList& conversationIDs,
-                                                 QStringList& displayNames, QStringList& profileImageURIs,
-                                                 QList<QDateTime>& joinedAts, QList<QDateTime>& leftAts,
-                                                 QStringList& logfilenames, QList<QStringList>& participants)
+int StorageManager::getRecentConversationRecords(QStringList &realmIDs, QStringList &conversationIDs,
+                                                 QStringList &displayNames, QStringList &profileImageURIs,
+                                                 QList<QDateTime> &joinedAts, QList<QDateTime> &leftAts,
+                                                 QStringList &logfilenames, QList<QStringList> &participants)
 {
     realmIDs.clear();
     conversationIDs.clear();
@@ -1191,15 +1191,15 @@ int StorageManager::getRecentConversationRecords(QStringList& realmIDs, QStringL
             "leftAtMsecsFromEpoch, logfilename, participantUUID FROM RecentConversations JOIN "
             "RecentConversationParticipants ON RecentConversations.ID = RecentConversationParticipants.RecentEntryID "
             "ORDER BY leftAtMsecsFromEpoch DESC, realmID, conversationID, joinedAtMsecsFromEpoch"))) {
-        qDebug() << "StorageManager::getRecentConversationRecords" << "error reading recent conversations"
-                 << sqlError(query);
+        qDebug() << "StorageManager::getRecentConversationRecords"
+                 << "error reading recent conversations" << sqlError(query);
     }
     while (query.isActive() && query.next()) {
         const QString realmID = query.value(0).toString();
         const QString conversationID = query.value(1).toString();
         const QDateTime joinedAt = QDateTime::fromMSecsSinceEpoch(query.value(4).toLongLong());
         const bool continuesLast = !realmIDs.isEmpty() && realmIDs.last() == realmID
-            && conversationIDs.last() == conversationID && joinedAts.last() == joinedAt;
+                                   && conversationIDs.last() == conversationID && joinedAts.last() == joinedAt;
         if (!continuesLast) {
             if (realmIDs.size() == kMaxRecentConversations)
                 break;

@@ -56,8 +56,7 @@ class StorageManager : public QObject
                    PerformanceLevelChanged)
     Q_PROPERTY(bool showCustomNames READ getShowCustomDisplayNames WRITE setShowCustomDisplayNames NOTIFY
                    showCustomDisplayNamesChanged)
-    Q_PROPERTY(bool showEmailSharing READ getShowEmailSharing WRITE setShowEmailSharing NOTIFY
-                   showEmailSharingChanged)
+    Q_PROPERTY(bool showEmailSharing READ getShowEmailSharing WRITE setShowEmailSharing NOTIFY showEmailSharingChanged)
     Q_PROPERTY(bool showHints READ getShowHints WRITE setShowHints NOTIFY showHintsChanged)
 
 public:
@@ -144,14 +143,14 @@ public:
     };
     Q_ENUM(NamedSettings)
 
-    explicit StorageManager(QObject* parent = nullptr);
+    explicit StorageManager(QObject *parent = nullptr);
     ~StorageManager() override;
 
     // Replaces the secret store (the desktop's secret service by default).
     void setSecretStore(std::unique_ptr<SecretStore> store);
 
     // The single instance, created (without parent) on first use.
-    static StorageManager* getInstance();
+    static StorageManager *getInstance();
     static QString getInstallGuid();
     static bool getLogMeIn();
     // The stored percentages, 50 when absent or outside 0..100 (with a warning).
@@ -162,45 +161,45 @@ public:
     // The key of a setting; empty (with a debug line) for values without one.
     static QString getSettingsKeyName(NamedSettings setting);
     // The setting whose key is exactly `key`; SettingsKeyUnnamed when none is.
-    static NamedSettings getNamedSettingsFromKey(const QString& key);
+    static NamedSettings getNamedSettingsFromKey(const QString &key);
 
-    Q_INVOKABLE void setSettingsValue(const QString& key, const QVariant& value,
-                                      const QString& settingsGroup = QString());
-    Q_INVOKABLE void setSettingsValue(StorageManager::NamedSettings setting, const QVariant& value);
-    Q_INVOKABLE QVariant getSettingsValue(const QString& key, const QVariant& defaultValue = QVariant(),
-                                          const QString& settingsGroup = QString());
+    Q_INVOKABLE void setSettingsValue(const QString &key, const QVariant &value,
+                                      const QString &settingsGroup = QString());
+    Q_INVOKABLE void setSettingsValue(StorageManager::NamedSettings setting, const QVariant &value);
+    Q_INVOKABLE QVariant getSettingsValue(const QString &key, const QVariant &defaultValue = QVariant(),
+                                          const QString &settingsGroup = QString());
     Q_INVOKABLE QVariant getSettingsValue(StorageManager::NamedSettings setting,
-                                          const QVariant& defaultValue = QVariant());
+                                          const QVariant &defaultValue = QVariant());
     // The server's default for `key` (this process's, else the stored one),
     // else `value`.
-    Q_INVOKABLE QVariant getDefaultSettings(const QString& key, const QVariant& value);
-    Q_INVOKABLE QVariant getDefaultSettings(StorageManager::NamedSettings setting, const QVariant& value);
-    Q_INVOKABLE void setSettingsValueForMachine(const QString& key, const QVariant& value);
-    Q_INVOKABLE void setSettingsValueForMachine(StorageManager::NamedSettings setting, const QVariant& value);
-    Q_INVOKABLE QVariant getSettingsValueForMachine(const QString& key, const QVariant& defaultValue = QVariant());
+    Q_INVOKABLE QVariant getDefaultSettings(const QString &key, const QVariant &value);
+    Q_INVOKABLE QVariant getDefaultSettings(StorageManager::NamedSettings setting, const QVariant &value);
+    Q_INVOKABLE void setSettingsValueForMachine(const QString &key, const QVariant &value);
+    Q_INVOKABLE void setSettingsValueForMachine(StorageManager::NamedSettings setting, const QVariant &value);
+    Q_INVOKABLE QVariant getSettingsValueForMachine(const QString &key, const QVariant &defaultValue = QVariant());
     Q_INVOKABLE QVariant getSettingsValueForMachine(StorageManager::NamedSettings setting,
-                                                    const QVariant& defaultValue = QVariant());
+                                                    const QVariant &defaultValue = QVariant());
     Q_INVOKABLE bool getShowCustomDisplayNames();
     Q_INVOKABLE void setShowCustomDisplayNames(bool showCustomDisplayNames);
     Q_INVOKABLE bool getShowEmailSharing();
     Q_INVOKABLE void setShowEmailSharing(bool showEmailSharing);
-    Q_INVOKABLE bool getShowHint(const QString& hintKey);
-    Q_INVOKABLE void setShowHint(const QString& hintKey, bool showHint);
-    Q_INVOKABLE void removeSettingsValue(const QString& key);
-    Q_INVOKABLE double getVolumeAdjustForUserUri(const QString& userURI, double defaultValue = 50.0);
-    Q_INVOKABLE void setVolumeAdjustForUserUri(const QString& userURI, double volumeAdjustment);
+    Q_INVOKABLE bool getShowHint(const QString &hintKey);
+    Q_INVOKABLE void setShowHint(const QString &hintKey, bool showHint);
+    Q_INVOKABLE void removeSettingsValue(const QString &key);
+    Q_INVOKABLE double getVolumeAdjustForUserUri(const QString &userURI, double defaultValue = 50.0);
+    Q_INVOKABLE void setVolumeAdjustForUserUri(const QString &userURI, double volumeAdjustment);
     Q_INVOKABLE void setPopupsAlwaysOnTop(bool bOnTop);
 
     // Records a default pushed by the web service. The first value of a key
     // holds for the process unless `reset` is true.
-    void setDefaultSettings(const QString& key, const QVariant& value, bool reset);
+    void setDefaultSettings(const QString &key, const QVariant &value, bool reset);
 
     bool logMeIn() const;
     void setLogMeIn(bool logMeIn);
     QString getUsername() const;
-    void setUsername(const QString& username);
+    void setUsername(const QString &username);
     QString getPassword() const;
-    void setPassword(const QString& password);
+    void setPassword(const QString &password);
     int getPasswordLength() const;
     void setPasswordLength(int passwordLength);
     QString installGuid();
@@ -217,58 +216,55 @@ public:
     // The voice service's domain. A database name ending in "." + domain
     // loses that suffix in the file name. Empty until the voice service sets it.
     QString voiceDomain() const;
-    void setVoiceDomain(const QString& domain);
+    void setVoiceDomain(const QString &domain);
 
     // Opens (creating or migrating) the database for `name`, which also
     // becomes the user-scope settings group. False when the file cannot be
     // opened; the previous name then stays.
-    bool openDatabase(const QString& name);
+    bool openDatabase(const QString &name);
     void closeDatabase();
     // The file that openDatabase uses for `name`.
-    QString databaseFilePath(const QString& name) const;
+    QString databaseFilePath(const QString &name) const;
     QString databaseName() const;
 
     // Inserts the record, or updates only the read state of a stored one;
     // false when the database refused it.
-    bool storeNotificationRecord(const QString& notificationUID, const QDateTime& sentAt, const QString& senderUID,
-                                 const QString& senderUname, const QString& channelUID,
-                                 const QString& channelDisplayName, int notificationType,
-                                 const QString& customMessage, const QString& customAction, int readState,
-                                 const QString& recipientEmail);
+    bool storeNotificationRecord(const QString &notificationUID, const QDateTime &sentAt, const QString &senderUID,
+                                 const QString &senderUname, const QString &channelUID,
+                                 const QString &channelDisplayName, int notificationType, const QString &customMessage,
+                                 const QString &customAction, int readState, const QString &recipientEmail);
     // Appends every stored notification, newest first; returns the count.
-    int getNotificationRecords(QStringList& notificationUIDs, QStringList& senderUIDs, QStringList& senderUnames,
-                               QList<QDateTime>& sentAts, QList<int>& notificationTypes,
-                               QStringList& customMessages, QStringList& customActions, QStringList& channelUIDs,
-                               QStringList& channelDisplayNames, QList<int>& readStates,
-                               QStringList& recipientEmails);
+    int getNotificationRecords(QStringList &notificationUIDs, QStringList &senderUIDs, QStringList &senderUnames,
+                               QList<QDateTime> &sentAts, QList<int> &notificationTypes, QStringList &customMessages,
+                               QStringList &customActions, QStringList &channelUIDs, QStringList &channelDisplayNames,
+                               QList<int> &readStates, QStringList &recipientEmails);
     void markAllNotificationRecordsRead();
-    void deleteNotificationRecord(const QString& notificationUID);
+    void deleteNotificationRecord(const QString &notificationUID);
 
-    void insertRecentConversationRecord(const QString& realmID, const QString& conversationID,
-                                        const QString& displayName, const QString& profileImageURI,
-                                        const QDateTime& joinedAt, const QDateTime& leftAt,
-                                        const QString& logfilename);
-    void insertRecentConversationParticipantRecord(const QString& realmID, const QString& conversationID,
-                                                   const QDateTime& joinedAt, const QString& participantUUID);
-    void updateRecentConversationRecord(const QString& realmID, const QString& conversationID,
-                                        const QString& displayName, const QString& profileImageURI,
-                                        const QDateTime& joinedAt, const QDateTime& leftAt);
-    void deleteRecentConversationRecord(const QString& realmID, const QString& conversationID,
-                                        const QDateTime& joinedAt, const QDateTime& leftAt);
+    void insertRecentConversationRecord(const QString &realmID, const QString &conversationID,
+                                        const QString &displayName, const QString &profileImageURI,
+                                        const QDateTime &joinedAt, const QDateTime &leftAt, const QString &logfilename);
+    void insertRecentConversationParticipantRecord(const QString &realmID, const QString &conversationID,
+                                                   const QDateTime &joinedAt, const QString &participantUUID);
+    void updateRecentConversationRecord(const QString &realmID, const QString &conversationID,
+                                        const QString &displayName, const QString &profileImageURI,
+                                        const QDateTime &joinedAt, const QDateTime &leftAt);
+    void deleteRecentConversationRecord(const QString &realmID, const QString &conversationID,
+                                        const QDateTime &joinedAt, const QDateTime &leftAt);
     // Fills the lists (cleared first) with the ten most recently left
     // conversations and their participants; returns the count.
-    int getRecentConversationRecords(QStringList& realmIDs, QStringList& conversationIDs, QStringList& displayNames,
-                                     QStringList& profileImageURIs, QList<QDateTime>& joinedAts,
-                                     QList<QDateTime>& leftAts, QStringList& logfilenames,
-                                     QList<QStringList>& participants);
+    int getRecentConversationRecords(QStringList &realmIDs, QStringList &conversationIDs, QStringList &displayNames,
+                                     QStringList &profileImageURIs, QList<QDateTime> &joinedAts,
+                                     QList<QDateTime> &leftAts, QStringList &logfilenames,
+                                     QList<QStringList> &participants);
 
 signals:
     void altSkinChanged();
     void PerformanceLevelChanged();
     void idleIntervalChanged(int value);
     void popupsAlwaysOnTopChanged(bool value);
-    void settingChanged(const QString& key, const QVariant& value);
-    void settingKeyChanged(StorageManager::NamedSettings key, const QVariant& value);
+    void settingChanged(const QString &key, const QVariant &value);
+    void settingKeyChanged(StorageManager::NamedSettings key, const QVariant &value);
     void settingsInitialized();
     void showCustomDisplayNamesChanged(bool showCustomDisplayNames);
     void showEmailSharingChanged(bool showEmailSharing);
@@ -281,19 +277,19 @@ protected:
     virtual bool writeSchemaVersion();
 
 private:
-    QString userGroup(const QString& settingsGroup = QString()) const;
+    QString userGroup(const QString &settingsGroup = QString()) const;
     // Saved passwords: through the secret store, else the settings file.
-    QVariant readSecret(const QString& group, const QString& key, const QVariant& defaultValue) const;
-    void writeSecret(const QString& group, const QString& key, const QString& secret);
-    void removeSecret(const QString& group, const QString& key);
+    QVariant readSecret(const QString &group, const QString &key, const QVariant &defaultValue) const;
+    void writeSecret(const QString &group, const QString &key, const QString &secret);
+    void removeSecret(const QString &group, const QString &key);
     // Logs, once per process, that passwords stay in the settings file.
     void noteSecretFallback(int result) const;
-    void notifySettingChanged(const QString& key, const QVariant& value);
+    void notifySettingChanged(const QString &key, const QVariant &value);
     void registerUrlProtocol();
-    int readPercent(const QString& key, const char* what);
+    int readPercent(const QString &key, const char *what);
     // Schema version of the open file: 0 for a new file (no Versions table or
     // no row). `readable` turns false, with a log line, on any other error.
-    int readSchemaVersion(bool* readable);
+    int readSchemaVersion(bool *readable);
     void createTables(int version);
 
     QSqlDatabase m_database;

@@ -4,9 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJSValue>
 #include <QMetaProperty>
 #include <QQmlComponent>
@@ -18,8 +18,7 @@
 #include <cstring>
 #include <memory>
 
-namespace
-{
+namespace {
 
 const char kBuiltInStyleUrl[] = "qrc:/QML/qml/tavri/controls/DefaultStyleManager.qml";
 const char kSchemaTypePrefix[] = "StyleManager_QMLTYPE_";
@@ -33,8 +32,8 @@ QQmlEngine *s_sharedEngine = nullptr;
 // A skin name is one folder name: no separators, not "." or "..".
 bool isPlainFolderName(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
 // A QML "var" may reach C++ still wrapped as a script value.
@@ -58,7 +57,8 @@ bool holdsObjectPointer(const QVariant &value)
 
 } // namespace
 
-StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject *parent) : QObject(parent)
+StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject *parent)
+    : QObject(parent)
 {
     QUrl url(QString::fromLatin1(kBuiltInStyleUrl));
     if (!s_sharedEngine) {
@@ -93,8 +93,7 @@ StyleManager::StyleManager(QQmlEngine *engine, const QString &stylePath, QObject
     m_style = component.create();
     if (m_style && !derivesFromSchema(m_style)) {
         qWarning() << "Unable to load style from:" << url;
-        qWarning() << "... its root" << m_style->metaObject()->className()
-                   << "does not derive from StyleManager";
+        qWarning() << "... its root" << m_style->metaObject()->className() << "does not derive from StyleManager";
         delete m_style;
         m_style = nullptr;
         return;
@@ -184,8 +183,7 @@ QStringList StyleManager::getAvailableStyles()
     for (const QString &directory : directories) {
         const QFileInfoList entries = QDir(directory).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
         for (const QFileInfo &entry : entries) {
-            const QString path =
-                entry.absoluteFilePath() + QLatin1Char('/') + entry.fileName() + QLatin1String(".qml");
+            const QString path = entry.absoluteFilePath() + QLatin1Char('/') + entry.fileName() + QLatin1String(".qml");
             if (!QFileInfo(path).isFile())
                 continue;
             qDebug() << "Testing validity of style located at:" << path;
@@ -212,8 +210,8 @@ bool StyleManager::setStyle(const QString &name)
     }
     const QStringList directories = getSkinDirectories();
     for (const QString &directory : directories) {
-        const QString path = QDir(directory).absolutePath() + QLatin1Char('/') + name + QLatin1Char('/') +
-                             name + QLatin1String(".qml");
+        const QString path =
+            QDir(directory).absolutePath() + QLatin1Char('/') + name + QLatin1Char('/') + name + QLatin1String(".qml");
         if (!QFileInfo(path).isFile())
             continue;
         StyleManager candidate(nullptr, path);
@@ -224,8 +222,7 @@ bool StyleManager::setStyle(const QString &name)
             if (app && app->metaObject()->indexOfMethod("trackEvent(QString,QString,QStringList)") >= 0) {
                 const QStringList details{QStringLiteral("name:") + name, QStringLiteral("path:") + path};
                 QMetaObject::invokeMethod(app, "trackEvent", Q_ARG(QString, QStringLiteral("StyleManager")),
-                                          Q_ARG(QString, QStringLiteral("SetStyle")),
-                                          Q_ARG(QStringList, details));
+                                          Q_ARG(QString, QStringLiteral("SetStyle")), Q_ARG(QStringList, details));
             }
         }
         return applied;
@@ -267,8 +264,7 @@ void StyleManager::reinitAudioCues(QObject *style)
     // The cue sounds are style properties: the application's cue manager
     // (a child of the application object) reads them again.
     QObject *app = QCoreApplication::instance();
-    AudioCuesManager *cues =
-        app ? app->findChild<AudioCuesManager *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    AudioCuesManager *cues = app ? app->findChild<AudioCuesManager *>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
     if (cues)
         cues->init(style);
 }
@@ -323,8 +319,7 @@ void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
             }
         }
         if (!QQmlProperty::write(target, QString::fromLatin1(property.name()), value))
-            qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to"
-                       << value;
+            qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to" << value;
     }
 }
 

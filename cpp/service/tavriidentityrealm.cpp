@@ -24,14 +24,14 @@
 
 namespace {
 
-TavriIdentityRealm* s_instance = nullptr;
+TavriIdentityRealm *s_instance = nullptr;
 bool s_ending = false;
 
 template <typename Map>
-void removeEntriesPointingTo(Map& map, const QObject* object)
+void removeEntriesPointingTo(Map &map, const QObject *object)
 {
     for (auto it = map.begin(); it != map.end();) {
-        if (static_cast<const QObject*>(it.value()) == object)
+        if (static_cast<const QObject *>(it.value()) == object)
             it = map.erase(it);
         else
             ++it;
@@ -45,7 +45,7 @@ const QLatin1String kPrivatePrefix("sip:u-");
 // The survey comes back every this many calls unless the server says otherwise.
 const uint kDefaultPostCallSurveyRepeat = 5;
 
-bool isNumber(const QString& text)
+bool isNumber(const QString &text)
 {
     if (text.isEmpty())
         return false;
@@ -56,7 +56,7 @@ bool isNumber(const QString& text)
 }
 
 template <typename Map>
-void removeKeyPointingTo(Map& map, const QString& key, const Conversation* conversation)
+void removeKeyPointingTo(Map &map, const QString &key, const Conversation *conversation)
 {
     auto it = map.find(key);
     if (it != map.end() && it.value() == conversation)
@@ -65,7 +65,7 @@ void removeKeyPointingTo(Map& map, const QString& key, const Conversation* conve
 
 } // namespace
 
-TavriIdentityRealm* TavriIdentityRealm::getInstance(QObject* parent)
+TavriIdentityRealm *TavriIdentityRealm::getInstance(QObject *parent)
 {
     if (!s_instance)
         s_instance = new TavriIdentityRealm(parent);
@@ -77,10 +77,10 @@ bool TavriIdentityRealm::isEnding()
     return s_ending;
 }
 
-TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
+TavriIdentityRealm::TavriIdentityRealm(QObject *parent)
     : QObject(parent)
 {
-    if (QSocialManager* socialManager = QSocialManager::getInstance()) {
+    if (QSocialManager *socialManager = QSocialManager::getInstance()) {
         connect(socialManager, &QSocialManager::userInfoReceived, this,
                 &TavriIdentityRealm::onSocialManagerUserInfoReceived);
         connect(socialManager, &QSocialManager::userPictureUpdated, this,
@@ -114,7 +114,7 @@ TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
         connect(socialManager, &QSocialManager::contactGroupRemoved, this,
                 &TavriIdentityRealm::onSocialManagerContactGroupRemoved);
     }
-    if (VoiceManager* voice = VoiceManager::getInstance()) {
+    if (VoiceManager *voice = VoiceManager::getInstance()) {
         connect(voice, &VoiceManager::presenceReceived, this,
                 &TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived);
         connect(voice, &VoiceManager::friendsListReceived, this, &TavriIdentityRealm::onTavriContactsReceived);
@@ -129,13 +129,10 @@ TavriIdentityRealm::TavriIdentityRealm(QObject* parent)
         connect(voice, &VoiceManager::sessionJoinFailed, this, &TavriIdentityRealm::onVoiceManagerSessionJoinFailed);
         connect(voice, &VoiceManager::sessionRemoved, this, &TavriIdentityRealm::onVoiceManagerSessionRemoved);
         connect(voice, &VoiceManager::mediaDisconnected, this, &TavriIdentityRealm::onVoiceManagerMediaDisconnected);
-        connect(voice, &VoiceManager::mediaStreamUpdated, this,
-                &TavriIdentityRealm::onVoiceManagerMediaStreamUpdated);
+        connect(voice, &VoiceManager::mediaStreamUpdated, this, &TavriIdentityRealm::onVoiceManagerMediaStreamUpdated);
         connect(voice, &VoiceManager::participantAdded, this, &TavriIdentityRealm::onVoiceManagerParticipantAdded);
-        connect(voice, &VoiceManager::participantRemoved, this,
-                &TavriIdentityRealm::onVoiceManagerParticipantRemoved);
-        connect(voice, &VoiceManager::participantUpdated, this,
-                &TavriIdentityRealm::onVoiceManagerParticipantUpdated);
+        connect(voice, &VoiceManager::participantRemoved, this, &TavriIdentityRealm::onVoiceManagerParticipantRemoved);
+        connect(voice, &VoiceManager::participantUpdated, this, &TavriIdentityRealm::onVoiceManagerParticipantUpdated);
         connect(voice, &VoiceManager::participantVolumeUpdated, this,
                 &TavriIdentityRealm::onVoiceManagerParticipantVolumeUpdated);
         connect(voice, &VoiceManager::sessionNotificationReceived, this,
@@ -172,38 +169,43 @@ TavriIdentityRealm::~TavriIdentityRealm()
     emit destroying();
     if (wasInstance)
         s_ending = false;
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing private conversations"
-             << m_privateConversationMap.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing private conversations" << m_privateConversationMap.size();
     m_privateConversationMap.clear();
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing pending messages" << m_pendingMessages.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing pending messages" << m_pendingMessages.size();
     m_pendingMessages.clear();
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing users by UID" << m_usersByUID.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing users by UID" << m_usersByUID.size();
     m_usersByUID.clear();
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing users by UName" << m_usersByUName.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing users by UName" << m_usersByUName.size();
     m_usersByUName.clear();
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing users by URI" << m_usersByURI.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing users by URI" << m_usersByURI.size();
     m_usersByURI.clear();
 
     // Every conversation still filed anywhere stops reporting to the realm.
-    QSet<Conversation*> followed;
-    for (Conversation* conversation : qAsConst(m_conversationsBySessionHandle))
+    QSet<Conversation *> followed;
+    for (Conversation *conversation : qAsConst(m_conversationsBySessionHandle))
         followed.insert(conversation);
-    for (Conversation* conversation : qAsConst(m_conversationsByUID))
+    for (Conversation *conversation : qAsConst(m_conversationsByUID))
         followed.insert(conversation);
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing conversations by session handle"
-             << m_conversationsBySessionHandle.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing conversations by session handle" << m_conversationsBySessionHandle.size();
     m_conversationsBySessionHandle.clear();
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing session handles by conversation"
-             << m_sessionHandlesByConversation.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing session handles by conversation" << m_sessionHandlesByConversation.size();
     m_sessionHandlesByConversation.clear();
-    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "clearing conversations by UID"
-             << m_conversationsByUID.size();
+    qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+             << "clearing conversations by UID" << m_conversationsByUID.size();
     m_conversationsByUID.clear();
     for (auto it = m_conversationsByURI.cbegin(); it != m_conversationsByURI.cend(); ++it) {
-        qDebug() << "TavriIdentityRealm::~TavriIdentityRealm" << "Disconnecting from" << it.key();
+        qDebug() << "TavriIdentityRealm::~TavriIdentityRealm"
+                 << "Disconnecting from" << it.key();
         followed.insert(it.value());
     }
-    for (Conversation* conversation : qAsConst(followed))
+    for (Conversation *conversation : qAsConst(followed))
         disconnectConversation(conversation);
     m_conversationsByURI.clear();
 
@@ -233,38 +235,39 @@ bool TavriIdentityRealm::realmFlagA()
     return false;
 }
 
-void TavriIdentityRealm::realmHookA(void*) {}
+void TavriIdentityRealm::realmHookA(void *) {}
 
-void* TavriIdentityRealm::realmObjectA()
+void *TavriIdentityRealm::realmObjectA()
 {
     return nullptr;
 }
 
-void TavriIdentityRealm::realmHookB(void*) {}
+void TavriIdentityRealm::realmHookB(void *) {}
 
 bool TavriIdentityRealm::realmFlagB()
 {
     return true;
 }
 
-Tavri::RealmUserInterface* TavriIdentityRealm::getRealmUser(const QString& userUUID)
+Tavri::RealmUserInterface *TavriIdentityRealm::getRealmUser(const QString &userUUID)
 {
     // No user has an empty id: filing one would make a phantom user of
     // every line or record that names nobody.
     if (userUUID.isEmpty()) {
-        qDebug() << "TavriIdentityRealm::getRealmUser" << "no user id, no user";
+        qDebug() << "TavriIdentityRealm::getRealmUser"
+                 << "no user id, no user";
         return nullptr;
     }
-    if (TavriIdentityRealmUser* user = m_usersByUID.value(userUUID))
+    if (TavriIdentityRealmUser *user = m_usersByUID.value(userUUID))
         return user;
-    auto* user = new TavriIdentityRealmUser(this);
+    auto *user = new TavriIdentityRealmUser(this);
     user->setUid(userUUID);
     m_usersByUID.insert(userUUID, user);
     if (userUUID.startsWith(QLatin1String("sip:phone."))) {
         // Telephone callers have no web-service record.
         user->setSipURI(userUUID);
         m_usersByURI.insert(userUUID, user);
-    } else if (QSocialManager* socialManager = QSocialManager::getInstance()) {
+    } else if (QSocialManager *socialManager = QSocialManager::getInstance()) {
         if (userUUID.startsWith(QLatin1String("sip:")))
             socialManager->getUserInfoByUri(userUUID);
         else
@@ -280,12 +283,12 @@ bool TavriIdentityRealm::requestLogin()
     return false;
 }
 
-void TavriIdentityRealm::requestLogout(Tavri::RealmUserInterface* identity)
+void TavriIdentityRealm::requestLogout(Tavri::RealmUserInterface *identity)
 {
     if (!TAVRI_CHECK(identity == LocalUser::getLocalUser()->tavriidentity()))
         return;
     qDebug() << "TavriIdentityRealm::requestLogout" << (identity ? identity->getUid() : QString());
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
+    if (QSocialManager *socialManager = QSocialManager::getInstance())
         socialManager->clearCredentials();
     if (identity)
         identity->getQObject()->deleteLater();
@@ -293,11 +296,11 @@ void TavriIdentityRealm::requestLogout(Tavri::RealmUserInterface* identity)
     // Leaving can end or replace conversations: hold them guarded, and leave
     // one filed under its own and its transition session only once.
     QList<QPointer<Conversation>> withSession;
-    for (Conversation* conversation : qAsConst(m_conversationsBySessionHandle)) {
+    for (Conversation *conversation : qAsConst(m_conversationsBySessionHandle)) {
         if (!withSession.contains(conversation))
             withSession.append(conversation);
     }
-    for (const QPointer<Conversation>& conversation : qAsConst(withSession)) {
+    for (const QPointer<Conversation> &conversation : qAsConst(withSession)) {
         if (conversation)
             conversation->requestLeaveConversation(true);
     }
@@ -318,7 +321,7 @@ void TavriIdentityRealm::requestLogout(Tavri::RealmUserInterface* identity)
     }
 }
 
-QObject* TavriIdentityRealm::realmObject()
+QObject *TavriIdentityRealm::realmObject()
 {
     return this;
 }
@@ -327,13 +330,13 @@ void TavriIdentityRealm::onNetworkDisconnect() {}
 
 void TavriIdentityRealm::onNetworkReconnect() {}
 
-QString TavriIdentityRealm::buildChatTimestampPrefix(const QString& text)
+QString TavriIdentityRealm::buildChatTimestampPrefix(const QString &text)
 {
     return QString::number(QDateTime::currentMSecsSinceEpoch()) + QLatin1String(":0:") + text;
 }
 
-void TavriIdentityRealm::sendTextMessage(const QString& senderUUID, const QString& receiverUUID,
-                                         const QString& messageText)
+void TavriIdentityRealm::sendTextMessage(const QString &senderUUID, const QString &receiverUUID,
+                                         const QString &messageText)
 {
     const QString conversationID = m_privateConversationMap.value(qMakePair(senderUUID, receiverUUID));
     if (!conversationID.isEmpty()) {
@@ -341,32 +344,35 @@ void TavriIdentityRealm::sendTextMessage(const QString& senderUUID, const QStrin
         return;
     }
     if (!receiverUUID.startsWith(QLatin1String("sip:")))
-        qWarning() << "TavriIdentityRealm::sendTextMessage" << "receiver is not a SIP URI:" << receiverUUID;
-    if (VoiceManager* voice = VoiceManager::getInstance())
+        qWarning() << "TavriIdentityRealm::sendTextMessage"
+                   << "receiver is not a SIP URI:" << receiverUUID;
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestP2PSession(receiverUUID, false);
     else
-        qWarning() << "TavriIdentityRealm::sendTextMessage" << "no voice service; text queued for" << receiverUUID;
+        qWarning() << "TavriIdentityRealm::sendTextMessage"
+                   << "no voice service; text queued for" << receiverUUID;
     m_pendingMessages[receiverUUID].append(messageText);
 }
 
-void TavriIdentityRealm::requestJoinConversation(const QString& conversationID, const QString& participantUUID,
-                                                 const QString& password)
+void TavriIdentityRealm::requestJoinConversation(const QString &conversationID, const QString &participantUUID,
+                                                 const QString &password)
 {
     getRealmUser(participantUUID);
-    Conversation* conversation = getConversation(conversationID);
+    Conversation *conversation = getConversation(conversationID);
     if (!conversation) {
-        qDebug() << "TavriIdentityRealm::requestJoinConversation" << "conversation not found..." << conversationID;
+        qDebug() << "TavriIdentityRealm::requestJoinConversation"
+                 << "conversation not found..." << conversationID;
         return;
     }
     // Already in; a conversation whose voice was just asked for goes on, so
     // that its voice session is set up.
-    if (conversation->getJoinState() == Conversation::Joined &&
-        conversation->getVoiceState() != Conversation::VoiceRequested) {
+    if (conversation->getJoinState() == Conversation::Joined
+        && conversation->getVoiceState() != Conversation::VoiceRequested) {
         emit conversationJoined(conversationID, participantUUID);
         return;
     }
 
-    VoiceManager* voice = VoiceManager::getInstance();
+    VoiceManager *voice = VoiceManager::getInstance();
     const QString sipURI = conversation->getSipURI();
     if (sipURI.startsWith(kChannelPrefix)) {
         if (!m_readyToJoinChannels) {
@@ -375,7 +381,8 @@ void TavriIdentityRealm::requestJoinConversation(const QString& conversationID, 
         } else if (voice) {
             voice->requestJoinChannel(sipURI, password, true);
         } else {
-            qWarning() << "TavriIdentityRealm::requestJoinConversation" << "no voice service to join" << sipURI;
+            qWarning() << "TavriIdentityRealm::requestJoinConversation"
+                       << "no voice service to join" << sipURI;
         }
     } else if (sipURI.startsWith(kPrivatePrefix)) {
         const QString transitionURI = conversation->getTransitionSipURI();
@@ -384,14 +391,15 @@ void TavriIdentityRealm::requestJoinConversation(const QString& conversationID, 
             if (voice)
                 voice->requestJoinChannel(transitionURI, QString(), true);
             else
-                qWarning() << "TavriIdentityRealm::requestJoinConversation" << "no voice service to join"
-                           << transitionURI;
+                qWarning() << "TavriIdentityRealm::requestJoinConversation"
+                           << "no voice service to join" << transitionURI;
             return;
         }
         LocalUser::getLocalUser()->getConversations()->addConversation(conversation, false);
     } else {
         // Logged as a warning so that the refused id stands out in the log.
-        qWarning() << "TavriIdentityRealm::requestJoinConversation" << "unexpected URI:" << sipURI;
+        qWarning() << "TavriIdentityRealm::requestJoinConversation"
+                   << "unexpected URI:" << sipURI;
         reportAssertionFailure("false", __FILE__, __LINE__, Q_FUNC_INFO, true);
         return;
     }
@@ -400,22 +408,23 @@ void TavriIdentityRealm::requestJoinConversation(const QString& conversationID, 
         conversation->setJoinState(Conversation::Joining);
 }
 
-void TavriIdentityRealm::requestLeaveConversation(const QString& conversationID, const QString& participantUUID)
+void TavriIdentityRealm::requestLeaveConversation(const QString &conversationID, const QString &participantUUID)
 {
     getRealmUser(participantUUID);
-    Conversation* conversation = getConversation(conversationID);
+    Conversation *conversation = getConversation(conversationID);
     if (!TAVRI_CHECK(conversation))
         return;
     const Conversation::JoinState joinState = conversation->getJoinState();
     if (joinState == Conversation::NotJoined || joinState == Conversation::Leaving)
         return;
     postCallSurveyCheck(conversation);
-    qDebug() << "TavriIdentityRealm::requestLeaveConversation" << "terminating explicitly" << int(joinState)
-             << conversation->getTransitionSipURI() << conversation->getTransitionOstrelSessionHandle();
+    qDebug() << "TavriIdentityRealm::requestLeaveConversation"
+             << "terminating explicitly" << int(joinState) << conversation->getTransitionSipURI()
+             << conversation->getTransitionOstrelSessionHandle();
 
     // A conversation still joining has no session to end yet.
     if (joinState == Conversation::Joined) {
-        VoiceManager* voice = VoiceManager::getInstance();
+        VoiceManager *voice = VoiceManager::getInstance();
         const QString handle = conversation->getOstrelSessionHandle(false);
         if (!handle.isEmpty()) {
             if (voice)
@@ -433,10 +442,10 @@ void TavriIdentityRealm::requestLeaveConversation(const QString& conversationID,
     conversation->setJoinState(Conversation::Leaving);
 }
 
-void TavriIdentityRealm::sendTextMessage(const QString& conversationID, const QString& messageText)
+void TavriIdentityRealm::sendTextMessage(const QString &conversationID, const QString &messageText)
 {
     const QString framed = buildChatTimestampPrefix(messageText);
-    Conversation* conversation = getConversation(conversationID);
+    Conversation *conversation = getConversation(conversationID);
     if (!conversation)
         return;
 
@@ -444,12 +453,12 @@ void TavriIdentityRealm::sendTextMessage(const QString& conversationID, const QS
         QString handle = conversation->getOstrelSessionHandle(true);
         if (handle.isEmpty())
             handle = m_sessionHandlesByConversation.value(conversation);
-        VoiceManager* voice = VoiceManager::getInstance();
+        VoiceManager *voice = VoiceManager::getInstance();
         const QString cookie = voice ? voice->requestSendMessage(handle, framed) : QString();
         if (cookie.isEmpty()) {
             // No request went out, so no answer will come for it.
-            qWarning() << "TavriIdentityRealm::sendTextMessage" << "text not sent, no voice request for"
-                       << conversationID;
+            qWarning() << "TavriIdentityRealm::sendTextMessage"
+                       << "text not sent, no voice request for" << conversationID;
             return;
         }
         m_inFlightChatMessages.insert(cookie, messageText);
@@ -460,34 +469,36 @@ void TavriIdentityRealm::sendTextMessage(const QString& conversationID, const QS
     if (sipURI.startsWith(kPrivatePrefix)) {
         // Sent one at a time once the private session is up.
         m_pendingMessages[sipURI].append(messageText);
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestP2PSession(sipURI, false);
         else
-            qWarning() << "TavriIdentityRealm::sendTextMessage" << "no voice service; text queued for" << sipURI;
+            qWarning() << "TavriIdentityRealm::sendTextMessage"
+                       << "no voice service; text queued for" << sipURI;
         return;
     }
 
     // A channel without a session: the text is dropped and the channel joined.
-    qDebug() << "TavriIdentityRealm::sendTextMessage" << "no session, text dropped; joining" << conversationID;
-    if (Tavri::RealmUserInterface* identity = LocalUser::getLocalUser()->getLocalUserIdentity(this))
+    qDebug() << "TavriIdentityRealm::sendTextMessage"
+             << "no session, text dropped; joining" << conversationID;
+    if (Tavri::RealmUserInterface *identity = LocalUser::getLocalUser()->getLocalUserIdentity(this))
         requestJoinConversation(conversation->getConversationID(), identity->getUid(), QString());
 }
 
-void TavriIdentityRealm::sendIsTypingChanged(const QString& conversationID, bool isTyping)
+void TavriIdentityRealm::sendIsTypingChanged(const QString &conversationID, bool isTyping)
 {
-    Conversation* conversation = getConversation(conversationID);
+    Conversation *conversation = getConversation(conversationID);
     if (!conversation || !m_sessionHandlesByConversation.contains(conversation))
         return;
     QString handle = conversation->getOstrelSessionHandle(true);
     if (handle.isEmpty())
         handle = m_sessionHandlesByConversation.value(conversation);
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->sendTypingNotification(handle, isTyping);
 }
 
-void TavriIdentityRealm::sendNextQueuedTextMessage(const QString& sessionHandle)
+void TavriIdentityRealm::sendNextQueuedTextMessage(const QString &sessionHandle)
 {
-    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+    Conversation *conversation = m_conversationsBySessionHandle.value(sessionHandle);
     if (!conversation)
         return;
     const QString sipURI = conversation->getSipURI();
@@ -498,62 +509,65 @@ void TavriIdentityRealm::sendNextQueuedTextMessage(const QString& sessionHandle)
     sendTextMessage(sipURI, text);
 }
 
-void TavriIdentityRealm::requestAddContact(const QString&, const QString& contactUUID)
+void TavriIdentityRealm::requestAddContact(const QString &, const QString &contactUUID)
 {
-    Tavri::RealmUserInterface* user = getRealmUser(contactUUID);
-    auto* tavriidentity = user ? qobject_cast<TavriIdentityRealmUser*>(user->getQObject()) : nullptr;
+    Tavri::RealmUserInterface *user = getRealmUser(contactUUID);
+    auto *tavriidentity = user ? qobject_cast<TavriIdentityRealmUser *>(user->getQObject()) : nullptr;
     if (!TAVRI_CHECK(tavriidentity))
         return;
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
+    if (QSocialManager *socialManager = QSocialManager::getInstance())
         socialManager->requestChangeFriend(contactUUID, true, QString());
     else
-        qWarning() << "TavriIdentityRealm::requestAddContact" << "no web service to befriend" << contactUUID;
+        qWarning() << "TavriIdentityRealm::requestAddContact"
+                   << "no web service to befriend" << contactUUID;
     const QString sipURI = tavriidentity->getSipURI();
     if (sipURI.isEmpty()) {
         // Not known to the voice service yet: there is no buddy to add.
-        qWarning() << "TavriIdentityRealm::requestAddContact" << "no SIP URI for" << contactUUID
-                   << "- voice buddy not added";
+        qWarning() << "TavriIdentityRealm::requestAddContact"
+                   << "no SIP URI for" << contactUUID << "- voice buddy not added";
         return;
     }
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestAddBuddy(sipURI, QString());
 }
 
-void TavriIdentityRealm::requestRemoveContact(const QString&, const QString& contactUUID)
+void TavriIdentityRealm::requestRemoveContact(const QString &, const QString &contactUUID)
 {
-    Tavri::RealmUserInterface* user = getRealmUser(contactUUID);
-    auto* tavriidentity = user ? qobject_cast<TavriIdentityRealmUser*>(user->getQObject()) : nullptr;
+    Tavri::RealmUserInterface *user = getRealmUser(contactUUID);
+    auto *tavriidentity = user ? qobject_cast<TavriIdentityRealmUser *>(user->getQObject()) : nullptr;
     if (!TAVRI_CHECK(tavriidentity))
         return;
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
+    if (QSocialManager *socialManager = QSocialManager::getInstance())
         socialManager->requestChangeFriend(contactUUID, false, QString());
     else
-        qWarning() << "TavriIdentityRealm::requestRemoveContact" << "no web service to unfriend" << contactUUID;
+        qWarning() << "TavriIdentityRealm::requestRemoveContact"
+                   << "no web service to unfriend" << contactUUID;
     const QString sipURI = tavriidentity->getSipURI();
     if (sipURI.isEmpty()) {
-        qWarning() << "TavriIdentityRealm::requestRemoveContact" << "no SIP URI for" << contactUUID
-                   << "- voice buddy not deleted";
+        qWarning() << "TavriIdentityRealm::requestRemoveContact"
+                   << "no SIP URI for" << contactUUID << "- voice buddy not deleted";
         return;
     }
-    if (VoiceManager* voice = VoiceManager::getInstance())
+    if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestRemoveBuddy(sipURI, QString());
 }
 
-void TavriIdentityRealm::requestCreateContactGroup(const QString& name)
+void TavriIdentityRealm::requestCreateContactGroup(const QString &name)
 {
     if (!TAVRI_CHECK(!name.isEmpty()))
         return;
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
+    if (QSocialManager *socialManager = QSocialManager::getInstance())
         socialManager->requestAddContactGroup(name);
     else
-        qWarning() << "TavriIdentityRealm::requestCreateContactGroup" << "no web service for group" << name;
+        qWarning() << "TavriIdentityRealm::requestCreateContactGroup"
+                   << "no web service for group" << name;
 }
 
-void TavriIdentityRealm::timerEvent(QTimerEvent* event)
+void TavriIdentityRealm::timerEvent(QTimerEvent *event)
 {
     const int timerId = event->timerId();
     if (timerId == m_timerId) {
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestConnectionQualityStatsUpdate();
         return;
     }
@@ -561,34 +575,35 @@ void TavriIdentityRealm::timerEvent(QTimerEvent* event)
         return;
     const QPair<QPointer<Conversation>, QString> notice = m_audioDisabledTimers.take(timerId);
     killTimer(timerId);
-    Conversation* conversation = notice.first;
+    Conversation *conversation = notice.first;
     if (!conversation || !conversation->getIsJoined())
         return;
-    ConversationParticipant* participant = conversation->getParticipants()->getParticipantBySipURI(notice.second);
+    ConversationParticipant *participant = conversation->getParticipants()->getParticipantBySipURI(notice.second);
     if (!participant)
         return;
-    Tavri::RealmUserInterface* user = participant->getIdentity();
+    Tavri::RealmUserInterface *user = participant->getIdentity();
     const QString name = user ? user->getDisplayName() : notice.second;
     // Display names are chosen by their users: never markup in a system line.
     conversation->getChatMessages()->addSystemMessage(tr("%1 has disabled audio.").arg(name.toHtmlEscaped()));
 }
 
-Tavri::RealmUserInterface* TavriIdentityRealm::requestUserInfoUpdateByURI(const QString& sipURI)
+Tavri::RealmUserInterface *TavriIdentityRealm::requestUserInfoUpdateByURI(const QString &sipURI)
 {
-    if (TavriIdentityRealmUser* user = m_usersByURI.value(sipURI))
+    if (TavriIdentityRealmUser *user = m_usersByURI.value(sipURI))
         return user;
     // No user is filed under the empty key: a line or event without a sender
     // must not make up a phantom user.
     if (sipURI.isEmpty()) {
-        qWarning() << "TavriIdentityRealm::requestUserInfoUpdateByURI" << "no URI, no user";
+        qWarning() << "TavriIdentityRealm::requestUserInfoUpdateByURI"
+                   << "no URI, no user";
         return nullptr;
     }
-    auto* user = new TavriIdentityRealmUser(this);
+    auto *user = new TavriIdentityRealmUser(this);
     user->setSipURI(sipURI);
     user->setUid(sipURI);
     m_usersByURI.insert(sipURI, user);
     m_usersByUID.insert(sipURI, user);
-    QSocialManager* socialManager = QSocialManager::getInstance();
+    QSocialManager *socialManager = QSocialManager::getInstance();
     if (TAVRI_CHECK(QSocialManager::getInstance()) && sipURI.startsWith(QLatin1String("sip:")))
         socialManager->getUserInfoByUri(sipURI);
     return user;
@@ -596,7 +611,7 @@ Tavri::RealmUserInterface* TavriIdentityRealm::requestUserInfoUpdateByURI(const 
 
 void TavriIdentityRealm::onUserDestroying()
 {
-    const QObject* user = sender();
+    const QObject *user = sender();
     if (!user)
         return;
     removeEntriesPointingTo(m_usersByURI, user);
@@ -604,31 +619,33 @@ void TavriIdentityRealm::onUserDestroying()
     removeEntriesPointingTo(m_usersByUName, user);
 }
 
-QString TavriIdentityRealm::uidForURI(const QString& sipURI)
+QString TavriIdentityRealm::uidForURI(const QString &sipURI)
 {
-    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(sipURI);
+    Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(sipURI);
     return user ? user->getUid() : QString();
 }
 
-Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
+Conversation *TavriIdentityRealm::getConversation(const QString &sipURI)
 {
     if (sipURI.isEmpty()) {
-        qDebug() << "TavriIdentityRealm::getConversation" << "no sip URI, returning...";
+        qDebug() << "TavriIdentityRealm::getConversation"
+                 << "no sip URI, returning...";
         return nullptr;
     }
-    if (Conversation* conversation = m_conversationsByURI.value(sipURI))
+    if (Conversation *conversation = m_conversationsByURI.value(sipURI))
         return conversation;
 
     // The web service and the voice service give channel URIs in lower case;
     // one written otherwise (a typed link, say) names the same channel.
     const QString lowerURI = sipURI.toLower();
     if (lowerURI != sipURI && lowerURI.startsWith(kChannelPrefix)) {
-        qDebug() << "TavriIdentityRealm::getConversation" << "channel URI taken in lower case:" << sipURI;
+        qDebug() << "TavriIdentityRealm::getConversation"
+                 << "channel URI taken in lower case:" << sipURI;
         return getConversation(lowerURI);
     }
 
     if (sipURI.startsWith(kChannelPrefix)) {
-        auto* conversation = new Conversation(QString(), sipURI, QString(), this);
+        auto *conversation = new Conversation(QString(), sipURI, QString(), this);
         connectConversation(conversation);
         m_conversationsByURI.insert(sipURI, conversation);
         if (!sipURI.startsWith(kAdHocPrefix)) {
@@ -637,7 +654,7 @@ Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
             if (!isNumber(liveUID)) {
                 qWarning() << "TavriIdentityRealm::getConversation"
                            << "no channel id in" << sipURI << "- channel details not requested";
-            } else if (QSocialManager* socialManager = QSocialManager::getInstance()) {
+            } else if (QSocialManager *socialManager = QSocialManager::getInstance()) {
                 socialManager->requestChannelInfoWithOwnerInfoFromLiveUID(liveUID);
             }
         }
@@ -647,14 +664,15 @@ Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
     // Channels and private chats are all there is: any other id would make a
     // conversation, a user and a web lookup for nothing.
     if (!sipURI.startsWith(kPrivatePrefix)) {
-        qWarning() << "TavriIdentityRealm::getConversation" << "not a channel or user URI:" << sipURI;
+        qWarning() << "TavriIdentityRealm::getConversation"
+                   << "not a channel or user URI:" << sipURI;
         return nullptr;
     }
 
     // A private chat: the local user and the peer.
-    auto* conversation =
+    auto *conversation =
         new Conversation(this, sipURI, sipURI, this, Conversation::VoiceDisabled, Conversation::NotJoined);
-    if (TavriIdentityRealmUser* localIdentity = LocalUser::getLocalUser()->tavriidentity())
+    if (TavriIdentityRealmUser *localIdentity = LocalUser::getLocalUser()->tavriidentity())
         conversation->getParticipants()->addParticipant(localIdentity);
     conversation->getParticipants()->addParticipant(requestUserInfoUpdateByURI(sipURI));
     connectConversation(conversation);
@@ -662,33 +680,35 @@ Conversation* TavriIdentityRealm::getConversation(const QString& sipURI)
     return conversation;
 }
 
-Conversation* TavriIdentityRealm::getConversationBySessionHandle(const QString& sessionHandle) const
+Conversation *TavriIdentityRealm::getConversationBySessionHandle(const QString &sessionHandle) const
 {
     return m_conversationsBySessionHandle.value(sessionHandle);
 }
 
-Conversation* TavriIdentityRealm::getConversationByUID(const QString& channelUID)
+Conversation *TavriIdentityRealm::getConversationByUID(const QString &channelUID)
 {
-    if (Conversation* conversation = m_conversationsByUID.value(channelUID))
+    if (Conversation *conversation = m_conversationsByUID.value(channelUID))
         return conversation;
     // The placeholder is filed under the UID among the URIs too, so anything
     // but a channel id could stand for, or shadow, a real URI.
     if (!isNumber(channelUID)) {
-        qWarning() << "TavriIdentityRealm::getConversationByUID" << "not a channel UID:" << channelUID;
+        qWarning() << "TavriIdentityRealm::getConversationByUID"
+                   << "not a channel UID:" << channelUID;
         return nullptr;
     }
-    auto* conversation = new Conversation(channelUID, channelUID, channelUID, this);
+    auto *conversation = new Conversation(channelUID, channelUID, channelUID, this);
     connectConversation(conversation);
     m_conversationsByUID.insert(channelUID, conversation);
     m_conversationsByURI.insert(channelUID, conversation);
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
+    if (QSocialManager *socialManager = QSocialManager::getInstance())
         socialManager->requestChannelInfo(channelUID);
     else
-        qWarning() << "TavriIdentityRealm::getConversationByUID" << "no web service for channel" << channelUID;
+        qWarning() << "TavriIdentityRealm::getConversationByUID"
+                   << "no web service for channel" << channelUID;
     return conversation;
 }
 
-void TavriIdentityRealm::registerConversation(Conversation* conversation)
+void TavriIdentityRealm::registerConversation(Conversation *conversation)
 {
     if (!conversation)
         return;
@@ -710,7 +730,7 @@ void TavriIdentityRealm::registerConversation(Conversation* conversation)
     }
 }
 
-void TavriIdentityRealm::connectConversation(Conversation* conversation)
+void TavriIdentityRealm::connectConversation(Conversation *conversation)
 {
     if (!conversation)
         return;
@@ -724,11 +744,11 @@ void TavriIdentityRealm::connectConversation(Conversation* conversation)
             Qt::UniqueConnection);
     connect(conversation, &Conversation::channelUIDChanged, this, &TavriIdentityRealm::onConversationUIDChanged,
             Qt::UniqueConnection);
-    connect(conversation, &Conversation::voiceStateChanged, this,
-            &TavriIdentityRealm::onConversationVoiceStateChanged, Qt::UniqueConnection);
+    connect(conversation, &Conversation::voiceStateChanged, this, &TavriIdentityRealm::onConversationVoiceStateChanged,
+            Qt::UniqueConnection);
 }
 
-void TavriIdentityRealm::disconnectConversation(Conversation* conversation)
+void TavriIdentityRealm::disconnectConversation(Conversation *conversation)
 {
     disconnect(conversation, &Conversation::swapping, this, &TavriIdentityRealm::onConversationSwappingReference);
     disconnect(conversation, &Conversation::destroying, this, &TavriIdentityRealm::onConversationDestroying);
@@ -744,8 +764,8 @@ int TavriIdentityRealm::getJoinedVoiceConversationCount() const
 {
     // A conversation can stand under its own and its transition session:
     // it counts once.
-    QSet<const Conversation*> counted;
-    for (const Conversation* conversation : m_conversationsBySessionHandle) {
+    QSet<const Conversation *> counted;
+    for (const Conversation *conversation : m_conversationsBySessionHandle) {
         if (!conversation->getSipURI().startsWith(kChannelPrefix))
             continue;
         if (conversation->getIsJoined() || conversation->getJoinState() == Conversation::Joining)
@@ -754,10 +774,10 @@ int TavriIdentityRealm::getJoinedVoiceConversationCount() const
     return counted.size();
 }
 
-bool TavriIdentityRealm::channelNameAllowed(const QString& channelName, const QString& channelURI,
-                                            const QString& parentChannelURI)
+bool TavriIdentityRealm::channelNameAllowed(const QString &channelName, const QString &channelURI,
+                                            const QString &parentChannelURI)
 {
-    Conversation* channel = nullptr;
+    Conversation *channel = nullptr;
     QString parentURI = parentChannelURI;
     if (!channelURI.isEmpty()) {
         channel = getConversation(channelURI);
@@ -765,23 +785,23 @@ bool TavriIdentityRealm::channelNameAllowed(const QString& channelName, const QS
             parentURI = channel->getParentURI();
     }
     if (!parentURI.isEmpty()) {
-        Conversation* parent = getConversation(parentURI);
+        Conversation *parent = getConversation(parentURI);
         if (parent && parent->getDisplayName().compare(channelName, Qt::CaseInsensitive) == 0)
             return false;
     }
-    const ConversationList* conversations = LocalUser::getLocalUser()->getConversations();
+    const ConversationList *conversations = LocalUser::getLocalUser()->getConversations();
     for (int row = 0; row < conversations->count(); ++row) {
-        const Conversation* sibling = conversations->at(row);
+        const Conversation *sibling = conversations->at(row);
         if (!sibling || sibling == channel)
             continue;
-        if (sibling->getIsOwned() && sibling->getParentURI() == parentURI &&
-            sibling->getDisplayName().compare(channelName, Qt::CaseInsensitive) == 0)
+        if (sibling->getIsOwned() && sibling->getParentURI() == parentURI
+            && sibling->getDisplayName().compare(channelName, Qt::CaseInsensitive) == 0)
             return false;
     }
     return true;
 }
 
-bool TavriIdentityRealm::postCallSurveyCheck(Conversation* conversation)
+bool TavriIdentityRealm::postCallSurveyCheck(Conversation *conversation)
 {
     if (!conversation || conversation->getVoiceState() != Conversation::VoiceEnabled || !m_surveyPending)
         return false;
@@ -796,7 +816,7 @@ void TavriIdentityRealm::setPostCallSurveyCountdown(uint calls)
 bool TavriIdentityRealm::countCallForSurvey()
 {
     m_surveyPending = false;
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     if (storage->getSettingsValue(StorageManager::SettingsKeyPostCallSurveyDisabled, false).toBool())
         return false;
     if (--m_postCallSurveyCountdown >= 1)
@@ -813,22 +833,23 @@ bool TavriIdentityRealm::countCallForSurvey()
     }
     m_postCallSurveyCountdown = int(qMin(repeat, uint(std::numeric_limits<int>::max())));
 
-    qDebug() << "TavriIdentityRealm::postCallSurveyCheck" << "showing the post-call survey; next after"
-             << m_postCallSurveyCountdown << "calls";
+    qDebug() << "TavriIdentityRealm::postCallSurveyCheck"
+             << "showing the post-call survey; next after" << m_postCallSurveyCountdown << "calls";
     // The application object opens the survey window.
-    QCoreApplication* application = QCoreApplication::instance();
+    QCoreApplication *application = QCoreApplication::instance();
     if (application && application->metaObject()->indexOfMethod("showPostCallSurvey()") >= 0)
         QMetaObject::invokeMethod(application, "showPostCallSurvey");
     else
-        qWarning() << "TavriIdentityRealm::postCallSurveyCheck" << "no post-call survey window in this application";
+        qWarning() << "TavriIdentityRealm::postCallSurveyCheck"
+                   << "no post-call survey window in this application";
     return true;
 }
 
 // --- conversation references ------------------------------------------------
 
-void TavriIdentityRealm::onConversationSwappingReference(Conversation* newRef)
+void TavriIdentityRealm::onConversationSwappingReference(Conversation *newRef)
 {
-    auto* old = qobject_cast<Conversation*>(sender());
+    auto *old = qobject_cast<Conversation *>(sender());
     if (!old)
         return;
     disconnectConversation(old);
@@ -862,11 +883,11 @@ void TavriIdentityRealm::onConversationSwappingReference(Conversation* newRef)
 void TavriIdentityRealm::onConversationDestroying()
 {
     // Called from the conversation's destructor, where it is still whole.
-    auto* conversation = static_cast<Conversation*>(sender());
+    auto *conversation = static_cast<Conversation *>(sender());
     if (!conversation)
         return;
-    qDebug() << "TavriIdentityRealm::onConversationDestroying" << "handling Conversation destruction"
-             << conversation;
+    qDebug() << "TavriIdentityRealm::onConversationDestroying"
+             << "handling Conversation destruction" << conversation;
     disconnect(conversation, &Conversation::destroying, this, &TavriIdentityRealm::onConversationDestroying);
 
     removeKeyPointingTo(m_conversationsByURI, conversation->getSipURI(), conversation);
@@ -887,42 +908,43 @@ void TavriIdentityRealm::onConversationDestroying()
     removeEntriesPointingTo(m_conversationsByUID, conversation);
 }
 
-void TavriIdentityRealm::onConversationSipURIChanged(const QString& sipURI)
+void TavriIdentityRealm::onConversationSipURIChanged(const QString &sipURI)
 {
-    auto* conversation = qobject_cast<Conversation*>(sender());
+    auto *conversation = qobject_cast<Conversation *>(sender());
     if (!conversation)
         return;
     qDebug() << "TavriIdentityRealm::onConversationSipURIChanged" << conversation << sipURI
              << conversation->getSipURI();
     const QString transitionURI = conversation->getTransitionSipURI();
     const QStringList keys = m_conversationsByURI.keys();
-    for (const QString& key : keys) {
-        if (key.startsWith(kAdHocPrefix) && key != sipURI && key != transitionURI &&
-            m_conversationsByURI.value(key) == conversation) {
-            qDebug() << "TavriIdentityRealm::onConversationSipURIChanged" << "removing old transition URI reference..."
-                     << key;
+    for (const QString &key : keys) {
+        if (key.startsWith(kAdHocPrefix) && key != sipURI && key != transitionURI
+            && m_conversationsByURI.value(key) == conversation) {
+            qDebug() << "TavriIdentityRealm::onConversationSipURIChanged"
+                     << "removing old transition URI reference..." << key;
             m_conversationsByURI.remove(key);
         }
     }
     const QString currentURI = conversation->getSipURI();
     if (currentURI.isEmpty()) {
         // A conversation that gave up its URI is found by its other keys.
-        qDebug() << "TavriIdentityRealm::onConversationSipURIChanged" << "no URI to file" << conversation;
+        qDebug() << "TavriIdentityRealm::onConversationSipURIChanged"
+                 << "no URI to file" << conversation;
         return;
     }
     m_conversationsByURI.insert(currentURI, conversation);
 }
 
-void TavriIdentityRealm::onConversationTransitionSipURIChanged(const QString& transitionURI)
+void TavriIdentityRealm::onConversationTransitionSipURIChanged(const QString &transitionURI)
 {
-    auto* conversation = qobject_cast<Conversation*>(sender());
+    auto *conversation = qobject_cast<Conversation *>(sender());
     if (!conversation)
         return;
     qDebug() << "TavriIdentityRealm::onConversationTransitionSipURIChanged" << conversation << transitionURI
              << conversation->getTransitionSipURI();
     const QString sipURI = conversation->getSipURI();
     const QStringList keys = m_conversationsByURI.keys();
-    for (const QString& key : keys) {
+    for (const QString &key : keys) {
         if (key.startsWith(kAdHocPrefix) && key != sipURI && m_conversationsByURI.value(key) == conversation) {
             qDebug() << "TavriIdentityRealm::onConversationTransitionSipURIChanged"
                      << "removing old transition URI reference..." << key;
@@ -934,9 +956,9 @@ void TavriIdentityRealm::onConversationTransitionSipURIChanged(const QString& tr
         m_conversationsByURI.insert(currentTransitionURI, conversation);
 }
 
-void TavriIdentityRealm::onConversationUIDChanged(const QString&)
+void TavriIdentityRealm::onConversationUIDChanged(const QString &)
 {
-    auto* conversation = qobject_cast<Conversation*>(sender());
+    auto *conversation = qobject_cast<Conversation *>(sender());
     if (!conversation)
         return;
     removeEntriesPointingTo(m_conversationsByUID, conversation);
@@ -947,8 +969,7 @@ void TavriIdentityRealm::onConversationUIDChanged(const QString&)
     }
     // Now a permanent channel: only its channel keys remain.
     for (auto it = m_conversationsByURI.begin(); it != m_conversationsByURI.end();) {
-        if (it.value() == conversation &&
-            (it.key().startsWith(kPrivatePrefix) || it.key().startsWith(kAdHocPrefix)))
+        if (it.value() == conversation && (it.key().startsWith(kPrivatePrefix) || it.key().startsWith(kAdHocPrefix)))
             it = m_conversationsByURI.erase(it);
         else
             ++it;
@@ -958,7 +979,7 @@ void TavriIdentityRealm::onConversationUIDChanged(const QString&)
 
 void TavriIdentityRealm::onConversationVoiceStateChanged(Conversation::VoiceState voiceState)
 {
-    auto* conversation = qobject_cast<Conversation*>(sender());
+    auto *conversation = qobject_cast<Conversation *>(sender());
     if (!conversation)
         return;
     if (voiceState == Conversation::VoiceEnabled) {
@@ -973,24 +994,24 @@ void TavriIdentityRealm::onConversationVoiceStateChanged(Conversation::VoiceStat
 
 // --- channel and user information from the web service -----------------------
 
-QString TavriIdentityRealm::channelAddress(const QString& channelUID)
+QString TavriIdentityRealm::channelAddress(const QString &channelUID)
 {
     // The voice service hands its domain to the settings service as it
     // starts, so either gives the same text.
-    const VoiceManager* voice = VoiceManager::getInstance();
+    const VoiceManager *voice = VoiceManager::getInstance();
     const QString domain = voice ? voice->domain() : StorageManager::getInstance()->voiceDomain();
     return kChannelPrefix + channelUID + QLatin1Char('@') + domain;
 }
 
-Conversation* TavriIdentityRealm::createChannelConversation(const QString& displayName, const QString& sipURI,
-                                                            const QString& channelUID)
+Conversation *TavriIdentityRealm::createChannelConversation(const QString &displayName, const QString &sipURI,
+                                                            const QString &channelUID)
 {
-    auto* conversation = new Conversation(displayName, sipURI, channelUID, this);
+    auto *conversation = new Conversation(displayName, sipURI, channelUID, this);
     connectConversation(conversation);
     return conversation;
 }
 
-void TavriIdentityRealm::retireConversation(Conversation* old, Conversation* replacement)
+void TavriIdentityRealm::retireConversation(Conversation *old, Conversation *replacement)
 {
     // What the local user's channel list gave the placeholder goes to its
     // replacement: the favourite flag, as the service's own state (nothing
@@ -1008,35 +1029,37 @@ void TavriIdentityRealm::retireConversation(Conversation* old, Conversation* rep
     old->deleteLater();
 }
 
-void TavriIdentityRealm::handOverChildChannels(Conversation* from, Conversation* to)
+void TavriIdentityRealm::handOverChildChannels(Conversation *from, Conversation *to)
 {
     if (from->getChannelUID().isEmpty())
         return;
     // A copy: re-parenting changes the list.
     const QStringList childURIs = from->getChildChannelURIs();
-    for (const QString& childURI : childURIs) {
-        Conversation* child = m_conversationsByURI.value(childURI);
+    for (const QString &childURI : childURIs) {
+        Conversation *child = m_conversationsByURI.value(childURI);
         if (child && !child->getChannelUID().isEmpty())
             child->setParentConversation(to);
     }
 }
 
 void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
-    const QString& channelURI, const QString& channelUID, const QString& channelDisplayName,
-    const QString& channelImageURI, const QString& channelMessage, const QString& channelDescription, bool isPublic,
-    bool hasPassword, const QString& channelDialinCode, const QString& channelOwnerUID,
-    const QString& channelParentUID, bool hasChildren, const QString& lastOn, const QString& ancestralRootLiveUID)
+    const QString &channelURI, const QString &channelUID, const QString &channelDisplayName,
+    const QString &channelImageURI, const QString &channelMessage, const QString &channelDescription, bool isPublic,
+    bool hasPassword, const QString &channelDialinCode, const QString &channelOwnerUID, const QString &channelParentUID,
+    bool hasChildren, const QString &lastOn, const QString &ancestralRootLiveUID)
 {
     if (channelURI.isEmpty() && channelUID.isEmpty()) {
-        qWarning() << "TavriIdentityRealm::onSocialManagerReceivedChannelInfo" << "channel without URI and UID ignored";
+        qWarning() << "TavriIdentityRealm::onSocialManagerReceivedChannelInfo"
+                   << "channel without URI and UID ignored";
         return;
     }
 
     // Choose the conversation that carries the information, retiring the
     // placeholders that stood for the channel so far.
-    Conversation* carrier = nullptr;
-    if (Conversation* byURI = !channelURI.isEmpty() ? m_conversationsByURI.value(channelURI) : nullptr) {
-        if (byURI->getChannelUID().isEmpty() && !byURI->getIsJoined() && byURI->getOstrelSessionHandle(true).isEmpty()) {
+    Conversation *carrier = nullptr;
+    if (Conversation *byURI = !channelURI.isEmpty() ? m_conversationsByURI.value(channelURI) : nullptr) {
+        if (byURI->getChannelUID().isEmpty() && !byURI->getIsJoined()
+            && byURI->getOstrelSessionHandle(true).isEmpty()) {
             // Made from the bare URI and never used: a complete conversation
             // takes its place.
             m_conversationsByURI.remove(channelURI);
@@ -1045,7 +1068,7 @@ void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
         } else {
             carrier = byURI;
         }
-        Conversation* uidPlaceholder = nullptr;
+        Conversation *uidPlaceholder = nullptr;
         if (!channelUID.isEmpty()) {
             // Made by a lookup by channel UID, filed under the UID as its URI.
             uidPlaceholder = m_conversationsByURI.value(channelUID);
@@ -1056,15 +1079,15 @@ void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
             } else {
                 uidPlaceholder = nullptr;
             }
-            Conversation* byUID = m_conversationsByUID.value(channelUID);
+            Conversation *byUID = m_conversationsByUID.value(channelUID);
             if (byUID && byUID != carrier && byUID != uidPlaceholder && byUID != byURI) {
                 handOverChildChannels(byUID, carrier);
                 m_conversationsByUID.remove(channelUID);
                 retireConversation(byUID, carrier);
             }
         }
-    } else if (Conversation* uidPlaceholder = !channelUID.isEmpty() ? m_conversationsByURI.value(channelUID)
-                                                                      : nullptr) {
+    } else if (Conversation *uidPlaceholder =
+                   !channelUID.isEmpty() ? m_conversationsByURI.value(channelUID) : nullptr) {
         m_conversationsByURI.remove(channelUID);
         m_conversationsByUID.remove(channelUID);
         carrier = uidPlaceholder;
@@ -1073,7 +1096,7 @@ void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
             retireConversation(uidPlaceholder, carrier);
         }
         m_conversationsByUID.insert(channelUID, carrier);
-    } else if (Conversation* byUID = !channelUID.isEmpty() ? m_conversationsByUID.value(channelUID) : nullptr) {
+    } else if (Conversation *byUID = !channelUID.isEmpty() ? m_conversationsByUID.value(channelUID) : nullptr) {
         carrier = byUID;
     } else {
         carrier = createChannelConversation(channelDisplayName, channelURI, channelUID);
@@ -1089,8 +1112,8 @@ void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
                                     : (hasPassword ? Conversation::PasswordProtected : Conversation::InvitationOnly),
                            true);
     carrier->setDialinAccessCode(channelDialinCode, true);
-    Tavri::RealmUserInterface* owner = getRealmUser(channelOwnerUID);
-    carrier->setOwnerIdentity(qobject_cast<TavriIdentityRealmUser*>(owner ? owner->getQObject() : nullptr));
+    Tavri::RealmUserInterface *owner = getRealmUser(channelOwnerUID);
+    carrier->setOwnerIdentity(qobject_cast<TavriIdentityRealmUser *>(owner ? owner->getQObject() : nullptr));
     if (!channelParentUID.isEmpty())
         carrier->setParentConversation(getConversation(channelAddress(channelParentUID)));
     carrier->setHasChildren(hasChildren);
@@ -1108,10 +1131,12 @@ void TavriIdentityRealm::onSocialManagerReceivedChannelInfo(
     emit permanentConversationInfoReceived(carrier);
 }
 
-void TavriIdentityRealm::onSocialManagerUserInfoReceived(
-    const QString& userURI, const QString& userEmail, const QString& userUID, const QString& userDisplayName,
-    const QString& userUUID, const QString& userImageURI, const QString& userLocation, const QString& userTagline,
-    const QString& userDescription, const QDateTime& userLastOnline, const QString&)
+void TavriIdentityRealm::onSocialManagerUserInfoReceived(const QString &userURI, const QString &userEmail,
+                                                         const QString &userUID, const QString &userDisplayName,
+                                                         const QString &userUUID, const QString &userImageURI,
+                                                         const QString &userLocation, const QString &userTagline,
+                                                         const QString &userDescription,
+                                                         const QDateTime &userLastOnline, const QString &)
 {
     if (userURI.isEmpty() && userUID.isEmpty() && userUUID.isEmpty()) {
         qWarning() << "TavriIdentityRealm::onSocialManagerUserInfoReceived"
@@ -1119,10 +1144,10 @@ void TavriIdentityRealm::onSocialManagerUserInfoReceived(
         return;
     }
     // An empty key names nobody: looking it up would merge unrelated users.
-    auto lookUp = [](const QMap<QString, TavriIdentityRealmUser*>& map, const QString& key) {
+    auto lookUp = [](const QMap<QString, TavriIdentityRealmUser *> &map, const QString &key) {
         return key.isEmpty() ? nullptr : map.value(key);
     };
-    TavriIdentityRealmUser* user = lookUp(m_usersByURI, userURI);
+    TavriIdentityRealmUser *user = lookUp(m_usersByURI, userURI);
     if (!user)
         user = lookUp(m_usersByUID, userURI);
     if (!user)
@@ -1152,21 +1177,22 @@ void TavriIdentityRealm::onSocialManagerUserInfoReceived(
 
     // Every other object found under this person's keys stands for the same
     // person: it hands its holders over to user and goes.
-    QList<TavriIdentityRealmUser*> replaced;
-    auto displace = [&](TavriIdentityRealmUser* other) {
+    QList<TavriIdentityRealmUser *> replaced;
+    auto displace = [&](TavriIdentityRealmUser *other) {
         if (!other || other == user || replaced.contains(other))
             return;
         emit other->swapping(user);
-        qDebug() << "TavriIdentityRealm::onSocialManagerUserInfoReceived" << "replacing" << other << "by" << user;
+        qDebug() << "TavriIdentityRealm::onSocialManagerUserInfoReceived"
+                 << "replacing" << other << "by" << user;
         replaced.append(other);
     };
 
     // The provisional entry of a user first met by its SIP URI.
     if (!userURI.isEmpty() && userURI != user->getUid())
         displace(m_usersByUID.take(userURI));
-    const QList<QPair<QMap<QString, TavriIdentityRealmUser*>*, QString>> keys{
+    const QList<QPair<QMap<QString, TavriIdentityRealmUser *> *, QString>> keys{
         {&m_usersByUName, user->getUname()}, {&m_usersByUID, user->getUid()}, {&m_usersByURI, user->getSipURI()}};
-    for (const auto& entry : keys) {
+    for (const auto &entry : keys) {
         if (entry.second.isEmpty())
             continue;
         displace(entry.first->value(entry.second));
@@ -1176,7 +1202,7 @@ void TavriIdentityRealm::onSocialManagerUserInfoReceived(
     qDebug() << "TavriIdentityRealm::onSocialManagerUserInfoReceived" << user << user->getUid()
              << user->getDisplayName() << user->getSipURI();
 
-    for (TavriIdentityRealmUser* other : qAsConst(replaced)) {
+    for (TavriIdentityRealmUser *other : qAsConst(replaced)) {
         // Whatever other keys still lead to it go with it.
         removeEntriesPointingTo(m_usersByURI, other);
         removeEntriesPointingTo(m_usersByUID, other);
@@ -1185,19 +1211,20 @@ void TavriIdentityRealm::onSocialManagerUserInfoReceived(
     }
 }
 
-void TavriIdentityRealm::onSocialManagerUserPictureUpdated(const QString& userURI, const QString& userPictureURI)
+void TavriIdentityRealm::onSocialManagerUserPictureUpdated(const QString &userURI, const QString &userPictureURI)
 {
-    if (TavriIdentityRealmUser* user = m_usersByURI.value(userURI))
+    if (TavriIdentityRealmUser *user = m_usersByURI.value(userURI))
         user->setProfileImageURI(userPictureURI);
     else
-        qDebug() << "TavriIdentityRealm::onSocialManagerUserPictureUpdated" << "no user" << userURI;
+        qDebug() << "TavriIdentityRealm::onSocialManagerUserPictureUpdated"
+                 << "no user" << userURI;
 }
 
 // --- roster and contact groups ------------------------------------------------
 
-bool TavriIdentityRealm::rosterSubscriber(const char* function, QString& subscriberUUID)
+bool TavriIdentityRealm::rosterSubscriber(const char *function, QString &subscriberUUID)
 {
-    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
     if (!identity) {
         reportAssertionFailure("LocalUser::getLocalUser()->tavriidentity()", __FILE__, __LINE__, function, true);
         return false;
@@ -1208,54 +1235,54 @@ bool TavriIdentityRealm::rosterSubscriber(const char* function, QString& subscri
 
 void TavriIdentityRealm::requestContactGroupRefresh()
 {
-    if (QSocialManager* socialManager = QSocialManager::getInstance())
+    if (QSocialManager *socialManager = QSocialManager::getInstance())
         socialManager->requestContactGroups();
     else
         qWarning() << "TavriIdentityRealm: no web service to ask for the contact groups";
 }
 
-void TavriIdentityRealm::onTavriContactsReceived(const QStringList& contactSipURIs, const QStringList&)
+void TavriIdentityRealm::onTavriContactsReceived(const QStringList &contactSipURIs, const QStringList &)
 {
     QString subscriber;
     if (!rosterSubscriber("TavriIdentityRealm::onTavriContactsReceived", subscriber))
         return;
     emit rosterListReceivedBegin(subscriber);
-    for (const QString& sipURI : contactSipURIs)
-        if (Tavri::RealmUserInterface* contact = requestUserInfoUpdateByURI(sipURI))
+    for (const QString &sipURI : contactSipURIs)
+        if (Tavri::RealmUserInterface *contact = requestUserInfoUpdateByURI(sipURI))
             emit rosterListEntry(subscriber, contact->getUid());
     emit rosterListReceivedEnd(subscriber);
     // Every full roster is followed by a contact-group refresh.
     requestContactGroupRefresh();
 }
 
-void TavriIdentityRealm::onSocialManagerFriendsListReceived(const QStringList& friendUIDs)
+void TavriIdentityRealm::onSocialManagerFriendsListReceived(const QStringList &friendUIDs)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerFriendsListReceived" << friendUIDs;
     QString subscriber;
     if (!rosterSubscriber("TavriIdentityRealm::onSocialManagerFriendsListReceived", subscriber))
         return;
     emit rosterListReceivedBegin(subscriber);
-    for (const QString& friendUID : friendUIDs)
+    for (const QString &friendUID : friendUIDs)
         emit rosterListEntry(subscriber, friendUID);
     emit rosterListReceivedEnd(subscriber);
     requestContactGroupRefresh();
 }
 
-void TavriIdentityRealm::onVoiceManagerFriendAdded(const QString& contactSipURI)
+void TavriIdentityRealm::onVoiceManagerFriendAdded(const QString &contactSipURI)
 {
     QString subscriber;
     if (!rosterSubscriber("TavriIdentityRealm::onVoiceManagerFriendAdded", subscriber))
         return;
-    if (Tavri::RealmUserInterface* contact = requestUserInfoUpdateByURI(contactSipURI))
+    if (Tavri::RealmUserInterface *contact = requestUserInfoUpdateByURI(contactSipURI))
         emit rosterListEntry(subscriber, contact->getUid());
 }
 
-void TavriIdentityRealm::onVoiceManagerFriendRemoved(const QString& contactSipURI)
+void TavriIdentityRealm::onVoiceManagerFriendRemoved(const QString &contactSipURI)
 {
     QString subscriber;
     if (!rosterSubscriber("TavriIdentityRealm::onVoiceManagerFriendRemoved", subscriber))
         return;
-    if (Tavri::RealmUserInterface* contact = requestUserInfoUpdateByURI(contactSipURI))
+    if (Tavri::RealmUserInterface *contact = requestUserInfoUpdateByURI(contactSipURI))
         emit rosterListEntryRemoved(subscriber, contact->getUid());
 }
 
@@ -1266,7 +1293,7 @@ void TavriIdentityRealm::onSocialManagerContactGroupsReceivedBegin()
         it.value() = true;
 }
 
-void TavriIdentityRealm::onSocialManagerContactGroupInfoReceived(const QString& groupID, const QString& groupName)
+void TavriIdentityRealm::onSocialManagerContactGroupInfoReceived(const QString &groupID, const QString &groupName)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupInfoReceived" << groupID << groupName;
     QString subscriber;
@@ -1276,8 +1303,8 @@ void TavriIdentityRealm::onSocialManagerContactGroupInfoReceived(const QString& 
     emit rosterListGroup(subscriber, groupID, groupName);
 }
 
-void TavriIdentityRealm::onSocialManagerContactGroupMemberChanged(const QString& groupID, const QString& userUID,
-                                                                  const QString& userURI, bool isInGroup)
+void TavriIdentityRealm::onSocialManagerContactGroupMemberChanged(const QString &groupID, const QString &userUID,
+                                                                  const QString &userURI, bool isInGroup)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupMemberChanged" << groupID << userUID << userURI
              << isInGroup;
@@ -1303,13 +1330,13 @@ void TavriIdentityRealm::onSocialManagerContactGroupsReceivedEnd()
         if (it.value())
             withdrawn.append(it.key());
     }
-    for (const QString& groupID : qAsConst(withdrawn)) {
+    for (const QString &groupID : qAsConst(withdrawn)) {
         m_contactGroupIDs.remove(groupID);
         emit rosterListGroupRemoved(subscriber, groupID);
     }
 }
 
-void TavriIdentityRealm::onSocialManagerContactGroupRemoved(const QString& groupID)
+void TavriIdentityRealm::onSocialManagerContactGroupRemoved(const QString &groupID)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerContactGroupRemoved" << groupID;
     QString subscriber;
@@ -1320,13 +1347,13 @@ void TavriIdentityRealm::onSocialManagerContactGroupRemoved(const QString& group
 
 // --- the local user's conversation list: favourite and owned channels --------
 
-void TavriIdentityRealm::startParticipantPoll(Conversation* conversation)
+void TavriIdentityRealm::startParticipantPoll(Conversation *conversation)
 {
     if (conversation)
         conversation->startPendingTimer();
 }
 
-void TavriIdentityRealm::stopParticipantPoll(Conversation* conversation)
+void TavriIdentityRealm::stopParticipantPoll(Conversation *conversation)
 {
     if (conversation)
         conversation->stopPendingTimer();
@@ -1340,8 +1367,8 @@ void TavriIdentityRealm::onSocialManagerFavoriteChannelsBeginReceived()
     // appended never had the flag: clearing it would take them out of the
     // local user's list, and nothing would bring them back there.
     const QStringList previous = m_favoriteChannelURIs;
-    for (const QString& uri : previous) {
-        Conversation* conversation = getConversation(uri);
+    for (const QString &uri : previous) {
+        Conversation *conversation = getConversation(uri);
         if (conversation && conversation->getIsFavorite())
             conversation->setIsFavorite(false, true);
     }
@@ -1358,7 +1385,7 @@ void TavriIdentityRealm::onSocialManagerFavoriteChannelsBeginReceived()
     emit conversationListReceivedBegin(subscriber);
 }
 
-void TavriIdentityRealm::onSocialManagerFavoriteChannelReceived(const QString& channelUri)
+void TavriIdentityRealm::onSocialManagerFavoriteChannelReceived(const QString &channelUri)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerFavoriteChannelReceived" << channelUri;
     if (channelUri.isEmpty())
@@ -1387,12 +1414,12 @@ void TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived()
     // The owned channels of the last owned reply complete the list.
     const QStringList owned = m_ownedChannelURIs;
     QSet<QString> listed(m_favoriteChannelURIs.cbegin(), m_favoriteChannelURIs.cend());
-    for (const QString& uri : owned) {
+    for (const QString &uri : owned) {
         if (uri.isEmpty() || listed.contains(uri))
             continue;
         listed.insert(uri);
         m_favoriteChannelURIs.append(uri);
-        if (Conversation* conversation = getConversation(uri))
+        if (Conversation *conversation = getConversation(uri))
             emit conversationListEntry(subscriber, uri, conversation->getDisplayName());
     }
     if (m_conversationListProgress & FavoritesStartedList)
@@ -1407,7 +1434,7 @@ void TavriIdentityRealm::onSocialManagerFavoriteChannelsEndReceived()
     }
 }
 
-void TavriIdentityRealm::onSocialManagerChannelFavoriteChanged(const QString& channelUri, bool favorited)
+void TavriIdentityRealm::onSocialManagerChannelFavoriteChanged(const QString &channelUri, bool favorited)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerChannelFavoriteChanged" << channelUri << favorited;
     if (channelUri.isEmpty())
@@ -1436,8 +1463,8 @@ void TavriIdentityRealm::onSocialManagerChannelFavoriteChanged(const QString& ch
     emit conversationListEntryRemoved(subscriber, channelUri);
 }
 
-void TavriIdentityRealm::onSocialManagerOwnedChannelsReceived(const QStringList& ownedChannelURIs,
-                                                              const QStringList& ownedChannelDisplayNames)
+void TavriIdentityRealm::onSocialManagerOwnedChannelsReceived(const QStringList &ownedChannelURIs,
+                                                              const QStringList &ownedChannelDisplayNames)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelsReceived" << ownedChannelURIs;
     m_ownedChannelURIs = ownedChannelURIs;
@@ -1460,15 +1487,15 @@ void TavriIdentityRealm::onSocialManagerOwnedChannelsReceived(const QStringList&
     QHash<QString, int> firstPlace;
     for (int i = owned.size() - 1; i >= 0; --i)
         firstPlace.insert(owned.at(i), i);
-    for (const QString& uri : owned) {
+    for (const QString &uri : owned) {
         if (uri.isEmpty())
             continue;
         emit conversationListEntry(subscriber, uri, names.value(firstPlace.value(uri)));
         startParticipantPoll(getConversation(uri));
     }
     const QStringList favorites = m_favoriteChannelURIs;
-    for (const QString& uri : favorites) {
-        if (Conversation* conversation = getConversation(uri))
+    for (const QString &uri : favorites) {
+        if (Conversation *conversation = getConversation(uri))
             emit conversationListEntry(subscriber, uri, conversation->getDisplayName());
     }
 
@@ -1482,10 +1509,10 @@ void TavriIdentityRealm::onSocialManagerOwnedChannelsReceived(const QStringList&
     }
 }
 
-void TavriIdentityRealm::onSocialManagerOwnedChannelAdded(const QString& channelURI, const QString&, const QString&,
-                                                          const QString&, const QString& channelDisplayName, bool,
-                                                          bool, const QString&, const QString&, const QString&,
-                                                          const QString&, const QString&)
+void TavriIdentityRealm::onSocialManagerOwnedChannelAdded(const QString &channelURI, const QString &, const QString &,
+                                                          const QString &, const QString &channelDisplayName, bool,
+                                                          bool, const QString &, const QString &, const QString &,
+                                                          const QString &, const QString &)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelAdded" << channelURI << channelDisplayName;
     if (channelURI.isEmpty())
@@ -1498,7 +1525,7 @@ void TavriIdentityRealm::onSocialManagerOwnedChannelAdded(const QString& channel
     emit conversationListEntry(subscriber, channelURI, channelDisplayName);
 }
 
-void TavriIdentityRealm::onSocialManagerOwnedChannelDeleted(const QString& channelUri)
+void TavriIdentityRealm::onSocialManagerOwnedChannelDeleted(const QString &channelUri)
 {
     qDebug() << "TavriIdentityRealm::onSocialManagerOwnedChannelDeleted" << channelUri;
     if (channelUri.isEmpty() || !m_ownedChannelURIs.contains(channelUri))
@@ -1516,10 +1543,10 @@ void TavriIdentityRealm::onSocialManagerOwnedChannelDeleted(const QString& chann
 namespace {
 
 // The local user's row among a conversation's participants, or null.
-ConversationParticipant* localParticipantOf(Conversation* conversation)
+ConversationParticipant *localParticipantOf(Conversation *conversation)
 {
-    const LocalUser* localUser = LocalUser::getLocalUser();
-    for (ConversationParticipant* participant : conversation->getParticipants()->getParticipants())
+    const LocalUser *localUser = LocalUser::getLocalUser();
+    for (ConversationParticipant *participant : conversation->getParticipants()->getParticipants())
         if (localUser->isLocalUserIdentity(participant->getIdentity()))
             return participant;
     return nullptr;
@@ -1528,11 +1555,11 @@ ConversationParticipant* localParticipantOf(Conversation* conversation)
 // The display name of a conversation's first participant that is not the
 // local user, escaped for a system line (display names are chosen by their
 // users and are never markup).
-QString remoteNameOf(Conversation* conversation)
+QString remoteNameOf(Conversation *conversation)
 {
-    const LocalUser* localUser = LocalUser::getLocalUser();
-    for (ConversationParticipant* participant : conversation->getParticipants()->getParticipants()) {
-        Tavri::RealmUserInterface* user = participant->getIdentity();
+    const LocalUser *localUser = LocalUser::getLocalUser();
+    for (ConversationParticipant *participant : conversation->getParticipants()->getParticipants()) {
+        Tavri::RealmUserInterface *user = participant->getIdentity();
         if (user && !localUser->isLocalUserIdentity(user))
             return user->getDisplayName().toHtmlEscaped();
     }
@@ -1543,7 +1570,7 @@ QString remoteNameOf(Conversation* conversation)
 // without a built-in identity.
 QString localSipURI()
 {
-    const TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    const TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
     return identity ? identity->getSipURI() : QString();
 }
 
@@ -1554,7 +1581,7 @@ const int kAudioDisabledNoticeDelayMs = 100;
 
 } // namespace
 
-QString TavriIdentityRealm::parseChatTimestampPrefix(const QString& text)
+QString TavriIdentityRealm::parseChatTimestampPrefix(const QString &text)
 {
     const int first = text.indexOf(QLatin1Char(':'));
     if (first < 0)
@@ -1572,17 +1599,17 @@ QString TavriIdentityRealm::parseChatTimestampPrefix(const QString& text)
     return text.mid(second + 1);
 }
 
-Conversation* TavriIdentityRealm::sessionConversation(const QString& sessionHandle, const char* function) const
+Conversation *TavriIdentityRealm::sessionConversation(const QString &sessionHandle, const char *function) const
 {
-    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+    Conversation *conversation = m_conversationsBySessionHandle.value(sessionHandle);
     if (!conversation)
-        reportAssertionFailure("m_conversationsBySessionHandle.contains(sessionHandle)", __FILE__, __LINE__,
-                               function, true);
+        reportAssertionFailure("m_conversationsBySessionHandle.contains(sessionHandle)", __FILE__, __LINE__, function,
+                               true);
     return conversation;
 }
 
-bool TavriIdentityRealm::isKnownSendResult(const QString& reqId, const QString& sessionHandle,
-                                           const char* function) const
+bool TavriIdentityRealm::isKnownSendResult(const QString &reqId, const QString &sessionHandle,
+                                           const char *function) const
 {
     if (!m_inFlightChatMessages.contains(reqId)) {
         reportAssertionFailure("m_inFlightChatMessages.contains(reqId)", __FILE__, __LINE__, function, true);
@@ -1593,7 +1620,7 @@ bool TavriIdentityRealm::isKnownSendResult(const QString& reqId, const QString& 
 
 bool TavriIdentityRealm::hasVoiceEnabledSession() const
 {
-    for (const Conversation* conversation : m_conversationsBySessionHandle)
+    for (const Conversation *conversation : m_conversationsBySessionHandle)
         if (conversation->getVoiceState() == Conversation::VoiceEnabled)
             return true;
     return false;
@@ -1613,30 +1640,29 @@ void TavriIdentityRealm::stopStatisticsTimerWithoutVoice()
     m_timerId = 0;
 }
 
-void TavriIdentityRealm::onVoiceManagerChatMessageSent(const QString& reqId, const QString& sessionHandle)
+void TavriIdentityRealm::onVoiceManagerChatMessageSent(const QString &reqId, const QString &sessionHandle)
 {
     if (!isKnownSendResult(reqId, sessionHandle, Q_FUNC_INFO))
         return;
     const QString text = m_inFlightChatMessages.take(reqId);
-    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+    Conversation *conversation = m_conversationsBySessionHandle.value(sessionHandle);
 
     // A group chat that a private chat is moving to echoes into the chat the
     // user sees.
     QString conversationID = conversation->getSipURI();
     if (conversationID.startsWith(kAdHocPrefix) && !conversation->getTransitionSipURI().isEmpty())
         conversationID = conversation->getTransitionSipURI();
-    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
     QString receiverUUID = conversationID;
     if (conversationID.startsWith(kPrivatePrefix))
         receiverUUID = uidForURI(conversationID);
     if (!text.isEmpty() && identity)
-        emit textMessageReceived(conversationID, identity->getUid(), receiverUUID, text,
-                                 QDateTime::currentDateTime());
+        emit textMessageReceived(conversationID, identity->getUid(), receiverUUID, text, QDateTime::currentDateTime());
     sendNextQueuedTextMessage(sessionHandle);
 }
 
-void TavriIdentityRealm::onVoiceManagerMessageNotSent(const QString& sessionHandle, const QString& reqId,
-                                                      int errorCode, const QString& errorMessage)
+void TavriIdentityRealm::onVoiceManagerMessageNotSent(const QString &sessionHandle, const QString &reqId, int errorCode,
+                                                      const QString &errorMessage)
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerMessageNotSent" << sessionHandle << errorCode << errorMessage;
     if (!isKnownSendResult(reqId, sessionHandle, Q_FUNC_INFO))
@@ -1646,14 +1672,14 @@ void TavriIdentityRealm::onVoiceManagerMessageNotSent(const QString& sessionHand
     sendNextQueuedTextMessage(sessionHandle);
 }
 
-void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString& sessionHandle, const QString& reqId, bool)
+void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString &sessionHandle, const QString &reqId, bool)
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerUserIsOffline" << sessionHandle;
     if (!isKnownSendResult(reqId, sessionHandle, Q_FUNC_INFO))
         return;
     m_inFlightChatMessages.remove(reqId);
     const QString sipURI = m_conversationsBySessionHandle.value(sessionHandle)->getSipURI();
-    Tavri::RealmUserInterface* peer = requestUserInfoUpdateByURI(sipURI);
+    Tavri::RealmUserInterface *peer = requestUserInfoUpdateByURI(sipURI);
     const QString name = peer ? peer->getDisplayName() : sipURI;
     // A line of the conversation itself (sender and receiver are its URI):
     // the message list shows it as plain text, so the name is not escaped
@@ -1664,27 +1690,27 @@ void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString& sessionHandl
         m_pendingMessages.erase(queue);
 }
 
-void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString& senderURI, const QString& sessionHandle,
-                                                           const QString& message)
+void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString &senderURI, const QString &sessionHandle,
+                                                           const QString &message)
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerTextMessageReceived" << sessionHandle << senderURI;
     const QString body = parseChatTimestampPrefix(message);
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
     const QString conversationID = conversation->getSipURI();
     const QString senderUUID = uidForURI(senderURI);
-    TavriIdentityRealmUser* identity = LocalUser::getLocalUser()->tavriidentity();
+    TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
     if (!identity || body.isEmpty())
         return;
     emit textMessageReceived(conversationID, senderUUID, identity->getUid(), body, QDateTime::currentDateTime());
 }
 
-void TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived(const QString& userURI, int presenceState,
-                                                              const QString& presenceMessage)
+void TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived(const QString &userURI, int presenceState,
+                                                              const QString &presenceMessage)
 {
-    Tavri::RealmUserInterface* realmUser = requestUserInfoUpdateByURI(userURI);
-    auto* user = realmUser ? qobject_cast<TavriIdentityRealmUser*>(realmUser->getQObject()) : nullptr;
+    Tavri::RealmUserInterface *realmUser = requestUserInfoUpdateByURI(userURI);
+    auto *user = realmUser ? qobject_cast<TavriIdentityRealmUser *>(realmUser->getQObject()) : nullptr;
     if (!user)
         return;
     // The voice network's buddy presence: 2 available, 1 and 5 away, 0 (and
@@ -1701,17 +1727,17 @@ void TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived(const QString& use
         user->setPresenceMessage(presenceMessage, true);
 }
 
-void TavriIdentityRealm::onVoiceManagerSessionJoining(const QString& sessionURI, const QString& sessionHandle,
-                                                      const QString& sessionDisplayName, bool incoming)
+void TavriIdentityRealm::onVoiceManagerSessionJoining(const QString &sessionURI, const QString &sessionHandle,
+                                                      const QString &sessionDisplayName, bool incoming)
 {
-    qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining" << sessionURI << sessionHandle
-             << sessionDisplayName << incoming;
-    Conversation* conversation = getConversation(sessionURI);
+    qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining" << sessionURI << sessionHandle << sessionDisplayName
+             << incoming;
+    Conversation *conversation = getConversation(sessionURI);
     if (!conversation)
         return;
 
-    if (m_sessionHandlesByConversation.contains(conversation) && conversation->getTransitionSipURI().isEmpty() &&
-        !conversation->getTransitionOstrelSessionHandle().isEmpty()) {
+    if (m_sessionHandlesByConversation.contains(conversation) && conversation->getTransitionSipURI().isEmpty()
+        && !conversation->getTransitionOstrelSessionHandle().isEmpty()) {
         qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining"
                  << "hanging conversation session handle, need to get rid of it"
                  << conversation->getOstrelSessionHandle() << conversation->getTransitionOstrelSessionHandle();
@@ -1729,8 +1755,8 @@ void TavriIdentityRealm::onVoiceManagerSessionJoining(const QString& sessionURI,
         conversation->setTransitionSipURI(conversation->getSipURI());
         conversation->setSipURI(sessionURI);
     } else if (conversation->getOstrelSessionHandle() == conversation->getLegacyOstrelSessionHandle()) {
-        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining" << "migrating conversation to new sessionHandle"
-                 << sessionURI << sessionHandle;
+        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoining"
+                 << "migrating conversation to new sessionHandle" << sessionURI << sessionHandle;
         conversation->setOstrelSessionHandle(sessionHandle);
         conversation->setTransitionSipURI(conversation->getSipURI());
         conversation->setSipURI(sessionURI);
@@ -1754,9 +1780,9 @@ void TavriIdentityRealm::onVoiceManagerSessionJoining(const QString& sessionURI,
     }
 }
 
-void TavriIdentityRealm::onVoiceManagerSessionJoined(const QString& sessionHandle)
+void TavriIdentityRealm::onVoiceManagerSessionJoined(const QString &sessionHandle)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
     qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoined" << sessionHandle << conversation->getSipURI();
@@ -1770,9 +1796,9 @@ void TavriIdentityRealm::onVoiceManagerSessionJoined(const QString& sessionHandl
     emit joinedVoiceConversationCountChanged(getJoinedVoiceConversationCount());
 }
 
-void TavriIdentityRealm::onVoiceManagerChannelPasswordRequired(const QString& sessionHandle)
+void TavriIdentityRealm::onVoiceManagerChannelPasswordRequired(const QString &sessionHandle)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
     const QString localURI = localSipURI();
@@ -1780,11 +1806,11 @@ void TavriIdentityRealm::onVoiceManagerChannelPasswordRequired(const QString& se
         emit conversationPasswordRequired(conversation->getSipURI(), localURI);
 }
 
-void TavriIdentityRealm::onVoiceManagerChannelAccessDenied(const QString& sHandle, const QString& sMessage)
+void TavriIdentityRealm::onVoiceManagerChannelAccessDenied(const QString &sHandle, const QString &sMessage)
 {
     if (!TAVRI_CHECK(m_conversationsBySessionHandle.contains(sHandle)))
         return;
-    Conversation* conversation = m_conversationsBySessionHandle.take(sHandle);
+    Conversation *conversation = m_conversationsBySessionHandle.take(sHandle);
     qDebug() << "TavriIdentityRealm::onVoiceManagerChannelAccessDenied" << sHandle << conversation->getSipURI()
              << sMessage;
     // The refused session is gone: texts must not be sent into it.
@@ -1797,8 +1823,8 @@ void TavriIdentityRealm::onVoiceManagerChannelAccessDenied(const QString& sHandl
                                       Tavri::IdentityRealmInterface::DisconnectReasonAccessDenied, sMessage);
 }
 
-void TavriIdentityRealm::onVoiceManagerSessionJoinFailed(const QString& sessionURI, int statusCode,
-                                                         const QString& statusString)
+void TavriIdentityRealm::onVoiceManagerSessionJoinFailed(const QString &sessionURI, int statusCode,
+                                                         const QString &statusString)
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerSessionJoinFailed" << sessionURI << statusCode << statusString;
     const QString localURI = localSipURI();
@@ -1810,11 +1836,11 @@ void TavriIdentityRealm::onVoiceManagerSessionJoinFailed(const QString& sessionU
                                   statusString);
 }
 
-void TavriIdentityRealm::onVoiceManagerSessionRemoved(const QString& sessionUri, const QString& sessionHandle)
+void TavriIdentityRealm::onVoiceManagerSessionRemoved(const QString &sessionUri, const QString &sessionHandle)
 {
     qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << sessionUri << sessionHandle;
-    Conversation* conversation = !sessionUri.isEmpty() ? getConversation(sessionUri)
-                                                       : m_conversationsBySessionHandle.value(sessionHandle);
+    Conversation *conversation =
+        !sessionUri.isEmpty() ? getConversation(sessionUri) : m_conversationsBySessionHandle.value(sessionHandle);
     if (!TAVRI_CHECK(conversation))
         return;
 
@@ -1835,8 +1861,8 @@ void TavriIdentityRealm::onVoiceManagerSessionRemoved(const QString& sessionUri,
 
     const QString ownHandle = conversation->getOstrelSessionHandle();
     const QString transitionHandle = conversation->getTransitionOstrelSessionHandle();
-    if ((!ownHandle.isEmpty() || !transitionHandle.isEmpty()) && sessionHandle != ownHandle &&
-        sessionHandle != transitionHandle) {
+    if ((!ownHandle.isEmpty() || !transitionHandle.isEmpty()) && sessionHandle != ownHandle
+        && sessionHandle != transitionHandle) {
         // An old session left behind by a completed move: the conversation
         // goes on in its current one.
         qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << conversation->getSipURI()
@@ -1864,24 +1890,24 @@ void TavriIdentityRealm::onVoiceManagerSessionRemoved(const QString& sessionUri,
     } else {
         qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << conversation->getSipURI()
                  << "leaving transition handle in place - remote hasn't joined the voice channel";
-        if (!m_sessionHandlesByConversation.contains(conversation) &&
-            m_conversationsBySessionHandle.value(remainingHandle) == conversation)
+        if (!m_sessionHandlesByConversation.contains(conversation)
+            && m_conversationsBySessionHandle.value(remainingHandle) == conversation)
             m_sessionHandlesByConversation.insert(conversation, remainingHandle);
     }
     emit joinedVoiceConversationCountChanged(getJoinedVoiceConversationCount());
 
     const QString sipURI = conversation->getSipURI();
     if (sipURI.startsWith(kChannelPrefix) && !sipURI.startsWith(kAdHocPrefix)) {
-        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved" << "requesting participant count update"
-                 << sipURI;
+        qDebug() << "TavriIdentityRealm::onVoiceManagerSessionRemoved"
+                 << "requesting participant count update" << sipURI;
         conversation->stopPendingTimer();
         conversation->startPendingTimer();
     }
 }
 
-void TavriIdentityRealm::onVoiceManagerMediaDisconnected(const QString& sessionHandle, const QString& reason)
+void TavriIdentityRealm::onVoiceManagerMediaDisconnected(const QString &sessionHandle, const QString &reason)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
     qDebug() << "TavriIdentityRealm::onVoiceManagerMediaDisconnected" << sessionHandle << reason;
@@ -1891,10 +1917,10 @@ void TavriIdentityRealm::onVoiceManagerMediaDisconnected(const QString& sessionH
     stopStatisticsTimerWithoutVoice();
 }
 
-void TavriIdentityRealm::onVoiceManagerMediaStreamUpdated(const QString& sessionHandle, bool isIncoming, int state,
-                                                          const QString& message)
+void TavriIdentityRealm::onVoiceManagerMediaStreamUpdated(const QString &sessionHandle, bool isIncoming, int state,
+                                                          const QString &message)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
     qDebug() << "TavriIdentityRealm::onVoiceManagerMediaStreamUpdated" << sessionHandle << isIncoming << state
@@ -1908,7 +1934,7 @@ void TavriIdentityRealm::onVoiceManagerMediaStreamUpdated(const QString& session
     case 1:
     case 2: {
         const bool enabled = state == 2;
-        if (ConversationParticipant* local = localParticipantOf(conversation))
+        if (ConversationParticipant *local = localParticipantOf(conversation))
             local->setVoiceEnabled(enabled);
         conversation->getChatMessages()->addSystemMessage(enabled ? tr("You have enabled audio.")
                                                                   : tr("You have disabled audio."));
@@ -1921,12 +1947,10 @@ void TavriIdentityRealm::onVoiceManagerMediaStreamUpdated(const QString& session
         if (!conversation->getIsPrivate()) {
             reportAssertionFailure("false", __FILE__, __LINE__, Q_FUNC_INFO, true);
         } else if (!LocalUser::getLocalUser()->tavriidentity()) {
-            reportAssertionFailure("LocalUser::getLocalUser()->tavriidentity()", __FILE__, __LINE__, Q_FUNC_INFO,
-                                   true);
+            reportAssertionFailure("LocalUser::getLocalUser()->tavriidentity()", __FILE__, __LINE__, Q_FUNC_INFO, true);
         } else {
             conversation->getChatMessages()->addSystemMessage(
-                tr("%1 is trying to enable audio, click on the icon to enable audio.")
-                    .arg(remoteNameOf(conversation)));
+                tr("%1 is trying to enable audio, click on the icon to enable audio.").arg(remoteNameOf(conversation)));
         }
         break;
     default:
@@ -1934,22 +1958,21 @@ void TavriIdentityRealm::onVoiceManagerMediaStreamUpdated(const QString& session
     }
 }
 
-void TavriIdentityRealm::onVoiceManagerParticipantAdded(const QString& participantURI, const QString& sessionHandle,
-                                                        const QString& displayName, const QString& participantTag)
+void TavriIdentityRealm::onVoiceManagerParticipantAdded(const QString &participantURI, const QString &sessionHandle,
+                                                        const QString &displayName, const QString &participantTag)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
-    qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantAdded" << participantURI << sessionHandle
-             << displayName;
-    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(participantURI);
+    qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantAdded" << participantURI << sessionHandle << displayName;
+    Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(participantURI);
     if (!user)
         return;
     const QString uid = user->getUid();
     emit conversationParticipantAdded(conversation->getSipURI(), uid);
 
     const bool isLocal = LocalUser::getLocalUser()->isLocalUserIdentity(user);
-    if (ConversationParticipant* participant = conversation->getParticipants()->getParticipantByUUID(uid)) {
+    if (ConversationParticipant *participant = conversation->getParticipants()->getParticipantByUUID(uid)) {
         participant->setVoiceParticipantURI(participantTag);
         if (conversation->getSipURI().startsWith(kChannelPrefix))
             participant->setVoiceEnabled(true);
@@ -1963,8 +1986,8 @@ void TavriIdentityRealm::onVoiceManagerParticipantAdded(const QString& participa
         // The peer has joined the channel the conversation is moving to: that
         // session becomes the conversation's own.
         const QString oldHandle = conversation->getOstrelSessionHandle();
-        qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantAdded" << "transition complete, leaving"
-                 << oldHandle << "for" << sessionHandle;
+        qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantAdded"
+                 << "transition complete, leaving" << oldHandle << "for" << sessionHandle;
         if (!oldHandle.isEmpty())
             removeKeyPointingTo(m_conversationsBySessionHandle, oldHandle, conversation);
         m_sessionHandlesByConversation.insert(conversation, sessionHandle);
@@ -1985,26 +2008,25 @@ void TavriIdentityRealm::onVoiceManagerParticipantAdded(const QString& participa
         }
     }
 
-    if (VoiceManager* voice = VoiceManager::getInstance()) {
+    if (VoiceManager *voice = VoiceManager::getInstance()) {
         const double volume = StorageManager::getInstance()->getVolumeAdjustForUserUri(participantURI);
         voice->setParticipantVolume(sessionHandle, participantURI, qRound(volume));
     }
 }
 
-void TavriIdentityRealm::onVoiceManagerParticipantRemoved(const QString& participantURI,
-                                                          const QString& sessionHandle, int reason,
-                                                          const QString& participantTag)
+void TavriIdentityRealm::onVoiceManagerParticipantRemoved(const QString &participantURI, const QString &sessionHandle,
+                                                          int reason, const QString &participantTag)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
     qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantRemoved" << participantURI << sessionHandle << reason
              << participantTag;
-    if (conversation->getJoinState() != Conversation::Joined ||
-        participantURI == conversation->getLegacyOstrelSessionHandle())
+    if (conversation->getJoinState() != Conversation::Joined
+        || participantURI == conversation->getLegacyOstrelSessionHandle())
         return;
 
-    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(participantURI);
+    Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(participantURI);
     if (!user)
         return;
     const bool isLocal = LocalUser::getLocalUser()->isLocalUserIdentity(user);
@@ -2015,7 +2037,7 @@ void TavriIdentityRealm::onVoiceManagerParticipantRemoved(const QString& partici
                  << "local user dropping from p2p while in transition...";
         conversation->getChatMessages()->addSystemMessage(
             tr("%1 has declined to enable audio").arg(remoteNameOf(conversation)));
-        if (VoiceManager* voice = VoiceManager::getInstance())
+        if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestTerminateSession(sessionHandle);
         conversation->setTransitionOstrelSessionHandle(QString());
         conversation->setVoiceState(Conversation::VoiceDisabled);
@@ -2043,10 +2065,10 @@ void TavriIdentityRealm::onVoiceManagerParticipantRemoved(const QString& partici
     emit conversationParticipantRemoved(conversation->getSipURI(), user->getUid(), code, text);
 
     // A chat down to two people answers to the other one's private address.
-    if (conversation->getIsJoined() && conversation->getChannelUID().isEmpty() &&
-        conversation->getParticipants()->rowCount() == 2) {
-        const LocalUser* localUser = LocalUser::getLocalUser();
-        for (ConversationParticipant* participant : conversation->getParticipants()->getParticipants()) {
+    if (conversation->getIsJoined() && conversation->getChannelUID().isEmpty()
+        && conversation->getParticipants()->rowCount() == 2) {
+        const LocalUser *localUser = LocalUser::getLocalUser();
+        for (ConversationParticipant *participant : conversation->getParticipants()->getParticipants()) {
             if (localUser->isLocalUserIdentity(participant->getIdentity()))
                 continue;
             const QString peerURI = participant->getSipURI();
@@ -2057,20 +2079,20 @@ void TavriIdentityRealm::onVoiceManagerParticipantRemoved(const QString& partici
     }
 }
 
-void TavriIdentityRealm::onVoiceManagerParticipantUpdated(const QString& userUri, const QString& sessionHandle,
-                                                          bool isMutedGlobally, bool isSpeaking,
-                                                          int volumeAdjustment, double, int activeMediaFlags,
-                                                          bool isMutedLocally, bool, int participantType,
-                                                          const QString&)
+void TavriIdentityRealm::onVoiceManagerParticipantUpdated(const QString &userUri, const QString &sessionHandle,
+                                                          bool isMutedGlobally, bool isSpeaking, int volumeAdjustment,
+                                                          double, int activeMediaFlags, bool isMutedLocally, bool,
+                                                          int participantType, const QString &)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation || !conversation->getIsJoined())
         return;
-    ConversationParticipant* participant = conversation->getParticipants()->getParticipantBySipURI(userUri);
+    ConversationParticipant *participant = conversation->getParticipants()->getParticipantBySipURI(userUri);
     if (!participant) {
-        qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantUpdated" << "no participant" << userUri
-                 << "in" << conversation->getOstrelSessionHandle() << conversation->getTransitionOstrelSessionHandle()
-                 << conversation->getSipURI() << conversation->getTransitionSipURI();
+        qDebug() << "TavriIdentityRealm::onVoiceManagerParticipantUpdated"
+                 << "no participant" << userUri << "in" << conversation->getOstrelSessionHandle()
+                 << conversation->getTransitionOstrelSessionHandle() << conversation->getSipURI()
+                 << conversation->getTransitionSipURI();
         return;
     }
 
@@ -2078,7 +2100,7 @@ void TavriIdentityRealm::onVoiceManagerParticipantUpdated(const QString& userUri
     const bool isLocal = LocalUser::getLocalUser()->isLocalUserIdentity(participant->getIdentity());
     if (voice != participant->getVoiceEnabled() && !isLocal) {
         if (voice) {
-            Tavri::RealmUserInterface* user = participant->getIdentity();
+            Tavri::RealmUserInterface *user = participant->getIdentity();
             const QString name = user ? user->getDisplayName() : userUri;
             conversation->getChatMessages()->addSystemMessage(tr("%1 has enabled audio.").arg(name.toHtmlEscaped()));
         } else {
@@ -2100,34 +2122,31 @@ void TavriIdentityRealm::onVoiceManagerParticipantUpdated(const QString& userUri
     participant->setVoiceEnabled(voice);
 }
 
-void TavriIdentityRealm::onVoiceManagerParticipantVolumeUpdated(const QString& sessionHandle,
-                                                                const QString& participantUri, int volume)
+void TavriIdentityRealm::onVoiceManagerParticipantVolumeUpdated(const QString &sessionHandle,
+                                                                const QString &participantUri, int volume)
 {
-    Conversation* conversation = m_conversationsBySessionHandle.value(sessionHandle);
+    Conversation *conversation = m_conversationsBySessionHandle.value(sessionHandle);
     if (!conversation)
         return;
     const QString userURI = participantUri.section(QLatin1Char(';'), 0, 0);
-    if (ConversationParticipant* participant = conversation->getParticipants()->getParticipantBySipURI(userURI))
+    if (ConversationParticipant *participant = conversation->getParticipants()->getParticipantBySipURI(userURI))
         participant->setLocalVolumeAdjustment(volume, true);
 }
 
-void TavriIdentityRealm::onVoiceManagerSessionNotificationReceived(const QString& sessionHandle,
-                                                                   const QString& participantURI,
-                                                                   int notificationType)
+void TavriIdentityRealm::onVoiceManagerSessionNotificationReceived(const QString &sessionHandle,
+                                                                   const QString &participantURI, int notificationType)
 {
-    Conversation* conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
+    Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)
         return;
-    emit conversationParticipantIsTypingChanged(conversation->getSipURI(),
-                                                uidForURI(participantURI),
+    emit conversationParticipantIsTypingChanged(conversation->getSipURI(), uidForURI(participantURI),
                                                 notificationType != 0);
 }
 
-RealmIdentityList* TavriIdentityRealm::channelList(const QString& channelURI,
-                                                   RealmIdentityList* (Conversation::*list)(bool),
-                                                   const char* function)
+RealmIdentityList *TavriIdentityRealm::channelList(const QString &channelURI,
+                                                   RealmIdentityList *(Conversation::*list)(bool), const char *function)
 {
-    Conversation* conversation = getConversation(channelURI);
+    Conversation *conversation = getConversation(channelURI);
     if (!conversation) {
         reportAssertionFailure("conversation", __FILE__, __LINE__, function, true);
         return nullptr;
@@ -2135,69 +2154,68 @@ RealmIdentityList* TavriIdentityRealm::channelList(const QString& channelURI,
     return (conversation->*list)(false);
 }
 
-void TavriIdentityRealm::replaceChannelList(const QString& channelURI,
-                                            RealmIdentityList* (Conversation::*list)(bool),
-                                            const QStringList& userURIs, const char* function)
+void TavriIdentityRealm::replaceChannelList(const QString &channelURI, RealmIdentityList *(Conversation::*list)(bool),
+                                            const QStringList &userURIs, const char *function)
 {
-    RealmIdentityList* identities = channelList(channelURI, list, function);
+    RealmIdentityList *identities = channelList(channelURI, list, function);
     if (!identities)
         return;
     identities->clear();
-    for (const QString& userURI : userURIs)
-        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userURI))
+    for (const QString &userURI : userURIs)
+        if (Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(userURI))
             identities->addIdentity(user);
 }
 
-void TavriIdentityRealm::onVoiceManagerModeratorListReceived(const QString& channelURI, const QStringList& moderators,
-                                                             const QVariantList&)
+void TavriIdentityRealm::onVoiceManagerModeratorListReceived(const QString &channelURI, const QStringList &moderators,
+                                                             const QVariantList &)
 {
     replaceChannelList(channelURI, &Conversation::getModerators, moderators, Q_FUNC_INFO);
 }
 
-void TavriIdentityRealm::onVoiceManagerModeratorAdded(const QString& channelUri, const QString& userUri)
+void TavriIdentityRealm::onVoiceManagerModeratorAdded(const QString &channelUri, const QString &userUri)
 {
-    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
-        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+    if (RealmIdentityList *list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
+        if (Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(userUri))
             list->addIdentity(user);
 }
 
-void TavriIdentityRealm::onVoiceManagerModeratorRemoved(const QString& channelUri, const QString& userUri)
+void TavriIdentityRealm::onVoiceManagerModeratorRemoved(const QString &channelUri, const QString &userUri)
 {
-    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
-        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+    if (RealmIdentityList *list = channelList(channelUri, &Conversation::getModerators, Q_FUNC_INFO))
+        if (Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(userUri))
             list->removeIdentity(user);
 }
 
-void TavriIdentityRealm::onVoiceManagerAclListReceived(const QString& channelURI, const QStringList& userURIs)
+void TavriIdentityRealm::onVoiceManagerAclListReceived(const QString &channelURI, const QStringList &userURIs)
 {
     replaceChannelList(channelURI, &Conversation::getMembers, userURIs, Q_FUNC_INFO);
 }
 
-void TavriIdentityRealm::onVoiceManagerMemberAddedToChannelACL(const QString& channelUri, const QString& userUri)
+void TavriIdentityRealm::onVoiceManagerMemberAddedToChannelACL(const QString &channelUri, const QString &userUri)
 {
-    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
-        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+    if (RealmIdentityList *list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
+        if (Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(userUri))
             list->addIdentity(user);
 }
 
-void TavriIdentityRealm::onVoiceManagerMemberRemovedFromChannelACL(const QString& channelUri, const QString& userUri)
+void TavriIdentityRealm::onVoiceManagerMemberRemovedFromChannelACL(const QString &channelUri, const QString &userUri)
 {
-    if (RealmIdentityList* list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
-        if (Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userUri))
+    if (RealmIdentityList *list = channelList(channelUri, &Conversation::getMembers, Q_FUNC_INFO))
+        if (Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(userUri))
             list->removeIdentity(user);
 }
 
-void TavriIdentityRealm::onVoiceManagerBanListReceived(const QString& channelURI, const QStringList& bannedUserURIs)
+void TavriIdentityRealm::onVoiceManagerBanListReceived(const QString &channelURI, const QStringList &bannedUserURIs)
 {
     replaceChannelList(channelURI, &Conversation::getBanned, bannedUserURIs, Q_FUNC_INFO);
 }
 
-void TavriIdentityRealm::onVoiceManagerUserBanned(const QString& channelURI, const QString& userURI, bool banned)
+void TavriIdentityRealm::onVoiceManagerUserBanned(const QString &channelURI, const QString &userURI, bool banned)
 {
-    RealmIdentityList* list = channelList(channelURI, &Conversation::getBanned, Q_FUNC_INFO);
+    RealmIdentityList *list = channelList(channelURI, &Conversation::getBanned, Q_FUNC_INFO);
     if (!list)
         return;
-    Tavri::RealmUserInterface* user = requestUserInfoUpdateByURI(userURI);
+    Tavri::RealmUserInterface *user = requestUserInfoUpdateByURI(userURI);
     if (!user)
         return;
     if (banned)
@@ -2208,13 +2226,12 @@ void TavriIdentityRealm::onVoiceManagerUserBanned(const QString& channelURI, con
 
 void TavriIdentityRealm::onVoiceManagerReadyToJoinChannels()
 {
-    qDebug() << "TavriIdentityRealm::onVoiceManagerReadyToJoinChannels" << m_pendingJoins.size()
-             << "joins waiting";
+    qDebug() << "TavriIdentityRealm::onVoiceManagerReadyToJoinChannels" << m_pendingJoins.size() << "joins waiting";
     m_readyToJoinChannels = true;
     // Taken out first: each join is made once, not again at the next
     // reconnection.
     const QHash<QString, QString> joins = std::exchange(m_pendingJoins, {});
-    VoiceManager* voice = VoiceManager::getInstance();
+    VoiceManager *voice = VoiceManager::getInstance();
     for (auto it = joins.cbegin(); it != joins.cend(); ++it) {
         if (voice)
             voice->requestJoinChannel(it.key(), it.value(), true);

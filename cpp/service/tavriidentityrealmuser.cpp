@@ -13,7 +13,7 @@
 #include <QQuickView>
 #include <QScreen>
 
-QQuickView* TavriIdentityRealmUser::s_userDetailsView = nullptr;
+QQuickView *TavriIdentityRealmUser::s_userDetailsView = nullptr;
 bool TavriIdentityRealmUser::s_showingUserDetails = false;
 
 namespace {
@@ -23,7 +23,7 @@ const QUrl kUserDetailsSource(QStringLiteral("qrc:/QML/qml/tavri/UserDetails.qml
 
 } // namespace
 
-TavriIdentityRealmUser::TavriIdentityRealmUser(QObject* parent)
+TavriIdentityRealmUser::TavriIdentityRealmUser(QObject *parent)
     : QObject(parent)
     , sipURI(QLatin1String(""))
     , email(QLatin1String(""))
@@ -37,7 +37,7 @@ TavriIdentityRealmUser::TavriIdentityRealmUser(QObject* parent)
     , presenceMessage(QLatin1String(""))
 {
     // The realm drops the user from its tables when it goes away.
-    if (auto* realm = qobject_cast<TavriIdentityRealm*>(parent))
+    if (auto *realm = qobject_cast<TavriIdentityRealm *>(parent))
         connect(this, &TavriIdentityRealmUser::destroying, realm, &TavriIdentityRealm::onUserDestroying);
     // The display name depends on a setting.
     connect(StorageManager::getInstance(), &StorageManager::settingKeyChanged, this,
@@ -53,9 +53,9 @@ TavriIdentityRealmUser::~TavriIdentityRealmUser()
                &TavriIdentityRealmUser::onStorageManagerSettingKeyChanged);
 
     // A profile window still showing this user would read a dead object.
-    if (s_userDetailsView && s_userDetailsView->rootContext()->contextProperty(QStringLiteral("userToShow"))
-                                     .value<QObject*>() == this) {
-        QQuickView* view = s_userDetailsView;
+    if (s_userDetailsView
+        && s_userDetailsView->rootContext()->contextProperty(QStringLiteral("userToShow")).value<QObject *>() == this) {
+        QQuickView *view = s_userDetailsView;
         s_userDetailsView = nullptr;
         view->setSource(QUrl());
         view->hide();
@@ -68,12 +68,12 @@ QString TavriIdentityRealmUser::getRealmTag()
     return QString();
 }
 
-Tavri::IdentityRealmInterface* TavriIdentityRealmUser::identityRealm()
+Tavri::IdentityRealmInterface *TavriIdentityRealmUser::identityRealm()
 {
     return TavriIdentityRealm::getInstance();
 }
 
-void TavriIdentityRealmUser::reservedHook(void*) {}
+void TavriIdentityRealmUser::reservedHook(void *) {}
 
 QString TavriIdentityRealmUser::getUid()
 {
@@ -124,72 +124,73 @@ QString TavriIdentityRealmUser::getPresenceMessage()
     return presenceMessage;
 }
 
-QObject* TavriIdentityRealmUser::getQObject()
+QObject *TavriIdentityRealmUser::getQObject()
 {
     return this;
 }
 
-void TavriIdentityRealmUser::setSipURI(const QString& value)
+void TavriIdentityRealmUser::setSipURI(const QString &value)
 {
     sipURI = value;
     emit sipURIChanged(sipURI);
 }
 
-void TavriIdentityRealmUser::setEmail(const QString& value)
+void TavriIdentityRealmUser::setEmail(const QString &value)
 {
     email = value;
     emit emailChanged(email);
 }
 
-void TavriIdentityRealmUser::setUid(const QString& value)
+void TavriIdentityRealmUser::setUid(const QString &value)
 {
     uid = value;
     emit uidChanged(uid);
 }
 
-void TavriIdentityRealmUser::setUname(const QString& value)
+void TavriIdentityRealmUser::setUname(const QString &value)
 {
     uname = value;
     emit uNameChanged(uname);
     emit displayNameUpdated(getDisplayName());
 }
 
-void TavriIdentityRealmUser::setDisplayName(const QString& value)
+void TavriIdentityRealmUser::setDisplayName(const QString &value)
 {
     displayName = value;
     emit displayNameUpdated(getDisplayName());
 }
 
-void TavriIdentityRealmUser::setProfileImageURI(const QString& value)
+void TavriIdentityRealmUser::setProfileImageURI(const QString &value)
 {
     profileImageURI = QUrl(value, QUrl::TolerantMode);
     emit profileIconUpdated(profileImageURI);
 }
 
-void TavriIdentityRealmUser::setLocation(const QString& value)
+void TavriIdentityRealmUser::setLocation(const QString &value)
 {
     location = value;
     emit locationChanged(location);
 }
 
-void TavriIdentityRealmUser::setTagline(const QString& value)
+void TavriIdentityRealmUser::setTagline(const QString &value)
 {
     tagline = value;
     emit taglineChanged(tagline);
 }
 
-void TavriIdentityRealmUser::setDescription(const QString& value)
+void TavriIdentityRealmUser::setDescription(const QString &value)
 {
     description = value;
     emit descriptionChanged(description);
 }
 
-void TavriIdentityRealmUser::requestProfileUpdate(const QString& displayName, const QString& description,
-                                                  const QString& tagline, const QString& location)
+void TavriIdentityRealmUser::requestProfileUpdate(const QString &displayName, const QString &description,
+                                                  const QString &tagline, const QString &location)
 {
-    QSocialManager* socialManager = QSocialManager::getInstance();
+    QSocialManager *socialManager = QSocialManager::getInstance();
     if (!socialManager) {
-        qWarning() << "TavriIdentityRealmUser::requestProfileUpdate" << "no web service for" << uid;
+        qWarning() << "TavriIdentityRealmUser::requestProfileUpdate"
+                   << "no web service for" << uid;
         return;
     }
     // The short form: no web link, Twitter name or telephone number, and the
@@ -198,7 +199,7 @@ void TavriIdentityRealmUser::requestProfileUpdate(const QString& displayName, co
                                             QString(), true);
 }
 
-void TavriIdentityRealmUser::setLastOnline(const QDateTime& value)
+void TavriIdentityRealmUser::setLastOnline(const QDateTime &value)
 {
     lastOnline = value;
     emit lastOnlineChanged(lastOnline);
@@ -212,7 +213,7 @@ void TavriIdentityRealmUser::setPresenceState(Tavri::RealmUserInterface::Presenc
     emit presenceUpdated(presenceState, presenceMessage);
 }
 
-void TavriIdentityRealmUser::setPresenceMessage(const QString& message, bool fromRealm)
+void TavriIdentityRealmUser::setPresenceMessage(const QString &message, bool fromRealm)
 {
     if (!fromRealm && isLocalUser())
         publishPresence(presenceState, message);
@@ -247,17 +248,17 @@ TavriIdentityRealmUser::toVoicePresenceStatus(Tavri::RealmUserInterface::Presenc
     return VoiceManager::PresenceOutToLunch;
 }
 
-QQuickView* TavriIdentityRealmUser::userDetailsView()
+QQuickView *TavriIdentityRealmUser::userDetailsView()
 {
     return s_userDetailsView;
 }
 
-void TavriIdentityRealmUser::publishPresence(Tavri::RealmUserInterface::PresenceState state,
-                                             const QString& message)
+void TavriIdentityRealmUser::publishPresence(Tavri::RealmUserInterface::PresenceState state, const QString &message)
 {
-    VoiceManager* voiceManager = VoiceManager::getInstance();
+    VoiceManager *voiceManager = VoiceManager::getInstance();
     if (!voiceManager) {
-        qDebug() << "TavriIdentityRealmUser::publishPresence" << "no voice service, presence not published";
+        qDebug() << "TavriIdentityRealmUser::publishPresence"
+                 << "no voice service, presence not published";
         return;
     }
     // An empty account handle means the signed-in user's own account.
@@ -277,7 +278,7 @@ void TavriIdentityRealmUser::showUserDetails()
 
     // Refresh the record; the answer reaches this user through the realm and
     // the setters, and the window follows through the property signals.
-    if (QSocialManager* socialManager = QSocialManager::getInstance()) {
+    if (QSocialManager *socialManager = QSocialManager::getInstance()) {
         if (getUid().startsWith(QLatin1String("sip:"))) {
             if (!sipURI.isEmpty())
                 socialManager->getUserInfoByUri(sipURI);
@@ -289,7 +290,7 @@ void TavriIdentityRealmUser::showUserDetails()
     // Inside the program the window shares the application's engine and
     // gets the context properties every window has; alone (in tests of the
     // realm) it has an engine of its own.
-    TavriApplication* app = TavriApplication::instance();
+    TavriApplication *app = TavriApplication::instance();
     const bool shared = app && app->qmlEngine();
     if (!s_userDetailsView) {
         s_userDetailsView = shared ? new QQuickView(app->qmlEngine(), nullptr) : new QQuickView();
@@ -297,14 +298,15 @@ void TavriIdentityRealmUser::showUserDetails()
         host::WindowStyle::clearTaskbarStyles(s_userDetailsView);
         s_userDetailsView->setResizeMode(QQuickView::SizeRootObjectToView);
     }
-    QQuickView* view = s_userDetailsView;
-    QQmlContext* context = shared ? app->windowContext(view) : view->rootContext();
+    QQuickView *view = s_userDetailsView;
+    QQmlContext *context = shared ? app->windowContext(view) : view->rootContext();
     if (view->source().isEmpty()) {
         if (shared)
             app->setQmlRootContextProperties(context);
         context->setContextProperty(QStringLiteral("mainViewer"), view);
         context->setContextProperty(QStringLiteral("userToShow"), this);
-        qDebug() << "TavriIdentityRealmUser::showUserDetails" << "Setting s_userDetailsView source to UserDetails.qml";
+        qDebug() << "TavriIdentityRealmUser::showUserDetails"
+                 << "Setting s_userDetailsView source to UserDetails.qml";
         if (shared)
             app->loadWindowQml(view, kUserDetailsSource);
         else
@@ -321,28 +323,28 @@ void TavriIdentityRealmUser::showUserDetails()
     view->showNormal();
     view->requestActivate();
     view->requestActivate();
-    if (QQuickItem* root = view->rootObject())
+    if (QQuickItem *root = view->rootObject())
         root->forceActiveFocus();
 
     s_showingUserDetails = false;
 }
 
-void TavriIdentityRealmUser::sendInviteToTavri(const QUrl&) {}
+void TavriIdentityRealmUser::sendInviteToTavri(const QUrl &) {}
 
 void TavriIdentityRealmUser::onStorageManagerSettingKeyChanged(StorageManager::NamedSettings settingKey,
-                                                               const QVariant&)
+                                                               const QVariant &)
 {
     if (settingKey == StorageManager::SettingsKeyShowCustomDisplayNames)
         emit displayNameUpdated(getDisplayName());
 }
 
-void TavriIdentityRealmUser::onUserDetailsWindowClosing(QQuickCloseEvent*)
+void TavriIdentityRealmUser::onUserDetailsWindowClosing(QQuickCloseEvent *)
 {
     if (!s_userDetailsView || sender() != s_userDetailsView)
         return;
     // The next showUserDetails builds a fresh window; this one goes once the
     // close event has been handled.
-    QQuickView* view = s_userDetailsView;
+    QQuickView *view = s_userDetailsView;
     s_userDetailsView = nullptr;
     view->setSource(QUrl());
     view->deleteLater();
@@ -356,15 +358,15 @@ void TavriIdentityRealmUser::onUserDetailsWindowDestroyed()
         s_userDetailsView = nullptr;
 }
 
-void TavriIdentityRealmUser::showProfileFrame(QQuickView* view)
+void TavriIdentityRealmUser::showProfileFrame(QQuickView *view)
 {
     // The application places it over the main frame; alone it is centred on
     // its screen and raised here.
-    if (TavriApplication* app = TavriApplication::instance()) {
+    if (TavriApplication *app = TavriApplication::instance()) {
         app->showFrame(*view, TavriApplication::tpMainFrame, true, true);
         return;
     }
-    if (QScreen* screen = view->screen() ? view->screen() : QGuiApplication::primaryScreen()) {
+    if (QScreen *screen = view->screen() ? view->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         view->setPosition(area.center() - QPoint(view->width() / 2, view->height() / 2));
     }

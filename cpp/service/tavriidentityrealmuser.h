@@ -60,22 +60,22 @@ public:
     };
     Q_ENUM(PresenceState)
 
-    explicit TavriIdentityRealmUser(QObject* parent = nullptr);
+    explicit TavriIdentityRealmUser(QObject *parent = nullptr);
     ~TavriIdentityRealmUser() override;
 
     // Tavri::RealmUserInterface
     QString getRealmTag() override;
-    Tavri::IdentityRealmInterface* identityRealm() override;
-    void reservedHook(void* argument) override;
+    Tavri::IdentityRealmInterface *identityRealm() override;
+    void reservedHook(void *argument) override;
     QString getUid() override;
     QString getDisplayName() override;
     void reservedTextHook(QString text) override;
     QUrl getProfileImageURI() override;
     Tavri::RealmUserInterface::PresenceState getPresenceState() override;
     QString getPresenceMessage() override;
-    QObject* getQObject() override;
+    QObject *getQObject() override;
 
-    const QString& getSipURI() const { return sipURI; }
+    const QString &getSipURI() const { return sipURI; }
     QString getEmail() const { return email; }
     QString getUname() const { return uname; }
     QString getLocation() const { return location; }
@@ -83,72 +83,72 @@ public:
     QString getDescription() const { return description; }
     QDateTime getLastOnline() const { return lastOnline; }
 
-    void setSipURI(const QString& value);
-    void setEmail(const QString& value);
-    void setUid(const QString& value);
-    void setUname(const QString& value);
-    void setDisplayName(const QString& value);
-    void setProfileImageURI(const QString& value);
-    void setLocation(const QString& value);
-    void setTagline(const QString& value);
-    void setDescription(const QString& value);
-    void setLastOnline(const QDateTime& value);
+    void setSipURI(const QString &value);
+    void setEmail(const QString &value);
+    void setUid(const QString &value);
+    void setUname(const QString &value);
+    void setDisplayName(const QString &value);
+    void setProfileImageURI(const QString &value);
+    void setLocation(const QString &value);
+    void setTagline(const QString &value);
+    void setDescription(const QString &value);
+    void setLastOnline(const QDateTime &value);
     // fromRealm is true for presence received from the network. A change the
     // signed-in user makes to its own identity (fromRealm false) is published
     // to the voice service first.
     void setPresenceState(Tavri::RealmUserInterface::PresenceState state, bool fromRealm);
-    void setPresenceMessage(const QString& message, bool fromRealm);
+    void setPresenceMessage(const QString &message, bool fromRealm);
 
     // True when this is the signed-in user's own built-in identity.
     bool isLocalUser();
     // Stores the signed-in user's profile texts at the web service (the
     // tagline is the service's status text); the fields follow when the
     // service sends the stored record back.
-    void requestProfileUpdate(const QString& displayName, const QString& description, const QString& tagline,
-                              const QString& location);
+    void requestProfileUpdate(const QString &displayName, const QString &description, const QString &tagline,
+                              const QString &location);
 
     // The voice service's presence status for a realm presence state.
     static VoiceManager::PresenceStatus toVoicePresenceStatus(Tavri::RealmUserInterface::PresenceState state);
 
     // The profile window shared by all users; null while none exists.
-    static QQuickView* userDetailsView();
+    static QQuickView *userDetailsView();
 
 signals:
     void updated();
-    void presenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState, const QString& presenceMessage);
-    void displayNameUpdated(const QString& displayName);
-    void profileIconUpdated(const QUrl& profileIconURI);
+    void presenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState, const QString &presenceMessage);
+    void displayNameUpdated(const QString &displayName);
+    void profileIconUpdated(const QUrl &profileIconURI);
     void connected();
-    void disconnected(const QString& reason);
+    void disconnected(const QString &reason);
     void authenticated();
-    void authenticationError(const QString& errorMsg);
-    void sipURIChanged(const QString& sipURI);
-    void emailChanged(const QString& email);
-    void uidChanged(const QString& uid);
-    void uNameChanged(const QString& uName);
-    void locationChanged(const QString& location);
-    void taglineChanged(const QString& tagline);
-    void descriptionChanged(const QString& description);
-    void lastOnlineChanged(const QDateTime& lastOnline);
+    void authenticationError(const QString &errorMsg);
+    void sipURIChanged(const QString &sipURI);
+    void emailChanged(const QString &email);
+    void uidChanged(const QString &uid);
+    void uNameChanged(const QString &uName);
+    void locationChanged(const QString &location);
+    void taglineChanged(const QString &tagline);
+    void descriptionChanged(const QString &description);
+    void lastOnlineChanged(const QDateTime &lastOnline);
     void destroying();
-    void chatColorChanged(const QString& chatColor);
+    void chatColorChanged(const QString &chatColor);
     // Emitted by the owning realm when another object replaces this one for
     // the same person; holders switch to newReference.
-    void swapping(Tavri::RealmUserInterface* newReference);
+    void swapping(Tavri::RealmUserInterface *newReference);
 
 public slots:
     void showUserDetails() override;
-    void sendInviteToTavri(const QUrl& landingPage) override;
+    void sendInviteToTavri(const QUrl &landingPage) override;
 
 protected slots:
-    void onStorageManagerSettingKeyChanged(StorageManager::NamedSettings settingKey, const QVariant& value);
-    void onUserDetailsWindowClosing(QQuickCloseEvent* event);
+    void onStorageManagerSettingKeyChanged(StorageManager::NamedSettings settingKey, const QVariant &value);
+    void onUserDetailsWindowClosing(QQuickCloseEvent *event);
     void onUserDetailsWindowDestroyed();
 
 private:
     PresenceState presenceStateForQml() const { return static_cast<PresenceState>(presenceState); }
-    void publishPresence(Tavri::RealmUserInterface::PresenceState state, const QString& message);
-    static void showProfileFrame(QQuickView* view);
+    void publishPresence(Tavri::RealmUserInterface::PresenceState state, const QString &message);
+    static void showProfileFrame(QQuickView *view);
 
     QString sipURI;
     QString email;
@@ -163,7 +163,7 @@ private:
     Tavri::RealmUserInterface::PresenceState presenceState = Tavri::RealmUserInterface::PresenceUnknown;
     QString presenceMessage;
 
-    static QQuickView* s_userDetailsView;
+    static QQuickView *s_userDetailsView;
     // Set while showUserDetails builds or switches the window, so that a
     // nested request (from QML while the window loads) is refused instead of
     // working on a half-built window.

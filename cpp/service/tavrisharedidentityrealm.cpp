@@ -24,8 +24,7 @@
 #include <QThread>
 #include <QtEndian>
 
-namespace
-{
+namespace {
 
 using Request = TavriSharedIdentityRealmRequest;
 using Output = TavriSharedIdentityRealmOutput;
@@ -49,18 +48,22 @@ QMutex &outputLock()
 } // namespace
 
 TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &requesterId, QObject *parent)
-    : QObject(parent), m_requesterId(requesterId)
+    : QObject(parent)
+    , m_requesterId(requesterId)
 {
 }
 
-TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &inputPipeName,
-                                                   const QString &outputPipeName, const QString &requesterId,
-                                                   const QString &requesterToken,
+TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &inputPipeName, const QString &outputPipeName,
+                                                   const QString &requesterId, const QString &requesterToken,
                                                    const QString &clientLibVersion, QObject *parent)
-    : QObject(parent), m_replyHandler(new TavriSharedIdentityRealmJsonReplyHandler(this)),
-      m_inputServer(new QLocalServer(this)), m_outputSocket(new QLocalSocket(this)),
-      m_requesterId(requesterId), m_requesterToken(requesterToken), m_clientLibVersion(clientLibVersion),
-      m_live(true)
+    : QObject(parent)
+    , m_replyHandler(new TavriSharedIdentityRealmJsonReplyHandler(this))
+    , m_inputServer(new QLocalServer(this))
+    , m_outputSocket(new QLocalSocket(this))
+    , m_requesterId(requesterId)
+    , m_requesterToken(requesterToken)
+    , m_clientLibVersion(clientLibVersion)
+    , m_live(true)
 {
     qRegisterMetaType<TavriSharedIdentityRealm::LoginState>();
     connectOutputPipe(outputPipeName);
@@ -87,8 +90,7 @@ TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &inputPipeName,
     connect(m_replyHandler, &Handler::channelAccessInfoReceived, this, &Realm::onChannelAccessInfoReceived);
     connect(m_replyHandler, &Handler::channelAccessDenied, this, &Realm::onChannelAccessDenied);
     connect(m_replyHandler, &Handler::nameUriMapped, this, &Realm::onNameUriMapped);
-    connect(m_replyHandler, &Handler::userIconReceived, this,
-            [this](const QString &icon) { m_userIconURL = icon; });
+    connect(m_replyHandler, &Handler::userIconReceived, this, [this](const QString &icon) { m_userIconURL = icon; });
 
     listenOnInputPipe(inputPipeName);
 
@@ -169,13 +171,14 @@ void TavriSharedIdentityRealm::connectVoiceSignals()
     if (!voice)
         return;
     using Realm = TavriSharedIdentityRealm;
-    m_voiceConnections
-        << connect(voice, &VoiceManager::captureDeviceChanged, this, &Realm::onCaptureDeviceChanged)
-        << connect(voice, &VoiceManager::renderDeviceChanged, this, &Realm::onRenderDeviceChanged)
-        << connect(voice, &VoiceManager::keyEvent, this, &Realm::onNamedKeyEvent)
-        << connect(voice, &VoiceManager::localMicMuteChanged, this, &Realm::onLocalMuteMuteChanged)
-        << connect(voice, &VoiceManager::contactPresenceReceived, this, &Realm::onContactPresenceReceived)
-        << connect(voice, &VoiceManager::serverAppDataReceived, this, &Realm::onVoiceNetworkAppDataReceived);
+    m_voiceConnections << connect(voice, &VoiceManager::captureDeviceChanged, this, &Realm::onCaptureDeviceChanged)
+                       << connect(voice, &VoiceManager::renderDeviceChanged, this, &Realm::onRenderDeviceChanged)
+                       << connect(voice, &VoiceManager::keyEvent, this, &Realm::onNamedKeyEvent)
+                       << connect(voice, &VoiceManager::localMicMuteChanged, this, &Realm::onLocalMuteMuteChanged)
+                       << connect(voice, &VoiceManager::contactPresenceReceived, this,
+                                  &Realm::onContactPresenceReceived)
+                       << connect(voice, &VoiceManager::serverAppDataReceived, this,
+                                  &Realm::onVoiceNetworkAppDataReceived);
 }
 
 TavriSharedIdentityRealm::~TavriSharedIdentityRealm()
@@ -650,8 +653,7 @@ void TavriSharedIdentityRealm::sendOutputMessage(TavriSharedIdentityRealmOutput 
     qDebug() << "TavriSharedIdentityRealm::sendOutputMessage"
              << "messageType:" << output.messageType()
              << (output.messageType() == Output::Response ? "responseType:" : "eventType:") << output.type();
-    if (m_inert || m_controllerGone || !m_outputSocket ||
-        m_outputSocket->state() != QLocalSocket::ConnectedState) {
+    if (m_inert || m_controllerGone || !m_outputSocket || m_outputSocket->state() != QLocalSocket::ConnectedState) {
         qDebug() << "TavriSharedIdentityRealm::sendOutputMessage"
                  << "no output pipe, dropped";
         return;
@@ -672,8 +674,8 @@ void TavriSharedIdentityRealm::sendOutputMessage(TavriSharedIdentityRealmOutput 
         onPipeWriteError(QLocalSocket::DatagramTooLargeError);
         return;
     }
-    if (!backlog && !m_outputSocket->waitForBytesWritten(kOutputWriteWaitMs) && m_outputSocket &&
-        m_outputSocket->bytesToWrite() > 0) {
+    if (!backlog && !m_outputSocket->waitForBytesWritten(kOutputWriteWaitMs) && m_outputSocket
+        && m_outputSocket->bytesToWrite() > 0) {
         qWarning() << "TavriSharedIdentityRealm::sendOutputMessage"
                    << "unable to start sending in time..."
                    << "bytes remaining:" << m_outputSocket->bytesToWrite();
@@ -728,8 +730,7 @@ void TavriSharedIdentityRealm::participantsOf(const QString &channel, QStringLis
     }
 }
 
-void TavriSharedIdentityRealm::onConversationListReturned(const QStringList &channelURIs,
-                                                          const QString &selectedURI)
+void TavriSharedIdentityRealm::onConversationListReturned(const QStringList &channelURIs, const QString &selectedURI)
 {
     qDebug() << "TavriSharedIdentityRealm::onConversationListReturned" << channelURIs << selectedURI;
     const QStringList uris = channelURIs.mid(0, Output::kMaxInt16Count);
@@ -743,8 +744,7 @@ void TavriSharedIdentityRealm::onConversationListReturned(const QStringList &cha
 }
 
 void TavriSharedIdentityRealm::onParticipantListReturned(const QStringList &participantURIs,
-                                                         const QStringList &participantNames,
-                                                         const QString &channelURI)
+                                                         const QStringList &participantNames, const QString &channelURI)
 {
     qDebug() << "TavriSharedIdentityRealm::onParticipantListReturned" << participantURIs << channelURI;
     const QString current = currentConversation();
@@ -753,10 +753,8 @@ void TavriSharedIdentityRealm::onParticipantListReturned(const QStringList &part
             const QString channel = candidate.text(0);
             return channel == channelURI || (channel.isEmpty() && channelURI == current);
         });
-    const int count =
-        qMin(qMin(participantURIs.size(), participantNames.size()), int(Output::kMaxInt16Count));
-    Output output =
-        Output::response(Output::ParticipantListResponse, Output::StatusOk, QString(), std::move(request));
+    const int count = qMin(qMin(participantURIs.size(), participantNames.size()), int(Output::kMaxInt16Count));
+    Output output = Output::response(Output::ParticipantListResponse, Output::StatusOk, QString(), std::move(request));
     output.string(output.requestString(0))
         .int16(qint16(count))
         .strings(participantURIs.mid(0, count))
@@ -882,10 +880,9 @@ void TavriSharedIdentityRealm::requestLogin(const QString &userName, const QStri
     }
     QSocialManager *social = socialManager();
     if (!social) {
-        qWarning()
-            << "TavriSharedIdentityRealm::requestLogin"
-            << "Tavri not yet fully initialized, or being torn down... message to requester to try again "
-               "later...";
+        qWarning() << "TavriSharedIdentityRealm::requestLogin"
+                   << "Tavri not yet fully initialized, or being torn down... message to requester to try again "
+                      "later...";
         return;
     }
     emit loginStateChange(LoginRequested);
@@ -901,21 +898,20 @@ void TavriSharedIdentityRealm::requestJoin(const QString &channel, const QString
         // Connected once: a second connection would run the slot twice for
         // one session.
         if (!m_sessionAddedConnection)
-            m_sessionAddedConnection = connect(voice, &VoiceManager::sessionAdded, this,
-                                               &TavriSharedIdentityRealm::onSessionHandleReceived);
+            m_sessionAddedConnection =
+                connect(voice, &VoiceManager::sessionAdded, this, &TavriSharedIdentityRealm::onSessionHandleReceived);
         if (!m_joinSignalsConnected) {
             m_joinSignalsConnected = true;
             using Realm = TavriSharedIdentityRealm;
-            m_voiceConnections
-                << connect(voice, &VoiceManager::sessionRemoved, this, &Realm::onSessionTerminated)
-                << connect(voice, &VoiceManager::participantAdded, this, &Realm::onParticipantAdded)
-                << connect(voice, &VoiceManager::participantRemoved, this, &Realm::onParticipantRemoved)
-                << connect(voice, &VoiceManager::participantUpdated, this, &Realm::onParticipantUpdated)
-                << connect(voice, &VoiceManager::sessionNotificationReceived, this,
-                           &Realm::onSessionNotificationReceived)
-                << connect(voice, &VoiceManager::messageReceived, this, &Realm::onSessionMessageReceived)
-                << connect(voice, &VoiceManager::sessionGroupTransmittingChannelChanged, this,
-                           &Realm::onTransmittingChannelChanged);
+            m_voiceConnections << connect(voice, &VoiceManager::sessionRemoved, this, &Realm::onSessionTerminated)
+                               << connect(voice, &VoiceManager::participantAdded, this, &Realm::onParticipantAdded)
+                               << connect(voice, &VoiceManager::participantRemoved, this, &Realm::onParticipantRemoved)
+                               << connect(voice, &VoiceManager::participantUpdated, this, &Realm::onParticipantUpdated)
+                               << connect(voice, &VoiceManager::sessionNotificationReceived, this,
+                                          &Realm::onSessionNotificationReceived)
+                               << connect(voice, &VoiceManager::messageReceived, this, &Realm::onSessionMessageReceived)
+                               << connect(voice, &VoiceManager::sessionGroupTransmittingChannelChanged, this,
+                                          &Realm::onTransmittingChannelChanged);
         }
     }
     if (!m_joinsInProgress.contains(channel))
@@ -933,8 +929,7 @@ void TavriSharedIdentityRealm::requestJoin(const QString &channel, const QString
         social->requestRealmGetChannelAuth(m_clientLibVersion, m_rsid, channel, m_replyHandler);
 }
 
-void TavriSharedIdentityRealm::requestJoinConversation(const QString &conversationID,
-                                                       const QString &participantUUID,
+void TavriSharedIdentityRealm::requestJoinConversation(const QString &conversationID, const QString &participantUUID,
                                                        const QString &password)
 {
     Q_UNUSED(password)
@@ -945,8 +940,7 @@ void TavriSharedIdentityRealm::requestJoinConversation(const QString &conversati
         voice->requestAddSession(m_sessionGroupHandle, conversationID);
 }
 
-void TavriSharedIdentityRealm::requestLeaveConversation(const QString &conversationID,
-                                                        const QString &participantUUID)
+void TavriSharedIdentityRealm::requestLeaveConversation(const QString &conversationID, const QString &participantUUID)
 {
     if (!participantUUID.isEmpty() && participantUUID != m_userSipURI)
         return;
@@ -1157,11 +1151,10 @@ void TavriSharedIdentityRealm::onRealmVerified(const QString &displayName)
 }
 
 void TavriSharedIdentityRealm::onRealmInfoReceived(const QString &realmDisplayName, const QString &realmURL,
-                                                   const QString &realmIconURL,
-                                                   const QString &realmDescription)
+                                                   const QString &realmIconURL, const QString &realmDescription)
 {
-    qDebug() << "TavriSharedIdentityRealm::onRealmInfoReceived" << realmDisplayName << realmURL
-             << realmIconURL << realmDescription;
+    qDebug() << "TavriSharedIdentityRealm::onRealmInfoReceived" << realmDisplayName << realmURL << realmIconURL
+             << realmDescription;
 }
 
 void TavriSharedIdentityRealm::onLoginVerified(const QString &userDisplayName, const QString &userSipURI,
@@ -1182,12 +1175,10 @@ void TavriSharedIdentityRealm::onLoginVerified(const QString &userDisplayName, c
         voice->requestLogin(ostrelLoginToken, m_requesterId);
     requestContactList();
     StorageManager *storage = StorageManager::getInstance();
-    const int mode =
-        storage ? storage->getSettingsValue(QStringLiteral("talkMode"), 1, settingsGroup()).toInt() : 1;
+    const int mode = storage ? storage->getSettingsValue(QStringLiteral("talkMode"), 1, settingsGroup()).toInt() : 1;
     const QString keys =
-        storage
-            ? storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), settingsGroup()).toString()
-            : QString();
+        storage ? storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), settingsGroup()).toString()
+                : QString();
     setTalkMode(mode, keys);
 }
 
@@ -1195,8 +1186,7 @@ void TavriSharedIdentityRealm::onContactAdded(const QString &userSipURI, bool su
 {
     qDebug() << "TavriSharedIdentityRealm::onContactAdded" << userSipURI << success << wasBlocked;
     answerContactChange(0, userSipURI, success, wasBlocked ? Output::StatusRefused : Output::StatusFailed,
-                        wasBlocked ? QStringLiteral("User blocked request")
-                                   : QStringLiteral("User not found"));
+                        wasBlocked ? QStringLiteral("User blocked request") : QStringLiteral("User not found"));
     const QString uri = userSipURI.startsWith(QLatin1String("sip:")) ? userSipURI : uriForName(userSipURI);
     VoiceManager *voice = VoiceManager::getInstance();
     if (success && voice && !m_accountHandle.isEmpty() && uri.startsWith(QLatin1String("sip:"))) {
@@ -1230,8 +1220,8 @@ void TavriSharedIdentityRealm::onUserUnblocked(const QString &userSipURI, bool s
     answerContactChange(3, userSipURI, success, Output::StatusFailed, QStringLiteral("User not found"));
 }
 
-void TavriSharedIdentityRealm::answerContactChange(int action, const QString &target, bool success,
-                                                   int failureStatus, const QString &failureText)
+void TavriSharedIdentityRealm::answerContactChange(int action, const QString &target, bool success, int failureStatus,
+                                                   const QString &failureText)
 {
     TavriSharedIdentityRealmRequestPtr request =
         takeRequestIf(Request::ChangeContactRequest, [&](const Request &change) {
@@ -1239,29 +1229,26 @@ void TavriSharedIdentityRealm::answerContactChange(int action, const QString &ta
             const int asked = change.number >= 1 && change.number <= 3 ? change.number : 0;
             return asked == action && change.text(0) == target;
         });
-    Output output =
-        Output::response(Output::ChangeContactResponse, success ? int(Output::StatusOk) : failureStatus,
-                         success ? QString() : failureText, std::move(request));
+    Output output = Output::response(Output::ChangeContactResponse, success ? int(Output::StatusOk) : failureStatus,
+                                     success ? QString() : failureText, std::move(request));
     output.int32(output.requestNumber()).string(output.requestString(0));
     sendOutputMessage(output);
 }
 
-void TavriSharedIdentityRealm::onContactListReceived(const QStringList &contactURIs,
-                                                     const QStringList &contactNames)
+void TavriSharedIdentityRealm::onContactListReceived(const QStringList &contactURIs, const QStringList &contactNames)
 {
     qDebug() << "TavriSharedIdentityRealm::onContactListReceived" << contactURIs << contactNames;
     recordNames(contactURIs, contactNames);
     m_contacts = contactURIs;
     TavriSharedIdentityRealmRequestPtr request = takeRequest(Request::ContactListRequest);
-    Output output = request ? Output::response(Output::ContactListResponse, Output::StatusOk, QString(),
-                                               std::move(request))
-                            : Output::event(Output::ContactListEvent);
+    Output output = request
+                        ? Output::response(Output::ContactListResponse, Output::StatusOk, QString(), std::move(request))
+                        : Output::event(Output::ContactListEvent);
     appendUserList(output, contactURIs, contactNames);
     sendOutputMessage(output);
 }
 
-void TavriSharedIdentityRealm::onBlockListReceived(const QStringList &contactURIs,
-                                                   const QStringList &contactNames)
+void TavriSharedIdentityRealm::onBlockListReceived(const QStringList &contactURIs, const QStringList &contactNames)
 {
     qDebug() << "TavriSharedIdentityRealm::onBlockListReceived" << contactURIs << contactNames;
     recordNames(contactURIs, contactNames);
@@ -1300,8 +1287,7 @@ void TavriSharedIdentityRealm::onUserNotFound(const QString &target)
     qDebug() << "TavriSharedIdentityRealm::onUserNotFound" << target;
 }
 
-void TavriSharedIdentityRealm::onChannelAccessInfoReceived(const QString &channelName,
-                                                           const QString &channelUri,
+void TavriSharedIdentityRealm::onChannelAccessInfoReceived(const QString &channelName, const QString &channelUri,
                                                            const QString &channelToken)
 {
     qDebug() << "TavriSharedIdentityRealm::onChannelAccessInfoReceived" << channelName << channelUri
@@ -1323,8 +1309,7 @@ void TavriSharedIdentityRealm::onChannelAccessDenied(const QString &channelName)
             return join.strings[0].isEmpty() && join.text(2) == channelName;
         });
     } else {
-        request = takeRequestIf(Request::JoinRequest,
-                                [](const Request &join) { return join.strings[0].isEmpty(); });
+        request = takeRequestIf(Request::JoinRequest, [](const Request &join) { return join.strings[0].isEmpty(); });
     }
     const QString name = channelName.isEmpty() && request ? request->text(2) : channelName;
     Output output = Output::response(Output::JoinResponse, Output::StatusRefused,
@@ -1344,8 +1329,7 @@ void TavriSharedIdentityRealm::onNameUriMapped(const QString &name, const QStrin
 // ---------------------------------------------------------------------------
 // Voice service
 
-void TavriSharedIdentityRealm::onAccountHandleReceived(const QString &sharedRealmID,
-                                                       const QString &accountHandle)
+void TavriSharedIdentityRealm::onAccountHandleReceived(const QString &sharedRealmID, const QString &accountHandle)
 {
     if (sharedRealmID != m_requesterId)
         return;
@@ -1368,14 +1352,13 @@ void TavriSharedIdentityRealm::onSessionGroupHandleReceived(const QString &share
 {
     if (sharedRealmID != m_requesterId)
         return;
-    qDebug() << "TavriSharedIdentityRealm::onSessionGroupHandleReceived" << sharedRealmID
-             << sessionGroupHandle;
+    qDebug() << "TavriSharedIdentityRealm::onSessionGroupHandleReceived" << sharedRealmID << sessionGroupHandle;
     disconnect(m_sessionGroupConnection);
     m_sessionGroupConnection = QMetaObject::Connection();
     m_sessionGroupHandle = sessionGroupHandle;
     emit ready();
-    Output output = Output::response(Output::LoginResponse, Output::StatusOk, QString(),
-                                     takeRequest(Request::LoginRequest));
+    Output output =
+        Output::response(Output::LoginResponse, Output::StatusOk, QString(), takeRequest(Request::LoginRequest));
     output.string(output.requestString(0)).string(output.requestString(1));
     sendOutputMessage(output);
     emit loginStateChange(SessionGroupReady);
@@ -1385,8 +1368,8 @@ void TavriSharedIdentityRealm::onSessionGroupHandleReceived(const QString &share
     }
 }
 
-void TavriSharedIdentityRealm::onSessionHandleReceived(const QString &sessionGroupHandle,
-                                                       const QString &sipURI, const QString &sessionHandle)
+void TavriSharedIdentityRealm::onSessionHandleReceived(const QString &sessionGroupHandle, const QString &sipURI,
+                                                       const QString &sessionHandle)
 {
     VoiceManager *voice = VoiceManager::getInstance();
     if (sessionGroupHandle.isEmpty() || sessionGroupHandle != m_sessionGroupHandle || !voice)
@@ -1414,8 +1397,7 @@ void TavriSharedIdentityRealm::onSessionHandleReceived(const QString &sessionGro
         });
     }
     if (!request)
-        request = takeRequestIf(Request::JoinRequest,
-                                [](const Request &join) { return join.strings[0].isEmpty(); });
+        request = takeRequestIf(Request::JoinRequest, [](const Request &join) { return join.strings[0].isEmpty(); });
     if (request) {
         if (request->strings[0].isEmpty())
             request->strings[0] = sipURI.toUtf8();
@@ -1448,8 +1430,7 @@ void TavriSharedIdentityRealm::onSessionTerminated(const QString &sessionURI, co
     if (request) {
         qDebug() << "TavriSharedIdentityRealm::onSessionTerminated"
                  << "building response to request...";
-        Output output =
-            Output::response(Output::LeaveResponse, Output::StatusOk, QString(), std::move(request));
+        Output output = Output::response(Output::LeaveResponse, Output::StatusOk, QString(), std::move(request));
         output.string(output.requestString(0));
         sendOutputMessage(output);
     } else {
@@ -1479,8 +1460,8 @@ void TavriSharedIdentityRealm::onParticipantAdded(const QString &participantURI,
     const QString channel = channelOfSession(sessionHandle);
     if (channel.isEmpty())
         return;
-    qDebug() << "TavriSharedIdentityRealm::onParticipantAdded" << participantURI << sessionHandle
-             << displayName << participantTag;
+    qDebug() << "TavriSharedIdentityRealm::onParticipantAdded" << participantURI << sessionHandle << displayName
+             << participantTag;
     if (!displayName.isEmpty() && displayName != participantURI)
         m_userNames.insert(participantURI, displayName);
     Output output = Output::event(Output::ParticipantAddedEvent);
@@ -1489,9 +1470,8 @@ void TavriSharedIdentityRealm::onParticipantAdded(const QString &participantURI,
     emit conversationParticipantAdded(channel, participantURI);
 }
 
-void TavriSharedIdentityRealm::onParticipantRemoved(const QString &participantURI,
-                                                    const QString &sessionHandle, int reason,
-                                                    const QString &participantTag)
+void TavriSharedIdentityRealm::onParticipantRemoved(const QString &participantURI, const QString &sessionHandle,
+                                                    int reason, const QString &participantTag)
 {
     const QString channel = channelOfSession(sessionHandle);
     if (channel.isEmpty())
@@ -1513,20 +1493,15 @@ void TavriSharedIdentityRealm::onParticipantUpdated(const QString &userUri, cons
     if (channel.isEmpty())
         return;
     const bool muted = isMutedGlobally || isMutedLocally;
-    qDebug() << "TavriSharedIdentityRealm::onParticipantUpdated" << sessionHandle << userUri << isSpeaking
-             << false << muted;
+    qDebug() << "TavriSharedIdentityRealm::onParticipantUpdated" << sessionHandle << userUri << isSpeaking << false
+             << muted;
     Output output = Output::event(Output::ParticipantUpdatedEvent);
-    output.string(channel)
-        .string(userUri)
-        .string(nameForUri(userUri))
-        .byte(isSpeaking)
-        .byte(false)
-        .byte(muted);
+    output.string(channel).string(userUri).string(nameForUri(userUri)).byte(isSpeaking).byte(false).byte(muted);
     sendOutputMessage(output);
 }
 
-void TavriSharedIdentityRealm::onSessionMessageReceived(const QString &senderURI,
-                                                        const QString &sessionHandle, const QString &message)
+void TavriSharedIdentityRealm::onSessionMessageReceived(const QString &senderURI, const QString &sessionHandle,
+                                                        const QString &message)
 {
     const QString channel = channelOfSession(sessionHandle);
     if (channel.isEmpty())
@@ -1543,18 +1518,16 @@ void TavriSharedIdentityRealm::onSessionMessageReceived(const QString &senderURI
 }
 
 void TavriSharedIdentityRealm::onSessionNotificationReceived(const QString &sessionHandle,
-                                                             const QString &participantURI,
-                                                             int notificationType)
+                                                             const QString &participantURI, int notificationType)
 {
     qDebug() << "TavriSharedIdentityRealm::onSessionNotificationReceived" << sessionHandle << participantURI
              << notificationType;
 }
 
-void TavriSharedIdentityRealm::onTransmittingChannelChanged(const QString &sessionGroupHandle,
-                                                            const QString &sipURI)
+void TavriSharedIdentityRealm::onTransmittingChannelChanged(const QString &sessionGroupHandle, const QString &sipURI)
 {
-    if (sessionGroupHandle.isEmpty() || sessionGroupHandle != m_sessionGroupHandle ||
-        !m_sessionHandlesByChannel.contains(sipURI))
+    if (sessionGroupHandle.isEmpty() || sessionGroupHandle != m_sessionGroupHandle
+        || !m_sessionHandlesByChannel.contains(sipURI))
         return;
     m_transmittingSessionHandle = m_sessionHandlesByChannel.value(sipURI);
     Output output = Output::event(Output::TransmitChannelChangedEvent);
@@ -1598,11 +1571,8 @@ void TavriSharedIdentityRealm::answerDeviceChange(const char *slotName, int kind
         return false;
     };
     while (TavriSharedIdentityRealmRequestPtr request = takeRequestIf(Request::SetDeviceRequest, names)) {
-        Output output =
-            Output::response(Output::SetDeviceResponse, Output::StatusOk, QString(), std::move(request));
-        output.string(output.requestString(0))
-            .string(output.requestString(1))
-            .deviceBlock(kind, deviceId, deviceName);
+        Output output = Output::response(Output::SetDeviceResponse, Output::StatusOk, QString(), std::move(request));
+        output.string(output.requestString(0)).string(output.requestString(1)).deviceBlock(kind, deviceId, deviceName);
         sendOutputMessage(output);
     }
 }
@@ -1627,21 +1597,19 @@ void TavriSharedIdentityRealm::onLocalMuteMuteChanged(bool muted)
     m_localMicMuted = muted;
 }
 
-void TavriSharedIdentityRealm::onContactPresenceReceived(const QString &accountHandle,
-                                                         const QString &remoteUserURI, int presenceState,
-                                                         const QString &customMessage)
+void TavriSharedIdentityRealm::onContactPresenceReceived(const QString &accountHandle, const QString &remoteUserURI,
+                                                         int presenceState, const QString &customMessage)
 {
     if (accountHandle.isEmpty() || accountHandle != m_accountHandle)
         return;
     qDebug() << "TavriSharedIdentityRealm::onContactPresenceReceived" << remoteUserURI << presenceState
              << customMessage;
-    const int value =
-        presenceState == VoiceManager::PresenceOnline || presenceState == VoiceManager::PresenceAway
-            ? presenceState
-            : 0;
+    const int value = presenceState == VoiceManager::PresenceOnline || presenceState == VoiceManager::PresenceAway
+                          ? presenceState
+                          : 0;
     const auto cached = m_contactPresence.constFind(remoteUserURI);
-    if ((cached == m_contactPresence.constEnd() && value == 0) ||
-        (cached != m_contactPresence.constEnd() && *cached == value)) {
+    if ((cached == m_contactPresence.constEnd() && value == 0)
+        || (cached != m_contactPresence.constEnd() && *cached == value)) {
         m_contactPresence.insert(remoteUserURI, value);
         return;
     }
@@ -1651,12 +1619,11 @@ void TavriSharedIdentityRealm::onContactPresenceReceived(const QString &accountH
     sendOutputMessage(output);
 }
 
-void TavriSharedIdentityRealm::onVoiceNetworkAppDataReceived(const QString &accountHandle,
-                                                             const QString &contentType,
+void TavriSharedIdentityRealm::onVoiceNetworkAppDataReceived(const QString &accountHandle, const QString &contentType,
                                                              const QString &content)
 {
-    if (accountHandle.isEmpty() || accountHandle != m_accountHandle ||
-        contentType != QLatin1String("x-ostrel-notification"))
+    if (accountHandle.isEmpty() || accountHandle != m_accountHandle
+        || contentType != QLatin1String("x-ostrel-notification"))
         return;
     qDebug() << "TavriSharedIdentityRealm::onVoiceNetworkAppDataReceived" << contentType
              << " received, need to retrieve info..." << content;
@@ -1674,10 +1641,7 @@ void TavriSharedIdentityRealm::onVoiceNetworkAppDataReceived(const QString &acco
             m_invitations.removeFirst();
     } else if (fields.first() == QLatin1String("im")) {
         Output output = Output::event(Output::TextMessageEvent);
-        output.string(QString())
-            .string(fields.at(2))
-            .string(fields.at(1))
-            .string(fields.mid(3).join(QLatin1Char('|')));
+        output.string(QString()).string(fields.at(2)).string(fields.at(1)).string(fields.mid(3).join(QLatin1Char('|')));
         sendOutputMessage(output);
     }
 }

@@ -82,9 +82,8 @@ public:
     // Connects to outputPipeName (two attempts), listens on inputPipeName,
     // asks the web service to verify the requester and follows the voice
     // service's device, key, mute, presence and app-data signals.
-    TavriSharedIdentityRealm(const QString &inputPipeName, const QString &outputPipeName,
-                             const QString &requesterId, const QString &requesterToken,
-                             const QString &clientLibVersion, QObject *parent);
+    TavriSharedIdentityRealm(const QString &inputPipeName, const QString &outputPipeName, const QString &requesterId,
+                             const QString &requesterToken, const QString &clientLibVersion, QObject *parent);
     ~TavriSharedIdentityRealm() override;
 
     // LoggedOut once the application is gone or while the realm has no user
@@ -175,8 +174,7 @@ public:
     void onNetworkDisconnect() override;
     void onNetworkReconnect() override;
     void sendTextMessage(const QString &conversationID, const QString &messageText) override;
-    void sendTextMessage(const QString &senderUUID, const QString &receiverUUID,
-                         const QString &messageText) override;
+    void sendTextMessage(const QString &senderUUID, const QString &receiverUUID, const QString &messageText) override;
     void requestJoinConversation(const QString &conversationID, const QString &participantUUID,
                                  const QString &password = QString()) override;
     void requestLeaveConversation(const QString &conversationID, const QString &participantUUID) override;
@@ -192,13 +190,11 @@ signals:
     void rosterListReceivedBegin(const QString &subscriberUUID);
     void rosterListGroup(const QString &subscriberUUID, const QString &groupID, const QString &groupName);
     void rosterListEntry(const QString &subscriberUUID, const QString &contactUUID);
-    void rosterListGroupEntry(const QString &subscriberUUID, const QString &groupID,
-                              const QString &contactUUID);
+    void rosterListGroupEntry(const QString &subscriberUUID, const QString &groupID, const QString &contactUUID);
     void rosterListReceivedEnd(const QString &subscriberUUID);
     void rosterListReceived(const QString &subscriberUUID, const QStringList &contactUUIDs);
     void rosterListEntryRemoved(const QString &subscriberUUID, const QString &contactUUID);
-    void rosterListGroupEntryRemoved(const QString &subscriberUUID, const QString &groupID,
-                                     const QString &contactUUID);
+    void rosterListGroupEntryRemoved(const QString &subscriberUUID, const QString &groupID, const QString &contactUUID);
     void rosterListGroupRemoved(const QString &subscriberUUID, const QString &groupID);
     void conversationListReceivedBegin(const QString &subscriberUUID);
     void conversationListEntry(const QString &subscriberUUID, const QString &conversationID,
@@ -209,14 +205,12 @@ signals:
     void conversationListEntryRemoved(const QString &subscriberUUID, const QString &conversationID);
     void conversationJoinRequested(const QString &conversationID, const QString &conversationDisplayName,
                                    const QString &senderUUID);
-    void textMessageReceived(const QString &conversationID, const QString &senderUUID,
-                             const QString &receiverUUID, const QString &messageText,
-                             const QDateTime &sentAt);
+    void textMessageReceived(const QString &conversationID, const QString &senderUUID, const QString &receiverUUID,
+                             const QString &messageText, const QDateTime &sentAt);
     void conversationParticipantAdded(const QString &conversationID, const QString &participantUUID);
-    void
-    conversationParticipantRemoved(const QString &conversationID, const QString &participantUUID,
-                                   Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
-                                   const QString &reason);
+    void conversationParticipantRemoved(const QString &conversationID, const QString &participantUUID,
+                                        Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                        const QString &reason);
     void conversationParticipantIsTypingChanged(const QString &conversationID, const QString &participantUUID,
                                                 bool isTyping);
     void conversationJoined(const QString &conversationID, const QString &participantUUID);
@@ -233,10 +227,9 @@ public slots:
     // Replies of the web service.
     void onSessionTokenReceived(const QString &sessionToken);
     void onRealmVerified(const QString &displayName);
-    void onRealmInfoReceived(const QString &realmDisplayName, const QString &realmURL,
-                             const QString &realmIconURL, const QString &realmDescription);
-    void onLoginVerified(const QString &userDisplayName, const QString &userSipURI,
-                         const QString &ostrelLoginToken);
+    void onRealmInfoReceived(const QString &realmDisplayName, const QString &realmURL, const QString &realmIconURL,
+                             const QString &realmDescription);
+    void onLoginVerified(const QString &userDisplayName, const QString &userSipURI, const QString &ostrelLoginToken);
     void onContactAdded(const QString &userSipURI, bool success, bool wasBlocked);
     void onContactRemoved(const QString &userSipURI, bool success);
     void onUserBlocked(const QString &userSipURI, bool success);
@@ -261,16 +254,15 @@ public slots:
     void onSessionHandleReceived(const QString &sessionGroupHandle, const QString &sipURI,
                                  const QString &sessionHandle);
     void onSessionTerminated(const QString &sessionURI, const QString &sessionHandle);
-    void onParticipantAdded(const QString &participantURI, const QString &sessionHandle,
-                            const QString &displayName, const QString &participantTag);
+    void onParticipantAdded(const QString &participantURI, const QString &sessionHandle, const QString &displayName,
+                            const QString &participantTag);
     void onParticipantRemoved(const QString &participantURI, const QString &sessionHandle, int reason,
                               const QString &participantTag);
     void onParticipantUpdated(const QString &userUri, const QString &sessionHandle, bool isMutedGlobally,
                               bool isSpeaking, int volumeAdjustment, double energy, int activeMediaFlags,
                               bool isMutedLocally, bool isTextMutedGlobally, int participantType,
                               const QString &participantTag);
-    void onSessionMessageReceived(const QString &senderURI, const QString &sessionHandle,
-                                  const QString &message);
+    void onSessionMessageReceived(const QString &senderURI, const QString &sessionHandle, const QString &message);
     void onSessionNotificationReceived(const QString &sessionHandle, const QString &participantURI,
                                        int notificationType);
     void onTransmittingChannelChanged(const QString &sessionGroupHandle, const QString &sipURI);
@@ -278,8 +270,8 @@ public slots:
     void onRenderDeviceChanged(const QString &deviceId);
     void onNamedKeyEvent(const QString &keyEventName, bool isDown);
     void onLocalMuteMuteChanged(bool muted);
-    void onContactPresenceReceived(const QString &accountHandle, const QString &remoteUserURI,
-                                   int presenceState, const QString &customMessage);
+    void onContactPresenceReceived(const QString &accountHandle, const QString &remoteUserURI, int presenceState,
+                                   const QString &customMessage);
     void onVoiceNetworkAppDataReceived(const QString &accountHandle, const QString &contentType,
                                        const QString &content);
 
@@ -341,11 +333,9 @@ private:
     void answerContactChange(int action, const QString &target, bool success, int failureStatus,
                              const QString &failureText);
     // Answers the waiting device changes that name the device now in use.
-    void answerDeviceChange(const char *slotName, int kind, const QString &deviceId,
-                            const QString &deviceName);
+    void answerDeviceChange(const char *slotName, int kind, const QString &deviceId, const QString &deviceName);
     void recordNames(const QStringList &uris, const QStringList &names);
-    void appendUserList(TavriSharedIdentityRealmOutput &output, const QStringList &uris,
-                        const QStringList &names);
+    void appendUserList(TavriSharedIdentityRealmOutput &output, const QStringList &uris, const QStringList &names);
     QSocialManager *socialManager() const;
 
     TavriSharedIdentityRealmJsonReplyHandler *m_replyHandler = nullptr;

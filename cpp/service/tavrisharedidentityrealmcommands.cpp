@@ -14,8 +14,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 
-namespace
-{
+namespace {
 
 using Request = TavriSharedIdentityRealmRequest;
 
@@ -112,15 +111,14 @@ const CommandHelp kCommandHelp[] = {
                   "  Sets and returns the specified device.\n"
                   "Example: setdevice 2\n"
                   "Example: setdevice\n"},
-    {"setPTT",
-     "Usage: setPTT [Off | Toggle | Talk] [key combination]\n"
-     "  Sets and returns the current talk mode to open microphone, or push to toggle (switch) or push "
-     "to talk (walkie talkie).\n"
-     "Example: setPTT Off\n"
-     "Example: setPTT Talk leftmouse+rightmouse\n"
-     "Example: setPTT Toggle esc+f1\n"
-     "Example: setPTT Toggle -++\n"
-     "Example: setPTT Talk Q\n"},
+    {"setPTT", "Usage: setPTT [Off | Toggle | Talk] [key combination]\n"
+               "  Sets and returns the current talk mode to open microphone, or push to toggle (switch) or push "
+               "to talk (walkie talkie).\n"
+               "Example: setPTT Off\n"
+               "Example: setPTT Talk leftmouse+rightmouse\n"
+               "Example: setPTT Toggle esc+f1\n"
+               "Example: setPTT Toggle -++\n"
+               "Example: setPTT Talk Q\n"},
 };
 
 // A decimal number; false for anything else (overflow included).
@@ -135,7 +133,9 @@ bool toNumber(const QString &text, int &value)
 
 TavriSharedIdentityRealmCommands::TavriSharedIdentityRealmCommands(TavriSharedIdentityRealm &realm,
                                                                    const QString &commandLine)
-    : m_realm(realm), m_line(commandLine), m_words(commandLine.split(QLatin1Char(' '), Qt::KeepEmptyParts))
+    : m_realm(realm)
+    , m_line(commandLine)
+    , m_words(commandLine.split(QLatin1Char(' '), Qt::KeepEmptyParts))
 {
 }
 
@@ -201,8 +201,7 @@ void TavriSharedIdentityRealmCommands::help()
     const QString topic = argument(1);
     for (const Topic &entry : kTopics) {
         if (topic == QLatin1String(entry.name)) {
-            m_reply += kUsageHelp + QStringLiteral("Topic: ") + topic + QLatin1Char('\n') +
-                       QLatin1String(entry.line);
+            m_reply += kUsageHelp + QStringLiteral("Topic: ") + topic + QLatin1Char('\n') + QLatin1String(entry.line);
             return;
         }
     }
@@ -212,17 +211,15 @@ void TavriSharedIdentityRealmCommands::help()
             return;
         }
     }
-    m_reply +=
-        kUsageHelp + QStringLiteral("Available topics:  basics  conversations  social  contacts  settings\n");
+    m_reply += kUsageHelp + QStringLiteral("Available topics:  basics  conversations  social  contacts  settings\n");
 }
 
 void TavriSharedIdentityRealmCommands::say()
 {
     const QString text = m_line.mid(4);
     m_realm.sendMessageToTransmitting(text);
-    m_reply +=
-        QStringLiteral("%1/%2: %3")
-            .arg(m_realm.conversationName(m_realm.currentConversation()), m_realm.m_userDisplayName, text);
+    m_reply += QStringLiteral("%1/%2: %3")
+                   .arg(m_realm.conversationName(m_realm.currentConversation()), m_realm.m_userDisplayName, text);
 }
 
 QString TavriSharedIdentityRealmCommands::participantByIndex(int index) const
@@ -319,8 +316,8 @@ void TavriSharedIdentityRealmCommands::clist()
 {
     m_reply += QStringLiteral("Currently joined conversations (* currently selected):\n");
     int position = 0;
-    for (auto it = m_realm.m_sessionHandlesByChannel.constBegin();
-         it != m_realm.m_sessionHandlesByChannel.constEnd(); ++it) {
+    for (auto it = m_realm.m_sessionHandlesByChannel.constBegin(); it != m_realm.m_sessionHandlesByChannel.constEnd();
+         ++it) {
         ++position;
         const bool selected = it.value() == m_realm.m_transmittingSessionHandle;
         m_reply += (selected ? QStringLiteral("%1*) %2\n") : QStringLiteral("%1) %2\n"))
@@ -332,8 +329,8 @@ void TavriSharedIdentityRealmCommands::clist()
 void TavriSharedIdentityRealmCommands::settx()
 {
     if (!hasArgument(1)) {
-        m_reply += QStringLiteral("Currently speaking in %1")
-                       .arg(m_realm.conversationName(m_realm.currentConversation()));
+        m_reply +=
+            QStringLiteral("Currently speaking in %1").arg(m_realm.conversationName(m_realm.currentConversation()));
         return;
     }
     const QString text = argument(1);
@@ -472,8 +469,7 @@ void TavriSharedIdentityRealmCommands::setPtt()
     int mode = m_realm.m_talkMode;
     QString keys;
     if (StorageManager *storage = StorageManager::getInstance())
-        keys = storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), m_realm.settingsGroup())
-                   .toString();
+        keys = storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), m_realm.settingsGroup()).toString();
     if (!hasArgument(1)) {
         m_reply += QStringLiteral("Usage: setPTT [Off | Toggle | Talk] [key combination]\n"
                                   "Example key combinations: leftshift, q+a, leftshift+a\n");
@@ -527,8 +523,8 @@ void TavriSharedIdentityRealmCommands::invite()
         m_reply += QStringLiteral("Cannot send invite: not currently connected to a conversation.");
     } else if (!invitee.isEmpty()) {
         m_realm.sendInvite(current, invitee);
-        m_reply += QStringLiteral("Sending invite to ") + invitee + QStringLiteral(" to join ") +
-                   m_realm.conversationName(current);
+        m_reply += QStringLiteral("Sending invite to ") + invitee + QStringLiteral(" to join ")
+                   + m_realm.conversationName(current);
     } else if (!hasArgument(1) || argument(1).isEmpty()) {
         // Without an invitee nothing would answer the application.
         fail(400, QStringLiteral("Usage: invite <username | contact index>\n"));

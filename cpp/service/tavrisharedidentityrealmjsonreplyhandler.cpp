@@ -6,8 +6,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-namespace
-{
+namespace {
 
 // Fields of the wrong type read as empty text or 0, like missing ones.
 QString text(const QJsonObject &object, const char *key)
@@ -128,8 +127,7 @@ bool TavriSharedIdentityRealmJsonReplyHandler::handleReply(const QString &method
         }
     } else if (method == QLatin1String("RealmGetChannelAuth")) {
         if (number(object, "status") == 200) {
-            emit channelAccessInfoReceived(text(object, "name"), text(object, "sip_uri"),
-                                           text(object, "vat"));
+            emit channelAccessInfoReceived(text(object, "name"), text(object, "sip_uri"), text(object, "vat"));
         } else {
             // Without an answer the join by name would wait for ever.
             emit channelAccessDenied(text(object, "name"));

@@ -25,10 +25,9 @@ public slots:
 signals:
     void sessionTokenReceived(const QString &sessionToken);
     void realmVerified(const QString &displayName);
-    void realmInfoReceived(const QString &realmDisplayName, const QString &realmURL,
-                           const QString &realmIconURL, const QString &realmDescription);
-    void loginVerified(const QString &userDisplayName, const QString &userSipURI,
-                       const QString &ostrelLoginToken);
+    void realmInfoReceived(const QString &realmDisplayName, const QString &realmURL, const QString &realmIconURL,
+                           const QString &realmDescription);
+    void loginVerified(const QString &userDisplayName, const QString &userSipURI, const QString &ostrelLoginToken);
     void contactAdded(const QString &contact, bool success, bool wasBlocked);
     void contactRemoved(const QString &contact, bool success);
     void userBlocked(const QString &contact, bool success);
@@ -37,8 +36,7 @@ signals:
     void blockListReceived(const QStringList &contactURIs, const QStringList &contactNames);
     void userInfoReceived(const QString &userURI, const QString &username);
     void userNotFound(const QString &originalTarget);
-    void channelAccessInfoReceived(const QString &channelName, const QString &channelUri,
-                                   const QString &channelToken);
+    void channelAccessInfoReceived(const QString &channelName, const QString &channelUri, const QString &channelToken);
     void channelAccessDenied(const QString &channelName);
     // The icon address of the user a RealmLogin reply names; comes just
     // before loginVerified.

@@ -3,8 +3,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 
-namespace
-{
+namespace {
 
 TavriSharedIdentityRealmManager *s_instance = nullptr;
 
@@ -17,7 +16,8 @@ TavriSharedIdentityRealmManager *TavriSharedIdentityRealmManager::getInstance(QO
     return s_instance;
 }
 
-TavriSharedIdentityRealmManager::TavriSharedIdentityRealmManager(QObject *parent) : QObject(parent)
+TavriSharedIdentityRealmManager::TavriSharedIdentityRealmManager(QObject *parent)
+    : QObject(parent)
 {
     if (!s_instance)
         s_instance = this;
@@ -48,8 +48,7 @@ QList<Tavri::IdentityRealmInterface *> TavriSharedIdentityRealmManager::getRealm
     return realms;
 }
 
-TavriSharedIdentityRealm *TavriSharedIdentityRealmManager::createRealm(const QString &requesterId,
-                                                                       const QString &token,
+TavriSharedIdentityRealm *TavriSharedIdentityRealmManager::createRealm(const QString &requesterId, const QString &token,
                                                                        const QString &outputPipeName,
                                                                        const QString &inputPipeName,
                                                                        const QString &clientLibVersion)
@@ -58,8 +57,8 @@ TavriSharedIdentityRealm *TavriSharedIdentityRealmManager::createRealm(const QSt
         known->setClientLibVersion(clientLibVersion);
         return known;
     }
-    auto *realm = new TavriSharedIdentityRealm(inputPipeName, outputPipeName, requesterId, token,
-                                               clientLibVersion, this);
+    auto *realm =
+        new TavriSharedIdentityRealm(inputPipeName, outputPipeName, requesterId, token, clientLibVersion, this);
     using Realm = TavriSharedIdentityRealm;
     using Manager = TavriSharedIdentityRealmManager;
     connect(realm, &Realm::destroying, this, &Manager::onSharedIdentityRealmDestroying);
@@ -67,8 +66,7 @@ TavriSharedIdentityRealm *TavriSharedIdentityRealmManager::createRealm(const QSt
     connect(realm, &Realm::controllerDied, this, &Manager::onSharedIdentityRealmControllerDied);
     connect(realm, &Realm::loginStateChange, this, &Manager::onSharedIdentityRealmLoginStateChanged);
     connect(realm, &Realm::conversationJoined, this, &Manager::onSharedIdentityRealmConversationJoined);
-    connect(realm, &Realm::conversationDisconnected, this,
-            &Manager::onSharedIdentityRealmConversationDisconnected);
+    connect(realm, &Realm::conversationDisconnected, this, &Manager::onSharedIdentityRealmConversationDisconnected);
     m_realms.insert(requesterId, realm);
     return realm;
 }
@@ -103,14 +101,12 @@ void TavriSharedIdentityRealmManager::onSharedIdentityRealmReady()
     emit identityRealmAdded(realm);
 }
 
-void TavriSharedIdentityRealmManager::onSharedIdentityRealmLoginStateChanged(
-    TavriSharedIdentityRealm::LoginState state)
+void TavriSharedIdentityRealmManager::onSharedIdentityRealmLoginStateChanged(TavriSharedIdentityRealm::LoginState state)
 {
     TavriSharedIdentityRealm *realm = senderRealm();
     if (!realm)
         return;
-    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmLoginStateChanged" << realm->realmID()
-             << state;
+    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmLoginStateChanged" << realm->realmID() << state;
     emit loginStateChange(realm, state);
 }
 
@@ -120,8 +116,7 @@ void TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationJoined(co
     TavriSharedIdentityRealm *realm = senderRealm();
     if (!realm)
         return;
-    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationJoined" << sipURI
-             << userURI;
+    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationJoined" << sipURI << userURI;
     emit conversationListEntryAdded(realm, sipURI, realm->conversationName(sipURI));
 }
 
@@ -132,19 +127,19 @@ void TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationDisconnec
     TavriSharedIdentityRealm *realm = senderRealm();
     if (!realm)
         return;
-    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationDisconnected" << sipURI
-             << userURI << int(reasonCode) << reasonMsg;
+    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationDisconnected" << sipURI << userURI
+             << int(reasonCode) << reasonMsg;
     emit conversationListEntryRemoved(realm, sipURI);
 }
 
-void TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationParticipantAdded(
-    const QString &conversationID, const QString &participantUUID)
+void TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationParticipantAdded(const QString &conversationID,
+                                                                                        const QString &participantUUID)
 {
     TavriSharedIdentityRealm *realm = senderRealm();
     if (!realm)
         return;
-    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationParticipantAdded"
-             << conversationID << participantUUID;
+    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationParticipantAdded" << conversationID
+             << participantUUID;
     emit conversationParticipantAdded(realm, conversationID, participantUUID);
 }
 
@@ -155,8 +150,8 @@ void TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationParticipa
     TavriSharedIdentityRealm *realm = senderRealm();
     if (!realm)
         return;
-    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationParticipantRemoved"
-             << conversationID << participantUUID << int(reasonCode) << reason;
+    qDebug() << "TavriSharedIdentityRealmManager::onSharedIdentityRealmConversationParticipantRemoved" << conversationID
+             << participantUUID << int(reasonCode) << reason;
     emit conversationParticipantRemoved(realm, conversationID, participantUUID, reasonCode, reason);
 }
 

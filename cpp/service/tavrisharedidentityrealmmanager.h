@@ -45,21 +45,18 @@ signals:
     void identityRealmRemoved(Tavri::IdentityRealmInterface *identityRealm);
     // A realm's login progressed or ended.
     void loginStateChange(TavriSharedIdentityRealm *realm, TavriSharedIdentityRealm::LoginState state);
-    void conversationListEntryAdded(Tavri::IdentityRealmInterface *identityRealm,
-                                    const QString &conversationID, const QString &displayName);
-    void conversationListEntryRemoved(Tavri::IdentityRealmInterface *identityRealm,
-                                      const QString &conversationID);
-    void conversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm,
-                                         const QString &conversationID, const QString &senderUUID,
-                                         const QString &receiverUUID, const QString &messageText,
-                                         const QDateTime &sentAt);
-    void conversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm,
-                                      const QString &conversationID, const QString &participantUUID);
-    void
-    conversationParticipantRemoved(Tavri::IdentityRealmInterface *identityRealm,
-                                   const QString &conversationID, const QString &participantUUID,
-                                   Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
-                                   const QString &reason);
+    void conversationListEntryAdded(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                    const QString &displayName);
+    void conversationListEntryRemoved(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID);
+    void conversationTextMessageReceived(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                         const QString &senderUUID, const QString &receiverUUID,
+                                         const QString &messageText, const QDateTime &sentAt);
+    void conversationParticipantAdded(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                      const QString &participantUUID);
+    void conversationParticipantRemoved(Tavri::IdentityRealmInterface *identityRealm, const QString &conversationID,
+                                        const QString &participantUUID,
+                                        Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode reasonCode,
+                                        const QString &reason);
 
 public slots:
     void onSharedIdentityRealmDestroying();

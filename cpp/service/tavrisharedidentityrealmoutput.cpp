@@ -2,10 +2,10 @@
 
 #include <QtEndian>
 
-namespace
-{
+namespace {
 
-template <typename T> void appendLittleEndian(QByteArray &bytes, T value)
+template <typename T>
+void appendLittleEndian(QByteArray &bytes, T value)
 {
     char raw[sizeof(T)];
     qToLittleEndian<T>(value, raw);
@@ -21,16 +21,16 @@ QString upToNul(const QString &text)
 } // namespace
 
 TavriSharedIdentityRealmOutput::TavriSharedIdentityRealmOutput(int messageType, int type)
-    : m_messageType(messageType), m_type(type)
+    : m_messageType(messageType)
+    , m_type(type)
 {
     int32(messageType);
     int32(0);
     int32(type);
 }
 
-TavriSharedIdentityRealmOutput
-TavriSharedIdentityRealmOutput::response(int type, int status, const QString &statusText,
-                                         TavriSharedIdentityRealmRequestPtr request)
+TavriSharedIdentityRealmOutput TavriSharedIdentityRealmOutput::response(int type, int status, const QString &statusText,
+                                                                        TavriSharedIdentityRealmRequestPtr request)
 {
     TavriSharedIdentityRealmOutput output(Response, type);
     output.int32(status);

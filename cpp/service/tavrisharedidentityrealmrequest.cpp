@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 
 // Field kinds after the type, in payload order: 'i' a 4-byte integer, 'b' a
 // 1-byte flag, 's' a string.
@@ -39,8 +38,7 @@ const char *layoutOf(qint32 type)
 
 } // namespace
 
-std::unique_ptr<TavriSharedIdentityRealmRequest>
-TavriSharedIdentityRealmRequest::parse(const QByteArray &payload)
+std::unique_ptr<TavriSharedIdentityRealmRequest> TavriSharedIdentityRealmRequest::parse(const QByteArray &payload)
 {
     const int size = payload.size();
     if (size < 4)

@@ -5,10 +5,11 @@
 #include <QDebug>
 
 TavriSharedIdentityRealmUser::TavriSharedIdentityRealmUser(const QString &uid, const QString &displayName,
-                                                           const QString &sipURI,
-                                                           Tavri::IdentityRealmInterface *realm)
-    : QObject(realm ? realm->realmObject() : nullptr), m_uid(uid), m_displayName(displayName),
-      m_sipURI(sipURI)
+                                                           const QString &sipURI, Tavri::IdentityRealmInterface *realm)
+    : QObject(realm ? realm->realmObject() : nullptr)
+    , m_uid(uid)
+    , m_displayName(displayName)
+    , m_sipURI(sipURI)
 {
 }
 

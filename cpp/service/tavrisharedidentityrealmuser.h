@@ -41,8 +41,7 @@ public:
 
 signals:
     void updated();
-    void presenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState,
-                         const QString &presenceMessage);
+    void presenceUpdated(Tavri::RealmUserInterface::PresenceState presenceState, const QString &presenceMessage);
     void displayNameUpdated(const QString &displayName);
     void profileIconUpdated(const QUrl &profileIconURI);
     void connected();

@@ -9,8 +9,8 @@ QVector<VirtualKeyInfo> buildRecords()
     QVector<VirtualKeyInfo> keys;
     keys.reserve(126);
     auto add = [&keys](int code, const char *vkName, const char *shortName, const char *description) {
-        keys.append({code, QString::fromLatin1(vkName), QString::fromLatin1(shortName),
-                     QString::fromLatin1(description)});
+        keys.append(
+            {code, QString::fromLatin1(vkName), QString::fromLatin1(shortName), QString::fromLatin1(description)});
     };
 
     add(1, "VK_LMOUSE", "LeftMouse", "Left Mouse Button");

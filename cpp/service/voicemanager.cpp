@@ -3,13 +3,12 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
-#include <QUrl>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QList>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -19,6 +18,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimerEvent>
+#include <QUrl>
 #include <QVariant>
 
 #include <atomic>
@@ -129,8 +129,7 @@ VoiceManager::VoiceManager(int sdkLogLevel, const QString &applicationDirPath, b
 
     // The SDK notifies on its own thread; the queued connection moves all
     // message handling onto the main thread.
-    connect(this, &VoiceManager::sdkMessageAvailable, this, &VoiceManager::onSdkMessageAvailable,
-            Qt::QueuedConnection);
+    connect(this, &VoiceManager::sdkMessageAvailable, this, &VoiceManager::onSdkMessageAvailable, Qt::QueuedConnection);
     ox_register_message_notification_handler(&VoiceManager::sdkMessageCallback, nullptr);
     ox_register_logging_initialization(2, nullptr, nullptr, nullptr, sdkLogLevel, &VoiceManager::onSdkLogMessage);
 
@@ -195,15 +194,15 @@ int VoiceManager::getVirtualKeyCodeByName(const QString &name)
 void VoiceManager::loadServerSettings(const QString &applicationDirPath, bool useDevelopmentServers)
 {
     Q_UNUSED(applicationDirPath)
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::DataLocation)
-                         + QStringLiteral("/RuntimeSettings.qml");
+    const QString path =
+        QStandardPaths::writableLocation(QStandardPaths::DataLocation) + QStringLiteral("/RuntimeSettings.qml");
     qDebug().noquote() << "Checking for local override settings" << path;
 
     const QString defaultVoiceDomain = defaultDomain(useDevelopmentServers);
     m_domain = defaultVoiceDomain;
     m_applicationServer = QStringLiteral("https://social.") + m_domain;
-    m_downloadServer = QStringLiteral("https://")
-                       + QString::fromLatin1(useDevelopmentServers ? kDevelopmentWebHost : kDownloadHost);
+    m_downloadServer =
+        QStringLiteral("https://") + QString::fromLatin1(useDevelopmentServers ? kDevelopmentWebHost : kDownloadHost);
 
     if (QFile::exists(path)) {
         // A file that does not load cleanly (syntax or script errors) changes
@@ -332,7 +331,8 @@ void VoiceManager::requestLogin(QString token, QString sharedRealmId)
         return;
     if (!sharedRealmId.isEmpty()) {
         m_loginRequests.insert(token, sharedRealmId);
-        qDebug().noquote() << "VoiceManager::requestLogin" << "shared realm requesting login:" << sharedRealmId;
+        qDebug().noquote() << "VoiceManager::requestLogin"
+                           << "shared realm requesting login:" << sharedRealmId;
         m_requestClient->accountAuthtokenLogin(sdkBytes(m_connectorHandle), sdkBytes(token));
         return;
     }
@@ -432,8 +432,7 @@ void VoiceManager::requestAddChannelAclMember(QString channelUri, QString userUr
 void VoiceManager::requestRemoveChannelAclMember(QString channelUri, QString userUri)
 {
     if (m_requestClient)
-        m_requestClient->accountChannelRemoveAcl(sdkBytes(m_accountHandle), sdkBytes(channelUri),
-                                                 sdkBytes(userUri));
+        m_requestClient->accountChannelRemoveAcl(sdkBytes(m_accountHandle), sdkBytes(channelUri), sdkBytes(userUri));
 }
 
 void VoiceManager::requestChannelAclList(QString channelUri)
@@ -445,8 +444,7 @@ void VoiceManager::requestChannelAclList(QString channelUri)
 void VoiceManager::requestAddChannelModerator(QString channelUri, QString userUri)
 {
     if (m_requestClient)
-        m_requestClient->accountChannelAddModerator(sdkBytes(m_accountHandle), sdkBytes(channelUri),
-                                                    sdkBytes(userUri));
+        m_requestClient->accountChannelAddModerator(sdkBytes(m_accountHandle), sdkBytes(channelUri), sdkBytes(userUri));
 }
 
 void VoiceManager::requestRemoveChannelModerator(QString channelUri, QString userUri)
@@ -489,15 +487,15 @@ void VoiceManager::requestKickUser(QString channelUri, QString userUri)
 void VoiceManager::muteUserAudio(QString channelUri, QString userUri, bool mute, QString accountHandle)
 {
     if (m_requestClient)
-        m_requestClient->channelMuteUser(sdkBytes(accountOrOwn(accountHandle)), sdkBytes(channelUri),
-                                         sdkBytes(userUri), mute, 1);
+        m_requestClient->channelMuteUser(sdkBytes(accountOrOwn(accountHandle)), sdkBytes(channelUri), sdkBytes(userUri),
+                                         mute, 1);
 }
 
 void VoiceManager::muteUserText(QString channelUri, QString userUri, bool mute, QString accountHandle)
 {
     if (m_requestClient)
-        m_requestClient->channelMuteUser(sdkBytes(accountOrOwn(accountHandle)), sdkBytes(channelUri),
-                                         sdkBytes(userUri), mute, 2);
+        m_requestClient->channelMuteUser(sdkBytes(accountOrOwn(accountHandle)), sdkBytes(channelUri), sdkBytes(userUri),
+                                         mute, 2);
 }
 
 void VoiceManager::requestGetParticipants(QString channelUri, int first, int second, QString accountHandle)
@@ -570,9 +568,8 @@ void VoiceManager::setVadProperties(double hangoverSeconds, int second, int thir
     // Whole milliseconds, truncated toward zero; a value that does not fit
     // (or is not a number) is sent as "keep the current one".
     const double milliseconds = hangoverSeconds * 1000.0;
-    const int hangoverMs = (milliseconds > -2147483648.0 && milliseconds < 2147483648.0)
-                               ? static_cast<int>(milliseconds)
-                               : -1;
+    const int hangoverMs =
+        (milliseconds > -2147483648.0 && milliseconds < 2147483648.0) ? static_cast<int>(milliseconds) : -1;
     if (m_requestClient)
         m_requestClient->auxSetVadProperties(hangoverMs, third, m_defaultVadNoiseFloor);
 }
@@ -689,8 +686,8 @@ void VoiceManager::requestAddSession(QString sessionGroupHandle, QString uri)
     stopCaptureTest();
     stopRenderTest();
     if (m_requestClient)
-        m_requestClient->sessionGroupAddSession(sdkBytes(sessionGroupHandle), sdkBytes(uri), QByteArray(), true,
-                                                true, 0);
+        m_requestClient->sessionGroupAddSession(sdkBytes(sessionGroupHandle), sdkBytes(uri), QByteArray(), true, true,
+                                                0);
 }
 
 void VoiceManager::requestP2PSession(QString uri, bool audio)
@@ -717,7 +714,8 @@ void VoiceManager::requestP2PSession(QString uri, bool audio)
 
 void VoiceManager::onSessionGroupAdded(QString sessionGroupHandle)
 {
-    qDebug().noquote() << "VoiceManager::onSessionGroupAdded" << "sHandle" << sessionGroupHandle;
+    qDebug().noquote() << "VoiceManager::onSessionGroupAdded"
+                       << "sHandle" << sessionGroupHandle;
     if (m_channelSessionGroupHandle.isEmpty()) {
         m_channelSessionGroupHandle = sessionGroupHandle;
         emit readyToJoinChannels();
@@ -729,8 +727,8 @@ void VoiceManager::onSessionGroupAdded(QString sessionGroupHandle)
     }
     const QString uri = m_pendingP2PUris.takeFirst();
     if (m_requestClient)
-        m_requestClient->sessionGroupAddSession(sdkBytes(sessionGroupHandle), sdkBytes(uri), QByteArray(), false,
-                                                true, 0);
+        m_requestClient->sessionGroupAddSession(sdkBytes(sessionGroupHandle), sdkBytes(uri), QByteArray(), false, true,
+                                                0);
 }
 
 void VoiceManager::requestCreateSessionGroup(QString sharedRealmId)
@@ -749,7 +747,8 @@ void VoiceManager::closeSessionGroupHandle(QString sessionGroupHandle)
     if (sessionGroupHandle.isEmpty())
         return;
     if (sessionGroupHandle == m_channelSessionGroupHandle) {
-        qDebug() << "VoiceManager::closeSessionGroupHandle" << "can't remove base session group";
+        qDebug() << "VoiceManager::closeSessionGroupHandle"
+                 << "can't remove base session group";
         return;
     }
     if (m_requestClient)
@@ -791,7 +790,8 @@ void VoiceManager::setTransmittingChannel(QString uri, QString sessionGroupHandl
     if (!sessionHandle.isEmpty() && m_knownSessions.contains(sessionHandle)) {
         if (m_requestClient)
             m_requestClient->sessionGroupSetTxSession(sdkBytes(sessionHandle), sdkBytes(group));
-        qDebug() << "VoiceManager::setTransmittingChannel" << "notifying sessionGroupHandle of change...";
+        qDebug() << "VoiceManager::setTransmittingChannel"
+                 << "notifying sessionGroupHandle of change...";
         emit sessionGroupTransmittingChannelChanged(group, uri);
     }
     emit transmittingChannelChanged(uri);
@@ -830,8 +830,7 @@ void VoiceManager::setParticipantVolume(QString sessionHandle, QString participa
         return;
     }
     if (m_requestClient)
-        m_requestClient->sessionSetParticipantVolumeForMe(sdkBytes(sessionHandle), sdkBytes(participantUri),
-                                                          volume);
+        m_requestClient->sessionSetParticipantVolumeForMe(sdkBytes(sessionHandle), sdkBytes(participantUri), volume);
 }
 
 void VoiceManager::setLocalSpeakerMuted(QString sessionHandle, bool mute)
@@ -883,7 +882,8 @@ void VoiceManager::onVoiceLoggedOut()
 
 void VoiceManager::onNetworkStateChanged(bool isOnline)
 {
-    qDebug() << "VoiceManager::onNetworkStateChanged" << "isOnline" << isOnline;
+    qDebug() << "VoiceManager::onNetworkStateChanged"
+             << "isOnline" << isOnline;
     if (isOnline)
         return;
     notifyVoiceLoggedOut(QStringLiteral("Lost network connectivity"));
@@ -1659,14 +1659,12 @@ void VoiceManager::processEvent(ox_evt_base_t *event)
     }
     case OX_EVT_SESSION_NOTIFICATION: {
         const auto *e = reinterpret_cast<const ox_evt_session_notification_t *>(event);
-        emit sessionNotificationReceived(sdkText(e->session_handle), sdkText(e->participant_uri),
-                                         e->notification_type);
+        emit sessionNotificationReceived(sdkText(e->session_handle), sdkText(e->participant_uri), e->notification_type);
         break;
     }
     case OX_EVT_MESSAGE: {
         const auto *e = reinterpret_cast<const ox_evt_message_t *>(event);
-        emit messageReceived(sdkText(e->sender_uri).toLower(), sdkText(e->session_handle),
-                             sdkText(e->message_body));
+        emit messageReceived(sdkText(e->sender_uri).toLower(), sdkText(e->session_handle), sdkText(e->message_body));
         break;
     }
     case OX_EVT_AUX_AUDIO_PROPERTIES:
@@ -1750,9 +1748,8 @@ void VoiceManager::processEvent(ox_evt_base_t *event)
             qDebug() << "Network message received, offline_message type...";
             emit messageReceived(sdkText(e->sender_uri), QString(), sdkText(e->content));
         } else if (e->message_type == 0) {
-            qDebug().noquote() << "Ignoring network message event from uri " + sdkText(e->sender_uri)
-                                      + " content-type:" + sdkText(e->content_type) + " content \""
-                                      + sdkText(e->content);
+            qDebug().noquote() << "Ignoring network message event from uri " + sdkText(e->sender_uri) + " content-type:"
+                                      + sdkText(e->content_type) + " content \"" + sdkText(e->content);
         }
         break;
     }
@@ -1819,7 +1816,8 @@ void VoiceManager::onSessionRemovedEvent(const ox_evt_session_removed_t *event)
     if (!uri.isEmpty() && uri == m_transmittingChannel) {
         setTransmittingChannel(QString());
         if (!m_knownSessions.isEmpty()) {
-            qDebug() << "VoiceManager::processMessage" << "switching to previous transmitting session";
+            qDebug() << "VoiceManager::processMessage"
+                     << "switching to previous transmitting session";
             for (const QString &known : qAsConst(m_knownSessions)) {
                 const QString knownUri = m_uriBySessionHandle.value(known);
                 if (!knownUri.isEmpty() && isVoiceEnabledConversation(knownUri)) {
@@ -1879,8 +1877,8 @@ bool VoiceManager::shouldReportMediaStreamError(const ox_evt_media_stream_update
 
 void VoiceManager::onMediaStreamEvent(const ox_evt_media_stream_updated_t *event)
 {
-    static const char *const stateNames[] = {"None",  "Disconnected", "Connected",  "Ringing",
-                                             "Hold",  "Refer",        "Connecting", "Disconnecting"};
+    static const char *const stateNames[] = {"None", "Disconnected", "Connected",  "Ringing",
+                                             "Hold", "Refer",        "Connecting", "Disconnecting"};
     const QString session = sdkText(event->session_handle);
     const QString statusText = sdkText(event->status_string);
     const int status = event->status_code;

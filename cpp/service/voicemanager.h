@@ -266,8 +266,7 @@ signals:
     void sessionRequested(QString sessionURI, QString sessionHandle, QString sessionDisplayName,
                           QString sessionGroupHandle);
     void sessionJoined(QString sessionHandle);
-    void participantAdded(QString participantURI, QString sessionHandle, QString displayName,
-                          QString participantTag);
+    void participantAdded(QString participantURI, QString sessionHandle, QString displayName, QString participantTag);
     void participantRemoved(QString participantURI, QString sessionHandle, int reason, QString participantTag);
     void participantUpdated(QString userUri, QString sessionHandle, bool isMutedGlobally, bool isSpeaking,
                             int volumeAdjustment, double energy, int activeMediaFlags, bool isMutedLocally,

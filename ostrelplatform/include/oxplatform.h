@@ -37,8 +37,8 @@ using ThreadEntry = unsigned long (*)(void *);
 
 // Starts `entry(argument)` on a new thread under the crash guard and stores
 // its handle. The stack size and priority are accepted and ignored.
-OXPLATFORM_EXPORT std::uint32_t create_thread(ThreadEntry entry, void *argument, void **handle,
-                                              unsigned stackSize, int priority);
+OXPLATFORM_EXPORT std::uint32_t create_thread(ThreadEntry entry, void *argument, void **handle, unsigned stackSize,
+                                              int priority);
 OXPLATFORM_EXPORT std::uint32_t close_thread_handle(void *handle);
 // Closes the handle only: the thread runs on and ends by itself.
 OXPLATFORM_EXPORT std::uint32_t delete_thread(void *handle);

@@ -34,13 +34,12 @@ enum StreamKind : std::uint32_t {
 };
 
 // Everything the handler touches, prepared before any crash.
-struct Prepared
-{
-    char *folder = nullptr;        // NUL-terminated, no trailing '/'
+struct Prepared {
+    char *folder = nullptr; // NUL-terminated, no trailing '/'
     std::size_t folderLength = 0;
     std::size_t existingLength = 0;
-    char *path = nullptr;          // scratch for folder levels and file names
-    char *metadata = nullptr;      // head, then room for the stamp and the tail
+    char *path = nullptr;     // scratch for folder levels and file names
+    char *metadata = nullptr; // head, then room for the stamp and the tail
     std::size_t headLength = 0;
     const char *tail = nullptr;
     std::size_t tailLength = 0;
@@ -173,7 +172,8 @@ void write_dump(int fd, int signal, const siginfo_t *info, void *context, std::i
     unsigned char header[64] = {};
     std::memcpy(header, "OXMDUMP1", 8);
     put<std::uint32_t>(header, 8, sizeof header);
-    put<std::uint32_t>(header, 12, static_cast<std::uint32_t>(g_prepared.settings ? g_prepared.settings->dumpType() : 0));
+    put<std::uint32_t>(header, 12,
+                       static_cast<std::uint32_t>(g_prepared.settings ? g_prepared.settings->dumpType() : 0));
     put<std::int64_t>(header, 16, stamp);
     put<std::uint32_t>(header, 24, static_cast<std::uint32_t>(::getpid()));
     put<std::uint32_t>(header, 28, static_cast<std::uint32_t>(::gettid()));
@@ -244,8 +244,7 @@ bool make_folder_tree()
         g_prepared.path[i] = '\0';
         ::mkdir(g_prepared.path, 0700);
         struct stat status;
-        const bool usable = ::lstat(g_prepared.path, &status) == 0 && S_ISDIR(status.st_mode)
-            && status.st_uid == user;
+        const bool usable = ::lstat(g_prepared.path, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == user;
         g_prepared.path[i] = i == g_prepared.folderLength ? '\0' : '/';
         if (!usable)
             return false;

@@ -11,6 +11,5 @@ LibraryString read_text_file(const char *path);
 // The target of procfs "self/exe": this program's full path.
 LibraryString executable_path();
 
-
 } // namespace sys
 } // namespace OstrelSystem

@@ -39,8 +39,8 @@ HandleRecord *HandleRecord::create(Kind kind, int references)
     pthread_condattr_t attributes;
     pthread_condattr_init(&attributes);
     pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
-    const bool ready = pthread_mutex_init(&record->m_mutex, nullptr) == 0
-        && pthread_cond_init(&record->m_condition, &attributes) == 0;
+    const bool ready =
+        pthread_mutex_init(&record->m_mutex, nullptr) == 0 && pthread_cond_init(&record->m_condition, &attributes) == 0;
     pthread_condattr_destroy(&attributes);
     if (!ready) {
         record->~HandleRecord();

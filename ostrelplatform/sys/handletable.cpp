@@ -16,8 +16,7 @@ constexpr unsigned kSlotBits = sizeof(void *) == 8 ? 32 : 16;
 constexpr std::uintptr_t kSlotMask = (std::uintptr_t(1) << kSlotBits) - 1;
 constexpr std::uint32_t kMaxSlots = static_cast<std::uint32_t>(kSlotMask - 1);
 
-struct Slot
-{
+struct Slot {
     HandleRecord *record;
     std::uint32_t generation;
 };

@@ -36,7 +36,7 @@ bool best_route_source(in_addr *source)
     sockaddr_in local = {};
     socklen_t length = sizeof local;
     const bool found = ::connect(fd, reinterpret_cast<sockaddr *>(&remote), sizeof remote) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) == 0;
+                       && ::getsockname(fd, reinterpret_cast<sockaddr *>(&local), &length) == 0;
     ::close(fd);
     if (found)
         *source = local.sin_addr;

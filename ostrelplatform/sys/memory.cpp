@@ -1,8 +1,8 @@
 #include "sys/memory.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cerrno>
 #include <sys/mman.h>
 #include <sys/uio.h>
 #include <unistd.h>

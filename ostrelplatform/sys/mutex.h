@@ -24,7 +24,11 @@ private:
 class MutexLocker
 {
 public:
-    explicit MutexLocker(Mutex &mutex) : m_mutex(mutex) { m_mutex.lock(); }
+    explicit MutexLocker(Mutex &mutex)
+        : m_mutex(mutex)
+    {
+        m_mutex.lock();
+    }
     ~MutexLocker() { m_mutex.unlock(); }
     MutexLocker(const MutexLocker &) = delete;
     MutexLocker &operator=(const MutexLocker &) = delete;

@@ -16,8 +16,7 @@ namespace {
 
 constexpr unsigned kAlternateStackBytes = 64 * 1024;
 
-struct StartBlock
-{
+struct StartBlock {
     unsigned long (*entry)(void *);
     void *argument;
     HandleRecord *record;

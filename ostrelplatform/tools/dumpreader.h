@@ -19,14 +19,12 @@ enum StreamKind : std::uint32_t {
     ThreadName = 5,
 };
 
-struct Stream
-{
+struct Stream {
     std::uint32_t kind = 0;
     std::string bytes;
 };
 
-struct Dump
-{
+struct Dump {
     bool valid = false;
     std::uint32_t headerSize = 0;
     std::uint32_t dumpType = 0;

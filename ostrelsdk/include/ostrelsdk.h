@@ -37,7 +37,12 @@ extern "C" {
 
 /* Every enumeration is int-sized (the *_FORCE_INT members), so that any value
  * read from or injected into a record is a valid value of its type. */
-typedef enum { OX_MSG_REQUEST = 1, OX_MSG_RESPONSE = 2, OX_MSG_EVENT = 3, OX_MSG_FORCE_INT = 0x7fffffff } ox_message_type;
+typedef enum {
+    OX_MSG_REQUEST = 1,
+    OX_MSG_RESPONSE = 2,
+    OX_MSG_EVENT = 3,
+    OX_MSG_FORCE_INT = 0x7fffffff
+} ox_message_type;
 
 /* A response carries the value of the request it answers. */
 typedef enum {
@@ -188,17 +193,26 @@ typedef enum {
 } ox_event_type;
 
 /* ---- base records: every record starts with its base as member `base` ---- */
-typedef struct { ox_message_type type; } ox_message_base_t;
-typedef struct { ox_message_base_t message; ox_request_type type; char *cookie; } ox_req_base_t;
+typedef struct {
+    ox_message_type type;
+} ox_message_base_t;
+typedef struct {
+    ox_message_base_t message;
+    ox_request_type type;
+    char *cookie;
+} ox_req_base_t;
 typedef struct {
     ox_message_base_t message;
     ox_response_type type;
-    int return_code;          /* 0 success, 1 failure */
+    int return_code; /* 0 success, 1 failure */
     int status_code;
     char *status_string;
-    ox_req_base_t *request;   /* the record that was issued, unchanged */
+    ox_req_base_t *request; /* the record that was issued, unchanged */
 } ox_resp_base_t;
-typedef struct { ox_message_base_t message; ox_event_type type; } ox_evt_base_t;
+typedef struct {
+    ox_message_base_t message;
+    ox_event_type type;
+} ox_evt_base_t;
 
 typedef struct {
     int notification_mode;
@@ -208,11 +222,34 @@ typedef struct {
 } ox_config_t;
 
 /* ---- shared records ---- */
-typedef struct { char *device_id; char *display_name; int device_type; } ox_device_t; /* type 0 usable, 2 unplugged */
-typedef struct { int favorite_id; char *uri; char *display_name; } ox_favorite_record_t;
-typedef struct { char *uri; char *display_name; int current_participants; int max_participants; } ox_channel_record_t;
-typedef struct { char *uri; char *display_name; int is_moderator; int is_owner; } ox_participant_record_t;
-typedef struct { char *uri; char *display_name; char *buddy_data; int buddy_id; } ox_buddy_record_t;
+typedef struct {
+    char *device_id;
+    char *display_name;
+    int device_type;
+} ox_device_t; /* type 0 usable, 2 unplugged */
+typedef struct {
+    int favorite_id;
+    char *uri;
+    char *display_name;
+} ox_favorite_record_t;
+typedef struct {
+    char *uri;
+    char *display_name;
+    int current_participants;
+    int max_participants;
+} ox_channel_record_t;
+typedef struct {
+    char *uri;
+    char *display_name;
+    int is_moderator;
+    int is_owner;
+} ox_participant_record_t;
+typedef struct {
+    char *uri;
+    char *display_name;
+    char *buddy_data;
+    int buddy_id;
+} ox_buddy_record_t;
 
 /* A plain copyable record; call_id and codec_name are its only pointers.
  * The two times are seconds since 1601-01-01 UTC. */
@@ -228,157 +265,680 @@ typedef struct {
 } ox_call_stats_t;
 
 /* ---- requests ---- */
-typedef struct { ox_req_base_t base; char *server_url; int min_port; int max_port; int connect_mode;
-    char *log_folder; char *log_prefix; char *log_suffix; int log_level; int log_enabled; char *user_agent;
-    char *application_name; char *client_tag; int media_enabled; } ox_req_connector_create_t;
-typedef struct { ox_req_base_t base; char *connector_handle; char *client_name; } ox_req_connector_initiate_shutdown_t;
-typedef struct { ox_req_base_t base; char *connector_handle; char *account_name; char *password; } ox_req_account_login_t;
-typedef struct { ox_req_base_t base; char *account_handle; } ox_req_account_logout_t;
-typedef struct { ox_req_base_t base; char *account_handle; int presence; char *custom_message; } ox_req_account_set_presence_t;
-typedef struct { ox_req_base_t base; char *account_handle; int private_group; } ox_req_sessiongroup_create_t;
-typedef struct { ox_req_base_t base; char *session_group_handle; } ox_req_sessiongroup_terminate_t;
-typedef struct { ox_req_base_t base; char *session_group_handle; char *uri; char *password; int connect_audio;
-    int password_kind; int connect_text; int voice_font_id; } ox_req_sessiongroup_add_session_t;
-typedef struct { ox_req_base_t base; char *session_handle; char *session_group_handle; } ox_req_sessiongroup_set_tx_session_t;
-typedef struct { ox_req_base_t base; char *session_handle; int connect_option; int media_kind; int voice_font_id; } ox_req_session_media_connect_t;
-typedef struct { ox_req_base_t base; char *session_handle; int media_kind; int disconnect_option; } ox_req_session_media_disconnect_t;
-typedef struct { ox_req_base_t base; char *session_handle; } ox_req_session_terminate_t;
-typedef struct { ox_req_base_t base; char *session_handle; int mute; int scope; } ox_req_session_mute_local_speaker_t;
-typedef struct { ox_req_base_t base; char *session_handle; int volume; } ox_req_session_set_local_speaker_volume_t;
-typedef struct { ox_req_base_t base; char *session_handle; char *participant_uri; int mute; int scope; } ox_req_session_set_participant_mute_for_me_t;
-typedef struct { ox_req_base_t base; char *session_handle; char *participant_uri; int volume; } ox_req_session_set_participant_volume_for_me_t;
-typedef struct { ox_req_base_t base; char *account_handle; } ox_req_account_channel_favorites_list_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *display_name; } ox_req_account_channel_favorite_set_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; } ox_req_account_channel_get_info_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *moderator_uri; } ox_req_account_channel_add_moderator_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *moderator_uri; } ox_req_account_channel_remove_moderator_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; } ox_req_account_channel_get_moderators_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *user_uri; } ox_req_account_channel_add_acl_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *user_uri; } ox_req_account_channel_remove_acl_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; } ox_req_account_channel_get_acl_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *participant_uri; } ox_req_channel_kick_user_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *participant_uri; int ban; } ox_req_channel_ban_user_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; } ox_req_channel_get_banned_users_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; char *participant_uri; int mute; int scope; } ox_req_channel_mute_user_t;
-typedef struct { ox_req_base_t base; int mute; } ox_req_connector_mute_local_mic_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *buddy_uri; char *display_name; char *buddy_data;
-    int group_id; char *message; } ox_req_account_buddy_set_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *buddy_uri; } ox_req_account_buddy_delete_t;
-typedef struct { ox_req_base_t base; char *account_handle; } ox_req_account_list_buddies_and_groups_t;
-typedef struct { ox_req_base_t base; char *session_handle; char *message_header; char *message_body; } ox_req_session_send_message_t;
-typedef struct { ox_req_base_t base; char *session_handle; int notification_type; } ox_req_session_send_notification_t; /* 1 typing, 0 not */
-typedef struct { ox_req_base_t base; char *account_handle; } ox_req_account_blocked_users_list_t;
-typedef struct { ox_req_base_t base; } ox_req_aux_get_render_devices_t;
-typedef struct { ox_req_base_t base; } ox_req_aux_get_capture_devices_t;
-typedef struct { ox_req_base_t base; char *device_id; } ox_req_aux_set_render_device_t;
-typedef struct { ox_req_base_t base; char *device_id; } ox_req_aux_set_capture_device_t;
-typedef struct { ox_req_base_t base; } ox_req_aux_get_mic_level_t;
-typedef struct { ox_req_base_t base; } ox_req_aux_get_speaker_level_t;
-typedef struct { ox_req_base_t base; int level; } ox_req_aux_set_mic_level_t;
-typedef struct { ox_req_base_t base; int level; } ox_req_aux_set_speaker_level_t;
-typedef struct { ox_req_base_t base; char *sound_file_path; int loop; } ox_req_aux_render_audio_start_t;
-typedef struct { ox_req_base_t base; } ox_req_aux_render_audio_stop_t;
-typedef struct { ox_req_base_t base; int loop_to_render; } ox_req_aux_capture_audio_start_t;
-typedef struct { ox_req_base_t base; } ox_req_aux_capture_audio_stop_t;
-typedef struct { ox_req_base_t base; } ox_req_aux_get_vad_properties_t;
-typedef struct { ox_req_base_t base; int hangover_ms; int sensitivity; int noise_floor; } ox_req_aux_set_vad_properties_t; /* < 0 keeps */
-typedef struct { ox_req_base_t base; char *binding_name; int key_count; int key_codes[OX_MAX_KEY_CODES]; } ox_req_aux_global_monitor_keyboard_mouse_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *channel_uri; int page; int page_size; } ox_req_account_channel_get_participants_t;
-typedef struct { ox_req_base_t base; char *account_handle; char *to_uri; char *content_type; char *content; } ox_req_account_send_user_app_data_t;
-typedef struct { ox_req_base_t base; char *connector_handle; char *auth_token; int presence_mode; int update_interval;
-    int text_mode; int subscription_mode; char *application_name; int client_kind; } ox_req_account_authtoken_login_t;
-typedef struct { ox_req_base_t base; char *session_group_handle; } ox_req_sessiongroup_get_stats_t;
+typedef struct {
+    ox_req_base_t base;
+    char *server_url;
+    int min_port;
+    int max_port;
+    int connect_mode;
+    char *log_folder;
+    char *log_prefix;
+    char *log_suffix;
+    int log_level;
+    int log_enabled;
+    char *user_agent;
+    char *application_name;
+    char *client_tag;
+    int media_enabled;
+} ox_req_connector_create_t;
+typedef struct {
+    ox_req_base_t base;
+    char *connector_handle;
+    char *client_name;
+} ox_req_connector_initiate_shutdown_t;
+typedef struct {
+    ox_req_base_t base;
+    char *connector_handle;
+    char *account_name;
+    char *password;
+} ox_req_account_login_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+} ox_req_account_logout_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    int presence;
+    char *custom_message;
+} ox_req_account_set_presence_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    int private_group;
+} ox_req_sessiongroup_create_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_group_handle;
+} ox_req_sessiongroup_terminate_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_group_handle;
+    char *uri;
+    char *password;
+    int connect_audio;
+    int password_kind;
+    int connect_text;
+    int voice_font_id;
+} ox_req_sessiongroup_add_session_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    char *session_group_handle;
+} ox_req_sessiongroup_set_tx_session_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    int connect_option;
+    int media_kind;
+    int voice_font_id;
+} ox_req_session_media_connect_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    int media_kind;
+    int disconnect_option;
+} ox_req_session_media_disconnect_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+} ox_req_session_terminate_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    int mute;
+    int scope;
+} ox_req_session_mute_local_speaker_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    int volume;
+} ox_req_session_set_local_speaker_volume_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    char *participant_uri;
+    int mute;
+    int scope;
+} ox_req_session_set_participant_mute_for_me_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    char *participant_uri;
+    int volume;
+} ox_req_session_set_participant_volume_for_me_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+} ox_req_account_channel_favorites_list_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *display_name;
+} ox_req_account_channel_favorite_set_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+} ox_req_account_channel_get_info_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *moderator_uri;
+} ox_req_account_channel_add_moderator_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *moderator_uri;
+} ox_req_account_channel_remove_moderator_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+} ox_req_account_channel_get_moderators_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *user_uri;
+} ox_req_account_channel_add_acl_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *user_uri;
+} ox_req_account_channel_remove_acl_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+} ox_req_account_channel_get_acl_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *participant_uri;
+} ox_req_channel_kick_user_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *participant_uri;
+    int ban;
+} ox_req_channel_ban_user_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+} ox_req_channel_get_banned_users_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    char *participant_uri;
+    int mute;
+    int scope;
+} ox_req_channel_mute_user_t;
+typedef struct {
+    ox_req_base_t base;
+    int mute;
+} ox_req_connector_mute_local_mic_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *buddy_uri;
+    char *display_name;
+    char *buddy_data;
+    int group_id;
+    char *message;
+} ox_req_account_buddy_set_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *buddy_uri;
+} ox_req_account_buddy_delete_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+} ox_req_account_list_buddies_and_groups_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    char *message_header;
+    char *message_body;
+} ox_req_session_send_message_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_handle;
+    int notification_type;
+} ox_req_session_send_notification_t; /* 1 typing, 0 not */
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+} ox_req_account_blocked_users_list_t;
+typedef struct {
+    ox_req_base_t base;
+} ox_req_aux_get_render_devices_t;
+typedef struct {
+    ox_req_base_t base;
+} ox_req_aux_get_capture_devices_t;
+typedef struct {
+    ox_req_base_t base;
+    char *device_id;
+} ox_req_aux_set_render_device_t;
+typedef struct {
+    ox_req_base_t base;
+    char *device_id;
+} ox_req_aux_set_capture_device_t;
+typedef struct {
+    ox_req_base_t base;
+} ox_req_aux_get_mic_level_t;
+typedef struct {
+    ox_req_base_t base;
+} ox_req_aux_get_speaker_level_t;
+typedef struct {
+    ox_req_base_t base;
+    int level;
+} ox_req_aux_set_mic_level_t;
+typedef struct {
+    ox_req_base_t base;
+    int level;
+} ox_req_aux_set_speaker_level_t;
+typedef struct {
+    ox_req_base_t base;
+    char *sound_file_path;
+    int loop;
+} ox_req_aux_render_audio_start_t;
+typedef struct {
+    ox_req_base_t base;
+} ox_req_aux_render_audio_stop_t;
+typedef struct {
+    ox_req_base_t base;
+    int loop_to_render;
+} ox_req_aux_capture_audio_start_t;
+typedef struct {
+    ox_req_base_t base;
+} ox_req_aux_capture_audio_stop_t;
+typedef struct {
+    ox_req_base_t base;
+} ox_req_aux_get_vad_properties_t;
+typedef struct {
+    ox_req_base_t base;
+    int hangover_ms;
+    int sensitivity;
+    int noise_floor;
+} ox_req_aux_set_vad_properties_t; /* < 0 keeps */
+typedef struct {
+    ox_req_base_t base;
+    char *binding_name;
+    int key_count;
+    int key_codes[OX_MAX_KEY_CODES];
+} ox_req_aux_global_monitor_keyboard_mouse_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *channel_uri;
+    int page;
+    int page_size;
+} ox_req_account_channel_get_participants_t;
+typedef struct {
+    ox_req_base_t base;
+    char *account_handle;
+    char *to_uri;
+    char *content_type;
+    char *content;
+} ox_req_account_send_user_app_data_t;
+typedef struct {
+    ox_req_base_t base;
+    char *connector_handle;
+    char *auth_token;
+    int presence_mode;
+    int update_interval;
+    int text_mode;
+    int subscription_mode;
+    char *application_name;
+    int client_kind;
+} ox_req_account_authtoken_login_t;
+typedef struct {
+    ox_req_base_t base;
+    char *session_group_handle;
+} ox_req_sessiongroup_get_stats_t;
 
 /* ---- responses (the base alone where nothing else is carried) ---- */
-typedef struct { ox_resp_base_t base; char *connector_handle; } ox_resp_connector_create_t;
-typedef struct { ox_resp_base_t base; } ox_resp_connector_initiate_shutdown_t;
-typedef struct { ox_resp_base_t base; char *account_handle; char *account_uri; char *display_name; } ox_resp_account_login_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_logout_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_set_presence_t;
-typedef struct { ox_resp_base_t base; char *session_group_handle; } ox_resp_sessiongroup_create_t;
-typedef struct { ox_resp_base_t base; } ox_resp_sessiongroup_terminate_t;
-typedef struct { ox_resp_base_t base; char *session_handle; } ox_resp_sessiongroup_add_session_t;
-typedef struct { ox_resp_base_t base; } ox_resp_sessiongroup_set_tx_session_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_media_connect_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_media_disconnect_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_terminate_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_mute_local_speaker_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_set_local_speaker_volume_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_set_participant_mute_for_me_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_set_participant_volume_for_me_t;
-typedef struct { ox_resp_base_t base; int favorite_count; ox_favorite_record_t **favorites; } ox_resp_account_channel_favorites_list_t;
-typedef struct { ox_resp_base_t base; int favorite_id; } ox_resp_account_channel_favorite_set_t;
-typedef struct { ox_resp_base_t base; ox_channel_record_t *channel; } ox_resp_account_channel_get_info_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_channel_add_moderator_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_channel_remove_moderator_t;
-typedef struct { ox_resp_base_t base; int participant_count; ox_participant_record_t **participants; } ox_resp_account_channel_get_moderators_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_channel_add_acl_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_channel_remove_acl_t;
-typedef struct { ox_resp_base_t base; int participant_count; ox_participant_record_t **participants; } ox_resp_account_channel_get_acl_t;
-typedef struct { ox_resp_base_t base; } ox_resp_channel_kick_user_t;
-typedef struct { ox_resp_base_t base; } ox_resp_channel_ban_user_t;
-typedef struct { ox_resp_base_t base; int participant_count; ox_participant_record_t **participants; } ox_resp_channel_get_banned_users_t;
-typedef struct { ox_resp_base_t base; } ox_resp_channel_mute_user_t;
-typedef struct { ox_resp_base_t base; } ox_resp_connector_mute_local_mic_t;
-typedef struct { ox_resp_base_t base; int buddy_id; } ox_resp_account_buddy_set_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_buddy_delete_t;
-typedef struct { ox_resp_base_t base; int buddy_count; ox_buddy_record_t **buddies; } ox_resp_account_list_buddies_and_groups_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_send_message_t;
-typedef struct { ox_resp_base_t base; } ox_resp_session_send_notification_t;
-typedef struct { ox_resp_base_t base; int participant_count; ox_participant_record_t **participants; } ox_resp_account_blocked_users_list_t;
-typedef struct { ox_resp_base_t base; int device_count; ox_device_t **devices; ox_device_t *current_device;
-    ox_device_t *effective_device; ox_device_t *default_device; } ox_resp_aux_get_render_devices_t;
-typedef struct { ox_resp_base_t base; int device_count; ox_device_t **devices; ox_device_t *current_device;
-    ox_device_t *effective_device; ox_device_t *default_device; } ox_resp_aux_get_capture_devices_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_set_render_device_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_set_capture_device_t;
-typedef struct { ox_resp_base_t base; int level; } ox_resp_aux_get_mic_level_t;
-typedef struct { ox_resp_base_t base; int level; } ox_resp_aux_get_speaker_level_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_set_mic_level_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_set_speaker_level_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_render_audio_start_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_render_audio_stop_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_capture_audio_start_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_capture_audio_stop_t;
-typedef struct { ox_resp_base_t base; int hangover_ms; int sensitivity; int noise_floor; } ox_resp_aux_get_vad_properties_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_set_vad_properties_t;
-typedef struct { ox_resp_base_t base; } ox_resp_aux_global_monitor_keyboard_mouse_t;
-typedef struct { ox_resp_base_t base; int total_participant_count; int participant_count;
-    ox_participant_record_t **participants; } ox_resp_account_channel_get_participants_t;
-typedef struct { ox_resp_base_t base; } ox_resp_account_send_user_app_data_t;
-typedef struct { ox_resp_base_t base; char *account_handle; char *account_uri; char *display_name; } ox_resp_account_authtoken_login_t;
-typedef struct { ox_resp_base_t base; ox_call_stats_t stats; } ox_resp_sessiongroup_get_stats_t;
+typedef struct {
+    ox_resp_base_t base;
+    char *connector_handle;
+} ox_resp_connector_create_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_connector_initiate_shutdown_t;
+typedef struct {
+    ox_resp_base_t base;
+    char *account_handle;
+    char *account_uri;
+    char *display_name;
+} ox_resp_account_login_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_logout_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_set_presence_t;
+typedef struct {
+    ox_resp_base_t base;
+    char *session_group_handle;
+} ox_resp_sessiongroup_create_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_sessiongroup_terminate_t;
+typedef struct {
+    ox_resp_base_t base;
+    char *session_handle;
+} ox_resp_sessiongroup_add_session_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_sessiongroup_set_tx_session_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_media_connect_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_media_disconnect_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_terminate_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_mute_local_speaker_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_set_local_speaker_volume_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_set_participant_mute_for_me_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_set_participant_volume_for_me_t;
+typedef struct {
+    ox_resp_base_t base;
+    int favorite_count;
+    ox_favorite_record_t **favorites;
+} ox_resp_account_channel_favorites_list_t;
+typedef struct {
+    ox_resp_base_t base;
+    int favorite_id;
+} ox_resp_account_channel_favorite_set_t;
+typedef struct {
+    ox_resp_base_t base;
+    ox_channel_record_t *channel;
+} ox_resp_account_channel_get_info_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_channel_add_moderator_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_channel_remove_moderator_t;
+typedef struct {
+    ox_resp_base_t base;
+    int participant_count;
+    ox_participant_record_t **participants;
+} ox_resp_account_channel_get_moderators_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_channel_add_acl_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_channel_remove_acl_t;
+typedef struct {
+    ox_resp_base_t base;
+    int participant_count;
+    ox_participant_record_t **participants;
+} ox_resp_account_channel_get_acl_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_channel_kick_user_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_channel_ban_user_t;
+typedef struct {
+    ox_resp_base_t base;
+    int participant_count;
+    ox_participant_record_t **participants;
+} ox_resp_channel_get_banned_users_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_channel_mute_user_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_connector_mute_local_mic_t;
+typedef struct {
+    ox_resp_base_t base;
+    int buddy_id;
+} ox_resp_account_buddy_set_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_buddy_delete_t;
+typedef struct {
+    ox_resp_base_t base;
+    int buddy_count;
+    ox_buddy_record_t **buddies;
+} ox_resp_account_list_buddies_and_groups_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_send_message_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_session_send_notification_t;
+typedef struct {
+    ox_resp_base_t base;
+    int participant_count;
+    ox_participant_record_t **participants;
+} ox_resp_account_blocked_users_list_t;
+typedef struct {
+    ox_resp_base_t base;
+    int device_count;
+    ox_device_t **devices;
+    ox_device_t *current_device;
+    ox_device_t *effective_device;
+    ox_device_t *default_device;
+} ox_resp_aux_get_render_devices_t;
+typedef struct {
+    ox_resp_base_t base;
+    int device_count;
+    ox_device_t **devices;
+    ox_device_t *current_device;
+    ox_device_t *effective_device;
+    ox_device_t *default_device;
+} ox_resp_aux_get_capture_devices_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_set_render_device_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_set_capture_device_t;
+typedef struct {
+    ox_resp_base_t base;
+    int level;
+} ox_resp_aux_get_mic_level_t;
+typedef struct {
+    ox_resp_base_t base;
+    int level;
+} ox_resp_aux_get_speaker_level_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_set_mic_level_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_set_speaker_level_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_render_audio_start_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_render_audio_stop_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_capture_audio_start_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_capture_audio_stop_t;
+typedef struct {
+    ox_resp_base_t base;
+    int hangover_ms;
+    int sensitivity;
+    int noise_floor;
+} ox_resp_aux_get_vad_properties_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_set_vad_properties_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_aux_global_monitor_keyboard_mouse_t;
+typedef struct {
+    ox_resp_base_t base;
+    int total_participant_count;
+    int participant_count;
+    ox_participant_record_t **participants;
+} ox_resp_account_channel_get_participants_t;
+typedef struct {
+    ox_resp_base_t base;
+} ox_resp_account_send_user_app_data_t;
+typedef struct {
+    ox_resp_base_t base;
+    char *account_handle;
+    char *account_uri;
+    char *display_name;
+} ox_resp_account_authtoken_login_t;
+typedef struct {
+    ox_resp_base_t base;
+    ox_call_stats_t stats;
+} ox_resp_sessiongroup_get_stats_t;
 
 /* ---- events ---- */
-typedef struct { ox_evt_base_t base; char *account_handle; int state; int status_code; char *status_string; } ox_evt_account_login_state_change_t; /* 0 out, 1 in, 2 logging in */
-typedef struct { ox_evt_base_t base; char *account_handle; char *buddy_uri; int presence; char *custom_message; } ox_evt_buddy_presence_t;
-typedef struct { ox_evt_base_t base; char *account_handle; char *buddy_uri; char *display_name; char *subscription_handle; } ox_evt_subscription_t;
-typedef struct { ox_evt_base_t base; char *session_handle; char *participant_uri; int notification_type; } ox_evt_session_notification_t;
-typedef struct { ox_evt_base_t base; char *session_handle; char *sender_uri; char *message_body; } ox_evt_message_t;
-typedef struct { ox_evt_base_t base; int mic_is_active; int mic_volume; double mic_energy; int speaker_volume;
-    int speaker_is_active; double speaker_energy; double noise_floor; double speech_threshold; } ox_evt_aux_audio_properties_t;
-typedef struct { ox_evt_base_t base; char *account_handle; char *buddy_uri; int change; } ox_evt_buddy_changed_t; /* 1 set, 2 deleted */
-typedef struct { ox_evt_base_t base; char *account_handle; int buddy_count; ox_buddy_record_t **buddies; } ox_evt_buddy_and_group_list_changed_t;
-typedef struct { ox_evt_base_t base; char *binding_name; int is_down; } ox_evt_keyboard_mouse_t;
-typedef struct { ox_evt_base_t base; char *session_group_handle; char *session_handle; int status_code; char *status_string;
-    int state; int incoming; } ox_evt_media_stream_updated_t;
-typedef struct { ox_evt_base_t base; char *session_group_handle; char *session_handle; int status_code; char *status_string;
-    int state; int incoming; } ox_evt_text_stream_updated_t;
-typedef struct { ox_evt_base_t base; char *account_handle; char *session_group_handle; } ox_evt_sessiongroup_added_t;
-typedef struct { ox_evt_base_t base; char *account_handle; char *session_group_handle; } ox_evt_sessiongroup_removed_t;
-typedef struct { ox_evt_base_t base; char *session_group_handle; char *session_handle; char *uri; int is_incoming; char *display_name; } ox_evt_session_added_t;
-typedef struct { ox_evt_base_t base; char *session_group_handle; char *session_handle; char *uri; } ox_evt_session_removed_t;
-typedef struct { ox_evt_base_t base; char *session_group_handle; char *session_handle; char *participant_uri; char *display_name;
-    char *participant_tag; int is_current_user; } ox_evt_participant_added_t;
-typedef struct { ox_evt_base_t base; char *session_group_handle; char *session_handle; char *participant_uri; char *display_name;
-    char *participant_tag; int is_current_user; int reason; } ox_evt_participant_removed_t; /* 0 left, 1 timed out, 2 kicked, 3 banned */
-typedef struct { ox_evt_base_t base; char *session_handle; char *participant_uri; int is_muted_globally; int is_speaking;
-    int volume_adjustment; double energy; int active_media; int is_muted_locally; int is_text_muted_globally;
-    int participant_type; char *participant_tag; } ox_evt_participant_updated_t;
-typedef struct { ox_evt_base_t base; char *account_handle; char *content_type; char *content; } ox_evt_server_app_data_t;
-typedef struct { ox_evt_base_t base; char *account_handle; char *from_uri; char *content_type; char *content; } ox_evt_user_app_data_t;
-typedef struct { ox_evt_base_t base; char *account_handle; int message_type; char *sender_uri; char *content_type; char *content; } ox_evt_network_message_t;
-typedef struct { ox_evt_base_t base; int device_kind; } ox_evt_audio_device_hot_swap_t; /* 0 capture, 1 render */
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    int state;
+    int status_code;
+    char *status_string;
+} ox_evt_account_login_state_change_t; /* 0 out, 1 in, 2 logging in */
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    char *buddy_uri;
+    int presence;
+    char *custom_message;
+} ox_evt_buddy_presence_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    char *buddy_uri;
+    char *display_name;
+    char *subscription_handle;
+} ox_evt_subscription_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_handle;
+    char *participant_uri;
+    int notification_type;
+} ox_evt_session_notification_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_handle;
+    char *sender_uri;
+    char *message_body;
+} ox_evt_message_t;
+typedef struct {
+    ox_evt_base_t base;
+    int mic_is_active;
+    int mic_volume;
+    double mic_energy;
+    int speaker_volume;
+    int speaker_is_active;
+    double speaker_energy;
+    double noise_floor;
+    double speech_threshold;
+} ox_evt_aux_audio_properties_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    char *buddy_uri;
+    int change;
+} ox_evt_buddy_changed_t; /* 1 set, 2 deleted */
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    int buddy_count;
+    ox_buddy_record_t **buddies;
+} ox_evt_buddy_and_group_list_changed_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *binding_name;
+    int is_down;
+} ox_evt_keyboard_mouse_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_group_handle;
+    char *session_handle;
+    int status_code;
+    char *status_string;
+    int state;
+    int incoming;
+} ox_evt_media_stream_updated_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_group_handle;
+    char *session_handle;
+    int status_code;
+    char *status_string;
+    int state;
+    int incoming;
+} ox_evt_text_stream_updated_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    char *session_group_handle;
+} ox_evt_sessiongroup_added_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    char *session_group_handle;
+} ox_evt_sessiongroup_removed_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_group_handle;
+    char *session_handle;
+    char *uri;
+    int is_incoming;
+    char *display_name;
+} ox_evt_session_added_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_group_handle;
+    char *session_handle;
+    char *uri;
+} ox_evt_session_removed_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_group_handle;
+    char *session_handle;
+    char *participant_uri;
+    char *display_name;
+    char *participant_tag;
+    int is_current_user;
+} ox_evt_participant_added_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *session_group_handle;
+    char *session_handle;
+    char *participant_uri;
+    char *display_name;
+    char *participant_tag;
+    int is_current_user;
+    int reason;
+} ox_evt_participant_removed_t; /* 0 left, 1 timed out, 2 kicked, 3 banned */
+typedef struct {
+    ox_evt_base_t base;
+    char *session_handle;
+    char *participant_uri;
+    int is_muted_globally;
+    int is_speaking;
+    int volume_adjustment;
+    double energy;
+    int active_media;
+    int is_muted_locally;
+    int is_text_muted_globally;
+    int participant_type;
+    char *participant_tag;
+} ox_evt_participant_updated_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    char *content_type;
+    char *content;
+} ox_evt_server_app_data_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    char *from_uri;
+    char *content_type;
+    char *content;
+} ox_evt_user_app_data_t;
+typedef struct {
+    ox_evt_base_t base;
+    char *account_handle;
+    int message_type;
+    char *sender_uri;
+    char *content_type;
+    char *content;
+} ox_evt_network_message_t;
+typedef struct {
+    ox_evt_base_t base;
+    int device_kind;
+} ox_evt_audio_device_hot_swap_t; /* 0 capture, 1 render */
 
 /* ---- functions ---- */
 typedef void (*ox_message_notification_handler_t)(void);

@@ -94,11 +94,31 @@ OX_API void ox_free(void *pointer)
     std::free(pointer);
 }
 
-OX_API int ox_set_aec_enabled(int on) { ProcessRecord::instance().setSwitch(ProcessRecord::Aec, on); return 0; }
-OX_API int ox_set_agc_enabled(int on) { ProcessRecord::instance().setSwitch(ProcessRecord::Agc, on); return 0; }
-OX_API int ox_set_advanced_agc_enabled(int on) { ProcessRecord::instance().setSwitch(ProcessRecord::AdvancedAgc, on); return 0; }
-OX_API int ox_set_vad_enabled(int on) { ProcessRecord::instance().setSwitch(ProcessRecord::Vad, on); return 0; }
-OX_API int ox_set_capture_derumbler_enabled(int on) { ProcessRecord::instance().setSwitch(ProcessRecord::Derumbler, on); return 0; }
+OX_API int ox_set_aec_enabled(int on)
+{
+    ProcessRecord::instance().setSwitch(ProcessRecord::Aec, on);
+    return 0;
+}
+OX_API int ox_set_agc_enabled(int on)
+{
+    ProcessRecord::instance().setSwitch(ProcessRecord::Agc, on);
+    return 0;
+}
+OX_API int ox_set_advanced_agc_enabled(int on)
+{
+    ProcessRecord::instance().setSwitch(ProcessRecord::AdvancedAgc, on);
+    return 0;
+}
+OX_API int ox_set_vad_enabled(int on)
+{
+    ProcessRecord::instance().setSwitch(ProcessRecord::Vad, on);
+    return 0;
+}
+OX_API int ox_set_capture_derumbler_enabled(int on)
+{
+    ProcessRecord::instance().setSwitch(ProcessRecord::Derumbler, on);
+    return 0;
+}
 
 OX_API int ox_safe_invoke(ox_safe_invoke_fn entry, void *ctx, const char *program)
 {
@@ -164,13 +184,13 @@ OX_API const char *ox_get_request_type_string(int type)
 } // extern "C"
 
 // One creator per request type; the defaults are the zeroed record.
-#define OX_DEFINE_CREATOR(name, TYPE)                                                   \
-    extern "C" OX_API int ox_req_##name##_create(ox_req_##name##_t **out)               \
-    {                                                                                   \
-        if (!out)                                                                       \
-            return OX_E_INVALID_ARGUMENT;                                               \
-        *out = reinterpret_cast<ox_req_##name##_t *>(RecordTable::allocRequest(OX_REQ_##TYPE)); \
-        return *out ? 0 : OX_E_INTERNAL;                                                \
+#define OX_DEFINE_CREATOR(name, TYPE)                                                                                  \
+    extern "C" OX_API int ox_req_##name##_create(ox_req_##name##_t **out)                                              \
+    {                                                                                                                  \
+        if (!out)                                                                                                      \
+            return OX_E_INVALID_ARGUMENT;                                                                              \
+        *out = reinterpret_cast<ox_req_##name##_t *>(RecordTable::allocRequest(OX_REQ_##TYPE));                        \
+        return *out ? 0 : OX_E_INTERNAL;                                                                               \
     }
 
 OX_DEFINE_CREATOR(connector_create, CONNECTOR_CREATE)

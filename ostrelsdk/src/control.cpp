@@ -37,22 +37,70 @@ OX_API void oxc_reset(void)
     ProcessRecord::instance().reset();
 }
 
-OX_API int oxc_wait_idle(int timeout_ms) { return SdkCore::instance().waitIdle(timeout_ms); }
-OX_API int oxc_pending_messages(void) { return SdkCore::instance().pendingMessages(); }
-OX_API int oxc_live_messages(void) { return RecordTable::liveMessages(); }
-OX_API int oxc_request_count(int type) { return SdkCore::instance().requestCount(type); }
-OX_API const ox_req_base_t *oxc_request_at(int index) { return SdkCore::instance().requestAt(index); }
-OX_API const ox_req_base_t *oxc_find_request(int type, int nth) { return SdkCore::instance().findRequest(type, nth); }
-OX_API const ox_req_base_t *oxc_find_request_by_cookie(const char *cookie) { return SdkCore::instance().findRequestByCookie(cookie); }
-OX_API void oxc_clear_requests(void) { SdkCore::instance().clearRequests(); }
-OX_API int oxc_is_initialized(void) { return SdkCore::instance().initialized() ? 1 : 0; }
-OX_API const ox_config_t *oxc_init_config(int *size_passed) { return SdkCore::instance().initConfig(size_passed); }
-OX_API int oxc_logging_level(void) { return SdkCore::instance().loggingLevel(); }
-OX_API int oxc_handler_count(void) { return SdkCore::instance().handlerCount(); }
-OX_API int oxc_audio_switch(int which) { return ProcessRecord::instance().switchValue(which); }
-OX_API int oxc_crash_marker_count(void) { return ProcessRecord::instance().crashMarkerCount(); }
-OX_API const char *oxc_crash_marker(int nth) { return ProcessRecord::instance().crashMarker(nth); }
-OX_API const char *oxc_safe_invoke_program(void) { return ProcessRecord::instance().program(); }
+OX_API int oxc_wait_idle(int timeout_ms)
+{
+    return SdkCore::instance().waitIdle(timeout_ms);
+}
+OX_API int oxc_pending_messages(void)
+{
+    return SdkCore::instance().pendingMessages();
+}
+OX_API int oxc_live_messages(void)
+{
+    return RecordTable::liveMessages();
+}
+OX_API int oxc_request_count(int type)
+{
+    return SdkCore::instance().requestCount(type);
+}
+OX_API const ox_req_base_t *oxc_request_at(int index)
+{
+    return SdkCore::instance().requestAt(index);
+}
+OX_API const ox_req_base_t *oxc_find_request(int type, int nth)
+{
+    return SdkCore::instance().findRequest(type, nth);
+}
+OX_API const ox_req_base_t *oxc_find_request_by_cookie(const char *cookie)
+{
+    return SdkCore::instance().findRequestByCookie(cookie);
+}
+OX_API void oxc_clear_requests(void)
+{
+    SdkCore::instance().clearRequests();
+}
+OX_API int oxc_is_initialized(void)
+{
+    return SdkCore::instance().initialized() ? 1 : 0;
+}
+OX_API const ox_config_t *oxc_init_config(int *size_passed)
+{
+    return SdkCore::instance().initConfig(size_passed);
+}
+OX_API int oxc_logging_level(void)
+{
+    return SdkCore::instance().loggingLevel();
+}
+OX_API int oxc_handler_count(void)
+{
+    return SdkCore::instance().handlerCount();
+}
+OX_API int oxc_audio_switch(int which)
+{
+    return ProcessRecord::instance().switchValue(which);
+}
+OX_API int oxc_crash_marker_count(void)
+{
+    return ProcessRecord::instance().crashMarkerCount();
+}
+OX_API const char *oxc_crash_marker(int nth)
+{
+    return ProcessRecord::instance().crashMarker(nth);
+}
+OX_API const char *oxc_safe_invoke_program(void)
+{
+    return ProcessRecord::instance().program();
+}
 
 OX_API const char *oxc_domain(void)
 {
@@ -98,7 +146,10 @@ OX_API int oxc_hold(int type, int on)
     return 0;
 }
 
-OX_API int oxc_release(int type, int count) { return SdkCore::instance().release(type, count); }
+OX_API int oxc_release(int type, int count)
+{
+    return SdkCore::instance().release(type, count);
+}
 
 OX_API int oxc_reject_token(const char *token, int status, const char *t)
 {
@@ -130,7 +181,10 @@ OX_API int oxc_set_capture_failure(int status)
     return 0;
 }
 
-OX_API ox_evt_base_t *oxc_alloc_event(ox_event_type type) { return RecordTable::allocEvent(type); }
+OX_API ox_evt_base_t *oxc_alloc_event(ox_event_type type)
+{
+    return RecordTable::allocEvent(type);
+}
 
 OX_API ox_resp_base_t *oxc_alloc_response(ox_response_type type, ox_req_base_t *request)
 {
@@ -171,9 +225,8 @@ OX_API int oxc_channel_configure(const char *uri, const char *name, const char *
 {
     if (!uri || !*uri)
         return OX_E_INVALID_ARGUMENT;
-    SdkCore::instance().withWorld([&](World &w) {
-        w.channelConfigure(uri, name, password, acl_enforced, exists, max_participants);
-    });
+    SdkCore::instance().withWorld(
+        [&](World &w) { w.channelConfigure(uri, name, password, acl_enforced, exists, max_participants); });
     return 0;
 }
 
@@ -210,7 +263,8 @@ OX_API int oxc_participant_update(const char *channel_or_peer_uri, const char *u
     if (!channel_or_peer_uri || !uri)
         return OX_E_INVALID_ARGUMENT;
     std::string c = channel_or_peer_uri, u = uri;
-    SdkCore::instance().post([=](World &w, Outbox &out) { w.participantUpdate(c, u, speaking, muted_globally, energy, out); });
+    SdkCore::instance().post(
+        [=](World &w, Outbox &out) { w.participantUpdate(c, u, speaking, muted_globally, energy, out); });
     return 0;
 }
 
@@ -264,7 +318,10 @@ OX_API int oxc_set_devices(int kind, const oxc_device_spec_t *devices, int count
     if (count < 0 || (count > 0 && !devices))
         return OX_E_INVALID_ARGUMENT;
     // Copy the specs now: the caller's array need not outlive this call.
-    struct Spec { std::string id, name; int type; };
+    struct Spec {
+        std::string id, name;
+        int type;
+    };
     std::vector<Spec> specs;
     for (int i = 0; i < count; ++i)
         specs.push_back(Spec{text(devices[i].id), text(devices[i].name), devices[i].type});

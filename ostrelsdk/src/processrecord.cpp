@@ -2,8 +2,8 @@
 
 #include "ostreltempfolder.h"
 
-#include <dirent.h>
 #include <cstring>
+#include <dirent.h>
 
 namespace ostrelsdk {
 

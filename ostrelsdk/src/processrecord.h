@@ -1,8 +1,8 @@
 #pragma once
 
+#include <deque>
 #include <mutex>
 #include <string>
-#include <deque>
 
 namespace ostrelsdk {
 

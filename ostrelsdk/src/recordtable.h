@@ -20,8 +20,8 @@ struct Field {
 
 struct RequestInfo {
     int type;
-    const char *name;        // "req_session_send_message"
-    const char *className;   // "SessionSendMessage", for log lines
+    const char *name;      // "req_session_send_message"
+    const char *className; // "SessionSendMessage", for log lines
     size_t requestSize;
     size_t responseSize;
     std::vector<Field> requestFields;
@@ -30,7 +30,7 @@ struct RequestInfo {
 
 struct EventInfo {
     int type;
-    const char *className;   // "SessionAdded"
+    const char *className; // "SessionAdded"
     size_t size;
     std::vector<Field> fields;
 };
@@ -67,7 +67,8 @@ public:
     static void freeEvent(ox_evt_base_t *event);
     static void freeMessage(ox_message_base_t *message);
 
-    static ox_participant_record_t *participant(const std::string &uri, const std::string &name, int moderator, int owner);
+    static ox_participant_record_t *participant(const std::string &uri, const std::string &name, int moderator,
+                                                int owner);
     static ox_buddy_record_t *buddy(const std::string &uri, const std::string &name, const std::string &data, int id);
     static ox_device_t *device(const std::string &id, const std::string &name, int type);
     static void freeFields(void *record, const std::vector<Field> &fields);

@@ -441,7 +441,7 @@ void SdkCore::processRequest(ox_req_base_t *request, Outbox &out)
     const RequestInfo *info = RecordTable::request(request->type);
     OXLOG(LogInfo, sourceFor(info->name),
           std::string("Request: ") + info->name + " cookie " + (request->cookie ? request->cookie : "(none)"));
-    Script script {0, 0, "", false};
+    Script script{0, 0, "", false};
     bool scripted = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -490,8 +490,8 @@ void SdkCore::logMessages(const Outbox &out)
             const RequestInfo *info = RecordTable::request(resp->type);
             std::string name = info ? info->name + 4 : "unknown";
             OXLOG(LogDebug, sourceFor(name),
-                  "Response: " + name + " " + std::to_string(resp->return_code) + " " + std::to_string(resp->status_code)
-                      + " " + (resp->status_string ? resp->status_string : ""));
+                  "Response: " + name + " " + std::to_string(resp->return_code) + " "
+                      + std::to_string(resp->status_code) + " " + (resp->status_string ? resp->status_string : ""));
         } else if (m->type == OX_MSG_EVENT) {
             auto *evt = reinterpret_cast<const ox_evt_base_t *>(m);
             const EventInfo *info = RecordTable::event(evt->type);
@@ -566,8 +566,8 @@ void SdkCore::script(int type, int returnCode, int statusCode, const char *text,
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (int i = 0; i < times; ++i)
-        m_scripts[type].push_back(Script{returnCode, statusCode,
-                                         text ? text : (statusCode ? ox_get_error_string(statusCode) : ""), false});
+        m_scripts[type].push_back(
+            Script{returnCode, statusCode, text ? text : (statusCode ? ox_get_error_string(statusCode) : ""), false});
 }
 
 void SdkCore::silence(int type, int times)

@@ -59,7 +59,8 @@ public:
     // Like post, but drops the action when the library is not running.
     bool postIfRunning(std::function<void(World &, Outbox &)> action);
     // Runs `action` with the world locked, on the calling thread.
-    template <typename F> auto withWorld(F action)
+    template <typename F>
+    auto withWorld(F action)
     {
         std::lock_guard<std::mutex> lock(m_worldMutex);
         return action(m_world);
@@ -89,7 +90,11 @@ private:
         std::function<void(World &, Outbox &)> action;
         bool notifyOnly = false;
     };
-    struct Script { int returnCode, statusCode; std::string text; bool silence; };
+    struct Script {
+        int returnCode, statusCode;
+        std::string text;
+        bool silence;
+    };
 
     void workerLoop();
     void process(Item &item, Outbox &out);
@@ -100,13 +105,13 @@ private:
     void enqueue(Item item);
     void freeItems(std::deque<Item> &items);
 
-    std::mutex m_mutex;              // queues, handlers, request log, scripts
-    std::mutex m_worldMutex;         // the world
-    std::mutex m_callbackMutex;      // held while notification handlers run
+    std::mutex m_mutex;         // queues, handlers, request log, scripts
+    std::mutex m_worldMutex;    // the world
+    std::mutex m_callbackMutex; // held while notification handlers run
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::thread m_worker;
-    std::atomic<std::thread::id> m_workerId {};
+    std::atomic<std::thread::id> m_workerId{};
     bool m_initialized = false;
     bool m_stop = false;
     bool m_busy = false;
@@ -121,7 +126,7 @@ private:
     bool m_loggingRegistered = false;
     std::vector<ox_req_base_t *> m_requestLog;
     std::map<int, std::deque<Script>> m_scripts;
-    ox_config_t m_config {};
+    ox_config_t m_config{};
     int m_configSize = 0;
     bool m_everInitialized = false;
     std::chrono::steady_clock::time_point m_nextTick;

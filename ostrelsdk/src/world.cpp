@@ -19,12 +19,14 @@ const char *const kNetworkLost = "Network connection lost";
 constexpr int kWorldReplyMs = 5000;
 constexpr int kWorldConnectMs = 2000;
 
-template <typename T> T *event(int type)
+template <typename T>
+T *event(int type)
 {
     return reinterpret_cast<T *>(RecordTable::allocEvent(type));
 }
 
-template <typename T> T *req(ox_req_base_t *r)
+template <typename T>
+T *req(ox_req_base_t *r)
 {
     return reinterpret_cast<T *>(r);
 }
@@ -82,13 +84,13 @@ bool base64UrlDecode(const std::string &in, std::string *out)
     unsigned value = 0;
     int bits = 0;
     for (char c : in) {
-        int d = (c >= 'A' && c <= 'Z') ? c - 'A'
+        int d = (c >= 'A' && c <= 'Z')   ? c - 'A'
                 : (c >= 'a' && c <= 'z') ? c - 'a' + 26
                 : (c >= '0' && c <= '9') ? c - '0' + 52
-                : c == '-' ? 62
-                : c == '_' ? 63
-                : c == '=' ? -2
-                           : -1;
+                : c == '-'               ? 62
+                : c == '_'               ? 63
+                : c == '='               ? -2
+                                         : -1;
         if (d == -2)
             break;
         if (d < 0)
@@ -151,11 +153,13 @@ void World::reset()
     m_capture = DeviceList{{{kSystemDevice, kSystemDevice, 0},
                             {"standin-capture-1", "Microphone (Stand-in Audio)", 0},
                             {"standin-capture-2", "Headset Microphone (Stand-in USB)", 0}},
-                           kSystemDevice, "standin-capture-1"};
+                           kSystemDevice,
+                           "standin-capture-1"};
     m_render = DeviceList{{{kSystemDevice, kSystemDevice, 0},
                            {"standin-render-1", "Speakers (Stand-in Audio)", 0},
                            {"standin-render-2", "Headphones (Stand-in USB)", 0}},
-                          kSystemDevice, "standin-render-1"};
+                          kSystemDevice,
+                          "standin-render-1"};
     m_buddyIds = 0;
     m_micLevel = m_speakerLevel = 50;
     m_vadHangover = 2000;
@@ -183,8 +187,9 @@ void World::dropRuntime()
     m_sessions.clear();
     for (auto &c : m_channels) {
         auto &present = c.second.present;
-        present.erase(std::remove_if(present.begin(), present.end(), [](const Member &m) { return !m.simulated || m.remote; }),
-                      present.end());
+        present.erase(
+            std::remove_if(present.begin(), present.end(), [](const Member &m) { return !m.simulated || m.remote; }),
+            present.end());
     }
     m_captureRunning = m_captureLoop = m_renderRunning = false;
 }
@@ -347,13 +352,15 @@ void World::evLoginState(const std::string &account, int state, int code, const 
     out.add(e);
 }
 
-void World::evPresence(const std::string &account, const std::string &uri, int presence, const std::string &message, Outbox &out)
+void World::evPresence(const std::string &account, const std::string &uri, int presence, const std::string &message,
+                       Outbox &out)
 {
     auto *e = event<ox_evt_buddy_presence_t>(OX_EVT_BUDDY_PRESENCE);
     e->account_handle = RecordTable::dup(account);
     e->buddy_uri = RecordTable::dup(lower(uri));
     e->presence = presence;
-    e->custom_message = RecordTable::dup(message.empty() ? message : "<properties><notes />" + message + "</properties>");
+    e->custom_message =
+        RecordTable::dup(message.empty() ? message : "<properties><notes />" + message + "</properties>");
     out.add(e);
 }
 
@@ -594,8 +601,9 @@ ox_resp_base_t *World::respond(ox_req_base_t *r, Outbox &out, int status, const 
     resp->status_string = RecordTable::dup(t ? t : (status ? ox_get_error_string(status) : ""));
     if (failed) {
         const RequestInfo *info = RecordTable::request(r->type);
-        OXLOG(LogWarning, "ox.core", std::string("Request failed: ") + (info ? info->name : "req_unknown") + " "
-                                          + std::to_string(status) + " " + resp->status_string);
+        OXLOG(LogWarning, "ox.core",
+              std::string("Request failed: ") + (info ? info->name : "req_unknown") + " " + std::to_string(status) + " "
+                  + resp->status_string);
     }
     RecordTable::fillEmptyTexts(resp); // handlers may set their own texts; free first
     out.add(resp);
@@ -675,7 +683,8 @@ void World::login(ox_req_base_t *r, Outbox &out)
     auto rejected = m_rejectedTokens.find(token);
     if (token.empty() || startsWith(token, "reject") || rejected != m_rejectedTokens.end()) {
         if (rejected != m_rejectedTokens.end())
-            respond(r, out, rejected->second.first, rejected->second.second.empty() ? nullptr : rejected->second.second.c_str());
+            respond(r, out, rejected->second.first,
+                    rejected->second.second.empty() ? nullptr : rejected->second.second.c_str());
         else
             respond(r, out, 20200);
         return;
@@ -811,7 +820,11 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
         profile.message = text(q->custom_message);
         respond(r, out);
         if (shared())
-            tell(WireObject().set("op", "presence").set("uri", a->uri).set("presence", profile.presence).set("message", profile.message));
+            tell(WireObject()
+                     .set("op", "presence")
+                     .set("uri", a->uri)
+                     .set("presence", profile.presence)
+                     .set("message", profile.message));
         notifyWatchers(a->uri, profile.presence, profile.message, out);
         return true;
     }
@@ -879,7 +892,11 @@ bool World::handleAccountRequest(ox_req_base_t *r, Outbox &out)
         }
         respond(r, out);
         if (!receiver && remoteUser(to))
-            tell(WireObject().set("op", "appdata").set("to", to).set("from", a->uri).set("ctype", text(q->content_type))
+            tell(WireObject()
+                     .set("op", "appdata")
+                     .set("to", to)
+                     .set("from", a->uri)
+                     .set("ctype", text(q->content_type))
                      .set("content", text(q->content)));
         if (receiver) {
             auto *e = event<ox_evt_user_app_data_t>(OX_EVT_USER_APP_DATA);
@@ -1137,7 +1154,8 @@ bool World::handleSessionRequest(ox_req_base_t *r, Outbox &out)
         }
         respond(r, out);
         if (connect && m_captureFailure) {
-            evStream(OX_EVT_MEDIA_STREAM_UPDATED, *s, 1, m_captureFailure, ox_get_error_string(m_captureFailure), 0, out);
+            evStream(OX_EVT_MEDIA_STREAM_UPDATED, *s, 1, m_captureFailure, ox_get_error_string(m_captureFailure), 0,
+                     out);
             return true;
         }
         s->audio = connect;
@@ -1239,14 +1257,20 @@ void World::addSession(ox_req_base_t *r, Outbox &out)
 
     if (c && shared()) {
         WireObject reply;
-        if (!ask(r, WireObject().set("op", "join").set("channel", key).set("uri", a.uri).set("name", a.display)
-                        .set("password", text(q->password)).set("audio", wantAudio ? 1 : 0),
+        if (!ask(r,
+                 WireObject()
+                     .set("op", "join")
+                     .set("channel", key)
+                     .set("uri", a.uri)
+                     .set("name", a.display)
+                     .set("password", text(q->password))
+                     .set("audio", wantAudio ? 1 : 0),
                  &reply, out))
             return;
         if (reply.number("status")) {
             std::string why = reply.text("text");
-            evStream(wantAudio ? OX_EVT_MEDIA_STREAM_UPDATED : OX_EVT_TEXT_STREAM_UPDATED, s, 1, int(reply.number("status")),
-                     why, 0, out);
+            evStream(wantAudio ? OX_EVT_MEDIA_STREAM_UPDATED : OX_EVT_TEXT_STREAM_UPDATED, s, 1,
+                     int(reply.number("status")), why, 0, out);
             evSessionRemoved(s, out);
             return;
         }
@@ -1398,7 +1422,8 @@ void World::sendMessage(ox_req_base_t *r, Outbox &out)
             if (o->account != a.handle)
                 evMessage(*o, a.uri, body, out);
         const Channel &c = channel(s->key);
-        bool echo = std::any_of(c.present.begin(), c.present.end(), [&](const Member &m) { return m.uri == m_echoUri; });
+        bool echo =
+            std::any_of(c.present.begin(), c.present.end(), [&](const Member &m) { return m.uri == m_echoUri; });
         if (echo && !m_echoUri.empty())
             for (Session *o : all)
                 evMessage(*o, m_echoUri, body, out);
@@ -1583,7 +1608,8 @@ bool World::handleAuxRequest(ox_req_base_t *r, Outbox &out)
         return true;
     }
     case OX_REQ_AUX_RENDER_AUDIO_START: {
-        struct stat info {};
+        struct stat info {
+        };
         const char *path = req<ox_req_aux_render_audio_start_t>(r)->sound_file_path;
         if (!path || ::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
             respond(r, out, 1043);
@@ -1657,14 +1683,16 @@ void World::mapToken(const std::string &token, const std::string &uri, const std
     m_mappedTokens[token] = {uri, displayName};
 }
 
-void World::userSet(const std::string &uri, const std::string &name, int presence, const std::string &message, Outbox &out)
+void World::userSet(const std::string &uri, const std::string &name, int presence, const std::string &message,
+                    Outbox &out)
 {
     std::string key = lower(uri);
     m_users[key] = SimUser{key, name.empty() ? userPart(uri) : name, presence, message};
     notifyWatchers(key, presence, message, out);
 }
 
-void World::channelConfigure(const std::string &uri, const char *name, const char *password, int aclEnforced, int exists, int max)
+void World::channelConfigure(const std::string &uri, const char *name, const char *password, int aclEnforced,
+                             int exists, int max)
 {
     Channel &c = channel(lower(uri));
     c.name = text(name);
@@ -1720,7 +1748,8 @@ void World::channelLeave(const std::string &ch, const std::string &uri, int reas
     }
 }
 
-void World::participantUpdate(const std::string &where, const std::string &uri, int speaking, int muted, double energy, Outbox &out)
+void World::participantUpdate(const std::string &where, const std::string &uri, int speaking, int muted, double energy,
+                              Outbox &out)
 {
     std::string key = lower(where);
     std::string who = lower(uri);
@@ -1828,11 +1857,21 @@ static std::string jsonString(const std::string &s)
     std::string result = "\"";
     for (char ch : s) {
         switch (ch) {
-        case '"': result += "\\\""; break;
-        case '\\': result += "\\\\"; break;
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
+        case '"':
+            result += "\\\"";
+            break;
+        case '\\':
+            result += "\\\\";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\t':
+            result += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(ch) < 0x20) {
                 char buf[8];
@@ -1880,8 +1919,8 @@ void World::setDevices(int kind, const oxc_device_spec_t *devices, int count, co
     for (int i = 0; devices && i < count; ++i)
         list.devices.push_back(Device{text(devices[i].id), text(devices[i].name), devices[i].type});
     list.osDefault = osDefault;
-    bool currentKnown = std::any_of(list.devices.begin(), list.devices.end(),
-                                    [&](const Device &d) { return d.id == list.current; });
+    bool currentKnown =
+        std::any_of(list.devices.begin(), list.devices.end(), [&](const Device &d) { return d.id == list.current; });
     if (!currentKnown)
         list.current = kSystemDevice;
     auto *e = event<ox_evt_audio_device_hot_swap_t>(OX_EVT_AUDIO_DEVICE_HOT_SWAP);
@@ -1983,8 +2022,14 @@ bool World::adminAllowed(ox_req_base_t *r, const std::string &kind, const std::s
     if (!shared())
         return true;
     WireObject reply;
-    if (!ask(r, WireObject().set("op", "admin").set("kind", kind).set("channel", ch).set("from", from).set("who", who)
-                    .set("value", value),
+    if (!ask(r,
+             WireObject()
+                 .set("op", "admin")
+                 .set("kind", kind)
+                 .set("channel", ch)
+                 .set("from", from)
+                 .set("who", who)
+                 .set("value", value),
              &reply, out))
         return false;
     if (int status = int(reply.number("status"))) {
@@ -2016,7 +2061,11 @@ void World::updateSpeaking(Outbox &out)
                     evParticipantUpdated(*o, copy, out);
             }
         if (shared())
-            tell(WireObject().set("op", "speak").set("channel", s.key).set("uri", uri).set("speaking", speaking ? 1 : 0));
+            tell(WireObject()
+                     .set("op", "speak")
+                     .set("channel", s.key)
+                     .set("uri", uri)
+                     .set("speaking", speaking ? 1 : 0));
     }
 }
 

@@ -49,12 +49,16 @@ public:
     void mapToken(const std::string &token, const std::string &uri, const std::string &displayName);
 
     // World actions raising what a real network would.
-    void userSet(const std::string &uri, const std::string &name, int presence, const std::string &message, Outbox &out);
-    void channelConfigure(const std::string &uri, const char *name, const char *password, int aclEnforced, int exists, int max);
+    void userSet(const std::string &uri, const std::string &name, int presence, const std::string &message,
+                 Outbox &out);
+    void channelConfigure(const std::string &uri, const char *name, const char *password, int aclEnforced, int exists,
+                          int max);
     void channelSetOwner(const std::string &channel, const std::string &owner);
-    void channelJoin(const std::string &channel, const std::string &uri, const std::string &name, bool audio, Outbox &out);
+    void channelJoin(const std::string &channel, const std::string &uri, const std::string &name, bool audio,
+                     Outbox &out);
     void channelLeave(const std::string &channel, const std::string &uri, int reason, Outbox &out);
-    void participantUpdate(const std::string &where, const std::string &uri, int speaking, int muted, double energy, Outbox &out);
+    void participantUpdate(const std::string &where, const std::string &uri, int speaking, int muted, double energy,
+                           Outbox &out);
     void say(const std::string &uri, const std::string &from, const std::string &text, Outbox &out);
     void typing(const std::string &uri, const std::string &from, int type, Outbox &out);
     bool sendAppData(const std::string &to, const std::string &from, const std::string &content, Outbox &out);
@@ -90,14 +94,14 @@ public:
 
 private:
     struct Member {
-        std::string uri;        // lower case
+        std::string uri; // lower case
         std::string display;
         bool simulated = true;
-        std::string account;    // in-process: its account handle
+        std::string account; // in-process: its account handle
         int speaking = 0;
         double energy = 0;
-        bool audio = false;     // simulated members only
-        bool remote = false;    // an account of another process in the shared world
+        bool audio = false;  // simulated members only
+        bool remote = false; // an account of another process in the shared world
     };
     struct Account {
         std::string handle, uri, display, connector;
@@ -108,7 +112,11 @@ private:
         int presence = 0;
         std::string message;
     };
-    struct SimUser { std::string uri, display; int presence = 0; std::string message; };
+    struct SimUser {
+        std::string uri, display;
+        int presence = 0;
+        std::string message;
+    };
     struct Group {
         std::string handle, account, tx;
         std::vector<std::string> sessions;
@@ -128,8 +136,14 @@ private:
         std::vector<Member> present; // in order of arrival
         std::set<std::string> mutedAudio, mutedText;
     };
-    struct Device { std::string id, name; int type = 0; };
-    struct DeviceList { std::vector<Device> devices; std::string current, osDefault; };
+    struct Device {
+        std::string id, name;
+        int type = 0;
+    };
+    struct DeviceList {
+        std::vector<Device> devices;
+        std::string current, osDefault;
+    };
 
     // Requests.
     void connectorCreate(ox_req_base_t *r, Outbox &out);
@@ -173,7 +187,8 @@ private:
 
     // Events.
     void evLoginState(const std::string &account, int state, int code, const std::string &text, Outbox &out);
-    void evPresence(const std::string &account, const std::string &uri, int presence, const std::string &message, Outbox &out);
+    void evPresence(const std::string &account, const std::string &uri, int presence, const std::string &message,
+                    Outbox &out);
     void evGroup(int type, const std::string &account, const std::string &group, Outbox &out);
     void evSessionAdded(const Session &s, int incoming, const std::string &display, Outbox &out);
     void evSessionRemoved(const Session &s, Outbox &out);
@@ -208,7 +223,7 @@ private:
     std::map<std::string, Group> m_groups;
     std::map<std::string, Session> m_sessions;
     std::map<std::string, Channel> m_channels;
-    std::map<std::pair<std::string, std::string>, int> m_volumes;      // (listener account, participant)
+    std::map<std::pair<std::string, std::string>, int> m_volumes; // (listener account, participant)
     std::set<std::pair<std::string, std::string>> m_localMutes;
     std::map<std::string, std::pair<int, std::string>> m_rejectedTokens;
     std::map<std::string, std::pair<std::string, std::string>> m_mappedTokens;
@@ -224,7 +239,7 @@ private:
     int m_meterInterval = 200;
     int m_tick = 0;
     bool m_hasNextStats = false;
-    ox_call_stats_t m_nextStats {};
+    ox_call_stats_t m_nextStats{};
     std::string m_nextStatsCallId, m_nextStatsCodec;
     std::string m_worldAddress;
     std::unique_ptr<WorldLink> m_link;

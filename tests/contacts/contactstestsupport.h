@@ -15,17 +15,17 @@ using TestUser = FakeRealmUser;
 class TestRealm : public FakeRealm
 {
 public:
-    explicit TestRealm(const QString& id = QStringLiteral("test"), QObject* parent = nullptr)
+    explicit TestRealm(const QString &id = QStringLiteral("test"), QObject *parent = nullptr)
         : FakeRealm(id, parent)
     {
     }
 
-    Tavri::RealmUserInterface* getRealmUser(const QString& userUUID) override { return user(userUUID); }
+    Tavri::RealmUserInterface *getRealmUser(const QString &userUUID) override { return user(userUUID); }
 
-    TestUser* user(const QString& uid, const QString& name = QString(),
+    TestUser *user(const QString &uid, const QString &name = QString(),
                    Tavri::RealmUserInterface::PresenceState state = Tavri::RealmUserInterface::Online)
     {
-        TestUser*& found = m_users[uid];
+        TestUser *&found = m_users[uid];
         if (!found) {
             found = new TestUser(this, uid, name.isEmpty() ? uid : name, state, this);
             ++m_created;
@@ -35,6 +35,6 @@ public:
     int createdUsers() const { return m_created; }
 
 private:
-    QHash<QString, TestUser*> m_users;
+    QHash<QString, TestUser *> m_users;
     int m_created = 0;
 };

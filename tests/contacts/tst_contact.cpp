@@ -18,7 +18,6 @@
 using Presence = Tavri::RealmUserInterface::PresenceState;
 using tavritest::flushDeferredDeletes;
 
-
 class TestContact : public QObject
 {
     Q_OBJECT
@@ -38,29 +37,29 @@ private slots:
     void swapOfOnlyIdentityKeepsContactAndRow();
 
 private:
-    static void addIdentity(Contact* contact, Tavri::RealmUserInterface* identity)
+    static void addIdentity(Contact *contact, Tavri::RealmUserInterface *identity)
     {
-        QVERIFY(QMetaObject::invokeMethod(contact, "onRealmIdentityAdded",
-                                          Q_ARG(Tavri::RealmUserInterface*, identity)));
+        QVERIFY(
+            QMetaObject::invokeMethod(contact, "onRealmIdentityAdded", Q_ARG(Tavri::RealmUserInterface *, identity)));
     }
-    static TavriIdentityRealmUser* builtInUser(const QString& uid, const QString& name)
+    static TavriIdentityRealmUser *builtInUser(const QString &uid, const QString &name)
     {
-        auto* user = qobject_cast<TavriIdentityRealmUser*>(
-            TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
+        auto *user =
+            qobject_cast<TavriIdentityRealmUser *>(TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
         user->setDisplayName(name);
         user->setSipURI(QStringLiteral("sip:u-") + uid + QStringLiteral("@d"));
         return user;
     }
 
-    TestRealm* m_realm = nullptr;
-    TestRealm* m_otherRealm = nullptr;
+    TestRealm *m_realm = nullptr;
+    TestRealm *m_otherRealm = nullptr;
 };
 
 void TestContact::initTestCase()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    qRegisterMetaType<Tavri::RealmUserInterface*>();
+    qRegisterMetaType<Tavri::RealmUserInterface *>();
     qRegisterMetaType<Presence>();
     // Built-in realm users show the names they are given.
     StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyShowCustomDisplayNames, true);
@@ -81,8 +80,8 @@ void TestContact::mergedPresence_data()
 
     QTest::newRow("away and online") << int(Presence::Away) << int(Presence::Online) << int(Presence::Online);
     QTest::newRow("in game beats online") << int(Presence::Online) << int(Presence::InGame) << int(Presence::InGame);
-    QTest::newRow("unknown counts offline") << int(Presence::PresenceUnknown) << int(Presence::PresenceUnknown)
-                                            << int(Presence::Offline);
+    QTest::newRow("unknown counts offline")
+        << int(Presence::PresenceUnknown) << int(Presence::PresenceUnknown) << int(Presence::Offline);
     QTest::newRow("offline and unknown") << int(Presence::Offline) << int(Presence::PresenceUnknown)
                                          << int(Presence::Offline);
 }
@@ -129,7 +128,7 @@ void TestContact::builtInIdentityBecomesPrimary()
     QSignalSpy names(&contact, &Contact::displayNameChanged);
     QSignalSpy updates(&contact, &Contact::identitiesUpdated);
 
-    TavriIdentityRealmUser* builtIn = builtInUser(QStringLiteral("ben-1"), QStringLiteral("Ben"));
+    TavriIdentityRealmUser *builtIn = builtInUser(QStringLiteral("ben-1"), QStringLiteral("Ben"));
     addIdentity(&contact, builtIn);
 
     QCOMPARE(contact.getTavriIdentity(), builtIn);
@@ -213,7 +212,7 @@ void TestContact::lastIdentityLeavingDeletesContact()
 
 void TestContact::destroyedIdentityLeavesNoDanglingPrimary()
 {
-    auto* first = new TestUser(m_realm, QStringLiteral("d1"), QStringLiteral("Dora"));
+    auto *first = new TestUser(m_realm, QStringLiteral("d1"), QStringLiteral("Dora"));
     TestUser second(m_otherRealm, QStringLiteral("d2"), QStringLiteral("Dora (game)"));
     Contact contact(first, nullptr);
     addIdentity(&contact, &second);
@@ -226,7 +225,7 @@ void TestContact::destroyedIdentityLeavesNoDanglingPrimary()
 
 void TestContact::swapOfOnlyIdentityKeepsContactAndRow()
 {
-    TavriIdentityRealmUser* old = builtInUser(QStringLiteral("s-old"), QStringLiteral("Sam"));
+    TavriIdentityRealmUser *old = builtInUser(QStringLiteral("s-old"), QStringLiteral("Sam"));
     old->setPresenceState(Presence::Online, true);
     ContactList list;
     QAbstractItemModelTester tester(&list);
@@ -234,7 +233,7 @@ void TestContact::swapOfOnlyIdentityKeepsContactAndRow()
     QPointer<Contact> contact = list.getContacts().value(0);
     QVERIFY(contact);
 
-    auto* replacement = new TavriIdentityRealmUser(TavriIdentityRealm::getInstance());
+    auto *replacement = new TavriIdentityRealmUser(TavriIdentityRealm::getInstance());
     replacement->setUid(QStringLiteral("s-new"));
     replacement->setDisplayName(QStringLiteral("Sam"));
     replacement->setPresenceState(Presence::Online, true);
@@ -246,9 +245,9 @@ void TestContact::swapOfOnlyIdentityKeepsContactAndRow()
     QCOMPARE(list.getTotalCount(), 1);
     QCOMPARE(list.rowCount(), 1);
     QCOMPARE(removed.size(), 0);
-    QCOMPARE(contact->getPrimaryIdentity(), static_cast<Tavri::RealmUserInterface*>(replacement));
+    QCOMPARE(contact->getPrimaryIdentity(), static_cast<Tavri::RealmUserInterface *>(replacement));
     QCOMPARE(contact->getIdentities()->getIdentityList(),
-             QList<Tavri::RealmUserInterface*>{static_cast<Tavri::RealmUserInterface*>(replacement)});
+             QList<Tavri::RealmUserInterface *>{static_cast<Tavri::RealmUserInterface *>(replacement)});
     QCOMPARE(list.data(list.index(0), ContactList::TavriUUIDRole).toString(), QStringLiteral("s-new"));
 
     // The new object is followed: its rename and presence reach the row.
@@ -262,7 +261,7 @@ void TestContact::swapOfOnlyIdentityKeepsContactAndRow()
     replacement->setPresenceState(Presence::Away, true);
     QCOMPARE(list.data(list.index(0), ContactList::PresenceStateRole).toInt(), int(Presence::Away));
     bool presenceAnnounced = false;
-    for (const QList<QVariant>& change : qAsConst(changed))
+    for (const QList<QVariant> &change : qAsConst(changed))
         presenceAnnounced |= change.at(2).value<QVector<int>>().contains(ContactList::PresenceStateRole);
     QVERIFY(presenceAnnounced);
 

@@ -62,10 +62,10 @@ private slots:
 
 private:
     // The user ids of a group's contacts, in order of addition.
-    static QStringList members(const ContactGroup* group)
+    static QStringList members(const ContactGroup *group)
     {
         QStringList ids;
-        for (Contact* contact : group->getContacts())
+        for (Contact *contact : group->getContacts())
             ids.append(contact->getPrimaryUserUUID());
         return ids;
     }
@@ -80,48 +80,48 @@ private:
     }
     // A roster delivery as the built-in realm makes it: begin, entries, end.
     template <typename Realm>
-    static void rosterDelivery(Realm* realm, const QStringList& uuids)
+    static void rosterDelivery(Realm *realm, const QStringList &uuids)
     {
         emit realm->rosterListReceivedBegin(QStringLiteral("me"));
-        for (const QString& uuid : uuids)
+        for (const QString &uuid : uuids)
             emit realm->rosterListEntry(QStringLiteral("me"), uuid);
         emit realm->rosterListReceivedEnd(QStringLiteral("me"));
     }
     // A group refresh: the groups, then the memberships, without begin or end.
-    static void groupRefresh(FakeRealm* realm, const QStringList& groups, const QList<Membership>& memberships)
+    static void groupRefresh(FakeRealm *realm, const QStringList &groups, const QList<Membership> &memberships)
     {
-        for (const QString& group : groups)
+        for (const QString &group : groups)
             emit realm->rosterListGroup(QStringLiteral("me"), group, QStringLiteral("Group ") + group);
-        for (const Membership& membership : memberships)
+        for (const Membership &membership : memberships)
             emit realm->rosterListGroupEntry(QStringLiteral("me"), membership.groupID, membership.contactUUID);
     }
-    ContactGroup* group(const QString& groupID, const QString& realmID = QStringLiteral("alpha")) const
+    ContactGroup *group(const QString &groupID, const QString &realmID = QStringLiteral("alpha")) const
     {
         for (int row = 0; row < m_groups->count(); ++row) {
-            ContactGroup* candidate = m_groups->at(row);
+            ContactGroup *candidate = m_groups->at(row);
             if (candidate->groupID() == groupID && candidate->realmID() == realmID)
                 return candidate;
         }
         return nullptr;
     }
-    void connectRealm(TestRealm* realm)
+    void connectRealm(TestRealm *realm)
     {
         emit TavriSharedIdentityRealmManager::getInstance()->identityRealmAdded(realm);
     }
 
-    FakeWebService* m_web = nullptr;
-    TestRealm* m_realm = nullptr;
-    TestRealm* m_otherRealm = nullptr;
-    ContactGroupList* m_groups = nullptr;
+    FakeWebService *m_web = nullptr;
+    TestRealm *m_realm = nullptr;
+    TestRealm *m_otherRealm = nullptr;
+    ContactGroupList *m_groups = nullptr;
 };
 
 void TestContactGroups::initTestCase()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    qRegisterMetaType<Contact*>();
+    qRegisterMetaType<Contact *>();
     m_web = new FakeWebService(this);
-    for (const char* method : {"getUserBySocialUID", "getUserByUserLiveURI", "addContactGroupMember",
+    for (const char *method : {"getUserBySocialUID", "getUserByUserLiveURI", "addContactGroupMember",
                                "removeContactGroupMember", "deleteContactGroup"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
     m_web->setLookupDefaults();
@@ -155,17 +155,17 @@ void TestContactGroups::cleanup()
 void TestContactGroups::freshList()
 {
     QCOMPARE(m_groups->rowCount(), 1);
-    ContactGroup* ungrouped = m_groups->getEmptyGroup();
+    ContactGroup *ungrouped = m_groups->getEmptyGroup();
     QCOMPARE(m_groups->at(0), ungrouped);
-    for (int role : {ContactGroupList::DisplayNameRole, ContactGroupList::GroupIDRole,
-                     ContactGroupList::RealmNameRole, ContactGroupList::RealmIDRole})
+    for (int role : {ContactGroupList::DisplayNameRole, ContactGroupList::GroupIDRole, ContactGroupList::RealmNameRole,
+                     ContactGroupList::RealmIDRole})
         QCOMPARE(m_groups->data(m_groups->index(0), role).toString(), QString());
     QCOMPARE(m_groups->getOnlineCount(), 0);
     QCOMPARE(m_groups->getTotalCount(), 0);
-    QCOMPARE(m_groups->data(m_groups->index(0), ContactGroupList::ContactListRole).value<ContactGroup*>(),
-             ungrouped);
+    QCOMPARE(m_groups->data(m_groups->index(0), ContactGroupList::ContactListRole).value<ContactGroup *>(), ungrouped);
     QVERIFY(!m_groups->data(m_groups->index(1), ContactGroupList::GroupIDRole).isValid());
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Assertion Failure - 'i>=0&&i<m_contactGroups.size\\(\\)'"));
+    QTest::ignoreMessage(QtCriticalMsg,
+                         QRegularExpression("^Assertion Failure - 'i>=0&&i<m_contactGroups.size\\(\\)'"));
     QCOMPARE(m_groups->at(1), nullptr);
 }
 
@@ -173,7 +173,7 @@ void TestContactGroups::transferSortsEntriesIntoGroups()
 {
     emit m_realm->rosterListReceivedBegin(QStringLiteral("me"));
     groupRefresh(m_realm, {"A", "B"}, {});
-    for (const char* uuid : {"x", "y", "z"})
+    for (const char *uuid : {"x", "y", "z"})
         emit m_realm->rosterListEntry(QStringLiteral("me"), QLatin1String(uuid));
     groupRefresh(m_realm, {}, {{"A", "x"}, {"A", "y"}});
     emit m_realm->rosterListReceivedEnd(QStringLiteral("me"));
@@ -191,7 +191,7 @@ void TestContactGroups::transferSortsEntriesIntoGroups()
 
     // A group's rows carry the group's name in the display role and
     // "groupName", and the contact's fields in the others.
-    ContactGroup* a = group("A");
+    ContactGroup *a = group("A");
     QCOMPARE(a->data(a->index(0), Qt::DisplayRole).toString(), QStringLiteral("Group A"));
     QCOMPARE(a->data(a->index(0), ContactGroup::GroupNameRole).toString(), QStringLiteral("Group A"));
     QCOMPARE(a->data(a->index(0), ContactList::DisplayNameRole).toString(), QStringLiteral("x"));
@@ -326,7 +326,7 @@ void TestContactGroups::groupRemovedDuringTransfer()
 
 void TestContactGroups::sharedRealmComesAndGoes()
 {
-    auto* sharedRealms = TavriSharedIdentityRealmManager::getInstance();
+    auto *sharedRealms = TavriSharedIdentityRealmManager::getInstance();
     rosterDelivery(m_otherRealm, {"s1", "s2"});
     groupRefresh(m_otherRealm, {"S"}, {{"S", "s1"}});
     QCOMPARE(rows(), (QStringList{":", "S:Group S"}));
@@ -372,7 +372,7 @@ void TestContactGroups::countsAndRelays()
 void TestContactGroups::groupNameFromQmlIgnored()
 {
     groupRefresh(m_realm, {"A"}, {});
-    ContactGroup* a = group("A");
+    ContactGroup *a = group("A");
     QSignalSpy names(a, &ContactGroup::nameChanged);
     QVERIFY(a->setProperty("name", QStringLiteral("Renamed")));
     QCOMPARE(a->name(), QStringLiteral("Group A"));
@@ -381,7 +381,7 @@ void TestContactGroups::groupNameFromQmlIgnored()
 
 void TestContactGroups::showOfflineContacts()
 {
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     m_realm->user(QStringLiteral("off"), QString(), Presence::Offline);
     rosterDelivery(m_realm, {"off"});
     QCOMPARE(m_groups->getEmptyGroup()->rowCount(), 0);
@@ -410,14 +410,18 @@ void TestContactGroups::moveContact_data()
     QTest::addColumn<QString>("oldGroupID");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("same group") << "10" << "10" << QStringList{};
-    QTest::newRow("to ungrouped") << "" << "10" << QStringList{"removeContactGroupMember 10 101"};
-    QTest::newRow("between groups") << "20" << "10"
+    QTest::newRow("same group") << "10"
+                                << "10" << QStringList{};
+    QTest::newRow("to ungrouped") << ""
+                                  << "10" << QStringList{"removeContactGroupMember 10 101"};
+    QTest::newRow("between groups") << "20"
+                                    << "10"
                                     << QStringList{"removeContactGroupMember 10 101", "addContactGroupMember 20 101"};
-    QTest::newRow("from every holding group") << "30" << ""
-                                              << QStringList{"removeContactGroupMember 10 101",
-                                                             "removeContactGroupMember 20 101",
-                                                             "addContactGroupMember 30 101"};
+    QTest::newRow("from every holding group")
+        << "30"
+        << ""
+        << QStringList{"removeContactGroupMember 10 101", "removeContactGroupMember 20 101",
+                       "addContactGroupMember 30 101"};
 }
 
 void TestContactGroups::moveContact()
@@ -426,7 +430,7 @@ void TestContactGroups::moveContact()
     QFETCH(QString, oldGroupID);
     QFETCH(QStringList, expected);
 
-    TavriIdentityRealm* builtIn = TavriIdentityRealm::getInstance();
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
     rosterDelivery(builtIn, {"101"});
     emit builtIn->rosterListGroup(QStringLiteral("me"), QStringLiteral("10"), QStringLiteral("Ten"));
     emit builtIn->rosterListGroup(QStringLiteral("me"), QStringLiteral("20"), QStringLiteral("Twenty"));
@@ -444,7 +448,7 @@ void TestContactGroups::moveContact()
     const auto collect = [&] {
         sent.clear();
         const QList<FakeWebService::Request> requests = m_web->requests().mid(before);
-        for (const FakeWebService::Request& request : requests) {
+        for (const FakeWebService::Request &request : requests) {
             if (request.method().contains(QLatin1String("ContactGroupMember")))
                 sent.append(request.method() + " " + request.value("gid") + " " + request.value("mid"));
         }
@@ -477,9 +481,9 @@ void TestContactGroups::removeContactGroup()
 
 void TestContactGroups::localUsersFriendMarksRows()
 {
-    LocalUser* localUser = LocalUser::getLocalUser();
-    TavriIdentityRealm* builtIn = TavriIdentityRealm::getInstance();
-    Tavri::RealmUserInterface* buddy = builtIn->getRealmUser(QStringLiteral("201"));
+    LocalUser *localUser = LocalUser::getLocalUser();
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface *buddy = builtIn->getRealmUser(QStringLiteral("201"));
     RealmIdentityList identities;
     identities.addIdentity(buddy);
     ConversationParticipantList participants;
@@ -491,12 +495,12 @@ void TestContactGroups::localUsersFriendMarksRows()
     QList<bool> identityRow;
     QList<bool> participantRow;
     connect(&identities, &QAbstractItemModel::dataChanged, this,
-            [&](const QModelIndex& topLeft, const QModelIndex&, const QVector<int>& roles) {
+            [&](const QModelIndex &topLeft, const QModelIndex &, const QVector<int> &roles) {
                 if (roles.contains(RealmIdentityList::IsContactRole))
                     identityRow.append(identities.data(topLeft, RealmIdentityList::IsContactRole).toBool());
             });
     connect(&participants, &QAbstractItemModel::dataChanged, this,
-            [&](const QModelIndex& topLeft, const QModelIndex&, const QVector<int>& roles) {
+            [&](const QModelIndex &topLeft, const QModelIndex &, const QVector<int> &roles) {
                 if (roles.contains(ConversationParticipantList::IsContactRole))
                     participantRow.append(
                         participants.data(topLeft, ConversationParticipantList::IsContactRole).toBool());

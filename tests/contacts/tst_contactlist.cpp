@@ -42,7 +42,7 @@ private slots:
     void roles();
 
 private:
-    static QStringList rowNames(const ContactList& list)
+    static QStringList rowNames(const ContactList &list)
     {
         QStringList names;
         for (int row = 0; row < list.rowCount(); ++row)
@@ -50,33 +50,33 @@ private:
         return names;
     }
     // Emits one roster transfer of the realm: begin, entries, end.
-    static void transfer(TestRealm* realm, const QStringList& uuids)
+    static void transfer(TestRealm *realm, const QStringList &uuids)
     {
         emit realm->rosterListReceivedBegin(QStringLiteral("me"));
-        for (const QString& uuid : uuids)
+        for (const QString &uuid : uuids)
             emit realm->rosterListEntry(QStringLiteral("me"), uuid);
         emit realm->rosterListReceivedEnd(QStringLiteral("me"));
     }
-    static QStringList uuids(const ContactList& list)
+    static QStringList uuids(const ContactList &list)
     {
         QStringList ids;
-        for (Contact* contact : list.getContacts())
+        for (Contact *contact : list.getContacts())
             ids.append(contact->getPrimaryUserUUID());
         return ids;
     }
 
-    TestRealm* m_realm = nullptr;
-    TestRealm* m_otherRealm = nullptr;
-    ContactList* m_list = nullptr;
+    TestRealm *m_realm = nullptr;
+    TestRealm *m_otherRealm = nullptr;
+    ContactList *m_list = nullptr;
 };
 
 void TestContactList::initTestCase()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    qRegisterMetaType<Tavri::RealmUserInterface*>();
+    qRegisterMetaType<Tavri::RealmUserInterface *>();
     qRegisterMetaType<Presence>();
-    qRegisterMetaType<Contact*>();
+    qRegisterMetaType<Contact *>();
     StorageManager::getInstance()->setSettingsValue(StorageManager::SettingsKeyShowCustomDisplayNames, true);
     // The manager owns the built-in realm, so both go at the end.
     IdentityRealmManager::getInstance();
@@ -104,7 +104,7 @@ void TestContactList::cleanup()
 
 void TestContactList::sortedInsertion()
 {
-    for (const char* name : {"bob", "Alice", "carol"})
+    for (const char *name : {"bob", "Alice", "carol"})
         m_list->addContact(m_realm->user(QLatin1String(name)));
     QCOMPARE(rowNames(*m_list), (QStringList{"Alice", "bob", "carol"}));
 
@@ -130,7 +130,8 @@ void TestContactList::renameMoves_data()
                                    << "Aaron" << QStringList{"Aaron", "Anna", "Bert"} << 1;
     QTest::newRow("keeps its place") << QStringList{"Anna", "Bert", "Cleo"} << "Bert"
                                      << "Bianca" << QStringList{"Anna", "Bianca", "Cleo"} << 0;
-    QTest::newRow("only contact") << QStringList{"Anna"} << "Anna" << "Zoe" << QStringList{"Zoe"} << 0;
+    QTest::newRow("only contact") << QStringList{"Anna"} << "Anna"
+                                  << "Zoe" << QStringList{"Zoe"} << 0;
 }
 
 void TestContactList::renameMoves()
@@ -141,7 +142,7 @@ void TestContactList::renameMoves()
     QFETCH(QStringList, expected);
     QFETCH(int, moves);
 
-    for (const QString& name : names)
+    for (const QString &name : names)
         m_list->addContact(m_realm->user(name));
     QSignalSpy moved(m_list, &ContactList::rowsMoved);
     QSignalSpy changed(m_list, &ContactList::dataChanged);
@@ -162,7 +163,7 @@ void TestContactList::offlineContactsHidden()
     QSignalSpy online(m_list, &ContactList::onlineCountChanged);
     QSignalSpy inserted(m_list, &ContactList::rowsInserted);
 
-    TestUser* bert = m_realm->user(QStringLiteral("b"), QStringLiteral("Bert"), Presence::Offline);
+    TestUser *bert = m_realm->user(QStringLiteral("b"), QStringLiteral("Bert"), Presence::Offline);
     m_list->addContact(bert);
     QCOMPARE(total.size(), 1);
     QCOMPARE(m_list->getTotalCount(), 3);
@@ -210,8 +211,8 @@ void TestContactList::rosterTransfers_data()
     QTest::addColumn<QStringList>("second");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("dropped entry leaves") << QStringList{"P", "Q", "R"} << QStringList{"P", "Q"}
-                                          << QStringList{"P", "Q"};
+    QTest::newRow("dropped entry leaves")
+        << QStringList{"P", "Q", "R"} << QStringList{"P", "Q"} << QStringList{"P", "Q"};
     QTest::newRow("new entry joins") << QStringList{"P"} << QStringList{"P", "Q"} << QStringList{"P", "Q"};
     QTest::newRow("empty roster") << QStringList{"P", "Q"} << QStringList{} << QStringList{};
     QTest::newRow("ids differ in case") << QStringList{"x"} << QStringList{"x", "X"} << QStringList{"x", "X"};
@@ -246,7 +247,7 @@ void TestContactList::rosterTransfers()
 void TestContactList::rosterEndLeavesOtherRealms()
 {
     m_list->followIdentityRealms();
-    auto* sharedRealms = TavriSharedIdentityRealmManager::getInstance();
+    auto *sharedRealms = TavriSharedIdentityRealmManager::getInstance();
     emit sharedRealms->identityRealmAdded(m_realm);
     emit sharedRealms->identityRealmAdded(m_otherRealm);
     transfer(m_realm, {"a1", "a2"});
@@ -297,13 +298,13 @@ void TestContactList::announcementsFollowTheChange()
     // list gets the new answer.
     QList<bool> answers;
     connect(m_list, &ContactList::contactIdentityAdded, this,
-            [&](Tavri::RealmUserInterface* identity) { answers.append(m_list->containsIdentity(identity)); });
+            [&](Tavri::RealmUserInterface *identity) { answers.append(m_list->containsIdentity(identity)); });
     connect(m_list, &ContactList::contactIdentityRemoved, this,
-            [&](Tavri::RealmUserInterface* identity) { answers.append(m_list->containsIdentity(identity)); });
+            [&](Tavri::RealmUserInterface *identity) { answers.append(m_list->containsIdentity(identity)); });
     QSignalSpy added(m_list, &ContactList::contactAdded);
     QSignalSpy removed(m_list, &ContactList::contactRemoved);
 
-    TestUser* user = m_realm->user(QStringLiteral("n"));
+    TestUser *user = m_realm->user(QStringLiteral("n"));
     m_list->addContact(user);
     QCOMPARE(answers, QList<bool>{true});
     QCOMPARE(added.size(), 1);
@@ -318,7 +319,7 @@ void TestContactList::announcementsFollowTheChange()
     QCOMPARE(removed.size(), 1);
 
     // A contact whose identity is destroyed leaves too.
-    TestUser* doomed = m_realm->user(QStringLiteral("d"));
+    TestUser *doomed = m_realm->user(QStringLiteral("d"));
     m_list->addContact(doomed);
     delete doomed;
     QCOMPARE(m_list->getTotalCount(), 0);
@@ -352,7 +353,7 @@ void TestContactList::clearRemovesEverything()
 
 void TestContactList::roles()
 {
-    TestUser* shared = m_realm->user(QStringLiteral("g-1"), QStringLiteral("Gamer"));
+    TestUser *shared = m_realm->user(QStringLiteral("g-1"), QStringLiteral("Gamer"));
     m_list->addContact(shared);
     const QModelIndex row = m_list->index(0);
     QCOMPARE(m_list->data(row, ContactList::HasTavriRole).toBool(), false);
@@ -362,14 +363,14 @@ void TestContactList::roles()
     QVERIFY(!m_list->data(row, ContactList::PrimaryIdentityRefRole).isValid());
     QVERIFY(!m_list->data(row, ContactList::LastOnlineRole).isValid());
     QVERIFY(!m_list->data(row, ContactList::TavriUUIDRole).isValid());
-    QCOMPARE(m_list->data(row, ContactList::IdentitiesRole).value<RealmIdentityList*>(),
+    QCOMPARE(m_list->data(row, ContactList::IdentitiesRole).value<RealmIdentityList *>(),
              m_list->getContacts().first()->getIdentities());
     QVERIFY(!m_list->data(row, ContactList::IdentitiesRole + 1).isValid());
     QVERIFY(!m_list->data(m_list->index(1), ContactList::DisplayNameRole).isValid());
     QCOMPARE(m_list->roleNames().value(ContactList::TavriUUIDRole), QByteArray("tavriuuid"));
 
-    TavriIdentityRealm* builtIn = TavriIdentityRealm::getInstance();
-    auto* user = qobject_cast<TavriIdentityRealmUser*>(builtIn->getRealmUser(QStringLiteral("t-1"))->getQObject());
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(builtIn->getRealmUser(QStringLiteral("t-1"))->getQObject());
     user->setDisplayName(QStringLiteral("Alma"));
     user->setSipURI(QStringLiteral("sip:u-t-1@d"));
     user->setLastOnline(QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
@@ -378,11 +379,10 @@ void TestContactList::roles()
     const QModelIndex tavri = m_list->index(0);
     QCOMPARE(m_list->data(tavri, Qt::DisplayRole).toString(), QStringLiteral("Alma"));
     QCOMPARE(m_list->data(tavri, ContactList::HasTavriRole).toBool(), true);
-    QCOMPARE(m_list->data(tavri, ContactList::PrimaryIdentityRefRole).value<QObject*>(), user);
+    QCOMPARE(m_list->data(tavri, ContactList::PrimaryIdentityRefRole).value<QObject *>(), user);
     QCOMPARE(m_list->data(tavri, ContactList::SipURIRole).toString(), QStringLiteral("sip:u-t-1@d"));
     QCOMPARE(m_list->data(tavri, ContactList::TavriUUIDRole).toString(), QStringLiteral("t-1"));
-    QCOMPARE(m_list->data(tavri, ContactList::LastOnlineRole).toDateTime(),
-             QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
+    QCOMPARE(m_list->data(tavri, ContactList::LastOnlineRole).toDateTime(), QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
 
     QSignalSpy changed(m_list, &ContactList::dataChanged);
     user->setLastOnline(QDateTime(QDate(2026, 2, 2), QTime(3, 4)));

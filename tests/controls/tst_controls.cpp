@@ -8,15 +8,14 @@
 #include <QSignalSpy>
 #include <QtTest/QtTest>
 
-namespace
-{
+namespace {
 
 QByteArray controlsQml(const QByteArray &body)
 {
     return "import QtQuick 2.5\n"
            "import \"qrc:/QML/qml/tavri/controls\"\n"
-           "import \"qrc:/QML/qml/tavri/components\"\n" +
-           body;
+           "import \"qrc:/QML/qml/tavri/components\"\n"
+           + body;
 }
 
 } // namespace
@@ -103,12 +102,11 @@ void TestControls::textFieldEffectiveTextTrims()
 void TestControls::volumeBarDampsItsValue()
 {
     QmlTestView view;
-    QVERIFY(
-        view.loadQml(controlsQml("Column {\n"
-                                 "    VolumeAdjusterBar { objectName: \"bar\"; width: 200; minimumValue: 25;"
-                                 " maximumValue: 75; value: 50 }\n"
-                                 "    VolumeAdjusterBar { objectName: \"marker\"; width: 200; value: 1 }\n"
-                                 "}\n")));
+    QVERIFY(view.loadQml(controlsQml("Column {\n"
+                                     "    VolumeAdjusterBar { objectName: \"bar\"; width: 200; minimumValue: 25;"
+                                     " maximumValue: 75; value: 50 }\n"
+                                     "    VolumeAdjusterBar { objectName: \"marker\"; width: 200; value: 1 }\n"
+                                     "}\n")));
     QQuickItem *bar = view.find(QStringLiteral("bar"));
     QQuickItem *marker = view.find(QStringLiteral("marker"));
     QCOMPARE(bar->property("dampedValue").toReal(), 50.0);
@@ -141,9 +139,8 @@ void TestControls::volumeBarDampsItsValue()
 void TestControls::titledWindowClosing()
 {
     QmlTestView view;
-    QVERIFY(view.loadQml(
-        controlsQml("DTitledWindowBasic { width: 300; height: 200; title: \"Frame\"; minimumWidth:"
-                    " 250; minimumHeight: 150 }")));
+    QVERIFY(view.loadQml(controlsQml("DTitledWindowBasic { width: 300; height: 200; title: \"Frame\"; minimumWidth:"
+                                     " 250; minimumHeight: 150 }")));
     QQuickItem *frame = view.root();
     QCOMPARE(view.minimumWidth(), 250);
     QCOMPARE(view.minimumHeight(), 150);
@@ -154,9 +151,8 @@ void TestControls::titledWindowClosing()
     QCOMPARE(closing.takeFirst().first().toString(), QStringLiteral("Click"));
     QVERIFY(!view.isVisible());
 
-    const QList<QPair<QKeySequence, QString>> keys{
-        {QKeySequence(Qt::Key_Escape), QStringLiteral("Esc")},
-        {QKeySequence(Qt::CTRL + Qt::Key_W), QStringLiteral("CtrlW")}};
+    const QList<QPair<QKeySequence, QString>> keys{{QKeySequence(Qt::Key_Escape), QStringLiteral("Esc")},
+                                                   {QKeySequence(Qt::CTRL + Qt::Key_W), QStringLiteral("CtrlW")}};
     for (const auto &key : keys) {
         view.show();
         view.requestActivate();
@@ -178,11 +174,11 @@ void TestControls::hintShowsOnlyWhileEnabled()
     storage->setShowHints(true);
     storage->setShowHint(QStringLiteral("Shown"), true);
     storage->setShowHint(QStringLiteral("Seen"), false);
-    QVERIFY(view.loadQml(controlsQml(
-        "Column {\n"
-        "    DButton { text: \"a\"; Hint { objectName: \"shown\"; trackingCategory: \"Shown\" } }\n"
-        "    DButton { text: \"b\"; Hint { objectName: \"seen\"; trackingCategory: \"Seen\" } }\n"
-        "}\n")));
+    QVERIFY(view.loadQml(
+        controlsQml("Column {\n"
+                    "    DButton { text: \"a\"; Hint { objectName: \"shown\"; trackingCategory: \"Shown\" } }\n"
+                    "    DButton { text: \"b\"; Hint { objectName: \"seen\"; trackingCategory: \"Seen\" } }\n"
+                    "}\n")));
     QQuickItem *shown = view.find(QStringLiteral("shown"));
     QQuickItem *seen = view.find(QStringLiteral("seen"));
     QVERIFY(shown->property("hintEnabled").toBool());
@@ -213,18 +209,17 @@ void TestControls::hintPagesAndDismissal()
     mainApp->addMethod(QStringLiteral("trackEvent"));
     storage->setShowHints(true);
     storage->setShowHint(QStringLiteral("Tour"), true);
-    QVERIFY(view.loadQml(
-        controlsQml("Item {\n"
-                    "    width: 200; height: 100\n"
-                    "    DButton {\n"
-                    "        objectName: \"target\"; text: \"Target\"\n"
-                    "        Hint {\n"
-                    "            objectName: \"hint\"; trackingCategory: \"Tour\"; title: \"Tour\"\n"
-                    "            HintScreen { text: \"one\" }\n"
-                    "            HintScreen { text: \"two\" }\n"
-                    "        }\n"
-                    "    }\n"
-                    "}\n")));
+    QVERIFY(view.loadQml(controlsQml("Item {\n"
+                                     "    width: 200; height: 100\n"
+                                     "    DButton {\n"
+                                     "        objectName: \"target\"; text: \"Target\"\n"
+                                     "        Hint {\n"
+                                     "            objectName: \"hint\"; trackingCategory: \"Tour\"; title: \"Tour\"\n"
+                                     "            HintScreen { text: \"one\" }\n"
+                                     "            HintScreen { text: \"two\" }\n"
+                                     "        }\n"
+                                     "    }\n"
+                                     "}\n")));
     QQuickItem *hint = view.find(QStringLiteral("hint"));
     QCOMPARE(hint->property("pageCount").toInt(), 2);
     QVERIFY(QMetaObject::invokeMethod(hint, "activate"));
@@ -291,8 +286,7 @@ void TestControls::comboBoxFollowsIndexAndModel()
     view.click(combo);
     QVERIFY(combo->property("popupVisible").toBool());
     const int rowHeight = combo->property("rowHeight").toInt();
-    view.click(combo, Qt::LeftButton, Qt::NoModifier,
-               QPoint(20, int(combo->height()) + 1 + rowHeight + rowHeight / 2));
+    view.click(combo, Qt::LeftButton, Qt::NoModifier, QPoint(20, int(combo->height()) + 1 + rowHeight + rowHeight / 2));
     QCOMPARE(combo->property("index").toInt(), 1);
     QCOMPARE(combo->property("currentText").toString(), QStringLiteral("Headphones"));
     QVERIFY(!combo->property("popupVisible").toBool());

@@ -26,8 +26,7 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 
 // A built-in realm user that the test owns, with a name and a URI.
 std::unique_ptr<TavriIdentityRealmUser> makeUser(const QString &name, const QString &uri = QString())
@@ -143,8 +142,8 @@ void TestConversation::cleanupTestCase()
 
 void TestConversation::signIn(const QString &uri)
 {
-    LocalUser::getLocalUser()->onSocialLoginSuccess(uri, QString(), QString(), QString(), QString(),
-                                                    QString(), QString(), QString(), QString());
+    LocalUser::getLocalUser()->onSocialLoginSuccess(uri, QString(), QString(), QString(), QString(), QString(),
+                                                    QString(), QString(), QString());
     QVERIFY(LocalUser::getLocalUser()->tavriidentity());
 }
 
@@ -157,15 +156,12 @@ void TestConversation::constructorFromUri_data()
 
     QTest::newRow("no session") << "sip:confctl-1@d"
                                 << "" << int(Conversation::NotJoined) << int(Conversation::VoiceDisabled);
-    QTest::newRow("private chat with session")
-        << "sip:u-peer@d"
-        << "h1" << int(Conversation::Joined) << int(Conversation::VoiceDisabled);
-    QTest::newRow("channel with session")
-        << "sip:confctl-1@d"
-        << "h2" << int(Conversation::Joined) << int(Conversation::VoiceEnabled);
-    QTest::newRow("ad-hoc with session")
-        << "sip:confctl-g-ab@d"
-        << "h3" << int(Conversation::Joined) << int(Conversation::VoiceEnabled);
+    QTest::newRow("private chat with session") << "sip:u-peer@d"
+                                               << "h1" << int(Conversation::Joined) << int(Conversation::VoiceDisabled);
+    QTest::newRow("channel with session") << "sip:confctl-1@d"
+                                          << "h2" << int(Conversation::Joined) << int(Conversation::VoiceEnabled);
+    QTest::newRow("ad-hoc with session") << "sip:confctl-g-ab@d"
+                                         << "h3" << int(Conversation::Joined) << int(Conversation::VoiceEnabled);
 }
 
 void TestConversation::constructorFromUri()
@@ -190,8 +186,7 @@ void TestConversation::constructorFromUri()
 
 void TestConversation::realmConstructorUri()
 {
-    Conversation builtIn(TavriIdentityRealm::getInstance(), QStringLiteral("sip:confctl-9@d"),
-                         QStringLiteral("C"));
+    Conversation builtIn(TavriIdentityRealm::getInstance(), QStringLiteral("sip:confctl-9@d"), QStringLiteral("C"));
     QCOMPARE(builtIn.getSipURI(), QStringLiteral("sip:confctl-9@d"));
     QCOMPARE(builtIn.getChatTransportType(), Conversation::OstrelSDK);
 
@@ -228,8 +223,7 @@ void TestConversation::privateChatTitleFollowsRename()
     Conversation conversation(QString(), uri, QString());
     // The other user's record is asked of the web service.
     auto askedFor = [this, uri] {
-        for (const FakeWebService::Request &request :
-             m_web->requestsFor(QStringLiteral("getUserByUserLiveURI")))
+        for (const FakeWebService::Request &request : m_web->requestsFor(QStringLiteral("getUserByUserLiveURI")))
             if (request.value(QStringLiteral("UserLiveURI")) == uri)
                 return true;
         return false;
@@ -294,8 +288,8 @@ void TestConversation::ephemeralURI()
     const QString uri = conversation.createEphemeralURI();
     const QString domain = m_voice->domain().toLower();
     QVERIFY(!domain.isEmpty());
-    const QRegularExpression form(QStringLiteral("^sip:confctl-g-[0-9a-f]{32}@") +
-                                  QRegularExpression::escape(domain) + QStringLiteral("$"));
+    const QRegularExpression form(QStringLiteral("^sip:confctl-g-[0-9a-f]{32}@") + QRegularExpression::escape(domain)
+                                  + QStringLiteral("$"));
     QVERIFY2(form.match(uri).hasMatch(), qPrintable(uri));
     QCOMPARE(uri, uri.toLower());
 }
@@ -330,10 +324,8 @@ void TestConversation::ownerSignals()
 
     // Null still announces all three, in order, with empty values.
     QList<QString> order;
-    connect(&conversation, &Conversation::ownerURIChanged, this,
-            [&](const QString &v) { order << "uri:" + v; });
-    connect(&conversation, &Conversation::ownerUIDChanged, this,
-            [&](const QString &v) { order << "uid:" + v; });
+    connect(&conversation, &Conversation::ownerURIChanged, this, [&](const QString &v) { order << "uri:" + v; });
+    connect(&conversation, &Conversation::ownerUIDChanged, this, [&](const QString &v) { order << "uid:" + v; });
     connect(&conversation, &Conversation::isOwnedChanged, this,
             [&](bool v) { order << QStringLiteral("owned:%1").arg(v); });
     conversation.setOwnerIdentity(nullptr);
@@ -454,9 +446,8 @@ void TestConversation::joinedWelcomeAndStatisticsTimer()
     QTimerEvent expiry(statsTimer);
     QCoreApplication::sendEvent(&channel, &expiry);
     QVERIFY(m_web->waitForRequest(QStringLiteral("AddUserStats")));
-    QCOMPARE(
-        m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
-        QStringLiteral("77"));
+    QCOMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
+             QStringLiteral("77"));
 
     channel.setJoinState(Conversation::PasswordRequested);
     QVERIFY(!timerIntervals(&channel).contains(900000));
@@ -536,8 +527,7 @@ void TestConversation::settingsKey()
     storage->setSettingsValue(passwordKey, QStringLiteral("secret"));
     QCOMPARE(storage->getSettingsValue(passwordKey, QString()).toString(), QStringLiteral("secret"));
     conversation->deleteSavedPassword();
-    QCOMPARE(storage->getSettingsValue(passwordKey, QStringLiteral("none")).toString(),
-             QStringLiteral("none"));
+    QCOMPARE(storage->getSettingsValue(passwordKey, QStringLiteral("none")).toString(), QStringLiteral("none"));
     conversation.reset();
 }
 
@@ -592,8 +582,7 @@ void TestConversation::realmSignalsReachTheConversation()
     emit realm.conversationPasswordRequired(QStringLiteral("room"), QStringLiteral("me"));
     QCOMPARE(conversation.getJoinState(), Conversation::PasswordRequested);
     emit realm.conversationDisconnected(QStringLiteral("room"), QStringLiteral("me"),
-                                        Tavri::IdentityRealmInterface::DisconnectReasonKicked,
-                                        QStringLiteral("bye"));
+                                        Tavri::IdentityRealmInterface::DisconnectReasonKicked, QStringLiteral("bye"));
     QCOMPARE(conversation.getJoinState(), Conversation::NotJoined);
 }
 
@@ -605,20 +594,18 @@ void TestConversation::textLinesFromTheRealm()
     QSignalSpy lines(channel.getChatMessages(), &ConversationMessageList::messageAdded);
     const QDateTime sentAt = QDateTime::fromMSecsSinceEpoch(1000);
 
-    emit realm->textMessageReceived(QStringLiteral("sip:confctl-other@d"), QStringLiteral("sip:u-a@d"),
-                                    QString(), QStringLiteral("not ours"), sentAt);
+    emit realm->textMessageReceived(QStringLiteral("sip:confctl-other@d"), QStringLiteral("sip:u-a@d"), QString(),
+                                    QStringLiteral("not ours"), sentAt);
     QCOMPARE(lines.count(), 0);
 
     emit realm->textMessageReceived(QStringLiteral("sip:confctl-t@d"), QStringLiteral("sip:u-a@d"), QString(),
                                     QStringLiteral("hi\nthere"), sentAt);
-    emit realm->textMessageReceived(QStringLiteral("sip:confctl-g-t2@d"),
-                                    QStringLiteral("sip:confctl-g-t2@d"), QString(),
-                                    QStringLiteral("channel notice"), sentAt);
+    emit realm->textMessageReceived(QStringLiteral("sip:confctl-g-t2@d"), QStringLiteral("sip:confctl-g-t2@d"),
+                                    QString(), QStringLiteral("channel notice"), sentAt);
     QCOMPARE(lines.count(), 2);
     QCOMPARE(lines.at(1).at(0).toString(), QString(""));
     ConversationMessageList *messages = channel.getChatMessages();
-    QCOMPARE(messages->index(0).data(ConversationMessageList::MessageTextRole).toString(),
-             QStringLiteral("hi\nthere"));
+    QCOMPARE(messages->index(0).data(ConversationMessageList::MessageTextRole).toString(), QStringLiteral("hi\nthere"));
     QCOMPARE(messages->index(0).data(ConversationMessageList::SentAtRole).toDateTime(), sentAt);
     QVERIFY(messages->index(0).data(ConversationMessageList::IsFromRemoteRole).toBool());
     QVERIFY(messages->index(1).data(ConversationMessageList::IsSystemMessageRole).toBool());
@@ -660,9 +647,8 @@ void TestConversation::invitedParticipantTurnsPresent()
 void TestConversation::realmDestroyedDeletesLater()
 {
     auto *realm = new FakeRealm(QStringLiteral("short"));
-    QPointer<Conversation> conversation =
-        new Conversation(realm, QStringLiteral("c"), QStringLiteral("C"), nullptr,
-                         Conversation::VoiceDisabled, Conversation::Joined);
+    QPointer<Conversation> conversation = new Conversation(realm, QStringLiteral("c"), QStringLiteral("C"), nullptr,
+                                                           Conversation::VoiceDisabled, Conversation::Joined);
     QSignalSpy joinStates(conversation.data(), &Conversation::joinStateChanged);
     delete realm;
     QVERIFY(conversation);
@@ -721,8 +707,7 @@ void TestConversation::destructionLeavesAndTerminates()
     QVERIFY2(QTest::qWaitFor([&] { return m_voice->knownSessions().contains(handle); }, 3000),
              "the voice service does not count the session as joined");
 
-    auto *conversation =
-        new Conversation(QStringLiteral("Chan"), channelURI, QStringLiteral("77"), nullptr, handle);
+    auto *conversation = new Conversation(QStringLiteral("Chan"), channelURI, QStringLiteral("77"), nullptr, handle);
     QCOMPARE(conversation->getJoinState(), Conversation::Joined);
     QList<int> states;
     connect(conversation, &Conversation::joinStateChanged, this,
@@ -731,8 +716,8 @@ void TestConversation::destructionLeavesAndTerminates()
     connect(conversation, &Conversation::destroying, this, [&] {
         terminatesBeforeDestroying = 0;
         for (int i = 0; i < oxc_request_count(OX_REQ_SESSION_TERMINATE); ++i) {
-            auto *request = reinterpret_cast<const ox_req_session_terminate_t *>(
-                oxc_find_request(OX_REQ_SESSION_TERMINATE, i));
+            auto *request =
+                reinterpret_cast<const ox_req_session_terminate_t *>(oxc_find_request(OX_REQ_SESSION_TERMINATE, i));
             if (request && QString::fromUtf8(request->session_handle) == handle)
                 ++terminatesBeforeDestroying;
         }

@@ -25,8 +25,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 // A conversation whose windows are only counted and whose count of joined
 // conferences the test sets.
@@ -60,10 +59,7 @@ protected:
 class RecordingRealm : public FakeRealm
 {
 public:
-    Tavri::RealmUserInterface *getRealmUser(const QString &userUUID) override
-    {
-        return users.value(userUUID);
-    }
+    Tavri::RealmUserInterface *getRealmUser(const QString &userUUID) override { return users.value(userUUID); }
     void sendTextMessage(const QString &conversationID, const QString &text) override
     {
         sent.append({conversationID, text});
@@ -91,7 +87,8 @@ QStringList systemLines(Conversation &conversation)
     return lines;
 }
 
-template <typename Request> QList<const Request *> requests(int type)
+template <typename Request>
+QList<const Request *> requests(int type)
 {
     QList<const Request *> result;
     for (int i = 0; i < oxc_request_count(type); ++i)
@@ -162,16 +159,14 @@ void TestConversationJoin::initTestCase()
     m_web->setDefault(QStringLiteral("getUserByUserLiveURI"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("getUserByUID"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
-    m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"),
-                      QJsonObject{{"status", "OK"}});
+    m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"), QJsonObject{{"status", "OK"}});
     m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("join")));
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@join.example"), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(),
-                                                    QString(), QString());
+    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@join.example"), QString(), QString(),
+                                                    QString(), QString(), QString(), QString(), QString(), QString());
     m_me = LocalUser::getLocalUser()->tavriidentity();
     QVERIFY(m_me);
     m_me->setUname(QStringLiteral("Me"));
@@ -187,8 +182,7 @@ void TestConversationJoin::init()
 void TestConversationJoin::cleanup()
 {
     LocalUser::getLocalUser()->getConversations()->clear();
-    if (Conversation *echo =
-            TavriIdentityRealm::getInstance()->getConversation(Conversation::echoChannelURI()))
+    if (Conversation *echo = TavriIdentityRealm::getInstance()->getConversation(Conversation::echoChannelURI()))
         echo->setJoinState(Conversation::NotJoined);
 }
 
@@ -635,8 +629,7 @@ void TestConversationJoin::transitionHandleAnnouncesAudio_data()
     QTest::addColumn<QString>("line");
 
     QTest::newRow("another participant has voice") << 1 << true << "You have enabled audio.";
-    QTest::newRow("nobody else") << 0 << false
-                                 << "You have enabled audio, waiting for other participants to join...";
+    QTest::newRow("nobody else") << 0 << false << "You have enabled audio, waiting for other participants to join...";
     QTest::newRow("others without voice") << 1 << false << "";
 }
 
@@ -689,15 +682,13 @@ void TestConversationJoin::joinAndLeaveLines()
     QCOMPARE(systemLines(channel).size(), 2);
 
     emit realm->conversationParticipantRemoved(channelURI(14), QStringLiteral("uid-ann14"),
-                                               Tavri::IdentityRealmInterface::DisconnectReasonNone,
-                                               QString());
+                                               Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
     QCOMPARE(systemLines(channel).last(), QStringLiteral("Ann &lt;b&gt;B&lt;/b&gt; has left"));
     QVERIFY(!channel.getParticipants()->getParticipantByUUID(QStringLiteral("uid-ann14")));
 
     // Private chats get neither line.
     emit realm->conversationParticipantRemoved(QStringLiteral("sip:u-peer14@d"), QStringLiteral("uid-ann14"),
-                                               Tavri::IdentityRealmInterface::DisconnectReasonKicked,
-                                               QString());
+                                               Tavri::IdentityRealmInterface::DisconnectReasonKicked, QString());
     QVERIFY(systemLines(privateChat).isEmpty());
     QVERIFY(!privateChat.getParticipants()->getParticipantByUUID(QStringLiteral("uid-ann14")));
 }
@@ -795,8 +786,7 @@ void TestConversationJoin::muting()
 
     // For the local user only: audio and text, in the session.
     channel.muteUser(ann);
-    auto forMe =
-        requests<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME);
+    auto forMe = requests<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME);
     QCOMPARE(forMe.size(), 2);
     for (auto *request : forMe) {
         QCOMPARE(QString::fromUtf8(request->session_handle), QStringLiteral("h16"));
@@ -862,7 +852,8 @@ void TestConversationJoin::userListRefresh()
     TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
     emit realm->rosterListReceivedBegin(QStringLiteral("me"));
     if (contact >= 0)
-        emit realm->rosterListEntry(QStringLiteral("me"), realm->requestUserInfoUpdateByURI(uris.at(contact))->getUid());
+        emit realm->rosterListEntry(QStringLiteral("me"),
+                                    realm->requestUserInfoUpdateByURI(uris.at(contact))->getUid());
     emit realm->rosterListReceivedEnd(QStringLiteral("me"));
     QCOMPARE(LocalUser::getLocalUser()->getContactGroups()->containsIdentity(
                  contact >= 0 ? realm->requestUserInfoUpdateByURI(uris.at(contact)) : nullptr),
@@ -941,8 +932,7 @@ void TestConversationJoin::refreshAndStatisticsTicks()
     QVERIFY(refreshId);
 
     channel.fireTimer(refreshId);
-    auto queries =
-        requests<ox_req_account_channel_get_participants_t>(OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
+    auto queries = requests<ox_req_account_channel_get_participants_t>(OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
     QCOMPARE(queries.size(), 1);
     QCOMPARE(QString::fromUtf8(queries.first()->channel_uri), uri);
     QCOMPARE(queries.first()->page, 1);
@@ -967,9 +957,8 @@ void TestConversationJoin::refreshAndStatisticsTicks()
     const int posted = m_web->requestsFor(QStringLiteral("AddUserStats")).size();
     channel.fireTimer(statsId);
     QTRY_COMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).size(), posted + 1);
-    QCOMPARE(
-        m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
-        QStringLiteral("1919"));
+    QCOMPARE(m_web->requestsFor(QStringLiteral("AddUserStats")).last().value(QStringLiteral("ChannelSocialUID")),
+             QStringLiteral("1919"));
     QVERIFY(timers(&channel).contains(statsId));
 }
 

@@ -6,7 +6,6 @@
 #include "conversationlist.h"
 #include "conversationparticipant.h"
 #include "fakewebservice.h"
-#include "websettle.h"
 #include "localuser.h"
 #include "permanentconversationlist.h"
 #include "socialmanager.h"
@@ -14,6 +13,7 @@
 #include "tavriidentityrealmuser.h"
 #include "tavrisharedidentityrealm.h"
 #include "testenvironment.h"
+#include "websettle.h"
 
 #include "fakerealm.h"
 
@@ -26,8 +26,7 @@
 #include <algorithm>
 #include <memory>
 
-namespace
-{
+namespace {
 
 const QString kHierarchy = QStringLiteral("GetChannelsInHierarchy");
 
@@ -35,7 +34,8 @@ const QString kHierarchy = QStringLiteral("GetChannelsInHierarchy");
 class SharedTestRealm : public TavriSharedIdentityRealm
 {
 public:
-    explicit SharedTestRealm(const QString &id) : TavriSharedIdentityRealm(id, nullptr)
+    explicit SharedTestRealm(const QString &id)
+        : TavriSharedIdentityRealm(id, nullptr)
     {
         setUserDisplayName(QStringLiteral("me"));
         setSessionGroupHandle(QStringLiteral("group-1"));
@@ -136,8 +136,7 @@ void TestConversationList::initTestCase()
     m_web->setDefault(kHierarchy, QJsonArray());
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@lists.example"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(),
-                                                    QString());
+                                                    QString(), QString(), QString(), QString(), QString(), QString());
     QVERIFY(LocalUser::getLocalUser()->tavriidentity());
 }
 
@@ -424,8 +423,7 @@ void TestConversationList::rolesAndPermanentView()
     QCOMPARE(role(*view, 1, ConversationList::IsOpenedRole), QVariant(true));
     view->collapseItem(1, false);
     QVERIFY(!list.isOpened(list.at(2)));
-    QTest::ignoreMessage(QtCriticalMsg,
-                         "Assertion Failure - 'itemIndex >= 0 && itemIndex < m_conversations.size()'");
+    QTest::ignoreMessage(QtCriticalMsg, "Assertion Failure - 'itemIndex >= 0 && itemIndex < m_conversations.size()'");
     view->expandItem(2);
 }
 
@@ -495,8 +493,8 @@ void TestConversationList::swapDestroyAndClear()
     FakeRealm realm(QStringLiteral("swap"));
     ConversationList list;
     QAbstractItemModelTester tester(&list);
-    auto owned = std::make_unique<Conversation>(QStringLiteral("Old"), QStringLiteral("sip:confctl-swapold@d"),
-                                                QString());
+    auto owned =
+        std::make_unique<Conversation>(QStringLiteral("Old"), QStringLiteral("sip:confctl-swapold@d"), QString());
     Conversation replacement(QStringLiteral("New"), QStringLiteral("sip:confctl-swapnew@d"), QString());
     list.addConversation(owned.get());
     list.onConversationListEntryAdded(&realm, QStringLiteral("r"), QStringLiteral("R"));
@@ -582,11 +580,9 @@ void TestConversationList::outOfRangeRows()
     list.addConversation(channel(QStringLiteral("Only")));
     QTest::ignoreMessage(QtCriticalMsg, "Assertion Failure - 'index >= 0 && index < m_conversations.size()'");
     QCOMPARE(list.at(-1), nullptr);
-    QTest::ignoreMessage(QtCriticalMsg,
-                         "Assertion Failure - 'itemIndex >= 0 && itemIndex < m_conversations.size()'");
+    QTest::ignoreMessage(QtCriticalMsg, "Assertion Failure - 'itemIndex >= 0 && itemIndex < m_conversations.size()'");
     list.expandItem(1);
-    QTest::ignoreMessage(QtCriticalMsg,
-                         "Assertion Failure - 'itemIndex >= 0 && itemIndex < m_conversations.size()'");
+    QTest::ignoreMessage(QtCriticalMsg, "Assertion Failure - 'itemIndex >= 0 && itemIndex < m_conversations.size()'");
     list.collapseItem(-1);
     QVERIFY(!list.isOpened(list.at(0)));
     QCOMPARE(list.getTreeDepth(nullptr), 0);

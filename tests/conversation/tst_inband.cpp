@@ -4,13 +4,13 @@
 
 #include "conversation.h"
 #include "conversationlist.h"
+#include "conversationtestsupport.h"
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
 #include "socialmanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
-#include "conversationtestsupport.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 
@@ -21,8 +21,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 class InBandConversation : public Conversation
 {
@@ -74,9 +73,9 @@ QStringList terminated()
 {
     QStringList result;
     for (int i = 0; i < oxc_request_count(OX_REQ_SESSION_TERMINATE); ++i)
-        result.append(QString::fromUtf8(reinterpret_cast<const ox_req_session_terminate_t *>(
-                                            oxc_find_request(OX_REQ_SESSION_TERMINATE, i))
-                                            ->session_handle));
+        result.append(QString::fromUtf8(
+            reinterpret_cast<const ox_req_session_terminate_t *>(oxc_find_request(OX_REQ_SESSION_TERMINATE, i))
+                ->session_handle));
     return result;
 }
 
@@ -107,8 +106,8 @@ private slots:
 
 private:
     QString uri(const QString &name) const { return QStringLiteral("sip:u-%1@inband.example").arg(name); }
-    TavriIdentityRealmUser *user(const QString &name, Tavri::RealmUserInterface::PresenceState presence =
-                                                           Tavri::RealmUserInterface::Online);
+    TavriIdentityRealmUser *user(const QString &name,
+                                 Tavri::RealmUserInterface::PresenceState presence = Tavri::RealmUserInterface::Online);
 
     FakeWebService *m_web = nullptr;
     QSocialManager *m_social = nullptr;
@@ -174,7 +173,8 @@ void TestInBand::voiceRequestAnswered()
     QCOMPARE(ackTimers(&chat).size(), 1);
 
     // Only the peer of the chat answers for it.
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Assertion Failure - 'remoteURI == getSipURI\\(\\)'")));
+    QTest::ignoreMessage(QtCriticalMsg,
+                         QRegularExpression(QStringLiteral("Assertion Failure - 'remoteURI == getSipURI\\(\\)'")));
     chat.remoteAcknowledgedVoiceEnabled(uri(QStringLiteral("other")));
     QCOMPARE(ackTimers(&chat).size(), 1);
 
@@ -195,8 +195,7 @@ void TestInBand::voiceRequestTimeout()
 {
     QFETCH(bool, offline);
     const QString peer = uri(QStringLiteral("olga"));
-    user(QStringLiteral("olga"),
-         offline ? Tavri::RealmUserInterface::Offline : Tavri::RealmUserInterface::Online);
+    user(QStringLiteral("olga"), offline ? Tavri::RealmUserInterface::Offline : Tavri::RealmUserInterface::Online);
     RecordingRealm realm;
     InBandConversation chat(&realm, peer, QStringLiteral("P"), nullptr, Conversation::VoiceDisabled,
                             Conversation::Joined, QStringLiteral("private-handle"), peer);
@@ -209,19 +208,23 @@ void TestInBand::voiceRequestTimeout()
 
     QVERIFY(ackTimers(&chat).isEmpty());
     if (offline) {
-        QCOMPARE(lines(chat).filter(QStringLiteral("olga is offline, and cannot be invited to a private voice "
-                                                   "conversation.")).size(),
+        QCOMPARE(lines(chat)
+                     .filter(QStringLiteral("olga is offline, and cannot be invited to a private voice "
+                                            "conversation."))
+                     .size(),
                  1);
         QVERIFY(realm.sent.isEmpty());
         QCOMPARE(chat.getTransitionSipURI(), transition);
     } else {
-        QCOMPARE(lines(chat).filter(QStringLiteral("olga is on an older version, and needs to upgrade Tavri to "
-                                                   "support temporary conversation audio.")).size(),
+        QCOMPARE(lines(chat)
+                     .filter(QStringLiteral("olga is on an older version, and needs to upgrade Tavri to "
+                                            "support temporary conversation audio."))
+                     .size(),
                  1);
         QCOMPARE(realm.sent,
                  QStringList{QStringLiteral("[automated message] I tried to enable audio for this conversation, "
-                                            "but your client is out of date.  Please visit ") +
-                             m_voice->downloadServer() + QStringLiteral(" and download the latest client.")});
+                                            "but your client is out of date.  Please visit ")
+                             + m_voice->downloadServer() + QStringLiteral(" and download the latest client.")});
         QCOMPARE(chat.getTransitionSipURI(), QString());
     }
 }
@@ -263,7 +266,8 @@ void TestInBand::privateChatInvitation()
     for (int i = 0; i < oxc_request_count(OX_REQ_SESSIONGROUP_ADD_SESSION); ++i)
         joined |= QString::fromUtf8(reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(
                                         oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, i))
-                                        ->uri) == group;
+                                        ->uri)
+                  == group;
     QVERIFY(joined);
     // The queued invitee gets his invitation from the group.
     QCOMPARE(appData(), QStringList{uri(QStringLiteral("ann")) + QStringLiteral(" ri:") + group});
@@ -431,8 +435,8 @@ void TestInBand::permanentMove()
         fire(&channel, ackTimers(&channel).first());
         QCOMPARE(terminated(), QStringList{legacy});
         QCOMPARE(oxc_request_count(OX_REQ_SESSION_SEND_MESSAGE), 1);
-        auto *notice = reinterpret_cast<const ox_req_session_send_message_t *>(
-            oxc_find_request(OX_REQ_SESSION_SEND_MESSAGE, 0));
+        auto *notice =
+            reinterpret_cast<const ox_req_session_send_message_t *>(oxc_find_request(OX_REQ_SESSION_SEND_MESSAGE, 0));
         QCOMPARE(QString::fromUtf8(notice->session_handle), legacy);
         QVERIFY(QString::fromUtf8(notice->message_body)
                     .endsWith(QStringLiteral("I have converted this conversation to a permanent conversation.  "

@@ -19,8 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 const QString kTimestampsKey = QStringLiteral("settingsShowTimestampsInChat");
 const QDateTime kSentAt(QDate(2026, 3, 4), QTime(9, 7, 2));
@@ -28,8 +27,8 @@ const QDateTime kSentAt(QDate(2026, 3, 4), QTime(9, 7, 2));
 // The built-in realm's user for a user id, named and coloured as given.
 TavriIdentityRealmUser *realmUser(const QString &uuid, const QString &name, const QString &chatColor = QString())
 {
-    auto *user = qobject_cast<TavriIdentityRealmUser *>(
-        TavriIdentityRealm::getInstance()->getRealmUser(uuid)->getQObject());
+    auto *user =
+        qobject_cast<TavriIdentityRealmUser *>(TavriIdentityRealm::getInstance()->getRealmUser(uuid)->getQObject());
     user->setUname(name);
     user->setChatColor(chatColor);
     return user;
@@ -122,14 +121,13 @@ void TestMessages::linesOfThisConversationOnly()
     QSignalSpy added(messages, &ConversationMessageList::messageAdded);
     QSignalSpy formatted(messages, &ConversationMessageList::formattedMessageAdded);
 
-    messages->onConversationTextMessageReceived(QStringLiteral("sip:confctl-other@d"),
-                                                QStringLiteral("sip:u-ann@d"), QString(), QStringLiteral("no"),
-                                                kSentAt);
+    messages->onConversationTextMessageReceived(QStringLiteral("sip:confctl-other@d"), QStringLiteral("sip:u-ann@d"),
+                                                QString(), QStringLiteral("no"), kSentAt);
     QCOMPARE(added.count(), 0);
     QCOMPARE(formatted.count(), 0);
     for (const QString &id : {QStringLiteral("sip:confctl-m1@d"), QStringLiteral("sip:confctl-g-m1t@d")})
-        messages->onConversationTextMessageReceived(id, QStringLiteral("sip:u-ann@d"), QString(),
-                                                    QStringLiteral("yes"), kSentAt);
+        messages->onConversationTextMessageReceived(id, QStringLiteral("sip:u-ann@d"), QString(), QStringLiteral("yes"),
+                                                    kSentAt);
     QCOMPARE(messages->rowCount(), 2);
     QCOMPARE(added.count(), 2);
     QCOMPARE(formatted.count(), 2);
@@ -153,12 +151,10 @@ void TestMessages::channelLineIsSystemLine()
     QVERIFY(row.data(ConversationMessageList::IsSystemMessageRole).toBool());
     QVERIFY(!row.data(ConversationMessageList::IsFromRemoteRole).isValid());
     QCOMPARE(row.data(ConversationMessageList::SenderDisplayNameRole), QVariant(QString("")));
-    QCOMPARE(row.data(ConversationMessageList::MessageTextRole).toString(),
-             QStringLiteral("&lt;b&gt;Topic&lt;/b&gt;"));
+    QCOMPARE(row.data(ConversationMessageList::MessageTextRole).toString(), QStringLiteral("&lt;b&gt;Topic&lt;/b&gt;"));
     const QString stamp = messages->getMessages().first()->getSentAt().toString(QStringLiteral("hh:mm:ss: "));
-    QCOMPARE(formatted.first().first().toString(),
-             QStringLiteral("<div style=\"color:'#808080'\">") + stamp +
-                 QStringLiteral("&lt;b&gt;Topic&lt;/b&gt;</div>"));
+    QCOMPARE(formatted.first().first().toString(), QStringLiteral("<div style=\"color:'#808080'\">") + stamp
+                                                       + QStringLiteral("&lt;b&gt;Topic&lt;/b&gt;</div>"));
     messages->clear();
 }
 
@@ -171,26 +167,38 @@ void TestMessages::remoteLine_data()
     QTest::addColumn<QString>("fragment");
 
     QTest::newRow("stamp when the setting is absent")
-        << "Ann" << "#00c4b2" << "a\nb" << TimestampsAbsent
-        << "<div style=\"color:'#00c4b2'\">09:07:02: Ann: a<br/>b</div>";
-    QTest::newRow("stamp on") << "Ann" << "#00c4b2" << "a\nb" << TimestampsOn
+        << "Ann"
+        << "#00c4b2"
+        << "a\nb" << TimestampsAbsent << "<div style=\"color:'#00c4b2'\">09:07:02: Ann: a<br/>b</div>";
+    QTest::newRow("stamp on") << "Ann"
+                              << "#00c4b2"
+                              << "a\nb" << TimestampsOn
                               << "<div style=\"color:'#00c4b2'\">09:07:02: Ann: a<br/>b</div>";
-    QTest::newRow("stamp off") << "Ann" << "#00c4b2" << "a\n\nb" << TimestampsOff
-                               << "<div style=\"color:'#00c4b2'\">Ann: a<br/><br/>b</div>";
-    QTest::newRow("no name, no colour") << "" << "" << "hi" << TimestampsOff
-                                        << "<div style=\"color:'#ff0000'\">hi</div>";
+    QTest::newRow("stamp off") << "Ann"
+                               << "#00c4b2"
+                               << "a\n\nb" << TimestampsOff << "<div style=\"color:'#00c4b2'\">Ann: a<br/><br/>b</div>";
+    QTest::newRow("no name, no colour") << ""
+                                        << ""
+                                        << "hi" << TimestampsOff << "<div style=\"color:'#ff0000'\">hi</div>";
     QTest::newRow("markup in the text")
-        << "Ann" << "#00c4b2" << "<b>x</b> & <img src=x>" << TimestampsOff
+        << "Ann"
+        << "#00c4b2"
+        << "<b>x</b> & <img src=x>" << TimestampsOff
         << "<div style=\"color:'#00c4b2'\">Ann: &lt;b&gt;x&lt;/b&gt; &amp; &lt;img src=x&gt;</div>";
-    QTest::newRow("markup in the name")
-        << "<i>Eve</i>" << "#00c4b2" << "hi" << TimestampsOff
-        << "<div style=\"color:'#00c4b2'\">&lt;i&gt;Eve&lt;/i&gt;: hi</div>";
+    QTest::newRow("markup in the name") << "<i>Eve</i>"
+                                        << "#00c4b2"
+                                        << "hi" << TimestampsOff
+                                        << "<div style=\"color:'#00c4b2'\">&lt;i&gt;Eve&lt;/i&gt;: hi</div>";
     QTest::newRow("a fake system line")
-        << "Ann" << "#00c4b2" << "</div><div style=\"color:'#808080'\">Mallory is a moderator" << TimestampsOff
+        << "Ann"
+        << "#00c4b2"
+        << "</div><div style=\"color:'#808080'\">Mallory is a moderator" << TimestampsOff
         << "<div style=\"color:'#00c4b2'\">Ann: &lt;/div&gt;&lt;div style=&quot;color:'#808080'&quot;&gt;"
            "Mallory is a moderator</div>";
     QTest::newRow("chat colour that is no colour")
-        << "Ann" << "red'><img src=x>" << "hi" << TimestampsOff << "<div style=\"color:'#ff0000'\">Ann: hi</div>";
+        << "Ann"
+        << "red'><img src=x>"
+        << "hi" << TimestampsOff << "<div style=\"color:'#ff0000'\">Ann: hi</div>";
 }
 
 void TestMessages::remoteLine()
@@ -211,8 +219,7 @@ void TestMessages::remoteLine()
     if (!chatColor.isEmpty() && !QColor::isValidColor(chatColor))
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("ignoring chat colour"));
 
-    messages->onConversationTextMessageReceived(channel.getConversationID(), uuid, QStringLiteral("me"), text,
-                                                kSentAt);
+    messages->onConversationTextMessageReceived(channel.getConversationID(), uuid, QStringLiteral("me"), text, kSentAt);
     QCOMPARE(formatted.count(), 1);
     QCOMPARE(formatted.first().first().toString(), fragment);
     // The plain announcement keeps the text as it came.
@@ -242,15 +249,17 @@ void TestMessages::linksInEscapedText()
                                                     QString(), text, kSentAt);
     QCOMPARE(formatted.count(), 2);
     const QString withLink = formatted.at(0).first().toString();
-    QCOMPARE(withLink, linkify(QStringLiteral("<div style=\"color:'#162cd2'\">Lin: ") + plainLink +
-                               QStringLiteral("</div>")));
+    QCOMPARE(withLink,
+             linkify(QStringLiteral("<div style=\"color:'#162cd2'\">Lin: ") + plainLink + QStringLiteral("</div>")));
     QVERIFY2(withLink.contains(QStringLiteral("<a href=\"http://example.org/a\"")), qPrintable(withLink));
     // A peer's own anchor is shown as text: its label cannot hide its target.
     const QString escapedAnchor = formatted.at(1).first().toString();
     QVERIFY2(!escapedAnchor.contains(QStringLiteral(">click</a>")), qPrintable(escapedAnchor));
     QVERIFY2(escapedAnchor.contains(QStringLiteral("&lt;a href=")), qPrintable(escapedAnchor));
-    QVERIFY(messages->index(0).data(ConversationMessageList::MessageTextRole).toString().contains(
-        QStringLiteral("<a href=\"http://example.org/a\"")));
+    QVERIFY(messages->index(0)
+                .data(ConversationMessageList::MessageTextRole)
+                .toString()
+                .contains(QStringLiteral("<a href=\"http://example.org/a\"")));
     messages->clear();
 }
 
@@ -344,8 +353,8 @@ void TestMessages::renameRefreshesSenderRows()
     TavriIdentityRealmUser *ann = realmUser(QStringLiteral("sip:u-ren-ann@d"), QStringLiteral("Ann"));
     realmUser(QStringLiteral("sip:u-ren-bob@d"), QStringLiteral("Bob"));
     const QString id = channel.getConversationID();
-    for (const QString &sender : {QStringLiteral("sip:u-ren-ann@d"), QStringLiteral("sip:u-ren-bob@d"),
-                                  QStringLiteral("sip:u-ren-ann@d")})
+    for (const QString &sender :
+         {QStringLiteral("sip:u-ren-ann@d"), QStringLiteral("sip:u-ren-bob@d"), QStringLiteral("sip:u-ren-ann@d")})
         messages->onConversationTextMessageReceived(id, sender, QString(), QStringLiteral("line"), kSentAt);
     messages->addSystemMessage(QStringLiteral("notice"));
 
@@ -376,8 +385,8 @@ void TestMessages::unknownSenderDropped()
     QSignalSpy added(messages, &ConversationMessageList::messageAdded);
     QSignalSpy formatted(messages, &ConversationMessageList::formattedMessageAdded);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("dropping a text of unknown sender.*sip:u-ghost@d"));
-    messages->onConversationTextMessageReceived(orphan.getConversationID(), QStringLiteral("sip:u-ghost@d"),
-                                                QString(), QStringLiteral("boo"), kSentAt);
+    messages->onConversationTextMessageReceived(orphan.getConversationID(), QStringLiteral("sip:u-ghost@d"), QString(),
+                                                QStringLiteral("boo"), kSentAt);
     QCOMPARE(messages->rowCount(), 0);
     QCOMPARE(added.count(), 0);
     QCOMPARE(formatted.count(), 0);
@@ -389,8 +398,8 @@ void TestMessages::lineOutlivesItsSender()
     Conversation channel(QStringLiteral("Chan"), QStringLiteral("sip:confctl-m10@d"), QStringLiteral("50"));
     ConversationMessageList *messages = channel.getChatMessages();
     TavriIdentityRealmUser *gone = realmUser(QStringLiteral("sip:u-gone@d"), QStringLiteral("Gone"));
-    messages->onConversationTextMessageReceived(channel.getConversationID(), QStringLiteral("sip:u-gone@d"),
-                                                QString(), QStringLiteral("still here"), kSentAt);
+    messages->onConversationTextMessageReceived(channel.getConversationID(), QStringLiteral("sip:u-gone@d"), QString(),
+                                                QStringLiteral("still here"), kSentAt);
     QCOMPARE(messages->rowCount(), 1);
 
     // The realm may delete a user before the conversations it spoke in: its
@@ -414,8 +423,8 @@ void TestMessages::longTextWithManyBreaks()
     for (int line = 0; line < lines; ++line)
         parts << QStringLiteral("<p>x");
     const QString text = parts.join('\n') + QString(20000, QLatin1Char('y'));
-    messages->onConversationTextMessageReceived(channel.getConversationID(), QStringLiteral("sip:u-long@d"),
-                                                QString(), text, kSentAt);
+    messages->onConversationTextMessageReceived(channel.getConversationID(), QStringLiteral("sip:u-long@d"), QString(),
+                                                text, kSentAt);
     QCOMPARE(formatted.count(), 1);
     const QString fragment = formatted.first().first().toString();
     QCOMPARE(fragment.count(QStringLiteral("<br/>")), lines - 1);

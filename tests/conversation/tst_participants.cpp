@@ -26,8 +26,7 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 
 const QStringList kChatColors{"#00c4b2", "#162cd2", "#4fda24"};
 
@@ -63,8 +62,7 @@ QList<QVector<int>> changedRoles(const QSignalSpy &spy)
 bool volumeIntervalEnds(QObject *participant)
 {
     return QTest::qWaitFor(
-        [participant] { return QAbstractEventDispatcher::instance()->registeredTimers(participant).isEmpty(); },
-        10000);
+        [participant] { return QAbstractEventDispatcher::instance()->registeredTimers(participant).isEmpty(); }, 10000);
 }
 
 int volumeRequestCount()
@@ -131,8 +129,8 @@ void TestParticipants::initTestCase()
     const QString stylePath = m_styleDir.filePath(QStringLiteral("Test.qml"));
     QFile styleFile(stylePath);
     QVERIFY(styleFile.open(QIODevice::WriteOnly));
-    styleFile.write("import \"qrc:/QML/qml/tavri/controls\"\nStyleManager {\n    chatColors: [\"" +
-                    kChatColors.join(QStringLiteral("\", \"")).toUtf8() + "\"]\n}\n");
+    styleFile.write("import \"qrc:/QML/qml/tavri/controls\"\nStyleManager {\n    chatColors: [\""
+                    + kChatColors.join(QStringLiteral("\", \"")).toUtf8() + "\"]\n}\n");
     styleFile.close();
     m_style = new StyleManager(nullptr, stylePath, this);
     QVERIFY(m_style->isValid());
@@ -163,8 +161,7 @@ void TestParticipants::rowOrder_data()
     QTest::addColumn<QStringList>("adds");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("names ignore case") << QStringList{"P:Carl", "P:bob", "P:amy"}
-                                       << QStringList{"amy", "bob", "Carl"};
+    QTest::newRow("names ignore case") << QStringList{"P:Carl", "P:bob", "P:amy"} << QStringList{"amy", "bob", "Carl"};
     QTest::newRow("equal names keep insertion order")
         << QStringList{"P:ann", "P:Ann", "P:ANN"} << QStringList{"ann", "Ann", "ANN"};
     QTest::newRow("present before invited")
@@ -228,8 +225,7 @@ void TestParticipants::invitedTurnsPresent()
 
     QCOMPARE(list->addParticipant(amy.get()), invitedAmy);
     QCOMPARE(states.count(), 1);
-    QCOMPARE(states.first().first().value<ConversationParticipant::InvitedState>(),
-             ConversationParticipant::Present);
+    QCOMPARE(states.first().first().value<ConversationParticipant::InvitedState>(), ConversationParticipant::Present);
     QVERIFY(rowListedOnChange);
     QCOMPARE(added.count(), 2);
     QCOMPARE(rowNames(list), (QStringList{"amy", "bob", "Zoe"}));
@@ -580,14 +576,14 @@ void TestParticipants::volumeIgnoredWithoutVoice()
 void TestParticipants::localUserFollowsMicrophone()
 {
     LocalUser *localUser = LocalUser::getLocalUser();
-    localUser->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(), QString(),
-                                    QString(), QString(), QString(), QString());
+    localUser->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(), QString(), QString(),
+                                    QString(), QString(), QString());
     TavriIdentityRealmUser *me = localUser->tavriidentity();
     QVERIFY(me);
     localUser->onLocalMicMuteChanged(false);
 
-    Conversation channel(QStringLiteral("Mine"), QStringLiteral("sip:confctl-mine@d"), QStringLiteral("33"),
-                         nullptr, QStringLiteral("mine-handle"));
+    Conversation channel(QStringLiteral("Mine"), QStringLiteral("sip:confctl-mine@d"), QStringLiteral("33"), nullptr,
+                         QStringLiteral("mine-handle"));
     ConversationParticipantList *list = channel.getParticipants();
     ConversationParticipant *self = list->addParticipant(me);
     const QModelIndex row = list->index(list->getParticipants().indexOf(self));
@@ -628,8 +624,8 @@ void TestParticipants::localUserFollowsMicrophone()
     self->setLocalVolumeAdjustment(65, false);
     QCOMPARE(oxc_wait_idle(20000), 0);
     QCOMPARE(oxc_request_count(OX_REQ_SESSION_SET_PARTICIPANT_VOLUME_FOR_ME), 0);
-    auto *micLevel = reinterpret_cast<const ox_req_aux_set_mic_level_t *>(
-        oxc_find_request(OX_REQ_AUX_SET_MIC_LEVEL, -1));
+    auto *micLevel =
+        reinterpret_cast<const ox_req_aux_set_mic_level_t *>(oxc_find_request(OX_REQ_AUX_SET_MIC_LEVEL, -1));
     QVERIFY(micLevel);
     QCOMPARE(micLevel->level, 65);
 
@@ -653,10 +649,10 @@ void TestParticipants::rowWithoutIdentity()
     QCOMPARE(list->rowCount(), 1);
     QVERIFY(!p->getIdentityObject());
     const QModelIndex row = list->index(0);
-    for (int role : {int(ConversationParticipantList::DisplayNameRole),
-                     int(ConversationParticipantList::ProfileImageURIRole),
-                     int(ConversationParticipantList::PresenceStateRole),
-                     int(ConversationParticipantList::UuidRole), int(ConversationParticipantList::IsSelfRole)})
+    for (int role :
+         {int(ConversationParticipantList::DisplayNameRole), int(ConversationParticipantList::ProfileImageURIRole),
+          int(ConversationParticipantList::PresenceStateRole), int(ConversationParticipantList::UuidRole),
+          int(ConversationParticipantList::IsSelfRole)})
         QVERIFY2(!row.data(role).isValid(), qPrintable(QString::number(role)));
     QCOMPARE(row.data(ConversationParticipantList::SipURIRole).toString(), QString());
     QVERIFY(!row.data(ConversationParticipantList::VoiceEnabledRole).toBool());

@@ -5,7 +5,6 @@
 #include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
-#include "websettle.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
 #include "permanentconversationjsonreplyhandler.h"
@@ -15,6 +14,7 @@
 #include "testenvironment.h"
 #include "voicemanager.h"
 #include "voicetestsupport.h"
+#include "websettle.h"
 
 #include <QJsonArray>
 #include <QPointer>
@@ -22,8 +22,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 class ChannelConversation : public Conversation
 {
@@ -34,7 +33,8 @@ public:
     int deleteConfirmations = 0;
 };
 
-template <typename Request> QStringList voiceRequests(int type, char *Request::*channel, char *Request::*user)
+template <typename Request>
+QStringList voiceRequests(int type, char *Request::*channel, char *Request::*user)
 {
     QStringList result;
     for (int i = 0; i < oxc_request_count(type); ++i) {
@@ -140,18 +140,17 @@ void TestPermanentChannel::initTestCase()
     qRegisterMetaType<Conversation::AccessType>();
     m_web = new FakeWebService(this);
     const QJsonObject ok{{"status", "OK"}};
-    for (const char *method : {"getUserByUserLiveURI", "getUserByUID", "AddUserStats",
-                               "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelInfoWithOwnerInfo",
-                               "EditChannel", "changeChannelModerator", "GetChannelsInHierarchy"})
+    for (const char *method :
+         {"getUserByUserLiveURI", "getUserByUID", "AddUserStats", "GetChannelInfoWithOwnerInfoFromLiveUID",
+          "GetChannelInfoWithOwnerInfo", "EditChannel", "changeChannelModerator", "GetChannelsInHierarchy"})
         m_web->setDefault(QString::fromLatin1(method), ok);
     m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("perm")));
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@perm.example"), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(),
-                                                    QString(), QString());
+    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@perm.example"), QString(), QString(),
+                                                    QString(), QString(), QString(), QString(), QString(), QString());
     m_me = LocalUser::getLocalUser()->tavriidentity();
     QVERIFY(m_me);
     m_me->setUname(QStringLiteral("Me"));
@@ -162,9 +161,9 @@ void TestPermanentChannel::init()
     oxc_clear_requests();
     m_web->clear();
     const QJsonObject ok{{"status", "OK"}};
-    for (const char *method : {"getUserByUserLiveURI", "getUserByUID", "AddUserStats",
-                               "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelInfoWithOwnerInfo",
-                               "EditChannel", "changeChannelModerator", "GetChannelsInHierarchy"})
+    for (const char *method :
+         {"getUserByUserLiveURI", "getUserByUID", "AddUserStats", "GetChannelInfoWithOwnerInfoFromLiveUID",
+          "GetChannelInfoWithOwnerInfo", "EditChannel", "changeChannelModerator", "GetChannelsInHierarchy"})
         m_web->setDefault(QString::fromLatin1(method), ok);
     m_web->setLookupDefaults();
 }
@@ -379,10 +378,10 @@ void TestPermanentChannel::commitEditAccessList()
     oxc_clear_requests();
     channel.commitModifications();
 
-    const QStringList expectedRemoves =
-        access == Conversation::Public
-            ? QStringList{uri + QStringLiteral(" sip:u-ann@perm.example"), uri + QStringLiteral(" sip:u-bob@perm.example")}
-            : QStringList();
+    const QStringList expectedRemoves = access == Conversation::Public
+                                            ? QStringList{uri + QStringLiteral(" sip:u-ann@perm.example"),
+                                                          uri + QStringLiteral(" sip:u-bob@perm.example")}
+                                            : QStringList();
     const QStringList expectedAdds = access == Conversation::InvitationOnly
                                          ? QStringList{uri + QLatin1Char(' ') + m_me->getSipURI()}
                                          : QStringList();
@@ -468,10 +467,9 @@ void TestPermanentChannel::addReplySavesChannel()
     channel->getModerators(false)->addIdentity(bob);
     channel->getBanned(false)->addIdentity(cat);
 
-    m_web->setDefault(QStringLiteral("AddChannel"),
-                 QJsonObject{{"ChannelLiveURI", "sip:confctl-501@PERM.example"},
-                             {"ChannelSocialUID", uid},
-                             {"ChannelCallInNumber", "7001"}});
+    m_web->setDefault(QStringLiteral("AddChannel"), QJsonObject{{"ChannelLiveURI", "sip:confctl-501@PERM.example"},
+                                                                {"ChannelSocialUID", uid},
+                                                                {"ChannelCallInNumber", "7001"}});
     m_web->setDefault(QStringLiteral("SetChannelImage"), QJsonObject{{"result", "/var/www/html/img/c501.png"}});
     QSignalSpy added(channel, &Conversation::channelAdded);
     QSignalSpy failed(channel, &Conversation::addChannelFailed);
@@ -517,10 +515,11 @@ void TestPermanentChannel::addReplyRefused_data()
                                   << true;
     QTest::newRow("no address") << QJsonObject{{"ChannelSocialUID", "9"}} << true;
     QTest::newRow("empty address") << QJsonObject{{"ChannelLiveURI", ""}, {"ChannelSocialUID", "9"}} << true;
-    QTest::newRow("address of another type") << QJsonObject{{"ChannelLiveURI", QJsonArray{}}, {"ChannelSocialUID", "9"}}
-                                             << true;
+    QTest::newRow("address of another type")
+        << QJsonObject{{"ChannelLiveURI", QJsonArray{}}, {"ChannelSocialUID", "9"}} << true;
     QTest::newRow("no uid") << QJsonObject{{"ChannelLiveURI", "sip:confctl-9@d"}} << true;
-    QTest::newRow("same root name") << QJsonObject{{"status", "ERR"}, {"msg", "m"},
+    QTest::newRow("same root name") << QJsonObject{{"status", "ERR"},
+                                                   {"msg", "m"},
                                                    {"reason", "Cannot add root channel with same name as another root "
                                                               "channel of the same user"}}
                                     << true;
@@ -668,8 +667,8 @@ void TestPermanentChannel::hierarchy()
 {
     ChannelConversation channel(QStringLiteral("Root"), QStringLiteral("sip:confctl-50@d"), QStringLiteral("50"));
     channel.setHierarchyRoot(QStringLiteral("50"));
-    const QJsonObject child{{"ChannelLiveURI", "sip:confctl-51@d"}, {"ChannelSocialUID", "51"},
-                            {"ChannelDisplayName", "Child"}};
+    const QJsonObject child{
+        {"ChannelLiveURI", "sip:confctl-51@d"}, {"ChannelSocialUID", "51"}, {"ChannelDisplayName", "Child"}};
     m_web->reply(QStringLiteral("GetChannelsInHierarchy"),
                  QJsonArray{child, QJsonValue("junk"), QJsonObject{{"ChannelSocialUID", "52"}},
                             QJsonObject{{"ChannelLiveURI", QJsonValue::Null}}});
@@ -693,14 +692,16 @@ void TestPermanentChannel::hierarchy()
 
 void TestPermanentChannel::deletion()
 {
-    auto *channel = new ChannelConversation(QStringLiteral("C"), QStringLiteral("sip:confctl-60@d"), QStringLiteral("60"));
+    auto *channel =
+        new ChannelConversation(QStringLiteral("C"), QStringLiteral("sip:confctl-60@d"), QStringLiteral("60"));
     QPointer<Conversation> alive(channel);
 
     channel->requestDelete();
     QCOMPARE(channel->deleteConfirmations, 1);
 
     channel->setHasChildren(true);
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("Can't delete.*sub-channels must be deleted first")));
+    QTest::ignoreMessage(QtDebugMsg,
+                         QRegularExpression(QStringLiteral("Can't delete.*sub-channels must be deleted first")));
     channel->requestDelete(true);
     QVERIFY(webtest::settle(*m_web, *m_social));
     QVERIFY(m_web->requestsFor(QStringLiteral("DeleteChannel")).isEmpty());

@@ -34,8 +34,7 @@ using QtSpeech_v1::QtSpeech;
 using QtSpeech_v1::ScriptedSpeechBackend;
 using Cues = AudioCuesManager;
 
-namespace
-{
+namespace {
 
 const QString kOwnURI = QStringLiteral("sip:u-me@voice.test");
 const QString kChannel = QStringLiteral("sip:confctl-77@voice.test");
@@ -139,8 +138,7 @@ void TestAudioCues::init()
         storage->removeSettingsValue(QStringLiteral("tones.") + stem + QStringLiteral("Enabled"));
     }
     storage->removeSettingsValue(StorageManager::getSettingsKeyName(StorageManager::SettingsKeyTtsVolume));
-    storage->removeSettingsValue(
-        StorageManager::getSettingsKeyName(StorageManager::SettingsKeyTtsMinimizedOnly));
+    storage->removeSettingsValue(StorageManager::getSettingsKeyName(StorageManager::SettingsKeyTtsMinimizedOnly));
 }
 
 void TestAudioCues::cleanup()
@@ -160,10 +158,9 @@ std::unique_ptr<TestCues> TestAudioCues::liveManager()
 
 void TestAudioCues::setState(int event, Cues::EventCueState state)
 {
-    StorageManager::getInstance()->setSettingsValue(QStringLiteral("tones.") +
-                                                        Cues::eventStem(Cues::AudioCueEventType(event)) +
-                                                        QStringLiteral("Enabled"),
-                                                    int(state));
+    StorageManager::getInstance()->setSettingsValue(
+        QStringLiteral("tones.") + Cues::eventStem(Cues::AudioCueEventType(event)) + QStringLiteral("Enabled"),
+        int(state));
 }
 
 FakeMediaPlayerControl *TestAudioCues::control(Cues *cues, int event)
@@ -185,8 +182,8 @@ QStringList TestAudioCues::said() const
 
 TavriIdentityRealmUser *TestAudioCues::user(const QString &uid, const QString &name)
 {
-    auto *realmUser = qobject_cast<TavriIdentityRealmUser *>(
-        TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
+    auto *realmUser =
+        qobject_cast<TavriIdentityRealmUser *>(TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
     realmUser->setUname(name);
     return realmUser;
 }
@@ -279,8 +276,7 @@ void TestAudioCues::aliasEventSharesSettingsAndPlayerButSpeaksItsOwnText()
     QCOMPARE(said(), QStringList{QStringLiteral("Bob has dropped from Lobby")});
 
     cues->setCueState(Cues::AudioCueEventUserLeft, Cues::EventCueAudioTone);
-    QCOMPARE(StorageManager::getInstance()->getSettingsValue(QStringLiteral("tones.userLeftEnabled")).toInt(),
-             2);
+    QCOMPARE(StorageManager::getInstance()->getSettingsValue(QStringLiteral("tones.userLeftEnabled")).toInt(), 2);
     cues->play(Cues::AudioCueEventUserDropped, {QStringLiteral("Lobby"), QStringLiteral("Bob")});
     QVERIFY(played(cues.get(), Cues::AudioCueEventUserLeft));
     QCOMPARE(cues->player(Cues::AudioCueEventUserDropped), cues->player(Cues::AudioCueEventUserLeft));
@@ -379,13 +375,11 @@ void TestAudioCues::initReadsSkinAndUserSettings()
     QCOMPARE(cues.getPlaybackFile(Cues::AudioCueEventMicUnmuted), m_soundFile);
     QVERIFY(!cues.getIsDefault(Cues::AudioCueEventMicUnmuted));
     QCOMPARE(control(&cues, Cues::AudioCueEventMicUnmuted)->url(), QUrl::fromLocalFile(m_soundFile));
-    QCOMPARE(cues.getPlaybackFile(Cues::AudioCueEventUserJoined),
-             QStringLiteral("qrc:/sounds/skin_join.wav"));
+    QCOMPARE(cues.getPlaybackFile(Cues::AudioCueEventUserJoined), QStringLiteral("qrc:/sounds/skin_join.wav"));
     QVERIFY(cues.getIsDefault(Cues::AudioCueEventUserJoined));
     QCOMPARE(cues.player(Cues::AudioCueEventUserJoined)->media().request().url(),
              QUrl(QStringLiteral("qrc:/sounds/skin_join.wav")));
-    QCOMPARE(cues.getPlaybackFile(Cues::AudioCueEventMicMuted),
-             QStringLiteral("sounds/sfx_user_mutes_mic.wav"));
+    QCOMPARE(cues.getPlaybackFile(Cues::AudioCueEventMicMuted), QStringLiteral("sounds/sfx_user_mutes_mic.wav"));
     QCOMPARE(control(&cues, Cues::AudioCueEventMicMuted)->url(),
              QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/sounds/sfx_user_mutes_mic.wav"));
 
@@ -445,8 +439,8 @@ void TestAudioCues::startupPeriodSilencesPresenceAndNotifications()
     QVERIFY(engine->finish());
     // Read ones are not announced.
     notifications->onNotificationReceived(QStringLiteral("803"), QString(), QString(), QString(), QString(),
-                                          QStringLiteral("7"), QStringLiteral("2"), sentAt,
-                                          QStringLiteral("Old news"), QString(), QString());
+                                          QStringLiteral("7"), QStringLiteral("2"), sentAt, QStringLiteral("Old news"),
+                                          QString(), QString());
     QCOMPARE(said(), (QStringList{"Ann is online", "Ann is offline", "Declined, sorry"}));
 
     // A contact that left the list is no longer followed; a presence
@@ -499,11 +493,9 @@ void TestAudioCues::privateConversationsGiveNoJoinOrLeaveCue()
     participantAdded(chat, m_ownUid);
     participantAdded(chat, chat);
     emit realms->conversationParticipantRemoved(TavriIdentityRealm::getInstance(), chat, chat,
-                                                Tavri::IdentityRealmInterface::DisconnectReasonNone,
-                                                QString());
+                                                Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
     emit realms->conversationParticipantRemoved(TavriIdentityRealm::getInstance(), chat, m_ownUid,
-                                                Tavri::IdentityRealmInterface::DisconnectReasonNone,
-                                                QString());
+                                                Tavri::IdentityRealmInterface::DisconnectReasonNone, QString());
     for (int event : {Cues::AudioCueEventMeJoined, Cues::AudioCueEventUserJoined, Cues::AudioCueEventUserLeft,
                       Cues::AudioCueEventMeLeft})
         QVERIFY2(!played(cues.get(), event), qPrintable(QString::number(event)));
@@ -536,18 +528,15 @@ void TestAudioCues::leaveReasons()
     setState(Cues::AudioCueEventUserLeft, Cues::EventCueTextToSpeech);
     setState(Cues::AudioCueEventMeLeft, Cues::EventCueTextToSpeech);
     auto cues = liveManager();
-    TavriIdentityRealm::getInstance()->getConversation(kChannel)->setDisplayName(QStringLiteral("Lobby"),
-                                                                                 true);
+    TavriIdentityRealm::getInstance()->getConversation(kChannel)->setDisplayName(QStringLiteral("Lobby"), true);
     user(QStringLiteral("sip:u-bob@voice.test"), QStringLiteral("Bob"));
     LogCapture log;
     emit IdentityRealmManager::getInstance()->conversationParticipantRemoved(
-        TavriIdentityRealm::getInstance(), kChannel,
-        local ? m_ownUid : QStringLiteral("sip:u-bob@voice.test"),
+        TavriIdentityRealm::getInstance(), kChannel, local ? m_ownUid : QStringLiteral("sip:u-bob@voice.test"),
         Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode(reason), QStringLiteral("why"));
     QCOMPARE(said(), text.isEmpty() ? QStringList() : QStringList{text});
     if (text.isEmpty())
-        QCOMPARE(log.matching(QStringLiteral("Unexpected reason code, not playing exit tone / TTS message:"))
-                     .size(),
+        QCOMPARE(log.matching(QStringLiteral("Unexpected reason code, not playing exit tone / TTS message:")).size(),
                  1);
 }
 
@@ -555,8 +544,7 @@ void TestAudioCues::participantCueWaitsForTheName()
 {
     setState(Cues::AudioCueEventUserLeft, Cues::EventCueTextToSpeech);
     auto cues = liveManager();
-    TavriIdentityRealm::getInstance()->getConversation(kChannel)->setDisplayName(QStringLiteral("Lobby"),
-                                                                                 true);
+    TavriIdentityRealm::getInstance()->getConversation(kChannel)->setDisplayName(QStringLiteral("Lobby"), true);
     TavriIdentityRealmUser *dave = user(QStringLiteral("sip:u-dave@voice.test"), QString());
     QVERIFY(dave->getDisplayName().isEmpty());
 
@@ -611,8 +599,8 @@ void TestAudioCues::chatMessageTexts()
     target->setDisplayName(conversation == kChannel ? QStringLiteral("Lobby") : QStringLiteral("Bob"), true);
     user(QStringLiteral("sip:u-bob@voice.test"), QStringLiteral("Bob"));
     emit IdentityRealmManager::getInstance()->conversationTextMessageReceived(
-        TavriIdentityRealm::getInstance(), conversation, sender == kOwnURI ? m_ownUid : sender, m_ownUid,
-        message, QDateTime::currentDateTimeUtc());
+        TavriIdentityRealm::getInstance(), conversation, sender == kOwnURI ? m_ownUid : sender, m_ownUid, message,
+        QDateTime::currentDateTimeUtc());
     // A private chat is named after the peer by the conversation itself.
     spoken.replace(QStringLiteral("{chat}"), target->getDisplayName());
     QCOMPARE(said(), spoken.isEmpty() ? QStringList() : QStringList{spoken});
@@ -627,8 +615,7 @@ void TestAudioCues::soundPaths_data()
     QTest::newRow("empty") << "" << QUrl::fromLocalFile(appDir + "/sounds/sfx_notification_alert.wav");
     QTest::newRow("relative") << "sounds/a b.wav" << QUrl::fromLocalFile(appDir + "/sounds/a b.wav");
     QTest::newRow("absolute") << "/data/cues/a.wav" << QUrl::fromLocalFile("/data/cues/a.wav");
-    QTest::newRow("absolute file URL")
-        << "file:///data/cues/a.wav" << QUrl::fromLocalFile("/data/cues/a.wav");
+    QTest::newRow("absolute file URL") << "file:///data/cues/a.wav" << QUrl::fromLocalFile("/data/cues/a.wav");
     QTest::newRow("drive letter") << "C:/cues/a.wav" << QUrl::fromLocalFile("C:/cues/a.wav");
     QTest::newRow("drive letter file URL") << "file://C:/cues/a.wav" << QUrl::fromLocalFile("C:/cues/a.wav");
     QTest::newRow("resource") << "qrc:/sounds/a.wav" << QUrl("qrc:/sounds/a.wav");
@@ -662,8 +649,7 @@ void TestAudioCues::chosenSoundFiles()
     cues->setPlaybackFile(event, chosen);
     QCOMPARE(cues->getPlaybackFile(event), chosen);
     QVERIFY(!cues->getIsDefault(event));
-    QCOMPARE(StorageManager::getInstance()->getSettingsValue(QStringLiteral("tones.userOnline")).toString(),
-             chosen);
+    QCOMPARE(StorageManager::getInstance()->getSettingsValue(QStringLiteral("tones.userOnline")).toString(), chosen);
     QCOMPARE(control(cues.get(), event)->url(), QUrl::fromLocalFile(m_soundFile));
     QCOMPARE(file.last().at(1).toString(), chosen);
     QCOMPARE(isDefault.last().at(1).toBool(), false);
@@ -671,8 +657,7 @@ void TestAudioCues::chosenSoundFiles()
     cues->setPlaybackFile(event);
     QCOMPARE(cues->getPlaybackFile(event), defaultFile);
     QVERIFY(cues->getIsDefault(event));
-    QCOMPARE(StorageManager::getInstance()->getSettingsValue(QStringLiteral("tones.userOnline")).toString(),
-             QString());
+    QCOMPARE(StorageManager::getInstance()->getSettingsValue(QStringLiteral("tones.userOnline")).toString(), QString());
     QCOMPARE(file.last().at(1).toString(), defaultFile);
     QCOMPARE(isDefault.last().at(1).toBool(), true);
     QCOMPARE(file.size(), 2);

@@ -15,8 +15,7 @@ using QtSpeech_v1::ScriptedSpeechBackend;
 
 Q_DECLARE_METATYPE(ScriptedSpeechBackend::Failure)
 
-namespace
-{
+namespace {
 
 QtSpeech::VoiceName alice()
 {

@@ -2,8 +2,8 @@
 // sign-in and session expiry, channels, favourites, friends, notifications,
 // contact groups, searches and the external-application realm.
 
-#include "testenvironment.h"
 #include "devgateway.h"
+#include "testenvironment.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -26,7 +26,7 @@ using Fields = QMap<QString, QString>;
 
 // Every value of a user, channel or notification record is text; the client
 // reads any other JSON type as empty.
-void verifyAllText(const QJsonObject& record, const QStringList& nullable = {})
+void verifyAllText(const QJsonObject &record, const QStringList &nullable = {})
 {
     for (auto it = record.begin(); it != record.end(); ++it) {
         if (nullable.contains(it.key()) && it.value().isNull())
@@ -70,13 +70,13 @@ private slots:
 
 private:
     std::unique_ptr<DevGateway> startGateway(DevGatewayOptions options);
-    QByteArray post(const QByteArray& body, const QString& path = QStringLiteral("gateway.php"), int* status = nullptr);
-    QJsonDocument call(const QString& method, Fields fields, const QString& sid = QString());
-    QJsonObject callObject(const QString& method, const Fields& fields, const QString& sid = QString());
-    QString signIn(const QString& email, const QString& password);
-    QString createAndSignIn(const QString& name);
+    QByteArray post(const QByteArray &body, const QString &path = QStringLiteral("gateway.php"), int *status = nullptr);
+    QJsonDocument call(const QString &method, Fields fields, const QString &sid = QString());
+    QJsonObject callObject(const QString &method, const Fields &fields, const QString &sid = QString());
+    QString signIn(const QString &email, const QString &password);
+    QString createAndSignIn(const QString &name);
 
-    QNetworkAccessManager* m_network = nullptr;
+    QNetworkAccessManager *m_network = nullptr;
     std::unique_ptr<DevGateway> m_gateway;
     QTemporaryDir m_dir;
 };
@@ -116,12 +116,12 @@ std::unique_ptr<DevGateway> DevGatewayTest::startGateway(DevGatewayOptions optio
     return gateway;
 }
 
-QByteArray DevGatewayTest::post(const QByteArray& body, const QString& path, int* status)
+QByteArray DevGatewayTest::post(const QByteArray &body, const QString &path, int *status)
 {
     QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(m_gateway->port()).arg(path)));
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
     request.setRawHeader("User-Agent", "WIN/Tavri/0.6.18.8668");
-    QNetworkReply* reply = m_network->post(request, body);
+    QNetworkReply *reply = m_network->post(request, body);
     QSignalSpy finished(reply, &QNetworkReply::finished);
     if (!reply->isFinished())
         finished.wait(10000);
@@ -134,7 +134,7 @@ QByteArray DevGatewayTest::post(const QByteArray& body, const QString& path, int
 
 // Builds the body as the client does: every field in key order, each as
 // "&key=value" with the value percent-encoded.
-QJsonDocument DevGatewayTest::call(const QString& method, Fields fields, const QString& sid)
+QJsonDocument DevGatewayTest::call(const QString &method, Fields fields, const QString &sid)
 {
     fields.insert(QStringLiteral("method"), method);
     fields.insert(QStringLiteral("client_version"), QStringLiteral("0.6.18.8668"));
@@ -152,21 +152,26 @@ QJsonDocument DevGatewayTest::call(const QString& method, Fields fields, const Q
     return QJsonDocument::fromJson(answer);
 }
 
-QJsonObject DevGatewayTest::callObject(const QString& method, const Fields& fields, const QString& sid)
+QJsonObject DevGatewayTest::callObject(const QString &method, const Fields &fields, const QString &sid)
 {
     return call(method, fields, sid).object();
 }
 
-QString DevGatewayTest::signIn(const QString& email, const QString& password)
+QString DevGatewayTest::signIn(const QString &email, const QString &password)
 {
-    return callObject("LoginUser", {{"email", email}, {"password", password}, {"guid", "{00000000-0000-0000-0000-000000000001}"}})
-        .value("sid").toString();
+    return callObject("LoginUser",
+                      {{"email", email}, {"password", password}, {"guid", "{00000000-0000-0000-0000-000000000001}"}})
+        .value("sid")
+        .toString();
 }
 
-QString DevGatewayTest::createAndSignIn(const QString& name)
+QString DevGatewayTest::createAndSignIn(const QString &name)
 {
     const QString email = name + QStringLiteral("@example.test");
-    callObject("CreateAccount", {{"email", email}, {"password", "secret1"}, {"displayname", name}, {"uuid", name},
+    callObject("CreateAccount", {{"email", email},
+                                 {"password", "secret1"},
+                                 {"displayname", name},
+                                 {"uuid", name},
                                  {"account_creation_id", "Ostrel"}});
     return signIn(email, QStringLiteral("secret1"));
 }
@@ -177,12 +182,24 @@ void DevGatewayTest::signUp_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("new account") << "carol@example.test" << "secret1" << "carol" << true;
-    QTest::newRow("address taken, other case") << "ALICE@example.test" << "secret1" << "carol" << false;
-    QTest::newRow("screen name taken") << "carol@example.test" << "secret1" << "Bob" << false;
-    QTest::newRow("short password") << "carol@example.test" << "five5" << "carol" << false;
-    QTest::newRow("not an address") << "carol.example.test" << "secret1" << "carol" << false;
-    QTest::newRow("no screen name") << "carol@example.test" << "secret1" << "" << false;
+    QTest::newRow("new account") << "carol@example.test"
+                                 << "secret1"
+                                 << "carol" << true;
+    QTest::newRow("address taken, other case") << "ALICE@example.test"
+                                               << "secret1"
+                                               << "carol" << false;
+    QTest::newRow("screen name taken") << "carol@example.test"
+                                       << "secret1"
+                                       << "Bob" << false;
+    QTest::newRow("short password") << "carol@example.test"
+                                    << "five5"
+                                    << "carol" << false;
+    QTest::newRow("not an address") << "carol.example.test"
+                                    << "secret1"
+                                    << "carol" << false;
+    QTest::newRow("no screen name") << "carol@example.test"
+                                    << "secret1"
+                                    << "" << false;
 }
 
 void DevGatewayTest::signUp()
@@ -191,8 +208,11 @@ void DevGatewayTest::signUp()
     QFETCH(QString, password);
     QFETCH(QString, name);
     QFETCH(bool, accepted);
-    const QJsonObject answer = callObject("CreateAccount", {{"email", email}, {"password", password}, {"displayname", name},
-                                                            {"uuid", name}, {"account_creation_id", "Ostrel"}});
+    const QJsonObject answer = callObject("CreateAccount", {{"email", email},
+                                                            {"password", password},
+                                                            {"displayname", name},
+                                                            {"uuid", name},
+                                                            {"account_creation_id", "Ostrel"}});
     // Failures are never ERR, so that the client shows them as a failed sign-up.
     QCOMPARE(answer.value("status").toString(), accepted ? QString("OK") : QString("FAIL"));
     QCOMPARE(answer.contains("msg"), !accepted);
@@ -212,12 +232,18 @@ void DevGatewayTest::signInAndCredentials()
     // The program signs in with the password's MD5 in lower-case hex; a
     // digest of the wrong password, or the digest in capitals, is refused.
     const QString digest = QString::fromLatin1(QCryptographicHash::hash("tavri-dev", QCryptographicHash::Md5).toHex());
-    QCOMPARE(callObject("LoginUser", {{"email", "alice@example.test"}, {"password", digest}}).value("sid").toString().size(), 32);
-    for (const QString &refused : {digest.toUpper(), QString::fromLatin1(QCryptographicHash::hash("wrong", QCryptographicHash::Md5).toHex())})
-        QCOMPARE(callObject("LoginUser", {{"email", "alice@example.test"}, {"password", refused}}).value("reason").toString(),
+    QCOMPARE(
+        callObject("LoginUser", {{"email", "alice@example.test"}, {"password", digest}}).value("sid").toString().size(),
+        32);
+    for (const QString &refused :
+         {digest.toUpper(), QString::fromLatin1(QCryptographicHash::hash("wrong", QCryptographicHash::Md5).toHex())})
+        QCOMPARE(callObject("LoginUser", {{"email", "alice@example.test"}, {"password", refused}})
+                     .value("reason")
+                     .toString(),
                  QString("bad_credentials"));
 
-    const QJsonObject ok = callObject("LoginUser", {{"email", "Alice@Example.test"}, {"password", "tavri-dev"}, {"guid", "{g}"}});
+    const QJsonObject ok =
+        callObject("LoginUser", {{"email", "Alice@Example.test"}, {"password", "tavri-dev"}, {"guid", "{g}"}});
     const QString sid = ok.value("sid").toString();
     QCOMPARE(sid.size(), 32);
     QVERIFY(ok.value("auth_token").toString().startsWith("dv1."));
@@ -230,15 +256,26 @@ void DevGatewayTest::signInAndCredentials()
     verifyAllText(record);
 
     // A session id, or e-mail and password, authenticate; nothing else does.
-    QCOMPARE(callObject("getUserBySocialUID", {{"uid", "1002"}}, sid).value("UserDisplayName").toString(), QString("Bob"));
-    QCOMPARE(callObject("getUserBySocialUID", {{"uid", "1002"}, {"email", "alice@example.test"}, {"password", "tavri-dev"}})
-                 .value("user_uname").toString(), QString("bob"));
+    QCOMPARE(callObject("getUserBySocialUID", {{"uid", "1002"}}, sid).value("UserDisplayName").toString(),
+             QString("Bob"));
+    QCOMPARE(
+        callObject("getUserBySocialUID", {{"uid", "1002"}, {"email", "alice@example.test"}, {"password", "tavri-dev"}})
+            .value("user_uname")
+            .toString(),
+        QString("bob"));
     QCOMPARE(callObject("getUserBySocialUID", {{"uid", "1002"}}).value("reason").toString(), QString("not_signed_in"));
     QCOMPARE(callObject("getUserBySocialUID", {{"uid", "1002"}, {"email", "alice@example.test"}, {"password", ""}})
-                 .value("reason").toString(), QString("not_signed_in"));
+                 .value("reason")
+                 .toString(),
+             QString("not_signed_in"));
     // Another user's record carries no e-mail; an unknown one is a null URI.
-    QCOMPARE(callObject("getUserByUserLiveURI", {{"UserLiveURI", "SIP:U-1002@DEV.TAVRI.TEST"}}, sid).value("UserEmail").toString(), QString());
-    QVERIFY(callObject("getUserByUserLiveURI", {{"UserLiveURI", "sip:u-4242@dev.tavri.test"}}, sid).value("UserLiveURI").isNull());
+    QCOMPARE(callObject("getUserByUserLiveURI", {{"UserLiveURI", "SIP:U-1002@DEV.TAVRI.TEST"}}, sid)
+                 .value("UserEmail")
+                 .toString(),
+             QString());
+    QVERIFY(callObject("getUserByUserLiveURI", {{"UserLiveURI", "sip:u-4242@dev.tavri.test"}}, sid)
+                .value("UserLiveURI")
+                .isNull());
 }
 
 void DevGatewayTest::sessionExpiresAfterIdleTime()
@@ -265,10 +302,16 @@ void DevGatewayTest::sessionExpiresAfterIdleTime()
 void DevGatewayTest::channelsLifecycle()
 {
     const QString sid = signIn("alice@example.test", "tavri-dev");
-    const QJsonObject root = callObject("AddChannel", {{"ChannelDisplayName", "Music"}, {"ChannelDescription", "Tunes"},
-                                                       {"ChannelMessageOfTheDay", "Hi"}, {"ChannelSupportsCallIn", "True"},
-                                                       {"ChannelProtectionType", "0"}, {"ParentSocialUID", ""},
-                                                       {"ChannelChildrenLocked", "1"}, {"ChannelTags", "jazz,rock"}}, sid);
+    const QJsonObject root = callObject("AddChannel",
+                                        {{"ChannelDisplayName", "Music"},
+                                         {"ChannelDescription", "Tunes"},
+                                         {"ChannelMessageOfTheDay", "Hi"},
+                                         {"ChannelSupportsCallIn", "True"},
+                                         {"ChannelProtectionType", "0"},
+                                         {"ParentSocialUID", ""},
+                                         {"ChannelChildrenLocked", "1"},
+                                         {"ChannelTags", "jazz,rock"}},
+                                        sid);
     verifyAllText(root);
     const QString rootId = root.value("ChannelSocialUID").toString();
     QCOMPARE(root.value("ChannelLiveURI").toString(), QString("sip:confctl-%1@dev.tavri.test").arg(rootId));
@@ -277,36 +320,67 @@ void DevGatewayTest::channelsLifecycle()
     QCOMPARE(root.value("ChannelOwnerSocialUID").toString(), QString("1001"));
     QCOMPARE(root.value("ChannelIsPasswordProtected").toString(), QString("0"));
 
-    const QString sameName = QStringLiteral("Cannot add root channel with same name as another root channel of the same user");
-    QCOMPARE(callObject("AddChannel", {{"ChannelDisplayName", "MUSIC"}, {"ParentSocialUID", ""}}, sid).value("reason").toString(), sameName);
-    QCOMPARE(callObject("AddChannel", {{"ChannelDisplayName", ""}, {"ParentSocialUID", ""}}, sid).value("reason").toString(), QString("bad_request"));
-    QCOMPARE(callObject("AddChannel", {{"ChannelDisplayName", "x"}, {"ParentSocialUID", "4999"}}, sid).value("reason").toString(), QString("not_found"));
+    const QString sameName =
+        QStringLiteral("Cannot add root channel with same name as another root channel of the same user");
+    QCOMPARE(callObject("AddChannel", {{"ChannelDisplayName", "MUSIC"}, {"ParentSocialUID", ""}}, sid)
+                 .value("reason")
+                 .toString(),
+             sameName);
+    QCOMPARE(
+        callObject("AddChannel", {{"ChannelDisplayName", ""}, {"ParentSocialUID", ""}}, sid).value("reason").toString(),
+        QString("bad_request"));
+    QCOMPARE(callObject("AddChannel", {{"ChannelDisplayName", "x"}, {"ParentSocialUID", "4999"}}, sid)
+                 .value("reason")
+                 .toString(),
+             QString("not_found"));
 
-    const QString b = callObject("AddChannel", {{"ChannelDisplayName", "b-room"}, {"ParentSocialUID", rootId}}, sid).value("ChannelSocialUID").toString();
-    const QJsonObject a = callObject("AddChannel", {{"ChannelDisplayName", "A-room"}, {"ParentSocialUID", rootId},
-                                                    {"ChannelProtectionType", "1"}, {"ChannelPassword", "pw"}}, sid);
+    const QString b = callObject("AddChannel", {{"ChannelDisplayName", "b-room"}, {"ParentSocialUID", rootId}}, sid)
+                          .value("ChannelSocialUID")
+                          .toString();
+    const QJsonObject a = callObject("AddChannel",
+                                     {{"ChannelDisplayName", "A-room"},
+                                      {"ParentSocialUID", rootId},
+                                      {"ChannelProtectionType", "1"},
+                                      {"ChannelPassword", "pw"}},
+                                     sid);
     const QString aId = a.value("ChannelSocialUID").toString();
     QCOMPARE(a.value("ChannelHierarchy").toString(), rootId + "." + aId);
     QCOMPARE(a.value("ChannelIsPasswordProtected").toString(), QString("1"));
-    const QString aChild = callObject("AddChannel", {{"ChannelDisplayName", "deep"}, {"ParentSocialUID", aId}}, sid).value("ChannelSocialUID").toString();
+    const QString aChild = callObject("AddChannel", {{"ChannelDisplayName", "deep"}, {"ParentSocialUID", aId}}, sid)
+                               .value("ChannelSocialUID")
+                               .toString();
     // Children-locked: only the owner adds below it.
     const QString bobSid = signIn("bob@example.test", "tavri-dev");
-    QCOMPARE(callObject("AddChannel", {{"ChannelDisplayName", "intruder"}, {"ParentSocialUID", rootId}}, bobSid).value("reason").toString(), QString("forbidden"));
+    QCOMPARE(callObject("AddChannel", {{"ChannelDisplayName", "intruder"}, {"ParentSocialUID", rootId}}, bobSid)
+                 .value("reason")
+                 .toString(),
+             QString("forbidden"));
 
     // Depth-first, parents first, siblings by name.
     const QJsonArray tree = call("GetChannelsInHierarchy", {{"root", rootId}}, sid).array();
     QStringList order;
-    for (const QJsonValue& ch : tree)
+    for (const QJsonValue &ch : tree)
         order << ch.toObject().value("ChannelSocialUID").toString();
     QCOMPARE(order, QStringList({rootId, aId, aChild, b}));
     QCOMPARE(tree.at(0).toObject().value("ChannelHasHierarchy").toString(), QString("1"));
 
     // Edit: owner only, the same-name rule among roots, and protection.
-    QCOMPARE(callObject("EditChannel", {{"ChannelSocialUID", rootId}, {"ChannelDisplayName", "Mine"}}, bobSid).value("reason").toString(), QString("forbidden"));
-    QCOMPARE(callObject("EditChannel", {{"ChannelSocialUID", rootId}, {"ChannelDisplayName", "lobby"}}, sid).value("reason").toString(), sameName);
-    const QJsonObject edited = callObject("EditChannel", {{"ChannelSocialUID", rootId}, {"ChannelDisplayName", "music"},
-                                                          {"ChannelMessageOfTheDay", "New"}, {"ChannelSupportsCallIn", ""},
-                                                          {"ChannelProtectionType", "2"}, {"UpdatePassword", "0"}}, sid);
+    QCOMPARE(callObject("EditChannel", {{"ChannelSocialUID", rootId}, {"ChannelDisplayName", "Mine"}}, bobSid)
+                 .value("reason")
+                 .toString(),
+             QString("forbidden"));
+    QCOMPARE(callObject("EditChannel", {{"ChannelSocialUID", rootId}, {"ChannelDisplayName", "lobby"}}, sid)
+                 .value("reason")
+                 .toString(),
+             sameName);
+    const QJsonObject edited = callObject("EditChannel",
+                                          {{"ChannelSocialUID", rootId},
+                                           {"ChannelDisplayName", "music"},
+                                           {"ChannelMessageOfTheDay", "New"},
+                                           {"ChannelSupportsCallIn", ""},
+                                           {"ChannelProtectionType", "2"},
+                                           {"UpdatePassword", "0"}},
+                                          sid);
     QCOMPARE(edited.value("ChannelDisplayName").toString(), QString("music")); // its own name in another case is fine
     QCOMPARE(edited.value("ChannelMessageOfTheDay").toString(), QString("New"));
     QCOMPARE(edited.value("ChannelDescription").toString(), QString("Tunes"));
@@ -314,13 +388,20 @@ void DevGatewayTest::channelsLifecycle()
     QCOMPARE(edited.value("ChannelIsPasswordProtected").toString(), QString("2"));
 
     // Delete: never a channel with children, nor someone else's.
-    QCOMPARE(callObject("DeleteChannel", {{"ChannelSocialUID", aId}}, sid).value("reason").toString(), QString("has_children"));
-    QCOMPARE(callObject("DeleteChannel", {{"ChannelSocialUID", aChild}}, bobSid).value("reason").toString(), QString("forbidden"));
-    QCOMPARE(callObject("DeleteChannel", {{"ChannelSocialUID", aChild}}, sid), QJsonObject({{"ostrel", "Deleted"}, {"removed", aChild}}));
+    QCOMPARE(callObject("DeleteChannel", {{"ChannelSocialUID", aId}}, sid).value("reason").toString(),
+             QString("has_children"));
+    QCOMPARE(callObject("DeleteChannel", {{"ChannelSocialUID", aChild}}, bobSid).value("reason").toString(),
+             QString("forbidden"));
+    QCOMPARE(callObject("DeleteChannel", {{"ChannelSocialUID", aChild}}, sid),
+             QJsonObject({{"ostrel", "Deleted"}, {"removed", aChild}}));
     QVERIFY(callObject("GetChannelInfo", {{"ChannelSocialUID", aChild}}, sid).value("ChannelLiveURI").isNull());
-    QCOMPARE(callObject("GetChannelInfoWithOwnerInfoFromLiveUID", {{"ChannelLiveUID", aId}}, sid).value("ChannelDisplayName").toString(), QString("A-room"));
+    QCOMPARE(callObject("GetChannelInfoWithOwnerInfoFromLiveUID", {{"ChannelLiveUID", aId}}, sid)
+                 .value("ChannelDisplayName")
+                 .toString(),
+             QString("A-room"));
     QCOMPARE(call("GetChannelsOwned", {}, bobSid).array().size(), 0);
-    QCOMPARE(call("GetChannelsOwned", {}, sid).array().size(), 5); // Lobby and Games from the seed, Music, A-room, b-room
+    QCOMPARE(call("GetChannelsOwned", {}, sid).array().size(),
+             5); // Lobby and Games from the seed, Music, A-room, b-room
 }
 
 void DevGatewayTest::favouritesAreIdempotent()
@@ -328,31 +409,42 @@ void DevGatewayTest::favouritesAreIdempotent()
     const QString sid = signIn("bob@example.test", "tavri-dev");
     auto favourites = [&] { return callObject("getChannelFavoritesList", {}, sid).value("data").toArray(); };
     for (int i = 0; i < 2; ++i)
-        QCOMPARE(callObject("changeChannelFavorite", {{"channelUID", "5001"}, {"isFav", "1"}, {"inviteUID", ""}}, sid).value("result").toString(), QString("1"));
+        QCOMPARE(callObject("changeChannelFavorite", {{"channelUID", "5001"}, {"isFav", "1"}, {"inviteUID", ""}}, sid)
+                     .value("result")
+                     .toString(),
+                 QString("1"));
     QCOMPARE(favourites().size(), 1);
     QCOMPARE(favourites().first().toObject().value("ChannelDisplayName").toString(), QString("Lobby"));
     for (int i = 0; i < 2; ++i)
-        QCOMPARE(callObject("changeChannelFavorite", {{"channelUID", "5001"}, {"isFav", "0"}}, sid).value("result").toString(), QString("1"));
+        QCOMPARE(callObject("changeChannelFavorite", {{"channelUID", "5001"}, {"isFav", "0"}}, sid)
+                     .value("result")
+                     .toString(),
+                 QString("1"));
     QVERIFY(favourites().isEmpty());
-    QCOMPARE(callObject("changeChannelFavorite", {{"channelUID", "4999"}, {"isFav", "1"}}, sid).value("reason").toString(), QString("not_found"));
+    QCOMPARE(
+        callObject("changeChannelFavorite", {{"channelUID", "4999"}, {"isFav", "1"}}, sid).value("reason").toString(),
+        QString("not_found"));
 }
 
 void DevGatewayTest::channelSearchPagesAndHidesInvitationOnly()
 {
     const QString alice = signIn("alice@example.test", "tavri-dev");
     const QString bob = signIn("bob@example.test", "tavri-dev");
-    for (const char* name : {"Chess club", "Chess corner", "Chess den"})
+    for (const char *name : {"Chess club", "Chess corner", "Chess den"})
         callObject("AddChannel", {{"ChannelDisplayName", name}, {"ChannelTags", "games,board"}}, alice);
     callObject("AddChannel", {{"ChannelDisplayName", "Chess secret"}, {"ChannelProtectionType", "2"}}, alice);
     callObject("AddChannel", {{"ChannelDisplayName", "Quiet"}, {"ChannelMessageOfTheDay", "chess only"}}, alice);
 
-    auto search = [&](const QString& sid, const Fields& fields) { return callObject("GetChannelsMatching", fields, sid); };
-    QJsonObject page = search(bob, {{"name", "CHESS"}, {"offset", "0"}, {"limit", "2"}, {"showInactive", "0"}, {"v", "2"}});
+    auto search = [&](const QString &sid, const Fields &fields) {
+        return callObject("GetChannelsMatching", fields, sid);
+    };
+    QJsonObject page =
+        search(bob, {{"name", "CHESS"}, {"offset", "0"}, {"limit", "2"}, {"showInactive", "0"}, {"v", "2"}});
     QCOMPARE(page.value("results").toArray().size(), 2);
     QCOMPARE(page.value("more"), QJsonValue(true));
     page = search(bob, {{"name", "chess"}, {"offset", "2"}, {"limit", "2"}});
     QStringList names;
-    for (const QJsonValue& ch : page.value("results").toArray())
+    for (const QJsonValue &ch : page.value("results").toArray())
         names << ch.toObject().value("ChannelDisplayName").toString();
     QCOMPARE(names, QStringList({"Chess den", "Quiet"})); // MOTD matches too; the invitation-only one stays hidden
     QCOMPARE(page.value("more"), QJsonValue(false));
@@ -367,16 +459,24 @@ void DevGatewayTest::friendRequestAndInvitationNotify()
     const QString bob = signIn("bob@example.test", "tavri-dev");
 
     // The client may name a user by SIP URI before it has the web id.
-    const QJsonObject added = callObject("changeFriend", {{"friendUID", "sip:u-1002@dev.tavri.test"}, {"setIsFriend", "1"}, {"inviteUID", ""}}, alice);
+    const QJsonObject added = callObject(
+        "changeFriend", {{"friendUID", "sip:u-1002@dev.tavri.test"}, {"setIsFriend", "1"}, {"inviteUID", ""}}, alice);
     QCOMPARE(added.value("result").toString(), QString("1"));
     QVERIFY(!added.value("NotificationUID").toString().isEmpty());
-    QCOMPARE(callObject("changeFriend", {{"friendUID", "1002"}, {"setIsFriend", "1"}}, alice).value("NotificationUID").toString(), QString());
-    QCOMPARE(callObject("changeFriend", {{"friendUID", "1001"}, {"setIsFriend", "1"}}, alice).value("reason").toString(), QString("bad_request"));
+    QCOMPARE(callObject("changeFriend", {{"friendUID", "1002"}, {"setIsFriend", "1"}}, alice)
+                 .value("NotificationUID")
+                 .toString(),
+             QString());
+    QCOMPARE(
+        callObject("changeFriend", {{"friendUID", "1001"}, {"setIsFriend", "1"}}, alice).value("reason").toString(),
+        QString("bad_request"));
 
-    const QJsonObject invited = callObject("inviteUserToChannel", {{"userUID", "1002"}, {"channelUID", "5001"}, {"customMessage", "Join us"}}, alice);
+    const QJsonObject invited = callObject(
+        "inviteUserToChannel", {{"userUID", "1002"}, {"channelUID", "5001"}, {"customMessage", "Join us"}}, alice);
     QCOMPARE(invited.value("result").toString(), QString("1"));
 
-    const QJsonArray inbox = callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray();
+    const QJsonArray inbox =
+        callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray();
     QCOMPARE(inbox.size(), 2);
     const QJsonObject friended = inbox.at(0).toObject();
     const QJsonObject invitation = inbox.at(1).toObject();
@@ -392,32 +492,56 @@ void DevGatewayTest::friendRequestAndInvitationNotify()
     QCOMPARE(invitation.value("ChannelSocialUID").toString(), QString("5001"));
     QCOMPARE(invitation.value("ChannelDisplayName").toString(), QString("Lobby"));
     QCOMPARE(invitation.value("CustomMessage").toString(), QString("Join us"));
-    QVERIFY(invitation.value("NotificationUID").toString().toLongLong() > friended.value("NotificationUID").toString().toLongLong());
+    QVERIFY(invitation.value("NotificationUID").toString().toLongLong()
+            > friended.value("NotificationUID").toString().toLongLong());
 
     // Paging by the highest id seen.
-    const QJsonArray later = callObject("GetNotificationsSince", {{"SinceNotificationUID", friended.value("NotificationUID").toString()}}, bob).value("v").toArray();
+    const QJsonArray later = callObject("GetNotificationsSince",
+                                        {{"SinceNotificationUID", friended.value("NotificationUID").toString()}}, bob)
+                                 .value("v")
+                                 .toArray();
     QCOMPARE(later.size(), 1);
     QCOMPARE(later.at(0).toObject().value("Type").toString(), QString("5"));
     // The inviter has the type 4 copy, naming the invitee.
-    const QJsonArray sent = callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, alice).value("v").toArray();
+    const QJsonArray sent =
+        callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, alice).value("v").toArray();
     QCOMPARE(sent.size(), 1);
     QCOMPARE(sent.at(0).toObject().value("Type").toString(), QString("4"));
     QCOMPARE(sent.at(0).toObject().value("FromUserSocialUID").toString(), QString("1002"));
 
     // Accepting the invitation makes the channel a favourite and tells the inviter.
-    QCOMPARE(callObject("AcceptInvitation", {{"NotificationUID", invitation.value("NotificationUID").toString()}}, bob).value("result").toString(), QString("1"));
+    QCOMPARE(callObject("AcceptInvitation", {{"NotificationUID", invitation.value("NotificationUID").toString()}}, bob)
+                 .value("result")
+                 .toString(),
+             QString("1"));
     QCOMPARE(callObject("getChannelFavoritesList", {}, bob).value("data").toArray().size(), 1);
-    const QJsonArray accepted = callObject("GetNotificationsSince", {{"SinceNotificationUID", sent.at(0).toObject().value("NotificationUID").toString()}}, alice).value("v").toArray();
+    const QJsonArray accepted =
+        callObject("GetNotificationsSince",
+                   {{"SinceNotificationUID", sent.at(0).toObject().value("NotificationUID").toString()}}, alice)
+            .value("v")
+            .toArray();
     QCOMPARE(accepted.size(), 1);
     QCOMPARE(accepted.at(0).toObject().value("Type").toString(), QString("6"));
     // Someone else's notification cannot be accepted.
-    QCOMPARE(callObject("AcceptInvitation", {{"NotificationUID", invitation.value("NotificationUID").toString()}}, alice).value("reason").toString(), QString("not_found"));
+    QCOMPARE(
+        callObject("AcceptInvitation", {{"NotificationUID", invitation.value("NotificationUID").toString()}}, alice)
+            .value("reason")
+            .toString(),
+        QString("not_found"));
 
     // Accepting a friend request adds the edge back; deleting hides it from the inbox but not from a reload.
-    QCOMPARE(callObject("AcceptInvitation", {{"NotificationUID", friended.value("NotificationUID").toString()}}, bob).value("result").toString(), QString("1"));
-    const QString ids = friended.value("NotificationUID").toString() + "," + invitation.value("NotificationUID").toString();
-    QCOMPARE(callObject("UpdateNotifications", {{"NotificationUIDs", ids}, {"State", "3"}}, bob).value("count").toString(), QString("2"));
-    QCOMPARE(callObject("UpdateNotifications", {{"NotificationUIDs", ids}, {"State", "7"}}, bob).value("reason").toString(), QString("bad_request"));
+    QCOMPARE(callObject("AcceptInvitation", {{"NotificationUID", friended.value("NotificationUID").toString()}}, bob)
+                 .value("result")
+                 .toString(),
+             QString("1"));
+    const QString ids =
+        friended.value("NotificationUID").toString() + "," + invitation.value("NotificationUID").toString();
+    QCOMPARE(
+        callObject("UpdateNotifications", {{"NotificationUIDs", ids}, {"State", "3"}}, bob).value("count").toString(),
+        QString("2"));
+    QCOMPARE(
+        callObject("UpdateNotifications", {{"NotificationUIDs", ids}, {"State", "7"}}, bob).value("reason").toString(),
+        QString("bad_request"));
     QVERIFY(callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray().isEmpty());
     const QJsonArray reloaded = callObject("GetNotifications", {{"NotificationUIDs", ids}}, bob).value("v").toArray();
     QCOMPARE(reloaded.size(), 2);
@@ -427,7 +551,10 @@ void DevGatewayTest::friendRequestAndInvitationNotify()
     // Removing a friend tells the former friend.
     const QJsonObject removed = callObject("changeFriend", {{"friendUID", "1002"}, {"setIsFriend", "0"}}, alice);
     QVERIFY(!removed.value("NotificationUID").toString().isEmpty());
-    const QJsonArray last = callObject("GetNotificationsSince", {{"SinceNotificationUID", invitation.value("NotificationUID").toString()}}, bob).value("v").toArray();
+    const QJsonArray last = callObject("GetNotificationsSince",
+                                       {{"SinceNotificationUID", invitation.value("NotificationUID").toString()}}, bob)
+                                .value("v")
+                                .toArray();
     QCOMPARE(last.size(), 1);
     QCOMPARE(last.at(0).toObject().value("Type").toString(), QString("3"));
 }
@@ -450,9 +577,19 @@ void DevGatewayTest::contactGroupEchoesMemberIdAsSent()
              QJsonObject({{"user_uid", "1002"}, {"user_uri", "sip:u-1002@dev.tavri.test"}}));
     // Another account cannot touch the group.
     const QString bob = signIn("bob@example.test", "tavri-dev");
-    QCOMPARE(callObject("removeContactGroupMember", {{"gid", gid}, {"mid", "1002"}}, bob).value("reason").toString(), QString("not_found"));
-    QCOMPARE(callObject("removeContactGroupMember", {{"gid", gid}, {"mid", "1002"}}, alice).value("memberID").toString(), QString("1002"));
-    QVERIFY(callObject("getContactGroups", {}, alice).value("data").toArray().at(0).toObject().value("members").toArray().isEmpty());
+    QCOMPARE(callObject("removeContactGroupMember", {{"gid", gid}, {"mid", "1002"}}, bob).value("reason").toString(),
+             QString("not_found"));
+    QCOMPARE(
+        callObject("removeContactGroupMember", {{"gid", gid}, {"mid", "1002"}}, alice).value("memberID").toString(),
+        QString("1002"));
+    QVERIFY(callObject("getContactGroups", {}, alice)
+                .value("data")
+                .toArray()
+                .at(0)
+                .toObject()
+                .value("members")
+                .toArray()
+                .isEmpty());
     QCOMPARE(callObject("deleteContactGroup", {{"gid", gid}}, alice), QJsonObject({{"groupID", gid}}));
     QVERIFY(callObject("getContactGroups", {}, alice).value("data").toArray().isEmpty());
 }
@@ -461,44 +598,75 @@ void DevGatewayTest::moderatorsAndEmailInvitations()
 {
     const QString alice = signIn("alice@example.test", "tavri-dev");
     const QString bob = signIn("bob@example.test", "tavri-dev");
-    QCOMPARE(callObject("changeChannelModerator", {{"channelUID", "5001"}, {"memberUID", "1001"}, {"isModerator", "1"}}, bob)
-                 .value("reason").toString(), QString("forbidden"));
-    for (const char* flag : {"1", "1", "0"})
-        QCOMPARE(callObject("changeChannelModerator", {{"channelUID", "5001"}, {"memberUID", "sip:u-1002@dev.tavri.test"}, {"isModerator", flag}}, alice)
-                     .value("result").toString(), QString("1"));
+    QCOMPARE(
+        callObject("changeChannelModerator", {{"channelUID", "5001"}, {"memberUID", "1001"}, {"isModerator", "1"}}, bob)
+            .value("reason")
+            .toString(),
+        QString("forbidden"));
+    for (const char *flag : {"1", "1", "0"})
+        QCOMPARE(callObject("changeChannelModerator",
+                            {{"channelUID", "5001"}, {"memberUID", "sip:u-1002@dev.tavri.test"}, {"isModerator", flag}},
+                            alice)
+                     .value("result")
+                     .toString(),
+                 QString("1"));
     QStringList types;
-    for (const QJsonValue& n : callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray())
+    for (const QJsonValue &n :
+         callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray())
         types << n.toObject().value("Type").toString();
     QCOMPARE(types, QStringList({"8", "9"})); // only real changes notify
 
-    const QJsonObject answer = callObject("InviteUsersViaEmail", {{"to", "bob@example.test,not-an-address,new@else.test"},
-                                                                  {"customMessage", "Come"}, {"channelURI", "sip:confctl-5002@dev.tavri.test"}}, alice);
+    const QJsonObject answer = callObject("InviteUsersViaEmail",
+                                          {{"to", "bob@example.test,not-an-address,new@else.test"},
+                                           {"customMessage", "Come"},
+                                           {"channelURI", "sip:confctl-5002@dev.tavri.test"}},
+                                          alice);
     QCOMPARE(answer.value("results").toArray(), QJsonArray({QJsonObject{{"t", "bob@example.test"}, {"s", "invited"}},
                                                             QJsonObject{{"t", "not-an-address"}, {"s", "invalid"}},
                                                             QJsonObject{{"t", "new@else.test"}, {"s", "sent"}}}));
-    QCOMPARE(callObject("InviteUsersViaEmail", {{"to", "bob@example.test"}}, alice).value("results").toArray().at(0).toObject().value("s").toString(),
+    QCOMPARE(callObject("InviteUsersViaEmail", {{"to", "bob@example.test"}}, alice)
+                 .value("results")
+                 .toArray()
+                 .at(0)
+                 .toObject()
+                 .value("s")
+                 .toString(),
              QString("registered"));
-    const QJsonArray mine = callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, alice).value("v").toArray();
+    const QJsonArray mine =
+        callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, alice).value("v").toArray();
     QCOMPARE(mine.size(), 2);
     QCOMPARE(mine.at(0).toObject().value("Type").toString(), QString("4"));
     QCOMPARE(mine.at(1).toObject().value("Type").toString(), QString("13"));
     QCOMPARE(mine.at(1).toObject().value("UserEmail").toString(), QString("new@else.test"));
     QCOMPARE(mine.at(1).toObject().value("FromUserSocialUID").toString(), QString());
     // Accepting the same invitation twice tells the inviter once.
-    const QJsonArray bobs = callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray();
+    const QJsonArray bobs =
+        callObject("GetNotificationsSince", {{"SinceNotificationUID", "0"}}, bob).value("v").toArray();
     const QString invitation = bobs.last().toObject().value("NotificationUID").toString();
     QCOMPARE(bobs.last().toObject().value("Type").toString(), QString("5"));
     for (int i = 0; i < 2; ++i)
         callObject("AcceptInvitation", {{"NotificationUID", invitation}}, bob);
-    QCOMPARE(callObject("GetNotificationsSince", {{"SinceNotificationUID", mine.at(1).toObject().value("NotificationUID").toString()}}, alice)
-                 .value("v").toArray().size(), 1);
+    QCOMPARE(callObject("GetNotificationsSince",
+                        {{"SinceNotificationUID", mine.at(1).toObject().value("NotificationUID").toString()}}, alice)
+                 .value("v")
+                 .toArray()
+                 .size(),
+             1);
 }
 
 void DevGatewayTest::profileUpdates()
 {
     const QString sid = signIn("bob@example.test", "tavri-dev");
-    QCOMPARE(callObject("SetUserCustomInfo", {{"UserDisplayName", "Robert"}, {"UserStatusText", "Out fishing"}, {"UserDescription", "About me"},
-                                              {"UserLocation", "Coast"}, {"RenameImage", "0"}}, sid).value("ostrel_update_status").toString(), QString("OK"));
+    QCOMPARE(callObject("SetUserCustomInfo",
+                        {{"UserDisplayName", "Robert"},
+                         {"UserStatusText", "Out fishing"},
+                         {"UserDescription", "About me"},
+                         {"UserLocation", "Coast"},
+                         {"RenameImage", "0"}},
+                        sid)
+                 .value("ostrel_update_status")
+                 .toString(),
+             QString("OK"));
     const QJsonObject me = callObject("getUserByUserLiveURI", {{"UserLiveURI", "sip:u-1002@dev.tavri.test"}}, sid);
     QCOMPARE(me.value("UserDisplayName").toString(), QString("Robert"));
     QCOMPARE(me.value("UserStatusText").toString(), QString("Out fishing"));
@@ -507,34 +675,43 @@ void DevGatewayTest::profileUpdates()
     const QJsonObject refused = callObject("SetUserCustomInfo", {{"UserDisplayName", "  "}}, sid);
     QCOMPARE(refused.value("ostrel_update_status").toString(), QString("FAIL"));
     QVERIFY(!refused.value("msg").toString().isEmpty());
-    QCOMPARE(callObject("SetUserPrivacy", {{"UserPublicFields", "UserLocation"}}, sid).value("result").toString(), QString("1"));
+    QCOMPARE(callObject("SetUserPrivacy", {{"UserPublicFields", "UserLocation"}}, sid).value("result").toString(),
+             QString("1"));
 }
 
 void DevGatewayTest::userSearchPages()
 {
-    for (const char* name : {"dana", "dave", "david"})
+    for (const char *name : {"dana", "dave", "david"})
         QVERIFY(!createAndSignIn(QString::fromLatin1(name)).isEmpty());
     const QString dana = signIn("dana@example.test", "secret1");
-    QJsonObject page = callObject("GetUserInfoPublicByName", {{"name", "DA"}, {"showInactive", "0"}, {"offset", "0"}, {"limit", "1"}, {"v", "2"}}, dana);
+    QJsonObject page =
+        callObject("GetUserInfoPublicByName",
+                   {{"name", "DA"}, {"showInactive", "0"}, {"offset", "0"}, {"limit", "1"}, {"v", "2"}}, dana);
     QCOMPARE(page.value("results").toArray().size(), 1);
-    QCOMPARE(page.value("results").toArray().at(0).toObject().value("user_uname").toString(), QString("dave")); // never oneself
+    QCOMPARE(page.value("results").toArray().at(0).toObject().value("user_uname").toString(),
+             QString("dave")); // never oneself
     QCOMPARE(page.value("more"), QJsonValue(true));
     page = callObject("GetUserInfoPublicByName", {{"name", "da"}, {"offset", "1"}, {"limit", "5"}}, dana);
     QCOMPARE(page.value("results").toArray().size(), 1);
     QCOMPARE(page.value("more"), QJsonValue(false));
     // An exact e-mail address finds its owner; wildcards are literal.
-    QCOMPARE(callObject("GetUserInfoPublicByName", {{"name", "bob@example.test"}}, dana).value("results").toArray().size(), 1);
+    QCOMPARE(
+        callObject("GetUserInfoPublicByName", {{"name", "bob@example.test"}}, dana).value("results").toArray().size(),
+        1);
     QCOMPARE(callObject("GetUserInfoPublicByName", {{"name", "%"}}, dana).value("results").toArray().size(), 0);
 }
 
 void DevGatewayTest::realmVerifyLoginAndContacts()
 {
-    QCOMPARE(callObject("RealmVerify", {{"rid", "devapp"}, {"token", "wrong"}}).value("status").toString(), QString("ERR"));
-    const QJsonObject verified = callObject("RealmVerify", {{"rid", "devapp"}, {"token", "devapp-secret"}, {"clientlib_version", "1"}});
+    QCOMPARE(callObject("RealmVerify", {{"rid", "devapp"}, {"token", "wrong"}}).value("status").toString(),
+             QString("ERR"));
+    const QJsonObject verified =
+        callObject("RealmVerify", {{"rid", "devapp"}, {"token", "devapp-secret"}, {"clientlib_version", "1"}});
     const QString rsid = verified.value("rsid").toString();
     QVERIFY(!rsid.isEmpty());
     QCOMPARE(verified.value("realm_display_name").toString(), QString("Dev App"));
-    QCOMPARE(callObject("RealmLogin", {{"rsid", "nope"}, {"uname", "zed"}, {"utok", "t"}}).value("status").toString(), QString("ERR"));
+    QCOMPARE(callObject("RealmLogin", {{"rsid", "nope"}, {"uname", "zed"}, {"utok", "t"}}).value("status").toString(),
+             QString("ERR"));
 
     const QJsonObject login = callObject("RealmLogin", {{"rsid", rsid}, {"uname", "zed"}, {"utok", "anything"}});
     QCOMPARE(login.value("rsid").toString(), rsid);
@@ -542,50 +719,68 @@ void DevGatewayTest::realmVerifyLoginAndContacts()
     QVERIFY(login.value("auth_token").toString().startsWith("dv1."));
 
     // A second realm user to befriend and block.
-    const QString other = callObject("RealmVerify", {{"rid", "devapp"}, {"token", "devapp-secret"}}).value("rsid").toString();
+    const QString other =
+        callObject("RealmVerify", {{"rid", "devapp"}, {"token", "devapp-secret"}}).value("rsid").toString();
     callObject("RealmLogin", {{"rsid", other}, {"uname", "yan"}, {"utok", "x"}});
 
-    QCOMPARE(callObject("RealmChangeContact", {{"rsid", rsid}, {"t", "ghost"}, {"l", "contact"}, {"a", "add"}}).value("status"), QJsonValue(404));
+    QCOMPARE(callObject("RealmChangeContact", {{"rsid", rsid}, {"t", "ghost"}, {"l", "contact"}, {"a", "add"}})
+                 .value("status"),
+             QJsonValue(404));
     QJsonObject change = callObject("RealmChangeContact", {{"rsid", rsid}, {"t", "yan"}, {"l", "block"}, {"a", "add"}});
     QCOMPARE(change.value("status"), QJsonValue(200));
     QCOMPARE(change.value("uri").toString(), QString("sip:u-9002@dev.tavri.test"));
-    QCOMPARE(callObject("RealmChangeContact", {{"rsid", rsid}, {"t", "sip:u-9002@dev.tavri.test"}, {"l", "contact"}, {"a", "add"}}).value("status"), QJsonValue(403));
+    QCOMPARE(callObject("RealmChangeContact",
+                        {{"rsid", rsid}, {"t", "sip:u-9002@dev.tavri.test"}, {"l", "contact"}, {"a", "add"}})
+                 .value("status"),
+             QJsonValue(403));
     callObject("RealmChangeContact", {{"rsid", rsid}, {"t", "yan"}, {"l", "block"}, {"a", "del"}});
     change = callObject("RealmChangeContact", {{"rsid", rsid}, {"t", "YAN"}, {"l", "contact"}, {"a", "add"}});
     QCOMPARE(change.value("status"), QJsonValue(200));
     QCOMPARE(change.value("action").toString(), QString("add"));
     QCOMPARE(change.value("name").toString(), QString("yan"));
     const QJsonObject contacts = callObject("RealmContactList", {{"rsid", rsid}});
-    QCOMPARE(contacts.value("contacts").toArray(), QJsonArray({QJsonObject{{"username", "yan"}, {"sip_uri", "sip:u-9002@dev.tavri.test"}}}));
+    QCOMPARE(contacts.value("contacts").toArray(),
+             QJsonArray({QJsonObject{{"username", "yan"}, {"sip_uri", "sip:u-9002@dev.tavri.test"}}}));
     QVERIFY(contacts.value("blocked").toArray().isEmpty());
 
     const QJsonObject auth = callObject("RealmGetChannelAuth", {{"rsid", rsid}, {"n", "room"}});
     QCOMPARE(auth.value("status"), QJsonValue(200));
     QVERIFY(auth.value("sip_uri").toString().startsWith("sip:confctl-x"));
     QVERIFY(!auth.value("vat").toString().isEmpty());
-    QCOMPARE(callObject("RealmGetChannelAuth", {{"rsid", other}, {"n", "room"}}).value("sip_uri"), auth.value("sip_uri"));
-    QCOMPARE(callObject("RealmSendMessage", {{"rsid", rsid}, {"t", "yan"}, {"m", "hi"}}), QJsonObject({{"rsid", rsid}, {"status", 200}}));
+    QCOMPARE(callObject("RealmGetChannelAuth", {{"rsid", other}, {"n", "room"}}).value("sip_uri"),
+             auth.value("sip_uri"));
+    QCOMPARE(callObject("RealmSendMessage", {{"rsid", rsid}, {"t", "yan"}, {"m", "hi"}}),
+             QJsonObject({{"rsid", rsid}, {"status", 200}}));
 }
 
 void DevGatewayTest::picturesAndShortLinks()
 {
     const QString sid = signIn("alice@example.test", "tavri-dev");
     const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(20000, 'p'); // larger than one small form
-    const QString url = callObject("SetUserImage", {{"UserPictureFileName", "me.png"}, {"UserPictureRawDataBase64", QString::fromLatin1(png.toBase64())}}, sid)
-                            .value("result").toString();
+    const QString url =
+        callObject(
+            "SetUserImage",
+            {{"UserPictureFileName", "me.png"}, {"UserPictureRawDataBase64", QString::fromLatin1(png.toBase64())}}, sid)
+            .value("result")
+            .toString();
     QVERIFY2(url.startsWith(QStringLiteral("http://127.0.0.1:%1/img/u/").arg(m_gateway->port())), qPrintable(url));
     QCOMPARE(callObject("getUserBySocialUID", {{"uid", "1001"}}, sid).value("UserPictureUrl").toString(), url);
-    QCOMPARE(callObject("SetUserImage", {{"UserPictureRawDataBase64", QString::fromLatin1(QByteArray("<svg/>").toBase64())}}, sid)
-                 .value("reason").toString(), QString("bad_request"));
+    QCOMPARE(callObject("SetUserImage",
+                        {{"UserPictureRawDataBase64", QString::fromLatin1(QByteArray("<svg/>").toBase64())}}, sid)
+                 .value("reason")
+                 .toString(),
+             QString("bad_request"));
 
-    QNetworkReply* reply = m_network->get(QNetworkRequest(QUrl(url)));
+    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(url)));
     QSignalSpy finished(reply, &QNetworkReply::finished);
     QVERIFY(finished.wait());
     QCOMPARE(reply->readAll(), png);
     QCOMPARE(reply->header(QNetworkRequest::ContentTypeHeader).toString(), QString("image/png"));
     reply->deleteLater();
 
-    const QJsonObject shortened = QJsonDocument::fromJson(post("u=" + QUrl::toPercentEncoding("https://example.test/a?b=c"), "shorturl_ajax.php")).object();
+    const QJsonObject shortened =
+        QJsonDocument::fromJson(post("u=" + QUrl::toPercentEncoding("https://example.test/a?b=c"), "shorturl_ajax.php"))
+            .object();
     const QString shortUrl = shortened.value("output_url").toString();
     QVERIFY2(shortUrl.contains("/s/"), qPrintable(shortUrl));
     QNetworkRequest follow{QUrl(shortUrl)};
@@ -597,9 +792,11 @@ void DevGatewayTest::picturesAndShortLinks()
     QCOMPARE(reply->rawHeader("Location"), QByteArray("https://example.test/a?b=c"));
     reply->deleteLater();
     // Only web addresses are shortened.
-    QVERIFY(!QJsonDocument::fromJson(post("u=javascript%3Aalert(1)", "shorturl_ajax.php")).object().contains("output_url"));
+    QVERIFY(
+        !QJsonDocument::fromJson(post("u=javascript%3Aalert(1)", "shorturl_ajax.php")).object().contains("output_url"));
     // Nor addresses holding control characters, a NUL above all.
-    for (const QByteArray& target : {QByteArray("https%3A%2F%2Fexample.test%2Fa%00b"), QByteArray("https%3A%2F%2Fexample.test%2F%0D%0AX%3A1")})
+    for (const QByteArray &target :
+         {QByteArray("https%3A%2F%2Fexample.test%2Fa%00b"), QByteArray("https%3A%2F%2Fexample.test%2F%0D%0AX%3A1")})
         QVERIFY(!QJsonDocument::fromJson(post("u=" + target, "shorturl_ajax.php")).object().contains("output_url"));
 }
 
@@ -609,23 +806,30 @@ void DevGatewayTest::httpErrors_data()
     QTest::addColumn<int>("status");
     QTest::newRow("garbage") << QByteArray("GARBAGE\r\n\r\n") << 400;
     QTest::newRow("no version") << QByteArray("POST /gateway.php\r\n\r\n") << 400;
-    QTest::newRow("post without length") << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\n\r\n&method=LogEvent") << 400;
-    QTest::newRow("bad length") << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: -5\r\n\r\n") << 400;
-    QTest::newRow("body over 8 MiB") << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 9000000\r\n\r\n") << 413;
-    QTest::newRow("headers over 16 KiB") << (QByteArray("POST /gateway.php HTTP/1.1\r\n")
-                                             + QByteArray("X-Filler: ").append(QByteArray(4000, 'f')).append("\r\n").repeated(5)
-                                             + "Content-Length: 0\r\n\r\n") << 413;
+    QTest::newRow("post without length") << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\n\r\n&method=LogEvent")
+                                         << 400;
+    QTest::newRow("bad length") << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: -5\r\n\r\n")
+                                << 400;
+    QTest::newRow("body over 8 MiB") << QByteArray(
+        "POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 9000000\r\n\r\n")
+                                     << 413;
+    QTest::newRow("headers over 16 KiB")
+        << (QByteArray("POST /gateway.php HTTP/1.1\r\n")
+            + QByteArray("X-Filler: ").append(QByteArray(4000, 'f')).append("\r\n").repeated(5)
+            + "Content-Length: 0\r\n\r\n")
+        << 413;
     QTest::newRow("unknown path") << QByteArray("GET /nothing HTTP/1.1\r\nHost: x\r\n\r\n") << 404;
-    QTest::newRow("multipart form") << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\n"
-                                                  "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: 48\r\n\r\n"
-                                                  "--b\r\nContent-Disposition: form-data; name=a\r\n\r\n1\r\n--b--")
+    QTest::newRow("multipart form") << QByteArray(
+        "POST /gateway.php HTTP/1.1\r\nHost: x\r\n"
+        "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: 48\r\n\r\n"
+        "--b\r\nContent-Disposition: form-data; name=a\r\n\r\n1\r\n--b--")
                                     << 415;
-    QTest::newRow("two different lengths")
-        << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 16\r\nContent-Length: 5\r\n\r\n&method=LogEvent")
-        << 400;
-    QTest::newRow("e-mail not UTF-8")
-        << QByteArray("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 41\r\n\r\n&method=LoginUser&email=%FF%FE&password=x")
-        << 400;
+    QTest::newRow("two different lengths") << QByteArray(
+        "POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 16\r\nContent-Length: 5\r\n\r\n&method=LogEvent")
+                                           << 400;
+    QTest::newRow("e-mail not UTF-8") << QByteArray(
+        "POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 41\r\n\r\n&method=LoginUser&email=%FF%FE&password=x")
+                                      << 400;
 }
 
 void DevGatewayTest::httpErrors()
@@ -665,7 +869,7 @@ void DevGatewayTest::stalledClientsDoNotStarveOthers()
     }
     // A normal call is answered while the stalled peers are still waited for.
     QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
-    for (const auto& socket : stalled) {
+    for (const auto &socket : stalled) {
         QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
         QCOMPARE(socket->bytesAvailable(), qint64(0));
     }
@@ -685,17 +889,20 @@ void DevGatewayTest::stalledClientIsDroppedAfterTheReadTimeout()
 
 void DevGatewayTest::passwordsAreHashedOverTheirBytes()
 {
-    auto answer = [this](const QByteArray& body) { return QJsonDocument::fromJson(post(body)).object(); };
+    auto answer = [this](const QByteArray &body) { return QJsonDocument::fromJson(post(body)).object(); };
     // Two invalid UTF-8 passwords that would both decode to U+FFFD U+FFFD.
     QCOMPARE(answer("&method=CreateAccount&email=raw%40example.test&uuid=raw&password=%FF%FEsecret").value("status"),
              QJsonValue("OK"));
-    QVERIFY(answer("&method=LoginUser&email=raw%40example.test&password=%FE%FFsecret").value("sid").toString().isEmpty());
-    QVERIFY(!answer("&method=LoginUser&email=raw%40example.test&password=%FF%FEsecret").value("sid").toString().isEmpty());
+    QVERIFY(
+        answer("&method=LoginUser&email=raw%40example.test&password=%FE%FFsecret").value("sid").toString().isEmpty());
+    QVERIFY(
+        !answer("&method=LoginUser&email=raw%40example.test&password=%FF%FEsecret").value("sid").toString().isEmpty());
 
     // '+' is a space; a valid UTF-8 password hashes as its UTF-8 bytes, as the
     // seeded accounts' do.
-    QCOMPARE(answer("&method=CreateAccount&email=plus%40example.test&uuid=Plus+One&password=p%C3%A4ss+word").value("status"),
-             QJsonValue("OK"));
+    QCOMPARE(
+        answer("&method=CreateAccount&email=plus%40example.test&uuid=Plus+One&password=p%C3%A4ss+word").value("status"),
+        QJsonValue("OK"));
     QVERIFY(!signIn("plus@example.test", QStringLiteral("p\u00e4ss word")).isEmpty());
     QCOMPARE(callObject("userUuidExists", {{"uuid", "Plus One"}}).value("result"), QJsonValue(true));
 
@@ -703,7 +910,10 @@ void DevGatewayTest::passwordsAreHashedOverTheirBytes()
     int status = 0;
     post("&method=CreateAccount&email=bad%40example.test&uuid=%C3%28&password=secret1", "gateway.php", &status);
     QCOMPARE(status, 400);
-    QVERIFY(callObject("LoginUser", {{"email", "bad@example.test"}, {"password", "secret1"}}).value("sid").toString().isEmpty());
+    QVERIFY(callObject("LoginUser", {{"email", "bad@example.test"}, {"password", "secret1"}})
+                .value("sid")
+                .toString()
+                .isEmpty());
 }
 
 void DevGatewayTest::storedEventsAndSessionsAreBounded()
@@ -719,7 +929,7 @@ void DevGatewayTest::storedEventsAndSessionsAreBounded()
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("inspect"));
     db.setDatabaseName(options.databasePath);
     QVERIFY(db.open());
-    const auto count = [&db](const QString& sql) {
+    const auto count = [&db](const QString &sql) {
         QSqlQuery query(sql, db);
         return query.next() ? query.value(0).toLongLong() : -1;
     };
@@ -758,9 +968,11 @@ void DevGatewayTest::unknownMethodsGetErr()
     const QString sid = signIn("alice@example.test", "tavri-dev");
     const QJsonObject expected{{"status", "ERR"}, {"msg", "Unknown method"}, {"reason", "unknown_method"}};
     // Reply-only branches of the client are unknown here too.
-    for (const char* method : {"Nonsense", "GetDialinNumbers", "requestParticipantCount", "RealmUserInfo"})
+    for (const char *method : {"Nonsense", "GetDialinNumbers", "requestParticipantCount", "RealmUserInfo"})
         QCOMPARE(callObject(QString::fromLatin1(method), {}, sid), expected);
-    QCOMPARE(callObject("GetThirdPartyChannelForUser", {{"app", "a"}, {"channel", "c"}, {"user", "u"}}, sid).value("result"), QJsonValue(0));
+    QCOMPARE(
+        callObject("GetThirdPartyChannelForUser", {{"app", "a"}, {"channel", "c"}, {"user", "u"}}, sid).value("result"),
+        QJsonValue(0));
     QCOMPARE(callObject("LogEvent", {{"cat", "Test"}, {"ext[retries]", "2"}}), QJsonObject());
     QCOMPARE(callObject("CheckForUpdate", {}), QJsonObject());
 }
@@ -784,8 +996,9 @@ void DevGatewayTest::storeSurvivesRestart()
     QCOMPARE(login.value("settings_overrides").toArray().at(0).toObject(),
              QJsonObject({{"settings_key", "settingsAutoLogin"}, {"value", false}, {"reset", false}}));
     QCOMPARE(login.value("settings_overrides").toArray().at(1).toObject().value("value"), QJsonValue(40));
-    QCOMPARE(callObject("CheckForUpdate", {}).value("0").toObject().value("Win").toObject().value("download_url").toString(),
-             options.offerLink);
+    QCOMPARE(
+        callObject("CheckForUpdate", {}).value("0").toObject().value("Win").toObject().value("download_url").toString(),
+        options.offerLink);
     const QString sid = login.value("sid").toString();
 
     // Sessions live in the file, so a restarted gateway keeps clients signed in; seeding twice adds nothing.

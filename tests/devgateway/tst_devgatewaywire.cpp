@@ -3,10 +3,10 @@
 // id) is what the gateway reads, and the gateway's answers have the shapes
 // the client reads.
 
-#include "testenvironment.h"
 #include "devgateway.h"
 #include "jsonreplyhandler.h"
 #include "socialmanager.h"
+#include "testenvironment.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -20,12 +20,12 @@ namespace {
 class Recorder : public JsonReplyHandler
 {
 public:
-    bool handleReply(const QString& method, const QJsonDocument& reply) override
+    bool handleReply(const QString &method, const QJsonDocument &reply) override
     {
         replies.append({method, reply});
         return true;
     }
-    void onError(const QNetworkReply::NetworkError& errorCode) override { errors.append(errorCode); }
+    void onError(const QNetworkReply::NetworkError &errorCode) override { errors.append(errorCode); }
 
     QList<QPair<QString, QJsonDocument>> replies;
     QList<int> errors;
@@ -57,8 +57,8 @@ private:
     QJsonDocument next();
 
     std::unique_ptr<DevGateway> m_gateway;
-    WireSocialManager* m_manager = nullptr;
-    Recorder* m_recorder = nullptr;
+    WireSocialManager *m_manager = nullptr;
+    Recorder *m_recorder = nullptr;
 };
 
 void DevGatewayWireTest::initTestCase()
@@ -104,7 +104,8 @@ void DevGatewayWireTest::signUpAndSignInWithAwkwardPassword()
 {
     // Plus signs, spaces, ampersands and percent signs survive the form encoding.
     const QString password = QStringLiteral("p+w &=%20ü");
-    m_manager->requestCreateAccount(QStringLiteral("erin"), QStringLiteral("erin+tag@example.test"), password, m_recorder);
+    m_manager->requestCreateAccount(QStringLiteral("erin"), QStringLiteral("erin+tag@example.test"), password,
+                                    m_recorder);
     QCOMPARE(next().object().value("status").toString(), QString("OK"));
 
     m_manager->requestUserUuidExists(QStringLiteral("erin"), m_recorder);

@@ -1,8 +1,8 @@
 // The scripted web-service fake that the web-client tests rely on: what it
 // records, how it answers, and the failures it can stage.
 
-#include "testenvironment.h"
 #include "fakewebservice.h"
+#include "testenvironment.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -35,12 +35,13 @@ private slots:
     void shortLinkIsScriptedByPath();
 
 private:
-    QNetworkReply* post(const QString& url, const QByteArray& body, const QByteArray& userAgent = "WIN/Tavri/0.6.18.8668");
+    QNetworkReply *post(const QString &url, const QByteArray &body,
+                        const QByteArray &userAgent = "WIN/Tavri/0.6.18.8668");
     // Waits for the reply to finish; returns its body.
-    QByteArray finish(QNetworkReply* reply, QNetworkReply::NetworkError* error = nullptr, int* status = nullptr);
+    QByteArray finish(QNetworkReply *reply, QNetworkReply::NetworkError *error = nullptr, int *status = nullptr);
 
-    QNetworkAccessManager* m_network = nullptr;
-    FakeWebService* m_fake = nullptr;
+    QNetworkAccessManager *m_network = nullptr;
+    FakeWebService *m_fake = nullptr;
 };
 
 void FakeWebServiceTest::initTestCase()
@@ -60,7 +61,7 @@ void FakeWebServiceTest::cleanup()
     delete m_network;
 }
 
-QNetworkReply* FakeWebServiceTest::post(const QString& url, const QByteArray& body, const QByteArray& userAgent)
+QNetworkReply *FakeWebServiceTest::post(const QString &url, const QByteArray &body, const QByteArray &userAgent)
 {
     QNetworkRequest request{QUrl(url)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
@@ -69,7 +70,7 @@ QNetworkReply* FakeWebServiceTest::post(const QString& url, const QByteArray& bo
     return m_network->post(request, body);
 }
 
-QByteArray FakeWebServiceTest::finish(QNetworkReply* reply, QNetworkReply::NetworkError* error, int* status)
+QByteArray FakeWebServiceTest::finish(QNetworkReply *reply, QNetworkReply::NetworkError *error, int *status)
 {
     if (!reply->isFinished()) {
         QSignalSpy finished(reply, &QNetworkReply::finished);
@@ -88,7 +89,8 @@ void FakeWebServiceTest::recordsRequestAsReceived()
 {
     m_fake->reply("getContactGroups", QJsonObject{{"data", QJsonArray()}});
     QSignalSpy received(m_fake, &FakeWebService::requestReceived);
-    const QByteArray body = "&client_version=1.0&email=a%2Bb&method=getContactGroups&os=WIN&osver=48&password=p%20w+x&&flag";
+    const QByteArray body =
+        "&client_version=1.0&email=a%2Bb&method=getContactGroups&os=WIN&osver=48&password=p%20w+x&&flag";
     QCOMPARE(finish(post(m_fake->apiUrl(), body)), QByteArray("{\"data\":[]}"));
 
     QCOMPARE(received.count(), 1);
@@ -114,7 +116,10 @@ void FakeWebServiceTest::answersFromQueueThenDefault()
     m_fake->setDefault("LoginUser", QJsonObject{{"sid", "sticky"}});
     QStringList answers;
     for (int i = 0; i < 4; ++i)
-        answers << QJsonDocument::fromJson(finish(post(m_fake->apiUrl(), "&method=LoginUser"))).object().value("sid").toString();
+        answers << QJsonDocument::fromJson(finish(post(m_fake->apiUrl(), "&method=LoginUser")))
+                       .object()
+                       .value("sid")
+                       .toString();
     QCOMPARE(answers, QStringList({"s1", "s2", "sticky", "sticky"}));
     QVERIFY(m_fake->unexpected().isEmpty());
 }
@@ -182,7 +187,7 @@ void FakeWebServiceTest::hungRequestDoesNotBlockOthers()
 {
     m_fake->hang("GetChannelsOwned");
     m_fake->reply("getContactGroups", QJsonObject());
-    QNetworkReply* hung = post(m_fake->apiUrl(), "&method=GetChannelsOwned");
+    QNetworkReply *hung = post(m_fake->apiUrl(), "&method=GetChannelsOwned");
     QVERIFY(m_fake->waitForRequest("GetChannelsOwned"));
     QCOMPARE(finish(post(m_fake->apiUrl(), "&method=getContactGroups")), QByteArray("{}"));
     QVERIFY(!hung->isFinished());
@@ -199,7 +204,7 @@ void FakeWebServiceTest::delaysAnswer()
     m_fake->reply("AddUserStats", QJsonObject{{"result", "1"}}, 300);
     QElapsedTimer clock;
     clock.start();
-    QNetworkReply* reply = post(m_fake->apiUrl(), "&method=AddUserStats");
+    QNetworkReply *reply = post(m_fake->apiUrl(), "&method=AddUserStats");
     QVERIFY(m_fake->waitForRequest("AddUserStats"));
     QVERIFY(!reply->isFinished());
     QCOMPARE(finish(reply), QByteArray("{\"result\":\"1\"}"));
@@ -208,7 +213,8 @@ void FakeWebServiceTest::delaysAnswer()
 
 void FakeWebServiceTest::unscriptedMethodGetsErrAndIsListed()
 {
-    const QJsonObject answer = QJsonDocument::fromJson(finish(post(m_fake->apiUrl(), "&method=DeleteChannel"))).object();
+    const QJsonObject answer =
+        QJsonDocument::fromJson(finish(post(m_fake->apiUrl(), "&method=DeleteChannel"))).object();
     QCOMPARE(answer.value("status").toString(), QString("ERR"));
     QCOMPARE(m_fake->unexpected(), QStringList{"DeleteChannel"});
     m_fake->clear();
@@ -234,7 +240,7 @@ void FakeWebServiceTest::waitForRequestWaitsForEachNewRequest()
     finish(post(m_fake->apiUrl(), "&method=GetNotificationsSince"));
     QVERIFY(m_fake->waitForRequest("GetNotificationsSince", 1000)); // the one already received
     QVERIFY(!m_fake->waitForRequest("GetNotificationsSince", 100)); // nothing new
-    QNetworkReply* reply = post(m_fake->apiUrl(), "&method=GetNotificationsSince");
+    QNetworkReply *reply = post(m_fake->apiUrl(), "&method=GetNotificationsSince");
     QVERIFY(m_fake->waitForRequest("GetNotificationsSince"));
     finish(reply);
 }
@@ -243,7 +249,8 @@ void FakeWebServiceTest::shortLinkIsScriptedByPath()
 {
     m_fake->reply(FakeWebService::ShortLinkMethod, QJsonObject{{"output_url", "http://s.test/abc"}});
     const QString url = QStringLiteral("http://%1/shorturl_ajax.php").arg(m_fake->host());
-    QCOMPARE(finish(post(url, "u=http%3A%2F%2Fx.test%2F", QByteArray())), QByteArray("{\"output_url\":\"http://s.test/abc\"}"));
+    QCOMPARE(finish(post(url, "u=http%3A%2F%2Fx.test%2F", QByteArray())),
+             QByteArray("{\"output_url\":\"http://s.test/abc\"}"));
     const auto request = m_fake->requestsFor(FakeWebService::ShortLinkMethod).value(0);
     QCOMPARE(request.path, QString("shorturl_ajax.php"));
     QCOMPARE(request.value("u"), QString("http://x.test/"));

@@ -76,10 +76,10 @@ void TestAutostartEntry::entryValidates()
     if (validator.isEmpty())
         QSKIP("desktop-file-validate is not installed");
     // Both the switched-on and the hidden form.
-    for (const QString& command : { QStringLiteral("/home/me/My Programs/tavri"), QString() }) {
+    for (const QString &command : {QStringLiteral("/home/me/My Programs/tavri"), QString()}) {
         QVERIFY(host::AutostartEntry::setCommand(command));
         QProcess process;
-        process.start(validator, { host::AutostartEntry::path() });
+        process.start(validator, {host::AutostartEntry::path()});
         QVERIFY(process.waitForFinished(10000));
         const QByteArray output = process.readAllStandardOutput() + process.readAllStandardError();
         QVERIFY2(process.exitCode() == 0 && !output.contains("error"), output.constData());

@@ -46,12 +46,12 @@ void TestDesktopEntryFile::execRoundTrip()
     const QString file = dir.filePath(QStringLiteral("x.desktop"));
     host::DesktopEntryFile writer(file);
     writer.setValue(host::DesktopEntryFile::mainGroup(), QStringLiteral("Exec"),
-                    host::DesktopEntryFile::execLine({ path }, QStringLiteral("%u")));
+                    host::DesktopEntryFile::execLine({path}, QStringLiteral("%u")));
     QVERIFY(writer.save());
 
     host::DesktopEntryFile reader(file);
     QVERIFY(reader.load());
-    QCOMPARE(reader.execArgumentsOf(), QStringList({ path, QStringLiteral("%u") }));
+    QCOMPARE(reader.execArgumentsOf(), QStringList({path, QStringLiteral("%u")}));
 }
 
 void TestDesktopEntryFile::execQuotingRules_data()
@@ -59,12 +59,24 @@ void TestDesktopEntryFile::execQuotingRules_data()
     QTest::addColumn<QString>("argument");
     QTest::addColumn<QString>("execText"); // as the Exec value reads once unescaped
     QTest::addColumn<QString>("rawLine");  // as it stands in the file
-    QTest::newRow("plain stays bare") << "/usr/bin/tavri" << "/usr/bin/tavri" << "Exec=/usr/bin/tavri";
-    QTest::newRow("blank quotes") << "/a b" << "\"/a b\"" << "Exec=\"/a b\"";
-    QTest::newRow("percent doubles") << "/a%b" << "/a%%b" << "Exec=/a%%b";
-    QTest::newRow("backslash escaped twice") << "/a\\b" << "\"/a\\\\b\"" << "Exec=\"/a\\\\\\\\b\"";
-    QTest::newRow("dollar escaped in quotes") << "/a$b" << "\"/a\\$b\"" << "Exec=\"/a\\\\$b\"";
-    QTest::newRow("empty argument") << "" << "\"\"" << "Exec=\"\"";
+    QTest::newRow("plain stays bare") << "/usr/bin/tavri"
+                                      << "/usr/bin/tavri"
+                                      << "Exec=/usr/bin/tavri";
+    QTest::newRow("blank quotes") << "/a b"
+                                  << "\"/a b\""
+                                  << "Exec=\"/a b\"";
+    QTest::newRow("percent doubles") << "/a%b"
+                                     << "/a%%b"
+                                     << "Exec=/a%%b";
+    QTest::newRow("backslash escaped twice") << "/a\\b"
+                                             << "\"/a\\\\b\""
+                                             << "Exec=\"/a\\\\\\\\b\"";
+    QTest::newRow("dollar escaped in quotes") << "/a$b"
+                                              << "\"/a\\$b\""
+                                              << "Exec=\"/a\\\\$b\"";
+    QTest::newRow("empty argument") << ""
+                                    << "\"\""
+                                    << "Exec=\"\"";
 }
 
 void TestDesktopEntryFile::execQuotingRules()
@@ -72,12 +84,12 @@ void TestDesktopEntryFile::execQuotingRules()
     QFETCH(QString, argument);
     QFETCH(QString, execText);
     QFETCH(QString, rawLine);
-    const QString exec = host::DesktopEntryFile::execLine({ argument });
+    const QString exec = host::DesktopEntryFile::execLine({argument});
     QCOMPARE(exec, execText);
     host::DesktopEntryFile entry(QString{});
     entry.setValue(host::DesktopEntryFile::mainGroup(), QStringLiteral("Exec"), exec);
     QCOMPARE(entry.toByteArray(), QByteArray("[Desktop Entry]\n") + rawLine.toUtf8() + '\n');
-    QCOMPARE(host::DesktopEntryFile::execArguments(exec), QStringList{ argument });
+    QCOMPARE(host::DesktopEntryFile::execArguments(exec), QStringList{argument});
 }
 
 // Comments, blank lines, unknown groups and keys, localised keys and odd
@@ -98,7 +110,7 @@ void TestDesktopEntryFile::foreignContentSurvives()
     entry.parse(original);
     QCOMPARE(entry.toByteArray(), original);
     QCOMPARE(entry.value(QStringLiteral("Desktop Entry"), QStringLiteral("X-Other")), QStringLiteral("spaced value"));
-    QCOMPARE(entry.groups(), QStringList({ QStringLiteral("Desktop Entry"), QStringLiteral("Desktop Action quit") }));
+    QCOMPARE(entry.groups(), QStringList({QStringLiteral("Desktop Entry"), QStringLiteral("Desktop Action quit")}));
 
     entry.setValue(QStringLiteral("Desktop Entry"), QStringLiteral("Comment"), QStringLiteral("new"));
     entry.setValue(QStringLiteral("Desktop Entry"), QStringLiteral("Name"), QStringLiteral("Renamed"));

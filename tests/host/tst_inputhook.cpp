@@ -26,11 +26,11 @@ void TestInputHook::factoryReplacesTheDefault()
 {
     InputHook::setFactory([] { return std::make_unique<host::ScriptedInputHook>(); });
     auto scripted = InputHook::create();
-    QVERIFY(dynamic_cast<host::ScriptedInputHook*>(scripted.get()));
+    QVERIFY(dynamic_cast<host::ScriptedInputHook *>(scripted.get()));
 
     InputHook::setFactory(nullptr);
     auto native = InputHook::create();
-    QVERIFY(dynamic_cast<host::XInputHook*>(native.get()));
+    QVERIFY(dynamic_cast<host::XInputHook *>(native.get()));
 }
 
 void TestInputHook::withoutDisplayInstallsFailAndTheLoopStillRuns()
@@ -42,9 +42,9 @@ void TestInputHook::withoutDisplayInstallsFailAndTheLoopStillRuns()
     // Checked on this thread once the hook's thread has ended.
     std::atomic<bool> keyboardInstalled{true}, mouseInstalled{true};
     std::atomic<bool> installsTried{false}, quitAsked{false}, returnedBeforeQuit{false};
-    QThread* thread = QThread::create([&] {
-        keyboardInstalled = hook->installKeyboard([](const InputHook::KeyboardHookEvent&) {});
-        mouseInstalled = hook->installMouse([](const InputHook::MouseHookEvent&) {});
+    QThread *thread = QThread::create([&] {
+        keyboardInstalled = hook->installKeyboard([](const InputHook::KeyboardHookEvent &) {});
+        mouseInstalled = hook->installMouse([](const InputHook::MouseHookEvent &) {});
         installsTried = true;
         hook->run();
         returnedBeforeQuit = !quitAsked.load();

@@ -80,10 +80,11 @@ void TestJumpList::setTasksAddsActionsAndClearRemovesThem()
     const QString main = DesktopEntryFile::mainGroup();
     QCOMPARE(entry.value(main, QStringLiteral("Actions")), QStringLiteral("quit;"));
     QCOMPARE(entry.value(QStringLiteral("Desktop Action quit"), QStringLiteral("Name")), QStringLiteral("Exit Tavri"));
-    QCOMPARE(entry.execArgumentsOf(QStringLiteral("Desktop Action quit")), (QStringList{kProgram, QStringLiteral("-quit")}));
+    QCOMPARE(entry.execArgumentsOf(QStringLiteral("Desktop Action quit")),
+             (QStringList{kProgram, QStringLiteral("-quit")}));
     QCOMPARE(entry.groups(), (QStringList{main, QStringLiteral("Desktop Action quit")}));
     // The main group keeps its keys and values; only Actions is added.
-    for (const QString& key : before.keys(main))
+    for (const QString &key : before.keys(main))
         QCOMPARE(entry.value(main, key), before.value(main, key));
     QCOMPARE(entry.keys(main).size(), before.keys(main).size() + 1);
     validate();

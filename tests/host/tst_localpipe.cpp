@@ -33,14 +33,22 @@ void TestLocalPipe::socketName_data()
 {
     QTest::addColumn<QString>("pipeName");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("bare") << "tavri-in" << "tavri-in";
-    QTest::newRow("windows prefix") << "\\\\.\\pipe\\x" << "x";
-    QTest::newRow("prefix in other case, nested") << "\\\\.\\PIPE\\a\\b" << "a_b";
-    QTest::newRow("slashes") << "a/b\\c" << "a_b_c";
-    QTest::newRow("absolute") << "/run/user/1000/app.sock" << "/run/user/1000/app.sock";
-    QTest::newRow("prefixed absolute") << "\\\\.\\pipe\\/tmp/app.sock" << "/tmp/app.sock";
-    QTest::newRow("case kept") << "\\\\.\\pipe\\GameOut" << "GameOut";
-    QTest::newRow("no traversal") << "..\\..\\etc" << ".._.._etc";
+    QTest::newRow("bare") << "tavri-in"
+                          << "tavri-in";
+    QTest::newRow("windows prefix") << "\\\\.\\pipe\\x"
+                                    << "x";
+    QTest::newRow("prefix in other case, nested") << "\\\\.\\PIPE\\a\\b"
+                                                  << "a_b";
+    QTest::newRow("slashes") << "a/b\\c"
+                             << "a_b_c";
+    QTest::newRow("absolute") << "/run/user/1000/app.sock"
+                              << "/run/user/1000/app.sock";
+    QTest::newRow("prefixed absolute") << "\\\\.\\pipe\\/tmp/app.sock"
+                                       << "/tmp/app.sock";
+    QTest::newRow("case kept") << "\\\\.\\pipe\\GameOut"
+                               << "GameOut";
+    QTest::newRow("no traversal") << "..\\..\\etc"
+                                  << ".._.._etc";
 }
 
 void TestLocalPipe::socketName()
@@ -59,10 +67,11 @@ void TestLocalPipe::listenAndConnect()
     // A peer reaches the input pipe by its full path; the prefix matches in
     // any case and the name after it is kept as it is.
     QLocalSocket client;
-    QVERIFY(host::LocalPipe::connect(client, host::LocalPipe::inputSocketPath(QStringLiteral("\\\\.\\PIPE\\roundtrip"))));
+    QVERIFY(
+        host::LocalPipe::connect(client, host::LocalPipe::inputSocketPath(QStringLiteral("\\\\.\\PIPE\\roundtrip"))));
     QVERIFY(client.waitForConnected(2000));
     QVERIFY(server.waitForNewConnection(2000));
-    QLocalSocket* peer = server.nextPendingConnection();
+    QLocalSocket *peer = server.nextPendingConnection();
     QVERIFY(peer);
     client.write("ping");
     QVERIFY(client.waitForBytesWritten(2000));
@@ -83,7 +92,7 @@ void TestLocalPipe::staleSocketFileIsReplaced()
     QVERIFY(size_t(native.size()) < sizeof(addr.sun_path));
     memcpy(addr.sun_path, native.constData(), size_t(native.size()));
     ::unlink(native.constData());
-    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof(addr)), 0);
     ::close(fd);
     QVERIFY(QFileInfo::exists(path));
 
@@ -126,8 +135,7 @@ void TestLocalPipe::refusedNames_data()
     QTest::newRow("output name past the limit") << QString(outputRoom + 1, QLatin1Char('o')) << true << true;
     QTest::newRow("absolute output past the limit")
         << QStringLiteral("/") + QString(host::LocalPipe::kMaxSocketPath, QLatin1Char('a')) << true << true;
-    QTest::newRow("multi-byte name counted in bytes")
-        << QString(outputRoom / 2 + 1, QChar(0x00e9)) << true << true;
+    QTest::newRow("multi-byte name counted in bytes") << QString(outputRoom / 2 + 1, QChar(0x00e9)) << true << true;
 }
 
 void TestLocalPipe::refusedNames()
@@ -162,7 +170,8 @@ void TestLocalPipe::inputFolderIsPrivate()
     QLocalServer server;
     QVERIFY(host::LocalPipe::listen(server, QStringLiteral("/tmp/../etc/app.sock")));
     QCOMPARE(server.fullServerName(), folder + QStringLiteral("/_tmp_.._etc_app.sock"));
-    struct stat info {};
+    struct stat info {
+    };
     QCOMPARE(::stat(QFile::encodeName(folder).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, mode_t(0700));
     server.close();

@@ -19,7 +19,7 @@ private slots:
     void defaultFolderDoesNotFail();
 
 private:
-    static void write(const QString& folder, const QString& name, const QByteArray& bytes)
+    static void write(const QString &folder, const QString &name, const QByteArray &bytes)
     {
         QFile file(QDir(folder).filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -36,16 +36,18 @@ void TestMachineDescription::read_data()
     QTest::addColumn<int>("error");
 
     QTest::newRow("trailing newlines trimmed")
-        << QVariant(QByteArray("LENOVO\n")) << QVariant(QByteArray("  20XW0055GE \n\n"))
-        << "LENOVO" << "20XW0055GE" << 0;
+        << QVariant(QByteArray("LENOVO\n")) << QVariant(QByteArray("  20XW0055GE \n\n")) << "LENOVO"
+        << "20XW0055GE" << 0;
     QTest::newRow("utf-8 and inner blanks kept")
         << QVariant(QByteArray("Fujitsu Technology Solutions\n")) << QVariant(QByteArray("ESPRIMO \xc3\x9c 9\n"))
         << "Fujitsu Technology Solutions" << QString::fromUtf8("ESPRIMO \xc3\x9c 9") << 0;
-    QTest::newRow("empty files") << QVariant(QByteArray("")) << QVariant(QByteArray("")) << "" << "" << 0;
+    QTest::newRow("empty files") << QVariant(QByteArray("")) << QVariant(QByteArray("")) << ""
+                                 << "" << 0;
     QTest::newRow("vendor missing, model kept")
-        << QVariant() << QVariant(QByteArray("Standard PC (Q35 + ICH9, 2009)\n"))
-        << "" << "Standard PC (Q35 + ICH9, 2009)" << ENOENT;
-    QTest::newRow("both missing") << QVariant() << QVariant() << "" << "" << ENOENT;
+        << QVariant() << QVariant(QByteArray("Standard PC (Q35 + ICH9, 2009)\n")) << ""
+        << "Standard PC (Q35 + ICH9, 2009)" << ENOENT;
+    QTest::newRow("both missing") << QVariant() << QVariant() << ""
+                                  << "" << ENOENT;
 }
 
 void TestMachineDescription::read()

@@ -21,22 +21,21 @@ namespace {
 class BroadcastRecorder : public QAbstractNativeEventFilter
 {
 public:
-    struct Entry
-    {
-        void* hwnd;
+    struct Entry {
+        void *hwnd;
         quint32 message;
         quintptr wParam;
     };
     QVector<Entry> entries;
     QVector<QByteArray> otherTypes;
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, long*) override
+    bool nativeEventFilter(const QByteArray &eventType, void *message, long *) override
     {
         if (eventType != NativeMessage::eventType()) {
             otherTypes << eventType;
             return false;
         }
-        const auto* msg = static_cast<const NativeMessage*>(message);
+        const auto *msg = static_cast<const NativeMessage *>(message);
         entries.append({msg->hwnd, msg->message, msg->wParam});
         return true; // consuming must not stop delivery to other windows
     }
@@ -66,7 +65,7 @@ private slots:
     void noBusStaysSilent();
 
 private:
-    BroadcastRecorder* m_recorder = nullptr;
+    BroadcastRecorder *m_recorder = nullptr;
 };
 
 void TestPowerEvents::init()
@@ -92,14 +91,14 @@ void TestPowerEvents::deliverBroadcastsToEveryCreatedWindow()
 
     host::PowerEvents::deliver(true);
     QCOMPARE(m_recorder->entries.size(), 2);
-    QVector<void*> windows;
-    for (const auto& e : qAsConst(m_recorder->entries)) {
+    QVector<void *> windows;
+    for (const auto &e : qAsConst(m_recorder->entries)) {
         QCOMPARE(e.message, quint32(536));
         QCOMPARE(e.wParam, quintptr(4));
         windows << e.hwnd;
     }
-    QVERIFY(windows.contains(reinterpret_cast<void*>(mainFrame.winId())));
-    QVERIFY(windows.contains(reinterpret_cast<void*>(other.winId())));
+    QVERIFY(windows.contains(reinterpret_cast<void *>(mainFrame.winId())));
+    QVERIFY(windows.contains(reinterpret_cast<void *>(other.winId())));
     QVERIFY(!neverCreated.handle());
 
     m_recorder->entries.clear();
@@ -142,7 +141,7 @@ void TestPowerEvents::prepareForSleepFromLogind()
             signal << start;
             QVERIFY(logind.send(signal));
             QTRY_COMPARE(m_recorder->entries.size(), 1);
-            QCOMPARE(m_recorder->entries.at(0).hwnd, reinterpret_cast<void*>(mainFrame.winId()));
+            QCOMPARE(m_recorder->entries.at(0).hwnd, reinterpret_cast<void *>(mainFrame.winId()));
             QCOMPARE(m_recorder->entries.at(0).wParam, quintptr(start ? 4 : 18));
             m_recorder->entries.clear();
         }
@@ -174,8 +173,8 @@ void TestPowerEvents::prepareForSleepFromLogind()
 
 void TestPowerEvents::noBusStaysSilent()
 {
-    QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                                         QStringLiteral("none"));
+    QDBusConnection none =
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
     QVERIFY(!none.isConnected());
     host::PowerEvents power(none);
     QCOMPARE(m_recorder->entries.size(), 0);

@@ -22,7 +22,7 @@ private slots:
 
 private:
     QString m_previousDir;
-    QTemporaryDir* m_workDir = nullptr;
+    QTemporaryDir *m_workDir = nullptr;
 };
 
 void TestProgramLauncher::init()

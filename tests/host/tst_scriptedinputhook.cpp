@@ -16,8 +16,7 @@ using host::ScriptedInputHook;
 namespace {
 
 // Records what the procedures see and on which thread.
-struct Recorder
-{
+struct Recorder {
     QMutex mutex;
     QVector<quint32> messages;
     QVector<quint32> data;
@@ -57,10 +56,12 @@ void TestScriptedInputHook::deliversOnTheRunThread()
     Qt::HANDLE runThread = nullptr;
     // Checked on this thread: a failed check in the hook's thread would not stop the test.
     std::atomic<bool> keyboardInstalled{false}, mouseInstalled{false};
-    QThread* thread = QThread::create([&] {
+    QThread *thread = QThread::create([&] {
         runThread = QThread::currentThreadId();
-        keyboardInstalled = hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) { recorder.add(e.message, quint32(e.vkCode)); });
-        mouseInstalled = hook.installMouse([&](const InputHook::MouseHookEvent& e) { recorder.add(e.message, e.mouseData); });
+        keyboardInstalled = hook.installKeyboard(
+            [&](const InputHook::KeyboardHookEvent &e) { recorder.add(e.message, quint32(e.vkCode)); });
+        mouseInstalled =
+            hook.installMouse([&](const InputHook::MouseHookEvent &e) { recorder.add(e.message, e.mouseData); });
         hook.run();
         hook.uninstall();
     });
@@ -90,9 +91,11 @@ void TestScriptedInputHook::failedInstallReportsNothingButRuns()
     hook.setKeyboardInstallFails(true);
     Recorder recorder;
     std::atomic<bool> keyboardInstalled{true}, mouseInstalled{false};
-    QThread* thread = QThread::create([&] {
-        keyboardInstalled = hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) { recorder.add(e.message, quint32(e.vkCode)); });
-        mouseInstalled = hook.installMouse([&](const InputHook::MouseHookEvent& e) { recorder.add(e.message, e.mouseData); });
+    QThread *thread = QThread::create([&] {
+        keyboardInstalled = hook.installKeyboard(
+            [&](const InputHook::KeyboardHookEvent &e) { recorder.add(e.message, quint32(e.vkCode)); });
+        mouseInstalled =
+            hook.installMouse([&](const InputHook::MouseHookEvent &e) { recorder.add(e.message, e.mouseData); });
         hook.run();
     });
     thread->start();
@@ -125,11 +128,12 @@ void TestScriptedInputHook::uninstallStopsDelivery()
 {
     ScriptedInputHook hook;
     Recorder recorder;
-    QVERIFY(hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) { recorder.add(e.message, quint32(e.vkCode)); }));
+    QVERIFY(hook.installKeyboard(
+        [&](const InputHook::KeyboardHookEvent &e) { recorder.add(e.message, quint32(e.vkCode)); }));
     hook.uninstall();
     QVERIFY(!hook.isKeyboardInstalled());
     hook.inject(InputHook::KeyboardHookEvent{InputHook::KeyDown, 0x41});
-    QThread* thread = QThread::create([&] { hook.run(); });
+    QThread *thread = QThread::create([&] { hook.run(); });
     thread->start();
     QVERIFY(hook.waitUntilRunning(5000));
     hook.quit();

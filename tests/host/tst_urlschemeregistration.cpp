@@ -11,13 +11,13 @@
 
 namespace {
 
-QByteArray readAll(const QString& path)
+QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeAll(const QString& path, const QByteArray& bytes)
+void writeAll(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
@@ -69,7 +69,7 @@ void TestUrlSchemeRegistration::writesEntryAndDefaultHandler()
     QCOMPARE(entry.value(group, "Terminal"), QStringLiteral("false"));
     QCOMPARE(entry.value(group, "Comment"), QStringLiteral("URL:Tavri Protocol"));
     QCOMPARE(entry.value(group, "MimeType"), QStringLiteral("x-scheme-handler/tavri;"));
-    QCOMPARE(entry.execArgumentsOf(), QStringList({ m_program, QStringLiteral("%u") }));
+    QCOMPARE(entry.execArgumentsOf(), QStringList({m_program, QStringLiteral("%u")}));
     QCOMPARE(entry.value(group, "Icon"), dataHome + "/icons/ostrel-tavri.png");
     QCOMPARE(readAll(host::UrlSchemeRegistration::iconPath()), readAll(m_icon));
 
@@ -125,7 +125,7 @@ void TestUrlSchemeRegistration::changedIconIsCopiedAgain()
     host::DesktopEntryFile entry(host::UrlSchemeRegistration::desktopEntryPath());
     QVERIFY(entry.load());
     QVERIFY(!entry.contains(host::DesktopEntryFile::mainGroup(), "Icon"));
-    QCOMPARE(entry.execArgumentsOf(), QStringList({ m_program, QStringLiteral("%u") }));
+    QCOMPARE(entry.execArgumentsOf(), QStringList({m_program, QStringLiteral("%u")}));
 }
 
 void TestUrlSchemeRegistration::entryValidates()
@@ -135,7 +135,7 @@ void TestUrlSchemeRegistration::entryValidates()
         QSKIP("desktop-file-validate is not installed");
     QVERIFY(host::UrlSchemeRegistration::registerScheme("tavri", "URL:Tavri Protocol", m_program, m_icon));
     QProcess process;
-    process.start(validator, { host::UrlSchemeRegistration::desktopEntryPath() });
+    process.start(validator, {host::UrlSchemeRegistration::desktopEntryPath()});
     QVERIFY(process.waitForFinished(10000));
     const QByteArray output = process.readAllStandardOutput() + process.readAllStandardError();
     QVERIFY2(process.exitCode() == 0 && !output.contains("error"), output.constData());

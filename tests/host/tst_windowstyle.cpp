@@ -24,14 +24,15 @@ void TestWindowStyle::clearTaskbarStyles_data()
     QTest::addColumn<Qt::WindowFlags>("before");
     QTest::addColumn<Qt::WindowFlags>("after");
     QTest::addColumn<bool>("shown");
-    QTest::newRow("tool, frameless")
-        << Qt::WindowFlags(Qt::Tool | Qt::FramelessWindowHint) << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint) << false;
-    QTest::newRow("tool, shown, on top")
-        << Qt::WindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint) << Qt::WindowFlags(Qt::Window | Qt::WindowStaysOnTopHint) << true;
-    QTest::newRow("window untouched")
-        << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint) << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint) << false;
+    QTest::newRow("tool, frameless") << Qt::WindowFlags(Qt::Tool | Qt::FramelessWindowHint)
+                                     << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint) << false;
+    QTest::newRow("tool, shown, on top") << Qt::WindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint)
+                                         << Qt::WindowFlags(Qt::Window | Qt::WindowStaysOnTopHint) << true;
+    QTest::newRow("window untouched") << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint)
+                                      << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint) << false;
     QTest::newRow("dialog untouched") << Qt::WindowFlags(Qt::Dialog) << Qt::WindowFlags(Qt::Dialog) << false;
-    QTest::newRow("splash untouched") << Qt::WindowFlags(Qt::SplashScreen) << Qt::WindowFlags(Qt::SplashScreen) << false;
+    QTest::newRow("splash untouched") << Qt::WindowFlags(Qt::SplashScreen) << Qt::WindowFlags(Qt::SplashScreen)
+                                      << false;
 }
 
 void TestWindowStyle::clearTaskbarStyles()
@@ -52,9 +53,9 @@ void TestWindowStyle::leaveTopmostBand_data()
 {
     QTest::addColumn<Qt::WindowFlags>("before");
     QTest::addColumn<Qt::WindowFlags>("after");
-    QTest::newRow("on top, frameless")
-        << Qt::WindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)
-        << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    QTest::newRow("on top, frameless") << Qt::WindowFlags(Qt::Window | Qt::WindowStaysOnTopHint
+                                                          | Qt::FramelessWindowHint)
+                                       << Qt::WindowFlags(Qt::Window | Qt::FramelessWindowHint);
     QTest::newRow("not on top") << Qt::WindowFlags(Qt::Window) << Qt::WindowFlags(Qt::Window);
 }
 

@@ -19,15 +19,14 @@ using host::InputHook;
 
 namespace {
 
-using FakeKey = int (*)(Display*, unsigned int, int, unsigned long);
-using FakeButton = int (*)(Display*, unsigned int, int, unsigned long);
-using FakeMotion = int (*)(Display*, int, int, int, unsigned long);
+using FakeKey = int (*)(Display *, unsigned int, int, unsigned long);
+using FakeButton = int (*)(Display *, unsigned int, int, unsigned long);
+using FakeMotion = int (*)(Display *, int, int, int, unsigned long);
 
-struct Seen
-{
+struct Seen {
     quint32 message;
     quint32 value;
-    bool operator==(const Seen& o) const { return message == o.message && value == o.value; }
+    bool operator==(const Seen &o) const { return message == o.message && value == o.value; }
 };
 
 } // namespace
@@ -45,7 +44,7 @@ private slots:
 
 private:
     QProcess m_xvfb;
-    void* m_xtst = nullptr;
+    void *m_xtst = nullptr;
     FakeKey m_fakeKey = nullptr;
     FakeButton m_fakeButton = nullptr;
     FakeMotion m_fakeMotion = nullptr;
@@ -65,9 +64,9 @@ void TestXInputHook::initTestCase()
     QVERIFY(m_fakeKey && m_fakeButton && m_fakeMotion);
 
     // Xvfb picks a free display and prints its number on the given fd.
-    m_xvfb.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                        QStringLiteral("320x240x24")});
+    m_xvfb.start(xvfb,
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                  QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("320x240x24")});
     QVERIFY(m_xvfb.waitForStarted(10000));
     QByteArray number;
     while (!number.contains('\n')) {
@@ -94,12 +93,12 @@ void TestXInputHook::reportsRawKeysAndButtons()
     std::atomic<int> installed{-1};
     host::XInputHook hook;
 
-    QThread* thread = QThread::create([&] {
-        const bool keyboard = hook.installKeyboard([&](const InputHook::KeyboardHookEvent& e) {
+    QThread *thread = QThread::create([&] {
+        const bool keyboard = hook.installKeyboard([&](const InputHook::KeyboardHookEvent &e) {
             QMutexLocker lock(&mutex);
             seen.append({e.message, quint32(e.vkCode)});
         });
-        const bool mouse = hook.installMouse([&](const InputHook::MouseHookEvent& e) {
+        const bool mouse = hook.installMouse([&](const InputHook::MouseHookEvent &e) {
             QMutexLocker lock(&mutex);
             seen.append({e.message, e.mouseData});
         });
@@ -111,27 +110,32 @@ void TestXInputHook::reportsRawKeysAndButtons()
     QTRY_VERIFY(installed != -1);
     QCOMPARE(installed.load(), 1);
 
-    Display* display = XOpenDisplay(nullptr);
+    Display *display = XOpenDisplay(nullptr);
     QVERIFY(display);
     m_fakeMotion(display, -1, 100, 100, 0); // moves are not reported
     m_fakeKey(display, 37, True, 0);        // Control_L
     m_fakeKey(display, 37, False, 0);
-    m_fakeKey(display, 105, True, 0);       // Control_R
+    m_fakeKey(display, 105, True, 0); // Control_R
     m_fakeKey(display, 105, False, 0);
     m_fakeButton(display, 1, True, 0);
     m_fakeButton(display, 1, False, 0);
-    m_fakeButton(display, 9, True, 0);      // second extra button
+    m_fakeButton(display, 9, True, 0); // second extra button
     m_fakeButton(display, 9, False, 0);
-    m_fakeButton(display, 4, True, 0);      // one wheel step up
+    m_fakeButton(display, 4, True, 0); // one wheel step up
     m_fakeButton(display, 4, False, 0);
     XSync(display, False);
     XCloseDisplay(display);
 
     const QVector<Seen> expected{
-        {0x100, 0xA2}, {0x101, 0xA2}, {0x100, 0xA3}, {0x101, 0xA3},
-        {0x201, 0}, {0x202, 0}, {0x20B, 0x20000}, {0x20C, 0x20000}, {0x20A, 0x00780000},
+        {0x100, 0xA2}, {0x101, 0xA2},    {0x100, 0xA3},    {0x101, 0xA3},       {0x201, 0},
+        {0x202, 0},    {0x20B, 0x20000}, {0x20C, 0x20000}, {0x20A, 0x00780000},
     };
-    QTRY_COMPARE_WITH_TIMEOUT([&] { QMutexLocker lock(&mutex); return seen.size(); }(), expected.size(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        [&] {
+            QMutexLocker lock(&mutex);
+            return seen.size();
+        }(),
+        expected.size(), 5000);
     hook.quit();
     QVERIFY(thread->wait(3000));
     delete thread;
@@ -143,8 +147,8 @@ void TestXInputHook::survivesTheServerGoingAway()
 {
     std::atomic<int> installed{-1};
     host::XInputHook hook;
-    QThread* thread = QThread::create([&] {
-        installed = hook.installKeyboard([](const InputHook::KeyboardHookEvent&) {}) ? 1 : 0;
+    QThread *thread = QThread::create([&] {
+        installed = hook.installKeyboard([](const InputHook::KeyboardHookEvent &) {}) ? 1 : 0;
         hook.run();
         hook.uninstall();
     });

@@ -37,8 +37,7 @@ Item {
 }
 )";
 
-struct Captured
-{
+struct Captured {
     uint code;
     QString text;
     uint key;
@@ -46,23 +45,23 @@ struct Captured
     bool pressed;
 };
 
-QList<Captured> captured(const QSignalSpy& spy)
+QList<Captured> captured(const QSignalSpy &spy)
 {
     QList<Captured> result;
-    for (const QList<QVariant>& arguments : spy) {
+    for (const QList<QVariant> &arguments : spy) {
         result.append({arguments.at(0).toUInt(), arguments.at(1).toString(), arguments.at(2).toUInt(),
                        arguments.at(3).toBool(), arguments.at(4).toBool()});
     }
     return result;
 }
 
-void sendKey(QWindow* window, QEvent::Type type, int key, quint32 scanCode, quint32 keysym, bool autoRepeat = false)
+void sendKey(QWindow *window, QEvent::Type type, int key, quint32 scanCode, quint32 keysym, bool autoRepeat = false)
 {
     QKeyEvent event(type, key, Qt::NoModifier, scanCode, keysym, 0, QString(), autoRepeat);
     QCoreApplication::sendEvent(window, &event);
 }
 
-void sendButton(QWindow* window, QEvent::Type type, Qt::MouseButton button)
+void sendButton(QWindow *window, QEvent::Type type, Qt::MouseButton button)
 {
     const QPointF at(10, 10);
     QMouseEvent event(type, at, at, at, button, type == QEvent::MouseButtonPress ? button : Qt::NoButton,
@@ -94,7 +93,7 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_rootFile;
-    VirtualKeyCaptureWindow* m_view = nullptr;
+    VirtualKeyCaptureWindow *m_view = nullptr;
 };
 
 void KeyCaptureTest::initTestCase()

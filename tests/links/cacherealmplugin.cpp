@@ -20,7 +20,7 @@ public:
         setProperty("lookups", 0);
     }
 
-    Tavri::RealmUserInterface* getRealmUser(const QString& userUUID) override
+    Tavri::RealmUserInterface *getRealmUser(const QString &userUUID) override
     {
         setProperty("lookups", property("lookups").toInt() + 1);
         if (userUUID == QLatin1String("nobody"))

@@ -17,9 +17,9 @@ class IdentityCacheTest : public QObject
 private:
     // The test realm, loaded from its plug-in on first use, so that every
     // test function also runs alone.
-    Tavri::IdentityRealmInterface* testRealm()
+    Tavri::IdentityRealmInterface *testRealm()
     {
-        IdentityRealmManager* manager = IdentityRealmManager::getInstance();
+        IdentityRealmManager *manager = IdentityRealmManager::getInstance();
         if (!manager->getIdentityRealm(QStringLiteral("cachetest")))
             manager->loadIdentityRealm(QStringLiteral(CACHE_REALM_PLUGIN));
         return manager->getIdentityRealm(QStringLiteral("cachetest"));
@@ -27,10 +27,9 @@ private:
     int lookups() { return testRealm()->realmObject()->property("lookups").toInt(); }
     // True when the user's destroying() reaches the cache; the check removes
     // the connection.
-    static bool takeDestroyingConnection(Tavri::RealmUserInterface* user, RealmIdentityCache* cache)
+    static bool takeDestroyingConnection(Tavri::RealmUserInterface *user, RealmIdentityCache *cache)
     {
-        return QObject::disconnect(user->getQObject(), SIGNAL(destroying()), cache,
-                                   SLOT(onRealmUserDestruction()));
+        return QObject::disconnect(user->getQObject(), SIGNAL(destroying()), cache, SLOT(onRealmUserDestruction()));
     }
 
 private slots:
@@ -38,10 +37,10 @@ private slots:
     void builtInRealmIsCreatedAndNeverCached()
     {
         RealmIdentityCache cache;
-        Tavri::RealmUserInterface* user = cache.getUserByUUID(QStringLiteral("u-1"), QStringLiteral("__Tavri"));
+        Tavri::RealmUserInterface *user = cache.getUserByUUID(QStringLiteral("u-1"), QStringLiteral("__Tavri"));
         QVERIFY(user);
         QCOMPARE(user->identityRealm(),
-                 static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance()));
+                 static_cast<Tavri::IdentityRealmInterface *>(TavriIdentityRealm::getInstance()));
         QCOMPARE(user->getUid(), QStringLiteral("u-1"));
         // The realm's own table answers again; the cache keeps nothing.
         QCOMPARE(cache.getUserByUUID(QStringLiteral("u-1"), QStringLiteral("__Tavri")), user);
@@ -52,16 +51,16 @@ private slots:
 
     void externalUserIsAskedForOnce()
     {
-        RealmIdentityCache* cache = RealmIdentityCache::instance();
+        RealmIdentityCache *cache = RealmIdentityCache::instance();
         const int before = lookups();
-        Tavri::RealmUserInterface* user = cache->getUserByUUID(QStringLiteral("alice"), QStringLiteral("cachetest"));
+        Tavri::RealmUserInterface *user = cache->getUserByUUID(QStringLiteral("alice"), QStringLiteral("cachetest"));
         QVERIFY(user);
         QCOMPARE(user->getUid(), QStringLiteral("alice"));
         QCOMPARE(cache->getUserByUUID(QStringLiteral("alice"), QStringLiteral("cachetest")), user);
         QCOMPARE(lookups(), before + 1);
 
         // Another id is another entry.
-        Tavri::RealmUserInterface* bob = cache->getUserByUUID(QStringLiteral("bob"), QStringLiteral("cachetest"));
+        Tavri::RealmUserInterface *bob = cache->getUserByUUID(QStringLiteral("bob"), QStringLiteral("cachetest"));
         QVERIFY(bob && bob != user);
         QCOMPARE(lookups(), before + 2);
         delete user->getQObject();
@@ -76,7 +75,7 @@ private slots:
             cache.getUserByUUID(QStringLiteral("carol"), QStringLiteral("cachetest"))->getQObject();
         delete first.data();
 
-        Tavri::RealmUserInterface* second = cache.getUserByUUID(QStringLiteral("carol"), QStringLiteral("cachetest"));
+        Tavri::RealmUserInterface *second = cache.getUserByUUID(QStringLiteral("carol"), QStringLiteral("cachetest"));
         QVERIFY(second);
         QCOMPARE(second->getUid(), QStringLiteral("carol"));
         QCOMPARE(lookups(), before + 2);
@@ -89,12 +88,12 @@ private slots:
     {
         RealmIdentityCache cache;
         const int before = lookups();
-        Tavri::RealmUserInterface* user = cache.getUserByUUID(QStringLiteral("dave"), QStringLiteral("cachetest"));
+        Tavri::RealmUserInterface *user = cache.getUserByUUID(QStringLiteral("dave"), QStringLiteral("cachetest"));
         QVERIFY(user);
         user->getQObject()->setProperty("uid", QStringLiteral("dave-renamed"));
         delete user->getQObject();
 
-        Tavri::RealmUserInterface* again = cache.getUserByUUID(QStringLiteral("dave"), QStringLiteral("cachetest"));
+        Tavri::RealmUserInterface *again = cache.getUserByUUID(QStringLiteral("dave"), QStringLiteral("cachetest"));
         QVERIFY(again);
         QCOMPARE(again->getUid(), QStringLiteral("dave"));
         QCOMPARE(lookups(), before + 2);
@@ -117,7 +116,7 @@ private slots:
     {
         QVERIFY(testRealm());
         RealmIdentityCache cache;
-        Tavri::RealmUserInterface* user = cache.getUserByUUID(QStringLiteral("erin"), QStringLiteral("cachetest"));
+        Tavri::RealmUserInterface *user = cache.getUserByUUID(QStringLiteral("erin"), QStringLiteral("cachetest"));
         QObject stranger;
         connect(&stranger, &QObject::objectNameChanged, &cache, &RealmIdentityCache::onRealmUserDestruction);
         stranger.setObjectName(QStringLiteral("x"));
@@ -129,7 +128,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        if (Tavri::IdentityRealmInterface* realm = testRealm())
+        if (Tavri::IdentityRealmInterface *realm = testRealm())
             IdentityRealmManager::getInstance()->unloadIdentityRealm(realm);
         delete IdentityRealmManager::getInstance();
         delete TavriIdentityRealm::getInstance();

@@ -24,30 +24,34 @@ void LinkifyTest::anchors_data()
 
     QTest::newRow("www") << "see www.example.org now"
                          << "see <a href=\"http://www.example.org\">www.example.org</a> now";
-    QTest::newRow("full stop stays outside")
-        << "go to https://example.com/a."
-        << "go to <a href=\"https://example.com/a\">https://example.com/a</a>.";
-    QTest::newRow("own scheme") << "join tavri:abc" << "join <a href=\"tavri:abc\">tavri:abc</a>";
+    QTest::newRow("full stop stays outside") << "go to https://example.com/a."
+                                             << "go to <a href=\"https://example.com/a\">https://example.com/a</a>.";
+    QTest::newRow("own scheme") << "join tavri:abc"
+                                << "join <a href=\"tavri:abc\">tavri:abc</a>";
     QTest::newRow("capital scheme") << "HTTP://Example.com/X"
                                     << "<a href=\"HTTP://Example.com/X\">HTTP://Example.com/X</a>";
     QTest::newRow("domain and slash") << "at example.co.uk/page?x=1, ok"
                                       << "at <a href=\"http://example.co.uk/page?x=1\">example.co.uk/page?x=1</a>, ok";
-    QTest::newRow("balanced parentheses")
-        << "a (http://x.com/a_(b)) c"
-        << "a (<a href=\"http://x.com/a_(b)\">http://x.com/a_(b)</a>) c";
+    QTest::newRow("balanced parentheses") << "a (http://x.com/a_(b)) c"
+                                          << "a (<a href=\"http://x.com/a_(b)\">http://x.com/a_(b)</a>) c";
     QTest::newRow("two links") << "www1.a.com and ftp://b.org!"
                                << "<a href=\"http://www1.a.com\">www1.a.com</a> and "
                                   "<a href=\"ftp://b.org\">ftp://b.org</a>!";
-    QTest::newRow("link inside a word") << "x=www.a.com" << "x=<a href=\"http://www.a.com\">www.a.com</a>";
+    QTest::newRow("link inside a word") << "x=www.a.com"
+                                        << "x=<a href=\"http://www.a.com\">www.a.com</a>";
     QTest::newRow("double quote cannot end the href")
         << "www.x.com/\"onmouseover=alert(1)"
         << "<a href=\"http://www.x.com/%22onmouseover=alert(1)\">www.x.com/\"onmouseover=alert(1)</a>";
     QTest::newRow("apostrophe is encoded") << "www.x.com/it's"
                                            << "<a href=\"http://www.x.com/it%27s\">www.x.com/it's</a>";
-    QTest::newRow("no address") << "nothing to see here. a.b c:" << "nothing to see here. a.b c:";
-    QTest::newRow("only punctuation after www") << "www.!!!" << "www.!!!";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("white space kept") << "\twww.a.com\n\n" << "\t<a href=\"http://www.a.com\">www.a.com</a>\n\n";
+    QTest::newRow("no address") << "nothing to see here. a.b c:"
+                                << "nothing to see here. a.b c:";
+    QTest::newRow("only punctuation after www") << "www.!!!"
+                                                << "www.!!!";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("white space kept") << "\twww.a.com\n\n"
+                                      << "\t<a href=\"http://www.a.com\">www.a.com</a>\n\n";
 }
 
 void LinkifyTest::anchors()
@@ -77,8 +81,7 @@ void LinkifyTest::hugeRunsStayPlainAndTheRestIsLinked()
     // linked whole.
     constexpr int kLongestLink = 4096;
     const QString longAddress = QStringLiteral("www.") + QString(kLongestLink - 4, QLatin1Char('a'));
-    QCOMPARE(linkify(longAddress),
-             QStringLiteral("<a href=\"http://%1\">%1</a>").arg(longAddress));
+    QCOMPARE(linkify(longAddress), QStringLiteral("<a href=\"http://%1\">%1</a>").arg(longAddress));
 
     // Runs past the limit, and runs that are long and hopeless (which would
     // make a backtracking matcher crawl), are left as they are, and the
@@ -87,8 +90,7 @@ void LinkifyTest::hugeRunsStayPlainAndTheRestIsLinked()
     const QString hugeWord = QString(kLongestLink, QLatin1Char('a'));
     const QString hugeDots = QStringLiteral("www.") + QString(kLongestLink - 4, QLatin1Char('!'));
     const QString text = hugeAddress + " " + hugeWord + " " + hugeDots + " see tavri:abc";
-    QCOMPARE(linkify(text), hugeAddress + " " + hugeWord + " " + hugeDots
-                                + " see <a href=\"tavri:abc\">tavri:abc</a>");
+    QCOMPARE(linkify(text), hugeAddress + " " + hugeWord + " " + hugeDots + " see <a href=\"tavri:abc\">tavri:abc</a>");
 }
 
 TAVRI_TEST_GUILESS_MAIN(LinkifyTest)

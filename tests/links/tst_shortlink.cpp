@@ -18,7 +18,7 @@
 class MethodRecorder : public JsonReplyHandler
 {
 public:
-    bool handleReply(const QString& method, const QJsonDocument&) override
+    bool handleReply(const QString &method, const QJsonDocument &) override
     {
         methods.append(method);
         return true;
@@ -31,12 +31,11 @@ public:
 class OutcomeRecorder : public QObject
 {
 public:
-    explicit OutcomeRecorder(LinkShortener* shortener)
+    explicit OutcomeRecorder(LinkShortener *shortener)
     {
         connect(shortener, &LinkShortener::linkShortened, this,
-                [this](const QUrl& url) { events.append(QStringLiteral("short:") + url.toString()); });
-        connect(shortener, &LinkShortener::completed, this,
-                [this] { events.append(QStringLiteral("completed")); });
+                [this](const QUrl &url) { events.append(QStringLiteral("short:") + url.toString()); });
+        connect(shortener, &LinkShortener::completed, this, [this] { events.append(QStringLiteral("completed")); });
     }
     QStringList events;
 };
@@ -67,7 +66,7 @@ private slots:
     void postCarriesOnlyTheLongUrl()
     {
         m_fake->reply(FakeWebService::ShortLinkMethod, QJsonObject{{"output_url", "http://s.example/x1"}});
-        LinkShortener* shortener = LinkShortener::create(QUrl(QStringLiteral("http://a/b?c=d")));
+        LinkShortener *shortener = LinkShortener::create(QUrl(QStringLiteral("http://a/b?c=d")));
         QPointer<LinkShortener> alive(shortener);
         connect(shortener, &LinkShortener::completed, shortener, &QObject::deleteLater);
         OutcomeRecorder recorder(shortener);
@@ -149,8 +148,8 @@ private slots:
     }
 
 private:
-    FakeWebService* m_fake = nullptr;
-    QSocialManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    QSocialManager *m_manager = nullptr;
 };
 
 TAVRI_TEST_GUILESS_MAIN(ShortLinkTest)

@@ -2,8 +2,8 @@
 // answers (and the echoes it refuses), the roster log and archive paging,
 // observed through the stanzas the client logs as sent.
 
-#include "logcapture.h"
 #include "localuser.h"
+#include "logcapture.h"
 #include "testenvironment.h"
 
 #include <QDomDocument>
@@ -21,7 +21,7 @@
 
 namespace {
 
-QDomElement parseStanza(const QString& xml)
+QDomElement parseStanza(const QString &xml)
 {
     QDomDocument document;
     document.setContent(xml, true);
@@ -35,7 +35,7 @@ class XmppTest : public QObject
     Q_OBJECT
 
 private:
-    QXmppClient* client() { return LocalUser::getLocalUser()->xmppClient(); }
+    QXmppClient *client() { return LocalUser::getLocalUser()->xmppClient(); }
     // The stanzas sent since the last call, as XML texts.
     QStringList takeSent()
     {
@@ -43,10 +43,10 @@ private:
         m_sent.clear();
         return sent;
     }
-    QStringList takeSent(const QString& tagName)
+    QStringList takeSent(const QString &tagName)
     {
         QStringList result;
-        for (const QString& xml : takeSent()) {
+        for (const QString &xml : takeSent()) {
             if (parseStanza(xml).tagName() == tagName)
                 result.append(xml);
         }
@@ -60,7 +60,7 @@ private slots:
         m_log = std::make_unique<LogCapture>(LogCapture::ForwardWarnings);
         QVERIFY(client());
         connect(client()->logger(), &QXmppLogger::message, this,
-                [this](QXmppLogger::MessageType type, const QString& text) {
+                [this](QXmppLogger::MessageType type, const QString &text) {
                     if (type == QXmppLogger::SentMessage)
                         m_sent.append(text);
                 });
@@ -74,7 +74,7 @@ private slots:
 
     void clientIsBuiltAndWiredButNeverConnected()
     {
-        QXmppClient* xmpp = client();
+        QXmppClient *xmpp = client();
         QCOMPARE(xmpp->parent(), LocalUser::getLocalUser());
         QCOMPARE(xmpp->logger()->loggingType(), QXmppLogger::SignalLogging);
         QVERIFY(xmpp->findExtension<QXmppArchiveManager>());
@@ -125,12 +125,11 @@ private slots:
 
     void rosterEntriesAreLoggedWithNameOrDash()
     {
-        QXmppRosterManager* roster = client()->findExtension<QXmppRosterManager>();
-        const QString push = QStringLiteral(
-            "<iq type=\"set\" id=\"push1\"><query xmlns=\"jabber:iq:roster\">"
-            "<item jid=\"nameless@example.test\" subscription=\"both\"/>"
-            "<item jid=\"bob@example.test\" name=\"Bob\" subscription=\"both\"/>"
-            "</query></iq>");
+        QXmppRosterManager *roster = client()->findExtension<QXmppRosterManager>();
+        const QString push = QStringLiteral("<iq type=\"set\" id=\"push1\"><query xmlns=\"jabber:iq:roster\">"
+                                            "<item jid=\"nameless@example.test\" subscription=\"both\"/>"
+                                            "<item jid=\"bob@example.test\" name=\"Bob\" subscription=\"both\"/>"
+                                            "</query></iq>");
         QVERIFY(roster->handleStanza(parseStanza(push)));
         emit roster->rosterReceived();
 
@@ -142,7 +141,7 @@ private slots:
     // Runs once per process: the first archive list only sets the total.
     void archiveIsPagedBackwards()
     {
-        QXmppArchiveManager* archive = client()->findExtension<QXmppArchiveManager>();
+        QXmppArchiveManager *archive = client()->findExtension<QXmppArchiveManager>();
         const QDateTime before = QDateTime::currentDateTimeUtc();
 
         // First answer: the last page of the 21-day window is asked for.
@@ -208,8 +207,9 @@ private slots:
         chat.setMessages({message});
         emit client()->findExtension<QXmppArchiveManager>()->archiveChatReceived(chat, QXmppResultSetReply());
         bool found = false;
-        for (const QString& line : logLines())
-            found = found || (line.startsWith(QStringLiteral("XMPP archived chat message:")) && line.contains("old words"));
+        for (const QString &line : logLines())
+            found =
+                found || (line.startsWith(QStringLiteral("XMPP archived chat message:")) && line.contains("old words"));
         QVERIFY(found);
     }
 
@@ -224,7 +224,7 @@ private:
     QStringList logLines() const
     {
         QStringList lines;
-        for (const CapturedLine& line : m_log->lines())
+        for (const CapturedLine &line : m_log->lines())
             lines.append(line.message);
         return lines;
     }

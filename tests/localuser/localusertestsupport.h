@@ -21,9 +21,9 @@
 namespace localusertest {
 
 // The scripted hook made by the last monitor thread that started.
-inline std::atomic<host::ScriptedInputHook*>& currentHook()
+inline std::atomic<host::ScriptedInputHook *> &currentHook()
 {
-    static std::atomic<host::ScriptedInputHook*> hook{nullptr};
+    static std::atomic<host::ScriptedInputHook *> hook{nullptr};
     return hook;
 }
 
@@ -57,10 +57,10 @@ public:
         delete m_social;
     }
 
-    LocalUser* local() const { return m_local; }
+    LocalUser *local() const { return m_local; }
 
     // Web login, then voice login, as `uri`; the identity exists afterwards.
-    void signIn(const QString& uri = QStringLiteral("sip:u-me@voice.test"))
+    void signIn(const QString &uri = QStringLiteral("sip:u-me@voice.test"))
     {
         // The web login is answered with nothing: the answer finds the sign-in
         // done and is dropped, and no connection stays open for good (the
@@ -78,15 +78,15 @@ public:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    TavriIdentityRealmUser* identity() const { return m_local->tavriidentity(); }
+    TavriIdentityRealmUser *identity() const { return m_local->tavriidentity(); }
     // The web service the user signs in to, for scripting answers and
     // reading the requests made.
-    FakeWebService& web() { return m_fake; }
+    FakeWebService &web() { return m_fake; }
 
 private:
     FakeWebService m_fake;
-    QSocialManager* m_social = nullptr;
-    LocalUser* m_local = nullptr;
+    QSocialManager *m_social = nullptr;
+    LocalUser *m_local = nullptr;
 };
 
 } // namespace localusertest

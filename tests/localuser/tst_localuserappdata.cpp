@@ -8,11 +8,11 @@
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
+#include "conversationtestsupport.h"
 #include "localusertestsupport.h"
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
 #include "tavriidentityrealm.h"
-#include "conversationtestsupport.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 #include "voicetestsupport.h"
@@ -27,7 +27,7 @@ QStringList sentAppData()
 {
     QStringList result;
     for (int i = 0; i < oxc_request_count(OX_REQ_ACCOUNT_SEND_USER_APP_DATA); ++i) {
-        auto* request = reinterpret_cast<const ox_req_account_send_user_app_data_t*>(
+        auto *request = reinterpret_cast<const ox_req_account_send_user_app_data_t *>(
             oxc_find_request(OX_REQ_ACCOUNT_SEND_USER_APP_DATA, i));
         result.append(QString::fromUtf8(request->to_uri) + QLatin1Char(' ') + QString::fromUtf8(request->content));
     }
@@ -36,9 +36,9 @@ QStringList sentAppData()
 
 using conversationtest::lines;
 
-bool listed(Conversation* conversation)
+bool listed(Conversation *conversation)
 {
-    ConversationList* conversations = LocalUser::getLocalUser()->getConversations();
+    ConversationList *conversations = LocalUser::getLocalUser()->getConversations();
     for (int row = 0; row < conversations->count(); ++row) {
         if (conversations->at(row) == conversation)
             return true;
@@ -46,7 +46,7 @@ bool listed(Conversation* conversation)
     return false;
 }
 
-QString invitationLine(const QString& name, const QString& href)
+QString invitationLine(const QString &name, const QString &href)
 {
     return name + QStringLiteral(" has invited you to join a private conversation with others.  <a href=\"") + href
            + QStringLiteral("\">Click here to join now</a>.");
@@ -83,23 +83,23 @@ private slots:
     void serverPokes();
 
 private:
-    QString peer(const QString& name) const { return QStringLiteral("sip:u-%1@voice.test").arg(name); }
+    QString peer(const QString &name) const { return QStringLiteral("sip:u-%1@voice.test").arg(name); }
     // The built-in realm's user for a peer, with a display name.
-    TavriIdentityRealmUser* user(const QString& name, const QString& displayName = QString());
+    TavriIdentityRealmUser *user(const QString &name, const QString &displayName = QString());
     // The private chat with a peer, joined or not.
-    Conversation* privateChat(const QString& name, bool joined);
+    Conversation *privateChat(const QString &name, bool joined);
     // Sends content from `from` to the local user's voice account through
     // the SDK stand-in and waits until the voice service has announced it.
-    bool deliver(const QString& from, const QString& content);
-    bool deliverFromServer(const QString& contentType, const QString& content);
+    bool deliver(const QString &from, const QString &content);
+    bool deliverFromServer(const QString &contentType, const QString &content);
     // Posts a profile-update text from a user of its own and waits until its
     // web request has arrived: earlier requests have then been posted too.
     bool settle();
     // The web requests for the record of the user with a SIP URI.
-    int profileRequests(const QString& uri);
+    int profileRequests(const QString &uri);
 
-    localusertest::SignedInUser* m_user = nullptr;
-    VoiceManager* m_voice = nullptr;
+    localusertest::SignedInUser *m_user = nullptr;
+    VoiceManager *m_voice = nullptr;
     int m_settled = 0;
 };
 
@@ -108,7 +108,7 @@ void LocalUserAppDataTest::initTestCase()
     localusertest::useScriptedInput();
     m_user = new localusertest::SignedInUser;
     const QJsonObject ok{{"status", "OK"}};
-    for (const char* method : {"GetChannelInfoWithOwnerInfoFromLiveUID", "changeChannelFavorite", "GetChannelInfo"})
+    for (const char *method : {"GetChannelInfoWithOwnerInfoFromLiveUID", "changeChannelFavorite", "GetChannelInfo"})
         m_user->web().setDefault(QString::fromLatin1(method), ok);
     m_user->web().setLookupDefaults();
 
@@ -118,8 +118,7 @@ void LocalUserAppDataTest::initTestCase()
     QVERIFY(!m_voice->localUserUri().isEmpty());
     // Wired as the application wires them.
     connect(m_voice, &VoiceManager::userAppDataReceived, m_user->local(), &LocalUser::onUserAppDataReceived);
-    connect(m_voice, &VoiceManager::serverAppDataReceived, m_user->local(),
-            &LocalUser::onVoiceNetworkAppDataReceived);
+    connect(m_voice, &VoiceManager::serverAppDataReceived, m_user->local(), &LocalUser::onVoiceNetworkAppDataReceived);
 
     m_user->signIn();
     QVERIFY(m_user->identity());
@@ -140,24 +139,24 @@ void LocalUserAppDataTest::cleanupTestCase()
     oxc_reset();
 }
 
-TavriIdentityRealmUser* LocalUserAppDataTest::user(const QString& name, const QString& displayName)
+TavriIdentityRealmUser *LocalUserAppDataTest::user(const QString &name, const QString &displayName)
 {
-    auto* identity = qobject_cast<TavriIdentityRealmUser*>(
+    auto *identity = qobject_cast<TavriIdentityRealmUser *>(
         TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(peer(name))->getQObject());
     // Without custom display names a user is shown by its user name.
     identity->setUname(displayName.isEmpty() ? name : displayName);
     return identity;
 }
 
-Conversation* LocalUserAppDataTest::privateChat(const QString& name, bool joined)
+Conversation *LocalUserAppDataTest::privateChat(const QString &name, bool joined)
 {
-    Conversation* chat = TavriIdentityRealm::getInstance()->getConversation(peer(name));
+    Conversation *chat = TavriIdentityRealm::getInstance()->getConversation(peer(name));
     if (chat && joined)
         chat->setJoinState(Conversation::Joined);
     return chat;
 }
 
-bool LocalUserAppDataTest::deliver(const QString& from, const QString& content)
+bool LocalUserAppDataTest::deliver(const QString &from, const QString &content)
 {
     QSignalSpy received(m_voice, &VoiceManager::userAppDataReceived);
     if (oxc_send_app_data(m_voice->localUserUri().toUtf8().constData(), from.toUtf8().constData(),
@@ -167,7 +166,7 @@ bool LocalUserAppDataTest::deliver(const QString& from, const QString& content)
     return received.wait(5000) || !received.isEmpty();
 }
 
-bool LocalUserAppDataTest::deliverFromServer(const QString& contentType, const QString& content)
+bool LocalUserAppDataTest::deliverFromServer(const QString &contentType, const QString &content)
 {
     QSignalSpy received(m_voice, &VoiceManager::serverAppDataReceived);
     if (oxc_send_server_app_data(m_voice->localUserUri().toUtf8().constData(), contentType.toUtf8().constData(),
@@ -185,10 +184,10 @@ bool LocalUserAppDataTest::settle()
     return QTest::qWaitFor([&] { return profileRequests(sentinel) > 0; }, 5000);
 }
 
-int LocalUserAppDataTest::profileRequests(const QString& uri)
+int LocalUserAppDataTest::profileRequests(const QString &uri)
 {
     int count = 0;
-    for (const FakeWebService::Request& request : m_user->web().requestsFor("getUserByUserLiveURI")) {
+    for (const FakeWebService::Request &request : m_user->web().requestsFor("getUserByUserLiveURI")) {
         if (request.value("UserLiveURI") == uri)
             ++count;
     }
@@ -204,8 +203,8 @@ void LocalUserAppDataTest::voiceRequest_data()
     QTest::newRow("private chat not joined")
         << false << QStringLiteral("Vic")
         << QStringLiteral("Vic is requesting a voice conversation, click on the icon to enable audio.");
-    QTest::newRow("private chat joined")
-        << true << QStringLiteral("Vic") << QStringLiteral("Vic has enabled audio, click on the icon to enable audio.");
+    QTest::newRow("private chat joined") << true << QStringLiteral("Vic")
+                                         << QStringLiteral("Vic has enabled audio, click on the icon to enable audio.");
     QTest::newRow("a name with markup is shown as text")
         << true << QStringLiteral("<a href=\"x\">Vic</a>")
         << QStringLiteral("&lt;a href=&quot;x&quot;&gt;Vic&lt;/a&gt; has enabled audio, click on the icon to enable "
@@ -219,7 +218,7 @@ void LocalUserAppDataTest::voiceRequest()
     QFETCH(QString, line);
     const QString name = QStringLiteral("vic%1").arg(qHash(QString::fromLatin1(QTest::currentDataTag())));
     user(name, displayName);
-    Conversation* chat = privateChat(name, joined);
+    Conversation *chat = privateChat(name, joined);
     QVERIFY(chat);
     const QString channel = QStringLiteral("sip:confctl-g-0a1b2c@voice.test");
 
@@ -253,7 +252,7 @@ void LocalUserAppDataTest::otherTextsChangeNothing_data()
     QTest::newRow("long garbage") << QString(100000, QLatin1Char('x'));
     QTest::newRow("binary-looking") << QStringLiteral("\x01\x02rv:\u00ff");
     // Acknowledgements that name no conversation.
-    for (const char* ack : {"rta:", "ria:", "rpa:"}) {
+    for (const char *ack : {"rta:", "ria:", "rpa:"}) {
         QTest::addRow("%s without URI", ack) << QString::fromLatin1(ack);
         QTest::addRow("%s for no conversation URI", ack) << QString::fromLatin1(ack) + QStringLiteral("x-7@voice.test");
     }
@@ -264,7 +263,7 @@ void LocalUserAppDataTest::otherTextsChangeNothing()
     QFETCH(QString, content);
     const QString name = QStringLiteral("oscar");
     user(name);
-    Conversation* chat = privateChat(name, true);
+    Conversation *chat = privateChat(name, true);
     chat->setTransitionSipURI(QString());
     const int linesBefore = lines(chat).size();
     // The realm looked the new user up once.
@@ -306,9 +305,8 @@ void LocalUserAppDataTest::invitation_data()
     QTest::newRow("group, not joined") << "ri:" << false << "Tia" << group << "Tia" << href;
     QTest::newRow("group, joined") << "ri:" << true << "Tia" << group << "Tia" << href;
     QTest::newRow("name with markup") << "ri:" << true << "<img src=x>" << group << "&lt;img src=x&gt;" << href;
-    QTest::newRow("ampersand in the URI")
-        << "rt:" << true << "Tia" << QStringLiteral("sip:confctl-g-5e@voice.test&x=1") << "Tia"
-        << QStringLiteral("tavri:JT-sip:confctl-g-5e@voice.test&amp;x=1");
+    QTest::newRow("ampersand in the URI") << "rt:" << true << "Tia" << QStringLiteral("sip:confctl-g-5e@voice.test&x=1")
+                                          << "Tia" << QStringLiteral("tavri:JT-sip:confctl-g-5e@voice.test&amp;x=1");
 }
 
 void LocalUserAppDataTest::invitation()
@@ -321,7 +319,7 @@ void LocalUserAppDataTest::invitation()
     QFETCH(QString, href);
     const QString name = QStringLiteral("tia%1").arg(qHash(QString::fromLatin1(QTest::currentDataTag())));
     user(name, displayName);
-    Conversation* chat = privateChat(name, joined);
+    Conversation *chat = privateChat(name, joined);
 
     QVERIFY(deliver(peer(name), prefix + group));
 
@@ -330,8 +328,8 @@ void LocalUserAppDataTest::invitation()
     QCOMPARE(sentAppData(), QStringList{peer(name) + QLatin1Char(' ') + ack + group});
     // Only a group invitation opens the private chat; neither joins the group.
     const bool joinRequested = prefix == QLatin1String("ri:") && !joined;
-    QCOMPARE(chat->getJoinState(), joined ? Conversation::Joined
-                                          : (joinRequested ? Conversation::Joining : Conversation::NotJoined));
+    QCOMPARE(chat->getJoinState(),
+             joined ? Conversation::Joined : (joinRequested ? Conversation::Joining : Conversation::NotJoined));
     QCOMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_ADD_SESSION), 0);
 }
 
@@ -353,7 +351,7 @@ void LocalUserAppDataTest::invitationWithAnUnsafeURIIsRefused()
     QFETCH(QString, content);
     const QString name = QStringLiteral("mallory");
     user(name);
-    Conversation* chat = privateChat(name, false);
+    Conversation *chat = privateChat(name, false);
     QVERIFY(chat);
     const int linesBefore = lines(chat).size();
 
@@ -391,7 +389,7 @@ void LocalUserAppDataTest::permanentTransition()
     const QString oldURI = QStringLiteral("sip:confctl-g-c0ffee@voice.test");
     const QString newURI = QStringLiteral("sip:confctl-4242@voice.test");
     // A fresh ad-hoc conversation each time: a moved one keeps its new URI.
-    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(oldURI);
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(oldURI);
     QVERIFY(conversation);
     QCOMPARE(conversation->getSipURI(), oldURI);
     conversation->setJoinState(oldJoined ? Conversation::Joined : Conversation::NotJoined);
@@ -433,7 +431,7 @@ void LocalUserAppDataTest::acknowledgements()
     const QString name = QStringLiteral("ada%1").arg(fromThePeer);
     user(name);
     user(QStringLiteral("eve"));
-    Conversation* chat = privateChat(name, true);
+    Conversation *chat = privateChat(name, true);
     chat->setOstrelSessionHandle(QStringLiteral("private-session-") + name);
     // The local user asked the peer to enable voice and waits for the answer.
     chat->requestVoice(true);
@@ -468,7 +466,7 @@ void LocalUserAppDataTest::multiPartyAcknowledgement()
     const QString name = QStringLiteral("mo%1").arg(fromThePeer);
     user(name);
     user(QStringLiteral("ike"));
-    Conversation* chat = privateChat(name, true);
+    Conversation *chat = privateChat(name, true);
     // Inviting a third user into the private chat asks the peer to move to a
     // new group chat first.
     chat->inviteUser(peer(QStringLiteral("ike")));
@@ -487,7 +485,7 @@ void LocalUserAppDataTest::multiPartyAcknowledgement()
     }
     // The peer answered: the group chat is joined and the invitee asked in.
     QCOMPARE(chat->getTransitionSipURI(), QString());
-    Conversation* groupChat = TavriIdentityRealm::getInstance()->getConversation(group);
+    Conversation *groupChat = TavriIdentityRealm::getInstance()->getConversation(group);
     QCOMPARE(groupChat->getJoinState(), Conversation::Joining);
     QCOMPARE(sentAppData(), QStringList{peer(QStringLiteral("ike")) + QStringLiteral(" ri:") + group});
     groupChat->setJoinState(Conversation::NotJoined);
@@ -498,11 +496,11 @@ void LocalUserAppDataTest::inviteAcknowledgement()
     user(QStringLiteral("ivy"));
     user(QStringLiteral("eve"));
     const QString groupURI = QStringLiteral("sip:confctl-g-ack1@voice.test");
-    Conversation* group = TavriIdentityRealm::getInstance()->getConversation(groupURI);
+    Conversation *group = TavriIdentityRealm::getInstance()->getConversation(groupURI);
     group->setJoinState(Conversation::Joined);
     group->inviteUser(peer(QStringLiteral("ivy")));
     QCOMPARE(sentAppData(), QStringList{peer(QStringLiteral("ivy")) + QStringLiteral(" ri:") + groupURI});
-    ConversationParticipantList* participants = group->getParticipants();
+    ConversationParticipantList *participants = group->getParticipants();
 
     // Only the invitee's own answer lists it as invited.
     QVERIFY(deliver(peer(QStringLiteral("eve")), QStringLiteral("ria:") + groupURI));
@@ -511,7 +509,7 @@ void LocalUserAppDataTest::inviteAcknowledgement()
     QVERIFY(!participants->getParticipantBySipURI(peer(QStringLiteral("ivy"))));
 
     QVERIFY(deliver(peer(QStringLiteral("ivy")), QStringLiteral("ria:") + groupURI));
-    ConversationParticipant* ivy = participants->getParticipantBySipURI(peer(QStringLiteral("ivy")));
+    ConversationParticipant *ivy = participants->getParticipantBySipURI(peer(QStringLiteral("ivy")));
     QVERIFY(ivy);
     QCOMPARE(ivy->getInvitedState(), ConversationParticipant::Invited);
     group->setJoinState(Conversation::NotJoined);
@@ -524,7 +522,7 @@ void LocalUserAppDataTest::permanentMoveAcknowledgement()
     const QString newURI = QStringLiteral("sip:confctl-7301@") + m_voice->domain();
     const QString legacy = voicetest::joinSession(*m_voice, oldURI);
     QVERIFY(!legacy.isEmpty());
-    Conversation* channel = TavriIdentityRealm::getInstance()->getConversation(oldURI);
+    Conversation *channel = TavriIdentityRealm::getInstance()->getConversation(oldURI);
     channel->setOstrelSessionHandle(legacy);
     channel->setJoinState(Conversation::Joined);
     channel->getParticipants()->addParticipant(user(QStringLiteral("pat")));
@@ -538,8 +536,8 @@ void LocalUserAppDataTest::permanentMoveAcknowledgement()
     QCOMPARE(m_user->web().requestsFor("GetChannelInfoWithOwnerInfoFromLiveUID").last().value("ChannelLiveUID"),
              QStringLiteral("7301"));
     QCOMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_ADD_SESSION), 1);
-    QCOMPARE(voicetest::text(voicetest::lastRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)
-                                 ->uri),
+    QCOMPARE(voicetest::text(
+                 voicetest::lastRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)->uri),
              newURI.toUtf8());
     channel->addCompleted(oldURI);
     QCOMPARE(sentAppData(), QStringList{peer(QStringLiteral("pat")) + QStringLiteral(" rp:") + oldURI + "|" + newURI});
@@ -548,9 +546,9 @@ void LocalUserAppDataTest::permanentMoveAcknowledgement()
     // The other user's answer, addressed to the new URI, ends the old session.
     QVERIFY(deliver(peer(QStringLiteral("pat")), QStringLiteral("rpa:") + newURI));
     QCOMPARE(oxc_request_count(OX_REQ_SESSION_TERMINATE), 1);
-    QCOMPARE(voicetest::text(voicetest::lastRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE)
-                                 ->session_handle),
-             legacy.toUtf8());
+    QCOMPARE(
+        voicetest::text(voicetest::lastRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE)->session_handle),
+        legacy.toUtf8());
     channel->setOstrelSessionHandle(QString());
     channel->setJoinState(Conversation::NotJoined);
 }
@@ -562,11 +560,16 @@ void LocalUserAppDataTest::serverPokes_data()
     QTest::addColumn<bool>("asked");
     QTest::addColumn<QString>("uids");
 
-    QTest::newRow("two uids") << "x-ostrel-notification" << "11,12" << true << "11,12";
-    QTest::newRow("empty item between commas") << "x-ostrel-notification" << "1,,2" << true << "1,2";
-    QTest::newRow("empty list") << "x-ostrel-notification" << "" << true << "";
-    QTest::newRow("invitation poke") << "x-ostrel-notification" << "ri|sip:confctl-3@voice.test" << false << "";
-    QTest::newRow("other content type") << "x-ostrel-other" << "13" << false << "";
+    QTest::newRow("two uids") << "x-ostrel-notification"
+                              << "11,12" << true << "11,12";
+    QTest::newRow("empty item between commas") << "x-ostrel-notification"
+                                               << "1,,2" << true << "1,2";
+    QTest::newRow("empty list") << "x-ostrel-notification"
+                                << "" << true << "";
+    QTest::newRow("invitation poke") << "x-ostrel-notification"
+                                     << "ri|sip:confctl-3@voice.test" << false << "";
+    QTest::newRow("other content type") << "x-ostrel-other"
+                                        << "13" << false << "";
 }
 
 void LocalUserAppDataTest::serverPokes()
@@ -575,7 +578,7 @@ void LocalUserAppDataTest::serverPokes()
     QFETCH(QString, content);
     QFETCH(bool, asked);
     QFETCH(QString, uids);
-    FakeWebService& web = m_user->web();
+    FakeWebService &web = m_user->web();
     const int before = web.requestsFor("GetNotifications").size();
 
     QVERIFY(deliverFromServer(contentType, content));

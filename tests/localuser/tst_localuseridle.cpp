@@ -18,7 +18,7 @@ using Action = QPair<int, bool>;
 namespace {
 
 // Starts the thread and returns its scripted hook once it delivers events.
-host::ScriptedInputHook* startMonitor(KeyboardMonitorThread& thread)
+host::ScriptedInputHook *startMonitor(KeyboardMonitorThread &thread)
 {
     localusertest::currentHook().store(nullptr);
     thread.start();
@@ -26,7 +26,7 @@ host::ScriptedInputHook* startMonitor(KeyboardMonitorThread& thread)
     clock.start();
     while (!localusertest::currentHook().load() && clock.elapsed() < 5000)
         QThread::msleep(1);
-    host::ScriptedInputHook* hook = localusertest::currentHook().load();
+    host::ScriptedInputHook *hook = localusertest::currentHook().load();
     if (hook && !hook->waitUntilRunning(5000))
         return nullptr;
     return hook;
@@ -38,10 +38,11 @@ host::ScriptedInputHook* startMonitor(KeyboardMonitorThread& thread)
 class ActionRecorder : public QObject
 {
 public:
-    explicit ActionRecorder(KeyboardMonitorThread* thread)
+    explicit ActionRecorder(KeyboardMonitorThread *thread)
     {
-        connect(thread, &KeyboardMonitorThread::actionSignal, this,
-                [this](int code, bool isPressed) { actions.append({code, isPressed}); });
+        connect(thread, &KeyboardMonitorThread::actionSignal, this, [this](int code, bool isPressed) {
+            actions.append({code, isPressed});
+        });
     }
     QList<Action> actions;
 };
@@ -73,7 +74,7 @@ private slots:
     void voiceLoginStartsAndLogoutStopsDetection();
 
 private:
-    localusertest::SignedInUser* m_user = nullptr;
+    localusertest::SignedInUser *m_user = nullptr;
 };
 
 void LocalUserIdleTest::initTestCase()
@@ -92,7 +93,7 @@ void LocalUserIdleTest::keysAndButtonsAreReported()
 {
     KeyboardMonitorThread thread;
     ActionRecorder recorder(&thread);
-    host::ScriptedInputHook* hook = startMonitor(thread);
+    host::ScriptedInputHook *hook = startMonitor(thread);
     QVERIFY(hook);
     QVERIFY(thread.hooksRunning());
 
@@ -115,16 +116,16 @@ void LocalUserIdleTest::keysAndButtonsAreReported()
 
     QTRY_COMPARE(recorder.actions.size(), 11);
     QCOMPARE(recorder.actions, (QList<Action>{{0x41, true},
-                                          {0x41, false},
-                                          {0xA4, true},
-                                          {0xA4, false},
-                                          {1, true},
-                                          {1, false},
-                                          {2, true},
-                                          {4, false},
-                                          {5, true},
-                                          {6, false},
-                                          {0x1B, true}}));
+                                              {0x41, false},
+                                              {0xA4, true},
+                                              {0xA4, false},
+                                              {1, true},
+                                              {1, false},
+                                              {2, true},
+                                              {4, false},
+                                              {5, true},
+                                              {6, false},
+                                              {0x1B, true}}));
     QVERIFY(thread.stop());
     QVERIFY(!thread.hooksRunning());
 }
@@ -141,7 +142,7 @@ void LocalUserIdleTest::aHookThatFailsReportsNothing()
     KeyboardMonitorThread thread;
     ActionRecorder recorder(&thread);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("keyboard hook not installed"));
-    host::ScriptedInputHook* hook = startMonitor(thread);
+    host::ScriptedInputHook *hook = startMonitor(thread);
     localusertest::useScriptedInput();
     QVERIFY(hook);
 
@@ -192,7 +193,7 @@ void LocalUserIdleTest::awayOnceThenOnlineOnce()
     handler.start();
     QVERIFY(handler.monitorThread());
     QTRY_VERIFY(localusertest::currentHook().load());
-    host::ScriptedInputHook* hook = localusertest::currentHook().load();
+    host::ScriptedInputHook *hook = localusertest::currentHook().load();
     QVERIFY(hook->waitUntilRunning(5000));
 
     QVERIFY(away.wait(5000));
@@ -204,8 +205,7 @@ void LocalUserIdleTest::awayOnceThenOnlineOnce()
     // keys have reached it once they reach a receiver connected after it.
     QObject afterHandler;
     int keysSeen = 0;
-    connect(handler.monitorThread(), &KeyboardMonitorThread::actionSignal, &afterHandler,
-            [&keysSeen] { ++keysSeen; });
+    connect(handler.monitorThread(), &KeyboardMonitorThread::actionSignal, &afterHandler, [&keysSeen] { ++keysSeen; });
     hook->inject(Hook::KeyboardHookEvent{Hook::KeyDown, 0x20});
     hook->inject(Hook::KeyboardHookEvent{Hook::KeyUp, 0x20});
     QVERIFY(online.wait(5000) || !online.isEmpty());
@@ -248,7 +248,7 @@ void LocalUserIdleTest::eventsQueuedBeforeStopAreDropped()
     QSignalSpy online(&handler, &IdleHandler::online);
     handler.setInterval(60);
     handler.start();
-    KeyboardMonitorThread* thread = handler.monitorThread();
+    KeyboardMonitorThread *thread = handler.monitorThread();
     QVERIFY(thread);
 
     // An event on its way from the monitor when the handler stops.
@@ -262,7 +262,7 @@ void LocalUserIdleTest::eventsQueuedBeforeStopAreDropped()
 void LocalUserIdleTest::idleWhileOfflineKeepsPresence()
 {
     m_user->signIn();
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     local->setPresenceState(Presence::Offline, false);
     QSignalSpy idle(local, &LocalUser::isIdleChanged);
 
@@ -297,7 +297,7 @@ void LocalUserIdleTest::returningFromIdle()
     QFETCH(int, chosen);
     QFETCH(int, afterReturn);
     m_user->signIn();
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     local->setPresenceState(chosen);
     QSignalSpy idle(local, &LocalUser::isIdleChanged);
 
@@ -322,7 +322,7 @@ void LocalUserIdleTest::voiceLoginStartsAndLogoutStopsDetection()
     m_user->signOut();
 
     m_user->signIn();
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     QCOMPARE(local->idleHandler()->interval(), 1234);
     QCOMPARE(local->idleHandler()->timerInterval(), 1234000);
     QVERIFY(local->idleHandler()->isTimerActive());

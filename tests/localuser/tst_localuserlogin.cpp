@@ -2,8 +2,8 @@
 // the voice service, the reconnect series after a voice logout, logouts, and
 // the login state combined with the external applications' realms.
 
-#include "conversation.h"
 #include "contactlist.h"
+#include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
 #include "localuser.h"
@@ -38,27 +38,27 @@ using Step = QPair<int, QString>;
 class FakeSharedRealm : public TavriSharedIdentityRealm
 {
 public:
-    FakeSharedRealm(const QString& id, QObject* parent)
+    FakeSharedRealm(const QString &id, QObject *parent)
         : TavriSharedIdentityRealm(id, parent)
     {
         setRealmDisplayName(QStringLiteral("Game"));
     }
     // The inert base announces nothing; what the realm listed goes with it.
     ~FakeSharedRealm() override { emit destroying(); }
-    void setProgress(const QString& userName, const QString& sessionGroup, const QString& icon = QString())
+    void setProgress(const QString &userName, const QString &sessionGroup, const QString &icon = QString())
     {
         setUserDisplayName(userName);
         setSessionGroupHandle(sessionGroup);
         setUserIconURL(icon);
     }
 
-    Tavri::RealmUserInterface* getRealmUser(const QString&) override { return nullptr; }
-    void requestLogout(Tavri::RealmUserInterface*) override {}
-    void sendTextMessage(const QString&, const QString&) override {}
-    void sendTextMessage(const QString&, const QString&, const QString&) override {}
-    void requestJoinConversation(const QString&, const QString&, const QString& = QString()) override {}
-    void requestLeaveConversation(const QString&, const QString&) override {}
-    void sendIsTypingChanged(const QString&, bool) override {}
+    Tavri::RealmUserInterface *getRealmUser(const QString &) override { return nullptr; }
+    void requestLogout(Tavri::RealmUserInterface *) override {}
+    void sendTextMessage(const QString &, const QString &) override {}
+    void sendTextMessage(const QString &, const QString &, const QString &) override {}
+    void requestJoinConversation(const QString &, const QString &, const QString & = QString()) override {}
+    void requestLeaveConversation(const QString &, const QString &) override {}
+    void sendIsTypingChanged(const QString &, bool) override {}
 };
 
 // The external-realm manager, with realms a test adds and removes.
@@ -69,9 +69,9 @@ public:
         : TavriSharedIdentityRealmManager(nullptr)
     {
     }
-    FakeSharedRealm* addRealm(const QString& id)
+    FakeSharedRealm *addRealm(const QString &id)
     {
-        auto* realm = new FakeSharedRealm(id, this);
+        auto *realm = new FakeSharedRealm(id, this);
         m_realms.insert(id, realm);
         return realm;
     }
@@ -122,11 +122,11 @@ private:
     // Web logins posted and not yet answered.
     int pendingQueriesCount() const;
 
-    FakeSharedRealmManager* m_realms = nullptr;
-    FakeWebService* m_fake = nullptr;
-    QSocialManager* m_social = nullptr;
-    LocalUser* m_local = nullptr;
-    QSignalSpy* m_states = nullptr;
+    FakeSharedRealmManager *m_realms = nullptr;
+    FakeWebService *m_fake = nullptr;
+    QSocialManager *m_social = nullptr;
+    LocalUser *m_local = nullptr;
+    QSignalSpy *m_states = nullptr;
 };
 
 void LocalUserLoginTest::initTestCase()
@@ -167,7 +167,7 @@ void LocalUserLoginTest::cleanup()
 QList<Step> LocalUserLoginTest::steps() const
 {
     QList<Step> result;
-    for (const QList<QVariant>& arguments : *m_states)
+    for (const QList<QVariant> &arguments : *m_states)
         result.append({int(arguments.at(0).value<LocalUser::LoginState>()), arguments.at(1).toString()});
     return result;
 }
@@ -194,7 +194,7 @@ int LocalUserLoginTest::retryInterval()
 {
     const int id = LocalUser::getLocalUser()->retryTimerId();
     const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(LocalUser::getLocalUser());
-    for (const QAbstractEventDispatcher::TimerInfo& timer : timers) {
+    for (const QAbstractEventDispatcher::TimerInfo &timer : timers) {
         if (timer.timerId == id)
             return timer.interval;
     }
@@ -210,7 +210,7 @@ void LocalUserLoginTest::fireRetryTimer()
 int LocalUserLoginTest::pendingQueriesCount() const
 {
     int count = 0;
-    for (QSocialQuery* query : m_social->findChildren<QSocialQuery*>()) {
+    for (QSocialQuery *query : m_social->findChildren<QSocialQuery *>()) {
         if (query->method() == QLatin1String("LoginUser"))
             ++count;
     }
@@ -232,8 +232,9 @@ void LocalUserLoginTest::signInThroughWebAndVoice()
 
     const QString uri = QStringLiteral("sip:u-me@") + voice.domain();
     oxc_map_token("tok-me", uri.toUtf8().constData(), "Me");
-    m_fake->reply(QStringLiteral("LoginUser"),
-                  QJsonObject{{"auth_token", "tok-me"}, {"UserLiveURI", uri}, {"UserDisplayName", "Me"}, {"sid", "s-1"}});
+    m_fake->reply(
+        QStringLiteral("LoginUser"),
+        QJsonObject{{"auth_token", "tok-me"}, {"UserLiveURI", uri}, {"UserDisplayName", "Me"}, {"sid", "s-1"}});
     QString databaseWhileSigningIn;
     QObject context;
     connect(m_local, &LocalUser::loginStateChanged, &context, [&](LocalUser::LoginState state) {
@@ -245,7 +246,8 @@ void LocalUserLoginTest::signInThroughWebAndVoice()
     StorageManager::getInstance()->setPassword(QStringLiteral("stored"));
     m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
     QTRY_COMPARE(m_local->getLoginState(), LocalUser::LoggedIn);
-    QCOMPARE(steps(), (QList<Step>{{LocalUser::LoggingIn, ""}, {LocalUser::LoggingInVoice, ""}, {LocalUser::LoggedIn, ""}}));
+    QCOMPARE(steps(),
+             (QList<Step>{{LocalUser::LoggingIn, ""}, {LocalUser::LoggingInVoice, ""}, {LocalUser::LoggedIn, ""}}));
     QCOMPARE(databaseWhileSigningIn, uri);
     QCOMPARE(m_local->getSipURI(), uri);
     QVERIFY(m_local->tavriidentity());
@@ -288,8 +290,9 @@ void LocalUserLoginTest::reconnectSeries()
         const int logins = pendingQueriesCount();
         m_fake->hang(QStringLiteral("LoginUser"));
         fireRetryTimer();
-        QCOMPARE(steps(), (QList<Step>{{LocalUser::DisconnectedReconnecting, "Reconnecting... " + QString::number(attempt)},
-                                       {LocalUser::LoggingIn, ""}}));
+        QCOMPARE(steps(),
+                 (QList<Step>{{LocalUser::DisconnectedReconnecting, "Reconnecting... " + QString::number(attempt)},
+                              {LocalUser::LoggingIn, ""}}));
         QCOMPARE(pendingQueriesCount(), logins + 1);
         QCOMPARE(retryInterval(), next.at(attempt - 1));
         QCOMPARE(m_local->retryCount(), attempt < 3 ? attempt + 1 : 0);
@@ -430,10 +433,14 @@ void LocalUserLoginTest::externalRealmsRaiseTheLoginState_data()
     QTest::addColumn<bool>("ownError");
     QTest::addColumn<int>("expected");
 
-    QTest::newRow("realm logged out") << "" << "" << false << 0;
-    QTest::newRow("realm verified") << "Player" << "" << false << 2;
-    QTest::newRow("realm ready") << "Player" << "sg-1" << false << 3;
-    QTest::newRow("own error stays") << "Player" << "" << true << 6;
+    QTest::newRow("realm logged out") << ""
+                                      << "" << false << 0;
+    QTest::newRow("realm verified") << "Player"
+                                    << "" << false << 2;
+    QTest::newRow("realm ready") << "Player"
+                                 << "sg-1" << false << 3;
+    QTest::newRow("own error stays") << "Player"
+                                     << "" << true << 6;
 }
 
 void LocalUserLoginTest::externalRealmsRaiseTheLoginState()
@@ -442,7 +449,7 @@ void LocalUserLoginTest::externalRealmsRaiseTheLoginState()
     QFETCH(QString, sessionGroup);
     QFETCH(bool, ownError);
     QFETCH(int, expected);
-    FakeSharedRealm* realm = m_realms->addRealm(QStringLiteral("game-1"));
+    FakeSharedRealm *realm = m_realms->addRealm(QStringLiteral("game-1"));
     realm->setProgress(userName, sessionGroup, QStringLiteral("http://game.test/icon.png"));
     if (ownError)
         m_local->onConnectorCreateFailed(QStringLiteral("no connector"));
@@ -464,7 +471,7 @@ void LocalUserLoginTest::externalRealmsRaiseTheLoginState()
 
 void LocalUserLoginTest::externalRealmStateIsAnnouncedWithoutOwnIdentity()
 {
-    FakeSharedRealm* realm = m_realms->addRealm(QStringLiteral("game-2"));
+    FakeSharedRealm *realm = m_realms->addRealm(QStringLiteral("game-2"));
     emit m_realms->loginStateChange(realm, TavriSharedIdentityRealm::LoginVerified);
     QCOMPARE(steps(), (QList<Step>{{LocalUser::LoggingInVoice, ""}}));
     QCOMPARE(m_local->getLoginState(), LocalUser::LoggedOut); // the realm itself has no user yet
@@ -476,12 +483,12 @@ void LocalUserLoginTest::externalRealmStateIsAnnouncedWithoutOwnIdentity()
 
 void LocalUserLoginTest::externalRealmListEntriesReachTheConversations()
 {
-    FakeSharedRealm* realm = m_realms->addRealm(QStringLiteral("game-3"));
-    ConversationList* conversations = m_local->getConversations();
+    FakeSharedRealm *realm = m_realms->addRealm(QStringLiteral("game-3"));
+    ConversationList *conversations = m_local->getConversations();
     const int before = conversations->count();
     emit m_realms->conversationListEntryAdded(realm, QStringLiteral("lobby"), QStringLiteral("Lobby"));
     QCOMPARE(conversations->count(), before + 1);
-    Conversation* lobby = conversations->at(conversations->count() - 1);
+    Conversation *lobby = conversations->at(conversations->count() - 1);
     QCOMPARE(lobby->getRealmID(), QStringLiteral("game-3"));
     QCOMPARE(lobby->getConversationID(), QStringLiteral("lobby"));
     QCOMPARE(lobby->getDisplayName(), QStringLiteral("Lobby"));
@@ -495,7 +502,7 @@ void LocalUserLoginTest::externalRealmListEntriesReachTheConversations()
 void LocalUserLoginTest::identityChangesAreRelayed()
 {
     enterState(LocalUser::LoggedIn);
-    TavriIdentityRealmUser* identity = m_local->tavriidentity();
+    TavriIdentityRealmUser *identity = m_local->tavriidentity();
     QVERIFY(identity);
     QSignalSpy location(m_local, &LocalUser::locationChanged);
     QSignalSpy name(m_local, &LocalUser::displayNameChanged);
@@ -526,7 +533,7 @@ void LocalUserLoginTest::serverAddressStaysInsideTheDataFolder()
 {
     enterState(LocalUser::LoggingIn);
     m_local->onSocialLoginSuccess(QStringLiteral("sip:u-../../../evil@voice.test"), {}, {}, {}, {}, {}, {}, {}, {});
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     QCOMPARE(storage->databaseName(), QStringLiteral("sip:u-../../../evil@voice.test"));
     const QFileInfo file(storage->databaseFilePath(storage->databaseName()));
     QVERIFY(file.exists());
@@ -536,12 +543,12 @@ void LocalUserLoginTest::serverAddressStaysInsideTheDataFolder()
 TAVRI_TEST_MAIN(LocalUserLoginTest)
 void LocalUserLoginTest::eachUserSeesOwnOfflineFriendsChoice()
 {
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     const QString ann = QStringLiteral("sip:u-ann@voice.test");
     const QString bob = QStringLiteral("sip:u-bob@voice.test");
     // Each user's choice is stored under that user's own settings.
     const QList<QPair<QString, bool>> choices = {{ann, true}, {bob, false}};
-    for (const auto& choice : choices) {
+    for (const auto &choice : choices) {
         QVERIFY(storage->openDatabase(choice.first));
         storage->setSettingsValue(StorageManager::SettingsKeyShowOfflineFriends, choice.second);
     }
@@ -549,7 +556,7 @@ void LocalUserLoginTest::eachUserSeesOwnOfflineFriendsChoice()
 
     // Signed in one after the other, each sees their own choice (Ann twice,
     // so that neither value is merely left over from the start).
-    for (const auto& choice : choices + choices.mid(0, 1)) {
+    for (const auto &choice : choices + choices.mid(0, 1)) {
         m_fake->reply(QStringLiteral("LoginUser"), QJsonObject());
         m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
         m_local->onSocialLoginSuccess(choice.first, {}, {}, {}, {}, {}, {}, {}, {});
@@ -587,7 +594,7 @@ void LocalUserLoginTest::userSettingsLoadedAtSignIn()
     // A user of its own for each row: the settings live in the user's file.
     const QString uri = QStringLiteral("sip:u-settings-%1@voice.test")
                             .arg(QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression("\\W+"), "-"));
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     QVERIFY(storage->openDatabase(uri));
     if (pollInterval.isValid())
         storage->setSettingsValue(StorageManager::SettingsKeyPollingIntervalNotifications, pollInterval);

@@ -4,12 +4,12 @@
 
 #include "conversation.h"
 #include "localusertestsupport.h"
-#include "websettle.h"
 #include "logcapture.h"
 #include "notification.h"
 #include "notificationlist.h"
 #include "tavriidentityrealm.h"
 #include "testenvironment.h"
+#include "websettle.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>
@@ -27,7 +27,7 @@ QDateTime at(int seconds)
 }
 
 // One notification record as the web service sends it.
-QJsonObject record(const QString& uid, int type, int state, int sentAtSeconds)
+QJsonObject record(const QString &uid, int type, int state, int sentAtSeconds)
 {
     return QJsonObject{{"NotificationUID", uid},
                        {"FromUserSocialUID", "uid-ann"},
@@ -37,7 +37,7 @@ QJsonObject record(const QString& uid, int type, int state, int sentAtSeconds)
                        {"SentAtMSecsFromEpoch", QString::number(at(sentAtSeconds).toMSecsSinceEpoch())}};
 }
 
-using Operation = std::function<void(LocalUser*)>;
+using Operation = std::function<void(LocalUser *)>;
 
 } // namespace
 
@@ -73,23 +73,23 @@ private slots:
 private:
     // Signs in as a user of its own, so that its database starts empty.
     void signInFresh();
-    FakeWebService& web() { return m_user->web(); }
+    FakeWebService &web() { return m_user->web(); }
     // Every web call posted so far is answered and handled.
     bool webSettled() { return webtest::settle(web(), *QSocialManager::getInstance()); }
-    NotificationList* list() { return m_user->local()->getNotificationList(); }
+    NotificationList *list() { return m_user->local()->getNotificationList(); }
     // A record as the web service's parser hands it to the list.
-    void receive(const QString& uid, int type, int state, const QString& from = QStringLiteral("uid-ann"),
-                 const QString& channelUID = QString(), int sentAtSeconds = 0);
-    TavriIdentityRealmUser* user(const QString& uid, const QString& name);
-    Conversation* channel(const QString& sipURI, const QString& channelUID, const QString& name);
+    void receive(const QString &uid, int type, int state, const QString &from = QStringLiteral("uid-ann"),
+                 const QString &channelUID = QString(), int sentAtSeconds = 0);
+    TavriIdentityRealmUser *user(const QString &uid, const QString &name);
+    Conversation *channel(const QString &sipURI, const QString &channelUID, const QString &name);
     // Waits until more than `before` requests of method have arrived and
     // returns the first of the new ones.
-    FakeWebService::Request after(const QString& method, int before);
-    int count(const QString& method) { return web().requestsFor(method).size(); }
+    FakeWebService::Request after(const QString &method, int before);
+    int count(const QString &method) { return web().requestsFor(method).size(); }
     // Whether a request of method with field = value has arrived.
-    bool hasRequest(const QString& method, const QString& field, const QString& value);
+    bool hasRequest(const QString &method, const QString &field, const QString &value);
 
-    localusertest::SignedInUser* m_user = nullptr;
+    localusertest::SignedInUser *m_user = nullptr;
     int m_users = 0;
 };
 
@@ -108,12 +108,12 @@ void LocalUserNotifTest::cleanupTestCase()
 void LocalUserNotifTest::init()
 {
     const QJsonObject ok{{"status", "OK"}};
-    for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID",
+    for (const char *method : {"getUserBySocialUID", "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID",
                                "UpdateNotifications", "AcceptInvitation", "changeFriend", "InviteUsersViaEmail",
                                "RequestIssue", "SetUserCustomInfo", "SetUserImage", "changeChannelFavorite"})
         web().setDefault(QString::fromLatin1(method), ok);
     web().setLookupDefaults();
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     storage->setSettingsValue(StorageManager::SettingsKeyPopupsFriendRequest, QStringLiteral("true"));
     storage->setSettingsValue(StorageManager::SettingsKeyPopupsChannelInvite, QStringLiteral("true"));
     signInFresh();
@@ -128,7 +128,7 @@ void LocalUserNotifTest::signInFresh()
 {
     const QStringList signInMethods{"GetChannelsOwned", "getChannelFavoritesList", "GetNotificationsSince"};
     QList<int> before;
-    for (const QString& method : signInMethods)
+    for (const QString &method : signInMethods)
         before.append(count(method));
     m_user->signIn(QStringLiteral("sip:u-notif%1@voice.test").arg(++m_users));
     QVERIFY(m_user->identity());
@@ -138,40 +138,40 @@ void LocalUserNotifTest::signInFresh()
         QTRY_VERIFY(count(signInMethods.at(i)) > before.at(i));
 }
 
-void LocalUserNotifTest::receive(const QString& uid, int type, int state, const QString& from,
-                                 const QString& channelUID, int sentAtSeconds)
+void LocalUserNotifTest::receive(const QString &uid, int type, int state, const QString &from,
+                                 const QString &channelUID, int sentAtSeconds)
 {
     list()->onNotificationReceived(uid, from, QStringLiteral("web name"), channelUID, QStringLiteral("web channel"),
                                    QString::number(type), QString::number(state), at(sentAtSeconds), QString(),
                                    QString(), QString());
 }
 
-TavriIdentityRealmUser* LocalUserNotifTest::user(const QString& uid, const QString& name)
+TavriIdentityRealmUser *LocalUserNotifTest::user(const QString &uid, const QString &name)
 {
-    auto* realmUser =
-        qobject_cast<TavriIdentityRealmUser*>(TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
+    auto *realmUser =
+        qobject_cast<TavriIdentityRealmUser *>(TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
     realmUser->setUname(name);
     return realmUser;
 }
 
-Conversation* LocalUserNotifTest::channel(const QString& sipURI, const QString& channelUID, const QString& name)
+Conversation *LocalUserNotifTest::channel(const QString &sipURI, const QString &channelUID, const QString &name)
 {
-    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(sipURI);
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(sipURI);
     conversation->setChannelUID(channelUID);
     conversation->setDisplayName(name, true);
     return conversation;
 }
 
-FakeWebService::Request LocalUserNotifTest::after(const QString& method, int before)
+FakeWebService::Request LocalUserNotifTest::after(const QString &method, int before)
 {
     if (!QTest::qWaitFor([&] { return count(method) > before; }, 5000))
         return FakeWebService::Request();
     return web().requestsFor(method).at(before);
 }
 
-bool LocalUserNotifTest::hasRequest(const QString& method, const QString& field, const QString& value)
+bool LocalUserNotifTest::hasRequest(const QString &method, const QString &field, const QString &value)
 {
-    for (const FakeWebService::Request& request : web().requestsFor(method)) {
+    for (const FakeWebService::Request &request : web().requestsFor(method)) {
         if (request.value(field) == value)
             return true;
     }
@@ -252,28 +252,44 @@ void LocalUserNotifTest::alerts_data()
     const int invite = Notification::NotificationTypeChannelInvite;
     const QString lobby = QStringLiteral("sip:confctl-77@voice.test");
 
-    QTest::newRow("friended") << friended << unread << "uid-ann" << "" << true << "Ann has added you as a friend" << "";
-    QTest::newRow("unfriended") << int(Notification::NotificationTypeUnfriended) << unread << "uid-ann" << "" << true
-                                << "Ann has removed you as a friend" << "";
-    QTest::newRow("friended, read") << friended << read << "uid-ann" << "" << true << "" << "";
-    QTest::newRow("friended, popups off") << friended << unread << "uid-ann" << "" << false << "" << "";
-    QTest::newRow("friended by an unknown sender")
-        << friended << unread << "" << "" << true << "web name has added you as a friend" << "";
-    QTest::newRow("invitation") << invite << unread << "uid-ann" << "lobby" << true
-                                << "Ann has invited you to Lobby.  Click to join the channel now." << lobby;
+    QTest::newRow("friended") << friended << unread << "uid-ann"
+                              << "" << true << "Ann has added you as a friend"
+                              << "";
+    QTest::newRow("unfriended") << int(Notification::NotificationTypeUnfriended) << unread << "uid-ann"
+                                << "" << true << "Ann has removed you as a friend"
+                                << "";
+    QTest::newRow("friended, read") << friended << read << "uid-ann"
+                                    << "" << true << ""
+                                    << "";
+    QTest::newRow("friended, popups off") << friended << unread << "uid-ann"
+                                          << "" << false << ""
+                                          << "";
+    QTest::newRow("friended by an unknown sender") << friended << unread << ""
+                                                   << "" << true << "web name has added you as a friend"
+                                                   << "";
+    QTest::newRow("invitation") << invite << unread << "uid-ann"
+                                << "lobby" << true << "Ann has invited you to Lobby.  Click to join the channel now."
+                                << lobby;
     QTest::newRow("invitation into a group chat")
-        << invite << unread << "uid-ann" << "group" << true
-        << "Ann has invited you to Open private chat.  Click to join the channel now."
+        << invite << unread << "uid-ann"
+        << "group" << true << "Ann has invited you to Open private chat.  Click to join the channel now."
         << "sip:confctl-g-feed@voice.test";
     QTest::newRow("invitation to an unknown channel")
-        << invite << unread << "uid-ann" << "555" << true
-        << "Ann has invited you to 555.  Click to join the channel now." << "";
-    QTest::newRow("invitation, read") << invite << read << "uid-ann" << "lobby" << true << "" << "";
-    QTest::newRow("invitation, popups off") << invite << unread << "uid-ann" << "lobby" << false << "" << "";
+        << invite << unread << "uid-ann"
+        << "555" << true << "Ann has invited you to 555.  Click to join the channel now."
+        << "";
+    QTest::newRow("invitation, read") << invite << read << "uid-ann"
+                                      << "lobby" << true << ""
+                                      << "";
+    QTest::newRow("invitation, popups off") << invite << unread << "uid-ann"
+                                            << "lobby" << false << ""
+                                            << "";
     QTest::newRow("channel share") << int(Notification::NotificationTypeChannelShare) << unread << "uid-ann"
-                                   << "lobby" << true << "" << "";
-    QTest::newRow("system message") << int(Notification::NotificationTypeSystem) << unread << "uid-ann" << ""
-                                    << true << "" << "";
+                                   << "lobby" << true << ""
+                                   << "";
+    QTest::newRow("system message") << int(Notification::NotificationTypeSystem) << unread << "uid-ann"
+                                    << "" << true << ""
+                                    << "";
 }
 
 void LocalUserNotifTest::alerts()
@@ -347,7 +363,7 @@ void LocalUserNotifTest::markOneOrSome()
     for (int uid = 1; uid <= 4; ++uid)
         receive(QString::number(uid), Notification::NotificationTypeSystem, Notification::NotificationStateUnread,
                 QStringLiteral("uid-ann"), QString(), uid);
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     const int updates = count("UpdateNotifications");
     const int accepts = count("AcceptInvitation");
 
@@ -415,7 +431,7 @@ void LocalUserNotifTest::markAll()
 void LocalUserNotifTest::unknownStatesAreRefused()
 {
     receive(QStringLiteral("1"), Notification::NotificationTypeSystem, Notification::NotificationStateUnread);
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     const int updates = count("UpdateNotifications");
     const int accepts = count("AcceptInvitation");
     const int owned = count("GetChannelsOwned");
@@ -442,13 +458,19 @@ void LocalUserNotifTest::invitationsByEmail_data()
     QTest::addColumn<QString>("channelUID");
 
     QTest::newRow("only addresses kept, in order")
-        << QStringList{"ann@example.org", "not an address", "o'neil.x+y@mail.example.co.uk", "bob@localhost",
-                       "", "eve@example.org\n", "dan@example.org"}
-        << "" << "ann@example.org,o'neil.x+y@mail.example.co.uk,dan@example.org" << "";
-    QTest::newRow("none kept, still sent") << QStringList{"nobody", "@example.org"} << "" << "" << "";
+        << QStringList{"ann@example.org",   "not an address", "o'neil.x+y@mail.example.co.uk", "bob@localhost", "",
+                       "eve@example.org\n", "dan@example.org"}
+        << ""
+        << "ann@example.org,o'neil.x+y@mail.example.co.uk,dan@example.org"
+        << "";
+    QTest::newRow("none kept, still sent") << QStringList{"nobody", "@example.org"} << ""
+                                           << ""
+                                           << "";
     QTest::newRow("into a channel") << QStringList{"ann@example.org"} << "sip:confctl-77@voice.test"
-                                    << "ann@example.org" << "77";
-    QTest::newRow("a long address") << QStringList{QString(5000, QLatin1Char('a')) + "@example.org."} << "" << ""
+                                    << "ann@example.org"
+                                    << "77";
+    QTest::newRow("a long address") << QStringList{QString(5000, QLatin1Char('a')) + "@example.org."} << ""
+                                    << ""
                                     << "";
 }
 
@@ -475,7 +497,7 @@ void LocalUserNotifTest::invitationsByEmail()
 void LocalUserNotifTest::friends()
 {
     const QString uri = QStringLiteral("sip:u-fred@voice.test");
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     const int before = count("changeFriend");
 
     local->requestAddFriend(uri);
@@ -492,14 +514,14 @@ void LocalUserNotifTest::friends()
 
 void LocalUserNotifTest::defaultChannelBecomesFavorite()
 {
-    QSocialManager* social = QSocialManager::getInstance();
+    QSocialManager *social = QSocialManager::getInstance();
     const QString channelURI = QStringLiteral("sip:confctl-77@voice.test");
     const int before = count("changeChannelFavorite");
 
     emit social->defaultChannelReceived(channelURI, QStringLiteral("77"), QStringLiteral("Home"));
     // The web service is told of the new favourite, and its answer sets it.
     QCOMPARE(after("changeChannelFavorite", before).value("isFav"), QStringLiteral("1"));
-    Conversation* channel = TavriIdentityRealm::getInstance()->getConversation(channelURI);
+    Conversation *channel = TavriIdentityRealm::getInstance()->getConversation(channelURI);
     QTRY_VERIFY(channel->getIsFavorite());
 
     // A default channel without an address changes nothing.
@@ -533,28 +555,27 @@ void LocalUserNotifTest::webRequests_data()
     QTest::addColumn<QString>("method");
     QTest::addColumn<QStringList>("fields");
 
-    QTest::newRow("favourites") << Operation([](LocalUser* l) { l->requestRefreshFavorites(); })
+    QTest::newRow("favourites") << Operation([](LocalUser *l) { l->requestRefreshFavorites(); })
                                 << "getChannelFavoritesList" << QStringList();
-    QTest::newRow("favourites, slot") << Operation([](LocalUser* l) { l->onRefreshFavoriteChannel(); })
+    QTest::newRow("favourites, slot") << Operation([](LocalUser *l) { l->onRefreshFavoriteChannel(); })
                                       << "getChannelFavoritesList" << QStringList();
-    QTest::newRow("owned channels") << Operation([](LocalUser* l) { l->requestRefreshOwnedChannels(); })
+    QTest::newRow("owned channels") << Operation([](LocalUser *l) { l->requestRefreshOwnedChannels(); })
                                     << "GetChannelsOwned" << QStringList();
-    QTest::newRow("owned channels, slot") << Operation([](LocalUser* l) { l->onRefreshOwnedChannels(); })
-                                          << "GetChannelsOwned" << QStringList();
-    QTest::newRow("friends") << Operation([](LocalUser* l) { l->requestRefreshFriends(); }) << "getContactGroups"
+    QTest::newRow("owned channels, slot")
+        << Operation([](LocalUser *l) { l->onRefreshOwnedChannels(); }) << "GetChannelsOwned" << QStringList();
+    QTest::newRow("friends") << Operation([](LocalUser *l) { l->requestRefreshFriends(); }) << "getContactGroups"
                              << QStringList();
-    QTest::newRow("friends, slot") << Operation([](LocalUser* l) { l->onFriendListRequiresUpdate(); })
+    QTest::newRow("friends, slot") << Operation([](LocalUser *l) { l->onFriendListRequiresUpdate(); })
                                    << "getContactGroups" << QStringList();
-    QTest::newRow("issue") << Operation([](LocalUser* l) { l->requestReportIssue("broken", "1", "2", "3", "4"); })
-                           << "RequestIssue"
-                           << QStringList{"comments=broken", "so=1", "rc=2", "c=3", "cs=4"};
-    QTest::newRow("issue with details")
-        << Operation([](LocalUser* l) { l->requestReportIssue("broken", "1", "2", "3", "4", {"os:linux", "bad"}); })
-        << "RequestIssue" << QStringList{"comments=broken", "ext[os]=linux"};
-    QTest::newRow("profile") << Operation([](LocalUser* l) { l->requestProfileUpdate("Me", "about", "hi", "here"); })
+    QTest::newRow("issue") << Operation([](LocalUser *l) { l->requestReportIssue("broken", "1", "2", "3", "4"); })
+                           << "RequestIssue" << QStringList{"comments=broken", "so=1", "rc=2", "c=3", "cs=4"};
+    QTest::newRow("issue with details") << Operation([](LocalUser *l) {
+        l->requestReportIssue("broken", "1", "2", "3", "4", {"os:linux", "bad"});
+    }) << "RequestIssue" << QStringList{"comments=broken", "ext[os]=linux"};
+    QTest::newRow("profile") << Operation([](LocalUser *l) { l->requestProfileUpdate("Me", "about", "hi", "here"); })
                              << "SetUserCustomInfo"
                              << QStringList{"UserDisplayName=Me", "UserDescription=about", "UserStatusText=hi",
-                                            "UserLocation=here", "UserLinkWeb=", "RenameImage=1"};
+                                            "UserLocation=here",  "UserLinkWeb=",          "RenameImage=1"};
 }
 
 void LocalUserNotifTest::webRequests()
@@ -568,7 +589,7 @@ void LocalUserNotifTest::webRequests()
 
     const FakeWebService::Request request = after(method, before);
     QCOMPARE(request.method(), method);
-    for (const QString& field : fields) {
+    for (const QString &field : fields) {
         const QString key = field.section(QLatin1Char('='), 0, 0);
         QVERIFY2(request.has(key), qPrintable(key));
         QCOMPARE(request.value(key), field.section(QLatin1Char('='), 1));

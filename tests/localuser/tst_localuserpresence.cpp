@@ -32,9 +32,9 @@ private slots:
     void messagesBelongToTheirUser();
 
 private:
-    static QVariant stored(const QString& key) { return StorageManager::getInstance()->getSettingsValue(key); }
+    static QVariant stored(const QString &key) { return StorageManager::getInstance()->getSettingsValue(key); }
 
-    localusertest::SignedInUser* m_user = nullptr;
+    localusertest::SignedInUser *m_user = nullptr;
 };
 
 void LocalUserPresenceTest::initTestCase()
@@ -65,7 +65,7 @@ void LocalUserPresenceTest::cleanup()
 
 void LocalUserPresenceTest::withoutIdentityNothingChanges()
 {
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     m_user->signOut();
     QVERIFY(!local->tavriidentity());
     QSignalSpy online(local, &LocalUser::onlineStatusChanged);
@@ -88,7 +88,8 @@ void LocalUserPresenceTest::messages_data()
     QTest::newRow("empty online") << int(Presence::Online) << QString() << QStringLiteral("online");
     QTest::newRow("empty away") << int(Presence::Away) << QString() << QStringLiteral("away");
     QTest::newRow("empty do not disturb") << int(Presence::DoNotDisturb) << QString() << QString();
-    QTest::newRow("custom online") << int(Presence::Online) << QStringLiteral("at my desk") << QStringLiteral("at my desk");
+    QTest::newRow("custom online") << int(Presence::Online) << QStringLiteral("at my desk")
+                                   << QStringLiteral("at my desk");
     QTest::newRow("custom away") << int(Presence::Away) << QStringLiteral("lunch") << QStringLiteral("lunch");
     QTest::newRow("custom in game") << int(Presence::InGame) << QStringLiteral("raid") << QStringLiteral("raid");
 }
@@ -98,7 +99,7 @@ void LocalUserPresenceTest::messages()
     QFETCH(int, presence);
     QFETCH(QString, message);
     QFETCH(QString, expected);
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     QSignalSpy online(local, &LocalUser::onlineStatusChanged);
     QSignalSpy away(local, &LocalUser::awayStatusChanged);
 
@@ -120,7 +121,7 @@ void LocalUserPresenceTest::messages()
 
 void LocalUserPresenceTest::messageFollowsTheCurrentState()
 {
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     local->setPresenceState(Presence::DoNotDisturb);
     QSignalSpy changed(local, &LocalUser::presenceMessageChanged);
 
@@ -146,7 +147,7 @@ void LocalUserPresenceTest::messageFollowsTheCurrentState()
 
 void LocalUserPresenceTest::onlyPreservedStatesAreRemembered()
 {
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     QSignalSpy state(local, &LocalUser::presenceStateChanged);
 
     local->setPresenceState(Presence::Away, false);
@@ -171,7 +172,7 @@ void LocalUserPresenceTest::onlyPreservedStatesAreRemembered()
 
 void LocalUserPresenceTest::voiceLoginRestoresTheChosenState()
 {
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     local->setPresenceMessage(Presence::DoNotDisturb, QStringLiteral("focus"));
     local->setPresenceState(Presence::DoNotDisturb);
     m_user->signOut();
@@ -193,7 +194,7 @@ void LocalUserPresenceTest::aStoredNonsenseStateSignsInOnline()
 
 void LocalUserPresenceTest::logoutGoesOffline()
 {
-    TavriIdentityRealmUser* identity = m_user->identity();
+    TavriIdentityRealmUser *identity = m_user->identity();
     QList<int> states;
     QObject context;
     connect(identity, &TavriIdentityRealmUser::presenceUpdated, &context,
@@ -215,7 +216,7 @@ void LocalUserPresenceTest::outOfRangeStatesAreRefused_data()
 void LocalUserPresenceTest::outOfRangeStatesAreRefused()
 {
     QFETCH(int, presence);
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     local->setPresenceState(Presence::Online, false);
     const QRegularExpression report(QStringLiteral("^Assertion Failure - 'presence >= "
                                                    "Tavri::RealmUserInterface::PresenceUnknown && presence <= "
@@ -233,7 +234,7 @@ void LocalUserPresenceTest::outOfRangeStatesAreRefused()
 
 void LocalUserPresenceTest::messagesBelongToTheirUser()
 {
-    LocalUser* local = m_user->local();
+    LocalUser *local = m_user->local();
     local->setPresenceMessage(Presence::DoNotDisturb, QStringLiteral("first user's secret"));
     local->setPresenceMessage(Presence::Online, QStringLiteral("first user here"));
     m_user->signOut();

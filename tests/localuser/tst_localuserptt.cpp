@@ -8,8 +8,8 @@
 #include "ostrelsdk_control.h"
 #include "tavriidentityrealm.h"
 #include "testenvironment.h"
-#include "voicetestsupport.h"
 #include "voicemanager.h"
+#include "voicetestsupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -21,7 +21,7 @@ using voicetest::lastRequest;
 // The codes of the last "PTT" binding request; fails the test when none was made.
 QList<int> lastBinding()
 {
-    const auto* binding =
+    const auto *binding =
         lastRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE);
     if (!binding || QByteArray(binding->binding_name) != "PTT")
         return {-1};
@@ -34,11 +34,11 @@ QList<int> lastBinding()
 // The mute value of the last microphone request, -1 when none was made.
 int lastMicMute()
 {
-    const auto* mute = lastRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC);
+    const auto *mute = lastRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC);
     return mute ? mute->mute : -1;
 }
 
-StorageManager* storage()
+StorageManager *storage()
 {
     return StorageManager::getInstance();
 }
@@ -73,9 +73,9 @@ private slots:
     void speakSingleChannelNeedsAChannel();
 
 private:
-    VoiceManager* m_voice = nullptr;
-    localusertest::SignedInUser* m_user = nullptr;
-    LocalUser* m_local = nullptr;
+    VoiceManager *m_voice = nullptr;
+    localusertest::SignedInUser *m_user = nullptr;
+    LocalUser *m_local = nullptr;
 };
 
 void LocalUserPttTest::initTestCase()
@@ -124,8 +124,8 @@ void LocalUserPttTest::refreshAppliesTheStoredMode_data()
         << 1 << QVariant(QStringLiteral("163")) << QList<int>{163} << 1 << kept << 18;
     QTest::newRow("talk, non-numbers skipped")
         << 1 << QVariant(QVariantList{"abc", 65, "", "7x"}) << QList<int>{65} << 1 << kept << 18;
-    QTest::newRow("talk, only non-numbers") << 1 << QVariant(QVariantList{"abc"}) << QList<int>{162} << 1 << "LCtrl"
-                                            << 18;
+    QTest::newRow("talk, only non-numbers")
+        << 1 << QVariant(QVariantList{"abc"}) << QList<int>{162} << 1 << "LCtrl" << 18;
     QTest::newRow("none") << 0 << QVariant(QVariantList{65}) << QList<int>{} << 0 << kept << 30;
     QTest::newRow("unknown mode") << 7 << QVariant(QVariantList{65}) << QList<int>{} << 0 << kept << 30;
 }
@@ -151,7 +151,7 @@ void LocalUserPttTest::refreshAppliesTheStoredMode()
     QCOMPARE(lastMicMute(), mute);
     QCOMPARE(m_local->isPttToggleMode(), mode == 2);
     QCOMPARE(storage()->getSettingsValue(StorageManager::SettingsKeyPttKeyComboString).toString(), shownCombo);
-    const auto* vad = lastRequest<ox_req_aux_set_vad_properties_t>(OX_REQ_AUX_SET_VAD_PROPERTIES);
+    const auto *vad = lastRequest<ox_req_aux_set_vad_properties_t>(OX_REQ_AUX_SET_VAD_PROPERTIES);
     QVERIFY(vad);
     QCOMPARE(vad->sensitivity, sensitivity);
     QCOMPARE(vad->hangover_ms, 2000);
@@ -248,8 +248,11 @@ void LocalUserPttTest::channelSpeakerMute_data()
     QTest::addColumn<QString>("transitionHandle");
     QTest::addColumn<QString>("muted");
 
-    QTest::newRow("own session") << "sh-own" << "sh-moving" << "sh-own";
-    QTest::newRow("moving between sessions") << QString() << "sh-moving" << "sh-moving";
+    QTest::newRow("own session") << "sh-own"
+                                 << "sh-moving"
+                                 << "sh-own";
+    QTest::newRow("moving between sessions") << QString() << "sh-moving"
+                                             << "sh-moving";
     QTest::newRow("no session") << QString() << QString() << QString();
 }
 
@@ -259,7 +262,7 @@ void LocalUserPttTest::channelSpeakerMute()
     QFETCH(QString, transitionHandle);
     QFETCH(QString, muted);
     const QString uri = QStringLiteral("sip:confctl-%1@voice.test").arg(QTest::currentDataTag()).remove(' ');
-    Conversation* conversation = TavriIdentityRealm::getInstance()->getConversation(uri);
+    Conversation *conversation = TavriIdentityRealm::getInstance()->getConversation(uri);
     QVERIFY(conversation);
     conversation->setOstrelSessionHandle(ownHandle);
     conversation->setTransitionOstrelSessionHandle(transitionHandle);
@@ -269,7 +272,7 @@ void LocalUserPttTest::channelSpeakerMute()
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^LocalUser::requestMuteSelf: no voice session for"));
     m_local->requestMuteSelf(uri, true);
 
-    const auto* request = lastRequest<ox_req_session_mute_local_speaker_t>(OX_REQ_SESSION_MUTE_LOCAL_SPEAKER);
+    const auto *request = lastRequest<ox_req_session_mute_local_speaker_t>(OX_REQ_SESSION_MUTE_LOCAL_SPEAKER);
     if (muted.isEmpty()) {
         QVERIFY(!request);
     } else {
@@ -323,7 +326,7 @@ void LocalUserPttTest::levels()
     QFETCH(bool, speaker);
     QFETCH(int, value);
     QFETCH(int, sent);
-    const char* property = speaker ? "speakerVolumeAdjust" : "volumeAdjust";
+    const char *property = speaker ? "speakerVolumeAdjust" : "volumeAdjust";
     const int before = m_local->property(property).toInt();
     if (sent != value) {
         QTest::ignoreMessage(QtWarningMsg, QStringLiteral("%1 volume (%2) is invalid - must be between 0 and 100")
@@ -354,7 +357,7 @@ void LocalUserPttTest::levels()
 void LocalUserPttTest::vadValues()
 {
     m_local->setProperty("vadHangoverSecs", 3);
-    auto* vad = lastRequest<ox_req_aux_set_vad_properties_t>(OX_REQ_AUX_SET_VAD_PROPERTIES);
+    auto *vad = lastRequest<ox_req_aux_set_vad_properties_t>(OX_REQ_AUX_SET_VAD_PROPERTIES);
     QVERIFY(vad);
     QCOMPARE(vad->hangover_ms, 3000);
     QCOMPARE(vad->sensitivity, 30);

@@ -37,7 +37,8 @@ QMessageLogContext context(const char *file, int line, const char *category = "d
 class ConsoleCapture
 {
 public:
-    explicit ConsoleCapture(int fd) : m_fd(fd)
+    explicit ConsoleCapture(int fd)
+        : m_fd(fd)
     {
         std::fflush(nullptr);
         m_saved = ::dup(fd);
@@ -137,8 +138,8 @@ private slots:
         const QString stamp = QStringLiteral("2016-03-01 14:05:09.123: default: ");
         QTest::newRow("with location") << int(QtDebugMsg) << QByteArray("D:/src/app/localuser.cpp") << 212
                                        << stamp + "debug   : localuser.cpp(212)            : Logging started";
-        QTest::newRow("without location") << int(QtDebugMsg) << QByteArray() << 0
-                                          << stamp + "debug   : " + QString(30, ' ') + ": Logging started";
+        QTest::newRow("without location")
+            << int(QtDebugMsg) << QByteArray() << 0 << stamp + "debug   : " + QString(30, ' ') + ": Logging started";
         QTest::newRow("line 0") << int(QtWarningMsg) << QByteArray("/src/localuser.cpp") << 0
                                 << stamp + "warning : localuser.cpp                 : Logging started";
         QTest::newRow("backslashes") << int(QtCriticalMsg) << QByteArray("C:\\src\\a.cpp") << 7
@@ -174,8 +175,8 @@ private slots:
         QVERIFY(path.startsWith(m_logFolder + "/tavri-"));
         const QStringList lines = readLines(path);
         QVERIFY(lines.size() >= 2);
-        QVERIFY(lines.at(lines.size() - 2).endsWith(
-            QStringLiteral(": default: debug   : localuser.cpp(212)            : Logging started")));
+        QVERIFY(lines.at(lines.size() - 2)
+                    .endsWith(QStringLiteral(": default: debug   : localuser.cpp(212)            : Logging started")));
         QVERIFY(lines.last().endsWith(QStringLiteral(": plain warning")));
         QVERIFY(g_forwarded.isEmpty());
     }
@@ -199,8 +200,9 @@ private slots:
         logMessageHandler(QtDebugMsg, context("/a/b.cpp", 9), message);
         QCOMPARE(g_forwarded.size(), forwarded ? 1 : 0);
         if (forwarded) {
-            const QRegularExpression condensed(QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} b\.cpp\(9\) {22}  )")
-                                               + QRegularExpression::escape(message) + "$");
+            const QRegularExpression condensed(
+                QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} b\.cpp\(9\) {22}  )")
+                + QRegularExpression::escape(message) + "$");
             QVERIFY2(condensed.match(g_forwarded.first()).hasMatch(), qPrintable(g_forwarded.first()));
         }
     }

@@ -259,7 +259,8 @@ void TestDialogWindows::reportSend()
         + QStringList{QStringLiteral("cs_0_jitter:12"), QStringLiteral("cs_0_lost:3"),
                       QStringLiteral("so:I could not hear other users at all,Other users could not hear me,"),
                       QStringLiteral("comments: It <b>crackles</b>\nsometimes\n")}
-        + ReportSources::localeLines() + QStringList{followUp ? QStringLiteral("reqResp:1") : QStringLiteral("reqResp:0")};
+        + ReportSources::localeLines()
+        + QStringList{followUp ? QStringLiteral("reqResp:1") : QStringLiteral("reqResp:0")};
     QCOMPARE(m_app->log.matching("trackEvent|SubmitIssueReport"),
              QStringList{(QStringList{QStringLiteral("trackEvent|SubmitIssueReport|")} + data).join('|')});
     QCOMPARE(m_user->log.calls(),

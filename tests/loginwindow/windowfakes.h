@@ -142,8 +142,7 @@ signals:
 // What the issue report and the quality survey read of the machine, its
 // audio devices and the calls, with fixed values; the tests set the
 // statistics rows.
-struct ReportSources
-{
+struct ReportSources {
     FakeSystemInfo systemInfo;
     FakeDeviceModel capture{
         {QStringLiteral("mic-a"), QStringLiteral("mic-b")}, QStringLiteral("mic-b"), QStringLiteral("mic-b")};
@@ -162,20 +161,13 @@ struct ReportSources
     // the manufacturer to the effective capture device.
     static QStringList machineLines(int pttMode)
     {
-        return {QStringLiteral("sys_mfc:Maker"),
-                QStringLiteral("sys_mdl:Model 7"),
-                QStringLiteral("vol_o:50"),
-                QStringLiteral("vol_i:60"),
-                QStringLiteral("vad_s:43"),
-                QStringLiteral("vad_f:576"),
-                QStringLiteral("vad_h:2"),
-                QStringLiteral("txm:") + QString::number(pttMode),
-                QStringLiteral("cdev_0:mic-a"),
-                QStringLiteral("cdev_1:mic-b"),
-                QStringLiteral("rdev_0:spk-a"),
-                QStringLiteral("rdev_sel:Default System Device"),
-                QStringLiteral("cdev_sel:mic-b"),
-                QStringLiteral("rdev_eff:spk-a"),
+        return {QStringLiteral("sys_mfc:Maker"),  QStringLiteral("sys_mdl:Model 7"),
+                QStringLiteral("vol_o:50"),       QStringLiteral("vol_i:60"),
+                QStringLiteral("vad_s:43"),       QStringLiteral("vad_f:576"),
+                QStringLiteral("vad_h:2"),        QStringLiteral("txm:") + QString::number(pttMode),
+                QStringLiteral("cdev_0:mic-a"),   QStringLiteral("cdev_1:mic-b"),
+                QStringLiteral("rdev_0:spk-a"),   QStringLiteral("rdev_sel:Default System Device"),
+                QStringLiteral("cdev_sel:mic-b"), QStringLiteral("rdev_eff:spk-a"),
                 QStringLiteral("cdev_eff:mic-b")};
     }
 

@@ -87,7 +87,8 @@ class FakeListModel : public QAbstractListModel
     Q_PROPERTY(int visibleCount READ rowCountProperty NOTIFY countChanged)
 
 public:
-    FakeListModel(const QStringList &roles, QObject *parent = nullptr) : QAbstractListModel(parent)
+    FakeListModel(const QStringList &roles, QObject *parent = nullptr)
+        : QAbstractListModel(parent)
     {
         for (int i = 0; i < roles.size(); ++i)
             m_roles.insert(Qt::UserRole + 1 + i, roles.at(i).toUtf8());
@@ -142,10 +143,10 @@ class FakeContactGroupList : public FakeListModel
 
 public:
     FakeContactGroupList(CallLog *log, QObject *emptyGroup, QObject *parent = nullptr)
-        : FakeListModel(
-              {"displayName", "groupID", "realmName", "realmID", "onlineCount", "totalCount", "contactList"},
-              parent),
-          m_log(log), m_emptyGroup(emptyGroup)
+        : FakeListModel({"displayName", "groupID", "realmName", "realmID", "onlineCount", "totalCount", "contactList"},
+                        parent)
+        , m_log(log)
+        , m_emptyGroup(emptyGroup)
     {
     }
     QObject *emptyGroup() const { return m_emptyGroup; }
@@ -156,8 +157,8 @@ public:
         emit countsChanged();
     }
 
-    Q_INVOKABLE void requestMoveContact(const QString &realmID, const QString &contactUUID,
-                                        const QString &groupID, const QString &fromGroupID)
+    Q_INVOKABLE void requestMoveContact(const QString &realmID, const QString &contactUUID, const QString &groupID,
+                                        const QString &fromGroupID)
     {
         m_log->record("contactGroups.requestMoveContact", {realmID, contactUUID, groupID, fromGroupID});
     }
@@ -187,7 +188,8 @@ class FakeContactGroup : public QObject
 
 public:
     explicit FakeContactGroup(const QString &groupID, QObject *parent = nullptr)
-        : QObject(parent), m_groupID(groupID)
+        : QObject(parent)
+        , m_groupID(groupID)
     {
     }
     void setCounts(int online, int total)
@@ -220,9 +222,11 @@ class FakeConversation : public QObject
     Q_PROPERTY(QObject *participants MEMBER m_participants CONSTANT)
 
 public:
-    FakeConversation(CallLog *log, const QString &sipURI, const QString &displayName,
-                     QObject *parent = nullptr)
-        : QObject(parent), m_log(log), m_sipURI(sipURI), m_displayName(displayName)
+    FakeConversation(CallLog *log, const QString &sipURI, const QString &displayName, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_log(log)
+        , m_sipURI(sipURI)
+        , m_displayName(displayName)
     {
         setObjectName(displayName);
     }
@@ -268,10 +272,7 @@ public:
     {
         m_log->record(m_displayName + ".kickUser", {QVariant::fromValue(user)});
     }
-    Q_INVOKABLE void banUser(QObject *user)
-    {
-        m_log->record(m_displayName + ".banUser", {QVariant::fromValue(user)});
-    }
+    Q_INVOKABLE void banUser(QObject *user) { m_log->record(m_displayName + ".banUser", {QVariant::fromValue(user)}); }
     Q_INVOKABLE void addModeratorship(QObject *user)
     {
         m_log->record(m_displayName + ".addModeratorship", {QVariant::fromValue(user)});
@@ -309,7 +310,9 @@ class FakeIdentity : public QObject
 
 public:
     FakeIdentity(CallLog *log, const QString &sipURI, QObject *parent = nullptr)
-        : QObject(parent), m_log(log), m_sipURI(sipURI)
+        : QObject(parent)
+        , m_log(log)
+        , m_sipURI(sipURI)
     {
         setObjectName(QStringLiteral("identity"));
     }
@@ -336,7 +339,11 @@ class FakeLocalUser : public QObject
     Q_PROPERTY(QObject *recentConversations MEMBER recentConversations CONSTANT)
 
 public:
-    explicit FakeLocalUser(CallLog *log, QObject *parent = nullptr) : QObject(parent), m_log(log) {}
+    explicit FakeLocalUser(CallLog *log, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_log(log)
+    {
+    }
 
     QString displayName;
     QUrl profileImageURI;
@@ -361,14 +368,8 @@ public:
     {
         m_log->record("localUser.setPresenceMessage", {state, message});
     }
-    Q_INVOKABLE void requestAddFriend(const QString &uri)
-    {
-        m_log->record("localUser.requestAddFriend", {uri});
-    }
-    Q_INVOKABLE void requestRemoveFriend(const QString &uri)
-    {
-        m_log->record("localUser.requestRemoveFriend", {uri});
-    }
+    Q_INVOKABLE void requestAddFriend(const QString &uri) { m_log->record("localUser.requestAddFriend", {uri}); }
+    Q_INVOKABLE void requestRemoveFriend(const QString &uri) { m_log->record("localUser.requestRemoveFriend", {uri}); }
     Q_INVOKABLE void requestMarkNotification(const QString &uid, int state)
     {
         m_log->record("localUser.requestMarkNotification", {uid, state});
@@ -400,10 +401,10 @@ class FakeRecentConversations : public FakeListModel
 
 public:
     FakeRecentConversations(CallLog *log, QObject *parent = nullptr)
-        : FakeListModel({"displayName", "profileImageURI", "realmID", "conversationUUID", "isPersonalChat",
-                         "canRejoin", "joinedAt", "leftAt", "participants", "logfile", "conversationRef"},
-                        parent),
-          m_log(log)
+        : FakeListModel({"displayName", "profileImageURI", "realmID", "conversationUUID", "isPersonalChat", "canRejoin",
+                         "joinedAt", "leftAt", "participants", "logfile", "conversationRef"},
+                        parent)
+        , m_log(log)
     {
     }
     Q_INVOKABLE void removeAll()
@@ -422,7 +423,11 @@ class FakeStorageManager : public QObject
     Q_OBJECT
 
 public:
-    explicit FakeStorageManager(CallLog *log, QObject *parent = nullptr) : QObject(parent), m_log(log) {}
+    explicit FakeStorageManager(CallLog *log, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_log(log)
+    {
+    }
     QHash<int, QVariant> values;
 
     Q_INVOKABLE QVariant getSettingsValue(int setting, const QVariant &defaultValue = QVariant())
@@ -454,9 +459,10 @@ class FakeFindUsers : public QObject
 
 public:
     FakeFindUsers(CallLog *log, QObject *parent = nullptr)
-        : QObject(parent), m_log(log),
-          m_results({"displayName", "uname", "profileImageURI", "sipURI", "isContact", "tagline",
-                     "taglineText", "realmID", "userUUID"},
+        : QObject(parent)
+        , m_log(log)
+        , m_results({"displayName", "uname", "profileImageURI", "sipURI", "isContact", "tagline", "taglineText",
+                     "realmID", "userUUID"},
                     this)
     {
     }
@@ -515,7 +521,11 @@ class FakeFindChannels : public QObject
     Q_OBJECT
 
 public:
-    FakeFindChannels(CallLog *log, QObject *parent = nullptr) : QObject(parent), m_log(log) {}
+    FakeFindChannels(CallLog *log, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_log(log)
+    {
+    }
     Q_INVOKABLE void showChannelSearch() { m_log->record("findChannels.showChannelSearch"); }
 
 private:
@@ -527,15 +537,17 @@ class FakeMainApp : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString languageUpdatedString READ languageUpdatedString NOTIFY languageChanged)
-    Q_PROPERTY(
-        QString availableUpdateVersion MEMBER availableUpdateVersion NOTIFY availableUpdateVersionChanged)
-    Q_PROPERTY(
-        QString availableUpdateMessage MEMBER availableUpdateMessage NOTIFY availableUpdateMessageChanged)
+    Q_PROPERTY(QString availableUpdateVersion MEMBER availableUpdateVersion NOTIFY availableUpdateVersionChanged)
+    Q_PROPERTY(QString availableUpdateMessage MEMBER availableUpdateMessage NOTIFY availableUpdateMessageChanged)
     Q_PROPERTY(QString availableUpdateLink MEMBER availableUpdateLink NOTIFY availableUpdateLinkChanged)
     Q_PROPERTY(QString echoChannel MEMBER echoChannel CONSTANT)
 
 public:
-    explicit FakeMainApp(CallLog *log, QObject *parent = nullptr) : QObject(parent), m_log(log) {}
+    explicit FakeMainApp(CallLog *log, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_log(log)
+    {
+    }
 
     QString availableUpdateVersion;
     QString availableUpdateMessage;
@@ -557,8 +569,7 @@ public:
         emit availableUpdateLinkChanged(link);
     }
 
-    Q_INVOKABLE void trackEvent(const QString &category, const QString &label,
-                                const QMap<QString, QString> &params)
+    Q_INVOKABLE void trackEvent(const QString &category, const QString &label, const QMap<QString, QString> &params)
     {
         QVariantMap map;
         for (auto it = params.begin(); it != params.end(); ++it)
@@ -592,8 +603,7 @@ public:
     Q_INVOKABLE void showFindUsers(int mode, QObject *channel, int inviteMethod, const QString &realmID,
                                    const QString &userUUID)
     {
-        m_log->record("mainApp.showFindUsers",
-                      {mode, QVariant::fromValue(channel), inviteMethod, realmID, userUUID});
+        m_log->record("mainApp.showFindUsers", {mode, QVariant::fromValue(channel), inviteMethod, realmID, userUUID});
     }
     Q_INVOKABLE void showInviteFriendsViaEmail(QObject *channel)
     {
@@ -603,14 +613,8 @@ public:
     {
         m_log->record("mainApp.copyChannelLinkToClipboard", {QVariant::fromValue(channel)});
     }
-    Q_INVOKABLE void showUserProfileByURI(const QString &uri)
-    {
-        m_log->record("mainApp.showUserProfileByURI", {uri});
-    }
-    Q_INVOKABLE void requestConversation(const QString &uri)
-    {
-        m_log->record("mainApp.requestConversation", {uri});
-    }
+    Q_INVOKABLE void showUserProfileByURI(const QString &uri) { m_log->record("mainApp.showUserProfileByURI", {uri}); }
+    Q_INVOKABLE void requestConversation(const QString &uri) { m_log->record("mainApp.requestConversation", {uri}); }
     Q_INVOKABLE void requestConversation(const QString &realmID, const QString &userUUID)
     {
         m_log->record("mainApp.requestConversation", {realmID, userUUID});
@@ -634,10 +638,9 @@ public:
         if (highlight.isEmpty())
             return text;
         QString result = text;
-        result.replace(
-            QRegularExpression(QLatin1Char('(') + highlight + QStringLiteral(")(?![^<]*>|[^<>]*</)"),
-                               QRegularExpression::CaseInsensitiveOption),
-            QStringLiteral("<font color=\"red\">\\1</font>"));
+        result.replace(QRegularExpression(QLatin1Char('(') + highlight + QStringLiteral(")(?![^<]*>|[^<>]*</)"),
+                                          QRegularExpression::CaseInsensitiveOption),
+                       QStringLiteral("<font color=\"red\">\\1</font>"));
         return result;
     }
 
@@ -660,7 +663,11 @@ class FakeRealmForGroups : public QObject
     Q_OBJECT
 
 public:
-    explicit FakeRealmForGroups(CallLog *log, QObject *parent = nullptr) : QObject(parent), m_log(log) {}
+    explicit FakeRealmForGroups(CallLog *log, QObject *parent = nullptr)
+        : QObject(parent)
+        , m_log(log)
+    {
+    }
     Q_INVOKABLE void requestCreateContactGroup(const QString &name)
     {
         m_log->record("realm.requestCreateContactGroup", {name});

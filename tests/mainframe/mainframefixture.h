@@ -29,17 +29,17 @@ public:
     FakeMainApp mainApp{&log};
     FakeContactGroup emptyGroup{QStringLiteral("ungrouped")};
     FakeContactGroupList contactGroups{&log, &emptyGroup};
-    FakeListModel permanentConversations{{"displayName", "sipURI", "conversationRef", "participants",
-                                          "joinState", "isOwned", "isFavorited", "hasChildren", "treeDepth"}};
+    FakeListModel permanentConversations{{"displayName", "sipURI", "conversationRef", "participants", "joinState",
+                                          "isOwned", "isFavorited", "hasChildren", "treeDepth"}};
     FakeRecentConversations recentConversations{&log};
     FakeLocalUser localUser{&log};
     FakeStorageManager storageManager{&log};
     FakeFindUsers findInstance{&log};
     FakeFindChannels findChannels{&log};
     FakeRealmForGroups realm{&log};
-    FakeListModel notifications{{"notificationType", "notificationUID", "senderURI", "senderDisplayName",
-                                 "channelURI", "channelDisplayName", "sentAt", "defaultMessage", "channelRef",
-                                 "senderRef", "customMessage", "customAction"}};
+    FakeListModel notifications{{"notificationType", "notificationUID", "senderURI", "senderDisplayName", "channelURI",
+                                 "channelDisplayName", "sentAt", "defaultMessage", "channelRef", "senderRef",
+                                 "customMessage", "customAction"}};
     // One view for the whole test run: the style object lives in the
     // engine of the first view, so every test shares that engine.
     QmlTestView *view = sharedView();
@@ -97,8 +97,7 @@ public:
     QQuickItem *loadFrame(const QSize &size = QSize(325, 600))
     {
         view->resize(size);
-        return view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/MainFrame.qml"))) ? view->rootObject()
-                                                                                    : nullptr;
+        return view->load(QUrl(QStringLiteral("qrc:/QML/qml/tavri/MainFrame.qml"))) ? view->rootObject() : nullptr;
     }
 
     // Makes one object of a QML text in this world's engine, for menus
@@ -198,8 +197,8 @@ inline QObject *menuEntry(QObject *menu, const QString &name)
     QQmlListReference items(menu, "items");
     for (int i = 0; i < items.count(); ++i) {
         QObject *item = items.at(i);
-        if (item->objectName() == name || item->property("text").toString() == name ||
-            item->property("title").toString() == name)
+        if (item->objectName() == name || item->property("text").toString() == name
+            || item->property("title").toString() == name)
             return item;
     }
     return nullptr;

@@ -82,8 +82,7 @@ private slots:
             return invoked && accepted.toBool();
         };
         QVERIFY(drop("{realmID:__Tavri;groupID:g1;contactUUID:u-9}", ghost));
-        QCOMPARE(world->log.calls,
-                 QStringList{"contactGroups.requestMoveContact(__Tavri, u-9, ungrouped, g1)"});
+        QCOMPARE(world->log.calls, QStringList{"contactGroups.requestMoveContact(__Tavri, u-9, ungrouped, g1)"});
 
         // Drags that this frame did not start, and payloads of another
         // shape, move nothing.
@@ -110,16 +109,14 @@ private slots:
         QTRY_VERIFY((rows.clear(), collectNamed(frame, "channelRow", &rows), rows.size() == 2));
         for (QObject *row : rows)
             QVERIFY(clickItem(qobject_cast<QQuickItem *>(row)));
-        QCOMPARE(
-            world->log.calls,
-            (QStringList{"trackEvent(MainFrame, RequestChannelJoin, [channelURI:sip:confctl-l@x])",
-                         "Lobby.requestJoinConversation()",
-                         "trackEvent(MainFrame, RequestChannelRejoin, [channelURI:sip:confctl-d@x;s:4])"}));
+        QCOMPARE(world->log.calls,
+                 (QStringList{"trackEvent(MainFrame, RequestChannelJoin, [channelURI:sip:confctl-l@x])",
+                              "Lobby.requestJoinConversation()",
+                              "trackEvent(MainFrame, RequestChannelRejoin, [channelURI:sip:confctl-d@x;s:4])"}));
 
         world->log.clear();
-        world->recentConversations.append({{"displayName", "Den"},
-                                           {"canRejoin", true},
-                                           {"conversationRef", QVariant::fromValue<QObject *>(&lobby)}});
+        world->recentConversations.append(
+            {{"displayName", "Den"}, {"canRejoin", true}, {"conversationRef", QVariant::fromValue<QObject *>(&lobby)}});
         showPane("recentTile");
         QTRY_VERIFY(findItem(frame, "recentEntryArea"));
         QVERIFY(clickItem(findItem(frame, "rejoinButton")));
@@ -128,8 +125,8 @@ private slots:
                               "Lobby.requestJoinConversation()"}));
 
         world->log.clear();
-        auto *contacts = new FakeListModel(
-            {"displayName", "sipURI", "primaryRealmID", "primaryRealmUserUUID"}, &world->contactGroups);
+        auto *contacts = new FakeListModel({"displayName", "sipURI", "primaryRealmID", "primaryRealmUserUUID"},
+                                           &world->contactGroups);
         contacts->append({{"displayName", "Bob"},
                           {"sipURI", "sip:u-bob@x"},
                           {"primaryRealmID", "__Tavri"},
@@ -192,15 +189,13 @@ private slots:
 
         QVERIFY(clickItem(findItem(frame, "updateLink")));
         QCOMPARE(urls.opened, QStringList{"https://example.org/update"});
-        QCOMPARE(
-            world->log.calls,
-            QStringList{"trackEvent(Notifications, UpdateLinkClick, [link:https://example.org/update])"});
+        QCOMPARE(world->log.calls,
+                 QStringList{"trackEvent(Notifications, UpdateLinkClick, [link:https://example.org/update])"});
 
         world->log.clear();
         QVERIFY(clickItem(findItem(frame, "updateClose")));
-        QCOMPARE(
-            world->log.calls,
-            QStringList{"trackEvent(Notifications, UpdateCloseClick, [link:https://example.org/update])"});
+        QCOMPARE(world->log.calls,
+                 QStringList{"trackEvent(Notifications, UpdateCloseClick, [link:https://example.org/update])"});
         QVERIFY(!row->isVisible());
         world->mainApp.announceUpdate("2.1", "Newer", "https://example.org/update2");
         QVERIFY(!row->isVisible());
@@ -233,21 +228,19 @@ private slots:
         QVERIFY(clickItem(findItem(frame, "reportButton"), Qt::LeftButton, Qt::ControlModifier));
         QVERIFY(clickItem(findItem(frame, "findChannelsButton")));
         QVERIFY(clickItem(findItem(frame, "findChannelsButton"), Qt::LeftButton, Qt::AltModifier));
-        QCOMPARE(world->log.calls,
-                 (QStringList{"mainApp.showGeneralSettings(2)", "trackEvent(MainFrame, avatarClick, [])",
-                              "mainApp.showReportIssue()", "mainApp.showHiddenWindow()",
-                              "findChannels.showChannelSearch()",
-                              "trackEvent(MainFrame, FindMoreFavoriteChannels, [])",
-                              "mainApp.showPostCallSurvey()"}));
+        QCOMPARE(
+            world->log.calls,
+            (QStringList{"mainApp.showGeneralSettings(2)", "trackEvent(MainFrame, avatarClick, [])",
+                         "mainApp.showReportIssue()", "mainApp.showHiddenWindow()", "findChannels.showChannelSearch()",
+                         "trackEvent(MainFrame, FindMoreFavoriteChannels, [])", "mainApp.showPostCallSurvey()"}));
 
         world->log.clear();
         QQuickItem *field = findItem(frame, "presenceMessageField");
         field->setProperty("text", "Busy coding");
         field->forceActiveFocus();
         QTest::keyClick(world->view, Qt::Key_Return);
-        QCOMPARE(world->log.calls,
-                 (QStringList{"localUser.setPresenceMessage(5, Busy coding)",
-                              "trackEvent(LocalUserHeader, ChangePresenceMessage, [i:5])"}));
+        QCOMPARE(world->log.calls, (QStringList{"localUser.setPresenceMessage(5, Busy coding)",
+                                                "trackEvent(LocalUserHeader, ChangePresenceMessage, [i:5])"}));
         QVERIFY(!field->hasActiveFocus());
     }
 };

@@ -26,8 +26,8 @@ private:
     // doubles of this test.
     QObject *makeMenu(const QString &type, const Props &props)
     {
-        QObject *menu = world->create("import QtQuick 2.15\nimport \"qrc:/QML/qml/tavri/menus\"\n" +
-                                      type.toUtf8() + " {}\n");
+        QObject *menu =
+            world->create("import QtQuick 2.15\nimport \"qrc:/QML/qml/tavri/menus\"\n" + type.toUtf8() + " {}\n");
         if (!menu)
             return nullptr;
         for (auto it = props.begin(); it != props.end(); ++it) {
@@ -52,8 +52,7 @@ private slots:
         world = std::make_unique<MainFrameWorld>();
         channel = std::make_unique<FakeConversation>(&world->log, "sip:confctl-c@x", "Lobby");
         identity = std::make_unique<FakeIdentity>(&world->log, "sip:u-bob@x");
-        identities =
-            std::make_unique<FakeListModel>(QStringList{"realmDisplayName", "realmID", "userUUID", "sipURI"});
+        identities = std::make_unique<FakeListModel>(QStringList{"realmDisplayName", "realmID", "userUUID", "sipURI"});
         urls.opened.clear();
     }
     void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }
@@ -92,41 +91,34 @@ private slots:
                                                    "LOGOUT",
                                                    "EXIT TAVRI"};
         QTest::newRow("presence") << "PresenceStatusMenu" << Props{} << "" << 0
-                                  << QStringList{"ONLINE", "AWAY", "APPEAR OFFLINE", "-",
-                                                 "EDIT STATUS MESSAGES..."};
+                                  << QStringList{"ONLINE", "AWAY", "APPEAR OFFLINE", "-", "EDIT STATUS MESSAGES..."};
         QTest::newRow("presence with status texts")
             << "PresenceStatusMenu" << Props{{"useStatusTexts", true}} << "" << 0
             << QStringList{"Online", "Away", "APPEAR OFFLINE", "-", "EDIT STATUS MESSAGES..."};
 
-        const Props builtIn{{"friendUri", "sip:u-bob@x"},
-                            {"realmID", "__Tavri"},
-                            {"userUUID", "u-bob"},
-                            {"identities", "identities"}};
+        const Props builtIn{
+            {"friendUri", "sip:u-bob@x"}, {"realmID", "__Tavri"}, {"userUUID", "u-bob"}, {"identities", "identities"}};
         QTest::newRow("friend of the built-in realm")
             << "FriendContextMenu" << builtIn << "" << 1
-            << QStringList{"START PRIVATE CHAT...", "VIEW LOGS", "-",
-                           "VIEW PROFILE...",       "-",         "REMOVE FRIEND"};
+            << QStringList{"START PRIVATE CHAT...", "VIEW LOGS", "-", "VIEW PROFILE...", "-", "REMOVE FRIEND"};
         const Props otherRealm{{"realmID", "game"}, {"userUUID", "42"}, {"identities", "identities"}};
         QTest::newRow("friend of another realm")
             << "FriendContextMenu" << otherRealm << "" << 0
             << QStringList{"START PRIVATE CHAT...", "VIEW LOGS", "-", "VIEW PROFILE..."};
         QTest::newRow("friend in two realms")
             << "FriendContextMenu" << builtIn << "" << 2
-            << QStringList{"START PRIVATE CHAT...", "VIEW LOGS", "-",
-                           "VIEW PROFILE...",       "-",         "REMOVE FRIEND"};
+            << QStringList{"START PRIVATE CHAT...", "VIEW LOGS", "-", "VIEW PROFILE...", "-", "REMOVE FRIEND"};
 
         QTest::newRow("friends header, offline hidden")
             << "FriendHeaderContextMenu" << Props{{"showOfflineFriends", false}} << "" << 0
-            << QStringList{"SHOW OFFLINE FRIENDS", "ADD FRIENDS VIA EMAIL...", "FIND FRIENDS ON TAVRI...",
-                           "REFRESH"};
+            << QStringList{"SHOW OFFLINE FRIENDS", "ADD FRIENDS VIA EMAIL...", "FIND FRIENDS ON TAVRI...", "REFRESH"};
         QTest::newRow("friends header, offline shown")
             << "FriendHeaderContextMenu" << Props{{"showOfflineFriends", true}} << "" << 0
-            << QStringList{"HIDE OFFLINE FRIENDS", "ADD FRIENDS VIA EMAIL...", "FIND FRIENDS ON TAVRI...",
-                           "REFRESH"};
-        QTest::newRow("notifications header") << "NotificationsHeaderContextMenu" << Props{} << "" << 0
-                                              << QStringList{"Clear all notifications"};
-        QTest::newRow("owned channels header") << "OwnedChannelsHeaderContextMenu" << Props{} << "" << 0
-                                               << QStringList{"NEW CHANNEL...", "REFRESH"};
+            << QStringList{"HIDE OFFLINE FRIENDS", "ADD FRIENDS VIA EMAIL...", "FIND FRIENDS ON TAVRI...", "REFRESH"};
+        QTest::newRow("notifications header")
+            << "NotificationsHeaderContextMenu" << Props{} << "" << 0 << QStringList{"Clear all notifications"};
+        QTest::newRow("owned channels header")
+            << "OwnedChannelsHeaderContextMenu" << Props{} << "" << 0 << QStringList{"NEW CHANNEL...", "REFRESH"};
         QTest::newRow("recent entry") << "RecentActivityEntryContextMenu" << Props{} << "" << 0
                                       << QStringList{"REJOIN CONVERSATION", "VIEW LOG"};
 
@@ -143,9 +135,8 @@ private slots:
             << QStringList{"INVITE / JOIN",     "-", "MUTE EVERYONE", "UNMUTE EVERYONE",
                            "EXIT CONVERSATION", "-", "VIEW INFO..."};
         QTest::newRow("joined channel, no invite")
-            << "JoinedChannelContextMenu"
-            << Props{{"contextMenuChannelRef", "channel"}, {"showInviteJoin", false}} << "4,0,0,1,0" << 0
-            << QStringList{"EXIT CONVERSATION", "-", "VIEW INFO..."};
+            << "JoinedChannelContextMenu" << Props{{"contextMenuChannelRef", "channel"}, {"showInviteJoin", false}}
+            << "4,0,0,1,0" << 0 << QStringList{"EXIT CONVERSATION", "-", "VIEW INFO..."};
 
         const Props tree{{"sipURI", "sip:confctl-c@x"}, {"conversationRef", "channel"}};
         QTest::newRow("channel tree, not owned")
@@ -156,9 +147,8 @@ private slots:
         owned.insert("isFavorited", true);
         QTest::newRow("channel tree, owned favourite")
             << "PermanentConversationItemContextMenu" << owned << "0,1,1,0,0" << 0
-            << QStringList{
-                   "JOIN CHANNEL",   "VIEW LOGS",         "-", "SHARE",        "-", "EDIT CHANNEL...",
-                   "DELETE CHANNEL", "ADD SUBCHANNEL...", "-", "VIEW INFO...", "-", "REMOVE FROM FAVORITES"};
+            << QStringList{"JOIN CHANNEL",   "VIEW LOGS",         "-", "SHARE",        "-", "EDIT CHANNEL...",
+                           "DELETE CHANNEL", "ADD SUBCHANNEL...", "-", "VIEW INFO...", "-", "REMOVE FROM FAVORITES"};
         owned.insert("hasSubchannels", true);
         QTest::newRow("channel tree, owned with subchannels")
             << "PermanentConversationItemContextMenu" << owned << "0,1,1,0,0" << 0
@@ -168,9 +158,8 @@ private slots:
 
         const Props peer{{"channelRef", "channel"}, {"identityRef", "identity"}, {"userURI", "sip:u-bob@x"}};
         QTest::newRow("participant") << "ParticipantContextMenu" << peer << "4,0,0,0,0" << 0
-                                     << QStringList{
-                                            "START PRIVATE CHAT", "-", "ADD AS FRIEND", "-",
-                                            "VIEW PROFILE...",    "-", "MUTE USER",     "Change text color"};
+                                     << QStringList{"START PRIVATE CHAT", "-", "ADD AS FRIEND", "-",
+                                                    "VIEW PROFILE...",    "-", "MUTE USER",     "Change text color"};
         Props moderated = peer;
         moderated.insert("isFriend", true);
         moderated.insert("isMuted", true);
@@ -204,14 +193,13 @@ private slots:
             << QStringList{"VIEW PROFILE...", "-", "Change text color", "REMOVE MODERATOR PRIVILEGES"};
         Props dialIn = peer;
         dialIn.insert("isDialIn", true);
-        QTest::newRow("participant, dial-in") << "ParticipantContextMenu" << dialIn << "4,0,0,0,0" << 0
-                                              << QStringList{"MUTE USER", "Change text color"};
+        QTest::newRow("participant, dial-in")
+            << "ParticipantContextMenu" << dialIn << "4,0,0,0,0" << 0 << QStringList{"MUTE USER", "Change text color"};
         Props invited = moderated;
         invited.insert("participantPresent", false);
-        QTest::newRow("participant, invited only")
-            << "ParticipantContextMenu" << invited << "4,0,0,0,1" << 0
-            << QStringList{"START PRIVATE CHAT", "-", "REMOVE AS FRIEND", "-",
-                           "VIEW PROFILE...",    "-", "Remove from list"};
+        QTest::newRow("participant, invited only") << "ParticipantContextMenu" << invited << "4,0,0,0,1" << 0
+                                                   << QStringList{"START PRIVATE CHAT", "-", "REMOVE AS FRIEND", "-",
+                                                                  "VIEW PROFILE...",    "-", "Remove from list"};
 
         auto notification = [](int type, const QString &sender, bool channel) {
             Props props{{"notificationType", type}, {"notificationUID", "9"}, {"senderURI", sender}};
@@ -222,25 +210,24 @@ private slots:
             return props;
         };
         QTest::newRow("notification, friend request")
-            << "NotificationContextMenu"
-            << notification(Notification::NotificationTypeFriended, "sip:u-bob@x", false) << "0,0,0,0,0" << 0
+            << "NotificationContextMenu" << notification(Notification::NotificationTypeFriended, "sip:u-bob@x", false)
+            << "0,0,0,0,0" << 0
             << QStringList{"Add as friend", "View sender profile...", "Private Chat with Sender", "-",
                            "Delete notification"};
         QTest::newRow("notification, unfriended")
-            << "NotificationContextMenu"
-            << notification(Notification::NotificationTypeUnfriended, "sip:u-bob@x", false) << "0,0,0,0,0"
-            << 0
+            << "NotificationContextMenu" << notification(Notification::NotificationTypeUnfriended, "sip:u-bob@x", false)
+            << "0,0,0,0,0" << 0
             << QStringList{"Remove as friend", "View sender profile...", "Private Chat with Sender", "-",
                            "Delete notification"};
         QTest::newRow("notification, invitation by myself")
             << "NotificationContextMenu"
-            << notification(Notification::NotificationTypeChannelInvite, "sip:u-me@example.org", true)
-            << "0,0,0,0,0" << 0
+            << notification(Notification::NotificationTypeChannelInvite, "sip:u-me@example.org", true) << "0,0,0,0,0"
+            << 0
             << QStringList{"View sender profile...", "Join channel", "View Channel Details...", "-",
                            "Delete notification"};
         QTest::newRow("notification, system")
-            << "NotificationContextMenu" << notification(Notification::NotificationTypeSystem, "", false)
-            << "0,0,0,0,0" << 0 << QStringList{"-", "Delete notification"};
+            << "NotificationContextMenu" << notification(Notification::NotificationTypeSystem, "", false) << "0,0,0,0,0"
+            << 0 << QStringList{"-", "Delete notification"};
     }
     void entriesFollowTheirConditions()
     {
@@ -271,27 +258,24 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QStringList>("calls");
 
-        QTest::newRow("logout tracks first") << "LocalUserContextMenu" << Props{} << "logout"
-                                             << QStringList{"trackEvent(LocalUserContextMenu, Logout, [])",
-                                                            "mainApp.requestLogout(localUser)"};
+        QTest::newRow("logout tracks first")
+            << "LocalUserContextMenu" << Props{} << "logout"
+            << QStringList{"trackEvent(LocalUserContextMenu, Logout, [])", "mainApp.requestLogout(localUser)"};
         QTest::newRow("sounds") << "LocalUserContextMenu" << Props{} << "sounds"
                                 << QStringList{"mainApp.showGeneralSettings(3)",
                                                "trackEvent(LocalUserContextMenu, OpenSounds, [])"};
         QTest::newRow("exit tracks first")
             << "LocalUserContextMenu" << Props{} << "exit"
             << QStringList{"trackEvent(LocalUserContextMenu, Exit, [])", "mainApp.onAppExit()"};
-        QTest::newRow("appear offline")
-            << "PresenceStatusMenu" << Props{} << "presenceOffline"
-            << QStringList{"localUser.presenceState(1)",
-                           "trackEvent(LocalUserPresenceMenu, SetAppearOffline, [])"};
+        QTest::newRow("appear offline") << "PresenceStatusMenu" << Props{} << "presenceOffline"
+                                        << QStringList{"localUser.presenceState(1)",
+                                                       "trackEvent(LocalUserPresenceMenu, SetAppearOffline, [])"};
         QTest::newRow("show offline friends")
             << "FriendHeaderContextMenu" << Props{{"showOfflineFriends", false}} << "toggleOfflineFriends"
-            << QStringList{"storageManager.setSettingsValue(8, true)",
-                           "trackEvent(HomePane, ShowOfflineFriends, [])"};
+            << QStringList{"storageManager.setSettingsValue(8, true)", "trackEvent(HomePane, ShowOfflineFriends, [])"};
         QTest::newRow("hide offline friends")
             << "FriendHeaderContextMenu" << Props{{"showOfflineFriends", true}} << "toggleOfflineFriends"
-            << QStringList{"storageManager.setSettingsValue(8, false)",
-                           "trackEvent(HomePane, HideOfflineFriends, [])"};
+            << QStringList{"storageManager.setSettingsValue(8, false)", "trackEvent(HomePane, HideOfflineFriends, [])"};
         QTest::newRow("refresh channels")
             << "OwnedChannelsHeaderContextMenu" << Props{} << "refreshChannels"
             << QStringList{"localUser.requestRefreshOwnedChannels()", "localUser.requestRefreshFavorites()",
@@ -300,10 +284,9 @@ private slots:
             << "NotificationsHeaderContextMenu" << Props{} << "clearAll" << QStringList{};
         const Props builtIn{{"friendUri", "sip:u-bob@x"}, {"realmID", "__Tavri"}, {"userUUID", "u-bob"}};
         QTest::newRow("start chat") << "FriendContextMenu" << builtIn << "startChat"
-                                    << QStringList{
-                                           "mainApp.requestConversation(__Tavri, u-bob)",
-                                           "trackEvent(friendContextMenu, RequestConversationContextMenu, "
-                                           "[remoteUser:sip:u-bob@x;realm:__Tavri])"};
+                                    << QStringList{"mainApp.requestConversation(__Tavri, u-bob)",
+                                                   "trackEvent(friendContextMenu, RequestConversationContextMenu, "
+                                                   "[remoteUser:sip:u-bob@x;realm:__Tavri])"};
         QTest::newRow("start chat without a friend address")
             << "FriendContextMenu" << Props{{"realmID", "game"}, {"userUUID", "42"}} << "startChat"
             << QStringList{"mainApp.requestConversation(game, 42)",
@@ -317,10 +300,10 @@ private slots:
             << "JoinedChannelContextMenu" << Props{{"contextMenuChannelRef", "channel"}} << "inviteJoin"
             << QStringList{"mainApp.showFindUsers(4, Lobby, 3, , )",
                            "trackEvent(JoinedChannelContextMenu, InviteAndJoin, [])"};
-        QTest::newRow("exit channel")
-            << "JoinedChannelContextMenu" << Props{{"contextMenuChannelRef", "channel"}} << "exitChannel"
-            << QStringList{"Lobby.requestLeaveConversation(true)",
-                           "trackEvent(JoinedChannelContextMenu, ExitChannel, [])"};
+        QTest::newRow("exit channel") << "JoinedChannelContextMenu" << Props{{"contextMenuChannelRef", "channel"}}
+                                      << "exitChannel"
+                                      << QStringList{"Lobby.requestLeaveConversation(true)",
+                                                     "trackEvent(JoinedChannelContextMenu, ExitChannel, [])"};
         const Props tree{{"sipURI", "sip:confctl-c@x"}, {"conversationRef", "channel"}, {"isOwned", true}};
         QTest::newRow("add subchannel")
             << "PermanentConversationItemContextMenu" << tree << "addSubchannel"
@@ -331,10 +314,10 @@ private slots:
                                        << QStringList{"mainApp.copyChannelLinkToClipboard(Lobby)",
                                                       "trackEvent(HomePane, CopyOwnedChannelToClipboard, "
                                                       "[channel:sip:confctl-c@x])"};
-        QTest::newRow("delete channel")
-            << "PermanentConversationItemContextMenu" << tree << "deleteChannel"
-            << QStringList{"Lobby.requestDelete()", "trackEvent(permanentConversationListContextMenu, "
-                                                    "DeleteChannelContextMenu, [channel:sip:confctl-c@x])"};
+        QTest::newRow("delete channel") << "PermanentConversationItemContextMenu" << tree << "deleteChannel"
+                                        << QStringList{"Lobby.requestDelete()",
+                                                       "trackEvent(permanentConversationListContextMenu, "
+                                                       "DeleteChannelContextMenu, [channel:sip:confctl-c@x])"};
         const Props peer{{"channelRef", "channel"},
                          {"identityRef", "identity"},
                          {"userURI", "sip:u-bob@x"},
@@ -344,10 +327,9 @@ private slots:
             << "ParticipantContextMenu" << peer << "muteUserForEveryone"
             << QStringList{"Lobby.muteUser(identity, true)",
                            "trackEvent(ParticipantContextMenu, MuteUserForEveryone, [])"};
-        QTest::newRow("start private chat")
-            << "ParticipantContextMenu" << peer << "startPrivateChat"
-            << QStringList{"mainApp.requestConversation(sip:u-bob@x)",
-                           "trackEvent(ParticipantContextMenu, StartPrivateChat, [])"};
+        QTest::newRow("start private chat") << "ParticipantContextMenu" << peer << "startPrivateChat"
+                                            << QStringList{"mainApp.requestConversation(sip:u-bob@x)",
+                                                           "trackEvent(ParticipantContextMenu, StartPrivateChat, [])"};
         Props invited = peer;
         invited.insert("participantPresent", false);
         QTest::newRow("remove invited") << "ParticipantContextMenu" << invited << "removeInvited"
@@ -357,13 +339,11 @@ private slots:
                                {"senderURI", "sip:u-bob@x"}};
         QTest::newRow("notification add friend")
             << "NotificationContextMenu" << friendNote << "addFriend"
-            << QStringList{"localUser.requestAddFriend(sip:u-bob@x)",
-                           "localUser.requestMarkNotification(9, 2, true)",
+            << QStringList{"localUser.requestAddFriend(sip:u-bob@x)", "localUser.requestMarkNotification(9, 2, true)",
                            "trackEvent(Notifications, AddFriend, [remote:sip:u-bob@x;type:2;nid:9])"};
-        QTest::newRow("notification delete")
-            << "NotificationContextMenu" << friendNote << "deleteNotification"
-            << QStringList{"localUser.requestMarkNotification(9, 3, true)",
-                           "trackEvent(Notifications, DeleteNotification, [nid:9])"};
+        QTest::newRow("notification delete") << "NotificationContextMenu" << friendNote << "deleteNotification"
+                                             << QStringList{"localUser.requestMarkNotification(9, 3, true)",
+                                                            "trackEvent(Notifications, DeleteNotification, [nid:9])"};
         QTest::newRow("find more skins") << "SkinMenu" << Props{} << "findMoreSkins"
                                          << QStringList{"trackEvent(MainFrame, FindMoreThemes, [])"};
     }
@@ -407,10 +387,9 @@ private slots:
         QCOMPARE(menuEntries(chats), (QStringList{"...ON Realm0...", "...ON Realm1..."}));
         world->log.clear();
         QVERIFY(QMetaObject::invokeMethod(menuEntry(chats, "...ON Realm1..."), "trigger"));
-        QCOMPARE(world->log.calls,
-                 (QStringList{"mainApp.requestConversation(r1, u1)",
-                              "trackEvent(friendContextMenu, RequestConversationContextMenu, "
-                              "[remoteUser:sip:u-1@x;realm:r1])"}));
+        QCOMPARE(world->log.calls, (QStringList{"mainApp.requestConversation(r1, u1)",
+                                                "trackEvent(friendContextMenu, RequestConversationContextMenu, "
+                                                "[remoteUser:sip:u-1@x;realm:r1])"}));
 
         world->mainApp.styles = QStringList{"Default", "Dark"};
         QObject *skins = makeMenu("SkinMenu", {});

@@ -47,8 +47,8 @@ private slots:
         QTest::newRow("other schemes ignored")
             << withAction("u:file:///etc/passwd;u:smb://host/share")
             << QStringList{"localUser.requestMarkNotification(9, 2, true)"} << QStringList{};
-        QTest::newRow("nothing to do")
-            << custom << QStringList{"localUser.requestMarkNotification(9, 2, true)"} << QStringList{};
+        QTest::newRow("nothing to do") << custom << QStringList{"localUser.requestMarkNotification(9, 2, true)"}
+                                       << QStringList{};
     }
     void notificationClickFollowsTheRowsKind()
     {

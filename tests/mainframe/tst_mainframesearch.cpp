@@ -28,8 +28,7 @@ private slots:
         showPane("addContactsTile");
         typeTerm("  bob ");
         QVERIFY(clickItem(findItem(frame, "findButton")));
-        QCOMPARE(calls("findInstance.searchForUsers"),
-                 QStringList{"findInstance.searchForUsers(bob, false, 0, 4)"});
+        QCOMPARE(calls("findInstance.searchForUsers"), QStringList{"findInstance.searchForUsers(bob, false, 0, 4)"});
         QCOMPARE(findNamed(frame, "searchField")->property("text").toString(), QString("bob"));
         QVERIFY(findItem(frame, "searchingLabel")->property("opacity").toReal() >= 0);
 
@@ -43,16 +42,14 @@ private slots:
 
         world->log.clear();
         QVERIFY(clickItem(findItem(frame, "findMoreButton")));
-        QCOMPARE(calls("findInstance.searchForUsers"),
-                 QStringList{"findInstance.searchForUsers(bob, false, 4, 4)"});
+        QCOMPARE(calls("findInstance.searchForUsers"), QStringList{"findInstance.searchForUsers(bob, false, 4, 4)"});
         QCOMPARE(calls("trackEvent"), QStringList{"trackEvent(FindUsers, SearchMore, [offset:4])"});
         world->findInstance.finishSearch();
 
         // The Find step with the term unchanged while more exist pages on.
         world->log.clear();
         QVERIFY(QMetaObject::invokeMethod(pane("addContactsPane"), "find"));
-        QCOMPARE(calls("findInstance.searchForUsers"),
-                 QStringList{"findInstance.searchForUsers(bob, false, 8, 4)"});
+        QCOMPARE(calls("findInstance.searchForUsers"), QStringList{"findInstance.searchForUsers(bob, false, 8, 4)"});
     }
 
     void editingTheTermOrTheInactiveBoxStartsAgain()
@@ -77,8 +74,7 @@ private slots:
         QQuickItem *field = findItem(frame, "searchField");
         field->forceActiveFocus();
         QTest::keyClick(world->view, Qt::Key_Return);
-        QCOMPARE(calls("findInstance.searchForUsers"),
-                 QStringList{"findInstance.searchForUsers(carol, false, 0, 4)"});
+        QCOMPARE(calls("findInstance.searchForUsers"), QStringList{"findInstance.searchForUsers(carol, false, 0, 4)"});
         world->findInstance.pendingHasMore = true;
         world->findInstance.finishSearch();
         QVERIFY(findItem(frame, "findMoreButton")->isVisible());
@@ -90,8 +86,7 @@ private slots:
         QVERIFY(findItem(frame, "findButton")->isVisible());
         QVERIFY(!findItem(frame, "noResults")->isVisible());
         QVERIFY(clickItem(findItem(frame, "findButton")));
-        QCOMPARE(calls("findInstance.searchForUsers"),
-                 QStringList{"findInstance.searchForUsers(carol, true, 0, 4)"});
+        QCOMPARE(calls("findInstance.searchForUsers"), QStringList{"findInstance.searchForUsers(carol, true, 0, 4)"});
     }
 
     void noResultsOnlyAfterASearch()
@@ -114,12 +109,10 @@ private slots:
         QTest::addColumn<bool>("isContact");
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("tracked");
-        QTest::newRow("stranger")
-            << false << "findInstance.tileClicked(, sip:u-bob@x, true)"
-            << "trackEvent(FindUsers, TileClicked, [userUri:sip:u-bob@x,addTolist:true])";
-        QTest::newRow("friend")
-            << true << "findInstance.tileClicked(, sip:u-bob@x, false)"
-            << "trackEvent(FindUsers, TileClicked, [userUri:sip:u-bob@x,addTolist:false])";
+        QTest::newRow("stranger") << false << "findInstance.tileClicked(, sip:u-bob@x, true)"
+                                  << "trackEvent(FindUsers, TileClicked, [userUri:sip:u-bob@x,addTolist:true])";
+        QTest::newRow("friend") << true << "findInstance.tileClicked(, sip:u-bob@x, false)"
+                                << "trackEvent(FindUsers, TileClicked, [userUri:sip:u-bob@x,addTolist:false])";
     }
     void resultTileAddsOrRemovesTheFriend()
     {
@@ -129,8 +122,7 @@ private slots:
         showPane("addContactsTile");
         typeTerm("bob");
         QVERIFY(clickItem(findItem(frame, "findButton")));
-        world->findInstance.pendingResults = {
-            {{"uname", "bob"}, {"sipURI", "sip:u-bob@x"}, {"isContact", isContact}}};
+        world->findInstance.pendingResults = {{{"uname", "bob"}, {"sipURI", "sip:u-bob@x"}, {"isContact", isContact}}};
         world->findInstance.finishSearch();
         world->log.clear();
         QTRY_VERIFY(findItem(frame, "tileButton"));

@@ -54,9 +54,9 @@ QList<StoredRecord> storedRecords()
     return records;
 }
 
-int storedState(const QString& uid)
+int storedState(const QString &uid)
 {
-    for (const StoredRecord& record : storedRecords()) {
+    for (const StoredRecord &record : storedRecords()) {
         if (record.uid == uid)
             return record.state;
     }
@@ -65,16 +65,16 @@ int storedState(const QString& uid)
 
 // Whether a request for method with field = value has arrived; requests of
 // earlier steps may still be arriving, so the newest is not the one asked for.
-bool hasRequest(FakeWebService* web, const QString& method, const QString& field, const QString& value)
+bool hasRequest(FakeWebService *web, const QString &method, const QString &field, const QString &value)
 {
-    for (const FakeWebService::Request& request : web->requestsFor(method)) {
+    for (const FakeWebService::Request &request : web->requestsFor(method)) {
         if (request.value(field) == value)
             return true;
     }
     return false;
 }
 
-QVector<int> rolesOf(const QSignalSpy& spy, int index)
+QVector<int> rolesOf(const QSignalSpy &spy, int index)
 {
     return spy.at(index).at(2).value<QVector<int>>();
 }
@@ -114,15 +114,15 @@ private slots:
 
 private:
     // A record from the web service, with the fields a test varies.
-    void receive(const QString& uid, const QString& type, const QString& state = QStringLiteral("1"),
-                 const QString& from = QString(), const QString& channelUID = QString(),
-                 const QDateTime& sentAt = at(0), const QString& customMessage = QString(),
-                 const QString& email = QString());
-    TavriIdentityRealmUser* user(const QString& uid, const QString& name);
+    void receive(const QString &uid, const QString &type, const QString &state = QStringLiteral("1"),
+                 const QString &from = QString(), const QString &channelUID = QString(),
+                 const QDateTime &sentAt = at(0), const QString &customMessage = QString(),
+                 const QString &email = QString());
+    TavriIdentityRealmUser *user(const QString &uid, const QString &name);
 
-    FakeWebService* m_web = nullptr;
-    QSocialManager* m_social = nullptr;
-    NotificationList* m_list = nullptr;
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    NotificationList *m_list = nullptr;
 };
 
 void TestNotifications::initTestCase()
@@ -131,19 +131,19 @@ void TestNotifications::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
     QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    qRegisterMetaType<Conversation*>();
+    qRegisterMetaType<Conversation *>();
     // The idle detection of a full sign-in reads a scripted input hook.
     host::InputHook::setFactory([] { return std::unique_ptr<host::InputHook>(new host::ScriptedInputHook); });
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_web = new FakeWebService(this);
     m_web->setSignInDefaults();
     // The realm's lookups of users and channels find no record.
-    for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "UpdateNotifications", "AcceptInvitation"})
+    for (const char *method : {"getUserBySocialUID", "GetChannelInfo", "UpdateNotifications", "AcceptInvitation"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
     m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_social->onDoNotLogChanged(true);
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     m_list = local->getNotificationList();
     QVERIFY(m_list);
     new QAbstractItemModelTester(m_list, QAbstractItemModelTester::FailureReportingMode::QtTest, this);
@@ -154,28 +154,28 @@ void TestNotifications::initTestCase()
 void TestNotifications::init()
 {
     m_list->clear();
-    for (const StoredRecord& record : storedRecords())
+    for (const StoredRecord &record : storedRecords())
         StorageManager::getInstance()->deleteNotificationRecord(record.uid);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_web->clear();
     m_web->setSignInDefaults();
-    for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "UpdateNotifications", "AcceptInvitation"})
+    for (const char *method : {"getUserBySocialUID", "GetChannelInfo", "UpdateNotifications", "AcceptInvitation"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
     m_web->setLookupDefaults();
 }
 
-void TestNotifications::receive(const QString& uid, const QString& type, const QString& state, const QString& from,
-                                const QString& channelUID, const QDateTime& sentAt, const QString& customMessage,
-                                const QString& email)
+void TestNotifications::receive(const QString &uid, const QString &type, const QString &state, const QString &from,
+                                const QString &channelUID, const QDateTime &sentAt, const QString &customMessage,
+                                const QString &email)
 {
     m_list->onNotificationReceived(uid, from, QStringLiteral("web name"), channelUID, QStringLiteral("web channel"),
                                    type, state, sentAt, customMessage, QStringLiteral("action"), email);
 }
 
-TavriIdentityRealmUser* TestNotifications::user(const QString& uid, const QString& name)
+TavriIdentityRealmUser *TestNotifications::user(const QString &uid, const QString &name)
 {
-    auto* realmUser = qobject_cast<TavriIdentityRealmUser*>(
-        TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
+    auto *realmUser =
+        qobject_cast<TavriIdentityRealmUser *>(TavriIdentityRealm::getInstance()->getRealmUser(uid)->getQObject());
     realmUser->setUname(name);
     return realmUser;
 }
@@ -187,18 +187,30 @@ void TestNotifications::typeAndStateTexts_data()
     QTest::addColumn<bool>("listed");
     QTest::addColumn<int>("unread");
 
-    QTest::newRow("type 16") << "16" << "1" << false << 0;
-    QTest::newRow("type -1") << "-1" << "1" << false << 0;
-    QTest::newRow("empty type") << "" << "1" << false << 0;
-    QTest::newRow("type 0") << "0" << "1" << false << 0;
-    QTest::newRow("type not a number") << "2x" << "1" << false << 0;
-    QTest::newRow("state 4") << "2" << "4" << false << 0;
-    QTest::newRow("empty state") << "2" << "" << false << 0;
-    QTest::newRow("state 0") << "2" << "0" << false << 0;
-    QTest::newRow("new uid, DeleteRequested") << "2" << "3" << false << 0;
-    QTest::newRow("declined, read") << "7" << "2" << true << 0;
-    QTest::newRow("system, unread") << "14" << "1" << true << 1;
-    QTest::newRow("older stored words") << "friended" << "new" << true << 1;
+    QTest::newRow("type 16") << "16"
+                             << "1" << false << 0;
+    QTest::newRow("type -1") << "-1"
+                             << "1" << false << 0;
+    QTest::newRow("empty type") << ""
+                                << "1" << false << 0;
+    QTest::newRow("type 0") << "0"
+                            << "1" << false << 0;
+    QTest::newRow("type not a number") << "2x"
+                                       << "1" << false << 0;
+    QTest::newRow("state 4") << "2"
+                             << "4" << false << 0;
+    QTest::newRow("empty state") << "2"
+                                 << "" << false << 0;
+    QTest::newRow("state 0") << "2"
+                             << "0" << false << 0;
+    QTest::newRow("new uid, DeleteRequested") << "2"
+                                              << "3" << false << 0;
+    QTest::newRow("declined, read") << "7"
+                                    << "2" << true << 0;
+    QTest::newRow("system, unread") << "14"
+                                    << "1" << true << 1;
+    QTest::newRow("older stored words") << "friended"
+                                        << "new" << true << 1;
 }
 
 void TestNotifications::typeAndStateTexts()
@@ -234,28 +246,94 @@ void TestNotifications::sentences_data()
     QTest::addColumn<QString>("customMessage");
     QTest::addColumn<QString>("sentence");
 
-    QTest::newRow("friended") << "2" << "501" << "" << "" << "" << "Ann added you as a friend";
-    QTest::newRow("unfriended, no sender, e-mail")
-        << "3" << "" << "" << "ann@example.test" << "" << "ann@example.test removed you as a friend";
-    QTest::newRow("unfriended, no sender, no e-mail") << "3" << "" << "" << "" << "" << "Someone removed you as a friend";
-    QTest::newRow("own id") << "8" << kOwnURI << "" << "" << "" << "You has made you a moderator for a conversation";
-    QTest::newRow("invite") << "5" << "501" << "901" << "" << "" << "Ann invited you to Lobby";
-    QTest::newRow("share reads like invite") << "12" << "501" << "901" << "" << "" << "Ann invited you to Lobby";
-    QTest::newRow("invite by you") << "4" << "501" << "901" << "" << "" << "You invited Ann to Lobby";
-    QTest::newRow("demoted") << "9" << "501" << "901" << "" << ""
+    QTest::newRow("friended") << "2"
+                              << "501"
+                              << ""
+                              << ""
+                              << ""
+                              << "Ann added you as a friend";
+    QTest::newRow("unfriended, no sender, e-mail") << "3"
+                                                   << ""
+                                                   << ""
+                                                   << "ann@example.test"
+                                                   << ""
+                                                   << "ann@example.test removed you as a friend";
+    QTest::newRow("unfriended, no sender, no e-mail") << "3"
+                                                      << ""
+                                                      << ""
+                                                      << ""
+                                                      << ""
+                                                      << "Someone removed you as a friend";
+    QTest::newRow("own id") << "8" << kOwnURI << ""
+                            << ""
+                            << ""
+                            << "You has made you a moderator for a conversation";
+    QTest::newRow("invite") << "5"
+                            << "501"
+                            << "901"
+                            << ""
+                            << ""
+                            << "Ann invited you to Lobby";
+    QTest::newRow("share reads like invite") << "12"
+                                             << "501"
+                                             << "901"
+                                             << ""
+                                             << ""
+                                             << "Ann invited you to Lobby";
+    QTest::newRow("invite by you") << "4"
+                                   << "501"
+                                   << "901"
+                                   << ""
+                                   << ""
+                                   << "You invited Ann to Lobby";
+    QTest::newRow("demoted") << "9"
+                             << "501"
+                             << "901"
+                             << ""
+                             << ""
                              << "Ann has removed your moderator status for Lobby";
-    QTest::newRow("access granted") << "10" << "501" << "901" << "" << "" << "Ann has granted you access to Lobby";
-    QTest::newRow("access revoked") << "11" << "501" << "901" << "" << "" << "Ann has revoked your access to Lobby";
-    QTest::newRow("sign-up by you, e-mail")
-        << "13" << "" << "" << "bob@example.test" << "" << "You invited bob@example.test to join Tavri";
-    QTest::newRow("sign-up by you, nobody") << "13" << "" << "" << "" << "" << "You invited Someone to join Tavri";
+    QTest::newRow("access granted") << "10"
+                                    << "501"
+                                    << "901"
+                                    << ""
+                                    << ""
+                                    << "Ann has granted you access to Lobby";
+    QTest::newRow("access revoked") << "11"
+                                    << "501"
+                                    << "901"
+                                    << ""
+                                    << ""
+                                    << "Ann has revoked your access to Lobby";
+    QTest::newRow("sign-up by you, e-mail") << "13"
+                                            << ""
+                                            << ""
+                                            << "bob@example.test"
+                                            << ""
+                                            << "You invited bob@example.test to join Tavri";
+    QTest::newRow("sign-up by you, nobody") << "13"
+                                            << ""
+                                            << ""
+                                            << ""
+                                            << ""
+                                            << "You invited Someone to join Tavri";
     // The service's own texts are handed on as they are, markup and all: the
     // pane shows the sentence as plain text.
-    QTest::newRow("partner text kept as it is")
-        << "15" << "" << "" << "" << "<b>50% off</b> %1 %2" << "<b>50% off</b> %1 %2";
-    QTest::newRow("signed up") << "1" << "501" << "" << "" << "Welcome" << "Welcome";
-    QTest::newRow("long text") << "14" << "" << "" << "" << QString(5000, QLatin1Char('x'))
-                               << QString(5000, QLatin1Char('x'));
+    QTest::newRow("partner text kept as it is") << "15"
+                                                << ""
+                                                << ""
+                                                << ""
+                                                << "<b>50% off</b> %1 %2"
+                                                << "<b>50% off</b> %1 %2";
+    QTest::newRow("signed up") << "1"
+                               << "501"
+                               << ""
+                               << ""
+                               << "Welcome"
+                               << "Welcome";
+    QTest::newRow("long text") << "14"
+                               << ""
+                               << ""
+                               << "" << QString(5000, QLatin1Char('x')) << QString(5000, QLatin1Char('x'));
 }
 
 void TestNotifications::sentences()
@@ -268,8 +346,9 @@ void TestNotifications::sentences()
     QFETCH(QString, sentence);
     user(QStringLiteral("501"), QStringLiteral("Ann"));
     if (!channelUID.isEmpty())
-        TavriIdentityRealm::getInstance()->getConversationByUID(channelUID)->setDisplayName(QStringLiteral("Lobby"),
-                                                                                            true);
+        TavriIdentityRealm::getInstance()
+            ->getConversationByUID(channelUID)
+            ->setDisplayName(QStringLiteral("Lobby"), true);
 
     receive(QStringLiteral("701"), type, QStringLiteral("1"), from, channelUID, at(0), customMessage, email);
 
@@ -291,7 +370,7 @@ void TestNotifications::unknownChannelIsCreatedAndAskedFor()
     receive(QStringLiteral("702"), QStringLiteral("5"), QStringLiteral("1"), QString(), QStringLiteral("98765"));
 
     QCOMPARE(m_list->rowCount(), 1);
-    auto* channel = m_list->data(m_list->index(0), NotificationList::ChannelRefRole).value<Conversation*>();
+    auto *channel = m_list->data(m_list->index(0), NotificationList::ChannelRefRole).value<Conversation *>();
     QVERIFY(channel);
     QCOMPARE(channel->getChannelUID(), QStringLiteral("98765"));
     QCOMPARE(m_list->at(0)->getChannelUID(), QStringLiteral("98765"));
@@ -314,8 +393,7 @@ void TestNotifications::newestFirst()
     // Of equal times the later record is on top.
     receive(QStringLiteral("713"), QStringLiteral("14"), QStringLiteral("1"), QString(), QString(), at(20));
     // Older than every row: the bottom, at the row count before insertion.
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(
-                                         "adding new notification to listModel for view at 4 of 4$"));
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("adding new notification to listModel for view at 4 of 4$"));
     receive(QStringLiteral("714"), QStringLiteral("14"), QStringLiteral("1"), QString(), QString(), at(5));
 
     QCOMPARE(m_list->getNotificationUIDs(), QStringList({"711", "713", "712", "710", "714"}));
@@ -338,7 +416,7 @@ void TestNotifications::ownActionsAreDeletedAtTheService()
     QCOMPARE(m_list->getLastNotificationUID(), QStringLiteral("720"));
 
     // A friend request from a contact is treated the same way.
-    TavriIdentityRealmUser* friendUser = user(QStringLiteral("506"), QStringLiteral("Fred"));
+    TavriIdentityRealmUser *friendUser = user(QStringLiteral("506"), QStringLiteral("Fred"));
     LocalUser::getLocalUser()->getContactList()->addContact(friendUser);
     receive(QStringLiteral("722"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("506"));
     QCOMPARE(m_list->rowCount(), 0);
@@ -361,7 +439,7 @@ void TestNotifications::knownUidChangesState()
     receive(QStringLiteral("730"), QStringLiteral("14"), QStringLiteral("1"));
     receive(QStringLiteral("731"), QStringLiteral("14"), QStringLiteral("1"));
     QCOMPARE(m_list->getUnreadNotificationCount(), 2);
-    Notification* first = m_list->at(0);
+    Notification *first = m_list->at(0);
     QSignalSpy stateSpy(first, &Notification::stateChanged);
     QSignalSpy unreadSpy(m_list, &NotificationList::unreadCountChanged);
     QSignalSpy countSpy(m_list, &NotificationList::notificationCountChanged);
@@ -389,31 +467,30 @@ void TestNotifications::knownUidChangesState()
     QCOMPARE(countSpy.size(), 1);
     QCOMPARE(unreadSpy.size(), 2);
     QCOMPARE(unreadSpy.last().at(0).toInt(), 0);
-    QTRY_VERIFY(hasRequest(m_web, QStringLiteral("UpdateNotifications"), QStringLiteral("NotificationUIDs"),
-                           second));
+    QTRY_VERIFY(hasRequest(m_web, QStringLiteral("UpdateNotifications"), QStringLiteral("NotificationUIDs"), second));
 }
 
 void TestNotifications::lastNotificationUID()
 {
     NotificationList list;
     QCOMPARE(list.getLastNotificationUID(), QString());
-    list.onNotificationReceived(QStringLiteral("9"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"),
-                                at(0), {}, {}, {});
-    list.onNotificationReceived(QStringLiteral("10"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"),
-                                at(1), {}, {}, {});
-    list.onNotificationReceived(QStringLiteral("abc"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"),
-                                at(2), {}, {}, {});
+    list.onNotificationReceived(QStringLiteral("9"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"), at(0),
+                                {}, {}, {});
+    list.onNotificationReceived(QStringLiteral("10"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"), at(1),
+                                {}, {}, {});
+    list.onNotificationReceived(QStringLiteral("abc"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"), at(2),
+                                {}, {}, {});
     QCOMPARE(list.getLastNotificationUID(), QStringLiteral("10"));
     // Rows leaving never lower it.
     list.removeNotifications({QStringLiteral("10"), QStringLiteral("9")}, false);
     QCOMPARE(list.getLastNotificationUID(), QStringLiteral("10"));
 
     NotificationList nonNumeric;
-    nonNumeric.onNotificationReceived(QStringLiteral("abc"), {}, {}, {}, {}, QStringLiteral("14"),
-                                      QStringLiteral("1"), at(0), {}, {}, {});
+    nonNumeric.onNotificationReceived(QStringLiteral("abc"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"),
+                                      at(0), {}, {}, {});
     QCOMPARE(nonNumeric.getLastNotificationUID(), QStringLiteral("abc"));
-    nonNumeric.onNotificationReceived(QStringLiteral("1"), {}, {}, {}, {}, QStringLiteral("14"),
-                                      QStringLiteral("1"), at(0), {}, {}, {});
+    nonNumeric.onNotificationReceived(QStringLiteral("1"), {}, {}, {}, {}, QStringLiteral("14"), QStringLiteral("1"),
+                                      at(0), {}, {}, {});
     QCOMPARE(nonNumeric.getLastNotificationUID(), QStringLiteral("1"));
 }
 
@@ -421,8 +498,8 @@ void TestNotifications::markAllAsRead()
 {
     // A stored record the list does not hold shows whether the whole table
     // was updated.
-    StorageManager::getInstance()->storeNotificationRecord(QStringLiteral("799"), at(0), {}, {}, {}, {}, 14, {}, {},
-                                                           1, {});
+    StorageManager::getInstance()->storeNotificationRecord(QStringLiteral("799"), at(0), {}, {}, {}, {}, 14, {}, {}, 1,
+                                                           {});
     receive(QStringLiteral("740"), QStringLiteral("14"), QStringLiteral("2"));
     QSignalSpy unreadSpy(m_list, &NotificationList::unreadCountChanged);
     QSignalSpy stateSpy(m_list->at(0), &Notification::stateChanged);
@@ -439,7 +516,7 @@ void TestNotifications::markAllAsRead()
     QCOMPARE(unreadSpy.size(), 1);
     QCOMPARE(unreadSpy.at(0).at(0).toInt(), 0);
     QCOMPARE(m_list->getUnreadNotificationCount(), 0);
-    for (const char* uid : {"741", "742", "799"})
+    for (const char *uid : {"741", "742", "799"})
         QCOMPARE(storedState(QLatin1String(uid)), 2);
 }
 
@@ -463,11 +540,10 @@ void TestNotifications::setAllNotificationsState()
 
 void TestNotifications::senderRenameRefreshesRows()
 {
-    TavriIdentityRealmUser* ann = user(QStringLiteral("502"), QStringLiteral("Ann"));
+    TavriIdentityRealmUser *ann = user(QStringLiteral("502"), QStringLiteral("Ann"));
     receive(QStringLiteral("750"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("502"));
     receive(QStringLiteral("751"), QStringLiteral("14"), QStringLiteral("1"));
-    receive(QStringLiteral("752"), QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("502"), QString(),
-            at(-10));
+    receive(QStringLiteral("752"), QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("502"), QString(), at(-10));
     QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
 
     ann->setUname(QStringLiteral("Annie"));
@@ -491,10 +567,10 @@ void TestNotifications::senderRenameRefreshesRows()
 
 void TestNotifications::swappedConversationIsFollowed()
 {
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-    Conversation* old = realm->getConversationByUID(QStringLiteral("920"));
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Conversation *old = realm->getConversationByUID(QStringLiteral("920"));
     receive(QStringLiteral("760"), QStringLiteral("5"), QStringLiteral("1"), QString(), QStringLiteral("920"));
-    auto* replacement = new Conversation(QStringLiteral("Lounge"), QStringLiteral("sip:confctl-920@voice.test"),
+    auto *replacement = new Conversation(QStringLiteral("Lounge"), QStringLiteral("sip:confctl-920@voice.test"),
                                          QStringLiteral("920"), realm);
     QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
 
@@ -518,8 +594,8 @@ void TestNotifications::swappedConversationIsFollowed()
 
 void TestNotifications::destroyedConversationIsReplaced()
 {
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-    Conversation* old = realm->getConversationByUID(QStringLiteral("930"));
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Conversation *old = realm->getConversationByUID(QStringLiteral("930"));
     receive(QStringLiteral("765"), QStringLiteral("5"), QStringLiteral("1"), QString(), QStringLiteral("930"));
     QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
 
@@ -527,7 +603,7 @@ void TestNotifications::destroyedConversationIsReplaced()
     delete old;
     QCOMPARE(changed.size(), 1);
     QCOMPARE(rolesOf(changed, 0), QVector<int>({860, 861, 864, 863, 0}));
-    Conversation* now = realm->getConversationByUID(QStringLiteral("930"));
+    Conversation *now = realm->getConversationByUID(QStringLiteral("930"));
     QVERIFY(now != nullptr);
     changed.clear();
     now->setDisplayName(QStringLiteral("Renamed"), true);
@@ -536,8 +612,8 @@ void TestNotifications::destroyedConversationIsReplaced()
 
 void TestNotifications::removalStopsFollowing()
 {
-    TavriIdentityRealmUser* ann = user(QStringLiteral("503"), QStringLiteral("Ann"));
-    Conversation* channel = TavriIdentityRealm::getInstance()->getConversationByUID(QStringLiteral("940"));
+    TavriIdentityRealmUser *ann = user(QStringLiteral("503"), QStringLiteral("Ann"));
+    Conversation *channel = TavriIdentityRealm::getInstance()->getConversationByUID(QStringLiteral("940"));
     receive(QStringLiteral("770"), QStringLiteral("5"), QStringLiteral("1"), QStringLiteral("503"),
             QStringLiteral("940"));
     QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
@@ -559,7 +635,7 @@ void TestNotifications::removalStopsFollowing()
 
 void TestNotifications::clearLetsGo()
 {
-    TavriIdentityRealmUser* ann = user(QStringLiteral("504"), QStringLiteral("Ann"));
+    TavriIdentityRealmUser *ann = user(QStringLiteral("504"), QStringLiteral("Ann"));
     QPointer<Conversation> channel = TavriIdentityRealm::getInstance()->getConversationByUID(QStringLiteral("950"));
     receive(QStringLiteral("780"), QStringLiteral("5"), QStringLiteral("1"), QStringLiteral("504"),
             QStringLiteral("950"));
@@ -589,14 +665,14 @@ void TestNotifications::storedRecordsReload()
 {
     user(QStringLiteral("505"), QStringLiteral("Ann"));
     struct Record {
-        const char* uid;
+        const char *uid;
         int type;
         int state;
     };
-    const QList<Record> records = {{"790", 1, 1}, {"791", 2, 2}, {"792", 6, 1}, {"793", 7, 2},
-                                   {"794", 13, 1}, {"795", 15, 1}};
+    const QList<Record> records = {{"790", 1, 1}, {"791", 2, 2},  {"792", 6, 1},
+                                   {"793", 7, 2}, {"794", 13, 1}, {"795", 15, 1}};
     int second = 0;
-    for (const Record& record : records)
+    for (const Record &record : records)
         receive(QLatin1String(record.uid), QString::number(record.type), QString::number(record.state),
                 QStringLiteral("505"), QString(), at(second++), QStringLiteral("text %1").arg(record.uid));
     const QStringList before = m_list->getNotificationUIDs();
@@ -612,15 +688,14 @@ void TestNotifications::storedRecordsReload()
     QCOMPARE(count, records.size());
     QSignalSpy unreadSpy(m_list, &NotificationList::unreadCountChanged);
     for (int i = 0; i < count; ++i)
-        m_list->addNotification(uids.at(i), senders.at(i), names.at(i), channels.at(i), channelNames.at(i),
-                                types.at(i), states.at(i), times.at(i), messages.at(i), actions.at(i),
-                                emails.at(i));
+        m_list->addNotification(uids.at(i), senders.at(i), names.at(i), channels.at(i), channelNames.at(i), types.at(i),
+                                states.at(i), times.at(i), messages.at(i), actions.at(i), emails.at(i));
 
     QCOMPARE(m_list->getNotificationUIDs(), before);
     QCOMPARE(m_list->getUnreadNotificationCount(), 4);
     QCOMPARE(unreadSpy.last().at(0).toInt(), 4);
     for (int row = 0; row < m_list->rowCount(); ++row) {
-        const Notification* notification = m_list->at(row);
+        const Notification *notification = m_list->at(row);
         QCOMPARE(notification->getSenderUID(), QStringLiteral("505"));
         QCOMPARE(notification->getCustomMessage(), QStringLiteral("text %1").arg(notification->getUid()));
     }
@@ -629,7 +704,7 @@ void TestNotifications::storedRecordsReload()
 
 void TestNotifications::requestMarkNotification()
 {
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     receive(QStringLiteral("796"), QStringLiteral("5"), QStringLiteral("1"));
     receive(QStringLiteral("797"), QStringLiteral("5"), QStringLiteral("1"));
 
@@ -642,7 +717,7 @@ void TestNotifications::requestMarkNotification()
     QCOMPARE(m_list->getNotificationUIDs(), QStringList({"796"}));
     QTRY_VERIFY(hasRequest(m_web, QStringLiteral("UpdateNotifications"), QStringLiteral("NotificationUIDs"),
                            QStringLiteral("797")));
-    for (const FakeWebService::Request& request : m_web->requestsFor(QStringLiteral("UpdateNotifications"))) {
+    for (const FakeWebService::Request &request : m_web->requestsFor(QStringLiteral("UpdateNotifications"))) {
         if (request.value(QStringLiteral("NotificationUIDs")) == QLatin1String("797"))
             QCOMPARE(request.value(QStringLiteral("State")), QStringLiteral("3"));
     }
@@ -657,25 +732,25 @@ void TestNotifications::requestMarkNotification()
 
 void TestNotifications::storedAccessChangesApplyToMembers()
 {
-    LocalUser* local = LocalUser::getLocalUser();
-    TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-    Conversation* channel = realm->getConversationByUID(QStringLiteral("960"));
-    RealmIdentityList* members = channel->getMembers(false);
+    LocalUser *local = LocalUser::getLocalUser();
+    TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+    Conversation *channel = realm->getConversationByUID(QStringLiteral("960"));
+    RealmIdentityList *members = channel->getMembers(false);
     const QString ownUID = local->tavriidentity()->getUid();
 
     // Before the voice sign-in the members list is left alone.
     m_list->addNotification(QStringLiteral("800"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 10, 1, at(0),
-                           {}, {}, {});
+                            {}, {}, {});
     QVERIFY(!members->containsIdentity(realm, ownUID));
     QCOMPARE(m_list->rowCount(), 1);
 
     local->onVoiceLoggedIn();
     QCOMPARE(local->getLoginState(), LocalUser::LoggedIn);
-    m_list->addNotification(QStringLiteral("801"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 10, 1,
-                            at(1), {}, {}, {});
+    m_list->addNotification(QStringLiteral("801"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 10, 1, at(1),
+                            {}, {}, {});
     QVERIFY(members->containsIdentity(realm, ownUID));
-    m_list->addNotification(QStringLiteral("802"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 11, 1,
-                            at(2), {}, {}, {});
+    m_list->addNotification(QStringLiteral("802"), QStringLiteral("507"), {}, QStringLiteral("960"), {}, 11, 1, at(2),
+                            {}, {}, {});
     QVERIFY(!members->containsIdentity(realm, ownUID));
     QCOMPARE(m_list->rowCount(), 3);
 }
@@ -697,7 +772,7 @@ void TestNotifications::moderatorChangesRefreshTheModerators()
     QFETCH(int, type);
     QFETCH(bool, signedInToVoice);
     QFETCH(bool, refreshed);
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     if (signedInToVoice)
         local->onVoiceLoggedIn();
     else
@@ -710,7 +785,7 @@ void TestNotifications::moderatorChangesRefreshTheModerators()
     static int number = 970;
     const QString uid = QString::number(++number);
     const QString channelURI = QStringLiteral("sip:confctl-%1@voice.test").arg(uid);
-    Conversation* channel = TavriIdentityRealm::getInstance()->getConversationByUID(uid);
+    Conversation *channel = TavriIdentityRealm::getInstance()->getConversationByUID(uid);
     channel->setSipURI(channelURI);
     oxc_clear_requests();
 
@@ -719,7 +794,7 @@ void TestNotifications::moderatorChangesRefreshTheModerators()
     QCOMPARE(m_list->rowCount(), 1);
     QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS), refreshed ? 1 : 0);
     if (refreshed) {
-        auto* request = reinterpret_cast<const ox_req_account_channel_get_moderators_t*>(
+        auto *request = reinterpret_cast<const ox_req_account_channel_get_moderators_t *>(
             oxc_find_request(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS, 0));
         QCOMPARE(QString::fromUtf8(request->channel_uri), channelURI);
     }
@@ -727,13 +802,13 @@ void TestNotifications::moderatorChangesRefreshTheModerators()
 
 void TestNotifications::withoutIdentityNothingIsListed()
 {
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     local->onSocialLoginFailed(QStringLiteral("test over"));
     local->onVoiceLoggedOut(QStringLiteral("test over"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY2(!local->tavriidentity(), "the sign-out kept the identity");
-    QTest::ignoreMessage(QtCriticalMsg,
-                         QRegularExpression("Assertion Failure - 'LocalUser::getLocalUser\\(\\)->tavriidentity\\(\\)'"));
+    QTest::ignoreMessage(
+        QtCriticalMsg, QRegularExpression("Assertion Failure - 'LocalUser::getLocalUser\\(\\)->tavriidentity\\(\\)'"));
     receive(QStringLiteral("799"), QStringLiteral("14"), QStringLiteral("1"));
     QCOMPARE(m_list->rowCount(), 0);
 }

@@ -20,8 +20,7 @@
 
 extern char **environ;
 
-struct ProbeResult
-{
+struct ProbeResult {
     bool started = false;
     int signal = 0;    // the signal the child died of, or 0
     int exitCode = -1; // when it exited
@@ -32,7 +31,8 @@ class CrashProbe
 public:
     static constexpr int kCannotTrace = 126; // the exit code when tracing is refused here
 
-    explicit CrashProbe(const QString &program = QStringLiteral(OXCRASHPROBE_PATH)) : m_program(program)
+    explicit CrashProbe(const QString &program = QStringLiteral(OXCRASHPROBE_PATH))
+        : m_program(program)
     {
         m_tmp = QDir(m_dir.path()).canonicalPath();
     }
@@ -43,7 +43,7 @@ public:
     QString dumpsFolder() const
     {
         return QDir(m_tmp).canonicalPath() + QStringLiteral("/ostrel-%1/Ostrel/Dumps/").arg(::geteuid())
-            + programName();
+               + programName();
     }
     QStringList files(const QString &pattern) const
     {

@@ -1,7 +1,6 @@
 // The crash guard: when it guards, where the report goes, the exact metadata
 // text, the machine description, and what a crashing child leaves behind.
 
-#include "testenvironment.h"
 #include "crashguard.h"
 #include "crashprobe.h"
 #include "crashsettings.h"
@@ -10,6 +9,7 @@
 #include "machineinfo.h"
 #include "sys/crashhandler.h"
 #include "sys/machinefactsreader.h"
+#include "testenvironment.h"
 
 #include <QDomDocument>
 #include <QFile>
@@ -247,8 +247,8 @@ void CrashGuardTest::crashingChild_data()
     QTest::newRow("abort") << QByteArray("abort") << QByteArray() << int(SIGABRT) << true << 0;
     QTest::newRow("escaping exception") << QByteArray("throw") << QByteArray() << int(SIGABRT) << true << 0;
     QTest::newRow("debug") << QByteArray("segv") << QByteArray("OSTREL_DEBUG=1") << int(SIGSEGV) << false << 0;
-    QTest::newRow("debug forced") << QByteArray("segv") << QByteArray("OSTREL_DEBUG=1 OSTREL_FORCE_CD=")
-                                  << int(SIGSEGV) << true << 0;
+    QTest::newRow("debug forced") << QByteArray("segv") << QByteArray("OSTREL_DEBUG=1 OSTREL_FORCE_CD=") << int(SIGSEGV)
+                                  << true << 0;
     QTest::newRow("flags 2") << QByteArray("segv") << QByteArray("OSTREL_CRASH_FLAGS=2") << int(SIGSEGV) << true << 2;
     QTest::newRow("flags abc") << QByteArray("segv") << QByteArray("OSTREL_CRASH_FLAGS=abc") << int(SIGSEGV) << true
                                << 0;

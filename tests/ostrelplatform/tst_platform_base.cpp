@@ -1,26 +1,25 @@
 // The platform library's allocator (pool off), byte string, text stream and
 // logger.
 
-#include "testenvironment.h"
 #include "librarystring.h"
 #include "logger.h"
 #include "logsink.h"
 #include "platformalloc.h"
+#include "testenvironment.h"
 #include "textstream.h"
 
 #include <QtTest>
 
 #include <cstring>
 #include <string>
-#include <vector>
 #include <unistd.h>
+#include <vector>
 
 using namespace OstrelSystem;
 
 namespace {
 
-struct Record
-{
+struct Record {
     std::string prefix;
     pid_t threadId;
     int level;
@@ -36,8 +35,8 @@ public:
     void record(const LibraryString &timePrefix, pid_t threadId, int level, const char *category, int line,
                 const char *function, const char *message) override
     {
-        records.push_back({std::string(timePrefix.data(), timePrefix.length()), threadId, level, category, line,
-                           function, message});
+        records.push_back(
+            {std::string(timePrefix.data(), timePrefix.length()), threadId, level, category, line, function, message});
     }
     std::vector<Record> records;
 };
@@ -251,7 +250,8 @@ void PlatformBaseTest::streamFormats()
     stream << "text" << static_cast<const char *>(nullptr) << '|';
 
     const LibraryString text = stream.text();
-    const std::string expected = std::string("by\0tes", 6)
+    const std::string expected =
+        std::string("by\0tes", 6)
         + "raw|18446744073709551615|-5|-9223372036854775807|-3|65535|4294967295|1.5|-42|10|0xdeadbeef||lib|0.1|"
           "4000000000|text|";
     QCOMPARE(str(text), expected);

@@ -1,8 +1,8 @@
 // The allocator with its pool switched on, as a host would configure it
 // before the library's first allocation.
 
-#include "testenvironment.h"
 #include "platformalloc.h"
+#include "testenvironment.h"
 
 #include <QtTest>
 

@@ -1,12 +1,12 @@
 // The library's exports: the symbol list, events, threads and the lock.
 
-#include "testenvironment.h"
 #include "crashprobe.h"
 #include "logger.h"
 #include "logsink.h"
 #include "oxplatform.h"
 #include "sys/handlerecord.h"
 #include "sys/threadstart.h"
+#include "testenvironment.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -21,8 +21,7 @@ using namespace oxplatform;
 
 namespace {
 
-struct Report
-{
+struct Report {
     std::string function;
     int line;
     std::string message;
@@ -42,20 +41,13 @@ public:
 };
 
 const char *const kExportedSymbols[] = {
-    "_ZN10oxplatform4LockC1Ev",
-    "_ZN10oxplatform4LockC2Ev",
-    "_ZN10oxplatform4LockD1Ev",
-    "_ZN10oxplatform4LockD2Ev",
-    "_ZN10oxplatform4LockaSERKS0_",
-    "_ZN10oxplatform4Lock4TakeEv",
-    "_ZN10oxplatform4Lock7ReleaseEv",
-    "_ZN10oxplatform19close_thread_handleEPv",
-    "_ZN10oxplatform12create_eventEPPv",
-    "_ZN10oxplatform13create_threadEPFmPvES0_PS0_ji",
-    "_ZN10oxplatform12delete_eventEPv",
-    "_ZN10oxplatform13delete_threadEPv",
-    "_ZN10oxplatform9set_eventEPv",
-    "_ZN10oxplatform10wait_eventEPvi",
+    "_ZN10oxplatform4LockC1Ev",          "_ZN10oxplatform4LockC2Ev",
+    "_ZN10oxplatform4LockD1Ev",          "_ZN10oxplatform4LockD2Ev",
+    "_ZN10oxplatform4LockaSERKS0_",      "_ZN10oxplatform4Lock4TakeEv",
+    "_ZN10oxplatform4Lock7ReleaseEv",    "_ZN10oxplatform19close_thread_handleEPv",
+    "_ZN10oxplatform12create_eventEPPv", "_ZN10oxplatform13create_threadEPFmPvES0_PS0_ji",
+    "_ZN10oxplatform12delete_eventEPv",  "_ZN10oxplatform13delete_threadEPv",
+    "_ZN10oxplatform9set_eventEPv",      "_ZN10oxplatform10wait_eventEPvi",
 };
 
 unsigned long return_five(void *)
@@ -68,8 +60,7 @@ unsigned long wait_for_event(void *event)
     return wait_event(event, -1) == 0 ? 11 : 12;
 }
 
-struct Relay
-{
+struct Relay {
     void *go = nullptr;
     void *done = nullptr;
 };
@@ -82,8 +73,7 @@ unsigned long relay_signal(void *parameter)
     return 0;
 }
 
-struct Counter
-{
+struct Counter {
     Lock lock;
     long value = 0;
 };

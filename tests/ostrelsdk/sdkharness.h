@@ -69,7 +69,8 @@ public:
         return result;
     }
 
-    template <typename T> std::vector<T *> events(int type) const
+    template <typename T>
+    std::vector<T *> events(int type) const
     {
         std::vector<T *> result;
         for (ox_message_base_t *m : messages)
@@ -78,7 +79,8 @@ public:
         return result;
     }
 
-    template <typename T> T *response(int type) const
+    template <typename T>
+    T *response(int type) const
     {
         for (ox_message_base_t *m : messages)
             if (m->type == OX_MSG_RESPONSE && reinterpret_cast<ox_resp_base_t *>(m)->type == type)
@@ -87,7 +89,8 @@ public:
     }
 
     // Issues a request and returns everything that came back.
-    template <typename T> QStringList run(T *request)
+    template <typename T>
+    QStringList run(T *request)
     {
         clear();
         ox_issue_request(&request->base);

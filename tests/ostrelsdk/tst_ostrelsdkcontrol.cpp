@@ -2,8 +2,8 @@
 // silenced and held responses, injected messages and log lines, and the
 // world actions that raise what a real network would.
 
-#include "testenvironment.h"
 #include "sdkharness.h"
+#include "testenvironment.h"
 
 #include <QObject>
 #include <QTemporaryFile>
@@ -37,7 +37,8 @@ private slots:
         QCOMPARE(oxc_script(OX_REQ_ACCOUNT_AUTHTOKEN_LOGIN, 1, 10006, nullptr, 1), 0);
         QVERIFY(m_sdk.login(connector, "alice").isEmpty());
         QCOMPARE(m_sdk.tags(), QStringList({"R132!10006"}));
-        QCOMPARE(m_sdk.response<ox_resp_base_t>(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN)->status_string, "Could not resolve host");
+        QCOMPARE(m_sdk.response<ox_resp_base_t>(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN)->status_string,
+                 "Could not resolve host");
         // The script is used up: the next login goes through.
         QString account = m_sdk.login(connector, "alice");
         QVERIFY(!account.isEmpty());
@@ -77,7 +78,8 @@ private slots:
         QCOMPARE(m_sdk.tags(), QStringList({"R93", "R93"}));
         auto level = [&](int i) {
             return reinterpret_cast<ox_req_aux_set_mic_level_t *>(
-                       reinterpret_cast<ox_resp_base_t *>(m_sdk.messages[i])->request)->level;
+                       reinterpret_cast<ox_resp_base_t *>(m_sdk.messages[i])->request)
+                ->level;
         };
         QCOMPARE(level(0), 10);
         QCOMPARE(level(1), 11);
@@ -107,7 +109,8 @@ private slots:
         ox_req_account_login_t *login = nullptr;
         ox_req_account_login_create(&login);
         login->account_name = ox_strdup("a");
-        auto *resp = reinterpret_cast<ox_resp_account_login_t *>(oxc_alloc_response(OX_RESP_ACCOUNT_LOGIN, &login->base));
+        auto *resp =
+            reinterpret_cast<ox_resp_account_login_t *>(oxc_alloc_response(OX_RESP_ACCOUNT_LOGIN, &login->base));
         resp->base.return_code = 1;
         resp->base.status_code = 1008;
         resp->account_uri = ox_strdup("sip:u-a@y");
@@ -161,7 +164,8 @@ private slots:
         oxc_send_app_data(alice, "sip:u-app@voice.example", "payload");
         oxc_say(alice, "sip:u-stranger@voice.example", "hello there");
         m_sdk.drain();
-        QCOMPARE(m_sdk.tags(), QStringList({"E18", "E18", "E35", "E8", "E36", "E22", "E24", "E21", "E26", "E26", "E10"}));
+        QCOMPARE(m_sdk.tags(),
+                 QStringList({"E18", "E18", "E35", "E8", "E36", "E22", "E24", "E21", "E26", "E26", "E10"}));
         QCOMPARE(m_sdk.events<ox_evt_keyboard_mouse_t>(OX_EVT_KEYBOARD_MOUSE)[0]->is_down, 1);
         QCOMPARE(m_sdk.events<ox_evt_server_app_data_t>(OX_EVT_SERVER_APP_DATA)[0]->content,
                  "{\"ctype\":\"notice\",\"content\":\"say \\\"hi\\\"\"}");
@@ -188,8 +192,8 @@ private slots:
         QCOMPARE(update->is_muted_globally, 1);
         QCOMPARE(update->active_media, 3);
 
-        oxc_device_spec_t devices[] = {{"Default System Device", "Default System Device", 0}, {"usb-9", "USB Mic", 0},
-                                       {"gone", "Unplugged", 2}};
+        oxc_device_spec_t devices[] = {
+            {"Default System Device", "Default System Device", 0}, {"usb-9", "USB Mic", 0}, {"gone", "Unplugged", 2}};
         m_sdk.clear();
         oxc_set_devices(0, devices, 3, "usb-9");
         m_sdk.drain();

@@ -2,8 +2,8 @@
 // requests and messages, one response per request, ordering, the notification
 // thread, and the log line format.
 
-#include "testenvironment.h"
 #include "sdkharness.h"
+#include "testenvironment.h"
 
 #include "ostreltempfolder.h"
 
@@ -21,24 +21,34 @@
 
 namespace {
 
-char *s(const char *text) { return ox_strdup(text); }
+char *s(const char *text)
+{
+    return ox_strdup(text);
+}
 
 // One filled request of every type the library knows, every text set.
 std::vector<ox_req_base_t *> everyRequest()
 {
     std::vector<ox_req_base_t *> list;
     auto add = [&](auto *r) { list.push_back(&r->base); };
-#define MAKE(name, ...) { ox_req_##name##_t *r = nullptr; ox_req_##name##_create(&r); __VA_ARGS__; add(r); }
-    MAKE(connector_create, r->server_url = s("https://voice.example"), r->log_folder = s("/tmp"), r->log_prefix = s("ox"),
-         r->log_suffix = s(".txt"), r->user_agent = s("Tavri/1"), r->application_name = s("Tavri"), r->client_tag = s(""))
+#define MAKE(name, ...)                                                                                                \
+    {                                                                                                                  \
+        ox_req_##name##_t *r = nullptr;                                                                                \
+        ox_req_##name##_create(&r);                                                                                    \
+        __VA_ARGS__;                                                                                                   \
+        add(r);                                                                                                        \
+    }
+    MAKE(connector_create, r->server_url = s("https://voice.example"), r->log_folder = s("/tmp"),
+         r->log_prefix = s("ox"), r->log_suffix = s(".txt"), r->user_agent = s("Tavri/1"),
+         r->application_name = s("Tavri"), r->client_tag = s(""))
     MAKE(connector_initiate_shutdown, r->connector_handle = s("connector-1"), r->client_name = s(""))
     MAKE(account_login, r->connector_handle = s("connector-1"), r->account_name = s("a"), r->password = s("p"))
     MAKE(account_logout, r->account_handle = s("account-9"))
     MAKE(account_set_presence, r->account_handle = s("account-9"), r->custom_message = s("hi"))
     MAKE(sessiongroup_create, r->account_handle = s("account-9"))
     MAKE(sessiongroup_terminate, r->session_group_handle = s("sessiongroup-9"))
-    MAKE(sessiongroup_add_session, r->session_group_handle = s("sessiongroup-9"), r->uri = s("sip:confctl-x@voice.example"),
-         r->password = s(""))
+    MAKE(sessiongroup_add_session, r->session_group_handle = s("sessiongroup-9"),
+         r->uri = s("sip:confctl-x@voice.example"), r->password = s(""))
     MAKE(sessiongroup_set_tx_session, r->session_handle = s("session-9"), r->session_group_handle = s("sessiongroup-9"))
     MAKE(session_media_connect, r->session_handle = s("session-9"))
     MAKE(session_media_disconnect, r->session_handle = s("session-9"))
@@ -51,8 +61,10 @@ std::vector<ox_req_base_t *> everyRequest()
     MAKE(account_channel_favorite_set, r->account_handle = s("account-9"), r->channel_uri = s("sip:confctl-x@x"),
          r->display_name = s("X"))
     MAKE(account_channel_get_info, r->account_handle = s("account-9"), r->channel_uri = s("sip:confctl-x@x"))
-    MAKE(account_channel_add_moderator, r->account_handle = s("account-9"), r->channel_uri = s("c"), r->moderator_uri = s("m"))
-    MAKE(account_channel_remove_moderator, r->account_handle = s("account-9"), r->channel_uri = s("c"), r->moderator_uri = s("m"))
+    MAKE(account_channel_add_moderator, r->account_handle = s("account-9"), r->channel_uri = s("c"),
+         r->moderator_uri = s("m"))
+    MAKE(account_channel_remove_moderator, r->account_handle = s("account-9"), r->channel_uri = s("c"),
+         r->moderator_uri = s("m"))
     MAKE(account_channel_get_moderators, r->account_handle = s("account-9"), r->channel_uri = s("c"))
     MAKE(account_channel_add_acl, r->account_handle = s("account-9"), r->channel_uri = s("c"), r->user_uri = s("u"))
     MAKE(account_channel_remove_acl, r->account_handle = s("account-9"), r->channel_uri = s("c"), r->user_uri = s("u"))
@@ -66,7 +78,8 @@ std::vector<ox_req_base_t *> everyRequest()
          r->buddy_data = s(""), r->message = s("m"))
     MAKE(account_buddy_delete, r->account_handle = s("account-9"), r->buddy_uri = s("b"))
     MAKE(account_list_buddies_and_groups, r->account_handle = s("account-9"))
-    MAKE(session_send_message, r->session_handle = s("session-9"), r->message_header = s(""), r->message_body = s("hello"))
+    MAKE(session_send_message, r->session_handle = s("session-9"), r->message_header = s(""),
+         r->message_body = s("hello"))
     MAKE(session_send_notification, r->session_handle = s("session-9"))
     MAKE(account_blocked_users_list, r->account_handle = s("account-9"))
     MAKE(aux_get_render_devices, (void)0)
@@ -96,11 +109,11 @@ std::vector<ox_req_base_t *> everyRequest()
     return list;
 }
 
-std::atomic<int> g_notifications {0};
-std::atomic<bool> g_notifiedOffMainThread {false};
+std::atomic<int> g_notifications{0};
+std::atomic<bool> g_notifiedOffMainThread{false};
 std::thread::id g_mainThread;
-std::atomic<int> g_slowCallbackRunning {0};
-std::atomic<bool> g_slowCallbackDone {false};
+std::atomic<int> g_slowCallbackRunning{0};
+std::atomic<bool> g_slowCallbackDone{false};
 
 void countingHandler()
 {
@@ -191,7 +204,8 @@ private slots:
             QVERIFY(responses[i]->status_string);
         }
         QCOMPARE(oxc_request_count(-1), 55);
-        auto *copy = reinterpret_cast<const ox_req_session_send_message_t *>(oxc_find_request(OX_REQ_SESSION_SEND_MESSAGE, -1));
+        auto *copy =
+            reinterpret_cast<const ox_req_session_send_message_t *>(oxc_find_request(OX_REQ_SESSION_SEND_MESSAGE, -1));
         QVERIFY(copy && copy != reinterpret_cast<ox_req_session_send_message_t *>(requests[33]));
         QCOMPARE(copy->message_body, "hello");
         QVERIFY(oxc_find_request_by_cookie("1001"));
@@ -241,7 +255,8 @@ private slots:
         m_sdk.drain();
         QCOMPARE(int(m_sdk.messages.size()), 1000);
         for (int i = 0; i < 1000; ++i)
-            QCOMPARE(reinterpret_cast<ox_resp_base_t *>(m_sdk.messages[i])->request->cookie, QByteArray::number(i).constData());
+            QCOMPARE(reinterpret_cast<ox_resp_base_t *>(m_sdk.messages[i])->request->cookie,
+                     QByteArray::number(i).constData());
         QVERIFY(g_notifications > 0);
         QVERIFY(g_notifiedOffMainThread);
         QCOMPARE(ox_unregister_message_notification_handler(countingHandler, nullptr), 0);
@@ -289,7 +304,8 @@ private slots:
                 QThread::msleep(5);
                 continue;
             }
-            answered = m->type == OX_MSG_RESPONSE && reinterpret_cast<ox_resp_base_t *>(m)->type == OX_RESP_CONNECTOR_INITIATE_SHUTDOWN;
+            answered = m->type == OX_MSG_RESPONSE
+                       && reinterpret_cast<ox_resp_base_t *>(m)->type == OX_RESP_CONNECTOR_INITIATE_SHUTDOWN;
             ox_destroy_message(m);
         }
         QVERIFY(answered);
@@ -317,12 +333,20 @@ private slots:
         QVERIFY(!g_logLines.filter(QStringLiteral("not shown")).size());
         const QStringList shown = g_logLines.filter(QStringLiteral("shown"));
         QCOMPARE(shown.size(), 1);
-        QVERIFY(QRegularExpression(QStringLiteral("^Warning ostrelsdk/\\w+\\.cpp \\d+ ox\\.session: shown \\|ox\\.session$"))
-                    .match(shown.first()).hasMatch());
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^Warning ostrelsdk/\\w+\\.cpp \\d+ ox\\.session: shown \\|ox\\.session$"))
+                    .match(shown.first())
+                    .hasMatch());
         QVERIFY(g_logLines.contains(QStringLiteral("verbatim line |ox.aux")));
         QVERIFY(g_logLevels.contains(QStringLiteral("Weird")));
-        QVERIFY(g_logLines.filter(QRegularExpression(QStringLiteral("^Info ostrelsdk/sdkcore\\.cpp \\d+ ox\\.session: Request: req_sessiongroup_add_session"))).size() == 1);
-        QVERIFY(g_logLines.filter(QRegularExpression(QStringLiteral("^Warning .* 1001 Invalid argument or handle"))).size() == 1);
+        QVERIFY(g_logLines
+                    .filter(QRegularExpression(QStringLiteral(
+                        "^Info ostrelsdk/sdkcore\\.cpp \\d+ ox\\.session: Request: req_sessiongroup_add_session")))
+                    .size()
+                == 1);
+        QVERIFY(
+            g_logLines.filter(QRegularExpression(QStringLiteral("^Warning .* 1001 Invalid argument or handle"))).size()
+            == 1);
     }
 
     void staticTexts_data()

@@ -23,7 +23,8 @@ private slots:
 
         // Injected events that nobody takes before the library stops.
         for (int i = 0; i < 50; ++i) {
-            auto *event = static_cast<ox_evt_aux_audio_properties_t *>(calloc(1, sizeof(ox_evt_aux_audio_properties_t)));
+            auto *event =
+                static_cast<ox_evt_aux_audio_properties_t *>(calloc(1, sizeof(ox_evt_aux_audio_properties_t)));
             event->base.message.type = OX_MSG_EVENT;
             event->base.type = OX_EVT_AUX_AUDIO_PROPERTIES;
             QCOMPARE(oxc_inject(&event->base.message), 0);

@@ -2,8 +2,8 @@
 // with Echo and between accounts, refusals, channel administration, network
 // loss, audio devices, levels, meters and statistics.
 
-#include "testenvironment.h"
 #include "sdkharness.h"
+#include "testenvironment.h"
 
 #include <QObject>
 #include <QtTest>
@@ -13,7 +13,10 @@ namespace {
 const char *const kRoom = "sip:confctl-room@voice.example";
 const char *const kEcho = "sip:u-echo@voice.example";
 
-QByteArray b(const QString &s) { return s.toLatin1(); }
+QByteArray b(const QString &s)
+{
+    return s.toLatin1();
+}
 
 } // namespace
 
@@ -48,8 +51,7 @@ private slots:
 
         oxc_channel_configure(kRoom, "The Room", nullptr, 0, 1, 10);
         oxc_channel_join(kRoom, kEcho, "Echo", 0);
-        QCOMPARE(m_sdk.join(group, kRoom, 1),
-                 QStringList({"E24", "R8", "E21", "E20", "E26", "E26", "E28", "E28"}));
+        QCOMPARE(m_sdk.join(group, kRoom, 1), QStringList({"E24", "R8", "E21", "E20", "E26", "E26", "E28", "E28"}));
         QString session = m_sdk.joinedSession();
         auto *added = m_sdk.events<ox_evt_session_added_t>(OX_EVT_SESSION_ADDED)[0];
         QCOMPARE(added->display_name, "The Room");
@@ -111,13 +113,18 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
-        QTest::newRow("missing") << "missing" << 1 << "" << QStringList({"E24", "R8", "E20", "E25"}) << 404 << "Not Found";
-        QTest::newRow("banned") << "banned" << 1 << "" << QStringList({"E24", "R8", "E20", "E25"}) << 403 << "Forbidden (494)";
-        QTest::newRow("acl") << "acl" << 0 << "" << QStringList({"E24", "R8", "E21", "E25"}) << 403 << "Forbidden (494)";
+        QTest::newRow("missing") << "missing" << 1 << "" << QStringList({"E24", "R8", "E20", "E25"}) << 404
+                                 << "Not Found";
+        QTest::newRow("banned") << "banned" << 1 << "" << QStringList({"E24", "R8", "E20", "E25"}) << 403
+                                << "Forbidden (494)";
+        QTest::newRow("acl") << "acl" << 0 << "" << QStringList({"E24", "R8", "E21", "E25"}) << 403
+                             << "Forbidden (494)";
         QTest::newRow("password") << "password" << 1 << "wrong" << QStringList({"E24", "R8", "E20", "E25"}) << 401
                                   << "Password required";
-        QTest::newRow("right password") << "password" << 0 << "secret" << QStringList({"E24", "R8", "E21", "E26", "E28"}) << 0 << "";
-        QTest::newRow("full") << "full" << 1 << "" << QStringList({"E24", "R8", "E20", "E25"}) << 403 << "Channel full (494)";
+        QTest::newRow("right password") << "password" << 0 << "secret"
+                                        << QStringList({"E24", "R8", "E21", "E26", "E28"}) << 0 << "";
+        QTest::newRow("full") << "full" << 1 << "" << QStringList({"E24", "R8", "E20", "E25"}) << 403
+                              << "Channel full (494)";
     }
 
     void joinRefusals()
@@ -166,9 +173,11 @@ private slots:
         QString group = m_sdk.group(m_sdk.login(m_sdk.connector(), "alice"));
         m_sdk.join(group, kRoom, 0);
         QCOMPARE(m_sdk.join(group, "SIP:confctl-ROOM@voice.example", 0), QStringList({"R8!1004"}));
-        QCOMPARE(m_sdk.response<ox_resp_base_t>(OX_RESP_SESSIONGROUP_ADD_SESSION)->status_string, "Object already exists.");
+        QCOMPARE(m_sdk.response<ox_resp_base_t>(OX_RESP_SESSIONGROUP_ADD_SESSION)->status_string,
+                 "Object already exists.");
         // Failed responses carry "" rather than NULL in their own texts.
-        QCOMPARE(m_sdk.response<ox_resp_sessiongroup_add_session_t>(OX_RESP_SESSIONGROUP_ADD_SESSION)->session_handle, "");
+        QCOMPARE(m_sdk.response<ox_resp_sessiongroup_add_session_t>(OX_RESP_SESSIONGROUP_ADD_SESSION)->session_handle,
+                 "");
     }
 
     // Two accounts in one process see each other as a server would show them.
@@ -229,8 +238,8 @@ private slots:
         m_sdk.drain();
         // Alice's P2P session ends (Bob sees her leave his), her group and her
         // login; then the same for Bob.
-        QCOMPARE(m_sdk.tags(), QStringList({"E27", "E21", "E25", "E27", "E23", "E2",
-                                            "E27", "E21", "E25", "E23", "E2"}));
+        QCOMPARE(m_sdk.tags(),
+                 QStringList({"E27", "E21", "E25", "E27", "E23", "E2", "E27", "E21", "E25", "E23", "E2"}));
         auto states = m_sdk.events<ox_evt_account_login_state_change_t>(OX_EVT_ACCOUNT_LOGIN_STATE_CHANGE);
         QCOMPARE(states[0]->account_handle, b(alice).constData());
         QCOMPARE(states[0]->status_code, 10007);
@@ -247,7 +256,7 @@ private slots:
         QByteArray a = b(account);
         oxc_channel_set_owner(kRoom, "sip:u-owner@voice.example");
         auto modify = [&](auto create, auto fill) {
-            decltype(fill(nullptr)) dummy {};
+            decltype(fill(nullptr)) dummy{};
             (void)dummy;
         };
         (void)modify;
@@ -279,7 +288,8 @@ private slots:
         page->page = 2;
         page->page_size = 2;
         m_sdk.run(page);
-        auto *participants = m_sdk.response<ox_resp_account_channel_get_participants_t>(OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
+        auto *participants =
+            m_sdk.response<ox_resp_account_channel_get_participants_t>(OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
         QCOMPARE(participants->total_participant_count, 3);
         QCOMPARE(participants->participant_count, 1);
         QCOMPARE(participants->participants[0]->uri, "sip:u-p3@voice.example");
@@ -313,7 +323,8 @@ private slots:
         QString bobGroup = m_sdk.group(bob);
         m_sdk.join(aliceGroup, kRoom, 0);
         QString aliceSession = m_sdk.joinedSession();
-        QCOMPARE(m_sdk.join(bobGroup, kRoom, 0), QStringList({"E24", "R8", "E21", "E26", "E26", "E28", "E28", "E26", "E28"}));
+        QCOMPARE(m_sdk.join(bobGroup, kRoom, 0),
+                 QStringList({"E24", "R8", "E21", "E26", "E26", "E28", "E28", "E26", "E28"}));
         QString bobSession = m_sdk.joinedSession();
         auto arrivals = m_sdk.events<ox_evt_participant_added_t>(OX_EVT_PARTICIPANT_ADDED);
         QCOMPARE(arrivals[1]->participant_uri, "sip:u-alice@voice.example");

@@ -25,8 +25,7 @@ using Request = TavriSharedIdentityRealmRequest;
 using Output = TavriSharedIdentityRealmOutput;
 using Payload = FakeController::Payload;
 
-namespace
-{
+namespace {
 
 QByteArray utf16le(const QString &text)
 {
@@ -111,8 +110,8 @@ void TestPipeProtocol::init()
 {
     m_controller = new FakeController(QStringLiteral("proto"));
     m_realm = new TavriSharedIdentityRealm(m_controller->inputPipeName(), m_controller->outputPipeName(),
-                                           QStringLiteral("proto"), QStringLiteral("tok-secret"),
-                                           QStringLiteral("1.0"), nullptr);
+                                           QStringLiteral("proto"), QStringLiteral("tok-secret"), QStringLiteral("1.0"),
+                                           nullptr);
     QVERIFY(m_controller->waitForRealm());
     QVERIFY(m_web->waitForRequest(QStringLiteral("RealmVerify")));
     oxc_clear_requests();
@@ -144,8 +143,7 @@ void TestPipeProtocol::parsesEveryRequestType_data()
         QTest::newRow(name) << payload.bytes() << type << number << flag << strings;
     };
     row("1 login", Payload(1).string("ann").string("tok"), 1, 0, false, {"ann", "tok", ""});
-    row("2 join", Payload(2).string("sip:c@x").string("pw").string("Chan"), 2, 0, false,
-        {"sip:c@x", "pw", "Chan"});
+    row("2 join", Payload(2).string("sip:c@x").string("pw").string("Chan"), 2, 0, false, {"sip:c@x", "pw", "Chan"});
     row("3 leave", Payload(3).string("Chan"), 3, 0, false, {"Chan", "", ""});
     row("4 text command", Payload(4).string("say  hi"), 4, 0, false, {"say  hi", "", ""});
     row("5 send message", Payload(5).string("hello"), 5, 0, false, {"hello", "", ""});
@@ -162,8 +160,7 @@ void TestPipeProtocol::parsesEveryRequestType_data()
     row("15 invite", Payload(15).string("sip:c@x").string("bob"), 15, 0, false, {"sip:c@x", "bob", ""});
     row("16 invite list", Payload(16), 16, 0, false, {"", "", ""});
     row("17 invite answer", Payload(17), 17, 0, false, {"", "", ""});
-    row("17 invite answer, extra bytes ignored", Payload(17).int32(5).byte(1).string("x"), 17, 0, false,
-        {"", "", ""});
+    row("17 invite answer, extra bytes ignored", Payload(17).int32(5).byte(1).string("x"), 17, 0, false, {"", "", ""});
     row("18 presence", Payload(18).int32(5).string("brb"), 18, 5, false, {"brb", "", ""});
     row("19 realm message", Payload(19).string("bob").string("hi"), 19, 0, false, {"bob", "hi", ""});
     row("unterminated string ends at the buffer's end", Payload(15).string("a").raw("bc"), 15, 0, false,
@@ -209,16 +206,12 @@ void TestPipeProtocol::dispatchQueuesAndCalls_data()
     row("send message", Payload(5).string("hello"), 1, 0, "");
     row("mute", Payload(6).byte(2).string("sip:b@x"), 0, 0, "");
     row("set transmit", Payload(7).string("sip:c@x"), 1, 0, "");
-    row("change contact 7 adds", Payload(8).int32(7).string("bob"), 1, 0,
-        "RealmChangeContact t=bob l=contact a=add");
-    row("change contact 0 adds", Payload(8).int32(0).string("bob"), 1, 0,
-        "RealmChangeContact t=bob l=contact a=add");
+    row("change contact 7 adds", Payload(8).int32(7).string("bob"), 1, 0, "RealmChangeContact t=bob l=contact a=add");
+    row("change contact 0 adds", Payload(8).int32(0).string("bob"), 1, 0, "RealmChangeContact t=bob l=contact a=add");
     row("change contact 1 removes", Payload(8).int32(1).string("bob"), 1, 0,
         "RealmChangeContact t=bob l=contact a=del");
-    row("change contact 2 blocks", Payload(8).int32(2).string("bob"), 1, 0,
-        "RealmChangeContact t=bob l=block a=add");
-    row("change contact 3 unblocks", Payload(8).int32(3).string("bob"), 1, 0,
-        "RealmChangeContact t=bob l=block a=del");
+    row("change contact 2 blocks", Payload(8).int32(2).string("bob"), 1, 0, "RealmChangeContact t=bob l=block a=add");
+    row("change contact 3 unblocks", Payload(8).int32(3).string("bob"), 1, 0, "RealmChangeContact t=bob l=block a=del");
     row("participant list", Payload(10).string(""), 0, Output::ParticipantListResponse, "");
     row("contact list", Payload(11), 1, 0, "RealmContactList clientlib_version=1.0");
     row("device list", Payload(12), 0, Output::DeviceListResponse, "");
@@ -285,8 +278,7 @@ void TestPipeProtocol::badFrames_data()
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<int>("status"); // -2: no status, connection closed
     QTest::addColumn<QString>("logLine");
-    QTest::newRow("N = 3") << FakeController::frame("abc") << -2
-                           << "Message reception failed - incomplete message";
+    QTest::newRow("N = 3") << FakeController::frame("abc") << -2 << "Message reception failed - incomplete message";
     QTest::newRow("N = 0") << FakeController::frame(QByteArray()) << -2
                            << "Message reception failed - incomplete message";
     QTest::newRow("type 0") << Payload(0).frame() << -1 << "unrecognized type: 0";
@@ -341,8 +333,7 @@ void TestPipeProtocol::joinByNameRecordsNoName()
 void TestPipeProtocol::loginDropsWaitingRequests()
 {
     QCOMPARE(m_controller->send(Payload(Request::LeaveRequest).string("sip:c@x")), std::optional<qint32>(0));
-    QCOMPARE(m_controller->send(Payload(Request::SetDeviceRequest).string("a").string("b")),
-             std::optional<qint32>(0));
+    QCOMPARE(m_controller->send(Payload(Request::SetDeviceRequest).string("a").string("b")), std::optional<qint32>(0));
     QCOMPARE(m_controller->send(Payload(Request::ChangeContactRequest).int32(0).string("bob")),
              std::optional<qint32>(0));
     QCOMPARE(m_realm->pendingRequestCount(Request::LeaveRequest), 1);
@@ -362,8 +353,7 @@ void TestPipeProtocol::queuesAreCapped()
 {
     for (int i = 0; i <= TavriSharedIdentityRealm::kMaxPendingPerType; ++i)
         m_controller->send(Payload(Request::SetTransmitRequest).string("sip:c@x"));
-    QCOMPARE(m_realm->pendingRequestCount(Request::SetTransmitRequest),
-             TavriSharedIdentityRealm::kMaxPendingPerType);
+    QCOMPARE(m_realm->pendingRequestCount(Request::SetTransmitRequest), TavriSharedIdentityRealm::kMaxPendingPerType);
     QCOMPARE(m_log->matching(QStringLiteral("dropping the oldest")).size(), 1);
 }
 
@@ -380,9 +370,9 @@ void TestPipeProtocol::outputFramesAreByteExact()
     // The device list of one capture device, id of 3 and name of 5 units.
     Output devices = Output::response(Output::DeviceListResponse, 200, QString(), nullptr);
     devices.int16(1).deviceBlock(0, QStringLiteral("m-1"), QStringLiteral("Mic \u00e9")).int16(0).int16(1);
-    const QByteArray expected = le32(1) + le32(0) + le32(10) + le32(200) + QByteArray(1, '\0') + le32(0) +
-                                le16(1) + le32(28) + le32(0) + utf16le(QStringLiteral("m-1")) +
-                                utf16le(QStringLiteral("Mic \u00e9")) + le16(0) + le16(1);
+    const QByteArray expected = le32(1) + le32(0) + le32(10) + le32(200) + QByteArray(1, '\0') + le32(0) + le16(1)
+                                + le32(28) + le32(0) + utf16le(QStringLiteral("m-1"))
+                                + utf16le(QStringLiteral("Mic \u00e9")) + le16(0) + le16(1);
     QCOMPARE(devices.body(), expected);
 
     // An event with a failure text, a byte and a NUL inside a text, which
@@ -393,11 +383,11 @@ void TestPipeProtocol::outputFramesAreByteExact()
 
     // The answered request's fields come back as they were.
     auto request = Request::parse(Payload(Request::ChangeContactRequest).int32(2).string("bob").bytes());
-    Output contact = Output::response(Output::ChangeContactResponse, 400, QStringLiteral("User not found"),
-                                      std::move(request));
+    Output contact =
+        Output::response(Output::ChangeContactResponse, 400, QStringLiteral("User not found"), std::move(request));
     contact.int32(contact.requestNumber()).string(contact.requestString(0));
-    QCOMPARE(contact.body(), le32(1) + le32(0) + le32(6) + le32(400) + QByteArray("User not found\0", 15) +
-                                 le32(8) + le32(2) + QByteArray("bob\0", 4));
+    QCOMPARE(contact.body(), le32(1) + le32(0) + le32(6) + le32(400) + QByteArray("User not found\0", 15) + le32(8)
+                                 + le32(2) + QByteArray("bob\0", 4));
 }
 
 void TestPipeProtocol::listsAreCutToTheirCount()
@@ -484,8 +474,7 @@ void TestPipeProtocol::silentAndSlowClientsAreBounded()
     QLocalSocket halfFrame;
     halfFrame.connectToServer(host::LocalPipe::inputSocketPath(m_controller->inputPipeName()));
     QVERIFY(halfFrame.waitForConnected(2000));
-    halfFrame.write(
-        FakeController::frame(Payload(Request::SendMessageRequest).string("cut").bytes()).left(7));
+    halfFrame.write(FakeController::frame(Payload(Request::SendMessageRequest).string("cut").bytes()).left(7));
     halfFrame.flush();
 
     // The next client is served once the two bounded waits are over.

@@ -24,10 +24,7 @@ private slots:
         QtSpeech::setBackendFactory(ScriptedSpeechBackend::factory());
     }
 
-    void cleanupTestCase()
-    {
-        QtSpeech::setBackendFactory({});
-    }
+    void cleanupTestCase() { QtSpeech::setBackendFactory({}); }
 
     void listsVoicesAndSpeaksWithTheChosenOne()
     {
@@ -68,11 +65,11 @@ private slots:
             [&] { speaker->stop(); },
             [&] { speaker->setOutputDevice(QStringLiteral("Speakers")); },
         };
-        const int index = failure == ScriptedSpeechBackend::FailVoices ? 0
-            : failure == ScriptedSpeechBackend::FailCreate             ? 1
-            : failure == ScriptedSpeechBackend::FailSay                ? 2
-            : failure == ScriptedSpeechBackend::FailStop               ? 3
-                                                                       : 4;
+        const int index = failure == ScriptedSpeechBackend::FailVoices   ? 0
+                          : failure == ScriptedSpeechBackend::FailCreate ? 1
+                          : failure == ScriptedSpeechBackend::FailSay    ? 2
+                          : failure == ScriptedSpeechBackend::FailStop   ? 3
+                                                                         : 4;
 
         ScriptedSpeechBackend::setFailures(failure);
         bool thrown = false;

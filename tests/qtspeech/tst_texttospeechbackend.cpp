@@ -38,10 +38,7 @@ private slots:
             QSKIP("the Flite text-to-speech plugin is not installed");
     }
 
-    void cleanup()
-    {
-        QtSpeech::setBackendFactory({});
-    }
+    void cleanup() { QtSpeech::setBackendFactory({}); }
 
     void speaksWithFlite()
     {

@@ -20,25 +20,25 @@
 class TavriIdentityRealmTest
 {
 public:
-    static TavriIdentityRealm* realm() { return TavriIdentityRealm::getInstance(); }
+    static TavriIdentityRealm *realm() { return TavriIdentityRealm::getInstance(); }
 
-    static QMap<QString, Conversation*>& byURI(TavriIdentityRealm* of = realm()) { return of->m_conversationsByURI; }
-    static QMap<QString, Conversation*>& bySessionHandle() { return realm()->m_conversationsBySessionHandle; }
-    static QMap<Conversation*, QString>& handleByConversation() { return realm()->m_sessionHandlesByConversation; }
-    static QMap<QString, Conversation*>& byUID(TavriIdentityRealm* of = realm()) { return of->m_conversationsByUID; }
+    static QMap<QString, Conversation *> &byURI(TavriIdentityRealm *of = realm()) { return of->m_conversationsByURI; }
+    static QMap<QString, Conversation *> &bySessionHandle() { return realm()->m_conversationsBySessionHandle; }
+    static QMap<Conversation *, QString> &handleByConversation() { return realm()->m_sessionHandlesByConversation; }
+    static QMap<QString, Conversation *> &byUID(TavriIdentityRealm *of = realm()) { return of->m_conversationsByUID; }
 
     // The user tables.
-    static QMap<QString, TavriIdentityRealmUser*>& usersByURI() { return realm()->m_usersByURI; }
-    static QMap<QString, TavriIdentityRealmUser*>& usersByUID() { return realm()->m_usersByUID; }
-    static QMap<QString, TavriIdentityRealmUser*>& usersByUName() { return realm()->m_usersByUName; }
+    static QMap<QString, TavriIdentityRealmUser *> &usersByURI() { return realm()->m_usersByURI; }
+    static QMap<QString, TavriIdentityRealmUser *> &usersByUID() { return realm()->m_usersByUID; }
+    static QMap<QString, TavriIdentityRealmUser *> &usersByUName() { return realm()->m_usersByUName; }
 
     // The slots that the voice service's buddy signals drive.
-    static void buddyList(const QStringList& uris) { realm()->onTavriContactsReceived(uris, QStringList()); }
-    static void buddyAdded(const QString& uri) { realm()->onVoiceManagerFriendAdded(uri); }
-    static void buddyRemoved(const QString& uri) { realm()->onVoiceManagerFriendRemoved(uri); }
+    static void buddyList(const QStringList &uris) { realm()->onTavriContactsReceived(uris, QStringList()); }
+    static void buddyAdded(const QString &uri) { realm()->onVoiceManagerFriendAdded(uri); }
+    static void buddyRemoved(const QString &uri) { realm()->onVoiceManagerFriendRemoved(uri); }
 
     // Files a conversation under a voice session, as the session handling does.
-    static void fileSession(Conversation* conversation, const QString& handle)
+    static void fileSession(Conversation *conversation, const QString &handle)
     {
         bySessionHandle().insert(handle, conversation);
         handleByConversation().insert(conversation, handle);
@@ -46,13 +46,13 @@ public:
 
     // The number of entries of the four conversation tables that lead to
     // conversation.
-    static int entriesFor(const Conversation* conversation)
+    static int entriesFor(const Conversation *conversation)
     {
         int count = 0;
-        for (const QMap<QString, Conversation*>* map : {&byURI(), &bySessionHandle(), &byUID()})
-            for (const Conversation* value : *map)
+        for (const QMap<QString, Conversation *> *map : {&byURI(), &bySessionHandle(), &byUID()})
+            for (const Conversation *value : *map)
                 count += value == conversation ? 1 : 0;
-        return count + (handleByConversation().contains(const_cast<Conversation*>(conversation)) ? 1 : 0);
+        return count + (handleByConversation().contains(const_cast<Conversation *>(conversation)) ? 1 : 0);
     }
 
     static void resetSurvey(int countdown = 0)
@@ -83,10 +83,10 @@ public:
     // The local user's conversation list as the realm merges it: the owned
     // and favourite channel URIs and the word of merge steps (0: no list
     // open).
-    static QStringList& ownedChannelURIs() { return realm()->m_ownedChannelURIs; }
-    static QStringList& favoriteChannelURIs() { return realm()->m_favoriteChannelURIs; }
-    static QStringList& ownedChannelDisplayNames() { return realm()->m_ownedChannelDisplayNames; }
-    static quint16& conversationListProgress() { return realm()->m_conversationListProgress; }
+    static QStringList &ownedChannelURIs() { return realm()->m_ownedChannelURIs; }
+    static QStringList &favoriteChannelURIs() { return realm()->m_favoriteChannelURIs; }
+    static QStringList &ownedChannelDisplayNames() { return realm()->m_ownedChannelDisplayNames; }
+    static quint16 &conversationListProgress() { return realm()->m_conversationListProgress; }
     // Forgets the lists and closes any list still open.
     static void resetConversationList()
     {
@@ -96,8 +96,8 @@ public:
         conversationListProgress() = 0;
     }
 
-    static QHash<QPair<QString, QString>, QString>& privateChats() { return realm()->m_privateConversationMap; }
-    static QMap<QString, bool>& contactGroups() { return realm()->m_contactGroupIDs; }
+    static QHash<QPair<QString, QString>, QString> &privateChats() { return realm()->m_privateConversationMap; }
+    static QMap<QString, bool> &contactGroups() { return realm()->m_contactGroupIDs; }
 
     // Starts the statistics timer as the session handling does.
     static int startStatsTimer(int intervalMs)
@@ -106,7 +106,7 @@ public:
         return realm()->m_timerId;
     }
     // Starts a "has disabled audio" notice as the participant handling does.
-    static int startNotice(Conversation* conversation, const QString& participantURI, int delayMs)
+    static int startNotice(Conversation *conversation, const QString &participantURI, int delayMs)
     {
         const int id = realm()->startTimer(delayMs);
         realm()->m_audioDisabledTimers.insert(id, qMakePair(QPointer<Conversation>(conversation), participantURI));

@@ -28,7 +28,7 @@ protected:
     // Signs the voice service in as voiceToken and the local user in; the
     // web fake answers "OK" to the methods the realm sends and to
     // moreMethods, and "no record" to its user and channel lookups. Call with QVERIFY from initTestCase.
-    bool startRealm(const QString& voiceToken, const QStringList& moreMethods = {})
+    bool startRealm(const QString &voiceToken, const QStringList &moreMethods = {})
     {
         QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
         QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
@@ -37,7 +37,7 @@ protected:
         const QStringList lookups{QStringLiteral("getUserByUserLiveURI"), QStringLiteral("getUserByUID"),
                                   QStringLiteral("AddUserStats"), QStringLiteral("GetChannelInfo"),
                                   QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID")};
-        for (const QString& method : lookups + moreMethods)
+        for (const QString &method : lookups + moreMethods)
             m_web->setDefault(method, QJsonObject{{"status", "OK"}});
         m_web->setLookupDefaults();
         m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
@@ -47,8 +47,8 @@ protected:
             return false;
         m_realm = TavriIdentityRealm::getInstance();
         m_myURI = uri("u-", "me");
-        LocalUser::getLocalUser()->onSocialLoginSuccess(m_myURI, QString(), QString(), QString(), QString(),
-                                                        QString(), QString(), QString(), QString());
+        LocalUser::getLocalUser()->onSocialLoginSuccess(m_myURI, QString(), QString(), QString(), QString(), QString(),
+                                                        QString(), QString(), QString());
         if (!LocalUser::getLocalUser()->tavriidentity())
             return false;
         m_me = LocalUser::getLocalUser()->tavriidentity()->getUid();
@@ -85,31 +85,31 @@ protected:
         Access::bySessionHandle().clear();
         Access::handleByConversation().clear();
         Access::stopStatsTimer();
-        for (const QPointer<Conversation>& made : qAsConst(m_made))
+        for (const QPointer<Conversation> &made : qAsConst(m_made))
             delete made.data();
         m_made.clear();
     }
 
-    QString uri(const QString& kind, const QString& name) const
+    QString uri(const QString &kind, const QString &name) const
     {
         return QStringLiteral("sip:%1%2@").arg(kind, name) + m_voice->domain();
     }
     // The realm's conversation for a URI, deleted by forgetTestState.
-    Conversation* conversation(const QString& sipURI)
+    Conversation *conversation(const QString &sipURI)
     {
-        Conversation* result = m_realm->getConversation(sipURI);
+        Conversation *result = m_realm->getConversation(sipURI);
         m_made.append(result);
         return result;
     }
-    TavriIdentityRealmUser* user(const QString& sipURI)
+    TavriIdentityRealmUser *user(const QString &sipURI)
     {
-        return qobject_cast<TavriIdentityRealmUser*>(m_realm->requestUserInfoUpdateByURI(sipURI)->getQObject());
+        return qobject_cast<TavriIdentityRealmUser *>(m_realm->requestUserInfoUpdateByURI(sipURI)->getQObject());
     }
 
-    FakeWebService* m_web = nullptr;
-    QSocialManager* m_social = nullptr;
-    VoiceManager* m_voice = nullptr;
-    TavriIdentityRealm* m_realm = nullptr;
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    VoiceManager *m_voice = nullptr;
+    TavriIdentityRealm *m_realm = nullptr;
     // The local user's uid and SIP URI.
     QString m_me;
     QString m_myURI;

@@ -13,14 +13,14 @@
 class ListEvents : public QObject
 {
 public:
-    explicit ListEvents(IdentityRealmManager* manager)
+    explicit ListEvents(IdentityRealmManager *manager)
     {
         connect(manager, &IdentityRealmManager::conversationListEntryAdded, this,
-                [this](Tavri::IdentityRealmInterface* realm, const QString& id, const QString& name) {
+                [this](Tavri::IdentityRealmInterface *realm, const QString &id, const QString &name) {
                     events.append(prefix(realm) + "+" + id + ":" + name);
                 });
         connect(manager, &IdentityRealmManager::conversationListEntryRemoved, this,
-                [this](Tavri::IdentityRealmInterface* realm, const QString& id) {
+                [this](Tavri::IdentityRealmInterface *realm, const QString &id) {
                     events.append(prefix(realm) + "-" + id);
                 });
     }
@@ -32,7 +32,7 @@ public:
     }
 
 private:
-    static QString prefix(Tavri::IdentityRealmInterface* realm)
+    static QString prefix(Tavri::IdentityRealmInterface *realm)
     {
         if (!realm)
             return QStringLiteral("null");
@@ -46,9 +46,9 @@ class NotARealm : public QObject
 {
     Q_OBJECT
 signals:
-    void conversationJoined(const QString& conversationID, const QString& participantUUID);
-    void conversationListEntry(const QString& subscriberUUID, const QString& conversationID,
-                               const QString& conversationDisplayName);
+    void conversationJoined(const QString &conversationID, const QString &participantUUID);
+    void conversationListEntry(const QString &subscriberUUID, const QString &conversationID,
+                               const QString &conversationDisplayName);
 };
 
 class TestIdentityRealmManager : public QObject
@@ -56,13 +56,13 @@ class TestIdentityRealmManager : public QObject
     Q_OBJECT
 
 private:
-    IdentityRealmManager* manager() { return IdentityRealmManager::getInstance(); }
-    TavriIdentityRealm* builtIn() { return TavriIdentityRealm::getInstance(); }
+    IdentityRealmManager *manager() { return IdentityRealmManager::getInstance(); }
+    TavriIdentityRealm *builtIn() { return TavriIdentityRealm::getInstance(); }
 
-    void transfer(const QString& subscriber, const QStringList& ids)
+    void transfer(const QString &subscriber, const QStringList &ids)
     {
         emit builtIn()->conversationListReceivedBegin(subscriber);
-        for (const QString& id : ids)
+        for (const QString &id : ids)
             emit builtIn()->conversationListEntry(subscriber, id, id.toLower());
         emit builtIn()->conversationListReceivedEnd(subscriber);
     }
@@ -72,7 +72,7 @@ private slots:
     {
         QCoreApplication::setOrganizationName("Ostrel");
         QCoreApplication::setApplicationName("Tavri");
-        qRegisterMetaType<Tavri::IdentityRealmInterface*>();
+        qRegisterMetaType<Tavri::IdentityRealmInterface *>();
         qRegisterMetaType<Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode>();
         QVERIFY(manager());
     }
@@ -118,8 +118,7 @@ private slots:
         QTest::addColumn<QStringList>("ids");
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("matching") << QStringList{"X", "Y"} << QStringList{"x", "y"}
-                                  << QStringList{"+X:x", "+Y:y"};
+        QTest::newRow("matching") << QStringList{"X", "Y"} << QStringList{"x", "y"} << QStringList{"+X:x", "+Y:y"};
         QTest::newRow("fewer names") << QStringList{"X", "Y", "Z"} << QStringList{"x"}
                                      << QStringList{"+X:x", "+Y:", "+Z:"};
         QTest::newRow("more names") << QStringList{"X"} << QStringList{"x", "y"} << QStringList{"+X:x"};
@@ -192,8 +191,8 @@ private slots:
         const QDateTime sentAt = QDateTime::fromMSecsSinceEpoch(1000, Qt::UTC);
         emit builtIn()->textMessageReceived("conv", "from", "to", "hello", sentAt);
         emit builtIn()->conversationParticipantAdded("conv", "bob");
-        emit builtIn()->conversationParticipantRemoved("conv", "bob", Tavri::IdentityRealmInterface::DisconnectReasonKicked,
-                                                       "kicked");
+        emit builtIn()->conversationParticipantRemoved("conv", "bob",
+                                                       Tavri::IdentityRealmInterface::DisconnectReasonKicked, "kicked");
         emit builtIn()->conversationJoined("conv", "me");
         emit builtIn()->conversationPasswordRequired("conv", "me");
         emit builtIn()->conversationDisconnected("conv", "me", Tavri::IdentityRealmInterface::DisconnectReasonBanned,
@@ -201,7 +200,7 @@ private slots:
         emit builtIn()->conversationParticipantIsTypingChanged("conv", "bob", true);
         emit builtIn()->conversationJoinRequested("conv", "Conversation", "bob");
 
-        Tavri::IdentityRealmInterface* realm = builtIn();
+        Tavri::IdentityRealmInterface *realm = builtIn();
         QCOMPARE(text.size(), 1);
         QCOMPARE(text.at(0), QVariantList({QVariant::fromValue(realm), "conv", "from", "to", "hello", sentAt}));
         QCOMPARE(added.size(), 1);
@@ -218,7 +217,7 @@ private slots:
         QCOMPARE(typing.size(), 1);
         QCOMPARE(typing.at(0).at(3).toBool(), true);
         QCOMPARE(joinRequested.size(), 1);
-        QCOMPARE(joinRequested.at(0).at(0).value<Tavri::IdentityRealmInterface*>(), realm);
+        QCOMPARE(joinRequested.at(0).at(0).value<Tavri::IdentityRealmInterface *>(), realm);
     }
 
     void senderThatIsNotARealm()
@@ -233,13 +232,13 @@ private slots:
         emit stranger.conversationJoined("conv", "me");
         emit stranger.conversationListEntry("s", "conv", "name");
         QCOMPARE(joined.size(), 1);
-        QCOMPARE(joined.at(0).at(0).value<Tavri::IdentityRealmInterface*>(), nullptr);
+        QCOMPARE(joined.at(0).at(0).value<Tavri::IdentityRealmInterface *>(), nullptr);
         QCOMPARE(events.take(), QStringList());
     }
 
     void getIdentityRealm()
     {
-        QCOMPARE(manager()->getIdentityRealm("__Tavri"), static_cast<Tavri::IdentityRealmInterface*>(builtIn()));
+        QCOMPARE(manager()->getIdentityRealm("__Tavri"), static_cast<Tavri::IdentityRealmInterface *>(builtIn()));
         QCOMPARE(manager()->getIdentityRealm("unknown"), nullptr);
         QCOMPARE(manager()->getIdentityRealm(QString()), nullptr);
         QCOMPARE(manager()->getIdentityRealm("__tavri"), nullptr);
@@ -249,9 +248,9 @@ private slots:
     {
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Loaded plugin for \"Fake fake\" from"));
         manager()->loadIdentityRealm(FAKE_REALM_PLUGIN);
-        Tavri::IdentityRealmInterface* plugin = manager()->getIdentityRealm("fake");
+        Tavri::IdentityRealmInterface *plugin = manager()->getIdentityRealm("fake");
         QVERIFY(plugin);
-        QVERIFY(plugin != static_cast<Tavri::IdentityRealmInterface*>(builtIn()));
+        QVERIFY(plugin != static_cast<Tavri::IdentityRealmInterface *>(builtIn()));
 
         // One subscriber in two realms: two lists.
         ListEvents events(manager());
@@ -268,7 +267,7 @@ private slots:
         QMetaObject::invokeMethod(plugin->realmObject(), "conversationJoined", Q_ARG(QString, "conv"),
                                   Q_ARG(QString, "me"));
         QCOMPARE(joined.size(), 1);
-        QCOMPARE(joined.at(0).at(0).value<Tavri::IdentityRealmInterface*>(), plugin);
+        QCOMPARE(joined.at(0).at(0).value<Tavri::IdentityRealmInterface *>(), plugin);
 
         // Loading the same file again is refused and keeps the first.
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Failed to load plugin .* ...already loaded plugin for"));
@@ -292,7 +291,7 @@ private slots:
         manager()->loadIdentityRealm(QString());
 
         // The built-in realm is still registered and followed.
-        QCOMPARE(manager()->getIdentityRealm("__Tavri"), static_cast<Tavri::IdentityRealmInterface*>(builtIn()));
+        QCOMPARE(manager()->getIdentityRealm("__Tavri"), static_cast<Tavri::IdentityRealmInterface *>(builtIn()));
         QSignalSpy joined(manager(), &IdentityRealmManager::conversationJoined);
         emit builtIn()->conversationJoined("conv", "me");
         QCOMPARE(joined.size(), 1);
@@ -301,7 +300,7 @@ private slots:
 
     void joinWithStoredPassword()
     {
-        StorageManager* storage = StorageManager::getInstance();
+        StorageManager *storage = StorageManager::getInstance();
         FakeRealm other(QStringLiteral("ext"));
 
         // Another realm: the realm id stands between conversation and suffix.

@@ -27,8 +27,7 @@
 
 using Access = TavriIdentityRealmTest;
 
-namespace
-{
+namespace {
 
 QStringList sentBodies()
 {
@@ -74,7 +73,6 @@ private slots:
     void queuedTextsThroughSession_data();
     void queuedTextsThroughSession();
     void offlineLineShowsNameAsText();
-
 };
 
 void TestRealmChat::initTestCase()
@@ -105,23 +103,40 @@ void TestRealmChat::parse_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("body");
-    QTest::newRow("frame") << "1712345678901:0:hello" << "hello";
-    QTest::newRow("colons in the body") << "1712345678901:0:a:b" << "a:b";
-    QTest::newRow("line breaks in the body") << "1712345678901:0:one\ntwo" << "one\ntwo";
-    QTest::newRow("first field unchecked") << "x:60:hi" << "hi";
-    QTest::newRow("offset off the quarter hour") << "x:7:hi" << "x:7:hi";
-    QTest::newRow("offset too far east") << "x:900:hi" << "x:900:hi";
-    QTest::newRow("easternmost offset") << "x:840:hi" << "hi";
-    QTest::newRow("westernmost offset") << "x:-720:hi" << "hi";
-    QTest::newRow("offset too far west") << "x:-735:hi" << "x:-735:hi";
-    QTest::newRow("negative quarter hour") << "x:-15:hi" << "hi";
-    QTest::newRow("offset not a number") << "x:abc:hi" << "hi";
-    QTest::newRow("empty offset") << "::hi" << "hi";
-    QTest::newRow("offset out of int range") << "x:99999999999:hi" << "hi";
-    QTest::newRow("no colon") << "plain text" << "plain text";
-    QTest::newRow("one colon") << "note: this" << "note: this";
-    QTest::newRow("empty text") << "" << "";
-    QTest::newRow("empty body") << "1712345678901:0:" << "";
+    QTest::newRow("frame") << "1712345678901:0:hello"
+                           << "hello";
+    QTest::newRow("colons in the body") << "1712345678901:0:a:b"
+                                        << "a:b";
+    QTest::newRow("line breaks in the body") << "1712345678901:0:one\ntwo"
+                                             << "one\ntwo";
+    QTest::newRow("first field unchecked") << "x:60:hi"
+                                           << "hi";
+    QTest::newRow("offset off the quarter hour") << "x:7:hi"
+                                                 << "x:7:hi";
+    QTest::newRow("offset too far east") << "x:900:hi"
+                                         << "x:900:hi";
+    QTest::newRow("easternmost offset") << "x:840:hi"
+                                        << "hi";
+    QTest::newRow("westernmost offset") << "x:-720:hi"
+                                        << "hi";
+    QTest::newRow("offset too far west") << "x:-735:hi"
+                                         << "x:-735:hi";
+    QTest::newRow("negative quarter hour") << "x:-15:hi"
+                                           << "hi";
+    QTest::newRow("offset not a number") << "x:abc:hi"
+                                         << "hi";
+    QTest::newRow("empty offset") << "::hi"
+                                  << "hi";
+    QTest::newRow("offset out of int range") << "x:99999999999:hi"
+                                             << "hi";
+    QTest::newRow("no colon") << "plain text"
+                              << "plain text";
+    QTest::newRow("one colon") << "note: this"
+                               << "note: this";
+    QTest::newRow("empty text") << ""
+                                << "";
+    QTest::newRow("empty body") << "1712345678901:0:"
+                                << "";
 }
 
 void TestRealmChat::parse()
@@ -308,18 +323,18 @@ void TestRealmChat::queuedTextsThroughSession()
     QStringList echoes;
     QList<int> sendsAtEcho;
     QStringList offlineLines;
-    QMetaObject::Connection watch = connect(
-        m_realm, &TavriIdentityRealm::textMessageReceived, this,
-        [&](const QString &conversationID, const QString &sender, const QString &, const QString &text) {
-            QCOMPARE(conversationID, peer);
-            if (sender == m_me) {
-                echoes.append(text);
-                sendsAtEcho.append(oxc_request_count(OX_REQ_SESSION_SEND_MESSAGE));
-            } else {
-                QCOMPARE(sender, peer);
-                offlineLines.append(text);
-            }
-        });
+    QMetaObject::Connection watch =
+        connect(m_realm, &TavriIdentityRealm::textMessageReceived, this,
+                [&](const QString &conversationID, const QString &sender, const QString &, const QString &text) {
+                    QCOMPARE(conversationID, peer);
+                    if (sender == m_me) {
+                        echoes.append(text);
+                        sendsAtEcho.append(oxc_request_count(OX_REQ_SESSION_SEND_MESSAGE));
+                    } else {
+                        QCOMPARE(sender, peer);
+                        offlineLines.append(text);
+                    }
+                });
     QSignalSpy joined(m_realm, &TavriIdentityRealm::conversationJoined);
 
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Requesting new session group for P2P")));
@@ -373,8 +388,7 @@ void TestRealmChat::offlineLineShowsNameAsText()
 
     // The name is shown as the user wrote it, never read as markup.
     QCOMPARE(chat->getChatMessages()->rowCount(), 1);
-    const QString shown =
-        chat->getChatMessages()->data(chat->getChatMessages()->index(0), Qt::DisplayRole).toString();
+    const QString shown = chat->getChatMessages()->data(chat->getChatMessages()->index(0), Qt::DisplayRole).toString();
     QVERIFY2(shown.contains(QStringLiteral("&lt;b&gt;Mal&lt;/b&gt; &amp; co is offline")), qPrintable(shown));
     QVERIFY2(!shown.contains(QStringLiteral("&amp;lt;")), qPrintable(shown));
 }

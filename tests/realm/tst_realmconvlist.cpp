@@ -7,7 +7,6 @@
 #include "conversation.h"
 #include "conversationlist.h"
 #include "fakewebservice.h"
-#include "websettle.h"
 #include "localuser.h"
 #include "realmtestaccess.h"
 #include "socialmanager.h"
@@ -15,10 +14,11 @@
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
+#include "websettle.h"
 
 #include <QJsonArray>
-#include <QRegularExpression>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -34,7 +34,7 @@ QString uri(int number)
 }
 
 // A channel record of the web service.
-QJsonObject channel(int number, const QString& name)
+QJsonObject channel(int number, const QString &name)
 {
     return QJsonObject{{"ChannelLiveURI", uri(number)},
                        {"ChannelSocialUID", QString::number(number)},
@@ -48,7 +48,7 @@ QStringList s_progressLines;
 int s_assertionReports = 0;
 QtMessageHandler s_testHandler = nullptr;
 
-void keepProgressLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
+void keepProgressLines(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (message.contains(QLatin1String("awaiting")) || message.contains(QLatin1String("already returning")))
         s_progressLines << message;
@@ -88,18 +88,18 @@ private slots:
 
 private:
     // The replies as the web service gives them, each answered by the fake.
-    void favouritesReply(const QJsonArray& records);
-    void ownedReply(const QJsonArray& records);
+    void favouritesReply(const QJsonArray &records);
+    void ownedReply(const QJsonArray &records);
     void clearEvents();
     // Whether the local user's conversation list shows the channel.
-    static bool listed(const QString& sipURI);
+    static bool listed(const QString &sipURI);
     // Lets requests in flight reach the fake.
     // Every web call posted so far is answered and handled.
     void settle() const { QVERIFY(webtest::settle(*m_web, *m_social)); }
 
-    FakeWebService* m_web = nullptr;
-    QSocialManager* m_social = nullptr;
-    TavriIdentityRealm* m_realm = nullptr;
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    TavriIdentityRealm *m_realm = nullptr;
     // The realm's conversation-list signals in order, as short texts ("|"
     // marks where one reply ended); the subscriber is checked as they come.
     QStringList m_events;
@@ -115,8 +115,8 @@ void TestRealmConvList::initTestCase()
     m_web->setSignInDefaults();
     // Channel details asked for placeholders come back empty: the
     // conversations the tests make stay the same objects.
-    for (const char* method : {"GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelsInHierarchy",
-                               "getUserBySocialUID"})
+    for (const char *method :
+         {"GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID", "GetChannelsInHierarchy", "getUserBySocialUID"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
     m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
@@ -126,23 +126,20 @@ void TestRealmConvList::initTestCase()
     QVERIFY(LocalUser::getLocalUser()->tavriidentity());
     QCOMPARE(LocalUser::getLocalUser()->tavriidentity()->getUid(), kMe);
 
-    auto record = [this](const QString& event, const QString& subscriber) {
+    auto record = [this](const QString &event, const QString &subscriber) {
         m_events << event;
         m_subscribers << subscriber;
     };
-    auto number = [](const QString& id) {
-        return id.section(QLatin1Char('-'), 1).section(QLatin1Char('@'), 0, 0);
-    };
-    TavriIdentityRealm* r = m_realm;
-    connect(r, &TavriIdentityRealm::conversationListReceivedBegin, this,
-            [=](const QString& s) { record("begin", s); });
+    auto number = [](const QString &id) { return id.section(QLatin1Char('-'), 1).section(QLatin1Char('@'), 0, 0); };
+    TavriIdentityRealm *r = m_realm;
+    connect(r, &TavriIdentityRealm::conversationListReceivedBegin, this, [=](const QString &s) { record("begin", s); });
     connect(r, &TavriIdentityRealm::conversationListEntry, this,
-            [=](const QString& s, const QString& id, const QString& name) {
+            [=](const QString &s, const QString &id, const QString &name) {
                 record(QStringLiteral("entry %1 %2").arg(number(id), name).trimmed(), s);
             });
-    connect(r, &TavriIdentityRealm::conversationListReceivedEnd, this, [=](const QString& s) { record("end", s); });
+    connect(r, &TavriIdentityRealm::conversationListReceivedEnd, this, [=](const QString &s) { record("end", s); });
     connect(r, &TavriIdentityRealm::conversationListEntryRemoved, this,
-            [=](const QString& s, const QString& id) { record("removed " + number(id), s); });
+            [=](const QString &s, const QString &id) { record("removed " + number(id), s); });
     s_testHandler = qInstallMessageHandler(keepProgressLines);
     settle();
 }
@@ -165,7 +162,7 @@ void TestRealmConvList::clearEvents()
     s_progressLines.clear();
 }
 
-void TestRealmConvList::favouritesReply(const QJsonArray& records)
+void TestRealmConvList::favouritesReply(const QJsonArray &records)
 {
     m_web->reply(QStringLiteral("getChannelFavoritesList"), QJsonObject{{"data", records}});
     QSignalSpy end(m_social, &QSocialManager::channelFavoritesEnd);
@@ -174,7 +171,7 @@ void TestRealmConvList::favouritesReply(const QJsonArray& records)
     m_events << "|";
 }
 
-void TestRealmConvList::ownedReply(const QJsonArray& records)
+void TestRealmConvList::ownedReply(const QJsonArray &records)
 {
     m_web->reply(QStringLiteral("GetChannelsOwned"), records);
     QSignalSpy owned(m_social, &QSocialManager::ownedChannelsReceived);
@@ -183,9 +180,9 @@ void TestRealmConvList::ownedReply(const QJsonArray& records)
     m_events << "|";
 }
 
-bool TestRealmConvList::listed(const QString& sipURI)
+bool TestRealmConvList::listed(const QString &sipURI)
 {
-    const ConversationList* list = LocalUser::getLocalUser()->getConversations();
+    const ConversationList *list = LocalUser::getLocalUser()->getConversations();
     for (int i = 0; i < list->count(); ++i)
         if (list->at(i)->getSipURI() == sipURI)
             return true;
@@ -205,16 +202,16 @@ void TestRealmConvList::favouritesFirst()
     // channels appended, and closes the list: 12 and 13 come twice.
     s_progressLines.clear();
     ownedReply({channel(12, "Twelve"), channel(13, "Thirteen")});
-    QCOMPARE(m_events, (QStringList{"begin", "entry 11 Eleven", "entry 12 Twelve", "entry 13", "|",
-                                    "entry 12 Twelve", "entry 13 Thirteen", "entry 11 Eleven", "entry 12 Twelve",
-                                    "entry 13 Thirteen", "end", "|"}));
+    QCOMPARE(m_events,
+             (QStringList{"begin", "entry 11 Eleven", "entry 12 Twelve", "entry 13", "|", "entry 12 Twelve",
+                          "entry 13 Thirteen", "entry 11 Eleven", "entry 12 Twelve", "entry 13 Thirteen", "end", "|"}));
     QCOMPARE(s_progressLines, QStringList{kFavoritesReturning});
     QCOMPARE(m_subscribers.count(kMe), m_subscribers.size());
 
     // Favourites carry the flag, owned channels do not; every listed channel
     // has its participants polled.
     for (int number : {11, 12, 13}) {
-        Conversation* conversation = m_realm->getConversation(uri(number));
+        Conversation *conversation = m_realm->getConversation(uri(number));
         QVERIFY(conversation);
         QCOMPARE(conversation->getIsFavorite(), number != 13);
         QVERIFY2(conversation->hasPendingTimer(), qPrintable(uri(number)));
@@ -232,8 +229,8 @@ void TestRealmConvList::favouritesFirst()
     QVERIFY(listed(uri(13)));
     QVERIFY(listed(uri(11)));
     ownedReply({channel(12, "Twelve"), channel(13, "Thirteen")});
-    QCOMPARE(m_events.mid(5), (QStringList{"entry 12 Twelve", "entry 13 Thirteen", "entry 11 Eleven",
-                                           "entry 12 Twelve", "entry 13 Thirteen", "end", "|"}));
+    QCOMPARE(m_events.mid(5), (QStringList{"entry 12 Twelve", "entry 13 Thirteen", "entry 11 Eleven", "entry 12 Twelve",
+                                           "entry 13 Thirteen", "end", "|"}));
     QVERIFY(listed(uri(13)));
 }
 
@@ -251,8 +248,7 @@ void TestRealmConvList::ownedFirst()
     s_progressLines.clear();
     favouritesReply({channel(23, "TwentyThree"), channel(24, "TwentyFour")});
     QCOMPARE(m_events, (QStringList{"begin", "entry 22 TwentyTwo", "entry 23 TwentyThree", "entry 21", "|",
-                                    "entry 23 TwentyThree", "entry 24 TwentyFour", "entry 22 TwentyTwo", "end",
-                                    "|"}));
+                                    "entry 23 TwentyThree", "entry 24 TwentyFour", "entry 22 TwentyTwo", "end", "|"}));
     QVERIFY(s_progressLines.isEmpty());
     // A favourite of the last list that this one drops loses its flag.
     QVERIFY(!m_realm->getConversation(uri(21))->getIsFavorite());
@@ -284,7 +280,7 @@ void TestRealmConvList::favouriteChanges()
     emit m_social->channelFavoritesBegin();
     emit m_social->channelFavoriteReceived(uri(41));
     emit m_social->channelFavoritesEnd();
-    Conversation* owned = m_realm->getConversation(uri(41));
+    Conversation *owned = m_realm->getConversation(uri(41));
     QVERIFY(owned->getIsFavorite());
     QVERIFY(owned->hasPendingTimer());
     settle();
@@ -293,7 +289,7 @@ void TestRealmConvList::favouriteChanges()
     // Added: listed and flagged, not polled yet.
     clearEvents();
     emit m_social->channelFavoriteChanged(uri(42), true);
-    Conversation* added = m_realm->getConversation(uri(42));
+    Conversation *added = m_realm->getConversation(uri(42));
     QCOMPARE(m_events, QStringList{"entry 42"});
     QVERIFY(added->getIsFavorite());
     QVERIFY(!added->hasPendingTimer());
@@ -334,7 +330,7 @@ void TestRealmConvList::replacedPlaceholderKeepsFlagAndPoll()
     // The description replaces it; the replacement keeps both.
     emit m_social->receivedChannelInfo(uri(45), "45", "FortyFive", QString(), QString(), QString(), true, false,
                                        QString(), "77", QString(), false, QString(), QString());
-    Conversation* described = m_realm->getConversation(uri(45));
+    Conversation *described = m_realm->getConversation(uri(45));
     QVERIFY(described != placeholder);
     QCOMPARE(described->getChannelUID(), QStringLiteral("45"));
     QVERIFY(described->getIsFavorite());
@@ -349,7 +345,7 @@ void TestRealmConvList::ownedChanges()
 {
     ownedReply({channel(51, "FiftyOne")});
     favouritesReply({});
-    Conversation* first = m_realm->getConversation(uri(51));
+    Conversation *first = m_realm->getConversation(uri(51));
     QVERIFY(first->hasPendingTimer());
 
     // A channel made by the user joins the list under the name it was made with.
@@ -377,7 +373,7 @@ void TestRealmConvList::repeatsAndEmptyURIs()
     // Favourites that repeat a channel or name none; an owned list with an
     // empty URI, a repeat and fewer names than URIs.
     emit m_social->channelFavoritesBegin();
-    for (const QString& favourite : {uri(61), QString(), uri(61)})
+    for (const QString &favourite : {uri(61), QString(), uri(61)})
         emit m_social->channelFavoriteReceived(favourite);
     emit m_social->channelFavoritesEnd();
     emit m_social->ownedChannelsReceived({QString(), uri(62), uri(63), uri(62)}, {"Nameless", "SixtyTwo"});
@@ -412,7 +408,7 @@ void TestRealmConvList::repeatsAndEmptyURIs()
 void TestRealmConvList::withoutIdentity_data()
 {
     QTest::addColumn<int>("slot");
-    const char* names[] = {"favourites begin", "favourite", "favourites end", "favourite added",
+    const char *names[] = {"favourites begin",  "favourite",      "favourites end",      "favourite added",
                            "favourite removed", "owned channels", "owned channel added", "owned channel deleted"};
     for (int i = 0; i < 8; ++i)
         QTest::newRow(names[i]) << i;
@@ -421,7 +417,7 @@ void TestRealmConvList::withoutIdentity_data()
 void TestRealmConvList::withoutIdentity()
 {
     QFETCH(int, slot);
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     if (local->tavriidentity())
         local->onSocialLoginFailed(QStringLiteral("signed out"));
     QVERIFY(!local->tavriidentity());
@@ -438,17 +434,31 @@ void TestRealmConvList::withoutIdentity()
                          QRegularExpression(QStringLiteral("Assertion Failure - 'LocalUser::getLocalUser\\(\\)->"
                                                            "tavriidentity\\(\\)'")));
     switch (slot) {
-    case 0: emit m_social->channelFavoritesBegin(); break;
-    case 1: emit m_social->channelFavoriteReceived(uri(72)); break;
-    case 2: emit m_social->channelFavoritesEnd(); break;
-    case 3: emit m_social->channelFavoriteChanged(uri(72), true); break;
-    case 4: emit m_social->channelFavoriteChanged(uri(72), false); break;
-    case 5: emit m_social->ownedChannelsReceived({uri(73)}, {"SeventyThree"}); break;
-    case 6:
-        emit m_social->channelAdded(uri(74), "74", "77", QString(), "SeventyFour", true, false, QString(),
-                                    QString(), QString(), QString(), QString());
+    case 0:
+        emit m_social->channelFavoritesBegin();
         break;
-    case 7: emit m_social->ownedChannelDeleted(uri(71)); break;
+    case 1:
+        emit m_social->channelFavoriteReceived(uri(72));
+        break;
+    case 2:
+        emit m_social->channelFavoritesEnd();
+        break;
+    case 3:
+        emit m_social->channelFavoriteChanged(uri(72), true);
+        break;
+    case 4:
+        emit m_social->channelFavoriteChanged(uri(72), false);
+        break;
+    case 5:
+        emit m_social->ownedChannelsReceived({uri(73)}, {"SeventyThree"});
+        break;
+    case 6:
+        emit m_social->channelAdded(uri(74), "74", "77", QString(), "SeventyFour", true, false, QString(), QString(),
+                                    QString(), QString(), QString());
+        break;
+    case 7:
+        emit m_social->ownedChannelDeleted(uri(71));
+        break;
     }
     QCOMPARE(s_assertionReports, 1);
     QVERIFY(m_events.isEmpty());

@@ -7,13 +7,13 @@
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
 #include "fakewebservice.h"
-#include "websettle.h"
 #include "localuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 #include "testenvironment.h"
+#include "websettle.h"
 
 #include "realmtestaccess.h"
 
@@ -99,9 +99,8 @@ void TestRealmCore::initTestCase()
     new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(),
-                                                    QString());
+    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(),
+                                                    QString(), QString(), QString(), QString(), QString());
     m_me = LocalUser::getLocalUser()->tavriidentity();
     QVERIFY(m_me);
     settle();
@@ -112,8 +111,8 @@ void TestRealmCore::cleanup()
     StorageManager::getInstance()->removeSettingsValue(
         StorageManager::getSettingsKeyName(StorageManager::SettingsKeyPostCallSurveyDisabled));
     StorageManager::getInstance()->removeSettingsValue(
-        QStringLiteral("defaults.") +
-        StorageManager::getSettingsKeyName(StorageManager::SettingsKeyPostCallSurveyRepeatNum));
+        QStringLiteral("defaults.")
+        + StorageManager::getSettingsKeyName(StorageManager::SettingsKeyPostCallSurveyRepeatNum));
     if (m_realm)
         TavriIdentityRealmTest::resetSurvey();
     LocalUser::getLocalUser()->getConversations()->clear();
@@ -366,8 +365,10 @@ void TestRealmCore::channelNameAllowed_data()
     QTest::newRow("own sibling has it, other case") << "Lobby" << QString() << "sip:confctl-102@d" << false;
     QTest::newRow("sibling of someone else") << "attic" << QString() << "sip:confctl-102@d" << true;
     QTest::newRow("used under another parent") << "Cellar" << QString() << "sip:confctl-102@d" << true;
-    QTest::newRow("renaming the channel itself") << "lobby" << "sip:confctl-103@d" << QString() << true;
-    QTest::newRow("renaming takes the channel's parent") << "cellar" << "sip:confctl-103@d"
+    QTest::newRow("renaming the channel itself") << "lobby"
+                                                 << "sip:confctl-103@d" << QString() << true;
+    QTest::newRow("renaming takes the channel's parent") << "cellar"
+                                                         << "sip:confctl-103@d"
                                                          << "sip:confctl-104@d" << true;
     QTest::newRow("free name") << "Kitchen" << QString() << "sip:confctl-102@d" << true;
     QTest::newRow("top level, own channel has it") << "LoBBy" << QString() << QString() << false;
@@ -408,8 +409,7 @@ Conversation *TestRealmCore::groupChat(const QString &uri)
     Conversation *chat = m_realm->getConversation(uri);
     if (chat->getParticipants()->rowCount() == 0) {
         chat->getParticipants()->addParticipant(m_me);
-        chat->getParticipants()->addParticipant(
-            m_realm->requestUserInfoUpdateByURI(QStringLiteral("sip:u-friend@d")));
+        chat->getParticipants()->addParticipant(m_realm->requestUserInfoUpdateByURI(QStringLiteral("sip:u-friend@d")));
     }
     return chat;
 }
@@ -509,8 +509,8 @@ void TestRealmCore::postCallSurveyRepeatSetting()
 
     if (repeat.isValid()) {
         StorageManager::getInstance()->setSettingsValue(
-            QStringLiteral("defaults.") +
-                StorageManager::getSettingsKeyName(StorageManager::SettingsKeyPostCallSurveyRepeatNum),
+            QStringLiteral("defaults.")
+                + StorageManager::getSettingsKeyName(StorageManager::SettingsKeyPostCallSurveyRepeatNum),
             repeat);
     }
     if (countdown == 5 && repeat.isValid())
@@ -526,8 +526,8 @@ void TestRealmCore::destructionOrder()
 {
     Conversation *hosted = m_realm->getConversation(QStringLiteral("sip:confctl-g-last@d"));
     // A conversation the realm files but does not parent.
-    QPointer<Conversation> foreign = new Conversation(QStringLiteral("Foreign"), QStringLiteral("sip:confctl-9@d"),
-                                                      QStringLiteral("9"));
+    QPointer<Conversation> foreign =
+        new Conversation(QStringLiteral("Foreign"), QStringLiteral("sip:confctl-9@d"), QStringLiteral("9"));
     m_realm->registerConversation(foreign);
     QPointer<Conversation> hostedGuard = hosted;
 
@@ -535,9 +535,9 @@ void TestRealmCore::destructionOrder()
     connect(m_realm, &TavriIdentityRealm::destroying, this, [&]() {
         // The realm is no longer handed out while it announces its end.
         tablesWholeAtDestroying =
-            TavriIdentityRealm::isEnding() &&
-            TavriIdentityRealmTest::byURI(m_realm).value(QStringLiteral("sip:confctl-9@d")) == foreign &&
-            TavriIdentityRealmTest::byUID(m_realm).value(QStringLiteral("9")) == foreign && hostedGuard;
+            TavriIdentityRealm::isEnding()
+            && TavriIdentityRealmTest::byURI(m_realm).value(QStringLiteral("sip:confctl-9@d")) == foreign
+            && TavriIdentityRealmTest::byUID(m_realm).value(QStringLiteral("9")) == foreign && hostedGuard;
     });
     QSignalSpy destroying(m_realm, &TavriIdentityRealm::destroying);
     delete m_realm;

@@ -16,10 +16,10 @@ class TestRealmIdentityList : public QObject
 
 private:
     // Users of the built-in realm, owned by the test.
-    TavriIdentityRealmUser* user(const QString& uid,
+    TavriIdentityRealmUser *user(const QString &uid,
                                  Tavri::RealmUserInterface::PresenceState presence = Tavri::RealmUserInterface::Online)
     {
-        auto* created = new TavriIdentityRealmUser(this);
+        auto *created = new TavriIdentityRealmUser(this);
         created->setUid(uid);
         created->setUname(uid + "-name");
         created->setSipURI("sip:" + uid + "@example.test");
@@ -27,7 +27,7 @@ private:
         return created;
     }
 
-    static QStringList rows(RealmIdentityList& list)
+    static QStringList rows(RealmIdentityList &list)
     {
         QStringList uids;
         for (int row = 0; row < list.rowCount(); ++row)
@@ -35,7 +35,7 @@ private:
         return uids;
     }
 
-    static QList<int> changedRoles(const QSignalSpy& spy, int at = 0)
+    static QList<int> changedRoles(const QSignalSpy &spy, int at = 0)
     {
         QList<int> roles;
         for (int role : spy.at(at).at(2).value<QVector<int>>())
@@ -48,14 +48,11 @@ private slots:
     {
         QCoreApplication::setOrganizationName("Ostrel");
         QCoreApplication::setApplicationName("Tavri");
-        qRegisterMetaType<Tavri::RealmUserInterface*>();
+        qRegisterMetaType<Tavri::RealmUserInterface *>();
         qRegisterMetaType<QVector<int>>();
     }
 
-    void cleanup()
-    {
-        qDeleteAll(findChildren<TavriIdentityRealmUser*>());
-    }
+    void cleanup() { qDeleteAll(findChildren<TavriIdentityRealmUser *>()); }
 
     void addingTwiceKeepsOneRow()
     {
@@ -63,7 +60,7 @@ private slots:
         QAbstractItemModelTester tester(&list);
         QSignalSpy added(&list, &RealmIdentityList::realmIdentityAdded);
         QSignalSpy count(&list, &RealmIdentityList::visibleCountChanged);
-        TavriIdentityRealmUser* alice = user("alice");
+        TavriIdentityRealmUser *alice = user("alice");
         list.addIdentity(alice);
         list.addIdentity(alice);
         QCOMPARE(rows(list), QStringList({"alice"}));
@@ -78,9 +75,9 @@ private slots:
         RealmIdentityList list;
         QAbstractItemModelTester tester(&list);
         list.setShowOfflineIdentities(false);
-        TavriIdentityRealmUser* away = user("away", Tavri::RealmUserInterface::Away);
-        TavriIdentityRealmUser* offline = user("offline", Tavri::RealmUserInterface::Offline);
-        TavriIdentityRealmUser* unknown = user("unknown", Tavri::RealmUserInterface::PresenceUnknown);
+        TavriIdentityRealmUser *away = user("away", Tavri::RealmUserInterface::Away);
+        TavriIdentityRealmUser *offline = user("offline", Tavri::RealmUserInterface::Offline);
+        TavriIdentityRealmUser *unknown = user("unknown", Tavri::RealmUserInterface::PresenceUnknown);
         list.addIdentity(away);
         list.addIdentity(offline);
         list.addIdentity(unknown);
@@ -118,9 +115,9 @@ private slots:
     {
         RealmIdentityList list;
         QAbstractItemModelTester tester(&list);
-        TavriIdentityRealmUser* a = user("a");
-        TavriIdentityRealmUser* b = user("b");
-        TavriIdentityRealmUser* replacement = user("a2");
+        TavriIdentityRealmUser *a = user("a");
+        TavriIdentityRealmUser *b = user("b");
+        TavriIdentityRealmUser *replacement = user("a2");
         list.addIdentity(a);
         list.addIdentity(b);
         emit a->swapping(replacement);
@@ -136,7 +133,7 @@ private slots:
     {
         RealmIdentityList list;
         QAbstractItemModelTester tester(&list);
-        TavriIdentityRealmUser* a = user("a");
+        TavriIdentityRealmUser *a = user("a");
         list.addIdentity(a);
         list.addIdentity(user("b"));
         QSignalSpy removed(&list, &RealmIdentityList::realmIdentityRemoved);
@@ -148,13 +145,12 @@ private slots:
     void atOutsideTheRowsReportsAndReturnsNull()
     {
         RealmIdentityList list;
-        TavriIdentityRealmUser* a = user("a");
+        TavriIdentityRealmUser *a = user("a");
         list.addIdentity(a);
-        QCOMPARE(list.at(0), static_cast<QObject*>(a));
+        QCOMPARE(list.at(0), static_cast<QObject *>(a));
         for (int index : {-1, 1}) {
-            QTest::ignoreMessage(QtCriticalMsg,
-                                 QRegularExpression("^Assertion Failure - 'index >= 0 && index < "
-                                                    "m_visibleIdentities.size\\(\\)'"));
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Assertion Failure - 'index >= 0 && index < "
+                                                                   "m_visibleIdentities.size\\(\\)'"));
             QCOMPARE(list.at(index), nullptr);
         }
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Assertion Failure - 'identity'"));
@@ -177,8 +173,8 @@ private slots:
         RealmIdentityList list;
         QAbstractItemModelTester tester(&list);
         list.setShowOfflineIdentities(false);
-        TavriIdentityRealmUser* shown = user("shown");
-        TavriIdentityRealmUser* hidden = user("hidden", Tavri::RealmUserInterface::Offline);
+        TavriIdentityRealmUser *shown = user("shown");
+        TavriIdentityRealmUser *hidden = user("hidden", Tavri::RealmUserInterface::Offline);
         list.addIdentity(shown);
         list.addIdentity(hidden);
         QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
@@ -201,7 +197,7 @@ private slots:
     void rolesOfABuiltInUser()
     {
         RealmIdentityList list;
-        TavriIdentityRealmUser* alice = user("alice", Tavri::RealmUserInterface::Away);
+        TavriIdentityRealmUser *alice = user("alice", Tavri::RealmUserInterface::Away);
         alice->setTagline("<b>tag</b>");
         alice->setLocation("Here");
         alice->setPresenceMessage("brb", true);
@@ -221,7 +217,7 @@ private slots:
         QCOMPARE(list.data(row, names.key("location")).toString(), QString("Here"));
         QCOMPARE(list.data(row, names.key("userUUID")).toString(), QString("alice"));
         QCOMPARE(list.data(row, names.key("isInReferenceList")).toBool(), false);
-        QCOMPARE(list.data(row, names.key("userIdentityRef")).value<QObject*>(), static_cast<QObject*>(alice));
+        QCOMPARE(list.data(row, names.key("userIdentityRef")).value<QObject *>(), static_cast<QObject *>(alice));
         QCOMPARE(names.value(1070), QByteArray("taglineText"));
         QVERIFY(!list.data(row, 1071).isValid());
         QVERIFY(!list.data(list.index(1), 1056).isValid());
@@ -233,21 +229,29 @@ private slots:
     {
         QTest::addColumn<QString>("tagline");
         QTest::addColumn<QString>("text");
-        QTest::newRow("plain") << "just words" << "just words";
-        QTest::newRow("markup") << "<b>bold</b> and <i>more</i>" << "bold and more";
-        QTest::newRow("entities") << "a &lt;tag&gt; &amp; &quot;quotes&quot;" << "a <tag> & \"quotes\"";
-        QTest::newRow("remote picture") << "hi <img src=\"http://example.test/x.png\"> there" << "hi there";
-        QTest::newRow("script and style") << "<style>b{}</style><script>alert(1)</script>ok" << "ok";
-        QTest::newRow("unclosed") << "<b>open <a href=\"javascript:x\">link" << "open link";
-        QTest::newRow("numeric references") << "&#72;&#x69;&#0;!" << "Hi!";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("plain") << "just words"
+                               << "just words";
+        QTest::newRow("markup") << "<b>bold</b> and <i>more</i>"
+                                << "bold and more";
+        QTest::newRow("entities") << "a &lt;tag&gt; &amp; &quot;quotes&quot;"
+                                  << "a <tag> & \"quotes\"";
+        QTest::newRow("remote picture") << "hi <img src=\"http://example.test/x.png\"> there"
+                                        << "hi there";
+        QTest::newRow("script and style") << "<style>b{}</style><script>alert(1)</script>ok"
+                                          << "ok";
+        QTest::newRow("unclosed") << "<b>open <a href=\"javascript:x\">link"
+                                  << "open link";
+        QTest::newRow("numeric references") << "&#72;&#x69;&#0;!"
+                                            << "Hi!";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void taglineTextIsPlain()
     {
         QFETCH(QString, tagline);
         QFETCH(QString, text);
         RealmIdentityList list;
-        TavriIdentityRealmUser* alice = user("alice");
+        TavriIdentityRealmUser *alice = user("alice");
         alice->setTagline(tagline);
         list.addIdentity(alice);
         QCOMPARE(list.data(list.index(0), RealmIdentityList::TaglineTextRole).toString(), text);
@@ -256,11 +260,11 @@ private slots:
     void referenceListMarksShared()
     {
         RealmIdentityList list;
-        TavriIdentityRealmUser* a = user("a");
-        TavriIdentityRealmUser* b = user("b");
+        TavriIdentityRealmUser *a = user("a");
+        TavriIdentityRealmUser *b = user("b");
         list.addIdentity(a);
         list.addIdentity(b);
-        auto* reference = new RealmIdentityList;
+        auto *reference = new RealmIdentityList;
         reference->addIdentity(b);
         QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
 
@@ -284,7 +288,7 @@ private slots:
     {
         RealmIdentityList list;
         QAbstractItemModelTester tester(&list);
-        TavriIdentityRealmUser* a = user("a");
+        TavriIdentityRealmUser *a = user("a");
         list.addIdentity(a);
         list.addIdentity(user("b"));
         QSignalSpy count(&list, &RealmIdentityList::visibleCountChanged);
@@ -310,7 +314,7 @@ private slots:
         QCOMPARE(changed.size(), 1);
 
         // A cleared identity's end no longer reaches the list.
-        TavriIdentityRealmUser* c = user("c");
+        TavriIdentityRealmUser *c = user("c");
         list.addIdentity(c);
         list.clear();
         removed.clear();
@@ -335,7 +339,7 @@ private slots:
     {
         RealmIdentityList list;
         QAbstractItemModelTester tester(&list);
-        TavriIdentityRealmUser* a = user("a");
+        TavriIdentityRealmUser *a = user("a");
         list.addIdentity(a);
         list.addIdentity(user("b"));
         QSignalSpy count(&list, &RealmIdentityList::visibleCountChanged);

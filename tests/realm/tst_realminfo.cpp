@@ -5,11 +5,11 @@
 #include "conversation.h"
 #include "fakewebservice.h"
 #include "localuser.h"
+#include "realmtestaccess.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
-#include "realmtestaccess.h"
 #include "testenvironment.h"
 
 #include <QPointer>
@@ -56,36 +56,35 @@ private slots:
 
 private:
     // Channel information as the web client announces it.
-    void channelInfo(const QString& uri, const QString& uid, const QString& name = QStringLiteral("Name"),
-                     const QString& parentUID = QString(), bool isPublic = true, bool hasPassword = false,
-                     const QString& lastOn = QString(), const QString& owner = QStringLiteral("77"),
-                     const QString& root = QString());
-    void userInfo(const QString& uri, const QString& uid, const QString& uname,
-                  const QString& displayName = QStringLiteral("Someone"));
+    void channelInfo(const QString &uri, const QString &uid, const QString &name = QStringLiteral("Name"),
+                     const QString &parentUID = QString(), bool isPublic = true, bool hasPassword = false,
+                     const QString &lastOn = QString(), const QString &owner = QStringLiteral("77"),
+                     const QString &root = QString());
+    void userInfo(const QString &uri, const QString &uid, const QString &uname,
+                  const QString &displayName = QStringLiteral("Someone"));
 
-    QSocialManager* m_social = nullptr;
-    TavriIdentityRealm* m_realm = nullptr;
-    FakeWebService* m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    TavriIdentityRealm *m_realm = nullptr;
+    FakeWebService *m_web = nullptr;
 };
 
 void TestRealmInfo::initTestCase()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
-    qRegisterMetaType<Conversation*>();
-    qRegisterMetaType<Tavri::RealmUserInterface*>();
+    qRegisterMetaType<Conversation *>();
+    qRegisterMetaType<Tavri::RealmUserInterface *>();
     StorageManager::getInstance()->setVoiceDomain(kDomain);
     // The lookups the realm makes find no record.
     m_web = new FakeWebService(this);
     m_web->setSignInDefaults();
-    for (const char* method : {"getUserBySocialUID", "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID"})
+    for (const char *method : {"getUserBySocialUID", "GetChannelInfo", "GetChannelInfoWithOwnerInfoFromLiveUID"})
         m_web->setDefault(QLatin1String(method), QJsonObject{{"status", "OK"}});
     m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(),
-                                                    QString());
+                                                    QString(), QString(), QString(), QString(), QString(), QString());
     QVERIFY(LocalUser::getLocalUser()->tavriidentity());
 }
 
@@ -94,17 +93,16 @@ void TestRealmInfo::init()
     flushDeferredDeletes();
 }
 
-void TestRealmInfo::channelInfo(const QString& uri, const QString& uid, const QString& name,
-                                const QString& parentUID, bool isPublic, bool hasPassword, const QString& lastOn,
-                                const QString& owner, const QString& root)
+void TestRealmInfo::channelInfo(const QString &uri, const QString &uid, const QString &name, const QString &parentUID,
+                                bool isPublic, bool hasPassword, const QString &lastOn, const QString &owner,
+                                const QString &root)
 {
     emit m_social->receivedChannelInfo(uri, uid, name, QStringLiteral("http://pics.test/c.png"),
                                        QStringLiteral("Hello"), QStringLiteral("About"), isPublic, hasPassword,
                                        QStringLiteral("555"), owner, parentUID, true, lastOn, root);
 }
 
-void TestRealmInfo::userInfo(const QString& uri, const QString& uid, const QString& uname,
-                             const QString& displayName)
+void TestRealmInfo::userInfo(const QString &uri, const QString &uid, const QString &uname, const QString &displayName)
 {
     emit m_social->userInfoReceived(uri, QStringLiteral("x@example.test"), uid, displayName, uname,
                                     QStringLiteral("http://pics.test/u.png"), QStringLiteral("Here"),
@@ -124,13 +122,13 @@ void TestRealmInfo::bareURIPlaceholderIsReplaced()
     channelInfo(uri, QStringLiteral("10"), QStringLiteral("Ten"));
 
     QCOMPARE(swapping.size(), 1);
-    auto* channel = swapping.at(0).at(0).value<Conversation*>();
+    auto *channel = swapping.at(0).at(0).value<Conversation *>();
     QVERIFY(channel && channel != placeholder);
     QCOMPARE(announced.size(), 1);
-    QCOMPARE(announced.at(0).at(0).value<Conversation*>(), channel);
+    QCOMPARE(announced.at(0).at(0).value<Conversation *>(), channel);
     QCOMPARE(channel->getChannelUID(), QStringLiteral("10"));
     QCOMPARE(channel->getDisplayName(), QStringLiteral("Ten"));
-    QCOMPARE(channel->parent(), static_cast<QObject*>(m_realm));
+    QCOMPARE(channel->parent(), static_cast<QObject *>(m_realm));
     QCOMPARE(Access::byURI().value(uri), channel);
     QCOMPARE(Access::byUID().value(QStringLiteral("10")), channel);
     QCOMPARE(m_realm->getConversation(uri), channel);
@@ -157,7 +155,7 @@ void TestRealmInfo::usedConversationIsKept()
     QFETCH(QString, use);
     const QString uri = channelURI(number);
     const QString uid = QString::number(number);
-    Conversation* conversation = m_realm->getConversation(uri);
+    Conversation *conversation = m_realm->getConversation(uri);
     if (use == QLatin1String("joined"))
         conversation->setJoinState(Conversation::Joined);
     else if (use == QLatin1String("session"))
@@ -171,7 +169,7 @@ void TestRealmInfo::usedConversationIsKept()
 
     QCOMPARE(swapping.size(), 0);
     QCOMPARE(announced.size(), 1);
-    QCOMPARE(announced.at(0).at(0).value<Conversation*>(), conversation);
+    QCOMPARE(announced.at(0).at(0).value<Conversation *>(), conversation);
     QCOMPARE(conversation->getDisplayName(), QStringLiteral("Kept"));
     QCOMPARE(conversation->getChannelUID(), uid);
     QCOMPARE(Access::byURI().value(uri), conversation);
@@ -194,7 +192,7 @@ void TestRealmInfo::uidPlaceholder()
     QFETCH(bool, carriesUID);
     const QString uid = QString::number(number);
     const QString uri = channelURI(number);
-    Conversation* placeholder = nullptr;
+    Conversation *placeholder = nullptr;
     if (carriesUID) {
         placeholder = m_realm->getConversationByUID(uid);
         QCOMPARE(Access::byURI().value(uid), placeholder);
@@ -212,14 +210,14 @@ void TestRealmInfo::uidPlaceholder()
     channelInfo(uri, uid);
 
     QCOMPARE(announced.size(), 1);
-    auto* channel = announced.at(0).at(0).value<Conversation*>();
+    auto *channel = announced.at(0).at(0).value<Conversation *>();
     if (carriesUID) {
         QCOMPARE(channel, placeholder);
         QCOMPARE(swapping.size(), 0);
     } else {
         QVERIFY(channel != placeholder);
         QCOMPARE(swapping.size(), 1);
-        QCOMPARE(swapping.at(0).at(0).value<Conversation*>(), channel);
+        QCOMPARE(swapping.at(0).at(0).value<Conversation *>(), channel);
     }
     QCOMPARE(channel->getSipURI(), uri);
     QCOMPARE(Access::byURI().value(uri), channel);
@@ -234,14 +232,14 @@ void TestRealmInfo::retiredCopyHandsOverChildren()
     // The channel in use under its URI, and a copy made by a lookup by UID
     // that has children of its own.
     const QString uri = channelURI(30);
-    Conversation* kept = m_realm->getConversation(uri);
+    Conversation *kept = m_realm->getConversation(uri);
     kept->setJoinState(Conversation::Joined);
     QPointer<Conversation> copy = m_realm->getConversationByUID(QStringLiteral("30"));
     QVERIFY(copy && copy != kept);
-    Conversation* withUID = m_realm->getConversation(channelURI(31));
+    Conversation *withUID = m_realm->getConversation(channelURI(31));
     withUID->setChannelUID(QStringLiteral("31"));
     withUID->setParentConversation(copy);
-    Conversation* withoutUID = m_realm->getConversation(channelURI(32));
+    Conversation *withoutUID = m_realm->getConversation(channelURI(32));
     withoutUID->setParentConversation(copy);
     QCOMPARE(copy->getChildChannelURIs().size(), 2);
     QSignalSpy swapping(copy.data(), &Conversation::swapping);
@@ -249,7 +247,7 @@ void TestRealmInfo::retiredCopyHandsOverChildren()
     channelInfo(uri, QStringLiteral("30"));
 
     QCOMPARE(swapping.size(), 1);
-    QCOMPARE(swapping.at(0).at(0).value<Conversation*>(), kept);
+    QCOMPARE(swapping.at(0).at(0).value<Conversation *>(), kept);
     QCOMPARE(withUID->getParentConversation(), kept);
     QCOMPARE(withoutUID->getParentConversation(), copy.data());
     QCOMPARE(Access::byUID().value(QStringLiteral("30")), kept);
@@ -268,12 +266,12 @@ void TestRealmInfo::appliedFields_data()
     QTest::addColumn<QDateTime>("lastInhabited");
 
     const QDateTime time(QDate(2014, 5, 6), QTime(7, 8, 9));
-    QTest::newRow("public wins over password") << 41 << true << true << int(Conversation::Public)
-                                               << "2014-05-06 07:08:09.123" << time;
+    QTest::newRow("public wins over password")
+        << 41 << true << true << int(Conversation::Public) << "2014-05-06 07:08:09.123" << time;
     QTest::newRow("password") << 42 << false << true << int(Conversation::PasswordProtected) << "2014-05-06 07:08:09"
                               << time;
-    QTest::newRow("invitation only, bad date") << 43 << false << false << int(Conversation::InvitationOnly)
-                                               << "06/05/2014" << QDateTime();
+    QTest::newRow("invitation only, bad date")
+        << 43 << false << false << int(Conversation::InvitationOnly) << "06/05/2014" << QDateTime();
 }
 
 void TestRealmInfo::appliedFields()
@@ -286,10 +284,10 @@ void TestRealmInfo::appliedFields()
     QFETCH(QDateTime, lastInhabited);
     const QString uri = channelURI(number);
     QSignalSpy announced(m_realm, &TavriIdentityRealm::permanentConversationInfoReceived);
-    channelInfo(uri, QString::number(number), QStringLiteral("Full"), QStringLiteral("4"), isPublic,
-                hasPassword, lastOn, QStringLiteral("77"), QStringLiteral("1"));
+    channelInfo(uri, QString::number(number), QStringLiteral("Full"), QStringLiteral("4"), isPublic, hasPassword,
+                lastOn, QStringLiteral("77"), QStringLiteral("1"));
     QCOMPARE(announced.size(), 1);
-    auto* channel = announced.at(0).at(0).value<Conversation*>();
+    auto *channel = announced.at(0).at(0).value<Conversation *>();
     QCOMPARE(int(channel->getAccessType()), access);
     QCOMPARE(channel->getLastInhabited(), lastInhabited);
     QCOMPARE(channel->getParentURI(), QStringLiteral("sip:confctl-4@voice.test"));
@@ -306,7 +304,7 @@ void TestRealmInfo::emptyParentLeavesParent()
 {
     const QString uri = channelURI(50);
     channelInfo(uri, QStringLiteral("50"), QStringLiteral("Child"), QStringLiteral("5"));
-    Conversation* channel = Access::byUID().value(QStringLiteral("50"));
+    Conversation *channel = Access::byUID().value(QStringLiteral("50"));
     QVERIFY(channel);
     QCOMPARE(channel->getParentURI(), QStringLiteral("sip:confctl-5@voice.test"));
     channelInfo(uri, QStringLiteral("50"), QStringLiteral("Renamed"), QString());
@@ -330,13 +328,13 @@ void TestRealmInfo::informationWithoutURIAndUID()
 void TestRealmInfo::userInfoReplacesProvisionalKey()
 {
     const QString uri = QStringLiteral("sip:u-ann@voice.test");
-    Tavri::RealmUserInterface* provisional = m_realm->requestUserInfoUpdateByURI(uri);
+    Tavri::RealmUserInterface *provisional = m_realm->requestUserInfoUpdateByURI(uri);
     QCOMPARE(provisional->getUid(), uri);
     QCOMPARE(Access::usersByUID().value(uri), provisional);
 
     userInfo(uri, QStringLiteral("55"), QStringLiteral("ann"), QStringLiteral("Ann"));
 
-    auto* user = qobject_cast<TavriIdentityRealmUser*>(provisional->getQObject());
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(provisional->getQObject());
     QCOMPARE(user->getUid(), QStringLiteral("55"));
     QCOMPARE(user->getUname(), QStringLiteral("ann"));
     QCOMPARE(user->getEmail(), QStringLiteral("x@example.test"));
@@ -356,7 +354,7 @@ void TestRealmInfo::duplicateUserIsRetiredOnce()
     QPointer<TavriIdentityRealmUser> byID = Access::usersByUID().value(QStringLiteral("66"));
     QVERIFY(byID);
     QCOMPARE(Access::usersByUName().value(QStringLiteral("bob")), byID.data());
-    auto* byURI = qobject_cast<TavriIdentityRealmUser*>(m_realm->requestUserInfoUpdateByURI(uri)->getQObject());
+    auto *byURI = qobject_cast<TavriIdentityRealmUser *>(m_realm->requestUserInfoUpdateByURI(uri)->getQObject());
     QVERIFY(byURI != byID);
     QSignalSpy swapping(byID.data(), &TavriIdentityRealmUser::swapping);
     int destroyed = 0;
@@ -369,8 +367,8 @@ void TestRealmInfo::duplicateUserIsRetiredOnce()
     QVERIFY(!byID);
     QCOMPARE(destroyed, 1);
     QCOMPARE(swapping.size(), 1);
-    QCOMPARE(swapping.at(0).at(0).value<Tavri::RealmUserInterface*>(),
-             static_cast<Tavri::RealmUserInterface*>(byURI));
+    QCOMPARE(swapping.at(0).at(0).value<Tavri::RealmUserInterface *>(),
+             static_cast<Tavri::RealmUserInterface *>(byURI));
     QCOMPARE(Access::usersByUID().value(QStringLiteral("66")), byURI);
     QCOMPARE(Access::usersByUName().value(QStringLiteral("bob")), byURI);
     QCOMPARE(Access::usersByURI().value(uri), byURI);
@@ -382,24 +380,24 @@ void TestRealmInfo::userRecordWithoutKeys()
     // Two records without a user name must not be taken for one person.
     userInfo(QStringLiteral("sip:u-carl@voice.test"), QStringLiteral("71"), QString(), QStringLiteral("Carl"));
     userInfo(QStringLiteral("sip:u-dora@voice.test"), QStringLiteral("72"), QString(), QStringLiteral("Dora"));
-    TavriIdentityRealmUser* carl = Access::usersByUID().value(QStringLiteral("71"));
-    TavriIdentityRealmUser* dora = Access::usersByUID().value(QStringLiteral("72"));
+    TavriIdentityRealmUser *carl = Access::usersByUID().value(QStringLiteral("71"));
+    TavriIdentityRealmUser *dora = Access::usersByUID().value(QStringLiteral("72"));
     QVERIFY(carl && dora && carl != dora);
     QCOMPARE(carl->getSipURI(), QStringLiteral("sip:u-carl@voice.test"));
     QCOMPARE(dora->getSipURI(), QStringLiteral("sip:u-dora@voice.test"));
     QVERIFY(!Access::usersByUName().contains(QString()));
 
-    const int users = m_realm->findChildren<TavriIdentityRealmUser*>().size();
+    const int users = m_realm->findChildren<TavriIdentityRealmUser *>().size();
     QTest::ignoreMessage(QtWarningMsg,
                          QRegularExpression(QStringLiteral("user record without URI, id and user name ignored")));
     userInfo(QString(), QString(), QString());
-    QCOMPARE(m_realm->findChildren<TavriIdentityRealmUser*>().size(), users);
+    QCOMPARE(m_realm->findChildren<TavriIdentityRealmUser *>().size(), users);
 }
 
 void TestRealmInfo::pictureUpdate()
 {
     const QString uri = QStringLiteral("sip:u-eve@voice.test");
-    auto* eve = qobject_cast<TavriIdentityRealmUser*>(m_realm->requestUserInfoUpdateByURI(uri)->getQObject());
+    auto *eve = qobject_cast<TavriIdentityRealmUser *>(m_realm->requestUserInfoUpdateByURI(uri)->getQObject());
     emit m_social->userPictureUpdated(uri, QStringLiteral("http://pics.test/eve.png"));
     QCOMPARE(eve->getProfileImageURI(), QUrl(QStringLiteral("http://pics.test/eve.png")));
 

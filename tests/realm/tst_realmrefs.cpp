@@ -130,8 +130,8 @@ void TestRealmRefs::swapHandsTheSessionOver()
     old->setOstrelSessionHandle(QStringLiteral("h710"));
     Access::fileSession(old, QStringLiteral("h710"));
     Access::byURI().insert(QStringLiteral("sip:confctl-g-before710@d"), old);
-    auto *replacement = new Conversation(QStringLiteral("Room"), QStringLiteral("sip:confctl-710@d"),
-                                         QStringLiteral("710"), m_realm);
+    auto *replacement =
+        new Conversation(QStringLiteral("Room"), QStringLiteral("sip:confctl-710@d"), QStringLiteral("710"), m_realm);
     // Whoever makes the replacement follows it.
     m_realm->connectConversation(replacement);
 
@@ -219,8 +219,7 @@ void TestRealmRefs::onlyTheChangingConversationsKeys()
 
     changing->setSipURI(QStringLiteral("sip:confctl-g-a2@d"));
     QCOMPARE(uriKeys(changing), QStringList{"sip:confctl-g-a2@d"});
-    QCOMPARE(uriKeys(bystander),
-             (QStringList{"sip:confctl-g-b-old@d", "sip:confctl-g-b@d", "sip:confctl-g-shared@d"}));
+    QCOMPARE(uriKeys(bystander), (QStringList{"sip:confctl-g-b-old@d", "sip:confctl-g-b@d", "sip:confctl-g-shared@d"}));
 
     changing->setTransitionSipURI(QStringLiteral("sip:confctl-g-a3@d"));
     QCOMPARE(uriKeys(bystander).size(), 3);
@@ -251,8 +250,8 @@ void TestRealmRefs::registerConversation()
     m_realm->registerConversation(nullptr);
 
     // A private chat that has just become a permanent channel.
-    auto *channel = new Conversation(QStringLiteral("Eve's"), QStringLiteral("sip:confctl-950@d"),
-                                     QStringLiteral("950"));
+    auto *channel =
+        new Conversation(QStringLiteral("Eve's"), QStringLiteral("sip:confctl-950@d"), QStringLiteral("950"));
     Access::byURI().insert(QStringLiteral("sip:u-eve@d"), channel);
     Access::byURI().insert(QStringLiteral("sip:confctl-g-eve@d"), channel);
     m_realm->registerConversation(channel);
@@ -260,8 +259,8 @@ void TestRealmRefs::registerConversation()
     QCOMPARE(m_realm->getConversationByUID(QStringLiteral("950")), channel);
 
     // Keys taken by another conversation stay with it.
-    auto *latecomer = new Conversation(QStringLiteral("Again"), QStringLiteral("sip:confctl-950@d"),
-                                       QStringLiteral("950"));
+    auto *latecomer =
+        new Conversation(QStringLiteral("Again"), QStringLiteral("sip:confctl-950@d"), QStringLiteral("950"));
     m_realm->registerConversation(latecomer);
     QCOMPARE(m_realm->getConversation(QStringLiteral("sip:confctl-950@d")), channel);
     QCOMPARE(m_realm->getConversationByUID(QStringLiteral("950")), channel);
@@ -285,8 +284,7 @@ void TestRealmRefs::joinedVoiceCount_data()
     QTest::newRow("group chat joined") << "sip:confctl-g-802@d" << int(Conversation::Joined) << 1;
     QTest::newRow("private chat joined") << "sip:u-803@d" << int(Conversation::Joined) << 0;
     QTest::newRow("channel not joined") << "sip:confctl-804@d" << int(Conversation::NotJoined) << 0;
-    QTest::newRow("channel asking for a password")
-        << "sip:confctl-805@d" << int(Conversation::PasswordRequested) << 0;
+    QTest::newRow("channel asking for a password") << "sip:confctl-805@d" << int(Conversation::PasswordRequested) << 0;
 }
 
 void TestRealmRefs::joinedVoiceCount()

@@ -2,22 +2,22 @@
 // chat texts and typing notices, logging out, adding and removing contacts,
 // creating contact groups, and its timers.
 
+#include "callsessionstat.h"
 #include "conversation.h"
 #include "conversationlist.h"
 #include "conversationmessage.h"
 #include "conversationmessagelist.h"
-#include "callsessionstat.h"
 #include "conversationparticipantlist.h"
+#include "conversationtestsupport.h"
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
+#include "realmtestbase.h"
 #include "socialmanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
-#include "conversationtestsupport.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
-#include "realmtestbase.h"
 #include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
@@ -28,10 +28,10 @@
 
 using Access = TavriIdentityRealmTest;
 
-namespace
-{
+namespace {
 
-template <typename Request> QList<const Request *> requests(ox_request_type type)
+template <typename Request>
+QList<const Request *> requests(ox_request_type type)
 {
     QList<const Request *> result;
     for (int i = 0; i < oxc_request_count(type); ++i)
@@ -99,16 +99,15 @@ private slots:
     // Deletes the local identity: keep these last.
     void logoutRefusesOtherIdentity();
     void logout();
-
 };
 
 void TestRealmRequests::initTestCase()
 {
     qRegisterMetaType<Conversation::JoinState>();
     qRegisterMetaType<Conversation::VoiceState>();
-    QVERIFY(startRealm(QStringLiteral("requests"), {QStringLiteral("getUserBySocialUID"), QStringLiteral("changeFriend"),
-                                                    QStringLiteral("addContactGroup"),
-                                                    QStringLiteral("GetChannelHierarchy")}));
+    QVERIFY(startRealm(QStringLiteral("requests"),
+                       {QStringLiteral("getUserBySocialUID"), QStringLiteral("changeFriend"),
+                        QStringLiteral("addContactGroup"), QStringLiteral("GetChannelHierarchy")}));
 }
 
 void TestRealmRequests::init()
@@ -266,8 +265,7 @@ void TestRealmRequests::leave_data()
     QTest::addColumn<Conversation::JoinState>("after");
     QTest::addColumn<bool>("terminates");
     QTest::newRow("joined") << Conversation::Joined << false << Conversation::Leaving << true;
-    QTest::newRow("joined, moving to a group chat") << Conversation::Joined << true << Conversation::Leaving
-                                                   << true;
+    QTest::newRow("joined, moving to a group chat") << Conversation::Joined << true << Conversation::Leaving << true;
     QTest::newRow("joining") << Conversation::Joining << true << Conversation::Leaving << false;
     QTest::newRow("password asked") << Conversation::PasswordRequested << false << Conversation::Leaving << false;
     QTest::newRow("not joined") << Conversation::NotJoined << true << Conversation::NotJoined << false;
@@ -344,9 +342,9 @@ void TestRealmRequests::textInSession()
     QCOMPARE(sent.size(), 1);
     QCOMPARE(QString(sent.first()->session_handle), ownHandle ? QStringLiteral("h120") : QStringLiteral("h120t"));
     const QString body = QString::fromUtf8(sent.first()->message_body);
-    const QRegularExpressionMatch frame = QRegularExpression(QStringLiteral("^(\\d{13}):0:(.*)$"),
-                                                             QRegularExpression::DotMatchesEverythingOption)
-                                              .match(body);
+    const QRegularExpressionMatch frame =
+        QRegularExpression(QStringLiteral("^(\\d{13}):0:(.*)$"), QRegularExpression::DotMatchesEverythingOption)
+            .match(body);
     QVERIFY2(frame.hasMatch(), qPrintable(body));
     QVERIFY(frame.captured(1).toLongLong() >= before && frame.captured(1).toLongLong() <= after);
     QCOMPARE(frame.captured(2), text);
@@ -362,8 +360,10 @@ void TestRealmRequests::privateTextsQueueUntilSession()
 
     // One session request per text; the voice service makes one session.
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Requesting new session group for P2P")));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^P2P session already requested for sip:u-bob")));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^P2P session already requested for sip:u-bob")));
+    QTest::ignoreMessage(QtDebugMsg,
+                         QRegularExpression(QStringLiteral("^P2P session already requested for sip:u-bob")));
+    QTest::ignoreMessage(QtDebugMsg,
+                         QRegularExpression(QStringLiteral("^P2P session already requested for sip:u-bob")));
     for (const QString &text : texts)
         m_realm->sendTextMessage(peer, text);
     QCOMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_CREATE), 1);
@@ -494,8 +494,7 @@ void TestRealmRequests::contacts()
     else
         m_realm->requestRemoveContact(QStringLiteral("anyone"), contact);
 
-    QVERIFY(QTest::qWaitFor(
-        [&] { return m_web->requestsFor(QStringLiteral("changeFriend")).size() > before; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return m_web->requestsFor(QStringLiteral("changeFriend")).size() > before; }, 5000));
     const FakeWebService::Request change = m_web->requestsFor(QStringLiteral("changeFriend")).last();
     QCOMPARE(change.value(QStringLiteral("friendUID")), contact);
     QCOMPARE(change.value(QStringLiteral("setIsFriend")), add ? QStringLiteral("1") : QStringLiteral("0"));
@@ -520,8 +519,7 @@ void TestRealmRequests::contactWithoutSipURI()
     const int before = m_web->requestsFor(QStringLiteral("changeFriend")).size();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("no SIP URI for \"4711\"")));
     m_realm->requestAddContact(m_me, QStringLiteral("4711"));
-    QVERIFY(QTest::qWaitFor(
-        [&] { return m_web->requestsFor(QStringLiteral("changeFriend")).size() > before; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return m_web->requestsFor(QStringLiteral("changeFriend")).size() > before; }, 5000));
     QCOMPARE(m_web->requestsFor(QStringLiteral("changeFriend")).last().value(QStringLiteral("friendUID")),
              QStringLiteral("4711"));
     QCOMPARE(oxc_request_count(OX_REQ_ACCOUNT_BUDDY_SET), 0);
@@ -529,7 +527,8 @@ void TestRealmRequests::contactWithoutSipURI()
 
 void TestRealmRequests::createContactGroup()
 {
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Assertion Failure - '!name.isEmpty\\(\\)'")));
+    QTest::ignoreMessage(QtCriticalMsg,
+                         QRegularExpression(QStringLiteral("^Assertion Failure - '!name.isEmpty\\(\\)'")));
     m_realm->requestCreateContactGroup(QString());
     m_realm->requestCreateContactGroup(QStringLiteral("Work & Play"));
     QVERIFY(m_web->waitForRequest(QStringLiteral("addContactGroup")));
@@ -545,8 +544,8 @@ void TestRealmRequests::statisticsTimer()
     QCOMPARE(oxc_request_count(-1), 0);
 
     // The statistics window takes each answer; here the test does.
-    QMetaObject::Connection takeStats = connect(m_voice, &VoiceManager::sessionStatReceived, this,
-                                                [](CallSessionStat *stat) { delete stat; });
+    QMetaObject::Connection takeStats =
+        connect(m_voice, &VoiceManager::sessionStatReceived, this, [](CallSessionStat *stat) { delete stat; });
     const int id = Access::startStatsTimer(20);
     QTRY_VERIFY_WITH_TIMEOUT(oxc_request_count(OX_REQ_SESSIONGROUP_GET_STATS) >= 2, 5000);
     const auto *stats =
@@ -618,9 +617,10 @@ void TestRealmRequests::logoutRefusesOtherIdentity()
 
     for (Tavri::RealmUserInterface *other :
          {static_cast<Tavri::RealmUserInterface *>(nullptr), m_realm->requestUserInfoUpdateByURI(uri("u-", "ivy"))}) {
-        QTest::ignoreMessage(QtCriticalMsg,
-                             QRegularExpression(QStringLiteral(
-                                 "^Assertion Failure - 'identity == LocalUser::getLocalUser\\(\\)->tavriidentity\\(\\)'")));
+        QTest::ignoreMessage(
+            QtCriticalMsg,
+            QRegularExpression(QStringLiteral(
+                "^Assertion Failure - 'identity == LocalUser::getLocalUser\\(\\)->tavriidentity\\(\\)'")));
         m_realm->requestLogout(other);
     }
 

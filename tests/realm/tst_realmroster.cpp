@@ -2,16 +2,16 @@
 // the voice service's buddy list and the web friends list, single buddy
 // changes, contact-group refreshes, and the missing built-in identity.
 
-#include "logcapture.h"
 #include "fakewebservice.h"
-#include "websettle.h"
 #include "localuser.h"
+#include "logcapture.h"
+#include "realmtestaccess.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
-#include "realmtestaccess.h"
 #include "testenvironment.h"
+#include "websettle.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -51,9 +51,9 @@ private:
     void meetKnownUser();
     void settle() const { QVERIFY(webtest::settle(*m_web, *m_social)); }
 
-    FakeWebService* m_web = nullptr;
-    QSocialManager* m_social = nullptr;
-    TavriIdentityRealm* m_realm = nullptr;
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    TavriIdentityRealm *m_realm = nullptr;
     // The roster signals of the realm in order, as short texts; the
     // subscriber is checked as they come.
     QStringList m_events;
@@ -76,29 +76,29 @@ void TestRealmRoster::initTestCase()
     QVERIFY(LocalUser::getLocalUser()->tavriidentity());
     QCOMPARE(LocalUser::getLocalUser()->tavriidentity()->getUid(), kMe);
 
-    auto record = [this](const QString& event, const QString& subscriber) {
+    auto record = [this](const QString &event, const QString &subscriber) {
         m_events << event;
         m_subscribers << subscriber;
     };
-    TavriIdentityRealm* r = m_realm;
-    connect(r, &TavriIdentityRealm::rosterListReceivedBegin, this, [=](const QString& s) { record("begin", s); });
+    TavriIdentityRealm *r = m_realm;
+    connect(r, &TavriIdentityRealm::rosterListReceivedBegin, this, [=](const QString &s) { record("begin", s); });
     connect(r, &TavriIdentityRealm::rosterListEntry, this,
-            [=](const QString& s, const QString& contact) { record("entry " + contact, s); });
-    connect(r, &TavriIdentityRealm::rosterListReceivedEnd, this, [=](const QString& s) { record("end", s); });
+            [=](const QString &s, const QString &contact) { record("entry " + contact, s); });
+    connect(r, &TavriIdentityRealm::rosterListReceivedEnd, this, [=](const QString &s) { record("end", s); });
     connect(r, &TavriIdentityRealm::rosterListEntryRemoved, this,
-            [=](const QString& s, const QString& contact) { record("removed " + contact, s); });
+            [=](const QString &s, const QString &contact) { record("removed " + contact, s); });
     connect(r, &TavriIdentityRealm::rosterListGroup, this,
-            [=](const QString& s, const QString& id, const QString& name) { record("group " + id + " " + name, s); });
+            [=](const QString &s, const QString &id, const QString &name) { record("group " + id + " " + name, s); });
     connect(r, &TavriIdentityRealm::rosterListGroupEntry, this,
-            [=](const QString& s, const QString& id, const QString& contact) {
+            [=](const QString &s, const QString &id, const QString &contact) {
                 record("member " + id + " " + contact, s);
             });
     connect(r, &TavriIdentityRealm::rosterListGroupEntryRemoved, this,
-            [=](const QString& s, const QString& id, const QString& contact) {
+            [=](const QString &s, const QString &id, const QString &contact) {
                 record("not member " + id + " " + contact, s);
             });
     connect(r, &TavriIdentityRealm::rosterListGroupRemoved, this,
-            [=](const QString& s, const QString& id) { record("group removed " + id, s); });
+            [=](const QString &s, const QString &id) { record("group removed " + id, s); });
     settle();
 }
 
@@ -118,9 +118,10 @@ void TestRealmRoster::fullRoster_data()
     QTest::newRow("empty friends list") << false << QStringList() << QStringList{"begin", "end"};
     // A friend the realm has not met is announced under its URI; one whose
     // record has arrived under its user id; a repeated URI twice.
-    QTest::newRow("buddy list")
-        << true << QStringList{"sip:u-new@voice.test", "sip:u-known@voice.test", "sip:u-new@voice.test"}
-        << QStringList{"begin", "entry sip:u-new@voice.test", "entry 88", "entry sip:u-new@voice.test", "end"};
+    QTest::newRow("buddy list") << true
+                                << QStringList{"sip:u-new@voice.test", "sip:u-known@voice.test", "sip:u-new@voice.test"}
+                                << QStringList{"begin", "entry sip:u-new@voice.test", "entry 88",
+                                               "entry sip:u-new@voice.test", "end"};
     QTest::newRow("friends list, ids as given") << false << QStringList{"u1", "sip:u-x@voice.test"}
                                                 << QStringList{"begin", "entry u1", "entry sip:u-x@voice.test", "end"};
 }
@@ -215,16 +216,17 @@ void TestRealmRoster::contactGroupRefreshes()
     // The answer to the contact-group request takes the same road.
     QVERIFY(LocalUser::getLocalUser()->getLoginState() == LocalUser::LoggingInVoice
             || LocalUser::getLocalUser()->getLoginState() == LocalUser::LoggedIn);
-    m_social->handleReply(QStringLiteral("getContactGroups"),
-                          QJsonDocument(QJsonObject{{"data", QJsonArray{QJsonObject{{"id", "g4"}, {"name", "Four"}}}}}));
+    m_social->handleReply(
+        QStringLiteral("getContactGroups"),
+        QJsonDocument(QJsonObject{{"data", QJsonArray{QJsonObject{{"id", "g4"}, {"name", "Four"}}}}}));
     QCOMPARE(m_events, (QStringList{"group g4 Four", "group removed g3"}));
 }
 
 void TestRealmRoster::withoutIdentity_data()
 {
     QTest::addColumn<int>("slot");
-    const char* names[] = {"buddy list", "friends list", "buddy added", "buddy removed", "group info",
-                           "member changed", "groups end", "group removed"};
+    const char *names[] = {"buddy list", "friends list",   "buddy added", "buddy removed",
+                           "group info", "member changed", "groups end",  "group removed"};
     for (int i = 0; i < 8; ++i)
         QTest::newRow(names[i]) << i;
 }
@@ -232,7 +234,7 @@ void TestRealmRoster::withoutIdentity_data()
 void TestRealmRoster::withoutIdentity()
 {
     QFETCH(int, slot);
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     if (local->tavriidentity())
         local->onSocialLoginFailed(QStringLiteral("signed out"));
     QVERIFY(!local->tavriidentity());
@@ -245,14 +247,30 @@ void TestRealmRoster::withoutIdentity()
                          QRegularExpression(QStringLiteral("Assertion Failure - 'LocalUser::getLocalUser\\(\\)->"
                                                            "tavriidentity\\(\\)'")));
     switch (slot) {
-    case 0: Access::buddyList({QStringLiteral("sip:u-pal@voice.test")}); break;
-    case 1: emit m_social->friendsListReceived({QStringLiteral("u1")}); break;
-    case 2: Access::buddyAdded(QStringLiteral("sip:u-pal@voice.test")); break;
-    case 3: Access::buddyRemoved(QStringLiteral("sip:u-pal@voice.test")); break;
-    case 4: emit m_social->contactGroupInfoReceived(QStringLiteral("g9"), QStringLiteral("Nine")); break;
-    case 5: emit m_social->contactGroupMemberChanged(QStringLiteral("g4"), QStringLiteral("u1"), QString(), true); break;
-    case 6: emit m_social->contactGroupsEnd(); break;
-    case 7: emit m_social->contactGroupRemoved(QStringLiteral("g4")); break;
+    case 0:
+        Access::buddyList({QStringLiteral("sip:u-pal@voice.test")});
+        break;
+    case 1:
+        emit m_social->friendsListReceived({QStringLiteral("u1")});
+        break;
+    case 2:
+        Access::buddyAdded(QStringLiteral("sip:u-pal@voice.test"));
+        break;
+    case 3:
+        Access::buddyRemoved(QStringLiteral("sip:u-pal@voice.test"));
+        break;
+    case 4:
+        emit m_social->contactGroupInfoReceived(QStringLiteral("g9"), QStringLiteral("Nine"));
+        break;
+    case 5:
+        emit m_social->contactGroupMemberChanged(QStringLiteral("g4"), QStringLiteral("u1"), QString(), true);
+        break;
+    case 6:
+        emit m_social->contactGroupsEnd();
+        break;
+    case 7:
+        emit m_social->contactGroupRemoved(QStringLiteral("g4"));
+        break;
     }
     const int assertionReports = log->matching(QStringLiteral("Assertion Failure - '")).size();
     log.reset();

@@ -24,8 +24,7 @@ void TestRealmShutdown::channelLeavingAtExitBuildsNothingNew()
     // the realm manager with the built-in realm as its child.
     auto *manager = IdentityRealmManager::getInstance();
     TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
-    QCOMPARE(manager->getIdentityRealm(QStringLiteral("__Tavri")),
-             static_cast<Tavri::IdentityRealmInterface *>(realm));
+    QCOMPARE(manager->getIdentityRealm(QStringLiteral("__Tavri")), static_cast<Tavri::IdentityRealmInterface *>(realm));
     LocalUser *user = LocalUser::getLocalUser();
 
     Conversation *channel = realm->getConversation(QStringLiteral("sip:confctl-4711@voice.example"));

@@ -1,6 +1,6 @@
-#include "logcapture.h"
 #include "fakewebservice.h"
 #include "localuser.h"
+#include "logcapture.h"
 #include "ostrelsdk_control.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
@@ -25,13 +25,13 @@ class TestRealmUser : public QObject
     Q_OBJECT
 
 private:
-    FakeWebService* m_web = nullptr;
-    QSocialManager* m_social = nullptr;
-    VoiceManager* m_voice = nullptr;
+    FakeWebService *m_web = nullptr;
+    QSocialManager *m_social = nullptr;
+    VoiceManager *m_voice = nullptr;
 
-    TavriIdentityRealmUser* user(const QString& uid, const QString& uname)
+    TavriIdentityRealmUser *user(const QString &uid, const QString &uname)
     {
-        auto* created = new TavriIdentityRealmUser(this);
+        auto *created = new TavriIdentityRealmUser(this);
         created->setUid(uid);
         created->setUname(uname);
         return created;
@@ -43,19 +43,18 @@ private:
     }
 
     // Whether the web service was asked for method with field set to value.
-    bool asked(const QString& method, const QString& field, const QString& value) const
+    bool asked(const QString &method, const QString &field, const QString &value) const
     {
-        for (const FakeWebService::Request& request : m_web->requestsFor(method)) {
+        for (const FakeWebService::Request &request : m_web->requestsFor(method)) {
             if (request.value(field) == value)
                 return true;
         }
         return false;
     }
 
-
-    static QString shownText(QQuickView* view, const char* name)
+    static QString shownText(QQuickView *view, const char *name)
     {
-        auto* item = view->rootObject()->findChild<QObject*>(QLatin1String(name));
+        auto *item = view->rootObject()->findChild<QObject *>(QLatin1String(name));
         return item ? item->property("text").toString() : QStringLiteral("<missing>");
     }
 
@@ -86,8 +85,8 @@ private slots:
 
     void cleanup()
     {
-        qDeleteAll(findChildren<TavriIdentityRealmUser*>());
-        if (QQuickView* view = TavriIdentityRealmUser::userDetailsView())
+        qDeleteAll(findChildren<TavriIdentityRealmUser *>());
+        if (QQuickView *view = TavriIdentityRealmUser::userDetailsView())
             view->close();
         flushDeferredDeletes();
         showCustomNames(false);
@@ -99,16 +98,26 @@ private slots:
         QTest::addColumn<QString>("customName");
         QTest::addColumn<bool>("showCustom");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("phone caller") << "sip:phone.5551234@host" << "Custom" << true << "Phone Caller 5551234";
-        QTest::newRow("capital P is no phone") << "sip:Phone.5551234@host" << "" << false << "uname";
-        QTest::newRow("phone without number") << "sip:phone.@host" << "" << false << "Phone Caller ";
-        QTest::newRow("phone with more dots") << "sip:phone.12.34@host" << "" << false << "Phone Caller 12";
-        QTest::newRow("phone without domain") << "sip:phone.777" << "" << false << "Phone Caller 777";
-        QTest::newRow("phone only at signs") << "sip:phone.@@" << "" << false << "Phone Caller ";
-        QTest::newRow("phone placeholder text") << "sip:phone.%1@host" << "" << false << "Phone Caller %1";
-        QTest::newRow("custom name hidden") << "sip:u-a@host" << "Custom" << false << "uname";
-        QTest::newRow("custom name shown") << "sip:u-a@host" << "Custom" << true << "Custom";
-        QTest::newRow("no custom name") << "sip:u-a@host" << "" << true << "uname";
+        QTest::newRow("phone caller") << "sip:phone.5551234@host"
+                                      << "Custom" << true << "Phone Caller 5551234";
+        QTest::newRow("capital P is no phone") << "sip:Phone.5551234@host"
+                                               << "" << false << "uname";
+        QTest::newRow("phone without number") << "sip:phone.@host"
+                                              << "" << false << "Phone Caller ";
+        QTest::newRow("phone with more dots") << "sip:phone.12.34@host"
+                                              << "" << false << "Phone Caller 12";
+        QTest::newRow("phone without domain") << "sip:phone.777"
+                                              << "" << false << "Phone Caller 777";
+        QTest::newRow("phone only at signs") << "sip:phone.@@"
+                                             << "" << false << "Phone Caller ";
+        QTest::newRow("phone placeholder text") << "sip:phone.%1@host"
+                                                << "" << false << "Phone Caller %1";
+        QTest::newRow("custom name hidden") << "sip:u-a@host"
+                                            << "Custom" << false << "uname";
+        QTest::newRow("custom name shown") << "sip:u-a@host"
+                                           << "Custom" << true << "Custom";
+        QTest::newRow("no custom name") << "sip:u-a@host"
+                                        << "" << true << "uname";
     }
 
     void displayName()
@@ -118,7 +127,7 @@ private slots:
         QFETCH(bool, showCustom);
         QFETCH(QString, expected);
         showCustomNames(showCustom);
-        TavriIdentityRealmUser* subject = user("id", "uname");
+        TavriIdentityRealmUser *subject = user("id", "uname");
         subject->setSipURI(sipURI);
         subject->setDisplayName(customName);
         QCOMPARE(subject->getDisplayName(), expected);
@@ -127,7 +136,7 @@ private slots:
 
     void customNameFollowsTheSetting()
     {
-        TavriIdentityRealmUser* subject = user("id", "plain");
+        TavriIdentityRealmUser *subject = user("id", "plain");
         subject->setDisplayName("Custom");
         QSignalSpy updated(subject, &TavriIdentityRealmUser::displayNameUpdated);
         showCustomNames(true);
@@ -143,7 +152,7 @@ private slots:
 
     void settersAnnounceEveryTime()
     {
-        TavriIdentityRealmUser* subject = user("id", "same");
+        TavriIdentityRealmUser *subject = user("id", "same");
         QSignalSpy uname(subject, &TavriIdentityRealmUser::uNameChanged);
         QSignalSpy display(subject, &TavriIdentityRealmUser::displayNameUpdated);
         QSignalSpy sip(subject, &TavriIdentityRealmUser::sipURIChanged);
@@ -170,10 +179,11 @@ private slots:
         QCOMPARE(subject.getPresenceState(), Tavri::RealmUserInterface::PresenceUnknown);
         QVERIFY(subject.getRealmTag().isNull());
         QCOMPARE(subject.identityRealm(),
-                 static_cast<Tavri::IdentityRealmInterface*>(TavriIdentityRealm::getInstance()));
-        QCOMPARE(qobject_cast<Tavri::RealmUserInterface*>(subject.getQObject()),
-                 static_cast<Tavri::RealmUserInterface*>(&subject));
-        QCOMPARE(subject.metaObject()->enumerator(subject.metaObject()->indexOfEnumerator("PresenceState"))
+                 static_cast<Tavri::IdentityRealmInterface *>(TavriIdentityRealm::getInstance()));
+        QCOMPARE(qobject_cast<Tavri::RealmUserInterface *>(subject.getQObject()),
+                 static_cast<Tavri::RealmUserInterface *>(&subject));
+        QCOMPARE(subject.metaObject()
+                     ->enumerator(subject.metaObject()->indexOfEnumerator("PresenceState"))
                      .keyToValue("Online"),
                  5);
     }
@@ -204,7 +214,7 @@ private slots:
 
     void presenceIsAlwaysAnnounced()
     {
-        TavriIdentityRealmUser* other = user("other", "other");
+        TavriIdentityRealmUser *other = user("other", "other");
         QVERIFY(!other->isLocalUser());
         QSignalSpy presence(other, &TavriIdentityRealmUser::presenceUpdated);
         other->setPresenceState(Tavri::RealmUserInterface::Online, false);
@@ -219,15 +229,15 @@ private slots:
 
     void localIdentityIsKnown()
     {
-        LocalUser* local = LocalUser::getLocalUser();
+        LocalUser *local = LocalUser::getLocalUser();
         QVERIFY(local->isLocalUserIdentity(nullptr));
         local->onSocialLoginSuccess("sip:me@example.test", "", "", "", "", "", "", "", "");
-        TavriIdentityRealmUser* own = local->tavriidentity();
+        TavriIdentityRealmUser *own = local->tavriidentity();
         QVERIFY(own);
         QVERIFY(own->isLocalUser());
         QVERIFY(!local->isLocalUserIdentity(nullptr));
         QCOMPARE(local->getLocalUserIdentity(TavriIdentityRealm::getInstance()),
-                 static_cast<Tavri::RealmUserInterface*>(own));
+                 static_cast<Tavri::RealmUserInterface *>(own));
         QTRY_VERIFY(asked("getUserByUserLiveURI", "UserLiveURI", "sip:me@example.test"));
 
         QSignalSpy presence(own, &TavriIdentityRealmUser::presenceUpdated);
@@ -244,13 +254,13 @@ private slots:
     void ownPresenceIsPublished()
     {
         LocalUser::getLocalUser()->onSocialLoginSuccess("sip:own@example.test", "", "", "", "", "", "", "", "");
-        TavriIdentityRealmUser* own = LocalUser::getLocalUser()->tavriidentity();
+        TavriIdentityRealmUser *own = LocalUser::getLocalUser()->tavriidentity();
         QVERIFY(own);
-        TavriIdentityRealmUser* other = user("other", "other");
+        TavriIdentityRealmUser *other = user("other", "other");
         oxc_clear_requests();
         auto published = [] { return oxc_request_count(OX_REQ_ACCOUNT_SET_PRESENCE); };
         auto last = [] {
-            return reinterpret_cast<const ox_req_account_set_presence_t*>(
+            return reinterpret_cast<const ox_req_account_set_presence_t *>(
                 oxc_find_request(OX_REQ_ACCOUNT_SET_PRESENCE, -1));
         };
 
@@ -281,7 +291,7 @@ private slots:
 
     void chatColorIsAnnouncedOnChange()
     {
-        TavriIdentityRealmUser* subject = user("id", "name");
+        TavriIdentityRealmUser *subject = user("id", "name");
         QSignalSpy color(subject, &TavriIdentityRealmUser::chatColorChanged);
         subject->setChatColor("#ff0000");
         subject->setChatColor("#ff0000");
@@ -292,37 +302,37 @@ private slots:
 
     void destructionIsAnnounced()
     {
-        TavriIdentityRealm* realm = TavriIdentityRealm::getInstance();
-        auto* created = static_cast<TavriIdentityRealmUser*>(
+        TavriIdentityRealm *realm = TavriIdentityRealm::getInstance();
+        auto *created = static_cast<TavriIdentityRealmUser *>(
             realm->requestUserInfoUpdateByURI("sip:gone@example.test")->getQObject());
         QCOMPARE(realm->requestUserInfoUpdateByURI("sip:gone@example.test"),
-                 static_cast<Tavri::RealmUserInterface*>(created));
+                 static_cast<Tavri::RealmUserInterface *>(created));
         QSignalSpy destroying(created, &TavriIdentityRealmUser::destroying);
         delete created;
         QCOMPARE(destroying.size(), 1);
         // The realm forgot it and makes a new one.
-        Tavri::RealmUserInterface* again = realm->requestUserInfoUpdateByURI("sip:gone@example.test");
+        Tavri::RealmUserInterface *again = realm->requestUserInfoUpdateByURI("sip:gone@example.test");
         QVERIFY(again);
         delete again->getQObject();
     }
 
     void profileRefreshAsksTheWebService()
     {
-        TavriIdentityRealmUser* byUri = user("sip:u-1@example.test", "one");
+        TavriIdentityRealmUser *byUri = user("sip:u-1@example.test", "one");
         byUri->setSipURI("sip:u-1@example.test");
         byUri->showUserDetails();
         QTRY_VERIFY(asked("getUserByUserLiveURI", "UserLiveURI", "sip:u-1@example.test"));
 
-        TavriIdentityRealmUser* byUid = user("4711", "two");
+        TavriIdentityRealmUser *byUid = user("4711", "two");
         byUid->showUserDetails();
         QTRY_VERIFY(asked("getUserBySocialUID", "uid", "4711"));
     }
 
     void oneWindowShowsTheLastUser()
     {
-        TavriIdentityRealmUser* first = user("1", "first");
-        TavriIdentityRealmUser* second = user("2", "second");
-        QQuickView* view = nullptr;
+        TavriIdentityRealmUser *first = user("1", "first");
+        TavriIdentityRealmUser *second = user("2", "second");
+        QQuickView *view = nullptr;
         QList<CapturedLine> qmlWarnings;
         {
             // A clean window writes no warning of the program's QML.
@@ -335,13 +345,12 @@ private slots:
 
         QVERIFY(view);
         QCOMPARE(TavriIdentityRealmUser::userDetailsView(), view);
-        for (const CapturedLine& line : qmlWarnings)
+        for (const CapturedLine &line : qmlWarnings)
             QVERIFY2(line.type == QtDebugMsg || line.type == QtInfoMsg, qPrintable(line.message));
         QCOMPARE(view->status(), QQuickView::Ready);
         QCOMPARE(view->source(), QUrl("qrc:/QML/qml/tavri/UserDetails.qml"));
-        QCOMPARE(view->rootContext()->contextProperty("userToShow").value<QObject*>(),
-                 static_cast<QObject*>(second));
-        QCOMPARE(view->rootContext()->contextProperty("mainViewer").value<QObject*>(), static_cast<QObject*>(view));
+        QCOMPARE(view->rootContext()->contextProperty("userToShow").value<QObject *>(), static_cast<QObject *>(second));
+        QCOMPARE(view->rootContext()->contextProperty("mainViewer").value<QObject *>(), static_cast<QObject *>(view));
         QCOMPARE(view->title(), QString("User Profile: second"));
         QCOMPARE(view->size(), QSize(360, 270));
         QVERIFY(view->flags() & Qt::FramelessWindowHint);
@@ -351,18 +360,18 @@ private slots:
 
     void profileTextsAreShownAsPlainText()
     {
-        TavriIdentityRealmUser* subject = user("3", "<i>name</i>");
+        TavriIdentityRealmUser *subject = user("3", "<i>name</i>");
         subject->setDescription("<b>bold</b> & <img src=x>");
         subject->setLocation("<a href=\"tavri:x\">here</a>");
         subject->setLastOnline(QDateTime(QDate(2020, 5, 1), QTime(12, 0)));
         subject->showUserDetails();
-        QQuickView* view = TavriIdentityRealmUser::userDetailsView();
+        QQuickView *view = TavriIdentityRealmUser::userDetailsView();
         QVERIFY(view && view->rootObject());
         QCOMPARE(shownText(view, "description"), QString("<b>bold</b> & <img src=x>"));
         QCOMPARE(shownText(view, "displayName"), QString("<i>name</i>"));
         QVERIFY(shownText(view, "location").contains("<a href=\"tavri:x\">here</a>"));
         QVERIFY(!shownText(view, "lastOnline").isEmpty());
-        auto* description = view->rootObject()->findChild<QObject*>("description");
+        auto *description = view->rootObject()->findChild<QObject *>("description");
         QCOMPARE(description->property("textFormat").toInt(), 0); // Text.PlainText
 
         // The window follows the user's fields.
@@ -372,7 +381,7 @@ private slots:
 
     void closingBuildsAFreshWindowNextTime()
     {
-        TavriIdentityRealmUser* subject = user("4", "name");
+        TavriIdentityRealmUser *subject = user("4", "name");
         subject->showUserDetails();
         QPointer<QQuickView> first = TavriIdentityRealmUser::userDetailsView();
         QVERIFY(first);
@@ -392,10 +401,10 @@ private slots:
 
     void nestedRequestIsRefused()
     {
-        TavriIdentityRealmUser* first = user("5", "first");
-        TavriIdentityRealmUser* second = user("6", "second");
+        TavriIdentityRealmUser *first = user("5", "first");
+        TavriIdentityRealmUser *second = user("6", "second");
         first->showUserDetails();
-        QQuickView* view = TavriIdentityRealmUser::userDetailsView();
+        QQuickView *view = TavriIdentityRealmUser::userDetailsView();
         view->hide();
         // Showing the window again asks for another user from inside.
         QMetaObject::Connection nested =
@@ -403,8 +412,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("ignored a nested request"));
         first->showUserDetails();
         disconnect(nested);
-        QCOMPARE(view->rootContext()->contextProperty("userToShow").value<QObject*>(),
-                 static_cast<QObject*>(first));
+        QCOMPARE(view->rootContext()->contextProperty("userToShow").value<QObject *>(), static_cast<QObject *>(first));
         QCOMPARE(view->title(), QString("User Profile: first"));
         // Once done, requests work again.
         second->showUserDetails();
@@ -413,7 +421,7 @@ private slots:
 
     void windowOfADeletedUserGoes()
     {
-        TavriIdentityRealmUser* subject = user("7", "name");
+        TavriIdentityRealmUser *subject = user("7", "name");
         subject->showUserDetails();
         QPointer<QQuickView> view = TavriIdentityRealmUser::userDetailsView();
         delete subject;

@@ -10,6 +10,7 @@
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
+#include "conversationtestsupport.h"
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "logcapture.h"
@@ -19,7 +20,6 @@
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
-#include "conversationtestsupport.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 
@@ -35,8 +35,7 @@
 using Access = TavriIdentityRealmTest;
 using Reason = Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode;
 
-namespace
-{
+namespace {
 
 using conversationtest::lines;
 
@@ -191,13 +190,46 @@ void TestRealmVoice::sessionJoining_data()
     QTest::addColumn<QString>("expectTransitionURI");
     QTest::addColumn<bool>("joinedAtOnce");
     // URIs by name: "g1", "g2" group chats, "p" a private chat.
-    QTest::newRow("the conversation's own session") << "g1" << "" << "" << "g1" << "new" << "" << "g1" << "" << false;
-    QTest::newRow("private chat's own session") << "p" << "" << "" << "p" << "new" << "" << "p" << "" << true;
-    QTest::newRow("back to the private chat's address")
-        << "g1" << "p" << "old" << "p" << "new" << "old" << "p" << "g1" << true;
-    QTest::newRow("migrating to the new channel") << "g1" << "g2" << "" << "g2" << "new" << "" << "g2" << "g1" << false;
-    QTest::newRow("voice on the channel moved to")
-        << "p" << "g2" << "old" << "g2" << "old" << "new" << "p" << "g2" << true;
+    QTest::newRow("the conversation's own session") << "g1"
+                                                    << ""
+                                                    << ""
+                                                    << "g1"
+                                                    << "new"
+                                                    << ""
+                                                    << "g1"
+                                                    << "" << false;
+    QTest::newRow("private chat's own session") << "p"
+                                                << ""
+                                                << ""
+                                                << "p"
+                                                << "new"
+                                                << ""
+                                                << "p"
+                                                << "" << true;
+    QTest::newRow("back to the private chat's address") << "g1"
+                                                        << "p"
+                                                        << "old"
+                                                        << "p"
+                                                        << "new"
+                                                        << "old"
+                                                        << "p"
+                                                        << "g1" << true;
+    QTest::newRow("migrating to the new channel") << "g1"
+                                                  << "g2"
+                                                  << ""
+                                                  << "g2"
+                                                  << "new"
+                                                  << ""
+                                                  << "g2"
+                                                  << "g1" << false;
+    QTest::newRow("voice on the channel moved to") << "p"
+                                                   << "g2"
+                                                   << "old"
+                                                   << "g2"
+                                                   << "old"
+                                                   << "new"
+                                                   << "p"
+                                                   << "g2" << true;
 }
 
 void TestRealmVoice::sessionJoining()
@@ -263,8 +295,7 @@ void TestRealmVoice::sessionJoined_data()
     QTest::addColumn<Conversation::VoiceState>("voiceAfter");
     QTest::newRow("group chat") << "confctl-g-" << Conversation::VoiceDisabled << Conversation::VoiceEnabled;
     QTest::newRow("channel") << "confctl-" << Conversation::VoiceRequested << Conversation::VoiceEnabled;
-    QTest::newRow("private chat keeps its voice") << "u-" << Conversation::VoiceDisabled
-                                                  << Conversation::VoiceDisabled;
+    QTest::newRow("private chat keeps its voice") << "u-" << Conversation::VoiceDisabled << Conversation::VoiceDisabled;
 }
 
 void TestRealmVoice::sessionJoined()
@@ -356,19 +387,34 @@ void TestRealmVoice::sessionRemoved_data()
     QTest::addColumn<QString>("reason");
     QTest::addColumn<bool>("toTransitionURI");
     QTest::addColumn<bool>("handleLeft");
-    QTest::newRow("ended") << "confctl-g-" << "" << "s" << "" << Conversation::Joined << "s" << 6 << "<unknown>"
-                           << false << false;
+    QTest::newRow("ended") << "confctl-g-"
+                           << ""
+                           << "s"
+                           << "" << Conversation::Joined << "s" << 6 << "<unknown>" << false << false;
     QTest::newRow("ended while waiting for a password")
-        << "confctl-" << "" << "s" << "" << Conversation::PasswordRequested << "s" << 4 << "needs new password"
-        << false << false;
+        << "confctl-"
+        << ""
+        << "s"
+        << "" << Conversation::PasswordRequested << "s" << 4 << "needs new password" << false << false;
     QTest::newRow("group chat ends, back to the private chat")
-        << "confctl-g-" << "u-" << "s" << "" << Conversation::Joined << "s" << 6 << "<unknown>" << true << false;
+        << "confctl-g-"
+        << "u-"
+        << "s"
+        << "" << Conversation::Joined << "s" << 6 << "<unknown>" << true << false;
     QTest::newRow("own session ends, the transition session stays")
-        << "u-" << "confctl-g-" << "s" << "t" << Conversation::Joined << "s" << 6 << "<unknown>" << false << true;
+        << "u-"
+        << "confctl-g-"
+        << "s"
+        << "t" << Conversation::Joined << "s" << 6 << "<unknown>" << false << true;
     QTest::newRow("old session left behind by a completed move")
-        << "confctl-g-" << "u-" << "s" << "t" << Conversation::Joined << "old" << -1 << "" << false << true;
-    QTest::newRow("old session, the move done")
-        << "confctl-g-" << "u-" << "s" << "" << Conversation::Joined << "old" << -1 << "" << false << true;
+        << "confctl-g-"
+        << "u-"
+        << "s"
+        << "t" << Conversation::Joined << "old" << -1 << "" << false << true;
+    QTest::newRow("old session, the move done") << "confctl-g-"
+                                                << "u-"
+                                                << "s"
+                                                << "" << Conversation::Joined << "old" << -1 << "" << false << true;
 }
 
 void TestRealmVoice::sessionRemoved()
@@ -434,8 +480,7 @@ void TestRealmVoice::sessionRemoved()
     } else {
         // The conversation goes on in the session that is left: texts still
         // reach it.
-        const QString remaining =
-            removedHandle == QLatin1String("old") ? handle(ownHandle) : handle(transitionHandle);
+        const QString remaining = removedHandle == QLatin1String("old") ? handle(ownHandle) : handle(transitionHandle);
         QCOMPARE(Access::handleByConversation().value(chat), remaining);
         QCOMPARE(Access::bySessionHandle().value(remaining), chat);
     }
@@ -490,8 +535,8 @@ void TestRealmVoice::localUserDeclinesMove()
     const QString group = uri("confctl-g-", "t450");
     chat->setTransitionSipURI(group);
     m_voice->requestJoinChannel(group, QString(), false);
-    QVERIFY(QTest::qWaitFor(
-        [&] { return m_voice->knownSessions().contains(chat->getTransitionOstrelSessionHandle()); }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return m_voice->knownSessions().contains(chat->getTransitionOstrelSessionHandle()); },
+                            5000));
     const QString transition = chat->getTransitionOstrelSessionHandle();
     QCOMPARE(chat->getOstrelSessionHandle(), QStringLiteral("h450"));
     chat->setVoiceState(Conversation::VoiceEnabled);
@@ -506,8 +551,7 @@ void TestRealmVoice::localUserDeclinesMove()
     QCOMPARE(removed.size(), 0);
     QCOMPARE(lines(chat).last(), QStringLiteral("&lt;i&gt;Erin&lt;/i&gt; has declined to enable audio"));
     QVERIFY(oxc_request_count(OX_REQ_SESSION_TERMINATE) >= 1);
-    QCOMPARE(QString(reinterpret_cast<const ox_req_session_terminate_t *>(
-                         oxc_find_request(OX_REQ_SESSION_TERMINATE, 0))
+    QCOMPARE(QString(reinterpret_cast<const ox_req_session_terminate_t *>(oxc_find_request(OX_REQ_SESSION_TERMINATE, 0))
                          ->session_handle),
              transition);
     QCOMPARE(chat->getTransitionOstrelSessionHandle(), QString());
@@ -728,7 +772,7 @@ void TestRealmVoice::channelLists()
     QFETCH(int, which);
     const QString channel = uri("confctl-g-", QStringLiteral("l52%1").arg(which));
     Conversation *chat = conversation(channel);
-    RealmIdentityList *list = which == 0 ? chat->getModerators(false)
+    RealmIdentityList *list = which == 0   ? chat->getModerators(false)
                               : which == 1 ? chat->getMembers(false)
                                            : chat->getBanned(false);
     list->addIdentity(user(uri("u-", "old")));
@@ -850,8 +894,9 @@ void TestRealmVoice::presence()
 void TestRealmVoice::unknownSessionReported_data()
 {
     QTest::addColumn<int>("event");
-    const char *names[] = {"joined", "password required", "access denied", "media disconnected", "media stream",
-                           "participant added", "participant removed", "participant updated", "typing"};
+    const char *names[] = {"joined",       "password required", "access denied",       "media disconnected",
+                           "media stream", "participant added", "participant removed", "participant updated",
+                           "typing"};
     for (int i = 0; i < 9; ++i)
         QTest::newRow(names[i]) << i;
 }
@@ -872,17 +917,33 @@ void TestRealmVoice::unknownSessionReported()
     {
         LogCapture capture;
         switch (event) {
-        case 0: emit m_voice->sessionJoined(handle); break;
-        case 1: emit m_voice->channelPasswordRequired(handle); break;
-        case 2: emit m_voice->channelAccessDenied(handle, QStringLiteral("no")); break;
-        case 3: emit m_voice->mediaDisconnected(handle, QString()); break;
-        case 4: emit m_voice->mediaStreamUpdated(handle, false, 2, QString()); break;
-        case 5: emit m_voice->participantAdded(who, handle, QString(), QString()); break;
-        case 6: emit m_voice->participantRemoved(who, handle, 2, QString()); break;
+        case 0:
+            emit m_voice->sessionJoined(handle);
+            break;
+        case 1:
+            emit m_voice->channelPasswordRequired(handle);
+            break;
+        case 2:
+            emit m_voice->channelAccessDenied(handle, QStringLiteral("no"));
+            break;
+        case 3:
+            emit m_voice->mediaDisconnected(handle, QString());
+            break;
+        case 4:
+            emit m_voice->mediaStreamUpdated(handle, false, 2, QString());
+            break;
+        case 5:
+            emit m_voice->participantAdded(who, handle, QString(), QString());
+            break;
+        case 6:
+            emit m_voice->participantRemoved(who, handle, 2, QString());
+            break;
         case 7:
             emit m_voice->participantUpdated(who, handle, false, true, 50, 0.5, 1, false, false, 1, QString());
             break;
-        default: emit m_voice->sessionNotificationReceived(handle, who, 1); break;
+        default:
+            emit m_voice->sessionNotificationReceived(handle, who, 1);
+            break;
         }
         for (const CapturedLine &line : capture.lines())
             if (line.type == QtCriticalMsg)
@@ -892,8 +953,7 @@ void TestRealmVoice::unknownSessionReported()
     QCOMPARE(critical.size(), 1);
     const QString expected = QStringLiteral("Assertion Failure - 'm_conversationsBySessionHandle.contains(");
     QVERIFY2(critical.first().startsWith(expected), qPrintable(critical.first()));
-    QCOMPARE(joinedSpy.size() + disconnected.size() + added.size() + removed.size() + typing.size() +
-                 audioOff.size(),
+    QCOMPARE(joinedSpy.size() + disconnected.size() + added.size() + removed.size() + typing.size() + audioOff.size(),
              0);
     QCOMPARE(Access::statsTimer(), 0);
     QCOMPARE(oxc_request_count(-1), 0);

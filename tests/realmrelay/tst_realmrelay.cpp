@@ -22,8 +22,7 @@ using Output = TavriSharedIdentityRealmOutput;
 using Payload = FakeController::Payload;
 using Frame = FakeController::Frame;
 
-namespace
-{
+namespace {
 
 const QString kOwnUri = QStringLiteral("sip:ann@x");
 
@@ -87,8 +86,8 @@ void TestRealmRelay::initTestCase()
 {
     m_log = sharedrealmtest::beginRealmTest();
     QVERIFY(sharedrealmtest::startVoice(m_voice, true, {{"mic-1", "Built-in Mic", 0}, {"mic-2", "USB Mic", 0}}));
-    m_web = sharedrealmtest::startWeb(
-        this, {"RealmVerify", "RealmContactList", "RealmChangeContact", "RealmGetChannelAuth"});
+    m_web = sharedrealmtest::startWeb(this,
+                                      {"RealmVerify", "RealmContactList", "RealmChangeContact", "RealmGetChannelAuth"});
 }
 
 void TestRealmRelay::cleanupTestCase()
@@ -116,10 +115,9 @@ bool TestRealmRelay::logIn()
 {
     static int logins = 0;
     const QString token = QStringLiteral("relay-%1").arg(++logins);
-    m_web->reply(QStringLiteral("RealmLogin"), QJsonObject{{"rsid", "r1"},
-                                                           {"realm_user_uname", "Ann"},
-                                                           {"realm_user_uri", kOwnUri},
-                                                           {"auth_token", token}});
+    m_web->reply(
+        QStringLiteral("RealmLogin"),
+        QJsonObject{{"rsid", "r1"}, {"realm_user_uname", "Ann"}, {"realm_user_uri", kOwnUri}, {"auth_token", token}});
     if (m_controller->send(Payload(Request::LoginRequest).string("ann").string("user-token")) != 0)
         return false;
     return m_controller->next(Output::Response, Output::LoginResponse).has_value();
@@ -127,8 +125,7 @@ bool TestRealmRelay::logIn()
 
 QString TestRealmRelay::join(const QString &uri, const QString &name)
 {
-    if (m_controller->send(
-            Payload(Request::JoinRequest).string(uri.toUtf8()).string("").string(name.toUtf8())) != 0)
+    if (m_controller->send(Payload(Request::JoinRequest).string(uri.toUtf8()).string("").string(name.toUtf8())) != 0)
         return QString();
     if (!m_controller->next(Output::Response, Output::JoinResponse))
         return QString();
@@ -161,8 +158,7 @@ void TestRealmRelay::joinsAndSessions()
     QVERIFY(logIn());
     // Login's LoginResponse carried the request's two strings.
     QSignalSpy joined(m_realm, &TavriSharedIdentityRealm::conversationJoined);
-    QVERIFY(m_controller->send(
-                Payload(Request::JoinRequest).string("sip:a@x").string("pw").string("Alpha")) == 0);
+    QVERIFY(m_controller->send(Payload(Request::JoinRequest).string("sip:a@x").string("pw").string("Alpha")) == 0);
     std::optional<Frame> response = m_controller->next(Output::Response, Output::JoinResponse);
     QVERIFY(response);
     QCOMPARE(fields(*response, "isisss"), (QStringList{"200", "", "2", "sip:a@x", "pw", "Alpha", "end"}));
@@ -174,10 +170,8 @@ void TestRealmRelay::joinsAndSessions()
     QTRY_VERIFY(m_voice->knownSessions().contains(first));
     // (The realm follows new sessions only while a join is in progress.)
     m_realm->requestJoin(QStringLiteral("sip:a@x"), QString());
-    emit m_voice->sessionAdded(m_realm->getSessionGroupHandle(), QStringLiteral("sip:a@x"),
-                               QStringLiteral("s-2"));
-    const auto *terminate =
-        sharedrealmtest::lastVoiceRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE);
+    emit m_voice->sessionAdded(m_realm->getSessionGroupHandle(), QStringLiteral("sip:a@x"), QStringLiteral("s-2"));
+    const auto *terminate = sharedrealmtest::lastVoiceRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE);
     QVERIFY(terminate);
     QCOMPARE(QString::fromUtf8(terminate->session_handle), first);
     QCOMPARE(m_realm->getSessionHandleForChannel(QStringLiteral("sip:a@x")), QStringLiteral("s-2"));
@@ -188,8 +182,7 @@ void TestRealmRelay::joinByNameIsAnsweredWithTheChannel()
     QVERIFY(logIn());
     m_web->reply(
         QStringLiteral("RealmGetChannelAuth"),
-        QJsonObject{
-            {"rsid", "r"}, {"status", 200}, {"name", "Lobby"}, {"sip_uri", "sip:lobby@x"}, {"vat", "v"}});
+        QJsonObject{{"rsid", "r"}, {"status", 200}, {"name", "Lobby"}, {"sip_uri", "sip:lobby@x"}, {"vat", "v"}});
     QVERIFY(m_controller->send(Payload(Request::JoinRequest).string("").string("").string("Lobby")) == 0);
     std::optional<Frame> response = m_controller->next(Output::Response, Output::JoinResponse);
     QVERIFY(response);
@@ -221,9 +214,8 @@ void TestRealmRelay::sessionsEnding()
     QVERIFY(ended);
     QCOMPARE(fields(*ended, "is"), (QStringList{"0", "sip:a@x", "end"}));
     QCOMPARE(disconnected.size(), 2);
-    QCOMPARE(
-        disconnected.last().at(2).value<Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode>(),
-        Tavri::IdentityRealmInterface::DisconnectReasonNone);
+    QCOMPARE(disconnected.last().at(2).value<Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode>(),
+             Tavri::IdentityRealmInterface::DisconnectReasonNone);
 }
 
 void TestRealmRelay::joinAfterLoginDoesNotEndAnEarlierJoin()
@@ -269,13 +261,11 @@ void TestRealmRelay::contactResponses_data()
     QTest::newRow("added") << 0 << true << false << QStringList{"200", "", "8", "0", "bob", "end"};
     QTest::newRow("add of a user who blocked")
         << 0 << false << true << QStringList{"403", "User blocked request", "8", "0", "bob", "end"};
-    QTest::newRow("add failed") << 0 << false << false
-                                << QStringList{"400", "User not found", "8", "0", "bob", "end"};
+    QTest::newRow("add failed") << 0 << false << false << QStringList{"400", "User not found", "8", "0", "bob", "end"};
     QTest::newRow("removed") << 1 << true << false << QStringList{"200", "", "8", "1", "bob", "end"};
     QTest::newRow("remove failed") << 1 << false << true
                                    << QStringList{"400", "User not found", "8", "1", "bob", "end"};
-    QTest::newRow("block failed") << 2 << false << true
-                                  << QStringList{"400", "User not found", "8", "2", "bob", "end"};
+    QTest::newRow("block failed") << 2 << false << true << QStringList{"400", "User not found", "8", "2", "bob", "end"};
     QTest::newRow("unblocked") << 3 << true << false << QStringList{"200", "", "8", "3", "bob", "end"};
 }
 
@@ -286,8 +276,7 @@ void TestRealmRelay::contactResponses()
     QFETCH(bool, wasBlocked);
     QFETCH(QStringList, expected);
     // A request of another action for the same user stays waiting.
-    QVERIFY(m_controller->send(
-                Payload(Request::ChangeContactRequest).int32((action + 1) % 4).string("bob")) == 0);
+    QVERIFY(m_controller->send(Payload(Request::ChangeContactRequest).int32((action + 1) % 4).string("bob")) == 0);
     QVERIFY(m_controller->send(Payload(Request::ChangeContactRequest).int32(action).string("bob")) == 0);
     switch (action) {
     case 0:
@@ -320,14 +309,12 @@ void TestRealmRelay::contactPresence()
     };
     const QList<Step> steps{{0, -1}, {2, 2}, {2, -1}, {3, 0}, {7, -1}, {5, 5}, {5, -1}};
     for (const Step &step : steps) {
-        emit m_voice->contactPresenceReceived(account, QStringLiteral("sip:bob@x"), step.state,
-                                              QStringLiteral("m"));
+        emit m_voice->contactPresenceReceived(account, QStringLiteral("sip:bob@x"), step.state, QStringLiteral("m"));
         const QList<Frame> frames = m_controller->takeUpToMarker();
         QCOMPARE(frames.size(), step.sent < 0 ? 0 : 1);
         if (step.sent >= 0) {
             QCOMPARE(frames.first().type, int(Output::ContactPresenceEvent));
-            QCOMPARE(fields(frames.first(), "sis"),
-                     (QStringList{"sip:bob@x", QString::number(step.sent), "m", "end"}));
+            QCOMPARE(fields(frames.first(), "sis"), (QStringList{"sip:bob@x", QString::number(step.sent), "m", "end"}));
         }
     }
 }
@@ -336,8 +323,8 @@ void TestRealmRelay::pushToTalk()
 {
     QVERIFY(logIn());
     auto mic = [] {
-        const auto *mute = sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(
-            OX_REQ_CONNECTOR_MUTE_LOCAL_MIC);
+        const auto *mute =
+            sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC);
         return mute ? mute->mute : -1;
     };
     m_realm->setTalkMode(2, QStringLiteral("q"));
@@ -371,16 +358,14 @@ void TestRealmRelay::participantsAndMessages()
     QSignalSpy added(m_realm, &TavriSharedIdentityRealm::conversationParticipantAdded);
     QSignalSpy removed(m_realm, &TavriSharedIdentityRealm::conversationParticipantRemoved);
 
-    emit m_voice->participantAdded(QStringLiteral("sip:bob@x"), session, QStringLiteral("Bob"),
-                                   QStringLiteral("t"));
+    emit m_voice->participantAdded(QStringLiteral("sip:bob@x"), session, QStringLiteral("Bob"), QStringLiteral("t"));
     emit m_voice->participantAdded(QStringLiteral("sip:eve@x"), session, QString(), QString());
     emit m_voice->participantRemoved(QStringLiteral("sip:bob@x"), session, 2, QString());
     emit m_voice->participantRemoved(QStringLiteral("sip:eve@x"), session, 1, QString());
-    emit m_voice->participantUpdated(QStringLiteral("sip:bob@x"), session, false, true, 50, 0.5, 1, true,
-                                     false, 0, QString());
+    emit m_voice->participantUpdated(QStringLiteral("sip:bob@x"), session, false, true, 50, 0.5, 1, true, false, 0,
+                                     QString());
     emit m_voice->messageReceived(QStringLiteral("sip:bob@x"), session, QStringLiteral("12:34:hi: there"));
-    emit m_voice->sessionGroupTransmittingChannelChanged(m_realm->getSessionGroupHandle(),
-                                                         QStringLiteral("sip:a@x"));
+    emit m_voice->sessionGroupTransmittingChannelChanged(m_realm->getSessionGroupHandle(), QStringLiteral("sip:a@x"));
 
     const QList<Frame> frames = m_controller->takeUpToMarker();
     QCOMPARE(frames.size(), 7);
@@ -389,8 +374,7 @@ void TestRealmRelay::participantsAndMessages()
     QCOMPARE(fields(frames.at(2), "sssi"), (QStringList{"sip:a@x", "sip:bob@x", "Bob", "1", "end"}));
     QCOMPARE(fields(frames.at(3), "sssi"), (QStringList{"sip:a@x", "sip:eve@x", "sip:eve@x", "0", "end"}));
     QCOMPARE(frames.at(4).type, int(Output::ParticipantUpdatedEvent));
-    QCOMPARE(fields(frames.at(4), "sssbbb"),
-             (QStringList{"sip:a@x", "sip:bob@x", "Bob", "1", "0", "1", "end"}));
+    QCOMPARE(fields(frames.at(4), "sssbbb"), (QStringList{"sip:a@x", "sip:bob@x", "Bob", "1", "0", "1", "end"}));
     QCOMPARE(frames.at(5).type, int(Output::TextMessageEvent));
     QCOMPARE(fields(frames.at(5), "ssss"), (QStringList{"sip:a@x", "sip:bob@x", "Bob", "hi: there", "end"}));
     QCOMPARE(frames.at(6).type, int(Output::TransmitChannelChangedEvent));
@@ -494,8 +478,7 @@ void TestRealmRelay::foreignSignalsAreIgnored()
     emit m_voice->participantAdded(QStringLiteral("sip:bob@x"), QStringLiteral("s-x"), QString(), QString());
     emit m_voice->messageReceived(QStringLiteral("sip:bob@x"), QStringLiteral("s-x"), QStringLiteral("hi"));
     emit m_voice->sessionGroupTransmittingChannelChanged(QStringLiteral("sg-x"), QStringLiteral("sip:a@x"));
-    emit m_voice->contactPresenceReceived(QStringLiteral("acct-x"), QStringLiteral("sip:bob@x"), 2,
-                                          QString());
+    emit m_voice->contactPresenceReceived(QStringLiteral("acct-x"), QStringLiteral("sip:bob@x"), 2, QString());
     QVERIFY(m_controller->takeUpToMarker().isEmpty());
     QCOMPARE(disconnected.size(), 0);
     QCOMPARE(m_realm->getSessionHandleForChannel(QStringLiteral("sip:a@x")), session);

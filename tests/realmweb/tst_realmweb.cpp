@@ -26,8 +26,7 @@ using Request = TavriSharedIdentityRealmRequest;
 using Payload = FakeController::Payload;
 using Handler = TavriSharedIdentityRealmJsonReplyHandler;
 
-namespace
-{
+namespace {
 
 // Every signal of a reply handler, one text each, in order.
 class HandlerRecorder
@@ -37,18 +36,16 @@ public:
     {
         auto add = [this](const QString &text) { signals_.append(text); };
         auto b = [](bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); };
-        QObject::connect(handler, &Handler::sessionTokenReceived,
-                         [=](const QString &t) { add("session " + t); });
+        QObject::connect(handler, &Handler::sessionTokenReceived, [=](const QString &t) { add("session " + t); });
         QObject::connect(handler, &Handler::realmVerified, [=](const QString &n) { add("verified " + n); });
         QObject::connect(handler, &Handler::realmInfoReceived,
                          [=](const QString &n, const QString &u, const QString &i, const QString &d) {
                              add(QStringList{"info", n, u, i, d}.join(' '));
                          });
         QObject::connect(handler, &Handler::userIconReceived, [=](const QString &i) { add("icon " + i); });
-        QObject::connect(handler, &Handler::loginVerified,
-                         [=](const QString &n, const QString &u, const QString &t) {
-                             add(QStringList{"login", n, u, t}.join(' '));
-                         });
+        QObject::connect(handler, &Handler::loginVerified, [=](const QString &n, const QString &u, const QString &t) {
+            add(QStringList{"login", n, u, t}.join(' '));
+        });
         QObject::connect(handler, &Handler::contactAdded, [=](const QString &t, bool s, bool w) {
             add(QStringList{"added", t, b(s), b(w)}.join(' '));
         });
@@ -61,14 +58,12 @@ public:
         QObject::connect(handler, &Handler::userUnblocked, [=](const QString &t, bool s) {
             add(QStringList{"unblocked", t, b(s)}.join(' '));
         });
-        QObject::connect(handler, &Handler::contactListReceived,
-                         [=](const QStringList &u, const QStringList &n) {
-                             add("contacts [" + u.join(',') + "] [" + n.join(',') + "]");
-                         });
-        QObject::connect(handler, &Handler::blockListReceived,
-                         [=](const QStringList &u, const QStringList &n) {
-                             add("blocklist [" + u.join(',') + "] [" + n.join(',') + "]");
-                         });
+        QObject::connect(handler, &Handler::contactListReceived, [=](const QStringList &u, const QStringList &n) {
+            add("contacts [" + u.join(',') + "] [" + n.join(',') + "]");
+        });
+        QObject::connect(handler, &Handler::blockListReceived, [=](const QStringList &u, const QStringList &n) {
+            add("blocklist [" + u.join(',') + "] [" + n.join(',') + "]");
+        });
         QObject::connect(handler, &Handler::userInfoReceived,
                          [=](const QString &u, const QString &n) { add("userinfo " + u + " " + n); });
         QObject::connect(handler, &Handler::userNotFound, [=](const QString &t) { add("notfound " + t); });
@@ -76,8 +71,7 @@ public:
                          [=](const QString &n, const QString &u, const QString &v) {
                              add(QStringList{"access", n, u, v}.join(' '));
                          });
-        QObject::connect(handler, &Handler::channelAccessDenied,
-                         [=](const QString &n) { add("denied " + n); });
+        QObject::connect(handler, &Handler::channelAccessDenied, [=](const QString &n) { add("denied " + n); });
         QObject::connect(handler, &Handler::nameUriMapped,
                          [=](const QString &n, const QString &u) { add("mapped " + n + " " + u); });
     }
@@ -174,53 +168,48 @@ void TestRealmWeb::replies_data()
     QTest::newRow("empty object lacks rsid") << "RealmVerify" << QByteArray("{}") << QStringList();
     QTest::newRow("null rsid") << "RealmVerify" << QByteArray(R"({"rsid":null})") << QStringList();
     QTest::newRow("not JSON") << "RealmVerify" << QByteArray() << QStringList();
-    QTest::newRow("verify")
-        << "RealmVerify"
-        << QByteArray(R"({"rsid":"r1","realm_display_name":"Game","realm_url":"u","realm_icon_uri":"i",)"
-                      R"("realm_description":"d"})")
-        << QStringList{"session r1", "verified Game", "info Game u i d"};
+    QTest::newRow("verify") << "RealmVerify"
+                            << QByteArray(
+                                   R"({"rsid":"r1","realm_display_name":"Game","realm_url":"u","realm_icon_uri":"i",)"
+                                   R"("realm_description":"d"})")
+                            << QStringList{"session r1", "verified Game", "info Game u i d"};
     QTest::newRow("verify with wrong types")
         << "RealmVerify" << QByteArray(R"({"rsid":"r1","realm_display_name":["x"]})")
         << QStringList{"session r1", "verified ", "info    "};
     QTest::newRow("login") << "RealmLogin"
-                           << QByteArray(
-                                  R"({"rsid":"r2","realm_user_uname":"ann","realm_user_icon_uri":"http://i",)"
-                                  R"("realm_user_uri":"sip:ann@x","auth_token":"at"})")
+                           << QByteArray(R"({"rsid":"r2","realm_user_uname":"ann","realm_user_icon_uri":"http://i",)"
+                                         R"("realm_user_uri":"sip:ann@x","auth_token":"at"})")
                            << QStringList{"session r2", "icon http://i", "login ann sip:ann@x at"};
     QTest::newRow("refused add") << "RealmChangeContact"
                                  << QByteArray(R"({"rsid":"r","status":403,"list":"contacts","action":"add",)"
                                                R"("target":"bob"})")
                                  << QStringList{"session r", "added bob false true"};
-    QTest::newRow("unblocked")
-        << "RealmChangeContact"
-        << QByteArray(R"({"rsid":"r","status":200,"list":"block","action":"del","target":"bob"})")
-        << QStringList{"session r", "unblocked bob true"};
-    QTest::newRow("blocked")
-        << "RealmChangeContact"
-        << QByteArray(R"({"rsid":"r","status":"200","list":"block","action":"add","target":"b"})")
-        << QStringList{"session r", "blocked b true"};
+    QTest::newRow("unblocked") << "RealmChangeContact"
+                               << QByteArray(
+                                      R"({"rsid":"r","status":200,"list":"block","action":"del","target":"bob"})")
+                               << QStringList{"session r", "unblocked bob true"};
+    QTest::newRow("blocked") << "RealmChangeContact"
+                             << QByteArray(R"({"rsid":"r","status":"200","list":"block","action":"add","target":"b"})")
+                             << QStringList{"session r", "blocked b true"};
     QTest::newRow("removed, name mapped first")
         << "RealmChangeContact"
-        << QByteArray(
-               R"({"rsid":"r","status":200,"list":"contact","action":"del","target":"bob","name":"Bob",)"
-               R"("uri":"sip:bob@x"})")
+        << QByteArray(R"({"rsid":"r","status":200,"list":"contact","action":"del","target":"bob","name":"Bob",)"
+                      R"("uri":"sip:bob@x"})")
         << QStringList{"session r", "mapped Bob sip:bob@x", "removed bob true"};
     QTest::newRow("no status counts as failed")
         << "RealmChangeContact" << QByteArray(R"({"rsid":"r","action":"add","target":"bob"})")
         << QStringList{"session r", "added bob false false"};
     QTest::newRow("contact list")
         << "RealmContactList"
-        << QByteArray(
-               R"({"rsid":"r","contacts":[{"username":"Bob","sip_uri":"sip:bob@x"},)"
-               R"({"username":"Eve","sip_uri":""}],"blocked":[{"username":"Mal","sip_uri":"sip:mal@x"}]})")
-        << QStringList{"session r", "mapped Bob sip:bob@x", "contacts [sip:bob@x,] [Bob,Eve]",
-                       "mapped Mal sip:mal@x", "blocklist [sip:mal@x] [Mal]"};
+        << QByteArray(R"({"rsid":"r","contacts":[{"username":"Bob","sip_uri":"sip:bob@x"},)"
+                      R"({"username":"Eve","sip_uri":""}],"blocked":[{"username":"Mal","sip_uri":"sip:mal@x"}]})")
+        << QStringList{"session r", "mapped Bob sip:bob@x", "contacts [sip:bob@x,] [Bob,Eve]", "mapped Mal sip:mal@x",
+                       "blocklist [sip:mal@x] [Mal]"};
     QTest::newRow("contact list of wrong types")
         << "RealmContactList" << QByteArray(R"({"rsid":"r","contacts":7,"blocked":["x",{"username":5}]})")
         << QStringList{"session r", "contacts [] []", "blocklist [,] [,5]"};
     QTest::newRow("user info") << "RealmUserInfo"
-                               << QByteArray(
-                                      R"({"rsid":"r","status":200,"username":"Bob","sip_uri":"sip:bob@x"})")
+                               << QByteArray(R"({"rsid":"r","status":200,"username":"Bob","sip_uri":"sip:bob@x"})")
                                << QStringList{"session r", "userinfo sip:bob@x Bob", "mapped Bob sip:bob@x"};
     QTest::newRow("user not found") << "RealmUserInfo" << QByteArray(R"({"rsid":"r","status":404,"t":"zed"})")
                                     << QStringList{"session r", "notfound zed"};
@@ -231,8 +220,7 @@ void TestRealmWeb::replies_data()
     QTest::newRow("channel access refused")
         << "RealmGetChannelAuth" << QByteArray(R"({"rsid":"r","status":403,"name":"Lobby"})")
         << QStringList{"session r", "denied Lobby"};
-    QTest::newRow("other method") << "RealmSendInvite" << QByteArray(R"({"rsid":"r"})")
-                                  << QStringList{"session r"};
+    QTest::newRow("other method") << "RealmSendInvite" << QByteArray(R"({"rsid":"r"})") << QStringList{"session r"};
 }
 
 void TestRealmWeb::replies()
@@ -252,8 +240,7 @@ void TestRealmWeb::errorRepliesAreReportedOnly()
     HandlerRecorder recorder(&handler);
     m_log->clear();
     QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("Error: SocialResponse.*m:bad.*r:why"));
-    const QJsonDocument reply =
-        QJsonDocument::fromJson(R"({"status":"ERR","msg":"bad","reason":"why","rsid":"r"})");
+    const QJsonDocument reply = QJsonDocument::fromJson(R"({"status":"ERR","msg":"bad","reason":"why","rsid":"r"})");
     QCOMPARE(handler.handleReply(QStringLiteral("RealmLogin"), reply), false);
     QVERIFY(recorder.signals_.isEmpty());
     // The analytics event of category Error, label SocialResponse.
@@ -273,13 +260,13 @@ void TestRealmWeb::loginStartsOver()
 
     QSignalSpy states(m_realm, &TavriSharedIdentityRealm::loginStateChange);
     m_realm->requestLogin(QStringLiteral("ann"), QStringLiteral("user-token"));
-    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_terminate_t>(
-                            OX_REQ_SESSIONGROUP_TERMINATE)
-                            ->session_group_handle),
-             group.toUtf8());
-    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)
-                            ->account_handle),
-             account.toUtf8());
+    QCOMPARE(
+        QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_terminate_t>(OX_REQ_SESSIONGROUP_TERMINATE)
+                       ->session_group_handle),
+        group.toUtf8());
+    QCOMPARE(
+        QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)->account_handle),
+        account.toUtf8());
     QVERIFY(m_realm->getAccountHandle().isEmpty());
     QVERIFY(m_realm->getSessionGroupHandle().isEmpty());
     QCOMPARE(m_realm->getLoginState(), TavriSharedIdentityRealm::LoggedOut);
@@ -303,13 +290,12 @@ void TestRealmWeb::loginWithoutWebClient()
     oxc_clear_requests();
 
     QSignalSpy states(m_realm, &TavriSharedIdentityRealm::loginStateChange);
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("Tavri not yet fully initialized, or being torn down"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Tavri not yet fully initialized, or being torn down"));
     m_realm->requestLogin(QStringLiteral("ann"), QStringLiteral("user-token"));
     // The held account is still given up; nothing else happens.
-    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)
-                            ->account_handle),
-             account.toUtf8());
+    QCOMPARE(
+        QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)->account_handle),
+        account.toUtf8());
     QCOMPARE(states.size(), 0);
 
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
@@ -329,10 +315,10 @@ void TestRealmWeb::joins()
     QVERIFY(logIn());
     // The waiting join goes out once the session group is there.
     QTRY_COMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_SESSIONGROUP_ADD_SESSION), 1);
-    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(
-                            OX_REQ_SESSIONGROUP_ADD_SESSION)
-                            ->uri),
-             QByteArray("sip:early@x"));
+    QCOMPARE(
+        QByteArray(
+            sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)->uri),
+        QByteArray("sip:early@x"));
     oxc_clear_requests();
 
     m_realm->requestJoin(QStringLiteral("sip:c@x"), QString());
@@ -354,8 +340,7 @@ void TestRealmWeb::joins()
 void TestRealmWeb::deniedChannelAnswersTheJoin()
 {
     QVERIFY(logIn());
-    m_web->reply(QStringLiteral("RealmGetChannelAuth"),
-                 QJsonObject{{"rsid", "r"}, {"status", 403}, {"name", "Lobby"}});
+    m_web->reply(QStringLiteral("RealmGetChannelAuth"), QJsonObject{{"rsid", "r"}, {"status", 403}, {"name", "Lobby"}});
     QCOMPARE(m_controller->send(Payload(Request::JoinRequest).string("").string("").string("Lobby")),
              std::optional<qint32>(0));
     // The login's own response may come first.
@@ -395,8 +380,7 @@ void TestRealmWeb::talkModes()
     for (const QString &key : keys) {
         int code = VoiceManager::getVirtualKeyCodeByName(key);
         for (const VirtualKeyInfo &info : VirtualKeyInfo::records())
-            code =
-                key == QLatin1String("+") && info.vkName == QLatin1String("VK_OEM_PLUS") ? info.code : code;
+            code = key == QLatin1String("+") && info.vkName == QLatin1String("VK_OEM_PLUS") ? info.code : code;
         codes.append(code);
         QVERIFY(codes.last() > 0);
     }
@@ -415,9 +399,7 @@ void TestRealmWeb::talkModes()
     std::sort(codes.begin(), codes.end());
     QCOMPARE(bound, codes);
     QCOMPARE(
-        sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)
-            ->mute,
-        1);
+        sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)->mute, 1);
 }
 
 void TestRealmWeb::talkModeOffAndItsStorage()
@@ -427,14 +409,10 @@ void TestRealmWeb::talkModeOffAndItsStorage()
     QVERIFY(logIn(uri));
     StorageManager *storage = StorageManager::getInstance();
     m_realm->setTalkMode(3, QStringLiteral("q"));
-    QCOMPARE(
-        storage->getSettingsValue(QStringLiteral("talkMode"), 0, QStringLiteral("sip:a%2Fb%5Cc@x")).toInt(),
-        3);
-    QCOMPARE(
-        storage
-            ->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), QStringLiteral("sip:a%2Fb%5Cc@x"))
-            .toString(),
-        QStringLiteral("q"));
+    QCOMPARE(storage->getSettingsValue(QStringLiteral("talkMode"), 0, QStringLiteral("sip:a%2Fb%5Cc@x")).toInt(), 3);
+    QCOMPARE(storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), QStringLiteral("sip:a%2Fb%5Cc@x"))
+                 .toString(),
+             QStringLiteral("q"));
 
     // A combination of no known key changes neither binding nor microphone.
     oxc_clear_requests();
@@ -448,18 +426,12 @@ void TestRealmWeb::talkModeOffAndItsStorage()
     QCOMPARE(QByteArray(binding->binding_name), QByteArray("webapp_PTT"));
     QCOMPARE(binding->key_count, 0);
     QCOMPARE(
-        sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)
-            ->mute,
-        0);
-    QCOMPARE(
-        storage->getSettingsValue(QStringLiteral("talkMode"), 0, QStringLiteral("sip:a%2Fb%5Cc@x")).toInt(),
-        1);
+        sharedrealmtest::lastVoiceRequest<ox_req_connector_mute_local_mic_t>(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC)->mute, 0);
+    QCOMPARE(storage->getSettingsValue(QStringLiteral("talkMode"), 0, QStringLiteral("sip:a%2Fb%5Cc@x")).toInt(), 1);
     // The next login applies the stored mode.
-    QCOMPARE(
-        storage
-            ->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), QStringLiteral("sip:a%2Fb%5Cc@x"))
-            .toString(),
-        QStringLiteral("nosuchkey"));
+    QCOMPARE(storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), QStringLiteral("sip:a%2Fb%5Cc@x"))
+                 .toString(),
+             QStringLiteral("nosuchkey"));
 }
 
 void TestRealmWeb::presence()
@@ -502,10 +474,10 @@ void TestRealmWeb::acceptingTheNewestInvitation()
     QCOMPARE(m_realm->pendingInvitations().size(), 1);
     QCOMPARE(m_realm->pendingInvitations().first().conversationURI, QStringLiteral("sip:c1@x"));
     QCOMPARE(m_realm->pendingRequestCount(Request::JoinRequest), 1);
-    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(
-                            OX_REQ_SESSIONGROUP_ADD_SESSION)
-                            ->uri),
-             QByteArray("sip:c2@x"));
+    QCOMPARE(
+        QByteArray(
+            sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)->uri),
+        QByteArray("sip:c2@x"));
 
     // Declining, and indexes outside the list.
     m_realm->respondToInvite(5, false);
@@ -524,13 +496,13 @@ void TestRealmWeb::endingTheRealmSignsTheUserOut()
     oxc_clear_requests();
     delete m_realm;
     m_realm = nullptr;
-    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)
-                            ->account_handle),
-             account);
-    QCOMPARE(QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_terminate_t>(
-                            OX_REQ_SESSIONGROUP_TERMINATE)
-                            ->session_group_handle),
-             group);
+    QCOMPARE(
+        QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_account_logout_t>(OX_REQ_ACCOUNT_LOGOUT)->account_handle),
+        account);
+    QCOMPARE(
+        QByteArray(sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_terminate_t>(OX_REQ_SESSIONGROUP_TERMINATE)
+                       ->session_group_handle),
+        group);
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestRealmWeb)

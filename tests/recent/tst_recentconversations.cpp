@@ -28,8 +28,7 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 
 const QString kBuiltIn = QStringLiteral("__Tavri");
 const QString kLogSetting = QStringLiteral("settingsLogChatMessages");
@@ -152,8 +151,8 @@ std::unique_ptr<RecentConversations> TestRecentConversations::newModel()
 {
     auto model = std::make_unique<RecentConversations>();
     model->setChatLogDirectory(m_logDir);
-    m_tester = std::make_unique<QAbstractItemModelTester>(model.get(),
-                                                          QAbstractItemModelTester::FailureReportingMode::QtTest);
+    m_tester =
+        std::make_unique<QAbstractItemModelTester>(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     return model;
 }
 
@@ -263,9 +262,9 @@ void TestRecentConversations::joinStoresEntryAndCreatesLog()
     QCOMPARE(entry->getJoinedAt(), entry->getLeftAt());
     QVERIFY(entry->isLogOpen());
 
-    const QList<QVariantList> rows = query(QStringLiteral(
-        "SELECT realmID, conversationID, joinedAtMsecsFromEpoch, leftAtMsecsFromEpoch, logfilename "
-        "FROM RecentConversations"));
+    const QList<QVariantList> rows = query(
+        QStringLiteral("SELECT realmID, conversationID, joinedAtMsecsFromEpoch, leftAtMsecsFromEpoch, logfilename "
+                       "FROM RecentConversations"));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.first().at(0).toString(), kBuiltIn);
     QCOMPARE(rows.first().at(1).toString(), id);
@@ -331,8 +330,8 @@ void TestRecentConversations::logsStayInsideTheFolder()
     emitJoined(conversationID);
 
     const QString filename = onlyLogFilename();
-    const QString folder = m_logDir + QStringLiteral("/__Tavri/") + userFolder + QLatin1Char('/')
-        + conversationFolder + QLatin1Char('/');
+    const QString folder =
+        m_logDir + QStringLiteral("/__Tavri/") + userFolder + QLatin1Char('/') + conversationFolder + QLatin1Char('/');
     QVERIFY2(filename.startsWith(folder), qPrintable(filename));
     QVERIFY(!filename.mid(folder.size()).contains(QLatin1Char('/')));
     QVERIFY(QFileInfo(filename).isFile());
@@ -366,8 +365,8 @@ void TestRecentConversations::sameMillisecondGetsCounter()
     QVERIFY(QFileInfo(filename).isFile());
 
     // Listed with the epoch, since the name no longer ends in ".txt".
-    emit TavriIdentityRealm::getInstance()->getConversation(id)->getChatMessages()->messageAdded(
-        QStringLiteral("Ann"), QStringLiteral("hi"));
+    emit TavriIdentityRealm::getInstance()->getConversation(id)->getChatMessages()->messageAdded(QStringLiteral("Ann"),
+                                                                                                 QStringLiteral("hi"));
     emitDisconnected(id);
     const QList<RecentConversations::ChatLogFile> files = model->getChatLogFiles(nullptr);
     QCOMPARE(files.size(), 1);
@@ -485,8 +484,8 @@ void TestRecentConversations::heartbeatAndEndOfStay()
     QCOMPARE(leftAtSpy.size(), 1);
     QVERIFY(entry->getLeftAt() > joinedAt);
     QCOMPARE(leftAtSpy.first().first().toDateTime(), entry->getLeftAt());
-    QCOMPARE(query(QStringLiteral("SELECT leftAtMsecsFromEpoch FROM RecentConversations WHERE conversationID = '")
-                   + id + QLatin1Char('\''))
+    QCOMPARE(query(QStringLiteral("SELECT leftAtMsecsFromEpoch FROM RecentConversations WHERE conversationID = '") + id
+                   + QLatin1Char('\''))
                  .first()
                  .first()
                  .toLongLong(),
@@ -601,8 +600,8 @@ void TestRecentConversations::refreshRefusedWhileTracking()
     auto model = newModel();
     StorageManager *storage = StorageManager::getInstance();
     const QDateTime t = QDateTime::fromMSecsSinceEpoch(1000000);
-    storage->insertRecentConversationRecord(kBuiltIn, QStringLiteral("sip:u-a@d"), QStringLiteral("A"), QString(),
-                                            t, t, QString());
+    storage->insertRecentConversationRecord(kBuiltIn, QStringLiteral("sip:u-a@d"), QStringLiteral("A"), QString(), t, t,
+                                            QString());
     storage->insertRecentConversationParticipantRecord(kBuiltIn, QStringLiteral("sip:u-a@d"), t,
                                                        QStringLiteral("sip:u-a@d"));
     const QString id = QStringLiteral("sip:confctl-g-busy@d");
@@ -677,7 +676,8 @@ void TestRecentConversations::roles_data()
     QTest::newRow("permanent channel") << kBuiltIn << "sip:confctl-42@d" << true << false;
     QTest::newRow("ad-hoc group") << kBuiltIn << "sip:confctl-g-9@d" << false << false;
     QTest::newRow("prefix case differs") << kBuiltIn << "SIP:U-pal@d" << false << false;
-    QTest::newRow("other realm") << "game" << "sip:confctl-g-9@d" << true << false;
+    QTest::newRow("other realm") << "game"
+                                 << "sip:confctl-g-9@d" << true << false;
 }
 
 void TestRecentConversations::roles()
@@ -690,8 +690,8 @@ void TestRecentConversations::roles()
     StorageManager *storage = StorageManager::getInstance();
     const QDateTime joined = QDateTime::fromMSecsSinceEpoch(1400000000000);
     const QDateTime left = joined.addSecs(90);
-    storage->insertRecentConversationRecord(realmID, conversationID, QStringLiteral("Name"),
-                                            QStringLiteral("img.png"), joined, left, QString());
+    storage->insertRecentConversationRecord(realmID, conversationID, QStringLiteral("Name"), QStringLiteral("img.png"),
+                                            joined, left, QString());
     storage->insertRecentConversationParticipantRecord(realmID, conversationID, joined, QStringLiteral("sip:u-z@d"));
     auto model = newModel();
     model->refresh();
@@ -736,7 +736,8 @@ void TestRecentConversations::removeEntryKeepsWrittenLog()
 {
     auto model = newModel();
     QStringList files;
-    for (const QString &id : {QStringLiteral("sip:u-r1@d"), QStringLiteral("sip:u-r2@d"), QStringLiteral("sip:u-r3@d")}) {
+    for (const QString &id :
+         {QStringLiteral("sip:u-r1@d"), QStringLiteral("sip:u-r2@d"), QStringLiteral("sip:u-r3@d")}) {
         Conversation *k = conversation(id);
         emitJoined(id);
         files.append(model->trackedEntry(k)->getLogFilename());
@@ -806,8 +807,7 @@ void TestRecentConversations::conversationListsItsLogs()
 {
     // The local user's list when it keeps one, else a list put in its place.
     LocalUser *localUser = LocalUser::getLocalUser();
-    auto *store =
-        qobject_cast<RecentConversations *>(localUser->property("recentConversations").value<QObject *>());
+    auto *store = qobject_cast<RecentConversations *>(localUser->property("recentConversations").value<QObject *>());
     std::unique_ptr<RecentConversations> stand;
     if (!store) {
         stand = newModel();
@@ -824,11 +824,9 @@ void TestRecentConversations::conversationListsItsLogs()
     QVERIFY(k->getChatLogFileList().isEmpty());
     for (const QString &conversationID : {id, other, id}) {
         store->onConversationJoined(realm, conversationID);
-        emit conversation(conversationID)->getChatMessages()->messageAdded(QStringLiteral("Ann"),
-                                                                           QStringLiteral("hi"));
-        store->onConversationDisconnected(realm, conversationID,
-                                          Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode(0),
-                                          QString());
+        emit conversation(conversationID)->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("hi"));
+        store->onConversationDisconnected(
+            realm, conversationID, Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode(0), QString());
     }
     const QVariantList logs = k->getChatLogFileList();
     QCOMPARE(logs.size(), 2);

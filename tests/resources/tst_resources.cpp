@@ -15,8 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 
 // The fields of a PCM WAV file that the checks need; `error` says what is
 // wrong with a file that is not one.
@@ -159,18 +158,15 @@ void TestResources::everyNamedPathIsListed()
     static const QRegularExpression named(
         QStringLiteral("(?:qrc)?:/((?:textures|fonts|sounds)/[A-Za-z0-9_%-]+\\.(?:png|jpg|ttf|wav))"));
     int found = 0;
-    for (const QString &folder :
-         {QStringLiteral(TAVRI_SOURCE_DIR "/qml"), QStringLiteral(TAVRI_SOURCE_DIR "/cpp")}) {
-        QDirIterator files(folder, {"*.qml", "*.js", "*.cpp", "*.h"}, QDir::Files,
-                           QDirIterator::Subdirectories);
+    for (const QString &folder : {QStringLiteral(TAVRI_SOURCE_DIR "/qml"), QStringLiteral(TAVRI_SOURCE_DIR "/cpp")}) {
+        QDirIterator files(folder, {"*.qml", "*.js", "*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext()) {
             const QString path = files.next();
             const QString text = QString::fromUtf8(readAll(path));
             for (auto match = named.globalMatch(text); match.hasNext();) {
                 const QString resource = QStringLiteral("qrc:/") + match.next().captured(1);
                 ++found;
-                QVERIFY2(listed.contains(resource),
-                         qPrintable(path + " names " + resource + ", which is not listed"));
+                QVERIFY2(listed.contains(resource), qPrintable(path + " names " + resource + ", which is not listed"));
             }
         }
     }
@@ -195,11 +191,9 @@ void TestResources::pictures()
     const QImage image(path);
     QVERIFY2(!image.isNull(), qPrintable(path + " does not open"));
     QCOMPARE(image.size(), size);
-    if ((size.width() == size.height() && size.width() <= 64) ||
-        path.endsWith("Tavri_Logo_Clean_01_Medium.png")) {
+    if ((size.width() == size.height() && size.width() <= 64) || path.endsWith("Tavri_Logo_Clean_01_Medium.png")) {
         QVERIFY2(image.hasAlphaChannel(), qPrintable(path));
-        QVERIFY2(qAlpha(image.pixel(0, 0)) < 255 &&
-                     qAlpha(image.pixel(size.width() - 1, size.height() - 1)) < 255,
+        QVERIFY2(qAlpha(image.pixel(0, 0)) < 255 && qAlpha(image.pixel(size.width() - 1, size.height() - 1)) < 255,
                  qPrintable(path + " has an opaque corner"));
     }
 }
@@ -253,8 +247,7 @@ void TestResources::sounds_data()
         if (entry.inResources())
             QTest::newRow(qPrintable(QStringLiteral("compiled in ") + name))
                 << entry.resourcePath() << entry.kind << direction;
-        QTest::newRow(qPrintable(QStringLiteral("beside the program ") + name))
-            << beside << entry.kind << direction;
+        QTest::newRow(qPrintable(QStringLiteral("beside the program ") + name)) << beside << entry.kind << direction;
     }
 }
 
@@ -279,12 +272,10 @@ void TestResources::sounds()
         QVERIFY2(wav.seconds() >= 2.0 && wav.seconds() <= 3.0, qPrintable(QString::number(wav.seconds())));
     }
     const int fullScale = 32767;
-    QVERIFY2(wav.peak() <= std::lround(fullScale * std::pow(10.0, -6.0 / 20)),
-             qPrintable(QString::number(wav.peak())));
+    QVERIFY2(wav.peak() <= std::lround(fullScale * std::pow(10.0, -6.0 / 20)), qPrintable(QString::number(wav.peak())));
     QVERIFY2(wav.peak() >= fullScale / 10, "too quiet to hear");
     const int count = wav.samples.size();
-    QVERIFY(std::abs(wav.samples.first()) < fullScale / 100 &&
-            std::abs(wav.samples.last()) < fullScale / 100);
+    QVERIFY(std::abs(wav.samples.first()) < fullScale / 100 && std::abs(wav.samples.last()) < fullScale / 100);
     // The first and the last millisecond stay within the 5 ms fade.
     QVERIFY(wav.peak(0, 44) < wav.peak() / 4);
     QVERIFY(wav.peak(count - 44, count) < wav.peak() / 4);
@@ -301,9 +292,9 @@ void TestResources::sounds()
 void TestResources::linkIconIsCopiedWithoutWarning()
 {
     LogCapture log;
-    QVERIFY(host::UrlSchemeRegistration::registerScheme(
-        QStringLiteral("tavri"), QStringLiteral("URL:Tavri Protocol"), QStringLiteral("/opt/tavri/tavri"),
-        QStringLiteral(":/textures/Logo.png")));
+    QVERIFY(host::UrlSchemeRegistration::registerScheme(QStringLiteral("tavri"), QStringLiteral("URL:Tavri Protocol"),
+                                                        QStringLiteral("/opt/tavri/tavri"),
+                                                        QStringLiteral(":/textures/Logo.png")));
     QVERIFY(log.find(QtWarningMsg, QStringLiteral("Cannot read the link icon")).isEmpty());
     QCOMPARE(QImage(host::UrlSchemeRegistration::iconPath()).size(), QSize(32, 32));
 }

@@ -9,8 +9,7 @@
 #include "fakewebservice.h"
 #include "localuser.h"
 
-namespace searchtest
-{
+namespace searchtest {
 
 // Signs the local user in without a voice server: the web client handles
 // answers only while the user is signed in.

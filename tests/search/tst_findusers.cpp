@@ -130,7 +130,7 @@ bool TestFindUsers::search(CFindUsersDialog *dialog, const QString &term, int of
         return false;
     // Started and ended; a loaded machine can take long for either.
     return QTest::qWaitFor([&searching] { return searching.count() >= 2; }, 60000) && searching.count() == 2
-        && !dialog->getIsSearching();
+           && !dialog->getIsSearching();
 }
 
 void TestFindUsers::friendsWindowIsReused()

@@ -21,8 +21,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 // A realm whose joined channels a test records by hand.
 class JoinedRealm : public TavriSharedIdentityRealm
@@ -118,16 +117,16 @@ void TestSharedRealm::handOverKeysRealmsByRequester()
     FakeController second(QStringLiteral("second"));
 
     TavriSharedIdentityRealm *realm =
-        manager()->createRealm(QStringLiteral("app-1"), QStringLiteral("secret-token"),
-                               first.outputPipeName(), first.inputPipeName(), QStringLiteral("1.0"));
+        manager()->createRealm(QStringLiteral("app-1"), QStringLiteral("secret-token"), first.outputPipeName(),
+                               first.inputPipeName(), QStringLiteral("1.0"));
     QVERIFY(realm);
     QVERIFY(first.waitForRealm());
 
     // The same requester again: the same realm, with the new library version
     // only; the pipes named this time are not opened.
     FakeController other(QStringLiteral("other"));
-    QCOMPARE(manager()->createRealm(QStringLiteral("app-1"), QStringLiteral("secret-token"),
-                                    other.outputPipeName(), other.inputPipeName(), QStringLiteral("2.0")),
+    QCOMPARE(manager()->createRealm(QStringLiteral("app-1"), QStringLiteral("secret-token"), other.outputPipeName(),
+                                    other.inputPipeName(), QStringLiteral("2.0")),
              realm);
     QCOMPARE(realm->getClientLibVersion(), QStringLiteral("2.0"));
     QVERIFY(!other.send(FakeController::Payload(99)).has_value());
@@ -135,8 +134,8 @@ void TestSharedRealm::handOverKeysRealmsByRequester()
     QCOMPARE(first.connectionCount(), 1);
 
     TavriSharedIdentityRealm *another =
-        manager()->createRealm(QStringLiteral("app-2"), QStringLiteral("secret-token"),
-                               second.outputPipeName(), second.inputPipeName(), QString());
+        manager()->createRealm(QStringLiteral("app-2"), QStringLiteral("secret-token"), second.outputPipeName(),
+                               second.inputPipeName(), QString());
     QVERIFY(another && another != realm);
     QCOMPARE(manager()->getRealms().size(), 2);
     QCOMPARE(another->realmID(), QStringLiteral("app-2"));
@@ -146,9 +145,9 @@ void TestSharedRealm::handOverKeysRealmsByRequester()
 void TestSharedRealm::pipesAndVerification()
 {
     FakeController controller(QStringLiteral("verify"));
-    TavriSharedIdentityRealm *realm = manager()->createRealm(
-        QStringLiteral("app-v"), QStringLiteral("secret-token"), controller.outputPipeName(),
-        controller.inputPipeName(), QStringLiteral("3.1"));
+    TavriSharedIdentityRealm *realm =
+        manager()->createRealm(QStringLiteral("app-v"), QStringLiteral("secret-token"), controller.outputPipeName(),
+                               controller.inputPipeName(), QStringLiteral("3.1"));
     QVERIFY(!realm->isInert());
     QVERIFY(controller.waitForRealm());
 
@@ -166,12 +165,10 @@ void TestSharedRealm::noApplicationListening()
 {
     const QString missing = QDir(QDir::tempPath()).filePath(QStringLiteral("nobody-out"));
     m_log->clear();
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("Unable to open output pipe for request:.*nobody-out"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Unable to open output pipe for request:.*nobody-out"));
     QTest::ignoreMessage(QtWarningMsg, "... will be unable to communicate");
-    TavriSharedIdentityRealm *inert =
-        manager()->createRealm(QStringLiteral("app-x"), QStringLiteral("secret-token"), missing,
-                               QStringLiteral("nobody-in"), QString());
+    TavriSharedIdentityRealm *inert = manager()->createRealm(QStringLiteral("app-x"), QStringLiteral("secret-token"),
+                                                             missing, QStringLiteral("nobody-in"), QString());
     QVERIFY(inert->isInert());
     QCOMPARE(manager()->getRealms().size(), 1);
     // An inert realm listens nowhere.
@@ -222,8 +219,7 @@ void TestSharedRealm::refusedPipeNames()
     }
     if (inputRefused) {
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refusing to listen"));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("Unable to create dedicated input pipe for requester:"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Unable to create dedicated input pipe for requester:"));
     }
     TavriSharedIdentityRealm *realm =
         manager()->createRealm(id, QStringLiteral("secret-token"), output, input, QString());
@@ -241,8 +237,8 @@ void TestSharedRealm::applicationDeathReleasesTheRealmOnce()
 {
     FakeController controller(QStringLiteral("dies"));
     QPointer<TavriSharedIdentityRealm> realm =
-        manager()->createRealm(QStringLiteral("app-d"), QStringLiteral("secret-token"),
-                               controller.outputPipeName(), controller.inputPipeName(), QString());
+        manager()->createRealm(QStringLiteral("app-d"), QStringLiteral("secret-token"), controller.outputPipeName(),
+                               controller.inputPipeName(), QString());
     QVERIFY(controller.waitForRealm());
     realm->onRealmVerified(QStringLiteral("Game"));
 
@@ -270,12 +266,10 @@ void TestSharedRealm::exitEndsEveryRealmAtOnce()
 {
     FakeController one(QStringLiteral("exit-1"));
     FakeController two(QStringLiteral("exit-2"));
-    QPointer<TavriSharedIdentityRealm> first =
-        manager()->createRealm(QStringLiteral("e1"), QStringLiteral("secret-token"), one.outputPipeName(),
-                               one.inputPipeName(), QString());
-    QPointer<TavriSharedIdentityRealm> second =
-        manager()->createRealm(QStringLiteral("e2"), QStringLiteral("secret-token"), two.outputPipeName(),
-                               two.inputPipeName(), QString());
+    QPointer<TavriSharedIdentityRealm> first = manager()->createRealm(
+        QStringLiteral("e1"), QStringLiteral("secret-token"), one.outputPipeName(), one.inputPipeName(), QString());
+    QPointer<TavriSharedIdentityRealm> second = manager()->createRealm(
+        QStringLiteral("e2"), QStringLiteral("secret-token"), two.outputPipeName(), two.inputPipeName(), QString());
     QSignalSpy released(manager(), &TavriSharedIdentityRealmManager::externalAppRelease);
 
     manager()->onTavriApplicationExiting();
@@ -299,8 +293,7 @@ void TestSharedRealm::destructionUndoesTheRealm()
                 Tavri::IdentityRealmInterface::ConversationDisconnectReasonCode code, const QString &reason) {
                 order << QStringLiteral("%1 %2 %3").arg(channel).arg(int(code)).arg(reason);
             });
-    connect(realm, &TavriSharedIdentityRealm::destroying, this,
-            [&] { order << QStringLiteral("destroying"); });
+    connect(realm, &TavriSharedIdentityRealm::destroying, this, [&] { order << QStringLiteral("destroying"); });
     QSignalSpy userEnds(user->getQObject(), SIGNAL(destroying()));
     oxc_clear_requests();
 
@@ -314,8 +307,8 @@ void TestSharedRealm::usersAreCachedAndOffline()
 {
     FakeController controller(QStringLiteral("users"));
     TavriSharedIdentityRealm *realm =
-        manager()->createRealm(QStringLiteral("app-u"), QStringLiteral("secret-token"),
-                               controller.outputPipeName(), controller.inputPipeName(), QString());
+        manager()->createRealm(QStringLiteral("app-u"), QStringLiteral("secret-token"), controller.outputPipeName(),
+                               controller.inputPipeName(), QString());
     realm->onNameUriMapped(QStringLiteral("Bob"), QStringLiteral("sip:bob@x"));
 
     struct Case {
@@ -346,8 +339,7 @@ void TestSharedRealm::usersAreCachedAndOffline()
 
     m_log->clear();
     realm->getUser(QStringLiteral("Bob"))->showUserDetails();
-    QCOMPARE(m_log->find(QtDebugMsg, QStringLiteral("TavriSharedIdentityRealmUser::showUserDetails")).size(),
-             1);
+    QCOMPARE(m_log->find(QtDebugMsg, QStringLiteral("TavriSharedIdentityRealmUser::showUserDetails")).size(), 1);
     QVERIFY(m_log->text().contains(QLatin1String("sip:bob@x")));
 }
 

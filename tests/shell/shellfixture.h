@@ -18,8 +18,7 @@
 #include "tavriapplication.h"
 #include "testenvironment.h"
 
-namespace shelltest
-{
+namespace shelltest {
 
 inline TavriApplication *&application()
 {
@@ -37,8 +36,8 @@ inline FakeWebService *start()
     QDir().mkpath(dataFolder);
     QFile runtime(dataFolder + QStringLiteral("/RuntimeSettings.qml"));
     if (runtime.open(QIODevice::WriteOnly)) {
-        runtime.write("import QtQuick 2.0\nQtObject { property string applicationServer: \"http://" +
-                      web->host().toLatin1() + "\" }\n");
+        runtime.write("import QtQuick 2.0\nQtObject { property string applicationServer: \"http://"
+                      + web->host().toLatin1() + "\" }\n");
         runtime.close();
     }
     static QByteArray program("tavri"), level("-loglevel_tavri=0");
@@ -82,8 +81,7 @@ inline QStringList qmlWarnings(const LogCapture &capture)
 {
     QStringList found;
     for (const CapturedLine &line : capture.lines()) {
-        if (line.type != QtDebugMsg && line.type != QtInfoMsg &&
-            line.message.contains(QLatin1String("qrc:/")))
+        if (line.type != QtDebugMsg && line.type != QtInfoMsg && line.message.contains(QLatin1String("qrc:/")))
             found.append(line.message);
     }
     return found;
@@ -93,33 +91,33 @@ inline QStringList qmlWarnings(const LogCapture &capture)
 
 // Like QTEST_MAIN, with an application object of ApplicationClass (the
 // program's, or a test's subclass of it), on the given display.
-#define TAVRI_SHELL_TEST_MAIN_WITH_DISPLAY(ApplicationClass, TestObject, applicationId, display)             \
-    int main(int argc, char *argv[])                                                                         \
-    {                                                                                                        \
-        tavritest::TestEnvironment environment(display);                                                     \
-        QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));                                     \
-        QCoreApplication::setApplicationName(QStringLiteral("Tavri"));                                       \
-        Q_INIT_RESOURCE(tavri);                                                                              \
-        static int appArgc = 1;                                                                              \
-        static char *appArgv[] = {argv[0], nullptr};                                                         \
-        auto *app = new ApplicationClass(QStringLiteral(applicationId), appArgc, appArgv);                   \
-        shelltest::application() = app;                                                                      \
-        int result = 0;                                                                                      \
-        {                                                                                                    \
-            TestObject test;                                                                                 \
-            QTEST_SET_MAIN_SOURCE_PATH                                                                       \
-            result = QTest::qExec(&test, argc, argv);                                                        \
-        }                                                                                                    \
-        delete app;                                                                                          \
-        shelltest::application() = nullptr;                                                                  \
-        return result;                                                                                       \
+#define TAVRI_SHELL_TEST_MAIN_WITH_DISPLAY(ApplicationClass, TestObject, applicationId, display)                       \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        tavritest::TestEnvironment environment(display);                                                               \
+        QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));                                               \
+        QCoreApplication::setApplicationName(QStringLiteral("Tavri"));                                                 \
+        Q_INIT_RESOURCE(tavri);                                                                                        \
+        static int appArgc = 1;                                                                                        \
+        static char *appArgv[] = {argv[0], nullptr};                                                                   \
+        auto *app = new ApplicationClass(QStringLiteral(applicationId), appArgc, appArgv);                             \
+        shelltest::application() = app;                                                                                \
+        int result = 0;                                                                                                \
+        {                                                                                                              \
+            TestObject test;                                                                                           \
+            QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
+            result = QTest::qExec(&test, argc, argv);                                                                  \
+        }                                                                                                              \
+        delete app;                                                                                                    \
+        shelltest::application() = nullptr;                                                                            \
+        return result;                                                                                                 \
     }
 
 // Like QTEST_MAIN, with an application object of ApplicationClass, offscreen.
-#define TAVRI_SHELL_TEST_MAIN_WITH(ApplicationClass, TestObject, applicationId) \
-    TAVRI_SHELL_TEST_MAIN_WITH_DISPLAY(ApplicationClass, TestObject, applicationId,   \
+#define TAVRI_SHELL_TEST_MAIN_WITH(ApplicationClass, TestObject, applicationId)                                        \
+    TAVRI_SHELL_TEST_MAIN_WITH_DISPLAY(ApplicationClass, TestObject, applicationId,                                    \
                                        tavritest::TestEnvironment::Display::Offscreen)
 
 // Like QTEST_MAIN, with the application object of the program.
-#define TAVRI_SHELL_TEST_MAIN(TestObject, applicationId) \
+#define TAVRI_SHELL_TEST_MAIN(TestObject, applicationId)                                                               \
     TAVRI_SHELL_TEST_MAIN_WITH(TavriApplication, TestObject, applicationId)

@@ -14,8 +14,7 @@
 #include "shellfixture.h"
 #include "storagemanager.h"
 
-namespace
-{
+namespace {
 
 // The application's own members of one kind, by name, in declaration order
 // (overloads and default-argument forms once).
@@ -71,15 +70,13 @@ void TestQmlInterface::initTestCase()
     // Before start-up there is no web client: events go nowhere.
     {
         LogCapture capture;
-        app()->trackEvent(QStringLiteral("MainApp"), QStringLiteral("Early"),
-                          QStringList{QStringLiteral("a:1")});
+        app()->trackEvent(QStringLiteral("MainApp"), QStringLiteral("Early"), QStringList{QStringLiteral("a:1")});
         app()->trackOnSettingChanged(QStringLiteral("k"), 1);
         QVERIFY(shelltest::events(capture, QStringLiteral("MainApp.Early")).isEmpty());
         QVERIFY(shelltest::events(capture, QStringLiteral("SettingsChange.k")).isEmpty());
     }
     // A stored skin that cannot be loaded, applied with the first window.
-    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsSkin"),
-                                                    QStringLiteral("NoSuchSkin"));
+    StorageManager::getInstance()->setSettingsValue(QStringLiteral("settingsSkin"), QStringLiteral("NoSuchSkin"));
     m_web = shelltest::start();
 }
 
@@ -166,8 +163,7 @@ void TestQmlInterface::storedSkinThatFailsKeepsDefault()
     LogCapture capture;
     QQuickView view(app()->qmlEngine(), nullptr);
     app()->setQmlRootContextProperties(view.rootContext());
-    QCOMPARE(
-        capture.find(QtWarningMsg, QStringLiteral("Failed to load selected skin: \"NoSuchSkin\"")).size(), 1);
+    QCOMPARE(capture.find(QtWarningMsg, QStringLiteral("Failed to load selected skin: \"NoSuchSkin\"")).size(), 1);
     QVERIFY(view.rootContext()->contextProperty(QStringLiteral("styleManager")).value<QObject *>());
     QCOMPARE(app()->getCurrentStyleName(), QStringLiteral("Default"));
     QCOMPARE(StorageManager::getInstance()->getSettingsValue(QStringLiteral("settingsSkin")).toString(),
@@ -178,95 +174,90 @@ void TestQmlInterface::exactlyThePublishedMembers_data()
 {
     QTest::addColumn<QStringList>("actual");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("signals")
-        << ownMethods(QMetaMethod::Signal, QMetaMethod::Public)
-        << words("currentVersionChanged availableUpdateVersionChanged "
-                 "availableUpdateMessageChanged availableUpdateLinkChanged noUpdateAvailable "
-                 "networkStateChanged effectiveRenderDeviceNameChanged "
-                 "effectiveCaptureDeviceNameChanged renderDeviceNameChanged "
-                 "captureDeviceNameChanged transmittingChannelChanged echoChannelChanged "
-                 "renderDeviceIndexChanged captureDeviceIndexChanged captureTestRunningChanged "
-                 "renderTestRunningChanged qualityConnectionBarsChanged packetsReceivedChanged "
-                 "packetsLostChanged packetsDiscardedChanged packetsSentChanged "
-                 "micIsActiveChanged micVolumeChanged micEnergyChanged speakerIsActiveChanged "
-                 "speakerVolumeChanged speakerEnergyChanged connectorErrorMessageChanged "
-                 "pageIdChanged currentTTSVoiceChanged inviteUsersResponses languageChanged "
-                 "hideFramesRequested minimizeFramesRequested chatColorsChanged exiting");
-    QTest::newRow("public slots")
-        << ownMethods(QMetaMethod::Slot, QMetaMethod::Public)
-        << words("onLoggedIn onLoggedOut onReconnecting onRequestSpeakText onAppExit "
-                 "onShowForegroundWindow onProtocolMessageReceived trackOnSettingChanged "
-                 "toggleStyle showTutorial closeTutorial cascadeWindow showFrame "
-                 "setQmlRootContextProperties");
+    QTest::newRow("signals") << ownMethods(QMetaMethod::Signal, QMetaMethod::Public)
+                             << words("currentVersionChanged availableUpdateVersionChanged "
+                                      "availableUpdateMessageChanged availableUpdateLinkChanged noUpdateAvailable "
+                                      "networkStateChanged effectiveRenderDeviceNameChanged "
+                                      "effectiveCaptureDeviceNameChanged renderDeviceNameChanged "
+                                      "captureDeviceNameChanged transmittingChannelChanged echoChannelChanged "
+                                      "renderDeviceIndexChanged captureDeviceIndexChanged captureTestRunningChanged "
+                                      "renderTestRunningChanged qualityConnectionBarsChanged packetsReceivedChanged "
+                                      "packetsLostChanged packetsDiscardedChanged packetsSentChanged "
+                                      "micIsActiveChanged micVolumeChanged micEnergyChanged speakerIsActiveChanged "
+                                      "speakerVolumeChanged speakerEnergyChanged connectorErrorMessageChanged "
+                                      "pageIdChanged currentTTSVoiceChanged inviteUsersResponses languageChanged "
+                                      "hideFramesRequested minimizeFramesRequested chatColorsChanged exiting");
+    QTest::newRow("public slots") << ownMethods(QMetaMethod::Slot, QMetaMethod::Public)
+                                  << words("onLoggedIn onLoggedOut onReconnecting onRequestSpeakText onAppExit "
+                                           "onShowForegroundWindow onProtocolMessageReceived trackOnSettingChanged "
+                                           "toggleStyle showTutorial closeTutorial cascadeWindow showFrame "
+                                           "setQmlRootContextProperties");
     QTest::newRow("protected slots")
         << ownMethods(QMetaMethod::Slot, QMetaMethod::Protected)
-        << words(
-               "onNewInstall onCreateAccountFailed onCreateAccountSucceeded onCheckUsernameResponse "
-               "onLoginStateChanged onLoginScreenClosing onMainScreenClosing onMainScreenVisibilityChanged "
-               "onMainScreenVisibleChanged onMainScreenPositionXChanged onMainScreenPositionYChanged "
-               "onMainScreenWidthChanged onAudioSettingsScreenClosing onReportIssueClosing "
-               "onInviteFriendsViaEmailClosing onSystrayActivated onVoiceLoggedIn "
-               "onLocalUserNotificationReceived "
-               "onSystemTrayInviteMessageClicked onSystemTrayMessageClicked "
-               "onSystemTrayPrivateMessageClicked "
-               "onSystemTrayChannelMessageClicked onSystemTrayConversationMessageClicked "
-               "onSystemTrayUpdateAvailableMessageClicked onLocalUserPresenceStateChanged "
-               "onChannelFavoriteChanged "
-               "onAddChannelFailed onEditChannelFailed onChannelConnectionTimeout onMaximumCallsExceeded "
-               "onCannotAddEchoToSession onFileNotFoundForPlayback onVoiceDataBlocked "
-               "onVoiceDataBlockedWarningWindowClosing onTutorialScreenClosing onUpdateAvailable "
-               "onNoUpdateAvailable onCreateAccountNetworkError "
-               "onVoiceManagerEffectiveRenderDeviceNameChanged "
-               "onVoiceManagerEffectiveCaptureDeviceNameChanged onVoiceManagerRenderDeviceNameChanged "
-               "onVoiceManagerCaptureDeviceNameChanged onVoiceManagerRenderDeviceIndexChanged "
-               "onVoiceManagerCaptureDeviceIndexChanged onVoiceManagerTransmittingChannelChanged "
-               "onVoiceManagerNetworkStateChanged onVoiceManagerCaptureTestRunningChanged "
-               "onVoiceManagerRenderTestRunningChanged onAuxAudioPropertiesReceived onConnectorCreateFailed "
-               "onConnectorCreated onSdkError onChannelNotFound onMediaStreamUpdated onSessionRemoved "
-               "onAudioDeviceProblem onVoiceLoggedOut onCouldNotConnectToServer onRtpTimeout "
-               "onTonesManagerVoiceChanged onLinkShortened onChatColorsChanged onInviteUsersResponses "
-               "onConversationParticipantAdded onConversationParticipantRemoved "
-               "onConversationParticipantDisplayNameUpdated onExternalAppRelease onConversationDisconnected "
-               "onConversationTextMessageReceived");
+        << words("onNewInstall onCreateAccountFailed onCreateAccountSucceeded onCheckUsernameResponse "
+                 "onLoginStateChanged onLoginScreenClosing onMainScreenClosing onMainScreenVisibilityChanged "
+                 "onMainScreenVisibleChanged onMainScreenPositionXChanged onMainScreenPositionYChanged "
+                 "onMainScreenWidthChanged onAudioSettingsScreenClosing onReportIssueClosing "
+                 "onInviteFriendsViaEmailClosing onSystrayActivated onVoiceLoggedIn "
+                 "onLocalUserNotificationReceived "
+                 "onSystemTrayInviteMessageClicked onSystemTrayMessageClicked "
+                 "onSystemTrayPrivateMessageClicked "
+                 "onSystemTrayChannelMessageClicked onSystemTrayConversationMessageClicked "
+                 "onSystemTrayUpdateAvailableMessageClicked onLocalUserPresenceStateChanged "
+                 "onChannelFavoriteChanged "
+                 "onAddChannelFailed onEditChannelFailed onChannelConnectionTimeout onMaximumCallsExceeded "
+                 "onCannotAddEchoToSession onFileNotFoundForPlayback onVoiceDataBlocked "
+                 "onVoiceDataBlockedWarningWindowClosing onTutorialScreenClosing onUpdateAvailable "
+                 "onNoUpdateAvailable onCreateAccountNetworkError "
+                 "onVoiceManagerEffectiveRenderDeviceNameChanged "
+                 "onVoiceManagerEffectiveCaptureDeviceNameChanged onVoiceManagerRenderDeviceNameChanged "
+                 "onVoiceManagerCaptureDeviceNameChanged onVoiceManagerRenderDeviceIndexChanged "
+                 "onVoiceManagerCaptureDeviceIndexChanged onVoiceManagerTransmittingChannelChanged "
+                 "onVoiceManagerNetworkStateChanged onVoiceManagerCaptureTestRunningChanged "
+                 "onVoiceManagerRenderTestRunningChanged onAuxAudioPropertiesReceived onConnectorCreateFailed "
+                 "onConnectorCreated onSdkError onChannelNotFound onMediaStreamUpdated onSessionRemoved "
+                 "onAudioDeviceProblem onVoiceLoggedOut onCouldNotConnectToServer onRtpTimeout "
+                 "onTonesManagerVoiceChanged onLinkShortened onChatColorsChanged onInviteUsersResponses "
+                 "onConversationParticipantAdded onConversationParticipantRemoved "
+                 "onConversationParticipantDisplayNameUpdated onExternalAppRelease onConversationDisconnected "
+                 "onConversationTextMessageReceived");
     QTest::newRow("private slots") << ownMethods(QMetaMethod::Slot, QMetaMethod::Private) << QStringList();
     QTest::newRow("invokables")
         << ownMethods(QMetaMethod::Method, QMetaMethod::Public)
-        << words(
-               "createAccount checkUsernameAvailability checkForUpdates requestLogin requestLogout "
-               "isImageValid "
-               "trackEvent showLoginPrompt showMainFrame showFindUsers showGeneralSettings showAbout "
-               "showCreateChannel showReportIssue hideAllFrames minimizeAllFrames showInviteFriendsViaEmail "
-               "copyChannelLinkToClipboard copyTextToClipboard showEditPresenceMessages "
-               "getAvailableTTSVoices "
-               "setTTSVoice getAvailableStyles getCurrentStyleName setStyle getRenderDevices "
-               "getCaptureDevices "
-               "setCaptureDeviceByIndex setRenderDeviceByIndex setAecEnabled setAgcEnabled setVadEnabled "
-               "getKeySequenceString setTtsVolume getTtsVolume stopTts renderFileToSpeaker startCaptureTest "
-               "stopCaptureTest startRenderTest stopRenderTest getDefaultVadSensitivity "
-               "getDefaultVadNoiseFloor "
-               "getDefaultMicLevel getDefaultSpeakerLevel capitalizeFirstLetter activateParentById "
-               "requestJoinConversation showUserProfileByURI copyCallStatsToClipboard clearCallStats "
-               "requestConnectionQualityStatsUpdate getMousePositionX getMousePositionY setCursorShape "
-               "restoreCursorShape showAlert showHiddenWindow forceCrash showPostCallSurvey showChatLog "
-               "readFileContents showRealmUserProfile requestConversation leaveAllVoiceConversations "
-               "isTavriInAccessList initializeLocalization decorate getChatLogFileList");
-    QTest::newRow("other methods") << ownMethods(QMetaMethod::Method, QMetaMethod::Protected) +
-                                          ownMethods(QMetaMethod::Method, QMetaMethod::Private)
+        << words("createAccount checkUsernameAvailability checkForUpdates requestLogin requestLogout "
+                 "isImageValid "
+                 "trackEvent showLoginPrompt showMainFrame showFindUsers showGeneralSettings showAbout "
+                 "showCreateChannel showReportIssue hideAllFrames minimizeAllFrames showInviteFriendsViaEmail "
+                 "copyChannelLinkToClipboard copyTextToClipboard showEditPresenceMessages "
+                 "getAvailableTTSVoices "
+                 "setTTSVoice getAvailableStyles getCurrentStyleName setStyle getRenderDevices "
+                 "getCaptureDevices "
+                 "setCaptureDeviceByIndex setRenderDeviceByIndex setAecEnabled setAgcEnabled setVadEnabled "
+                 "getKeySequenceString setTtsVolume getTtsVolume stopTts renderFileToSpeaker startCaptureTest "
+                 "stopCaptureTest startRenderTest stopRenderTest getDefaultVadSensitivity "
+                 "getDefaultVadNoiseFloor "
+                 "getDefaultMicLevel getDefaultSpeakerLevel capitalizeFirstLetter activateParentById "
+                 "requestJoinConversation showUserProfileByURI copyCallStatsToClipboard clearCallStats "
+                 "requestConnectionQualityStatsUpdate getMousePositionX getMousePositionY setCursorShape "
+                 "restoreCursorShape showAlert showHiddenWindow forceCrash showPostCallSurvey showChatLog "
+                 "readFileContents showRealmUserProfile requestConversation leaveAllVoiceConversations "
+                 "isTavriInAccessList initializeLocalization decorate getChatLogFileList");
+    QTest::newRow("other methods") << ownMethods(QMetaMethod::Method, QMetaMethod::Protected)
+                                          + ownMethods(QMetaMethod::Method, QMetaMethod::Private)
                                    << QStringList();
 
     const QMetaObject *meta = &TavriApplication::staticMetaObject;
     QStringList properties;
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
         properties.append(QString::fromLatin1(meta->property(i).name()));
-    QTest::newRow("properties")
-        << properties
-        << words("languageUpdatedString version localUser applicationDirPath imageDirPath "
-                 "soundsDirPath availableUpdateVersion availableUpdateMessage "
-                 "availableUpdateLink renderDevices captureDevices transmittingChannel "
-                 "echoChannel captureTestRunning renderTestRunning qualityConnectionBars "
-                 "micIsActive micVolume micEnergy speakerIsActive speakerVolume "
-                 "speakerEnergy connectorErrorMessage pageId systemInfo callStats "
-                 "advancedAgc ttsVoices currentTTSVoice logfileDirectory chatColors");
+    QTest::newRow("properties") << properties
+                                << words("languageUpdatedString version localUser applicationDirPath imageDirPath "
+                                         "soundsDirPath availableUpdateVersion availableUpdateMessage "
+                                         "availableUpdateLink renderDevices captureDevices transmittingChannel "
+                                         "echoChannel captureTestRunning renderTestRunning qualityConnectionBars "
+                                         "micIsActive micVolume micEnergy speakerIsActive speakerVolume "
+                                         "speakerEnergy connectorErrorMessage pageId systemInfo callStats "
+                                         "advancedAgc ttsVoices currentTTSVoice logfileDirectory chatColors");
 }
 
 void TestQmlInterface::exactlyThePublishedMembers()
@@ -280,8 +271,7 @@ void TestQmlInterface::folders()
 {
     // Sound choosers start where the default cue sounds lie, beside the
     // program; log files are in the folder shared with the voice SDK.
-    QCOMPARE(app()->property("soundsDirPath").toString(),
-             app()->applicationDirPath() + QStringLiteral("/sounds"));
+    QCOMPARE(app()->property("soundsDirPath").toString(), app()->applicationDirPath() + QStringLiteral("/sounds"));
     QCOMPARE(app()->property("imageDirPath").toString(),
              QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
     QCOMPARE(app()->property("logfileDirectory").toString(), sdkLogDirectory());
@@ -297,9 +287,7 @@ void TestQmlInterface::readFileContents()
     file.close();
     QCOMPARE(app()->readFileContents(file.fileName()),
              QString::fromUtf8("h\xc3\xa9llo <b>peer</b> http://example.org/x\n"));
-    QVERIFY(app()
-                ->readFileContents(file.fileName(), true)
-                .contains(QLatin1String("<a href=\"http://example.org/x\"")));
+    QVERIFY(app()->readFileContents(file.fileName(), true).contains(QLatin1String("<a href=\"http://example.org/x\"")));
 
     LogCapture capture;
     QCOMPARE(app()->readFileContents(folder.filePath(QStringLiteral("missing.txt"))), QString());

@@ -18,8 +18,7 @@
 #include "tavriidentityrealmuser.h"
 #include "virtualkeycapturewindow.h"
 
-namespace
-{
+namespace {
 
 StorageManager *storage()
 {
@@ -265,33 +264,31 @@ void TestWindowLoaders::loaders_data()
     QTest::addColumn<bool>("minimizeButton");
     const QString viewer = QStringLiteral("mainViewer");
     QTest::newRow("login") << "login"
-                           << "Tavri: Login" << QSize(560, 308) << QStringList{viewer}
-                           << "Application.ShowLoginPane" << true;
+                           << "Tavri: Login" << QSize(560, 308) << QStringList{viewer} << "Application.ShowLoginPane"
+                           << true;
     QTest::newRow("main") << "main"
                           << "Tavri: Main" << QSize()
-                          << QStringList{viewer, QStringLiteral("findInstance"),
-                                         QStringLiteral("isInviteFriends")}
+                          << QStringList{viewer, QStringLiteral("findInstance"), QStringLiteral("isInviteFriends")}
                           << QString() << true;
     QTest::newRow("about") << "about"
                            << "About Tavri" << QSize(600, 410) << QStringList{viewer, QStringLiteral("self")}
                            << QString() << false;
-    QTest::newRow("presence messages")
-        << "presence"
-        << "Edit presence messages" << QSize(360, 200) << QStringList{viewer} << QString() << false;
+    QTest::newRow("presence messages") << "presence"
+                                       << "Edit presence messages" << QSize(360, 200) << QStringList{viewer}
+                                       << QString() << false;
     QTest::newRow("settings") << "settings"
                               << "Settings" << QSize(880, 540)
                               << QStringList{viewer, QStringLiteral("self"), QStringLiteral("renderDevices"),
                                              QStringLiteral("captureDevices")}
                               << QString() << false;
     QTest::newRow("hidden") << "hidden"
-                            << "Internal Use Only" << QSize(640, 480) << QStringList{viewer} << QString()
-                            << false;
+                            << "Internal Use Only" << QSize(640, 480) << QStringList{viewer} << QString() << false;
     QTest::newRow("invite") << "invite"
                             << "Invite Friends via Email to Tavri" << QSize(400, 292)
                             << QStringList{viewer, QStringLiteral("invitedChannel")} << QString() << false;
     QTest::newRow("report") << "report"
-                            << "Report Issue" << QSize(720, 460)
-                            << QStringList{viewer, QStringLiteral("reason")} << QString() << false;
+                            << "Report Issue" << QSize(720, 460) << QStringList{viewer, QStringLiteral("reason")}
+                            << QString() << false;
     QTest::newRow("survey") << "survey"
                             << "Quality Survey" << QSize(480, 300) << QStringList{viewer}
                             << "Application.ShowPostCallSurvey" << false;
@@ -422,15 +419,14 @@ void TestWindowLoaders::inviteAddresses()
     QQuickItem *root = app()->inviteFriendsViaEmailWindow()->rootObject();
     QVERIFY(root);
     QVariant list;
-    QVERIFY(QMetaObject::invokeMethod(
-        root, "addressList", Q_RETURN_ARG(QVariant, list),
-        Q_ARG(QVariant, QStringLiteral("a@b.org, not-an-address;c@d.net\n a@b.org @x.y"))));
+    QVERIFY(
+        QMetaObject::invokeMethod(root, "addressList", Q_RETURN_ARG(QVariant, list),
+                                  Q_ARG(QVariant, QStringLiteral("a@b.org, not-an-address;c@d.net\n a@b.org @x.y"))));
     QCOMPARE(list.toStringList(), (QStringList{QStringLiteral("a@b.org"), QStringLiteral("c@d.net")}));
     QObject *send = root->findChild<QObject *>(QStringLiteral("sendButton"));
     QVERIFY(send);
     QVERIFY(!send->property("enabled").toBool());
-    root->findChild<QObject *>(QStringLiteral("addressField"))
-        ->setProperty("text", QStringLiteral("a@b.org"));
+    root->findChild<QObject *>(QStringLiteral("addressField"))->setProperty("text", QStringLiteral("a@b.org"));
     QVERIFY(send->property("enabled").toBool());
     app()->inviteFriendsViaEmailWindow()->hide();
 }
@@ -445,8 +441,8 @@ void TestWindowLoaders::profileWindowIsAProgramWindow()
     QVERIFY(view->isVisible());
     QCOMPARE(view->status(), QQuickView::Ready);
     QCOMPARE(view->transientParent(), static_cast<QWindow *>(mainFrame()));
-    for (const QString &name : shelltest::commonContextProperties() +
-                                   QStringList{QStringLiteral("mainViewer"), QStringLiteral("userToShow")})
+    for (const QString &name :
+         shelltest::commonContextProperties() + QStringList{QStringLiteral("mainViewer"), QStringLiteral("userToShow")})
         QVERIFY2(app()->windowContext(view)->contextProperty(name).isValid(), qPrintable(name));
     QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
     emit view->closing(nullptr);
@@ -456,8 +452,7 @@ void TestWindowLoaders::unknownFindUsersModeOpensNothing()
 {
     LogCapture capture;
     app()->showFindUsers(7, nullptr, 2, QStringLiteral("r"), QStringLiteral("u"));
-    const QList<CapturedLine> lines =
-        capture.find(QtDebugMsg, QStringLiteral("TavriApplication::showFindUsers"));
+    const QList<CapturedLine> lines = capture.find(QtDebugMsg, QStringLiteral("TavriApplication::showFindUsers"));
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.first().message, QStringLiteral("TavriApplication::showFindUsers 7 \"-\" 2 \"r\" \"u\""));
     QVERIFY(capture.matching(QStringLiteral("CFindUsers::")).isEmpty());
@@ -506,14 +501,14 @@ void TestWindowLoaders::chatLogShowsPlainText()
     QVERIFY(QDir().mkpath(QFileInfo(filename).path()));
     QFile file(filename);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    const QByteArray line = RecentConversation::formatLogLine(
-        QDateTime::fromMSecsSinceEpoch(1700000000000), QStringLiteral("Peer"),
-        QStringLiteral("<img src=\"http://x/y.png\"><b>hi</b>"));
+    const QByteArray line =
+        RecentConversation::formatLogLine(QDateTime::fromMSecsSinceEpoch(1700000000000), QStringLiteral("Peer"),
+                                          QStringLiteral("<img src=\"http://x/y.png\"><b>hi</b>"));
     file.write(line);
     file.close();
     const QDateTime at = QDateTime::fromMSecsSinceEpoch(1700000000000);
-    storage()->insertRecentConversationRecord(QStringLiteral("__Tavri"), id, QStringLiteral("Team Room"),
-                                              QString(), at, at, filename);
+    storage()->insertRecentConversationRecord(QStringLiteral("__Tavri"), id, QStringLiteral("Team Room"), QString(), at,
+                                              at, filename);
     storage()->insertRecentConversationParticipantRecord(QStringLiteral("__Tavri"), id, at,
                                                          QStringLiteral("sip:u-peer@d"));
     recent->refresh();
@@ -547,12 +542,9 @@ void TestWindowLoaders::cascade_data()
     QTest::newRow("wraps round") << QPoint(700, 500) << QSize(300, 200) << QSize(800, 600) << QPoint(20, 20);
     // 1000 wide: steps of 40 from 990 visit only 990, 30, 70 ... none
     // beyond 990 again; a 985-wide window fits from 0 to 15 only.
-    QTest::newRow("never fits on the cycle")
-        << QPoint(990, 0) << QSize(985, 10) << QSize(1000, 600) << QPoint(0, 0);
-    QTest::newRow("wider than the desktop")
-        << QPoint(10, 10) << QSize(900, 100) << QSize(800, 600) << QPoint(0, 10);
-    QTest::newRow("taller than the desktop")
-        << QPoint(10, 10) << QSize(100, 700) << QSize(800, 600) << QPoint(10, 0);
+    QTest::newRow("never fits on the cycle") << QPoint(990, 0) << QSize(985, 10) << QSize(1000, 600) << QPoint(0, 0);
+    QTest::newRow("wider than the desktop") << QPoint(10, 10) << QSize(900, 100) << QSize(800, 600) << QPoint(0, 10);
+    QTest::newRow("taller than the desktop") << QPoint(10, 10) << QSize(100, 700) << QSize(800, 600) << QPoint(10, 0);
     QTest::newRow("no desktop") << QPoint(10, 10) << QSize(100, 100) << QSize(0, 0) << QPoint(0, 0);
 }
 

@@ -118,13 +118,11 @@ void TestStartupArgs::sharedRealmArgument_data()
     QTest::addColumn<QStringList>("fields"); // id, token, input, output, version
     QTest::addColumn<bool>("complete");
     const QStringList empty{QString(), QString(), QString(), QString(), QString()};
-    QTest::newRow("five") << QStringLiteral("RID:TOK:IN:OUT:1.2")
-                          << QStringList{"RID", "TOK", "IN", "OUT", "1.2"} << true;
+    QTest::newRow("five") << QStringLiteral("RID:TOK:IN:OUT:1.2") << QStringList{"RID", "TOK", "IN", "OUT", "1.2"}
+                          << true;
     QTest::newRow("four") << QStringLiteral("RID:TOK:IN:OUT") << QStringList{"RID", "TOK", "IN", "OUT", ""} << true;
-    QTest::newRow("extras ignored") << QStringLiteral("A:B:C:D:E:F:G") << QStringList{"A", "B", "C", "D", "E"}
-                                    << true;
-    QTest::newRow("empty fields kept") << QStringLiteral(":TOK::OUT:") << QStringList{"", "TOK", "", "OUT", ""}
-                                       << true;
+    QTest::newRow("extras ignored") << QStringLiteral("A:B:C:D:E:F:G") << QStringList{"A", "B", "C", "D", "E"} << true;
+    QTest::newRow("empty fields kept") << QStringLiteral(":TOK::OUT:") << QStringList{"", "TOK", "", "OUT", ""} << true;
     QTest::newRow("three") << QStringLiteral("A:B:C") << empty << false;
     QTest::newRow("one") << QStringLiteral("A") << empty << false;
 }
@@ -151,14 +149,14 @@ void TestStartupArgs::hideSecrets_data()
     QTest::newRow("message") << QStringLiteral("x<!>-svcR:T:I:O<!>-quit")
                              << QStringLiteral("x<!>-svcR:<hidden>:I:O<!>-quit");
     // A bare "-svc" takes the next part as its value.
-    QTest::newRow("bare svc, value next") << QStringLiteral("-svc<!>R:T:I:O<!>x")
-                                          << QStringLiteral("-svc<!>R:<hidden>:I:O<!>x");
+    QTest::newRow("bare svc, value next")
+        << QStringLiteral("-svc<!>R:T:I:O<!>x") << QStringLiteral("-svc<!>R:<hidden>:I:O<!>x");
     QTest::newRow("bare svc, token alone next") << QStringLiteral("-svc<!>T") << QStringLiteral("-svc<!><hidden>");
     QTest::newRow("bare svc last") << QStringLiteral("x<!>-svc") << QStringLiteral("x<!>-svc");
     // Oversized messages are cut after hiding, with their full length noted.
     QTest::newRow("cut") << QStringLiteral("-svcR:T:I:O<!>") + QString(2000, QLatin1Char('a'))
                          << QStringLiteral("-svcR:<hidden>:I:O<!>") + QString(1024 - 21, QLatin1Char('a'))
-            + QStringLiteral("... (2021 characters)");
+                                + QStringLiteral("... (2021 characters)");
 }
 
 void TestStartupArgs::hideSecrets()
@@ -207,13 +205,15 @@ void TestStartupArgs::commandLine_data()
         << QStringList{"ostrel logging set to level 0"} << QStringList{};
     QTest::newRow("svc alone") << QByteArrayList{"-svc"} << QStringLiteral("STATE ostrel=2 tavri=3 showUi=0 links=")
                                << QStringList{} << QStringList{"CALL", "Tavri starting headless..."};
-    QTest::newRow("svc five fields")
-        << QByteArrayList{"-svcRID:TOK:IN:OUT:1.2"} << QStringLiteral("STATE ostrel=2 tavri=3 showUi=0 links=")
-        << QStringList{"Tavri starting headless...", "CALL createRealm(RID|TOK|OUT|IN|1.2)"}
-        << QStringList{"incomplete"};
-    QTest::newRow("svc three fields")
-        << QByteArrayList{"-svcA:B:C"} << QStringLiteral("STATE ostrel=2 tavri=3 showUi=0 links=")
-        << QStringList{"... incomplete startup arg...", "CALL createRealm(||||)"} << QStringList{};
+    QTest::newRow("svc five fields") << QByteArrayList{"-svcRID:TOK:IN:OUT:1.2"}
+                                     << QStringLiteral("STATE ostrel=2 tavri=3 showUi=0 links=")
+                                     << QStringList{"Tavri starting headless...",
+                                                    "CALL createRealm(RID|TOK|OUT|IN|1.2)"}
+                                     << QStringList{"incomplete"};
+    QTest::newRow("svc three fields") << QByteArrayList{"-svcA:B:C"}
+                                      << QStringLiteral("STATE ostrel=2 tavri=3 showUi=0 links=")
+                                      << QStringList{"... incomplete startup arg...", "CALL createRealm(||||)"}
+                                      << QStringList{};
     QTest::newRow("later svc wins") << QByteArrayList{"-svcA:B:C:D", "-svcE:F:G:H"}
                                     << QStringLiteral("STATE ostrel=2 tavri=3 showUi=0 links=")
                                     << QStringList{"CALL createRealm(E|F|H|G|)"} << QStringList{"createRealm(A"};

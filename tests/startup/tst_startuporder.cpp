@@ -10,26 +10,26 @@
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickView>
-#include <QTemporaryDir>
 #include <QSettings>
 #include <QSslConfiguration>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include "callsessionstats.h"
 #include "conversation.h"
-#include "localuser.h"
-#include "recentconversation.h"
-#include "recentconversations.h"
-#include "tavriidentityrealm.h"
+#include "fakewebservice.h"
 #include "identityrealmmanager.h"
+#include "localuser.h"
 #include "logging.h"
 #include "ostrelsdk_control.h"
+#include "recentconversation.h"
+#include "recentconversations.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "systemtrayicon.h"
 #include "tavriapplication.h"
+#include "tavriidentityrealm.h"
 #include "tavrisharedidentityrealmmanager.h"
-#include "fakewebservice.h"
 #include "testenvironment.h"
 #include "voicemanager.h"
 
@@ -229,10 +229,10 @@ void TestStartupOrder::wiringDelivers_data()
     QTest::newRow("captureTest") << QStringLiteral("log:captureTestRunning= true");
     QTest::newRow("web update") << QStringLiteral("log:Update available! \"2.0\"");
     QTest::newRow("newInstall") << QStringLiteral("log:TavriApplication::onNewInstall");
-    QTest::newRow("participantAdded")
-        << QStringLiteral("log:TavriApplication::onConversationParticipantAdded \"sip:confctl-1@x\" \"u1\"");
-    QTest::newRow("voiceDataBlocked")
-        << QStringLiteral("log:RTP voice data stream blocked from send/receive, please check router settings");
+    QTest::newRow("participantAdded") << QStringLiteral(
+        "log:TavriApplication::onConversationParticipantAdded \"sip:confctl-1@x\" \"u1\"");
+    QTest::newRow("voiceDataBlocked") << QStringLiteral(
+        "log:RTP voice data stream blocked from send/receive, please check router settings");
 }
 
 void TestStartupOrder::wiringDelivers()
@@ -251,7 +251,7 @@ void TestStartupOrder::wiringDelivers()
         emit StorageManager::getInstance()->newInstall();
     else if (row == QLatin1String("participantAdded"))
         emit g_app->identityRealmManager()->conversationParticipantAdded(nullptr, QStringLiteral("sip:confctl-1@x"),
-                                                                          QStringLiteral("u1"));
+                                                                         QStringLiteral("u1"));
     else if (row == QLatin1String("voiceDataBlocked"))
         emit g_app->callStats()->voiceDataBlocked();
     QVERIFY2(recordHas(expected), qPrintable(expected));
@@ -346,9 +346,8 @@ void TestStartupOrder::protocolMessages()
 
     emit g_app->messageReceived(QStringLiteral("-svcR2:SECRET2:I:O"));
     QCOMPARE(g_app->sharedRealmCalls.size(), 3);
-    QCOMPARE(g_app->sharedRealmCalls.last(),
-             (QStringList{QStringLiteral("R2"), QStringLiteral("SECRET2"), QStringLiteral("O"), QStringLiteral("I"),
-                          QString()}));
+    QCOMPARE(g_app->sharedRealmCalls.last(), (QStringList{QStringLiteral("R2"), QStringLiteral("SECRET2"),
+                                                          QStringLiteral("O"), QStringLiteral("I"), QString()}));
     for (const QString &entry : resolvedRecord())
         QVERIFY2(!entry.contains(QLatin1String("SECRET2")), qPrintable(entry));
 }

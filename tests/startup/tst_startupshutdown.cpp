@@ -25,8 +25,7 @@ namespace {
 const int kStartTimeoutMs = 120000;
 
 // One started program with everything it wrote so far.
-struct Probe
-{
+struct Probe {
     std::unique_ptr<QProcess> process;
     qint64 pid = 0;
     QString output;
@@ -120,8 +119,8 @@ void TestStartupShutdown::initTestCase()
     QVERIFY(QDir().mkpath(dataFolder));
     QFile runtime(dataFolder + QStringLiteral("/RuntimeSettings.qml"));
     QVERIFY(runtime.open(QIODevice::WriteOnly));
-    runtime.write("import QtQuick 2.0\nQtObject { property string applicationServer: \"http://" + m_web->host().toLatin1()
-                  + "\" }\n");
+    runtime.write("import QtQuick 2.0\nQtObject { property string applicationServer: \"http://"
+                  + m_web->host().toLatin1() + "\" }\n");
 }
 
 void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
@@ -179,7 +178,8 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
     int at = -1;
     for (const QString &marker : expectedOrder) {
         const int found = recorded.indexOf(marker, at + 1);
-        QVERIFY2(found > at, qPrintable(marker + QStringLiteral(" out of order in ") + recorded.join(QLatin1Char(','))));
+        QVERIFY2(found > at,
+                 qPrintable(marker + QStringLiteral(" out of order in ") + recorded.join(QLatin1Char(','))));
         at = found;
     }
 
@@ -202,8 +202,7 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
     QFile arguments(firstFolder.filePath(QStringLiteral("updater-args.txt")));
     QTRY_VERIFY_WITH_TIMEOUT(arguments.exists() && arguments.size() > 0, 10000);
     QVERIFY(arguments.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromLatin1(arguments.readAll()),
-             QStringLiteral("1\n%1\n").arg(first.pid));
+    QCOMPARE(QString::fromLatin1(arguments.readAll()), QStringLiteral("1\n%1\n").arg(first.pid));
 }
 
 void TestStartupShutdown::noUpdateListStartsNothing()
@@ -260,10 +259,12 @@ void TestStartupShutdown::filesStayPrivateWhateverTheUmask()
         QVERIFY2(::lstat(QFile::encodeName(path).constData(), &status) == 0, qPrintable(path));
         if (S_ISLNK(status.st_mode))
             continue;
-        QVERIFY2((status.st_mode & 077) == 0, qPrintable(path + QStringLiteral(" mode %1").arg(status.st_mode & 0777, 0, 8)));
+        QVERIFY2((status.st_mode & 077) == 0,
+                 qPrintable(path + QStringLiteral(" mode %1").arg(status.st_mode & 0777, 0, 8)));
         ++checked;
         if (S_ISDIR(status.st_mode)) {
-            for (const QFileInfo &entry : QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            for (const QFileInfo &entry :
+                 QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
                 roots.append(entry.filePath());
         }
     }
@@ -286,7 +287,7 @@ void TestStartupShutdown::terminationSignalShutsDownInOrder()
     QVERIFY(folder.isValid());
     // The single-instance socket and its lock, as the running program names them.
     const QString socket = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-        + QStringLiteral("/Ostrel_tavri-%1").arg(::getuid());
+                           + QStringLiteral("/Ostrel_tavri-%1").arg(::getuid());
     const QString lock = socket + QStringLiteral(".lock");
 
     Probe probe = startProbe({QStringLiteral("-svc")}, folder.path());
@@ -296,8 +297,10 @@ void TestStartupShutdown::terminationSignalShutsDownInOrder()
     QCOMPARE(::kill(pid_t(probe.pid), signalNumber), 0);
     QVERIFY2(probe.finish(), qPrintable(probe.output));
     QCOMPARE(probe.process->exitCode(), 0);
-    for (const char *line : {"Received", "OnAppExit() - called", "Shutting down", "~TavriApplication() - end", "EXIT 0"})
-        QVERIFY2(probe.output.contains(QLatin1String(line)), qPrintable(line + QStringLiteral(" missing in ") + probe.output));
+    for (const char *line :
+         {"Received", "OnAppExit() - called", "Shutting down", "~TavriApplication() - end", "EXIT 0"})
+        QVERIFY2(probe.output.contains(QLatin1String(line)),
+                 qPrintable(line + QStringLiteral(" missing in ") + probe.output));
     QVERIFY(markers(probe.output).contains(QStringLiteral("after_app.exec()")));
     QVERIFY(!QFile::exists(socket));
     QVERIFY(!QFile::exists(lock));

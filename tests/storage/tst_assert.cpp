@@ -107,7 +107,7 @@ void TestAssert::notContinuableEndsProcess()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("OSTREL_TAVRI_ASSERT"));
     probe.setProcessEnvironment(environment);
-    probe.start(QCoreApplication::applicationFilePath(), { QString::fromLatin1(kNotContinuableArgument) });
+    probe.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kNotContinuableArgument)});
     QVERIFY(probe.waitForFinished(30000));
     const QByteArray output = probe.readAllStandardError() + probe.readAllStandardOutput();
     QCOMPARE(probe.exitStatus(), QProcess::CrashExit);
@@ -128,8 +128,8 @@ void TestAssert::developerBoxShowsOnceAndHolds()
     QTimer boxWatcher;
     boxWatcher.setInterval(20);
     connect(&boxWatcher, &QTimer::timeout, this, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(widget);
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(widget);
             if (!box || !box->isVisible() || box->property("seen").toBool())
                 continue;
             box->setProperty("seen", true);
@@ -165,16 +165,16 @@ void TestAssert::developerBoxShowsOnceAndHolds()
     mainLoop.exec();
     boxWatcher.stop();
 
-    QCOMPARE(boxes, QStringList{ QStringLiteral("Tavri Fatal Error|F(2470): \nAssertion Failure - 'first'") });
-    QCOMPARE(events, QStringList({ "first failure", "box shown", "second failure", "quit", "second returned",
-                                   "first returned" }));
+    QCOMPARE(boxes, QStringList{QStringLiteral("Tavri Fatal Error|F(2470): \nAssertion Failure - 'first'")});
+    QCOMPARE(events, QStringList({"first failure", "box shown", "second failure", "quit", "second returned",
+                                  "first returned"}));
     int criticalLines = 0;
-    for (const CapturedLine& record : records())
+    for (const CapturedLine &record : records())
         criticalLines += record.type == QtCriticalMsg && record.message.startsWith("Assertion Failure - '");
     QCOMPARE(criticalLines, 2);
 }
 
-int main(int argc, char* argv[])
+int main(int argc, char *argv[])
 {
     if (argc > 1 && qstrcmp(argv[1], kNotContinuableArgument) == 0) {
         reportAssertionFailure("fatal probe", "probe.cpp", 1, "probe", false);

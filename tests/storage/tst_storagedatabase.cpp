@@ -18,7 +18,7 @@ namespace {
 
 // Runs `body` on a connection of its own to the file, as another program
 // would see it (fixtures before an open, checks after one).
-void withFile(const QString& path, const std::function<void(QSqlDatabase&)>& body)
+void withFile(const QString &path, const std::function<void(QSqlDatabase &)> &body)
 {
     const QString name = QStringLiteral("inspect");
     {
@@ -31,18 +31,18 @@ void withFile(const QString& path, const std::function<void(QSqlDatabase&)>& bod
     QSqlDatabase::removeDatabase(name);
 }
 
-void exec(QSqlDatabase& db, const QString& sql)
+void exec(QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery query(db);
     QVERIFY2(query.exec(sql), qPrintable(sql + ": " + query.lastError().text()));
 }
 
-QStringList column(QSqlDatabase& db, const QString& sql)
+QStringList column(QSqlDatabase &db, const QString &sql)
 {
     QStringList values;
     QSqlQuery query(db);
     if (!query.exec(sql))
-        return { QStringLiteral("error: ") + query.lastError().text() };
+        return {QStringLiteral("error: ") + query.lastError().text()};
     while (query.next())
         values << query.value(0).toString();
     return values;
@@ -51,7 +51,7 @@ QStringList column(QSqlDatabase& db, const QString& sql)
 // The schema as the program itself creates it, up to a version, with one
 // notification and one recent conversation; `withVersionRow` false leaves the
 // Versions table empty.
-void createSchema(QSqlDatabase& db, int version, bool withVersionRow)
+void createSchema(QSqlDatabase &db, int version, bool withVersionRow)
 {
     exec(db, "CREATE TABLE [Notifications] (ID integer NOT NULL PRIMARY KEY AUTOINCREMENT, notificationUID integer, "
              "sentAtMsecsFromEpoch integer, senderUID integer, senderUname text, channelUID integer, "
@@ -78,8 +78,7 @@ void createSchema(QSqlDatabase& db, int version, bool withVersionRow)
         exec(db, QStringLiteral("INSERT INTO Versions (GlobalVersion) VALUES (%1)").arg(version));
 }
 
-struct Schema
-{
+struct Schema {
     QStringList tables;
     QStringList indexes;
     QStringList recentColumns;
@@ -88,10 +87,10 @@ struct Schema
     int recentConversations;
 };
 
-Schema readSchema(const QString& path)
+Schema readSchema(const QString &path)
 {
     Schema schema;
-    withFile(path, [&](QSqlDatabase& db) {
+    withFile(path, [&](QSqlDatabase &db) {
         schema.tables = column(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%' "
                                    "ORDER BY name");
         schema.indexes = column(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND name NOT LIKE "
@@ -104,11 +103,17 @@ Schema readSchema(const QString& path)
     return schema;
 }
 
-const QStringList kTables = { "Notifications", "RecentConversationParticipants", "RecentConversations", "Versions" };
-const QStringList kIndexes = { "NotificationDateIndex", "NotificationUIDIndex", "RecentConversationDateIndex",
-                               "RecentConversationParticipantsConversationIndex" };
-const QStringList kRecentColumns = { "ID", "realmID", "conversationID", "displayName", "profileImageURI",
-                                     "joinedAtMsecsFromEpoch", "leftAtMsecsFromEpoch", "logfilename" };
+const QStringList kTables = {"Notifications", "RecentConversationParticipants", "RecentConversations", "Versions"};
+const QStringList kIndexes = {"NotificationDateIndex", "NotificationUIDIndex", "RecentConversationDateIndex",
+                              "RecentConversationParticipantsConversationIndex"};
+const QStringList kRecentColumns = {"ID",
+                                    "realmID",
+                                    "conversationID",
+                                    "displayName",
+                                    "profileImageURI",
+                                    "joinedAtMsecsFromEpoch",
+                                    "leftAtMsecsFromEpoch",
+                                    "logfilename"};
 
 QDateTime at(qint64 msecs)
 {
@@ -168,17 +173,31 @@ void TestStorageDatabase::fileName_data()
     QTest::addColumn<QString>("domain");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("fileName");
-    QTest::newRow("ordinary SIP URI") << "" << "sip:name@dom" << "Data-sip-name_dom.dat";
-    QTest::newRow("DEFAULT") << "" << "DEFAULT" << "Data-DEFAULT.dat";
-    QTest::newRow("voice domain removed") << "vd.example.com" << "sip:u-abc@tavri.vd.example.com"
+    QTest::newRow("ordinary SIP URI") << ""
+                                      << "sip:name@dom"
+                                      << "Data-sip-name_dom.dat";
+    QTest::newRow("DEFAULT") << ""
+                             << "DEFAULT"
+                             << "Data-DEFAULT.dat";
+    QTest::newRow("voice domain removed") << "vd.example.com"
+                                          << "sip:u-abc@tavri.vd.example.com"
                                           << "Data-sip-u-abc_tavri.dat";
-    QTest::newRow("other domain kept") << "vd.example.com" << "sip:u-abc@tavri.other.com"
+    QTest::newRow("other domain kept") << "vd.example.com"
+                                       << "sip:u-abc@tavri.other.com"
                                        << "Data-sip-u-abc_tavri.other.com.dat";
-    QTest::newRow("dots kept") << "" << "sip:first.last@a.b" << "Data-sip-first.last_a.b.dat";
-    QTest::newRow("slashes") << "" << "sip:../../x@d/e" << "Data-sip-.._.._x_d_e.dat";
-    QTest::newRow("backslash") << "" << "sip:..\\..\\x@d" << "Data-sip-.._.._x_d.dat";
+    QTest::newRow("dots kept") << ""
+                               << "sip:first.last@a.b"
+                               << "Data-sip-first.last_a.b.dat";
+    QTest::newRow("slashes") << ""
+                             << "sip:../../x@d/e"
+                             << "Data-sip-.._.._x_d_e.dat";
+    QTest::newRow("backslash") << ""
+                               << "sip:..\\..\\x@d"
+                               << "Data-sip-.._.._x_d.dat";
     QTest::newRow("control characters") << "" << QString("a\nb\tc") + QChar(0) << "Data-a_b_c_.dat";
-    QTest::newRow("characters names cannot hold") << "" << "a<b>c|d?e*f\"g" << "Data-a_b_c_d_e_f_g.dat";
+    QTest::newRow("characters names cannot hold") << ""
+                                                  << "a<b>c|d?e*f\"g"
+                                                  << "Data-a_b_c_d_e_f_g.dat";
 }
 
 void TestStorageDatabase::fileName()
@@ -203,7 +222,7 @@ void TestStorageDatabase::newFileGetsCurrentSchema()
     QCOMPARE(schema.tables, kTables);
     QCOMPARE(schema.indexes, kIndexes);
     QCOMPARE(schema.recentColumns, kRecentColumns);
-    QCOMPARE(schema.versions, QStringList{ "13" });
+    QCOMPARE(schema.versions, QStringList{"13"});
 
     // Opening again finds the current version and changes nothing.
     log.clear();
@@ -233,7 +252,7 @@ void TestStorageDatabase::migration()
     QFETCH(int, recentLeft);
     const QString name = QStringLiteral("sip:v%1@dom").arg(version);
     const QString path = m_storage->databaseFilePath(name);
-    withFile(path, [&](QSqlDatabase& db) { createSchema(db, version, versionsRow); });
+    withFile(path, [&](QSqlDatabase &db) { createSchema(db, version, versionsRow); });
 
     LogCapture log;
     QVERIFY(m_storage->openDatabase(name));
@@ -241,7 +260,7 @@ void TestStorageDatabase::migration()
     QCOMPARE(schema.tables, kTables);
     QCOMPARE(schema.indexes, kIndexes);
     QCOMPARE(schema.recentColumns, kRecentColumns);
-    QCOMPARE(schema.versions, QStringList{ "13" });
+    QCOMPARE(schema.versions, QStringList{"13"});
     QCOMPARE(schema.notifications, notificationsLeft);
     QCOMPARE(schema.recentConversations, recentLeft);
     if (version == 12 && versionsRow) // only the column step and the version rewrite ran
@@ -253,7 +272,7 @@ void TestStorageDatabase::migration()
 void TestStorageDatabase::failingStepDoesNotStopMigration()
 {
     const QString path = m_storage->databaseFilePath("sip:v11@dom");
-    withFile(path, [](QSqlDatabase& db) {
+    withFile(path, [](QSqlDatabase &db) {
         createSchema(db, 12, false);
         exec(db, "INSERT INTO Versions (GlobalVersion) VALUES (11)");
     });
@@ -265,7 +284,7 @@ void TestStorageDatabase::failingStepDoesNotStopMigration()
     m_storage.reset(); // closes the connection, so only committed work is seen
     const Schema schema = readSchema(path);
     QCOMPARE(schema.recentColumns, kRecentColumns);
-    QCOMPARE(schema.versions, QStringList{ "13" });
+    QCOMPARE(schema.versions, QStringList{"13"});
     QCOMPARE(schema.notifications, 1);
     QCOMPARE(schema.recentConversations, 1);
 }
@@ -289,13 +308,13 @@ void TestStorageDatabase::failedVersionRewriteRollsBack()
 {
     m_storage = std::make_unique<VersionlessStorage>();
     const QString path = m_storage->databaseFilePath("sip:v12@dom");
-    withFile(path, [](QSqlDatabase& db) { createSchema(db, 12, true); });
+    withFile(path, [](QSqlDatabase &db) { createSchema(db, 12, true); });
     LogCapture log;
     QVERIFY(m_storage->openDatabase("sip:v12@dom"));
     QVERIFY(log.text().contains("migration rolled back"));
     m_storage.reset();
     const Schema kept = readSchema(path);
-    QCOMPARE(kept.versions, QStringList{ "12" });
+    QCOMPARE(kept.versions, QStringList{"12"});
     QVERIFY(!kept.recentColumns.contains("logfilename"));
     QCOMPARE(kept.notifications, 1);
 
@@ -303,7 +322,7 @@ void TestStorageDatabase::failedVersionRewriteRollsBack()
     QVERIFY(m_storage->openDatabase("sip:v12@dom"));
     m_storage.reset();
     const Schema migrated = readSchema(path);
-    QCOMPARE(migrated.versions, QStringList{ "13" });
+    QCOMPARE(migrated.versions, QStringList{"13"});
     QCOMPARE(migrated.recentColumns, kRecentColumns);
     QCOMPARE(migrated.notifications, 1);
 }
@@ -348,30 +367,30 @@ void TestStorageDatabase::notifications()
     m_storage->storeNotificationRecord("1002", at(2000), "502", "carol", "9002", "Ops", 2, "", "", 1, "");
 
     // The lists are appended to, not cleared.
-    QStringList uids{ "old" }, senders, names, messages, actions, channels, channelNames, emails;
+    QStringList uids{"old"}, senders, names, messages, actions, channels, channelNames, emails;
     QList<QDateTime> times;
     QList<int> types, states;
     QCOMPARE(m_storage->getNotificationRecords(uids, senders, names, times, types, messages, actions, channels,
                                                channelNames, states, emails),
              3);
-    QCOMPARE(uids, QStringList({ "old", "1003", "1002", "1001" }));
-    QCOMPARE(times, QList<QDateTime>({ at(3000), at(2000), at(1000) }));
-    QCOMPARE(senders, QStringList({ "503", "502", "501" }));
-    QCOMPARE(names, QStringList({ "dave", "carol", "bob" }));
-    QCOMPARE(types, QList<int>({ 1, 2, 3 }));
+    QCOMPARE(uids, QStringList({"old", "1003", "1002", "1001"}));
+    QCOMPARE(times, QList<QDateTime>({at(3000), at(2000), at(1000)}));
+    QCOMPARE(senders, QStringList({"503", "502", "501"}));
+    QCOMPARE(names, QStringList({"dave", "carol", "bob"}));
+    QCOMPARE(types, QList<int>({1, 2, 3}));
     QCOMPARE(messages.last(), QStringLiteral("hi"));
     QCOMPARE(actions.last(), QStringLiteral("join"));
-    QCOMPARE(channels, QStringList({ "", "9002", "9001" }));
+    QCOMPARE(channels, QStringList({"", "9002", "9001"}));
     QCOMPARE(channelNames.last(), QStringLiteral("Lobby"));
-    QCOMPARE(states, QList<int>({ 2, 1, 1 }));
-    QCOMPARE(emails, QStringList({ "", "", "" }));
+    QCOMPARE(states, QList<int>({2, 1, 1}));
+    QCOMPARE(emails, QStringList({"", "", ""}));
 
     m_storage->deleteNotificationRecord("1002");
     uids.clear();
     QCOMPARE(m_storage->getNotificationRecords(uids, senders, names, times, types, messages, actions, channels,
                                                channelNames, states, emails),
              2);
-    QCOMPARE(uids, QStringList({ "1003", "1001" }));
+    QCOMPARE(uids, QStringList({"1003", "1001"}));
 }
 
 void TestStorageDatabase::notificationReadStates()
@@ -380,7 +399,7 @@ void TestStorageDatabase::notificationReadStates()
     const QString path = m_storage->databaseFilePath("sip:alice@dom");
     auto rows = [&] {
         QStringList result;
-        withFile(path, [&](QSqlDatabase& db) {
+        withFile(path, [&](QSqlDatabase &db) {
             result = column(db, "SELECT notificationUID || '|' || senderUname || '|' || readState FROM Notifications "
                                 "ORDER BY notificationUID");
         });
@@ -390,13 +409,13 @@ void TestStorageDatabase::notificationReadStates()
     m_storage->storeNotificationRecord("1002", at(2000), "502", "carol", "", "", 1, "", "", 1, "");
     // The same state changes nothing; the other fields of a stored one never change.
     QVERIFY(m_storage->storeNotificationRecord("1001", at(5000), "999", "mallory", "", "", 9, "", "", 1, ""));
-    QCOMPARE(rows(), QStringList({ "1001|bob|1", "1002|carol|1" }));
+    QCOMPARE(rows(), QStringList({"1001|bob|1", "1002|carol|1"}));
     // Another state changes the read state only.
     m_storage->storeNotificationRecord("1001", at(5000), "999", "mallory", "", "", 9, "", "", 3, "");
-    QCOMPARE(rows(), QStringList({ "1001|bob|3", "1002|carol|1" }));
+    QCOMPARE(rows(), QStringList({"1001|bob|3", "1002|carol|1"}));
 
     m_storage->markAllNotificationRecordsRead();
-    QCOMPARE(rows(), QStringList({ "1001|bob|2", "1002|carol|2" }));
+    QCOMPARE(rows(), QStringList({"1001|bob|2", "1002|carol|2"}));
 }
 
 void TestStorageDatabase::recentConversations()
@@ -413,7 +432,7 @@ void TestStorageDatabase::recentConversations()
     }
     m_storage->insertRecentConversationRecord("__Tavri", "lonely", "Lonely", "", at(5000), at(6000), "");
 
-    QStringList realms{ "stale" }, ids, names, images, logs;
+    QStringList realms{"stale"}, ids, names, images, logs;
     QList<QDateTime> joined, left;
     QList<QStringList> participants;
     QCOMPARE(m_storage->getRecentConversationRecords(realms, ids, names, images, joined, left, logs, participants), 10);
@@ -436,7 +455,7 @@ void TestStorageDatabase::recentConversationsSharingLeftTimeStayApart()
     QVERIFY(m_storage->openDatabase("sip:alice@dom"));
     m_storage->insertRecentConversationRecord("__Tavri", "c", "C", "", at(100), at(900), "a.log");
     m_storage->insertRecentConversationRecord("__Tavri", "c", "C", "", at(200), at(900), "b.log");
-    for (const char* p : { "x", "y" }) {
+    for (const char *p : {"x", "y"}) {
         m_storage->insertRecentConversationParticipantRecord("__Tavri", "c", at(200), QStringLiteral("late-") + p);
         m_storage->insertRecentConversationParticipantRecord("__Tavri", "c", at(100), QStringLiteral("early-") + p);
     }
@@ -444,8 +463,8 @@ void TestStorageDatabase::recentConversationsSharingLeftTimeStayApart()
     QList<QDateTime> joined, left;
     QList<QStringList> participants;
     QCOMPARE(m_storage->getRecentConversationRecords(realms, ids, names, images, joined, left, logs, participants), 2);
-    QCOMPARE(joined, QList<QDateTime>({ at(100), at(200) }));
-    QCOMPARE(logs, QStringList({ "a.log", "b.log" }));
+    QCOMPARE(joined, QList<QDateTime>({at(100), at(200)}));
+    QCOMPARE(logs, QStringList({"a.log", "b.log"}));
     QCOMPARE(participants.at(0).size(), 2);
     QCOMPARE(participants.at(1).size(), 2);
     QVERIFY(participants.at(0).filter("early-").size() == 2);
@@ -469,19 +488,19 @@ void TestStorageDatabase::recentConversationChanges()
     QList<QDateTime> joined, left;
     QList<QStringList> participants;
     QCOMPARE(m_storage->getRecentConversationRecords(realms, ids, names, images, joined, left, logs, participants), 1);
-    QCOMPARE(names, QStringList{ "New" });
-    QCOMPARE(images, QStringList{ "new.png" });
-    QCOMPARE(left, QList<QDateTime>{ at(300) });
-    QCOMPARE(logs, QStringList{ "c.log" });
-    QCOMPARE(participants, QList<QStringList>{ QStringList{ "p" } });
+    QCOMPARE(names, QStringList{"New"});
+    QCOMPARE(images, QStringList{"new.png"});
+    QCOMPARE(left, QList<QDateTime>{at(300)});
+    QCOMPARE(logs, QStringList{"c.log"});
+    QCOMPARE(participants, QList<QStringList>{QStringList{"p"}});
 
     // Deleting needs the exact visit; its participant rows stay behind.
     m_storage->deleteRecentConversationRecord("__Tavri", "c", at(100), at(200));
     QCOMPARE(m_storage->getRecentConversationRecords(realms, ids, names, images, joined, left, logs, participants), 1);
     m_storage->deleteRecentConversationRecord("__Tavri", "c", at(100), at(300));
     QCOMPARE(m_storage->getRecentConversationRecords(realms, ids, names, images, joined, left, logs, participants), 0);
-    withFile(path, [](QSqlDatabase& db) {
-        QCOMPARE(column(db, "SELECT participantUUID FROM RecentConversationParticipants"), QStringList{ "p" });
+    withFile(path, [](QSqlDatabase &db) {
+        QCOMPARE(column(db, "SELECT participantUUID FROM RecentConversationParticipants"), QStringList{"p"});
     });
 }
 

@@ -21,20 +21,20 @@ namespace {
 class ChangeRecorder : public QObject
 {
 public:
-    explicit ChangeRecorder(StorageManager* storage)
+    explicit ChangeRecorder(StorageManager *storage)
     {
-        connect(storage, &StorageManager::settingChanged, this, [this](const QString& key, const QVariant& value) {
+        connect(storage, &StorageManager::settingChanged, this, [this](const QString &key, const QVariant &value) {
             events << QStringLiteral("setting %1=%2").arg(key, value.toString());
         });
         connect(storage, &StorageManager::settingKeyChanged, this,
-                [this](StorageManager::NamedSettings key, const QVariant& value) {
+                [this](StorageManager::NamedSettings key, const QVariant &value) {
                     events << QStringLiteral("key %1=%2").arg(int(key)).arg(value.toString());
                 });
     }
     QStringList events;
 };
 
-QVariant rawValue(const QString& path)
+QVariant rawValue(const QString &path)
 {
     return QSettings().value(path);
 }
@@ -173,7 +173,7 @@ void TestStorageSettings::constructionRecordsVersionAndRegistersLinks()
     QCOMPARE(StorageManager::getInstance(), m_storage.get());
     host::DesktopEntryFile entry(host::UrlSchemeRegistration::desktopEntryPath());
     QVERIFY(entry.load());
-    QCOMPARE(entry.execArgumentsOf(), QStringList({ QCoreApplication::applicationFilePath(), QStringLiteral("%u") }));
+    QCOMPARE(entry.execArgumentsOf(), QStringList({QCoreApplication::applicationFilePath(), QStringLiteral("%u")}));
     QCOMPARE(entry.value(host::DesktopEntryFile::mainGroup(), "Comment"), QStringLiteral("URL:Tavri Protocol"));
 }
 
@@ -280,7 +280,7 @@ void TestStorageSettings::changesAreAnnouncedOnce()
     QSignalSpy hints(m_storage.get(), &StorageManager::showHintsChanged);
 
     m_storage->setSettingsValue(StorageManager::SettingsKeyMicVolumePercent, 40);
-    QCOMPARE(recorder.events, QStringList({ "setting settingsMicVolumePercent=40", "key 9=40" }));
+    QCOMPARE(recorder.events, QStringList({"setting settingsMicVolumePercent=40", "key 9=40"}));
     m_storage->setSettingsValue("settingsMicVolumePercent", 40);
     m_storage->setSettingsValue("settingsShowOfflineFriends", true);
     m_storage->setSettingsValue("settingsShowOfflineFriends", true);
@@ -290,7 +290,7 @@ void TestStorageSettings::changesAreAnnouncedOnce()
 
     recorder.events.clear();
     m_storage->setSettingsValue("defaults.x", 1);
-    QCOMPARE(recorder.events, QStringList({ "setting defaults.x=1", "key 0=1" }));
+    QCOMPARE(recorder.events, QStringList({"setting defaults.x=1", "key 0=1"}));
 
     m_storage->setSettingsValue("settingsShowHints", false);
     QCOMPARE(hints.count(), 1);
@@ -312,7 +312,7 @@ void TestStorageSettings::changesAreAnnouncedOnce()
     m_storage->setVolumeAdjustForUserUri("sip:x@y", 75.5);
     QCOMPARE(recorder.events, QStringList());
     m_storage->setSettingsValue("settingsTTSvolume", 41);
-    QCOMPARE(recorder.events, QStringList({ "setting settingsTTSvolume=41", "key 26=41" }));
+    QCOMPARE(recorder.events, QStringList({"setting settingsTTSvolume=41", "key 26=41"}));
 }
 
 void TestStorageSettings::passwordKeysAreStoredSilently_data()
@@ -348,8 +348,8 @@ void TestStorageSettings::machineSetterAnnouncesEveryCall()
     ChangeRecorder recorder(m_storage.get());
     m_storage->setSettingsValueForMachine(StorageManager::SettingsKeyUseDevelopmentServers, true);
     m_storage->setSettingsValueForMachine("useDevelopmentServers", true);
-    QCOMPARE(recorder.events, QStringList({ "setting useDevelopmentServers=true", "key 45=true",
-                                            "setting useDevelopmentServers=true", "key 45=true" }));
+    QCOMPARE(recorder.events, QStringList({"setting useDevelopmentServers=true", "key 45=true",
+                                           "setting useDevelopmentServers=true", "key 45=true"}));
     QCOMPARE(rawValue("useDevelopmentServers").toBool(), true);
 }
 
@@ -413,7 +413,7 @@ void TestStorageSettings::serverDefaults()
     m_storage->setDefaultSettings("settingsPostCallSurveyStartNum", 6, false);
     QCOMPARE(m_storage->getDefaultSettings(StorageManager::SettingsKeyPostCallSurveyStartNum, 2).toInt(), 4);
     QCOMPARE(rawValue("sip:alice@dom/defaults.settingsPostCallSurveyStartNum").toInt(), 4);
-    QCOMPARE(recorder.events, QStringList({ "setting defaults.settingsPostCallSurveyStartNum=4", "key 0=4" }));
+    QCOMPARE(recorder.events, QStringList({"setting defaults.settingsPostCallSurveyStartNum=4", "key 0=4"}));
 
     m_storage->setDefaultSettings("settingsPostCallSurveyStartNum", 6, true);
     QCOMPARE(m_storage->getDefaultSettings("settingsPostCallSurveyStartNum", 2).toInt(), 6);
@@ -450,7 +450,7 @@ void TestStorageSettings::serverDefaultKeysStayUnderPrefix()
     m_storage->setDefaultSettings(key, false, false);
     QCOMPARE(m_storage->getLogMeIn(), true);
     QStringList added = QSettings().allKeys();
-    for (const QString& existing : before)
+    for (const QString &existing : before)
         added.removeAll(existing);
     QCOMPARE(added.size(), 1);
     QVERIFY2(added.first().startsWith("defaults."), qPrintable(added.first()));
@@ -577,7 +577,7 @@ void TestStorageSettings::writeFailureIsReported()
         m_storage->setSettingsValueForMachine("locale", "fr");
         QVERIFY2(log.text().contains("Failed setting locale: "), qPrintable(log.text()));
     }
-    QCOMPARE(recorder.events, QStringList({ "setting locale=fr", "key 63=fr" }));
+    QCOMPARE(recorder.events, QStringList({"setting locale=fr", "key 63=fr"}));
     QVERIFY(QDir(file).removeRecursively());
 }
 

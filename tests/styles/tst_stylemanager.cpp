@@ -18,8 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
 
-namespace
-{
+namespace {
 
 // The application object of the program offers trackEvent to the style
 // manager; this one records the events.
@@ -84,8 +83,7 @@ private:
     QString cwdSkins() const { return m_cwd.filePath(QStringLiteral("skins")); }
     QString dataSkins() const
     {
-        return QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation))
-            .filePath(QStringLiteral("skins"));
+        return QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).filePath(QStringLiteral("skins"));
     }
     // Writes skins/<folder>/<folder>.qml under `skins`.
     static void writeSkin(const QString &skins, const QString &folder, const QByteArray &qml);
@@ -201,8 +199,8 @@ void TestStyleManager::everyStyleNameTheQmlReadsExists()
             // stay out of the schema.
             const QString after = text.mid(match.capturedEnd(), 16).trimmed();
             const QString before = text.mid(qMax(0, match.capturedStart() - 8), 8);
-            if (after.startsWith(QLatin1String("||")) || after.startsWith(QLatin1String("!== undefined")) ||
-                after.startsWith(QLatin1String("=== undefined")) || before.contains(QLatin1String("typeof")))
+            if (after.startsWith(QLatin1String("||")) || after.startsWith(QLatin1String("!== undefined"))
+                || after.startsWith(QLatin1String("=== undefined")) || before.contains(QLatin1String("typeof")))
                 withFallback.insert(name);
             reads.insert(name, QDir(qmlRoot).relativeFilePath(path));
         }
@@ -214,10 +212,9 @@ void TestStyleManager::everyStyleNameTheQmlReadsExists()
         const QStringList parts = it.key().split(QLatin1Char('.'));
         QVariant value = style()->property(qPrintable(parts.first()));
         if (value.isValid() && parts.size() == 2)
-            value = value.value<QObject *>() ? value.value<QObject *>()->property(qPrintable(parts.last()))
-                                             : QVariant();
-        QVERIFY2(value.isValid(),
-                 qPrintable(it.key() + " read by " + it.value() + " is not a style property"));
+            value =
+                value.value<QObject *>() ? value.value<QObject *>()->property(qPrintable(parts.last())) : QVariant();
+        QVERIFY2(value.isValid(), qPrintable(it.key() + " read by " + it.value() + " is not a style property"));
     }
 }
 
@@ -266,16 +263,14 @@ void TestStyleManager::availableStylesWithoutSkins()
 
 void TestStyleManager::availableStylesListEachValidStyleOnce()
 {
-    const QByteArray dark =
-        "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { windowBorderColor: \"#111111\" }\n";
+    const QByteArray dark = "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { windowBorderColor: \"#111111\" }\n";
     writeSkin(cwdSkins(), QStringLiteral("Dark"), dark);
     writeSkin(dataSkins(), QStringLiteral("Dark"), dark);
     writeSkin(dataSkins(), QStringLiteral("Moon"),
               "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { property string name: \"Night\" }\n");
     writeSkin(dataSkins(), QStringLiteral("Odd Name"),
               "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { property int name: 5 }\n");
-    writeSkin(cwdSkins(), QStringLiteral("Broken"),
-              "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { oops }\n");
+    writeSkin(cwdSkins(), QStringLiteral("Broken"), "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { oops }\n");
     writeSkin(cwdSkins(), QStringLiteral("Plain"),
               "import QtQuick 2.5\nItem { property color windowBorderColor: \"red\" }\n");
     writeSkin(cwdSkins(), QStringLiteral("Empty"), "");
@@ -310,13 +305,12 @@ void TestStyleManager::setStyleCopiesIntoTheStyleInForce()
     writeSkin(dataSkins(), QStringLiteral("Dark"),
               "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { windowBorderColor: \"#222222\" }\n");
 
-    QVERIFY(m_view->loadQml(
-        "import QtQuick 2.5\n"
-        "Rectangle {\n"
-        "    width: 40; height: 40\n"
-        "    color: styleManager.windowBorderColor\n"
-        "    Text { objectName: \"label\"; color: styleManager.enabledStyle.controlTextColor }\n"
-        "}\n"));
+    QVERIFY(m_view->loadQml("import QtQuick 2.5\n"
+                            "Rectangle {\n"
+                            "    width: 40; height: 40\n"
+                            "    color: styleManager.windowBorderColor\n"
+                            "    Text { objectName: \"label\"; color: styleManager.enabledStyle.controlTextColor }\n"
+                            "}\n"));
     QQuickItem *root = m_view->root();
     QCOMPARE(root->property("color").value<QColor>(), QColor("#000000"));
     QObject *enabledGroup = style()->property("enabledStyle").value<QObject *>();
@@ -349,8 +343,7 @@ void TestStyleManager::setStyleCopiesIntoTheStyleInForce()
              QStringLiteral("qrc:/sounds/sfx_friend_online.wav"));
 
     QCOMPARE(colours.count(), 1);
-    QCOMPARE(colours.first().first().value<QList<QColor>>(),
-             (QList<QColor>{QColor("#010203"), QColor("#040506")}));
+    QCOMPARE(colours.first().first().value<QList<QColor>>(), (QList<QColor>{QColor("#010203"), QColor("#040506")}));
     QCOMPARE(StyleManager::getCurrentStyleName(), QStringLiteral("Dark"));
     QCOMPARE(trackingApp()->events.size(), 1);
     QCOMPARE(trackingApp()->events.first().category, QStringLiteral("StyleManager"));
@@ -374,8 +367,7 @@ void TestStyleManager::setStyleCopiesIntoTheStyleInForce()
 void TestStyleManager::setStyleOfFailingFolderChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("qml");
-    QTest::newRow("syntax error") << QByteArray(
-        "import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { oops }\n");
+    QTest::newRow("syntax error") << QByteArray("import \"qrc:/QML/qml/tavri/controls\"\nStyleManager { oops }\n");
     QTest::newRow("not a style") << QByteArray(
         "import QtQuick 2.5\nItem { property color windowBorderColor: \"red\" }\n");
     QTest::newRow("empty file") << QByteArray();
@@ -403,9 +395,8 @@ void TestStyleManager::setStyleByNameOnlyFindsFolders()
               "import \"qrc:/QML/qml/tavri/controls\"\n"
               "StyleManager { property string name: \"Night\"; windowBorderColor: \"#333333\" }\n");
     LogCapture log;
-    for (const QString &name :
-         {QStringLiteral("Night"), QStringLiteral("Nowhere"), QString(), QStringLiteral("."),
-          QStringLiteral(".."), QStringLiteral("../skins/Moon"), QStringLiteral("Moon/Moon")})
+    for (const QString &name : {QStringLiteral("Night"), QStringLiteral("Nowhere"), QString(), QStringLiteral("."),
+                                QStringLiteral(".."), QStringLiteral("../skins/Moon"), QStringLiteral("Moon/Moon")})
         QVERIFY2(!StyleManager::setStyle(name), qPrintable(name));
     QVERIFY(log.find(QtWarningMsg, QStringLiteral("Invalid style")).isEmpty());
     QCOMPARE(style()->property("windowBorderColor").value<QColor>(), QColor("#000000"));
@@ -441,8 +432,7 @@ void TestStyleManager::propertyOfWrongTypeKeepsItsValue()
     QVERIFY(StyleManager::setStyle(QStringLiteral("Odd")));
     QCOMPARE(style()->property("windowBorderColor").value<QColor>(), QColor("#444444"));
     QCOMPARE(style()->property("menuColor").value<QColor>(), QColor("#540000"));
-    QVERIFY(
-        !log.find(QtWarningMsg, QStringLiteral("StyleManager::copyStyleProperties - cannot set")).isEmpty());
+    QVERIFY(!log.find(QtWarningMsg, QStringLiteral("StyleManager::copyStyleProperties - cannot set")).isEmpty());
     QVERIFY(!StyleManager::getInstance()->takeChatColor().isValid());
 }
 

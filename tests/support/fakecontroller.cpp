@@ -8,10 +8,10 @@
 #include <QTest>
 #include <QtEndian>
 
-namespace
-{
+namespace {
 
-template <typename T> T readLittleEndian(const QByteArray &bytes, int &position)
+template <typename T>
+T readLittleEndian(const QByteArray &bytes, int &position)
 {
     if (position + int(sizeof(T)) > bytes.size()) {
         position = bytes.size() + 1; // past the end: atEnd() stays false
@@ -22,7 +22,8 @@ template <typename T> T readLittleEndian(const QByteArray &bytes, int &position)
     return value;
 }
 
-template <typename Condition> bool spinUntil(Condition condition, int timeoutMs)
+template <typename Condition>
+bool spinUntil(Condition condition, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
@@ -114,8 +115,9 @@ QStringList FakeController::Frame::strings(int count)
 }
 
 FakeController::FakeController(const QString &name, QObject *parent)
-    : QObject(parent), m_outputPath(QDir(QDir::tempPath()).filePath(name + QStringLiteral("-out"))),
-      m_inputName(name + QStringLiteral("-in"))
+    : QObject(parent)
+    , m_outputPath(QDir(QDir::tempPath()).filePath(name + QStringLiteral("-out")))
+    , m_inputName(name + QStringLiteral("-in"))
 {
     QLocalServer::removeServer(m_outputPath);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);

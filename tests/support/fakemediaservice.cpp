@@ -10,7 +10,10 @@
 #include <QMediaTimeRange>
 #include <QtPlugin>
 
-FakeMediaPlayerControl::FakeMediaPlayerControl(QObject *parent) : QMediaPlayerControl(parent) {}
+FakeMediaPlayerControl::FakeMediaPlayerControl(QObject *parent)
+    : QMediaPlayerControl(parent)
+{
+}
 
 void FakeMediaPlayerControl::advanceTo(qint64 position)
 {
@@ -92,8 +95,7 @@ void FakeMediaPlayerControl::setState(QMediaPlayer::State state)
     emit stateChanged(state);
 }
 
-namespace
-{
+namespace {
 
 class FakeService : public QMediaService
 {
@@ -101,7 +103,8 @@ class FakeService : public QMediaService
 
 public:
     explicit FakeService(QObject *parent = nullptr)
-        : QMediaService(parent), m_control(new FakeMediaPlayerControl(this))
+        : QMediaService(parent)
+        , m_control(new FakeMediaPlayerControl(this))
     {
     }
 
@@ -137,8 +140,7 @@ public:
 
 Q_IMPORT_PLUGIN(FakeMediaServicePlugin)
 
-namespace FakeMediaService
-{
+namespace FakeMediaService {
 
 QMediaPlayer *newPlayer(QObject *parent)
 {

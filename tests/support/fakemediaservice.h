@@ -72,8 +72,7 @@ private:
     int m_volume = 100;
 };
 
-namespace FakeMediaService
-{
+namespace FakeMediaService {
 
 // A player over the fake, with `parent`.
 QMediaPlayer *newPlayer(QObject *parent);

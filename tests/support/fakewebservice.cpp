@@ -26,15 +26,24 @@ constexpr int MaxRequestBytes = 16 * 1024 * 1024;
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 502:
+        return "Bad Gateway";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -45,7 +54,7 @@ QString FakeWebService::Request::method() const
     return has(QStringLiteral("method")) ? value(QStringLiteral("method")) : path;
 }
 
-QString FakeWebService::Request::value(const QString& key) const
+QString FakeWebService::Request::value(const QString &key) const
 {
     for (int i = fields.size() - 1; i >= 0; --i) {
         if (fields.at(i).first == key)
@@ -54,16 +63,16 @@ QString FakeWebService::Request::value(const QString& key) const
     return QString();
 }
 
-bool FakeWebService::Request::has(const QString& key) const
+bool FakeWebService::Request::has(const QString &key) const
 {
-    for (const auto& field : fields) {
+    for (const auto &field : fields) {
         if (field.first == key)
             return true;
     }
     return false;
 }
 
-FakeWebService::FakeWebService(QObject* parent)
+FakeWebService::FakeWebService(QObject *parent)
     : QObject(parent)
     , m_server(new QTcpServer(this))
 {
@@ -79,7 +88,7 @@ FakeWebService::~FakeWebService()
 {
     // Requests still waiting for an answer end now; an answer already
     // written is left to reach its client, which a reset could destroy.
-    for (const auto& socket : qAsConst(m_sockets)) {
+    for (const auto &socket : qAsConst(m_sockets)) {
         if (socket && !socket->property(kAnsweredProperty).toBool())
             socket->abort();
     }
@@ -100,32 +109,32 @@ quint16 FakeWebService::port() const
     return m_server->serverPort();
 }
 
-void FakeWebService::reply(const QString& method, const QJsonValue& json, int delayMs)
+void FakeWebService::reply(const QString &method, const QJsonValue &json, int delayMs)
 {
     enqueue(method, Scripted{Action::Answer, toJsonText(json), 200, delayMs});
 }
 
-void FakeWebService::replyRaw(const QString& method, const QByteArray& body, int httpStatus, int delayMs)
+void FakeWebService::replyRaw(const QString &method, const QByteArray &body, int httpStatus, int delayMs)
 {
     enqueue(method, Scripted{Action::Answer, body, httpStatus, delayMs});
 }
 
-void FakeWebService::drop(const QString& method)
+void FakeWebService::drop(const QString &method)
 {
     enqueue(method, Scripted{Action::Drop, QByteArray(), 0, 0});
 }
 
-void FakeWebService::hang(const QString& method)
+void FakeWebService::hang(const QString &method)
 {
     enqueue(method, Scripted{Action::Hang, QByteArray(), 0, 0});
 }
 
-void FakeWebService::setDefault(const QString& method, const QJsonValue& json)
+void FakeWebService::setDefault(const QString &method, const QJsonValue &json)
 {
     m_defaults.insert(method, json);
 }
 
-void FakeWebService::setSignInDefaults(const QJsonObject& ownUserRecord)
+void FakeWebService::setSignInDefaults(const QJsonObject &ownUserRecord)
 {
     setDefault(QStringLiteral("GetChannelsOwned"), QJsonArray());
     setDefault(QStringLiteral("getChannelFavoritesList"), QJsonObject{{"data", QJsonArray()}});
@@ -147,9 +156,10 @@ QJsonObject FakeWebService::unknownChannel()
 
 void FakeWebService::setLookupDefaults()
 {
-    for (const char* method : {"getUserByUserLiveURI", "getUserBySocialUID"})
+    for (const char *method : {"getUserByUserLiveURI", "getUserBySocialUID"})
         setDefault(QLatin1String(method), unknownUser());
-    for (const char* method : {"GetChannelInfo", "GetChannelInfoWithOwnerInfo", "GetChannelInfoWithOwnerInfoFromLiveUID"})
+    for (const char *method :
+         {"GetChannelInfo", "GetChannelInfoWithOwnerInfo", "GetChannelInfoWithOwnerInfoFromLiveUID"})
         setDefault(QLatin1String(method), unknownChannel());
 }
 
@@ -157,24 +167,24 @@ QList<FakeWebService::Request> FakeWebService::requests(bool withLogEvents) cons
 {
     if (withLogEvents) {
         QList<Request> result;
-        for (const auto& request : m_requests) {
+        for (const auto &request : m_requests) {
             if (request.method() != SettleMarkerMethod)
                 result.append(request);
         }
         return result;
     }
     QList<Request> result;
-    for (const auto& request : m_requests) {
+    for (const auto &request : m_requests) {
         if (request.method() != LogEventMethod && request.method() != SettleMarkerMethod)
             result.append(request);
     }
     return result;
 }
 
-QList<FakeWebService::Request> FakeWebService::requestsFor(const QString& method) const
+QList<FakeWebService::Request> FakeWebService::requestsFor(const QString &method) const
 {
     QList<Request> result;
-    for (const auto& request : m_requests) {
+    for (const auto &request : m_requests) {
         if (request.method() == method)
             result.append(request);
     }
@@ -186,7 +196,7 @@ QStringList FakeWebService::unexpected() const
     return m_unexpected;
 }
 
-bool FakeWebService::waitForRequest(const QString& method, int timeoutMs)
+bool FakeWebService::waitForRequest(const QString &method, int timeoutMs)
 {
     const int seen = m_waitCursor.value(method);
     if (requestsFor(method).size() <= seen) {
@@ -194,7 +204,7 @@ bool FakeWebService::waitForRequest(const QString& method, int timeoutMs)
         QTimer timeout;
         timeout.setSingleShot(true);
         connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        connect(this, &FakeWebService::requestReceived, &loop, [&loop, &method](const Request& request) {
+        connect(this, &FakeWebService::requestReceived, &loop, [&loop, &method](const Request &request) {
             if (request.method() == method)
                 loop.quit();
         });
@@ -210,7 +220,7 @@ bool FakeWebService::waitForRequest(const QString& method, int timeoutMs)
 int FakeWebService::hangingCount() const
 {
     int count = 0;
-    for (const auto& socket : m_sockets) {
+    for (const auto &socket : m_sockets) {
         if (socket && socket->property(kHangingProperty).toBool()
             && socket->state() != QAbstractSocket::UnconnectedState)
             ++count;
@@ -222,7 +232,7 @@ void FakeWebService::clear()
 {
     // A connection whose answer is written is left to close by itself, so
     // the answer still arrives; the others end now.
-    for (const auto& socket : qAsConst(m_sockets)) {
+    for (const auto &socket : qAsConst(m_sockets)) {
         if (socket && !socket->property(kAnsweredProperty).toBool())
             socket->abort();
     }
@@ -238,10 +248,10 @@ void FakeWebService::clear()
     m_waitCursor.clear();
 }
 
-QList<QPair<QString, QString>> FakeWebService::parseForm(const QByteArray& body)
+QList<QPair<QString, QString>> FakeWebService::parseForm(const QByteArray &body)
 {
     QList<QPair<QString, QString>> fields;
-    for (const QByteArray& pair : body.split('&')) {
+    for (const QByteArray &pair : body.split('&')) {
         if (pair.isEmpty())
             continue;
         const int eq = pair.indexOf('=');
@@ -253,7 +263,7 @@ QList<QPair<QString, QString>> FakeWebService::parseForm(const QByteArray& body)
     return fields;
 }
 
-QByteArray FakeWebService::toJsonText(const QJsonValue& json)
+QByteArray FakeWebService::toJsonText(const QJsonValue &json)
 {
     if (json.isObject())
         return QJsonDocument(json.toObject()).toJson(QJsonDocument::Compact);
@@ -266,14 +276,14 @@ QByteArray FakeWebService::toJsonText(const QJsonValue& json)
     return wrapped.mid(1, wrapped.size() - 2);
 }
 
-void FakeWebService::enqueue(const QString& method, const Scripted& scripted)
+void FakeWebService::enqueue(const QString &method, const Scripted &scripted)
 {
     m_scripts[method].enqueue(scripted);
 }
 
 void FakeWebService::onNewConnection()
 {
-    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
         m_sockets.append(socket);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
@@ -284,9 +294,9 @@ void FakeWebService::onNewConnection()
     }
 }
 
-void FakeWebService::onReadyRead(QTcpSocket* socket)
+void FakeWebService::onReadyRead(QTcpSocket *socket)
 {
-    QByteArray& buffer = m_buffers[socket];
+    QByteArray &buffer = m_buffers[socket];
     buffer += socket->readAll();
     if (buffer.size() > MaxRequestBytes) {
         qWarning("FakeWebService: request over %d bytes, closing", MaxRequestBytes);
@@ -332,7 +342,7 @@ void FakeWebService::onReadyRead(QTcpSocket* socket)
     handle(socket, request);
 }
 
-void FakeWebService::handle(QTcpSocket* socket, Request request)
+void FakeWebService::handle(QTcpSocket *socket, Request request)
 {
     const QByteArray key = request.path.toUtf8() + '\n' + request.body;
     if (m_droppedRequests.removeOne(key)) {
@@ -345,7 +355,7 @@ void FakeWebService::handle(QTcpSocket* socket, Request request)
     m_requests.append(request);
 
     Scripted scripted;
-    QQueue<Scripted>& queue = m_scripts[method];
+    QQueue<Scripted> &queue = m_scripts[method];
     if (!queue.isEmpty()) {
         scripted = queue.dequeue();
         if (scripted.action == Action::Drop)
@@ -354,8 +364,7 @@ void FakeWebService::handle(QTcpSocket* socket, Request request)
         scripted.body = toJsonText(m_defaults.value(method));
     } else {
         m_unexpected.append(method);
-        scripted.body = toJsonText(QJsonObject{
-            {"status", "ERR"}, {"msg", "unscripted"}, {"reason", "unscripted"}});
+        scripted.body = toJsonText(QJsonObject{{"status", "ERR"}, {"msg", "unscripted"}, {"reason", "unscripted"}});
     }
     emit requestReceived(request);
 
@@ -370,7 +379,7 @@ void FakeWebService::handle(QTcpSocket* socket, Request request)
     }
 }
 
-void FakeWebService::answer(QTcpSocket* socket, const Scripted& scripted)
+void FakeWebService::answer(QTcpSocket *socket, const Scripted &scripted)
 {
     switch (scripted.action) {
     case Action::Hang:
@@ -389,8 +398,8 @@ void FakeWebService::answer(QTcpSocket* socket, const Scripted& scripted)
     }
     socket->setProperty(kAnsweredProperty, true);
     ++m_answersWritten;
-    QByteArray response = "HTTP/1.1 " + QByteArray::number(scripted.status) + ' '
-        + reasonPhrase(scripted.status) + "\r\n";
+    QByteArray response =
+        "HTTP/1.1 " + QByteArray::number(scripted.status) + ' ' + reasonPhrase(scripted.status) + "\r\n";
     response += "Content-Type: application/json; charset=utf-8\r\n";
     response += "Content-Length: " + QByteArray::number(scripted.body.size()) + "\r\n";
     response += "Connection: close\r\n\r\n";

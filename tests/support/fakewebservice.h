@@ -40,16 +40,16 @@ public:
         int answersWrittenBefore = 0;
 
         QString method() const;
-        QString value(const QString& key) const;  // the last value of key, or empty
-        bool has(const QString& key) const;
+        QString value(const QString &key) const; // the last value of key, or empty
+        bool has(const QString &key) const;
     };
 
-    static const QString ShortLinkMethod;       // "shorturl_ajax.php"
+    static const QString ShortLinkMethod; // "shorturl_ajax.php"
     // The marker that webtest::settle sends; answered {} and, like LogEvent,
     // left out of requests() unless asked for.
-    static const QString SettleMarkerMethod;    // "TestSettleMarker"
+    static const QString SettleMarkerMethod; // "TestSettleMarker"
 
-    explicit FakeWebService(QObject* parent = nullptr);
+    explicit FakeWebService(QObject *parent = nullptr);
     ~FakeWebService() override;
 
     QString apiUrl() const; // http://127.0.0.1:<port>/gateway.php
@@ -57,18 +57,18 @@ public:
     quint16 port() const;
 
     // One answer each, in the order given; a delay holds the answer back.
-    void reply(const QString& method, const QJsonValue& json, int delayMs = 0);
-    void replyRaw(const QString& method, const QByteArray& body, int httpStatus = 200, int delayMs = 0);
+    void reply(const QString &method, const QJsonValue &json, int delayMs = 0);
+    void replyRaw(const QString &method, const QByteArray &body, int httpStatus = 200, int delayMs = 0);
     // Closes the connection without an answer: a network error. The
     // client's network layer sends such a request once more on a new
     // connection; that re-send is closed too and not recorded.
-    void drop(const QString& method);
-    void hang(const QString& method); // never answers
+    void drop(const QString &method);
+    void hang(const QString &method); // never answers
     // Answers every request for method once its FIFO is empty.
-    void setDefault(const QString& method, const QJsonValue& json);
+    void setDefault(const QString &method, const QJsonValue &json);
     // Sticky answers for the calls that follow every accepted login, with
     // ownUserRecord as the answer to the own-record lookup.
-    void setSignInDefaults(const QJsonObject& ownUserRecord = unknownUser());
+    void setSignInDefaults(const QJsonObject &ownUserRecord = unknownUser());
     // The service's answers to a lookup of a user or a channel it has no
     // record of; the client passes nothing on for them.
     static QJsonObject unknownUser();    // {"UserLiveURI": null}
@@ -80,12 +80,12 @@ public:
     void setLookupDefaults();
 
     QList<Request> requests(bool withLogEvents = false) const;
-    QList<Request> requestsFor(const QString& method) const;
+    QList<Request> requestsFor(const QString &method) const;
     QStringList unexpected() const;
     // True once a request for method has arrived that no earlier call of
     // waitForRequest for the same method has returned for, so that successive
     // calls wait for successive requests.
-    bool waitForRequest(const QString& method, int timeoutMs = 5000);
+    bool waitForRequest(const QString &method, int timeoutMs = 5000);
     // Requests held open by hang() whose connection is still open.
     int hangingCount() const;
     // Forgets requests, scripts, defaults (but LogEvent's and the settle
@@ -95,12 +95,12 @@ public:
 
     // Splits an urlencoded body: on '&', skipping empty pairs, at the first
     // '=', percent-decoding both sides; '+' stays a plus.
-    static QList<QPair<QString, QString>> parseForm(const QByteArray& body);
+    static QList<QPair<QString, QString>> parseForm(const QByteArray &body);
     // Writes a JSON value, bare values included, as compact JSON text.
-    static QByteArray toJsonText(const QJsonValue& json);
+    static QByteArray toJsonText(const QJsonValue &json);
 
 signals:
-    void requestReceived(const FakeWebService::Request& request);
+    void requestReceived(const FakeWebService::Request &request);
 
 private:
     enum class Action { Answer, Drop, Hang };
@@ -112,13 +112,13 @@ private:
     };
 
     void onNewConnection();
-    void onReadyRead(QTcpSocket* socket);
-    void handle(QTcpSocket* socket, Request request);
-    void answer(QTcpSocket* socket, const Scripted& scripted);
-    void enqueue(const QString& method, const Scripted& scripted);
+    void onReadyRead(QTcpSocket *socket);
+    void handle(QTcpSocket *socket, Request request);
+    void answer(QTcpSocket *socket, const Scripted &scripted);
+    void enqueue(const QString &method, const Scripted &scripted);
 
-    QTcpServer* m_server;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
+    QTcpServer *m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
     QList<QPointer<QTcpSocket>> m_sockets;
     QHash<QString, QQueue<Scripted>> m_scripts;
     QHash<QString, QJsonValue> m_defaults;

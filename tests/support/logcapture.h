@@ -16,8 +16,7 @@
 #include <functional>
 
 // One log line as the message handler received it.
-struct CapturedLine
-{
+struct CapturedLine {
     QtMsgType type;
     QByteArray category;
     QByteArray file;
@@ -140,8 +139,7 @@ private:
         }
         if (capture->onLine)
             capture->onLine(line);
-        if (capture->m_forwarding == ForwardWarnings && type != QtDebugMsg && type != QtInfoMsg
-            && capture->m_previous)
+        if (capture->m_forwarding == ForwardWarnings && type != QtDebugMsg && type != QtInfoMsg && capture->m_previous)
             capture->m_previous(type, context, message);
     }
 

@@ -18,8 +18,7 @@
 #include <QTest>
 #include <QVector>
 
-namespace sharedrealmtest
-{
+namespace sharedrealmtest {
 
 // Waits until the stand-in has taken in every request made so far; a test
 // whose stand-in never gets there fails.
@@ -31,7 +30,8 @@ inline void waitForVoiceIdle()
 
 // The last voice request of a type once the stand-in has taken in every
 // request made so far; null when none was made.
-template <typename Record> const Record *lastVoiceRequest(ox_request_type type)
+template <typename Record>
+const Record *lastVoiceRequest(ox_request_type type)
 {
     waitForVoiceIdle();
     return reinterpret_cast<const Record *>(oxc_find_request(type, -1));
@@ -97,8 +97,7 @@ inline bool signIn(TavriSharedIdentityRealm *realm, const QString &uri)
 {
     static int logins = 0;
     realm->onLoginVerified(QStringLiteral("Ann"), uri, QStringLiteral("voice-token-%1").arg(++logins));
-    return QTest::qWaitFor(
-        [&] { return realm->getLoginState() == TavriSharedIdentityRealm::SessionGroupReady; }, 5000);
+    return QTest::qWaitFor([&] { return realm->getLoginState() == TavriSharedIdentityRealm::SessionGroupReady; }, 5000);
 }
 
 } // namespace sharedrealmtest

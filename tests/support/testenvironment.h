@@ -54,27 +54,27 @@ inline void flushDeferredDeletes()
 // Drop-in replacements for QTEST_MAIN and QTEST_GUILESS_MAIN that set up the
 // test environment first. The application type follows the linked Qt modules,
 // as with QTEST_MAIN.
-#define TAVRI_TEST_MAIN(TestObject)                                                               \
-    int main(int argc, char *argv[])                                                              \
-    {                                                                                             \
-        tavritest::TestEnvironment testEnvironment;                                               \
-        QTEST_MAIN_IMPL(TestObject)                                                               \
+#define TAVRI_TEST_MAIN(TestObject)                                                                                    \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        tavritest::TestEnvironment testEnvironment;                                                                    \
+        QTEST_MAIN_IMPL(TestObject)                                                                                    \
     }
 
-#define TAVRI_TEST_X11_MAIN(TestObject)                                                           \
-    int main(int argc, char *argv[])                                                              \
-    {                                                                                             \
-        tavritest::TestEnvironment testEnvironment(tavritest::TestEnvironment::Display::X11);     \
-        QTEST_MAIN_IMPL(TestObject)                                                               \
+#define TAVRI_TEST_X11_MAIN(TestObject)                                                                                \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        tavritest::TestEnvironment testEnvironment(tavritest::TestEnvironment::Display::X11);                          \
+        QTEST_MAIN_IMPL(TestObject)                                                                                    \
     }
 
-#define TAVRI_TEST_GUILESS_MAIN(TestObject)                                                       \
-    int main(int argc, char *argv[])                                                              \
-    {                                                                                             \
-        tavritest::TestEnvironment testEnvironment;                                               \
-        QT_PREPEND_NAMESPACE(QTest::Internal::callInitMain)<TestObject>();                        \
-        QCoreApplication app(argc, argv);                                                         \
-        TestObject tc;                                                                            \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                \
-        return QTest::qExec(&tc, argc, argv);                                                     \
+#define TAVRI_TEST_GUILESS_MAIN(TestObject)                                                                            \
+    int main(int argc, char *argv[])                                                                                   \
+    {                                                                                                                  \
+        tavritest::TestEnvironment testEnvironment;                                                                    \
+        QT_PREPEND_NAMESPACE(QTest::Internal::callInitMain)<TestObject>();                                             \
+        QCoreApplication app(argc, argv);                                                                              \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }

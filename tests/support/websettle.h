@@ -29,16 +29,16 @@ namespace webtest {
 class SettleMarkerSink : public JsonReplyHandler
 {
 public:
-    bool handleReply(const QString&, const QJsonDocument&) override { return true; }
+    bool handleReply(const QString &, const QJsonDocument &) override { return true; }
 };
 
-inline int callsInFlight(const QSocialManager& client)
+inline int callsInFlight(const QSocialManager &client)
 {
-    return client.findChildren<QSocialQuery*>(QString(), Qt::FindDirectChildrenOnly).size();
+    return client.findChildren<QSocialQuery *>(QString(), Qt::FindDirectChildrenOnly).size();
 }
 
 // True once every call `client` posted before now is answered and handled.
-inline bool settle(FakeWebService& web, QSocialManager& client, int timeoutMs = 10000)
+inline bool settle(FakeWebService &web, QSocialManager &client, int timeoutMs = 10000)
 {
     SettleMarkerSink sink;
     const QUrl url(web.apiUrl());

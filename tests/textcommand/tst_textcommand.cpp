@@ -23,13 +23,11 @@ using Output = TavriSharedIdentityRealmOutput;
 using Payload = FakeController::Payload;
 using Frame = FakeController::Frame;
 
-namespace
-{
+namespace {
 
 const QString kOwnUri = QStringLiteral("sip:ann@x");
-const QString kGeneralHelp =
-    QStringLiteral("Usage: help [<topic> | <command>]\n"
-                   "Available topics:  basics  conversations  social  contacts  settings\n");
+const QString kGeneralHelp = QStringLiteral("Usage: help [<topic> | <command>]\n"
+                                            "Available topics:  basics  conversations  social  contacts  settings\n");
 
 } // namespace
 
@@ -129,8 +127,7 @@ std::optional<TestTextCommand::Reply> TestTextCommand::command(const QString &li
 
 bool TestTextCommand::joinAlpha()
 {
-    if (m_controller->send(Payload(Request::JoinRequest).string("sip:alpha@x").string("").string("Alpha")) !=
-        0)
+    if (m_controller->send(Payload(Request::JoinRequest).string("sip:alpha@x").string("").string("Alpha")) != 0)
         return false;
     return m_controller->next(Output::Response, Output::JoinResponse).has_value();
 }
@@ -152,8 +149,7 @@ void TestTextCommand::withoutConversations_data()
            "player1\nExample: mute player2 off\n";
     QTest::newRow("clist") << "clist" << 200 << "Currently joined conversations (* currently selected):\n";
     QTest::newRow("plist") << "plist" << 400 << "... not currently in any conversations";
-    QTest::newRow("invite") << "invite bob" << 200
-                            << "Cannot send invite: not currently connected to a conversation.";
+    QTest::newRow("invite") << "invite bob" << 200 << "Cannot send invite: not currently connected to a conversation.";
     QTest::newRow("invite without invitee")
         << "invite" << 200 << "Cannot send invite: not currently connected to a conversation.";
     QTest::newRow("setPTT before login") << "setPTT talk" << 200 << "Please log in first...";
@@ -193,8 +189,7 @@ void TestTextCommand::withOneChannel_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("reply");
-    QTest::newRow("clist") << "clist" << 200
-                           << "Currently joined conversations (* currently selected):\n1*) Alpha\n";
+    QTest::newRow("clist") << "clist" << 200 << "Currently joined conversations (* currently selected):\n1*) Alpha\n";
     QTest::newRow("plist 0") << "plist 0" << 400 << "Not connected to conversation: 0";
     QTest::newRow("plist 9") << "plist 9" << 400 << "Not connected to conversation: 9";
     QTest::newRow("plist huge") << "plist 99999999999" << 400 << "Not connected to conversation: 99999999999";
@@ -214,19 +209,15 @@ void TestTextCommand::withOneChannel_data()
         << "add" << 400 << "Usage: add <username | participant index>\nCannot add self to contacts\n";
     QTest::newRow("block self") << "block Ann" << 400 << "Cannot add self to blocked list\n";
     QTest::newRow("invite") << "invite bob" << 200 << "Sending invite to bob to join Alpha";
-    QTest::newRow("invite without invitee")
-        << "invite" << 400 << "Usage: invite <username | contact index>\n";
+    QTest::newRow("invite without invitee") << "invite" << 400 << "Usage: invite <username | contact index>\n";
     QTest::newRow("invite bad contact index") << "invite 5" << 200 << "Invalid contact index: 5";
     QTest::newRow("afk on") << "afk ON" << 200 << "AFK on";
     QTest::newRow("afk toggles") << "afk" << 200 << "AFK on";
-    QTest::newRow("setPTT usage")
-        << "setPTT" << 200
-        << "Usage: setPTT [Off | Toggle | Talk] [key combination]\nExample key "
-           "combinations: leftshift, q+a, leftshift+a\nTalk mode set to hold to talk [q]";
-    QTest::newRow("setPTT talk keeps the keys")
-        << "setPTT talk" << 200 << "Talk mode set to hold to talk [q]";
-    QTest::newRow("setPTT keys only")
-        << "setPTT leftshift" << 200 << "Talk mode set to hold to talk [leftshift]";
+    QTest::newRow("setPTT usage") << "setPTT" << 200
+                                  << "Usage: setPTT [Off | Toggle | Talk] [key combination]\nExample key "
+                                     "combinations: leftshift, q+a, leftshift+a\nTalk mode set to hold to talk [q]";
+    QTest::newRow("setPTT talk keeps the keys") << "setPTT talk" << 200 << "Talk mode set to hold to talk [q]";
+    QTest::newRow("setPTT keys only") << "setPTT leftshift" << 200 << "Talk mode set to hold to talk [leftshift]";
     QTest::newRow("setPTT toggle with keys")
         << "setPTT Toggle a+b" << 200 << "Talk mode set to press to mute/unmute [a+b]";
     QTest::newRow("setPTT off") << "setPTT off" << 200 << "Talk mode set to open mic";
@@ -255,8 +246,7 @@ void TestTextCommand::withOneChannel()
 
 void TestTextCommand::tellCutsLongMessages()
 {
-    const QString message =
-        QString(150, QLatin1Char('a')) + QLatin1Char(' ') + QString(149, QLatin1Char('b'));
+    const QString message = QString(150, QLatin1Char('a')) + QLatin1Char(' ') + QString(149, QLatin1Char('b'));
     const std::optional<Reply> answer = command(QStringLiteral("tell bob ") + message);
     QVERIFY(answer);
     QCOMPARE(answer->text, QStringLiteral(" "));
@@ -336,11 +326,9 @@ void TestTextCommand::commandsThatAnswerLater()
         const int before = m_web->requestsFor(QStringLiteral("RealmChangeContact")).size();
         QCOMPARE(command(change.first)->text, QStringLiteral(" "));
         QVERIFY(m_web->waitForRequest(QStringLiteral("RealmChangeContact")));
-        const QList<FakeWebService::Request> posted =
-            m_web->requestsFor(QStringLiteral("RealmChangeContact"));
+        const QList<FakeWebService::Request> posted = m_web->requestsFor(QStringLiteral("RealmChangeContact"));
         QCOMPARE(posted.size(), before + 1);
-        QCOMPARE(posted.last().value(QStringLiteral("l")) + QLatin1Char(' ') +
-                     posted.last().value(QStringLiteral("a")),
+        QCOMPARE(posted.last().value(QStringLiteral("l")) + QLatin1Char(' ') + posted.last().value(QStringLiteral("a")),
                  change.second);
         QCOMPARE(posted.last().value(QStringLiteral("t")), QStringLiteral("bob"));
     }

@@ -11,8 +11,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
-namespace
-{
+namespace {
 
 // A receiver of balloon clicks.
 class ChatOpener : public QObject
@@ -68,8 +67,7 @@ private:
 void TestTrayIcon::init()
 {
     m_balloons.clear();
-    SystemTrayIcon::setBalloonHook(
-        [this](const SystemTrayIcon::Balloon &balloon) { m_balloons.append(balloon); });
+    SystemTrayIcon::setBalloonHook([this](const SystemTrayIcon::Balloon &balloon) { m_balloons.append(balloon); });
 }
 
 void TestTrayIcon::cleanup()
@@ -82,18 +80,15 @@ void TestTrayIcon::balloonsReachThePlatform()
     SystemTrayIcon tray(logo());
     ChatOpener opener;
     QVERIFY(!tray.messageShowing());
-    tray.showMessage(QStringLiteral("Error"), QStringLiteral("Connection lost"), QSystemTrayIcon::Critical,
-                     10000);
+    tray.showMessage(QStringLiteral("Error"), QStringLiteral("Connection lost"), QSystemTrayIcon::Critical, 10000);
     QVERIFY(tray.messageShowing());
-    tray.showMessageWithCallback(QStringLiteral("Notification for Ann"), QStringLiteral("Ann: hello"),
-                                 &opener, "openChat", QSystemTrayIcon::Information, 5000,
-                                 QStringLiteral("conv-1"));
+    tray.showMessageWithCallback(QStringLiteral("Notification for Ann"), QStringLiteral("Ann: hello"), &opener,
+                                 "openChat", QSystemTrayIcon::Information, 5000, QStringLiteral("conv-1"));
     // Defaults: information icon, 10 s.
     tray.showMessage(QStringLiteral("Tavri"), QStringLiteral("Signed in"));
 
     QCOMPARE(m_balloons.size(), 3);
-    const auto check = [&](int i, const char *title, const char *text, QSystemTrayIcon::MessageIcon icon,
-                           int msecs) {
+    const auto check = [&](int i, const char *title, const char *text, QSystemTrayIcon::MessageIcon icon, int msecs) {
         QCOMPARE(m_balloons[i].title, QString::fromUtf8(title));
         QCOMPARE(m_balloons[i].message, QString::fromUtf8(text));
         QCOMPARE(m_balloons[i].icon, icon);
@@ -112,8 +107,7 @@ void TestTrayIcon::balloonTextsStayPlain_data()
     QTest::newRow("lone markup characters") << "a < b && c > d &";
     QTest::newRow("html document") << "<html><body><h1>Hi</h1></body></html>";
     QTest::newRow("empty") << QString();
-    QTest::newRow("lines and unicode")
-        << QString::fromUtf8("line one\nline two\t\xe2\x82\xac \xf0\x9f\x8e\xa7");
+    QTest::newRow("lines and unicode") << QString::fromUtf8("line one\nline two\t\xe2\x82\xac \xf0\x9f\x8e\xa7");
     QTest::newRow("long") << QString(200000, QLatin1Char('x'));
 }
 
@@ -206,8 +200,7 @@ void TestTrayIcon::clickOnMissingSlotIsLogged()
     ChatOpener opener;
     tray.showMessageWithCallback(QStringLiteral("Ann"), QStringLiteral("hi"), &opener, "noSuchSlot");
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("QMetaObject::invokeMethod: No such method"));
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression("^SystemTrayIcon::onMessageClicked ChatOpener has no slot"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^SystemTrayIcon::onMessageClicked ChatOpener has no slot"));
     emit tray.messageClicked();
     QVERIFY(opener.opened.isEmpty());
 }
@@ -225,8 +218,7 @@ void TestTrayIcon::dockingEdgeFollowsTheIcon_data()
     QTest::newRow("bottom") << QRect(midX, area.bottom() + 6, 24, 24) << int(Qt::BottomDockWidgetArea);
     // The centre decides: an icon half across the left edge whose centre is
     // still inside is not on the left.
-    QTest::newRow("centre on the left edge")
-        << QRect(area.left() - 12, midY, 25, 24) << int(Qt::BottomDockWidgetArea);
+    QTest::newRow("centre on the left edge") << QRect(area.left() - 12, midY, 25, 24) << int(Qt::BottomDockWidgetArea);
     QTest::newRow("centre just left") << QRect(area.left() - 13, midY, 25, 24) << int(Qt::LeftDockWidgetArea);
     QTest::newRow("no geometry, as offscreen") << QRect() << int(Qt::BottomDockWidgetArea);
 }

@@ -45,24 +45,58 @@ void TestVirtualKeys::recordsByCode_data()
     QTest::addColumn<QString>("shortName");
     QTest::addColumn<QString>("description");
 
-    QTest::newRow("left mouse") << 1 << "VK_LMOUSE" << "LeftMouse" << "Left Mouse Button";
-    QTest::newRow("digit 0") << 48 << "VK_0" << "0" << "0 key";
-    QTest::newRow("letter Y") << 89 << "VK_Y" << "Y" << "Y key";
-    QTest::newRow("keypad 8") << 104 << "VK_NUMPAD8" << "Num 8" << "Num 8 key";
-    QTest::newRow("F1") << 112 << "VK_F1" << "F1" << "F1 key";
-    QTest::newRow("F24") << 135 << "VK_F24" << "F24" << "F24 key";
-    QTest::newRow("left control") << 162 << "VK_LCONTROL" << "LeftControl" << "Left CONTROL key";
-    QTest::newRow("right alt") << 165 << "VK_RMENU" << "RightAlt" << "Right MENU key (ALT)";
-    QTest::newRow("oem plus") << 187 << "VK_OEM_PLUS" << "OEM Plus" << "Keyboard dependent";
-    QTest::newRow("zoom") << 251 << "VK_ZOOM" << "Zoom" << "Zoom key";
+    QTest::newRow("left mouse") << 1 << "VK_LMOUSE"
+                                << "LeftMouse"
+                                << "Left Mouse Button";
+    QTest::newRow("digit 0") << 48 << "VK_0"
+                             << "0"
+                             << "0 key";
+    QTest::newRow("letter Y") << 89 << "VK_Y"
+                              << "Y"
+                              << "Y key";
+    QTest::newRow("keypad 8") << 104 << "VK_NUMPAD8"
+                              << "Num 8"
+                              << "Num 8 key";
+    QTest::newRow("F1") << 112 << "VK_F1"
+                        << "F1"
+                        << "F1 key";
+    QTest::newRow("F24") << 135 << "VK_F24"
+                         << "F24"
+                         << "F24 key";
+    QTest::newRow("left control") << 162 << "VK_LCONTROL"
+                                  << "LeftControl"
+                                  << "Left CONTROL key";
+    QTest::newRow("right alt") << 165 << "VK_RMENU"
+                               << "RightAlt"
+                               << "Right MENU key (ALT)";
+    QTest::newRow("oem plus") << 187 << "VK_OEM_PLUS"
+                              << "OEM Plus"
+                              << "Keyboard dependent";
+    QTest::newRow("zoom") << 251 << "VK_ZOOM"
+                          << "Zoom"
+                          << "Zoom key";
     // Codes without a record.
-    QTest::newRow("generic shift") << 16 << "" << "" << "";
-    QTest::newRow("generic control") << 17 << "" << "" << "";
-    QTest::newRow("generic alt") << 18 << "" << "" << "";
-    QTest::newRow("left windows") << 91 << "" << "" << "";
-    QTest::newRow("keypad multiply") << 106 << "" << "" << "";
-    QTest::newRow("keypad add") << 107 << "" << "" << "";
-    QTest::newRow("zero") << 0 << "" << "" << "";
+    QTest::newRow("generic shift") << 16 << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("generic control") << 17 << ""
+                                     << ""
+                                     << "";
+    QTest::newRow("generic alt") << 18 << ""
+                                 << ""
+                                 << "";
+    QTest::newRow("left windows") << 91 << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("keypad multiply") << 106 << ""
+                                     << ""
+                                     << "";
+    QTest::newRow("keypad add") << 107 << ""
+                                << ""
+                                << "";
+    QTest::newRow("zero") << 0 << ""
+                          << ""
+                          << "";
 }
 
 void TestVirtualKeys::recordsByCode()

@@ -12,8 +12,8 @@
 #include "ostrelsdk_control.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
-#include "voicetestsupport.h"
 #include "voicedispatch.h"
+#include "voicetestsupport.h"
 
 namespace {
 
@@ -328,9 +328,8 @@ void TestVoiceCore::shutdownGivesUpAfterThreeSeconds()
     }
     QCOMPARE(oxc_request_count(OX_REQ_CONNECTOR_INITIATE_SHUTDOWN), 1);
     QVERIFY(log.find(QtDebugMsg, QStringLiteral("resp_connector_initiate_shutdown in ")).isEmpty());
-    QCOMPARE(log.find(QtCriticalMsg,
-                      QStringLiteral("Error: VoiceManager::shutdown() failed to receive "
-                                     "resp_connector_initiate_shutdown within 3000 milliseconds."))
+    QCOMPARE(log.find(QtCriticalMsg, QStringLiteral("Error: VoiceManager::shutdown() failed to receive "
+                                                    "resp_connector_initiate_shutdown within 3000 milliseconds."))
                  .size(),
              1);
     QCOMPARE(log.find(QtDebugMsg, QStringLiteral("VoiceManager::shutdown() completed.")).size(), 1);
@@ -364,44 +363,63 @@ void TestVoiceCore::runtimeSettings_data()
 {
     QTest::addColumn<bool>("development");
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("domain");          // empty: the mode's default
+    QTest::addColumn<QString>("domain");            // empty: the mode's default
     QTest::addColumn<QString>("applicationServer"); // empty: https://social.<default domain>
     QTest::addColumn<QString>("downloadServer");    // empty: the mode's default
 
     const QByteArray head = "import QtQml 2.2\nQtObject {\n";
-    QTest::newRow("no file") << false << QByteArray() << "" << "" << "";
-    QTest::newRow("no file, development") << true << QByteArray() << "" << "" << "";
-    QTest::newRow("domain only")
-        << false << head + "property string domain: \"voice.example.org\"\n}\n"
-        << "voice.example.org" << "" << "";
-    QTest::newRow("all three")
-        << true
-        << head + "property string domain: \"a.b.example.org\"\n"
-                  "property string applicationServer: \"social.example.org\"\n"
-                  "property string downloadServer: \"download.example.org\"\n}\n"
-        << "a.b.example.org" << "https://social.example.org" << "https://download.example.org";
+    QTest::newRow("no file") << false << QByteArray() << ""
+                             << ""
+                             << "";
+    QTest::newRow("no file, development") << true << QByteArray() << ""
+                                          << ""
+                                          << "";
+    QTest::newRow("domain only") << false << head + "property string domain: \"voice.example.org\"\n}\n"
+                                 << "voice.example.org"
+                                 << ""
+                                 << "";
+    QTest::newRow("all three") << true
+                               << head
+                                      + "property string domain: \"a.b.example.org\"\n"
+                                        "property string applicationServer: \"social.example.org\"\n"
+                                        "property string downloadServer: \"download.example.org\"\n}\n"
+                               << "a.b.example.org"
+                               << "https://social.example.org"
+                               << "https://download.example.org";
     QTest::newRow("server with its own scheme")
         << false
-        << head + "property string applicationServer: \"http://127.0.0.1:8088\"\n"
-                  "property string downloadServer: \"https://files.example.org\"\n}\n"
-        << "" << "http://127.0.0.1:8088" << "https://files.example.org";
+        << head
+               + "property string applicationServer: \"http://127.0.0.1:8088\"\n"
+                 "property string downloadServer: \"https://files.example.org\"\n}\n"
+        << ""
+        << "http://127.0.0.1:8088"
+        << "https://files.example.org";
     QTest::newRow("empty values keep defaults")
-        << false
-        << head + "property string domain: \"\"\nproperty string applicationServer: \"\"\n}\n"
-        << "" << "" << "";
-    QTest::newRow("syntax error")
-        << false << head + "property string domain: \"voice.example.org\"\n" << "" << "" << "";
-    QTest::newRow("script error")
-        << false
-        << head + "property string domain: \"voice.example.org\"\n"
-                  "property string applicationServer: noSuchFunction()\n}\n"
-        << "" << "" << "";
-    QTest::newRow("not a string")
-        << false
-        << head + "property int domain: 5\nproperty var applicationServer: [1, 2]\n"
-                  "property string downloadServer: \"files.example.org\"\n}\n"
-        << "" << "" << "https://files.example.org";
-    QTest::newRow("not QML") << false << QByteArray("\x01\x02 garbage {{") << "" << "" << "";
+        << false << head + "property string domain: \"\"\nproperty string applicationServer: \"\"\n}\n"
+        << ""
+        << ""
+        << "";
+    QTest::newRow("syntax error") << false << head + "property string domain: \"voice.example.org\"\n"
+                                  << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("script error") << false
+                                  << head
+                                         + "property string domain: \"voice.example.org\"\n"
+                                           "property string applicationServer: noSuchFunction()\n}\n"
+                                  << ""
+                                  << ""
+                                  << "";
+    QTest::newRow("not a string") << false
+                                  << head
+                                         + "property int domain: 5\nproperty var applicationServer: [1, 2]\n"
+                                           "property string downloadServer: \"files.example.org\"\n}\n"
+                                  << ""
+                                  << ""
+                                  << "https://files.example.org";
+    QTest::newRow("not QML") << false << QByteArray("\x01\x02 garbage {{") << ""
+                             << ""
+                             << "";
 }
 
 void TestVoiceCore::runtimeSettings()
@@ -458,9 +476,8 @@ int runChild(int argc, char *argv[], const QByteArray &mode)
             QObject::connect(&voice, &VoiceManager::voiceLoggedIn, &app, [&app, &voice, mode] {
                 QTimer::singleShot(0, &voice, &VoiceManager::onAppExit);
                 if (mode == "exit-with-account") {
-                    QTimer::singleShot(1000, &app, [&app] {
-                        app.exit(oxc_request_count(OX_REQ_ACCOUNT_LOGOUT) == 1 ? 7 : 8);
-                    });
+                    QTimer::singleShot(1000, &app,
+                                       [&app] { app.exit(oxc_request_count(OX_REQ_ACCOUNT_LOGOUT) == 1 ? 7 : 8); });
                 }
             });
             voice.createConnector();

@@ -90,9 +90,9 @@ void TestVoiceDevices::systemEntryFirstThenSortedByName()
     const auto response = list.response<ox_resp_aux_get_capture_devices_t>();
     model->updateDevices(&response);
 
-    QCOMPARE(names(*model), QStringList({QStringLiteral("Use System Selected - Headset Mic"),
-                                         QStringLiteral("Alpha Mic"), QStringLiteral("Beta Mic"),
-                                         QStringLiteral("Zeta Mic")}));
+    QCOMPARE(names(*model),
+             QStringList({QStringLiteral("Use System Selected - Headset Mic"), QStringLiteral("Alpha Mic"),
+                          QStringLiteral("Beta Mic"), QStringLiteral("Zeta Mic")}));
     QCOMPARE(model->getDeviceIdByRow(0), QStringLiteral("Default System Device"));
 }
 
@@ -106,8 +106,8 @@ void TestVoiceDevices::systemEntryWithoutDefaultDevice_data()
                                          << "Use System Selected - No Input Device Currently Available";
     QTest::newRow("render, empty name") << false << false
                                         << "Use System Selected - No Output Device Currently Available";
-    QTest::newRow("capture, no default record") << true << true
-                                                << "Use System Selected - No Input Device Currently Available";
+    QTest::newRow("capture, no default record")
+        << true << true << "Use System Selected - No Input Device Currently Available";
 }
 
 void TestVoiceDevices::systemEntryWithoutDefaultDevice()
@@ -268,9 +268,9 @@ void TestVoiceDevices::choosingADevice()
         QCOMPARE(oxc_request_count(-1), 0);
         QCOMPARE(index.count(), 0);
         QCOMPARE(model->getCurrentIndex(), 0);
-        QCOMPARE(capture.find(QtWarningMsg, QStringLiteral("setCurrentDeviceById() : unknownnot found. Ignoring."))
-                     .size(),
-                 1);
+        QCOMPARE(
+            capture.find(QtWarningMsg, QStringLiteral("setCurrentDeviceById() : unknownnot found. Ignoring.")).size(),
+            1);
     }
 
     model->setCurrentDeviceById(QStringLiteral("dev-a"));
@@ -303,10 +303,8 @@ void TestVoiceDevices::badRecordsAreSkipped_data()
 
     // The fixture holds: system, null record, "dev-a" with a null name,
     // an unplugged device, "dev-b".
-    QTest::newRow("all records") << 5 << false
-                                 << QStringList({"Use System Selected - Speakers", "", "Beta"});
-    QTest::newRow("count smaller than the array") << 3 << false
-                                                  << QStringList({"Use System Selected - Speakers", ""});
+    QTest::newRow("all records") << 5 << false << QStringList({"Use System Selected - Speakers", "", "Beta"});
+    QTest::newRow("count smaller than the array") << 3 << false << QStringList({"Use System Selected - Speakers", ""});
     QTest::newRow("negative count") << -4 << false << QStringList();
     QTest::newRow("no array") << 3 << true << QStringList();
 }
@@ -319,8 +317,8 @@ void TestVoiceDevices::badRecordsAreSkipped()
 
     CaptureDeviceModel *model = m_voice->captureDevices();
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    DeviceList list({kSystem, {"placeholder", "x", 0}, {"dev-a", nullptr, 0}, {"dev-u", "Gone", 2},
-                     {"dev-b", "Beta", 0}});
+    DeviceList list(
+        {kSystem, {"placeholder", "x", 0}, {"dev-a", nullptr, 0}, {"dev-u", "Gone", 2}, {"dev-b", "Beta", 0}});
     list.pointers[1] = nullptr;
     list.count = count;
     auto response = list.response<ox_resp_aux_get_capture_devices_t>();
@@ -333,9 +331,8 @@ void TestVoiceDevices::badRecordsAreSkipped()
 
 void TestVoiceDevices::sdkAnswersReachTheModels()
 {
-    const oxc_device_spec_t mics[] = {{"Default System Device", "Default System Device", 0},
-                                      {"mic-2", "USB Mic", 0},
-                                      {"mic-1", "Built-in Mic", 0}};
+    const oxc_device_spec_t mics[] = {
+        {"Default System Device", "Default System Device", 0}, {"mic-2", "USB Mic", 0}, {"mic-1", "Built-in Mic", 0}};
     QCOMPARE(oxc_set_devices(0, mics, 3, "mic-1"), 0);
     QSignalSpy captureChanged(m_voice, &VoiceManager::captureDeviceChanged);
     QSignalSpy renderChanged(m_voice, &VoiceManager::renderDeviceChanged);

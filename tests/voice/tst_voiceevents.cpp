@@ -361,14 +361,14 @@ void TestVoiceEvents::mediaStreamFailures_data()
     QTest::addColumn<QByteArray>("signal");
     QTest::addColumn<bool>("reported");
 
-    QTest::newRow("404") << 1 << 404 << QByteArray("Not Found") << QByteArray(SIGNAL(channelNotFound(QString))) << false;
+    QTest::newRow("404") << 1 << 404 << QByteArray("Not Found") << QByteArray(SIGNAL(channelNotFound(QString)))
+                         << false;
     QTest::newRow("401") << 1 << 401 << QByteArray("Unauthorized")
                          << QByteArray(SIGNAL(channelPasswordRequired(QString))) << false;
     QTest::newRow("408") << 1 << 408 << QByteArray("Timeout") << QByteArray(SIGNAL(channelConnectTimeout(QString)))
                          << true;
     QTest::newRow("1058") << 1 << 1058 << QByteArray("") << QByteArray(SIGNAL(rtpTimeout(QString))) << false;
-    QTest::newRow("1060") << 1 << 1060 << QByteArray("") << QByteArray(SIGNAL(maximumCallsExceeded(QString)))
-                          << true;
+    QTest::newRow("1060") << 1 << 1060 << QByteArray("") << QByteArray(SIGNAL(maximumCallsExceeded(QString))) << true;
     QTest::newRow("1095") << 1 << 1095 << QByteArray("") << QByteArray(SIGNAL(rtpRecvTimeout(QString))) << false;
     QTest::newRow("7006") << 1 << 7006 << QByteArray("") << QByteArray(SIGNAL(cannotOpenCaptureDevice(QString)))
                           << true;
@@ -504,8 +504,7 @@ void TestVoiceEvents::transmittingSessionRemovedHandsOver()
 
     QSignalSpy removed(m_voice, &VoiceManager::sessionRemoved);
     sessionRemoved("s0", uris[0].constData());
-    QCOMPARE(m_voice->getTransmittingChannel(),
-             voiceEnabled ? QString::fromLatin1(uris[voiceEnabled]) : QString());
+    QCOMPARE(m_voice->getTransmittingChannel(), voiceEnabled ? QString::fromLatin1(uris[voiceEnabled]) : QString());
     QCOMPARE(removed.count(), 1);
     QCOMPARE(removed.at(0), QVariantList({QString::fromLatin1(uris[0]).toLower(), QStringLiteral("s0")}));
 }
@@ -612,8 +611,8 @@ void TestVoiceEvents::presenceAndTexts()
     event->custom_message = ox_strdup("<properties><notes />Out <b>now</b></properties>");
     QVERIFY(dispatch(event));
     QCOMPARE(presence.at(0), QVariantList({QStringLiteral("sip:u-pal@x"), 5, QStringLiteral("Out <b>now</b>")}));
-    QCOMPARE(contactPresence.at(0),
-             QVariantList({QStringLiteral("account-1"), QStringLiteral("sip:u-pal@x"), 5, QStringLiteral("Out <b>now</b>")}));
+    QCOMPARE(contactPresence.at(0), QVariantList({QStringLiteral("account-1"), QStringLiteral("sip:u-pal@x"), 5,
+                                                  QStringLiteral("Out <b>now</b>")}));
 
     QSignalSpy messages(m_voice, &VoiceManager::messageReceived);
     auto *message = newEvent<ox_evt_message_t>(OX_EVT_MESSAGE);
@@ -664,7 +663,8 @@ void TestVoiceEvents::serverAppData()
     QVERIFY(dispatch(event));
     QCOMPARE(data.count(), received ? 1 : 0);
     if (received)
-        QCOMPARE(data.at(0), QVariantList({QStringLiteral("account-1"), QStringLiteral("notify"), QStringLiteral("poke")}));
+        QCOMPARE(data.at(0),
+                 QVariantList({QStringLiteral("account-1"), QStringLiteral("notify"), QStringLiteral("poke")}));
     QCOMPARE(capture.find(QtDebugMsg, QStringLiteral("Ignoring evt_server_app_data: ")).size(), received ? 0 : 1);
 }
 
@@ -695,7 +695,8 @@ void TestVoiceEvents::networkMessages()
     QVERIFY(dispatch(event));
     QCOMPARE(messages.count(), received ? 1 : 0);
     if (received)
-        QCOMPARE(messages.at(0), QVariantList({QStringLiteral("sip:u-Away@x"), QString(), QStringLiteral("left you a note")}));
+        QCOMPARE(messages.at(0),
+                 QVariantList({QStringLiteral("sip:u-Away@x"), QString(), QStringLiteral("left you a note")}));
     QCOMPARE(capture.find(QtDebugMsg, QStringLiteral("Ignoring network message event from uri sip:u-Away@x")).size(),
              ignoredLogged ? 1 : 0);
 }
@@ -740,11 +741,10 @@ void TestVoiceEvents::audioProperties()
 void TestVoiceEvents::unhandledEventsPassThrough()
 {
     QList<int> types;
-    connect(m_voice, &VoiceManager::oxEventReceived, this,
-            [&types](ox_event_type type, ox_evt_base_t *event) {
-                QVERIFY(event);
-                types << int(type);
-            });
+    connect(m_voice, &VoiceManager::oxEventReceived, this, [&types](ox_event_type type, ox_evt_base_t *event) {
+        QVERIFY(event);
+        types << int(type);
+    });
     const int unhandled[] = {0, 1, 3, 16, 23, 29, 37, 40, 42, 1000};
     for (int type : unhandled)
         QVERIFY(dispatch(oxc_alloc_event(static_cast<ox_event_type>(type))));

@@ -280,11 +280,21 @@ void TestVoiceOps::renderFileToSpeaker_data()
     QTest::addColumn<QString>("played");   // empty when nothing is played
     QTest::addColumn<QString>("missing");  // the path reported missing, if any
 
-    QTest::newRow("bare name") << "ping.wav" << "%1/ping.wav" << "";
-    QTest::newRow("nested name") << "sounds/ping.wav" << "%1/sounds/ping.wav" << "";
-    QTest::newRow("file URL") << "file://%2/elsewhere.wav" << "%2/elsewhere.wav" << "";
-    QTest::newRow("missing bare name") << "nothing.wav" << "" << "%1/nothing.wav";
-    QTest::newRow("missing file URL") << "file://%2/nothing.wav" << "" << "%2/nothing.wav";
+    QTest::newRow("bare name") << "ping.wav"
+                               << "%1/ping.wav"
+                               << "";
+    QTest::newRow("nested name") << "sounds/ping.wav"
+                                 << "%1/sounds/ping.wav"
+                                 << "";
+    QTest::newRow("file URL") << "file://%2/elsewhere.wav"
+                              << "%2/elsewhere.wav"
+                              << "";
+    QTest::newRow("missing bare name") << "nothing.wav"
+                                       << ""
+                                       << "%1/nothing.wav";
+    QTest::newRow("missing file URL") << "file://%2/nothing.wav"
+                                      << ""
+                                      << "%2/nothing.wav";
 }
 
 void TestVoiceOps::renderFileToSpeaker()
@@ -296,14 +306,15 @@ void TestVoiceOps::renderFileToSpeaker()
     QTemporaryDir programFolder;
     QTemporaryDir otherFolder;
     QVERIFY(QDir(programFolder.path()).mkpath(QStringLiteral("sounds")));
-    for (const QString &path : {programFolder.path() + QStringLiteral("/ping.wav"),
-                                programFolder.path() + QStringLiteral("/sounds/ping.wav"),
-                                otherFolder.path() + QStringLiteral("/elsewhere.wav")}) {
+    for (const QString &path :
+         {programFolder.path() + QStringLiteral("/ping.wav"), programFolder.path() + QStringLiteral("/sounds/ping.wav"),
+          otherFolder.path() + QStringLiteral("/elsewhere.wav")}) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     const auto fill = [&](const QString &pattern) {
-        return QString(pattern).replace(QStringLiteral("%1"), programFolder.path())
+        return QString(pattern)
+            .replace(QStringLiteral("%1"), programFolder.path())
             .replace(QStringLiteral("%2"), otherFolder.path());
     };
 

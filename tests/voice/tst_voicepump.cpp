@@ -119,13 +119,12 @@ void TestVoicePump::logSink_data()
         << QByteArray("Info ostrelsdk/session.cpp 212 ox.session: Event raised: SessionAddedEvent session-3")
         << int(QtDebugMsg) << QByteArray("session.cpp") << 212
         << "ox.session: Event raised: SessionAddedEvent session-3";
-    QTest::newRow("warning")
-        << QByteArray("ox.account") << QByteArray("Warning")
-        << QByteArray("Warning ostrelsdk/src/world.cpp 17 ox.account: login refused") << int(QtWarningMsg)
-        << QByteArray("world.cpp") << 17 << "ox.account: login refused";
-    QTest::newRow("error is critical")
-        << QByteArray("ox.core") << QByteArray("Error") << QByteArray("Error api.cpp 9 ox.core: bad size")
-        << int(QtCriticalMsg) << QByteArray("api.cpp") << 9 << "ox.core: bad size";
+    QTest::newRow("warning") << QByteArray("ox.account") << QByteArray("Warning")
+                             << QByteArray("Warning ostrelsdk/src/world.cpp 17 ox.account: login refused")
+                             << int(QtWarningMsg) << QByteArray("world.cpp") << 17 << "ox.account: login refused";
+    QTest::newRow("error is critical") << QByteArray("ox.core") << QByteArray("Error")
+                                       << QByteArray("Error api.cpp 9 ox.core: bad size") << int(QtCriticalMsg)
+                                       << QByteArray("api.cpp") << 9 << "ox.core: bad size";
     QTest::newRow("level text only starts with Warning")
         << QByteArray("ox.core") << QByteArray("Warnings") << QByteArray("Warnings a.cpp 1 ox.core: x")
         << int(QtWarningMsg) << QByteArray("a.cpp") << 1 << "ox.core: x";
@@ -133,44 +132,43 @@ void TestVoicePump::logSink_data()
         << QByteArray("ox.aux") << QByteArray("Trace") << QByteArray("Trace aux.cpp 40 ox.aux: meter")
         << int(QtDebugMsg) << QByteArray("aux.cpp") << 40 << "ox.aux: meter";
     QTest::newRow("lower-case level is not Error")
-        << QByteArray("ox.core") << QByteArray("error") << QByteArray("error a.cpp 3 ox.core: y")
-        << int(QtDebugMsg) << QByteArray("a.cpp") << 3 << "ox.core: y";
-    QTest::newRow("backslash path")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info c:\\src\\sdk\\core.cpp 77 ox.core: up")
-        << int(QtDebugMsg) << QByteArray("core.cpp") << 77 << "ox.core: up";
-    QTest::newRow("no level text")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("something happened in ox.core: here")
-        << int(QtDebugMsg) << QByteArray("[none]") << 0 << "ox.core: here";
+        << QByteArray("ox.core") << QByteArray("error") << QByteArray("error a.cpp 3 ox.core: y") << int(QtDebugMsg)
+        << QByteArray("a.cpp") << 3 << "ox.core: y";
+    QTest::newRow("backslash path") << QByteArray("ox.core") << QByteArray("Info")
+                                    << QByteArray("Info c:\\src\\sdk\\core.cpp 77 ox.core: up") << int(QtDebugMsg)
+                                    << QByteArray("core.cpp") << 77 << "ox.core: up";
+    QTest::newRow("no level text") << QByteArray("ox.core") << QByteArray("Info")
+                                   << QByteArray("something happened in ox.core: here") << int(QtDebugMsg)
+                                   << QByteArray("[none]") << 0 << "ox.core: here";
     QTest::newRow("level text is case-sensitive")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("INFO core.cpp 5 ox.core: z")
-        << int(QtDebugMsg) << QByteArray("[none]") << 0 << "ox.core: z";
+        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("INFO core.cpp 5 ox.core: z") << int(QtDebugMsg)
+        << QByteArray("[none]") << 0 << "ox.core: z";
     QTest::newRow("no source in the message")
-        << QByteArray("ox.session") << QByteArray("Info") << QByteArray("Info x/y.cpp 8 plain text")
-        << int(QtDebugMsg) << QByteArray("y.cpp") << 8 << "Info x/y.cpp 8 plain text";
+        << QByteArray("ox.session") << QByteArray("Info") << QByteArray("Info x/y.cpp 8 plain text") << int(QtDebugMsg)
+        << QByteArray("y.cpp") << 8 << "Info x/y.cpp 8 plain text";
     QTest::newRow("no space after the file")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info core.cpp")
-        << int(QtDebugMsg) << QByteArray("[none]") << 0 << "Info core.cpp";
-    QTest::newRow("no line number")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info a/b.cpp xyz ox.core: t")
-        << int(QtDebugMsg) << QByteArray("b.cpp") << 0 << "ox.core: t";
+        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info core.cpp") << int(QtDebugMsg)
+        << QByteArray("[none]") << 0 << "Info core.cpp";
+    QTest::newRow("no line number") << QByteArray("ox.core") << QByteArray("Info")
+                                    << QByteArray("Info a/b.cpp xyz ox.core: t") << int(QtDebugMsg)
+                                    << QByteArray("b.cpp") << 0 << "ox.core: t";
     QTest::newRow("line number ends the message")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info a/b.cpp 42")
-        << int(QtDebugMsg) << QByteArray("b.cpp") << 42 << "Info a/b.cpp 42";
+        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info a/b.cpp 42") << int(QtDebugMsg)
+        << QByteArray("b.cpp") << 42 << "Info a/b.cpp 42";
     QTest::newRow("negative line number")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info a/b.cpp -4 ox.core: t")
-        << int(QtDebugMsg) << QByteArray("b.cpp") << 0 << "ox.core: t";
+        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info a/b.cpp -4 ox.core: t") << int(QtDebugMsg)
+        << QByteArray("b.cpp") << 0 << "ox.core: t";
     QTest::newRow("path ends in a separator")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info a/b/ 6 ox.core: t")
-        << int(QtDebugMsg) << QByteArray("[none]") << 6 << "ox.core: t";
+        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info a/b/ 6 ox.core: t") << int(QtDebugMsg)
+        << QByteArray("[none]") << 6 << "ox.core: t";
     QTest::newRow("source before the level")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("ox.core Info core.cpp 3 more")
-        << int(QtDebugMsg) << QByteArray("core.cpp") << 3 << "ox.core Info core.cpp 3 more";
+        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("ox.core Info core.cpp 3 more") << int(QtDebugMsg)
+        << QByteArray("core.cpp") << 3 << "ox.core Info core.cpp 3 more";
     QTest::newRow("percent signs stay text")
         << QByteArray("ox.core") << QByteArray("Info") << QByteArray("Info c.cpp 2 ox.core: 100% %s %n")
         << int(QtDebugMsg) << QByteArray("c.cpp") << 2 << "ox.core: 100% %s %n";
-    QTest::newRow("empty message")
-        << QByteArray("ox.core") << QByteArray("Info") << QByteArray("") << int(QtDebugMsg)
-        << QByteArray("[none]") << 0 << "";
+    QTest::newRow("empty message") << QByteArray("ox.core") << QByteArray("Info") << QByteArray("") << int(QtDebugMsg)
+                                   << QByteArray("[none]") << 0 << "";
 }
 
 void TestVoicePump::logSink()
@@ -200,10 +198,10 @@ void TestVoicePump::logSinkDropsTheNoisyEvents_data()
 {
     QTest::addColumn<QByteArray>("message");
 
-    QTest::newRow("participant updates")
-        << QByteArray("Debug ostrelsdk/session.cpp 300 ox.session: Event raised: ParticipantUpdatedEvent s-1");
-    QTest::newRow("audio properties")
-        << QByteArray("Debug ostrelsdk/aux.cpp 12 ox.aux: Event raised: AuxAudioPropertiesEvent");
+    QTest::newRow("participant updates") << QByteArray(
+        "Debug ostrelsdk/session.cpp 300 ox.session: Event raised: ParticipantUpdatedEvent s-1");
+    QTest::newRow("audio properties") << QByteArray(
+        "Debug ostrelsdk/aux.cpp 12 ox.aux: Event raised: AuxAudioPropertiesEvent");
     QTest::newRow("anywhere in the line") << QByteArray("xAuxAudioPropertiesEventx");
 }
 
@@ -240,8 +238,7 @@ void TestVoicePump::logLinesArriveFromTheSdkThread()
 {
     LogCapture log;
     VoiceManager voice(4, QCoreApplication::applicationDirPath(), false);
-    QCOMPARE(oxc_log_raw("ox.control", "Warning", "Warning ostrelsdk/control.cpp 61 ox.control: scripted line"),
-             0);
+    QCOMPARE(oxc_log_raw("ox.control", "Warning", "Warning ostrelsdk/control.cpp 61 ox.control: scripted line"), 0);
     QCOMPARE(oxc_wait_idle(2000), 0);
     QList<CapturedLine> lines;
     QTRY_COMPARE((lines = log.find(QtWarningMsg, QStringLiteral("ox.control: scripted line"))).size(), 1);

@@ -189,8 +189,7 @@ void TestVoiceRequest::channelAdministrationRequests()
     QCOMPARE(text(addAcl->user_uri), user);
     const auto *removeAcl = lastRequest<ox_req_account_channel_remove_acl_t>(OX_REQ_ACCOUNT_CHANNEL_REMOVE_ACL);
     QCOMPARE(text(removeAcl->user_uri), user);
-    QCOMPARE(text(lastRequest<ox_req_account_channel_get_acl_t>(OX_REQ_ACCOUNT_CHANNEL_GET_ACL)->channel_uri),
-             channel);
+    QCOMPARE(text(lastRequest<ox_req_account_channel_get_acl_t>(OX_REQ_ACCOUNT_CHANNEL_GET_ACL)->channel_uri), channel);
 
     const auto *addModerator =
         lastRequest<ox_req_account_channel_add_moderator_t>(OX_REQ_ACCOUNT_CHANNEL_ADD_MODERATOR);
@@ -199,9 +198,9 @@ void TestVoiceRequest::channelAdministrationRequests()
     QCOMPARE(text(lastRequest<ox_req_account_channel_remove_moderator_t>(OX_REQ_ACCOUNT_CHANNEL_REMOVE_MODERATOR)
                       ->moderator_uri),
              user);
-    QCOMPARE(text(lastRequest<ox_req_account_channel_get_moderators_t>(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS)
-                      ->channel_uri),
-             channel);
+    QCOMPARE(
+        text(lastRequest<ox_req_account_channel_get_moderators_t>(OX_REQ_ACCOUNT_CHANNEL_GET_MODERATORS)->channel_uri),
+        channel);
 
     const auto *participants =
         lastRequest<ox_req_account_channel_get_participants_t>(OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS);
@@ -421,9 +420,9 @@ void TestVoiceRequest::keyBindingSendsDistinctCodesInOrder()
 
     // An empty list removes the binding.
     m_client->auxGlobalMonitorKeyboardMouse("PTT", {});
-    QCOMPARE(lastRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE)
-                 ->key_count,
-             0);
+    QCOMPARE(
+        lastRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE)->key_count,
+        0);
 
     // More distinct codes than the record holds: refused, never cut short.
     QList<int> tooMany;

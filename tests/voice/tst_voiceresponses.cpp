@@ -19,7 +19,6 @@ using namespace voicedispatch;
 
 namespace {
 
-
 // A session-added event for the service's maps.
 void addSession(const char *session, const char *uri)
 {
@@ -93,7 +92,8 @@ void TestVoiceResponses::initTestCase()
 {
     QVERIFY(StorageManager::getInstance());
     // The realm's user look-ups ask the web service; nothing listens here.
-    m_social = new QSocialManager(nullptr, QStringLiteral("http://127.0.0.1:9/gateway.php"), QStringLiteral("127.0.0.1:9"));
+    m_social =
+        new QSocialManager(nullptr, QStringLiteral("http://127.0.0.1:9/gateway.php"), QStringLiteral("127.0.0.1:9"));
 }
 
 void TestVoiceResponses::cleanupTestCase()
@@ -159,8 +159,7 @@ void TestVoiceResponses::sendMessageResults()
         QCOMPARE(offline.at(0), QVariantList({QStringLiteral("session-7"), QStringLiteral("1234"),
                                               expected == QLatin1String("offline-queued")}));
     if (expected == QLatin1String("not-sent"))
-        QCOMPARE(notSent.at(0),
-                 QVariantList({QStringLiteral("session-7"), QStringLiteral("1234"), 500, QString()}));
+        QCOMPARE(notSent.at(0), QVariantList({QStringLiteral("session-7"), QStringLiteral("1234"), 500, QString()}));
 }
 
 void TestVoiceResponses::offlineReportOnlyForPrivateCalls_data()
@@ -187,8 +186,7 @@ void TestVoiceResponses::offlineReportOnlyForPrivateCalls()
         auto *user = qobject_cast<TavriIdentityRealmUser *>(
             TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(uri)->getQObject());
         QVERIFY(user);
-        user->setPresenceState(userOffline ? Tavri::RealmUserInterface::Offline
-                                           : Tavri::RealmUserInterface::Online,
+        user->setPresenceState(userOffline ? Tavri::RealmUserInterface::Offline : Tavri::RealmUserInterface::Online,
                                true);
     }
     QSignalSpy errors(m_voice, &VoiceManager::sdkError);
@@ -372,8 +370,8 @@ void TestVoiceResponses::levelAnswers()
     const int defaultSpeaker = m_voice->getDefaultSpeakerLevel();
 
     QSignalSpy speakerChanged(m_voice, &VoiceManager::speakerLevelChanged);
-    auto *speaker = newResponse<ox_resp_aux_get_speaker_level_t>(
-        OX_RESP_AUX_GET_SPEAKER_LEVEL, newRequest(ox_req_aux_get_speaker_level_create));
+    auto *speaker = newResponse<ox_resp_aux_get_speaker_level_t>(OX_RESP_AUX_GET_SPEAKER_LEVEL,
+                                                                 newRequest(ox_req_aux_get_speaker_level_create));
     speaker->level = defaultSpeaker + 7;
     QVERIFY(dispatch(speaker));
     QCOMPARE(speakerChanged.count(), 0);
@@ -383,7 +381,7 @@ void TestVoiceResponses::levelAnswers()
     LogCapture capture;
     QSignalSpy micChanged(m_voice, &VoiceManager::micLevelChanged);
     auto *mic = newResponse<ox_resp_aux_get_mic_level_t>(OX_RESP_AUX_GET_MIC_LEVEL,
-                                                          newRequest(ox_req_aux_get_mic_level_create));
+                                                         newRequest(ox_req_aux_get_mic_level_create));
     mic->level = 99;
     QVERIFY(dispatch(mic));
     QCOMPARE(assertionReports(capture), 1);
@@ -412,8 +410,8 @@ void TestVoiceResponses::vadAnswers()
     QSignalSpy sensitivity(m_voice, &VoiceManager::defaultVadSensitivityChanged);
     QSignalSpy received(m_voice, &VoiceManager::vadPropertiesReceived);
     auto makeAnswer = [](int hangover, int sensitivityValue, int noiseFloorValue) {
-        auto *answer = newResponse<ox_resp_aux_get_vad_properties_t>(
-            OX_RESP_AUX_GET_VAD_PROPERTIES, newRequest(ox_req_aux_get_vad_properties_create));
+        auto *answer = newResponse<ox_resp_aux_get_vad_properties_t>(OX_RESP_AUX_GET_VAD_PROPERTIES,
+                                                                     newRequest(ox_req_aux_get_vad_properties_create));
         answer->hangover_ms = hangover;
         answer->sensitivity = sensitivityValue;
         answer->noise_floor = noiseFloorValue;
@@ -458,8 +456,8 @@ void TestVoiceResponses::participantListCount()
     QSignalSpy users(m_voice, &VoiceManager::userListReceived);
     auto *request = newRequest(ox_req_account_channel_get_participants_create);
     request->channel_uri = ox_strdup("sip:confctl-Big@voice.tavri.net");
-    auto *response = newResponse<ox_resp_account_channel_get_participants_t>(
-        OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS, request);
+    auto *response =
+        newResponse<ox_resp_account_channel_get_participants_t>(OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS, request);
     response->total_participant_count = 1;
     response->participant_count = 3;
     response->participants = static_cast<ox_participant_record_t **>(calloc(3, sizeof(ox_participant_record_t *)));
@@ -487,8 +485,8 @@ void TestVoiceResponses::joinFailureWithAnExistingSession()
     auto *request = newRequest(ox_req_sessiongroup_add_session_create);
     request->uri = ox_strdup("sip:confctl-A@voice.tavri.net");
     oxc_hold(OX_REQ_SESSION_TERMINATE, 1);
-    QVERIFY(dispatch(newResponse(OX_RESP_SESSIONGROUP_ADD_SESSION, request, 1, 1004,
-                                 "Object already exists. (session)")));
+    QVERIFY(
+        dispatch(newResponse(OX_RESP_SESSIONGROUP_ADD_SESSION, request, 1, 1004, "Object already exists. (session)")));
 
     QCOMPARE(text(lastRequest<ox_req_session_terminate_t>(OX_REQ_SESSION_TERMINATE)->session_handle),
              QByteArray("session-a"));
@@ -569,8 +567,8 @@ void TestVoiceResponses::reportFilter_data()
     QTest::newRow("stats 1005") << int(OX_RESP_SESSIONGROUP_GET_STATS) << 1 << 1005 << true << false;
     QTest::newRow("participants 20440") << int(OX_RESP_ACCOUNT_CHANNEL_GET_PARTICIPANTS) << 1 << 20440 << false
                                         << false;
-    QTest::newRow("send message 480 without a session") << int(OX_RESP_SESSION_SEND_MESSAGE) << 1 << 480 << false
-                                                        << false;
+    QTest::newRow("send message 480 without a session")
+        << int(OX_RESP_SESSION_SEND_MESSAGE) << 1 << 480 << false << false;
     QTest::newRow("success") << int(OX_RESP_SESSION_TERMINATE) << 0 << 500 << false << false;
     QTest::newRow("return code 10006") << int(OX_RESP_SESSION_TERMINATE) << 10006 << 5 << false << true;
     QTest::newRow("return code 10007") << int(OX_RESP_SESSION_TERMINATE) << 10007 << 5 << false << true;
@@ -642,12 +640,15 @@ void TestVoiceResponses::listAnswers()
     QSignalSpy moderators(m_voice, &VoiceManager::moderatorListReceived);
     auto *request = newRequest(ox_req_account_channel_get_moderators_create);
     request->channel_uri = ox_strdup("sip:confctl-Mods@voice.tavri.net");
-    auto *response = newResponse<ox_resp_account_channel_get_moderators_t>(OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS,
-                                                                            request);
+    auto *response =
+        newResponse<ox_resp_account_channel_get_moderators_t>(OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS, request);
     response->participant_count = 4;
     response->participants = static_cast<ox_participant_record_t **>(calloc(4, sizeof(ox_participant_record_t *)));
-    const struct { const char *uri; int moderator; int owner; } records[] = {
-        {"sip:u-Owner@x", 1, 1}, {"sip:u-mod@x", 1, 0}, {"sip:u-plain@x", 0, 0}};
+    const struct {
+        const char *uri;
+        int moderator;
+        int owner;
+    } records[] = {{"sip:u-Owner@x", 1, 1}, {"sip:u-mod@x", 1, 0}, {"sip:u-plain@x", 0, 0}};
     for (int i = 0; i < 3; ++i) {
         auto *record = static_cast<ox_participant_record_t *>(calloc(1, sizeof(ox_participant_record_t)));
         record->uri = ox_strdup(records[i].uri);
@@ -658,8 +659,9 @@ void TestVoiceResponses::listAnswers()
     QVERIFY(dispatch(response));
     QCOMPARE(moderators.count(), 1);
     QCOMPARE(moderators.at(0).at(0).toString(), QStringLiteral("sip:confctl-mods@voice.tavri.net"));
-    QCOMPARE(moderators.at(0).at(1).toStringList(),
-             QStringList({QStringLiteral("sip:u-owner@x"), QStringLiteral("sip:u-mod@x"), QStringLiteral("sip:u-plain@x")}));
+    QCOMPARE(
+        moderators.at(0).at(1).toStringList(),
+        QStringList({QStringLiteral("sip:u-owner@x"), QStringLiteral("sip:u-mod@x"), QStringLiteral("sip:u-plain@x")}));
     QCOMPARE(moderators.at(0).at(2).toList(), QVariantList({2, 1, 0}));
 
     QSignalSpy friends(m_voice, &VoiceManager::friendsListReceived);
@@ -703,7 +705,8 @@ void TestVoiceResponses::sessionAnswers()
     terminate->session_handle = ox_strdup("session-t");
     QVERIFY(dispatch(newResponse(OX_RESP_SESSION_TERMINATE, terminate)));
     QCOMPARE(removed.count(), 1);
-    QCOMPARE(removed.at(0), QVariantList({QStringLiteral("sip:confctl-T@voice.tavri.net"), QStringLiteral("session-t")}));
+    QCOMPARE(removed.at(0),
+             QVariantList({QStringLiteral("sip:confctl-T@voice.tavri.net"), QStringLiteral("session-t")}));
 
     // A failed terminate of a session no longer mapped reports it removed.
     auto *again = newRequest(ox_req_session_terminate_create);
@@ -761,8 +764,8 @@ void TestVoiceResponses::captureDeviceFailures()
 
     QSignalSpy inUseSpy(m_voice, &VoiceManager::selectedCaptureDeviceInUse);
     QSignalSpy openSpy(m_voice, &VoiceManager::selectedCaptureDeviceCouldNotOpen);
-    QVERIFY(dispatch(newResponse(OX_RESP_AUX_CAPTURE_AUDIO_START, newRequest(ox_req_aux_capture_audio_start_create),
-                                 1, status, nullptr)));
+    QVERIFY(dispatch(newResponse(OX_RESP_AUX_CAPTURE_AUDIO_START, newRequest(ox_req_aux_capture_audio_start_create), 1,
+                                 status, nullptr)));
     QCOMPARE(inUseSpy.count(), inUse);
     QCOMPARE(openSpy.count(), couldNotOpen);
 }
@@ -771,8 +774,8 @@ void TestVoiceResponses::unknownResponseTypes()
 {
     QSignalSpy errors(m_voice, &VoiceManager::sdkError);
     QVERIFY(dispatch(newResponse<ox_resp_base_t, ox_req_base_t>(static_cast<ox_response_type>(999), nullptr)));
-    QVERIFY(dispatch(newResponse<ox_resp_base_t, ox_req_base_t>(static_cast<ox_response_type>(999), nullptr, 1, 5,
-                                                                 nullptr)));
+    QVERIFY(dispatch(
+        newResponse<ox_resp_base_t, ox_req_base_t>(static_cast<ox_response_type>(999), nullptr, 1, 5, nullptr)));
     QCOMPARE(errors.count(), 1);
 }
 

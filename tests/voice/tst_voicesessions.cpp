@@ -87,9 +87,10 @@ void TestVoiceSessions::joinChannelStopsTestsAndNeverSetsVoiceFont()
     QCOMPARE(add->voice_font_id, 0);
     QVERIFY(!voice.captureTestRunning());
     QVERIFY(!voice.renderTestRunning());
-    QCOMPARE(capture.find(QtDebugMsg, QStringLiteral("Session sip:confctl-5@voice.tavri.net - join requested voice font 3"))
-                 .size(),
-             1);
+    QCOMPARE(
+        capture.find(QtDebugMsg, QStringLiteral("Session sip:confctl-5@voice.tavri.net - join requested voice font 3"))
+            .size(),
+        1);
 
     // Joining without audio passes the flag as given.
     voice.requestJoinChannel(QStringLiteral("sip:confctl-6@voice.tavri.net"), QString(), false);
@@ -148,10 +149,10 @@ void TestVoiceSessions::privateChatsAreServedInOrderOnePerGroup()
     QCOMPARE(capture.find(QtDebugMsg, QStringLiteral("No pending P2P session requests")).size(), 1);
 
     QCOMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_ADD_SESSION), 2);
-    const auto *first =
-        reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 0));
-    const auto *second =
-        reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 1));
+    const auto *first = reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(
+        oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 0));
+    const auto *second = reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(
+        oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 1));
     QCOMPARE(text(first->session_group_handle), QByteArray("group-a"));
     QCOMPARE(text(first->uri), QByteArray("sip:u-first@x"));
     QCOMPARE(first->connect_audio, 0);
@@ -193,10 +194,10 @@ void TestVoiceSessions::privateChatsAgainstTheStandIn()
     QTRY_COMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_ADD_SESSION), 2);
     QCOMPARE(groups.count(), 2);
 
-    const auto *first =
-        reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 0));
-    const auto *second =
-        reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 1));
+    const auto *first = reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(
+        oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 0));
+    const auto *second = reinterpret_cast<const ox_req_sessiongroup_add_session_t *>(
+        oxc_find_request(OX_REQ_SESSIONGROUP_ADD_SESSION, 1));
     QCOMPARE(text(first->uri), QByteArray("sip:u-amy@voice.tavri.net"));
     QCOMPARE(QString::fromLatin1(first->session_group_handle), groups.at(0).at(0).toString());
     QCOMPARE(text(second->uri), QByteArray("sip:u-ben@voice.tavri.net"));
@@ -215,9 +216,11 @@ void TestVoiceSessions::closeSessionGroupKeepsTheChannelGroup()
     voice.closeSessionGroupHandle(QString());
     voice.closeSessionGroupHandle(QStringLiteral("channels"));
     QCOMPARE(oxc_request_count(-1), 0);
-    QCOMPARE(capture.find(QtDebugMsg, QStringLiteral("VoiceManager::closeSessionGroupHandle can't remove base session group"))
-                 .size(),
-             1);
+    QCOMPARE(
+        capture
+            .find(QtDebugMsg, QStringLiteral("VoiceManager::closeSessionGroupHandle can't remove base session group"))
+            .size(),
+        1);
 
     voice.closeSessionGroupHandle(QStringLiteral("group-7"));
     QCOMPARE(text(lastRequest<ox_req_sessiongroup_terminate_t>(OX_REQ_SESSIONGROUP_TERMINATE)->session_group_handle),
@@ -287,8 +290,7 @@ void TestVoiceSessions::transmittingSessionIsToldToItsGroup()
     QCOMPARE(told.size(), 1);
     QCOMPARE(told.first(), (QVariantList{group, first}));
     QCOMPARE(oxc_request_count(OX_REQ_SESSIONGROUP_SET_TX_SESSION), 1);
-    const auto *request =
-        lastRequest<ox_req_sessiongroup_set_tx_session_t>(OX_REQ_SESSIONGROUP_SET_TX_SESSION);
+    const auto *request = lastRequest<ox_req_sessiongroup_set_tx_session_t>(OX_REQ_SESSIONGROUP_SET_TX_SESSION);
     QCOMPARE(text(request->session_handle), firstHandle.toUtf8());
     QCOMPARE(text(request->session_group_handle), group.toUtf8());
 }
@@ -323,11 +325,13 @@ void TestVoiceSessions::sessionRequestsCarryTheirFields()
     voice.sendTypingNotification(QStringLiteral("s-1"), true);
     QCOMPARE(lastRequest<ox_req_session_send_notification_t>(OX_REQ_SESSION_SEND_NOTIFICATION)->notification_type, 1);
     voice.setParticipantAudioMutedForMe(QStringLiteral("s-1"), QStringLiteral("sip:u-a@x"), true);
-    QCOMPARE(lastRequest<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME)->scope,
-             1);
+    QCOMPARE(
+        lastRequest<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME)->scope,
+        1);
     voice.setParticipantTextMutedForMe(QStringLiteral("s-1"), QStringLiteral("sip:u-a@x"), true);
-    QCOMPARE(lastRequest<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME)->scope,
-             2);
+    QCOMPARE(
+        lastRequest<ox_req_session_set_participant_mute_for_me_t>(OX_REQ_SESSION_SET_PARTICIPANT_MUTE_FOR_ME)->scope,
+        2);
     voice.setLocalSpeakerMuted(QStringLiteral("s-1"), true);
     QCOMPARE(lastRequest<ox_req_session_mute_local_speaker_t>(OX_REQ_SESSION_MUTE_LOCAL_SPEAKER)->mute, 1);
     voice.setSessionMediaConnected(QStringLiteral("s-1"), true);

@@ -14,8 +14,8 @@
 namespace {
 
 // A statistics answer; the call id text lives in the caller's buffer.
-ox_resp_sessiongroup_get_stats_t statsRecord(int packetsReceived = 0, double minLatency = -1,
-                                             double maxLatency = -1, double latencySum = 0)
+ox_resp_sessiongroup_get_stats_t statsRecord(int packetsReceived = 0, double minLatency = -1, double maxLatency = -1,
+                                             double latencySum = 0)
 {
     ox_resp_sessiongroup_get_stats_t response{};
     response.stats.packets_received = packetsReceived;

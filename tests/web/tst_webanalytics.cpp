@@ -30,7 +30,7 @@ protected:
     qint64 monotonicMs() const override { return nowMs; }
 };
 
-int linesContaining(const QString& text)
+int linesContaining(const QString &text)
 {
     return testLog().matching(text).size();
 }
@@ -68,8 +68,8 @@ private:
     // last answer has been handled.
     bool settled();
 
-    FakeWebService* m_fake = nullptr;
-    TestSocialManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    TestSocialManager *m_manager = nullptr;
 };
 
 void WebAnalyticsTest::initTestCase()
@@ -141,7 +141,7 @@ void WebAnalyticsTest::eventCarriesItsFields()
     // Only details with a key become fields; the value may hold colons or
     // be empty.
     QStringList extKeys;
-    for (const auto& field : event.fields) {
+    for (const auto &field : event.fields) {
         if (field.first.startsWith(QLatin1String("ext[")))
             extKeys << field.first;
     }
@@ -161,7 +161,7 @@ void WebAnalyticsTest::eventCarriesItsFields()
 
     // The local log line names the event in place of the source position.
     QList<CapturedLine> lines;
-    for (const auto& entry : testLog().lines()) {
+    for (const auto &entry : testLog().lines()) {
         if (entry.category == "userint")
             lines << entry;
     }
@@ -257,7 +257,7 @@ void WebAnalyticsTest::failedSendIsRetried()
 void WebAnalyticsTest::retriesOfAnEventAreLoggedSparingly()
 {
     delete m_manager;
-    auto* manager = new ClockedSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
+    auto *manager = new ClockedSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
     m_manager = manager;
     testLog().clear();
     const int failures = 101; // the first send and 100 retries
@@ -284,7 +284,7 @@ void WebAnalyticsTest::retriesOfAnEventAreLoggedSparingly()
     // Everything the web client logged for 102 sends: the five lines above
     // and the handler's line for the one answer.
     int ssintLines = 0;
-    for (const auto& line : testLog().lines())
+    for (const auto &line : testLog().lines())
         ssintLines += line.category.trimmed() == "ssint";
     QCOMPARE(ssintLines, 6);
 }
@@ -406,13 +406,12 @@ void WebAnalyticsTest::sslFailureIsReportedOnceWithoutCredentials()
     queries.first()->onSslErrors(errors);
     queries.first()->onSslErrors(errors);
     QCOMPARE(spy.size(), 2);
-    QCOMPARE(spy.first().first().toStringList(),
-             (QStringList{errors.at(0).errorString(), errors.at(1).errorString()}));
+    QCOMPARE(spy.first().first().toStringList(), (QStringList{errors.at(0).errorString(), errors.at(1).errorString()}));
     QVERIFY(!testLog().matching(QStringLiteral("SSL Errors loading '")).isEmpty());
 
     auto sslEvents = [this] {
         QList<FakeWebService::Request> result;
-        for (const auto& event : events()) {
+        for (const auto &event : events()) {
             if (event.value("lbl") == QLatin1String("SslError"))
                 result << event;
         }

@@ -18,7 +18,7 @@
 
 using namespace webtest;
 
-using Builder = std::function<void(QSocialManager*, FakeWebService*)>;
+using Builder = std::function<void(QSocialManager *, FakeWebService *)>;
 Q_DECLARE_METATYPE(Builder)
 
 namespace {
@@ -28,7 +28,7 @@ using Fields = QList<QPair<QString, QString>>;
 // A PNG file that claims the given size but holds no picture data.
 QByteArray pngHeaderOnly(quint32 width, quint32 height)
 {
-    auto crc32 = [](const QByteArray& data) {
+    auto crc32 = [](const QByteArray &data) {
         quint32 crc = 0xffffffffu;
         for (char byte : data) {
             crc ^= quint8(byte);
@@ -43,12 +43,12 @@ QByteArray pngHeaderOnly(quint32 width, quint32 height)
             bytes[i] = char((value >> (24 - 8 * i)) & 0xff);
         return bytes;
     };
-    auto chunk = [&](const QByteArray& type, const QByteArray& data) {
+    auto chunk = [&](const QByteArray &type, const QByteArray &data) {
         return be32(quint32(data.size())) + type + data + be32(crc32(type + data));
     };
     return QByteArray("\x89PNG\r\n\x1a\n", 8)
-        + chunk("IHDR", be32(width) + be32(height) + QByteArray("\x08\x02\x00\x00\x00", 5))
-        + chunk("IDAT", QByteArray()) + chunk("IEND", QByteArray());
+           + chunk("IHDR", be32(width) + be32(height) + QByteArray("\x08\x02\x00\x00\x00", 5))
+           + chunk("IDAT", QByteArray()) + chunk("IEND", QByteArray());
 }
 
 // A picture in three bands along its longer side: red, green over the middle
@@ -63,8 +63,10 @@ QImage bandedPicture(int width, int height)
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int along = landscape ? x : y;
-            image.setPixel(x, y, along < start ? qRgb(255, 0, 0) : along >= start + side ? qRgb(0, 0, 255)
-                                                                                           : qRgb(0, 255, 0));
+            image.setPixel(x, y,
+                           along < start           ? qRgb(255, 0, 0)
+                           : along >= start + side ? qRgb(0, 0, 255)
+                                                   : qRgb(0, 255, 0));
         }
     }
     return image;
@@ -101,10 +103,10 @@ private slots:
     void unreadablePictureFileSendsNoData();
 
 private:
-    FakeWebService::Request lastRequestFor(const QString& method);
+    FakeWebService::Request lastRequestFor(const QString &method);
 
-    FakeWebService* m_fake = nullptr;
-    QSocialManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    QSocialManager *m_manager = nullptr;
 };
 
 void WebBuildersTest::initTestCase()
@@ -134,7 +136,7 @@ void WebBuildersTest::cleanup()
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(','))));
 }
 
-FakeWebService::Request WebBuildersTest::lastRequestFor(const QString& method)
+FakeWebService::Request WebBuildersTest::lastRequestFor(const QString &method)
 {
     if (!m_fake->waitForRequest(method))
         return {};
@@ -145,142 +147,168 @@ void WebBuildersTest::operationsSendTheirFields_data()
 {
     QTest::addColumn<Builder>("build");
     QTest::addColumn<QString>("method");
-    QTest::addColumn<Fields>("fields");  // expected values
+    QTest::addColumn<Fields>("fields"); // expected values
     QTest::addColumn<QStringList>("absent");
 
-    QTest::newRow("login") << Builder([](QSocialManager* m, FakeWebService*) { m->requestLogin("a@b", "pw"); }) << "LoginUser"
+    QTest::newRow("login") << Builder([](QSocialManager *m, FakeWebService *) { m->requestLogin("a@b", "pw"); })
+                           << "LoginUser"
                            << Fields{{"email", "a@b"}, {"password", "pw"}, {"guid", StorageManager::getInstallGuid()}}
                            << QStringList{"sid"};
-    QTest::newRow("relogin") << Builder([](QSocialManager* m, FakeWebService* fake) {
+    QTest::newRow("relogin") << Builder([](QSocialManager *m, FakeWebService *fake) {
         m->requestLogin("a@b", "pw");
         QVERIFY(fake->waitForRequest("LoginUser"));
         m->requestRelogin("sessionExpired");
     }) << "LoginUser" << Fields{{"email", "a@b"}, {"password", "pw"}, {"client_version", "1.0"}}
                              << QStringList{"guid"};
-    QTest::newRow("create account")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestCreateAccount("nick", "n@b", "pw"); }) << "CreateAccount"
-        << Fields{{"email", "n@b"}, {"password", "pw"}, {"displayname", "nick"}, {"uuid", "nick"},
-                  {"account_creation_id", "Ostrel"}}
-        << QStringList();
-    QTest::newRow("uuid exists") << Builder([](QSocialManager* m, FakeWebService*) { m->requestUserUuidExists("nick"); })
-                                 << "userUuidExists" << Fields{{"uuid", "nick"}} << QStringList();
-    QTest::newRow("update check") << Builder([](QSocialManager* m, FakeWebService*) { m->requestCheckForUpdate(); })
-                                  << "CheckForUpdate" << Fields{{"os", "WIN"}} << QStringList();
-    QTest::newRow("user stats") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAddUserStats("5002"); })
-                                << "AddUserStats" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
-    QTest::newRow("user search") << Builder([](QSocialManager* m, FakeWebService*) { m->requestUserInfoPublicByName("bo b", true, 3, 10); })
-                                 << "GetUserInfoPublicByName"
-                                 << Fields{{"name", "bo b"}, {"showInactive", "1"}, {"offset", "3"}, {"limit", "10"},
-                                           {"v", "2"}}
-                                 << QStringList();
-    QTest::newRow("accept invitation") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAcceptInvitation("17"); })
-                                       << "AcceptInvitation" << Fields{{"NotificationUID", "17"}} << QStringList();
-    QTest::newRow("delete channel") << Builder([](QSocialManager* m, FakeWebService*) { m->requestDeleteChannel("5002"); })
-                                    << "DeleteChannel" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
-    QTest::newRow("channel with owner")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelInfoWithOwnerInfo("5002"); })
-        << "GetChannelInfoWithOwnerInfo" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
-    QTest::newRow("channel by live id")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelInfoWithOwnerInfoFromLiveUID("5002"); })
-        << "GetChannelInfoWithOwnerInfoFromLiveUID" << Fields{{"ChannelLiveUID", "5002"}} << QStringList();
-    QTest::newRow("channel info") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelInfo("5002"); })
-                                  << "GetChannelInfo" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
-    QTest::newRow("hierarchy") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelsInHierarchy("5001"); })
-                               << "GetChannelsInHierarchy" << Fields{{"root", "5001"}} << QStringList();
-    QTest::newRow("channel search")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelsMatching("lob", false, 0, 4, {"a", "b"}); })
-        << "GetChannelsMatching"
-        << Fields{{"name", "lob"}, {"showInactive", "0"}, {"offset", "0"}, {"limit", "4"}, {"tags", "a,b"},
-                  {"v", "2"}}
-        << QStringList();
-    QTest::newRow("owned channels") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelsOwned(); })
-                                    << "GetChannelsOwned" << Fields() << QStringList();
-    QTest::newRow("notifications") << Builder([](QSocialManager* m, FakeWebService*) { m->requestNotifications({"1", "2"}); })
-                                   << "GetNotifications" << Fields{{"NotificationUIDs", "1,2"}} << QStringList();
-    QTest::newRow("notifications since") << Builder([](QSocialManager* m, FakeWebService*) { m->requestNotificationsSince("0"); })
-                                         << "GetNotificationsSince" << Fields{{"SinceNotificationUID", "0"}}
-                                         << QStringList();
-    QTest::newRow("third party")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestThirdPartyChannelForUser("app", "ch", "u"); })
-        << "GetThirdPartyChannelForUser" << Fields{{"app", "app"}, {"channel", "ch"}, {"user", "u"}}
-        << QStringList();
-    QTest::newRow("add group") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAddContactGroup("Work"); })
-                               << "addContactGroup" << Fields{{"name", "Work"}} << QStringList();
-    QTest::newRow("add member") << Builder([](QSocialManager* m, FakeWebService*) { m->requestAddContactGroupMember("7", "sip:u-1@d"); })
-                                << "addContactGroupMember" << Fields{{"gid", "7"}, {"mid", "sip:u-1@d"}}
-                                << QStringList();
-    QTest::newRow("remove member")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRemoveContactGroupMember("7", "1002"); })
-        << "removeContactGroupMember" << Fields{{"gid", "7"}, {"mid", "1002"}} << QStringList();
-    QTest::newRow("delete group") << Builder([](QSocialManager* m, FakeWebService*) { m->requestDeleteContactGroup("7"); })
-                                  << "deleteContactGroup" << Fields{{"gid", "7"}} << QStringList();
-    QTest::newRow("groups") << Builder([](QSocialManager* m, FakeWebService*) { m->requestContactGroups(); }) << "getContactGroups"
-                            << Fields() << QStringList();
-    QTest::newRow("favourites") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChannelFavoritesList(); })
-                                << "getChannelFavoritesList" << Fields() << QStringList();
-    QTest::newRow("favourite") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChangeChannelFavorite("5002", true, "17"); })
-                               << "changeChannelFavorite"
-                               << Fields{{"channelUID", "5002"}, {"isFav", "1"}, {"inviteUID", "17"}} << QStringList();
-    QTest::newRow("moderator")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestChangeChannelModerator("5002", "1002", false); })
-        << "changeChannelModerator" << Fields{{"channelUID", "5002"}, {"memberUID", "1002"}, {"isModerator", "0"}}
-        << QStringList();
-    QTest::newRow("friend") << Builder([](QSocialManager* m, FakeWebService*) { m->requestChangeFriend("1002", true, ""); })
-                            << "changeFriend" << Fields{{"friendUID", "1002"}, {"setIsFriend", "1"}, {"inviteUID", ""}}
-                            << QStringList();
-    QTest::newRow("e-mail invitation, no channel")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestInviteUsersViaEmail({"a@x", "b@x"}, "hi", "", ""); })
-        << "InviteUsersViaEmail" << Fields{{"to", "a@x,b@x"}, {"customMessage", "hi"}}
-        << QStringList{"channelURI", "channelUID"};
-    QTest::newRow("e-mail invitation, channel")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestInviteUsersViaEmail({}, "hi", "sip:confctl-1@d", "1"); })
-        << "InviteUsersViaEmail" << Fields{{"to", ""}, {"channelURI", "sip:confctl-1@d"}, {"channelUID", "1"}}
-        << QStringList();
-    QTest::newRow("issue") << Builder([](QSocialManager* m, FakeWebService*) { m->requestIssue("text", "so", "rc", "c", "cs"); })
-                           << "RequestIssue"
-                           << Fields{{"comments", "text"}, {"so", "so"}, {"rc", "rc"}, {"c", "c"}, {"cs", "cs"}}
-                           << QStringList();
-    QTest::newRow("issue with details")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestIssueWithDetails("t", "", "", "", "", {"os:Linux", "x", ":y"}); })
-        << "RequestIssue" << Fields{{"comments", "t"}, {"ext[os]", "Linux"}} << QStringList{"ext[]", "x"};
-    QTest::newRow("profile: tagline is the status text")
-        << Builder([](QSocialManager* m, FakeWebService*) {
-               m->requestSetUserCustomInfo("Bob", "about", "tagline", "here", "http://w", "tw", "123", true);
-           })
-        << "SetUserCustomInfo"
-        << Fields{{"UserDisplayName", "Bob"}, {"UserDescription", "about"}, {"UserStatusText", "tagline"},
-                  {"UserLocation", "here"}, {"UserLinkWeb", "http://w"}, {"UserTwitterName", "tw"},
-                  {"UserPhoneNumber", "123"}, {"RenameImage", "1"}}
-        << QStringList();
-    QTest::newRow("notification states")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestUpdateNotifications({"1", "2"}, 2); }) << "UpdateNotifications"
-        << Fields{{"NotificationUIDs", "1,2"}, {"State", "2"}} << QStringList();
-    QTest::newRow("realm verify") << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmVerify("3", "devapp", "tok"); })
-                                  << "RealmVerify"
-                                  << Fields{{"rid", "devapp"}, {"token", "tok"}, {"clientlib_version", "3"}}
-                                  << QStringList();
-    QTest::newRow("realm login") << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmLogin("3", "r1", "joe", "ut"); })
-                                 << "RealmLogin"
-                                 << Fields{{"rsid", "r1"}, {"uname", "joe"}, {"utok", "ut"}, {"clientlib_version", "3"}}
-                                 << QStringList();
-    QTest::newRow("realm contacts") << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmContactList("3", "r1"); })
-                                    << "RealmContactList" << Fields{{"rsid", "r1"}, {"clientlib_version", "3"}}
+    QTest::newRow("create account") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestCreateAccount("nick", "n@b", "pw");
+    }) << "CreateAccount"
+                                    << Fields{{"email", "n@b"},
+                                              {"password", "pw"},
+                                              {"displayname", "nick"},
+                                              {"uuid", "nick"},
+                                              {"account_creation_id", "Ostrel"}}
                                     << QStringList();
-    QTest::newRow("realm add contact")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmChangeContact("3", "r1", "ann", true, false); })
-        << "RealmChangeContact" << Fields{{"t", "ann"}, {"l", "contact"}, {"a", "add"}} << QStringList();
-    QTest::newRow("realm unblock")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmChangeContact("3", "r1", "ann", false, true); })
-        << "RealmChangeContact" << Fields{{"l", "block"}, {"a", "del"}} << QStringList();
-    QTest::newRow("realm channel auth")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmGetChannelAuth("3", "r1", "room"); })
-        << "RealmGetChannelAuth" << Fields{{"rsid", "r1"}, {"n", "room"}} << QStringList();
-    QTest::newRow("realm invite")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmSendInvite("3", "r1", "ann", "c", "Room"); })
-        << "RealmSendInvite" << Fields{{"t", "ann"}, {"c", "c"}, {"cn", "Room"}} << QStringList();
-    QTest::newRow("realm message")
-        << Builder([](QSocialManager* m, FakeWebService*) { m->requestRealmSendMessage("3", "r1", "ann", "hello"); })
-        << "RealmSendMessage" << Fields{{"t", "ann"}, {"m", "hello"}, {"clientlib_version", "3"}} << QStringList();
+    QTest::newRow("uuid exists") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestUserUuidExists("nick"); })
+                                 << "userUuidExists" << Fields{{"uuid", "nick"}} << QStringList();
+    QTest::newRow("update check") << Builder([](QSocialManager *m, FakeWebService *) { m->requestCheckForUpdate(); })
+                                  << "CheckForUpdate" << Fields{{"os", "WIN"}} << QStringList();
+    QTest::newRow("user stats") << Builder([](QSocialManager *m, FakeWebService *) { m->requestAddUserStats("5002"); })
+                                << "AddUserStats" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
+    QTest::newRow("user search")
+        << Builder([](QSocialManager *m, FakeWebService *) { m->requestUserInfoPublicByName("bo b", true, 3, 10); })
+        << "GetUserInfoPublicByName"
+        << Fields{{"name", "bo b"}, {"showInactive", "1"}, {"offset", "3"}, {"limit", "10"}, {"v", "2"}}
+        << QStringList();
+    QTest::newRow("accept invitation") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestAcceptInvitation("17"); })
+                                       << "AcceptInvitation" << Fields{{"NotificationUID", "17"}} << QStringList();
+    QTest::newRow("delete channel") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestDeleteChannel("5002"); })
+                                    << "DeleteChannel" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
+    QTest::newRow("channel with owner") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestChannelInfoWithOwnerInfo("5002");
+    }) << "GetChannelInfoWithOwnerInfo" << Fields{{"ChannelSocialUID", "5002"}}
+                                        << QStringList();
+    QTest::newRow("channel by live id") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestChannelInfoWithOwnerInfoFromLiveUID("5002");
+    }) << "GetChannelInfoWithOwnerInfoFromLiveUID"
+                                        << Fields{{"ChannelLiveUID", "5002"}} << QStringList();
+    QTest::newRow("channel info") << Builder([](QSocialManager *m, FakeWebService *) { m->requestChannelInfo("5002"); })
+                                  << "GetChannelInfo" << Fields{{"ChannelSocialUID", "5002"}} << QStringList();
+    QTest::newRow("hierarchy") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestChannelsInHierarchy("5001"); })
+                               << "GetChannelsInHierarchy" << Fields{{"root", "5001"}} << QStringList();
+    QTest::newRow("channel search") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestChannelsMatching("lob", false, 0, 4, {"a", "b"});
+    }) << "GetChannelsMatching" << Fields{{"name", "lob"}, {"showInactive", "0"}, {"offset", "0"},
+                                          {"limit", "4"},  {"tags", "a,b"},       {"v", "2"}}
+                                    << QStringList();
+    QTest::newRow("owned channels") << Builder([](QSocialManager *m, FakeWebService *) { m->requestChannelsOwned(); })
+                                    << "GetChannelsOwned" << Fields() << QStringList();
+    QTest::newRow("notifications") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestNotifications({"1", "2"});
+    }) << "GetNotifications" << Fields{{"NotificationUIDs", "1,2"}}
+                                   << QStringList();
+    QTest::newRow("notifications since") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestNotificationsSince("0");
+    }) << "GetNotificationsSince" << Fields{{"SinceNotificationUID", "0"}}
+                                         << QStringList();
+    QTest::newRow("third party") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestThirdPartyChannelForUser("app", "ch", "u");
+    }) << "GetThirdPartyChannelForUser"
+                                 << Fields{{"app", "app"}, {"channel", "ch"}, {"user", "u"}} << QStringList();
+    QTest::newRow("add group") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestAddContactGroup("Work"); })
+                               << "addContactGroup" << Fields{{"name", "Work"}} << QStringList();
+    QTest::newRow("add member") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestAddContactGroupMember("7", "sip:u-1@d");
+    }) << "addContactGroupMember"
+                                << Fields{{"gid", "7"}, {"mid", "sip:u-1@d"}} << QStringList();
+    QTest::newRow("remove member") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRemoveContactGroupMember("7", "1002");
+    }) << "removeContactGroupMember"
+                                   << Fields{{"gid", "7"}, {"mid", "1002"}} << QStringList();
+    QTest::newRow("delete group") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestDeleteContactGroup("7"); })
+                                  << "deleteContactGroup" << Fields{{"gid", "7"}} << QStringList();
+    QTest::newRow("groups") << Builder([](QSocialManager *m, FakeWebService *) { m->requestContactGroups(); })
+                            << "getContactGroups" << Fields() << QStringList();
+    QTest::newRow("favourites") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestChannelFavoritesList(); })
+                                << "getChannelFavoritesList" << Fields() << QStringList();
+    QTest::newRow("favourite") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestChangeChannelFavorite("5002", true, "17");
+    }) << "changeChannelFavorite"
+                               << Fields{{"channelUID", "5002"}, {"isFav", "1"}, {"inviteUID", "17"}} << QStringList();
+    QTest::newRow("moderator") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestChangeChannelModerator("5002", "1002", false);
+    }) << "changeChannelModerator"
+                               << Fields{{"channelUID", "5002"}, {"memberUID", "1002"}, {"isModerator", "0"}}
+                               << QStringList();
+    QTest::newRow("friend") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestChangeFriend("1002", true, "");
+    }) << "changeFriend" << Fields{{"friendUID", "1002"}, {"setIsFriend", "1"}, {"inviteUID", ""}}
+                            << QStringList();
+    QTest::newRow("e-mail invitation, no channel") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestInviteUsersViaEmail({"a@x", "b@x"}, "hi", "", "");
+    }) << "InviteUsersViaEmail" << Fields{{"to", "a@x,b@x"}, {"customMessage", "hi"}}
+                                                   << QStringList{"channelURI", "channelUID"};
+    QTest::newRow("e-mail invitation, channel") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestInviteUsersViaEmail({}, "hi", "sip:confctl-1@d", "1");
+    }) << "InviteUsersViaEmail" << Fields{{"to", ""}, {"channelURI", "sip:confctl-1@d"}, {"channelUID", "1"}}
+                                                << QStringList();
+    QTest::newRow("issue") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestIssue("text", "so", "rc", "c", "cs");
+    }) << "RequestIssue" << Fields{{"comments", "text"}, {"so", "so"}, {"rc", "rc"}, {"c", "c"}, {"cs", "cs"}}
+                           << QStringList();
+    QTest::newRow("issue with details") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestIssueWithDetails("t", "", "", "", "", {"os:Linux", "x", ":y"});
+    }) << "RequestIssue" << Fields{{"comments", "t"}, {"ext[os]", "Linux"}}
+                                        << QStringList{"ext[]", "x"};
+    QTest::newRow("profile: tagline is the status text") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestSetUserCustomInfo("Bob", "about", "tagline", "here", "http://w", "tw", "123", true);
+    }) << "SetUserCustomInfo" << Fields{{"UserDisplayName", "Bob"},    {"UserDescription", "about"},
+                                        {"UserStatusText", "tagline"}, {"UserLocation", "here"},
+                                        {"UserLinkWeb", "http://w"},   {"UserTwitterName", "tw"},
+                                        {"UserPhoneNumber", "123"},    {"RenameImage", "1"}}
+                                                         << QStringList();
+    QTest::newRow("notification states") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestUpdateNotifications({"1", "2"}, 2);
+    }) << "UpdateNotifications" << Fields{{"NotificationUIDs", "1,2"}, {"State", "2"}}
+                                         << QStringList();
+    QTest::newRow("realm verify") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRealmVerify("3", "devapp", "tok");
+    }) << "RealmVerify" << Fields{{"rid", "devapp"}, {"token", "tok"}, {"clientlib_version", "3"}}
+                                  << QStringList();
+    QTest::newRow("realm login") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRealmLogin("3", "r1", "joe", "ut");
+    }) << "RealmLogin" << Fields{{"rsid", "r1"}, {"uname", "joe"}, {"utok", "ut"}, {"clientlib_version", "3"}}
+                                 << QStringList();
+    QTest::newRow("realm contacts") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRealmContactList("3", "r1");
+    }) << "RealmContactList" << Fields{{"rsid", "r1"}, {"clientlib_version", "3"}}
+                                    << QStringList();
+    QTest::newRow("realm add contact") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRealmChangeContact("3", "r1", "ann", true, false);
+    }) << "RealmChangeContact" << Fields{{"t", "ann"}, {"l", "contact"}, {"a", "add"}}
+                                       << QStringList();
+    QTest::newRow("realm unblock") << Builder(
+        [](QSocialManager *m, FakeWebService *) { m->requestRealmChangeContact("3", "r1", "ann", false, true); })
+                                   << "RealmChangeContact" << Fields{{"l", "block"}, {"a", "del"}} << QStringList();
+    QTest::newRow("realm channel auth") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRealmGetChannelAuth("3", "r1", "room");
+    }) << "RealmGetChannelAuth" << Fields{{"rsid", "r1"}, {"n", "room"}}
+                                        << QStringList();
+    QTest::newRow("realm invite") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRealmSendInvite("3", "r1", "ann", "c", "Room");
+    }) << "RealmSendInvite" << Fields{{"t", "ann"}, {"c", "c"}, {"cn", "Room"}}
+                                  << QStringList();
+    QTest::newRow("realm message") << Builder([](QSocialManager *m, FakeWebService *) {
+        m->requestRealmSendMessage("3", "r1", "ann", "hello");
+    }) << "RealmSendMessage" << Fields{{"t", "ann"}, {"m", "hello"}, {"clientlib_version", "3"}}
+                                   << QStringList();
 }
 
 void WebBuildersTest::operationsSendTheirFields()
@@ -294,11 +322,11 @@ void WebBuildersTest::operationsSendTheirFields()
     build(m_manager, m_fake);
     const auto request = lastRequestFor(method);
     QCOMPARE(request.method(), method);
-    for (const auto& field : fields) {
+    for (const auto &field : fields) {
         QVERIFY2(request.has(field.first), qPrintable(field.first));
         QCOMPARE(request.value(field.first), field.second);
     }
-    for (const QString& key : absent)
+    for (const QString &key : absent)
         QVERIFY2(!request.has(key), qPrintable(key));
 }
 
@@ -319,7 +347,7 @@ void WebBuildersTest::channelForms_data()
     QTest::addColumn<bool>("edit");
     QTest::addColumn<int>("protection");
     QTest::addColumn<bool>("callIn");
-    QTest::addColumn<QString>("password");   // ChannelPassword sent
+    QTest::addColumn<QString>("password");     // ChannelPassword sent
     QTest::addColumn<QVariant>("callInField"); // null: absent
 
     QTest::newRow("edit, password protected") << true << 1 << true << "secret" << QVariant("True");
@@ -341,8 +369,8 @@ void WebBuildersTest::channelForms()
     m_fake->setDefault(method, QJsonObject());
     // 1999 plain characters, then a character outside the basic plane whose
     // two halves straddle the cut, then more.
-    const QString description = QString(1999, QLatin1Char('d')) + QString::fromUtf8("\xF0\x9F\x98\x80") +
-                                QString(499, QLatin1Char('e'));
+    const QString description =
+        QString(1999, QLatin1Char('d')) + QString::fromUtf8("\xF0\x9F\x98\x80") + QString(499, QLatin1Char('e'));
     const QStringList tags{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
     if (edit) {
         m_manager->requestEditChannel("5002", "Name", description, "motd", tags, "e@x", "http://w", "tw", callIn,
@@ -380,18 +408,27 @@ void WebBuildersTest::channelForms()
 
 void WebBuildersTest::userLookups_data()
 {
-    QTest::addColumn<QString>("method");   // empty: nothing is posted
+    QTest::addColumn<QString>("method"); // empty: nothing is posted
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("toManager");   // the reply goes to the manager's dispatch
+    QTest::addColumn<bool>("toManager"); // the reply goes to the manager's dispatch
     QTest::addColumn<int>("assertions");
 
-    QTest::newRow("uid") << "getUserBySocialUID" << "uid" << "1002" << false << 0;
-    QTest::newRow("sip address by uid") << "getUserByUserLiveURI" << "UserLiveURI" << "sip:u-1002@d"
-                                        << true << 0;
-    QTest::newRow("empty uid") << "" << "" << "" << false << 1;
-    QTest::newRow("uri") << "getUserByUserLiveURI" << "UserLiveURI" << "sip:u-7@d" << false << 0;
-    QTest::newRow("uri without sip") << "" << "" << "" << false << 1;
+    QTest::newRow("uid") << "getUserBySocialUID"
+                         << "uid"
+                         << "1002" << false << 0;
+    QTest::newRow("sip address by uid") << "getUserByUserLiveURI"
+                                        << "UserLiveURI"
+                                        << "sip:u-1002@d" << true << 0;
+    QTest::newRow("empty uid") << ""
+                               << ""
+                               << "" << false << 1;
+    QTest::newRow("uri") << "getUserByUserLiveURI"
+                         << "UserLiveURI"
+                         << "sip:u-7@d" << false << 0;
+    QTest::newRow("uri without sip") << ""
+                                     << ""
+                                     << "" << false << 1;
 }
 
 void WebBuildersTest::userLookups()
@@ -437,8 +474,8 @@ void WebBuildersTest::userLookups()
     QTRY_COMPARE(handler.replies.size(), (method.isEmpty() || toManager) ? 1 : 2);
     if (toManager) {
         // Whatever handler the caller gave, the manager files the answer.
-        QTRY_VERIFY(!testLog().matching(QStringLiteral("QSocialManager::handleReply( getUserByUserLiveURI )"))
-                         .isEmpty());
+        QTRY_VERIFY(
+            !testLog().matching(QStringLiteral("QSocialManager::handleReply( getUserByUserLiveURI )")).isEmpty());
         QCOMPARE(handler.replies.size(), 1);
         QCOMPARE(handler.replies.first().first, QStringLiteral("CheckForUpdate"));
     }
@@ -476,7 +513,7 @@ void WebBuildersTest::picturesAreSquared()
     QCOMPARE(result.size(), QSize(128, 128));
     // Only the centred square is kept: the red and blue bands fall outside,
     // so even the pixels at the edges are green.
-    for (const QPoint& point : {QPoint(1, 64), QPoint(126, 64), QPoint(64, 1), QPoint(64, 126), QPoint(64, 64)})
+    for (const QPoint &point : {QPoint(1, 64), QPoint(126, 64), QPoint(64, 1), QPoint(64, 126), QPoint(64, 64)})
         QVERIFY2(isGreen(result.pixel(point)), qPrintable(QStringLiteral("%1,%2").arg(point.x()).arg(point.y())));
     QVERIFY(!testLog().matching(QStringLiteral("Image data saved")).isEmpty());
 }
@@ -521,8 +558,9 @@ void WebBuildersTest::userPictureIsPostedTwice()
     QVERIFY(!image.has("UserPublicFields"));
     QCOMPARE(privacy.value("UserPictureFileName"), image.value("UserPictureFileName"));
     QCOMPARE(privacy.value("UserPictureRawDataBase64"), image.value("UserPictureRawDataBase64"));
-    QCOMPARE(privacy.value("UserPublicFields"),
-             QStringLiteral("UserDisplayName,UserPictureUrl,UserDescription,UserStatusText,UserLocation,UserLevelName"));
+    QCOMPARE(
+        privacy.value("UserPublicFields"),
+        QStringLiteral("UserDisplayName,UserPictureUrl,UserDescription,UserStatusText,UserLocation,UserLevelName"));
     QTRY_COMPARE(handler.replies.size(), 2);
 }
 

@@ -19,17 +19,17 @@ using namespace webtest;
 
 namespace {
 
-QJsonDocument doc(const QJsonObject& object)
+QJsonDocument doc(const QJsonObject &object)
 {
     return QJsonDocument(object);
 }
 
-QJsonDocument doc(const QJsonArray& array)
+QJsonDocument doc(const QJsonArray &array)
 {
     return QJsonDocument(array);
 }
 
-QJsonObject channel(const QString& uri, const QString& uid = QString(), const QString& name = QString())
+QJsonObject channel(const QString &uri, const QString &uid = QString(), const QString &name = QString())
 {
     return QJsonObject{{"ChannelLiveURI", uri}, {"ChannelSocialUID", uid}, {"ChannelDisplayName", name}};
 }
@@ -66,8 +66,8 @@ private:
     // short texts.
     void recordEvents();
 
-    FakeWebService* m_fake = nullptr;
-    QSocialManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    QSocialManager *m_manager = nullptr;
     QStringList m_events;
 };
 
@@ -83,7 +83,7 @@ void WebChannelsTest::initTestCase()
     m_manager = new QSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
 
     // Signed in: the channel answers are behind the login gate.
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
     local->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), {}, {}, {}, {}, {}, {}, {}, {});
     local->onVoiceLoggedIn();
@@ -107,16 +107,16 @@ void WebChannelsTest::init()
 
 void WebChannelsTest::recordEvents()
 {
-    QSocialManager* m = m_manager;
+    QSocialManager *m = m_manager;
     connect(m, &QSocialManager::beginChannelSearchResponse, this, [this] { m_events << "begin"; });
     connect(m, &QSocialManager::receivedChannelSearchResult, this,
-            [this](const QString& uri) { m_events << "result " + uri; });
-    connect(m, &QSocialManager::receivedChannelInfo, this, [this](const QString& uri) { m_events << "info " + uri; });
+            [this](const QString &uri) { m_events << "result " + uri; });
+    connect(m, &QSocialManager::receivedChannelInfo, this, [this](const QString &uri) { m_events << "info " + uri; });
     connect(m, &QSocialManager::endChannelSearchResponse, this,
             [this](bool more) { m_events << QStringLiteral("end %1").arg(more); });
     connect(m, &QSocialManager::channelFavoritesBegin, this, [this] { m_events << "favorites begin"; });
     connect(m, &QSocialManager::channelFavoriteReceived, this,
-            [this](const QString& uri) { m_events << "favorite " + uri; });
+            [this](const QString &uri) { m_events << "favorite " + uri; });
     connect(m, &QSocialManager::channelFavoritesEnd, this, [this] { m_events << "favorites end"; });
 }
 
@@ -126,11 +126,8 @@ void WebChannelsTest::channelSearch_data()
     QTest::addColumn<QStringList>("events");
 
     const QJsonArray two{channel("sip:confctl-1@voice.test"), channel("sip:confctl-2@voice.test")};
-    const QStringList twoAnnounced{"begin",
-                                   "result sip:confctl-1@voice.test",
-                                   "info sip:confctl-1@voice.test",
-                                   "result sip:confctl-2@voice.test",
-                                   "info sip:confctl-2@voice.test"};
+    const QStringList twoAnnounced{"begin", "result sip:confctl-1@voice.test", "info sip:confctl-1@voice.test",
+                                   "result sip:confctl-2@voice.test", "info sip:confctl-2@voice.test"};
     QTest::newRow("more t") << doc(QJsonObject{{"results", two}, {"more", "t"}}) << twoAnnounced + QStringList{"end 1"};
     QTest::newRow("more true") << doc(QJsonObject{{"results", two}, {"more", true}})
                                << twoAnnounced + QStringList{"end 1"};
@@ -143,7 +140,8 @@ void WebChannelsTest::channelSearch_data()
     QTest::newRow("empty object") << doc(QJsonObject()) << QStringList{"begin", "end 0"};
     QTest::newRow("results not a list") << doc(QJsonObject{{"results", "x"}, {"more", "t"}})
                                         << QStringList{"begin", "end 1"};
-    QTest::newRow("null URI") << doc(QJsonObject{{"results", QJsonArray{QJsonObject{{"ChannelLiveURI", QJsonValue()}}}}})
+    QTest::newRow("null URI") << doc(
+        QJsonObject{{"results", QJsonArray{QJsonObject{{"ChannelLiveURI", QJsonValue()}}}}})
                               << QStringList{"begin", "end 0"};
 }
 
@@ -186,8 +184,7 @@ void WebChannelsTest::channelTree_data()
                                        << QStringList();
     QTest::newRow("owned by") << "GetChannelsOwnedBy" << doc(QJsonObject{{"channels", list}}) << both;
     QTest::newRow("owned by, bare list") << "GetChannelsOwnedBy" << doc(list) << QStringList();
-    QTest::newRow("owned by, not a list") << "GetChannelsOwnedBy" << doc(QJsonObject{{"channels", 3}})
-                                          << QStringList();
+    QTest::newRow("owned by, not a list") << "GetChannelsOwnedBy" << doc(QJsonObject{{"channels", 3}}) << QStringList();
     QTest::newRow("info") << "GetChannelInfo" << doc(channel("sip:confctl-XY@voice.test"))
                           << QStringList{"info sip:confctl-XY@voice.test"};
     QTest::newRow("info from live id") << "GetChannelInfoWithOwnerInfoFromLiveUID"
@@ -220,7 +217,8 @@ void WebChannelsTest::ownedChannels()
                                           QJsonObject{{"ChannelDisplayName", "Nameless"}}}));
     QCOMPARE(m_events, (QStringList{"info sip:confctl-A@voice.test", "info "}));
     QCOMPARE(owned.size(), 2);
-    QCOMPARE(owned.at(1), (QVariantList{QStringList{"sip:confctl-A@voice.test", ""}, QStringList{"Alpha", "Nameless"}}));
+    QCOMPARE(owned.at(1),
+             (QVariantList{QStringList{"sip:confctl-A@voice.test", ""}, QStringList{"Alpha", "Nameless"}}));
 
     m_manager->handleReply(QStringLiteral("GetChannelsOwned"), doc(QJsonObject{{"data", QJsonArray()}}));
     QCOMPARE(owned.size(), 2);
@@ -292,15 +290,14 @@ void WebChannelsTest::deleteChannel_data()
     const QString badUid = QStringLiteral("Channel delete failed... bad UID response!");
     QTest::newRow("one id") << QJsonValue("Deleted") << QJsonValue("1234") << "sip:confctl-1234@voice.test"
                             << QString();
-    QTest::newRow("id between dots") << QJsonValue("Deleted") << QJsonValue(".1234.")
-                                     << "sip:confctl-1234@voice.test" << QString();
+    QTest::newRow("id between dots") << QJsonValue("Deleted") << QJsonValue(".1234.") << "sip:confctl-1234@voice.test"
+                                     << QString();
     QTest::newRow("two parts") << QJsonValue("Deleted") << QJsonValue("12.34") << QString() << badUid + " 12.34";
     QTest::newRow("empty") << QJsonValue("Deleted") << QJsonValue("") << QString() << badUid;
     QTest::newRow("number") << QJsonValue("Deleted") << QJsonValue(1234) << QString() << badUid;
     QTest::newRow("at sign") << QJsonValue("Deleted") << QJsonValue("12@elsewhere.test") << QString()
                              << badUid + " 12@elsewhere.test";
-    QTest::newRow("not deleted") << QJsonValue("Kept") << QJsonValue("1234") << QString()
-                                 << "Channel delete failed...";
+    QTest::newRow("not deleted") << QJsonValue("Kept") << QJsonValue("1234") << QString() << "Channel delete failed...";
     QTest::newRow("no status") << QJsonValue(QJsonValue::Undefined) << QJsonValue("1234") << QString()
                                << "Channel delete failed...";
 }
@@ -332,9 +329,9 @@ void WebChannelsTest::favorites_data()
 
     QTest::newRow("two, one without URI")
         << doc(QJsonObject{{"data", QJsonArray{channel("sip:confctl-1@voice.test"), channel(""),
-                                                QJsonObject{{"ChannelLiveURI", QJsonValue()}}}}})
-        << QStringList{"favorites begin", "info sip:confctl-1@voice.test", "favorite sip:confctl-1@voice.test",
-                       "info ", "favorites end"};
+                                               QJsonObject{{"ChannelLiveURI", QJsonValue()}}}}})
+        << QStringList{"favorites begin", "info sip:confctl-1@voice.test", "favorite sip:confctl-1@voice.test", "info ",
+                       "favorites end"};
     QTest::newRow("bare list") << doc(QJsonArray{channel("sip:confctl-1@voice.test")})
                                << QStringList{"favorites begin", "favorites end"};
     QTest::newRow("no data") << doc(QJsonObject{{"other", 1}}) << QStringList{"favorites begin", "favorites end"};
@@ -361,13 +358,11 @@ void WebChannelsTest::favoriteChanged()
 void WebChannelsTest::participantCounts()
 {
     QSignalSpy counts(m_manager, &QSocialManager::participantCountReceived);
-    m_manager->handleReply(QStringLiteral("requestParticipantCount"),
-                           doc(QJsonArray{QJsonObject{{"id", "42"}, {"c", 3}},
-                                          QJsonObject{{"id", 42}, {"c", 1}},
-                                          QJsonObject{{"c", 5}},
-                                          QJsonObject{{"id", QJsonValue()}, {"c", 5}},
-                                          QJsonObject{{"id", "7"}, {"c", "2"}},
-                                          QJsonObject{{"id", "x9"}, {"c", 2.5}}}));
+    m_manager->handleReply(
+        QStringLiteral("requestParticipantCount"),
+        doc(QJsonArray{QJsonObject{{"id", "42"}, {"c", 3}}, QJsonObject{{"id", 42}, {"c", 1}}, QJsonObject{{"c", 5}},
+                       QJsonObject{{"id", QJsonValue()}, {"c", 5}}, QJsonObject{{"id", "7"}, {"c", "2"}},
+                       QJsonObject{{"id", "x9"}, {"c", 2.5}}}));
     QCOMPARE(counts.size(), 4);
     QCOMPARE(counts.at(0), (QVariantList{"sip:confctl-42@voice.test", 3}));
     // A number where the text id belongs stands for channel 0.
@@ -387,8 +382,7 @@ void WebChannelsTest::answersOnlyLogged()
     m_manager->handleReply(QStringLiteral("GetThirdPartyChannelForUser"),
                            doc(QJsonObject{{"result", 0}, {"msg", "no such app"}}));
     QCOMPARE(testLog().matching(QStringLiteral("GetThirdPartyChannelForUser - not yet (re)implemented")).size(), 1);
-    QCOMPARE(testLog().matching(QStringLiteral("GetThirdPartyChannelForUser - error from response no such app"))
-                 .size(),
+    QCOMPARE(testLog().matching(QStringLiteral("GetThirdPartyChannelForUser - error from response no such app")).size(),
              1);
     QCOMPARE(testLog().matching(QStringLiteral("Error in GetThirdPartyChannelForUser. URI: ")).size(), 1);
 
@@ -408,7 +402,7 @@ void WebChannelsTest::answersOnlyLogged()
 
 void WebChannelsTest::channelAnswersNeedLogin()
 {
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     local->onSocialLoginFailed(QStringLiteral("signed out"));
     QCOMPARE(local->getLoginState(), LocalUser::LoggedOut);
     QSignalSpy deleted(m_manager, &QSocialManager::ownedChannelDeleted);

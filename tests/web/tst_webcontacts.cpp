@@ -23,17 +23,17 @@ namespace {
 
 const QString kOwnUri = QStringLiteral("sip:u-me@voice.test");
 
-QJsonDocument doc(const QJsonObject& object)
+QJsonDocument doc(const QJsonObject &object)
 {
     return QJsonDocument(object);
 }
 
-QJsonDocument doc(const QJsonArray& array)
+QJsonDocument doc(const QJsonArray &array)
 {
     return QJsonDocument(array);
 }
 
-QJsonObject friendEntry(const QJsonValue& uid)
+QJsonObject friendEntry(const QJsonValue &uid)
 {
     return QJsonObject{{"friend_uid", uid}};
 }
@@ -64,8 +64,8 @@ private slots:
     void notifications();
 
 private:
-    FakeWebService* m_fake = nullptr;
-    QSocialManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    QSocialManager *m_manager = nullptr;
 };
 
 void WebContactsTest::initTestCase()
@@ -81,7 +81,7 @@ void WebContactsTest::initTestCase()
     m_manager = new QSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
 
     // Signed in: these answers are behind the login gate.
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
     local->onSocialLoginSuccess(kOwnUri, {}, {}, {}, {}, {}, {}, {}, {});
     local->onVoiceLoggedIn();
@@ -170,11 +170,11 @@ void WebContactsTest::emailInvitations_data()
     QTest::addColumn<QJsonDocument>("reply");
     QTest::addColumn<StatusMap>("expected");
 
-    QTest::newRow("sent, failed, sent")
-        << doc(QJsonObject{{"results", QJsonArray{QJsonObject{{"t", "a@x.test"}, {"s", "sent"}},
-                                                   QJsonObject{{"t", "b@x.test"}, {"s", "failed"}},
-                                                   QJsonObject{{"t", "c@x.test"}, {"s", "sent"}}}}})
-        << StatusMap{{"failed", {"b@x.test"}}, {"sent", {"a@x.test", "c@x.test"}}};
+    QTest::newRow("sent, failed, sent") << doc(
+        QJsonObject{{"results", QJsonArray{QJsonObject{{"t", "a@x.test"}, {"s", "sent"}},
+                                           QJsonObject{{"t", "b@x.test"}, {"s", "failed"}},
+                                           QJsonObject{{"t", "c@x.test"}, {"s", "sent"}}}}})
+                                        << StatusMap{{"failed", {"b@x.test"}}, {"sent", {"a@x.test", "c@x.test"}}};
     QTest::newRow("no results") << doc(QJsonObject{{"ok", 1}}) << StatusMap();
     QTest::newRow("results not a list") << doc(QJsonObject{{"results", "a@x.test"}}) << StatusMap();
     QTest::newRow("bare list") << doc(QJsonArray{QJsonObject{{"t", "a@x.test"}, {"s", "sent"}}}) << StatusMap();
@@ -207,16 +207,17 @@ void WebContactsTest::contactGroups_data()
     QTest::addColumn<QJsonDocument>("reply");
     QTest::addColumn<QStringList>("events");
 
-    QTest::newRow("one group, two members")
-        << doc(QJsonObject{{"data", QJsonArray{QJsonObject{
-                                        {"id", "g1"},
-                                        {"name", "Team"},
-                                        {"members", QJsonArray{QJsonObject{{"user_uid", "u1"}, {"user_uri", "sip:u-1@v"}},
-                                                               QJsonObject{{"user_uid", "u2"}, {"user_uri", "sip:u-2@v"}}}}}}}})
-        << QStringList{"begin", "group g1 Team", "member g1 u1 sip:u-1@v 1", "member g1 u2 sip:u-2@v 1", "end"};
+    QTest::newRow("one group, two members") << doc(QJsonObject{
+        {"data",
+         QJsonArray{QJsonObject{{"id", "g1"},
+                                {"name", "Team"},
+                                {"members", QJsonArray{QJsonObject{{"user_uid", "u1"}, {"user_uri", "sip:u-1@v"}},
+                                                       QJsonObject{{"user_uid", "u2"}, {"user_uri", "sip:u-2@v"}}}}}}}})
+                                            << QStringList{"begin", "group g1 Team", "member g1 u1 sip:u-1@v 1",
+                                                           "member g1 u2 sip:u-2@v 1", "end"};
     QTest::newRow("two groups, members not a list")
         << doc(QJsonObject{{"data", QJsonArray{QJsonObject{{"id", "g1"}, {"name", "A"}, {"members", "u1"}},
-                                                QJsonObject{{"id", "g2"}, {"name", "B"}}}}})
+                                               QJsonObject{{"id", "g2"}, {"name", "B"}}}}})
         << QStringList{"begin", "group g1 A", "group g2 B", "end"};
     QTest::newRow("empty object") << doc(QJsonObject()) << QStringList{"begin", "end"};
     QTest::newRow("bare list") << doc(QJsonArray{QJsonObject{{"id", "g1"}}}) << QStringList{"begin", "end"};
@@ -230,9 +231,9 @@ void WebContactsTest::contactGroups()
     QObject context;
     connect(m_manager, &QSocialManager::contactGroupsBegin, &context, [&seen] { seen << "begin"; });
     connect(m_manager, &QSocialManager::contactGroupInfoReceived, &context,
-            [&seen](const QString& id, const QString& name) { seen << "group " + id + " " + name; });
+            [&seen](const QString &id, const QString &name) { seen << "group " + id + " " + name; });
     connect(m_manager, &QSocialManager::contactGroupMemberChanged, &context,
-            [&seen](const QString& id, const QString& uid, const QString& uri, bool inGroup) {
+            [&seen](const QString &id, const QString &uid, const QString &uri, bool inGroup) {
                 seen << QStringLiteral("member %1 %2 %3 %4").arg(id, uid, uri).arg(inGroup);
             });
     connect(m_manager, &QSocialManager::contactGroupsEnd, &context, [&seen] { seen << "end"; });
@@ -273,13 +274,13 @@ void WebContactsTest::singleGroupAnswers()
 void WebContactsTest::userRecords()
 {
     QSignalSpy user(m_manager, &QSocialManager::userInfoReceived);
-    const QJsonObject record{{"UserLiveURI", "sip:u-Ann@voice.test"}, {"UserSocialUID", "55"},
-                             {"UserDisplayName", "Ann"}};
+    const QJsonObject record{
+        {"UserLiveURI", "sip:u-Ann@voice.test"}, {"UserSocialUID", "55"}, {"UserDisplayName", "Ann"}};
     m_manager->handleReply(QStringLiteral("getUserByUserLiveURI"), doc(record));
     m_manager->handleReply(QStringLiteral("getUserBySocialUID"), doc(record));
     m_manager->handleReply(QStringLiteral("getUserBySocialUID"), doc(QJsonObject{{"UserLiveURI", QJsonValue()}}));
     QCOMPARE(user.size(), 2);
-    for (const QVariantList& arguments : qAsConst(user)) {
+    for (const QVariantList &arguments : qAsConst(user)) {
         QCOMPARE(arguments.at(0).toString(), QStringLiteral("sip:u-ann@voice.test"));
         QCOMPARE(arguments.at(2).toString(), QStringLiteral("55"));
     }
@@ -324,7 +325,7 @@ void WebContactsTest::notifications()
 
     m_manager->handleReply(QStringLiteral("GetNotifications"),
                            doc(QJsonObject{{"v", QJsonArray{QJsonObject{{"NotificationUID", "n1"}},
-                                                             QJsonObject{{"NotificationUID", "n2"}}}}}));
+                                                            QJsonObject{{"NotificationUID", "n2"}}}}}));
     m_manager->handleReply(QStringLiteral("GetNotificationsSince"),
                            doc(QJsonObject{{"v", QJsonArray{QJsonObject{{"NotificationUID", "n3"}}}}}));
     QCOMPARE(received.size(), 3);

@@ -25,7 +25,7 @@ namespace {
 const QString kOwnUri = QStringLiteral("sip:u-me@voice.test");
 const QString kExpiryText = QStringLiteral("Your session has expired, please log back in to continue.");
 
-QJsonDocument doc(const QJsonObject& object)
+QJsonDocument doc(const QJsonObject &object)
 {
     return QJsonDocument(object);
 }
@@ -35,7 +35,7 @@ QJsonDocument doc(const QJsonObject& object)
 QStringList recordedEvents()
 {
     QStringList events;
-    for (const CapturedLine& entry : testLog().lines()) {
+    for (const CapturedLine &entry : testLog().lines()) {
         if (entry.category == "userint") {
             const QString file = QString::fromUtf8(entry.file);
             events.append(file.section(QLatin1Char('.'), 0, 0) + QLatin1Char('/') + file.section(QLatin1Char('.'), 1));
@@ -45,10 +45,10 @@ QStringList recordedEvents()
 }
 
 // The message of the first analytics event "category/label", or a null text.
-QString eventDetails(const QString& event)
+QString eventDetails(const QString &event)
 {
     const QString file = QString(event).replace(QLatin1Char('/'), QLatin1Char('.'));
-    for (const CapturedLine& entry : testLog().lines()) {
+    for (const CapturedLine &entry : testLog().lines()) {
         if (entry.category == "userint" && entry.file == file.toUtf8())
             return entry.message;
     }
@@ -90,8 +90,8 @@ private:
     void enterState(LocalUser::LoginState state);
     QJsonObject loginAnswer() const;
 
-    FakeWebService* m_fake = nullptr;
-    TestSocialManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    TestSocialManager *m_manager = nullptr;
 };
 
 void WebDispatchTest::initTestCase()
@@ -127,7 +127,7 @@ void WebDispatchTest::cleanup()
 
 void WebDispatchTest::enterState(LocalUser::LoginState state)
 {
-    LocalUser* local = LocalUser::getLocalUser();
+    LocalUser *local = LocalUser::getLocalUser();
     if (state == LocalUser::LoggedOut)
         return;
     m_fake->hang(QStringLiteral("LoginUser"));
@@ -146,16 +146,11 @@ void WebDispatchTest::enterState(LocalUser::LoginState state)
 
 QJsonObject WebDispatchTest::loginAnswer() const
 {
-    return QJsonObject{{"auth_token", "tok-1"},
-                       {"UserLiveURI", "sip:u-Me@voice.test"},
-                       {"UserEmail", "me@example.test"},
-                       {"UserSocialUID", "77"},
-                       {"UserDisplayName", "Me Myself"},
-                       {"UserPictureUrl", "/var/www/html/img/u/7.png"},
-                       {"UserLocation", "Here"},
-                       {"UserStatusText", "Busy"},
-                       {"UserDescription", "About me"},
-                       {"sid", "s-1"}};
+    return QJsonObject{{"auth_token", "tok-1"},          {"UserLiveURI", "sip:u-Me@voice.test"},
+                       {"UserEmail", "me@example.test"}, {"UserSocialUID", "77"},
+                       {"UserDisplayName", "Me Myself"}, {"UserPictureUrl", "/var/www/html/img/u/7.png"},
+                       {"UserLocation", "Here"},         {"UserStatusText", "Busy"},
+                       {"UserDescription", "About me"},  {"sid", "s-1"}};
 }
 
 void WebDispatchTest::errorAnswerEndsTheCall_data()
@@ -167,7 +162,8 @@ void WebDispatchTest::errorAnswerEndsTheCall_data()
     QTest::addColumn<int>("editFailed");
     QTest::addColumn<int>("favoriteChanged");
 
-    const QString sameName = QStringLiteral("Cannot add root channel with same name as another root channel of the same user");
+    const QString sameName =
+        QStringLiteral("Cannot add root channel with same name as another root channel of the same user");
     QTest::newRow("login") << "LoginUser" << int(LocalUser::LoggingIn) << "bad password" << 0 << 0 << 0;
     QTest::newRow("account") << "CreateAccount" << int(LocalUser::LoggedOut) << "taken" << 0 << 0 << 0;
     QTest::newRow("add channel, same name") << "AddChannel" << int(LocalUser::LoggedIn) << sameName << 1 << 0 << 0;
@@ -199,9 +195,8 @@ void WebDispatchTest::errorAnswerEndsTheCall()
     QSignalSpy update(m_manager, &QSocialManager::updateAvailable);
 
     // Everything but the status would have an effect of its own.
-    const QJsonObject reply{{"status", "ERR"},       {"msg", "It failed"}, {"reason", reason},
-                            {"sid", ""},            {"auth_token", "tok"}, {"update_msg", "new!"},
-                            {"UserLiveURI", kOwnUri}};
+    const QJsonObject reply{{"status", "ERR"},     {"msg", "It failed"},   {"reason", reason},      {"sid", ""},
+                            {"auth_token", "tok"}, {"update_msg", "new!"}, {"UserLiveURI", kOwnUri}};
     QVERIFY(!m_manager->handleReply(method, doc(reply)));
 
     QCOMPARE(error.size(), 1);
@@ -399,7 +394,7 @@ void WebDispatchTest::loginAcceptedStartsVoiceLoginFirst()
     QVERIFY(m_manager->handleReply(QStringLiteral("LoginUser"), doc(reply)));
 
     QCOMPARE(voiceLoginsAtSuccess, 1);
-    const auto* login = reinterpret_cast<const ox_req_account_authtoken_login_t*>(
+    const auto *login = reinterpret_cast<const ox_req_account_authtoken_login_t *>(
         oxc_find_request(OX_REQ_ACCOUNT_AUTHTOKEN_LOGIN, -1));
     QCOMPARE(QByteArray(login->auth_token), QByteArray("tok-1"));
 
@@ -434,9 +429,12 @@ void WebDispatchTest::loginWithoutToken_data()
     QTest::addColumn<QString>("event");
 
     const QString noToken = QStringLiteral("No voice authentication token found in response.");
-    const QString noServer = QStringLiteral("Could not connect to server.  Check your network connection and try again.");
-    QTest::newRow("message") << doc({{"msg", "Wrong password"}, {"reason", "r"}}) << "Wrong password" << "login/NoAuthToken";
-    QTest::newRow("reason") << doc({{"reason", "Locked"}}) << "Locked" << "login/NoAuthToken";
+    const QString noServer =
+        QStringLiteral("Could not connect to server.  Check your network connection and try again.");
+    QTest::newRow("message") << doc({{"msg", "Wrong password"}, {"reason", "r"}}) << "Wrong password"
+                             << "login/NoAuthToken";
+    QTest::newRow("reason") << doc({{"reason", "Locked"}}) << "Locked"
+                            << "login/NoAuthToken";
     QTest::newRow("nothing") << doc({{"x", 1}}) << noToken << "login/NoAuthToken";
     QTest::newRow("empty token") << doc({{"auth_token", ""}}) << noToken << "login/NoAuthToken";
     QTest::newRow("numeric token") << doc({{"auth_token", 12345}}) << noToken << "login/NoAuthToken";
@@ -486,7 +484,7 @@ void WebDispatchTest::loginOutsideLoggingInIsIgnored()
 void WebDispatchTest::settingOverrides()
 {
     enterState(LocalUser::LoggingIn);
-    StorageManager* storage = StorageManager::getInstance();
+    StorageManager *storage = StorageManager::getInstance();
     storage->setDefaultSettings(QStringLiteral("ov.kept"), QStringLiteral("old"), false);
     storage->setDefaultSettings(QStringLiteral("ov.reset"), QStringLiteral("old"), false);
 
@@ -498,8 +496,7 @@ void WebDispatchTest::settingOverrides()
                             QJsonObject{{"settings_key", "ov.text"}, {"value", "abc"}},
                             QJsonObject{{"settings_key", "ov.novalue"}},
                             QJsonObject{{"settings_key", "ov.nullvalue"}, {"value", QJsonValue::Null}},
-                            QJsonObject{{"value", 1}},
-                            "not an object",
+                            QJsonObject{{"value", 1}}, "not an object",
                             QJsonObject{{"settings_key", "ov.kept"}, {"value", "new"}, {"reset", "yes"}},
                             QJsonObject{{"settings_key", "ov.reset"}, {"value", "new"}, {"reset", true}}});
     QVERIFY(m_manager->handleReply(QStringLiteral("LoginUser"), doc(reply)));
@@ -558,10 +555,9 @@ void WebDispatchTest::accountAnswers()
     QVERIFY(m_manager->handleReply(QStringLiteral("CreateAccount"), doc({{"ok", 1}})));
     QCOMPARE(created.size(), 1);
 
-    QVERIFY(m_manager->handleReply(
-        QStringLiteral("GetDialinNumbers"),
-        QJsonDocument(QJsonArray{QJsonObject{{"location", "Oslo"}, {"pstn", "+47 1"}}, 5,
-                                 QJsonObject{{"location", "Rome"}, {"pstn", 39}}})));
+    QVERIFY(m_manager->handleReply(QStringLiteral("GetDialinNumbers"),
+                                   QJsonDocument(QJsonArray{QJsonObject{{"location", "Oslo"}, {"pstn", "+47 1"}}, 5,
+                                                            QJsonObject{{"location", "Rome"}, {"pstn", 39}}})));
     QCOMPARE(dialin.size(), 1);
     QCOMPARE(dialin.at(0).at(0).toStringList(), (QStringList{"Oslo: +47 1", ": ", "Rome: "}));
     QVERIFY(!m_manager->handleReply(QStringLiteral("GetDialinNumbers"), doc({{"location", "Oslo"}})));
@@ -600,10 +596,11 @@ void WebDispatchTest::gatedMethods()
     QCOMPARE(noUpdate.size(), 2);
 
     QVERIFY(!m_manager->handleReply(QStringLiteral("GetChannelInfoWithOwnerInfo"), doc({{"x", 1}})));
-    QCOMPARE(testLog().matching(
-                 QStringLiteral("No action taken in SocialManager::handleReply for GetChannelInfoWithOwnerInfo"))
-                 .size(),
-             1);
+    QCOMPARE(
+        testLog()
+            .matching(QStringLiteral("No action taken in SocialManager::handleReply for GetChannelInfoWithOwnerInfo"))
+            .size(),
+        1);
 }
 
 TAVRI_TEST_MAIN(WebDispatchTest)

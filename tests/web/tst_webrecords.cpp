@@ -22,20 +22,56 @@ namespace {
 class RecordsManager : public QSocialManager
 {
 public:
-    using QSocialManager::QSocialManager;
     using QSocialManager::extractNotifications;
     using QSocialManager::processChannelSearchResult;
     using QSocialManager::processNotification;
     using QSocialManager::processUserInfo;
+    using QSocialManager::QSocialManager;
 };
 
 // Argument positions of the record signals.
-enum ChannelArg { ChURI, ChUID, ChName, ChImage, ChMessage, ChDescription, ChPublic, ChPassword, ChDialin, ChOwner,
-                  ChParent, ChChildren, ChLastOn, ChRoot };
-enum UserArg { UsURI, UsEmail, UsUID, UsName, UsUUID, UsImage, UsLocation, UsTagline, UsDescription, UsLastOnline,
-               UsHome };
-enum NotificationArg { NoUID, NoFromUID, NoFromName, NoChannelUID, NoChannelName, NoType, NoState, NoSentAt,
-                       NoMessage, NoAction, NoEmail };
+enum ChannelArg {
+    ChURI,
+    ChUID,
+    ChName,
+    ChImage,
+    ChMessage,
+    ChDescription,
+    ChPublic,
+    ChPassword,
+    ChDialin,
+    ChOwner,
+    ChParent,
+    ChChildren,
+    ChLastOn,
+    ChRoot
+};
+enum UserArg {
+    UsURI,
+    UsEmail,
+    UsUID,
+    UsName,
+    UsUUID,
+    UsImage,
+    UsLocation,
+    UsTagline,
+    UsDescription,
+    UsLastOnline,
+    UsHome
+};
+enum NotificationArg {
+    NoUID,
+    NoFromUID,
+    NoFromName,
+    NoChannelUID,
+    NoChannelName,
+    NoType,
+    NoState,
+    NoSentAt,
+    NoMessage,
+    NoAction,
+    NoEmail
+};
 
 } // namespace
 
@@ -69,8 +105,8 @@ private slots:
 private:
     QString base() const { return m_fake->apiUrl().section(QLatin1Char('/'), 0, 2); }
 
-    FakeWebService* m_fake = nullptr;
-    RecordsManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    RecordsManager *m_manager = nullptr;
 };
 
 void WebRecordsTest::initTestCase()
@@ -117,8 +153,7 @@ void WebRecordsTest::channelRecord()
     QCOMPARE(m_manager->processChannelInfo(record), QStringLiteral("sip:confctl-Lobby@voice.test"));
     QCOMPARE(info.size(), 1);
     QCOMPARE(info.at(0), (QVariantList{"sip:confctl-Lobby@voice.test", "5002", "Lobby", "http://cdn.test/c.png", "Hi",
-                                       "", true, false, "123", "77", "5001", true, "2014-05-06 07:08:09.123",
-                                       "5000"}));
+                                       "", true, false, "123", "77", "5001", true, "2014-05-06 07:08:09.123", "5000"}));
 
     // A null address is no record; a missing one is an empty address.
     QCOMPARE(m_manager->processChannelInfo({{"ChannelLiveURI", QJsonValue::Null}, {"ChannelSocialUID", "1"}}),
@@ -135,12 +170,18 @@ void WebRecordsTest::channelHierarchy_data()
     QTest::addColumn<QString>("parent");
     QTest::addColumn<QString>("root");
 
-    QTest::newRow("three levels") << QJsonValue("a.b.c") << "b" << "a";
-    QTest::newRow("root only") << QJsonValue("a") << "" << "a";
-    QTest::newRow("empty part") << QJsonValue("a..b") << "a" << "a";
-    QTest::newRow("leading dot") << QJsonValue(".a.b") << "a" << "a";
-    QTest::newRow("empty") << QJsonValue("") << "" << "";
-    QTest::newRow("number") << QJsonValue(5) << "" << "";
+    QTest::newRow("three levels") << QJsonValue("a.b.c") << "b"
+                                  << "a";
+    QTest::newRow("root only") << QJsonValue("a") << ""
+                               << "a";
+    QTest::newRow("empty part") << QJsonValue("a..b") << "a"
+                                << "a";
+    QTest::newRow("leading dot") << QJsonValue(".a.b") << "a"
+                                 << "a";
+    QTest::newRow("empty") << QJsonValue("") << ""
+                           << "";
+    QTest::newRow("number") << QJsonValue(5) << ""
+                            << "";
 }
 
 void WebRecordsTest::channelHierarchy()
@@ -185,12 +226,16 @@ void WebRecordsTest::serverPicturePaths_data()
     QTest::addColumn<QString>("picture");
     QTest::addColumn<QString>("expected"); // "BASE" stands for the API URL's scheme and host
 
-    QTest::newRow("server path") << "/var/www/html/img/c/3.png" << "BASE/img/c/3.png";
-    QTest::newRow("capitals") << "/VAR/WWW/HTML/IMG/c/3.png" << "/VAR/WWW/HTML/IMG/c/3.png";
+    QTest::newRow("server path") << "/var/www/html/img/c/3.png"
+                                 << "BASE/img/c/3.png";
+    QTest::newRow("capitals") << "/VAR/WWW/HTML/IMG/c/3.png"
+                              << "/VAR/WWW/HTML/IMG/c/3.png";
     QTest::newRow("web address") << "http://cdn.test/var/www/html/img/c/3.png"
                                  << "http://cdn.test/var/www/html/img/c/3.png";
-    QTest::newRow("other path") << "/img/c/3.png" << "/img/c/3.png";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("other path") << "/img/c/3.png"
+                                << "/img/c/3.png";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void WebRecordsTest::serverPicturePaths()
@@ -213,7 +258,8 @@ void WebRecordsTest::searchResultIsAnnouncedTwice_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("uri");
 
-    QTest::newRow("address") << QJsonObject{{"ChannelLiveURI", "sip:confctl-A@voice.test"}, {"ChannelHierarchy", "r.p.c"}}
+    QTest::newRow("address") << QJsonObject{{"ChannelLiveURI", "sip:confctl-A@voice.test"},
+                                            {"ChannelHierarchy", "r.p.c"}}
                              << 1 << "sip:confctl-A@voice.test";
     QTest::newRow("null address") << QJsonObject{{"ChannelLiveURI", QJsonValue::Null}} << 0 << "";
     QTest::newRow("missing address") << QJsonObject{{"ChannelDisplayName", "A"}} << 1 << "";
@@ -251,9 +297,9 @@ void WebRecordsTest::userRecord()
                                 {"LastOn", "2014-05-06 07:08:09"},
                                 {"home_channel_uri", "sip:confctl-home@voice.test"}});
     QCOMPARE(user.size(), 1);
-    QCOMPARE(user.at(0), (QVariantList{"sip:u-bob@voice.test", "bob@example.test", "", "Bob", "bobby", "", "Rome",
-                                       "Hi", "Me", QDateTime(QDate(2014, 5, 6), QTime(7, 8, 9)),
-                                       "sip:confctl-home@voice.test"}));
+    QCOMPARE(user.at(0),
+             (QVariantList{"sip:u-bob@voice.test", "bob@example.test", "", "Bob", "bobby", "", "Rome", "Hi", "Me",
+                           QDateTime(QDate(2014, 5, 6), QTime(7, 8, 9)), "sip:confctl-home@voice.test"}));
 
     m_manager->processUserInfo({{"UserLiveURI", QJsonValue::Null}, {"UserDisplayName", "Nobody"}});
     QCOMPARE(user.size(), 1);
@@ -311,7 +357,7 @@ void WebRecordsTest::lastOnline()
 void WebRecordsTest::searchedUsers()
 {
     LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-Me@voice.test"), {}, {}, {}, {}, {}, {}, {},
-                                                     {});
+                                                    {});
     QSignalSpy user(m_manager, &QSocialManager::userInfoReceived);
 
     // The local user is not announced; the comparison is exact.
@@ -379,8 +425,8 @@ void WebRecordsTest::notificationRecord()
 void WebRecordsTest::notificationList()
 {
     QSignalSpy notification(m_manager, &QSocialManager::notificationReceived);
-    m_manager->extractNotifications(
-        {{"v", QJsonArray{QJsonObject{{"NotificationUID", "1"}}, "not an object", QJsonObject{{"NotificationUID", "3"}}}}});
+    m_manager->extractNotifications({{"v", QJsonArray{QJsonObject{{"NotificationUID", "1"}}, "not an object",
+                                                      QJsonObject{{"NotificationUID", "3"}}}}});
     QCOMPARE(notification.size(), 3);
     QCOMPARE(notification.at(0).at(NoUID).toString(), QStringLiteral("1"));
     // An element that is no object gives a notification of empty fields.

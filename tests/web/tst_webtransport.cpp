@@ -51,10 +51,10 @@ private slots:
     void serverBaseUrl();
 
 private:
-    QList<FakeWebService::Request> waitFor(const QString& method);
+    QList<FakeWebService::Request> waitFor(const QString &method);
 
-    FakeWebService* m_fake = nullptr;
-    TestSocialManager* m_manager = nullptr;
+    FakeWebService *m_fake = nullptr;
+    TestSocialManager *m_manager = nullptr;
 };
 
 void WebTransportTest::initTestCase()
@@ -86,7 +86,7 @@ void WebTransportTest::cleanup()
     QCOMPARE(QSocialManager::getInstance(), nullptr);
 }
 
-QList<FakeWebService::Request> WebTransportTest::waitFor(const QString& method)
+QList<FakeWebService::Request> WebTransportTest::waitFor(const QString &method)
 {
     if (!m_fake->waitForRequest(method))
         return {};
@@ -113,7 +113,7 @@ void WebTransportTest::bodyCarriesCredentialsUntilSessionIsKnown()
     QCOMPARE(logged.size(), 1);
     QVERIFY(logged.first().message.contains(
         QStringLiteral("&client_version=1.0&email=a%2Bb&method=getContactGroups&os=WIN&osver=48&password=<hidden>")));
-    for (const auto& entry : testLog().lines())
+    for (const auto &entry : testLog().lines())
         QVERIFY2(!entry.message.contains(QStringLiteral("p%20w")), qPrintable(entry.message));
 
     // Once the service has handed out a session, the session id replaces the
@@ -182,8 +182,7 @@ void WebTransportTest::repliesAreParsed_data()
     QTest::newRow("empty") << "m" << QByteArray() << QByteArray();
     QTest::newRow("not json") << "m" << QByteArray("Internal error") << QByteArray();
     QTest::newRow("cut short") << "m" << QByteArray("{\"a\":") << QByteArray();
-    QTest::newRow("not utf-8") << "m" << QByteArray("{\"a\":\"x\xff\"}")
-                               << QByteArray("{\"a\":\"x\xef\xbf\xbd\"}");
+    QTest::newRow("not utf-8") << "m" << QByteArray("{\"a\":\"x\xff\"}") << QByteArray("{\"a\":\"x\xef\xbf\xbd\"}");
 }
 
 void WebTransportTest::repliesAreParsed()
@@ -271,8 +270,8 @@ void WebTransportTest::destroyedReceiverDropsTheReply()
         m_fake->replyRaw(QStringLiteral("slow"), "{}", 503, 200);
     else
         m_fake->reply(QStringLiteral("slow"), QJsonObject{{"a", 1}}, 200);
-    auto* handler = new RecordingReplyHandler;
-    auto* receiver = new ErrorReceiver;
+    auto *handler = new RecordingReplyHandler;
+    auto *receiver = new ErrorReceiver;
     m_manager->performQuery(QUrl(m_fake->apiUrl()), {{"method", "slow"}}, handler, receiver,
                             SLOT(onNetworkError(QNetworkReply::NetworkError)));
     QVERIFY(m_fake->waitForRequest(QStringLiteral("slow")));
@@ -323,22 +322,27 @@ void WebTransportTest::secretsAreMaskedInLogs_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("form passwords, any case")
-        << "&ChannelPassword=x&a=1&password=p%20w&PASSWORD=z"
-        << "&ChannelPassword=<hidden>&a=1&password=<hidden>&PASSWORD=<hidden>";
+    QTest::newRow("form passwords, any case") << "&ChannelPassword=x&a=1&password=p%20w&PASSWORD=z"
+                                              << "&ChannelPassword=<hidden>&a=1&password=<hidden>&PASSWORD=<hidden>";
     QTest::newRow("form tokens and sessions")
         << "&token=t&utok=u&rsid=r&sid=s&side=1&vat=v&uname=n"
         << "&token=<hidden>&utok=<hidden>&rsid=<hidden>&sid=<hidden>&side=1&vat=<hidden>&uname=n";
-    QTest::newRow("empty password") << "&password=&b=2" << "&password=<hidden>&b=2";
+    QTest::newRow("empty password") << "&password=&b=2"
+                                    << "&password=<hidden>&b=2";
     QTest::newRow("json secrets")
         << "{\"auth_token\":\"t\",\"name\":\"n\",\"rsid\":\"r\",\"sid\": \"s\",\"vat\":\"v\",\"n\":3}"
         << "{\"auth_token\":\"<hidden>\",\"name\":\"n\",\"rsid\":\"<hidden>\",\"sid\": \"<hidden>\","
            "\"vat\":\"<hidden>\",\"n\":3}";
-    QTest::newRow("json escaped quote") << "{\"token\":\"a\\\"b\",\"x\":1}" << "{\"token\":\"<hidden>\",\"x\":1}";
-    QTest::newRow("json number token") << "{\"token\":123,\"x\":1}" << "{\"token\":\"<hidden>\",\"x\":1}";
-    QTest::newRow("user email removed") << "{\"a\":1,\"UserEmail\":\"a@b\",\"b\":2}" << "{\"a\":1,\"b\":2}";
-    QTest::newRow("user email last") << "{\"a\":1,\"useremail\":\"a@b\"}" << "{\"a\":1,";
-    QTest::newRow("nothing secret") << "&a=1&b=2" << "&a=1&b=2";
+    QTest::newRow("json escaped quote") << "{\"token\":\"a\\\"b\",\"x\":1}"
+                                        << "{\"token\":\"<hidden>\",\"x\":1}";
+    QTest::newRow("json number token") << "{\"token\":123,\"x\":1}"
+                                       << "{\"token\":\"<hidden>\",\"x\":1}";
+    QTest::newRow("user email removed") << "{\"a\":1,\"UserEmail\":\"a@b\",\"b\":2}"
+                                        << "{\"a\":1,\"b\":2}";
+    QTest::newRow("user email last") << "{\"a\":1,\"useremail\":\"a@b\"}"
+                                     << "{\"a\":1,";
+    QTest::newRow("nothing secret") << "&a=1&b=2"
+                                    << "&a=1&b=2";
 }
 
 void WebTransportTest::secretsAreMaskedInLogs()
@@ -357,8 +361,7 @@ void WebTransportTest::loggedReplyHasNoUserEmail()
     QTRY_COMPARE(handler.replies.size(), 1);
     // The handler gets the whole answer; the log gets neither the address nor
     // the session id.
-    QCOMPARE(handler.replies.first().second.object().value("UserEmail").toString(),
-             QStringLiteral("me@example.test"));
+    QCOMPARE(handler.replies.first().second.object().value("UserEmail").toString(), QStringLiteral("me@example.test"));
     const auto logged = testLog().matching(QStringLiteral(":responsData"));
     QCOMPARE(logged.size(), 1);
     QVERIFY(logged.first().message.contains(QStringLiteral("sip:u-1@d")));
@@ -371,9 +374,12 @@ void WebTransportTest::serverBaseUrl_data()
 {
     QTest::addColumn<QString>("apiUrl");
     QTest::addColumn<QString>("base");
-    QTest::newRow("https") << "https://social.example.test/gateway.php" << "https://social.example.test";
-    QTest::newRow("http with port") << "http://127.0.0.1:8088/gateway.php" << "http://127.0.0.1:8088";
-    QTest::newRow("no path") << "http://host" << "http://host";
+    QTest::newRow("https") << "https://social.example.test/gateway.php"
+                           << "https://social.example.test";
+    QTest::newRow("http with port") << "http://127.0.0.1:8088/gateway.php"
+                                    << "http://127.0.0.1:8088";
+    QTest::newRow("no path") << "http://host"
+                             << "http://host";
 }
 
 void WebTransportTest::serverBaseUrl()

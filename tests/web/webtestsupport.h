@@ -22,12 +22,12 @@ namespace webtest {
 class RecordingReplyHandler : public JsonReplyHandler
 {
 public:
-    bool handleReply(const QString& method, const QJsonDocument& reply) override
+    bool handleReply(const QString &method, const QJsonDocument &reply) override
     {
         replies.append({method, reply});
         return true;
     }
-    void onError(const QNetworkReply::NetworkError& errorCode) override { errors.append(errorCode); }
+    void onError(const QNetworkReply::NetworkError &errorCode) override { errors.append(errorCode); }
 
     QList<QPair<QString, QJsonDocument>> replies;
     QList<int> errors;
@@ -45,17 +45,17 @@ public:
 
 // The log of the whole test process, kept from the first call on; lines of
 // warning level and above are passed on to Qt Test's own handler as well.
-inline LogCapture& testLog()
+inline LogCapture &testLog()
 {
     static LogCapture log(LogCapture::ForwardWarnings);
     return log;
 }
 
 // The queries of the manager still waiting for method's reply.
-inline QList<QSocialQuery*> pendingQueries(QSocialManager* manager, const QString& method)
+inline QList<QSocialQuery *> pendingQueries(QSocialManager *manager, const QString &method)
 {
-    QList<QSocialQuery*> result;
-    for (QSocialQuery* query : manager->findChildren<QSocialQuery*>()) {
+    QList<QSocialQuery *> result;
+    for (QSocialQuery *query : manager->findChildren<QSocialQuery *>()) {
         if (query->method() == method)
             result.append(query);
     }

@@ -10,10 +10,8 @@
 #include <cmath>
 #include <functional>
 
-namespace artwork
-{
-namespace
-{
+namespace artwork {
+namespace {
 
 // The palette: the style's greys and its reds (menu, highlight, alert).
 const QColor Ink(0xd4, 0xd4, 0xd4);
@@ -345,9 +343,7 @@ QMap<QString, Glyph> glyphs()
         bell(p);
         slash(p, ink);
     };
-    g["play"] = [](QPainter &p, const QColor &ink) {
-        fill(p, closedPath({{8, 5.5}, {18.5, 12}, {8, 18.5}}), ink);
-    };
+    g["play"] = [](QPainter &p, const QColor &ink) { fill(p, closedPath({{8, 5.5}, {18.5, 12}, {8, 18.5}}), ink); };
     g["stop"] = [](QPainter &p, const QColor &ink) {
         QPainterPath path;
         path.addRoundedRect(QRectF(6.5, 6.5, 11, 11), 2, 2);
@@ -518,8 +514,8 @@ void themeLogo(QPainter &p, const QSizeF &size)
     const double side = size.height() * 0.64;
     const double top = (size.height() - side) / 2;
     drawMark(p, QRectF(top, top, side, side));
-    drawWordmark(p, QRectF(2 * top + side, 0, size.width() - 2 * top - side, size.height()),
-                 size.height() * 0.5, Qt::AlignLeft | Qt::AlignVCenter);
+    drawWordmark(p, QRectF(2 * top + side, 0, size.width() - 2 * top - side, size.height()), size.height() * 0.5,
+                 Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 // The "Powered by" mark of the voice platform: a red ring crossed by a
@@ -663,8 +659,7 @@ void tutorialSlide(QPainter &p, const QSizeF &size, int number, const QString &t
     if (number == 1)
         highlight(p, header);
     else if (!chat)
-        highlight(p,
-                  QRectF(frame.left() + 8, tilesTop - 6, frame.width() - 16, frame.bottom() - tilesTop - 2));
+        highlight(p, QRectF(frame.left() + 8, tilesTop - 6, frame.width() - 16, frame.bottom() - tilesTop - 2));
     if (chat) {
         const QRectF window(size.width() * 0.52, frame.top() + 30, size.width() * 0.34, frame.height() - 30);
         sketchWindow(p, window);
@@ -750,8 +745,7 @@ QMap<QString, Painting> paintings()
                                {"btn_menu", "menu"},
                                {"btn_settings", "gear"}}) {
         m[QString(file) + ".png"] = icon(glyph);
-        m[QString(file) + "_hover.png"] =
-            icon(glyph, QString(glyph) == "close" ? Look::Danger : Look::Hovered);
+        m[QString(file) + "_hover.png"] = icon(glyph, QString(glyph) == "close" ? Look::Danger : Look::Hovered);
     }
     // Settings navigation
     m["settings_general.png"] = icon("sliders");
@@ -869,12 +863,9 @@ QMap<QString, Painting> paintings()
     // Tutorial slides
     const QStringList titles{"Main frame", "Channels", "Contacts", "Recent history", "Chat"};
     const QStringList files{"tutorial_slide1_mainframe.png", "tutorial_slide2_channels.png",
-                            "tutorial_slide3_contacts.png", "tutorial_slide4_recents.png",
-                            "tutorial_slide5_chat.png"};
+                            "tutorial_slide3_contacts.png", "tutorial_slide4_recents.png", "tutorial_slide5_chat.png"};
     for (int i = 0; i < files.size(); ++i)
-        m[files[i]] = [i, title = titles[i]](QPainter &p, const QSizeF &s) {
-            tutorialSlide(p, s, i + 1, title);
-        };
+        m[files[i]] = [i, title = titles[i]](QPainter &p, const QSizeF &s) { tutorialSlide(p, s, i + 1, title); };
     return m;
 }
 
@@ -894,13 +885,11 @@ QImage draw(const QString &fileName, const QSize &size)
     QImage large(size * 2, QImage::Format_ARGB32_Premultiplied);
     large.fill(Qt::transparent);
     QPainter painter(&large);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                           QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     painter.scale(2, 2);
     (*found)(painter, QSizeF(size));
     painter.end();
-    return large.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_ARGB32);
+    return large.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_ARGB32);
 }
 
 QStringList names()

@@ -10,8 +10,7 @@
 // one stroke weight (1.5 px in the final picture), light grey ink on a
 // transparent background, white ink when hovered, white on the accent red
 // when selected, and the brand red only for what must stand out.
-namespace artwork
-{
+namespace artwork {
 
 // Draws the picture of that file name ("Logo.png") at that size; a null image
 // when the name is unknown.

@@ -21,8 +21,7 @@
 #include <QSaveFile>
 #include <QTextStream>
 
-namespace
-{
+namespace {
 
 bool writeFile(const QString &path, const QByteArray &data, QString *error)
 {
@@ -91,11 +90,11 @@ QImage contactSheet(const QDir &root, const QVector<ResourceEntry> &entries)
         QImage image(root.filePath(pictures[i].relativePath()));
         QSize shown = image.size() * 2;
         shown.scale(shown.boundedTo(QSize(cell - 20, cell - 30)), Qt::KeepAspectRatio);
-        const QRect target(box.center().x() - shown.width() / 2,
-                           box.top() + 6 + (cell - 30 - shown.height()) / 2, shown.width(), shown.height());
-        p.drawImage(target, image.scaled(shown, Qt::IgnoreAspectRatio,
-                                         shown.width() > image.width() ? Qt::FastTransformation
-                                                                       : Qt::SmoothTransformation));
+        const QRect target(box.center().x() - shown.width() / 2, box.top() + 6 + (cell - 30 - shown.height()) / 2,
+                           shown.width(), shown.height());
+        p.drawImage(target,
+                    image.scaled(shown, Qt::IgnoreAspectRatio,
+                                 shown.width() > image.width() ? Qt::FastTransformation : Qt::SmoothTransformation));
         p.setPen(QColor(0xa0, 0xa0, 0xa0));
         p.drawText(box.adjusted(2, 0, -2, -4), Qt::AlignBottom | Qt::AlignHCenter,
                    QFileInfo(pictures[i].relativePath()).completeBaseName());
@@ -117,14 +116,12 @@ int main(int argc, char *argv[])
     }
     const QDir root(app.arguments().at(1));
     QString error;
-    const QVector<ResourceEntry> entries =
-        readResourceTable(root.filePath(QStringLiteral("resources.txt")), &error);
+    const QVector<ResourceEntry> entries = readResourceTable(root.filePath(QStringLiteral("resources.txt")), &error);
     if (entries.isEmpty()) {
         err << "resourcekit: " << (error.isEmpty() ? QStringLiteral("the table is empty") : error) << "\n";
         return 1;
     }
-    for (const QString &font :
-         QDir(root.filePath(QStringLiteral("fonts"))).entryList({QStringLiteral("*.ttf")}))
+    for (const QString &font : QDir(root.filePath(QStringLiteral("fonts"))).entryList({QStringLiteral("*.ttf")}))
         QFontDatabase::addApplicationFont(root.filePath(QStringLiteral("fonts/") + font));
 
     int failures = 0;

@@ -7,10 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace tones
-{
-namespace
-{
+namespace tones {
+namespace {
 
 constexpr int SampleRate = 44100;
 constexpr double PeakGain = 0.398; // -8 dBFS
@@ -49,17 +47,14 @@ const QMap<QString, Sound> &catalogue()
          {0.36, Timbre::Soft, {{E5, 0.0, 0.14, 0.9}, {B5, 0.14, 0.22, 1.0}}}},
         {QStringLiteral("sfx_user_enters_voice_conference.wav"),
          {0.48, Timbre::Soft, {{C5, 0.0, 0.16, 1.0}, {G5, 0.16, 0.32, 1.0}}}},
-        {QStringLiteral("sfx_friend_online.wav"),
-         {0.45, Timbre::Bell, {{D5, 0.0, 0.2, 0.8}, {A5, 0.13, 0.32, 1.0}}}},
+        {QStringLiteral("sfx_friend_online.wav"), {0.45, Timbre::Bell, {{D5, 0.0, 0.2, 0.8}, {A5, 0.13, 0.32, 1.0}}}},
         // Falling two-note cues: the same pairs, turned round.
-        {QStringLiteral("sfx_user_mutes_mic.wav"),
-         {0.22, Timbre::Soft, {{A5, 0.0, 0.09, 1.0}, {E5, 0.09, 0.12, 1.0}}}},
+        {QStringLiteral("sfx_user_mutes_mic.wav"), {0.22, Timbre::Soft, {{A5, 0.0, 0.09, 1.0}, {E5, 0.09, 0.12, 1.0}}}},
         {QStringLiteral("sfx_another_user_exits_my_voice_conference.wav"),
          {0.36, Timbre::Soft, {{B5, 0.0, 0.14, 1.0}, {E5, 0.14, 0.22, 0.9}}}},
         {QStringLiteral("sfx_user_exits_voice_conference.wav"),
          {0.48, Timbre::Soft, {{G5, 0.0, 0.16, 1.0}, {C5, 0.16, 0.32, 1.0}}}},
-        {QStringLiteral("sfx_friend_offline.wav"),
-         {0.45, Timbre::Bell, {{A5, 0.0, 0.2, 1.0}, {D5, 0.13, 0.32, 0.8}}}},
+        {QStringLiteral("sfx_friend_offline.wav"), {0.45, Timbre::Bell, {{A5, 0.0, 0.2, 1.0}, {D5, 0.13, 0.32, 0.8}}}},
         // Chimes.
         {QStringLiteral("sfx_private_text_chat_message_available.wav"),
          {0.6, Timbre::Bell, {{B5, 0.0, 0.3, 0.9}, {E6, 0.08, 0.52, 1.0}}}},
@@ -69,9 +64,7 @@ const QMap<QString, Sound> &catalogue()
          {0.75, Timbre::Bell, {{C6, 0.0, 0.3, 0.8}, {E6, 0.1, 0.35, 0.85}, {G6, 0.2, 0.55, 1.0}}}},
         // Test sounds: an arpeggio that lets the user judge level and clarity.
         {QStringLiteral("output_test.wav"),
-         {2.5,
-          Timbre::Soft,
-          {{C5, 0.0, 0.55, 0.9}, {E5, 0.5, 0.55, 0.9}, {G5, 1.0, 0.55, 0.9}, {C6, 1.5, 1.0, 1.0}}}},
+         {2.5, Timbre::Soft, {{C5, 0.0, 0.55, 0.9}, {E5, 0.5, 0.55, 0.9}, {G5, 1.0, 0.55, 0.9}, {C6, 1.5, 1.0, 1.0}}}},
         {QStringLiteral("rendertest.wav"),
          {2.0, Timbre::Bell, {{G5, 0.0, 0.9, 0.9}, {D5, 0.5, 0.9, 0.8}, {B5, 1.0, 0.95, 0.9}}}},
     };
@@ -97,8 +90,8 @@ void addNote(QVector<double> &buffer, const Note &note, Timbre timbre)
             envelope *= std::max(0.0, 1.0 - (t - note.length) / release);
         double sample = 0;
         for (const Partial &partial : partials)
-            sample += partial.gain * std::exp(-t / partial.decay) *
-                      std::sin(2 * Pi * note.frequency * partial.ratio * t);
+            sample +=
+                partial.gain * std::exp(-t / partial.decay) * std::sin(2 * Pi * note.frequency * partial.ratio * t);
         buffer[i] += note.gain * envelope * sample;
     }
 }
@@ -113,8 +106,8 @@ QByteArray encode(const QVector<double> &samples)
     out << quint32(36 + dataBytes);
     out.writeRawData("WAVE", 4);
     out.writeRawData("fmt ", 4);
-    out << quint32(16) << quint16(1) << quint16(1) << quint32(SampleRate) << quint32(SampleRate * 2)
-        << quint16(2) << quint16(16);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(SampleRate) << quint32(SampleRate * 2) << quint16(2)
+        << quint16(16);
     out.writeRawData("data", 4);
     out << dataBytes;
     for (double sample : samples)

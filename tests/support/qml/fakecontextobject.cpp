@@ -5,7 +5,8 @@
 #include <QQmlEngine>
 
 FakeContextObject::FakeContextObject(QQmlEngine *engine, QObject *parent)
-    : QQmlPropertyMap(this, parent), m_engine(engine)
+    : QQmlPropertyMap(this, parent)
+    , m_engine(engine)
 {
 }
 

@@ -25,7 +25,9 @@ QQmlEngine *QmlTestView::sharedEngine()
     return engine;
 }
 
-QmlTestView::QmlTestView() : QQuickView(sharedEngine(), nullptr), m_log(LogCapture::ForwardWarnings)
+QmlTestView::QmlTestView()
+    : QQuickView(sharedEngine(), nullptr)
+    , m_log(LogCapture::ForwardWarnings)
 {
     m_context = new QQmlContext(engine()->rootContext(), this);
     setResizeMode(QQuickView::SizeRootObjectToView);
@@ -161,13 +163,12 @@ QStringList QmlTestView::qmlWarnings() const
     for (const CapturedLine &line : m_log.lines()) {
         if (line.type == QtDebugMsg || line.type == QtInfoMsg)
             continue;
-        const bool fromQml = line.message.contains(QLatin1String("qrc:/")) ||
-                             line.message.contains(QLatin1String("file:/")) ||
-                             line.message.contains(QLatin1String(".qml:"));
+        const bool fromQml = line.message.contains(QLatin1String("qrc:/"))
+                             || line.message.contains(QLatin1String("file:/"))
+                             || line.message.contains(QLatin1String(".qml:"));
         const bool expected =
-            std::any_of(m_expected.cbegin(), m_expected.cend(), [&](const QRegularExpression &pattern) {
-                return pattern.match(line.message).hasMatch();
-            });
+            std::any_of(m_expected.cbegin(), m_expected.cend(),
+                        [&](const QRegularExpression &pattern) { return pattern.match(line.message).hasMatch(); });
         if (fromQml && !expected)
             warnings.append(line.message);
     }

@@ -66,7 +66,8 @@ public:
     // and a test warning when there is none).
     QQuickItem *root() const;
     QQuickItem *find(const QString &objectName) const;
-    template <typename T> T *findObject(const QString &objectName) const
+    template <typename T>
+    T *findObject(const QString &objectName) const
     {
         return rootObject() ? rootObject()->findChild<T *>(objectName) : nullptr;
     }
@@ -107,5 +108,5 @@ private:
 };
 
 // Fails the test when the view has logged a QML warning.
-#define QVERIFY_NO_QML_WARNINGS(view)                                                                        \
+#define QVERIFY_NO_QML_WARNINGS(view)                                                                                  \
     QVERIFY2((view).qmlWarnings().isEmpty(), qPrintable((view).qmlWarnings().join(QLatin1Char('\n'))))
