@@ -254,12 +254,27 @@ void TestScreens::fillFrame()
     emit realm()->rosterListReceivedBegin(me);
     emit realm()->rosterListGroup(me, QStringLiteral("g1"), QStringLiteral("Raid team"));
     emit realm()->rosterListGroup(me, QStringLiteral("g2"), QStringLiteral("Work"));
-    for (const char *name : {"ann", "bo", "chidi", "dee"})
-        emit realm()->rosterListEntry(me, userUri(QLatin1String(name)));
-    emit realm()->rosterListGroupEntry(me, QStringLiteral("g1"), userUri(QStringLiteral("ann")));
-    emit realm()->rosterListGroupEntry(me, QStringLiteral("g1"), userUri(QStringLiteral("bo")));
-    emit realm()->rosterListGroupEntry(me, QStringLiteral("g2"), userUri(QStringLiteral("chidi")));
+    // The roster names each friend by the web service's id, as the realm
+    // delivers it.
+    for (const char *name : {"Ann", "Bo", "Chidi", "Dee"})
+        emit realm()->rosterListEntry(me, uidOf(QLatin1String(name)));
+    emit realm()->rosterListGroupEntry(me, QStringLiteral("g1"), uidOf(QStringLiteral("Ann")));
+    emit realm()->rosterListGroupEntry(me, QStringLiteral("g1"), uidOf(QStringLiteral("Bo")));
+    emit realm()->rosterListGroupEntry(me, QStringLiteral("g2"), uidOf(QStringLiteral("Chidi")));
     emit realm()->rosterListReceivedEnd(me);
+    // The roster's users are the realm's records under those ids: their
+    // names and presence arrive after the roster has listed them.
+    const QList<QPair<QString, Tavri::RealmUserInterface::PresenceState>> friends{
+        {QStringLiteral("Ann"), Tavri::RealmUserInterface::Online},
+        {QStringLiteral("Bo"), Tavri::RealmUserInterface::Away},
+        {QStringLiteral("Chidi"), Tavri::RealmUserInterface::DoNotDisturb},
+        {QStringLiteral("Dee"), Tavri::RealmUserInterface::Offline}};
+    for (const auto &[name, presence] : friends) {
+        auto *user = qobject_cast<TavriIdentityRealmUser *>(realm()->getRealmUser(uidOf(name))->getQObject());
+        user->setUname(name);
+        user->setDisplayName(name);
+        user->setPresenceState(presence, true);
+    }
 
     // Channels of the account: the first joined and the local user's own.
     emit realm()->conversationListReceivedBegin(me);
@@ -289,14 +304,19 @@ void TestScreens::fillFrame()
     storage()->insertRecentConversationRecord(QStringLiteral("__Tavri"), userUri(QStringLiteral("bo")),
                                               QStringLiteral("Bo"), QString(), at.addDays(-1),
                                               at.addDays(-1).addSecs(300), QString());
+    storage()->insertRecentConversationParticipantRecord(QStringLiteral("__Tavri"), userUri(QStringLiteral("bo")),
+                                                         at.addDays(-1), userUri(QStringLiteral("bo")));
     LocalUser::getLocalUser()->getRecentConversations()->refresh();
 
-    // Notifications: a friend request and a channel invitation, from users
-    // the realm knows by their ids (as the web service names them).
-    for (const QString &name : {QStringLiteral("Ann"), QStringLiteral("Bo")})
+    // Notifications: a friend request from someone not yet a friend (one
+    // from a friend is stale and dropped) and a channel invitation from a
+    // friend, from users the realm knows by their ids (as the web service
+    // names them).
+    sampleUser(QStringLiteral("Eve"), Tavri::RealmUserInterface::Online);
+    for (const QString &name : {QStringLiteral("Eve"), QStringLiteral("Bo")})
         qobject_cast<TavriIdentityRealmUser *>(realm()->getRealmUser(uidOf(name))->getQObject())->setUname(name);
     NotificationList *notifications = LocalUser::getLocalUser()->getNotificationList();
-    notifications->onNotificationReceived(QStringLiteral("7001"), uidOf(QStringLiteral("Ann")), QStringLiteral("Ann"),
+    notifications->onNotificationReceived(QStringLiteral("7001"), uidOf(QStringLiteral("Eve")), QStringLiteral("Eve"),
                                           QString(), QString(), QStringLiteral("2"), QStringLiteral("1"), at, QString(),
                                           QString(), QString());
     notifications->onNotificationReceived(QStringLiteral("7002"), uidOf(QStringLiteral("Bo")), QStringLiteral("Bo"),
@@ -322,6 +342,9 @@ void TestScreens::mainFrameEmptyAndFilled()
     QVERIFY2(shootPanes(QStringLiteral("empty")), qPrintable(m_failure));
     fillFrame();
     QCOMPARE(local->getPermanentConversations()->rowCount(), 3);
+    QCOMPARE(local->getContactList()->getTotalCount(), 4);
+    QCOMPARE(local->getContactList()->getOnlineCount(), 3);
+    QCOMPARE(local->getRecentConversations()->rowCount(), 2);
     QVERIFY2(shootPanes(QStringLiteral("filled")), qPrintable(m_failure));
     // Each notification names its sender and channel.
     NotificationList *notifications = local->getNotificationList();
@@ -329,7 +352,7 @@ void TestScreens::mainFrameEmptyAndFilled()
     for (int row = 0; row < notifications->rowCount(); ++row)
         sentences.append(notifications->data(notifications->index(row), Qt::DisplayRole).toString());
     QCOMPARE(sentences,
-             (QStringList{QStringLiteral("Bo invited you to Lobby"), QStringLiteral("Ann added you as a friend")}));
+             (QStringList{QStringLiteral("Bo invited you to Lobby"), QStringLiteral("Eve added you as a friend")}));
     // Back to the channels, which the frame opens with.
     QVERIFY(QMetaObject::invokeMethod(
         app()->mainFrame()->rootObject(), "showContentPane",
