@@ -116,8 +116,11 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QCOMPARE(bob.await(states, bobBefore + dropped), bobBefore + dropped);
     QVERIFY(gateway.start(httpPort, worldPort));
     // Back at the next retry (5 s after the drop, or 20 s on a slow start).
-    for (Client *client : {&alice, &bob})
-        QCOMPARE(client->await(state, "LoggedIn", 120000), QStringLiteral("LoggedIn"));
+    for (Client *client : {&alice, &bob}) {
+        // On failure the login states entered say where the retries ended.
+        QVERIFY2(client->await(state, "LoggedIn", 120000) == QLatin1String("LoggedIn"),
+                 qPrintable(QStringLiteral("login states: ") + client->get(states).toString()));
+    }
     QVERIFY(
         alice.get(states).toString().startsWith(aliceBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
     QVERIFY(bob.get(states).toString().startsWith(bobBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
