@@ -3,8 +3,10 @@
 #include "conversation.h"
 #include "identityrealmmanager.h"
 #include "linkify.h"
+#include "localtimezone.h"
 #include "localuser.h"
 #include "richtext.h"
+#include "secondsformat.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
 
@@ -61,7 +63,7 @@ void ConversationMessageList::appendMessage(ConversationMessage *message)
 void ConversationMessageList::addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type,
                                            const QString &plainText)
 {
-    appendMessage(new ConversationMessage(text, nullptr, QDateTime::currentDateTime(), this, type));
+    appendMessage(new ConversationMessage(text, nullptr, LocalTimeZone::now(), this, type));
     emit messageAdded(QString(""), plainText);
 }
 
@@ -114,8 +116,10 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
     const bool showTimestamps = StorageManager::getInstance()
                                     ->getSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true, QString())
                                     .toBool();
-    if (showTimestamps)
-        text.prepend(message->getSentAt().toString(QStringLiteral("hh:mm:ss: ")));
+    if (showTimestamps) {
+        thread_local SecondsFormat clock(QStringLiteral("hh:mm:ss: "));
+        text.prepend(clock.text(message->getSentAt()));
+    }
     text.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
     const QString wrapped =
         QStringLiteral("<div style=\"color:'%1'\">").arg(chatColorFor(message)) + text + QStringLiteral("</div>");
@@ -129,6 +133,7 @@ void ConversationMessageList::clear()
     beginRemoveRows(QModelIndex(), 0, m_messages.size() - 1);
     const QList<ConversationMessage *> messages = m_messages;
     m_messages.clear();
+    m_followedSenders.clear();
     for (ConversationMessage *message : messages) {
         if (Tavri::RealmUserInterface *sender = message->getSender())
             disconnect(sender->getQObject(), nullptr, this, nullptr);
@@ -165,8 +170,12 @@ void ConversationMessageList::onConversationTextMessageReceived(const QString &c
         return;
     }
     auto *message = new ConversationMessage(messageText, sender, sentAt, this, ConversationMessage::ChatText);
-    connect(sender->getQObject(), SIGNAL(displayNameUpdated(QString)), this, SLOT(onSenderDisplayNameChanged(QString)),
-            Qt::UniqueConnection);
+    // Asking Qt for a unique connection would search the author's
+    // connections by signature for every line.
+    QMetaObject::Connection &followed = m_followedSenders[sender->getQObject()];
+    if (!followed)
+        followed = connect(sender->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
+                           SLOT(onSenderDisplayNameChanged(QString)), Qt::UniqueConnection);
     appendMessage(message);
     emit messageAdded(sender->getDisplayName(), messageText);
 }

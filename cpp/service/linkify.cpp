@@ -35,13 +35,72 @@ bool isWhiteSpace(QChar c)
     return c.isSpace() || c.unicode() == 0x180e;
 }
 
-// Every alternative of the address pattern needs a ':' or a '.': a token
-// without either holds no address.
+// Whether c may be part of "[\\w-]" or a letter of "[a-z]" in the pattern:
+// ASCII letters, digits, '_' and '-', and any character beyond ASCII (the
+// Unicode-aware classes and caseless matching take in some of those).
+bool mayBeWordCharacter(QChar c)
+{
+    const ushort u = c.unicode();
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_'
+           || u == '-';
+}
+
+bool mayBeLetter(QChar c)
+{
+    const ushort u = c.unicode();
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+}
+
+// Whether an address may start at the ':' at index colon: the scheme form
+// "[a-z][\\w-]+:" followed by '/' or "[a-z0-9%]" needs a letter with at
+// least one word character between it and the ':', and a fitting character
+// after it.
+bool mayBeSchemeColon(const QStringRef &token, int colon)
+{
+    if (colon + 1 >= token.size())
+        return false;
+    const QChar next = token.at(colon + 1);
+    if (next.unicode() < 0x80 && next != QLatin1Char('/') && next != QLatin1Char('%') && !mayBeWordCharacter(next))
+        return false;
+    if (next == QLatin1Char('-') || next == QLatin1Char('_'))
+        return false;
+    for (int i = colon - 1; i >= 0 && mayBeWordCharacter(token.at(i)); --i)
+        if (i <= colon - 2 && mayBeLetter(token.at(i)))
+            return true;
+    return false;
+}
+
+// The alternatives of the address pattern without a scheme need a '.'; those
+// with one need a ':' as mayBeSchemeColon finds it. A token with neither
+// holds no address.
 bool mayHoldAddress(const QStringRef &token)
 {
-    for (const QChar c : token)
-        if (c == QLatin1Char(':') || c == QLatin1Char('.'))
+    for (int i = 0; i < token.size(); ++i) {
+        const QChar c = token.at(i);
+        if (c == QLatin1Char('.') || (c == QLatin1Char(':') && mayBeSchemeColon(token, i)))
             return true;
+    }
+    return false;
+}
+
+// Whether text holds needle, an ASCII text without letters that other
+// characters fold to, compared without regard to case as QString::contains
+// compares it.
+bool containsAsciiCaseless(const QString &text, QLatin1String needle)
+{
+    const auto lower = [](ushort u) { return u >= 'A' && u <= 'Z' ? ushort(u + ('a' - 'A')) : u; };
+    const int last = text.size() - needle.size();
+    const QChar *data = text.constData();
+    const ushort first = lower(uchar(needle.at(0).toLatin1()));
+    for (int at = 0; at <= last; ++at) {
+        if (lower(data[at].unicode()) != first)
+            continue;
+        int i = 1;
+        while (i < needle.size() && lower(data[at + i].unicode()) == lower(uchar(needle.at(i).toLatin1())))
+            ++i;
+        if (i == needle.size())
+            return true;
+    }
     return false;
 }
 
@@ -80,8 +139,8 @@ void appendLinkified(QString &out, const QString &token)
 
 QString linkify(const QString &text)
 {
-    if (text.contains(QLatin1String("<html"), Qt::CaseInsensitive)
-        || text.contains(QLatin1String("<a href=\""), Qt::CaseInsensitive))
+    // Neither needle has a letter that a character beyond ASCII folds to.
+    if (containsAsciiCaseless(text, QLatin1String("<html")) || containsAsciiCaseless(text, QLatin1String("<a href=\"")))
         return text;
 
     // Text that is not valid UTF-16 is never matched against the patterns.
@@ -89,16 +148,16 @@ QString linkify(const QString &text)
         return text;
 
     // Tokens are the runs without white space; the white space between them
-    // is kept as it is.
+    // is kept as it is, and so is every token without an address: the text
+    // is copied only up to a token that gets anchors.
     QString result;
-    result.reserve(text.size());
+    int copied = 0;
     const int size = text.size();
     int position = 0;
     while (position < size) {
         int start = position;
         while (start < size && isWhiteSpace(text.at(start)))
             ++start;
-        result += text.midRef(position, start - position);
         if (start == size)
             break;
         int end = start;
@@ -107,13 +166,17 @@ QString linkify(const QString &text)
         const QStringRef token = text.midRef(start, end - start);
         if (token.size() > kMaxLinkLength) {
             qDebug() << "linkify: left a run of" << token.size() << "characters without links";
-            result += token;
-        } else if (!mayHoldAddress(token)) {
-            result += token;
-        } else {
+        } else if (mayHoldAddress(token)) {
+            if (result.isNull())
+                result.reserve(size + 64);
+            result += text.midRef(copied, start - copied);
             appendLinkified(result, token.toString());
+            copied = end;
         }
         position = end;
     }
+    if (copied == 0)
+        return text;
+    result += text.midRef(copied);
     return result;
 }
