@@ -251,13 +251,16 @@ public:
     }
 
     // Event 10: received chat text in a joined 10-person channel whose stay
-    // is followed by the recent conversations, so every line goes into the
-    // chat log as well.
+    // is followed by the local user's recent conversations (given their
+    // chat-log folder, as the program gives it), so every line goes into the
+    // chat log as well. A second list of recent conversations would follow
+    // the stay too, and the program's own, without a folder, would log that
+    // its file is not open for every line.
     void event10(int lines)
     {
         const QString handle = QStringLiteral("h-text");
         const QList<TavriIdentityRealmUser *> users = makeUsers(QStringLiteral("t"), 10);
-        RecentConversations recent;
+        RecentConversations &recent = *LocalUser::getLocalUser()->getRecentConversations();
         recent.setChatLogDirectory(setupChatLogFolder());
         Conversation *chat = conversation(uri("confctl-g-", QStringLiteral("text")));
         chat->setOstrelSessionHandle(handle);

@@ -55,7 +55,7 @@ bool mayBeLetter(QChar c)
 // "[a-z][\\w-]+:" followed by '/' or "[a-z0-9%]" needs a letter with at
 // least one word character between it and the ':', and a fitting character
 // after it.
-bool mayBeSchemeColon(const QStringRef &token, int colon)
+bool mayBeSchemeColon(QStringView token, int colon)
 {
     if (colon + 1 >= token.size())
         return false;
@@ -73,7 +73,7 @@ bool mayBeSchemeColon(const QStringRef &token, int colon)
 // The alternatives of the address pattern without a scheme need a '.'; those
 // with one need a ':' as mayBeSchemeColon finds it. A token with neither
 // holds no address.
-bool mayHoldAddress(const QStringRef &token)
+bool mayHoldAddress(QStringView token)
 {
     for (int i = 0; i < token.size(); ++i) {
         const QChar c = token.at(i);
@@ -83,24 +83,23 @@ bool mayHoldAddress(const QStringRef &token)
     return false;
 }
 
-// Whether text holds needle, an ASCII text without letters that other
-// characters fold to, compared without regard to case as QString::contains
-// compares it.
-bool containsAsciiCaseless(const QString &text, QLatin1String needle)
+// Whether text holds "<html" or "<a href=\"" compared without regard to case
+// as QString::contains compares it: no character beyond ASCII folds to a
+// letter of either. One pass.
+bool containsMarkup(const QString &text)
 {
     const auto lower = [](ushort u) { return u >= 'A' && u <= 'Z' ? ushort(u + ('a' - 'A')) : u; };
-    const int last = text.size() - needle.size();
     const QChar *data = text.constData();
-    const ushort first = lower(uchar(needle.at(0).toLatin1()));
-    for (int at = 0; at <= last; ++at) {
-        if (lower(data[at].unicode()) != first)
-            continue;
-        int i = 1;
-        while (i < needle.size() && lower(data[at + i].unicode()) == lower(uchar(needle.at(i).toLatin1())))
-            ++i;
-        if (i == needle.size())
+    const int size = text.size();
+    const auto follows = [&](int at, const char *rest) {
+        for (int i = 0; rest[i]; ++i)
+            if (at + i >= size || lower(data[at + i].unicode()) != uchar(rest[i]))
+                return false;
+        return true;
+    };
+    for (int at = 0; at < size; ++at)
+        if (data[at] == QLatin1Char('<') && (follows(at + 1, "html") || follows(at + 1, "a href=\"")))
             return true;
-    }
     return false;
 }
 
@@ -139,34 +138,44 @@ void appendLinkified(QString &out, const QString &token)
 
 QString linkify(const QString &text)
 {
-    // Neither needle has a letter that a character beyond ASCII folds to.
-    if (containsAsciiCaseless(text, QLatin1String("<html")) || containsAsciiCaseless(text, QLatin1String("<a href=\"")))
+    if (containsMarkup(text))
         return text;
 
-    // Text that is not valid UTF-16 is never matched against the patterns.
-    if (!QStringView(text).isValidUtf16())
-        return text;
+    // Text that is not valid UTF-16 is never matched against the patterns
+    // (and says nothing of its runs): it is returned as it is. Checked at
+    // the first run that would be matched or reported.
+    int valid = -1;
+    const auto isValid = [&text, &valid] {
+        if (valid < 0)
+            valid = QStringView(text).isValidUtf16() ? 1 : 0;
+        return valid == 1;
+    };
 
     // Tokens are the runs without white space; the white space between them
     // is kept as it is, and so is every token without an address: the text
     // is copied only up to a token that gets anchors.
     QString result;
     int copied = 0;
+    const QStringView all(text);
     const int size = text.size();
     int position = 0;
     while (position < size) {
         int start = position;
-        while (start < size && isWhiteSpace(text.at(start)))
+        while (start < size && isWhiteSpace(all.at(start)))
             ++start;
         if (start == size)
             break;
         int end = start;
-        while (end < size && !isWhiteSpace(text.at(end)))
+        while (end < size && !isWhiteSpace(all.at(end)))
             ++end;
-        const QStringRef token = text.midRef(start, end - start);
+        const QStringView token = all.mid(start, end - start);
         if (token.size() > kMaxLinkLength) {
+            if (!isValid())
+                return text;
             qDebug() << "linkify: left a run of" << token.size() << "characters without links";
         } else if (mayHoldAddress(token)) {
+            if (!isValid())
+                return text;
             if (result.isNull())
                 result.reserve(size + 64);
             result += text.midRef(copied, start - copied);
