@@ -38,6 +38,18 @@ QString styleColor(const char *name)
     return color;
 }
 
+// Appends text with every line feed made a "<br/>".
+void appendWithBreaks(QString &out, const QString &text)
+{
+    int from = 0;
+    for (int at = text.indexOf(QLatin1Char('\n')); at >= 0; at = text.indexOf(QLatin1Char('\n'), from)) {
+        out += QStringView(text).mid(from, at - from);
+        out += QLatin1String("<br/>");
+        from = at + 1;
+    }
+    out += QStringView(text).mid(from);
+}
+
 } // namespace
 
 ConversationMessageList::ConversationMessageList(QObject *parent)
@@ -106,23 +118,34 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
 {
     if (!message)
         return;
-    QString text = richText(message);
+    const QString body = richText(message);
+    QString name;
     Tavri::RealmUserInterface *sender = message->getSender();
-    if (message->getMessageType() == ConversationMessage::ChatText && sender) {
-        const QString name = sender->getDisplayName();
-        if (!name.isEmpty())
-            text.prepend(name.toHtmlEscaped() + QStringLiteral(": "));
-    }
+    if (message->getMessageType() == ConversationMessage::ChatText && sender)
+        name = sender->getDisplayName().toHtmlEscaped();
     const bool showTimestamps = StorageManager::getInstance()
                                     ->getSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true, QString())
                                     .toBool();
+    QString clock;
     if (showTimestamps) {
-        thread_local SecondsFormat clock(QStringLiteral("hh:mm:ss: "));
-        text.prepend(clock.text(message->getSentAt()));
+        thread_local SecondsFormat format(QStringLiteral("hh:mm:ss: "));
+        clock = format.text(message->getSentAt());
     }
-    text.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
-    const QString wrapped =
-        QStringLiteral("<div style=\"color:'%1'\">").arg(chatColorFor(message)) + text + QStringLiteral("</div>");
+    const QString color = chatColorFor(message);
+    // Made in one piece: the block in the line's colour around the time, the
+    // name and the text, each line feed in them made a break.
+    QString wrapped;
+    wrapped.reserve(color.size() + clock.size() + name.size() + body.size() + 32);
+    wrapped += QLatin1String("<div style=\"color:'");
+    wrapped += color;
+    wrapped += QLatin1String("'\">");
+    appendWithBreaks(wrapped, clock);
+    if (!name.isEmpty()) {
+        appendWithBreaks(wrapped, name);
+        wrapped += QLatin1String(": ");
+    }
+    appendWithBreaks(wrapped, body);
+    wrapped += QLatin1String("</div>");
     emit formattedMessageAdded(linkify(wrapped));
 }
 
