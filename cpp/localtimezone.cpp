@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 
+#include <atomic>
 #include <ctime>
+#include <limits>
 
 namespace {
 
@@ -14,7 +16,29 @@ QString &pinnedFile()
     return file;
 }
 
+// Counts the times local time was set anew: a time kept from before is
+// not used again.
+std::atomic<int> g_zoneGeneration{0};
+
 } // namespace
+
+QDateTime LocalTimeZone::now()
+{
+    struct Last {
+        qint64 msecs = std::numeric_limits<qint64>::min();
+        int generation = -1;
+        QDateTime time;
+    };
+    thread_local Last last;
+    const int generation = g_zoneGeneration.load(std::memory_order_acquire);
+    const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
+    if (msecs != last.msecs || generation != last.generation) {
+        last.time = QDateTime::fromMSecsSinceEpoch(msecs, Qt::LocalTime);
+        last.msecs = msecs;
+        last.generation = generation;
+    }
+    return last.time;
+}
 
 bool LocalTimeZone::pin(const QString &zoneFile)
 {
@@ -25,6 +49,7 @@ bool LocalTimeZone::pin(const QString &zoneFile)
     pinnedFile() = zoneFile;
     qputenv("TZ", ':' + QFile::encodeName(zoneFile));
     tzset();
+    g_zoneGeneration.fetch_add(1, std::memory_order_release);
     return true;
 }
 
@@ -60,6 +85,7 @@ void LocalTimeZone::reload()
     tzset();
     qputenv("TZ", pinned);
     tzset();
+    g_zoneGeneration.fetch_add(1, std::memory_order_release);
     watch();
     emit reloaded();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -20,6 +21,12 @@ class LocalTimeZone : public QObject
 public:
     // Whether TZ now names zoneFile; false when TZ was already set.
     static bool pin(const QString &zoneFile = QStringLiteral("/etc/localtime"));
+
+    // The current local time, the same as QDateTime::currentDateTime().
+    // Calls within one millisecond share one conversion (a received chat
+    // line asks for the time several times, and each conversion to local
+    // time costs the C library a full mktime); a reload is seen at once.
+    static QDateTime now();
 
     // Follows the pinned file; does nothing when pin() did not pin.
     explicit LocalTimeZone(QObject *parent = nullptr);

@@ -33,6 +33,8 @@ std::atomic<QmlWarningReporter> g_qmlWarningReporter{nullptr};
 std::atomic<bool> g_fileFailureReported{false};
 
 constexpr int kLocationWidth = 30;
+// The MIB number of UTF-8.
+constexpr int kUtf8Mib = 106;
 constexpr qint64 kPruneAgeSecs = 3 * 24 * 60 * 60;
 
 // Problems of the log file itself go straight to standard error, once; going
@@ -77,18 +79,21 @@ QString location(const QMessageLogContext &context)
     return where.leftJustified(kLocationWidth, QLatin1Char(' '));
 }
 
-// The location as UTF-8. Lines mostly come in runs from one place, so the
-// last one of each thread is kept.
+// The location as UTF-8. Lines come in runs from a few places (a handler
+// that writes two lines writes them in turn), so each thread keeps the last
+// location of each of a few slots, chosen by the line number.
 const QByteArray &locationUtf8(const QMessageLogContext &context)
 {
-    struct Last {
+    struct Known {
         bool valid = false;
         bool hasFile = false;
         QByteArray file;
         int line = 0;
         QByteArray text;
     };
-    thread_local Last last;
+    constexpr int kSlots = 16;
+    thread_local Known known[kSlots];
+    Known &last = known[unsigned(context.line) % kSlots];
     // Compared by content: a caller's buffer may be used again for another name.
     const bool same = last.valid && last.line == context.line && last.hasFile == (context.file != nullptr)
                       && (!context.file || std::strcmp(context.file, last.file.constData()) == 0);
@@ -108,8 +113,9 @@ QString timestamp(const QDateTime &when);
 
 // The same for the current time, without a local-time conversion for each
 // line: the local second is worked out once per second of the clock (zones
-// change their offsets only at whole seconds).
-QByteArray currentTimestamp()
+// change their offsets only at whole seconds). Gives the text up to the
+// seconds' point and sets `millis`.
+const QByteArray &currentSecondText(int *millis)
 {
     struct Second {
         qint64 utcSecond = std::numeric_limits<qint64>::min();
@@ -123,33 +129,50 @@ QByteArray currentTimestamp()
         const QString text = timestamp(QDateTime::fromMSecsSinceEpoch(second * 1000));
         last.text = text.left(text.size() - 3).toLatin1();
     }
-    const int millis = int(msecs - second * 1000);
-    QByteArray result;
-    result.reserve(last.text.size() + 3);
-    result += last.text;
-    result += char('0' + millis / 100);
-    result += char('0' + millis / 10 % 10);
-    result += char('0' + millis % 10);
-    return result;
+    *millis = int(msecs - second * 1000);
+    return last.text;
 }
 
-// One line as UTF-8, without its line feed.
+// One line as UTF-8: the time `when` (followed by three digits of `millis`
+// unless that is negative), the category, level, location and message, and
+// a line feed when asked for. Made in one piece: a line is made for every
+// message of every thread.
 QByteArray buildLogLine(QtMsgType type, const QMessageLogContext &context, const QByteArray &message,
-                        const QByteArray &when)
+                        const QByteArray &when, int millis, bool lineFeed)
 {
     const char *category = context.category ? context.category : "";
+    const int categorySize = int(std::strlen(category));
+    const char *level = levelWord(type);
+    const int levelSize = int(std::strlen(level));
     const QByteArray &where = locationUtf8(context);
-    QByteArray line;
-    line.reserve(when.size() + int(std::strlen(category)) + where.size() + message.size() + 20);
-    line += when;
-    line += ": ";
-    line += category;
-    line += ": ";
-    line += levelWord(type);
-    line += ": ";
-    line += where;
-    line += ": ";
-    line += message;
+    const int size = when.size() + (millis >= 0 ? 3 : 0) + categorySize + levelSize + where.size() + message.size()
+                     + 4 * 2 + (lineFeed ? 1 : 0);
+    QByteArray line(size, Qt::Uninitialized);
+    char *out = line.data();
+    const auto put = [&out](const char *text, int count) {
+        std::memcpy(out, text, size_t(count));
+        out += count;
+    };
+    const auto separator = [&out] {
+        *out++ = ':';
+        *out++ = ' ';
+    };
+    put(when.constData(), when.size());
+    if (millis >= 0) {
+        *out++ = char('0' + millis / 100);
+        *out++ = char('0' + millis / 10 % 10);
+        *out++ = char('0' + millis % 10);
+    }
+    separator();
+    put(category, categorySize);
+    separator();
+    put(level, levelSize);
+    separator();
+    put(where.constData(), where.size());
+    separator();
+    put(message.constData(), message.size());
+    if (lineFeed)
+        *out++ = '\n';
     return line;
 }
 
@@ -230,22 +253,60 @@ void ensureLogFile()
 }
 
 // One log line: its bytes for the file, and for the console with the stream
-// it goes to.
+// it goes to. Where the console copy is the end of the file's line (the
+// message in UTF-8 and the line feed), it is not held twice.
 struct QueuedLine {
     QByteArray file;
     QByteArray console;
+    int consoleFrom = -1;
     FILE *stream = nullptr;
+
+    const char *consoleData() const { return consoleFrom >= 0 ? file.constData() + consoleFrom : console.constData(); }
+    int consoleSize() const { return consoleFrom >= 0 ? file.size() - consoleFrom : console.size(); }
+};
+
+// The bytes of lines that follow each other to one place, for one write:
+// a single line is written from where it lies, more are gathered.
+class Gathered
+{
+public:
+    void add(const char *data, int size)
+    {
+        if (m_pieces == 1)
+            m_chunk.append(m_first, m_firstSize);
+        if (m_pieces == 0) {
+            m_first = data;
+            m_firstSize = size;
+        } else {
+            m_chunk.append(data, size);
+        }
+        ++m_pieces;
+    }
+    bool isEmpty() const { return m_pieces == 0; }
+    const char *data() const { return m_pieces == 1 ? m_first : m_chunk.constData(); }
+    int size() const { return m_pieces == 0 ? 0 : m_pieces == 1 ? m_firstSize : m_chunk.size(); }
+    void clear()
+    {
+        m_pieces = 0;
+        m_chunk.resize(0);
+    }
+
+private:
+    int m_pieces = 0;
+    const char *m_first = nullptr;
+    int m_firstSize = 0;
+    QByteArray m_chunk;
 };
 
 // Writes the console copies, in order; copies that follow each other on one
 // stream go in one write.
 void writeConsole(const QVector<QueuedLine> &lines)
 {
-    QByteArray chunk;
+    Gathered chunk;
     FILE *stream = nullptr;
     const auto writeChunk = [&chunk, &stream] {
         if (stream && !chunk.isEmpty()) {
-            std::fwrite(chunk.constData(), 1, size_t(chunk.size()), stream);
+            std::fwrite(chunk.data(), 1, size_t(chunk.size()), stream);
             std::fflush(stream);
         }
         chunk.clear();
@@ -255,7 +316,7 @@ void writeConsole(const QVector<QueuedLine> &lines)
             writeChunk();
             stream = line.stream;
         }
-        chunk += line.console;
+        chunk.add(line.consoleData(), line.consoleSize());
     }
     writeChunk();
 }
@@ -266,10 +327,10 @@ void writeConsole(const QVector<QueuedLine> &lines)
 void writeLines(const QVector<QueuedLine> &lines)
 {
     QMutexLocker lock(&g_logMutex);
-    QByteArray chunk;
+    Gathered chunk;
     const auto writeChunk = [&chunk] {
         if (g_logFile && !chunk.isEmpty()) {
-            const qint64 written = g_logFile->write(chunk);
+            const qint64 written = g_logFile->write(chunk.data(), chunk.size());
             if (written > 0)
                 g_logFileSize += written;
         }
@@ -281,7 +342,7 @@ void writeLines(const QVector<QueuedLine> &lines)
             ensureLogFile();
         }
         if (g_logFile)
-            chunk += line.file;
+            chunk.add(line.file.constData(), line.file.size());
     }
     writeChunk();
 }
@@ -335,29 +396,62 @@ void writeQueuedLine(QueuedLine &&line)
     }
 }
 
+// Whether a message goes to the previous handler as well: it holds
+// "Error: ", "Assertion Failure" or "Fail" (the second holds the third, so
+// looking for "Fail" finds both). One pass over the text.
+bool looksLikeAFailure(const QString &message)
+{
+    static const QLatin1String error("Error: ");
+    static const QLatin1String fail("Fail");
+    const QChar *text = message.constData();
+    const int size = message.size();
+    const auto startsAt = [text, size](int at, QLatin1String word) {
+        if (size - at < word.size())
+            return false;
+        for (int i = 1; i < word.size(); ++i)
+            if (text[at + i].unicode() != uchar(word.at(i).toLatin1()))
+                return false;
+        return true;
+    };
+    for (int at = 0; at < size; ++at) {
+        const ushort c = text[at].unicode();
+        if ((c == 'E' && startsAt(at, error)) || (c == 'F' && startsAt(at, fail)))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message, const QDateTime &when)
 {
-    return QString::fromUtf8(buildLogLine(type, context, message.toUtf8(), timestamp(when).toLatin1()));
+    return QString::fromUtf8(buildLogLine(type, context, message.toUtf8(), timestamp(when).toLatin1(), -1, false));
 }
 
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    const QByteArray when = currentTimestamp();
+    int millis = 0;
+    const QByteArray &second = currentSecondText(&millis);
+    const QByteArray utf8 = message.toUtf8();
     QueuedLine queued;
-    queued.file = buildLogLine(type, context, message.toUtf8(), when);
-    queued.file += '\n';
-    queued.console = message.toLocal8Bit();
-    queued.console += '\n';
+    queued.file = buildLogLine(type, context, utf8, second, millis, true);
+    // The console takes the local encoding; where that is UTF-8 (as almost
+    // everywhere) the bytes are the end of the file's line.
+    const QTextCodec *local = QTextCodec::codecForLocale();
+    if (local && local->mibEnum() == kUtf8Mib) {
+        queued.consoleFrom = queued.file.size() - utf8.size() - 1;
+    } else {
+        queued.console = message.toLocal8Bit();
+        queued.console += '\n';
+    }
     queued.stream = type == QtDebugMsg ? stdout : stderr;
     writeQueuedLine(std::move(queued));
 
-    if (message.contains(QLatin1String("Error: ")) || message.contains(QLatin1String("Assertion Failure"))
-        || message.contains(QLatin1String("Fail"))) {
+    if (looksLikeAFailure(message)) {
         if (QtMessageHandler previous = g_previousHandler.load())
             previous(type, context,
-                     QString::fromLatin1(when) + QLatin1Char(' ') + location(context) + QStringLiteral("  ") + message);
+                     QString::fromLatin1(second) + QString::number(millis).rightJustified(3, QLatin1Char('0'))
+                         + QLatin1Char(' ') + location(context) + QStringLiteral("  ") + message);
     }
 
     if (type == QtWarningMsg && message.startsWith(QLatin1String("qrc:/"))

@@ -368,7 +368,10 @@ QString Conversation::getDisplayName() const
     // Three names settle the title, and present rows come first: the scan
     // stops there instead of visiting every row of a large chat.
     QStringList names;
-    for (ConversationParticipant *participant : m_participants.getParticipants()) {
+    // Walked as a constant list: walking the returned copy itself would
+    // copy every row first.
+    const QList<ConversationParticipant *> participants = m_participants.getParticipants();
+    for (ConversationParticipant *participant : participants) {
         Tavri::RealmUserInterface *identity = participant->getIdentity();
         if (participant->getInvitedState() == ConversationParticipant::Present && identity
             && !localUser->isLocalUserIdentity(identity))

@@ -1,6 +1,7 @@
 #include "conversationmessage.h"
 
 #include "conversation.h"
+#include "localtimezone.h"
 
 ConversationMessage::ConversationMessage(const QString &text, Tavri::RealmUserInterface *sender,
                                          const QDateTime &sentAt, QObject *parent, ConversationMessageType type)
@@ -9,7 +10,7 @@ ConversationMessage::ConversationMessage(const QString &text, Tavri::RealmUserIn
     , m_sender(sender)
     , m_senderObject(sender ? sender->getQObject() : nullptr)
     , m_sentAt(sentAt)
-    , m_receivedAt(QDateTime::currentDateTime())
+    , m_receivedAt(LocalTimeZone::now())
     , m_messageType(type)
 {
     // The list's parent is the conversation.

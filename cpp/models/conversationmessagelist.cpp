@@ -3,8 +3,10 @@
 #include "conversation.h"
 #include "identityrealmmanager.h"
 #include "linkify.h"
+#include "localtimezone.h"
 #include "localuser.h"
 #include "richtext.h"
+#include "secondsformat.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
 
@@ -36,6 +38,18 @@ QString styleColor(const char *name)
     return color;
 }
 
+// Appends text with every line feed made a "<br/>".
+void appendWithBreaks(QString &out, const QString &text)
+{
+    int from = 0;
+    for (int at = text.indexOf(QLatin1Char('\n')); at >= 0; at = text.indexOf(QLatin1Char('\n'), from)) {
+        out += QStringView(text).mid(from, at - from);
+        out += QLatin1String("<br/>");
+        from = at + 1;
+    }
+    out += QStringView(text).mid(from);
+}
+
 } // namespace
 
 ConversationMessageList::ConversationMessageList(QObject *parent)
@@ -61,7 +75,7 @@ void ConversationMessageList::appendMessage(ConversationMessage *message)
 void ConversationMessageList::addLocalLine(const QString &text, ConversationMessage::ConversationMessageType type,
                                            const QString &plainText)
 {
-    appendMessage(new ConversationMessage(text, nullptr, QDateTime::currentDateTime(), this, type));
+    appendMessage(new ConversationMessage(text, nullptr, LocalTimeZone::now(), this, type));
     emit messageAdded(QString(""), plainText);
 }
 
@@ -104,21 +118,34 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
 {
     if (!message)
         return;
-    QString text = richText(message);
+    const QString body = richText(message);
+    QString name;
     Tavri::RealmUserInterface *sender = message->getSender();
-    if (message->getMessageType() == ConversationMessage::ChatText && sender) {
-        const QString name = sender->getDisplayName();
-        if (!name.isEmpty())
-            text.prepend(name.toHtmlEscaped() + QStringLiteral(": "));
-    }
+    if (message->getMessageType() == ConversationMessage::ChatText && sender)
+        name = sender->getDisplayName().toHtmlEscaped();
     const bool showTimestamps = StorageManager::getInstance()
                                     ->getSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true, QString())
                                     .toBool();
-    if (showTimestamps)
-        text.prepend(message->getSentAt().toString(QStringLiteral("hh:mm:ss: ")));
-    text.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
-    const QString wrapped =
-        QStringLiteral("<div style=\"color:'%1'\">").arg(chatColorFor(message)) + text + QStringLiteral("</div>");
+    QString clock;
+    if (showTimestamps) {
+        thread_local SecondsFormat format(QStringLiteral("hh:mm:ss: "));
+        clock = format.text(message->getSentAt());
+    }
+    const QString color = chatColorFor(message);
+    // Made in one piece: the block in the line's colour around the time, the
+    // name and the text, each line feed in them made a break.
+    QString wrapped;
+    wrapped.reserve(color.size() + clock.size() + name.size() + body.size() + 32);
+    wrapped += QLatin1String("<div style=\"color:'");
+    wrapped += color;
+    wrapped += QLatin1String("'\">");
+    appendWithBreaks(wrapped, clock);
+    if (!name.isEmpty()) {
+        appendWithBreaks(wrapped, name);
+        wrapped += QLatin1String(": ");
+    }
+    appendWithBreaks(wrapped, body);
+    wrapped += QLatin1String("</div>");
     emit formattedMessageAdded(linkify(wrapped));
 }
 
@@ -129,6 +156,7 @@ void ConversationMessageList::clear()
     beginRemoveRows(QModelIndex(), 0, m_messages.size() - 1);
     const QList<ConversationMessage *> messages = m_messages;
     m_messages.clear();
+    m_followedSenders.clear();
     for (ConversationMessage *message : messages) {
         if (Tavri::RealmUserInterface *sender = message->getSender())
             disconnect(sender->getQObject(), nullptr, this, nullptr);
@@ -165,8 +193,12 @@ void ConversationMessageList::onConversationTextMessageReceived(const QString &c
         return;
     }
     auto *message = new ConversationMessage(messageText, sender, sentAt, this, ConversationMessage::ChatText);
-    connect(sender->getQObject(), SIGNAL(displayNameUpdated(QString)), this, SLOT(onSenderDisplayNameChanged(QString)),
-            Qt::UniqueConnection);
+    // Asking Qt for a unique connection would search the author's
+    // connections by signature for every line.
+    QMetaObject::Connection &followed = m_followedSenders[sender->getQObject()];
+    if (!followed)
+        followed = connect(sender->getQObject(), SIGNAL(displayNameUpdated(QString)), this,
+                           SLOT(onSenderDisplayNameChanged(QString)), Qt::UniqueConnection);
     appendMessage(message);
     emit messageAdded(sender->getDisplayName(), messageText);
 }

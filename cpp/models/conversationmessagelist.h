@@ -3,6 +3,7 @@
 #include "conversationmessage.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QList>
 
 class Conversation;
@@ -75,4 +76,7 @@ private:
     QString chatColorFor(ConversationMessage *message) const;
 
     QList<ConversationMessage *> m_messages;
+    // The name-change connection to each author, made with the author's
+    // first line; a handle no longer connected is made again.
+    QHash<QObject *, QMetaObject::Connection> m_followedSenders;
 };

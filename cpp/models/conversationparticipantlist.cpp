@@ -94,15 +94,20 @@ void ConversationParticipantList::reindexRows() const
 namespace {
 
 // A new row is known by key from now on; when another row has the same key,
-// the entry goes, and the next look-up finds which one comes first.
+// the entry goes, and the next look-up finds which one comes first. Returns
+// whether that happened.
 template <typename Key>
-void noteRow(QHash<Key, ConversationParticipant *> &index, const Key &key, ConversationParticipant *participant)
+bool noteRow(QHash<Key, ConversationParticipant *> &index, const Key &key, ConversationParticipant *participant)
 {
     const auto known = index.find(key);
-    if (known == index.end())
+    if (known == index.end()) {
         index.insert(key, participant);
-    else if (known.value() != participant)
-        index.erase(known);
+        return false;
+    }
+    if (known.value() == participant)
+        return false;
+    index.erase(known);
+    return true;
 }
 
 bool isEmptyKey(const QString &key)
@@ -155,7 +160,8 @@ void ConversationParticipantList::insertRow(int row, ConversationParticipant *pa
     if (!sipURI.isEmpty())
         noteRow(m_bySipURI, sipURI, participant);
     if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
-        noteRow(m_byIdentity, identity, participant);
+        if (noteRow(m_byIdentity, identity, participant))
+            m_sharedIdentities.insert(identity);
         const QString uuid = identity->getUid();
         if (!uuid.isEmpty())
             noteRow(m_byUUID, uuid, participant);
@@ -176,7 +182,9 @@ void ConversationParticipantList::removeRow(int row)
 
 ConversationParticipant *ConversationParticipantList::participantFor(Tavri::RealmUserInterface *identity) const
 {
-    if (!identity)
+    // A realm user that was never a row (the common case when adding to a
+    // busy channel) is answered without a scan of every row.
+    if (!identity || (!m_byIdentity.contains(identity) && !m_sharedIdentities.contains(identity)))
         return nullptr;
     return findRow(m_byIdentity, identity,
                    [identity](ConversationParticipant *participant) { return participant->getIdentity() == identity; });
@@ -396,6 +404,7 @@ void ConversationParticipantList::clear()
         m_rows.clear();
         m_bySipURI.clear();
         m_byIdentity.clear();
+        m_sharedIdentities.clear();
         m_byUUID.clear();
         for (ConversationParticipant *participant : participants) {
             // Both the participant's and its realm user's connections go, so

@@ -148,6 +148,11 @@ private:
     // The same for each realm user and each user id.
     mutable QHash<Tavri::RealmUserInterface *, ConversationParticipant *> m_byIdentity;
     mutable QHash<QString, ConversationParticipant *> m_byUUID;
+    // Realm users that more than one row was added for. A row's realm user
+    // never turns into another (only into none), so the realm-user index
+    // holds every other one: a realm user neither there nor here is no row,
+    // without a scan of the list.
+    QSet<Tavri::RealmUserInterface *> m_sharedIdentities;
     // The participants whose own signals are followed, and those whose
     // voice signals are followed as well.
     QSet<ConversationParticipant *> m_followed;

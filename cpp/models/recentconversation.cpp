@@ -1,8 +1,10 @@
 #include "recentconversation.h"
 
 #include "identityrealmmanager.h"
+#include "localtimezone.h"
 #include "localuser.h"
 #include "realmidentitylist.h"
+#include "secondsformat.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
@@ -123,8 +125,9 @@ QDateTime RecentConversation::logFileTimestamp(const QString &filename)
 
 QByteArray RecentConversation::formatLogLine(const QDateTime &when, const QString &sender, const QString &message)
 {
-    return (when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QStringLiteral(": ") + sender
-            + QStringLiteral(">>> ") + message + QStringLiteral("\r\n"))
+    thread_local SecondsFormat stamp(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    return (stamp.text(when) + QStringLiteral(": ") + sender + QStringLiteral(">>> ") + message
+            + QStringLiteral("\r\n"))
         .toUtf8();
 }
 
@@ -172,7 +175,7 @@ void RecentConversation::logChatMessage(const QString &sender, const QString &me
     }
     if (!StorageManager::getInstance()->getSettingsValue(kLogChatMessagesKey, true, QString()).toBool())
         return;
-    const QByteArray line = formatLogLine(QDateTime::currentDateTime(), sender, message);
+    const QByteArray line = formatLogLine(LocalTimeZone::now(), sender, message);
     if (m_logFile.write(line) != line.size())
         qDebug() << "RecentConversation::logChatMessage"
                  << "unable to write to" << m_logFile.fileName() << m_logFile.errorString();

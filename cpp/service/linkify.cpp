@@ -35,12 +35,70 @@ bool isWhiteSpace(QChar c)
     return c.isSpace() || c.unicode() == 0x180e;
 }
 
-// Every alternative of the address pattern needs a ':' or a '.': a token
-// without either holds no address.
-bool mayHoldAddress(const QStringRef &token)
+// Whether c may be part of "[\\w-]" or a letter of "[a-z]" in the pattern:
+// ASCII letters, digits, '_' and '-', and any character beyond ASCII (the
+// Unicode-aware classes and caseless matching take in some of those).
+bool mayBeWordCharacter(QChar c)
 {
-    for (const QChar c : token)
-        if (c == QLatin1Char(':') || c == QLatin1Char('.'))
+    const ushort u = c.unicode();
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_'
+           || u == '-';
+}
+
+bool mayBeLetter(QChar c)
+{
+    const ushort u = c.unicode();
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+}
+
+// Whether an address may start at the ':' at index colon: the scheme form
+// "[a-z][\\w-]+:" followed by '/' or "[a-z0-9%]" needs a letter with at
+// least one word character between it and the ':', and a fitting character
+// after it.
+bool mayBeSchemeColon(QStringView token, int colon)
+{
+    if (colon + 1 >= token.size())
+        return false;
+    const QChar next = token.at(colon + 1);
+    if (next.unicode() < 0x80 && next != QLatin1Char('/') && next != QLatin1Char('%') && !mayBeWordCharacter(next))
+        return false;
+    if (next == QLatin1Char('-') || next == QLatin1Char('_'))
+        return false;
+    for (int i = colon - 1; i >= 0 && mayBeWordCharacter(token.at(i)); --i)
+        if (i <= colon - 2 && mayBeLetter(token.at(i)))
+            return true;
+    return false;
+}
+
+// The alternatives of the address pattern without a scheme need a '.'; those
+// with one need a ':' as mayBeSchemeColon finds it. A token with neither
+// holds no address.
+bool mayHoldAddress(QStringView token)
+{
+    for (int i = 0; i < token.size(); ++i) {
+        const QChar c = token.at(i);
+        if (c == QLatin1Char('.') || (c == QLatin1Char(':') && mayBeSchemeColon(token, i)))
+            return true;
+    }
+    return false;
+}
+
+// Whether text holds "<html" or "<a href=\"" compared without regard to case
+// as QString::contains compares it: no character beyond ASCII folds to a
+// letter of either. One pass.
+bool containsMarkup(const QString &text)
+{
+    const auto lower = [](ushort u) { return u >= 'A' && u <= 'Z' ? ushort(u + ('a' - 'A')) : u; };
+    const QChar *data = text.constData();
+    const int size = text.size();
+    const auto follows = [&](int at, const char *rest) {
+        for (int i = 0; rest[i]; ++i)
+            if (at + i >= size || lower(data[at + i].unicode()) != uchar(rest[i]))
+                return false;
+        return true;
+    };
+    for (int at = 0; at < size; ++at)
+        if (data[at] == QLatin1Char('<') && (follows(at + 1, "html") || follows(at + 1, "a href=\"")))
             return true;
     return false;
 }
@@ -80,40 +138,54 @@ void appendLinkified(QString &out, const QString &token)
 
 QString linkify(const QString &text)
 {
-    if (text.contains(QLatin1String("<html"), Qt::CaseInsensitive)
-        || text.contains(QLatin1String("<a href=\""), Qt::CaseInsensitive))
+    if (containsMarkup(text))
         return text;
 
-    // Text that is not valid UTF-16 is never matched against the patterns.
-    if (!QStringView(text).isValidUtf16())
-        return text;
+    // Text that is not valid UTF-16 is never matched against the patterns
+    // (and says nothing of its runs): it is returned as it is. Checked at
+    // the first run that would be matched or reported.
+    int valid = -1;
+    const auto isValid = [&text, &valid] {
+        if (valid < 0)
+            valid = QStringView(text).isValidUtf16() ? 1 : 0;
+        return valid == 1;
+    };
 
     // Tokens are the runs without white space; the white space between them
-    // is kept as it is.
+    // is kept as it is, and so is every token without an address: the text
+    // is copied only up to a token that gets anchors.
     QString result;
-    result.reserve(text.size());
+    int copied = 0;
+    const QStringView all(text);
     const int size = text.size();
     int position = 0;
     while (position < size) {
         int start = position;
-        while (start < size && isWhiteSpace(text.at(start)))
+        while (start < size && isWhiteSpace(all.at(start)))
             ++start;
-        result += text.midRef(position, start - position);
         if (start == size)
             break;
         int end = start;
-        while (end < size && !isWhiteSpace(text.at(end)))
+        while (end < size && !isWhiteSpace(all.at(end)))
             ++end;
-        const QStringRef token = text.midRef(start, end - start);
+        const QStringView token = all.mid(start, end - start);
         if (token.size() > kMaxLinkLength) {
+            if (!isValid())
+                return text;
             qDebug() << "linkify: left a run of" << token.size() << "characters without links";
-            result += token;
-        } else if (!mayHoldAddress(token)) {
-            result += token;
-        } else {
+        } else if (mayHoldAddress(token)) {
+            if (!isValid())
+                return text;
+            if (result.isNull())
+                result.reserve(size + 64);
+            result += text.midRef(copied, start - copied);
             appendLinkified(result, token.toString());
+            copied = end;
         }
         position = end;
     }
+    if (copied == 0)
+        return text;
+    result += text.midRef(copied);
     return result;
 }

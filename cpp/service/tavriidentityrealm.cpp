@@ -5,6 +5,7 @@
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
+#include "localtimezone.h"
 #include "localuser.h"
 #include "reportassertionfailure.h"
 #include "socialmanager.h"
@@ -1657,7 +1658,7 @@ void TavriIdentityRealm::onVoiceManagerChatMessageSent(const QString &reqId, con
     if (conversationID.startsWith(kPrivatePrefix))
         receiverUUID = uidForURI(conversationID);
     if (!text.isEmpty() && identity)
-        emit textMessageReceived(conversationID, identity->getUid(), receiverUUID, text, QDateTime::currentDateTime());
+        emit textMessageReceived(conversationID, identity->getUid(), receiverUUID, text, LocalTimeZone::now());
     sendNextQueuedTextMessage(sessionHandle);
 }
 
@@ -1684,7 +1685,7 @@ void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString &sessionHandl
     // A line of the conversation itself (sender and receiver are its URI):
     // the message list shows it as plain text, so the name is not escaped
     // here.
-    emit textMessageReceived(sipURI, sipURI, sipURI, tr("%1 is offline").arg(name), QDateTime::currentDateTime());
+    emit textMessageReceived(sipURI, sipURI, sipURI, tr("%1 is offline").arg(name), LocalTimeZone::now());
     auto queue = m_pendingMessages.find(sipURI);
     if (queue != m_pendingMessages.end() && !queue->isEmpty())
         m_pendingMessages.erase(queue);
@@ -1703,7 +1704,7 @@ void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString &sender
     TavriIdentityRealmUser *identity = LocalUser::getLocalUser()->tavriidentity();
     if (!identity || body.isEmpty())
         return;
-    emit textMessageReceived(conversationID, senderUUID, identity->getUid(), body, QDateTime::currentDateTime());
+    emit textMessageReceived(conversationID, senderUUID, identity->getUid(), body, LocalTimeZone::now());
 }
 
 void TavriIdentityRealm::onVoiceManagerPresenceUpdateReceived(const QString &userURI, int presenceState,

@@ -375,6 +375,14 @@ void TestMessages::renameRefreshesSenderRows()
     changes.clear();
     ann->setUname(QStringLiteral("Annie"));
     QCOMPARE(changes.count(), 0);
+
+    // Until she writes again: her new line follows her name once more.
+    messages->onConversationTextMessageReceived(id, QStringLiteral("sip:u-ren-ann@d"), QString(),
+                                                QStringLiteral("again"), kSentAt);
+    ann->setUname(QStringLiteral("Ann"));
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(changes.first().at(0).toModelIndex().row(), 0);
+    messages->clear();
 }
 
 void TestMessages::unknownSenderDropped()

@@ -92,6 +92,7 @@ private slots:
     void rowOrder();
     void invitedTurnsPresent();
     void presentAddedTwiceStaysOneRow();
+    void realmUserFoundWhileARow();
     void chatColorGivenOnce();
     void chatColorsRoundRobin();
     void roleChanges_data();
@@ -252,6 +253,31 @@ void TestParticipants::presentAddedTwiceStaysOneRow()
     QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
     first->setIsSpeaking(true);
     QCOMPARE(changes.count(), 1);
+    list->clear();
+}
+
+void TestParticipants::realmUserFoundWhileARow()
+{
+    // Found by realm user while a row, and no more once the row has gone,
+    // with rows coming and going around it.
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-found@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    auto ann = makeUser(QStringLiteral("Ann"));
+    auto bob = makeUser(QStringLiteral("Bob"));
+    auto cy = makeUser(QStringLiteral("Cy"));
+    ConversationParticipant *annRow = list->addParticipant(ann.get());
+    ConversationParticipant *bobRow = list->addInvitedParticipant(bob.get());
+    list->removeParticipant(annRow, true);
+    QCOMPARE(list->addInvitedParticipant(bob.get()), bobRow);
+    list->addParticipant(cy.get());
+    ConversationParticipant *annAgain = list->addInvitedParticipant(ann.get());
+    QVERIFY(annAgain != bobRow);
+    QCOMPARE(list->addInvitedParticipant(ann.get()), annAgain);
+    QCOMPARE(rowNames(list), (QStringList{"Cy", "Ann", "Bob"}));
+    list->removeParticipantForIdentity(bob.get());
+    QCOMPARE(rowNames(list), (QStringList{"Cy", "Ann"}));
+    list->removeParticipantForIdentity(bob.get()); // no row: nothing happens
+    QCOMPARE(list->rowCount(), 2);
     list->clear();
 }
 

@@ -46,6 +46,19 @@ void LinkifyTest::anchors_data()
                                            << "<a href=\"http://www.x.com/it%27s\">www.x.com/it's</a>";
     QTest::newRow("no address") << "nothing to see here. a.b c:"
                                 << "nothing to see here. a.b c:";
+    // A scheme is a letter and at least one more word character or dash
+    // before the ':', and '/' or a letter, digit or '%' after it.
+    QTest::newRow("scheme with dash and digit") << "see a-9:x1z"
+                                                << "see <a href=\"a-9:x1z\">a-9:x1z</a>";
+    // The Kelvin sign matches "k" without regard to case, so it starts an
+    // address; as a scheme of its own it is not known, and the href keeps
+    // the "http://" in front.
+    QTest::newRow("scheme with a letter folding to k")
+        << QString::fromUtf8("\u212Aa:bcd") << QString::fromUtf8("<a href=\"http://\u212Aa:bcd\">\u212Aa:bcd</a>");
+    QTest::newRow("clock times and labels") << "<div style=\"color:'#00c4b2'\">12:19:33: anna 528: hi"
+                                            << "<div style=\"color:'#00c4b2'\">12:19:33: anna 528: hi";
+    QTest::newRow("no scheme before or after the colon") << "ab:_cd ab:-cd 9a:bcd a:bcd"
+                                                         << "ab:_cd ab:-cd 9a:bcd a:bcd";
     QTest::newRow("only punctuation after www") << "www.!!!"
                                                 << "www.!!!";
     QTest::newRow("empty") << ""

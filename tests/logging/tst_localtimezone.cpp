@@ -71,9 +71,14 @@ void TestLocalTimeZone::pinsAndFollowsTheZoneFile()
     // offset.
     LocalTimeZone follower;
     QSignalSpy reloaded(&follower, &LocalTimeZone::reloaded);
+    // The current time that calls within one millisecond share follows the
+    // zone as well, however recently it was asked for.
+    QCOMPARE(LocalTimeZone::now().offsetFromUtc(), zoneOffset("Asia/Tokyo"));
     QVERIFY(placeZone(file, "America/New_York"));
     QTRY_COMPARE(localOffset(), zoneOffset("America/New_York"));
     QVERIFY(!reloaded.isEmpty());
+    QCOMPARE(LocalTimeZone::now().offsetFromUtc(), zoneOffset("America/New_York"));
+    QCOMPARE(LocalTimeZone::now().timeSpec(), Qt::LocalTime);
 
     // And again, through the watch set up anew.
     QVERIFY(placeZone(file, "Asia/Tokyo"));

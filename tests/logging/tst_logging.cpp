@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTextCodec>
 #include <QThread>
 
 #include <atomic>
@@ -179,6 +180,36 @@ private slots:
                     .endsWith(QStringLiteral(": default: debug   : localuser.cpp(212)            : Logging started")));
         QVERIFY(lines.last().endsWith(QStringLiteral(": plain warning")));
         QVERIFY(g_forwarded.isEmpty());
+    }
+
+    // The console copy is in the local encoding, the file's line in UTF-8,
+    // whichever the local encoding is.
+    void consoleTakesTheLocalEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("codec");
+        QTest::newRow("UTF-8") << QByteArray("UTF-8");
+        QTest::newRow("Latin-1") << QByteArray("ISO-8859-1");
+    }
+
+    void consoleTakesTheLocalEncoding()
+    {
+        QFETCH(QByteArray, codec);
+        QTextCodec *const saved = QTextCodec::codecForLocale();
+        QTextCodec *const local = QTextCodec::codecForName(codec);
+        QVERIFY(local);
+        const QString message = QString::fromUtf8("Gr\u00fc\u00dfe \u20ac");
+        QByteArray console;
+        {
+            ConsoleCapture out(STDOUT_FILENO);
+            QTextCodec::setCodecForLocale(local);
+            logMessageHandler(QtDebugMsg, context("/a/enc.cpp", 5), message);
+            QTextCodec::setCodecForLocale(saved);
+            console = out.text();
+        }
+        QCOMPARE(console, local->fromUnicode(message) + '\n');
+        QVERIFY(readLines(currentLogFilePath())
+                    .last()
+                    .endsWith(QStringLiteral("enc.cpp(5)") + QString(20, ' ') + QStringLiteral(": ") + message));
     }
 
     void forwardsErrorLikeMessages_data()
