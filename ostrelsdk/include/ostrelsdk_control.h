@@ -54,6 +54,7 @@ OX_API int oxc_reject_token(const char *token, int status, const char *text); /*
 OX_API int oxc_map_token(const char *token, const char *uri, const char *display_name);
 OX_API int oxc_set_network(int up);
 OX_API int oxc_set_capture_failure(int status); /* 0, 7006 or 7009 */
+OX_API int oxc_set_world_reply_ms(int ms);      /* a world request's wait for its answer; 0 restores 30 s */
 
 /* ---- injection ---- */
 OX_API ox_evt_base_t *oxc_alloc_event(ox_event_type type);

@@ -173,6 +173,14 @@ OX_API int oxc_set_network(int up)
     return 0;
 }
 
+OX_API int oxc_set_world_reply_ms(int ms)
+{
+    if (ms < 0)
+        return OX_E_INVALID_ARGUMENT;
+    SdkCore::instance().withWorld([ms](World &w) { w.setWorldReplyMs(ms); });
+    return 0;
+}
+
 OX_API int oxc_set_capture_failure(int status)
 {
     if (status != 0 && status != 7006 && status != 7009)

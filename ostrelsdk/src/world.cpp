@@ -16,8 +16,10 @@ namespace {
 const char *const kSystemDevice = "Default System Device";
 const char *const kNetworkLost = "Network connection lost";
 // How long a request waits for the shared world's answer.
-constexpr int kWorldReplyMs = 5000;
-constexpr int kWorldConnectMs = 2000;
+// A generous limit: a gateway on a loaded machine can take several seconds to
+// answer (the time a request waits for its answer is kWorldReplyMs, which
+// tests can shorten).
+constexpr int kWorldConnectMs = 10000;
 
 template <typename T>
 T *event(int type)
@@ -1987,7 +1989,7 @@ bool World::ensureLink()
     // The world first tells who is signed in and who is where; the answer to
     // hello comes after that, so it is all applied before the next request.
     WireObject reply;
-    if (!m_link->request(WireObject().set("op", "hello"), &reply, kWorldReplyMs)) {
+    if (!m_link->request(WireObject().set("op", "hello"), &reply, m_worldReplyMs)) {
         OXLOG(LogWarning, "ox.world", "The world at " + m_worldAddress + " does not answer");
         m_link->close();
         return false;
@@ -2004,8 +2006,20 @@ void World::tell(const WireObject &message)
 
 bool World::ask(ox_req_base_t *r, const WireObject &message, WireObject *reply, Outbox &out)
 {
-    if (ensureLink() && m_link->request(message, reply, kWorldReplyMs))
-        return true;
+    if (ensureLink()) {
+        if (m_link->request(message, reply, m_worldReplyMs))
+            return true;
+        // The world may still carry out a request it did not answer in time
+        // (a sign-in it then holds while this process reports it failed, so
+        // that every later sign-in is refused as a second one). Dropping the
+        // link makes the world forget this process, and this process forgets
+        // the world as on any loss; the next request joins it again afresh.
+        if (m_link->isOpen()) {
+            OXLOG(LogWarning, "ox.world",
+                  "The world at " + m_worldAddress + " did not answer a " + message.text("op") + " in time");
+            worldLost(out);
+        }
+    }
     respond(r, out, 10007);
     return false;
 }

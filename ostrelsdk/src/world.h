@@ -45,6 +45,9 @@ public:
     void setNetwork(bool up, Outbox &out);
     bool networkUp() const { return m_networkUp; }
     void setCaptureFailure(int status) { m_captureFailure = status; }
+    // How long a request to the shared world waits for its answer.
+    static constexpr int kWorldReplyMs = 30000;
+    void setWorldReplyMs(int ms) { m_worldReplyMs = ms > 0 ? ms : kWorldReplyMs; }
     void rejectToken(const std::string &token, int status, const std::string &text);
     void mapToken(const std::string &token, const std::string &uri, const std::string &displayName);
 
@@ -235,6 +238,7 @@ private:
     bool m_micMuted = false;
     bool m_networkUp = true;
     int m_captureFailure = 0;
+    int m_worldReplyMs = kWorldReplyMs;
     bool m_captureRunning = false, m_captureLoop = false, m_renderRunning = false;
     int m_meterInterval = 200;
     int m_tick = 0;

@@ -32,6 +32,18 @@ void TwoClientsTest::twoClientsSeeEachOther()
 {
     QTemporaryDir root;
     root.setAutoRemove(qEnvironmentVariableIsEmpty("TAVRI_KEEP_E2E"));
+    // A failed run keeps the clients' and the gateway's folders (their logs)
+    // and says where they are.
+    struct KeepOnFailure {
+        QTemporaryDir &root;
+        ~KeepOnFailure()
+        {
+            if (QTest::currentTestFailed()) {
+                root.setAutoRemove(false);
+                qInfo("The clients' folders are kept in %s", qPrintable(root.path()));
+            }
+        }
+    } keepOnFailure{root};
     e2e::Gateway gateway(root.filePath("gateway.sqlite"));
     QVERIFY(gateway.start(0, 0, {"--seed"}));
     const quint16 httpPort = gateway.httpPort;
@@ -44,8 +56,12 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QVERIFY(alice.act({{"cmd", "login"}, {"email", "alice@example.test"}, {"password", "tavri-dev"}}));
     QVERIFY(bob.act({{"cmd", "login"}, {"email", "bob@example.test"}, {"password", "tavri-dev"}}));
     const QJsonObject state{{"cmd", "state"}};
-    QCOMPARE(alice.await(state, "LoggedIn", 120000), shown("LoggedIn"));
-    QCOMPARE(bob.await(state, "LoggedIn", 120000), shown("LoggedIn"));
+    const QJsonObject states{{"cmd", "states"}};
+    // On failure the login states entered say where a sign-in stopped.
+    for (Client *client : {&alice, &bob}) {
+        QVERIFY2(client->await(state, "LoggedIn", 120000) == QLatin1String("LoggedIn"),
+                 qPrintable(QStringLiteral("login states: ") + client->get(states).toString()));
+    }
 
     // Bob befriends Alice and sees her presence change.
     QVERIFY(bob.act({{"cmd", "addfriend"}, {"uri", AliceUri}}));
@@ -107,7 +123,6 @@ void TwoClientsTest::twoClientsSeeEachOther()
     // Killing the gateway drops both to reconnecting and then signed out with
     // a retry pending; a gateway back on the same ports and store signs both
     // in again at their next retry. Every login state entered is checked.
-    const QJsonObject states{{"cmd", "states"}};
     const QString aliceBefore = alice.get(states).toString();
     const QString bobBefore = bob.get(states).toString();
     gateway.kill();

@@ -219,6 +219,7 @@ private slots:
     void linesToASignedOutAccountWaitForItsSignIn();
     void gatewayRefusesMalformedMessages();
     void standInRefusesMalformedMessages();
+    void unansweredRequestLeavesTheWorldAndJoinsAgain();
     void losingTheWorldSignsOutUntilItReturns();
 
 private:
@@ -697,6 +698,73 @@ void VoiceWorldTest::standInRefusesMalformedMessages()
     world.join();
     for (const auto &c : cases)
         QVERIFY2(sdkLogged(QString::fromLatin1(c.second)), c.second);
+}
+
+void VoiceWorldTest::unansweredRequestLeavesTheWorldAndJoinsAgain()
+{
+    // A world of its own on another thread. On the first connection it
+    // answers the hello but never the sign-in, as a world busy past the
+    // stand-in's limit would (and might still sign the account in); on the
+    // second it answers both.
+    QCOMPARE(oxc_set_world_reply_ms(300), 0);
+    std::promise<quint16> listening;
+    bool firstLinkDropped = false;
+    bool secondLinkSignedIn = false;
+    std::thread world([&] {
+        QTcpServer server;
+        listening.set_value(server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0);
+        const auto nextMessage = [](QTcpSocket *link, ostrelsdk::FrameReader &frames, WireObject *message) {
+            std::string payload;
+            while (frames.next(&payload) != ostrelsdk::FrameReader::Frame) {
+                if (!link->waitForReadyRead(20000))
+                    return false;
+                const QByteArray bytes = link->readAll();
+                frames.feed(bytes.constData(), size_t(bytes.size()));
+            }
+            return WireObject::fromJson(payload, message, nullptr);
+        };
+        const auto answer = [](QTcpSocket *link, const WireObject &message, WireObject reply) {
+            link->write(QByteArray::fromStdString(reply.set("op", "reply").set("re", message.number("id")).frame()));
+            link->waitForBytesWritten(10000);
+        };
+        for (int round = 0; round < 2; ++round) {
+            if (!server.waitForNewConnection(20000))
+                return;
+            QTcpSocket *link = server.nextPendingConnection();
+            ostrelsdk::FrameReader frames;
+            WireObject hello;
+            WireObject login;
+            if (!nextMessage(link, frames, &hello) || hello.text("op") != "hello")
+                return;
+            answer(link, hello, WireObject());
+            if (!nextMessage(link, frames, &login) || login.text("op") != "login")
+                return;
+            if (round == 0) {
+                link->waitForDisconnected(20000);
+                firstLinkDropped = link->state() == QAbstractSocket::UnconnectedState;
+                continue;
+            }
+            answer(link, login, WireObject().set("uri", "sip:u-late@voice.example").set("name", "Late"));
+            secondLinkSignedIn = true;
+            link->waitForDisconnected(20000);
+        }
+    });
+    const quint16 port = listening.get_future().get();
+    QVERIFY(port);
+    qputenv("OSTRELSDK_WORLD", QByteArray("127.0.0.1:") + QByteArray::number(port));
+    const QString connector = m_sdk.connector("http://127.0.0.1/");
+    QVERIFY(!connector.isEmpty());
+
+    // The unanswered sign-in fails as a network error and drops the link.
+    QVERIFY(m_sdk.login(connector, "late").isEmpty());
+    QCOMPARE(m_sdk.tags().last(), QStringLiteral("R%1!10007").arg(int(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN)));
+    QVERIFY(sdkLogged(QStringLiteral("did not answer a login in time")));
+    // The next sign-in joins the world afresh on a new link and succeeds.
+    QVERIFY(!m_sdk.login(connector, "late").isEmpty());
+    m_sdk.stop();
+    world.join();
+    QVERIFY(firstLinkDropped);
+    QVERIFY(secondLinkSignedIn);
 }
 
 void VoiceWorldTest::losingTheWorldSignsOutUntilItReturns()
