@@ -47,8 +47,10 @@ struct ContactIdentityRoutes {
 
 ContactIdentityRoutes &contactIdentityRoutes()
 {
-    static ContactIdentityRoutes routes;
-    return routes;
+    // Never freed: lists and friend lists may still go while the program's
+    // static objects are being destroyed.
+    static auto *routes = new ContactIdentityRoutes;
+    return *routes;
 }
 
 } // namespace
