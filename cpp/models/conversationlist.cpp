@@ -9,6 +9,9 @@
 #include "tavrisharedidentityrealm.h"
 
 #include <QDebug>
+#include <QVarLengthArray>
+
+#include <algorithm>
 
 namespace {
 
@@ -69,6 +72,7 @@ void ConversationList::addConversation(Conversation *conversation, bool refresh)
     beginInsertRows(QModelIndex(), row, row);
     m_conversations.insert(row, conversation);
     m_opened.insert(conversation, false);
+    fileByParentURI(conversation);
     endInsertRows();
 
     if (m_treeMode)
@@ -95,6 +99,7 @@ void ConversationList::removeConversation(Conversation *conversation, bool delet
         endRemoveRows();
     }
     m_opened.remove(conversation);
+    unfileByParentURI(conversation);
 
     // A conversation this list made for a realm entry has no other holder:
     // whatever its join state, it goes with its row.
@@ -125,6 +130,8 @@ void ConversationList::clear()
     // Entries of dropped conversations would outlive them: a later object at
     // the same address would come in opened.
     m_opened.clear();
+    m_listedByParentURI.clear();
+    m_filedParentURI.clear();
     endRemoveRows();
 }
 
@@ -282,15 +289,50 @@ int ConversationList::blockSize(int row) const
 
 int ConversationList::siblingPlace(Conversation *conversation, int depth, int startRow, const QSet<int> &skip) const
 {
+    // Nothing the scan calls changes the rows, names or parents, so what
+    // stays the same for every row is taken once: the placed conversation's
+    // realm and name, and the listed ancestors above the last parent URI met
+    // (the rows passed are mostly siblings, which share them).
+    Tavri::IdentityRealmInterface *realm = conversation->getIdentityRealm();
     const QString realmID = conversation->getRealmID();
+    const QString name = conversation->getDisplayName();
+    QString chainURI;
+    QVarLengthArray<Conversation *, 8> chain;
+    const auto depthOf = [&](Conversation *row) {
+        const QString parentURI = row->getParentURI();
+        if (parentURI.isEmpty())
+            return 0;
+        if (parentURI != chainURI) {
+            // getTreeDepth's walk, from the parent up, without the row.
+            chainURI = parentURI;
+            chain.clear();
+            TavriIdentityRealm *builtInRealm = TavriIdentityRealm::getInstance();
+            QString uri = parentURI;
+            for (;;) {
+                Conversation *parent = builtInRealm->getConversation(uri);
+                if (!parent || !isListed(parent) || std::find(chain.cbegin(), chain.cend(), parent) != chain.cend())
+                    break;
+                chain.append(parent);
+                uri = parent->getParentURI();
+                if (uri.isEmpty())
+                    break;
+            }
+        }
+        // A row among its own ancestors (a parent loop) stops the walk at
+        // itself: that one is walked alone.
+        if (std::find(chain.cbegin(), chain.cend(), row) != chain.cend())
+            return getTreeDepth(row);
+        return int(chain.size());
+    };
     for (int row = startRow; row < m_conversations.size(); ++row) {
         if (skip.contains(row))
             continue;
         Conversation *other = m_conversations.at(row);
-        if (other->getRealmID() != realmID)
+        if (other->getIdentityRealm() != realm && other->getRealmID() != realmID)
             return row;
-        const int otherDepth = getTreeDepth(other);
-        if (otherDepth < depth || (otherDepth == depth && nameGreater(other, conversation)))
+        const int otherDepth = depthOf(other);
+        if (otherDepth < depth
+            || (otherDepth == depth && other->getDisplayName().compare(name, Qt::CaseInsensitive) > 0))
             return row;
     }
     return m_conversations.size();
@@ -336,7 +378,8 @@ void ConversationList::adoptChildren(Conversation *parent, bool refresh)
         return;
     bool adopted = false;
     const QString realmID = parent->getRealmID();
-    const QList<Conversation *> snapshot = m_conversations;
+    // Only rows filed under the URI can name it as their parent.
+    const QList<Conversation *> snapshot = filedChildrenInRowOrder(uri);
     for (Conversation *child : snapshot) {
         // A record naming a channel as its own parent adopts nothing. A row
         // that left the list during the walk is not touched.
@@ -363,6 +406,48 @@ void ConversationList::adoptChildren(Conversation *parent, bool refresh)
     // The parent shows its children now, so it counts as opened.
     if (adopted)
         expandItem(m_conversations.indexOf(parent), refresh);
+}
+
+void ConversationList::fileByParentURI(Conversation *conversation)
+{
+    const QString parentURI = conversation->getParentURI();
+    const auto filed = m_filedParentURI.constFind(conversation);
+    if (filed != m_filedParentURI.constEnd()) {
+        if (*filed == parentURI)
+            return;
+        unfileByParentURI(conversation);
+    }
+    m_filedParentURI.insert(conversation, parentURI);
+    m_listedByParentURI[parentURI].insert(conversation);
+}
+
+void ConversationList::unfileByParentURI(Conversation *conversation)
+{
+    const auto filed = m_filedParentURI.find(conversation);
+    if (filed == m_filedParentURI.end())
+        return;
+    const auto children = m_listedByParentURI.find(*filed);
+    if (children != m_listedByParentURI.end()) {
+        children->remove(conversation);
+        if (children->isEmpty())
+            m_listedByParentURI.erase(children);
+    }
+    m_filedParentURI.erase(filed);
+}
+
+QList<Conversation *> ConversationList::filedChildrenInRowOrder(const QString &parentURI) const
+{
+    const auto children = m_listedByParentURI.constFind(parentURI);
+    if (children == m_listedByParentURI.constEnd())
+        return {};
+    if (children->size() == 1)
+        return {*children->constBegin()};
+    QList<Conversation *> ordered;
+    for (Conversation *conversation : qAsConst(m_conversations)) {
+        if (children->contains(conversation))
+            ordered.append(conversation);
+    }
+    return ordered;
 }
 
 void ConversationList::sendHierarchyRequest(Conversation *conversation) const
@@ -711,6 +796,7 @@ void ConversationList::onConversationParentURIChanged(const QString &parentURI)
     Conversation *conversation = senderConversation();
     if (!conversation)
         return;
+    fileByParentURI(conversation);
     notifyRow(conversation, {ParentSipURIRole, TreeDepthRole});
     if (!m_treeMode)
         return;
@@ -770,8 +856,10 @@ void ConversationList::onConversationIsFavoritedChanged()
 
 void ConversationList::onConversationAncestryURIsChanged()
 {
-    if (Conversation *conversation = senderConversation())
+    if (Conversation *conversation = senderConversation()) {
+        fileByParentURI(conversation);
         notifyRow(conversation, {ParentSipURIRole, TreeDepthRole});
+    }
 }
 
 void ConversationList::onConversationChannelUIDChanged()

@@ -154,6 +154,11 @@ private:
     // Connects the built-in realm's hierarchy answers, once per realm.
     void followHierarchyAnswers();
     void notifyRow(Conversation *conversation, const QVector<int> &roles);
+    // Files a listed conversation under its parent's URI, or takes it out.
+    void fileByParentURI(Conversation *conversation);
+    void unfileByParentURI(Conversation *conversation);
+    // The listed rows filed under parentURI, in row order.
+    QList<Conversation *> filedChildrenInRowOrder(const QString &parentURI) const;
     Conversation *senderConversation() const;
     bool isListed(Conversation *conversation) const { return m_opened.contains(conversation); }
 
@@ -162,6 +167,13 @@ private:
     // Its keys are exactly the listed conversations, so it also answers
     // whether one is listed without a walk over the rows.
     QHash<Conversation *, bool> m_opened;
+    // The listed conversations by their parent's URI, so that a new row
+    // finds the rows it adopts without a walk over all rows. A conversation
+    // is filed again whenever it announces a new parent URI; one whose parent
+    // went away silently stays under the old URI and is passed over when
+    // checked (its parent URI is empty then).
+    QHash<QString, QSet<Conversation *>> m_listedByParentURI;
+    QHash<Conversation *, QString> m_filedParentURI;
     bool m_treeMode = true;
     // The realm whose hierarchy answers feed this list, once a row was
     // opened; not owned.

@@ -10,6 +10,8 @@
 #include "tavriidentityrealmuser.h"
 
 #include <QHash>
+#include <QMap>
+#include <QSet>
 
 namespace {
 
@@ -33,6 +35,24 @@ TavriIdentityRealmUser *asBuiltInUser(Tavri::RealmUserInterface *identity)
     return identity ? qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()) : nullptr;
 }
 
+// Who hears which friend-list change. Each followed friend list has one
+// connection per signal, and a change goes on to the lists holding the
+// identity, in the order they were made, as separate connections per list
+// would deliver it.
+struct ContactIdentityRoutes {
+    QHash<Tavri::RealmUserInterface *, QMap<quint64, RealmIdentityList *>> holders;
+    QSet<ContactList *> followed;
+    quint64 nextSerial = 0;
+};
+
+ContactIdentityRoutes &contactIdentityRoutes()
+{
+    // Never freed: lists and friend lists may still go while the program's
+    // static objects are being destroyed.
+    static auto *routes = new ContactIdentityRoutes;
+    return *routes;
+}
+
 } // namespace
 
 RealmIdentityList::RealmIdentityList(QObject *parent)
@@ -45,16 +65,26 @@ RealmIdentityList::RealmIdentityList(QObject *parent)
     // Rows of the local user's friends say so: the friends list announces
     // every identity that joins or leaves it. Missing only while the local
     // user is still being built.
+    ContactIdentityRoutes &routes = contactIdentityRoutes();
+    m_serial = ++routes.nextSerial;
     if (ContactList *contacts = LocalUser::getLocalUser()->getContactList()) {
-        connect(contacts, &ContactList::contactIdentityAdded, this,
-                &RealmIdentityList::onContactIdentityAddedOrRemoved);
-        connect(contacts, &ContactList::contactIdentityRemoved, this,
-                &RealmIdentityList::onContactIdentityAddedOrRemoved);
+        m_contactList = contacts;
+        if (!routes.followed.contains(contacts)) {
+            routes.followed.insert(contacts);
+            const auto route = [contacts](Tavri::RealmUserInterface *identity) {
+                routeContactIdentityChange(contacts, identity);
+            };
+            connect(contacts, &ContactList::contactIdentityAdded, contacts, route);
+            connect(contacts, &ContactList::contactIdentityRemoved, contacts, route);
+            connect(contacts, &QObject::destroyed, [contacts] { contactIdentityRoutes().followed.remove(contacts); });
+        }
     }
 }
 
 RealmIdentityList::~RealmIdentityList()
 {
+    for (Tavri::RealmUserInterface *identity : qAsConst(m_identities))
+        unfileContactIdentity(identity);
     if (m_referenceList)
         disconnect(m_referenceList, &QObject::destroyed, this, &RealmIdentityList::onReferenceListDestroyed);
 }
@@ -66,6 +96,7 @@ void RealmIdentityList::addIdentity(Tavri::RealmUserInterface *identity)
     if (m_identities.contains(identity))
         return;
     m_identities.append(identity);
+    fileContactIdentity(identity);
     connectIdentity(identity);
     updateVisibility(identity);
     emit realmIdentityAdded(identity);
@@ -80,6 +111,7 @@ void RealmIdentityList::removeIdentity(Tavri::RealmUserInterface *identity)
         return;
     hideIdentity(identity);
     m_identities.removeAll(identity);
+    unfileContactIdentity(identity);
     disconnectIdentity(identity);
     emit realmIdentityRemoved(identity);
 }
@@ -95,8 +127,10 @@ void RealmIdentityList::clear()
     // The identities are no longer followed: a later refill connects afresh.
     const QList<Tavri::RealmUserInterface *> identities = m_identities;
     m_identities.clear();
-    for (Tavri::RealmUserInterface *identity : identities)
+    for (Tavri::RealmUserInterface *identity : identities) {
+        unfileContactIdentity(identity);
         disconnectIdentity(identity);
+    }
     if (hadRows)
         emit visibleCountChanged(0);
 }
@@ -352,4 +386,39 @@ void RealmIdentityList::notifyRowChanged(Tavri::RealmUserInterface *identity, co
     if (row < 0)
         return;
     emit dataChanged(index(row), index(row), roles);
+}
+
+void RealmIdentityList::fileContactIdentity(Tavri::RealmUserInterface *identity)
+{
+    if (m_contactList)
+        contactIdentityRoutes().holders[identity].insert(m_serial, this);
+}
+
+void RealmIdentityList::unfileContactIdentity(Tavri::RealmUserInterface *identity)
+{
+    auto &holders = contactIdentityRoutes().holders;
+    const auto it = holders.find(identity);
+    if (it == holders.end())
+        return;
+    it->remove(m_serial);
+    if (it->isEmpty())
+        holders.erase(it);
+}
+
+void RealmIdentityList::routeContactIdentityChange(ContactList *contacts, Tavri::RealmUserInterface *identity)
+{
+    const auto &holders = contactIdentityRoutes().holders;
+    const auto it = holders.constFind(identity);
+    if (it == holders.constEnd())
+        return;
+    // A list may go, or let the identity go, while an earlier one is told;
+    // one that went is not told, as a broken connection would not be.
+    const QMap<quint64, RealmIdentityList *> lists = *it;
+    for (auto list = lists.constBegin(); list != lists.constEnd(); ++list) {
+        const auto now = holders.constFind(identity);
+        if (now == holders.constEnd() || now->value(list.key()) != list.value())
+            continue;
+        if (list.value()->m_contactList == contacts)
+            list.value()->onContactIdentityAddedOrRemoved(identity);
+    }
 }

@@ -5,7 +5,10 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QPointer>
 #include <QUrl>
+
+class ContactList;
 
 // RealmIdentityList: a list model of realm users.
 //
@@ -16,7 +19,9 @@
 // follows each identity's display name, presence and picture, and drops an
 // identity that announces its end or its replacement. Whether a row is shown
 // is decided when the identity is added; later presence changes do not move
-// rows in or out. GUI thread only.
+// rows in or out. Changes to the local user's friends reach only the lists
+// that hold the identity concerned, in the order the lists were made, so
+// that loading n friends does not call every list n times. GUI thread only.
 class RealmIdentityList : public QAbstractListModel
 {
     Q_OBJECT
@@ -102,10 +107,22 @@ private:
     void hideIdentity(Tavri::RealmUserInterface *identity);
     Tavri::RealmUserInterface *senderIdentity() const;
     void notifyRowChanged(Tavri::RealmUserInterface *identity, const QVector<int> &roles);
+    // Files or unfiles the identity among those whose friend-list changes
+    // this list hears.
+    void fileContactIdentity(Tavri::RealmUserInterface *identity);
+    void unfileContactIdentity(Tavri::RealmUserInterface *identity);
+    // Hands a friend-list change of `contacts` to every list that follows
+    // that list and holds the identity, oldest list first.
+    static void routeContactIdentityChange(ContactList *contacts, Tavri::RealmUserInterface *identity);
 
     QList<Tavri::RealmUserInterface *> m_identities;
     QList<Tavri::RealmUserInterface *> m_visibleIdentities;
     RealmIdentityList *m_referenceList = nullptr;
     bool m_showOfflineIdentities = true;
     QList<Tavri::IdentityRealmInterface *> m_identityRealms;
+    // The local user's friend list as it was when this list was made (null
+    // while the local user was still being built), and this list's place in
+    // the order lists were made.
+    QPointer<ContactList> m_contactList;
+    quint64 m_serial = 0;
 };

@@ -225,10 +225,15 @@ void IdentityRealmManager::endConversationList(Tavri::IdentityRealmInterface *re
     QStringList old = m_publishedConversationIDs.value(key);
     const QStringList ids = m_conversationIDs.value(key);
     const QStringList names = m_conversationDisplayNames.value(key);
+    // An id listed twice takes the name given with its first listing.
+    QHash<QString, int> firstPositions;
+    firstPositions.reserve(ids.size());
+    for (int position = ids.size() - 1; position >= 0; --position)
+        firstPositions.insert(ids.at(position), position);
     for (const QString &id : ids) {
         if (old.removeAll(id) > 0)
             continue;
-        const int position = ids.indexOf(id);
+        const int position = firstPositions.value(id);
         emit conversationListEntryAdded(realm, id, names.value(position));
         m_publishedConversationIDs[key].append(id);
     }

@@ -59,6 +59,7 @@ private slots:
     void moveContact();
     void removeContactGroup();
     void localUsersFriendMarksRows();
+    void friendChangesReachTheListsHoldingTheIdentity();
 
 private:
     // The user ids of a group's contacts, in order of addition.
@@ -518,6 +519,56 @@ void TestContactGroups::localUsersFriendMarksRows()
     QVERIFY(!localUser->getContactGroups()->containsIdentity(buddy));
     QCOMPARE(identityRow, (QList<bool>{true, false}));
     QCOMPARE(participantRow, (QList<bool>{true, false}));
+}
+
+void TestContactGroups::friendChangesReachTheListsHoldingTheIdentity()
+{
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
+    Tavri::RealmUserInterface *buddy = builtIn->getRealmUser(QStringLiteral("202"));
+    Tavri::RealmUserInterface *stranger = builtIn->getRealmUser(QStringLiteral("203"));
+
+    // Lists told of the friend's change, in the order they were told.
+    QStringList told;
+    const auto follow = [&](RealmIdentityList *list, const QString &name) {
+        connect(list, &QAbstractItemModel::dataChanged, this,
+                [&told, name](const QModelIndex &, const QModelIndex &, const QVector<int> &roles) {
+                    if (roles.contains(RealmIdentityList::IsContactRole))
+                        told.append(name);
+                });
+    };
+    RealmIdentityList first;
+    RealmIdentityList second;
+    RealmIdentityList lettingGo;
+    RealmIdentityList refilled;
+    RealmIdentityList other;
+    auto *gone = new RealmIdentityList;
+    follow(&first, QStringLiteral("first"));
+    follow(&second, QStringLiteral("second"));
+    follow(&lettingGo, QStringLiteral("lettingGo"));
+    follow(&refilled, QStringLiteral("refilled"));
+    follow(&other, QStringLiteral("other"));
+    follow(gone, QStringLiteral("gone"));
+    // The later list takes the identity first: the lists are still told
+    // in the order they were made.
+    second.addIdentity(buddy);
+    first.addIdentity(buddy);
+    lettingGo.addIdentity(buddy);
+    lettingGo.removeIdentity(buddy);
+    refilled.addIdentity(buddy);
+    refilled.clear();
+    refilled.addIdentity(buddy);
+    other.addIdentity(stranger);
+    gone->addIdentity(buddy);
+    delete gone;
+
+    rosterDelivery(builtIn, {"202"});
+    QVERIFY(LocalUser::getLocalUser()->getContactList()->containsIdentity(buddy));
+    QCOMPARE(told, (QStringList{"first", "second", "refilled"}));
+
+    told.clear();
+    rosterDelivery(builtIn, {});
+    QVERIFY(!LocalUser::getLocalUser()->getContactList()->containsIdentity(buddy));
+    QCOMPARE(told, (QStringList{"first", "second", "refilled"}));
 }
 
 TAVRI_TEST_GUILESS_MAIN(TestContactGroups)

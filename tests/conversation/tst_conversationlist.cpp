@@ -106,6 +106,7 @@ private slots:
     void swapDestroyAndClear();
     void renameMovesOnce();
     void reparentMovesUnderNewParent();
+    void adoptionFollowsParentChanges();
     void outOfRangeRows();
     void parentCycleHasFiniteDepth();
 
@@ -572,6 +573,35 @@ void TestConversationList::reparentMovesUnderNewParent()
     QCOMPARE(role(list, 2, ConversationList::TreeDepthRole).toInt(), 1);
     QCOMPARE(role(list, 3, ConversationList::TreeDepthRole).toInt(), 2);
     QTRY_VERIFY(requestedRoots().contains(rootOf(second)));
+}
+
+void TestConversationList::adoptionFollowsParentChanges()
+{
+    // Rows whose parents are not listed: what a parent inserted later adopts
+    // is what they name as their parent now, among the rows still listed.
+    ConversationList list;
+    QAbstractItemModelTester tester(&list);
+    Conversation *oldParent = channel(QStringLiteral("Old"));
+    Conversation *newParent = channel(QStringLiteral("New"));
+    Conversation *moved = channel(QStringLiteral("m"), oldParent);
+    Conversation *dropped = channel(QStringLiteral("d"), newParent);
+    Conversation *kept = channel(QStringLiteral("k"), newParent);
+    list.addConversation(moved);
+    list.addConversation(kept);
+    list.addConversation(dropped);
+    QCOMPARE(names(list), (QStringList{"d", "k", "m"}));
+
+    moved->setParentConversation(newParent);
+    list.removeConversation(dropped);
+    list.addConversation(oldParent);
+    QCOMPARE(names(list), (QStringList{"k", "m", "Old"}));
+    QVERIFY(!list.isOpened(oldParent));
+
+    list.addConversation(newParent);
+    QCOMPARE(names(list), (QStringList{"New", "k", "m", "Old"}));
+    QVERIFY(list.isOpened(newParent));
+    QCOMPARE(role(list, 1, ConversationList::TreeDepthRole).toInt(), 1);
+    QCOMPARE(role(list, 2, ConversationList::TreeDepthRole).toInt(), 1);
 }
 
 void TestConversationList::outOfRangeRows()
