@@ -11,6 +11,7 @@
 
 #include "../shell/shellfixture.h"
 #include "localuser.h"
+#include "signedinuser.h"
 #include "systemtrayicon.h"
 #include "tavriidentityrealmuser.h"
 
@@ -91,28 +92,14 @@ inline SystemTrayIcon *tray()
     return app()->findChild<SystemTrayIcon *>();
 }
 
-// Signs the local user in through the login slots (the web service is the
-// fixture's fake) and names its built-in identity.
+// Signs the local user in (the web service is the fixture's fake) and names
+// its built-in identity, as the balloons show it.
 inline bool signIn(FakeWebService *web, const QString &displayName)
 {
-    web->setSignInDefaults();
-    web->reply(QStringLiteral("LoginUser"), QJsonObject());
-    LocalUser *user = LocalUser::getLocalUser();
-    user->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    user->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), QString(), QString(), QString(), QString(),
-                               QString(), QString(), QString(), QString());
-    user->onVoiceLoggedIn();
-    if (!user->tavriidentity() || user->getLoginState() != LocalUser::LoggedIn)
+    if (!signedin::signIn(*web))
         return false;
-    user->tavriidentity()->setUname(displayName);
+    LocalUser::getLocalUser()->tavriidentity()->setUname(displayName);
     return true;
-}
-
-// Back to logged out, with no reconnect scheduled.
-inline void signOut()
-{
-    LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace alertstest

@@ -13,7 +13,7 @@
 #include "ostrelsdk_control.h"
 
 using alertstest::app;
-using alertstest::signOut;
+using signedin::signOut;
 
 namespace {
 

@@ -27,7 +27,7 @@
 
 using alertstest::app;
 using alertstest::balloons;
-using alertstest::signOut;
+using signedin::signOut;
 
 namespace {
 

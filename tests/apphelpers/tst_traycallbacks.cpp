@@ -18,7 +18,7 @@
 #include "tavriidentityrealm.h"
 
 using alertstest::balloons;
-using alertstest::signOut;
+using signedin::signOut;
 
 class TrayApplication : public AlertsApplication
 {

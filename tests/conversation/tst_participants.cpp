@@ -137,6 +137,11 @@ void TestParticipants::initTestCase()
     QCOMPARE(StyleManager::getInstance(), m_style);
     QCOMPARE(m_style->getChatColors().size(), kChatColors.size());
 
+    // The local user, and with it its contact list, exists before any realm
+    // delivers a roster, as in the program: the list follows the built-in
+    // realm's roster from the moment it is made.
+    QVERIFY(LocalUser::getLocalUser()->getContactList());
+
     m_web = new FakeWebService(this);
     m_web->setDefault(QStringLiteral("getUserByUserLiveURI"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("AddUserStats"), QJsonObject{{"status", "OK"}});
