@@ -10,6 +10,8 @@
 #include <QSystemTrayIcon>
 
 #include "../shell/shellfixture.h"
+#include "audiocuesmanager.h"
+#include "fakemediaservice.h"
 #include "localuser.h"
 #include "signedinuser.h"
 #include "systemtrayicon.h"
@@ -85,6 +87,16 @@ inline QList<SystemTrayIcon::Balloon> &balloons()
 inline void recordBalloons()
 {
     SystemTrayIcon::setBalloonHook([](const SystemTrayIcon::Balloon &balloon) { balloons().append(balloon); });
+}
+
+// Starts the program as the alert tests run it: its sounds go to the media
+// fake and its balloons to balloons(). Returns the web-service fake it talks
+// to (shelltest::start()).
+inline FakeWebService *start()
+{
+    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
+    recordBalloons();
+    return shelltest::start();
 }
 
 inline SystemTrayIcon *tray()

@@ -9,6 +9,7 @@
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
@@ -581,9 +582,7 @@ void TestParticipants::volumeIgnoredWithoutVoice()
 void TestParticipants::localUserFollowsMicrophone()
 {
     LocalUser *localUser = LocalUser::getLocalUser();
-    localUser->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(), QString(), QString(),
-                                    QString(), QString(), QString());
-    TavriIdentityRealmUser *me = localUser->tavriidentity();
+    TavriIdentityRealmUser *me = signedin::ownIdentity(QStringLiteral("sip:u-me@d"));
     QVERIFY(me);
     localUser->onLocalMicMuteChanged(false);
 

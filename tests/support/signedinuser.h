@@ -49,6 +49,31 @@ enum class LoginRequest {
     HeldOpen,
 };
 
+// Takes a logged-out local user through the login steps as far as `state`:
+// the web login request (LoggingIn), the web service's answer for `uri`
+// (LoggingInVoice), the voice login (LoggedIn) and a logout request
+// (LoggingOut). The test reads the state it reached.
+inline void enterLoginState(FakeWebService &web, LocalUser::LoginState state, const QString &uri = defaultUri(),
+                            LoginRequest request = LoginRequest::HeldOpen)
+{
+    if (state == LocalUser::LoggedOut)
+        return;
+    if (request == LoginRequest::Answered)
+        web.reply(QStringLiteral("LoginUser"), QJsonObject());
+    else
+        web.hang(QStringLiteral("LoginUser"));
+    LocalUser *local = LocalUser::getLocalUser();
+    local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
+    if (state == LocalUser::LoggingIn)
+        return;
+    ownIdentity(uri);
+    if (state == LocalUser::LoggingInVoice)
+        return;
+    local->onVoiceLoggedIn();
+    if (state == LocalUser::LoggingOut)
+        local->onLogoutRequested();
+}
+
 // Signs the local user in as `uri`: web login, then voice login. `web`
 // answers the calls that follow every accepted login, with `ownRecord` as the
 // answer to the own-record lookup. True when the user is LoggedIn with its
@@ -58,15 +83,8 @@ inline bool signIn(FakeWebService &web, const QString &uri = defaultUri(),
                    const QJsonObject &ownRecord = FakeWebService::unknownUser())
 {
     web.setSignInDefaults(ownRecord);
-    if (request == LoginRequest::Answered)
-        web.reply(QStringLiteral("LoginUser"), QJsonObject());
-    else
-        web.hang(QStringLiteral("LoginUser"));
+    enterLoginState(web, LocalUser::LoggedIn, uri, request);
     LocalUser *local = LocalUser::getLocalUser();
-    local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    if (!ownIdentity(uri))
-        return false;
-    local->onVoiceLoggedIn();
     return local->getLoginState() == LocalUser::LoggedIn && local->tavriidentity();
 }
 

@@ -162,6 +162,14 @@ private:
     long long m_id = 0;
 };
 
+// A world on a gateway of its own, with Bob signed in on a second client.
+struct BobOnline {
+    GatewayThread gateway{QStringLiteral(":memory:")};
+    QJsonObject bob;
+    std::string bobUri;
+    Peer peer;
+};
+
 // The stand-in's log lines, gathered from its worker.
 QMutex sdkLogMutex;
 QStringList sdkLog;
@@ -233,6 +241,17 @@ private:
     void useWorld(GatewayThread &gateway)
     {
         qputenv("OSTRELSDK_WORLD", QByteArray("127.0.0.1:") + QByteArray::number(gateway.worldPort()));
+    }
+    // Points the stand-in at `world`'s gateway and signs Bob in there, on
+    // the web and on the world's wire.
+    bool openWorld(BobOnline &world)
+    {
+        if (!world.gateway.started())
+            return false;
+        useWorld(world.gateway);
+        world.bob = world.gateway.signIn(QStringLiteral("bob@example.test"));
+        world.bobUri = world.bob.value("UserLiveURI").toString().toStdString();
+        return world.peer.signIn(world.gateway.worldPort(), world.bob);
     }
     // Takes what comes until an event of `type` has come (the world's pushes
     // arrive on their own time).
@@ -398,19 +417,15 @@ void VoiceWorldTest::presenceMembershipAndChatReachTheOtherClient()
 
 void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
 {
-    GatewayThread gateway(QStringLiteral(":memory:"));
-    QVERIFY(gateway.started());
-    useWorld(gateway);
-    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
-    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
-    Peer peer;
-    QVERIFY(peer.signIn(gateway.worldPort(), bob));
+    BobOnline world;
+    QVERIFY(openWorld(world));
     // Bob opens the channel first and so owns it.
     const std::string channel = std::string("sip:confctl-g-test2@") + Domain;
-    QCOMPARE(peer.request(WireObject()
+    QCOMPARE(world.peer
+                 .request(WireObject()
                               .set("op", "join")
                               .set("channel", channel)
-                              .set("uri", bobUri)
+                              .set("uri", world.bobUri)
                               .set("name", "Bob")
                               .set("password", "")
                               .set("audio", 0))
@@ -418,7 +433,7 @@ void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
              0);
 
     QString aliceUri;
-    const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
     QVERIFY(!account.isEmpty());
     const QString group = m_sdk.group(account);
     m_sdk.join(group, channel.c_str(), 0);
@@ -429,24 +444,26 @@ void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
     ox_req_channel_kick_user_create(&kick);
     kick->account_handle = ox_strdup(account.toLatin1().constData());
     kick->channel_uri = ox_strdup(channel.c_str());
-    kick->participant_uri = ox_strdup(bobUri.c_str());
+    kick->participant_uri = ox_strdup(world.bobUri.c_str());
     QCOMPARE(m_sdk.run(kick), (QStringList{QStringLiteral("R%1!403").arg(int(OX_RESP_CHANNEL_KICK_USER))}));
-    QCOMPARE(peer.request(WireObject()
+    QCOMPARE(world.peer
+                 .request(WireObject()
                               .set("op", "admin")
                               .set("kind", "kick")
                               .set("channel", channel)
                               .set("from", aliceUri.toStdString())
-                              .set("who", bobUri)
+                              .set("who", world.bobUri)
                               .set("value", 1))
                  .number("status"),
              400); // not Bob's to send
 
     // Bob kicks Alice: her session ends with the kick as its reason.
-    QCOMPARE(peer.request(WireObject()
+    QCOMPARE(world.peer
+                 .request(WireObject()
                               .set("op", "admin")
                               .set("kind", "kick")
                               .set("channel", channel)
-                              .set("from", bobUri)
+                              .set("from", world.bobUri)
                               .set("who", aliceUri.toStdString())
                               .set("value", 1))
                  .number("status", -1),
@@ -461,64 +478,57 @@ void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
 
 void VoiceWorldTest::privateChatAndAppDataReachTheCallee()
 {
-    GatewayThread gateway(QStringLiteral(":memory:"));
-    QVERIFY(gateway.started());
-    useWorld(gateway);
-    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
-    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
-    Peer peer;
-    QVERIFY(peer.signIn(gateway.worldPort(), bob));
+    BobOnline world;
+    QVERIFY(openWorld(world));
     QString aliceUri;
-    const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
     QVERIFY(!account.isEmpty());
-    peer.next("user");
+    world.peer.next("user");
 
     // Bob calls Alice and writes: an incoming session, then the line.
-    peer.send(WireObject().set("op", "call").set("to", aliceUri.toStdString()).set("from", bobUri).set("name", "Bob"));
-    peer.send(WireObject().set("op", "say").set("to", aliceUri.toStdString()).set("from", bobUri).set("text", "hi"));
-    peer.send(WireObject()
-                  .set("op", "appdata")
-                  .set("to", aliceUri.toStdString())
-                  .set("from", bobUri)
-                  .set("ctype", "text/plain")
-                  .set("content", "rv:1"));
+    world.peer.send(
+        WireObject().set("op", "call").set("to", aliceUri.toStdString()).set("from", world.bobUri).set("name", "Bob"));
+    world.peer.send(
+        WireObject().set("op", "say").set("to", aliceUri.toStdString()).set("from", world.bobUri).set("text", "hi"));
+    world.peer.send(WireObject()
+                        .set("op", "appdata")
+                        .set("to", aliceUri.toStdString())
+                        .set("from", world.bobUri)
+                        .set("ctype", "text/plain")
+                        .set("content", "rv:1"));
     QVERIFY(awaitEvent(OX_EVT_USER_APP_DATA));
     auto added = m_sdk.events<ox_evt_session_added_t>(OX_EVT_SESSION_ADDED);
     QCOMPARE(added.size(), size_t(1));
     QCOMPARE(added[0]->is_incoming, 1);
-    QCOMPARE(added[0]->uri, bobUri.c_str());
+    QCOMPARE(added[0]->uri, world.bobUri.c_str());
     QCOMPARE(m_sdk.events<ox_evt_message_t>(OX_EVT_MESSAGE)[0]->message_body, "hi");
     QCOMPARE(m_sdk.events<ox_evt_user_app_data_t>(OX_EVT_USER_APP_DATA)[0]->content, "rv:1");
 
     // Alice answers on that session and sends app data back.
     const QString session = QString::fromUtf8(added[0]->session_handle);
     m_sdk.send(session, "hello bob");
-    WireObject said = peer.next("say");
-    QCOMPARE(said.text("to"), bobUri);
+    WireObject said = world.peer.next("say");
+    QCOMPARE(said.text("to"), world.bobUri);
     QCOMPARE(said.text("text"), std::string("hello bob"));
     ox_req_account_send_user_app_data_t *data = nullptr;
     ox_req_account_send_user_app_data_create(&data);
     data->account_handle = ox_strdup(account.toLatin1().constData());
-    data->to_uri = ox_strdup(bobUri.c_str());
+    data->to_uri = ox_strdup(world.bobUri.c_str());
     data->content_type = ox_strdup("text/plain");
     data->content = ox_strdup("rt:2");
     QCOMPARE(m_sdk.run(data), (QStringList{QStringLiteral("R%1").arg(int(OX_RESP_ACCOUNT_SEND_USER_APP_DATA))}));
-    QCOMPARE(peer.next("appdata").text("content"), std::string("rt:2"));
+    QCOMPARE(world.peer.next("appdata").text("content"), std::string("rt:2"));
 }
 
 void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
 {
-    GatewayThread gateway(QStringLiteral(":memory:"));
-    QVERIFY(gateway.started());
-    useWorld(gateway);
-    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
-    Peer peer;
-    QVERIFY(peer.signIn(gateway.worldPort(), bob));
+    BobOnline world;
+    QVERIFY(openWorld(world));
     QString aliceUri;
-    const QString account = worldLogin(gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
     const std::string channel = std::string("sip:confctl-g-voice@") + Domain;
     m_sdk.join(m_sdk.group(account), channel.c_str(), 1);
-    QCOMPARE(peer.next("joined").text("uri"), aliceUri.toStdString());
+    QCOMPARE(world.peer.next("joined").text("uri"), aliceUri.toStdString());
 
     // On, muted, unmuted, off: Bob hears exactly the changes with the
     // microphone open, in order.
@@ -533,7 +543,7 @@ void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
     mute(0);
     oxc_set_simulated_voice(0);
     for (int expected : {1, 0, 1, 0}) {
-        WireObject speak = peer.next("speak");
+        WireObject speak = world.peer.next("speak");
         QCOMPARE(speak.text("uri"), aliceUri.toStdString());
         QCOMPARE(speak.number("speaking", -1), static_cast<long long>(expected));
     }
@@ -589,21 +599,19 @@ void VoiceWorldTest::permanentChannelsFollowTheGatewaysRecord()
 
 void VoiceWorldTest::linesToASignedOutAccountWaitForItsSignIn()
 {
-    GatewayThread gateway(QStringLiteral(":memory:"));
-    QVERIFY(gateway.started());
-    useWorld(gateway);
-    const QJsonObject bob = gateway.signIn(QStringLiteral("bob@example.test"));
-    const std::string bobUri = bob.value("UserLiveURI").toString().toStdString();
-    Peer peer;
-    QVERIFY(peer.signIn(gateway.worldPort(), bob));
+    BobOnline world;
+    QVERIFY(openWorld(world));
     QString aliceUri;
-    const QJsonObject alice = gateway.signIn(QStringLiteral("alice@example.test"));
+    const QJsonObject alice = world.gateway.signIn(QStringLiteral("alice@example.test"));
     aliceUri = alice.value("UserLiveURI").toString();
     for (const char *line : {"are you there?", "call me"})
-        peer.send(
-            WireObject().set("op", "say").set("to", aliceUri.toStdString()).set("from", bobUri).set("text", line));
+        world.peer.send(WireObject()
+                            .set("op", "say")
+                            .set("to", aliceUri.toStdString())
+                            .set("from", world.bobUri)
+                            .set("text", line));
     // A barrier: the world has read both lines once it answers this.
-    QCOMPARE(peer.request(WireObject().set("op", "hello")).number("status", -1), 0);
+    QCOMPARE(world.peer.request(WireObject().set("op", "hello")).number("status", -1), 0);
 
     const QString account =
         m_sdk.login(m_sdk.connector("http://127.0.0.1/"), alice.value("auth_token").toString().toLatin1().constData());
@@ -618,7 +626,7 @@ void VoiceWorldTest::linesToASignedOutAccountWaitForItsSignIn()
     auto lines = m_sdk.events<ox_evt_network_message_t>(OX_EVT_NETWORK_MESSAGE);
     QCOMPARE(lines.size(), size_t(2));
     QCOMPARE(lines[0]->message_type, 1);
-    QCOMPARE(lines[0]->sender_uri, bobUri.c_str());
+    QCOMPARE(lines[0]->sender_uri, world.bobUri.c_str());
     QCOMPARE(lines[0]->content, "are you there?");
     QCOMPARE(lines[1]->content, "call me");
 }
