@@ -2004,8 +2004,18 @@ void World::tell(const WireObject &message)
 
 bool World::ask(ox_req_base_t *r, const WireObject &message, WireObject *reply, Outbox &out)
 {
-    if (ensureLink() && m_link->request(message, reply, kWorldReplyMs))
-        return true;
+    if (ensureLink()) {
+        if (m_link->request(message, reply, kWorldReplyMs))
+            return true;
+        // No answer in time: the world may yet act on the request (a login
+        // it would then hold for an account this side gave up on). The link
+        // goes, and with it all the world holds for it; the next request
+        // joins afresh.
+        if (m_link->isOpen()) {
+            OXLOG(LogWarning, "ox.world", "The world at " + m_worldAddress + " did not answer in time");
+            worldLost(out);
+        }
+    }
     respond(r, out, 10007);
     return false;
 }

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -81,6 +82,13 @@ public:
             },
             Qt::BlockingQueuedConnection);
         return answer;
+    }
+    // Holds the gateway's thread, and so the world, until `release` is
+    // released: a world too slow to answer.
+    void stall(QSemaphore *release)
+    {
+        QMetaObject::invokeMethod(
+            &m_context, [release] { release->acquire(); }, Qt::QueuedConnection);
     }
     // Signs in a seeded account: its record with sid and voice token.
     QJsonObject signIn(const QString &email)
@@ -228,6 +236,7 @@ private slots:
     void gatewayRefusesMalformedMessages();
     void standInRefusesMalformedMessages();
     void losingTheWorldSignsOutUntilItReturns();
+    void aLoginTheWorldAnswersTooLateIsUndone();
 
 private:
     QString worldLogin(GatewayThread &gateway, const QString &email, QString *uri = nullptr)
@@ -731,6 +740,45 @@ void VoiceWorldTest::losingTheWorldSignsOutUntilItReturns()
     gateway = std::make_unique<GatewayThread>(db, port);
     QVERIFY(gateway->started());
     QVERIFY(!m_sdk.login(connector, token.toLatin1().constData()).isEmpty());
+}
+
+void VoiceWorldTest::aLoginTheWorldAnswersTooLateIsUndone()
+{
+    BobOnline world;
+    QVERIFY(openWorld(world));
+    const QJsonObject alice = world.gateway.signIn(QStringLiteral("alice@example.test"));
+    const QByteArray token = alice.value("auth_token").toString().toLatin1();
+    const std::string aliceUri = alice.value("UserLiveURI").toString().toLower().toStdString();
+    const QString connector = m_sdk.connector("http://127.0.0.1/");
+    QVERIFY(!connector.isEmpty());
+
+    // The world stalls past the stand-in's wait for the login's answer: the
+    // login fails as a connection failure.
+    QSemaphore stalled;
+    world.gateway.stall(&stalled);
+    ox_req_account_authtoken_login_t *login = nullptr;
+    ox_req_account_authtoken_login_create(&login);
+    login->connector_handle = ox_strdup(connector.toLatin1().constData());
+    login->auth_token = ox_strdup(token.constData());
+    m_sdk.clear();
+    ox_issue_request(&login->base);
+    QCOMPARE(oxc_wait_idle(60000), 0);
+    m_sdk.drain();
+    auto *failed = m_sdk.response<ox_resp_account_authtoken_login_t>(OX_RESP_ACCOUNT_AUTHTOKEN_LOGIN);
+    QVERIFY(failed);
+    QCOMPARE(failed->base.status_code, 10007);
+
+    // The world, going on, takes the login late, finds the link gone and ends
+    // it again: Bob sees Alice come and go.
+    stalled.release();
+    const WireObject came = world.peer.next("user");
+    QCOMPARE(came.text("uri"), aliceUri);
+    const WireObject went = world.peer.next("user");
+    QCOMPARE(went.text("uri"), aliceUri);
+    QCOMPARE(went.number("presence", -1), 0LL);
+
+    // So the next login is not refused as one already in place.
+    QVERIFY(!m_sdk.login(connector, token.constData()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(VoiceWorldTest)
