@@ -10,7 +10,10 @@
 #include <QSystemTrayIcon>
 
 #include "../shell/shellfixture.h"
+#include "audiocuesmanager.h"
+#include "fakemediaservice.h"
 #include "localuser.h"
+#include "signedinuser.h"
 #include "systemtrayicon.h"
 #include "tavriidentityrealmuser.h"
 
@@ -86,33 +89,29 @@ inline void recordBalloons()
     SystemTrayIcon::setBalloonHook([](const SystemTrayIcon::Balloon &balloon) { balloons().append(balloon); });
 }
 
+// Starts the program as the alert tests run it: its sounds go to the media
+// fake and its balloons to balloons(). Returns the web-service fake it talks
+// to (shelltest::start()).
+inline FakeWebService *start()
+{
+    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
+    recordBalloons();
+    return shelltest::start();
+}
+
 inline SystemTrayIcon *tray()
 {
     return app()->findChild<SystemTrayIcon *>();
 }
 
-// Signs the local user in through the login slots (the web service is the
-// fixture's fake) and names its built-in identity.
+// Signs the local user in (the web service is the fixture's fake) and names
+// its built-in identity, as the balloons show it.
 inline bool signIn(FakeWebService *web, const QString &displayName)
 {
-    web->setSignInDefaults();
-    web->reply(QStringLiteral("LoginUser"), QJsonObject());
-    LocalUser *user = LocalUser::getLocalUser();
-    user->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    user->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), QString(), QString(), QString(), QString(),
-                               QString(), QString(), QString(), QString());
-    user->onVoiceLoggedIn();
-    if (!user->tavriidentity() || user->getLoginState() != LocalUser::LoggedIn)
+    if (!signedin::signIn(*web))
         return false;
-    user->tavriidentity()->setUname(displayName);
+    LocalUser::getLocalUser()->tavriidentity()->setUname(displayName);
     return true;
-}
-
-// Back to logged out, with no reconnect scheduled.
-inline void signOut()
-{
-    LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace alertstest

@@ -14,7 +14,6 @@
 #include "alertsfixture.h"
 #include "audiocuesmanager.h"
 #include "conversation.h"
-#include "fakemediaservice.h"
 #include "ostrelsdk.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -81,9 +80,7 @@ private:
 
 void TestAlerts::initTestCase()
 {
-    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
-    alertstest::recordBalloons();
-    m_web = shelltest::start();
+    m_web = alertstest::start();
     QVERIFY(alertstest::tray());
 
     // A joined channel with a voice session, for the alerts that name it.

@@ -9,9 +9,7 @@
 #include <QQuickView>
 
 #include "alertsfixture.h"
-#include "audiocuesmanager.h"
 #include "conversation.h"
-#include "fakemediaservice.h"
 #include "fakerealm.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -99,9 +97,7 @@ private:
 
 void TestAlertsNotices::initTestCase()
 {
-    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
-    alertstest::recordBalloons();
-    m_web = shelltest::start();
+    m_web = alertstest::start();
     QVERIFY(alertstest::tray());
     QVERIFY(alertstest::signIn(m_web, QStringLiteral("Me")));
     Conversation *lobby = TavriIdentityRealm::getInstance()->getConversation(kLobby);

@@ -7,13 +7,11 @@
 #include <QTimerEvent>
 
 #include "alertsfixture.h"
-#include "audiocuesmanager.h"
-#include "fakemediaservice.h"
 #include "ostrelsdk.h"
 #include "ostrelsdk_control.h"
 
 using alertstest::app;
-using alertstest::signOut;
+using signedin::signOut;
 
 namespace {
 
@@ -61,11 +59,9 @@ private:
 
 void TestAlertsTimers::initTestCase()
 {
-    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
-    alertstest::recordBalloons();
     QCOMPARE(oxc_script(OX_REQ_CONNECTOR_CREATE, 1, 10006, "unknown host", 1000), 0);
     app()->networkUp = false;
-    m_web = shelltest::start();
+    m_web = alertstest::start();
     m_web->hang(QStringLiteral("LoginUser"));
     m_web->setDefault(QStringLiteral("LoginUser"), QJsonValue());
     QTRY_COMPARE(app()->connectorErrorMessage(), kResolveError);

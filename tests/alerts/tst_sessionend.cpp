@@ -9,10 +9,8 @@
 #include <QQuickView>
 
 #include "alertsfixture.h"
-#include "audiocuesmanager.h"
 #include "callsessionstat.h"
 #include "callsessionstats.h"
-#include "fakemediaservice.h"
 #include "tavrifilepicker.h"
 
 using alertstest::app;
@@ -36,9 +34,7 @@ private:
 
 void TestSessionEnd::initTestCase()
 {
-    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
-    alertstest::recordBalloons();
-    m_web = shelltest::start();
+    m_web = alertstest::start();
     QVERIFY(app()->callStats());
 }
 

@@ -12,12 +12,10 @@
 #include <QStandardPaths>
 
 #include "../alerts/alertsfixture.h"
-#include "audiocuesmanager.h"
 #include "callsessionstat.h"
 #include "cfindusers.h"
 #include "conversation.h"
 #include "conversationmessagelist.h"
-#include "fakemediaservice.h"
 #include "recentconversations.h"
 #include "socialmanager.h"
 #include "stylemanager.h"
@@ -27,7 +25,7 @@
 
 using alertstest::app;
 using alertstest::balloons;
-using alertstest::signOut;
+using signedin::signOut;
 
 namespace {
 
@@ -70,9 +68,7 @@ private:
 
 void TestAppHelpers::initTestCase()
 {
-    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
-    alertstest::recordBalloons();
-    m_web = shelltest::start();
+    m_web = alertstest::start();
     QVERIFY(alertstest::tray());
     // Short links are asked of the fake, not of the maker's host.
     app()->socialManager()->setShortLinkHost(m_web->host());

@@ -11,14 +11,13 @@
 #include "../alerts/alertsfixture.h"
 #include "audiocuesmanager.h"
 #include "conversation.h"
-#include "fakemediaservice.h"
 #include "qtspeech.h"
 #include "scriptedspeechbackend.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 
 using alertstest::balloons;
-using alertstest::signOut;
+using signedin::signOut;
 
 class TrayApplication : public AlertsApplication
 {
@@ -124,13 +123,11 @@ private:
 
 void TestTrayCallbacks::initTestCase()
 {
-    AudioCuesManager::setMediaPlayerFactory(&FakeMediaService::newPlayer);
     QtSpeech_v1::ScriptedSpeechBackend::resetScript();
     QtSpeech_v1::QtSpeech::setBackendFactory(QtSpeech_v1::ScriptedSpeechBackend::factory());
-    alertstest::recordBalloons();
     for (const QString &scheme : kSchemes)
         QDesktopServices::setUrlHandler(scheme, &m_opened, "open");
-    m_web = shelltest::start();
+    m_web = alertstest::start();
     QVERIFY(alertstest::tray());
     QVERIFY(channel());
 }
@@ -203,8 +200,7 @@ void TestTrayCallbacks::clicksWhileSignedOutShowTheLogin()
     QFETCH(QString, argument);
     QFETCH(bool, loggingIn);
     if (loggingIn) {
-        m_web->hang(QStringLiteral("LoginUser"));
-        LocalUser::getLocalUser()->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
+        signedin::enterLoginState(*m_web, LocalUser::LoggingIn);
         QCOMPARE(LocalUser::getLocalUser()->getLoginState(), LocalUser::LoggingIn);
     }
     LogCapture capture;

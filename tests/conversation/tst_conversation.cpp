@@ -14,6 +14,7 @@
 #include "voicemanager.h"
 
 #include "fakerealm.h"
+#include "signedinuser.h"
 #include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
@@ -142,9 +143,7 @@ void TestConversation::cleanupTestCase()
 
 void TestConversation::signIn(const QString &uri)
 {
-    LocalUser::getLocalUser()->onSocialLoginSuccess(uri, QString(), QString(), QString(), QString(), QString(),
-                                                    QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
+    QVERIFY(signedin::ownIdentity(uri));
 }
 
 void TestConversation::constructorFromUri_data()

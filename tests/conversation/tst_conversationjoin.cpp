@@ -17,6 +17,7 @@
 #include "voicemanager.h"
 
 #include "fakerealm.h"
+#include "signedinuser.h"
 #include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
@@ -165,9 +166,7 @@ void TestConversationJoin::initTestCase()
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("join")));
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@join.example"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(), QString());
-    m_me = LocalUser::getLocalUser()->tavriidentity();
+    m_me = signedin::ownIdentity(QStringLiteral("sip:u-me@join.example"));
     QVERIFY(m_me);
     m_me->setUname(QStringLiteral("Me"));
     Conversation::setAlertHandler([this](const QString &text) { m_alerts.append(text); });

@@ -16,6 +16,7 @@
 #include "websettle.h"
 
 #include "fakerealm.h"
+#include "signedinuser.h"
 
 #include <QAbstractItemModelTester>
 #include <QJsonArray>
@@ -136,9 +137,7 @@ void TestConversationList::initTestCase()
     m_web->setLookupDefaults();
     m_web->setDefault(kHierarchy, QJsonArray());
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@lists.example"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
+    QVERIFY(signedin::ownIdentity(QStringLiteral("sip:u-me@lists.example")));
 }
 
 void TestConversationList::cleanupTestCase()

@@ -15,6 +15,7 @@
 #include "voicemanager.h"
 
 #include "fakerealm.h"
+#include "signedinuser.h"
 #include "voicetestsupport.h"
 
 #include <QAbstractEventDispatcher>
@@ -129,9 +130,7 @@ void TestInBand::initTestCase()
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("inband")));
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(uri(QStringLiteral("me")), QString(), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString());
-    m_me = LocalUser::getLocalUser()->tavriidentity();
+    m_me = signedin::ownIdentity(uri(QStringLiteral("me")));
     QVERIFY(m_me);
     m_me->setUname(QStringLiteral("Me"));
 }

@@ -6,6 +6,7 @@
 #include "conversationmessagelist.h"
 #include "linkify.h"
 #include "localuser.h"
+#include "signedinuser.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
 #include "tavriidentityrealm.h"
@@ -267,9 +268,7 @@ void TestMessages::ownLine()
 {
     setTimestamps(TimestampsOff);
     LocalUser *localUser = LocalUser::getLocalUser();
-    localUser->onSocialLoginSuccess(QStringLiteral("sip:u-self@d"), QString(), QString(), QString(), QString(),
-                                    QString(), QString(), QString(), QString());
-    TavriIdentityRealmUser *me = localUser->tavriidentity();
+    TavriIdentityRealmUser *me = signedin::ownIdentity(QStringLiteral("sip:u-self@d"));
     QVERIFY(me);
     setTimestamps(TimestampsOff); // the signed-in user's settings
     me->setUname(QStringLiteral("Me"));

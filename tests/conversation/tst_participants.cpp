@@ -9,6 +9,7 @@
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "stylemanager.h"
@@ -137,6 +138,11 @@ void TestParticipants::initTestCase()
     QVERIFY(m_style->isValid());
     QCOMPARE(StyleManager::getInstance(), m_style);
     QCOMPARE(m_style->getChatColors().size(), kChatColors.size());
+
+    // The local user, and with it its contact list, exists before any realm
+    // delivers a roster, as in the program: the list follows the built-in
+    // realm's roster from the moment it is made.
+    QVERIFY(LocalUser::getLocalUser()->getContactList());
 
     m_web = new FakeWebService(this);
     m_web->setDefault(QStringLiteral("getUserByUserLiveURI"), QJsonObject{{"status", "OK"}});
@@ -602,9 +608,7 @@ void TestParticipants::volumeIgnoredWithoutVoice()
 void TestParticipants::localUserFollowsMicrophone()
 {
     LocalUser *localUser = LocalUser::getLocalUser();
-    localUser->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(), QString(), QString(),
-                                    QString(), QString(), QString());
-    TavriIdentityRealmUser *me = localUser->tavriidentity();
+    TavriIdentityRealmUser *me = signedin::ownIdentity(QStringLiteral("sip:u-me@d"));
     QVERIFY(me);
     localUser->onLocalMicMuteChanged(false);
 

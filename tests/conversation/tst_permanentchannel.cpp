@@ -8,6 +8,7 @@
 #include "localuser.h"
 #include "ostrelsdk_control.h"
 #include "permanentconversationjsonreplyhandler.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
@@ -149,9 +150,7 @@ void TestPermanentChannel::initTestCase()
     m_voice = new VoiceManager(0, QCoreApplication::applicationDirPath(), false, this);
     QVERIFY(voicetest::logIn(*m_voice, QStringLiteral("perm")));
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@perm.example"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(), QString());
-    m_me = LocalUser::getLocalUser()->tavriidentity();
+    m_me = signedin::ownIdentity(QStringLiteral("sip:u-me@perm.example"));
     QVERIFY(m_me);
     m_me->setUname(QStringLiteral("Me"));
 }

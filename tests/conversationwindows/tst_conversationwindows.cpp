@@ -13,6 +13,7 @@
 #include "conversation.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
+#include "signedinuser.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "voicetestsupport.h"
@@ -121,9 +122,7 @@ void TestConversationWindows::initTestCase()
     m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfoFromLiveUID"), QJsonObject{{"status", "OK"}});
     m_web->setDefault(QStringLiteral("GetChannelInfoWithOwnerInfo"), QJsonObject{{"status", "OK"}});
     m_web->setLookupDefaults();
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@windows.example"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
+    QVERIFY(signedin::ownIdentity(QStringLiteral("sip:u-me@windows.example")));
     QVERIFY(voicetest::logIn(*app()->voiceManager(), QStringLiteral("windows")));
     // The main frame at a known place: new chat windows cascade beside it.
     app()->showMainFrame();

@@ -16,6 +16,7 @@
 #include "qtspeech.h"
 #include "scriptedinputhook.h"
 #include "scriptedspeechbackend.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -118,8 +119,7 @@ void TestAudioCues::initTestCase()
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_social->onDoNotLogChanged(true);
     LocalUser *local = LocalUser::getLocalUser();
-    local->onSocialLoginSuccess(kOwnURI, {}, {}, {}, {}, {}, {}, {}, {});
-    QVERIFY(local->tavriidentity());
+    QVERIFY(signedin::ownIdentity(kOwnURI));
     m_ownUid = local->tavriidentity()->getUid();
 
     QVERIFY(m_files.isValid());

@@ -3,6 +3,7 @@
 // id) is what the gateway reads, and the gateway's answers have the shapes
 // the client reads.
 
+#include "../web/webtestsupport.h"
 #include "devgateway.h"
 #include "jsonreplyhandler.h"
 #include "socialmanager.h"
@@ -15,30 +16,8 @@
 
 #include <memory>
 
-namespace {
-
-class Recorder : public JsonReplyHandler
-{
-public:
-    bool handleReply(const QString &method, const QJsonDocument &reply) override
-    {
-        replies.append({method, reply});
-        return true;
-    }
-    void onError(const QNetworkReply::NetworkError &errorCode) override { errors.append(errorCode); }
-
-    QList<QPair<QString, QJsonDocument>> replies;
-    QList<int> errors;
-};
-
-class WireSocialManager : public QSocialManager
-{
-public:
-    using QSocialManager::QSocialManager;
-    using QSocialManager::setSessionId;
-};
-
-} // namespace
+using Recorder = webtest::RecordingReplyHandler;
+using WireSocialManager = webtest::TestSocialManager;
 
 class DevGatewayWireTest : public QObject
 {

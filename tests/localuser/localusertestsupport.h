@@ -2,12 +2,14 @@
 
 // A signed-in local user for the presence, idle and push-to-talk tests: the
 // web service is the test fake, the activity monitor reads a scripted input
-// hook, and sign-in runs through the login slots without a voice round trip.
+// hook, and sign-in is the shared one (signedinuser.h), through the login
+// slots without a voice round trip.
 
 #include "fakewebservice.h"
 #include "inputhook.h"
 #include "localuser.h"
 #include "scriptedinputhook.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealmuser.h"
@@ -60,23 +62,10 @@ public:
     LocalUser *local() const { return m_local; }
 
     // Web login, then voice login, as `uri`; the identity exists afterwards.
-    void signIn(const QString &uri = QStringLiteral("sip:u-me@voice.test"))
-    {
-        // The web login is answered with nothing: the answer finds the sign-in
-        // done and is dropped, and no connection stays open for good (the
-        // client's few connections to the service would run out).
-        m_fake.reply(QStringLiteral("LoginUser"), QJsonObject());
-        m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-        m_local->onSocialLoginSuccess(uri, {}, {}, {}, {}, {}, {}, {}, {});
-        m_local->onVoiceLoggedIn();
-    }
+    bool signIn(const QString &uri = signedin::defaultUri()) { return signedin::signIn(m_fake, uri); }
 
     // Back to logged out, with no reconnect scheduled.
-    void signOut()
-    {
-        m_local->onSocialLoginFailed(QStringLiteral("test over"));
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void signOut() { signedin::signOut(); }
 
     TavriIdentityRealmUser *identity() const { return m_local->tavriidentity(); }
     // The web service the user signs in to, for scripting answers and

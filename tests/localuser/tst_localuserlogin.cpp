@@ -8,6 +8,7 @@
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "socialquery.h"
 #include "storagemanager.h"
@@ -176,16 +177,7 @@ void LocalUserLoginTest::enterState(State state)
 {
     if (state == LocalUser::LoggedOut)
         return;
-    m_fake->hang(QStringLiteral("LoginUser"));
-    m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    if (state != LocalUser::LoggingIn) {
-        m_local->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), {}, {}, {}, {}, {}, {}, {}, {});
-        if (state != LocalUser::LoggingInVoice) {
-            m_local->onVoiceLoggedIn();
-            if (state == LocalUser::LoggingOut)
-                m_local->onLogoutRequested();
-        }
-    }
+    signedin::enterLoginState(*m_fake, state);
     QCOMPARE(m_local->getLoginState(), state);
     m_states->clear();
 }

@@ -11,6 +11,7 @@
 #include "ostrelsdk_control.h"
 #include "realmidentitylist.h"
 #include "scriptedinputhook.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -147,8 +148,7 @@ void TestNotifications::initTestCase()
     m_list = local->getNotificationList();
     QVERIFY(m_list);
     new QAbstractItemModelTester(m_list, QAbstractItemModelTester::FailureReportingMode::QtTest, this);
-    local->onSocialLoginSuccess(kOwnURI, {}, {}, {}, {}, {}, {}, {}, {});
-    QVERIFY(local->tavriidentity());
+    QVERIFY(signedin::ownIdentity(kOwnURI));
 }
 
 void TestNotifications::init()

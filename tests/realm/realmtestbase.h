@@ -14,6 +14,7 @@
 #include "voicemanager.h"
 
 #include "realmtestaccess.h"
+#include "signedinuser.h"
 #include "voicetestsupport.h"
 
 #include <QCoreApplication>
@@ -47,11 +48,10 @@ protected:
             return false;
         m_realm = TavriIdentityRealm::getInstance();
         m_myURI = uri("u-", "me");
-        LocalUser::getLocalUser()->onSocialLoginSuccess(m_myURI, QString(), QString(), QString(), QString(), QString(),
-                                                        QString(), QString(), QString());
-        if (!LocalUser::getLocalUser()->tavriidentity())
+        TavriIdentityRealmUser *own = signedin::ownIdentity(m_myURI);
+        if (!own)
             return false;
-        m_me = LocalUser::getLocalUser()->tavriidentity()->getUid();
+        m_me = own->getUid();
         return !m_me.isEmpty();
     }
 

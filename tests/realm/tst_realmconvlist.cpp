@@ -9,6 +9,7 @@
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "realmtestaccess.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -121,9 +122,7 @@ void TestRealmConvList::initTestCase()
     m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
-    LocalUser::getLocalUser()->onSocialLoginSuccess(kMe, QString(), QString(), QString(), QString(), QString(),
-                                                    QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
+    QVERIFY(signedin::ownIdentity(kMe));
     QCOMPARE(LocalUser::getLocalUser()->tavriidentity()->getUid(), kMe);
 
     auto record = [this](const QString &event, const QString &subscriber) {

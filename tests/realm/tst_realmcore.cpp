@@ -16,6 +16,7 @@
 #include "websettle.h"
 
 #include "realmtestaccess.h"
+#include "signedinuser.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -99,9 +100,7 @@ void TestRealmCore::initTestCase()
     new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
 
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString());
-    m_me = LocalUser::getLocalUser()->tavriidentity();
+    m_me = signedin::ownIdentity(QStringLiteral("sip:u-me@d"));
     QVERIFY(m_me);
     settle();
 }

@@ -6,6 +6,7 @@
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "realmtestaccess.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -83,9 +84,7 @@ void TestRealmInfo::initTestCase()
     m_web->setLookupDefaults();
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
+    QVERIFY(signedin::ownIdentity(QStringLiteral("sip:u-me@voice.test")));
 }
 
 void TestRealmInfo::init()

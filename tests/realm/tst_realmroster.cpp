@@ -6,6 +6,7 @@
 #include "localuser.h"
 #include "logcapture.h"
 #include "realmtestaccess.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -71,9 +72,7 @@ void TestRealmRoster::initTestCase()
     m_web->setDefault(QStringLiteral("getContactGroups"), QJsonObject{{"status", "OK"}});
     m_social = new QSocialManager(this, m_web->apiUrl(), m_web->host());
     m_realm = TavriIdentityRealm::getInstance();
-    LocalUser::getLocalUser()->onSocialLoginSuccess(kMe, QString(), QString(), QString(), QString(), QString(),
-                                                    QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
+    QVERIFY(signedin::ownIdentity(kMe));
     QCOMPARE(LocalUser::getLocalUser()->tavriidentity()->getUid(), kMe);
 
     auto record = [this](const QString &event, const QString &subscriber) {

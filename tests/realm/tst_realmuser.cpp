@@ -2,6 +2,7 @@
 #include "localuser.h"
 #include "logcapture.h"
 #include "ostrelsdk_control.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -231,8 +232,7 @@ private slots:
     {
         LocalUser *local = LocalUser::getLocalUser();
         QVERIFY(local->isLocalUserIdentity(nullptr));
-        local->onSocialLoginSuccess("sip:me@example.test", "", "", "", "", "", "", "", "");
-        TavriIdentityRealmUser *own = local->tavriidentity();
+        TavriIdentityRealmUser *own = signedin::ownIdentity("sip:me@example.test");
         QVERIFY(own);
         QVERIFY(own->isLocalUser());
         QVERIFY(!local->isLocalUserIdentity(nullptr));
@@ -253,8 +253,7 @@ private slots:
 
     void ownPresenceIsPublished()
     {
-        LocalUser::getLocalUser()->onSocialLoginSuccess("sip:own@example.test", "", "", "", "", "", "", "", "");
-        TavriIdentityRealmUser *own = LocalUser::getLocalUser()->tavriidentity();
+        TavriIdentityRealmUser *own = signedin::ownIdentity("sip:own@example.test");
         QVERIFY(own);
         TavriIdentityRealmUser *other = user("other", "other");
         oxc_clear_requests();

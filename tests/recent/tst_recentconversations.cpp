@@ -9,6 +9,7 @@
 #include "realmidentitylist.h"
 #include "recentconversation.h"
 #include "recentconversations.h"
+#include "signedinuser.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
@@ -113,9 +114,7 @@ void TestRecentConversations::initTestCase()
     QCoreApplication::setOrganizationName(QStringLiteral("Ostrel"));
     QCoreApplication::setApplicationName(QStringLiteral("Tavri"));
     IdentityRealmManager::getInstance();
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-me@d"), QString(), QString(), QString(),
-                                                    QString(), QString(), QString(), QString(), QString());
-    QVERIFY(LocalUser::getLocalUser()->tavriidentity());
+    QVERIFY(signedin::ownIdentity(QStringLiteral("sip:u-me@d")));
     QVERIFY(QSqlDatabase::database().isOpen());
     m_logDir = QDir::tempPath() + QStringLiteral("/chatlogs");
     // The tests drive models of their own; a list the local user keeps would

@@ -12,8 +12,8 @@
 #include "conversationlist.h"
 #include "findchannels.h"
 #include "localuser.h"
-#include "searchtestsupport.h"
 #include "shellfixture.h"
+#include "signedinuser.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
 #include "websettle.h"
@@ -76,21 +76,25 @@ private:
     bool search(const QString &term, bool showInactive = false);
     Conversation *ownChannel(const QString &uri, const QString &name, const QString &message, const QString &ownerName,
                              const QString &description);
+    // The user's own channels the local searches look through, made once.
+    void makeOwnChannels();
 
     FakeWebService *m_web = nullptr;
     int m_termCounter = 0;
+    bool m_ownChannelsMade = false;
 };
 
 void TestChannelSearch::initTestCase()
 {
     m_web = shelltest::start();
     QVERIFY(web());
-    QVERIFY(searchtest::signIn(*m_web));
+    // The web client handles answers only while the user is signed in.
+    QVERIFY(signedin::signIn(*m_web, signedin::defaultUri(), signedin::LoginRequest::HeldOpen));
 }
 
 void TestChannelSearch::cleanupTestCase()
 {
-    searchtest::signOut();
+    signedin::signOut();
     if (find()->window())
         find()->hideChannelSearch();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -114,6 +118,17 @@ bool TestChannelSearch::search(const QString &term, bool showInactive)
     if (!find()->isSearching())
         return false;
     return ended.wait(10000) && !find()->isSearching();
+}
+
+void TestChannelSearch::makeOwnChannels()
+{
+    if (m_ownChannelsMade)
+        return;
+    m_ownChannelsMade = true;
+    ownChannel("sip:confctl-401@voice.test", "ABC", "", "", "");
+    ownChannel("sip:confctl-402@voice.test", "Second", "welcome to abc", "", "");
+    ownChannel("sip:confctl-403@voice.test", "Third", "", "abc owner", "");
+    ownChannel("sip:confctl-404@voice.test", "Fourth", "", "", "all about abc");
 }
 
 Conversation *TestChannelSearch::ownChannel(const QString &uri, const QString &name, const QString &message,
@@ -235,14 +250,7 @@ void TestChannelSearch::localSearch()
 {
     QFETCH(QString, term);
     QFETCH(QStringList, rows);
-    static bool made = false;
-    if (!made) {
-        made = true;
-        ownChannel("sip:confctl-401@voice.test", "ABC", "", "", "");
-        ownChannel("sip:confctl-402@voice.test", "Second", "welcome to abc", "", "");
-        ownChannel("sip:confctl-403@voice.test", "Third", "", "abc owner", "");
-        ownChannel("sip:confctl-404@voice.test", "Fourth", "", "", "all about abc");
-    }
+    makeOwnChannels();
     // Rows follow the order of the user's own list, sorted by name.
     rows.sort(Qt::CaseInsensitive);
     find()->executeSearch(term, true);
@@ -258,6 +266,7 @@ void TestChannelSearch::localSearchNeverPosts()
     m_web->reply(kSearch, page(501, 504, true));
     QVERIFY(search(QStringLiteral("Fourth")));
     const int posted = m_web->requestsFor(kSearch).size();
+    makeOwnChannels();
     QSignalSpy searching(find(), &FindChannels::isSearchingChanged);
     QSignalSpy more(find(), &FindChannels::hasMoreResultsChanged);
     ownChannel("sip:confctl-405@voice.test", "Fourth", "", "", "");
@@ -275,6 +284,7 @@ void TestChannelSearch::localSearchNeverPosts()
 void TestChannelSearch::showingTwiceLeavesOneFreshWindow()
 {
     LogCapture capture(LogCapture::ForwardWarnings);
+    makeOwnChannels();
     find()->showChannelSearch();
     QPointer<QQuickView> first = find()->window();
     QVERIFY(first);

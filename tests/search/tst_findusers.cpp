@@ -17,8 +17,8 @@
 #include "conversationparticipantlist.h"
 #include "programwindow.h"
 #include "realmidentitylist.h"
-#include "searchtestsupport.h"
 #include "shellfixture.h"
+#include "signedinuser.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavriidentityrealmuser.h"
@@ -94,12 +94,13 @@ private:
 void TestFindUsers::initTestCase()
 {
     m_web = shelltest::start();
-    QVERIFY(searchtest::signIn(*m_web));
+    // The web client handles answers only while the user is signed in.
+    QVERIFY(signedin::signIn(*m_web, signedin::defaultUri(), signedin::LoginRequest::HeldOpen));
 }
 
 void TestFindUsers::cleanupTestCase()
 {
-    searchtest::signOut();
+    signedin::signOut();
     delete m_web;
     m_web = nullptr;
 }

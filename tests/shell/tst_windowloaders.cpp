@@ -125,6 +125,10 @@ void TestWindowLoaders::mainFrameGeometry()
 
 void TestWindowLoaders::lowMainFrameIsRaised()
 {
+    // A main frame made before, now hidden and made low.
+    if (!mainFrame())
+        app()->showMainFrame();
+    QVERIFY(mainFrame());
     hideMainFrame();
     storage()->setSettingsValue(QStringLiteral("mainWindow.x"), 10);
     storage()->setSettingsValue(QStringLiteral("mainWindow.y"), 10);

@@ -4,6 +4,7 @@
 
 #include "fakewebservice.h"
 #include "localuser.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
@@ -78,16 +79,10 @@ void WebChannelsTest::initTestCase()
     testLog();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_fake = new FakeWebService;
-    m_fake->setSignInDefaults(QJsonObject());
-    m_fake->hang(QStringLiteral("LoginUser"));
     m_manager = new QSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
 
     // Signed in: the channel answers are behind the login gate.
-    LocalUser *local = LocalUser::getLocalUser();
-    local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    local->onSocialLoginSuccess(QStringLiteral("sip:u-me@voice.test"), {}, {}, {}, {}, {}, {}, {}, {});
-    local->onVoiceLoggedIn();
-    QCOMPARE(local->getLoginState(), LocalUser::LoggedIn);
+    QVERIFY(signedin::signIn(*m_fake, signedin::defaultUri(), signedin::LoginRequest::HeldOpen, QJsonObject()));
     recordEvents();
 }
 

@@ -4,6 +4,7 @@
 
 #include "fakewebservice.h"
 #include "localuser.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
@@ -76,17 +77,11 @@ void WebContactsTest::initTestCase()
     testLog();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
     m_fake = new FakeWebService;
-    m_fake->setSignInDefaults(QJsonObject());
-    m_fake->hang(QStringLiteral("LoginUser"));
     m_manager = new QSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
 
     // Signed in: these answers are behind the login gate.
-    LocalUser *local = LocalUser::getLocalUser();
-    local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    local->onSocialLoginSuccess(kOwnUri, {}, {}, {}, {}, {}, {}, {}, {});
-    local->onVoiceLoggedIn();
-    QCOMPARE(local->getLoginState(), LocalUser::LoggedIn);
-    QCOMPARE(local->getSipURI(), kOwnUri);
+    QVERIFY(signedin::signIn(*m_fake, kOwnUri, signedin::LoginRequest::HeldOpen, QJsonObject()));
+    QCOMPARE(LocalUser::getLocalUser()->getSipURI(), kOwnUri);
 }
 
 void WebContactsTest::cleanupTestCase()

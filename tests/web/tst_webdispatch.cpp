@@ -5,6 +5,7 @@
 #include "fakewebservice.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
@@ -127,20 +128,10 @@ void WebDispatchTest::cleanup()
 
 void WebDispatchTest::enterState(LocalUser::LoginState state)
 {
-    LocalUser *local = LocalUser::getLocalUser();
     if (state == LocalUser::LoggedOut)
         return;
-    m_fake->hang(QStringLiteral("LoginUser"));
-    local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
-    if (state != LocalUser::LoggingIn) {
-        local->onSocialLoginSuccess(kOwnUri, {}, {}, {}, {}, {}, {}, {}, {});
-        if (state != LocalUser::LoggingInVoice) {
-            local->onVoiceLoggedIn();
-            if (state == LocalUser::LoggingOut)
-                local->onLogoutRequested();
-        }
-    }
-    QCOMPARE(local->getLoginState(), state);
+    signedin::enterLoginState(*m_fake, state, kOwnUri);
+    QCOMPARE(LocalUser::getLocalUser()->getLoginState(), state);
     testLog().clear();
 }
 

@@ -3,6 +3,7 @@
 
 #include "fakewebservice.h"
 #include "localuser.h"
+#include "signedinuser.h"
 #include "socialmanager.h"
 #include "storagemanager.h"
 #include "testenvironment.h"
@@ -356,8 +357,7 @@ void WebRecordsTest::lastOnline()
 
 void WebRecordsTest::searchedUsers()
 {
-    LocalUser::getLocalUser()->onSocialLoginSuccess(QStringLiteral("sip:u-Me@voice.test"), {}, {}, {}, {}, {}, {}, {},
-                                                    {});
+    signedin::ownIdentity(QStringLiteral("sip:u-Me@voice.test"));
     QSignalSpy user(m_manager, &QSocialManager::userInfoReceived);
 
     // The local user is not announced; the comparison is exact.
