@@ -607,10 +607,12 @@ ox_message_base_t *newEvent(Reader &in, uint8_t choice, const QList<QByteArray> 
 ox_message_base_t *newResponse(Reader &in, uint8_t choice, const QList<QByteArray> &known)
 {
     // One past the table: a response of a type number that the SDK may add
-    // later, the base alone and without a request.
+    // later (its types are never negative), the base alone and without a
+    // request.
     const size_t index = choice % (responseShapes().size() + 1);
     if (index == responseShapes().size()) {
-        ox_resp_base_t *response = oxc_alloc_response(static_cast<ox_response_type>(in.value<int>()), nullptr);
+        const auto type = static_cast<ox_response_type>(in.value<int>() & 0x7fffffff);
+        ox_resp_base_t *response = oxc_alloc_response(type, nullptr);
         response->return_code = in.value<int>();
         response->status_code = in.value<int>();
         response->status_string = textValue(in, known);
