@@ -557,6 +557,10 @@ protected:
     void setupTray();
 
 private:
+    // The tests' view into the services that the start-up sequence makes,
+    // for tests that hand the application services of their own.
+    friend class TavriApplicationTest;
+
     // A participant notice waiting for the participant's display name,
     // filed under its timer id. The user is guarded: a realm may delete its
     // users (an external application went away) while a notice waits.

@@ -1,7 +1,11 @@
 // Messages to the running instance: any bytes a local process writes to the
 // single-instance socket (lengths that lie, truncated frames, bad UTF-8),
 // and every message that comes through, with its "tavri:" links, handed to
-// the application's message handler while the local user is logged in.
+// the application's message handler while the local user is logged in. The
+// application works with the signed-in session's voice and web services, so
+// that links to the voice service's own channels are joined and the other
+// forms reach their web requests; the voice sessions an input joined are
+// ended before the next.
 
 #include "sessionfixture.h"
 #include "tavriapplication.h"
@@ -10,6 +14,17 @@
 #include <QStandardPaths>
 
 #include <unistd.h>
+
+// Hands the application the services that its start-up sequence would make.
+class TavriApplicationTest
+{
+public:
+    static void useServices(TavriApplication &app, VoiceManager *voice, QSocialManager *social)
+    {
+        app.m_voiceManager = voice;
+        app.m_socialManager = social;
+    }
+};
 
 namespace {
 
@@ -62,6 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TavriApplication &app = tavriApplication();
     fuzz::Session &session = fuzz::Session::get();
+    static const bool wired = [&] {
+        TavriApplicationTest::useServices(app, session.voice(), session.social());
+        return true;
+    }();
+    Q_UNUSED(wired);
     // The peer's socket: named after the application id and the user.
     static const QString socketPath = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
                                       + QLatin1Char('/') + kAppId + QLatin1Char('-') + QString::number(::getuid());
@@ -73,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fuzz::sendAndClose(client, data, size);
     // The instance is done with the input once it has let the connection go.
     fuzz::spinUntil([&] { return openConnections(app) == 0; });
+    session.endVoiceSessions();
     session.reset();
     return 0;
 }

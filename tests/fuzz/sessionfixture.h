@@ -47,6 +47,20 @@ public:
         return conversation;
     }
 
+    // Ends the voice sessions that an input joined and lets their ends reach
+    // the realm, so that the next input finds the voice service as the start
+    // left it.
+    void endVoiceSessions()
+    {
+        settleVoice();
+        const QSet<QString> joined = m_voice->knownSessions();
+        if (joined.isEmpty())
+            return;
+        for (const QString &handle : joined)
+            m_voice->requestTerminateSession(handle);
+        settleVoice();
+    }
+
     void reset()
     {
         using Access = TavriIdentityRealmTest;
