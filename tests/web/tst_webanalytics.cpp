@@ -74,26 +74,17 @@ private:
 
 void WebAnalyticsTest::initTestCase()
 {
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    testLog();
+    startWebTests();
 }
 
 void WebAnalyticsTest::init()
 {
-    m_fake = new FakeWebService;
-    m_manager = new TestSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
-    testLog().clear();
+    openClientOverFake(m_fake, m_manager);
 }
 
 void WebAnalyticsTest::cleanup()
 {
-    const QStringList unexpected = m_fake->unexpected();
-    delete m_manager;
-    m_manager = nullptr;
-    delete m_fake;
-    m_fake = nullptr;
-    flushDeferredDeletes();
+    const QStringList unexpected = closeClientOverFake(m_fake, m_manager);
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(','))));
 }
 

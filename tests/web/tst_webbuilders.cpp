@@ -111,28 +111,19 @@ private:
 
 void WebBuildersTest::initTestCase()
 {
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    testLog();
+    startWebTests();
 }
 
 void WebBuildersTest::init()
 {
-    m_fake = new FakeWebService;
-    m_manager = new QSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
+    openClientOverFake(m_fake, m_manager);
     // Logins record analytics events; they are not the subject here.
     m_manager->onDoNotLogChanged(true);
-    testLog().clear();
 }
 
 void WebBuildersTest::cleanup()
 {
-    const QStringList unexpected = m_fake->unexpected();
-    delete m_manager;
-    m_manager = nullptr;
-    delete m_fake;
-    m_fake = nullptr;
-    flushDeferredDeletes();
+    const QStringList unexpected = closeClientOverFake(m_fake, m_manager);
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(','))));
 }
 

@@ -97,32 +97,24 @@ private:
 
 void WebDispatchTest::initTestCase()
 {
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    testLog();
+    startWebTests();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
 }
 
 void WebDispatchTest::init()
 {
-    m_fake = new FakeWebService;
+    openClientOverFake(m_fake, m_manager);
     // Whatever the local user asks for while it signs in is answered with
     // nothing of note; the login itself is answered by the tests.
     m_fake->setSignInDefaults(QJsonObject());
-    m_manager = new TestSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
     StorageManager::getInstance()->setLogMeIn(true);
-    testLog().clear();
 }
 
 void WebDispatchTest::cleanup()
 {
     // Back to logged out, without a reconnect.
     LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
-    delete m_manager;
-    m_manager = nullptr;
-    delete m_fake;
-    m_fake = nullptr;
-    flushDeferredDeletes();
+    closeClientOverFake(m_fake, m_manager);
     QCOMPARE(LocalUser::getLocalUser()->getLoginState(), LocalUser::LoggedOut);
 }
 

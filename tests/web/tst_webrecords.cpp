@@ -112,28 +112,20 @@ private:
 
 void WebRecordsTest::initTestCase()
 {
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    testLog();
+    startWebTests();
     StorageManager::getInstance()->setVoiceDomain(QStringLiteral("voice.test"));
 }
 
 void WebRecordsTest::init()
 {
-    m_fake = new FakeWebService;
+    openClientOverFake(m_fake, m_manager);
     m_fake->setSignInDefaults(QJsonObject());
-    m_manager = new RecordsManager(nullptr, m_fake->apiUrl(), m_fake->host());
-    testLog().clear();
 }
 
 void WebRecordsTest::cleanup()
 {
     LocalUser::getLocalUser()->onSocialLoginFailed(QStringLiteral("test over"));
-    delete m_manager;
-    m_manager = nullptr;
-    delete m_fake;
-    m_fake = nullptr;
-    flushDeferredDeletes();
+    closeClientOverFake(m_fake, m_manager);
 }
 
 void WebRecordsTest::channelRecord()

@@ -59,28 +59,19 @@ private:
 
 void WebTransportTest::initTestCase()
 {
-    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    testLog();
+    startWebTests();
 }
 
 void WebTransportTest::init()
 {
-    m_fake = new FakeWebService;
-    m_manager = new TestSocialManager(nullptr, m_fake->apiUrl(), m_fake->host());
+    openClientOverFake(m_fake, m_manager);
     m_manager->setOsVersion(48);
-    testLog().clear();
 }
 
 void WebTransportTest::cleanup()
 {
-    const QStringList unexpected = m_fake->unexpected();
     const bool asserted = !testLog().matching(QStringLiteral("Assertion Failure")).isEmpty();
-    delete m_manager;
-    m_manager = nullptr;
-    delete m_fake;
-    m_fake = nullptr;
-    flushDeferredDeletes();
+    const QStringList unexpected = closeClientOverFake(m_fake, m_manager);
     QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(','))));
     QVERIFY(!asserted);
     QCOMPARE(QSocialManager::getInstance(), nullptr);

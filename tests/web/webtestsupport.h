@@ -2,8 +2,10 @@
 
 // Fixtures shared by the web-client tests: a reply handler that records what
 // it is given, an error receiver with a string-connected slot, the process's
-// log, and access to the manager's session id.
+// log, access to the manager's session id, and a web client over a fresh
+// fake web service for each test function.
 
+#include "fakewebservice.h"
 #include "jsonreplyhandler.h"
 #include "logcapture.h"
 #include "socialmanager.h"
@@ -13,6 +15,7 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QList>
+#include <QNetworkProxy>
 #include <QPair>
 #include <QString>
 
@@ -63,5 +66,38 @@ inline QList<QSocialQuery *> pendingQueries(QSocialManager *manager, const QStri
 }
 
 using tavritest::flushDeferredDeletes;
+
+// Once per test process: no proxy between the client and the fake, a fixed
+// client version, and the log captured from the start.
+inline void startWebTests()
+{
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    testLog();
+}
+
+// A web client of class Manager over a fresh fake web service, for one test
+// function; the log starts empty.
+template <class Manager>
+void openClientOverFake(FakeWebService *&fake, Manager *&manager)
+{
+    fake = new FakeWebService;
+    manager = new Manager(nullptr, fake->apiUrl(), fake->host());
+    testLog().clear();
+}
+
+// Ends what openClientOverFake made, with every deferred delete it left, and
+// gives the requests the fake did not expect.
+template <class Manager>
+QStringList closeClientOverFake(FakeWebService *&fake, Manager *&manager)
+{
+    const QStringList unexpected = fake->unexpected();
+    delete manager;
+    manager = nullptr;
+    delete fake;
+    fake = nullptr;
+    flushDeferredDeletes();
+    return unexpected;
+}
 
 } // namespace webtest
