@@ -119,6 +119,11 @@ DTitledWindowBasic {
     function autoLogin() {
         if (!autoLoginBox.checked)
             return
+        // With nothing stored (a new account, or a password not kept) an
+        // automatic login could only fail, and would cut across the login
+        // the user is typing.
+        if (!storageManager.username || !storageManager.password)
+            return
         console.log("autologin: " + storageManager.username)
         mainApp.requestLogin(storageManager.username, storageManager.password)
     }

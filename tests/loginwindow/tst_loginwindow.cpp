@@ -335,6 +335,15 @@ void TestLoginWindow::networkBackLogsInAutomatically()
     item(window, "passwordField")->setProperty("text", QString());
     emit m_app->networkStateChanged(true);
     QCOMPARE(m_app->log.matching("requestLogin"), QStringList());
+
+    // Nor while nothing is stored, though the user has typed both fields
+    // (a new account about to log in for the first time).
+    m_storage->setUsername(QString());
+    m_storage->setPassword(QString());
+    item(window, "nameField")->setProperty("text", QStringLiteral("new@example.test"));
+    item(window, "passwordField")->setProperty("text", QStringLiteral("typed"));
+    emit m_app->networkStateChanged(true);
+    QCOMPARE(m_app->log.matching("requestLogin"), QStringList());
 }
 
 void TestLoginWindow::statusFollowsLoginState_data()
