@@ -4,29 +4,36 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
+#include <QReadWriteLock>
 #include <QStandardPaths>
 #include <QTextCodec>
-#include <QVector>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <unistd.h>
 
 #include "ostreltempfolder.h"
 #include "privatefiles.h"
 
 namespace {
 
-// Guards the file and its size. Only the thread that writes for all (see
-// writeQueuedLine) takes it, besides currentLogFilePath.
-QBasicMutex g_logMutex;
+// The open log file. Lines are written by the threads that log them, each
+// with one write of its own to the file, opened for appending, so lines of
+// different threads never mix and none waits for another's. Writers hold the
+// lock for reading; opening, rotating and closing hold it for writing, so the
+// descriptor never changes under a write.
+QReadWriteLock g_logLock;
 QFile *g_logFile = nullptr;
-// The bytes written to g_logFile: kept here rather than asked of the file
-// system for every line.
-qint64 g_logFileSize = 0;
+// Counts the files opened, so that of the threads that find the file full
+// only the first rotates it.
+quint64 g_logGeneration = 0;
+// The bytes written to, or claimed in, g_logFile: kept here rather than asked
+// of the file system for every line. Claimed by each line before it is
+// written, so the line that takes the size past the limit is the file's last.
+std::atomic<qint64> g_logFileSize{0};
 
 std::atomic<QtMessageHandler> g_previousHandler{nullptr};
 std::atomic<QmlWarningReporter> g_qmlWarningReporter{nullptr};
@@ -216,7 +223,7 @@ QString newLogFileName(const QString &folder)
     return name;
 }
 
-// Called under the lock.
+// Called with the lock held for writing.
 void closeLogFile()
 {
     if (g_logFile) {
@@ -224,17 +231,13 @@ void closeLogFile()
         delete g_logFile;
         g_logFile = nullptr;
     }
-    g_logFileSize = 0;
+    g_logFileSize.store(0, std::memory_order_relaxed);
 }
 
-// Called under the lock: rotates past the size limit and opens a file when
-// none is open. A failure leaves no file; the next message tries again.
-void ensureLogFile()
+// Called with the lock held for writing: opens a new file. A failure leaves
+// no file; the next message tries again.
+void openLogFile()
 {
-    if (g_logFile && g_logFileSize > kLogRotationBytes)
-        closeLogFile();
-    if (g_logFile)
-        return;
     const QString folder = sdkLogDirectory();
     if (folder.isEmpty()) {
         reportFileFailureOnce(QStringLiteral("the log folder cannot be used"));
@@ -242,158 +245,74 @@ void ensureLogFile()
     }
     pruneOldLogs(folder);
     auto *file = new QFile(newLogFileName(folder));
-    // Unbuffered: every line goes to the file in one write as it is logged.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // Unbuffered and appending: every line goes to the file in one write of
+    // its own thread, at the file's end, as it is logged.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         reportFileFailureOnce(file->fileName() + QStringLiteral(": ") + file->errorString());
         delete file;
         return;
     }
     g_logFile = file;
-    g_logFileSize = 0;
+    ++g_logGeneration;
+    g_logFileSize.store(0, std::memory_order_relaxed);
 }
 
-// One log line: its bytes for the file, and for the console with the stream
-// it goes to. Where the console copy is the end of the file's line (the
-// message in UTF-8 and the line feed), it is not held twice.
-struct QueuedLine {
-    QByteArray file;
-    QByteArray console;
-    int consoleFrom = -1;
-    FILE *stream = nullptr;
-
-    const char *consoleData() const { return consoleFrom >= 0 ? file.constData() + consoleFrom : console.constData(); }
-    int consoleSize() const { return consoleFrom >= 0 ? file.size() - consoleFrom : console.size(); }
-};
-
-// The bytes of lines that follow each other to one place, for one write:
-// a single line is written from where it lies, more are gathered.
-class Gathered
+// Writes all of `size` bytes to the descriptor; false when that fails.
+bool writeAll(int fd, const char *data, qint64 size)
 {
-public:
-    void add(const char *data, int size)
-    {
-        if (m_pieces == 1)
-            m_chunk.append(m_first, m_firstSize);
-        if (m_pieces == 0) {
-            m_first = data;
-            m_firstSize = size;
-        } else {
-            m_chunk.append(data, size);
-        }
-        ++m_pieces;
-    }
-    bool isEmpty() const { return m_pieces == 0; }
-    const char *data() const { return m_pieces == 1 ? m_first : m_chunk.constData(); }
-    int size() const { return m_pieces == 0 ? 0 : m_pieces == 1 ? m_firstSize : m_chunk.size(); }
-    void clear()
-    {
-        m_pieces = 0;
-        m_chunk.resize(0);
-    }
-
-private:
-    int m_pieces = 0;
-    const char *m_first = nullptr;
-    int m_firstSize = 0;
-    QByteArray m_chunk;
-};
-
-// Writes the console copies, in order; copies that follow each other on one
-// stream go in one write.
-void writeConsole(const QVector<QueuedLine> &lines)
-{
-    Gathered chunk;
-    FILE *stream = nullptr;
-    const auto writeChunk = [&chunk, &stream] {
-        if (stream && !chunk.isEmpty()) {
-            std::fwrite(chunk.data(), 1, size_t(chunk.size()), stream);
-            std::fflush(stream);
-        }
-        chunk.clear();
-    };
-    for (const QueuedLine &line : lines) {
-        if (line.stream != stream) {
-            writeChunk();
-            stream = line.stream;
-        }
-        chunk.add(line.consoleData(), line.consoleSize());
-    }
-    writeChunk();
-}
-
-// Writes lines, in order, each whole, and rotates where a line finds the
-// file past the limit. Lines that follow each other in one file go in one
-// write.
-void writeLines(const QVector<QueuedLine> &lines)
-{
-    QMutexLocker lock(&g_logMutex);
-    Gathered chunk;
-    const auto writeChunk = [&chunk] {
-        if (g_logFile && !chunk.isEmpty()) {
-            const qint64 written = g_logFile->write(chunk.data(), chunk.size());
-            if (written > 0)
-                g_logFileSize += written;
-        }
-        chunk.clear();
-    };
-    for (const QueuedLine &line : lines) {
-        if (!g_logFile || g_logFileSize + chunk.size() > kLogRotationBytes) {
-            writeChunk();
-            ensureLogFile();
-        }
-        if (g_logFile)
-            chunk.add(line.file.constData(), line.file.size());
-    }
-    writeChunk();
-}
-
-// Lines of every thread queue up in the order they come. The thread that
-// finds nobody writing writes the whole queue and wakes the others; a thread
-// returns once its own line is in the file (the file is unbuffered, so it
-// has reached the system) and on the console. Many threads thus share one
-// write instead of waiting for one each.
-struct LineQueue {
-    QMutex mutex;
-    QWaitCondition written;
-    QVector<QueuedLine> lines;
-    // The writer's batch, kept so that its storage is used again.
-    QVector<QueuedLine> batch;
-    quint64 taken = 0;
-    quint64 done = 0;
-    bool writing = false;
-};
-
-LineQueue &lineQueue()
-{
-    static LineQueue queue;
-    return queue;
-}
-
-void writeQueuedLine(QueuedLine &&line)
-{
-    LineQueue &queue = lineQueue();
-    QMutexLocker lock(&queue.mutex);
-    queue.lines.append(std::move(line));
-    const quint64 ticket = ++queue.taken;
-    while (queue.done < ticket) {
-        if (queue.writing) {
-            queue.written.wait(&queue.mutex);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
             continue;
-        }
-        queue.writing = true;
-        QVector<QueuedLine> &batch = queue.batch;
-        batch.swap(queue.lines);
-        lock.unlock();
-        writeLines(batch);
-        writeConsole(batch);
-        const int written = batch.size();
-        // Emptied outside the lock; only the one writer touches it.
-        batch.resize(0);
-        lock.relock();
-        queue.done += quint64(written);
-        queue.writing = false;
-        queue.written.wakeAll();
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
     }
+    return true;
+}
+
+// Writes one whole line to the log file, rotating first when the file has
+// grown past the limit: a line goes into the current file while the file
+// held no more than the limit before it.
+void writeFileLine(const QByteArray &line)
+{
+    for (;;) {
+        quint64 full = 0;
+        {
+            QReadLocker lock(&g_logLock);
+            if (g_logFile) {
+                const qint64 before = g_logFileSize.fetch_add(line.size(), std::memory_order_relaxed);
+                if (before <= kLogRotationBytes) {
+                    if (!writeAll(g_logFile->handle(), line.constData(), line.size())) {
+                        const int error = errno;
+                        reportFileFailureOnce(g_logFile->fileName() + QStringLiteral(": ")
+                                              + QString::fromLocal8Bit(std::strerror(error)));
+                    }
+                    return;
+                }
+                full = g_logGeneration;
+            }
+        }
+        QWriteLocker lock(&g_logLock);
+        // Another thread may have rotated meanwhile; then this line goes to
+        // its new file.
+        if (g_logFile && g_logGeneration != full)
+            continue;
+        closeLogFile();
+        openLogFile();
+        if (!g_logFile)
+            return; // reported once; the next line tries again
+    }
+}
+
+// The console copy, in one write, after any output the stream holds.
+void writeConsoleLine(FILE *stream, const char *data, int size)
+{
+    flockfile(stream);
+    fwrite_unlocked(data, 1, size_t(size), stream);
+    fflush_unlocked(stream);
+    funlockfile(stream);
 }
 
 // Whether a message goes to the previous handler as well: it holds
@@ -433,19 +352,19 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
     int millis = 0;
     const QByteArray &second = currentSecondText(&millis);
     const QByteArray utf8 = message.toUtf8();
-    QueuedLine queued;
-    queued.file = buildLogLine(type, context, utf8, second, millis, true);
+    const QByteArray line = buildLogLine(type, context, utf8, second, millis, true);
+    writeFileLine(line);
+    FILE *const stream = type == QtDebugMsg ? stdout : stderr;
     // The console takes the local encoding; where that is UTF-8 (as almost
     // everywhere) the bytes are the end of the file's line.
     const QTextCodec *local = QTextCodec::codecForLocale();
     if (local && local->mibEnum() == kUtf8Mib) {
-        queued.consoleFrom = queued.file.size() - utf8.size() - 1;
+        const int from = line.size() - utf8.size() - 1;
+        writeConsoleLine(stream, line.constData() + from, line.size() - from);
     } else {
-        queued.console = message.toLocal8Bit();
-        queued.console += '\n';
+        const QByteArray console = message.toLocal8Bit() + '\n';
+        writeConsoleLine(stream, console.constData(), console.size());
     }
-    queued.stream = type == QtDebugMsg ? stdout : stderr;
-    writeQueuedLine(std::move(queued));
 
     if (looksLikeAFailure(message)) {
         if (QtMessageHandler previous = g_previousHandler.load())
@@ -476,7 +395,7 @@ bool installLogMessageHandler(int appLogLevel)
 
 QString currentLogFilePath()
 {
-    QMutexLocker lock(&g_logMutex);
+    QReadLocker lock(&g_logLock);
     return g_logFile ? g_logFile->fileName() : QString();
 }
 

@@ -106,6 +106,24 @@ private:
         return currentLogFilePath();
     }
 
+    // A new log file, filled up to `headroom` bytes below the rotation limit
+    // `limit`: the file in use is first filled past the limit and left.
+    static QString logFileWithHeadroom(qint64 limit, qint64 headroom)
+    {
+        ConsoleCapture quiet(STDERR_FILENO);
+        const QMessageLogContext ctx = context(nullptr, 0);
+        const int overhead = formatLogLine(QtWarningMsg, ctx, QString(), QDateTime::currentDateTime()).size() + 1;
+        const QString full = startedLogFile();
+        logMessageHandler(QtWarningMsg, ctx,
+                          QString(int(qMax<qint64>(1, limit - QFileInfo(full).size() + 1)), QLatin1Char('z')));
+        const QString path = startedLogFile();
+        if (path == full)
+            return QString();
+        logMessageHandler(QtWarningMsg, ctx,
+                          QString(int(limit - headroom - QFileInfo(path).size() - overhead), QLatin1Char('z')));
+        return QFileInfo(path).size() == limit - headroom ? path : QString();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -315,10 +333,25 @@ private slots:
         QVERIFY(QFileInfo::exists(m_logFolder + "/other-old.txt"));
     }
 
+    void threadsWriteWholeLines_data()
+    {
+        // How far below the rotation limit the file is when the threads
+        // start: far enough never to reach it, or close enough that they
+        // cross it together.
+        QTest::addColumn<qint64>("headroom");
+        QTest::addColumn<int>("files");
+        QTest::newRow("one file") << qint64(-1) << 1;
+        QTest::newRow("across a rotation") << qint64(256 * 1024) << 2;
+    }
+
     void threadsWriteWholeLines()
     {
-        const QString start = startedLogFile();
+        QFETCH(qint64, headroom);
+        QFETCH(int, files);
+        constexpr qint64 kTenMiB = 10 * 1024 * 1024;
+        const QString start = headroom >= 0 ? logFileWithHeadroom(kTenMiB, headroom) : startedLogFile();
         QVERIFY(!start.isEmpty());
+        const QStringList before = logFiles();
         constexpr int kThreads = 8;
         constexpr int kLines = 10000;
         ConsoleCapture quiet(STDOUT_FILENO);
@@ -337,9 +370,21 @@ private slots:
 
         QVector<int> next(kThreads, 0);
         const QRegularExpression payload(QStringLiteral(": thread (\\d) line (\\d+)$"));
-        const QStringList files = logFiles();
-        for (int f = files.indexOf(QFileInfo(start).fileName()); f < files.size(); ++f) {
-            for (const QString &line : readLines(m_logFolder + "/" + files.at(f))) {
+        // The file in use, then the ones the threads started.
+        QStringList written{QFileInfo(start).fileName()};
+        for (const QString &name : logFiles())
+            if (!before.contains(name))
+                written << name;
+        QCOMPARE(written.size(), files);
+        for (int f = 0; f < written.size(); ++f) {
+            const QStringList lines = readLines(m_logFolder + "/" + written.at(f));
+            // A full file was left once it held more than the limit, so by
+            // no more than one line.
+            if (f + 1 < written.size()) {
+                const qint64 size = QFileInfo(m_logFolder + "/" + written.at(f)).size();
+                QVERIFY2(size > kTenMiB && size <= kTenMiB + 200, qPrintable(QString::number(size)));
+            }
+            for (const QString &line : lines) {
                 const auto match = payload.match(line);
                 if (!match.hasMatch())
                     continue;
