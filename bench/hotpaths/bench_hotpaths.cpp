@@ -151,7 +151,10 @@ public:
         report("participants.speaking_hot", n, hotPasses([&rows](int i, bool on) { rows.at(i)->setIsSpeaking(on); }, n),
                n);
         settleEvents();
+        // Closing the conversation: its rows are let go and it is deleted.
+        timer.restart();
         forgetTestState();
+        report("participants.close", n, seconds(timer), n);
         settleEvents();
     }
 
@@ -297,7 +300,10 @@ public:
         for (int i = 0; i < lines; ++i)
             messages->onConversationTextMessageReceived(id, users.at(i % 10)->getUid(), m_me, text, now);
         report("chat.lines", lines, seconds(timer), lines);
+        // Closing the conversation: its lines are let go and it is deleted.
+        timer.restart();
         forgetTestState();
+        report("chat.close", lines, seconds(timer), lines);
         settleEvents();
     }
 

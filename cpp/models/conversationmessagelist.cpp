@@ -1,6 +1,7 @@
 #include "conversationmessagelist.h"
 
 #include "conversation.h"
+#include "deletelatertogether.h"
 #include "identityrealmmanager.h"
 #include "linkify.h"
 #include "localtimezone.h"
@@ -160,8 +161,8 @@ void ConversationMessageList::clear()
     for (ConversationMessage *message : messages) {
         if (Tavri::RealmUserInterface *sender = message->getSender())
             disconnect(sender->getQObject(), nullptr, this, nullptr);
-        message->deleteLater();
     }
+    deleteLaterTogether(this, messages);
     endRemoveRows();
 }
 

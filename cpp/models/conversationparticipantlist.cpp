@@ -1,7 +1,9 @@
 #include "conversationparticipantlist.h"
+
 #include "contactgrouplist.h"
 #include "contactlist.h"
 #include "conversation.h"
+#include "deletelatertogether.h"
 #include "localuser.h"
 #include "reportassertionfailure.h"
 #include "stylemanager.h"
@@ -406,13 +408,12 @@ void ConversationParticipantList::clear()
         m_byIdentity.clear();
         m_sharedIdentities.clear();
         m_byUUID.clear();
-        for (ConversationParticipant *participant : participants) {
-            // Both the participant's and its realm user's connections go, so
-            // that a later refresh of the list does not follow a user twice.
+        // Both the participant's and its realm user's connections go, so
+        // that a later refresh of the list does not follow a user twice.
+        for (ConversationParticipant *participant : participants)
             disconnectParticipant(participant);
-            if (participant->parent() == this)
-                participant->deleteLater();
-        }
+        // Those the list made go; others belong to their makers.
+        deleteLaterTogether(this, participants);
         endRemoveRows();
         emitCountsChanged();
     }

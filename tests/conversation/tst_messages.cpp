@@ -73,6 +73,7 @@ private slots:
     void lineOutlivesItsSender();
     void longTextWithManyBreaks();
     void clearRemovesLines();
+    void clearedLinesGoAfterTheirConversation();
 
 private:
     StyleManager *m_style = nullptr;
@@ -457,6 +458,24 @@ void TestMessages::clearRemovesLines()
     QTRY_VERIFY(!first);
     messages->clear(); // nothing left: no signal
     QCOMPARE(removed.count(), 1);
+}
+
+void TestMessages::clearedLinesGoAfterTheirConversation()
+{
+    // Leaving a conversation clears its lines and deletes it at once; the
+    // lines, still waiting for their deferred delete, then go once.
+    QPointer<ConversationMessage> line;
+    {
+        Conversation channel(QStringLiteral("Chan"), QStringLiteral("sip:confctl-m11@d"), QStringLiteral("51"));
+        ConversationMessageList *messages = channel.getChatMessages();
+        for (int i = 0; i < 3; ++i)
+            messages->addSystemMessage(QStringLiteral("line %1").arg(i));
+        line = messages->getMessages().at(1);
+        messages->clear();
+        QVERIFY(line);
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!line);
 }
 
 TAVRI_TEST_MAIN(TestMessages)
