@@ -1,14 +1,13 @@
 // The hot paths of a busy session, fed in-process through the program's own
 // classes: the participant list (sorted insertion, speaking updates and
-// closing the conversation that holds it), the
-// realm's participant-update path (voice event 28), received chat text
-// (voice event 10) with its chat log, the conversation pane's chat lines
-// (adding them, and closing the conversation that holds them),
-// the SDK message pump (events 28 and 10 drained from the stand-in's queue
-// through ox_get_message, the dispatch and the signals, at the SDK log level
-// of a normal run), the contact list and contact groups loaded through the
-// voice buddy list (event 17) and the contact-group reply, and the log
-// handler from one and from eight threads.
+// closing the conversation that holds it), the realm's participant-update
+// path (voice event 28), received chat text (voice event 10) with its chat
+// log, the conversation pane's chat lines (adding them, and closing the
+// conversation that holds them), the SDK message pump (events 28 and 10
+// drained from the stand-in's queue through ox_get_message, the dispatch and
+// the signals, at the SDK log level of a normal run), the contact list and
+// contact groups loaded through the voice buddy list (event 17) and the
+// contact-group reply, and the log handler from one and from eight threads.
 //
 // The log handler is installed at the default level, so every line the paths
 // write is part of their cost, as in a normal run. Console copies go to
