@@ -24,8 +24,8 @@ constexpr int kMaxVolumeAdjustment = 100;
 ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *identity, QObject *parent,
                                                  InvitedState invitedState, TavriIdentityRealmUser *tavriIdentity)
     : QObject(parent)
-    , m_identity(identity)
     , m_invitedState(invitedState)
+    , m_identity(identity)
     , m_tavriIdentity(tavriIdentity)
 {
     if (m_identity)
@@ -50,6 +50,8 @@ ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *iden
 
 ConversationParticipant::~ConversationParticipant()
 {
+    if (m_list)
+        m_list->followedParticipantDestroying(this);
     emit destroying();
     if (m_volumeTimerId) {
         killTimer(m_volumeTimerId);
@@ -93,11 +95,19 @@ QObject *ConversationParticipant::getIdentityObject() const
     return m_identity ? m_identity->getQObject() : nullptr;
 }
 
+void ConversationParticipant::notifyList(int role, bool voiceRole)
+{
+    if (m_list && (m_listFollowsVoice || !voiceRole))
+        m_list->followedParticipantChanged(this, role);
+}
+
 void ConversationParticipant::setInvitedState(InvitedState state)
 {
     if (state == m_invitedState)
         return;
     m_invitedState = state;
+    if (m_list)
+        m_list->followedInvitedStateChanged(this, state);
     emit invitedStateChanged(state);
 }
 
@@ -106,6 +116,7 @@ void ConversationParticipant::setVoiceEnabled(bool enabled)
     if (enabled == m_voiceEnabled)
         return;
     m_voiceEnabled = enabled;
+    notifyList(ConversationParticipantList::VoiceEnabledRole);
     emit voiceEnabledChanged(enabled && m_tavriIdentity);
 }
 
@@ -119,6 +130,7 @@ void ConversationParticipant::setTavriIdentity(TavriIdentityRealmUser *tavriIden
     m_tavriIdentity = tavriIdentity;
     if (m_tavriIdentity && (!m_identity || m_tavriIdentity != m_identity->getQObject()))
         connectTavriIdentity();
+    notifyList(ConversationParticipantList::VoiceEnabledRole);
     emit voiceEnabledChanged(m_voiceEnabled && m_tavriIdentity);
 }
 
@@ -127,6 +139,7 @@ void ConversationParticipant::setIsSpeaking(bool speaking)
     if (speaking == m_isSpeaking)
         return;
     m_isSpeaking = speaking;
+    notifyList(ConversationParticipantList::IsSpeakingRole);
     emit isSpeakingChanged(speaking);
 }
 
@@ -142,6 +155,7 @@ void ConversationParticipant::setIsMuted(bool muted)
     if (muted == m_isMuted)
         return;
     m_isMuted = muted;
+    notifyList(ConversationParticipantList::IsMutedRole);
     emit isMutedChanged(getIsMuted());
 }
 
@@ -157,7 +171,9 @@ void ConversationParticipant::setIsMutedLocally(bool muted)
     if (muted == m_isMutedLocally)
         return;
     m_isMutedLocally = muted;
+    notifyList(ConversationParticipantList::IsMutedLocallyRole);
     emit isMutedLocallyChanged(muted);
+    notifyList(ConversationParticipantList::IsMutedRole);
     emit isMutedChanged(getIsMuted());
 }
 
@@ -166,6 +182,7 @@ void ConversationParticipant::setIsModerator(bool moderator)
     if (moderator == m_isModerator)
         return;
     m_isModerator = moderator;
+    notifyList(ConversationParticipantList::IsModeratorRole);
     emit isModeratorChanged(moderator);
 }
 
@@ -182,6 +199,7 @@ void ConversationParticipant::setLocalVolumeAdjustment(int value, bool reported)
         if (value == m_localVolumeAdjustment)
             return;
         m_localVolumeAdjustment = value;
+        notifyList(ConversationParticipantList::VolumeAdjustmentRole);
         emit localVolumeAdjustmentChanged(value);
         if (m_requestedVolumeAdjustment == 0)
             m_requestedVolumeAdjustment = value;
@@ -267,16 +285,20 @@ void ConversationParticipant::onTavriIdentityDestroying()
     if (m_tavriIdentity)
         disconnect(m_tavriIdentity, nullptr, this, nullptr);
     m_tavriIdentity = nullptr;
+    notifyList(ConversationParticipantList::VoiceEnabledRole);
     emit voiceEnabledChanged(false);
 }
 
 void ConversationParticipant::onLocalUserAudioEnabledChanged(bool)
 {
+    notifyList(ConversationParticipantList::IsMutedRole);
     emit isMutedChanged(getIsMuted());
+    notifyList(ConversationParticipantList::IsMutedLocallyRole);
     emit isMutedLocallyChanged(getIsMutedLocally());
 }
 
 void ConversationParticipant::onLocalUserVolumeAdjustChanged(int)
 {
+    notifyList(ConversationParticipantList::VolumeAdjustmentRole);
     emit localVolumeAdjustmentChanged(getLocalVolumeAdjustment());
 }

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 
+class ConversationParticipantList;
 class LocalUser;
 class TavriIdentityRealmUser;
 class QTimerEvent;
@@ -21,8 +22,11 @@ class QTimerEvent;
 //
 // Created and owned by a ConversationParticipantList; ends by itself
 // (deleteLater) when its realm user is destroyed, and emits destroying() first
-// thing in its destructor. QML reads it but never creates one. GUI thread only.
-class ConversationParticipant : public QObject
+// thing in its destructor. While the list follows it, every change is told to
+// that list by a direct call just before the change signal goes out, so the
+// row's dataChanged comes first, as from the first connection made. QML reads
+// it but never creates one. GUI thread only.
+class alignas(64) ConversationParticipant : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(bool isTyping READ getIsTyping NOTIFY isTypingChanged)
@@ -120,16 +124,33 @@ private:
     void connectTavriIdentity();
     void disconnectLocalUser();
 
-    Tavri::RealmUserInterface *m_identity = nullptr;
-    bool m_isTyping = false;
-    InvitedState m_invitedState = Present;
-    TavriIdentityRealmUser *m_tavriIdentity = nullptr;
-    bool m_voiceEnabled = false;
+    // Tells the following list of a change of role (a role of the list's)
+    // before the change signal; voice roles only once it follows the voice
+    // state as well.
+    void notifyList(int role, bool voiceRole = true);
+
+    // What a speaking or mute update reads and writes comes first, and the
+    // object starts on a cache line (alignas above), so that with QObject's
+    // own pointers these fields fill one line: in a busy channel an update
+    // then touches as few lines as it can.
+    //
+    // The list that follows the participant (its owner, while it lists or is
+    // about to list it) and the row where that list last put it; -1 while it
+    // is no row. Both are written by that list only.
+    friend class ConversationParticipantList;
+    ConversationParticipantList *m_list = nullptr;
+    int m_row = -1;
+    bool m_listFollowsVoice = false;
     bool m_isSpeaking = false;
     bool m_isMuted = false;
     bool m_isMutedLocally = false;
     bool m_isModerator = false;
+    bool m_voiceEnabled = false;
+    bool m_isTyping = false;
+    InvitedState m_invitedState = Present;
     int m_localVolumeAdjustment = 0;
+    Tavri::RealmUserInterface *m_identity = nullptr;
+    TavriIdentityRealmUser *m_tavriIdentity = nullptr;
     QString m_voiceParticipantURI;
     // The last value asked for locally; 0 when nothing is pending.
     int m_requestedVolumeAdjustment = 0;

@@ -20,6 +20,20 @@ QString displayNameOf(ConversationParticipant *participant)
     return identity ? identity->getDisplayName() : QString();
 }
 
+// The role list of a dataChanged for one role, made once: a speaking update
+// then builds no vector.
+const QVector<int> &singleRole(int role)
+{
+    using List = ConversationParticipantList;
+    static const QVector<QVector<int>> roles = [] {
+        QVector<QVector<int>> made;
+        for (int role = List::DisplayNameRole; role <= List::SipURIRole; ++role)
+            made.append(QVector<int>{role});
+        return made;
+    }();
+    return roles.at(role - List::DisplayNameRole);
+}
+
 } // namespace
 
 ConversationParticipantList::ConversationParticipantList(QObject *parent)
@@ -41,8 +55,11 @@ ConversationParticipantList::ConversationParticipantList(QObject *parent)
 
 ConversationParticipantList::~ConversationParticipantList()
 {
-    for (ConversationParticipant *participant : qAsConst(m_participants))
-        disconnect(participant, nullptr, this, nullptr);
+    // The participants (children, deleted after this) no longer call in.
+    for (ConversationParticipant *participant : qAsConst(m_followed)) {
+        participant->m_list = nullptr;
+        participant->m_listFollowsVoice = false;
+    }
 }
 
 Conversation *ConversationParticipantList::getConversation() const
@@ -78,19 +95,27 @@ int ConversationParticipantList::sortedPosition(ConversationParticipant *partici
 
 int ConversationParticipantList::rowOf(ConversationParticipant *participant) const
 {
-    const auto hint = m_rows.constFind(participant);
-    if (hint == m_rows.constEnd())
+    const int hint = participant->m_row;
+    if (hint < 0)
         return -1;
-    if (*hint < m_participants.size() && m_participants.at(*hint) == participant)
-        return *hint;
+    if (hint < m_participants.size() && m_participants.at(hint) == participant)
+        return hint;
+    // Only this list writes its participants' rows.
+    if (participant->parent() != this)
+        return -1;
     reindexRows();
-    return m_rows.value(participant, -1);
+    const int row = participant->m_row;
+    if (row < m_participants.size() && m_participants.at(row) == participant)
+        return row;
+    participant->m_row = -1;
+    return -1;
 }
 
 void ConversationParticipantList::reindexRows() const
 {
+    // From the end, so that a participant listed twice gets its first row.
     for (int row = m_participants.size() - 1; row >= 0; --row)
-        m_rows.insert(m_participants.at(row), row);
+        m_participants.at(row)->m_row = row;
 }
 
 namespace {
@@ -141,7 +166,7 @@ ConversationParticipant *ConversationParticipantList::findRow(QHash<Key, Convers
     // An empty key is never indexed: many rows may share it.
     const bool indexed = !isEmptyKey(key);
     ConversationParticipant *known = indexed ? index.value(key) : nullptr;
-    if (known && m_rows.contains(known) && matches(known))
+    if (known && isRow(known) && matches(known))
         return known;
     for (ConversationParticipant *participant : m_participants) {
         if (matches(participant)) {
@@ -157,7 +182,7 @@ ConversationParticipant *ConversationParticipantList::findRow(QHash<Key, Convers
 void ConversationParticipantList::insertRow(int row, ConversationParticipant *participant)
 {
     m_participants.insert(row, participant);
-    m_rows.insert(participant, row);
+    participant->m_row = row;
     const QString sipURI = participant->getSipURI();
     if (!sipURI.isEmpty())
         noteRow(m_bySipURI, sipURI, participant);
@@ -174,7 +199,7 @@ void ConversationParticipantList::removeRow(int row)
 {
     ConversationParticipant *participant = m_participants.takeAt(row);
     if (!m_participants.contains(participant))
-        m_rows.remove(participant);
+        participant->m_row = -1;
     forgetRow(m_bySipURI, participant->getSipURI(), participant);
     if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
         forgetRow(m_byIdentity, identity, participant);
@@ -210,7 +235,8 @@ void ConversationParticipantList::moveToSortedPosition(ConversationParticipant *
         return;
     beginMoveRows(QModelIndex(), row, row, QModelIndex(), target);
     m_participants.removeAt(row);
-    m_participants.insert(target > row ? target - 1 : target, participant);
+    participant->m_row = target > row ? target - 1 : target;
+    m_participants.insert(participant->m_row, participant);
     endMoveRows();
 }
 
@@ -218,8 +244,6 @@ void ConversationParticipantList::connectParticipant(ConversationParticipant *pa
 {
     // Unique, so that a participant taken out and put back is followed once.
     const auto unique = Qt::UniqueConnection;
-    connect(participant, &ConversationParticipant::destroying, this,
-            &ConversationParticipantList::onParticipantDestroying, unique);
     if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
         QObject *identityObject = identity->getQObject();
         connect(identityObject, SIGNAL(displayNameUpdated(QString)), this,
@@ -229,38 +253,25 @@ void ConversationParticipantList::connectParticipant(ConversationParticipant *pa
         connect(identityObject, SIGNAL(presenceUpdated(Tavri::RealmUserInterface::PresenceState, QString)), this,
                 SLOT(onParticipantPresenceChanged(Tavri::RealmUserInterface::PresenceState, QString)), unique);
     }
-    // The participant's own signals name it in the connection: asking
-    // QObject::sender() would search every connection into this list, which
-    // a busy channel makes long. Connected once per kind, as the invitation
-    // and the voice signals may be connected at different times.
-    const auto follow = [this, participant](auto signal, int role) {
-        connect(participant, signal, this,
-                [this, participant, roles = QVector<int>{role}] { notifyRowChanged(participant, roles); });
-    };
-    if (!m_followed.contains(participant)) {
-        m_followed.insert(participant);
-        follow(&ConversationParticipant::isTypingChanged, IsTypingRole);
-        connect(participant, &ConversationParticipant::invitedStateChanged, this,
-                [this, participant](ConversationParticipant::InvitedState state) {
-                    invitationStateChanged(listed(participant), state);
-                });
-    }
-    if (!withVoice || m_followedVoice.contains(participant))
-        return;
-    m_followedVoice.insert(participant);
-    follow(&ConversationParticipant::isSpeakingChanged, IsSpeakingRole);
-    follow(&ConversationParticipant::isMutedChanged, IsMutedRole);
-    follow(&ConversationParticipant::isMutedLocallyChanged, IsMutedLocallyRole);
-    follow(&ConversationParticipant::isModeratorChanged, IsModeratorRole);
-    follow(&ConversationParticipant::localVolumeAdjustmentChanged, VolumeAdjustmentRole);
-    follow(&ConversationParticipant::voiceEnabledChanged, VoiceEnabledRole);
+    // The participant itself calls in (followedParticipantChanged and the
+    // others) instead of a connection per signal: a speaking update in a busy
+    // channel then reads the participant and its row, not a connection and
+    // a slot object of its own. Its voice roles are followed from the time it
+    // is added present.
+    m_followed.insert(participant);
+    participant->m_list = this;
+    if (withVoice)
+        participant->m_listFollowsVoice = true;
 }
 
 void ConversationParticipantList::disconnectParticipant(ConversationParticipant *participant)
 {
     disconnect(participant, nullptr, this, nullptr);
     m_followed.remove(participant);
-    m_followedVoice.remove(participant);
+    if (participant->m_list == this) {
+        participant->m_list = nullptr;
+        participant->m_listFollowsVoice = false;
+    }
     if (Tavri::RealmUserInterface *identity = participant->getIdentity())
         disconnect(identity->getQObject(), nullptr, this, nullptr);
 }
@@ -364,8 +375,12 @@ ConversationParticipant *ConversationParticipantList::getParticipantBySipURI(con
 {
     // The last answer for the address holds while that participant is still
     // a row of that address (a row added with the same address drops it).
-    return findRow(m_bySipURI, sipURI,
-                   [&sipURI](ConversationParticipant *participant) { return participant->getSipURI() == sipURI; });
+    // Compared in place: no copy of the address, whose shared count would be
+    // written for every update.
+    return findRow(m_bySipURI, sipURI, [&sipURI](ConversationParticipant *participant) {
+        const TavriIdentityRealmUser *voice = participant->getTavriIdentity();
+        return voice ? voice->getSipURI() == sipURI : sipURI.isEmpty();
+    });
 }
 
 ConversationParticipant *ConversationParticipantList::getParticipantByUUID(const QString &uuid) const
@@ -403,7 +418,8 @@ void ConversationParticipantList::clear()
         beginRemoveRows(QModelIndex(), 0, m_participants.size() - 1);
         const QList<ConversationParticipant *> participants = m_participants;
         m_participants.clear();
-        m_rows.clear();
+        for (ConversationParticipant *participant : participants)
+            participant->m_row = -1;
         m_bySipURI.clear();
         m_byIdentity.clear();
         m_sharedIdentities.clear();
@@ -525,6 +541,22 @@ void ConversationParticipantList::onParticipantDestroying()
     removeParticipant(static_cast<ConversationParticipant *>(sender()), false);
 }
 
+void ConversationParticipantList::followedParticipantChanged(ConversationParticipant *participant, int role)
+{
+    notifyRowChanged(participant, singleRole(role));
+}
+
+void ConversationParticipantList::followedInvitedStateChanged(ConversationParticipant *participant,
+                                                              ConversationParticipant::InvitedState state)
+{
+    invitationStateChanged(listed(participant), state);
+}
+
+void ConversationParticipantList::followedParticipantDestroying(ConversationParticipant *participant)
+{
+    removeParticipant(participant, false);
+}
+
 ConversationParticipant *ConversationParticipantList::senderParticipant() const
 {
     return listed(qobject_cast<ConversationParticipant *>(sender()));
@@ -532,7 +564,7 @@ ConversationParticipant *ConversationParticipantList::senderParticipant() const
 
 ConversationParticipant *ConversationParticipantList::listed(ConversationParticipant *participant) const
 {
-    return participant && m_rows.contains(participant) ? participant : nullptr;
+    return participant && participant->m_list == this && isRow(participant) ? participant : nullptr;
 }
 
 ConversationParticipant *ConversationParticipantList::senderIdentityParticipant() const

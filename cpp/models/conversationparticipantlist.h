@@ -21,7 +21,9 @@ class Conversation;
 // kept in an embedded RealmIdentityList. A present participant's realm user
 // gets a chat colour from the style manager when it has none; it keeps it in
 // every conversation. Every change of a participant or of its realm user
-// becomes a dataChanged of the roles it touches. GUI thread only. Emits
+// becomes a dataChanged of the roles it touches: the participants it follows
+// tell it by direct calls (a busy channel updates them by the thousand), their
+// realm users by signals. GUI thread only. Emits
 // participantCountChanged after every change of the row count, and
 // participantContactCountChanged with it (and when a listed user becomes or
 // stops being a contact).
@@ -109,10 +111,13 @@ private:
     // before it or equal to it; the participant's own row is not counted as
     // a neighbour. Found by bisection, the other rows being in order.
     int sortedPosition(ConversationParticipant *participant) const;
-    // The participant's row, or -1 when it is no row. The row index is a
-    // hint kept beside the list and rebuilt whenever the list moved under it.
+    // The participant's row, or -1 when it is no row. The row is a hint kept
+    // in the participant, checked against the list and rebuilt for every row
+    // whenever the list moved under it; a participant that is no row has -1.
     int rowOf(ConversationParticipant *participant) const;
     void reindexRows() const;
+    // Whether the participant is a row, without looking for the row.
+    static bool isRow(const ConversationParticipant *participant) { return participant->m_row >= 0; }
     void insertRow(int row, ConversationParticipant *participant);
     void removeRow(int row);
     void insertSorted(ConversationParticipant *participant);
@@ -122,6 +127,11 @@ private:
     void connectParticipant(ConversationParticipant *participant, bool withVoice);
     void disconnectParticipant(ConversationParticipant *participant);
     void notifyRowChanged(ConversationParticipant *participant, const QVector<int> &roles);
+    // What a followed participant tells its list, just before its own signal.
+    friend class ConversationParticipant;
+    void followedParticipantChanged(ConversationParticipant *participant, int role);
+    void followedInvitedStateChanged(ConversationParticipant *participant, ConversationParticipant::InvitedState state);
+    void followedParticipantDestroying(ConversationParticipant *participant);
     // The row of the signalling participant; null for one that is no row.
     ConversationParticipant *senderParticipant() const;
     // The participant when it is still a row; null otherwise.
@@ -140,10 +150,8 @@ private:
                                      Matches matches) const;
 
     QList<ConversationParticipant *> m_participants;
-    // Every row's participant with the row it had when last looked at, and
-    // the participant last found for each address: both checked on use, so
-    // a stale entry only costs a rebuild or a scan, never a wrong answer.
-    mutable QHash<ConversationParticipant *, int> m_rows;
+    // The participant last found for each address: checked on use, so a
+    // stale entry only costs a scan, never a wrong answer.
     mutable QHash<QString, ConversationParticipant *> m_bySipURI;
     // The same for each realm user and each user id.
     mutable QHash<Tavri::RealmUserInterface *, ConversationParticipant *> m_byIdentity;
@@ -153,9 +161,8 @@ private:
     // holds every other one: a realm user neither there nor here is no row,
     // without a scan of the list.
     QSet<Tavri::RealmUserInterface *> m_sharedIdentities;
-    // The participants whose own signals are followed, and those whose
-    // voice signals are followed as well.
+    // The participants that tell this list of their changes (their voice
+    // changes as well once they were added present).
     QSet<ConversationParticipant *> m_followed;
-    QSet<ConversationParticipant *> m_followedVoice;
     RealmIdentityList m_invitedIdentities;
 };

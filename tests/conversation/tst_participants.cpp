@@ -100,6 +100,8 @@ private slots:
     void roleChanges();
     void identitySignalsMoveAndRefresh();
     void manyRowsKeepOrderRowsAndAddresses();
+    void updateFindsRowAfterListChanged_data();
+    void updateFindsRowAfterListChanged();
     void dialInUser_data();
     void dialInUser();
     void volumeRequestsThrottled();
@@ -518,6 +520,85 @@ void TestParticipants::manyRowsKeepOrderRowsAndAddresses()
     list->removeParticipant(leaving, true);
     QCOMPARE(list->getParticipantBySipURI(QStringLiteral("sip:u-many4@d")), nullptr);
     QCOMPARE(list->rowCount(), 239);
+    list->clear();
+}
+
+void TestParticipants::updateFindsRowAfterListChanged_data()
+{
+    QTest::addColumn<QString>("change");
+    // Cat's rows after the change, -1 when it is no row.
+    QTest::addColumn<int>("row");
+
+    // Before every change: Ann, Cat, Dan present, Abe invited.
+    QTest::newRow("row added before") << "add Bob" << 2;
+    QTest::newRow("row before removed") << "remove Ann" << 0;
+    QTest::newRow("row before renamed past") << "rename Ann" << 0;
+    QTest::newRow("invitee turns present") << "present Abe" << 2;
+    QTest::newRow("renamed to the end") << "rename Cat" << 2;
+    QTest::newRow("removed, then a row added") << "remove Cat" << -1;
+    QTest::newRow("cleared and added again") << "clear" << -1;
+}
+
+void TestParticipants::updateFindsRowAfterListChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(int, row);
+
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-hint@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto abe = makeUser(QStringLiteral("Abe"));
+    auto ann = makeUser(QStringLiteral("Ann"));
+    auto bob = makeUser(QStringLiteral("Bob"));
+    auto cat = makeUser(QStringLiteral("Cat"));
+    auto dan = makeUser(QStringLiteral("Dan"));
+    list->addParticipant(ann.get());
+    list->addParticipant(dan.get());
+    ConversationParticipant *p = list->addParticipant(cat.get());
+    list->addInvitedParticipant(abe.get());
+    QCOMPARE(rowNames(list), (QStringList{"Ann", "Cat", "Dan", "Abe"}));
+    // Found once where it is now, so that what follows moves it.
+    p->setIsSpeaking(true);
+    QCOMPARE(list->getParticipantBySipURI(cat->getSipURI()), p);
+
+    if (change == "add Bob") {
+        list->addParticipant(bob.get());
+    } else if (change == "remove Ann") {
+        list->removeParticipantForIdentity(ann.get());
+    } else if (change == "rename Ann") {
+        ann->setUname(QStringLiteral("Eve"));
+    } else if (change == "present Abe") {
+        list->addParticipant(abe.get());
+    } else if (change == "rename Cat") {
+        cat->setUname(QStringLiteral("Zed"));
+    } else if (change == "remove Cat") {
+        list->removeParticipant(p, false);
+        list->addParticipant(bob.get());
+    } else if (change == "clear") {
+        list->clear();
+        list->addParticipant(ann.get());
+        list->addParticipant(cat.get());
+    }
+
+    QSignalSpy changes(list, &QAbstractItemModel::dataChanged);
+    p->setIsSpeaking(false);
+    p->setIsMuted(true);
+    if (row < 0) {
+        QCOMPARE(changes.count(), 0);
+        QVERIFY(list->getParticipantBySipURI(cat->getSipURI()) != p);
+        QVERIFY(!list->getParticipants().contains(p));
+    } else {
+        QCOMPARE(list->at(row), p);
+        QCOMPARE(changedRoles(changes), (QList<QVector<int>>{{ConversationParticipantList::IsSpeakingRole},
+                                                             {ConversationParticipantList::IsMutedRole}}));
+        for (const QList<QVariant> &changed : qAsConst(changes)) {
+            QCOMPARE(changed.at(0).toModelIndex().row(), row);
+            QCOMPARE(changed.at(1).toModelIndex().row(), row);
+        }
+        QCOMPARE(list->getParticipantBySipURI(cat->getSipURI()), p);
+    }
+    if (change == "remove Cat")
+        delete p;
     list->clear();
 }
 
