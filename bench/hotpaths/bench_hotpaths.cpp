@@ -61,6 +61,15 @@ namespace {
 
 FILE *g_results = nullptr;
 
+// The repeated-update series run at least this many updates (or for this
+// long, whichever ends first). A pass over 100 rows takes a few microseconds:
+// over a window of a millisecond or two, one interrupt or clock change moved
+// the small sizes' figures by up to three times between runs, and with them
+// the growth exponents. The big sizes cycle over the same sampled rows
+// either way.
+constexpr int kSampleUpdates = 400000;
+constexpr qint64 kSampleMillis = 2000;
+
 void report(const char *series, int size, double seconds, double items)
 {
     // Seconds to the nanosecond: a pass over 100 rows takes a few
@@ -148,7 +157,7 @@ public:
             for (int i = 0; i < rows.size(); i += step, ++done)
                 rows.at(i)->setIsSpeaking(speaking);
             speaking = !speaking;
-        } while (done < 20000 && timer.elapsed() < 500);
+        } while (done < kSampleUpdates && timer.elapsed() < kSampleMillis);
         const double sample = seconds(timer);
         report("participants.speaking", n, sample * n / done, n);
         report("participants.speaking_hot", n, hotPasses([&rows](int i, bool on) { rows.at(i)->setIsSpeaking(on); }, n),
@@ -178,7 +187,7 @@ public:
             for (int i = 0; i < rows; ++i, ++done)
                 update(i, on);
             on = !on;
-        } while (done < 20000 && timer.elapsed() < 500);
+        } while (done < kSampleUpdates && timer.elapsed() < kSampleMillis);
         return seconds(timer) * n / done;
     }
 
@@ -221,7 +230,7 @@ public:
                 emit m_voice->participantUpdated(uris.at(i), handle, false, speaking, 50, 0.5, 1, false, false, 0,
                                                  QString());
             speaking = !speaking;
-        } while (done < 20000 && timer.elapsed() < 500);
+        } while (done < kSampleUpdates && timer.elapsed() < kSampleMillis);
         const double sample = seconds(timer);
         report(series, n, sample * n / done, n);
         const std::string hot = std::string(series) + "_hot";

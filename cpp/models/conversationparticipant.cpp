@@ -32,6 +32,10 @@ ConversationParticipant::ConversationParticipant(Tavri::RealmUserInterface *iden
         connect(m_identity->getQObject(), SIGNAL(destroying()), this, SLOT(onIdentityDestroying()));
     if (!m_tavriIdentity && m_identity)
         m_tavriIdentity = qobject_cast<TavriIdentityRealmUser *>(m_identity->getQObject());
+    if (m_tavriIdentity) {
+        m_sipURI = m_tavriIdentity->getSipURI();
+        followTavriIdentitySipURI();
+    }
     // A built-in realm user is its own voice identity and keeps 0 until the
     // voice service reports a volume.
     if (m_tavriIdentity && (!m_identity || m_tavriIdentity != m_identity->getQObject())) {
@@ -64,6 +68,22 @@ ConversationParticipant::~ConversationParticipant()
     disconnectLocalUser();
     m_identity = nullptr;
     m_tavriIdentity = nullptr;
+}
+
+void ConversationParticipant::followTavriIdentitySipURI()
+{
+    connect(m_tavriIdentity, &TavriIdentityRealmUser::sipURIChanged, this,
+            &ConversationParticipant::onTavriIdentitySipURIChanged, Qt::UniqueConnection);
+}
+
+void ConversationParticipant::updateSipURI()
+{
+    const QString &uri = m_tavriIdentity ? m_tavriIdentity->getSipURI() : QString();
+    if (uri == m_sipURI)
+        return;
+    m_sipURI = uri;
+    if (m_list)
+        m_list->followedSipURIChanged(this);
 }
 
 void ConversationParticipant::connectTavriIdentity()
@@ -124,12 +144,19 @@ void ConversationParticipant::setTavriIdentity(TavriIdentityRealmUser *tavriIden
 {
     if (tavriIdentity == m_tavriIdentity)
         return;
-    if (m_tavriIdentity)
+    if (m_tavriIdentity) {
         disconnect(m_tavriIdentity, &TavriIdentityRealmUser::destroying, this,
                    &ConversationParticipant::onTavriIdentityDestroying);
+        disconnect(m_tavriIdentity, &TavriIdentityRealmUser::sipURIChanged, this,
+                   &ConversationParticipant::onTavriIdentitySipURIChanged);
+    }
     m_tavriIdentity = tavriIdentity;
-    if (m_tavriIdentity && (!m_identity || m_tavriIdentity != m_identity->getQObject()))
-        connectTavriIdentity();
+    if (m_tavriIdentity) {
+        followTavriIdentitySipURI();
+        if (!m_identity || m_tavriIdentity != m_identity->getQObject())
+            connectTavriIdentity();
+    }
+    updateSipURI();
     notifyList(ConversationParticipantList::VoiceEnabledRole);
     emit voiceEnabledChanged(m_voiceEnabled && m_tavriIdentity);
 }
@@ -265,11 +292,6 @@ QString ConversationParticipant::getParticipantURI() const
     return getSipURI();
 }
 
-QString ConversationParticipant::getSipURI() const
-{
-    return m_tavriIdentity ? m_tavriIdentity->getSipURI() : QString();
-}
-
 void ConversationParticipant::onIdentityDestroying()
 {
     if (m_tavriIdentity && m_identity && m_identity->getQObject() == m_tavriIdentity)
@@ -277,6 +299,7 @@ void ConversationParticipant::onIdentityDestroying()
     if (m_identity)
         disconnect(m_identity->getQObject(), nullptr, this, nullptr);
     m_identity = nullptr;
+    updateSipURI();
     deleteLater();
 }
 
@@ -285,8 +308,14 @@ void ConversationParticipant::onTavriIdentityDestroying()
     if (m_tavriIdentity)
         disconnect(m_tavriIdentity, nullptr, this, nullptr);
     m_tavriIdentity = nullptr;
+    updateSipURI();
     notifyList(ConversationParticipantList::VoiceEnabledRole);
     emit voiceEnabledChanged(false);
+}
+
+void ConversationParticipant::onTavriIdentitySipURIChanged()
+{
+    updateSipURI();
 }
 
 void ConversationParticipant::onLocalUserAudioEnabledChanged(bool)

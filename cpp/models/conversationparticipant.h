@@ -55,7 +55,7 @@ public:
     Q_INVOKABLE QObject *getIdentityObject() const;
 
     bool getIsTyping() const { return m_isTyping; }
-    InvitedState getInvitedState() const { return m_invitedState; }
+    InvitedState getInvitedState() const { return InvitedState(m_invitedState); }
     // Stores the state and announces it when it changed.
     void setInvitedState(InvitedState state);
 
@@ -91,7 +91,7 @@ public:
     QString getParticipantURI() const;
     // The SIP URI of the built-in realm user that carries the voice session;
     // empty when there is none.
-    QString getSipURI() const;
+    QString getSipURI() const { return m_sipURI; }
 
 signals:
     void isTypingChanged(bool isTyping);
@@ -107,6 +107,7 @@ signals:
 public slots:
     void onIdentityDestroying();
     void onTavriIdentityDestroying();
+    void onTavriIdentitySipURIChanged();
 
 protected slots:
     void onLocalUserAudioEnabledChanged(bool audioEnabled);
@@ -122,6 +123,10 @@ private:
     // Whether the row stands for the local user, judged by its identity.
     bool isLocalUserIdentity() const;
     void connectTavriIdentity();
+    void followTavriIdentitySipURI();
+    // Takes the voice identity's address again, and tells the list when it
+    // changed.
+    void updateSipURI();
     void disconnectLocalUser();
 
     // Tells the following list of a change of role (a role of the list's)
@@ -147,10 +152,20 @@ private:
     bool m_isModerator = false;
     bool m_voiceEnabled = false;
     bool m_isTyping = false;
-    InvitedState m_invitedState = Present;
+    // An InvitedState, kept in a byte so that the address below still fits
+    // the first line.
+    quint8 m_invitedState = Present;
     int m_localVolumeAdjustment = 0;
     Tavri::RealmUserInterface *m_identity = nullptr;
     TavriIdentityRealmUser *m_tavriIdentity = nullptr;
+    // The voice identity's address, followed as it changes: finding a row by
+    // address then reads the participant, not its realm user.
+    QString m_sipURI;
+    // The keys under which the list indexes the participant, written by the
+    // list only: its entries go with the row under whatever keys they have.
+    QString m_indexedSipURI;
+    QString m_indexedUUID;
+    Tavri::RealmUserInterface *m_indexedIdentity = nullptr;
     QString m_voiceParticipantURI;
     // The last value asked for locally; 0 when nothing is pending.
     int m_requestedVolumeAdjustment = 0;

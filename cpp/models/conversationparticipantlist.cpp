@@ -120,23 +120,6 @@ void ConversationParticipantList::reindexRows() const
 
 namespace {
 
-// A new row is known by key from now on; when another row has the same key,
-// the entry goes, and the next look-up finds which one comes first. Returns
-// whether that happened.
-template <typename Key>
-bool noteRow(QHash<Key, ConversationParticipant *> &index, const Key &key, ConversationParticipant *participant)
-{
-    const auto known = index.find(key);
-    if (known == index.end()) {
-        index.insert(key, participant);
-        return false;
-    }
-    if (known.value() == participant)
-        return false;
-    index.erase(known);
-    return true;
-}
-
 bool isEmptyKey(const QString &key)
 {
     return key.isEmpty();
@@ -147,20 +130,72 @@ bool isEmptyKey(const void *key)
     return !key;
 }
 
-// A removed row's entry goes; entries under keys the row no longer has are
-// found stale when used.
+// An index entry names the participant under the key that the participant
+// keeps in `record`, and under no other: so the entry goes with the row,
+// whatever became of the participant's address, id or realm user meanwhile.
+// Index is a QHash or the address index.
+//
+// The participant's entry under key goes, if it is still there.
 template <typename Key>
-void forgetRow(QHash<Key, ConversationParticipant *> &index, const Key &key, ConversationParticipant *participant)
+void dropEntry(QHash<Key, ConversationParticipant *> &index, const Key &key, ConversationParticipant *participant)
 {
     const auto known = index.find(key);
     if (known != index.end() && known.value() == participant)
         index.erase(known);
 }
 
+template <typename KeyOf>
+void dropEntry(AddressIndex<ConversationParticipant, KeyOf> &index, const QString &key,
+               ConversationParticipant *participant)
+{
+    // Found by the participant, whose address may be another one by now.
+    index.remove(key, participant);
+}
+
+// Gives the participant the entry for key, dropping its entry under an
+// older key.
+template <typename Index, typename Key>
+void indexRow(Index &index, Key ConversationParticipant::*record, const Key &key, ConversationParticipant *participant)
+{
+    Key &indexed = participant->*record;
+    if (!isEmptyKey(indexed) && indexed != key)
+        dropEntry(index, indexed, participant);
+    indexed = key;
+    index.insert(key, participant);
+}
+
+// The participant's entry goes, if it is still there.
+template <typename Index, typename Key>
+void forgetRow(Index &index, Key ConversationParticipant::*record, ConversationParticipant *participant)
+{
+    Key &indexed = participant->*record;
+    if (isEmptyKey(indexed))
+        return;
+    dropEntry(index, indexed, participant);
+    indexed = Key();
+}
+
+// A new row is known by key from now on; when another row has the same key,
+// the entry goes, and the next look-up finds which one comes first. Returns
+// whether that happened.
+template <typename Index, typename Key>
+bool noteRow(Index &index, Key ConversationParticipant::*record, const Key &key, ConversationParticipant *participant)
+{
+    ConversationParticipant *known = index.value(key);
+    if (!known) {
+        indexRow(index, record, key, participant);
+        return false;
+    }
+    if (known == participant)
+        return false;
+    index.remove(key);
+    return true;
+}
+
 } // namespace
 
-template <typename Key, typename Matches>
-ConversationParticipant *ConversationParticipantList::findRow(QHash<Key, ConversationParticipant *> &index,
+template <typename Index, typename Key, typename Matches>
+ConversationParticipant *ConversationParticipantList::findRow(Index &index, Key ConversationParticipant::*record,
                                                               const Key &key, Matches matches) const
 {
     // An empty key is never indexed: many rows may share it.
@@ -171,11 +206,12 @@ ConversationParticipant *ConversationParticipantList::findRow(QHash<Key, Convers
     for (ConversationParticipant *participant : m_participants) {
         if (matches(participant)) {
             if (indexed)
-                index.insert(key, participant);
+                indexRow(index, record, key, participant);
             return participant;
         }
     }
-    index.remove(key);
+    if (indexed)
+        index.remove(key);
     return nullptr;
 }
 
@@ -183,28 +219,39 @@ void ConversationParticipantList::insertRow(int row, ConversationParticipant *pa
 {
     m_participants.insert(row, participant);
     participant->m_row = row;
-    const QString sipURI = participant->getSipURI();
-    if (!sipURI.isEmpty())
-        noteRow(m_bySipURI, sipURI, participant);
+    if (!participant->m_sipURI.isEmpty())
+        noteRow(m_bySipURI, &ConversationParticipant::m_indexedSipURI, participant->m_sipURI, participant);
     if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
-        if (noteRow(m_byIdentity, identity, participant))
+        if (noteRow(m_byIdentity, &ConversationParticipant::m_indexedIdentity, identity, participant))
             m_sharedIdentities.insert(identity);
         const QString uuid = identity->getUid();
         if (!uuid.isEmpty())
-            noteRow(m_byUUID, uuid, participant);
+            noteRow(m_byUUID, &ConversationParticipant::m_indexedUUID, uuid, participant);
     }
 }
 
 void ConversationParticipantList::removeRow(int row)
 {
     ConversationParticipant *participant = m_participants.takeAt(row);
-    if (!m_participants.contains(participant))
-        participant->m_row = -1;
-    forgetRow(m_bySipURI, participant->getSipURI(), participant);
-    if (Tavri::RealmUserInterface *identity = participant->getIdentity()) {
-        forgetRow(m_byIdentity, identity, participant);
-        forgetRow(m_byUUID, identity->getUid(), participant);
-    }
+    if (m_participants.contains(participant))
+        return;
+    participant->m_row = -1;
+    forgetRows(participant);
+}
+
+void ConversationParticipantList::forgetRows(ConversationParticipant *participant)
+{
+    forgetRow(m_bySipURI, &ConversationParticipant::m_indexedSipURI, participant);
+    forgetRow(m_byIdentity, &ConversationParticipant::m_indexedIdentity, participant);
+    forgetRow(m_byUUID, &ConversationParticipant::m_indexedUUID, participant);
+}
+
+void ConversationParticipantList::followedSipURIChanged(ConversationParticipant *participant)
+{
+    // The row is found under its new address from the next look-up on.
+    forgetRow(m_bySipURI, &ConversationParticipant::m_indexedSipURI, participant);
+    if (isRow(participant) && !participant->m_sipURI.isEmpty())
+        noteRow(m_bySipURI, &ConversationParticipant::m_indexedSipURI, participant->m_sipURI, participant);
 }
 
 ConversationParticipant *ConversationParticipantList::participantFor(Tavri::RealmUserInterface *identity) const
@@ -213,7 +260,7 @@ ConversationParticipant *ConversationParticipantList::participantFor(Tavri::Real
     // busy channel) is answered without a scan of every row.
     if (!identity || (!m_byIdentity.contains(identity) && !m_sharedIdentities.contains(identity)))
         return nullptr;
-    return findRow(m_byIdentity, identity,
+    return findRow(m_byIdentity, &ConversationParticipant::m_indexedIdentity, identity,
                    [identity](ConversationParticipant *participant) { return participant->getIdentity() == identity; });
 }
 
@@ -375,20 +422,20 @@ ConversationParticipant *ConversationParticipantList::getParticipantBySipURI(con
 {
     // The last answer for the address holds while that participant is still
     // a row of that address (a row added with the same address drops it).
-    // Compared in place: no copy of the address, whose shared count would be
-    // written for every update.
-    return findRow(m_bySipURI, sipURI, [&sipURI](ConversationParticipant *participant) {
-        const TavriIdentityRealmUser *voice = participant->getTavriIdentity();
-        return voice ? voice->getSipURI() == sipURI : sipURI.isEmpty();
-    });
+    // Compared with the participant's own copy of its address, in place: the
+    // realm user is not read, and no copy is made whose shared count would
+    // be written for every update.
+    return findRow(m_bySipURI, &ConversationParticipant::m_indexedSipURI, sipURI,
+                   [&sipURI](ConversationParticipant *participant) { return participant->m_sipURI == sipURI; });
 }
 
 ConversationParticipant *ConversationParticipantList::getParticipantByUUID(const QString &uuid) const
 {
     // As for addresses: the last answer holds while it is a row of that id.
-    return findRow(m_byUUID, uuid, [&uuid](ConversationParticipant *participant) {
-        return participant->getIdentity() && participant->getIdentity()->getUid() == uuid;
-    });
+    return findRow(m_byUUID, &ConversationParticipant::m_indexedUUID, uuid,
+                   [&uuid](ConversationParticipant *participant) {
+                       return participant->getIdentity() && participant->getIdentity()->getUid() == uuid;
+                   });
 }
 
 void ConversationParticipantList::removeParticipant(ConversationParticipant *participant, bool deleteIt)
@@ -418,8 +465,12 @@ void ConversationParticipantList::clear()
         beginRemoveRows(QModelIndex(), 0, m_participants.size() - 1);
         const QList<ConversationParticipant *> participants = m_participants;
         m_participants.clear();
-        for (ConversationParticipant *participant : participants)
+        for (ConversationParticipant *participant : participants) {
             participant->m_row = -1;
+            participant->m_indexedSipURI.clear();
+            participant->m_indexedIdentity = nullptr;
+            participant->m_indexedUUID.clear();
+        }
         m_bySipURI.clear();
         m_byIdentity.clear();
         m_sharedIdentities.clear();

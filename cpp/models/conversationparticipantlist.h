@@ -1,5 +1,6 @@
 #pragma once
 
+#include "addressindex.h"
 #include "conversationparticipant.h"
 #include "realmidentitylist.h"
 
@@ -120,6 +121,8 @@ private:
     static bool isRow(const ConversationParticipant *participant) { return participant->m_row >= 0; }
     void insertRow(int row, ConversationParticipant *participant);
     void removeRow(int row);
+    // Drops the participant's index entries: it is no row any longer.
+    void forgetRows(ConversationParticipant *participant);
     void insertSorted(ConversationParticipant *participant);
     void emitCountsChanged();
     void emitContactCountChanged();
@@ -132,6 +135,7 @@ private:
     void followedParticipantChanged(ConversationParticipant *participant, int role);
     void followedInvitedStateChanged(ConversationParticipant *participant, ConversationParticipant::InvitedState state);
     void followedParticipantDestroying(ConversationParticipant *participant);
+    void followedSipURIChanged(ConversationParticipant *participant);
     // The row of the signalling participant; null for one that is no row.
     ConversationParticipant *senderParticipant() const;
     // The participant when it is still a row; null otherwise.
@@ -144,15 +148,22 @@ private:
     ConversationParticipant *participantFor(Tavri::RealmUserInterface *identity) const;
     // The first row that matches, found through the index entry for key
     // when that entry still names a matching row; a scan otherwise, which
-    // renews the entry.
-    template <typename Key, typename Matches>
-    ConversationParticipant *findRow(QHash<Key, ConversationParticipant *> &index, const Key &key,
+    // renews the entry. `record` is the participant's note of the key it is
+    // indexed under.
+    template <typename Index, typename Key, typename Matches>
+    ConversationParticipant *findRow(Index &index, Key ConversationParticipant::*record, const Key &key,
                                      Matches matches) const;
 
     QList<ConversationParticipant *> m_participants;
     // The participant last found for each address: checked on use, so a
-    // stale entry only costs a scan, never a wrong answer.
-    mutable QHash<QString, ConversationParticipant *> m_bySipURI;
+    // stale entry only costs a scan, never a wrong answer. An entry names a
+    // row only: it goes when its row does.
+    // How the address index reads a participant's address: its own copy,
+    // on the line an update reads anyway.
+    struct SipURIOf {
+        static const QString &of(const ConversationParticipant *participant) { return participant->m_sipURI; }
+    };
+    mutable AddressIndex<ConversationParticipant, SipURIOf> m_bySipURI;
     // The same for each realm user and each user id.
     mutable QHash<Tavri::RealmUserInterface *, ConversationParticipant *> m_byIdentity;
     mutable QHash<QString, ConversationParticipant *> m_byUUID;

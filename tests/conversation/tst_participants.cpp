@@ -100,6 +100,7 @@ private slots:
     void roleChanges();
     void identitySignalsMoveAndRefresh();
     void manyRowsKeepOrderRowsAndAddresses();
+    void addressesFoundWhileRowsLeave();
     void updateFindsRowAfterListChanged_data();
     void updateFindsRowAfterListChanged();
     void dialInUser_data();
@@ -108,6 +109,8 @@ private slots:
     void volumeIgnoredWithoutVoice();
     void localUserFollowsMicrophone();
     void rowWithoutIdentity();
+    void lookUpsAfterRowLeft_data();
+    void lookUpsAfterRowLeft();
     void otherRealmUserWithVoiceIdentity();
     void clearDropsRealmUserConnections();
     void invitationWithoutIdentity();
@@ -523,6 +526,54 @@ void TestParticipants::manyRowsKeepOrderRowsAndAddresses()
     list->clear();
 }
 
+void TestParticipants::addressesFoundWhileRowsLeave()
+{
+    // Rows leave in a scattered order, some coming back under a new address:
+    // after every change each row is found by its own address, and the
+    // address of a row that left finds nothing. Enough rows for addresses to
+    // share runs of the index and for the index to grow several times.
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-leave@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    std::vector<std::unique_ptr<TavriIdentityRealmUser>> users;
+    QSet<TavriIdentityRealmUser *> listed;
+    constexpr int kRows = 300;
+    for (int i = 0; i < kRows; ++i) {
+        users.push_back(makeUser(QStringLiteral("u%1").arg(i), QStringLiteral("sip:u-leave%1@d").arg(i)));
+        list->addParticipant(users.back().get());
+        listed.insert(users.back().get());
+    }
+    QStringList oldAddresses;
+    const auto check = [&](const char *when) {
+        for (const QString &address : qAsConst(oldAddresses))
+            QVERIFY2(!list->getParticipantBySipURI(address), when);
+        for (const auto &user : users) {
+            ConversationParticipant *found = list->getParticipantBySipURI(user->getSipURI());
+            if (listed.contains(user.get()))
+                QVERIFY2(found && found->getIdentity() == user.get(), when);
+            else
+                QVERIFY2(!found, when);
+        }
+    };
+    for (int step = 0; step < kRows; ++step) {
+        TavriIdentityRealmUser *user = users.at(size_t((step * 113) % kRows)).get();
+        if (step % 7 == 3) {
+            // Moves to a new address while a row.
+            oldAddresses.append(user->getSipURI());
+            user->setSipURI(user->getSipURI() + QStringLiteral(";moved"));
+        } else {
+            list->removeParticipantForIdentity(user);
+            listed.remove(user);
+        }
+        check("after a change");
+        if (QTest::currentTestFailed())
+            return;
+    }
+    QCOMPARE(list->rowCount(), listed.size());
+    list->clear();
+    listed.clear();
+    check("after clearing");
+}
+
 void TestParticipants::updateFindsRowAfterListChanged_data()
 {
     QTest::addColumn<QString>("change");
@@ -773,6 +824,59 @@ void TestParticipants::rowWithoutIdentity()
     QVERIFY(!guard);
     QVERIFY(!list->at(0));
     QVERIFY(!list->at(-1));
+}
+
+void TestParticipants::lookUpsAfterRowLeft_data()
+{
+    // What happens to Ann's row once each of her look-ups has found it.
+    QTest::addColumn<QString>("change");
+    QTest::newRow("address changed, row removed") << "address";
+    QTest::newRow("user id changed, row removed") << "uid";
+    QTest::newRow("realm user destroyed") << "destroyed";
+}
+
+void TestParticipants::lookUpsAfterRowLeft()
+{
+    // A row that left, however its keys changed on the way, is found under
+    // none of them, and a new realm user with Ann's old address and id is
+    // found as the row it becomes. The participant is deleted first: a look-up
+    // that still reached it would read freed memory.
+    QFETCH(QString, change);
+    const QString address = QStringLiteral("sip:u-ann@d");
+    const QString uid = QStringLiteral("uid-Ann");
+    Conversation chat(QString(), QStringLiteral("sip:confctl-g-left@d"), QString());
+    ConversationParticipantList *list = chat.getParticipants();
+    QAbstractItemModelTester tester(list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto ann = makeUser(QStringLiteral("Ann"));
+    auto bob = makeUser(QStringLiteral("Bob"));
+    list->addParticipant(bob.get());
+    QPointer<ConversationParticipant> p = list->addParticipant(ann.get());
+    QCOMPARE(list->getParticipantBySipURI(address), p.data());
+    QCOMPARE(list->getParticipantByUUID(uid), p.data());
+
+    if (change == "address") {
+        ann->setSipURI(QStringLiteral("sip:u-ann-moved@d"));
+        list->removeParticipant(p, true);
+    } else if (change == "uid") {
+        ann->setUid(QStringLiteral("uid-Ann-moved"));
+        list->removeParticipant(p, true);
+    } else {
+        ann.reset();
+    }
+    QTRY_VERIFY(!p);
+    QCOMPARE(list->rowCount(), 1);
+
+    auto again = makeUser(QStringLiteral("Ann"));
+    QCOMPARE(list->getParticipantBySipURI(address), nullptr);
+    QCOMPARE(list->getParticipantByUUID(uid), nullptr);
+    QCOMPARE(list->getParticipantBySipURI(QStringLiteral("sip:u-ann-moved@d")), nullptr);
+    QCOMPARE(list->getParticipantByUUID(QStringLiteral("uid-Ann-moved")), nullptr);
+    ConversationParticipant *back = list->addParticipant(again.get());
+    QCOMPARE(list->rowCount(), 2);
+    QCOMPARE(list->getParticipantBySipURI(address), back);
+    QCOMPARE(list->getParticipantByUUID(uid), back);
+    QCOMPARE(list->getParticipantBySipURI(bob->getSipURI()), list->at(1));
+    list->clear();
 }
 
 void TestParticipants::otherRealmUserWithVoiceIdentity()
