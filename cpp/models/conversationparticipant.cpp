@@ -72,13 +72,13 @@ ConversationParticipant::~ConversationParticipant()
 
 void ConversationParticipant::followTavriIdentitySipURI()
 {
-    connect(m_tavriIdentity, &TavriIdentityRealmUser::sipURIChanged, this,
-            &ConversationParticipant::onTavriIdentitySipURIChanged, Qt::UniqueConnection);
+    connect(m_tavriIdentity, &TavriIdentityRealmUser::sipURIChanged, this, &ConversationParticipant::updateSipURI,
+            Qt::UniqueConnection);
 }
 
 void ConversationParticipant::updateSipURI()
 {
-    const QString &uri = m_tavriIdentity ? m_tavriIdentity->getSipURI() : QString();
+    const QString uri = m_tavriIdentity ? m_tavriIdentity->getSipURI() : QString();
     if (uri == m_sipURI)
         return;
     m_sipURI = uri;
@@ -148,7 +148,7 @@ void ConversationParticipant::setTavriIdentity(TavriIdentityRealmUser *tavriIden
         disconnect(m_tavriIdentity, &TavriIdentityRealmUser::destroying, this,
                    &ConversationParticipant::onTavriIdentityDestroying);
         disconnect(m_tavriIdentity, &TavriIdentityRealmUser::sipURIChanged, this,
-                   &ConversationParticipant::onTavriIdentitySipURIChanged);
+                   &ConversationParticipant::updateSipURI);
     }
     m_tavriIdentity = tavriIdentity;
     if (m_tavriIdentity) {
@@ -311,11 +311,6 @@ void ConversationParticipant::onTavriIdentityDestroying()
     updateSipURI();
     notifyList(ConversationParticipantList::VoiceEnabledRole);
     emit voiceEnabledChanged(false);
-}
-
-void ConversationParticipant::onTavriIdentitySipURIChanged()
-{
-    updateSipURI();
 }
 
 void ConversationParticipant::onLocalUserAudioEnabledChanged(bool)

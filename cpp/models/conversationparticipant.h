@@ -107,7 +107,6 @@ signals:
 public slots:
     void onIdentityDestroying();
     void onTavriIdentityDestroying();
-    void onTavriIdentitySipURIChanged();
 
 protected slots:
     void onLocalUserAudioEnabledChanged(bool audioEnabled);
@@ -124,8 +123,8 @@ private:
     bool isLocalUserIdentity() const;
     void connectTavriIdentity();
     void followTavriIdentitySipURI();
-    // Takes the voice identity's address again, and tells the list when it
-    // changed.
+    // Takes the voice identity's address again (also when the identity's
+    // sipURIChanged comes), and tells the list when it changed.
     void updateSipURI();
     void disconnectLocalUser();
 
