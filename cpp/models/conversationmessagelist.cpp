@@ -27,7 +27,7 @@ bool isForeignText(ConversationMessage *message)
 QString richText(ConversationMessage *message)
 {
     const QString text = message->getText();
-    return isForeignText(message) ? text.toHtmlEscaped() : text;
+    return isForeignText(message) ? escapedForHtml(text) : text;
 }
 
 QString styleColor(const char *name)
@@ -123,7 +123,7 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
     QString name;
     Tavri::RealmUserInterface *sender = message->getSender();
     if (message->getMessageType() == ConversationMessage::ChatText && sender)
-        name = sender->getDisplayName().toHtmlEscaped();
+        name = escapedForHtml(sender->getDisplayName());
     const bool showTimestamps = StorageManager::getInstance()
                                     ->getSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true, QString())
                                     .toBool();

@@ -126,9 +126,17 @@ QDateTime RecentConversation::logFileTimestamp(const QString &filename)
 QByteArray RecentConversation::formatLogLine(const QDateTime &when, const QString &sender, const QString &message)
 {
     thread_local SecondsFormat stamp(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    return (stamp.text(when) + QStringLiteral(": ") + sender + QStringLiteral(">>> ") + message
-            + QStringLiteral("\r\n"))
-        .toUtf8();
+    const QString time = stamp.text(when);
+    // Made in one piece: a line is logged for every chat line.
+    QString line;
+    line.reserve(time.size() + sender.size() + message.size() + 8);
+    line += time;
+    line += QLatin1String(": ");
+    line += sender;
+    line += QLatin1String(">>> ");
+    line += message;
+    line += QLatin1String("\r\n");
+    return line.toUtf8();
 }
 
 QString RecentConversation::getLogFilename() const
@@ -179,7 +187,6 @@ void RecentConversation::logChatMessage(const QString &sender, const QString &me
     if (m_logFile.write(line) != line.size())
         qDebug() << "RecentConversation::logChatMessage"
                  << "unable to write to" << m_logFile.fileName() << m_logFile.errorString();
-    m_logFile.flush();
 }
 
 void RecentConversation::closeLog()
@@ -218,8 +225,9 @@ void RecentConversation::openNewLog(const QString &logFilename)
 
     m_logFile.setFileName(filename);
     // NewOnly: an existing file is never truncated, whatever came between the
-    // free-name check and the opening.
-    if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    // free-name check and the opening. Unbuffered: every chat line is in the
+    // file, in one write, as soon as it is logged.
+    if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         qDebug() << "RecentConversation::RecentConversation"
                  << "unable to open log file for writing:" << filename << m_logFile.errorString();
         m_logFile.setFileName(QString());

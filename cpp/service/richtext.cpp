@@ -48,3 +48,13 @@ QString plainTextOf(const QString &richText)
     decoded += text.midRef(last);
     return decoded.simplified();
 }
+
+QString escapedForHtml(const QString &text)
+{
+    for (const QChar c : text) {
+        const ushort code = c.unicode();
+        if (code == '<' || code == '>' || code == '&' || code == '"')
+            return text.toHtmlEscaped();
+    }
+    return text;
+}

@@ -116,8 +116,6 @@ bool isPasswordKey(const QString &key)
     return key.contains(QLatin1String("password")) || key.contains(QLatin1String("passwd"));
 }
 
-// Keys whose values go to the secret store: the saved sign-in password and
-// remembered channel passwords.
 // Settings that hot paths read: the time stamps and the log of every chat
 // line, and whether names show as their owners chose them.
 bool isCachedKey(const QString &key)
@@ -126,6 +124,8 @@ bool isCachedKey(const QString &key)
            || key == QLatin1String("showCustomNames");
 }
 
+// Keys whose values go to the secret store: the saved sign-in password and
+// remembered channel passwords.
 bool isSecretKey(const QString &key)
 {
     return key == QLatin1String("password") || key.endsWith(QLatin1String("_password"));
@@ -371,6 +371,19 @@ void StorageManager::setSettingsValue(NamedSettings setting, const QVariant &val
 QVariant StorageManager::getSettingsValue(const QString &key, const QVariant &defaultValue,
                                           const QString &settingsGroup)
 {
+    // Settings read for every chat line or name comparison are kept after
+    // their first read; every write through this class forgets them. They
+    // are answered first, without making a string: none of them is empty,
+    // secret or worked out.
+    const bool cached = isCachedKey(key);
+    if (cached) {
+        const auto group = m_cachedSettings.constFind(userGroup(settingsGroup));
+        if (group != m_cachedSettings.constEnd()) {
+            const auto known = group->constFind(key);
+            if (known != group->constEnd())
+                return known->first ? known->second : defaultValue;
+        }
+    }
     if (key.isEmpty()) {
         qCritical().noquote() << "Invalid Key. Failed Setting query for key " << key;
         return defaultValue;
@@ -387,15 +400,6 @@ QVariant StorageManager::getSettingsValue(const QString &key, const QVariant &de
         return readSecret(userGroup(settingsGroup), key, defaultValue);
 
     const QString group = userGroup(settingsGroup);
-    // Settings read for every chat line or name comparison are kept after
-    // their first read; every write through this class forgets them.
-    const bool cached = isCachedKey(key);
-    const QString cacheKey = group + QLatin1Char('/') + key;
-    if (cached) {
-        const auto known = m_cachedSettings.constFind(cacheKey);
-        if (known != m_cachedSettings.constEnd())
-            return known->first ? known->second : defaultValue;
-    }
     QSettings settings;
     if (!group.isEmpty())
         settings.beginGroup(group);
@@ -403,7 +407,7 @@ QVariant StorageManager::getSettingsValue(const QString &key, const QVariant &de
         return settings.value(key, defaultValue);
     const bool present = settings.contains(key);
     const QVariant stored = present ? settings.value(key) : QVariant();
-    m_cachedSettings.insert(cacheKey, qMakePair(present, stored));
+    m_cachedSettings[group].insert(key, qMakePair(present, stored));
     return present ? stored : defaultValue;
 }
 

@@ -296,9 +296,9 @@ private:
     QString m_databaseName;
     QString m_voiceDomain;
     QMap<QString, QVariant> m_serverDefaults;
-    // The few settings read on hot paths, by "<group>/<key>": whether the
+    // The few settings read on hot paths, by group and key: whether the
     // file holds the key, and its value.
-    QHash<QString, QPair<bool, QVariant>> m_cachedSettings;
+    QHash<QString, QHash<QString, QPair<bool, QVariant>>> m_cachedSettings;
     bool m_pushToTalkKeyLogged = false;
     std::unique_ptr<SecretStore> m_secretStore;
     mutable bool m_secretFallbackLogged = false;

@@ -5,6 +5,7 @@
 #include "conversationmessagelist.h"
 #include "conversationparticipant.h"
 #include "conversationparticipantlist.h"
+#include "debugline.h"
 #include "localtimezone.h"
 #include "localuser.h"
 #include "reportassertionfailure.h"
@@ -1694,7 +1695,8 @@ void TavriIdentityRealm::onVoiceManagerUserIsOffline(const QString &sessionHandl
 void TavriIdentityRealm::onVoiceManagerTextMessageReceived(const QString &senderURI, const QString &sessionHandle,
                                                            const QString &message)
 {
-    qDebug() << "TavriIdentityRealm::onVoiceManagerTextMessageReceived" << sessionHandle << senderURI;
+    // Written for every line of chat: without QDebug's text stream.
+    tavriDebugLine() << "TavriIdentityRealm::onVoiceManagerTextMessageReceived" << sessionHandle << senderURI;
     const QString body = parseChatTimestampPrefix(message);
     Conversation *conversation = sessionConversation(sessionHandle, Q_FUNC_INFO);
     if (!conversation)

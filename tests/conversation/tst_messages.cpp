@@ -187,6 +187,19 @@ void TestMessages::remoteLine_data()
         << "#00c4b2"
         << "<b>x</b> & <img src=x>" << TimestampsOff
         << "<div style=\"color:'#00c4b2'\">Ann: &lt;b&gt;x&lt;/b&gt; &amp; &lt;img src=x&gt;</div>";
+    // Each character that is escaped, alone in a line.
+    QTest::newRow("a quote alone") << "Ann"
+                                   << "#00c4b2"
+                                   << "say \"hi\"" << TimestampsOff
+                                   << "<div style=\"color:'#00c4b2'\">Ann: say &quot;hi&quot;</div>";
+    QTest::newRow("an ampersand alone") << "Ann"
+                                        << "#00c4b2"
+                                        << "fish & chips" << TimestampsOff
+                                        << "<div style=\"color:'#00c4b2'\">Ann: fish &amp; chips</div>";
+    QTest::newRow("a greater-than alone")
+        << "A>B"
+        << "#00c4b2"
+        << "1 > 0" << TimestampsOff << "<div style=\"color:'#00c4b2'\">A&gt;B: 1 &gt; 0</div>";
     QTest::newRow("markup in the name") << "<i>Eve</i>"
                                         << "#00c4b2"
                                         << "hi" << TimestampsOff
