@@ -42,7 +42,7 @@ DTitledWindowBasic {
 
     function reset() {
         addressField.text = ""
-        messageArea.text = ""
+        messageArea.clear()
     }
 
     ColumnLayout {

@@ -81,8 +81,10 @@ DTitledWindowBasic {
 
     // Back to the empty form; the application calls this at every show.
     function updateData() {
-        commentArea.text = hint
+        // Out of focus first: the hint replaces a text the cursor may be
+        // beyond.
         commentArea.focus = false
+        commentArea.text = hint
         for (var i = 0; i < symptomBoxes.length; ++i)
             symptomBoxes[i].checked = false
         followUpBox.checked = false
@@ -223,7 +225,7 @@ DTitledWindowBasic {
             // Cuts longer text back to its start; the cursor stays where it
             // was, or at the new end.
             maximumLength: root.maximumCommentLength
-            onActiveFocusChanged: if (activeFocus && text === root.hint) text = ""
+            onActiveFocusChanged: if (activeFocus && text === root.hint) clear()
         }
 
         DCheckBox {

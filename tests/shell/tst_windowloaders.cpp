@@ -55,6 +55,7 @@ private slots:
     void closingHandlers();
     void closeButtons_data();
     void closeButtons();
+    void textCursorStaysInRange();
     void inviteAddresses();
     void profileWindowIsAProgramWindow();
     void unknownFindUsersModeOpensNothing();
@@ -72,6 +73,10 @@ private:
     // Opens the window of that name as the program does and returns it.
     QQuickView *show(const QString &window);
     static QQuickItem *visibleItem(QQuickItem *item, const QString &objectName);
+    // A mouse click at the middle of the item, as a person gives it.
+    static void click(QQuickView *view, QQuickItem *item);
+    // Key presses for each character, as typed.
+    static void type(QQuickView *view, const QString &text);
     // Runs the events queued so far.
     void settle();
     FakeWebService *m_web = nullptr;
@@ -472,8 +477,7 @@ void TestWindowLoaders::closeButtons()
     QVERIFY(QTest::qWaitForWindowExposed(view, 30000));
     QQuickItem *button = visibleItem(view->rootObject(), QStringLiteral("closeButton"));
     QVERIFY(button);
-    const QPoint centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
-    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, centre);
+    click(view, button);
     QTRY_VERIFY_WITH_TIMEOUT(!view || !view->isVisible(), 30000);
     settle();
 
@@ -496,6 +500,59 @@ void TestWindowLoaders::closeButtons()
     QVERIFY(view->rootObject());
     view->hide();
     QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
+}
+
+// Text fields emptied by the window while they take a click or after a
+// send leave their cursor inside the text.
+void TestWindowLoaders::textCursorStaysInRange()
+{
+    LogCapture capture(LogCapture::ForwardWarnings);
+    QQuickView *report = show(QStringLiteral("report"));
+    QVERIFY(report);
+    QVERIFY(QTest::qWaitForWindowExposed(report, 30000));
+    QQuickItem *comment = visibleItem(report->rootObject(), QStringLiteral("commentArea"));
+    QVERIFY(comment);
+    QVERIFY(!comment->property("text").toString().isEmpty()); // the hint
+    click(report, comment);
+    QTRY_VERIFY_WITH_TIMEOUT(comment->property("text").toString().isEmpty(), 30000);
+    type(report, QStringLiteral("crackles"));
+    QCOMPARE(comment->property("text").toString(), QStringLiteral("crackles"));
+    report->hide();
+
+    QQuickView *invite = show(QStringLiteral("invite"));
+    QVERIFY(invite);
+    QVERIFY(QTest::qWaitForWindowExposed(invite, 30000));
+    QQuickItem *address = visibleItem(invite->rootObject(), QStringLiteral("addressField"));
+    QQuickItem *message = visibleItem(invite->rootObject(), QStringLiteral("messageArea"));
+    QQuickItem *send = visibleItem(invite->rootObject(), QStringLiteral("sendButton"));
+    QVERIFY(address && message && send);
+    click(invite, address);
+    type(invite, QStringLiteral("friend@example.test"));
+    click(invite, message);
+    type(invite, QStringLiteral("Come and talk"));
+    QCOMPARE(message->property("text").toString(), QStringLiteral("Come and talk"));
+    click(invite, send);
+    QTRY_VERIFY_WITH_TIMEOUT(!invite->isVisible(), 30000);
+    settle();
+    QCOMPARE(message->property("text").toString(), QString());
+
+    QStringList cursorWarnings;
+    for (const CapturedLine &line : capture.matching(QStringLiteral("QTextCursor")))
+        cursorWarnings << line.message;
+    QCOMPARE(cursorWarnings, QStringList());
+    QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
+}
+
+void TestWindowLoaders::click(QQuickView *view, QQuickItem *item)
+{
+    const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, centre);
+}
+
+void TestWindowLoaders::type(QQuickView *view, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(view, c.toLatin1());
 }
 
 QQuickItem *TestWindowLoaders::visibleItem(QQuickItem *item, const QString &objectName)

@@ -25,7 +25,11 @@ FocusScope {
     function undo() { edit.undo() }
     function redo() { edit.redo() }
     function selectAll() { edit.selectAll() }
-    function clear() { edit.text = "" }
+    // Removes the text through the edit's own cursor: setting an empty text
+    // while the area has the focus (or is taking it) leaves the cursor at
+    // its old place past the end ("QTextCursor::setPosition: Position N out
+    // of range").
+    function clear() { edit.remove(0, edit.length) }
 
     Rectangle {
         anchors.fill: parent
