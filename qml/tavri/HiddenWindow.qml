@@ -192,7 +192,10 @@ DTitledWindowBasic {
                     text: styleData.role === "codecName" ? (styleData.value === undefined ? "" : String(styleData.value))
                                                          : root.numberText(styleData.value)
                 }
-                onRowCountChanged: scrollTimer.start()
+                onRowCountChanged: {
+                    scrollTimer.tries = 0
+                    scrollTimer.start()
+                }
 
                 QC1.TableViewColumn { role: "packetsSent"; title: "Tx"; width: table.columnWidth }
                 QC1.TableViewColumn { role: "packetsReceived"; title: "Rx"; width: table.columnWidth }
@@ -209,9 +212,20 @@ DTitledWindowBasic {
                 id: scrollTimer
                 objectName: "scrollTimer"
                 interval: 20
+                // The view learns its rows' heights as it lays them out, so
+                // the end it was placed at may still move: it is placed
+                // again, a few times at most, until it stays at the end.
+                property int tries: 0
                 onTriggered: {
-                    if (table.rowCount > 0)
-                        table.positionViewAtRow(table.rowCount - 1, ListView.End)
+                    if (table.rowCount <= 0)
+                        return
+                    table.positionViewAtRow(table.rowCount - 1, ListView.End)
+                    var view = table.flickableItem
+                    if (view.contentY + view.height < view.originY + view.contentHeight - 1 && ++tries < 10) {
+                        restart()
+                    } else {
+                        tries = 0
+                    }
                 }
             }
         }
