@@ -31,6 +31,29 @@ void forgetMainFrameGeometry()
         storage()->removeSettingsValue(QString::fromLatin1(key));
 }
 
+// Closes a window once, as the next object is added to it.
+class CloseOnFirstChild : public QObject
+{
+public:
+    explicit CloseOnFirstChild(QQuickView *view)
+        : m_view(view)
+    {
+        view->installEventFilter(this);
+    }
+    int closes = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::ChildAdded && closes++ == 0)
+            m_view->close();
+        return false;
+    }
+
+private:
+    QQuickView *m_view;
+};
+
 } // namespace
 
 class TestWindowLoaders : public QObject
@@ -56,6 +79,7 @@ private slots:
     void closeButtons_data();
     void closeButtons();
     void textCursorStaysInRange();
+    void closedWhileLoading();
     void inviteAddresses();
     void profileWindowIsAProgramWindow();
     void unknownFindUsersModeOpensNothing();
@@ -540,6 +564,28 @@ void TestWindowLoaders::textCursorStaysInRange()
     for (const CapturedLine &line : capture.matching(QStringLiteral("QTextCursor")))
         cursorWarnings << line.message;
     QCOMPARE(cursorWarnings, QStringList());
+    QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
+}
+
+// A window closed while its QML is being loaded (as the loader adds the
+// window's QML component) opens whole, and the program goes on.
+void TestWindowLoaders::closedWhileLoading()
+{
+    LogCapture capture(LogCapture::ForwardWarnings);
+    QPointer<QQuickView> view = show(QStringLiteral("report"));
+    QVERIFY(view);
+    view->close();
+    settle();
+    QTRY_VERIFY_WITH_TIMEOUT(view->source().isEmpty(), 30000);
+
+    CloseOnFirstChild closer(view);
+    QCOMPARE(show(QStringLiteral("report")), view.data());
+    QCOMPARE(closer.closes, 1);
+    settle();
+    QVERIFY(view);
+    QCOMPARE(view->status(), QQuickView::Ready);
+    QVERIFY(view->rootObject());
+    view->hide();
     QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
 }
 
