@@ -3235,7 +3235,8 @@ void TavriApplication::onReportIssueClosing(QQuickCloseEvent *close)
     Q_UNUSED(close)
     if (!m_reportIssueWindow)
         return;
-    disconnect(m_reportIssueWindow, &QQuickWindow::closing, this, &TavriApplication::onReportIssueClosing);
+    // Stays connected: the window may be shown again before the unload, and
+    // then keeps its QML, which the next close unloads.
     qDebug() << "Unsetting m_reportIssueWindow source...";
     ViewUnloader::unloadLater(m_reportIssueWindow);
 }
@@ -3246,9 +3247,8 @@ void TavriApplication::onInviteFriendsViaEmailClosing(QQuickCloseEvent *close)
     if (!m_inviteFriendsViaEmailWindow)
         return;
     qDebug() << "Clearing inviteFriendsViaEmail window source...";
+    // Stays connected, as the report window does.
     ViewUnloader::unloadLater(m_inviteFriendsViaEmailWindow);
-    disconnect(m_inviteFriendsViaEmailWindow, &QQuickWindow::closing, this,
-               &TavriApplication::onInviteFriendsViaEmailClosing);
 }
 
 void TavriApplication::onVoiceDataBlockedWarningWindowClosing(QQuickCloseEvent *close)

@@ -574,6 +574,12 @@ void TestWindowLoaders::closedWhileLoading()
     LogCapture capture(LogCapture::ForwardWarnings);
     QPointer<QQuickView> view = show(QStringLiteral("report"));
     QVERIFY(view);
+    // Shown again before its unload: it keeps its QML, and the next close
+    // unloads it.
+    view->close();
+    QCOMPARE(show(QStringLiteral("report")), view.data());
+    settle();
+    QCOMPARE(view->status(), QQuickView::Ready);
     view->close();
     settle();
     QTRY_VERIFY_WITH_TIMEOUT(view->source().isEmpty(), 30000);
