@@ -136,7 +136,7 @@ public:
         return TavriApplication::keySequenceText(qtKeyCodes, nativeVKeyCodes);
     }
     Q_INVOKABLE bool isTavriInAccessList() { return true; }
-    Q_INVOKABLE void trackEvent(const QString &category, const QString &label, const QStringList &details = {})
+    Q_INVOKABLE void trackEvent(const QString &category, const QString &label, const QStringList &details)
     {
         QVariantList arguments{category, label};
         for (const QString &detail : details)
