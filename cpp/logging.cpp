@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <unistd.h>
 
@@ -25,7 +26,13 @@ namespace {
 // different threads never mix and none waits for another's. Writers hold the
 // lock for reading; opening, rotating and closing hold it for writing, so the
 // descriptor never changes under a write.
-QReadWriteLock g_logLock;
+// Made once and never destroyed: lines may come from static destructors and
+// from threads that end after main has returned.
+QReadWriteLock &logLock()
+{
+    static auto *const lock = new QReadWriteLock;
+    return *lock;
+}
 QFile *g_logFile = nullptr;
 // Counts the files opened, so that of the threads that find the file full
 // only the first rotates it.
@@ -86,21 +93,61 @@ QString location(const QMessageLogContext &context)
     return where.leftJustified(kLocationWidth, QLatin1Char(' '));
 }
 
+// Each thread's caches of the texts that lines share. A thread's caches are
+// destroyed as it ends (the main thread's as the process exits), yet lines
+// may still come from it afterwards: from a later destructor of its own
+// thread-local objects or from a static object's destructor. Then `t_cachesGone`,
+// which needs no destruction, says so, and such a line is made without them.
+thread_local bool t_cachesGone = false;
+
+struct KnownLocation {
+    bool valid = false;
+    bool hasFile = false;
+    QByteArray file;
+    int line = 0;
+    QByteArray text;
+};
+
+struct KnownSecond {
+    qint64 utcSecond = std::numeric_limits<qint64>::min();
+    QByteArray text;
+};
+
+struct KnownTimestamp {
+    qint64 day = -1;
+    int second = -1;
+    QString text;
+};
+
+struct ThreadCaches {
+    static constexpr int kLocationSlots = 16;
+    KnownLocation locations[kLocationSlots];
+    KnownSecond second;
+    KnownTimestamp timestamp;
+    ~ThreadCaches() { t_cachesGone = true; }
+};
+
+// The calling thread's caches, or null once they are destroyed.
+ThreadCaches *threadCaches()
+{
+    if (t_cachesGone)
+        return nullptr;
+    thread_local ThreadCaches caches;
+    return &caches;
+}
+
 // The location as UTF-8. Lines come in runs from a few places (a handler
 // that writes two lines writes them in turn), so each thread keeps the last
-// location of each of a few slots, chosen by the line number.
-const QByteArray &locationUtf8(const QMessageLogContext &context)
+// location of each of a few slots, chosen by the line number. Without the
+// caches the text is made in `scratch`.
+const QByteArray &locationUtf8(const QMessageLogContext &context, QByteArray &scratch)
 {
-    struct Known {
-        bool valid = false;
-        bool hasFile = false;
-        QByteArray file;
-        int line = 0;
-        QByteArray text;
-    };
-    constexpr int kSlots = 16;
-    thread_local Known known[kSlots];
-    Known &last = known[unsigned(context.line) % kSlots];
+    ThreadCaches *caches = threadCaches();
+    if (!caches) {
+        scratch = location(context).toUtf8();
+        return scratch;
+    }
+    KnownLocation &last = caches->locations[unsigned(context.line) % ThreadCaches::kLocationSlots];
     // Compared by content: a caller's buffer may be used again for another name.
     const bool same = last.valid && last.line == context.line && last.hasFile == (context.file != nullptr)
                       && (!context.file || std::strcmp(context.file, last.file.constData()) == 0);
@@ -122,21 +169,29 @@ QString timestamp(const QDateTime &when);
 // line: the local second is worked out once per second of the clock (zones
 // change their offsets only at whole seconds). Gives the text up to the
 // seconds' point and sets `millis`.
-const QByteArray &currentSecondText(int *millis)
+const QByteArray &currentSecondText(int *millis, QByteArray &scratch)
 {
-    struct Second {
-        qint64 utcSecond = std::numeric_limits<qint64>::min();
-        QByteArray text;
-    };
-    thread_local Second last;
     const qint64 msecs = QDateTime::currentMSecsSinceEpoch();
     const qint64 second = msecs >= 0 ? msecs / 1000 : (msecs - 999) / 1000;
+    *millis = int(msecs - second * 1000);
+    ThreadCaches *caches = threadCaches();
+    if (!caches) {
+        // Qt's date texts may be gone as well: the C library's are not.
+        const time_t seconds = time_t(second);
+        tm parts{};
+        char text[32];
+        if (localtime_r(&seconds, &parts) && std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S.", &parts) > 0)
+            scratch = QByteArray(text);
+        else
+            scratch = QByteArray::number(second) + '.';
+        return scratch;
+    }
+    KnownSecond &last = caches->second;
     if (second != last.utcSecond) {
         last.utcSecond = second;
         const QString text = timestamp(QDateTime::fromMSecsSinceEpoch(second * 1000));
         last.text = text.left(text.size() - 3).toLatin1();
     }
-    *millis = int(msecs - second * 1000);
     return last.text;
 }
 
@@ -151,7 +206,8 @@ QByteArray buildLogLine(QtMsgType type, const QMessageLogContext &context, const
     const int categorySize = int(std::strlen(category));
     const char *level = levelWord(type);
     const int levelSize = int(std::strlen(level));
-    const QByteArray &where = locationUtf8(context);
+    QByteArray scratch;
+    const QByteArray &where = locationUtf8(context, scratch);
     const int size = when.size() + (millis >= 0 ? 3 : 0) + categorySize + levelSize + where.size() + message.size()
                      + 4 * 2 + (lineFeed ? 1 : 0);
     QByteArray line(size, Qt::Uninitialized);
@@ -185,16 +241,12 @@ QByteArray buildLogLine(QtMsgType type, const QMessageLogContext &context, const
 
 QString timestamp(const QDateTime &when)
 {
-    struct Second {
-        qint64 day = -1;
-        int second = -1;
-        QString text;
-    };
-    thread_local Second last;
     const QDate date = when.date();
     const int msecs = when.time().msecsSinceStartOfDay();
-    if (!date.isValid() || msecs < 0)
+    ThreadCaches *caches = threadCaches();
+    if (!caches || !date.isValid() || msecs < 0)
         return when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+    KnownTimestamp &last = caches->timestamp;
     if (date.toJulianDay() != last.day || msecs / 1000 != last.second) {
         last.day = date.toJulianDay();
         last.second = msecs / 1000;
@@ -280,7 +332,7 @@ void writeFileLine(const QByteArray &line)
     for (;;) {
         quint64 full = 0;
         {
-            QReadLocker lock(&g_logLock);
+            QReadLocker lock(&logLock());
             if (g_logFile) {
                 const qint64 before = g_logFileSize.fetch_add(line.size(), std::memory_order_relaxed);
                 if (before <= kLogRotationBytes) {
@@ -294,7 +346,7 @@ void writeFileLine(const QByteArray &line)
                 full = g_logGeneration;
             }
         }
-        QWriteLocker lock(&g_logLock);
+        QWriteLocker lock(&logLock());
         // Another thread may have rotated meanwhile; then this line goes to
         // its new file.
         if (g_logFile && g_logGeneration != full)
@@ -350,7 +402,8 @@ QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const Q
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     int millis = 0;
-    const QByteArray &second = currentSecondText(&millis);
+    QByteArray scratch;
+    const QByteArray &second = currentSecondText(&millis, scratch);
     const QByteArray utf8 = message.toUtf8();
     const QByteArray line = buildLogLine(type, context, utf8, second, millis, true);
     writeFileLine(line);
@@ -395,7 +448,7 @@ bool installLogMessageHandler(int appLogLevel)
 
 QString currentLogFilePath()
 {
-    QReadLocker lock(&g_logLock);
+    QReadLocker lock(&logLock());
     return g_logFile ? g_logFile->fileName() : QString();
 }
 

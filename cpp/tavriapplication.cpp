@@ -69,6 +69,7 @@
 #include "tavriidentityrealm.h"
 #include "tavrisharedidentityrealmmanager.h"
 #include "version.h"
+#include "viewunloader.h"
 #include "virtualkeycapturewindow.h"
 #include "voicemanager.h"
 #include "windowstyle.h"
@@ -3156,8 +3157,7 @@ void TavriApplication::onLoginScreenClosing(QQuickCloseEvent *close)
     const LocalUser::LoginState state = user->getLoginState();
     if (state == LocalUser::LoggedIn) {
         qDebug() << "LoginWindow closing, but local user is logged in!";
-        if (m_loginPrompt)
-            m_loginPrompt->setSource(QUrl());
+        ViewUnloader::unloadLater(m_loginPrompt);
         return;
     }
     if (m_loginPrompt)
@@ -3239,7 +3239,7 @@ void TavriApplication::onReportIssueClosing(QQuickCloseEvent *close)
         return;
     disconnect(m_reportIssueWindow, &QQuickWindow::closing, this, &TavriApplication::onReportIssueClosing);
     qDebug() << "Unsetting m_reportIssueWindow source...";
-    m_reportIssueWindow->setSource(QUrl());
+    ViewUnloader::unloadLater(m_reportIssueWindow);
 }
 
 void TavriApplication::onInviteFriendsViaEmailClosing(QQuickCloseEvent *close)
@@ -3248,7 +3248,7 @@ void TavriApplication::onInviteFriendsViaEmailClosing(QQuickCloseEvent *close)
     if (!m_inviteFriendsViaEmailWindow)
         return;
     qDebug() << "Clearing inviteFriendsViaEmail window source...";
-    m_inviteFriendsViaEmailWindow->setSource(QUrl());
+    ViewUnloader::unloadLater(m_inviteFriendsViaEmailWindow);
     disconnect(m_inviteFriendsViaEmailWindow, &QQuickWindow::closing, this,
                &TavriApplication::onInviteFriendsViaEmailClosing);
 }
@@ -3258,8 +3258,7 @@ void TavriApplication::onVoiceDataBlockedWarningWindowClosing(QQuickCloseEvent *
     Q_UNUSED(close)
     qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing"
              << "started";
-    if (m_networkBlockingVoiceWarningWindow)
-        m_networkBlockingVoiceWarningWindow->setSource(QUrl());
+    ViewUnloader::unloadLater(m_networkBlockingVoiceWarningWindow);
     qDebug() << "TavriApplication::onVoiceDataBlockedWarningWindowClosing"
              << "finished";
 }
@@ -3267,8 +3266,7 @@ void TavriApplication::onVoiceDataBlockedWarningWindowClosing(QQuickCloseEvent *
 void TavriApplication::onTutorialScreenClosing(QQuickCloseEvent *close)
 {
     Q_UNUSED(close)
-    if (m_tutorialWindow)
-        m_tutorialWindow->setSource(QUrl());
+    ViewUnloader::unloadLater(m_tutorialWindow);
 }
 
 // The application's ends of the tray, relays and notices whose handling is

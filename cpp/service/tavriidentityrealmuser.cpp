@@ -342,11 +342,11 @@ void TavriIdentityRealmUser::onUserDetailsWindowClosing(QQuickCloseEvent *)
 {
     if (!s_userDetailsView || sender() != s_userDetailsView)
         return;
-    // The next showUserDetails builds a fresh window; this one goes once the
-    // close event has been handled.
+    // The next showUserDetails builds a fresh window; this one, and its QML
+    // with it, goes once the close event has been handled (the close may come
+    // from a handler of that QML).
     QQuickView *view = s_userDetailsView;
     s_userDetailsView = nullptr;
-    view->setSource(QUrl());
     view->deleteLater();
 }
 

@@ -20,8 +20,8 @@ DTitledWindowBasic {
     function saveMessages() {
         localUser.setPresenceMessage(RealmUser.Online, onlineField.effectiveText)
         localUser.setPresenceMessage(RealmUser.Away, awayField.effectiveText)
-        mainApp.trackEvent("EditPresenceMessages", "OnlineMessageUpdatedEnter")
-        mainApp.trackEvent("EditPresenceMessages", "AwayMessageUpdated")
+        mainApp.trackEvent("EditPresenceMessages", "OnlineMessageUpdatedEnter", [])
+        mainApp.trackEvent("EditPresenceMessages", "AwayMessageUpdated", [])
         root.hideView()
     }
 

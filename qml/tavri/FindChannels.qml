@@ -251,7 +251,7 @@ DTitledWindowBasic {
         }
         DMenuItem {
             objectName: "privateChatItem"
-            visible: ownerMenu.ownerSipURI !== "" && ownerMenu.ownerSipURI !== localUser.sipURI
+            visible: ownerMenu.ownerSipURI !== "" && !!localUser && ownerMenu.ownerSipURI !== localUser.sipURI
             text: mainApp.languageUpdatedString + qsTr("Start Private Chat With Owner")
             onTriggered: mainApp.requestConversation(ownerMenu.ownerSipURI)
         }

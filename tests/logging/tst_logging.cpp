@@ -3,10 +3,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <unistd.h>
@@ -395,6 +398,53 @@ private slots:
             }
         }
         QCOMPARE(next, QVector<int>(kThreads, kLines));
+    }
+
+    // Lines logged while a process ends, after the logging thread's own
+    // state is gone (from a static destructor, from thread-local destructors,
+    // from a thread let go after main has returned), come out whole on the
+    // console and in the file, and the process ends normally.
+    void logsUntilTheProcessEnds()
+    {
+        QTemporaryDir temporary;
+        QVERIFY(temporary.isValid());
+        QProcess probe;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+        probe.setProcessEnvironment(environment);
+        probe.start(QStringLiteral(LOGEXITPROBE_PATH), QStringList());
+        QVERIFY2(probe.waitForFinished(60000), "the probe did not end within a minute");
+        const QString errors = QString::fromLocal8Bit(probe.readAllStandardError());
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(probe.exitCode() == 0, qPrintable(errors));
+        const QStringList console =
+            QString::fromUtf8(probe.readAllStandardOutput() + errors.toUtf8()).split('\n', Qt::SkipEmptyParts);
+        const QStringList expected{QStringLiteral("main"),
+                                   QStringLiteral("worker started"),
+                                   QStringLiteral("destroyed: main thread-local"),
+                                   QStringLiteral("static destructor"),
+                                   QStringLiteral("worker after main"),
+                                   QStringLiteral("destroyed: worker thread-local"),
+                                   QStringLiteral("static destructor after the worker")};
+        for (const QString &line : expected)
+            QVERIFY2(console.contains(line),
+                     qPrintable(line + QStringLiteral(" missing from:\n") + console.join('\n')));
+
+        const QDir logs(temporary.path() + QStringLiteral("/ostrel-") + QString::number(::geteuid())
+                        + QStringLiteral("/OstrelLogs"));
+        const QStringList files = logs.entryList({QStringLiteral("tavri-*.txt")}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QFile file(logs.filePath(files.first()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        for (const QString &line : lines)
+            QVERIFY2(kLinePattern.match(line).hasMatch(), qPrintable(line.left(200)));
+        for (const QString &text : expected) {
+            const bool found = std::any_of(lines.cbegin(), lines.cend(), [&text](const QString &line) {
+                return line.endsWith(QStringLiteral(": ") + text);
+            });
+            QVERIFY2(found, qPrintable(text));
+        }
     }
 
     void chatLogFolder()

@@ -136,6 +136,15 @@ public:
         return TavriApplication::keySequenceText(qtKeyCodes, nativeVKeyCodes);
     }
     Q_INVOKABLE bool isTavriInAccessList() { return true; }
+    // Both overloads of the program's, and no default: a call the program
+    // refuses ("Unable to determine callable overload") fails here too.
+    Q_INVOKABLE void trackEvent(const QString &category, const QString &label, const QMap<QString, QString> &params)
+    {
+        QVariantList arguments{category, label};
+        for (auto it = params.cbegin(); it != params.cend(); ++it)
+            arguments << it.key() + QLatin1Char(':') + it.value();
+        calls.add(QStringLiteral("trackEvent"), arguments);
+    }
     Q_INVOKABLE void trackEvent(const QString &category, const QString &label, const QStringList &details)
     {
         QVariantList arguments{category, label};

@@ -53,6 +53,8 @@ private slots:
     void loaders_data();
     void loaders();
     void closingHandlers();
+    void closeButtons_data();
+    void closeButtons();
     void inviteAddresses();
     void profileWindowIsAProgramWindow();
     void unknownFindUsersModeOpensNothing();
@@ -67,6 +69,11 @@ private:
     TavriApplication *app() const { return shelltest::application(); }
     QQuickView *mainFrame() const { return app()->mainFrame(); }
     void hideMainFrame();
+    // Opens the window of that name as the program does and returns it.
+    QQuickView *show(const QString &window);
+    static QQuickItem *visibleItem(QQuickItem *item, const QString &objectName);
+    // Runs the events queued so far.
+    void settle();
     FakeWebService *m_web = nullptr;
 };
 
@@ -258,6 +265,64 @@ void TestWindowLoaders::showFramePlacesAndClamps()
     QCOMPARE(frame.transientParent(), static_cast<QWindow *>(mainFrame()));
 }
 
+QQuickView *TestWindowLoaders::show(const QString &window)
+{
+    if (window == QLatin1String("login")) {
+        app()->showLoginPrompt();
+        return app()->loginPrompt();
+    }
+    if (window == QLatin1String("main")) {
+        app()->showMainFrame();
+        return mainFrame();
+    }
+    if (window == QLatin1String("about")) {
+        app()->showAbout();
+        return app()->aboutWindow();
+    }
+    if (window == QLatin1String("presence")) {
+        app()->showEditPresenceMessages();
+        return app()->editPresenceMessagesWindow();
+    }
+    if (window == QLatin1String("settings")) {
+        app()->showGeneralSettings(2);
+        return app()->settingsWindow();
+    }
+    if (window == QLatin1String("hidden")) {
+        app()->showHiddenWindow();
+        return app()->hiddenWindow();
+    }
+    if (window == QLatin1String("invite")) {
+        app()->showInviteFriendsViaEmail();
+        return app()->inviteFriendsViaEmailWindow();
+    }
+    if (window == QLatin1String("report")) {
+        app()->showReportIssue(QStringLiteral("Poor"));
+        return app()->reportIssueWindow();
+    }
+    if (window == QLatin1String("survey")) {
+        app()->showPostCallSurvey();
+        return app()->postCallSurveyWindow();
+    }
+    if (window == QLatin1String("tutorial")) {
+        app()->showTutorial();
+        return app()->tutorialWindow();
+    }
+    if (window == QLatin1String("chatlog")) {
+        app()->showChatLog(QStringLiteral("/nowhere/notes.txt"));
+        return app()->chatLogWindow();
+    }
+    if (window == QLatin1String("warning")) {
+        QMetaObject::invokeMethod(app(), "onVoiceDataBlocked");
+        return app()->networkBlockingVoiceWarningWindow();
+    }
+    if (window == QLatin1String("profile")) {
+        app()->showMainFrame();
+        app()->showUserProfileByURI(QStringLiteral("sip:u-someone@d"));
+        return TavriIdentityRealmUser::userDetailsView();
+    }
+    return nullptr;
+}
+
 void TestWindowLoaders::loaders_data()
 {
     QTest::addColumn<QString>("window");
@@ -313,46 +378,16 @@ void TestWindowLoaders::loaders()
     QFETCH(bool, minimizeButton);
 
     LogCapture capture(LogCapture::ForwardWarnings);
-    QQuickView *view = nullptr;
-    if (window == QLatin1String("login")) {
-        app()->showLoginPrompt();
-        view = app()->loginPrompt();
-    } else if (window == QLatin1String("main")) {
-        app()->showMainFrame();
-        view = mainFrame();
-    } else if (window == QLatin1String("about")) {
-        app()->showAbout();
-        view = app()->aboutWindow();
-    } else if (window == QLatin1String("presence")) {
-        app()->showEditPresenceMessages();
-        view = app()->editPresenceMessagesWindow();
-    } else if (window == QLatin1String("settings")) {
-        app()->showGeneralSettings(2);
-        view = app()->settingsWindow();
+    if (window == QLatin1String("tutorial"))
+        storage()->setShowHint(QStringLiteral("Tutorial"), true);
+    QQuickView *view = show(window);
+    if (window == QLatin1String("settings"))
         QCOMPARE(app()->pageId(), 2);
-    } else if (window == QLatin1String("hidden")) {
-        app()->showHiddenWindow();
-        view = app()->hiddenWindow();
-    } else if (window == QLatin1String("invite")) {
-        app()->showInviteFriendsViaEmail();
-        view = app()->inviteFriendsViaEmailWindow();
-    } else if (window == QLatin1String("report")) {
-        app()->showReportIssue(QStringLiteral("Poor"));
-        view = app()->reportIssueWindow();
+    if (window == QLatin1String("report"))
         QCOMPARE(app()->windowContext(view)->contextProperty(QStringLiteral("reason")).toString(),
                  QStringLiteral("Poor"));
-    } else if (window == QLatin1String("survey")) {
-        app()->showPostCallSurvey();
-        view = app()->postCallSurveyWindow();
-    } else if (window == QLatin1String("tutorial")) {
-        storage()->setShowHint(QStringLiteral("Tutorial"), true);
-        app()->showTutorial();
-        view = app()->tutorialWindow();
+    if (window == QLatin1String("tutorial"))
         QVERIFY(!storage()->getShowHint(QStringLiteral("Tutorial")));
-    } else if (window == QLatin1String("chatlog")) {
-        app()->showChatLog(QStringLiteral("/nowhere/notes.txt"));
-        view = app()->chatLogWindow();
-    }
     QVERIFY(view);
     QVERIFY(view->isVisible());
     QCOMPARE(view->status(), QQuickView::Ready);
@@ -383,18 +418,18 @@ void TestWindowLoaders::closingHandlers()
     // Report issue, invite and tutorial load afresh after closing; the
     // settings window is made anew.
     app()->showReportIssue();
-    emit app()->reportIssueWindow()->closing(nullptr);
-    QVERIFY(app()->reportIssueWindow()->source().isEmpty());
+    app()->reportIssueWindow()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(app()->reportIssueWindow()->source().isEmpty(), 30000);
     app()->showReportIssue(QStringLiteral("again"));
     QCOMPARE(app()->reportIssueWindow()->status(), QQuickView::Ready);
 
     app()->showInviteFriendsViaEmail();
-    emit app()->inviteFriendsViaEmailWindow()->closing(nullptr);
-    QVERIFY(app()->inviteFriendsViaEmailWindow()->source().isEmpty());
+    app()->inviteFriendsViaEmailWindow()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(app()->inviteFriendsViaEmailWindow()->source().isEmpty(), 30000);
 
     app()->showTutorial();
-    emit app()->tutorialWindow()->closing(nullptr);
-    QVERIFY(app()->tutorialWindow()->source().isEmpty());
+    app()->tutorialWindow()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(app()->tutorialWindow()->source().isEmpty(), 30000);
 
     app()->showGeneralSettings(0);
     QPointer<VirtualKeyCaptureWindow> settings = app()->settingsWindow();
@@ -415,6 +450,76 @@ void TestWindowLoaders::closingHandlers()
     QVERIFY(QObject::disconnect(app()->loginPrompt(), &QQuickWindow::closing, app(), nullptr));
     QVERIFY(QObject::connect(app()->loginPrompt(), SIGNAL(closing(QQuickCloseEvent *)), app(),
                              SLOT(onLoginScreenClosing(QQuickCloseEvent *))));
+}
+
+void TestWindowLoaders::closeButtons_data()
+{
+    QTest::addColumn<QString>("window");
+    for (const char *window :
+         {"tutorial", "report", "invite", "warning", "about", "presence", "chatlog", "survey", "hidden", "profile"})
+        QTest::newRow(window) << QString::fromLatin1(window);
+}
+
+// Each window's own close button, pressed with the mouse, closes it while the
+// program goes on; closed twice at once, or closed and at once opened again,
+// the window opens whole the next time.
+void TestWindowLoaders::closeButtons()
+{
+    QFETCH(QString, window);
+    LogCapture capture(LogCapture::ForwardWarnings);
+    QPointer<QQuickView> view = show(window);
+    QVERIFY(view);
+    QVERIFY(QTest::qWaitForWindowExposed(view, 30000));
+    QQuickItem *button = visibleItem(view->rootObject(), QStringLiteral("closeButton"));
+    QVERIFY(button);
+    const QPoint centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, centre);
+    QTRY_VERIFY_WITH_TIMEOUT(!view || !view->isVisible(), 30000);
+    settle();
+
+    view = show(window);
+    QVERIFY(view);
+    QCOMPARE(view->status(), QQuickView::Ready);
+    view->close();
+    view->close();
+    settle();
+
+    view = show(window);
+    QVERIFY(view);
+    view->close();
+    view = show(window);
+    QVERIFY(view);
+    settle();
+    QVERIFY(view);
+    QVERIFY(view->isVisible());
+    QCOMPARE(view->status(), QQuickView::Ready);
+    QVERIFY(view->rootObject());
+    view->hide();
+    QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
+}
+
+QQuickItem *TestWindowLoaders::visibleItem(QQuickItem *item, const QString &objectName)
+{
+    if (!item || !item->isVisible())
+        return nullptr;
+    if (item->objectName() == objectName)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = visibleItem(child, objectName))
+            return found;
+    }
+    return nullptr;
+}
+
+void TestWindowLoaders::settle()
+{
+    // Whatever the program queued before this marker (unloads, deletions)
+    // has run once the marker has.
+    bool reached = false;
+    QMetaObject::invokeMethod(
+        app(), [&reached] { reached = true; }, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(reached, 30000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void TestWindowLoaders::inviteAddresses()

@@ -36,13 +36,13 @@ DTabbedWindowBasic {
     }
 
     function choosePicture() {
-        mainApp.trackEvent("ProfileEditor", "ChangeProfilePictureClick")
+        mainApp.trackEvent("ProfileEditor", "ChangeProfilePictureClick", [])
         var url = filePicker.getFileUrl(qsTr("Choose your profile picture"), mainApp.imageDirPath,
                                         qsTr("Images") + " (*.png *.jpg *.jpeg)", false)
         if (!url || !root.isPictureName(url) || !mainApp.isImageValid(url))
             return
         root.chosenPicture = url
-        mainApp.trackEvent("ProfileEditor", "ChangeProfileImage")
+        mainApp.trackEvent("ProfileEditor", "ChangeProfileImage", [])
     }
 
     function save() {
@@ -50,7 +50,7 @@ DTabbedWindowBasic {
                 && root.chosenPicture !== String(localUser.profileImageURI))
             localUser.requestProfilePictureUpdate(root.chosenPicture)
         localUser.requestProfileUpdate(nameField.text, descriptionArea.text, taglineField.text, locationField.text)
-        mainApp.trackEvent("UserProfileEditor", "SaveUpdateButton")
+        mainApp.trackEvent("UserProfileEditor", "SaveUpdateButton", [])
         root.saved = { name: nameField.text, description: descriptionArea.text, tagline: taglineField.text,
                        location: locationField.text }
         root.savedPicture = root.chosenPicture
