@@ -14,6 +14,8 @@
 #include "tavriidentityrealmuser.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -22,6 +24,7 @@
 #include <QLocalSocket>
 #include <QMetaEnum>
 #include <QPointer>
+#include <QQmlListReference>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSet>
@@ -124,7 +127,259 @@ Qt::Key keyNamed(const QString &name)
     return ok ? Qt::Key(key) : Qt::Key_unknown;
 }
 
+// The window whose own objectName, or whose root item's, is `name`.
+QQuickWindow *windowNamed(const QString &name)
+{
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        auto *quick = qobject_cast<QQuickWindow *>(window);
+        if (!quick || !quick->isVisible())
+            continue;
+        const QList<QQuickItem *> roots = quick->contentItem()->childItems();
+        if (quick->objectName() == name || (!roots.isEmpty() && roots.first()->objectName() == name))
+            return quick;
+    }
+    return nullptr;
+}
+
+// What a person can press: a mouse area, shown, taking input, not faded
+// out, with its centre inside its window.
+bool pressable(QQuickItem *item)
+{
+    if (!item || !item->inherits("QQuickMouseArea") || !item->isVisible() || !item->isEnabled() || !item->window()
+        || !item->window()->isVisible() || item->width() <= 0 || item->height() <= 0)
+        return false;
+    for (QQuickItem *up = item; up; up = up->parentItem())
+        if (up->opacity() <= 0)
+            return false;
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    return QRectF(QPointF(0, 0), QSizeF(item->window()->size())).contains(centre);
+}
+
+// A control's name for the report: the objectNames from the window down to it.
+QString describe(QQuickItem *item)
+{
+    QStringList names;
+    for (QQuickItem *up = item; up; up = up->parentItem())
+        if (!up->objectName().isEmpty())
+            names.prepend(up->objectName());
+    return names.isEmpty() ? QString::fromLatin1(item->metaObject()->className()) : names.join(QLatin1Char('/'));
+}
+
+// True for the mouse area of a text field or area, whose right button opens
+// Qt Quick Controls' own edit menu.
+bool overText(QQuickItem *item)
+{
+    for (QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
+        if (up->inherits("QQuickTextInput") || up->inherits("QQuickTextEdit"))
+            return true;
+        for (QQuickItem *sibling : up->childItems())
+            if (sibling->inherits("QQuickTextInput") || sibling->inherits("QQuickTextEdit"))
+                return true;
+        if (up->parentItem() && up->parentItem()->inherits("QQuickWindow"))
+            break;
+        if (!up->objectName().isEmpty())
+            break;
+    }
+    return false;
+}
+
+void collectPressable(QQuickItem *item, QList<QPointer<QQuickItem>> *found)
+{
+    if (!item->isVisible())
+        return;
+    if (pressable(item))
+        found->append(item);
+    for (QQuickItem *child : item->childItems())
+        collectPressable(child, found);
+}
+
+// Lets the program react to an input: queued calls, deferred deletes and
+// any window it opened.
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+// Shuts any modal dialog (a file picker, a message box) or pop-up widget
+// (a menu in its own loop) as soon as it shows, for as long as it lives, so that a press that opens one returns.
+class DialogCloser
+{
+public:
+    DialogCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget *popup = QApplication::activePopupWidget()) {
+                closed << QString::fromLatin1(popup->metaObject()->className());
+                popup->close();
+            }
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                closed << QString::fromLatin1(modal->metaObject()->className());
+                if (auto *dialog = qobject_cast<QDialog *>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            }
+        });
+        m_timer.start(50);
+    }
+    QStringList closed;
+
+private:
+    QTimer m_timer;
+};
+
+// Hides the pop-up windows (menus) that a press opened and that are still
+// shown, as a person's Escape would.
+void closePopups(const QSet<QWindow *> &before)
+{
+    // A menu deletes its pop-up as it closes: each is held by a guard.
+    QList<QPointer<QWindow>> popups;
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->isVisible() && !before.contains(window) && (window->flags() & Qt::Popup) == Qt::Popup)
+            popups << window;
+    for (const QPointer<QWindow> &window : qAsConst(popups)) {
+        if (window && window->isVisible())
+            QTest::keyClick(window.data(), Qt::Key_Escape);
+        if (window && window->isVisible())
+            window->close();
+    }
+}
+
+QSet<QWindow *> shownWindows()
+{
+    QSet<QWindow *> shown;
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->isVisible())
+            shown.insert(window);
+    return shown;
+}
+
+// Clicks `item` at its centre as a person would: the pointer moves there,
+// then presses and lets go.
+void clickAt(QQuickItem *item, Qt::MouseButton button)
+{
+    QQuickWindow *window = item->window();
+    const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    QTest::mouseMove(window, centre);
+    QTest::mouseClick(window, button, Qt::NoModifier, centre);
+}
+
 } // namespace
+
+// Presses every control of a window once (see the header).
+QJsonObject TestControlServer::pressAll(const QJsonObject &command)
+{
+    QQuickWindow *window = windowNamed(text(command, "window"));
+    if (!window)
+        return {{"ok", false}, {"error", QStringLiteral("no window %1").arg(text(command, "window"))}};
+    QSet<QString> skip;
+    for (const QJsonValue &name : command.value(QLatin1String("skip")).toArray())
+        skip.insert(name.toString());
+    QList<QPointer<QQuickItem>> controls;
+    collectPressable(window->contentItem(), &controls);
+    // Closing controls go last, so the rest are pressed first.
+    std::stable_partition(controls.begin(), controls.end(), [](const QPointer<QQuickItem> &item) {
+        return !describe(item).contains(QLatin1String("close"), Qt::CaseInsensitive);
+    });
+    QJsonArray pressed;
+    DialogCloser dialogs;
+    QPointer<QQuickWindow> target(window);
+    for (const QPointer<QQuickItem> &item : qAsConst(controls)) {
+        if (!target || !target->isVisible())
+            break;
+        if (!pressable(item))
+            continue;
+        const QString name = describe(item);
+        bool skipped = false;
+        for (QQuickItem *up = item; up && !skipped; up = up->parentItem())
+            skipped = skip.contains(up->objectName());
+        if (skipped)
+            continue;
+        const QSet<QWindow *> before = shownWindows();
+        const auto buttons = Qt::MouseButtons(item->property("acceptedButtons").toInt());
+        const bool right = (buttons & Qt::RightButton) && !overText(item);
+        qDebug() << "TestControlServer: pressing" << name;
+        clickAt(item, Qt::LeftButton);
+        settle();
+        closePopups(before);
+        if (item && right && pressable(item)) {
+            clickAt(item, Qt::RightButton);
+            settle();
+            closePopups(before);
+        }
+        pressed << name;
+    }
+    settle();
+    QJsonArray dialogsClosed;
+    for (const QString &name : qAsConst(dialogs.closed))
+        dialogsClosed << name;
+    return {{"value", pressed}, {"dialogs", dialogsClosed}};
+}
+
+// Chooses every entry of a menu in turn with the pointer: the menu is
+// opened, the pointer goes to the entry in its pop-up and clicks it.
+// Submenus are opened on their own and their entries chosen likewise.
+QJsonObject TestControlServer::chooseAll(const QJsonObject &command)
+{
+    QObject *menu = findPath(text(command, "path"));
+    if (!menu || !menu->property("items").isValid())
+        return {{"ok", false}, {"error", QStringLiteral("no menu %1").arg(text(command, "path"))}};
+    QSet<QString> skip;
+    for (const QJsonValue &name : command.value(QLatin1String("skip")).toArray())
+        skip.insert(name.toString());
+    const QString only = text(command, "only");
+    QJsonArray chosen;
+    DialogCloser dialogs;
+    QList<QPointer<QObject>> menus{menu};
+    for (int m = 0; m < menus.size(); ++m) {
+        QPointer<QObject> current = menus.at(m);
+        if (!current)
+            continue;
+        QQmlListReference items(current, "items");
+        QList<QPointer<QObject>> entries;
+        for (int i = 0; i < items.count(); ++i)
+            entries << items.at(i);
+        for (const QPointer<QObject> &entry : qAsConst(entries)) {
+            if (!entry || !current || !entry->property("visible").toBool() || !entry->property("enabled").toBool()
+                || skip.contains(entry->objectName()) || (!only.isEmpty() && entry->objectName() != only))
+                continue;
+            if (entry->property("items").isValid()) { // a submenu
+                menus << entry.data();
+                continue;
+            }
+            if (entry->property("text").toString().isEmpty()) // a separator
+                continue;
+            const QSet<QWindow *> before = shownWindows();
+            QMetaObject::invokeMethod(current, "popup");
+            settle();
+            // The pop-up's row for the entry: the item that carries it.
+            QQuickItem *row = nullptr;
+            for (QWindow *window : QGuiApplication::topLevelWindows()) {
+                auto *quick = qobject_cast<QQuickWindow *>(window);
+                if (!quick || !quick->isVisible() || before.contains(quick))
+                    continue;
+                for (QObject *object : quick->contentItem()->findChildren<QObject *>())
+                    if (auto *item = qobject_cast<QQuickItem *>(object);
+                        item && item->property("__menuItem").value<QObject *>() == entry.data() && item->isVisible())
+                        row = item;
+            }
+            if (!row) {
+                closePopups(before);
+                return {{"ok", false}, {"error", QStringLiteral("no row for %1").arg(entry->objectName())}};
+            }
+            chosen << (entry->objectName().isEmpty() ? entry->property("text").toString() : entry->objectName());
+            qDebug() << "TestControlServer: choosing" << chosen.last().toString();
+            clickAt(row, Qt::LeftButton);
+            settle();
+            closePopups(before);
+        }
+    }
+    settle();
+    return {{"value", chosen}};
+}
 
 TestControlServer::TestControlServer(QObject *parent)
     : QObject(parent)
@@ -363,6 +618,12 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
         QObject *entry = findPath(text(command, "path"));
         if (!entry || !QMetaObject::invokeMethod(entry, "trigger"))
             return fail;
+    } else if (cmd == QLatin1String("press")) {
+        return pressAll(command);
+    } else if (cmd == QLatin1String("choose")) {
+        return chooseAll(command);
+    } else if (cmd == QLatin1String("alive")) {
+        // Answered only while the program runs: a barrier for the tests.
     } else if (cmd == QLatin1String("user")) {
         return {{"value", QJsonValue::fromVariant(me->property(text(command, "name").toLatin1().constData()))}};
     } else if (cmd == QLatin1String("rows")) {
