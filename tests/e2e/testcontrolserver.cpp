@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QJSValue>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalServer>
@@ -26,6 +27,7 @@
 #include <QPointer>
 #include <QQmlListReference>
 #include <QQuickItem>
+#include <QQuickView>
 #include <QQuickWindow>
 #include <QSet>
 #include <QTest>
@@ -138,6 +140,35 @@ QQuickWindow *windowNamed(const QString &name)
         if (quick->objectName() == name || (!roots.isEmpty() && roots.first()->objectName() == name))
             return quick;
     }
+    return nullptr;
+}
+
+// A window's name for the report: its root item's objectName, else the
+// file of its QML.
+QString windowName(QQuickWindow *window)
+{
+    const QList<QQuickItem *> roots = window->contentItem()->childItems();
+    if (!roots.isEmpty() && !roots.first()->objectName().isEmpty())
+        return roots.first()->objectName();
+    if (auto *view = qobject_cast<QQuickView *>(window))
+        return view->source().fileName();
+    return window->objectName();
+}
+
+// The row of a menu's pop-up that shows `entry`: the visible item that
+// carries it (the pop-up's rows are a view's delegates, found only among
+// visual children).
+QQuickItem *menuRow(QQuickItem *item, QObject *entry)
+{
+    const QVariant carried = item->property("__menuItem");
+    QObject *shown = carried.value<QObject *>();
+    if (!shown && carried.userType() == qMetaTypeId<QJSValue>())
+        shown = carried.value<QJSValue>().toQObject();
+    if (shown == entry && item->isVisible() && item->width() > 0)
+        return item;
+    for (QQuickItem *child : item->childItems())
+        if (QQuickItem *row = menuRow(child, entry))
+            return row;
     return nullptr;
 }
 
@@ -278,6 +309,58 @@ QJsonObject TestControlServer::pressAll(const QJsonObject &command)
     QSet<QString> skip;
     for (const QJsonValue &name : command.value(QLatin1String("skip")).toArray())
         skip.insert(name.toString());
+    DialogCloser dialogs;
+    const QJsonArray pressed = pressWindow(window, skip);
+    QJsonArray dialogsClosed;
+    for (const QString &name : qAsConst(dialogs.closed))
+        dialogsClosed << name;
+    return {{"value", pressed}, {"dialogs", dialogsClosed}};
+}
+
+// Presses every window shown but those named in "except", and then those
+// that the presses opened, each once (see the header).
+QJsonObject TestControlServer::pressOthers(const QJsonObject &command)
+{
+    QSet<QString> skip;
+    for (const QJsonValue &name : command.value(QLatin1String("skip")).toArray())
+        skip.insert(name.toString());
+    QSet<QString> except;
+    for (const QJsonValue &name : command.value(QLatin1String("except")).toArray())
+        except.insert(name.toString());
+    DialogCloser dialogs;
+    QSet<QWindow *> done;
+    QJsonArray pressed;
+    for (int round = 0; round < 10; ++round) {
+        QList<QPointer<QQuickWindow>> todo;
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            auto *quick = qobject_cast<QQuickWindow *>(window);
+            if (!quick || !quick->isVisible() || done.contains(quick) || (quick->flags() & Qt::Popup) == Qt::Popup)
+                continue;
+            const QList<QQuickItem *> roots = quick->contentItem()->childItems();
+            if (except.contains(quick->objectName())
+                || (!roots.isEmpty() && except.contains(roots.first()->objectName())))
+                continue;
+            todo << quick;
+        }
+        if (todo.isEmpty())
+            break;
+        for (const QPointer<QQuickWindow> &window : qAsConst(todo)) {
+            if (!window || !window->isVisible())
+                continue;
+            done.insert(window);
+            const QString name = windowName(window);
+            qDebug() << "TestControlServer: pressing the window" << name;
+            pressed << QJsonObject{{"window", name}, {"controls", pressWindow(window, skip)}};
+        }
+    }
+    QJsonArray dialogsClosed;
+    for (const QString &name : qAsConst(dialogs.closed))
+        dialogsClosed << name;
+    return {{"value", pressed}, {"dialogs", dialogsClosed}};
+}
+
+QJsonArray TestControlServer::pressWindow(QQuickWindow *window, const QSet<QString> &skip)
+{
     QList<QPointer<QQuickItem>> controls;
     collectPressable(window->contentItem(), &controls);
     // Closing controls go last, so the rest are pressed first.
@@ -285,7 +368,6 @@ QJsonObject TestControlServer::pressAll(const QJsonObject &command)
         return !describe(item).contains(QLatin1String("close"), Qt::CaseInsensitive);
     });
     QJsonArray pressed;
-    DialogCloser dialogs;
     QPointer<QQuickWindow> target(window);
     for (const QPointer<QQuickItem> &item : qAsConst(controls)) {
         if (!target || !target->isVisible())
@@ -302,21 +384,68 @@ QJsonObject TestControlServer::pressAll(const QJsonObject &command)
         const auto buttons = Qt::MouseButtons(item->property("acceptedButtons").toInt());
         const bool right = (buttons & Qt::RightButton) && !overText(item);
         qDebug() << "TestControlServer: pressing" << name;
+        pressed << name;
         clickAt(item, Qt::LeftButton);
         settle();
-        closePopups(before);
+        pressed += chooseFromPopup(item, Qt::LeftButton, before, skip);
         if (item && right && pressable(item)) {
             clickAt(item, Qt::RightButton);
             settle();
-            closePopups(before);
+            pressed += chooseFromPopup(item, Qt::RightButton, before, skip);
         }
-        pressed << name;
     }
     settle();
-    QJsonArray dialogsClosed;
-    for (const QString &name : qAsConst(dialogs.closed))
-        dialogsClosed << name;
-    return {{"value", pressed}, {"dialogs", dialogsClosed}};
+    return pressed;
+}
+
+// When pressing `item` with `button` opened a menu (a pop-up window not in
+// `before`), chooses each of its entries in turn: the menu is shut, opened
+// again by the same press and the entry clicked, as a person picks each
+// entry of a context menu. Submenus are left shut. Returns the entries.
+QJsonArray TestControlServer::chooseFromPopup(QPointer<QQuickItem> item, Qt::MouseButton button,
+                                              const QSet<QWindow *> &before, const QSet<QString> &skip)
+{
+    QJsonArray chosen;
+    QList<QPointer<QObject>> entries;
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        auto *quick = qobject_cast<QQuickWindow *>(window);
+        if (!quick || !quick->isVisible() || before.contains(quick) || (quick->flags() & Qt::Popup) != Qt::Popup)
+            continue;
+        QList<QQuickItem *> rows{quick->contentItem()};
+        for (int i = 0; i < rows.size(); ++i) {
+            rows << rows.at(i)->childItems();
+            const QVariant carried = rows.at(i)->property("__menuItem");
+            QObject *entry = carried.value<QObject *>();
+            if (!entry && carried.userType() == qMetaTypeId<QJSValue>())
+                entry = carried.value<QJSValue>().toQObject();
+            if (entry && rows.at(i)->isVisible() && entry->property("enabled").toBool()
+                && !entry->property("items").isValid() && !entry->property("text").toString().isEmpty()
+                && !skip.contains(entry->objectName()) && !entries.contains(entry))
+                entries << entry;
+        }
+    }
+    closePopups(before);
+    for (const QPointer<QObject> &entry : qAsConst(entries)) {
+        if (!entry || !pressable(item))
+            break;
+        clickAt(item, button);
+        settle();
+        QQuickItem *row = nullptr;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (auto *quick = qobject_cast<QQuickWindow *>(window);
+                quick && quick->isVisible() && !before.contains(quick) && !row)
+                row = menuRow(quick->contentItem(), entry);
+        if (row) {
+            const QString name =
+                entry->objectName().isEmpty() ? entry->property("text").toString() : entry->objectName();
+            qDebug() << "TestControlServer: choosing" << name;
+            chosen << QStringLiteral("menu entry ") + name;
+            clickAt(row, Qt::LeftButton);
+            settle();
+        }
+        closePopups(before);
+    }
+    return chosen;
 }
 
 // Chooses every entry of a menu in turn with the pointer: the menu is
@@ -361,10 +490,9 @@ QJsonObject TestControlServer::chooseAll(const QJsonObject &command)
                 auto *quick = qobject_cast<QQuickWindow *>(window);
                 if (!quick || !quick->isVisible() || before.contains(quick))
                     continue;
-                for (QObject *object : quick->contentItem()->findChildren<QObject *>())
-                    if (auto *item = qobject_cast<QQuickItem *>(object);
-                        item && item->property("__menuItem").value<QObject *>() == entry.data() && item->isVisible())
-                        row = item;
+                row = menuRow(quick->contentItem(), entry.data());
+                if (row)
+                    break;
             }
             if (!row) {
                 closePopups(before);
@@ -620,6 +748,8 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
             return fail;
     } else if (cmd == QLatin1String("press")) {
         return pressAll(command);
+    } else if (cmd == QLatin1String("pressothers")) {
+        return pressOthers(command);
     } else if (cmd == QLatin1String("choose")) {
         return chooseAll(command);
     } else if (cmd == QLatin1String("alive")) {
