@@ -360,6 +360,8 @@ void TavriApplication::wireServices()
          &TavriApplication::onInviteUsersResponses);
     link(m_callStatsConnections, m_callStats, &CallSessionStats::voiceDataBlocked, this,
          &TavriApplication::onVoiceDataBlocked);
+    link(m_callStatsConnections, m_callStats, &CallSessionStats::callIdReceived, localUser(),
+         &LocalUser::setLastCallId);
     link(m_voiceConnections, voice, &VoiceManager::captureTestRunningChanged, this,
          &TavriApplication::onVoiceManagerCaptureTestRunningChanged);
     link(m_voiceConnections, voice, &VoiceManager::renderTestRunningChanged, this,

@@ -27,6 +27,7 @@ public:
     QVariant value(const char *roleName) const;
 
     QDateTime creationTime() const { return m_creationTime; }
+    QString callId() const { return m_callId; }
 
     // An SDK time (seconds since 1601-01-01) as a date and time; invalid for
     // a time that is not a number, negative or beyond the representable range.

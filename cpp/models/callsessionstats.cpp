@@ -154,6 +154,8 @@ void CallSessionStats::onSessionStatReceived(CallSessionStat *stat)
     if (!stat)
         return;
     stat->setParent(this);
+    if (!stat->callId().isEmpty())
+        emit callIdReceived(stat->callId());
     beginInsertRows(QModelIndex(), m_samples.size(), m_samples.size());
     m_samples.append(stat);
     endInsertRows();

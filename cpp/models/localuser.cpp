@@ -364,7 +364,16 @@ void LocalUser::onVoiceLoggedOut(const QString &reason)
         m_lastParticipatingURI.clear();
         emit lastParticipatingURIChanged(m_lastParticipatingURI);
     }
+    setLastCallId(QString());
     m_idleHandler.stop();
+}
+
+void LocalUser::setLastCallId(const QString &callId)
+{
+    if (callId == m_lastCallId)
+        return;
+    m_lastCallId = callId;
+    emit lastCallIdChanged(m_lastCallId);
 }
 
 void LocalUser::onSocialLoginFailed(const QString &reason)
@@ -409,6 +418,7 @@ void LocalUser::onLogoutRequested()
         m_lastParticipatingURI.clear();
         emit lastParticipatingURIChanged(m_lastParticipatingURI);
     }
+    setLastCallId(QString());
     if (VoiceManager *voice = VoiceManager::getInstance())
         voice->requestLogout(QString());
 }

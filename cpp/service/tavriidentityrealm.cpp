@@ -455,6 +455,16 @@ void TavriIdentityRealm::sendTextMessage(const QString &conversationID, const QS
         QString handle = conversation->getOstrelSessionHandle(true);
         if (handle.isEmpty())
             handle = m_sessionHandlesByConversation.value(conversation);
+        // A session that has ended for this conversation (one left behind by
+        // a move between sessions) takes no text: the entry is dropped and
+        // the text goes as for a conversation without a session.
+        if (m_conversationsBySessionHandle.value(handle) != conversation) {
+            qDebug() << "TavriIdentityRealm::sendTextMessage"
+                     << "session" << handle << "has ended for" << conversationID;
+            m_sessionHandlesByConversation.remove(conversation);
+            sendTextMessage(conversationID, messageText);
+            return;
+        }
         VoiceManager *voice = VoiceManager::getInstance();
         const QString cookie = voice ? voice->requestSendMessage(handle, framed) : QString();
         if (cookie.isEmpty()) {

@@ -182,7 +182,7 @@ MainFramePane {
             property bool expanded: true
             readonly property string groupID: model.groupID !== undefined ? model.groupID : ""
             readonly property var contacts: model.contactList
-            readonly property int contactCount: contacts && contacts.count !== undefined ? contacts.count : 0
+            readonly property int contactCount: contacts && contacts.visibleCount !== undefined ? contacts.visibleCount : 0
 
             objectName: "contactGroup"
             width: list.width

@@ -21,7 +21,7 @@ class FakeTones : public QObject
     Q_OBJECT
     Q_PROPERTY(QString defaultText READ defaultText CONSTANT)
     Q_PROPERTY(bool textToSpeechAvailable MEMBER m_ttsAvailable NOTIFY textToSpeechAvailableChanged)
-    Q_PROPERTY(int volume READ volume WRITE setVolume NOTIFY volumeChanged)
+    Q_PROPERTY(quint16 volume READ volume WRITE setVolume NOTIFY volumeChanged)
 
 public:
     CallLog log;
@@ -29,7 +29,7 @@ public:
     QMap<int, QString> files;
     QMap<int, int> playbackStates;
     bool m_ttsAvailable = true;
-    int m_volume = 35;
+    quint16 m_volume = 35;
 
     FakeTones()
     {
@@ -38,8 +38,8 @@ public:
     }
 
     QString defaultText() const { return QStringLiteral("(default)"); }
-    int volume() const { return m_volume; }
-    void setVolume(int volume)
+    quint16 volume() const { return m_volume; }
+    void setVolume(quint16 volume)
     {
         log.add({QStringLiteral("setVolume"), QString::number(volume)});
         m_volume = volume;
@@ -106,7 +106,7 @@ public:
 
 signals:
     void textToSpeechAvailableChanged(bool available);
-    void volumeChanged(int volume);
+    void volumeChanged(quint16 volume);
     void audioCueEventStateChanged(int event, int state);
     void audioCueEventMediaStateChanged(int event, int state);
     void audioCueEventStatePlaybackFilepathChanged(int event, const QString &path);

@@ -17,9 +17,82 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace e2e {
 
 inline const QString Domain = QStringLiteral("dev.tavri.test");
+
+// One line of the program's log ("date time: category: level: where:
+// message", the category and level padded): its parts.
+struct LogLine {
+    QString category;
+    QString level;
+    QString message;
+};
+
+inline QList<LogLine> readLog(const QString &path, qint64 from = 0)
+{
+    static const QRegularExpression format(
+        QStringLiteral("^\\S+ \\S+: (\\S*) *: (debug|warning|critical|fatal) *: .*?: (.*)$"));
+    QList<LogLine> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || !file.seek(from))
+        return lines;
+    while (!file.atEnd()) {
+        const QString text = QString::fromUtf8(file.readLine()).trimmed();
+        const QRegularExpressionMatch match = format.match(text);
+        if (match.hasMatch())
+            lines << LogLine{match.captured(1), match.captured(2), match.captured(3)};
+        else if (!lines.isEmpty())
+            lines.last().message += QLatin1Char('\n') + text; // a message of several lines
+    }
+    return lines;
+}
+
+// The allowed critical lines: "text | reason" each, '#' starting a comment.
+// An entry without a reason is itself a failure, told in `error`.
+inline QStringList readAllowList(const QString &path, QString *error)
+{
+    QStringList allowed;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot read ") + path;
+        return allowed;
+    }
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const int bar = line.indexOf(QLatin1String(" | "));
+        if (bar <= 0 || line.mid(bar + 3).trimmed().isEmpty()) {
+            *error = QStringLiteral("allow-list entry without a reason: ") + line;
+            continue;
+        }
+        allowed << line.left(bar).trimmed();
+    }
+    return allowed;
+}
+
+// The lines of a log that show a fault: a QML warning or error, a
+// connection left unmade, a critical or fatal line not allowed, or an
+// AddressSanitizer report.
+inline QStringList faults(const QList<LogLine> &log, const QStringList &allowed)
+{
+    QStringList found;
+    for (const LogLine &line : log) {
+        const bool qmlWarning = line.level == "warning"
+                                && (line.category == "qml" || line.category == "js" || line.message.contains("qrc:/")
+                                    || line.message.contains(".qml:"));
+        const bool unwired = line.message.contains("not wired");
+        const bool critical = line.level == "critical" || line.level == "fatal";
+        const bool allowedCritical =
+            std::any_of(allowed.cbegin(), allowed.cend(), [&](const QString &a) { return line.message.contains(a); });
+        if (qmlWarning || unwired || (critical && !allowedCritical))
+            found << line.level + ": " + line.message;
+    }
+    return found;
+}
 
 // A control answer's value as the await answers show it.
 inline QString shown(const QJsonValue &value)
@@ -59,6 +132,9 @@ public:
     // took; false when it did not come up.
     bool start(quint16 httpPort = 0, quint16 worldPort = 0, const QStringList &extra = {})
     {
+        // Its warnings go to a file beside its store: an unread pipe would
+        // fill and stop it.
+        m_process.setStandardErrorFile(m_store + QLatin1String(".stderr.log"), QIODevice::Append);
         m_process.start(QStringLiteral(TAVRI_DEVGATEWAY),
                         QStringList{"--listen", QStringLiteral("127.0.0.1:%1").arg(httpPort), "--db", m_store,
                                     "--voice-world", QString::number(worldPort)}
@@ -120,6 +196,9 @@ public:
         m_environment.insert("TAVRI_TEST_CONTROL", m_control);
         m_process.setProcessEnvironment(m_environment);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        // Both outputs go to files: a pipe that nobody reads once the
+        // program is up would fill and stop the program in its next write.
+        m_process.setStandardOutputFile(m_dir.filePath("stdout.log"));
         m_process.setStandardErrorFile(m_dir.filePath("stderr.log"));
         m_process.start(QStringLiteral(TAVRI_CONTROLLED), QStringList());
     }
@@ -135,7 +214,18 @@ public:
     }
     bool ready()
     {
-        if (awaitLine(m_process, QRegularExpression(QStringLiteral("^CONTROL READY$")), 60000).isEmpty())
+        // The program says so on its output once its control socket listens.
+        QElapsedTimer clock;
+        clock.start();
+        const QString output = m_dir.filePath("stdout.log");
+        bool listening = false;
+        while (!listening && clock.elapsed() < 60000 && m_process.state() != QProcess::NotRunning) {
+            QFile file(output);
+            listening = file.open(QIODevice::ReadOnly) && file.readAll().contains("\nCONTROL READY\n");
+            if (!listening)
+                m_process.waitForFinished(50); // a short pause that also sees the program end
+        }
+        if (!listening)
             return false;
         m_socket.connectToServer(m_control);
         return m_socket.waitForConnected(5000);
@@ -181,6 +271,21 @@ public:
                            && m_process.exitCode() == 0;
         return sent && ended;
     }
+    // Starts the program once more in this client's folders, as a person
+    // starts it again while it runs (the running one is told and shows its
+    // window), and waits for that second start to end; true when it ended
+    // normally with exit code 0.
+    bool startAgain(const QStringList &arguments = {}, int timeoutMs = 60000)
+    {
+        QProcess second;
+        second.setProcessEnvironment(m_environment);
+        second.setProcessChannelMode(QProcess::MergedChannels);
+        second.setStandardOutputFile(m_dir.filePath("second.log"), QIODevice::Append);
+        second.start(QStringLiteral(TAVRI_CONTROLLED), arguments);
+        return second.waitForFinished(timeoutMs) && second.exitStatus() == QProcess::NormalExit
+               && second.exitCode() == 0;
+    }
+    bool running() const { return m_process.state() == QProcess::Running; }
     QString path(const QString &relative) const { return m_dir.filePath(relative); }
 
 private:

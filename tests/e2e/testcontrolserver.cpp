@@ -14,15 +14,20 @@
 #include "tavriidentityrealmuser.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QJSValue>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMetaEnum>
 #include <QPointer>
+#include <QQmlListReference>
 #include <QQuickItem>
+#include <QQuickView>
 #include <QQuickWindow>
 #include <QSet>
 #include <QTest>
@@ -124,7 +129,385 @@ Qt::Key keyNamed(const QString &name)
     return ok ? Qt::Key(key) : Qt::Key_unknown;
 }
 
+// The window whose own objectName, or whose root item's, is `name`.
+QQuickWindow *windowNamed(const QString &name)
+{
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        auto *quick = qobject_cast<QQuickWindow *>(window);
+        if (!quick || !quick->isVisible())
+            continue;
+        const QList<QQuickItem *> roots = quick->contentItem()->childItems();
+        if (quick->objectName() == name || (!roots.isEmpty() && roots.first()->objectName() == name))
+            return quick;
+    }
+    return nullptr;
+}
+
+// A window's name for the report: its root item's objectName, else the
+// file of its QML.
+QString windowName(QQuickWindow *window)
+{
+    const QList<QQuickItem *> roots = window->contentItem()->childItems();
+    if (!roots.isEmpty() && !roots.first()->objectName().isEmpty())
+        return roots.first()->objectName();
+    if (auto *view = qobject_cast<QQuickView *>(window))
+        return view->source().fileName();
+    return window->objectName();
+}
+
+// The row of a menu's pop-up that shows `entry`: the visible item that
+// carries it (the pop-up's rows are a view's delegates, found only among
+// visual children).
+QQuickItem *menuRow(QQuickItem *item, QObject *entry)
+{
+    const QVariant carried = item->property("__menuItem");
+    QObject *shown = carried.value<QObject *>();
+    if (!shown && carried.userType() == qMetaTypeId<QJSValue>())
+        shown = carried.value<QJSValue>().toQObject();
+    if (shown == entry && item->isVisible() && item->width() > 0)
+        return item;
+    for (QQuickItem *child : item->childItems())
+        if (QQuickItem *row = menuRow(child, entry))
+            return row;
+    return nullptr;
+}
+
+// What a person can press: a mouse area, shown, taking input, not faded
+// out, with its centre inside its window.
+bool pressable(QQuickItem *item)
+{
+    if (!item || !item->inherits("QQuickMouseArea") || !item->isVisible() || !item->isEnabled() || !item->window()
+        || !item->window()->isVisible() || item->width() <= 0 || item->height() <= 0)
+        return false;
+    for (QQuickItem *up = item; up; up = up->parentItem())
+        if (up->opacity() <= 0)
+            return false;
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    return QRectF(QPointF(0, 0), QSizeF(item->window()->size())).contains(centre);
+}
+
+// A control's name for the report: the objectNames from the window down to it.
+QString describe(QQuickItem *item)
+{
+    QStringList names;
+    for (QQuickItem *up = item; up; up = up->parentItem())
+        if (!up->objectName().isEmpty())
+            names.prepend(up->objectName());
+    return names.isEmpty() ? QString::fromLatin1(item->metaObject()->className()) : names.join(QLatin1Char('/'));
+}
+
+// True for the mouse area of a text field or area, whose right button opens
+// Qt Quick Controls' own edit menu.
+bool overText(QQuickItem *item)
+{
+    for (QQuickItem *up = item->parentItem(); up; up = up->parentItem()) {
+        if (up->inherits("QQuickTextInput") || up->inherits("QQuickTextEdit"))
+            return true;
+        for (QQuickItem *sibling : up->childItems())
+            if (sibling->inherits("QQuickTextInput") || sibling->inherits("QQuickTextEdit"))
+                return true;
+        if (up->parentItem() && up->parentItem()->inherits("QQuickWindow"))
+            break;
+        if (!up->objectName().isEmpty())
+            break;
+    }
+    return false;
+}
+
+void collectPressable(QQuickItem *item, QList<QPointer<QQuickItem>> *found)
+{
+    if (!item->isVisible())
+        return;
+    if (pressable(item))
+        found->append(item);
+    for (QQuickItem *child : item->childItems())
+        collectPressable(child, found);
+}
+
+// Lets the program react to an input: queued calls, deferred deletes and
+// any window it opened.
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+}
+
+// Shuts any modal dialog (a file picker, a message box) or pop-up widget
+// (a menu in its own loop) as soon as it shows, for as long as it lives, so that a press that opens one returns.
+class DialogCloser
+{
+public:
+    DialogCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget *popup = QApplication::activePopupWidget()) {
+                closed << QString::fromLatin1(popup->metaObject()->className());
+                popup->close();
+            }
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                closed << QString::fromLatin1(modal->metaObject()->className());
+                if (auto *dialog = qobject_cast<QDialog *>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            }
+        });
+        m_timer.start(50);
+    }
+    QStringList closed;
+
+private:
+    QTimer m_timer;
+};
+
+// Hides the pop-up windows (menus) that a press opened and that are still
+// shown, as a person's Escape would.
+void closePopups(const QSet<QWindow *> &before)
+{
+    // A menu deletes its pop-up as it closes: each is held by a guard.
+    QList<QPointer<QWindow>> popups;
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->isVisible() && !before.contains(window) && (window->flags() & Qt::Popup) == Qt::Popup)
+            popups << window;
+    for (const QPointer<QWindow> &window : qAsConst(popups)) {
+        if (window && window->isVisible())
+            QTest::keyClick(window.data(), Qt::Key_Escape);
+        if (window && window->isVisible())
+            window->close();
+    }
+}
+
+QSet<QWindow *> shownWindows()
+{
+    QSet<QWindow *> shown;
+    for (QWindow *window : QGuiApplication::topLevelWindows())
+        if (window->isVisible())
+            shown.insert(window);
+    return shown;
+}
+
+// Clicks `item` at its centre as a person would: the pointer moves there,
+// then presses and lets go.
+void clickAt(QQuickItem *item, Qt::MouseButton button)
+{
+    QQuickWindow *window = item->window();
+    const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    QTest::mouseMove(window, centre);
+    QTest::mouseClick(window, button, Qt::NoModifier, centre);
+}
+
 } // namespace
+
+// Presses every control of a window once (see the header).
+QJsonObject TestControlServer::pressAll(const QJsonObject &command)
+{
+    QQuickWindow *window = windowNamed(text(command, "window"));
+    if (!window)
+        return {{"ok", false}, {"error", QStringLiteral("no window %1").arg(text(command, "window"))}};
+    QSet<QString> skip;
+    for (const QJsonValue &name : command.value(QLatin1String("skip")).toArray())
+        skip.insert(name.toString());
+    DialogCloser dialogs;
+    const QJsonArray pressed = pressWindow(window, skip);
+    QJsonArray dialogsClosed;
+    for (const QString &name : qAsConst(dialogs.closed))
+        dialogsClosed << name;
+    return {{"value", pressed}, {"dialogs", dialogsClosed}};
+}
+
+// Presses every window shown but those named in "except", and then those
+// that the presses opened, each once (see the header).
+QJsonObject TestControlServer::pressOthers(const QJsonObject &command)
+{
+    QSet<QString> skip;
+    for (const QJsonValue &name : command.value(QLatin1String("skip")).toArray())
+        skip.insert(name.toString());
+    QSet<QString> except;
+    for (const QJsonValue &name : command.value(QLatin1String("except")).toArray())
+        except.insert(name.toString());
+    DialogCloser dialogs;
+    QSet<QWindow *> done;
+    QJsonArray pressed;
+    for (int round = 0; round < 10; ++round) {
+        QList<QPointer<QQuickWindow>> todo;
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            auto *quick = qobject_cast<QQuickWindow *>(window);
+            if (!quick || !quick->isVisible() || done.contains(quick) || (quick->flags() & Qt::Popup) == Qt::Popup)
+                continue;
+            const QList<QQuickItem *> roots = quick->contentItem()->childItems();
+            if (except.contains(quick->objectName())
+                || (!roots.isEmpty() && except.contains(roots.first()->objectName())))
+                continue;
+            todo << quick;
+        }
+        if (todo.isEmpty())
+            break;
+        for (const QPointer<QQuickWindow> &window : qAsConst(todo)) {
+            if (!window || !window->isVisible())
+                continue;
+            done.insert(window);
+            const QString name = windowName(window);
+            qDebug() << "TestControlServer: pressing the window" << name;
+            pressed << QJsonObject{{"window", name}, {"controls", pressWindow(window, skip)}};
+        }
+    }
+    QJsonArray dialogsClosed;
+    for (const QString &name : qAsConst(dialogs.closed))
+        dialogsClosed << name;
+    return {{"value", pressed}, {"dialogs", dialogsClosed}};
+}
+
+QJsonArray TestControlServer::pressWindow(QQuickWindow *window, const QSet<QString> &skip)
+{
+    QList<QPointer<QQuickItem>> controls;
+    collectPressable(window->contentItem(), &controls);
+    // Closing controls go last, so the rest are pressed first.
+    std::stable_partition(controls.begin(), controls.end(), [](const QPointer<QQuickItem> &item) {
+        return !describe(item).contains(QLatin1String("close"), Qt::CaseInsensitive);
+    });
+    QJsonArray pressed;
+    QPointer<QQuickWindow> target(window);
+    for (const QPointer<QQuickItem> &item : qAsConst(controls)) {
+        if (!target || !target->isVisible())
+            break;
+        if (!pressable(item))
+            continue;
+        const QString name = describe(item);
+        bool skipped = false;
+        for (QQuickItem *up = item; up && !skipped; up = up->parentItem())
+            skipped = skip.contains(up->objectName());
+        if (skipped)
+            continue;
+        const QSet<QWindow *> before = shownWindows();
+        const auto buttons = Qt::MouseButtons(item->property("acceptedButtons").toInt());
+        const bool right = (buttons & Qt::RightButton) && !overText(item);
+        qDebug() << "TestControlServer: pressing" << name;
+        pressed << name;
+        clickAt(item, Qt::LeftButton);
+        settle();
+        pressed += chooseFromPopup(item, Qt::LeftButton, before, skip);
+        if (item && right && pressable(item)) {
+            clickAt(item, Qt::RightButton);
+            settle();
+            pressed += chooseFromPopup(item, Qt::RightButton, before, skip);
+        }
+    }
+    settle();
+    return pressed;
+}
+
+// When pressing `item` with `button` opened a menu (a pop-up window not in
+// `before`), chooses each of its entries in turn: the menu is shut, opened
+// again by the same press and the entry clicked, as a person picks each
+// entry of a context menu. Submenus are left shut. Returns the entries.
+QJsonArray TestControlServer::chooseFromPopup(QPointer<QQuickItem> item, Qt::MouseButton button,
+                                              const QSet<QWindow *> &before, const QSet<QString> &skip)
+{
+    QJsonArray chosen;
+    QList<QPointer<QObject>> entries;
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        auto *quick = qobject_cast<QQuickWindow *>(window);
+        if (!quick || !quick->isVisible() || before.contains(quick) || (quick->flags() & Qt::Popup) != Qt::Popup)
+            continue;
+        QList<QQuickItem *> rows{quick->contentItem()};
+        for (int i = 0; i < rows.size(); ++i) {
+            rows << rows.at(i)->childItems();
+            const QVariant carried = rows.at(i)->property("__menuItem");
+            QObject *entry = carried.value<QObject *>();
+            if (!entry && carried.userType() == qMetaTypeId<QJSValue>())
+                entry = carried.value<QJSValue>().toQObject();
+            if (entry && rows.at(i)->isVisible() && entry->property("enabled").toBool()
+                && !entry->property("items").isValid() && !entry->property("text").toString().isEmpty()
+                && !skip.contains(entry->objectName()) && !entries.contains(entry))
+                entries << entry;
+        }
+    }
+    closePopups(before);
+    for (const QPointer<QObject> &entry : qAsConst(entries)) {
+        if (!entry || !pressable(item))
+            break;
+        clickAt(item, button);
+        settle();
+        QQuickItem *row = nullptr;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (auto *quick = qobject_cast<QQuickWindow *>(window);
+                quick && quick->isVisible() && !before.contains(quick) && !row)
+                row = menuRow(quick->contentItem(), entry);
+        if (row) {
+            const QString name =
+                entry->objectName().isEmpty() ? entry->property("text").toString() : entry->objectName();
+            qDebug() << "TestControlServer: choosing" << name;
+            chosen << QStringLiteral("menu entry ") + name;
+            clickAt(row, Qt::LeftButton);
+            settle();
+        }
+        closePopups(before);
+    }
+    return chosen;
+}
+
+// Chooses every entry of a menu in turn with the pointer: the menu is
+// opened, the pointer goes to the entry in its pop-up and clicks it.
+// Submenus are opened on their own and their entries chosen likewise.
+QJsonObject TestControlServer::chooseAll(const QJsonObject &command)
+{
+    QObject *menu = findPath(text(command, "path"));
+    if (!menu || !menu->property("items").isValid())
+        return {{"ok", false}, {"error", QStringLiteral("no menu %1").arg(text(command, "path"))}};
+    QSet<QString> skip;
+    for (const QJsonValue &name : command.value(QLatin1String("skip")).toArray())
+        skip.insert(name.toString());
+    const QString only = text(command, "only");
+    QJsonArray chosen;
+    DialogCloser dialogs;
+    QList<QPointer<QObject>> menus{menu};
+    for (int m = 0; m < menus.size(); ++m) {
+        QPointer<QObject> current = menus.at(m);
+        if (!current)
+            continue;
+        QQmlListReference items(current, "items");
+        QList<QPointer<QObject>> entries;
+        for (int i = 0; i < items.count(); ++i)
+            entries << items.at(i);
+        for (const QPointer<QObject> &entry : qAsConst(entries)) {
+            if (!entry || !current || !entry->property("visible").toBool() || !entry->property("enabled").toBool()
+                || skip.contains(entry->objectName()) || (!only.isEmpty() && entry->objectName() != only))
+                continue;
+            if (entry->property("items").isValid()) { // a submenu
+                menus << entry.data();
+                continue;
+            }
+            if (entry->property("text").toString().isEmpty()) // a separator
+                continue;
+            const QSet<QWindow *> before = shownWindows();
+            QMetaObject::invokeMethod(current, "popup");
+            settle();
+            // The pop-up's row for the entry: the item that carries it.
+            QQuickItem *row = nullptr;
+            for (QWindow *window : QGuiApplication::topLevelWindows()) {
+                auto *quick = qobject_cast<QQuickWindow *>(window);
+                if (!quick || !quick->isVisible() || before.contains(quick))
+                    continue;
+                row = menuRow(quick->contentItem(), entry.data());
+                if (row)
+                    break;
+            }
+            if (!row) {
+                closePopups(before);
+                return {{"ok", false}, {"error", QStringLiteral("no row for %1").arg(entry->objectName())}};
+            }
+            chosen << (entry->objectName().isEmpty() ? entry->property("text").toString() : entry->objectName());
+            qDebug() << "TestControlServer: choosing" << chosen.last().toString();
+            clickAt(row, Qt::LeftButton);
+            settle();
+            closePopups(before);
+        }
+    }
+    settle();
+    return {{"value", chosen}};
+}
 
 TestControlServer::TestControlServer(QObject *parent)
     : QObject(parent)
@@ -363,6 +746,14 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
         QObject *entry = findPath(text(command, "path"));
         if (!entry || !QMetaObject::invokeMethod(entry, "trigger"))
             return fail;
+    } else if (cmd == QLatin1String("press")) {
+        return pressAll(command);
+    } else if (cmd == QLatin1String("pressothers")) {
+        return pressOthers(command);
+    } else if (cmd == QLatin1String("choose")) {
+        return chooseAll(command);
+    } else if (cmd == QLatin1String("alive")) {
+        // Answered only while the program runs: a barrier for the tests.
     } else if (cmd == QLatin1String("user")) {
         return {{"value", QJsonValue::fromVariant(me->property(text(command, "name").toLatin1().constData()))}};
     } else if (cmd == QLatin1String("rows")) {

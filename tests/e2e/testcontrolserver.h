@@ -20,18 +20,34 @@
 // object, texts as text), rows ("role" of every row of the local user's list "list"), user (the local
 // user's property "name"), windows (the root objectName of every visible window).
 //
+// "press" presses every visible, enabled control (mouse area) of the window "window" (its own or its root
+// item's objectName) once, with the left button and, where it takes one, the right; the controls named
+// in "skip" (or inside one so named) are left alone, and those named "close…" are pressed last. A menu
+// that a press opens has each of its entries chosen in turn (opened again by the same press each time), and a modal
+// dialog is shut as it shows. Its value lists the controls pressed. "pressothers" does the same for every window shown
+// but those named in "except", then for those the presses opened, each once; its value lists each window (by root
+// objectName or QML file) with its controls. "choose" opens the menu at "path" and clicks each of its entries (and its
+// submenus') in the pop-up, skipping those named in "skip" (or only the one named "only"). "alive" answers while the
+// program runs.
+//
 // "await" repeats a query until its value equals "value" (or with "contains", holds it as text) or
 // "timeout" ms pass, and answers with the last value either way.
 
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QPair>
+#include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 class Conversation;
 class QLocalServer;
 class QLocalSocket;
+class QQuickItem;
+class QQuickWindow;
+class QWindow;
 
 class TestControlServer : public QObject
 {
@@ -45,6 +61,12 @@ private:
     void onReadable(QLocalSocket *socket);
     void answer(QLocalSocket *socket, QJsonObject reply);
     QJsonObject run(const QJsonObject &command);
+    QJsonObject pressAll(const QJsonObject &command);
+    QJsonObject pressOthers(const QJsonObject &command);
+    QJsonArray pressWindow(QQuickWindow *window, const QSet<QString> &skip);
+    QJsonArray chooseFromPopup(QPointer<QQuickItem> item, Qt::MouseButton button, const QSet<QWindow *> &before,
+                               const QSet<QString> &skip);
+    QJsonObject chooseAll(const QJsonObject &command);
     void await(QLocalSocket *socket, const QJsonObject &command);
     Conversation *conversation(const QJsonObject &command, bool create);
 

@@ -15,6 +15,9 @@
 #include <QtTest>
 
 using e2e::Client;
+using e2e::LogLine;
+using e2e::readAllowList;
+using e2e::readLog;
 using e2e::shown;
 
 namespace {
@@ -37,57 +40,6 @@ QJsonObject propertyQuery(const QString &path, const QString &name)
 QJsonObject rowsQuery(const QString &list, const QString &role)
 {
     return {{"cmd", "rows"}, {"list", list}, {"role", role}};
-}
-
-// One line of the program's log ("date time: category: level: where:
-// message", the category and level padded): its parts.
-struct LogLine {
-    QString category;
-    QString level;
-    QString message;
-};
-
-QList<LogLine> readLog(const QString &path)
-{
-    static const QRegularExpression format(
-        QStringLiteral("^\\S+ \\S+: (\\S*) *: (debug|warning|critical|fatal) *: .*?: (.*)$"));
-    QList<LogLine> lines;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return lines;
-    while (!file.atEnd()) {
-        const QString text = QString::fromUtf8(file.readLine()).trimmed();
-        const QRegularExpressionMatch match = format.match(text);
-        if (match.hasMatch())
-            lines << LogLine{match.captured(1), match.captured(2), match.captured(3)};
-        else if (!lines.isEmpty())
-            lines.last().message += QLatin1Char('\n') + text; // a message of several lines
-    }
-    return lines;
-}
-
-// The allowed critical lines: "text | reason" each, '#' starting a comment.
-// An entry without a reason is itself a failure, told in `error`.
-QStringList readAllowList(const QString &path, QString *error)
-{
-    QStringList allowed;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot read ") + path;
-        return allowed;
-    }
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const int bar = line.indexOf(QLatin1String(" | "));
-        if (bar <= 0 || line.mid(bar + 3).trimmed().isEmpty()) {
-            *error = QStringLiteral("allow-list entry without a reason: ") + line;
-            continue;
-        }
-        allowed << line.left(bar).trimmed();
-    }
-    return allowed;
 }
 
 QStringList filesUnder(const QString &folder, const QStringList &patterns)
@@ -199,18 +151,7 @@ void UserJourneyTest::newUserSession()
     QString allowError;
     const QStringList allowed = readAllowList(QStringLiteral(TAVRI_E2E_ALLOWED_CRITICALS), &allowError);
     QVERIFY2(allowError.isEmpty(), qPrintable(allowError));
-    QStringList faults;
-    for (const LogLine &line : log) {
-        const bool qmlWarning = line.level == "warning"
-                                && (line.category == "qml" || line.category == "js" || line.message.contains("qrc:/")
-                                    || line.message.contains(".qml:"));
-        const bool unwired = line.message.contains("not wired");
-        const bool critical = line.level == "critical" || line.level == "fatal";
-        const bool allowedCritical =
-            std::any_of(allowed.cbegin(), allowed.cend(), [&](const QString &a) { return line.message.contains(a); });
-        if (qmlWarning || unwired || (critical && !allowedCritical))
-            faults << line.level + ": " + line.message;
-    }
+    const QStringList faults = e2e::faults(log, allowed);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     const auto logged = [&log](const QString &text) {
         return std::any_of(log.cbegin(), log.cend(), [&](const LogLine &l) { return l.message.contains(text); });

@@ -79,12 +79,11 @@ signals:
 };
 
 // A list model whose rows are maps of role name to value, for every list the
-// frame shows. Role names are fixed at construction; `count` follows the rows.
+// frame shows. Role names are fixed at construction. Like the program's lists
+// it has no count of its own (a view counts its rows); see FakeCountedList.
 class FakeListModel : public QAbstractListModel
 {
     Q_OBJECT
-    Q_PROPERTY(int count READ rowCountProperty NOTIFY countChanged)
-    Q_PROPERTY(int visibleCount READ rowCountProperty NOTIFY countChanged)
 
 public:
     FakeListModel(const QStringList &roles, QObject *parent = nullptr)
@@ -99,14 +98,14 @@ public:
         beginInsertRows({}, m_rows.size(), m_rows.size());
         m_rows.append(row);
         endInsertRows();
-        emit countChanged();
+        rowsChanged();
     }
     void setRows(const QList<QVariantMap> &rows)
     {
         beginResetModel();
         m_rows = rows;
         endResetModel();
-        emit countChanged();
+        rowsChanged();
     }
     void clear() { setRows({}); }
     int rowCountProperty() const { return m_rows.size(); }
@@ -123,12 +122,31 @@ public:
     }
     QHash<int, QByteArray> roleNames() const override { return m_roles; }
 
-signals:
-    void countChanged();
+protected:
+    // Called after the rows change (the program's lists have no signal of
+    // their own for that beside the model's).
+    virtual void rowsChanged() {}
 
 private:
     QHash<int, QByteArray> m_roles;
     QList<QVariantMap> m_rows;
+};
+
+// A list that counts its shown rows, as a contact list and a list of realm
+// identities do (`visibleCount`): every row here is shown.
+class FakeCountedList : public FakeListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int visibleCount READ rowCountProperty NOTIFY visibleCountChanged)
+
+public:
+    using FakeListModel::FakeListModel;
+
+signals:
+    void visibleCountChanged();
+
+protected:
+    void rowsChanged() override { emit visibleCountChanged(); }
 };
 
 // A contact group list (`localUser.contactGroups`) with its counts and the
@@ -466,7 +484,7 @@ public:
                     this)
     {
     }
-    FakeListModel *results() { return &m_results; }
+    FakeCountedList *results() { return &m_results; }
     QObject *searchResults() { return &m_results; }
 
     // What the search under way answers.
@@ -509,7 +527,7 @@ signals:
 
 private:
     CallLog *m_log;
-    FakeListModel m_results;
+    FakeCountedList m_results;
     QString m_searchTerm;
     bool m_isSearching = false;
     bool m_hasMore = false;

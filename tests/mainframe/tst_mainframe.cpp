@@ -125,8 +125,8 @@ private slots:
                               "Lobby.requestJoinConversation()"}));
 
         world->log.clear();
-        auto *contacts = new FakeListModel({"displayName", "sipURI", "primaryRealmID", "primaryRealmUserUUID"},
-                                           &world->contactGroups);
+        auto *contacts = new FakeCountedList({"displayName", "sipURI", "primaryRealmID", "primaryRealmUserUUID"},
+                                             &world->contactGroups);
         contacts->append({{"displayName", "Bob"},
                           {"sipURI", "sip:u-bob@x"},
                           {"primaryRealmID", "__Tavri"},

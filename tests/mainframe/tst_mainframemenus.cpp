@@ -18,7 +18,7 @@ private:
     std::unique_ptr<MainFrameWorld> world;
     std::unique_ptr<FakeConversation> channel;
     std::unique_ptr<FakeIdentity> identity;
-    std::unique_ptr<FakeListModel> identities;
+    std::unique_ptr<FakeCountedList> identities;
     UrlRecorder urls;
 
     // Makes the menu of that type with the given properties. Object values
@@ -52,7 +52,8 @@ private slots:
         world = std::make_unique<MainFrameWorld>();
         channel = std::make_unique<FakeConversation>(&world->log, "sip:confctl-c@x", "Lobby");
         identity = std::make_unique<FakeIdentity>(&world->log, "sip:u-bob@x");
-        identities = std::make_unique<FakeListModel>(QStringList{"realmDisplayName", "realmID", "userUUID", "sipURI"});
+        identities =
+            std::make_unique<FakeCountedList>(QStringList{"realmDisplayName", "realmID", "userUUID", "sipURI"});
         urls.opened.clear();
     }
     void cleanupTestCase() { MainFrameWorld::releaseSharedView(); }

@@ -73,6 +73,7 @@ private slots:
     void queuedTextsThroughSession_data();
     void queuedTextsThroughSession();
     void offlineLineShowsNameAsText();
+    void textForAnEndedSessionOpensANewOne();
 };
 
 void TestRealmChat::initTestCase()
@@ -368,6 +369,39 @@ void TestRealmChat::queuedTextsThroughSession()
     QVERIFY(!Access::pendingMessages().contains(peer) || Access::pendingMessages().value(peer).isEmpty());
     if (offline)
         QVERIFY(!Access::pendingMessages().contains(peer));
+
+    const QString handle = chat->getOstrelSessionHandle();
+    QVERIFY(!handle.isEmpty());
+    QSignalSpy removed(m_voice, &VoiceManager::sessionRemoved);
+    m_voice->requestTerminateSession(handle);
+    QVERIFY(removed.wait(3000) || !removed.isEmpty());
+}
+
+// A conversation still listed with a session that has ended (left behind
+// by a move between sessions): its text does not go to the dead session,
+// which the voice service would refuse, but waits for a new one.
+void TestRealmChat::textForAnEndedSessionOpensANewOne()
+{
+    const QString peer = uri("u-", "edda");
+    oxc_user_set(peer.toUtf8().constData(), "Peer", 2, "");
+    QCOMPARE(oxc_wait_idle(20000), 0);
+    Conversation *chat = conversation(peer);
+    Access::handleByConversation().insert(chat, QStringLiteral("session-ended"));
+    QSignalSpy joined(m_realm, &TavriIdentityRealm::conversationJoined);
+
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^Requesting new session group for P2P")));
+    m_realm->sendTextMessage(peer, QStringLiteral("still here"));
+    QVERIFY(Access::handleByConversation().value(chat) != QLatin1String("session-ended"));
+    QCOMPARE(Access::pendingMessages().value(peer), QStringList{QStringLiteral("still here")});
+
+    // The new session starts and the text goes out through it.
+    QVERIFY(joined.wait(5000) || !joined.isEmpty());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return Access::inFlight().isEmpty() && Access::pendingMessages().value(peer).isEmpty(); }, 5000));
+    QCOMPARE(oxc_wait_idle(20000), 0);
+    const QStringList sent = sentBodies();
+    QCOMPARE(sent.size(), 1);
+    QVERIFY2(sent.first().endsWith(QLatin1String(":0:still here")), qPrintable(sent.first()));
 
     const QString handle = chat->getOstrelSessionHandle();
     QVERIFY(!handle.isEmpty());
