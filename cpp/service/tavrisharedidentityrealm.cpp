@@ -1069,13 +1069,9 @@ void TavriSharedIdentityRealm::setTalkMode(int mode, const QString &keyCombinati
     // own group.
     StorageManager *storage = m_userSipURI.isEmpty() ? nullptr : StorageManager::getInstance();
     if (mode == 1) {
+        // Push-to-talk off: only the binding goes and the microphone opens;
+        // the voice account and its session group stay.
         voice->requestKeyBinding(pushToTalkBindingName(), QList<int>());
-        // A realm that ends takes its user off the voice network; otherwise
-        // the user would stay online until the program exits.
-        if (!m_accountHandle.isEmpty()) {
-            voice->closeSessionGroupHandle(m_sessionGroupHandle);
-            voice->requestLogout(m_accountHandle);
-        }
         voice->setLocalMicMuted(false);
     } else if (mode == 2 || mode == 3) {
         if (storage)

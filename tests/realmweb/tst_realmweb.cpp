@@ -420,7 +420,15 @@ void TestRealmWeb::talkModeOffAndItsStorage()
     QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE), 0);
     QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
 
+    const QString account = m_realm->getAccountHandle();
+    const QString group = m_realm->getSessionGroupHandle();
     m_realm->setTalkMode(1, QString());
+    // Push-to-talk off keeps the voice account and its session group.
+    QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_ACCOUNT_LOGOUT), 0);
+    QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_SESSIONGROUP_TERMINATE), 0);
+    QCOMPARE(m_realm->getAccountHandle(), account);
+    QCOMPARE(m_realm->getSessionGroupHandle(), group);
+    QCOMPARE(m_realm->getLoginState(), TavriSharedIdentityRealm::SessionGroupReady);
     const auto *binding = sharedrealmtest::lastVoiceRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(
         OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE);
     QCOMPARE(QByteArray(binding->binding_name), QByteArray("webapp_PTT"));
@@ -432,6 +440,20 @@ void TestRealmWeb::talkModeOffAndItsStorage()
     QCOMPARE(storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), QStringLiteral("sip:a%2Fb%5Cc@x"))
                  .toString(),
              QStringLiteral("nosuchkey"));
+
+    // A mode outside 1..3 is only stored: no binding, microphone or account
+    // change.
+    for (const int mode : {0, 4, -1}) {
+        oxc_clear_requests();
+        m_realm->setTalkMode(mode, QStringLiteral("q"));
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE), 0);
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_ACCOUNT_LOGOUT), 0);
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_SESSIONGROUP_TERMINATE), 0);
+        QCOMPARE(storage->getSettingsValue(QStringLiteral("talkMode"), 0, QStringLiteral("sip:a%2Fb%5Cc@x")).toInt(),
+                 mode);
+    }
+    QCOMPARE(m_realm->getLoginState(), TavriSharedIdentityRealm::SessionGroupReady);
 }
 
 void TestRealmWeb::presence()
