@@ -1358,9 +1358,14 @@ void TavriSharedIdentityRealm::onSessionGroupHandleReceived(const QString &share
     output.string(output.requestString(0)).string(output.requestString(1));
     sendOutputMessage(output);
     emit loginStateChange(SessionGroupReady);
+    // Joins asked for before the login go out now and leave the list, so no
+    // later login replays them (a name, or a channel whose session never
+    // came, would otherwise be joined again each time). The session-added
+    // relay stays connected for the sessions they bring.
     const QStringList waiting = m_joinsInProgress;
     for (const QString &channel : waiting) {
         requestJoin(channel, QString());
+        m_joinsInProgress.removeAll(channel);
     }
 }
 

@@ -319,6 +319,13 @@ void TestRealmWeb::joins()
         QByteArray(
             sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)->uri),
         QByteArray("sip:early@x"));
+    // Replayed joins leave the list; the session they bring still joins.
+    QVERIFY(m_realm->joinsInProgress().isEmpty());
+    QSignalSpy joined(m_realm, &TavriSharedIdentityRealm::conversationJoined);
+    emit m_voice->sessionAdded(m_realm->getSessionGroupHandle(), QStringLiteral("sip:early@x"),
+                               QStringLiteral("early-session"));
+    QCOMPARE(m_realm->getSessionHandleForChannel(QStringLiteral("sip:early@x")), QStringLiteral("early-session"));
+    QCOMPARE(joined.count(), 1);
     oxc_clear_requests();
 
     m_realm->requestJoin(QStringLiteral("sip:c@x"), QString());
