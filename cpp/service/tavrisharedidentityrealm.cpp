@@ -1151,6 +1151,9 @@ void TavriSharedIdentityRealm::onRealmInfoReceived(const QString &realmDisplayNa
 {
     qDebug() << "TavriSharedIdentityRealm::onRealmInfoReceived" << realmDisplayName << realmURL << realmIconURL
              << realmDescription;
+    m_realmURL = realmURL;
+    m_realmIconURL = realmIconURL;
+    m_realmDescription = realmDescription;
 }
 
 void TavriSharedIdentityRealm::onLoginVerified(const QString &userDisplayName, const QString &userSipURI,

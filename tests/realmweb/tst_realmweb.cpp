@@ -93,6 +93,8 @@ private slots:
     void replies_data();
     void replies();
     void errorRepliesAreReportedOnly();
+    void realmInfoIsKept_data();
+    void realmInfoIsKept();
     void loginStartsOver();
     void loginWithoutWebClient();
     void joins();
@@ -248,6 +250,44 @@ void TestRealmWeb::errorRepliesAreReportedOnly()
     for (const CapturedLine &line : m_log->lines())
         logged |= line.file == "Error.SocialResponse" && line.message.contains(QLatin1String("m:bad"));
     QVERIFY(logged);
+}
+
+void TestRealmWeb::realmInfoIsKept_data()
+{
+    QTest::addColumn<QJsonObject>("reply");
+    QTest::addColumn<QStringList>("expected"); // display name, address, icon, description
+    QTest::newRow("full") << QJsonObject{{"rsid", "r1"},
+                                         {"realm_display_name", "Game"},
+                                         {"realm_url", "https://game.test/"},
+                                         {"realm_icon_uri", "https://game.test/icon.png"},
+                                         {"realm_description", "A game"}}
+                          << QStringList{"Game", "https://game.test/", "https://game.test/icon.png", "A game"};
+    QTest::newRow("empty reply") << QJsonObject() << QStringList{"", "", "", ""};
+    QTest::newRow("session id only") << QJsonObject{{"rsid", "r1"}} << QStringList{"", "", "", ""};
+}
+
+void TestRealmWeb::realmInfoIsKept()
+{
+    QFETCH(QJsonObject, reply);
+    QFETCH(QStringList, expected);
+    // A realm of its own, whose verification gets this reply.
+    cleanup();
+    m_web->reply(QStringLiteral("RealmVerify"), reply);
+    m_log->clear();
+    m_controller = new FakeController(QStringLiteral("info"));
+    m_realm = sharedrealmtest::openRealm(*m_controller, QStringLiteral("infoapp"));
+    QVERIFY(m_controller->waitForRealm());
+    // The handler's last word on the reply: its info signal reached the
+    // realm, or the reply was dropped for lacking a session id.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return !m_log->matching(QStringLiteral("TavriSharedIdentityRealm::onRealmInfoReceived")).isEmpty()
+                   || !m_log->matching(QStringLiteral("expected realmSessionId")).isEmpty();
+        },
+        30000));
+    QCOMPARE((QStringList{m_realm->realmDisplayName(), m_realm->realmURL(), m_realm->realmIconURL(),
+                          m_realm->realmDescription()}),
+             expected);
 }
 
 void TestRealmWeb::loginStartsOver()
