@@ -28,6 +28,7 @@
 #include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QUuid>
 #include <QtQml>
 
 #include <numeric>
@@ -1430,12 +1431,21 @@ void TavriApplication::onSessionRemoved(const QString &sessionURI, const QString
              << "- begin" << sessionURI << sessionHandle;
     qDebug() << "Building call stats...";
     QStringList params{QStringLiteral("u:") + sessionURI};
+    QString callId;
     // Without a sample the newest row would be a row of empty values.
     if (m_callStats && m_callStats->count() > 0) {
         const QVariantMap last = m_callStats->getLast(false);
         for (auto it = last.cbegin(); it != last.cend(); ++it)
             params.append(it.key() + QLatin1Char(':') + it.value().toString());
+        callId = last.value(QStringLiteral("cid")).toString();
     }
+    // The call that ended keeps the voice service's own id when it reported
+    // one; otherwise the program gives it one, so that a survey about this
+    // call can still be told apart from the others.
+    if (callId.isEmpty())
+        callId = QStringLiteral("tavri-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    if (m_localUser)
+        m_localUser->setLastCallId(callId);
     const bool channel = sessionURI.startsWith(QLatin1String("sip:confctl-"));
     trackEvent(QStringLiteral("SDKEvent"),
                channel ? QStringLiteral("SessionRemoved") : QStringLiteral("PrivateSessionRemoved"), params);

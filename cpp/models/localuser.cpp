@@ -1546,6 +1546,14 @@ void LocalUser::requestReportIssue(const QString &comments, const QString &so, c
 
 // --- Conversation tracking ----------------------------------------------------
 
+void LocalUser::setLastCallId(const QString &callId)
+{
+    if (m_lastCallId == callId)
+        return;
+    m_lastCallId = callId;
+    emit lastCallIdChanged();
+}
+
 QStringList LocalUser::getParticipatingURIs() const
 {
     QStringList uris;

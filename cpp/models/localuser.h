@@ -81,6 +81,7 @@ class LocalUser : public QObject
     Q_PROPERTY(ContactGroupList *contactGroups READ getContactGroups NOTIFY contactGroupsListChanged)
     Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
     Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
+    Q_PROPERTY(QString lastCallId READ getLastCallId NOTIFY lastCallIdChanged)
     Q_PROPERTY(QStringList participatingURIs READ getParticipatingURIs NOTIFY participatingURIsChanged)
     Q_PROPERTY(bool isInChannel READ isInChannel NOTIFY isInChannelChanged)
     Q_PROPERTY(QString uuid READ getUuid NOTIFY uuidChanged)
@@ -159,6 +160,10 @@ public:
 
     QString getAccessibilityHelpURL() const { return m_accessibilityHelpURL; }
     QString getLastParticipatingURI() const { return m_lastParticipatingURI; }
+    // The id of the last call that ended (the post-call survey sends it);
+    // set by the application when a voice session ends.
+    QString getLastCallId() const { return m_lastCallId; }
+    void setLastCallId(const QString &callId);
     // The joined conversations of the list, in list order: each one's
     // transition URI while it moves to another channel, else its own.
     QStringList getParticipatingURIs() const;
@@ -301,6 +306,7 @@ signals:
     void loginStateChanged(LocalUser::LoginState loginState, const QString &reason);
     void contactGroupsListChanged();
     void lastParticipatingURIChanged(const QString &lastParticipatingURI);
+    void lastCallIdChanged();
     void uuidChanged();
     void sipURIChanged();
     void profileImageURIChanged();
@@ -460,6 +466,7 @@ private:
     IdleHandler m_idleHandler;
     QString m_accessibilityHelpURL;
     QString m_lastParticipatingURI;
+    QString m_lastCallId;
     int m_channelSessionCount = 0;
     // The credentials of the last requestLogin, kept in memory for reconnects.
     QString m_password;
