@@ -1773,7 +1773,9 @@ void TavriApplication::setQmlRootContextProperties(QQmlContext *context)
         // start-up, else for this context's) applies the stored skin.
         if (!m_styleManager)
             m_styleManager = StyleManager::getInstance(context->engine());
-        if (!m_styleManager) {
+        // A style manager whose style failed to load would hand every
+        // window a null styleManager: that is as fatal as having none.
+        if (!m_styleManager || !m_styleManager->isValid()) {
             qCritical() << "Failed to load style manager";
             ::exit(0);
         }
