@@ -997,8 +997,8 @@ void TavriApplication::handleTavriLink(QString link)
                QStringList{QStringLiteral("a:") + cutForLog(link)});
 }
 
-// The application's ends of the start-up wiring whose handling is still to
-// come: each logs what arrived.
+// The application's ends of the start-up wiring: sign-in and sign-out,
+// account creation and the login state.
 
 template <typename Model>
 QString TavriApplication::applyPreferredDevice(Model *devices, const QString &key)
@@ -3281,8 +3281,8 @@ void TavriApplication::onTutorialScreenClosing(QQuickCloseEvent *close)
         m_tutorialWindow->setSource(QUrl());
 }
 
-// The application's ends of the tray, relays and notices whose handling is
-// still to come: each logs what arrived.
+// The application's ends of the tray, the reconnect and speech requests,
+// the voice service's device and network relays, and the notices.
 
 void TavriApplication::onReconnecting(const QString &reason)
 {
