@@ -124,14 +124,16 @@ TavriApplication::~TavriApplication()
     disconnectAll(m_protocolConnections);
 
     disconnectAll(m_mainFrameConnections);
-    if (m_loginPrompt)
+    // The login window's close would otherwise reach onLoginScreenClosing
+    // and run the exit a second time, from the destructor.
+    if (m_loginPrompt) {
+        disconnect(m_loginPrompt, nullptr, this, nullptr);
         m_loginPrompt->close();
+    }
     if (m_mainFrame) {
         m_mainFrame->close();
         m_mainFrame->setSource(QUrl());
     }
-    if (m_loginPrompt)
-        disconnect(m_loginPrompt, nullptr, this, nullptr);
     for (QQuickView *view : allViews()) {
         if (view) {
             disconnect(view, nullptr, this, nullptr);
