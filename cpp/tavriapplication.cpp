@@ -28,6 +28,7 @@
 #include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
+#include <QUuid>
 #include <QtQml>
 
 #include <numeric>
@@ -124,14 +125,16 @@ TavriApplication::~TavriApplication()
     disconnectAll(m_protocolConnections);
 
     disconnectAll(m_mainFrameConnections);
-    if (m_loginPrompt)
+    // The login window's close would otherwise reach onLoginScreenClosing
+    // and run the exit a second time, from the destructor.
+    if (m_loginPrompt) {
+        disconnect(m_loginPrompt, nullptr, this, nullptr);
         m_loginPrompt->close();
+    }
     if (m_mainFrame) {
         m_mainFrame->close();
         m_mainFrame->setSource(QUrl());
     }
-    if (m_loginPrompt)
-        disconnect(m_loginPrompt, nullptr, this, nullptr);
     for (QQuickView *view : allViews()) {
         if (view) {
             disconnect(view, nullptr, this, nullptr);
@@ -360,8 +363,6 @@ void TavriApplication::wireServices()
          &TavriApplication::onInviteUsersResponses);
     link(m_callStatsConnections, m_callStats, &CallSessionStats::voiceDataBlocked, this,
          &TavriApplication::onVoiceDataBlocked);
-    link(m_callStatsConnections, m_callStats, &CallSessionStats::callIdReceived, localUser(),
-         &LocalUser::setLastCallId);
     link(m_voiceConnections, voice, &VoiceManager::captureTestRunningChanged, this,
          &TavriApplication::onVoiceManagerCaptureTestRunningChanged);
     link(m_voiceConnections, voice, &VoiceManager::renderTestRunningChanged, this,
@@ -999,8 +1000,8 @@ void TavriApplication::handleTavriLink(QString link)
                QStringList{QStringLiteral("a:") + cutForLog(link)});
 }
 
-// The application's ends of the start-up wiring whose handling is still to
-// come: each logs what arrived.
+// The application's ends of the start-up wiring: sign-in and sign-out,
+// account creation and the login state.
 
 template <typename Model>
 QString TavriApplication::applyPreferredDevice(Model *devices, const QString &key)
@@ -1433,12 +1434,21 @@ void TavriApplication::onSessionRemoved(const QString &sessionURI, const QString
              << "- begin" << sessionURI << sessionHandle;
     qDebug() << "Building call stats...";
     QStringList params{QStringLiteral("u:") + sessionURI};
+    QString callId;
     // Without a sample the newest row would be a row of empty values.
     if (m_callStats && m_callStats->count() > 0) {
         const QVariantMap last = m_callStats->getLast(false);
         for (auto it = last.cbegin(); it != last.cend(); ++it)
             params.append(it.key() + QLatin1Char(':') + it.value().toString());
+        callId = last.value(QStringLiteral("cid")).toString();
     }
+    // The call that ended keeps the voice service's own id when it reported
+    // one; otherwise the program gives it one, so that a survey about this
+    // call can still be told apart from the others.
+    if (callId.isEmpty())
+        callId = QStringLiteral("tavri-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    if (m_localUser)
+        m_localUser->setLastCallId(callId);
     const bool channel = sessionURI.startsWith(QLatin1String("sip:confctl-"));
     trackEvent(QStringLiteral("SDKEvent"),
                channel ? QStringLiteral("SessionRemoved") : QStringLiteral("PrivateSessionRemoved"), params);
@@ -1766,7 +1776,9 @@ void TavriApplication::setQmlRootContextProperties(QQmlContext *context)
         // start-up, else for this context's) applies the stored skin.
         if (!m_styleManager)
             m_styleManager = StyleManager::getInstance(context->engine());
-        if (!m_styleManager) {
+        // A style manager whose style failed to load would hand every
+        // window a null styleManager: that is as fatal as having none.
+        if (!m_styleManager || !m_styleManager->isValid()) {
             qCritical() << "Failed to load style manager";
             ::exit(0);
         }
@@ -3269,8 +3281,8 @@ void TavriApplication::onTutorialScreenClosing(QQuickCloseEvent *close)
     ViewUnloader::unloadLater(m_tutorialWindow);
 }
 
-// The application's ends of the tray, relays and notices whose handling is
-// still to come: each logs what arrived.
+// The application's ends of the tray, the reconnect and speech requests,
+// the voice service's device and network relays, and the notices.
 
 void TavriApplication::onReconnecting(const QString &reason)
 {

@@ -55,8 +55,9 @@ class VoiceManager;
 // process (instance()); a second process started for the same user hands its
 // arguments to the first one (see realmain) and never initializes.
 //
-// Many slots below are the application's ends of the start-up wiring; where
-// the handling itself is not built yet they log the event and do nothing else.
+// Many slots below are the application's ends of the start-up wiring: they
+// act on the services' signals for the windows, the tray and the other
+// services.
 class TavriApplication : public QtSingleApplication, public QAbstractNativeEventFilter
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "localpipe.h"
 
+#include "ostreltempfolder.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -82,7 +84,13 @@ QString LocalPipe::outputSocketPath(const QString &pipeName)
 
 QString LocalPipe::inputFolder()
 {
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("pipes"));
+    // Inside this user's own temporary folder, so that no other user of the
+    // machine can hold the folder (a shared "<temp>/pipes" belongs to the
+    // first user who makes it, and every other user could not listen).
+    const std::string base = ostrel::temporaryFolder();
+    if (base.empty())
+        return QString();
+    return QFile::decodeName(QByteArray::fromStdString(base)) + QStringLiteral("/pipes");
 }
 
 QString LocalPipe::inputSocketPath(const QString &pipeName)
@@ -90,7 +98,10 @@ QString LocalPipe::inputSocketPath(const QString &pipeName)
     const QString name = flattened(withoutPrefix(pipeName));
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0)))
         return QString();
-    const QString path = inputFolder() + QLatin1Char('/') + name;
+    const QString folder = inputFolder();
+    if (folder.isEmpty())
+        return QString();
+    const QString path = folder + QLatin1Char('/') + name;
     return fitsSocketPath(path) ? path : QString();
 }
 
@@ -98,7 +109,8 @@ bool LocalPipe::listen(QLocalServer &server, const QString &pipeName)
 {
     const QString path = inputSocketPath(pipeName);
     if (path.isEmpty()) {
-        qWarning() << "LocalPipe: refusing to listen on the pipe name" << pipeName << "(empty, reserved or too long)";
+        qWarning() << "LocalPipe: refusing to listen on the pipe name" << pipeName
+                   << "(empty, reserved or too long, or no private temporary folder)";
         return false;
     }
     if (!ensurePrivateFolder(inputFolder()))

@@ -14,9 +14,11 @@ namespace host {
 //
 // The two directions are placed differently:
 // - An input pipe (Tavri listens, the application writes requests and login
-//   tokens into it) always lives in the private folder "<temp>/pipes"
-//   (mode 0700, owned by this user): the name is flattened into one file
-//   name inside it, so no name can place or remove a socket anywhere else.
+//   tokens into it) always lives in the private folder "pipes" inside this
+//   user's own temporary folder (ostrel::temporaryFolder(), that is
+//   "<$TMPDIR or /tmp>/ostrel-<uid>/pipes", mode 0700, owned by this user):
+//   the name is flattened into one file name inside it, so no name can place
+//   or remove a socket anywhere else.
 // - An output pipe (the application's own socket, Tavri connects to it) maps
 //   as socketName() says; an absolute name is a full socket path (for peers
 //   that do not use Qt).
@@ -39,12 +41,13 @@ public:
     // empty or the path too long.
     static QString outputSocketPath(const QString &pipeName);
 
-    // The private folder of input pipes: "<temp>/pipes".
+    // The private folder of input pipes: "<$TMPDIR or /tmp>/ostrel-<uid>/
+    // pipes"; empty when this user's temporary folder cannot be used.
     static QString inputFolder();
     // The full path of the input pipe for a name: the prefix is dropped and
     // every slash and backslash becomes '_', inside inputFolder(). Empty
-    // when the name is refused: empty, "." or "..", holding a NUL, or making
-    // a path longer than kMaxSocketPath bytes.
+    // when the name is refused (empty, "." or "..", holding a NUL, or making
+    // a path longer than kMaxSocketPath bytes) or there is no input folder.
     static QString inputSocketPath(const QString &pipeName);
 
     // Listens on the input pipe, reachable by this user only. The private

@@ -154,8 +154,6 @@ void CallSessionStats::onSessionStatReceived(CallSessionStat *stat)
     if (!stat)
         return;
     stat->setParent(this);
-    if (!stat->callId().isEmpty())
-        emit callIdReceived(stat->callId());
     beginInsertRows(QModelIndex(), m_samples.size(), m_samples.size());
     m_samples.append(stat);
     endInsertRows();

@@ -49,9 +49,6 @@ public:
 
 signals:
     void voiceDataBlocked();
-    // A sample of a call arrived: its call id (the post-call survey reports
-    // the last one).
-    void callIdReceived(const QString &callId);
 
 public slots:
     void onSessionStatReceived(CallSessionStat *stat);

@@ -1168,11 +1168,16 @@ void Conversation::saveWindowGeometry()
 {
     if (!m_window || !m_window->isVisible())
         return;
+    storeWindowGeometry(*m_window);
+}
+
+void Conversation::storeWindowGeometry(const QQuickView &window)
+{
     StorageManager *storage = StorageManager::getInstance();
     const QString key = settingsKey();
-    const QRect geometry = m_window->geometry();
+    const QRect geometry = window.geometry();
     const std::pair<const char *, int> values[] = {
-        {"_x", m_window->x()}, {"_y", m_window->y()}, {"_width", geometry.width()}, {"_height", geometry.height()}};
+        {"_x", window.x()}, {"_y", window.y()}, {"_width", geometry.width()}, {"_height", geometry.height()}};
     for (const auto &value : values) {
         const QString name = key + QLatin1String(value.first);
         if (storage->getSettingsValue(name, -1).toInt() != value.second)
@@ -1189,12 +1194,11 @@ void Conversation::onWindowClosing(QQuickCloseEvent *)
     const bool wasJoined = getIsJoined();
     disconnect(window, nullptr, this, nullptr);
     // A move just before the close is kept: the frame hides the window
-    // before it closes, so the timer would find nothing to save.
+    // before it closes, so the timer would find nothing to save. A hidden
+    // window keeps its geometry, so it is saved without showing it again.
     if (m_windowGeometryTimerId) {
         stopTimer(m_windowGeometryTimerId);
-        window->show();
-        saveWindowGeometry();
-        window->hide();
+        storeWindowGeometry(*window);
     }
     requestLeaveConversation(false);
     // Leaving may have let go of the window already.

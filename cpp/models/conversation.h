@@ -427,6 +427,9 @@ private:
 
     // Construction shared by the two working constructors.
     void initialize();
+    // Writes the window's position and size, shown or hidden, to the
+    // settings (only the values that changed).
+    void storeWindowGeometry(const QQuickView &window);
     // Stores and announces a voice state without driving the voice service.
     void recordVoiceState(VoiceState state);
     PermanentConversationJsonReplyHandler *replyHandler();

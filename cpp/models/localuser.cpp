@@ -368,14 +368,6 @@ void LocalUser::onVoiceLoggedOut(const QString &reason)
     m_idleHandler.stop();
 }
 
-void LocalUser::setLastCallId(const QString &callId)
-{
-    if (callId == m_lastCallId)
-        return;
-    m_lastCallId = callId;
-    emit lastCallIdChanged(m_lastCallId);
-}
-
 void LocalUser::onSocialLoginFailed(const QString &reason)
 {
     m_password.clear();
@@ -1555,6 +1547,14 @@ void LocalUser::requestReportIssue(const QString &comments, const QString &so, c
 }
 
 // --- Conversation tracking ----------------------------------------------------
+
+void LocalUser::setLastCallId(const QString &callId)
+{
+    if (m_lastCallId == callId)
+        return;
+    m_lastCallId = callId;
+    emit lastCallIdChanged();
+}
 
 QStringList LocalUser::getParticipatingURIs() const
 {

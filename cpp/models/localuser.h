@@ -81,7 +81,6 @@ class LocalUser : public QObject
     Q_PROPERTY(ContactGroupList *contactGroups READ getContactGroups NOTIFY contactGroupsListChanged)
     Q_PROPERTY(QString accessibilityHelpURL READ getAccessibilityHelpURL CONSTANT)
     Q_PROPERTY(QString lastParticipatingURI READ getLastParticipatingURI NOTIFY lastParticipatingURIChanged)
-    // The call id of the last call statistics sample, for the post-call survey.
     Q_PROPERTY(QString lastCallId READ getLastCallId NOTIFY lastCallIdChanged)
     Q_PROPERTY(QStringList participatingURIs READ getParticipatingURIs NOTIFY participatingURIsChanged)
     Q_PROPERTY(bool isInChannel READ isInChannel NOTIFY isInChannelChanged)
@@ -161,6 +160,8 @@ public:
 
     QString getAccessibilityHelpURL() const { return m_accessibilityHelpURL; }
     QString getLastParticipatingURI() const { return m_lastParticipatingURI; }
+    // The id of the last call that ended (the post-call survey sends it);
+    // set by the application when a voice session ends.
     QString getLastCallId() const { return m_lastCallId; }
     void setLastCallId(const QString &callId);
     // The joined conversations of the list, in list order: each one's
@@ -305,7 +306,7 @@ signals:
     void loginStateChanged(LocalUser::LoginState loginState, const QString &reason);
     void contactGroupsListChanged();
     void lastParticipatingURIChanged(const QString &lastParticipatingURI);
-    void lastCallIdChanged(const QString &lastCallId);
+    void lastCallIdChanged();
     void uuidChanged();
     void sipURIChanged();
     void profileImageURIChanged();

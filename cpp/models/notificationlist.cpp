@@ -144,8 +144,12 @@ QString NotificationList::defaultMessage(const Notification *notification, Tavri
     // No sender is resolved while the realm ends, and the local user, which
     // may already be gone, is not asked for then.
     TavriIdentityRealmUser *own = sender ? LocalUser::getLocalUser()->tavriidentity() : nullptr;
-    if (sender && own)
-        senderText = own->getUid() == sender->getUid() ? tr("You") : sender->getDisplayName();
+    if (sender && own && own->getUid() == sender->getUid())
+        senderText = tr("You");
+    // A sender whose name has not arrived yet reads as no sender, so no
+    // sentence starts with an empty name; the row is refreshed with the name.
+    else if (sender && own && !sender->getDisplayName().isEmpty())
+        senderText = sender->getDisplayName();
     else if (!notification->getRecipientEmail().isEmpty())
         senderText = notification->getRecipientEmail();
     else

@@ -1069,13 +1069,9 @@ void TavriSharedIdentityRealm::setTalkMode(int mode, const QString &keyCombinati
     // own group.
     StorageManager *storage = m_userSipURI.isEmpty() ? nullptr : StorageManager::getInstance();
     if (mode == 1) {
+        // Push-to-talk off: only the binding goes and the microphone opens;
+        // the voice account and its session group stay.
         voice->requestKeyBinding(pushToTalkBindingName(), QList<int>());
-        // A realm that ends takes its user off the voice network; otherwise
-        // the user would stay online until the program exits.
-        if (!m_accountHandle.isEmpty()) {
-            voice->closeSessionGroupHandle(m_sessionGroupHandle);
-            voice->requestLogout(m_accountHandle);
-        }
         voice->setLocalMicMuted(false);
     } else if (mode == 2 || mode == 3) {
         if (storage)
@@ -1155,6 +1151,9 @@ void TavriSharedIdentityRealm::onRealmInfoReceived(const QString &realmDisplayNa
 {
     qDebug() << "TavriSharedIdentityRealm::onRealmInfoReceived" << realmDisplayName << realmURL << realmIconURL
              << realmDescription;
+    m_realmURL = realmURL;
+    m_realmIconURL = realmIconURL;
+    m_realmDescription = realmDescription;
 }
 
 void TavriSharedIdentityRealm::onLoginVerified(const QString &userDisplayName, const QString &userSipURI,
@@ -1362,9 +1361,14 @@ void TavriSharedIdentityRealm::onSessionGroupHandleReceived(const QString &share
     output.string(output.requestString(0)).string(output.requestString(1));
     sendOutputMessage(output);
     emit loginStateChange(SessionGroupReady);
+    // Joins asked for before the login go out now and leave the list, so no
+    // later login replays them (a name, or a channel whose session never
+    // came, would otherwise be joined again each time). The session-added
+    // relay stays connected for the sessions they bring.
     const QStringList waiting = m_joinsInProgress;
     for (const QString &channel : waiting) {
         requestJoin(channel, QString());
+        m_joinsInProgress.removeAll(channel);
     }
 }
 

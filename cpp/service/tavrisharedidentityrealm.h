@@ -95,6 +95,11 @@ public:
     QUrl getUserIconURL() const { return QUrl(m_userIconURL, QUrl::TolerantMode); }
     QString getSessionGroupHandle() const { return m_sessionGroupHandle; }
     QString getAccountHandle() const { return m_accountHandle; }
+    // The realm's address, icon address and description, as the web
+    // service's verification reply gave them; empty until it came.
+    QString realmURL() const { return m_realmURL; }
+    QString realmIconURL() const { return m_realmIconURL; }
+    QString realmDescription() const { return m_realmDescription; }
     QString getClientLibVersion() const { return m_clientLibVersion; }
     // True when the output pipe could not be opened.
     bool isInert() const { return m_inert; }
@@ -346,6 +351,9 @@ private:
     QString m_requesterToken;
     QString m_clientLibVersion;
     QString m_realmDisplayName;
+    QString m_realmURL;
+    QString m_realmIconURL;
+    QString m_realmDescription;
     QString m_userDisplayName;
     QString m_userSipURI;
     QString m_userIconURL;

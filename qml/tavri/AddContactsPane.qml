@@ -196,15 +196,20 @@ MainFramePane {
     ListView {
         id: results
 
+        // The room left above the rows: results are stacked from the bottom
+        // of their area (the margin lies outside contentHeight).
+        readonly property real stackGap: Math.max(0, height - contentHeight)
+
         // Moves to the last rows once the results overflow, animated for
-        // that move only; otherwise back to the top.
+        // that move only; otherwise back to the top, the rows resting on
+        // the bottom.
         function followResults() {
             if (contentHeight > height) {
                 scrollAnimation.to = contentHeight - height + originY
                 scrollAnimation.restart()
             } else {
                 scrollAnimation.stop()
-                contentY = originY
+                contentY = originY - Math.max(0, height - contentHeight)
             }
         }
 
@@ -218,7 +223,9 @@ MainFramePane {
         boundsBehavior: Flickable.StopAtBounds
         maximumFlickVelocity: 500
         model: findInstance.searchResults
+        topMargin: stackGap
         onContentHeightChanged: followResults()
+        onHeightChanged: followResults()
 
         NumberAnimation {
             id: scrollAnimation

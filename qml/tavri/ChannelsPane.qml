@@ -144,17 +144,19 @@ MainFramePane {
                 onHoveredChanged: {
                     if (hovered) {
                         list.currentIndex = index
-                        var conversation = model.conversationRef
-                        root.showParticipants(channelRow, conversation ? conversation.participants : null,
-                                              rowHover.point.position.x)
                     } else if (list.currentIndex === index) {
                         list.currentIndex = -1
                         hideTimer.restart()
                     }
                 }
-            }
-            HoverHandler {
-                id: rowHover
+                // Only the participants area of the row opens the pop-up.
+                onParticipantsHoveredChanged: {
+                    if (!participantsHovered)
+                        return
+                    var conversation = model.conversationRef
+                    root.showParticipants(channelRow, conversation ? conversation.participants : null,
+                                          pointerX)
+                }
             }
         }
     }

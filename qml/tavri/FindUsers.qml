@@ -24,9 +24,17 @@ DTitledWindowBasic {
     property bool hasBeenClicked: false
     property string statusText: ""
 
+    // Reads the window's list (a channel's members, bans or moderators, or
+    // its invited users): reading it makes it the list the results are
+    // checked against, so users already on it show no "Invite" or "Add".
+    // Read again for each search and each new channel, as the list changes.
+    function readBaseList() {
+        return findInstance.baseUserList
+    }
     function search() {
         if (!root.canSearch)
             return
+        readBaseList()
         searchField.text = root.term
         root.statusText = ""
         var more = root.findMoreShown
@@ -66,6 +74,13 @@ DTitledWindowBasic {
     implicitHeight: 550
     trackingCategory: "FindUsers"
     onClosing: findInstance.flush()
+
+    Connections {
+        target: findInstance
+        function onConversationChanged() {
+            root.readBaseList()
+        }
+    }
 
     Column {
         id: controls

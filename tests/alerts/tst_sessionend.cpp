@@ -26,6 +26,7 @@ private slots:
     void sessionRemovedWithoutSample_data();
     void sessionRemovedWithoutSample();
     void sessionRemovedSendsNewestSample();
+    void endedCallWithoutVoiceServiceIdGetsOneOfItsOwn();
     void voiceDataBlockedWarnsEachTimeTracksOnce();
     void hidingAllFramesCancelsFileDialog();
 
@@ -94,6 +95,30 @@ void TestSessionEnd::sessionRemovedSendsNewestSample()
     QVERIFY(!sent.first().contains(QLatin1String("call-1")));
     // The address and one entry per value of the sample.
     QCOMPARE(sent.first().count(QLatin1String("\", \"")) + 1, 1 + stats->roleNames().size());
+    // The call that ended keeps the voice service's id for the survey.
+    QCOMPARE(app()->localUser()->property("lastCallId").toString(), QStringLiteral("call-2"));
+    stats->clear();
+}
+
+void TestSessionEnd::endedCallWithoutVoiceServiceIdGetsOneOfItsOwn()
+{
+    // No sample at all, then a sample with an empty id: each ended call
+    // still gets an id, and no two calls share one.
+    CallSessionStats *stats = app()->callStats();
+    stats->clear();
+    QSignalSpy changed(app()->localUser(), &LocalUser::lastCallIdChanged);
+    app()->onSessionRemoved(QStringLiteral("sip:confctl-77@voice.test"), QStringLiteral("session-1"));
+    const QString first = app()->localUser()->property("lastCallId").toString();
+    QVERIFY(!first.isEmpty());
+
+    ox_resp_sessiongroup_get_stats_t record{};
+    record.stats.packets_received = 480;
+    stats->onSessionStatReceived(new CallSessionStat(&record));
+    app()->onSessionRemoved(QStringLiteral("sip:u-friend@voice.test"), QStringLiteral("session-2"));
+    const QString second = app()->localUser()->property("lastCallId").toString();
+    QVERIFY(!second.isEmpty());
+    QVERIFY(second != first);
+    QCOMPARE(changed.count(), 2);
     stats->clear();
 }
 

@@ -88,6 +88,7 @@ private slots:
     void movesAreSavedAfterQuiet();
     void nestedShowReturnsAtOnce();
     void closingChatWindowLeaves();
+    void moveJustBeforeCloseIsSavedWithoutShowing();
     void detailsReplaceEachOther();
     void nestedDetailsRequestWhileReplacing();
     void editTitles_data();
@@ -296,6 +297,33 @@ void TestConversationWindows::closingChatWindowLeaves()
     QVERIFY(clickItem(window, QStringLiteral("closeButton")));
     QCOMPARE(conversation->getJoinState(), Conversation::Leaving);
     QVERIFY(!conversation->conversationWindow());
+    QTRY_VERIFY(window.isNull());
+}
+
+void TestConversationWindows::moveJustBeforeCloseIsSavedWithoutShowing()
+{
+    Conversation *conversation = channel(QStringLiteral("Closed"), 6);
+    conversation->setJoinState(Conversation::Joined);
+    QPointer<QQuickView> window = conversation->conversationWindow();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QString key = conversation->settingsKey();
+    // Settled first, so that the move below is the one pending save.
+    window->setGeometry(100, 50, 500, 220);
+    QTRY_COMPARE(storage()->getSettingsValue(key + QLatin1String("_height")).toInt(), 220);
+    QTRY_COMPARE(storage()->getSettingsValue(key + QLatin1String("_x")).toInt(), 100);
+    const QPoint moved(117, 59);
+    QSignalSpy written(storage(), &StorageManager::settingChanged);
+    QList<bool> shown;
+    connect(window, &QWindow::visibleChanged, this, [&shown](bool visible) { shown.append(visible); });
+    window->setPosition(moved);
+    QCoreApplication::processEvents();
+    // The close button, while the save waits for the moves to settle.
+    QCOMPARE(written.count(), 0);
+    QVERIFY(clickItem(window, QStringLiteral("closeButton")));
+    QVERIFY(!shown.contains(true));
+    QCOMPARE(storage()->getSettingsValue(key + QLatin1String("_x")).toInt(), moved.x());
+    QCOMPARE(storage()->getSettingsValue(key + QLatin1String("_y")).toInt(), moved.y());
     QTRY_VERIFY(window.isNull());
 }
 

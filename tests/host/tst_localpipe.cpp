@@ -27,7 +27,92 @@ private slots:
     void refusedNames_data();
     void refusedNames();
     void inputFolderIsPrivate();
+    void sharedPipesFolderIsNotUsed_data();
+    void sharedPipesFolderIsNotUsed();
+    void unusableInputFolderIsRefused_data();
+    void unusableInputFolderIsRefused();
+
+private:
+    // This user's own pipe folder: "<$TMPDIR with links resolved>/ostrel-<uid>/pipes".
+    static QString ownPipeFolder()
+    {
+        return QDir(QDir::tempPath()).canonicalPath() + QStringLiteral("/ostrel-%1/pipes").arg(::geteuid());
+    }
+    // Puts `kind` at `path`: "foreign" a folder of another user, "link" a
+    // link to a folder elsewhere, "file" a plain file.
+    static bool plant(const QString &kind, const QString &path);
 };
+
+bool TestLocalPipe::plant(const QString &kind, const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (kind == QLatin1String("foreign")) {
+        // Owned by "nobody", as a folder that another user made; needs root,
+        // which the test machine has (failing otherwise).
+        return QDir().mkpath(path) && ::chown(native.constData(), 65534, 65534) == 0
+               && ::chmod(native.constData(), 0700) == 0;
+    }
+    if (kind == QLatin1String("link")) {
+        const QString target = QDir::tempPath() + QStringLiteral("/elsewhere");
+        return QDir().mkpath(target) && QFile::link(target, path);
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+}
+
+void TestLocalPipe::sharedPipesFolderIsNotUsed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder of another user") << "foreign";
+    QTest::newRow("link") << "link";
+    QTest::newRow("file") << "file";
+}
+
+void TestLocalPipe::sharedPipesFolderIsNotUsed()
+{
+    // Whatever another user left as "pipes" in the shared temporary folder,
+    // this user's input pipes live in their own folder.
+    QFETCH(QString, kind);
+    const QString shared = QDir::tempPath() + QStringLiteral("/pipes");
+    QVERIFY(plant(kind, shared));
+    QLocalServer server;
+    QVERIFY(host::LocalPipe::listen(server, QStringLiteral("\\\\.\\pipe\\beside-shared")));
+    QCOMPARE(server.fullServerName(), ownPipeFolder() + QStringLiteral("/beside-shared"));
+    QLocalSocket client;
+    host::LocalPipe::connect(client, host::LocalPipe::inputSocketPath(QStringLiteral("beside-shared")));
+    QVERIFY(client.waitForConnected(20000));
+    QVERIFY(server.waitForNewConnection(20000));
+    server.close();
+    QVERIFY(QFile::remove(shared) || QDir(shared).removeRecursively());
+    QVERIFY(!QFileInfo(shared).exists() && !QFileInfo(shared).isSymLink());
+}
+
+void TestLocalPipe::unusableInputFolderIsRefused_data()
+{
+    sharedPipesFolderIsNotUsed_data();
+}
+
+void TestLocalPipe::unusableInputFolderIsRefused()
+{
+    // The own pipe folder replaced by something else is refused, never
+    // followed, taken over or changed.
+    QFETCH(QString, kind);
+    const QString folder = host::LocalPipe::inputFolder();
+    QCOMPARE(folder, ownPipeFolder());
+    QDir(folder).removeRecursively();
+    QVERIFY(plant(kind, folder));
+    QLocalServer refused;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("not a private directory"));
+    QVERIFY(!host::LocalPipe::listen(refused, QStringLiteral("refused")));
+    QVERIFY(!refused.isListening());
+    QVERIFY(!QFileInfo::exists(QDir::tempPath() + QStringLiteral("/elsewhere/refused")));
+    struct stat info {
+    };
+    QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+    if (kind == QLatin1String("foreign"))
+        QCOMPARE(info.st_uid, uid_t(65534));
+    QVERIFY(QFile::remove(folder) || QDir(folder).removeRecursively());
+}
 
 void TestLocalPipe::socketName_data()
 {
@@ -62,7 +147,7 @@ void TestLocalPipe::listenAndConnect()
 {
     QLocalServer server;
     QVERIFY(host::LocalPipe::listen(server, QStringLiteral("\\\\.\\pipe\\roundtrip")));
-    QCOMPARE(server.fullServerName(), QDir::tempPath() + QStringLiteral("/pipes/roundtrip"));
+    QCOMPARE(server.fullServerName(), ownPipeFolder() + QStringLiteral("/roundtrip"));
 
     // A peer reaches the input pipe by its full path; the prefix matches in
     // any case and the name after it is kept as it is.

@@ -144,6 +144,45 @@ private slots:
         QCOMPARE(menu->property("userUUID").toString(), QString("u-bob"));
     }
 
+    // The participants pop-up opens on the row's participants area only,
+    // not anywhere on the row.
+    void participantsPopUpOpensOnTheParticipantsArea()
+    {
+        FakeConversation lobby(&world->log, "sip:confctl-l@x", "Lobby");
+        FakeListModel participants({"displayName", "sipURI"});
+        participants.append({{"displayName", "Bob"}, {"sipURI", "sip:u-bob@x"}});
+        lobby.setParticipants(&participants);
+        world->permanentConversations.append({{"displayName", "Lobby"},
+                                              {"sipURI", "sip:confctl-l@x"},
+                                              {"conversationRef", QVariant::fromValue<QObject *>(&lobby)}});
+        QQuickItem *row = nullptr;
+        QTRY_VERIFY((row = findItem(frame, "channelRow")) != nullptr);
+        QObject *popup = findNamed(frame, "participantsPopup");
+        QVERIFY(popup);
+        QObject *list = findNamed(frame, "channelsList");
+        QQuickWindow *window = row->window();
+        // Hover reaches a window on the screen only.
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        // Elsewhere on the row, its name included: the row is current, the
+        // pop-up stays hidden.
+        for (const QPoint &at : {row->mapToScene(QPointF(2, row->height() / 2)).toPoint(),
+                                 findItem(row, "channelName")->mapToScene(QPointF(2, 2)).toPoint()}) {
+            QTest::mouseMove(window, at);
+            QTRY_COMPARE(list->property("currentIndex").toInt(), 0);
+            QVERIFY(!popup->property("visible").toBool());
+        }
+        // On the participants area: it shows, below the row.
+        QQuickItem *area = findItem(row, "participantsArea");
+        QVERIFY(area && area->isVisible());
+        QTest::mouseMove(window, area->mapToScene(QPointF(2, area->height() / 2)).toPoint());
+        QTRY_VERIFY(popup->property("visible").toBool());
+        QCOMPARE(popup->property("rows").toInt(), 1);
+        QVERIFY(popup->property("y").toInt() > window->y() + row->mapToScene(QPointF(0, 0)).y());
+        QMetaObject::invokeMethod(popup, "hide");
+        QTest::mouseMove(window, QPoint(0, 0));
+    }
+
     void addGroupWindowCreatesATrimmedGroup()
     {
         showPane("contactsTile");

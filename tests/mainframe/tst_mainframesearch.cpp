@@ -5,6 +5,7 @@
 #include "testenvironment.h"
 
 #include <QDesktopServices>
+#include <QRegularExpression>
 
 class MainFrameSearchTest : public MainFrameTestBase
 {
@@ -128,6 +129,63 @@ private slots:
         QTRY_VERIFY(findItem(frame, "tileButton"));
         QVERIFY(clickItem(findItem(frame, "tileButton")));
         QCOMPARE(world->log.calls, (QStringList{call, tracked}));
+    }
+
+    // Fewer results than fit rest on the bottom of their area, in order;
+    // more than fit scroll so that the last ones show.
+    void resultsAreStackedFromTheBottom()
+    {
+        // A frame tall enough for a result area of several rows.
+        world->view->resize(325, 1000);
+        showPane("addContactsTile");
+        typeTerm("bob");
+        QVERIFY(clickItem(findItem(frame, "findButton")));
+        for (int i = 0; i < 2; ++i)
+            world->findInstance.pendingResults.append(
+                {{"uname", QString("bob%1").arg(i)}, {"sipURI", QString("sip:u-bob%1@x").arg(i)}});
+        world->findInstance.finishSearch();
+        QQuickItem *list = findItem(frame, "searchResults");
+        QVERIFY(list);
+        QTRY_VERIFY2(list->height() > 3 * 46, "the result area holds more than two rows");
+        const qreal top = list->mapToScene(QPointF(0, 0)).y();
+        const qreal bottom = list->mapToScene(QPointF(0, list->height())).y();
+        // The rows by their place on screen, top first.
+        auto shownRows = [&] {
+            QList<QObject *> found;
+            collectNamed(frame, "resultRow", &found);
+            QList<QQuickItem *> rows;
+            for (QObject *row : found) {
+                auto *item = qobject_cast<QQuickItem *>(row);
+                if (item && item->isVisible())
+                    rows.append(item);
+            }
+            std::sort(rows.begin(), rows.end(), [](QQuickItem *a, QQuickItem *b) {
+                return a->mapToScene(QPointF(0, 0)).y() < b->mapToScene(QPointF(0, 0)).y();
+            });
+            return rows;
+        };
+        auto rowBottom = [](QQuickItem *row) { return row->mapToScene(QPointF(0, row->height())).y(); };
+        // A row's name without the highlight of the search term.
+        auto name = [](QQuickItem *row) {
+            return findNamed(row, "resultName")->property("text").toString().remove(QRegularExpression("<[^>]*>"));
+        };
+        QTRY_COMPARE(shownRows().size(), 2);
+        QTRY_VERIFY(qAbs(rowBottom(shownRows().last()) - bottom) < 1);
+        QList<QQuickItem *> rows = shownRows();
+        QVERIFY(rows.first()->mapToScene(QPointF(0, 0)).y() > top + 46);
+        QCOMPARE(name(rows.first()), QString("bob0"));
+        QCOMPARE(name(rows.last()), QString("bob1"));
+
+        // Enough rows to overflow: the view moves to the last one.
+        const int more = int((bottom - top) / 46) + 2;
+        for (int i = 2; i < 2 + more; ++i)
+            world->findInstance.pendingResults.append(
+                {{"uname", QString("bob%1").arg(i)}, {"sipURI", QString("sip:u-bob%1@x").arg(i)}});
+        world->findInstance.finishSearch();
+        const QString last = QString("bob%1").arg(1 + more);
+        QTRY_VERIFY_WITH_TIMEOUT(!shownRows().isEmpty() && name(shownRows().last()) == last
+                                     && qAbs(rowBottom(shownRows().last()) - bottom) < 1,
+                                 30000);
     }
 
     void resultTextsAreEscapedBeforeDecorating()

@@ -102,6 +102,7 @@ private slots:
     void markAllAsRead();
     void setAllNotificationsState();
     void senderRenameRefreshesRows();
+    void senderNamedLaterIsShownWhenKnown();
     void swappedConversationIsFollowed();
     void destroyedConversationIsReplaced();
     void removalStopsFollowing();
@@ -563,6 +564,26 @@ void TestNotifications::senderRenameRefreshesRows()
     QCOMPARE(rolesOf(changed, 0), QVector<int>({858}));
     QCOMPARE(m_list->data(m_list->index(1), NotificationList::SenderURIRole).toString(),
              QStringLiteral("sip:u-annie@voice.test"));
+}
+
+void TestNotifications::senderNamedLaterIsShownWhenKnown()
+{
+    // An invitation from a sender whose name has not arrived yet: never a
+    // sentence that starts with an empty name; the name shows once known.
+    TavriIdentityRealmUser *carl = user(QStringLiteral("503"), QString());
+    QVERIFY(carl->getDisplayName().isEmpty());
+    TavriIdentityRealm::getInstance()
+        ->getConversationByUID(QStringLiteral("903"))
+        ->setDisplayName(QStringLiteral("Lobby"), true);
+    receive(QStringLiteral("753"), QStringLiteral("5"), QStringLiteral("1"), QStringLiteral("503"),
+            QStringLiteral("903"));
+    QCOMPARE(m_list->rowCount(), 1);
+    QCOMPARE(m_list->data(m_list->index(0), Qt::DisplayRole).toString(),
+             QStringLiteral("Someone invited you to Lobby"));
+    QSignalSpy changed(m_list, &QAbstractItemModel::dataChanged);
+    carl->setUname(QStringLiteral("Carl"));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(m_list->data(m_list->index(0), Qt::DisplayRole).toString(), QStringLiteral("Carl invited you to Lobby"));
 }
 
 void TestNotifications::swappedConversationIsFollowed()

@@ -93,6 +93,8 @@ private slots:
     void replies_data();
     void replies();
     void errorRepliesAreReportedOnly();
+    void realmInfoIsKept_data();
+    void realmInfoIsKept();
     void loginStartsOver();
     void loginWithoutWebClient();
     void joins();
@@ -250,6 +252,44 @@ void TestRealmWeb::errorRepliesAreReportedOnly()
     QVERIFY(logged);
 }
 
+void TestRealmWeb::realmInfoIsKept_data()
+{
+    QTest::addColumn<QJsonObject>("reply");
+    QTest::addColumn<QStringList>("expected"); // display name, address, icon, description
+    QTest::newRow("full") << QJsonObject{{"rsid", "r1"},
+                                         {"realm_display_name", "Game"},
+                                         {"realm_url", "https://game.test/"},
+                                         {"realm_icon_uri", "https://game.test/icon.png"},
+                                         {"realm_description", "A game"}}
+                          << QStringList{"Game", "https://game.test/", "https://game.test/icon.png", "A game"};
+    QTest::newRow("empty reply") << QJsonObject() << QStringList{"", "", "", ""};
+    QTest::newRow("session id only") << QJsonObject{{"rsid", "r1"}} << QStringList{"", "", "", ""};
+}
+
+void TestRealmWeb::realmInfoIsKept()
+{
+    QFETCH(QJsonObject, reply);
+    QFETCH(QStringList, expected);
+    // A realm of its own, whose verification gets this reply.
+    cleanup();
+    m_web->reply(QStringLiteral("RealmVerify"), reply);
+    m_log->clear();
+    m_controller = new FakeController(QStringLiteral("info"));
+    m_realm = sharedrealmtest::openRealm(*m_controller, QStringLiteral("infoapp"));
+    QVERIFY(m_controller->waitForRealm());
+    // The handler's last word on the reply: its info signal reached the
+    // realm, or the reply was dropped for lacking a session id.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return !m_log->matching(QStringLiteral("TavriSharedIdentityRealm::onRealmInfoReceived")).isEmpty()
+                   || !m_log->matching(QStringLiteral("expected realmSessionId")).isEmpty();
+        },
+        30000));
+    QCOMPARE((QStringList{m_realm->realmDisplayName(), m_realm->realmURL(), m_realm->realmIconURL(),
+                          m_realm->realmDescription()}),
+             expected);
+}
+
 void TestRealmWeb::loginStartsOver()
 {
     QVERIFY(logIn());
@@ -319,6 +359,13 @@ void TestRealmWeb::joins()
         QByteArray(
             sharedrealmtest::lastVoiceRequest<ox_req_sessiongroup_add_session_t>(OX_REQ_SESSIONGROUP_ADD_SESSION)->uri),
         QByteArray("sip:early@x"));
+    // Replayed joins leave the list; the session they bring still joins.
+    QVERIFY(m_realm->joinsInProgress().isEmpty());
+    QSignalSpy joined(m_realm, &TavriSharedIdentityRealm::conversationJoined);
+    emit m_voice->sessionAdded(m_realm->getSessionGroupHandle(), QStringLiteral("sip:early@x"),
+                               QStringLiteral("early-session"));
+    QCOMPARE(m_realm->getSessionHandleForChannel(QStringLiteral("sip:early@x")), QStringLiteral("early-session"));
+    QCOMPARE(joined.count(), 1);
     oxc_clear_requests();
 
     m_realm->requestJoin(QStringLiteral("sip:c@x"), QString());
@@ -420,7 +467,15 @@ void TestRealmWeb::talkModeOffAndItsStorage()
     QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE), 0);
     QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
 
+    const QString account = m_realm->getAccountHandle();
+    const QString group = m_realm->getSessionGroupHandle();
     m_realm->setTalkMode(1, QString());
+    // Push-to-talk off keeps the voice account and its session group.
+    QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_ACCOUNT_LOGOUT), 0);
+    QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_SESSIONGROUP_TERMINATE), 0);
+    QCOMPARE(m_realm->getAccountHandle(), account);
+    QCOMPARE(m_realm->getSessionGroupHandle(), group);
+    QCOMPARE(m_realm->getLoginState(), TavriSharedIdentityRealm::SessionGroupReady);
     const auto *binding = sharedrealmtest::lastVoiceRequest<ox_req_aux_global_monitor_keyboard_mouse_t>(
         OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE);
     QCOMPARE(QByteArray(binding->binding_name), QByteArray("webapp_PTT"));
@@ -432,6 +487,20 @@ void TestRealmWeb::talkModeOffAndItsStorage()
     QCOMPARE(storage->getSettingsValue(QStringLiteral("talkKeyCombo"), QString(), QStringLiteral("sip:a%2Fb%5Cc@x"))
                  .toString(),
              QStringLiteral("nosuchkey"));
+
+    // A mode outside 1..3 is only stored: no binding, microphone or account
+    // change.
+    for (const int mode : {0, 4, -1}) {
+        oxc_clear_requests();
+        m_realm->setTalkMode(mode, QStringLiteral("q"));
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_AUX_GLOBAL_MONITOR_KEYBOARD_MOUSE), 0);
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_CONNECTOR_MUTE_LOCAL_MIC), 0);
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_ACCOUNT_LOGOUT), 0);
+        QCOMPARE(sharedrealmtest::voiceRequestCount(OX_REQ_SESSIONGROUP_TERMINATE), 0);
+        QCOMPARE(storage->getSettingsValue(QStringLiteral("talkMode"), 0, QStringLiteral("sip:a%2Fb%5Cc@x")).toInt(),
+                 mode);
+    }
+    QCOMPARE(m_realm->getLoginState(), TavriSharedIdentityRealm::SessionGroupReady);
 }
 
 void TestRealmWeb::presence()

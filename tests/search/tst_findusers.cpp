@@ -10,6 +10,7 @@
 #include <QQuickItem>
 #include <QQuickView>
 
+#include "calllog.h"
 #include "cfindusers.h"
 #include "cfindusersdialog.h"
 #include "contactstestsupport.h"
@@ -79,6 +80,7 @@ private slots:
     void inviteTileAlwaysInvites();
     void closedWindowGoesWithItsDialog();
     void pageDrivesTheDialog();
+    void usersAlreadyInvitedShowNoInvite();
 
 private:
     CFindUsers *registry() const { return shelltest::application()->findUsers(); }
@@ -541,6 +543,62 @@ void TestFindUsers::pageDrivesTheDialog()
              QStringList{QStringLiteral("(\"remoteUserUri:sip:u-user40@voice.test\")")});
     QCOMPARE(page->findChild<QObject *>(QStringLiteral("statusLine"))->property("text").toString(),
              QStringLiteral("User40 added"));
+    QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
+}
+
+void TestFindUsers::usersAlreadyInvitedShowNoInvite()
+{
+    // User41 is invited to the channel already; the page checks its results
+    // against the channel's invitations.
+    LogCapture capture(LogCapture::ForwardWarnings);
+    Conversation *target = channel(731, QStringLiteral("Invited"));
+    Tavri::RealmUserInterface *invited =
+        TavriIdentityRealm::getInstance()->requestUserInfoUpdateByURI(QStringLiteral("sip:u-user41@voice.test"));
+    QVERIFY(invited);
+    target->getParticipants()->addInvitedParticipant(invited);
+    QVERIFY(target->getParticipants()->getInvitedIdentities()->contains(invited));
+    registry()->showFindUsersForInviteFriendsToChannel(target, CFindUsers::InviteFromChannel, nullptr);
+    CFindUsersDialog *invite = dialog(CFindUsers::FindUsersForInviteFriendsToChannel);
+    QQuickItem *page = invite->getView()->rootObject();
+    QVERIFY(page);
+    page->findChild<QObject *>(QStringLiteral("searchField"))->setProperty("text", QStringLiteral("user"));
+    // Users as the service gives them, each with an id of its own.
+    QJsonArray records;
+    for (int i = 40; i < 43; ++i) {
+        QJsonObject record = userRecord(QStringLiteral("User%1").arg(i));
+        record.insert(QStringLiteral("UserSocialUID"), QString::number(900 + i));
+        records.append(record);
+    }
+    m_web->reply(kUserSearch, QJsonObject{{"results", records}, {"more", false}});
+    QSignalSpy searching(invite, &CFindUsersDialog::isSearchingChanged);
+    QVERIFY(QMetaObject::invokeMethod(page, "search"));
+    QTRY_COMPARE_WITH_TIMEOUT(searching.count(), 2, 60000);
+    QQuickItem *results = page->findChild<QQuickItem *>(QStringLiteral("searchResults"));
+    QTRY_COMPARE(results->property("count").toInt(), 3);
+
+    // Each tile's button, by the tile's user name (tiles are items of the
+    // view, found through the item tree).
+    const std::function<void(QQuickItem *, QList<QQuickItem *> &)> tiles = [&](QQuickItem *item,
+                                                                               QList<QQuickItem *> &found) {
+        for (QQuickItem *child : item->childItems()) {
+            if (child->objectName() == QLatin1String("userTile"))
+                found.append(child);
+            tiles(child, found);
+        }
+    };
+    QList<QQuickItem *> shown;
+    QTRY_VERIFY((shown.clear(), tiles(results, shown), shown.size() == 3));
+    QMap<QString, QQuickItem *> buttons;
+    for (QQuickItem *tile : shown) {
+        const QString name = tavritest::findItem(tile, QStringLiteral("userName"))->property("text").toString();
+        buttons.insert(name, tavritest::findItem(tile, QStringLiteral("tileButton")));
+    }
+    QCOMPARE(buttons.keys(), (QStringList{"User40", "User41", "User42"}));
+    QVERIFY(!buttons.value(QStringLiteral("User41"))->isVisible());
+    for (const QString &name : {QStringLiteral("User40"), QStringLiteral("User42")}) {
+        QVERIFY2(buttons.value(name)->isVisible(), qPrintable(name));
+        QCOMPARE(buttons.value(name)->property("text").toString(), QStringLiteral("Invite"));
+    }
     QCOMPARE(shelltest::qmlWarnings(capture), QStringList());
 }
 

@@ -170,6 +170,8 @@ void TestStartupShutdown::secondStartHandsOverAndQuitShutsDown()
     QVERIFY2(first.process->exitCode() == 0, qPrintable(first.output.right(900)));
     QVERIFY2(first.output.contains(QLatin1String("~TavriApplication() - end")), qPrintable(first.output));
     QVERIFY(first.output.contains(QLatin1String("EXIT 0")));
+    // The orderly shutdown ran once, though the login window was open.
+    QCOMPARE(first.output.count(QLatin1String("OnAppExit() - called")), 1);
 
     const QStringList expectedOrder{QStringLiteral("before_ox_safe_invoke()"), QStringLiteral("Before_app.exec()"),
                                     QStringLiteral("after_app.exec()"), QStringLiteral("exiting_realmain()"),

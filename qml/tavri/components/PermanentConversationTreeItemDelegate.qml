@@ -30,6 +30,12 @@ Rectangle {
     property bool showLinkButton: false
     property int indentPerLevel: 16
     readonly property bool hovered: rowArea.containsMouse || toolbarHover.containsMouse
+    // The pointer is on the participant count (the row's participants area),
+    // and where it is across the row.
+    readonly property bool participantsHovered: rowArea.containsMouse && participantsArea.visible
+                                                && participantsArea.contains(participantsArea.mapFromItem(
+                                                       rowArea, rowArea.mouseX, rowArea.mouseY))
+    readonly property real pointerX: rowArea.mouseX
     readonly property bool toolbarVisible: showDefaultToolbar || (showToolbarOnHover && hovered)
     signal itemClicked(var mouse)
     signal editClicked()
@@ -93,6 +99,8 @@ Rectangle {
             font.bold: row.isJoined
         }
         DLabelGray {
+            id: participantsArea
+            objectName: "participantsArea"
             width: parent.width
             text: row.participantCount > 0 ? qsTr("%n user(s)", "", row.participantCount) : ""
             visible: text.length > 0

@@ -35,7 +35,9 @@ Item {
     MouseArea {
         id: ownArea
         anchors.fill: parent
-        enabled: !tip.parentHasHover
+        // Without a text there is nothing to show: the pointer is left to
+        // whatever lies beneath (a row's own hover, for one).
+        enabled: !tip.parentHasHover && tip.text !== ""
         hoverEnabled: enabled
         acceptedButtons: Qt.NoButton
     }
