@@ -508,6 +508,15 @@ void World::removeSessionSilently(const std::string &handle)
             present.erase(std::remove_if(present.begin(), present.end(),
                                          [&](const Member &m) { return !m.simulated && m.account == s.account; }),
                           present.end());
+            // The world tells a channel's comings and goings to its members
+            // only: with none of ours left there, what is known of the
+            // others goes stale, and the next join brings the roster afresh.
+            bool ours = false;
+            for (const auto &o : m_sessions)
+                ours = ours || (o.first != handle && o.second.channel && o.second.key == s.key);
+            if (!ours)
+                present.erase(std::remove_if(present.begin(), present.end(), [](const Member &m) { return m.remote; }),
+                              present.end());
         }
     }
     auto g = m_groups.find(s.group);
@@ -1986,8 +1995,9 @@ bool World::ensureLink()
         OXLOG(LogWarning, "ox.world", "Cannot reach the world at " + m_worldAddress + ": " + error);
         return false;
     }
-    // The world first tells who is signed in and who is where; the answer to
-    // hello comes after that, so it is all applied before the next request.
+    // The world first tells who is signed in; the answer to hello comes after
+    // that, so it is all applied before the next request. Who is in a
+    // channel comes before the answer to joining it.
     WireObject reply;
     if (!m_link->request(WireObject().set("op", "hello"), &reply, m_worldReplyMs)) {
         OXLOG(LogWarning, "ox.world", "The world at " + m_worldAddress + " does not answer");
