@@ -219,6 +219,29 @@ DevGateway::DevGateway(const DevGatewayOptions &options, QObject *parent)
         {"RealmSendInvite", &DevGateway::realmAcknowledge},
         {"RealmSendMessage", &DevGateway::realmAcknowledge},
     };
+    // Who may do what to a channel a call names: reading its record,
+    // favouriting it or bumping its last visit needs it to be open or the
+    // caller to belong to it; adding a channel below it needs the same of a
+    // password-protected one too;
+    // making others members of an invitation-only one takes its owner or a
+    // moderator; the rest is its owner's.
+    const QStringList uid{QStringLiteral("ChannelSocialUID")};
+    const QStringList channelUid{QStringLiteral("channelUID")};
+    m_channelRules = {
+        {"GetChannelInfo", {uid, ChannelNeed::Read}},
+        {"GetChannelInfoWithOwnerInfo", {uid, ChannelNeed::Read}},
+        {"GetChannelInfoWithOwnerInfoFromLiveUID", {{QStringLiteral("ChannelLiveUID")}, ChannelNeed::Read}},
+        {"GetChannelsInHierarchy", {{QStringLiteral("root")}, ChannelNeed::Read}},
+        {"AddChannel", {{QStringLiteral("ParentSocialUID")}, ChannelNeed::Change}},
+        {"EditChannel", {uid, ChannelNeed::Own}},
+        {"DeleteChannel", {uid, ChannelNeed::Own}},
+        {"SetChannelImage", {uid, ChannelNeed::Own}},
+        {"changeChannelFavorite", {channelUid, ChannelNeed::Read}},
+        {"changeChannelModerator", {channelUid, ChannelNeed::Own}},
+        {"AddUserStats", {uid, ChannelNeed::Read}},
+        {"inviteUserToChannel", {channelUid, ChannelNeed::Invite}},
+        {"InviteUsersViaEmail", {{QStringLiteral("channelUID"), QStringLiteral("channelURI")}, ChannelNeed::Invite}},
+    };
     m_openMethods = QStringList{"LoginUser",          "CreateAccount",       "userUuidExists",  "CheckForUpdate",
                                 "LogEvent",           "RealmVerify",         "RealmLogin",      "RealmContactList",
                                 "RealmChangeContact", "RealmGetChannelAuth", "RealmSendInvite", "RealmSendMessage"};
@@ -348,7 +371,46 @@ QJsonObject DevGateway::dispatch(Call &call)
         if (!refusal.isEmpty())
             return refusal;
     }
+    const QJsonObject refused = checkChannelAccess(call);
+    if (!refused.isEmpty())
+        return refused;
     return (this->*method)(call);
+}
+
+QHash<QString, QStringList> DevGateway::channelMethods() const
+{
+    QHash<QString, QStringList> methods;
+    for (auto it = m_channelRules.cbegin(); it != m_channelRules.cend(); ++it)
+        methods.insert(it.key(), it->fields);
+    return methods;
+}
+
+QJsonObject DevGateway::checkChannelAccess(const Call &call) const
+{
+    auto rule = m_channelRules.constFind(call.method);
+    if (rule == m_channelRules.cend())
+        return QJsonObject();
+    QString named;
+    for (const QString &field : rule->fields)
+        if (named.trimmed().isEmpty())
+            named = call.field(field);
+    // Taking a channel off one's favourites is always one's own business.
+    if (named.trimmed().isEmpty()
+        || (call.method == QLatin1String("changeChannelFavorite") && call.field(QStringLiteral("isFav")) != "1"))
+        return QJsonObject();
+    const qint64 id = resolveChannel(named);
+    if (!id)
+        return QJsonObject(); // each method answers an unknown channel its own way
+    if (mayUseChannel(call.me, channel(id), rule->need))
+        return QJsonObject();
+    // A record the caller may not read is answered as one that does not exist.
+    if (rule->need == ChannelNeed::Read) {
+        if (call.method == QLatin1String("GetChannelsInHierarchy"))
+            return arrayAnswer(QJsonArray());
+        if (call.method.startsWith(QLatin1String("GetChannelInfo")))
+            return QJsonObject{{"ChannelLiveURI", QJsonValue::Null}};
+    }
+    return forbidden(QStringLiteral("You may not do this in that channel."));
 }
 
 QJsonObject DevGateway::authenticate(Call &call)
@@ -566,16 +628,44 @@ qint64 DevGateway::notify(qint64 recipient, int type, qint64 otherId, const QStr
     return id;
 }
 
+DevGateway::ChannelRole DevGateway::channelRole(qint64 who, const QVariantMap &ch) const
+{
+    if (ch.value("owner_id").toLongLong() == who)
+        return ChannelRole::Owner;
+    const qint64 id = ch.value("id").toLongLong();
+    if (m_store
+            .value(QStringLiteral("SELECT 1 FROM channel_moderators WHERE account_id = ? AND channel_id = ?"),
+                   {who, id})
+            .isValid())
+        return ChannelRole::Moderator;
+    if (m_store
+            .value(QStringLiteral("SELECT 1 FROM channel_members WHERE account_id = ? AND channel_id = ?"), {who, id})
+            .isValid())
+        return ChannelRole::Member;
+    return ChannelRole::Outsider;
+}
+
+bool DevGateway::mayUseChannel(qint64 who, const QVariantMap &ch, ChannelNeed need) const
+{
+    const int protection = ch.value("protection").toInt();
+    switch (need) {
+    case ChannelNeed::Read:
+        // A password-protected channel shows its record, so that a person
+        // who has the password can find it and is asked for it.
+        return protection != 2 || channelRole(who, ch) != ChannelRole::Outsider;
+    case ChannelNeed::Change:
+        return protection == 0 || channelRole(who, ch) != ChannelRole::Outsider;
+    case ChannelNeed::Invite:
+        return protection != 2 || channelRole(who, ch) >= ChannelRole::Moderator;
+    case ChannelNeed::Own:
+        return channelRole(who, ch) == ChannelRole::Owner;
+    }
+    return false;
+}
+
 bool DevGateway::canSeeChannel(qint64 who, const QVariantMap &ch) const
 {
-    if (ch.value("protection").toInt() != 2 || ch.value("owner_id").toLongLong() == who)
-        return true;
-    const qint64 id = ch.value("id").toLongLong();
-    return m_store
-        .value(QStringLiteral("SELECT 1 FROM channel_moderators WHERE account_id = ? AND channel_id = ?"
-                              " UNION SELECT 1 FROM channel_members WHERE account_id = ? AND channel_id = ?"),
-               {who, id, who, id})
-        .isValid();
+    return mayUseChannel(who, ch, ChannelNeed::Read);
 }
 
 bool DevGateway::rootNameTaken(qint64 owner, const QString &name, qint64 exceptId) const
@@ -985,7 +1075,10 @@ QJsonObject DevGateway::getChannelsInHierarchy(Call &call)
         QList<qint64> stack{root};
         while (!stack.isEmpty()) {
             const qint64 id = stack.takeLast();
-            list.append(channelRecord(channel(id)));
+            const QVariantMap ch = channel(id);
+            if (!canSeeChannel(call.me, ch))
+                continue; // nor what lies below it
+            list.append(channelRecord(ch));
             const QList<QVariantMap> children = m_store.rows(
                 QStringLiteral(
                     "SELECT id FROM channels WHERE parent_id = ? ORDER BY name COLLATE NOCASE DESC, id DESC"),
@@ -1049,7 +1142,8 @@ QJsonObject DevGateway::getChannelFavoritesList(Call &call)
                           + QStringLiteral("JOIN favorites f ON f.channel_id = c.id"
                                            " WHERE f.account_id = ? ORDER BY c.name COLLATE NOCASE, c.id"),
                       {call.me}))
-        list.append(channelRecord(ch));
+        if (canSeeChannel(call.me, ch))
+            list.append(channelRecord(ch));
     return QJsonObject{{"data", list}};
 }
 

@@ -60,6 +60,8 @@ public:
     // and as UTF-8 text.
     static QList<QPair<QByteArray, QByteArray>> parseFormBytes(const QByteArray &body);
     static QList<QPair<QString, QString>> parseForm(const QByteArray &body);
+    // The methods that name a channel, and the form fields that name it.
+    QHash<QString, QStringList> channelMethods() const;
 
 private:
     struct Call {
@@ -93,7 +95,15 @@ private:
     qint64 resolveChannel(const QString &idOrUri) const; // 0 when unknown
     qint64 notify(qint64 recipient, int type, qint64 otherId, const QString &otherEmail, qint64 channelId,
                   const QString &customMessage);
+    // What a caller is to a channel, and so what it may do there.
+    enum class ChannelRole { Outsider, Member, Moderator, Owner };
+    enum class ChannelNeed { Read, Change, Invite, Own };
+    ChannelRole channelRole(qint64 account, const QVariantMap &channel) const;
+    bool mayUseChannel(qint64 account, const QVariantMap &channel, ChannelNeed need) const;
     bool canSeeChannel(qint64 account, const QVariantMap &channel) const;
+    // Checks the channel a call names against what its method needs; empty
+    // when allowed (or when it names none), else the refusal to answer.
+    QJsonObject checkChannelAccess(const Call &call) const;
     bool rootNameTaken(qint64 owner, const QString &name, qint64 exceptId) const;
     QString storeImage(const Call &call, const QString &kind, const QString &fileNameKey, const QString &dataKey);
     QJsonObject inviteToChannel(Call &call, qint64 invitee, qint64 channelId, const QString &message);
@@ -160,5 +170,10 @@ private:
     GatewayHttpServer *m_http;
     VoiceWorld *m_world = nullptr;
     QHash<QString, Method> m_methods;
+    struct ChannelRule {
+        QStringList fields; // the first of these that is set names the channel
+        ChannelNeed need;
+    };
+    QHash<QString, ChannelRule> m_channelRules; // methods that name a channel
     QStringList m_openMethods;
 };

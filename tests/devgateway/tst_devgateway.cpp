@@ -35,6 +35,43 @@ void verifyAllText(const QJsonObject &record, const QStringList &nullable = {})
     }
 }
 
+// What each method that names a channel needs of its caller: "read" a record
+// (open and password-protected channels show theirs to anyone), "change" what
+// hangs below it (an open channel only, unless the caller belongs to it),
+// "invite" others in (into an invitation-only channel only its owner and
+// moderators), "own" it.
+const QMap<QString, QString> &channelNeeds()
+{
+    static const QMap<QString, QString> needs = {
+        {"GetChannelInfo", "read"},
+        {"GetChannelInfoWithOwnerInfo", "read"},
+        {"GetChannelInfoWithOwnerInfoFromLiveUID", "read"},
+        {"GetChannelsInHierarchy", "read"},
+        {"changeChannelFavorite", "read"},
+        {"AddUserStats", "read"},
+        {"AddChannel", "change"},
+        {"inviteUserToChannel", "invite"},
+        {"InviteUsersViaEmail", "invite"},
+        {"EditChannel", "own"},
+        {"DeleteChannel", "own"},
+        {"SetChannelImage", "own"},
+        {"changeChannelModerator", "own"},
+    };
+    return needs;
+}
+
+bool allowedTo(const QString &need, int protection, const QString &relation)
+{
+    const bool belongs = relation != QLatin1String("outsider");
+    if (need == QLatin1String("read"))
+        return protection != 2 || belongs;
+    if (need == QLatin1String("change"))
+        return protection == 0 || belongs;
+    if (need == QLatin1String("invite"))
+        return protection != 2 || relation == QLatin1String("owner") || relation == QLatin1String("moderator");
+    return relation == QLatin1String("owner");
+}
+
 } // namespace
 
 class DevGatewayTest : public QObject
@@ -55,6 +92,9 @@ private slots:
     void friendRequestAndInvitationNotify();
     void contactGroupEchoesMemberIdAsSent();
     void moderatorsAndEmailInvitations();
+    void channelMethodsCheckTheCallersRelation_data();
+    void channelMethodsCheckTheCallersRelation();
+    void hiddenChannelsStayOutOfListings();
     void profileUpdates();
     void userSearchPages();
     void realmVerifyLoginAndContacts();
@@ -652,6 +692,133 @@ void DevGatewayTest::moderatorsAndEmailInvitations()
                  .toArray()
                  .size(),
              1);
+}
+
+void DevGatewayTest::channelMethodsCheckTheCallersRelation_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<QString>("relation");
+    QTest::addColumn<bool>("allowed");
+    // Every method of the gateway that names a channel has its rows.
+    const QHash<QString, QStringList> methods = DevGateway(DevGatewayOptions()).channelMethods();
+    QStringList names = methods.keys();
+    names.sort();
+    QCOMPARE(names, channelNeeds().keys());
+    for (const QString &method : qAsConst(names))
+        for (int protection : {0, 1, 2})
+            for (const char *relation : {"owner", "moderator", "member", "outsider"})
+                QTest::addRow("%s %d %s", qPrintable(method), protection, relation)
+                    << method << protection << QString::fromLatin1(relation)
+                    << allowedTo(channelNeeds().value(method), protection, QString::fromLatin1(relation));
+}
+
+void DevGatewayTest::channelMethodsCheckTheCallersRelation()
+{
+    QFETCH(QString, method);
+    QFETCH(int, protection);
+    QFETCH(QString, relation);
+    QFETCH(bool, allowed);
+    // Alice's channel; Bob is its moderator, its member or nothing to it.
+    const QString alice = signIn("alice@example.test", "tavri-dev");
+    const QString bob = signIn("bob@example.test", "tavri-dev");
+    const QString id = callObject("AddChannel",
+                                  {{"ChannelDisplayName", "Room"},
+                                   {"ChannelProtectionType", QString::number(protection)},
+                                   {"ChannelPassword", "sesame"}},
+                                  alice)
+                           .value("ChannelSocialUID")
+                           .toString();
+    QVERIFY(!id.isEmpty());
+    if (relation == QLatin1String("moderator"))
+        QCOMPARE(callObject("changeChannelModerator", {{"channelUID", id}, {"memberUID", "1002"}, {"isModerator", "1"}},
+                            alice)
+                     .value("result")
+                     .toString(),
+                 QString("1"));
+    if (relation == QLatin1String("member"))
+        QCOMPARE(callObject("inviteUserToChannel", {{"channelUID", id}, {"userUID", "1002"}}, alice)
+                     .value("result")
+                     .toString(),
+                 QString("1"));
+    const bool owner = relation == QLatin1String("owner");
+    const QString caller = owner ? alice : bob;
+    const QString other = owner ? QStringLiteral("1002") : QStringLiteral("1001");
+    const QString png = QString::fromLatin1((QByteArray("\x89PNG\r\n\x1a\n", 8) + "data").toBase64());
+
+    Fields fields;
+    for (const QString &key : m_gateway->channelMethods().value(method).mid(0, 1))
+        fields.insert(key, key.contains(QLatin1String("URI"), Qt::CaseInsensitive)
+                               ? QStringLiteral("sip:confctl-%1@dev.tavri.test").arg(id)
+                               : id);
+    const Fields extra =
+        QMap<QString, Fields>{
+            {"AddChannel", {{"ChannelDisplayName", "Below"}}},
+            {"EditChannel", {{"ChannelDisplayName", "Renamed"}}},
+            {"SetChannelImage", {{"ChannelPictureFileName", "c.png"}, {"ChannelPictureRawDataBase64", png}}},
+            {"changeChannelFavorite", {{"isFav", "1"}}},
+            {"changeChannelModerator", {{"memberUID", other}, {"isModerator", "1"}}},
+            {"inviteUserToChannel", {{"userUID", other}}},
+            {"InviteUsersViaEmail", {{"to", owner ? "bob@example.test" : "alice@example.test"}}},
+        }
+            .value(method);
+    for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+        fields.insert(it.key(), it.value());
+    const QJsonDocument answer = call(method, fields, caller);
+
+    // Refusals come as the client reads them: a record that does not exist,
+    // an empty tree, or an error it shows.
+    const QJsonObject object = answer.object();
+    const bool refused = (answer.isArray() && answer.array().isEmpty())
+                         || (object.contains("ChannelLiveURI") && object.value("ChannelLiveURI").isNull())
+                         || object.value("reason").toString() == QLatin1String("forbidden");
+    const QByteArray text = answer.toJson(QJsonDocument::Compact);
+    QVERIFY2(refused != allowed, text.constData());
+    if (allowed)
+        QVERIFY2(object.value("status").toString() != QLatin1String("ERR"), text.constData());
+    // A refused invitation made no one a member: Bob still cannot open it.
+    if (!allowed && relation == QLatin1String("outsider") && method.contains(QLatin1String("nvite")))
+        QVERIFY(callObject("GetChannelInfo", {{"ChannelSocialUID", id}}, bob).value("ChannelLiveURI").isNull());
+}
+
+void DevGatewayTest::hiddenChannelsStayOutOfListings()
+{
+    const QString alice = signIn("alice@example.test", "tavri-dev");
+    const QString bob = signIn("bob@example.test", "tavri-dev");
+    const QString open =
+        callObject("AddChannel", {{"ChannelDisplayName", "Open"}}, alice).value("ChannelSocialUID").toString();
+    const QString hidden =
+        callObject("AddChannel",
+                   {{"ChannelDisplayName", "Hidden"}, {"ChannelProtectionType", "2"}, {"ParentSocialUID", open}}, alice)
+            .value("ChannelSocialUID")
+            .toString();
+    callObject("AddChannel", {{"ChannelDisplayName", "Below hidden"}, {"ParentSocialUID", hidden}}, alice);
+    callObject("AddChannel", {{"ChannelDisplayName", "Beside"}, {"ParentSocialUID", open}}, alice);
+    auto names = [&](const QString &sid) {
+        QStringList list;
+        for (const QJsonValue &ch : call("GetChannelsInHierarchy", {{"root", open}}, sid).array())
+            list << ch.toObject().value("ChannelDisplayName").toString();
+        return list;
+    };
+    QCOMPARE(names(alice), QStringList({"Open", "Beside", "Hidden", "Below hidden"}));
+    // Bob sees the open tree without the hidden branch.
+    QCOMPARE(names(bob), QStringList({"Open", "Beside"}));
+    // A favourite Bob kept from before the channel was closed is not listed,
+    // and he may still let go of it.
+    const QString later =
+        callObject("AddChannel", {{"ChannelDisplayName", "Later"}}, alice).value("ChannelSocialUID").toString();
+    QCOMPARE(
+        callObject("changeChannelFavorite", {{"channelUID", later}, {"isFav", "1"}}, bob).value("result").toString(),
+        QString("1"));
+    QCOMPARE(callObject("getChannelFavoritesList", {}, bob).value("data").toArray().size(), 1);
+    QCOMPARE(callObject("EditChannel", {{"ChannelSocialUID", later}, {"ChannelProtectionType", "2"}}, alice)
+                 .value("ChannelIsPasswordProtected")
+                 .toString(),
+             QString("2"));
+    QVERIFY(callObject("getChannelFavoritesList", {}, bob).value("data").toArray().isEmpty());
+    QCOMPARE(
+        callObject("changeChannelFavorite", {{"channelUID", later}, {"isFav", "0"}}, bob).value("result").toString(),
+        QString("1"));
 }
 
 void DevGatewayTest::profileUpdates()
