@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -254,6 +255,7 @@ DevGateway::~DevGateway()
 
 bool DevGateway::start(QString *errorText)
 {
+    DevGatewayStore::setPasswordRounds(m_options.passwordRounds);
     if (!m_store.open(m_options.databasePath, errorText))
         return false;
     if (m_options.seed && !m_store.seed()) {
@@ -329,6 +331,7 @@ GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest &request)
         }
         Call call;
         call.host = request.host.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(port()) : request.host;
+        call.address = request.remoteAddress;
         for (const auto &field : parseFormBytes(request.body)) {
             const QString key = utf8Text(field.first);
             // Passwords are hashed over their bytes; every other field is text.
@@ -432,15 +435,10 @@ QJsonObject DevGateway::authenticate(Call &call)
         m_store.exec(QStringLiteral("UPDATE sessions SET last_seen = ? WHERE sid = ?"), {at, sid});
         call.me = session.value("account_id").toLongLong();
     } else if (call.has(QStringLiteral("email"))) {
-        const QVariantMap account =
-            m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
-                        {call.field(QStringLiteral("email"))});
-        if (account.isEmpty()
-            || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
-                                                      account.value("pw_salt").toByteArray(),
-                                                      account.value("pw_hash").toByteArray()))
-            return error(QStringLiteral("Invalid e-mail address or password."), QStringLiteral("not_signed_in"));
-        call.me = account.value("id").toLongLong();
+        QString refusal;
+        call.me = checkSignIn(call, &refusal);
+        if (!call.me)
+            return error(refusal, QStringLiteral("not_signed_in"));
     } else {
         return error(QStringLiteral("Not signed in."), QStringLiteral("not_signed_in"));
     }
@@ -711,22 +709,72 @@ QString DevGateway::storeImage(const Call &call, const QString &kind, const QStr
 
 // ---- account, session, analytics ----
 
+qint64 DevGateway::checkSignIn(const Call &call, QString *refusal)
+{
+    const qint64 at = now();
+    const qint64 lockMs = qint64(m_options.signInLockSeconds) * 1000;
+    const QString email = call.field(QStringLiteral("email")).trimmed().toLower();
+    const QList<QPair<QString, int>> keys = {
+        {QStringLiteral("account:") + email, m_options.signInFailuresPerAccount},
+        {QStringLiteral("address:") + call.address, m_options.signInFailuresPerAddress}};
+    // Counts are forgotten a while after the last failure; the table stays small.
+    const qint64 forgetMs = qMax<qint64>(lockMs * 15, 15 * 60 * 1000);
+    if (m_signInFailures.size() > 10000)
+        for (auto it = m_signInFailures.begin(); it != m_signInFailures.end();)
+            it = at - it->lastMs > forgetMs ? m_signInFailures.erase(it) : std::next(it);
+    for (const auto &key : keys) {
+        auto it = m_signInFailures.find(key.first);
+        if (it == m_signInFailures.end())
+            continue;
+        if (at - it->lastMs > forgetMs) {
+            m_signInFailures.erase(it);
+            continue;
+        }
+        const qint64 wait = it->lastMs + lockMs - at;
+        if (key.second > 0 && it->count >= key.second && wait > 0) {
+            *refusal =
+                QStringLiteral("Too many failed sign-ins. Please try again in %1 seconds.").arg((wait + 999) / 1000);
+            return 0;
+        }
+    }
+    const QVariantMap found = m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
+                                          {call.field(QStringLiteral("email"))});
+    QByteArray matched;
+    // An unknown address takes as long as a wrong password: the check runs on nothing.
+    if (!DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
+                                               found.value("pw_salt").toByteArray(),
+                                               found.value("pw_hash").toByteArray(), &matched)
+        || found.isEmpty()) {
+        for (const auto &key : keys) {
+            Failures &f = m_signInFailures[key.first];
+            ++f.count;
+            f.lastMs = at;
+        }
+        *refusal = QStringLiteral("Invalid e-mail address or password.");
+        return 0;
+    }
+    m_signInFailures.remove(keys.first().first);
+    const qint64 id = found.value("id").toLongLong();
+    if (DevGatewayStore::needsRehash(found.value("pw_hash").toByteArray())) {
+        const QByteArray salt = DevGatewayStore::newSalt();
+        m_store.exec(QStringLiteral("UPDATE accounts SET pw_salt = ?, pw_hash = ? WHERE id = ?"),
+                     {salt, DevGatewayStore::hashPassword(matched, salt), id});
+    }
+    return id;
+}
+
 QJsonObject DevGateway::loginUser(Call &call)
 {
-    const QVariantMap found =
-        m_store.row(QStringLiteral("SELECT * FROM accounts WHERE email = ?"), {call.field(QStringLiteral("email"))});
-    if (found.isEmpty()
-        || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
-                                                  found.value("pw_salt").toByteArray(),
-                                                  found.value("pw_hash").toByteArray())) {
+    QString refusal;
+    const qint64 id = checkSignIn(call, &refusal);
+    if (!id) {
         // No status, sid or token: the client reports this as a failed sign-in.
-        return QJsonObject{{"msg", "Invalid e-mail address or password."}, {"reason", "bad_credentials"}};
+        return QJsonObject{{"msg", refusal}, {"reason", "bad_credentials"}};
     }
-    const qint64 id = found.value("id").toLongLong();
     call.me = id;
     const qint64 at = now();
     const QString sid = DevGatewayStore::randomHex(16);
-    const QString displayName = text(found.value("display_name"));
+    const QString displayName = text(account(id).value("display_name"));
     const QString token = QStringLiteral("dv1.") + base64Url(userUri(id)) + QLatin1Char('.') + base64Url(displayName)
                           + QLatin1Char('.') + DevGatewayStore::randomHex(8);
     purgeEndedSessions();

@@ -34,6 +34,12 @@ struct DevGatewayOptions {
     bool analytics = true;
     int voiceWorldPort = -1; // the shared voice world's loopback port; -1: none, 0: any free one
     bool logCalls = true;
+    // PBKDF2 rounds for passwords hashed from now on; tests lower it to stay quick.
+    int passwordRounds = DevGatewayStore::DefaultPasswordRounds;
+    // Failed sign-ins before an account, or an address, must wait signInLockSeconds between guesses.
+    int signInFailuresPerAccount = 5;
+    int signInFailuresPerAddress = 20;
+    int signInLockSeconds = 60;
 };
 
 class VoiceWorld;
@@ -70,6 +76,7 @@ private:
         QHash<QString, QByteArray> raw; // the same values as sent, before UTF-8 decoding
         QString host;                   // for absolute picture and link URLs
         qint64 me = 0;                  // the authenticated account, 0 for open methods
+        QString address;                // the peer's address, for sign-in throttling
         // Missing fields read as empty (never null) text, so they bind as '' in SQL.
         QString field(const QString &key) const { return fields.value(key, QString(QLatin1String(""))); }
         bool has(const QString &key) const { return fields.contains(key); }
@@ -79,6 +86,11 @@ private:
 
     QJsonObject dispatch(Call &call);
     QJsonObject authenticate(Call &call); // empty on success, else the answer
+    // Checks an e-mail and password: the account's id, or 0 with the refusal
+    // in *refusal. Counts failures per account and per address, refusing
+    // without a check while either must wait, and hashes a password again
+    // at the current strength when it signs in.
+    qint64 checkSignIn(const Call &call, QString *refusal);
     void logCall(const Call &call, const QJsonObject &answer) const;
     void addAnalyticsFlag(QJsonObject &answer) const;
     void addUpdateOffer(QJsonObject &answer) const;
@@ -170,6 +182,11 @@ private:
     GatewayHttpServer *m_http;
     VoiceWorld *m_world = nullptr;
     QHash<QString, Method> m_methods;
+    struct Failures {
+        int count = 0;
+        qint64 lastMs = 0;
+    };
+    QHash<QString, Failures> m_signInFailures; // by "account:<e-mail>" and "address:<peer>"
     struct ChannelRule {
         QStringList fields; // the first of these that is set names the channel
         ChannelNeed need;

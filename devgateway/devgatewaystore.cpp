@@ -3,7 +3,6 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
-#include <QPasswordDigestor>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -11,11 +10,46 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+#include <openssl/evp.h>
+
+#include <atomic>
+
 namespace {
 
 constexpr int SchemaVersion = 2;
-constexpr int PasswordRounds = 10000;
+// Hashes written before the round count was stored with them: 32 bytes, 10,000 rounds.
+constexpr int LegacyPasswordRounds = 10000;
 constexpr int PasswordHashBytes = 32;
+// Stored hashes are "p2$<rounds>$" and the 32 bytes.
+const QByteArray HashPrefix = QByteArrayLiteral("p2$");
+std::atomic<int> passwordRounds{DevGatewayStore::DefaultPasswordRounds};
+
+QByteArray pbkdf2(const QByteArray &password, const QByteArray &salt, int rounds)
+{
+    QByteArray key(PasswordHashBytes, Qt::Uninitialized);
+    if (PKCS5_PBKDF2_HMAC(password.constData(), password.size(),
+                          reinterpret_cast<const unsigned char *>(salt.constData()), salt.size(), rounds, EVP_sha256(),
+                          key.size(), reinterpret_cast<unsigned char *>(key.data()))
+        != 1)
+        return QByteArray();
+    return key;
+}
+
+// The rounds and key of a stored hash; 0 rounds when it is neither form.
+int storedRounds(const QByteArray &stored, QByteArray *key)
+{
+    if (stored.size() == PasswordHashBytes) {
+        *key = stored;
+        return LegacyPasswordRounds;
+    }
+    const int dollar = stored.indexOf('$', HashPrefix.size());
+    if (!stored.startsWith(HashPrefix) || dollar < 0 || stored.size() - dollar - 1 != PasswordHashBytes)
+        return 0;
+    bool ok = false;
+    const int rounds = stored.mid(HashPrefix.size(), dollar - HashPrefix.size()).toInt(&ok);
+    *key = stored.mid(dollar + 1);
+    return ok && rounds > 0 ? rounds : 0;
+}
 
 const char *const SchemaStatements[] = {
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT)",
@@ -282,23 +316,45 @@ QByteArray DevGatewayStore::newSalt()
     return salt;
 }
 
+void DevGatewayStore::setPasswordRounds(int rounds)
+{
+    passwordRounds = rounds > 0 ? rounds : DefaultPasswordRounds;
+}
+
+int DevGatewayStore::currentPasswordRounds()
+{
+    return passwordRounds;
+}
+
 QByteArray DevGatewayStore::hashPassword(const QByteArray &password, const QByteArray &salt)
 {
-    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password, salt, PasswordRounds,
-                                              PasswordHashBytes);
+    const int rounds = passwordRounds;
+    return HashPrefix + QByteArray::number(rounds) + '$' + pbkdf2(password, salt, rounds);
+}
+
+bool DevGatewayStore::needsRehash(const QByteArray &stored)
+{
+    QByteArray key;
+    return storedRounds(stored, &key) < passwordRounds;
 }
 
 bool DevGatewayStore::checkPassword(const QByteArray &password, const QByteArray &salt, const QByteArray &hash)
 {
-    if (salt.isEmpty() || hash.isEmpty())
+    QByteArray key;
+    const int rounds = storedRounds(hash, &key);
+    if (salt.isEmpty() || rounds <= 0) {
+        // As long as a real check, so that the time taken does not tell
+        // whether there was anything to check.
+        pbkdf2(password, QByteArrayLiteral("no account here"), passwordRounds);
         return false;
-    const QByteArray candidate = hashPassword(password, salt);
-    if (candidate.size() != hash.size())
+    }
+    const QByteArray candidate = pbkdf2(password, salt, rounds);
+    if (candidate.size() != key.size())
         return false;
     // Compares every byte, so the time taken does not tell how much matched.
     unsigned char difference = 0;
-    for (int i = 0; i < hash.size(); ++i)
-        difference |= static_cast<unsigned char>(candidate.at(i) ^ hash.at(i));
+    for (int i = 0; i < key.size(); ++i)
+        difference |= static_cast<unsigned char>(candidate.at(i) ^ key.at(i));
     return difference == 0;
 }
 
@@ -312,9 +368,20 @@ QByteArray DevGatewayStore::hashAccountPassword(const QByteArray &password, cons
     return hashPassword(clientDigest(password), salt);
 }
 
-bool DevGatewayStore::checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash)
+bool DevGatewayStore::checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash,
+                                           QByteArray *matched)
 {
-    return checkPassword(sent, salt, hash) || checkPassword(clientDigest(sent), salt, hash);
+    if (checkPassword(sent, salt, hash)) {
+        if (matched)
+            *matched = sent;
+        return true;
+    }
+    const QByteArray digest = clientDigest(sent);
+    if (!checkPassword(digest, salt, hash))
+        return false;
+    if (matched)
+        *matched = digest;
+    return true;
 }
 
 QString DevGatewayStore::randomHex(int bytes)

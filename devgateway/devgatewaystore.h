@@ -37,16 +37,27 @@ public:
     void rollback() const;
 
     static QByteArray newSalt();
+    // Passwords are hashed with salted PBKDF2-SHA256; the round count is
+    // stored with each hash, so that older hashes still check and can be
+    // made again at the current count (needsRehash) when the password is
+    // next given. The count is the process's, set once at start.
+    static constexpr int DefaultPasswordRounds = 600000;
+    static void setPasswordRounds(int rounds);
+    static int currentPasswordRounds();
     // Over the password's bytes as sent (UTF-8 for text passwords).
     static QByteArray hashPassword(const QByteArray &password, const QByteArray &salt);
+    // Takes as long with no stored hash (empty salt or hash) as with one.
     static bool checkPassword(const QByteArray &password, const QByteArray &salt, const QByteArray &hash);
+    static bool needsRehash(const QByteArray &hash);
     // Account passwords: the client signs in with the MD5 of the password in
     // lower-case hex, but creates the account with the password itself. The
     // store keeps the hash of that digest, and a sign-in matches with either
     // the digest or the password (so direct calls and older stores work).
     static QByteArray clientDigest(const QByteArray &password);
     static QByteArray hashAccountPassword(const QByteArray &password, const QByteArray &salt);
-    static bool checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash);
+    // matched, when given, receives what the stored hash is over, for hashing it again.
+    static bool checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash,
+                                     QByteArray *matched = nullptr);
     static QString randomHex(int bytes);
 
 private:

@@ -18,6 +18,7 @@ GatewayHttpRequest toRequest(const httplib::Request &in, QByteArray body)
     while (request.path.startsWith(QLatin1Char('/')))
         request.path.remove(0, 1);
     request.host = QString::fromStdString(in.get_header_value("Host"));
+    request.remoteAddress = QString::fromStdString(in.remote_addr);
     request.contentType = QByteArray::fromStdString(in.get_header_value("Content-Type"));
     request.body = std::move(body);
     return request;

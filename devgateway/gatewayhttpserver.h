@@ -28,6 +28,7 @@ struct GatewayHttpRequest {
     QByteArray verb; // "GET" or "POST"
     QString path;    // without the leading slash or query, e.g. "gateway.php"
     QString host;    // the Host header, used to build absolute URLs
+    QString remoteAddress;
     QByteArray contentType;
     QByteArray body;
 };

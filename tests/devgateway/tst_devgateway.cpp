@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QPasswordDigestor>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -92,7 +93,6 @@ private slots:
     void friendRequestAndInvitationNotify();
     void contactGroupEchoesMemberIdAsSent();
     void moderatorsAndEmailInvitations();
-    void channelMethodsCheckTheCallersRelation_data();
     void channelMethodsCheckTheCallersRelation();
     void hiddenChannelsStayOutOfListings();
     void profileUpdates();
@@ -104,6 +104,8 @@ private slots:
     void stalledClientsDoNotStarveOthers();
     void stalledClientIsDroppedAfterTheReadTimeout();
     void passwordsAreHashedOverTheirBytes();
+    void failedSignInsMakeTheAccountAndAddressWait();
+    void olderPasswordHashesAreMadeAgainAtSignIn();
     void storedEventsAndSessionsAreBounded();
     void unknownMethodsGetErr();
     void storeSurvivesRestart();
@@ -147,6 +149,8 @@ std::unique_ptr<DevGateway> DevGatewayTest::startGateway(DevGatewayOptions optio
 {
     options.port = 0;
     options.logCalls = false;
+    if (options.passwordRounds == DevGatewayStore::DefaultPasswordRounds)
+        options.passwordRounds = 1000; // the full count is for real use; here it only slows the suite
     auto gateway = std::make_unique<DevGateway>(options);
     QString error;
     if (!gateway->start(&error)) {
@@ -694,91 +698,80 @@ void DevGatewayTest::moderatorsAndEmailInvitations()
              1);
 }
 
-void DevGatewayTest::channelMethodsCheckTheCallersRelation_data()
-{
-    QTest::addColumn<QString>("method");
-    QTest::addColumn<int>("protection");
-    QTest::addColumn<QString>("relation");
-    QTest::addColumn<bool>("allowed");
-    // Every method of the gateway that names a channel has its rows.
-    const QHash<QString, QStringList> methods = DevGateway(DevGatewayOptions()).channelMethods();
-    QStringList names = methods.keys();
-    names.sort();
-    QCOMPARE(names, channelNeeds().keys());
-    for (const QString &method : qAsConst(names))
-        for (int protection : {0, 1, 2})
-            for (const char *relation : {"owner", "moderator", "member", "outsider"})
-                QTest::addRow("%s %d %s", qPrintable(method), protection, relation)
-                    << method << protection << QString::fromLatin1(relation)
-                    << allowedTo(channelNeeds().value(method), protection, QString::fromLatin1(relation));
-}
-
 void DevGatewayTest::channelMethodsCheckTheCallersRelation()
 {
-    QFETCH(QString, method);
-    QFETCH(int, protection);
-    QFETCH(QString, relation);
-    QFETCH(bool, allowed);
-    // Alice's channel; Bob is its moderator, its member or nothing to it.
+    // Every method of the gateway that names a channel has its rows.
+    QStringList methods = m_gateway->channelMethods().keys();
+    methods.sort();
+    QCOMPARE(methods, channelNeeds().keys());
     const QString alice = signIn("alice@example.test", "tavri-dev");
     const QString bob = signIn("bob@example.test", "tavri-dev");
-    const QString id = callObject("AddChannel",
-                                  {{"ChannelDisplayName", "Room"},
-                                   {"ChannelProtectionType", QString::number(protection)},
-                                   {"ChannelPassword", "sesame"}},
-                                  alice)
-                           .value("ChannelSocialUID")
-                           .toString();
-    QVERIFY(!id.isEmpty());
-    if (relation == QLatin1String("moderator"))
-        QCOMPARE(callObject("changeChannelModerator", {{"channelUID", id}, {"memberUID", "1002"}, {"isModerator", "1"}},
-                            alice)
-                     .value("result")
-                     .toString(),
-                 QString("1"));
-    if (relation == QLatin1String("member"))
-        QCOMPARE(callObject("inviteUserToChannel", {{"channelUID", id}, {"userUID", "1002"}}, alice)
-                     .value("result")
-                     .toString(),
-                 QString("1"));
-    const bool owner = relation == QLatin1String("owner");
-    const QString caller = owner ? alice : bob;
-    const QString other = owner ? QStringLiteral("1002") : QStringLiteral("1001");
     const QString png = QString::fromLatin1((QByteArray("\x89PNG\r\n\x1a\n", 8) + "data").toBase64());
+    int room = 0;
+    for (const QString &method : qAsConst(methods))
+        for (int protection : {0, 1, 2})
+            for (const QString relation : {"owner", "moderator", "member", "outsider"}) {
+                const QByteArray where = (method + ' ' + QString::number(protection) + ' ' + relation).toUtf8();
+                const bool allowed = allowedTo(channelNeeds().value(method), protection, relation);
+                // A channel of Alice's; Bob is its moderator, its member or nothing to it.
+                const QString id = callObject("AddChannel",
+                                              {{"ChannelDisplayName", QStringLiteral("Room %1").arg(++room)},
+                                               {"ChannelProtectionType", QString::number(protection)},
+                                               {"ChannelPassword", "sesame"}},
+                                              alice)
+                                       .value("ChannelSocialUID")
+                                       .toString();
+                QVERIFY2(!id.isEmpty(), where.constData());
+                if (relation == QLatin1String("moderator"))
+                    QCOMPARE(callObject("changeChannelModerator",
+                                        {{"channelUID", id}, {"memberUID", "1002"}, {"isModerator", "1"}}, alice)
+                                 .value("result")
+                                 .toString(),
+                             QString("1"));
+                if (relation == QLatin1String("member"))
+                    QCOMPARE(callObject("inviteUserToChannel", {{"channelUID", id}, {"userUID", "1002"}}, alice)
+                                 .value("result")
+                                 .toString(),
+                             QString("1"));
+                const bool owner = relation == QLatin1String("owner");
+                const QString other = owner ? QStringLiteral("1002") : QStringLiteral("1001");
+                Fields fields;
+                const QString key = m_gateway->channelMethods().value(method).value(0);
+                fields.insert(key, key.contains(QLatin1String("URI"), Qt::CaseInsensitive)
+                                       ? QStringLiteral("sip:confctl-%1@dev.tavri.test").arg(id)
+                                       : id);
+                const Fields extra =
+                    QMap<QString, Fields>{
+                        {"AddChannel", {{"ChannelDisplayName", "Below"}}},
+                        {"EditChannel", {{"ChannelDisplayName", QStringLiteral("Renamed %1").arg(room)}}},
+                        {"SetChannelImage",
+                         {{"ChannelPictureFileName", "c.png"}, {"ChannelPictureRawDataBase64", png}}},
+                        {"changeChannelFavorite", {{"isFav", "1"}}},
+                        {"changeChannelModerator", {{"memberUID", other}, {"isModerator", "1"}}},
+                        {"inviteUserToChannel", {{"userUID", other}}},
+                        {"InviteUsersViaEmail", {{"to", owner ? "bob@example.test" : "alice@example.test"}}},
+                    }
+                        .value(method);
+                for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+                    fields.insert(it.key(), it.value());
+                const QJsonDocument answer = call(method, fields, owner ? alice : bob);
 
-    Fields fields;
-    for (const QString &key : m_gateway->channelMethods().value(method).mid(0, 1))
-        fields.insert(key, key.contains(QLatin1String("URI"), Qt::CaseInsensitive)
-                               ? QStringLiteral("sip:confctl-%1@dev.tavri.test").arg(id)
-                               : id);
-    const Fields extra =
-        QMap<QString, Fields>{
-            {"AddChannel", {{"ChannelDisplayName", "Below"}}},
-            {"EditChannel", {{"ChannelDisplayName", "Renamed"}}},
-            {"SetChannelImage", {{"ChannelPictureFileName", "c.png"}, {"ChannelPictureRawDataBase64", png}}},
-            {"changeChannelFavorite", {{"isFav", "1"}}},
-            {"changeChannelModerator", {{"memberUID", other}, {"isModerator", "1"}}},
-            {"inviteUserToChannel", {{"userUID", other}}},
-            {"InviteUsersViaEmail", {{"to", owner ? "bob@example.test" : "alice@example.test"}}},
-        }
-            .value(method);
-    for (auto it = extra.cbegin(); it != extra.cend(); ++it)
-        fields.insert(it.key(), it.value());
-    const QJsonDocument answer = call(method, fields, caller);
-
-    // Refusals come as the client reads them: a record that does not exist,
-    // an empty tree, or an error it shows.
-    const QJsonObject object = answer.object();
-    const bool refused = (answer.isArray() && answer.array().isEmpty())
-                         || (object.contains("ChannelLiveURI") && object.value("ChannelLiveURI").isNull())
-                         || object.value("reason").toString() == QLatin1String("forbidden");
-    const QByteArray text = answer.toJson(QJsonDocument::Compact);
-    QVERIFY2(refused != allowed, text.constData());
-    if (allowed)
-        QVERIFY2(object.value("status").toString() != QLatin1String("ERR"), text.constData());
-    // A refused invitation made no one a member: Bob still cannot open it.
-    if (!allowed && relation == QLatin1String("outsider") && method.contains(QLatin1String("nvite")))
-        QVERIFY(callObject("GetChannelInfo", {{"ChannelSocialUID", id}}, bob).value("ChannelLiveURI").isNull());
+                // Refusals come as the client reads them: a record that does
+                // not exist, an empty tree, or an error it shows.
+                const QJsonObject object = answer.object();
+                const bool refused = (answer.isArray() && answer.array().isEmpty())
+                                     || (object.contains("ChannelLiveURI") && object.value("ChannelLiveURI").isNull())
+                                     || object.value("reason").toString() == QLatin1String("forbidden");
+                const QByteArray text = where + ": " + answer.toJson(QJsonDocument::Compact);
+                QVERIFY2(refused != allowed, text.constData());
+                if (allowed)
+                    QVERIFY2(object.value("status").toString() != QLatin1String("ERR"), text.constData());
+                // A refused invitation made no one a member: Bob still cannot open it.
+                if (!allowed && relation == QLatin1String("outsider") && method.contains(QLatin1String("nvite")))
+                    QVERIFY2(
+                        callObject("GetChannelInfo", {{"ChannelSocialUID", id}}, bob).value("ChannelLiveURI").isNull(),
+                        where.constData());
+            }
 }
 
 void DevGatewayTest::hiddenChannelsStayOutOfListings()
@@ -1081,6 +1074,107 @@ void DevGatewayTest::passwordsAreHashedOverTheirBytes()
                 .value("sid")
                 .toString()
                 .isEmpty());
+}
+
+void DevGatewayTest::failedSignInsMakeTheAccountAndAddressWait()
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = QStringLiteral(":memory:");
+    options.seed = true;
+    options.signInFailuresPerAccount = 3;
+    options.signInFailuresPerAddress = 5;
+    options.signInLockSeconds = 3600;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    auto login = [&](const QString &email, const QString &password) {
+        return callObject("LoginUser", {{"email", email}, {"password", password}});
+    };
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(login("alice@example.test", "guess").value("msg").toString(),
+                 QString("Invalid e-mail address or password."));
+    // Alice's account now waits, even for the right password; the client
+    // shows the message of an answer without a token.
+    const QJsonObject locked = login("alice@example.test", "tavri-dev");
+    QVERIFY(!locked.contains("sid") && !locked.contains("auth_token"));
+    QVERIFY2(locked.value("msg").toString().startsWith("Too many failed sign-ins."),
+             qPrintable(locked.value("msg").toString()));
+    // The same through a call that signs in with each request.
+    QCOMPARE(callObject("getContactGroups", {{"email", "alice@example.test"}, {"password", "tavri-dev"}})
+                 .value("reason")
+                 .toString(),
+             QString("not_signed_in"));
+    // Bob is not held up by Alice's lock, and his success clears nothing of hers.
+    QVERIFY(!login("bob@example.test", "tavri-dev").value("sid").toString().isEmpty());
+    QVERIFY(login("alice@example.test", "tavri-dev").value("sid").toString().isEmpty());
+    // Guessing across accounts from one address locks the address.
+    for (const char *email : {"nobody@example.test", "nobody2@example.test"})
+        login(QString::fromLatin1(email), "guess");
+    QVERIFY2(login("bob@example.test", "tavri-dev").value("msg").toString().startsWith("Too many failed sign-ins."),
+             "the address waits");
+}
+
+void DevGatewayTest::olderPasswordHashesAreMadeAgainAtSignIn()
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = m_dir.filePath(QStringLiteral("upgrade.sqlite"));
+    options.passwordRounds = 1000;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QCOMPARE(
+        callObject("CreateAccount",
+                   {{"email", "old@example.test"}, {"password", "secret1"}, {"uuid", "old"}, {"displayname", "Old"}})
+            .value("status")
+            .toString(),
+        QString("OK"));
+    m_gateway.reset();
+    // The account as an older gateway stored it: the bare 32-byte key of
+    // 10,000 rounds over the client's digest of the password.
+    const QByteArray salt = QByteArray(16, 's');
+    const QByteArray digest = QCryptographicHash::hash("secret1", QCryptographicHash::Md5).toHex();
+    const QByteArray legacy = QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, digest, salt, 10000, 32);
+    auto storedHash = [&] {
+        QByteArray hash;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("upgrade"));
+            db.setDatabaseName(options.databasePath);
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("SELECT pw_hash FROM accounts WHERE email = 'old@example.test'"));
+                if (q.next())
+                    hash = q.value(0).toByteArray();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("upgrade"));
+        return hash;
+    };
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("legacy"));
+        db.setDatabaseName(options.databasePath);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE accounts SET pw_salt = ?, pw_hash = ? WHERE email = 'old@example.test'"));
+        q.addBindValue(salt);
+        q.addBindValue(legacy);
+        QVERIFY(q.exec());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("legacy"));
+
+    // A stronger gateway: a wrong password changes nothing; the right one
+    // signs in and leaves a hash at the new strength, which signs in again.
+    options.passwordRounds = 20000;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QVERIFY(signIn("old@example.test", "wrong1").isEmpty());
+    QCOMPARE(storedHash(), legacy);
+    QVERIFY(!signIn("old@example.test", "secret1").isEmpty());
+    const QByteArray upgraded = storedHash();
+    QVERIFY2(upgraded.startsWith("p2$20000$"), upgraded.toHex().constData());
+    QVERIFY(!signIn("old@example.test", "secret1").isEmpty());
+    QVERIFY(signIn("old@example.test", "wrong1").isEmpty());
+    // What the client sends, the digest, signs in as well.
+    QVERIFY(!signIn("old@example.test", QString::fromLatin1(digest)).isEmpty());
 }
 
 void DevGatewayTest::storedEventsAndSessionsAreBounded()

@@ -48,6 +48,7 @@ public:
                 options.domain = QString::fromLatin1(Domain);
                 options.seed = true;
                 options.logCalls = false;
+                options.passwordRounds = 1000;
                 options.voiceWorldPort = worldPort;
                 m_gateway = new DevGateway(options);
                 QString error;
