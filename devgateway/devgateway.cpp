@@ -26,6 +26,8 @@ constexpr int MaxChannelDescription = 2000;
 constexpr int MaxEventFields = 32;
 constexpr int MaxEventKeyChars = 64;
 constexpr int MaxEventValueChars = 128;
+// Most fields a form may have: the client's longest has a few dozen.
+constexpr int MaxFormFields = 256;
 // Longest address the link shortener keeps.
 constexpr int MaxShortLinkTargetChars = 8192;
 
@@ -274,6 +276,11 @@ bool DevGateway::start(QString *errorText)
     return true;
 }
 
+void DevGateway::closeStore()
+{
+    m_store.close();
+}
+
 quint16 DevGateway::port() const
 {
     return m_http->port();
@@ -327,6 +334,13 @@ GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest &request)
         if (request.verb != "POST") {
             response.status = 405;
             response.body = QJsonDocument(badRequest(QStringLiteral("Use POST"))).toJson(QJsonDocument::Compact);
+            return response;
+        }
+        // Counted before anything is decoded, so that a body of many fields is turned away at once.
+        if (request.body.count('&') >= MaxFormFields) {
+            response.status = 400;
+            response.body =
+                answerText(badRequest(QStringLiteral("A form may have at most %1 fields.").arg(MaxFormFields)));
             return response;
         }
         Call call;
@@ -862,10 +876,10 @@ QJsonObject DevGateway::logEvent(Call &call)
         return QJsonObject();
     // Anyone may send events: each is cut to a bounded size, and only the
     // newest maxStoredEvents are kept.
-    const QJsonObject fields = withoutCredentials(call.fields);
     QJsonObject stored;
-    for (auto it = fields.begin(); it != fields.end() && stored.size() < MaxEventFields; ++it)
-        stored.insert(it.key().left(MaxEventKeyChars), it.value().toString().left(MaxEventValueChars));
+    for (auto it = call.fields.cbegin(); it != call.fields.cend() && stored.size() < MaxEventFields; ++it)
+        if (!isSecretKey(it.key()) && it.key() != QLatin1String("email"))
+            stored.insert(it.key().left(MaxEventKeyChars), it.value().left(MaxEventValueChars));
     qint64 id = 0;
     m_store.exec(QStringLiteral("INSERT INTO events (received_ms, fields) VALUES (?, ?)"),
                  {now(), QString::fromUtf8(QJsonDocument(stored).toJson(QJsonDocument::Compact))}, &id);

@@ -53,6 +53,9 @@ public:
 
     // Opens the store (and seeds it when asked) and starts listening.
     bool start(QString *error);
+    // Closes the store at once, whatever the HTTP workers are waiting for:
+    // the way out on a signal, when the process ends without waiting for them.
+    void closeStore();
     quint16 port() const;
     quint16 voiceWorldPort() const; // 0 without a voice world
     // The client's RuntimeSettings.qml pointing at a gateway with these options on port.

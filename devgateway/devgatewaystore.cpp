@@ -3,6 +3,9 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -13,6 +16,9 @@
 #include <openssl/evp.h>
 
 #include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -127,6 +133,11 @@ DevGatewayStore::DevGatewayStore()
 
 DevGatewayStore::~DevGatewayStore()
 {
+    close();
+}
+
+void DevGatewayStore::close()
+{
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);
@@ -135,6 +146,27 @@ DevGatewayStore::~DevGatewayStore()
 
 bool DevGatewayStore::open(const QString &path, QString *error)
 {
+    // The file holds password hashes and sessions: only its owner may read it
+    // (SQLite gives its journal files the same mode), and a folder made
+    // for it is the owner's alone.
+    if (path != QLatin1String(":memory:")) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!QFileInfo::exists(folder)) {
+            if (!QDir().mkpath(folder)) {
+                *error = QStringLiteral("cannot make the folder %1").arg(folder);
+                return false;
+            }
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            *error = QStringLiteral("cannot open %1 for its owner only").arg(path);
+            return false;
+        }
+        ::close(fd);
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(path);
     if (!db.open()) {

@@ -22,7 +22,9 @@ public:
     DevGatewayStore &operator=(const DevGatewayStore &) = delete;
 
     // Opens (and creates or upgrades) the database at path; ":memory:" keeps it in memory.
+    // A file is created for its owner only (0600), and a folder made for it 0700.
     bool open(const QString &path, QString *error);
+    void close();
     // Adds the development accounts, channels and realm; does nothing for rows already there.
     bool seed();
 

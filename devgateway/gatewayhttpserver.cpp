@@ -6,9 +6,52 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 
 namespace {
+
+// Each connection on a thread of its own, up to a bound: a peer that sends
+// slowly holds only its own thread, so that slow peers by the hundred do
+// not keep others waiting as they would in a fixed pool. At the bound the
+// accept loop waits for a thread to end.
+class ConnectionThreads : public httplib::TaskQueue
+{
+public:
+    explicit ConnectionThreads(size_t bound)
+        : m_bound(bound)
+    {
+    }
+    void enqueue(std::function<void()> fn) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_running < m_bound || m_shutdown; });
+        if (m_shutdown)
+            return;
+        ++m_running;
+        std::thread([this, fn = std::move(fn)] {
+            fn();
+            std::lock_guard<std::mutex> done(m_mutex);
+            --m_running;
+            m_changed.notify_all();
+        }).detach();
+    }
+    void shutdown() override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_shutdown = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_running == 0; });
+    }
+
+private:
+    const size_t m_bound;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_running = 0;
+    bool m_shutdown = false;
+};
 
 GatewayHttpRequest toRequest(const httplib::Request &in, QByteArray body)
 {
@@ -40,12 +83,11 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject *parent)
     , m_server(std::make_unique<httplib::Server>())
 {
     m_server->set_keep_alive_max_count(1); // "Connection: close" after each answer
-    // A peer that stalls while sending its headers or body holds a worker only
-    // this long, and there are many more workers than a handful of such peers,
-    // so that stalled clients cannot starve the others.
+    // A peer that stalls while sending its headers or body is dropped after
+    // this long without a byte.
     m_server->set_read_timeout(ReadTimeoutSeconds, 0);
     m_server->set_write_timeout(30, 0);
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+    m_server->new_task_queue = [] { return new ConnectionThreads(MaxConnections); };
     m_server->set_payload_max_length(MaxBodyBytes);
     m_server->set_idle_interval(0, 200000); // wakes the accept loop, so that stop() is prompt
 

@@ -5,7 +5,8 @@
 // cpp-httplib reads, bounds and answers HTTP on its own worker threads; each
 // complete request is handed to the handler on the thread that owns this
 // object (through its event loop), so the store and dispatch stay
-// single-threaded Qt code. Every answer closes the connection; a peer that
+// single-threaded Qt code. Each connection has a thread of its own (up to
+// MaxConnections), so that slow peers hold up no one else. Every answer closes the connection; a peer that
 // sends nothing for 5 s while its request is incomplete is dropped; header
 // sections over 16 KiB and bodies over 8 MiB get 413, multipart bodies 415,
 // malformed requests (two different Content-Length headers among them) 400.
@@ -49,7 +50,7 @@ public:
     static constexpr size_t MaxHeaderBytes = 16 * 1024;
     static constexpr size_t MaxBodyBytes = 8 * 1024 * 1024;
     static constexpr time_t ReadTimeoutSeconds = 5;
-    static constexpr size_t WorkerThreads = 64;
+    static constexpr size_t MaxConnections = 1024; // served at once, each on a thread of its own
 
     explicit GatewayHttpServer(Handler handler, QObject *parent = nullptr);
     ~GatewayHttpServer() override;

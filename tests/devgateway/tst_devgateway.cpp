@@ -13,12 +13,16 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPasswordDigestor>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -103,6 +107,10 @@ private slots:
     void httpErrors();
     void stalledClientsDoNotStarveOthers();
     void stalledClientIsDroppedAfterTheReadTimeout();
+    void slowClientsByTheHundredDoNotStarveOthers();
+    void aFormOfManyFieldsIsRefusedAtOnce();
+    void stopsPromptlyOnSigtermWithSlowClientsAttached();
+    void databaseFileIsTheOwnersAlone();
     void passwordsAreHashedOverTheirBytes();
     void failedSignInsMakeTheAccountAndAddressWait();
     void olderPasswordHashesAreMadeAgainAtSignIn();
@@ -1045,6 +1053,145 @@ void DevGatewayTest::stalledClientIsDroppedAfterTheReadTimeout()
     QTRY_VERIFY_WITH_TIMEOUT(socket.state() != QAbstractSocket::ConnectedState, 60000);
     const QByteArray answer = socket.readAll();
     QVERIFY2(!answer.startsWith("HTTP/1.1 5"), answer.constData());
+}
+
+namespace {
+
+// Peers that send a request a byte at a time, never finishing it: each byte
+// comes well within the read timeout, so none of them is ever dropped.
+class Drippers : public QObject
+{
+public:
+    Drippers(quint16 port, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            auto *socket = new QTcpSocket(this);
+            socket->connectToHost(QHostAddress::LocalHost, port);
+            m_sockets.append(socket);
+        }
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const QByteArray request = "POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 4000\r\n\r\n";
+            for (QTcpSocket *socket : qAsConst(m_sockets))
+                if (socket->state() == QAbstractSocket::ConnectedState)
+                    socket->write(request.mid(qMin(m_sent, request.size() - 1), 1).isEmpty() ? QByteArray("x")
+                                                                                             : request.mid(m_sent, 1));
+            ++m_sent;
+        });
+        m_timer.start(300);
+    }
+    bool allConnected()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return std::all_of(m_sockets.cbegin(), m_sockets.cend(),
+                                   [](QTcpSocket *s) { return s->state() == QAbstractSocket::ConnectedState; });
+            },
+            20000);
+    }
+    int stillConnected() const
+    {
+        return int(std::count_if(m_sockets.cbegin(), m_sockets.cend(),
+                                 [](QTcpSocket *s) { return s->state() == QAbstractSocket::ConnectedState; }));
+    }
+
+private:
+    QList<QTcpSocket *> m_sockets;
+    QTimer m_timer;
+    int m_sent = 0;
+};
+
+} // namespace
+
+void DevGatewayTest::slowClientsByTheHundredDoNotStarveOthers()
+{
+    // More slow peers than a fixed pool of workers would have had.
+    Drippers drippers(m_gateway->port(), 150);
+    QVERIFY(drippers.allConnected());
+    QTest::qWait(1000); // they have all begun their requests
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
+    QCOMPARE(drippers.stillConnected(), 150); // the attack was still on
+}
+
+void DevGatewayTest::aFormOfManyFieldsIsRefusedAtOnce()
+{
+    // Hundreds of thousands of distinct keys: refused by their count before
+    // any is decoded, while a normal sign-in is answered.
+    QByteArray body = "&method=LogEvent";
+    for (int i = 0; i < 300000; ++i)
+        body += "&k" + QByteArray::number(i) + "=v";
+    QTcpSocket attacker;
+    attacker.connectToHost(QHostAddress::LocalHost, m_gateway->port());
+    QVERIFY(attacker.waitForConnected(5000));
+    attacker.write("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                   "Content-Length: "
+                   + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QVERIFY(!signIn("bob@example.test", "tavri-dev").isEmpty());
+    QByteArray answer;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answer += attacker.readAll();
+            return attacker.state() != QAbstractSocket::ConnectedState || answer.contains("}");
+        },
+        30000));
+    answer += attacker.readAll();
+    QVERIFY2(answer.startsWith("HTTP/1.1 400"), answer.left(200).constData());
+    QVERIFY(answer.contains("\"status\":\"ERR\""));
+    // A form of a normal size is still taken, its fields cut to the bound.
+    int status = 0;
+    post("&method=LogEvent&a=1&b=2", QStringLiteral("gateway.php"), &status);
+    QCOMPARE(status, 200);
+}
+
+void DevGatewayTest::stopsPromptlyOnSigtermWithSlowClientsAttached()
+{
+    QProcess gateway;
+    gateway.setProgram(QStringLiteral(TAVRI_DEVGATEWAY));
+    gateway.setArguments({"--listen", "127.0.0.1:0", "--db", m_dir.filePath("sigterm.sqlite"), "--seed"});
+    gateway.setProcessChannelMode(QProcess::MergedChannels);
+    gateway.start();
+    QVERIFY(gateway.waitForStarted(10000));
+    QByteArray output;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            output += gateway.readAll();
+            return output.contains("/gateway.php");
+        },
+        60000));
+    const QRegularExpressionMatch port = QRegularExpression(QStringLiteral(":(\\d+)/gateway.php")).match(output);
+    QVERIFY2(port.hasMatch(), output.constData());
+    Drippers drippers(quint16(port.captured(1).toInt()), 20);
+    QVERIFY(drippers.allConnected());
+    QTest::qWait(1000);
+
+    // It ends while the slow peers go on dripping; a stop that waited for
+    // them would not end before they do.
+    gateway.terminate();
+    QVERIFY(gateway.waitForFinished(15000));
+    QCOMPARE(gateway.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(gateway.exitCode(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return drippers.stillConnected() == 0; }, 20000));
+}
+
+void DevGatewayTest::databaseFileIsTheOwnersAlone()
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = m_dir.filePath(QStringLiteral("new-folder/inner/gateway.sqlite"));
+    options.seed = true;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
+    // The user, group and other bits: the test runs as the file's owner.
+    const auto owner = QFileDevice::ReadUser | QFileDevice::WriteUser;
+    QCOMPARE(QFile::permissions(options.databasePath) & 0x0fff, owner);
+    QCOMPARE(QFile::permissions(QFileInfo(options.databasePath).absolutePath()) & 0x0fff, owner | QFileDevice::ExeUser);
+    // A file that was there before is made the owner's alone too.
+    m_gateway.reset();
+    QFile::setPermissions(options.databasePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QCOMPARE(QFile::permissions(options.databasePath) & 0x0fff, owner);
 }
 
 void DevGatewayTest::passwordsAreHashedOverTheirBytes()
