@@ -28,6 +28,14 @@ constexpr int MaxEventKeyChars = 64;
 constexpr int MaxEventValueChars = 128;
 // Most fields a form may have: the client's longest has a few dozen.
 constexpr int MaxFormFields = 256;
+// What one account (or, for the link shortener, one address) may store.
+constexpr int MaxContactGroups = 100;
+constexpr int MaxContactGroupName = 100;
+constexpr int MaxIssueReports = 100;
+constexpr int MaxIssueReportBytes = 64 * 1024;
+constexpr int MaxPictureBytes = 2 * 1024 * 1024;
+constexpr int MaxPicturesPerAccount = 100;
+constexpr int MaxShortLinksPerAddress = 1000;
 // Longest address the link shortener keeps.
 constexpr int MaxShortLinkTargetChars = 8192;
 
@@ -690,9 +698,25 @@ bool DevGateway::rootNameTaken(qint64 owner, const QString &name, qint64 exceptI
 }
 
 QString DevGateway::storeImage(const Call &call, const QString &kind, const QString &fileNameKey,
-                               const QString &dataKey)
+                               const QString &dataKey, const QString &replacing, QString *refusal)
 {
     const QByteArray data = QByteArray::fromBase64(call.field(dataKey).toLatin1());
+    if (data.size() > MaxPictureBytes) {
+        *refusal = QStringLiteral("The picture is larger than %1 MB.").arg(MaxPictureBytes / (1024 * 1024));
+        return QString();
+    }
+    // The picture it replaces goes once the new one is stored, so that
+    // changing a picture stores nothing more.
+    static const QRegularExpression own(QStringLiteral("/img/[uc]/(\\d+)\\.\\w+$"));
+    const QRegularExpressionMatch match = own.match(replacing);
+    const qint64 replaced = match.hasMatch() ? match.captured(1).toLongLong() : 0;
+    if (m_store.value(QStringLiteral("SELECT COUNT(*) FROM images WHERE owner_id = ? AND id != ?"), {call.me, replaced})
+            .toInt()
+        >= MaxPicturesPerAccount) {
+        *refusal = QStringLiteral("You have stored too many pictures.");
+        return QString();
+    }
+    *refusal = QStringLiteral("The picture is not a PNG, JPEG, GIF or BMP image.");
     struct Format {
         QByteArray magic;
         const char *mime;
@@ -709,10 +733,12 @@ QString DevGateway::storeImage(const Call &call, const QString &kind, const QStr
         if (!data.startsWith(format.magic))
             continue;
         qint64 id = 0;
-        if (m_store.exec(QStringLiteral("INSERT INTO images (kind, file_name, mime, data) VALUES (?, ?, ?, ?)"),
-                         {kind, call.field(fileNameKey), QString::fromLatin1(format.mime), data}, &id)
+        if (m_store.exec(
+                QStringLiteral("INSERT INTO images (kind, file_name, mime, data, owner_id) VALUES (?, ?, ?, ?, ?)"),
+                {kind, call.field(fileNameKey).left(255), QString::fromLatin1(format.mime), data, call.me}, &id)
             < 0)
             return QString();
+        m_store.exec(QStringLiteral("DELETE FROM images WHERE id = ? AND owner_id = ?"), {replaced, call.me});
         return QStringLiteral("http://%1/img/%2/%3.%4")
             .arg(call.host, kind)
             .arg(id)
@@ -890,9 +916,14 @@ QJsonObject DevGateway::logEvent(Call &call)
 
 QJsonObject DevGateway::requestIssue(Call &call)
 {
+    const QByteArray report = QJsonDocument(withoutCredentials(call.fields)).toJson(QJsonDocument::Compact);
+    if (report.size() > MaxIssueReportBytes)
+        return badRequest(QStringLiteral("The report is longer than %1 KB.").arg(MaxIssueReportBytes / 1024));
+    if (m_store.value(QStringLiteral("SELECT COUNT(*) FROM issues WHERE account_id = ?"), {call.me}).toInt()
+        >= MaxIssueReports)
+        return badRequest(QStringLiteral("You have sent too many reports."));
     m_store.exec(QStringLiteral("INSERT INTO issues (account_id, received_ms, fields) VALUES (?, ?, ?)"),
-                 {call.me, now(),
-                  QString::fromUtf8(QJsonDocument(withoutCredentials(call.fields)).toJson(QJsonDocument::Compact))});
+                 {call.me, now(), QString::fromUtf8(report)});
     return QJsonObject{{"result", "1"}};
 }
 
@@ -954,10 +985,12 @@ QJsonObject DevGateway::setUserCustomInfo(Call &call)
 
 QJsonObject DevGateway::setUserImage(Call &call)
 {
-    const QString url = storeImage(call, QStringLiteral("u"), QStringLiteral("UserPictureFileName"),
-                                   QStringLiteral("UserPictureRawDataBase64"));
+    QString refusal;
+    const QString url =
+        storeImage(call, QStringLiteral("u"), QStringLiteral("UserPictureFileName"),
+                   QStringLiteral("UserPictureRawDataBase64"), text(account(call.me).value("picture_url")), &refusal);
     if (url.isEmpty())
-        return badRequest(QStringLiteral("The picture is not a PNG, JPEG, GIF or BMP image."));
+        return badRequest(refusal);
     m_store.exec(QStringLiteral("UPDATE accounts SET picture_url = ? WHERE id = ?"), {url, call.me});
     return QJsonObject{{"result", url}};
 }
@@ -1105,10 +1138,12 @@ QJsonObject DevGateway::setChannelImage(Call &call)
         return notFound(QStringLiteral("No such channel."));
     if (channel(id).value("owner_id").toLongLong() != call.me)
         return forbidden(QStringLiteral("Only the owner may change the picture."));
-    const QString url = storeImage(call, QStringLiteral("c"), QStringLiteral("ChannelPictureFileName"),
-                                   QStringLiteral("ChannelPictureRawDataBase64"));
+    QString refusal;
+    const QString url =
+        storeImage(call, QStringLiteral("c"), QStringLiteral("ChannelPictureFileName"),
+                   QStringLiteral("ChannelPictureRawDataBase64"), text(channel(id).value("picture_url")), &refusal);
     if (url.isEmpty())
-        return badRequest(QStringLiteral("The picture is not a PNG, JPEG, GIF or BMP image."));
+        return badRequest(refusal);
     m_store.exec(QStringLiteral("UPDATE channels SET picture_url = ? WHERE id = ?"), {url, id});
     return QJsonObject{{"result", url}};
 }
@@ -1310,19 +1345,31 @@ QJsonObject DevGateway::changeFriend(Call &call)
 
 QJsonObject DevGateway::getContactGroups(Call &call)
 {
+    // One pass over the groups and their members, in order.
     QJsonArray groups;
-    for (const QVariantMap &group : m_store.rows(
-             QStringLiteral("SELECT id, name FROM contact_groups WHERE owner_id = ? ORDER BY id"), {call.me})) {
-        QJsonArray members;
-        for (const QVariantMap &member : m_store.rows(
-                 QStringLiteral("SELECT member_id FROM contact_group_members WHERE group_id = ? ORDER BY member_id"),
-                 {group.value("id")})) {
-            const qint64 id = member.value("member_id").toLongLong();
+    QJsonObject group;
+    QJsonArray members;
+    const auto finish = [&] {
+        if (group.isEmpty())
+            return;
+        group.insert(QStringLiteral("members"), members);
+        groups.append(group);
+        members = QJsonArray();
+    };
+    for (const QVariantMap &row : m_store.rows(QStringLiteral("SELECT g.id, g.name, m.member_id FROM contact_groups g"
+                                                              " LEFT JOIN contact_group_members m ON m.group_id = g.id"
+                                                              " WHERE g.owner_id = ? ORDER BY g.id, m.member_id"),
+                                               {call.me})) {
+        if (group.value(QLatin1String("id")).toString() != idText(row.value("id"))) {
+            finish();
+            group = QJsonObject{{"id", idText(row.value("id"))}, {"name", text(row.value("name"))}};
+        }
+        if (!row.value("member_id").isNull()) {
+            const qint64 id = row.value("member_id").toLongLong();
             members.append(QJsonObject{{"user_uid", QString::number(id)}, {"user_uri", userUri(id)}});
         }
-        groups.append(
-            QJsonObject{{"id", idText(group.value("id"))}, {"name", text(group.value("name"))}, {"members", members}});
     }
+    finish();
     return QJsonObject{{"data", groups}};
 }
 
@@ -1331,6 +1378,11 @@ QJsonObject DevGateway::addContactGroup(Call &call)
     const QString name = call.field(QStringLiteral("name")).trimmed();
     if (name.isEmpty())
         return badRequest(QStringLiteral("A group needs a name."));
+    if (name.size() > MaxContactGroupName)
+        return badRequest(QStringLiteral("A group name may have at most %1 characters.").arg(MaxContactGroupName));
+    if (m_store.value(QStringLiteral("SELECT COUNT(*) FROM contact_groups WHERE owner_id = ?"), {call.me}).toInt()
+        >= MaxContactGroups)
+        return badRequest(QStringLiteral("You may have at most %1 contact groups.").arg(MaxContactGroups));
     qint64 id = 0;
     if (m_store.exec(QStringLiteral("INSERT INTO contact_groups (owner_id, name) VALUES (?, ?)"), {call.me, name}, &id)
         != 1)
@@ -1645,8 +1697,24 @@ GatewayHttpResponse DevGateway::shortenLink(const GatewayHttpRequest &request)
     QJsonObject answer;
     if (plain && parsed.isValid()
         && (parsed.scheme() == QLatin1String("http") || parsed.scheme() == QLatin1String("https"))) {
-        const QString code = DevGatewayStore::randomHex(4);
-        if (m_store.exec(QStringLiteral("INSERT INTO short_links (code, url) VALUES (?, ?)"), {code, url}) == 1)
+        // The same address shortened again gets its code back; each address
+        // keeps at most MaxShortLinksPerAddress links.
+        QString code = m_store
+                           .value(QStringLiteral("SELECT code FROM short_links WHERE creator = ? AND url = ?"),
+                                  {request.remoteAddress, url})
+                           .toString();
+        if (code.isEmpty()
+            && m_store.value(QStringLiteral("SELECT COUNT(*) FROM short_links WHERE creator = ?"),
+                             {request.remoteAddress})
+                       .toInt()
+                   < MaxShortLinksPerAddress) {
+            code = DevGatewayStore::randomHex(4);
+            if (m_store.exec(QStringLiteral("INSERT INTO short_links (code, url, creator) VALUES (?, ?, ?)"),
+                             {code, url, request.remoteAddress})
+                != 1)
+                code.clear();
+        }
+        if (!code.isEmpty())
             answer.insert(QStringLiteral("output_url"), QStringLiteral("http://%1/s/%2").arg(request.host, code));
     }
     GatewayHttpResponse response;

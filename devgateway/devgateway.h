@@ -120,7 +120,11 @@ private:
     // when allowed (or when it names none), else the refusal to answer.
     QJsonObject checkChannelAccess(const Call &call) const;
     bool rootNameTaken(qint64 owner, const QString &name, qint64 exceptId) const;
-    QString storeImage(const Call &call, const QString &kind, const QString &fileNameKey, const QString &dataKey);
+    // Stores a picture in place of the one at the URL replacing; empty with
+    // the reason in *refusal when it is too large, of no known format, or
+    // over the account's count.
+    QString storeImage(const Call &call, const QString &kind, const QString &fileNameKey, const QString &dataKey,
+                       const QString &replacing, QString *refusal);
     QJsonObject inviteToChannel(Call &call, qint64 invitee, qint64 channelId, const QString &message);
 
     // Account, session, analytics.

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int SchemaVersion = 2;
+constexpr int SchemaVersion = 3;
 // Hashes written before the round count was stored with them: 32 bytes, 10,000 rounds.
 constexpr int LegacyPasswordRounds = 10000;
 constexpr int PasswordHashBytes = 32;
@@ -99,8 +99,9 @@ const char *const SchemaStatements[] = {
     "CREATE TABLE IF NOT EXISTS email_invites (id INTEGER PRIMARY KEY AUTOINCREMENT, sender_id INTEGER NOT NULL,"
     " email TEXT NOT NULL, channel_id INTEGER, custom_message TEXT NOT NULL DEFAULT '', sent_at_ms INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS images (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL,"
-    " file_name TEXT NOT NULL DEFAULT '', mime TEXT NOT NULL, data BLOB NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS short_links (code TEXT PRIMARY KEY, url TEXT NOT NULL)",
+    " file_name TEXT NOT NULL DEFAULT '', mime TEXT NOT NULL, data BLOB NOT NULL, owner_id INTEGER)",
+    "CREATE TABLE IF NOT EXISTS short_links (code TEXT PRIMARY KEY, url TEXT NOT NULL,"
+    " creator TEXT NOT NULL DEFAULT '')",
     "CREATE TABLE IF NOT EXISTS events (id INTEGER PRIMARY KEY AUTOINCREMENT, account_id INTEGER,"
     " received_ms INTEGER NOT NULL, fields TEXT NOT NULL)",
     "CREATE TABLE IF NOT EXISTS issues (id INTEGER PRIMARY KEY AUTOINCREMENT, account_id INTEGER,"
@@ -201,11 +202,18 @@ bool DevGatewayStore::createSchema(QString *error)
                      .arg(SchemaVersion);
         return false;
     }
-    // Version 2 ties each user token to its session.
-    bool tokensHaveSid = false;
-    for (const QVariantMap &column : rows(QStringLiteral("PRAGMA table_info(tokens)")))
-        tokensHaveSid = tokensHaveSid || column.value(QStringLiteral("name")).toString() == QLatin1String("sid");
-    if (!tokensHaveSid && exec(QStringLiteral("ALTER TABLE tokens ADD COLUMN sid TEXT")) < 0) {
+    // Version 2 ties each user token to its session; version 3 keeps who
+    // stored each picture and short link, for their caps.
+    const auto addColumn = [this](const QString &table, const QString &column, const QString &definition) {
+        for (const QVariantMap &existing : rows(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            if (existing.value(QStringLiteral("name")).toString() == column)
+                return true;
+        return exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, column, definition)) >= 0;
+    };
+    if (!addColumn(QStringLiteral("tokens"), QStringLiteral("sid"), QStringLiteral("TEXT"))
+        || !addColumn(QStringLiteral("images"), QStringLiteral("owner_id"), QStringLiteral("INTEGER"))
+        || !addColumn(QStringLiteral("short_links"), QStringLiteral("creator"),
+                      QStringLiteral("TEXT NOT NULL DEFAULT ''"))) {
         rollback();
         *error = QStringLiteral("cannot upgrade the schema");
         return false;

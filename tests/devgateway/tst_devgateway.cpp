@@ -103,6 +103,7 @@ private slots:
     void userSearchPages();
     void realmVerifyLoginAndContacts();
     void picturesAndShortLinks();
+    void storageIsCappedPerAccountAndAddress();
     void httpErrors_data();
     void httpErrors();
     void stalledClientsDoNotStarveOthers();
@@ -966,6 +967,82 @@ void DevGatewayTest::picturesAndShortLinks()
     for (const QByteArray &target :
          {QByteArray("https%3A%2F%2Fexample.test%2Fa%00b"), QByteArray("https%3A%2F%2Fexample.test%2F%0D%0AX%3A1")})
         QVERIFY(!QJsonDocument::fromJson(post("u=" + target, "shorturl_ajax.php")).object().contains("output_url"));
+}
+
+void DevGatewayTest::storageIsCappedPerAccountAndAddress()
+{
+    const QString alice = signIn("alice@example.test", "tavri-dev");
+    const QString bob = signIn("bob@example.test", "tavri-dev");
+    auto refusedWith = [](const QJsonObject &answer, const char *words) {
+        return answer.value("status").toString() == QLatin1String("ERR")
+               && answer.value("msg").toString().contains(QLatin1String(words));
+    };
+
+    // Contact groups: a bounded name and count; the listing keeps each
+    // group's members with it.
+    QVERIFY(refusedWith(callObject("addContactGroup", {{"name", QString(101, 'g')}}, alice), "at most 100 characters"));
+    QString first;
+    for (int i = 0; i < 100; ++i) {
+        const QString id = callObject("addContactGroup", {{"name", QStringLiteral("group %1").arg(i)}}, alice)
+                               .value("groupID")
+                               .toString();
+        QVERIFY2(!id.isEmpty(), qPrintable(QString::number(i)));
+        if (first.isEmpty())
+            first = id;
+    }
+    QVERIFY(refusedWith(callObject("addContactGroup", {{"name", "one more"}}, alice), "at most 100 contact groups"));
+    QVERIFY(!callObject("addContactGroup", {{"name", "bob's own"}}, bob).value("groupID").toString().isEmpty());
+    for (const char *member : {"1002", "sip:u-1001@dev.tavri.test"})
+        callObject("addContactGroupMember", {{"gid", first}, {"mid", member}}, alice);
+    const QJsonArray groups = callObject("getContactGroups", {}, alice).value("data").toArray();
+    QCOMPARE(groups.size(), 100);
+    QCOMPARE(groups.at(0).toObject().value("members").toArray().size(), 2);
+    QCOMPARE(groups.at(0).toObject().value("members").toArray().at(1).toObject().value("user_uid").toString(),
+             QString("1002"));
+    QVERIFY(groups.at(1).toObject().value("members").toArray().isEmpty());
+
+    // Issue reports: a bounded size and count.
+    QVERIFY(refusedWith(callObject("RequestIssue", {{"text", QString(70 * 1024, 'x')}}, alice), "longer than"));
+    for (int i = 0; i < 100; ++i)
+        QCOMPARE(callObject("RequestIssue", {{"text", "it broke"}}, alice).value("result").toString(), QString("1"));
+    QVERIFY(refusedWith(callObject("RequestIssue", {{"text", "again"}}, alice), "too many reports"));
+    QCOMPARE(callObject("RequestIssue", {{"text", "mine"}}, bob).value("result").toString(), QString("1"));
+
+    // Pictures: a bounded size; a new picture replaces the old one.
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8);
+    auto setPicture = [&](const QByteArray &data) {
+        return callObject("SetUserImage",
+                          {{"UserPictureFileName", "me.png"}, {"UserPictureRawDataBase64", data.toBase64()}}, alice);
+    };
+    QVERIFY(refusedWith(setPicture(png + QByteArray(2 * 1024 * 1024, 'p')), "larger than"));
+    const QString before = setPicture(png + "one").value("result").toString();
+    const QString after = setPicture(png + "two").value("result").toString();
+    QVERIFY(!before.isEmpty() && !after.isEmpty() && before != after);
+    int status = 0;
+    post(QByteArray(), QUrl(before).path().mid(1), &status);
+    QCOMPARE(status, 404);
+    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(after)));
+    QSignalSpy done(reply, &QNetworkReply::finished);
+    QVERIFY(reply->isFinished() || done.wait(10000));
+    QCOMPARE(reply->readAll(), png + "two");
+    reply->deleteLater();
+
+    // Short links: one address keeps a bounded number; the same link again is the same code.
+    auto shorten = [&](const QString &address, const QString &url) {
+        GatewayHttpRequest request;
+        request.verb = "POST";
+        request.path = QStringLiteral("shorturl_ajax.php");
+        request.host = QStringLiteral("gw");
+        request.remoteAddress = address;
+        request.body = "u=" + QUrl::toPercentEncoding(url);
+        return QJsonDocument::fromJson(m_gateway->handleHttp(request).body).object().value("output_url").toString();
+    };
+    const QString again = shorten("10.0.0.1", "http://example.test/same");
+    QCOMPARE(shorten("10.0.0.1", "http://example.test/same"), again);
+    for (int i = 1; i < 1000; ++i)
+        QVERIFY(!shorten("10.0.0.1", QStringLiteral("http://example.test/%1").arg(i)).isEmpty());
+    QVERIFY(shorten("10.0.0.1", "http://example.test/over").isEmpty());
+    QVERIFY(!shorten("10.0.0.2", "http://example.test/over").isEmpty());
 }
 
 void DevGatewayTest::httpErrors_data()
