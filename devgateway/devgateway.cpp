@@ -443,18 +443,19 @@ QJsonObject DevGateway::authenticate(Call &call)
     const qint64 at = now();
     const QString sid = call.field(QStringLiteral("sid"));
     if (!sid.isEmpty()) {
-        const QVariantMap session =
-            m_store.row(QStringLiteral("SELECT account_id, last_seen FROM sessions WHERE sid = ?"), {sid});
+        const QVariantMap session = m_store.row(
+            QStringLiteral("SELECT account_id, last_seen FROM sessions WHERE sid = ?"), {DevGatewayStore::keyOf(sid)});
         const bool expired =
             !session.isEmpty() && m_options.sessionTtlSeconds > 0
             && at - session.value("last_seen").toLongLong() > qint64(m_options.sessionTtlSeconds) * 1000;
         if (session.isEmpty() || expired) {
             if (expired)
-                m_store.exec(QStringLiteral("DELETE FROM sessions WHERE sid = ?"), {sid});
+                m_store.exec(QStringLiteral("DELETE FROM sessions WHERE sid = ?"), {DevGatewayStore::keyOf(sid)});
             // An empty sid tells the client that its session is over, so that it signs in again.
             return QJsonObject{{"sid", ""}, {"msg", "Session expired"}};
         }
-        m_store.exec(QStringLiteral("UPDATE sessions SET last_seen = ? WHERE sid = ?"), {at, sid});
+        m_store.exec(QStringLiteral("UPDATE sessions SET last_seen = ? WHERE sid = ?"),
+                     {at, DevGatewayStore::keyOf(sid)});
         call.me = session.value("account_id").toLongLong();
     } else if (call.has(QStringLiteral("email"))) {
         QString refusal;
@@ -818,10 +819,11 @@ QJsonObject DevGateway::loginUser(Call &call)
     const QString token = QStringLiteral("dv1.") + base64Url(userUri(id)) + QLatin1Char('.') + base64Url(displayName)
                           + QLatin1Char('.') + DevGatewayStore::randomHex(8);
     purgeEndedSessions();
-    m_store.exec(QStringLiteral("INSERT INTO sessions (sid, account_id, last_seen) VALUES (?, ?, ?)"), {sid, id, at});
+    m_store.exec(QStringLiteral("INSERT INTO sessions (sid, account_id, last_seen) VALUES (?, ?, ?)"),
+                 {DevGatewayStore::keyOf(sid), id, at});
     m_store.exec(
         QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name, sid) VALUES (?, 'user', ?, ?, ?)"),
-        {token, userUri(id), displayName, sid});
+        {DevGatewayStore::keyOf(token), userUri(id), displayName, DevGatewayStore::keyOf(sid)});
     m_store.exec(QStringLiteral("UPDATE accounts SET last_guid = ?, last_on = ? WHERE id = ?"),
                  {call.field(QStringLiteral("guid")), at, id});
 
@@ -1575,7 +1577,7 @@ QJsonObject DevGateway::realmLogin(Call &call)
                           + QLatin1Char('.') + DevGatewayStore::randomHex(8);
     m_store.exec(
         QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name) VALUES (?, 'realm', ?, ?)"),
-        {token, uri, uname});
+        {DevGatewayStore::keyOf(token), uri, uname});
     m_store.exec(QStringLiteral("UPDATE realm_sessions SET realm_user_id = ? WHERE rsid = ?"),
                  {user.value("id"), session.value("rsid")});
     return QJsonObject{{"rsid", text(session.value("rsid"))},

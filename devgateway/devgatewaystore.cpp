@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int SchemaVersion = 3;
+constexpr int SchemaVersion = 4;
 // Hashes written before the round count was stored with them: 32 bytes, 10,000 rounds.
 constexpr int LegacyPasswordRounds = 10000;
 constexpr int PasswordHashBytes = 32;
@@ -214,6 +214,13 @@ bool DevGatewayStore::createSchema(QString *error)
         || !addColumn(QStringLiteral("images"), QStringLiteral("owner_id"), QStringLiteral("INTEGER"))
         || !addColumn(QStringLiteral("short_links"), QStringLiteral("creator"),
                       QStringLiteral("TEXT NOT NULL DEFAULT ''"))) {
+        rollback();
+        *error = QStringLiteral("cannot upgrade the schema");
+        return false;
+    }
+    // Version 4 keeps session ids and tokens hashed: those kept in clear before go.
+    if (stored.isValid() && stored.toInt() < 4
+        && (exec(QStringLiteral("DELETE FROM tokens")) < 0 || exec(QStringLiteral("DELETE FROM sessions")) < 0)) {
         rollback();
         *error = QStringLiteral("cannot upgrade the schema");
         return false;
@@ -422,6 +429,11 @@ bool DevGatewayStore::checkAccountPassword(const QByteArray &sent, const QByteAr
     if (matched)
         *matched = digest;
     return true;
+}
+
+QString DevGatewayStore::keyOf(const QString &secret)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(secret.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
 QString DevGatewayStore::randomHex(int bytes)

@@ -2,10 +2,10 @@
 
 // DevGatewayStore: the dev gateway's SQLite store.
 //
-// Owns one database connection (WAL journal, foreign keys on, schema version in
-// `meta`) and gives the dispatcher small helpers that bind every value. Used
-// only from the thread that opened it. Ids start at 1001 for accounts, 5001 for
-// channels and 9001 for realm users, so that they never look alike in logs.
+// Session ids and voice tokens are kept hashed (keyOf). Owns one database connection (WAL journal, foreign keys on,
+// schema version in `meta`) and gives the dispatcher small helpers that bind every value. Used only from the thread
+// that opened it. Ids start at 1001 for accounts, 5001 for channels and 9001 for realm users, so that they never look
+// alike in logs.
 
 #include <QByteArray>
 #include <QList>
@@ -61,6 +61,9 @@ public:
     static bool checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash,
                                      QByteArray *matched = nullptr);
     static QString randomHex(int bytes);
+    // What the store keeps of a session id or token: its SHA-256 in hex, so
+    // that the file gives no live credential away.
+    static QString keyOf(const QString &secret);
 
 private:
     bool createSchema(QString *error);

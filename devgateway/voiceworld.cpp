@@ -329,7 +329,7 @@ void VoiceWorld::login(Client *client, const QJsonObject &m)
 {
     const QVariantMap token =
         m_store.row(QStringLiteral("SELECT subject_uri, display_name FROM tokens WHERE token = ?"),
-                    {m.value(QLatin1String("token")).toString()});
+                    {DevGatewayStore::keyOf(m.value(QLatin1String("token")).toString())});
     if (token.isEmpty()) {
         logLine(QStringLiteral("refused an unknown voice token"));
         return reply(client, m, QJsonObject{{"status", 20200}});

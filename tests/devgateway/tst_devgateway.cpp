@@ -1436,11 +1436,15 @@ void DevGatewayTest::storedEventsAndSessionsAreBounded()
     QVERIFY(!idle.isEmpty() && !active.isEmpty());
     QSqlQuery age(db);
     QVERIFY(age.prepare(QStringLiteral("UPDATE sessions SET last_seen = 0 WHERE sid = ?")));
-    age.addBindValue(idle);
+    age.addBindValue(DevGatewayStore::keyOf(idle));
     QVERIFY(age.exec());
+    QCOMPARE(age.numRowsAffected(), 1);
+    // The file keeps no live session id or token in clear.
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM sessions WHERE sid IN ('%1', '%2')").arg(idle, active)), 0);
     QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
     QCOMPARE(count("SELECT COUNT(*) FROM sessions"), 2);
     QCOMPARE(count("SELECT COUNT(*) FROM tokens WHERE kind = 'user'"), 2);
+    QCOMPARE(count("SELECT COUNT(*) FROM tokens WHERE token LIKE 'dv1.%' OR sid IS NULL"), 0);
     QCOMPARE(callObject("getContactGroups", {}, idle).value("sid"), QJsonValue(""));
     QVERIFY(callObject("getContactGroups", {}, active).value("data").isArray());
     db.close();
