@@ -13,7 +13,11 @@
 #include <QSqlRecord>
 #include <QUuid>
 
-#include <openssl/evp.h>
+// The low-level digest calls: PBKDF2 needs nothing of the EVP layer but its cost.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
+
+#include <cstring>
 
 #include <atomic>
 #include <fcntl.h>
@@ -30,15 +34,50 @@ constexpr int PasswordHashBytes = 32;
 const QByteArray HashPrefix = QByteArrayLiteral("p2$");
 std::atomic<int> passwordRounds{DevGatewayStore::DefaultPasswordRounds};
 
+// PBKDF2-HMAC-SHA256 for one 32-byte block. The HMAC's inner and outer
+// states after the padded key are computed once and copied for each round,
+// which makes a round two SHA-256 compressions and nothing more.
 QByteArray pbkdf2(const QByteArray &password, const QByteArray &salt, int rounds)
 {
-    QByteArray key(PasswordHashBytes, Qt::Uninitialized);
-    if (PKCS5_PBKDF2_HMAC(password.constData(), password.size(),
-                          reinterpret_cast<const unsigned char *>(salt.constData()), salt.size(), rounds, EVP_sha256(),
-                          key.size(), reinterpret_cast<unsigned char *>(key.data()))
-        != 1)
-        return QByteArray();
-    return key;
+    unsigned char key[SHA256_CBLOCK] = {};
+    if (password.size() > SHA256_CBLOCK)
+        SHA256(reinterpret_cast<const unsigned char *>(password.constData()), size_t(password.size()), key);
+    else
+        memcpy(key, password.constData(), size_t(password.size()));
+    unsigned char pad[SHA256_CBLOCK];
+    SHA256_CTX inner, outer;
+    for (int i = 0; i < SHA256_CBLOCK; ++i)
+        pad[i] = key[i] ^ 0x36;
+    SHA256_Init(&inner);
+    SHA256_Update(&inner, pad, sizeof pad);
+    for (int i = 0; i < SHA256_CBLOCK; ++i)
+        pad[i] = key[i] ^ 0x5c;
+    SHA256_Init(&outer);
+    SHA256_Update(&outer, pad, sizeof pad);
+
+    const auto hmac = [&](const unsigned char *data, size_t size, const unsigned char *more, size_t moreSize,
+                          unsigned char *out) {
+        SHA256_CTX ctx = inner;
+        SHA256_Update(&ctx, data, size);
+        if (moreSize)
+            SHA256_Update(&ctx, more, moreSize);
+        unsigned char innerHash[SHA256_DIGEST_LENGTH];
+        SHA256_Final(innerHash, &ctx);
+        ctx = outer;
+        SHA256_Update(&ctx, innerHash, sizeof innerHash);
+        SHA256_Final(out, &ctx);
+    };
+    const unsigned char blockIndex[4] = {0, 0, 0, 1};
+    unsigned char u[SHA256_DIGEST_LENGTH];
+    hmac(reinterpret_cast<const unsigned char *>(salt.constData()), size_t(salt.size()), blockIndex, 4, u);
+    unsigned char result[SHA256_DIGEST_LENGTH];
+    memcpy(result, u, sizeof result);
+    for (int round = 1; round < rounds; ++round) {
+        hmac(u, sizeof u, nullptr, 0, u);
+        for (size_t i = 0; i < sizeof result; ++i)
+            result[i] ^= u[i];
+    }
+    return QByteArray(reinterpret_cast<const char *>(result), PasswordHashBytes);
 }
 
 // The rounds and key of a stored hash; 0 rounds when it is neither form.
