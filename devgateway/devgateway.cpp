@@ -274,6 +274,7 @@ bool DevGateway::start(QString *errorText)
     }
     purgeEndedSessions();
     m_http->setReadTimeout(m_options.readTimeoutSeconds);
+    m_http->setBodyTimeout(m_options.bodyTimeoutSeconds);
     if (!m_http->listen(m_options.listenAddress, m_options.port, errorText))
         return false;
     if (m_options.voiceWorldPort >= 0) {

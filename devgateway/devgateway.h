@@ -28,6 +28,7 @@ struct DevGatewayOptions {
     bool seed = false;
     int sessionTtlSeconds = 30 * 24 * 60 * 60; // idle time after which a session ends; 0: never
     int readTimeoutSeconds = 5;                // a stalled peer is dropped after this long
+    int bodyTimeoutSeconds = 60;               // a whole request body must arrive within this long
     int maxStoredEvents = 10000;               // analytics events kept, the oldest dropped; 0: all
     QString offerVersion, offerLink;
     QList<QPair<QString, QString>> settingsOverrides;

@@ -136,14 +136,18 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject *parent)
     m_server->Post(".*",
                    [this](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader) {
                        std::string body;
-                       const bool complete = reader([&body](const char *data, size_t length) {
-                           if (body.size() + length > MaxBodyBytes)
+                       // The whole body must come within the body time, however it trickles.
+                       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_bodySeconds);
+                       bool late = false;
+                       const bool complete = reader([&](const char *data, size_t length) {
+                           late = std::chrono::steady_clock::now() > deadline;
+                           if (late || body.size() + length > MaxBodyBytes)
                                return false;
                            body.append(data, length);
                            return true;
                        });
                        if (!complete) {
-                           res.status = body.size() >= MaxBodyBytes || res.status == 413 ? 413 : 400;
+                           res.status = late ? 408 : body.size() >= MaxBodyBytes || res.status == 413 ? 413 : 400;
                            return;
                        }
                        fill(res, dispatch(toRequest(req, QByteArray::fromStdString(body))));
@@ -156,6 +160,11 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject *parent)
 void GatewayHttpServer::setReadTimeout(int seconds)
 {
     m_server->set_read_timeout(seconds, 0);
+}
+
+void GatewayHttpServer::setBodyTimeout(int seconds)
+{
+    m_bodySeconds = seconds > 0 ? seconds : BodyTimeoutSeconds;
 }
 
 GatewayHttpServer::~GatewayHttpServer()

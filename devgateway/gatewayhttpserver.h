@@ -6,10 +6,12 @@
 // complete request is handed to the handler on the thread that owns this
 // object (through its event loop), so the store and dispatch stay
 // single-threaded Qt code. Each connection has a thread of its own (up to
-// MaxConnections), so that slow peers hold up no one else. Every answer closes the connection; a peer that
-// sends nothing for 5 s while its request is incomplete is dropped; header
-// sections over 16 KiB and bodies over 8 MiB get 413, multipart bodies 415,
-// malformed requests (two different Content-Length headers among them) 400.
+// MaxConnections), so that slow peers hold up no one else. Every answer
+// closes the connection; a peer that sends nothing for 5 s while its request
+// is incomplete is dropped, and a body that takes longer than the body time
+// (60 s) in all gets 408; header sections over 16 KiB and bodies over 8 MiB
+// get 413, multipart bodies 415, malformed requests (two different
+// Content-Length headers among them) 400.
 
 #include <QByteArray>
 #include <QObject>
@@ -50,6 +52,7 @@ public:
     static constexpr size_t MaxHeaderBytes = 16 * 1024;
     static constexpr size_t MaxBodyBytes = 8 * 1024 * 1024;
     static constexpr time_t ReadTimeoutSeconds = 5;
+    static constexpr int BodyTimeoutSeconds = 60;
     static constexpr size_t MaxConnections = 1024; // served at once, each on a thread of its own
 
     explicit GatewayHttpServer(Handler handler, QObject *parent = nullptr);
@@ -58,6 +61,9 @@ public:
     // How long a peer may send nothing while its request is incomplete; set
     // before listen.
     void setReadTimeout(int seconds);
+    // How long a whole body may take to arrive, however steadily it comes
+    // (408 after that); set before listen.
+    void setBodyTimeout(int seconds);
     // Binds address:port (port 0 picks a free one) and starts serving.
     bool listen(const QString &address, quint16 port, QString *error);
     quint16 port() const { return m_port; }
@@ -71,4 +77,5 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
     quint16 m_port = 0;
+    std::atomic<int> m_bodySeconds{BodyTimeoutSeconds};
 };

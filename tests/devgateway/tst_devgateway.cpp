@@ -109,6 +109,7 @@ private slots:
     void stalledClientsDoNotStarveOthers();
     void stalledClientIsDroppedAfterTheReadTimeout();
     void slowClientsByTheHundredDoNotStarveOthers();
+    void aBodyThatTricklesIsCutOffAtTheBodyTime();
     void aFormOfManyFieldsIsRefusedAtOnce();
     void stopsPromptlyOnSigtermWithSlowClientsAttached();
     void databaseFileIsTheOwnersAlone();
@@ -1201,6 +1202,35 @@ void DevGatewayTest::slowClientsByTheHundredDoNotStarveOthers()
     QTest::qWait(1000); // they have all begun their requests
     QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
     QCOMPARE(drippers.stillConnected(), 150); // the attack was still on
+}
+
+void DevGatewayTest::aBodyThatTricklesIsCutOffAtTheBodyTime()
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = QStringLiteral(":memory:");
+    options.seed = true;
+    options.bodyTimeoutSeconds = 2;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    // A byte every 300 ms is never a pause long enough for the read timeout;
+    // the body as a whole takes too long.
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, m_gateway->port());
+    QVERIFY(slow.waitForConnected(5000));
+    slow.write("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\n");
+    QTimer drip;
+    connect(&drip, &QTimer::timeout, &slow, [&slow] { slow.write("&"); });
+    drip.start(300);
+    QByteArray answer;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answer += slow.readAll();
+            return answer.contains("\r\n\r\n") || slow.state() != QAbstractSocket::ConnectedState;
+        },
+        30000));
+    QVERIFY2(answer.startsWith("HTTP/1.1 408"), answer.constData());
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
 }
 
 void DevGatewayTest::aFormOfManyFieldsIsRefusedAtOnce()
