@@ -116,9 +116,7 @@ void VoiceWorld::onConnection()
         connect(socket, &QTcpSocket::readyRead, this, [this, client] { onReadable(client); });
         connect(
             socket, &QTcpSocket::disconnected, this, [this, client] { onGone(client); }, Qt::QueuedConnection);
-        // Who is signed in; what happens in a channel goes to its members only.
-        for (auto u = m_users.cbegin(); u != m_users.cend(); ++u)
-            send(client, userMessage(u.key()));
+        // Nothing of the world goes to a connection before it signs in.
     }
 }
 
@@ -195,7 +193,7 @@ void VoiceWorld::reply(Client *client, const QJsonObject &request, QJsonObject a
 void VoiceWorld::broadcast(const QJsonObject &message, Client *except)
 {
     for (Client *c : qAsConst(m_clients))
-        if (c != except)
+        if (c != except && !c->accounts.isEmpty())
             send(c, message);
 }
 
@@ -342,6 +340,9 @@ void VoiceWorld::login(Client *client, const QJsonObject &m)
         for (const QVariantMap &row :
              m_store.rows(QStringLiteral("SELECT friend_id FROM friends WHERE owner_id = ? ORDER BY rowid"), {id}))
             buddies << userUri(row.value("friend_id").toLongLong());
+    // Who else is signed in, just before the answer.
+    for (auto other = m_users.cbegin(); other != m_users.cend(); ++other)
+        send(client, userMessage(other.key()));
     User &u = m_users[uri];
     u.name = token.value("display_name").toString();
     u.client = client;
