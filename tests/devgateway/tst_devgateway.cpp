@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -122,6 +123,8 @@ private slots:
 
 private:
     std::unique_ptr<DevGateway> startGateway(DevGatewayOptions options);
+    // Replaces the gateway with a seeded in-memory one, its options changed by change.
+    bool restartSeededInMemory(const std::function<void(DevGatewayOptions &)> &change);
     QByteArray post(const QByteArray &body, const QString &path = QStringLiteral("gateway.php"), int *status = nullptr);
     QJsonDocument call(const QString &method, Fields fields, const QString &sid = QString());
     QJsonObject callObject(const QString &method, const Fields &fields, const QString &sid = QString());
@@ -168,6 +171,17 @@ std::unique_ptr<DevGateway> DevGatewayTest::startGateway(DevGatewayOptions optio
         return nullptr;
     }
     return gateway;
+}
+
+bool DevGatewayTest::restartSeededInMemory(const std::function<void(DevGatewayOptions &)> &change)
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = QStringLiteral(":memory:");
+    options.seed = true;
+    change(options);
+    m_gateway = startGateway(options);
+    return bool(m_gateway);
 }
 
 QByteArray DevGatewayTest::post(const QByteArray &body, const QString &path, int *status)
@@ -334,13 +348,7 @@ void DevGatewayTest::signInAndCredentials()
 
 void DevGatewayTest::sessionExpiresAfterIdleTime()
 {
-    m_gateway.reset();
-    DevGatewayOptions options;
-    options.databasePath = QStringLiteral(":memory:");
-    options.seed = true;
-    options.sessionTtlSeconds = 2;
-    m_gateway = startGateway(options);
-    QVERIFY(m_gateway);
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) { options.sessionTtlSeconds = 2; }));
 
     const QString sid = signIn("bob@example.test", "tavri-dev");
     QVERIFY(!callObject("getContactGroups", {}, sid).contains("sid"));
@@ -1109,13 +1117,7 @@ void DevGatewayTest::stalledClientsDoNotStarveOthers()
 {
     // Stalled peers are waited for long enough here that the answer to the
     // normal call surely comes first: only free workers can give it.
-    m_gateway.reset();
-    DevGatewayOptions options;
-    options.databasePath = QStringLiteral(":memory:");
-    options.seed = true;
-    options.readTimeoutSeconds = 120;
-    m_gateway = startGateway(options);
-    QVERIFY(m_gateway);
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) { options.readTimeoutSeconds = 120; }));
 
     // Each sends its headers and part of the body, then nothing more.
     std::vector<std::unique_ptr<QTcpSocket>> stalled;
@@ -1206,13 +1208,7 @@ void DevGatewayTest::slowClientsByTheHundredDoNotStarveOthers()
 
 void DevGatewayTest::aBodyThatTricklesIsCutOffAtTheBodyTime()
 {
-    m_gateway.reset();
-    DevGatewayOptions options;
-    options.databasePath = QStringLiteral(":memory:");
-    options.seed = true;
-    options.bodyTimeoutSeconds = 2;
-    m_gateway = startGateway(options);
-    QVERIFY(m_gateway);
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) { options.bodyTimeoutSeconds = 2; }));
     // A byte every 300 ms is never a pause long enough for the read timeout;
     // the body as a whole takes too long.
     QTcpSocket slow;
@@ -1346,15 +1342,11 @@ void DevGatewayTest::passwordsAreHashedOverTheirBytes()
 
 void DevGatewayTest::failedSignInsMakeTheAccountAndAddressWait()
 {
-    m_gateway.reset();
-    DevGatewayOptions options;
-    options.databasePath = QStringLiteral(":memory:");
-    options.seed = true;
-    options.signInFailuresPerAccount = 3;
-    options.signInFailuresPerAddress = 5;
-    options.signInLockSeconds = 3600;
-    m_gateway = startGateway(options);
-    QVERIFY(m_gateway);
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) {
+        options.signInFailuresPerAccount = 3;
+        options.signInFailuresPerAddress = 5;
+        options.signInLockSeconds = 3600;
+    }));
     auto login = [&](const QString &email, const QString &password) {
         return callObject("LoginUser", {{"email", email}, {"password", password}});
     };

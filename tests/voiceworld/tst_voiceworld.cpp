@@ -171,6 +171,20 @@ private:
     long long m_id = 0;
 };
 
+// Bob joins a channel on the wire: the answer's status.
+long long joinOnWire(Peer &peer, const std::string &channel, const std::string &bobUri, int audio)
+{
+    return peer
+        .request(WireObject()
+                     .set("op", "join")
+                     .set("channel", channel)
+                     .set("uri", bobUri)
+                     .set("name", "Bob")
+                     .set("password", "")
+                     .set("audio", audio))
+        .number("status", -1);
+}
+
 // A world on a gateway of its own, with Bob signed in on a second client.
 struct BobOnline {
     GatewayThread gateway{QStringLiteral(":memory:")};
@@ -431,16 +445,7 @@ void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
     QVERIFY(openWorld(world));
     // Bob opens the channel first and so owns it.
     const std::string channel = std::string("sip:confctl-g-test2@") + Domain;
-    QCOMPARE(world.peer
-                 .request(WireObject()
-                              .set("op", "join")
-                              .set("channel", channel)
-                              .set("uri", world.bobUri)
-                              .set("name", "Bob")
-                              .set("password", "")
-                              .set("audio", 0))
-                 .number("status", -1),
-             0);
+    QCOMPARE(joinOnWire(world.peer, channel, world.bobUri, 0), 0);
 
     QString aliceUri;
     const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
@@ -519,16 +524,7 @@ void VoiceWorldTest::aChannelReachesOnlyItsSignedInMembers()
 
     // Bob joins: the roster comes with the answer, and the first line he
     // hears is one said after he came.
-    QCOMPARE(world.peer
-                 .request(WireObject()
-                              .set("op", "join")
-                              .set("channel", channel)
-                              .set("uri", world.bobUri)
-                              .set("name", "Bob")
-                              .set("password", "")
-                              .set("audio", 0))
-                 .number("status", -1),
-             0LL);
+    QCOMPARE(joinOnWire(world.peer, channel, world.bobUri, 0), 0LL);
     QVERIFY2(world.peer.seen.contains(QStringLiteral("joined ") + aliceUri), qPrintable(world.peer.seen.join('|')));
     for (const QString &op : {"say ", "typing ", "speak "})
         for (const QString &line : qAsConst(world.peer.seen))
@@ -605,16 +601,7 @@ void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
     const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
     const std::string channel = std::string("sip:confctl-g-voice@") + Domain;
     // Bob is there first: only members hear a channel.
-    QCOMPARE(world.peer
-                 .request(WireObject()
-                              .set("op", "join")
-                              .set("channel", channel)
-                              .set("uri", world.bobUri)
-                              .set("name", "Bob")
-                              .set("password", "")
-                              .set("audio", 1))
-                 .number("status", -1),
-             0LL);
+    QCOMPARE(joinOnWire(world.peer, channel, world.bobUri, 1), 0LL);
     m_sdk.join(m_sdk.group(account), channel.c_str(), 1);
     QCOMPARE(world.peer.next("joined").text("uri"), aliceUri.toStdString());
 
