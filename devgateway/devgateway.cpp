@@ -230,10 +230,10 @@ DevGateway::DevGateway(const DevGatewayOptions &options, QObject *parent)
         {"RealmSendInvite", &DevGateway::realmAcknowledge},
         {"RealmSendMessage", &DevGateway::realmAcknowledge},
     };
-    // Who may do what to a channel a call names: reading its record,
-    // favouriting it or bumping its last visit needs it to be open or the
-    // caller to belong to it; adding a channel below it needs the same of a
-    // password-protected one too;
+    // Who may do what to a channel a call names (checked in dispatch):
+    // reading its record, favouriting it or bumping its last visit needs it
+    // not to be invitation-only, or the caller to belong to it; adding a
+    // channel below it needs it to be open, or the caller to belong to it;
     // making others members of an invitation-only one takes its owner or a
     // moderator; the rest is its owner's.
     const QStringList uid{QStringLiteral("ChannelSocialUID")};
