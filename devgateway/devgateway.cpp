@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -25,6 +26,16 @@ constexpr int MaxChannelDescription = 2000;
 constexpr int MaxEventFields = 32;
 constexpr int MaxEventKeyChars = 64;
 constexpr int MaxEventValueChars = 128;
+// Most fields a form may have: the client's longest has a few dozen.
+constexpr int MaxFormFields = 256;
+// What one account (or, for the link shortener, one address) may store.
+constexpr int MaxContactGroups = 100;
+constexpr int MaxContactGroupName = 100;
+constexpr int MaxIssueReports = 100;
+constexpr int MaxIssueReportBytes = 64 * 1024;
+constexpr int MaxPictureBytes = 2 * 1024 * 1024;
+constexpr int MaxPicturesPerAccount = 100;
+constexpr int MaxShortLinksPerAddress = 1000;
 // Longest address the link shortener keeps.
 constexpr int MaxShortLinkTargetChars = 8192;
 
@@ -219,6 +230,29 @@ DevGateway::DevGateway(const DevGatewayOptions &options, QObject *parent)
         {"RealmSendInvite", &DevGateway::realmAcknowledge},
         {"RealmSendMessage", &DevGateway::realmAcknowledge},
     };
+    // Who may do what to a channel a call names (checked in dispatch):
+    // reading its record, favouriting it or bumping its last visit needs it
+    // not to be invitation-only, or the caller to belong to it; adding a
+    // channel below it needs it to be open, or the caller to belong to it;
+    // making others members of an invitation-only one takes its owner or a
+    // moderator; the rest is its owner's.
+    const QStringList uid{QStringLiteral("ChannelSocialUID")};
+    const QStringList channelUid{QStringLiteral("channelUID")};
+    m_channelRules = {
+        {"GetChannelInfo", {uid, ChannelNeed::Read}},
+        {"GetChannelInfoWithOwnerInfo", {uid, ChannelNeed::Read}},
+        {"GetChannelInfoWithOwnerInfoFromLiveUID", {{QStringLiteral("ChannelLiveUID")}, ChannelNeed::Read}},
+        {"GetChannelsInHierarchy", {{QStringLiteral("root")}, ChannelNeed::Read}},
+        {"AddChannel", {{QStringLiteral("ParentSocialUID")}, ChannelNeed::Change}},
+        {"EditChannel", {uid, ChannelNeed::Own}},
+        {"DeleteChannel", {uid, ChannelNeed::Own}},
+        {"SetChannelImage", {uid, ChannelNeed::Own}},
+        {"changeChannelFavorite", {channelUid, ChannelNeed::Read}},
+        {"changeChannelModerator", {channelUid, ChannelNeed::Own}},
+        {"AddUserStats", {uid, ChannelNeed::Read}},
+        {"inviteUserToChannel", {channelUid, ChannelNeed::Invite}},
+        {"InviteUsersViaEmail", {{QStringLiteral("channelUID"), QStringLiteral("channelURI")}, ChannelNeed::Invite}},
+    };
     m_openMethods = QStringList{"LoginUser",          "CreateAccount",       "userUuidExists",  "CheckForUpdate",
                                 "LogEvent",           "RealmVerify",         "RealmLogin",      "RealmContactList",
                                 "RealmChangeContact", "RealmGetChannelAuth", "RealmSendInvite", "RealmSendMessage"};
@@ -231,6 +265,7 @@ DevGateway::~DevGateway()
 
 bool DevGateway::start(QString *errorText)
 {
+    DevGatewayStore::setPasswordRounds(m_options.passwordRounds);
     if (!m_store.open(m_options.databasePath, errorText))
         return false;
     if (m_options.seed && !m_store.seed()) {
@@ -239,6 +274,7 @@ bool DevGateway::start(QString *errorText)
     }
     purgeEndedSessions();
     m_http->setReadTimeout(m_options.readTimeoutSeconds);
+    m_http->setBodyTimeout(m_options.bodyTimeoutSeconds);
     if (!m_http->listen(m_options.listenAddress, m_options.port, errorText))
         return false;
     if (m_options.voiceWorldPort >= 0) {
@@ -247,6 +283,11 @@ bool DevGateway::start(QString *errorText)
             return false;
     }
     return true;
+}
+
+void DevGateway::closeStore()
+{
+    m_store.close();
 }
 
 quint16 DevGateway::port() const
@@ -304,8 +345,16 @@ GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest &request)
             response.body = QJsonDocument(badRequest(QStringLiteral("Use POST"))).toJson(QJsonDocument::Compact);
             return response;
         }
+        // Counted before anything is decoded, so that a body of many fields is turned away at once.
+        if (request.body.count('&') >= MaxFormFields) {
+            response.status = 400;
+            response.body =
+                answerText(badRequest(QStringLiteral("A form may have at most %1 fields.").arg(MaxFormFields)));
+            return response;
+        }
         Call call;
         call.host = request.host.isEmpty() ? QStringLiteral("127.0.0.1:%1").arg(port()) : request.host;
+        call.address = request.remoteAddress;
         for (const auto &field : parseFormBytes(request.body)) {
             const QString key = utf8Text(field.first);
             // Passwords are hashed over their bytes; every other field is text.
@@ -348,7 +397,46 @@ QJsonObject DevGateway::dispatch(Call &call)
         if (!refusal.isEmpty())
             return refusal;
     }
+    const QJsonObject refused = checkChannelAccess(call);
+    if (!refused.isEmpty())
+        return refused;
     return (this->*method)(call);
+}
+
+QHash<QString, QStringList> DevGateway::channelMethods() const
+{
+    QHash<QString, QStringList> methods;
+    for (auto it = m_channelRules.cbegin(); it != m_channelRules.cend(); ++it)
+        methods.insert(it.key(), it->fields);
+    return methods;
+}
+
+QJsonObject DevGateway::checkChannelAccess(const Call &call) const
+{
+    auto rule = m_channelRules.constFind(call.method);
+    if (rule == m_channelRules.cend())
+        return QJsonObject();
+    QString named;
+    for (const QString &field : rule->fields)
+        if (named.trimmed().isEmpty())
+            named = call.field(field);
+    // Taking a channel off one's favourites is always one's own business.
+    if (named.trimmed().isEmpty()
+        || (call.method == QLatin1String("changeChannelFavorite") && call.field(QStringLiteral("isFav")) != "1"))
+        return QJsonObject();
+    const qint64 id = resolveChannel(named);
+    if (!id)
+        return QJsonObject(); // each method answers an unknown channel its own way
+    if (mayUseChannel(call.me, channel(id), rule->need))
+        return QJsonObject();
+    // A record the caller may not read is answered as one that does not exist.
+    if (rule->need == ChannelNeed::Read) {
+        if (call.method == QLatin1String("GetChannelsInHierarchy"))
+            return arrayAnswer(QJsonArray());
+        if (call.method.startsWith(QLatin1String("GetChannelInfo")))
+            return QJsonObject{{"ChannelLiveURI", QJsonValue::Null}};
+    }
+    return forbidden(QStringLiteral("You may not do this in that channel."));
 }
 
 QJsonObject DevGateway::authenticate(Call &call)
@@ -356,29 +444,25 @@ QJsonObject DevGateway::authenticate(Call &call)
     const qint64 at = now();
     const QString sid = call.field(QStringLiteral("sid"));
     if (!sid.isEmpty()) {
-        const QVariantMap session =
-            m_store.row(QStringLiteral("SELECT account_id, last_seen FROM sessions WHERE sid = ?"), {sid});
+        const QVariantMap session = m_store.row(
+            QStringLiteral("SELECT account_id, last_seen FROM sessions WHERE sid = ?"), {DevGatewayStore::keyOf(sid)});
         const bool expired =
             !session.isEmpty() && m_options.sessionTtlSeconds > 0
             && at - session.value("last_seen").toLongLong() > qint64(m_options.sessionTtlSeconds) * 1000;
         if (session.isEmpty() || expired) {
             if (expired)
-                m_store.exec(QStringLiteral("DELETE FROM sessions WHERE sid = ?"), {sid});
+                m_store.exec(QStringLiteral("DELETE FROM sessions WHERE sid = ?"), {DevGatewayStore::keyOf(sid)});
             // An empty sid tells the client that its session is over, so that it signs in again.
             return QJsonObject{{"sid", ""}, {"msg", "Session expired"}};
         }
-        m_store.exec(QStringLiteral("UPDATE sessions SET last_seen = ? WHERE sid = ?"), {at, sid});
+        m_store.exec(QStringLiteral("UPDATE sessions SET last_seen = ? WHERE sid = ?"),
+                     {at, DevGatewayStore::keyOf(sid)});
         call.me = session.value("account_id").toLongLong();
     } else if (call.has(QStringLiteral("email"))) {
-        const QVariantMap account =
-            m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
-                        {call.field(QStringLiteral("email"))});
-        if (account.isEmpty()
-            || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
-                                                      account.value("pw_salt").toByteArray(),
-                                                      account.value("pw_hash").toByteArray()))
-            return error(QStringLiteral("Invalid e-mail address or password."), QStringLiteral("not_signed_in"));
-        call.me = account.value("id").toLongLong();
+        QString refusal;
+        call.me = checkSignIn(call, &refusal);
+        if (!call.me)
+            return error(refusal, QStringLiteral("not_signed_in"));
     } else {
         return error(QStringLiteral("Not signed in."), QStringLiteral("not_signed_in"));
     }
@@ -566,16 +650,44 @@ qint64 DevGateway::notify(qint64 recipient, int type, qint64 otherId, const QStr
     return id;
 }
 
+DevGateway::ChannelRole DevGateway::channelRole(qint64 who, const QVariantMap &ch) const
+{
+    if (ch.value("owner_id").toLongLong() == who)
+        return ChannelRole::Owner;
+    const qint64 id = ch.value("id").toLongLong();
+    if (m_store
+            .value(QStringLiteral("SELECT 1 FROM channel_moderators WHERE account_id = ? AND channel_id = ?"),
+                   {who, id})
+            .isValid())
+        return ChannelRole::Moderator;
+    if (m_store
+            .value(QStringLiteral("SELECT 1 FROM channel_members WHERE account_id = ? AND channel_id = ?"), {who, id})
+            .isValid())
+        return ChannelRole::Member;
+    return ChannelRole::Outsider;
+}
+
+bool DevGateway::mayUseChannel(qint64 who, const QVariantMap &ch, ChannelNeed need) const
+{
+    const int protection = ch.value("protection").toInt();
+    switch (need) {
+    case ChannelNeed::Read:
+        // A password-protected channel shows its record, so that a person
+        // who has the password can find it and is asked for it.
+        return protection != 2 || channelRole(who, ch) != ChannelRole::Outsider;
+    case ChannelNeed::Change:
+        return protection == 0 || channelRole(who, ch) != ChannelRole::Outsider;
+    case ChannelNeed::Invite:
+        return protection != 2 || channelRole(who, ch) >= ChannelRole::Moderator;
+    case ChannelNeed::Own:
+        return channelRole(who, ch) == ChannelRole::Owner;
+    }
+    return false;
+}
+
 bool DevGateway::canSeeChannel(qint64 who, const QVariantMap &ch) const
 {
-    if (ch.value("protection").toInt() != 2 || ch.value("owner_id").toLongLong() == who)
-        return true;
-    const qint64 id = ch.value("id").toLongLong();
-    return m_store
-        .value(QStringLiteral("SELECT 1 FROM channel_moderators WHERE account_id = ? AND channel_id = ?"
-                              " UNION SELECT 1 FROM channel_members WHERE account_id = ? AND channel_id = ?"),
-               {who, id, who, id})
-        .isValid();
+    return mayUseChannel(who, ch, ChannelNeed::Read);
 }
 
 bool DevGateway::rootNameTaken(qint64 owner, const QString &name, qint64 exceptId) const
@@ -588,9 +700,25 @@ bool DevGateway::rootNameTaken(qint64 owner, const QString &name, qint64 exceptI
 }
 
 QString DevGateway::storeImage(const Call &call, const QString &kind, const QString &fileNameKey,
-                               const QString &dataKey)
+                               const QString &dataKey, const QString &replacing, QString *refusal)
 {
     const QByteArray data = QByteArray::fromBase64(call.field(dataKey).toLatin1());
+    if (data.size() > MaxPictureBytes) {
+        *refusal = QStringLiteral("The picture is larger than %1 MB.").arg(MaxPictureBytes / (1024 * 1024));
+        return QString();
+    }
+    // The picture it replaces goes once the new one is stored, so that
+    // changing a picture stores nothing more.
+    static const QRegularExpression own(QStringLiteral("/img/[uc]/(\\d+)\\.\\w+$"));
+    const QRegularExpressionMatch match = own.match(replacing);
+    const qint64 replaced = match.hasMatch() ? match.captured(1).toLongLong() : 0;
+    if (m_store.value(QStringLiteral("SELECT COUNT(*) FROM images WHERE owner_id = ? AND id != ?"), {call.me, replaced})
+            .toInt()
+        >= MaxPicturesPerAccount) {
+        *refusal = QStringLiteral("You have stored too many pictures.");
+        return QString();
+    }
+    *refusal = QStringLiteral("The picture is not a PNG, JPEG, GIF or BMP image.");
     struct Format {
         QByteArray magic;
         const char *mime;
@@ -607,10 +735,12 @@ QString DevGateway::storeImage(const Call &call, const QString &kind, const QStr
         if (!data.startsWith(format.magic))
             continue;
         qint64 id = 0;
-        if (m_store.exec(QStringLiteral("INSERT INTO images (kind, file_name, mime, data) VALUES (?, ?, ?, ?)"),
-                         {kind, call.field(fileNameKey), QString::fromLatin1(format.mime), data}, &id)
+        if (m_store.exec(
+                QStringLiteral("INSERT INTO images (kind, file_name, mime, data, owner_id) VALUES (?, ?, ?, ?, ?)"),
+                {kind, call.field(fileNameKey).left(255), QString::fromLatin1(format.mime), data, call.me}, &id)
             < 0)
             return QString();
+        m_store.exec(QStringLiteral("DELETE FROM images WHERE id = ? AND owner_id = ?"), {replaced, call.me});
         return QStringLiteral("http://%1/img/%2/%3.%4")
             .arg(call.host, kind)
             .arg(id)
@@ -621,29 +751,80 @@ QString DevGateway::storeImage(const Call &call, const QString &kind, const QStr
 
 // ---- account, session, analytics ----
 
+qint64 DevGateway::checkSignIn(const Call &call, QString *refusal)
+{
+    const qint64 at = now();
+    const qint64 lockMs = qint64(m_options.signInLockSeconds) * 1000;
+    const QString email = call.field(QStringLiteral("email")).trimmed().toLower();
+    const QList<QPair<QString, int>> keys = {
+        {QStringLiteral("account:") + email, m_options.signInFailuresPerAccount},
+        {QStringLiteral("address:") + call.address, m_options.signInFailuresPerAddress}};
+    // Counts are forgotten a while after the last failure; the table stays small.
+    const qint64 forgetMs = qMax<qint64>(lockMs * 15, 15 * 60 * 1000);
+    if (m_signInFailures.size() > 10000)
+        for (auto it = m_signInFailures.begin(); it != m_signInFailures.end();)
+            it = at - it->lastMs > forgetMs ? m_signInFailures.erase(it) : std::next(it);
+    for (const auto &key : keys) {
+        auto it = m_signInFailures.find(key.first);
+        if (it == m_signInFailures.end())
+            continue;
+        if (at - it->lastMs > forgetMs) {
+            m_signInFailures.erase(it);
+            continue;
+        }
+        const qint64 wait = it->lastMs + lockMs - at;
+        if (key.second > 0 && it->count >= key.second && wait > 0) {
+            *refusal =
+                QStringLiteral("Too many failed sign-ins. Please try again in %1 seconds.").arg((wait + 999) / 1000);
+            return 0;
+        }
+    }
+    const QVariantMap found = m_store.row(QStringLiteral("SELECT id, pw_salt, pw_hash FROM accounts WHERE email = ?"),
+                                          {call.field(QStringLiteral("email"))});
+    QByteArray matched;
+    // An unknown address takes as long as a wrong password: the check runs on nothing.
+    if (!DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
+                                               found.value("pw_salt").toByteArray(),
+                                               found.value("pw_hash").toByteArray(), &matched)
+        || found.isEmpty()) {
+        for (const auto &key : keys) {
+            Failures &f = m_signInFailures[key.first];
+            ++f.count;
+            f.lastMs = at;
+        }
+        *refusal = QStringLiteral("Invalid e-mail address or password.");
+        return 0;
+    }
+    m_signInFailures.remove(keys.first().first);
+    const qint64 id = found.value("id").toLongLong();
+    if (DevGatewayStore::needsRehash(found.value("pw_hash").toByteArray())) {
+        const QByteArray salt = DevGatewayStore::newSalt();
+        m_store.exec(QStringLiteral("UPDATE accounts SET pw_salt = ?, pw_hash = ? WHERE id = ?"),
+                     {salt, DevGatewayStore::hashPassword(matched, salt), id});
+    }
+    return id;
+}
+
 QJsonObject DevGateway::loginUser(Call &call)
 {
-    const QVariantMap found =
-        m_store.row(QStringLiteral("SELECT * FROM accounts WHERE email = ?"), {call.field(QStringLiteral("email"))});
-    if (found.isEmpty()
-        || !DevGatewayStore::checkAccountPassword(call.rawField(QStringLiteral("password")),
-                                                  found.value("pw_salt").toByteArray(),
-                                                  found.value("pw_hash").toByteArray())) {
+    QString refusal;
+    const qint64 id = checkSignIn(call, &refusal);
+    if (!id) {
         // No status, sid or token: the client reports this as a failed sign-in.
-        return QJsonObject{{"msg", "Invalid e-mail address or password."}, {"reason", "bad_credentials"}};
+        return QJsonObject{{"msg", refusal}, {"reason", "bad_credentials"}};
     }
-    const qint64 id = found.value("id").toLongLong();
     call.me = id;
     const qint64 at = now();
     const QString sid = DevGatewayStore::randomHex(16);
-    const QString displayName = text(found.value("display_name"));
+    const QString displayName = text(account(id).value("display_name"));
     const QString token = QStringLiteral("dv1.") + base64Url(userUri(id)) + QLatin1Char('.') + base64Url(displayName)
                           + QLatin1Char('.') + DevGatewayStore::randomHex(8);
     purgeEndedSessions();
-    m_store.exec(QStringLiteral("INSERT INTO sessions (sid, account_id, last_seen) VALUES (?, ?, ?)"), {sid, id, at});
+    m_store.exec(QStringLiteral("INSERT INTO sessions (sid, account_id, last_seen) VALUES (?, ?, ?)"),
+                 {DevGatewayStore::keyOf(sid), id, at});
     m_store.exec(
         QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name, sid) VALUES (?, 'user', ?, ?, ?)"),
-        {token, userUri(id), displayName, sid});
+        {DevGatewayStore::keyOf(token), userUri(id), displayName, DevGatewayStore::keyOf(sid)});
     m_store.exec(QStringLiteral("UPDATE accounts SET last_guid = ?, last_on = ? WHERE id = ?"),
                  {call.field(QStringLiteral("guid")), at, id});
 
@@ -724,10 +905,10 @@ QJsonObject DevGateway::logEvent(Call &call)
         return QJsonObject();
     // Anyone may send events: each is cut to a bounded size, and only the
     // newest maxStoredEvents are kept.
-    const QJsonObject fields = withoutCredentials(call.fields);
     QJsonObject stored;
-    for (auto it = fields.begin(); it != fields.end() && stored.size() < MaxEventFields; ++it)
-        stored.insert(it.key().left(MaxEventKeyChars), it.value().toString().left(MaxEventValueChars));
+    for (auto it = call.fields.cbegin(); it != call.fields.cend() && stored.size() < MaxEventFields; ++it)
+        if (!isSecretKey(it.key()) && it.key() != QLatin1String("email"))
+            stored.insert(it.key().left(MaxEventKeyChars), it.value().left(MaxEventValueChars));
     qint64 id = 0;
     m_store.exec(QStringLiteral("INSERT INTO events (received_ms, fields) VALUES (?, ?)"),
                  {now(), QString::fromUtf8(QJsonDocument(stored).toJson(QJsonDocument::Compact))}, &id);
@@ -738,9 +919,14 @@ QJsonObject DevGateway::logEvent(Call &call)
 
 QJsonObject DevGateway::requestIssue(Call &call)
 {
+    const QByteArray report = QJsonDocument(withoutCredentials(call.fields)).toJson(QJsonDocument::Compact);
+    if (report.size() > MaxIssueReportBytes)
+        return badRequest(QStringLiteral("The report is longer than %1 KB.").arg(MaxIssueReportBytes / 1024));
+    if (m_store.value(QStringLiteral("SELECT COUNT(*) FROM issues WHERE account_id = ?"), {call.me}).toInt()
+        >= MaxIssueReports)
+        return badRequest(QStringLiteral("You have sent too many reports."));
     m_store.exec(QStringLiteral("INSERT INTO issues (account_id, received_ms, fields) VALUES (?, ?, ?)"),
-                 {call.me, now(),
-                  QString::fromUtf8(QJsonDocument(withoutCredentials(call.fields)).toJson(QJsonDocument::Compact))});
+                 {call.me, now(), QString::fromUtf8(report)});
     return QJsonObject{{"result", "1"}};
 }
 
@@ -802,10 +988,12 @@ QJsonObject DevGateway::setUserCustomInfo(Call &call)
 
 QJsonObject DevGateway::setUserImage(Call &call)
 {
-    const QString url = storeImage(call, QStringLiteral("u"), QStringLiteral("UserPictureFileName"),
-                                   QStringLiteral("UserPictureRawDataBase64"));
+    QString refusal;
+    const QString url =
+        storeImage(call, QStringLiteral("u"), QStringLiteral("UserPictureFileName"),
+                   QStringLiteral("UserPictureRawDataBase64"), text(account(call.me).value("picture_url")), &refusal);
     if (url.isEmpty())
-        return badRequest(QStringLiteral("The picture is not a PNG, JPEG, GIF or BMP image."));
+        return badRequest(refusal);
     m_store.exec(QStringLiteral("UPDATE accounts SET picture_url = ? WHERE id = ?"), {url, call.me});
     return QJsonObject{{"result", url}};
 }
@@ -953,10 +1141,12 @@ QJsonObject DevGateway::setChannelImage(Call &call)
         return notFound(QStringLiteral("No such channel."));
     if (channel(id).value("owner_id").toLongLong() != call.me)
         return forbidden(QStringLiteral("Only the owner may change the picture."));
-    const QString url = storeImage(call, QStringLiteral("c"), QStringLiteral("ChannelPictureFileName"),
-                                   QStringLiteral("ChannelPictureRawDataBase64"));
+    QString refusal;
+    const QString url =
+        storeImage(call, QStringLiteral("c"), QStringLiteral("ChannelPictureFileName"),
+                   QStringLiteral("ChannelPictureRawDataBase64"), text(channel(id).value("picture_url")), &refusal);
     if (url.isEmpty())
-        return badRequest(QStringLiteral("The picture is not a PNG, JPEG, GIF or BMP image."));
+        return badRequest(refusal);
     m_store.exec(QStringLiteral("UPDATE channels SET picture_url = ? WHERE id = ?"), {url, id});
     return QJsonObject{{"result", url}};
 }
@@ -985,7 +1175,10 @@ QJsonObject DevGateway::getChannelsInHierarchy(Call &call)
         QList<qint64> stack{root};
         while (!stack.isEmpty()) {
             const qint64 id = stack.takeLast();
-            list.append(channelRecord(channel(id)));
+            const QVariantMap ch = channel(id);
+            if (!canSeeChannel(call.me, ch))
+                continue; // nor what lies below it
+            list.append(channelRecord(ch));
             const QList<QVariantMap> children = m_store.rows(
                 QStringLiteral(
                     "SELECT id FROM channels WHERE parent_id = ? ORDER BY name COLLATE NOCASE DESC, id DESC"),
@@ -1049,7 +1242,8 @@ QJsonObject DevGateway::getChannelFavoritesList(Call &call)
                           + QStringLiteral("JOIN favorites f ON f.channel_id = c.id"
                                            " WHERE f.account_id = ? ORDER BY c.name COLLATE NOCASE, c.id"),
                       {call.me}))
-        list.append(channelRecord(ch));
+        if (canSeeChannel(call.me, ch))
+            list.append(channelRecord(ch));
     return QJsonObject{{"data", list}};
 }
 
@@ -1154,19 +1348,31 @@ QJsonObject DevGateway::changeFriend(Call &call)
 
 QJsonObject DevGateway::getContactGroups(Call &call)
 {
+    // One pass over the groups and their members, in order.
     QJsonArray groups;
-    for (const QVariantMap &group : m_store.rows(
-             QStringLiteral("SELECT id, name FROM contact_groups WHERE owner_id = ? ORDER BY id"), {call.me})) {
-        QJsonArray members;
-        for (const QVariantMap &member : m_store.rows(
-                 QStringLiteral("SELECT member_id FROM contact_group_members WHERE group_id = ? ORDER BY member_id"),
-                 {group.value("id")})) {
-            const qint64 id = member.value("member_id").toLongLong();
+    QJsonObject group;
+    QJsonArray members;
+    const auto finish = [&] {
+        if (group.isEmpty())
+            return;
+        group.insert(QStringLiteral("members"), members);
+        groups.append(group);
+        members = QJsonArray();
+    };
+    for (const QVariantMap &row : m_store.rows(QStringLiteral("SELECT g.id, g.name, m.member_id FROM contact_groups g"
+                                                              " LEFT JOIN contact_group_members m ON m.group_id = g.id"
+                                                              " WHERE g.owner_id = ? ORDER BY g.id, m.member_id"),
+                                               {call.me})) {
+        if (group.value(QLatin1String("id")).toString() != idText(row.value("id"))) {
+            finish();
+            group = QJsonObject{{"id", idText(row.value("id"))}, {"name", text(row.value("name"))}};
+        }
+        if (!row.value("member_id").isNull()) {
+            const qint64 id = row.value("member_id").toLongLong();
             members.append(QJsonObject{{"user_uid", QString::number(id)}, {"user_uri", userUri(id)}});
         }
-        groups.append(
-            QJsonObject{{"id", idText(group.value("id"))}, {"name", text(group.value("name"))}, {"members", members}});
     }
+    finish();
     return QJsonObject{{"data", groups}};
 }
 
@@ -1175,6 +1381,11 @@ QJsonObject DevGateway::addContactGroup(Call &call)
     const QString name = call.field(QStringLiteral("name")).trimmed();
     if (name.isEmpty())
         return badRequest(QStringLiteral("A group needs a name."));
+    if (name.size() > MaxContactGroupName)
+        return badRequest(QStringLiteral("A group name may have at most %1 characters.").arg(MaxContactGroupName));
+    if (m_store.value(QStringLiteral("SELECT COUNT(*) FROM contact_groups WHERE owner_id = ?"), {call.me}).toInt()
+        >= MaxContactGroups)
+        return badRequest(QStringLiteral("You may have at most %1 contact groups.").arg(MaxContactGroups));
     qint64 id = 0;
     if (m_store.exec(QStringLiteral("INSERT INTO contact_groups (owner_id, name) VALUES (?, ?)"), {call.me, name}, &id)
         != 1)
@@ -1367,7 +1578,7 @@ QJsonObject DevGateway::realmLogin(Call &call)
                           + QLatin1Char('.') + DevGatewayStore::randomHex(8);
     m_store.exec(
         QStringLiteral("INSERT INTO tokens (token, kind, subject_uri, display_name) VALUES (?, 'realm', ?, ?)"),
-        {token, uri, uname});
+        {DevGatewayStore::keyOf(token), uri, uname});
     m_store.exec(QStringLiteral("UPDATE realm_sessions SET realm_user_id = ? WHERE rsid = ?"),
                  {user.value("id"), session.value("rsid")});
     return QJsonObject{{"rsid", text(session.value("rsid"))},
@@ -1489,8 +1700,24 @@ GatewayHttpResponse DevGateway::shortenLink(const GatewayHttpRequest &request)
     QJsonObject answer;
     if (plain && parsed.isValid()
         && (parsed.scheme() == QLatin1String("http") || parsed.scheme() == QLatin1String("https"))) {
-        const QString code = DevGatewayStore::randomHex(4);
-        if (m_store.exec(QStringLiteral("INSERT INTO short_links (code, url) VALUES (?, ?)"), {code, url}) == 1)
+        // The same address shortened again gets its code back; each address
+        // keeps at most MaxShortLinksPerAddress links.
+        QString code = m_store
+                           .value(QStringLiteral("SELECT code FROM short_links WHERE creator = ? AND url = ?"),
+                                  {request.remoteAddress, url})
+                           .toString();
+        if (code.isEmpty()
+            && m_store.value(QStringLiteral("SELECT COUNT(*) FROM short_links WHERE creator = ?"),
+                             {request.remoteAddress})
+                       .toInt()
+                   < MaxShortLinksPerAddress) {
+            code = DevGatewayStore::randomHex(4);
+            if (m_store.exec(QStringLiteral("INSERT INTO short_links (code, url, creator) VALUES (?, ?, ?)"),
+                             {code, url, request.remoteAddress})
+                != 1)
+                code.clear();
+        }
+        if (!code.isEmpty())
             answer.insert(QStringLiteral("output_url"), QStringLiteral("http://%1/s/%2").arg(request.host, code));
     }
     GatewayHttpResponse response;

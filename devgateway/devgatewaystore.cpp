@@ -3,7 +3,9 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
-#include <QPasswordDigestor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -11,11 +13,88 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+// The low-level digest calls: PBKDF2 needs nothing of the EVP layer but its cost.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
+
+#include <cstring>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
-constexpr int SchemaVersion = 2;
-constexpr int PasswordRounds = 10000;
+constexpr int SchemaVersion = 4;
+// Hashes written before the round count was stored with them: 32 bytes, 10,000 rounds.
+constexpr int LegacyPasswordRounds = 10000;
 constexpr int PasswordHashBytes = 32;
+// Stored hashes are "p2$<rounds>$" and the 32 bytes.
+const QByteArray HashPrefix = QByteArrayLiteral("p2$");
+std::atomic<int> passwordRounds{DevGatewayStore::DefaultPasswordRounds};
+
+// PBKDF2-HMAC-SHA256 for one 32-byte block. The HMAC's inner and outer
+// states after the padded key are computed once and copied for each round,
+// which makes a round two SHA-256 compressions and nothing more.
+QByteArray pbkdf2(const QByteArray &password, const QByteArray &salt, int rounds)
+{
+    unsigned char key[SHA256_CBLOCK] = {};
+    if (password.size() > SHA256_CBLOCK)
+        SHA256(reinterpret_cast<const unsigned char *>(password.constData()), size_t(password.size()), key);
+    else
+        memcpy(key, password.constData(), size_t(password.size()));
+    unsigned char pad[SHA256_CBLOCK];
+    SHA256_CTX inner, outer;
+    for (int i = 0; i < SHA256_CBLOCK; ++i)
+        pad[i] = key[i] ^ 0x36;
+    SHA256_Init(&inner);
+    SHA256_Update(&inner, pad, sizeof pad);
+    for (int i = 0; i < SHA256_CBLOCK; ++i)
+        pad[i] = key[i] ^ 0x5c;
+    SHA256_Init(&outer);
+    SHA256_Update(&outer, pad, sizeof pad);
+
+    const auto hmac = [&](const unsigned char *data, size_t size, const unsigned char *more, size_t moreSize,
+                          unsigned char *out) {
+        SHA256_CTX ctx = inner;
+        SHA256_Update(&ctx, data, size);
+        if (moreSize)
+            SHA256_Update(&ctx, more, moreSize);
+        unsigned char innerHash[SHA256_DIGEST_LENGTH];
+        SHA256_Final(innerHash, &ctx);
+        ctx = outer;
+        SHA256_Update(&ctx, innerHash, sizeof innerHash);
+        SHA256_Final(out, &ctx);
+    };
+    const unsigned char blockIndex[4] = {0, 0, 0, 1};
+    unsigned char u[SHA256_DIGEST_LENGTH];
+    hmac(reinterpret_cast<const unsigned char *>(salt.constData()), size_t(salt.size()), blockIndex, 4, u);
+    unsigned char result[SHA256_DIGEST_LENGTH];
+    memcpy(result, u, sizeof result);
+    for (int round = 1; round < rounds; ++round) {
+        hmac(u, sizeof u, nullptr, 0, u);
+        for (size_t i = 0; i < sizeof result; ++i)
+            result[i] ^= u[i];
+    }
+    return QByteArray(reinterpret_cast<const char *>(result), PasswordHashBytes);
+}
+
+// The rounds and key of a stored hash; 0 rounds when it is neither form.
+int storedRounds(const QByteArray &stored, QByteArray *key)
+{
+    if (stored.size() == PasswordHashBytes) {
+        *key = stored;
+        return LegacyPasswordRounds;
+    }
+    const int dollar = stored.indexOf('$', HashPrefix.size());
+    if (!stored.startsWith(HashPrefix) || dollar < 0 || stored.size() - dollar - 1 != PasswordHashBytes)
+        return 0;
+    bool ok = false;
+    const int rounds = stored.mid(HashPrefix.size(), dollar - HashPrefix.size()).toInt(&ok);
+    *key = stored.mid(dollar + 1);
+    return ok && rounds > 0 ? rounds : 0;
+}
 
 const char *const SchemaStatements[] = {
     "CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT)",
@@ -59,8 +138,9 @@ const char *const SchemaStatements[] = {
     "CREATE TABLE IF NOT EXISTS email_invites (id INTEGER PRIMARY KEY AUTOINCREMENT, sender_id INTEGER NOT NULL,"
     " email TEXT NOT NULL, channel_id INTEGER, custom_message TEXT NOT NULL DEFAULT '', sent_at_ms INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS images (id INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL,"
-    " file_name TEXT NOT NULL DEFAULT '', mime TEXT NOT NULL, data BLOB NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS short_links (code TEXT PRIMARY KEY, url TEXT NOT NULL)",
+    " file_name TEXT NOT NULL DEFAULT '', mime TEXT NOT NULL, data BLOB NOT NULL, owner_id INTEGER)",
+    "CREATE TABLE IF NOT EXISTS short_links (code TEXT PRIMARY KEY, url TEXT NOT NULL,"
+    " creator TEXT NOT NULL DEFAULT '')",
     "CREATE TABLE IF NOT EXISTS events (id INTEGER PRIMARY KEY AUTOINCREMENT, account_id INTEGER,"
     " received_ms INTEGER NOT NULL, fields TEXT NOT NULL)",
     "CREATE TABLE IF NOT EXISTS issues (id INTEGER PRIMARY KEY AUTOINCREMENT, account_id INTEGER,"
@@ -93,6 +173,11 @@ DevGatewayStore::DevGatewayStore()
 
 DevGatewayStore::~DevGatewayStore()
 {
+    close();
+}
+
+void DevGatewayStore::close()
+{
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);
@@ -101,6 +186,27 @@ DevGatewayStore::~DevGatewayStore()
 
 bool DevGatewayStore::open(const QString &path, QString *error)
 {
+    // The file holds password hashes and sessions: only its owner may read it
+    // (SQLite gives its journal files the same mode), and a folder made
+    // for it is the owner's alone.
+    if (path != QLatin1String(":memory:")) {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!QFileInfo::exists(folder)) {
+            if (!QDir().mkpath(folder)) {
+                *error = QStringLiteral("cannot make the folder %1").arg(folder);
+                return false;
+            }
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            *error = QStringLiteral("cannot open %1 for its owner only").arg(path);
+            return false;
+        }
+        ::close(fd);
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(path);
     if (!db.open()) {
@@ -135,11 +241,25 @@ bool DevGatewayStore::createSchema(QString *error)
                      .arg(SchemaVersion);
         return false;
     }
-    // Version 2 ties each user token to its session.
-    bool tokensHaveSid = false;
-    for (const QVariantMap &column : rows(QStringLiteral("PRAGMA table_info(tokens)")))
-        tokensHaveSid = tokensHaveSid || column.value(QStringLiteral("name")).toString() == QLatin1String("sid");
-    if (!tokensHaveSid && exec(QStringLiteral("ALTER TABLE tokens ADD COLUMN sid TEXT")) < 0) {
+    // Version 2 ties each user token to its session; version 3 keeps who
+    // stored each picture and short link, for their caps.
+    const auto addColumn = [this](const QString &table, const QString &column, const QString &definition) {
+        for (const QVariantMap &existing : rows(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            if (existing.value(QStringLiteral("name")).toString() == column)
+                return true;
+        return exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(table, column, definition)) >= 0;
+    };
+    if (!addColumn(QStringLiteral("tokens"), QStringLiteral("sid"), QStringLiteral("TEXT"))
+        || !addColumn(QStringLiteral("images"), QStringLiteral("owner_id"), QStringLiteral("INTEGER"))
+        || !addColumn(QStringLiteral("short_links"), QStringLiteral("creator"),
+                      QStringLiteral("TEXT NOT NULL DEFAULT ''"))) {
+        rollback();
+        *error = QStringLiteral("cannot upgrade the schema");
+        return false;
+    }
+    // Version 4 keeps session ids and tokens hashed: those kept in clear before go.
+    if (stored.isValid() && stored.toInt() < 4
+        && (exec(QStringLiteral("DELETE FROM tokens")) < 0 || exec(QStringLiteral("DELETE FROM sessions")) < 0)) {
         rollback();
         *error = QStringLiteral("cannot upgrade the schema");
         return false;
@@ -282,23 +402,45 @@ QByteArray DevGatewayStore::newSalt()
     return salt;
 }
 
+void DevGatewayStore::setPasswordRounds(int rounds)
+{
+    passwordRounds = rounds > 0 ? rounds : DefaultPasswordRounds;
+}
+
+int DevGatewayStore::currentPasswordRounds()
+{
+    return passwordRounds;
+}
+
 QByteArray DevGatewayStore::hashPassword(const QByteArray &password, const QByteArray &salt)
 {
-    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, password, salt, PasswordRounds,
-                                              PasswordHashBytes);
+    const int rounds = passwordRounds;
+    return HashPrefix + QByteArray::number(rounds) + '$' + pbkdf2(password, salt, rounds);
+}
+
+bool DevGatewayStore::needsRehash(const QByteArray &stored)
+{
+    QByteArray key;
+    return storedRounds(stored, &key) < passwordRounds;
 }
 
 bool DevGatewayStore::checkPassword(const QByteArray &password, const QByteArray &salt, const QByteArray &hash)
 {
-    if (salt.isEmpty() || hash.isEmpty())
+    QByteArray key;
+    const int rounds = storedRounds(hash, &key);
+    if (salt.isEmpty() || rounds <= 0) {
+        // As long as a real check, so that the time taken does not tell
+        // whether there was anything to check.
+        pbkdf2(password, QByteArrayLiteral("no account here"), passwordRounds);
         return false;
-    const QByteArray candidate = hashPassword(password, salt);
-    if (candidate.size() != hash.size())
+    }
+    const QByteArray candidate = pbkdf2(password, salt, rounds);
+    if (candidate.size() != key.size())
         return false;
     // Compares every byte, so the time taken does not tell how much matched.
     unsigned char difference = 0;
-    for (int i = 0; i < hash.size(); ++i)
-        difference |= static_cast<unsigned char>(candidate.at(i) ^ hash.at(i));
+    for (int i = 0; i < key.size(); ++i)
+        difference |= static_cast<unsigned char>(candidate.at(i) ^ key.at(i));
     return difference == 0;
 }
 
@@ -312,9 +454,25 @@ QByteArray DevGatewayStore::hashAccountPassword(const QByteArray &password, cons
     return hashPassword(clientDigest(password), salt);
 }
 
-bool DevGatewayStore::checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash)
+bool DevGatewayStore::checkAccountPassword(const QByteArray &sent, const QByteArray &salt, const QByteArray &hash,
+                                           QByteArray *matched)
 {
-    return checkPassword(sent, salt, hash) || checkPassword(clientDigest(sent), salt, hash);
+    if (checkPassword(sent, salt, hash)) {
+        if (matched)
+            *matched = sent;
+        return true;
+    }
+    const QByteArray digest = clientDigest(sent);
+    if (!checkPassword(digest, salt, hash))
+        return false;
+    if (matched)
+        *matched = digest;
+    return true;
+}
+
+QString DevGatewayStore::keyOf(const QString &secret)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(secret.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
 QString DevGatewayStore::randomHex(int bytes)

@@ -6,9 +6,52 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 
 namespace {
+
+// Each connection on a thread of its own, up to a bound: a peer that sends
+// slowly holds only its own thread, so that slow peers by the hundred do
+// not keep others waiting as they would in a fixed pool. At the bound the
+// accept loop waits for a thread to end.
+class ConnectionThreads : public httplib::TaskQueue
+{
+public:
+    explicit ConnectionThreads(size_t bound)
+        : m_bound(bound)
+    {
+    }
+    void enqueue(std::function<void()> fn) override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_running < m_bound || m_shutdown; });
+        if (m_shutdown)
+            return;
+        ++m_running;
+        std::thread([this, fn = std::move(fn)] {
+            fn();
+            std::lock_guard<std::mutex> done(m_mutex);
+            --m_running;
+            m_changed.notify_all();
+        }).detach();
+    }
+    void shutdown() override
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_shutdown = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_running == 0; });
+    }
+
+private:
+    const size_t m_bound;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_running = 0;
+    bool m_shutdown = false;
+};
 
 GatewayHttpRequest toRequest(const httplib::Request &in, QByteArray body)
 {
@@ -18,6 +61,7 @@ GatewayHttpRequest toRequest(const httplib::Request &in, QByteArray body)
     while (request.path.startsWith(QLatin1Char('/')))
         request.path.remove(0, 1);
     request.host = QString::fromStdString(in.get_header_value("Host"));
+    request.remoteAddress = QString::fromStdString(in.remote_addr);
     request.contentType = QByteArray::fromStdString(in.get_header_value("Content-Type"));
     request.body = std::move(body);
     return request;
@@ -39,12 +83,11 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject *parent)
     , m_server(std::make_unique<httplib::Server>())
 {
     m_server->set_keep_alive_max_count(1); // "Connection: close" after each answer
-    // A peer that stalls while sending its headers or body holds a worker only
-    // this long, and there are many more workers than a handful of such peers,
-    // so that stalled clients cannot starve the others.
+    // A peer that stalls while sending its headers or body is dropped after
+    // this long without a byte.
     m_server->set_read_timeout(ReadTimeoutSeconds, 0);
     m_server->set_write_timeout(30, 0);
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(WorkerThreads); };
+    m_server->new_task_queue = [] { return new ConnectionThreads(MaxConnections); };
     m_server->set_payload_max_length(MaxBodyBytes);
     m_server->set_idle_interval(0, 200000); // wakes the accept loop, so that stop() is prompt
 
@@ -93,14 +136,18 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject *parent)
     m_server->Post(".*",
                    [this](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader) {
                        std::string body;
-                       const bool complete = reader([&body](const char *data, size_t length) {
-                           if (body.size() + length > MaxBodyBytes)
+                       // The whole body must come within the body time, however it trickles.
+                       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_bodySeconds);
+                       bool late = false;
+                       const bool complete = reader([&](const char *data, size_t length) {
+                           late = std::chrono::steady_clock::now() > deadline;
+                           if (late || body.size() + length > MaxBodyBytes)
                                return false;
                            body.append(data, length);
                            return true;
                        });
                        if (!complete) {
-                           res.status = body.size() >= MaxBodyBytes || res.status == 413 ? 413 : 400;
+                           res.status = late ? 408 : body.size() >= MaxBodyBytes || res.status == 413 ? 413 : 400;
                            return;
                        }
                        fill(res, dispatch(toRequest(req, QByteArray::fromStdString(body))));
@@ -113,6 +160,11 @@ GatewayHttpServer::GatewayHttpServer(Handler handler, QObject *parent)
 void GatewayHttpServer::setReadTimeout(int seconds)
 {
     m_server->set_read_timeout(seconds, 0);
+}
+
+void GatewayHttpServer::setBodyTimeout(int seconds)
+{
+    m_bodySeconds = seconds > 0 ? seconds : BodyTimeoutSeconds;
 }
 
 GatewayHttpServer::~GatewayHttpServer()

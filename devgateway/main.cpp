@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -127,12 +128,18 @@ int main(int argc, char *argv[])
     if (gateway.voiceWorldPort())
         out << "tavri-devgateway: voice world on 127.0.0.1:" << gateway.voiceWorldPort() << Qt::endl;
 
-    // Stops cleanly on Ctrl-C or kill, so that the SQLite file is closed properly.
+    // Stops on Ctrl-C or kill with the SQLite file closed properly, and at
+    // once: workers still reading slow peers are not waited for (every
+    // answer given was written to the file before it was sent).
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
         auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
     }
-    return app.exec();
+    const int status = app.exec();
+    gateway.closeStore();
+    out.flush();
+    std::fflush(stdout);
+    std::_Exit(status);
 }

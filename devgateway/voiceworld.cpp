@@ -116,17 +116,7 @@ void VoiceWorld::onConnection()
         connect(socket, &QTcpSocket::readyRead, this, [this, client] { onReadable(client); });
         connect(
             socket, &QTcpSocket::disconnected, this, [this, client] { onGone(client); }, Qt::QueuedConnection);
-        // What the newcomer needs to know: who is signed in and who is where.
-        for (auto u = m_users.cbegin(); u != m_users.cend(); ++u)
-            send(client, userMessage(u.key()));
-        for (auto c = m_channels.cbegin(); c != m_channels.cend(); ++c)
-            for (const Member &m : c->present)
-                send(client, QJsonObject{{"op", "joined"},
-                                         {"channel", c.key()},
-                                         {"uri", m.uri},
-                                         {"name", m.name},
-                                         {"audio", m.audio ? 1 : 0},
-                                         {"owner", c->owner}});
+        // Nothing of the world goes to a connection before it signs in.
     }
 }
 
@@ -203,6 +193,37 @@ void VoiceWorld::reply(Client *client, const QJsonObject &request, QJsonObject a
 void VoiceWorld::broadcast(const QJsonObject &message, Client *except)
 {
     for (Client *c : qAsConst(m_clients))
+        if (c != except && !c->accounts.isEmpty())
+            send(c, message);
+}
+
+bool VoiceWorld::isPresent(const QString &key, const QString &uri) const
+{
+    auto it = m_channels.constFind(key);
+    if (it == m_channels.cend())
+        return false;
+    for (const Member &m : it->present)
+        if (m.uri == uri)
+            return true;
+    return false;
+}
+
+QList<VoiceWorld::Client *> VoiceWorld::membersOf(const QString &key) const
+{
+    QList<Client *> clients;
+    auto it = m_channels.constFind(key);
+    if (it == m_channels.cend())
+        return clients;
+    for (const Member &m : it->present)
+        if (Client *c = holder(m.uri))
+            if (!clients.contains(c))
+                clients.append(c);
+    return clients;
+}
+
+void VoiceWorld::toChannel(const QString &key, const QJsonObject &message, Client *except)
+{
+    for (Client *c : membersOf(key))
         if (c != except)
             send(c, message);
 }
@@ -263,7 +284,7 @@ void VoiceWorld::handle(Client *client, const QJsonObject &m)
         return refuse(client, m, QStringLiteral("%1: %2 is not signed in here").arg(op, m.value(sender).toString()));
 
     if (op == QLatin1String("hello"))
-        return reply(client, m, {}); // after the picture of the world sent on connection
+        return reply(client, m, {});
     if (op == QLatin1String("login"))
         return login(client, m);
     if (op == QLatin1String("logout")) {
@@ -306,7 +327,7 @@ void VoiceWorld::login(Client *client, const QJsonObject &m)
 {
     const QVariantMap token =
         m_store.row(QStringLiteral("SELECT subject_uri, display_name FROM tokens WHERE token = ?"),
-                    {m.value(QLatin1String("token")).toString()});
+                    {DevGatewayStore::keyOf(m.value(QLatin1String("token")).toString())});
     if (token.isEmpty()) {
         logLine(QStringLiteral("refused an unknown voice token"));
         return reply(client, m, QJsonObject{{"status", 20200}});
@@ -319,6 +340,9 @@ void VoiceWorld::login(Client *client, const QJsonObject &m)
         for (const QVariantMap &row :
              m_store.rows(QStringLiteral("SELECT friend_id FROM friends WHERE owner_id = ? ORDER BY rowid"), {id}))
             buddies << userUri(row.value("friend_id").toLongLong());
+    // Who else is signed in, just before the answer.
+    for (auto other = m_users.cbegin(); other != m_users.cend(); ++other)
+        send(client, userMessage(other.key()));
     User &u = m_users[uri];
     u.name = token.value("display_name").toString();
     u.client = client;
@@ -373,11 +397,21 @@ void VoiceWorld::join(Client *client, const QJsonObject &m)
     bool present = false;
     for (const Member &p : qAsConst(c.present))
         present = present || p.uri == uri;
+    // Who is already there, before the answer: the roster goes to members only.
+    for (const Member &p : qAsConst(c.present))
+        if (p.uri != uri)
+            send(client, QJsonObject{{"op", "joined"},
+                                     {"channel", key},
+                                     {"uri", p.uri},
+                                     {"name", p.name},
+                                     {"audio", p.audio ? 1 : 0},
+                                     {"owner", c.owner}});
     if (!present)
         c.present.append(Member{uri, name, audio});
     reply(client, m, QJsonObject{{"owner", c.owner}});
     if (!present)
-        broadcast(QJsonObject{{"op", "joined"},
+        toChannel(key,
+                  QJsonObject{{"op", "joined"},
                               {"channel", key},
                               {"uri", uri},
                               {"name", name},
@@ -393,8 +427,13 @@ void VoiceWorld::leave(const QString &key, const QString &uri, int reason, Clien
         return;
     for (int i = 0; i < it->present.size(); ++i)
         if (it->present.at(i).uri == uri) {
+            // The members as they were, so that one who is removed hears of it too.
+            const QList<Client *> members = membersOf(key);
             it->present.removeAt(i);
-            broadcast(QJsonObject{{"op", "left"}, {"channel", key}, {"uri", uri}, {"reason", reason}}, except);
+            const QJsonObject left{{"op", "left"}, {"channel", key}, {"uri", uri}, {"reason", reason}};
+            for (Client *c : members)
+                if (c != except)
+                    send(c, left);
             return;
         }
 }
@@ -422,7 +461,8 @@ void VoiceWorld::admin(Client *client, const QJsonObject &m)
     } else if (kind.startsWith(QLatin1String("mute"))) {
         QSet<QString> &set = kind == QLatin1String("mute") ? c.mutedAudio : c.mutedText;
         on ? void(set.insert(who)) : void(set.remove(who));
-        broadcast(QJsonObject{{"op", "muted"},
+        toChannel(key,
+                  QJsonObject{{"op", "muted"},
                               {"channel", key},
                               {"uri", who},
                               {"mute", on ? 1 : 0},
@@ -442,17 +482,25 @@ void VoiceWorld::admin(Client *client, const QJsonObject &m)
 
 void VoiceWorld::forward(Client *client, const QJsonObject &m)
 {
+    const QString op = m.value(QLatin1String("op")).toString();
+    if (op == QLatin1String("speak")) {
+        const QString key = m.value(QLatin1String("channel")).toString().toLower();
+        if (!isPresent(key, m.value(QLatin1String("uri")).toString().toLower()))
+            return refuse(client, m, QStringLiteral("speak: not in %1").arg(key));
+        return toChannel(key, m, client);
+    }
     const QString to = m.value(QLatin1String("to")).toString().toLower();
     if (to.isEmpty() || isChannel(to)) {
-        if (m.value(QLatin1String("op")).toString() == QLatin1String("call")
-            || m.value(QLatin1String("op")).toString() == QLatin1String("appdata"))
-            return refuse(client, m,
-                          QStringLiteral("%1: %2 is not a user").arg(m.value(QLatin1String("op")).toString(), to));
-        return broadcast(m, client);
+        if (op == QLatin1String("call") || op == QLatin1String("appdata") || to.isEmpty())
+            return refuse(client, m, QStringLiteral("%1: %2 is not a user").arg(op, to));
+        // Only a member may speak in a channel, and only members hear it.
+        if (!isPresent(to, m.value(QLatin1String("from")).toString().toLower()))
+            return refuse(client, m, QStringLiteral("%1: not in %2").arg(op, to));
+        return toChannel(to, m, client);
     }
     if (Client *target = holder(to)) {
         send(target, m);
-    } else if (m.value(QLatin1String("op")).toString() == QLatin1String("say")) {
+    } else if (op == QLatin1String("say")) {
         const qint64 id = idIn(to, QStringLiteral("sip:u-"));
         if (!id || !m_store.value(QStringLiteral("SELECT 1 FROM accounts WHERE id = ?"), {id}).isValid())
             return;

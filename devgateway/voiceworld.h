@@ -5,7 +5,10 @@
 // each other: sign-in with the gateway's voice tokens, presence, channel
 // membership with owners, passwords, access lists, moderators and bans,
 // chat, typing, private-chat calls, app data and speaking flags. Private lines
-// to a signed-out account wait for its next sign-in.
+// to a signed-out account wait for its next sign-in. A connection hears
+// nothing until it signs in (who is signed in comes just before the answer);
+// a channel's roster, lines and events go only to the clients with an
+// account in it, and only those may post there.
 //
 // Messages are a four-byte big-endian length and a flat JSON object (string,
 // integer and boolean values) naming its operation in "op"; requests carry an
@@ -69,7 +72,12 @@ private:
     void refuse(Client *client, const QJsonObject &message, const QString &reason);
     void reply(Client *client, const QJsonObject &request, QJsonObject answer);
     void send(Client *client, const QJsonObject &message);
+    // To every signed-in client but except.
     void broadcast(const QJsonObject &message, Client *except);
+    // To the clients with an account present in the channel, but except.
+    void toChannel(const QString &key, const QJsonObject &message, Client *except);
+    QList<Client *> membersOf(const QString &key) const;
+    bool isPresent(const QString &key, const QString &uri) const;
     Client *holder(const QString &uri) const;
 
     void login(Client *client, const QJsonObject &m);

@@ -508,6 +508,15 @@ void World::removeSessionSilently(const std::string &handle)
             present.erase(std::remove_if(present.begin(), present.end(),
                                          [&](const Member &m) { return !m.simulated && m.account == s.account; }),
                           present.end());
+            // The world tells a channel's comings and goings to its members
+            // only: with none of ours left there, what is known of the
+            // others goes stale, and the next join brings the roster afresh.
+            bool ours = false;
+            for (const auto &o : m_sessions)
+                ours = ours || (o.first != handle && o.second.channel && o.second.key == s.key);
+            if (!ours)
+                present.erase(std::remove_if(present.begin(), present.end(), [](const Member &m) { return m.remote; }),
+                              present.end());
         }
     }
     auto g = m_groups.find(s.group);
@@ -587,6 +596,12 @@ void World::endLogin(const std::string &handleRef, int code, const std::string &
         tell(WireObject().set("op", "logout").set("uri", uri));
     m_accounts.erase(handle);
     removeAll(m_loginOrder, handle);
+    // Signed out everywhere, this process hears no more of who is online.
+    if (shared() && m_accounts.empty()) {
+        for (const std::string &u : m_remoteUsers)
+            m_users.erase(u);
+        m_remoteUsers.clear();
+    }
     if (tellWatchers)
         notifyWatchers(uri, 0, "", out);
     evLoginState(handle, 0, code, t, out);
@@ -762,8 +777,21 @@ void World::login(ox_req_base_t *r, Outbox &out)
     RecordTable::setText(resp->account_uri, uri);
     RecordTable::setText(resp->display_name, display);
     evLoginState(a.handle, 1, 0, "OK", out);
-    for (const auto &b : profile.buddies)
-        evPresence(a.handle, b.first, presenceOf(b.first), messageOf(b.first), out);
+    // The world tells who is signed in just before it answers a sign-in;
+    // those messages are applied after this request and raise the presence
+    // of the buddies they name. The others are offline, said after them.
+    std::vector<std::string> unheard;
+    for (const auto &b : profile.buddies) {
+        if (shared() && !accountByUri(b.first) && !m_users.count(b.first))
+            unheard.push_back(b.first);
+        else
+            evPresence(a.handle, b.first, presenceOf(b.first), messageOf(b.first), out);
+    }
+    if (!unheard.empty()) {
+        const std::string handle = a.handle;
+        SdkCore::instance().postIfRunning(
+            [handle, unheard](World &w, Outbox &o) { w.presenceOfUnheard(handle, unheard, o); });
+    }
     notifyWatchers(uri, 2, profile.message, out);
 }
 
@@ -1986,8 +2014,9 @@ bool World::ensureLink()
         OXLOG(LogWarning, "ox.world", "Cannot reach the world at " + m_worldAddress + ": " + error);
         return false;
     }
-    // The world first tells who is signed in and who is where; the answer to
-    // hello comes after that, so it is all applied before the next request.
+    // The world tells a connection nothing before it signs in: who is
+    // signed in comes with the answer to a sign-in, who is in a channel
+    // with the answer to joining it.
     WireObject reply;
     if (!m_link->request(WireObject().set("op", "hello"), &reply, m_worldReplyMs)) {
         OXLOG(LogWarning, "ox.world", "The world at " + m_worldAddress + " does not answer");
@@ -2203,6 +2232,15 @@ void World::applyRemote(const WireObject &m, Outbox &out)
     } else {
         OXLOG(LogWarning, "ox.world", "World message refused: unknown operation \"" + op + "\"");
     }
+}
+
+void World::presenceOfUnheard(const std::string &account, const std::vector<std::string> &buddies, Outbox &out)
+{
+    if (!m_accounts.count(account))
+        return;
+    for (const std::string &b : buddies)
+        if (!m_users.count(b) && !accountByUri(b))
+            evPresence(account, b, 0, "", out);
 }
 
 void World::worldLost(Outbox &out)

@@ -89,6 +89,9 @@ public:
     bool shared() const { return !m_worldAddress.empty(); }
     void applyRemote(const WireObject &message, Outbox &out);
     void worldLost(Outbox &out);
+    // After the world's messages that came with a sign-in's answer: the
+    // buddies it did not name are offline.
+    void presenceOfUnheard(const std::string &account, const std::vector<std::string> &buddies, Outbox &out);
 
     // Inspection.
     std::string domain() const { return m_domain; }

@@ -12,12 +12,18 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QPasswordDigestor>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -33,6 +39,43 @@ void verifyAllText(const QJsonObject &record, const QStringList &nullable = {})
             continue;
         QVERIFY2(it.value().isString(), qPrintable(it.key() + QStringLiteral(" is not text")));
     }
+}
+
+// What each method that names a channel needs of its caller: "read" a record
+// (open and password-protected channels show theirs to anyone), "change" what
+// hangs below it (an open channel only, unless the caller belongs to it),
+// "invite" others in (into an invitation-only channel only its owner and
+// moderators), "own" it.
+const QMap<QString, QString> &channelNeeds()
+{
+    static const QMap<QString, QString> needs = {
+        {"GetChannelInfo", "read"},
+        {"GetChannelInfoWithOwnerInfo", "read"},
+        {"GetChannelInfoWithOwnerInfoFromLiveUID", "read"},
+        {"GetChannelsInHierarchy", "read"},
+        {"changeChannelFavorite", "read"},
+        {"AddUserStats", "read"},
+        {"AddChannel", "change"},
+        {"inviteUserToChannel", "invite"},
+        {"InviteUsersViaEmail", "invite"},
+        {"EditChannel", "own"},
+        {"DeleteChannel", "own"},
+        {"SetChannelImage", "own"},
+        {"changeChannelModerator", "own"},
+    };
+    return needs;
+}
+
+bool allowedTo(const QString &need, int protection, const QString &relation)
+{
+    const bool belongs = relation != QLatin1String("outsider");
+    if (need == QLatin1String("read"))
+        return protection != 2 || belongs;
+    if (need == QLatin1String("change"))
+        return protection == 0 || belongs;
+    if (need == QLatin1String("invite"))
+        return protection != 2 || relation == QLatin1String("owner") || relation == QLatin1String("moderator");
+    return relation == QLatin1String("owner");
 }
 
 } // namespace
@@ -55,21 +98,33 @@ private slots:
     void friendRequestAndInvitationNotify();
     void contactGroupEchoesMemberIdAsSent();
     void moderatorsAndEmailInvitations();
+    void channelMethodsCheckTheCallersRelation();
+    void hiddenChannelsStayOutOfListings();
     void profileUpdates();
     void userSearchPages();
     void realmVerifyLoginAndContacts();
     void picturesAndShortLinks();
+    void storageIsCappedPerAccountAndAddress();
     void httpErrors_data();
     void httpErrors();
     void stalledClientsDoNotStarveOthers();
     void stalledClientIsDroppedAfterTheReadTimeout();
+    void slowClientsByTheHundredDoNotStarveOthers();
+    void aBodyThatTricklesIsCutOffAtTheBodyTime();
+    void aFormOfManyFieldsIsRefusedAtOnce();
+    void stopsPromptlyOnSigtermWithSlowClientsAttached();
+    void databaseFileIsTheOwnersAlone();
     void passwordsAreHashedOverTheirBytes();
+    void failedSignInsMakeTheAccountAndAddressWait();
+    void olderPasswordHashesAreMadeAgainAtSignIn();
     void storedEventsAndSessionsAreBounded();
     void unknownMethodsGetErr();
     void storeSurvivesRestart();
 
 private:
     std::unique_ptr<DevGateway> startGateway(DevGatewayOptions options);
+    // Replaces the gateway with a seeded in-memory one, its options changed by change.
+    bool restartSeededInMemory(const std::function<void(DevGatewayOptions &)> &change);
     QByteArray post(const QByteArray &body, const QString &path = QStringLiteral("gateway.php"), int *status = nullptr);
     QJsonDocument call(const QString &method, Fields fields, const QString &sid = QString());
     QJsonObject callObject(const QString &method, const Fields &fields, const QString &sid = QString());
@@ -107,6 +162,8 @@ std::unique_ptr<DevGateway> DevGatewayTest::startGateway(DevGatewayOptions optio
 {
     options.port = 0;
     options.logCalls = false;
+    if (options.passwordRounds == DevGatewayStore::DefaultPasswordRounds)
+        options.passwordRounds = 1000; // the full count is for real use; here it only slows the suite
     auto gateway = std::make_unique<DevGateway>(options);
     QString error;
     if (!gateway->start(&error)) {
@@ -114,6 +171,17 @@ std::unique_ptr<DevGateway> DevGatewayTest::startGateway(DevGatewayOptions optio
         return nullptr;
     }
     return gateway;
+}
+
+bool DevGatewayTest::restartSeededInMemory(const std::function<void(DevGatewayOptions &)> &change)
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = QStringLiteral(":memory:");
+    options.seed = true;
+    change(options);
+    m_gateway = startGateway(options);
+    return bool(m_gateway);
 }
 
 QByteArray DevGatewayTest::post(const QByteArray &body, const QString &path, int *status)
@@ -280,13 +348,7 @@ void DevGatewayTest::signInAndCredentials()
 
 void DevGatewayTest::sessionExpiresAfterIdleTime()
 {
-    m_gateway.reset();
-    DevGatewayOptions options;
-    options.databasePath = QStringLiteral(":memory:");
-    options.seed = true;
-    options.sessionTtlSeconds = 2;
-    m_gateway = startGateway(options);
-    QVERIFY(m_gateway);
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) { options.sessionTtlSeconds = 2; }));
 
     const QString sid = signIn("bob@example.test", "tavri-dev");
     QVERIFY(!callObject("getContactGroups", {}, sid).contains("sid"));
@@ -654,6 +716,136 @@ void DevGatewayTest::moderatorsAndEmailInvitations()
              1);
 }
 
+void DevGatewayTest::channelMethodsCheckTheCallersRelation()
+{
+    // Every method of the gateway that names a channel has its rows.
+    QStringList methods = m_gateway->channelMethods().keys();
+    methods.sort();
+    QCOMPARE(methods, channelNeeds().keys());
+    const QString alice = signIn("alice@example.test", "tavri-dev");
+    const QString bob = signIn("bob@example.test", "tavri-dev");
+    const QString png = QString::fromLatin1((QByteArray("\x89PNG\r\n\x1a\n", 8) + "data").toBase64());
+    // Driven without sockets, as the table is long: the same form bodies.
+    const auto call = [this](const QString &method, Fields fields, const QString &sid) {
+        fields.insert(QStringLiteral("method"), method);
+        fields.insert(QStringLiteral("sid"), sid);
+        GatewayHttpRequest request;
+        request.verb = "POST";
+        request.path = QStringLiteral("gateway.php");
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+            request.body += '&' + it.key().toUtf8() + '=' + QUrl::toPercentEncoding(it.value());
+        return QJsonDocument::fromJson(m_gateway->handleHttp(request).body);
+    };
+    const auto callObject = [&call](const QString &method, const Fields &fields, const QString &sid) {
+        return call(method, fields, sid).object();
+    };
+    int room = 0;
+    for (const QString &method : qAsConst(methods))
+        for (int protection : {0, 1, 2})
+            for (const QString relation : {"owner", "moderator", "member", "outsider"}) {
+                const QByteArray where = (method + ' ' + QString::number(protection) + ' ' + relation).toUtf8();
+                const bool allowed = allowedTo(channelNeeds().value(method), protection, relation);
+                // A channel of Alice's; Bob is its moderator, its member or nothing to it.
+                const QString id = callObject("AddChannel",
+                                              {{"ChannelDisplayName", QStringLiteral("Room %1").arg(++room)},
+                                               {"ChannelProtectionType", QString::number(protection)},
+                                               {"ChannelPassword", "sesame"}},
+                                              alice)
+                                       .value("ChannelSocialUID")
+                                       .toString();
+                QVERIFY2(!id.isEmpty(), where.constData());
+                if (relation == QLatin1String("moderator"))
+                    QCOMPARE(callObject("changeChannelModerator",
+                                        {{"channelUID", id}, {"memberUID", "1002"}, {"isModerator", "1"}}, alice)
+                                 .value("result")
+                                 .toString(),
+                             QString("1"));
+                if (relation == QLatin1String("member"))
+                    QCOMPARE(callObject("inviteUserToChannel", {{"channelUID", id}, {"userUID", "1002"}}, alice)
+                                 .value("result")
+                                 .toString(),
+                             QString("1"));
+                const bool owner = relation == QLatin1String("owner");
+                const QString other = owner ? QStringLiteral("1002") : QStringLiteral("1001");
+                Fields fields;
+                const QString key = m_gateway->channelMethods().value(method).value(0);
+                fields.insert(key, key.contains(QLatin1String("URI"), Qt::CaseInsensitive)
+                                       ? QStringLiteral("sip:confctl-%1@dev.tavri.test").arg(id)
+                                       : id);
+                const Fields extra =
+                    QMap<QString, Fields>{
+                        {"AddChannel", {{"ChannelDisplayName", "Below"}}},
+                        {"EditChannel", {{"ChannelDisplayName", QStringLiteral("Renamed %1").arg(room)}}},
+                        {"SetChannelImage",
+                         {{"ChannelPictureFileName", "c.png"}, {"ChannelPictureRawDataBase64", png}}},
+                        {"changeChannelFavorite", {{"isFav", "1"}}},
+                        {"changeChannelModerator", {{"memberUID", other}, {"isModerator", "1"}}},
+                        {"inviteUserToChannel", {{"userUID", other}}},
+                        {"InviteUsersViaEmail", {{"to", owner ? "bob@example.test" : "alice@example.test"}}},
+                    }
+                        .value(method);
+                for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+                    fields.insert(it.key(), it.value());
+                const QJsonDocument answer = call(method, fields, owner ? alice : bob);
+
+                // Refusals come as the client reads them: a record that does
+                // not exist, an empty tree, or an error it shows.
+                const QJsonObject object = answer.object();
+                const bool refused = (answer.isArray() && answer.array().isEmpty())
+                                     || (object.contains("ChannelLiveURI") && object.value("ChannelLiveURI").isNull())
+                                     || object.value("reason").toString() == QLatin1String("forbidden");
+                const QByteArray text = where + ": " + answer.toJson(QJsonDocument::Compact);
+                QVERIFY2(refused != allowed, text.constData());
+                if (allowed)
+                    QVERIFY2(object.value("status").toString() != QLatin1String("ERR"), text.constData());
+                // A refused invitation made no one a member: Bob still cannot open it.
+                if (!allowed && relation == QLatin1String("outsider") && method.contains(QLatin1String("nvite")))
+                    QVERIFY2(
+                        callObject("GetChannelInfo", {{"ChannelSocialUID", id}}, bob).value("ChannelLiveURI").isNull(),
+                        where.constData());
+            }
+}
+
+void DevGatewayTest::hiddenChannelsStayOutOfListings()
+{
+    const QString alice = signIn("alice@example.test", "tavri-dev");
+    const QString bob = signIn("bob@example.test", "tavri-dev");
+    const QString open =
+        callObject("AddChannel", {{"ChannelDisplayName", "Open"}}, alice).value("ChannelSocialUID").toString();
+    const QString hidden =
+        callObject("AddChannel",
+                   {{"ChannelDisplayName", "Hidden"}, {"ChannelProtectionType", "2"}, {"ParentSocialUID", open}}, alice)
+            .value("ChannelSocialUID")
+            .toString();
+    callObject("AddChannel", {{"ChannelDisplayName", "Below hidden"}, {"ParentSocialUID", hidden}}, alice);
+    callObject("AddChannel", {{"ChannelDisplayName", "Beside"}, {"ParentSocialUID", open}}, alice);
+    auto names = [&](const QString &sid) {
+        QStringList list;
+        for (const QJsonValue &ch : call("GetChannelsInHierarchy", {{"root", open}}, sid).array())
+            list << ch.toObject().value("ChannelDisplayName").toString();
+        return list;
+    };
+    QCOMPARE(names(alice), QStringList({"Open", "Beside", "Hidden", "Below hidden"}));
+    // Bob sees the open tree without the hidden branch.
+    QCOMPARE(names(bob), QStringList({"Open", "Beside"}));
+    // A favourite Bob kept from before the channel was closed is not listed,
+    // and he may still let go of it.
+    const QString later =
+        callObject("AddChannel", {{"ChannelDisplayName", "Later"}}, alice).value("ChannelSocialUID").toString();
+    QCOMPARE(
+        callObject("changeChannelFavorite", {{"channelUID", later}, {"isFav", "1"}}, bob).value("result").toString(),
+        QString("1"));
+    QCOMPARE(callObject("getChannelFavoritesList", {}, bob).value("data").toArray().size(), 1);
+    QCOMPARE(callObject("EditChannel", {{"ChannelSocialUID", later}, {"ChannelProtectionType", "2"}}, alice)
+                 .value("ChannelIsPasswordProtected")
+                 .toString(),
+             QString("2"));
+    QVERIFY(callObject("getChannelFavoritesList", {}, bob).value("data").toArray().isEmpty());
+    QCOMPARE(
+        callObject("changeChannelFavorite", {{"channelUID", later}, {"isFav", "0"}}, bob).value("result").toString(),
+        QString("1"));
+}
+
 void DevGatewayTest::profileUpdates()
 {
     const QString sid = signIn("bob@example.test", "tavri-dev");
@@ -800,6 +992,82 @@ void DevGatewayTest::picturesAndShortLinks()
         QVERIFY(!QJsonDocument::fromJson(post("u=" + target, "shorturl_ajax.php")).object().contains("output_url"));
 }
 
+void DevGatewayTest::storageIsCappedPerAccountAndAddress()
+{
+    const QString alice = signIn("alice@example.test", "tavri-dev");
+    const QString bob = signIn("bob@example.test", "tavri-dev");
+    auto refusedWith = [](const QJsonObject &answer, const char *words) {
+        return answer.value("status").toString() == QLatin1String("ERR")
+               && answer.value("msg").toString().contains(QLatin1String(words));
+    };
+
+    // Contact groups: a bounded name and count; the listing keeps each
+    // group's members with it.
+    QVERIFY(refusedWith(callObject("addContactGroup", {{"name", QString(101, 'g')}}, alice), "at most 100 characters"));
+    QString first;
+    for (int i = 0; i < 100; ++i) {
+        const QString id = callObject("addContactGroup", {{"name", QStringLiteral("group %1").arg(i)}}, alice)
+                               .value("groupID")
+                               .toString();
+        QVERIFY2(!id.isEmpty(), qPrintable(QString::number(i)));
+        if (first.isEmpty())
+            first = id;
+    }
+    QVERIFY(refusedWith(callObject("addContactGroup", {{"name", "one more"}}, alice), "at most 100 contact groups"));
+    QVERIFY(!callObject("addContactGroup", {{"name", "bob's own"}}, bob).value("groupID").toString().isEmpty());
+    for (const char *member : {"1002", "sip:u-1001@dev.tavri.test"})
+        callObject("addContactGroupMember", {{"gid", first}, {"mid", member}}, alice);
+    const QJsonArray groups = callObject("getContactGroups", {}, alice).value("data").toArray();
+    QCOMPARE(groups.size(), 100);
+    QCOMPARE(groups.at(0).toObject().value("members").toArray().size(), 2);
+    QCOMPARE(groups.at(0).toObject().value("members").toArray().at(1).toObject().value("user_uid").toString(),
+             QString("1002"));
+    QVERIFY(groups.at(1).toObject().value("members").toArray().isEmpty());
+
+    // Issue reports: a bounded size and count.
+    QVERIFY(refusedWith(callObject("RequestIssue", {{"text", QString(70 * 1024, 'x')}}, alice), "longer than"));
+    for (int i = 0; i < 100; ++i)
+        QCOMPARE(callObject("RequestIssue", {{"text", "it broke"}}, alice).value("result").toString(), QString("1"));
+    QVERIFY(refusedWith(callObject("RequestIssue", {{"text", "again"}}, alice), "too many reports"));
+    QCOMPARE(callObject("RequestIssue", {{"text", "mine"}}, bob).value("result").toString(), QString("1"));
+
+    // Pictures: a bounded size; a new picture replaces the old one.
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8);
+    auto setPicture = [&](const QByteArray &data) {
+        return callObject("SetUserImage",
+                          {{"UserPictureFileName", "me.png"}, {"UserPictureRawDataBase64", data.toBase64()}}, alice);
+    };
+    QVERIFY(refusedWith(setPicture(png + QByteArray(2 * 1024 * 1024, 'p')), "larger than"));
+    const QString before = setPicture(png + "one").value("result").toString();
+    const QString after = setPicture(png + "two").value("result").toString();
+    QVERIFY(!before.isEmpty() && !after.isEmpty() && before != after);
+    int status = 0;
+    post(QByteArray(), QUrl(before).path().mid(1), &status);
+    QCOMPARE(status, 404);
+    QNetworkReply *reply = m_network->get(QNetworkRequest(QUrl(after)));
+    QSignalSpy done(reply, &QNetworkReply::finished);
+    QVERIFY(reply->isFinished() || done.wait(10000));
+    QCOMPARE(reply->readAll(), png + "two");
+    reply->deleteLater();
+
+    // Short links: one address keeps a bounded number; the same link again is the same code.
+    auto shorten = [&](const QString &address, const QString &url) {
+        GatewayHttpRequest request;
+        request.verb = "POST";
+        request.path = QStringLiteral("shorturl_ajax.php");
+        request.host = QStringLiteral("gw");
+        request.remoteAddress = address;
+        request.body = "u=" + QUrl::toPercentEncoding(url);
+        return QJsonDocument::fromJson(m_gateway->handleHttp(request).body).object().value("output_url").toString();
+    };
+    const QString again = shorten("10.0.0.1", "http://example.test/same");
+    QCOMPARE(shorten("10.0.0.1", "http://example.test/same"), again);
+    for (int i = 1; i < 1000; ++i)
+        QVERIFY(!shorten("10.0.0.1", QStringLiteral("http://example.test/%1").arg(i)).isEmpty());
+    QVERIFY(shorten("10.0.0.1", "http://example.test/over").isEmpty());
+    QVERIFY(!shorten("10.0.0.2", "http://example.test/over").isEmpty());
+}
+
 void DevGatewayTest::httpErrors_data()
 {
     QTest::addColumn<QByteArray>("request");
@@ -849,13 +1117,7 @@ void DevGatewayTest::stalledClientsDoNotStarveOthers()
 {
     // Stalled peers are waited for long enough here that the answer to the
     // normal call surely comes first: only free workers can give it.
-    m_gateway.reset();
-    DevGatewayOptions options;
-    options.databasePath = QStringLiteral(":memory:");
-    options.seed = true;
-    options.readTimeoutSeconds = 120;
-    m_gateway = startGateway(options);
-    QVERIFY(m_gateway);
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) { options.readTimeoutSeconds = 120; }));
 
     // Each sends its headers and part of the body, then nothing more.
     std::vector<std::unique_ptr<QTcpSocket>> stalled;
@@ -887,6 +1149,168 @@ void DevGatewayTest::stalledClientIsDroppedAfterTheReadTimeout()
     QVERIFY2(!answer.startsWith("HTTP/1.1 5"), answer.constData());
 }
 
+namespace {
+
+// Peers that send a request a byte at a time, never finishing it: each byte
+// comes well within the read timeout, so none of them is ever dropped.
+class Drippers : public QObject
+{
+public:
+    Drippers(quint16 port, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            auto *socket = new QTcpSocket(this);
+            socket->connectToHost(QHostAddress::LocalHost, port);
+            m_sockets.append(socket);
+        }
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const QByteArray request = "POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 4000\r\n\r\n";
+            for (QTcpSocket *socket : qAsConst(m_sockets))
+                if (socket->state() == QAbstractSocket::ConnectedState)
+                    socket->write(request.mid(qMin(m_sent, request.size() - 1), 1).isEmpty() ? QByteArray("x")
+                                                                                             : request.mid(m_sent, 1));
+            ++m_sent;
+        });
+        m_timer.start(300);
+    }
+    bool allConnected()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return std::all_of(m_sockets.cbegin(), m_sockets.cend(),
+                                   [](QTcpSocket *s) { return s->state() == QAbstractSocket::ConnectedState; });
+            },
+            20000);
+    }
+    int stillConnected() const
+    {
+        return int(std::count_if(m_sockets.cbegin(), m_sockets.cend(),
+                                 [](QTcpSocket *s) { return s->state() == QAbstractSocket::ConnectedState; }));
+    }
+
+private:
+    QList<QTcpSocket *> m_sockets;
+    QTimer m_timer;
+    int m_sent = 0;
+};
+
+} // namespace
+
+void DevGatewayTest::slowClientsByTheHundredDoNotStarveOthers()
+{
+    // More slow peers than a fixed pool of workers would have had.
+    Drippers drippers(m_gateway->port(), 150);
+    QVERIFY(drippers.allConnected());
+    QTest::qWait(1000); // they have all begun their requests
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
+    QCOMPARE(drippers.stillConnected(), 150); // the attack was still on
+}
+
+void DevGatewayTest::aBodyThatTricklesIsCutOffAtTheBodyTime()
+{
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) { options.bodyTimeoutSeconds = 2; }));
+    // A byte every 300 ms is never a pause long enough for the read timeout;
+    // the body as a whole takes too long.
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, m_gateway->port());
+    QVERIFY(slow.waitForConnected(5000));
+    slow.write("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\n");
+    QTimer drip;
+    connect(&drip, &QTimer::timeout, &slow, [&slow] { slow.write("&"); });
+    drip.start(300);
+    QByteArray answer;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answer += slow.readAll();
+            return answer.contains("\r\n\r\n") || slow.state() != QAbstractSocket::ConnectedState;
+        },
+        30000));
+    QVERIFY2(answer.startsWith("HTTP/1.1 408"), answer.constData());
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
+}
+
+void DevGatewayTest::aFormOfManyFieldsIsRefusedAtOnce()
+{
+    // Hundreds of thousands of distinct keys: refused by their count before
+    // any is decoded, while a normal sign-in is answered.
+    QByteArray body = "&method=LogEvent";
+    for (int i = 0; i < 300000; ++i)
+        body += "&k" + QByteArray::number(i) + "=v";
+    QTcpSocket attacker;
+    attacker.connectToHost(QHostAddress::LocalHost, m_gateway->port());
+    QVERIFY(attacker.waitForConnected(5000));
+    attacker.write("POST /gateway.php HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                   "Content-Length: "
+                   + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QVERIFY(!signIn("bob@example.test", "tavri-dev").isEmpty());
+    QByteArray answer;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answer += attacker.readAll();
+            return attacker.state() != QAbstractSocket::ConnectedState || answer.contains("}");
+        },
+        30000));
+    answer += attacker.readAll();
+    QVERIFY2(answer.startsWith("HTTP/1.1 400"), answer.left(200).constData());
+    QVERIFY(answer.contains("\"status\":\"ERR\""));
+    // A form of a normal size is still taken, its fields cut to the bound.
+    int status = 0;
+    post("&method=LogEvent&a=1&b=2", QStringLiteral("gateway.php"), &status);
+    QCOMPARE(status, 200);
+}
+
+void DevGatewayTest::stopsPromptlyOnSigtermWithSlowClientsAttached()
+{
+    QProcess gateway;
+    gateway.setProgram(QStringLiteral(TAVRI_DEVGATEWAY));
+    gateway.setArguments({"--listen", "127.0.0.1:0", "--db", m_dir.filePath("sigterm.sqlite"), "--seed"});
+    gateway.setProcessChannelMode(QProcess::MergedChannels);
+    gateway.start();
+    QVERIFY(gateway.waitForStarted(10000));
+    QByteArray output;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            output += gateway.readAll();
+            return output.contains("/gateway.php");
+        },
+        60000));
+    const QRegularExpressionMatch port = QRegularExpression(QStringLiteral(":(\\d+)/gateway.php")).match(output);
+    QVERIFY2(port.hasMatch(), output.constData());
+    Drippers drippers(quint16(port.captured(1).toInt()), 20);
+    QVERIFY(drippers.allConnected());
+    QTest::qWait(1000);
+
+    // It ends while the slow peers go on dripping; a stop that waited for
+    // them would not end before they do.
+    gateway.terminate();
+    QVERIFY(gateway.waitForFinished(15000));
+    QCOMPARE(gateway.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(gateway.exitCode(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return drippers.stillConnected() == 0; }, 20000));
+}
+
+void DevGatewayTest::databaseFileIsTheOwnersAlone()
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = m_dir.filePath(QStringLiteral("new-folder/inner/gateway.sqlite"));
+    options.seed = true;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
+    // The user, group and other bits: the test runs as the file's owner.
+    const auto owner = QFileDevice::ReadUser | QFileDevice::WriteUser;
+    QCOMPARE(QFile::permissions(options.databasePath) & 0x0fff, owner);
+    QCOMPARE(QFile::permissions(QFileInfo(options.databasePath).absolutePath()) & 0x0fff, owner | QFileDevice::ExeUser);
+    // A file that was there before is made the owner's alone too.
+    m_gateway.reset();
+    QFile::setPermissions(options.databasePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QCOMPARE(QFile::permissions(options.databasePath) & 0x0fff, owner);
+}
+
 void DevGatewayTest::passwordsAreHashedOverTheirBytes()
 {
     auto answer = [this](const QByteArray &body) { return QJsonDocument::fromJson(post(body)).object(); };
@@ -914,6 +1338,103 @@ void DevGatewayTest::passwordsAreHashedOverTheirBytes()
                 .value("sid")
                 .toString()
                 .isEmpty());
+}
+
+void DevGatewayTest::failedSignInsMakeTheAccountAndAddressWait()
+{
+    QVERIFY(restartSeededInMemory([](DevGatewayOptions &options) {
+        options.signInFailuresPerAccount = 3;
+        options.signInFailuresPerAddress = 5;
+        options.signInLockSeconds = 3600;
+    }));
+    auto login = [&](const QString &email, const QString &password) {
+        return callObject("LoginUser", {{"email", email}, {"password", password}});
+    };
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(login("alice@example.test", "guess").value("msg").toString(),
+                 QString("Invalid e-mail address or password."));
+    // Alice's account now waits, even for the right password; the client
+    // shows the message of an answer without a token.
+    const QJsonObject locked = login("alice@example.test", "tavri-dev");
+    QVERIFY(!locked.contains("sid") && !locked.contains("auth_token"));
+    QVERIFY2(locked.value("msg").toString().startsWith("Too many failed sign-ins."),
+             qPrintable(locked.value("msg").toString()));
+    // The same through a call that signs in with each request.
+    QCOMPARE(callObject("getContactGroups", {{"email", "alice@example.test"}, {"password", "tavri-dev"}})
+                 .value("reason")
+                 .toString(),
+             QString("not_signed_in"));
+    // Bob is not held up by Alice's lock, and his success clears nothing of hers.
+    QVERIFY(!login("bob@example.test", "tavri-dev").value("sid").toString().isEmpty());
+    QVERIFY(login("alice@example.test", "tavri-dev").value("sid").toString().isEmpty());
+    // Guessing across accounts from one address locks the address.
+    for (const char *email : {"nobody@example.test", "nobody2@example.test"})
+        login(QString::fromLatin1(email), "guess");
+    QVERIFY2(login("bob@example.test", "tavri-dev").value("msg").toString().startsWith("Too many failed sign-ins."),
+             "the address waits");
+}
+
+void DevGatewayTest::olderPasswordHashesAreMadeAgainAtSignIn()
+{
+    m_gateway.reset();
+    DevGatewayOptions options;
+    options.databasePath = m_dir.filePath(QStringLiteral("upgrade.sqlite"));
+    options.passwordRounds = 1000;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QCOMPARE(
+        callObject("CreateAccount",
+                   {{"email", "old@example.test"}, {"password", "secret1"}, {"uuid", "old"}, {"displayname", "Old"}})
+            .value("status")
+            .toString(),
+        QString("OK"));
+    m_gateway.reset();
+    // The account as an older gateway stored it: the bare 32-byte key of
+    // 10,000 rounds over the client's digest of the password.
+    const QByteArray salt = QByteArray(16, 's');
+    const QByteArray digest = QCryptographicHash::hash("secret1", QCryptographicHash::Md5).toHex();
+    const QByteArray legacy = QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, digest, salt, 10000, 32);
+    auto storedHash = [&] {
+        QByteArray hash;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("upgrade"));
+            db.setDatabaseName(options.databasePath);
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("SELECT pw_hash FROM accounts WHERE email = 'old@example.test'"));
+                if (q.next())
+                    hash = q.value(0).toByteArray();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("upgrade"));
+        return hash;
+    };
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("legacy"));
+        db.setDatabaseName(options.databasePath);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE accounts SET pw_salt = ?, pw_hash = ? WHERE email = 'old@example.test'"));
+        q.addBindValue(salt);
+        q.addBindValue(legacy);
+        QVERIFY(q.exec());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("legacy"));
+
+    // A stronger gateway: a wrong password changes nothing; the right one
+    // signs in and leaves a hash at the new strength, which signs in again.
+    options.passwordRounds = 20000;
+    m_gateway = startGateway(options);
+    QVERIFY(m_gateway);
+    QVERIFY(signIn("old@example.test", "wrong1").isEmpty());
+    QCOMPARE(storedHash(), legacy);
+    QVERIFY(!signIn("old@example.test", "secret1").isEmpty());
+    const QByteArray upgraded = storedHash();
+    QVERIFY2(upgraded.startsWith("p2$20000$"), upgraded.toHex().constData());
+    QVERIFY(!signIn("old@example.test", "secret1").isEmpty());
+    QVERIFY(signIn("old@example.test", "wrong1").isEmpty());
+    // What the client sends, the digest, signs in as well.
+    QVERIFY(!signIn("old@example.test", QString::fromLatin1(digest)).isEmpty());
 }
 
 void DevGatewayTest::storedEventsAndSessionsAreBounded()
@@ -951,11 +1472,15 @@ void DevGatewayTest::storedEventsAndSessionsAreBounded()
     QVERIFY(!idle.isEmpty() && !active.isEmpty());
     QSqlQuery age(db);
     QVERIFY(age.prepare(QStringLiteral("UPDATE sessions SET last_seen = 0 WHERE sid = ?")));
-    age.addBindValue(idle);
+    age.addBindValue(DevGatewayStore::keyOf(idle));
     QVERIFY(age.exec());
+    QCOMPARE(age.numRowsAffected(), 1);
+    // The file keeps no live session id or token in clear.
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM sessions WHERE sid IN ('%1', '%2')").arg(idle, active)), 0);
     QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
     QCOMPARE(count("SELECT COUNT(*) FROM sessions"), 2);
     QCOMPARE(count("SELECT COUNT(*) FROM tokens WHERE kind = 'user'"), 2);
+    QCOMPARE(count("SELECT COUNT(*) FROM tokens WHERE token LIKE 'dv1.%' OR sid IS NULL"), 0);
     QCOMPARE(callObject("getContactGroups", {}, idle).value("sid"), QJsonValue(""));
     QVERIFY(callObject("getContactGroups", {}, active).value("data").isArray());
     db.close();

@@ -52,6 +52,7 @@ void DevGatewayWireTest::init()
     options.seed = true;
     options.port = 0;
     options.logCalls = false;
+    options.passwordRounds = 1000; // the full count only slows the test
     m_gateway = std::make_unique<DevGateway>(options);
     QString error;
     QVERIFY2(m_gateway->start(&error), qPrintable(error));

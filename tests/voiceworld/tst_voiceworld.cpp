@@ -48,6 +48,7 @@ public:
                 options.domain = QString::fromLatin1(Domain);
                 options.seed = true;
                 options.logCalls = false;
+                options.passwordRounds = 1000;
                 options.voiceWorldPort = worldPort;
                 m_gateway = new DevGateway(options);
                 QString error;
@@ -170,6 +171,20 @@ private:
     long long m_id = 0;
 };
 
+// Bob joins a channel on the wire: the answer's status.
+long long joinOnWire(Peer &peer, const std::string &channel, const std::string &bobUri, int audio)
+{
+    return peer
+        .request(WireObject()
+                     .set("op", "join")
+                     .set("channel", channel)
+                     .set("uri", bobUri)
+                     .set("name", "Bob")
+                     .set("password", "")
+                     .set("audio", audio))
+        .number("status", -1);
+}
+
 // A world on a gateway of its own, with Bob signed in on a second client.
 struct BobOnline {
     GatewayThread gateway{QStringLiteral(":memory:")};
@@ -229,6 +244,7 @@ private slots:
     void worldSignInChecksTheGatewaysTokens();
     void presenceMembershipAndChatReachTheOtherClient();
     void onlyOwnersAndModeratorsAdminister();
+    void aChannelReachesOnlyItsSignedInMembers();
     void privateChatAndAppDataReachTheCallee();
     void openMicrophoneSpeaksOnlyWithASimulatedVoice();
     void permanentChannelsFollowTheGatewaysRecord();
@@ -365,9 +381,7 @@ void VoiceWorldTest::presenceMembershipAndChatReachTheOtherClient()
     const QString group = m_sdk.group(account);
     QCOMPARE(m_sdk.join(group, channel.c_str(), 1).first(), QStringLiteral("E24"));
     const QString session = m_sdk.joinedSession();
-    WireObject joined = peer.next("joined");
-    QCOMPARE(joined.text("uri"), aliceUri);
-    QCOMPARE(joined.text("owner"), aliceUri);
+    // Bob hears who is there as he joins, before the answer.
     WireObject reply = peer.request(WireObject()
                                         .set("op", "join")
                                         .set("channel", channel)
@@ -377,6 +391,7 @@ void VoiceWorldTest::presenceMembershipAndChatReachTheOtherClient()
                                         .set("audio", 1));
     QCOMPARE(reply.number("status", -1), 0);
     QCOMPARE(reply.text("owner"), aliceUri);
+    QVERIFY2(peer.seen.contains(QString::fromStdString("joined " + aliceUri)), qPrintable(peer.seen.join('|')));
     QVERIFY(awaitEvent(OX_EVT_PARTICIPANT_UPDATED));
     QCOMPARE(m_sdk.tags(), (QStringList{"E26", "E28"}));
     QCOMPARE(m_sdk.events<ox_evt_participant_added_t>(OX_EVT_PARTICIPANT_ADDED)[0]->participant_uri, bobUri.c_str());
@@ -430,16 +445,7 @@ void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
     QVERIFY(openWorld(world));
     // Bob opens the channel first and so owns it.
     const std::string channel = std::string("sip:confctl-g-test2@") + Domain;
-    QCOMPARE(world.peer
-                 .request(WireObject()
-                              .set("op", "join")
-                              .set("channel", channel)
-                              .set("uri", world.bobUri)
-                              .set("name", "Bob")
-                              .set("password", "")
-                              .set("audio", 0))
-                 .number("status", -1),
-             0);
+    QCOMPARE(joinOnWire(world.peer, channel, world.bobUri, 0), 0);
 
     QString aliceUri;
     const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
@@ -483,6 +489,64 @@ void VoiceWorldTest::onlyOwnersAndModeratorsAdminister()
     QCOMPARE(QString::fromUtf8(removed[0]->participant_uri), aliceUri);
     QCOMPARE(removed[0]->reason, 2);
     QCOMPARE(removed[0]->is_current_user, 1);
+}
+
+void VoiceWorldTest::aChannelReachesOnlyItsSignedInMembers()
+{
+    BobOnline world;
+    // A connection that never signs in, open before anyone is there.
+    Peer anonymous;
+    QVERIFY(world.gateway.started());
+    QVERIFY(anonymous.open(world.gateway.worldPort()));
+    QVERIFY(openWorld(world));
+    QString aliceUri;
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    QVERIFY(!account.isEmpty());
+    QCOMPARE(world.peer.next("user").text("uri"), aliceUri.toStdString());
+
+    // Alice opens a channel and speaks in it; Bob is signed in but not there.
+    const std::string channel = std::string("sip:confctl-g-closed@") + Domain;
+    m_sdk.join(m_sdk.group(account), channel.c_str(), 1);
+    const QString session = m_sdk.joinedSession();
+    m_sdk.send(session, "for members");
+    oxc_set_simulated_voice(1);
+    oxc_set_simulated_voice(0);
+
+    // Bob may not post, type or speak there from outside.
+    const auto outside = [&](WireObject m) { return world.peer.request(m).number("status", -1); };
+    QCOMPARE(outside(WireObject().set("op", "say").set("to", channel).set("from", world.bobUri).set("text", "x")),
+             400LL);
+    QCOMPARE(outside(WireObject().set("op", "typing").set("to", channel).set("from", world.bobUri).set("type", 1)),
+             400LL);
+    QCOMPARE(
+        outside(WireObject().set("op", "speak").set("channel", channel).set("uri", world.bobUri).set("speaking", 1)),
+        400LL);
+
+    // Bob joins: the roster comes with the answer, and the first line he
+    // hears is one said after he came.
+    QCOMPARE(joinOnWire(world.peer, channel, world.bobUri, 0), 0LL);
+    QVERIFY2(world.peer.seen.contains(QStringLiteral("joined ") + aliceUri), qPrintable(world.peer.seen.join('|')));
+    for (const QString &op : {"say ", "typing ", "speak "})
+        for (const QString &line : qAsConst(world.peer.seen))
+            QVERIFY2(!line.startsWith(op), qPrintable(line));
+    m_sdk.send(session, "welcome");
+    QCOMPARE(world.peer.next("say").text("text"), std::string("welcome"));
+    // And the first line Alice hears from Bob is one he said as a member.
+    world.peer.send(WireObject().set("op", "say").set("to", channel).set("from", world.bobUri).set("text", "hi"));
+    QVERIFY(awaitEvent(OX_EVT_MESSAGE));
+    auto lines = m_sdk.events<ox_evt_message_t>(OX_EVT_MESSAGE);
+    QCOMPARE(lines.size(), size_t(1));
+    QCOMPARE(lines[0]->message_body, "hi");
+
+    // The connection that never signed in heard nothing at all: not who is
+    // online, not who is where, not a line, not a sound.
+    QCOMPARE(anonymous.request(WireObject().set("op", "hello")).number("status", -1), 0LL);
+    QVERIFY2(anonymous.seen.isEmpty(), qPrintable(anonymous.seen.join('|')));
+    // Nor may it post as anyone.
+    QCOMPARE(
+        anonymous.request(WireObject().set("op", "say").set("to", channel).set("from", world.bobUri).set("text", "x"))
+            .number("status", -1),
+        400LL);
 }
 
 void VoiceWorldTest::privateChatAndAppDataReachTheCallee()
@@ -536,6 +600,8 @@ void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
     QString aliceUri;
     const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
     const std::string channel = std::string("sip:confctl-g-voice@") + Domain;
+    // Bob is there first: only members hear a channel.
+    QCOMPARE(joinOnWire(world.peer, channel, world.bobUri, 1), 0LL);
     m_sdk.join(m_sdk.group(account), channel.c_str(), 1);
     QCOMPARE(world.peer.next("joined").text("uri"), aliceUri.toStdString());
 
