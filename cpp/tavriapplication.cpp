@@ -368,6 +368,8 @@ void TavriApplication::wireServices()
     LocalUser *user = m_localUser;
     link(m_localUserConnections, social, &QSocialManager::loginSuccess, user, &LocalUser::onSocialLoginSuccess);
     link(m_localUserConnections, social, &QSocialManager::socialLoginFailed, user, &LocalUser::onSocialLoginFailed);
+    link(m_localUserConnections, social, &QSocialManager::socialLoginUnreachable, user,
+         &LocalUser::onSocialLoginUnreachable);
     link(m_socialConnections, social, &QSocialManager::addChannelFailed, this, &TavriApplication::onAddChannelFailed);
     link(m_socialConnections, social, &QSocialManager::editChannelFailed, this, &TavriApplication::onEditChannelFailed);
     link(m_voiceConnections, voice, &VoiceManager::channelConnectTimeout, this,
@@ -1123,6 +1125,10 @@ void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, con
         onLoggedOut(reason);
         break;
     case LocalUser::LoggingIn:
+        // Attempts of the reconnect series are guarded like the user's own.
+        if (!m_loginWatchdogTimer)
+            m_loginWatchdogTimer = startTimer(kLoginWatchdogMs, Qt::CoarseTimer);
+        break;
     case LocalUser::LoggingInVoice:
         break;
     case LocalUser::LoggedIn:
@@ -1916,7 +1922,9 @@ void TavriApplication::requestLogin(const QString &username, const QString &pass
         m_loginWatchdogTimer = 0;
     }
     LocalUser::getLocalUser(this)->requestLogin(username, password);
-    m_loginWatchdogTimer = startTimer(kLoginWatchdogMs, Qt::CoarseTimer);
+    // The state change to LoggingIn may have started it already.
+    if (!m_loginWatchdogTimer)
+        m_loginWatchdogTimer = startTimer(kLoginWatchdogMs, Qt::CoarseTimer);
 }
 
 void TavriApplication::requestLogout(LocalUser *localUser)
@@ -2807,7 +2815,11 @@ void TavriApplication::timerEvent(QTimerEvent *event)
         m_loginWatchdogTimer = 0;
         LocalUser *user = LocalUser::getLocalUser(this);
         const LocalUser::LoginState state = user->getLoginState();
-        if (state != LocalUser::LoggedIn && state != LocalUser::LoggedOut && !m_connectorErrorMessage.isEmpty())
+        // An attempt still under way has had its time; in the other states
+        // only a pending connector error ends it.
+        const bool attempting = state == LocalUser::LoggingIn || state == LocalUser::LoggingInVoice;
+        if (state != LocalUser::LoggedIn && state != LocalUser::LoggedOut
+            && (attempting || !m_connectorErrorMessage.isEmpty()))
             user->onVoiceLoggedOut(tr("Login timed out - check your network settings and try again later"));
         return;
     }

@@ -45,6 +45,7 @@ private slots:
     void hugeReplyIsDeliveredAndItsLogLineCut();
     void oversizedRepliesFailTheRequest_data();
     void oversizedRepliesFailTheRequest();
+    void silentServiceFailsTheCall();
     void networkErrorReachesOnErrorAndReceiverOnly_data();
     void networkErrorReachesOnErrorAndReceiverOnly();
     void destroyedReceiverDropsTheReply_data();
@@ -253,6 +254,16 @@ void WebTransportTest::oversizedRepliesFailTheRequest()
         QCOMPARE(handler.replies.first().second.object().value("text").toString().size(), textBytes);
         QVERIFY(testLog().matching(QStringLiteral("Refused")).isEmpty());
     }
+}
+
+void WebTransportTest::silentServiceFailsTheCall()
+{
+    m_manager->setTransferTimeout(300);
+    m_fake->hang(QStringLiteral("silent"));
+    RecordingReplyHandler handler;
+    m_manager->performQuery(QUrl(m_fake->apiUrl()), {{"method", "silent"}}, &handler);
+    QTRY_COMPARE_WITH_TIMEOUT(handler.errors, QList<int>{QNetworkReply::OperationCanceledError}, 30000);
+    QVERIFY(handler.replies.isEmpty());
 }
 
 void WebTransportTest::networkErrorReachesOnErrorAndReceiverOnly_data()
