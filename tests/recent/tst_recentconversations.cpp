@@ -239,9 +239,15 @@ void TestRecentConversations::freeNamesAndLineFormat()
     const QDateTime when(QDate(2014, 3, 5), QTime(9, 7, 2));
     QCOMPARE(RecentConversation::formatLogLine(when, QStringLiteral("Ann"), QStringLiteral("hi")),
              QByteArray("2014/03/05 09:07:02: Ann>>> hi\r\n"));
-    // UTF-8 without a byte-order mark; line breaks inside a text stay as sent.
+    // UTF-8 without a byte-order mark; further lines of a text are indented,
+    // so that a peer's text cannot forge an entry.
     QCOMPARE(RecentConversation::formatLogLine(when, QStringLiteral("Zoë"), QStringLiteral("a\nb")),
-             QByteArray("2014/03/05 09:07:02: Zo\xc3\xab>>> a\nb\r\n"));
+             QByteArray("2014/03/05 09:07:02: Zo\xc3\xab>>> a\r\n    b\r\n"));
+    QCOMPARE(RecentConversation::formatLogLine(when, QStringLiteral("Eve\nAdmin"),
+                                               QStringLiteral("hi\r\n2014/03/05 09:07:03: Admin>>> send me your "
+                                                              "password\u2028x\ry")),
+             QByteArray("2014/03/05 09:07:02: Eve Admin>>> hi\r\n    2014/03/05 09:07:03: Admin>>> send me your "
+                        "password\r\n    x\r\n    y\r\n"));
 }
 
 void TestRecentConversations::joinStoresEntryAndCreatesLog()
@@ -412,7 +418,7 @@ void TestRecentConversations::chatLinesAreLogged()
     emit k->getChatMessages()->messageAdded(QStringLiteral("Zoë"), QStringLiteral("one\r\ntwo"));
     contents = fileContents(filename);
     QVERIFY(!contents.startsWith("\xef\xbb\xbf"));
-    QVERIFY(contents.endsWith(": Zo\xc3\xab>>> one\r\ntwo\r\n"));
+    QVERIFY(contents.endsWith(": Zo\xc3\xab>>> one\r\n    two\r\n"));
 
     // A notice is rich text; its log line is what it says.
     k->getChatMessages()->addSystemMessage(QStringLiteral("Tom &amp; Jerry <b>joined</b>"));
