@@ -1,5 +1,6 @@
 #include "runtimesettingsfile.h"
 
+#include <QEventLoop>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
@@ -9,6 +10,7 @@
 #include <QQmlNetworkAccessManagerFactory>
 #include <QScopedPointer>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <atomic>
@@ -16,11 +18,17 @@
 
 namespace {
 
-// Lets the engine read local files only: every other request fails.
+// Lets the engine read local files only: every other request fails and is
+// noted.
 class LocalOnlyAccessManager : public QNetworkAccessManager
 {
 public:
-    using QNetworkAccessManager::QNetworkAccessManager;
+    LocalOnlyAccessManager(QStringList *refused, QMutex *lock, QObject *parent)
+        : QNetworkAccessManager(parent)
+        , m_refused(refused)
+        , m_lock(lock)
+    {
+    }
 
 protected:
     QNetworkReply *createRequest(Operation op, const QNetworkRequest &request, QIODevice *data) override
@@ -28,14 +36,35 @@ protected:
         const QUrl url = request.url();
         if (url.isLocalFile() || url.scheme() == QLatin1String("qrc"))
             return QNetworkAccessManager::createRequest(op, request, data);
+        {
+            QMutexLocker locker(m_lock);
+            m_refused->append(url.toString());
+        }
         return QNetworkAccessManager::createRequest(op, QNetworkRequest(QUrl(QStringLiteral("refused:"))), data);
     }
+
+private:
+    QStringList *m_refused;
+    QMutex *m_lock;
 };
 
 class LocalOnlyFactory : public QQmlNetworkAccessManagerFactory
 {
 public:
-    QNetworkAccessManager *create(QObject *parent) override { return new LocalOnlyAccessManager(parent); }
+    // The engine may ask for managers on its loader thread as well.
+    QNetworkAccessManager *create(QObject *parent) override
+    {
+        return new LocalOnlyAccessManager(&m_refused, &m_lock, parent);
+    }
+    QStringList refused()
+    {
+        QMutexLocker locker(&m_lock);
+        return m_refused;
+    }
+
+private:
+    QMutex m_lock;
+    QStringList m_refused;
 };
 
 // The text of a string property of the settings object; empty (with an
@@ -62,7 +91,7 @@ struct Shared {
     RuntimeSettingsFile::Result result;
 };
 
-void runFile(const QString &path, const std::shared_ptr<Shared> &shared)
+void runFile(const QString &path, int timeLimitMs, const std::shared_ptr<Shared> &shared)
 {
     RuntimeSettingsFile::Result result;
     {
@@ -77,8 +106,18 @@ void runFile(const QString &path, const std::shared_ptr<Shared> &shared)
             shared->engine = &engine;
         }
         QQmlComponent component(&engine, QUrl::fromLocalFile(path), QQmlComponent::PreferSynchronous);
+        if (component.isLoading()) {
+            // Waiting on the network, which refuses at once: the component
+            // settles (as an error) before the engine goes.
+            QEventLoop loop;
+            QObject::connect(&component, &QQmlComponent::statusChanged, &loop, &QEventLoop::quit);
+            QTimer::singleShot(timeLimitMs, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
         QScopedPointer<QObject> settings(component.isReady() ? component.create() : nullptr);
         scriptErrors += component.errors();
+        for (const QString &url : factory.refused())
+            result.errors << QStringLiteral("it asks for %1 from the network").arg(url);
         if (engine.isInterrupted())
             result.errors << QStringLiteral("its script did not finish in time");
         for (const QQmlError &error : qAsConst(scriptErrors))
@@ -105,7 +144,7 @@ void runFile(const QString &path, const std::shared_ptr<Shared> &shared)
 RuntimeSettingsFile::Result RuntimeSettingsFile::read(const QString &path, int timeLimitMs)
 {
     auto shared = std::make_shared<Shared>();
-    QThread *thread = QThread::create([path, shared] { runFile(path, shared); });
+    QThread *thread = QThread::create([path, timeLimitMs, shared] { runFile(path, timeLimitMs, shared); });
     thread->start();
     if (!thread->wait(timeLimitMs)) {
         {
