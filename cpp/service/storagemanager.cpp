@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -161,6 +163,7 @@ StorageManager::StorageManager(QObject *parent)
 
     PrivateFiles::restrictNewFiles();
     m_secretStore = std::make_unique<KeychainSecretStore>(QStringLiteral("Tavri"));
+    setUnusableSettingsFileAside();
     PrivateFiles::replaceForeignLink(QSettings().fileName());
 
     QSettings settings;
@@ -171,6 +174,37 @@ StorageManager::StorageManager(QObject *parent)
     }
     PrivateFiles::narrowProgramFiles(settings.fileName());
     registerUrlProtocol();
+}
+
+void StorageManager::setUnusableSettingsFileAside()
+{
+    // The settings file's path, worked out without QSettings, which would
+    // read the whole file before anything could be checked.
+    const QString organization = QCoreApplication::organizationName().isEmpty() ? QStringLiteral("Unknown Organization")
+                                                                                : QCoreApplication::organizationName();
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+                         + organization + QLatin1Char('/') + QCoreApplication::applicationName()
+                         + QStringLiteral(".conf");
+    const QFileInfo info(file);
+    if (info.exists() && info.size() > kMaxSettingsFileBytes) {
+        const QString aside = file + QStringLiteral(".too-large");
+        QFile::remove(aside);
+        const bool moved = QFile::rename(file, aside);
+        qWarning().noquote() << "Settings file" << file << "is" << info.size() << "bytes, more than"
+                             << kMaxSettingsFileBytes
+                             << (moved ? "- kept aside as " + aside + ", starting anew"
+                                       : QStringLiteral("- could not be moved aside"));
+        return;
+    }
+    QSettings settings;
+    if (settings.status() != QSettings::FormatError)
+        return;
+    // What could be read is used; the file as it was is kept for a look.
+    const QString aside = file + QStringLiteral(".unreadable");
+    QFile::remove(aside);
+    const bool kept = QFile::copy(file, aside);
+    qWarning().noquote() << "Settings file" << file << "is partly unreadable;"
+                         << (kept ? "a copy is kept as " + aside : QStringLiteral("no copy could be kept"));
 }
 
 void StorageManager::setSecretStore(std::unique_ptr<SecretStore> store)

@@ -277,6 +277,13 @@ protected:
     virtual bool writeSchemaVersion();
 
 private:
+    // A settings file past this size is not read: moved aside, and the
+    // program starts with new settings.
+    static constexpr qint64 kMaxSettingsFileBytes = 8 * 1024 * 1024;
+    // Moves an oversized settings file aside, or keeps a copy of one that
+    // cannot be read in full; says so in the log.
+    static void setUnusableSettingsFileAside();
+
     QString userGroup(const QString &settingsGroup = QString()) const;
     // Saved passwords: through the secret store, else the settings file.
     QVariant readSecret(const QString &group, const QString &key, const QVariant &defaultValue) const;
