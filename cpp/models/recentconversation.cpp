@@ -213,19 +213,29 @@ void RecentConversation::addParticipant(const QString &participantUUID)
     addParticipantIdentity(participantUUID);
 }
 
-void RecentConversation::logChatMessage(const QString &sender, const QString &message)
+QString RecentConversation::logChatMessage(const QString &sender, const QString &message)
 {
+    if (!StorageManager::getInstance()->getSettingsValue(kLogChatMessagesKey, true, QString()).toBool())
+        return QString();
+    QString failure;
     if (!m_logFile.isOpen()) {
         qDebug() << "RecentConversation::logChatMessage"
                  << "file not open";
-        return;
+        failure = m_logOpenError;
+    } else {
+        const QByteArray line = formatLogLine(LocalTimeZone::now(), sender, message);
+        if (m_logFile.write(line) != line.size()) {
+            qDebug() << "RecentConversation::logChatMessage"
+                     << "unable to write to" << m_logFile.fileName() << m_logFile.errorString();
+            failure = m_logFile.errorString();
+        }
     }
-    if (!StorageManager::getInstance()->getSettingsValue(kLogChatMessagesKey, true, QString()).toBool())
-        return;
-    const QByteArray line = formatLogLine(LocalTimeZone::now(), sender, message);
-    if (m_logFile.write(line) != line.size())
-        qDebug() << "RecentConversation::logChatMessage"
-                 << "unable to write to" << m_logFile.fileName() << m_logFile.errorString();
+    if (failure.isEmpty() || m_storeFailureReported)
+        return QString();
+    m_storeFailureReported = true;
+    qWarning().noquote() << "RecentConversation::logChatMessage chat lines of" << m_conversationID
+                         << "are not stored:" << failure;
+    return failure;
 }
 
 void RecentConversation::closeLog()
@@ -269,6 +279,7 @@ void RecentConversation::openNewLog(const QString &logFilename)
     if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         qDebug() << "RecentConversation::RecentConversation"
                  << "unable to open log file for writing:" << filename << m_logFile.errorString();
+        m_logOpenError = m_logFile.errorString();
         m_logFile.setFileName(QString());
         return;
     }

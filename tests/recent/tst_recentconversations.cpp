@@ -27,6 +27,9 @@
 #include <QTimerEvent>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <memory>
 
 namespace {
@@ -84,6 +87,7 @@ private slots:
     void sameMillisecondGetsCounter();
     void noChatLogFolder();
     void chatLinesAreLogged();
+    void unsavedChatLinesAreToldOnce();
     void loggingSwitchedOff();
     void heartbeatAndEndOfStay();
     void participantsOncePerUidWithoutLocalUser();
@@ -248,6 +252,38 @@ void TestRecentConversations::freeNamesAndLineFormat()
                                                               "password\u2028x\ry")),
              QByteArray("2014/03/05 09:07:02: Eve Admin>>> hi\r\n    2014/03/05 09:07:03: Admin>>> send me your "
                         "password\r\n    x\r\n    y\r\n"));
+}
+
+void TestRecentConversations::unsavedChatLinesAreToldOnce()
+{
+    auto model = newModel();
+    const QString id = QStringLiteral("sip:confctl-g-full@d");
+    Conversation *k = conversation(id);
+    emitJoined(id);
+    const QString filename = onlyLogFilename();
+    emit k->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("stored"));
+    const qint64 stored = QFileInfo(filename).size();
+    QVERIFY(stored > 0);
+
+    // The disk is full: no file of the process may grow.
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit before;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit full = before;
+    full.rlim_cur = rlim_t(stored);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    const int rowsBefore = k->getChatMessages()->rowCount();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("are not stored")));
+    emit k->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("lost one"));
+    emit k->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("lost two"));
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &before), 0);
+
+    QCOMPARE(QFileInfo(filename).size(), stored);
+    // One notice in the conversation, however many lines were lost.
+    QCOMPARE(k->getChatMessages()->rowCount(), rowsBefore + 1);
+    const QString notice =
+        k->getChatMessages()->data(k->getChatMessages()->index(rowsBefore), Qt::DisplayRole).toString();
+    QVERIFY2(notice.contains(QStringLiteral("no longer saved to its chat log")), qPrintable(notice));
 }
 
 void TestRecentConversations::joinStoresEntryAndCreatesLog()
