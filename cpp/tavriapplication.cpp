@@ -407,6 +407,8 @@ void TavriApplication::wireServices()
     link(m_storageConnections, storage, &StorageManager::settingChanged, this,
          &TavriApplication::trackOnSettingChanged);
     link(m_storageConnections, storage, &StorageManager::newInstall, this, &TavriApplication::onNewInstall);
+    link(m_storageConnections, storage, &StorageManager::databaseSetAside, this,
+         &TavriApplication::onStorageDatabaseSetAside);
     link(m_socialConnections, social, &QSocialManager::createAccountFailed, this,
          &TavriApplication::onCreateAccountFailed);
     link(m_socialConnections, social, &QSocialManager::createAccountSucceeded, this,
@@ -2343,6 +2345,11 @@ void TavriApplication::showAlert(const QString &alertMessage)
     qDebug() << "TavriApplication::showAlert" << alertMessage;
     if (m_trayIcon)
         m_trayIcon->showMessage(tr("Error"), alertMessage, QSystemTrayIcon::Critical, 10000);
+}
+
+void TavriApplication::onStorageDatabaseSetAside(const QString &asidePath)
+{
+    showAlert(tr("Your saved history could not be read. It was kept as %1 and a new one was started.").arg(asidePath));
 }
 
 void TavriApplication::forceCrash()
