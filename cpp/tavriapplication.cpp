@@ -372,6 +372,8 @@ void TavriApplication::wireServices()
     LocalUser *user = m_localUser;
     link(m_localUserConnections, social, &QSocialManager::loginSuccess, user, &LocalUser::onSocialLoginSuccess);
     link(m_localUserConnections, social, &QSocialManager::socialLoginFailed, user, &LocalUser::onSocialLoginFailed);
+    link(m_localUserConnections, social, &QSocialManager::socialLoginUnreachable, user,
+         &LocalUser::onSocialLoginUnreachable);
     link(m_socialConnections, social, &QSocialManager::addChannelFailed, this, &TavriApplication::onAddChannelFailed);
     link(m_socialConnections, social, &QSocialManager::editChannelFailed, this, &TavriApplication::onEditChannelFailed);
     link(m_voiceConnections, voice, &VoiceManager::channelConnectTimeout, this,
@@ -409,6 +411,8 @@ void TavriApplication::wireServices()
     link(m_storageConnections, storage, &StorageManager::settingChanged, this,
          &TavriApplication::trackOnSettingChanged);
     link(m_storageConnections, storage, &StorageManager::newInstall, this, &TavriApplication::onNewInstall);
+    link(m_storageConnections, storage, &StorageManager::databaseSetAside, this,
+         &TavriApplication::onStorageDatabaseSetAside);
     link(m_socialConnections, social, &QSocialManager::createAccountFailed, this,
          &TavriApplication::onCreateAccountFailed);
     link(m_socialConnections, social, &QSocialManager::createAccountSucceeded, this,
@@ -1127,6 +1131,10 @@ void TavriApplication::onLoginStateChanged(LocalUser::LoginState loginState, con
         onLoggedOut(reason);
         break;
     case LocalUser::LoggingIn:
+        // Attempts of the reconnect series are guarded like the user's own.
+        if (!m_loginWatchdogTimer)
+            m_loginWatchdogTimer = startTimer(kLoginWatchdogMs, Qt::CoarseTimer);
+        break;
     case LocalUser::LoggingInVoice:
         break;
     case LocalUser::LoggedIn:
@@ -1931,7 +1939,9 @@ void TavriApplication::requestLogin(const QString &username, const QString &pass
         m_loginWatchdogTimer = 0;
     }
     LocalUser::getLocalUser(this)->requestLogin(username, password);
-    m_loginWatchdogTimer = startTimer(kLoginWatchdogMs, Qt::CoarseTimer);
+    // The state change to LoggingIn may have started it already.
+    if (!m_loginWatchdogTimer)
+        m_loginWatchdogTimer = startTimer(kLoginWatchdogMs, Qt::CoarseTimer);
 }
 
 void TavriApplication::requestLogout(LocalUser *localUser)
@@ -2350,6 +2360,11 @@ void TavriApplication::showAlert(const QString &alertMessage)
     qDebug() << "TavriApplication::showAlert" << alertMessage;
     if (m_trayIcon)
         m_trayIcon->showMessage(tr("Error"), alertMessage, QSystemTrayIcon::Critical, 10000);
+}
+
+void TavriApplication::onStorageDatabaseSetAside(const QString &asidePath)
+{
+    showAlert(tr("Your saved history could not be read. It was kept as %1 and a new one was started.").arg(asidePath));
 }
 
 void TavriApplication::forceCrash()
@@ -2822,7 +2837,11 @@ void TavriApplication::timerEvent(QTimerEvent *event)
         m_loginWatchdogTimer = 0;
         LocalUser *user = LocalUser::getLocalUser(this);
         const LocalUser::LoginState state = user->getLoginState();
-        if (state != LocalUser::LoggedIn && state != LocalUser::LoggedOut && !m_connectorErrorMessage.isEmpty())
+        // An attempt still under way has had its time; in the other states
+        // only a pending connector error ends it.
+        const bool attempting = state == LocalUser::LoggingIn || state == LocalUser::LoggingInVoice;
+        if (state != LocalUser::LoggedIn && state != LocalUser::LoggedOut
+            && (attempting || !m_connectorErrorMessage.isEmpty()))
             user->onVoiceLoggedOut(tr("Login timed out - check your network settings and try again later"));
         return;
     }

@@ -459,6 +459,8 @@ public slots:
 
 protected slots:
     void onNewInstall();
+    // Tells the user once that a damaged database was kept aside.
+    void onStorageDatabaseSetAside(const QString &asidePath);
     void onCreateAccountFailed(const QString &message);
     void onCreateAccountSucceeded();
     void onCheckUsernameResponse(const QString &response);

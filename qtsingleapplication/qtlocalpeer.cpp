@@ -7,14 +7,19 @@
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
 #include <QtEndian>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -44,17 +49,44 @@ QString peerName(const QString &id)
     return name + QLatin1Char('-') + QString::number(::getuid());
 }
 
+// Why `folder` may not hold the socket, or empty when it may: it must be a
+// real folder (not a link), owned by this user and closed to everyone else,
+// so that no other user can put a socket or lock file of their own there. A
+// folder of this user's that others may enter is closed first.
+QString folderProblem(const QString &folder)
+{
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
+        return QStringLiteral("no folder");
+    const QByteArray path = QFile::encodeName(folder);
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("it is a link");
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("it is not a folder");
+    if (st.st_uid != ::geteuid())
+        return QStringLiteral("it belongs to another user");
+    if ((st.st_mode & 077) != 0 && ::chmod(path.constData(), st.st_mode & 0700) != 0)
+        return QStringLiteral("others may write there");
+    return QString();
+}
+
 // The runtime folder is per user and the same for every way the program is
 // launched, unlike TMPDIR. Without one, the user's private temporary folder
-// serves.
-QString peerFolder()
+// serves. Empty, with the reasons in `why`, when neither is private.
+QString peerFolder(QString *why)
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) {
-        folder = QString::fromStdString(ostrel::temporaryFolder());
-        qWarning() << "QtLocalPeer: no runtime folder; using" << folder;
+    QStringList reasons;
+    for (const QString &folder : {QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),
+                                  QString::fromStdString(ostrel::temporaryFolder())}) {
+        const QString problem = folderProblem(folder);
+        if (problem.isEmpty())
+            return folder;
+        reasons << QStringLiteral("'%1': %2").arg(folder, problem);
     }
-    return folder;
+    *why = reasons.join(QStringLiteral("; "));
+    return QString();
 }
 
 int remainingMs(const QElapsedTimer &clock, int timeout)
@@ -73,7 +105,15 @@ QtLocalPeer::QtLocalPeer(QObject *parent, const QString &appId)
     if (m_id.isEmpty())
         m_id = QCoreApplication::applicationFilePath();
     const QString name = peerName(m_id);
-    const QString folder = peerFolder();
+    QString why;
+    const QString folder = peerFolder(&why);
+    if (folder.isEmpty()) {
+        // Anywhere else another user could listen in and receive what the
+        // next start hands over: run alone, and hand nothing over.
+        qWarning().noquote() << "QtLocalPeer: no private folder for the single-instance socket (" + why
+                                    + "); running without single-instance check, nothing is handed over";
+        return;
+    }
     m_socketPath = QDir(folder).filePath(name);
     m_lockFile = std::make_unique<QLockFile>(QDir(folder).filePath(name + QStringLiteral(".lock")));
     claimOwnership();

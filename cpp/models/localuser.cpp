@@ -374,6 +374,13 @@ void LocalUser::onSocialLoginFailed(const QString &reason)
     onVoiceLoggedOut(reason);
 }
 
+void LocalUser::onSocialLoginUnreachable()
+{
+    if (m_loginState != LoggingIn)
+        return;
+    onVoiceLoggedOut(tr("Login timed out - check your network settings and try again later"));
+}
+
 void LocalUser::onConnectorCreateFailed(const QString &message)
 {
     if (m_loginState == DisconnectedReconnecting || m_loginState == Error)

@@ -348,6 +348,9 @@ public slots:
                               const QString &location, const QString &tagline, const QString &description);
     // The web login failed: the password is forgotten, so no reconnect follows.
     void onSocialLoginFailed(const QString &reason);
+    // The web login got no answer: ends the attempt like a lost connection,
+    // so that the reconnect series tries again.
+    void onSocialLoginUnreachable();
     void onVoiceLoggedIn();
     void onVoiceLoggedOut(const QString &reason);
     void onConnectorCreateFailed(const QString &message);

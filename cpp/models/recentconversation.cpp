@@ -123,6 +123,43 @@ QDateTime RecentConversation::logFileTimestamp(const QString &filename)
     return QDateTime::fromMSecsSinceEpoch(ok ? msecs : 0);
 }
 
+namespace {
+
+bool isLineBreak(QChar c)
+{
+    switch (c.unicode()) {
+    case '\n':
+    case '\r':
+    case '\v':
+    case '\f':
+    case 0x85:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Appends text with each line break ("\r\n" counts as one) written as
+// `breakAs`.
+void appendOnOneEntry(QString &line, const QString &text, const QString &breakAs)
+{
+    int from = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (!isLineBreak(text.at(i)))
+            continue;
+        line += text.midRef(from, i - from);
+        line += breakAs;
+        if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        from = i + 1;
+    }
+    line += text.midRef(from);
+}
+
+} // namespace
+
 QByteArray RecentConversation::formatLogLine(const QDateTime &when, const QString &sender, const QString &message)
 {
     thread_local SecondsFormat stamp(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
@@ -132,9 +169,11 @@ QByteArray RecentConversation::formatLogLine(const QDateTime &when, const QStrin
     line.reserve(time.size() + sender.size() + message.size() + 8);
     line += time;
     line += QLatin1String(": ");
-    line += sender;
+    appendOnOneEntry(line, sender, QStringLiteral(" "));
     line += QLatin1String(">>> ");
-    line += message;
+    // Further lines of a text are indented, so that no text can start a line
+    // that reads as an entry of its own.
+    appendOnOneEntry(line, message, QStringLiteral("\r\n    "));
     line += QLatin1String("\r\n");
     return line.toUtf8();
 }
@@ -174,19 +213,29 @@ void RecentConversation::addParticipant(const QString &participantUUID)
     addParticipantIdentity(participantUUID);
 }
 
-void RecentConversation::logChatMessage(const QString &sender, const QString &message)
+QString RecentConversation::logChatMessage(const QString &sender, const QString &message)
 {
+    if (!StorageManager::getInstance()->getSettingsValue(kLogChatMessagesKey, true, QString()).toBool())
+        return QString();
+    QString failure;
     if (!m_logFile.isOpen()) {
         qDebug() << "RecentConversation::logChatMessage"
                  << "file not open";
-        return;
+        failure = m_logOpenError;
+    } else {
+        const QByteArray line = formatLogLine(LocalTimeZone::now(), sender, message);
+        if (m_logFile.write(line) != line.size()) {
+            qDebug() << "RecentConversation::logChatMessage"
+                     << "unable to write to" << m_logFile.fileName() << m_logFile.errorString();
+            failure = m_logFile.errorString();
+        }
     }
-    if (!StorageManager::getInstance()->getSettingsValue(kLogChatMessagesKey, true, QString()).toBool())
-        return;
-    const QByteArray line = formatLogLine(LocalTimeZone::now(), sender, message);
-    if (m_logFile.write(line) != line.size())
-        qDebug() << "RecentConversation::logChatMessage"
-                 << "unable to write to" << m_logFile.fileName() << m_logFile.errorString();
+    if (failure.isEmpty() || m_storeFailureReported)
+        return QString();
+    m_storeFailureReported = true;
+    qWarning().noquote() << "RecentConversation::logChatMessage chat lines of" << m_conversationID
+                         << "are not stored:" << failure;
+    return failure;
 }
 
 void RecentConversation::closeLog()
@@ -230,6 +279,7 @@ void RecentConversation::openNewLog(const QString &logFilename)
     if (!m_logFile.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         qDebug() << "RecentConversation::RecentConversation"
                  << "unable to open log file for writing:" << filename << m_logFile.errorString();
+        m_logOpenError = m_logFile.errorString();
         m_logFile.setFileName(QString());
         return;
     }

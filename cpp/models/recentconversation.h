@@ -79,7 +79,8 @@ public:
     // Records another participant once; repeated uids are ignored.
     void addParticipant(const QString &participantUUID);
     // Appends one line to the open log, unless chat logging is switched off.
-    void logChatMessage(const QString &sender, const QString &message);
+    // Returns the reason when a line is not stored, the first time only.
+    QString logChatMessage(const QString &sender, const QString &message);
     // Closes the log once the stay is over; the file keeps its name.
     void closeLog();
 
@@ -107,4 +108,7 @@ private:
     // Canonical; empty when there is none.
     QString m_chatLogDirectory;
     QFile m_logFile;
+    // Why the log could not be opened; empty when it was, or was not wanted.
+    QString m_logOpenError;
+    bool m_storeFailureReported = false;
 };

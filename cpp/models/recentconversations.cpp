@@ -336,7 +336,11 @@ void RecentConversations::onConversationMessageAdded(const QString &sender, cons
     auto *conversation = qobject_cast<Conversation *>(conversationMessages->parent());
     if (!TAVRI_CHECK(conversation) || !TAVRI_CHECK(m_currentlyActiveConversations.contains(conversation)))
         return;
-    m_currentlyActiveConversations.value(conversation)->logChatMessage(sender, message);
+    const QString failure = m_currentlyActiveConversations.value(conversation)->logChatMessage(sender, message);
+    // Said once per conversation; the notice's own line fails silently.
+    if (!failure.isEmpty())
+        conversationMessages->addSystemMessage(
+            tr("Chat lines of this conversation are no longer saved to its chat log: %1").arg(failure.toHtmlEscaped()));
 }
 
 void RecentConversations::timerEvent(QTimerEvent *event)

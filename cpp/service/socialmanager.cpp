@@ -77,6 +77,13 @@ QString leftCharacters(const QString &text, int length)
 
 } // namespace
 
+namespace {
+
+// How long a web call may go without any data moving before it fails.
+constexpr int kTransferTimeoutMs = 20000;
+
+} // namespace
+
 QSocialManager::QSocialManager(QObject *parent, const QString &apiUrl, const QString &shortLinkHost)
     : JsonReplyHandler(parent)
     , m_apiUrl(apiUrl)
@@ -88,6 +95,9 @@ QSocialManager::QSocialManager(QObject *parent, const QString &apiUrl, const QSt
     , m_osVersion(host::OsInfo::windowsVersionValue())
 {
     TAVRI_CHECK(!s_instance);
+    // A service that accepts a call and never answers fails it in time: a
+    // sign-in then ends well before the login watchdog and is tried again.
+    m_networkManager->setTransferTimeout(kTransferTimeoutMs);
     m_eventTimer->setSingleShot(true);
     connect(this, &QSocialManager::logEventQueued, this, &QSocialManager::onEventQueued);
     connect(m_eventTimer, &QTimer::timeout, this, &QSocialManager::onEventQueuedNext);
@@ -127,9 +137,9 @@ void QSocialManager::performQuery(const QUrl &url, const QJsonObject &params, Js
     postQuery(url, params, handler, errorReceiver, errorSlot, true);
 }
 
-void QSocialManager::postQuery(const QUrl &url, const QJsonObject &params, JsonReplyHandler *handler,
-                               QObject *errorReceiver, const char *errorSlot, bool withCredentials, bool quiet,
-                               int transferTimeoutMs)
+QNetworkReply *QSocialManager::postQuery(const QUrl &url, const QJsonObject &params, JsonReplyHandler *handler,
+                                         QObject *errorReceiver, const char *errorSlot, bool withCredentials,
+                                         bool quiet, int transferTimeoutMs)
 {
     QNetworkRequest request(url);
     if (transferTimeoutMs > 0)
@@ -180,6 +190,12 @@ void QSocialManager::postQuery(const QUrl &url, const QJsonObject &params, JsonR
     connect(query, &QSocialQuery::sslErrors, this, &QSocialManager::onSslErrors);
     if (errorReceiver && errorSlot)
         connect(reply, SIGNAL(errorOccurred(QNetworkReply::NetworkError)), errorReceiver, errorSlot);
+    return reply;
+}
+
+void QSocialManager::setTransferTimeout(int ms)
+{
+    m_networkManager->setTransferTimeout(ms);
 }
 
 void QSocialManager::clearCredentials()
@@ -1207,7 +1223,16 @@ void QSocialManager::requestLogin(const QString &email, const QString &password,
                        {QStringLiteral("password"), password},
                        {QStringLiteral("method"), QStringLiteral("LoginUser")},
                        {QStringLiteral("guid"), StorageManager::getInstallGuid()}};
-    post(fields, handler);
+    QNetworkReply *reply = postQuery(QUrl(m_apiUrl), fields, handler, nullptr, nullptr, true);
+    if (!handler) {
+        const int attempt = ++m_loginAttempt;
+        connect(reply, &QNetworkReply::errorOccurred, this, [this, attempt](QNetworkReply::NetworkError code) {
+            if (attempt != m_loginAttempt)
+                return;
+            qCWarning(ssint) << "The web login could not be completed:" << code;
+            emit socialLoginUnreachable();
+        });
+    }
     logEvent(QStringLiteral("login"), QStringLiteral("requested"), {QStringLiteral("email:") + email});
 }
 

@@ -51,6 +51,9 @@ public:
     void performQuery(const QUrl &url, const QJsonObject &params, JsonReplyHandler *handler = nullptr,
                       QObject *errorReceiver = nullptr, const char *errorSlot = nullptr);
     void clearCredentials();
+    // How long a web call may go without data moving before it fails with
+    // OperationCanceledError (analytics sends have their own).
+    void setTransferTimeout(int ms);
     // The scheme and host of the API address.
     QString getServerBaseUrl() const;
 
@@ -229,6 +232,9 @@ signals:
                       const QString &displayName, const QString &profileImageURI, const QString &location,
                       const QString &tagline, const QString &description);
     void socialLoginFailed(const QString &reason);
+    // The latest web login of the manager's own failed at network level (no
+    // answer in time, connection refused or lost): worth trying again.
+    void socialLoginUnreachable();
     void updateAvailable(const QString &updateVersion, const QString &updateLink, const QString &updateMessage);
     void noUpdateAvailable();
     void userInfoReceived(const QString &userURI, const QString &userEmail, const QString &userUID,
@@ -348,8 +354,9 @@ private:
     // A quiet post logs neither its request nor its outcome. transferTimeoutMs
     // > 0 fails the request with OperationCanceledError when no data moves for
     // that long.
-    void postQuery(const QUrl &url, const QJsonObject &params, JsonReplyHandler *handler, QObject *errorReceiver,
-                   const char *errorSlot, bool withCredentials, bool quiet = false, int transferTimeoutMs = 0);
+    QNetworkReply *postQuery(const QUrl &url, const QJsonObject &params, JsonReplyHandler *handler,
+                             QObject *errorReceiver, const char *errorSlot, bool withCredentials, bool quiet = false,
+                             int transferTimeoutMs = 0);
     // Logs that the event being retried was sent or given up, when it was retried at all.
     void logRetriedEventOutcome(const char *outcome);
     QJsonObject newEvent(const QString &category, const QString &label);
@@ -382,5 +389,8 @@ private:
     bool m_eventSendInFlight = false;
     // A send never answered would otherwise hold up every later event.
     int m_eventTransferTimeoutMs = 30000;
+    // Counts the manager's own web logins, so that only the latest one's
+    // failure is reported.
+    int m_loginAttempt = 0;
     int m_osVersion;
 };

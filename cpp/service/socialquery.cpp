@@ -29,19 +29,52 @@ const QString kHidden = QStringLiteral("<hidden>");
 
 // Removes every "UserEmail" member of a JSON text: from the key's opening
 // quote up to the next quote that is directly followed by a comma, or, when
-// there is none, everything from the key on.
-QString removeUserEmail(QString text)
+// there is none, everything from the key on. The text is searched again from
+// its start after each removal, so a key that a removal joins together is
+// removed too; a key at the very start ends the search. Linear: the part
+// already kept holds no key, so only a key across its end needs a new look.
+QString removeUserEmail(const QString &text)
 {
-    const QString key = QStringLiteral("\"UserEmail\"");
-    int index;
-    while ((index = text.indexOf(key, 0, Qt::CaseInsensitive)) > 0) {
-        const int end = text.indexOf(QLatin1String("\","), index + key.size());
-        if (end >= 0)
-            text.remove(index, end + 2 - index);
+    static const QString key = QStringLiteral("\"UserEmail\"");
+    const int keySize = key.size();
+    QString kept;
+    kept.reserve(text.size());
+    int pos = 0;
+    for (;;) {
+        // A key that begins in the kept part and ends in the rest.
+        int joined = 0;
+        const int tail = qMin(keySize - 1, kept.size());
+        if (tail > 0) {
+            const QString window = kept.right(tail) + text.midRef(pos, keySize - 1);
+            const int at = window.indexOf(key, 0, Qt::CaseInsensitive);
+            if (at >= 0 && at < tail)
+                joined = tail - at;
+        }
+        int keyEnd;
+        int keptBefore; // kept characters that stay in front of the key
+        if (joined > 0) {
+            keyEnd = pos + keySize - joined;
+            keptBefore = kept.size() - joined;
+        } else {
+            const int found = text.indexOf(key, pos, Qt::CaseInsensitive);
+            if (found < 0)
+                break;
+            keyEnd = found + keySize;
+            keptBefore = kept.size() + found - pos;
+        }
+        if (keptBefore == 0)
+            break;
+        if (joined > 0)
+            kept.chop(joined);
         else
-            text.truncate(index);
+            kept += text.midRef(pos, keyEnd - keySize - pos);
+        const int end = text.indexOf(QLatin1String("\","), keyEnd);
+        if (end < 0)
+            return kept;
+        pos = end + 2;
     }
-    return text;
+    kept += text.midRef(pos);
+    return kept;
 }
 
 // Masks the values of secret fields in a form body ("&key=value").
@@ -63,21 +96,69 @@ QString maskFormFields(const QString &text)
     return result;
 }
 
-// Masks the values of secret members in a JSON text ("key": value).
+// The index after the closing quote of the JSON string whose opening quote is
+// at `from`, or -1 when it is not closed.
+int stringEnd(const QString &text, int from)
+{
+    const int size = text.size();
+    for (int i = from + 1; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\'))
+            ++i;
+        else if (c == QLatin1Char('"'))
+            return i + 1;
+    }
+    return -1;
+}
+
+int skipSpace(const QString &text, int from)
+{
+    while (from < text.size() && text.at(from).isSpace())
+        ++from;
+    return from;
+}
+
+// Masks the values of secret members in a JSON text ("key": value): a string
+// value up to its closing quote, any other value up to the next comma,
+// closing bracket or space. One pass: every quote is looked at as a possible
+// key once, the closing quote of a string that is not a key too.
 QString maskJsonMembers(const QString &text)
 {
-    static const QRegularExpression member(
-        QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\"\\s*:\\s*(\"(?:[^\"\\\\]|\\\\.)*\"|[^,}\\]\\s]*)"));
     QString result;
     int last = 0;
-    auto it = member.globalMatch(text);
-    while (it.hasNext()) {
-        const auto match = it.next();
-        if (!isSecretKey(match.captured(1)))
+    int i = text.indexOf(QLatin1Char('"'));
+    while (i >= 0) {
+        const int keyEnd = stringEnd(text, i);
+        if (keyEnd < 0)
+            break; // no quote after this one closes a string either
+        const int colon = skipSpace(text, keyEnd);
+        if (colon >= text.size() || text.at(colon) != QLatin1Char(':')) {
+            // Not a key: its closing quote may open the next string.
+            i = keyEnd - 1;
             continue;
-        result += text.midRef(last, match.capturedStart(2) - last);
-        result += QLatin1Char('"') + kHidden + QLatin1Char('"');
-        last = match.capturedEnd(2);
+        }
+        const int valueStart = skipSpace(text, colon + 1);
+        int valueEnd;
+        if (valueStart < text.size() && text.at(valueStart) == QLatin1Char('"')) {
+            // A string that is not closed (a cut text) runs to the end.
+            valueEnd = stringEnd(text, valueStart);
+            if (valueEnd < 0)
+                valueEnd = text.size();
+        } else {
+            valueEnd = valueStart;
+            while (valueEnd < text.size()) {
+                const QChar c = text.at(valueEnd);
+                if (c == QLatin1Char(',') || c == QLatin1Char('}') || c == QLatin1Char(']') || c.isSpace())
+                    break;
+                ++valueEnd;
+            }
+        }
+        if (isSecretKey(text.mid(i + 1, keyEnd - i - 2))) {
+            result += text.midRef(last, valueStart - last);
+            result += QLatin1Char('"') + kHidden + QLatin1Char('"');
+            last = valueEnd;
+        }
+        i = text.indexOf(QLatin1Char('"'), valueEnd);
     }
     result += text.midRef(last);
     return result;
@@ -102,8 +183,25 @@ QSocialQuery::QSocialQuery(const QString &method, const QString &requestData, Js
         connect(errorReceiver, &QObject::destroyed, this, &QSocialQuery::onReceiverDestroyed);
     // A reply that disappears under the query (its network manager was
     // deleted) leaves nothing to wait for.
-    if (reply)
+    if (reply) {
         connect(reply, &QObject::destroyed, this, &QObject::deleteLater);
+        // The network layer stops reading once this much waits unread, so an
+        // answer past the limit (inflated, when compressed) never sits whole
+        // in memory; onReplyReadyRead then refuses it.
+        reply->setReadBufferSize(kMaxReplyBytes + 1);
+        connect(reply, &QNetworkReply::readyRead, this, &QSocialQuery::onReplyReadyRead);
+    }
+}
+
+void QSocialQuery::onReplyReadyRead()
+{
+    if (!m_reply || m_refused || m_reply->bytesAvailable() <= kMaxReplyBytes)
+        return;
+    m_refused = true;
+    qCWarning(ssint).noquote() << "networkRequestFinished - Refused :type" << m_method << ": the reply is larger than"
+                               << kMaxReplyBytes << "bytes";
+    // Ends the request as failed: the handler hears OperationCanceledError.
+    m_reply->abort();
 }
 
 QSocialQuery::~QSocialQuery()
@@ -128,12 +226,13 @@ QtMsgType QSocialQuery::replyLogLevel(qint64 elapsedMs)
 
 QString QSocialQuery::maskForLog(const QString &text)
 {
-    QString masked = maskJsonMembers(maskFormFields(removeUserEmail(text)));
-    if (masked.size() > kMaxLoggedCharacters) {
-        const int total = masked.size();
-        masked.truncate(kMaxLoggedCharacters);
-        masked += QStringLiteral("... [cut, %1 characters in all]").arg(total);
-    }
+    // Only the part that is logged is masked, so that the work stays bounded
+    // however large the text. A secret cut at the end is masked as a value
+    // that runs to the end.
+    const QString head = text.left(kMaxLoggedCharacters);
+    QString masked = maskJsonMembers(maskFormFields(removeUserEmail(head)));
+    if (text.size() > kMaxLoggedCharacters)
+        masked += QStringLiteral("... [cut, %1 characters in all]").arg(text.size());
     return masked;
 }
 

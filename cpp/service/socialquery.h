@@ -34,6 +34,9 @@ public:
     void setQuiet(bool quiet) { m_quiet = quiet; }
     bool isAborted() const { return m_aborted; }
 
+    // Replies larger than this (after decompression) are refused: the
+    // request fails with OperationCanceledError.
+    static constexpr qint64 kMaxReplyBytes = 16 * 1024 * 1024;
     // Replies slower than this are logged as warnings.
     static constexpr qint64 kLongReplyMs = 500;
     // Log level of a reply that took `elapsedMs`.
@@ -42,7 +45,7 @@ public:
     // field or JSON member whose key contains "password" or "token" (in any
     // case), the realm user token "utok" and the session keys "sid", "rsid"
     // and "vat", get the value <hidden>; JSON "UserEmail" entries are removed;
-    // very long texts are cut.
+    // of a very long text only the start is masked and kept.
     static QString maskForLog(const QString &text);
     // Parses a reply body as the handlers receive it (see JsonReplyHandler).
     static QJsonDocument parseReply(const QString &method, const QString &body);
@@ -59,6 +62,9 @@ public slots:
 protected slots:
     void onReceiverDestroyed();
 
+private slots:
+    void onReplyReadyRead();
+
 private:
     void disconnectErrorReceiver();
 
@@ -71,4 +77,5 @@ private:
     QElapsedTimer m_elapsed;
     bool m_aborted = false;
     bool m_quiet = false;
+    bool m_refused = false;
 };

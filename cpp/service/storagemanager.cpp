@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -161,6 +163,7 @@ StorageManager::StorageManager(QObject *parent)
 
     PrivateFiles::restrictNewFiles();
     m_secretStore = std::make_unique<KeychainSecretStore>(QStringLiteral("Tavri"));
+    setUnusableSettingsFileAside();
     PrivateFiles::replaceForeignLink(QSettings().fileName());
 
     QSettings settings;
@@ -171,6 +174,37 @@ StorageManager::StorageManager(QObject *parent)
     }
     PrivateFiles::narrowProgramFiles(settings.fileName());
     registerUrlProtocol();
+}
+
+void StorageManager::setUnusableSettingsFileAside()
+{
+    // The settings file's path, worked out without QSettings, which would
+    // read the whole file before anything could be checked.
+    const QString organization = QCoreApplication::organizationName().isEmpty() ? QStringLiteral("Unknown Organization")
+                                                                                : QCoreApplication::organizationName();
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+                         + organization + QLatin1Char('/') + QCoreApplication::applicationName()
+                         + QStringLiteral(".conf");
+    const QFileInfo info(file);
+    if (info.exists() && info.size() > kMaxSettingsFileBytes) {
+        const QString aside = file + QStringLiteral(".too-large");
+        QFile::remove(aside);
+        const bool moved = QFile::rename(file, aside);
+        qWarning().noquote() << "Settings file" << file << "is" << info.size() << "bytes, more than"
+                             << kMaxSettingsFileBytes
+                             << (moved ? "- kept aside as " + aside + ", starting anew"
+                                       : QStringLiteral("- could not be moved aside"));
+        return;
+    }
+    QSettings settings;
+    if (settings.status() != QSettings::FormatError)
+        return;
+    // What could be read is used; the file as it was is kept for a look.
+    const QString aside = file + QStringLiteral(".unreadable");
+    QFile::remove(aside);
+    const bool kept = QFile::copy(file, aside);
+    qWarning().noquote() << "Settings file" << file << "is partly unreadable;"
+                         << (kept ? "a copy is kept as " + aside : QStringLiteral("no copy could be kept"));
 }
 
 void StorageManager::setSecretStore(std::unique_ptr<SecretStore> store)
@@ -811,6 +845,9 @@ bool StorageManager::openDatabase(const QString &name)
     if (m_database.isOpen())
         m_database.close();
     m_database.setDatabaseName(fileName);
+    // A file locked by another process fails a statement soon rather than
+    // holding the windows for seconds on every statement.
+    m_database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     qDebug().noquote() << "db name: " << fileName;
 
     if (!m_database.open()) {
@@ -824,7 +861,9 @@ bool StorageManager::openDatabase(const QString &name)
     m_databaseName = name;
 
     bool readable = true;
-    const int version = readSchemaVersion(&readable);
+    int version = readSchemaVersion(&readable);
+    if (!readable && setDamagedDatabaseAside(fileName))
+        version = readSchemaVersion(&readable);
     if (!readable) {
         // Busy, not a database, or damaged: leave the file as it is rather
         // than dropping tables of a file we cannot read.
@@ -840,6 +879,34 @@ bool StorageManager::openDatabase(const QString &name)
 
     if (announce)
         emit settingsInitialized();
+    return true;
+}
+
+bool StorageManager::setDamagedDatabaseAside(const QString &fileName)
+{
+    QSqlQuery probe(m_database);
+    if (probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        return false;
+    // SQLITE_CORRUPT and SQLITE_NOTADB; a busy file is left alone.
+    const QString code = probe.lastError().nativeErrorCode();
+    if (code != QLatin1String("11") && code != QLatin1String("26"))
+        return false;
+    probe.finish();
+    m_database.close();
+    const QString aside = fileName + QStringLiteral(".damaged");
+    QFile::remove(aside);
+    const bool moved = QFile::rename(fileName, aside);
+    for (const QString &suffix : {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(fileName + suffix);
+    qWarning().noquote() << "The database" << fileName << "is damaged;"
+                         << (moved ? "it is kept as " + aside + " and a new one is started"
+                                   : QStringLiteral("it could not be moved aside"));
+    if (!moved || !m_database.open())
+        return false;
+    for (const QString &suffix :
+         {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        PrivateFiles::narrow(fileName + suffix);
+    emit databaseSetAside(aside);
     return true;
 }
 

@@ -259,6 +259,9 @@ public:
                                      QList<QStringList> &participants);
 
 signals:
+    // A damaged database file was kept as `asidePath` and a new one started.
+    void databaseSetAside(const QString &asidePath);
+
     void altSkinChanged();
     void PerformanceLevelChanged();
     void idleIntervalChanged(int value);
@@ -277,6 +280,19 @@ protected:
     virtual bool writeSchemaVersion();
 
 private:
+    // A settings file past this size is not read: moved aside, and the
+    // program starts with new settings.
+    static constexpr qint64 kMaxSettingsFileBytes = 8 * 1024 * 1024;
+    // How long a statement waits for a database locked by another process.
+    static constexpr int kBusyTimeoutMs = 250;
+    // Moves a database file that SQLite finds damaged aside and opens a new
+    // one in its place; false when the file is not damaged or could not be
+    // replaced.
+    bool setDamagedDatabaseAside(const QString &fileName);
+    // Moves an oversized settings file aside, or keeps a copy of one that
+    // cannot be read in full; says so in the log.
+    static void setUnusableSettingsFileAside();
+
     QString userGroup(const QString &settingsGroup = QString()) const;
     // Saved passwords: through the secret store, else the settings file.
     QVariant readSecret(const QString &group, const QString &key, const QVariant &defaultValue) const;

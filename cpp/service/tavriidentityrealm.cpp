@@ -17,6 +17,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMetaObject>
 #include <QSet>
 #include <QTimerEvent>
@@ -446,7 +448,11 @@ void TavriIdentityRealm::requestLeaveConversation(const QString &conversationID,
 
 void TavriIdentityRealm::sendTextMessage(const QString &conversationID, const QString &messageText)
 {
-    const QString framed = buildChatTimestampPrefix(messageText);
+    // The voice service takes texts as C strings, which would end at a NUL:
+    // the rest of the text is kept, the NUL shown as a replacement mark.
+    QString text = messageText;
+    text.replace(QChar(QChar::Null), QChar(QChar::ReplacementCharacter));
+    const QString framed = buildChatTimestampPrefix(text);
     Conversation *conversation = getConversation(conversationID);
     if (!conversation)
         return;
@@ -465,6 +471,15 @@ void TavriIdentityRealm::sendTextMessage(const QString &conversationID, const QS
             sendTextMessage(conversationID, messageText);
             return;
         }
+        if (!fitsInOneChatMessage(framed)) {
+            // The voice world drops a message past its size limit without a
+            // word: the text is refused here and shown as not sent.
+            qWarning() << "TavriIdentityRealm::sendTextMessage"
+                       << "text too long to send:" << text.size() << "characters";
+            emitNotSentLine(conversation->getSipURI(), text, true);
+            sendNextQueuedTextMessage(handle);
+            return;
+        }
         VoiceManager *voice = VoiceManager::getInstance();
         const QString cookie = voice ? voice->requestSendMessage(handle, framed) : QString();
         if (cookie.isEmpty()) {
@@ -473,14 +488,14 @@ void TavriIdentityRealm::sendTextMessage(const QString &conversationID, const QS
                        << "text not sent, no voice request for" << conversationID;
             return;
         }
-        m_inFlightChatMessages.insert(cookie, messageText);
+        m_inFlightChatMessages.insert(cookie, text);
         return;
     }
 
     const QString sipURI = conversation->getSipURI();
     if (sipURI.startsWith(kPrivatePrefix)) {
         // Sent one at a time once the private session is up.
-        m_pendingMessages[sipURI].append(messageText);
+        m_pendingMessages[sipURI].append(text);
         if (VoiceManager *voice = VoiceManager::getInstance())
             voice->requestP2PSession(sipURI, false);
         else
@@ -1630,6 +1645,29 @@ bool TavriIdentityRealm::isKnownSendResult(const QString &reqId, const QString &
     return sessionConversation(sessionHandle, function) != nullptr;
 }
 
+bool TavriIdentityRealm::fitsInOneChatMessage(const QString &framed)
+{
+    // The voice world refuses messages over 64 KiB as they travel, JSON
+    // escapes and the other fields included; a margin covers the latter.
+    constexpr int kMaxEscapedTextBytes = 60 * 1024;
+    if (framed.size() * 6 <= kMaxEscapedTextBytes)
+        return true;
+    return QJsonDocument(QJsonObject{{QStringLiteral("t"), framed}}).toJson(QJsonDocument::Compact).size()
+           <= kMaxEscapedTextBytes;
+}
+
+void TavriIdentityRealm::emitNotSentLine(const QString &conversationURI, const QString &text, bool tooLong)
+{
+    constexpr int kShownCharacters = 60;
+    QString excerpt = text.left(kShownCharacters);
+    if (text.size() > kShownCharacters)
+        excerpt += QChar(0x2026);
+    // A line of the conversation itself, as the offline notice is.
+    const QString line =
+        tooLong ? tr("Message not sent, it is too long: %1").arg(excerpt) : tr("Message not sent: %1").arg(excerpt);
+    emit textMessageReceived(conversationURI, conversationURI, conversationURI, line, LocalTimeZone::now());
+}
+
 bool TavriIdentityRealm::hasVoiceEnabledSession() const
 {
     for (const Conversation *conversation : m_conversationsBySessionHandle)
@@ -1679,8 +1717,9 @@ void TavriIdentityRealm::onVoiceManagerMessageNotSent(const QString &sessionHand
     qDebug() << "TavriIdentityRealm::onVoiceManagerMessageNotSent" << sessionHandle << errorCode << errorMessage;
     if (!isKnownSendResult(reqId, sessionHandle, Q_FUNC_INFO))
         return;
-    // Dropped without a word; the queue goes on.
-    m_inFlightChatMessages.remove(reqId);
+    // Shown as not sent; the queue goes on.
+    const QString text = m_inFlightChatMessages.take(reqId);
+    emitNotSentLine(m_conversationsBySessionHandle.value(sessionHandle)->getSipURI(), text, false);
     sendNextQueuedTextMessage(sessionHandle);
 }
 

@@ -414,6 +414,10 @@ private:
     bool isKnownSendResult(const QString &reqId, const QString &sessionHandle, const char *function) const;
     // Whether a conversation with a session has voice.
     bool hasVoiceEnabledSession() const;
+    // Whether a framed chat text is small enough for the voice world.
+    static bool fitsInOneChatMessage(const QString &framed);
+    // Shows in the conversation that a text of the user's was not sent.
+    void emitNotSentLine(const QString &conversationURI, const QString &text, bool tooLong);
     // The 10 s connection-statistics timer: started when a conversation gains
     // audio, stopped once no conversation with a session has voice.
     void startStatisticsTimer();

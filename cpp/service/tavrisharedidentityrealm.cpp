@@ -10,6 +10,7 @@
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
 #include "tavrisharedidentityrealmcommands.h"
+#include "tavrisharedidentityrealminputreader.h"
 #include "tavrisharedidentityrealmjsonreplyhandler.h"
 #include "tavrisharedidentityrealmuser.h"
 #include "virtualkeyinfo.h"
@@ -21,7 +22,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
-#include <QThread>
+#include <QTimer>
 #include <QtEndian>
 
 namespace {
@@ -66,10 +67,12 @@ TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &inputPipeName,
     , m_live(true)
 {
     qRegisterMetaType<TavriSharedIdentityRealm::LoginState>();
-    connectOutputPipe(outputPipeName);
-    if (m_inert)
-        return;
+    // The realm comes to life once the application's output pipe is there.
+    connectOutputPipe(outputPipeName, 1, [this, inputPipeName] { setUpConnected(inputPipeName); });
+}
 
+void TavriSharedIdentityRealm::setUpConnected(const QString &inputPipeName)
+{
     connect(m_outputSocket, &QLocalSocket::disconnected, this, &TavriSharedIdentityRealm::onPipeReadUnlock);
     connect(m_outputSocket, &QLocalSocket::errorOccurred, this, &TavriSharedIdentityRealm::onPipeWriteError);
 
@@ -100,22 +103,29 @@ TavriSharedIdentityRealm::TavriSharedIdentityRealm(const QString &inputPipeName,
     connectVoiceSignals();
 }
 
-void TavriSharedIdentityRealm::connectOutputPipe(const QString &outputPipeName)
+bool TavriSharedIdentityRealm::connectOutputPipe(const QString &outputPipeName, int attempt,
+                                                 const std::function<void()> &connected)
 {
-    for (int attempt = 1; attempt <= kOutputConnectAttempts; ++attempt) {
-        if (!host::LocalPipe::connect(*m_outputSocket, outputPipeName))
-            break;
+    if (host::LocalPipe::connect(*m_outputSocket, outputPipeName)) {
         if (m_outputSocket->waitForConnected(kOutputConnectWaitMs)) {
             m_inert = false;
-            return;
+            connected();
+            return true;
         }
         m_outputSocket->abort();
-        if (attempt < kOutputConnectAttempts)
-            QThread::msleep(kOutputConnectPauseMs);
+        if (attempt < kOutputConnectAttempts) {
+            // Another try after a pause, from the event loop so that the
+            // program goes on meanwhile.
+            QTimer::singleShot(kOutputConnectPauseMs, this, [this, outputPipeName, attempt, connected] {
+                connectOutputPipe(outputPipeName, attempt + 1, connected);
+            });
+            return false;
+        }
     }
     qWarning() << "TavriSharedIdentityRealm::TavriSharedIdentityRealm"
                << "Unable to open output pipe for request:" << outputPipeName;
     qWarning() << "... will be unable to communicate";
+    return false;
 }
 
 void TavriSharedIdentityRealm::listenOnInputPipe(const QString &inputPipeName)
@@ -409,58 +419,52 @@ TavriSharedIdentityRealmRequestPtr TavriSharedIdentityRealm::takeRequestIf(int t
 
 void TavriSharedIdentityRealm::onNewInputMessage()
 {
-    // Every connection that waits is served, so that none is stranded when
-    // connections arrived while an earlier one was being read.
+    // Every connection that waits is read at once and in parallel, without
+    // holding the event loop; requests are carried out in the order in which
+    // their connections arrived.
     while (m_inputServer && m_inputServer->hasPendingConnections()) {
         QLocalSocket *connection = m_inputServer->nextPendingConnection();
-        if (connection)
-            serveInputConnection(connection);
+        if (!connection)
+            continue;
+        auto *reader = new InputReader(connection, m_inputDeadlineMs, kInputReadWaitMs, Request::kMaxPayload, this);
+        m_inputReaders.append(reader);
+        connect(reader, &InputReader::done, this, &TavriSharedIdentityRealm::serveReadInputs);
+        reader->start();
     }
 }
 
-void TavriSharedIdentityRealm::serveInputConnection(QLocalSocket *connection)
+void TavriSharedIdentityRealm::serveReadInputs()
 {
-    // One deadline covers the whole request: a peer that sends nothing, or a
-    // byte now and then, holds the event loop no longer than this.
-    const QDeadlineTimer deadline(m_inputDeadlineMs);
-    auto waitForData = [&](int limitMs) {
-        if (connection->state() != QLocalSocket::ConnectedState || deadline.hasExpired())
-            return false;
-        return connection->waitForReadyRead(int(qMin<qint64>(limitMs, deadline.remainingTime())));
-    };
-
-    while (connection->bytesAvailable() < 4) {
-        if (!waitForData(m_inputDeadlineMs)) {
-            qWarning() << "TavriSharedIdentityRealm::onNewInputMessage"
-                       << "Message reception failed - no length received";
-            delete connection;
-            return;
-        }
+    while (!m_inputReaders.isEmpty() && m_inputReaders.first()->outcome() != InputReader::Outcome::Pending) {
+        InputReader *reader = m_inputReaders.takeFirst();
+        serveInputConnection(reader);
+        reader->deleteLater();
     }
-    char lengthBytes[4];
-    connection->read(lengthBytes, 4);
-    const quint32 length = qFromLittleEndian<quint32>(lengthBytes);
-    qDebug() << "TavriSharedIdentityRealm::onNewInputMessage"
-             << "expected size:" << length;
+}
 
-    const int size = int(qMin<quint32>(length, quint32(Request::kMaxPayload)));
-    // Bytes that never arrive read as zero.
-    QByteArray payload(size, '\0');
-    int received = 0;
-    while (received < size) {
-        const qint64 got = connection->read(payload.data() + received, size - received);
-        if (got < 0) {
-            qWarning() << "TavriSharedIdentityRealm::onNewInputMessage"
-                       << "Message reception failed" << connection->errorString();
-            delete connection;
-            return;
-        }
-        received += int(got);
-        if (received < size && !waitForData(kInputReadWaitMs))
-            break;
+void TavriSharedIdentityRealm::serveInputConnection(InputReader *reader)
+{
+    QLocalSocket *connection = reader->connection();
+    if (!connection)
+        return;
+    switch (reader->outcome()) {
+    case InputReader::Outcome::Pending:
+    case InputReader::Outcome::Frame:
+        break;
+    case InputReader::Outcome::NoLength:
+        qWarning() << "TavriSharedIdentityRealm::onNewInputMessage"
+                   << "Message reception failed - no length received";
+        delete connection;
+        return;
+    case InputReader::Outcome::ReadError:
+        qWarning() << "TavriSharedIdentityRealm::onNewInputMessage"
+                   << "Message reception failed" << reader->errorString();
+        delete connection;
+        return;
     }
 
-    if (size < 4) {
+    const QByteArray payload = reader->payload();
+    if (payload.size() < 4) {
         qWarning() << "TavriSharedIdentityRealm::onNewInputMessage"
                    << "Message reception failed - incomplete message";
         delete connection;
@@ -480,13 +484,25 @@ void TavriSharedIdentityRealm::serveInputConnection(QLocalSocket *connection)
         status = -1;
     }
 
+    if (connection->state() != QLocalSocket::ConnectedState) {
+        delete connection;
+        return;
+    }
     char statusBytes[4];
     qToLittleEndian<qint32>(status, statusBytes);
-    if (connection->state() == QLocalSocket::ConnectedState) {
-        connection->write(statusBytes, 4);
-        connection->waitForBytesWritten(kStatusWriteWaitMs);
+    connection->write(statusBytes, 4);
+    connection->flush();
+    if (connection->bytesToWrite() == 0) {
+        delete connection;
+        return;
     }
-    delete connection;
+    // The status leaves when the peer reads; the connection goes once it
+    // has, or after the same short grace as ever.
+    connect(connection, &QLocalSocket::bytesWritten, connection, [connection] {
+        if (connection->bytesToWrite() == 0)
+            connection->deleteLater();
+    });
+    QTimer::singleShot(kStatusWriteWaitMs, connection, &QObject::deleteLater);
 }
 
 void TavriSharedIdentityRealm::dispatch(TavriSharedIdentityRealmRequestPtr request)

@@ -14,10 +14,12 @@
 #include <QUrl>
 
 #include <deque>
+#include <functional>
 #include <map>
 
 class QLocalServer;
 class QSocialManager;
+class TavriSharedIdentityRealmInputReader;
 class TavriSharedIdentityRealmJsonReplyHandler;
 class TavriSharedIdentityRealmUser;
 class VoiceManager;
@@ -308,10 +310,19 @@ private:
     // The text-command language acts on the realm's tables directly.
     friend class TavriSharedIdentityRealmCommands;
 
-    void connectOutputPipe(const QString &outputPipeName);
+    using InputReader = TavriSharedIdentityRealmInputReader;
+
+    // Connects to the application's output pipe; on success calls
+    // `connected`. A refused attempt is tried once more after a pause.
+    bool connectOutputPipe(const QString &outputPipeName, int attempt, const std::function<void()> &connected);
+    // The rest of the set-up, once the output pipe is connected.
+    void setUpConnected(const QString &inputPipeName);
     void listenOnInputPipe(const QString &inputPipeName);
     void connectVoiceSignals();
-    void serveInputConnection(QLocalSocket *connection);
+    // Serves the input connections whose frames have been read, oldest
+    // first, up to the first that is still being read.
+    void serveReadInputs();
+    void serveInputConnection(InputReader *reader);
     void dispatch(TavriSharedIdentityRealmRequestPtr request);
     void queueRequest(TavriSharedIdentityRealmRequestPtr request);
     // The oldest waiting request of a type, taken out; null when none.
@@ -379,6 +390,8 @@ private:
     int m_talkMode = 1;
     bool m_localMicMuted = false;
     int m_inputDeadlineMs = kInputDeadlineMs;
+    // Input connections being read or waiting for their turn, oldest first.
+    QList<InputReader *> m_inputReaders;
     bool m_inert = true;
     bool m_controllerGone = false;
     // False for the doubles' constructor: nothing to tear down.

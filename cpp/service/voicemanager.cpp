@@ -10,8 +10,6 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QList>
-#include <QQmlComponent>
-#include <QQmlEngine>
 #include <QQmlError>
 #include <QRegularExpression>
 #include <QScopedPointer>
@@ -32,6 +30,7 @@
 #include "logging.h"
 #include "renderdevicemodel.h"
 #include "reportassertionfailure.h"
+#include "runtimesettingsfile.h"
 #include "sdkrequestclient.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -79,20 +78,8 @@ QString serverAddress(const QString &value)
     return QStringLiteral("https://") + value;
 }
 
-// The text of a string property of the settings object; empty (with a
-// warning) when the property holds anything but a string.
-QString stringProperty(const QObject *object, const char *name, const QString &path)
-{
-    const QVariant value = object->property(name);
-    if (!value.isValid() || value.isNull())
-        return QString();
-    if (value.userType() != QMetaType::QString) {
-        qWarning().noquote() << "Ignoring RuntimeSettings property" << name << "of" << path
-                             << "- it is not a string but" << value.typeName();
-        return QString();
-    }
-    return value.toString();
-}
+// How long a RuntimeSettings.qml script may run before it is stopped.
+constexpr int kRuntimeSettingsTimeLimitMs = 3000;
 
 // Issues one of the audio queries that go out before any connector, without
 // a cookie.
@@ -205,34 +192,25 @@ void VoiceManager::loadServerSettings(const QString &applicationDirPath, bool us
         QStringLiteral("https://") + QString::fromLatin1(useDevelopmentServers ? kDevelopmentWebHost : kDownloadHost);
 
     if (QFile::exists(path)) {
-        // A file that does not load cleanly (syntax or script errors) changes
-        // nothing: half-applied server settings would be worse than none.
-        QQmlEngine engine;
-        QList<QQmlError> scriptErrors;
-        connect(&engine, &QQmlEngine::warnings, this,
-                [&scriptErrors](const QList<QQmlError> &warnings) { scriptErrors += warnings; });
-        QQmlComponent component(&engine, QUrl::fromLocalFile(path));
-        QScopedPointer<QObject> settings(component.isReady() ? component.create() : nullptr);
-        scriptErrors += component.errors();
-        if (!settings || !scriptErrors.isEmpty()) {
-            for (const QQmlError &error : qAsConst(scriptErrors))
-                qWarning().noquote() << "RuntimeSettings.qml ignored:" << error.toString();
-            if (scriptErrors.isEmpty())
-                qWarning().noquote() << "RuntimeSettings.qml ignored: no object created from" << path;
-        } else {
-            const QString domain = stringProperty(settings.data(), "domain", path);
-            const QString applicationServer = stringProperty(settings.data(), "applicationServer", path);
-            const QString downloadServer = stringProperty(settings.data(), "downloadServer", path);
-            if (!domain.isEmpty()) {
-                m_domain = domain;
+        // A file that does not load cleanly (syntax or script errors, a
+        // script that does not end, a need for the network) changes nothing:
+        // half-applied server settings would be worse than none.
+        const RuntimeSettingsFile::Result settings = RuntimeSettingsFile::read(path, kRuntimeSettingsTimeLimitMs);
+        if (!settings.loaded || !settings.errors.isEmpty()) {
+            for (const QString &error : settings.errors)
+                qWarning().noquote() << "RuntimeSettings.qml ignored:" << error;
+        }
+        if (settings.loaded) {
+            if (!settings.domain.isEmpty()) {
+                m_domain = settings.domain;
                 qDebug().noquote() << "Using RuntimeSettings domain" << m_domain;
             }
-            if (!applicationServer.isEmpty()) {
-                m_applicationServer = serverAddress(applicationServer);
+            if (!settings.applicationServer.isEmpty()) {
+                m_applicationServer = serverAddress(settings.applicationServer);
                 qDebug().noquote() << "Using RuntimeSettings applicationServer" << m_applicationServer;
             }
-            if (!downloadServer.isEmpty()) {
-                m_downloadServer = serverAddress(downloadServer);
+            if (!settings.downloadServer.isEmpty()) {
+                m_downloadServer = serverAddress(settings.downloadServer);
                 qDebug().noquote() << "Using RuntimeSettings downloadServer" << m_downloadServer;
             }
         }

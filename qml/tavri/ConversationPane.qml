@@ -63,10 +63,14 @@ DTitledWindowBasic {
                 elide: Text.ElideRight
                 textFormat: Text.PlainText
                 visible: text !== ""
-                text: root.conversation && root.conversation.participantsTyping.length > 0
+                // A paste longer than the input takes is cut: that comes first.
+                text: messageInput.length >= messageInput.maximumLength
                       ? mainApp.languageUpdatedString
-                        + qsTr("%1 typing...").arg(root.conversation.participantsTyping.join(", "))
-                      : ""
+                        + qsTr("The message was cut at %1 characters").arg(messageInput.maximumLength)
+                      : root.conversation && root.conversation.participantsTyping.length > 0
+                        ? mainApp.languageUpdatedString
+                          + qsTr("%1 typing...").arg(root.conversation.participantsTyping.join(", "))
+                        : ""
             }
         }
 

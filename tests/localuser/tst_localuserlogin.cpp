@@ -97,6 +97,8 @@ private slots:
     void reconnectSeries();
     void logoutDuringASeriesRestartsTheTimer();
     void webLoginFailureSchedulesNothing();
+    void unreachableLoginIsTriedAgain_data();
+    void unreachableLoginIsTriedAgain();
     void userLogoutDoesNotReconnect();
     void requestLoginWhileBusyIsIgnored_data();
     void requestLoginWhileBusyIsIgnored();
@@ -332,6 +334,41 @@ void LocalUserLoginTest::webLoginFailureSchedulesNothing()
     // The password is gone for good: a later voice logout schedules nothing.
     m_local->onVoiceLoggedOut(QStringLiteral("again"));
     QCOMPARE(m_local->retryTimerId(), 0);
+}
+
+void LocalUserLoginTest::unreachableLoginIsTriedAgain_data()
+{
+    QTest::addColumn<bool>("hangs");
+    QTest::newRow("connection closed") << false;
+    QTest::newRow("no answer") << true;
+}
+
+void LocalUserLoginTest::unreachableLoginIsTriedAgain()
+{
+    QFETCH(bool, hangs);
+    connect(m_social, &QSocialManager::loginSuccess, m_local, &LocalUser::onSocialLoginSuccess);
+    connect(m_social, &QSocialManager::socialLoginUnreachable, m_local, &LocalUser::onSocialLoginUnreachable);
+    m_social->setTransferTimeout(300);
+    if (hangs)
+        m_fake->hang(QStringLiteral("LoginUser"));
+    else
+        m_fake->drop(QStringLiteral("LoginUser"));
+
+    m_local->requestLogin(QStringLiteral("me@example.test"), QStringLiteral("pw"));
+    const QString reason = QStringLiteral("Login timed out - check your network settings and try again later");
+    QTRY_COMPARE_WITH_TIMEOUT(m_local->getLoginState(), LocalUser::LoggedOut, 30000);
+    QCOMPARE(steps(), (QList<Step>{{LocalUser::LoggingIn, ""},
+                                   {LocalUser::DisconnectedReconnecting, "Reconnecting... 0"},
+                                   {LocalUser::LoggedOut, reason}}));
+    QCOMPARE(retryInterval(), 5000);
+
+    // The service is back by the time of the retry: the sign-in goes on.
+    m_fake->reply(QStringLiteral("LoginUser"),
+                  QJsonObject{{"auth_token", "tok-me"}, {"UserLiveURI", "sip:u-me@voice.test"}, {"sid", "s-1"}});
+    fireRetryTimer();
+    QTRY_COMPARE_WITH_TIMEOUT(m_local->getLoginState(), LocalUser::LoggingInVoice, 30000);
+    QCOMPARE(m_fake->requestsFor(QStringLiteral("LoginUser")).size(), 2);
+    disconnect(m_social, nullptr, m_local, nullptr);
 }
 
 void LocalUserLoginTest::userLogoutDoesNotReconnect()

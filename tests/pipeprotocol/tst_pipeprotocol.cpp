@@ -74,6 +74,7 @@ private slots:
     void listsAreCutToTheirCount();
     void deviceListFollowsTheModels();
     void silentAndSlowClientsAreBounded();
+    void waitingClientsDoNotHoldTheProgram();
     void stalledReaderIsTreatedAsGone();
 
 private:
@@ -487,6 +488,38 @@ void TestPipeProtocol::silentAndSlowClientsAreBounded()
     QCOMPARE(silent.bytesAvailable(), qint64(0));
     QCOMPARE(halfFrame.readAll(), le32(0));
     QCOMPARE(m_realm->pendingRequestCount(Request::SendMessageRequest), 1);
+}
+
+void TestPipeProtocol::waitingClientsDoNotHoldTheProgram()
+{
+    // With the full deadline a client that keeps its connection silent is
+    // waited for in the background: a later client is read meanwhile.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("unrecognized type: 0$"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("unrecognized type: 99$"));
+    m_log->clear();
+    QLocalSocket first;
+    first.connectToServer(host::LocalPipe::inputSocketPath(m_controller->inputPipeName()));
+    QVERIFY(first.waitForConnected(2000));
+    QLocalSocket second;
+    second.connectToServer(host::LocalPipe::inputSocketPath(m_controller->inputPipeName()));
+    QVERIFY(second.waitForConnected(2000));
+    second.write(Payload(99).raw("second").frame());
+    second.flush();
+    QTRY_VERIFY_WITH_TIMEOUT(m_log->text().contains(QLatin1String("expected size: 10")), 20000);
+    QVERIFY(!m_log->text().contains(QLatin1String("no length received")));
+    QVERIFY(!m_log->text().contains(QLatin1String("request type:")));
+
+    // The first client's request is carried out and answered before the
+    // second's, as they arrived.
+    first.write(Payload(0).frame());
+    first.flush();
+    QByteArray firstStatus, secondStatus;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (firstStatus += first.readAll()).size() >= 4 && (secondStatus += second.readAll()).size() >= 4, 20000);
+    QCOMPARE(firstStatus, le32(-1));
+    QCOMPARE(secondStatus, le32(-1));
+    const QString log = m_log->text();
+    QVERIFY(log.indexOf(QLatin1String("unrecognized type: 0")) < log.indexOf(QLatin1String("unrecognized type: 99")));
 }
 
 void TestPipeProtocol::stalledReaderIsTreatedAsGone()

@@ -10,11 +10,13 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <cstdio>
 #include <memory>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace {
@@ -201,6 +203,49 @@ private slots:
         QCOMPARE(socket.readAll(), delivered ? QByteArrayLiteral("ack") : QByteArray());
         if (delivered)
             QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("split message"));
+    }
+
+    void refusesFoldersThatAreNotPrivate()
+    {
+        // No runtime folder is set, and the names of the fallback runtime
+        // folder and of the user's temporary folder in a shared temporary
+        // folder are taken by things that are not folders: no socket goes
+        // anywhere else, and a later start hands nothing over.
+        QTemporaryDir shared(QDir(tavritest::TestEnvironment::root()).filePath(QStringLiteral("shared-XXXXXX")));
+        QVERIFY(shared.isValid());
+        const struct passwd *user = ::getpwuid(::geteuid());
+        QVERIFY(user);
+        for (const QString &name : {QStringLiteral("runtime-") + QString::fromLocal8Bit(user->pw_name),
+                                    QStringLiteral("ostrel-%1").arg(::geteuid())}) {
+            QFile taken(shared.filePath(name));
+            QVERIFY(taken.open(QIODevice::WriteOnly));
+        }
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const QByteArray temporary = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        const QString workingFolder = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(shared.path()));
+        const QRegularExpression refusal(QStringLiteral("no private folder for the single-instance socket"));
+        QTest::ignoreMessage(QtWarningMsg, refusal);
+        QTest::ignoreMessage(QtWarningMsg, refusal);
+        bool firstIsClient, secondIsClient, handedOver;
+        {
+            QtLocalPeer first(nullptr, QStringLiteral("Ostrel:tavri"));
+            QtLocalPeer second(nullptr, QStringLiteral("Ostrel:tavri"));
+            firstIsClient = first.isClient();
+            secondIsClient = second.isClient();
+            handedOver = second.sendMessage(QStringLiteral("-svc a:b:c:d"), 1000);
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        qputenv("TMPDIR", temporary);
+        QVERIFY(QDir::setCurrent(workingFolder));
+        QVERIFY(!firstIsClient);
+        QVERIFY(!secondIsClient);
+        QVERIFY(!handedOver);
+        QCOMPARE(
+            QDir(shared.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+            2);
     }
 
     void takesOverFromKilledOwner()

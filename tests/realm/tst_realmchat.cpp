@@ -74,6 +74,7 @@ private slots:
     void queuedTextsThroughSession();
     void offlineLineShowsNameAsText();
     void textForAnEndedSessionOpensANewOne();
+    void overlongAndNulTexts();
 };
 
 void TestRealmChat::initTestCase()
@@ -293,11 +294,15 @@ void TestRealmChat::queuedTextsThroughSession_data()
     QTest::addColumn<QStringList>("echoed");
     QTest::addColumn<int>("sends");
     QTest::addColumn<bool>("offline");
+    QTest::addColumn<QStringList>("notices");
     const QStringList all{QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")};
-    QTest::newRow("sent (200)") << "olga" << 200 << all << 3 << false;
-    QTest::newRow("queued for an offline user (202)") << "otto" << 202 << QStringList() << 1 << true;
-    QTest::newRow("user unavailable (480)") << "oona" << 480 << QStringList() << 1 << true;
-    QTest::newRow("failed (500)") << "ossi" << 500 << QStringList(all.mid(1)) << 3 << false;
+    const QStringList offlineNotice{QStringLiteral("Olly is offline")};
+    QTest::newRow("sent (200)") << "olga" << 200 << all << 3 << false << QStringList();
+    QTest::newRow("queued for an offline user (202)") << "otto" << 202 << QStringList() << 1 << true << offlineNotice;
+    QTest::newRow("user unavailable (480)") << "oona" << 480 << QStringList() << 1 << true << offlineNotice;
+    // A text that failed is shown as not sent.
+    QTest::newRow("failed (500)") << "ossi" << 500 << QStringList(all.mid(1)) << 3 << false
+                                  << QStringList{QStringLiteral("Message not sent: one")};
 }
 
 void TestRealmChat::queuedTextsThroughSession()
@@ -307,6 +312,7 @@ void TestRealmChat::queuedTextsThroughSession()
     QFETCH(QStringList, echoed);
     QFETCH(int, sends);
     QFETCH(bool, offline);
+    QFETCH(QStringList, notices);
     const QString peer = uri("u-", peerName);
     // The stand-in answers 200 to a user it has online, 202 to anyone else;
     // other answers are scripted for the first text.
@@ -364,7 +370,7 @@ void TestRealmChat::queuedTextsThroughSession()
                      .match(sent.at(i))
                      .hasMatch(),
                  qPrintable(sent.at(i)));
-    QCOMPARE(offlineLines, offline ? QStringList{QStringLiteral("Olly is offline")} : QStringList());
+    QCOMPARE(offlineLines, notices);
     // An offline peer's texts still queued are gone.
     QVERIFY(!Access::pendingMessages().contains(peer) || Access::pendingMessages().value(peer).isEmpty());
     if (offline)
@@ -425,6 +431,32 @@ void TestRealmChat::offlineLineShowsNameAsText()
     const QString shown = chat->getChatMessages()->data(chat->getChatMessages()->index(0), Qt::DisplayRole).toString();
     QVERIFY2(shown.contains(QStringLiteral("&lt;b&gt;Mal&lt;/b&gt; &amp; co is offline")), qPrintable(shown));
     QVERIFY2(!shown.contains(QStringLiteral("&amp;lt;")), qPrintable(shown));
+}
+
+void TestRealmChat::overlongAndNulTexts()
+{
+    const QString channel = uri("confctl-", "350");
+    Conversation *chat = conversation(channel);
+    Access::fileSession(chat, QStringLiteral("h350"));
+    QSignalSpy received(m_realm, &TavriIdentityRealm::textMessageReceived);
+
+    // 30,000 characters of three UTF-8 bytes each: more than the voice world
+    // carries in one message. Refused before sending, and said so.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("text too long to send")));
+    m_realm->sendTextMessage(channel, QString(30000, QChar(0x4e2d)));
+    QCOMPARE(sentBodies(), QStringList());
+    QCOMPARE(received.size(), 1);
+    QCOMPARE(received.first().at(1).toString(), channel);
+    QVERIFY2(received.first().at(3).toString().startsWith(QStringLiteral("Message not sent, it is too long: ")),
+             qPrintable(received.first().at(3).toString().left(60)));
+
+    // A text just small enough still goes out; a NUL does not end it.
+    m_realm->sendTextMessage(channel, QString(19000, QChar(0x4e2d)));
+    m_realm->sendTextMessage(channel, QStringLiteral("before") + QChar(QChar::Null) + QStringLiteral("after"));
+    const QStringList sent = sentBodies();
+    QCOMPARE(sent.size(), 2);
+    QVERIFY(sent.at(0).endsWith(QStringLiteral(":0:") + QString(19000, QChar(0x4e2d))));
+    QVERIFY2(sent.at(1).endsWith(QStringLiteral(":0:before\ufffdafter")), qPrintable(sent.at(1)));
 }
 
 TAVRI_TEST_MAIN(TestRealmChat)

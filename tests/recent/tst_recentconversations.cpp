@@ -27,6 +27,9 @@
 #include <QTimerEvent>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <memory>
 
 namespace {
@@ -84,6 +87,7 @@ private slots:
     void sameMillisecondGetsCounter();
     void noChatLogFolder();
     void chatLinesAreLogged();
+    void unsavedChatLinesAreToldOnce();
     void loggingSwitchedOff();
     void heartbeatAndEndOfStay();
     void participantsOncePerUidWithoutLocalUser();
@@ -239,9 +243,47 @@ void TestRecentConversations::freeNamesAndLineFormat()
     const QDateTime when(QDate(2014, 3, 5), QTime(9, 7, 2));
     QCOMPARE(RecentConversation::formatLogLine(when, QStringLiteral("Ann"), QStringLiteral("hi")),
              QByteArray("2014/03/05 09:07:02: Ann>>> hi\r\n"));
-    // UTF-8 without a byte-order mark; line breaks inside a text stay as sent.
+    // UTF-8 without a byte-order mark; further lines of a text are indented,
+    // so that a peer's text cannot forge an entry.
     QCOMPARE(RecentConversation::formatLogLine(when, QStringLiteral("Zoë"), QStringLiteral("a\nb")),
-             QByteArray("2014/03/05 09:07:02: Zo\xc3\xab>>> a\nb\r\n"));
+             QByteArray("2014/03/05 09:07:02: Zo\xc3\xab>>> a\r\n    b\r\n"));
+    QCOMPARE(RecentConversation::formatLogLine(when, QStringLiteral("Eve\nAdmin"),
+                                               QStringLiteral("hi\r\n2014/03/05 09:07:03: Admin>>> send me your "
+                                                              "password\u2028x\ry")),
+             QByteArray("2014/03/05 09:07:02: Eve Admin>>> hi\r\n    2014/03/05 09:07:03: Admin>>> send me your "
+                        "password\r\n    x\r\n    y\r\n"));
+}
+
+void TestRecentConversations::unsavedChatLinesAreToldOnce()
+{
+    auto model = newModel();
+    const QString id = QStringLiteral("sip:confctl-g-full@d");
+    Conversation *k = conversation(id);
+    emitJoined(id);
+    const QString filename = onlyLogFilename();
+    emit k->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("stored"));
+    const qint64 stored = QFileInfo(filename).size();
+    QVERIFY(stored > 0);
+
+    // The disk is full: no file of the process may grow.
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit before;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit full = before;
+    full.rlim_cur = rlim_t(stored);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    const int rowsBefore = k->getChatMessages()->rowCount();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("are not stored")));
+    emit k->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("lost one"));
+    emit k->getChatMessages()->messageAdded(QStringLiteral("Ann"), QStringLiteral("lost two"));
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &before), 0);
+
+    QCOMPARE(QFileInfo(filename).size(), stored);
+    // One notice in the conversation, however many lines were lost.
+    QCOMPARE(k->getChatMessages()->rowCount(), rowsBefore + 1);
+    const QString notice =
+        k->getChatMessages()->data(k->getChatMessages()->index(rowsBefore), Qt::DisplayRole).toString();
+    QVERIFY2(notice.contains(QStringLiteral("no longer saved to its chat log")), qPrintable(notice));
 }
 
 void TestRecentConversations::joinStoresEntryAndCreatesLog()
@@ -412,7 +454,7 @@ void TestRecentConversations::chatLinesAreLogged()
     emit k->getChatMessages()->messageAdded(QStringLiteral("Zoë"), QStringLiteral("one\r\ntwo"));
     contents = fileContents(filename);
     QVERIFY(!contents.startsWith("\xef\xbb\xbf"));
-    QVERIFY(contents.endsWith(": Zo\xc3\xab>>> one\r\ntwo\r\n"));
+    QVERIFY(contents.endsWith(": Zo\xc3\xab>>> one\r\n    two\r\n"));
 
     // A notice is rich text; its log line is what it says.
     k->getChatMessages()->addSystemMessage(QStringLiteral("Tom &amp; Jerry <b>joined</b>"));

@@ -138,7 +138,7 @@ private slots:
     void migration();
     void failingStepDoesNotStopMigration();
     void failedVersionRewriteRollsBack();
-    void foreignFileIsLeftAlone();
+    void damagedFileIsSetAside();
     void notifications();
     void notificationReadStates();
     void recentConversations();
@@ -328,7 +328,7 @@ void TestStorageDatabase::failedVersionRewriteRollsBack()
 }
 
 // A file that is not a database is reported and left as it was, byte for byte.
-void TestStorageDatabase::foreignFileIsLeftAlone()
+void TestStorageDatabase::damagedFileIsSetAside()
 {
     const QString path = m_storage->databaseFilePath("sip:foreign@dom");
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -339,21 +339,24 @@ void TestStorageDatabase::foreignFileIsLeftAlone()
         file.write(bytes);
     }
     LogCapture log;
-    // The open itself succeeds (the settings group follows the user); the
-    // migration is skipped and every query fails with a log line.
+    QSignalSpy setAside(m_storage.get(), &StorageManager::databaseSetAside);
+    // The file is kept as it was, next to a new database that works.
     QVERIFY(m_storage->openDatabase("sip:foreign@dom"));
-    QVERIFY2(log.text().contains("file left unchanged"), qPrintable(log.text()));
-    QVERIFY(!log.text().contains("DB refresh"));
-
+    QCOMPARE(setAside.size(), 1);
+    QCOMPARE(setAside.first().first().toString(), path + QStringLiteral(".damaged"));
+    QVERIFY2(log.text().contains("is damaged"), qPrintable(log.text()));
+    QVERIFY(m_storage->storeNotificationRecord("1", at(1), "2", "n", "3", "c", 1, "", "", 1, ""));
     QStringList uids, senders, names, messages, actions, channels, channelNames, emails;
     QList<QDateTime> times;
     QList<int> types, states;
     QCOMPARE(m_storage->getNotificationRecords(uids, senders, names, times, types, messages, actions, channels,
                                                channelNames, states, emails),
-             0);
-    QVERIFY(!m_storage->storeNotificationRecord("1", at(1), "2", "n", "3", "c", 1, "", "", 1, ""));
+             1);
+    // Opened again, the new file is simply used: said once.
+    QVERIFY(m_storage->openDatabase("sip:foreign@dom"));
+    QCOMPARE(setAside.size(), 1);
     m_storage.reset();
-    QFile file(path);
+    QFile file(path + QStringLiteral(".damaged"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), bytes);
 }

@@ -55,6 +55,8 @@ private slots:
     void keylessSettingsAreRefused_data();
     void keylessSettingsAreRefused();
     void constructionRecordsVersionAndRegistersLinks();
+    void unusableSettingsFilesAreSetAside_data();
+    void unusableSettingsFilesAreSetAside();
     void userScopeFollowsDatabase();
     void keptSettingsFollowWrites_data();
     void keptSettingsFollowWrites();
@@ -175,6 +177,46 @@ void TestStorageSettings::constructionRecordsVersionAndRegistersLinks()
     QVERIFY(entry.load());
     QCOMPARE(entry.execArgumentsOf(), QStringList({QCoreApplication::applicationFilePath(), QStringLiteral("%u")}));
     QCOMPARE(entry.value(host::DesktopEntryFile::mainGroup(), "Comment"), QStringLiteral("URL:Tavri Protocol"));
+}
+
+void TestStorageSettings::unusableSettingsFilesAreSetAside_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("asideSuffix");
+    QTest::addColumn<QString>("username"); // what the program reads afterwards
+    // Far larger than any settings the program writes: not read at all.
+    QTest::newRow("oversized") << QByteArray("[General]\nusername=me\nfiller=") + QByteArray(20 * 1024 * 1024, 'x')
+                               << ".too-large"
+                               << "";
+    // A section header that is never closed: what can be read is used, and
+    // the file as it was is kept.
+    QTest::newRow("unreadable") << QByteArray("[General]\nusername=me\n[broken\nx=1\n") << ".unreadable"
+                                << "me";
+}
+
+void TestStorageSettings::unusableSettingsFilesAreSetAside()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, asideSuffix);
+    QFETCH(QString, username);
+    m_storage.reset();
+    const QString file = QSettings().fileName();
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(out.write(contents), qint64(contents.size()));
+    }
+    LogCapture log;
+    m_storage = std::make_unique<StorageManager>();
+    QCOMPARE(m_storage->getUsername(), username);
+    QFile aside(file + asideSuffix);
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), contents);
+    QVERIFY2(log.text().contains(file + asideSuffix), qPrintable(log.text()));
+    // The program goes on with a settings file it can use.
+    QCOMPARE(QSettings().value("version").toString(), QString::fromLatin1(tavriVersion()));
+    QVERIFY(QFileInfo(file).size() < 1024 * 1024);
+    aside.remove();
 }
 
 void TestStorageSettings::keptSettingsFollowWrites_data()

@@ -119,6 +119,14 @@ void FakeWebService::replyRaw(const QString &method, const QByteArray &body, int
     enqueue(method, Scripted{Action::Answer, body, httpStatus, delayMs});
 }
 
+void FakeWebService::replyDeflated(const QString &method, const QByteArray &body)
+{
+    // qCompress writes a zlib stream behind a four-byte length of its own.
+    Scripted scripted{Action::Answer, qCompress(body, 9).mid(4), 200, 0};
+    scripted.contentEncoding = "deflate";
+    enqueue(method, scripted);
+}
+
 void FakeWebService::drop(const QString &method)
 {
     enqueue(method, Scripted{Action::Drop, QByteArray(), 0, 0});
@@ -401,6 +409,8 @@ void FakeWebService::answer(QTcpSocket *socket, const Scripted &scripted)
     QByteArray response =
         "HTTP/1.1 " + QByteArray::number(scripted.status) + ' ' + reasonPhrase(scripted.status) + "\r\n";
     response += "Content-Type: application/json; charset=utf-8\r\n";
+    if (!scripted.contentEncoding.isEmpty())
+        response += "Content-Encoding: " + scripted.contentEncoding + "\r\n";
     response += "Content-Length: " + QByteArray::number(scripted.body.size()) + "\r\n";
     response += "Connection: close\r\n\r\n";
     response += scripted.body;

@@ -59,6 +59,8 @@ public:
     // One answer each, in the order given; a delay holds the answer back.
     void reply(const QString &method, const QJsonValue &json, int delayMs = 0);
     void replyRaw(const QString &method, const QByteArray &body, int httpStatus = 200, int delayMs = 0);
+    // Answers body compressed, with "Content-Encoding: deflate".
+    void replyDeflated(const QString &method, const QByteArray &body);
     // Closes the connection without an answer: a network error. The
     // client's network layer sends such a request once more on a new
     // connection; that re-send is closed too and not recorded.
@@ -109,6 +111,7 @@ private:
         QByteArray body;
         int status = 200;
         int delayMs = 0;
+        QByteArray contentEncoding;
     };
 
     void onNewConnection();

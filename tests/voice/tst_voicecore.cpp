@@ -417,6 +417,25 @@ void TestVoiceCore::runtimeSettings_data()
                                   << ""
                                   << ""
                                   << "https://files.example.org";
+    // A script that never ends is stopped after a few seconds and ignored.
+    QTest::newRow("endless script") << false
+                                    << head
+                                           + "property string domain: \"voice.example.org\"\n"
+                                             "Component.onCompleted: { while (true) {} }\n}\n"
+                                    << ""
+                                    << ""
+                                    << "";
+    QTest::newRow("endless binding") << false << head + "property string domain: { while (true) {} return \"x\" }\n}\n"
+                                     << ""
+                                     << ""
+                                     << "";
+    // Nothing is fetched from the network.
+    QTest::newRow("remote import") << false
+                                   << QByteArray("import QtQml 2.2\nimport \"http://127.0.0.1:9/remote/\"\n"
+                                                 "QtObject { property string domain: \"voice.example.org\" }\n")
+                                   << ""
+                                   << ""
+                                   << "";
     QTest::newRow("not QML") << false << QByteArray("\x01\x02 garbage {{") << ""
                              << ""
                              << "";

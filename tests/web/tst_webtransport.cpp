@@ -13,6 +13,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 using namespace webtest;
 
 // Receives a reply's network error through a string connection, as callers
@@ -39,6 +43,9 @@ private slots:
     void repliesAreParsed_data();
     void repliesAreParsed();
     void hugeReplyIsDeliveredAndItsLogLineCut();
+    void oversizedRepliesFailTheRequest_data();
+    void oversizedRepliesFailTheRequest();
+    void silentServiceFailsTheCall();
     void networkErrorReachesOnErrorAndReceiverOnly_data();
     void networkErrorReachesOnErrorAndReceiverOnly();
     void destroyedReceiverDropsTheReply_data();
@@ -47,6 +54,7 @@ private slots:
     void secretsAreMaskedInLogs_data();
     void secretsAreMaskedInLogs();
     void loggedReplyHasNoUserEmail();
+    void maskingManyKeysDoesNotHang();
     void serverBaseUrl_data();
     void serverBaseUrl();
 
@@ -211,6 +219,53 @@ void WebTransportTest::hugeReplyIsDeliveredAndItsLogLineCut()
     QVERIFY(logged.first().message.contains(QStringLiteral("characters in all")));
 }
 
+void WebTransportTest::oversizedRepliesFailTheRequest_data()
+{
+    QTest::addColumn<int>("textBytes");
+    QTest::addColumn<bool>("deflated");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("17 MB plain") << 17 * 1024 * 1024 << false << true;
+    // A few dozen kilobytes on the wire that inflate to 200 MB.
+    QTest::newRow("200 MB inflated") << 200 * 1024 * 1024 << true << true;
+    QTest::newRow("15 MB inflated") << 15 * 1024 * 1024 << true << false;
+}
+
+void WebTransportTest::oversizedRepliesFailTheRequest()
+{
+    QFETCH(int, textBytes);
+    QFETCH(bool, deflated);
+    QFETCH(bool, refused);
+
+    const QByteArray body = "{\"text\":\"" + QByteArray(textBytes, ' ') + "\"}";
+    if (deflated)
+        m_fake->replyDeflated(QStringLiteral("big"), body);
+    else
+        m_fake->replyRaw(QStringLiteral("big"), body);
+    RecordingReplyHandler handler;
+    ErrorReceiver receiver;
+    m_manager->performQuery(QUrl(m_fake->apiUrl()), {{"method", "big"}}, &handler, &receiver,
+                            SLOT(onNetworkError(QNetworkReply::NetworkError)));
+    QTRY_COMPARE_WITH_TIMEOUT(handler.replies.size() + handler.errors.size(), 1, 60000);
+    if (refused) {
+        QCOMPARE(handler.errors, QList<int>{QNetworkReply::OperationCanceledError});
+        QCOMPARE(receiver.errors, QList<int>{QNetworkReply::OperationCanceledError});
+        QTRY_COMPARE(testLog().matching(QStringLiteral("networkRequestFinished - Refused :type big")).size(), 1);
+    } else {
+        QCOMPARE(handler.replies.first().second.object().value("text").toString().size(), textBytes);
+        QVERIFY(testLog().matching(QStringLiteral("Refused")).isEmpty());
+    }
+}
+
+void WebTransportTest::silentServiceFailsTheCall()
+{
+    m_manager->setTransferTimeout(300);
+    m_fake->hang(QStringLiteral("silent"));
+    RecordingReplyHandler handler;
+    m_manager->performQuery(QUrl(m_fake->apiUrl()), {{"method", "silent"}}, &handler);
+    QTRY_COMPARE_WITH_TIMEOUT(handler.errors, QList<int>{QNetworkReply::OperationCanceledError}, 30000);
+    QVERIFY(handler.replies.isEmpty());
+}
+
 void WebTransportTest::networkErrorReachesOnErrorAndReceiverOnly_data()
 {
     QTest::addColumn<bool>("closeConnection");
@@ -334,6 +389,17 @@ void WebTransportTest::secretsAreMaskedInLogs_data()
                                      << "{\"a\":1,";
     QTest::newRow("nothing secret") << "&a=1&b=2"
                                     << "&a=1&b=2";
+    QTest::newRow("user emails in a row") << "{\"UserEmail\":\"a\",\"userEmail\":\"b\",\"c\":1}"
+                                          << "{\"c\":1}";
+    // A removal that joins the pieces of a key removes that key too.
+    QTest::newRow("user email joined by a removal") << "{\"User\"UserEmail\":\"a\",Email\":\"b\",\"c\":1}"
+                                                    << "{\"c\":1}";
+    QTest::newRow("user email at the start stays") << "\"UserEmail\":\"a\",\"UserEmail\":\"b\","
+                                                   << "\"UserEmail\":\"a\",\"UserEmail\":\"b\",";
+    QTest::newRow("key hidden behind a stray quote") << "{\"a\"password\":\"secret\"}"
+                                                     << "{\"a\"password\":\"<hidden>\"}";
+    QTest::newRow("key inside a string value") << "{\"a\":\"x\\\"token\\\":1\",\"b\":2}"
+                                               << "{\"a\":\"x\\\"token\\\":1\",\"b\":2}";
 }
 
 void WebTransportTest::secretsAreMaskedInLogs()
@@ -359,6 +425,30 @@ void WebTransportTest::loggedReplyHasNoUserEmail()
     QVERIFY(!logged.first().message.contains(QStringLiteral("UserEmail")));
     QVERIFY(!logged.first().message.contains(QStringLiteral("me@example.test")));
     QVERIFY(!logged.first().message.contains(QStringLiteral("s9")));
+}
+
+void WebTransportTest::maskingManyKeysDoesNotHang()
+{
+    // 300,000 members, 12 MB: masked in a worker so that a slow masking fails
+    // the test at its deadline instead of holding it.
+    QString text = QStringLiteral("{");
+    for (int i = 0; i < 300000; ++i)
+        text += QStringLiteral("\"UserEmail\":\"someone%1@example.test\",").arg(i, 6, 10, QLatin1Char('0'));
+    text += QStringLiteral("\"token\":\"t\"}");
+    auto task = std::make_shared<std::packaged_task<QString()>>([text] { return QSocialQuery::maskForLog(text); });
+    std::future<QString> masked = task->get_future();
+    std::thread([task] { (*task)(); }).detach();
+    QVERIFY2(masked.wait_for(std::chrono::seconds(60)) == std::future_status::ready, "masking did not finish");
+    const QString logged = masked.get();
+    QVERIFY(logged.size() < 100 * 1024);
+    QVERIFY(!logged.contains(QStringLiteral("example.test")));
+    QVERIFY(logged.contains(QStringLiteral("characters in all")));
+
+    // A secret that the cut splits is hidden as a whole.
+    const QString secret(200 * 1024, QLatin1Char('s'));
+    const QString cut = QSocialQuery::maskForLog(QStringLiteral("{\"token\":\"%1\",\"password\":\"p\"}").arg(secret));
+    QVERIFY(cut.startsWith(QStringLiteral("{\"token\":\"<hidden>\"")));
+    QVERIFY(!cut.contains(QStringLiteral("sss")));
 }
 
 void WebTransportTest::serverBaseUrl_data()
