@@ -540,9 +540,22 @@ void TavriApplication::initializeLocalization(const QString &locale)
     qDebug() << "Loading translations for" << name << "from" << m_applicationDirPath;
     if (m_translatorInstalled)
         removeTranslator(&m_translator);
-    // A missing file leaves the untranslated texts.
-    m_translator.load(QStringLiteral("tavri_") + name, m_applicationDirPath);
-    m_translatorInstalled = installTranslator(&m_translator);
+    m_translatorInstalled = false;
+    // Only the chosen language's file is read. The texts are written in
+    // English, which needs none; for any other language a missing file leaves
+    // the English texts, with one warning.
+    const bool english = name.isEmpty() || name == QLatin1String("C") || name == QLatin1String("en")
+                         || name.startsWith(QLatin1String("en_"));
+    if (!english) {
+        if (m_translator.load(QStringLiteral("tavri_") + name, m_applicationDirPath))
+            m_translatorInstalled = installTranslator(&m_translator);
+        else
+            qWarning() << "No translation for" << name << "in" << m_applicationDirPath << "- the texts stay in English";
+    }
+    // Texts bound to languageUpdatedString follow its change signal; the
+    // engine's refresh reaches the other translated bindings of open windows.
+    if (m_qmlEngine)
+        m_qmlEngine->retranslate();
     emit languageChanged();
 }
 
