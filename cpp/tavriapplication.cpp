@@ -604,6 +604,12 @@ void TavriApplication::setupTray()
     m_trayIcon->showTrayIcon();
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TavriApplication::onSystrayActivated);
     connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, &TavriApplication::onSystemTrayMessageClicked);
+    emit trayIconShownChanged();
+}
+
+bool TavriApplication::isTrayIconShown() const
+{
+    return m_trayIcon && m_trayIcon->isVisible();
 }
 
 void TavriApplication::clearJumpList()
@@ -758,8 +764,10 @@ void TavriApplication::onAppExit()
     qDebug() << "OnAppExit() - called from" << (sender() ? sender()->metaObject()->className() : "null");
     LocalUser::getLocalUser(this)->onLogoutRequested();
     hideAllFrames();
-    if (m_trayIcon)
+    if (m_trayIcon) {
         m_trayIcon->hideTrayIcon();
+        emit trayIconShownChanged();
+    }
     for (int *timerId : {&m_networkCheckTimer, &m_loginWatchdogTimer, &m_geometrySaveTimer}) {
         if (*timerId)
             killTimer(*timerId);

@@ -243,6 +243,37 @@ private slots:
                                                 "trackEvent(LocalUserHeader, ChangePresenceMessage, [i:5])"}));
         QVERIFY(!field->hasActiveFocus());
     }
+
+    void closeButtonHidesToTheTrayElseMinimises_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("tray") << true << "Click to minimize to system tray";
+        QTest::newRow("no tray") << false << "Click to minimize to taskbar";
+    }
+    void closeButtonHidesToTheTrayElseMinimises()
+    {
+        QFETCH(bool, tray);
+        QFETCH(QString, toolTip);
+        world->mainApp.trayIconShown = tray;
+        emit world->mainApp.trayIconShownChanged();
+        world->view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(world->view));
+        QQuickItem *close = findItem(frame, "closeButton");
+        QCOMPARE(close->property("toolTip").toString(), toolTip);
+
+        QVERIFY(clickItem(close));
+        if (tray) {
+            QTRY_VERIFY_WITH_TIMEOUT(!world->view->isVisible(), 20000);
+        } else {
+            // Still a window the user can bring back from the taskbar.
+            QTRY_COMPARE_WITH_TIMEOUT(world->view->windowState(), Qt::WindowMinimized, 20000);
+            QVERIFY(world->view->isVisible());
+        }
+        world->view->showNormal();
+        world->mainApp.trayIconShown = true;
+        emit world->mainApp.trayIconShownChanged();
+    }
 };
 
 TAVRI_TEST_MAIN(MainFrameTest)
