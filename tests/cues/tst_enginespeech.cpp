@@ -3,23 +3,11 @@
 
 #include "audiocuesmanager.h"
 #include "qspeechmanager.h"
+#include "speechdleaks.h"
 #include "testenvironment.h"
 
 #include <QTextToSpeech>
 #include <QtTest>
-
-#if defined(__SANITIZE_ADDRESS__)
-// libspeechd leaks its error text each time it fails to reach a daemon, and
-// the fast unwinder loses the trail inside glib.
-extern "C" const char *__asan_default_options()
-{
-    return "fast_unwind_on_malloc=0";
-}
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libspeechd.so\n";
-}
-#endif
 
 class TestEngineSpeech : public QObject
 {
