@@ -1108,11 +1108,11 @@
     </message>
     <message>
         <source>Login automatically</source>
-        <translation>Iniciar sesión automáticamente</translation>
+        <translation>Entrar automáticamente</translation>
     </message>
     <message>
         <source>Create a New Account</source>
-        <translation>Crear una cuenta nueva</translation>
+        <translation>Crear una cuenta</translation>
     </message>
     <message>
         <source>Problem contacting voice server:</source>
@@ -1905,7 +1905,7 @@
     </message>
     <message>
         <source>Login automatically</source>
-        <translation>Iniciar sesión automáticamente</translation>
+        <translation>Entrar automáticamente</translation>
     </message>
     <message>
         <source>Show offline friends</source>

@@ -1108,7 +1108,7 @@
     </message>
     <message>
         <source>Login automatically</source>
-        <translation>Входить автоматически</translation>
+        <translation>Автовход</translation>
     </message>
     <message>
         <source>Create a New Account</source>
@@ -1906,7 +1906,7 @@
     </message>
     <message>
         <source>Login automatically</source>
-        <translation>Входить автоматически</translation>
+        <translation>Автовход</translation>
     </message>
     <message>
         <source>Show offline friends</source>
