@@ -74,6 +74,10 @@
         <source>Cancel</source>
         <translation>Cancelar</translation>
     </message>
+    <message>
+        <source>Close window</source>
+        <translation>Cerrar ventana</translation>
+    </message>
 </context>
 <context>
     <name>AddContactsPane</name>
@@ -1223,6 +1227,10 @@
     <message>
         <source>Clear notifications</source>
         <translation>Borrar notificaciones</translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation>Notificaciones</translation>
     </message>
 </context>
 <context>

@@ -74,6 +74,10 @@
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
+    <message>
+        <source>Close window</source>
+        <translation>Закрыть окно</translation>
+    </message>
 </context>
 <context>
     <name>AddContactsPane</name>
@@ -1223,6 +1227,10 @@
     <message>
         <source>Clear notifications</source>
         <translation>Очистить уведомления</translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation>Уведомления</translation>
     </message>
 </context>
 <context>

@@ -268,7 +268,7 @@ Item {
                 anchors.left: parent.left
                 anchors.right: clearAll.left
                 anchors.verticalCenter: parent.verticalCenter
-                text: "Notifications"
+                text: mainApp.languageUpdatedString + qsTr("Notifications")
                 color: "white"
                 elide: Text.ElideRight
                 MouseArea {
