@@ -244,6 +244,48 @@ private slots:
         QVERIFY(!field->hasActiveFocus());
     }
 
+    void participantsPopUpGivesWayToAMenu()
+    {
+        FakeListModel people({"displayName", "isMuted", "isSpeaking", "participantIdentityRef", "profileImageURI"});
+        people.append({{"displayName", "Ann"},
+                       {"isMuted", false},
+                       {"isSpeaking", false},
+                       {"participantIdentityRef", QVariant::fromValue<QObject *>(nullptr)},
+                       {"profileImageURI", ""}});
+        FakeConversation lobby(&world->log, "sip:confctl-l@x", "Lobby");
+        lobby.setParticipants(&people);
+        world->permanentConversations.append({{"displayName", "Lobby"},
+                                              {"sipURI", "sip:confctl-l@x"},
+                                              {"conversationRef", QVariant::fromValue<QObject *>(&lobby)}});
+        world->view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(world->view));
+        QList<QObject *> rows;
+        QTRY_VERIFY((rows.clear(), collectNamed(frame, "channelRow", &rows), rows.size() == 1));
+        auto *row = qobject_cast<QQuickItem *>(rows.first());
+        QWindow *popup = qobject_cast<QWindow *>(findNamed(frame, "participantsPopup"));
+        QVERIFY(popup);
+        const QPoint centre = row->mapToScene(QPointF(row->width() / 2, row->height() / 2)).toPoint();
+
+        // The pointer over the row shows who is in the channel.
+        QTest::mouseMove(world->view, QPoint(1, 1));
+        QTest::mouseMove(world->view, centre);
+        QTRY_VERIFY_WITH_TIMEOUT(popup->isVisible(), 20000);
+
+        // The row's menu takes its place, and the pointer moving on the row
+        // while the menu is open brings no pop-up over it.
+        QObject *menu = findNamed(frame, "channelMenu");
+        QVERIFY(clickItem(row, Qt::RightButton));
+        QTRY_VERIFY_WITH_TIMEOUT(menu->property("__popupVisible").toBool(), 20000);
+        QVERIFY(!popup->isVisible());
+        QTest::mouseMove(world->view, centre + QPoint(5, 0));
+        QVERIFY(!popup->isVisible());
+        QMetaObject::invokeMethod(menu, "__dismissMenu");
+        QTRY_VERIFY_WITH_TIMEOUT(!menu->property("__popupVisible").toBool(), 20000);
+        QVERIFY(!popup->isVisible());
+        world->permanentConversations.clear();
+        world->view->hide();
+    }
+
     void closeButtonHidesToTheTrayElseMinimises_data()
     {
         QTest::addColumn<bool>("tray");
