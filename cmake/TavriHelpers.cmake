@@ -97,3 +97,29 @@ function(tavri_add_subdirectories)
         endif()
     endforeach()
 endfunction()
+
+# tavri_add_translations(<target> <folder>)
+# Builds every translations/tavri_<language>.ts into tavri_<language>.qm in
+# <folder> before <target>: the program loads the chosen language's file from
+# its own folder, and tests that switch languages need the files beside them.
+function(tavri_add_translations target folder)
+    get_target_property(qmake Qt5::qmake IMPORTED_LOCATION)
+    get_filename_component(qtbin ${qmake} DIRECTORY)
+    find_program(TAVRI_LRELEASE NAMES lrelease HINTS ${qtbin} NO_DEFAULT_PATH)
+    if(NOT TAVRI_LRELEASE)
+        find_program(TAVRI_LRELEASE NAMES lrelease-qt5 lrelease REQUIRED)
+    endif()
+    file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/translations/tavri_*.ts)
+    set(outputs)
+    foreach(source ${sources})
+        get_filename_component(stem ${source} NAME_WE)
+        set(output ${folder}/${stem}.qm)
+        add_custom_command(OUTPUT ${output}
+            COMMAND ${TAVRI_LRELEASE} -silent ${source} -qm ${output}
+            DEPENDS ${source} VERBATIM)
+        list(APPEND outputs ${output})
+    endforeach()
+    add_custom_target(${target}_translations DEPENDS ${outputs})
+    add_dependencies(${target} ${target}_translations)
+    set(TAVRI_TRANSLATION_FILES ${outputs} PARENT_SCOPE)
+endfunction()

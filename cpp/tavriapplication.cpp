@@ -548,9 +548,22 @@ void TavriApplication::initializeLocalization(const QString &locale)
     qDebug() << "Loading translations for" << name << "from" << m_applicationDirPath;
     if (m_translatorInstalled)
         removeTranslator(&m_translator);
-    // A missing file leaves the untranslated texts.
-    m_translator.load(QStringLiteral("tavri_") + name, m_applicationDirPath);
-    m_translatorInstalled = installTranslator(&m_translator);
+    m_translatorInstalled = false;
+    // Only the chosen language's file is read. The texts are written in
+    // English, which needs none; for any other language a missing file leaves
+    // the English texts, with one warning.
+    const bool english = name.isEmpty() || name == QLatin1String("C") || name == QLatin1String("en")
+                         || name.startsWith(QLatin1String("en_"));
+    if (!english) {
+        if (m_translator.load(QStringLiteral("tavri_") + name, m_applicationDirPath))
+            m_translatorInstalled = installTranslator(&m_translator);
+        else
+            qWarning() << "No translation for" << name << "in" << m_applicationDirPath << "- the texts stay in English";
+    }
+    // Texts bound to languageUpdatedString follow its change signal; the
+    // engine's refresh reaches the other translated bindings of open windows.
+    if (m_qmlEngine)
+        m_qmlEngine->retranslate();
     emit languageChanged();
 }
 
@@ -599,6 +612,12 @@ void TavriApplication::setupTray()
     m_trayIcon->showTrayIcon();
     connect(m_trayIcon, &QSystemTrayIcon::activated, this, &TavriApplication::onSystrayActivated);
     connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, &TavriApplication::onSystemTrayMessageClicked);
+    emit trayIconShownChanged();
+}
+
+bool TavriApplication::isTrayIconShown() const
+{
+    return m_trayIcon && m_trayIcon->isVisible();
 }
 
 void TavriApplication::clearJumpList()
@@ -753,8 +772,10 @@ void TavriApplication::onAppExit()
     qDebug() << "OnAppExit() - called from" << (sender() ? sender()->metaObject()->className() : "null");
     LocalUser::getLocalUser(this)->onLogoutRequested();
     hideAllFrames();
-    if (m_trayIcon)
+    if (m_trayIcon) {
         m_trayIcon->hideTrayIcon();
+        emit trayIconShownChanged();
+    }
     for (int *timerId : {&m_networkCheckTimer, &m_loginWatchdogTimer, &m_geometrySaveTimer}) {
         if (*timerId)
             killTimer(*timerId);

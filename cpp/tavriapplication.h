@@ -94,6 +94,9 @@ class TavriApplication : public QtSingleApplication, public QAbstractNativeEvent
     Q_PROPERTY(QString currentTTSVoice READ currentTTSVoice NOTIFY currentTTSVoiceChanged)
     Q_PROPERTY(QString logfileDirectory READ logfileDirectory CONSTANT)
     Q_PROPERTY(QStringList chatColors READ chatColors NOTIFY chatColorsChanged)
+    // True while the program's icon shows in the desktop's tray: closing the
+    // main frame hides it there; without one the frame is minimised instead.
+    Q_PROPERTY(bool trayIconShown READ isTrayIconShown NOTIFY trayIconShownChanged)
 
 public:
     // The fields of a "-svc" value: requester id, requester token, input
@@ -166,6 +169,7 @@ public:
     // Always empty: QML appends it to translated texts so that they are
     // evaluated again on languageChanged.
     QString languageUpdatedString() const { return QString(); }
+    bool isTrayIconShown() const;
     LocalUser *localUser();
     // The user's pictures folder (the writable pictures location), where
     // picture choosers start.
@@ -429,6 +433,7 @@ signals:
     void currentTTSVoiceChanged(QString voiceName);
     void inviteUsersResponses(QStringList responsesByStatus);
     void languageChanged();
+    void trayIconShownChanged();
     void hideFramesRequested();
     void minimizeFramesRequested();
     void chatColorsChanged(QStringList chatColors);

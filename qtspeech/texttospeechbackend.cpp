@@ -10,8 +10,27 @@ namespace QtSpeech_v1 {
 
 namespace {
 
-// The first engine of `engines` that starts. Without a speech-dispatcher
-// daemon the "speechd" engine exists but reports BackendError at once.
+// Whether the engine offers any voice, in any of its languages; the engine's
+// language is left as it was.
+bool hasVoice(QTextToSpeech &engine)
+{
+    const QLocale original = engine.locale();
+    bool found = false;
+    for (const QLocale &locale : engine.availableLocales()) {
+        engine.setLocale(locale);
+        if (!engine.availableVoices().isEmpty()) {
+            found = true;
+            break;
+        }
+    }
+    engine.setLocale(original);
+    return found;
+}
+
+// The first engine of `engines` that starts and has a voice. Without a
+// speech-dispatcher daemon the "speechd" engine exists but reports
+// BackendError at once, or starts with no voice at all; either way the next
+// engine (Flite) speaks instead.
 std::unique_ptr<QTextToSpeech> openEngine(const QStringList &engines)
 {
     const QStringList available = QTextToSpeech::availableEngines();
@@ -19,9 +38,12 @@ std::unique_ptr<QTextToSpeech> openEngine(const QStringList &engines)
         if (!available.contains(name))
             continue;
         auto engine = std::make_unique<QTextToSpeech>(name);
-        if (engine->state() != QTextToSpeech::BackendError)
+        if (engine->state() == QTextToSpeech::BackendError)
+            qWarning() << "TextToSpeechBackend: speech engine" << name << "does not work";
+        else if (!hasVoice(*engine))
+            qWarning() << "TextToSpeechBackend: speech engine" << name << "has no voice";
+        else
             return engine;
-        qWarning() << "TextToSpeechBackend: speech engine" << name << "does not work";
     }
     throw QtSpeech::Error{QStringLiteral("no speech engine available")};
 }

@@ -21,6 +21,7 @@
 namespace {
 
 const char kBuiltInStyleUrl[] = "qrc:/QML/qml/tavri/controls/DefaultStyleManager.qml";
+const char kSchemaUrl[] = "qrc:/QML/qml/tavri/controls/StyleManager.qml";
 const char kSchemaTypePrefix[] = "StyleManager_QMLTYPE_";
 const char kQmlTypeMarker[] = "_QMLTYPE_";
 
@@ -241,7 +242,25 @@ bool StyleManager::resetStyle(StyleManager *source)
     }
     bool applied = false;
     if (source->isValid() && instance->isValid()) {
-        if (source != instance) {
+        if (source != instance && !source->m_stylePath.isEmpty()) {
+            // A skin's values go over the built-in style's: what the skin
+            // leaves unset, or sets to a value of the wrong type, keeps the
+            // built-in value rather than the previous skin's or the schema's
+            // placeholder.
+            const StyleManager builtInValues(nullptr, QString());
+            if (builtInValues.isValid())
+                copyStyleProperties(builtInValues.style(), instance->style());
+            QQmlComponent schemaComponent(s_sharedEngine, QUrl(QString::fromLatin1(kSchemaUrl)));
+            const std::unique_ptr<QObject> schema(schemaComponent.create());
+            QStringList unset;
+            copyStyleProperties(source->style(), instance->style(), schema.get(), &unset);
+            if (!unset.isEmpty())
+                qWarning().noquote() << "StyleManager: the skin" << source->m_stylePath << "sets no value for"
+                                     << unset.size() << "properties, which keep the built-in values:"
+                                     << unset.mid(0, 8).join(QStringLiteral(", "))
+                                            + (unset.size() > 8 ? QStringLiteral(", ...") : QString());
+            instance->m_styleName = source->m_styleName;
+        } else if (source != instance) {
             copyStyleProperties(source->style(), instance->style());
             // The style in force now goes by the applied style's name, so a
             // chooser shows the style the user picked.
@@ -269,7 +288,8 @@ void StyleManager::reinitAudioCues(QObject *style)
         cues->init(style);
 }
 
-void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
+void StyleManager::copyStyleProperties(const QObject *source, QObject *target, const QObject *unsetValues,
+                                       QStringList *unset)
 {
     if (!source || !target)
         return;
@@ -294,14 +314,21 @@ void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
         if (!sourceValue.isValid())
             continue;
         const QVariant targetValue = property.read(target);
-        if (sourceValue == targetValue)
-            continue;
+        const QVariant placeholder = unsetValues ? unsetValues->property(property.name()) : QVariant();
         if (holdsQmlObject(sourceValue)) {
             QObject *targetGroup = targetValue.value<QObject *>();
-            if (targetGroup)
-                copyStyleProperties(sourceValue.value<QObject *>(), targetGroup);
+            if (targetGroup && sourceValue != targetValue)
+                copyStyleProperties(sourceValue.value<QObject *>(), targetGroup,
+                                    holdsQmlObject(placeholder) ? placeholder.value<QObject *>() : nullptr, unset);
             continue;
         }
+        if (placeholder.isValid() && unwrapScriptValue(placeholder) == unwrapScriptValue(sourceValue)) {
+            if (unset && unwrapScriptValue(targetValue) != unwrapScriptValue(placeholder))
+                unset->append(QString::fromLatin1(property.name()));
+            continue;
+        }
+        if (sourceValue == targetValue)
+            continue;
         // Other object pointers (parent, masks) belong to the source's own
         // tree and die with it.
         if (holdsObjectPointer(sourceValue))
@@ -310,6 +337,12 @@ void StyleManager::copyStyleProperties(const QObject *source, QObject *target)
         // only when it converts to a valid value of the type in force.
         QVariant value = sourceValue;
         const int type = property.userType();
+        // A list (the chat colours) takes only another list.
+        if (type == QMetaType::QVariant && unwrapScriptValue(targetValue).userType() == QMetaType::QVariantList
+            && !unwrapScriptValue(sourceValue).canConvert<QVariantList>()) {
+            qWarning() << "StyleManager::copyStyleProperties - cannot set" << property.name() << "to" << sourceValue;
+            continue;
+        }
         if (type != QMetaType::QVariant && value.userType() != type) {
             value = unwrapScriptValue(value);
             if (!value.convert(type) || (type == QMetaType::QColor && !value.value<QColor>().isValid())) {

@@ -53,7 +53,13 @@ public:
     // Copies every writable property of source into target, recursing into
     // QML-object-valued properties (the state groups), so that bindings to
     // target see the new values.
-    static void copyStyleProperties(const QObject *source, QObject *target);
+    //
+    // With `unsetValues` (an object of the bare schema, grouped alike), a
+    // source value equal to the schema's placeholder counts as not set by the
+    // source: the target keeps its value and the property's name is added to
+    // `unset` (when given) if the target's value differs from the placeholder.
+    static void copyStyleProperties(const QObject *source, QObject *target, const QObject *unsetValues = nullptr,
+                                    QStringList *unset = nullptr);
     // The folders searched for skins, in order: "skins" in the working
     // directory (always), then in each data location and each application
     // configuration location that exists and is readable.

@@ -23,10 +23,23 @@ Window {
     flags: Qt.Dialog | Qt.FramelessWindowHint
     modality: Qt.ApplicationModal
     width: 300
-    height: 124
+    height: 138
     color: styleManager.windowBorderColor
+    // Opens over the middle of the window it belongs to (the main frame),
+    // else of the screen.
+    function placeCentred() {
+        var owner = root.transientParent
+        if (owner && owner.visible) {
+            x = owner.x + Math.round((owner.width - width) / 2)
+            y = owner.y + Math.round((owner.height - height) / 2)
+        } else {
+            x = Screen.virtualX + Math.round((Screen.width - width) / 2)
+            y = Screen.virtualY + Math.round((Screen.height - height) / 2)
+        }
+    }
     onVisibleChanged: {
         if (visible) {
+            placeCentred()
             nameField.text = ""
             nameField.forceActiveFocus()
         }
@@ -42,22 +55,17 @@ Window {
         focus: true
         Keys.onEscapePressed: root.close()
 
+        // The program's title bar: the product word, the title, the close
+        // button; dragging it moves the window.
         Rectangle {
             id: titleBar
+            objectName: "titleBar"
             anchors.left: parent.left
             anchors.right: parent.right
-            height: 26
+            height: 40
             gradient: Gradient {
                 GradientStop { position: 0; color: styleManager.windowTitleGradient0 }
                 GradientStop { position: 1; color: styleManager.windowTitleGradient1 }
-            }
-            DLabel {
-                anchors.fill: parent
-                anchors.leftMargin: 8
-                verticalAlignment: Text.AlignVCenter
-                text: root.title
-                color: styleManager.windowTitleTextColor
-                font.family: styleManager.windowTitleFontFamily
             }
             MouseArea {
                 property point pressedAt
@@ -67,6 +75,45 @@ Window {
                     root.x += mouse.x - pressedAt.x
                     root.y += mouse.y - pressedAt.y
                 }
+            }
+            Row {
+                anchors.left: parent.left
+                anchors.leftMargin: 10
+                anchors.right: closeButton.left
+                anchors.rightMargin: 8
+                anchors.verticalCenter: parent.verticalCenter
+                spacing: 8
+                Text {
+                    text: "TAVRI"
+                    anchors.verticalCenter: parent.verticalCenter
+                    color: styleManager.menuItemHighlightColor
+                    font.family: styleManager.windowTitleFontFamily
+                    font.pointSize: styleManager.windowTitleFontSize
+                    font.bold: true
+                }
+                Text {
+                    objectName: "titleText"
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: root.title
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    color: styleManager.windowTitleTextColor
+                    font.family: styleManager.windowTitleFontFamily
+                    font.pointSize: styleManager.windowTitleFontSize
+                }
+            }
+            ImageButton {
+                id: closeButton
+                objectName: "closeButton"
+                anchors.right: parent.right
+                anchors.rightMargin: 10
+                anchors.verticalCenter: parent.verticalCenter
+                width: 12
+                height: 12
+                normalImage: styleManager.windowCloseButton
+                hoverImage: styleManager.windowCloseButtonHovered
+                toolTip: mainApp.languageUpdatedString + qsTr("Close window")
+                onClicked: root.close()
             }
         }
         Column {

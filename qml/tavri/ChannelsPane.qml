@@ -35,6 +35,9 @@ MainFramePane {
     }
     // Shows the participants of the row under the pointer, below the row.
     function showParticipants(rowItem, participants, pointerX) {
+        // An open menu keeps the pointer: no pop-up over it.
+        if (root.menuOpen)
+            return
         participantsPopup.model = participants
         if (!participants || participants.count === undefined || participants.count <= 0)
             return
@@ -81,13 +84,26 @@ MainFramePane {
         }
     ]
 
+    // While a menu of this pane is open the participants pop-up stays away:
+    // it would cover the menu, and miss the pointer leaving it.
+    property bool menuOpen: false
+    function menuShown() {
+        menuOpen = true
+        hideTimer.stop()
+        participantsPopup.hide()
+    }
+
     OwnedChannelsHeaderContextMenu {
         id: channelsHeaderMenu
         objectName: "channelsHeaderMenu"
+        onAboutToShow: root.menuShown()
+        onAboutToHide: root.menuOpen = false
     }
     PermanentConversationItemContextMenu {
         id: channelMenu
         objectName: "channelMenu"
+        onAboutToShow: root.menuShown()
+        onAboutToHide: root.menuOpen = false
     }
     ParticipantsPopup {
         id: participantsPopup

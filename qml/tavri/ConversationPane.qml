@@ -124,6 +124,7 @@ DTitledWindowBasic {
                 // name is escaped here.
                 textFormat: Text.RichText
                 color: model.isSystemMessage ? styleManager.systemMessageTextColor : styleManager.enabledStyle.controlTextColor
+                font.family: styleManager.regularFont
                 font.italic: !!model.isSystemMessage
                 // Rich text takes its links' look from a style sheet only: the
                 // style's link colour, without underline, as links show elsewhere.

@@ -558,6 +558,8 @@ DTitledWindowBasic {
                     objectName: "autoLoginBox"
                     anchors.left: parent.left
                     anchors.verticalCenter: parent.verticalCenter
+                    // Never under the link, whatever the language's length.
+                    width: Math.min(implicitWidth, parent.width - createAccountLink.width - 8)
                     text: mainApp.languageUpdatedString + qsTr("Login automatically")
                     onCheckedChanged: {
                         if (!root.loaded)

@@ -55,8 +55,12 @@ DTitledWindow {
     trackingCategory: "MainFrame"
     titleBarHeight: 30
     // Closing only hides the frame: the program keeps running in the tray.
+    // A desktop without a tray has no way back to a hidden frame: there
+    // closing minimises it.
     closeOnEscape: false
-    closeToolTip: mainApp.languageUpdatedString + qsTr("Click to minimize to system tray")
+    hideOnClose: mainApp.trayIconShown
+    closeToolTip: mainApp.languageUpdatedString + (mainApp.trayIconShown ? qsTr("Click to minimize to system tray")
+                                                                         : qsTr("Click to minimize to taskbar"))
     minimizeToolTip: mainApp.languageUpdatedString + qsTr("Click to minimize to taskbar")
     settingsToolTip: mainApp.languageUpdatedString + qsTr("Settings")
     contextMenuToolTip: mainApp.languageUpdatedString + qsTr("Click here for menu")

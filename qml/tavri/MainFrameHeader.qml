@@ -52,12 +52,12 @@ Item {
         fillMode: styleManager.mainFrameBackgroundFillMode
     }
     Image {
-        anchors.left: parent.left
-        anchors.top: parent.top
-        // Kept within the picture's column, so that a wide logo does not run
-        // under the name.
-        width: Math.min(sourceSize.width, 110)
-        height: Math.min(root.height - notifications.height, sourceSize.height)
+        // Within the picture's own square, behind it: no edge of the logo
+        // shows beside the picture or runs under the name.
+        x: column.x + topRow.x + avatar.x
+        y: column.y + topRow.y + avatar.y
+        width: Math.min(sourceSize.width, avatar.width)
+        height: Math.min(root.height - notifications.height, sourceSize.height, avatar.height)
         source: styleManager.mainFrameTopLeftLogo
         fillMode: styleManager.mainFrameTopLeftLogoFillMode
     }
@@ -268,7 +268,7 @@ Item {
                 anchors.left: parent.left
                 anchors.right: clearAll.left
                 anchors.verticalCenter: parent.verticalCenter
-                text: "Notifications"
+                text: mainApp.languageUpdatedString + qsTr("Notifications")
                 color: "white"
                 elide: Text.ElideRight
                 MouseArea {

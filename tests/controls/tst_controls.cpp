@@ -10,6 +10,15 @@
 
 namespace {
 
+// Every item under `item`, depth first.
+QList<QQuickItem *> descendants(QQuickItem *item)
+{
+    QList<QQuickItem *> found;
+    for (QQuickItem *child : item->childItems())
+        found << child << descendants(child);
+    return found;
+}
+
 QByteArray controlsQml(const QByteArray &body)
 {
     return "import QtQuick 2.5\n"
@@ -32,6 +41,9 @@ private slots:
     void textFieldEffectiveTextTrims();
     void volumeBarDampsItsValue();
     void titledWindowClosing();
+    void buttonIsAsWideAsItsText();
+    void toolTipStaysInsideItsWindowAboveTheControls_data();
+    void toolTipStaysInsideItsWindowAboveTheControls();
     void hintShowsOnlyWhileEnabled();
     void hintPagesAndDismissal();
     void comboBoxFollowsIndexAndModel();
@@ -133,6 +145,88 @@ void TestControls::volumeBarDampsItsValue()
     QVERIFY(markerDamped.wait(5000));
     QCOMPARE(damped.count(), 1);
     QCOMPARE(bar->property("dampedValue").toReal(), 33.0);
+    QVERIFY_NO_QML_WARNINGS(view);
+}
+
+void TestControls::buttonIsAsWideAsItsText()
+{
+    QmlTestView view;
+    QVERIFY(view.loadQml(controlsQml("Row {\n"
+                                     "    DButton { objectName: \"short\"; text: \"OK\" }\n"
+                                     "    DButton { objectName: \"long\"; text: \"Delete channel and all it holds\" }\n"
+                                     "}\n")));
+    for (const char *name : {"short", "long"}) {
+        QQuickItem *button = view.find(QLatin1String(name));
+        const QString text = button->property("text").toString();
+        QQuickItem *caption = nullptr;
+        for (QQuickItem *item : descendants(button)) {
+            if (item->property("text").toString() == text && item->property("truncated").isValid())
+                caption = item;
+        }
+        QVERIFY2(caption, name);
+        QVERIFY2(!caption->property("truncated").toBool(), name);
+        QVERIFY(button->width() >= caption->width());
+    }
+    QCOMPARE(view.find(QStringLiteral("short"))->width(), 80.0);
+    QVERIFY_NO_QML_WARNINGS(view);
+}
+
+void TestControls::toolTipStaysInsideItsWindowAboveTheControls_data()
+{
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("one long line") << QString(
+        QStringLiteral("A tool tip much longer than the small window it shows in, "
+                       "so that it has to wrap and turn back."));
+    QTest::newRow("two lines") << QStringLiteral("First line of the tip.\nSecond line of the tip.");
+}
+
+void TestControls::toolTipStaysInsideItsWindowAboveTheControls()
+{
+    QFETCH(QString, tip);
+    QmlTestView view;
+    // The button sits in the window's bottom-right corner inside a clipping
+    // pane, with a later sibling drawn over the pane.
+    QVERIFY(view.loadQml(
+        controlsQml("Item {\n"
+                    "    width: 220; height: 120\n"
+                    "    Item {\n"
+                    "        anchors.fill: parent; clip: true\n"
+                    "        DButton { objectName: \"button\"; x: 150; y: 90; width: 70; text: \"Go\";"
+                    " toolTip: \"\" }\n"
+                    "    }\n"
+                    "    Rectangle { objectName: \"cover\"; anchors.fill: parent; color: \"transparent\" }\n"
+                    "}\n")));
+    QQuickItem *button = view.find(QStringLiteral("button"));
+    button->setProperty("toolTip", tip);
+    // From elsewhere in the window onto the button, so the pointer moves.
+    view.hover(view.root());
+    view.hover(button);
+    QQuickItem *content = view.root()->window()->contentItem();
+    QQuickItem *bubble = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((bubble = [&]() -> QQuickItem * {
+                                 for (QQuickItem *item : content->childItems()) {
+                                     if (item->isVisible() && item->z() > 1000)
+                                         return item;
+                                 }
+                                 return nullptr;
+                             }()),
+                             20000);
+    // On the window's own surface, above everything else, and wholly inside.
+    const QRectF shown(bubble->x(), bubble->y(), bubble->width(), bubble->height());
+    QVERIFY2(
+        QRectF(0, 0, content->width(), content->height()).contains(shown),
+        qPrintable(QStringLiteral("%1,%2 %3x%4").arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height())));
+    // Its text is wrapped inside it, never drawn over itself or cut.
+    QQuickItem *label = nullptr;
+    for (QQuickItem *item : descendants(bubble)) {
+        if (item->isVisible() && item->property("text").toString() == tip)
+            label = item;
+    }
+    QVERIFY(label);
+    QVERIFY(label->property("contentHeight").toReal() <= label->height() + 0.5);
+    QVERIFY(label->property("contentWidth").toReal() <= label->width() + 0.5);
+    QVERIFY(bubble->height() >= label->height());
+    QVERIFY(label->property("lineCount").toInt() >= 2);
     QVERIFY_NO_QML_WARNINGS(view);
 }
 

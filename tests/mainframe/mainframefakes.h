@@ -559,6 +559,7 @@ class FakeMainApp : public QObject
     Q_PROPERTY(QString availableUpdateMessage MEMBER availableUpdateMessage NOTIFY availableUpdateMessageChanged)
     Q_PROPERTY(QString availableUpdateLink MEMBER availableUpdateLink NOTIFY availableUpdateLinkChanged)
     Q_PROPERTY(QString echoChannel MEMBER echoChannel CONSTANT)
+    Q_PROPERTY(bool trayIconShown MEMBER trayIconShown NOTIFY trayIconShownChanged)
 
 public:
     explicit FakeMainApp(CallLog *log, QObject *parent = nullptr)
@@ -571,6 +572,7 @@ public:
     QString availableUpdateMessage;
     QString availableUpdateLink;
     QString echoChannel = QStringLiteral("sip:confctl-echo@example.org");
+    bool trayIconShown = true;
     QStringList styles{QStringLiteral("Default")};
     QHash<QString, QVariantList> chatLogs;
     // Bumped by a language change, so that every text bound to it re-reads.
@@ -670,6 +672,7 @@ signals:
     void availableUpdateLinkChanged(const QString &link);
     void noUpdateAvailable();
     void languageChanged();
+    void trayIconShownChanged();
 
 private:
     CallLog *m_log;

@@ -282,6 +282,79 @@ private slots:
                                                 "trackEvent(LocalUserHeader, ChangePresenceMessage, [i:5])"}));
         QVERIFY(!field->hasActiveFocus());
     }
+
+    void participantsPopUpGivesWayToAMenu()
+    {
+        FakeListModel people({"displayName", "isMuted", "isSpeaking", "participantIdentityRef", "profileImageURI"});
+        people.append({{"displayName", "Ann"},
+                       {"isMuted", false},
+                       {"isSpeaking", false},
+                       {"participantIdentityRef", QVariant::fromValue<QObject *>(nullptr)},
+                       {"profileImageURI", ""}});
+        FakeConversation lobby(&world->log, "sip:confctl-l@x", "Lobby");
+        lobby.setParticipants(&people);
+        world->permanentConversations.append({{"displayName", "Lobby"},
+                                              {"sipURI", "sip:confctl-l@x"},
+                                              {"conversationRef", QVariant::fromValue<QObject *>(&lobby)}});
+        world->view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(world->view));
+        QList<QObject *> rows;
+        QTRY_VERIFY((rows.clear(), collectNamed(frame, "channelRow", &rows), rows.size() == 1));
+        auto *row = qobject_cast<QQuickItem *>(rows.first());
+        QWindow *popup = qobject_cast<QWindow *>(findNamed(frame, "participantsPopup"));
+        QVERIFY(popup);
+        const QPoint centre = row->mapToScene(QPointF(row->width() / 2, row->height() / 2)).toPoint();
+
+        // The pointer over the row shows who is in the channel.
+        QTest::mouseMove(world->view, QPoint(1, 1));
+        QTest::mouseMove(world->view, centre);
+        QTRY_VERIFY_WITH_TIMEOUT(popup->isVisible(), 20000);
+
+        // The row's menu takes its place, and the pointer moving on the row
+        // while the menu is open brings no pop-up over it.
+        QObject *menu = findNamed(frame, "channelMenu");
+        QVERIFY(clickItem(row, Qt::RightButton));
+        QTRY_VERIFY_WITH_TIMEOUT(menu->property("__popupVisible").toBool(), 20000);
+        QVERIFY(!popup->isVisible());
+        QTest::mouseMove(world->view, centre + QPoint(5, 0));
+        QVERIFY(!popup->isVisible());
+        QMetaObject::invokeMethod(menu, "__dismissMenu");
+        QTRY_VERIFY_WITH_TIMEOUT(!menu->property("__popupVisible").toBool(), 20000);
+        QVERIFY(!popup->isVisible());
+        world->permanentConversations.clear();
+        world->view->hide();
+    }
+
+    void closeButtonHidesToTheTrayElseMinimises_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("tray") << true << "Click to minimize to system tray";
+        QTest::newRow("no tray") << false << "Click to minimize to taskbar";
+    }
+    void closeButtonHidesToTheTrayElseMinimises()
+    {
+        QFETCH(bool, tray);
+        QFETCH(QString, toolTip);
+        world->mainApp.trayIconShown = tray;
+        emit world->mainApp.trayIconShownChanged();
+        world->view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(world->view));
+        QQuickItem *close = findItem(frame, "closeButton");
+        QCOMPARE(close->property("toolTip").toString(), toolTip);
+
+        QVERIFY(clickItem(close));
+        if (tray) {
+            QTRY_VERIFY_WITH_TIMEOUT(!world->view->isVisible(), 20000);
+        } else {
+            // Still a window the user can bring back from the taskbar.
+            QTRY_COMPARE_WITH_TIMEOUT(world->view->windowState(), Qt::WindowMinimized, 20000);
+            QVERIFY(world->view->isVisible());
+        }
+        world->view->showNormal();
+        world->mainApp.trayIconShown = true;
+        emit world->mainApp.trayIconShownChanged();
+    }
 };
 
 TAVRI_TEST_MAIN(MainFrameTest)

@@ -1,4 +1,5 @@
 #include "qtspeech.h"
+#include "speechdleaks.h"
 #include "testenvironment.h"
 #include "texttospeechbackend.h"
 
@@ -9,20 +10,6 @@
 
 using QtSpeech_v1::QtSpeech;
 using QtSpeech_v1::TextToSpeechBackend;
-
-#if defined(__SANITIZE_ADDRESS__)
-// libspeechd leaks its error text each time it fails to reach a daemon, and
-// the fast unwinder loses the trail inside glib; unwind fully so that the
-// leak is seen to be the library's and nothing else is hidden.
-extern "C" const char *__asan_default_options()
-{
-    return "fast_unwind_on_malloc=0";
-}
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libspeechd.so\n";
-}
-#endif
 
 // Speech through Qt's real engines. Flite runs in process and needs no audio
 // device (it reports the text done after failing to open one), so these run

@@ -35,6 +35,7 @@ private slots:
     void cleanup();
 
     void pagesFollowThePageId();
+    void navigationBoldOnlyUnderThePointer();
     void storedFalseTextUnchecks();
     void openingWritesNothing();
     void boxesWriteTheirSettings();
@@ -121,6 +122,27 @@ void TestQmlSettings::pagesFollowThePageId()
     // The sounds page is built only when it first shows (its own test
     // covers it with the cue manager it needs).
     QCOMPARE(m_window->item("soundsPage")->property("active").toBool(), false);
+}
+
+void TestQmlSettings::navigationBoldOnlyUnderThePointer()
+{
+    m_window->app.m_pageId = 0;
+    QVERIFY(m_window->load(QStringLiteral("settings/SettingsWindow.qml"), &m_render, &m_capture));
+    QmlTestView *view = m_window->view.get();
+    QQuickItem *general = windowtest::item(view, QStringLiteral("navigation0"));
+    QQuickItem *audio = windowtest::item(view, QStringLiteral("navigation1"));
+    QQuickItem *profile = windowtest::item(view, QStringLiteral("navigation2"));
+    view->hover(view->root());
+    view->hover(audio);
+    QTRY_VERIFY_WITH_TIMEOUT(audio->property("bold").toBool(), 20000);
+    // On to the next entry, then off the column: only the page shown stays bold.
+    view->hover(profile);
+    QTRY_VERIFY_WITH_TIMEOUT(profile->property("bold").toBool(), 20000);
+    QVERIFY(!audio->property("bold").toBool());
+    view->hover(windowtest::item(view, QStringLiteral("generalPage")));
+    QTRY_VERIFY_WITH_TIMEOUT(!profile->property("bold").toBool(), 20000);
+    QVERIFY(!audio->property("bold").toBool());
+    QVERIFY(general->property("bold").toBool());
 }
 
 void TestQmlSettings::storedFalseTextUnchecks()

@@ -174,19 +174,20 @@ void TestQmlInterface::exactlyThePublishedMembers_data()
 {
     QTest::addColumn<QStringList>("actual");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("signals") << ownMethods(QMetaMethod::Signal, QMetaMethod::Public)
-                             << words("currentVersionChanged availableUpdateVersionChanged "
-                                      "availableUpdateMessageChanged availableUpdateLinkChanged noUpdateAvailable "
-                                      "networkStateChanged effectiveRenderDeviceNameChanged "
-                                      "effectiveCaptureDeviceNameChanged renderDeviceNameChanged "
-                                      "captureDeviceNameChanged transmittingChannelChanged echoChannelChanged "
-                                      "renderDeviceIndexChanged captureDeviceIndexChanged captureTestRunningChanged "
-                                      "renderTestRunningChanged qualityConnectionBarsChanged packetsReceivedChanged "
-                                      "packetsLostChanged packetsDiscardedChanged packetsSentChanged "
-                                      "micIsActiveChanged micVolumeChanged micEnergyChanged speakerIsActiveChanged "
-                                      "speakerVolumeChanged speakerEnergyChanged connectorErrorMessageChanged "
-                                      "pageIdChanged currentTTSVoiceChanged inviteUsersResponses languageChanged "
-                                      "hideFramesRequested minimizeFramesRequested chatColorsChanged exiting");
+    QTest::newRow("signals")
+        << ownMethods(QMetaMethod::Signal, QMetaMethod::Public)
+        << words("currentVersionChanged availableUpdateVersionChanged "
+                 "availableUpdateMessageChanged availableUpdateLinkChanged noUpdateAvailable "
+                 "networkStateChanged effectiveRenderDeviceNameChanged "
+                 "effectiveCaptureDeviceNameChanged renderDeviceNameChanged "
+                 "captureDeviceNameChanged transmittingChannelChanged echoChannelChanged "
+                 "renderDeviceIndexChanged captureDeviceIndexChanged captureTestRunningChanged "
+                 "renderTestRunningChanged qualityConnectionBarsChanged packetsReceivedChanged "
+                 "packetsLostChanged packetsDiscardedChanged packetsSentChanged "
+                 "micIsActiveChanged micVolumeChanged micEnergyChanged speakerIsActiveChanged "
+                 "speakerVolumeChanged speakerEnergyChanged connectorErrorMessageChanged "
+                 "pageIdChanged currentTTSVoiceChanged inviteUsersResponses languageChanged trayIconShownChanged "
+                 "hideFramesRequested minimizeFramesRequested chatColorsChanged exiting");
     QTest::newRow("public slots") << ownMethods(QMetaMethod::Slot, QMetaMethod::Public)
                                   << words("onLoggedIn onLoggedOut onReconnecting onRequestSpeakText onAppExit "
                                            "onShowForegroundWindow onProtocolMessageReceived trackOnSettingChanged "
@@ -250,14 +251,15 @@ void TestQmlInterface::exactlyThePublishedMembers_data()
     QStringList properties;
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
         properties.append(QString::fromLatin1(meta->property(i).name()));
-    QTest::newRow("properties") << properties
-                                << words("languageUpdatedString version localUser applicationDirPath imageDirPath "
-                                         "soundsDirPath availableUpdateVersion availableUpdateMessage "
-                                         "availableUpdateLink renderDevices captureDevices transmittingChannel "
-                                         "echoChannel captureTestRunning renderTestRunning qualityConnectionBars "
-                                         "micIsActive micVolume micEnergy speakerIsActive speakerVolume "
-                                         "speakerEnergy connectorErrorMessage pageId systemInfo callStats "
-                                         "advancedAgc ttsVoices currentTTSVoice logfileDirectory chatColors");
+    QTest::newRow("properties")
+        << properties
+        << words("languageUpdatedString version localUser applicationDirPath imageDirPath "
+                 "soundsDirPath availableUpdateVersion availableUpdateMessage "
+                 "availableUpdateLink renderDevices captureDevices transmittingChannel "
+                 "echoChannel captureTestRunning renderTestRunning qualityConnectionBars "
+                 "micIsActive micVolume micEnergy speakerIsActive speakerVolume "
+                 "speakerEnergy connectorErrorMessage pageId systemInfo callStats "
+                 "advancedAgc ttsVoices currentTTSVoice logfileDirectory chatColors trayIconShown");
 }
 
 void TestQmlInterface::exactlyThePublishedMembers()

@@ -77,6 +77,7 @@ private slots:
     void setStyleByNameOnlyFindsFolders();
     void skinDerivedFromDefaultRecomputesValues();
     void propertyOfWrongTypeKeepsItsValue();
+    void valuesASkinLeavesOutKeepTheBuiltInOnes();
 
 private:
     QObject *style() const { return StyleManager::getInstance()->style(); }
@@ -332,9 +333,9 @@ void TestStyleManager::setStyleCopiesIntoTheStyleInForce()
     // values, and they outlive the skin's temporary manager.
     QCOMPARE(style()->property("enabledStyle").value<QObject *>(), enabledGroup);
     QCOMPARE(enabledGroup->property("controlTextColor").value<QColor>(), QColor("#123456"));
-    // The schema's placeholders replace values the skin did not set; what
-    // the skin lacks altogether keeps its value.
-    QCOMPARE(style()->property("menuColor").value<QColor>(), QColor("white"));
+    // Values the skin did not set keep the built-in style's, not the
+    // schema's placeholders; what the skin lacks altogether keeps its value.
+    QCOMPARE(style()->property("menuColor").value<QColor>(), QColor("#540000"));
     QCOMPARE(style()->property("baseColor").value<QColor>(), baseColor);
     QCOMPARE(style()->property("enabledContrast").value<QObject *>(), contrast);
     QCOMPARE(style()->property("default_micMute").toUrl(), QUrl("qrc:/sounds/sfx_friend_online.wav"));
@@ -432,8 +433,39 @@ void TestStyleManager::propertyOfWrongTypeKeepsItsValue()
     QVERIFY(StyleManager::setStyle(QStringLiteral("Odd")));
     QCOMPARE(style()->property("windowBorderColor").value<QColor>(), QColor("#444444"));
     QCOMPARE(style()->property("menuColor").value<QColor>(), QColor("#540000"));
-    QVERIFY(!log.find(QtWarningMsg, QStringLiteral("StyleManager::copyStyleProperties - cannot set")).isEmpty());
-    QVERIFY(!StyleManager::getInstance()->takeChatColor().isValid());
+    // One line for each of the two wrong values, and the built-in value in
+    // their place: the chat colours are the built-in list.
+    QCOMPARE(log.find(QtWarningMsg, QStringLiteral("StyleManager::copyStyleProperties - cannot set")).size(), 2);
+    QCOMPARE(StyleManager::getInstance()->getChatColors().value(0), QColor("#00c4b2"));
+}
+
+void TestStyleManager::valuesASkinLeavesOutKeepTheBuiltInOnes()
+{
+    // A full skin first, so that its values are in force.
+    writeSkin(cwdSkins(), QStringLiteral("Full"),
+              "import \"qrc:/QML/qml/tavri/controls\"\n"
+              "DefaultStyleManager { menuColor: \"#112233\"; enabledStyle.inputControlTextColor: \"#123456\" }\n");
+    writeSkin(cwdSkins(), QStringLiteral("Sparse"),
+              "import \"qrc:/QML/qml/tavri/controls\"\n"
+              "StyleManager { windowBorderColor: \"#444444\" }\n");
+    QVERIFY(StyleManager::setStyle(QStringLiteral("Full")));
+    QCOMPARE(style()->property("menuColor").value<QColor>(), QColor("#112233"));
+
+    LogCapture log;
+    QVERIFY(StyleManager::setStyle(QStringLiteral("Sparse")));
+    QCOMPARE(style()->property("windowBorderColor").value<QColor>(), QColor("#444444"));
+    // Neither the full skin's values nor the schema's placeholders: the
+    // built-in style's, in the groups too.
+    QCOMPARE(style()->property("menuColor").value<QColor>(), QColor("#540000"));
+    QObject *enabled = style()->property("enabledStyle").value<QObject *>();
+    QVERIFY(enabled);
+    QCOMPARE(enabled->property("inputControlTextColor").value<QColor>(), QColor("#dddddd"));
+    const QList<CapturedLine> unset = log.matching(QStringLiteral("sets no value for"));
+    QCOMPARE(unset.size(), 1);
+    QCOMPARE(unset.first().type, QtWarningMsg);
+    QVERIFY2(unset.first().message.startsWith(QStringLiteral("StyleManager: the skin")),
+             qPrintable(unset.first().message));
+    QCOMPARE(StyleManager::getCurrentStyleName(), QStringLiteral("Sparse"));
 }
 
 int main(int argc, char *argv[])

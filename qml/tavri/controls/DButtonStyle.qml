@@ -25,7 +25,10 @@ ButtonStyle {
         }
     }
     label: Item {
-        implicitWidth: row.implicitWidth
+        // From the text's own width, not the row's: the row's text is cut
+        // to the button's width, which follows this size, and would so keep
+        // a long text cut for good.
+        implicitWidth: (icon.visible ? icon.implicitWidth + row.spacing : 0) + caption.implicitWidth
         implicitHeight: row.implicitHeight
         Row {
             id: row
@@ -33,12 +36,14 @@ ButtonStyle {
             width: Math.min(implicitWidth, parent.width)
             spacing: 4
             Image {
+                id: icon
                 source: control.iconSource
                 visible: source != ""
                 anchors.verticalCenter: parent.verticalCenter
                 opacity: buttonStyle.activeStyle.imageOpacity
             }
             Text {
+                id: caption
                 width: Math.min(implicitWidth, parent.parent.width - (control.iconSource != "" ? 24 : 0))
                 anchors.verticalCenter: parent.verticalCenter
                 text: control.text

@@ -19,11 +19,30 @@ CheckBoxStyle {
         border.color: control.activeFocus ? checkStyle.activeStyle.controlFocusBorderColor
                                           : styleManager.checkboxBorderColor
         border.width: 1
-        Rectangle {
+        // A tick, not a filled square: a square mark in the check colour
+        // reads as a hole in the box on a background of that colour.
+        Canvas {
+            objectName: "checkMark"
             anchors.fill: parent
-            anchors.margins: 3
+            anchors.margins: 2
             visible: control.checked
-            color: styleManager.checkboxCheckColor
+            property color mark: styleManager.checkboxCheckColor
+            onMarkChanged: requestPaint()
+            onWidthChanged: requestPaint()
+            onHeightChanged: requestPaint()
+            onPaint: {
+                var context = getContext("2d")
+                context.reset()
+                context.strokeStyle = mark
+                context.lineWidth = 2.5
+                context.lineCap = "round"
+                context.lineJoin = "round"
+                context.beginPath()
+                context.moveTo(width * 0.12, height * 0.52)
+                context.lineTo(width * 0.4, height * 0.82)
+                context.lineTo(width * 0.9, height * 0.16)
+                context.stroke()
+            }
         }
     }
     label: Text {

@@ -14,6 +14,9 @@ MenuStyle {
         color: styleData.selected && styleData.enabled ? styleManager.menuItemHighlightColor : styleManager.menuItemColor
     }
     itemDelegate.label: Row {
+        // The submenu arrow stands on the label's baseline: the text's, not
+        // the row's top, or the arrow rises into the entry above.
+        baselineOffset: caption.y + caption.baselineOffset
         spacing: 6
         Image {
             anchors.verticalCenter: parent.verticalCenter
@@ -22,6 +25,7 @@ MenuStyle {
             sourceSize.height: 16
         }
         Text {
+            id: caption
             anchors.verticalCenter: parent.verticalCenter
             text: styleData.text.replace(/&(?!&)/g, "")
             color: !styleData.enabled ? styleManager.menuItemDisabledTextColor
@@ -31,6 +35,13 @@ MenuStyle {
         }
     }
     itemDelegate.shortcut: Item {}
+    itemDelegate.submenuIndicator: Text {
+        text: "\u25b8"
+        color: !styleData.enabled ? styleManager.menuItemDisabledTextColor
+             : styleData.selected ? styleManager.menuItemHighlightTextColor : styleManager.menuItemTextColor
+        font.family: styleManager.condensedFont
+        font.pointSize: styleManager.baseFontSize
+    }
     separator: Rectangle {
         implicitHeight: 5
         color: styleManager.menuItemColor

@@ -33,9 +33,17 @@ DRectangle {
     readonly property var view: typeof mainViewer !== "undefined" ? mainViewer : null
     signal closing(string reason)
 
+    // Closing hides the view; where this is false it minimises the view
+    // instead, so that a window with no other way back stays reachable.
+    property bool hideOnClose: true
+
     function hideView() {
-        if (frame.view)
+        if (!frame.view)
+            return
+        if (frame.hideOnClose)
             frame.view.hide()
+        else
+            frame.view.showMinimized()
     }
     function close(reason) {
         hideView()

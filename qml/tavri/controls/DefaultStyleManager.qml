@@ -62,11 +62,13 @@ StyleManager {
     enabledStyle.controlBorderColor: Qt.darker(baseColor, 5 * enabledContrast.border)
     enabledStyle.controlOpacity: enabledContrast.opacity
     enabledStyle.controlFocusBorderColor: paletteRed
-    enabledStyle.inputControlTextColor: "#000000"
+    // Text inputs are sunk into the dark panels: light text on a box a
+    // shade darker than the panel, with a grey rim that shows its edge.
+    enabledStyle.inputControlTextColor: paletteText
     enabledStyle.inputControlSelectedTextColor: "#ffffff"
-    enabledStyle.inputControlGradient0: baseColor
-    enabledStyle.inputControlGradient1: Qt.lighter(baseColor, 1.08)
-    enabledStyle.inputControlBorderColor: "#000000"
+    enabledStyle.inputControlGradient0: Qt.darker(baseBackColor, 9)
+    enabledStyle.inputControlGradient1: Qt.darker(baseBackColor, 8)
+    enabledStyle.inputControlBorderColor: "#505050"
     enabledStyle.inputControlFocusBorderColor: paletteRed
 
     disabledStyle.controlTextColor: "#dddddd"
@@ -76,9 +78,9 @@ StyleManager {
     disabledStyle.controlOpacity: disabledContrast.opacity
     disabledStyle.imageOpacity: 0.5
     disabledStyle.inputControlTextColor: paletteTextDim
-    disabledStyle.inputControlGradient0: Qt.darker(baseColor, 1.2)
-    disabledStyle.inputControlGradient1: Qt.darker(baseColor, 1.2)
-    disabledStyle.inputControlBorderColor: "#000000"
+    disabledStyle.inputControlGradient0: Qt.darker(baseBackColor, 7)
+    disabledStyle.inputControlGradient1: Qt.darker(baseBackColor, 7)
+    disabledStyle.inputControlBorderColor: "#3a3a3a"
 
     hoveredStyle.controlTextColor: "#ffffff"
     hoveredStyle.controlGradient0: Qt.darker(baseColor, hoveredContrast.gradient0)
@@ -86,10 +88,11 @@ StyleManager {
     hoveredStyle.controlBorderColor: Qt.darker(baseColor, 5 * hoveredContrast.border)
     hoveredStyle.controlOpacity: hoveredContrast.opacity
     hoveredStyle.controlFocusBorderColor: paletteRed
-    hoveredStyle.inputControlTextColor: "#000000"
-    hoveredStyle.inputControlGradient0: Qt.lighter(baseColor, 1.08)
-    hoveredStyle.inputControlGradient1: Qt.lighter(baseColor, 1.08)
-    hoveredStyle.inputControlBorderColor: "#000000"
+    hoveredStyle.inputControlTextColor: "#ffffff"
+    hoveredStyle.inputControlSelectedTextColor: "#ffffff"
+    hoveredStyle.inputControlGradient0: Qt.darker(baseBackColor, 8)
+    hoveredStyle.inputControlGradient1: Qt.darker(baseBackColor, 7)
+    hoveredStyle.inputControlBorderColor: "#666666"
     hoveredStyle.inputControlFocusBorderColor: paletteRed
 
     pressedStyle.controlTextColor: "#A0A0A0"
@@ -98,10 +101,11 @@ StyleManager {
     pressedStyle.controlBorderColor: Qt.darker(baseColor, 5 * pressedContrast.border)
     pressedStyle.controlOpacity: pressedContrast.opacity
     pressedStyle.controlFocusBorderColor: paletteRed
-    pressedStyle.inputControlTextColor: "#000000"
-    pressedStyle.inputControlGradient0: baseColor
-    pressedStyle.inputControlGradient1: baseColor
-    pressedStyle.inputControlBorderColor: "#000000"
+    pressedStyle.inputControlTextColor: paletteText
+    pressedStyle.inputControlSelectedTextColor: "#ffffff"
+    pressedStyle.inputControlGradient0: Qt.darker(baseBackColor, 9)
+    pressedStyle.inputControlGradient1: Qt.darker(baseBackColor, 9)
+    pressedStyle.inputControlBorderColor: "#505050"
     pressedStyle.inputControlFocusBorderColor: paletteRed
 
     // Frames and panes
