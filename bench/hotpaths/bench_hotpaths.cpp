@@ -51,8 +51,8 @@
 #include "realmtestbase.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -299,10 +299,11 @@ public:
     void checkChatLog(const char *series, const QString &last)
     {
         RecentConversations &recent = *LocalUser::getLocalUser()->getRecentConversations();
-        const QDir folder(recent.getChatLogDirectory());
         bool found = false;
-        for (const QFileInfo &file : folder.entryInfoList(QDir::Files)) {
-            QFile log(file.filePath());
+        // One file per conversation and stay, in folders per realm and user.
+        QDirIterator files(recent.getChatLogDirectory(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile log(files.next());
             if (log.open(QIODevice::ReadOnly) && log.readAll().contains(last.toUtf8()))
                 found = true;
         }
