@@ -1,5 +1,7 @@
 #include "realmain.h"
 
+#include "rendererchoice.h"
+
 #include <QDBusConnection>
 #include <QDebug>
 #include <QElapsedTimer>
@@ -95,6 +97,9 @@ int realmain(int argc, char *argv[])
     // its resources must be registered before the first window loads.
     Q_INIT_RESOURCE(tavri);
 
+    // Before the first window, the splash included, and before the platform
+    // loads its GL integration.
+    RendererChoice::applyForProcess();
     auto *app = new TavriApplication(QString::fromLatin1(kApplicationId), argc, argv);
     if (app->isRunning()) {
         const QString message = arguments.join(QStringLiteral("<!>"));

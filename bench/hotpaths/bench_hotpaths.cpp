@@ -18,7 +18,14 @@
 // second, and give the time of one pass over every row; their "_hot" twins
 // do the same over the first 64 rows only, which stay in the caches.
 //
-// Usage: bench_hotpaths [series...]; no argument runs them all.
+// Usage: bench_hotpaths [group...]; no argument runs them all;
+// bench_hotpaths GROUP SIZE runs one group at one size. Groups: log,
+// participants, realm, event28, event10, pump (pump.event28 and
+// pump.event10), contacts, chat. The headline series are pump.event28 and
+// pump.event10: the whole path of a voice event, from the SDK's queue through
+// the pump, the realm, the models, the log handler and the chat log. The
+// event28.drain and event10.drain series give the same events straight to
+// the realm's slots, which leaves the pump out.
 
 #include "contactgrouplist.h"
 #include "contactlist.h"
@@ -44,6 +51,7 @@
 #include "realmtestbase.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -265,19 +273,18 @@ public:
         settleEvents();
     }
 
-    // Event 10: received chat text in a joined 10-person channel whose stay
-    // is followed by the local user's recent conversations (given their
-    // chat-log folder, as the program gives it), so every line goes into the
-    // chat log as well. A second list of recent conversations would follow
-    // the stay too, and the program's own, without a folder, would log that
-    // its file is not open for every line.
-    void event10(int lines)
+    // A joined 10-person channel in session `handle` whose stay is followed
+    // by the local user's recent conversations (given their chat-log folder,
+    // as the program gives it), so every line received goes into the chat
+    // log as well. A second list of recent conversations would follow the
+    // stay too, and the program's own, without a folder, would log that its
+    // file is not open for every line. The peers.
+    QList<TavriIdentityRealmUser *> loggedTextChannel(const QString &tag, const QString &handle)
     {
-        const QString handle = QStringLiteral("h-text");
-        const QList<TavriIdentityRealmUser *> users = makeUsers(QStringLiteral("t"), 10);
+        const QList<TavriIdentityRealmUser *> users = makeUsers(tag, 10);
         RecentConversations &recent = *LocalUser::getLocalUser()->getRecentConversations();
         recent.setChatLogDirectory(setupChatLogFolder());
-        Conversation *chat = conversation(uri("confctl-g-", QStringLiteral("text")));
+        Conversation *chat = conversation(uri("confctl-g-", tag));
         chat->setOstrelSessionHandle(handle);
         TavriIdentityRealmTest::fileSession(chat, handle);
         emit m_voice->participantAdded(m_myURI, handle, QStringLiteral("Me"), QString());
@@ -285,15 +292,39 @@ public:
             emit m_voice->participantAdded(made->getSipURI(), handle, made->getDisplayName(), QString());
         emit IdentityRealmManager::getInstance()->conversationJoined(m_realm, chat->getConversationID());
         settleEvents();
+        return users;
+    }
 
+    // Whether the chat log holds the last line of a series.
+    void checkChatLog(const char *series, const QString &last)
+    {
+        RecentConversations &recent = *LocalUser::getLocalUser()->getRecentConversations();
+        bool found = false;
+        // One file per conversation and stay, in folders per realm and user.
+        QDirIterator files(recent.getChatLogDirectory(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile log(files.next());
+            if (log.open(QIODevice::ReadOnly) && log.readAll().contains(last.toUtf8()))
+                found = true;
+        }
+        if (recent.getChatLogDirectory().isEmpty() || !found)
+            std::fprintf(g_results, "error: %s wrote no chat log,0,0,0\n", series);
+    }
+
+    // Event 10 given straight to the realm's slot (the pump left out), in a
+    // channel with its chat log.
+    void event10(int lines)
+    {
+        const QString handle = QStringLiteral("h-text");
+        const QList<TavriIdentityRealmUser *> users = loggedTextChannel(QStringLiteral("text"), handle);
         const QString text = QStringLiteral("a chat line of an ordinary length, with a few words in it");
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < lines; ++i)
-            emit m_voice->messageReceived(users.at(i % 10)->getSipURI(), handle, text);
+            emit m_voice->messageReceived(users.at(i % 10)->getSipURI(), handle,
+                                          i + 1 == lines ? text + QStringLiteral(" (last)") : text);
         report("event10.drain", 10, seconds(timer), lines);
-        if (recent.getChatLogDirectory().isEmpty() || QDir(recent.getChatLogDirectory()).isEmpty())
-            std::fprintf(g_results, "error: no chat log written,0,0,0\n");
+        checkChatLog("event10.drain", text + QStringLiteral(" (last)"));
         forgetTestState();
         settleEvents();
     }
@@ -379,22 +410,25 @@ public:
         settleEvents();
     }
 
-    // Event 10 through the pump in a 10-person channel (no chat log).
+    // Event 10 through the pump: received chat text in a joined 10-person
+    // channel with its chat log, as in a normal session.
     void pumpEvent10(int lines)
     {
         const QString handle = QStringLiteral("h-q10");
-        const QStringList uris = joinedChannel(QStringLiteral("q10"), 10);
+        const QList<TavriIdentityRealmUser *> users = loggedTextChannel(QStringLiteral("q10"), handle);
         const QByteArray handleBytes = handle.toUtf8();
+        const QByteArray text("a chat line of an ordinary length, with a few words in it");
         QVector<ox_message_base_t *> events;
         events.reserve(lines);
         for (int i = 0; i < lines; ++i) {
             auto *event = reinterpret_cast<ox_evt_message_t *>(oxc_alloc_event(OX_EVT_MESSAGE));
             event->session_handle = ox_strdup(handleBytes.constData());
-            event->sender_uri = ox_strdup(uris.at(i % 10).toUtf8().constData());
-            event->message_body = ox_strdup("a chat line of an ordinary length, with a few words in it");
+            event->sender_uri = ox_strdup(users.at(i % 10)->getSipURI().toUtf8().constData());
+            event->message_body = ox_strdup((i + 1 == lines ? text + " (last)" : text).constData());
             events.append(reinterpret_cast<ox_message_base_t *>(event));
         }
         pump("pump.event10", 10, events);
+        checkChatLog("pump.event10", QString::fromLatin1(text + " (last)"));
         forgetTestState();
         settleEvents();
     }
@@ -511,7 +545,12 @@ int main(int argc, char *argv[])
     installLogMessageHandler(3);
 
     QStringList wanted = app.arguments().mid(1);
+    // "GROUP SIZE": that group at that size alone.
+    int only = 0;
+    if (wanted.size() == 2 && wanted.at(1).toInt() > 0)
+        only = wanted.takeLast().toInt();
     const auto runs = [&](const QString &series) { return wanted.isEmpty() || wanted.contains(series); };
+    const auto sized = [only](int n) { return only == 0 || only == n; };
 
     if (runs(QStringLiteral("log"))) {
         logThreads(1, 200000);
@@ -528,28 +567,37 @@ int main(int argc, char *argv[])
         // The first rows pay for loading the style's chat colours.
         paths.participants(20, false);
         for (int n : {100, 1000, 10000})
-            paths.participants(n);
+            if (sized(n))
+                paths.participants(n);
     }
     if (runs(QStringLiteral("realm")))
         for (int n : {100, 1000, 10000})
-            paths.realmUpdates(n, "realm.toggle");
+            if (sized(n))
+                paths.realmUpdates(n, "realm.toggle");
     if (runs(QStringLiteral("event28"))) {
-        paths.event28(10, 200000);
-        paths.event28(1000, 20000);
+        if (sized(10))
+            paths.event28(10, 200000);
+        if (sized(1000))
+            paths.event28(1000, 20000);
     }
     if (runs(QStringLiteral("event10")))
         paths.event10(20000);
-    if (runs(QStringLiteral("pump"))) {
-        paths.pumpEvent28(10, 200000);
-        paths.pumpEvent28(1000, 50000);
-        paths.pumpEvent10(20000);
+    if (runs(QStringLiteral("pump")) || runs(QStringLiteral("pump.event28"))) {
+        if (sized(10))
+            paths.pumpEvent28(10, 200000);
+        if (sized(1000))
+            paths.pumpEvent28(1000, 50000);
     }
+    if (runs(QStringLiteral("pump")) || runs(QStringLiteral("pump.event10")))
+        paths.pumpEvent10(20000);
     if (runs(QStringLiteral("contacts")))
         for (int n : {100, 1000, 10000})
-            paths.contacts(n);
+            if (sized(n))
+                paths.contacts(n);
     if (runs(QStringLiteral("chat")))
         for (int n : {1000, 10000, 100000})
-            paths.chatLines(n);
+            if (sized(n))
+                paths.chatLines(n);
     // Taking down a realm that holds thousands of friends is not measured
     // and takes long: the results are out, the process ends here.
     std::fflush(g_results);

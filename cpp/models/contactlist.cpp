@@ -9,6 +9,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 
 // The roster signals a contact list follows, connected by signature on the
@@ -31,11 +33,17 @@ Tavri::IdentityRealmInterface *builtInRealm()
     return TavriIdentityRealm::getInstance();
 }
 
-// Whether the contact holds an identity of the realm with the user id.
-bool holdsIdentity(Contact *contact, Tavri::IdentityRealmInterface *realm, const QString &userUUID)
-{
-    return contact->getIdentities()->containsIdentity(realm, userUUID);
-}
+// Orders contacts by display name, case-insensitively.
+struct NameBefore {
+    bool operator()(const QString &name, Contact *contact) const
+    {
+        return name.compare(contact->getDisplayName(), Qt::CaseInsensitive) < 0;
+    }
+    bool operator()(Contact *contact, const QString &name) const
+    {
+        return contact->getDisplayName().compare(name, Qt::CaseInsensitive) < 0;
+    }
+};
 
 bool isOnline(const Contact *contact)
 {
@@ -131,13 +139,18 @@ void ContactList::addContact(Tavri::RealmUserInterface *identity)
             &ContactList::onContactIdentityRemoved);
 
     m_contacts.append(contact);
-    m_contactSet.insert(contact);
+    m_contactSerials.insert(contact, m_nextSerial++);
+    m_contactByIdentities.insert(contact->getIdentities(), contact);
+    const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
+    for (Tavri::RealmUserInterface *contactIdentity : identities)
+        fileIdentity(contact, contactIdentity);
     emit totalCountChanged(m_contacts.size());
     if (isShown(contact, m_showOfflineContacts))
         insertVisibleContact(contact);
-    if (isOnline(contact))
+    if (isOnline(contact)) {
+        m_onlineContacts.insert(contact);
         emit onlineCountChanged(getOnlineCount());
-    const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
+    }
     for (Tavri::RealmUserInterface *contactIdentity : identities)
         emit contactIdentityAdded(contactIdentity);
     emit contactAdded(contact);
@@ -150,18 +163,21 @@ void ContactList::removeContact(Contact *contact)
 
 void ContactList::takeContact(Contact *contact, bool deleteIt)
 {
-    if (!contact || !m_contactSet.contains(contact))
+    if (!contact || !m_contactSerials.contains(contact))
         return;
     disconnect(contact, &Contact::destroying, this, &ContactList::onContactDestroying);
     removeVisibleContact(contact);
     m_contacts.removeAll(contact);
-    m_contactSet.remove(contact);
+    m_contactSerials.remove(contact);
+    m_contactByIdentities.remove(contact->getIdentities());
+    const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
+    for (Tavri::RealmUserInterface *contactIdentity : identities)
+        unfileIdentity(contact, contactIdentity);
     emit totalCountChanged(m_contacts.size());
     disconnect(contact, nullptr, this, nullptr);
     disconnect(contact->getIdentities(), nullptr, this, nullptr);
-    if (isOnline(contact))
+    if (m_onlineContacts.remove(contact))
         emit onlineCountChanged(getOnlineCount());
-    const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
     for (Tavri::RealmUserInterface *contactIdentity : identities)
         emit contactIdentityRemoved(contactIdentity);
     emit contactRemoved(contact);
@@ -174,6 +190,7 @@ void ContactList::clear()
     if (!m_visibleContacts.isEmpty()) {
         beginRemoveRows(QModelIndex(), 0, m_visibleContacts.size() - 1);
         m_visibleContacts.clear();
+        m_visibleSet.clear();
         endRemoveRows();
         emit visibleCountChanged(0);
         emit onlineCountChanged(getOnlineCount());
@@ -201,18 +218,88 @@ Contact *ContactList::findContact(Tavri::RealmUserInterface *identity) const
 
 Contact *ContactList::findContact(Tavri::IdentityRealmInterface *realm, const QString &userUUID) const
 {
-    const auto key = qMakePair(realm, userUUID);
-    Contact *known = m_contactByIdentity.value(key);
-    if (known && m_contactSet.contains(known) && holdsIdentity(known, realm, userUUID))
-        return known;
-    for (Contact *contact : m_contacts) {
-        if (holdsIdentity(contact, realm, userUUID)) {
-            m_contactByIdentity.insert(key, contact);
-            return contact;
+    const auto it = m_identityIndex.constFind(qMakePair(realm, userUUID));
+    if (it == m_identityIndex.constEnd())
+        return nullptr;
+    // Several contacts may hold the identity: the first in the list answers.
+    Contact *first = nullptr;
+    quint64 firstSerial = 0;
+    for (const FiledIdentity &filed : *it) {
+        const quint64 serial = m_contactSerials.value(filed.contact);
+        if (!first || serial < firstSerial) {
+            first = filed.contact;
+            firstSerial = serial;
         }
     }
-    m_contactByIdentity.remove(key);
-    return nullptr;
+    return first;
+}
+
+void ContactList::fileIdentity(Contact *contact, Tavri::RealmUserInterface *identity)
+{
+    auto known = m_identityKeys.constFind(identity);
+    if (known == m_identityKeys.constEnd()) {
+        known = m_identityKeys.insert(identity, qMakePair(identity->identityRealm(), identity->getUid()));
+        // The built-in realm's users learn their final id from the web
+        // service after they are made.
+        if (auto *user = qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()))
+            connect(user, &TavriIdentityRealmUser::uidChanged, this, &ContactList::onIdentityUidChanged,
+                    Qt::UniqueConnection);
+    }
+    m_identityIndex[*known].append({contact, identity});
+}
+
+void ContactList::unfileIdentity(Contact *contact, Tavri::RealmUserInterface *identity)
+{
+    const auto known = m_identityKeys.find(identity);
+    if (known == m_identityKeys.end())
+        return;
+    const auto it = m_identityIndex.find(*known);
+    bool stillFiled = false;
+    if (it != m_identityIndex.end()) {
+        QVector<FiledIdentity> &filed = *it;
+        bool removed = false;
+        for (int i = 0; i < filed.size(); ++i) {
+            if (!removed && filed.at(i).contact == contact && filed.at(i).identity == identity) {
+                filed.remove(i--);
+                removed = true;
+            } else if (filed.at(i).identity == identity) {
+                stillFiled = true;
+            }
+        }
+        if (filed.isEmpty())
+            m_identityIndex.erase(it);
+    }
+    if (!stillFiled) {
+        m_identityKeys.erase(known);
+        if (auto *user = qobject_cast<TavriIdentityRealmUser *>(identity->getQObject()))
+            disconnect(user, &TavriIdentityRealmUser::uidChanged, this, &ContactList::onIdentityUidChanged);
+    }
+}
+
+void ContactList::onIdentityUidChanged()
+{
+    auto *user = qobject_cast<TavriIdentityRealmUser *>(sender());
+    Tavri::RealmUserInterface *identity = user;
+    const auto known = m_identityKeys.find(identity);
+    if (!user || known == m_identityKeys.end())
+        return;
+    const IdentityKey key = qMakePair(identity->identityRealm(), identity->getUid());
+    if (key == *known)
+        return;
+    // Moves the identity's entries to its new key, in their order.
+    const auto it = m_identityIndex.find(*known);
+    QVector<FiledIdentity> moved;
+    if (it != m_identityIndex.end()) {
+        QVector<FiledIdentity> &filed = *it;
+        for (int i = 0; i < filed.size(); ++i) {
+            if (filed.at(i).identity == identity)
+                moved.append(filed.takeAt(i--));
+        }
+        if (filed.isEmpty())
+            m_identityIndex.erase(it);
+    }
+    *known = key;
+    m_identityIndex[key] += moved;
 }
 
 void ContactList::removeContactForIdentity(Tavri::RealmUserInterface *identity)
@@ -232,6 +319,14 @@ void ContactList::setShowOfflineContacts(bool show)
     emit showOfflineContactsChanged(show);
 }
 
+void ContactList::updateOnline(Contact *contact)
+{
+    if (isOnline(contact))
+        m_onlineContacts.insert(contact);
+    else
+        m_onlineContacts.remove(contact);
+}
+
 void ContactList::updateContactVisibility(Contact *contact)
 {
     if (isShown(contact, m_showOfflineContacts))
@@ -242,12 +337,7 @@ void ContactList::updateContactVisibility(Contact *contact)
 
 int ContactList::getOnlineCount() const
 {
-    int count = 0;
-    for (const Contact *contact : m_contacts) {
-        if (isOnline(contact))
-            ++count;
-    }
-    return count;
+    return m_onlineContacts.size();
 }
 
 bool ContactList::isShown(const Contact *contact, bool showOffline)
@@ -257,27 +347,44 @@ bool ContactList::isShown(const Contact *contact, bool showOffline)
 
 void ContactList::insertVisibleContact(Contact *contact)
 {
-    if (m_visibleContacts.contains(contact))
+    if (m_visibleSet.contains(contact))
         return;
-    const QString name = contact->getDisplayName();
-    int row = 0;
-    while (row < m_visibleContacts.size()
-           && m_visibleContacts.at(row)->getDisplayName().compare(name, Qt::CaseInsensitive) <= 0)
-        ++row;
+    // After every contact whose name sorts before or equal to its own.
+    const int row = int(
+        std::upper_bound(m_visibleContacts.cbegin(), m_visibleContacts.cend(), contact->getDisplayName(), NameBefore())
+        - m_visibleContacts.cbegin());
     beginInsertRows(QModelIndex(), row, row);
     m_visibleContacts.insert(row, contact);
+    m_visibleSet.insert(contact);
     endInsertRows();
     emit visibleCountChanged(m_visibleContacts.size());
 }
 
 void ContactList::removeVisibleContact(Contact *contact)
 {
-    for (int row = m_visibleContacts.indexOf(contact); row >= 0; row = m_visibleContacts.indexOf(contact)) {
-        beginRemoveRows(QModelIndex(), row, row);
-        m_visibleContacts.removeAt(row);
-        endRemoveRows();
-        emit visibleCountChanged(m_visibleContacts.size());
+    const int row = visibleRow(contact);
+    if (row < 0)
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    m_visibleContacts.removeAt(row);
+    m_visibleSet.remove(contact);
+    endRemoveRows();
+    emit visibleCountChanged(m_visibleContacts.size());
+}
+
+int ContactList::visibleRow(Contact *contact) const
+{
+    if (!m_visibleSet.contains(contact))
+        return -1;
+    // The rows are in name order: the contact is among those of its name,
+    // unless its name changed just now and it has not moved yet.
+    const QString name = contact->getDisplayName();
+    auto it = std::lower_bound(m_visibleContacts.cbegin(), m_visibleContacts.cend(), name, NameBefore());
+    for (; it != m_visibleContacts.cend() && (*it)->getDisplayName().compare(name, Qt::CaseInsensitive) == 0; ++it) {
+        if (*it == contact)
+            return int(it - m_visibleContacts.cbegin());
     }
+    return m_visibleContacts.indexOf(contact);
 }
 
 // --- Roster transfers ---------------------------------------------------------
@@ -357,7 +464,7 @@ void ContactList::removeRosterEntry(Tavri::IdentityRealmInterface *realm, const 
     // creates no user.
     const QList<Contact *> contacts = m_contacts;
     for (Contact *contact : contacts) {
-        if (!m_contactSet.contains(contact))
+        if (!m_contactSerials.contains(contact))
             continue;
         const QList<Tavri::RealmUserInterface *> identities = contact->getIdentities()->getIdentityList();
         for (Tavri::RealmUserInterface *identity : identities) {
@@ -471,7 +578,7 @@ void ContactList::onVoiceManagerFriendRemoved(const QString &contactSipURI)
     if (!contact)
         return;
     contact->getIdentities()->removeIdentity(user);
-    if (m_contactSet.contains(contact) && contact->getIdentities()->rowCount() == 0)
+    if (m_contactSerials.contains(contact) && contact->getIdentities()->rowCount() == 0)
         removeContact(contact);
 }
 
@@ -570,20 +677,25 @@ void ContactList::onDisplayNameChanged(const QString &)
     Contact *contact = senderContact();
     if (!contact)
         return;
-    const int row = m_visibleContacts.indexOf(contact);
+    const int row = m_visibleSet.contains(contact) ? m_visibleContacts.indexOf(contact) : -1;
     if (row < 0)
         return;
     emit dataChanged(index(row), index(row), {DisplayNameRole, Qt::DisplayRole});
 
+    // The first other contact whose name sorts after the new one, by a
+    // binary search over the rows without this contact (still sorted).
     const QString name = contact->getDisplayName();
-    int target = m_visibleContacts.size();
-    for (int position = 0; position < m_visibleContacts.size(); ++position) {
-        Contact *other = m_visibleContacts.at(position);
-        if (other != contact && other->getDisplayName().compare(name, Qt::CaseInsensitive) > 0) {
-            target = position;
-            break;
-        }
+    const auto other = [&](int k) { return m_visibleContacts.at(k < row ? k : k + 1); };
+    int low = 0;
+    int high = m_visibleContacts.size() - 1;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (other(middle)->getDisplayName().compare(name, Qt::CaseInsensitive) > 0)
+            high = middle;
+        else
+            low = middle + 1;
     }
+    const int target = low < row ? low : low + 1;
     if (target == row + 1 || (target == 0 && row == 0))
         return;
     beginMoveRows(QModelIndex(), row, row, QModelIndex(), target);
@@ -597,6 +709,7 @@ void ContactList::onPresenceStateChanged(Tavri::RealmUserInterface::PresenceStat
     Contact *contact = senderContact();
     if (!contact)
         return;
+    updateOnline(contact);
     updateContactVisibility(contact);
     notifyContactChanged(contact, {PresenceStateRole});
     emit onlineCountChanged(getOnlineCount());
@@ -617,6 +730,7 @@ void ContactList::onIdentitiesUpdated()
     Contact *contact = senderContact();
     if (!contact)
         return;
+    updateOnline(contact);
     updateContactVisibility(contact);
     // The primary identity may have changed with the identities.
     notifyContactChanged(contact, {HasTavriRole, PrimaryRealmIDRole, PrimaryRealmUserUUIDRole, PrimaryIdentityRefRole,
@@ -648,27 +762,23 @@ void ContactList::onContactIdentityAdded(Tavri::RealmUserInterface *identity)
 {
     if (!identity)
         return;
-    // Another contact may now come first for this identity.
-    m_contactByIdentity.remove(qMakePair(identity->identityRealm(), identity->getUid()));
+    if (Contact *contact = m_contactByIdentities.value(qobject_cast<RealmIdentityList *>(sender())))
+        fileIdentity(contact, identity);
     emit contactIdentityAdded(identity);
 }
 
 void ContactList::onContactIdentityRemoved(Tavri::RealmUserInterface *identity)
 {
     auto *identities = qobject_cast<RealmIdentityList *>(sender());
+    Contact *contact = m_contactByIdentities.value(identities);
+    if (contact && identity)
+        unfileIdentity(contact, identity);
     if (identity)
         emit contactIdentityRemoved(identity);
     // A contact without identities is gone; it leaves the list now rather
     // than when its deferred deletion runs.
-    if (identities) {
-        for (Contact *contact : qAsConst(m_contacts)) {
-            if (contact->getIdentities() == identities) {
-                if (identities->getIdentityList().isEmpty())
-                    removeContact(contact);
-                break;
-            }
-        }
-    }
+    if (contact && m_contactByIdentities.value(identities) == contact && identities->getIdentityList().isEmpty())
+        removeContact(contact);
 }
 
 // --- Helpers ------------------------------------------------------------------
@@ -699,14 +809,14 @@ Tavri::IdentityRealmInterface *ContactList::senderRealm() const
 Contact *ContactList::senderContact() const
 {
     auto *contact = qobject_cast<Contact *>(sender());
-    return m_contactSet.contains(contact) ? contact : nullptr;
+    return m_contactSerials.contains(contact) ? contact : nullptr;
 }
 
 void ContactList::notifyContactChanged(Contact *contact, const QVector<int> &roles)
 {
     if (!contact)
         return;
-    const int row = m_visibleContacts.indexOf(contact);
+    const int row = visibleRow(contact);
     if (row >= 0)
         emit dataChanged(index(row), index(row), roles);
 }

@@ -14,6 +14,7 @@
 #include <QVariant>
 
 class Contact;
+class RealmIdentityList;
 class ContactListRosterRelay;
 
 // ContactList: a list model of contacts (Contact), one row per shown contact.
@@ -174,6 +175,15 @@ private:
     Tavri::IdentityRealmInterface *senderRealm() const;
     Contact *senderContact() const;
     void notifyContactChanged(Contact *contact, const QVector<int> &roles);
+    // The contact's row among the shown ones, or -1.
+    int visibleRow(Contact *contact) const;
+    // Whether the contact counts as online now; keeps the online set in step.
+    void updateOnline(Contact *contact);
+    // The identity index: files or unfiles one identity of a contact under
+    // its realm and user id.
+    void fileIdentity(Contact *contact, Tavri::RealmUserInterface *identity);
+    void unfileIdentity(Contact *contact, Tavri::RealmUserInterface *identity);
+    void onIdentityUidChanged();
 
     QHash<Tavri::IdentityRealmInterface *, QStringList> m_rosterContactUUIDs;
     // The same ids as sets, for asking whether one is there.
@@ -183,11 +193,23 @@ private:
     // list, and each contact adds several.
     QHash<Tavri::IdentityRealmInterface *, ContactListRosterRelay *> m_rosterRelays;
     QList<Contact *> m_contacts;
-    QSet<Contact *> m_contactSet;
-    // The contact last found for a realm's user id; checked on use (still a
-    // contact holding that identity), dropped when another contact gains
-    // that identity, so that it is always the first such contact.
-    mutable QHash<QPair<Tavri::IdentityRealmInterface *, QString>, Contact *> m_contactByIdentity;
+    // Every contact with the serial of its arrival: m_contacts keeps arrival
+    // order, so the lowest serial is the first contact in it.
+    QHash<Contact *, quint64> m_contactSerials;
+    quint64 m_nextSerial = 0;
+    // Each contact's identity list, for the list's signals.
+    QHash<RealmIdentityList *, Contact *> m_contactByIdentities;
+    // Every identity the contacts hold, filed under its realm and user id
+    // (a user id can change: the identity is filed again when it does).
+    using IdentityKey = QPair<Tavri::IdentityRealmInterface *, QString>;
+    struct FiledIdentity {
+        Contact *contact;
+        Tavri::RealmUserInterface *identity;
+    };
+    QHash<IdentityKey, QVector<FiledIdentity>> m_identityIndex;
+    QHash<Tavri::RealmUserInterface *, IdentityKey> m_identityKeys;
     QList<Contact *> m_visibleContacts;
+    QSet<Contact *> m_visibleSet;
+    QSet<Contact *> m_onlineContacts;
     bool m_showOfflineContacts = false;
 };

@@ -33,6 +33,7 @@
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickView>
@@ -213,7 +214,7 @@ void Conversation::initialize()
     connect(&m_participants, &ConversationParticipantList::participantCountChanged, this,
             &Conversation::onConversationParticipantCountChanged);
     if (VoiceManager *voice = VoiceManager::getInstance())
-        connect(voice, &VoiceManager::userListReceived, this, &Conversation::onUserListReceived);
+        followUserLists(voice);
 }
 
 Conversation::~Conversation()
@@ -226,8 +227,8 @@ Conversation::~Conversation()
     if (VoiceManager *voice = VoiceManager::getInstance()) {
         terminateSession(m_ostrelSessionHandle);
         terminateSession(m_legacyOstrelSessionHandle);
-        disconnect(voice, &VoiceManager::userListReceived, this, &Conversation::onUserListReceived);
     }
+    unfileForUserLists();
 
     // The windows have no parent: without this they would outlive us.
     if (m_passwordWindow) {
@@ -815,6 +816,10 @@ void Conversation::setSipURI(const QString &uri, bool fetchChannelInfo)
     if (m_sipURI.startsWith(kPrivatePrefix))
         disconnectRemoteUser();
     m_sipURI = uri;
+    if (m_userListSerial) {
+        unfileForUserLists();
+        fileForUserLists();
+    }
     emit sipURIChanged(uri);
     emit isPrivateChanged(getIsPrivate());
     emit displayNameChanged(getDisplayName());
@@ -1815,6 +1820,72 @@ void Conversation::onModeratorsRealmIdentityRemoved(Tavri::RealmUserInterface *i
 {
     if (LocalUser::getLocalUser()->isLocalUserIdentity(identity) && identity)
         emit localUserIsModeratorChanged(false);
+}
+
+namespace {
+
+// The conversations that hear the voice service's user lists, filed by their
+// address with the serial of their filing, so that a list reaches only the
+// conversations of its channel, in the order they started listening.
+struct UserListRoutes {
+    QPointer<VoiceManager> voice;
+    quint64 nextSerial = 0;
+    QHash<QString, QMap<quint64, Conversation *>> byURI;
+};
+
+UserListRoutes &userListRoutes()
+{
+    static UserListRoutes routes;
+    return routes;
+}
+
+} // namespace
+
+void Conversation::followUserLists(VoiceManager *voice)
+{
+    UserListRoutes &routes = userListRoutes();
+    if (routes.voice != voice) {
+        routes.voice = voice;
+        connect(voice, &VoiceManager::userListReceived, voice, &Conversation::routeUserList);
+    }
+    m_userListSerial = ++routes.nextSerial;
+    fileForUserLists();
+}
+
+void Conversation::fileForUserLists()
+{
+    m_userListURI = m_sipURI;
+    userListRoutes().byURI[m_userListURI].insert(m_userListSerial, this);
+}
+
+void Conversation::unfileForUserLists()
+{
+    if (!m_userListSerial)
+        return;
+    auto &byURI = userListRoutes().byURI;
+    const auto it = byURI.find(m_userListURI);
+    if (it == byURI.end())
+        return;
+    it->remove(m_userListSerial);
+    if (it->isEmpty())
+        byURI.erase(it);
+}
+
+void Conversation::routeUserList(const QString &channelURI, const QStringList &userURIs, int numParticipants)
+{
+    const auto &byURI = userListRoutes().byURI;
+    const auto it = byURI.constFind(channelURI);
+    if (it == byURI.constEnd())
+        return;
+    // A conversation may go, or change its address, while an earlier one
+    // handles the list: only those still filed under it hear it.
+    const QMap<quint64, Conversation *> conversations = *it;
+    for (auto conversation = conversations.constBegin(); conversation != conversations.constEnd(); ++conversation) {
+        const auto now = byURI.constFind(channelURI);
+        if (now == byURI.constEnd() || now->value(conversation.key()) != conversation.value())
+            continue;
+        conversation.value()->onUserListReceived(channelURI, userURIs, numParticipants);
+    }
 }
 
 void Conversation::onUserListReceived(const QString &channelURI, const QStringList &userURIs, int numParticipants)

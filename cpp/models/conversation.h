@@ -40,6 +40,8 @@ class TavriIdentityRealmUser;
 // on destroying(), which the destructor emits after leaving the conversation
 // and ending its voice sessions. Owner and parent channel are held without
 // ownership and forgotten when they are destroyed. GUI thread only.
+class VoiceManager;
+
 class Conversation : public QObject
 {
     Q_OBJECT
@@ -423,6 +425,12 @@ protected:
     QQuickView *m_window = nullptr;
 
 private:
+    // The voice service's user lists reach each conversation through one
+    // connection that hands a list to the conversations of its channel.
+    void followUserLists(VoiceManager *voice);
+    void fileForUserLists();
+    void unfileForUserLists();
+    static void routeUserList(const QString &channelURI, const QStringList &userURIs, int numParticipants);
     friend class PermanentConversationJsonReplyHandler;
 
     // Construction shared by the two working constructors.
@@ -532,6 +540,9 @@ private:
     ChatTransportType m_chatTransportType = OstrelSDK;
     QString m_ostrelSessionHandle;
     QString m_sipURI;
+    // Where this conversation is filed for the user lists (0: not filed).
+    quint64 m_userListSerial = 0;
+    QString m_userListURI;
     QString m_transitionOstrelSessionHandle;
     QString m_transitionSipURI;
     bool m_muted = false;

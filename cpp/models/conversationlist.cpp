@@ -58,10 +58,10 @@ void ConversationList::addConversation(Conversation *conversation, bool refresh)
             int start = 0;
             Conversation *parent = listedBuiltInConversation(conversation->getParentURI());
             if (parent && parent != conversation) {
-                expandItem(m_conversations.indexOf(parent), refresh);
+                expandItem(rowOf(parent), refresh);
                 // Opening the parent can change the rows (nothing in this
                 // list does, but a slot connected to the row notices might).
-                start = m_conversations.indexOf(parent) + 1;
+                start = rowOf(parent) + 1;
             }
             row = siblingPlace(conversation, depth, start, {});
         } else {
@@ -99,6 +99,7 @@ void ConversationList::removeConversation(Conversation *conversation, bool delet
         endRemoveRows();
     }
     m_opened.remove(conversation);
+    m_rowHints.remove(conversation);
     unfileByParentURI(conversation);
 
     // A conversation this list made for a realm entry has no other holder:
@@ -130,6 +131,7 @@ void ConversationList::clear()
     // Entries of dropped conversations would outlive them: a later object at
     // the same address would come in opened.
     m_opened.clear();
+    m_rowHints.clear();
     m_listedByParentURI.clear();
     m_filedParentURI.clear();
     endRemoveRows();
@@ -287,7 +289,103 @@ int ConversationList::blockSize(int row) const
     return size;
 }
 
+int ConversationList::rowOf(Conversation *conversation) const
+{
+    // Rows mostly come and go below a parent, so its last row is checked
+    // first.
+    const int hint = m_rowHints.value(conversation, -1);
+    if (hint >= 0 && hint < m_conversations.size() && m_conversations.at(hint) == conversation)
+        return hint;
+    const int row = m_conversations.indexOf(conversation);
+    if (row >= 0)
+        m_rowHints.insert(conversation, row);
+    else
+        m_rowHints.remove(conversation);
+    return row;
+}
+
 int ConversationList::siblingPlace(Conversation *conversation, int depth, int startRow, const QSet<int> &skip) const
+{
+    const int place = sortedSiblingPlace(conversation, depth, startRow, skip);
+    return place >= 0 ? place : scannedSiblingPlace(conversation, depth, startRow, skip);
+}
+
+int ConversationList::sortedSiblingPlace(Conversation *conversation, int depth, int startRow,
+                                         const QSet<int> &skip) const
+{
+    // The rows below the parent are its children in name order, each
+    // followed by its own listed descendants; so the first row where the
+    // scan below stops is found by a binary search on the child of the
+    // parent each row lies under. The rows being moved (one block) are
+    // left out. Anything that breaks that shape (a parent loop, a block
+    // that is not contiguous) is answered by the scan.
+    int skipStart = 0;
+    int skipCount = skip.size();
+    if (skipCount > 0) {
+        skipStart = *std::min_element(skip.cbegin(), skip.cend());
+        for (int row = skipStart; row < skipStart + skipCount; ++row)
+            if (!skip.contains(row))
+                return -1;
+    }
+    if (skipCount > 0 && startRow > skipStart && startRow < skipStart + skipCount)
+        return -1;
+    const int rows = m_conversations.size() - skipCount;
+    const auto realRow = [&](int k) { return skipCount > 0 && k >= skipStart ? k + skipCount : k; };
+    Conversation *parent = startRow > 0 ? m_conversations.at(startRow - 1) : nullptr;
+    if (depth > 0 && !parent)
+        return -1;
+    const int first = skipCount > 0 && startRow > skipStart ? startRow - skipCount : startRow;
+    if (first < 0 || first > rows)
+        return -1;
+    Tavri::IdentityRealmInterface *realm = conversation->getIdentityRealm();
+    const QString realmID = conversation->getRealmID();
+    const QString name = conversation->getDisplayName();
+    TavriIdentityRealm *builtInRealm = TavriIdentityRealm::getInstance();
+    bool broken = false;
+    // Whether the scan would have stopped at or before row k.
+    const auto stopsBy = [&](int k) {
+        Conversation *other = m_conversations.at(realRow(k));
+        if (other->getIdentityRealm() != realm && other->getRealmID() != realmID)
+            return true;
+        // The listed ancestors of the row, nearest first.
+        QVarLengthArray<Conversation *, 8> chain;
+        for (QString uri = other->getParentURI(); !uri.isEmpty(); uri = chain.last()->getParentURI()) {
+            Conversation *up = builtInRealm->getConversation(uri);
+            if (!up || !isListed(up))
+                break;
+            if (up == other || std::find(chain.cbegin(), chain.cend(), up) != chain.cend()) {
+                broken = true;
+                return true;
+            }
+            chain.append(up);
+        }
+        const int otherDepth = int(chain.size());
+        if (otherDepth < depth)
+            return true;
+        // Under another parent: past the parent's rows.
+        if (depth > 0 && chain.at(otherDepth - depth) != parent)
+            return true;
+        Conversation *sibling = otherDepth == depth ? other : chain.at(otherDepth - depth - 1);
+        return sibling->getDisplayName().compare(name, Qt::CaseInsensitive) > 0;
+    };
+    int low = first;
+    int high = rows;
+    while (low < high && !broken) {
+        const int middle = low + (high - low) / 2;
+        if (stopsBy(middle))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    // The neighbours agree with the answer, or the shape is not what it
+    // should be.
+    if (broken || (low < rows && !stopsBy(low)) || (low > first && stopsBy(low - 1)))
+        return -1;
+    return low < rows ? realRow(low) : m_conversations.size();
+}
+
+int ConversationList::scannedSiblingPlace(Conversation *conversation, int depth, int startRow,
+                                          const QSet<int> &skip) const
 {
     // Nothing the scan calls changes the rows, names or parents, so what
     // stays the same for every row is taken once: the placed conversation's

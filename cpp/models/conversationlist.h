@@ -142,7 +142,13 @@ private:
     int blockSize(int row) const;
     // Where the sibling scan for conversation at tree depth `depth` stops,
     // walking from startRow down and passing over the rows in `skip`.
+    // The conversation's row, or -1; remembers where it was last found.
+    int rowOf(Conversation *conversation) const;
     int siblingPlace(Conversation *conversation, int depth, int startRow, const QSet<int> &skip) const;
+    // siblingPlace by a binary search over rows in tree order, or -1 where
+    // the rows are not in that order; and by a scan over every row.
+    int sortedSiblingPlace(Conversation *conversation, int depth, int startRow, const QSet<int> &skip) const;
+    int scannedSiblingPlace(Conversation *conversation, int depth, int startRow, const QSet<int> &skip) const;
     // Where a conversation of a realm other than the built-in one goes.
     int otherRealmPlace(Conversation *conversation, const QSet<int> &skip) const;
     // Moves `count` rows from `first` to stand before row `destination`
@@ -163,6 +169,8 @@ private:
     bool isListed(Conversation *conversation) const { return m_opened.contains(conversation); }
 
     QList<Conversation *> m_conversations;
+    // Where rowOf last found each conversation; checked before use.
+    mutable QHash<Conversation *, int> m_rowHints;
     // The opened (expanded) flag per conversation; none counts as closed.
     // Its keys are exactly the listed conversations, so it also answers
     // whether one is listed without a walk over the rows.

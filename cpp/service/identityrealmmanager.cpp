@@ -1,5 +1,7 @@
 #include "identityrealmmanager.h"
 
+#include <algorithm>
+
 #include "reportassertionfailure.h"
 #include "storagemanager.h"
 #include "tavriidentityrealm.h"
@@ -193,6 +195,7 @@ void IdentityRealmManager::beginConversationList(Tavri::IdentityRealmInterface *
     if (m_conversationIDs.contains(key))
         m_publishedConversationIDs.insert(key, m_conversationIDs.value(key));
     m_conversationIDs.insert(key, QStringList());
+    m_conversationIDSets.insert(key, QSet<QString>());
     m_conversationDisplayNames.insert(key, QStringList());
     m_receivingConversationList.insert(key, true);
 }
@@ -209,8 +212,10 @@ void IdentityRealmManager::addConversationListEntry(Tavri::IdentityRealmInterfac
     const ConversationListKey key(realm->realmID(), subscriberUUID);
     QStringList &ids = m_conversationIDs[key];
     QStringList &names = m_conversationDisplayNames[key];
-    if (ids.contains(conversationID))
+    QSet<QString> &known = m_conversationIDSets[key];
+    if (known.contains(conversationID))
         return;
+    known.insert(conversationID);
     ids.append(conversationID);
     names.append(displayName);
     if (!m_receivingConversationList.value(key, false))
@@ -230,16 +235,28 @@ void IdentityRealmManager::endConversationList(Tavri::IdentityRealmInterface *re
     firstPositions.reserve(ids.size());
     for (int position = ids.size() - 1; position >= 0; --position)
         firstPositions.insert(ids.at(position), position);
+    // Ids published before and listed again stay as they are; the others
+    // are announced, the new ones first, then the ones that went.
+    QSet<QString> kept(old.cbegin(), old.cend());
     for (const QString &id : ids) {
-        if (old.removeAll(id) > 0)
+        if (kept.remove(id))
             continue;
         const int position = firstPositions.value(id);
         emit conversationListEntryAdded(realm, id, names.value(position));
         m_publishedConversationIDs[key].append(id);
     }
+    QSet<QString> gone;
     for (const QString &id : qAsConst(old)) {
-        emit conversationListEntryRemoved(realm, id);
-        m_publishedConversationIDs[key].removeAll(id);
+        if (kept.contains(id)) {
+            emit conversationListEntryRemoved(realm, id);
+            gone.insert(id);
+        }
+    }
+    if (!gone.isEmpty()) {
+        QStringList &published = m_publishedConversationIDs[key];
+        published.erase(std::remove_if(published.begin(), published.end(),
+                                       [&gone](const QString &id) { return gone.contains(id); }),
+                        published.end());
     }
     m_receivingConversationList.insert(key, false);
 }
@@ -257,6 +274,7 @@ void IdentityRealmManager::removeConversationListEntry(Tavri::IdentityRealmInter
         if (ids.at(i) != conversationID)
             continue;
         ids.removeAt(i);
+        m_conversationIDSets[key].remove(conversationID);
         if (i < names.size())
             names.removeAt(i);
         removed = true;

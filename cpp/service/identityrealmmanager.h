@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -118,6 +119,8 @@ private:
     // The list as received (during a transfer: the list being built), with
     // the display names parallel to the ids.
     QHash<ConversationListKey, QStringList> m_conversationIDs;
+    // The same ids as sets, for asking whether one is there.
+    QHash<ConversationListKey, QSet<QString>> m_conversationIDSets;
     QHash<ConversationListKey, QStringList> m_conversationDisplayNames;
     // Ids announced as added and not removed since.
     QHash<ConversationListKey, QStringList> m_publishedConversationIDs;

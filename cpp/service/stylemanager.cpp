@@ -364,6 +364,15 @@ QVariant StyleManager::getStyleProperty(const char *name) const
 QList<QColor> StyleManager::getChatColors() const
 {
     qDebug() << "StyleManager::getChatColors";
+    const QList<QColor> colors = readChatColors();
+    for (const QColor &color : colors)
+        qDebug() << color;
+    qDebug() << "... end";
+    return colors;
+}
+
+QList<QColor> StyleManager::readChatColors() const
+{
     QList<QColor> colors;
     const QVariant value = unwrapScriptValue(getStyleProperty("chatColors"));
     if (value.isValid()) {
@@ -371,18 +380,18 @@ QList<QColor> StyleManager::getChatColors() const
         for (const QString &name : names) {
             QColor color;
             color.setNamedColor(name);
-            qDebug() << color;
             colors.append(color);
         }
     }
-    qDebug() << "... end";
     return colors;
 }
 
 QColor StyleManager::takeChatColor()
 {
     qDebug() << "StyleManager::takeChatColor";
-    const QList<QColor> colors = getChatColors();
+    // Each new participant takes a colour: the list is read without the
+    // listing's log lines.
+    const QList<QColor> colors = readChatColors();
     if (colors.isEmpty()) {
         qWarning() << "StyleManager::takeChatColor"
                    << "the style has no chat colours";

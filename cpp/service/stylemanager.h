@@ -85,6 +85,8 @@ signals:
 private:
     static bool derivesFromSchema(const QObject *object);
     static void reinitAudioCues(QObject *style);
+    // getChatColors without its log lines.
+    QList<QColor> readChatColors() const;
 
     QObject *m_style = nullptr;
     QString m_styleName;

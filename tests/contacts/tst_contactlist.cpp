@@ -38,6 +38,7 @@ private slots:
     void rosterEndLeavesOtherRealms();
     void rosterRemoval();
     void announcementsFollowTheChange();
+    void findsByRealmAndCurrentId();
     void clearRemovesEverything();
     void roles();
 
@@ -325,6 +326,40 @@ void TestContactList::announcementsFollowTheChange()
     QCOMPARE(m_list->getTotalCount(), 0);
     QCOMPARE(answers, (QList<bool>{true, false, true, false}));
     QCOMPARE(removed.size(), 2);
+}
+
+void TestContactList::findsByRealmAndCurrentId()
+{
+    // A friend known by address first learns its user id from the web
+    // service: the contact is found under the new id, not the old one.
+    TavriIdentityRealm *builtIn = TavriIdentityRealm::getInstance();
+    const QString address = QStringLiteral("sip:u-later@find.test");
+    auto *friendUser = static_cast<TavriIdentityRealmUser *>(builtIn->requestUserInfoUpdateByURI(address));
+    m_list->addContact(friendUser);
+    Contact *contact = m_list->findContact(builtIn, address);
+    QVERIFY(contact);
+    friendUser->setUid(QStringLiteral("later-uid"));
+    QCOMPARE(m_list->findContact(builtIn, QStringLiteral("later-uid")), contact);
+    QVERIFY(!m_list->findContact(builtIn, address));
+    QVERIFY(!m_list->findContact(m_realm, QStringLiteral("later-uid")));
+
+    // An identity two contacts hold answers with the first of them until
+    // that one goes, then with the other.
+    TestUser *shared = m_realm->user(QStringLiteral("shared"));
+    TestUser *second = m_realm->user(QStringLiteral("second"));
+    m_list->addContact(m_realm->user(QStringLiteral("first")));
+    m_list->addContact(second);
+    Contact *first = m_list->findContact(m_realm, QStringLiteral("first"));
+    Contact *other = m_list->findContact(second);
+    QVERIFY(first && other && first != other);
+    other->getIdentities()->addIdentity(shared);
+    first->getIdentities()->addIdentity(shared);
+    QCOMPARE(m_list->findContact(shared), first);
+    m_list->removeContact(first);
+    QCOMPARE(m_list->findContact(shared), other);
+    other->getIdentities()->removeIdentity(shared);
+    QVERIFY(!m_list->containsIdentity(shared));
+    QCOMPARE(m_list->findContact(second), other);
 }
 
 void TestContactList::clearRemovesEverything()

@@ -18,6 +18,7 @@
 #include <QQmlListReference>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QSet>
 #include <QtTest/QtTest>
 
 #include <memory>
@@ -117,40 +118,57 @@ public:
     QStringList qmlWarnings() const { return view->qmlWarnings(); }
 };
 
-// The item under `root` with that object name, searched through visual
+// Walks the objects under `root` depth first, each once, visual children
+// before the other children: most items are both, and a walk that followed
+// both ways would go through every subtree twice per level of nesting.
+// `visit` returns true to stop the walk.
+template <typename Visit>
+bool walkObjects(QObject *root, QSet<QObject *> &seen, const Visit &visit)
+{
+    if (!root || seen.contains(root))
+        return false;
+    seen.insert(root);
+    if (visit(root))
+        return true;
+    if (QQuickItem *item = qobject_cast<QQuickItem *>(root)) {
+        const QList<QQuickItem *> children = item->childItems();
+        for (QQuickItem *child : children) {
+            if (walkObjects(child, seen, visit))
+                return true;
+        }
+    }
+    const QObjectList children = root->children();
+    for (QObject *child : children) {
+        if (walkObjects(child, seen, visit))
+            return true;
+    }
+    return false;
+}
+
+// The object under `root` with that object name, searched through visual
 // children and object children both (delegates, pop-ups).
 inline QObject *findNamed(QObject *root, const QString &name)
 {
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    if (QQuickItem *item = qobject_cast<QQuickItem *>(root)) {
-        for (QQuickItem *child : item->childItems()) {
-            if (QObject *found = findNamed(child, name))
-                return found;
-        }
-    }
-    for (QObject *child : root->children()) {
-        if (QObject *found = findNamed(child, name))
-            return found;
-    }
-    return nullptr;
+    QObject *found = nullptr;
+    QSet<QObject *> seen;
+    walkObjects(root, seen, [&](QObject *object) {
+        if (object->objectName() != name)
+            return false;
+        found = object;
+        return true;
+    });
+    return found;
 }
 
 // Every object under `root` with that object name, in visual order.
 inline void collectNamed(QObject *root, const QString &name, QList<QObject *> *found)
 {
-    if (!root)
-        return;
-    if (root->objectName() == name && !found->contains(root))
-        found->append(root);
-    if (QQuickItem *item = qobject_cast<QQuickItem *>(root)) {
-        for (QQuickItem *child : item->childItems())
-            collectNamed(child, name, found);
-    }
-    for (QObject *child : root->children())
-        collectNamed(child, name, found);
+    QSet<QObject *> seen;
+    walkObjects(root, seen, [&](QObject *object) {
+        if (object->objectName() == name && !found->contains(object))
+            found->append(object);
+        return false;
+    });
 }
 
 inline QQuickItem *findItem(QObject *root, const QString &name)

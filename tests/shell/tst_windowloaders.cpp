@@ -13,6 +13,7 @@
 #include "cfindusers.h"
 #include "localuser.h"
 #include "recentconversations.h"
+#include "rendererchoice.h"
 #include "shellfixture.h"
 #include "storagemanager.h"
 #include "tavriidentityrealmuser.h"
@@ -89,6 +90,8 @@ private slots:
     void cascade_data();
     void cascade();
     void softwareSceneGraphWithoutOpenGl();
+    void rendererWithoutLoadingOpenGl_data();
+    void rendererWithoutLoadingOpenGl();
 
 private:
     TavriApplication *app() const { return shelltest::application(); }
@@ -785,6 +788,53 @@ void TestWindowLoaders::softwareSceneGraphWithoutOpenGl()
     qputenv("QT_QUICK_BACKEND", saved);
     QCOMPARE(chosen, QStringLiteral("software"));
     QCOMPARE(QQuickWindow::sceneGraphBackend(), QStringLiteral("software"));
+}
+
+void TestWindowLoaders::rendererWithoutLoadingOpenGl_data()
+{
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<QStringList>("devices");
+    QTest::addColumn<bool>("software");
+
+    const QStringList gpu{"dri/card0", "dri/renderD128"};
+    QTest::newRow("no GPU device") << QStringList() << QStringList() << true;
+    QTest::newRow("display card without render node") << QStringList() << QStringList{"dri/card0"} << true;
+    QTest::newRow("render node") << QStringList() << gpu << false;
+    QTest::newRow("NVIDIA's own driver") << QStringList() << QStringList{"nvidiactl", "nvidia0"} << false;
+    QTest::newRow("Mesa told software") << QStringList{"LIBGL_ALWAYS_SOFTWARE=1"} << gpu << true;
+    QTest::newRow("Mesa not told software") << QStringList{"LIBGL_ALWAYS_SOFTWARE=0"} << gpu << false;
+    QTest::newRow("llvmpipe asked for") << QStringList{"GALLIUM_DRIVER=llvmpipe"} << gpu << true;
+    QTest::newRow("softpipe asked for") << QStringList{"GALLIUM_DRIVER=softpipe"} << gpu << true;
+    QTest::newRow("swrast loaded") << QStringList{"MESA_LOADER_DRIVER_OVERRIDE=swrast"} << gpu << true;
+    QTest::newRow("forced software") << QStringList{"TAVRI_RENDERER=software"} << gpu << true;
+    QTest::newRow("forced OpenGL") << QStringList{"TAVRI_RENDERER=OpenGL"} << QStringList() << false;
+    QTest::newRow("forced OpenGL over Mesa's software")
+        << QStringList{"TAVRI_RENDERER=opengl", "LIBGL_ALWAYS_SOFTWARE=1"} << QStringList() << false;
+}
+
+void TestWindowLoaders::rendererWithoutLoadingOpenGl()
+{
+    QFETCH(QStringList, variables);
+    QFETCH(QStringList, devices);
+    QFETCH(bool, software);
+
+    // A device folder with empty files standing for the nodes.
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    for (const QString &device : devices) {
+        QVERIFY(QDir(root.path()).mkpath(QFileInfo(device).path()));
+        QFile node(root.filePath(device));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+    }
+    const auto environment = [&variables](const char *name) {
+        const QString prefix = QLatin1String(name) + QLatin1Char('=');
+        for (const QString &variable : variables) {
+            if (variable.startsWith(prefix))
+                return variable.mid(prefix.size());
+        }
+        return QString();
+    };
+    QCOMPARE(RendererChoice::choose(environment, root.path()) == RendererChoice::Renderer::Software, software);
 }
 
 TAVRI_SHELL_TEST_MAIN(TestWindowLoaders, "Ostrel:tavri-windowloaders")
