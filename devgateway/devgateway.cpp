@@ -563,6 +563,8 @@ qint64 DevGateway::notify(qint64 recipient, int type, qint64 otherId, const QStr
          otherEmail, channelId ? QVariant(channelId) : QVariant(QVariant::LongLong), text(ch.value("name")),
          customMessage, now()},
         &id);
+    if (id && m_world)
+        m_world->notificationPosted(recipient, id);
     return id;
 }
 

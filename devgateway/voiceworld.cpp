@@ -290,13 +290,10 @@ void VoiceWorld::handle(Client *client, const QJsonObject &m)
         const qint64 other = idIn(m.value(QLatin1String("to")).toString(), QStringLiteral("sip:u-"));
         if (!owner || !other || owner == other)
             return refuse(client, m, QStringLiteral("buddy: not two accounts of this gateway"));
-        if (m.value(QLatin1String("add")).toInt())
-            m_store.exec(
-                QStringLiteral(
-                    "INSERT OR IGNORE INTO friends (owner_id, friend_id) SELECT ?, id FROM accounts WHERE id = ?"),
-                {owner, other});
-        else
-            m_store.exec(QStringLiteral("DELETE FROM friends WHERE owner_id = ? AND friend_id = ?"), {owner, other});
+        // The friend rows are the web service's: its changeFriend, which the
+        // client sends beside this, writes the row, notifies the other person
+        // and tells the owner's client here (friendChanged). Writing the row
+        // here first would leave that request with nothing to change.
         return;
     }
     forward(client, m);
@@ -466,6 +463,16 @@ void VoiceWorld::forward(Client *client, const QJsonObject &m)
         if (waiting.size() > MaxOfflineLines)
             waiting.removeFirst();
     }
+}
+
+void VoiceWorld::notificationPosted(qint64 recipientId, qint64 notificationId)
+{
+    const QString recipient = userUri(recipientId);
+    if (Client *c = holder(recipient))
+        send(c, QJsonObject{{"op", "serverdata"},
+                            {"to", recipient},
+                            {"ctype", "x-ostrel-notification"},
+                            {"content", QString::number(notificationId)}});
 }
 
 void VoiceWorld::friendChanged(qint64 ownerId, qint64 friendId, bool added)

@@ -2189,6 +2189,8 @@ void World::applyRemote(const WireObject &m, Outbox &out)
         out.add(e);
         if (add)
             evPresence(a->handle, buddy, presenceOf(buddy), messageOf(buddy), out);
+    } else if (op == "serverdata") {
+        sendServerAppData(m.text("to"), m.text("ctype"), m.text("content"), out);
     } else if (op == "notice") {
         Account *a = accountByUri(m.text("to"));
         if (!a)

@@ -659,7 +659,7 @@ void VoiceWorldTest::gatewayRefusesMalformedMessages()
         {frameOf(R"({"id":2,"op":"login","token":7})"), "bad or missing \"token\""},
         {frameOf(R"({"id":3,"op":"say","to":"sip:x","from":"sip:u-1@dev.tavri.test","text":"x"})"),
          "is not signed in here"},
-        {QByteArray("\x00\x10\x00\x01", 4) + QByteArray(0x100001, 'x'), "more than 65536"},
+        {QByteArray("\x00\x10\x00\x01", 4) + QByteArray(0x100001, 'x'), "more than 524288"},
     };
     for (const Case &c : cases)
         peer.sendRaw(c.frame);
@@ -679,7 +679,7 @@ void VoiceWorldTest::standInRefusesMalformedMessages()
         {frameOf(R"({"op":"say","nested":{"a":1}})"), "unsupported value"},
         {frameOf(R"({"op":"say","n":1.5})"), "not an integer"},
         {frameOf(R"({"text":"no op"})"), "no operation"},
-        {QByteArray("\x00\x01\x86\xa0", 4) + QByteArray(100000, 'x'), "100000 bytes"},
+        {QByteArray("\x00\x10\x00\x01", 4) + QByteArray(0x100001, 'x'), "1048577 bytes"},
     };
     // A world of its own on another thread: it answers the stand-in's hello,
     // then sends the bad messages and a marker.
