@@ -18,6 +18,11 @@ GatewayHttpRequest toRequest(const httplib::Request &in, QByteArray body)
     while (request.path.startsWith(QLatin1Char('/')))
         request.path.remove(0, 1);
     request.host = QString::fromStdString(in.get_header_value("Host"));
+    for (const auto &field : in.params) {
+        const QString name = QString::fromStdString(field.first);
+        if (!request.query.contains(name))
+            request.query.insert(name, QString::fromStdString(field.second));
+    }
     request.contentType = QByteArray::fromStdString(in.get_header_value("Content-Type"));
     request.body = std::move(body);
     return request;

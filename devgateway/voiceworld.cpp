@@ -27,6 +27,8 @@ const QHash<QString, QByteArray> &schemas()
         {"speak", "channel:s uri:s speaking:i"},
         {"admin", "id:i kind:s channel:s from:s who:s value:i"},
         {"buddy", "from:s to:s add:i"},
+        {"lists", "id:i channel:s from:s"},
+        {"hangup", "to:s from:s reason:i"},
     };
     return table;
 }
@@ -285,6 +287,23 @@ void VoiceWorld::handle(Client *client, const QJsonObject &m)
                      client);
     if (op == QLatin1String("admin"))
         return admin(client, m);
+    if (op == QLatin1String("lists")) {
+        // A channel's access, moderator and ban lists as they stand now.
+        const QString key = m.value(QLatin1String("channel")).toString().toLower();
+        if (!isChannel(key))
+            return refuse(client, m, QStringLiteral("lists: %1 is not a channel").arg(key));
+        const Channel &c = channel(key);
+        const auto joined = [](const QSet<QString> &set) {
+            QStringList items = set.values();
+            items.sort();
+            return items.join(QLatin1Char(','));
+        };
+        return reply(client, m,
+                     QJsonObject{{"acl", joined(c.acl)},
+                                 {"moderators", joined(c.moderators)},
+                                 {"bans", joined(c.bans)},
+                                 {"owner", c.owner}});
+    }
     if (op == QLatin1String("buddy")) {
         const qint64 owner = idIn(m.value(QLatin1String("from")).toString(), QStringLiteral("sip:u-"));
         const qint64 other = idIn(m.value(QLatin1String("to")).toString(), QStringLiteral("sip:u-"));

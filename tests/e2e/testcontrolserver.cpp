@@ -348,6 +348,10 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
                 lines << plain;
         }
         return {{"value", lines.join(QLatin1Char('\n'))}};
+    } else if (cmd == QLatin1String("mediadisconnects")) {
+        // How many times the program asked the voice SDK to disconnect a
+        // session's media.
+        return {{"value", oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT)}};
     } else if (cmd == QLatin1String("notifications")) {
         // Every notification of the local user as "type:state:sender".
         NotificationList *list = me->getNotificationList(false);

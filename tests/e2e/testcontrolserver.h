@@ -10,7 +10,8 @@
 // kick, chat, pttsetup, ptt. Queries: state, peerpresence, participants,
 // speaking, lines (of a conversation, found or opened), shownlines (the
 // chat lines its window draws, as plain text), notifications (every
-// notification as "type:state:sender"),
+// notification as "type:state:sender"), mediadisconnects (the media
+// disconnects asked of the voice SDK so far),
 // removal (the reason of the last participant removed for one), disconnect,
 // states (every login state entered so far, in order).
 //

@@ -79,6 +79,7 @@ private slots:
     void textArrivesUnchanged();
     void friendRequestAccepted();
     void friendRequestDeclined();
+    void ownedChannelStaysWhenItsWindowCloses();
 };
 
 void TwoClientsTest::textArrivesUnchanged()
@@ -121,6 +122,16 @@ void TwoClientsTest::textArrivesUnchanged()
             QVERIFY2(to->await(shownLines, line, 60000, true).contains(line), name);
         }
     }
+    // One "Voice off" click is one disconnect and one notice.
+    const QJsonObject voiceButton{{"cmd", "property"}, {"path", "voiceButton"}, {"name", "text"}};
+    QCOMPARE(alice.await(voiceButton, "Voice off"), QStringLiteral("Voice off"));
+    QVERIFY(alice.act({{"cmd", "click"}, {"path", "voiceButton"}}));
+    const QString disabled = QStringLiteral("You have disabled audio.");
+    QCOMPARE(alice.await({{"cmd", "lines"}, {"uri", channel}, {"contains", disabled}}, disabled), disabled);
+    QCOMPARE(alice.get({{"cmd", "mediadisconnects"}}).toInt(), 1);
+    QCOMPARE(alice.await(voiceButton, "Voice on"), QStringLiteral("Voice on"));
+    QCOMPARE(alice.get({{"cmd", "lines"}, {"uri", channel}, {"contains", disabled}}).toString(), disabled);
+
     // Both chat logs hold every line, byte for byte.
     const QString aliceLog = chatLogs(alice);
     const QString bobLog = chatLogs(bob);
@@ -283,6 +294,24 @@ void TwoClientsTest::twoClientsSeeEachOther()
     QVERIFY(
         alice.get(states).toString().startsWith(aliceBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
     QVERIFY(bob.get(states).toString().startsWith(bobBefore + dropped + QLatin1String(",DisconnectedReconnecting")));
+}
+
+void TwoClientsTest::ownedChannelStaysWhenItsWindowCloses()
+{
+    SignedInPair pair;
+    QVERIFY(pair.start());
+    Client &alice = *pair.alice;
+    // Alice owns the seeded Lobby (and Games under it).
+    const QJsonObject tree{{"cmd", "rows"}, {"list", "permanentConversations"}, {"role", "displayName"}};
+    QVERIFY(alice.await(tree, "Lobby", 60000, true).contains("Lobby"));
+    const QString lobby = QStringLiteral("sip:confctl-5001@") + Domain;
+    QVERIFY(alice.act({{"cmd", "join"}, {"uri", lobby}}));
+    const QJsonObject participants{{"cmd", "participants"}, {"uri", lobby}};
+    QCOMPARE(alice.await(participants, AliceUri), shown(AliceUri));
+    // She closes its window with its close button: she leaves, the row stays.
+    QVERIFY(alice.act({{"cmd", "click"}, {"path", "conversationPane/closeButton"}}));
+    QCOMPARE(alice.await(participants, QString()), QString());
+    QVERIFY(alice.get(tree).toString().split(',').contains("Lobby"));
 }
 
 QTEST_GUILESS_MAIN(TwoClientsTest)

@@ -230,6 +230,8 @@ private slots:
     void presenceMembershipAndChatReachTheOtherClient();
     void onlyOwnersAndModeratorsAdminister();
     void privateChatAndAppDataReachTheCallee();
+    void endingAPrivateChatReachesThePeer();
+    void channelListsShowOtherProcessesChanges();
     void openMicrophoneSpeaksOnlyWithASimulatedVoice();
     void permanentChannelsFollowTheGatewaysRecord();
     void linesToASignedOutAccountWaitForItsSignIn();
@@ -527,6 +529,108 @@ void VoiceWorldTest::privateChatAndAppDataReachTheCallee()
     data->content = ox_strdup("rt:2");
     QCOMPARE(m_sdk.run(data), (QStringList{QStringLiteral("R%1").arg(int(OX_RESP_ACCOUNT_SEND_USER_APP_DATA))}));
     QCOMPARE(world.peer.next("appdata").text("content"), std::string("rt:2"));
+}
+
+void VoiceWorldTest::endingAPrivateChatReachesThePeer()
+{
+    BobOnline world;
+    QVERIFY(openWorld(world));
+    QString aliceUri;
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    QVERIFY(!account.isEmpty());
+    world.peer.next("user");
+
+    // Bob calls Alice, then ends the chat: Alice sees him leave it.
+    world.peer.send(
+        WireObject().set("op", "call").set("to", aliceUri.toStdString()).set("from", world.bobUri).set("name", "Bob"));
+    QVERIFY(awaitEvent(OX_EVT_SESSION_ADDED));
+    const QString session =
+        QString::fromUtf8(m_sdk.events<ox_evt_session_added_t>(OX_EVT_SESSION_ADDED)[0]->session_handle);
+    m_sdk.clear();
+    world.peer.send(
+        WireObject().set("op", "hangup").set("to", aliceUri.toStdString()).set("from", world.bobUri).set("reason", 0));
+    QVERIFY(awaitEvent(OX_EVT_PARTICIPANT_REMOVED));
+    auto removed = m_sdk.events<ox_evt_participant_removed_t>(OX_EVT_PARTICIPANT_REMOVED);
+    QCOMPARE(removed[0]->participant_uri, world.bobUri.c_str());
+    QCOMPARE(QString::fromUtf8(removed[0]->session_handle), session);
+
+    // Alice ends hers: Bob's process hears of it.
+    ox_req_session_terminate_t *end = nullptr;
+    ox_req_session_terminate_create(&end);
+    end->session_handle = ox_strdup(session.toUtf8().constData());
+    m_sdk.run(end);
+    const WireObject hangup = world.peer.next("hangup");
+    QCOMPARE(hangup.text("to"), world.bobUri);
+    QCOMPARE(QString::fromStdString(hangup.text("from")), aliceUri);
+}
+
+void VoiceWorldTest::channelListsShowOtherProcessesChanges()
+{
+    BobOnline world;
+    QVERIFY(openWorld(world));
+    const std::string channel = std::string("sip:confctl-g-lists@") + Domain;
+    QCOMPARE(world.peer
+                 .request(WireObject()
+                              .set("op", "join")
+                              .set("channel", channel)
+                              .set("uri", world.bobUri)
+                              .set("name", "Bob")
+                              .set("password", "")
+                              .set("audio", 0))
+                 .number("status", -1),
+             0);
+    QString aliceUri;
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    QVERIFY(!account.isEmpty());
+
+    // Bob, the owner, changes the lists in his process.
+    const std::string carol = std::string("sip:u-1234@") + Domain;
+    for (const char *kind : {"acl", "moderator", "ban"})
+        QCOMPARE(world.peer
+                     .request(WireObject()
+                                  .set("op", "admin")
+                                  .set("kind", kind)
+                                  .set("channel", channel)
+                                  .set("from", world.bobUri)
+                                  .set("who", carol)
+                                  .set("value", 1))
+                     .number("status", -1),
+                 0);
+
+    // Alice's process answers with them.
+    const auto uris = [](int count, ox_participant_record_t **records) {
+        QStringList result;
+        for (int i = 0; i < count; ++i)
+            result << QString::fromUtf8(records[i]->uri);
+        return result;
+    };
+    ox_req_account_channel_get_acl_t *acl = nullptr;
+    ox_req_account_channel_get_acl_create(&acl);
+    acl->account_handle = ox_strdup(account.toLatin1().constData());
+    acl->channel_uri = ox_strdup(channel.c_str());
+    m_sdk.run(acl);
+    auto *aclAnswer = m_sdk.response<ox_resp_account_channel_get_acl_t>(OX_RESP_ACCOUNT_CHANNEL_GET_ACL);
+    QVERIFY(aclAnswer);
+    QCOMPARE(uris(aclAnswer->participant_count, aclAnswer->participants), QStringList{QString::fromStdString(carol)});
+
+    ox_req_account_channel_get_moderators_t *moderators = nullptr;
+    ox_req_account_channel_get_moderators_create(&moderators);
+    moderators->account_handle = ox_strdup(account.toLatin1().constData());
+    moderators->channel_uri = ox_strdup(channel.c_str());
+    m_sdk.run(moderators);
+    auto *modAnswer = m_sdk.response<ox_resp_account_channel_get_moderators_t>(OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS);
+    QVERIFY(modAnswer);
+    QCOMPARE(uris(modAnswer->participant_count, modAnswer->participants),
+             (QStringList{QString::fromStdString(world.bobUri), QString::fromStdString(carol)}));
+
+    ox_req_channel_get_banned_users_t *bans = nullptr;
+    ox_req_channel_get_banned_users_create(&bans);
+    bans->account_handle = ox_strdup(account.toLatin1().constData());
+    bans->channel_uri = ox_strdup(channel.c_str());
+    m_sdk.run(bans);
+    auto *banAnswer = m_sdk.response<ox_resp_channel_get_banned_users_t>(OX_RESP_CHANNEL_GET_BANNED_USERS);
+    QVERIFY(banAnswer);
+    QCOMPARE(uris(banAnswer->participant_count, banAnswer->participants), QStringList{QString::fromStdString(carol)});
 }
 
 void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
