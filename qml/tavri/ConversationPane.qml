@@ -140,14 +140,30 @@ DTitledWindowBasic {
             colorSelector: colorSelector
         }
         // The text colour of one participant's lines, chosen by the user.
-        ColorDialog {
+        // The participant menu sets identity and shows it; the colour dialog
+        // (a window of its own) is made only then.
+        QtObject {
             id: colorSelector
             objectName: "colorSelector"
             property var identity: null
-            title: mainApp.languageUpdatedString + qsTr("Change text color")
-            onAccepted: {
-                if (identity)
-                    identity.chatColor = String(color)
+            property bool visible: false
+            onVisibleChanged: {
+                if (!visible)
+                    return
+                visible = false
+                colorDialog.active = true
+                colorDialog.item.open()
+            }
+        }
+        Loader {
+            id: colorDialog
+            active: false
+            sourceComponent: ColorDialog {
+                title: mainApp.languageUpdatedString + qsTr("Change text color")
+                onAccepted: {
+                    if (colorSelector.identity)
+                        colorSelector.identity.chatColor = String(color)
+                }
             }
         }
 
