@@ -310,7 +310,7 @@ QString DevGateway::runtimeSettings(const DevGatewayOptions &options, quint16 po
                           "QtObject {\n"
                           "    property string domain: \"%1\"\n"
                           "    property string applicationServer: \"http://%2\"\n"
-                          "    property string downloadServer: \"%2\"\n"
+                          "    property string downloadServer: \"http://%2\"\n"
                           "}\n")
         .arg(options.domain, hostPort);
 }
@@ -380,6 +380,14 @@ GatewayHttpResponse DevGateway::handleHttp(const GatewayHttpRequest &request)
         return followShortLink(request.path.mid(2));
     if (request.path.startsWith(QLatin1String("img/")) && request.verb == "GET")
         return servePicture(request.path);
+    if ((request.path == QLatin1String("clink") || request.path == QLatin1String("clink/")) && request.verb == "GET")
+        return channelLinkPage(request.query.value(QStringLiteral("p")));
+    if ((request.path == QLatin1String("forgot-password") || request.path == QLatin1String("forgot-password/"))
+        && request.verb == "GET")
+        return page(QStringLiteral("Forgotten password"),
+                    QStringLiteral("<p>The development gateway sends no e-mail. The seeded accounts sign in with the"
+                                   " password <code>tavri-dev</code>; any other account can be signed up again"
+                                   " with another e-mail address.</p>"));
     GatewayHttpResponse missing;
     missing.status = 404;
     missing.contentType = "text/plain";
@@ -647,6 +655,8 @@ qint64 DevGateway::notify(qint64 recipient, int type, qint64 otherId, const QStr
          otherEmail, channelId ? QVariant(channelId) : QVariant(QVariant::LongLong), text(ch.value("name")),
          customMessage, now()},
         &id);
+    if (id && m_world)
+        m_world->notificationPosted(recipient, id);
     return id;
 }
 
@@ -871,9 +881,11 @@ QJsonObject DevGateway::createAccount(Call &call)
     if (name.isEmpty())
         return fail(QStringLiteral("Please choose a screen name."));
     if (m_store.value(QStringLiteral("SELECT 1 FROM accounts WHERE email = ?"), {email}).isValid())
-        return fail(QStringLiteral("An account with this e-mail address already exists."));
+        // The client knows these two answers by their text (it offers the
+        // forgotten-password link, or asks for another name).
+        return fail(QStringLiteral("An account already exists for this email address"));
     if (m_store.value(QStringLiteral("SELECT 1 FROM accounts WHERE uname = ?"), {name}).isValid())
-        return fail(QStringLiteral("This screen name is already taken."));
+        return fail(QStringLiteral("That screen name is already taken, please choose another"));
     const QByteArray salt = DevGatewayStore::newSalt();
     if (m_store.exec(QStringLiteral("INSERT INTO accounts (email, uname, display_name, pw_salt, pw_hash, last_on)"
                                     " VALUES (?, ?, ?, ?, ?, ?)"),
@@ -1523,8 +1535,13 @@ QJsonObject DevGateway::acceptInvitation(Call &call)
         if (added == 1 && other && !account(other).isEmpty())
             notify(other, 6, call.me, QString(), channelId, QString());
     } else if (type == 2 && other && !account(other).isEmpty()) {
-        m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"),
-                     {call.me, other});
+        // Accepting a friend request makes the requester a friend in return;
+        // the accepting client's voice buddies follow at once.
+        if (m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"),
+                         {call.me, other})
+                == 1
+            && m_world)
+            m_world->friendChanged(call.me, other, true);
     }
     m_store.exec(QStringLiteral("UPDATE notifications SET state = 2 WHERE id = ?"), {n.value("id")});
     return QJsonObject{{"result", "1"}};
@@ -1723,6 +1740,31 @@ GatewayHttpResponse DevGateway::shortenLink(const GatewayHttpRequest &request)
     GatewayHttpResponse response;
     response.body = QJsonDocument(answer).toJson(QJsonDocument::Compact);
     return response;
+}
+
+GatewayHttpResponse DevGateway::page(const QString &title, const QString &body)
+{
+    GatewayHttpResponse response;
+    response.contentType = "text/html; charset=utf-8";
+    response.body = (QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>")
+                     + title.toHtmlEscaped() + QStringLiteral("</title></head><body><h1>") + title.toHtmlEscaped()
+                     + QStringLiteral("</h1>") + body + QStringLiteral("</body></html>\n"))
+                        .toUtf8();
+    return response;
+}
+
+GatewayHttpResponse DevGateway::channelLinkPage(const QString &channelUri)
+{
+    // Only a channel of this gateway gets a link; anything else is named
+    // as text only.
+    const qint64 id = resolveChannel(channelUri);
+    if (!id)
+        return page(QStringLiteral("Channel link"), QStringLiteral("<p>No such channel.</p>"));
+    const QString uri = channelUri.trimmed().toLower();
+    const QString link = QStringLiteral("tavri:1_") + uri;
+    return page(QStringLiteral("Channel link"),
+                QStringLiteral("<p><a href=\"%1\">Join %2 in Tavri</a></p>")
+                    .arg(link.toHtmlEscaped(), text(channel(id).value("name")).toHtmlEscaped()));
 }
 
 GatewayHttpResponse DevGateway::followShortLink(const QString &code)

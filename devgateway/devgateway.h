@@ -183,6 +183,10 @@ private:
 
     GatewayHttpResponse shortenLink(const GatewayHttpRequest &request);
     GatewayHttpResponse followShortLink(const QString &code);
+    // A plain HTML page; body is markup already.
+    static GatewayHttpResponse page(const QString &title, const QString &body);
+    // The page a shared channel link opens: a link that joins the channel.
+    GatewayHttpResponse channelLinkPage(const QString &channelUri);
     GatewayHttpResponse servePicture(const QString &path);
 
     DevGatewayOptions m_options;

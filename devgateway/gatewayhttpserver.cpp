@@ -62,6 +62,11 @@ GatewayHttpRequest toRequest(const httplib::Request &in, QByteArray body)
         request.path.remove(0, 1);
     request.host = QString::fromStdString(in.get_header_value("Host"));
     request.remoteAddress = QString::fromStdString(in.remote_addr);
+    for (const auto &field : in.params) {
+        const QString name = QString::fromStdString(field.first);
+        if (!request.query.contains(name))
+            request.query.insert(name, QString::fromStdString(field.second));
+    }
     request.contentType = QByteArray::fromStdString(in.get_header_value("Content-Type"));
     request.body = std::move(body);
     return request;

@@ -27,6 +27,8 @@ const QHash<QString, QByteArray> &schemas()
         {"speak", "channel:s uri:s speaking:i"},
         {"admin", "id:i kind:s channel:s from:s who:s value:i"},
         {"buddy", "from:s to:s add:i"},
+        {"lists", "id:i channel:s from:s"},
+        {"hangup", "to:s from:s reason:i"},
     };
     return table;
 }
@@ -306,18 +308,32 @@ void VoiceWorld::handle(Client *client, const QJsonObject &m)
                      client);
     if (op == QLatin1String("admin"))
         return admin(client, m);
+    if (op == QLatin1String("lists")) {
+        // A channel's access, moderator and ban lists as they stand now.
+        const QString key = m.value(QLatin1String("channel")).toString().toLower();
+        if (!isChannel(key))
+            return refuse(client, m, QStringLiteral("lists: %1 is not a channel").arg(key));
+        const Channel &c = channel(key);
+        const auto joined = [](const QSet<QString> &set) {
+            QStringList items = set.values();
+            items.sort();
+            return items.join(QLatin1Char(','));
+        };
+        return reply(client, m,
+                     QJsonObject{{"acl", joined(c.acl)},
+                                 {"moderators", joined(c.moderators)},
+                                 {"bans", joined(c.bans)},
+                                 {"owner", c.owner}});
+    }
     if (op == QLatin1String("buddy")) {
         const qint64 owner = idIn(m.value(QLatin1String("from")).toString(), QStringLiteral("sip:u-"));
         const qint64 other = idIn(m.value(QLatin1String("to")).toString(), QStringLiteral("sip:u-"));
         if (!owner || !other || owner == other)
             return refuse(client, m, QStringLiteral("buddy: not two accounts of this gateway"));
-        if (m.value(QLatin1String("add")).toInt())
-            m_store.exec(
-                QStringLiteral(
-                    "INSERT OR IGNORE INTO friends (owner_id, friend_id) SELECT ?, id FROM accounts WHERE id = ?"),
-                {owner, other});
-        else
-            m_store.exec(QStringLiteral("DELETE FROM friends WHERE owner_id = ? AND friend_id = ?"), {owner, other});
+        // The friend rows are the web service's: its changeFriend, which the
+        // client sends beside this, writes the row, notifies the other person
+        // and tells the owner's client here (friendChanged). Writing the row
+        // here first would leave that request with nothing to change.
         return;
     }
     forward(client, m);
@@ -514,6 +530,16 @@ void VoiceWorld::forward(Client *client, const QJsonObject &m)
         if (waiting.size() > MaxOfflineLines)
             waiting.removeFirst();
     }
+}
+
+void VoiceWorld::notificationPosted(qint64 recipientId, qint64 notificationId)
+{
+    const QString recipient = userUri(recipientId);
+    if (Client *c = holder(recipient))
+        send(c, QJsonObject{{"op", "serverdata"},
+                            {"to", recipient},
+                            {"ctype", "x-ostrel-notification"},
+                            {"content", QString::number(notificationId)}});
 }
 
 void VoiceWorld::friendChanged(qint64 ownerId, qint64 friendId, bool added)

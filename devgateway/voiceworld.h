@@ -31,13 +31,17 @@ class VoiceWorld : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr quint32 MaxFrame = 64 * 1024;
+    // Room for a 64 KiB chat line with its escapes and the message around it.
+    static constexpr quint32 MaxFrame = 512 * 1024;
 
     VoiceWorld(DevGatewayStore &store, const QString &domain, QObject *parent = nullptr);
     ~VoiceWorld() override;
 
     bool listen(quint16 port, QString *error);
     quint16 port() const;
+    // A notification stored for an account is announced to its client, which
+    // then fetches it from the web service.
+    void notificationPosted(qint64 recipientId, qint64 notificationId);
     // A friend edge written through the web service reaches its owner's client.
     void friendChanged(qint64 ownerId, qint64 friendId, bool added);
     // Frames a message as it goes on the wire.

@@ -606,7 +606,7 @@ void Conversation::setIsFavorite(bool isFavorite, bool fromServer)
         ConversationList *favorites = LocalUser::getLocalUser()->getConversations();
         if (m_isFavorite)
             favorites->addConversation(this);
-        else
+        else if (m_joinState != Joined && !favorites->holdsRow(this))
             favorites->removeConversation(this);
         return;
     }
@@ -772,7 +772,9 @@ void Conversation::setJoinState(JoinState state)
 
     if (m_sipURI.startsWith(kPermanentPrefix) && !m_realmEnding) {
         ConversationList *joined = LocalUser::getLocalUser()->getConversations();
-        if (state == NotJoined || state == Leaving)
+        // A favourite, owned or opened-under-its-parent channel keeps its
+        // row (and the rows under it) when it is left.
+        if ((state == NotJoined || state == Leaving) && !joined->holdsRow(this))
             joined->removeConversation(this);
         else if (state == Joined)
             joined->addConversation(this);
@@ -794,6 +796,8 @@ void Conversation::setVoiceState(VoiceState state)
     // does nothing once the state reads VoiceDisabled.
     if (state == VoiceDisabled && getIsJoined())
         requestVoice(false);
+    if (state != VoiceDisabled)
+        m_mediaOffRequested = false;
     m_voiceState = state;
     if (state == VoiceRequested && getIsJoined())
         requestVoice(true);
@@ -804,6 +808,8 @@ void Conversation::recordVoiceState(VoiceState state)
 {
     if (state == m_voiceState)
         return;
+    if (state != VoiceDisabled)
+        m_mediaOffRequested = false;
     m_voiceState = state;
     emit voiceStateChanged(state);
 }
@@ -1405,8 +1411,12 @@ void Conversation::requestVoice(bool enable)
             // Without a session there is no media to disconnect; a private
             // chat's own session never carries media (its voice runs on the
             // channel it moves to).
-            if (voice && !session.isEmpty() && !m_sipURI.startsWith(kPrivatePrefix))
+            // Asked once: the service's answer (media disconnected) turns
+            // the state off without asking again.
+            if (voice && !session.isEmpty() && !m_sipURI.startsWith(kPrivatePrefix) && !m_mediaOffRequested) {
+                m_mediaOffRequested = true;
                 voice->setSessionMediaConnected(session, false);
+            }
             return;
         }
         qDebug() << "Conversation::requestVoice"

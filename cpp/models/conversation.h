@@ -423,6 +423,9 @@ protected:
     // deletion when it lets go of them.
     QQuickView *m_passwordWindow = nullptr;
     QQuickView *m_window = nullptr;
+    // The media of the session was asked to disconnect and voice is not on
+    // again since: one "Voice off" is one request.
+    bool m_mediaOffRequested = false;
 
 private:
     // The voice service's user lists reach each conversation through one

@@ -727,6 +727,24 @@ void ConversationList::onConversationListEntryAdded(Tavri::IdentityRealmInterfac
         addConversation(conversation, false);
 }
 
+bool ConversationList::holdsRow(Conversation *conversation) const
+{
+    if (!conversation)
+        return false;
+    if (conversation->getIsFavorite())
+        return true;
+    TavriIdentityRealmUser *owner = conversation->getOwnerIdentity();
+    if (owner && LocalUser::getLocalUser()->isLocalUserIdentity(owner))
+        return true;
+    const QString parentURI = conversation->getParentURI();
+    if (parentURI.isEmpty())
+        return false;
+    for (Conversation *listed : m_conversations)
+        if (listed != conversation && listed->getSipURI() == parentURI && isOpened(listed))
+            return true;
+    return false;
+}
+
 void ConversationList::onConversationListEntryRemoved(Tavri::IdentityRealmInterface *identityRealm,
                                                       const QString &conversationID)
 {
@@ -740,6 +758,11 @@ void ConversationList::onConversationListEntryRemoved(Tavri::IdentityRealmInterf
             builtIn ? conversation->getSipURI() == conversationID
                     : conversation->getRealmID() == realmID && conversation->getConversationID() == conversationID;
         if (matches) {
+            // A channel of the built-in realm that is joined, owned or
+            // opened under its parent stays: only the entry's reason to be
+            // listed went.
+            if (builtIn && (conversation->getJoinState() == Conversation::Joined || holdsRow(conversation)))
+                return;
             removeConversation(conversation);
             return;
         }

@@ -79,6 +79,10 @@ public:
     void setTreeMode(bool treeMode);
     bool getTreeMode() const { return m_treeMode; }
     bool isOpened(Conversation *conversation) const { return m_opened.value(conversation, false); }
+    // Whether a channel's row stays in the tree without the conversation
+    // being joined: it is a favourite, the local user owns it, or it is
+    // listed under its opened parent.
+    bool holdsRow(Conversation *conversation) const;
 
     // Null, with an assertion report, outside the rows.
     Q_INVOKABLE Conversation *at(int index) const;

@@ -119,6 +119,11 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
 {
     if (!message)
         return;
+    emit formattedMessageAdded(formattedLine(message));
+}
+
+QString ConversationMessageList::formattedLine(ConversationMessage *message) const
+{
     const QString body = richText(message);
     QString name;
     Tavri::RealmUserInterface *sender = message->getSender();
@@ -147,7 +152,7 @@ void ConversationMessageList::formatMessage(ConversationMessage *message)
     }
     appendWithBreaks(wrapped, body);
     wrapped += QLatin1String("</div>");
-    emit formattedMessageAdded(linkify(wrapped));
+    return linkify(wrapped);
 }
 
 void ConversationMessageList::clear()
@@ -252,6 +257,8 @@ QVariant ConversationMessageList::data(const QModelIndex &index, int role) const
         return message->getSentAt();
     case ReceivedAtRole:
         return message->getReceivedAt();
+    case FormattedTextRole:
+        return formattedLine(message);
     default:
         return QVariant();
     }
@@ -269,5 +276,6 @@ QHash<int, QByteArray> ConversationMessageList::roleNames() const
             {IsFromRemoteRole, "isFromRemote"},
             {ConversationIDRole, "conversationID"},
             {SentAtRole, "sentAt"},
-            {ReceivedAtRole, "receivedAt"}};
+            {ReceivedAtRole, "receivedAt"},
+            {FormattedTextRole, "formattedText"}};
 }

@@ -35,7 +35,10 @@ public:
         IsFromRemoteRole,
         ConversationIDRole,
         SentAtRole,
-        ReceivedAtRole
+        ReceivedAtRole,
+        // The line as the chat view draws it: the HTML fragment that
+        // formattedMessageAdded carries (time, sender, colour, links).
+        FormattedTextRole
     };
 
     explicit ConversationMessageList(QObject *parent = nullptr);
@@ -53,6 +56,8 @@ public:
 
     // Builds the HTML fragment of one line and announces it.
     void formatMessage(ConversationMessage *message);
+    // The HTML fragment of one line.
+    QString formattedLine(ConversationMessage *message) const;
 
 signals:
     void messageAdded(const QString &sender, const QString &message);

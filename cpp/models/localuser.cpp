@@ -573,6 +573,16 @@ Tavri::RealmUserInterface::PresenceState LocalUser::getPresenceState() const
     return m_identity ? m_identity->getPresenceState() : Tavri::RealmUserInterface::Offline;
 }
 
+QString LocalUser::getUserName() const
+{
+    return m_identity ? m_identity->getUname() : QString();
+}
+
+QString LocalUser::getCustomDisplayName() const
+{
+    return m_identity ? m_identity->getCustomDisplayName() : QString();
+}
+
 QString LocalUser::getUuid() const
 {
     return m_identity ? m_identity->getUid() : QString();

@@ -88,6 +88,10 @@ class LocalUser : public QObject
     Q_PROPERTY(QString sipURI READ getSipURI NOTIFY sipURIChanged)
     Q_PROPERTY(QUrl profileImageURI READ getProfileImageURI NOTIFY profileImageURIChanged)
     Q_PROPERTY(QString displayName READ getDisplayName NOTIFY displayNameChanged)
+    // The profile's own fields: the user name signed up with and the
+    // optional name chosen, as stored.
+    Q_PROPERTY(QString userName READ getUserName NOTIFY displayNameChanged)
+    Q_PROPERTY(QString customDisplayName READ getCustomDisplayName NOTIFY displayNameChanged)
     Q_PROPERTY(QString email READ getEmail NOTIFY emailChanged)
     Q_PROPERTY(QString description READ getDescription WRITE setDescription NOTIFY descriptionChanged)
     Q_PROPERTY(QString tagline READ getTagline WRITE setTagline NOTIFY taglineChanged)
@@ -147,6 +151,8 @@ public:
     // picture fall back to the first external realm at LoggedIn.
     QString getSipURI() const;
     QString getDisplayName() const;
+    QString getUserName() const;
+    QString getCustomDisplayName() const;
     QUrl getProfileImageURI() const;
     Tavri::RealmUserInterface::PresenceState getPresenceState() const;
     QString getUuid() const;

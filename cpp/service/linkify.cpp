@@ -111,26 +111,77 @@ QString hrefFor(const QString &address)
     return href;
 }
 
+// The link an address gets: "http://" in front, taken away again where the
+// address has a scheme of its own.
+QString linkFor(const QString &address)
+{
+    QString href = hrefFor(address);
+    href.replace(doubledSchemePattern(), QStringLiteral("\\1"));
+    return href;
+}
+
+// Only web links and the program's own links are made clickable: a peer's
+// "file:", "smb:" or any other scheme would hand the desktop something to
+// open on this machine.
+bool isClickable(const QString &href)
+{
+    static const QRegularExpression allowed(QStringLiteral("^(?:https?://|tavri:)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return allowed.match(href).hasMatch();
+}
+
+// Where an address in escaped text ends at the latest: the text has been
+// made HTML before it is linkified, so an escaped angle bracket or double
+// quote is markup that the writer typed, not part of the address.
+int escapedMarkupAt(const QString &address)
+{
+    int cut = -1;
+    // The entity's closing ';' may already be outside the match (no address
+    // ends in one); an ampersand the writer typed is "&amp;" by now, so the
+    // entity's start alone is enough.
+    for (const QLatin1String entity : {QLatin1String("&lt"), QLatin1String("&gt"), QLatin1String("&quot")}) {
+        const int at = address.indexOf(entity);
+        if (at >= 0 && (cut < 0 || at < cut))
+            cut = at;
+    }
+    return cut;
+}
+
 // Appends token with every address in it made an anchor. Addresses never
-// contain white space, so each token is matched on its own. Every address
-// first gets "http://" in front, which is taken away again where the address
-// has a scheme of its own.
+// contain white space, so each token is matched on its own.
 void appendLinkified(QString &out, const QString &token)
 {
     QString linked;
     int position = 0;
-    QRegularExpressionMatchIterator it = addressPattern().globalMatch(token);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const QString address = match.captured(0);
-        linked += token.midRef(position, match.capturedStart() - position);
-        linked +=
-            QStringLiteral("<a href=\"") + hrefFor(address) + QStringLiteral("\">") + address + QStringLiteral("</a>");
-        position = match.capturedEnd();
+    int offset = 0;
+    while (offset < token.size()) {
+        const QRegularExpressionMatch match = addressPattern().match(token, offset);
+        if (!match.hasMatch())
+            break;
+        const int start = match.capturedStart();
+        QString address = match.captured(0);
+        int end = match.capturedEnd();
+        const int cut = escapedMarkupAt(address);
+        if (cut >= 0) {
+            // What stands before the markup is matched again on its own.
+            const QRegularExpressionMatch before = addressPattern().match(
+                address.left(cut), 0, QRegularExpression::NormalMatch, QRegularExpression::AnchoredMatchOption);
+            address = before.hasMatch() ? before.captured(0) : QString();
+            end = start + (address.isEmpty() ? qMax(cut, 1) : address.size());
+        }
+        const QString href = address.isEmpty() ? QString() : linkFor(address);
+        if (!href.isEmpty() && isClickable(href)) {
+            linked += token.midRef(position, start - position);
+            linked += QStringLiteral("<a href=\"") + href + QStringLiteral("\">") + address + QStringLiteral("</a>");
+            position = end;
+        }
+        offset = end;
+    }
+    if (position == 0) {
+        out += token;
+        return;
     }
     linked += token.midRef(position);
-    if (position > 0)
-        linked.replace(doubledSchemePattern(), QStringLiteral("\\1"));
     out += linked;
 }
 

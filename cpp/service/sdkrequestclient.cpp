@@ -134,8 +134,7 @@ void SdkRequestClient::accountSetPresence(const QByteArray &accountHandle, int p
 void SdkRequestClient::accountSendUserAppData(const QByteArray &accountHandle, const QByteArray &toUri,
                                               const QByteArray &content)
 {
-    qDebug().noquote() << "req_SendUserAppData to " + QString::fromLatin1(toUri) + " data "
-                              + QString::fromLatin1(content);
+    qDebug().noquote() << "req_SendUserAppData to " + QString::fromUtf8(toUri) + " data " + QString::fromUtf8(content);
     issue(ox_req_account_send_user_app_data_create, "account_send_user_app_data",
           [&](ox_req_account_send_user_app_data_t *r) {
               r->account_handle = copy(accountHandle);

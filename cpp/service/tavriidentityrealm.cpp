@@ -675,7 +675,9 @@ Conversation *TavriIdentityRealm::getConversation(const QString &sipURI)
         auto *conversation = new Conversation(QString(), sipURI, QString(), this);
         connectConversation(conversation);
         m_conversationsByURI.insert(sipURI, conversation);
-        if (!sipURI.startsWith(kAdHocPrefix)) {
+        // Neither an ad-hoc chat nor the echo channel is a channel of the
+        // web service.
+        if (!sipURI.startsWith(kAdHocPrefix) && sipURI != Conversation::echoChannelURI().toLower()) {
             // A permanent channel: its live id is the part before the at sign.
             const QString liveUID = sipURI.mid(kChannelPrefix.size()).section(QLatin1Char('@'), 0, 0);
             if (!isNumber(liveUID)) {
@@ -1518,6 +1520,10 @@ void TavriIdentityRealm::onSocialManagerOwnedChannelsReceived(const QStringList 
         if (uri.isEmpty())
             continue;
         emit conversationListEntry(subscriber, uri, names.value(firstPlace.value(uri)));
+        // The entry is announced once; a row that went from the local
+        // user's tree meanwhile comes back with each owned list (Refresh).
+        if (Conversation *conversation = getConversation(uri))
+            LocalUser::getLocalUser()->getConversations()->addConversation(conversation, false);
         startParticipantPoll(getConversation(uri));
     }
     const QStringList favorites = m_favoriteChannelURIs;

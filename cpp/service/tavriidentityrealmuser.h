@@ -78,6 +78,9 @@ public:
     const QString &getSipURI() const { return sipURI; }
     QString getEmail() const { return email; }
     QString getUname() const { return uname; }
+    // The name the user chose, as stored (getDisplayName may show the user
+    // name in its place).
+    QString getCustomDisplayName() const { return displayName; }
     QString getLocation() const { return location; }
     QString getTagline() const { return tagline; }
     QString getDescription() const { return description; }

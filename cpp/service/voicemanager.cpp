@@ -57,10 +57,10 @@ constexpr int kShutdownPollMs = 50;
 // characters and a terminating zero.
 constexpr int kAppFolderChars = 254;
 
-// An SDK text; null reads as empty.
+// An SDK text, UTF-8 like every text handed to the SDK; null reads as empty.
 QString sdkText(const char *text)
 {
-    return QString::fromLatin1(text ? text : "");
+    return QString::fromUtf8(text ? text : "");
 }
 
 QByteArray sdkBytes(const QString &text)
@@ -2116,7 +2116,7 @@ void VoiceManager::onSdkLogMessage(const char *source, const char *level, const 
     if (std::strstr(raw, "ParticipantUpdatedEvent") || std::strstr(raw, "AuxAudioPropertiesEvent"))
         return;
 
-    const QString text = QString::fromLatin1(raw);
+    const QString text = QString::fromUtf8(raw);
     const QString sourceText = sdkText(source);
     const QString levelText = sdkText(level);
 

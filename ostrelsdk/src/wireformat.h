@@ -12,7 +12,8 @@
 
 namespace ostrelsdk {
 
-constexpr uint32_t kMaxFrame = 64 * 1024;
+// Room for a 64 KiB chat line with its escapes and the message around it.
+constexpr uint32_t kMaxFrame = 512 * 1024;
 
 class WireObject
 {

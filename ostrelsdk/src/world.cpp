@@ -551,13 +551,18 @@ void World::endSession(const std::string &handleRef, int reason, int code, const
     removeSessionSilently(handle);
     for (Session *o : others)
         evParticipantRemoved(*o, self, reason, out);
-    // A person-to-person peer sees the caller leave its own session.
-    if (!s.channel)
-        if (Account *peer = accountByUri(s.key))
+    // A person-to-person peer sees the caller leave its own session; a
+    // peer in another process hears of it through the world.
+    if (!s.channel) {
+        if (Account *peer = accountByUri(s.key)) {
             if (Session *ps = p2pSession(peer->handle, a.uri)) {
                 evParticipantRemoved(*ps, self, reason, out);
                 ps->peers.clear();
             }
+        } else if (shared() && m_remoteUsers.count(s.key)) {
+            tell(WireObject().set("op", "hangup").set("to", s.key).set("from", a.uri).set("reason", reason));
+        }
+    }
 }
 
 void World::endGroup(const std::string &handleRef, Outbox &out)
@@ -1029,6 +1034,24 @@ void World::participantList(ox_req_base_t *r, Outbox &out)
     // The four list requests share account and channel as their first fields.
     auto *q = req<ox_req_account_channel_get_acl_t>(r);
     std::string key = lower(text(q->channel_uri));
+    // In the shared world the access, moderator and ban lists are the
+    // world's: other processes change them.
+    if (shared() && r->type != OX_REQ_ACCOUNT_CHANNEL_GET_PARTICIPANTS) {
+        auto account = m_accounts.find(text(q->account_handle));
+        if (account == m_accounts.end()) {
+            respond(r, out, 1001);
+            return;
+        }
+        WireObject reply;
+        if (!ask(r, WireObject().set("op", "lists").set("channel", key).set("from", account->second.uri), &reply, out))
+            return;
+        Channel &c = channel(key);
+        c.acl = splitList(reply.text("acl"));
+        c.bans = splitList(reply.text("bans"));
+        c.moderators = splitList(reply.text("moderators"));
+        if (!reply.text("owner").empty())
+            c.owner = lower(reply.text("owner"));
+    }
     auto it = m_channels.find(key);
     std::vector<ox_participant_record_t *> records;
     int total = 0;
@@ -2053,6 +2076,21 @@ bool World::ask(ox_req_base_t *r, const WireObject &message, WireObject *reply, 
     return false;
 }
 
+std::vector<std::string> World::splitList(const std::string &commaSeparated)
+{
+    std::vector<std::string> items;
+    size_t from = 0;
+    while (from <= commaSeparated.size()) {
+        size_t comma = commaSeparated.find(',', from);
+        if (comma == std::string::npos)
+            comma = commaSeparated.size();
+        if (comma > from)
+            addOnce(items, lower(commaSeparated.substr(from, comma - from)));
+        from = comma + 1;
+    }
+    return items;
+}
+
 bool World::remoteUser(const std::string &uri) const
 {
     auto u = m_users.find(lower(uri));
@@ -2218,6 +2256,21 @@ void World::applyRemote(const WireObject &m, Outbox &out)
         out.add(e);
         if (add)
             evPresence(a->handle, buddy, presenceOf(buddy), messageOf(buddy), out);
+    } else if (op == "hangup") {
+        // A peer in another process ended its private chat with one of ours.
+        Account *callee = accountByUri(m.text("to"));
+        Session *ps = callee ? p2pSession(callee->handle, lower(m.text("from"))) : nullptr;
+        if (!ps)
+            return;
+        Member peer;
+        peer.uri = lower(m.text("from"));
+        peer.display = displayOf(peer.uri);
+        peer.simulated = false;
+        peer.remote = true;
+        evParticipantRemoved(*ps, peer, int(m.number("reason")), out);
+        ps->peers.clear();
+    } else if (op == "serverdata") {
+        sendServerAppData(m.text("to"), m.text("ctype"), m.text("content"), out);
     } else if (op == "notice") {
         Account *a = accountByUri(m.text("to"));
         if (!a)

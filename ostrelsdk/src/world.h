@@ -211,6 +211,8 @@ private:
     // Asks the world; false (and a 10007 answer) when it cannot be reached.
     bool ask(ox_req_base_t *r, const WireObject &message, WireObject *reply, Outbox &out);
     bool remoteUser(const std::string &uri) const;
+    // The items of a comma-separated list, lower case, each once.
+    static std::vector<std::string> splitList(const std::string &commaSeparated);
     // Asks the world to allow a channel administration request; answers the
     // request itself when the world refuses it or cannot be reached.
     bool adminAllowed(ox_req_base_t *r, const std::string &kind, const std::string &channel, const std::string &from,

@@ -5,6 +5,7 @@
 import QtQuick 2.15
 import "controls"
 import "components"
+import "components/text.js" as TextHelpers
 
 MainFramePane {
     id: root
@@ -72,17 +73,9 @@ MainFramePane {
             anotherText = false
         mainApp.trackEvent("FindUsers", "SearchMore", ["offset:" + shown])
     }
-    function escapeHtml(text) {
-        return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
-                           .replace(/"/g, "&quot;").replace(/'/g, "&#39;")
-    }
-    // The search term as the highlight of decorate: escaped like the text it
-    // marks, and with the pattern characters taken literally.
-    function highlightPattern(term) {
-        return escapeHtml(term).replace(/[\\^$.|?*+()\[\]{}]/g, "\\$&")
-    }
+    // A user's text with the search term highlighted, escaped once.
     function decorated(text) {
-        return mainApp.decorate(escapeHtml(text), highlightPattern(searchField.text))
+        return TextHelpers.highlighted(text, searchField.text)
     }
 
     title: mainApp.languageUpdatedString + qsTr("Add Contacts")

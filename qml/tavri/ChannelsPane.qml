@@ -26,6 +26,13 @@ MainFramePane {
         }
     }
     function showChannelMenu(row) {
+        // A joined channel offers what one does inside it, not "Join channel".
+        var conversation = row.conversationRef || null
+        if (conversation && conversation.joinState !== Conversation.NotJoined) {
+            joinedChannelMenu.contextMenuChannelRef = conversation
+            joinedChannelMenu.popup()
+            return
+        }
         channelMenu.sipURI = row.sipURI || ""
         channelMenu.conversationRef = row.conversationRef || null
         channelMenu.isOwned = !!row.isOwned
@@ -104,6 +111,10 @@ MainFramePane {
         objectName: "channelMenu"
         onAboutToShow: root.menuShown()
         onAboutToHide: root.menuOpen = false
+    }
+    JoinedChannelContextMenu {
+        id: joinedChannelMenu
+        objectName: "joinedChannelMenu"
     }
     ParticipantsPopup {
         id: participantsPopup

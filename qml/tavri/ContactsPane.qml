@@ -318,7 +318,9 @@ MainFramePane {
         objectName: "noContacts"
         anchors.centerIn: parent
         width: parent.width - 20
-        visible: list.count === 0
+        // Group rows stand even when empty: the hint follows the contacts.
+        visible: list.count === 0 || root.groups.totalCount === 0
+                 || (root.groups.onlineCount === 0 && !root.groups.showOfflineContacts)
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
         text: root.groups.totalCount > 0

@@ -5,9 +5,11 @@
 // mainViewer (QQuickView, this window), mainApp, styleManager.
 import QtQuick 2.15
 import QtQuick.Controls 1.4
+import QtQuick.Dialogs 1.3
 import Conversation 1.0
 import "controls"
 import "components"
+import "menus"
 
 DTitledWindowBasic {
     id: root
@@ -15,8 +17,13 @@ DTitledWindowBasic {
     readonly property var conversation: typeof conversationRef !== "undefined" ? conversationRef : null
     readonly property bool voiceOn: !!conversation && conversation.voiceState !== Conversation.VoiceDisabled
 
-    function escaped(text) {
-        return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;")
+    // Only web links and the program's own are opened; anything else a
+    // peer wrote stays text.
+    function openLink(link) {
+        if (/^(https?:\/\/|tavri:)/i.test(link))
+            Qt.openUrlExternally(link)
+        else
+            console.warn("Chat window: not opening a link of scheme \"" + String(link).split(":")[0] + "\"")
     }
 
     function send() {
@@ -25,6 +32,28 @@ DTitledWindowBasic {
             return
         conversation.sendMessage(text)
         messageInput.text = ""
+    }
+
+    // Fills the participant menu from one row of the participant list.
+    function fillParticipantMenu(row) {
+        var identity = row.participantIdentityRef || null
+        participantMenu.channelRef = root.conversation
+        participantMenu.channelURI = root.conversation ? root.conversation.sipURI : ""
+        participantMenu.identityRef = identity
+        participantMenu.userURI = identity && identity.sipURI ? identity.sipURI : (row.sipURI || "")
+        participantMenu.participantURI = row.sipURI || ""
+        participantMenu.isFriend = !!row.isContact
+        participantMenu.isModerator = !!row.isModerator
+        participantMenu.isOwner = !!root.conversation && participantMenu.userURI !== ""
+                                  && root.conversation.ownerURI === participantMenu.userURI
+        participantMenu.isMuted = !!row.isMutedLocally
+        participantMenu.localUserIsModerator = !!root.conversation && root.conversation.localUserIsModerator
+        participantMenu.isDialIn = !!row.isDialinUser
+        participantMenu.participantPresent = true
+    }
+    function showParticipantMenu(row) {
+        fillParticipantMenu(row)
+        participantMenu.popup()
     }
 
     objectName: "conversationPane"
@@ -56,10 +85,18 @@ DTitledWindowBasic {
                 text: mainApp.languageUpdatedString + (root.voiceOn ? qsTr("Voice off") : qsTr("Voice on"))
                 onClicked: root.conversation.requestVoice(!root.voiceOn)
             }
+            DButtonContextMenu {
+                id: channelMenuButton
+                objectName: "channelMenuButton"
+                anchors.verticalCenter: parent.verticalCenter
+                enabled: !!root.conversation
+                toolTip: mainApp.languageUpdatedString + qsTr("Click here for menu")
+                menu: channelMenu
+            }
             DLabel {
                 objectName: "typingLabel"
                 anchors.verticalCenter: parent.verticalCenter
-                width: toolbar.width - voiceButton.width - toolbar.spacing
+                width: toolbar.width - voiceButton.width - channelMenuButton.width - 2 * toolbar.spacing
                 elide: Text.ElideRight
                 textFormat: Text.PlainText
                 visible: text !== ""
@@ -87,7 +124,50 @@ DTitledWindowBasic {
             model: root.conversation ? root.conversation.participants : null
             delegate: ConversationParticipantDelegate {
                 width: participantList.width
-                showMenuIcon: false
+                onMenuRequested: root.showParticipantMenu(model)
+                MouseArea {
+                    anchors.fill: parent
+                    acceptedButtons: Qt.RightButton
+                    onClicked: root.showParticipantMenu(model)
+                }
+            }
+        }
+
+        JoinedChannelContextMenu {
+            id: channelMenu
+            objectName: "channelMenu"
+            contextMenuChannelRef: root.conversation
+        }
+        ParticipantContextMenu {
+            id: participantMenu
+            objectName: "participantMenu"
+            colorSelector: colorSelector
+        }
+        // The text colour of one participant's lines, chosen by the user.
+        // The participant menu sets identity and shows it; the colour dialog
+        // (a window of its own) is made only then.
+        QtObject {
+            id: colorSelector
+            objectName: "colorSelector"
+            property var identity: null
+            property bool visible: false
+            onVisibleChanged: {
+                if (!visible)
+                    return
+                visible = false
+                colorDialog.active = true
+                colorDialog.item.open()
+            }
+        }
+        Loader {
+            id: colorDialog
+            active: false
+            sourceComponent: ColorDialog {
+                title: mainApp.languageUpdatedString + qsTr("Change text color")
+                onAccepted: {
+                    if (colorSelector.identity)
+                        colorSelector.identity.chatColor = String(color)
+                }
             }
         }
 
@@ -111,17 +191,21 @@ DTitledWindowBasic {
             clip: true
             spacing: 2
             model: root.conversation ? root.conversation.chatMessages : null
-            // The newest line stays in view.
-            onCountChanged: positionViewAtEnd()
+            // The newest line stays in view while the reader is at the end:
+            // a new line's height is known only once its text is laid out,
+            // so the view follows the content's height, not the count.
+            property bool followNewest: true
+            onMovementEnded: followNewest = atYEnd
+            onCountChanged: if (followNewest) Qt.callLater(positionViewAtEnd)
+            onContentHeightChanged: if (followNewest) positionViewAtEnd()
+            onHeightChanged: if (followNewest) positionViewAtEnd()
             delegate: Text {
-                // A chat line names who wrote it; notices and the welcome text do not.
-                readonly property string sender: !model.isSystemMessage && !model.isWelcomeMessage
-                                                 && model.senderDisplayName ? model.senderDisplayName : ""
-
+                objectName: "messageLine"
                 width: messageList.width
                 wrapMode: Text.Wrap
-                // The message list has made the line safe HTML; the sender's
-                // name is escaped here.
+                // The message list makes each line one HTML fragment: time,
+                // sender and text in the line's colour, peers' text escaped
+                // and its web links made anchors.
                 textFormat: Text.RichText
                 color: model.isSystemMessage ? styleManager.systemMessageTextColor : styleManager.enabledStyle.controlTextColor
                 font.family: styleManager.regularFont
@@ -129,9 +213,8 @@ DTitledWindowBasic {
                 // Rich text takes its links' look from a style sheet only: the
                 // style's link colour, without underline, as links show elsewhere.
                 text: "<style>a { color: " + styleManager.linkBaseColor + "; text-decoration: none; }</style>"
-                      + (sender !== "" ? "<b>" + root.escaped(sender) + ":</b> " : "")
-                      + (model.messageText !== undefined ? model.messageText : "")
-                onLinkActivated: Qt.openUrlExternally(link)
+                      + (model.formattedText !== undefined ? model.formattedText : "")
+                onLinkActivated: root.openLink(link)
             }
         }
 

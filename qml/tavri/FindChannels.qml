@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import "controls"
 import "components"
+import "components/text.js" as TextHelpers
 
 // The channel search: a term, "Find" (or "Find More" while the service has
 // more), two filters and one tile per channel found. Right-clicking a
@@ -31,12 +32,9 @@ DTitledWindowBasic {
         findChannels.executeSearch(root.term, favoritesBox.checked, inactiveBox.checked, root.defaultRows)
         mainApp.trackEvent("FindChannels", label, ["offset:" + offset])
     }
-    function escapeHtml(text) {
-        return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
-                           .replace(/"/g, "&quot;").replace(/'/g, "&#39;")
-    }
+    // A channel's text with the search term highlighted, escaped once.
     function decorated(text) {
-        return mainApp.decorate(escapeHtml(text !== undefined ? text : ""), escapeHtml(root.term))
+        return TextHelpers.highlighted(text, root.term)
     }
     function showOwnerMenu(row) {
         ownerMenu.conversationRef = row.conversationRef || null

@@ -62,10 +62,6 @@ DTitledWindowBasic {
                                  row.sipURI, add)
         root.statusText = row.displayName + " " + (add ? statusTextAdd : statusTextRemove)
     }
-    function escapeHtml(text) {
-        return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
-                           .replace(/"/g, "&quot;").replace(/'/g, "&#39;")
-    }
 
     title: findInstance.dialogTitle
     minimumWidth: 400

@@ -68,6 +68,16 @@ Rectangle {
         }
     }
 
+    // The window is hidden, not closed, at the end: each showing starts
+    // again at the first slide.
+    Connections {
+        target: typeof mainViewer !== "undefined" ? mainViewer : null
+        function onVisibleChanged() {
+            if (mainViewer.visible)
+                root.currentIndex = 0
+        }
+    }
+
     Keys.onEscapePressed: {
         mainApp.trackEvent(category, "closeEsc", ["i:" + currentIndex])
         hideWindow()

@@ -119,6 +119,7 @@ private slots:
     void passwords();
     void passwordRequestedAndConfirmedJoin();
     void joinedConferencesList();
+    void heldChannelsStayListed();
     void privateChatDropKeepsWindowAndLines_data();
     void privateChatDropKeepsWindowAndLines();
     void channelLeftTerminatesAndResets();
@@ -402,6 +403,57 @@ void TestConversationJoin::joinedConferencesList()
     QCOMPARE(joined->count(), 0);
 }
 
+void TestConversationJoin::heldChannelsStayListed()
+{
+    ConversationList *list = LocalUser::getLocalUser()->getConversations();
+    JoinConversation lobby(QStringLiteral("Lobby"), channelURI(60), QString());
+    JoinConversation games(QStringLiteral("Games"), channelURI(61), QString());
+    JoinConversation other(QStringLiteral("Other"), channelURI(62), QString());
+    lobby.setOwnerIdentity(m_me);
+    games.setParentConversation(&lobby);
+    // The tree finds a parent through the realm.
+    TavriIdentityRealm::getInstance()->registerConversation(&lobby);
+    const auto rows = [list] {
+        QStringList shown;
+        for (int row = 0; row < list->count(); ++row)
+            shown << list->at(row)->getDisplayName();
+        return shown.join(QLatin1Char(','));
+    };
+
+    // The owned channel, starred, opened with its child listed under it.
+    lobby.setIsFavorite(true, true);
+    list->addConversation(&games, false);
+    QCOMPARE(rows(), QStringLiteral("Lobby,Games"));
+    list->expandItem(0, false);
+    QCOMPARE(rows(), QStringLiteral("Lobby,Games"));
+
+    // Joining and leaving (its window closed) keeps both rows; so does the
+    // child's own join and leave.
+    for (JoinConversation *channel : {&lobby, &games}) {
+        channel->setJoinState(Conversation::Joined);
+        channel->setJoinState(Conversation::Leaving);
+        channel->setJoinState(Conversation::NotJoined);
+        QCOMPARE(rows(), QStringLiteral("Lobby,Games"));
+    }
+    // Un-starring an owned channel keeps it; the service's word that its
+    // favourite entry went does too.
+    lobby.setIsFavorite(false, true);
+    QCOMPARE(rows(), QStringLiteral("Lobby,Games"));
+    emit IdentityRealmManager::getInstance()->conversationListEntryRemoved(TavriIdentityRealm::getInstance(),
+                                                                           lobby.getSipURI());
+    QCOMPARE(rows(), QStringLiteral("Lobby,Games"));
+
+    // A channel held by nothing but its join goes when it is left, and one
+    // that is only a favourite goes when the star is taken off.
+    other.setJoinState(Conversation::Joined);
+    QVERIFY(rows().endsWith(QLatin1String("Other")));
+    other.setJoinState(Conversation::NotJoined);
+    QCOMPARE(rows(), QStringLiteral("Lobby,Games"));
+    other.setIsFavorite(true, true);
+    other.setIsFavorite(false, true);
+    QCOMPARE(rows(), QStringLiteral("Lobby,Games"));
+}
+
 void TestConversationJoin::privateChatDropKeepsWindowAndLines_data()
 {
     QTest::addColumn<QString>("uri");
@@ -492,16 +544,23 @@ void TestConversationJoin::voiceStateDrivesMedia()
     QCOMPARE(disconnects.size(), 1);
     QCOMPARE(QString::fromUtf8(disconnects.first()->session_handle), QStringLiteral("h20"));
 
-    // Writing VoiceDisabled (as a window does) disconnects the media; once
-    // voice is off a further request asks nothing.
+    // The service's answer (its media disconnected) turns the state off
+    // without a second request; once voice is off a further request asks
+    // nothing.
     oxc_clear_requests();
+    channel.requestVoice(false);
     channel.setVoiceState(Conversation::VoiceDisabled);
     QCOMPARE(channel.getVoiceState(), Conversation::VoiceDisabled);
+    QCOMPARE(oxc_request_count(-1), 0);
+    channel.requestVoice(false);
+    QCOMPARE(oxc_request_count(-1), 0);
+    // Writing VoiceDisabled (as a window does) disconnects the media.
+    Conversation other(QStringLiteral("O"), channelURI(22), QString(), nullptr, QStringLiteral("h22"));
+    other.setVoiceState(Conversation::VoiceDisabled);
     disconnects = requests<ox_req_session_media_disconnect_t>(OX_REQ_SESSION_MEDIA_DISCONNECT);
     QCOMPARE(disconnects.size(), 1);
-    QCOMPARE(QString::fromUtf8(disconnects.first()->session_handle), QStringLiteral("h20"));
-    channel.requestVoice(false);
-    QCOMPARE(oxc_request_count(-1), 1);
+    QCOMPARE(QString::fromUtf8(disconnects.first()->session_handle), QStringLiteral("h22"));
+    oxc_clear_requests();
 
     channel.setVoiceState(Conversation::VoiceRequested);
     auto connects = requests<ox_req_session_media_connect_t>(OX_REQ_SESSION_MEDIA_CONNECT);

@@ -7,10 +7,12 @@
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QRegularExpression>
 #include <QScreen>
 
 #include "../shell/shellfixture.h"
 #include "conversation.h"
+#include "conversationmessagelist.h"
 #include "localuser.h"
 #include "ostrelsdk_control.h"
 #include "signedinuser.h"
@@ -102,6 +104,8 @@ private slots:
     void secondPasswordRequestRetargets();
     void deleteConfirmation();
     void endingConversationClosesItsWindows();
+    void chatViewDrawsTheFormattedLinesAndFollowsTheNewest();
+    void chatWindowOffersTheChannelAndParticipantMenus();
 
 private:
     TavriApplication *app() const { return shelltest::application(); }
@@ -590,6 +594,66 @@ void TestConversationWindows::endingConversationClosesItsWindows()
     QVERIFY(!Conversation::confirmDeleteWindow());
     for (const QPointer<QQuickView> &window : windows)
         QTRY_VERIFY(window.isNull());
+}
+
+void TestConversationWindows::chatViewDrawsTheFormattedLinesAndFollowsTheNewest()
+{
+    storage()->setSettingsValue(QStringLiteral("settingsShowTimestampsInChat"), true);
+    Conversation *conversation = channel(QStringLiteral("Lines"), 40);
+    conversation->setJoinState(Conversation::Joined);
+    QQuickView *window = conversation->conversationWindow();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    auto *list = qobject_cast<QQuickItem *>(itemIn(window, QStringLiteral("messageList")));
+    QVERIFY(list);
+    ConversationMessageList *messages = conversation->getChatMessages();
+
+    // Lines that wrap over several rows: the view stays at the newest.
+    const QString longLine = QStringLiteral("a long line that wraps ").repeated(12);
+    for (int i = 0; i < 25; ++i) {
+        messages->addSystemMessage(QStringLiteral("%1 ").arg(i) + longLine);
+        QTRY_VERIFY2(list->property("atYEnd").toBool(), qPrintable(QString::number(i)));
+    }
+    // Each line is drawn as the message list formats it: the time first.
+    const QRegularExpression clock(QStringLiteral("^<div[^>]*>\\d\\d:\\d\\d:\\d\\d: "));
+    for (int row = 0; row < messages->rowCount(); ++row) {
+        const QString formatted = messages->index(row).data(ConversationMessageList::FormattedTextRole).toString();
+        QVERIFY2(clock.match(formatted).hasMatch(), qPrintable(formatted));
+    }
+
+    // Typed markup (escaped by then) stays text; only its address is a link,
+    // and only web links are.
+    messages->addSystemMessage(QStringLiteral("&lt;a href='http://x.test'&gt;link&lt;/a&gt; file:///etc/passwd"));
+    const QString shown =
+        messages->index(messages->rowCount() - 1).data(ConversationMessageList::FormattedTextRole).toString();
+    QVERIFY2(shown.contains(QStringLiteral("<a href=\"http://x.test\">http://x.test</a>'&gt;link&lt;/a&gt;")),
+             qPrintable(shown));
+    QVERIFY2(!shown.contains(QStringLiteral("href=\"file:")), qPrintable(shown));
+}
+
+void TestConversationWindows::chatWindowOffersTheChannelAndParticipantMenus()
+{
+    Conversation *conversation = channel(QStringLiteral("Menus"), 41);
+    conversation->setJoinState(Conversation::Joined);
+    QQuickView *window = conversation->conversationWindow();
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    // The joined channel's menu is the window's, for this channel.
+    QObject *channelMenu = itemIn(window, QStringLiteral("channelMenu"));
+    QVERIFY(channelMenu);
+    QCOMPARE(channelMenu->property("contextMenuChannelRef").value<QObject *>(), conversation);
+    QVERIFY(itemIn(window, QStringLiteral("channelMenuButton")));
+    QVERIFY(channelMenu->findChild<QObject *>(QStringLiteral("exitChannel")));
+    // The participant menu is filled from a row of the participant list.
+    QObject *participantMenu = itemIn(window, QStringLiteral("participantMenu"));
+    QVERIFY(participantMenu);
+    QVERIFY(participantMenu->property("colorSelector").value<QObject *>());
+    const QVariantMap row{{"sipURI", "sip:u-ann@windows.example"}, {"isModerator", true}, {"isContact", true}};
+    QVERIFY(QMetaObject::invokeMethod(window->rootObject(), "fillParticipantMenu", Q_ARG(QVariant, row)));
+    QCOMPARE(participantMenu->property("participantURI").toString(), QStringLiteral("sip:u-ann@windows.example"));
+    QCOMPARE(participantMenu->property("channelRef").value<QObject *>(), conversation);
+    QVERIFY(participantMenu->property("isModerator").toBool());
+    QVERIFY(participantMenu->property("isFriend").toBool());
 }
 
 TAVRI_SHELL_TEST_MAIN(TestConversationWindows, "Ostrel:tavri-conversationwindows")

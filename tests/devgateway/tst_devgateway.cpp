@@ -105,6 +105,7 @@ private slots:
     void realmVerifyLoginAndContacts();
     void picturesAndShortLinks();
     void storageIsCappedPerAccountAndAddress();
+    void sharedLinksAndPasswordPageOpen();
     void httpErrors_data();
     void httpErrors();
     void stalledClientsDoNotStarveOthers();
@@ -284,6 +285,13 @@ void DevGatewayTest::signUp()
     // Failures are never ERR, so that the client shows them as a failed sign-up.
     QCOMPARE(answer.value("status").toString(), accepted ? QString("OK") : QString("FAIL"));
     QCOMPARE(answer.contains("msg"), !accepted);
+    // The two answers the sign-up window knows by their text: it offers the
+    // forgotten-password link for the first, asks for another name for the
+    // second.
+    if (QByteArray(QTest::currentDataTag()).startsWith("address taken"))
+        QCOMPARE(answer.value("msg").toString(), QString("An account already exists for this email address"));
+    if (QByteArray(QTest::currentDataTag()) == "screen name taken")
+        QCOMPARE(answer.value("msg").toString(), QString("That screen name is already taken, please choose another"));
     QCOMPARE(callObject("userUuidExists", {{"uuid", "carol"}}).value("result"), QJsonValue(accepted));
     QCOMPARE(callObject("userUuidExists", {{"uuid", "BOB"}}).value("result"), QJsonValue(true));
     if (accepted)
@@ -359,6 +367,47 @@ void DevGatewayTest::sessionExpiresAfterIdleTime()
     QCOMPARE(callObject("getContactGroups", {}, "0123").value("sid"), QJsonValue(""));
     const QString renewed = signIn("bob@example.test", "tavri-dev");
     QVERIFY(callObject("getContactGroups", {}, renewed).value("data").isArray());
+}
+
+void DevGatewayTest::sharedLinksAndPasswordPageOpen()
+{
+    // The client takes a server without a scheme for https: the runtime
+    // settings name the plain-http gateway's scheme for both servers.
+    DevGatewayOptions options;
+    options.domain = QStringLiteral("dev.tavri.test");
+    const QString settings = DevGateway::runtimeSettings(options, 8088);
+    QVERIFY2(settings.contains(QStringLiteral("downloadServer: \"http://127.0.0.1:8088\"")), qPrintable(settings));
+    QVERIFY2(settings.contains(QStringLiteral("applicationServer: \"http://127.0.0.1:8088\"")), qPrintable(settings));
+
+    const QString sid = signIn("alice@example.test", "tavri-dev");
+    const QString uri =
+        callObject("AddChannel", {{"ChannelDisplayName", "Q <b>Room</b>"}, {"ParentSocialUID", ""}}, sid)
+            .value("ChannelLiveURI")
+            .toString();
+    QVERIFY(!uri.isEmpty());
+    const auto get = [this](const QString &path) {
+        QNetworkReply *reply =
+            m_network->get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_gateway->port()) + path)));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        const bool done = finished.wait(30000);
+        const QPair<int, QString> answer{done ? reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() : 0,
+                                         QString::fromUtf8(reply->readAll())};
+        reply->deleteLater();
+        return answer;
+    };
+    // A shared channel link opens a page that joins the channel; its name
+    // is shown as text.
+    const auto link = get(QStringLiteral("clink/?s=1001&u=1&p=") + QUrl::toPercentEncoding(uri));
+    QCOMPARE(link.first, 200);
+    QVERIFY2(link.second.contains(QStringLiteral("href=\"tavri:1_") + uri + QLatin1Char('"')), qPrintable(link.second));
+    QVERIFY2(link.second.contains(QStringLiteral("Q &lt;b&gt;Room&lt;/b&gt;")), qPrintable(link.second));
+    const auto unknown = get(QStringLiteral("clink/?p=") + QUrl::toPercentEncoding("javascript:alert(1)"));
+    QCOMPARE(unknown.first, 200);
+    QVERIFY(!unknown.second.contains(QStringLiteral("href")));
+    // The forgotten-password link answers.
+    const auto forgot = get(QStringLiteral("forgot-password/"));
+    QCOMPARE(forgot.first, 200);
+    QVERIFY(forgot.second.contains(QStringLiteral("tavri-dev")));
 }
 
 void DevGatewayTest::channelsLifecycle()

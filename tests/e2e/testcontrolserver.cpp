@@ -8,6 +8,8 @@
 #include "conversationparticipantlist.h"
 #include "identityrealmmanager.h"
 #include "localuser.h"
+#include "notification.h"
+#include "notificationlist.h"
 #include "ostrelsdk_control.h"
 #include "tavriapplication.h"
 #include "tavriidentityrealm.h"
@@ -31,6 +33,7 @@
 #include <QQuickWindow>
 #include <QSet>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -120,6 +123,15 @@ QQuickItem *inputItem(const QJsonObject &command)
         if (up->opacity() < 1)
             return nullptr;
     return item;
+}
+
+// The chat view of a conversation's window, when the window is shown.
+QQuickItem *chatView(Conversation *conversation)
+{
+    QQuickView *window = conversation->conversationWindow();
+    if (!window || !window->isVisible())
+        return nullptr;
+    return qobject_cast<QQuickItem *>(findNamed(window->contentItem(), QStringLiteral("messageList")));
 }
 
 Qt::Key keyNamed(const QString &name)
@@ -696,6 +708,43 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
             if (m->getText().contains(text(command, "contains")))
                 lines << m->getText();
         return {{"value", lines.join(QLatin1Char('\n'))}};
+    } else if (cmd == QLatin1String("shownlines")) {
+        // The chat lines that the conversation's window draws, as the
+        // reader sees them (its rich text made plain), top to bottom.
+        Conversation *c = conversation(command, false);
+        QQuickItem *list = c ? chatView(c) : nullptr;
+        if (!list)
+            return fail;
+        QList<QQuickItem *> rows;
+        if (QQuickItem *content = list->property("contentItem").value<QQuickItem *>())
+            for (QQuickItem *row : content->childItems())
+                if (row->isVisible() && row->property("text").isValid())
+                    rows << row;
+        std::sort(rows.begin(), rows.end(), [](QQuickItem *a, QQuickItem *b) { return a->y() < b->y(); });
+        QStringList lines;
+        for (QQuickItem *row : qAsConst(rows)) {
+            QTextDocument document;
+            document.setHtml(row->property("text").toString());
+            const QString plain = document.toPlainText();
+            if (plain.contains(text(command, "contains")))
+                lines << plain;
+        }
+        return {{"value", lines.join(QLatin1Char('\n'))}};
+    } else if (cmd == QLatin1String("mediadisconnects")) {
+        // How many times the program asked the voice SDK to disconnect a
+        // session's media.
+        return {{"value", oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT)}};
+    } else if (cmd == QLatin1String("notifications")) {
+        // Every notification of the local user as "type:state:sender".
+        NotificationList *list = me->getNotificationList(false);
+        QStringList rows;
+        for (int i = 0; list && i < list->rowCount(); ++i)
+            if (Notification *n = list->at(i))
+                rows << QStringLiteral("%1:%2:%3")
+                            .arg(int(n->getNotificationType()))
+                            .arg(int(n->getState()))
+                            .arg(n->getSenderUID());
+        return {{"value", rows.join(QLatin1Char(','))}};
     } else if (cmd == QLatin1String("shown")) {
         auto *item = qobject_cast<QQuickItem *>(findPath(text(command, "path")));
         return {{"value", item && item->isVisible() && item->window() && item->window()->isVisible()}};

@@ -8,7 +8,10 @@
 // with a "cmd"; each answer is one line of JSON with "ok" and, for queries,
 // "value". Actions: login, logout, presence, addfriend, join, send, leave,
 // kick, chat, pttsetup, ptt. Queries: state, peerpresence, participants,
-// speaking, lines (of a conversation, found or opened),
+// speaking, lines (of a conversation, found or opened), shownlines (the
+// chat lines its window draws, as plain text), notifications (every
+// notification as "type:state:sender"), mediadisconnects (the media
+// disconnects asked of the voice SDK so far),
 // removal (the reason of the last participant removed for one), disconnect,
 // states (every login state entered so far, in order).
 //

@@ -34,9 +34,21 @@ void LinkifyTest::anchors_data()
                                       << "at <a href=\"http://example.co.uk/page?x=1\">example.co.uk/page?x=1</a>, ok";
     QTest::newRow("balanced parentheses") << "a (http://x.com/a_(b)) c"
                                           << "a (<a href=\"http://x.com/a_(b)\">http://x.com/a_(b)</a>) c";
-    QTest::newRow("two links") << "www1.a.com and ftp://b.org!"
+    QTest::newRow("two links") << "www1.a.com and https://b.org!"
                                << "<a href=\"http://www1.a.com\">www1.a.com</a> and "
-                                  "<a href=\"ftp://b.org\">ftp://b.org</a>!";
+                                  "<a href=\"https://b.org\">https://b.org</a>!";
+    // Only web links and the program's own are made clickable.
+    QTest::newRow("other schemes stay text") << "ftp://b.org file:///etc/passwd smb://host/share mailto:a@b.c"
+                                             << "ftp://b.org file:///etc/passwd smb://host/share mailto:a@b.c";
+    // The text was made HTML before: escaped markup that the writer typed
+    // ends an address.
+    QTest::newRow("escaped markup ends an address")
+        << "&lt;a href='http://x.test'&gt;link&lt;/a&gt;"
+        << "&lt;a href='<a href=\"http://x.test\">http://x.test</a>'&gt;link&lt;/a&gt;";
+    QTest::newRow("escaped quote ends an address")
+        << "&quot;www.x.test/a&quot; and http://y.test/?a=1&amp;b=2"
+        << "&quot;<a href=\"http://www.x.test/a\">www.x.test/a</a>&quot; and "
+           "<a href=\"http://y.test/?a=1&amp;b=2\">http://y.test/?a=1&amp;b=2</a>";
     QTest::newRow("link inside a word") << "x=www.a.com"
                                         << "x=<a href=\"http://www.a.com\">www.a.com</a>";
     QTest::newRow("double quote cannot end the href")
@@ -49,7 +61,7 @@ void LinkifyTest::anchors_data()
     // A scheme is a letter and at least one more word character or dash
     // before the ':', and '/' or a letter, digit or '%' after it.
     QTest::newRow("scheme with dash and digit") << "see a-9:x1z"
-                                                << "see <a href=\"a-9:x1z\">a-9:x1z</a>";
+                                                << "see a-9:x1z";
     // The Kelvin sign matches "k" without regard to case, so it starts an
     // address; as a scheme of its own it is not known, and the href keeps
     // the "http://" in front.

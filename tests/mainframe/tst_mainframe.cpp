@@ -59,7 +59,12 @@ private slots:
         QQuickItem *label = findItem(frame, "noContacts");
         QVERIFY(label->isVisible());
         QCOMPARE(label->property("text").toString(), text);
+        // A group's row alone shows no contact: the hint stays.
         world->contactGroups.setRows({{{"displayName", "Work"}, {"groupID", "g1"}, {"realmID", "__Tavri"}}});
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->property("text").toString(), text);
+        // Contacts online are shown: no hint.
+        world->contactGroups.setCounts(2, 3);
         QVERIFY(!label->isVisible());
     }
 
@@ -92,6 +97,23 @@ private slots:
         QVERIFY(!drop("realmID:__Tavri;groupID:g1;contactUUID:u-9", ghost));
         QVERIFY(!drop("{realmID:__Tavri;groupID:g1}", ghost));
         QVERIFY(world->log.calls.isEmpty());
+    }
+
+    // A channel's name is the owner's text: shown as typed, never as markup.
+    void channelRowShowsTheNameAsText()
+    {
+        FakeConversation room(&world->log, "sip:confctl-r@x", "QA <b>Room</b> & Co");
+        world->permanentConversations.append({{"displayName", room.objectName()},
+                                              {"sipURI", room.property("sipURI")},
+                                              {"conversationRef", QVariant::fromValue<QObject *>(&room)}});
+        QTRY_VERIFY(findItem(frame, "channelRow"));
+        QQuickItem *name = findItem(findItem(frame, "channelRow"), "channelName");
+        QVERIFY(name);
+        QCOMPARE(name->property("text").toString(), QString("QA <b>Room</b> & Co"));
+        QCOMPARE(name->property("textFormat").toInt(), int(Qt::PlainText));
+        // Out of the pointer's way, the row shows neither highlight nor toolbar.
+        QVERIFY(!findItem(frame, "channelToolbar")->isVisible());
+        QVERIFY(!findItem(frame, "channelHover")->isVisible());
     }
 
     // A click on a channel or a recent entry joins it when it is not

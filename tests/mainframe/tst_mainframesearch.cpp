@@ -202,6 +202,37 @@ private slots:
         const QString tagline = findNamed(frame, "resultTagline")->property("text").toString();
         QCOMPARE(tagline, QString("'&lt;img src=&quot;http://evil/&quot;&gt;'"));
     }
+
+    // The term is found as typed: pattern characters are no pattern, and an
+    // entity made by escaping is never split by the highlight.
+    void highlightTakesTheTermAsTyped_data()
+    {
+        QTest::addColumn<QString>("term");
+        QTest::addColumn<QString>("uname");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("pattern characters") << ". + ( ) [ ] ? *"
+                                            << "a . + ( ) [ ] ? * b"
+                                            << "a <font color=\"red\">. + ( ) [ ] ? *</font> b";
+        QTest::newRow("entity text") << "amp"
+                                     << "Q & Co amp"
+                                     << "Q &amp; Co <font color=\"red\">amp</font>";
+        QTest::newRow("any case, every place") << "ab"
+                                               << "Ab<ab>"
+                                               << "<font color=\"red\">Ab</font>&lt;<font color=\"red\">ab</font>&gt;";
+    }
+    void highlightTakesTheTermAsTyped()
+    {
+        QFETCH(QString, term);
+        QFETCH(QString, uname);
+        QFETCH(QString, shown);
+        showPane("addContactsTile");
+        typeTerm(term);
+        QVERIFY(clickItem(findItem(frame, "findButton")));
+        world->findInstance.pendingResults = {{{"uname", uname}, {"sipURI", "sip:u-x@x"}}};
+        world->findInstance.finishSearch();
+        QTRY_VERIFY(findItem(frame, "resultName"));
+        QCOMPARE(findNamed(frame, "resultName")->property("text").toString(), shown);
+    }
 };
 
 TAVRI_TEST_MAIN(MainFrameSearchTest)

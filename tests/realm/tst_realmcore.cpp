@@ -166,6 +166,9 @@ void TestRealmCore::conversationByURI_data()
     QTest::newRow("channel in capitals") << "SIP:CONFCTL-44@D"
                                          << "sip:confctl-44@d"
                                          << "44" << QString();
+    // The audio test channel is no channel of the web service.
+    QTest::newRow("echo channel") << Conversation::echoChannelURI() << Conversation::echoChannelURI().toLower()
+                                  << QString() << QString();
     QTest::newRow("group chat") << "sip:confctl-g-ab12@d"
                                 << "sip:confctl-g-ab12@d" << QString() << QString();
     QTest::newRow("channel id not a number")

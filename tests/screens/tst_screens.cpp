@@ -417,7 +417,8 @@ void TestScreens::conversationWindows()
     channel->onConversationParticipantAdded(id, userUri(QStringLiteral("ann")));
     channel->onConversationParticipantAdded(id, userUri(QStringLiteral("bo")));
     SHOOT(pane, "conversation");
-    // Each chat line names its writer; notices do not.
+    // Each chat line is drawn as formatted: its time, then its writer;
+    // notices name no writer.
     auto *list = qobject_cast<QQuickItem *>(findNamed(pane, QLatin1String("messageList")));
     QVERIFY(list);
     QStringList shown;
@@ -426,9 +427,9 @@ void TestScreens::conversationWindows()
     const auto showsLine = [&shown](const QString &line) {
         return std::any_of(shown.begin(), shown.end(), [&line](const QString &text) { return text.endsWith(line); });
     };
-    QVERIFY2(showsLine(QStringLiteral("</style><b>ann:</b> Evening all, ready for tonight?")),
+    QVERIFY2(showsLine(QStringLiteral(":15:00: ann: Evening all, ready for tonight?</div>")),
              qPrintable(shown.join('\n')));
-    QVERIFY2(showsLine(QStringLiteral("</style>Ann joined the channel")), qPrintable(shown.join('\n')));
+    QVERIFY2(showsLine(QStringLiteral(": Ann joined the channel</div>")), qPrintable(shown.join('\n')));
 
     channel->showConversationDetails();
     SHOOT(Conversation::detailsWindow(), "channel-details");

@@ -193,6 +193,8 @@ class FakeLocalUser : public QObject
     Q_PROPERTY(QUrl profileImageURI MEMBER m_profileImageURI NOTIFY profileImageURIChanged)
     Q_PROPERTY(QString uuid MEMBER m_uuid NOTIFY uuidChanged)
     Q_PROPERTY(QString displayName MEMBER m_displayName NOTIFY displayNameChanged)
+    Q_PROPERTY(QString userName MEMBER m_userName NOTIFY displayNameChanged)
+    Q_PROPERTY(QString customDisplayName MEMBER m_customDisplayName NOTIFY displayNameChanged)
     Q_PROPERTY(QString email MEMBER m_email NOTIFY emailChanged)
     Q_PROPERTY(QString description MEMBER m_description NOTIFY descriptionChanged)
     Q_PROPERTY(QString tagline MEMBER m_tagline NOTIFY taglineChanged)
@@ -204,7 +206,11 @@ public:
     QString m_awayStatus = QStringLiteral("away");
     QUrl m_profileImageURI;
     QString m_uuid = QStringLiteral("u-1234");
-    QString m_displayName = QStringLiteral("Ann");
+    // As the program shows it by default: the user name in place of the
+    // chosen name.
+    QString m_displayName = QStringLiteral("ann");
+    QString m_userName = QStringLiteral("ann");
+    QString m_customDisplayName = QStringLiteral("Ann");
     QString m_email = QStringLiteral("ann@example.test");
     QString m_description = QStringLiteral("About Ann");
     QString m_tagline = QStringLiteral("Hello");

@@ -290,8 +290,11 @@ void TestQmlSettings::profileSaveOrder()
 {
     m_window->picker.m_answer = pictureUrl(QStringLiteral("new.png"));
     QVERIFY(loadProfile());
+    // Each field holds what it edits: the chosen name (not the user name
+    // shown in its place), and the user name under "Username".
     QCOMPARE(m_window->text("nameField"), QStringLiteral("Ann"));
-    QVERIFY(m_window->item("uuidField")->property("readOnly").toBool());
+    QCOMPARE(m_window->text("userNameField"), QStringLiteral("ann"));
+    QVERIFY(m_window->item("userNameField")->property("readOnly").toBool());
     QVERIFY(m_window->view->click(QStringLiteral("pictureArea")));
     m_window->item("taglineField")->setProperty("text", QStringLiteral("New line"));
     QVERIFY(m_window->view->click(QStringLiteral("saveButton")));

@@ -246,6 +246,8 @@ private slots:
     void onlyOwnersAndModeratorsAdminister();
     void aChannelReachesOnlyItsSignedInMembers();
     void privateChatAndAppDataReachTheCallee();
+    void endingAPrivateChatReachesThePeer();
+    void channelListsShowOtherProcessesChanges();
     void openMicrophoneSpeaksOnlyWithASimulatedVoice();
     void permanentChannelsFollowTheGatewaysRecord();
     void linesToASignedOutAccountWaitForItsSignIn();
@@ -593,6 +595,108 @@ void VoiceWorldTest::privateChatAndAppDataReachTheCallee()
     QCOMPARE(world.peer.next("appdata").text("content"), std::string("rt:2"));
 }
 
+void VoiceWorldTest::endingAPrivateChatReachesThePeer()
+{
+    BobOnline world;
+    QVERIFY(openWorld(world));
+    QString aliceUri;
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    QVERIFY(!account.isEmpty());
+    world.peer.next("user");
+
+    // Bob calls Alice, then ends the chat: Alice sees him leave it.
+    world.peer.send(
+        WireObject().set("op", "call").set("to", aliceUri.toStdString()).set("from", world.bobUri).set("name", "Bob"));
+    QVERIFY(awaitEvent(OX_EVT_SESSION_ADDED));
+    const QString session =
+        QString::fromUtf8(m_sdk.events<ox_evt_session_added_t>(OX_EVT_SESSION_ADDED)[0]->session_handle);
+    m_sdk.clear();
+    world.peer.send(
+        WireObject().set("op", "hangup").set("to", aliceUri.toStdString()).set("from", world.bobUri).set("reason", 0));
+    QVERIFY(awaitEvent(OX_EVT_PARTICIPANT_REMOVED));
+    auto removed = m_sdk.events<ox_evt_participant_removed_t>(OX_EVT_PARTICIPANT_REMOVED);
+    QCOMPARE(removed[0]->participant_uri, world.bobUri.c_str());
+    QCOMPARE(QString::fromUtf8(removed[0]->session_handle), session);
+
+    // Alice ends hers: Bob's process hears of it.
+    ox_req_session_terminate_t *end = nullptr;
+    ox_req_session_terminate_create(&end);
+    end->session_handle = ox_strdup(session.toUtf8().constData());
+    m_sdk.run(end);
+    const WireObject hangup = world.peer.next("hangup");
+    QCOMPARE(hangup.text("to"), world.bobUri);
+    QCOMPARE(QString::fromStdString(hangup.text("from")), aliceUri);
+}
+
+void VoiceWorldTest::channelListsShowOtherProcessesChanges()
+{
+    BobOnline world;
+    QVERIFY(openWorld(world));
+    const std::string channel = std::string("sip:confctl-g-lists@") + Domain;
+    QCOMPARE(world.peer
+                 .request(WireObject()
+                              .set("op", "join")
+                              .set("channel", channel)
+                              .set("uri", world.bobUri)
+                              .set("name", "Bob")
+                              .set("password", "")
+                              .set("audio", 0))
+                 .number("status", -1),
+             0);
+    QString aliceUri;
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"), &aliceUri);
+    QVERIFY(!account.isEmpty());
+
+    // Bob, the owner, changes the lists in his process.
+    const std::string carol = std::string("sip:u-1234@") + Domain;
+    for (const char *kind : {"acl", "moderator", "ban"})
+        QCOMPARE(world.peer
+                     .request(WireObject()
+                                  .set("op", "admin")
+                                  .set("kind", kind)
+                                  .set("channel", channel)
+                                  .set("from", world.bobUri)
+                                  .set("who", carol)
+                                  .set("value", 1))
+                     .number("status", -1),
+                 0);
+
+    // Alice's process answers with them.
+    const auto uris = [](int count, ox_participant_record_t **records) {
+        QStringList result;
+        for (int i = 0; i < count; ++i)
+            result << QString::fromUtf8(records[i]->uri);
+        return result;
+    };
+    ox_req_account_channel_get_acl_t *acl = nullptr;
+    ox_req_account_channel_get_acl_create(&acl);
+    acl->account_handle = ox_strdup(account.toLatin1().constData());
+    acl->channel_uri = ox_strdup(channel.c_str());
+    m_sdk.run(acl);
+    auto *aclAnswer = m_sdk.response<ox_resp_account_channel_get_acl_t>(OX_RESP_ACCOUNT_CHANNEL_GET_ACL);
+    QVERIFY(aclAnswer);
+    QCOMPARE(uris(aclAnswer->participant_count, aclAnswer->participants), QStringList{QString::fromStdString(carol)});
+
+    ox_req_account_channel_get_moderators_t *moderators = nullptr;
+    ox_req_account_channel_get_moderators_create(&moderators);
+    moderators->account_handle = ox_strdup(account.toLatin1().constData());
+    moderators->channel_uri = ox_strdup(channel.c_str());
+    m_sdk.run(moderators);
+    auto *modAnswer = m_sdk.response<ox_resp_account_channel_get_moderators_t>(OX_RESP_ACCOUNT_CHANNEL_GET_MODERATORS);
+    QVERIFY(modAnswer);
+    QCOMPARE(uris(modAnswer->participant_count, modAnswer->participants),
+             (QStringList{QString::fromStdString(world.bobUri), QString::fromStdString(carol)}));
+
+    ox_req_channel_get_banned_users_t *bans = nullptr;
+    ox_req_channel_get_banned_users_create(&bans);
+    bans->account_handle = ox_strdup(account.toLatin1().constData());
+    bans->channel_uri = ox_strdup(channel.c_str());
+    m_sdk.run(bans);
+    auto *banAnswer = m_sdk.response<ox_resp_channel_get_banned_users_t>(OX_RESP_CHANNEL_GET_BANNED_USERS);
+    QVERIFY(banAnswer);
+    QCOMPARE(uris(banAnswer->participant_count, banAnswer->participants), QStringList{QString::fromStdString(carol)});
+}
+
 void VoiceWorldTest::openMicrophoneSpeaksOnlyWithASimulatedVoice()
 {
     BobOnline world;
@@ -725,7 +829,7 @@ void VoiceWorldTest::gatewayRefusesMalformedMessages()
         {frameOf(R"({"id":2,"op":"login","token":7})"), "bad or missing \"token\""},
         {frameOf(R"({"id":3,"op":"say","to":"sip:x","from":"sip:u-1@dev.tavri.test","text":"x"})"),
          "is not signed in here"},
-        {QByteArray("\x00\x10\x00\x01", 4) + QByteArray(0x100001, 'x'), "more than 65536"},
+        {QByteArray("\x00\x10\x00\x01", 4) + QByteArray(0x100001, 'x'), "more than 524288"},
     };
     for (const Case &c : cases)
         peer.sendRaw(c.frame);
@@ -745,7 +849,7 @@ void VoiceWorldTest::standInRefusesMalformedMessages()
         {frameOf(R"({"op":"say","nested":{"a":1}})"), "unsupported value"},
         {frameOf(R"({"op":"say","n":1.5})"), "not an integer"},
         {frameOf(R"({"text":"no op"})"), "no operation"},
-        {QByteArray("\x00\x01\x86\xa0", 4) + QByteArray(100000, 'x'), "100000 bytes"},
+        {QByteArray("\x00\x10\x00\x01", 4) + QByteArray(0x100001, 'x'), "1048577 bytes"},
     };
     // A world of its own on another thread: it answers the stand-in's hello,
     // then sends the bad messages and a marker.

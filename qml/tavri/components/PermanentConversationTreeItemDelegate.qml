@@ -1,4 +1,4 @@
-import QtQuick 2.5
+import QtQuick 2.15
 import "../controls"
 
 // A row of the channel tree: an indent by tree depth, a caret that expands
@@ -29,7 +29,10 @@ Rectangle {
     property bool showEditButton: false
     property bool showLinkButton: false
     property int indentPerLevel: 16
-    readonly property bool hovered: rowArea.containsMouse || toolbarHover.containsMouse
+    // Under the pointer, wherever on the row it is (the toolbar's buttons
+    // and the picture take their own hover): a passive handler sees it all,
+    // and lets go when a menu or another window takes the pointer.
+    readonly property bool hovered: rowHover.hovered || rowArea.containsMouse
     // The pointer is on the participant count (the row's participants area),
     // and where it is across the row.
     readonly property bool participantsHovered: rowArea.containsMouse && participantsArea.visible
@@ -54,7 +57,11 @@ Rectangle {
             row.conversationList.expandItem(row.rowIndex)
     }
 
+    HoverHandler {
+        id: rowHover
+    }
     RowHoverOverlay {
+        objectName: "channelHover"
         visible: row.hovered
     }
     MouseArea {
@@ -94,7 +101,9 @@ Rectangle {
         DLabel {
             objectName: "channelName"
             width: parent.width
+            // A name is the channel owner's text: shown as it was typed.
             text: row.displayName
+            textFormat: Text.PlainText
             fontSize: styleManager.mediumFontSize
             font.bold: row.isJoined
         }
@@ -106,12 +115,6 @@ Rectangle {
             visible: text.length > 0
         }
     }
-    MouseArea {
-        id: toolbarHover
-        anchors.fill: toolbar
-        hoverEnabled: true
-        acceptedButtons: Qt.NoButton
-    }
     Row {
         id: toolbar
         objectName: "channelToolbar"
@@ -121,6 +124,7 @@ Rectangle {
         spacing: 6
         visible: row.toolbarVisible
         ImageButton {
+            objectName: "channelFavorite"
             width: 16
             height: 16
             normalImage: row.isFavorite ? styleManager.channelFavoriteIcon : styleManager.channelNotFavoriteIcon
@@ -153,6 +157,7 @@ Rectangle {
             }
         }
         ImageButton {
+            objectName: "channelLeave"
             visible: row.isJoined
             width: 16
             height: 16

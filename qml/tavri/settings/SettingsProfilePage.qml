@@ -1,8 +1,8 @@
 // The profile page of the settings window: the own picture, name, tag
 // line, location and description.
 //
-// Context properties read: localUser (LocalUser: profileImageURI, uuid,
-// displayName, email, tagline, location, description,
+// Context properties read: localUser (LocalUser: profileImageURI, userName,
+// customDisplayName, email, tagline, location, description,
 // requestProfilePictureUpdate, requestProfileUpdate), mainApp
 // (TavriApplication: imageDirPath, isImageValid, trackEvent,
 // languageUpdatedString), filePicker (TavriFilePicker: getFileUrl),
@@ -58,7 +58,9 @@ DTabbedWindowBasic {
 
     // Shows the local user's values.
     function reload() {
-        root.saved = { name: localUser.displayName, description: localUser.description,
+        // The name field edits the chosen name, never the user name shown
+        // in its place.
+        root.saved = { name: localUser.customDisplayName, description: localUser.description,
                        tagline: localUser.tagline, location: localUser.location }
         nameField.text = root.saved.name
         descriptionArea.text = root.saved.description
@@ -118,11 +120,11 @@ DTabbedWindowBasic {
             spacing: 4
             DLabel { text: root.lang + qsTr("Username") }
             DTextField {
-                objectName: "uuidField"
+                objectName: "userNameField"
                 Layout.fillWidth: true
                 Layout.preferredHeight: root.rowHeight
-                text: localUser.uuid
-                readOnly: localUser.uuid.length > 0
+                text: localUser.userName
+                readOnly: true
             }
             DLabel { text: root.lang + qsTr("Optional custom name") }
             DTextField {
