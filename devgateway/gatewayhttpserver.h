@@ -29,9 +29,9 @@ class Server;
 }
 
 struct GatewayHttpRequest {
-    QByteArray verb;              // "GET" or "POST"
-    QString path;                 // without the leading slash or query, e.g. "gateway.php"
-    QString host;                 // the Host header, used to build absolute URLs
+    QByteArray verb; // "GET" or "POST"
+    QString path;    // without the leading slash or query, e.g. "gateway.php"
+    QString host;    // the Host header, used to build absolute URLs
     QString remoteAddress;
     QMap<QString, QString> query; // the query's fields (the first of each name)
     QByteArray contentType;
