@@ -149,6 +149,23 @@ protected:
     void rowsChanged() override { emit visibleCountChanged(); }
 };
 
+// A conversation's participant list (`conversationRef.participants`): its
+// rows and their count, as the program's participant list offers them.
+class FakeParticipantList : public FakeListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int count READ rowCountProperty NOTIFY participantCountChanged)
+
+public:
+    using FakeListModel::FakeListModel;
+
+signals:
+    void participantCountChanged(int participantCount);
+
+protected:
+    void rowsChanged() override { emit participantCountChanged(rowCountProperty()); }
+};
+
 // A contact group list (`localUser.contactGroups`) with its counts and the
 // ungrouped group.
 class FakeContactGroupList : public FakeListModel

@@ -171,7 +171,7 @@ private slots:
     void participantsPopUpOpensOnTheParticipantsArea()
     {
         FakeConversation lobby(&world->log, "sip:confctl-l@x", "Lobby");
-        FakeListModel participants({"displayName", "sipURI"});
+        FakeParticipantList participants({"displayName", "sipURI"});
         participants.append({{"displayName", "Bob"}, {"sipURI", "sip:u-bob@x"}});
         lobby.setParticipants(&participants);
         world->permanentConversations.append({{"displayName", "Lobby"},
@@ -307,7 +307,8 @@ private slots:
 
     void participantsPopUpGivesWayToAMenu()
     {
-        FakeListModel people({"displayName", "isMuted", "isSpeaking", "participantIdentityRef", "profileImageURI"});
+        FakeParticipantList people(
+            {"displayName", "isMuted", "isSpeaking", "participantIdentityRef", "profileImageURI"});
         people.append({{"displayName", "Ann"},
                        {"isMuted", false},
                        {"isSpeaking", false},
@@ -325,9 +326,11 @@ private slots:
         auto *row = qobject_cast<QQuickItem *>(rows.first());
         QWindow *popup = qobject_cast<QWindow *>(findNamed(frame, "participantsPopup"));
         QVERIFY(popup);
-        const QPoint centre = row->mapToScene(QPointF(row->width() / 2, row->height() / 2)).toPoint();
+        QQuickItem *area = findItem(row, "participantsArea");
+        QVERIFY(area && area->isVisible());
+        const QPoint centre = area->mapToScene(QPointF(2, area->height() / 2)).toPoint();
 
-        // The pointer over the row shows who is in the channel.
+        // The pointer over the row's participants shows who is in the channel.
         QTest::mouseMove(world->view, QPoint(1, 1));
         QTest::mouseMove(world->view, centre);
         QTRY_VERIFY_WITH_TIMEOUT(popup->isVisible(), 20000);

@@ -195,7 +195,8 @@ void TestQmlInterface::exactlyThePublishedMembers_data()
                                            "setQmlRootContextProperties");
     QTest::newRow("protected slots")
         << ownMethods(QMetaMethod::Slot, QMetaMethod::Protected)
-        << words("onNewInstall onCreateAccountFailed onCreateAccountSucceeded onCheckUsernameResponse "
+        << words("onNewInstall onStorageDatabaseSetAside onCreateAccountFailed onCreateAccountSucceeded "
+                 "onCheckUsernameResponse "
                  "onLoginStateChanged onLoginScreenClosing onMainScreenClosing onMainScreenVisibilityChanged "
                  "onMainScreenVisibleChanged onMainScreenPositionXChanged onMainScreenPositionYChanged "
                  "onMainScreenWidthChanged onAudioSettingsScreenClosing onReportIssueClosing "

@@ -23,6 +23,7 @@
 #include "contactgrouplist.h"
 #include "contactlist.h"
 #include "conversation.h"
+#include "conversationparticipantlist.h"
 #include "devicemodel.h"
 #include "findchannels.h"
 #include "localuser.h"
@@ -204,6 +205,8 @@ const QList<Pair> &pairs()
          &PermanentConversationList::staticMetaObject},
         {"mainframe notifications", &FakeListModel::staticMetaObject, list, &NotificationList::staticMetaObject},
         {"mainframe contact list", &FakeCountedList::staticMetaObject, list, &ContactList::staticMetaObject},
+        {"mainframe participants", &FakeParticipantList::staticMetaObject, list,
+         &ConversationParticipantList::staticMetaObject},
         {"mainframe identities", &FakeCountedList::staticMetaObject, list, &RealmIdentityList::staticMetaObject},
         {"mainframe recentConversations", &FakeRecentConversations::staticMetaObject, list,
          &RecentConversations::staticMetaObject},

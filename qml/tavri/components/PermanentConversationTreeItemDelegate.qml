@@ -22,8 +22,8 @@ Rectangle {
     property bool isFavorite: conversationRef && conversationRef.isFavorite !== undefined ? conversationRef.isFavorite : false
     property bool isJoined: conversationRef && conversationRef.isJoined !== undefined ? conversationRef.isJoined : false
     property int participantCount: conversationRef && conversationRef.participants
-                                   && conversationRef.participants.visibleCount !== undefined
-                                   ? conversationRef.participants.visibleCount : 0
+                                   && conversationRef.participants.count !== undefined
+                                   ? conversationRef.participants.count : 0
     property bool showDefaultToolbar: true
     property bool showToolbarOnHover: false
     property bool showEditButton: false
