@@ -1304,22 +1304,26 @@ void World::addSession(ox_req_base_t *r, Outbox &out)
     } else {
         display = displayOf(key);
     }
+    // In the shared world the world decides on a channel join before the
+    // session is announced: a world that does not answer fails the request
+    // (its one answer) and no session is left behind.
+    WireObject reply;
+    if (c && shared()
+        && !ask(r,
+                WireObject()
+                    .set("op", "join")
+                    .set("channel", key)
+                    .set("uri", a.uri)
+                    .set("name", a.display)
+                    .set("password", text(q->password))
+                    .set("audio", wantAudio ? 1 : 0),
+                &reply, out))
+        return;
     evSessionAdded(s, 0, display, out);
     auto *resp = reinterpret_cast<ox_resp_sessiongroup_add_session_t *>(respond(r, out));
     RecordTable::setText(resp->session_handle, s.handle);
 
     if (c && shared()) {
-        WireObject reply;
-        if (!ask(r,
-                 WireObject()
-                     .set("op", "join")
-                     .set("channel", key)
-                     .set("uri", a.uri)
-                     .set("name", a.display)
-                     .set("password", text(q->password))
-                     .set("audio", wantAudio ? 1 : 0),
-                 &reply, out))
-            return;
         if (reply.number("status")) {
             std::string why = reply.text("text");
             evStream(wantAudio ? OX_EVT_MEDIA_STREAM_UPDATED : OX_EVT_TEXT_STREAM_UPDATED, s, 1,

@@ -208,7 +208,9 @@ private:
     // Shared world.
     bool ensureLink();
     void tell(const WireObject &message);
-    // Asks the world; false (and a 10007 answer) when it cannot be reached.
+    // Asks the world; false (and a 10007 answer to r) when it cannot be
+    // reached, so r must not have been answered before: every request has
+    // one answer, which owns the request.
     bool ask(ox_req_base_t *r, const WireObject &message, WireObject *reply, Outbox &out);
     bool remoteUser(const std::string &uri) const;
     // The items of a comma-separated list, lower case, each once.

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
@@ -100,23 +101,34 @@ inline QString shown(const QJsonValue &value)
     return value.toVariant().toString();
 }
 
-// Reads a process's output until a line matches; the first capture (or the
-// whole line when the pattern has none), empty when none came.
-inline QString awaitLine(QProcess &process, const QRegularExpression &pattern, int timeoutMs = 30000)
+// Reads the lines that `process` writes to the file `path`, from offset
+// `from` on, until one matches; the first capture (or the whole line when
+// the pattern has none), empty when none came before the process ended or
+// the time ran out.
+inline QString awaitLine(QProcess &process, const QString &path, qint64 from, const QRegularExpression &pattern,
+                         int timeoutMs = 30000)
 {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < timeoutMs) {
-        while (process.canReadLine()) {
-            const QString line = QString::fromUtf8(process.readLine()).trimmed();
-            const QRegularExpressionMatch match = pattern.match(line);
-            if (match.hasMatch())
-                return match.captured(1).isNull() ? line : match.captured(1);
+    for (;;) {
+        // Whatever the process wrote before it ended is read once more.
+        const bool ended = process.state() == QProcess::NotRunning;
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.seek(from)) {
+            const QByteArray text = file.readAll();
+            const int complete = text.lastIndexOf('\n') + 1;
+            from += complete;
+            for (const QByteArray &raw : text.left(complete).split('\n')) {
+                const QString line = QString::fromUtf8(raw).trimmed();
+                const QRegularExpressionMatch match = pattern.match(line);
+                if (match.hasMatch())
+                    return match.captured(1).isNull() ? line : match.captured(1);
+            }
         }
-        if (process.state() == QProcess::NotRunning || !process.waitForReadyRead(int(timeoutMs - clock.elapsed())))
-            break;
+        if (ended || clock.elapsed() >= timeoutMs)
+            return QString();
+        process.waitForFinished(50); // a short pause that also sees the process end
     }
-    return QString();
 }
 
 // The dev gateway on free ports with its voice world, its store in `store`.
@@ -132,20 +144,28 @@ public:
     // took; false when it did not come up.
     bool start(quint16 httpPort = 0, quint16 worldPort = 0, const QStringList &extra = {})
     {
-        // Its warnings go to a file beside its store: an unread pipe would
-        // fill and stop it.
+        // Its outputs go to files beside its store: it writes a line for every
+        // call it answers, and a pipe that nobody reads once it is up would
+        // fill and stop it in its next write, and with it every web call and
+        // the voice world.
+        const QString output = outputPath();
+        const qint64 from = QFileInfo(output).size();
+        m_process.setStandardOutputFile(output, QIODevice::Append);
         m_process.setStandardErrorFile(m_store + QLatin1String(".stderr.log"), QIODevice::Append);
         m_process.start(QStringLiteral(TAVRI_DEVGATEWAY),
                         QStringList{"--listen", QStringLiteral("127.0.0.1:%1").arg(httpPort), "--db", m_store,
                                     "--voice-world", QString::number(worldPort)}
                             + extra);
-        this->httpPort =
-            awaitLine(m_process, QRegularExpression(QStringLiteral("listening on http://127.0.0.1:(\\d+)/")))
-                .toUShort();
+        this->httpPort = awaitLine(m_process, output, from,
+                                   QRegularExpression(QStringLiteral("listening on http://127.0.0.1:(\\d+)/")))
+                             .toUShort();
         this->worldPort =
-            awaitLine(m_process, QRegularExpression(QStringLiteral("voice world on 127.0.0.1:(\\d+)"))).toUShort();
+            awaitLine(m_process, output, from, QRegularExpression(QStringLiteral("voice world on 127.0.0.1:(\\d+)")))
+                .toUShort();
         return this->httpPort && this->worldPort;
     }
+    // The file that holds its output, a line for each call among it.
+    QString outputPath() const { return m_store + QLatin1String(".stdout.log"); }
     void kill()
     {
         m_process.kill();
@@ -215,17 +235,9 @@ public:
     bool ready()
     {
         // The program says so on its output once its control socket listens.
-        QElapsedTimer clock;
-        clock.start();
-        const QString output = m_dir.filePath("stdout.log");
-        bool listening = false;
-        while (!listening && clock.elapsed() < 60000 && m_process.state() != QProcess::NotRunning) {
-            QFile file(output);
-            listening = file.open(QIODevice::ReadOnly) && file.readAll().contains("\nCONTROL READY\n");
-            if (!listening)
-                m_process.waitForFinished(50); // a short pause that also sees the program end
-        }
-        if (!listening)
+        if (awaitLine(m_process, m_dir.filePath("stdout.log"), 0, QRegularExpression(QStringLiteral("^CONTROL READY$")),
+                      60000)
+                .isEmpty())
             return false;
         m_socket.connectToServer(m_control);
         return m_socket.waitForConnected(5000);

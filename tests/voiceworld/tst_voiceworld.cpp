@@ -255,6 +255,7 @@ private slots:
     void standInRefusesMalformedMessages();
     void losingTheWorldSignsOutUntilItReturns();
     void aLoginTheWorldAnswersTooLateIsUndone();
+    void aJoinTheWorldAnswersTooLateFailsOnce();
 
 private:
     QString worldLogin(GatewayThread &gateway, const QString &email, QString *uri = nullptr)
@@ -951,6 +952,35 @@ void VoiceWorldTest::aLoginTheWorldAnswersTooLateIsUndone()
 
     // So the next login is not refused as one already in place.
     QVERIFY(!m_sdk.login(connector, token.constData()).isEmpty());
+}
+
+void VoiceWorldTest::aJoinTheWorldAnswersTooLateFailsOnce()
+{
+    QCOMPARE(oxc_set_world_reply_ms(500), 0);
+    BobOnline world;
+    QVERIFY(openWorld(world));
+    const QString account = worldLogin(world.gateway, QStringLiteral("alice@example.test"));
+    QVERIFY(!account.isEmpty());
+    const QString group = m_sdk.group(account);
+    QVERIFY(!group.isEmpty());
+
+    // The world stalls past the stand-in's wait for the join's answer: the
+    // join has one answer, a connection failure, and no session is
+    // announced. (Each answer owns its request, so a second one would free
+    // it twice.)
+    QSemaphore stalled;
+    world.gateway.stall(&stalled);
+    const std::string channel = std::string("sip:confctl-g-late@") + Domain;
+    const QStringList tags = m_sdk.join(group, channel.c_str(), 1);
+    stalled.release();
+    const QString answer = QStringLiteral("R%1").arg(int(OX_RESP_SESSIONGROUP_ADD_SESSION));
+    const QStringList answers = tags.filter(QRegularExpression(QLatin1Char('^') + answer + QStringLiteral("\\b")));
+    QCOMPARE(answers, QStringList{answer + QStringLiteral("!10007")});
+    QVERIFY2(!tags.contains(QStringLiteral("E%1").arg(int(OX_EVT_SESSION_ADDED))), qPrintable(tags.join(' ')));
+    // The loss of the world signed the account out.
+    auto states = m_sdk.events<ox_evt_account_login_state_change_t>(OX_EVT_ACCOUNT_LOGIN_STATE_CHANGE);
+    QVERIFY(!states.empty());
+    QCOMPARE(states.back()->state, 0);
 }
 
 QTEST_GUILESS_MAIN(VoiceWorldTest)
