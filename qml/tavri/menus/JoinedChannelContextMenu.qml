@@ -17,6 +17,8 @@ DMenu {
     readonly property bool isFavorite: hasChannel && channel.isFavorite
     readonly property bool isOwned: hasChannel && channel.isOwned
     readonly property bool isPrivate: hasChannel && channel.isPrivate
+    // A group chat has no record at the web service, so it cannot be a favourite.
+    readonly property bool canBeFavorite: hasChannel && channel.isPermanent
     readonly property bool moderates: hasChannel && channel.localUserIsModerator
 
     function track(label) {
@@ -35,7 +37,7 @@ DMenu {
     }
     DMenuItem {
         objectName: "addFavorite"
-        visible: !root.isFavorite && !root.isOwned && !root.isPrivate
+        visible: root.canBeFavorite && !root.isFavorite && !root.isOwned && !root.isPrivate
         text: mainApp.languageUpdatedString + qsTr("ADD AS FAVORITE")
         onTriggered: { root.channel.isFavorite = true; root.track("AddFavoriteChannel") }
     }
