@@ -1534,15 +1534,10 @@ QJsonObject DevGateway::acceptInvitation(Call &call)
                          {call.me, channelId});
         if (added == 1 && other && !account(other).isEmpty())
             notify(other, 6, call.me, QString(), channelId, QString());
-    } else if (type == 2 && other && !account(other).isEmpty()) {
-        // Accepting a friend request makes the requester a friend in return;
-        // the accepting client's voice buddies follow at once.
-        if (m_store.exec(QStringLiteral("INSERT OR IGNORE INTO friends (owner_id, friend_id) VALUES (?, ?)"),
-                         {call.me, other})
-                == 1
-            && m_world)
-            m_world->friendChanged(call.me, other, true);
     }
+    // A friend request writes no friend row here: the client sends this for
+    // a request its user deletes as well as for one accepted, and an
+    // accepting client befriends the requester itself (changeFriend).
     m_store.exec(QStringLiteral("UPDATE notifications SET state = 2 WHERE id = ?"), {n.value("id")});
     return QJsonObject{{"result", "1"}};
 }

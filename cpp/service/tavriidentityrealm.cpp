@@ -1653,9 +1653,9 @@ bool TavriIdentityRealm::isKnownSendResult(const QString &reqId, const QString &
 
 bool TavriIdentityRealm::fitsInOneChatMessage(const QString &framed)
 {
-    // The voice world refuses messages over 64 KiB as they travel, JSON
+    // The voice world refuses messages over 512 KiB as they travel, JSON
     // escapes and the other fields included; a margin covers the latter.
-    constexpr int kMaxEscapedTextBytes = 60 * 1024;
+    constexpr int kMaxEscapedTextBytes = 496 * 1024;
     if (framed.size() * 6 <= kMaxEscapedTextBytes)
         return true;
     return QJsonDocument(QJsonObject{{QStringLiteral("t"), framed}}).toJson(QJsonDocument::Compact).size()

@@ -640,7 +640,7 @@ void DevGatewayTest::friendRequestAndInvitationNotify()
             .toString(),
         QString("not_found"));
 
-    // Accepting a friend request adds the edge back; deleting hides it from the inbox but not from a reload.
+    // Accepting a friend request marks it done; deleting hides it from the inbox but not from a reload.
     QCOMPARE(callObject("AcceptInvitation", {{"NotificationUID", friended.value("NotificationUID").toString()}}, bob)
                  .value("result")
                  .toString(),

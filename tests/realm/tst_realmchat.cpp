@@ -440,22 +440,23 @@ void TestRealmChat::overlongAndNulTexts()
     Access::fileSession(chat, QStringLiteral("h350"));
     QSignalSpy received(m_realm, &TavriIdentityRealm::textMessageReceived);
 
-    // 30,000 characters of three UTF-8 bytes each: more than the voice world
-    // carries in one message. Refused before sending, and said so.
+    // 200,000 characters of three UTF-8 bytes each: more than the voice
+    // world carries in one message (512 KiB). Refused before sending, and
+    // said so.
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("text too long to send")));
-    m_realm->sendTextMessage(channel, QString(30000, QChar(0x4e2d)));
+    m_realm->sendTextMessage(channel, QString(200000, QChar(0x4e2d)));
     QCOMPARE(sentBodies(), QStringList());
     QCOMPARE(received.size(), 1);
     QCOMPARE(received.first().at(1).toString(), channel);
     QVERIFY2(received.first().at(3).toString().startsWith(QStringLiteral("Message not sent, it is too long: ")),
              qPrintable(received.first().at(3).toString().left(60)));
 
-    // A text just small enough still goes out; a NUL does not end it.
-    m_realm->sendTextMessage(channel, QString(19000, QChar(0x4e2d)));
+    // A text of 480,000 bytes still goes out; a NUL does not end it.
+    m_realm->sendTextMessage(channel, QString(160000, QChar(0x4e2d)));
     m_realm->sendTextMessage(channel, QStringLiteral("before") + QChar(QChar::Null) + QStringLiteral("after"));
     const QStringList sent = sentBodies();
     QCOMPARE(sent.size(), 2);
-    QVERIFY(sent.at(0).endsWith(QStringLiteral(":0:") + QString(19000, QChar(0x4e2d))));
+    QVERIFY(sent.at(0).endsWith(QStringLiteral(":0:") + QString(160000, QChar(0x4e2d))));
     QVERIFY2(sent.at(1).endsWith(QStringLiteral(":0:before\ufffdafter")), qPrintable(sent.at(1)));
 }
 
