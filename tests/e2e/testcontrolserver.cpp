@@ -735,15 +735,18 @@ QJsonObject TestControlServer::run(const QJsonObject &command)
         // session's media.
         return {{"value", oxc_request_count(OX_REQ_SESSION_MEDIA_DISCONNECT)}};
     } else if (cmd == QLatin1String("notifications")) {
-        // Every notification of the local user as "type:state:sender".
+        // Every notification of the local user as "type:state:sender id:sender
+        // address" (the address once the sender's record has arrived, as the
+        // row shows it).
         NotificationList *list = me->getNotificationList(false);
         QStringList rows;
         for (int i = 0; list && i < list->rowCount(); ++i)
             if (Notification *n = list->at(i))
-                rows << QStringLiteral("%1:%2:%3")
+                rows << QStringLiteral("%1:%2:%3:%4")
                             .arg(int(n->getNotificationType()))
                             .arg(int(n->getState()))
-                            .arg(n->getSenderUID());
+                            .arg(n->getSenderUID(),
+                                 list->data(list->index(i), NotificationList::SenderURIRole).toString());
         return {{"value", rows.join(QLatin1Char(','))}};
     } else if (cmd == QLatin1String("shown")) {
         auto *item = qobject_cast<QQuickItem *>(findPath(text(command, "path")));

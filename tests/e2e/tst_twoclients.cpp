@@ -152,7 +152,9 @@ void TwoClientsTest::friendRequestAccepted()
     QVERIFY(alice.act({{"cmd", "addfriend"}, {"uri", BobUri}}));
     const QJsonObject notifications{{"cmd", "notifications"}};
     QVERIFY(bob.await(notifications, "2:", 60000, true).startsWith("2:"));
-    // Bob accepts by clicking the request.
+    // Bob accepts by clicking the request once it names its sender, as a
+    // person reads it before clicking.
+    QVERIFY(bob.await(notifications, AliceUri, 60000, true).contains(AliceUri));
     QVERIFY(bob.act({{"cmd", "click"}, {"path", "notificationTextArea"}}));
     const QJsonObject contacts{{"cmd", "rows"}, {"list", "contacts"}, {"role", "sipURI"}};
     QCOMPARE(bob.await(contacts, AliceUri), AliceUri);
