@@ -253,6 +253,7 @@ class FakeConversation : public QObject
     Q_PROPERTY(bool isFavorite READ isFavorite WRITE setIsFavorite NOTIFY changed)
     Q_PROPERTY(bool isOwned MEMBER m_isOwned NOTIFY changed)
     Q_PROPERTY(bool isPrivate MEMBER m_isPrivate NOTIFY changed)
+    Q_PROPERTY(bool isPermanent MEMBER m_isPermanent NOTIFY isPermanentChanged)
     Q_PROPERTY(bool localUserIsModerator MEMBER m_moderates NOTIFY changed)
     Q_PROPERTY(QObject *participants MEMBER m_participants CONSTANT)
 
@@ -273,8 +274,12 @@ public:
         m_isFavorite = value;
         emit changed();
     }
-    void setState(int joinState, bool favorite, bool owned, bool isPrivate, bool moderates)
+    void setState(int joinState, bool favorite, bool owned, bool isPrivate, bool moderates, bool permanent = true)
     {
+        if (permanent != m_isPermanent) {
+            m_isPermanent = permanent;
+            emit isPermanentChanged(permanent);
+        }
         m_joinState = joinState;
         m_isFavorite = favorite;
         m_isOwned = owned;
@@ -324,6 +329,7 @@ public:
 
 signals:
     void changed();
+    void isPermanentChanged(bool isPermanent);
 
 private:
     CallLog *m_log;
@@ -333,6 +339,7 @@ private:
     bool m_isFavorite = false;
     bool m_isOwned = false;
     bool m_isPrivate = false;
+    bool m_isPermanent = true;
     bool m_moderates = false;
     QObject *m_participants = nullptr;
 };

@@ -135,6 +135,9 @@ private slots:
             << "JoinedChannelContextMenu" << joined << "4,1,1,1,1" << 0
             << QStringList{"INVITE / JOIN",     "-", "MUTE EVERYONE", "UNMUTE EVERYONE",
                            "EXIT CONVERSATION", "-", "VIEW INFO..."};
+        // A group chat has no record at the web service to mark.
+        QTest::newRow("joined group chat") << "JoinedChannelContextMenu" << joined << "4,0,0,0,0,0" << 0
+                                           << QStringList{"INVITE / JOIN", "EXIT CONVERSATION", "-", "VIEW INFO..."};
         QTest::newRow("joined channel, no invite")
             << "JoinedChannelContextMenu" << Props{{"contextMenuChannelRef", "channel"}, {"showInviteJoin", false}}
             << "4,0,0,1,0" << 0 << QStringList{"EXIT CONVERSATION", "-", "VIEW INFO..."};
@@ -239,7 +242,8 @@ private slots:
         QFETCH(QStringList, entries);
         if (!channelState.isEmpty()) {
             const QStringList s = channelState.split(',');
-            channel->setState(s[0].toInt(), s[1] == "1", s[2] == "1", s[3] == "1", s[4] == "1");
+            channel->setState(s[0].toInt(), s[1] == "1", s[2] == "1", s[3] == "1", s[4] == "1",
+                              s.size() < 6 || s[5] == "1");
         }
         for (int i = 0; i < identityCount; ++i)
             identities->append({{"realmDisplayName", QString("Realm%1").arg(i)},
