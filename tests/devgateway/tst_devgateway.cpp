@@ -1231,6 +1231,18 @@ public:
             },
             20000);
     }
+    // Every peer has sent the first bytes of its request, and they have
+    // left this process: each has a request under way at the gateway.
+    bool allBegun()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return m_sent >= 2 && std::all_of(m_sockets.cbegin(), m_sockets.cend(), [](QTcpSocket *s) {
+                           return s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() == 0;
+                       });
+            },
+            20000);
+    }
     int stillConnected() const
     {
         return int(std::count_if(m_sockets.cbegin(), m_sockets.cend(),
@@ -1250,7 +1262,7 @@ void DevGatewayTest::slowClientsByTheHundredDoNotStarveOthers()
     // More slow peers than a fixed pool of workers would have had.
     Drippers drippers(m_gateway->port(), 150);
     QVERIFY(drippers.allConnected());
-    QTest::qWait(1000); // they have all begun their requests
+    QVERIFY(drippers.allBegun());
     QVERIFY(!signIn("alice@example.test", "tavri-dev").isEmpty());
     QCOMPARE(drippers.stillConnected(), 150); // the attack was still on
 }
@@ -1327,7 +1339,7 @@ void DevGatewayTest::stopsPromptlyOnSigtermWithSlowClientsAttached()
     QVERIFY2(port.hasMatch(), output.constData());
     Drippers drippers(quint16(port.captured(1).toInt()), 20);
     QVERIFY(drippers.allConnected());
-    QTest::qWait(1000);
+    QVERIFY(drippers.allBegun());
 
     // It ends while the slow peers go on dripping; a stop that waited for
     // them would not end before they do.
